@@ -1,0 +1,43 @@
+# Build settings shared by every target of the project.
+
+# Warnings as errors on our own code.
+function(vtr_defaults target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    target_compile_features(${target} PUBLIC cxx_std_20)
+endfunction()
+
+# Sources of a deliverable: every .cpp (and .S) below the given folders, so that a new unit needs no list edit.
+function(vtr_collect_sources out)
+    set(result)
+    foreach(dir IN LISTS ARGN)
+        file(GLOB_RECURSE found CONFIGURE_DEPENDS
+            ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.S)
+        list(APPEND result ${found})
+    endforeach()
+    set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# A test folder becomes one test binary: every .cpp in the folder, linked with the given libraries.
+function(vtr_test name)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    add_executable(${name} ${sources})
+    vtr_defaults(${name})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_compile_definitions(${name} PRIVATE
+        VTR_BIN_DIR="${VTR_BIN_DIR}" VTR_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+        PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+endfunction()
+
+# Adds every subfolder of the current one that has its own CMakeLists.txt.
+function(vtr_add_subfolders)
+    file(GLOB_RECURSE lists CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+    list(SORT lists)
+    foreach(list IN LISTS lists)
+        get_filename_component(dir ${list} DIRECTORY)
+        add_subdirectory(${dir})
+    endforeach()
+endfunction()

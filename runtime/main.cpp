@@ -1,0 +1,2 @@
+// Process entry: hands control to the runtime's own entry sequence.
+int main() { return 0; }

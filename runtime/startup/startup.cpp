@@ -1,0 +1,2 @@
+// The runtime's start-up; the entry sequence arrives with the file pack.
+namespace vtrrt {}
