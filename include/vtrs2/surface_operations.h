@@ -69,7 +69,7 @@
        BlockFilterCallback callback, win32::LPARAM argument),                                                \
       (destination, x, y, sourceX, sourceY, width, height, blockWidth, blockHeight, blockOffsetX,            \
        blockOffsetY, marginX, marginY, callback, argument),                                                  \
-      Zero, Zero, Own)                                                                                       \
+      Own, Zero, Own)                                                                                       \
     X(38, int, StretchBlitFromDC,                                                                            \
       (int x, int y, int width, int height, win32::HDC source, int sourceX, int sourceY, int sourceWidth,    \
        int sourceHeight, int extraA, int extraB, int extraC),                                                \
