@@ -1,5 +1,5 @@
-// Fonts and text: logical fonts resolved through fontconfig to FreeType faces, their metrics, text extents,
-// and the drawing of text into device contexts.
+// Logical font records as stored in application data and handed between modules; fonts made from them,
+// resolved through fontconfig to FreeType faces, with their metrics, text extents and text drawing.
 #pragma once
 
 #include "win32/types.h"
@@ -11,23 +11,6 @@ using HFONT = FontObject*;
 
 constexpr int LF_FACESIZE = 32;
 
-// The logical font as applications store it: five 32-bit fields, eight bytes, the face name.
-struct LOGFONTA {
-    LONG lfHeight;
-    LONG lfWidth;
-    LONG lfEscapement;
-    LONG lfOrientation;
-    LONG lfWeight;
-    BYTE lfItalic;
-    BYTE lfUnderline;
-    BYTE lfStrikeOut;
-    BYTE lfCharSet;
-    BYTE lfOutPrecision;
-    BYTE lfClipPrecision;
-    BYTE lfQuality;
-    BYTE lfPitchAndFamily;
-    CHAR lfFaceName[LF_FACESIZE];
-};
 struct LOGFONTW {
     LONG lfHeight;
     LONG lfWidth;
@@ -44,7 +27,25 @@ struct LOGFONTW {
     BYTE lfPitchAndFamily;
     WCHAR lfFaceName[LF_FACESIZE];
 };
-static_assert(sizeof(LOGFONTA) == 60 && sizeof(LOGFONTW) == 92);
+static_assert(sizeof(LOGFONTW) == 92);
+
+struct LOGFONTA {
+    LONG lfHeight;
+    LONG lfWidth;
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    CHAR lfFaceName[LF_FACESIZE];
+};
+static_assert(sizeof(LOGFONTA) == 60);
 
 struct TEXTMETRICW {
     LONG tmHeight;
