@@ -34,7 +34,8 @@ struct TestImage {
         model.width = width;
         model.height = height;
         model.pixels.resize(static_cast<std::size_t>(width * height));
-        for (auto& p : model.pixels) p = {Channel(random), Channel(random), Channel(random), Channel(random)};
+        for (auto& p : model.pixels)
+            p = {Channel(random), Channel(random), Channel(random), Channel(random)};
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const auto& p = model.At(x, y);
@@ -91,20 +92,33 @@ struct TestImage {
 
 // Rectangles inside, across each edge of the destination and of the source, and wholly outside.
 const reference::BlitCall rectangles[] = {
-    {2, 1, 1, 1, 9, 6, 0, 0, 0, 0},     {-4, 2, 0, 0, 13, 9, 0, 0, 0, 0},   {3, -5, 0, 0, 13, 9, 0, 0, 0, 0},
-    {10, 3, 0, 0, 13, 9, 0, 0, 0, 0},   {2, 7, 0, 0, 13, 9, 0, 0, 0, 0},    {1, 1, -3, -2, 13, 9, 0, 0, 0, 0},
-    {0, 0, 8, 5, 13, 9, 0, 0, 0, 0},    {-20, -20, 0, 0, 40, 40, 0, 0, 0, 0}, {30, 2, 0, 0, 13, 9, 0, 0, 0, 0},
-    {1, 1, -20, 0, 10, 9, 0, 0, 0, 0},  {0, 0, 13, 9, 5, 5, 0, 0, 0, 0},    {5, 5, 0, 0, 0, 4, 0, 0, 0, 0},
+    {2, 1, 1, 1, 9, 6, 0, 0, 0, 0},   {-4, 2, 0, 0, 13, 9, 0, 0, 0, 0},
+    {3, -5, 0, 0, 13, 9, 0, 0, 0, 0}, {10, 3, 0, 0, 13, 9, 0, 0, 0, 0},
+    {2, 7, 0, 0, 13, 9, 0, 0, 0, 0},  {1, 1, -3, -2, 13, 9, 0, 0, 0, 0},
+    {0, 0, 8, 5, 13, 9, 0, 0, 0, 0},  {-20, -20, 0, 0, 40, 40, 0, 0, 0, 0},
+    {30, 2, 0, 0, 13, 9, 0, 0, 0, 0}, {1, 1, -20, 0, 10, 9, 0, 0, 0, 0},
+    {0, 0, 13, 9, 5, 5, 0, 0, 0, 0},  {5, 5, 0, 0, 0, 4, 0, 0, 0, 0},
 };
 
 std::vector<InkCase> InkCases(Random& random, const reference::Pixel& someDestination) {
     const DWORD destinationColour = RGB(someDestination.red, someDestination.green, someDestination.blue);
-    std::vector<InkCase> cases = {{0, 0},           {0x1000, 0},           {0x1000, 0xFF000000}, {0x1000, 0x64000000},
-                                  {1, 0},           {1, 128},              {1, 37},              {1, 200},
-                                  {7, 0},           {13, 0},               {13, 1234},           {14, 0},
+    std::vector<InkCase> cases = {{0, 0},
+                                  {0x1000, 0},
+                                  {0x1000, 0xFF000000},
+                                  {0x1000, 0x64000000},
+                                  {1, 0},
+                                  {1, 128},
+                                  {1, 37},
+                                  {1, 200},
+                                  {7, 0},
+                                  {13, 0},
+                                  {13, 1234},
+                                  {14, 0},
                                   {6, 0x40000000 | (random.Next() & 0xFFFFFF)},
-                                  {12, 0x30000000 | destinationColour},    {12, 0xFF000000 | destinationColour}};
-    for (int code = 2; code <= 12; ++code) cases.push_back({code, random.Next()});
+                                  {12, 0x30000000 | destinationColour},
+                                  {12, 0xFF000000 | destinationColour}};
+    for (int code = 2; code <= 12; ++code)
+        cases.push_back({code, random.Next()});
     return cases;
 }
 
@@ -118,9 +132,10 @@ TEST_P(BlitAgainstReference, MatchesModelForEveryInkAndRectangle) {
         for (int clipped = 0; clipped < 2; ++clipped) {
             TestImage probe(17, 11, destinationBottomUp, random);
             for (const InkCase& ink : InkCases(random, probe.model.At(3, 3))) {
-                SCOPED_TRACE("round " + std::to_string(round++) + " ink " + std::to_string(ink.ink) + " parameter " +
-                             std::to_string(ink.parameter) + " rect " + std::to_string(rectangle.x) + "," +
-                             std::to_string(rectangle.y) + " clipped " + std::to_string(clipped));
+                SCOPED_TRACE("round " + std::to_string(round++) + " ink " + std::to_string(ink.ink) +
+                             " parameter " + std::to_string(ink.parameter) + " rect " +
+                             std::to_string(rectangle.x) + "," + std::to_string(rectangle.y) + " clipped " +
+                             std::to_string(clipped));
                 TestImage source(13, 9, sourceBottomUp, random);
                 TestImage destination(17, 11, destinationBottomUp, random);
                 source.SetKey(source.model.At(random.Below(13), random.Below(9)));
@@ -133,9 +148,9 @@ TEST_P(BlitAgainstReference, MatchesModelForEveryInkAndRectangle) {
                 call.parameter = ink.parameter;
                 call.flags = kind == Kind::AlphaCopy ? 2 : 0;
                 const int expected = reference::Blit(source.model, destination.model, call);
-                const int result = source.view->Blit(destination.view.get(), call.x, call.y, call.sourceX,
-                                                     call.sourceY, call.width, call.height, call.mode, call.ink,
-                                                     static_cast<LPARAM>(call.parameter), call.flags);
+                const int result = source.view->Blit(
+                    destination.view.get(), call.x, call.y, call.sourceX, call.sourceY, call.width,
+                    call.height, call.mode, call.ink, static_cast<LPARAM>(call.parameter), call.flags);
                 ASSERT_EQ(result, expected);
                 destination.ExpectEqualsModel();
                 if (HasFatalFailure()) return;
@@ -144,7 +159,8 @@ TEST_P(BlitAgainstReference, MatchesModelForEveryInkAndRectangle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depth32, BlitAgainstReference,
-                         ::testing::Combine(::testing::Values(Kind::Plain, Kind::Keyed, Kind::Alpha, Kind::AlphaCopy),
+                         ::testing::Combine(::testing::Values(Kind::Plain, Kind::Keyed, Kind::Alpha,
+                                                              Kind::AlphaCopy),
                                             ::testing::Bool(), ::testing::Bool()));
 
 } // namespace

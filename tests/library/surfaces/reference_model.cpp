@@ -5,11 +5,13 @@
 namespace reference {
 namespace {
 
-bool SameColour(const Pixel& a, const Pixel& b) { return a.blue == b.blue && a.green == b.green && a.red == b.red; }
+bool SameColour(const Pixel& a, const Pixel& b) {
+    return a.blue == b.blue && a.green == b.green && a.red == b.red;
+}
 
 Pixel FromColorref(std::uint32_t c) {
-    return Pixel{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c),
-                 0};
+    return Pixel{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                 static_cast<std::uint8_t>(c), 0};
 }
 
 std::uint8_t Mix(int s, int d, int weightOfDestination) {
@@ -20,22 +22,29 @@ Pixel BlendOf(const Pixel& s, const Pixel& d, int p) {
     return Pixel{Mix(s.blue, d.blue, p), Mix(s.green, d.green, p), Mix(s.red, d.red, p), 0};
 }
 
-int Coefficient(std::uint32_t p) { return static_cast<int>(std::min<std::uint32_t>(p, 128)); }
+int Coefficient(std::uint32_t p) {
+    return static_cast<int>(std::min<std::uint32_t>(p, 128));
+}
 
 Pixel Bytewise(const Pixel& s, const Pixel& d, int op) {
     auto f = [op](std::uint8_t a, std::uint8_t b) -> std::uint8_t {
         switch (op) {
-        case 3: return a ^ b;
-        case 4: return a & b;
-        case 5: return a | b;
-        default: return static_cast<std::uint8_t>(~a & b);
+        case 3:
+            return a ^ b;
+        case 4:
+            return a & b;
+        case 5:
+            return a | b;
+        default:
+            return static_cast<std::uint8_t>(~a & b);
         }
     };
     return Pixel{f(s.blue, d.blue), f(s.green, d.green), f(s.red, d.red), f(s.fourth, d.fourth)};
 }
 
 // One ink operator. `wholeRow` is the form used by opaque blits (it differs for Invert only).
-Pixel Ink(int code, std::uint32_t parameter, const Pixel& s, const Pixel& d, const Pixel& key, bool wholeRow) {
+Pixel Ink(int code, std::uint32_t parameter, const Pixel& s, const Pixel& d, const Pixel& key,
+          bool wholeRow) {
     switch (code) {
     case 1:
         return BlendOf(s, d, Coefficient(parameter));

@@ -15,9 +15,9 @@ struct Pixel {
 struct Image {
     int width = 0;
     int height = 0;
-    std::vector<Pixel> pixels;          // row 0 first
-    std::vector<std::uint8_t> alpha;    // empty: no alpha plane
-    Pixel key{};                        // the transparent value
+    std::vector<Pixel> pixels;       // row 0 first
+    std::vector<std::uint8_t> alpha; // empty: no alpha plane
+    Pixel key{};                     // the transparent value
     int clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
 
     Pixel& At(int x, int y) { return pixels[static_cast<std::size_t>(y * width + x)]; }

@@ -29,7 +29,7 @@ inline std::unique_ptr<cSurface> MakeSurface(int width, int height, int depth) {
 
 // xorshift: the same images on every run.
 class Random {
-  public:
+public:
     explicit Random(std::uint32_t seed) : state_(seed ? seed : 1) {}
     std::uint32_t Next() {
         state_ ^= state_ << 13;
@@ -39,7 +39,7 @@ class Random {
     }
     int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint32_t>(n)); }
 
-  private:
+private:
     std::uint32_t state_;
 };
 
