@@ -270,7 +270,11 @@ int cSurface::SaveDibFile(const char* fileName) {
         lastError_ = SurfaceErrorNoMemory;
         return 0;
     }
-    if (!BuildDib(reinterpret_cast<BITMAPINFO*>(info.data()), bits.data(), 0)) return 0;
+    if (!BuildDib(reinterpret_cast<BITMAPINFO*>(info.data()), bits.data(), BuildAlphaInFourthByte)) return 0;
+    // Without an alpha plane every pixel is opaque, whatever the fourth bytes held.
+    if (GetDepth() == 32 && !HasAlphaPlane())
+        for (std::size_t i = 3; i < bits.size(); i += 4)
+            bits[i] = 255;
     std::vector<BYTE> out(static_cast<std::size_t>(FileHeaderSize + headerBytes), 0);
     out[0] = 'B';
     out[1] = 'M';

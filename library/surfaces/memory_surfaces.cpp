@@ -196,16 +196,18 @@ cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int) {
     clipRight = width;
     clipBottom = height;
     if (viewDepth == 32 && AllocateAlphaPlane()) {
-        bool allOpaque = true;
+        bool allOpaque = true, allZero = true;
         for (int y = 0; y < height; ++y) {
             const BYTE* row = Row(y);
             BYTE* alpha = AlphaRow(y);
             for (int x = 0; x < width; ++x) {
                 alpha[x] = row[4 * x + 3];
                 allOpaque = allOpaque && alpha[x] == 255;
+                allZero = allZero && alpha[x] == 0;
             }
         }
-        if (allOpaque) FreeAlphaPlane();
+        // Most writers leave the fourth byte 0; a bitmap that would come out wholly invisible has no alpha.
+        if (allOpaque || allZero) FreeAlphaPlane();
     }
 }
 
