@@ -7,7 +7,7 @@
 
 // Owns its pixels; size and depth come from SetDepth and AllocatePixels, or from a prototype.
 class VTRS2_API cBufferSurface : public cSurfaceImplementation {
-  public:
+public:
     cBufferSurface() = default;
     cBufferSurface(const cBufferSurface&) = delete;
     cBufferSurface& operator=(const cBufferSurface&) = delete;
@@ -19,7 +19,7 @@ class VTRS2_API cBufferSurface : public cSurfaceImplementation {
 
 // An 8-bit byte surface: a view over somebody else's plane, or a free-standing byte buffer.
 class VTRS2_API cAlphaBufferSurface : public cSurfaceImplementation {
-  public:
+public:
     cAlphaBufferSurface() = default;
     cAlphaBufferSurface(win32::BYTE* bytes, int width, int height, int signedPitch);
     cAlphaBufferSurface(const cAlphaBufferSurface&) = delete;
@@ -33,7 +33,7 @@ class VTRS2_API cAlphaBufferSurface : public cSurfaceImplementation {
 
 // A view over the bits of a packed bitmap that its creator keeps alive; width 0 when the header is refused.
 class VTRS2_API cDIBSurface : public cSurfaceImplementation {
-  public:
+public:
     cDIBSurface(const win32::BITMAPINFOHEADER* header, void* bits, int makePalette);
     cDIBSurface(const cDIBSurface&) = delete;
     cDIBSurface& operator=(const cDIBSurface&) = delete;
@@ -45,4 +45,3 @@ class VTRS2_API cDIBSurface : public cSurfaceImplementation {
 
 // Largest width or height of a memory surface: keeps every row and plane size inside 31 bits.
 constexpr int MaxSurfaceSide = 32767;
-

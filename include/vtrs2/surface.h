@@ -18,7 +18,7 @@ constexpr win32::DWORD SurfaceErrorRefused = 0x40010000;
 constexpr win32::DWORD SurfaceErrorNoDeviceContext = 0x40010002;
 
 class VTRS2_API cSurface {
-  public:
+public:
     cSurface();
     // A copy gets pixels of its own.
     cSurface(const cSurface& source);
@@ -46,7 +46,7 @@ class VTRS2_API cSurface {
     // Forwarders without origin handling, one per operation marked so in the operation table.
 #define VTR_FRONT_DECLARE_Fwd(ret, name, params) ret name params;
 #define VTR_FRONT_DECLARE_Own(ret, name, params)
-#define VTR_FRONT_DECLARE(slot, ret, name, params, args, base, error, front)                                  \
+#define VTR_FRONT_DECLARE(slot, ret, name, params, args, base, error, front)                                 \
     VTR_FRONT_DECLARE_##front(ret, name, params)
     VTR_SURFACE_OPERATIONS(VTR_FRONT_DECLARE)
 #undef VTR_FRONT_DECLARE
@@ -113,18 +113,36 @@ class VTRS2_API cSurface {
     int MoveOrigin(int dx, int dy);
 
     // Size and type.
-    int GetWidth() const { return implementation_->width; }
-    int GetHeight() const { return implementation_->height; }
-    int GetDepth() const { return implementation_->depth; }
-    int GetPitch() const { return implementation_->pitch; }
+    int GetWidth() const {
+        return implementation_->width;
+    }
+    int GetHeight() const {
+        return implementation_->height;
+    }
+    int GetDepth() const {
+        return implementation_->depth;
+    }
+    int GetPitch() const {
+        return implementation_->pitch;
+    }
     int GetSize(int& width, int& height, int& depth) const;
-    int IsPaletteDepth() const { return implementation_->depth < 9; }
+    int IsPaletteDepth() const {
+        return implementation_->depth < 9;
+    }
     int GetSurfaceType() const;
     int GetDriverKind() const;
-    int HasAlphaPlane() const { return implementation_->alphaPlane != nullptr; }
-    win32::BYTE* GetAlphaPlane() const { return implementation_->alphaPlane; }
-    int GetAlphaPlanePitch() const { return implementation_->signedAlphaPitch; }
-    win32::DWORD GetLastError() const { return lastError_; }
+    int HasAlphaPlane() const {
+        return implementation_->alphaPlane != nullptr;
+    }
+    win32::BYTE* GetAlphaPlane() const {
+        return implementation_->alphaPlane;
+    }
+    int GetAlphaPlanePitch() const {
+        return implementation_->signedAlphaPitch;
+    }
+    win32::DWORD GetLastError() const {
+        return lastError_;
+    }
 
     // Palette and colour key.
     int SetPalette(SharedPalette* palette, int remap);
@@ -156,7 +174,7 @@ class VTRS2_API cSurface {
     int SaveDibFile(const char* fileName);
     int GetDibSize() const;
 
-  private:
+private:
     void Drop();
     int ForwardBlit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
                     int height, int mode, int ink, win32::LPARAM parameter, int flags) const;

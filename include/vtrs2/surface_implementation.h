@@ -54,7 +54,7 @@ VTRS2_API int DepthOfIndex(int depthIndex);
 VTRS2_API std::uint32_t GetCpuFeatureWord();
 
 class VTRS2_API cSurfaceImplementation {
-  public:
+public:
     cSurfaceImplementation();
     // A copy shares the source's palette, pixels and alpha plane; it never owns the alpha plane, so that
     // only the source frees it.
@@ -72,7 +72,7 @@ class VTRS2_API cSurfaceImplementation {
 #define VTR_SLOT_DECLARE_One(ret, name, params) virtual ret name params;
 #define VTR_SLOT_DECLARE_This(ret, name, params) virtual ret name params;
 #define VTR_SLOT_DECLARE_Pure(ret, name, params) virtual ret name params = 0;
-#define VTR_SLOT_DECLARE(slot, ret, name, params, args, base, error, front)                                   \
+#define VTR_SLOT_DECLARE(slot, ret, name, params, args, base, error, front)                                  \
     VTR_SLOT_DECLARE_##base(ret, name, params)
     VTR_SURFACE_OPERATIONS(VTR_SLOT_DECLARE)
 #undef VTR_SLOT_DECLARE
@@ -97,7 +97,9 @@ class VTRS2_API cSurfaceImplementation {
                        int height, int mode, int effect, win32::DWORD coefficient, int flags);
 
     // Row y of the pixels and of the alpha plane.
-    win32::BYTE* Row(int y) const { return pixels + static_cast<std::intptr_t>(y) * signedPitch; }
+    win32::BYTE* Row(int y) const {
+        return pixels + static_cast<std::intptr_t>(y) * signedPitch;
+    }
     win32::BYTE* AlphaRow(int y) const {
         return alphaPlane + static_cast<std::intptr_t>(y) * signedAlphaPitch;
     }
@@ -129,20 +131,24 @@ class VTRS2_API cSurfaceImplementation {
 };
 
 // The implementation of every empty cSurface: one static instance, answering failure to every operation.
-template <typename T> constexpr T SurfaceZero() { return T{}; }
+template <typename T> constexpr T SurfaceZero() {
+    return T{};
+}
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
 class VTRS2_API cErrorSurface final : public cSurfaceImplementation {
-  public:
+public:
     cErrorSurface() = default;
     cSurfaceImplementation* DestroyAndFree(unsigned flags) override;
-#define VTR_ERROR_OVERRIDE_Zero(ret, name, params)                                                             \
-    ret name params override { return SurfaceZero<ret>(); }
-#define VTR_ERROR_OVERRIDE_Nothing(ret, name, params)                                                          \
+#define VTR_ERROR_OVERRIDE_Zero(ret, name, params)                                                           \
+    ret name params override {                                                                               \
+        return SurfaceZero<ret>();                                                                           \
+    }
+#define VTR_ERROR_OVERRIDE_Nothing(ret, name, params)                                                        \
     ret name params override {}
 #define VTR_ERROR_OVERRIDE_Keep(ret, name, params)
-#define VTR_ERROR_OVERRIDE(slot, ret, name, params, args, base, error, front)                                 \
+#define VTR_ERROR_OVERRIDE(slot, ret, name, params, args, base, error, front)                                \
     VTR_ERROR_OVERRIDE_##error(ret, name, params)
     VTR_SURFACE_OPERATIONS(VTR_ERROR_OVERRIDE)
 #undef VTR_ERROR_OVERRIDE

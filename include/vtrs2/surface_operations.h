@@ -34,14 +34,15 @@
     X(22, int, IsDCOnly, (), (), Zero, Keep, Own)                                                            \
     X(23, win32::HDC, GetDeviceContext, (), (), Zero, Keep, Fwd)                                             \
     X(24, void, ReleaseDeviceContext, (win32::HDC dc), (dc), Nothing, Keep, Fwd)                             \
-    X(25, void, GetClipRect, (int& x, int& y, int& width, int& height), (x, y, width, height), Own, Nothing,  \
+    X(25, void, GetClipRect, (int& x, int& y, int& width, int& height), (x, y, width, height), Own, Nothing, \
       Own)                                                                                                   \
-    X(26, void, SetClipRect, (int x, int y, int width, int height), (x, y, width, height), Own, Nothing, Own) \
+    X(26, void, SetClipRect, (int x, int y, int width, int height), (x, y, width, height), Own, Nothing,     \
+      Own)                                                                                                   \
     X(27, void, ResetClipRect, (), (), Own, Nothing, Fwd)                                                    \
     X(28, void, SetPixelIndex, (int x, int y, int index), (x, y, index), Own, Nothing, Own)                  \
     X(29, void, SetPixel, (int x, int y, win32::COLORREF color), (x, y, color), Own, Nothing, Own)           \
-    X(30, int, GetPixelValue, (int x, int y, win32::DWORD & value), (x, y, value), Own, Zero, Own)           \
-    X(31, int, GetPixel, (int x, int y, win32::COLORREF & color), (x, y, color), Own, Zero, Own)             \
+    X(30, int, GetPixelValue, (int x, int y, win32::DWORD& value), (x, y, value), Own, Zero, Own)            \
+    X(31, int, GetPixel, (int x, int y, win32::COLORREF& color), (x, y, color), Own, Zero, Own)              \
     X(32, int, BlitFromDC,                                                                                   \
       (int x, int y, win32::HDC source, int sourceX, int sourceY, int width, int height, int extraA,         \
        int extraB, int extraC),                                                                              \
@@ -188,8 +189,9 @@
     X(97, int, CompileEffect, (CEffectEx * effect, char* message, int messageSize),                          \
       (effect, message, messageSize), Zero, Keep, Own)                                                       \
     X(98, void, SetEffectParameter, (CEffectEx * effect, int index), (effect, index), Nothing, Keep, Own)    \
-    X(99, void, AddLostDeviceCallback, (LostDeviceCallback callback, cSurface * owner, win32::LPARAM argument), \
-      (callback, owner, argument), Nothing, Keep, Own)                                                       \
+    X(99, void, AddLostDeviceCallback,                                                                       \
+      (LostDeviceCallback callback, cSurface * owner, win32::LPARAM argument), (callback, owner, argument),  \
+      Nothing, Keep, Own)                                                                                    \
     X(100, void, RemoveLostDeviceCallback,                                                                   \
       (LostDeviceCallback callback, cSurface * owner, win32::LPARAM argument), (callback, owner, argument),  \
       Nothing, Keep, Own)

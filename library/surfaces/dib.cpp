@@ -24,10 +24,15 @@ int RowBytesOf(long long width, int bits) {
     return static_cast<int>(((width * bits + 31) >> 5) * 4);
 }
 
-DWORD Read32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24); }
-WORD Read16(const BYTE* p) { return static_cast<WORD>(p[0] | (p[1] << 8)); }
+DWORD Read32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
+WORD Read16(const BYTE* p) {
+    return static_cast<WORD>(p[0] | (p[1] << 8));
+}
 void Write32(BYTE* p, DWORD v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<BYTE>(v >> (8 * i));
 }
 void Write16(BYTE* p, WORD v) {
     p[0] = static_cast<BYTE>(v);
@@ -79,7 +84,8 @@ std::vector<BYTE> ReadWholeFile(const char* fileName, bool& opened) {
     opened = true;
     BYTE chunk[65536];
     std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
     std::fclose(file);
     return bytes;
 }
@@ -92,14 +98,18 @@ int GetDibHeaderSize(int bitsPerPixel) {
     return InfoHeaderSize;
 }
 
-int GetDibRowBytes(int width, int bitsPerPixel) { return RowBytesOf(width, bitsPerPixel); }
+int GetDibRowBytes(int width, int bitsPerPixel) {
+    return RowBytesOf(width, bitsPerPixel);
+}
 
 int GetDibSize(int width, int height, int bitsPerPixel) {
     const long long rows = height < 0 ? -static_cast<long long>(height) : height;
     return static_cast<int>(GetDibHeaderSize(bitsPerPixel) + rows * RowBytesOf(width, bitsPerPixel));
 }
 
-int cSurface::GetDibSize() const { return ::GetDibSize(GetWidth(), GetHeight(), GetDepth()); }
+int cSurface::GetDibSize() const {
+    return ::GetDibSize(GetWidth(), GetHeight(), GetDepth());
+}
 
 // Bitmaps of 8 bits or fewer are taken once shared palettes exist; until then they are refused.
 int cSurface::LoadDib(const BITMAPINFO* info, const void* bits, int) {
@@ -192,7 +202,8 @@ int cSurface::LoadDibFile(const char* fileName, int options) {
     std::memcpy(infoBlock.data() + sizeof header, &file[static_cast<std::size_t>(tableAt)],
                 static_cast<std::size_t>(maskBytes + tableBytes));
     DWORD* masks = reinterpret_cast<DWORD*>(infoBlock.data() + sizeof header);
-    for (long long i = 0; i < maskBytes / 4; ++i) masks[i] = Read32(&file[static_cast<std::size_t>(tableAt + 4 * i)]);
+    for (long long i = 0; i < maskBytes / 4; ++i)
+        masks[i] = Read32(&file[static_cast<std::size_t>(tableAt + 4 * i)]);
     std::vector<BYTE> bits(file.begin() + pixelsAt, file.begin() + pixelsAt + imageBytes);
     return LoadDib(reinterpret_cast<const BITMAPINFO*>(infoBlock.data()), bits.data(), options);
 }
@@ -238,7 +249,8 @@ int cSurface::BuildDib(BITMAPINFO* info, void* bits, int flags) {
     const cSurfaceImplementation& s = *implementation_;
     if ((flags & BuildAlphaInFourthByte) && s.alphaPlane && depth == 32)
         for (int y = 0; y < s.height; ++y)
-            for (int x = 0; x < s.width; ++x) view.Row(y)[4 * x + 3] = s.AlphaRow(y)[x];
+            for (int x = 0; x < s.width; ++x)
+                view.Row(y)[4 * x + 3] = s.AlphaRow(y)[x];
     return 1;
 }
 
@@ -258,7 +270,11 @@ int cSurface::SaveDibFile(const char* fileName) {
         lastError_ = SurfaceErrorNoMemory;
         return 0;
     }
-    if (!BuildDib(reinterpret_cast<BITMAPINFO*>(info.data()), bits.data(), 0)) return 0;
+    if (!BuildDib(reinterpret_cast<BITMAPINFO*>(info.data()), bits.data(), BuildAlphaInFourthByte)) return 0;
+    // Without an alpha plane every pixel is opaque, whatever the fourth bytes held.
+    if (GetDepth() == 32 && !HasAlphaPlane())
+        for (std::size_t i = 3; i < bits.size(); i += 4)
+            bits[i] = 255;
     std::vector<BYTE> out(static_cast<std::size_t>(FileHeaderSize + headerBytes), 0);
     out[0] = 'B';
     out[1] = 'M';
@@ -269,7 +285,8 @@ int cSurface::SaveDibFile(const char* fileName) {
     WriteInfoHeader(&out[FileHeaderSize], header);
     if (headerBytes > InfoHeaderSize) {
         const DWORD* masks = reinterpret_cast<const DWORD*>(info.data() + sizeof header);
-        for (int i = 0; i < 3; ++i) Write32(&out[FileHeaderSize + InfoHeaderSize + 4 * i], masks[i]);
+        for (int i = 0; i < 3; ++i)
+            Write32(&out[FileHeaderSize + InfoHeaderSize + 4 * i], masks[i]);
     }
     std::FILE* file = fileName ? std::fopen(fileName, "wb") : nullptr;
     if (!file) {

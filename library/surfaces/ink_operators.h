@@ -38,7 +38,9 @@ struct InkContext {
 };
 
 // Coefficients run from 0 (source only) to 128 (destination only); larger ones count as 128.
-inline DWORD ClampCoefficient(DWORD c) { return std::min<DWORD>(c, 128); }
+inline DWORD ClampCoefficient(DWORD c) {
+    return std::min<DWORD>(c, 128);
+}
 
 // Per channel (s x (128 - p) + d x p) >> 7, red and blue sharing one multiplication; fourth byte 0.
 inline DWORD BlendChannels(DWORD s, DWORD d, DWORD p, DWORD q) {
@@ -127,7 +129,9 @@ template <typename F> struct InkOperators {
         static void Prepare(InkContext&) {}
         static P Pixel(const InkContext&, P s, P d) { return ~s & d; }
         static P RowPixel(const InkContext&, P s, P d) { return ~s & d; }
-        static P KeyPixel(const InkContext& c, P d) { return c.transparentValue == 0 ? d : (d & ~c.transparentValue); }
+        static P KeyPixel(const InkContext& c, P d) {
+            return c.transparentValue == 0 ? d : (d & ~c.transparentValue);
+        }
     };
     struct Add {
         static void Prepare(InkContext&) {}

@@ -30,7 +30,8 @@ bool SizeAllowed(int width, int height) {
 // Allocates rows of pitch bytes plus the alignment slack; null when it cannot.
 void* AllocatePixelBlock(int pitch, int height) {
     void* block = nullptr;
-    const std::size_t size = static_cast<std::size_t>(pitch) * static_cast<std::size_t>(height) + PixelAlignment;
+    const std::size_t size =
+        static_cast<std::size_t>(pitch) * static_cast<std::size_t>(height) + PixelAlignment;
     if (!AllocMemory(size, &block)) return nullptr;
     return block;
 }
@@ -152,7 +153,8 @@ cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int) {
         return;
     int bitCount = header->biBitCount;
     int viewDepth = bitCount;
-    const auto* masks = reinterpret_cast<const DWORD*>(reinterpret_cast<const BYTE*>(header) + sizeof(BITMAPINFOHEADER));
+    const auto* masks =
+        reinterpret_cast<const DWORD*>(reinterpret_cast<const BYTE*>(header) + sizeof(BITMAPINFOHEADER));
     const BYTE* start = reinterpret_cast<const BYTE*>(header) + sizeof(BITMAPINFOHEADER);
     if (header->biCompression == BI_BITFIELDS) {
         if (bitCount == 16) {
@@ -173,8 +175,10 @@ cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int) {
         viewDepth = 15;
     }
     if (viewDepth != 8 && viewDepth != 15 && viewDepth != 16 && viewDepth != 24 && viewDepth != 32) return;
-    const long long absHeight = header->biHeight < 0 ? -static_cast<long long>(header->biHeight) : header->biHeight;
-    if (header->biWidth <= 0 || absHeight <= 0 || header->biWidth > MaxSurfaceSide || absHeight > MaxSurfaceSide)
+    const long long absHeight =
+        header->biHeight < 0 ? -static_cast<long long>(header->biHeight) : header->biHeight;
+    if (header->biWidth <= 0 || absHeight <= 0 || header->biWidth > MaxSurfaceSide ||
+        absHeight > MaxSurfaceSide)
         return;
     if (viewDepth <= 8) {
         const DWORD entries = header->biClrUsed ? header->biClrUsed : (1u << bitCount);
@@ -192,16 +196,18 @@ cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int) {
     clipRight = width;
     clipBottom = height;
     if (viewDepth == 32 && AllocateAlphaPlane()) {
-        bool allOpaque = true;
+        bool allOpaque = true, allZero = true;
         for (int y = 0; y < height; ++y) {
             const BYTE* row = Row(y);
             BYTE* alpha = AlphaRow(y);
             for (int x = 0; x < width; ++x) {
                 alpha[x] = row[4 * x + 3];
                 allOpaque = allOpaque && alpha[x] == 255;
+                allZero = allZero && alpha[x] == 0;
             }
         }
-        if (allOpaque) FreeAlphaPlane();
+        // Most writers leave the fourth byte 0; a bitmap that would come out wholly invisible has no alpha.
+        if (allOpaque || allZero) FreeAlphaPlane();
     }
 }
 
@@ -219,6 +225,10 @@ cSurfaceImplementation* cDIBSurface::DestroyAndFree(unsigned freeFlags) {
     return self;
 }
 
-cSurfaceImplementation* cDIBSurface::CreateSameKind(int, int) { return nullptr; }
+cSurfaceImplementation* cDIBSurface::CreateSameKind(int, int) {
+    return nullptr;
+}
 
-int cDIBSurface::SetDepth(int) { return 0; }
+int cDIBSurface::SetDepth(int) {
+    return 0;
+}

@@ -14,7 +14,9 @@ using win32::COLORREF;
 using win32::DWORD;
 
 // COLORREF (red low) and blue-low pixel words convert into each other by exchanging bytes 0 and 2.
-constexpr DWORD SwapRedBlue(DWORD v) { return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF); }
+constexpr DWORD SwapRedBlue(DWORD v) {
+    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
 
 struct Format8 {
     using Pixel = std::uint8_t;
@@ -97,7 +99,9 @@ concept ColorFormat = requires(COLORREF c, typename F::Pixel p) {
     F::ToColor(p);
 };
 
-template <typename F> inline BYTE* PixelAt(BYTE* row, int x) { return row + static_cast<std::ptrdiff_t>(x) * F::Bytes; }
+template <typename F> inline BYTE* PixelAt(BYTE* row, int x) {
+    return row + static_cast<std::ptrdiff_t>(x) * F::Bytes;
+}
 template <typename F> inline const BYTE* PixelAt(const BYTE* row, int x) {
     return row + static_cast<std::ptrdiff_t>(x) * F::Bytes;
 }

@@ -10,6 +10,11 @@
 
 using namespace win32;
 
+// The inner loops are written plainly for the compiler to vectorise; ask for it also at -O2.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("tree-vectorize")
+#endif
+
 namespace surfaces {
 
 template <typename F>
@@ -72,19 +77,27 @@ template <typename F> typename F::Pixel ValueOf(DWORD colorOrIndex) {
         return F::FromValue(colorOrIndex);
 }
 
-template <typename F> void FillRowsWith(cSurfaceImplementation& s, int x, int y, int pitch, int width, int height,
-                                        typename F::Pixel v) {
-    BYTE* row = s.pixels + static_cast<std::ptrdiff_t>(y) * pitch;
-    for (int j = 0; j < height; ++j, row += pitch) {
-        BYTE* p = PixelAt<F>(row, x);
-        if constexpr (F::Bytes == 1) {
-            std::memset(p, v, static_cast<std::size_t>(width));
-        } else if constexpr (F::Bytes == 3) {
-            for (int i = 0; i < width; ++i) F::Store(p + 3 * i, v);
-        } else {
-            typename F::Pixel* q = reinterpret_cast<typename F::Pixel*>(p);
-            for (int i = 0; i < width; ++i) q[i] = v;
-        }
+// The first row is filled pixel by pixel; the others are copies of it, which the C library moves fastest.
+template <typename F>
+void FillRowsWith(cSurfaceImplementation& s, int x, int y, int pitch, int width, int height,
+                  typename F::Pixel v) {
+    if (width <= 0 || height <= 0) return;
+    BYTE* first = PixelAt<F>(s.pixels + static_cast<std::ptrdiff_t>(y) * pitch, x);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * F::Bytes;
+    if constexpr (F::Bytes == 1) {
+        std::memset(first, v, rowBytes);
+    } else if constexpr (F::Bytes == 3) {
+        for (int i = 0; i < width; ++i)
+            F::Store(first + 3 * i, v);
+    } else {
+        typename F::Pixel* q = reinterpret_cast<typename F::Pixel*>(first);
+        for (int i = 0; i < width; ++i)
+            q[i] = v;
+    }
+    BYTE* row = first;
+    for (int j = 1; j < height; ++j) {
+        row += pitch;
+        std::memcpy(row, first, rowBytes);
     }
 }
 
@@ -93,7 +106,8 @@ void FillRectT(cSurfaceImplementation& s, int x, int y, int pitch, int width, in
     FillRowsWith<F>(s, x, y, pitch, width, height, ValueOf<F>(value));
 }
 
-template <typename F> void MirrorRowsT(cSurfaceImplementation& s, int x, int y, int pitch, int width, int height) {
+template <typename F>
+void MirrorRowsT(cSurfaceImplementation& s, int x, int y, int pitch, int width, int height) {
     BYTE* row = s.pixels + static_cast<std::ptrdiff_t>(y) * pitch;
     for (int j = 0; j < height; ++j, row += pitch) {
         BYTE* left = PixelAt<F>(row, x);
@@ -121,8 +135,8 @@ void ReplaceValueT(cSurfaceImplementation& s, int x, int y, int width, int heigh
 // --- copies ------------------------------------------------------------------------------------------
 
 // One opaque copy for every depth; rows are moved so that a copy inside one surface stays right.
-void CopyOpaqueRows(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
-                    int width, int height) {
+void CopyOpaqueRows(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
+                    int sy, int width, int height) {
     const std::size_t rowBytes = static_cast<std::size_t>(width) * s.bytesPerPixel;
     const bool upwards = d.pixels == s.pixels && d.Row(dy) > s.Row(sy);
     for (int k = 0; k < height; ++k) {
@@ -133,8 +147,8 @@ void CopyOpaqueRows(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImp
 }
 
 template <typename F>
-void CopyTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
-                      int width, int height) {
+void CopyTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
+                      int sy, int width, int height) {
     using P = typename F::Pixel;
     // An 8-bit source with an alpha plane needs palettes and never reaches this routine.
     if (ColorFormat<F> && s.alphaPlane) {
@@ -160,7 +174,8 @@ void CopyTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceI
             // Kept branch-free so that the compiler turns it into vector selects.
             const P* src = reinterpret_cast<const P*>(sp);
             P* dst = reinterpret_cast<P*>(dp);
-            for (int i = 0; i < width; ++i) dst[i] = F::SameColor(src[i], key) ? dst[i] : src[i];
+            for (int i = 0; i < width; ++i)
+                dst[i] = F::SameColor(src[i], key) ? dst[i] : src[i];
         } else {
             for (int i = 0; i < width; ++i, sp += F::Bytes, dp += F::Bytes) {
                 const P v = F::Load(sp);
@@ -173,8 +188,8 @@ void CopyTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceI
 // --- ink blits ---------------------------------------------------------------------------------------
 
 template <typename F, typename Op>
-void InkTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
-                     int width, int height, DWORD parameter) {
+void InkTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
+                     int sy, int width, int height, DWORD parameter) {
     using P = typename F::Pixel;
     InkContext c;
     c.parameter = parameter;
@@ -216,11 +231,12 @@ void InkOpaqueT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImpleme
     }
 }
 
-using InkRoutine = void (*)(cSurfaceImplementation&, int, int, const cSurfaceImplementation&, int, int, int, int,
-                            DWORD);
+using InkRoutine = void (*)(cSurfaceImplementation&, int, int, const cSurfaceImplementation&, int, int, int,
+                            int, DWORD);
 
 // Per ink code, the routine for one operator; code 0, 7 and 13 have none.
-template <typename F, template <typename, typename> class Blit> constexpr std::array<InkRoutine, InkCodeCount> InkRoutines() {
+template <typename F, template <typename, typename> class Blit>
+constexpr std::array<InkRoutine, InkCodeCount> InkRoutines() {
     using O = InkOperators<F>;
     return {nullptr,
             &Blit<F, typename O::Blend>::Run,
@@ -238,14 +254,14 @@ template <typename F, template <typename, typename> class Blit> constexpr std::a
             nullptr};
 }
 template <typename F, typename Op> struct TransparentInk {
-    static void Run(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
-                    int w, int h, DWORD p) {
+    static void Run(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
+                    int sy, int w, int h, DWORD p) {
         InkTransparentT<F, Op>(d, dx, dy, s, sx, sy, w, h, p);
     }
 };
 template <typename F, typename Op> struct OpaqueInk {
-    static void Run(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
-                    int w, int h, DWORD p) {
+    static void Run(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
+                    int sy, int w, int h, DWORD p) {
         InkOpaqueT<F, Op>(d, dx, dy, s, sx, sy, w, h, p);
     }
 };
@@ -254,14 +270,16 @@ template <typename F>
 void InkBlitTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
                          int sy, int width, int height, int ink, DWORD parameter) {
     static constexpr auto routines = InkRoutines<F, TransparentInk>();
-    if (ink > 0 && ink < InkCodeCount && routines[ink]) routines[ink](d, dx, dy, s, sx, sy, width, height, parameter);
+    if (ink > 0 && ink < InkCodeCount && routines[ink])
+        routines[ink](d, dx, dy, s, sx, sy, width, height, parameter);
 }
 
 template <typename F>
-void InkBlitOpaqueT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
-                    int width, int height, int ink, DWORD parameter) {
+void InkBlitOpaqueT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
+                    int sy, int width, int height, int ink, DWORD parameter) {
     static constexpr auto routines = InkRoutines<F, OpaqueInk>();
-    if (ink > 0 && ink < InkCodeCount && routines[ink]) routines[ink](d, dx, dy, s, sx, sy, width, height, parameter);
+    if (ink > 0 && ink < InkCodeCount && routines[ink])
+        routines[ink](d, dx, dy, s, sx, sy, width, height, parameter);
 }
 
 // --- callback blits and conversions -------------------------------------------------------------------
@@ -302,8 +320,8 @@ void ConvertRows(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplem
 }
 
 template <typename S>
-void ConvertBlitT(cSurfaceImplementation& d, int dx, int dy, int, const cSurfaceImplementation& s, int sx, int sy,
-                  int width, int height) {
+void ConvertBlitT(cSurfaceImplementation& d, int dx, int dy, int, const cSurfaceImplementation& s, int sx,
+                  int sy, int width, int height) {
     switch (d.depthIndex) {
     case 1:
         if constexpr (S::Depth != 15) ConvertRows<S, Format15>(d, dx, dy, s, sx, sy, width, height);
@@ -396,7 +414,9 @@ void Put32(BYTE* p, DWORD v) {
     p[2] = static_cast<BYTE>(v >> 16);
     p[3] = static_cast<BYTE>(v >> 24);
 }
-DWORD Get32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24); }
+DWORD Get32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
 
 // Walks one row's alternating transparent and opaque runs.
 template <typename F, typename Visit>
@@ -404,10 +424,12 @@ void WalkRow(const BYTE* row, int width, typename F::Pixel key, Visit&& visit) {
     int x = 0;
     while (x < width) {
         int start = x;
-        while (x < width && F::SameColor(F::Load(PixelAt<F>(row, x)), key)) ++x;
+        while (x < width && F::SameColor(F::Load(PixelAt<F>(row, x)), key))
+            ++x;
         const int transparent = x - start;
         start = x;
-        while (x < width && !F::SameColor(F::Load(PixelAt<F>(row, x)), key)) ++x;
+        while (x < width && !F::SameColor(F::Load(PixelAt<F>(row, x)), key))
+            ++x;
         visit(transparent, start, x - start);
     }
 }

@@ -89,7 +89,7 @@ ReducedInk ReduceInk(int ink, LPARAM parameter) {
 }
 
 class PixelLock {
-  public:
+public:
     explicit PixelLock(cSurfaceImplementation& s) : surface_(s), locked_(s.LockPixels() != 0) {}
     ~PixelLock() {
         if (locked_) surface_.UnlockPixels();
@@ -98,18 +98,20 @@ class PixelLock {
     PixelLock& operator=(const PixelLock&) = delete;
     explicit operator bool() const { return locked_ && surface_.pixels; }
 
-  private:
+private:
     cSurfaceImplementation& surface_;
     bool locked_;
 };
 
 // Copies the same rectangle of the source's alpha plane into the destination's, creating it when missing.
-void CopyAlphaRect(const cSurfaceImplementation& source, cSurfaceImplementation& destination, const BlitRect& r) {
+void CopyAlphaRect(const cSurfaceImplementation& source, cSurfaceImplementation& destination,
+                   const BlitRect& r) {
     if (!source.alphaPlane) return;
     if (!destination.alphaPlane && !destination.AllocateAlphaPlane()) return;
     for (long long j = 0; j < r.height; ++j)
         std::memmove(destination.AlphaRow(static_cast<int>(r.y + j)) + r.x,
-                     source.AlphaRow(static_cast<int>(r.sourceY + j)) + r.sourceX, static_cast<std::size_t>(r.width));
+                     source.AlphaRow(static_cast<int>(r.sourceY + j)) + r.sourceX,
+                     static_cast<std::size_t>(r.width));
 }
 
 void DeleteTemporary(cSurfaceImplementation* t) {
@@ -120,7 +122,8 @@ void DeleteTemporary(cSurfaceImplementation* t) {
 
 int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
                                  int w, int h, int mode, int ink, LPARAM parameter, int blitFlags) {
-    if (mode < 0 || mode >= 2 || (ink & InkCodeMask) >= InkCodeLimit || !destination || destination->IsDCOnly())
+    if (mode < 0 || mode >= 2 || (ink & InkCodeMask) >= InkCodeLimit || !destination ||
+        destination->IsDCOnly())
         return 0;
     BlitRect r{x, y, sourceX, sourceY, w, h};
     if (!ClipBlit(*this, *destination, r)) return 0;
@@ -134,8 +137,8 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
     if (reduced.outcome == ReducedInk::NothingToDraw) return 1;
     if (reduced.outcome == ReducedInk::Refused) return 0;
     if (destination->depth != depth)
-        return BlitOtherDepth(destination, cx, cy, csx, csy, cw, ch, mode, reduced.effect, reduced.coefficient,
-                              blitFlags);
+        return BlitOtherDepth(destination, cx, cy, csx, csy, cw, ch, mode, reduced.effect,
+                              reduced.coefficient, blitFlags);
     // 8-bit colour work needs the palettes' lookup tables.
     if (depth <= 8 && (reduced.effect != 0 || (mode == 1 && alphaPlane))) return 0;
     if (!routines) return 0;
@@ -173,7 +176,8 @@ int cSurfaceImplementation::BlitOtherDepth(cSurfaceImplementation* destination, 
         if (!t) return 0;
         t->SetColorKey(GetColorKey());
         const int converted = BlitOtherDepth(t, 0, 0, sourceX, sourceY, w, h, 0, 0, 0, BlitFlagCopyAlpha);
-        const int drawn = converted && t->Blit(destination, x, y, 0, 0, w, h, mode, effect, coefficient, blitFlags);
+        const int drawn =
+            converted && t->Blit(destination, x, y, 0, 0, w, h, mode, effect, coefficient, blitFlags);
         DeleteTemporary(t);
         return drawn ? 1 : 0;
     }
@@ -184,7 +188,8 @@ int cSurfaceImplementation::BlitOtherDepth(cSurfaceImplementation* destination, 
     PixelLock target(*destination);
     if (!target) return 0;
     routines->ConvertBlit(*destination, x, y, w * destination->bytesPerPixel, *this, sourceX, sourceY, w, h);
-    if (blitFlags & BlitFlagCopyAlpha) CopyAlphaRect(*this, *destination, BlitRect{x, y, sourceX, sourceY, w, h});
+    if (blitFlags & BlitFlagCopyAlpha)
+        CopyAlphaRect(*this, *destination, BlitRect{x, y, sourceX, sourceY, w, h});
     return 1;
 }
 
@@ -194,21 +199,24 @@ int cSurfaceImplementation::BlitSameDepth(cSurfaceImplementation* destination, i
     if (!destination || destination->IsDCOnly() || destination->depth != depth || !callback) return 0;
     BlitRect r{x, y, sourceX, sourceY, w, h};
     if (!ClipBlit(*this, *destination, r)) return 0;
-    auto routine = routines ? (mode == 1 ? routines->CallbackBlitTransparent : routines->CallbackBlitOpaque) : nullptr;
+    auto routine =
+        routines ? (mode == 1 ? routines->CallbackBlitTransparent : routines->CallbackBlitOpaque) : nullptr;
     if (!routine) return 0;
     PixelLock source(*this);
     if (!source) return 1;
     PixelLock target(*destination);
     if (!target) return 0;
     routine(*destination, static_cast<int>(r.x), static_cast<int>(r.y), *this, static_cast<int>(r.sourceX),
-            static_cast<int>(r.sourceY), static_cast<int>(r.width), static_cast<int>(r.height), callback, argument);
+            static_cast<int>(r.sourceY), static_cast<int>(r.width), static_cast<int>(r.height), callback,
+            argument);
     return 1;
 }
 
 int cSurfaceImplementation::TransformBlit(cSurfaceImplementation* destination, float x, float y, int hotSpotX,
-                                          int hotSpotY, int sourceX, int sourceY, int w, int h, const float* scale,
-                                          float angle, int mode, int ink, LPARAM parameter, int blitFlags) {
+                                          int hotSpotY, int sourceX, int sourceY, int w, int h,
+                                          const float* scale, float angle, int mode, int ink,
+                                          LPARAM parameter, int blitFlags) {
     if (!destination) return 0;
-    return destination->TransformBlitFrom(this, x, y, hotSpotX, hotSpotY, sourceX, sourceY, w, h, scale, angle,
-                                          mode, ink, parameter, blitFlags);
+    return destination->TransformBlitFrom(this, x, y, hotSpotX, hotSpotY, sourceX, sourceY, w, h, scale,
+                                          angle, mode, ink, parameter, blitFlags);
 }

@@ -13,7 +13,7 @@ namespace {
 
 // Locks on construction and unlocks on destruction when the lock succeeded.
 class PixelLock {
-  public:
+public:
     explicit PixelLock(cSurfaceImplementation& s) : surface_(s), locked_(s.LockPixels() != 0) {}
     ~PixelLock() {
         if (locked_) surface_.UnlockPixels();
@@ -22,7 +22,7 @@ class PixelLock {
     PixelLock& operator=(const PixelLock&) = delete;
     explicit operator bool() const { return locked_ && surface_.pixels; }
 
-  private:
+private:
     cSurfaceImplementation& surface_;
     bool locked_;
 };
@@ -87,7 +87,9 @@ void cSurfaceImplementation::SetClipRect(int x, int y, int w, int h) {
     clipBottom = static_cast<int>(std::min<long long>(static_cast<long long>(y) + h, height));
 }
 
-void cSurfaceImplementation::ResetClipRect() { SetClipRect(0, 0, width, height); }
+void cSurfaceImplementation::ResetClipRect() {
+    SetClipRect(0, 0, width, height);
+}
 
 void cSurfaceImplementation::SetPixelIndex(int x, int y, int index) {
     if (!InsideClip(*this, x, y)) return;
@@ -123,7 +125,8 @@ int cSurfaceImplementation::FillRectValue(int x, int y, int w, int h, DWORD valu
     PixelLock lock(*this);
     if (!lock) return 0;
     for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i) StoreValue(*this, x + i, y + j, value);
+        for (int i = 0; i < w; ++i)
+            StoreValue(*this, x + i, y + j, value);
     return 1;
 }
 
@@ -137,7 +140,9 @@ int cSurfaceImplementation::FillRect(int x, int y, int w, int h, COLORREF color)
 }
 
 int cSurfaceImplementation::ScrollRect(int sx, int sy, int dx, int dy, int w, int h) {
-    auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && w >= 0 && h >= 0 && x <= width - w && y <= height - h; };
+    auto inside = [&](int x, int y) {
+        return x >= 0 && y >= 0 && w >= 0 && h >= 0 && x <= width - w && y <= height - h;
+    };
     if (!inside(sx, sy) || !inside(dx, dy)) return 0;
     PixelLock lock(*this);
     if (!lock) return 0;
@@ -177,7 +182,8 @@ int cSurfaceImplementation::MirrorVertical(int x, int y, int w, int h) {
     if (h == 1) return 1;
     PixelLock lock(*this);
     if (!lock) return 0;
-    FlipRowsVertical(Row(y) + static_cast<std::ptrdiff_t>(x) * bytesPerPixel, signedPitch, w * bytesPerPixel, h);
+    FlipRowsVertical(Row(y) + static_cast<std::ptrdiff_t>(x) * bytesPerPixel, signedPitch, w * bytesPerPixel,
+                     h);
     if (alphaPlane) FlipRowsVertical(AlphaRow(y) + x, signedAlphaPitch, w, h);
     return 1;
 }
@@ -273,7 +279,8 @@ void cSurfaceImplementation::RemapPixels(const BYTE* table) {
     if (!lock) return;
     for (int y = 0; y < height; ++y) {
         BYTE* row = Row(y);
-        for (int x = 0; x < width; ++x) row[x] = table[row[x]];
+        for (int x = 0; x < width; ++x)
+            row[x] = table[row[x]];
     }
 }
 
@@ -282,19 +289,33 @@ int cSurfaceImplementation::SetPalette(SharedPalette* newPalette, int) {
     return 0;
 }
 
-int cSurfaceImplementation::SetLogPalette(const LOGPALETTE*, int) { return 0; }
+int cSurfaceImplementation::SetLogPalette(const LOGPALETTE*, int) {
+    return 0;
+}
 
 int cSurfaceImplementation::CopyPalette(cSurfaceImplementation* other, int remap) {
     if (!other || other->depth > 8 || !other->palette) return 0;
     return SetPalette(other->palette, remap);
 }
 
-int cSurfaceImplementation::GetPaletteEntries(PALETTEENTRY*, int, int) { return 0; }
-SharedPalette* cSurfaceImplementation::GetPalette() { return palette; }
-int cSurfaceImplementation::GetLogPalette(LOGPALETTE*) { return 0; }
-int cSurfaceImplementation::GetNearestIndex(COLORREF) { return 0; }
-COLORREF cSurfaceImplementation::GetPaletteColor(int) { return 0; }
-int cSurfaceImplementation::GetBlackIndex() { return 4; }
+int cSurfaceImplementation::GetPaletteEntries(PALETTEENTRY*, int, int) {
+    return 0;
+}
+SharedPalette* cSurfaceImplementation::GetPalette() {
+    return palette;
+}
+int cSurfaceImplementation::GetLogPalette(LOGPALETTE*) {
+    return 0;
+}
+int cSurfaceImplementation::GetNearestIndex(COLORREF) {
+    return 0;
+}
+COLORREF cSurfaceImplementation::GetPaletteColor(int) {
+    return 0;
+}
+int cSurfaceImplementation::GetBlackIndex() {
+    return 4;
+}
 
 void cSurfaceImplementation::SetColorKey(COLORREF color) {
     if (color == 0) {
@@ -311,11 +332,13 @@ void cSurfaceImplementation::SetColorKey(COLORREF color) {
     }
     case 1:
         transparentValue = (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
-        transparentColor = RGB(static_cast<BYTE>(r & 0xF8), static_cast<BYTE>(g & 0xF8), static_cast<BYTE>(b & 0xF8));
+        transparentColor =
+            RGB(static_cast<BYTE>(r & 0xF8), static_cast<BYTE>(g & 0xF8), static_cast<BYTE>(b & 0xF8));
         break;
     case 2:
         transparentValue = (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
-        transparentColor = RGB(static_cast<BYTE>(r & 0xF8), static_cast<BYTE>(g & 0xFC), static_cast<BYTE>(b & 0xF8));
+        transparentColor =
+            RGB(static_cast<BYTE>(r & 0xF8), static_cast<BYTE>(g & 0xFC), static_cast<BYTE>(b & 0xF8));
         break;
     default:
         transparentValue = r << 16 | g << 8 | b;
@@ -324,13 +347,19 @@ void cSurfaceImplementation::SetColorKey(COLORREF color) {
     }
 }
 
-COLORREF cSurfaceImplementation::GetColorKey() { return transparentColor; }
-DWORD cSurfaceImplementation::GetColorKeyValue() { return transparentValue; }
+COLORREF cSurfaceImplementation::GetColorKey() {
+    return transparentColor;
+}
+DWORD cSurfaceImplementation::GetColorKeyValue() {
+    return transparentValue;
+}
 
 namespace {
 constexpr int MaskHeaderBytes = 44;
 constexpr int PlatformMaskDepth = 6;
-int MaskRowBytes(int w) { return ((w + 15) >> 4) * 2; }
+int MaskRowBytes(int w) {
+    return ((w + 15) >> 4) * 2;
+}
 } // namespace
 
 // The 1-bit mask of the solid pixels: bit x & 7 of byte x >> 3 is pixel x, bit 0 the leftmost.
@@ -343,10 +372,20 @@ int cSurfaceImplementation::CreateCollisionMask(void* buffer, int maskFlags) {
     PixelLock lock(*this);
     if (!lock) return 0;
     auto* out = static_cast<BYTE*>(buffer);
-    const DWORD header[11] = {MaskHeaderBytes, static_cast<DWORD>(width), static_cast<DWORD>(height),
-                              static_cast<DWORD>(rowBytes), 0, 0, 0, 0, 0, 0, 0};
+    const DWORD header[11] = {MaskHeaderBytes,
+                              static_cast<DWORD>(width),
+                              static_cast<DWORD>(height),
+                              static_cast<DWORD>(rowBytes),
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0};
     for (int i = 0; i < 11; ++i)
-        for (int b = 0; b < 4; ++b) out[4 * i + b] = static_cast<BYTE>(header[i] >> (8 * b));
+        for (int b = 0; b < 4; ++b)
+            out[4 * i + b] = static_cast<BYTE>(header[i] >> (8 * b));
     BYTE* bits = out + MaskHeaderBytes;
     std::memset(bits, 0, static_cast<std::size_t>(height) * rowBytes);
     std::vector<int> remaining;

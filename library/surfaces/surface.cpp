@@ -12,7 +12,9 @@
 using namespace win32;
 
 namespace {
-bool IsErrorSurface(const cSurfaceImplementation* implementation) { return implementation == GetErrorSurface(); }
+bool IsErrorSurface(const cSurfaceImplementation* implementation) {
+    return implementation == GetErrorSurface();
+}
 
 constexpr int BlitFlagCopyAlpha = 2;
 constexpr int StretchFlagScaleAlpha = 4;
@@ -20,7 +22,9 @@ constexpr int StretchFlagScaleAlpha = 4;
 
 cSurface::cSurface() : implementation_(GetErrorSurface()) {}
 
-cSurface::cSurface(const cSurface& source) : implementation_(GetErrorSurface()) { CreateCopy(source, -1, -1); }
+cSurface::cSurface(const cSurface& source) : implementation_(GetErrorSurface()) {
+    CreateCopy(source, -1, -1);
+}
 
 cSurface::~cSurface() {
     implementation_->RemoveLostDeviceCallback(nullptr, this, 0);
@@ -32,9 +36,13 @@ void cSurface::Drop() {
     implementation_ = GetErrorSurface();
 }
 
-cSurface* NewSurface() { return new (std::nothrow) cSurface; }
+cSurface* NewSurface() {
+    return new (std::nothrow) cSurface;
+}
 
-void DeleteSurface(cSurface* surface) { delete surface; }
+void DeleteSurface(cSurface* surface) {
+    delete surface;
+}
 
 int cSurface::Reset() {
     Drop();
@@ -55,7 +63,9 @@ void cSurface::SetImplementation(cSurfaceImplementation* implementation) {
     if (implementation) implementation_ = implementation;
 }
 
-int cSurface::HasImplementation() const { return !IsErrorSurface(implementation_); }
+int cSurface::HasImplementation() const {
+    return !IsErrorSurface(implementation_);
+}
 
 cSurface* cSurface::GetDrawTarget() {
     cSurfaceImplementation* target = implementation_->GetDrawTarget();
@@ -96,7 +106,8 @@ int cSurface::CreateCopy(const cSurface& source, int w, int h) {
     if (!IsErrorSurface(from)) {
         if (w == -1 && h == -1) {
             created = from->CreateSameKind(from->width, from->height);
-            if (created) from->Blit(created, 0, 0, 0, 0, from->width, from->height, 0, 0, 0, BlitFlagCopyAlpha);
+            if (created)
+                from->Blit(created, 0, 0, 0, 0, from->width, from->height, 0, 0, 0, BlitFlagCopyAlpha);
         } else {
             created = from->CreateSameKind(w, h);
             if (created)
@@ -111,11 +122,17 @@ int cSurface::CreateCopy(const cSurface& source, int w, int h) {
     return created != nullptr;
 }
 
-BYTE* cSurface::AllocateAlphaPlane() { return implementation_->AllocateAlphaPlane(); }
+BYTE* cSurface::AllocateAlphaPlane() {
+    return implementation_->AllocateAlphaPlane();
+}
 
-void cSurface::SetAlphaPlane(BYTE* plane, int signedPitch) { implementation_->SetAlphaPlane(plane, signedPitch); }
+void cSurface::SetAlphaPlane(BYTE* plane, int signedPitch) {
+    implementation_->SetAlphaPlane(plane, signedPitch);
+}
 
-BYTE* cSurface::DetachAlphaPlane(int* pitch) { return implementation_->DetachAlphaPlane(pitch); }
+BYTE* cSurface::DetachAlphaPlane(int* pitch) {
+    return implementation_->DetachAlphaPlane(pitch);
+}
 
 cSurface* cSurface::CopyAlphaPlaneToSurface() {
     const cSurfaceImplementation& s = *implementation_;
@@ -134,10 +151,12 @@ cSurface* cSurface::CopyAlphaPlaneToSurface() {
 }
 
 // Plain forwarders.
-#define VTR_FRONT_DEFINE_Fwd(ret, name, params, args)                                                          \
-    ret cSurface::name params { return implementation_->name args; }
+#define VTR_FRONT_DEFINE_Fwd(ret, name, params, args)                                                        \
+    ret cSurface::name params {                                                                              \
+        return implementation_->name args;                                                                   \
+    }
 #define VTR_FRONT_DEFINE_Own(ret, name, params, args)
-#define VTR_FRONT_DEFINE(slot, ret, name, params, args, base, error, front)                                   \
+#define VTR_FRONT_DEFINE(slot, ret, name, params, args, base, error, front)                                  \
     VTR_FRONT_DEFINE_##front(ret, name, params, args)
 VTR_SURFACE_OPERATIONS(VTR_FRONT_DEFINE)
 #undef VTR_FRONT_DEFINE
@@ -147,31 +166,31 @@ int cSurface::ForwardBlit(cSurfaceImplementation* destination, int x, int y, int
     return implementation_->Blit(destination, x, y, sourceX, sourceY, w, h, mode, ink, parameter, flags);
 }
 
-int cSurface::Blit(cSurface& destination, int x, int y, int sourceX, int sourceY, int w, int h, int mode, int ink,
-                   LPARAM parameter, int flags) {
+int cSurface::Blit(cSurface& destination, int x, int y, int sourceX, int sourceY, int w, int h, int mode,
+                   int ink, LPARAM parameter, int flags) {
     return ForwardBlit(destination.implementation_, x - destination.originX_, y - destination.originY_,
                        sourceX - originX_, sourceY - originY_, w, h, mode, ink, parameter, flags);
 }
 
 int cSurface::BlitWhole(cSurface& destination, int x, int y, int mode, int ink, LPARAM parameter, int flags) {
-    return ForwardBlit(destination.implementation_, x - destination.originX_, y - destination.originY_, -originX_,
-                       -originY_, GetWidth(), GetHeight(), mode, ink, parameter, flags);
+    return ForwardBlit(destination.implementation_, x - destination.originX_, y - destination.originY_,
+                       -originX_, -originY_, GetWidth(), GetHeight(), mode, ink, parameter, flags);
 }
 
 int cSurface::TransformBlit(cSurface& destination, float x, float y, int hotSpotX, int hotSpotY, int sourceX,
                             int sourceY, int w, int h, const float* scale, float angle, int mode, int ink,
                             LPARAM parameter, int flags) {
-    return implementation_->TransformBlit(destination.implementation_, x - static_cast<float>(destination.originX_),
-                                          y - static_cast<float>(destination.originY_), hotSpotX, hotSpotY,
-                                          sourceX - originX_, sourceY - originY_, w, h, scale, angle, mode, ink,
-                                          parameter, flags);
+    return implementation_->TransformBlit(
+        destination.implementation_, x - static_cast<float>(destination.originX_),
+        y - static_cast<float>(destination.originY_), hotSpotX, hotSpotY, sourceX - originX_,
+        sourceY - originY_, w, h, scale, angle, mode, ink, parameter, flags);
 }
 
 int cSurface::StretchBlit(cSurface& destination, int x, int y, int w, int h, int sourceX, int sourceY,
                           int sourceWidth, int sourceHeight, int mode, int ink, LPARAM parameter, int flags) {
-    return implementation_->StretchBlit(destination.implementation_, x - destination.originX_,
-                                        y - destination.originY_, w, h, sourceX - originX_, sourceY - originY_,
-                                        sourceWidth, sourceHeight, mode, ink, parameter, flags);
+    return implementation_->StretchBlit(
+        destination.implementation_, x - destination.originX_, y - destination.originY_, w, h,
+        sourceX - originX_, sourceY - originY_, sourceWidth, sourceHeight, mode, ink, parameter, flags);
 }
 
 int cSurface::StretchBlitWhole(cSurface& destination, int x, int y, int w, int h, int mode, int ink,
@@ -182,30 +201,30 @@ int cSurface::StretchBlitWhole(cSurface& destination, int x, int y, int w, int h
 }
 
 int cSurface::StretchToFit(cSurface& destination, int flags) {
-    return implementation_->StretchBlit(destination.implementation_, -destination.originX_, -destination.originY_,
-                                        destination.GetWidth(), destination.GetHeight(), -originX_, -originY_,
-                                        GetWidth(), GetHeight(), 0, 0, 0, flags);
+    return implementation_->StretchBlit(
+        destination.implementation_, -destination.originX_, -destination.originY_, destination.GetWidth(),
+        destination.GetHeight(), -originX_, -originY_, GetWidth(), GetHeight(), 0, 0, 0, flags);
 }
 
 int cSurface::BlitSameDepthRect(cSurface& destination, int x, int y, int sourceX, int sourceY, int w, int h,
                                 int mode, PixelCallback callback, LPARAM argument) {
     return implementation_->BlitSameDepth(destination.implementation_, x - destination.originX_,
-                                          y - destination.originY_, sourceX - originX_, sourceY - originY_, w, h,
-                                          mode, callback, argument);
+                                          y - destination.originY_, sourceX - originX_, sourceY - originY_, w,
+                                          h, mode, callback, argument);
 }
 
 int cSurface::BlitSameDepth(cSurface& destination, int mode, PixelCallback callback, LPARAM argument) {
-    return implementation_->BlitSameDepth(destination.implementation_, 0, 0, 0, 0, GetWidth(), GetHeight(), mode,
-                                          callback, argument);
+    return implementation_->BlitSameDepth(destination.implementation_, 0, 0, 0, 0, GetWidth(), GetHeight(),
+                                          mode, callback, argument);
 }
 
 int cSurface::BlitThroughFilter(cSurface& destination, int x, int y, int sourceX, int sourceY, int w, int h,
-                                int blockWidth, int blockHeight, int blockOffsetX, int blockOffsetY, int marginX,
-                                int marginY, BlockFilterCallback callback, LPARAM argument) {
+                                int blockWidth, int blockHeight, int blockOffsetX, int blockOffsetY,
+                                int marginX, int marginY, BlockFilterCallback callback, LPARAM argument) {
     return implementation_->BlitThroughFilter(destination.implementation_, x - destination.originX_,
-                                              y - destination.originY_, sourceX - originX_, sourceY - originY_, w,
-                                              h, blockWidth, blockHeight, blockOffsetX, blockOffsetY, marginX,
-                                              marginY, callback, argument);
+                                              y - destination.originY_, sourceX - originX_,
+                                              sourceY - originY_, w, h, blockWidth, blockHeight, blockOffsetX,
+                                              blockOffsetY, marginX, marginY, callback, argument);
 }
 
 void cSurface::CopyFullScreenState(cSurface& other) {
@@ -213,20 +232,25 @@ void cSurface::CopyFullScreenState(cSurface& other) {
         implementation_->CopyFullScreenState(other.implementation_);
 }
 
-int cSurface::FillValue(DWORD value) { return implementation_->FillRectValue(0, 0, GetWidth(), GetHeight(), value); }
+int cSurface::FillValue(DWORD value) {
+    return implementation_->FillRectValue(0, 0, GetWidth(), GetHeight(), value);
+}
 
 int cSurface::FillRgb(int red, int green, int blue) {
     return Fill(RGB(static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue)));
 }
 
-int cSurface::Fill(COLORREF color) { return implementation_->FillRect(0, 0, GetWidth(), GetHeight(), color); }
+int cSurface::Fill(COLORREF color) {
+    return implementation_->FillRect(0, 0, GetWidth(), GetHeight(), color);
+}
 
 int cSurface::FillRectValue(int x, int y, int w, int h, DWORD value) {
     return implementation_->FillRectValue(x - originX_, y - originY_, w, h, value);
 }
 
 int cSurface::FillRectRgb(int x, int y, int w, int h, int red, int green, int blue) {
-    return FillRect(x, y, w, h, RGB(static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue)));
+    return FillRect(x, y, w, h,
+                    RGB(static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue)));
 }
 
 int cSurface::FillRect(int x, int y, int w, int h, COLORREF color) {
@@ -237,7 +261,9 @@ int cSurface::FillRectGradient(int x, int y, int w, int h, const COLORREF* corne
     return implementation_->FillRectGradient(x - originX_, y - originY_, w, h, corners, extra);
 }
 
-void cSurface::SetPixel(int x, int y, COLORREF color) { implementation_->SetPixel(x - originX_, y - originY_, color); }
+void cSurface::SetPixel(int x, int y, COLORREF color) {
+    implementation_->SetPixel(x - originX_, y - originY_, color);
+}
 
 void cSurface::SetPixelRgb(int x, int y, int red, int green, int blue) {
     SetPixel(x, y, RGB(static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue)));
@@ -282,9 +308,13 @@ int cSurface::MirrorVertical(int x, int y, int w, int h) {
     return implementation_->MirrorVertical(x - originX_, y - originY_, w, h);
 }
 
-int cSurface::MirrorHorizontalAll() { return implementation_->MirrorHorizontal(-originX_, -originY_, GetWidth(), GetHeight()); }
+int cSurface::MirrorHorizontalAll() {
+    return implementation_->MirrorHorizontal(-originX_, -originY_, GetWidth(), GetHeight());
+}
 
-int cSurface::MirrorVerticalAll() { return implementation_->MirrorVertical(-originX_, -originY_, GetWidth(), GetHeight()); }
+int cSurface::MirrorVerticalAll() {
+    return implementation_->MirrorVertical(-originX_, -originY_, GetWidth(), GetHeight());
+}
 
 int cSurface::RotateQuarter(cSurface& destination, int direction) {
     return implementation_->RotateQuarter(destination.implementation_, direction);
@@ -383,7 +413,9 @@ void cSurface::SetOrigin(int x, int y) {
     originY_ = y;
 }
 
-void cSurface::SetOriginPoint(POINT point) { SetOrigin(point.x, point.y); }
+void cSurface::SetOriginPoint(POINT point) {
+    SetOrigin(point.x, point.y);
+}
 
 int cSurface::MoveOrigin(int dx, int dy) {
     originX_ += dx;
@@ -472,8 +504,7 @@ int cSurface::CopyTo(cSurface& destination) const {
     const int type = destination.GetSurfaceType();
     if (type == 6 || type == 7) return destination.implementation_->UploadFrom(implementation_);
     return implementation_->Blit(destination.implementation_, -destination.originX_, -destination.originY_,
-                                 -originX_, -originY_, GetWidth(), GetHeight(), 0, 0, 0,
-                                 BlitFlagCopyAlpha);
+                                 -originX_, -originY_, GetWidth(), GetHeight(), 0, 0, 0, BlitFlagCopyAlpha);
 }
 
 int cSurface::CropToContent(RECT* bounds) {
@@ -515,14 +546,15 @@ int cSurface::RotateDegrees(cSurface& destination, int angle, int antialias, COL
     }
 }
 
-int cSurface::Rotate(cSurface& destination, double angle, int antialias, COLORREF background, int transparency) {
+int cSurface::Rotate(cSurface& destination, double angle, int antialias, COLORREF background,
+                     int transparency) {
     double reduced = std::fmod(angle, 360.0);
     if (reduced < 0) reduced += 360.0;
     if (reduced == 90.0) return implementation_->RotateQuarter(destination.implementation_, 0);
     if (reduced == 270.0) return implementation_->RotateQuarter(destination.implementation_, 1);
     if (reduced == 180.0) return RotateDegrees(destination, 180, antialias, background, transparency);
-    return implementation_->Rotate(destination.implementation_, static_cast<float>(reduced), antialias, background,
-                                   transparency);
+    return implementation_->Rotate(destination.implementation_, static_cast<float>(reduced), antialias,
+                                   background, transparency);
 }
 
 // Lines of thickness 1 in software; thicker lines are drawn through a device context by the GDI unit.

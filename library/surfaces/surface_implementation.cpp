@@ -53,7 +53,9 @@ std::uint32_t GetCpuFeatureWord() {
 
 cSurfaceImplementation::cSurfaceImplementation() : flags(GetCpuFeatureWord()) {}
 
-cSurfaceImplementation::cSurfaceImplementation(const cSurfaceImplementation& other) { *this = other; }
+cSurfaceImplementation::cSurfaceImplementation(const cSurfaceImplementation& other) {
+    *this = other;
+}
 
 cSurfaceImplementation& cSurfaceImplementation::operator=(const cSurfaceImplementation& other) {
     if (this == &other) return *this;
@@ -105,22 +107,33 @@ cSurfaceImplementation* cSurfaceImplementation::DestroyAndFree(unsigned freeFlag
 #pragma GCC diagnostic ignored "-Wunused-parameter"
 #define VTR_BASE_BODY_Own(ret, name, params)
 #define VTR_BASE_BODY_Pure(ret, name, params)
-#define VTR_BASE_BODY_Zero(ret, name, params)                                                                  \
-    ret cSurfaceImplementation::name params { return SurfaceZero<ret>(); }
-#define VTR_BASE_BODY_Nothing(ret, name, params)                                                               \
+#define VTR_BASE_BODY_Zero(ret, name, params)                                                                \
+    ret cSurfaceImplementation::name params {                                                                \
+        return SurfaceZero<ret>();                                                                           \
+    }
+#define VTR_BASE_BODY_Nothing(ret, name, params)                                                             \
     ret cSurfaceImplementation::name params {}
-#define VTR_BASE_BODY_MinusOne(ret, name, params)                                                              \
-    ret cSurfaceImplementation::name params { return -1; }
-#define VTR_BASE_BODY_One(ret, name, params)                                                                   \
-    ret cSurfaceImplementation::name params { return 1; }
-#define VTR_BASE_BODY_This(ret, name, params)                                                                  \
-    ret cSurfaceImplementation::name params { return this; }
-#define VTR_BASE_BODY(slot, ret, name, params, args, base, error, front) VTR_BASE_BODY_##base(ret, name, params)
+#define VTR_BASE_BODY_MinusOne(ret, name, params)                                                            \
+    ret cSurfaceImplementation::name params {                                                                \
+        return -1;                                                                                           \
+    }
+#define VTR_BASE_BODY_One(ret, name, params)                                                                 \
+    ret cSurfaceImplementation::name params {                                                                \
+        return 1;                                                                                            \
+    }
+#define VTR_BASE_BODY_This(ret, name, params)                                                                \
+    ret cSurfaceImplementation::name params {                                                                \
+        return this;                                                                                         \
+    }
+#define VTR_BASE_BODY(slot, ret, name, params, args, base, error, front)                                     \
+    VTR_BASE_BODY_##base(ret, name, params)
 VTR_SURFACE_OPERATIONS(VTR_BASE_BODY)
 #undef VTR_BASE_BODY
 #pragma GCC diagnostic pop
 
-void cSurfaceImplementation::Delete() { DestroyAndFree(1); }
+void cSurfaceImplementation::Delete() {
+    DestroyAndFree(1);
+}
 
 void cSurfaceImplementation::SelectDepthRoutines(int newDepth) {
     depth = newDepth;
@@ -137,14 +150,18 @@ int cSurfaceImplementation::SetDepth(int newDepth) {
     return 1;
 }
 
-int cSurfaceImplementation::LockPixels() { return pixelAllocation != nullptr; }
+int cSurfaceImplementation::LockPixels() {
+    return pixelAllocation != nullptr;
+}
 
 win32::BYTE* cSurfaceImplementation::LockBuffer() {
     LockPixels();
     return pixels;
 }
 
-void cSurfaceImplementation::UnlockBuffer(void*) { UnlockPixels(); }
+void cSurfaceImplementation::UnlockBuffer(void*) {
+    UnlockPixels();
+}
 
 int cSurfaceImplementation::InitSize(const cSurfaceImplementation& prototype, int newWidth, int newHeight,
                                      int newPitch) {
@@ -217,7 +234,8 @@ int cSurfaceImplementation::SetAlphaRows(const BYTE* rows, int rowsPitch) {
     const int stepBytes = step < 0 ? -step : step;
     const int copy = stepBytes < alphaPitch ? stepBytes : alphaPitch;
     for (int y = 0; y < height; ++y)
-        std::memcpy(AlphaRow(y), rows + static_cast<std::ptrdiff_t>(y) * step, static_cast<std::size_t>(copy));
+        std::memcpy(AlphaRow(y), rows + static_cast<std::ptrdiff_t>(y) * step,
+                    static_cast<std::size_t>(copy));
     return copy;
 }
 
@@ -234,13 +252,17 @@ COLORREF cSurfaceImplementation::GetPixelColorFast(int x, int y) const {
     return routines->GetPixel(*this, x, y);
 }
 
-BYTE cSurfaceImplementation::GetPixelByteFast(int x, int y) const { return Row(y)[x]; }
+BYTE cSurfaceImplementation::GetPixelByteFast(int x, int y) const {
+    return Row(y)[x];
+}
 
 void cSurfaceImplementation::SetPixelFast(int x, int y, COLORREF color) {
     if (routines && routines->SetPixel) routines->SetPixel(*this, x, y, color);
 }
 
-void cSurfaceImplementation::SetPixelByteFast(int x, int y, BYTE value) { Row(y)[x] = value; }
+void cSurfaceImplementation::SetPixelByteFast(int x, int y, BYTE value) {
+    Row(y)[x] = value;
+}
 
 namespace {
 bool DiffersFromKey(const cSurfaceImplementation& s, int x, int y) {
@@ -253,8 +275,8 @@ bool DiffersFromKey(const cSurfaceImplementation& s, int x, int y) {
 }
 } // namespace
 
-int cSurfaceImplementation::TestOpaqueOverlap(cSurfaceImplementation& other, int otherX, int otherY, int x, int y,
-                                              int w, int h) {
+int cSurfaceImplementation::TestOpaqueOverlap(cSurfaceImplementation& other, int otherX, int otherY, int x,
+                                              int y, int w, int h) {
     if (bytesPerPixel != other.bytesPerPixel) return 1;
     if (!LockPixels()) return 1;
     if (!other.LockPixels()) {
@@ -275,7 +297,9 @@ int cSurfaceImplementation::TestOpaqueOverlap(cSurfaceImplementation& other, int
 
 // The error surface.
 
-cSurfaceImplementation* cErrorSurface::DestroyAndFree(unsigned) { return this; }
+cSurfaceImplementation* cErrorSurface::DestroyAndFree(unsigned) {
+    return this;
+}
 
 cSurfaceImplementation* GetErrorSurface() {
     static cErrorSurface errorSurface;
