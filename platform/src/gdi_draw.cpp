@@ -51,7 +51,7 @@ bool Draws(const DrawTarget& t) {
     return t.bitmap && !t.clip.empty();
 }
 
-void Touch(const DeviceContext* dc) {
+void Touch(const DeviceContextObject* dc) {
     if (dc->kind == DcKind::Window) MarkWindowDrawn(dc->window);
 }
 
@@ -162,7 +162,7 @@ BOOL CopyPixels(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
 
 } // namespace
 
-DrawTarget TargetOf(const DeviceContext* dc) {
+DrawTarget TargetOf(const DeviceContextObject* dc) {
     DrawTarget t;
     if (!dc) return t;
     if (dc->kind == DcKind::Memory) {

@@ -28,7 +28,7 @@ struct BitmapObject {
     std::vector<BYTE> storage;
     std::array<RGBQUAD, 256> colors{};
     DWORD masks[3] = {0x7C00, 0x03E0, 0x001F};
-    DeviceContext* selectedInto = nullptr;
+    DeviceContextObject* selectedInto = nullptr;
 
     BYTE* Row(int y) const {
         return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride;
@@ -56,7 +56,7 @@ struct BrushObject {
 
 enum class DcKind { Memory, Window, Screen };
 
-struct DeviceContext {
+struct DeviceContextObject {
     DcKind kind = DcKind::Memory;
     HWND window = nullptr;
     bool ownDc = false;
@@ -80,7 +80,7 @@ struct DrawTarget {
     std::vector<RECT> clip;
 };
 
-DrawTarget TargetOf(const DeviceContext* dc);
+DrawTarget TargetOf(const DeviceContextObject* dc);
 // Fills a rectangle given in DC coordinates with a colour, applying a mix mode, within the target's clip.
 void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2);
 bool IsGdiObject(const void* handle, GdiKind kind);
@@ -89,6 +89,6 @@ void FreeBitmap(BitmapObject* bitmap);
 // Called when drawing through a window DC changed its top-level window's backing bitmap.
 void MarkWindowDrawn(HWND window);
 // Lets go of the pen, brush and bitmap a DC holds, before the DC is freed.
-void DropDcSelections(DeviceContext* dc);
+void DropDcSelections(DeviceContextObject* dc);
 
 } // namespace win32

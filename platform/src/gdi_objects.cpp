@@ -54,12 +54,12 @@ BitmapObject* DefaultBitmap() {
     return bitmap;
 }
 
-void ReleaseSelection(DeviceContext* dc) {
+void ReleaseSelection(DeviceContextObject* dc) {
     if (dc->bitmap && dc->bitmap->selectedInto == dc) dc->bitmap->selectedInto = nullptr;
 }
 } // namespace
 
-void DropDcSelections(DeviceContext* dc) {
+void DropDcSelections(DeviceContextObject* dc) {
     ReleaseSelection(dc);
     if (dc->pen) dc->pen->header.selections--;
     if (dc->brush) dc->brush->header.selections--;
@@ -70,8 +70,8 @@ void DropDcSelections(DeviceContext* dc) {
 
 namespace {
 
-std::unordered_set<DeviceContext*>& MemoryDcs() {
-    static std::unordered_set<DeviceContext*> dcs;
+std::unordered_set<DeviceContextObject*>& MemoryDcs() {
+    static std::unordered_set<DeviceContextObject*> dcs;
     return dcs;
 }
 
@@ -96,7 +96,7 @@ HGDIOBJ GetStockObject(int index) {
 }
 
 HDC CreateCompatibleDC(HDC) {
-    auto* dc = new DeviceContext;
+    auto* dc = new DeviceContextObject;
     dc->kind = DcKind::Memory;
     dc->bitmap = DefaultBitmap();
     dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));

@@ -418,7 +418,7 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
 
 HDC GetDC(HWND window) {
     if (!window) {
-        auto* dc = new DeviceContext;
+        auto* dc = new DeviceContextObject;
         dc->kind = DcKind::Screen;
         dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
         dc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
@@ -427,7 +427,7 @@ HDC GetDC(HWND window) {
     WindowObject* w = Win(window);
     if (!w) return nullptr;
     if (w->ownDc) return w->ownDc;
-    auto* dc = new DeviceContext;
+    auto* dc = new DeviceContextObject;
     dc->kind = DcKind::Window;
     dc->window = window;
     dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));

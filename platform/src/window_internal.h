@@ -43,7 +43,7 @@ struct WindowObject {
     bool updateErase = false;
     RECT update{}; // client coordinates
     MessageQueue* queue = nullptr;
-    DeviceContext* ownDc = nullptr;
+    DeviceContextObject* ownDc = nullptr;
     // Top-level windows only: the SDL window and the backing bitmap of the client area.
     SDL_Window* sdl = nullptr;
     BitmapObject* backing = nullptr;

@@ -296,7 +296,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
         TopLevelWindows().insert(TopLevelWindows().begin(), w);
     if (!IsChild(w)) CreateSdlWindow(w);
     if (cls->wc.style & CS_OWNDC) {
-        w->ownDc = new DeviceContext;
+        w->ownDc = new DeviceContextObject;
         w->ownDc->kind = DcKind::Window;
         w->ownDc->window = w;
         w->ownDc->ownDc = true;

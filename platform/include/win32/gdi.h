@@ -12,37 +12,6 @@ struct BitmapObject;
 using HBITMAP = BitmapObject*;
 struct PenObject;
 using HPEN = PenObject*;
-struct PaletteObject;
-using HPALETTE = PaletteObject*;
-
-struct RGBQUAD {
-    BYTE rgbBlue;
-    BYTE rgbGreen;
-    BYTE rgbRed;
-    BYTE rgbReserved;
-};
-
-struct BITMAPINFOHEADER {
-    DWORD biSize;
-    LONG biWidth;
-    LONG biHeight;
-    WORD biPlanes;
-    WORD biBitCount;
-    DWORD biCompression;
-    DWORD biSizeImage;
-    LONG biXPelsPerMeter;
-    LONG biYPelsPerMeter;
-    DWORD biClrUsed;
-    DWORD biClrImportant;
-};
-static_assert(sizeof(BITMAPINFOHEADER) == 40);
-
-// The colour table follows the header: up to 256 entries, or three masks for BI_BITFIELDS.
-struct BITMAPINFO {
-    BITMAPINFOHEADER bmiHeader;
-    RGBQUAD bmiColors[1];
-};
-
 struct BITMAP {
     LONG bmType;
     LONG bmWidth;
@@ -59,8 +28,6 @@ struct LOGBRUSH {
     ULONG_PTR lbHatch;
 };
 
-constexpr DWORD BI_RGB = 0;
-constexpr DWORD BI_BITFIELDS = 3;
 constexpr UINT DIB_RGB_COLORS = 0;
 
 // Raster operations of BitBlt and StretchBlt.

@@ -7,17 +7,12 @@ namespace win32 {
 
 using ATOM = WORD;
 
-struct WindowObject;
-using HWND = WindowObject*;
 struct MenuObject;
 using HMENU = MenuObject*;
 struct CursorObject;
 using HCURSOR = CursorObject*;
-using HICON = CursorObject*;
 struct BrushObject;
 using HBRUSH = BrushObject*;
-struct DeviceContext;
-using HDC = DeviceContext*;
 struct DropObject;
 using HDROP = DropObject*;
 
