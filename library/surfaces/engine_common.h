@@ -23,11 +23,13 @@ constexpr int StretchFlagSmooth = 1;
 constexpr int StretchFlagSmoothAware = 2;
 constexpr int StretchFlagScaleAlpha = 4;
 
-// (ink word, parameter) reduced to (effect, coefficient); draw is false when there is nothing to draw.
+// (ink word, parameter) reduced to (effect, coefficient); draw is false when there is nothing to draw,
+// refused when the ink cannot be drawn at all.
 struct Ink {
     bool draw = true;
     int effect = 0;
     DWORD coefficient = 0;
+    bool refused = false;
 };
 
 inline Ink ReduceInk(int ink, LPARAM parameter) {
@@ -43,8 +45,11 @@ inline Ink ReduceInk(int ink, LPARAM parameter) {
         if (value == 128) return {false, 0, 0};
         return {true, 1, value};
     case InkEffectObject:
-        // Effect objects give their colour once they exist; without one the ink is a copy.
-        return {};
+        // Without an effect object the ink is a copy; effect objects cannot be applied yet.
+        if (parameter == 0) return {};
+        return {false, 0, 0, true};
+    case 7:
+        return {false, 0, 0, true};
     default:
         return {true, code, value};
     }

@@ -77,10 +77,10 @@ COLORREF EdgeSmoothKeyed(const COLORREF* d, const COLORREF* s, LPARAM argument) 
 
 COLORREF EdgeSmoothBlack(const COLORREF* d, const COLORREF* s, LPARAM argument) {
     const auto replacement = static_cast<COLORREF>(argument);
+    if (!IsEdge(s, 0)) return d[4];
     COLORREF own[9];
     for (int i = 0; i < 9; ++i)
         own[i] = (d[i] & 0xFFFFFF) == 0 ? replacement : d[i];
-    if (!IsEdge(s, 0)) return own[4];
     return SmoothAround(own, s, 0);
 }
 

@@ -155,7 +155,8 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
     else
         inkBlit(*destination, cx, cy, *this, csx, csy, cw, ch, reduced.effect, reduced.coefficient);
     if (mode == 0 && (blitFlags & BlitFlagCopyAlpha)) CopyAlphaRect(*this, *destination, r);
-    if (blitFlags & BlitFlagAntialias) AntialiasBlitEdges(*this, *destination, x, y, reduced.effect, reduced.coefficient);
+    if (blitFlags & BlitFlagAntialias)
+        AntialiasBlitEdges(*this, *destination, x, y, reduced.effect, reduced.coefficient);
     return 1;
 }
 

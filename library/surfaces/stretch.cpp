@@ -368,6 +368,7 @@ int cSurfaceImplementation::StretchBlit(cSurfaceImplementation* destination, int
         return destination->StretchBlitFrom(this, x, y, w, h, sourceX, sourceY, sourceWidth, sourceHeight,
                                             mode, ink, parameter, stretchFlags);
     const Ink reduced = ReduceInk(ink, parameter);
+    if (reduced.refused) return 0;
     if (!reduced.draw) return 1;
     const int copyAlpha = (stretchFlags & StretchFlagScaleAlpha) ? BlitFlagCopyAlpha : 0;
     const bool smooth = stretchFlags & (StretchFlagSmooth | StretchFlagSmoothAware);
