@@ -4,6 +4,7 @@
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -80,7 +81,7 @@ void StretchRect(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplem
     };
     std::uint32_t accumulator = v;
     int produced = 0;
-    int lastDrawn = -1; // the destination row written last; a repeated row right below it is a copy
+    int lastDrawn = INT_MIN; // the destination row written last; a repeated row right below it is a copy
     auto produce = [&](int sourceRow, bool repeat) {
         const int y = dy + produced++;
         if (!rowVisible(y)) return;
