@@ -190,4 +190,21 @@ bool IsFont(const void* handle);
 BOOL GetFontTextMetricsW(HFONT font, TEXTMETRICW* metrics);
 BOOL GetFontTextExtentW(HFONT font, LPCWSTR text, int length, SIZE* size);
 
+// Text through device contexts. A DC starts with SYSTEM_FONT and TA_TOP | TA_LEFT; the font and the
+// alignment are the DC's, the text and background colours and the background mode those of SetTextColor,
+// SetBkColor and SetBkMode.
+HFONT SelectFont(HDC dc, HFONT font);
+UINT SetTextAlign(HDC dc, UINT align);
+UINT GetTextAlign(HDC dc);
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
+BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int length, SIZE* size);
+BOOL GetTextExtentPointW(HDC dc, LPCWSTR text, int length, SIZE* size);
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                 const INT* dx);
+BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count);
+// A count of -1 means a terminated string. The result is the height of the text (0 on failure); with
+// DT_VCENTER or DT_BOTTOM, the offset from the top of the rectangle to the bottom of the text.
+int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format);
+int DrawTextExW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format, DRAWTEXTPARAMS* params);
+
 } // namespace win32

@@ -2,6 +2,7 @@
 // DrawText layout, drawn into plain pixel buffers.
 #include "platform/src/text_target.h"
 #include "win32/font.h"
+#include "win32/gdi.h"
 
 #include <gtest/gtest.h>
 
@@ -401,4 +402,100 @@ TEST(DrawTextLayout, EmptyTextHasNoHeight) {
     EXPECT_EQ(height, 0);
     EXPECT_EQ(r.right, 3);
     EXPECT_EQ(r.bottom, 4);
+}
+
+// ---- Through device contexts
+// --------------------------------------------------------------------------------
+
+namespace {
+
+// A 32-bit top-down section selected into a memory DC.
+struct SectionDc {
+    SectionDc(int w, int h) : width(w), height(h) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* pixels = nullptr;
+        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        bits = static_cast<std::uint32_t*>(pixels);
+        dc = CreateCompatibleDC(nullptr);
+        previous = SelectObject(dc, bitmap);
+        for (int i = 0; i < w * h; ++i)
+            bits[i] = 0x0A141E;
+    }
+    ~SectionDc() {
+        SelectObject(dc, previous);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+    }
+    SectionDc(const SectionDc&) = delete;
+    SectionDc& operator=(const SectionDc&) = delete;
+    RECT Ink() const {
+        RECT r{width, height, 0, 0};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if ((bits[y * width + x] & 0xFFFFFF) != 0x0A141E) {
+                    r.left = std::min<LONG>(r.left, x);
+                    r.top = std::min<LONG>(r.top, y);
+                    r.right = std::max<LONG>(r.right, x + 1);
+                    r.bottom = std::max<LONG>(r.bottom, y + 1);
+                }
+        return r;
+    }
+    int width, height;
+    HBITMAP bitmap;
+    std::uint32_t* bits = nullptr;
+    HDC dc;
+    HGDIOBJ previous;
+};
+
+} // namespace
+
+TEST(DeviceContextText, DrawTextLandsInTheSelectedBitmapWithTheDcsFontAndColour) {
+    SectionDc target(160, 60);
+    ASSERT_TRUE(target.dc && target.bits);
+    Font font(-20, u"DejaVu Sans", NONANTIALIASED_QUALITY);
+    EXPECT_EQ(SelectFont(target.dc, font.handle), GetStockFont(SYSTEM_FONT));
+    SetTextColor(target.dc, RGB(255, 0, 0));
+    SetBkMode(target.dc, TRANSPARENT);
+    RECT r{10, 10, 150, 50};
+    TEXTMETRICW tm{};
+    ASSERT_TRUE(GetTextMetricsW(target.dc, &tm));
+    EXPECT_EQ(DrawTextW(target.dc, u"Red", -1, &r, DT_SINGLELINE | DT_NOPREFIX), tm.tmHeight);
+    const RECT ink = target.Ink();
+    EXPECT_GE(ink.left, 10);
+    EXPECT_GE(ink.top, 10);
+    EXPECT_LE(ink.bottom, 10 + tm.tmHeight);
+    bool onlyRed = true;
+    for (int i = 0; i < 160 * 60; ++i)
+        onlyRed &= (target.bits[i] & 0xFFFFFF) == 0x0A141E || (target.bits[i] & 0xFFFFFF) == 0xFF0000;
+    EXPECT_TRUE(onlyRed);
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentPoint32W(target.dc, u"Red", 3, &size));
+    EXPECT_EQ(size.cx, Extent(font.handle, u"Red"));
+    SelectFont(target.dc, GetStockFont(SYSTEM_FONT));
+}
+
+TEST(DeviceContextText, OpaqueBackgroundFillsTheTextCellAndCalcRectDrawsNothing) {
+    SectionDc target(120, 40);
+    Font font(-16);
+    SelectFont(target.dc, font.handle);
+    SetBkMode(target.dc, OPAQUE);
+    SetBkColor(target.dc, RGB(0, 0, 255));
+    RECT measure{0, 0, 120, 40};
+    DrawTextW(target.dc, u"Cell", -1, &measure, DT_CALCRECT);
+    EXPECT_EQ(target.Ink().right, 0); // nothing drawn
+    SetTextAlign(target.dc, TA_LEFT | TA_TOP);
+    ASSERT_TRUE(TextOutW(target.dc, 5, 5, u"Cell", 4));
+    const RECT ink = target.Ink();
+    EXPECT_EQ(ink.left, 5);
+    EXPECT_EQ(ink.top, 5);
+    EXPECT_EQ(ink.right, 5 + measure.right);
+    EXPECT_EQ(ink.bottom, 5 + measure.bottom);
+    EXPECT_EQ(target.bits[5 * 120 + 5] & 0xFFFFFF, 0x0000FFu); // blue, blue-low
+    SelectFont(target.dc, GetStockFont(SYSTEM_FONT));
 }
