@@ -215,40 +215,51 @@ DWORD WorkingTransparent(const cSurfaceImplementation& s, COLORREF transparent) 
     return bgr;
 }
 
-// Resamples n lines of the source into the destination; each output pixel is the weighted sum of input
-// pixels read through fetch(line, index) and tested through transparent(line, index).
-template <typename Fetch, typename IsTransparent, typename Store>
-void ResampleLines(const std::vector<Weights>& table, int lines, int channels, bool aware,
-                   DWORD transparentWorking, Fetch fetch, IsTransparent transparent, Store store) {
-    for (int line = 0; line < lines; ++line)
-        for (std::size_t j = 0; j < table.size(); ++j) {
-            const Weights& e = table[j];
-            std::uint64_t sums[3] = {0x8000, 0x8000, 0x8000};
-            std::uint64_t opaque = 0, clear = 0;
-            for (std::size_t k = 0; k < e.values.size(); ++k) {
-                const int i = e.first + static_cast<int>(k);
-                const auto w = static_cast<std::uint64_t>(e.values[k]);
-                if (aware && transparent(line, i)) {
-                    clear += w;
-                    continue;
-                }
-                opaque += w;
-                const DWORD c = fetch(line, i);
-                for (int ch = 0; ch < channels; ++ch)
-                    sums[ch] += w * ((c >> (8 * ch)) & 0xFF);
-            }
-            DWORD out = 0;
-            if (!aware || clear == 0) {
-                for (int ch = 0; ch < channels; ++ch)
-                    out |= static_cast<DWORD>(std::min<std::uint64_t>(sums[ch], 0xFF0000) >> 16) << (8 * ch);
-            } else if (opaque < clear) {
-                out = transparentWorking;
-            } else {
-                for (int ch = 0; ch < channels; ++ch)
-                    out |= static_cast<DWORD>(std::min<std::uint64_t>(sums[ch] / opaque, 255)) << (8 * ch);
-            }
-            store(line, static_cast<int>(j), out);
+// One output pixel from its weighted inputs. Plain: (0x8000 + sum of weight x channel) >> 16, clamped.
+// Transparency-aware: transparent inputs add their weight to the clear side only; a pixel whose clear side
+// outweighs its opaque side becomes the transparent colour, others are the opaque inputs' weighted mean.
+struct Accumulator {
+    std::uint32_t sums[3] = {0x8000, 0x8000, 0x8000};
+    std::uint32_t opaque = 0, clear = 0;
+    void Add(std::uint32_t w, DWORD c) {
+        opaque += w;
+        sums[0] += w * (c & 0xFF);
+        sums[1] += w * ((c >> 8) & 0xFF);
+        sums[2] += w * ((c >> 16) & 0xFF);
+    }
+    DWORD Result(bool aware, DWORD transparentWorking) const {
+        DWORD out = 0;
+        if (!aware || clear == 0) {
+            for (int ch = 0; ch < 3; ++ch)
+                out |= (std::min<std::uint32_t>(sums[ch], 0xFF0000) >> 16) << (8 * ch);
+            return out;
         }
+        if (opaque < clear) return transparentWorking;
+        for (int ch = 0; ch < 3; ++ch)
+            out |= std::min<std::uint32_t>(sums[ch] / opaque, 255) << (8 * ch);
+        return out;
+    }
+};
+
+// A source row decoded into working pixels, with its transparency when asked.
+struct DecodedRow {
+    std::vector<DWORD> pixels;
+    std::vector<BYTE> clear;
+};
+
+void DecodeRow(const cSurfaceImplementation& s, const RowCodec& codec, int sx, int sw, int y, bool aware,
+               DWORD key, DecodedRow& row) {
+    row.pixels.resize(static_cast<std::size_t>(sw));
+    const BYTE* in = s.Row(y);
+    for (int i = 0; i < sw; ++i)
+        row.pixels[static_cast<std::size_t>(i)] = codec.Read(in, sx + i);
+    if (!aware) return;
+    row.clear.resize(static_cast<std::size_t>(sw));
+    const DWORD mask = s.depth == 8 ? 0xFF : 0xFFFFFF;
+    for (int i = 0; i < sw; ++i)
+        row.clear[static_cast<std::size_t>(i)] =
+            s.alphaPlane ? s.AlphaRow(y)[sx + i] == 0
+                         : ((row.pixels[static_cast<std::size_t>(i)] ^ key) & mask) == 0;
 }
 
 bool Resample(cSurfaceImplementation* source, int sx, int sy, int sw, int sh,
@@ -260,41 +271,92 @@ bool Resample(cSurfaceImplementation* source, int sx, int sy, int sw, int sh,
     if (sx < 0 || sy < 0 || sx + sw > source->width || sy + sh > source->height) return false;
     const int outWidth = horizontal ? dw : sw, outHeight = horizontal ? sh : dh;
     if (outWidth > destination->width || outHeight > destination->height) return false;
-    if (source->depth == 8 || destination->depth == 8 ? source->depth != destination->depth : false)
-        return false;
+    if ((source->depth == 8) != (destination->depth == 8)) return false;
     PixelLock sourceLock(*source);
     PixelLock destinationLock(*destination);
     if (!sourceLock || !destinationLock) return false;
     const RowCodec in{*source}, out{*destination};
-    const int channels = in.Channels();
     const DWORD key = WorkingTransparent(*source, transparent);
     const DWORD keyOut = WorkingTransparent(*destination, transparent);
-    const DWORD mask = source->depth == 8 ? 0xFF : 0xFFFFFF;
-    // Line and index to source coordinates.
-    auto at = [&](int line, int i, int& x, int& y) {
-        x = horizontal ? sx + i : sx + line;
-        y = horizontal ? sy + line : sy + i;
-    };
-    auto fetch = [&](int line, int i) {
-        int x, y;
-        at(line, i, x, y);
-        return in.Read(source->Row(y), x);
-    };
-    auto isTransparent = [&](int line, int i) {
-        int x, y;
-        at(line, i, x, y);
-        if (source->alphaPlane) return source->AlphaRow(y)[x] == 0;
-        return ((in.Read(source->Row(y), x) ^ key) & mask) == 0;
-    };
-    auto store = [&](int line, int j, DWORD v) {
-        if (v == key && aware) v = keyOut;
-        if (horizontal)
-            out.Write(destination->Row(line), j, v);
-        else
-            out.Write(destination->Row(j), line, v);
-    };
-    const auto table = horizontal ? BuildResampleWeights(dw, sw) : BuildResampleWeights(dh, sh);
-    ResampleLines(table, horizontal ? sh : sw, channels, aware, key, fetch, isTransparent, store);
+    auto store = [&](BYTE* row, int x, DWORD v) { out.Write(row, x, aware && v == key ? keyOut : v); };
+    DecodedRow row;
+    if (horizontal) {
+        const auto table = BuildResampleWeights(dw, sw);
+        for (int y = 0; y < sh; ++y) {
+            DecodeRow(*source, in, sx, sw, sy + y, aware, key, row);
+            BYTE* target = destination->Row(y);
+            for (int j = 0; j < dw; ++j) {
+                const Weights& e = table[static_cast<std::size_t>(j)];
+                Accumulator acc;
+                for (std::size_t k = 0; k < e.values.size(); ++k) {
+                    const auto i = static_cast<std::size_t>(e.first) + k;
+                    const auto w = static_cast<std::uint32_t>(e.values[k]);
+                    if (aware && row.clear[i])
+                        acc.clear += w;
+                    else
+                        acc.Add(w, row.pixels[i]);
+                }
+                store(target, j, acc.Result(aware, key));
+            }
+        }
+        return true;
+    }
+    // Down the columns, a whole row at a time so that memory is read in order; every source row is decoded
+    // once.
+    const auto table = BuildResampleWeights(dh, sh);
+    const auto width = static_cast<std::size_t>(sw);
+    std::vector<DWORD> decoded(width * static_cast<std::size_t>(sh));
+    std::vector<BYTE> clear(aware ? decoded.size() : 0);
+    for (int y = 0; y < sh; ++y) {
+        DecodeRow(*source, in, sx, sw, sy + y, aware, key, row);
+        std::copy(row.pixels.begin(), row.pixels.end(),
+                  decoded.begin() + static_cast<std::ptrdiff_t>(y * width));
+        if (aware)
+            std::copy(row.clear.begin(), row.clear.end(),
+                      clear.begin() + static_cast<std::ptrdiff_t>(y * width));
+    }
+    std::vector<std::uint32_t> sums(3 * width), opaque(aware ? width : 0), clearWeight(aware ? width : 0);
+    for (int j = 0; j < dh; ++j) {
+        std::fill(sums.begin(), sums.end(), 0x8000u);
+        std::fill(opaque.begin(), opaque.end(), 0u);
+        std::fill(clearWeight.begin(), clearWeight.end(), 0u);
+        const Weights& e = table[static_cast<std::size_t>(j)];
+        for (std::size_t k = 0; k < e.values.size(); ++k) {
+            const std::size_t base = (static_cast<std::size_t>(e.first) + k) * width;
+            const DWORD* pixels = decoded.data() + base;
+            const auto w = static_cast<std::uint32_t>(e.values[k]);
+            if (!aware) {
+                for (std::size_t x = 0; x < width; ++x) {
+                    sums[x] += w * (pixels[x] & 0xFF);
+                    sums[width + x] += w * ((pixels[x] >> 8) & 0xFF);
+                    sums[2 * width + x] += w * ((pixels[x] >> 16) & 0xFF);
+                }
+                continue;
+            }
+            for (std::size_t x = 0; x < width; ++x) {
+                if (clear[base + x]) {
+                    clearWeight[x] += w;
+                    continue;
+                }
+                opaque[x] += w;
+                sums[x] += w * (pixels[x] & 0xFF);
+                sums[width + x] += w * ((pixels[x] >> 8) & 0xFF);
+                sums[2 * width + x] += w * ((pixels[x] >> 16) & 0xFF);
+            }
+        }
+        BYTE* target = destination->Row(j);
+        for (std::size_t x = 0; x < width; ++x) {
+            Accumulator acc;
+            acc.sums[0] = sums[x];
+            acc.sums[1] = sums[width + x];
+            acc.sums[2] = sums[2 * width + x];
+            if (aware) {
+                acc.opaque = opaque[x];
+                acc.clear = clearWeight[x];
+            }
+            store(target, static_cast<int>(x), acc.Result(aware, key));
+        }
+    }
     return true;
 }
 
