@@ -1,5 +1,7 @@
 // Text through device contexts: the DC's font and alignment, and the text calls drawn with the rasteriser
 // onto the bitmap behind the DC, once per visible rectangle.
+#include "text_dc.h"
+
 #include "gdi_internal.h"
 #include "text_target.h"
 
@@ -70,6 +72,11 @@ std::u16string_view TextOf(LPCWSTR text, int count) {
 }
 
 } // namespace
+
+void ForgetTextState(HDC dc) {
+    std::lock_guard guard(fonts::FontLock());
+    TextStates().erase(dc);
+}
 
 HFONT SelectFont(HDC dc, HFONT font) {
     if (!dc || !IsFont(font)) return nullptr;
