@@ -62,13 +62,51 @@ std::string FaceNameUtf8(const LOGFONTW& lf) {
     return ToUtf8(std::u16string_view(lf.lfFaceName, n));
 }
 
-bool ChooseFace(const LOGFONTW& lf, FaceChoice& choice) {
-    // The configuration lives as long as the process.
+// The configuration lives as long as the process.
+FcConfig* Config() {
     static FcConfig* config = [] {
         FcConfig* c = FcInitLoadConfigAndFonts();
         if (c) FcConfigSetCurrent(c);
         return c;
     }();
+    return config;
+}
+
+// A face that has a code point the chosen face lacks, in the same weight and slant where possible.
+bool ChooseFallback(const LOGFONTW& lf, char32_t codePoint, std::string& file, int& index) {
+    FcConfig* config = Config();
+    FcPattern* pattern = config ? FcPatternCreate() : nullptr;
+    if (!pattern) return false;
+    FcCharSet* wanted = FcCharSetCreate();
+    FcCharSetAddChar(wanted, codePoint);
+    FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+    FcPatternAddInteger(
+        pattern, FC_WEIGHT,
+        FcWeightFromOpenType(lf.lfWeight > 0 ? std::clamp<int>(lf.lfWeight, 1, 1000) : FW_NORMAL));
+    FcPatternAddInteger(pattern, FC_SLANT, lf.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    FcCharSetDestroy(wanted);
+    if (!match) return false;
+    FcCharSet* has = nullptr;
+    FcChar8* path = nullptr;
+    const bool ok = FcPatternGetCharSet(match, FC_CHARSET, 0, &has) == FcResultMatch && has &&
+                    FcCharSetHasChar(has, codePoint) &&
+                    FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path;
+    if (ok) {
+        file = reinterpret_cast<const char*>(path);
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
+    }
+    FcPatternDestroy(match);
+    return ok;
+}
+
+bool ChooseFace(const LOGFONTW& lf, FaceChoice& choice) {
+    FcConfig* config = Config();
     if (!config) return false;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
@@ -108,11 +146,16 @@ int Scaled(long fontUnits, double scale) {
 
 class FreeTypeFace final : public SizedFace {
 public:
-    FreeTypeFace(FT_Face face, const FaceChoice& choice, const LOGFONTW& lf) : face_(face), choice_(choice) {
+    FreeTypeFace(FT_Face face, const FaceChoice& choice, const LOGFONTW& lf)
+        : face_(face), choice_(choice), logFont_(lf) {
         mono_ = lf.lfQuality == NONANTIALIASED_QUALITY;
         SetSize(lf);
     }
-    ~FreeTypeFace() override { FT_Done_Face(face_); }
+    ~FreeTypeFace() override {
+        for (auto& [file, fallback] : fallbacks_)
+            if (fallback) FT_Done_Face(fallback);
+        FT_Done_Face(face_);
+    }
     FreeTypeFace(const FreeTypeFace&) = delete;
     FreeTypeFace& operator=(const FreeTypeFace&) = delete;
 
@@ -144,6 +187,7 @@ private:
             em = std::min<double>(lf.lfHeight > 0 ? lf.lfHeight : DefaultCellHeight, 4096) * unitsPerEm /
                  cellUnits;
         const int pixelEm = std::max(1, static_cast<int>(std::lround(em)));
+        pixelEm_ = pixelEm;
         FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(pixelEm));
         const double scale = static_cast<double>(pixelEm) / unitsPerEm;
 
@@ -184,16 +228,40 @@ private:
             transformed = true;
         }
         if (transformed) FT_Set_Transform(face_, &matrix, nullptr);
+        matrix_ = matrix;
+        transformed_ = transformed;
         emboldenStrength_ = choice_.embolden ? std::max<FT_Pos>(32, pixelEm * 64 / 24) : 0;
+    }
+
+    // The face to draw a code point from: this one, or a fallback face that has it (opened at the same size
+    // once per file); this one's missing-glyph box when no face has it.
+    FT_Face FaceFor(char32_t codePoint, FT_UInt& index) {
+        index = FT_Get_Char_Index(face_, codePoint);
+        if (index || codePoint < 0x20) return face_;
+        std::string file;
+        int faceIndex = 0;
+        if (!ChooseFallback(logFont_, codePoint, file, faceIndex)) return face_;
+        const std::string key = file + '\n' + std::to_string(faceIndex);
+        auto [entry, added] = fallbacks_.try_emplace(key, nullptr);
+        if (added && FT_New_Face(Library(), file.c_str(), faceIndex, &entry->second) == 0) {
+            FT_Set_Pixel_Sizes(entry->second, 0, static_cast<FT_UInt>(pixelEm_));
+            if (transformed_) FT_Set_Transform(entry->second, &matrix_, nullptr);
+        }
+        FT_Face fallback = entry->second;
+        const FT_UInt fallbackIndex = fallback ? FT_Get_Char_Index(fallback, codePoint) : 0;
+        if (!fallbackIndex) return face_;
+        index = fallbackIndex;
+        return fallback;
     }
 
     Glyph Render(char32_t codePoint) {
         Glyph glyph;
-        const FT_UInt index = FT_Get_Char_Index(face_, codePoint);
+        FT_UInt index = 0;
+        FT_Face face = FaceFor(codePoint, index);
         FT_Int32 loadFlags = mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT;
         if (emboldenStrength_) loadFlags |= FT_LOAD_NO_BITMAP;
-        if (FT_Load_Glyph(face_, index, loadFlags) != 0) return glyph;
-        FT_GlyphSlot slot = face_->glyph;
+        if (FT_Load_Glyph(face, index, loadFlags) != 0) return glyph;
+        FT_GlyphSlot slot = face->glyph;
         if (emboldenStrength_ && slot->format == FT_GLYPH_FORMAT_OUTLINE)
             FT_Outline_EmboldenXY(&slot->outline, emboldenStrength_, 0);
         glyph.advance =
@@ -221,6 +289,11 @@ private:
 
     FT_Face face_;
     FaceChoice choice_;
+    LOGFONTW logFont_;
+    int pixelEm_ = 1;
+    FT_Matrix matrix_{0x10000, 0, 0, 0x10000};
+    bool transformed_ = false;
+    std::map<std::string, FT_Face> fallbacks_;
     bool mono_ = false;
     FT_Pos emboldenStrength_ = 0;
     FaceMetrics metrics_;

@@ -499,3 +499,16 @@ TEST(DeviceContextText, OpaqueBackgroundFillsTheTextCellAndCalcRectDrawsNothing)
     EXPECT_EQ(target.bits[5 * 120 + 5] & 0xFFFFFF, 0x0000FFu); // blue, blue-low
     SelectFont(target.dc, GetStockFont(SYSTEM_FONT));
 }
+
+TEST(TextDrawing, CodePointsTheFaceLacksComeFromAFallbackFace) {
+    Font font(-24, u"DejaVu Sans", NONANTIALIASED_QUALITY, FW_BOLD);
+    auto draw = [&](std::u16string_view text) {
+        Canvas canvas(60, 40);
+        const TextTarget target = canvas.Target();
+        DrawTextRun(&target, StyleOf(font.handle), 4, 4, 0, nullptr, text, nullptr);
+        return canvas.pixels;
+    };
+    // Mathematical bold A (a surrogate pair) is not in the sans face; a private-use code point is nowhere
+    // and gets the missing-glyph box.
+    EXPECT_NE(draw(u"\xD835\xDC00"), draw(u"\xDB80\xDC00"));
+}
