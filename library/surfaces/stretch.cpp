@@ -251,8 +251,18 @@ void DecodeRow(const cSurfaceImplementation& s, const RowCodec& codec, int sx, i
                DWORD key, DecodedRow& row) {
     row.pixels.resize(static_cast<std::size_t>(sw));
     const BYTE* in = s.Row(y);
-    for (int i = 0; i < sw; ++i)
-        row.pixels[static_cast<std::size_t>(i)] = codec.Read(in, sx + i);
+    if (s.depth == 32) {
+        // The common case without a per-pixel format switch: the colour bytes of each 32-bit word.
+        const BYTE* p = in + static_cast<std::ptrdiff_t>(sx) * 4;
+        for (int i = 0; i < sw; ++i, p += 4) {
+            DWORD v;
+            std::memcpy(&v, p, 4);
+            row.pixels[static_cast<std::size_t>(i)] = v & 0xFFFFFF;
+        }
+    } else {
+        for (int i = 0; i < sw; ++i)
+            row.pixels[static_cast<std::size_t>(i)] = codec.Read(in, sx + i);
+    }
     if (!aware) return;
     row.clear.resize(static_cast<std::size_t>(sw));
     const DWORD mask = s.depth == 8 ? 0xFF : 0xFFFFFF;
@@ -278,7 +288,17 @@ bool Resample(cSurfaceImplementation* source, int sx, int sy, int sw, int sh,
     const RowCodec in{*source}, out{*destination};
     const DWORD key = WorkingTransparent(*source, transparent);
     const DWORD keyOut = WorkingTransparent(*destination, transparent);
-    auto store = [&](BYTE* row, int x, DWORD v) { out.Write(row, x, aware && v == key ? keyOut : v); };
+    auto store = [&](BYTE* row, int x, DWORD v) {
+        if (aware && v == key) v = keyOut;
+        if (destination->depth == 32) {
+            BYTE* p = row + static_cast<std::ptrdiff_t>(x) * 4;
+            p[0] = static_cast<BYTE>(v);
+            p[1] = static_cast<BYTE>(v >> 8);
+            p[2] = static_cast<BYTE>(v >> 16);
+            return;
+        }
+        out.Write(row, x, v);
+    };
     DecodedRow row;
     if (horizontal) {
         const auto table = BuildResampleWeights(dw, sw);
