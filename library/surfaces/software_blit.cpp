@@ -19,7 +19,6 @@ constexpr int InkUnsupported = 7;
 constexpr int InkEffectObject = 13;
 constexpr int BlitFlagAntialias = 1;
 constexpr int BlitFlagCopyAlpha = 2;
-constexpr int StretchFlagScaleAlpha = 4;
 
 // A blit rectangle after clipping.
 struct BlitRect {
