@@ -512,3 +512,22 @@ TEST(TextDrawing, CodePointsTheFaceLacksComeFromAFallbackFace) {
     // and gets the missing-glyph box.
     EXPECT_NE(draw(u"\xD835\xDC00"), draw(u"\xDB80\xDC00"));
 }
+
+TEST(DeviceContextText, TabStopFormatTakesTheTabLengthFromItsSecondByte) {
+    // With DT_TABSTOP the second byte is the tab length, so flags that live there cannot be combined with it.
+    SectionDc byFormat(120, 30), byParams(120, 30);
+    Font font(-16, u"DejaVu Sans", NONANTIALIASED_QUALITY);
+    SelectFont(byFormat.dc, font.handle);
+    SelectFont(byParams.dc, font.handle);
+    SetBkMode(byFormat.dc, TRANSPARENT);
+    SetBkMode(byParams.dc, TRANSPARENT);
+    RECT a{0, 0, 120, 30}, b{0, 0, 120, 30};
+    DrawTextW(byFormat.dc, u"\tH", 2, &a, DT_EXPANDTABS | DT_TABSTOP | (3u << 8));
+    DRAWTEXTPARAMS params{sizeof(DRAWTEXTPARAMS), 3, 0, 0, 0};
+    DrawTextExW(byParams.dc, u"\tH", 2, &b, DT_EXPANDTABS, &params);
+    EXPECT_EQ(std::vector<std::uint32_t>(byFormat.bits, byFormat.bits + 120 * 30),
+              std::vector<std::uint32_t>(byParams.bits, byParams.bits + 120 * 30));
+    EXPECT_GE(byFormat.Ink().left, 3 * Metrics(font.handle).tmAveCharWidth);
+    SelectFont(byFormat.dc, GetStockFont(SYSTEM_FONT));
+    SelectFont(byParams.dc, GetStockFont(SYSTEM_FONT));
+}
