@@ -2,6 +2,7 @@
 #include "startup/win_main.h"
 
 #include "startup/runtime_files.h"
+#include "vtrs2/compat.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,8 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     files.instance = instance;
 
     if (PrepareRuntimeFiles()) {
+        // Has the library use the wide system calls; it is bound by now, or by this very call.
+        IsUnicodeOS();
         files.languageFolder = files.runtimeTempFolder;
         if (ReportRuntimeFilesRequested()) ReportRuntimeFiles();
     }

@@ -93,6 +93,17 @@ TEST_F(PackedProgram, BindsTheLibraryFromItsTempFolderAndRemovesEverythingAtExit
     EXPECT_TRUE(TempContents().empty());
 }
 
+TEST_F(PackedProgram, ALibraryPackedAloneIsBoundFromTheTempFolderAtTheFirstCall) {
+    appwriter::FilePackWriter writer;
+    writer.AddLibrary(ReadBytes(BinDir / "libvtrs2.so"));
+    RunResult run = Run(WriteProgram(writer.Write()));
+    EXPECT_EQ(run.exitCode, 0);
+    fs::path temp = Field(run.output, "temp folder");
+    ASSERT_FALSE(temp.empty()) << run.output;
+    EXPECT_EQ(fs::path(Field(run.output, "library")), temp / "libvtrs2.so");
+    EXPECT_TRUE(TempContents().empty());
+}
+
 class CorruptPackedProgram : public PackedProgram, public ::testing::WithParamInterface<Corruption> {};
 
 TEST_P(CorruptPackedProgram, EndsWithoutMessageAndLeavesNothing) {
