@@ -67,6 +67,20 @@ std::string Field(const std::string& output, const std::string& key) {
     return {};
 }
 
+// Linked at load time, the library would be found beside the build's program before any pack was read.
+TEST(Program, DoesNotLinkTheLibraryAtLoadTime) {
+    std::string command = "readelf -d '" + (BinDir / "vtrrt").string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        listing.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0);
+    EXPECT_NE(listing.find("libvtrplatform.so"), std::string::npos);
+    EXPECT_EQ(listing.find("libvtrs2"), std::string::npos);
+}
+
 TEST_F(PackedProgram, BindsTheLibraryFromItsTempFolderAndRemovesEverythingAtExit) {
     fs::path module1 = root_ / "plugin.vxe";
     fs::path module2 = root_ / "plugin.mvx";
