@@ -169,12 +169,17 @@ public:
 
     // Device-independent bitmaps.
     int LoadDib(const win32::BITMAPINFO* info, const void* bits, int options);
+    int LoadDibFromStream(CInputFile* stream, win32::LPARAM reserved, int options);
     int LoadDibFile(const char* fileName, int options);
+    int LoadDibFileW(const win32::WCHAR* fileName, int options);
     int BuildDib(win32::BITMAPINFO* info, void* bits, int flags);
+    int SaveDibToStream(COutputFile* stream);
     int SaveDibFile(const char* fileName);
+    int SaveDibFileW(const win32::WCHAR* fileName);
     int GetDibSize() const;
 
 private:
+    int SaveDibToCreatedFile(COutputFile& file, int created);
     void Drop();
     int ForwardBlit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
                     int height, int mode, int ink, win32::LPARAM parameter, int flags) const;
