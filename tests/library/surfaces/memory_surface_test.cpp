@@ -264,3 +264,17 @@ TEST_P(ColourDepth, KeyedAndAlphaCopiesFollowTheirRules) {
 INSTANTIATE_TEST_SUITE_P(Depths, ColourDepth, ::testing::Values(15, 16, 24, 32));
 
 } // namespace
+
+namespace {
+
+TEST(EightBits, FillsWithColoursInPaletteIndexForm) {
+    auto s = MakeSurface(4, 2, 8);
+    EXPECT_EQ(s->Fill(0x0100002A), 1);
+    EXPECT_EQ(s->LockPixels()[3], 0x2A);
+    s->SetPixel(1, 1, 0x01000007);
+    DWORD value = 0;
+    s->GetPixelValue(1, 1, value);
+    EXPECT_EQ(value, 7u);
+}
+
+} // namespace
