@@ -341,7 +341,7 @@ void ConvertBlitT(cSurfaceImplementation& d, int dx, int dy, int, const cSurface
     }
 }
 
-template <typename F> constexpr PixelRoutineTable ColorTable(bool withInk) {
+template <typename F, bool WithInk> constexpr PixelRoutineTable ColorTable() {
     PixelRoutineTable t{};
     t.SetPixel = &SetPixelT<F>;
     t.GetPixel = &GetPixelT<F>;
@@ -351,7 +351,7 @@ template <typename F> constexpr PixelRoutineTable ColorTable(bool withInk) {
     t.MirrorRows = &MirrorRowsT<F>;
     t.ReplaceValue = &ReplaceValueT<F>;
     t.ConvertBlit = &ConvertBlitT<F>;
-    if (withInk) {
+    if constexpr (WithInk) {
         t.InkBlitTransparent = &InkBlitTransparentT<F>;
         t.InkBlitOpaque = &InkBlitOpaqueT<F>;
         t.CallbackBlitTransparent = &CallbackBlitT<F, true>;
@@ -378,8 +378,8 @@ constexpr PixelRoutineTable Table8() {
 
 // Ink operators and callbacks exist so far for the 32-bit format; the other depths add theirs.
 constexpr std::array<PixelRoutineTable, 5> plainTables = {
-    Table8(), ColorTable<Format15>(false), ColorTable<Format16>(false), ColorTable<Format24>(false),
-    ColorTable<Format32>(true)};
+    Table8(), ColorTable<Format15, false>(), ColorTable<Format16, false>(), ColorTable<Format24, false>(),
+    ColorTable<Format32, true>()};
 
 } // namespace
 

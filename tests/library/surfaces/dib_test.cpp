@@ -1,5 +1,8 @@
 // Bitmaps and BMP files read into and written from surfaces.
 #include "surface_test_support.h"
+#include "vtrs2/memory.h"
+#include "vtrs2/raw_files.h"
+#include "vtrs2/streams.h"
 
 #include <gtest/gtest.h>
 
@@ -224,6 +227,50 @@ TEST(Dib, BuildsHeadersAndSizes) {
     EXPECT_EQ(GetDibHeaderSize(24), 40);
     EXPECT_EQ(GetDibSize(5, -3, 15), 40 + 3 * 12);
     EXPECT_EQ(s->GetDibSize(), 52 + 36);
+}
+
+} // namespace
+
+namespace {
+
+TEST(BmpStream, LoadsFromMemoryAndSavesWithoutFileHeader) {
+    std::vector<BYTE> bytes = HandBmp(1, 1, 24, 0, {}, {0x30, 0x20, 0x10, 0});
+    CInputMemFile input;
+    ASSERT_EQ(input.Attach(bytes.data(), static_cast<LONG>(bytes.size())), StreamOk);
+    auto s = MakeSurface(1, 1, 32);
+    ASSERT_EQ(s->LoadDibFromStream(&input, 0, 0), 1);
+    EXPECT_EQ(PixelOf(*s, 0, 0), RGB(0x10, 0x20, 0x30));
+    COutputMemFile output;
+    ASSERT_EQ(output.Create(64), StreamOk);
+    ASSERT_EQ(s->SaveDibToStream(&output), 1);
+    EXPECT_EQ(output.GetSize(), 40 + 4);
+    std::unique_ptr<BYTE, void (*)(BYTE*)> saved(static_cast<BYTE*>(output.DetachBuffer()),
+                                                 [](BYTE* p) { FreeMemoryBlock(p); });
+    EXPECT_EQ(saved.get()[0], 40);
+    EXPECT_EQ(saved.get()[14], 32); // bit count
+    EXPECT_EQ(saved.get()[40], 0x30);
+    EXPECT_EQ(saved.get()[43], 0xFF); // no alpha plane: opaque
+}
+
+TEST(BmpStream, WideFileNamesAndRawPixelBlocks) {
+    const std::string narrow = TempPath("wide.bmp");
+    const std::u16string wide(narrow.begin(), narrow.end());
+    auto s = MakeSurface(3, 2, 16);
+    s->Fill(RGB(0xF8, 0, 0));
+    ASSERT_EQ(s->SaveDibFileW(wide.c_str()), 1);
+    auto loaded = MakeSurface(1, 1, 16);
+    ASSERT_EQ(loaded->LoadDibFileW(wide.c_str(), 0), 1);
+    EXPECT_EQ(PixelOf(*loaded, 2, 1), RGB(0xF8, 0, 0));
+    HANDLE file = FileCreateRawA(narrow.c_str());
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(s->GetImplementation()->WritePixels(file), 1);
+    FileSeekRaw(file, 0);
+    loaded->Fill(0);
+    EXPECT_EQ(loaded->GetImplementation()->ReadPixels(file), 1);
+    EXPECT_EQ(PixelOf(*loaded, 1, 1), RGB(0xF8, 0, 0));
+    EXPECT_EQ(loaded->GetImplementation()->ReadPixels(file), 0); // nothing left to read
+    FileCloseRaw(file);
+    std::remove(narrow.c_str());
 }
 
 } // namespace

@@ -234,6 +234,11 @@ TEST(SurfaceStretch, EqualSizesAreABlitAndScalingIsRefused) {
     EXPECT_EQ(PixelOf(*d, 2, 2), RGB(3, 3, 3));
     EXPECT_EQ(s->StretchToFit(*d, 0), 1); // scaling goes to the stretch engine
     EXPECT_EQ(PixelOf(*d, 3, 3), RGB(3, 3, 3));
+    cSurface scaled;
+    EXPECT_EQ(scaled.CreateCopy(*s, 5, 5), 1); // a copy of another size is stretched
+    EXPECT_TRUE(scaled.HasImplementation());
+    EXPECT_EQ(PixelOf(scaled, 4, 4), RGB(3, 3, 3));
+    EXPECT_EQ(scaled.CreateCopy(*s, 2, 2), 1);
 }
 
 TEST(SurfaceShapes, DrawsFlatRectangles) {
