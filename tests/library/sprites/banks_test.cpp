@@ -1,0 +1,244 @@
+#include "vtrs2/banks.h"
+#include "vtrs2/memory_testing.h"
+#include "vtrs2/rle_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using win32::DWORD;
+
+namespace {
+
+constexpr DWORD Mode15 = 6, Mode24 = 4, Mode32 = 8, Mode8 = 3;
+
+class Banks : public testing::Test {
+protected:
+    void TearDown() override {
+        SetAllocationFailures(0, 0);
+        FreeAllBanks(&banks);
+    }
+    DWORD AddPlain(int bank = BankSounds) {
+        return AddBankItem(&banks, bank, 16, 8, BankItemZeroFill, nullptr);
+    }
+    DWORD AddImage32(int w, int h, const std::vector<win32::BYTE>& pixels, DWORD flags = 0) {
+        return AddImage(&banks, Mode32, w, h, 1, 2, 3, 4, 0, flags, pixels.data(), pixels.size(), nullptr);
+    }
+    ContextBanks banks{};
+};
+
+TEST_F(Banks, FreedHandleIsReusedAndHighestStays) {
+    for (DWORD h = 1; h <= 5; ++h)
+        EXPECT_EQ(AddPlain(), h);
+    EXPECT_EQ(ReleaseBankItem(&banks, BankSounds, 3), 0);
+    EXPECT_EQ(GetBankItem(&banks, BankSounds, 3), nullptr);
+    EXPECT_EQ(GetBankCount(&banks, BankSounds), 5u);
+    EXPECT_EQ(AddPlain(), 3u);
+    EXPECT_EQ(GetBankCount(&banks, BankSounds), 5u);
+}
+
+TEST_F(Banks, ReferenceCountsReachZeroThenFree) {
+    const DWORD h = AddPlain();
+    EXPECT_EQ(GetBankItem(&banks, BankSounds, h)->refCount, 1u);
+    EXPECT_EQ(AddBankItemRef(&banks, BankSounds, h), 2);
+    EXPECT_EQ(ReleaseBankItem(&banks, BankSounds, h), 1);
+    EXPECT_NE(GetBankItem(&banks, BankSounds, h), nullptr);
+    EXPECT_EQ(ReleaseBankItem(&banks, BankSounds, h), 0);
+    EXPECT_EQ(GetBankItem(&banks, BankSounds, h), nullptr);
+    EXPECT_EQ(ReleaseBankItem(&banks, BankSounds, h), 0) << "empty slot";
+    EXPECT_EQ(AddBankItemRef(&banks, BankSounds, h), 0);
+    EXPECT_EQ(ReleaseBankItem(&banks, BankSounds, 99), -1);
+    EXPECT_EQ(ReleaseBankItem(&banks, 6, 1), -1);
+}
+
+TEST_F(Banks, LookupsOutsideTheTableAnswerNothing) {
+    AddPlain(BankImages);
+    EXPECT_EQ(GetBankItem(&banks, BankImages, 0), nullptr);
+    EXPECT_EQ(GetBankItem(&banks, BankImages, 2), nullptr);
+    EXPECT_EQ(GetBankItem(&banks, 6, 1), nullptr);
+    EXPECT_EQ(GetBankItem(&banks, -1, 1), nullptr);
+    EXPECT_EQ(GetBankItem(nullptr, BankImages, 1), nullptr);
+    EXPECT_EQ(GetBankCount(&banks, BankFonts), 0u);
+    EXPECT_EQ(AddBankItem(&banks, 6, 16, 0, 0, nullptr), 0u);
+    EXPECT_EQ(AddBankItem(nullptr, 0, 16, 0, 0, nullptr), 0u);
+}
+
+TEST_F(Banks, Item257GrowsTableAndKeepsHandles) {
+    std::vector<BankItemHeader*> items;
+    for (int i = 0; i < 256; ++i) {
+        AddPlain();
+        items.push_back(GetBankItem(&banks, BankSounds, i + 1));
+    }
+    EXPECT_EQ(GetBankCapacity(&banks, BankSounds), 256u);
+    EXPECT_EQ(AddPlain(), 257u);
+    EXPECT_EQ(GetBankCapacity(&banks, BankSounds), 512u);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(GetBankItem(&banks, BankSounds, i + 1), items[i]);
+}
+
+TEST_F(Banks, FailedGrowthLeavesTableIntact) {
+    for (int i = 0; i < 256; ++i)
+        AddPlain();
+    SetAllocationFailures(0, 2);
+    EXPECT_EQ(AddPlain(), 0u);
+    SetAllocationFailures(0, 0);
+    EXPECT_EQ(GetBankCapacity(&banks, BankSounds), 256u);
+    EXPECT_NE(GetBankItem(&banks, BankSounds, 256), nullptr);
+}
+
+TEST_F(Banks, ReplaceCarriesCountAndRaisesHighestHandle) {
+    const DWORD h = AddPlain();
+    AddBankItemRef(&banks, BankSounds, h);
+    EXPECT_EQ(ReplaceBankItem(&banks, BankSounds, h, 16, 32, 0, nullptr), h);
+    EXPECT_EQ(GetBankItem(&banks, BankSounds, h)->refCount, 2u);
+    EXPECT_EQ(GetBankItem(&banks, BankSounds, h)->dataSize, 32u);
+    // A handle beyond every one in use becomes reachable.
+    EXPECT_EQ(ReplaceBankItem(&banks, BankSounds, 700, 16, 0, 0, nullptr), 700u);
+    EXPECT_EQ(GetBankCount(&banks, BankSounds), 700u);
+    EXPECT_EQ(GetBankCapacity(&banks, BankSounds), 768u);
+    ASSERT_NE(GetBankItem(&banks, BankSounds, 700), nullptr);
+    EXPECT_EQ(GetBankItem(&banks, BankSounds, 700)->refCount, 0u);
+    EXPECT_EQ(ReplaceBankItem(&banks, BankSounds, 0, 16, 0, 0, nullptr), 0u);
+}
+
+TEST_F(Banks, SameImageTwiceWithDeduplicationSharesTheFirst) {
+    const std::vector<win32::BYTE> pixels(4 * 3 * 2, 7);
+    const DWORD first = AddImage32(3, 2, pixels, AddImageDeduplicate);
+    const DWORD second = AddImage32(3, 2, pixels, AddImageDeduplicate);
+    EXPECT_EQ(second, first);
+    ImageInfo info{};
+    ASSERT_EQ(GetImageInfo(&banks, first, &info), 1);
+    EXPECT_EQ(info.refCount, 2u);
+    EXPECT_EQ(ReleaseImage(&banks, first), 1);
+    EXPECT_NE(GetBankItem(&banks, BankImages, first), nullptr);
+    EXPECT_NE(AddImage32(3, 2, pixels), first) << "without the flag a copy is made";
+}
+
+TEST_F(Banks, ImageHeaderAndChecksumAreStored) {
+    std::vector<win32::BYTE> pixels(4 * 3 * 2);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<win32::BYTE>(i);
+    const DWORD h = AddImage(&banks, Mode32, 3, 2, -1, 2, 0x12345, 4, 0x00FFFFFF, 0, pixels.data(),
+                             pixels.size(), nullptr);
+    const auto* item = reinterpret_cast<const ImageItem*>(GetBankItem(&banks, BankImages, h));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->header.headerSize, 56u);
+    EXPECT_EQ(item->header.dataSize, 24u);
+    EXPECT_EQ(item->hotX, -1);
+    EXPECT_EQ(item->actionX, 0x2345) << "16-bit values";
+    const DWORD sum =
+        ContinueChecksum(BankItemData(&item->header), 24, ComputeItemChecksum(&item->width, 40));
+    EXPECT_EQ(item->checksum, sum);
+    EXPECT_EQ(0, std::memcmp(BankItemData(&item->header), pixels.data(), 24));
+}
+
+TEST_F(Banks, FifteenBitTransparentColourIsMasked) {
+    const std::vector<win32::BYTE> pixels(2 * 2 * 2, 0);
+    const DWORD h =
+        AddImage(&banks, Mode15, 2, 2, 0, 0, 0, 0, 0x00FFFFFF, 0, pixels.data(), pixels.size(), nullptr);
+    ImageInfo info{};
+    ASSERT_EQ(GetImageInfo(&banks, h, &info), 1);
+    EXPECT_EQ(info.transparent, 0x00F8F8F8u);
+}
+
+TEST_F(Banks, ImageWhoseDataDoesNotMatchItsSizeIsRefused) {
+    const std::vector<win32::BYTE> shortPixels(4 * 3 * 2 - 1, 0);
+    EXPECT_EQ(AddImage32(3, 2, shortPixels), 0u);
+    EXPECT_EQ(AddImage(&banks, Mode32, 0, 2, 0, 0, 0, 0, 0, 0, nullptr, 0, nullptr), 0u);
+    // A packed source must unpack to exactly the image's size.
+    const std::vector<win32::BYTE> packed{5, 1, 2, 0};
+    EXPECT_EQ(AddImage(&banks, Mode15, 3, 2, 0, 0, 0, 0, 0, 0x200, packed.data(), packed.size(), nullptr),
+              0u);
+    const std::vector<win32::BYTE> exact{6, 1, 2, 0};
+    EXPECT_NE(AddImage(&banks, Mode15, 3, 2, 0, 0, 0, 0, 0, 0x200, exact.data(), exact.size(), nullptr), 0u);
+    EXPECT_EQ(GetBankCount(&banks, BankImages), 1u);
+}
+
+TEST_F(Banks, PackedStoreRoundTripsThroughImageData) {
+    std::vector<win32::BYTE> pixels(((31 + 1) >> 1) * 6 * 9);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<win32::BYTE>((i / 40) * 3);
+    const DWORD h = AddImage(&banks, Mode24, 31, 9, 0, 0, 0, 0, 0, AddImageStorePacked, pixels.data(),
+                             pixels.size(), nullptr);
+    const auto* item = reinterpret_cast<const ImageItem*>(GetBankItem(&banks, BankImages, h));
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->flags & ImagePacked);
+    EXPECT_LT(item->header.dataSize, pixels.size());
+    std::vector<win32::BYTE> out(pixels.size());
+    EXPECT_EQ(GetImageData(&banks, h, 0, nullptr, 0), pixels.size());
+    EXPECT_EQ(GetImageData(&banks, h, 0, out.data(), out.size()), pixels.size());
+    EXPECT_EQ(out, pixels);
+    EXPECT_EQ(GetImageData(&banks, h, 0, out.data(), out.size() - 1), 0u) << "buffer too small";
+    // Asked for packed data, the image repacks with the pixel size given.
+    const DWORD size = GetImageData(&banks, h, RlePixel8, nullptr, 0);
+    std::vector<win32::BYTE> repacked(size);
+    EXPECT_EQ(GetImageData(&banks, h, RlePixel8, repacked.data(), repacked.size()), size);
+    std::vector<win32::BYTE> again(pixels.size());
+    EXPECT_EQ(DecodeRlePixels(again.data(), again.size(), repacked.data(), repacked.size(), RlePixel8),
+              pixels.size());
+    EXPECT_EQ(again, pixels);
+}
+
+TEST_F(Banks, ImageDataSizeFollowsDisplayMode) {
+    EXPECT_EQ(GetImageDataSize(5, 3, 2), ((5 + 3) >> 2) * 2 * 3u);
+    EXPECT_EQ(GetImageDataSize(5, 3, Mode8), 6 * 3u);
+    EXPECT_EQ(GetImageDataSize(5, 3, Mode24), 3 * 6 * 3u);
+    EXPECT_EQ(GetImageDataSize(5, 3, 5), 8 * 3u);
+    EXPECT_EQ(GetImageDataSize(5, 3, Mode15), 30u);
+    EXPECT_EQ(GetImageDataSize(5, 3, Mode32), 60u);
+    EXPECT_EQ(GetImageDataSize(5, 3, Mode32 | AddImageAlphaPlane), 60u + 8 * 3);
+    EXPECT_EQ(GetImageDataSize(5, 3, 1), 0u);
+}
+
+TEST_F(Banks, ReleasingLastImageReferenceReleasesItsMasks) {
+    const std::vector<win32::BYTE> pixels(4 * 10 * 4, 0);
+    const DWORD h = AddImage32(10, 4, pixels);
+    ImageMask* mask = PrepareImageCollisionMask(&banks, h, 0);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(mask->width, 10);
+    EXPECT_EQ(mask->stride, 2);
+    EXPECT_EQ(mask->hotX, 1);
+    EXPECT_EQ(mask->bitsOffset, 44u);
+    EXPECT_EQ(GetBankItem(&banks, BankMasks, h)->headerSize, 60u);
+    EXPECT_EQ(GetImageCollisionMask(&banks, h, 0), mask);
+    EXPECT_EQ(GetImageCollisionMask(&banks, h, 1), nullptr);
+    EXPECT_EQ(GetImageCollisionMask(&banks, 0, 0), nullptr);
+    EXPECT_EQ(ReleaseImage(&banks, h), 0);
+    EXPECT_EQ(GetBankItem(&banks, BankMasks, h), nullptr);
+}
+
+TEST_F(Banks, TransformedInfoAtAngleZeroScalesAndZeroesChecksum) {
+    const std::vector<win32::BYTE> pixels(4 * 10 * 4, 1);
+    const DWORD h = AddImage32(10, 4, pixels);
+    ImageInfo plain{}, same{}, scaled{};
+    ASSERT_EQ(GetImageInfo(&banks, h, &plain), 1);
+    ASSERT_EQ(GetTransformedImageInfo(&banks, h, 0, 1, 1, &same), 1);
+    plain.checksum = plain.dataSize = 0;
+    EXPECT_EQ(std::memcmp(&plain, &same, sizeof plain), 0);
+    ASSERT_EQ(GetTransformedImageInfo(&banks, h, 0, 2.5f, 0.5f, &scaled), 1);
+    EXPECT_EQ(scaled.width, 25);
+    EXPECT_EQ(scaled.height, 2);
+    EXPECT_EQ(scaled.hotX, 2);
+    EXPECT_EQ(scaled.actionY, 2);
+}
+
+TEST_F(Banks, FreeingImagesFreesMaskBanksToo) {
+    const std::vector<win32::BYTE> pixels(4 * 2 * 2, 0);
+    const DWORD h = AddImage32(2, 2, pixels);
+    PrepareImageCollisionMask(&banks, h, 1);
+    FreeBank(&banks, BankImages);
+    EXPECT_EQ(banks.tables[BankImages], nullptr);
+    EXPECT_EQ(banks.tables[BankPlatformMasks], nullptr);
+    EXPECT_EQ(GetBankItem(&banks, BankImages, h), nullptr);
+}
+
+TEST(FullScreenModes, ListEndsAfterFourEntries) {
+    FullScreenModeEntry entries[10]{};
+    EXPECT_EQ(GetFullScreenModes(entries, 10), 4);
+    EXPECT_EQ(entries[1].colourDepth, 15u);
+    EXPECT_EQ(entries[1].displayMode, 6u);
+    EXPECT_EQ(GetFullScreenModes(entries, 2), 2);
+}
+
+} // namespace
