@@ -12,29 +12,28 @@ struct Sprite;
 // its collision mask (value = mask mode; the result is an ImageMask pointer).
 using SpriteRoutine = win32::LONG_PTR (*)(Sprite* sprite, int code, win32::LONG_PTR value);
 
-enum SpriteFlag : win32::DWORD {
-    SpriteCollidable = 0x1,
-    SpriteRebuildTransformed = 0x2,
-    SpriteShown = 0x8, // redrawn only when changed
-    SpriteHidePending = 0x10,
-    SpriteDeleted = 0x20,
-    SpriteChanged = 0x40,
-    SpriteHidden = 0x80,
-    SpriteBoxOnly = 0x100,
-    SpriteNoSave = 0x200,
-    SpriteEraseFill = 0x400,
-    SpriteSuspended = 0x800,
-    SpriteRedraw = 0x1000,
-    SpriteOwnerDrawn = 0x2000,
-    SpriteRoutineSaves = 0x4000,
-    SpritePlatform = 0x20000,
-    SpriteBack = 0x80000,
-    SpriteResample = 0x100000,
-    SpriteAntialias = 0x200000,
-    SpriteNoHotSpot = 0x400000,
-    SpriteMarked = 0x10000000,
-    SpriteUntracked = 0x20000000,
-};
+// Sprite flags.
+constexpr win32::DWORD SpriteCollidable = 0x1;
+constexpr win32::DWORD SpriteRebuildTransformed = 0x2;
+constexpr win32::DWORD SpriteShown = 0x8; // redrawn only when changed
+constexpr win32::DWORD SpriteHidePending = 0x10;
+constexpr win32::DWORD SpriteDeleted = 0x20;
+constexpr win32::DWORD SpriteChanged = 0x40;
+constexpr win32::DWORD SpriteHidden = 0x80;
+constexpr win32::DWORD SpriteBoxOnly = 0x100;
+constexpr win32::DWORD SpriteNoSave = 0x200;
+constexpr win32::DWORD SpriteEraseFill = 0x400;
+constexpr win32::DWORD SpriteSuspended = 0x800;
+constexpr win32::DWORD SpriteRedraw = 0x1000;
+constexpr win32::DWORD SpriteOwnerDrawn = 0x2000;
+constexpr win32::DWORD SpriteRoutineSaves = 0x4000;
+constexpr win32::DWORD SpritePlatform = 0x20000;
+constexpr win32::DWORD SpriteBack = 0x80000;
+constexpr win32::DWORD SpriteResample = 0x100000;
+constexpr win32::DWORD SpriteAntialias = 0x200000;
+constexpr win32::DWORD SpriteNoHotSpot = 0x400000;
+constexpr win32::DWORD SpriteMarked = 0x10000000;
+constexpr win32::DWORD SpriteUntracked = 0x20000000;
 
 struct SpriteGeometry {
     win32::LONG x, y;
