@@ -133,6 +133,9 @@ VTRS2_API int GetTransformedImageInfo(ContextBanks* banks, win32::DWORD handle, 
 // image has no alpha plane; 0 when `capacity` is too small.
 VTRS2_API win32::DWORD GetImageData(ContextBanks* banks, win32::DWORD handle, win32::DWORD packing,
                                     void* buffer, std::size_t capacity);
+// Builds the image's mask from its pixels (solid: opaque alpha, or not the transparent colour) at the
+// image's handle in bank 2 (mode bit 0 clear) or 3 (set: each column keeps its first 6 solid pixels).
+VTRS2_API ImageMask* BuildImageCollisionMask(ContextBanks* banks, win32::DWORD image, win32::DWORD mode);
 VTRS2_API ImageMask* GetImageCollisionMask(ContextBanks* banks, win32::DWORD image, win32::DWORD mode);
 VTRS2_API win32::LONG ReleaseImageCollisionMasks(ContextBanks* banks, win32::DWORD image);
 VTRS2_API win32::LONG ReleaseImageTexture(ContextBanks* banks, win32::DWORD image);

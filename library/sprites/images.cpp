@@ -235,8 +235,7 @@ ImageMask* GetImageCollisionMask(ContextBanks* banks, DWORD image, DWORD mode) {
     if (!item || item->width == 0 || item->height == 0) return nullptr;
     auto* mask = reinterpret_cast<ImageMaskItem*>(
         GetBankItem(banks, (mode & 1) ? BankPlatformMasks : BankMasks, image));
-    // Building a missing mask from the image's pixels belongs to the surface engine.
-    return mask ? &mask->mask : nullptr;
+    return mask ? &mask->mask : BuildImageCollisionMask(banks, image, mode);
 }
 
 ImageMask* PrepareImageCollisionMask(ContextBanks* banks, DWORD image, DWORD mode) {

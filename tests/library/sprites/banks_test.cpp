@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 using win32::DWORD;
@@ -239,6 +240,83 @@ TEST(FullScreenModes, ListEndsAfterFourEntries) {
     EXPECT_EQ(entries[1].colourDepth, 15u);
     EXPECT_EQ(entries[1].displayMode, 6u);
     EXPECT_EQ(GetFullScreenModes(entries, 2), 2);
+}
+
+} // namespace
+
+namespace {
+
+class ImageMasks : public testing::Test {
+protected:
+    void TearDown() override { FreeAllBanks(&banks); }
+    ContextBanks banks{};
+    std::mt19937 rng{3};
+};
+
+bool MaskSolid(const ImageMask* m, int x, int y) {
+    return (ImageMaskBits(m)[y * m->stride + (x >> 3)] >> (x & 7)) & 1;
+}
+
+TEST_F(ImageMasks, BuiltFromPixelsThatAreNotTransparent) {
+    const int w = 37, h = 11;
+    const win32::COLORREF key = 0x00FF00FF;
+    std::vector<win32::BYTE> pixels(w * h * 4);
+    std::vector<bool> solid(w * h);
+    for (int i = 0; i < w * h; ++i) {
+        solid[i] = rng() % 3 == 0;
+        // The fourth byte is not part of the colour.
+        const DWORD value = solid[i] ? (rng() % 2 ? 0x00FF00FE : 0x123456) : (0xFF00FF | (rng() % 256) << 24);
+        std::memcpy(&pixels[i * 4], &value, 4);
+    }
+    const DWORD handle =
+        AddImage(&banks, Mode32, w, h, 4, 5, 0, 0, key, 0, pixels.data(), pixels.size(), nullptr);
+    const ImageMask* mask = GetImageCollisionMask(&banks, handle, 0);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(mask->width, w);
+    EXPECT_EQ(mask->stride, 6);
+    EXPECT_EQ(mask->hotX, 4);
+    EXPECT_EQ(mask->hotY, 5);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(MaskSolid(mask, x, y), solid[y * w + x]) << x << "," << y;
+    EXPECT_EQ(GetImageCollisionMask(&banks, handle, 0), mask) << "built once, then found in its bank";
+
+    const ImageMask* platform = GetImageCollisionMask(&banks, handle, 1);
+    ASSERT_NE(platform, nullptr);
+    for (int x = 0; x < w; ++x) {
+        int seen = 0;
+        for (int y = 0; y < h; ++y) {
+            const bool expected = solid[y * w + x] && seen < 6;
+            seen += solid[y * w + x];
+            ASSERT_EQ(MaskSolid(platform, x, y), expected) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(ImageMasks, PackedAndAlphaImagesGiveTheirMasks) {
+    const int w = 9, h = 4;
+    std::vector<win32::BYTE> pixels(w * h * 2, 0);
+    for (int x = 0; x < w; ++x)
+        pixels[(2 * w + x) * 2] = 0x1F; // one solid row on a black key
+    const DWORD packed =
+        AddImage(&banks, 7, w, h, 0, 0, 0, 0, 0, AddImageStorePacked, pixels.data(), pixels.size(), nullptr);
+    ASSERT_TRUE(reinterpret_cast<ImageItem*>(GetBankItem(&banks, BankImages, packed))->flags & ImagePacked);
+    const ImageMask* mask = GetImageCollisionMask(&banks, packed, 0);
+    ASSERT_NE(mask, nullptr);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(MaskSolid(mask, x, y), y == 2);
+
+    std::vector<win32::BYTE> withAlpha(w * h * 4 + 12 * h, 0x40);
+    for (int y = 0; y < h; ++y)
+        withAlpha[w * h * 4 + y * 12 + y] = 0; // one see-through pixel per row
+    const DWORD alpha = AddImage(&banks, Mode32, w, h, 0, 0, 0, 0, 0, AddImageAlphaPlane, withAlpha.data(),
+                                 withAlpha.size(), nullptr);
+    const ImageMask* alphaMask = GetImageCollisionMask(&banks, alpha, 0);
+    ASSERT_NE(alphaMask, nullptr);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(MaskSolid(alphaMask, x, y), x != y);
 }
 
 } // namespace
