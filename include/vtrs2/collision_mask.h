@@ -68,3 +68,41 @@ VTRS2_API int TestMaskOverlapScaledRotated(const win32::BYTE* a, const win32::BY
                                            float angle, win32::LONG heightLimit, float scaleX, float scaleY);
 // 1 when a point, given relative to the mask's hot spot, is solid.
 VTRS2_API int TestImageMaskPoint(const ImageMask* mask, win32::LONG dx, win32::LONG dy);
+
+// A box placed by its hot spot and turned about it; size and hot spot already scaled.
+struct TransformedBox {
+    double x, y;
+    double hotX, hotY;
+    double width, height;
+    double angle; // degrees
+};
+
+// Points the overlap tests of turned boxes may write to their corner buffer.
+constexpr int RotatedCornerCapacity = 24;
+
+// Non-zero when box B, turned by its angle, meets the area A (taken unturned): the number of points
+// gathered in `corners` (room for RotatedCornerCapacity), with their bounding box in `result`, both in
+// A's frame (offsets from A's position).
+VTRS2_API int TestRotatedMaskCollision(win32::RECT* result, win32::POINT* corners, const TransformedBox* area,
+                                       const TransformedBox* box);
+// The same for two boxes each turned by its own angle, in A's turned frame.
+VTRS2_API int TestRotatedMasksOverlap(win32::RECT* result, win32::POINT* corners, const TransformedBox* a,
+                                      const TransformedBox* b);
+// 1 when a solid pixel of the mask (its top-left at maskX, maskY) falls inside the box placed by its hot
+// spot at (boxX, boxY), turned by `angle` and scaled.
+VTRS2_API int TestRotatedMaskPixels(const ImageMask* mask, const win32::BYTE* bits, double maskX,
+                                    double maskY, win32::LONG maskWidth, win32::LONG maskHeight, double boxX,
+                                    double boxY, win32::LONG boxHotX, win32::LONG boxHotY,
+                                    win32::LONG boxWidth, win32::LONG boxHeight, double scaleX, double scaleY,
+                                    double angle, win32::LONG heightLimit);
+// 1 when the rectangle (right and bottom exclusive) meets a solid pixel of the mask placed by its hot spot
+// at (x, y), scaled and turned.
+VTRS2_API int TestRectOverlapTransformedMask(const win32::RECT* rect, const ImageMask* mask, win32::LONG x,
+                                             win32::LONG y, float scaleX, float scaleY, float angle);
+// 1 when the offset (dx, dy) from a box's hot spot, taken back through its angle and scales, lies inside
+// the box's unturned rectangle.
+VTRS2_API int TestPointInRotatedBox(const win32::RECT* box, win32::LONG hotX, win32::LONG hotY, float scaleX,
+                                    float scaleY, float angle, win32::LONG dx, win32::LONG dy);
+// The same against the solid pixels of an image mask, relative to its hot spot.
+VTRS2_API int TestTransformedImageMaskPoint(const ImageMask* mask, float scaleX, float scaleY, float angle,
+                                            win32::LONG dx, win32::LONG dy);

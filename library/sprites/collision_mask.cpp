@@ -381,14 +381,14 @@ int TestSpriteAgainstCollisionMask(SpriteWindow* window, Sprite* sprite, DWORD i
     const LONG hotX = noHotSpot ? 0 : mask->hotX, hotY = noHotSpot ? 0 : mask->hotY;
     const MaskView planeView = PlaneView(*m, offset);
     if (angle != 0) {
-        const TransformedMask b{ImageMaskBits(mask), x,      y,      hotX,  hotY,       mask->width,
-                                mask->height,        scaleX, scaleY, angle, heightLimit};
+        const TransformedMask b{ImageMaskBits(mask), double(x), double(y), hotX,  hotY,       mask->width,
+                                mask->height,        scaleX,    scaleY,    angle, heightLimit};
         return OverlapRotated(planeView, b);
     }
     if (scaleX != 1 || scaleY != 1) {
         const TransformedMask b{ImageMaskBits(mask),
-                                x - static_cast<LONG>(hotX * scaleX),
-                                y - static_cast<LONG>(hotY * scaleY),
+                                double(x - static_cast<LONG>(hotX * scaleX)),
+                                double(y - static_cast<LONG>(hotY * scaleY)),
                                 hotX,
                                 hotY,
                                 mask->width,

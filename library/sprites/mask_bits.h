@@ -34,14 +34,18 @@ bool OverlapPlain(const MaskView& a, const MaskView& b);
 
 // B's placement for the scaled and rotated tests.
 struct TransformedMask {
-    const win32::BYTE* bits;
-    win32::LONG x, y; // where B's hot spot lies (the rotated tests) or its top-left corner (scaled only)
+    const win32::BYTE* bits; // null: every pixel of B is solid (a plain box)
+    double x, y; // where B's hot spot lies (the rotated tests) or its top-left corner (scaled only)
     win32::LONG hotX, hotY;
     win32::LONG width, height;
     double scaleX, scaleY;
     double angle; // degrees
     win32::LONG heightLimit;
 };
+
+// Cosine and sine of an angle in degrees; exact at quarter turns, so that turned pixels land on whole
+// coordinates.
+void TurnCosSin(double degrees, double& c, double& s);
 
 bool OverlapScaled(const MaskView& a, const TransformedMask& b);
 bool OverlapRotated(const MaskView& a, const TransformedMask& b);

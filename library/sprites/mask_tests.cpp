@@ -53,10 +53,23 @@ template <typename Visit> bool AnySolidPixel(const MaskView& a, Span columns, Sp
 }
 
 bool BPixel(const TransformedMask& b, LONG u, LONG v) {
-    return u >= 0 && v >= 0 && u < b.width && v < b.height && MaskBit(b.bits, MaskStride(b.width), u, v);
+    return u >= 0 && v >= 0 && u < b.width && v < b.height &&
+           (!b.bits || MaskBit(b.bits, MaskStride(b.width), u, v));
 }
 
 } // namespace
+
+void TurnCosSin(double degrees, double& c, double& s) {
+    const double quarter = degrees / 90;
+    if (quarter == std::floor(quarter)) {
+        static constexpr double cosines[] = {1, 0, -1, 0};
+        const int q = static_cast<int>(std::fmod(std::fmod(quarter, 4) + 4, 4));
+        c = cosines[q], s = cosines[(q + 3) % 4];
+        return;
+    }
+    const double radians = degrees * Pi / 180;
+    c = std::cos(radians), s = std::sin(radians);
+}
 
 MaskView WholeMask(const BYTE* bits, LONG x, LONG y, LONG width, LONG height) {
     return {bits, MaskStride(width), x, y, width, height, 0, 0, width, height};
@@ -98,37 +111,38 @@ bool OverlapScaled(const MaskView& a, const TransformedMask& b) {
     if (b.width <= 0 || b.height <= 0 || !(b.scaleX > 0) || !(b.scaleY > 0)) return false;
     const LONG coveredWidth = static_cast<LONG>(b.width * b.scaleX);
     const LONG coveredHeight = static_cast<LONG>(b.height * b.scaleY);
-    Span rows{b.y, b.y + coveredHeight};
+    const LONG left = static_cast<LONG>(b.x), top = static_cast<LONG>(b.y);
+    Span rows{top, top + coveredHeight};
     if (b.heightLimit > 0) rows.begin = std::max(rows.begin, rows.end - b.heightLimit);
-    return AnySolidPixel(a, {b.x, b.x + coveredWidth}, rows, [&](LONG x, LONG y) {
-        return BPixel(b, static_cast<LONG>((x - b.x) / b.scaleX), static_cast<LONG>((y - b.y) / b.scaleY));
+    return AnySolidPixel(a, {left, left + coveredWidth}, rows, [&](LONG x, LONG y) {
+        return BPixel(b, static_cast<LONG>((x - left) / b.scaleX), static_cast<LONG>((y - top) / b.scaleY));
     });
 }
 
 bool OverlapRotated(const MaskView& a, const TransformedMask& b) {
     if (b.width <= 0 || b.height <= 0 || !(b.scaleX > 0) || !(b.scaleY > 0)) return false;
-    const double radians = b.angle * Pi / 180;
-    const double c = std::cos(radians);
-    const double s = std::sin(radians);
+    double c = 1, s = 0;
+    TurnCosSin(b.angle, c, s);
     // The corners of the scaled box about its hot spot, turned into play-area offsets.
     const double left = -b.hotX * b.scaleX, top = -b.hotY * b.scaleY;
     const double right = (b.width - 1 - b.hotX) * b.scaleX, bottom = (b.height - 1 - b.hotY) * b.scaleY;
     double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
     for (const auto& [u, v] : {std::pair{left, top}, {right, top}, {right, bottom}, {left, bottom}}) {
         const double x = u * c + v * s, y = v * c - u * s;
-        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y),
-        maxY = std::max(maxY, y);
+        minX = std::min(minX, x), maxX = std::max(maxX, x);
+        minY = std::min(minY, y), maxY = std::max(maxY, y);
     }
     // Truncation in the mapping reaches a little past the corners; the mapping below decides.
     const LONG margin = static_cast<LONG>(std::ceil(std::max(b.scaleX, b.scaleY))) + 2;
-    const Span columns{b.x + static_cast<LONG>(std::floor(minX)) - margin,
-                       b.x + static_cast<LONG>(std::ceil(maxX)) + margin};
-    Span rows{b.y + static_cast<LONG>(std::floor(minY)) - margin,
-              b.y + static_cast<LONG>(std::ceil(maxY)) + margin};
+    const Span columns{static_cast<LONG>(std::floor(b.x + minX)) - margin,
+                       static_cast<LONG>(std::ceil(b.x + maxX)) + margin};
+    Span rows{static_cast<LONG>(std::floor(b.y + minY)) - margin,
+              static_cast<LONG>(std::ceil(b.y + maxY)) + margin};
     if (b.heightLimit > 0) {
         // Only the lowest rows of the turned box are tested; a limit taller than the box tests all of it.
-        const LONG first = b.y + static_cast<LONG>(maxY) - b.heightLimit + 1;
-        if (first > b.y + static_cast<LONG>(minY)) rows.begin = first;
+        const LONG by = static_cast<LONG>(b.y);
+        const LONG first = by + static_cast<LONG>(maxY) - b.heightLimit + 1;
+        if (first > by + static_cast<LONG>(minY)) rows.begin = first;
     }
     return AnySolidPixel(a, columns, rows, [&](LONG x, LONG y) {
         const double dx = x - b.x, dy = y - b.y;
@@ -170,7 +184,8 @@ int TestMaskOverlapScaled(const BYTE* a, const BYTE* b, LONG ax, LONG ay, LONG a
                           LONG by, LONG bHotX, LONG bHotY, LONG bWidth, LONG bHeight, float scaleX,
                           float scaleY) {
     if (!a || !b || aWidth <= 0 || aHeight <= 0) return 0;
-    const TransformedMask mask{b, bx, by, bHotX, bHotY, bWidth, bHeight, scaleX, scaleY, 0, 0};
+    const TransformedMask mask{b,       double(bx), double(by), bHotX, bHotY, bWidth,
+                               bHeight, scaleX,     scaleY,     0,     0};
     return OverlapScaled(WholeMask(a, ax, ay, aWidth, aHeight), mask);
 }
 
@@ -178,7 +193,8 @@ int TestMaskOverlapScaledRotated(const BYTE* a, const BYTE* b, LONG ax, LONG ay,
                                  LONG bx, LONG by, LONG bHotX, LONG bHotY, LONG bWidth, LONG bHeight,
                                  float angle, LONG heightLimit, float scaleX, float scaleY) {
     if (!a || !b || aWidth <= 0 || aHeight <= 0) return 0;
-    const TransformedMask mask{b, bx, by, bHotX, bHotY, bWidth, bHeight, scaleX, scaleY, angle, heightLimit};
+    const TransformedMask mask{b,       double(bx), double(by), bHotX, bHotY,      bWidth,
+                               bHeight, scaleX,     scaleY,     angle, heightLimit};
     return OverlapRotated(WholeMask(a, ax, ay, aWidth, aHeight), mask);
 }
 

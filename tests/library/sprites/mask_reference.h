@@ -46,12 +46,24 @@ struct BoolMask {
     }
 };
 
+// Cosine and sine, exact at quarter turns as the library takes them.
+inline void ExactCosSin(double angle, double& c, double& s) {
+    const double q = angle / 90;
+    if (q == std::floor(q)) {
+        const int k = static_cast<int>(std::fmod(std::fmod(q, 4) + 4, 4));
+        const double table[] = {1, 0, -1, 0};
+        c = table[k], s = table[(k + 3) % 4];
+        return;
+    }
+    c = std::cos(angle * 3.141592653589 / 180), s = std::sin(angle * 3.141592653589 / 180);
+}
+
 // The naive form of the mapping used by the scaled and rotated tests: is the play-area pixel (x, y)
 // covered by a solid pixel of B placed at (bx, by) by its hot spot?
 inline bool TurnedPixelSolid(const BoolMask& b, int bx, int by, int hotX, int hotY, double sx, double sy,
                              double angle, int x, int y) {
-    const double r = angle * 3.141592653589 / 180;
-    const double c = std::cos(r), s = std::sin(r);
+    double c = 1, s = 0;
+    ExactCosSin(angle, c, s);
     const double dx = x - bx, dy = y - by;
     const int u = hotX + static_cast<int>((dx * c - dy * s) / sx);
     const int v = hotY + static_cast<int>((dx * s + dy * c) / sy);
@@ -62,8 +74,8 @@ inline bool TurnedPixelSolid(const BoolMask& b, int bx, int by, int hotX, int ho
 inline int HeightLimitFirstRow(const BoolMask& b, int by, int hotX, int hotY, double sx, double sy,
                                double angle, int limit) {
     if (limit <= 0) return INT32_MIN;
-    const double r = angle * 3.141592653589 / 180;
-    const double c = std::cos(r), s = std::sin(r);
+    double c = 1, s = 0;
+    ExactCosSin(angle, c, s);
     const double us[] = {-hotX * sx, (b.width - 1 - hotX) * sx};
     const double vs[] = {-hotY * sy, (b.height - 1 - hotY) * sy};
     double minY = 1e300, maxY = -1e300;
