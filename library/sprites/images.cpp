@@ -1,4 +1,5 @@
 // Image items of bank 0 and the collision-mask items made for them in banks 2 and 3.
+#include "image_surfaces.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/rle_codec.h"
@@ -7,6 +8,7 @@
 #include <memory>
 
 using namespace win32;
+using namespace sprites;
 
 namespace {
 
@@ -72,6 +74,33 @@ const BYTE* UnpackedSource(const void* pixels, std::size_t pixelsSize, DWORD sou
     return n == expected ? holder.get() : nullptr;
 }
 
+// The pixels in the target mode, alpha plane carried over as it is. An 8-bit image into an 8-bit context
+// goes through the 256-byte remap table given in place of a palette.
+Buffer ConvertPixels(LONG width, LONG height, DWORD sourceMode, DWORD targetMode, const BYTE* source,
+                     DWORD sourceBytes, DWORD alphaBytes, const void* palette) {
+    const ModeFormat* from = FindModeFormat(sourceMode);
+    const ModeFormat* to = FindModeFormat(targetMode);
+    if (!from || !to) return nullptr;
+    const DWORD targetBytes = GetImageDataSize(width, height, targetMode);
+    Buffer out = NewBuffer(static_cast<std::size_t>(targetBytes) + alphaBytes);
+    if (!out) return nullptr;
+    // Between palette and true-colour pixels the surfaces need palettes, which they do not carry yet.
+    if ((sourceMode == Mode8) != (targetMode == Mode8)) return nullptr;
+    if (sourceMode == Mode8) {
+        const auto* table = static_cast<const BYTE*>(palette);
+        for (DWORD i = 0; i < targetBytes; ++i)
+            out.get()[i] = table[source[i]];
+    } else {
+        cBufferSurface fromSurface, into;
+        if (!LoadImageRows(fromSurface, *from, width, height, source)) return nullptr;
+        if (!into.SetDepth(to->depth) || !into.AllocatePixels(width, height)) return nullptr;
+        if (!fromSurface.Blit(&into, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return nullptr;
+        StoreImageRows(into, *to, out.get());
+    }
+    std::memcpy(out.get() + targetBytes, source + sourceBytes, alphaBytes);
+    return out;
+}
+
 } // namespace
 
 DWORD GetImageDataSize(LONG width, LONG height, DWORD flags) {
@@ -115,16 +144,28 @@ DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, L
     const DWORD sourcePacking = (flags >> 8) & 7;
     const DWORD pixelBytes = GetImageDataSize(width, height, targetMode);
     if (pixelBytes == 0) return 0;
-    const DWORD unpacked = pixelBytes + (alpha ? AlphaSize(width, height) : 0);
-    // Format conversion, 4-bit sources, the packed item form and packed sources followed by an alpha
-    // plane need the surface engine; they are refused here.
+    const DWORD alphaBytes = alpha ? AlphaSize(width, height) : 0;
+    const DWORD unpacked = pixelBytes + alphaBytes;
+    // 4-bit sources need the surface engine's nibble expansion, and the packed item form has no settled
+    // layout; packed sources followed by an alpha plane cannot say where the plane starts.
     if (pixels &&
-        (sourceMode != targetMode || palette || (flags & AddImagePackedItemForm) || (sourcePacking && alpha)))
+        (sourceMode == 2 || sourceMode == 5 || (flags & AddImagePackedItemForm) || (sourcePacking && alpha)))
         return 0;
 
-    Buffer holder;
+    Buffer holder, converted;
     const BYTE* source = nullptr;
-    if (pixels && !(source = UnpackedSource(pixels, pixelsSize, sourcePacking, unpacked, holder))) return 0;
+    if (pixels) {
+        const DWORD sourceBytes = GetImageDataSize(width, height, sourceMode);
+        if (!sourceBytes ||
+            !(source = UnpackedSource(pixels, pixelsSize, sourcePacking, sourceBytes + alphaBytes, holder)))
+            return 0;
+        if (sourceMode != targetMode || palette) {
+            converted = ConvertPixels(width, height, sourceMode, targetMode, source, sourceBytes, alphaBytes,
+                                      palette);
+            if (!converted) return 0;
+            source = converted.get();
+        }
+    }
 
     const DWORD packing = ((flags & AddImageStorePacked) && !alpha && source) ? PackingFor(targetMode) : 0;
     const std::size_t packedSize = packing ? GetRleCompressedSize(source, pixelBytes, packing) : 0;

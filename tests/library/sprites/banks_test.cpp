@@ -321,3 +321,54 @@ TEST_F(ImageMasks, PackedAndAlphaImagesGiveTheirMasks) {
 }
 
 } // namespace
+
+namespace {
+
+class ImageConversion : public testing::Test {
+protected:
+    void TearDown() override { FreeAllBanks(&banks); }
+    std::vector<win32::BYTE> Data(DWORD handle) {
+        std::vector<win32::BYTE> out(GetImageData(&banks, handle, 0, nullptr, 0));
+        GetImageData(&banks, handle, 0, out.data(), out.size());
+        return out;
+    }
+    ContextBanks banks{};
+};
+
+TEST_F(ImageConversion, TrueColourSourceIsStoredInTheContextDepth) {
+    // Two 32-bit pixels (blue, green, red, unused byte): pure red and pure blue.
+    const std::vector<win32::BYTE> pixels{0, 0, 0xFF, 0, 0xFF, 0, 0, 0};
+    const DWORD h16 = AddImage(&banks, 7, 2, 1, 0, 0, 0, 0, 0, Mode32, pixels.data(), pixels.size(), nullptr);
+    ASSERT_NE(h16, 0u);
+    EXPECT_EQ(Data(h16), (std::vector<win32::BYTE>{0x00, 0xF8, 0x1F, 0x00}));
+    const DWORD h24 =
+        AddImage(&banks, Mode24, 2, 1, 0, 0, 0, 0, 0, Mode32, pixels.data(), pixels.size(), nullptr);
+    ASSERT_NE(h24, 0u);
+    EXPECT_EQ(Data(h24), (std::vector<win32::BYTE>{0, 0, 0xFF, 0xFF, 0, 0}));
+    const auto* item = reinterpret_cast<const ImageItem*>(GetBankItem(&banks, BankImages, h24));
+    EXPECT_EQ(item->displayMode, Mode24);
+}
+
+TEST_F(ImageConversion, AlphaPlaneTravelsWithConvertedPixels) {
+    std::vector<win32::BYTE> pixels(2 * 2 * 4 + 4 * 2, 0x80);
+    pixels[16] = 1, pixels[20] = 2;
+    const DWORD h = AddImage(&banks, 7, 2, 2, 0, 0, 0, 0, 0, Mode32 | AddImageAlphaPlane, pixels.data(),
+                             pixels.size(), nullptr);
+    ASSERT_NE(h, 0u);
+    const auto data = Data(h);
+    ASSERT_EQ(data.size(), 2 * 2 * 2 + 8u);
+    EXPECT_EQ(data[8], 1);
+    EXPECT_EQ(data[12], 2);
+}
+
+TEST_F(ImageConversion, EightBitSourceIntoEightBitContextGoesThroughRemapTable) {
+    const std::vector<win32::BYTE> indexes{0, 1, 2, 3}; // rows of 2 pixels, already even
+    std::vector<win32::BYTE> table(256);
+    for (int i = 0; i < 256; ++i)
+        table[i] = static_cast<win32::BYTE>(255 - i);
+    const DWORD remapped =
+        AddImage(&banks, Mode8, 2, 2, 0, 0, 0, 0, 0, Mode8, indexes.data(), indexes.size(), table.data());
+    EXPECT_EQ(Data(remapped), (std::vector<win32::BYTE>{255, 254, 253, 252}));
+}
+
+} // namespace
