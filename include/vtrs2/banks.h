@@ -124,6 +124,13 @@ VTRS2_API win32::DWORD AddImage(ContextBanks* banks, win32::DWORD targetMode, wi
                                 win32::LONG height, win32::LONG hotX, win32::LONG hotY, win32::LONG actionX,
                                 win32::LONG actionY, win32::COLORREF transparent, win32::DWORD flags,
                                 const void* pixels, std::size_t pixelsSize, const void* palette);
+// An image made from a packed bitmap of `dibSize` bytes (header, colours, bits, then with flag 0x1000 an
+// alpha plane of ((width + 3) & ~3) bytes per row); hot spot and action point come from `info`.
+VTRS2_API win32::DWORD AddImageFromDibEx(ContextBanks* banks, win32::DWORD targetMode, const ImageInfo* info,
+                                         const win32::BITMAPINFO* dib, std::size_t dibSize,
+                                         win32::COLORREF transparent, win32::DWORD flags);
+VTRS2_API win32::DWORD AddImageFromDib(ContextBanks* banks, win32::DWORD targetMode, const ImageInfo* info,
+                                       const win32::BITMAPINFO* dib, std::size_t dibSize);
 VTRS2_API win32::LONG ReleaseImage(ContextBanks* banks, win32::DWORD handle);
 VTRS2_API win32::LONG AddImageRef(ContextBanks* banks, win32::DWORD handle);
 VTRS2_API int GetImageInfo(ContextBanks* banks, win32::DWORD handle, ImageInfo* info);

@@ -372,3 +372,66 @@ TEST_F(ImageConversion, EightBitSourceIntoEightBitContextGoesThroughRemapTable) 
 }
 
 } // namespace
+
+namespace {
+
+// A 24-bit bottom-up bitmap of 2 x 2: bottom row red, green; top row blue, white.
+std::vector<win32::BYTE> SmallDib(bool withAlpha) {
+    std::vector<win32::BYTE> dib(40 + 2 * 8, 0);
+    const win32::BITMAPINFOHEADER header{40, 2, 2, 1, 24, win32::BI_RGB, 16, 0, 0, 0, 0};
+    std::memcpy(dib.data(), &header, 40);
+    const win32::BYTE rows[16] = {0, 0, 0xFF, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0};
+    std::memcpy(dib.data() + 40, rows, 16);
+    if (withAlpha) dib.insert(dib.end(), {1, 2, 0, 0, 3, 4, 0, 0});
+    return dib;
+}
+
+TEST(ImagesFromDibs, RowsArriveTopDownInTheContextDepth) {
+    ContextBanks banks{};
+    ImageInfo info{};
+    info.hotX = 1;
+    info.actionY = 2;
+    auto dib = SmallDib(true);
+    const DWORD h =
+        AddImageFromDibEx(&banks, Mode32, &info, reinterpret_cast<const win32::BITMAPINFO*>(dib.data()),
+                          dib.size(), 0, AddImageAlphaPlane);
+    ASSERT_NE(h, 0u);
+    std::vector<win32::BYTE> data(GetImageData(&banks, h, 0, nullptr, 0));
+    GetImageData(&banks, h, 0, data.data(), data.size());
+    ASSERT_EQ(data.size(), 16u + 8u);
+    EXPECT_EQ(data[0], 0xFF);  // top-left blue
+    EXPECT_EQ(data[4], 0xFF);  // top-right white
+    EXPECT_EQ(data[10], 0xFF); // bottom-left red
+    EXPECT_EQ(data[13], 0xFF); // bottom-right green
+    EXPECT_EQ(data[16], 1);
+    EXPECT_EQ(data[21], 4);
+    ImageInfo stored{};
+    GetImageInfo(&banks, h, &stored);
+    EXPECT_EQ(stored.hotX, 1);
+    EXPECT_EQ(stored.actionY, 2);
+    const auto* item = reinterpret_cast<const ImageItem*>(GetBankItem(&banks, BankImages, h));
+    EXPECT_EQ(item->checksum,
+              ContinueChecksum(BankItemData(&item->header), 24, ComputeItemChecksum(&item->width, 40)));
+    // The same bitmap again is shared by AddImageFromDib.
+    auto plain = SmallDib(false);
+    const auto* bitmap = reinterpret_cast<const win32::BITMAPINFO*>(plain.data());
+    const DWORD first = AddImageFromDib(&banks, Mode32, &info, bitmap, plain.size());
+    EXPECT_EQ(AddImageFromDib(&banks, Mode32, &info, bitmap, plain.size()), first);
+    FreeAllBanks(&banks);
+}
+
+TEST(ImagesFromDibs, TruncatedOrMalformedBitmapsAreRefused) {
+    ContextBanks banks{};
+    ImageInfo info{};
+    auto dib = SmallDib(false);
+    const auto* bitmap = reinterpret_cast<const win32::BITMAPINFO*>(dib.data());
+    EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, dib.size() - 1, 0, 0), 0u);
+    EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, dib.size(), 0, AddImageAlphaPlane), 0u);
+    EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, 39, 0, 0), 0u);
+    dib[14] = 0; // no bits per pixel
+    EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, dib.size(), 0, 0), 0u);
+    EXPECT_EQ(GetBankCount(&banks, BankImages), 0u);
+    FreeAllBanks(&banks);
+}
+
+} // namespace
