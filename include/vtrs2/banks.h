@@ -62,6 +62,15 @@ struct ImageMaskItem {
 };
 static_assert(sizeof(ImageMaskItem) == 60);
 
+class cSurfaceImplementation;
+
+// Items of bank 4: the display-driver texture made for the image of the same handle; the texture is
+// deleted before the item is freed.
+struct TextureCacheItem {
+    BankItemHeader header;
+    cSurfaceImplementation* surface;
+};
+
 struct ImageInfo {
     win32::DWORD checksum;
     win32::DWORD refCount;
@@ -145,7 +154,13 @@ VTRS2_API win32::DWORD GetImageData(ContextBanks* banks, win32::DWORD handle, wi
 VTRS2_API ImageMask* BuildImageCollisionMask(ContextBanks* banks, win32::DWORD image, win32::DWORD mode);
 VTRS2_API ImageMask* GetImageCollisionMask(ContextBanks* banks, win32::DWORD image, win32::DWORD mode);
 VTRS2_API win32::LONG ReleaseImageCollisionMasks(ContextBanks* banks, win32::DWORD image);
+// The cached texture is deleted when its item's last reference goes.
 VTRS2_API win32::LONG ReleaseImageTexture(ContextBanks* banks, win32::DWORD image);
+// Puts a texture made for the image into bank 4 at the image's handle (count 1), deleting one already
+// there; 0 when the image does not exist or the item cannot be made (the texture is then deleted too).
+VTRS2_API TextureCacheItem* SetImageTexture(ContextBanks* banks, win32::DWORD image,
+                                            cSurfaceImplementation* texture);
+VTRS2_API TextureCacheItem* FindImageTexture(ContextBanks* banks, win32::DWORD image);
 // Puts a mask record of the image's size at the image's handle in bank 2 (mode bit 0 clear) or 3, zeroed,
 // and returns it for the mask builder to fill.
 VTRS2_API ImageMask* PrepareImageCollisionMask(ContextBanks* banks, win32::DWORD image, win32::DWORD mode);

@@ -1,6 +1,7 @@
 // The reference-counted banks of a context: tables of items shared by 1-based handle.
 #include "vtrs2/banks.h"
 
+#include "texture_items.h"
 #include "vtrs2/memory.h"
 
 #include <cstring>
@@ -75,9 +76,12 @@ BankItemHeader* NewItem(DWORD headerSize, DWORD dataSize, DWORD flags, const Ban
     return item;
 }
 
-void FreeItemsOf(BankTable* table) {
-    for (DWORD i = 0; i < table->capacity; ++i)
-        FreeMemory(&Slots(table)[i]);
+void FreeItemsOf(BankTable* table, int bank) {
+    for (DWORD i = 0; i < table->capacity; ++i) {
+        BankItemHeader*& slot = Slots(table)[i];
+        if (slot && bank == BankTextures) DeleteTexture(*reinterpret_cast<TextureCacheItem*>(slot));
+        FreeMemory(&slot);
+    }
 }
 
 } // namespace
@@ -176,7 +180,7 @@ void FreeBank(ContextBanks* banks, int bank) {
         FreeBank(banks, BankTextures);
     }
     if (BankTable* table = banks->tables[bank]) {
-        FreeItemsOf(table);
+        FreeItemsOf(table, bank);
         FreeMemory(&banks->tables[bank]);
     }
     CompactHeap();

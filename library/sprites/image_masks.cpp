@@ -26,7 +26,8 @@ bool LoadPixels(cBufferSurface& surface, const ImageItem& item, const BYTE* data
         if (!surface.AllocateAlphaPlane()) return false;
         const DWORD pixelBytes = GetImageDataSize(width, height, item.displayMode);
         const std::size_t alphaRow = static_cast<std::size_t>((width + 3) & ~3);
-        for (int y = 0; y < height; ++y) std::memcpy(surface.AlphaRow(y), data + pixelBytes + y * alphaRow, width);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(surface.AlphaRow(y), data + pixelBytes + y * alphaRow, width);
     }
     return true;
 }

@@ -1,11 +1,13 @@
 // Image items of bank 0 and the collision-mask items made for them in banks 2 and 3.
 #include "image_surfaces.h"
+#include "texture_items.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/rle_codec.h"
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 using namespace win32;
 using namespace sprites;
@@ -102,6 +104,10 @@ Buffer ConvertPixels(LONG width, LONG height, DWORD sourceMode, DWORD targetMode
 }
 
 } // namespace
+
+void DeleteTexture(TextureCacheItem& item) {
+    if (cSurfaceImplementation* surface = std::exchange(item.surface, nullptr)) surface->Delete();
+}
 
 DWORD GetImageDataSize(LONG width, LONG height, DWORD flags) {
     if (width <= 0 || height <= 0) return 0;
@@ -201,6 +207,11 @@ DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, L
 LONG ReleaseImage(ContextBanks* banks, DWORD handle) {
     const LONG count = ReleaseBankItem(banks, BankImages, handle);
     if (count == 0) {
+        // The texture dies with its image whatever its own count.
+        if (TextureCacheItem* texture = FindImageTexture(banks, handle)) {
+            DeleteTexture(*texture);
+            texture->header.refCount = 1;
+        }
         ReleaseImageTexture(banks, handle);
         ReleaseImageCollisionMasks(banks, handle);
     }
@@ -304,6 +315,29 @@ LONG ReleaseImageCollisionMasks(ContextBanks* banks, DWORD image) {
 }
 
 LONG ReleaseImageTexture(ContextBanks* banks, DWORD image) {
-    // A cached texture's driver surface is deleted by the surface engine that made it.
+    // Deleting the texture while other references remain would leave them pointing at a freed surface.
+    if (TextureCacheItem* item = FindImageTexture(banks, image); item && item->header.refCount <= 1)
+        DeleteTexture(*item);
     return ReleaseBankItem(banks, BankTextures, image);
+}
+
+TextureCacheItem* FindImageTexture(ContextBanks* banks, DWORD image) {
+    return reinterpret_cast<TextureCacheItem*>(GetBankItem(banks, BankTextures, image));
+}
+
+TextureCacheItem* SetImageTexture(ContextBanks* banks, DWORD image, cSurfaceImplementation* texture) {
+    if (!ImageOf(banks, image)) {
+        if (texture) texture->Delete();
+        return nullptr;
+    }
+    if (TextureCacheItem* old = FindImageTexture(banks, image)) DeleteTexture(*old);
+    if (!ReplaceBankItem(banks, BankTextures, image, sizeof(TextureCacheItem), 0, BankItemZeroFill,
+                         nullptr)) {
+        if (texture) texture->Delete();
+        return nullptr;
+    }
+    TextureCacheItem* item = FindImageTexture(banks, image);
+    item->header.refCount = 1;
+    item->surface = texture;
+    return item;
 }

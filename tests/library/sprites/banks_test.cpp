@@ -1,4 +1,5 @@
 #include "vtrs2/banks.h"
+#include "vtrs2/memory_surfaces.h"
 #include "vtrs2/memory_testing.h"
 #include "vtrs2/rle_codec.h"
 
@@ -431,6 +432,49 @@ TEST(ImagesFromDibs, TruncatedOrMalformedBitmapsAreRefused) {
     dib[14] = 0; // no bits per pixel
     EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, dib.size(), 0, 0), 0u);
     EXPECT_EQ(GetBankCount(&banks, BankImages), 0u);
+    FreeAllBanks(&banks);
+}
+
+} // namespace
+
+namespace {
+
+int deletedTextures = 0;
+
+class CountedTexture : public cBufferSurface {
+public:
+    ~CountedTexture() override { ++deletedTextures; }
+};
+
+TEST(TextureCache, TextureIsDeletedWithItsLastReferenceOrItsImage) {
+    ContextBanks banks{};
+    const std::vector<win32::BYTE> pixels(16, 0);
+    const DWORD image =
+        AddImage(&banks, Mode32, 2, 2, 0, 0, 0, 0, 0, 0, pixels.data(), pixels.size(), nullptr);
+    deletedTextures = 0;
+    ASSERT_NE(SetImageTexture(&banks, image, new CountedTexture), nullptr);
+    EXPECT_EQ(AddBankItemRef(&banks, BankTextures, image), 2);
+    EXPECT_EQ(ReleaseImageTexture(&banks, image), 1);
+    EXPECT_EQ(deletedTextures, 0) << "still referenced";
+    EXPECT_NE(FindImageTexture(&banks, image)->surface, nullptr);
+    EXPECT_EQ(ReleaseImageTexture(&banks, image), 0);
+    EXPECT_EQ(deletedTextures, 1);
+
+    SetImageTexture(&banks, image, new CountedTexture);
+    SetImageTexture(&banks, image, new CountedTexture);
+    EXPECT_EQ(deletedTextures, 2) << "a replaced texture is deleted";
+    AddBankItemRef(&banks, BankTextures, image);
+    EXPECT_EQ(ReleaseImage(&banks, image), 0);
+    EXPECT_EQ(deletedTextures, 3) << "the image's last release deletes its texture";
+    EXPECT_EQ(FindImageTexture(&banks, image), nullptr);
+    EXPECT_EQ(SetImageTexture(&banks, image, new CountedTexture), nullptr);
+    EXPECT_EQ(deletedTextures, 4) << "no image: the texture is not kept";
+
+    const DWORD second =
+        AddImage(&banks, Mode32, 2, 2, 0, 0, 0, 0, 0, 0, pixels.data(), pixels.size(), nullptr);
+    SetImageTexture(&banks, second, new CountedTexture);
+    FreeBank(&banks, BankImages);
+    EXPECT_EQ(deletedTextures, 5) << "freeing the images frees the texture bank";
     FreeAllBanks(&banks);
 }
 
