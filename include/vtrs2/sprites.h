@@ -6,6 +6,7 @@
 #include "vtrs2/sprite_window.h"
 #include "win32/types.h"
 
+class cSurfaceImplementation;
 struct Sprite;
 
 // Owner-drawn sprites: code 0 draw, 1 restore the background, 2 save it, 3 the sprite is freed, 4 return
@@ -67,8 +68,8 @@ struct Sprite {
     win32::DWORD ink; // low 16 bits: blit ink; bit 28 transparent; bit 29 antialiased
     win32::LONG_PTR inkParam;
     win32::COLORREF eraseColour;
-    void* savedBackground; // surface implementations owned by the drawing passes
-    void* transformed;
+    cSurfaceImplementation* savedBackground; // owned: made by the drawing passes, deleted with the sprite
+    cSurfaceImplementation* transformed;     // owned: the scaled or rotated image
     win32::LONG_PTR userData;
     SpriteList overlaps;
 };

@@ -3,6 +3,7 @@
 
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/surface_implementation.h"
 
 #include <cmath>
 #include <cstring>
@@ -139,12 +140,17 @@ Sprite* PlaceSprite(SpriteWindow* window, Sprite* s) {
     return s;
 }
 
+void DeleteSurface(cSurfaceImplementation*& surface) {
+    if (cSurfaceImplementation* owned = std::exchange(surface, nullptr)) owned->Delete();
+}
+
 void FreeSpriteNow(SpriteManager& pool, Sprite* s) {
-    // The saved background and transformed image are made and deleted by the drawing passes.
+    DeleteSurface(s->savedBackground);
     if (s->flags & SpriteOwnerDrawn) {
         if (SpriteRoutine routine = std::exchange(s->routine, nullptr)) routine(s, RoutineFreed, 0);
     }
     RemoveFromOverlapLists(s);
+    DeleteSurface(s->transformed);
     ReleaseSpriteBlock(pool, s);
 }
 
@@ -231,7 +237,10 @@ Sprite* ModifySpriteEx(SpriteWindow* window, Sprite* s, LONG x, LONG y, DWORD im
         s->pendingImage = image;
         TakeImageSize(window, s, image, g);
     }
-    if (transformChanged || (imageChanged && Transformed(g))) s->flags |= SpriteRebuildTransformed;
+    if (transformChanged || (imageChanged && Transformed(g))) {
+        s->flags |= SpriteRebuildTransformed;
+        DeleteSurface(s->transformed);
+    }
     g.x = x, g.y = y;
     UpdatePendingRect(s);
     GeometryChanged(*pool, s);
@@ -255,6 +264,7 @@ void SetSpriteScale(SpriteWindow* window, Sprite* s, float scaleX, float scaleY,
     g.scaleX = scaleX, g.scaleY = scaleY;
     SetBit(s->flags, SpriteResample, resampleBit);
     s->flags |= SpriteRebuildTransformed;
+    DeleteSurface(s->transformed);
     UpdatePendingRect(s);
     GeometryChanged(*pool, s);
 }
@@ -269,6 +279,7 @@ void SetSpriteAngle(SpriteWindow* window, Sprite* s, float angle, int antialias)
     g.angle = angle;
     SetBit(s->flags, SpriteAntialias, antialiasBit);
     s->flags |= SpriteRebuildTransformed;
+    DeleteSurface(s->transformed);
     UpdatePendingRect(s);
     GeometryChanged(*pool, s);
 }

@@ -1,4 +1,5 @@
 #include "vtrs2/banks.h"
+#include "vtrs2/memory_surfaces.h"
 #include "vtrs2/sprites.h"
 
 #include <gtest/gtest.h>
@@ -404,6 +405,32 @@ TEST_F(Sprites, EffectAndNullArguments) {
     EXPECT_FLOAT_EQ(GetSpriteAngle(&window, nullptr, nullptr), 0);
     SpriteWindow empty{};
     EXPECT_EQ(CreateSprite(&empty, 0, 0, image, 0, 0, 0, 0, 0), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+int deletedSurfaces = 0;
+
+class CountedSurface : public cBufferSurface {
+public:
+    ~CountedSurface() override { ++deletedSurfaces; }
+};
+
+TEST_F(Sprites, OwnedSurfacesGoWithTransformChangesAndTheSprite) {
+    deletedSurfaces = 0;
+    Sprite* s = Make(0, 0);
+    s->transformed = new CountedSurface;
+    s->savedBackground = new CountedSurface;
+    SetSpriteScale(&window, s, 2, 2, 0);
+    EXPECT_EQ(deletedSurfaces, 1) << "the transformed image is dropped";
+    EXPECT_EQ(s->transformed, nullptr);
+    s->transformed = new CountedSurface;
+    ModifySprite(&window, s, 5, 5, image);
+    EXPECT_EQ(deletedSurfaces, 1) << "a move keeps it";
+    FreeSprite(&window, s);
+    EXPECT_EQ(deletedSurfaces, 3);
 }
 
 } // namespace
