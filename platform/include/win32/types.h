@@ -63,27 +63,15 @@ struct RECT {
 };
 static_assert(sizeof(POINT) == 8 && sizeof(SIZE) == 8 && sizeof(RECT) == 16);
 
-constexpr WORD LOWORD(DWORD_PTR v) {
-    return static_cast<WORD>(v & 0xFFFF);
-}
-constexpr WORD HIWORD(DWORD_PTR v) {
-    return static_cast<WORD>((v >> 16) & 0xFFFF);
-}
-constexpr DWORD MAKELONG(WORD lo, WORD hi) {
-    return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16);
-}
+constexpr WORD LOWORD(DWORD_PTR v) { return static_cast<WORD>(v & 0xFFFF); }
+constexpr WORD HIWORD(DWORD_PTR v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
     return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) {
-    return static_cast<BYTE>(c & 0xFF);
-}
-constexpr BYTE GetGValue(COLORREF c) {
-    return static_cast<BYTE>((c >> 8) & 0xFF);
-}
-constexpr BYTE GetBValue(COLORREF c) {
-    return static_cast<BYTE>((c >> 16) & 0xFF);
-}
+constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
+constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
+constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
 
 // Handles and records of the drawing vocabulary that the surface interface names.
 struct DeviceContextObject;
