@@ -3,7 +3,9 @@
 #include "vtrs2/collision_mask.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 
 using namespace win32;
 
@@ -78,8 +80,14 @@ MaskView WholeMask(const BYTE* bits, LONG x, LONG y, LONG width, LONG height) {
 std::uint64_t ExtractBits(const BYTE* row, LONG rowBytes, LONG pos, int count) {
     const LONG first = pos >> 3;
     std::uint64_t value = 0;
-    for (int i = 0; i < 8 && first + i < rowBytes; ++i)
-        value |= static_cast<std::uint64_t>(row[first + i]) << (8 * i);
+    if (first + 8 <= rowBytes) {
+        // Rows are little-endian bit strings: one unaligned load covers the whole chunk.
+        std::memcpy(&value, row + first, sizeof value);
+        if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
+    } else {
+        for (int i = 0; i < 8 && first + i < rowBytes; ++i)
+            value |= static_cast<std::uint64_t>(row[first + i]) << (8 * i);
+    }
     value >>= pos & 7;
     return count >= 64 ? value : value & ((std::uint64_t{1} << count) - 1);
 }
