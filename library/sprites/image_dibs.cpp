@@ -15,9 +15,10 @@ constexpr std::size_t InfoHeaderSize = sizeof(BITMAPINFOHEADER);
 
 // Where the bits of a packed bitmap start and how many bytes they take; false when the header is refused.
 bool DibLayout(const BITMAPINFOHEADER& h, std::size_t& bitsOffset, std::size_t& bitsSize) {
-    if (h.biSize < InfoHeaderSize || h.biWidth <= 0 || h.biHeight == 0 || h.biBitCount == 0 ||
-        h.biBitCount > 32)
-        return false;
+    // Only the depths whose rows the surface view lays out the same way as the bitmap format does.
+    const bool knownDepth =
+        h.biBitCount == 8 || h.biBitCount == 16 || h.biBitCount == 24 || h.biBitCount == 32;
+    if (h.biSize < InfoHeaderSize || h.biWidth <= 0 || h.biHeight == 0 || !knownDepth) return false;
     if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) return false;
     const long long rows = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
     if (h.biWidth > 0xFFFF || rows > 0xFFFF) return false;

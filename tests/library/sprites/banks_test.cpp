@@ -429,8 +429,15 @@ TEST(ImagesFromDibs, TruncatedOrMalformedBitmapsAreRefused) {
     EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, dib.size() - 1, 0, 0), 0u);
     EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, dib.size(), 0, AddImageAlphaPlane), 0u);
     EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, 39, 0, 0), 0u);
+    dib[14] = 15; // a count no bitmap format has: its rows would be read at another length
+    dib.resize(dib.size() + 64);
+    EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, reinterpret_cast<const win32::BITMAPINFO*>(dib.data()),
+                                dib.size(), 0, 0),
+              0u);
     dib[14] = 0; // no bits per pixel
-    EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, bitmap, dib.size(), 0, 0), 0u);
+    EXPECT_EQ(AddImageFromDibEx(&banks, Mode32, &info, reinterpret_cast<const win32::BITMAPINFO*>(dib.data()),
+                                dib.size(), 0, 0),
+              0u);
     EXPECT_EQ(GetBankCount(&banks, BankImages), 0u);
     FreeAllBanks(&banks);
 }
