@@ -23,6 +23,8 @@ constexpr LONG NoPlane = -1;
 constexpr LONG PlatformDepth = 6;
 // A clip whose right edge lies this close to the planes' left bound takes one more word of columns.
 constexpr LONG NarrowClipWidth = 120;
+// Pixels an image mask is combined into a plane by at a time: with the sub-byte shift they stay in 64 bits.
+constexpr LONG CombineChunk = 48;
 
 LONG RoundDown16(LONG v) {
     return v & ~15;
@@ -128,25 +130,23 @@ void CombineMask(const CollisionMask& m, BYTE* plane, const ImageMask& mask, LON
     const LONG sy0 = std::max<LONG>(0, clipY0 - py), sy1 = std::min<LONG>(mask.height - 1, clipY1 - py);
     if (sx0 > sx1 || sy0 > sy1) return;
     const BYTE* bits = ImageMaskBits(&mask);
-    const LONG firstSource = sx0 >> 3, lastSource = sx1 >> 3;
     for (LONG sy = sy0; sy <= sy1; ++sy) {
         const BYTE* source = bits + static_cast<std::ptrdiff_t>(sy) * mask.stride;
         BYTE* row = plane + static_cast<std::ptrdiff_t>(py + sy) * m.stride;
-        for (LONG k = firstSource; k <= lastSource; ++k) {
-            unsigned byte = source[k];
-            if (k == firstSource) byte &= 0xFFu << (sx0 & 7);
-            if (k == lastSource) byte &= 0xFFu >> (7 - (sx1 & 7));
-            if (!byte) continue;
-            // Solid bits land at plane pixels >= 0, so a negative first byte only ever receives zeros.
-            const LONG at = px + k * 8;
-            const unsigned shifted = byte << (at & 7);
-            const LONG d = at >> 3;
-            auto apply = [&](LONG i, BYTE bitsHere) {
-                if (!bitsHere || i < 0 || i >= m.stride) return;
-                row[i] = set ? row[i] | bitsHere : row[i] & ~bitsHere;
-            };
-            apply(d, static_cast<BYTE>(shifted));
-            apply(d + 1, static_cast<BYTE>(shifted >> 8));
+        // Up to 48 source pixels at a time, shifted to their place in the plane (which is never negative
+        // inside the clip) and applied to the few bytes they cover.
+        for (LONG sx = sx0; sx <= sx1; sx += CombineChunk) {
+            const int n = static_cast<int>(std::min<LONG>(CombineChunk, sx1 - sx + 1));
+            const std::uint64_t solid = ExtractBits(source, mask.stride, sx, n);
+            if (!solid) continue;
+            const LONG at = px + sx;
+            const std::uint64_t shifted = solid << (at & 7);
+            const LONG first = at >> 3;
+            const LONG count = std::min<LONG>(((at & 7) + n + 7) >> 3, m.stride - first);
+            for (LONG i = 0; i < count; ++i) {
+                const auto part = static_cast<BYTE>(shifted >> (8 * i));
+                row[first + i] = set ? row[first + i] | part : row[first + i] & ~part;
+            }
         }
     }
 }
