@@ -50,6 +50,8 @@ public:
     VTR_FRONT_DECLARE_##front(ret, name, params)
     VTR_SURFACE_OPERATIONS(VTR_FRONT_DECLARE)
 #undef VTR_FRONT_DECLARE
+#undef VTR_FRONT_DECLARE_Fwd
+#undef VTR_FRONT_DECLARE_Own
 
     // Blits: destination coordinates minus the destination's origin, source coordinates minus this one's.
     int Blit(cSurface& destination, int x, int y, int sourceX, int sourceY, int width, int height, int mode,

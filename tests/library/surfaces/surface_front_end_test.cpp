@@ -233,6 +233,10 @@ TEST(SurfaceStretch, EqualSizesAreABlitAndScalingIsRefused) {
     EXPECT_EQ(s->StretchBlitWhole(*d, 1, 1, 2, 2, 0), 1);
     EXPECT_EQ(PixelOf(*d, 2, 2), RGB(3, 3, 3));
     EXPECT_EQ(s->StretchToFit(*d, 0), 0);
+    cSurface scaled;
+    EXPECT_EQ(scaled.CreateCopy(*s, 5, 5), 0); // scaling is refused, so there is no copy
+    EXPECT_FALSE(scaled.HasImplementation());
+    EXPECT_EQ(scaled.CreateCopy(*s, 2, 2), 1);
 }
 
 TEST(SurfaceShapes, DrawsFlatRectangles) {
