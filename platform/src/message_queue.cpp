@@ -134,6 +134,10 @@ DWORD LayerTime() {
             .count());
 }
 
+bool UsingFakeClock() {
+    return fakeClock;
+}
+
 namespace testing {
 void UseFakeClock(bool on) {
     fakeNow = LayerTime();

@@ -194,6 +194,20 @@ int GetSystemMetrics(int index) {
     }
 }
 
+LONG DwmFlush() {
+    constexpr int kDefaultRefresh = 60;
+    SDL_DisplayMode mode{};
+    const int refresh = EnsureVideo() && SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0
+                            ? mode.refresh_rate
+                            : kDefaultRefresh;
+    // Blanks come at whole periods of the refresh rate on the layer's clock; a fake clock never waits.
+    const DWORD period = std::max(1, 1000 / refresh);
+    const DWORD now = LayerTime();
+    const DWORD next = (now / period + 1) * period;
+    if (!UsingFakeClock() && next > now) SDL_Delay(next - now);
+    return 0;
+}
+
 namespace testing {
 
 DWORD SdlWindowId(HWND window) {

@@ -77,6 +77,7 @@ RECT ClientInTopLevel(HWND window);
 // Insets of the non-client area that a style gives: left, top, right, bottom.
 RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
 DWORD LayerTime();
+bool UsingFakeClock();
 void PumpSdlEvents();
 void PresentDirtyWindows();
 void ResizeBacking(WindowObject* w);

@@ -388,6 +388,9 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 
+// Blocks until the display's next vertical blank; 0 when it waited.
+LONG DwmFlush();
+
 // Messages.
 BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
 BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
