@@ -363,7 +363,8 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
         for (HWND child : w->children) {
             RECT overlap;
             if (IntersectRect(&overlap, &child->rect, &r)) {
-                OffsetRect(&overlap, -child->rect.left, -child->rect.top);
+                const RECT in = FrameInsets(child->style, child->exStyle, false);
+                OffsetRect(&overlap, -child->rect.left - in.left, -child->rect.top - in.top);
                 InvalidateRect(child, &overlap, erase);
             }
         }

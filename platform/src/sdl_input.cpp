@@ -319,9 +319,13 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         InvalidateRect(top, nullptr, TRUE);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        // Events queued before a later size change of our own are stale: only the current size counts.
+        int width = 0, height = 0;
+        SDL_GetWindowSize(top->sdl, &width, &height);
         RECT client;
         GetClientRect(top, &client);
-        if (client.right == e.data1 && client.bottom == e.data2) break;
+        if (width != e.data1 || height != e.data2 || (client.right == e.data1 && client.bottom == e.data2))
+            break;
         RECT r{0, 0, e.data1, e.data2};
         AdjustWindowRectEx(&r, top->style, top->menu != nullptr, top->exStyle);
         SetWindowPos(top, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
@@ -330,6 +334,9 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
     }
     case SDL_WINDOWEVENT_MOVED: {
         const RECT in = FrameInsets(top->style, top->exStyle, top->menu != nullptr);
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(top->sdl, &x, &y);
+        if (x != e.data1 || y != e.data2) break;
         if (top->rect.left + in.left != e.data1 || top->rect.top + in.top != e.data2)
             SetWindowPos(top, nullptr, e.data1 - in.left, e.data2 - in.top, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

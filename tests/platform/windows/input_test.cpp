@@ -229,18 +229,27 @@ TEST_F(WindowTest, WheelGivesDeltaInTheHighWordOfWParam) {
 }
 
 TEST_F(WindowTest, ResizeOfTheSdlWindowSendsSizeWithTheClientSize) {
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = Id();
-    e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
-    e.window.data1 = 300;
-    e.window.data2 = 120;
-    Push(e);
+    SDL_SetWindowSize(SDL_GetWindowFromID(Id()), 300, 120); // as the window manager would
     auto seen = Pump(true);
     auto size = std::find_if(seen.begin(), seen.end(), [](const Seen& s) { return s.message == WM_SIZE; });
     ASSERT_NE(size, seen.end());
     EXPECT_EQ(size->lParam, MAKELPARAM(300, 120));
     EXPECT_EQ(win32::testing::ReadWindowPixel(top, 299, 119), RGB(0, 0, 0)) << "the backing bitmap grew";
+}
+
+TEST_F(WindowTest, StaleSizeEventsOfTheSdlWindowAreIgnored) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = Id();
+    e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    e.window.data1 = 300; // not the window's size any more
+    e.window.data2 = 120;
+    Push(e);
+    Pump();
+    RECT client;
+    GetClientRect(top, &client);
+    EXPECT_EQ(client.right, 200);
+    EXPECT_EQ(client.bottom, 150);
 }
 
 TEST_F(WindowTest, FocusGainedActivatesAndFocusesTheWindow) {
