@@ -39,6 +39,7 @@ struct WindowObject {
     bool destroying = false;
     bool enabled = true;
     int showState = SIZE_RESTORED;
+    RECT normal{}; // the restored rectangle while maximized
     bool hasUpdate = false;
     bool updateErase = false;
     RECT update{}; // client coordinates

@@ -343,6 +343,7 @@ BOOL ShowWindow(HWND window, int command) {
     case SW_MINIMIZE:
         SendShow(window, true);
         if ((w = Win(window)) && !(w->style & WS_MINIMIZE)) {
+            if (!(w->style & WS_MAXIMIZE)) w->normal = w->rect;
             w->style = (w->style | WS_MINIMIZE) & ~WS_MAXIMIZE;
             w->showState = SIZE_MINIMIZED;
             SyncSdlWindow(w);
@@ -352,6 +353,7 @@ BOOL ShowWindow(HWND window, int command) {
     case SW_SHOWMAXIMIZED: {
         SendShow(window, true);
         if (!(w = Win(window)) || (w->style & WS_MAXIMIZE)) break;
+        if (!(w->style & WS_MINIMIZE)) w->normal = w->rect;
         w->style = (w->style | WS_MAXIMIZE) & ~WS_MINIMIZE;
         w->showState = SIZE_MAXIMIZED;
         RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -367,8 +369,15 @@ BOOL ShowWindow(HWND window, int command) {
         if ((w = Win(window)) && (w->style & (WS_MINIMIZE | WS_MAXIMIZE))) {
             w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
             w->showState = SIZE_RESTORED;
-            SyncSdlWindow(w);
-            SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(w), ClientHeight(w)));
+            const RECT n = w->normal;
+            const RECT before = ClientInTopLevel(window);
+            SetWindowPos(window, nullptr, n.left, n.top, n.right - n.left, n.bottom - n.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            // A restore that keeps the client size still tells the window it is restored.
+            const RECT after = ClientInTopLevel(window);
+            if ((w = Win(window)) && after.right - after.left == before.right - before.left &&
+                after.bottom - after.top == before.bottom - before.top)
+                SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(w), ClientHeight(w)));
         }
         break;
     default:

@@ -378,6 +378,39 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity);
 int GetSystemMetrics(int index);
 
+// Placement: restored rectangle and show state, monitors, and several moves made together.
+struct WINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+};
+struct MonitorObject;
+using HMONITOR = MonitorObject*;
+struct MONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+constexpr DWORD MONITOR_DEFAULTTONULL = 0;
+constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr DWORD MONITOR_DEFAULTTONEAREST = 2;
+constexpr DWORD MONITORINFOF_PRIMARY = 1;
+struct DeferObject;
+using HDWP = DeferObject*;
+
+BOOL GetWindowPlacement(HWND window, WINDOWPLACEMENT* placement);
+BOOL SetWindowPlacement(HWND window, const WINDOWPLACEMENT* placement);
+HMONITOR MonitorFromWindow(HWND window, DWORD flags);
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info);
+HDWP BeginDeferWindowPos(int count);
+HDWP DeferWindowPos(HDWP batch, HWND window, HWND insertAfter, int x, int y, int width, int height,
+                    UINT flags);
+BOOL EndDeferWindowPos(HDWP batch);
+
 // Painting.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL ValidateRect(HWND window, const RECT* rect);
