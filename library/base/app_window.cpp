@@ -80,8 +80,10 @@ AppWindow* Fail(AppWindow* record, bool created, std::uintptr_t code) {
 
 AppWindow* RecordOfWindow(HWND window) {
     if (!window || !StoresRecord(window)) return nullptr;
+    // The slot is trusted only when it names a record of this thread: another class may keep other data
+    // there.
     auto* record = reinterpret_cast<AppWindow*>(GetWindowLongPtrW(window, 0));
-    return record && record->window == window ? record : nullptr;
+    return record && FindAppWindow(window) == record ? record : nullptr;
 }
 
 AppWindow* CreateAppWindowW(AppContext* context, const AppWindowParams* params) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace win32 {
 namespace {
@@ -121,8 +122,15 @@ DWORD NextTimerWait(MessageQueue& q) {
 } // namespace
 
 MessageQueue& ThreadQueue() {
-    // Queues outlive their thread's windows: a window keeps a pointer to the queue that created it.
-    thread_local MessageQueue* queue = new MessageQueue;
+    // Queues stay until the process ends: a window keeps a pointer to its thread's queue, and a message
+    // posted to it after the thread ended must find memory that is still there.
+    static std::mutex lock;
+    static std::vector<std::unique_ptr<MessageQueue>> queues;
+    thread_local MessageQueue* queue = [] {
+        std::lock_guard guard(lock);
+        queues.push_back(std::make_unique<MessageQueue>());
+        return queues.back().get();
+    }();
     return *queue;
 }
 

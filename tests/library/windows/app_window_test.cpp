@@ -331,3 +331,19 @@ TEST_F(AppWindowTest, DetachForgetsTheSurfaceWithoutDeletingIt) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(AppWindowTest, ForeignDataInTheFirstSlotIsNotTakenForARecord) {
+    HWND own = CreateWindowExW(0, u"AppTestClass", nullptr, WS_POPUP, 0, 0, 30, 20, nullptr, nullptr, nullptr,
+                               nullptr);
+    int notARecord[64] = {};
+    SetWindowLongPtrW(own, 0, reinterpret_cast<LONG_PTR>(notARecord));
+    SendMessageW(own, WM_SIZE, 0, MAKELPARAM(5000, 5000));
+    SendMessageW(own, WM_MOUSEMOVE, 0, 0);
+    DestroyWindow(own);
+    for (int v : notARecord)
+        EXPECT_EQ(v, 0);
+}
+
+} // namespace
