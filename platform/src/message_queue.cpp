@@ -308,7 +308,11 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         if (w->cls->wc.hCursor) SetCursor(w->cls->wc.hCursor);
         return 0;
     case WM_MOUSEACTIVATE:
-        return 1;
+        // A child lets its parent decide first.
+        if (IsChild(w) && Win(w->parent)) {
+            if (LRESULT r = SendMessageW(w->parent, message, wParam, lParam)) return r;
+        }
+        return MA_ACTIVATE;
     default:
         return 0;
     }

@@ -77,6 +77,8 @@ HWND TopLevelOf(HWND window);
 RECT ClientInTopLevel(HWND window);
 // Insets of the non-client area that a style gives: left, top, right, bottom.
 RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
+// The sizes a window accepts, as its procedure answers WM_GETMINMAXINFO.
+MINMAXINFO MinMaxOf(HWND window);
 DWORD LayerTime();
 bool UsingFakeClock();
 void PumpSdlEvents();

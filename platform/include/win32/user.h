@@ -188,10 +188,18 @@ constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_MOUSELAST = 0x020E;
 constexpr UINT WM_MDICREATE = 0x0220;
 constexpr UINT WM_MDIDESTROY = 0x0221;
+constexpr UINT WM_MDIACTIVATE = 0x0222;
 constexpr UINT WM_MDIGETACTIVE = 0x0229;
 constexpr UINT WM_DROPFILES = 0x0233;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
 constexpr UINT WM_USER = 0x0400;
+
+// Results of WM_MOUSEACTIVATE, and the hit-test code of the client area.
+constexpr LRESULT MA_ACTIVATE = 1;
+constexpr LRESULT MA_ACTIVATEANDEAT = 2;
+constexpr LRESULT MA_NOACTIVATE = 3;
+constexpr LRESULT MA_NOACTIVATEANDEAT = 4;
+constexpr int HTCLIENT = 1;
 
 // wParam of WM_SIZE.
 constexpr WPARAM SIZE_RESTORED = 0;
