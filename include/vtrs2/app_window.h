@@ -143,6 +143,11 @@ VTRS2_API void SetWindowBackMode(AppWindow* window, int mode);
 VTRS2_API void SetWindowClipRect(AppWindow* window, int left, int top, int right, int bottom);
 VTRS2_API void FillWindowRect(AppWindow* window, int left, int top, int right, int bottom,
                               win32::COLORREF color);
+VTRS2_API void FillWindowRectBrush(AppWindow* window, int left, int top, int right, int bottom,
+                                   win32::HBRUSH brush);
+VTRS2_API void DrawWindowRect(AppWindow* window, const win32::RECT* rect);
+VTRS2_API void DrawWindowRect16(AppWindow* window, const win32::SHORT* edges);
+VTRS2_API void DrawWindowPolyline(AppWindow* window, const win32::POINT* points, int lastIndex);
 VTRS2_API int ScrollWindowSurfaceRect(AppWindow* window, int sourceX, int sourceY, int x, int y, int width,
                                       int height);
 VTRS2_API void GetAppWindowArea(AppWindow* window, win32::RECT* area);
