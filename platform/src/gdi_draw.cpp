@@ -254,6 +254,19 @@ BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     return CopyPixels(dst, x, y, width, height, src, srcX, srcY, srcWidth, srcHeight);
 }
 
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int srcY, int srcWidth,
+                  int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+    BitmapObject view;
+    if (!dc || !bits || usage != DIB_RGB_COLORS || !ReadDibHeader(info, &view)) return 0;
+    if (rop != SRCCOPY) return PatBlt(dc, x, y, width, height, rop) ? std::abs(height) : 0;
+    view.bits = static_cast<BYTE*>(const_cast<void*>(bits));
+    if (!view.topDown) srcY = view.height - srcY - std::abs(srcHeight);
+    DeviceContextObject source;
+    source.bitmap = &view;
+    return CopyPixels(dc, x, y, width, height, &source, srcX, srcY, srcWidth, srcHeight) ? std::abs(height)
+                                                                                         : 0;
+}
+
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     const DrawTarget t = TargetOf(dc);
     if (!Draws(t)) return 0xFFFFFFFF;

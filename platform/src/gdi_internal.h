@@ -85,6 +85,8 @@ DrawTarget TargetOf(const DeviceContextObject* dc);
 void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2);
 bool IsGdiObject(const void* handle, GdiKind kind);
 BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown);
+// Reads the format of a bitmap header and its colour table or masks; false when the header is refused.
+bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out);
 void FreeBitmap(BitmapObject* bitmap);
 // Called when drawing through a window DC changed its top-level window's backing bitmap.
 void MarkWindowDrawn(HWND window);

@@ -222,30 +222,42 @@ HWND WindowFromDC(HDC dc) {
     return dc && dc->kind == DcKind::Window ? Win(dc->window) : nullptr;
 }
 
-HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {
-    if (bits) *bits = nullptr;
-    if (!info || usage != DIB_RGB_COLORS || section) return nullptr;
+bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out) {
+    if (!info) return false;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     const int bpp = h.biBitCount;
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 ||
         h.biHeight == LONG(0x80000000) || (bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
-        return nullptr;
+        return false;
     if (h.biCompression != BI_RGB && !(h.biCompression == BI_BITFIELDS && (bpp == 16 || bpp == 32)))
-        return nullptr;
-    const bool topDown = h.biHeight < 0;
-    BitmapObject* bitmap = NewBitmap(h.biWidth, topDown ? -h.biHeight : h.biHeight, bpp, topDown);
-    if (!bitmap) return nullptr;
+        return false;
+    const long long stride = ((static_cast<long long>(h.biWidth) * bpp + 31) / 32) * 4;
+    const long long height = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
+    if (stride * height > (1LL << 30)) return false;
+    out->width = h.biWidth;
+    out->height = static_cast<int>(height);
+    out->bpp = bpp;
+    out->stride = static_cast<int>(stride);
+    out->topDown = h.biHeight < 0;
     const auto* table = reinterpret_cast<const BYTE*>(info) + h.biSize;
     if (bpp == 8) {
         const DWORD used = (h.biClrUsed == 0 || h.biClrUsed > 256) ? 256 : h.biClrUsed;
-        std::memcpy(bitmap->colors.data(), table, used * sizeof(RGBQUAD));
+        std::memcpy(out->colors.data(), table, used * sizeof(RGBQUAD));
     } else if (bpp == 16 && h.biCompression == BI_BITFIELDS) {
-        std::memcpy(bitmap->masks, table, sizeof bitmap->masks);
-        if (!bitmap->masks[0] || !bitmap->masks[1] || !bitmap->masks[2]) {
-            FreeBitmap(bitmap);
-            return nullptr;
-        }
+        std::memcpy(out->masks, table, sizeof out->masks);
+        if (!out->masks[0] || !out->masks[1] || !out->masks[2]) return false;
     }
+    return true;
+}
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {
+    if (bits) *bits = nullptr;
+    BitmapObject format;
+    if (usage != DIB_RGB_COLORS || section || !ReadDibHeader(info, &format)) return nullptr;
+    BitmapObject* bitmap = NewBitmap(format.width, format.height, format.bpp, format.topDown);
+    if (!bitmap) return nullptr;
+    bitmap->colors = format.colors;
+    std::memcpy(bitmap->masks, format.masks, sizeof bitmap->masks);
     if (bits) *bits = bitmap->bits;
     return Register(bitmap);
 }

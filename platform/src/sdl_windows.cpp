@@ -127,7 +127,12 @@ void SyncSdlWindow(WindowObject* w) {
     } else if (!(w->style & WS_VISIBLE) && shown) {
         SDL_HideWindow(w->sdl);
     }
-    if ((w->style & WS_MINIMIZE) && (w->style & WS_VISIBLE)) SDL_MinimizeWindow(w->sdl);
+    const Uint32 flags = SDL_GetWindowFlags(w->sdl);
+    if ((w->style & WS_MINIMIZE) && (w->style & WS_VISIBLE) && !(flags & SDL_WINDOW_MINIMIZED))
+        SDL_MinimizeWindow(w->sdl);
+    else if (!(w->style & (WS_MINIMIZE | WS_MAXIMIZE)) &&
+             (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED)))
+        SDL_RestoreWindow(w->sdl);
 }
 
 HWND WindowFromSdlId(std::uint32_t id) {
@@ -192,6 +197,20 @@ int GetSystemMetrics(int index) {
     default:
         return 0;
     }
+}
+
+LONG DwmFlush() {
+    constexpr int kDefaultRefresh = 60;
+    SDL_DisplayMode mode{};
+    const int refresh = EnsureVideo() && SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0
+                            ? mode.refresh_rate
+                            : kDefaultRefresh;
+    // Blanks come at whole periods of the refresh rate on the layer's clock; a fake clock never waits.
+    const DWORD period = std::max(1, 1000 / refresh);
+    const DWORD now = LayerTime();
+    const DWORD next = (now / period + 1) * period;
+    if (!UsingFakeClock() && next > now) SDL_Delay(next - now);
+    return 0;
 }
 
 namespace testing {

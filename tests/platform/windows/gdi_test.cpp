@@ -241,3 +241,22 @@ TEST_F(WindowTest, PaintDrawsOnlyInsideTheUpdateRectangleAndEraseUsesTheClassBru
 }
 
 } // namespace
+
+namespace {
+
+TEST(Blit, StretchDIBitsReadsBottomUpSourcesFromTheirLowerLeftCorner) {
+    // A 2 x 2 bottom-up 32-bit bitmap: the first row in memory is the bottom row.
+    const DWORD pixels[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF}; // bottom: blue, green; top: red, white
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 2, 2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    Dib dst(4, -4, 32);
+    EXPECT_EQ(StretchDIBits(dst.dc, 0, 0, 2, 2, 0, 0, 2, 2, pixels, &info, DIB_RGB_COLORS, SRCCOPY), 2);
+    EXPECT_EQ(GetPixel(dst.dc, 0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(dst.dc, 0, 1), RGB(0, 0, 255));
+    // The bottom row alone: source y 0 is the bottom of a bottom-up bitmap.
+    EXPECT_EQ(StretchDIBits(dst.dc, 2, 2, 2, 1, 0, 0, 2, 1, pixels, &info, DIB_RGB_COLORS, SRCCOPY), 1);
+    EXPECT_EQ(GetPixel(dst.dc, 3, 2), RGB(0, 255, 0));
+    EXPECT_EQ(StretchDIBits(dst.dc, 0, 0, 2, 2, 0, 0, 2, 2, pixels, nullptr, DIB_RGB_COLORS, SRCCOPY), 0);
+}
+
+} // namespace
