@@ -1,0 +1,182 @@
+// Compression and decompression between streams with zlib, in fixed-size blocks.
+#include "vtrs2/compression.h"
+#include "vtrs2/memory.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+using namespace win32;
+
+namespace {
+
+constexpr LONG BlockSize = 8192;
+// Room for a block that does not compress, so that deflate seldom has to be called twice per block.
+constexpr LONG DeflatedBlockSize = BlockSize + BlockSize / 4 + 12;
+
+// A block from the library's memory functions, freed when it goes out of scope.
+class Block {
+public:
+    explicit Block(LONG size) { AllocMemory(static_cast<std::size_t>(size), &data_); }
+    ~Block() { FreeMemory(&data_); }
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    BYTE* data() const { return data_; }
+
+private:
+    BYTE* data_ = nullptr;
+};
+
+// zlib's working memory comes from the library's memory functions as well.
+voidpf ZlibAlloc(voidpf, uInt items, uInt size) {
+    void* block = nullptr;
+    return AllocMemory(static_cast<std::size_t>(items) * size, &block) ? block : Z_NULL;
+}
+
+void ZlibFree(voidpf, voidpf block) {
+    FreeMemoryBlock(block);
+}
+
+z_stream NewZStream() {
+    z_stream z{};
+    z.zalloc = ZlibAlloc;
+    z.zfree = ZlibFree;
+    return z;
+}
+
+int InitCode(int result) {
+    return result == Z_MEM_ERROR ? StreamOutOfMemory : StreamDataError;
+}
+
+// The bytes to take from the input: the given size, or what is left of the input for a negative one.
+LONG InputSize(CInputFile& input, LONG size) {
+    if (size >= 0) return size;
+    return std::max<LONG>(0, input.GetSize() - input.GetPosition());
+}
+
+// Hands deflate or inflate the next block of input when it has used up the last one.
+// Returns a stream code; `exhausted` tells that no input was left to give.
+int Feed(z_stream& z, CInputFile& input, BYTE* block, LONG& remaining, bool& exhausted) {
+    exhausted = false;
+    if (z.avail_in != 0) return StreamOk;
+    if (remaining == 0) {
+        exhausted = true;
+        return StreamOk;
+    }
+    const LONG size = std::min(remaining, BlockSize);
+    if (const int code = input.Read(block, size)) return code;
+    remaining -= size;
+    z.next_in = block;
+    z.avail_in = static_cast<uInt>(size);
+    return StreamOk;
+}
+
+void Drain(z_stream& z, BYTE* block, LONG size) {
+    z.next_out = block;
+    z.avail_out = static_cast<uInt>(size);
+}
+
+int WriteProduced(COutputFile& output, const z_stream& z, const BYTE* block, LONG size) {
+    const LONG produced = size - static_cast<LONG>(z.avail_out);
+    return produced ? output.Write(block, produced) : StreamOk;
+}
+
+class Deflater {
+public:
+    explicit Deflater(int level) : z_(NewZStream()) {
+        result_ = deflateInit(&z_, level == -1 ? Z_DEFAULT_COMPRESSION : std::clamp(level, 0, 9));
+    }
+    ~Deflater() {
+        if (result_ == Z_OK) deflateEnd(&z_);
+    }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+    int InitResult() const { return result_; }
+    z_stream& z() { return z_; }
+
+private:
+    z_stream z_;
+    int result_;
+};
+
+class Inflater {
+public:
+    Inflater() : z_(NewZStream()) { result_ = inflateInit(&z_); }
+    ~Inflater() {
+        if (result_ == Z_OK) inflateEnd(&z_);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    int InitResult() const { return result_; }
+    z_stream& z() { return z_; }
+
+private:
+    z_stream z_;
+    int result_;
+};
+
+int Deflate(COutputFile& output, CInputFile& input, LONG remaining, z_stream& z, BYTE* in, BYTE* out) {
+    for (;;) {
+        bool exhausted = false;
+        if (const int code = Feed(z, input, in, remaining, exhausted)) return code;
+        if (exhausted) break;
+        Drain(z, out, DeflatedBlockSize);
+        const int result = deflate(&z, Z_NO_FLUSH);
+        if (const int code = WriteProduced(output, z, out, DeflatedBlockSize)) return code;
+        if (result != Z_OK) return StreamDataError;
+    }
+    for (;;) {
+        Drain(z, out, DeflatedBlockSize);
+        const int result = deflate(&z, Z_FINISH);
+        if (const int code = WriteProduced(output, z, out, DeflatedBlockSize)) return code;
+        if (result == Z_STREAM_END) return StreamOk;
+        if (result != Z_OK) return StreamDataError;
+    }
+}
+
+int Inflate(COutputFile& output, CInputFile& input, LONG remaining, z_stream& z, BYTE* in, BYTE* out) {
+    for (;;) {
+        bool exhausted = false;
+        if (const int code = Feed(z, input, in, remaining, exhausted)) return code;
+        if (exhausted) break;
+        Drain(z, out, BlockSize);
+        const int result = inflate(&z, Z_NO_FLUSH);
+        if (result == Z_MEM_ERROR) return StreamOutOfMemory;
+        if (result != Z_OK && result != Z_STREAM_END) return StreamDataError;
+        if (const int code = WriteProduced(output, z, out, BlockSize)) return code;
+        if (result == Z_STREAM_END) return StreamOk;
+    }
+    // The input is used up: let inflate hand over what it still holds. The zlib stream must end here; input
+    // that stops short of its end is damaged, however much it produced.
+    for (;;) {
+        Drain(z, out, BlockSize);
+        const int result = inflate(&z, Z_FINISH);
+        if (result == Z_MEM_ERROR) return StreamOutOfMemory;
+        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) return StreamDataError;
+        if (const int code = WriteProduced(output, z, out, BlockSize)) return code;
+        if (result == Z_STREAM_END) return StreamOk;
+        if (z.avail_out == static_cast<uInt>(BlockSize)) return StreamDataError;
+    }
+}
+
+} // namespace
+
+int CompressStream(COutputFile* output, CInputFile* input, LONG size, int level) {
+    if (!output || !input) return StreamDataError;
+    Block in(BlockSize);
+    Block out(DeflatedBlockSize);
+    if (!in.data() || !out.data()) return StreamOutOfMemory;
+    Deflater deflater(level);
+    if (deflater.InitResult() != Z_OK) return InitCode(deflater.InitResult());
+    return Deflate(*output, *input, InputSize(*input, size), deflater.z(), in.data(), out.data());
+}
+
+int DecompressStream(COutputFile* output, CInputFile* input, LONG compressedSize) {
+    if (!output || !input) return StreamDataError;
+    Block in(BlockSize);
+    Block out(BlockSize);
+    if (!in.data() || !out.data()) return StreamOutOfMemory;
+    Inflater inflater;
+    if (inflater.InitResult() != Z_OK) return InitCode(inflater.InitResult());
+    return Inflate(*output, *input, InputSize(*input, compressedSize), inflater.z(), in.data(), out.data());
+}

@@ -1,0 +1,271 @@
+// The kernel part of the layer: last error, text and code pages, files and folders, temporary names,
+// modules, time, locks, thread-local slots and interlocked operations.
+#pragma once
+
+#include "win32/types.h"
+
+#include <string>
+#include <string_view>
+
+namespace win32 {
+
+// ---- Last error ------------------------------------------------------------------------------------------
+
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD NO_ERROR = 0;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_NO_MORE_FILES = 18;
+constexpr DWORD ERROR_WRITE_FAULT = 29;
+constexpr DWORD ERROR_READ_FAULT = 30;
+constexpr DWORD ERROR_HANDLE_EOF = 38;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_DIRECTORY = 267;
+constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+
+// Per thread, as the callers expect.
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// ---- Text and code pages ---------------------------------------------------------------------------------
+
+constexpr UINT CP_ACP = 0;
+constexpr UINT CP_OEMCP = 1;
+constexpr UINT CP_THREAD_ACP = 3;
+constexpr UINT CP_UTF7 = 65000;
+constexpr UINT CP_UTF8 = 65001;
+constexpr DWORD MB_ERR_INVALID_CHARS = 0x08;
+constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
+
+// The system's ANSI code page: 1252, the one the applications this runtime plays were mostly written under.
+UINT GetACP();
+
+// Any Windows code page by its number (0 = GetACP()); the counts are in bytes and UTF-16 units, -1 meaning
+// "up to and including the terminator". A null or zero-sized output asks for the size needed.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR out, int outUnits);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceUnits, LPSTR out, int outBytes,
+                        LPCSTR defaultChar, BOOL* usedDefaultChar);
+
+// Helpers for the deliverables' own use: lossless where the text is valid, U+FFFD for what is not.
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+// Both separators are accepted everywhere; paths made by the layer use '/'.
+constexpr bool IsPathSeparator(WCHAR c) {
+    return c == u'\\' || c == u'/';
+}
+
+// ---- Handles ---------------------------------------------------------------------------------------------
+
+BOOL CloseHandle(HANDLE handle);
+
+// ---- Files and folders -----------------------------------------------------------------------------------
+
+constexpr DWORD MAX_PATH = 260;
+
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+
+constexpr DWORD FILE_BEGIN = 0;
+constexpr DWORD FILE_CURRENT = 1;
+constexpr DWORD FILE_END = 2;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+
+// Only ever passed as null by the callers: security descriptors and overlapped I/O have no meaning here.
+struct SECURITY_ATTRIBUTES;
+struct OVERLAPPED;
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    LONGLONG QuadPart;
+};
+
+// Sharing modes are accepted but not enforced: POSIX files have no mandatory sharing.
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, SECURITY_ATTRIBUTES* security,
+                   DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
+// At the end of the file a read succeeds with fewer bytes (none at all: the last error is ERROR_HANDLE_EOF).
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, DWORD* read, OVERLAPPED* overlapped);
+// A full disk fails with ERROR_DISK_FULL; *written holds what was written before it.
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, DWORD* written, OVERLAPPED* overlapped);
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, LARGE_INTEGER* newPosition, DWORD method);
+DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
+BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
+BOOL FlushFileBuffers(HANDLE file);
+
+BOOL DeleteFileW(LPCWSTR name);
+BOOL CreateDirectoryW(LPCWSTR name, SECURITY_ATTRIBUTES* security);
+BOOL RemoveDirectoryW(LPCWSTR name);
+DWORD GetFileAttributesW(LPCWSTR name);
+BOOL SetCurrentDirectoryW(LPCWSTR name);
+// Length without the terminator, or the size needed (with it) when the buffer is too small.
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
+
+// 100-nanosecond intervals since 1601-01-01 UTC.
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
+};
+static_assert(sizeof(WIN32_FIND_DATAW) == 592);
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+};
+static_assert(sizeof(WIN32_FIND_DATAA) == 320);
+
+// Patterns use '*' and '?', matched without regard to case; "x.*" also matches "x", "x." names without a
+// dot. Entries come sorted by name, "." and ".." first. The creation time is the earliest of the birth time
+// and the last-write time the file system keeps.
+HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
+BOOL FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
+// The 8-bit forms convert with the system's ANSI code page.
+HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
+BOOL FindClose(HANDLE find);
+
+// ---- Temporary names -------------------------------------------------------------------------------------
+
+// $TMPDIR when it names a folder, else /tmp; always with a trailing separator.
+DWORD GetTempPathW(DWORD size, LPWSTR buffer);
+// With unique 0: creates an empty file "<path>/<prefix up to 3 chars><hex>.tmp" that did not exist before and
+// returns its number; 0 on failure. With unique != 0 only the name is made.
+UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR name);
+// A new folder "<temp path><prefix>XXXXXX" made at once by mkdtemp, so no other process can take its name
+// between choosing and creating it. Returns its path without trailing separator, or "" (last error set).
+std::u16string CreateUniqueTempFolder(std::u16string_view prefix);
+
+// ---- Modules ---------------------------------------------------------------------------------------------
+
+// "name.dll" also finds "name.so" and "libname.so" beside it, as the deliverables are named on this system.
+HMODULE LoadLibraryW(LPCWSTR name);
+HMODULE LoadLibraryA(LPCSTR name);
+BOOL FreeLibrary(HMODULE module);
+// Exports by name; ordinals are not supported.
+void* GetProcAddress(HMODULE module, LPCSTR name);
+// Null names the program itself.
+HMODULE GetModuleHandleW(LPCWSTR name);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+
+constexpr UINT SEM_FAILCRITICALERRORS = 0x0001;
+constexpr UINT SEM_NOOPENFILEERRORBOX = 0x8000;
+// There are no error boxes to suppress; the mode is kept so that callers can restore it.
+UINT SetErrorMode(UINT mode);
+
+// ---- Time ------------------------------------------------------------------------------------------------
+
+constexpr UINT TIMERR_NOERROR = 0;
+constexpr UINT TIMERR_NOCANDO = 97;
+
+// Milliseconds from a monotonic clock, wrapping at 2^32.
+DWORD timeGetTime();
+// The clock is always precise to the millisecond; the calls are checked and counted only.
+UINT timeBeginPeriod(UINT period);
+UINT timeEndPeriod(UINT period);
+void Sleep(DWORD milliseconds);
+
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+
+void GetSystemTime(SYSTEMTIME* time);
+void GetSystemTimeAsFileTime(FILETIME* time);
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime);
+BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localTime);
+
+// ---- Locks, thread-local slots, interlocked operations ---------------------------------------------------
+
+// A recursive lock in caller-owned storage, as the callers keep it inside their own records.
+struct CRITICAL_SECTION {
+    alignas(8) unsigned char opaque[48];
+};
+void InitializeCriticalSection(CRITICAL_SECTION* section);
+void EnterCriticalSection(CRITICAL_SECTION* section);
+void LeaveCriticalSection(CRITICAL_SECTION* section);
+void DeleteCriticalSection(CRITICAL_SECTION* section);
+
+constexpr DWORD TLS_OUT_OF_INDEXES = 0xFFFFFFFF;
+// A freed slot reads as null in every thread, also when it is handed out again.
+DWORD TlsAlloc();
+LPVOID TlsGetValue(DWORD index);
+BOOL TlsSetValue(DWORD index, LPVOID value);
+BOOL TlsFree(DWORD index);
+
+// Full barriers; each returns what the Windows call returns.
+inline LONG InterlockedExchange(volatile LONG* target, LONG value) {
+    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedIncrement(volatile LONG* target) {
+    return __atomic_add_fetch(target, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedDecrement(volatile LONG* target) {
+    return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand) {
+    __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+    return comparand;
+}
+
+} // namespace win32

@@ -1,0 +1,82 @@
+#include "win32/kernel.h"
+
+#include <gtest/gtest.h>
+
+using namespace win32;
+
+namespace {
+
+std::u16string ModulePath() {
+    return FromUtf8(TEST_MODULE_PATH);
+}
+
+TEST(Modules, LoadedModuleGivesItsExportsAndFileName) {
+    HMODULE module = LoadLibraryW(ModulePath().c_str());
+    ASSERT_NE(module, nullptr);
+    auto answer = reinterpret_cast<int (*)()>(GetProcAddress(module, "TestModuleAnswer"));
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer(), 42);
+    EXPECT_EQ(*static_cast<int*>(GetProcAddress(module, "TestModuleValue")), 7);
+    EXPECT_EQ(GetProcAddress(module, "NoSuchExport"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+    EXPECT_EQ(GetProcAddress(module, reinterpret_cast<LPCSTR>(12)), nullptr); // ordinals do not exist here
+
+    WCHAR name[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(module, name, MAX_PATH);
+    EXPECT_EQ(std::u16string(name, length), ModulePath());
+    WCHAR small[5];
+    EXPECT_EQ(GetModuleFileNameW(module, small, 5), 5u);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(small[4], 0);
+    EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST(Modules, LoadsAreCountedLikeWindows) {
+    HMODULE first = LoadLibraryW(ModulePath().c_str());
+    HMODULE second = LoadLibraryW(ModulePath().c_str());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    EXPECT_TRUE(FreeLibrary(first));
+    EXPECT_EQ(GetModuleHandleW(u"PLATFORM_TEST_MODULE.so"), first); // still loaded once
+    EXPECT_TRUE(FreeLibrary(second));
+    EXPECT_FALSE(FreeLibrary(second));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Modules, DllNameFindsTheModuleOfThisSystem) {
+    std::u16string dllName = ModulePath();
+    dllName.replace(dllName.size() - 3, 3, u".dll"); // ".so" -> ".dll"
+    for (char16_t& c : dllName)
+        if (c == u'/') c = u'\\';
+    HMODULE module = LoadLibraryW(dllName.c_str());
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(GetModuleHandleW(u"platform_test_module.dll"), module);
+    EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST(Modules, MissingAndInvalidModulesAreReported) {
+    EXPECT_EQ(LoadLibraryW(u"/nonexistent/none.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+    // A file that exists but is no module.
+    EXPECT_EQ(LoadLibraryW(u"/proc/self/status"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT);
+    EXPECT_EQ(GetModuleHandleW(u"not-loaded.dll"), nullptr);
+}
+
+TEST(Modules, ProgramHandleNamesTheRunningProgram) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    ASSERT_NE(self, nullptr);
+    WCHAR name[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, name, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    EXPECT_TRUE(std::u16string(name, length).ends_with(u"/test_platform"));
+    EXPECT_TRUE(FreeLibrary(self)); // the program stays
+    EXPECT_EQ(GetModuleHandleW(nullptr), self);
+}
+
+TEST(Modules, ErrorModeHandsBackThePreviousMode) {
+    const UINT original = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    EXPECT_EQ(SetErrorMode(original), SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+} // namespace
