@@ -89,13 +89,16 @@ Bytes EmbeddedFiles(const std::vector<EmbeddedFileDesc>& files, StringForm form)
     return w.Take();
 }
 
+constexpr std::uint32_t FrameFlagHasPassword = 0x40;
+
 Bytes FramePayload(const FrameDesc& frame, StringForm form, const ApplicationKey& key) {
     Bytes out;
     ByteWriter header;
     header.I32(frame.width);
     header.I32(frame.height);
     header.U32(frame.background);
-    header.U32(frame.flags);
+    // A frame with a password says so in its header, so that readers look further for it.
+    header.U32(frame.password ? frame.flags | FrameFlagHasPassword : frame.flags);
     WriteChunk(out, ChunkFrameHeader, frame.subChunkFlags, header.Data(), key);
     if (frame.name)
         WriteChunk(out, ChunkFrameName, frame.subChunkFlags, EncodeString(*frame.name, form), key);
