@@ -99,7 +99,8 @@ public:
     const win32::WCHAR* GetFileNameW() override;
 
 private:
-    int OpenWide(const win32::WCHAR* name, bool range, win32::LONG start, win32::LONG length);
+    int OpenNamed(const win32::WCHAR* wide, const char* ansi, bool range, win32::LONG start,
+                  win32::LONG length);
     void Release();
     void EmptyBuffer();
     win32::LONG WindowEnd();

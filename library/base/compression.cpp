@@ -180,3 +180,66 @@ int DecompressStream(COutputFile* output, CInputFile* input, LONG compressedSize
     if (inflater.InitResult() != Z_OK) return InitCode(inflater.InitResult());
     return Inflate(*output, *input, InputSize(*input, compressedSize), inflater.z(), in.data(), out.data());
 }
+
+namespace {
+
+constexpr LONG HandleBufferSize = 4096;
+// The largest result DecompressFileToMemory's caller can ask for.
+constexpr LONG LargestMemoryResult = 134217727;
+
+// Runs a compression step between two streams, then writes what the output stream still holds and lets go
+// of both; the first failure is the result, so a final write that fails is not lost.
+template <typename Step> int RunAndClose(COutputBufFile& output, Step step) {
+    const int code = step();
+    const int closed = output.Close();
+    return code ? code : closed;
+}
+
+} // namespace
+
+int CompressMemoryToHandle(HANDLE output, const void* data, LONG size, int level) {
+    CInputMemFile in;
+    in.Attach(data, size);
+    COutputBufFile out;
+    out.AttachHandle(output, HandleBufferSize);
+    return RunAndClose(out, [&] { return CompressStream(&out, &in, size, level); });
+}
+
+int CompressHandleToHandle(HANDLE output, HANDLE input, LONG size, int level) {
+    CInputBufFile in;
+    if (const int code = in.Attach(input)) return code;
+    COutputBufFile out;
+    out.AttachHandle(output, HandleBufferSize);
+    const int code = RunAndClose(out, [&] { return CompressStream(&out, &in, size, level); });
+    // The input handle is left just behind what was taken from it.
+    in.Detach();
+    return code;
+}
+
+int DecompressMemoryToHandle(HANDLE output, const void* data, LONG size) {
+    CInputMemFile in;
+    in.Attach(data, size);
+    COutputBufFile out;
+    out.AttachHandle(output, HandleBufferSize);
+    return RunAndClose(out, [&] { return DecompressStream(&out, &in, size); });
+}
+
+int DecompressFileToMemory(void* buffer, HANDLE input, LONG compressedSize, LONG capacity) {
+    CInputBufFile in;
+    if (const int code = in.Attach(input)) return code;
+    COutputMemFile out;
+    out.Attach(buffer, std::min(capacity, LargestMemoryResult));
+    const int code = DecompressStream(&out, &in, compressedSize);
+    in.Detach();
+    return code;
+}
+
+int DecompressFileToFile(HANDLE output, HANDLE input, LONG compressedSize) {
+    CInputBufFile in;
+    if (const int code = in.Attach(input)) return code;
+    COutputBufFile out;
+    out.AttachHandle(output, HandleBufferSize);
+    const int code = RunAndClose(out, [&] { return DecompressStream(&out, &in, compressedSize); });
+    in.Detach();
+    return code;
+}

@@ -207,6 +207,22 @@ constexpr UINT SEM_NOOPENFILEERRORBOX = 0x8000;
 // There are no error boxes to suppress; the mode is kept so that callers can restore it.
 UINT SetErrorMode(UINT mode);
 
+// ---- Process -------------------------------------------------------------------------------------------
+
+// The program's arguments joined as a Windows command line: the program name first, arguments with blanks or
+// quotes quoted so that Windows' rules split them back as they were. The same pointer for the whole run.
+LPWSTR GetCommandLineW();
+
+// ---- Global atoms ----------------------------------------------------------------------------------------
+
+using ATOM = WORD;
+// Names compare without regard to case; each add counts, each delete undoes one add. "#n" is the integer atom
+// n.
+ATOM GlobalAddAtomW(LPCWSTR name);
+ATOM GlobalFindAtomW(LPCWSTR name);
+// 0 on success; the atom itself when it names nothing.
+ATOM GlobalDeleteAtom(ATOM atom);
+
 // ---- Time ------------------------------------------------------------------------------------------------
 
 constexpr UINT TIMERR_NOERROR = 0;
