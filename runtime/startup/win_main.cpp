@@ -4,6 +4,7 @@
 #include "shell/command_line.h"
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
+#include "vtrs2/compat.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,8 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 
     const bool prepared = PrepareRuntimeFiles();
     if (prepared) {
+        // Has the library use the wide system calls; it is bound by now, or by this very call.
+        IsUnicodeOS();
         files.languageFolder = files.runtimeTempFolder;
         if (ReportRuntimeFilesRequested()) ReportRuntimeFiles();
     }
