@@ -72,6 +72,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     const bool packedData = prepared && files.packHeader.dataOffset != 0;
     const bool canRun = prepared || (!files.packFound && !dataFile.empty());
     if (canRun && (packedData || !dataFile.empty())) {
+        if (!prepared) IsUnicodeOS();
         ApplicationRecord* app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
                                                  FrameWindowStyle, FrameWindowOption);
         // Starting and running the application come with the shell's main loop, which is not part of this
