@@ -23,12 +23,16 @@ struct RuntimeServices {
     bool speedOverride = false;
     std::int32_t machineIndependentSpeed = 0;
     bool keepRunningInModalLoops = false;
+    // The main window, made before the application starts; null when the run has none.
+    win32::HWND mainWindow = nullptr;
 };
 
 RuntimeServices& Services();
 
 // Makes the application current, with its frame and run state; returns the previous one.
 ApplicationRecord* SetCurrentApplication(ApplicationRecord* app);
-inline ApplicationRecord* CurrentApplication() { return Services().application; }
+inline ApplicationRecord* CurrentApplication() {
+    return Services().application;
+}
 
 } // namespace vtrrt

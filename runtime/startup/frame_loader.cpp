@@ -75,9 +75,8 @@ void ResetSharedGlobals(FrameLoad& fl) {
     if (!(fl.frame.flags & FrameResetsSharedGlobals) || (app.subAppOptions & SubAppKeepsSharing)) return;
     if (!(app.shareLives || app.shareScores || app.shareGlobalValues || app.shareGlobalStrings)) return;
     app.shareLives = app.shareScores = app.shareGlobalValues = app.shareGlobalStrings = 0;
-    ApplicationRecord* previous = SetCurrentApplication(&app);
+    // The frame is being loaded for the current application, which InitApplicationGlobals works on.
     InitApplicationGlobals();
-    SetCurrentApplication(previous);
 }
 
 int OnHeader(FrameLoad& fl, const ChunkHeader& h) {
@@ -85,7 +84,8 @@ int OnHeader(FrameLoad& fl, const ChunkHeader& h) {
     if (int code = Read(fl, h, p)) return code;
     ByteReader r(p.Bytes());
     FrameRecord& f = fl.frame;
-    if (!r.I32(f.width) || !r.I32(f.height) || !r.U32(f.background) || !r.U32(f.flags)) return StreamDataError;
+    if (!r.I32(f.width) || !r.I32(f.height) || !r.U32(f.background) || !r.U32(f.flags))
+        return StreamDataError;
     const RuntimeServices& services = Services();
     if (f.flags & FrameScreenSize) {
         f.storedWidth = f.width;
@@ -103,8 +103,12 @@ int OnHeader(FrameLoad& fl, const ChunkHeader& h) {
     return LoadOk;
 }
 
-int OnName(FrameLoad& fl, const ChunkHeader& h) { return ReadText(fl, h, fl.frame.name); }
-int OnString3343(FrameLoad& fl, const ChunkHeader& h) { return ReadText(fl, h, fl.frame.string3343); }
+int OnName(FrameLoad& fl, const ChunkHeader& h) {
+    return ReadText(fl, h, fl.frame.name);
+}
+int OnString3343(FrameLoad& fl, const ChunkHeader& h) {
+    return ReadText(fl, h, fl.frame.string3343);
+}
 
 int OnPalette(FrameLoad& fl, const ChunkHeader& h) {
     Payload p;
@@ -183,8 +187,12 @@ int OnFade(FrameLoad& fl, const ChunkHeader& h, FrameBlock& into) {
     into = p.Release();
     return LoadOk;
 }
-int OnFadeIn(FrameLoad& fl, const ChunkHeader& h) { return OnFade(fl, h, fl.frame.fadeIn); }
-int OnFadeOut(FrameLoad& fl, const ChunkHeader& h) { return OnFade(fl, h, fl.frame.fadeOut); }
+int OnFadeIn(FrameLoad& fl, const ChunkHeader& h) {
+    return OnFade(fl, h, fl.frame.fadeIn);
+}
+int OnFadeOut(FrameLoad& fl, const ChunkHeader& h) {
+    return OnFade(fl, h, fl.frame.fadeOut);
+}
 
 void ReadSettings(ByteReader& r, LayerSettings& s) {
     std::uint32_t x = 0, y = 0;
@@ -387,7 +395,9 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     return frame;
 }
 
-void FreeLayerBackdropGrid(FrameLayer& layer) { layer.backdropGrid = nullptr; }
+void FreeLayerBackdropGrid(FrameLayer& layer) {
+    layer.backdropGrid = nullptr;
+}
 
 void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
     for (FrameLayer& layer : std::span(frame.layers, static_cast<std::size_t>(frame.layerCount))) {

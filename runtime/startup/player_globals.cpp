@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <string>
 
 namespace vtrrt {
 
@@ -64,7 +65,8 @@ bool InitControls(ApplicationRecord& app) {
     }
     for (int p = 0; p < PlayerCount; ++p)
         if (g.controls[p] >= 1 && g.controls[p] <= 4) InitPlayerJoystick(p, g.controls[p] - 1);
-    return AllocZeroedMemory(ControlWorkWords * sizeof(std::uint16_t), reinterpret_cast<void**>(&g.controlWork));
+    return AllocZeroedMemory(ControlWorkWords * sizeof(std::uint16_t),
+                             reinterpret_cast<void**>(&g.controlWork));
 }
 
 bool InitCounters(ApplicationRecord& app, std::int32_t* ApplicationGlobals::*field,
@@ -142,7 +144,9 @@ JoystickRange& JoystickRangeOf(int joystick) {
 ApplicationRecord* GetControlsOwner(ApplicationRecord* app) {
     return OwnerBy(app, &ApplicationRecord::shareControls);
 }
-ApplicationRecord* GetLivesOwner(ApplicationRecord* app) { return OwnerBy(app, &ApplicationRecord::shareLives); }
+ApplicationRecord* GetLivesOwner(ApplicationRecord* app) {
+    return OwnerBy(app, &ApplicationRecord::shareLives);
+}
 ApplicationRecord* GetScoresOwner(ApplicationRecord* app) {
     return OwnerBy(app, &ApplicationRecord::shareScores);
 }
@@ -155,7 +159,9 @@ ApplicationRecord* GetGlobalStringsOwner(ApplicationRecord* app) {
 
 // The joystick services of the platform are not part of this build: a joystick player keeps its control
 // type and the range table keeps the full 16-bit range.
-void InitPlayerJoystick(int, int joystick) { JoystickRangeOf(joystick) = {0, 0xFFFF, 0, 0xFFFF}; }
+void InitPlayerJoystick(int, int joystick) {
+    JoystickRangeOf(joystick) = {0, 0xFFFF, 0, 0xFFFF};
+}
 
 void FreeGlobalData(bool all) {
     ApplicationRecord* app = CurrentApplication();

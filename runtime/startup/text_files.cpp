@@ -96,8 +96,8 @@ std::size_t Units(const WCHAR* text) {
 bool WriteMultiByte(HANDLE file, const WCHAR* text, std::size_t units, UINT codePage) {
     if (units == 0) return true;
     if (units > 0x7FFFFFFF) return false;
-    const int bytes = WideCharToMultiByte(codePage, 0, text, static_cast<int>(units), nullptr, 0, nullptr,
-                                          nullptr);
+    const int bytes =
+        WideCharToMultiByte(codePage, 0, text, static_cast<int>(units), nullptr, 0, nullptr, nullptr);
     if (bytes < 1) return false;
     std::vector<char> out(static_cast<std::size_t>(bytes));
     WideCharToMultiByte(codePage, 0, text, static_cast<int>(units), out.data(), bytes, nullptr, nullptr);
