@@ -1,9 +1,9 @@
 // Reads arbitrary bytes as a frame's chunk list, in 8-bit and UTF-16 applications: frames are read from the
 // application data only when they start, long after the application itself was accepted.
+#include "startup/frame_loader.h"
 #include "shell/command_line.h"
 #include "shell/runtime_services.h"
 #include "startup/application_loader.h"
-#include "startup/frame_loader.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"

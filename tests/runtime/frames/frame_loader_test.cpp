@@ -144,17 +144,17 @@ INSTANTIATE_TEST_SUITE_P(FormsAndFraming, FrameRoundTrip,
 
 // Written byte by byte from the stored layouts, not through the writer's payload builders.
 TEST_F(FrameLoader, HandWrittenLayersAndInstancesAreRead) {
-    const Bytes layers{1,    0,    0, 0,                 // one layer
-                       0x02, 0,    0, 0,                 // flags
-                       0,    0,    0x80, 0x3F,           // X coefficient 1.0
-                       0,    0,    0x00, 0x40,           // Y coefficient 2.0
-                       0,    0,    0, 0, 0, 0, 0, 0,     // backdrops: none, first 0
-                       'L',  0,    'a', 0, 0, 0};        // "La"
-    const Bytes items{1, 0, 0, 0,                          // one instance
-                      5, 0, 6, 0,                          // handle 5, object info 6
-                      0xFF, 0xFF, 0xFF, 0xFF,              // X -1
-                      0x10, 0, 0, 0,                       // Y 16
-                      0xFD, 0xFF, 4, 0, 0, 0, 0xAA, 0xBB}; // parent type -3, handle 4, layer 0
+    const Bytes layers{1,    0, 0,    0,                         // one layer
+                       0x02, 0, 0,    0,                         // flags
+                       0,    0, 0x80, 0x3F,                      // X coefficient 1.0
+                       0,    0, 0x00, 0x40,                      // Y coefficient 2.0
+                       0,    0, 0,    0,    0, 0, 0, 0,          // backdrops: none, first 0
+                       'L',  0, 'a',  0,    0, 0};               // "La"
+    const Bytes items{1,    0,    0,    0,                       // one instance
+                      5,    0,    6,    0,                       // handle 5, object info 6
+                      0xFF, 0xFF, 0xFF, 0xFF,                    // X -1
+                      0x10, 0,    0,    0,                       // Y 16
+                      0xFD, 0xFF, 4,    0,    0, 0, 0xAA, 0xBB}; // parent type -3, handle 4, layer 0
     FrameContents c;
     c.layers.clear();
     c.instances.reset();
@@ -186,8 +186,8 @@ const DamageCase damageCases[] = {
     {"ItemsCountBeyondBytes", 0x3338, {3, 0, 0, 0, 1, 2, 3}},
     {"ItemsWithoutCount", 0x3338, {1, 0}},
     {"LayersCountBeyondBytes", 0x3341, {200, 0, 0, 0, 1, 2, 3, 4}},
-    {"LayerNameWithoutTerminator", 0x3341, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                            'A', 0}},
+    {"LayerNameWithoutTerminator", 0x3341, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   0,
+                                            0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'A', 0}},
     {"NoLayers", 0x3341, {0, 0, 0, 0}},
     {"ShortHeader", 0x3334, {1, 2, 3, 4, 5, 6, 7, 8}},
     {"ShortPalette", 0x3337, Bytes(100, 0)},
