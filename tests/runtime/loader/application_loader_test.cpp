@@ -1,6 +1,7 @@
 #include "loader_fixture.h"
 
 #include "appwriter/application_writer.h"
+#include "appwriter/sample_applications.h"
 #include "shell/command_line.h"
 #include "startup/byte_reader.h"
 #include "startup/loader_environment.h"
@@ -28,77 +29,6 @@ Bytes Palette(std::uint8_t seed) {
     return p;
 }
 
-Bytes Effect(std::uint8_t options) {
-    Bytes e(20, 0);
-    e[12] = options;
-    return e;
-}
-
-// An application with every chunk the loader keeps. Text uses characters of code page 1252 beyond ASCII, so
-// that 8-bit data shows its conversion.
-ApplicationDescription FullApplication(StringForm form) {
-    ApplicationDescription app;
-    app.form = form;
-    app.header->flags1 = 0x0001;
-    app.header->flags2 = 0x0000;
-    app.header->windowWidth = 320;
-    app.header->windowHeight = 200;
-    app.header->initialScore = 1000;
-    app.header->initialLives = 5;
-    app.header->controlKeys[2][4] = 0x26;
-    app.header->frameRate = 50;
-    app.codePage = 1252;
-    app.name = u"Café Quest €";
-    app.author = u"Someone";
-    app.copyright = u"© 2026 Studio";
-    app.projectPath = u"C:\\Projects\\Café\\quest.vtp";
-    app.targetPath = u"C:\\Build\\quest.exe";
-    app.helpFile = u"C:\\Build\\help.txt";
-    app.aboutText = u"About Café Quest";
-    app.menuData = Bytes{1, 2, 3, 4, 5};
-    app.icon = Bytes{9, 9, 9};
-    app.frameHandles = std::vector<std::uint16_t>{0, 2, 0xFFFF, 1};
-    app.globalValues = Bytes{10, 0, 0, 0, 20, 0, 0, 0};
-    app.globalStrings = std::vector<std::u16string>{u"first", u"", u"naïve"};
-    app.imageList = std::vector<appwriter::ImageListEntry>{{0, 3}, {1, 7}};
-    app.effects = std::vector<Bytes>{Effect(0x20), Effect(0x02)};
-    app.extendedOptions = Bytes{0x20, 0, 0, 0};
-    app.runOptions = std::array<std::uint32_t, 2>{2, 5};
-    app.embeddedFiles = std::vector<appwriter::EmbeddedFileDesc>{
-        {u"C:\\Build\\data\\level.txt", Bytes{'l', 'v', 'l'}},
-        {u"D:\\elsewhere\\music.mid", Bytes{'M', 'T', 'h', 'd', 0}},
-    };
-    appwriter::FrameDesc first;
-    first.name = u"Title";
-    first.palette = Palette(1);
-    appwriter::FrameDesc second;
-    second.width = 800;
-    second.password = u"Sésame";
-    second.palette = Palette(2);
-    second.extra.push_back({0x3338, 0, Bytes(24, 0)});
-    app.frames = {first, second, appwriter::FrameDesc{}};
-    return app;
-}
-
-// Chunks read without the key may be compressed only; chunks read with it may be enciphered too.
-const std::vector<std::uint16_t> PlainReadChunks{
-    appwriter::ChunkAppHeader,      appwriter::ChunkAppName,       appwriter::ChunkAppCopyright,
-    appwriter::ChunkAppProjectPath, appwriter::ChunkAppTargetPath, appwriter::ChunkAppMenu,
-    appwriter::ChunkAppImageList,   appwriter::ChunkEffectBank,    appwriter::ChunkAppExtendedOptions,
-    appwriter::ChunkAppCodePage};
-const std::vector<std::uint16_t> KeyedChunks{appwriter::ChunkAppHelpFile, appwriter::ChunkAppAboutText,
-                                             appwriter::ChunkFrameHandles, appwriter::ChunkGlobalValues,
-                                             appwriter::ChunkGlobalStrings};
-
-void ApplyFlags(ApplicationDescription& app, std::uint16_t flags) {
-    for (auto id : PlainReadChunks)
-        app.chunkFlags[id] = flags & appwriter::ChunkFlagCompressed;
-    for (auto id : KeyedChunks)
-        app.chunkFlags[id] = flags;
-    for (auto& frame : app.frames)
-        frame.subChunkFlags = flags;
-}
-
 std::u16string GlobalString(const vtrrt::KeptChunk& block, int index) {
     vtrrt::ByteReader r({block.data, block.size});
     std::uint32_t count = 0;
@@ -117,8 +47,8 @@ class RoundTrip : public ::testing::TestWithParam<std::tuple<StringForm, std::ui
 protected:
     void SetUp() override {
         vtrrt::GetCommandLineOptions() = {};
-        description = FullApplication(std::get<0>(GetParam()));
-        ApplyFlags(description, std::get<1>(GetParam()));
+        description = appwriter::FullApplication(std::get<0>(GetParam()));
+        appwriter::ApplyChunkFlags(description, std::get<1>(GetParam()));
         bytes = appwriter::ApplicationWriter(description).Write();
         app = LoadFromMemory(bytes, &code);
     }
