@@ -66,9 +66,9 @@ HWND CreateMainWindow(ApplicationRecord& app, HINSTANCE instance) {
     RECT rect{0, 0, app.header.windowWidth ? app.header.windowWidth : 640,
               app.header.windowHeight ? app.header.windowHeight : 480};
     AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    HWND window = CreateWindowExW(0, MainClassName, app.name ? app.name : u"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                  instance, nullptr);
+    HWND window = CreateWindowExW(0, MainClassName, app.name ? app.name : u"", WS_OVERLAPPEDWINDOW,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left,
+                                  rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
     Services().mainWindow = window;
     return window;
 }
