@@ -6,7 +6,6 @@
 #include "shell/frame_run_state.h"
 #include "shell/game_loop.h"
 #include "startup/application_loader.h"
-#include "startup/frame_loader.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
@@ -43,10 +42,7 @@ void EmptyFrameTick(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(GameLoopStep());
     state.counters["loops"] = static_cast<double>(CurrentRunState()->loopCount);
-    FrameRecord* frame = app->run.frame;
-    FreeFrameRunState(frame->runState);
-    FreeFrame(frame);
-    app->run.frame = nullptr;
+    FreeLoadedFrame(*app);
     EndApplication(app);
     CloseApplication(app);
     SetCurrentApplication(nullptr);

@@ -36,7 +36,7 @@ constexpr const char* Python = "/usr/bin/python3";
 constexpr std::uint8_t FirstFrame[3] = {0x20, 0x60, 0xC0};
 
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
-            const char* out = nullptr) {
+            const char* out = nullptr, const char* err = nullptr) {
     std::vector<char*> argv;
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -49,7 +49,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out ? out : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, err ? err : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -158,13 +159,14 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     fs::create_directory(runTemp);
     demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
                   Environment({"DISPLAY=" + display_, "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
-                               "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}));
+                               "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+                  nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
 
     std::optional<std::string> geometry;
-    for (int i = 0; i < 100 && !(geometry = Window("geometry")); ++i)
+    for (int i = 0; i < 300 && !(geometry = Window("geometry")); ++i)
         std::this_thread::sleep_for(50ms);
-    ASSERT_TRUE(geometry) << "the demo's window did not appear";
+    ASSERT_TRUE(geometry) << "the demo's window did not appear: " << ReadFile(temp_ / "demo.err");
     std::this_thread::sleep_for(1s);
     ASSERT_FALSE(WaitFor(demo_, 0ms)) << "the demo ended on its own";
 
@@ -185,10 +187,10 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     }
 
     ASSERT_TRUE(Window("close"));
-    const auto code = WaitFor(demo_, 20s);
+    const auto code = WaitFor(demo_, 30s);
     ASSERT_TRUE(code) << "the demo did not end after its window was closed";
     demo_ = -1;
-    EXPECT_EQ(*code, 0);
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
     EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
 }
 

@@ -31,7 +31,10 @@ protected:
     }
     void TearDown() override {
         DestroyMainWindow();
-        if (app_) EndApplication(app_.get());
+        if (app_) {
+            FreeLoadedFrame(*app_);
+            EndApplication(app_.get());
+        }
         app_.reset();
         SetCurrentApplication(nullptr);
         GetCommandLineOptions().errorBoxes = 1;
