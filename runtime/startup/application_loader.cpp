@@ -7,7 +7,9 @@
 
 #include "shell/command_line.h"
 #include "shell/error_message.h"
+#include "shell/runtime_services.h"
 #include "startup/loader_environment.h"
+#include "startup/player_globals.h"
 
 #include "vtrs2/containers.h"
 #include "vtrs2/memory.h"
@@ -642,6 +644,9 @@ ApplicationRecord* LoadApplicationFromStream(CInputFile* stream, const WCHAR* da
 
 void CloseApplication(ApplicationRecord* app) {
     if (!app) return;
+    ApplicationRecord* previous = SetCurrentApplication(app);
+    FreeGlobalData(true);
+    SetCurrentApplication(previous == app ? nullptr : previous);
     FreeMemory(&app->projectPath);
     FreeMemory(&app->targetPath);
     FreeKept(app->iconDib);

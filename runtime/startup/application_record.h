@@ -2,7 +2,9 @@
 // the bookkeeping of the data stream it was read from.
 #pragma once
 
+#include "shell/application_run.h"
 #include "startup/application_data.h"
+#include "startup/application_globals.h"
 
 #include "win32/types.h"
 
@@ -78,6 +80,8 @@ struct ApplicationRecord {
     std::uint32_t textFileEncodings[2];
     // The first frame palette of the application (LOGPALETTE as stored), kept until the palette is built.
     KeptChunk applicationPalette;
+    ApplicationRun run;
+    ApplicationGlobals globals;
 };
 
 } // namespace vtrrt
