@@ -1,2 +1,10 @@
 // Process entry: hands control to the runtime's own entry sequence.
-int main() { return 0; }
+#include "startup/win_main.h"
+
+namespace {
+constexpr int ShowNormal = 1;
+}
+
+int main() {
+    return vtrrt::WinMain(win32::GetModuleHandleW(nullptr), nullptr, nullptr, ShowNormal);
+}

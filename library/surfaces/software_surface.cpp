@@ -1,0 +1,405 @@
+// The software bodies of the base class for surfaces whose pixels are addressable after LockPixels:
+// pixels, clipping, fills, colour keys, palettes, mirrors, scrolling, quarter turns and collision masks.
+#include "vtrs2/memory_surfaces.h"
+#include "vtrs2/surface_implementation.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+using namespace win32;
+
+namespace {
+
+// Locks on construction and unlocks on destruction when the lock succeeded.
+class PixelLock {
+public:
+    explicit PixelLock(cSurfaceImplementation& s) : surface_(s), locked_(s.LockPixels() != 0) {}
+    ~PixelLock() {
+        if (locked_) surface_.UnlockPixels();
+    }
+    PixelLock(const PixelLock&) = delete;
+    PixelLock& operator=(const PixelLock&) = delete;
+    explicit operator bool() const { return locked_ && surface_.pixels; }
+
+private:
+    cSurfaceImplementation& surface_;
+    bool locked_;
+};
+
+bool InsideClip(const cSurfaceImplementation& s, int x, int y) {
+    return x >= s.clipLeft && x < s.clipRight && y >= s.clipTop && y < s.clipBottom;
+}
+
+// Cuts (x, y, width, height) to the clip rectangle; false when nothing is left.
+bool ClipToClipRect(const cSurfaceImplementation& s, int& x, int& y, int& w, int& h) {
+    const long long left = std::max<long long>(x, s.clipLeft);
+    const long long top = std::max<long long>(y, s.clipTop);
+    const long long right = std::min<long long>(static_cast<long long>(x) + w, s.clipRight);
+    const long long bottom = std::min<long long>(static_cast<long long>(y) + h, s.clipBottom);
+    if (right <= left || bottom <= top) return false;
+    x = static_cast<int>(left);
+    y = static_cast<int>(top);
+    w = static_cast<int>(right - left);
+    h = static_cast<int>(bottom - top);
+    return true;
+}
+
+DWORD LoadValue(const cSurfaceImplementation& s, int x, int y) {
+    DWORD v = 0;
+    std::memcpy(&v, s.Row(y) + static_cast<std::ptrdiff_t>(x) * s.bytesPerPixel,
+                static_cast<std::size_t>(s.bytesPerPixel));
+    return v;
+}
+
+void StoreValue(cSurfaceImplementation& s, int x, int y, DWORD v) {
+    std::memcpy(s.Row(y) + static_cast<std::ptrdiff_t>(x) * s.bytesPerPixel, &v,
+                static_cast<std::size_t>(s.bytesPerPixel));
+}
+
+// Whether a pixel counts as transparent for the scans and masks (32 bits: the colour bytes only).
+bool IsTransparentPixel(const cSurfaceImplementation& s, int x, int y) {
+    if (s.alphaPlane) return s.AlphaRow(y)[x] == 0;
+    const DWORD mask = s.bytesPerPixel >= 3 ? 0xFFFFFF : (s.bytesPerPixel == 2 ? 0xFFFF : 0xFF);
+    return ((LoadValue(s, x, y) ^ s.transparentValue) & mask) == 0;
+}
+
+// Swaps the rows of a rectangle top with bottom.
+void FlipRowsVertical(BYTE* top, std::ptrdiff_t step, int rowBytes, int rows) {
+    BYTE* bottom = top + step * (rows - 1);
+    for (int j = 0; j < rows / 2; ++j, top += step, bottom -= step)
+        std::swap_ranges(top, top + rowBytes, bottom);
+}
+
+} // namespace
+
+void cSurfaceImplementation::GetClipRect(int& x, int& y, int& w, int& h) {
+    x = clipLeft;
+    y = clipTop;
+    w = clipRight - clipLeft;
+    h = clipBottom - clipTop;
+}
+
+void cSurfaceImplementation::SetClipRect(int x, int y, int w, int h) {
+    clipLeft = std::max(x, 0);
+    clipTop = std::max(y, 0);
+    clipRight = static_cast<int>(std::min<long long>(static_cast<long long>(x) + w, width));
+    clipBottom = static_cast<int>(std::min<long long>(static_cast<long long>(y) + h, height));
+}
+
+void cSurfaceImplementation::ResetClipRect() {
+    SetClipRect(0, 0, width, height);
+}
+
+void cSurfaceImplementation::SetPixelIndex(int x, int y, int index) {
+    if (!InsideClip(*this, x, y)) return;
+    PixelLock lock(*this);
+    if (lock) Row(y)[x] = static_cast<BYTE>(index);
+}
+
+void cSurfaceImplementation::SetPixel(int x, int y, COLORREF color) {
+    if (!InsideClip(*this, x, y) || !routines || !routines->SetPixel) return;
+    PixelLock lock(*this);
+    if (lock) routines->SetPixel(*this, x, y, color);
+}
+
+int cSurfaceImplementation::GetPixelValue(int x, int y, DWORD& value) {
+    if (!InsideClip(*this, x, y) || !routines) return 0;
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    value = routines->GetPixel(*this, x, y);
+    return 1;
+}
+
+// 8-bit colours are palette entries; a surface without a palette answers its index.
+int cSurfaceImplementation::GetPixel(int x, int y, COLORREF& color) {
+    DWORD value = 0;
+    if (!GetPixelValue(x, y, value)) return 0;
+    color = depth <= 8 ? GetPaletteColor(static_cast<int>(value)) : value;
+    return 1;
+}
+
+// Fills with a raw pixel value of the surface's own format.
+int cSurfaceImplementation::FillRectValue(int x, int y, int w, int h, DWORD value) {
+    if (!ClipToClipRect(*this, x, y, w, h)) return 0;
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i)
+            StoreValue(*this, x + i, y + j, value);
+    return 1;
+}
+
+int cSurfaceImplementation::FillRect(int x, int y, int w, int h, COLORREF color) {
+    if (!routines || !ClipToClipRect(*this, x, y, w, h)) return 0;
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    const DWORD value = depth <= 8 ? static_cast<DWORD>(GetNearestIndex(color)) : color;
+    routines->FillRect(*this, x, y, signedPitch, w, h, value);
+    return 1;
+}
+
+int cSurfaceImplementation::ScrollRect(int sx, int sy, int dx, int dy, int w, int h) {
+    auto inside = [&](int x, int y) {
+        return x >= 0 && y >= 0 && w >= 0 && h >= 0 && x <= width - w && y <= height - h;
+    };
+    if (!inside(sx, sy) || !inside(dx, dy)) return 0;
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    if (w == 0 || h == 0) return 1;
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * bytesPerPixel;
+    const bool upwards = dy > sy;
+    for (int k = 0; k < h; ++k) {
+        const int j = upwards ? h - 1 - k : k;
+        std::memmove(Row(dy + j) + static_cast<std::ptrdiff_t>(dx) * bytesPerPixel,
+                     Row(sy + j) + static_cast<std::ptrdiff_t>(sx) * bytesPerPixel, rowBytes);
+    }
+    return 1;
+}
+
+namespace {
+bool WhollyOutside(const cSurfaceImplementation& s, int x, int y, int w, int h) {
+    return x >= s.width || y >= s.height || static_cast<long long>(x) + w <= 0 ||
+           static_cast<long long>(y) + h <= 0;
+}
+} // namespace
+
+int cSurfaceImplementation::MirrorHorizontal(int x, int y, int w, int h) {
+    if (WhollyOutside(*this, x, y, w, h) || !ClipToClipRect(*this, x, y, w, h)) return 0;
+    if (w == 1) return 1;
+    PixelLock lock(*this);
+    if (!lock || !routines) return 0;
+    routines->MirrorRows(*this, x, y, signedPitch, w, h);
+    if (alphaPlane) {
+        cAlphaBufferSurface view(alphaPlane, width, height, signedAlphaPitch);
+        view.routines->MirrorRows(view, x, y, view.signedPitch, w, h);
+    }
+    return 1;
+}
+
+int cSurfaceImplementation::MirrorVertical(int x, int y, int w, int h) {
+    if (WhollyOutside(*this, x, y, w, h) || !ClipToClipRect(*this, x, y, w, h)) return 0;
+    if (h == 1) return 1;
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    FlipRowsVertical(Row(y) + static_cast<std::ptrdiff_t>(x) * bytesPerPixel, signedPitch, w * bytesPerPixel,
+                     h);
+    if (alphaPlane) FlipRowsVertical(AlphaRow(y) + x, signedAlphaPitch, w, h);
+    return 1;
+}
+
+// The destination must hold height x width; a smaller one is refused rather than overrun.
+int cSurfaceImplementation::RotateQuarter(cSurfaceImplementation* destination, int direction) {
+    if (!destination || destination->IsDCOnly() || destination->depth != depth) return 0;
+    if (destination->width < height || destination->height < width) return 0;
+    PixelLock source(*this);
+    if (!source) return 0;
+    PixelLock target(*destination);
+    if (!target) return 0;
+    cSurfaceImplementation& d = *destination;
+    auto place = [&](int x, int y, int& tx, int& ty) {
+        if (direction) {
+            tx = d.width - 1 - y;
+            ty = x;
+        } else {
+            tx = y;
+            ty = d.height - 1 - x;
+        }
+    };
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            int tx = 0, ty = 0;
+            place(x, y, tx, ty);
+            StoreValue(d, tx, ty, LoadValue(*this, x, y));
+        }
+    if (alphaPlane && (d.alphaPlane || d.AllocateAlphaPlane()))
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                int tx = 0, ty = 0;
+                place(x, y, tx, ty);
+                d.AlphaRow(ty)[tx] = AlphaRow(y)[x];
+            }
+    return 1;
+}
+
+int cSurfaceImplementation::GetOpaqueBounds(RECT* bounds) {
+    if (!bounds || (width <= 2 && height <= 2)) return 0;
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    int left = width, top = height, right = 0, bottom = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (!IsTransparentPixel(*this, x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y + 1);
+            }
+    if (right == 0) left = top = 0;
+    *bounds = RECT{left, top, right, bottom};
+    return 1;
+}
+
+int cSurfaceImplementation::IsFullyTransparent() {
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (!IsTransparentPixel(*this, x, y)) return 0;
+    return 1;
+}
+
+int cSurfaceImplementation::IsOpaque() {
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (IsTransparentPixel(*this, x, y)) return 0;
+    return 1;
+}
+
+int cSurfaceImplementation::ReplaceColor(COLORREF newColor, COLORREF oldColor) {
+    PixelLock lock(*this);
+    if (!lock || !routines) return 0;
+    if (depth <= 8) {
+        newColor = static_cast<COLORREF>(GetNearestIndex(newColor));
+        oldColor = static_cast<COLORREF>(GetNearestIndex(oldColor));
+    }
+    routines->ReplaceValue(*this, 0, 0, width, height, width * bytesPerPixel, newColor, oldColor);
+    return 1;
+}
+
+// Palettes: shared palette records come from the palette registry; an 8-bit surface without one answers
+// as the palette members say for a surface that has no palette.
+void cSurfaceImplementation::RemapToPalette(SharedPalette*) {}
+
+void cSurfaceImplementation::RemapPixels(const BYTE* table) {
+    if (depth > 8 || !table) return;
+    PixelLock lock(*this);
+    if (!lock) return;
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = Row(y);
+        for (int x = 0; x < width; ++x)
+            row[x] = table[row[x]];
+    }
+}
+
+int cSurfaceImplementation::SetPalette(SharedPalette* newPalette, int) {
+    if (newPalette == palette) return 1;
+    return 0;
+}
+
+int cSurfaceImplementation::SetLogPalette(const LOGPALETTE*, int) {
+    return 0;
+}
+
+int cSurfaceImplementation::CopyPalette(cSurfaceImplementation* other, int remap) {
+    if (!other || other->depth > 8 || !other->palette) return 0;
+    return SetPalette(other->palette, remap);
+}
+
+int cSurfaceImplementation::GetPaletteEntries(PALETTEENTRY*, int, int) {
+    return 0;
+}
+SharedPalette* cSurfaceImplementation::GetPalette() {
+    return palette;
+}
+int cSurfaceImplementation::GetLogPalette(LOGPALETTE*) {
+    return 0;
+}
+int cSurfaceImplementation::GetNearestIndex(COLORREF) {
+    return 0;
+}
+COLORREF cSurfaceImplementation::GetPaletteColor(int) {
+    return 0;
+}
+int cSurfaceImplementation::GetBlackIndex() {
+    return 4;
+}
+
+void cSurfaceImplementation::SetColorKey(COLORREF color) {
+    if (color == 0) {
+        transparentColor = transparentValue = 0;
+        return;
+    }
+    const DWORD r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+    switch (DepthIndexOf(depth)) {
+    case 0: {
+        const int index = GetNearestIndex(color);
+        transparentValue = static_cast<DWORD>(index);
+        transparentColor = GetPaletteColor(index);
+        break;
+    }
+    case 1:
+        transparentValue = (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
+        transparentColor =
+            RGB(static_cast<BYTE>(r & 0xF8), static_cast<BYTE>(g & 0xF8), static_cast<BYTE>(b & 0xF8));
+        break;
+    case 2:
+        transparentValue = (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
+        transparentColor =
+            RGB(static_cast<BYTE>(r & 0xF8), static_cast<BYTE>(g & 0xFC), static_cast<BYTE>(b & 0xF8));
+        break;
+    default:
+        transparentValue = r << 16 | g << 8 | b;
+        transparentColor = color;
+        break;
+    }
+}
+
+COLORREF cSurfaceImplementation::GetColorKey() {
+    return transparentColor;
+}
+DWORD cSurfaceImplementation::GetColorKeyValue() {
+    return transparentValue;
+}
+
+namespace {
+constexpr int MaskHeaderBytes = 44;
+constexpr int PlatformMaskDepth = 6;
+int MaskRowBytes(int w) {
+    return ((w + 15) >> 4) * 2;
+}
+} // namespace
+
+// The 1-bit mask of the solid pixels: bit x & 7 of byte x >> 3 is pixel x, bit 0 the leftmost.
+int cSurfaceImplementation::CreateCollisionMask(void* buffer, int maskFlags) {
+    if (width < 0 || height < 0) return 0;
+    const int rowBytes = MaskRowBytes(width);
+    const int total = MaskHeaderBytes + height * rowBytes;
+    if (!buffer) return total;
+    if (IsPacked()) return 0; // packed image data is read by its own surface class
+    PixelLock lock(*this);
+    if (!lock) return 0;
+    auto* out = static_cast<BYTE*>(buffer);
+    const DWORD header[11] = {MaskHeaderBytes,
+                              static_cast<DWORD>(width),
+                              static_cast<DWORD>(height),
+                              static_cast<DWORD>(rowBytes),
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0};
+    for (int i = 0; i < 11; ++i)
+        for (int b = 0; b < 4; ++b)
+            out[4 * i + b] = static_cast<BYTE>(header[i] >> (8 * b));
+    BYTE* bits = out + MaskHeaderBytes;
+    std::memset(bits, 0, static_cast<std::size_t>(height) * rowBytes);
+    std::vector<int> remaining;
+    if (maskFlags & 1) remaining.assign(static_cast<std::size_t>(width), PlatformMaskDepth);
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = bits + static_cast<std::ptrdiff_t>(y) * rowBytes;
+        for (int x = 0; x < width; ++x) {
+            if (IsTransparentPixel(*this, x, y)) continue;
+            if (maskFlags & 1) {
+                if (remaining[static_cast<std::size_t>(x)] <= 0) continue;
+                --remaining[static_cast<std::size_t>(x)];
+            }
+            row[x >> 3] |= static_cast<BYTE>(1u << (x & 7));
+        }
+    }
+    return total;
+}

@@ -1,0 +1,83 @@
+// The entry sequence: runtime files first, then the application, and the runtime files removed at the end.
+#include "startup/win_main.h"
+
+#include "shell/command_line.h"
+#include "startup/application_loader.h"
+#include "startup/runtime_files.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+using namespace win32;
+
+namespace vtrrt {
+
+namespace {
+
+// For tests of the start-up: the program says where its runtime files went and where the library was bound
+// from, then ends as usual.
+bool ReportRuntimeFilesRequested() {
+    const char* value = std::getenv("VTR_TEST_REPORT_TEMP");
+    return value && std::string_view(value) == "1";
+}
+
+void ReportRuntimeFiles() {
+    const RuntimeFiles& files = GetRuntimeFiles();
+    std::u16string library;
+    if (files.library) {
+        library.resize(MAX_PATH);
+        library.resize(GetModuleFileNameW(files.library, library.data(), MAX_PATH));
+    }
+    std::printf("temp folder: %s\nlibrary: %s\n", ToUtf8(files.runtimeTempFolder).c_str(),
+                files.library ? ToUtf8(library).c_str() : "(not bound)");
+    std::fflush(stdout);
+}
+
+// The arguments behind the program name: after the closing quote of a quoted name, else after the first
+// blank; the whole line when there is neither.
+std::u16string_view ArgumentsOf(std::u16string_view line) {
+    std::size_t at = std::u16string_view::npos;
+    if (!line.empty() && line[0] == u'"')
+        at = line.find(u'"', 1);
+    else
+        at = line.find(u' ');
+    return at == std::u16string_view::npos ? line : line.substr(at + 1);
+}
+
+// The frame window of an application without a parent: a visible child window.
+constexpr DWORD FrameWindowStyle = 0x42000000;
+constexpr DWORD FrameWindowOption = 4;
+
+} // namespace
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+    RuntimeFiles& files = GetRuntimeFiles();
+    files.instance = instance;
+    const LPWSTR line = commandLine ? commandLine : GetCommandLineW();
+    ParseCommandLine(ArgumentsOf(line ? std::u16string_view(line) : std::u16string_view()));
+
+    const bool prepared = PrepareRuntimeFiles();
+    if (prepared) {
+        files.languageFolder = files.runtimeTempFolder;
+        if (ReportRuntimeFilesRequested()) ReportRuntimeFiles();
+    }
+
+    // Packed data runs; else the data file named by F. A program with no file pack at all (as built) also
+    // runs a data file named by F, with the library beside it.
+    const std::u16string& dataFile = GetCommandLineOptions().applicationFileName;
+    const bool packedData = prepared && files.packHeader.dataOffset != 0;
+    const bool canRun = prepared || (!files.packFound && !dataFile.empty());
+    if (canRun && (packedData || !dataFile.empty())) {
+        ApplicationRecord* app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
+                                                 FrameWindowStyle, FrameWindowOption);
+        // Starting and running the application come with the shell's main loop, which is not part of this
+        // build yet: a loaded application is closed again at once.
+        CloseApplication(app);
+    }
+
+    CleanupRuntimeFiles();
+    return 0;
+}
+
+} // namespace vtrrt

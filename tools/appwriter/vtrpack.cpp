@@ -1,0 +1,108 @@
+// vtrpack: writes a copy of the program with a file pack of runtime modules behind its image.
+//
+//   vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]... [--app DATA]
+//
+// The library is stored first and raw; each NAME=FILE adds FILE deflated under the pack name NAME (which may
+// hold sub-folders, separated by '\' or '/'). --app DATA puts an application data file behind the pack, for
+// the program to run. A PROGRAM of "-" writes the pack alone, as a fuzzing seed.
+#include "appwriter/file_pack_writer.h"
+#include "appwriter/program_image.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::optional<std::vector<std::uint8_t>> ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+        return std::nullopt;
+    return bytes;
+}
+
+// Pack names are UTF-16; the command line gives UTF-8.
+std::optional<std::u16string> FromUtf8(const std::string& text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char lead = text[i];
+        int extra = lead < 0x80             ? 0
+                    : (lead & 0xE0) == 0xC0 ? 1
+                    : (lead & 0xF0) == 0xE0 ? 2
+                    : (lead & 0xF8) == 0xF0 ? 3
+                                            : -1;
+        if (extra < 0 || text.size() - i <= static_cast<std::size_t>(extra)) return std::nullopt;
+        char32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            unsigned char next = text[i + k];
+            if ((next & 0xC0) != 0x80) return std::nullopt;
+            code = (code << 6) | (next & 0x3F);
+        }
+        i += extra + 1;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(code));
+        }
+    }
+    return out;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "vtrpack: " << message << "\n";
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) return Fail("usage: vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]... [--app DATA]");
+    const bool packOnly = std::string(argv[1]) == "-";
+    auto program = packOnly ? std::vector<std::uint8_t>() : ReadWhole(argv[1]);
+    if (!program) return Fail(std::string("cannot read ") + argv[1]);
+    auto library = ReadWhole(argv[2]);
+    if (!library) return Fail(std::string("cannot read ") + argv[2]);
+
+    appwriter::FilePackWriter writer;
+    writer.AddLibrary(*library);
+    for (int i = 4; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--app") {
+            if (i + 1 >= argc) return Fail("--app needs an application data file");
+            auto data = ReadWhole(argv[++i]);
+            if (!data) return Fail(std::string("cannot read ") + argv[i]);
+            writer.SetApplicationData(*data);
+            continue;
+        }
+        auto equals = argument.find('=');
+        if (equals == std::string::npos || equals == 0) return Fail("expected NAME=FILE: " + argument);
+        auto name = FromUtf8(argument.substr(0, equals));
+        if (!name) return Fail("name is not UTF-8: " + argument);
+        auto bytes = ReadWhole(argument.substr(equals + 1));
+        if (!bytes) return Fail("cannot read " + argument.substr(equals + 1));
+        writer.AddFile(*name, *bytes);
+    }
+
+    auto packed = packOnly ? writer.Write() : appwriter::AppendFilePack(*program, writer.Write());
+    if (!packed) return Fail(std::string(argv[1]) + " is not an ELF64 program");
+    std::ofstream out(argv[3], std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(packed->data()), static_cast<std::streamsize>(packed->size()));
+    out.close();
+    if (!out) return Fail(std::string("cannot write ") + argv[3]);
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::permissions(argv[3],
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
+                    error);
+    if (error) return Fail(std::string("cannot make executable: ") + argv[3]);
+    return 0;
+}
