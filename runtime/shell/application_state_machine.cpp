@@ -6,6 +6,7 @@
 #include "shell/frame_run_state.h"
 #include "shell/global_object_store.h"
 #include "shell/runtime_services.h"
+#include "startup/frame_loader.h"
 #include "startup/player_globals.h"
 
 #include "win32/kernel.h"
@@ -134,6 +135,22 @@ void EndApplication(ApplicationRecord* app) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;
     }
+}
+
+void RunApplication(ApplicationRecord* app) {
+    if (!app) return;
+    if (StartApplication(app)) {
+        while (RunApplicationStep(app, 0)) {
+        }
+    }
+    // A quit set from outside the frame's own end leaves the frame loaded.
+    if (FrameRecord* frame = app->run.frame) {
+        FreeFrameRunState(frame->runState);
+        FreeFrame(frame);
+        app->run.frame = nullptr;
+        app->currentFrameIndex = -1;
+    }
+    EndApplication(app);
 }
 
 void PumpMessages(MSG* msg, int stopMask) {

@@ -24,6 +24,8 @@ int StartApplication(ApplicationRecord* app);
 // One step of the state machine; 1 while the application goes on, 0 once it has quit.
 int RunApplicationStep(ApplicationRecord* app, int stopAfterStart);
 void EndApplication(ApplicationRecord* app);
+// The program's main loop: start the application, step it until it quits, end it.
+void RunApplication(ApplicationRecord* app);
 
 // Dispatches every waiting message; stops early after a message named by the stop mask (1 WM_COMMAND,
 // 2 WM_LBUTTONDOWN, 4 WM_LBUTTONUP).

@@ -43,7 +43,8 @@ bool Allocate(FrameRunState& s) {
     if (!AllocZeroedMemory(slots * sizeof(ObjectListEntry), &s.objects)) return false;
     if (!AllocZeroedMemory(sizeof(ObjectInfoRunEntry), &s.objectInfos)) return false;
     if (!AllocZeroedMemory(s.objectBitBytes, &s.objectBits)) return false;
-    if (!AllocZeroedMemory(2 * bufferBytes, &s.eventBufferStart)) return false;
+    if (!AllocZeroedMemory(2 * bufferBytes, &s.eventBufferBlock)) return false;
+    s.eventBufferStart = s.eventBufferBlock;
     s.eventBufferCurrent = s.eventBufferStart;
     s.eventBufferPreviousStart = s.eventBufferStart + bufferBytes;
     s.eventBufferLimit = s.eventBufferStart + bufferBytes;
@@ -93,7 +94,7 @@ void FreeFrameRunState(FrameRunState* s) {
     FreeMemory(&s->objects);
     FreeMemory(&s->objectInfos);
     FreeMemory(&s->objectBits);
-    FreeMemory(&s->eventBufferStart);
+    FreeMemory(&s->eventBufferBlock);
     FreeMemory(&s->expressionStack);
     RuntimeServices& services = Services();
     if (s->frame && s->frame->runState == s) {

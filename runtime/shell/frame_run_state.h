@@ -87,6 +87,7 @@ struct FrameRunState {
     std::int32_t objectInfoCount;
     ObjectInfoRunEntry* objectInfos;
     std::int32_t eventBufferKb;
+    std::uint8_t* eventBufferBlock; // both halves
     std::uint8_t* eventBufferCurrent;
     std::uint8_t* eventBufferPreviousStart;
     std::uint8_t* eventBufferStart;

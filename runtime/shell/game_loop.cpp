@@ -22,7 +22,6 @@ constexpr std::int32_t OuterMarginX = 480;
 constexpr std::int32_t OuterMarginY = 300;
 constexpr std::int32_t ActiveMarginX = 64;
 constexpr std::int32_t ActiveMarginY = 16;
-constexpr std::uint32_t ButtonBits = 0xF0F0F0F0;
 
 // Player bytes that count, by the number of players.
 constexpr std::array<std::uint32_t, 5> ValidPlayersByCount{0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF};

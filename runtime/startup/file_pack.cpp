@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <vector>
 
 using namespace win32;
@@ -240,8 +241,13 @@ int UnpackFilePack(HANDLE file, DWORD searchStart, DWORD searchLength) {
         return ErrorBadFilePack;
     FilePackHeader& header = files.packHeader;
     if (int code = ReadPackHeader(file, header)) return code;
-    if (header.dataOffset != 0)
-        header.dataOffset = files.packPosition + header.dataOffset - FilePackHeaderSize;
+    if (header.dataOffset != 0) {
+        // The data offset counts from 32 bytes before the pack; one that leads before the pack or past 4 GB
+        // cannot be right.
+        std::uint64_t absolute = std::uint64_t{files.packPosition} + header.dataOffset - FilePackHeaderSize;
+        if (header.dataOffset < FilePackHeaderSize || absolute > 0xFFFFFFFF) return ErrorBadFilePack;
+        header.dataOffset = static_cast<DWORD>(absolute);
+    }
     for (DWORD i = 0; i < header.entryCount; ++i) {
         if (int code = UnpackEntry(file, i == 0, files)) return code;
     }

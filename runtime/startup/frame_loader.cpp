@@ -22,7 +22,6 @@ using namespace win32;
 
 namespace {
 
-constexpr std::size_t FrameHeaderBytes = 16;
 constexpr std::size_t VirtualRectBytes = 16;
 constexpr std::size_t FadeFlagsOffset = 12;
 constexpr std::uint32_t FadeWideData = 0x2;

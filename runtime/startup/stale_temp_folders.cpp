@@ -16,9 +16,10 @@ constexpr int StaleAfterDays = 3;
 
 constexpr std::array<int, 12> MonthLengths = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
-// Only the kinds of file a run unpacks or extracts; folders are never deleted by pattern.
+// Only the kinds of file a run unpacks or extracts; folders are never deleted by pattern. The library and the
+// display drivers are ".so" modules on this system.
 constexpr std::array<std::u16string_view, 6> StaleFolderPatterns = {u"Mid*.mid", u"*.vxe", u"*.mvx",
-                                                                    u"*.dll",    u"*.ift", u"*.sft"};
+                                                                    u"*.so",     u"*.ift", u"*.sft"};
 
 // "vrt" and six characters: the names CreateTempDirectory and CreateTempFolder give.
 constexpr std::u16string_view TempFolderPrefix = u"vrt";

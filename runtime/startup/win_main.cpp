@@ -1,9 +1,12 @@
 // The entry sequence: runtime files first, then the application, and the runtime files removed at the end.
 #include "startup/win_main.h"
 
+#include "shell/application_state_machine.h"
 #include "shell/command_line.h"
+#include "shell/main_window.h"
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
+#include "vtrs2/compat.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +62,8 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 
     const bool prepared = PrepareRuntimeFiles();
     if (prepared) {
+        // Has the library use the wide system calls; it is bound by now, or by this very call.
+        IsUnicodeOS();
         files.languageFolder = files.runtimeTempFolder;
         if (ReportRuntimeFilesRequested()) ReportRuntimeFiles();
     }
@@ -71,8 +76,11 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     if (canRun && (packedData || !dataFile.empty())) {
         ApplicationRecord* app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
                                                  FrameWindowStyle, FrameWindowOption);
-        // Starting and running the application come with the shell's main loop, which is not part of this
-        // build yet: a loaded application is closed again at once.
+        if (app) {
+            CreateMainWindow(*app, instance);
+            RunApplication(app);
+            DestroyMainWindow();
+        }
         CloseApplication(app);
     }
 

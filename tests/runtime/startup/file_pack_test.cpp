@@ -119,6 +119,14 @@ TEST_F(FilePack, UnpacksAHandWrittenPackAndKeepsItsHeader) {
     EXPECT_EQ(win32::ToUtf8(files.libraryPath), temp_ + "libvtrs2.so");
 }
 
+TEST_F(FilePack, ADataOffsetLeadingBeforeThePackIsRefused) {
+    Bytes file(100, 0xEE);
+    Bytes pack = HandWrittenPack();
+    pack[12] = 0x1F;
+    file.insert(file.end(), pack.begin(), pack.end());
+    EXPECT_EQ(Unpack(file), ErrorBadFilePack);
+}
+
 TEST_F(FilePack, OnlyObjectExtensionsHaveTheirChecksumChecked) {
     appwriter::FilePackWriter writer;
     writer.AddLibrary(Text("library"));

@@ -67,6 +67,20 @@ std::string Field(const std::string& output, const std::string& key) {
     return {};
 }
 
+// Linked at load time, the library would be found beside the build's program before any pack was read.
+TEST(Program, DoesNotLinkTheLibraryAtLoadTime) {
+    std::string command = "readelf -d '" + (BinDir / "vtrrt").string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        listing.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0);
+    EXPECT_NE(listing.find("libvtrplatform.so"), std::string::npos);
+    EXPECT_EQ(listing.find("libvtrs2"), std::string::npos);
+}
+
 TEST_F(PackedProgram, BindsTheLibraryFromItsTempFolderAndRemovesEverythingAtExit) {
     fs::path module1 = root_ / "plugin.vxe";
     fs::path module2 = root_ / "plugin.mvx";
@@ -90,6 +104,17 @@ TEST_F(PackedProgram, BindsTheLibraryFromItsTempFolderAndRemovesEverythingAtExit
     EXPECT_EQ(temp.parent_path(), root_);
     EXPECT_EQ(library, temp / "libvtrs2.so");
     EXPECT_FALSE(fs::exists(temp));
+    EXPECT_TRUE(TempContents().empty());
+}
+
+TEST_F(PackedProgram, ALibraryPackedAloneIsBoundFromTheTempFolderAtTheFirstCall) {
+    appwriter::FilePackWriter writer;
+    writer.AddLibrary(ReadBytes(BinDir / "libvtrs2.so"));
+    RunResult run = Run(WriteProgram(writer.Write()));
+    EXPECT_EQ(run.exitCode, 0);
+    fs::path temp = Field(run.output, "temp folder");
+    ASSERT_FALSE(temp.empty()) << run.output;
+    EXPECT_EQ(fs::path(Field(run.output, "library")), temp / "libvtrs2.so");
     EXPECT_TRUE(TempContents().empty());
 }
 

@@ -101,7 +101,8 @@ TEST(DayNumber, CountsYearsOf365DaysAndFixedMonthLengths) {
 }
 
 TEST_F(RuntimeFolders, PurgeRemovesOnlyRuntimeFilesOfOldFoldersOfOtherRuns) {
-    fs::path stale = MakeFolder("vrtAAAAAA", {"x.vxe", "Mid01.mid", "y.dll", "m.MVX", "f.ift", "s.sft"}, 5);
+    fs::path stale =
+        MakeFolder("vrtAAAAAA", {"x.vxe", "Mid01.mid", "libvtrs2.so", "m.MVX", "f.ift", "s.sft"}, 5);
     fs::path mixed = MakeFolder("vrtBBBBBB", {"a.vxe", "keep.txt"}, 5);
     fs::path recent = MakeFolder("vrtCCCCCC", {"c.vxe"}, 2);
     fs::path own = MakeFolder("vrtDDDDDD", {"d.vxe"}, 5);
@@ -126,13 +127,13 @@ TEST_F(RuntimeFolders, PurgeRemovesOnlyRuntimeFilesOfOldFoldersOfOtherRuns) {
 TEST_F(RuntimeFolders, PurgeNeverFollowsALinkOutOfTheTempFolder) {
     fs::path victim = root_ / "elsewhere";
     fs::create_directories(victim);
-    WriteBytes(victim / "precious.dll", Text("x"));
+    WriteBytes(victim / "precious.so", Text("x"));
     fs::last_write_time(victim, fs::file_time_type::clock::now() - std::chrono::hours(24 * 10));
     fs::create_directory_symlink(victim, root_ / "vrtLINKED");
 
     PurgeStaleTempFolders();
 
-    EXPECT_TRUE(fs::exists(victim / "precious.dll"));
+    EXPECT_TRUE(fs::exists(victim / "precious.so"));
 }
 
 } // namespace
