@@ -2,6 +2,7 @@
 
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
+#include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 #include "startup/player_globals.h"
 
@@ -127,8 +128,10 @@ int GameLoopStep() {
     UpdateMousePosition();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
-    // Player events, the object pass, timers, the event program, pushed events, changed and destroyed
-    // objects and the display belong to the object, event and sprite services, not part of this build.
+    // Player events, timers, the event program, pushed events and the display belong to the event and
+    // sprite services, not part of this build.
+    RunObjectPass();
+    DestroyMarkedObjects();
     ++s->loopCounter16;
     ++s->secondLoopCounter;
     --s->loopsToRun;
