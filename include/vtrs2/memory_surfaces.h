@@ -15,6 +15,9 @@ public:
     cSurfaceImplementation* DestroyAndFree(unsigned flags) override;
     cSurfaceImplementation* CreateSameKind(int width, int height) override;
     int AllocatePixels(int width, int height) override;
+    // Height x pitch bytes from the first row on, through the raw file functions.
+    int ReadPixels(win32::HANDLE file) override;
+    int WritePixels(win32::HANDLE file) override;
 };
 
 // An 8-bit byte surface: a view over somebody else's plane, or a free-standing byte buffer.

@@ -58,3 +58,5 @@ struct PixelRoutineTable {
 // The plain routine table of a depth index (0..4 for 8, 15, 16, 24, 32 bits). Slots that a depth does not
 // have yet are null and the surface operations refuse them.
 VTRS2_API const PixelRoutineTable* GetPixelRoutineTable(int depthIndex);
+// The table for sources that hold transparent-run packed pixels: only the copies and ink blits are filled.
+VTRS2_API const PixelRoutineTable* GetPackedSourceRoutineTable(int depthIndex);

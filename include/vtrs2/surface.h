@@ -50,6 +50,8 @@ public:
     VTR_FRONT_DECLARE_##front(ret, name, params)
     VTR_SURFACE_OPERATIONS(VTR_FRONT_DECLARE)
 #undef VTR_FRONT_DECLARE
+#undef VTR_FRONT_DECLARE_Fwd
+#undef VTR_FRONT_DECLARE_Own
 
     // Blits: destination coordinates minus the destination's origin, source coordinates minus this one's.
     int Blit(cSurface& destination, int x, int y, int sourceX, int sourceY, int width, int height, int mode,
@@ -166,15 +168,24 @@ public:
     int DrawLine(int x1, int y1, int x2, int y2, int thickness, win32::COLORREF color);
     int RectangleFlat(int x1, int y1, int x2, int y2, win32::COLORREF inside, int thickness,
                       win32::COLORREF outline, int fill);
+    // Fills the area around (x, y) whose colours are within the tolerance of its colour; the bounds of what
+    // was filled come back with right and bottom exclusive.
+    int FloodFill(int x, int y, int& left, int& top, int& right, int& bottom, win32::COLORREF color,
+                  int blitFlags, int tolerance, win32::LPARAM reserved, int ink, win32::LPARAM parameter);
 
     // Device-independent bitmaps.
     int LoadDib(const win32::BITMAPINFO* info, const void* bits, int options);
+    int LoadDibFromStream(CInputFile* stream, win32::LPARAM reserved, int options);
     int LoadDibFile(const char* fileName, int options);
+    int LoadDibFileW(const win32::WCHAR* fileName, int options);
     int BuildDib(win32::BITMAPINFO* info, void* bits, int flags);
+    int SaveDibToStream(COutputFile* stream);
     int SaveDibFile(const char* fileName);
+    int SaveDibFileW(const win32::WCHAR* fileName);
     int GetDibSize() const;
 
 private:
+    int SaveDibToCreatedFile(COutputFile& file, int created);
     void Drop();
     int ForwardBlit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
                     int height, int mode, int ink, win32::LPARAM parameter, int flags) const;

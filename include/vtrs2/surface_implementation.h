@@ -76,6 +76,13 @@ public:
     VTR_SLOT_DECLARE_##base(ret, name, params)
     VTR_SURFACE_OPERATIONS(VTR_SLOT_DECLARE)
 #undef VTR_SLOT_DECLARE
+#undef VTR_SLOT_DECLARE_Own
+#undef VTR_SLOT_DECLARE_Zero
+#undef VTR_SLOT_DECLARE_Nothing
+#undef VTR_SLOT_DECLARE_MinusOne
+#undef VTR_SLOT_DECLARE_One
+#undef VTR_SLOT_DECLARE_This
+#undef VTR_SLOT_DECLARE_Pure
 
     // Exported members that are not virtual.
     int InitSize(const cSurfaceImplementation& prototype, int width, int height, int pitch);
@@ -152,6 +159,9 @@ public:
     VTR_ERROR_OVERRIDE_##error(ret, name, params)
     VTR_SURFACE_OPERATIONS(VTR_ERROR_OVERRIDE)
 #undef VTR_ERROR_OVERRIDE
+#undef VTR_ERROR_OVERRIDE_Zero
+#undef VTR_ERROR_OVERRIDE_Nothing
+#undef VTR_ERROR_OVERRIDE_Keep
 };
 #pragma GCC diagnostic pop
 

@@ -142,8 +142,8 @@
     X(65, int, GetBlackIndex, (), (), Own, Zero, Fwd)                                                        \
     X(66, int, SetWindow, (win32::HWND window), (window), One, Zero, Fwd)                                    \
     X(67, int, IsPacked, (), (), Zero, Keep, Own)                                                            \
-    X(68, int, ReadPixels, (CInputFile * file), (file), Zero, Keep, Own)                                     \
-    X(69, int, WritePixels, (COutputFile * file), (file), Zero, Keep, Own)                                   \
+    X(68, int, ReadPixels, (win32::HANDLE file), (file), Zero, Keep, Own)                                    \
+    X(69, int, WritePixels, (win32::HANDLE file), (file), Zero, Keep, Own)                                   \
     X(70, void, SetColorKey, (win32::COLORREF color), (color), Own, Keep, Own)                               \
     X(71, win32::COLORREF, GetColorKey, (), (), Own, Keep, Fwd)                                              \
     X(72, win32::DWORD, GetColorKeyValue, (), (), Own, Keep, Fwd)                                            \

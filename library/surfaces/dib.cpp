@@ -1,9 +1,9 @@
 // Device-independent bitmaps: loading into a surface, building from one, and BMP files. Every field of a
 // file is read one by one, little-endian, and every size is checked against what the file holds.
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/streams.h"
 #include "vtrs2/surface.h"
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -18,6 +18,7 @@ constexpr int BitfieldMaskBytes = 12;
 constexpr int WholeSize = 0x3FFFFFFF;
 constexpr int BuildHeaderOnly = 1;
 constexpr int BuildAlphaInFourthByte = 2;
+constexpr LONG FileBufferSize = 0x4000;
 
 int RowBytesOf(long long width, int bits) {
     if (bits == 15) bits = 16;
@@ -74,20 +75,6 @@ long long ColorTableEntries(const BITMAPINFOHEADER& h) {
     if (h.biBitCount > 8) return 0;
     const long long full = 1LL << h.biBitCount;
     return h.biClrUsed == 0 || h.biClrUsed > full ? full : h.biClrUsed;
-}
-
-std::vector<BYTE> ReadWholeFile(const char* fileName, bool& opened) {
-    std::vector<BYTE> bytes;
-    opened = false;
-    std::FILE* file = fileName ? std::fopen(fileName, "rb") : nullptr;
-    if (!file) return bytes;
-    opened = true;
-    BYTE chunk[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    std::fclose(file);
-    return bytes;
 }
 
 } // namespace
@@ -148,31 +135,30 @@ int cSurface::LoadDib(const BITMAPINFO* info, const void* bits, int) {
     return 1;
 }
 
-int cSurface::LoadDibFile(const char* fileName, int options) {
-    bool opened = false;
-    const std::vector<BYTE> file = ReadWholeFile(fileName, opened);
-    if (!opened) {
-        lastError_ = SurfaceErrorCannotOpen;
-        return 0;
-    }
-    if (file.size() < FileHeaderSize) {
-        lastError_ = SurfaceErrorEndOfFile;
-        return 0;
-    }
-    std::size_t headerAt = 0;
-    long long bitsOffset = -1;
-    if (file[0] == 'B' && file[1] == 'M') {
-        headerAt = FileHeaderSize;
-        bitsOffset = Read32(&file[10]);
-    } else if (Read32(&file[0]) != static_cast<DWORD>(InfoHeaderSize)) {
+int cSurface::LoadDibFromStream(CInputFile* stream, LPARAM, int options) {
+    if (!stream) {
         lastError_ = SurfaceErrorNoDeviceContext;
         return 0;
     }
-    if (file.size() < headerAt + InfoHeaderSize) {
-        lastError_ = SurfaceErrorEndOfFile;
+    const LONG start = stream->GetPosition();
+    BYTE head[FileHeaderSize + InfoHeaderSize] = {};
+    if ((lastError_ = static_cast<DWORD>(stream->Read(head, FileHeaderSize))) != 0) return 0;
+    BYTE* info = head + FileHeaderSize;
+    long long bitsOffset = -1;
+    if (head[0] == 'B' && head[1] == 'M') {
+        bitsOffset = Read32(head + 10);
+        if ((lastError_ = static_cast<DWORD>(stream->Read(info, InfoHeaderSize))) != 0) return 0;
+    } else if (Read32(head) == static_cast<DWORD>(InfoHeaderSize)) {
+        // The fourteen bytes were already the start of the info header.
+        info = head;
+        if ((lastError_ = static_cast<DWORD>(
+                 stream->Read(head + FileHeaderSize, InfoHeaderSize - FileHeaderSize))) != 0)
+            return 0;
+    } else {
+        lastError_ = SurfaceErrorNoDeviceContext;
         return 0;
     }
-    const BITMAPINFOHEADER header = ParseInfoHeader(&file[headerAt]);
+    const BITMAPINFOHEADER header = ParseInfoHeader(info);
     if (header.biSize != static_cast<DWORD>(InfoHeaderSize) ||
         (header.biCompression != BI_RGB && header.biCompression != BI_BITFIELDS)) {
         lastError_ = SurfaceErrorNoDeviceContext;
@@ -187,25 +173,47 @@ int cSurface::LoadDibFile(const char* fileName, int options) {
     // The masks follow the header whenever the compression says bit fields, whatever the bit count.
     const long long maskBytes = header.biCompression == BI_BITFIELDS ? BitfieldMaskBytes : 0;
     const long long tableBytes = 4 * ColorTableEntries(header);
-    const long long tableAt = static_cast<long long>(headerAt) + InfoHeaderSize;
     const long long imageBytes = rows * RowBytesOf(header.biWidth, header.biBitCount);
-    long long pixelsAt = tableAt + maskBytes + tableBytes;
-    // The file header's offset to the bits holds when it points past the tables; some writers leave a gap.
-    if (bitsOffset >= pixelsAt && bitsOffset <= static_cast<long long>(file.size())) pixelsAt = bitsOffset;
-    if (pixelsAt + imageBytes > static_cast<long long>(file.size())) {
-        lastError_ = SurfaceErrorEndOfFile;
-        return 0;
-    }
     // The header, masks and a full colour table (unused entries black), laid out as the view expects.
     std::vector<BYTE> infoBlock(sizeof(BITMAPINFOHEADER) + BitfieldMaskBytes + 4 * 256, 0);
     std::memcpy(infoBlock.data(), &header, sizeof header);
-    std::memcpy(infoBlock.data() + sizeof header, &file[static_cast<std::size_t>(tableAt)],
-                static_cast<std::size_t>(maskBytes + tableBytes));
-    DWORD* masks = reinterpret_cast<DWORD*>(infoBlock.data() + sizeof header);
+    BYTE* tables = infoBlock.data() + sizeof header;
+    if ((lastError_ = static_cast<DWORD>(stream->Read(tables, static_cast<LONG>(maskBytes + tableBytes)))) !=
+        0)
+        return 0;
+    DWORD* masks = reinterpret_cast<DWORD*>(tables);
     for (long long i = 0; i < maskBytes / 4; ++i)
-        masks[i] = Read32(&file[static_cast<std::size_t>(tableAt + 4 * i)]);
-    std::vector<BYTE> bits(file.begin() + pixelsAt, file.begin() + pixelsAt + imageBytes);
+        masks[i] = Read32(tables + 4 * i);
+    // The file header's offset to the bits holds when it points past the tables; some writers leave a gap.
+    const long long skip = bitsOffset - (stream->GetPosition() - start);
+    if (bitsOffset >= 0 && skip > 0) stream->Seek(static_cast<LONG>(skip), SeekFromCurrent);
+    // The bits must be there before a block is made for them.
+    if (stream->GetSize() - stream->GetPosition() < imageBytes) {
+        lastError_ = SurfaceErrorEndOfFile;
+        return 0;
+    }
+    std::vector<BYTE> bits(static_cast<std::size_t>(imageBytes));
+    if ((lastError_ = static_cast<DWORD>(stream->Read(bits.data(), static_cast<LONG>(imageBytes)))) != 0)
+        return 0;
     return LoadDib(reinterpret_cast<const BITMAPINFO*>(infoBlock.data()), bits.data(), options);
+}
+
+int cSurface::LoadDibFile(const char* fileName, int options) {
+    CInputBufFile file;
+    if (!fileName || file.OpenA(fileName) != StreamOk) {
+        lastError_ = SurfaceErrorCannotOpen;
+        return 0;
+    }
+    return LoadDibFromStream(&file, 0, options);
+}
+
+int cSurface::LoadDibFileW(const WCHAR* fileName, int options) {
+    CInputBufFile file;
+    if (!fileName || file.Open(fileName) != StreamOk) {
+        lastError_ = SurfaceErrorCannotOpen;
+        return 0;
+    }
+    return LoadDibFromStream(&file, 0, options);
 }
 
 int cSurface::BuildDib(BITMAPINFO* info, void* bits, int flags) {
@@ -254,47 +262,70 @@ int cSurface::BuildDib(BITMAPINFO* info, void* bits, int flags) {
     return 1;
 }
 
-int cSurface::SaveDibFile(const char* fileName) {
-    if (!HasImplementation() || GetDepth() <= 8) {
+// The bitmap (header, masks, bits) without the file header.
+int cSurface::SaveDibToStream(COutputFile* stream) {
+    if (!stream || !HasImplementation() || GetDepth() <= 8) {
         lastError_ = SurfaceErrorRefused;
         return 0;
     }
     const int headerBytes = GetDibHeaderSize(GetDepth());
     const long long imageBytes = static_cast<long long>(GetHeight()) * RowBytesOf(GetWidth(), GetDepth());
-    std::vector<BYTE> info;
-    std::vector<BYTE> bits;
-    try {
-        info.assign(sizeof(BITMAPINFOHEADER) + BitfieldMaskBytes, 0);
-        bits.assign(static_cast<std::size_t>(imageBytes), 0);
-    } catch (...) {
-        lastError_ = SurfaceErrorNoMemory;
-        return 0;
-    }
-    if (!BuildDib(reinterpret_cast<BITMAPINFO*>(info.data()), bits.data(), 0)) return 0;
-    std::vector<BYTE> out(static_cast<std::size_t>(FileHeaderSize + headerBytes), 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    Write32(&out[2], static_cast<DWORD>(FileHeaderSize + headerBytes + imageBytes));
-    Write32(&out[10], static_cast<DWORD>(FileHeaderSize + headerBytes));
+    std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + BitfieldMaskBytes, 0);
+    std::vector<BYTE> bits(static_cast<std::size_t>(imageBytes), 0);
+    if (!BuildDib(reinterpret_cast<BITMAPINFO*>(info.data()), bits.data(), BuildAlphaInFourthByte)) return 0;
+    // Without an alpha plane every pixel is opaque, whatever the fourth bytes held.
+    if (GetDepth() == 32 && !HasAlphaPlane())
+        for (std::size_t i = 3; i < bits.size(); i += 4)
+            bits[i] = 255;
+    std::vector<BYTE> out(static_cast<std::size_t>(headerBytes), 0);
     BITMAPINFOHEADER header{};
     std::memcpy(&header, info.data(), sizeof header);
-    WriteInfoHeader(&out[FileHeaderSize], header);
+    WriteInfoHeader(out.data(), header);
     if (headerBytes > InfoHeaderSize) {
         const DWORD* masks = reinterpret_cast<const DWORD*>(info.data() + sizeof header);
         for (int i = 0; i < 3; ++i)
-            Write32(&out[FileHeaderSize + InfoHeaderSize + 4 * i], masks[i]);
+            Write32(&out[static_cast<std::size_t>(InfoHeaderSize + 4 * i)], masks[i]);
     }
-    std::FILE* file = fileName ? std::fopen(fileName, "wb") : nullptr;
-    if (!file) {
+    if ((lastError_ = static_cast<DWORD>(stream->Write(out.data(), static_cast<LONG>(out.size())))) != 0)
+        return 0;
+    if ((lastError_ = static_cast<DWORD>(stream->Write(bits.data(), static_cast<LONG>(bits.size())))))
+        return 0;
+    return 1;
+}
+
+namespace {
+int WriteFileHeader(COutputFile& file, const cSurface& surface) {
+    const int headerBytes = GetDibHeaderSize(surface.GetDepth());
+    BYTE head[FileHeaderSize] = {'B', 'M'};
+    Write32(head + 2, static_cast<DWORD>(FileHeaderSize + surface.GetDibSize()));
+    Write32(head + 10, static_cast<DWORD>(FileHeaderSize + headerBytes));
+    return file.Write(head, FileHeaderSize);
+}
+} // namespace
+
+int cSurface::SaveDibToCreatedFile(COutputFile& file, int created) {
+    if (!HasImplementation() || GetDepth() <= 8) {
+        lastError_ = SurfaceErrorRefused;
+        return 0;
+    }
+    if (created != StreamOk) {
         lastError_ = SurfaceErrorCannotCreate;
         return 0;
     }
-    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size() &&
-                         std::fwrite(bits.data(), 1, bits.size(), file) == bits.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        lastError_ = SurfaceErrorWrite;
-        return 0;
-    }
-    return 1;
+    if ((lastError_ = static_cast<DWORD>(WriteFileHeader(file, *this))) != 0) return 0;
+    return SaveDibToStream(&file);
+}
+
+int cSurface::SaveDibFile(const char* fileName) {
+    COutputBufFile file;
+    const int created = fileName ? file.CreateA(fileName, FileBufferSize) : StreamCannotCreate;
+    if (!SaveDibToCreatedFile(file, created)) return 0;
+    return (lastError_ = static_cast<DWORD>(file.Close())) == 0;
+}
+
+int cSurface::SaveDibFileW(const WCHAR* fileName) {
+    COutputBufFile file;
+    const int created = fileName ? file.Create(fileName, FileBufferSize) : StreamCannotCreate;
+    if (!SaveDibToCreatedFile(file, created)) return 0;
+    return (lastError_ = static_cast<DWORD>(file.Close())) == 0;
 }

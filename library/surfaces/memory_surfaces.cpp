@@ -2,6 +2,8 @@
 #include "vtrs2/memory_surfaces.h"
 
 #include "vtrs2/memory.h"
+#include "vtrs2/raw_files.h"
+#include "vtrs2/streams.h"
 
 #include <cstdint>
 #include <new>
@@ -91,6 +93,24 @@ int cBufferSurface::AllocatePixels(int newWidth, int newHeight) {
     pixels = AlignPixels(block);
     FreeAlphaPlane();
     return 1;
+}
+
+namespace {
+// The pixel bytes as one raw block, or -1 when they cannot be addressed as one.
+long long PixelBytes(const cSurfaceImplementation& s) {
+    const long long bytes = static_cast<long long>(s.pitch) * s.height;
+    return s.pixels && bytes > 0 && bytes <= 0x7FFFFFFF ? bytes : -1;
+}
+} // namespace
+
+int cBufferSurface::ReadPixels(HANDLE file) {
+    const long long bytes = PixelBytes(*this);
+    return bytes >= 0 && FileReadRaw(file, pixels, static_cast<LONG>(bytes)) == StreamOk;
+}
+
+int cBufferSurface::WritePixels(HANDLE file) {
+    const long long bytes = PixelBytes(*this);
+    return bytes >= 0 && FileWriteRaw(file, pixels, static_cast<LONG>(bytes)) == StreamOk;
 }
 
 // cAlphaBufferSurface
@@ -196,16 +216,18 @@ cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int) {
     clipRight = width;
     clipBottom = height;
     if (viewDepth == 32 && AllocateAlphaPlane()) {
-        bool allOpaque = true;
+        bool allOpaque = true, allZero = true;
         for (int y = 0; y < height; ++y) {
             const BYTE* row = Row(y);
             BYTE* alpha = AlphaRow(y);
             for (int x = 0; x < width; ++x) {
                 alpha[x] = row[4 * x + 3];
                 allOpaque = allOpaque && alpha[x] == 255;
+                allZero = allZero && alpha[x] == 0;
             }
         }
-        if (allOpaque) FreeAlphaPlane();
+        // Most writers leave the fourth byte 0; a bitmap that would come out wholly invisible has no alpha.
+        if (allOpaque || allZero) FreeAlphaPlane();
     }
 }
 

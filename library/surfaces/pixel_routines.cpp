@@ -10,6 +10,11 @@
 
 using namespace win32;
 
+// The inner loops are written plainly for the compiler to vectorise; ask for it also at -O2.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("tree-vectorize")
+#endif
+
 namespace surfaces {
 
 template <typename F>
@@ -72,22 +77,27 @@ template <typename F> typename F::Pixel ValueOf(DWORD colorOrIndex) {
         return F::FromValue(colorOrIndex);
 }
 
+// The first row is filled pixel by pixel; the others are copies of it, which the C library moves fastest.
 template <typename F>
 void FillRowsWith(cSurfaceImplementation& s, int x, int y, int pitch, int width, int height,
                   typename F::Pixel v) {
-    BYTE* row = s.pixels + static_cast<std::ptrdiff_t>(y) * pitch;
-    for (int j = 0; j < height; ++j, row += pitch) {
-        BYTE* p = PixelAt<F>(row, x);
-        if constexpr (F::Bytes == 1) {
-            std::memset(p, v, static_cast<std::size_t>(width));
-        } else if constexpr (F::Bytes == 3) {
-            for (int i = 0; i < width; ++i)
-                F::Store(p + 3 * i, v);
-        } else {
-            typename F::Pixel* q = reinterpret_cast<typename F::Pixel*>(p);
-            for (int i = 0; i < width; ++i)
-                q[i] = v;
-        }
+    if (width <= 0 || height <= 0) return;
+    BYTE* first = PixelAt<F>(s.pixels + static_cast<std::ptrdiff_t>(y) * pitch, x);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * F::Bytes;
+    if constexpr (F::Bytes == 1) {
+        std::memset(first, v, rowBytes);
+    } else if constexpr (F::Bytes == 3) {
+        for (int i = 0; i < width; ++i)
+            F::Store(first + 3 * i, v);
+    } else {
+        typename F::Pixel* q = reinterpret_cast<typename F::Pixel*>(first);
+        for (int i = 0; i < width; ++i)
+            q[i] = v;
+    }
+    BYTE* row = first;
+    for (int j = 1; j < height; ++j) {
+        row += pitch;
+        std::memcpy(row, first, rowBytes);
     }
 }
 
@@ -331,7 +341,7 @@ void ConvertBlitT(cSurfaceImplementation& d, int dx, int dy, int, const cSurface
     }
 }
 
-template <typename F> constexpr PixelRoutineTable ColorTable(bool withInk) {
+template <typename F, bool WithInk> constexpr PixelRoutineTable ColorTable() {
     PixelRoutineTable t{};
     t.SetPixel = &SetPixelT<F>;
     t.GetPixel = &GetPixelT<F>;
@@ -341,7 +351,7 @@ template <typename F> constexpr PixelRoutineTable ColorTable(bool withInk) {
     t.MirrorRows = &MirrorRowsT<F>;
     t.ReplaceValue = &ReplaceValueT<F>;
     t.ConvertBlit = &ConvertBlitT<F>;
-    if (withInk) {
+    if constexpr (WithInk) {
         t.InkBlitTransparent = &InkBlitTransparentT<F>;
         t.InkBlitOpaque = &InkBlitOpaqueT<F>;
         t.CallbackBlitTransparent = &CallbackBlitT<F, true>;
@@ -368,8 +378,8 @@ constexpr PixelRoutineTable Table8() {
 
 // Ink operators and callbacks exist so far for the 32-bit format; the other depths add theirs.
 constexpr std::array<PixelRoutineTable, 5> plainTables = {
-    Table8(), ColorTable<Format15>(false), ColorTable<Format16>(false), ColorTable<Format24>(false),
-    ColorTable<Format32>(true)};
+    Table8(), ColorTable<Format15, false>(), ColorTable<Format16, false>(), ColorTable<Format24, false>(),
+    ColorTable<Format32, true>()};
 
 } // namespace
 

@@ -307,8 +307,9 @@ SharedPalette* cSurfaceImplementation::GetPalette() {
 int cSurfaceImplementation::GetLogPalette(LOGPALETTE*) {
     return 0;
 }
-int cSurfaceImplementation::GetNearestIndex(COLORREF) {
-    return 0;
+// A colour in palette-index form (0x0100iiii) names its index; any other needs the palette.
+int cSurfaceImplementation::GetNearestIndex(COLORREF color) {
+    return (color & 0xFF000000) == 0x01000000 ? static_cast<int>(color & 0xFF) : 0;
 }
 COLORREF cSurfaceImplementation::GetPaletteColor(int) {
     return 0;

@@ -104,17 +104,19 @@ int cSurface::CreateCopy(const cSurface& source, int w, int h) {
     cSurfaceImplementation* created = nullptr;
     cSurfaceImplementation* from = source.implementation_;
     if (!IsErrorSurface(from)) {
-        if (w == -1 && h == -1) {
-            created = from->CreateSameKind(from->width, from->height);
-            if (created)
-                from->Blit(created, 0, 0, 0, 0, from->width, from->height, 0, 0, 0, BlitFlagCopyAlpha);
-        } else {
-            created = from->CreateSameKind(w, h);
-            if (created)
-                from->StretchBlit(created, 0, 0, w, h, 0, 0, from->width, from->height, 0, 0, 0,
-                                  StretchFlagScaleAlpha);
-        }
+        const bool sameSize = w == -1 && h == -1;
+        created = from->CreateSameKind(sameSize ? from->width : w, sameSize ? from->height : h);
         if (!created) lastError_ = SurfaceErrorNoMemory;
+        const int copied = !created   ? 0
+                           : sameSize ? from->Blit(created, 0, 0, 0, 0, from->width, from->height, 0, 0, 0,
+                                                   BlitFlagCopyAlpha)
+                                      : from->StretchBlit(created, 0, 0, w, h, 0, 0, from->width,
+                                                          from->height, 0, 0, 0, StretchFlagScaleAlpha);
+        // A copy whose pixels could not be drawn is no copy.
+        if (created && !copied) {
+            created->Delete();
+            created = nullptr;
+        }
     }
     // A copy of itself must not lose its source before it is made.
     Drop();

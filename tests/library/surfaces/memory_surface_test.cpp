@@ -222,3 +222,59 @@ TEST(ReplaceColor, MatchesColourBytesOnlyAt32Bits) {
 }
 
 } // namespace
+
+namespace {
+
+class ColourDepth : public ::testing::TestWithParam<int> {};
+
+// Keyed copies skip the key; an alpha plane mixes each channel as (s x a + d x (256 - a)) >> 8.
+TEST_P(ColourDepth, KeyedAndAlphaCopiesFollowTheirRules) {
+    const int depth = GetParam();
+    auto s = MakeSurface(3, 1, depth);
+    auto d = MakeSurface(3, 1, depth);
+    s->SetPixel(0, 0, RGB(0xF8, 0x00, 0x00));
+    s->SetPixel(1, 0, RGB(0x00, 0x00, 0xF8));
+    s->SetPixel(2, 0, RGB(0x00, 0xF8, 0x00));
+    s->SetColorKey(RGB(0x00, 0x00, 0xF8));
+    d->Fill(RGB(0x80, 0x80, 0x80));
+    ASSERT_EQ(s->BlitWhole(*d, 0, 0, 1), 1);
+    COLORREF c = 0;
+    d->GetPixel(0, 0, c);
+    EXPECT_EQ(c, RGB(0xF8, 0, 0));
+    d->GetPixel(1, 0, c);
+    EXPECT_EQ(c, RGB(0x80, 0x80, 0x80));
+    BYTE* alpha = s->AllocateAlphaPlane();
+    alpha[0] = 0;
+    alpha[1] = 255;
+    alpha[2] = 128;
+    d->Fill(RGB(0x80, 0x80, 0x80));
+    ASSERT_EQ(s->BlitWhole(*d, 0, 0, 1), 1);
+    d->GetPixel(0, 0, c);
+    EXPECT_EQ(c, RGB(0x80, 0x80, 0x80));
+    d->GetPixel(1, 0, c);
+    EXPECT_EQ(c, RGB(0, 0, 0xF8)); // alpha 255 copies even the key colour
+    d->GetPixel(2, 0, c);
+    const COLORREF mixed = RGB(0x40, 0xBC, 0x40); // (0x80 x 128) >> 8 and (0xF8 x 128 + 0x80 x 128) >> 8
+    COLORREF expected = mixed;
+    if (depth == 15) expected = mixed & 0xF8F8F8;
+    if (depth == 16) expected = mixed & 0xF8FCF8;
+    EXPECT_EQ(c, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, ColourDepth, ::testing::Values(15, 16, 24, 32));
+
+} // namespace
+
+namespace {
+
+TEST(EightBits, FillsWithColoursInPaletteIndexForm) {
+    auto s = MakeSurface(4, 2, 8);
+    EXPECT_EQ(s->Fill(0x0100002A), 1);
+    EXPECT_EQ(s->LockPixels()[3], 0x2A);
+    s->SetPixel(1, 1, 0x01000007);
+    DWORD value = 0;
+    s->GetPixelValue(1, 1, value);
+    EXPECT_EQ(value, 7u);
+}
+
+} // namespace
