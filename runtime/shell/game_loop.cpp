@@ -1,8 +1,8 @@
 #include "shell/game_loop.h"
 
+#include "objects/run_objects.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
-#include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 #include "startup/player_globals.h"
 

@@ -15,7 +15,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::size_t InfoHeaderBytes = 16;
 constexpr std::uint16_t NoIndex = 0xFFFF;
 
 // The tables of the applications that have one; an application without object definitions has none.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <zlib.h>
+
 namespace appwriter {
 
 namespace {
@@ -186,6 +188,31 @@ BankPayload WriteSoundBank(const std::vector<SoundItemDesc>& sounds, StringForm 
         items.push_back(w.Take());
     }
     return Bank(items);
+}
+
+Bytes CompressItem(const Bytes& item) {
+    uLongf size = compressBound(static_cast<uLong>(item.size()));
+    Bytes packed(size);
+    compress2(packed.data(), &size, item.data(), static_cast<uLong>(item.size()), Z_BEST_COMPRESSION);
+    packed.resize(size);
+    ByteWriter w;
+    w.U32(static_cast<std::uint32_t>(item.size()));
+    w.U32(static_cast<std::uint32_t>(packed.size()));
+    w.Bytes(packed);
+    return w.Take();
+}
+
+BankPayload CompressBank(const BankPayload& plain) {
+    BankPayload out;
+    for (std::size_t i = 0; i < plain.offsets.size(); ++i) {
+        const std::size_t end = i + 1 < plain.offsets.size() ? plain.offsets[i + 1] : plain.items.size();
+        const Bytes item(plain.items.begin() + plain.offsets[i],
+                         plain.items.begin() + static_cast<std::ptrdiff_t>(end));
+        out.offsets.push_back(static_cast<std::uint32_t>(out.items.size()));
+        const Bytes packed = CompressItem(item);
+        out.items.insert(out.items.end(), packed.begin(), packed.end());
+    }
+    return out;
 }
 
 Bytes WriteBankOffsets(const std::vector<std::uint32_t>& offsets) {

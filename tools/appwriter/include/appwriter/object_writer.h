@@ -84,6 +84,10 @@ BankPayload WriteImageBank(const std::vector<ImageItemDesc>& images);
 BankPayload WriteFontBank(const std::vector<FontItemDesc>& fonts, StringForm form);
 BankPayload WriteSoundBank(const std::vector<SoundItemDesc>& sounds, StringForm form);
 Bytes ImageItemBytes(const ImageItemDesc& image);
+// Items of applications whose header flags word 1 has 0x8000: u32 size, u32 compressed size, zlib stream.
+Bytes CompressItem(const Bytes& item);
+// A bank of such items.
+BankPayload CompressBank(const BankPayload& plain);
 // The offsets chunk's payload.
 Bytes WriteBankOffsets(const std::vector<std::uint32_t>& offsets);
 
