@@ -288,15 +288,12 @@ private:
             Entries()[i].conditionSlots = next;
             next += CommonConditionSlots + own;
         }
-        slotLists_.assign(static_cast<std::size_t>(next), {});
+        slotCount_ = static_cast<std::size_t>(next);
     }
 
+    // A condition is listed once per slot: its targets are distinct.
     void ListUnder(std::int32_t slot, std::size_t group, std::size_t condition) {
-        auto& list = slotLists_[static_cast<std::size_t>(slot)];
-        const EventListPair pair{static_cast<std::int32_t>(group), static_cast<std::int32_t>(condition)};
-        for (const auto& p : list)
-            if (p.group == pair.group && p.condition == pair.condition) return;
-        list.push_back(pair);
+        listed_.push_back({slot, static_cast<std::int32_t>(group), static_cast<std::int32_t>(condition)});
     }
 
     void ListCondition(const GroupInfo& g, const RecordInfo& c) {
@@ -444,16 +441,21 @@ private:
     }
 
     void FlattenLists() {
-        events_.conditionSlots.assign(slotLists_.size(), -1);
-        for (std::size_t slot = 0; slot < slotLists_.size(); ++slot) {
-            if (slotLists_[slot].empty()) continue;
-            events_.conditionSlots[slot] = static_cast<std::int32_t>(events_.conditionLists.size());
-            for (const auto& p : slotLists_[slot]) {
-                events_.conditionLists.push_back(p.group);
-                events_.conditionLists.push_back(p.condition);
+        // Program order within each slot.
+        std::stable_sort(listed_.begin(), listed_.end(),
+                         [](const Listed& a, const Listed& b) { return a.slot < b.slot; });
+        events_.conditionSlots.assign(slotCount_, -1);
+        for (std::size_t i = 0; i < listed_.size(); ++i) {
+            const Listed& l = listed_[i];
+            if (i == 0 || listed_[i - 1].slot != l.slot) {
+                if (i != 0) events_.conditionLists.push_back(-1);
+                events_.conditionSlots[static_cast<std::size_t>(l.slot)] =
+                    static_cast<std::int32_t>(events_.conditionLists.size());
             }
-            events_.conditionLists.push_back(-1);
+            events_.conditionLists.push_back(l.group);
+            events_.conditionLists.push_back(l.condition);
         }
+        if (!listed_.empty()) events_.conditionLists.push_back(-1);
     }
 
     void UpdateObjects() {
@@ -493,7 +495,11 @@ private:
     std::int32_t entries_;
     std::vector<GroupInfo> groups_;
     std::vector<std::int32_t> infoSlotCount_;
-    std::vector<std::vector<EventListPair>> slotLists_;
+    struct Listed {
+        std::int32_t slot, group, condition;
+    };
+    std::size_t slotCount_ = 0;
+    std::vector<Listed> listed_;
     std::vector<std::vector<std::int32_t>> causes_;
     std::size_t causeCount_ = 0;
 };

@@ -30,7 +30,6 @@ constexpr std::size_t RecordGrowth64 = (RunObjectExtendedBlocksStart - ExtendedH
                                        (Align8(ObjectMovementBlockBytes) - ObjectMovementBlockBytes);
 
 constexpr std::uint16_t FirstInstanceBit = 0x8000;
-constexpr std::uint8_t SpriteParked = 0x04;
 constexpr std::uint16_t InkEffectObject = 13;
 
 struct BlockLayout {

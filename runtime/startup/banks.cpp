@@ -25,15 +25,29 @@ constexpr std::size_t FontRecordWide = 104;
 constexpr std::size_t FontRecordNarrow = 72;
 // No item of the application data is larger; a size above it is damage, not a reason to allocate.
 constexpr std::uint32_t MaxItemBytes = 64u << 20;
+// zlib never inflates beyond about 1032 times its input; a larger stated size is damage.
+constexpr std::uint64_t MaxInflateRatio = 1032;
+
+bool PlausibleInflatedSize(std::uint32_t size, std::size_t packed) {
+    return size <= MaxItemBytes && size <= MaxInflateRatio * packed + 64;
+}
 
 bool ValidKind(int kind) {
     return kind >= 0 && kind < AppBankCount;
 }
 
+// Grows the buffer as the data arrives, so that a damaged size costs no more memory than the data holds.
 bool ReadBytes(CInputFile& s, std::vector<std::uint8_t>& out, std::uint32_t size) {
+    constexpr std::uint32_t Piece = 1u << 20;
     if (size > MaxItemBytes) return false;
-    out.resize(size);
-    return size == 0 || s.Read(out.data(), static_cast<LONG>(size)) == StreamOk;
+    out.clear();
+    while (out.size() < size) {
+        const std::size_t at = out.size();
+        const std::size_t n = std::min<std::size_t>(Piece, size - at);
+        out.resize(at + n);
+        if (s.Read(out.data() + at, static_cast<LONG>(n)) != StreamOk) return false;
+    }
+    return true;
 }
 
 bool ReadU32(CInputFile& s, std::uint32_t& v) {
@@ -49,7 +63,8 @@ bool ReadItem(ApplicationBanks& b, std::size_t fixedBytes, std::vector<std::uint
     if (!b.itemsCompressed) return ReadBytes(s, out, static_cast<std::uint32_t>(fixedBytes));
     std::uint32_t size = 0, packed = 0;
     std::vector<std::uint8_t> source;
-    if (!ReadU32(s, size) || !ReadU32(s, packed) || size > MaxItemBytes || !ReadBytes(s, source, packed))
+    if (!ReadU32(s, size) || !ReadU32(s, packed) || !PlausibleInflatedSize(size, packed) ||
+        !ReadBytes(s, source, packed))
         return false;
     out.resize(size);
     return InflateBlock(out.data(), size, source.data(), packed) == 0;
@@ -86,7 +101,7 @@ std::uint32_t LoadImage(ApplicationBanks& b) {
         const std::uint32_t size =
             static_cast<std::uint32_t>(pixels[0] | (pixels[1] << 8) | (pixels[2] << 16)) |
             (static_cast<std::uint32_t>(pixels[3]) << 24);
-        if (size > MaxItemBytes) return 0;
+        if (!PlausibleInflatedSize(size, pixels.size() - 4)) return 0;
         std::vector<std::uint8_t> inflated(size);
         if (InflateBlock(inflated.data(), size, pixels.data() + 4,
                          static_cast<std::uint32_t>(pixels.size() - 4)))

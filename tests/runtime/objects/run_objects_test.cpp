@@ -5,6 +5,8 @@
 
 #include "appwriter/object_writer.h"
 
+#include "vtrs2/streams.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -381,4 +383,70 @@ TEST(ObjectDefinitions, StoredFieldsMoveToTheirMemoryPlaces) {
     // Too short for the common part.
     std::vector<std::uint8_t> shortDef(20, 0);
     EXPECT_FALSE(RearrangeDefinition(shortDef, 2));
+}
+
+TEST(ObjectInfoLoading, WrittenObjectsLoadAndTheirDefinitionsLoadOnDemand) {
+    std::vector<appwriter::ObjectInfoDesc> objects(2);
+    objects[0].handle = 4;
+    objects[0].type = 2;
+    objects[0].name = u"Ship";
+    objects[0].inkEffect = 1;
+    objects[0].definition.objectFlags = 0x330;
+    objects[0].definition.word14 = 9;
+    objects[1].handle = 1;
+    objects[1].type = 1;
+    objects[1].headerFlags = 1;
+    objects[1].definition.image = 3;
+    objects[1].definition.width = 32;
+    const appwriter::ApplicationKey key{};
+    const std::vector<std::uint8_t> data =
+        appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, key);
+    auto app = std::make_unique<ApplicationRecord>();
+    app->unicode = 1;
+    std::uint8_t appKey[256] = {};
+    app->key = appKey;
+    CInputMemFile* stream = NewInputMemFile();
+    ASSERT_NE(stream, nullptr);
+    stream->Attach(data.data(), static_cast<win32::LONG>(data.size()));
+    app->dataStream = stream;
+    ASSERT_EQ(LoadObjectInfos(app.get(), *stream), 0);
+    ObjectInfo* ship = SeekObjectInfoByHandle(app.get(), 4);
+    ASSERT_NE(ship, nullptr);
+    EXPECT_EQ(ship->name, u"Ship");
+    EXPECT_EQ(ship->objectType, 2);
+    EXPECT_EQ(ship->inkEffect, 1u);
+    EXPECT_TRUE(ship->definition.empty());
+    EXPECT_EQ(SeekObjectInfoByHandle(app.get(), 2), nullptr);
+    EXPECT_EQ(SeekObjectInfoByHandle(app.get(), 400), nullptr);
+    ASSERT_EQ(LoadObjectDefinition(app.get(), *ship), 0);
+    EXPECT_EQ(DefU32(ship->definition, DefObjectFlags), 0x330u);
+    EXPECT_EQ(DefU16(ship->definition, DefWord10), 9);
+    EXPECT_EQ(ship->runFlags & InfoDefinitionLoaded, InfoDefinitionLoaded);
+    ObjectInfo* backdrop = SeekObjectInfoByHandle(app.get(), 1);
+    ASSERT_NE(backdrop, nullptr);
+    EXPECT_EQ(backdrop->headerFlags, 1);
+    ASSERT_EQ(LoadObjectDefinition(app.get(), *backdrop), 0);
+    EXPECT_EQ(DefU16(backdrop->definition, BackdropImage), 3);
+    UnloadObjectDefinition(*ship);
+    EXPECT_TRUE(ship->definition.empty());
+    EXPECT_EQ(ship->runFlags & InfoDefinitionLoaded, 0u);
+    FreeObjectInfos(app.get());
+    stream->Delete();
+}
+
+TEST(ObjectInfoLoading, TruncatedChunkFreesWhatWasRead) {
+    std::vector<appwriter::ObjectInfoDesc> objects(3);
+    for (std::uint16_t i = 0; i < 3; ++i)
+        objects[i].handle = i;
+    const appwriter::ApplicationKey key{};
+    std::vector<std::uint8_t> data = appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, key);
+    data.resize(data.size() - 12);
+    auto app = std::make_unique<ApplicationRecord>();
+    app->unicode = 1;
+    CInputMemFile* stream = NewInputMemFile();
+    stream->Attach(data.data(), static_cast<win32::LONG>(data.size()));
+    EXPECT_NE(LoadObjectInfos(app.get(), *stream), 0);
+    EXPECT_EQ(SeekObjectInfoByHandle(app.get(), 0), nullptr);
+    FreeObjectInfos(app.get());
+    stream->Delete();
 }
