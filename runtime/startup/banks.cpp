@@ -36,18 +36,18 @@ bool ValidKind(int kind) {
     return kind >= 0 && kind < AppBankCount;
 }
 
-// Grows the buffer as the data arrives, so that a damaged size costs no more memory than the data holds.
+// What is left in the stream; a stated size beyond it is damage, not a reason to allocate.
+std::size_t Remaining(CInputFile& s) {
+    const LONG at = s.GetPosition();
+    const LONG end = s.Seek(0, SeekFromEnd);
+    s.Seek(at, SeekFromStart);
+    return end > at ? static_cast<std::size_t>(end - at) : 0;
+}
+
 bool ReadBytes(CInputFile& s, std::vector<std::uint8_t>& out, std::uint32_t size) {
-    constexpr std::uint32_t Piece = 1u << 20;
-    if (size > MaxItemBytes) return false;
-    out.clear();
-    while (out.size() < size) {
-        const std::size_t at = out.size();
-        const std::size_t n = std::min<std::size_t>(Piece, size - at);
-        out.resize(at + n);
-        if (s.Read(out.data() + at, static_cast<LONG>(n)) != StreamOk) return false;
-    }
-    return true;
+    if (size > MaxItemBytes || size > Remaining(s)) return false;
+    out.resize(size);
+    return size == 0 || s.Read(out.data(), static_cast<LONG>(size)) == StreamOk;
 }
 
 bool ReadU32(CInputFile& s, std::uint32_t& v) {
@@ -113,6 +113,11 @@ std::uint32_t LoadImage(ApplicationBanks& b) {
     if (blank) {
         width = height = 8;
         flags &= static_cast<std::uint8_t>(~ImagePackingBits);
+    }
+    // Unpacked pixels must cover the image; the library would size the item before it looks.
+    if (!blank && !(flags & ImagePackingBits)) {
+        const DWORD needed = GetImageDataSize(width, height, mode);
+        if (needed == 0 || pixels.size() < needed) return 0;
     }
     const std::uint32_t loadFlags = b.noPacking ? ImageLoadFlagsNoPacking : ImageLoadFlags;
     const DWORD addFlags = (static_cast<DWORD>(flags) << 8) | mode | (loadFlags & 0xF0);
