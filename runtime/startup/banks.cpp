@@ -2,6 +2,7 @@
 
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
+#include "startup/object_infos.h"
 
 #include "vtrs2/banks.h"
 #include "vtrs2/fonts.h"
@@ -335,6 +336,62 @@ void FreeBanks(ApplicationBanks& banks) {
             if (bank.forward[i]) Forget(banks, k, static_cast<std::uint16_t>(i));
         bank = AppBank{};
     }
+}
+
+} // namespace vtrrt
+
+namespace vtrrt {
+
+namespace {
+
+std::uint16_t FieldValue(const std::uint8_t* field) {
+    return static_cast<std::uint16_t>(field[0] | (field[1] << 8));
+}
+
+} // namespace
+
+void EnumObjectInfoHandles(ObjectInfo& info, void (*visit)(int kind, std::uint8_t* field, void* user),
+                           void* user) {
+    std::vector<std::uint8_t>& d = info.definition;
+    if (d.size() < BackdropBytes) return;
+    if (info.objectType == 1) visit(AppBankImages, d.data() + BackdropImage, user);
+    if (info.objectType == 0 && DefU16(d, BackdropFillType) == BackdropFillImageType)
+        visit(AppBankImages, d.data() + BackdropFillImage, user);
+}
+
+void CountObjectInfoUses(ObjectInfo& info, FrameBankUses& uses) {
+    EnumObjectInfoHandles(
+        info,
+        [](int kind, std::uint8_t* field, void* user) {
+            static_cast<FrameBankUses*>(user)->indexes[kind].push_back(FieldValue(field));
+        },
+        &uses);
+}
+
+void TranslateObjectInfo(ApplicationBanks& banks, ObjectInfo& info) {
+    struct Context {
+        ApplicationBanks* banks;
+    } context{&banks};
+    EnumObjectInfoHandles(
+        info,
+        [](int kind, std::uint8_t* field, void* user) {
+            const auto handle =
+                HandleOfStoredIndex(*static_cast<Context*>(user)->banks, kind, FieldValue(field));
+            field[0] = static_cast<std::uint8_t>(handle);
+            field[1] = static_cast<std::uint8_t>(handle >> 8);
+        },
+        &context);
+    info.runFlags = (info.runFlags & ~InfoLoadsWithFrame) | InfoTranslated;
+}
+
+void LoadObjectInfoBankItems(ApplicationBanks& banks, ObjectInfo& info) {
+    if (!(info.runFlags & InfoDefinitionLoaded) || (info.runFlags & InfoTranslated)) return;
+    FrameBankUses uses;
+    CountObjectInfoUses(info, uses);
+    for (int k = 0; k < AppBankCount; ++k)
+        for (std::uint16_t index : uses.indexes[k])
+            LoadBankItem(banks, k, index);
+    TranslateObjectInfo(banks, info);
 }
 
 } // namespace vtrrt

@@ -56,6 +56,7 @@ constexpr std::size_t BackdropHeight = 12;
 constexpr std::size_t BackdropImage = 16;     // type 1
 constexpr std::size_t BackdropFillType = 24;  // type 0
 constexpr std::size_t BackdropFillImage = 26; // type 0 with fill type 3
+constexpr std::uint16_t BackdropFillImageType = 3;
 constexpr std::size_t BackdropBytes = 28;
 
 constexpr std::uint8_t OptionVisibleAtStart = 0x08;

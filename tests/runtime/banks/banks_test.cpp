@@ -1,4 +1,5 @@
 #include "startup/banks.h"
+#include "startup/object_infos.h"
 
 #include "appwriter/object_writer.h"
 
@@ -204,4 +205,49 @@ TEST_F(BanksTest, FontsLoadAsLogicalFonts) {
     EXPECT_EQ(std::u16string(info.font.lfFaceName), u"Serif");
     ReleaseBankItem(banks, AppBankFonts, handle);
     EXPECT_EQ(HandleOfStoredIndex(banks, AppBankFonts, 0), 0u);
+}
+
+namespace {
+
+ObjectInfo Backdrop(std::int16_t type, std::uint16_t image, std::uint16_t fillType = 3) {
+    appwriter::ObjectDefinitionDesc d;
+    d.type = type;
+    d.image = image;
+    d.fillType = fillType;
+    ObjectInfo info{};
+    info.objectType = type;
+    info.definition = appwriter::WriteObjectDefinition(d);
+    info.runFlags = InfoDefinitionLoaded;
+    return info;
+}
+
+} // namespace
+
+TEST_F(BanksTest, ObjectLoadedOnDemandIsTranslatedAtItsFirstLoadOnly) {
+    OpenImages({ImageItemDesc{}, ImageItemDesc{}});
+    ObjectInfo backdrop = Backdrop(1, 2);
+    LoadObjectInfoBankItems(banks, backdrop);
+    const std::uint32_t handle = HandleOfStoredIndex(banks, AppBankImages, 2);
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(DefU16(backdrop.definition, BackdropImage), handle);
+    EXPECT_EQ(backdrop.runFlags & InfoTranslated, InfoTranslated);
+    EXPECT_EQ(Count(handle), 1u);
+    LoadObjectInfoBankItems(banks, backdrop); // already translated: nothing more
+    EXPECT_EQ(Count(handle), 1u);
+}
+
+TEST_F(BanksTest, FrameUsesOfObjectsCountByStoredIndexAndNoneBecomesZero) {
+    OpenImages({ImageItemDesc{}});
+    ObjectInfo shape = Backdrop(0, 0);
+    ObjectInfo plain = Backdrop(0, 0, 1); // filled with a colour: no image
+    ObjectInfo none = Backdrop(1, NoStoredIndex);
+    FrameBankUses uses;
+    for (ObjectInfo* info : {&shape, &plain, &none})
+        CountObjectInfoUses(*info, uses);
+    EXPECT_EQ(uses.indexes[AppBankImages], (std::vector<std::uint16_t>{0, NoStoredIndex}));
+    ASSERT_EQ(LoadFrameBankItems(banks, uses), 0);
+    for (ObjectInfo* info : {&shape, &none})
+        TranslateObjectInfo(banks, *info);
+    EXPECT_EQ(DefU16(shape.definition, BackdropFillImage), HandleOfStoredIndex(banks, AppBankImages, 0));
+    EXPECT_EQ(DefU16(none.definition, BackdropImage), 0);
 }
