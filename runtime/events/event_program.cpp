@@ -45,6 +45,15 @@ bool IsPositionCode(std::int16_t code) {
     return std::find(PositionCodes.begin(), PositionCodes.end(), code) != PositionCodes.end();
 }
 
+FrameEvents* NewFrameEvents() {
+    return new (std::nothrow) FrameEvents;
+}
+
+void DeleteFrameEvents(FrameEvents*& events) {
+    delete events;
+    events = nullptr;
+}
+
 void ResetFrameEventData(FrameEvents& events) {
     events = FrameEvents{};
 }

@@ -175,6 +175,10 @@ struct FrameEvents {
     std::int32_t prepared = 0;
 };
 
+// The frame record holds its events through a pointer: made and freed here (null when memory runs out).
+FrameEvents* NewFrameEvents();
+void DeleteFrameEvents(FrameEvents*& events);
+
 // Clears the program and every list (before a frame's chunks are read).
 void ResetFrameEventData(FrameEvents& events);
 // Reads an events chunk's payload. 8-bit programs (`unicode` false) are converted with `codePage` whatever
