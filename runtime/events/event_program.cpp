@@ -80,6 +80,8 @@ int ReadFrameEvents(FrameEvents& events, std::span<const std::uint8_t> payload, 
     try {
         for (;;) {
             std::uint32_t tag = 0;
+            // Data that ends between items ends the chunk like its end tag (an empty chunk holds nothing).
+            if (r.Left() == 0) break;
             if (!r.U32(tag)) {
                 result = EventsEndOfData;
                 break;

@@ -231,3 +231,11 @@ TEST(EventProgramConversion, ParameterWalkersSeeTheConvertedStrings) {
         &sounds);
     EXPECT_EQ(sounds, (std::vector<std::pair<int, int>>{{3, 2}, {4, 3}}));
 }
+
+TEST(EventProgramReading, EmptyChunkHoldsNoProgram) {
+    FrameEvents events;
+    EXPECT_EQ(ReadFrameEvents(events, {}, true, 1252), EventsOk);
+    EXPECT_TRUE(events.stored.empty());
+    RunStateFixture f({});
+    EXPECT_EQ(PrepareFrameEvents(events, f.state), 0);
+}
