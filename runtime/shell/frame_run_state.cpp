@@ -1,5 +1,6 @@
 #include "shell/frame_run_state.h"
 
+#include "objects/run_objects.h"
 #include "shell/frame_clock.h"
 #include "startup/application_record.h"
 
@@ -129,11 +130,11 @@ void BuildObjectInfoList() {
         layer.createdObjects = 1;
 }
 
-// No object can exist yet (objects are created by the object services, not part of this build); the slots
-// are cleared all the same.
+// Every object is destroyed now; the slots are cleared all the same.
 void KillAllObjects() {
     FrameRunState* s = CurrentRunState();
     if (!s) return;
+    DestroyAllObjects();
     std::memset(s->objects, 0, static_cast<std::size_t>(s->maxObjects) * sizeof(ObjectListEntry));
     s->objectCount = 0;
 }

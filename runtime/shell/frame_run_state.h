@@ -28,6 +28,15 @@ struct ObjectInfoRunEntry {
     win32::WCHAR name[24];
     std::int32_t instanceCount;
     std::int32_t flags;
+    // Filled by the event preparation and the object services.
+    std::int16_t qualifiers[8]; // -1 ends
+    std::int16_t qualifierList;
+    std::uint16_t collisionFlags;
+    std::uint16_t obstacleFlags;
+    std::int16_t rememberedFrameItem; // -1 = none
+    std::uint32_t objectFlags;        // of the object info's definition
+    std::int32_t conditionSlots;      // index of the entry's first condition slot
+    const std::int32_t* collisionPartners; // object-info indexes, -1 ends; null = none
 };
 
 enum FrameExitCode : std::int16_t {
@@ -126,6 +135,12 @@ struct FrameRunState {
     std::uint32_t* objectBits;
     std::size_t objectBitBytes;
     ObjectListEntry* objects;
+    // Object lifecycle.
+    std::uint16_t creationCounter;
+    std::int32_t processingSlot; // slot the object pass is at plus one; 0 outside the pass
+    std::int32_t createdAhead;   // objects created behind the pass's position in this pass
+    std::int32_t flag40Objects;
+    std::int32_t destroyRequested; // a bit of objectBits is set
     std::int32_t lastWord;
 };
 

@@ -1,5 +1,6 @@
 #include "shell/game_loop.h"
 
+#include "objects/run_objects.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
@@ -137,8 +138,10 @@ int GameLoopStep() {
     UpdateMousePosition();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
-    // Player events, the object pass, timers, the event program, pushed events, changed and destroyed
-    // objects and the display belong to the object, event and sprite services, not part of this build.
+    // Player events, timers, the event program, pushed events and the display belong to the event and
+    // sprite services, not part of this build.
+    RunObjectPass();
+    DestroyMarkedObjects();
     ++s->loopCounter16;
     ++s->secondLoopCounter;
     --s->loopsToRun;

@@ -1,5 +1,7 @@
 #include "startup/frame_loader.h"
 
+#include "events/event_program.h"
+
 #include "shell/error_message.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
@@ -294,13 +296,21 @@ int OnEffect(FrameLoad& fl, const ChunkHeader& h) {
     return LoadOk;
 }
 
+// The event program: read, and converted when the data stores 8-bit strings.
+int OnEvents(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    if (!fl.frame.events && !(fl.frame.events = NewFrameEvents())) return ErrorOutOfMemory;
+    ResetFrameEventData(*fl.frame.events);
+    return ReadFrameEvents(*fl.frame.events, p.Bytes(), fl.app.unicode != 0, fl.app.codePage);
+}
+
 struct FrameHandlerEntry {
     std::uint16_t id;
     FrameChunkHandler handler;
 };
 
-// The event program (0x333D) goes to the event loader, which is not part of this build: it is skipped like
-// the password, which only the application loader reads.
+// The password is skipped: only the application loader reads it.
 constexpr std::array FrameHandlers{
     FrameHandlerEntry{ChunkFrameHeader, OnHeader},
     FrameHandlerEntry{ChunkFrameName, OnName},
@@ -315,6 +325,7 @@ constexpr std::array FrameHandlers{
     FrameHandlerEntry{ChunkFrameLayerEffects, OnLayerEffects},
     FrameHandlerEntry{ChunkFrameMoveTimerBase, OnMoveTimerBase},
     FrameHandlerEntry{ChunkFrameEffect, OnEffect},
+    FrameHandlerEntry{ChunkFrameEvents, OnEvents},
 };
 
 FrameChunkHandler FindFrameHandler(std::uint16_t id) {
@@ -428,6 +439,7 @@ void FreeFrame(FrameRecord* frame) {
     FreeLayers(*frame);
     FreeBlock(frame->layerEffects);
     FreeBlock(frame->effect);
+    DeleteFrameEvents(frame->events);
     FreeMemory(&frame->string3343);
     services.frame = previous == frame ? nullptr : previous;
     FreeMemory(&frame);

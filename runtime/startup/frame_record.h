@@ -10,6 +10,7 @@
 namespace vtrrt {
 
 struct FrameRunState;
+struct FrameEvents;
 
 enum FrameChunkId : std::uint16_t {
     ChunkFrameItems = 0x3338,
@@ -126,6 +127,7 @@ struct FrameRecord {
     std::uint32_t moveTimerBase;
     FrameBlock layerEffects;
     FrameBlock effect;
+    FrameEvents* events; // owned; null until the events chunk is read
     float factors[3];
     std::int32_t lastWord;
 };
