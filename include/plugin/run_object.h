@@ -1,0 +1,157 @@
+// The record of one object of a running frame, as the runtime and object extensions read and write it:
+// a common header, the extended header of objects that move, animate or have a sprite, then the optional
+// blocks the object's flags ask for, then the kind's own data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vtrrt {
+
+struct FrameRunState;
+struct ObjectInfoRunEntry;
+struct RunObject;
+
+using ObjectHandleRoutine = int (*)(RunObject*);
+using ObjectDisplayRoutine = void (*)(RunObject*);
+using ObjectStepRoutine = void (*)(RunObject*);
+
+// Object flags, copied from the definition at creation.
+constexpr std::uint32_t ObjectRedrawsFrame = 0x02;
+constexpr std::uint32_t ObjectFlag04 = 0x04;
+constexpr std::uint32_t ObjectHasMovement = 0x10;
+constexpr std::uint32_t ObjectHasAnimation = 0x20;
+constexpr std::uint32_t ObjectCounted = 0x40;
+constexpr std::uint32_t ObjectUncountedAtEnd = 0x80;
+constexpr std::uint32_t ObjectHasValues = 0x100;
+constexpr std::uint32_t ObjectHasSprite = 0x200;
+constexpr std::uint32_t ObjectOwnBackground = 0x400;
+constexpr std::uint32_t ObjectFollowsWindow = 0x800;
+constexpr std::uint32_t ObjectSavedBackground = 0x1000;
+constexpr std::uint32_t ObjectKeptOutsideZone = 0x2000;
+constexpr std::uint32_t ObjectNeverTested = 0x4000;
+constexpr std::uint32_t ObjectExtendedHeader = 0x230;
+
+// Run flags of the record.
+constexpr std::uint16_t ObjectDisappearing = 0x01;
+constexpr std::uint16_t ObjectImageSprite = 0x04;
+constexpr std::uint16_t ObjectAppearingRunning = 0x08;
+constexpr std::uint16_t ObjectDisappearingRunning = 0x10;
+constexpr std::uint16_t ObjectOwnerDrawn = 0x20;
+constexpr std::uint16_t ObjectTextHidden = 0x2000;
+
+constexpr std::int16_t NoInstanceLink = static_cast<std::int16_t>(0x8000);
+
+struct RunObject {
+    std::int16_t handle;
+    std::int16_t nextSelected;
+    std::uint32_t recordSize;
+    FrameRunState* runState;
+    RunObject* self;
+    std::int16_t frameItem;
+    std::int16_t objectInfo;
+    std::int16_t previousInstance;
+    std::int16_t nextInstance;
+    std::int16_t objectType;
+    std::uint16_t creationNumber;
+    ObjectInfoRunEntry* objectInfoEntry;
+    const std::int32_t* conditionEvents;
+    std::uint8_t reserved1[4];
+    void* collisionPartnersPrevious;
+    void* collisionPartnersThis;
+    std::int32_t nodeReachedStamp;
+    std::int32_t pathEndStamp;
+    char16_t* nodeName;
+    std::uint8_t reserved2[8];
+    std::uint8_t* definition;
+    std::int32_t xFraction;
+    std::int32_t x;
+    std::int32_t yFraction;
+    std::int32_t y;
+    std::int32_t hotSpotX;
+    std::int32_t hotSpotY;
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t displayLeft, displayTop, displayRight, displayBottom;
+    std::uint32_t objectFlags;
+    std::uint16_t runFlags;
+    std::uint16_t reserved3;
+    std::uint32_t valuesBlock;
+    std::int32_t layer;
+    ObjectHandleRoutine handleRoutine;
+    ObjectDisplayRoutine displayRoutine;
+    ObjectDisplayRoutine restoreDisplayRoutine;
+    std::int16_t collisionFlags;
+    std::int16_t savedBackgroundLink;
+    void* savedBackground;
+    std::uint8_t reserved4[24];
+    std::uint32_t identifier;
+};
+
+// The header's continuation for objects with any of the flags 0x230.
+struct RunObjectExtended : RunObject {
+    std::uint32_t animationBlock;
+    std::uint32_t spriteBlock;
+    ObjectStepRoutine movementRoutine;
+    ObjectStepRoutine animationRoutine;
+    std::int32_t player;
+    std::int32_t movementType;
+    void* movementInstance;
+    void* sprite;
+    std::int32_t animationRequest;
+    std::int32_t image;
+    float scaleX, scaleY;
+    float angle;
+    std::int32_t direction;
+    std::int32_t speed;
+    std::int32_t minimumSpeed;
+    std::int32_t maximumSpeed;
+    std::int32_t changed;
+    std::int32_t moved;
+    std::int32_t xBeforeMove;
+    std::int32_t yBeforeMove;
+    std::int32_t imageBeforeMove;
+    std::int32_t angleBeforeMove;
+    std::int32_t previousDirection;
+    std::int32_t boxBeforeMove[4];
+    void* appearingTransition;
+    void* disappearingTransition;
+};
+
+constexpr int AlterableValueCount = 26;
+constexpr int AlterableStringCount = 10;
+
+struct ObjectValuesBlock {
+    void* values; // 26 TypedValues
+    std::int32_t count;
+    std::uint8_t reserved1[96];
+    std::uint32_t flags;
+    std::uint8_t reserved2[26];
+    char16_t* strings[AlterableStringCount];
+};
+
+struct ObjectSpriteBlock {
+    std::int32_t flashInterval;
+    std::int32_t flashCountdown;
+    std::int32_t layerKey;
+    std::int32_t zOrder;
+    std::uint32_t spriteFlags;
+    std::uint32_t eraseColour;
+    std::uint32_t inkEffect;
+    void* inkParameter; // the parameter, or the CEffectEx of ink effect 13
+    std::uint16_t displayFlags;
+    std::uint16_t firstSpriteFlags;
+};
+
+// Block sizes whose contents belong to the movement and animation services.
+constexpr std::size_t ObjectMovementBlockBytes = 158;
+constexpr std::size_t ObjectAnimationBlockBytes = 80;
+
+// Where the optional blocks start.
+constexpr std::size_t RunObjectBlocksStart = (sizeof(RunObject) + 7) & ~std::size_t{7};
+constexpr std::size_t RunObjectExtendedBlocksStart = (sizeof(RunObjectExtended) + 7) & ~std::size_t{7};
+
+static_assert(offsetof(RunObject, runState) == 8);
+static_assert(sizeof(ObjectValuesBlock) == 8 + 4 + 96 + 4 + 26 + 6 + 80);
+
+} // namespace vtrrt

@@ -1,0 +1,74 @@
+// Objects of a running frame: their records, creation and destruction, instance chains, the per-object
+// routine of each list slot and the object pass of the game loop.
+#pragma once
+
+#include "plugin/run_object.h"
+#include "shell/frame_run_state.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vtrrt {
+
+struct ObjectCreationParams {
+    const FrameItemInstance* frameItem; // null for objects created at run time
+    std::uint16_t reserved;
+    std::uint16_t creationFlags; // bit 0: no movement set-up; bit 1: hidden
+    std::int32_t x, y;
+    std::int32_t direction;
+    std::int32_t layer;
+    std::int32_t order;
+};
+
+constexpr std::uint16_t CreateNoMovement = 0x1;
+constexpr std::uint16_t CreateHidden = 0x2;
+constexpr std::int32_t PositionFromFrameItem = static_cast<std::int32_t>(0x80000000u);
+constexpr int FirstKindType = 2;
+constexpr int LastKindType = 9;
+
+// The routines of one built-in kind; the kinds' own services fill them in. A kind without a record size
+// routine cannot be created.
+struct ObjectKindRoutines {
+    std::uint16_t (*recordSize)(const std::uint8_t* definition);
+    int (*create)(RunObject*, const std::uint8_t* definition, const ObjectCreationParams*);
+    ObjectHandleRoutine handle;
+    ObjectDisplayRoutine display;
+    void (*destroy)(RunObject*, int mode);
+};
+
+// Indexed by object type 0 to 9.
+std::array<ObjectKindRoutines, LastKindType + 1>& KindRoutines();
+
+// The record sizes the kinds give, as 64-bit records: the header and blocks have grown with their
+// pointers, and the kind keeps the room its data needs.
+std::uint16_t KindRecordSize(std::int16_t type);
+
+std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definition);
+int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x, std::int32_t y,
+                 std::int32_t direction, std::uint16_t creationFlags, std::int32_t layer, std::int32_t slot);
+void DestroyObject(std::int32_t slot, int mode);
+void SelectObjectRoutine(RunObject* object);
+void LinkObjectInstance(RunObject* object);
+void UnlinkObjectInstance(RunObject* object);
+void AllocAlterableData(RunObject* object, const std::uint8_t* definition, std::size_t definitionSize);
+void FreeAlterableData(RunObject* object);
+void SetAlterableString(RunObject* object, int index, const char16_t* text);
+
+// The blocks of a record; null when the object has none.
+ObjectValuesBlock* ValuesBlockOf(RunObject* object);
+ObjectSpriteBlock* SpriteBlockOf(RunObject* object);
+std::uint8_t* AnimationBlockOf(RunObject* object);
+std::uint8_t* MovementBlockOf(RunObject* object);
+RunObjectExtended* ExtendedOf(RunObject* object);
+
+// Sets the object's bit in the destroy-request bitmap.
+void MarkObjectForDestroy(std::int32_t slot);
+// Destroys every marked object (mode 0) and clears the marks.
+void DestroyMarkedObjects();
+// Runs each slot's per-object routine in slot order; objects created behind the pass's position run in
+// the same pass.
+void RunObjectPass();
+// Destroys every object now (mode 1), at frame end.
+void DestroyAllObjects();
+
+} // namespace vtrrt

@@ -1,0 +1,177 @@
+#include "startup/object_infos.h"
+
+#include "startup/application_record.h"
+#include "startup/byte_reader.h"
+#include "startup/chunk_reader.h"
+
+#include "vtrs2/memory.h"
+#include "vtrs2/streams.h"
+
+#include <algorithm>
+#include <map>
+#include <new>
+
+namespace vtrrt {
+
+namespace {
+
+constexpr std::size_t InfoHeaderBytes = 16;
+constexpr std::uint16_t NoIndex = 0xFFFF;
+
+// The tables of the applications that have one; an application without object definitions has none.
+std::map<const ApplicationRecord*, ObjectInfoTable>& Tables() {
+    static std::map<const ApplicationRecord*, ObjectInfoTable> tables;
+    return tables;
+}
+
+void SwapWords(std::vector<std::uint8_t>& d, std::size_t a, std::size_t b) {
+    std::swap(d[a], d[b]);
+    std::swap(d[a + 1], d[b + 1]);
+}
+
+struct ChunkBlock {
+    std::uint8_t* data = nullptr;
+    std::uint32_t size = 0;
+    ~ChunkBlock() { FreeMemory(&data); }
+};
+
+int ReadInfoChunkList(ApplicationRecord* app, CInputFile& stream, ObjectInfoTable& table) {
+    ObjectInfo* info = nullptr;
+    for (;;) {
+        ChunkHeader h;
+        if (int code = ReadChunkHeader(stream, h)) return code;
+        if (h.id == ChunkEnd) return LoadOk;
+        if (h.id == ChunkObjectDefinition) {
+            if (!info) return StreamDataError;
+            info->definitionPosition = static_cast<std::uint32_t>(stream.GetPosition() - ChunkHeaderSize);
+            stream.Seek(static_cast<win32::LONG>(h.size), SeekFromCurrent);
+            continue;
+        }
+        ChunkBlock block;
+        const bool keyed = h.id == ChunkObjectHeader || h.id == ChunkObjectName;
+        if (int code = ReadChunk(stream, h, &block.data, &block.size, keyed ? app->key : nullptr))
+            return code;
+        ByteReader r({block.data, block.size});
+        if (h.id == ChunkObjectHeader) {
+            table.infos.emplace_back();
+            info = &table.infos.back();
+            std::uint16_t type = 0;
+            if (!r.U16(info->handle) || !r.U16(type) || !r.U16(info->headerFlags) || !r.Skip(2) ||
+                !r.U32(info->inkEffect) || !r.U32(info->inkParameter))
+                return StreamDataError;
+            info->objectType = static_cast<std::int16_t>(type);
+        } else if (h.id == ChunkObjectName && info) {
+            std::u16string name;
+            if (app->unicode) {
+                std::uint16_t c = 0;
+                while (r.U16(c) && c)
+                    name.push_back(static_cast<char16_t>(c));
+            } else {
+                std::uint8_t c = 0;
+                while (r.U8(c) && c)
+                    name.push_back(static_cast<char16_t>(c)); // Latin-1 range of the ANSI code page
+            }
+            info->name = std::move(name);
+        } else if (h.id == ChunkObjectEffect && info) {
+            info->effectParameters.assign(block.data, block.data + block.size);
+        }
+    }
+}
+
+} // namespace
+
+std::uint16_t DefU16(std::span<const std::uint8_t> def, std::size_t at) {
+    if (at > def.size() || def.size() - at < 2) return 0;
+    return static_cast<std::uint16_t>(def[at] | (def[at + 1] << 8));
+}
+
+std::uint32_t DefU32(std::span<const std::uint8_t> def, std::size_t at) {
+    return DefU16(def, at) | (static_cast<std::uint32_t>(DefU16(def, at + 2)) << 16);
+}
+
+ObjectInfoTable* ObjectInfosOf(ApplicationRecord* app) {
+    if (!app) return nullptr;
+    return &Tables()[app];
+}
+
+ObjectInfo* SeekObjectInfoByHandle(ApplicationRecord* app, std::uint16_t handle) {
+    ObjectInfoTable* t = ObjectInfosOf(app);
+    if (!t || handle >= t->indexByHandle.size()) return nullptr;
+    const std::uint16_t index = t->indexByHandle[handle];
+    if (index == NoIndex || index >= t->infos.size()) return nullptr;
+    t->cursor = index;
+    return &t->infos[index];
+}
+
+bool RearrangeDefinition(std::vector<std::uint8_t>& d, std::int16_t type) {
+    if (type < 2) return d.size() >= 4;
+    if (d.size() < DefCommonBytes) return false;
+    d[DefWord10] = d[DefWord14];
+    d[DefWord10 + 1] = d[DefWord14 + 1];
+    d[DefWord14] = d[DefWord14 + 1] = 0;
+    SwapWords(d, DefMovements, DefAnimations);
+    SwapWords(d, DefTypeData, DefExtensionData);
+    return true;
+}
+
+int LoadObjectInfos(ApplicationRecord* app, CInputFile& stream) {
+    ObjectInfoTable* table = ObjectInfosOf(app);
+    if (!table) return StreamDataError;
+    try {
+        std::uint32_t count = 0;
+        if (int code = stream.ReadLong(reinterpret_cast<win32::DWORD*>(&count))) return code;
+        // Each object needs at least one chunk header and the end of its list.
+        if (count > 0xFFFF) return StreamDataError;
+        table->infos.reserve(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (int code = ReadInfoChunkList(app, stream, *table)) {
+                FreeObjectInfos(app);
+                return code;
+            }
+        }
+        std::uint32_t limit = 0;
+        for (const auto& info : table->infos)
+            limit = std::max<std::uint32_t>(limit, info.handle + 1u);
+        table->indexByHandle.assign(limit, NoIndex);
+        for (std::size_t i = 0; i < table->infos.size(); ++i)
+            table->indexByHandle[table->infos[i].handle] = static_cast<std::uint16_t>(i);
+        return LoadOk;
+    } catch (const std::bad_alloc&) {
+        FreeObjectInfos(app);
+        return ErrorOutOfMemory;
+    }
+}
+
+void FreeObjectInfos(ApplicationRecord* app) {
+    Tables().erase(app);
+}
+
+int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
+    if (!app || !app->dataStream || info.definitionPosition == 0) return StreamDataError;
+    CInputFile& stream = *app->dataStream;
+    if (stream.Seek(static_cast<win32::LONG>(info.definitionPosition), SeekFromStart) !=
+        static_cast<win32::LONG>(info.definitionPosition))
+        return StreamEndOfData;
+    ChunkHeader h;
+    if (int code = ReadChunkHeader(stream, h)) return code;
+    ChunkBlock block;
+    if (int code = ReadChunk(stream, h, &block.data, &block.size, app->key)) return code;
+    try {
+        std::vector<std::uint8_t> def(block.data, block.data + block.size);
+        if (!RearrangeDefinition(def, info.objectType)) return StreamDataError;
+        info.definition = std::move(def);
+    } catch (const std::bad_alloc&) {
+        return ErrorOutOfMemory;
+    }
+    info.runFlags =
+        (info.runFlags & ~(InfoTranslated | InfoLoadForFrame | InfoMustReload)) | InfoDefinitionLoaded;
+    return LoadOk;
+}
+
+void UnloadObjectDefinition(ObjectInfo& info) {
+    info.definition.clear();
+    info.definition.shrink_to_fit();
+    info.runFlags &= ~(InfoDefinitionLoaded | InfoTranslated | InfoUnloadCandidate);
+}
+
+} // namespace vtrrt

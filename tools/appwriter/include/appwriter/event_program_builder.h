@@ -1,0 +1,143 @@
+// Assembles event programs (groups, conditions, actions, parameters and expression tokens) and the events
+// chunk that carries them, in either string form.
+#pragma once
+
+#include "appwriter/application_writer.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace appwriter {
+
+// Token codes (object type in the low half, number in the high half).
+constexpr std::int32_t TokenEndCode = 0;
+constexpr std::int32_t TokenIntegerCode = 0x0000FFFF; // special object, number 0
+constexpr std::int32_t TokenStringCode = 0x0003FFFF;  // special object, number 3
+constexpr std::int32_t TokenOpenCode = -1;            // special object, number -1: "("
+// The evaluator ends a (sub-)expression at any code above 0x13FFFF where an operator is due: ")" and ","
+// are the first two such codes of object type 0, used everywhere the writer emits them.
+constexpr std::int32_t TokenCloseCode = 0x00140000;
+constexpr std::int32_t TokenCommaCode = 0x00160000;
+constexpr std::int32_t OperatorAdd = 0x00020000;
+constexpr std::int32_t OperatorSubtract = 0x00040000;
+constexpr std::int32_t OperatorMultiply = 0x00060000;
+
+// An expression as a token stream; strings are stored in the form given to Build.
+class ExpressionBuilder {
+public:
+    ExpressionBuilder& Integer(std::int32_t value);
+    ExpressionBuilder& String(std::u16string text);
+    ExpressionBuilder& Operator(std::int32_t code);
+    ExpressionBuilder& Open();
+    ExpressionBuilder& Close();
+    ExpressionBuilder& Comma();
+    // An expression of an object: its type and number, with the object-info handle at 6.
+    ExpressionBuilder& Object(std::int16_t type, std::int16_t number, std::uint16_t objectInfo);
+    ExpressionBuilder& Raw(std::int32_t code, Bytes payload);
+
+    // The tokens and the end (a 32-bit 0 and a 16-bit 0).
+    Bytes Build(StringForm form) const;
+
+private:
+    struct Token {
+        std::int32_t code;
+        Bytes payload;
+        std::u16string text;
+        bool isString = false;
+    };
+    std::vector<Token> tokens_;
+};
+
+struct EventParameterDesc {
+    std::int16_t code = 0;
+    Bytes payload; // what follows the size and code
+    // Strings to store after the fixed payload in the program's form (codes 10 and 64), or -1.
+    std::u16string text;
+    bool hasText = false;
+    ExpressionBuilder expression;
+    bool isExpression = false;
+    int groupReference = -1; // code 39: index of the group referred to
+    // Fixed-width text fields: {offset in the stored parameter of the given form, UTF-16 units, 8-bit bytes}
+    struct Field {
+        std::size_t wideOffset, wideUnits, narrowOffset, narrowBytes;
+        std::u16string text;
+    };
+    std::vector<Field> fields;
+    std::size_t wideSize = 0, narrowSize = 0; // sizes of parameters with fields
+};
+
+struct EventRecordDesc {
+    std::int16_t type = 0;
+    std::int16_t number = 0;
+    std::uint16_t objectInfo = 0;
+    std::uint8_t runFlags = 0;
+    std::uint8_t negation = 0;
+    std::vector<EventParameterDesc> parameters;
+    std::optional<std::int16_t> sizeOverride; // to write damaged records
+    std::optional<std::int8_t> countOverride;
+};
+
+struct EventGroupDesc {
+    std::uint16_t flags = 0;
+    std::int32_t counterA = 0, counterB = 0;
+    std::vector<EventRecordDesc> conditions;
+    std::vector<EventRecordDesc> actions;
+    std::optional<std::int16_t> sizeOverride;
+};
+
+// Parameter helpers.
+EventParameterDesc ObjectParameter(std::uint16_t objectInfo, std::int16_t type);
+EventParameterDesc ShortParameter(std::int16_t code, std::int16_t value);
+EventParameterDesc IntParameter(std::int16_t code, std::int32_t value);
+EventParameterDesc ExpressionParameter(std::int16_t code, ExpressionBuilder expression,
+                                       std::uint16_t comparison = 0);
+// Codes 9, 16, 18, 21: parent object-info handle at 4, its type at 20, the resolved index at 22, (21) 26.
+EventParameterDesc PositionParameter(std::int16_t code, std::uint16_t parent, std::int16_t parentType);
+EventParameterDesc SampleParameter(std::int16_t code, std::uint16_t handle, std::uint16_t flags,
+                                   std::u16string name);
+EventParameterDesc FileParameter(std::int16_t code, std::u16string name);
+EventParameterDesc ProgramParameter(std::uint16_t flags, std::u16string path, std::u16string commandLine);
+EventParameterDesc GroupParameter(std::u16string title, std::u16string password, std::uint32_t identifier);
+EventParameterDesc GroupReferenceParameter(int groupIndex);
+EventParameterDesc Named57Parameter(std::uint16_t value, std::u16string name);
+EventParameterDesc StringParameter(std::u16string text);                           // code 64
+EventParameterDesc ShortStringParameter(std::uint16_t value, std::u16string text); // code 10
+
+struct EventQualifierDesc {
+    std::uint16_t qualifier; // bit 15 set
+    std::int16_t objectType;
+};
+
+class EventProgramBuilder {
+public:
+    explicit EventProgramBuilder(StringForm form = StringForm::Wide) : form_(form) {}
+
+    std::uint16_t maxObjects = 300;
+    std::uint16_t objectInfoCount = 0;
+    std::uint16_t runtimeCount = 0;
+    std::array<std::int16_t, 17> conditionCounts{};
+    std::vector<EventQualifierDesc> qualifiers;
+
+    // Returns the group's index.
+    int AddGroup(EventGroupDesc group);
+    const std::vector<EventGroupDesc>& Groups() const { return groups_; }
+
+    // The groups back to back and the terminator {0, -1}.
+    Bytes Program() const;
+    // Offsets of each group in Program().
+    std::vector<std::size_t> GroupOffsets() const;
+    // The events chunk payload: "ER>>" header, "ERes", one "ERev" per `pieces` part, "<<ER".
+    Bytes ChunkPayload(int pieces = 1) const;
+    Bytes HeaderItem() const;
+
+private:
+    Bytes Parameter(const EventParameterDesc& p, std::size_t paramOffset,
+                    const std::vector<std::size_t>& groupOffsets) const;
+    Bytes Groups(const std::vector<std::size_t>& groupOffsets) const;
+
+    StringForm form_;
+    std::vector<EventGroupDesc> groups_;
+};
+
+} // namespace appwriter

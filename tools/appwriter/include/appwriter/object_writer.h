@@ -1,0 +1,90 @@
+// Writes object definitions in their stored form, the object-definitions chunk, and bank items (images,
+// fonts, sounds) with their bank and offsets chunks.
+#pragma once
+
+#include "appwriter/application_writer.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace appwriter {
+
+constexpr std::uint16_t ChunkObjectHeader = 0x4444;
+constexpr std::uint16_t ChunkObjectName = 0x4445;
+constexpr std::uint16_t ChunkObjectDefinition = 0x4446;
+constexpr std::uint16_t ChunkObjectEffect = 0x4448;
+constexpr std::uint16_t ChunkImageOffsets = 0x5555;
+constexpr std::uint16_t ChunkImageBank = 0x6666;
+
+// The common part of a definition, and a backdrop's.
+struct ObjectDefinitionDesc {
+    std::int16_t type = 2;
+    std::uint32_t objectFlags = 0;
+    std::uint8_t options = 0x08; // visible at start
+    std::uint32_t identifier = 0;
+    std::uint16_t word14 = 0; // kept at byte 10 in memory
+    std::vector<std::int16_t> qualifiers;
+    std::vector<std::int32_t> values;
+    std::vector<std::u16string> strings; // stored as UTF-16
+    std::uint32_t appearing = 0, disappearing = 0;
+    Bytes typeData; // the kind's own data, after the lists
+    // Backdrops (types 0 and 1).
+    std::uint16_t obstacle = 0;
+    std::uint16_t boxOnly = 0;
+    std::int32_t width = 0, height = 0;
+    std::uint16_t image = 0;    // type 1, or type 0 with fill type 3
+    std::uint16_t fillType = 0; // type 0
+};
+
+// The definition as stored (types 2 and up with their stored field order).
+Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d);
+
+struct ObjectInfoDesc {
+    std::uint16_t handle = 0;
+    std::int16_t type = 2;
+    std::uint16_t headerFlags = 0;
+    std::uint32_t inkEffect = 0;
+    std::uint32_t inkParameter = 0;
+    std::u16string name;
+    ObjectDefinitionDesc definition;
+};
+
+// The object-definitions chunk's payload: u32 count, then each object's chunk list, ended by 0x7F7F.
+Bytes WriteObjectInfos(const std::vector<ObjectInfoDesc>& objects, StringForm form,
+                       const ApplicationKey& key);
+
+struct ImageItemDesc {
+    std::int16_t width = 4, height = 4;
+    std::uint8_t graphicMode = 4; // 24-bit
+    std::uint8_t flags = 0;
+    std::int16_t hotX = 0, hotY = 0, actionX = 0, actionY = 0;
+    std::uint32_t transparent = 0;
+    Bytes pixels; // empty: filled with width * height * 3 bytes, rows padded to even
+};
+
+struct FontItemDesc {
+    std::int32_t height = 12;
+    std::int32_t weight = 400;
+    std::u16string face = u"Sans";
+};
+
+struct SoundItemDesc {
+    std::uint32_t flags = 0;
+    std::u16string name = u"sound";
+    Bytes data = Bytes(16, 0x80);
+};
+
+// A bank's items back to back, and their offsets from the bank payload's start (0 for a missing item).
+struct BankPayload {
+    Bytes items;
+    std::vector<std::uint32_t> offsets;
+};
+BankPayload WriteImageBank(const std::vector<ImageItemDesc>& images);
+BankPayload WriteFontBank(const std::vector<FontItemDesc>& fonts, StringForm form);
+BankPayload WriteSoundBank(const std::vector<SoundItemDesc>& sounds, StringForm form);
+Bytes ImageItemBytes(const ImageItemDesc& image);
+// The offsets chunk's payload.
+Bytes WriteBankOffsets(const std::vector<std::uint32_t>& offsets);
+
+} // namespace appwriter
