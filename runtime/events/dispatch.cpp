@@ -448,20 +448,8 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
 }
 
 void CallExtensionAction(std::uint8_t* record, DecodedActionRoutine routine) {
-    EventRunState* s = CurrentEventState();
-    if (!s || !record) return;
-    record[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordNoObjectFound);
-    s->emptyMeansNone = 255;
-    bool more = false;
-    RunObject* o = GetActionObjectOf(GetU16(record + RecordResolved), &more);
-    if (!o) {
-        record[RecordRunFlags] |= RecordNoObjectFound;
-        return;
-    }
-    if (more) {
-        record[RecordRunFlags] |= RecordRepeat;
-        s->repeatRequest = 1;
-    }
+    RunObject* o = ActionObjectOf(record);
+    if (!o) return;
     std::intptr_t values[2];
     std::int32_t valueType = TypeInteger, comparison = 0;
     int slot = 0;

@@ -132,6 +132,24 @@ bool CompareWithParameter(const TypedValue& value, const std::uint8_t* parameter
     return CompareTypedValues(value, other, op);
 }
 
+RunObject* ActionObjectOf(std::uint8_t* record) {
+    EventRunState* s = CurrentEventState();
+    if (!s || !record) return nullptr;
+    record[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordNoObjectFound);
+    s->emptyMeansNone = 255;
+    bool more = false;
+    RunObject* o = GetActionObjectOf(GetU16(record + RecordResolved), &more);
+    if (!o) {
+        record[RecordRunFlags] |= RecordNoObjectFound;
+        return nullptr;
+    }
+    if (more) {
+        record[RecordRunFlags] |= RecordRepeat;
+        s->repeatRequest = 1;
+    }
+    return o;
+}
+
 RunObject* GetObjectParameter(const std::uint8_t* parameter, std::uint8_t* record) {
     if (ParameterCode(parameter) != ParamObject) return nullptr;
     return GetParameterObject(parameter, record);

@@ -34,6 +34,9 @@ const win32::WCHAR* GetStringParameter(const std::uint8_t* parameter);
 bool GetComparisonParameter(const std::uint8_t* parameter, int* op, TypedValue* value);
 // Compares `value` with the comparison parameter; false when it holds none.
 bool CompareWithParameter(const TypedValue& value, const std::uint8_t* parameter);
+// The object an action on `record` acts on in this repeat pass, by the repeat protocol: clears the
+// record's no-object-found bit, sets it when there is none, and asks for a repeat when more objects follow.
+RunObject* ActionObjectOf(std::uint8_t* record);
 // The object of an object parameter for the action `record` (repeat protocol included).
 RunObject* GetObjectParameter(const std::uint8_t* parameter, std::uint8_t* record);
 

@@ -315,6 +315,13 @@ void FreeTemporaryStrings() {
     list->count = 0;
 }
 
+void ReleaseTemporaryStrings(TemporaryStrings& list) {
+    for (std::int32_t i = 0; i < list.count; ++i)
+        FreeMemoryBlock(list.items[i]);
+    if (list.items) FreeMemoryBlock(list.items);
+    list = TemporaryStrings{};
+}
+
 bool AppendToPointerList(PointerList& list, void* pointer) {
     if (list.count == list.capacity) {
         void* block = list.items;

@@ -105,6 +105,8 @@ win32::WCHAR* AddTemporaryString(win32::WCHAR* string);
 // A registered zero-terminated copy of `text`; null when memory runs out.
 win32::WCHAR* MakeTemporaryString(std::u16string_view text);
 void FreeTemporaryStrings();
+// Frees the strings and the list itself (when the frame ends).
+void ReleaseTemporaryStrings(TemporaryStrings& list);
 
 // A growable {items, capacity, count} list that grows by 10; false when memory runs out.
 struct PointerList {
