@@ -115,15 +115,13 @@ inline appwriter::Bytes RecordBytes(std::int16_t type, std::int16_t number, std:
 
 class Frame {
 public:
-    static constexpr int MaxObjects = 64;
     static constexpr int MaxInfos = 8;
 
-    Frame() {
+    explicit Frame(int maxObjects = 64) : slots_(static_cast<std::size_t>(maxObjects)) {
         std::memset(&run_, 0, sizeof(run_));
         std::memset(entries_, 0, sizeof(entries_));
-        std::memset(slots_, 0, sizeof(slots_));
-        run_.objects = slots_;
-        run_.maxObjects = MaxObjects;
+        run_.objects = slots_.data();
+        run_.maxObjects = maxObjects;
         run_.objectInfos = entries_;
         saved_ = Services().runState;
         Services().runState = &run_;
@@ -170,7 +168,7 @@ public:
         o->y = y;
         o->width = w;
         o->height = h;
-        slots_[slot].object = o.get();
+        slots_[static_cast<std::size_t>(slot)].object = o.get();
         LinkObjectInstance(o.get());
         return o.get();
     }
@@ -195,7 +193,7 @@ public:
 private:
     FrameRunState run_;
     ObjectInfoRunEntry entries_[MaxInfos + 1];
-    ObjectListEntry slots_[MaxObjects];
+    std::vector<ObjectListEntry> slots_;
     std::vector<std::unique_ptr<RunObject>> objects_;
     std::unique_ptr<EventRunState> state_;
     FrameRunState* saved_ = nullptr;
