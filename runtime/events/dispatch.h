@@ -23,7 +23,8 @@ using ExpressionRoutine = void (*)();
 // Routines called with decoded parameters.
 using DecodedActionRoutine = int (*)(RunObject* object, std::intptr_t value1, std::intptr_t value2);
 using DecodedConditionRoutine = int (*)(RunObject* object, std::intptr_t value1, std::intptr_t value2);
-// Result flags a decoded expression routine sets on the object's result word.
+// A decoded expression routine sets ExpressionResultString or ExpressionResultFloat in DecodedCall() when
+// its result is not an integer.
 using DecodedExpressionRoutine = std::intptr_t (*)(RunObject* object, const std::uint8_t* token);
 
 constexpr int DispatchTableSize = 135;
