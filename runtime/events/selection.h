@@ -1,0 +1,67 @@
+// Which instances of an object info (or of a qualifier's members) the current event talks about:
+// selections that lapse by stamp, condition and action walks, type walks, fixed values, zones and lines.
+#pragma once
+
+#include "events/event_state.h"
+
+#include "win32/types.h"
+
+#include <cstdint>
+
+namespace vtrrt {
+
+struct RunObject;
+struct ObjectInfoRunEntry;
+
+constexpr std::uint16_t NoObjectInfo = 0xFFFF;
+constexpr std::uint16_t QualifierBit = 0x8000;
+
+// The object of a handle of the object list, or null.
+RunObject* ObjectOfHandle(std::int32_t handle);
+// Makes every selection stale: a new event starts.
+void RaiseEventStamp();
+
+std::int32_t SelectedCount(std::uint16_t objectInfo);
+
+RunObject* FirstConditionObject(std::uint16_t objectInfo, std::int32_t* count);
+RunObject* NextConditionObject();
+// Unlinks the current object of the condition walk from its selection.
+void DropConditionObject();
+// Keeps in the selection of `objectInfo` the objects `keep` answers true for (negated: false for); true
+// when any object is left.
+bool FilterSelection(std::uint16_t objectInfo, bool negated, bool (*keep)(RunObject*, void*), void* user);
+
+RunObject* SelectObjectByFixedValue(std::uint16_t objectInfo, std::int32_t* count, std::uint32_t fixedValue);
+void AddObjectToSelection(RunObject* object);
+int ExtensionAddObjectToSelection(void* context, void* ignored, RunObject* object);
+void SelectOnlyObject(std::uint16_t objectInfo, RunObject* object);
+void EmptyQualifierSelections(std::uint16_t qualifier);
+void ClearActiveObjectSelections();
+void ClearAllSelections();
+
+RunObject* FirstObjectOfType(std::int16_t type);
+RunObject* NextObjectOfType();
+
+RunObject* GetActionObject(std::uint16_t objectInfo, bool* more);
+RunObject* GetActionQualifierObject(std::uint16_t qualifier, bool* more);
+// Either of the two above, by the reference's qualifier bit.
+RunObject* GetActionObjectOf(std::uint16_t objectInfo, bool* more);
+// The object an expression token names (its object-info index at 8).
+RunObject* GetExpressionObject(const std::uint8_t* token);
+// The object of an object parameter (resolved index at 4) for the action `record`.
+RunObject* GetParameterObject(const std::uint8_t* parameter, std::uint8_t* record);
+
+RunObject* GetNthSelectedObject(std::uint16_t objectInfo, std::int32_t n, std::int32_t* counter);
+RunObject* GetNthObjectOfType(std::int16_t type, std::int32_t n, std::int32_t* count);
+RunObject* GetNthObjectOfTypeInZone(const win32::RECT& zone, std::int32_t n, std::int16_t type,
+                                    std::int32_t* count);
+std::int32_t SelectObjectsInZone(const win32::RECT& zone, std::int16_t type);
+void CountObjectsInZone(std::uint16_t objectInfo, const win32::RECT& zone, std::int32_t* count);
+std::int32_t CountObjectsCrossingLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
+// Whether the segment crosses the object's box (its box edges included).
+bool LineCrossesObject(const RunObject* object, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                       std::int32_t y2);
+
+int IsNewCollision(std::int32_t pairKey, RunObject* object);
+
+} // namespace vtrrt
