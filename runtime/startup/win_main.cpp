@@ -1,6 +1,10 @@
 // The entry sequence: runtime files first, then the application, and the runtime files removed at the end.
 #include "startup/win_main.h"
 
+#include "shell/application_state_machine.h"
+#include "shell/command_line.h"
+#include "shell/main_window.h"
+#include "startup/application_loader.h"
 #include "startup/runtime_files.h"
 #include "vtrs2/compat.h"
 
@@ -33,17 +37,51 @@ void ReportRuntimeFiles() {
     std::fflush(stdout);
 }
 
+// The arguments behind the program name: after the closing quote of a quoted name, else after the first
+// blank; the whole line when there is neither.
+std::u16string_view ArgumentsOf(std::u16string_view line) {
+    std::size_t at = std::u16string_view::npos;
+    if (!line.empty() && line[0] == u'"')
+        at = line.find(u'"', 1);
+    else
+        at = line.find(u' ');
+    return at == std::u16string_view::npos ? line : line.substr(at + 1);
+}
+
+// The frame window of an application without a parent: a visible child window.
+constexpr DWORD FrameWindowStyle = 0x42000000;
+constexpr DWORD FrameWindowOption = 4;
+
 } // namespace
 
-int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     RuntimeFiles& files = GetRuntimeFiles();
     files.instance = instance;
+    const LPWSTR line = commandLine ? commandLine : GetCommandLineW();
+    ParseCommandLine(ArgumentsOf(line ? std::u16string_view(line) : std::u16string_view()));
 
-    if (PrepareRuntimeFiles()) {
+    const bool prepared = PrepareRuntimeFiles();
+    if (prepared) {
         // Has the library use the wide system calls; it is bound by now, or by this very call.
         IsUnicodeOS();
         files.languageFolder = files.runtimeTempFolder;
         if (ReportRuntimeFilesRequested()) ReportRuntimeFiles();
+    }
+
+    // Packed data runs; else the data file named by F. A program with no file pack at all (as built) also
+    // runs a data file named by F, with the library beside it.
+    const std::u16string& dataFile = GetCommandLineOptions().applicationFileName;
+    const bool packedData = prepared && files.packHeader.dataOffset != 0;
+    const bool canRun = prepared || (!files.packFound && !dataFile.empty());
+    if (canRun && (packedData || !dataFile.empty())) {
+        ApplicationRecord* app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
+                                                 FrameWindowStyle, FrameWindowOption);
+        if (app) {
+            CreateMainWindow(*app, instance);
+            RunApplication(app);
+            DestroyMainWindow();
+        }
+        CloseApplication(app);
     }
 
     CleanupRuntimeFiles();

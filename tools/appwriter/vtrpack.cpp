@@ -1,9 +1,10 @@
 // vtrpack: writes a copy of the program with a file pack of runtime modules behind its image.
 //
-//   vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]...
+//   vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]... [--app DATA]
 //
 // The library is stored first and raw; each NAME=FILE adds FILE deflated under the pack name NAME (which may
-// hold sub-folders, separated by '\' or '/'). A PROGRAM of "-" writes the pack alone, as a fuzzing seed.
+// hold sub-folders, separated by '\' or '/'). --app DATA puts an application data file behind the pack, for
+// the program to run. A PROGRAM of "-" writes the pack alone, as a fuzzing seed.
 #include "appwriter/file_pack_writer.h"
 #include "appwriter/program_image.h"
 
@@ -63,7 +64,7 @@ int Fail(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) return Fail("usage: vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]...");
+    if (argc < 4) return Fail("usage: vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]... [--app DATA]");
     const bool packOnly = std::string(argv[1]) == "-";
     auto program = packOnly ? std::vector<std::uint8_t>() : ReadWhole(argv[1]);
     if (!program) return Fail(std::string("cannot read ") + argv[1]);
@@ -74,6 +75,13 @@ int main(int argc, char** argv) {
     writer.AddLibrary(*library);
     for (int i = 4; i < argc; ++i) {
         std::string argument = argv[i];
+        if (argument == "--app") {
+            if (i + 1 >= argc) return Fail("--app needs an application data file");
+            auto data = ReadWhole(argv[++i]);
+            if (!data) return Fail(std::string("cannot read ") + argv[i]);
+            writer.SetApplicationData(*data);
+            continue;
+        }
         auto equals = argument.find('=');
         if (equals == std::string::npos || equals == 0) return Fail("expected NAME=FILE: " + argument);
         auto name = FromUtf8(argument.substr(0, equals));

@@ -71,7 +71,7 @@ std::vector<std::uint8_t> FilePackWriter::Write() const {
     PutU32(out, FilePackMagic1);
     PutU32(out, FilePackMagic2);
     PutU32(out, FilePackHeaderSize);
-    PutU32(out, 0); // no application data
+    PutU32(out, 0); // the application data's offset, set below when there is any
     PutU32(out, 0);
     PutU32(out, options_);
     PutU32(out, 0);
@@ -83,6 +83,13 @@ std::vector<std::uint8_t> FilePackWriter::Write() const {
         PutU32(out, entry.checksum);
         PutU32(out, static_cast<std::uint32_t>(entry.stored.size()));
         out.insert(out.end(), entry.stored.begin(), entry.stored.end());
+    }
+    if (!applicationData_.empty()) {
+        // The stored offset counts from the pack's start plus the header: the data is at pack + offset - 32.
+        const std::uint32_t offset = static_cast<std::uint32_t>(out.size()) + FilePackHeaderSize;
+        for (int i = 0; i < 4; ++i)
+            out[12 + i] = static_cast<std::uint8_t>(offset >> (8 * i));
+        out.insert(out.end(), applicationData_.begin(), applicationData_.end());
     }
     return out;
 }

@@ -30,6 +30,10 @@ public:
     void AddRawEntry(std::u16string_view name, std::uint32_t checksum, std::span<const std::uint8_t> stored);
     // Bit 0: wait for the vertical blank.
     void SetOptions(std::uint32_t options) { options_ = options; }
+    // Application data written behind the last entry; the header then says where it starts.
+    void SetApplicationData(std::span<const std::uint8_t> data) {
+        applicationData_.assign(data.begin(), data.end());
+    }
 
     std::vector<std::uint8_t> Write() const;
 
@@ -41,6 +45,7 @@ private:
     };
     std::vector<Entry> entries_;
     std::uint32_t options_ = 0;
+    std::vector<std::uint8_t> applicationData_;
 };
 
 // Deflates bytes into one zlib stream, as the pack stores every module but the library.

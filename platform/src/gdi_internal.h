@@ -1,0 +1,96 @@
+// The layer's GDI objects: bitmaps with their pixel formats, pens, brushes and device contexts.
+#pragma once
+
+#include "win32/gdi.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace win32 {
+
+enum class GdiKind : std::uint32_t { Bitmap = 0x4D425447, Pen = 0x4E455047, Brush = 0x52425447 };
+
+struct GdiHeader {
+    GdiKind kind;
+    bool stock = false;
+    int selections = 0; // DCs that hold this pen or brush
+};
+
+struct BitmapObject {
+    GdiHeader header{GdiKind::Bitmap};
+    int width = 0;
+    int height = 0;
+    int bpp = 32;
+    int stride = 0;
+    bool topDown = true;
+    BYTE* bits = nullptr;
+    std::vector<BYTE> storage;
+    std::array<RGBQUAD, 256> colors{};
+    DWORD masks[3] = {0x7C00, 0x03E0, 0x001F};
+    DeviceContextObject* selectedInto = nullptr;
+
+    BYTE* Row(int y) const {
+        return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride;
+    }
+    // Raw pixel values in this bitmap's format, and their conversion from and to colours.
+    std::uint32_t LoadRaw(int x, int y) const;
+    void StoreRaw(int x, int y, std::uint32_t raw);
+    std::uint32_t Encode(COLORREF color) const;
+    COLORREF Decode(std::uint32_t raw) const;
+    bool SameFormat(const BitmapObject& other) const;
+};
+
+struct PenObject {
+    GdiHeader header{GdiKind::Pen};
+    int style = PS_SOLID;
+    int width = 1;
+    COLORREF color = 0;
+};
+
+struct BrushObject {
+    GdiHeader header{GdiKind::Brush};
+    bool null = false;
+    COLORREF color = 0;
+};
+
+enum class DcKind { Memory, Window, Screen };
+
+struct DeviceContextObject {
+    DcKind kind = DcKind::Memory;
+    HWND window = nullptr;
+    bool ownDc = false;
+    BitmapObject* bitmap = nullptr;
+    PenObject* pen = nullptr;
+    BrushObject* brush = nullptr;
+    int rop2 = R2_COPYPEN;
+    int bkMode = OPAQUE;
+    COLORREF bkColor = 0xFFFFFF;
+    COLORREF textColor = 0;
+    POINT position{0, 0};
+    // Set while painting: the drawing is limited to the update rectangle (window coordinates).
+    bool paintClip = false;
+    RECT paintRect{};
+};
+
+// Where a DC's drawing lands: a bitmap, the offset of the DC's origin in it, and the visible rectangles.
+struct DrawTarget {
+    BitmapObject* bitmap = nullptr;
+    POINT origin{0, 0};
+    std::vector<RECT> clip;
+};
+
+DrawTarget TargetOf(const DeviceContextObject* dc);
+// Fills a rectangle given in DC coordinates with a colour, applying a mix mode, within the target's clip.
+void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2);
+bool IsGdiObject(const void* handle, GdiKind kind);
+BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown);
+// Reads the format of a bitmap header and its colour table or masks; false when the header is refused.
+bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out);
+void FreeBitmap(BitmapObject* bitmap);
+// Called when drawing through a window DC changed its top-level window's backing bitmap.
+void MarkWindowDrawn(HWND window);
+// Lets go of the pen, brush and bitmap a DC holds, before the DC is freed.
+void DropDcSelections(DeviceContextObject* dc);
+
+} // namespace win32

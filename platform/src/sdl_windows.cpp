@@ -1,0 +1,247 @@
+// Top-level windows as SDL windows: their backing bitmaps, presentation, system metrics and test access.
+#include "window_internal.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace win32 {
+namespace {
+
+constexpr const char* kWindowKey = "win32.window";
+
+bool EnsureVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+std::string Utf8(const std::u16string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+SIZE ClientSize(WindowObject* w) {
+    RECT client;
+    GetClientRect(w, &client);
+    return SIZE{client.right, client.bottom};
+}
+
+POINT ClientOrigin(WindowObject* w) {
+    const RECT in = FrameInsets(w->style, w->exStyle, w->menu != nullptr);
+    return POINT{w->rect.left + in.left, w->rect.top + in.top};
+}
+
+void Present(WindowObject* w) {
+    if (!w->sdl || !w->backing || !(w->style & WS_VISIBLE)) return;
+    SDL_Surface* screen = SDL_GetWindowSurface(w->sdl);
+    if (!screen) return;
+    SDL_Surface* source =
+        SDL_CreateRGBSurfaceWithFormatFrom(w->backing->bits, w->backing->width, w->backing->height, 32,
+                                           w->backing->stride, SDL_PIXELFORMAT_RGB888);
+    if (!source) return;
+    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+    SDL_BlitSurface(source, nullptr, screen, nullptr);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(w->sdl);
+    w->presented = true;
+}
+
+} // namespace
+
+void CreateSdlWindow(WindowObject* w) {
+    const SIZE size = ClientSize(w);
+    w->backing = NewBitmap(std::max<LONG>(1, size.cx), std::max<LONG>(1, size.cy), 32, true);
+    if (!EnsureVideo()) return;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (w->style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    if ((w->style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
+    const POINT origin = ClientOrigin(w);
+    w->sdl = SDL_CreateWindow(Utf8(w->title).c_str(), origin.x, origin.y, std::max<LONG>(1, size.cx),
+                              std::max<LONG>(1, size.cy), flags);
+    if (w->sdl) SDL_SetWindowData(w->sdl, kWindowKey, w);
+}
+
+void DestroySdlWindow(WindowObject* w) {
+    if (w->sdl) {
+        SDL_SetWindowData(w->sdl, kWindowKey, nullptr);
+        SDL_DestroyWindow(w->sdl);
+        w->sdl = nullptr;
+    }
+    FreeBitmap(w->backing);
+    w->backing = nullptr;
+}
+
+void ResizeBacking(WindowObject* w) {
+    const SIZE size = ClientSize(w);
+    const int width = std::max<LONG>(1, size.cx), height = std::max<LONG>(1, size.cy);
+    if (!w->backing || (w->backing->width == width && w->backing->height == height)) return;
+    BitmapObject* fresh = NewBitmap(width, height, 32, true);
+    if (!fresh) return;
+    const int rows = std::min(height, w->backing->height);
+    const int bytes = std::min(width, w->backing->width) * 4;
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(fresh->Row(y), w->backing->Row(y), static_cast<std::size_t>(bytes));
+    FreeBitmap(w->backing);
+    w->backing = fresh;
+    w->dirty = true;
+}
+
+void SyncSdlWindow(WindowObject* w) {
+    ResizeBacking(w);
+    if (!w->sdl) return;
+    const SIZE size = ClientSize(w);
+    int cw = 0, ch = 0, x = 0, y = 0;
+    SDL_GetWindowSize(w->sdl, &cw, &ch);
+    if (cw != std::max<LONG>(1, size.cx) || ch != std::max<LONG>(1, size.cy))
+        SDL_SetWindowSize(w->sdl, std::max<LONG>(1, size.cx), std::max<LONG>(1, size.cy));
+    const POINT origin = ClientOrigin(w);
+    SDL_GetWindowPosition(w->sdl, &x, &y);
+    if (x != origin.x || y != origin.y) SDL_SetWindowPosition(w->sdl, origin.x, origin.y);
+    SDL_SetWindowTitle(w->sdl, Utf8(w->title).c_str());
+    const bool shown = (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) != 0;
+    if ((w->style & WS_VISIBLE) && !shown) {
+        SDL_ShowWindow(w->sdl);
+        w->dirty = true;
+    } else if (!(w->style & WS_VISIBLE) && shown) {
+        SDL_HideWindow(w->sdl);
+    }
+    if ((w->style & WS_MINIMIZE) && (w->style & WS_VISIBLE)) SDL_MinimizeWindow(w->sdl);
+}
+
+HWND WindowFromSdlId(std::uint32_t id) {
+    SDL_Window* sdl = SDL_GetWindowFromID(id);
+    return sdl ? Win(static_cast<HWND>(SDL_GetWindowData(sdl, kWindowKey))) : nullptr;
+}
+
+void MarkWindowDrawn(HWND window) {
+    if (WindowObject* top = Win(TopLevelOf(window))) top->dirty = true;
+}
+
+void PresentDirtyWindows() {
+    for (HWND top = GetTopWindow(nullptr); top; top = GetWindow(top, GW_HWNDNEXT)) {
+        if (top->dirty) {
+            top->dirty = false;
+            Present(top);
+        }
+    }
+}
+
+int GetSystemMetrics(int index) {
+    static const SDL_DisplayMode desktop = [] {
+        SDL_DisplayMode mode{};
+        if (!EnsureVideo() || SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0)
+            mode.w = 1024, mode.h = 768;
+        return mode;
+    }();
+    const RECT thick = FrameInsets(WS_THICKFRAME, 0, false);
+    const RECT dialog = FrameInsets(WS_DLGFRAME, 0, false);
+    const RECT caption = FrameInsets(WS_CAPTION, 0, false);
+    const RECT menu = FrameInsets(0, 0, true);
+    switch (index) {
+    case SM_CXSCREEN:
+        return desktop.w;
+    case SM_CYSCREEN:
+        return desktop.h;
+    case SM_CYCAPTION:
+        return caption.top - dialog.top;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return FrameInsets(WS_BORDER, 0, false).left;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return dialog.left;
+    case SM_CYMENU:
+        return menu.top;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+        return thick.left;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK:
+        return 4;
+    case SM_CXEDGE:
+    case SM_CYEDGE:
+        return FrameInsets(0, WS_EX_CLIENTEDGE, false).left;
+    case SM_CXMAXTRACK:
+    case SM_CXMAXIMIZED:
+        return desktop.w + 2 * thick.left;
+    case SM_CYMAXTRACK:
+    case SM_CYMAXIMIZED:
+        return desktop.h + 2 * thick.top;
+    default:
+        return 0;
+    }
+}
+
+LONG DwmFlush() {
+    constexpr int kDefaultRefresh = 60;
+    SDL_DisplayMode mode{};
+    const int refresh = EnsureVideo() && SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0
+                            ? mode.refresh_rate
+                            : kDefaultRefresh;
+    // Blanks come at whole periods of the refresh rate on the layer's clock; a fake clock never waits.
+    const DWORD period = std::max(1, 1000 / refresh);
+    const DWORD now = LayerTime();
+    const DWORD next = (now / period + 1) * period;
+    if (!UsingFakeClock() && next > now) SDL_Delay(next - now);
+    return 0;
+}
+
+namespace testing {
+
+DWORD SdlWindowId(HWND window) {
+    WindowObject* w = Win(window);
+    return w && w->sdl && !IsChild(w) ? SDL_GetWindowID(w->sdl) : 0;
+}
+
+COLORREF ReadWindowPixel(HWND window, int x, int y) {
+    WindowObject* top = Win(TopLevelOf(window));
+    if (!top || !top->backing) return 0xFFFFFFFF;
+    const RECT client = ClientInTopLevel(window);
+    const POINT p{client.left + x, client.top + y};
+    const RECT bounds{0, 0, top->backing->width, top->backing->height};
+    if (!PtInRect(&client, p) || !PtInRect(&bounds, p)) return 0xFFFFFFFF;
+    return top->backing->Decode(top->backing->LoadRaw(p.x, p.y));
+}
+
+COLORREF ReadPresentedPixel(HWND window, int x, int y) {
+    WindowObject* top = Win(TopLevelOf(window));
+    if (!top || !top->sdl || !top->presented) return 0xFFFFFFFF;
+    SDL_Surface* screen = SDL_GetWindowSurface(top->sdl);
+    const RECT client = ClientInTopLevel(window);
+    const int px = client.left + x, py = client.top + y;
+    if (!screen || px < 0 || py < 0 || px >= screen->w || py >= screen->h) return 0xFFFFFFFF;
+    SDL_LockSurface(screen);
+    const auto* row = static_cast<const Uint8*>(screen->pixels) + py * screen->pitch;
+    Uint32 pixel = 0;
+    std::memcpy(&pixel, row + px * screen->format->BytesPerPixel, screen->format->BytesPerPixel);
+    SDL_UnlockSurface(screen);
+    Uint8 r, g, b;
+    SDL_GetRGB(pixel, screen->format, &r, &g, &b);
+    return RGB(r, g, b);
+}
+
+} // namespace testing
+
+} // namespace win32

@@ -1,0 +1,92 @@
+// The layer's window records, class table and per-thread message queues.
+#pragma once
+
+#include "gdi_internal.h"
+#include "win32/user.h"
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+
+namespace win32 {
+
+struct ClassObject {
+    std::u16string name;
+    WNDCLASSEXW wc{};
+    bool system = false;
+};
+
+struct MessageQueue;
+
+struct WindowObject {
+    ClassObject* cls = nullptr;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND parent = nullptr;
+    HWND owner = nullptr;
+    std::vector<HWND> children; // front = top of the z-order
+    RECT rect{}; // in the parent's client coordinates; screen coordinates for top-level windows
+    LONG_PTR id = 0;
+    HMENU menu = nullptr;
+    HINSTANCE instance = nullptr;
+    LONG_PTR userData = 0;
+    std::vector<BYTE> extra;
+    std::u16string title;
+    bool destroying = false;
+    bool enabled = true;
+    int showState = SIZE_RESTORED;
+    bool hasUpdate = false;
+    bool updateErase = false;
+    RECT update{}; // client coordinates
+    MessageQueue* queue = nullptr;
+    DeviceContextObject* ownDc = nullptr;
+    // Top-level windows only: the SDL window and the backing bitmap of the client area.
+    SDL_Window* sdl = nullptr;
+    BitmapObject* backing = nullptr;
+    bool dirty = false;
+    bool presented = false;
+};
+
+struct Timer {
+    HWND window;
+    UINT_PTR id;
+    UINT period;
+    TIMERPROC proc;
+    DWORD due;
+};
+
+struct MessageQueue {
+    std::mutex lock;
+    std::deque<MSG> posted;
+    bool quit = false;
+    int quitCode = 0;
+    std::vector<Timer> timers;
+    DWORD lastMessageTime = 0;
+};
+
+MessageQueue& ThreadQueue();
+WindowObject* Win(HWND window); // null when the handle is not a live window
+bool IsChild(const WindowObject* w);
+HWND TopLevelOf(HWND window);
+// Client rectangle of a window in its top-level window's backing coordinates.
+RECT ClientInTopLevel(HWND window);
+// Insets of the non-client area that a style gives: left, top, right, bottom.
+RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
+DWORD LayerTime();
+bool UsingFakeClock();
+void PumpSdlEvents();
+void PresentDirtyWindows();
+void ResizeBacking(WindowObject* w);
+void CreateSdlWindow(WindowObject* w);
+void DestroySdlWindow(WindowObject* w);
+void SyncSdlWindow(WindowObject* w);
+HWND WindowFromSdlId(std::uint32_t id);
+void ForgetInputWindow(HWND window);
+void RemoveWindowTimers(HWND window);
+void UpdateSyncKeyState(const MSG& msg);
+
+} // namespace win32

@@ -1,0 +1,751 @@
+// Window classes, window creation and destruction, geometry, styles and per-window data.
+#include "window_internal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <unordered_set>
+
+namespace win32 {
+namespace {
+
+std::recursive_mutex registryLock;
+std::unordered_set<WindowObject*>& LiveWindows() {
+    static std::unordered_set<WindowObject*> live;
+    return live;
+}
+std::vector<HWND>& TopLevelWindows() {
+    static std::vector<HWND> tops; // front = top of the z-order
+    return tops;
+}
+
+char16_t Lower(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+}
+
+std::u16string LowerName(LPCWSTR name) {
+    std::u16string out;
+    for (; name && *name; ++name)
+        out.push_back(Lower(*name));
+    return out;
+}
+
+std::u16string Copy(LPCWSTR text) {
+    return text ? std::u16string(text) : std::u16string();
+}
+
+std::map<std::u16string, std::unique_ptr<ClassObject>>& Classes() {
+    static std::map<std::u16string, std::unique_ptr<ClassObject>> classes;
+    return classes;
+}
+
+// Frame sizes of the non-client area. Top-level windows get the same insets so that window and client
+// rectangles stay consistent although the window manager draws the real decoration.
+constexpr int kThickFrame = 4;
+constexpr int kDialogFrame = 3;
+constexpr int kBorder = 1;
+constexpr int kEdge = 2;
+constexpr int kCaption = 19;
+constexpr int kMenuBar = 19;
+
+LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+struct MdiClientState {
+    HWND active = nullptr;
+};
+
+void RegisterSystemClasses() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    auto mdi = std::make_unique<ClassObject>();
+    mdi->name = u"mdiclient";
+    mdi->system = true;
+    mdi->wc.cbSize = sizeof(WNDCLASSEXW);
+    mdi->wc.lpfnWndProc = MdiClientProc;
+    mdi->wc.cbWndExtra = sizeof(void*);
+    mdi->wc.lpszClassName = nullptr;
+    Classes()[mdi->name] = std::move(mdi);
+}
+
+ClassObject* FindClass(LPCWSTR name) {
+    RegisterSystemClasses();
+    if (!name || reinterpret_cast<ULONG_PTR>(name) < 0x10000) {
+        const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name));
+        ATOM n = 0;
+        for (auto& [key, cls] : Classes())
+            if (++n == atom) return cls.get();
+        return nullptr;
+    }
+    auto it = Classes().find(LowerName(name));
+    return it == Classes().end() ? nullptr : it->second.get();
+}
+
+void Unlink(WindowObject* w, HWND self) {
+    auto& list = w->parent && IsChild(w) ? Win(w->parent)->children : TopLevelWindows();
+    list.erase(std::remove(list.begin(), list.end(), self), list.end());
+}
+
+int ClientWidth(const WindowObject* w) {
+    const RECT in = FrameInsets(w->style, w->exStyle, w->menu && !IsChild(w));
+    return std::max<LONG>(0, (w->rect.right - w->rect.left) - in.left - in.right);
+}
+int ClientHeight(const WindowObject* w) {
+    const RECT in = FrameInsets(w->style, w->exStyle, w->menu && !IsChild(w));
+    return std::max<LONG>(0, (w->rect.bottom - w->rect.top) - in.top - in.bottom);
+}
+
+void FreeWindow(HWND handle) {
+    WindowObject* w = Win(handle);
+    if (!w) return;
+    Unlink(w, handle);
+    RemoveWindowTimers(handle);
+    ForgetInputWindow(handle);
+    {
+        std::lock_guard guard(w->queue->lock);
+        auto& q = w->queue->posted;
+        q.erase(std::remove_if(q.begin(), q.end(), [&](const MSG& m) { return m.hwnd == handle; }), q.end());
+    }
+    if (w->ownDc) DropDcSelections(w->ownDc);
+    delete w->ownDc;
+    DestroySdlWindow(w);
+    {
+        std::lock_guard guard(registryLock);
+        LiveWindows().erase(w);
+    }
+    delete w;
+}
+
+void DestroyTree(HWND handle) {
+    WindowObject* w = Win(handle);
+    if (!w || w->destroying) return;
+    w->destroying = true;
+    if (IsChild(w) && (w->style & WS_VISIBLE) && Win(w->parent)) {
+        RECT r = w->rect;
+        InvalidateRect(w->parent, &r, TRUE);
+    }
+    SendMessageW(handle, WM_DESTROY, 0, 0);
+    for (HWND child : std::vector<HWND>(Win(handle) ? w->children : std::vector<HWND>{}))
+        DestroyTree(child);
+    std::vector<HWND> owned;
+    for (HWND top : TopLevelWindows())
+        if (Win(top) && Win(top)->owner == handle) owned.push_back(top);
+    for (HWND top : owned)
+        DestroyTree(top);
+    if (Win(handle)) SendMessageW(handle, WM_NCDESTROY, 0, 0);
+    FreeWindow(handle);
+}
+
+void SendShow(HWND handle, bool show) {
+    WindowObject* w = Win(handle);
+    const bool visible = (w->style & WS_VISIBLE) != 0;
+    if (visible == show) return;
+    SendMessageW(handle, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
+    if (!(w = Win(handle))) return;
+    if (show)
+        w->style |= WS_VISIBLE;
+    else
+        w->style &= ~WS_VISIBLE;
+    if (!IsChild(w)) {
+        SyncSdlWindow(w);
+    } else if (Win(w->parent)) {
+        RECT r = w->rect;
+        InvalidateRect(w->parent, &r, TRUE);
+    }
+    if (show) InvalidateRect(handle, nullptr, TRUE);
+}
+
+} // namespace
+
+// --- shared helpers of the layer ---
+
+WindowObject* Win(HWND window) {
+    if (!window) return nullptr;
+    std::lock_guard guard(registryLock);
+    return LiveWindows().count(window) ? window : nullptr;
+}
+
+bool IsChild(const WindowObject* w) {
+    return (w->style & WS_CHILD) != 0;
+}
+
+HWND TopLevelOf(HWND window) {
+    WindowObject* w = Win(window);
+    while (w && IsChild(w) && Win(w->parent))
+        w = Win(w->parent);
+    return w;
+}
+
+RECT FrameInsets(DWORD style, DWORD exStyle, bool menu) {
+    int border = 0;
+    if (style & WS_THICKFRAME)
+        border = kThickFrame;
+    else if (style & WS_DLGFRAME)
+        border = kDialogFrame;
+    else if (style & WS_BORDER)
+        border = kBorder;
+    if (exStyle & WS_EX_CLIENTEDGE) border += kEdge;
+    int top = border;
+    if ((style & WS_CAPTION) == WS_CAPTION) top += kCaption;
+    if (menu) top += kMenuBar;
+    return RECT{border, top, border, border};
+}
+
+RECT ClientInTopLevel(HWND window) {
+    WindowObject* w = Win(window);
+    if (!w) return RECT{};
+    RECT client{0, 0, ClientWidth(w), ClientHeight(w)};
+    while (IsChild(w) && Win(w->parent)) {
+        const RECT in = FrameInsets(w->style, w->exStyle, false);
+        OffsetRect(&client, w->rect.left + in.left, w->rect.top + in.top);
+        w = Win(w->parent);
+    }
+    return client;
+}
+
+// --- classes ---
+
+ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
+    if (!wc || wc->cbSize != sizeof(WNDCLASSEXW) || !wc->lpfnWndProc || !wc->lpszClassName ||
+        reinterpret_cast<ULONG_PTR>(wc->lpszClassName) < 0x10000 || wc->cbWndExtra < 0 || wc->cbClsExtra < 0)
+        return 0;
+    RegisterSystemClasses();
+    const std::u16string key = LowerName(wc->lpszClassName);
+    if (key.empty() || Classes().count(key)) return 0;
+    auto cls = std::make_unique<ClassObject>();
+    cls->name = Copy(wc->lpszClassName);
+    cls->wc = *wc;
+    cls->wc.lpszClassName = cls->name.c_str();
+    cls->wc.lpszMenuName = nullptr;
+    Classes()[key] = std::move(cls);
+    ATOM atom = 0;
+    for (auto& [name, c] : Classes()) {
+        ++atom;
+        if (name == key) break;
+    }
+    return atom ? atom : 1;
+}
+
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
+    ClassObject* cls = FindClass(className);
+    if (!cls || cls->system) return FALSE;
+    std::lock_guard guard(registryLock);
+    for (WindowObject* w : LiveWindows())
+        if (w->cls == cls) return FALSE;
+    Classes().erase(LowerName(cls->name.c_str()));
+    return TRUE;
+}
+
+int GetClassNameW(HWND window, LPWSTR buffer, int capacity) {
+    WindowObject* w = Win(window);
+    if (!w || !buffer || capacity <= 0) return 0;
+    const int n = std::min<int>(capacity - 1, static_cast<int>(w->cls->name.size()));
+    std::copy_n(w->cls->name.begin(), n, buffer);
+    buffer[n] = 0;
+    return n;
+}
+
+ULONG_PTR GetClassLongPtrW(HWND window, int index) {
+    WindowObject* w = Win(window);
+    if (!w) return 0;
+    if (index == GCL_CBWNDEXTRA) return static_cast<ULONG_PTR>(w->cls->wc.cbWndExtra);
+    return 0;
+}
+
+// --- windows ---
+
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+    ClassObject* cls = FindClass(className);
+    if (!cls) return nullptr;
+    if ((style & WS_CHILD) && !Win(parent)) return nullptr;
+    auto* w = new WindowObject;
+    w->cls = cls;
+    w->proc = cls->wc.lpfnWndProc;
+    w->style = style & ~WS_VISIBLE;
+    w->exStyle = exStyle;
+    w->instance = instance;
+    w->title = Copy(title);
+    w->extra.assign(static_cast<std::size_t>(cls->wc.cbWndExtra), 0);
+    w->queue = &ThreadQueue();
+    if (style & WS_CHILD) {
+        w->parent = parent;
+        w->id = reinterpret_cast<LONG_PTR>(menu);
+    } else {
+        w->owner = Win(parent) ? TopLevelOf(parent) : nullptr;
+        w->parent = w->owner;
+        w->menu = menu;
+    }
+    if (x == CW_USEDEFAULT) {
+        x = IsChild(w) ? 0 : 100;
+        y = IsChild(w) ? 0 : 100;
+    }
+    if (width == CW_USEDEFAULT) {
+        width = 640;
+        height = 480;
+    }
+    w->rect = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+    {
+        std::lock_guard guard(registryLock);
+        LiveWindows().insert(w);
+    }
+    if (IsChild(w))
+        Win(parent)->children.insert(Win(parent)->children.begin(), w);
+    else
+        TopLevelWindows().insert(TopLevelWindows().begin(), w);
+    if (!IsChild(w)) CreateSdlWindow(w);
+    if (cls->wc.style & CS_OWNDC) {
+        w->ownDc = new DeviceContextObject;
+        w->ownDc->kind = DcKind::Window;
+        w->ownDc->window = w;
+        w->ownDc->ownDc = true;
+        w->ownDc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
+        w->ownDc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
+    }
+
+    CREATESTRUCTW cs{param, instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                     title, className, exStyle};
+    HWND handle = w;
+    if (!SendMessageW(handle, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) || !Win(handle)) {
+        DestroyTree(handle);
+        return nullptr;
+    }
+    if (SendMessageW(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1 || !Win(handle)) {
+        DestroyTree(handle);
+        return nullptr;
+    }
+    SendMessageW(handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(w), ClientHeight(w)));
+    if (!Win(handle)) return nullptr;
+    if (style & WS_VISIBLE) SendShow(handle, true);
+    return Win(handle);
+}
+
+BOOL DestroyWindow(HWND window) {
+    if (!Win(window)) return FALSE;
+    DestroyTree(window);
+    return TRUE;
+}
+
+BOOL IsWindow(HWND window) {
+    return Win(window) && !window->destroying ? TRUE : FALSE;
+}
+
+BOOL ShowWindow(HWND window, int command) {
+    WindowObject* w = Win(window);
+    if (!w) return FALSE;
+    const BOOL wasVisible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
+    switch (command) {
+    case SW_HIDE:
+        SendShow(window, false);
+        break;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+        SendShow(window, true);
+        if ((w = Win(window)) && !(w->style & WS_MINIMIZE)) {
+            w->style = (w->style | WS_MINIMIZE) & ~WS_MAXIMIZE;
+            w->showState = SIZE_MINIMIZED;
+            SyncSdlWindow(w);
+            SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, 0);
+        }
+        break;
+    case SW_SHOWMAXIMIZED: {
+        SendShow(window, true);
+        if (!(w = Win(window)) || (w->style & WS_MAXIMIZE)) break;
+        w->style = (w->style | WS_MAXIMIZE) & ~WS_MINIMIZE;
+        w->showState = SIZE_MAXIMIZED;
+        RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        if (IsChild(w) && Win(w->parent)) GetClientRect(w->parent, &area);
+        RECT in = FrameInsets(w->style, w->exStyle, w->menu && !IsChild(w));
+        SetWindowPos(window, nullptr, area.left - in.left, area.top - in.top,
+                     area.right - area.left + in.left + in.right, area.bottom - area.top + in.top + in.bottom,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+    }
+    case SW_RESTORE:
+        SendShow(window, true);
+        if ((w = Win(window)) && (w->style & (WS_MINIMIZE | WS_MAXIMIZE))) {
+            w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
+            w->showState = SIZE_RESTORED;
+            SyncSdlWindow(w);
+            SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(w), ClientHeight(w)));
+        }
+        break;
+    default:
+        SendShow(window, true);
+        break;
+    }
+    return wasVisible;
+}
+
+BOOL IsWindowVisible(HWND window) {
+    for (WindowObject* w = Win(window); w; w = IsChild(w) ? Win(w->parent) : nullptr)
+        if (!(w->style & WS_VISIBLE)) return FALSE;
+    return Win(window) ? TRUE : FALSE;
+}
+
+BOOL IsIconic(HWND window) {
+    return Win(window) && (window->style & WS_MINIMIZE) ? TRUE : FALSE;
+}
+BOOL IsZoomed(HWND window) {
+    return Win(window) && (window->style & WS_MAXIMIZE) ? TRUE : FALSE;
+}
+
+BOOL EnableWindow(HWND window, BOOL enable) {
+    WindowObject* w = Win(window);
+    if (!w) return FALSE;
+    const BOOL wasDisabled = w->enabled ? FALSE : TRUE;
+    w->enabled = enable != FALSE;
+    if (enable)
+        w->style &= ~WS_DISABLED;
+    else
+        w->style |= WS_DISABLED;
+    return wasDisabled;
+}
+
+BOOL IsWindowEnabled(HWND window) {
+    return Win(window) && window->enabled ? TRUE : FALSE;
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+    return SetWindowPos(window, nullptr, x, y, width, height,
+                        SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0u : SWP_NOREDRAW));
+}
+
+constexpr UINT kNoClientSize = 0x0800;
+constexpr UINT kNoClientMove = 0x1000;
+
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
+    WindowObject* w = Win(window);
+    if (!w) return FALSE;
+    WINDOWPOS pos{window, insertAfter, x, y, width, height, flags};
+    if (flags & SWP_NOMOVE) {
+        pos.x = w->rect.left;
+        pos.y = w->rect.top;
+    }
+    if (flags & SWP_NOSIZE) {
+        pos.cx = w->rect.right - w->rect.left;
+        pos.cy = w->rect.bottom - w->rect.top;
+    }
+    SendMessageW(window, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if (!(w = Win(window))) return FALSE;
+    const RECT old = w->rect;
+    const RECT oldClient = ClientInTopLevel(window);
+    w->rect = RECT{pos.x, pos.y, pos.x + std::max(0, pos.cx), pos.y + std::max(0, pos.cy)};
+    if (!(pos.flags & SWP_NOZORDER)) {
+        auto& list = IsChild(w) && Win(w->parent) ? Win(w->parent)->children : TopLevelWindows();
+        list.erase(std::remove(list.begin(), list.end(), window), list.end());
+        if (pos.hwndInsertAfter == HWND_BOTTOM)
+            list.push_back(window);
+        else
+            list.insert(list.begin(), window);
+    }
+    const RECT client = ClientInTopLevel(window);
+    const bool sized = (client.right - client.left) != (oldClient.right - oldClient.left) ||
+                       (client.bottom - client.top) != (oldClient.bottom - oldClient.top);
+    const bool moved = old.left != w->rect.left || old.top != w->rect.top;
+    if (!sized) pos.flags |= kNoClientSize;
+    if (!moved) pos.flags |= kNoClientMove;
+    if (!IsChild(w)) SyncSdlWindow(w);
+    if (pos.flags & SWP_SHOWWINDOW) SendShow(window, true);
+    if (pos.flags & SWP_HIDEWINDOW) SendShow(window, false);
+    if (!(w = Win(window))) return FALSE;
+    if (!(pos.flags & SWP_NOREDRAW) && (sized || moved)) {
+        InvalidateRect(window, nullptr, TRUE);
+        if (IsChild(w) && Win(w->parent) && (w->style & WS_VISIBLE)) {
+            RECT both;
+            UnionRect(&both, &old, &w->rect);
+            InvalidateRect(w->parent, &both, TRUE);
+        }
+    }
+    SendMessageW(window, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&pos));
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+    WindowObject* w = Win(window);
+    if (!w || !rect) return FALSE;
+    *rect = RECT{0, 0, ClientWidth(w), ClientHeight(w)};
+    return TRUE;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+    WindowObject* w = Win(window);
+    if (!w || !rect) return FALSE;
+    *rect = w->rect;
+    if (IsChild(w) && Win(w->parent)) {
+        POINT origin{0, 0};
+        ClientToScreen(w->parent, &origin);
+        OffsetRect(rect, origin.x, origin.y);
+    }
+    return TRUE;
+}
+
+BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle) {
+    if (!rect) return FALSE;
+    const RECT in = FrameInsets(style, exStyle, menu != FALSE);
+    rect->left -= in.left;
+    rect->top -= in.top;
+    rect->right += in.right;
+    rect->bottom += in.bottom;
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND window, POINT* point) {
+    WindowObject* w = Win(window);
+    if (!w || !point) return FALSE;
+    const RECT client = ClientInTopLevel(window);
+    WindowObject* top = Win(TopLevelOf(window));
+    const RECT in = FrameInsets(top->style, top->exStyle, top->menu != nullptr);
+    point->x += client.left + top->rect.left + in.left;
+    point->y += client.top + top->rect.top + in.top;
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND window, POINT* point) {
+    POINT origin{0, 0};
+    if (!point || !ClientToScreen(window, &origin)) return FALSE;
+    point->x -= origin.x;
+    point->y -= origin.y;
+    return TRUE;
+}
+
+HWND GetParent(HWND window) {
+    WindowObject* w = Win(window);
+    if (!w) return nullptr;
+    return IsChild(w) ? w->parent : w->owner;
+}
+
+HWND GetAncestor(HWND window, UINT flags) {
+    WindowObject* w = Win(window);
+    if (!w) return nullptr;
+    if (flags == GA_PARENT) return IsChild(w) ? w->parent : nullptr;
+    return TopLevelOf(window);
+}
+
+HWND GetWindow(HWND window, UINT relation) {
+    WindowObject* w = Win(window);
+    if (!w) return nullptr;
+    if (relation == GW_CHILD) return w->children.empty() ? nullptr : w->children.front();
+    if (relation == GW_OWNER) return IsChild(w) ? nullptr : w->owner;
+    const auto& list = IsChild(w) && Win(w->parent) ? Win(w->parent)->children : TopLevelWindows();
+    auto it = std::find(list.begin(), list.end(), window);
+    if (it == list.end()) return nullptr;
+    if (relation == GW_HWNDNEXT) return (it + 1 == list.end()) ? nullptr : *(it + 1);
+    if (relation == GW_HWNDPREV) return it == list.begin() ? nullptr : *(it - 1);
+    return nullptr;
+}
+
+HWND GetTopWindow(HWND window) {
+    if (!window) return TopLevelWindows().empty() ? nullptr : TopLevelWindows().front();
+    return GetWindow(window, GW_CHILD);
+}
+
+LONG_PTR GetWindowLongPtrW(HWND window, int index) {
+    WindowObject* w = Win(window);
+    if (!w) return 0;
+    switch (index) {
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>(GetParent(window));
+    case GWLP_ID:
+        return w->id;
+    case GWL_STYLE:
+        return static_cast<LONG>(w->style);
+    case GWL_EXSTYLE:
+        return static_cast<LONG>(w->exStyle);
+    case GWLP_USERDATA:
+        return w->userData;
+    default:
+        break;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) return 0;
+    LONG_PTR value;
+    std::memcpy(&value, w->extra.data() + index, sizeof value);
+    return value;
+}
+
+LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
+    WindowObject* w = Win(window);
+    if (!w) return 0;
+    const LONG_PTR old = GetWindowLongPtrW(window, index);
+    switch (index) {
+    case GWLP_WNDPROC:
+        if (value) w->proc = reinterpret_cast<WNDPROC>(value);
+        return old;
+    case GWLP_HINSTANCE:
+        w->instance = reinterpret_cast<HINSTANCE>(value);
+        return old;
+    case GWLP_ID:
+        w->id = value;
+        return old;
+    case GWL_STYLE:
+        // The visible bit follows ShowWindow; other bits take effect at once, the frame included.
+        w->style = (static_cast<DWORD>(value) & ~WS_VISIBLE) | (w->style & WS_VISIBLE);
+        if (!IsChild(w)) SyncSdlWindow(w);
+        return old;
+    case GWL_EXSTYLE:
+        w->exStyle = static_cast<DWORD>(value);
+        return old;
+    case GWLP_USERDATA:
+        w->userData = value;
+        return old;
+    default:
+        break;
+    }
+    if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) return 0;
+    std::memcpy(w->extra.data() + index, &value, sizeof value);
+    return old;
+}
+
+BOOL SetWindowTextW(HWND window, LPCWSTR text) {
+    WindowObject* w = Win(window);
+    if (!w) return FALSE;
+    w->title = Copy(text);
+    if (!IsChild(w)) SyncSdlWindow(w);
+    return TRUE;
+}
+
+int GetWindowTextW(HWND window, LPWSTR buffer, int capacity) {
+    WindowObject* w = Win(window);
+    if (!w || !buffer || capacity <= 0) return 0;
+    const int n = std::min<int>(capacity - 1, static_cast<int>(w->title.size()));
+    std::copy_n(w->title.begin(), n, buffer);
+    buffer[n] = 0;
+    return n;
+}
+
+// --- the MDI client: children without MDI chrome inside the frame's client area ---
+
+namespace {
+
+LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto state = reinterpret_cast<MdiClientState*>(GetWindowLongPtrW(window, 0));
+    switch (message) {
+    case WM_CREATE:
+        SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(new MdiClientState));
+        return 0;
+    case WM_NCDESTROY:
+        delete state;
+        SetWindowLongPtrW(window, 0, 0);
+        return 0;
+    case WM_MDICREATE: {
+        const auto* mdi = reinterpret_cast<const MDICREATESTRUCTW*>(lParam);
+        if (!mdi || !state) return 0;
+        RECT client;
+        GetClientRect(window, &client);
+        const bool defPos = mdi->x == CW_USEDEFAULT;
+        const bool defSize = mdi->cx == CW_USEDEFAULT;
+        const DWORD style = (mdi->style & ~(WS_CAPTION | WS_THICKFRAME | WS_POPUP)) | WS_CHILD | WS_VISIBLE;
+        HWND child = CreateWindowExW(
+            0, mdi->szClass, mdi->szTitle, style, defPos ? 0 : mdi->x, defPos ? 0 : mdi->y,
+            defSize ? client.right : mdi->cx, defSize ? client.bottom : mdi->cy, window, nullptr,
+            reinterpret_cast<HINSTANCE>(mdi->hOwner), const_cast<MDICREATESTRUCTW*>(mdi));
+        if (child && Win(window)) state->active = child;
+        return reinterpret_cast<LRESULT>(child);
+    }
+    case WM_MDIDESTROY: {
+        HWND child = reinterpret_cast<HWND>(wParam);
+        if (state && state->active == child) state->active = nullptr;
+        DestroyWindow(child);
+        return 0;
+    }
+    case WM_MDIGETACTIVE:
+        return state ? reinterpret_cast<LRESULT>(Win(state->active)) : 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+LRESULT DefFrameProcW(HWND window, HWND mdiClient, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE && Win(mdiClient)) {
+        RECT client;
+        GetClientRect(window, &client);
+        MoveWindow(mdiClient, 0, 0, client.right, client.bottom, TRUE);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT DefMDIChildProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// --- rectangles ---
+
+BOOL SetRect(RECT* rect, int left, int top, int right, int bottom) {
+    if (!rect) return FALSE;
+    *rect = RECT{left, top, right, bottom};
+    return TRUE;
+}
+
+BOOL SetRectEmpty(RECT* rect) {
+    return SetRect(rect, 0, 0, 0, 0);
+}
+
+BOOL IsRectEmpty(const RECT* rect) {
+    return !rect || rect->right <= rect->left || rect->bottom <= rect->top ? TRUE : FALSE;
+}
+
+BOOL EqualRect(const RECT* a, const RECT* b) {
+    return a && b && a->left == b->left && a->top == b->top && a->right == b->right && a->bottom == b->bottom
+               ? TRUE
+               : FALSE;
+}
+
+BOOL IntersectRect(RECT* out, const RECT* a, const RECT* b) {
+    if (!out || !a || !b) return FALSE;
+    RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
+           std::min(a->bottom, b->bottom)};
+    if (IsRectEmpty(&r)) {
+        SetRectEmpty(out);
+        return FALSE;
+    }
+    *out = r;
+    return TRUE;
+}
+
+BOOL UnionRect(RECT* out, const RECT* a, const RECT* b) {
+    if (!out || !a || !b) return FALSE;
+    if (IsRectEmpty(a)) {
+        *out = IsRectEmpty(b) ? RECT{} : *b;
+    } else if (IsRectEmpty(b)) {
+        *out = *a;
+    } else {
+        *out = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
+                    std::max(a->bottom, b->bottom)};
+    }
+    return IsRectEmpty(out) ? FALSE : TRUE;
+}
+
+BOOL OffsetRect(RECT* rect, int dx, int dy) {
+    if (!rect) return FALSE;
+    rect->left += dx;
+    rect->right += dx;
+    rect->top += dy;
+    rect->bottom += dy;
+    return TRUE;
+}
+
+BOOL InflateRect(RECT* rect, int dx, int dy) {
+    if (!rect) return FALSE;
+    rect->left -= dx;
+    rect->right += dx;
+    rect->top -= dy;
+    rect->bottom += dy;
+    return TRUE;
+}
+
+BOOL PtInRect(const RECT* rect, POINT point) {
+    return rect && point.x >= rect->left && point.x < rect->right && point.y >= rect->top &&
+                   point.y < rect->bottom
+               ? TRUE
+               : FALSE;
+}
+
+} // namespace win32

@@ -1,0 +1,39 @@
+// The run section of an application: the state machine's fields besides `State` and `CurrentFrame`, which
+// the record keeps as `runState` and `currentFrameIndex`.
+#pragma once
+
+#include <cstdint>
+
+namespace vtrrt {
+
+struct FrameRecord;
+struct GlobalObjectStore;
+
+enum ApplicationState : std::int32_t {
+    StateStartApplication = 0,
+    StateStartFrame = 1,
+    StateFadeIn = 2,
+    StateRunFrame = 3,
+    StateFadeOut = 4,
+    StateEndFrame = 5,
+    StateQuit = 6,
+};
+
+constexpr std::uint16_t RunFlagMenuBuilt = 0x1;
+constexpr std::uint16_t RunFlagInObjectPass = 0x4;
+constexpr std::uint16_t RunFlagMenuWhilePaused = 0x8;
+
+struct ApplicationRun {
+    std::int32_t firstFrame;
+    std::int32_t nextFrame;
+    std::uint32_t startTime;
+    std::int32_t stepTimerActive;
+    std::uint16_t runFlags;
+    std::int32_t inTimerStep;
+    std::int32_t menuPauseCount;
+    std::uint32_t timerPeriod; // the period begun at start, ended again at the end
+    FrameRecord* frame;        // the loaded frame, null when none
+    GlobalObjectStore* globalStore;
+};
+
+} // namespace vtrrt

@@ -1,0 +1,211 @@
+#include "shell/application_state_machine.h"
+
+#include "shell/error_message.h"
+#include "shell/frame_clock.h"
+#include "shell/frame_lifecycle.h"
+#include "shell/frame_run_state.h"
+#include "shell/global_object_store.h"
+#include "shell/runtime_services.h"
+#include "startup/frame_loader.h"
+#include "startup/player_globals.h"
+
+#include "win32/kernel.h"
+#include "win32/user.h"
+
+#include <algorithm>
+
+namespace vtrrt {
+
+using namespace win32;
+
+namespace {
+
+constexpr UINT_PTR StepTimerId = 11;
+constexpr std::uint32_t SubAppPacedOption = 0x1000;
+
+std::int32_t TopFrameRate(const ApplicationRecord* app) {
+    while (app->parent)
+        app = app->parent;
+    return ClampFrameRate(app->header.frameRate);
+}
+
+void StartApplicationState(ApplicationRecord& app) {
+    if (app.run.stepTimerActive) {
+        KillTimer(nullptr, StepTimerId);
+        app.run.stepTimerActive = 0;
+    }
+    InitApplicationGlobals();
+    // Telling the extensions that the application starts belongs to the extension host, not part of this
+    // build.
+    FreeGlobalObjectStore(app);
+    // The application menu is built by the menu services, not part of this build; only the first pass is
+    // noted.
+    app.run.runFlags |= RunFlagMenuBuilt;
+    app.run.nextFrame = app.run.firstFrame;
+    app.runState = StateStartFrame;
+}
+
+// Transitions are played by the transition modules, not part of this build: a fade that is asked for is
+// over at once.
+void FinishFade(ApplicationRecord& app, bool fadeOut) {
+    if (fadeOut) {
+        app.runState = StateEndFrame;
+    } else {
+        RefreshAfterFadeIn();
+        app.runState = StateRunFrame;
+    }
+}
+
+} // namespace
+
+std::int32_t ClampFrameRate(std::int32_t rate) {
+    return std::clamp(rate, MinFrameRate, MaxFrameRate);
+}
+
+UINT TimerPeriodFor(std::int32_t frameRate) {
+    const std::int32_t r = ClampFrameRate(frameRate);
+    if (r >= 50) return 1;
+    if (r <= 10) return 50;
+    return static_cast<UINT>(std::max(1, 1000 / (2 * r)));
+}
+
+int StartApplication(ApplicationRecord* app) {
+    if (!app) return 0;
+    // The library context and the start folder come from the context and command-line services, and the
+    // modal-loop hook and the sound channels from the window and sound services, none part of this build.
+    SetCurrentApplication(app);
+    if (!app->parent) {
+        app->run.timerPeriod = TimerPeriodFor(app->header.frameRate);
+        timeBeginPeriod(app->run.timerPeriod);
+    }
+    app->currentFrameIndex = -1;
+    app->runState = StateStartApplication;
+    return 1;
+}
+
+int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
+    if (!app) return 0;
+    SetCurrentApplication(app);
+    for (;;) {
+        switch (app->runState) {
+        case StateStartApplication:
+            StartApplicationState(*app);
+            if (stopAfterStart) return 1;
+            break;
+        case StateStartFrame:
+            if (const int r = StartCurrentFrame(); r != 0) {
+                if (r > 0) ShowErrorMessage(nullptr, r);
+                app->runState = StateQuit;
+                return 0;
+            }
+            break;
+        case StateFadeIn:
+        case StateFadeOut:
+            FinishFade(*app, app->runState == StateFadeOut);
+            if (app->runState == StateQuit || app->runState == StateStartApplication) EndCurrentFrame();
+            break;
+        case StateRunFrame: {
+            FrameRecord* frame = app->run.frame;
+            if (!frame) return 1;
+            if (frame->endCode == ExitNone) {
+                frame->endCode = static_cast<std::int16_t>(FrameTick());
+                if (frame->endCode == ExitNone) return 1;
+            }
+            if (app->run.inTimerStep) return 1;
+            // No fade-out transition can start (see FinishFade): the frame ends now.
+            EndCurrentFrame();
+            break;
+        }
+        case StateEndFrame:
+            EndCurrentFrame();
+            break;
+        default:
+            app->runState = StateQuit;
+            return 0;
+        }
+    }
+}
+
+void EndApplication(ApplicationRecord* app) {
+    if (!app) return;
+    SetCurrentApplication(app);
+    // Stopping the application's sounds and telling the extensions belong to the sound and extension
+    // services, not part of this build.
+    if (!app->parent && app->run.timerPeriod) {
+        timeEndPeriod(app->run.timerPeriod);
+        app->run.timerPeriod = 0;
+    }
+}
+
+void RunApplication(ApplicationRecord* app) {
+    if (!app) return;
+    if (StartApplication(app)) {
+        while (RunApplicationStep(app, 0)) {
+        }
+    }
+    // A quit set from outside the frame's own end leaves the frame loaded.
+    if (FrameRecord* frame = app->run.frame) {
+        FreeFrameRunState(frame->runState);
+        FreeFrame(frame);
+        app->run.frame = nullptr;
+        app->currentFrameIndex = -1;
+    }
+    EndApplication(app);
+}
+
+void PumpMessages(MSG* msg, int stopMask) {
+    MSG local{};
+    if (!msg) msg = &local;
+    *msg = MSG{};
+    const ApplicationRecord* app = CurrentApplication();
+    if (app && app->run.inTimerStep) return;
+    while (PeekMessageW(msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!GetMessageW(msg, nullptr, 0, 0) && msg->message != WM_QUIT) break;
+        // Modeless dialogs, MDI accelerators and menu shortcuts belong to services not part of this build.
+        if (msg->message != WM_QUIT) {
+            TranslateMessage(msg);
+            DispatchMessageW(msg);
+        }
+        if (((stopMask & 1) && msg->message == WM_COMMAND) ||
+            ((stopMask & 2) && msg->message == WM_LBUTTONDOWN) ||
+            ((stopMask & 4) && msg->message == WM_LBUTTONUP))
+            break;
+    }
+}
+
+std::int64_t GetElapsedTicks() {
+    const ApplicationRecord* app = CurrentApplication();
+    if (!app) return 0;
+    const std::uint32_t elapsed = ClockNow() - app->run.startTime;
+    return static_cast<std::int64_t>(elapsed) * TopFrameRate(app) / 1000;
+}
+
+void WaitForFrameTick() {
+    ApplicationRecord* app = CurrentApplication();
+    FrameRunState* s = CurrentRunState();
+    if (!app || !s) return;
+    if (app->parent && !(app->subAppOptions & SubAppPacedOption)) return;
+    if (app->run.inTimerStep) return;
+    const std::int64_t last = s->lastLoopTick;
+    const double rate = ClampFrameRate(app->header.frameRate);
+    const auto offset =
+        static_cast<std::uint32_t>(static_cast<std::int64_t>(static_cast<double>(last + 1) * 1000.0 / rate));
+    const std::uint32_t deadline = app->run.startTime - 1 + offset;
+    FrameClock& clock = CurrentFrameClock();
+    for (;;) {
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            PumpMessages(&msg, 0);
+            // The message may have ended the run state (a close request ends the application).
+            s = CurrentRunState();
+            if (!s || s->exitCode != ExitNone) return;
+            continue;
+        }
+        const auto left = static_cast<std::int32_t>(deadline - clock.Now());
+        // The first tick polls instead of waiting.
+        clock.WaitForMessage(last != 0 && left > 0 ? static_cast<DWORD>(left) : 0);
+        if (static_cast<std::int32_t>(clock.Now() - (deadline - 1)) >= 0) return;
+    }
+}
+
+} // namespace vtrrt

@@ -1,0 +1,38 @@
+// The application's state machine (start, frames, fades, end), its start and end, and the pacing of ticks.
+#pragma once
+
+#include "startup/application_record.h"
+
+#include "win32/user.h"
+
+#include <cstdint>
+
+namespace vtrrt {
+
+// Frame rates outside these limits are taken as the nearest limit: 0 would divide by zero, and more ticks
+// than the millisecond clock can tell apart cannot be paced.
+constexpr std::int32_t MinFrameRate = 1;
+constexpr std::int32_t MaxFrameRate = 1000;
+std::int32_t ClampFrameRate(std::int32_t rate);
+
+// The timer resolution asked for a frame rate: 1 ms from 50 frames per second, 50 ms up to 10, else half a
+// tick.
+win32::UINT TimerPeriodFor(std::int32_t frameRate);
+
+// 1, or 0 when the application cannot start.
+int StartApplication(ApplicationRecord* app);
+// One step of the state machine; 1 while the application goes on, 0 once it has quit.
+int RunApplicationStep(ApplicationRecord* app, int stopAfterStart);
+void EndApplication(ApplicationRecord* app);
+// The program's main loop: start the application, step it until it quits, end it.
+void RunApplication(ApplicationRecord* app);
+
+// Dispatches every waiting message; stops early after a message named by the stop mask (1 WM_COMMAND,
+// 2 WM_LBUTTONDOWN, 4 WM_LBUTTONUP).
+void PumpMessages(win32::MSG* msg, int stopMask);
+// Pumps messages until the next tick of the current frame is due.
+void WaitForFrameTick();
+// Ticks of the top-level frame rate since the current application's start time.
+std::int64_t GetElapsedTicks();
+
+} // namespace vtrrt

@@ -1,0 +1,18 @@
+// Reporting loader and start-up errors: one line on stderr, and a message box unless R0 turned them off.
+#pragma once
+
+#include "win32/msgbox.h"
+
+#include <string>
+
+namespace vtrrt {
+
+// The text shown for a result code: the program's string of that number; stream codes show "File error!"
+// (out of memory "Not enough memory!"); code 4 starts with the file's name.
+std::u16string ErrorMessageText(int code, const win32::WCHAR* fileName);
+
+// Reports a positive code (negative codes were reported already or stay silent): the text as one line on
+// stderr, then, when error boxes are on, in a box with the information icon.
+void ShowErrorMessage(win32::HWND owner, int code, const win32::WCHAR* fileName = nullptr);
+
+} // namespace vtrrt

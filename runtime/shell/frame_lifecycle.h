@@ -1,0 +1,20 @@
+// Starting, ticking and ending the current frame, and choosing what follows from its exit code.
+#pragma once
+
+#include <cstdint>
+
+namespace vtrrt {
+
+// 0, a string-table error code (> 0) or -1 (the frame could not be loaded).
+int StartCurrentFrame();
+int StartFrameRun(bool fadeIn);
+// 0 while the frame goes on, else the frame's end code.
+int FrameTick();
+// (exit parameter << 16) | code as 16 bits; codes of 101 and above are reported as -2.
+std::uint32_t EndFrameRun(int code);
+// Ends the current frame and sets the next state: another frame, a restart, or quit.
+void EndCurrentFrame();
+// Ends a fade-in: the frame's clocks go on from where the first tick left them.
+void RefreshAfterFadeIn();
+
+} // namespace vtrrt

@@ -1,0 +1,150 @@
+// The state of a running frame: object list, loop clocks, exit code, the expression stack and the routine
+// slots handed to extensions; created when a run starts and freed when it ends.
+#pragma once
+
+#include "shell/typed_value.h"
+#include "startup/frame_record.h"
+
+#include "win32/types.h"
+
+#include <cstdint>
+
+namespace vtrrt {
+
+struct RunObject;
+using ObjectRoutine = void (*)(RunObject*);
+
+struct ObjectListEntry {
+    RunObject* object; // null: a free slot
+    ObjectRoutine routine;
+};
+
+// One entry per object info the frame uses; the list ends with an entry whose handle is -1.
+struct ObjectInfoRunEntry {
+    std::int16_t handle;
+    std::int16_t firstSelected;
+    std::int16_t objectType;
+    std::int16_t firstInstance;
+    win32::WCHAR name[24];
+    std::int32_t instanceCount;
+    std::int32_t flags;
+};
+
+enum FrameExitCode : std::int16_t {
+    ExitNone = 0,
+    ExitNextFrame = 1,
+    ExitPreviousFrame = 2,
+    ExitJumpToFrame = 3,
+    ExitRestartApplication = 4,
+    ExitPause = 5,
+    ExitLoadPositionJump = 7,
+    ExitLoadPosition = 9,
+    ExitEndApplication = 100,
+    ExitRestartFrame = 101,
+    ExitError = -2,
+};
+
+// Run flags of the run state.
+constexpr std::uint16_t RunMachineIndependent = 0x2;
+constexpr std::uint16_t RunCreated = 0x4;
+constexpr std::uint16_t RunFadeInPending = 0x10;
+constexpr std::uint16_t RunObjectInfosBuilt = 0x20;
+constexpr std::uint16_t RunCreated40 = 0x40;
+constexpr std::uint16_t RunKeptAcrossRestarts = 0x80;
+constexpr std::uint16_t RunObjectInfosBuilt200 = 0x200;
+
+constexpr int RoutineSlotCount = 41;
+constexpr int ExpressionStackSize = 256;
+constexpr int LoopTimeRingSize = 10;
+constexpr std::int32_t DefaultLoopTime = 20;
+constexpr std::int32_t VirtualSizeUnbounded = 0x7FFFF000;
+constexpr int MaxCatchUpLoops = 3;
+
+struct FrameRunState {
+    void* frameLibraryWindow;
+    void* mainLibraryWindow;
+    void* libraryContext;
+    win32::HWND frameWindow, mainWindow, topWindow;
+    ApplicationRecord* application;
+    FrameRecord* frame;
+    std::uint8_t playerCount;
+    std::uint8_t mousePlayers;
+    std::uint16_t runFlags;
+    std::int16_t exitCode;
+    std::int16_t resultWord;
+    std::int32_t exitParameter;
+    std::int32_t objectCount;
+    std::int32_t maxObjects;
+    std::int32_t objectInfoCount;
+    ObjectInfoRunEntry* objectInfos;
+    std::int32_t eventBufferKb;
+    std::uint8_t* eventBufferBlock; // both halves
+    std::uint8_t* eventBufferCurrent;
+    std::uint8_t* eventBufferPreviousStart;
+    std::uint8_t* eventBufferStart;
+    std::uint8_t* eventBufferLimit;
+    std::int32_t virtualWidth, virtualHeight;
+    std::int32_t scrollX, scrollY;
+    // Clocks. Loop counts and ticks are 64-bit inside; the 32-bit ticks of the clock wrap.
+    std::int64_t lastLoopTick;
+    std::int64_t targetLoopCount;
+    std::int64_t loopsToRun;
+    std::int64_t loopCount;
+    std::int64_t frameClock;
+    std::uint32_t clockBase;
+    std::int64_t loopTime;
+    std::int64_t totalLoopTime;
+    std::uint16_t loopCounter16;
+    std::int64_t secondLoopCounter;
+    double timeFactor;
+    std::int32_t loopTimes[LoopTimeRingSize];
+    std::int32_t loopTimeIndex;
+    std::uint8_t firstLoopDone;
+    std::int32_t pauseCount;
+    std::uint32_t pauseTime;
+    std::int64_t pauseTickOffset;
+    std::uint16_t randomSeed;
+    std::int32_t positionLoadFlag;
+    void* routineSlots[RoutineSlotCount];
+    std::int16_t recorderMode;
+    std::int16_t saveRequest;
+    std::int16_t pointerShowCount;
+    std::int32_t cursorCentreX, cursorCentreY;
+    // Input of this loop.
+    std::uint32_t playerBits;
+    std::uint32_t previousPlayerBits;
+    std::uint32_t changedPlayerBits;
+    std::uint32_t validPlayers;
+    std::uint32_t enabledControls;
+    std::int32_t mouseX, mouseY;
+    std::int32_t mouseWindowX, mouseWindowY;
+    std::uint8_t mouseButtons;
+    std::int32_t windowAreaWidth, windowAreaHeight;
+    win32::RECT outerLimits;
+    win32::RECT activeLimits;
+    TypedValue* expressionStack;
+    std::uint32_t* objectBits;
+    std::size_t objectBitBytes;
+    ObjectListEntry* objects;
+    std::int32_t lastWord;
+};
+
+// Allocates the run state and everything it holds and makes it current; -1 when memory runs out (what was
+// made is freed again).
+int CreateFrameRunState();
+void FreeFrameRunState(FrameRunState* state);
+// Object list slots cleared, unless a saved position is being loaded.
+void ResetObjectList();
+// The object-info run list of the frame, and the speed choice.
+void BuildObjectInfoList();
+void KillAllObjects();
+
+inline FrameRunState* CurrentRunState();
+
+} // namespace vtrrt
+
+#include "shell/runtime_services.h"
+
+inline vtrrt::FrameRunState* vtrrt::CurrentRunState() {
+    return Services().runState;
+}

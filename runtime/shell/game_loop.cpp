@@ -1,0 +1,172 @@
+#include "shell/game_loop.h"
+
+#include "shell/application_state_machine.h"
+#include "shell/frame_clock.h"
+#include "shell/frame_run_state.h"
+#include "startup/player_globals.h"
+
+#include "win32/user.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace vtrrt {
+
+using namespace win32;
+
+namespace {
+
+constexpr std::int32_t OuterMarginX = 480;
+constexpr std::int32_t OuterMarginY = 300;
+constexpr std::int32_t ActiveMarginX = 64;
+constexpr std::int32_t ActiveMarginY = 16;
+
+// Player bytes that count, by the number of players.
+constexpr std::array<std::uint32_t, 5> ValidPlayersByCount{0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF};
+
+void SetLimits(FrameRunState& s) {
+    s.outerLimits = {-OuterMarginX, -OuterMarginY,
+                     static_cast<LONG>(std::int64_t{s.virtualWidth} + OuterMarginX),
+                     static_cast<LONG>(std::int64_t{s.virtualHeight} + OuterMarginY)};
+    const std::int64_t left = std::int64_t{s.scrollX} - ActiveMarginX;
+    const std::int64_t top = std::int64_t{s.scrollY} - ActiveMarginY;
+    const std::int64_t right = std::int64_t{s.scrollX} + s.windowAreaWidth + ActiveMarginX;
+    const std::int64_t bottom = std::int64_t{s.scrollY} + s.windowAreaHeight + ActiveMarginY;
+    s.activeLimits = {static_cast<LONG>(std::max<std::int64_t>(left, s.outerLimits.left)),
+                      static_cast<LONG>(std::max<std::int64_t>(top, s.outerLimits.top)),
+                      static_cast<LONG>(std::min<std::int64_t>(right, s.outerLimits.right)),
+                      static_cast<LONG>(std::min<std::int64_t>(bottom, s.outerLimits.bottom))};
+}
+
+// The returned value of a loop: the result word, or the exit code when one is set.
+int LoopResult(const FrameRunState& s) {
+    // The end-of-frame condition for codes 1, 2, 3, 4, 100 and -2 is raised by the event engine, not part
+    // of this build.
+    return s.exitCode == ExitNone ? s.resultWord : s.exitCode;
+}
+
+// False when no loop is due.
+bool TickTest(FrameRunState& s) {
+    const std::int64_t t = GetElapsedTicks();
+    if (s.runFlags & RunMachineIndependent) {
+        if (s.loopsToRun > 0) return true;
+        if (t == s.lastLoopTick) return false;
+        const std::int64_t owed = t - s.lastLoopTick;
+        s.lastLoopTick = t;
+        s.targetLoopCount += owed;
+        if (s.targetLoopCount - s.loopCount > MaxCatchUpLoops)
+            s.targetLoopCount = s.loopCount + MaxCatchUpLoops;
+        s.loopsToRun = s.targetLoopCount - s.loopCount;
+        return true;
+    }
+    if (t == s.lastLoopTick && !s.application->parent) return false;
+    s.lastLoopTick = t;
+    s.loopsToRun = 1;
+    return true;
+}
+
+void SwapEventBuffer(FrameRunState& s) {
+    std::swap(s.eventBufferStart, s.eventBufferPreviousStart);
+    s.eventBufferCurrent = s.eventBufferStart;
+    s.eventBufferLimit = s.eventBufferStart + static_cast<std::size_t>(s.eventBufferKb) * 1024;
+}
+
+void AdvanceClock(FrameRunState& s) {
+    const std::int64_t now = static_cast<std::uint32_t>(ClockNow() - s.clockBase);
+    s.loopTime = now - s.frameClock;
+    s.frameClock = now;
+    s.totalLoopTime += s.loopTime;
+    ++s.loopCount;
+    // The frame's speed value is a movement setting, not part of this build: 1.
+    s.timeFactor = static_cast<double>(s.loopTime) / 1000.0;
+    s.loopTimes[s.loopTimeIndex] =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(s.loopTime, 0, INT32_MAX));
+    s.loopTimeIndex = (s.loopTimeIndex + 1) % LoopTimeRingSize;
+}
+
+} // namespace
+
+void InitFrameRunState() {
+    FrameRunState* s = CurrentRunState();
+    if (!s) return;
+    s->clockBase = ClockNow();
+    s->frameClock = s->loopCount = s->targetLoopCount = 0;
+    s->lastLoopTick = GetElapsedTicks() - 1; // the first loop is due at once
+    s->loopsToRun = 0;
+    s->exitCode = ExitNone;
+    s->resultWord = 0;
+    std::memset(s->objectBits, 0, s->objectBitBytes);
+    // The play area shown in the window.
+    s->windowAreaWidth = s->frame->displayWidth;
+    s->windowAreaHeight = s->frame->displayHeight;
+    SetLimits(*s);
+    s->pauseCount = 0;
+    s->playerBits = s->previousPlayerBits = s->changedPlayerBits = 0;
+    s->mouseButtons = 0;
+    s->enabledControls = 0xFFFFFFFF;
+    s->validPlayers = ValidPlayersByCount[std::min<std::size_t>(s->playerCount, 4)];
+    std::fill(std::begin(s->loopTimes), std::end(s->loopTimes), DefaultLoopTime);
+    s->loopTimeIndex = 0;
+}
+
+int GameLoopStep() {
+    FrameRunState* s = CurrentRunState();
+    if (!s) return ExitError;
+    if (s->pauseCount != 0) return 0;
+    // The physics preparation of the first loop belongs to extension objects, not part of this build.
+    s->firstLoopDone = 1;
+    if (!TickTest(*s)) return LoopResult(*s);
+    SwapEventBuffer(*s);
+    AdvanceClock(*s);
+
+    // Input recording and playback are not part of this build: the controls are always read.
+    s->previousPlayerBits = s->playerBits;
+    ReadPlayerControls();
+    UpdateMousePosition();
+    s->playerBits &= s->validPlayers & s->enabledControls;
+    s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
+    // Player events, the object pass, timers, the event program, pushed events, changed and destroyed
+    // objects and the display belong to the object, event and sprite services, not part of this build.
+    ++s->loopCounter16;
+    ++s->secondLoopCounter;
+    --s->loopsToRun;
+    return LoopResult(*s);
+}
+
+void ReadPlayerControls() {
+    FrameRunState* s = CurrentRunState();
+    if (!s) return;
+    s->playerBits = 0;
+    const HWND active = GetActiveWindow();
+    if (!active || (active != s->frameWindow && active != s->mainWindow)) return;
+    const ApplicationRecord* owner = GetControlsOwner(s->application);
+    const std::uint16_t* controls = owner ? owner->globals.controls : nullptr;
+    if (!controls) return;
+    for (int p = 0; p < PlayerCount; ++p) {
+        std::uint32_t bits = 0;
+        // Joysticks (types 1-4) are read through the platform's joystick services, not part of this build.
+        if (controls[p] == ControlKeyboard) {
+            for (int k = 0; k < 8; ++k) {
+                const std::uint16_t key = controls[PlayerCount + p * 8 + k];
+                if (key && (static_cast<std::uint16_t>(GetAsyncKeyState(key)) & 0x8000)) bits |= 1u << k;
+            }
+        }
+        s->playerBits |= bits << (8 * p);
+    }
+}
+
+void UpdateMousePosition() {
+    FrameRunState* s = CurrentRunState();
+    if (!s || !s->mainWindow) return;
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(s->mainWindow, &point);
+    s->mouseWindowX = point.x;
+    s->mouseWindowY = point.y;
+    s->mouseX = static_cast<std::int32_t>(std::int64_t{point.x} + s->scrollX);
+    s->mouseY = static_cast<std::int32_t>(std::int64_t{point.y} + s->scrollY);
+}
+
+} // namespace vtrrt

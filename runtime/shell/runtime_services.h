@@ -1,0 +1,38 @@
+// The program's process-wide block: the current application, frame and run state, and the settings the
+// shell keeps for them.
+#pragma once
+
+#include "win32/types.h"
+
+#include <cstdint>
+
+namespace vtrrt {
+
+struct ApplicationRecord;
+struct FrameRecord;
+struct FrameRunState;
+
+struct RuntimeServices {
+    ApplicationRecord* application = nullptr;
+    FrameRecord* frame = nullptr;
+    FrameRunState* runState = nullptr;
+    // The screen size a frame that takes the screen size gets.
+    std::int32_t screenWidth = 640;
+    std::int32_t screenHeight = 480;
+    // Command-line speed choice: when the override is set, machine-independent speed is its value.
+    bool speedOverride = false;
+    std::int32_t machineIndependentSpeed = 0;
+    bool keepRunningInModalLoops = false;
+    // The main window, made before the application starts; null when the run has none.
+    win32::HWND mainWindow = nullptr;
+};
+
+RuntimeServices& Services();
+
+// Makes the application current, with its frame and run state; returns the previous one.
+ApplicationRecord* SetCurrentApplication(ApplicationRecord* app);
+inline ApplicationRecord* CurrentApplication() {
+    return Services().application;
+}
+
+} // namespace vtrrt

@@ -1,0 +1,71 @@
+// Moving the paths an application was built with to where it runs now.
+#include "startup/application_loader.h"
+
+#include "startup/loader_environment.h"
+
+#include <algorithm>
+#include <array>
+
+using namespace win32;
+
+namespace vtrrt {
+
+namespace {
+
+constexpr std::size_t PathUnits = 260;
+
+bool IsSeparator(WCHAR c) {
+    return c == u'\\' || c == u'/';
+}
+
+WCHAR FoldCase(WCHAR c) {
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<WCHAR>(c + 32);
+    return c;
+}
+
+// The length of the folder part of a path (up to and with its last separator); 0 when it has none.
+std::size_t FolderLength(std::u16string_view path) {
+    for (std::size_t i = path.size(); i > 0; --i)
+        if (IsSeparator(path[i - 1])) return i;
+    return 0;
+}
+
+// When `path` lies under the folder of `reference`, the length of that folder in `path`; else 0.
+std::size_t SplitPathUnderFolder(const WCHAR* reference, std::u16string_view path) {
+    if (!reference) return 0;
+    const std::u16string_view ref(reference);
+    const std::size_t folder = FolderLength(ref);
+    if (folder == 0 || folder >= path.size()) return 0;
+    for (std::size_t i = 0; i < folder; ++i) {
+        const WCHAR a = FoldCase(ref[i]);
+        const WCHAR b = FoldCase(path[i]);
+        if (a != b && !(IsSeparator(a) && IsSeparator(b))) return 0;
+    }
+    return folder;
+}
+
+} // namespace
+
+void RelocatePathToTempFolder(const ApplicationRecord& app, WCHAR* path) {
+    const std::u16string_view original(path, std::find(path, path + PathUnits, u'\0') - path);
+    std::size_t folder = SplitPathUnderFolder(app.targetPath, original);
+    if (folder == 0) folder = SplitPathUnderFolder(app.projectPath, original);
+    if (folder == 0) return;
+
+    std::u16string target;
+    if (app.header.flags3 & AppFlags3RelocateToTemp) {
+        target = RunTempFolder();
+        if (target.empty()) return;
+        if (!IsSeparator(target.back())) target += u'\\';
+    } else if (app.dataFilePath) {
+        const std::u16string_view data(app.dataFilePath);
+        target = data.substr(0, FolderLength(data));
+    }
+    target += original.substr(folder);
+    // A relocated path that does not fit stays as it was.
+    if (target.size() >= PathUnits) return;
+    std::copy(target.begin(), target.end(), path);
+    path[target.size()] = 0;
+}
+
+} // namespace vtrrt

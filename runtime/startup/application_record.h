@@ -1,0 +1,87 @@
+// One loaded application: its data header and header, names and paths, frame directory, kept chunks and
+// the bookkeeping of the data stream it was read from.
+#pragma once
+
+#include "shell/application_run.h"
+#include "startup/application_data.h"
+#include "startup/application_globals.h"
+
+#include "win32/types.h"
+
+#include <cstdint>
+
+class CInputFile;
+class CIndexList;
+
+namespace vtrrt {
+
+constexpr int EmbeddedNameUnits = 260;
+
+// A file stored inside the application data, extracted on demand.
+struct EmbeddedFileEntry {
+    win32::WCHAR name[EmbeddedNameUnits]; // relocated name, terminated
+    win32::WCHAR* extractedPath;          // the extracted copy, null until extracted
+    std::uint32_t size;
+    std::uint32_t position; // of the file's bytes in the data stream
+    std::int32_t extractedRefCount;
+};
+
+// A block read whole from one chunk and kept as it is; `size` bytes at `data`.
+struct KeptChunk {
+    std::uint8_t* data;
+    std::uint32_t size;
+};
+
+// Zero-filled at creation; blocks and strings come from the library's memory functions and are freed by
+// CloseApplication.
+struct ApplicationRecord {
+    ApplicationDataHeader dataHeader;
+    ApplicationHeader header;
+    win32::WCHAR* name;
+    const win32::WCHAR* dataFilePath; // not owned
+    win32::WCHAR* projectPath;
+    win32::WCHAR* copyright;
+    win32::WCHAR* aboutText;
+    win32::WCHAR* targetPath;
+    win32::WCHAR* musicFolder;
+    CInputFile* dataStream; // owned; null when closed
+    std::uint32_t dataBaseOffset;
+    win32::WCHAR* helpFile;
+    KeptChunk iconDib;
+    KeptChunk imageList; // u32 count, then count {u16, u16 image index}
+    KeptChunk menuData;
+    std::int32_t framesCounted;
+    std::uint16_t frameHandleCount;
+    std::uint16_t* frameHandles;
+    std::int32_t frameTableEntries; // entries of both frame tables: the header's frame count
+    std::uint32_t* frameOffsets;    // payload position of each frame's chunk list
+    win32::WCHAR** framePasswords;  // null when no frame has one
+    CIndexList* embeddedFiles;      // of EmbeddedFileEntry
+    ApplicationRecord* parent;
+    std::uint32_t subAppOptions;
+    std::int32_t runState;
+    std::int32_t value;
+    std::int32_t currentFrameIndex;
+    // Sharing with the parent: player controls, lives, scores, global values, global strings.
+    std::int32_t shareControls;
+    std::int32_t shareLives;
+    std::int32_t shareScores;
+    std::int32_t shareGlobalValues;
+    std::int32_t shareGlobalStrings;
+    KeptChunk globalValues;
+    KeptChunk globalStrings; // u32 count, then count terminated UTF-16 strings
+    std::uint8_t* key;       // 256 bytes
+    KeptChunk extendedOptions;
+    std::uint32_t codePage;
+    std::uint8_t unicode;
+    KeptChunk effectBank;
+    std::uint8_t effectsFlag;
+    std::int32_t displayOption;
+    std::uint32_t textFileEncodings[2];
+    // The first frame palette of the application (LOGPALETTE as stored), kept until the palette is built.
+    KeptChunk applicationPalette;
+    ApplicationRun run;
+    ApplicationGlobals globals;
+};
+
+} // namespace vtrrt

@@ -1,0 +1,53 @@
+// Reading chunk payloads from the application data: plain, compressed, enciphered or both.
+#pragma once
+
+#include "startup/application_data.h"
+
+#include "vtrs2/streams.h"
+
+#include <cstdint>
+
+namespace vtrrt {
+
+// Result codes of the loader and its readers; positive codes are also message numbers of the program.
+constexpr int LoadOk = 0;
+constexpr int ErrorCannotOpen = 4;
+constexpr int ErrorOutOfMemory = 8;
+constexpr int ErrorChunkTooLarge = 9;
+constexpr int ErrorIncompatible = 19;
+constexpr int ErrorNotApplication = 20;
+constexpr int ErrorSilent = -1; // already reported, or not to be reported
+// The library's stream codes (vtrs2/streams.h) pass through; StreamDataError also stands for data whose
+// counts, sizes or offsets do not hold together.
+
+// The most a compressed payload of `storedBytes` may inflate to: deflate never packs more than 1032 bytes
+// into one, and no chunk is allowed past 128 MiB.
+constexpr std::uint32_t MaxInflatedChunk = 128u << 20;
+std::uint32_t MaxInflatedSize(std::uint32_t storedBytes);
+
+// Reads the 8-byte header at the stream's position. A payload that would run past the end of the data is
+// refused with StreamEndOfData before anyone reads it.
+int ReadChunkHeader(CInputFile& stream, ChunkHeader& header);
+
+// Reads the payload that follows the header into the caller's buffer. Compressed payloads inflate to
+// exactly their declared size, never more.
+int ReadChunkInto(CInputFile& stream, const ChunkHeader& header, void* destination, std::uint32_t capacity,
+                  const std::uint8_t* key);
+
+// As ReadChunkInto into a new block of the payload's (uncompressed) size, which the caller frees with
+// FreeMemory; on failure *out is null. The block has one more zeroed unit (two bytes) than `*size` says, so
+// that text in it is always terminated.
+int ReadChunk(CInputFile& stream, const ChunkHeader& header, std::uint8_t** out, std::uint32_t* size,
+              const std::uint8_t* key);
+
+// Inflates a zlib stream held in memory into a buffer of `capacity` bytes; the output must fill it exactly.
+int InflateBlock(void* destination, std::uint32_t capacity, const void* source, std::uint32_t sourceSize);
+
+// Reads a u32 compressed size from the stream, then inflates that many bytes into the destination, which
+// holds `capacity` bytes.
+int ReadCompressedBlock(void* destination, std::uint32_t capacity, CInputFile& stream);
+
+// Copies `count` bytes from one stream to the other in blocks of 32768.
+int CopyStreamBytes(COutputFile& output, CInputFile& input, std::uint32_t count);
+
+} // namespace vtrrt

@@ -1,0 +1,470 @@
+#include "startup/frame_loader.h"
+
+#include "shell/error_message.h"
+#include "shell/runtime_services.h"
+#include "startup/byte_reader.h"
+#include "startup/chunk_reader.h"
+#include "startup/player_globals.h"
+#include "startup/stored_text.h"
+
+#include "vtrs2/memory.h"
+#include "vtrs2/streams.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <span>
+
+namespace vtrrt {
+
+using namespace win32;
+
+namespace {
+
+constexpr std::size_t VirtualRectBytes = 16;
+constexpr std::size_t FadeFlagsOffset = 12;
+constexpr std::uint32_t FadeWideData = 0x2;
+constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
+
+struct FrameLoad {
+    ApplicationRecord& app;
+    CInputFile& stream;
+    FrameRecord& frame;
+};
+
+using FrameChunkHandler = int (*)(FrameLoad&, const ChunkHeader&);
+
+// A chunk's payload read whole, freed when done.
+struct Payload {
+    std::uint8_t* data = nullptr;
+    std::uint32_t size = 0;
+    ~Payload() { FreeMemory(&data); }
+    std::span<const std::uint8_t> Bytes() const { return {data, size}; }
+    FrameBlock Release() {
+        FrameBlock block{data, size};
+        data = nullptr;
+        size = 0;
+        return block;
+    }
+};
+
+int Read(FrameLoad& fl, const ChunkHeader& h, Payload& p) {
+    return ReadChunk(fl.stream, h, &p.data, &p.size, fl.app.key);
+}
+
+void FreeBlock(FrameBlock& block) {
+    FreeMemory(&block.data);
+    block.size = 0;
+}
+
+int ReadText(FrameLoad& fl, const ChunkHeader& h, WCHAR*& field) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    WCHAR* text = StoredTextToWide(p.Bytes(), fl.app.unicode != 0, fl.app.codePage);
+    if (!text) return ErrorOutOfMemory;
+    FreeMemory(&field);
+    field = text;
+    return LoadOk;
+}
+
+// A sub-application frame that resets the globals it shares takes its own again.
+void ResetSharedGlobals(FrameLoad& fl) {
+    ApplicationRecord& app = fl.app;
+    if (!(fl.frame.flags & FrameResetsSharedGlobals) || (app.subAppOptions & SubAppKeepsSharing)) return;
+    if (!(app.shareLives || app.shareScores || app.shareGlobalValues || app.shareGlobalStrings)) return;
+    app.shareLives = app.shareScores = app.shareGlobalValues = app.shareGlobalStrings = 0;
+    // The frame is being loaded for the current application, which InitApplicationGlobals works on.
+    InitApplicationGlobals();
+}
+
+int OnHeader(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    ByteReader r(p.Bytes());
+    FrameRecord& f = fl.frame;
+    if (!r.I32(f.width) || !r.I32(f.height) || !r.U32(f.background) || !r.U32(f.flags))
+        return StreamDataError;
+    const RuntimeServices& services = Services();
+    if (f.flags & FrameScreenSize) {
+        f.storedWidth = f.width;
+        f.storedHeight = f.height;
+        f.width = services.screenWidth;
+        f.height = services.screenHeight;
+        f.virtualRect = {0, 0, services.screenWidth, services.screenHeight};
+        f.displayWidth = services.screenWidth;
+        f.displayHeight = services.screenHeight;
+    } else {
+        f.displayWidth = std::min<std::int32_t>(fl.app.header.windowWidth, f.width);
+        f.displayHeight = std::min<std::int32_t>(fl.app.header.windowHeight, f.height);
+    }
+    ResetSharedGlobals(fl);
+    return LoadOk;
+}
+
+int OnName(FrameLoad& fl, const ChunkHeader& h) {
+    return ReadText(fl, h, fl.frame.name);
+}
+int OnString3343(FrameLoad& fl, const ChunkHeader& h) {
+    return ReadText(fl, h, fl.frame.string3343);
+}
+
+int OnPalette(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    if (p.size < PaletteBytes) return StreamDataError;
+    FramePalette* palette = nullptr;
+    if (!AllocZeroedMemory(sizeof(FramePalette), &palette)) return ErrorOutOfMemory;
+    ByteReader r(p.Bytes());
+    r.U16(palette->version);
+    r.U16(palette->count);
+    for (PaletteEntry& e : palette->entries) {
+        r.U8(e.red);
+        r.U8(e.green);
+        r.U8(e.blue);
+        r.U8(e.flags);
+    }
+    FreeMemory(&fl.frame.palette);
+    fl.frame.palette = palette;
+    return LoadOk;
+}
+
+void ReadInstance(ByteReader& r, FrameItemInstance& item) {
+    std::int16_t unused = 0;
+    r.U16(item.handle);
+    r.U16(item.objectInfo);
+    r.I32(item.x);
+    r.I32(item.y);
+    r.I16(item.parentType);
+    r.I16(item.parentHandle);
+    r.I16(item.layer);
+    r.I16(unused);
+}
+
+int OnItems(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    ByteReader r(p.Bytes());
+    std::uint32_t stored = 0;
+    if (!r.U32(stored)) return StreamDataError;
+    const std::uint32_t count = stored & 0xFFFF;
+    if (r.Left() < count * FrameItemBytes) return StreamDataError;
+    FrameRecord& f = fl.frame;
+    FreeMemory(&f.instances);
+    FreeMemory(&f.instanceIndex);
+    f.instanceCount = 0;
+    if (!AllocZeroedMemory((count + 1) * sizeof(FrameItemInstance), &f.instances)) return ErrorOutOfMemory;
+    std::int32_t highest = -1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        ReadInstance(r, f.instances[i]);
+        // Object types come from the object infos, which are loaded with the banks and definitions.
+        highest = std::max<std::int32_t>(highest, f.instances[i].handle);
+    }
+    f.instanceCount = static_cast<std::int32_t>(count);
+    f.instanceHandleLimit = highest + 1;
+    const std::size_t entries = static_cast<std::size_t>(highest + 1) + 1;
+    if (!AllocMemory(entries * sizeof(std::uint16_t), &f.instanceIndex)) return ErrorOutOfMemory;
+    std::fill_n(f.instanceIndex, entries, NoInstance);
+    for (std::uint32_t i = 0; i < count; ++i)
+        f.instanceIndex[f.instances[i].handle] = static_cast<std::uint16_t>(i);
+    return LoadOk;
+}
+
+int OnFade(FrameLoad& fl, const ChunkHeader& h, FrameBlock& into) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    if (fl.app.unicode && p.size >= FadeFlagsOffset + 4) {
+        std::uint32_t flags = 0;
+        ByteReader r(p.Bytes());
+        r.Seek(FadeFlagsOffset);
+        r.U32(flags);
+        flags |= FadeWideData;
+        for (int i = 0; i < 4; ++i)
+            p.data[FadeFlagsOffset + i] = static_cast<std::uint8_t>(flags >> (8 * i));
+    }
+    FreeBlock(into);
+    into = p.Release();
+    return LoadOk;
+}
+int OnFadeIn(FrameLoad& fl, const ChunkHeader& h) {
+    return OnFade(fl, h, fl.frame.fadeIn);
+}
+int OnFadeOut(FrameLoad& fl, const ChunkHeader& h) {
+    return OnFade(fl, h, fl.frame.fadeOut);
+}
+
+void ReadSettings(ByteReader& r, LayerSettings& s) {
+    std::uint32_t x = 0, y = 0;
+    r.U32(s.flags);
+    r.U32(x);
+    r.U32(y);
+    r.I32(s.backdropCount);
+    r.I32(s.firstBackdrop);
+    s.xCoefficient = std::bit_cast<float>(x);
+    s.yCoefficient = std::bit_cast<float>(y);
+}
+
+void FreeLayers(FrameRecord& f) {
+    for (std::int32_t i = 0; i < f.layerCount; ++i)
+        FreeMemory(&f.layers[i].name);
+    FreeMemory(&f.layers);
+    f.layerCount = 0;
+}
+
+int OnLayers(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    ByteReader r(p.Bytes());
+    std::uint32_t count = 0;
+    if (!r.U32(count)) return StreamDataError;
+    const std::size_t unit = fl.app.unicode ? 2 : 1;
+    // Every layer holds its settings and at least a terminator.
+    if (count > r.Left() / (LayerSettingsBytes + unit)) return StreamDataError;
+    FrameRecord& f = fl.frame;
+    FreeLayers(f);
+    if (count == 0) return ErrorSilent;
+    if (!AllocZeroedMemory(count * sizeof(FrameLayer), &f.layers)) return ErrorSilent;
+    f.layerCount = static_cast<std::int32_t>(count);
+    for (FrameLayer& layer : std::span(f.layers, count)) {
+        if (r.Left() < LayerSettingsBytes + unit) return StreamDataError;
+        ReadSettings(r, layer.stored);
+        layer.settings = layer.stored;
+        const auto text = StoredTextBytes(p.Bytes().subspan(r.Position()), fl.app.unicode != 0);
+        // The terminator must be inside the chunk.
+        if (text.size() + unit > r.Left()) return StreamDataError;
+        layer.name = StoredTextToWide(text, fl.app.unicode != 0, fl.app.codePage);
+        if (!layer.name) return ErrorOutOfMemory;
+        r.Skip(text.size() + unit);
+    }
+    return LoadOk;
+}
+
+int OnVirtualRect(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    if (p.size < VirtualRectBytes) return StreamDataError;
+    ByteReader r(p.Bytes());
+    FrameRecord& f = fl.frame;
+    RECT& v = f.virtualRect;
+    r.I32(v.left);
+    r.I32(v.top);
+    r.I32(v.right);
+    r.I32(v.bottom);
+    if (f.flags & FrameScreenSize) {
+        const std::int64_t w = static_cast<std::int64_t>(v.right) - v.left;
+        const std::int64_t hgt = static_cast<std::int64_t>(v.bottom) - v.top;
+        if (w == f.storedWidth || w < f.width) v.right = static_cast<LONG>(v.left + f.width);
+        if (hgt == f.storedHeight || hgt < f.height) v.bottom = static_cast<LONG>(v.top + f.height);
+    }
+    return LoadOk;
+}
+
+// Read directly: the chunk's flags are not looked at and a short chunk changes nothing.
+int OnRandomSeed(FrameLoad& fl, const ChunkHeader& h) {
+    std::array<std::uint8_t, 2> bytes{};
+    if (h.size >= 2 && fl.stream.Read(bytes.data(), 2) == 0)
+        fl.frame.randomSeed = static_cast<std::int16_t>(bytes[0] | (bytes[1] << 8));
+    return LoadOk;
+}
+
+int OnMoveTimerBase(FrameLoad& fl, const ChunkHeader& h) {
+    std::array<std::uint8_t, 4> bytes{};
+    if (h.size >= 4 && fl.stream.Read(bytes.data(), 4) == 0) ByteReader(bytes).U32(fl.frame.moveTimerBase);
+    return LoadOk;
+}
+
+int OnLayerEffects(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    FreeBlock(fl.frame.layerEffects);
+    fl.frame.layerEffects = p.Release();
+    return LoadOk;
+}
+
+// The frame's own effect: ink effect, parameter, bank index, parameter count, then the parameters.
+int OnEffect(FrameLoad& fl, const ChunkHeader& h) {
+    Payload p;
+    if (int code = Read(fl, h, p)) return code;
+    ByteReader r(p.Bytes());
+    std::uint32_t count = 0;
+    if (!r.Skip(12) || !r.U32(count) || count > r.Left() / 4) return StreamDataError;
+    FreeBlock(fl.frame.effect);
+    fl.frame.effect = p.Release();
+    return LoadOk;
+}
+
+struct FrameHandlerEntry {
+    std::uint16_t id;
+    FrameChunkHandler handler;
+};
+
+// The event program (0x333D) goes to the event loader, which is not part of this build: it is skipped like
+// the password, which only the application loader reads.
+constexpr std::array FrameHandlers{
+    FrameHandlerEntry{ChunkFrameHeader, OnHeader},
+    FrameHandlerEntry{ChunkFrameName, OnName},
+    FrameHandlerEntry{ChunkFramePalette, OnPalette},
+    FrameHandlerEntry{ChunkFrameItems, OnItems},
+    FrameHandlerEntry{ChunkFrameFadeIn, OnFadeIn},
+    FrameHandlerEntry{ChunkFrameFadeOut, OnFadeOut},
+    FrameHandlerEntry{ChunkFrameLayers, OnLayers},
+    FrameHandlerEntry{ChunkFrameVirtualRect, OnVirtualRect},
+    FrameHandlerEntry{ChunkFrameString3343, OnString3343},
+    FrameHandlerEntry{ChunkFrameRandomSeed, OnRandomSeed},
+    FrameHandlerEntry{ChunkFrameLayerEffects, OnLayerEffects},
+    FrameHandlerEntry{ChunkFrameMoveTimerBase, OnMoveTimerBase},
+    FrameHandlerEntry{ChunkFrameEffect, OnEffect},
+};
+
+FrameChunkHandler FindFrameHandler(std::uint16_t id) {
+    for (const auto& entry : FrameHandlers)
+        if (entry.id == id) return entry.handler;
+    return nullptr;
+}
+
+int ReadFrameChunkList(FrameLoad& fl) {
+    CInputFile& s = fl.stream;
+    for (;;) {
+        ChunkHeader h;
+        if (int code = ReadChunkHeader(s, h)) return code;
+        if (h.id == ChunkEnd) break;
+        if (h.size == 0) continue;
+        const std::int64_t next = static_cast<std::int64_t>(s.GetPosition()) + h.size;
+        if (FrameChunkHandler handler = FindFrameHandler(h.id)) {
+            if (int code = handler(fl, h)) return code;
+        }
+        s.Seek(static_cast<LONG>(next), SeekFromStart);
+    }
+    // Instances and layer effects name layers by index: a frame needs its layer array.
+    return fl.frame.layerCount > 0 ? LoadOk : ErrorSilent;
+}
+
+void ReportFrameError(int code) {
+    if (code > 0) ShowErrorMessage(nullptr, code);
+}
+
+} // namespace
+
+void MarkFramePaletteFlags(FramePalette& palette) {
+    for (int i = 0; i < 256; ++i)
+        palette.entries[i].flags = (i >= 10 && i <= 245) ? PC_NOCOLLAPSE : 0;
+}
+
+FrameRecord* LoadFrameChunks(int* error) {
+    auto fail = [error](int code) -> FrameRecord* {
+        if (error) *error = code;
+        return nullptr;
+    };
+    ApplicationRecord* app = CurrentApplication();
+    if (!app || !app->dataStream) return fail(ErrorSilent);
+    FrameRecord* frame = nullptr;
+    if (!AllocZeroedMemory(sizeof(FrameRecord), &frame)) return fail(ErrorOutOfMemory);
+    RuntimeServices& services = Services();
+    FrameRecord* previous = services.frame;
+    services.frame = frame;
+    frame->randomSeed = -1;
+    frame->playerCount = 1;
+    std::fill(std::begin(frame->factors), std::end(frame->factors), 1.0f);
+    FrameLoad fl{*app, *app->dataStream, *frame};
+    const int code = ReadFrameChunkList(fl);
+    if (error) *error = code;
+    if (code != LoadOk) {
+        ReportFrameError(code);
+        FreeFrame(frame);
+        services.frame = previous;
+        return nullptr;
+    }
+    return frame;
+}
+
+FrameRecord* LoadFrame(std::int32_t index, int* error) {
+    ApplicationRecord* app = CurrentApplication();
+    if (!app || !app->dataStream || !app->frameOffsets || index < 0 || index >= app->framesCounted) {
+        if (error) *error = StreamDataError;
+        ReportFrameError(StreamDataError);
+        return nullptr;
+    }
+    app->dataStream->Seek(static_cast<LONG>(app->frameOffsets[index]), SeekFromStart);
+    FrameRecord* frame = LoadFrameChunks(error);
+    if (!frame) return nullptr;
+    if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
+    // Building the system palette from the frame's, and the per-frame object infos and bank items, belong
+    // to the display and bank services, which are not part of this build.
+    if (frame->palette) MarkFramePaletteFlags(*frame->palette);
+    return frame;
+}
+
+void FreeLayerBackdropGrid(FrameLayer& layer) {
+    layer.backdropGrid = nullptr;
+}
+
+void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
+    for (FrameLayer& layer : std::span(frame.layers, static_cast<std::size_t>(frame.layerCount))) {
+        layer.settings = layer.stored;
+        std::fill(std::begin(layer.scroll), std::end(layer.scroll), 0);
+        if (freeAll) FreeMemory(&layer.name);
+        FreeMemory(&layer.runtimeBackdrops);
+        layer.runtimeBackdropCount = 0;
+        std::fill(std::begin(layer.runtimeWords), std::end(layer.runtimeWords), nullptr);
+        FreeLayerBackdropGrid(layer);
+    }
+}
+
+void FreeFrame(FrameRecord* frame) {
+    if (!frame) return;
+    RuntimeServices& services = Services();
+    FrameRecord* previous = services.frame;
+    services.frame = frame;
+    // The run state is freed by the frame's end before the frame itself.
+    FreeBlock(frame->fadeIn);
+    FreeBlock(frame->fadeOut);
+    FreeMemory(&frame->name);
+    FreeMemory(&frame->palette);
+    FreeMemory(&frame->instances);
+    FreeMemory(&frame->instanceIndex);
+    ResetFrameLayers(*frame, true);
+    FreeLayers(*frame);
+    FreeBlock(frame->layerEffects);
+    FreeBlock(frame->effect);
+    FreeMemory(&frame->string3343);
+    services.frame = previous == frame ? nullptr : previous;
+    FreeMemory(&frame);
+}
+
+void CreateLayerEffects() {
+    FrameRecord* frame = Services().frame;
+    if (!frame || !frame->layerEffects.data) return;
+    ByteReader r({frame->layerEffects.data, frame->layerEffects.size});
+    for (FrameLayer& layer : std::span(frame->layers, static_cast<std::size_t>(frame->layerCount))) {
+        std::uint32_t ink = 0, parameter = 0;
+        if (!r.U32(ink) || !r.U32(parameter) || !r.Skip(LayerEffectBytes - 8)) break;
+        // Shader effects (13) are made from the effect bank by the effect services, not part of this build;
+        // such a layer keeps its stored parameter.
+        layer.inkEffect = static_cast<std::int16_t>(ink);
+        layer.effectParameter = parameter;
+    }
+}
+
+FrameItemInstance* FindFrameInstance(FrameRecord& frame, std::uint16_t handle) {
+    if (!frame.instanceIndex || handle >= frame.instanceHandleLimit) return nullptr;
+    const std::uint16_t position = frame.instanceIndex[handle];
+    if (position == NoInstance || position >= frame.instanceCount) return nullptr;
+    return &frame.instances[position];
+}
+
+FrameItemInstance* FirstFrameItemToCreate() {
+    if (FrameRecord* frame = Services().frame) frame->instanceCursor = 0;
+    return NextFrameItemToCreate();
+}
+
+FrameItemInstance* NextFrameItemToCreate() {
+    FrameRecord* frame = Services().frame;
+    if (!frame) return nullptr;
+    while (frame->instanceCursor < frame->instanceCount) {
+        FrameItemInstance& item = frame->instances[frame->instanceCursor++];
+        if (item.objectType > 1) return &item;
+    }
+    return nullptr;
+}
+
+} // namespace vtrrt

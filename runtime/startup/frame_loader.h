@@ -1,0 +1,34 @@
+// Loading a frame's chunk list into a FrameRecord, and giving it all back.
+#pragma once
+
+#include "startup/frame_record.h"
+
+class CInputFile;
+
+namespace vtrrt {
+
+// Loads the frame of that index of the current application and makes it current; null when it cannot be
+// (the error has been reported; `error` receives the code).
+FrameRecord* LoadFrame(std::int32_t index, int* error = nullptr);
+
+// Reads the chunk list at the data stream's position into a new current FrameRecord; null on failure, with
+// the previous current frame restored.
+FrameRecord* LoadFrameChunks(int* error = nullptr);
+
+void FreeFrame(FrameRecord* frame);
+void ResetFrameLayers(FrameRecord& frame, bool freeAll);
+void FreeLayerBackdropGrid(FrameLayer& layer);
+// Gives each layer with an entry in the layer-effects chunk its ink effect and parameter.
+void CreateLayerEffects();
+
+// The current frame's instances whose object is not a backdrop, in frame order.
+FrameItemInstance* FirstFrameItemToCreate();
+FrameItemInstance* NextFrameItemToCreate();
+
+// The instance of that handle in the frame, or null.
+FrameItemInstance* FindFrameInstance(FrameRecord& frame, std::uint16_t handle);
+
+// Sets palette entries 10-245 to PC_NOCOLLAPSE and the others to 0.
+void MarkFramePaletteFlags(FramePalette& palette);
+
+} // namespace vtrrt

@@ -1,0 +1,195 @@
+// Runs the packed demo in a real X window (Xvfb), checks the first frame's colour on a screenshot, closes the
+// window like a window manager would, and checks the program's exit and clean-up.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const fs::path Here = fs::path(__FILE__).parent_path();
+constexpr const char* Python = "/usr/bin/python3";
+
+// The first frame's background colour, RGB(0x20, 0x60, 0xC0).
+constexpr std::uint8_t FirstFrame[3] = {0x20, 0x60, 0xC0};
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
+            const char* out = nullptr) {
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const auto& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out ? out : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// The exit status, or nullopt when the process is still running after the timeout.
+std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        if (std::chrono::steady_clock::now() > end) return std::nullopt;
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0 ||
+            entry.rfind("TMPDIR=", 0) == 0)
+            continue;
+        env.push_back(entry);
+    }
+    env.insert(env.end(), extra.begin(), extra.end());
+    return env;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t Be32(const std::string& b, std::size_t at) {
+    return (std::uint32_t(std::uint8_t(b[at])) << 24) | (std::uint32_t(std::uint8_t(b[at + 1])) << 16) |
+           (std::uint32_t(std::uint8_t(b[at + 2])) << 8) | std::uint8_t(b[at + 3]);
+}
+
+// Red, green, blue of one pixel of a 24- or 32-bit ZPixmap XWD dump (little-endian pixels).
+std::optional<std::array<std::uint8_t, 3>> XwdPixel(const std::string& xwd, std::uint32_t x,
+                                                    std::uint32_t y) {
+    if (xwd.size() < 100) return std::nullopt;
+    const std::uint32_t headerSize = Be32(xwd, 0), width = Be32(xwd, 16), height = Be32(xwd, 20);
+    const std::uint32_t bitsPerPixel = Be32(xwd, 44), bytesPerLine = Be32(xwd, 48), colours = Be32(xwd, 76);
+    if (x >= width || y >= height || bitsPerPixel < 24) return std::nullopt;
+    const std::size_t at =
+        headerSize + std::size_t{colours} * 12 + std::size_t{y} * bytesPerLine + x * (bitsPerPixel / 8);
+    if (at + 3 > xwd.size()) return std::nullopt;
+    return std::array<std::uint8_t, 3>{std::uint8_t(xwd[at + 2]), std::uint8_t(xwd[at + 1]),
+                                       std::uint8_t(xwd[at])};
+}
+
+bool Runs(const std::vector<std::string>& args) {
+    const pid_t pid = Spawn(args, Environment({}));
+    return pid > 0 && WaitFor(pid, 10s) == 0;
+}
+
+class DemoWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists("/usr/bin/Xvfb") || !fs::exists("/usr/bin/xwd") ||
+            !Runs({Python, "-c", "import Xlib"}))
+            GTEST_SKIP() << "needs Xvfb, xwd and python3-xlib";
+        display_ = ":" + std::to_string(100 + getpid() % 800);
+        xvfb_ = Spawn({"/usr/bin/Xvfb", display_, "-screen", "0", "800x600x24", "-nolisten", "tcp"},
+                      Environment({}));
+        ASSERT_GT(xvfb_, 0);
+        const fs::path socket = "/tmp/.X11-unix/X" + display_.substr(1);
+        for (int i = 0; i < 250 && !fs::exists(socket); ++i)
+            std::this_thread::sleep_for(20ms);
+        ASSERT_TRUE(fs::exists(socket));
+        char folder[] = "/tmp/vtr-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        temp_ = folder;
+    }
+    void TearDown() override {
+        if (demo_ > 0 && !WaitFor(demo_, 0ms)) {
+            kill(demo_, SIGKILL);
+            WaitFor(demo_, 5s);
+        }
+        if (xvfb_ > 0) {
+            kill(xvfb_, SIGTERM);
+            WaitFor(xvfb_, 5s);
+        }
+        if (!temp_.empty()) fs::remove_all(temp_);
+    }
+
+    std::optional<std::string> Window(const char* command) {
+        const fs::path out = temp_ / "window.txt";
+        const pid_t pid = Spawn({Python, (Here / "x11_window.py").string(), display_, command, "Demo"},
+                                Environment({}), out.c_str());
+        if (pid <= 0 || WaitFor(pid, 10s) != 0) return std::nullopt;
+        return ReadFile(out);
+    }
+
+    std::string display_;
+    pid_t xvfb_ = -1;
+    pid_t demo_ = -1;
+    fs::path temp_;
+};
+
+TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
+    const fs::path runTemp = temp_ / "run";
+    fs::create_directory(runTemp);
+    demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
+                  Environment({"DISPLAY=" + display_, "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
+                               "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}));
+    ASSERT_GT(demo_, 0);
+
+    std::optional<std::string> geometry;
+    for (int i = 0; i < 100 && !(geometry = Window("geometry")); ++i)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(geometry) << "the demo's window did not appear";
+    std::this_thread::sleep_for(1s);
+    ASSERT_FALSE(WaitFor(demo_, 0ms)) << "the demo ended on its own";
+
+    int x = 0, y = 0, width = 0, height = 0;
+    std::istringstream(*Window("geometry")) >> x >> y >> width >> height;
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+    const fs::path shot = temp_ / "screen.xwd";
+    ASSERT_TRUE(Runs({"/usr/bin/xwd", "-display", display_, "-root", "-silent", "-out", shot.string()}));
+    const std::string xwd = ReadFile(shot);
+    for (auto [px, py] : {std::pair{x + width / 2, y + height / 2}, std::pair{x + 5, y + 5},
+                          std::pair{x + width - 5, y + height - 5}}) {
+        const auto pixel = XwdPixel(xwd, static_cast<std::uint32_t>(px), static_cast<std::uint32_t>(py));
+        ASSERT_TRUE(pixel);
+        EXPECT_EQ((*pixel)[0], FirstFrame[0]);
+        EXPECT_EQ((*pixel)[1], FirstFrame[1]);
+        EXPECT_EQ((*pixel)[2], FirstFrame[2]);
+    }
+
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 20s);
+    ASSERT_TRUE(code) << "the demo did not end after its window was closed";
+    demo_ = -1;
+    EXPECT_EQ(*code, 0);
+    EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
+}
+
+} // namespace

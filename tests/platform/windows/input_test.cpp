@@ -1,0 +1,305 @@
+#include "recorder.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace windows_test;
+
+namespace {
+
+SDL_Event Key(Uint32 type, Uint32 window, SDL_Scancode scancode, SDL_Keycode sym) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.windowID = window;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = scancode;
+    e.key.keysym.sym = sym;
+    return e;
+}
+
+SDL_Event Button(Uint32 type, Uint32 window, Uint8 button, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.windowID = window;
+    e.button.button = button;
+    e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = x;
+    e.button.y = y;
+    return e;
+}
+
+SDL_Event Motion(Uint32 window, int x, int y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = window;
+    e.motion.x = x;
+    e.motion.y = y;
+    return e;
+}
+
+struct KeyCase {
+    SDL_Scancode scancode;
+    SDL_Keycode sym;
+    WPARAM vk;
+    int scan;
+    bool extended;
+};
+
+class KeyTranslation : public WindowTest, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyTranslation, KeyBecomesKeyDownAndUpWithItsVirtualKeyAndScanCode) {
+    const KeyCase& k = GetParam();
+    Push(Key(SDL_KEYDOWN, Id(), k.scancode, k.sym));
+    Push(Key(SDL_KEYUP, Id(), k.scancode, k.sym));
+    auto seen = Pump();
+    seen.erase(std::remove_if(seen.begin(), seen.end(), [](const Seen& s) { return s.message == WM_CHAR; }),
+               seen.end());
+    ASSERT_EQ(seen.size(), 2u);
+    const bool system = k.vk == VK_MENU || k.vk == VK_F10;
+    EXPECT_EQ(seen[0].message, system ? WM_SYSKEYDOWN : WM_KEYDOWN);
+    EXPECT_EQ(seen[0].wParam, k.vk);
+    const LPARAM down = 1 | (LPARAM(k.scan) << 16) | (k.extended ? LPARAM(1) << 24 : 0);
+    const LPARAM altBit = k.vk == VK_MENU ? LPARAM(1) << 29 : 0;
+    EXPECT_EQ(seen[0].lParam, down | altBit);
+    EXPECT_EQ(seen[1].message, system ? WM_SYSKEYUP : WM_KEYUP);
+    EXPECT_EQ(seen[1].lParam, down | (LPARAM(3) << 30));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, KeyTranslation,
+                         ::testing::Values(KeyCase{SDL_SCANCODE_A, SDLK_a, 'A', 0x1E, false},
+                                           KeyCase{SDL_SCANCODE_Z, SDLK_z, 'Z', 0x2C, false},
+                                           KeyCase{SDL_SCANCODE_1, SDLK_1, '1', 0x02, false},
+                                           KeyCase{SDL_SCANCODE_0, SDLK_0, '0', 0x0B, false},
+                                           KeyCase{SDL_SCANCODE_SPACE, SDLK_SPACE, VK_SPACE, 0x39, false},
+                                           KeyCase{SDL_SCANCODE_RETURN, SDLK_RETURN, VK_RETURN, 0x1C, false},
+                                           KeyCase{SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, VK_RETURN, 0x1C,
+                                                   true},
+                                           KeyCase{SDL_SCANCODE_LEFT, SDLK_LEFT, VK_LEFT, 0x4B, true},
+                                           KeyCase{SDL_SCANCODE_UP, SDLK_UP, VK_UP, 0x48, true},
+                                           KeyCase{SDL_SCANCODE_F1, SDLK_F1, VK_F1, 0x3B, false},
+                                           KeyCase{SDL_SCANCODE_F10, SDLK_F10, VK_F10, 0x44, false},
+                                           KeyCase{SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, VK_SHIFT, 0x2A, false},
+                                           KeyCase{SDL_SCANCODE_RCTRL, SDLK_RCTRL, VK_CONTROL, 0x1D, true},
+                                           KeyCase{SDL_SCANCODE_LALT, SDLK_LALT, VK_MENU, 0x38, false},
+                                           KeyCase{SDL_SCANCODE_KP_4, SDLK_KP_4, 0x64, 0x4B, false}));
+
+TEST_F(WindowTest, KeyStateFollowsRetrievedMessagesAndAsyncStateFollowsTheDevice) {
+    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_LSHIFT, SDLK_LSHIFT));
+    MSG msg;
+    PeekMessageW(&msg, nullptr, WM_NULL, WM_NULL, PM_NOREMOVE); // takes the SDL event in, retrieves nothing
+    EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0) << "the key message has not been retrieved yet";
+    Pump();
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    EXPECT_LT(GetKeyState(VK_LSHIFT), 0);
+    EXPECT_GE(GetKeyState(VK_RSHIFT), 0);
+    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_LSHIFT, SDLK_LSHIFT));
+    Pump();
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+    EXPECT_GE(GetAsyncKeyState(VK_SHIFT), 0);
+}
+
+TEST_F(WindowTest, AltHeldMakesSystemKeysWithTheContextBit) {
+    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_LALT, SDLK_LALT));
+    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_X, SDLK_x));
+    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_X, SDLK_x));
+    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_LALT, SDLK_LALT));
+    auto seen = Pump();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[1].message, WM_SYSKEYDOWN);
+    EXPECT_EQ(seen[1].wParam, WPARAM('X'));
+    EXPECT_TRUE(seen[1].lParam & (LPARAM(1) << 29));
+    EXPECT_EQ(seen[2].message, WM_SYSKEYUP);
+}
+
+TEST_F(WindowTest, RepeatedKeyDownHasThePreviousStateBit) {
+    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_B, SDLK_b));
+    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_B, SDLK_b));
+    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_B, SDLK_b));
+    auto seen = Pump();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_FALSE(seen[0].lParam & (LPARAM(1) << 30));
+    EXPECT_TRUE(seen[1].lParam & (LPARAM(1) << 30));
+}
+
+TEST_F(WindowTest, TextAndControlKeysBecomeCharacters) {
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    text.text.windowID = Id();
+    std::strcpy(text.text.text, "a\xC3\xA9"); // "aé"
+    Push(text);
+    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_RETURN, SDLK_RETURN));
+    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_RETURN, SDLK_RETURN));
+    auto seen = Pump();
+    std::vector<WPARAM> chars;
+    for (const Seen& s : seen)
+        if (s.message == WM_CHAR) chars.push_back(s.wParam);
+    EXPECT_EQ(chars, (std::vector<WPARAM>{'a', 0xE9, '\r'}));
+}
+
+TEST_F(WindowTest, KeysGoToTheFocusWindow) {
+    HWND child = Child(0, 0, 10, 10);
+    SetFocus(child);
+    EXPECT_EQ(GetFocus(), child);
+    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_C, SDLK_c));
+    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_C, SDLK_c));
+    auto seen = Pump();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].window, child);
+}
+
+TEST_F(WindowTest, MouseMessagesGoToTheChildUnderThePointInItsClientCoordinates) {
+    HWND child = Child(30, 40, 50, 20, WS_BORDER);
+    Push(Motion(Id(), 36, 45));
+    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_RIGHT, 36, 45));
+    Push(Button(SDL_MOUSEBUTTONUP, Id(), SDL_BUTTON_RIGHT, 36, 45));
+    Push(Motion(Id(), 5, 6));
+    auto seen = Pump();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].window, child);
+    EXPECT_EQ(seen[0].message, WM_MOUSEMOVE);
+    EXPECT_EQ(seen[0].lParam, MAKELPARAM(5, 4)) << "inside the one-pixel border";
+    EXPECT_EQ(seen[1].message, WM_RBUTTONDOWN);
+    EXPECT_EQ(seen[1].wParam, MK_RBUTTON);
+    EXPECT_EQ(seen[2].message, WM_RBUTTONUP);
+    EXPECT_EQ(seen[2].wParam, 0u);
+    EXPECT_EQ(seen[3].window, top);
+    EXPECT_EQ(seen[3].lParam, MAKELPARAM(5, 6));
+}
+
+TEST_F(WindowTest, CaptureSendsTheMouseToItsWindowWithCoordinatesOutsideIt) {
+    HWND child = Child(100, 100, 20, 20);
+    SetCapture(child);
+    Push(Motion(Id(), 90, 95));
+    auto seen = Pump();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].window, child);
+    EXPECT_EQ(GET_X_LPARAM(seen[0].lParam), -10);
+    EXPECT_EQ(GET_Y_LPARAM(seen[0].lParam), -5);
+    ReleaseCapture();
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+struct ClickCase {
+    const char16_t* cls;
+    DWORD gap;
+    int dx;
+    UINT second;
+};
+
+class DoubleClick : public WindowTest, public ::testing::WithParamInterface<ClickCase> {};
+
+TEST_P(DoubleClick, SecondPressIsADoubleClickOnlyForItsClassQuicklyAndNearby) {
+    const ClickCase& c = GetParam();
+    HWND child = Child(0, 0, 100, 100, 0, c.cls);
+    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, 10, 10));
+    Push(Button(SDL_MOUSEBUTTONUP, Id(), SDL_BUTTON_LEFT, 10, 10));
+    Pump();
+    win32::testing::AdvanceFakeClock(c.gap);
+    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, 10 + c.dx, 10));
+    auto seen = Pump();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].window, child);
+    EXPECT_EQ(seen[0].message, c.second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clicks, DoubleClick,
+                         ::testing::Values(ClickCase{u"Recorder", 100, 0, WM_LBUTTONDBLCLK},
+                                           ClickCase{u"Recorder", 100, 1, WM_LBUTTONDBLCLK},
+                                           ClickCase{u"Recorder", 600, 0, WM_LBUTTONDOWN},
+                                           ClickCase{u"Recorder", 100, 10, WM_LBUTTONDOWN},
+                                           ClickCase{u"PlainRecorder", 100, 0, WM_LBUTTONDOWN}));
+
+TEST_F(WindowTest, ThirdQuickPressStartsAFreshClick) {
+    for (int i = 0; i < 3; ++i)
+        Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_MIDDLE, 10, 10));
+    EXPECT_EQ(Messages(Pump()), (std::vector<UINT>{WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONDOWN}));
+}
+
+TEST_F(WindowTest, WheelGivesDeltaInTheHighWordOfWParam) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.windowID = Id();
+    e.wheel.y = -2;
+    Push(e);
+    auto seen = Pump();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].message, WM_MOUSEWHEEL);
+    EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(seen[0].wParam), -240);
+}
+
+TEST_F(WindowTest, ResizeOfTheSdlWindowSendsSizeWithTheClientSize) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = Id();
+    e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    e.window.data1 = 300;
+    e.window.data2 = 120;
+    Push(e);
+    auto seen = Pump(true);
+    auto size = std::find_if(seen.begin(), seen.end(), [](const Seen& s) { return s.message == WM_SIZE; });
+    ASSERT_NE(size, seen.end());
+    EXPECT_EQ(size->lParam, MAKELPARAM(300, 120));
+    EXPECT_EQ(win32::testing::ReadWindowPixel(top, 299, 119), RGB(0, 0, 0)) << "the backing bitmap grew";
+}
+
+TEST_F(WindowTest, FocusGainedActivatesAndFocusesTheWindow) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = Id();
+    e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    Push(e);
+    auto seen = Messages(Pump(true));
+    std::vector<UINT> activation;
+    for (UINT m : seen)
+        if (m == WM_ACTIVATEAPP || m == WM_ACTIVATE || m == WM_SETFOCUS) activation.push_back(m);
+    EXPECT_EQ(activation, (std::vector<UINT>{WM_ACTIVATEAPP, WM_ACTIVATE, WM_SETFOCUS}));
+    EXPECT_EQ(GetActiveWindow(), top);
+}
+
+TEST_F(WindowTest, DroppedFilesReachTheAcceptingWindowWithTheirNames) {
+    HWND child = Child(0, 0, 100, 100);
+    DragAcceptFiles(child, TRUE);
+    Push(Motion(Id(), 20, 30));
+    SDL_Event e{};
+    e.drop.windowID = Id();
+    e.type = SDL_DROPBEGIN;
+    Push(e);
+    e.type = SDL_DROPFILE;
+    e.drop.file = SDL_strdup("/tmp/one.txt");
+    Push(e);
+    e.drop.file = SDL_strdup("/tmp/tw\xC3\xB6.txt");
+    Push(e);
+    e.type = SDL_DROPCOMPLETE;
+    e.drop.file = nullptr;
+    Push(e);
+    auto seen = Pump();
+    auto drop =
+        std::find_if(seen.begin(), seen.end(), [](const Seen& s) { return s.message == WM_DROPFILES; });
+    ASSERT_NE(drop, seen.end());
+    EXPECT_EQ(drop->window, child);
+    auto handle = reinterpret_cast<HDROP>(drop->wParam);
+    EXPECT_EQ(DragQueryFileW(handle, 0xFFFFFFFF, nullptr, 0), 2u);
+    char16_t name[32];
+    EXPECT_EQ(DragQueryFileW(handle, 1, name, 32), 12u);
+    EXPECT_EQ(std::u16string(name), u"/tmp/tw\u00F6.txt");
+    POINT p;
+    DragQueryPoint(handle, &p);
+    EXPECT_EQ(p.x, 20);
+    EXPECT_EQ(p.y, 30);
+    DragFinish(handle);
+}
+
+TEST(Cursor, ShowCursorCountsAndLoadsStockCursors) {
+    const int base = ShowCursor(TRUE) - 1;
+    EXPECT_EQ(ShowCursor(FALSE), base);
+    EXPECT_EQ(ShowCursor(FALSE), base - 1);
+    EXPECT_EQ(ShowCursor(TRUE), base);
+    EXPECT_NE(LoadCursorW(nullptr, IDC_ARROW), nullptr);
+    EXPECT_NE(LoadCursorW(nullptr, IDC_WAIT), LoadCursorW(nullptr, IDC_ARROW));
+    HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    SetCursor(wait);
+    EXPECT_EQ(GetCursor(), wait);
+}
+
+} // namespace

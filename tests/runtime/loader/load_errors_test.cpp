@@ -1,0 +1,261 @@
+#include "loader_fixture.h"
+
+#include "appwriter/application_writer.h"
+#include "shell/command_line.h"
+#include "shell/error_message.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace {
+
+using namespace loadertest;
+using appwriter::ApplicationDescription;
+using appwriter::Bytes;
+
+constexpr int FileError = 0x40000002;
+constexpr int DataError = 0x40000009;
+constexpr int BufferFull = 0x40000007;
+const std::string NotApplication = "This is not an application file!";
+const std::string Incompatible =
+    "This application has been built with an incompatible version of Vantaro or Gridlark.";
+const std::string FileErrorText = "File error!";
+
+ApplicationDescription Small() {
+    ApplicationDescription app;
+    app.name = u"Small";
+    app.frames.resize(1);
+    return app;
+}
+
+// The offset of the first top-level chunk with this id.
+std::size_t ChunkAt(const Bytes& bytes, std::uint16_t id) {
+    std::size_t at = 16;
+    while (at + 8 <= bytes.size()) {
+        const std::uint16_t found = static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+        if (found == id) return at;
+        const std::uint32_t size = bytes[at + 4] | (bytes[at + 5] << 8) | (bytes[at + 6] << 16) |
+                                   (static_cast<std::uint32_t>(bytes[at + 7]) << 24);
+        at += 8 + size;
+    }
+    ADD_FAILURE() << "no chunk " << id;
+    return 0;
+}
+
+void Put32(Bytes& bytes, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+Bytes Written(const std::function<void(ApplicationDescription&)>& change) {
+    ApplicationDescription app = Small();
+    change(app);
+    return appwriter::WriteApplication(app);
+}
+
+Bytes CompressedName(const std::function<void(Bytes&, std::size_t payload)>& damage) {
+    Bytes bytes = Written([](ApplicationDescription& app) {
+        app.name = u"A name long enough to be worth compressing, compressing, compressing";
+        app.chunkFlags[appwriter::ChunkAppName] = appwriter::ChunkFlagCompressed;
+    });
+    damage(bytes, ChunkAt(bytes, appwriter::ChunkAppName) + 8);
+    return bytes;
+}
+
+struct DamageCase {
+    const char* name;
+    std::function<Bytes()> make;
+    int code;
+    std::string message; // empty: nothing is reported
+};
+
+const DamageCase Cases[] = {
+    {"BadMagic",
+     [] {
+         Bytes b = Written([](auto&) {});
+         b[0] = 'X';
+         return b;
+     },
+     20, NotApplication},
+    {"TooShortForDataHeader", [] { return Bytes{'V', 'T', 'R', 'W', 2, 3}; }, 20, NotApplication},
+    {"BadVersion",
+     [] {
+         Bytes b = Written([](auto&) {});
+         b[4] = 0x03;
+         return b;
+     },
+     19, Incompatible},
+    {"BadTypeWord", [] { return Written([](auto& app) { app.typeWord = 4; }); }, 19, Incompatible},
+    {"IncompatibleChunk",
+     [] {
+         return Written([](auto& app) { app.extra.push_back({appwriter::ChunkIncompatible, 0, Bytes{1}}); });
+     },
+     19, Incompatible},
+    {"TruncatedChunk",
+     [] {
+         Bytes b = Written([](auto&) {});
+         b.resize(ChunkAt(b, appwriter::ChunkAppName) + 10);
+         return b;
+     },
+     FileError, FileErrorText},
+    {"OversizedChunk",
+     [] {
+         Bytes b = Written([](auto&) {});
+         Put32(b, ChunkAt(b, appwriter::ChunkAppName) + 4, 0x80000000u);
+         return b;
+     },
+     FileError, FileErrorText},
+    {"MissingEndChunk",
+     [] {
+         Bytes b = Written([](auto&) {});
+         b.resize(b.size() - 8);
+         return b;
+     },
+     FileError, FileErrorText},
+    {"HeaderChunkLargerThanTheHeader",
+     [] {
+         return Written([](auto& app) {
+             app.header.reset();
+             app.extra.push_back({appwriter::ChunkAppHeader, 0, Bytes(200, 0)});
+         });
+     },
+     9, FileErrorText},
+    {"BadCompressedData",
+     [] {
+         return CompressedName([](Bytes& b, std::size_t payload) {
+             for (std::size_t i = payload + 10; i < payload + 20; ++i)
+                 b[i] ^= 0xA5;
+         });
+     },
+     DataError, FileErrorText},
+    {"InflatedSizeBeyondLimit",
+     [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload, 0xFFFFFFF0u); }); },
+     DataError, FileErrorText},
+    {"InflatesPastDeclaredSize",
+     [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload, b[payload] - 1u); }); },
+     BufferFull, FileErrorText},
+    {"InflatesShortOfDeclaredSize",
+     [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload, b[payload] + 1u); }); },
+     DataError, FileErrorText},
+    {"CompressedSizePastPayload",
+     [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload + 4, 5000); }); },
+     DataError, FileErrorText},
+    {"EncipheredChunkReadWithoutKey",
+     [] {
+         return Written(
+             [](auto& app) { app.chunkFlags[appwriter::ChunkAppName] = appwriter::ChunkFlagEnciphered; });
+     },
+     -1, ""},
+    {"MoreFramesThanTheHeaderSays",
+     [] {
+         return Written([](auto& app) {
+             app.frames.resize(2);
+             app.header->frameCount = 1;
+         });
+     },
+     DataError, FileErrorText},
+    {"FrameCountBeyondTheData",
+     [] { return Written([](auto& app) { app.header->frameCount = 0x7FFFFFFF; }); }, DataError,
+     FileErrorText},
+    {"EmbeddedNameTooLong",
+     [] {
+         return Written([](auto& app) {
+             app.embeddedFiles =
+                 std::vector<appwriter::EmbeddedFileDesc>{{std::u16string(300, u'a'), Bytes{1}}};
+         });
+     },
+     DataError, FileErrorText},
+    {"EmbeddedFileLongerThanItsChunk",
+     [] {
+         Bytes b = Written([](auto& app) {
+             app.embeddedFiles = std::vector<appwriter::EmbeddedFileDesc>{{u"a", Bytes{1, 2, 3}}};
+         });
+         // count, name length, one UTF-16 unit, then the file's size.
+         Put32(b, ChunkAt(b, appwriter::ChunkEmbeddedFiles) + 8 + 4 + 2 + 2, 1000);
+         return b;
+     },
+     DataError, FileErrorText},
+    {"GlobalStringCountBeyondTheChunk",
+     [] {
+         return Written([](auto& app) {
+             app.extra.push_back({appwriter::ChunkGlobalStrings, 0, Bytes{0xE8, 3, 0, 0, 'a', 0}});
+         });
+     },
+     DataError, FileErrorText},
+    {"UnterminatedGlobalString",
+     [] {
+         return Written([](auto& app) {
+             app.extra.push_back({appwriter::ChunkGlobalStrings, 0, Bytes{1, 0, 0, 0, 'a', 0}});
+         });
+     },
+     DataError, FileErrorText},
+    {"EffectOffsetOutsideTheBank",
+     [] { return Written([](auto& app) { app.effectBankRaw = Bytes{1, 0, 0, 0, 0xE8, 3, 0, 0}; }); },
+     DataError, FileErrorText},
+    {"ImageListCountBeyondTheChunk",
+     [] {
+         return Written([](auto& app) {
+             app.extra.push_back({appwriter::ChunkAppImageList, 0, Bytes{9, 0, 0, 0, 1, 0, 2, 0}});
+         });
+     },
+     DataError, FileErrorText},
+};
+
+class DamagedFile : public ::testing::TestWithParam<DamageCase> {
+protected:
+    void SetUp() override { vtrrt::GetCommandLineOptions() = {}; }
+    void TearDown() override { vtrrt::GetCommandLineOptions() = {}; }
+};
+
+TEST_P(DamagedFile, FailsWithItsCodeAndMessage) {
+    const DamageCase& c = GetParam();
+    const Bytes bytes = c.make();
+    int code = 0;
+    ::testing::internal::CaptureStderr();
+    RecordPtr app = LoadFromMemory(bytes, &code);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(app, nullptr);
+    EXPECT_EQ(code, c.code);
+    if (c.message.empty()) {
+        EXPECT_EQ(err, "");
+    } else {
+        EXPECT_NE(err.find("vtrrt: " + c.message + "\n"), std::string::npos) << err;
+        // Without a display the message box writes its caption and text.
+        EXPECT_NE(err.find("Error: " + c.message + "\n"), std::string::npos) << err;
+    }
+}
+
+TEST_P(DamagedFile, SwitchR0LeavesOnlyTheLineOnStderr) {
+    const DamageCase& c = GetParam();
+    vtrrt::ParseCommandLine(u"-R0");
+    const Bytes bytes = c.make();
+    int code = 0;
+    ::testing::internal::CaptureStderr();
+    RecordPtr app = LoadFromMemory(bytes, &code);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, c.code);
+    EXPECT_EQ(err.find("Error: "), std::string::npos) << err;
+    EXPECT_EQ(err, c.message.empty() ? "" : "vtrrt: " + c.message + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DamagedFile, ::testing::ValuesIn(Cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ErrorMessage, CannotOpenStartsWithTheFileName) {
+    EXPECT_EQ(vtrrt::ErrorMessageText(4, u"/x/app.vtg"), u"/x/app.vtg : Error while opening file.");
+}
+
+TEST(ErrorMessage, StreamCodesShowFileErrorAndOutOfMemoryItsOwnText) {
+    for (int code : {0x40000001, 0x40000002, 0x40000005, 0x40000007, 0x40000009})
+        EXPECT_EQ(vtrrt::ErrorMessageText(code, nullptr), u"File error!") << code;
+    EXPECT_EQ(vtrrt::ErrorMessageText(0x40000000, nullptr), u"Not enough memory!");
+    EXPECT_EQ(vtrrt::ErrorMessageText(8, nullptr), u"Not enough memory!");
+}
+
+TEST(ErrorMessage, CodeWithoutStringStillSaysSomething) {
+    EXPECT_EQ(vtrrt::ErrorMessageText(777, nullptr), u"Error 777.");
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+// Writes application data (data header, chunk list, frames) from one description per chunk.
+// Tests describe an application here, write it, load it, and compare what was loaded with the description.
+#pragma once
+
+#include "appwriter/chunk_cipher.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace appwriter {
+
+using Bytes = std::vector<std::uint8_t>;
+
+enum class StringForm { Ansi, Wide };
+
+// Chunk ids of the application data.
+enum ChunkId : std::uint16_t {
+    ChunkAppHeader = 0x2223,
+    ChunkAppName = 0x2224,
+    ChunkAppAuthor = 0x2225,
+    ChunkAppMenu = 0x2226,
+    ChunkAppTempFolder = 0x2227,
+    ChunkExtensionList = 0x2228,
+    ChunkObjectInfos = 0x2229,
+    ChunkFrameHandles = 0x222B,
+    ChunkAppProjectPath = 0x222E,
+    ChunkAppTargetPath = 0x222F,
+    ChunkAppHelpFile = 0x2230,
+    ChunkAppModuleNames = 0x2231,
+    ChunkGlobalValues = 0x2232,
+    ChunkGlobalStrings = 0x2233,
+    ChunkExtensionListW = 0x2234,
+    ChunkAppIcon = 0x2235,
+    ChunkIncompatible = 0x2236,
+    ChunkEmbeddedFiles = 0x2238,
+    ChunkAppImageList = 0x2239,
+    ChunkAppAboutText = 0x223A,
+    ChunkAppCopyright = 0x223B,
+    ChunkMovementModules = 0x223E,
+    ChunkObjectInfosB = 0x223F,
+    ChunkEffectBank = 0x2243,
+    ChunkAppExtendedOptions = 0x2245,
+    ChunkAppCodePage = 0x2246,
+    ChunkAppRunOptions = 0x224D,
+    ChunkFrame = 0x3333,
+    ChunkFrameHeader = 0x3334,
+    ChunkFrameName = 0x3335,
+    ChunkFramePassword = 0x3336,
+    ChunkFramePalette = 0x3337,
+    ChunkEnd = 0x7F7F,
+};
+
+constexpr std::uint32_t MagicAnsi = 0x41525456; // "VTRA"
+constexpr std::uint32_t MagicWide = 0x57525456; // "VTRW"
+constexpr std::uint16_t ChunkFlagCompressed = 1;
+constexpr std::uint16_t ChunkFlagEnciphered = 2;
+
+// The 112-byte application header (chunk 0x2223), field by field. Score and lives are given as the game
+// sees them; the writer stores their complement.
+struct AppHeaderDesc {
+    std::uint16_t flags1 = 0;
+    std::uint16_t flags2 = 0;
+    std::uint16_t graphicMode = 4;
+    std::uint16_t flags3 = 0;
+    std::uint16_t windowWidth = 640;
+    std::uint16_t windowHeight = 480;
+    std::uint32_t initialScore = 0;
+    std::uint32_t initialLives = 3;
+    std::array<std::uint16_t, 4> controlTypes{5, 5, 5, 5};
+    std::array<std::array<std::uint16_t, 8>, 4> controlKeys{};
+    std::uint32_t reserved96 = 0;
+    std::optional<std::int32_t> frameCount; // none: the number of frames described
+    std::int32_t frameRate = 60;
+    std::uint32_t reserved108 = 0;
+};
+
+// A chunk as stored: id, flags and its payload before compression and enciphering.
+struct RawChunk {
+    std::uint16_t id = 0;
+    std::uint16_t flags = 0;
+    Bytes payload;
+};
+
+// A frame's chunk list as far as the application loader reads it; other sub-chunks go in `extra`.
+struct FrameDesc {
+    std::int32_t width = 640;
+    std::int32_t height = 480;
+    std::uint32_t background = 0;
+    std::uint32_t flags = 0;
+    std::optional<std::u16string> name;
+    std::optional<std::u16string> password;
+    std::optional<Bytes> palette; // LOGPALETTE as stored: u16 version, u16 count, 256 x 4 bytes
+    std::vector<RawChunk> extra;
+    std::uint16_t subChunkFlags = 0; // flags of the header, name, password and palette sub-chunks
+    std::uint16_t flags3333 = 0;
+};
+
+struct EmbeddedFileDesc {
+    std::u16string name;
+    Bytes data;
+};
+
+struct ImageListEntry {
+    std::uint16_t first = 0;
+    std::uint16_t imageIndex = 0;
+};
+
+// One application. Absent optionals write no chunk. Text is given as UTF-16 and stored in the form chosen:
+// 8-bit data stores it in code page 1252 (the code page the writer knows).
+struct ApplicationDescription {
+    StringForm form = StringForm::Wide;
+    std::optional<std::uint32_t> magic; // none: from the form
+    std::uint16_t version = 0x0302;
+    std::uint16_t reserved6 = 0;
+    std::uint32_t typeWord = 3;
+    std::uint32_t build = 285;
+
+    std::optional<AppHeaderDesc> header = AppHeaderDesc{};
+    std::optional<std::uint32_t> codePage;
+    std::optional<std::u16string> name, author, copyright, projectPath, targetPath, helpFile, aboutText,
+        tempFolder;
+    std::optional<Bytes> menuData, icon, globalValues, effectBankRaw, extendedOptions;
+    std::optional<std::vector<Bytes>> effects; // builds the effect bank: count, offsets, effects
+    std::optional<std::vector<std::uint16_t>> frameHandles;
+    std::optional<std::vector<std::u16string>> globalStrings;
+    std::optional<std::vector<ImageListEntry>> imageList;
+    std::optional<std::array<std::uint32_t, 2>> runOptions;
+    std::optional<std::vector<EmbeddedFileDesc>> embeddedFiles;
+    std::vector<FrameDesc> frames;
+    std::vector<RawChunk> extra; // written after the application's own chunks, before the frames
+
+    // Flags (compressed, enciphered) per chunk id of the application list; absent ids are plain.
+    std::map<std::uint16_t, std::uint16_t> chunkFlags;
+};
+
+// Stores text in the description's form: 8-bit as code page 1252, zero-terminated.
+Bytes EncodeString(std::u16string_view text, StringForm form);
+
+// The key the loader will build for this description.
+ApplicationKey KeyOf(const ApplicationDescription& app);
+
+// Frames one chunk: header, then the payload compressed and/or enciphered as its flags say.
+void WriteChunk(Bytes& out, std::uint16_t id, std::uint16_t flags, const Bytes& payload,
+                const ApplicationKey& key);
+
+// The whole application data: 16-byte data header and chunk list.
+Bytes WriteApplication(const ApplicationDescription& app);
+
+// Writes the application of one description, to memory or to a stand-alone data file.
+class ApplicationWriter {
+public:
+    explicit ApplicationWriter(ApplicationDescription app) : app_(std::move(app)) {}
+    const ApplicationDescription& Description() const { return app_; }
+    ApplicationKey Key() const { return KeyOf(app_); }
+    Bytes Write() const { return WriteApplication(app_); }
+    bool WriteFile(const std::string& path) const;
+
+private:
+    ApplicationDescription app_;
+};
+
+} // namespace appwriter
