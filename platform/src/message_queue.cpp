@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace win32 {
 namespace {
@@ -121,8 +122,15 @@ DWORD NextTimerWait(MessageQueue& q) {
 } // namespace
 
 MessageQueue& ThreadQueue() {
-    // Queues outlive their thread's windows: a window keeps a pointer to the queue that created it.
-    thread_local MessageQueue* queue = new MessageQueue;
+    // Queues stay until the process ends: a window keeps a pointer to its thread's queue, and a message
+    // posted to it after the thread ended must find memory that is still there.
+    static std::mutex lock;
+    static std::vector<std::unique_ptr<MessageQueue>> queues;
+    thread_local MessageQueue* queue = [] {
+        std::lock_guard guard(lock);
+        queues.push_back(std::make_unique<MessageQueue>());
+        return queues.back().get();
+    }();
     return *queue;
 }
 
@@ -300,7 +308,11 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         if (w->cls->wc.hCursor) SetCursor(w->cls->wc.hCursor);
         return 0;
     case WM_MOUSEACTIVATE:
-        return 1;
+        // A child lets its parent decide first.
+        if (IsChild(w) && Win(w->parent)) {
+            if (LRESULT r = SendMessageW(w->parent, message, wParam, lParam)) return r;
+        }
+        return MA_ACTIVATE;
     default:
         return 0;
     }
@@ -363,7 +375,8 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
         for (HWND child : w->children) {
             RECT overlap;
             if (IntersectRect(&overlap, &child->rect, &r)) {
-                OffsetRect(&overlap, -child->rect.left, -child->rect.top);
+                const RECT in = FrameInsets(child->style, child->exStyle, false);
+                OffsetRect(&overlap, -child->rect.left - in.left, -child->rect.top - in.top);
                 InvalidateRect(child, &overlap, erase);
             }
         }

@@ -248,6 +248,8 @@ void OnMotion(const SDL_MouseMotionEvent& e) {
     PostMessageW(target, WM_MOUSEMOVE, MouseKeys(State().async), MAKELPARAM(p.x, p.y));
 }
 
+void Activate(HWND top, bool active);
+
 void OnButton(const SDL_MouseButtonEvent& e) {
     HWND top = WindowFromSdlId(e.windowID);
     if (!top) return;
@@ -268,6 +270,17 @@ void OnButton(const SDL_MouseButtonEvent& e) {
     HWND target = MouseTarget(top, POINT{e.x, e.y});
     const POINT p = ToClient(target, POINT{e.x, e.y});
     UINT message = down ? button->down : button->down + 1;
+    if (down && Win(s.active) != top) {
+        // A press in a window that is not active asks it first; it may refuse the activation or the click.
+        const LRESULT answer = SendMessageW(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top),
+                                            MAKELPARAM(HTCLIENT, message));
+        if (!Win(target) || !Win(top)) return;
+        if (answer == MA_ACTIVATE || answer == MA_ACTIVATEANDEAT) {
+            if (HWND previous = Win(s.active)) Activate(previous, false);
+            Activate(top, true);
+        }
+        if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT) return;
+    }
     if (down) {
         const DWORD now = LayerTime();
         const int slop = GetSystemMetrics(SM_CXDOUBLECLK) / 2;
@@ -319,31 +332,45 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         InvalidateRect(top, nullptr, TRUE);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        // Events queued before a later size change of our own are stale: only the current size counts.
+        int width = 0, height = 0;
+        SDL_GetWindowSize(top->sdl, &width, &height);
         RECT client;
         GetClientRect(top, &client);
-        if (client.right == e.data1 && client.bottom == e.data2) break;
+        if (width != e.data1 || height != e.data2 || (client.right == e.data1 && client.bottom == e.data2))
+            break;
         RECT r{0, 0, e.data1, e.data2};
         AdjustWindowRectEx(&r, top->style, top->menu != nullptr, top->exStyle);
-        SetWindowPos(top, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // A size the window does not accept is brought back within its limits.
+        const MINMAXINFO limits = MinMaxOf(top);
+        if (!Win(top)) break;
+        const LONG outerWidth = std::clamp<LONG>(r.right - r.left, limits.ptMinTrackSize.x,
+                                                 std::max(limits.ptMinTrackSize.x, limits.ptMaxTrackSize.x));
+        const LONG outerHeight = std::clamp<LONG>(r.bottom - r.top, limits.ptMinTrackSize.y,
+                                                  std::max(limits.ptMinTrackSize.y, limits.ptMaxTrackSize.y));
+        SetWindowPos(top, nullptr, 0, 0, outerWidth, outerHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         break;
     }
     case SDL_WINDOWEVENT_MOVED: {
         const RECT in = FrameInsets(top->style, top->exStyle, top->menu != nullptr);
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(top->sdl, &x, &y);
+        if (x != e.data1 || y != e.data2) break;
         if (top->rect.left + in.left != e.data1 || top->rect.top + in.top != e.data2)
             SetWindowPos(top, nullptr, e.data1 - in.left, e.data2 - in.top, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         break;
     }
+    // The window manager's minimize, maximize and restore come as the system commands that the window
+    // procedure may act on or refuse; changes the layer made itself are already in the style.
     case SDL_WINDOWEVENT_MINIMIZED:
-        if (!(top->style & WS_MINIMIZE)) {
-            top->style = (top->style | WS_MINIMIZE) & ~WS_MAXIMIZE;
-            top->showState = SIZE_MINIMIZED;
-            SendMessageW(top, WM_SIZE, SIZE_MINIMIZED, 0);
-        }
+        if (!(top->style & WS_MINIMIZE)) SendMessageW(top, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        if (!(top->style & WS_MAXIMIZE)) SendMessageW(top, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
         break;
     case SDL_WINDOWEVENT_RESTORED:
-        if (top->style & WS_MINIMIZE) ShowWindow(top, SW_RESTORE);
+        if (top->style & (WS_MINIMIZE | WS_MAXIMIZE)) SendMessageW(top, WM_SYSCOMMAND, SC_RESTORE, 0);
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         Activate(top, true);

@@ -127,7 +127,12 @@ void SyncSdlWindow(WindowObject* w) {
     } else if (!(w->style & WS_VISIBLE) && shown) {
         SDL_HideWindow(w->sdl);
     }
-    if ((w->style & WS_MINIMIZE) && (w->style & WS_VISIBLE)) SDL_MinimizeWindow(w->sdl);
+    const Uint32 flags = SDL_GetWindowFlags(w->sdl);
+    if ((w->style & WS_MINIMIZE) && (w->style & WS_VISIBLE) && !(flags & SDL_WINDOW_MINIMIZED))
+        SDL_MinimizeWindow(w->sdl);
+    else if (!(w->style & (WS_MINIMIZE | WS_MAXIMIZE)) &&
+             (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED)))
+        SDL_RestoreWindow(w->sdl);
 }
 
 HWND WindowFromSdlId(std::uint32_t id) {

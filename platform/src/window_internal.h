@@ -39,6 +39,7 @@ struct WindowObject {
     bool destroying = false;
     bool enabled = true;
     int showState = SIZE_RESTORED;
+    RECT normal{}; // the restored rectangle while maximized
     bool hasUpdate = false;
     bool updateErase = false;
     RECT update{}; // client coordinates
@@ -76,6 +77,8 @@ HWND TopLevelOf(HWND window);
 RECT ClientInTopLevel(HWND window);
 // Insets of the non-client area that a style gives: left, top, right, bottom.
 RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
+// The sizes a window accepts, as its procedure answers WM_GETMINMAXINFO.
+MINMAXINFO MinMaxOf(HWND window);
 DWORD LayerTime();
 bool UsingFakeClock();
 void PumpSdlEvents();

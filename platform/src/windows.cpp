@@ -192,6 +192,20 @@ RECT FrameInsets(DWORD style, DWORD exStyle, bool menu) {
     return RECT{border, top, border, border};
 }
 
+MINMAXINFO MinMaxOf(HWND window) {
+    MINMAXINFO info{};
+    WindowObject* w = Win(window);
+    if (!w) return info;
+    const RECT in = FrameInsets(w->style, w->exStyle, w->menu && !IsChild(w));
+    info.ptMaxSize = POINT{GetSystemMetrics(SM_CXSCREEN) + in.left + in.right,
+                           GetSystemMetrics(SM_CYSCREEN) + in.top + in.bottom};
+    info.ptMaxPosition = POINT{-in.left, -in.top};
+    info.ptMinTrackSize = POINT{in.left + in.right + 1, in.top + in.bottom + 1};
+    info.ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    return info;
+}
+
 RECT ClientInTopLevel(HWND window) {
     WindowObject* w = Win(window);
     if (!w) return RECT{};
@@ -343,6 +357,7 @@ BOOL ShowWindow(HWND window, int command) {
     case SW_MINIMIZE:
         SendShow(window, true);
         if ((w = Win(window)) && !(w->style & WS_MINIMIZE)) {
+            if (!(w->style & WS_MAXIMIZE)) w->normal = w->rect;
             w->style = (w->style | WS_MINIMIZE) & ~WS_MAXIMIZE;
             w->showState = SIZE_MINIMIZED;
             SyncSdlWindow(w);
@@ -352,14 +367,20 @@ BOOL ShowWindow(HWND window, int command) {
     case SW_SHOWMAXIMIZED: {
         SendShow(window, true);
         if (!(w = Win(window)) || (w->style & WS_MAXIMIZE)) break;
+        if (!(w->style & WS_MINIMIZE)) w->normal = w->rect;
         w->style = (w->style | WS_MAXIMIZE) & ~WS_MINIMIZE;
         w->showState = SIZE_MAXIMIZED;
-        RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        if (IsChild(w) && Win(w->parent)) GetClientRect(w->parent, &area);
-        RECT in = FrameInsets(w->style, w->exStyle, w->menu && !IsChild(w));
-        SetWindowPos(window, nullptr, area.left - in.left, area.top - in.top,
-                     area.right - area.left + in.left + in.right, area.bottom - area.top + in.top + in.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (IsChild(w) && Win(w->parent)) {
+            RECT area;
+            GetClientRect(w->parent, &area);
+            const RECT in = FrameInsets(w->style, w->exStyle, false);
+            SetWindowPos(window, nullptr, -in.left, -in.top, area.right + in.left + in.right,
+                         area.bottom + in.top + in.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+        } else {
+            const MINMAXINFO info = MinMaxOf(window);
+            SetWindowPos(window, nullptr, info.ptMaxPosition.x, info.ptMaxPosition.y, info.ptMaxSize.x,
+                         info.ptMaxSize.y, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         break;
     }
     case SW_RESTORE:
@@ -367,8 +388,15 @@ BOOL ShowWindow(HWND window, int command) {
         if ((w = Win(window)) && (w->style & (WS_MINIMIZE | WS_MAXIMIZE))) {
             w->style &= ~(WS_MINIMIZE | WS_MAXIMIZE);
             w->showState = SIZE_RESTORED;
-            SyncSdlWindow(w);
-            SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(w), ClientHeight(w)));
+            const RECT n = w->normal;
+            const RECT before = ClientInTopLevel(window);
+            SetWindowPos(window, nullptr, n.left, n.top, n.right - n.left, n.bottom - n.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            // A restore that keeps the client size still tells the window it is restored.
+            const RECT after = ClientInTopLevel(window);
+            if ((w = Win(window)) && after.right - after.left == before.right - before.left &&
+                after.bottom - after.top == before.bottom - before.top)
+                SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(ClientWidth(w), ClientHeight(w)));
         }
         break;
     default:
@@ -622,6 +650,17 @@ int GetWindowTextW(HWND window, LPWSTR buffer, int capacity) {
 
 namespace {
 
+// Tells the children that lose and gain the activation: without MDI chrome, activation is what MDI keeps.
+void ActivateMdiChild(MdiClientState* state, HWND child) {
+    HWND old = Win(state->active);
+    if (old == child) return;
+    state->active = child;
+    if (old)
+        SendMessageW(old, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(old), reinterpret_cast<LPARAM>(child));
+    if (Win(child))
+        SendMessageW(child, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(old), reinterpret_cast<LPARAM>(child));
+}
+
 LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto state = reinterpret_cast<MdiClientState*>(GetWindowLongPtrW(window, 0));
     switch (message) {
@@ -644,15 +683,28 @@ LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             0, mdi->szClass, mdi->szTitle, style, defPos ? 0 : mdi->x, defPos ? 0 : mdi->y,
             defSize ? client.right : mdi->cx, defSize ? client.bottom : mdi->cy, window, nullptr,
             reinterpret_cast<HINSTANCE>(mdi->hOwner), const_cast<MDICREATESTRUCTW*>(mdi));
-        if (child && Win(window)) state->active = child;
-        return reinterpret_cast<LRESULT>(child);
+        if (child && Win(window)) ActivateMdiChild(state, child);
+        return reinterpret_cast<LRESULT>(Win(child));
     }
     case WM_MDIDESTROY: {
         HWND child = reinterpret_cast<HWND>(wParam);
         if (state && state->active == child) state->active = nullptr;
         DestroyWindow(child);
+        if (state && Win(window) && !state->active) {
+            for (HWND other : Win(window)->children) {
+                if (other != child) {
+                    ActivateMdiChild(state, other);
+                    break;
+                }
+            }
+        }
         return 0;
     }
+    case WM_MDIACTIVATE:
+        if (state && Win(reinterpret_cast<HWND>(wParam)) &&
+            GetParent(reinterpret_cast<HWND>(wParam)) == window)
+            ActivateMdiChild(state, reinterpret_cast<HWND>(wParam));
+        return 0;
     case WM_MDIGETACTIVE:
         return state ? reinterpret_cast<LRESULT>(Win(state->active)) : 0;
     default:

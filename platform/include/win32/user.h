@@ -188,10 +188,18 @@ constexpr UINT WM_MOUSEWHEEL = 0x020A;
 constexpr UINT WM_MOUSELAST = 0x020E;
 constexpr UINT WM_MDICREATE = 0x0220;
 constexpr UINT WM_MDIDESTROY = 0x0221;
+constexpr UINT WM_MDIACTIVATE = 0x0222;
 constexpr UINT WM_MDIGETACTIVE = 0x0229;
 constexpr UINT WM_DROPFILES = 0x0233;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
 constexpr UINT WM_USER = 0x0400;
+
+// Results of WM_MOUSEACTIVATE, and the hit-test code of the client area.
+constexpr LRESULT MA_ACTIVATE = 1;
+constexpr LRESULT MA_ACTIVATEANDEAT = 2;
+constexpr LRESULT MA_NOACTIVATE = 3;
+constexpr LRESULT MA_NOACTIVATEANDEAT = 4;
+constexpr int HTCLIENT = 1;
 
 // wParam of WM_SIZE.
 constexpr WPARAM SIZE_RESTORED = 0;
@@ -377,6 +385,39 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity);
 int GetSystemMetrics(int index);
+
+// Placement: restored rectangle and show state, monitors, and several moves made together.
+struct WINDOWPLACEMENT {
+    UINT length;
+    UINT flags;
+    UINT showCmd;
+    POINT ptMinPosition;
+    POINT ptMaxPosition;
+    RECT rcNormalPosition;
+};
+struct MonitorObject;
+using HMONITOR = MonitorObject*;
+struct MONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+constexpr DWORD MONITOR_DEFAULTTONULL = 0;
+constexpr DWORD MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr DWORD MONITOR_DEFAULTTONEAREST = 2;
+constexpr DWORD MONITORINFOF_PRIMARY = 1;
+struct DeferObject;
+using HDWP = DeferObject*;
+
+BOOL GetWindowPlacement(HWND window, WINDOWPLACEMENT* placement);
+BOOL SetWindowPlacement(HWND window, const WINDOWPLACEMENT* placement);
+HMONITOR MonitorFromWindow(HWND window, DWORD flags);
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info);
+HDWP BeginDeferWindowPos(int count);
+HDWP DeferWindowPos(HDWP batch, HWND window, HWND insertAfter, int x, int y, int width, int height,
+                    UINT flags);
+BOOL EndDeferWindowPos(HDWP batch);
 
 // Painting.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);

@@ -229,18 +229,27 @@ TEST_F(WindowTest, WheelGivesDeltaInTheHighWordOfWParam) {
 }
 
 TEST_F(WindowTest, ResizeOfTheSdlWindowSendsSizeWithTheClientSize) {
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = Id();
-    e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
-    e.window.data1 = 300;
-    e.window.data2 = 120;
-    Push(e);
+    SDL_SetWindowSize(SDL_GetWindowFromID(Id()), 300, 120); // as the window manager would
     auto seen = Pump(true);
     auto size = std::find_if(seen.begin(), seen.end(), [](const Seen& s) { return s.message == WM_SIZE; });
     ASSERT_NE(size, seen.end());
     EXPECT_EQ(size->lParam, MAKELPARAM(300, 120));
     EXPECT_EQ(win32::testing::ReadWindowPixel(top, 299, 119), RGB(0, 0, 0)) << "the backing bitmap grew";
+}
+
+TEST_F(WindowTest, StaleSizeEventsOfTheSdlWindowAreIgnored) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = Id();
+    e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+    e.window.data1 = 300; // not the window's size any more
+    e.window.data2 = 120;
+    Push(e);
+    Pump();
+    RECT client;
+    GetClientRect(top, &client);
+    EXPECT_EQ(client.right, 200);
+    EXPECT_EQ(client.bottom, 150);
 }
 
 TEST_F(WindowTest, FocusGainedActivatesAndFocusesTheWindow) {
@@ -300,6 +309,108 @@ TEST(Cursor, ShowCursorCountsAndLoadsStockCursors) {
     HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
     SetCursor(wait);
     EXPECT_EQ(GetCursor(), wait);
+}
+
+} // namespace
+
+namespace {
+
+LRESULT RefusesClicks(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_MOUSEACTIVATE) return MA_NOACTIVATEANDEAT;
+    return RecordProc(w, m, wp, lp);
+}
+
+TEST_F(WindowTest, InactiveWindowThatRefusesActivationEatsTheClick) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = RefusesClicks;
+    wc.lpszClassName = u"ClickRefuser";
+    RegisterClassExW(&wc);
+    HWND other = CreateWindowExW(0, u"ClickRefuser", nullptr, WS_POPUP | WS_VISIBLE, 300, 0, 50, 50, nullptr,
+                                 nullptr, nullptr, nullptr);
+    Pump();
+    SDL_Event e = Button(SDL_MOUSEBUTTONDOWN, win32::testing::SdlWindowId(other), SDL_BUTTON_LEFT, 5, 5);
+    Push(e);
+    EXPECT_TRUE(Pump().empty());
+    EXPECT_NE(GetActiveWindow(), other);
+    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, 5, 5));
+    EXPECT_EQ(Messages(Pump()), std::vector<UINT>{WM_LBUTTONDOWN});
+    EXPECT_EQ(GetActiveWindow(), top) << "a click activates the window that accepts it";
+    DestroyWindow(other);
+}
+
+TEST_F(WindowTest, WindowManagerMinimizeAndRestoreComeAsSystemCommands) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = Id();
+    e.window.event = SDL_WINDOWEVENT_MINIMIZED;
+    Push(e);
+    auto seen = Pump(true);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].message, WM_SYSCOMMAND);
+    EXPECT_EQ(seen[0].wParam, SC_MINIMIZE);
+    EXPECT_TRUE(IsIconic(top));
+    e.window.event = SDL_WINDOWEVENT_RESTORED;
+    Push(e);
+    seen = Pump(true);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].wParam, SC_RESTORE);
+    EXPECT_FALSE(IsIconic(top));
+}
+
+LRESULT SmallMaximum(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_GETMINMAXINFO) {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+        info->ptMaxSize = POINT{300, 200};
+        info->ptMaxPosition = POINT{7, 8};
+        info->ptMaxTrackSize = POINT{320, 240};
+        return 0;
+    }
+    return DefWindowProcW(w, m, wp, lp);
+}
+
+TEST_F(WindowTest, MaximizeAndUserSizingKeepTheSizesTheWindowAccepts) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = SmallMaximum;
+    wc.lpszClassName = u"SmallMaximum";
+    RegisterClassExW(&wc);
+    HWND w = CreateWindowExW(0, u"SmallMaximum", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                             nullptr, nullptr, nullptr);
+    SDL_SetWindowSize(SDL_GetWindowFromID(win32::testing::SdlWindowId(w)), 500, 400);
+    Pump();
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.right - r.left, 320);
+    EXPECT_EQ(r.bottom - r.top, 240);
+    ShowWindow(w, SW_MAXIMIZE);
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, 7);
+    EXPECT_EQ(r.right - r.left, 300);
+    DestroyWindow(w);
+}
+
+TEST_F(WindowTest, MdiChildrenAreToldWhenTheyGainOrLoseTheActivation) {
+    HWND client = CreateWindowExW(0, u"mdiclient", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 100, 80, top,
+                                  nullptr, nullptr, nullptr);
+    MDICREATESTRUCTW mdi{u"Recorder",   u"", nullptr, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                         CW_USEDEFAULT, 0,   0};
+    auto first =
+        reinterpret_cast<HWND>(SendMessageW(client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&mdi)));
+    Log().clear();
+    auto second =
+        reinterpret_cast<HWND>(SendMessageW(client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&mdi)));
+    std::vector<HWND> told;
+    for (const Seen& s : Log())
+        if (s.message == WM_MDIACTIVATE) {
+            told.push_back(s.window);
+            EXPECT_EQ(reinterpret_cast<HWND>(s.lParam), second);
+        }
+    EXPECT_EQ(told, (std::vector<HWND>{first, second}));
+    SendMessageW(client, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(first), 0);
+    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)), first);
+    SendMessageW(client, WM_MDIDESTROY, reinterpret_cast<WPARAM>(first), 0);
+    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)), second);
 }
 
 } // namespace

@@ -273,3 +273,66 @@ TEST_F(WindowTest, MdiClientCreatesAndDestroysChildrenWithTheCreateBlockAsParame
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, MaximizeFillsTheScreenAndRestoreGivesTheRectangleBack) {
+    HWND w = CreateWindowExW(0, u"Recorder", nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 20, 300, 200,
+                             nullptr, nullptr, nullptr, nullptr);
+    Log().clear();
+    ShowWindow(w, SW_MAXIMIZE);
+    EXPECT_TRUE(IsZoomed(w));
+    RECT client;
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.right, GetSystemMetrics(SM_CXSCREEN));
+    auto size =
+        std::find_if(Log().rbegin(), Log().rend(), [](const Seen& s) { return s.message == WM_SIZE; });
+    ASSERT_NE(size, Log().rend());
+    EXPECT_EQ(size->wParam, SIZE_MAXIMIZED);
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    ASSERT_TRUE(GetWindowPlacement(w, &placement));
+    EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+    EXPECT_EQ(placement.rcNormalPosition.left, 10);
+    ShowWindow(w, SW_RESTORE);
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.right, 310);
+    EXPECT_FALSE(IsZoomed(w));
+    placement.showCmd = SW_SHOWMAXIMIZED;
+    placement.rcNormalPosition = RECT{0, 0, 100, 100};
+    ASSERT_TRUE(SetWindowPlacement(w, &placement));
+    EXPECT_TRUE(IsZoomed(w));
+    ShowWindow(w, SW_RESTORE);
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.right, 100);
+    DestroyWindow(w);
+}
+
+TEST_F(WindowTest, DeferredMovesAreMadeTogetherAtTheEnd) {
+    HWND a = Child(0, 0, 10, 10);
+    HWND b = Child(0, 0, 10, 10);
+    HDWP batch = BeginDeferWindowPos(2);
+    batch = DeferWindowPos(batch, a, nullptr, 5, 6, 20, 20, SWP_NOZORDER);
+    batch = DeferWindowPos(batch, b, nullptr, 50, 60, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+    RECT r;
+    GetWindowRect(a, &r);
+    EXPECT_EQ(r.left, 0) << "nothing moves before the end";
+    EXPECT_TRUE(EndDeferWindowPos(batch));
+    GetWindowRect(a, &r);
+    EXPECT_EQ(r.right - r.left, 20);
+    GetWindowRect(b, &r);
+    EXPECT_EQ(r.top, 60);
+}
+
+TEST_F(WindowTest, TheMonitorOfAWindowIsTheScreen) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(top, MONITOR_DEFAULTTONEAREST), &info));
+    EXPECT_EQ(info.rcMonitor.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(info.rcMonitor.bottom, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_TRUE(info.dwFlags & MONITORINFOF_PRIMARY);
+}
+
+} // namespace

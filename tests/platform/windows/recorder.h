@@ -30,10 +30,10 @@ inline std::vector<Seen>& Log() {
 
 // Messages that the layer generates on its own and that most tests do not look at.
 inline bool Noise(UINT m) {
-    return m == WM_PAINT || m == WM_ERASEBKGND || m == WM_SETCURSOR || m == WM_ACTIVATE ||
-           m == WM_ACTIVATEAPP || m == WM_SETFOCUS || m == WM_KILLFOCUS || m == WM_SHOWWINDOW ||
-           m == WM_WINDOWPOSCHANGING || m == WM_WINDOWPOSCHANGED || m == WM_MOVE || m == WM_NCCREATE ||
-           m == WM_CREATE || m == WM_NCDESTROY || m == WM_SIZE;
+    return m == WM_PAINT || m == WM_ERASEBKGND || m == WM_SETCURSOR || m == WM_MOUSEACTIVATE ||
+           m == WM_GETMINMAXINFO || m == WM_ACTIVATE || m == WM_ACTIVATEAPP || m == WM_SETFOCUS ||
+           m == WM_KILLFOCUS || m == WM_SHOWWINDOW || m == WM_WINDOWPOSCHANGING || m == WM_WINDOWPOSCHANGED ||
+           m == WM_MOVE || m == WM_NCCREATE || m == WM_CREATE || m == WM_NCDESTROY || m == WM_SIZE;
 }
 
 inline LRESULT RecordProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {

@@ -1,0 +1,163 @@
+// The application context: creation, display mode, destruction and the calling thread's list of contexts.
+#include "vtrs2/app_context.h"
+
+#include "app_window_internal.h"
+#include "vtrs2/app_window.h"
+#include "vtrs2/memory.h"
+#include "vtrs2/memory_surfaces.h"
+#include "win32/gdi.h"
+
+#include <array>
+#include <new>
+#include <vector>
+
+using namespace win32;
+
+namespace {
+
+// Bits per pixel of each display-mode code.
+constexpr std::array<int, 9> kModeBits = {0, 1, 4, 8, 24, 4, 15, 16, 32};
+constexpr int kPlainModeCode = 3;
+constexpr int kInitialVolume = 100;
+constexpr int kChannelCount = 32;
+
+// Each thread's contexts; the list (not the contexts) goes when the thread ends.
+struct ThreadContexts {
+    CIndexList* list = nullptr;
+    ~ThreadContexts() { delete list; }
+};
+thread_local ThreadContexts threadContexts;
+
+bool PlainModeKept(int code) {
+    return code == 3 || code == 4 || code == 6 || code == 7 || code == 8;
+}
+
+void MakeWorkSurface(AppContext* context) {
+    auto* surface = new (std::nothrow) cBufferSurface;
+    if (!surface) return; // the context goes on without one
+    surface->SetDepth(DisplayModeBits(context->displayMode));
+    context->workSurface = surface;
+}
+
+void FreeWorkSurface(AppContext* context) {
+    if (context->workSurface) context->workSurface->DestroyAndFree(1);
+    context->workSurface = nullptr;
+}
+
+int ScreenCodeFromBits(int bits) {
+    if (bits <= 4) return 2;
+    if (bits <= 8) return 3;
+    if (bits < 16) return 6;
+    if (bits == 16) return 7;
+    if (bits <= 24) return 4;
+    return 8;
+}
+
+} // namespace
+
+int DisplayModeBits(int code) {
+    const int low = code & DisplayModeDepthMask;
+    return low < static_cast<int>(kModeBits.size()) ? kModeBits[static_cast<std::size_t>(low)] : 0;
+}
+
+int DepthToDisplayMode(int bits) {
+    if (bits <= 8) return 3;
+    if (bits <= 15) return 6;
+    if (bits == 16) return 7;
+    if (bits <= 24) return 4;
+    return 8;
+}
+
+int GetScreenModeCode() {
+    // Worked out once, on first use rather than at load, so that loading the library opens no display.
+    static const int code = [] {
+        HDC screen = GetDC(nullptr);
+        if (!screen) return 8;
+        const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+        ReleaseDC(nullptr, screen);
+        return ScreenCodeFromBits(bits);
+    }();
+    return code;
+}
+
+DWORD GetLibraryVersion() {
+    return LibraryVersion;
+}
+
+CIndexList* GetThreadContexts() {
+    return threadContexts.list;
+}
+
+AppContext* CreateAppContext(HINSTANCE owner, HPALETTE) {
+    AppContext* context = nullptr;
+    if (!AllocZeroedMemory(sizeof(AppContext), &context) || !context) return nullptr;
+    new (context) AppContext{};
+    if (!threadContexts.list) threadContexts.list = new (std::nothrow) CIndexList;
+    if (!threadContexts.list || !threadContexts.list->Add(context)) {
+        context->~AppContext();
+        FreeMemory(&context);
+        return nullptr;
+    }
+    context->owner = owner;
+    context->displayMode = kPlainModeCode;
+    context->masterVolume = kInitialVolume;
+    context->masterPan = 0;
+    context->channelCount = kChannelCount;
+    context->music[0] = -1;
+    context->creator = std::this_thread::get_id();
+    MakeWorkSurface(context);
+    return context;
+}
+
+int SetAppDisplayMode(AppContext* context, int mode) {
+    if (!context) return 0;
+    int code = mode & DisplayModeDepthMask;
+    if (code == 0)
+        code = GetScreenModeCode();
+    else if (!PlainModeKept(code))
+        code = kPlainModeCode;
+    // A driver mode needs a display driver to bind; none is loaded here, so the plain code stays.
+    FreeWorkSurface(context);
+    context->displayMode = static_cast<WORD>(code);
+    MakeWorkSurface(context);
+    int cursor = context->windows.GetHead();
+    while (auto* window = static_cast<AppWindow*>(context->windows.Next(cursor)))
+        window->displayMode = static_cast<WORD>(code);
+    return code;
+}
+
+void DestroyAppContext(AppContext* context) {
+    if (!context || (context->stateFlags & ContextBeingDestroyed)) return;
+    // The context sits in its creator's list: destroyed elsewhere, that list would keep a freed record.
+    if (context->creator != std::this_thread::get_id()) return;
+    context->stateFlags |= ContextBeingDestroyed;
+    std::vector<AppWindow*> windows;
+    int cursor = context->windows.GetHead();
+    while (auto* window = static_cast<AppWindow*>(context->windows.Next(cursor)))
+        windows.push_back(window);
+    for (AppWindow* window : windows)
+        if (context->windows.Find(window)) DestroyAppWindow(window);
+    FreeWorkSurface(context);
+    if (CIndexList* list = threadContexts.list) {
+        list->Remove(list->Find(context));
+        if (list->GetCount() == 0) {
+            delete list;
+            threadContexts.list = nullptr;
+        }
+    }
+    context->stateFlags &= static_cast<WORD>(~ContextBeingDestroyed);
+    context->~AppContext();
+    FreeMemory(&context);
+}
+
+AppWindow* FindAppWindow(HWND handle) {
+    CIndexList* list = threadContexts.list;
+    if (!list || !handle) return nullptr;
+    int cursor = list->GetHead();
+    while (auto* context = static_cast<AppContext*>(list->Next(cursor))) {
+        int inner = context->windows.GetHead();
+        while (auto* window = static_cast<AppWindow*>(context->windows.Next(inner)))
+            if (window->window == handle) return window;
+    }
+    return nullptr;
+}
