@@ -59,9 +59,11 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     files.instance = instance;
     const LPWSTR line = commandLine ? commandLine : GetCommandLineW();
     ParseCommandLine(ArgumentsOf(line ? std::u16string_view(line) : std::u16string_view()));
+    if (!ReportCommandLine()) return 0;
 
     const bool prepared = PrepareRuntimeFiles();
     if (prepared) {
+        if (GetCommandLineOptions().vsync) files.packHeader.options |= FilePackOptionVSync;
         // Has the library use the wide system calls; it is bound by now, or by this very call.
         IsUnicodeOS();
         files.languageFolder = files.runtimeTempFolder;
@@ -82,6 +84,9 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
             DestroyMainWindow();
         }
         CloseApplication(app);
+    } else if ((prepared || !files.packFound) && !packedData && dataFile.empty()) {
+        std::fprintf(stderr, "vtrrt: no application data is packed behind the program; name a file with "
+                             "-F <file> (--help lists the switches)\n");
     }
 
     CleanupRuntimeFiles();
