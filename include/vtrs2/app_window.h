@@ -125,6 +125,7 @@ VTRS2_API void MoveAppWindow(AppWindow* window, int x, int y);
 VTRS2_API void ResizeAppWindow(AppWindow* window, int width, int height);
 VTRS2_API win32::LRESULT AppWindowProcW(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
                                         win32::LPARAM lParam);
+VTRS2_API win32::HMENU SetAppWindowMenu(AppWindow* window, win32::HMENU menu, win32::LPARAM value);
 VTRS2_API win32::HCURSOR SetAppWindowCursor(AppWindow* window, win32::HCURSOR cursor);
 VTRS2_API void BeginWaitCursor(AppWindow* window);
 VTRS2_API void EndWaitCursor(AppWindow* window);

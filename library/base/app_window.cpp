@@ -251,6 +251,17 @@ void ResizeAppWindow(AppWindow* window, int width, int height) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+HMENU SetAppWindowMenu(AppWindow* window, HMENU menu, LPARAM value) {
+    if (!window) return nullptr;
+    const int bar = GetSystemMetrics(SM_CYMENU);
+    if (window->menu) window->frameHeight -= bar;
+    SetMenu(window->window, menu);
+    if (menu) window->frameHeight += bar;
+    window->menu = menu;
+    window->menuValue = value;
+    return menu;
+}
+
 HCURSOR SetAppWindowCursor(AppWindow* window, HCURSOR cursor) {
     if (!window) return nullptr;
     HCURSOR old = window->cursor;

@@ -2,6 +2,7 @@
 // alpha plane copy. Scaling, rotation by arbitrary angles, the antialiasing filter and text are drawn by
 // the engine's own units.
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/surface_engine.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <algorithm>
@@ -18,7 +19,6 @@ constexpr int InkUnsupported = 7;
 constexpr int InkEffectObject = 13;
 constexpr int BlitFlagAntialias = 1;
 constexpr int BlitFlagCopyAlpha = 2;
-constexpr int StretchFlagScaleAlpha = 4;
 
 // A blit rectangle after clipping.
 struct BlitRect {
@@ -154,7 +154,8 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
     else
         inkBlit(*destination, cx, cy, *this, csx, csy, cw, ch, reduced.effect, reduced.coefficient);
     if (mode == 0 && (blitFlags & BlitFlagCopyAlpha)) CopyAlphaRect(*this, *destination, r);
-    // The antialiasing pass (flags bit 0) belongs to the filter pass, which draws nothing yet.
+    if (blitFlags & BlitFlagAntialias)
+        AntialiasBlitEdges(*this, *destination, x, y, reduced.effect, reduced.coefficient);
     return 1;
 }
 
@@ -211,16 +212,6 @@ int cSurfaceImplementation::BlitSameDepth(cSurfaceImplementation* destination, i
     return 1;
 }
 
-// Equal sizes are a blit; scaling is the resampling engine's and is refused until it exists.
-int cSurfaceImplementation::StretchBlit(cSurfaceImplementation* destination, int x, int y, int w, int h,
-                                        int sourceX, int sourceY, int sourceWidth, int sourceHeight, int mode,
-                                        int ink, LPARAM parameter, int stretchFlags) {
-    if (w == sourceWidth && h == sourceHeight)
-        return Blit(destination, x, y, sourceX, sourceY, w, h, mode, ink, parameter,
-                    (stretchFlags & StretchFlagScaleAlpha) ? BlitFlagCopyAlpha : 0);
-    return 0;
-}
-
 int cSurfaceImplementation::TransformBlit(cSurfaceImplementation* destination, float x, float y, int hotSpotX,
                                           int hotSpotY, int sourceX, int sourceY, int w, int h,
                                           const float* scale, float angle, int mode, int ink,
@@ -228,15 +219,4 @@ int cSurfaceImplementation::TransformBlit(cSurfaceImplementation* destination, f
     if (!destination) return 0;
     return destination->TransformBlitFrom(this, x, y, hotSpotX, hotSpotY, sourceX, sourceY, w, h, scale,
                                           angle, mode, ink, parameter, blitFlags);
-}
-
-// Turns by 0 and 180 degrees are a blit and two mirrors; other angles belong to the rotation engine.
-int cSurfaceImplementation::Rotate(cSurfaceImplementation* destination, float angle, int, COLORREF, int) {
-    if (angle != 0.0f && angle != 180.0f) return 0;
-    if (!Blit(destination, 0, 0, 0, 0, width, height, 0, 0, 0, BlitFlagCopyAlpha)) return 0;
-    if (angle == 180.0f) {
-        destination->MirrorHorizontal(0, 0, width, height);
-        destination->MirrorVertical(0, 0, width, height);
-    }
-    return 1;
 }

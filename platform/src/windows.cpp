@@ -629,6 +629,27 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
     return old;
 }
 
+BOOL SetMenu(HWND window, HMENU menu) {
+    WindowObject* w = Win(window);
+    if (!w || IsChild(w)) return FALSE;
+    const RECT before = ClientInTopLevel(window);
+    w->menu = menu;
+    SyncSdlWindow(w);
+    const RECT after = ClientInTopLevel(window);
+    if (after.right - after.left != before.right - before.left ||
+        after.bottom - after.top != before.bottom - before.top) {
+        InvalidateRect(window, nullptr, TRUE);
+        SendMessageW(window, WM_SIZE, static_cast<WPARAM>(w->showState),
+                     MAKELPARAM(after.right - after.left, after.bottom - after.top));
+    }
+    return TRUE;
+}
+
+HMENU GetMenu(HWND window) {
+    WindowObject* w = Win(window);
+    return w && !IsChild(w) ? w->menu : nullptr;
+}
+
 BOOL SetWindowTextW(HWND window, LPCWSTR text) {
     WindowObject* w = Win(window);
     if (!w) return FALSE;

@@ -479,7 +479,7 @@ int OnFrame(LoadState& st, const ChunkHeader& h) {
     return LoadOk;
 }
 
-int OnRunnableElsewhere(LoadState&, const ChunkHeader&) {
+int OnChunkOfAnotherLoader(LoadState&, const ChunkHeader&) {
     // Extension lists, movement modules and bank directories are read by their own loaders, which are not
     // part of this build yet; the chunk is passed over.
     return LoadOk;
@@ -495,7 +495,7 @@ constexpr std::array ChunkHandlers{
     ChunkHandlerEntry{ChunkAppName, OnName},
     ChunkHandlerEntry{ChunkAppMenu, OnMenu},
     ChunkHandlerEntry{ChunkAppTempFolder, OnTempFolder},
-    ChunkHandlerEntry{ChunkExtensionList, OnRunnableElsewhere},
+    ChunkHandlerEntry{ChunkExtensionList, OnChunkOfAnotherLoader},
     ChunkHandlerEntry{ChunkObjectInfos, OnObjectInfos},
     ChunkHandlerEntry{ChunkFrameHandles, OnFrameHandles},
     ChunkHandlerEntry{ChunkAppProjectPath, OnProjectPath},
@@ -503,28 +503,28 @@ constexpr std::array ChunkHandlers{
     ChunkHandlerEntry{ChunkAppHelpFile, OnHelpFile},
     ChunkHandlerEntry{ChunkGlobalValues, OnGlobalValues},
     ChunkHandlerEntry{ChunkGlobalStrings, OnGlobalStrings},
-    ChunkHandlerEntry{ChunkExtensionListW, OnRunnableElsewhere},
+    ChunkHandlerEntry{ChunkExtensionListW, OnChunkOfAnotherLoader},
     ChunkHandlerEntry{ChunkAppIcon, OnIcon},
     ChunkHandlerEntry{ChunkIncompatible, OnIncompatible},
     ChunkHandlerEntry{ChunkEmbeddedFiles, OnEmbeddedFiles},
     ChunkHandlerEntry{ChunkAppImageList, OnImageList},
     ChunkHandlerEntry{ChunkAppAboutText, OnAboutText},
     ChunkHandlerEntry{ChunkAppCopyright, OnCopyright},
-    ChunkHandlerEntry{ChunkMovementModules, OnRunnableElsewhere},
+    ChunkHandlerEntry{ChunkMovementModules, OnChunkOfAnotherLoader},
     ChunkHandlerEntry{ChunkObjectInfosB, OnObjectInfos},
     ChunkHandlerEntry{ChunkEffectBank, OnEffectBank},
     ChunkHandlerEntry{ChunkAppExtendedOptions, OnExtendedOptions},
     ChunkHandlerEntry{ChunkAppCodePage, OnCodePage},
     ChunkHandlerEntry{ChunkAppRunOptions, OnRunOptions},
     ChunkHandlerEntry{ChunkFrame, OnFrame},
-    ChunkHandlerEntry{ChunkImageOffsets, OnRunnableElsewhere},
-    ChunkHandlerEntry{ChunkFontOffsets, OnRunnableElsewhere},
-    ChunkHandlerEntry{ChunkSoundOffsets, OnRunnableElsewhere},
-    ChunkHandlerEntry{ChunkMusicOffsets, OnRunnableElsewhere},
-    ChunkHandlerEntry{ChunkImageBank, OnRunnableElsewhere},
-    ChunkHandlerEntry{ChunkFontBank, OnRunnableElsewhere},
-    ChunkHandlerEntry{ChunkSoundBank, OnRunnableElsewhere},
-    ChunkHandlerEntry{ChunkMusicBank, OnRunnableElsewhere},
+    ChunkHandlerEntry{ChunkImageOffsets, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkFontOffsets, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkSoundOffsets, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkMusicOffsets, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkImageBank, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkFontBank, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkSoundBank, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkMusicBank, OnChunkOfAnotherLoader},
 };
 
 ChunkHandler FindHandler(std::uint16_t id) {
@@ -596,7 +596,6 @@ bool InitRecord(ApplicationRecord& app, ApplicationRecord* parent, const FrameWi
                 const WCHAR* dataPath) {
     app.embeddedFiles = new (std::nothrow) CIndexList();
     if (!app.embeddedFiles) return false;
-    app.runState = -1;
     app.currentFrameIndex = -1;
     app.parent = parent;
     app.dataFilePath = dataPath;

@@ -77,6 +77,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     const bool packedData = prepared && files.packHeader.dataOffset != 0;
     const bool canRun = prepared || (!files.packFound && !dataFile.empty());
     if (canRun && (packedData || !dataFile.empty())) {
+        if (!prepared) IsUnicodeOS();
         ApplicationRecord* app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
                                                  FrameWindowStyle, FrameWindowOption);
         if (app) {

@@ -5,10 +5,6 @@
 
 namespace win32 {
 
-// The same window handle as the windows' own header declares.
-struct WindowObject;
-using HWND = WindowObject*;
-
 // Buttons.
 constexpr UINT MB_OK = 0x0;
 constexpr UINT MB_OKCANCEL = 0x1;

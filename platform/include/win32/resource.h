@@ -35,5 +35,5 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
 // Defines the module's table; the resource source file of each module uses it once:
 //   WIN32_MODULE_RESOURCES = {Strings, std::size(Strings)};
 #define WIN32_MODULE_RESOURCES                                                                               \
-    extern "C" __attribute__((visibility("default"))) const ::win32::ModuleResources VtrModuleResources;       \
+    extern "C" __attribute__((visibility("default"))) const ::win32::ModuleResources VtrModuleResources;     \
     extern "C" __attribute__((visibility("default"), used)) const ::win32::ModuleResources VtrModuleResources

@@ -382,6 +382,9 @@ HWND GetTopWindow(HWND window);
 HWND GetAncestor(HWND window, UINT flags);
 LONG_PTR GetWindowLongPtrW(HWND window, int index);
 LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
+// The menu bar of a top-level window: attaching one takes its height from the client area.
+BOOL SetMenu(HWND window, HMENU menu);
+HMENU GetMenu(HWND window);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity);
 int GetSystemMetrics(int index);

@@ -171,7 +171,7 @@ TEST(SurfaceRotation, TurnsByQuartersAndHalves) {
     EXPECT_EQ(s->RotateDegrees(*half, 540, 0, 0, 0), 1);
     EXPECT_EQ(PixelOf(*half, 2, 1), RGB(1, 0, 0));
     EXPECT_EQ(PixelOf(*half, 0, 0), RGB(2, 0, 0));
-    EXPECT_EQ(s->RotateDegrees(*half, 45, 0, 0, 0), 0); // arbitrary angles belong to the rotation engine
+    EXPECT_EQ(s->RotateDegrees(*half, 45, 0, 0, 0), 1); // arbitrary angles go to the rotation engine
 }
 
 TEST(SurfaceBlit, ConvertsBetweenDepthsKeepingOnlyBlackAsZero) {
@@ -232,10 +232,12 @@ TEST(SurfaceStretch, EqualSizesAreABlitAndScalingIsRefused) {
     auto d = MakeSurface(4, 4, 32);
     EXPECT_EQ(s->StretchBlitWhole(*d, 1, 1, 2, 2, 0), 1);
     EXPECT_EQ(PixelOf(*d, 2, 2), RGB(3, 3, 3));
-    EXPECT_EQ(s->StretchToFit(*d, 0), 0);
+    EXPECT_EQ(s->StretchToFit(*d, 0), 1); // scaling goes to the stretch engine
+    EXPECT_EQ(PixelOf(*d, 3, 3), RGB(3, 3, 3));
     cSurface scaled;
-    EXPECT_EQ(scaled.CreateCopy(*s, 5, 5), 0); // scaling is refused, so there is no copy
-    EXPECT_FALSE(scaled.HasImplementation());
+    EXPECT_EQ(scaled.CreateCopy(*s, 5, 5), 1); // a copy of another size is stretched
+    EXPECT_TRUE(scaled.HasImplementation());
+    EXPECT_EQ(PixelOf(scaled, 4, 4), RGB(3, 3, 3));
     EXPECT_EQ(scaled.CreateCopy(*s, 2, 2), 1);
 }
 

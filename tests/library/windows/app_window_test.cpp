@@ -347,3 +347,24 @@ TEST_F(AppWindowTest, ForeignDataInTheFirstSlotIsNotTakenForARecord) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(AppWindowTest, MenuAddsItsBarToTheFrameAndRemovesItAgain) {
+    AppWindow* w = Create(Params(2, 100, 100));
+    const int frame = w->frameHeight;
+    auto menu = reinterpret_cast<HMENU>(static_cast<intptr_t>(0x42));
+    EXPECT_EQ(SetAppWindowMenu(w, menu, 7), menu);
+    EXPECT_EQ(w->frameHeight, frame + GetSystemMetrics(SM_CYMENU));
+    EXPECT_EQ(w->menuValue, 7);
+    SetAppWindowMenu(w, menu, 8);
+    EXPECT_EQ(w->frameHeight, frame + GetSystemMetrics(SM_CYMENU)) << "replacing a menu keeps one bar";
+    SetAppWindowMenu(w, nullptr, 0);
+    EXPECT_EQ(w->frameHeight, frame);
+    ResizeAppWindow(w, -60, -50);
+    RECT r;
+    GetClientRect(GetAppWindowHandle(w), &r);
+    EXPECT_EQ(r.bottom, 50);
+}
+
+} // namespace

@@ -336,3 +336,25 @@ TEST_F(WindowTest, TheMonitorOfAWindowIsTheScreen) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, MenuBarTakesItsHeightFromTheClientArea) {
+    auto menu = reinterpret_cast<HMENU>(static_cast<intptr_t>(0x1234));
+    Log().clear();
+    EXPECT_TRUE(SetMenu(top, menu));
+    EXPECT_EQ(GetMenu(top), menu);
+    RECT client, outer;
+    GetClientRect(top, &client);
+    GetWindowRect(top, &outer);
+    EXPECT_EQ(client.bottom, 150 - GetSystemMetrics(SM_CYMENU));
+    EXPECT_EQ(outer.bottom - outer.top, 150) << "the window keeps its size";
+    auto size = std::find_if(Log().begin(), Log().end(), [](const Seen& s) { return s.message == WM_SIZE; });
+    ASSERT_NE(size, Log().end());
+    SetMenu(top, nullptr);
+    GetClientRect(top, &client);
+    EXPECT_EQ(client.bottom, 150);
+    EXPECT_FALSE(SetMenu(Child(0, 0, 5, 5), menu)) << "children have no menu bar";
+}
+
+} // namespace

@@ -28,7 +28,8 @@ TEST(LoadOutOfMemory, EachFailedAllocationEndsTheLoadCleanly) {
         SetAllocationFailures(0, 0);
         if (code != 0) {
             ++failures;
-            // The loader's own code, or the library's when its streams ran out: both say "Not enough memory!".
+            // The loader's own code, or the library's when its streams ran out: both say "Not enough
+            // memory!".
             EXPECT_TRUE(code == 8 || code == 0x40000000) << "allocation " << skip << ": " << code;
             EXPECT_EQ(record, nullptr);
         }

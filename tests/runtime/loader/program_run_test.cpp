@@ -52,13 +52,14 @@ protected:
         return path;
     }
 
-    // A copy of the program with the library and the data packed behind it.
+    // A copy of the program with the library, and the data when given, packed behind it.
     fs::path Pack(const fs::path& data) {
         fs::create_directories(root / "program");
         const fs::path program = root / "program" / "vtrrt";
         const std::string command = "'" + (BinDir / "vtrpack").string() + "' '" +
                                     (BinDir / "vtrrt").string() + "' '" + (BinDir / "libvtrs2.so").string() +
-                                    "' '" + program.string() + "' --app '" + data.string() + "'";
+                                    "' '" + program.string() + "'" +
+                                    (data.empty() ? "" : " --app '" + data.string() + "'");
         EXPECT_EQ(std::system(command.c_str()), 0);
         return program;
     }
@@ -99,6 +100,18 @@ TEST_F(ProgramRun, PackedProgramLoadsItsOwnData) {
     const RunResult bad = Run(Pack(WriteData("bad.vtg", NotApplication)), "/R0");
     EXPECT_EQ(bad.exitCode, 0);
     EXPECT_EQ(bad.output, "vtrrt: This is not an application file!\n");
+    EXPECT_TRUE(TempFolderEmpty());
+}
+
+TEST_F(ProgramRun, PackedProgramWithoutDataRunsTheFileNamedByF) {
+    const fs::path program = Pack({});
+    EXPECT_EQ(Run(program, "").output, ""); // nothing to run, nothing said
+    const fs::path good = WriteData("quest.vtg", Good);
+    EXPECT_EQ(Run(program, "-F '" + good.string() + "'").output, "");
+    const fs::path bad = WriteData("bad.vtg", NotApplication);
+    // R0 comes last: an unquoted path is scanned for switches too, and its "-run-" turns boxes back on.
+    EXPECT_EQ(Run(program, "-F '" + bad.string() + "' /R0").output,
+              "vtrrt: This is not an application file!\n");
     EXPECT_TRUE(TempFolderEmpty());
 }
 

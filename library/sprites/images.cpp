@@ -1,0 +1,343 @@
+// Image items of bank 0 and the collision-mask items made for them in banks 2 and 3.
+#include "image_surfaces.h"
+#include "texture_items.h"
+#include "vtrs2/banks.h"
+#include "vtrs2/memory.h"
+#include "vtrs2/rle_codec.h"
+
+#include <cstring>
+#include <memory>
+#include <utility>
+
+using namespace win32;
+using namespace sprites;
+
+namespace {
+
+constexpr DWORD ImageHeaderSize = sizeof(ImageItem);
+constexpr DWORD MaskItemHeaderSize = sizeof(ImageMaskItem);
+// The header words after the checksum that the checksum covers.
+constexpr std::size_t ChecksummedHeader = 40;
+constexpr DWORD Mode8 = 3, Mode24 = 4, Mode15 = 6, Mode16 = 7;
+
+struct FreeBlock {
+    void operator()(void* p) const { FreeMemoryBlock(p); }
+};
+using Buffer = std::unique_ptr<BYTE, FreeBlock>;
+
+Buffer NewBuffer(std::size_t size) {
+    BYTE* p = nullptr;
+    AllocZeroedMemory(size ? size : 1, &p);
+    return Buffer(p);
+}
+
+ImageItem* ImageOf(ContextBanks* banks, DWORD handle) {
+    return reinterpret_cast<ImageItem*>(GetBankItem(banks, BankImages, handle));
+}
+
+DWORD AlphaSize(LONG width, LONG height) {
+    return static_cast<DWORD>(((width + 3) & ~3) * height);
+}
+
+// The packing flag that suits a display mode's pixel size; 0 for modes whose pixels are not packed.
+DWORD PackingFor(DWORD mode) {
+    switch (mode) {
+    case Mode8:
+        return RlePixel8;
+    case Mode15:
+    case Mode16:
+        return RlePixel16;
+    case Mode24:
+        return RlePixel24;
+    default:
+        return 0;
+    }
+}
+
+COLORREF AdjustTransparent(DWORD mode, COLORREF colour) {
+    if (mode == Mode15) return colour & 0xF8F8F8;
+    if (mode == Mode16) return colour & 0xF8FCF8;
+    return colour;
+}
+
+void SetChecksum(ImageItem* item) {
+    const DWORD sum = ComputeItemChecksum(&item->width, ChecksummedHeader);
+    item->checksum = ContinueChecksum(BankItemData(&item->header), item->header.dataSize, sum);
+}
+
+// Unpacked pixels plus alpha plane of the source, in `holder` when they had to be unpacked.
+const BYTE* UnpackedSource(const void* pixels, std::size_t pixelsSize, DWORD sourcePacking, DWORD expected,
+                           Buffer& holder) {
+    if (!sourcePacking) return pixelsSize >= expected ? static_cast<const BYTE*>(pixels) : nullptr;
+    holder = NewBuffer(static_cast<std::size_t>(expected) + 32);
+    if (!holder) return nullptr;
+    const std::size_t n =
+        DecodeRlePixels(holder.get(), expected, static_cast<const BYTE*>(pixels), pixelsSize, sourcePacking);
+    return n == expected ? holder.get() : nullptr;
+}
+
+// The pixels in the target mode, alpha plane carried over as it is. An 8-bit image into an 8-bit context
+// goes through the 256-byte remap table given in place of a palette.
+Buffer ConvertPixels(LONG width, LONG height, DWORD sourceMode, DWORD targetMode, const BYTE* source,
+                     DWORD sourceBytes, DWORD alphaBytes, const void* palette) {
+    const ModeFormat* from = FindModeFormat(sourceMode);
+    const ModeFormat* to = FindModeFormat(targetMode);
+    if (!from || !to) return nullptr;
+    const DWORD targetBytes = GetImageDataSize(width, height, targetMode);
+    Buffer out = NewBuffer(static_cast<std::size_t>(targetBytes) + alphaBytes);
+    if (!out) return nullptr;
+    // Between palette and true-colour pixels the surfaces need palettes, which they do not carry yet.
+    if ((sourceMode == Mode8) != (targetMode == Mode8)) return nullptr;
+    if (sourceMode == Mode8) {
+        const auto* table = static_cast<const BYTE*>(palette);
+        for (DWORD i = 0; i < targetBytes; ++i)
+            out.get()[i] = table[source[i]];
+    } else {
+        cBufferSurface fromSurface, into;
+        if (!LoadImageRows(fromSurface, *from, width, height, source)) return nullptr;
+        if (!into.SetDepth(to->depth) || !into.AllocatePixels(width, height)) return nullptr;
+        if (!fromSurface.Blit(&into, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return nullptr;
+        StoreImageRows(into, *to, out.get());
+    }
+    std::memcpy(out.get() + targetBytes, source + sourceBytes, alphaBytes);
+    return out;
+}
+
+} // namespace
+
+void DeleteTexture(TextureCacheItem& item) {
+    if (cSurfaceImplementation* surface = std::exchange(item.surface, nullptr)) surface->Delete();
+}
+
+DWORD GetImageDataSize(LONG width, LONG height, DWORD flags) {
+    if (width <= 0 || height <= 0) return 0;
+    const auto w = static_cast<DWORD>(width), h = static_cast<DWORD>(height);
+    DWORD size = 0;
+    switch (flags & 0xF) {
+    case 2:
+        size = ((w + 3) >> 2) * 2 * h;
+        break;
+    case Mode8:
+        size = ((w + 1) & ~1u) * h;
+        break;
+    case Mode24:
+        size = ((w + 1) >> 1) * 6 * h;
+        break;
+    case 5:
+        size = ((w + 15) >> 4) * 8 * h;
+        break;
+    case Mode15:
+    case Mode16:
+        size = w * 2 * h;
+        break;
+    case 8:
+        size = w * 4 * h;
+        break;
+    default:
+        return 0;
+    }
+    if (flags & AddImageAlphaPlane) size += AlphaSize(width, height);
+    return size;
+}
+
+DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, LONG hotX, LONG hotY,
+               LONG actionX, LONG actionY, COLORREF transparent, DWORD flags, const void* pixels,
+               std::size_t pixelsSize, const void* palette) {
+    width &= 0xFFFF, height &= 0xFFFF;
+    if (!banks || width == 0 || height == 0) return 0;
+    const DWORD sourceMode = (flags & 0xF) ? (flags & 0xF) : targetMode;
+    const bool alpha = flags & AddImageAlphaPlane;
+    const DWORD sourcePacking = (flags >> 8) & 7;
+    const DWORD pixelBytes = GetImageDataSize(width, height, targetMode);
+    if (pixelBytes == 0) return 0;
+    const DWORD alphaBytes = alpha ? AlphaSize(width, height) : 0;
+    const DWORD unpacked = pixelBytes + alphaBytes;
+    // 4-bit sources need the surface engine's nibble expansion, and the packed item form has no settled
+    // layout; packed sources followed by an alpha plane cannot say where the plane starts.
+    if (pixels &&
+        (sourceMode == 2 || sourceMode == 5 || (flags & AddImagePackedItemForm) || (sourcePacking && alpha)))
+        return 0;
+
+    Buffer holder, converted;
+    const BYTE* source = nullptr;
+    if (pixels) {
+        const DWORD sourceBytes = GetImageDataSize(width, height, sourceMode);
+        if (!sourceBytes ||
+            !(source = UnpackedSource(pixels, pixelsSize, sourcePacking, sourceBytes + alphaBytes, holder)))
+            return 0;
+        if (sourceMode != targetMode || palette) {
+            converted = ConvertPixels(width, height, sourceMode, targetMode, source, sourceBytes, alphaBytes,
+                                      palette);
+            if (!converted) return 0;
+            source = converted.get();
+        }
+    }
+
+    const DWORD packing = ((flags & AddImageStorePacked) && !alpha && source) ? PackingFor(targetMode) : 0;
+    const std::size_t packedSize = packing ? GetRleCompressedSize(source, pixelBytes, packing) : 0;
+    const DWORD dataSize = packing ? static_cast<DWORD>(packedSize) : unpacked;
+    const DWORD handle = AddBankItem(banks, BankImages, ImageHeaderSize, dataSize, BankItemZeroFill, nullptr);
+    if (!handle) return 0;
+    auto* item = ImageOf(banks, handle);
+    BYTE* data = BankItemData(&item->header);
+    if (packing)
+        RleCompressPixels(data, dataSize, source, pixelBytes, packing);
+    else if (source)
+        std::memcpy(data, source, unpacked);
+
+    item->width = static_cast<DWORD>(width);
+    item->height = static_cast<DWORD>(height);
+    item->displayMode = targetMode;
+    item->flags = (packing ? ImagePacked : 0) | (alpha ? ImageAlpha : 0);
+    item->hotX = static_cast<SHORT>(hotX), item->hotY = static_cast<SHORT>(hotY);
+    item->actionX = static_cast<SHORT>(actionX), item->actionY = static_cast<SHORT>(actionY);
+    item->transparent = transparent ? AdjustTransparent(targetMode, transparent) : 0;
+    SetChecksum(item);
+
+    if (flags & AddImageDeduplicate) {
+        if (const DWORD existing = FindDuplicateBankItem(banks, BankImages, &item->header)) {
+            AddBankItemRef(banks, BankImages, existing);
+            ReleaseBankItem(banks, BankImages, handle);
+            return existing;
+        }
+    }
+    return handle;
+}
+
+LONG ReleaseImage(ContextBanks* banks, DWORD handle) {
+    const LONG count = ReleaseBankItem(banks, BankImages, handle);
+    if (count == 0) {
+        // The texture dies with its image whatever its own count.
+        if (TextureCacheItem* texture = FindImageTexture(banks, handle)) {
+            DeleteTexture(*texture);
+            texture->header.refCount = 1;
+        }
+        ReleaseImageTexture(banks, handle);
+        ReleaseImageCollisionMasks(banks, handle);
+    }
+    return count;
+}
+
+LONG AddImageRef(ContextBanks* banks, DWORD handle) {
+    return AddBankItemRef(banks, BankImages, handle);
+}
+
+int GetImageInfo(ContextBanks* banks, DWORD handle, ImageInfo* info) {
+    const ImageItem* item = ImageOf(banks, handle);
+    if (!item || !info) return 0;
+    info->checksum = item->checksum;
+    info->refCount = item->header.refCount;
+    info->dataSize = item->header.dataSize;
+    info->width = static_cast<WORD>(item->width);
+    info->height = static_cast<WORD>(item->height);
+    info->displayMode = static_cast<BYTE>(item->displayMode);
+    info->flags = static_cast<BYTE>(item->flags);
+    info->hotX = static_cast<SHORT>(item->hotX), info->hotY = static_cast<SHORT>(item->hotY);
+    info->actionX = static_cast<SHORT>(item->actionX), info->actionY = static_cast<SHORT>(item->actionY);
+    info->transparent = item->transparent;
+    return 1;
+}
+
+int GetTransformedImageInfo(ContextBanks* banks, DWORD handle, float angle, float scaleX, float scaleY,
+                            ImageInfo* info) {
+    if (!GetImageInfo(banks, handle, info)) return 0;
+    // Turning the bounds needs the surface engine's rotation of image bounds.
+    if (angle != 0) return 0;
+    info->checksum = 0;
+    info->dataSize = 0;
+    auto scale = [](auto value, float factor) {
+        return factor == 1.0f ? value : static_cast<decltype(value)>(static_cast<LONG>(value * factor));
+    };
+    info->width = scale(info->width, scaleX), info->hotX = scale(info->hotX, scaleX);
+    info->actionX = scale(info->actionX, scaleX);
+    info->height = scale(info->height, scaleY), info->hotY = scale(info->hotY, scaleY);
+    info->actionY = scale(info->actionY, scaleY);
+    return 1;
+}
+
+DWORD GetImageData(ContextBanks* banks, DWORD handle, DWORD packing, void* buffer, std::size_t capacity) {
+    const ImageItem* item = ImageOf(banks, handle);
+    if (!item) return 0;
+    const bool alpha = item->flags & ImageAlpha;
+    const DWORD pixelBytes = GetImageDataSize(item->width, item->height, item->displayMode);
+    const DWORD unpacked = pixelBytes + (alpha ? AlphaSize(item->width, item->height) : 0);
+    const BYTE* data = BankItemData(&item->header);
+    Buffer holder;
+    if (item->flags & ImagePacked) {
+        holder = NewBuffer(unpacked);
+        if (!holder || DecodeRlePixels(holder.get(), unpacked, data, item->header.dataSize,
+                                       PackingFor(item->displayMode)) != unpacked)
+            return 0;
+        data = holder.get();
+    }
+    packing &= 7;
+    if (!packing || alpha) {
+        if (!buffer) return unpacked;
+        if (capacity < unpacked) return 0;
+        std::memcpy(buffer, data, unpacked);
+        return unpacked;
+    }
+    if (!buffer) return static_cast<DWORD>(GetRleCompressedSize(data, pixelBytes, packing));
+    return static_cast<DWORD>(
+        RleCompressPixels(static_cast<BYTE*>(buffer), capacity, data, pixelBytes, packing));
+}
+
+ImageMask* GetImageCollisionMask(ContextBanks* banks, DWORD image, DWORD mode) {
+    const ImageItem* item = ImageOf(banks, image);
+    if (!item || item->width == 0 || item->height == 0) return nullptr;
+    auto* mask = reinterpret_cast<ImageMaskItem*>(
+        GetBankItem(banks, (mode & 1) ? BankPlatformMasks : BankMasks, image));
+    return mask ? &mask->mask : BuildImageCollisionMask(banks, image, mode);
+}
+
+ImageMask* PrepareImageCollisionMask(ContextBanks* banks, DWORD image, DWORD mode) {
+    const ImageItem* item = ImageOf(banks, image);
+    if (!item || item->width == 0 || item->height == 0) return nullptr;
+    const LONG width = static_cast<LONG>(item->width), height = static_cast<LONG>(item->height);
+    const LONG hotX = item->hotX, hotY = item->hotY;
+    const LONG stride = MaskStride(width);
+    const DWORD dataSize = static_cast<DWORD>((height * stride + 7) & ~7);
+    const int bank = (mode & 1) ? BankPlatformMasks : BankMasks;
+    if (!ReplaceBankItem(banks, bank, image, MaskItemHeaderSize, dataSize, BankItemZeroFill, nullptr))
+        return nullptr;
+    auto* maskItem = reinterpret_cast<ImageMaskItem*>(GetBankItem(banks, bank, image));
+    maskItem->header.refCount = 1;
+    ImageMask& mask = maskItem->mask;
+    mask.bitsOffset = ImageMaskHeaderSize;
+    mask.width = width, mask.height = height, mask.stride = stride;
+    mask.hotX = hotX, mask.hotY = hotY;
+    return &mask;
+}
+
+LONG ReleaseImageCollisionMasks(ContextBanks* banks, DWORD image) {
+    ReleaseBankItem(banks, BankPlatformMasks, image);
+    return ReleaseBankItem(banks, BankMasks, image);
+}
+
+LONG ReleaseImageTexture(ContextBanks* banks, DWORD image) {
+    // Deleting the texture while other references remain would leave them pointing at a freed surface.
+    if (TextureCacheItem* item = FindImageTexture(banks, image); item && item->header.refCount <= 1)
+        DeleteTexture(*item);
+    return ReleaseBankItem(banks, BankTextures, image);
+}
+
+TextureCacheItem* FindImageTexture(ContextBanks* banks, DWORD image) {
+    return reinterpret_cast<TextureCacheItem*>(GetBankItem(banks, BankTextures, image));
+}
+
+TextureCacheItem* SetImageTexture(ContextBanks* banks, DWORD image, cSurfaceImplementation* texture) {
+    if (!ImageOf(banks, image)) {
+        if (texture) texture->Delete();
+        return nullptr;
+    }
+    if (TextureCacheItem* old = FindImageTexture(banks, image)) DeleteTexture(*old);
+    if (!ReplaceBankItem(banks, BankTextures, image, sizeof(TextureCacheItem), 0, BankItemZeroFill,
+                         nullptr)) {
+        if (texture) texture->Delete();
+        return nullptr;
+    }
+    TextureCacheItem* item = FindImageTexture(banks, image);
+    item->header.refCount = 1;
+    item->surface = texture;
+    return item;
+}
