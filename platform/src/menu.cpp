@@ -22,7 +22,6 @@ struct MenuItem {
 struct MenuObject {
     bool popup = false;
     std::vector<MenuItem> items;
-    HWND window = nullptr; // the window whose bar this is
 };
 
 namespace {
@@ -81,9 +80,8 @@ bool MakeItem(UINT flags, UINT_PTR item, LPCWSTR content, MenuItem& out) {
     return true;
 }
 
-void RefreshBar(HMENU menu) {
-    if (menu && menu->window) DrawMenuBar(menu->window);
-}
+// The layer does not draw menu bars yet: nothing to refresh when items change.
+void RefreshBar(HMENU) {}
 
 // Reads little-endian words from a bounded template; every read is checked against the end.
 struct TemplateReader {
@@ -163,7 +161,9 @@ BOOL IsMenu(HMENU menu) {
 
 BOOL DestroyMenu(HMENU menu) {
     if (!IsMenu(menu)) return FALSE;
-    if (menu->window) SetMenu(menu->window, nullptr);
+    // A menu bar destroyed while shown leaves its window without one.
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (GetMenu(w) == menu) SetMenu(w, nullptr);
     LiveMenus().erase(menu);
     for (MenuItem& item : menu->items)
         if (item.popup) DestroyMenu(item.popup);
@@ -278,29 +278,6 @@ int GetMenuStringW(HMENU menu, UINT item, LPWSTR buffer, int capacity, UINT flag
 ULONG_PTR GetMenuItemData(HMENU menu, UINT item, UINT flags) {
     const MenuItem* target = FindItem(menu, item, flags);
     return target ? target->data : 0;
-}
-
-BOOL SetMenu(HWND window, HMENU menu) {
-    WindowObject* w = Win(window);
-    if (!w || IsChild(w) || (menu && !IsMenu(menu))) return FALSE;
-    if (w->menu == menu) return TRUE;
-    if (IsMenu(w->menu)) w->menu->window = nullptr;
-    if (menu) {
-        if (menu->window && menu->window != window) SetMenu(menu->window, nullptr);
-        menu->window = window;
-    }
-    w->menu = menu;
-    // The outer rectangle stays; the client area gives the bar its room.
-    if (w->sdl || w->backing) SyncSdlWindow(w);
-    RECT client;
-    GetClientRect(window, &client);
-    SendMessageW(window, WM_SIZE, w->showState, MAKELPARAM(client.right, client.bottom));
-    return TRUE;
-}
-
-HMENU GetMenu(HWND window) {
-    WindowObject* w = Win(window);
-    return w && IsMenu(w->menu) ? w->menu : nullptr;
 }
 
 BOOL DrawMenuBar(HWND window) {

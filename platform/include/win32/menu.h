@@ -87,9 +87,7 @@ int GetMenuStringW(HMENU menu, UINT item, LPWSTR buffer, int capacity, UINT flag
 // The data word given with MF_OWNERDRAW; 0 when none.
 ULONG_PTR GetMenuItemData(HMENU menu, UINT item, UINT flags);
 
-// Sets the menu bar of a top-level window: its outer size stays, its client area gives the bar its room.
-BOOL SetMenu(HWND window, HMENU menu);
-HMENU GetMenu(HWND window);
+// SetMenu and GetMenu are declared with the windows.
 BOOL DrawMenuBar(HWND window);
 
 // Builds a menu from a menu template (header version 0, items ending their level with MF_END). The template
