@@ -66,7 +66,32 @@ void ShowMenuWhenWanted(const ApplicationRecord& app) {
     if ((flags & HeaderMenuBar) && !(flags & HeaderNoMenuBar)) ShowMenuBar();
 }
 
+constexpr DWORD FullScreenRemoved = 0xCD0000;
+constexpr DWORD WindowedBits = 0xCF0000;
+constexpr std::uint16_t HeaderFullScreen = 0x2;
+constexpr std::uint16_t HeaderNoMinimizeBox = 0x10;
+constexpr std::uint16_t HeaderNoMaximizeBox = 0x20;
+constexpr std::uint16_t HeaderNoThickFrame = 0x40;
+
 } // namespace
+
+void ApplyMainWindowStyle(HWND window, const ApplicationRecord& app) {
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    DWORD wanted = style;
+    if (app.header.flags1 & HeaderFullScreen) {
+        wanted = style & ~FullScreenRemoved;
+    } else {
+        const std::uint16_t f = app.header.flags2;
+        DWORD bits = WS_CAPTION | WS_SYSMENU;
+        if (!(f & HeaderNoMinimizeBox)) bits |= WS_MINIMIZEBOX;
+        if (!(f & HeaderNoMaximizeBox)) bits |= WS_MAXIMIZEBOX;
+        if (!(f & HeaderNoThickFrame)) bits |= WS_THICKFRAME;
+        wanted = (style & ~WindowedBits) | bits;
+    }
+    if (wanted == style) return;
+    SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(wanted));
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
 
 int RegisterWindowClasses(HINSTANCE instance) {
     static bool purged = false;
@@ -91,6 +116,7 @@ HWND CreateMainWindow(ApplicationRecord& app, HINSTANCE instance) {
         CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
     Services().mainWindow = window;
     if (!window) return nullptr;
+    ApplyMainWindowStyle(window, app);
     const std::span<const std::uint8_t> menuData(app.menuData.data,
                                                  app.menuData.data ? app.menuData.size : 0);
     const std::span<const std::uint8_t> icons(app.imageList.data,

@@ -17,6 +17,11 @@ int RegisterWindowClasses(win32::HINSTANCE instance);
 // Creates the hidden main window at the application's window size, with the application's menu shown when
 // the header asks it; it becomes the window frames show in. Null when it cannot be made (string 2).
 win32::HWND CreateMainWindow(ApplicationRecord& app, win32::HINSTANCE instance);
+// Sets the main window's caption, boxes and frame from the application's header: none of caption, system
+// menu, thick frame and maximize box in full screen; else caption and system menu, with the minimize box,
+// maximize box and thick frame unless the header turns them off. The style is written only when it changes.
+void ApplyMainWindowStyle(win32::HWND window, const ApplicationRecord& app);
+
 // Destroys the main window and the application's menu, and drains the queue up to WM_QUIT.
 void DestroyMainWindow();
 

@@ -256,3 +256,33 @@ TEST_F(MainWindowTest, FrameWindowPassesKeysAndClicksOn) {
 }
 
 } // namespace
+
+namespace {
+
+using namespace win32;
+
+struct StyleCase {
+    std::uint16_t flags1, flags2;
+    DWORD wanted; // of caption, system menu, boxes and thick frame (0xCF0000)
+};
+
+class MainWindowStyle : public ::testing::TestWithParam<StyleCase> {};
+
+TEST_P(MainWindowStyle, FollowsTheHeader) {
+    vtrrt::ApplicationRecord app{};
+    app.header.flags1 = GetParam().flags1;
+    app.header.flags2 = GetParam().flags2;
+    HWND window = vtrrt::CreateMainWindow(app, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & 0xCF0000u, GetParam().wanted);
+    vtrrt::DestroyMainWindow();
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, MainWindowStyle,
+                         ::testing::Values(StyleCase{0, 0, 0xCF0000}, StyleCase{0, 0x10, 0xCD0000},
+                                           StyleCase{0, 0x20, 0xCE0000}, StyleCase{0, 0x40, 0xCB0000},
+                                           StyleCase{0, 0x70, 0xC80000},
+                                           // Full screen keeps only the minimize box.
+                                           StyleCase{0x2, 0, 0x020000}));
+
+} // namespace
