@@ -143,14 +143,18 @@ void RunApplication(ApplicationRecord* app) {
         while (RunApplicationStep(app, 0)) {
         }
     }
-    // A quit set from outside the frame's own end leaves the frame loaded.
-    if (FrameRecord* frame = app->run.frame) {
-        FreeFrameRunState(frame->runState);
-        FreeFrame(frame);
-        app->run.frame = nullptr;
-        app->currentFrameIndex = -1;
-    }
+    FreeLoadedFrame(*app);
     EndApplication(app);
+}
+
+void FreeLoadedFrame(ApplicationRecord& app) {
+    FrameRecord* frame = app.run.frame;
+    if (!frame) return;
+    ApplicationRecord* previous = SetCurrentApplication(&app);
+    FreeFrame(frame);
+    app.run.frame = nullptr;
+    app.currentFrameIndex = -1;
+    SetCurrentApplication(previous == &app ? nullptr : previous);
 }
 
 void PumpMessages(MSG* msg, int stopMask) {

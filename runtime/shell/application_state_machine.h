@@ -24,6 +24,8 @@ int StartApplication(ApplicationRecord* app);
 // One step of the state machine; 1 while the application goes on, 0 once it has quit.
 int RunApplicationStep(ApplicationRecord* app, int stopAfterStart);
 void EndApplication(ApplicationRecord* app);
+// Frees the frame (and its run) that a quit set from outside the frame's own end left loaded.
+void FreeLoadedFrame(ApplicationRecord& app);
 // The program's main loop: start the application, step it until it quits, end it.
 void RunApplication(ApplicationRecord* app);
 

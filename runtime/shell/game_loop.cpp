@@ -23,6 +23,16 @@ constexpr std::int32_t OuterMarginY = 300;
 constexpr std::int32_t ActiveMarginX = 64;
 constexpr std::int32_t ActiveMarginY = 16;
 
+constexpr std::uint16_t HeaderFlags1Stretched = 0x10;
+constexpr std::int64_t FixedOne = 65536;
+
+// Area size over client size in 16.16; a zero factor or client size counts as one.
+std::int64_t StretchFactor(std::int32_t area, std::int32_t client) {
+    if (client <= 0) return FixedOne;
+    const std::int64_t factor = std::int64_t{area} * FixedOne / client;
+    return factor == 0 ? FixedOne : factor;
+}
+
 // Player bytes that count, by the number of players.
 constexpr std::array<std::uint32_t, 5> ValidPlayersByCount{0, 0xFF, 0xFFFF, 0xFFFFFF, 0xFFFFFFFF};
 
@@ -165,8 +175,16 @@ void UpdateMousePosition() {
     ScreenToClient(s->mainWindow, &point);
     s->mouseWindowX = point.x;
     s->mouseWindowY = point.y;
-    s->mouseX = static_cast<std::int32_t>(std::int64_t{point.x} + s->scrollX);
-    s->mouseY = static_cast<std::int32_t>(std::int64_t{point.y} + s->scrollY);
+    std::int64_t x = point.x, y = point.y;
+    if ((s->runFlags & RunCreated40) && (s->application->header.flags1 & HeaderFlags1Stretched)) {
+        // The play area is stretched to the window: scale in 16.16 fixed point.
+        RECT client{};
+        GetClientRect(s->mainWindow, &client);
+        x = x * StretchFactor(s->windowAreaWidth, client.right - client.left) >> 16;
+        y = y * StretchFactor(s->windowAreaHeight, client.bottom - client.top) >> 16;
+    }
+    s->mouseX = static_cast<std::int32_t>(x + s->scrollX);
+    s->mouseY = static_cast<std::int32_t>(y + s->scrollY);
 }
 
 } // namespace vtrrt

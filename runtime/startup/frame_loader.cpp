@@ -1,6 +1,7 @@
 #include "startup/frame_loader.h"
 
 #include "shell/error_message.h"
+#include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
@@ -415,7 +416,8 @@ void FreeFrame(FrameRecord* frame) {
     RuntimeServices& services = Services();
     FrameRecord* previous = services.frame;
     services.frame = frame;
-    // The run state is freed by the frame's end before the frame itself.
+    FreeFrameRunState(frame->runState);
+    // The event lists and the frame window's sprites belong to services not part of this build.
     FreeBlock(frame->fadeIn);
     FreeBlock(frame->fadeOut);
     FreeMemory(&frame->name);

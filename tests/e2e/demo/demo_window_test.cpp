@@ -1,5 +1,7 @@
 // Runs the packed demo in a real X window (Xvfb), checks the first frame's colour on a screenshot, closes the
 // window like a window manager would, and checks the program's exit and clean-up.
+#include "support/x_display.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -36,7 +38,7 @@ constexpr const char* Python = "/usr/bin/python3";
 constexpr std::uint8_t FirstFrame[3] = {0x20, 0x60, 0xC0};
 
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
-            const char* out = nullptr) {
+            const char* out = nullptr, const char* err = nullptr) {
     std::vector<char*> argv;
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -49,7 +51,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, out ? out : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, err ? err : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -85,25 +88,6 @@ std::string ReadFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::uint32_t Be32(const std::string& b, std::size_t at) {
-    return (std::uint32_t(std::uint8_t(b[at])) << 24) | (std::uint32_t(std::uint8_t(b[at + 1])) << 16) |
-           (std::uint32_t(std::uint8_t(b[at + 2])) << 8) | std::uint8_t(b[at + 3]);
-}
-
-// Red, green, blue of one pixel of a 24- or 32-bit ZPixmap XWD dump (little-endian pixels).
-std::optional<std::array<std::uint8_t, 3>> XwdPixel(const std::string& xwd, std::uint32_t x,
-                                                    std::uint32_t y) {
-    if (xwd.size() < 100) return std::nullopt;
-    const std::uint32_t headerSize = Be32(xwd, 0), width = Be32(xwd, 16), height = Be32(xwd, 20);
-    const std::uint32_t bitsPerPixel = Be32(xwd, 44), bytesPerLine = Be32(xwd, 48), colours = Be32(xwd, 76);
-    if (x >= width || y >= height || bitsPerPixel < 24) return std::nullopt;
-    const std::size_t at =
-        headerSize + std::size_t{colours} * 12 + std::size_t{y} * bytesPerLine + x * (bitsPerPixel / 8);
-    if (at + 3 > xwd.size()) return std::nullopt;
-    return std::array<std::uint8_t, 3>{std::uint8_t(xwd[at + 2]), std::uint8_t(xwd[at + 1]),
-                                       std::uint8_t(xwd[at])};
-}
-
 bool Runs(const std::vector<std::string>& args) {
     const pid_t pid = Spawn(args, Environment({}));
     return pid > 0 && WaitFor(pid, 10s) == 0;
@@ -115,14 +99,7 @@ protected:
         if (!fs::exists("/usr/bin/Xvfb") || !fs::exists("/usr/bin/xwd") ||
             !Runs({Python, "-c", "import Xlib"}))
             GTEST_SKIP() << "needs Xvfb, xwd and python3-xlib";
-        display_ = ":" + std::to_string(100 + getpid() % 800);
-        xvfb_ = Spawn({"/usr/bin/Xvfb", display_, "-screen", "0", "800x600x24", "-nolisten", "tcp"},
-                      Environment({}));
-        ASSERT_GT(xvfb_, 0);
-        const fs::path socket = "/tmp/.X11-unix/X" + display_.substr(1);
-        for (int i = 0; i < 250 && !fs::exists(socket); ++i)
-            std::this_thread::sleep_for(20ms);
-        ASSERT_TRUE(fs::exists(socket));
+        ASSERT_TRUE(display_.Start(800, 600)) << "Xvfb did not start";
         char folder[] = "/tmp/vtr-e2e-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         temp_ = folder;
@@ -132,23 +109,18 @@ protected:
             kill(demo_, SIGKILL);
             WaitFor(demo_, 5s);
         }
-        if (xvfb_ > 0) {
-            kill(xvfb_, SIGTERM);
-            WaitFor(xvfb_, 5s);
-        }
         if (!temp_.empty()) fs::remove_all(temp_);
     }
 
     std::optional<std::string> Window(const char* command) {
         const fs::path out = temp_ / "window.txt";
-        const pid_t pid = Spawn({Python, (Here / "x11_window.py").string(), display_, command, "Demo"},
+        const pid_t pid = Spawn({Python, (Here / "x11_window.py").string(), display_.Name(), command, "Demo"},
                                 Environment({}), out.c_str());
         if (pid <= 0 || WaitFor(pid, 10s) != 0) return std::nullopt;
         return ReadFile(out);
     }
 
-    std::string display_;
-    pid_t xvfb_ = -1;
+    vtrtest::VirtualDisplay display_;
     pid_t demo_ = -1;
     fs::path temp_;
 };
@@ -156,15 +128,17 @@ protected:
 TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     const fs::path runTemp = temp_ / "run";
     fs::create_directory(runTemp);
-    demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
-                  Environment({"DISPLAY=" + display_, "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
-                               "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}));
+    demo_ =
+        Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
+              Environment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
+                           "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+              nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
 
     std::optional<std::string> geometry;
-    for (int i = 0; i < 100 && !(geometry = Window("geometry")); ++i)
+    for (int i = 0; i < 300 && !(geometry = Window("geometry")); ++i)
         std::this_thread::sleep_for(50ms);
-    ASSERT_TRUE(geometry) << "the demo's window did not appear";
+    ASSERT_TRUE(geometry) << "the demo's window did not appear: " << ReadFile(temp_ / "demo.err");
     std::this_thread::sleep_for(1s);
     ASSERT_FALSE(WaitFor(demo_, 0ms)) << "the demo ended on its own";
 
@@ -172,12 +146,12 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     std::istringstream(*Window("geometry")) >> x >> y >> width >> height;
     EXPECT_EQ(width, 640);
     EXPECT_EQ(height, 480);
-    const fs::path shot = temp_ / "screen.xwd";
-    ASSERT_TRUE(Runs({"/usr/bin/xwd", "-display", display_, "-root", "-silent", "-out", shot.string()}));
-    const std::string xwd = ReadFile(shot);
+    const fs::path path = temp_ / "screen.xwd";
+    vtrtest::Screenshot shot;
+    ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
     for (auto [px, py] : {std::pair{x + width / 2, y + height / 2}, std::pair{x + 5, y + 5},
                           std::pair{x + width - 5, y + height - 5}}) {
-        const auto pixel = XwdPixel(xwd, static_cast<std::uint32_t>(px), static_cast<std::uint32_t>(py));
+        const auto pixel = shot.Rgb(px, py);
         ASSERT_TRUE(pixel);
         EXPECT_EQ((*pixel)[0], FirstFrame[0]);
         EXPECT_EQ((*pixel)[1], FirstFrame[1]);
@@ -185,10 +159,10 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     }
 
     ASSERT_TRUE(Window("close"));
-    const auto code = WaitFor(demo_, 20s);
+    const auto code = WaitFor(demo_, 30s);
     ASSERT_TRUE(code) << "the demo did not end after its window was closed";
     demo_ = -1;
-    EXPECT_EQ(*code, 0);
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
     EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
 }
 

@@ -48,12 +48,7 @@ protected:
     }
     void TearDown() override {
         if (app_) {
-            if (FrameRecord* frame = app_->run.frame) {
-                SetCurrentApplication(app_.get());
-                FreeFrameRunState(frame->runState);
-                FreeFrame(frame);
-                app_->run.frame = nullptr;
-            }
+            FreeLoadedFrame(*app_);
             EndApplication(app_.get());
         }
         app_.reset();
@@ -242,9 +237,7 @@ TEST_F(StateMachine, FrameRunsAsManyTicksAsItsRateOverASecond) {
         ApplicationRecord* app = Start(AppShape(1, rate));
         ASSERT_EQ(Step(), 1);
         EXPECT_EQ(LoopsInOneSecond(*this, clock_, app), rate) << rate;
-        FreeFrameRunState(app->run.frame->runState);
-        FreeFrame(app->run.frame);
-        app->run.frame = nullptr;
+        FreeLoadedFrame(*app);
         EndApplication(app);
     }
 }
