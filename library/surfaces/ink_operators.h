@@ -4,7 +4,10 @@
 
 #include "pixel_formats.h"
 
+#include "vtrs2/surface_implementation.h"
+
 #include <algorithm>
+#include <array>
 
 namespace surfaces {
 
@@ -169,5 +172,28 @@ template <typename F> struct InkOperators {
         static P KeyPixel(const InkContext& c, P d) { return Pixel(c, c.transparentValue, d); }
     };
 };
+
+using InkRoutine = void (*)(cSurfaceImplementation&, int, int, const cSurfaceImplementation&, int, int, int,
+                            int, DWORD);
+
+// Per ink code, the routine for one operator; code 0, 7 and 13 have none.
+template <typename F, template <typename, typename> class Blit>
+constexpr std::array<InkRoutine, InkCodeCount> InkRoutines() {
+    using O = InkOperators<F>;
+    return {nullptr,
+            &Blit<F, typename O::Blend>::Run,
+            &Blit<F, typename O::Invert>::Run,
+            &Blit<F, typename O::Xor>::Run,
+            &Blit<F, typename O::And>::Run,
+            &Blit<F, typename O::Or>::Run,
+            &Blit<F, typename O::BlendReplaceTransparent>::Run,
+            nullptr,
+            &Blit<F, typename O::AndNot>::Run,
+            &Blit<F, typename O::Add>::Run,
+            &Blit<F, typename O::Mono>::Run,
+            &Blit<F, typename O::Sub>::Run,
+            &Blit<F, typename O::BlendKeyed>::Run,
+            nullptr};
+}
 
 } // namespace surfaces

@@ -119,39 +119,17 @@ template <typename F, typename Op> struct PackedInkOpaque {
     }
 };
 
-using InkRoutine = void (*)(cSurfaceImplementation&, int, int, const cSurfaceImplementation&, int, int, int,
-                            int, DWORD);
-
-template <typename F, template <typename, typename> class Blit>
-constexpr std::array<InkRoutine, InkCodeCount> PackedInkRoutines() {
-    using O = InkOperators<F>;
-    return {nullptr,
-            &Blit<F, typename O::Blend>::Run,
-            &Blit<F, typename O::Invert>::Run,
-            &Blit<F, typename O::Xor>::Run,
-            &Blit<F, typename O::And>::Run,
-            &Blit<F, typename O::Or>::Run,
-            &Blit<F, typename O::BlendReplaceTransparent>::Run,
-            nullptr,
-            &Blit<F, typename O::AndNot>::Run,
-            &Blit<F, typename O::Add>::Run,
-            &Blit<F, typename O::Mono>::Run,
-            &Blit<F, typename O::Sub>::Run,
-            &Blit<F, typename O::BlendKeyed>::Run,
-            nullptr};
-}
-
 template <typename F>
 void PackedInkBlitTransparent(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s,
                               int sx, int sy, int w, int h, int ink, DWORD parameter) {
-    static constexpr auto routines = PackedInkRoutines<F, PackedInkTransparent>();
+    static constexpr auto routines = InkRoutines<F, PackedInkTransparent>();
     if (ink > 0 && ink < InkCodeCount && routines[ink]) routines[ink](d, dx, dy, s, sx, sy, w, h, parameter);
 }
 
 template <typename F>
 void PackedInkBlitOpaque(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
                          int sy, int w, int h, int ink, DWORD parameter) {
-    static constexpr auto routines = PackedInkRoutines<F, PackedInkOpaque>();
+    static constexpr auto routines = InkRoutines<F, PackedInkOpaque>();
     if (ink > 0 && ink < InkCodeCount && routines[ink]) routines[ink](d, dx, dy, s, sx, sy, w, h, parameter);
 }
 

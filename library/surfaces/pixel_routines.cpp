@@ -231,28 +231,6 @@ void InkOpaqueT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImpleme
     }
 }
 
-using InkRoutine = void (*)(cSurfaceImplementation&, int, int, const cSurfaceImplementation&, int, int, int,
-                            int, DWORD);
-
-// Per ink code, the routine for one operator; code 0, 7 and 13 have none.
-template <typename F, template <typename, typename> class Blit>
-constexpr std::array<InkRoutine, InkCodeCount> InkRoutines() {
-    using O = InkOperators<F>;
-    return {nullptr,
-            &Blit<F, typename O::Blend>::Run,
-            &Blit<F, typename O::Invert>::Run,
-            &Blit<F, typename O::Xor>::Run,
-            &Blit<F, typename O::And>::Run,
-            &Blit<F, typename O::Or>::Run,
-            &Blit<F, typename O::BlendReplaceTransparent>::Run,
-            nullptr,
-            &Blit<F, typename O::AndNot>::Run,
-            &Blit<F, typename O::Add>::Run,
-            &Blit<F, typename O::Mono>::Run,
-            &Blit<F, typename O::Sub>::Run,
-            &Blit<F, typename O::BlendKeyed>::Run,
-            nullptr};
-}
 template <typename F, typename Op> struct TransparentInk {
     static void Run(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
                     int sy, int w, int h, DWORD p) {
