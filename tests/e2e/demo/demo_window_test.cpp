@@ -1,5 +1,5 @@
-// Runs the packed demo in a real X window (Xvfb), checks the first frame's colour on a screenshot, closes the
-// window like a window manager would, and checks the program's exit and clean-up.
+// Runs the packed demo in a real X window (Xvfb): the first frame's colour on a screenshot, closing the
+// window like a window manager would, quitting by the menu shortcut, and the program's exit and clean-up.
 #include "support/child_process.h"
 #include "support/x_display.h"
 
@@ -47,7 +47,7 @@ class DemoWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!fs::exists("/usr/bin/Xvfb") || !fs::exists("/usr/bin/xwd") ||
-            !Runs({Python, "-c", "import Xlib"}))
+            !Runs({Python, "-c", "import Xlib.ext.xtest"}))
             GTEST_SKIP() << "needs Xvfb, xwd and python3-xlib";
         ASSERT_TRUE(display_.Start(800, 600)) << "Xvfb did not start";
         char folder[] = "/tmp/vtr-e2e-XXXXXX";
@@ -114,6 +114,29 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     demo_ = -1;
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
     EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
+}
+
+// Ctrl+Q is the File menu's Quit shortcut.
+TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
+    demo_ =
+        vtrtest::Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
+                       vtrtest::ChildEnvironment(
+                           {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + temp_.string(),
+                            "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}));
+    ASSERT_GT(demo_, 0);
+    const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",
+                                            "q"};
+    bool pressed = false;
+    for (int i = 0; i < 100 && !(pressed = Runs(press)); ++i)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(pressed) << "the demo's window did not appear";
+    std::optional<int> code;
+    // The key may arrive before the window takes the focus: press again until the demo ends.
+    for (int i = 0; i < 20 && !(code = WaitFor(demo_, 500ms)); ++i)
+        Runs(press);
+    ASSERT_TRUE(code) << "Ctrl+Q did not end the demo";
+    demo_ = -1;
+    EXPECT_EQ(*code, 0);
 }
 
 } // namespace
