@@ -18,8 +18,10 @@ function(vtr_collect_sources out)
 endfunction()
 
 # A test folder becomes one test binary: every .cpp in the folder, linked with the given libraries.
+# SERIAL tests (end to end, with real windows and child processes) run alone, so that load from other tests
+# cannot starve them.
 function(vtr_test name)
-    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     add_executable(${name} ${sources})
     vtr_defaults(${name})
@@ -28,8 +30,12 @@ function(vtr_test name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_compile_definitions(${name} PRIVATE
         VTR_BIN_DIR="${VTR_BIN_DIR}" VTR_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
+    set(serial FALSE)
+    if(ARG_SERIAL)
+        set(serial TRUE)
+    endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-        PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+        PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy" RUN_SERIAL ${serial})
 endfunction()
 
 # Adds every subfolder of the current one that has its own CMakeLists.txt.

@@ -86,8 +86,12 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     ASSERT_GT(demo_, 0);
 
     std::optional<std::string> geometry;
-    for (int i = 0; i < 300 && !(geometry = Window("geometry")); ++i)
-        std::this_thread::sleep_for(50ms);
+    std::optional<int> early;
+    for (int i = 0; i < 300 && !(geometry = Window("geometry")) && !(early = WaitFor(demo_, 50ms)); ++i) {
+    }
+    if (early) demo_ = -1;
+    ASSERT_FALSE(early) << "the demo ended with " << *early
+                        << " before its window appeared: " << ReadFile(temp_ / "demo.err");
     ASSERT_TRUE(geometry) << "the demo's window did not appear: " << ReadFile(temp_ / "demo.err");
     std::this_thread::sleep_for(1s);
     ASSERT_FALSE(WaitFor(demo_, 0ms)) << "the demo ended on its own";
