@@ -1,6 +1,7 @@
 // The software blit: clipping, ink reduction, the choice of pixel routine, cross-depth conversion and the
 // alpha plane copy. Scaling, rotation by arbitrary angles, the antialiasing filter and text are drawn by
 // the engine's own units.
+#include "engine_common.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
 #include "vtrs2/surface_implementation.h"
@@ -12,95 +13,12 @@ using namespace win32;
 
 namespace {
 
-constexpr int InkCodeMask = 0xFFF;
-constexpr int InkParameterIsRgba = 0x1000;
-constexpr int InkCodeLimit = 14;
-constexpr int InkUnsupported = 7;
-constexpr int InkEffectObject = 13;
-constexpr int BlitFlagAntialias = 1;
-constexpr int BlitFlagCopyAlpha = 2;
-
-// A blit rectangle after clipping.
-struct BlitRect {
-    long long x, y, sourceX, sourceY, width, height;
-};
-
-// Cuts the rectangle to the source's remaining width and height from the source position, then to the
-// destination's clip rectangle. False when nothing is left.
-bool ClipBlit(const cSurfaceImplementation& source, const cSurfaceImplementation& destination, BlitRect& r) {
-    if (r.sourceX < 0) {
-        r.x -= r.sourceX;
-        r.width += r.sourceX;
-        r.sourceX = 0;
-    }
-    if (r.sourceY < 0) {
-        r.y -= r.sourceY;
-        r.height += r.sourceY;
-        r.sourceY = 0;
-    }
-    r.width = std::min<long long>(r.width, source.width - r.sourceX);
-    r.height = std::min<long long>(r.height, source.height - r.sourceY);
-    if (r.x < destination.clipLeft) {
-        const long long cut = destination.clipLeft - r.x;
-        r.sourceX += cut;
-        r.width -= cut;
-        r.x = destination.clipLeft;
-    }
-    if (r.y < destination.clipTop) {
-        const long long cut = destination.clipTop - r.y;
-        r.sourceY += cut;
-        r.height -= cut;
-        r.y = destination.clipTop;
-    }
-    r.width = std::min<long long>(r.width, destination.clipRight - r.x);
-    r.height = std::min<long long>(r.height, destination.clipBottom - r.y);
-    return r.width > 0 && r.height > 0;
-}
-
-// The ink word and parameter reduced to an effect code and a coefficient.
-struct ReducedInk {
-    enum Outcome { Draw, NothingToDraw, Refused } outcome;
-    int effect;
-    DWORD coefficient;
-};
-
-ReducedInk ReduceInk(int ink, LPARAM parameter) {
-    const int code = ink & InkCodeMask;
-    const auto value = static_cast<DWORD>(parameter);
-    switch (code) {
-    case 0:
-        if (!(ink & InkParameterIsRgba)) return {ReducedInk::Draw, 0, 0};
-        if ((value >> 24) == 0) return {ReducedInk::NothingToDraw, 0, 0};
-        return {ReducedInk::Draw, 1, (255 - (value >> 24)) >> 1};
-    case 1:
-        if (value == 0) return {ReducedInk::Draw, 0, 0};
-        if (value == 128) return {ReducedInk::NothingToDraw, 0, 0};
-        return {ReducedInk::Draw, 1, value};
-    case InkEffectObject:
-        // The effect object's colour is read once effect objects exist; without one it is a copy.
-        if (parameter == 0) return {ReducedInk::Draw, 0, 0};
-        return {ReducedInk::Refused, 0, 0};
-    case InkUnsupported:
-        return {ReducedInk::Refused, 0, 0};
-    default:
-        return {ReducedInk::Draw, code, value};
-    }
-}
-
-class PixelLock {
-public:
-    explicit PixelLock(cSurfaceImplementation& s) : surface_(s), locked_(s.LockPixels() != 0) {}
-    ~PixelLock() {
-        if (locked_) surface_.UnlockPixels();
-    }
-    PixelLock(const PixelLock&) = delete;
-    PixelLock& operator=(const PixelLock&) = delete;
-    explicit operator bool() const { return locked_ && surface_.pixels; }
-
-private:
-    cSurfaceImplementation& surface_;
-    bool locked_;
-};
+using engine::BlitFlagAntialias;
+using engine::BlitFlagCopyAlpha;
+using engine::BlitRect;
+using engine::InkCodeLimit;
+using engine::InkCodeMask;
+using engine::PixelLock;
 
 // Copies the same rectangle of the source's alpha plane into the destination's, creating it when missing.
 void CopyAlphaRect(const cSurfaceImplementation& source, cSurfaceImplementation& destination,
@@ -125,16 +43,16 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
         destination->IsDCOnly())
         return 0;
     BlitRect r{x, y, sourceX, sourceY, w, h};
-    if (!ClipBlit(*this, *destination, r)) return 0;
+    if (!r.Clip(*this, *destination)) return 0;
     const int cx = static_cast<int>(r.x), cy = static_cast<int>(r.y);
     const int csx = static_cast<int>(r.sourceX), csy = static_cast<int>(r.sourceY);
     const int cw = static_cast<int>(r.width), ch = static_cast<int>(r.height);
     if (destination->CanBlitFrom())
         return destination->BlitFrom(this, cx, cy, csx, csy, cw, ch, mode, ink, parameter, blitFlags);
 
-    const ReducedInk reduced = ReduceInk(ink, parameter);
-    if (reduced.outcome == ReducedInk::NothingToDraw) return 1;
-    if (reduced.outcome == ReducedInk::Refused) return 0;
+    const engine::Ink reduced = engine::ReduceInk(ink, parameter);
+    if (reduced.refused) return 0;
+    if (!reduced.draw) return 1;
     if (destination->depth != depth)
         return BlitOtherDepth(destination, cx, cy, csx, csy, cw, ch, mode, reduced.effect,
                               reduced.coefficient, blitFlags);
@@ -198,7 +116,7 @@ int cSurfaceImplementation::BlitSameDepth(cSurfaceImplementation* destination, i
                                           LPARAM argument) {
     if (!destination || destination->IsDCOnly() || destination->depth != depth || !callback) return 0;
     BlitRect r{x, y, sourceX, sourceY, w, h};
-    if (!ClipBlit(*this, *destination, r)) return 0;
+    if (!r.Clip(*this, *destination)) return 0;
     auto routine =
         routines ? (mode == 1 ? routines->CallbackBlitTransparent : routines->CallbackBlitOpaque) : nullptr;
     if (!routine) return 0;

@@ -1,5 +1,6 @@
 // The software bodies of the base class for surfaces whose pixels are addressable after LockPixels:
 // pixels, clipping, fills, colour keys, palettes, mirrors, scrolling, quarter turns and collision masks.
+#include "engine_common.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_implementation.h"
 
@@ -11,21 +12,7 @@ using namespace win32;
 
 namespace {
 
-// Locks on construction and unlocks on destruction when the lock succeeded.
-class PixelLock {
-public:
-    explicit PixelLock(cSurfaceImplementation& s) : surface_(s), locked_(s.LockPixels() != 0) {}
-    ~PixelLock() {
-        if (locked_) surface_.UnlockPixels();
-    }
-    PixelLock(const PixelLock&) = delete;
-    PixelLock& operator=(const PixelLock&) = delete;
-    explicit operator bool() const { return locked_ && surface_.pixels; }
-
-private:
-    cSurfaceImplementation& surface_;
-    bool locked_;
-};
+using engine::PixelLock;
 
 bool InsideClip(const cSurfaceImplementation& s, int x, int y) {
     return x >= s.clipLeft && x < s.clipRight && y >= s.clipTop && y < s.clipBottom;

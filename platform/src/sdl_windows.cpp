@@ -1,4 +1,5 @@
 // Top-level windows as SDL windows: their backing bitmaps, presentation, system metrics and test access.
+#include "win32/kernel.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -15,31 +16,6 @@ constexpr const char* kWindowKey = "win32.window";
 bool EnsureVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-}
-
-std::string Utf8(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
 }
 
 SIZE ClientSize(WindowObject* w) {
@@ -78,7 +54,7 @@ void CreateSdlWindow(WindowObject* w) {
     if (w->style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     if ((w->style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
     const POINT origin = ClientOrigin(w);
-    w->sdl = SDL_CreateWindow(Utf8(w->title).c_str(), origin.x, origin.y, std::max<LONG>(1, size.cx),
+    w->sdl = SDL_CreateWindow(win32::ToUtf8(w->title).c_str(), origin.x, origin.y, std::max<LONG>(1, size.cx),
                               std::max<LONG>(1, size.cy), flags);
     if (w->sdl) SDL_SetWindowData(w->sdl, kWindowKey, w);
 }
@@ -119,7 +95,7 @@ void SyncSdlWindow(WindowObject* w) {
     const POINT origin = ClientOrigin(w);
     SDL_GetWindowPosition(w->sdl, &x, &y);
     if (x != origin.x || y != origin.y) SDL_SetWindowPosition(w->sdl, origin.x, origin.y);
-    SDL_SetWindowTitle(w->sdl, Utf8(w->title).c_str());
+    SDL_SetWindowTitle(w->sdl, win32::ToUtf8(w->title).c_str());
     const bool shown = (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) != 0;
     if ((w->style & WS_VISIBLE) && !shown) {
         SDL_ShowWindow(w->sdl);

@@ -25,6 +25,8 @@ struct RuntimeServices {
     bool keepRunningInModalLoops = false;
     // The main window, made before the application starts; null when the run has none.
     win32::HWND mainWindow = nullptr;
+    // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.
+    std::uint16_t flags = 0;
 };
 
 RuntimeServices& Services();

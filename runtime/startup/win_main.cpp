@@ -38,14 +38,14 @@ void ReportRuntimeFiles() {
 }
 
 // The arguments behind the program name: after the closing quote of a quoted name, else after the first
-// blank; the whole line when there is neither.
+// blank. A line with neither is the program name alone, which here may begin with '/': no arguments.
 std::u16string_view ArgumentsOf(std::u16string_view line) {
     std::size_t at = std::u16string_view::npos;
     if (!line.empty() && line[0] == u'"')
         at = line.find(u'"', 1);
     else
         at = line.find(u' ');
-    return at == std::u16string_view::npos ? line : line.substr(at + 1);
+    return at == std::u16string_view::npos ? std::u16string_view() : line.substr(at + 1);
 }
 
 // The frame window of an application without a parent: a visible child window.
@@ -59,9 +59,12 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     files.instance = instance;
     const LPWSTR line = commandLine ? commandLine : GetCommandLineW();
     ParseCommandLine(ArgumentsOf(line ? std::u16string_view(line) : std::u16string_view()));
+    if (!ReportCommandLine()) return 0;
 
     const bool prepared = PrepareRuntimeFiles();
     if (prepared) {
+        RegisterWindowClasses(instance);
+        if (GetCommandLineOptions().vsync) files.packHeader.options |= FilePackOptionVSync;
         // Has the library use the wide system calls; it is bound by now, or by this very call.
         IsUnicodeOS();
         files.languageFolder = files.runtimeTempFolder;
@@ -80,9 +83,12 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
         if (app) {
             CreateMainWindow(*app, instance);
             RunApplication(app);
-            DestroyMainWindow();
+            ShutdownApplication();
         }
         CloseApplication(app);
+    } else if ((prepared || !files.packFound) && !packedData && dataFile.empty()) {
+        std::fprintf(stderr, "vtrrt: no application data is packed behind the program; name a file with "
+                             "-F <file> (--help lists the switches)\n");
     }
 
     CleanupRuntimeFiles();

@@ -486,3 +486,4 @@ BOOL PtInRect(const RECT* rect, POINT point);
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 
 } // namespace win32
+#include "win32/menu.h" // IWYU pragma: export

@@ -1,5 +1,6 @@
 // Runs the packed demo in a real X window (Xvfb), checks the first frame's colour on a screenshot, closes the
 // window like a window manager would, and checks the program's exit and clean-up.
+#include "support/child_process.h"
 #include "support/x_display.h"
 
 #include <gtest/gtest.h>
@@ -37,61 +38,10 @@ constexpr const char* Python = "/usr/bin/python3";
 // The first frame's background colour, RGB(0x20, 0x60, 0xC0).
 constexpr std::uint8_t FirstFrame[3] = {0x20, 0x60, 0xC0};
 
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
-            const char* out = nullptr, const char* err = nullptr) {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (const auto& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out ? out : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err ? err : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The exit status, or nullopt when the process is still running after the timeout.
-std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        if (std::chrono::steady_clock::now() > end) return std::nullopt;
-        std::this_thread::sleep_for(20ms);
-    }
-}
-
-std::vector<std::string> Environment(const std::vector<std::string>& extra) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0 ||
-            entry.rfind("TMPDIR=", 0) == 0)
-            continue;
-        env.push_back(entry);
-    }
-    env.insert(env.end(), extra.begin(), extra.end());
-    return env;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool Runs(const std::vector<std::string>& args) {
-    const pid_t pid = Spawn(args, Environment({}));
-    return pid > 0 && WaitFor(pid, 10s) == 0;
-}
+using vtrtest::ReadFile;
+using vtrtest::Runs;
+using vtrtest::Spawn;
+using vtrtest::WaitFor;
 
 class DemoWindow : public ::testing::Test {
 protected:
@@ -115,7 +65,7 @@ protected:
     std::optional<std::string> Window(const char* command) {
         const fs::path out = temp_ / "window.txt";
         const pid_t pid = Spawn({Python, (Here / "x11_window.py").string(), display_.Name(), command, "Demo"},
-                                Environment({}), out.c_str());
+                                vtrtest::ChildEnvironment({}), out.c_str());
         if (pid <= 0 || WaitFor(pid, 10s) != 0) return std::nullopt;
         return ReadFile(out);
     }
@@ -128,11 +78,11 @@ protected:
 TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     const fs::path runTemp = temp_ / "run";
     fs::create_directory(runTemp);
-    demo_ =
-        Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
-              Environment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
-                           "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
-              nullptr, (temp_ / "demo.err").c_str());
+    demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
+                  vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
+                                             "TMPDIR=" + runTemp.string(),
+                                             "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+                  nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
 
     std::optional<std::string> geometry;

@@ -105,7 +105,10 @@ TEST_F(ProgramRun, PackedProgramLoadsItsOwnData) {
 
 TEST_F(ProgramRun, PackedProgramWithoutDataRunsTheFileNamedByF) {
     const fs::path program = Pack({});
-    EXPECT_EQ(Run(program, "").output, ""); // nothing to run, nothing said
+    // Nothing to run: one line says how to name a file.
+    EXPECT_EQ(Run(program, "").output,
+              "vtrrt: no application data is packed behind the program; name a file with "
+              "-F <file> (--help lists the switches)\n");
     const fs::path good = WriteData("quest.vtg", Good);
     EXPECT_EQ(Run(program, "-F '" + good.string() + "'").output, "");
     const fs::path bad = WriteData("bad.vtg", NotApplication);

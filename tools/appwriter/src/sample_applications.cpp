@@ -1,5 +1,7 @@
 #include "appwriter/sample_applications.h"
 
+#include "appwriter/menu_writer.h"
+
 namespace appwriter {
 
 namespace {
@@ -37,7 +39,7 @@ ApplicationDescription FullApplication(StringForm form) {
     app.targetPath = u"C:\\Build\\quest.exe";
     app.helpFile = u"C:\\Build\\help.txt";
     app.aboutText = u"About Café Quest";
-    app.menuData = Bytes{1, 2, 3, 4, 5};
+    app.menuData = WriteMenuData({{u"&File", 0, 0, {{u"&Quit", 1008, 0, {}}}}}, {{0x08, 'Q', 1008}});
     app.icon = Bytes{9, 9, 9};
     app.frameHandles = std::vector<std::uint16_t>{0, 2, 0xFFFF, 1};
     app.globalValues = Bytes{10, 0, 0, 0, 20, 0, 0, 0};

@@ -1,0 +1,384 @@
+#include "shell/window_procedures.h"
+
+#include "shell/application_menu.h"
+#include "shell/application_state_machine.h"
+#include "shell/command_line.h"
+#include "shell/frame_run_state.h"
+#include "shell/pause.h"
+#include "shell/runtime_services.h"
+#include "shell/shell_events.h"
+#include "startup/application_record.h"
+#include "startup/frame_record.h"
+
+#include "win32/gdi.h"
+
+using namespace win32;
+
+namespace vtrrt {
+
+namespace {
+
+// Header word at offset 4.
+constexpr std::uint16_t HeaderMaximizedStart = 0x1;
+constexpr std::uint16_t HeaderFullScreen = 0x2;
+constexpr std::uint16_t HeaderMenuBarOptional = 0x100;
+// Header word at offset 6.
+constexpr std::uint16_t HeaderNoThickFrame = 0x40;
+constexpr std::uint16_t HeaderRunWhileMinimized = 0x2000;
+constexpr std::uint16_t HeaderRunInModalLoops = 0x8000;
+
+constexpr std::uint16_t SamplesOn = 0x8000;
+constexpr std::uint16_t MusicOn = 0x4000;
+constexpr DWORD CaptionAndFrame = 0xC40000;
+constexpr UINT ModalMessage = 0x807B;
+
+// The application at the top of the current one's parents: the main window belongs to it.
+ApplicationRecord* TopApplication() {
+    ApplicationRecord* app = CurrentApplication();
+    while (app && app->parent)
+        app = app->parent;
+    return app;
+}
+
+// Makes an application current for the length of one message.
+class CurrentApplicationScope {
+public:
+    explicit CurrentApplicationScope(ApplicationRecord* app) : previous_(SetCurrentApplication(app)) {}
+    ~CurrentApplicationScope() { SetCurrentApplication(previous_); }
+    CurrentApplicationScope(const CurrentApplicationScope&) = delete;
+    CurrentApplicationScope& operator=(const CurrentApplicationScope&) = delete;
+
+private:
+    ApplicationRecord* previous_;
+};
+
+bool FrameRunning() {
+    const ApplicationRecord* app = CurrentApplication();
+    return app && CurrentRunState() && app->runState == StateRunFrame;
+}
+
+// No transition modules are loaded by this runtime, so no frame carries a transition object and no fade
+// holds commands back.
+bool FadeRunning() {
+    return false;
+}
+
+void EndApplication(std::int16_t code) {
+    if (FrameRunState* s = CurrentRunState()) {
+        s->exitCode = code;
+        s->exitParameter = 1;
+    } else if (ApplicationRecord* app = CurrentApplication(); app && code == ExitError) {
+        app->runState = StateQuit;
+    }
+}
+
+void PaintFrame(HWND window) {
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(window, &paint);
+    // The main window doubles as the play area: the frame shows its background colour.
+    if (dc) {
+        const FrameRecord* frame = Services().frame;
+        RECT client{};
+        GetClientRect(window, &client);
+        HBRUSH brush = CreateSolidBrush(frame ? frame->background : 0);
+        FillRect(dc, &client, brush);
+        DeleteObject(brush);
+    }
+    EndPaint(window, &paint);
+}
+
+// One machine step inside a modal loop, with the frame resumed around it when it was paused.
+void ModalLoopStep(ApplicationRecord& app) {
+    if (app.run.inTimerStep || app.runState != StateRunFrame || !(app.header.flags2 & HeaderRunInModalLoops))
+        return;
+    app.run.inTimerStep = 1;
+    const bool paused = ApplicationPaused();
+    if (paused) ResumeApplication();
+    RunApplicationStep(&app, 0);
+    if (paused) PauseApplication();
+    app.run.inTimerStep = 0;
+}
+
+// A maximized window loses its caption and frame; a restored one gets them back.
+void RestyleOnSize(HWND window, const ApplicationRecord& app, WPARAM kind) {
+    static bool restyling = false;
+    if (restyling || (app.header.flags1 & (HeaderMaximizedStart | HeaderFullScreen))) return;
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
+    restyling = true;
+    if (kind == SIZE_MAXIMIZED && (style & CaptionAndFrame)) {
+        SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style & ~CaptionAndFrame));
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof(placement);
+        GetWindowPlacement(window, &placement);
+        placement.showCmd = SW_RESTORE;
+        SetWindowPlacement(window, &placement);
+        placement.showCmd = SW_MAXIMIZE;
+        SetWindowPlacement(window, &placement);
+    } else if (kind == SIZE_RESTORED && !(style & (WS_CAPTION | WS_THICKFRAME))) {
+        const DWORD back =
+            (app.header.flags2 & HeaderNoThickFrame) ? WS_CAPTION : (WS_CAPTION | WS_THICKFRAME);
+        SetWindowLongPtrW(window, GWL_STYLE, static_cast<LONG_PTR>(style | back));
+    }
+    restyling = false;
+}
+
+LRESULT OnMainSize(HWND window, WPARAM kind, LPARAM lParam) {
+    ApplicationRecord* app = CurrentApplication();
+    if (!app) return 1;
+    RestyleOnSize(window, *app, kind);
+    // Nested sizes (from the restyle or from a step) do not step again.
+    const bool nested = app->run.inTimerStep != 0;
+    if (!nested && app->run.stepTimerActive) ModalLoopStep(*app);
+    (void)lParam;
+    return 1;
+}
+
+LRESULT OnSysCommand(HWND window, WPARAM command, LPARAM lParam) {
+    const ApplicationRecord* app = CurrentApplication();
+    const bool keepRunning = app && (app->header.flags2 & HeaderRunWhileMinimized);
+    switch (command & 0xFFF0) {
+    case SC_MINIMIZE:
+        if (!keepRunning) PauseApplication();
+        break;
+    case SC_MAXIMIZE:
+    case SC_RESTORE:
+        if (IsIconic(window) && !keepRunning) ResumeApplication();
+        break;
+    case SC_CLOSE:
+        if (!GetCommandLineOptions().noCloseCommand) PostMessageW(window, WM_COMMAND, CommandQuit, 0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, WM_SYSCOMMAND, command, lParam);
+}
+
+LRESULT OnKeyDown(HWND window, UINT message, WPARAM key, LPARAM lParam) {
+    if (message == WM_KEYDOWN && FrameRunning() && EventRaisers().keyDown)
+        EventRaisers().keyDown(static_cast<int>(key));
+    const bool alt = message == WM_SYSKEYDOWN || (lParam & (1 << 29));
+    const HWND main = Services().mainWindow ? Services().mainWindow : window;
+    if (ShortcutToMenuCommand(main, alt, static_cast<int>(key), CurrentMenu().keyTable)) return 0;
+    return message == WM_SYSKEYDOWN ? DefWindowProcW(window, message, key, lParam) : 0;
+}
+
+void OnMouseButton(UINT message, LPARAM lParam) {
+    if (FrameRunning() && EventRaisers().mouseClick)
+        EventRaisers().mouseClick(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+}
+
+LRESULT OnGetMinMaxInfo(LPARAM lParam) {
+    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    if (!info) return 0;
+    const RuntimeServices& services = Services();
+    info->ptMaxSize = POINT{services.screenWidth, services.screenHeight};
+    info->ptMaxTrackSize = info->ptMaxSize;
+    info->ptMaxPosition = POINT{0, 0};
+    return 0;
+}
+
+void ToggleSound(std::uint16_t bit) {
+    // Stopping what plays belongs to the sound library; the flag decides what later plays.
+    PauseApplication();
+    Services().flags ^= bit;
+    if (HMENU menu = CurrentMenu().menu)
+        if (const ApplicationRecord* app = CurrentApplication()) UpdateMenuStates(menu, *app);
+    ResumeApplication();
+}
+
+LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        DragAcceptFiles(window, TRUE);
+        return 0;
+    case WM_DESTROY:
+        if (ApplicationRecord* app = CurrentApplication(); app && app->run.stepTimerActive)
+            KillTimer(window, ModalStepTimer);
+        if (FrameRunState* s = CurrentRunState()) {
+            s->exitCode = ExitError;
+            s->exitParameter = 1;
+            s->frameWindow = s->mainWindow = s->topWindow = nullptr;
+            s->frameLibraryWindow = s->mainLibraryWindow = nullptr;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SIZE:
+        return OnMainSize(window, wParam, lParam);
+    case WM_PAINT:
+        PaintFrame(window);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_GETMINMAXINFO:
+        return OnGetMinMaxInfo(lParam);
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        return OnKeyDown(window, message, wParam, lParam);
+    case WM_COMMAND:
+        if (lParam == 0 && FrameRunning() && RunMenuCommand(window, LOWORD(wParam))) return 0;
+        break;
+    case WM_CLOSE:
+        // The close box arrives as SC_CLOSE; a bare WM_CLOSE asks the same and never destroys the window.
+        return OnSysCommand(window, SC_CLOSE, 0);
+    case WM_SYSCOMMAND:
+        return OnSysCommand(window, wParam, lParam);
+    case WM_TIMER:
+        if (wParam == ModalStepTimer)
+            if (ApplicationRecord* app = CurrentApplication()) ModalLoopStep(*app);
+        return 0;
+    case WM_INITMENU:
+        if (const ApplicationRecord* app = CurrentApplication())
+            UpdateMenuStates(reinterpret_cast<HMENU>(wParam), *app);
+        return 0;
+    case WM_ENTERMENULOOP:
+        // The game stands still while its menu is open, unless it keeps running in modal loops.
+        if (ApplicationRecord* app = CurrentApplication();
+            app && !(app->header.flags2 & HeaderRunInModalLoops)) {
+            ++app->run.menuPauseCount;
+            PauseApplication();
+        }
+        return 0;
+    case WM_EXITMENULOOP:
+        if (ApplicationRecord* app = CurrentApplication(); app && app->run.menuPauseCount > 0) {
+            --app->run.menuPauseCount;
+            ResumeApplication();
+        }
+        return 0;
+    case WM_MOUSEMOVE:
+        if (EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        // Without a frame window of its own the main window is the play area.
+        OnMouseButton(message, lParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        if (FrameRunning() && EventRaisers().mouseWheel)
+            EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_DROPFILES:
+        if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+bool& MainWindowClosing() {
+    static bool closing = false;
+    return closing;
+}
+
+bool RunMenuCommand(HWND window, int id) {
+    if (!FadeRunning() && EventRaisers().menuCommand && EventRaisers().menuCommand(id)) return true;
+    const ApplicationRecord* app = CurrentApplication();
+    switch (id) {
+    case CommandQuit:
+    case CommandQuitToo:
+        if (FadeRunning()) return true;
+        if (EventRaisers().quitRequest && EventRaisers().quitRequest()) return true;
+        EndApplication(ExitError);
+        return false;
+    case CommandRestart:
+        if (!FadeRunning()) EndApplication(ExitRestartApplication);
+        return true;
+    case CommandSamples:
+        ToggleSound(SamplesOn);
+        return true;
+    case CommandMusic:
+        ToggleSound(MusicOn);
+        return true;
+    case CommandMenuBar:
+        if (app && (app->header.flags1 & HeaderMenuBarOptional)) {
+            if (GetMenu(window))
+                HideMenuBar();
+            else
+                ShowMenuBar();
+        }
+        return true;
+    default:
+        return true;
+    }
+}
+
+void ShowMenuBar() {
+    const HWND window = Services().mainWindow;
+    const HMENU menu = CurrentMenu().menu;
+    if (!window || !menu || GetMenu(window) == menu) return;
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const int grow = GetSystemMetrics(SM_CYMENU);
+    if (!IsZoomed(window))
+        MoveWindow(window, outer.left, outer.top - grow / 2, outer.right - outer.left,
+                   outer.bottom - outer.top + grow, TRUE);
+    if (const ApplicationRecord* app = CurrentApplication()) UpdateMenuStates(menu, *app);
+    SetMenu(window, menu);
+}
+
+void HideMenuBar() {
+    const HWND window = Services().mainWindow;
+    if (!window || !GetMenu(window)) return;
+    SetMenu(window, nullptr);
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const int shrink = GetSystemMetrics(SM_CYMENU);
+    if (!IsZoomed(window))
+        MoveWindow(window, outer.left, outer.top + shrink / 2, outer.right - outer.left,
+                   outer.bottom - outer.top - shrink, TRUE);
+}
+
+LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (MainWindowClosing()) {
+        if (message == WM_DESTROY) KillTimer(window, ModalStepTimer);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    CurrentApplicationScope scope(TopApplication());
+    if (message == ModalMessage && wParam == 10101) return 0;
+    return MainWindowMessage(window, message, wParam, lParam);
+}
+
+LRESULT FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == ModalMessage) return 0;
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        return OnKeyDown(window, message, wParam, lParam);
+    case WM_MOUSEMOVE:
+        if (!ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        OnMouseButton(message, lParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        if (FrameRunning() && EventRaisers().mouseWheel)
+            EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_SIZE:
+        if (ApplicationRecord* app = CurrentApplication(); app && !app->run.inTimerStep) ModalLoopStep(*app);
+        return 0;
+    case WM_DROPFILES:
+        if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+ShellEventRaisers& EventRaisers() {
+    static ShellEventRaisers raisers;
+    return raisers;
+}
+
+} // namespace vtrrt

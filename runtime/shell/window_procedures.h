@@ -1,0 +1,29 @@
+// The procedures of the program's two window classes: the main window (menu, size, system commands, input)
+// and the frame window (the play area), and the runtime's menu commands.
+#pragma once
+
+#include "win32/user.h"
+
+namespace vtrrt {
+
+win32::LRESULT MainWindowProc(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
+                              win32::LPARAM lParam);
+win32::LRESULT FrameWindowProc(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
+                               win32::LPARAM lParam);
+
+// Carries out a runtime menu command (WM_COMMAND from the menu or a shortcut); true when it handled it and
+// the default handling should not run.
+bool RunMenuCommand(win32::HWND window, int id);
+
+// Shows or hides the main window's menu bar; the window grows or shrinks so that its client area keeps its
+// size.
+void ShowMenuBar();
+void HideMenuBar();
+
+// Set while DestroyMainWindow runs: the main window then handles only WM_DESTROY.
+bool& MainWindowClosing();
+
+// The window timer that steps the machine inside modal loops.
+constexpr win32::UINT_PTR ModalStepTimer = 11;
+
+} // namespace vtrrt

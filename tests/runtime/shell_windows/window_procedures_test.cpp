@@ -1,0 +1,288 @@
+#include "shell/application_menu.h"
+#include "shell/command_line.h"
+#include "shell/frame_run_state.h"
+#include "shell/main_window.h"
+#include "shell/runtime_services.h"
+#include "shell/shell_events.h"
+#include "shell/window_procedures.h"
+#include "startup/application_record.h"
+#include "startup/frame_record.h"
+
+#include "appwriter/menu_writer.h"
+
+#include "win32/user.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using namespace win32;
+using namespace vtrrt;
+
+struct Calls {
+    std::vector<int> keys;
+    std::vector<std::tuple<UINT, int, int>> clicks;
+    std::vector<int> wheels;
+    std::vector<int> commands;
+    bool takeCommands = false;
+    bool refuseQuit = false;
+    int quitRequests = 0;
+};
+Calls* calls = nullptr;
+
+// A top-level application with a running frame, shown in a main window with the runtime's menu.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        calls = &seen;
+        EventRaisers() = {};
+        EventRaisers().keyDown = [](int key) { calls->keys.push_back(key); };
+        EventRaisers().mouseClick = [](UINT m, int x, int y) { calls->clicks.emplace_back(m, x, y); };
+        EventRaisers().mouseWheel = [](int d) { calls->wheels.push_back(d); };
+        EventRaisers().menuCommand = [](int id) {
+            calls->commands.push_back(id);
+            return calls->takeCommands;
+        };
+        EventRaisers().quitRequest = [] {
+            ++calls->quitRequests;
+            return calls->refuseQuit;
+        };
+        GetCommandLineOptions() = {};
+        app.header.windowWidth = 320;
+        app.header.windowHeight = 200;
+        app.header.flags1 = 0x100; // menu bar wanted
+        menuBytes = appwriter::WriteMenuData(
+            {{u"&File", 0, 0, {{u"&Restart", 1010, 0, {}}, {u"&Quit", 1008, 0, {}}}},
+             {u"&Options",
+              0,
+              0,
+              {{u"&Samples", 1020, 0, {}}, {u"&Music", 1021, 0, {}}, {u"&Help", 1023, 0, {}}}}},
+            {});
+        app.menuData = {menuBytes.data(), static_cast<std::uint32_t>(menuBytes.size())};
+        app.runState = StateRunFrame;
+        app.run.frame = &frame;
+        frame.runState = &state;
+        SetCurrentApplication(&app);
+        window = CreateMainWindow(app, nullptr);
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override {
+        DestroyMainWindow();
+        SetCurrentApplication(nullptr);
+        EventRaisers() = {};
+        GetCommandLineOptions() = {};
+        calls = nullptr;
+    }
+
+    // Delivers what the procedures posted to the window (menu commands from the close box or shortcuts).
+    void Pump() {
+        MSG msg{};
+        while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+
+    Calls seen;
+    ApplicationRecord app{};
+    FrameRecord frame{};
+    FrameRunState state{};
+    std::vector<std::uint8_t> menuBytes;
+    HWND window = nullptr;
+};
+
+TEST_F(MainWindowTest, MinimizePausesAndRestoreResumes) {
+    SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_EQ(state.pauseCount, 1);
+    EXPECT_TRUE(IsIconic(window));
+    SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_EQ(state.pauseCount, 0);
+}
+
+TEST_F(MainWindowTest, MinimizeKeepsRunningWhenTheHeaderSaysSo) {
+    app.header.flags2 = 0x2000;
+    SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_EQ(state.pauseCount, 0);
+}
+
+TEST_F(MainWindowTest, CloseBoxSendsQuitWhichEndsTheApplication) {
+    SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(state.exitCode, 0); // posted, not yet run
+    Pump();
+    EXPECT_EQ(seen.commands, std::vector<int>{1008});
+    EXPECT_EQ(seen.quitRequests, 1);
+    EXPECT_EQ(state.exitCode, ExitError);
+    EXPECT_EQ(state.exitParameter, 1);
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(MainWindowTest, CloseBoxDoesNothingWithNox) {
+    GetCommandLineOptions().noCloseCommand = 1;
+    SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_TRUE(seen.commands.empty());
+    EXPECT_EQ(state.exitCode, 0);
+}
+
+TEST_F(MainWindowTest, EventsMayRefuseTheQuitOrTakeTheCommand) {
+    seen.refuseQuit = true;
+    SendMessageW(window, WM_COMMAND, 1008, 0);
+    EXPECT_EQ(state.exitCode, 0);
+    seen.takeCommands = true;
+    SendMessageW(window, WM_COMMAND, 1010, 0);
+    EXPECT_EQ(state.exitCode, 0);
+}
+
+TEST_F(MainWindowTest, RestartCommandRestartsTheApplication) {
+    SendMessageW(window, WM_COMMAND, 1010, 0);
+    EXPECT_EQ(state.exitCode, ExitRestartApplication);
+    EXPECT_EQ(state.exitParameter, 1);
+}
+
+TEST_F(MainWindowTest, CommandsFromControlsAreNotMenuCommands) {
+    SendMessageW(window, WM_COMMAND, 1008, 1234);
+    EXPECT_TRUE(seen.commands.empty());
+    EXPECT_EQ(state.exitCode, 0);
+}
+
+TEST_F(MainWindowTest, SoundCommandsToggleTheFlagsAndTheirChecks) {
+    const HMENU menu = GetMenu(window);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(Services().flags, 0xC000);
+    SendMessageW(window, WM_COMMAND, 1020, 0);
+    EXPECT_EQ(Services().flags, 0x4000);
+    EXPECT_EQ(GetMenuState(menu, 1020, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    EXPECT_EQ(GetMenuState(menu, 1021, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);
+    SendMessageW(window, WM_COMMAND, 1021, 0);
+    EXPECT_EQ(Services().flags, 0);
+    EXPECT_EQ(state.pauseCount, 0); // paused only around the change
+}
+
+TEST_F(MainWindowTest, MenuBarCommandHidesAndShowsTheBarKeepingTheClientSize) {
+    RECT before{}, hidden{}, after{};
+    GetClientRect(window, &before);
+    SendMessageW(window, WM_COMMAND, 1022, 0);
+    EXPECT_EQ(GetMenu(window), nullptr);
+    GetClientRect(window, &hidden);
+    SendMessageW(window, WM_COMMAND, 1022, 0);
+    EXPECT_NE(GetMenu(window), nullptr);
+    GetClientRect(window, &after);
+    EXPECT_EQ(hidden.bottom, before.bottom);
+    EXPECT_EQ(after.bottom, before.bottom);
+    EXPECT_EQ(after.right, before.right);
+}
+
+TEST_F(MainWindowTest, KeysAndMouseReachTheEventRaisers) {
+    SendMessageW(window, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(window, WM_LBUTTONDOWN, 0, MAKELPARAM(12, 34));
+    SendMessageW(window, WM_RBUTTONDBLCLK, 0, MAKELPARAM(5, 6));
+    SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_EQ(seen.keys, std::vector<int>{VK_SPACE});
+    ASSERT_EQ(seen.clicks.size(), 2u);
+    EXPECT_EQ(seen.clicks[0], std::make_tuple(WM_LBUTTONDOWN, 12, 34));
+    EXPECT_EQ(seen.clicks[1], std::make_tuple(WM_RBUTTONDBLCLK, 5, 6));
+    EXPECT_EQ(seen.wheels, std::vector<int>{120});
+}
+
+TEST_F(MainWindowTest, NothingIsRaisedWithoutARunningFrame) {
+    app.runState = StateEndFrame;
+    SendMessageW(window, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
+    SendMessageW(window, WM_COMMAND, 1010, 0);
+    EXPECT_TRUE(seen.keys.empty());
+    EXPECT_TRUE(seen.clicks.empty());
+    EXPECT_EQ(state.exitCode, 0);
+}
+
+TEST_F(MainWindowTest, OpenMenuPausesTheGameUnlessItKeepsRunningInModalLoops) {
+    EnterMenuLoop(window);
+    EXPECT_EQ(state.pauseCount, 1);
+    ExitMenuLoop(window);
+    EXPECT_EQ(state.pauseCount, 0);
+    app.header.flags2 = 0x8000;
+    EnterMenuLoop(window);
+    EXPECT_EQ(state.pauseCount, 0);
+    ExitMenuLoop(window);
+    EXPECT_EQ(state.pauseCount, 0);
+}
+
+TEST_F(MainWindowTest, InitMenuFollowsSoundFlagsHelpAndPasswords) {
+    const HMENU menu = GetMenu(window);
+    Services().flags = 0x8000;
+    EnterMenuLoop(window);
+    ExitMenuLoop(window);
+    EXPECT_EQ(GetMenuState(menu, 1020, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);
+    EXPECT_EQ(GetMenuState(menu, 1021, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    EXPECT_EQ(GetMenuState(menu, 1023, MF_BYCOMMAND) & MF_GRAYED, MF_GRAYED);
+    WCHAR help[] = u"help.txt";
+    app.helpFile = help;
+    EnterMenuLoop(window);
+    ExitMenuLoop(window);
+    EXPECT_EQ(GetMenuState(menu, 1023, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    app.helpFile = nullptr;
+}
+
+TEST_F(MainWindowTest, ChosenQuitItemEndsTheApplication) {
+    const HMENU file = GetSubMenu(GetMenu(window), 0);
+    EXPECT_TRUE(ChooseMenuItem(window, file, 1));
+    Pump();
+    EXPECT_EQ(state.exitCode, ExitError);
+}
+
+TEST_F(MainWindowTest, DestroyEndsTheFrameAndForgetsItsWindows) {
+    state.mainWindow = state.frameWindow = window;
+    SendMessageW(window, WM_DESTROY, 0, 0);
+    EXPECT_EQ(state.exitCode, ExitError);
+    EXPECT_EQ(state.exitParameter, 1);
+    EXPECT_EQ(state.mainWindow, nullptr);
+    EXPECT_EQ(state.frameWindow, nullptr);
+}
+
+TEST_F(MainWindowTest, MaximumSizeIsTheScreen) {
+    MINMAXINFO info{};
+    EXPECT_EQ(MainWindowProc(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 0);
+    EXPECT_EQ(info.ptMaxSize.x, Services().screenWidth);
+    EXPECT_EQ(info.ptMaxSize.y, Services().screenHeight);
+    EXPECT_EQ(info.ptMaxPosition.x, 0);
+}
+
+TEST_F(MainWindowTest, FrameWindowPassesKeysAndClicksOn) {
+    FrameWindowProc(window, WM_KEYDOWN, 'A', 0);
+    FrameWindowProc(window, WM_MBUTTONDOWN, 0, MAKELPARAM(7, 8));
+    EXPECT_EQ(seen.keys, std::vector<int>{'A'});
+    ASSERT_EQ(seen.clicks.size(), 1u);
+    EXPECT_EQ(seen.clicks[0], std::make_tuple(WM_MBUTTONDOWN, 7, 8));
+    EXPECT_EQ(FrameWindowProc(window, 0x807B, 0, 0), 0);
+}
+
+} // namespace
+
+namespace {
+
+using namespace win32;
+
+struct StyleCase {
+    std::uint16_t flags1, flags2;
+    DWORD wanted; // of caption, system menu, boxes and thick frame (0xCF0000)
+};
+
+class MainWindowStyle : public ::testing::TestWithParam<StyleCase> {};
+
+TEST_P(MainWindowStyle, FollowsTheHeader) {
+    vtrrt::ApplicationRecord app{};
+    app.header.flags1 = GetParam().flags1;
+    app.header.flags2 = GetParam().flags2;
+    HWND window = vtrrt::CreateMainWindow(app, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & 0xCF0000u, GetParam().wanted);
+    vtrrt::DestroyMainWindow();
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, MainWindowStyle,
+                         ::testing::Values(StyleCase{0, 0, 0xCF0000}, StyleCase{0, 0x10, 0xCD0000},
+                                           StyleCase{0, 0x20, 0xCE0000}, StyleCase{0, 0x40, 0xCB0000},
+                                           StyleCase{0, 0x70, 0xC80000},
+                                           // Full screen keeps only the minimize box.
+                                           StyleCase{0x2, 0, 0x020000}));
+
+} // namespace
