@@ -157,7 +157,7 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
     UnlinkObjectInstance(o);
     if (s->frame && (s->frame->flags & 0x400))
         if (ApplicationRecord* app = s->application) {
-            if (ObjectInfoTable* t = ObjectInfosOf(app);
+            if (ObjectInfoTable* t = app->objectInfos;
                 t && static_cast<std::uint16_t>(o->objectInfo) < t->indexByHandle.size())
                 t->cursor = t->indexByHandle[static_cast<std::uint16_t>(o->objectInfo)];
         }

@@ -1,5 +1,6 @@
 #include "shell/frame_lifecycle.h"
 
+#include "events/event_preparation.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
@@ -48,6 +49,7 @@ int RebuildFrameRun() {
     FrameRecord* frame = Services().frame;
     ResetFrameLayers(*frame, false);
     KillAllObjects();
+    EndFrameEvents(CurrentRunState());
     FreeFrameRunState(CurrentRunState());
     frame->transitionState = 0;
     if (CreateFrameRunState() != 0) return ExitError;
@@ -55,6 +57,8 @@ int RebuildFrameRun() {
     ResetFrameLayers(*frame, false);
     BuildObjectInfoList();
     InitFrameRunState();
+    // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
+    if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
     InitFrameRunState();
     CurrentRunState()->exitParameter = 0;
     return 0;
@@ -108,8 +112,9 @@ int StartFrameRun(bool fadeIn) {
     ResetFrameLayers(*frame, false);
     BuildObjectInfoList();
     InitFrameRunState();
-    // Objects, the first redraw, global objects, the event lists and the mouse capture belong to services
-    // not part of this build.
+    // Objects, the first redraw, global objects and the mouse capture belong to services not part of this
+    // build.
+    if (const int r = StartFrameEvents(*s); r != 0) return r;
     s->exitParameter = 0;
     InitFrameRunState();
     s->lastWord = 0;
@@ -166,6 +171,8 @@ void RefreshAfterFadeIn() {
     s->runFlags &= static_cast<std::uint16_t>(~RunFadeInPending);
     s->clockBase = ClockNow() - static_cast<std::uint32_t>(frame->firstTickFrameTime);
     s->lastLoopTick = GetElapsedTicks() - frame->firstTickDistance;
+    // A failure leaves the run state's error word set.
+    StartFrameEvents(*s);
 }
 
 int FrameTick() {
@@ -198,6 +205,7 @@ int FrameTick() {
         frame->firstTickFrameTime = static_cast<std::int32_t>(ClockNow() - s->clockBase);
         frame->firstTickDistance = static_cast<std::int32_t>(GetElapsedTicks() - s->lastLoopTick);
         ResetFrameLayers(*frame, false);
+        if (frame->events) ReleaseFrameEventLists(*frame->events);
     }
     // Saving a position (save request 8) belongs to the position services, not part of this build.
     s->saveRequest = 0;
@@ -223,6 +231,7 @@ std::uint32_t EndFrameRun(int code) {
     const std::uint32_t parameter = s ? static_cast<std::uint32_t>(s->exitParameter) : 0;
     if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
     KillAllObjects();
+    EndFrameEvents(s);
     FreeFrameRunState(s);
     const int reported = code >= ExitRestartFrame ? ExitError : code;
     return (parameter << 16) | static_cast<std::uint16_t>(reported);

@@ -1,5 +1,7 @@
 #include "shell/frame_run_state.h"
 
+#include "events/event_preparation.h"
+#include "events/event_state.h"
 #include "objects/run_objects.h"
 #include "shell/frame_clock.h"
 #include "startup/application_record.h"
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace vtrrt {
 
@@ -90,8 +93,37 @@ int CreateFrameRunState() {
     return 0;
 }
 
+int StartFrameEvents(FrameRunState& s) {
+    FrameEvents* events = s.frame ? s.frame->events : nullptr;
+    if (events && PrepareFrameEvents(*events, s) != 0) return -1;
+    if (!s.eventState) s.eventState = new (std::nothrow) EventRunState;
+    if (!s.eventState) {
+        if (events) ReleaseFrameEventLists(*events);
+        return -1;
+    }
+    try {
+        AttachEventState(s.eventState, &s, events);
+    } catch (const std::bad_alloc&) {
+        AttachEventState(nullptr, nullptr, nullptr);
+        if (events) ReleaseFrameEventLists(*events);
+        return -1;
+    }
+    return 0;
+}
+
+void EndFrameEvents(FrameRunState* s) {
+    if (!s) return;
+    if (s->frame && s->frame->events) ReleaseFrameEventLists(*s->frame->events);
+    if (s->eventState) {
+        if (CurrentEventState() == s->eventState) AttachEventState(nullptr, nullptr, nullptr);
+        delete s->eventState;
+        s->eventState = nullptr;
+    }
+}
+
 void FreeFrameRunState(FrameRunState* s) {
     if (!s) return;
+    EndFrameEvents(s);
     FreeMemory(&s->objects);
     FreeMemory(&s->objectInfos);
     FreeMemory(&s->objectBits);

@@ -12,6 +12,7 @@
 namespace vtrrt {
 
 struct RunObject;
+struct EventRunState;
 using ObjectRoutine = void (*)(RunObject*);
 
 struct ObjectListEntry {
@@ -33,9 +34,9 @@ struct ObjectInfoRunEntry {
     std::int16_t qualifierList;
     std::uint16_t collisionFlags;
     std::uint16_t obstacleFlags;
-    std::int16_t rememberedFrameItem; // -1 = none
-    std::uint32_t objectFlags;        // of the object info's definition
-    std::int32_t conditionSlots;      // index of the entry's first condition slot
+    std::int16_t rememberedFrameItem;      // -1 = none
+    std::uint32_t objectFlags;             // of the object info's definition
+    std::int32_t conditionSlots;           // index of the entry's first condition slot
     const std::int32_t* collisionPartners; // object-info indexes, -1 ends; null = none
 };
 
@@ -142,12 +143,18 @@ struct FrameRunState {
     std::int32_t flag40Objects;
     std::int32_t destroyRequested; // a bit of objectBits is set
     std::int32_t lastWord;
+    EventRunState* eventState; // owned; attached while the frame's events are prepared
 };
 
 // Allocates the run state and everything it holds and makes it current; -1 when memory runs out (what was
 // made is freed again).
 int CreateFrameRunState();
 void FreeFrameRunState(FrameRunState* state);
+// Prepares the current frame's events over the run state and attaches the run's event state to them;
+// 0, or -1 when memory ran out or the program is damaged.
+int StartFrameEvents(FrameRunState& state);
+// Frees the frame's event lists and detaches and frees the run's event state.
+void EndFrameEvents(FrameRunState* state);
 // Object list slots cleared, unless a saved position is being loaded.
 void ResetObjectList();
 // The object-info run list of the frame, and the speed choice.

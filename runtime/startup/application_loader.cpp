@@ -1,5 +1,8 @@
 #include "startup/application_loader.h"
 
+#include "startup/banks.h"
+#include "startup/object_infos.h"
+
 #include "startup/byte_reader.h"
 #include "startup/chunk_cipher.h"
 #include "startup/chunk_reader.h"
@@ -308,8 +311,7 @@ int OnObjectInfos(LoadState& st, const ChunkHeader&) {
     if ((app.header.flags3 & AppFlags3ResetSharing) && !(app.subAppOptions & SubAppKeepsSharing)) {
         app.shareLives = app.shareScores = app.shareGlobalValues = app.shareGlobalStrings = 0;
     }
-    // The object definitions are read on demand by the object loader, which is not part of this build yet.
-    return LoadOk;
+    return LoadObjectInfos(&app, *st.stream);
 }
 
 // Embedded files: u32 count, then per file a u16 name length, the name, u32 size and the file's bytes,
@@ -480,9 +482,42 @@ int OnFrame(LoadState& st, const ChunkHeader& h) {
 }
 
 int OnChunkOfAnotherLoader(LoadState&, const ChunkHeader&) {
-    // Extension lists, movement modules and bank directories are read by their own loaders, which are not
-    // part of this build yet; the chunk is passed over.
+    // Extension lists and movement modules are read by their own loaders, which are not part of this build
+    // yet; the chunk is passed over.
     return LoadOk;
+}
+
+constexpr std::uint16_t AppFlags1ItemsCompressed = 0x8000;
+
+// The bank directories, made at the first bank chunk with what the item readers need to know.
+ApplicationBanks* BanksOf(LoadState& st) {
+    ApplicationRecord& app = *st.app;
+    if (!app.banks) {
+        app.banks = new (std::nothrow) ApplicationBanks;
+        if (!app.banks) return nullptr;
+        app.banks->stream = st.stream;
+        app.banks->unicode = app.unicode != 0;
+        app.banks->itemsCompressed = (app.header.flags1 & AppFlags1ItemsCompressed) != 0;
+        app.banks->build = app.dataHeader.build;
+    }
+    return app.banks;
+}
+
+// Bank chunk: its items stay in the data; only where its payload starts is noted.
+int OnBankItems(LoadState& st, const ChunkHeader& h) {
+    ApplicationBanks* banks = BanksOf(st);
+    if (!banks) return ErrorOutOfMemory;
+    ReadBankChunk(*banks, h.id - ChunkImageBank, static_cast<std::uint32_t>(st.stream->GetPosition()));
+    return LoadOk;
+}
+
+// Offsets chunk: u32 per stored item index, made absolute against the preceding bank chunk.
+int OnBankOffsets(LoadState& st, const ChunkHeader& h) {
+    ApplicationBanks* banks = BanksOf(st);
+    if (!banks) return ErrorOutOfMemory;
+    ChunkBlock block;
+    if (int code = Read(st, h, block, false)) return code;
+    return ReadBankOffsets(*banks, h.id - ChunkImageOffsets, block.Bytes()) ? LoadOk : ErrorOutOfMemory;
 }
 
 struct ChunkHandlerEntry {
@@ -517,14 +552,14 @@ constexpr std::array ChunkHandlers{
     ChunkHandlerEntry{ChunkAppCodePage, OnCodePage},
     ChunkHandlerEntry{ChunkAppRunOptions, OnRunOptions},
     ChunkHandlerEntry{ChunkFrame, OnFrame},
-    ChunkHandlerEntry{ChunkImageOffsets, OnChunkOfAnotherLoader},
-    ChunkHandlerEntry{ChunkFontOffsets, OnChunkOfAnotherLoader},
-    ChunkHandlerEntry{ChunkSoundOffsets, OnChunkOfAnotherLoader},
-    ChunkHandlerEntry{ChunkMusicOffsets, OnChunkOfAnotherLoader},
-    ChunkHandlerEntry{ChunkImageBank, OnChunkOfAnotherLoader},
-    ChunkHandlerEntry{ChunkFontBank, OnChunkOfAnotherLoader},
-    ChunkHandlerEntry{ChunkSoundBank, OnChunkOfAnotherLoader},
-    ChunkHandlerEntry{ChunkMusicBank, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkImageOffsets, OnBankOffsets},
+    ChunkHandlerEntry{ChunkFontOffsets, OnBankOffsets},
+    ChunkHandlerEntry{ChunkSoundOffsets, OnBankOffsets},
+    ChunkHandlerEntry{ChunkMusicOffsets, OnBankOffsets},
+    ChunkHandlerEntry{ChunkImageBank, OnBankItems},
+    ChunkHandlerEntry{ChunkFontBank, OnBankItems},
+    ChunkHandlerEntry{ChunkSoundBank, OnBankItems},
+    ChunkHandlerEntry{ChunkMusicBank, OnBankItems},
 };
 
 ChunkHandler FindHandler(std::uint16_t id) {
@@ -658,6 +693,12 @@ void CloseApplication(ApplicationRecord* app) {
     FreeFrameTables(*app);
     FreeMemory(&app->key);
     FreeKept(app->menuData);
+    if (app->banks) {
+        FreeBanks(*app->banks);
+        delete app->banks;
+        app->banks = nullptr;
+    }
+    FreeObjectInfos(app);
     FreeKept(app->effectBank);
     FreeKept(app->imageList);
     FreeKept(app->extendedOptions);

@@ -15,6 +15,9 @@ class CIndexList;
 
 namespace vtrrt {
 
+struct ObjectInfoTable;
+struct ApplicationBanks;
+
 constexpr int EmbeddedNameUnits = 260;
 
 // A file stored inside the application data, extracted on demand.
@@ -82,6 +85,8 @@ struct ApplicationRecord {
     KeptChunk applicationPalette;
     ApplicationRun run;
     ApplicationGlobals globals;
+    ObjectInfoTable* objectInfos; // null until the object-definitions chunk is read
+    ApplicationBanks* banks;      // null until the first bank chunk is read
 };
 
 } // namespace vtrrt

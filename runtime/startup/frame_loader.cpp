@@ -5,8 +5,10 @@
 #include "shell/error_message.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
+#include "startup/banks.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
+#include "startup/object_infos.h"
 #include "startup/player_globals.h"
 #include "startup/stored_text.h"
 
@@ -17,7 +19,9 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <span>
+#include <vector>
 
 namespace vtrrt {
 
@@ -355,6 +359,42 @@ void ReportFrameError(int code) {
     if (code > 0) ShowErrorMessage(nullptr, code);
 }
 
+constexpr std::uint32_t FrameLoadsOnDemand = 0x400;
+
+// Counts the bank items the frame's loaded object definitions use, loads and releases the application's
+// items to match, and translates the definitions counted by stored index into library handles.
+int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
+    if (!app.banks) return LoadOk;
+    ApplicationBanks& banks = *app.banks;
+    std::vector<ObjectInfo*> toTranslate;
+    FrameBankUses uses;
+    try {
+        if (app.objectInfos) {
+            for (ObjectInfo& info : app.objectInfos->infos) {
+                if (!(info.runFlags & InfoDefinitionLoaded)) continue;
+                if (info.runFlags & InfoTranslated) {
+                    FrameBankUses handles;
+                    CountObjectInfoUses(info, handles);
+                    for (int k = 0; k < AppBankCount; ++k)
+                        for (std::uint16_t handle : handles.indexes[k])
+                            uses.indexes[k].push_back(StoredIndexOfHandle(banks, k, handle));
+                } else if ((info.runFlags & InfoLoadsWithFrame) ||
+                           (!(frame.flags & FrameLoadsOnDemand) &&
+                            !(info.headerFlags & InfoHeaderOnDemand))) {
+                    CountObjectInfoUses(info, uses);
+                    toTranslate.push_back(&info);
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return ErrorOutOfMemory;
+    }
+    if (int code = LoadFrameBankItems(banks, uses)) return code;
+    for (ObjectInfo* info : toTranslate)
+        TranslateObjectInfo(banks, *info);
+    return LoadOk;
+}
+
 } // namespace
 
 void MarkFramePaletteFlags(FramePalette& palette) {
@@ -400,9 +440,15 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     FrameRecord* frame = LoadFrameChunks(error);
     if (!frame) return nullptr;
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
-    // Building the system palette from the frame's, and the per-frame object infos and bank items, belong
-    // to the display and bank services, which are not part of this build.
+    // Building the system palette from the frame's belongs to the display services, and choosing which
+    // definitions the frame loads to the object services, neither part of this build.
     if (frame->palette) MarkFramePaletteFlags(*frame->palette);
+    if (const int code = LoadFrameBanks(*app, *frame); code != LoadOk) {
+        if (error) *error = code;
+        ReportFrameError(code);
+        FreeFrame(frame);
+        return nullptr;
+    }
     return frame;
 }
 

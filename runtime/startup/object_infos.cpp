@@ -8,7 +8,6 @@
 #include "vtrs2/streams.h"
 
 #include <algorithm>
-#include <map>
 #include <new>
 
 namespace vtrrt {
@@ -16,12 +15,6 @@ namespace vtrrt {
 namespace {
 
 constexpr std::uint16_t NoIndex = 0xFFFF;
-
-// The tables of the applications that have one; an application without object definitions has none.
-std::map<const ApplicationRecord*, ObjectInfoTable>& Tables() {
-    static std::map<const ApplicationRecord*, ObjectInfoTable> tables;
-    return tables;
-}
 
 void SwapWords(std::vector<std::uint8_t>& d, std::size_t a, std::size_t b) {
     std::swap(d[a], d[b]);
@@ -90,11 +83,12 @@ std::uint32_t DefU32(std::span<const std::uint8_t> def, std::size_t at) {
 
 ObjectInfoTable* ObjectInfosOf(ApplicationRecord* app) {
     if (!app) return nullptr;
-    return &Tables()[app];
+    if (!app->objectInfos) app->objectInfos = new (std::nothrow) ObjectInfoTable;
+    return app->objectInfos;
 }
 
 ObjectInfo* SeekObjectInfoByHandle(ApplicationRecord* app, std::uint16_t handle) {
-    ObjectInfoTable* t = ObjectInfosOf(app);
+    ObjectInfoTable* t = app ? app->objectInfos : nullptr;
     if (!t || handle >= t->indexByHandle.size()) return nullptr;
     const std::uint16_t index = t->indexByHandle[handle];
     if (index == NoIndex || index >= t->infos.size()) return nullptr;
@@ -142,7 +136,9 @@ int LoadObjectInfos(ApplicationRecord* app, CInputFile& stream) {
 }
 
 void FreeObjectInfos(ApplicationRecord* app) {
-    Tables().erase(app);
+    if (!app) return;
+    delete app->objectInfos;
+    app->objectInfos = nullptr;
 }
 
 int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {

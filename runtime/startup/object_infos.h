@@ -85,6 +85,7 @@ struct ObjectInfoTable {
 std::uint16_t DefU16(std::span<const std::uint8_t> def, std::size_t at);
 std::uint32_t DefU32(std::span<const std::uint8_t> def, std::size_t at);
 
+// The application's table, made on first use; null without memory.
 ObjectInfoTable* ObjectInfosOf(ApplicationRecord* app);
 // The object info of a handle, or null; moves the table's cursor.
 ObjectInfo* SeekObjectInfoByHandle(ApplicationRecord* app, std::uint16_t handle);
