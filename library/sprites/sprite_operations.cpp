@@ -490,26 +490,27 @@ bool Follows(const Sprite* later, const Sprite* earlier) {
 }
 } // namespace
 
-void MoveSpriteInFrontOf(SpriteWindow* window, Sprite* s, Sprite* other) {
+namespace {
+// Swaps a sprite past its neighbours, towards the front or the back, until it has passed `other`.
+void MovePast(SpriteWindow* window, Sprite* s, Sprite* other, bool towardsFront) {
     SpriteManager* pool = PoolOf(window);
-    if (!pool || !s || !other || s == other || s->layerKey != other->layerKey || !Follows(other, s)) return;
+    if (!pool || !s || !other || s == other || s->layerKey != other->layerKey) return;
+    if (!(towardsFront ? Follows(other, s) : Follows(s, other))) return;
     Sprite* passed = nullptr;
-    while (passed != other && s->next) {
-        passed = s->next;
+    while (passed != other && (towardsFront ? s->next : s->previous)) {
+        passed = towardsFront ? s->next : s->previous;
         Swap(*pool, s, passed, true);
     }
     OrderChanged(s);
 }
+} // namespace
+
+void MoveSpriteInFrontOf(SpriteWindow* window, Sprite* s, Sprite* other) {
+    MovePast(window, s, other, true);
+}
 
 void MoveSpriteBehind(SpriteWindow* window, Sprite* s, Sprite* other) {
-    SpriteManager* pool = PoolOf(window);
-    if (!pool || !s || !other || s == other || s->layerKey != other->layerKey || !Follows(s, other)) return;
-    Sprite* passed = nullptr;
-    while (passed != other && s->previous) {
-        passed = s->previous;
-        Swap(*pool, s, passed, true);
-    }
-    OrderChanged(s);
+    MovePast(window, s, other, false);
 }
 
 void SetSpriteLayer(SpriteWindow* window, Sprite* s, int layer) {
