@@ -1,3 +1,4 @@
+#include "letters.h"
 #include "vtrs2/containers.h"
 #include "vtrs2/memory_testing.h"
 
@@ -8,15 +9,8 @@
 
 namespace {
 
-struct FailNextAllocation {
-    FailNextAllocation() { SetAllocationFailures(0, 2); }
-    ~FailNextAllocation() { SetAllocationFailures(0, 0); }
-};
-
-char letters[] = "abcdefghijklmnopqrstuvwxyz";
-void* Letter(char c) {
-    return &letters[c - 'a'];
-}
+using containertest::FailNextAllocation;
+using containertest::Letter;
 
 std::string Forward(const CIndexList& list) {
     std::string text;

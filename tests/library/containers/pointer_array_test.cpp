@@ -1,3 +1,4 @@
+#include "letters.h"
 #include "vtrs2/containers.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_testing.h"
@@ -10,16 +11,8 @@
 
 namespace {
 
-// Makes the next allocation of the library fail (both its try and its retry) for the scope.
-struct FailNextAllocation {
-    FailNextAllocation() { SetAllocationFailures(0, 2); }
-    ~FailNextAllocation() { SetAllocationFailures(0, 0); }
-};
-
-char letters[] = "abcdefghijklmnopqrstuvwxyz";
-void* Letter(char c) {
-    return &letters[c - 'a'];
-}
+using containertest::FailNextAllocation;
+using containertest::Letter;
 
 // The array's items as letters ('.' for null), so a table can state expected contents in one string.
 std::string Contents(const PointerArray& array) {

@@ -1,3 +1,4 @@
+#include "letters.h"
 #include "vtrs2/containers.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_testing.h"
@@ -6,10 +7,7 @@
 
 namespace {
 
-struct FailNextAllocation {
-    FailNextAllocation() { SetAllocationFailures(0, 2); }
-    ~FailNextAllocation() { SetAllocationFailures(0, 0); }
-};
+using containertest::FailNextAllocation;
 
 // A caller's pointer list: array, count and capacity, released at the end of the test.
 struct List {
