@@ -285,8 +285,9 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         }
         return 0;
     case WM_SYSKEYDOWN:
+        // Alt+F4 closes the top-level window, also when a child of it has the focus.
         if (static_cast<int>(wParam) == kAltF4 && (lParam & kAltDown))
-            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            PostMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_WINDOWPOSCHANGED: {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
