@@ -389,6 +389,12 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity);
 int GetSystemMetrics(int index);
 
+// System settings: SPI_GETFLATMENU (a BOOL, always TRUE: menus are drawn flat) and SPI_GETWORKAREA (a RECT,
+// the whole screen). Other actions answer FALSE.
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+constexpr UINT SPI_GETFLATMENU = 0x1022;
+BOOL SystemParametersInfoW(UINT action, UINT param, void* value, UINT update);
+
 // Placement: restored rectangle and show state, monitors, and several moves made together.
 struct WINDOWPLACEMENT {
     UINT length;
