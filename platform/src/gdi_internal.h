@@ -84,6 +84,8 @@ DrawTarget TargetOf(const DeviceContextObject* dc);
 // Fills a rectangle given in DC coordinates with a colour, applying a mix mode, within the target's clip.
 void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2);
 bool IsGdiObject(const void* handle, GdiKind kind);
+// A solid brush that is never deleted, for the system colours.
+BrushObject* MakeStockBrush(COLORREF color);
 BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown);
 // Reads the format of a bitmap header and its colour table or masks; false when the header is refused.
 bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out);

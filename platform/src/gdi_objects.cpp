@@ -1,5 +1,6 @@
 // GDI objects and device contexts: creation, selection, deletion, stock objects and device queries.
 #include "gdi_internal.h"
+#include "win32/font.h"
 #include "window_internal.h"
 
 #include <cstring>
@@ -77,6 +78,10 @@ std::unordered_set<DeviceContextObject*>& MemoryDcs() {
 
 } // namespace
 
+BrushObject* MakeStockBrush(COLORREF color) {
+    return StockBrush(color, false);
+}
+
 bool IsGdiObject(const void* handle, GdiKind kind) {
     if (!handle) return false;
     std::lock_guard guard(objectLock);
@@ -92,7 +97,7 @@ HGDIOBJ GetStockObject(int index) {
                                 StockPen(0, PS_NULL)};
     if (index >= WHITE_BRUSH && index <= NULL_BRUSH) return brushes[index];
     if (index >= WHITE_PEN && index <= NULL_PEN) return pens[index - WHITE_PEN];
-    return nullptr;
+    return GetStockFont(index);
 }
 
 HDC CreateCompatibleDC(HDC) {
@@ -120,6 +125,7 @@ BOOL DeleteDC(HDC dc) {
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     if (!dc || !object) return nullptr;
+    if (IsFont(object)) return SelectFont(dc, static_cast<HFONT>(object));
     if (IsGdiObject(object, GdiKind::Pen)) {
         PenObject* old = dc->pen;
         dc->pen = static_cast<PenObject*>(object);
@@ -163,6 +169,12 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     if (!object) return FALSE;
+    // A live font that DeleteFont keeps is a stock font: it stays, and that is no error, as with the other
+    // stock objects.
+    if (IsFont(object)) {
+        DeleteFont(static_cast<HFONT>(object));
+        return TRUE;
+    }
     {
         std::lock_guard guard(objectLock);
         if (!LiveObjects().count(object)) return FALSE;
@@ -192,6 +204,7 @@ BOOL DeleteObject(HGDIOBJ object) {
 }
 
 int GetObjectW(HGDIOBJ object, int size, LPVOID out) {
+    if (IsFont(object)) return GetFontObjectW(static_cast<HFONT>(object), size, static_cast<LOGFONTW*>(out));
     if (!IsGdiObject(object, GdiKind::Bitmap)) return 0;
     const auto* b = static_cast<const BitmapObject*>(object);
     if (!out) return sizeof(BITMAP);

@@ -5,6 +5,7 @@
 #include "gdi_internal.h"
 #include "text_target.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -116,6 +117,42 @@ BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int length, SIZE* size) {
 
 BOOL GetTextExtentPointW(HDC dc, LPCWSTR text, int length, SIZE* size) {
     return GetTextExtentPoint32W(dc, text, length, size);
+}
+
+namespace {
+
+int NextTabStop(int x, int averageWidth, int tabCount, const INT* tabStops) {
+    const auto every = [x](int gap) {
+        gap = std::max(1, gap);
+        return (x / gap + 1) * gap;
+    };
+    if (tabCount <= 0 || !tabStops) return every(8 * averageWidth);
+    if (tabCount == 1) return every(tabStops[0]);
+    for (int i = 0; i < tabCount; ++i)
+        if (tabStops[i] > x) return tabStops[i];
+    const int last = tabStops[tabCount - 1];
+    const int gap = std::max(1, last - tabStops[tabCount - 2]);
+    return last + ((x - last) / gap + 1) * gap;
+}
+
+} // namespace
+
+DWORD GetTabbedTextExtentW(HDC dc, LPCWSTR text, int count, int tabCount, const INT* tabStops) {
+    TEXTMETRICW metrics{};
+    if (!dc || (!text && count) || count < 0 || !GetTextMetricsW(dc, &metrics)) return 0;
+    const std::u16string_view line(text ? text : u"", static_cast<std::size_t>(count));
+    int x = 0;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find(u'\t', start);
+        const std::u16string_view piece = line.substr(start, tab == line.npos ? line.npos : tab - start);
+        SIZE size{};
+        if (!piece.empty()) GetTextExtentPoint32W(dc, piece.data(), static_cast<int>(piece.size()), &size);
+        x += size.cx;
+        if (tab == line.npos) break;
+        x = NextTabStop(x, metrics.tmAveCharWidth, tabCount, tabStops);
+        start = tab + 1;
+    }
+    return static_cast<DWORD>(std::min(x, 0xFFFF)) | static_cast<DWORD>(metrics.tmHeight & 0xFFFF) << 16;
 }
 
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,

@@ -206,5 +206,9 @@ BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count);
 // DT_VCENTER or DT_BOTTOM, the offset from the top of the rectangle to the bottom of the text.
 int DrawTextW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format);
 int DrawTextExW(HDC dc, LPCWSTR text, int count, RECT* rect, UINT format, DRAWTEXTPARAMS* params);
+// Width (low word) and height (high word) of a line whose tabs jump to the given stops: none means every
+// eight average character widths, one means every that many pixels, more are positions after which the
+// last gap repeats.
+DWORD GetTabbedTextExtentW(HDC dc, LPCWSTR text, int count, int tabCount, const INT* tabStops);
 
 } // namespace win32

@@ -94,6 +94,7 @@ HWND WindowFromDC(HDC dc);
 constexpr UINT OBJ_PEN = 1;
 constexpr UINT OBJ_BRUSH = 2;
 constexpr UINT OBJ_BITMAP = 7;
+// SelectObject, DeleteObject, GetObjectW and GetStockObject also take fonts (those of win32/font.h).
 
 // Bitmaps.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
@@ -124,5 +125,65 @@ BOOL Polyline(HDC dc, const POINT* points, int count);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+
+// System colours: one fixed light scheme, as the layer has no desktop theme to follow.
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_INACTIVECAPTION = 3;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_ACTIVEBORDER = 10;
+constexpr int COLOR_INACTIVEBORDER = 11;
+constexpr int COLOR_APPWORKSPACE = 12;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+constexpr int COLOR_INFOTEXT = 23;
+constexpr int COLOR_INFOBK = 24;
+constexpr int COLOR_HOTLIGHT = 26;
+constexpr int COLOR_GRADIENTACTIVECAPTION = 27;
+constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
+constexpr int COLOR_MENUHILIGHT = 29;
+constexpr int COLOR_MENUBAR = 30;
+constexpr int COLOR_3DFACE = COLOR_BTNFACE;
+constexpr int COLOR_3DSHADOW = COLOR_BTNSHADOW;
+constexpr int COLOR_3DHILIGHT = COLOR_BTNHIGHLIGHT;
+
+// 0 for an index that names no colour.
+COLORREF GetSysColor(int index);
+// A stock brush of the colour (never deleted); null for an index that names no colour.
+HBRUSH GetSysColorBrush(int index);
+
+// Edges of DrawEdge: outer and inner rings, raised or sunken, drawn in the system's 3-D colours.
+constexpr UINT BDR_RAISEDOUTER = 0x0001;
+constexpr UINT BDR_SUNKENOUTER = 0x0002;
+constexpr UINT BDR_RAISEDINNER = 0x0004;
+constexpr UINT BDR_SUNKENINNER = 0x0008;
+constexpr UINT EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER;
+constexpr UINT EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER;
+constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER;
+constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr UINT BF_LEFT = 0x0001;
+constexpr UINT BF_TOP = 0x0002;
+constexpr UINT BF_RIGHT = 0x0004;
+constexpr UINT BF_BOTTOM = 0x0008;
+constexpr UINT BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM;
+constexpr UINT BF_MIDDLE = 0x0800;
+constexpr UINT BF_ADJUST = 0x2000;
+// With BF_ADJUST the rectangle is shrunk by the rings drawn; BF_MIDDLE fills what is left with the face
+// colour.
+BOOL DrawEdge(HDC dc, RECT* rect, UINT edge, UINT flags);
 
 } // namespace win32

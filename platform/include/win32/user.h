@@ -308,6 +308,10 @@ constexpr UINT GW_HWNDPREV = 3;
 constexpr UINT GW_OWNER = 4;
 constexpr UINT GW_CHILD = 5;
 
+// A window's font, for windows that keep one (DefWindowProcW keeps none: WM_GETFONT answers 0).
+constexpr UINT WM_SETFONT = 0x0030;
+constexpr UINT WM_GETFONT = 0x0031;
+
 // GetAncestor relations.
 constexpr UINT GA_PARENT = 1;
 constexpr UINT GA_ROOT = 2;
@@ -398,6 +402,12 @@ HMENU GetMenu(HWND window);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity);
 int GetSystemMetrics(int index);
+
+// System settings: SPI_GETFLATMENU (a BOOL, always TRUE: menus are drawn flat) and SPI_GETWORKAREA (a RECT,
+// the whole screen). Other actions answer FALSE.
+constexpr UINT SPI_GETWORKAREA = 0x0030;
+constexpr UINT SPI_GETFLATMENU = 0x1022;
+BOOL SystemParametersInfoW(UINT action, UINT param, void* value, UINT update);
 
 // Placement: restored rectangle and show state, monitors, and several moves made together.
 struct WINDOWPLACEMENT {

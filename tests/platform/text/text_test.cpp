@@ -531,3 +531,53 @@ TEST(DeviceContextText, TabStopFormatTakesTheTabLengthFromItsSecondByte) {
     SelectFont(byFormat.dc, GetStockFont(SYSTEM_FONT));
     SelectFont(byParams.dc, GetStockFont(SYSTEM_FONT));
 }
+
+TEST(Fonts, GenericGdiCallsTakeFonts) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ gui = GetStockObject(DEFAULT_GUI_FONT);
+    ASSERT_EQ(gui, GetStockFont(DEFAULT_GUI_FONT));
+    EXPECT_EQ(SelectObject(dc, gui), GetStockFont(SYSTEM_FONT));
+    LOGFONTW lf{};
+    EXPECT_EQ(GetObjectW(gui, sizeof lf, &lf), static_cast<int>(sizeof lf));
+    EXPECT_TRUE(DeleteObject(gui)); // stock: no error, and it stays
+    EXPECT_TRUE(IsFont(gui));
+    HFONT made = CreateFontIndirectW(&lf);
+    EXPECT_EQ(SelectObject(dc, made), gui);
+    SelectObject(dc, gui);
+    EXPECT_TRUE(DeleteObject(made));
+    EXPECT_FALSE(IsFont(made));
+    DeleteDC(dc);
+}
+
+TEST(Fonts, TabbedExtentJumpsToTheTabStops) {
+    Font font(-12);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectFont(dc, font.handle);
+    const int b = Extent(font.handle, u"b");
+    const int height = Metrics(font.handle).tmHeight;
+    const int every8 = 8 * Metrics(font.handle).tmAveCharWidth;
+    const INT one[] = {50};
+    const INT several[] = {30, 70};
+    struct Case {
+        const char16_t* text;
+        int tabCount;
+        const INT* stops;
+        int width;
+    };
+    const Case cases[] = {
+        {u"ab", 0, nullptr, Extent(font.handle, u"ab")},
+        {u"a\tb", 0, nullptr, every8 + b},
+        {u"a\tb", 1, one, 50 + b},
+        {u"a\t\tb", 1, one, 100 + b},
+        {u"a\tb", 2, several, 30 + b},
+        {u"a\t\t\tb", 2, several, 110 + b},
+    };
+    for (const Case& c : cases) {
+        const int n = static_cast<int>(std::char_traits<char16_t>::length(c.text));
+        const DWORD extent = GetTabbedTextExtentW(dc, c.text, n, c.tabCount, c.stops);
+        EXPECT_EQ(static_cast<int>(extent & 0xFFFF), c.width) << static_cast<int>(n) << " units";
+        EXPECT_EQ(static_cast<int>(extent >> 16), height);
+    }
+    SelectFont(dc, GetStockFont(SYSTEM_FONT));
+    DeleteDC(dc);
+}
