@@ -54,8 +54,7 @@ int CreateFrameWindow(HWND parent, DWORD style, DWORD exStyle) {
         if (!p.existingWindow) return StringWindowInit;
         p.windowType = PlainWindowType;
         p.optionFlags = OptionMdiFrameWindow;
-        // The system's window-frame colour.
-        p.background = reinterpret_cast<ULONG_PTR>(GetStockObject(BLACK_BRUSH));
+        p.background = reinterpret_cast<ULONG_PTR>(GetSysColorBrush(COLOR_WINDOWFRAME));
     }
     AppWindow* window = CreateAppWindowW(services.libraryContext, &p);
     if (!IsAppWindow(window)) {

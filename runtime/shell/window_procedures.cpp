@@ -37,7 +37,7 @@ constexpr std::uint16_t SamplesOn = 0x8000;
 constexpr std::uint16_t MusicOn = 0x4000;
 constexpr DWORD CaptionAndFrame = 0xC40000;
 constexpr UINT ModalMessage = 0x807B;
-// Frame flags: the desktop shows behind the frame; the frame has no screen surface of its own.
+// Frame flag: the desktop shows behind the frame.
 constexpr std::uint32_t FrameShowsDesktop = 0x2;
 
 // The application at the top of the current one's parents: the main window belongs to it.
