@@ -182,8 +182,8 @@ void DestroyMainWindow() {
     MainWindowClosing() = true;
     if (services.mainWindow) {
         SetMenu(services.mainWindow, nullptr);
-        // The library window takes the frame window with it.
-        // The record is gone when its window already had a destroy message.
+        // The library window takes the frame window with it; its record is gone when the window already had
+        // a destroy message.
         if (services.mainLibraryWindow && FindAppWindow(services.mainWindow) == services.mainLibraryWindow)
             DestroyAppWindow(services.mainLibraryWindow);
         else
