@@ -1,6 +1,7 @@
 #include "shell/application_menu.h"
 
 #include "shell/runtime_services.h"
+#include "shell/window_procedures.h"
 #include "startup/application_record.h"
 
 #include <cstdio>
@@ -90,6 +91,24 @@ void FreeApplicationMenu(HWND window) {
     state.menu = nullptr;
     state.keyTable.clear();
     state.itemRecords.clear();
+}
+
+void RebuildApplicationMenu(ApplicationRecord& app) {
+    if (app.parent) return;
+    if (!(app.run.runFlags & RunFlagMenuBuilt)) {
+        app.run.runFlags |= RunFlagMenuBuilt;
+        return;
+    }
+    const HWND window = Services().mainWindow;
+    const bool shown = window && CurrentMenu().menu && GetMenu(window) == CurrentMenu().menu;
+    HideMenuBar();
+    FreeApplicationMenu(window);
+    const std::span<const std::uint8_t> menuData(app.menuData.data,
+                                                 app.menuData.data ? app.menuData.size : 0);
+    const std::span<const std::uint8_t> icons(app.imageList.data,
+                                              app.imageList.data ? app.imageList.size : 0);
+    LoadApplicationMenu(menuData, icons);
+    if (shown) ShowMenuBar();
 }
 
 void ConvertMenuToOwnerDraw(HMENU menu, std::deque<std::u16string>& records, std::uint16_t topLevel) {

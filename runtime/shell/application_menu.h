@@ -64,6 +64,10 @@ enum class MenuLoad { Loaded, NoMenu, Malformed };
 MenuLoad LoadApplicationMenu(std::span<const std::uint8_t> menuData, std::span<const std::uint8_t> iconTable);
 // Destroys the menu unless it is still set on `window`, and drops the shortcuts and item records.
 void FreeApplicationMenu(win32::HWND window);
+// At an application's start: the first time only notes that the menu is built (the loader built it); after
+// that (a restart) the menu and shortcuts are built again from the menu data, and the menu bar comes back
+// when it was shown. Sub-applications have no menu of their own.
+void RebuildApplicationMenu(ApplicationRecord& app);
 
 // Turns every item of the menu (and of its popups, with flag 0) into an owner-drawn item with a record.
 void ConvertMenuToOwnerDraw(win32::HMENU menu, std::deque<std::u16string>& records, std::uint16_t topLevel);

@@ -4,6 +4,7 @@
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
+#include "shell/menu_drawing.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
@@ -210,6 +211,18 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         return 1;
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(lParam);
+    case WM_MEASUREITEM:
+        if (auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam); item && item->CtlType == ODT_MENU) {
+            MeasureMenuItem(*item);
+            return 1;
+        }
+        break;
+    case WM_DRAWITEM:
+        if (auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam); item && item->CtlType == ODT_MENU) {
+            DrawMenuItem(*item);
+            return 0;
+        }
+        break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         return OnKeyDown(window, message, wParam, lParam);
