@@ -1,5 +1,4 @@
 #include "shell/application_menu.h"
-#include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "shell/window_procedures.h"
 #include "startup/application_record.h"
@@ -347,18 +346,34 @@ TEST_F(MenuDrawing, NoIconWithoutTheLibraryBanksOnTheBarOrForAnotherCommand) {
 // The application's menu as the main window shows it, rebuilt when the application starts again.
 class MenuRebuild : public ::testing::Test {
 protected:
+    // A plain top-level window stands for the main window: only its menu matters here.
     void SetUp() override {
-        app.header.flags1 = 0x100; // menu bar wanted
-        menuBytes = appwriter::WriteMenuData({{u"&File", 0, 0, {{u"&Quit", 1008, 0, {}}}}}, {{8, 'Q', 1008}});
-        app.menuData = {menuBytes.data(), static_cast<std::uint32_t>(menuBytes.size())};
-        SetCurrentApplication(&app);
-        window = CreateMainWindow(app, nullptr);
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"MenuRebuildWindow";
+        RegisterClassExW(&wc);
+        window = CreateWindowExW(0, wc.lpszClassName, u"", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
+                                 nullptr, nullptr, nullptr);
         ASSERT_NE(window, nullptr);
+        Services().mainWindow = window;
+        SetCurrentApplication(&app);
+        Load({{u"&File", 0, 0, {{u"&Quit", 1008, 0, {}}}}});
+        ShowMenuBar();
         ASSERT_NE(GetMenu(window), nullptr);
     }
     void TearDown() override {
-        DestroyMainWindow();
+        SetMenu(window, nullptr);
+        FreeApplicationMenu(nullptr);
+        DestroyWindow(window);
+        Services().mainWindow = nullptr;
         SetCurrentApplication(nullptr);
+    }
+    void Load(const std::vector<appwriter::MenuItemDesc>& bar) {
+        FreeApplicationMenu(nullptr);
+        menuBytes = appwriter::WriteMenuData(bar, {{8, 'Q', 1008}});
+        app.menuData = {menuBytes.data(), static_cast<std::uint32_t>(menuBytes.size())};
+        ASSERT_EQ(LoadApplicationMenu(menuBytes, {}), MenuLoad::Loaded);
     }
 
     ApplicationRecord app{};
@@ -394,6 +409,30 @@ TEST_F(MenuRebuild, HiddenMenuBarStaysHiddenAndSubApplicationsHaveNoMenu) {
     RebuildApplicationMenu(child);
     EXPECT_EQ(child.run.runFlags & RunFlagMenuBuilt, 0);
     EXPECT_EQ(CurrentMenu().menu, before);
+}
+
+TEST_F(MenuRebuild, UnavailableCommandsAreTakenOutWithTheSeparatorsTheyLeaveAtTheEnd) {
+    WCHAR password[] = u"secret";
+    WCHAR* passwords[] = {password};
+    struct Case {
+        bool framePasswords;
+        std::uint16_t headerFlags;
+        int viewItems;
+    };
+    for (const Case& c : {Case{false, 0, 1}, Case{true, 0x1000, 3}}) {
+        app.framePasswords = c.framePasswords ? passwords : nullptr;
+        app.header.flags1 = c.headerFlags;
+        Load({{u"&File", 0, 0, {{u"&Go to frame", 1011, 0, {}}, {u"&Quit", 1008, 0, {}}}},
+              {u"&View",
+               0,
+               0,
+               {{u"&Menu bar", 1022, 0, {}}, {u"", 0, 0, {}}, {u"&Full screen", 1025, 0, {}}}}});
+        const HMENU menu = CurrentMenu().menu;
+        EXPECT_EQ(GetMenuState(menu, 1011, MF_BYCOMMAND) != 0xFFFFFFFF, c.framePasswords);
+        EXPECT_EQ(GetMenuState(menu, 1025, MF_BYCOMMAND) != 0xFFFFFFFF, c.headerFlags != 0);
+        EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 1)), c.viewItems);
+    }
+    app.framePasswords = nullptr;
 }
 
 } // namespace
