@@ -37,6 +37,9 @@ struct RuntimeServices {
     AppWindow* frameLibraryWindow = nullptr;
     // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.
     std::uint16_t flags = 0;
+    // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus
+    // then follow the flat-menu setting. Nothing on this platform reports such a version, so it stays 0.
+    std::uint32_t isNewerNT = 0;
 };
 
 RuntimeServices& Services();

@@ -5,6 +5,7 @@
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
 #include "shell/mdi_client.h"
+#include "shell/menu_drawing.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
@@ -286,6 +287,18 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         break;
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(lParam);
+    case WM_MEASUREITEM:
+        if (auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam); item && item->CtlType == ODT_MENU) {
+            MeasureMenuItem(*item);
+            return 1;
+        }
+        break;
+    case WM_DRAWITEM:
+        if (auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam); item && item->CtlType == ODT_MENU) {
+            DrawMenuItem(*item);
+            return 0;
+        }
+        break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         return OnKeyDown(window, message, wParam, lParam);
