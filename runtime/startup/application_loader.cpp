@@ -14,6 +14,7 @@
 #include "startup/loader_environment.h"
 #include "startup/player_globals.h"
 
+#include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/containers.h"
 #include "vtrs2/memory.h"
@@ -500,6 +501,8 @@ ApplicationBanks* BanksOf(LoadState& st) {
         app.banks->unicode = app.unicode != 0;
         app.banks->itemsCompressed = (app.header.flags1 & AppFlags1ItemsCompressed) != 0;
         app.banks->build = app.dataHeader.build;
+        // Items load into the library context's banks; without a context nothing is loaded.
+        if (AppContext* context = Services().libraryContext) app.banks->library = context->banks;
     }
     return app.banks;
 }
