@@ -133,6 +133,7 @@ int StartCurrentFrame() {
     // window services, not part of this build; the window shows the frame's background colour.
     CreateLayerEffects();
     PlaceWindowsForFrame(app);
+    ShowDesktopBehindFrame(app);
     app.run.startTime = ClockNow();
     const bool fadeIn = frame->fadeIn.data != nullptr;
     if (const int r = StartFrameRun(fadeIn); r != 0) {

@@ -5,7 +5,9 @@
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
 
+#include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
+#include "vtrs2/surface.h"
 #include "win32/user.h"
 
 #include <algorithm>
@@ -189,6 +191,24 @@ void ShowWindowsForFrame(const ApplicationRecord& app) {
         ShowWindow(main, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
     }
     if (main) InvalidateRect(main, nullptr, TRUE);
+}
+
+void CaptureScreenBehindWindow() {
+    const RuntimeServices& services = Services();
+    AppWindow* window = services.frameLibraryWindow;
+    if (!window || !FindAppWindow(services.frameWindow) || !window->workSurface || !services.frame) return;
+    window->workSurface->Fill(services.frame->background);
+}
+
+void ShowDesktopBehindFrame(ApplicationRecord& app) {
+    const FrameRecord* frame = Services().frame;
+    if (!frame || !(frame->flags & FrameShowDesktop)) return;
+    const HWND main = Services().mainWindow;
+    if (!app.parent && main && !IsWindowVisible(main) && (app.header.flags1 & HeaderStartMaximized) &&
+        !(app.header.flags2 & HeaderNeverMaximize))
+        ShowWindow(main, SW_SHOWMAXIMIZED);
+    FitFrameWindow();
+    CaptureScreenBehindWindow();
 }
 
 } // namespace vtrrt

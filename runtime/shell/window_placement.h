@@ -28,5 +28,11 @@ void KeepMainWindowOnScreen();
 void PlaceWindowsForFrame(ApplicationRecord& app);
 // Shows the frame window and, the first time, the main window (maximized when the header asks it).
 void ShowWindowsForFrame(const ApplicationRecord& app);
+// A frame that shows the desktop behind it: a hidden main window maximized when the header asks it, the
+// frame window refitted, and what lies behind it taken into the frame window's surface.
+void ShowDesktopBehindFrame(ApplicationRecord& app);
+// The desktop behind the window cannot be read on this platform: the frame window's work surface takes the
+// frame's background colour in its place.
+void CaptureScreenBehindWindow();
 
 } // namespace vtrrt

@@ -27,6 +27,7 @@ enum FrameChunkId : std::uint16_t {
 };
 
 // Frame flags.
+constexpr std::uint32_t FrameShowDesktop = 0x2;
 constexpr std::uint32_t FrameKeepPicture = 0x4;
 constexpr std::uint32_t FrameRectCollisionMask = 0x20;
 constexpr std::uint32_t FrameScreenSize = 0x100;

@@ -10,7 +10,9 @@
 
 #include "appwriter/frame_writer.h"
 #include "vtrs2/app_window.h"
+#include "vtrs2/memory_surfaces.h"
 #include "vtrs2/memory_testing.h"
+#include "vtrs2/surface.h"
 #include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +53,7 @@ void PaintAll() {
 // A loaded application of two 320 × 200 frames, in its main and frame windows, started.
 class MainWindow : public ::testing::Test {
 protected:
-    void Start(std::uint16_t flags1 = 0, std::uint16_t flags2 = 0) {
+    void Start(std::uint16_t flags1 = 0, std::uint16_t flags2 = 0, std::uint32_t secondFrameFlags = 0) {
         GetCommandLineOptions().errorBoxes = 0;
         appwriter::ApplicationDescription d;
         d.header->windowWidth = 320;
@@ -60,7 +62,8 @@ protected:
         d.header->flags2 = flags2;
         d.header->borderColour = Border;
         d.frames.push_back(appwriter::DescribeFrame(320, 200, FirstColour));
-        d.frames.push_back(appwriter::DescribeFrame(320, 200, SecondColour));
+        d.frames.push_back(appwriter::DescribeFrame(320, 200, SecondColour, {}, appwriter::StringForm::Wide,
+                                                    secondFrameFlags));
         bytes_ = appwriter::WriteApplication(d);
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
@@ -121,6 +124,25 @@ TEST_F(MainWindow, BorderColourFillsTheMainWindowAroundTheFrame) {
     EXPECT_EQ(win32::testing::ReadWindowPixel(main_, 5, 5), Border);
     EXPECT_EQ(win32::testing::ReadWindowPixel(main_, 395, 150), Border);
     EXPECT_EQ(win32::testing::ReadWindowPixel(main_, 200, 150), FirstColour);
+}
+
+TEST_F(MainWindow, AFrameOverTheDesktopTakesItsBackgroundColourIntoTheFrameSurface) {
+    Start(0, 0, FrameShowDesktop);
+    cSurface prototype;
+    auto* model = new cBufferSurface;
+    model->SetDepth(32);
+    prototype.SetImplementation(model);
+    cSurface* surface = NewSurface();
+    ASSERT_TRUE(surface->Create(320, 200, &prototype));
+    surface->Fill(RGB(0, 0, 0));
+    ASSERT_TRUE(AttachWindowSurface(Services().frameLibraryWindow, surface)); // the window owns it now
+    CurrentRunState()->exitCode = ExitNextFrame;
+    ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    for (const POINT p : {POINT{0, 0}, POINT{319, 199}}) {
+        COLORREF colour = 0;
+        ASSERT_TRUE(surface->GetPixel(p.x, p.y, colour));
+        EXPECT_EQ(colour, SecondColour);
+    }
 }
 
 struct FitCase {
