@@ -1,4 +1,5 @@
 // The per-thread message queue: posted, sent and generated messages, timers, painting and default handling.
+#include "menu_internal.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -83,8 +84,9 @@ bool NextTimer(MessageQueue& q, HWND filter, bool remove, MSG* msg) {
 }
 
 bool PeekInternal(MSG* msg, HWND filter, UINT min, UINT max, bool remove) {
-    PresentDirtyWindows();
+    // Input first: what it changes on the screen (the menu's, for one) is presented at once.
     PumpSdlEvents();
+    PresentDirtyWindows();
     MessageQueue& q = ThreadQueue();
     MSG found{};
     bool have = false;
@@ -280,14 +282,38 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         case SC_RESTORE:
             ShowWindow(window, SW_RESTORE);
             break;
+        case SC_KEYMENU:
+            TrackMenuFromKey(window, static_cast<WCHAR>(lParam));
+            break;
+        case SC_MOUSEMENU:
+            TrackMenuFromMouse(window, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            break;
         default:
             break;
         }
         return 0;
-    case WM_SYSKEYDOWN:
-        if (static_cast<int>(wParam) == kAltF4 && (lParam & kAltDown))
-            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    case WM_NCLBUTTONDOWN:
+        if (static_cast<int>(wParam) == HTMENU)
+            SendMessageW(window, WM_SYSCOMMAND, SC_MOUSEMENU | static_cast<WPARAM>(HTMENU), lParam);
         return 0;
+    case WM_SYSKEYDOWN: {
+        const int key = static_cast<int>(wParam);
+        if (key == kAltF4 && (lParam & kAltDown)) {
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else if ((lParam & kAltDown) && GetMenu(TopLevelOf(window)) &&
+                   ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
+            const WCHAR mnemonic = static_cast<WCHAR>(key >= 'A' && key <= 'Z' ? key + ('a' - 'A') : key);
+            SendMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_KEYMENU, mnemonic);
+        }
+        return 0;
+    }
+    case WM_SYSKEYUP: {
+        // Alt pressed and released alone, or F10, selects the menu bar.
+        const int key = static_cast<int>(wParam);
+        if (GetMenu(TopLevelOf(window)) && (key == VK_F10 || (key == VK_MENU && AltPressedAlone())))
+            SendMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_KEYMENU, 0);
+        return 0;
+    }
     case WM_WINDOWPOSCHANGED: {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
         RECT client;
