@@ -230,6 +230,11 @@ BOOL TranslateMessage(const MSG* msg) {
         ch = static_cast<WPARAM>(key);
     else if ((GetKeyState(VK_CONTROL) & 0x8000) && key >= 'A' && key <= 'Z')
         ch = static_cast<WPARAM>(key - 'A' + 1);
+    // With Alt held, letters and digits are system characters: the menu's mnemonics.
+    else if (msg->message == WM_SYSKEYDOWN && key >= 'A' && key <= 'Z')
+        ch = static_cast<WPARAM>((GetKeyState(VK_SHIFT) & 0x8000) ? key : key + ('a' - 'A'));
+    else if (msg->message == WM_SYSKEYDOWN && key >= '0' && key <= '9')
+        ch = static_cast<WPARAM>(key);
     if (!ch) return FALSE;
     PostMessageW(msg->hwnd, msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, ch, msg->lParam);
     return TRUE;
@@ -296,17 +301,15 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         if (static_cast<int>(wParam) == HTMENU)
             SendMessageW(window, WM_SYSCOMMAND, SC_MOUSEMENU | static_cast<WPARAM>(HTMENU), lParam);
         return 0;
-    case WM_SYSKEYDOWN: {
-        const int key = static_cast<int>(wParam);
-        if (key == kAltF4 && (lParam & kAltDown)) {
+    case WM_SYSKEYDOWN:
+        if (static_cast<int>(wParam) == kAltF4 && (lParam & kAltDown))
             PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        } else if ((lParam & kAltDown) && GetMenu(TopLevelOf(window)) &&
-                   ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
-            const WCHAR mnemonic = static_cast<WCHAR>(key >= 'A' && key <= 'Z' ? key + ('a' - 'A') : key);
-            SendMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_KEYMENU, mnemonic);
-        }
         return 0;
-    }
+    case WM_SYSCHAR:
+        // Alt with a character opens the bar item it is the mnemonic of.
+        if (wParam > 0x20 && (lParam & kAltDown) && GetMenu(TopLevelOf(window)))
+            SendMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam));
+        return 0;
     case WM_SYSKEYUP: {
         // Alt pressed and released alone, or F10, selects the menu bar.
         const int key = static_cast<int>(wParam);
