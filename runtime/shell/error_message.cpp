@@ -1,10 +1,12 @@
 #include "shell/error_message.h"
 
 #include "shell/command_line.h"
+#include "shell/runtime_services.h"
 
 #include "win32/kernel.h"
 #include "win32/resource.h"
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace win32;
@@ -28,12 +30,24 @@ UINT StringIdOf(int code) {
     return static_cast<UINT>(code);
 }
 
-std::string ToUtf8(std::u16string_view text) {
-    std::string out(text.size() * 3 + 1, '\0');
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                                      static_cast<int>(out.size()), nullptr, nullptr);
-    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return out;
+constexpr UINT StringCannotFind = 13;
+constexpr UINT StringCannotLoad = 21;
+
+// The text as one line on stderr, then in a box with the information icon when asked.
+void Report(HWND owner, const std::u16string& text, bool box) {
+    std::fprintf(stderr, "vtrrt: %s\n", ToUtf8(text).c_str());
+    std::fflush(stderr);
+    if (box) MessageBoxW(owner, text.c_str(), nullptr, MB_ICONINFORMATION);
+}
+
+// A string of the program's table with its "%s" replaced by the name (never read as a format).
+std::u16string NamedMessage(UINT id, const WCHAR* name) {
+    WCHAR message[MessageUnits];
+    const int length = LoadStringW(GetModuleHandleW(nullptr), id, message, MessageUnits);
+    std::u16string text(message, static_cast<std::size_t>(std::max(length, 0)));
+    const std::size_t at = text.find(u"%s");
+    if (at != std::u16string::npos) text.replace(at, 2, name ? name : u"");
+    return text;
 }
 
 } // namespace
@@ -58,10 +72,15 @@ std::u16string ErrorMessageText(int code, const WCHAR* fileName) {
 
 void ShowErrorMessage(HWND owner, int code, const WCHAR* fileName) {
     if (code <= 0) return;
-    const std::u16string text = ErrorMessageText(code, fileName);
-    std::fprintf(stderr, "vtrrt: %s\n", ToUtf8(text).c_str());
-    std::fflush(stderr);
-    if (GetCommandLineOptions().errorBoxes & 1) MessageBoxW(owner, text.c_str(), nullptr, MB_ICONINFORMATION);
+    Report(owner, ErrorMessageText(code, fileName), (GetCommandLineOptions().errorBoxes & 1) != 0);
+}
+
+void ShowCannotFindMessage(const WCHAR* name) {
+    Report(Services().mainWindow, NamedMessage(StringCannotFind, name), true);
+}
+
+void ShowCannotLoadMessage(const WCHAR* name) {
+    Report(Services().mainWindow, NamedMessage(StringCannotLoad, name), true);
 }
 
 } // namespace vtrrt

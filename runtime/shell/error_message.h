@@ -15,4 +15,8 @@ std::u16string ErrorMessageText(int code, const win32::WCHAR* fileName);
 // stderr, then, when error boxes are on, in a box with the information icon.
 void ShowErrorMessage(win32::HWND owner, int code, const win32::WCHAR* fileName = nullptr);
 
+// "Cannot find <name>!" and "Cannot load <name>. ...", owned by the main window, always shown.
+void ShowCannotFindMessage(const win32::WCHAR* name);
+void ShowCannotLoadMessage(const win32::WCHAR* name);
+
 } // namespace vtrrt

@@ -23,6 +23,7 @@ constexpr DWORD ERROR_NO_MORE_FILES = 18;
 constexpr DWORD ERROR_WRITE_FAULT = 29;
 constexpr DWORD ERROR_READ_FAULT = 30;
 constexpr DWORD ERROR_HANDLE_EOF = 38;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
@@ -212,6 +213,12 @@ UINT SetErrorMode(UINT mode);
 // The program's arguments joined as a Windows command line: the program name first, arguments with blanks or
 // quotes quoted so that Windows' rules split them back as they were. The same pointer for the whole run.
 LPWSTR GetCommandLineW();
+
+// What GetExitCodeProcess answers while the process runs.
+constexpr DWORD STILL_ACTIVE = 259;
+// Process handles come from ShellExecuteExW (win32/shell.h); CloseHandle releases them without ending the
+// process.
+BOOL GetExitCodeProcess(HANDLE process, DWORD* code);
 
 // ---- Global atoms ----------------------------------------------------------------------------------------
 

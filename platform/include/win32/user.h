@@ -298,6 +298,10 @@ constexpr UINT GW_HWNDPREV = 3;
 constexpr UINT GW_OWNER = 4;
 constexpr UINT GW_CHILD = 5;
 
+// A window's font, for windows that keep one (DefWindowProcW keeps none: WM_GETFONT answers 0).
+constexpr UINT WM_SETFONT = 0x0030;
+constexpr UINT WM_GETFONT = 0x0031;
+
 // GetAncestor relations.
 constexpr UINT GA_PARENT = 1;
 constexpr UINT GA_ROOT = 2;

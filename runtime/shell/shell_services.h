@@ -1,0 +1,29 @@
+// Services of the shell around its windows: messages to a whole window tree, dialog fonts, temporary file
+// names and documents opened for the user.
+#pragma once
+
+#include "win32/user.h"
+
+#include <string>
+
+namespace vtrrt {
+
+// Sends the message to every child window, depth first (each child, then its own children).
+void SendMessageToDescendants(win32::HWND window, win32::UINT message, win32::WPARAM wParam,
+                              win32::LPARAM lParam);
+
+// Gives every child control of the dialog a normal-weight copy of the dialog's font (made once, kept until
+// `FreeShellResources`).
+void SetChildWindowsFont(win32::HWND dialog);
+
+// A new, empty, uniquely named file in the system's temporary folder; 0 when none could be made.
+win32::UINT MakeTempFileName(const win32::WCHAR* prefix, std::u16string& name);
+
+// Opens a document with the desktop's program for it. True when it was launched, or when the document
+// launched last is still open (nothing new is launched then).
+bool LaunchDocument(const win32::WCHAR* path);
+
+// The shell's own resources, at the end of a run: the dialog font and the launched document's handle.
+void FreeShellResources();
+
+} // namespace vtrrt
