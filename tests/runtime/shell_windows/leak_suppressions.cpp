@@ -1,5 +1,1 @@
-// fontconfig leaks a block while it parses its configuration files, once per process; the leak checker
-// is told to ignore that library so that it still reports ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
+#include "support/fontconfig_leak_suppression.h"
