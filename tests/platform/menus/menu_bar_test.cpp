@@ -281,6 +281,31 @@ TEST_F(MenuBarShown, ClickOnEnabledItemPostsItsCommandAndGreyedOneNothing) {
               (std::vector<UINT>{WM_ENTERMENULOOP, WM_INITMENU, WM_EXITMENULOOP, WM_COMMAND}));
 }
 
+TEST_F(MenuBarShown, PopupsStayInsideANarrowWindowAndBarItemsPastItsEdgeAreNotShown) {
+    RECT outer, client;
+    GetWindowRect(top, &outer);
+    MoveWindow(top, outer.left, outer.top, 190, 200, TRUE);
+    GetClientRect(top, &client);
+    Click(Centre(ItemRect(bar, 0)));
+    Push(MotionEvent(Id(), Centre(ItemRect(File(), 3))));
+    Pump();
+    const RECT parent = ItemRect(File(), 3), deep = ItemRect(GetSubMenu(File(), 3), 0);
+    ASSERT_GT(parent.right + (deep.right - deep.left), client.right)
+        << "the submenu cannot open to the right";
+    for (const RECT& r : {parent, deep}) {
+        EXPECT_GE(r.left, 0);
+        EXPECT_LE(r.right, client.right);
+    }
+    Tap(Escape);
+
+    MoveWindow(top, outer.left, outer.top, 60, 200, TRUE);
+    PaintClient();
+    GetClientRect(top, &client);
+    const RECT help = ItemRect(bar, 2);
+    EXPECT_GE(help.left, client.right);
+    EXPECT_EQ(Command(Tap(Letter('h'), true)), -1) << "an item past the edge cannot be chosen";
+}
+
 TEST_F(MenuBarShown, EscapeClosesAndKeysDoNotReachTheWindowMeanwhile) {
     Click(Centre(ItemRect(bar, 0)));
     const std::vector<Seen> down = Tap(Down);
