@@ -123,9 +123,19 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     EXPECT_EQ(width, 640);
     EXPECT_GT(bar, 0);
     EXPECT_LT(bar, 40);
+    // A loaded machine may take a while to draw the first frame and the bar: look until both are there.
     const fs::path path = temp_ / "screen.xwd";
     vtrtest::Screenshot shot;
-    ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
+    const auto drawn = [&] {
+        const auto centre = shot.Rgb(x + width / 2, y + bar + 240),
+                   right = shot.Rgb(x + width - 5, y + bar / 2);
+        return centre && right && (*centre)[2] == FirstFrame[2] && (*right)[0] > 200;
+    };
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
+        if (drawn()) break;
+        std::this_thread::sleep_for(100ms);
+    }
     for (auto [px, py] : {std::pair{x + width / 2, y + bar + 240}, std::pair{x + 5, y + bar},
                           std::pair{x + width - 5, y + height - 5}}) {
         const auto pixel = shot.Rgb(px, py);
@@ -185,7 +195,7 @@ TEST_F(DemoWindow, QuitChosenFromTheFileMenuEndsTheDemo) {
     // The separator is an etched line: a shadow row over a highlight row.
     std::optional<int> separator;
     const fs::path path = temp_ / "menu.xwd";
-    for (int attempt = 0; attempt < 50 && !separator; ++attempt) {
+    for (int attempt = 0; attempt < 100 && !separator; ++attempt) {
         std::this_thread::sleep_for(100ms);
         vtrtest::Screenshot shot;
         if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !shot.Read(path.string())) continue;
