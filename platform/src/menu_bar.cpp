@@ -294,9 +294,16 @@ void DrawBar(HWND window, BarView& view) {
 
 // --- popups ---
 
-// Lays out a popup's items and gives its size; owner-drawn items are measured by the window.
-SIZE LayOutPopup(HWND window, Level& level) {
-    const HMENU menu = level.menu;
+struct PopupLayout {
+    std::vector<RECT> items;
+    SIZE size{};
+    bool done = false;
+};
+
+// Lays out a popup's items and gives its size; owner-drawn items are measured by the window, which may close
+// the menu or change it meanwhile (then the layout is not done).
+PopupLayout LayOutPopup(HWND window, HMENU menu) {
+    PopupLayout layout;
     MenuDc dc;
     const int line = LineHeight(dc.get()) + kItemPadding;
     int left = 0, right = 0, ownerWidth = 0;
@@ -314,18 +321,18 @@ SIZE LayOutPopup(HWND window, Level& level) {
             right = std::max<int>(right, TextSize(dc.get(), RightPart(item.text)).cx);
             heights.push_back(line);
         }
-        if (!Win(window) || !IsMenu(menu)) return SIZE{0, 0};
+        if (!Tracks(window) || !IsMenu(menu)) return layout;
     }
     const int textWidth = kCheckColumn + left + (right ? kTabGap + right : 0) + kArrowColumn;
     const int width = std::max(ownerWidth, textWidth);
-    level.items.clear();
     int y = kPopupInset;
     for (int height : heights) {
-        level.items.push_back(RECT{kPopupInset, y, kPopupInset + width, y + height});
+        layout.items.push_back(RECT{kPopupInset, y, kPopupInset + width, y + height});
         y += height;
     }
-    level.laidOut = true;
-    return SIZE{width + 2 * kPopupInset, y + kPopupInset};
+    layout.size = SIZE{width + 2 * kPopupInset, y + kPopupInset};
+    layout.done = true;
+    return layout;
 }
 
 // Places a popup under its bar item or beside its parent item, moved back inside the SDL window where it
@@ -348,7 +355,7 @@ void Place(HWND window, Level& level, SIZE size) {
 void DrawCheckMark(HDC dc, RECT item, int colour) {
     const int x = item.left + 5, y = (item.top + item.bottom) / 2;
     const HBRUSH brush = GetSysColorBrush(colour);
-    // A tick two pixels thick: down three pixels, then up six.
+    // A tick two pixels thick: down two pixels, then up six.
     for (int i = 0; i < 9; ++i) {
         const int dy = i < 3 ? i : 4 - i;
         const RECT dot{x + i, y + dy - 1, x + i + 1, y + dy + 1};
@@ -395,7 +402,7 @@ void DrawPopup(HWND window, Level& level) {
                              RECT{width - 1, 0, width, height}})
         Fill(dc.get(), edge, COLOR_BTNSHADOW);
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (!ValidIndex(menu, static_cast<int>(i)) || !Win(window)) break;
+        if (!ValidIndex(menu, static_cast<int>(i)) || !Tracks(window)) break;
         const MenuItem& item = menu->items[i];
         const bool isSelected = static_cast<int>(i) == selected;
         if (item.flags & MF_OWNERDRAW)
@@ -458,9 +465,14 @@ bool StillOpen(HWND window) {
 
 void LayOutAndPlace(HWND window, std::size_t depth) {
     Tracking& t = Open();
-    SIZE size = LayOutPopup(window, t.levels[depth]);
-    if (!StillOpen(window) || depth >= t.levels.size()) return;
-    Place(window, t.levels[depth], size);
+    const HMENU menu = t.levels[depth].menu;
+    PopupLayout layout = LayOutPopup(window, menu);
+    if (!layout.done || !StillOpen(window) || depth >= t.levels.size() || t.levels[depth].menu != menu)
+        return;
+    Level& level = t.levels[depth];
+    level.items = std::move(layout.items);
+    level.laidOut = true;
+    Place(window, level, layout.size);
 }
 
 int FirstSelectable(HMENU menu, int from, int step) {
@@ -657,7 +669,6 @@ void StepInPopup(HWND window, int step) {
     const int next = FirstSelectable(level.menu, level.selected < 0 && step < 0 ? 0 : level.selected, step);
     if (next == level.selected) return;
     level.selected = next;
-    CloseLevels(Open().levels.size());
     level.dirty = true;
     MarkDrawn(window);
 }
