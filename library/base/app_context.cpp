@@ -3,6 +3,7 @@
 
 #include "app_window_internal.h"
 #include "vtrs2/app_window.h"
+#include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_surfaces.h"
 #include "win32/gdi.h"
@@ -92,8 +93,15 @@ AppContext* CreateAppContext(HINSTANCE owner, HPALETTE) {
     AppContext* context = nullptr;
     if (!AllocZeroedMemory(sizeof(AppContext), &context) || !context) return nullptr;
     new (context) AppContext{};
+    // The banks are the context's own: images, sounds and fonts live as long as it does.
+    if (!AllocZeroedMemory(sizeof(ContextBanks), &context->banks) || !context->banks) {
+        context->~AppContext();
+        FreeMemory(&context);
+        return nullptr;
+    }
     if (!threadContexts.list) threadContexts.list = new (std::nothrow) CIndexList;
     if (!threadContexts.list || !threadContexts.list->Add(context)) {
+        FreeMemory(&context->banks);
         context->~AppContext();
         FreeMemory(&context);
         return nullptr;
@@ -137,6 +145,13 @@ void DestroyAppContext(AppContext* context) {
         windows.push_back(window);
     for (AppWindow* window : windows)
         if (context->windows.Find(window)) DestroyAppWindow(window);
+    BeginHeapBatch();
+    FreeBank(context->banks, BankImages);
+    FreeBank(context->banks, BankFonts);
+    FreeBank(context->banks, BankSounds);
+    FreeAllBanks(context->banks); // whatever else was added
+    EndHeapBatch();
+    FreeMemory(&context->banks);
     FreeWorkSurface(context);
     if (CIndexList* list = threadContexts.list) {
         list->Remove(list->Find(context));

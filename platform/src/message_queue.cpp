@@ -302,8 +302,9 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             SendMessageW(window, WM_SYSCOMMAND, SC_MOUSEMENU | static_cast<WPARAM>(HTMENU), lParam);
         return 0;
     case WM_SYSKEYDOWN:
+        // Alt+F4 closes the top-level window, also when a child of it has the focus.
         if (static_cast<int>(wParam) == kAltF4 && (lParam & kAltDown))
-            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+            PostMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_SYSCHAR:
         // Alt with a character opens the bar item it is the mnemonic of.

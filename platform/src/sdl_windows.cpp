@@ -16,6 +16,9 @@ constexpr const char* kWindowKey = "win32.window";
 
 bool EnsureVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+    // The system's own window framebuffer: an accelerated one would have SDL make the window again at its
+    // first present, where it was created rather than where it was moved since.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 

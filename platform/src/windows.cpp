@@ -690,6 +690,71 @@ void ActivateMdiChild(MdiClientState* state, HWND child) {
         SendMessageW(child, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(old), reinterpret_cast<LPARAM>(child));
 }
 
+// The children an arrangement places: the visible ones, bottom of the z-order first, iconic or not.
+std::vector<HWND> ArrangedChildren(HWND client, bool iconic) {
+    std::vector<HWND> out;
+    for (auto it = client->children.rbegin(); it != client->children.rend(); ++it)
+        if (((*it)->style & WS_VISIBLE) && ((IsIconic(*it) != FALSE) == iconic)) out.push_back(*it);
+    return out;
+}
+
+void Place(HWND child, int x, int y, int width, int height) {
+    if (IsZoomed(child)) ShowWindow(child, SW_RESTORE);
+    SetWindowPos(child, nullptr, x, y, std::max(1, width), std::max(1, height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Each child one caption lower and to the right of the one below it, the top one at the end.
+void Cascade(HWND client) {
+    const std::vector<HWND> children = ArrangedChildren(client, false);
+    RECT area;
+    GetClientRect(client, &area);
+    const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+    const int n = static_cast<int>(children.size());
+    const int width = std::max<int>(area.right / 2, area.right - (n - 1) * step);
+    const int height = std::max<int>(area.bottom / 2, area.bottom - (n - 1) * step);
+    // Past the room left, the cascade starts again from the corner.
+    const int places =
+        std::max(1, std::min(area.right - width, area.bottom - height) / std::max(1, step) + 1);
+    for (int i = 0; i < n; ++i)
+        Place(children[static_cast<std::size_t>(i)], (i % places) * step, (i % places) * step, width, height);
+}
+
+// Strips over the whole client area: one above another (horizontal) or side by side.
+void Tile(HWND client, bool horizontal) {
+    const std::vector<HWND> children = ArrangedChildren(client, false);
+    RECT area;
+    GetClientRect(client, &area);
+    const int n = static_cast<int>(children.size());
+    for (int i = 0; i < n; ++i) {
+        const HWND child = children[static_cast<std::size_t>(n - 1 - i)]; // the top child first
+        if (horizontal) {
+            const int top = area.bottom * i / n, bottom = area.bottom * (i + 1) / n;
+            Place(child, 0, top, area.right, bottom - top);
+        } else {
+            const int left = area.right * i / n, right = area.right * (i + 1) / n;
+            Place(child, left, 0, right - left, area.bottom);
+        }
+    }
+}
+
+// Minimized children in a row along the bottom of the client area.
+void ArrangeIcons(HWND client) {
+    constexpr int kIconWidth = 160;
+    RECT area;
+    GetClientRect(client, &area);
+    const int height = GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME);
+    int x = 0, y = area.bottom - height;
+    for (HWND child : ArrangedChildren(client, true)) {
+        if (x > 0 && x + kIconWidth > area.right) {
+            x = 0;
+            y -= height;
+        }
+        SetWindowPos(child, nullptr, x, y, kIconWidth, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        x += kIconWidth;
+    }
+}
+
 LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto state = reinterpret_cast<MdiClientState*>(GetWindowLongPtrW(window, 0));
     switch (message) {
@@ -734,8 +799,37 @@ LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             GetParent(reinterpret_cast<HWND>(wParam)) == window)
             ActivateMdiChild(state, reinterpret_cast<HWND>(wParam));
         return 0;
-    case WM_MDIGETACTIVE:
-        return state ? reinterpret_cast<LRESULT>(Win(state->active)) : 0;
+    case WM_MDIGETACTIVE: {
+        HWND active = state ? Win(state->active) : nullptr;
+        if (lParam) *reinterpret_cast<BOOL*>(lParam) = active && IsZoomed(active) ? TRUE : FALSE;
+        return reinterpret_cast<LRESULT>(active);
+    }
+    case WM_MDINEXT: {
+        // Next: the child behind the given one comes up and the given one goes to the bottom; previous: the
+        // bottom child comes up.
+        HWND from = wParam ? reinterpret_cast<HWND>(wParam) : (state ? Win(state->active) : nullptr);
+        auto& list = window->children;
+        auto at = std::find(list.begin(), list.end(), from);
+        if (!state || list.size() < 2 || at == list.end()) return 0;
+        HWND to = lParam ? list.back() : (at + 1 == list.end() ? list.front() : *(at + 1));
+        if (!lParam) SetWindowPos(from, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(to, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ActivateMdiChild(state, to);
+        return 0;
+    }
+    case WM_MDIMAXIMIZE:
+        if (Win(reinterpret_cast<HWND>(wParam)) && GetParent(reinterpret_cast<HWND>(wParam)) == window)
+            ShowWindow(reinterpret_cast<HWND>(wParam), SW_MAXIMIZE);
+        return 0;
+    case WM_MDICASCADE:
+        Cascade(window);
+        return TRUE;
+    case WM_MDITILE:
+        Tile(window, (wParam & MDITILE_HORIZONTAL) != 0);
+        return TRUE;
+    case WM_MDIICONARRANGE:
+        ArrangeIcons(window);
+        return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

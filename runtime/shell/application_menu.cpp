@@ -1,6 +1,7 @@
 #include "shell/application_menu.h"
 
 #include "shell/runtime_services.h"
+#include "shell/window_procedures.h"
 #include "startup/application_record.h"
 
 #include <cstdio>
@@ -17,6 +18,9 @@ constexpr UINT NotThere = 0xFFFFFFFF;
 constexpr int FirstMenuOnlyCommand = 2000;
 constexpr std::uint16_t SamplesOn = 0x8000;
 constexpr std::uint16_t MusicOn = 0x4000;
+// Header word at offset 4: the full-screen command is kept.
+constexpr std::uint16_t HeaderFullScreenSwitching = 0x1000;
+constexpr int ViewMenuPosition = 1;
 
 std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
@@ -81,6 +85,8 @@ MenuLoad LoadApplicationMenu(std::span<const std::uint8_t> menuData,
         keys.begin(),
         keys.begin() + static_cast<std::ptrdiff_t>(keys.size() / ShortcutEntrySize * ShortcutEntrySize));
     if (state.menu && HasIconTable(iconTable)) ConvertMenuToOwnerDraw(state.menu, state.itemRecords, 1);
+    if (const ApplicationRecord* app = CurrentApplication(); app && state.menu)
+        RemoveUnavailableMenuCommands(state.menu, *app);
     return state.menu || !state.keyTable.empty() ? MenuLoad::Loaded : MenuLoad::NoMenu;
 }
 
@@ -90,6 +96,24 @@ void FreeApplicationMenu(HWND window) {
     state.menu = nullptr;
     state.keyTable.clear();
     state.itemRecords.clear();
+}
+
+void RebuildApplicationMenu(ApplicationRecord& app) {
+    if (app.parent) return;
+    if (!(app.run.runFlags & RunFlagMenuBuilt)) {
+        app.run.runFlags |= RunFlagMenuBuilt;
+        return;
+    }
+    const HWND window = Services().mainWindow;
+    const bool shown = window && CurrentMenu().menu && GetMenu(window) == CurrentMenu().menu;
+    HideMenuBar();
+    FreeApplicationMenu(window);
+    const std::span<const std::uint8_t> menuData(app.menuData.data,
+                                                 app.menuData.data ? app.menuData.size : 0);
+    const std::span<const std::uint8_t> icons(app.imageList.data,
+                                              app.imageList.data ? app.imageList.size : 0);
+    LoadApplicationMenu(menuData, icons);
+    if (shown) ShowMenuBar();
 }
 
 void ConvertMenuToOwnerDraw(HMENU menu, std::deque<std::u16string>& records, std::uint16_t topLevel) {
@@ -120,6 +144,15 @@ void RemoveTrailingMenuSeparators(HMENU menu) {
         const UINT last = static_cast<UINT>(count - 1);
         if (!(GetMenuState(menu, last, MF_BYPOSITION) & MF_SEPARATOR)) return;
         DeleteMenu(menu, last, MF_BYPOSITION);
+    }
+}
+
+void RemoveUnavailableMenuCommands(HMENU menu, const ApplicationRecord& app) {
+    if (!app.framePasswords) DeleteMenu(menu, CommandPassword, MF_BYCOMMAND);
+    if (!(app.header.flags1 & HeaderFullScreenSwitching) &&
+        GetMenuState(menu, CommandFullScreen, MF_BYCOMMAND) != NotThere) {
+        DeleteMenu(menu, CommandFullScreen, MF_BYCOMMAND);
+        if (HMENU view = GetSubMenu(menu, ViewMenuPosition)) RemoveTrailingMenuSeparators(view);
     }
 }
 

@@ -59,15 +59,23 @@ ApplicationMenu& CurrentMenu();
 enum class MenuLoad { Loaded, NoMenu, Malformed };
 
 // Builds the menu and copies the shortcut table from the menu chunk; with a menu icon table (u32 count, then
-// {u16 command, u16 image}) the items become owner-drawn. A chunk whose offsets, sizes or template do not
-// hold leaves the application without a menu or shortcuts (Malformed), and says so on stderr.
+// {u16 command, u16 image}) the items become owner-drawn. The current application's unavailable commands
+// are then taken out (RemoveUnavailableMenuCommands). A chunk whose offsets, sizes or template do not hold
+// leaves the application without a menu or shortcuts (Malformed), and says so on stderr.
 MenuLoad LoadApplicationMenu(std::span<const std::uint8_t> menuData, std::span<const std::uint8_t> iconTable);
 // Destroys the menu unless it is still set on `window`, and drops the shortcuts and item records.
 void FreeApplicationMenu(win32::HWND window);
+// At an application's start: the first time only notes that the menu is built (the loader built it); after
+// that (a restart) the menu and shortcuts are built again from the menu data, and the menu bar comes back
+// when it was shown. Sub-applications have no menu of their own.
+void RebuildApplicationMenu(ApplicationRecord& app);
 
 // Turns every item of the menu (and of its popups, with flag 0) into an owner-drawn item with a record.
 void ConvertMenuToOwnerDraw(win32::HMENU menu, std::deque<std::u16string>& records, std::uint16_t topLevel);
 void RemoveTrailingMenuSeparators(win32::HMENU menu);
+// Takes out the password command when no frame has a password, and the full-screen command when the
+// header does not allow switching, with the separators that end the View submenu (the second) after it.
+void RemoveUnavailableMenuCommands(win32::HMENU menu, const ApplicationRecord& app);
 
 // Posts WM_COMMAND (id + 0x10000, 0) to the window for the first entry that matches the key, Alt and the
 // Control and Shift keys' states; returns 1 when a command was posted.

@@ -1,5 +1,6 @@
 #include "shell/application_state_machine.h"
 
+#include "shell/application_menu.h"
 #include "shell/error_message.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_lifecycle.h"
@@ -38,9 +39,7 @@ void StartApplicationState(ApplicationRecord& app) {
     // Telling the extensions that the application starts belongs to the extension host, not part of this
     // build.
     FreeGlobalObjectStore(app);
-    // The application menu is built by the menu services, not part of this build; only the first pass is
-    // noted.
-    app.run.runFlags |= RunFlagMenuBuilt;
+    RebuildApplicationMenu(app);
     app.run.nextFrame = app.run.firstFrame;
     app.runState = StateStartFrame;
 }

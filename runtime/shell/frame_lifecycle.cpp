@@ -6,6 +6,7 @@
 #include "shell/frame_run_state.h"
 #include "shell/game_loop.h"
 #include "shell/runtime_services.h"
+#include "shell/window_placement.h"
 #include "startup/frame_loader.h"
 
 #include "win32/user.h"
@@ -23,14 +24,6 @@ constexpr std::uint32_t JumpByIndex = 0x8000;
 
 ApplicationRecord& App() {
     return *CurrentApplication();
-}
-
-void ShowFrame(ApplicationRecord& app) {
-    const HWND window = Services().mainWindow;
-    if (!window || app.parent) return;
-    if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOW);
-    // The frame's picture is drawn by the window from the current frame.
-    InvalidateRect(window, nullptr, FALSE);
 }
 
 // The index a jump's parameter names: an index with bit 15, else a frame handle.
@@ -139,6 +132,7 @@ int StartCurrentFrame() {
     // The screen surface, the sprite pool and the play-area collision mask are made through the library's
     // window services, not part of this build; the window shows the frame's background colour.
     CreateLayerEffects();
+    PlaceWindowsForFrame(app);
     app.run.startTime = ClockNow();
     const bool fadeIn = frame->fadeIn.data != nullptr;
     if (const int r = StartFrameRun(fadeIn); r != 0) {
@@ -160,7 +154,7 @@ int StartCurrentFrame() {
             app.runState = StateRunFrame;
         }
     }
-    ShowFrame(app);
+    ShowWindowsForFrame(app);
     return 0;
 }
 

@@ -76,7 +76,11 @@ int CreateFrameRunState() {
     }
     services.runState = s;
     frame->runState = s;
-    s->mainWindow = s->frameWindow = services.mainWindow;
+    s->mainWindow = services.mainWindow;
+    s->frameWindow = services.frameWindow;
+    s->mainLibraryWindow = services.mainLibraryWindow;
+    s->frameLibraryWindow = services.frameLibraryWindow;
+    s->libraryContext = services.libraryContext;
     s->topWindow = OutermostParent(s->mainWindow);
     s->playerCount = std::clamp<std::uint8_t>(frame->playerCount, 1, 4);
     s->scrollX = frame->virtualRect.left;

@@ -6,6 +6,8 @@
 #include "shell/window_procedures.h"
 #include "startup/runtime_files.h"
 
+#include "vtrs2/app_window.h"
+#include "win32/gdi.h"
 #include "win32/instance.h"
 
 #include <cstdio>
@@ -20,6 +22,21 @@ constexpr int ClassExtraBytes = 12;
 constexpr int ClassNameUnits = 64;
 constexpr std::uint16_t SoundFlagsOn = 0xC000;
 constexpr int StringClassNotRegistered = 23;
+constexpr int StringCannotInitialize = 23;
+constexpr int StringWindowInit = 2;
+constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+// Window type of a library window that is neither a drawing window nor a record for another window.
+constexpr DWORD PlainWindowType = 2;
+constexpr std::uint16_t HeaderMdi = 0x4000;
+// Extended options: right-to-left reading and layout.
+constexpr std::uint32_t ExtendedRtlReading = 0x20;
+constexpr std::uint32_t ExtendedRtlLayout = 0x80;
+// Right-to-left layout that child windows do not inherit.
+constexpr DWORD RtlLayoutNoInherit = 0x500000;
+
+HCURSOR StandardArrow() {
+    return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(1));
+}
 // Header word at offset 4: the menu bar is wanted (with 0x80 it is not).
 constexpr std::uint16_t HeaderMenuBar = 0x100;
 constexpr std::uint16_t HeaderNoMenuBar = 0x80;
@@ -104,25 +121,60 @@ int RegisterWindowClasses(HINSTANCE instance) {
     return 0;
 }
 
-HWND CreateMainWindow(ApplicationRecord& app, HINSTANCE instance) {
-    if (RegisterWindowClasses(instance) != 0) return nullptr;
+int CreateLibraryContext(HINSTANCE instance) {
+    RuntimeServices& services = Services();
+    if (!services.libraryContext) services.libraryContext = CreateAppContext(instance, nullptr);
+    return services.libraryContext ? 0 : StringCannotInitialize;
+}
+
+std::uint32_t ExtendedOptionFlags(const ApplicationRecord& app) {
+    const KeptChunk& block = app.extendedOptions;
+    if (!block.data || block.size < 4) return 0;
+    return static_cast<std::uint32_t>(block.data[0]) | static_cast<std::uint32_t>(block.data[1]) << 8 |
+           static_cast<std::uint32_t>(block.data[2]) << 16 | static_cast<std::uint32_t>(block.data[3]) << 24;
+}
+
+int CreateMainWindow(ApplicationRecord& app) {
+    RuntimeServices& services = Services();
+    const HINSTANCE instance = GetRuntimeFiles().instance;
+    if (RegisterWindowClasses(instance) != 0) return StringWindowInit;
     MainWindowClosing() = false;
-    const int width = app.header.windowWidth ? app.header.windowWidth : 640;
-    const int height = app.header.windowHeight ? app.header.windowHeight : 480;
-    RECT rect{0, 0, width, height};
-    AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, FALSE, 0);
-    HWND window = CreateWindowExW(
-        0, MainWindowClass, app.name ? app.name : u"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-        CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance, nullptr);
-    Services().mainWindow = window;
-    if (!window) return nullptr;
-    ApplyMainWindowStyle(window, app);
+    const std::uint32_t extended = ExtendedOptionFlags(app);
+    AppWindowParams p{};
+    p.size = AppWindowParamsShortSize;
+    p.instance = instance;
+    p.width = services.screenWidth / 2;
+    p.height = services.screenHeight / 2;
+    p.x = services.screenWidth / 4;
+    p.y = services.screenHeight / 4;
+    p.style = MainWindowStyle;
+    // The application's name stands in the caption until something else is shown there.
+    p.title = app.name ? app.name : u"";
+    p.className = MainWindowClass;
+    p.exStyle = ((extended & ExtendedRtlReading) ? WS_EX_RTLREADING : 0) |
+                ((extended & ExtendedRtlLayout) ? RtlLayoutNoInherit : 0);
+    p.areaWidth = services.screenWidth + 16;
+    p.areaHeight =
+        services.screenHeight + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME) + 16;
+    p.cursor = StandardArrow();
+    p.background = reinterpret_cast<ULONG_PTR>(GetStockObject(BLACK_BRUSH));
+    p.windowType = PlainWindowType;
+    p.optionFlags = (app.header.flags2 & HeaderMdi) ? AppWindowMdiFrame : 0;
+    AppWindow* window = CreateAppWindowW(services.libraryContext, &p);
+    if (!IsAppWindow(window)) {
+        services.mainWindow = nullptr;
+        services.mainLibraryWindow = nullptr;
+        return StringWindowInit;
+    }
+    services.mainWindow = GetAppWindowHandle(window);
+    services.mainLibraryWindow = window;
+    ApplyMainWindowStyle(services.mainWindow, app);
     const std::span<const std::uint8_t> menuData(app.menuData.data,
                                                  app.menuData.data ? app.menuData.size : 0);
     const std::span<const std::uint8_t> icons(app.imageList.data,
                                               app.imageList.data ? app.imageList.size : 0);
     if (LoadApplicationMenu(menuData, icons) == MenuLoad::Loaded) ShowMenuWhenWanted(app);
-    return window;
+    return 0;
 }
 
 void DestroyMainWindow() {
@@ -130,8 +182,14 @@ void DestroyMainWindow() {
     MainWindowClosing() = true;
     if (services.mainWindow) {
         SetMenu(services.mainWindow, nullptr);
-        DestroyWindow(services.mainWindow);
+        // The library window takes the frame window with it; its record is gone when the window already had
+        // a destroy message.
+        if (services.mainLibraryWindow && FindAppWindow(services.mainWindow) == services.mainLibraryWindow)
+            DestroyAppWindow(services.mainLibraryWindow);
+        else
+            DestroyWindow(services.mainWindow);
         services.mainWindow = nullptr;
+        services.mainLibraryWindow = nullptr;
         PostQuitMessage(0);
         MSG msg{};
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
@@ -139,6 +197,8 @@ void DestroyMainWindow() {
     }
     FreeApplicationMenu(nullptr);
     MainWindowClosing() = false;
+    DestroyAppContext(services.libraryContext);
+    services.libraryContext = nullptr;
 }
 
 void ShutdownApplication() {

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+struct AppContext;
+struct AppWindow;
+
 namespace vtrrt {
 
 struct ApplicationRecord;
@@ -16,17 +19,27 @@ struct RuntimeServices {
     ApplicationRecord* application = nullptr;
     FrameRecord* frame = nullptr;
     FrameRunState* runState = nullptr;
-    // The screen size a frame that takes the screen size gets.
+    // The size of the monitor that holds the main window (the primary screen before there is one).
     std::int32_t screenWidth = 640;
     std::int32_t screenHeight = 480;
     // Command-line speed choice: when the override is set, machine-independent speed is its value.
     bool speedOverride = false;
     std::int32_t machineIndependentSpeed = 0;
     bool keepRunningInModalLoops = false;
+    // The library's context of the run, made at start-up and destroyed with the main window.
+    AppContext* libraryContext = nullptr;
     // The main window, made before the application starts; null when the run has none.
     win32::HWND mainWindow = nullptr;
+    AppWindow* mainLibraryWindow = nullptr;
+    // The play area of the top application: a child of the main window (for an MDI application, the main
+    // window's MDI client).
+    win32::HWND frameWindow = nullptr;
+    AppWindow* frameLibraryWindow = nullptr;
     // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.
     std::uint16_t flags = 0;
+    // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus
+    // then follow the flat-menu setting. Nothing on this platform reports such a version, so it stays 0.
+    std::uint32_t isNewerNT = 0;
 };
 
 RuntimeServices& Services();

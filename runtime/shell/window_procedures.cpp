@@ -4,12 +4,16 @@
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
+#include "shell/mdi_client.h"
+#include "shell/menu_drawing.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/window_placement.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
 
+#include "vtrs2/app_window.h"
 #include "win32/gdi.h"
 
 using namespace win32;
@@ -21,9 +25,12 @@ namespace {
 // Header word at offset 4.
 constexpr std::uint16_t HeaderMaximizedStart = 0x1;
 constexpr std::uint16_t HeaderFullScreen = 0x2;
+constexpr std::uint16_t HeaderFitFrame = 0x10;
 constexpr std::uint16_t HeaderMenuBarOptional = 0x100;
 // Header word at offset 6.
 constexpr std::uint16_t HeaderNoThickFrame = 0x40;
+constexpr std::uint16_t HeaderNoCentring = 0x80;
+constexpr std::uint16_t HeaderMdi = 0x4000;
 constexpr std::uint16_t HeaderRunWhileMinimized = 0x2000;
 constexpr std::uint16_t HeaderRunInModalLoops = 0x8000;
 
@@ -31,6 +38,8 @@ constexpr std::uint16_t SamplesOn = 0x8000;
 constexpr std::uint16_t MusicOn = 0x4000;
 constexpr DWORD CaptionAndFrame = 0xC40000;
 constexpr UINT ModalMessage = 0x807B;
+// Frame flag: the desktop shows behind the frame.
+constexpr std::uint32_t FrameShowsDesktop = 0x2;
 
 // The application at the top of the current one's parents: the main window belongs to it.
 ApplicationRecord* TopApplication() {
@@ -72,19 +81,46 @@ void EndApplication(std::int16_t code) {
     }
 }
 
-void PaintFrame(HWND window) {
-    PAINTSTRUCT paint{};
-    HDC dc = BeginPaint(window, &paint);
-    // The main window doubles as the play area: the frame shows its background colour.
-    if (dc) {
-        const FrameRecord* frame = Services().frame;
-        RECT client{};
-        GetClientRect(window, &client);
-        HBRUSH brush = CreateSolidBrush(frame ? frame->background : 0);
-        FillRect(dc, &client, brush);
-        DeleteObject(brush);
+// Fills the part of `box` outside `hole` (both in the DC's coordinates).
+void FillOutside(HDC dc, const RECT& box, const RECT& hole, HBRUSH brush) {
+    RECT inner{};
+    if (!IntersectRect(&inner, &box, &hole)) {
+        FillRect(dc, &box, brush);
+        return;
     }
-    EndPaint(window, &paint);
+    const RECT bands[] = {{box.left, box.top, box.right, inner.top},
+                          {box.left, inner.bottom, box.right, box.bottom},
+                          {box.left, inner.top, inner.left, inner.bottom},
+                          {inner.right, inner.top, box.right, inner.bottom}};
+    for (const RECT& band : bands)
+        if (!IsRectEmpty(&band)) FillRect(dc, &band, brush);
+}
+
+// The rectangle of a child window in its parent's client coordinates.
+RECT ChildRect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    POINT origin{0, 0};
+    ClientToScreen(GetParent(child), &origin);
+    OffsetRect(&r, -origin.x, -origin.y);
+    return r;
+}
+
+// The main window around the frame window shows the application's border colour.
+LRESULT EraseMainBackground(HWND window, HDC dc) {
+    if (IsIconic(window)) return 1;
+    const ApplicationRecord* app = CurrentApplication();
+    const FrameRecord* frame = Services().frame;
+    if (!app || (frame && (frame->flags & FrameShowsDesktop))) return 1;
+    RECT box{};
+    if (GetClipBox(dc, &box) == NULLREGION || IsRectEmpty(&box)) GetClientRect(window, &box);
+    HBRUSH brush = CreateSolidBrush(app->header.borderColour);
+    if (app->frameWindow && !app->parent && GetParent(app->frameWindow) == window)
+        FillOutside(dc, box, ChildRect(app->frameWindow), brush);
+    else
+        FillRect(dc, &box, brush);
+    DeleteObject(brush);
+    return 1;
 }
 
 // One machine step inside a modal loop, with the frame resumed around it when it was paused.
@@ -122,15 +158,43 @@ void RestyleOnSize(HWND window, const ApplicationRecord& app, WPARAM kind) {
     restyling = false;
 }
 
-LRESULT OnMainSize(HWND window, WPARAM kind, LPARAM lParam) {
+LRESULT OnMainSize(HWND window, WPARAM kind) {
     ApplicationRecord* app = CurrentApplication();
     if (!app) return 1;
     RestyleOnSize(window, *app, kind);
-    // Nested sizes (from the restyle or from a step) do not step again.
+    // Nested sizes (from the restyle, the fitting or a step) do not step again.
     const bool nested = app->run.inTimerStep != 0;
+    app->run.inTimerStep = 1;
+    if (app->header.flags2 & HeaderMdi)
+        PlaceMdiClient();
+    else if (app->frameWindow && !IsIconic(window))
+        FitFrameWindow();
+    app->run.inTimerStep = nested ? 1 : 0;
     if (!nested && app->run.stepTimerActive) ModalLoopStep(*app);
-    (void)lParam;
     return 1;
+}
+
+// Before a maximize, the play area is put where it will be centred on the screen.
+void CentreForMaximize(HWND window, const ApplicationRecord& app) {
+    if ((app.header.flags2 & HeaderNoCentring) || (app.header.flags1 & HeaderFitFrame) || IsZoomed(window))
+        return;
+    const RuntimeServices& services = Services();
+    int height = services.screenHeight;
+    if (app.header.flags1 & HeaderMaximizedStart) height -= GetSystemMetrics(SM_CYCAPTION);
+    RECT client{};
+    if (app.frameWindow) {
+        GetClientRect(app.frameWindow, &client);
+        SetWindowPos(app.frameWindow, nullptr, (services.screenWidth - client.right) / 2,
+                     (height - client.bottom) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    GetClientRect(window, &client);
+    RECT outer = client;
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)),
+                       GetMenu(window) != nullptr,
+                       static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    SetWindowPos(window, nullptr, (services.screenWidth - client.right) / 2 + outer.left,
+                 (height - client.bottom) / 2 + outer.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT OnSysCommand(HWND window, WPARAM command, LPARAM lParam) {
@@ -141,6 +205,9 @@ LRESULT OnSysCommand(HWND window, WPARAM command, LPARAM lParam) {
         if (!keepRunning) PauseApplication();
         break;
     case SC_MAXIMIZE:
+        if (IsIconic(window) && !keepRunning) ResumeApplication();
+        if (app) CentreForMaximize(window, *app);
+        break;
     case SC_RESTORE:
         if (IsIconic(window) && !keepRunning) ResumeApplication();
         break;
@@ -150,7 +217,7 @@ LRESULT OnSysCommand(HWND window, WPARAM command, LPARAM lParam) {
     default:
         break;
     }
-    return DefWindowProcW(window, WM_SYSCOMMAND, command, lParam);
+    return AppWindowProcW(window, WM_SYSCOMMAND, command, lParam);
 }
 
 LRESULT OnKeyDown(HWND window, UINT message, WPARAM key, LPARAM lParam) {
@@ -159,10 +226,12 @@ LRESULT OnKeyDown(HWND window, UINT message, WPARAM key, LPARAM lParam) {
     const bool alt = message == WM_SYSKEYDOWN || (lParam & (1 << 29));
     const HWND main = Services().mainWindow ? Services().mainWindow : window;
     if (ShortcutToMenuCommand(main, alt, static_cast<int>(key), CurrentMenu().keyTable)) return 0;
-    return message == WM_SYSKEYDOWN ? DefWindowProcW(window, message, key, lParam) : 0;
+    // Other system keys (Alt+F4) keep their default meaning.
+    return message == WM_SYSKEYDOWN ? AppWindowProcW(window, message, key, lParam) : 0;
 }
 
 void OnMouseButton(UINT message, LPARAM lParam) {
+    // Sub-applications under the point would be offered the click first; they are not run by this build.
     if (FrameRunning() && EventRaisers().mouseClick)
         EventRaisers().mouseClick(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
 }
@@ -190,7 +259,7 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_CREATE:
         DragAcceptFiles(window, TRUE);
-        return 0;
+        break;
     case WM_DESTROY:
         if (ApplicationRecord* app = CurrentApplication(); app && app->run.stepTimerActive)
             KillTimer(window, ModalStepTimer);
@@ -200,16 +269,36 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             s->frameWindow = s->mainWindow = s->topWindow = nullptr;
             s->frameLibraryWindow = s->mainLibraryWindow = nullptr;
         }
-        return DefWindowProcW(window, message, wParam, lParam);
+        break;
     case WM_SIZE:
-        return OnMainSize(window, wParam, lParam);
-    case WM_PAINT:
-        PaintFrame(window);
+        return OnMainSize(window, wParam);
+    case WM_PAINT: {
+        PAINTSTRUCT paint{};
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
         return 0;
+    }
     case WM_ERASEBKGND:
-        return 1;
+        return EraseMainBackground(window, reinterpret_cast<HDC>(wParam));
+    case WM_DISPLAYCHANGE:
+        KeepMainWindowOnScreen();
+        SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        break;
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(lParam);
+    case WM_MEASUREITEM:
+        if (auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam); item && item->CtlType == ODT_MENU) {
+            MeasureMenuItem(*item);
+            return 1;
+        }
+        break;
+    case WM_DRAWITEM:
+        if (auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam); item && item->CtlType == ODT_MENU) {
+            DrawMenuItem(*item);
+            return 0;
+        }
+        break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         return OnKeyDown(window, message, wParam, lParam);
@@ -246,15 +335,6 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_MOUSEMOVE:
         if (EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
         break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-        // Without a frame window of its own the main window is the play area.
-        OnMouseButton(message, lParam);
-        return 0;
     case WM_MOUSEWHEEL:
         if (FrameRunning() && EventRaisers().mouseWheel)
             EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
@@ -265,7 +345,98 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     default:
         break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return AppWindowProcW(window, message, wParam, lParam);
+}
+
+// The application whose frames show in a frame window.
+ApplicationRecord* OwnerOfFrameWindow(HWND window) {
+    ApplicationRecord* top = TopApplication();
+    return top && top->frameWindow == window ? top : CurrentApplication();
+}
+
+void ForgetFrameWindow(HWND window) {
+    RuntimeServices& services = Services();
+    if (services.frameWindow == window) {
+        services.frameWindow = nullptr;
+        services.frameLibraryWindow = nullptr;
+    }
+    if (ApplicationRecord* app = CurrentApplication(); app && app->frameWindow == window) {
+        app->frameWindow = nullptr;
+        app->frameLibraryWindow = nullptr;
+    }
+}
+
+// Without a screen surface of its own (none is made for frames yet) the frame window shows the frame's
+// background colour; with one, the library repaints from it.
+LRESULT EraseFrameBackground(HWND window, HDC dc) {
+    const FrameRecord* frame = Services().frame;
+    if (!frame || (!(frame->flags & FrameNoScreenSurface) && GetWindowSurface(FindAppWindow(window), 0)))
+        return AppWindowProcW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    if (IsIconic(Services().mainWindow)) return 1;
+    RECT box{};
+    if (GetClipBox(dc, &box) == NULLREGION || IsRectEmpty(&box)) return 1;
+    HBRUSH brush = CreateSolidBrush(frame->background);
+    FillRect(dc, &box, brush);
+    DeleteObject(brush);
+    return 1;
+}
+
+void OnFrameSize(HWND window) {
+    UpdateScreenSize();
+    SyncDisplaySurfaceSize(FindAppWindow(window));
+    if (ApplicationRecord* app = CurrentApplication()) ModalLoopStep(*app);
+}
+
+// An MDI child stands still while another child is active.
+void OnMdiActivate(HWND window, LPARAM activated) {
+    if (!(GetAppWindowFlags(FindAppWindow(window)) & AppWindowMdiChild)) return;
+    if (reinterpret_cast<HWND>(activated) == window)
+        ResumeApplication();
+    else
+        PauseApplication();
+}
+
+LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        ForgetFrameWindow(window);
+        break;
+    case WM_SIZE:
+        OnFrameSize(window);
+        return 0;
+    case WM_ERASEBKGND:
+        return EraseFrameBackground(window, reinterpret_cast<HDC>(wParam));
+    case WM_WINDOWPOSCHANGED:
+        UpdateScreenSize();
+        break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        return OnKeyDown(window, message, wParam, lParam);
+    case WM_MOUSEMOVE:
+        if (!ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        OnMouseButton(message, lParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        if (FrameRunning() && EventRaisers().mouseWheel)
+            EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_MDIACTIVATE:
+        OnMdiActivate(window, lParam);
+        break;
+    case WM_DROPFILES:
+        if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    default:
+        break;
+    }
+    return AppWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace
@@ -300,9 +471,11 @@ bool RunMenuCommand(HWND window, int id) {
                 HideMenuBar();
             else
                 ShowMenuBar();
+            FitFrameWindow();
         }
         return true;
     default:
+        RunMdiCommand(id);
         return true;
     }
 }
@@ -336,7 +509,7 @@ void HideMenuBar() {
 LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (MainWindowClosing()) {
         if (message == WM_DESTROY) KillTimer(window, ModalStepTimer);
-        return DefWindowProcW(window, message, wParam, lParam);
+        return AppWindowProcW(window, message, wParam, lParam);
     }
     CurrentApplicationScope scope(TopApplication());
     if (message == ModalMessage && wParam == 10101) return 0;
@@ -345,35 +518,8 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 
 LRESULT FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == ModalMessage) return 0;
-    switch (message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        return OnKeyDown(window, message, wParam, lParam);
-    case WM_MOUSEMOVE:
-        if (!ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
-        break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-        OnMouseButton(message, lParam);
-        return 0;
-    case WM_MOUSEWHEEL:
-        if (FrameRunning() && EventRaisers().mouseWheel)
-            EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
-        return 0;
-    case WM_SIZE:
-        if (ApplicationRecord* app = CurrentApplication(); app && !app->run.inTimerStep) ModalLoopStep(*app);
-        return 0;
-    case WM_DROPFILES:
-        if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(wParam));
-        return 0;
-    default:
-        break;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+    CurrentApplicationScope scope(OwnerOfFrameWindow(window));
+    return FrameWindowMessage(window, message, wParam, lParam);
 }
 
 ShellEventRaisers& EventRaisers() {

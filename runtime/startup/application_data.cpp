@@ -37,7 +37,7 @@ void ParseApplicationHeader(std::span<const std::uint8_t> bytes, ApplicationHead
     for (auto& keys : out.controlKeys)
         for (auto& key : keys)
             r.U16(key);
-    r.U32(out.reserved96);
+    r.U32(out.borderColour);
     r.I32(out.frameCount);
     r.I32(out.frameRate);
     r.U32(out.reserved108);

@@ -103,7 +103,7 @@ struct ApplicationHeader {
     std::uint32_t initialLives = 0; // stored complemented
     std::array<std::uint16_t, 4> controlTypes{};
     std::array<std::array<std::uint16_t, 8>, 4> controlKeys{};
-    std::uint32_t reserved96 = 0;
+    std::uint32_t borderColour = 0; // offset 96: the main window around the frame
     std::int32_t frameCount = 0;
     std::int32_t frameRate = 0;
     std::uint32_t reserved108 = 0;

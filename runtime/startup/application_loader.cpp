@@ -14,6 +14,8 @@
 #include "startup/loader_environment.h"
 #include "startup/player_globals.h"
 
+#include "vtrs2/app_context.h"
+#include "vtrs2/app_window.h"
 #include "vtrs2/containers.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
@@ -499,6 +501,8 @@ ApplicationBanks* BanksOf(LoadState& st) {
         app.banks->unicode = app.unicode != 0;
         app.banks->itemsCompressed = (app.header.flags1 & AppFlags1ItemsCompressed) != 0;
         app.banks->build = app.dataHeader.build;
+        // Items load into the library context's banks; without a context nothing is loaded.
+        if (AppContext* context = Services().libraryContext) app.banks->library = context->banks;
     }
     return app.banks;
 }
@@ -611,6 +615,22 @@ int LoadInto(LoadState& st) {
     return LoadOk;
 }
 
+// The frame window's library record goes with the application (and its window with it, unless the record
+// only describes a window made elsewhere).
+void DestroyFrameWindow(ApplicationRecord& app) {
+    AppWindow* window = app.frameLibraryWindow;
+    const HWND handle = app.frameWindow;
+    app.frameWindow = nullptr;
+    app.frameLibraryWindow = nullptr;
+    RuntimeServices& services = Services();
+    if (handle && services.frameWindow == handle) {
+        services.frameWindow = nullptr;
+        services.frameLibraryWindow = nullptr;
+    }
+    // The window may have gone already, with the main window or the library's context.
+    if (window && FindAppWindow(handle) == window) DestroyAppWindow(window);
+}
+
 void FreeEmbeddedFiles(ApplicationRecord& app) {
     if (!app.embeddedFiles) return;
     int cursor = app.embeddedFiles->GetHead();
@@ -700,6 +720,7 @@ void CloseApplication(ApplicationRecord* app) {
     }
     FreeObjectInfos(app);
     FreeKept(app->effectBank);
+    DestroyFrameWindow(*app);
     FreeKept(app->imageList);
     FreeKept(app->extendedOptions);
     FreeKept(app->globalValues);

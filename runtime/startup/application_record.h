@@ -12,6 +12,7 @@
 
 class CInputFile;
 class CIndexList;
+struct AppWindow;
 
 namespace vtrrt {
 
@@ -87,6 +88,9 @@ struct ApplicationRecord {
     ApplicationGlobals globals;
     ObjectInfoTable* objectInfos; // null until the object-definitions chunk is read
     ApplicationBanks* banks;      // null until the first bank chunk is read
+    // The window the application's frames show in, and its library window; null until it is made.
+    win32::HWND frameWindow;
+    AppWindow* frameLibraryWindow;
 };
 
 } // namespace vtrrt

@@ -43,6 +43,8 @@ struct ApplicationBanks {
     bool itemsCompressed = false; // header flags word 1 has 0x8000
     std::uint32_t build = 0;
     bool noPacking = false; // /NOC
+    // The application's image list holds library handles (it is translated at the first frame load).
+    bool imageListTranslated = false;
 };
 
 // The bank chunk's payload position, and the offsets chunk that follows it; false on a bad payload.

@@ -361,6 +361,42 @@ void ReportFrameError(int code) {
 
 constexpr std::uint32_t FrameLoadsOnDemand = 0x400;
 
+// The application's image list (the menu's icons): u32 count, then {u16 command, u16 image} entries; only
+// the entries that lie inside the block.
+std::span<std::uint8_t> ImageListEntries(const ApplicationRecord& app) {
+    const KeptChunk& list = app.imageList;
+    std::uint32_t count = 0;
+    if (!list.data || !ByteReader({list.data, list.size}).U32(count)) return {};
+    return {list.data + 4, std::min<std::size_t>(count, (list.size - 4) / 4) * 4};
+}
+
+std::uint16_t EntryImage(std::span<const std::uint8_t> entries, std::size_t at) {
+    return static_cast<std::uint16_t>(entries[at + 2] | entries[at + 3] << 8);
+}
+
+// Every frame uses the list's images: by stored index until the list is translated, then by handle.
+void CountImageListUses(const ApplicationRecord& app, const ApplicationBanks& banks, FrameBankUses& uses) {
+    const std::span<const std::uint8_t> entries = ImageListEntries(app);
+    for (std::size_t at = 0; at < entries.size(); at += 4) {
+        const std::uint16_t image = EntryImage(entries, at);
+        uses.indexes[AppBankImages].push_back(
+            banks.imageListTranslated ? StoredIndexOfHandle(banks, AppBankImages, image) : image);
+    }
+}
+
+// Once, after the first frame's items are loaded: stored indexes become library handles (0 for none).
+void TranslateImageList(ApplicationRecord& app, ApplicationBanks& banks) {
+    if (banks.imageListTranslated) return;
+    const std::span<std::uint8_t> entries = ImageListEntries(app);
+    for (std::size_t at = 0; at < entries.size(); at += 4) {
+        const auto handle =
+            static_cast<std::uint16_t>(HandleOfStoredIndex(banks, AppBankImages, EntryImage(entries, at)));
+        entries[at + 2] = static_cast<std::uint8_t>(handle);
+        entries[at + 3] = static_cast<std::uint8_t>(handle >> 8);
+    }
+    banks.imageListTranslated = true;
+}
+
 // Counts the bank items the frame's loaded object definitions use, loads and releases the application's
 // items to match, and translates the definitions counted by stored index into library handles.
 int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
@@ -369,6 +405,7 @@ int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
     std::vector<ObjectInfo*> toTranslate;
     FrameBankUses uses;
     try {
+        CountImageListUses(app, banks, uses);
         if (app.objectInfos) {
             for (ObjectInfo& info : app.objectInfos->infos) {
                 if (!(info.runFlags & InfoDefinitionLoaded)) continue;
@@ -390,6 +427,7 @@ int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
         return ErrorOutOfMemory;
     }
     if (int code = LoadFrameBankItems(banks, uses)) return code;
+    TranslateImageList(app, banks);
     for (ObjectInfo* info : toTranslate)
         TranslateObjectInfo(banks, *info);
     return LoadOk;

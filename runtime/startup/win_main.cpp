@@ -3,7 +3,11 @@
 
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
+#include "shell/error_message.h"
+#include "shell/frame_window.h"
 #include "shell/main_window.h"
+#include "shell/runtime_services.h"
+#include "shell/window_placement.h"
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
 #include "vtrs2/compat.h"
@@ -48,22 +52,37 @@ std::u16string_view ArgumentsOf(std::u16string_view line) {
     return at == std::u16string_view::npos ? std::u16string_view() : line.substr(at + 1);
 }
 
-// The frame window of an application without a parent: a visible child window.
+// The frame window of an application without a parent: a child window that clips its children, with the
+// extended style that keeps its parent from hearing of its own children.
 constexpr DWORD FrameWindowStyle = 0x42000000;
 constexpr DWORD FrameWindowOption = 4;
+
+// Start-up errors are shown as the loader's are (not at all with R0); each also leaves a line on stderr.
+void ReportStartupError(int code) {
+    if (code > 0) ShowErrorMessage(Services().mainWindow, code);
+}
+
+// The windows an application without a parent runs in: the main window, then its frame window.
+int CreateApplicationWindows(ApplicationRecord& app) {
+    SetCurrentApplication(&app);
+    if (const int code = CreateMainWindow(app)) return code;
+    return CreateFrameWindow(Services().mainWindow, FrameWindowStyle, FrameWindowOption);
+}
 
 } // namespace
 
 int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     RuntimeFiles& files = GetRuntimeFiles();
     files.instance = instance;
+    InitSystemInfo();
     const LPWSTR line = commandLine ? commandLine : GetCommandLineW();
     ParseCommandLine(ArgumentsOf(line ? std::u16string_view(line) : std::u16string_view()));
     if (!ReportCommandLine()) return 0;
 
     const bool prepared = PrepareRuntimeFiles();
+    int failure = 0;
     if (prepared) {
-        RegisterWindowClasses(instance);
+        failure = RegisterWindowClasses(instance);
         if (GetCommandLineOptions().vsync) files.packHeader.options |= FilePackOptionVSync;
         // Has the library use the wide system calls; it is bound by now, or by this very call.
         IsUnicodeOS();
@@ -76,21 +95,29 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     const std::u16string& dataFile = GetCommandLineOptions().applicationFileName;
     const bool packedData = prepared && files.packHeader.dataOffset != 0;
     const bool canRun = prepared || (!files.packFound && !dataFile.empty());
-    if (canRun && (packedData || !dataFile.empty())) {
+    if (failure == 0 && canRun && (packedData || !dataFile.empty())) {
         if (!prepared) IsUnicodeOS();
-        ApplicationRecord* app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
-                                                 FrameWindowStyle, FrameWindowOption);
-        if (app) {
-            CreateMainWindow(*app, instance);
+        ApplicationRecord* app = nullptr;
+        failure = CreateLibraryContext(instance);
+        if (failure == 0)
+            app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
+                                  FrameWindowStyle, FrameWindowOption);
+        // The loader leaves the windows to the shell: they are made once the application is loaded.
+        if (app) failure = CreateApplicationWindows(*app);
+        if (app && failure == 0) {
             RunApplication(app);
-            ShutdownApplication();
+            SetCurrentApplication(app);
         }
+        ReportStartupError(failure);
         CloseApplication(app);
-    } else if ((prepared || !files.packFound) && !packedData && dataFile.empty()) {
+    } else if (failure == 0 && (prepared || !files.packFound) && !packedData && dataFile.empty()) {
         std::fprintf(stderr, "vtrrt: no application data is packed behind the program; name a file with "
                              "-F <file> (--help lists the switches)\n");
+    } else {
+        ReportStartupError(failure);
     }
 
+    ShutdownApplication();
     CleanupRuntimeFiles();
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "app_window_fixture.h"
+#include "vtrs2/banks.h"
 #include "vtrs2/memory_testing.h"
 
 #include <thread>
@@ -86,10 +87,22 @@ TEST(AppContext, EachThreadSeesOnlyItsOwnContexts) {
 }
 
 TEST(AppContext, CreationFailsCleanlyWhenMemoryRunsOut) {
-    SetAllocationFailures(0, 2);
-    EXPECT_EQ(CreateAppContext(nullptr, nullptr), nullptr);
-    SetAllocationFailures(0, 0);
-    EXPECT_EQ(GetThreadContexts(), nullptr);
+    // The record, then its banks: either failing leaves nothing behind (the leak checker sees the rest).
+    for (int first : {0, 1}) {
+        SetAllocationFailures(first, 2);
+        EXPECT_EQ(CreateAppContext(nullptr, nullptr), nullptr) << first;
+        SetAllocationFailures(0, 0);
+        EXPECT_EQ(GetThreadContexts(), nullptr) << first;
+    }
+}
+
+TEST(AppContext, OwnsItsBanksAndFreesTheirItemsWithIt) {
+    AppContext* c = CreateAppContext(nullptr, nullptr);
+    ASSERT_NE(c, nullptr);
+    ASSERT_NE(c->banks, nullptr);
+    for (int bank : {BankImages, BankSounds, BankMasks, BankFonts})
+        EXPECT_NE(AddBankItem(c->banks, bank, 16, 8, BankItemZeroFill, nullptr), 0u) << bank;
+    DestroyAppContext(c); // the leak checker fails the run if an item stays
 }
 
 TEST_F(AppWindowTest, DestroyingTheContextDestroysItsWindows) {

@@ -1,7 +1,9 @@
 #include "shell/application_menu.h"
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
+#include "shell/frame_window.h"
 #include "shell/main_window.h"
+#include "shell/mdi_client.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
 #include "shell/window_procedures.h"
@@ -9,6 +11,7 @@
 #include "startup/frame_record.h"
 
 #include "appwriter/menu_writer.h"
+#include "vtrs2/app_window.h"
 
 #include "win32/user.h"
 
@@ -64,9 +67,14 @@ protected:
         app.runState = StateRunFrame;
         app.run.frame = &frame;
         frame.runState = &state;
+        frame.displayWidth = 320;
+        frame.displayHeight = 200;
         SetCurrentApplication(&app);
-        window = CreateMainWindow(app, nullptr);
-        ASSERT_NE(window, nullptr);
+        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
+        ASSERT_EQ(CreateMainWindow(app), 0);
+        window = Services().mainWindow;
+        ASSERT_EQ(CreateFrameWindow(window, 0x42000000, 4), 0);
+        frameWindow = Services().frameWindow;
     }
     void TearDown() override {
         DestroyMainWindow();
@@ -89,6 +97,7 @@ protected:
     FrameRunState state{};
     std::vector<std::uint8_t> menuBytes;
     HWND window = nullptr;
+    HWND frameWindow = nullptr;
 };
 
 TEST_F(MainWindowTest, MinimizePausesAndRestoreResumes) {
@@ -174,8 +183,10 @@ TEST_F(MainWindowTest, MenuBarCommandHidesAndShowsTheBarKeepingTheClientSize) {
 
 TEST_F(MainWindowTest, KeysAndMouseReachTheEventRaisers) {
     SendMessageW(window, WM_KEYDOWN, VK_SPACE, 0);
-    SendMessageW(window, WM_LBUTTONDOWN, 0, MAKELPARAM(12, 34));
-    SendMessageW(window, WM_RBUTTONDBLCLK, 0, MAKELPARAM(5, 6));
+    SendMessageW(frameWindow, WM_LBUTTONDOWN, 0, MAKELPARAM(12, 34));
+    SendMessageW(frameWindow, WM_RBUTTONDBLCLK, 0, MAKELPARAM(5, 6));
+    // Around the frame the main window is no play area.
+    SendMessageW(window, WM_LBUTTONDOWN, 0, MAKELPARAM(1, 1));
     SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(seen.keys, std::vector<int>{VK_SPACE});
     ASSERT_EQ(seen.clicks.size(), 2u);
@@ -187,7 +198,7 @@ TEST_F(MainWindowTest, KeysAndMouseReachTheEventRaisers) {
 TEST_F(MainWindowTest, NothingIsRaisedWithoutARunningFrame) {
     app.runState = StateEndFrame;
     SendMessageW(window, WM_KEYDOWN, VK_SPACE, 0);
-    SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
+    SendMessageW(frameWindow, WM_LBUTTONDOWN, 0, 0);
     SendMessageW(window, WM_COMMAND, 1010, 0);
     EXPECT_TRUE(seen.keys.empty());
     EXPECT_TRUE(seen.clicks.empty());
@@ -247,12 +258,31 @@ TEST_F(MainWindowTest, MaximumSizeIsTheScreen) {
 }
 
 TEST_F(MainWindowTest, FrameWindowPassesKeysAndClicksOn) {
-    FrameWindowProc(window, WM_KEYDOWN, 'A', 0);
-    FrameWindowProc(window, WM_MBUTTONDOWN, 0, MAKELPARAM(7, 8));
+    FrameWindowProc(frameWindow, WM_KEYDOWN, 'A', 0);
+    FrameWindowProc(frameWindow, WM_MBUTTONDOWN, 0, MAKELPARAM(7, 8));
     EXPECT_EQ(seen.keys, std::vector<int>{'A'});
     ASSERT_EQ(seen.clicks.size(), 1u);
     EXPECT_EQ(seen.clicks[0], std::make_tuple(WM_MBUTTONDOWN, 7, 8));
-    EXPECT_EQ(FrameWindowProc(window, 0x807B, 0, 0), 0);
+    EXPECT_EQ(FrameWindowProc(frameWindow, 0x807B, 0, 0), 0);
+}
+
+TEST_F(MainWindowTest, AltF4InTheFrameWindowAsksTheQuitCommand) {
+    GetCommandLineOptions().noCloseCommand = 0;
+    SendMessageW(frameWindow, WM_SYSKEYDOWN, VK_F1 + 3, 1 << 29);
+    Pump();
+    EXPECT_EQ(seen.commands, std::vector<int>{1008});
+    EXPECT_TRUE(IsWindow(frameWindow));
+}
+
+TEST_F(MainWindowTest, AnMdiChildFrameWindowPausesWhileAnotherChildIsActive) {
+    AppWindow* library = Services().frameLibraryWindow;
+    SetAppWindowFlags(library, GetAppWindowFlags(library) | AppWindowMdiChild);
+    SendMessageW(frameWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(frameWindow),
+                 reinterpret_cast<LPARAM>(window));
+    EXPECT_EQ(state.pauseCount, 1);
+    SendMessageW(frameWindow, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(window),
+                 reinterpret_cast<LPARAM>(frameWindow));
+    EXPECT_EQ(state.pauseCount, 0);
 }
 
 } // namespace
@@ -272,8 +302,9 @@ TEST_P(MainWindowStyle, FollowsTheHeader) {
     vtrrt::ApplicationRecord app{};
     app.header.flags1 = GetParam().flags1;
     app.header.flags2 = GetParam().flags2;
-    HWND window = vtrrt::CreateMainWindow(app, nullptr);
-    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(vtrrt::CreateLibraryContext(nullptr), 0);
+    ASSERT_EQ(vtrrt::CreateMainWindow(app), 0);
+    HWND window = vtrrt::Services().mainWindow;
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & 0xCF0000u, GetParam().wanted);
     vtrrt::DestroyMainWindow();
 }
@@ -284,5 +315,95 @@ INSTANTIATE_TEST_SUITE_P(Headers, MainWindowStyle,
                                            StyleCase{0, 0x70, 0xC80000},
                                            // Full screen keeps only the minimize box.
                                            StyleCase{0x2, 0, 0x020000}));
+
+} // namespace
+
+namespace {
+
+using namespace win32;
+using namespace vtrrt;
+
+// An MDI application: its main window is an MDI frame whose client stands in for the frame window.
+class MdiApplication : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GetCommandLineOptions() = {};
+        app.header.flags2 = 0x4000;
+        app.runState = StateRunFrame;
+        app.run.frame = &frame;
+        frame.runState = &state;
+        SetCurrentApplication(&app);
+        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
+        ASSERT_EQ(CreateMainWindow(app), 0);
+        main = Services().mainWindow;
+        ASSERT_EQ(CreateFrameWindow(main, 0x42000000, 4), 0);
+        client = GetMdiClientHandle(Services().mainLibraryWindow);
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefMDIChildProcW;
+        wc.lpszClassName = u"MdiTestChild";
+        RegisterClassExW(&wc);
+        for (HWND& child : children) {
+            MDICREATESTRUCTW mdi{u"MdiTestChild", u"", nullptr, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT,   0,   0};
+            child =
+                reinterpret_cast<HWND>(SendMessageW(client, WM_MDICREATE, 0, reinterpret_cast<LPARAM>(&mdi)));
+            ASSERT_NE(child, nullptr);
+        }
+    }
+    void TearDown() override {
+        DestroyMainWindow();
+        SetCurrentApplication(nullptr);
+    }
+    RECT ChildRect(HWND child) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        POINT origin{0, 0};
+        ClientToScreen(client, &origin);
+        OffsetRect(&r, -origin.x, -origin.y);
+        return r;
+    }
+    HWND Active() { return reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)); }
+
+    ApplicationRecord app{};
+    FrameRecord frame{};
+    FrameRunState state{};
+    HWND main = nullptr;
+    HWND client = nullptr;
+    HWND children[2]{};
+};
+
+TEST_F(MdiApplication, TheMdiClientIsTheFrameWindowAndFillsTheMainWindow) {
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(Services().frameWindow, client);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(client, GWLP_WNDPROC)), MdiClientWindowProc);
+    SetWindowPos(main, nullptr, 0, 0, 500, 400, SWP_NOZORDER);
+    RECT mainClient{}, mdi{};
+    GetClientRect(main, &mainClient);
+    GetClientRect(client, &mdi);
+    EXPECT_EQ(mdi.right, mainClient.right);
+    EXPECT_EQ(mdi.bottom, mainClient.bottom);
+}
+
+TEST_F(MdiApplication, WindowMenuCommandsReachTheMdiClient) {
+    RECT area{};
+    GetClientRect(client, &area);
+    SendMessageW(main, WM_COMMAND, 1028, 0); // tile vertically: side by side
+    EXPECT_EQ(ChildRect(children[0]).right - ChildRect(children[0]).left, area.right / 2);
+    EXPECT_EQ(ChildRect(children[0]).bottom, area.bottom);
+    SendMessageW(main, WM_COMMAND, 1027, 0); // tile horizontally: one above another
+    EXPECT_EQ(ChildRect(children[0]).right, area.right);
+    EXPECT_EQ(ChildRect(children[0]).bottom - ChildRect(children[0]).top, area.bottom / 2);
+    SendMessageW(main, WM_COMMAND, 1026, 0); // cascade
+    EXPECT_NE(ChildRect(children[0]).left, ChildRect(children[1]).left);
+    EXPECT_EQ(Active(), children[1]);
+    SendMessageW(main, WM_COMMAND, 1030, 0); // next child
+    EXPECT_EQ(Active(), children[0]);
+    SendMessageW(main, WM_COMMAND, 1031, 0); // previous child
+    EXPECT_EQ(Active(), children[1]);
+    SendMessageW(main, WM_COMMAND, 1032, 0); // close the active child
+    EXPECT_FALSE(IsWindow(children[1]));
+    EXPECT_TRUE(IsWindow(children[0]));
+}
 
 } // namespace

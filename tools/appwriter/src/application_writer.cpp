@@ -47,7 +47,7 @@ Bytes HeaderPayload(const AppHeaderDesc& h, std::size_t frames) {
     for (const auto& keys : h.controlKeys)
         for (auto key : keys)
             w.U16(key);
-    w.U32(h.reserved96);
+    w.U32(h.borderColour);
     w.I32(h.frameCount.value_or(static_cast<std::int32_t>(frames)));
     w.I32(h.frameRate);
     w.U32(h.reserved108);

@@ -74,7 +74,7 @@ struct AppHeaderDesc {
     std::uint32_t initialLives = 3;
     std::array<std::uint16_t, 4> controlTypes{5, 5, 5, 5};
     std::array<std::array<std::uint16_t, 8>, 4> controlKeys{};
-    std::uint32_t reserved96 = 0;
+    std::uint32_t borderColour = 0;         // offset 96: the main window around the frame
     std::optional<std::int32_t> frameCount; // none: the number of frames described
     std::int32_t frameRate = 60;
     std::uint32_t reserved108 = 0;

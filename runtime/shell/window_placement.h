@@ -1,0 +1,32 @@
+// The screen size, and the place and size of the main window and of the frame window inside it.
+#pragma once
+
+namespace vtrrt {
+
+struct ApplicationRecord;
+
+// Learns the screen size; 0.
+int InitSystemInfo();
+// ScreenWidth and ScreenHeight: the monitor that holds the main window, or the primary screen before there
+// is one.
+void UpdateScreenSize();
+
+// Sizes the main window for the application's window size (its client area, menu counted) and centres it
+// on its monitor; never wider or taller than the monitor, never at a negative position.
+void CenterMainWindow(const ApplicationRecord& app);
+
+// Puts the current application's frame window where its header wants it in the main window: the frame's
+// size centred, scaled to the client area keeping its ratio, or the whole client area.
+void FitFrameWindow();
+
+// Makes a main window that is not maximized at most the screen's size and moves it back so that its right
+// and bottom edges are on the screen.
+void KeepMainWindowOnScreen();
+
+// Before a frame of the top application shows: a hidden main window takes its style and is centred; a
+// hidden frame window is fitted.
+void PlaceWindowsForFrame(ApplicationRecord& app);
+// Shows the frame window and, the first time, the main window (maximized when the header asks it).
+void ShowWindowsForFrame(const ApplicationRecord& app);
+
+} // namespace vtrrt
