@@ -297,12 +297,11 @@ void OnButton(const SDL_MouseButtonEvent& e) {
     TrackCursor(top, at.x, at.y);
     const bool down = e.type == SDL_MOUSEBUTTONDOWN;
     SetKey(s.async, static_cast<BYTE>(button->vk), down);
+    const MenuMouse menuKind = button->vk != VK_LBUTTON ? MenuMouse::OtherButton
+                               : down                   ? MenuMouse::Down
+                                                        : MenuMouse::Up;
     if (MenuIsOpen(top)) {
-        MenuTakesMouse(top,
-                       button->vk != VK_LBUTTON ? MenuMouse::OtherButton
-                       : down                   ? MenuMouse::Down
-                                                : MenuMouse::Up,
-                       POINT{e.x, e.y});
+        MenuTakesMouse(top, menuKind, POINT{e.x, e.y});
         return;
     }
     const bool onBar = at.y < 0 && !(Win(s.capture) && TopLevelOf(s.capture) == top);
@@ -321,11 +320,7 @@ void OnButton(const SDL_MouseButtonEvent& e) {
         if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT) return;
     }
     if (onBar) {
-        ForMenu(top,
-                button->vk != VK_LBUTTON ? MenuMouse::OtherButton
-                : down                   ? MenuMouse::Down
-                                         : MenuMouse::Up,
-                e.x, e.y);
+        ForMenu(top, menuKind, e.x, e.y);
         return;
     }
     if (down) {
