@@ -3,6 +3,7 @@
 #include "shell/application_menu.h"
 #include "shell/command_line.h"
 #include "shell/runtime_services.h"
+#include "shell/shell_services.h"
 #include "shell/window_procedures.h"
 #include "startup/runtime_files.h"
 
@@ -203,7 +204,10 @@ void DestroyMainWindow() {
 
 void ShutdownApplication() {
     DestroyMainWindow();
+    DeleteShellAtoms();
     GetCommandLineOptions().applicationFileName.clear();
+    FreeShellResources();
+    GetRuntimeFiles().languageFolder.reset();
 }
 
 } // namespace vtrrt

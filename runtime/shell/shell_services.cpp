@@ -5,6 +5,8 @@
 #include "win32/kernel.h"
 #include "win32/shell.h"
 
+#include <iterator>
+
 using namespace win32;
 
 namespace vtrrt {
@@ -17,6 +19,13 @@ struct ShellState {
     HFONT dialogFont = nullptr;
     HANDLE launchedProcess = nullptr;
 };
+
+constexpr const WCHAR* ShellAtomNames[] = {u"krdp", u"kprc", u"kspc", u"knum"};
+
+ATOM& ShellAtom(std::size_t index) {
+    static ATOM atoms[std::size(ShellAtomNames)]{};
+    return atoms[index];
+}
 
 ShellState& State() {
     static ShellState state;
@@ -76,6 +85,20 @@ bool LaunchDocument(const WCHAR* path) {
     if (!path || !ShellExecuteExW(&info)) return false;
     state.launchedProcess = info.hProcess;
     return true;
+}
+
+void AddShellAtoms() {
+    if (!GlobalFindAtomW(ShellAtomNames[0]))
+        for (std::size_t i = 0; i < 3; ++i)
+            ShellAtom(i) = GlobalAddAtomW(ShellAtomNames[i]);
+    ShellAtom(3) = GlobalAddAtomW(ShellAtomNames[3]);
+}
+
+void DeleteShellAtoms() {
+    for (std::size_t i = 0; i < std::size(ShellAtomNames); ++i) {
+        if (ShellAtom(i)) GlobalDeleteAtom(ShellAtom(i));
+        ShellAtom(i) = 0;
+    }
 }
 
 void FreeShellResources() {

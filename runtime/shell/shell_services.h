@@ -23,6 +23,11 @@ win32::UINT MakeTempFileName(const win32::WCHAR* prefix, std::u16string& name);
 // launched last is still open (nothing new is launched then).
 bool LaunchDocument(const win32::WCHAR* path);
 
+// The global atoms that name the window properties of the shell: "krdp", "kprc" and "kspc" once per process,
+// "knum" at every start; deleted again at shutdown.
+void AddShellAtoms();
+void DeleteShellAtoms();
+
 // The shell's own resources, at the end of a run: the dialog font and the launched document's handle.
 void FreeShellResources();
 

@@ -7,6 +7,7 @@
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
+#include "shell/shell_services.h"
 #include "shell/window_placement.h"
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
@@ -98,6 +99,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     if (failure == 0 && canRun && (packedData || !dataFile.empty())) {
         if (!prepared) IsUnicodeOS();
         ApplicationRecord* app = nullptr;
+        AddShellAtoms();
         failure = CreateLibraryContext(instance);
         if (failure == 0)
             app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,

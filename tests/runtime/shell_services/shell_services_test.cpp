@@ -155,3 +155,12 @@ TEST(ShellMessages, CannotFindAndCannotLoadNameTheFileWithoutReadingItAsAFormat)
               std::string::npos)
         << err;
 }
+
+TEST(ShellAtoms, AreAddedAtStartAndGoneAfterShutdown) {
+    vtrrt::AddShellAtoms();
+    for (const char16_t* name : {u"krdp", u"kprc", u"kspc", u"knum"})
+        EXPECT_NE(GlobalFindAtomW(name), 0) << ToUtf8(name);
+    vtrrt::DeleteShellAtoms();
+    for (const char16_t* name : {u"krdp", u"kprc", u"kspc", u"knum"})
+        EXPECT_EQ(GlobalFindAtomW(name), 0) << ToUtf8(name);
+}
