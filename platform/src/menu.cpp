@@ -1,7 +1,7 @@
-// Menus as data: items, states and popups, menu templates, and the menu bar's place on its window.
+// Menus as data: items, states and popups, menu templates, and the menu loop's messages.
 #include "win32/menu.h"
 
-#include "window_internal.h"
+#include "menu_internal.h"
 
 #include <algorithm>
 #include <memory>
@@ -10,19 +10,6 @@
 #include <vector>
 
 namespace win32 {
-
-struct MenuItem {
-    UINT flags = 0; // MF_ bits other than MF_BYPOSITION
-    UINT id = 0;
-    HMENU popup = nullptr;
-    std::u16string text;
-    ULONG_PTR data = 0;
-};
-
-struct MenuObject {
-    bool popup = false;
-    std::vector<MenuItem> items;
-};
 
 namespace {
 
@@ -80,8 +67,9 @@ bool MakeItem(UINT flags, UINT_PTR item, LPCWSTR content, MenuItem& out) {
     return true;
 }
 
-// The layer does not draw menu bars yet: nothing to refresh when items change.
-void RefreshBar(HMENU) {}
+void RefreshBar(HMENU menu) {
+    MenuChanged(menu);
+}
 
 // Reads little-endian words from a bounded template; every read is checked against the end.
 struct TemplateReader {
@@ -161,6 +149,7 @@ BOOL IsMenu(HMENU menu) {
 
 BOOL DestroyMenu(HMENU menu) {
     if (!IsMenu(menu)) return FALSE;
+    MenuDestroyed(menu);
     // A menu bar destroyed while shown leaves its window without one.
     for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
         if (GetMenu(w) == menu) SetMenu(w, nullptr);
@@ -228,6 +217,7 @@ DWORD CheckMenuItem(HMENU menu, UINT item, UINT flags) {
     if (!target) return NotThere;
     const DWORD previous = target->flags & MF_CHECKED;
     target->flags = (target->flags & ~MF_CHECKED) | (flags & MF_CHECKED);
+    if (previous != (target->flags & MF_CHECKED)) RefreshBar(menu);
     return previous;
 }
 
@@ -281,7 +271,9 @@ ULONG_PTR GetMenuItemData(HMENU menu, UINT item, UINT flags) {
 }
 
 BOOL DrawMenuBar(HWND window) {
-    return Win(window) ? TRUE : FALSE;
+    if (!Win(window)) return FALSE;
+    MenuBarChanged(window);
+    return TRUE;
 }
 
 HMENU LoadMenuIndirectSizedW(const void* menuTemplate, std::size_t size) {

@@ -1,4 +1,5 @@
 // The per-thread message queue: posted, sent and generated messages, timers, painting and default handling.
+#include "menu_internal.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -83,8 +84,9 @@ bool NextTimer(MessageQueue& q, HWND filter, bool remove, MSG* msg) {
 }
 
 bool PeekInternal(MSG* msg, HWND filter, UINT min, UINT max, bool remove) {
-    PresentDirtyWindows();
+    // Input first: what it changes on the screen (the menu's, for one) is presented at once.
     PumpSdlEvents();
+    PresentDirtyWindows();
     MessageQueue& q = ThreadQueue();
     MSG found{};
     bool have = false;
@@ -228,6 +230,11 @@ BOOL TranslateMessage(const MSG* msg) {
         ch = static_cast<WPARAM>(key);
     else if ((GetKeyState(VK_CONTROL) & 0x8000) && key >= 'A' && key <= 'Z')
         ch = static_cast<WPARAM>(key - 'A' + 1);
+    // With Alt held, letters and digits are system characters: the menu's mnemonics.
+    else if (msg->message == WM_SYSKEYDOWN && key >= 'A' && key <= 'Z')
+        ch = static_cast<WPARAM>((GetKeyState(VK_SHIFT) & 0x8000) ? key : key + ('a' - 'A'));
+    else if (msg->message == WM_SYSKEYDOWN && key >= '0' && key <= '9')
+        ch = static_cast<WPARAM>(key);
     if (!ch) return FALSE;
     PostMessageW(msg->hwnd, msg->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR, ch, msg->lParam);
     return TRUE;
@@ -280,15 +287,37 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         case SC_RESTORE:
             ShowWindow(window, SW_RESTORE);
             break;
+        case SC_KEYMENU:
+            TrackMenuFromKey(window, static_cast<WCHAR>(lParam));
+            break;
+        case SC_MOUSEMENU:
+            TrackMenuFromMouse(window, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            break;
         default:
             break;
         }
+        return 0;
+    case WM_NCLBUTTONDOWN:
+        if (static_cast<int>(wParam) == HTMENU)
+            SendMessageW(window, WM_SYSCOMMAND, SC_MOUSEMENU | static_cast<WPARAM>(HTMENU), lParam);
         return 0;
     case WM_SYSKEYDOWN:
         // Alt+F4 closes the top-level window, also when a child of it has the focus.
         if (static_cast<int>(wParam) == kAltF4 && (lParam & kAltDown))
             PostMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
+    case WM_SYSCHAR:
+        // Alt with a character opens the bar item it is the mnemonic of.
+        if (wParam > 0x20 && (lParam & kAltDown) && GetMenu(TopLevelOf(window)))
+            SendMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam));
+        return 0;
+    case WM_SYSKEYUP: {
+        // Alt pressed and released alone, or F10, selects the menu bar.
+        const int key = static_cast<int>(wParam);
+        if (GetMenu(TopLevelOf(window)) && (key == VK_F10 || (key == VK_MENU && AltPressedAlone())))
+            SendMessageW(TopLevelOf(window), WM_SYSCOMMAND, SC_KEYMENU, 0);
+        return 0;
+    }
     case WM_WINDOWPOSCHANGED: {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
         RECT client;

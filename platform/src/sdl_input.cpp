@@ -1,5 +1,6 @@
 // SDL events turned into window messages: keys, characters, mouse, wheel, window changes and dropped files;
 // the keyboard state, focus, capture and cursors that go with them.
+#include "menu_internal.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -118,6 +119,8 @@ struct InputState {
     POINT clickPoint{};
     bool clickWasDouble = false;
     std::map<std::uint32_t, std::vector<std::u16string>> drops;
+    // Alt went down and no other key or button since, as the retrieved messages tell.
+    bool altAlone = false;
 };
 
 InputState& State() {
@@ -188,6 +191,11 @@ HWND HitTest(HWND window, POINT clientPoint) {
     return window;
 }
 
+// A point of a top-level window's SDL window in its client coordinates: the menu bar is above the client.
+POINT FromSdl(HWND top, int x, int y) {
+    return POINT{x, y - MenuBarHeight(top)};
+}
+
 POINT ToClient(HWND window, POINT topPoint) {
     const RECT client = ClientInTopLevel(window);
     return POINT{topPoint.x - client.left, topPoint.y - client.top};
@@ -223,12 +231,19 @@ void OnKey(const SDL_KeyboardEvent& e) {
     if (!down) lParam |= LPARAM(1) << 31;
     const bool system = (alt && !control) || vk == VK_F10 || (vk == VK_MENU && !control);
     UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+    if (MenuIsOpen(top)) {
+        // The open menu reads the key as its own message loop would: the key state still follows it.
+        UpdateSyncKeyState(MSG{top, message, vk, lParam, LayerTime(), s.cursor});
+        s.altAlone = false; // an Alt that closes the menu does not open it again when released
+        MenuTakesKey(top, vk, down);
+        return;
+    }
     PostMessageW(KeyTarget(top), message, vk, lParam);
 }
 
 void OnText(const SDL_TextInputEvent& e) {
     HWND top = WindowFromSdlId(e.windowID);
-    if (!top) return;
+    if (!top || MenuIsOpen(top)) return;
     for (char16_t c : Utf16(e.text))
         PostMessageW(KeyTarget(top), WM_CHAR, c, 1);
 }
@@ -239,12 +254,26 @@ HWND MouseTarget(HWND top, POINT topPoint) {
     return HitTest(top, topPoint);
 }
 
+// Whether the menu takes a mouse event: always while it is open, and on the bar unless a window holds the
+// capture.
+bool ForMenu(HWND top, MenuMouse kind, int x, int y) {
+    const bool onBar =
+        y < MenuBarHeight(top) && !(Win(State().capture) && TopLevelOf(State().capture) == top);
+    if (!onBar && !MenuIsOpen(top)) {
+        if (kind == MenuMouse::Move) MenuTakesMouse(top, MenuMouse::Leave, POINT{x, y});
+        return false;
+    }
+    return MenuTakesMouse(top, kind, POINT{x, y});
+}
+
 void OnMotion(const SDL_MouseMotionEvent& e) {
     HWND top = WindowFromSdlId(e.windowID);
     if (!top) return;
-    TrackCursor(top, e.x, e.y);
-    HWND target = MouseTarget(top, POINT{e.x, e.y});
-    const POINT p = ToClient(target, POINT{e.x, e.y});
+    const POINT at = FromSdl(top, e.x, e.y);
+    TrackCursor(top, at.x, at.y);
+    if (ForMenu(top, MenuMouse::Move, e.x, e.y)) return;
+    HWND target = MouseTarget(top, at);
+    const POINT p = ToClient(target, at);
     PostMessageW(target, WM_MOUSEMOVE, MouseKeys(State().async), MAKELPARAM(p.x, p.y));
 }
 
@@ -264,22 +293,35 @@ void OnButton(const SDL_MouseButtonEvent& e) {
                                       [&](const auto& b) { return b.sdl == e.button; });
     if (button == std::end(kButtons)) return;
     InputState& s = State();
-    TrackCursor(top, e.x, e.y);
+    const POINT at = FromSdl(top, e.x, e.y);
+    TrackCursor(top, at.x, at.y);
     const bool down = e.type == SDL_MOUSEBUTTONDOWN;
     SetKey(s.async, static_cast<BYTE>(button->vk), down);
-    HWND target = MouseTarget(top, POINT{e.x, e.y});
-    const POINT p = ToClient(target, POINT{e.x, e.y});
+    const MenuMouse menuKind = button->vk != VK_LBUTTON ? MenuMouse::OtherButton
+                               : down                   ? MenuMouse::Down
+                                                        : MenuMouse::Up;
+    if (MenuIsOpen(top)) {
+        MenuTakesMouse(top, menuKind, POINT{e.x, e.y});
+        return;
+    }
+    const bool onBar = at.y < 0 && !(Win(s.capture) && TopLevelOf(s.capture) == top);
+    HWND target = onBar ? top : MouseTarget(top, at);
+    const POINT p = ToClient(target, at);
     UINT message = down ? button->down : button->down + 1;
     if (down && Win(s.active) != top) {
         // A press in a window that is not active asks it first; it may refuse the activation or the click.
         const LRESULT answer = SendMessageW(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top),
-                                            MAKELPARAM(HTCLIENT, message));
+                                            MAKELPARAM(onBar ? HTMENU : HTCLIENT, message));
         if (!Win(target) || !Win(top)) return;
         if (answer == MA_ACTIVATE || answer == MA_ACTIVATEANDEAT) {
             if (HWND previous = Win(s.active)) Activate(previous, false);
             Activate(top, true);
         }
         if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT) return;
+    }
+    if (onBar) {
+        ForMenu(top, menuKind, e.x, e.y);
+        return;
     }
     if (down) {
         const DWORD now = LayerTime();
@@ -300,7 +342,7 @@ void OnButton(const SDL_MouseButtonEvent& e) {
 
 void OnWheel(const SDL_MouseWheelEvent& e) {
     HWND top = WindowFromSdlId(e.windowID);
-    if (!top || e.y == 0) return;
+    if (!top || e.y == 0 || MenuIsOpen(top)) return;
     const int notches = e.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.y : e.y;
     const POINT& c = State().cursor;
     PostMessageW(KeyTarget(top), WM_MOUSEWHEEL, MAKEWPARAM(MouseKeys(State().async), notches * WHEEL_DELTA),
@@ -337,9 +379,11 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         SDL_GetWindowSize(top->sdl, &width, &height);
         RECT client;
         GetClientRect(top, &client);
-        if (width != e.data1 || height != e.data2 || (client.right == e.data1 && client.bottom == e.data2))
+        const int bar = MenuBarHeight(top);
+        if (width != e.data1 || height != e.data2 ||
+            (client.right == e.data1 && client.bottom + bar == e.data2))
             break;
-        RECT r{0, 0, e.data1, e.data2};
+        RECT r{0, 0, e.data1, std::max(0, e.data2 - bar)};
         AdjustWindowRectEx(&r, top->style, top->menu != nullptr, top->exStyle);
         // A size the window does not accept is brought back within its limits.
         const MINMAXINFO limits = MinMaxOf(top);
@@ -356,8 +400,9 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         int x = 0, y = 0;
         SDL_GetWindowPosition(top->sdl, &x, &y);
         if (x != e.data1 || y != e.data2) break;
-        if (top->rect.left + in.left != e.data1 || top->rect.top + in.top != e.data2)
-            SetWindowPos(top, nullptr, e.data1 - in.left, e.data2 - in.top, 0, 0,
+        const int bar = MenuBarHeight(top);
+        if (top->rect.left + in.left != e.data1 || top->rect.top + in.top != e.data2 + bar)
+            SetWindowPos(top, nullptr, e.data1 - in.left, e.data2 + bar - in.top, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         break;
     }
@@ -376,7 +421,11 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         Activate(top, true);
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
-        Activate(top, false);
+        CancelMenu(top);
+        if (Win(top)) Activate(top, false);
+        break;
+    case SDL_WINDOWEVENT_LEAVE:
+        if (!MenuIsOpen(top)) MenuTakesMouse(top, MenuMouse::Leave, POINT{-1, -1});
         break;
     case SDL_WINDOWEVENT_CLOSE:
         PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -472,12 +521,18 @@ void UpdateSyncKeyState(const MSG& msg) {
         else if (vk == VK_MENU)
             vk = extended ? VK_RMENU : VK_LMENU;
         SetModifier(s.sync, vk, down);
+        const bool repeat = (msg.lParam & (LPARAM(1) << 30)) != 0;
+        if (down && (vk == VK_LMENU || vk == VK_RMENU))
+            s.altAlone = s.altAlone || !repeat;
+        else if (down)
+            s.altAlone = false;
         break;
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
         SetKey(s.sync, VK_LBUTTON, msg.message != WM_LBUTTONUP);
+        s.altAlone = false;
         break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
@@ -492,6 +547,10 @@ void UpdateSyncKeyState(const MSG& msg) {
     default:
         break;
     }
+}
+
+bool AltPressedAlone() {
+    return State().altAlone;
 }
 
 void ForgetInputWindow(HWND window) {

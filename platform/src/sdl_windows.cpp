@@ -1,4 +1,5 @@
 // Top-level windows as SDL windows: their backing bitmaps, presentation, system metrics and test access.
+#include "menu_internal.h"
 #include "win32/kernel.h"
 #include "window_internal.h"
 
@@ -27,24 +28,49 @@ SIZE ClientSize(WindowObject* w) {
     return SIZE{client.right, client.bottom};
 }
 
-POINT ClientOrigin(WindowObject* w) {
+// The SDL window shows the menu bar above the client area: its top-left corner is the bar's.
+POINT SdlOrigin(WindowObject* w) {
     const RECT in = FrameInsets(w->style, w->exStyle, w->menu != nullptr);
-    return POINT{w->rect.left + in.left, w->rect.top + in.top};
+    return POINT{w->rect.left + in.left, w->rect.top + in.top - MenuBarHeight(w)};
+}
+
+SIZE SdlSize(WindowObject* w) {
+    const SIZE client = ClientSize(w);
+    return SIZE{std::max<LONG>(1, client.cx), std::max<LONG>(1, client.cy) + MenuBarHeight(w)};
+}
+
+void Blit(const BitmapObject& bitmap, SDL_Surface* screen, POINT at) {
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(bitmap.bits, bitmap.width, bitmap.height, 32,
+                                                             bitmap.stride, SDL_PIXELFORMAT_RGB888);
+    if (!source) return;
+    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+    SDL_Rect place{at.x, at.y, bitmap.width, bitmap.height};
+    SDL_BlitSurface(source, nullptr, screen, &place);
+    SDL_FreeSurface(source);
 }
 
 void Present(WindowObject* w) {
     if (!w->sdl || !w->backing || !(w->style & WS_VISIBLE)) return;
     SDL_Surface* screen = SDL_GetWindowSurface(w->sdl);
     if (!screen) return;
-    SDL_Surface* source =
-        SDL_CreateRGBSurfaceWithFormatFrom(w->backing->bits, w->backing->width, w->backing->height, 32,
-                                           w->backing->stride, SDL_PIXELFORMAT_RGB888);
-    if (!source) return;
-    SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-    SDL_BlitSurface(source, nullptr, screen, nullptr);
-    SDL_FreeSurface(source);
+    Blit(*w->backing, screen, POINT{0, MenuBarHeight(w)});
+    ForEachMenuLayer(w, [&](const BitmapObject& layer, POINT at) { Blit(layer, screen, at); });
     SDL_UpdateWindowSurface(w->sdl);
     w->presented = true;
+}
+
+// What the SDL window surface shows at a point of it, or CLR_INVALID.
+COLORREF SurfacePixel(WindowObject* top, int x, int y) {
+    SDL_Surface* screen = top && top->sdl && top->presented ? SDL_GetWindowSurface(top->sdl) : nullptr;
+    if (!screen || x < 0 || y < 0 || x >= screen->w || y >= screen->h) return 0xFFFFFFFF;
+    SDL_LockSurface(screen);
+    const auto* row = static_cast<const Uint8*>(screen->pixels) + y * screen->pitch;
+    Uint32 pixel = 0;
+    std::memcpy(&pixel, row + x * screen->format->BytesPerPixel, screen->format->BytesPerPixel);
+    SDL_UnlockSurface(screen);
+    Uint8 r, g, b;
+    SDL_GetRGB(pixel, screen->format, &r, &g, &b);
+    return RGB(r, g, b);
 }
 
 } // namespace
@@ -56,9 +82,10 @@ void CreateSdlWindow(WindowObject* w) {
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (w->style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
     if ((w->style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
-    const POINT origin = ClientOrigin(w);
-    w->sdl = SDL_CreateWindow(win32::ToUtf8(w->title).c_str(), origin.x, origin.y, std::max<LONG>(1, size.cx),
-                              std::max<LONG>(1, size.cy), flags);
+    const POINT origin = SdlOrigin(w);
+    const SIZE sdlSize = SdlSize(w);
+    w->sdl =
+        SDL_CreateWindow(win32::ToUtf8(w->title).c_str(), origin.x, origin.y, sdlSize.cx, sdlSize.cy, flags);
     if (w->sdl) SDL_SetWindowData(w->sdl, kWindowKey, w);
 }
 
@@ -90,12 +117,14 @@ void ResizeBacking(WindowObject* w) {
 void SyncSdlWindow(WindowObject* w) {
     ResizeBacking(w);
     if (!w->sdl) return;
-    const SIZE size = ClientSize(w);
+    const SIZE size = SdlSize(w);
     int cw = 0, ch = 0, x = 0, y = 0;
     SDL_GetWindowSize(w->sdl, &cw, &ch);
-    if (cw != std::max<LONG>(1, size.cx) || ch != std::max<LONG>(1, size.cy))
-        SDL_SetWindowSize(w->sdl, std::max<LONG>(1, size.cx), std::max<LONG>(1, size.cy));
-    const POINT origin = ClientOrigin(w);
+    if (cw != size.cx || ch != size.cy) {
+        SDL_SetWindowSize(w->sdl, size.cx, size.cy);
+        w->dirty = true;
+    }
+    const POINT origin = SdlOrigin(w);
     SDL_GetWindowPosition(w->sdl, &x, &y);
     if (x != origin.x || y != origin.y) SDL_SetWindowPosition(w->sdl, origin.x, origin.y);
     SDL_SetWindowTitle(w->sdl, win32::ToUtf8(w->title).c_str());
@@ -124,6 +153,7 @@ void MarkWindowDrawn(HWND window) {
 }
 
 void PresentDirtyWindows() {
+    DrawPendingMenuBars();
     for (HWND top = GetTopWindow(nullptr); top; top = GetWindow(top, GW_HWNDNEXT)) {
         if (top->dirty) {
             top->dirty = false;
@@ -211,19 +241,16 @@ COLORREF ReadWindowPixel(HWND window, int x, int y) {
 
 COLORREF ReadPresentedPixel(HWND window, int x, int y) {
     WindowObject* top = Win(TopLevelOf(window));
-    if (!top || !top->sdl || !top->presented) return 0xFFFFFFFF;
-    SDL_Surface* screen = SDL_GetWindowSurface(top->sdl);
+    if (!top) return 0xFFFFFFFF;
     const RECT client = ClientInTopLevel(window);
-    const int px = client.left + x, py = client.top + y;
-    if (!screen || px < 0 || py < 0 || px >= screen->w || py >= screen->h) return 0xFFFFFFFF;
-    SDL_LockSurface(screen);
-    const auto* row = static_cast<const Uint8*>(screen->pixels) + py * screen->pitch;
-    Uint32 pixel = 0;
-    std::memcpy(&pixel, row + px * screen->format->BytesPerPixel, screen->format->BytesPerPixel);
-    SDL_UnlockSurface(screen);
-    Uint8 r, g, b;
-    SDL_GetRGB(pixel, screen->format, &r, &g, &b);
-    return RGB(r, g, b);
+    return SurfacePixel(top, client.left + x, client.top + MenuBarHeight(top) + y);
+}
+
+COLORREF ReadSdlWindowPixel(HWND window, int x, int y) {
+    WindowObject* top = Win(window);
+    if (!top || IsChild(top)) return 0xFFFFFFFF;
+    PresentDirtyWindows();
+    return SurfacePixel(top, x, y);
 }
 
 } // namespace testing

@@ -1,4 +1,5 @@
 // Window classes, window creation and destruction, geometry, styles and per-window data.
+#include "menu_internal.h"
 #include "window_internal.h"
 
 #include <algorithm>
@@ -109,6 +110,12 @@ void FreeWindow(HWND handle) {
     }
     if (w->ownDc) DropDcSelections(w->ownDc);
     delete w->ownDc;
+    ForgetMenuWindow(handle);
+    // A menu still set on a window goes with it; one taken off before stays its owner's to destroy.
+    if (HMENU menu = IsChild(w) ? nullptr : w->menu) {
+        w->menu = nullptr;
+        DestroyMenu(menu);
+    }
     DestroySdlWindow(w);
     {
         std::lock_guard guard(registryLock);
@@ -631,9 +638,10 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
 
 BOOL SetMenu(HWND window, HMENU menu) {
     WindowObject* w = Win(window);
-    if (!w || IsChild(w)) return FALSE;
+    if (!w || IsChild(w) || (menu && !IsMenu(menu))) return FALSE;
     const RECT before = ClientInTopLevel(window);
     w->menu = menu;
+    MenuBarChanged(window);
     SyncSdlWindow(w);
     const RECT after = ClientInTopLevel(window);
     if (after.right - after.left != before.right - before.left ||

@@ -34,7 +34,16 @@ constexpr UINT WM_INITMENUPOPUP = 0x0117;
 constexpr UINT WM_ENTERMENULOOP = 0x0211;
 constexpr UINT WM_EXITMENULOOP = 0x0212;
 
+// The menu's part of default window handling: a press on the bar arrives as a non-client button-down on
+// HTMENU and becomes SC_MOUSEMENU; Alt, F10 and Alt with a mnemonic become SC_KEYMENU (lParam: the
+// character, 0 for the bar alone). Both run the menu.
+constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
+constexpr int HTMENU = 5;
+constexpr WPARAM SC_MOUSEMENU = 0xF090;
+constexpr WPARAM SC_KEYMENU = 0xF100;
+
 constexpr UINT ODT_MENU = 1;
+constexpr UINT ODA_DRAWENTIRE = 0x0001;
 constexpr UINT ODS_SELECTED = 0x0001;
 constexpr UINT ODS_GRAYED = 0x0002;
 constexpr UINT ODS_DISABLED = 0x0004;
@@ -103,5 +112,29 @@ void EnterMenuLoop(HWND window);
 void ExitMenuLoop(HWND window);
 // Chooses an item as a click would: enabled items post WM_COMMAND to the window; returns whether one did.
 BOOL ChooseMenuItem(HWND window, HMENU menu, UINT position);
+
+// Accelerator tables: keys that send WM_COMMAND (id, 1) to a window.
+struct ACCEL {
+    BYTE fVirt; // FVIRTKEY: key is a virtual key; else a character. FSHIFT, FCONTROL, FALT: modifiers
+    WORD key;
+    WORD cmd;
+};
+constexpr BYTE FVIRTKEY = 0x01;
+constexpr BYTE FNOINVERT = 0x02;
+constexpr BYTE FSHIFT = 0x04;
+constexpr BYTE FCONTROL = 0x08;
+constexpr BYTE FALT = 0x10;
+
+struct AccelObject;
+using HACCEL = AccelObject*;
+
+// Null for no entries or a negative count.
+HACCEL CreateAcceleratorTableW(const ACCEL* entries, int count);
+BOOL DestroyAcceleratorTable(HACCEL table);
+// For WM_KEYDOWN and WM_SYSKEYDOWN (virtual-key entries, whose Shift, Control and Alt must match the keys'
+// state) and WM_CHAR and WM_SYSCHAR (character entries): the first matching entry sends WM_COMMAND with
+// HIWORD(wParam) = 1 to the window, unless its command is an item greyed or disabled in the window's menu.
+// Answers whether an entry matched; a matched key is not to be translated or dispatched.
+int TranslateAcceleratorW(HWND window, HACCEL table, MSG* msg);
 
 } // namespace win32

@@ -21,4 +21,12 @@ COLORREF ReadWindowPixel(HWND window, int x, int y);
 // CLR_INVALID when nothing was presented there.
 COLORREF ReadPresentedPixel(HWND window, int x, int y);
 
+// Presents what changed, then reads the SDL window surface of a top-level window in SDL window
+// coordinates: the menu bar's rows first, then the client area. CLR_INVALID outside it or for child windows.
+COLORREF ReadSdlWindowPixel(HWND window, int x, int y);
+
+// Where an item of a top-level window's menu bar, or of one of its open popups, is shown, in SDL window
+// coordinates; FALSE when that menu is not shown there.
+BOOL GetShownMenuItemRect(HWND window, HMENU menu, int position, RECT* rect);
+
 } // namespace win32::testing

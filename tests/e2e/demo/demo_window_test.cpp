@@ -1,10 +1,12 @@
-// Runs the packed demo in a real X window (Xvfb): the first frame's colour on a screenshot, closing the
-// window like a window manager would, quitting by the menu shortcut, and the program's exit and clean-up.
+// Runs the packed demo in a real X window (Xvfb): the first frame's colour and the menu bar on a screenshot,
+// closing the window like a window manager would, quitting by the menu shortcut and by the File menu, and the
+// program's exit and clean-up.
 #include "support/child_process.h"
 #include "support/x_display.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -49,7 +51,7 @@ protected:
         if (!fs::exists("/usr/bin/Xvfb") || !fs::exists("/usr/bin/xwd") ||
             !Runs({Python, "-c", "import Xlib.ext.xtest"}))
             GTEST_SKIP() << "needs Xvfb, xwd and python3-xlib";
-        ASSERT_TRUE(display_.Start(800, 600)) << "Xvfb did not start";
+        ASSERT_TRUE(display_.Start(1024, 768)) << "Xvfb did not start";
         char folder[] = "/tmp/vtr-e2e-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         temp_ = folder;
@@ -60,6 +62,39 @@ protected:
             WaitFor(demo_, 5s);
         }
         if (!temp_.empty()) fs::remove_all(temp_);
+    }
+
+    // Starts the demo and waits for its window: x, y, width, height of what the window shows.
+    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp) {
+        demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
+                      vtrtest::ChildEnvironment(
+                          {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
+                           "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+                      nullptr, (temp_ / "demo.err").c_str());
+        if (demo_ <= 0) return std::nullopt;
+        std::optional<std::string> geometry;
+        std::optional<int> early;
+        for (int i = 0; i < 300 && !(geometry = Window("geometry")) && !(early = WaitFor(demo_, 50ms)); ++i) {
+        }
+        if (early) {
+            demo_ = -1;
+            ADD_FAILURE() << "the demo ended with " << *early
+                          << " before its window appeared: " << ReadFile(temp_ / "demo.err");
+            return std::nullopt;
+        }
+        if (!geometry) {
+            ADD_FAILURE() << "the demo's window did not appear: " << ReadFile(temp_ / "demo.err");
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(1s);
+        std::array<int, 4> box{};
+        std::istringstream(*Window("geometry")) >> box[0] >> box[1] >> box[2] >> box[3];
+        return box;
+    }
+
+    bool Click(int x, int y) {
+        return Runs({Python, (Here / "x11_click.py").string(), display_.Name(), std::to_string(x),
+                     std::to_string(y)});
     }
 
     std::optional<std::string> Window(const char* command) {
@@ -78,39 +113,46 @@ protected:
 TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     const fs::path runTemp = temp_ / "run";
     fs::create_directory(runTemp);
-    demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
-                  vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
-                                             "TMPDIR=" + runTemp.string(),
-                                             "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
-                  nullptr, (temp_ / "demo.err").c_str());
-    ASSERT_GT(demo_, 0);
-
-    std::optional<std::string> geometry;
-    std::optional<int> early;
-    for (int i = 0; i < 300 && !(geometry = Window("geometry")) && !(early = WaitFor(demo_, 50ms)); ++i) {
-    }
-    if (early) demo_ = -1;
-    ASSERT_FALSE(early) << "the demo ended with " << *early
-                        << " before its window appeared: " << ReadFile(temp_ / "demo.err");
-    ASSERT_TRUE(geometry) << "the demo's window did not appear: " << ReadFile(temp_ / "demo.err");
-    std::this_thread::sleep_for(1s);
+    const auto box = Launch(runTemp);
+    ASSERT_TRUE(box);
     ASSERT_FALSE(WaitFor(demo_, 0ms)) << "the demo ended on its own";
 
-    int x = 0, y = 0, width = 0, height = 0;
-    std::istringstream(*Window("geometry")) >> x >> y >> width >> height;
+    const auto [x, y, width, height] = *box;
+    // The menu bar sits above the play area, which keeps the application's size.
+    const int bar = height - 480;
     EXPECT_EQ(width, 640);
-    EXPECT_EQ(height, 480);
+    EXPECT_GT(bar, 0);
+    EXPECT_LT(bar, 40);
+    // A loaded machine may take a while to draw the first frame and the bar: look until both are there.
     const fs::path path = temp_ / "screen.xwd";
     vtrtest::Screenshot shot;
-    ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
-    for (auto [px, py] : {std::pair{x + width / 2, y + height / 2}, std::pair{x + 5, y + 5},
+    const auto drawn = [&] {
+        const auto centre = shot.Rgb(x + width / 2, y + bar + 240),
+                   right = shot.Rgb(x + width - 5, y + bar / 2);
+        return centre && right && (*centre)[2] == FirstFrame[2] && (*right)[0] > 200;
+    };
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
+        if (drawn()) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    for (auto [px, py] : {std::pair{x + width / 2, y + bar + 240}, std::pair{x + 5, y + bar},
                           std::pair{x + width - 5, y + height - 5}}) {
         const auto pixel = shot.Rgb(px, py);
-        ASSERT_TRUE(pixel);
+        ASSERT_TRUE(pixel) << px << "," << py << " in " << x << "," << y << " " << width << "x" << height;
         EXPECT_EQ((*pixel)[0], FirstFrame[0]);
         EXPECT_EQ((*pixel)[1], FirstFrame[1]);
         EXPECT_EQ((*pixel)[2], FirstFrame[2]);
     }
+    // The bar: a light menu colour past its items, and dark text over it where its items are.
+    const auto light = shot.Rgb(x + width - 5, y + bar / 2);
+    ASSERT_TRUE(light);
+    EXPECT_GT(std::min({(*light)[0], (*light)[1], (*light)[2]}), 200);
+    int text = 0;
+    for (int py = y; py < y + bar; ++py)
+        for (int px = x; px < x + 150; ++px)
+            if (const auto p = shot.Rgb(px, py); p && std::max({(*p)[0], (*p)[1], (*p)[2]}) < 100) ++text;
+    EXPECT_GT(text, 20) << "the bar shows its items' text";
 
     ASSERT_TRUE(Window("close"));
     const auto code = WaitFor(demo_, 30s);
@@ -141,6 +183,36 @@ TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
     ASSERT_TRUE(code) << "Ctrl+Q did not end the demo";
     demo_ = -1;
     EXPECT_EQ(*code, 0);
+}
+
+// The File menu opened with the mouse: its Quit item, below the separator, ends the demo.
+TEST_F(DemoWindow, QuitChosenFromTheFileMenuEndsTheDemo) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    ASSERT_TRUE(Click(x + 12, y + bar / 2));
+    // The separator is an etched line: a shadow row over a highlight row.
+    std::optional<int> separator;
+    const fs::path path = temp_ / "menu.xwd";
+    for (int attempt = 0; attempt < 100 && !separator; ++attempt) {
+        std::this_thread::sleep_for(100ms);
+        vtrtest::Screenshot shot;
+        if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !shot.Read(path.string())) continue;
+        for (int py = y + bar; py < y + bar + 120 && !separator; ++py) {
+            const auto shadow = shot.Rgb(x + 20, py), highlight = shot.Rgb(x + 20, py + 1);
+            if (shadow && highlight && (*shadow)[0] == (*shadow)[1] && (*shadow)[0] > 100 &&
+                (*shadow)[0] < 200 && (*highlight)[0] == 255 && (*highlight)[1] == 255 &&
+                (*highlight)[2] == 255)
+                separator = py;
+        }
+    }
+    ASSERT_TRUE(separator) << "the File menu did not open";
+    ASSERT_TRUE(Click(x + 30, *separator + 10));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code) << "choosing Quit did not end the demo";
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
 } // namespace

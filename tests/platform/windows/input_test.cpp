@@ -105,11 +105,15 @@ TEST_F(WindowTest, AltHeldMakesSystemKeysWithTheContextBit) {
     Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_X, SDLK_x));
     Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_LALT, SDLK_LALT));
     auto seen = Pump();
-    ASSERT_EQ(seen.size(), 4u);
+    ASSERT_EQ(seen.size(), 5u);
     EXPECT_EQ(seen[1].message, WM_SYSKEYDOWN);
     EXPECT_EQ(seen[1].wParam, WPARAM('X'));
     EXPECT_TRUE(seen[1].lParam & (LPARAM(1) << 29));
     EXPECT_EQ(seen[2].message, WM_SYSKEYUP);
+    const auto syschar =
+        std::find_if(seen.begin(), seen.end(), [](const Seen& s) { return s.message == WM_SYSCHAR; });
+    ASSERT_NE(syschar, seen.end()) << "Alt with a letter is a system character";
+    EXPECT_EQ(syschar->wParam, WPARAM('x'));
 }
 
 TEST_F(WindowTest, RepeatedKeyDownHasThePreviousStateBit) {

@@ -340,7 +340,7 @@ TEST_F(WindowTest, TheMonitorOfAWindowIsTheScreen) {
 namespace {
 
 TEST_F(WindowTest, MenuBarTakesItsHeightFromTheClientArea) {
-    auto menu = reinterpret_cast<HMENU>(static_cast<intptr_t>(0x1234));
+    HMENU menu = CreateMenu();
     Log().clear();
     EXPECT_TRUE(SetMenu(top, menu));
     EXPECT_EQ(GetMenu(top), menu);
@@ -355,6 +355,7 @@ TEST_F(WindowTest, MenuBarTakesItsHeightFromTheClientArea) {
     GetClientRect(top, &client);
     EXPECT_EQ(client.bottom, 150);
     EXPECT_FALSE(SetMenu(Child(0, 0, 5, 5), menu)) << "children have no menu bar";
+    DestroyMenu(menu);
 }
 
 } // namespace
