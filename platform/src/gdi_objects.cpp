@@ -1,5 +1,6 @@
 // GDI objects and device contexts: creation, selection, deletion, stock objects and device queries.
 #include "gdi_internal.h"
+#include "text_dc.h"
 #include "win32/font.h"
 #include "window_internal.h"
 
@@ -61,6 +62,8 @@ void ReleaseSelection(DeviceContextObject* dc) {
 } // namespace
 
 void DropDcSelections(DeviceContextObject* dc) {
+    // A DC made later at the same address must not inherit this one's font and alignment.
+    ForgetTextState(dc);
     ReleaseSelection(dc);
     if (dc->pen) dc->pen->header.selections--;
     if (dc->brush) dc->brush->header.selections--;

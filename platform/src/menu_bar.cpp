@@ -3,7 +3,6 @@
 // The open menu is a state of the layer's event handling, not a nested loop: while it is open the window's
 // timers and painting go on, and its input goes to the menu.
 #include "menu_internal.h"
-#include "text_dc.h"
 #include "win32/font.h"
 #include "win32/gdi.h"
 #include "win32/window_testing.h"
@@ -56,9 +55,7 @@ public:
         SetBkMode(dc_, TRANSPARENT);
     }
     ~MenuDc() {
-        if (!dc_) return;
-        ForgetTextState(dc_);
-        DeleteDC(dc_);
+        if (dc_) DeleteDC(dc_);
     }
     MenuDc(const MenuDc&) = delete;
     MenuDc& operator=(const MenuDc&) = delete;

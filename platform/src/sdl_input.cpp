@@ -497,6 +497,11 @@ void PumpSdlEvents() {
             OnDrop(e.drop);
             if (e.type == SDL_DROPFILE) SDL_free(e.drop.file);
             break;
+        case SDL_QUIT:
+            // An interrupt or termination signal closes the program's windows as their close boxes would.
+            for (HWND top = GetTopWindow(nullptr); top; top = GetWindow(top, GW_HWNDNEXT))
+                if (IsWindowVisible(top)) PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
         default:
             break;
         }

@@ -19,6 +19,8 @@ bool EnsureVideo() {
     // The system's own window framebuffer: an accelerated one would have SDL make the window again at its
     // first present, where it was created rather than where it was moved since.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // SDL's quit event then means only an interrupt or termination signal (see PumpSdlEvents).
+    SDL_SetHint("SDL_QUIT_ON_LAST_WINDOW_CLOSE", "0");
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 

@@ -1,6 +1,8 @@
 // Test support for end-to-end checks on a real X server: a private Xvfb and XWD screenshots.
 #pragma once
 
+#include "support/child_process.h"
+
 #include <array>
 #include <cstdint>
 #include <fstream>
@@ -130,9 +132,13 @@ inline bool TakeScreenshot(const std::string& display, const std::string& path) 
     argv.push_back(nullptr);
     pid_t pid;
     if (posix_spawnp(&pid, "xwd", nullptr, nullptr, argv.data(), environ) != 0) return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    // A stuck dump fails the test instead of hanging it.
+    const std::optional<int> code = WaitFor(pid, std::chrono::seconds(20));
+    if (!code) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    return code == 0;
 }
 
 } // namespace vtrtest

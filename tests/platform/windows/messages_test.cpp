@@ -187,6 +187,21 @@ TEST_F(WindowTest, CloseBoxBecomesCloseCommandAndDefaultHandlingDestroys) {
     EXPECT_FALSE(IsWindow(other));
 }
 
+TEST_F(WindowTest, InterruptSignalClosesEveryShownTopLevelWindow) {
+    HWND shown = CreateWindowExW(0, u"Recorder", u"shown", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    HWND hidden = CreateWindowExW(0, u"Recorder", u"hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                  nullptr, nullptr, nullptr);
+    Pump();
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    Push(e);
+    Pump();
+    EXPECT_FALSE(IsWindow(shown));
+    EXPECT_TRUE(IsWindow(hidden));
+    DestroyWindow(hidden);
+}
+
 TEST_F(WindowTest, SetWindowPosReportsTheChangeAndTheNewClientSize) {
     HWND child = Child(0, 0, 40, 30, WS_BORDER);
     Log().clear();
