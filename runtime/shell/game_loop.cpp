@@ -172,17 +172,20 @@ void ReadPlayerControls() {
 
 void UpdateMousePosition() {
     FrameRunState* s = CurrentRunState();
-    if (!s || !s->mainWindow) return;
+    // Positions are in the play area: the frame window, which the main window may hold with a border
+    // around it (the main window itself when there is no frame window).
+    const HWND area = s ? (s->frameWindow ? s->frameWindow : s->mainWindow) : nullptr;
+    if (!area) return;
     POINT point{};
     GetCursorPos(&point);
-    ScreenToClient(s->mainWindow, &point);
+    ScreenToClient(area, &point);
     s->mouseWindowX = point.x;
     s->mouseWindowY = point.y;
     std::int64_t x = point.x, y = point.y;
     if ((s->runFlags & RunCreated40) && (s->application->header.flags1 & HeaderFlags1Stretched)) {
         // The play area is stretched to the window: scale in 16.16 fixed point.
         RECT client{};
-        GetClientRect(s->mainWindow, &client);
+        GetClientRect(area, &client);
         x = x * StretchFactor(s->windowAreaWidth, client.right - client.left) >> 16;
         y = y * StretchFactor(s->windowAreaHeight, client.bottom - client.top) >> 16;
     }

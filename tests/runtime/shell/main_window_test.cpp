@@ -5,6 +5,7 @@
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
+#include "shell/game_loop.h"
 #include "shell/runtime_services.h"
 #include "shell/window_placement.h"
 
@@ -143,6 +144,17 @@ TEST_F(MainWindow, AFrameOverTheDesktopTakesItsBackgroundColourIntoTheFrameSurfa
         ASSERT_TRUE(surface->GetPixel(p.x, p.y, colour));
         EXPECT_EQ(colour, SecondColour);
     }
+}
+
+TEST_F(MainWindow, MousePositionsAreInThePlayAreaNotTheBorderAroundIt) {
+    Start();
+    SetClientSize(main_, 400, 300); // the frame is centred with a border of 40 and 50
+    POINT screen{10, 20};
+    ClientToScreen(frame_, &screen);
+    SetCursorPos(screen.x, screen.y);
+    UpdateMousePosition();
+    EXPECT_EQ(CurrentRunState()->mouseX, 10);
+    EXPECT_EQ(CurrentRunState()->mouseY, 20);
 }
 
 struct FitCase {
