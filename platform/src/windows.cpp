@@ -1,5 +1,6 @@
 // Window classes, window creation and destruction, geometry, styles and per-window data.
 #include "menu_internal.h"
+#include "win32/kernel.h"
 #include "window_internal.h"
 
 #include <algorithm>
@@ -543,6 +544,22 @@ BOOL ScreenToClient(HWND window, POINT* point) {
     point->x -= origin.x;
     point->y -= origin.y;
     return TRUE;
+}
+
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
+    POINT shift{0, 0}, back{0, 0};
+    if ((from && !ClientToScreen(from, &shift)) || (to && !ClientToScreen(to, &back))) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    shift.x -= back.x;
+    shift.y -= back.y;
+    for (UINT i = 0; points && i < count; ++i) {
+        points[i].x += shift.x;
+        points[i].y += shift.y;
+    }
+    return static_cast<int>(static_cast<WORD>(shift.x) | static_cast<DWORD>(static_cast<WORD>(shift.y))
+                                                             << 16);
 }
 
 HWND GetParent(HWND window) {

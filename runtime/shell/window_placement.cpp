@@ -16,6 +16,13 @@ namespace vtrrt {
 
 using namespace win32;
 
+RECT RectInParent(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 namespace {
 
 // Header word at offset 4.
@@ -42,16 +49,6 @@ int Width(const RECT& r) {
 }
 int Height(const RECT& r) {
     return r.bottom - r.top;
-}
-
-// The frame window's rectangle in its parent's client coordinates.
-RECT RectInParent(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    POINT origin{0, 0};
-    ClientToScreen(GetParent(window), &origin);
-    OffsetRect(&r, -origin.x, -origin.y);
-    return r;
 }
 
 // The part of a window's client area that is on the screen, in client coordinates; the whole client area

@@ -1,12 +1,18 @@
 // The screen size, and the place and size of the main window and of the frame window inside it.
 #pragma once
 
+#include "win32/user.h"
+
 namespace vtrrt {
 
 struct ApplicationRecord;
 
 // Learns the screen size; 0.
 int InitSystemInfo();
+
+// A child window's rectangle in its parent's client coordinates.
+win32::RECT RectInParent(win32::HWND window);
+
 // ScreenWidth and ScreenHeight: the monitor that holds the main window, or the primary screen before there
 // is one.
 void UpdateScreenSize();

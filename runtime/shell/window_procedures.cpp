@@ -96,16 +96,6 @@ void FillOutside(HDC dc, const RECT& box, const RECT& hole, HBRUSH brush) {
         if (!IsRectEmpty(&band)) FillRect(dc, &band, brush);
 }
 
-// The rectangle of a child window in its parent's client coordinates.
-RECT ChildRect(HWND child) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    POINT origin{0, 0};
-    ClientToScreen(GetParent(child), &origin);
-    OffsetRect(&r, -origin.x, -origin.y);
-    return r;
-}
-
 // The main window around the frame window shows the application's border colour.
 LRESULT EraseMainBackground(HWND window, HDC dc) {
     if (IsIconic(window)) return 1;
@@ -116,7 +106,7 @@ LRESULT EraseMainBackground(HWND window, HDC dc) {
     if (GetClipBox(dc, &box) == NULLREGION || IsRectEmpty(&box)) GetClientRect(window, &box);
     HBRUSH brush = CreateSolidBrush(app->header.borderColour);
     if (app->frameWindow && !app->parent && GetParent(app->frameWindow) == window)
-        FillOutside(dc, box, ChildRect(app->frameWindow), brush);
+        FillOutside(dc, box, RectInParent(app->frameWindow), brush);
     else
         FillRect(dc, &box, brush);
     DeleteObject(brush);

@@ -38,6 +38,7 @@ constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_DIRECTORY = 267;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 
 // Per thread, as the callers expect.
 DWORD GetLastError();

@@ -390,6 +390,9 @@ BOOL GetWindowRect(HWND window, RECT* rect);
 BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 BOOL ClientToScreen(HWND window, POINT* point);
 BOOL ScreenToClient(HWND window, POINT* point);
+// Moves points from one window's client coordinates to another's (null: the screen). The result packs the
+// horizontal shift in the low word and the vertical one in the high word; 0 when a window is not there.
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 HWND GetParent(HWND window);
 HWND GetWindow(HWND window, UINT relation);
 HWND GetTopWindow(HWND window);

@@ -15,36 +15,6 @@ constexpr COLORREF kClient = RGB(0, 0, 160);
 constexpr COLORREF kInvalid = 0xFFFFFFFF;
 constexpr WPARAM kF5 = 0x74;
 
-SDL_Event KeyEvent(Uint32 type, Uint32 window, SDL_Scancode scancode, SDL_Keycode sym) {
-    SDL_Event e{};
-    e.type = type;
-    e.key.windowID = window;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = scancode;
-    e.key.keysym.sym = sym;
-    return e;
-}
-
-SDL_Event ButtonEvent(Uint32 type, Uint32 window, Uint8 button, POINT at) {
-    SDL_Event e{};
-    e.type = type;
-    e.button.windowID = window;
-    e.button.button = button;
-    e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.button.x = at.x;
-    e.button.y = at.y;
-    return e;
-}
-
-SDL_Event MotionEvent(Uint32 window, POINT at) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = window;
-    e.motion.x = at.x;
-    e.motion.y = at.y;
-    return e;
-}
-
 struct Key {
     SDL_Scancode scancode;
     SDL_Keycode sym;

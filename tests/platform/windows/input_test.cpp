@@ -7,36 +7,6 @@ using namespace windows_test;
 
 namespace {
 
-SDL_Event Key(Uint32 type, Uint32 window, SDL_Scancode scancode, SDL_Keycode sym) {
-    SDL_Event e{};
-    e.type = type;
-    e.key.windowID = window;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = scancode;
-    e.key.keysym.sym = sym;
-    return e;
-}
-
-SDL_Event Button(Uint32 type, Uint32 window, Uint8 button, int x, int y) {
-    SDL_Event e{};
-    e.type = type;
-    e.button.windowID = window;
-    e.button.button = button;
-    e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.button.x = x;
-    e.button.y = y;
-    return e;
-}
-
-SDL_Event Motion(Uint32 window, int x, int y) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
-    e.motion.windowID = window;
-    e.motion.x = x;
-    e.motion.y = y;
-    return e;
-}
-
 struct KeyCase {
     SDL_Scancode scancode;
     SDL_Keycode sym;
@@ -49,8 +19,8 @@ class KeyTranslation : public WindowTest, public ::testing::WithParamInterface<K
 
 TEST_P(KeyTranslation, KeyBecomesKeyDownAndUpWithItsVirtualKeyAndScanCode) {
     const KeyCase& k = GetParam();
-    Push(Key(SDL_KEYDOWN, Id(), k.scancode, k.sym));
-    Push(Key(SDL_KEYUP, Id(), k.scancode, k.sym));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), k.scancode, k.sym));
+    Push(KeyEvent(SDL_KEYUP, Id(), k.scancode, k.sym));
     auto seen = Pump();
     seen.erase(std::remove_if(seen.begin(), seen.end(), [](const Seen& s) { return s.message == WM_CHAR; }),
                seen.end());
@@ -84,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, KeyTranslation,
                                            KeyCase{SDL_SCANCODE_KP_4, SDLK_KP_4, 0x64, 0x4B, false}));
 
 TEST_F(WindowTest, KeyStateFollowsRetrievedMessagesAndAsyncStateFollowsTheDevice) {
-    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_LSHIFT, SDLK_LSHIFT));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_LSHIFT, SDLK_LSHIFT));
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_NULL, WM_NULL, PM_NOREMOVE); // takes the SDL event in, retrieves nothing
     EXPECT_LT(GetAsyncKeyState(VK_SHIFT), 0);
@@ -93,17 +63,17 @@ TEST_F(WindowTest, KeyStateFollowsRetrievedMessagesAndAsyncStateFollowsTheDevice
     EXPECT_LT(GetKeyState(VK_SHIFT), 0);
     EXPECT_LT(GetKeyState(VK_LSHIFT), 0);
     EXPECT_GE(GetKeyState(VK_RSHIFT), 0);
-    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_LSHIFT, SDLK_LSHIFT));
+    Push(KeyEvent(SDL_KEYUP, Id(), SDL_SCANCODE_LSHIFT, SDLK_LSHIFT));
     Pump();
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);
     EXPECT_GE(GetAsyncKeyState(VK_SHIFT), 0);
 }
 
 TEST_F(WindowTest, AltHeldMakesSystemKeysWithTheContextBit) {
-    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_LALT, SDLK_LALT));
-    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_X, SDLK_x));
-    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_X, SDLK_x));
-    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_LALT, SDLK_LALT));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_LALT, SDLK_LALT));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_X, SDLK_x));
+    Push(KeyEvent(SDL_KEYUP, Id(), SDL_SCANCODE_X, SDLK_x));
+    Push(KeyEvent(SDL_KEYUP, Id(), SDL_SCANCODE_LALT, SDLK_LALT));
     auto seen = Pump();
     ASSERT_EQ(seen.size(), 5u);
     EXPECT_EQ(seen[1].message, WM_SYSKEYDOWN);
@@ -117,9 +87,9 @@ TEST_F(WindowTest, AltHeldMakesSystemKeysWithTheContextBit) {
 }
 
 TEST_F(WindowTest, RepeatedKeyDownHasThePreviousStateBit) {
-    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_B, SDLK_b));
-    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_B, SDLK_b));
-    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_B, SDLK_b));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_B, SDLK_b));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_B, SDLK_b));
+    Push(KeyEvent(SDL_KEYUP, Id(), SDL_SCANCODE_B, SDLK_b));
     auto seen = Pump();
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_FALSE(seen[0].lParam & (LPARAM(1) << 30));
@@ -132,8 +102,8 @@ TEST_F(WindowTest, TextAndControlKeysBecomeCharacters) {
     text.text.windowID = Id();
     std::strcpy(text.text.text, "a\xC3\xA9"); // "aé"
     Push(text);
-    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_RETURN, SDLK_RETURN));
-    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_RETURN, SDLK_RETURN));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_RETURN, SDLK_RETURN));
+    Push(KeyEvent(SDL_KEYUP, Id(), SDL_SCANCODE_RETURN, SDLK_RETURN));
     auto seen = Pump();
     std::vector<WPARAM> chars;
     for (const Seen& s : seen)
@@ -145,8 +115,8 @@ TEST_F(WindowTest, KeysGoToTheFocusWindow) {
     HWND child = Child(0, 0, 10, 10);
     SetFocus(child);
     EXPECT_EQ(GetFocus(), child);
-    Push(Key(SDL_KEYDOWN, Id(), SDL_SCANCODE_C, SDLK_c));
-    Push(Key(SDL_KEYUP, Id(), SDL_SCANCODE_C, SDLK_c));
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_C, SDLK_c));
+    Push(KeyEvent(SDL_KEYUP, Id(), SDL_SCANCODE_C, SDLK_c));
     auto seen = Pump();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].window, child);
@@ -154,10 +124,10 @@ TEST_F(WindowTest, KeysGoToTheFocusWindow) {
 
 TEST_F(WindowTest, MouseMessagesGoToTheChildUnderThePointInItsClientCoordinates) {
     HWND child = Child(30, 40, 50, 20, WS_BORDER);
-    Push(Motion(Id(), 36, 45));
-    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_RIGHT, 36, 45));
-    Push(Button(SDL_MOUSEBUTTONUP, Id(), SDL_BUTTON_RIGHT, 36, 45));
-    Push(Motion(Id(), 5, 6));
+    Push(MotionEvent(Id(), POINT{36, 45}));
+    Push(ButtonEvent(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_RIGHT, POINT{36, 45}));
+    Push(ButtonEvent(SDL_MOUSEBUTTONUP, Id(), SDL_BUTTON_RIGHT, POINT{36, 45}));
+    Push(MotionEvent(Id(), POINT{5, 6}));
     auto seen = Pump();
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].window, child);
@@ -174,7 +144,7 @@ TEST_F(WindowTest, MouseMessagesGoToTheChildUnderThePointInItsClientCoordinates)
 TEST_F(WindowTest, CaptureSendsTheMouseToItsWindowWithCoordinatesOutsideIt) {
     HWND child = Child(100, 100, 20, 20);
     SetCapture(child);
-    Push(Motion(Id(), 90, 95));
+    Push(MotionEvent(Id(), POINT{90, 95}));
     auto seen = Pump();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].window, child);
@@ -196,11 +166,11 @@ class DoubleClick : public WindowTest, public ::testing::WithParamInterface<Clic
 TEST_P(DoubleClick, SecondPressIsADoubleClickOnlyForItsClassQuicklyAndNearby) {
     const ClickCase& c = GetParam();
     HWND child = Child(0, 0, 100, 100, 0, c.cls);
-    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, 10, 10));
-    Push(Button(SDL_MOUSEBUTTONUP, Id(), SDL_BUTTON_LEFT, 10, 10));
+    Push(ButtonEvent(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, POINT{10, 10}));
+    Push(ButtonEvent(SDL_MOUSEBUTTONUP, Id(), SDL_BUTTON_LEFT, POINT{10, 10}));
     Pump();
     win32::testing::AdvanceFakeClock(c.gap);
-    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, 10 + c.dx, 10));
+    Push(ButtonEvent(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, POINT{10 + c.dx, 10}));
     auto seen = Pump();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].window, child);
@@ -216,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Clicks, DoubleClick,
 
 TEST_F(WindowTest, ThirdQuickPressStartsAFreshClick) {
     for (int i = 0; i < 3; ++i)
-        Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_MIDDLE, 10, 10));
+        Push(ButtonEvent(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_MIDDLE, POINT{10, 10}));
     EXPECT_EQ(Messages(Pump()), (std::vector<UINT>{WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONDOWN}));
 }
 
@@ -273,7 +243,7 @@ TEST_F(WindowTest, FocusGainedActivatesAndFocusesTheWindow) {
 TEST_F(WindowTest, DroppedFilesReachTheAcceptingWindowWithTheirNames) {
     HWND child = Child(0, 0, 100, 100);
     DragAcceptFiles(child, TRUE);
-    Push(Motion(Id(), 20, 30));
+    Push(MotionEvent(Id(), POINT{20, 30}));
     SDL_Event e{};
     e.drop.windowID = Id();
     e.type = SDL_DROPBEGIN;
@@ -333,11 +303,12 @@ TEST_F(WindowTest, InactiveWindowThatRefusesActivationEatsTheClick) {
     HWND other = CreateWindowExW(0, u"ClickRefuser", nullptr, WS_POPUP | WS_VISIBLE, 300, 0, 50, 50, nullptr,
                                  nullptr, nullptr, nullptr);
     Pump();
-    SDL_Event e = Button(SDL_MOUSEBUTTONDOWN, win32::testing::SdlWindowId(other), SDL_BUTTON_LEFT, 5, 5);
+    SDL_Event e =
+        ButtonEvent(SDL_MOUSEBUTTONDOWN, win32::testing::SdlWindowId(other), SDL_BUTTON_LEFT, POINT{5, 5});
     Push(e);
     EXPECT_TRUE(Pump().empty());
     EXPECT_NE(GetActiveWindow(), other);
-    Push(Button(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, 5, 5));
+    Push(ButtonEvent(SDL_MOUSEBUTTONDOWN, Id(), SDL_BUTTON_LEFT, POINT{5, 5}));
     EXPECT_EQ(Messages(Pump()), std::vector<UINT>{WM_LBUTTONDOWN});
     EXPECT_EQ(GetActiveWindow(), top) << "a click activates the window that accepts it";
     DestroyWindow(other);

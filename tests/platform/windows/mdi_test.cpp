@@ -26,9 +26,7 @@ protected:
     RECT Rect(HWND child) {
         RECT r{};
         GetWindowRect(child, &r);
-        POINT origin{0, 0};
-        ClientToScreen(client, &origin);
-        OffsetRect(&r, -origin.x, -origin.y);
+        MapWindowPoints(nullptr, client, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
     HWND Active(BOOL* maximized = nullptr) {

@@ -1,4 +1,5 @@
 #include "recorder.h"
+#include "win32/kernel.h"
 
 #include <algorithm>
 
@@ -374,3 +375,22 @@ TEST_F(WindowTest, MenuBarTakesItsHeightFromTheClientArea) {
 }
 
 } // namespace
+
+TEST_F(WindowTest, MapWindowPointsMovesBetweenClientAreasAndTheScreen) {
+    HWND child = Child(7, 9, 40, 30, WS_BORDER);
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 7);
+    EXPECT_EQ(r.top, 9);
+    EXPECT_EQ(r.right, 47);
+    POINT p{1, 2};
+    POINT screen = p;
+    ClientToScreen(child, &screen);
+    MapWindowPoints(child, nullptr, &p, 1);
+    EXPECT_EQ(p.x, screen.x);
+    EXPECT_EQ(p.y, screen.y);
+    DestroyWindow(child);
+    EXPECT_EQ(MapWindowPoints(child, nullptr, &p, 1), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+}

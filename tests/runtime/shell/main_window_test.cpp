@@ -27,15 +27,6 @@ constexpr COLORREF FirstColour = 0x00C06020;
 constexpr COLORREF SecondColour = 0x0040A030;
 constexpr COLORREF Border = 0x000000FF;
 
-RECT RectInParent(HWND child) {
-    RECT r{};
-    GetWindowRect(child, &r);
-    POINT origin{0, 0};
-    ClientToScreen(GetParent(child), &origin);
-    OffsetRect(&r, -origin.x, -origin.y);
-    return r;
-}
-
 // Gives the main window a client area of the size asked, as a user dragging its edges would.
 void SetClientSize(HWND window, int width, int height) {
     RECT r{0, 0, width, height};

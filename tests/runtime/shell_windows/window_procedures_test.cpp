@@ -6,6 +6,7 @@
 #include "shell/mdi_client.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/window_placement.h"
 #include "shell/window_procedures.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
@@ -355,14 +356,6 @@ protected:
         DestroyMainWindow();
         SetCurrentApplication(nullptr);
     }
-    RECT ChildRect(HWND child) {
-        RECT r{};
-        GetWindowRect(child, &r);
-        POINT origin{0, 0};
-        ClientToScreen(client, &origin);
-        OffsetRect(&r, -origin.x, -origin.y);
-        return r;
-    }
     HWND Active() { return reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)); }
 
     ApplicationRecord app{};
@@ -389,13 +382,13 @@ TEST_F(MdiApplication, WindowMenuCommandsReachTheMdiClient) {
     RECT area{};
     GetClientRect(client, &area);
     SendMessageW(main, WM_COMMAND, 1028, 0); // tile vertically: side by side
-    EXPECT_EQ(ChildRect(children[0]).right - ChildRect(children[0]).left, area.right / 2);
-    EXPECT_EQ(ChildRect(children[0]).bottom, area.bottom);
+    EXPECT_EQ(RectInParent(children[0]).right - RectInParent(children[0]).left, area.right / 2);
+    EXPECT_EQ(RectInParent(children[0]).bottom, area.bottom);
     SendMessageW(main, WM_COMMAND, 1027, 0); // tile horizontally: one above another
-    EXPECT_EQ(ChildRect(children[0]).right, area.right);
-    EXPECT_EQ(ChildRect(children[0]).bottom - ChildRect(children[0]).top, area.bottom / 2);
+    EXPECT_EQ(RectInParent(children[0]).right, area.right);
+    EXPECT_EQ(RectInParent(children[0]).bottom - RectInParent(children[0]).top, area.bottom / 2);
     SendMessageW(main, WM_COMMAND, 1026, 0); // cascade
-    EXPECT_NE(ChildRect(children[0]).left, ChildRect(children[1]).left);
+    EXPECT_NE(RectInParent(children[0]).left, RectInParent(children[1]).left);
     EXPECT_EQ(Active(), children[1]);
     SendMessageW(main, WM_COMMAND, 1030, 0); // next child
     EXPECT_EQ(Active(), children[0]);
