@@ -1,6 +1,7 @@
 // Fonts through fontconfig and FreeType, text metrics and extents, and the text rasteriser with its
 // DrawText layout, drawn into plain pixel buffers.
 #include "platform/src/text_target.h"
+#include "support/section_dc.h"
 #include "win32/font.h"
 #include "win32/gdi.h"
 
@@ -409,31 +410,12 @@ TEST(DrawTextLayout, EmptyTextHasNoHeight) {
 
 namespace {
 
-// A 32-bit top-down section selected into a memory DC.
-struct SectionDc {
-    SectionDc(int w, int h) : width(w), height(h) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* pixels = nullptr;
-        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-        bits = static_cast<std::uint32_t*>(pixels);
-        dc = CreateCompatibleDC(nullptr);
-        previous = SelectObject(dc, bitmap);
-        for (int i = 0; i < w * h; ++i)
+// A section filled with the background colour.
+struct SectionDc : vtrtest::SectionDc {
+    SectionDc(int w, int h) : vtrtest::SectionDc(w, h) {
+        for (int i = 0; bits && i < w * h; ++i)
             bits[i] = 0x0A141E;
     }
-    ~SectionDc() {
-        SelectObject(dc, previous);
-        DeleteDC(dc);
-        DeleteObject(bitmap);
-    }
-    SectionDc(const SectionDc&) = delete;
-    SectionDc& operator=(const SectionDc&) = delete;
     RECT Ink() const {
         RECT r{width, height, 0, 0};
         for (int y = 0; y < height; ++y)
@@ -446,11 +428,6 @@ struct SectionDc {
                 }
         return r;
     }
-    int width, height;
-    HBITMAP bitmap;
-    std::uint32_t* bits = nullptr;
-    HDC dc;
-    HGDIOBJ previous;
 };
 
 } // namespace

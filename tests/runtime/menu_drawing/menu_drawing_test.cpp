@@ -3,6 +3,7 @@
 #include "shell/window_procedures.h"
 #include "startup/application_record.h"
 #include "startup/banks.h"
+#include "support/section_dc.h"
 
 #include "appwriter/menu_writer.h"
 #include "vtrs2/banks.h"
@@ -41,29 +42,10 @@ std::u16string Record(bool topLevel, std::u16string_view text) {
 }
 
 // A 32-bit section selected into a memory DC, standing for the layer's menu pixels.
-class Canvas {
+class Canvas : public vtrtest::SectionDc {
 public:
     static constexpr int Width = 240, Height = 40;
-    Canvas() {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = Width;
-        info.bmiHeader.biHeight = -Height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        dc = CreateCompatibleDC(nullptr);
-        previous_ = SelectObject(dc, bitmap_);
-    }
-    ~Canvas() {
-        SelectObject(dc, previous_);
-        DeleteDC(dc);
-        DeleteObject(bitmap_);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
+    Canvas() : SectionDc(Width, Height) {}
 
     COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
     int Count(const RECT& r, COLORREF colour) const {
@@ -88,12 +70,6 @@ public:
     RECT Ink(const RECT& r, COLORREF background) const {
         return Box(r, [background](COLORREF c) { return c != background; });
     }
-
-    HDC dc = nullptr;
-
-private:
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
 };
 
 // The current application with its images in the library's banks and a menu icon table.
