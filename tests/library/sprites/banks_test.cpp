@@ -378,12 +378,13 @@ namespace {
 
 // A 24-bit bottom-up bitmap of 2 x 2: bottom row red, green; top row blue, white.
 std::vector<win32::BYTE> SmallDib(bool withAlpha) {
-    std::vector<win32::BYTE> dib(40 + 2 * 8, 0);
+    std::vector<win32::BYTE> dib(40 + 2 * 8 + (withAlpha ? 8 : 0), 0);
     const win32::BITMAPINFOHEADER header{40, 2, 2, 1, 24, win32::BI_RGB, 16, 0, 0, 0, 0};
     std::memcpy(dib.data(), &header, 40);
     const win32::BYTE rows[16] = {0, 0, 0xFF, 0, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0, 0};
     std::memcpy(dib.data() + 40, rows, 16);
-    if (withAlpha) dib.insert(dib.end(), {1, 2, 0, 0, 3, 4, 0, 0});
+    const win32::BYTE alpha[8] = {1, 2, 0, 0, 3, 4, 0, 0};
+    if (withAlpha) std::memcpy(dib.data() + 56, alpha, 8);
     return dib;
 }
 
