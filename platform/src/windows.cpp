@@ -562,6 +562,20 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
                                                              << 16);
 }
 
+BOOL TranslateMDISysAccel(HWND client, MSG* msg) {
+    constexpr WPARAM F4 = 0x73, F6 = 0x75;
+    if (!msg || !Win(client) || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
+    if (!(GetKeyState(VK_CONTROL) & 0x8000) || (msg->wParam != F4 && msg->wParam != F6)) return FALSE;
+    const auto active = reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0));
+    if (!active) return FALSE;
+    if (msg->wParam == F4)
+        PostMessageW(active, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else
+        SendMessageW(client, WM_MDINEXT, reinterpret_cast<WPARAM>(active),
+                     (GetKeyState(VK_SHIFT) & 0x8000) ? 1 : 0);
+    return TRUE;
+}
+
 HWND GetParent(HWND window) {
     WindowObject* w = Win(window);
     if (!w) return nullptr;

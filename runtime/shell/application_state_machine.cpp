@@ -10,6 +10,7 @@
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
 
+#include "vtrs2/app_window.h"
 #include "win32/kernel.h"
 #include "win32/user.h"
 
@@ -156,6 +157,26 @@ void FreeLoadedFrame(ApplicationRecord& app) {
     SetCurrentApplication(previous == &app ? nullptr : previous);
 }
 
+namespace {
+
+constexpr std::uint16_t HeaderMdiFrame = 0x4000; // header word at offset 6
+
+// An MDI application's keys for its children, then the application's shortcuts, before the window sees them.
+bool TakenBeforeDispatch(const ApplicationRecord* app, MSG& msg) {
+    if (!app || !(app->header.flags2 & HeaderMdiFrame)) return false;
+    if (HWND client = GetMdiClientHandle(Services().mainLibraryWindow);
+        client && TranslateMDISysAccel(client, &msg))
+        return true;
+    const bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    if (!key || msg.wParam == VK_SHIFT || msg.wParam == VK_CONTROL || CurrentMenu().keyTable.empty())
+        return false;
+    const bool alt = msg.message == WM_SYSKEYDOWN || (msg.lParam & (1 << 29));
+    return ShortcutToMenuCommand(Services().mainWindow, alt, static_cast<int>(msg.wParam),
+                                 CurrentMenu().keyTable) != 0;
+}
+
+} // namespace
+
 void PumpMessages(MSG* msg, int stopMask) {
     MSG local{};
     if (!msg) msg = &local;
@@ -164,8 +185,8 @@ void PumpMessages(MSG* msg, int stopMask) {
     if (app && app->run.inTimerStep) return;
     while (PeekMessageW(msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (!GetMessageW(msg, nullptr, 0, 0) && msg->message != WM_QUIT) break;
-        // Modeless dialogs, MDI accelerators and menu shortcuts belong to services not part of this build.
-        if (msg->message != WM_QUIT) {
+        // Modeless dialogs belong to a service not part of this build.
+        if (msg->message != WM_QUIT && !TakenBeforeDispatch(app, *msg)) {
             TranslateMessage(msg);
             DispatchMessageW(msg);
         }

@@ -470,6 +470,10 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CallWindowProcW(WNDPROC proc, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefFrameProcW(HWND window, HWND mdiClient, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefMDIChildProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The MDI keys of a key message for the client's active child: Ctrl+F4 closes it, Ctrl+F6 (with Shift,
+// backwards) activates the next child. TRUE when the message was one of them (it is then not to be
+// dispatched).
+BOOL TranslateMDISysAccel(HWND client, MSG* msg);
 DWORD GetMessageTime();
 
 // Timers.

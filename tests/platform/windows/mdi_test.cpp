@@ -107,6 +107,25 @@ TEST_F(MdiClient, MaximizeFillsTheClientAndGetActiveSaysSo) {
     EXPECT_EQ(r.bottom, 150);
 }
 
+TEST_F(MdiClient, ControlF6ActivatesTheNextChildAndControlF4ClosesTheActiveOne) {
+    MSG f6{children[2], WM_KEYDOWN, 0x75, 0, 0, {}};
+    MSG f4{children[2], WM_KEYDOWN, 0x73, 0, 0, {}};
+    EXPECT_FALSE(TranslateMDISysAccel(client, &f6)); // without Control
+    Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_LCTRL, SDLK_LCTRL));
+    Pump();
+    EXPECT_TRUE(TranslateMDISysAccel(client, &f6));
+    const HWND next = Active();
+    EXPECT_NE(next, children[2]);
+    f4.hwnd = next;
+    EXPECT_TRUE(TranslateMDISysAccel(client, &f4));
+    Pump();
+    EXPECT_FALSE(IsWindow(next));
+    Push(KeyEvent(SDL_KEYUP, Id(), SDL_SCANCODE_LCTRL, SDLK_LCTRL));
+    Pump();
+    MSG other{children[2], WM_CHAR, 0x75, 0, 0, {}};
+    EXPECT_FALSE(TranslateMDISysAccel(client, &other));
+}
+
 TEST_F(WindowTest, AltF4InAChildClosesItsTopLevelWindow) {
     HWND child = Child(0, 0, 20, 20);
     DefWindowProcW(child, WM_SYSKEYDOWN, 0x73, 1 << 29);

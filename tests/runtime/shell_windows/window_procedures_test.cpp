@@ -1,4 +1,5 @@
 #include "shell/application_menu.h"
+#include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
@@ -376,6 +377,27 @@ TEST_F(MdiApplication, TheMdiClientIsTheFrameWindowAndFillsTheMainWindow) {
     GetClientRect(client, &mdi);
     EXPECT_EQ(mdi.right, mainClient.right);
     EXPECT_EQ(mdi.bottom, mainClient.bottom);
+}
+
+TEST_F(MdiApplication, ShortcutKeysAreTakenBeforeTheWindowSeesThem) {
+    Calls seen;
+    calls = &seen;
+    EventRaisers() = {};
+    EventRaisers().keyDown = [](int key) { calls->keys.push_back(key); };
+    EventRaisers().menuCommand = [](int id) {
+        calls->commands.push_back(id);
+        return true;
+    };
+    // F5 without modifiers stands for command 1033; the table is the last entry.
+    CurrentMenu().keyTable = {ShortcutLast, 0, 0x74, 0, 0x09, 0x04, 0, 0};
+    PostMessageW(Services().mainWindow, WM_KEYDOWN, 0x74, 0);
+    PostMessageW(Services().mainWindow, WM_KEYDOWN, 0x75, 0);
+    PumpMessages(nullptr, 0);
+    EXPECT_EQ(seen.keys, (std::vector<int>{0x75}));
+    EXPECT_EQ(seen.commands, (std::vector<int>{0x409}));
+    CurrentMenu().keyTable.clear();
+    EventRaisers() = {};
+    calls = nullptr;
 }
 
 TEST_F(MdiApplication, WindowMenuCommandsReachTheMdiClient) {
