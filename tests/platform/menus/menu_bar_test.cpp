@@ -379,13 +379,7 @@ std::vector<OwnerCall> CallsFor(ULONG_PTR data) {
 }
 
 TEST(OwnerDrawnMenu, ItemsAreMeasuredOnceThenDrawnWithTheirState) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = OwnerProc;
-    wc.lpszClassName = u"OwnerMenu";
-    RegisterClassExW(&wc);
-    HWND window = CreateWindowExW(0, u"OwnerMenu", u"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = MakeTopWindow(u"OwnerMenu", OwnerProc, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 300, 200);
     HMENU menu = CreateMenu();
     HMENU popup = CreatePopupMenu();
     AppendMenuW(popup, MF_OWNERDRAW | MF_CHECKED, 11, reinterpret_cast<LPCWSTR>(0xC1));
@@ -470,13 +464,7 @@ protected:
         return DefWindowProcW(w, m, wp, lp);
     }
     void SetUp() override {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Proc;
-        wc.lpszClassName = u"AccelWindow";
-        RegisterClassExW(&wc);
-        window = CreateWindowExW(0, u"AccelWindow", u"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
+        window = MakeTopWindow(u"AccelWindow", Proc, WS_OVERLAPPEDWINDOW, 0, 100, 100);
         HMENU menu = CreateMenu();
         AppendMenuW(menu, MF_STRING | MF_GRAYED, 5, u"Greyed");
         SetMenu(window, menu);
@@ -533,13 +521,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MenuLife, SetMenuRefusesADeadMenuAndDestroyWindowTakesTheSetOne) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"MenuLife";
-    RegisterClassExW(&wc);
-    HWND window = CreateWindowExW(0, u"MenuLife", u"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND window = MakeTopWindow(u"MenuLife", DefWindowProcW, WS_OVERLAPPEDWINDOW, 0, 200, 100);
     HMENU dead = CreateMenu();
     DestroyMenu(dead);
     EXPECT_FALSE(SetMenu(window, dead));

@@ -1,3 +1,4 @@
+#include "platform/windows/recorder.h"
 #include "shell/application_menu.h"
 
 #include "appwriter/menu_writer.h"
@@ -110,13 +111,8 @@ TEST(MenuCalls, TrailingSeparatorsAreRemoved) {
 }
 
 TEST(MenuBar, SetMenuTakesItsRoomFromTheClientArea) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = u"MenuBarTest";
-    RegisterClassExW(&wc);
-    HWND window = CreateWindowExW(0, u"MenuBarTest", u"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                  nullptr, nullptr, nullptr);
+    HWND window =
+        windows_test::MakeTopWindow(u"MenuBarTest", DefWindowProcW, WS_OVERLAPPEDWINDOW, 0, 300, 200);
     RECT outer{}, client{}, outerWithMenu{}, clientWithMenu{};
     GetWindowRect(window, &outer);
     GetClientRect(window, &client);
@@ -137,13 +133,8 @@ TEST(MenuBar, SetMenuTakesItsRoomFromTheClientArea) {
 class Shortcuts : public ::testing::Test {
 protected:
     void SetUp() override {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = u"ShortcutTest";
-        RegisterClassExW(&wc);
-        window = CreateWindowExW(0, u"ShortcutTest", u"", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                                 nullptr, nullptr, nullptr);
+        window =
+            windows_test::MakeTopWindow(u"ShortcutTest", DefWindowProcW, WS_OVERLAPPEDWINDOW, 0, 300, 200);
         const Bytes data = appwriter::WriteMenuData(
             {{u"&Game",
               0,

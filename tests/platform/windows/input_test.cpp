@@ -295,13 +295,7 @@ LRESULT RefusesClicks(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 TEST_F(WindowTest, InactiveWindowThatRefusesActivationEatsTheClick) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = RefusesClicks;
-    wc.lpszClassName = u"ClickRefuser";
-    RegisterClassExW(&wc);
-    HWND other = CreateWindowExW(0, u"ClickRefuser", nullptr, WS_POPUP | WS_VISIBLE, 300, 0, 50, 50, nullptr,
-                                 nullptr, nullptr, nullptr);
+    HWND other = MakeTopWindow(u"ClickRefuser", RefusesClicks, WS_POPUP | WS_VISIBLE, 300, 50, 50);
     Pump();
     SDL_Event e =
         ButtonEvent(SDL_MOUSEBUTTONDOWN, win32::testing::SdlWindowId(other), SDL_BUTTON_LEFT, POINT{5, 5});
@@ -345,13 +339,7 @@ LRESULT SmallMaximum(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 TEST_F(WindowTest, MaximizeAndUserSizingKeepTheSizesTheWindowAccepts) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = SmallMaximum;
-    wc.lpszClassName = u"SmallMaximum";
-    RegisterClassExW(&wc);
-    HWND w = CreateWindowExW(0, u"SmallMaximum", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
-                             nullptr, nullptr, nullptr);
+    HWND w = MakeTopWindow(u"SmallMaximum", SmallMaximum, WS_POPUP | WS_VISIBLE, 0, 100, 100);
     SDL_SetWindowSize(SDL_GetWindowFromID(win32::testing::SdlWindowId(w)), 500, 400);
     Pump();
     RECT r;

@@ -74,6 +74,17 @@ inline LRESULT RecordProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(w, m, wp, lp);
 }
 
+// A top-level window of a class of its own with the given procedure (registering the class again is
+// harmless).
+inline HWND MakeTopWindow(const char16_t* cls, WNDPROC proc, DWORD style, int x, int width, int height) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.lpszClassName = cls;
+    RegisterClassExW(&wc);
+    return CreateWindowExW(0, cls, u"", style, x, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+}
+
 inline void RegisterRecorder(const char16_t* name, UINT style) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
