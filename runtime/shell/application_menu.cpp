@@ -3,6 +3,7 @@
 #include "shell/runtime_services.h"
 #include "shell/window_procedures.h"
 #include "startup/application_record.h"
+#include "startup/byte_reader.h"
 
 #include <cstdio>
 
@@ -22,31 +23,22 @@ constexpr std::uint16_t MusicOn = 0x4000;
 constexpr std::uint16_t HeaderFullScreenSwitching = 0x1000;
 constexpr int ViewMenuPosition = 1;
 
-std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16) |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-std::uint16_t U16At(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-// The part of the chunk at an offset and size read from it; false when it does not lie inside.
+// The part of the chunk at an offset and size read from it; false when the fields or the part do not lie
+// inside.
 bool Slice(std::span<const std::uint8_t> data, std::size_t fieldAt, std::span<const std::uint8_t>& out) {
-    const std::uint64_t offset = U32At(data, fieldAt), size = U32At(data, fieldAt + 4);
-    if (size == 0) {
-        out = {};
-        return true;
-    }
-    if (offset > data.size() || size > data.size() - offset) return false;
-    out = data.subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(size));
-    return true;
+    ByteReader fields(data);
+    std::uint32_t offset = 0, size = 0;
+    if (!fields.Seek(fieldAt) || !fields.U32(offset) || !fields.U32(size)) return false;
+    out = {};
+    if (size == 0) return true;
+    ByteReader part(data);
+    return part.Seek(offset) && part.Take(size, out);
 }
 
 // The icon table holds as many entries as its count says only when they fit.
 bool HasIconTable(std::span<const std::uint8_t> table) {
-    if (table.size() < 4) return false;
-    const std::uint64_t count = U32At(table, 0);
-    return count != 0 && count <= (table.size() - 4) / 4;
+    std::uint32_t count = 0;
+    return ByteReader(table).U32(count) && count != 0 && count <= (table.size() - 4) / 4;
 }
 
 MenuLoad Malformed(const char* what) {
@@ -159,9 +151,14 @@ void RemoveUnavailableMenuCommands(HMENU menu, const ApplicationRecord& app) {
 int ShortcutToMenuCommand(HWND window, bool alt, int key, std::span<const std::uint8_t> table) {
     const bool control = KeyDown(VK_CONTROL), shift = KeyDown(VK_SHIFT);
     for (std::size_t at = 0; at + ShortcutEntrySize <= table.size(); at += ShortcutEntrySize) {
-        const std::uint8_t flags = table[at];
-        const int entryKey = U16At(table, at + 2);
-        const int command = U16At(table, at + 4);
+        // The loop hands out whole entries only, so every read succeeds.
+        ByteReader entry(table.subspan(at, ShortcutEntrySize));
+        std::uint8_t flags = 0;
+        std::uint16_t entryKey = 0, command = 0;
+        entry.U8(flags);
+        entry.Skip(1);
+        entry.U16(entryKey);
+        entry.U16(command);
         const bool matches = entryKey == key && ((flags & ShortcutAlt) != 0) == alt &&
                              ((flags & ShortcutControl) != 0) == control &&
                              ((flags & ShortcutShift) != 0) == shift;

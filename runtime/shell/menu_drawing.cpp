@@ -3,6 +3,8 @@
 #include "shell/runtime_services.h"
 #include "startup/application_record.h"
 #include "startup/banks.h"
+#include "startup/byte_reader.h"
+#include "startup/frame_loader.h"
 
 #include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
@@ -56,28 +58,18 @@ ItemRecord RecordOf(ULONG_PTR data) {
     return {record[0] != 0, std::u16string_view(record + 1)};
 }
 
-std::uint32_t U32At(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16) |
-           static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-std::uint16_t U16At(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
 bool ReadsRightToLeft(const ApplicationRecord& app) {
     const KeptChunk& options = app.extendedOptions;
-    return options.data && options.size >= 4 && (U32At(options.data) & ExtendedRightToLeftReading);
+    std::uint32_t word = 0;
+    return options.data && ByteReader({options.data, options.size}).U32(word) &&
+           (word & ExtendedRightToLeftReading);
 }
 
-// The image of the menu icon table for a command, 0 when it has none. Only entries that lie inside the
-// table are looked at, whatever its count says.
-std::uint16_t FindMenuIcon(const KeptChunk& table, std::uint16_t command) {
-    if (!table.data || table.size < 4) return 0;
-    const std::size_t count = std::min<std::size_t>(U32At(table.data), (table.size - 4) / 4);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* entry = table.data + 4 + 4 * i;
-        if (U16At(entry) == command) return U16At(entry + 2);
-    }
+// The image of the menu icon table for a command, 0 when it has none.
+std::uint16_t FindMenuIcon(const ApplicationRecord& app, std::uint16_t command) {
+    const std::span<const std::uint8_t> entries = ImageListEntries(app);
+    for (std::size_t at = 0; at < entries.size(); at += ImageListEntrySize)
+        if (ImageListEntryCommand(entries, at) == command) return ImageListEntryImage(entries, at);
     return 0;
 }
 
@@ -341,7 +333,7 @@ void DrawMenuItem(const DRAWITEMSTRUCT& item) {
     if (!record.topLevel && app) {
         const auto command =
             static_cast<std::uint16_t>((item.itemState & ODS_CHECKED) ? CheckedIconCommand : item.itemID);
-        if (const std::uint16_t image = FindMenuIcon(app->imageList, command))
+        if (const std::uint16_t image = FindMenuIcon(*app, command))
             DrawMenuIcon(dc, r.left + IconLeft, r.top + IconTop, *app, image, background, greyed);
     }
     const RECT area = record.topLevel

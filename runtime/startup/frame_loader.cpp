@@ -361,24 +361,11 @@ void ReportFrameError(int code) {
 
 constexpr std::uint32_t FrameLoadsOnDemand = 0x400;
 
-// The application's image list (the menu's icons): u32 count, then {u16 command, u16 image} entries; only
-// the entries that lie inside the block.
-std::span<std::uint8_t> ImageListEntries(const ApplicationRecord& app) {
-    const KeptChunk& list = app.imageList;
-    std::uint32_t count = 0;
-    if (!list.data || !ByteReader({list.data, list.size}).U32(count)) return {};
-    return {list.data + 4, std::min<std::size_t>(count, (list.size - 4) / 4) * 4};
-}
-
-std::uint16_t EntryImage(std::span<const std::uint8_t> entries, std::size_t at) {
-    return static_cast<std::uint16_t>(entries[at + 2] | entries[at + 3] << 8);
-}
-
 // Every frame uses the list's images: by stored index until the list is translated, then by handle.
 void CountImageListUses(const ApplicationRecord& app, const ApplicationBanks& banks, FrameBankUses& uses) {
     const std::span<const std::uint8_t> entries = ImageListEntries(app);
-    for (std::size_t at = 0; at < entries.size(); at += 4) {
-        const std::uint16_t image = EntryImage(entries, at);
+    for (std::size_t at = 0; at < entries.size(); at += ImageListEntrySize) {
+        const std::uint16_t image = ImageListEntryImage(entries, at);
         uses.indexes[AppBankImages].push_back(
             banks.imageListTranslated ? StoredIndexOfHandle(banks, AppBankImages, image) : image);
     }
@@ -388,9 +375,9 @@ void CountImageListUses(const ApplicationRecord& app, const ApplicationBanks& ba
 void TranslateImageList(ApplicationRecord& app, ApplicationBanks& banks) {
     if (banks.imageListTranslated) return;
     const std::span<std::uint8_t> entries = ImageListEntries(app);
-    for (std::size_t at = 0; at < entries.size(); at += 4) {
-        const auto handle =
-            static_cast<std::uint16_t>(HandleOfStoredIndex(banks, AppBankImages, EntryImage(entries, at)));
+    for (std::size_t at = 0; at < entries.size(); at += ImageListEntrySize) {
+        const auto handle = static_cast<std::uint16_t>(
+            HandleOfStoredIndex(banks, AppBankImages, ImageListEntryImage(entries, at)));
         entries[at + 2] = static_cast<std::uint8_t>(handle);
         entries[at + 3] = static_cast<std::uint8_t>(handle >> 8);
     }
@@ -563,6 +550,14 @@ FrameItemInstance* NextFrameItemToCreate() {
         if (item.objectType > 1) return &item;
     }
     return nullptr;
+}
+
+std::span<std::uint8_t> ImageListEntries(const ApplicationRecord& app) {
+    const KeptChunk& list = app.imageList;
+    std::uint32_t count = 0;
+    if (!list.data || !ByteReader({list.data, list.size}).U32(count)) return {};
+    return {list.data + 4,
+            std::min<std::size_t>(count, (list.size - 4) / ImageListEntrySize) * ImageListEntrySize};
 }
 
 } // namespace vtrrt

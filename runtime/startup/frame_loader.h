@@ -3,9 +3,15 @@
 
 #include "startup/frame_record.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
 class CInputFile;
 
 namespace vtrrt {
+
+struct ApplicationRecord;
 
 // Loads the frame of that index of the current application and makes it current; null when it cannot be
 // (the error has been reported; `error` receives the code).
@@ -30,5 +36,17 @@ FrameItemInstance* FindFrameInstance(FrameRecord& frame, std::uint16_t handle);
 
 // Sets palette entries 10-245 to PC_NOCOLLAPSE and the others to 0.
 void MarkFramePaletteFlags(FramePalette& palette);
+
+// The application's image list (the menu's icons): u32 count, then {u16 command, u16 image} entries; only
+// the entries that lie inside the block. The images are stored indexes until the first frame has loaded
+// them, library handles after.
+std::span<std::uint8_t> ImageListEntries(const ApplicationRecord& app);
+constexpr std::size_t ImageListEntrySize = 4;
+inline std::uint16_t ImageListEntryCommand(std::span<const std::uint8_t> entries, std::size_t at) {
+    return static_cast<std::uint16_t>(entries[at] | entries[at + 1] << 8);
+}
+inline std::uint16_t ImageListEntryImage(std::span<const std::uint8_t> entries, std::size_t at) {
+    return ImageListEntryCommand(entries, at + 2);
+}
 
 } // namespace vtrrt
