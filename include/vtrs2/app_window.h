@@ -47,6 +47,7 @@ struct UpdateRectList {
 
 // Window types.
 constexpr win32::DWORD AppWindowMain = 1;
+constexpr win32::DWORD AppWindowPlain = 2; // neither a drawing window nor a record for another window
 constexpr win32::DWORD AppWindowAttached = 3;
 
 // Option flags.
@@ -57,6 +58,7 @@ constexpr win32::WORD AppWindowContainment = 0x0010;
 constexpr win32::WORD AppWindowWide = 0x0080;
 constexpr win32::WORD AppWindowExistingRecord = 0x0100;
 constexpr win32::WORD AppWindowMdiFrame = 0x0200;
+constexpr win32::WORD AppWindowMdiClient = 0x0400; // an MDI client standing in for a drawing window
 constexpr win32::WORD AppWindowMdiChild = 0x0800;
 constexpr win32::WORD AppWindowOwnDC = 0x1000;
 constexpr win32::WORD AppWindowSurfaceAttached = 0x2000;

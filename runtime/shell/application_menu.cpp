@@ -1,5 +1,6 @@
 #include "shell/application_menu.h"
 
+#include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "shell/window_procedures.h"
 #include "startup/application_record.h"
@@ -19,8 +20,6 @@ constexpr UINT NotThere = 0xFFFFFFFF;
 constexpr int FirstMenuOnlyCommand = 2000;
 constexpr std::uint16_t SamplesOn = 0x8000;
 constexpr std::uint16_t MusicOn = 0x4000;
-// Header word at offset 4: the full-screen command is kept.
-constexpr std::uint16_t HeaderFullScreenSwitching = 0x1000;
 constexpr int ViewMenuPosition = 1;
 
 // The part of the chunk at an offset and size read from it; false when the fields or the part do not lie

@@ -6,6 +6,7 @@
 #include "shell/frame_lifecycle.h"
 #include "shell/frame_run_state.h"
 #include "shell/global_object_store.h"
+#include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
@@ -159,11 +160,9 @@ void FreeLoadedFrame(ApplicationRecord& app) {
 
 namespace {
 
-constexpr std::uint16_t HeaderMdiFrame = 0x4000; // header word at offset 6
-
 // An MDI application's keys for its children, then the application's shortcuts, before the window sees them.
 bool TakenBeforeDispatch(const ApplicationRecord* app, MSG& msg) {
-    if (!app || !(app->header.flags2 & HeaderMdiFrame)) return false;
+    if (!app || !(app->header.flags2 & HeaderMdi)) return false;
     if (HWND client = GetMdiClientHandle(Services().mainLibraryWindow);
         client && TranslateMDISysAccel(client, &msg))
         return true;

@@ -1,5 +1,6 @@
 #include "shell/frame_window.h"
 
+#include "shell/header_flags.h"
 #include "shell/main_window.h"
 #include "shell/mdi_client.h"
 #include "shell/runtime_services.h"
@@ -16,14 +17,7 @@ using namespace win32;
 namespace {
 
 constexpr int StringWindowInit = 2;
-// Header word at offset 4: the frame is fitted to the window. Word at offset 6: an MDI application.
-constexpr std::uint16_t HeaderFitFrame = 0x10;
-constexpr std::uint16_t HeaderMdi = 0x4000;
-constexpr std::uint32_t ExtendedRtlReading = 0x20;
 constexpr COLORREF FrameWindowBackground = 0x808080;
-constexpr DWORD PlainWindowType = 2;
-// Library window option of an MDI client that stands in for the frame window.
-constexpr DWORD OptionMdiFrameWindow = 0x400;
 
 } // namespace
 
@@ -52,8 +46,8 @@ int CreateFrameWindow(HWND parent, DWORD style, DWORD exStyle) {
     if (mdi) {
         p.existingWindow = GetMdiClientHandle(services.mainLibraryWindow);
         if (!p.existingWindow) return StringWindowInit;
-        p.windowType = PlainWindowType;
-        p.optionFlags = OptionMdiFrameWindow;
+        p.windowType = AppWindowPlain;
+        p.optionFlags = AppWindowMdiClient;
         p.background = reinterpret_cast<ULONG_PTR>(GetSysColorBrush(COLOR_WINDOWFRAME));
     }
     AppWindow* window = CreateAppWindowW(services.libraryContext, &p);

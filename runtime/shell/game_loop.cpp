@@ -4,6 +4,7 @@
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
+#include "shell/header_flags.h"
 #include "startup/player_globals.h"
 
 #include "win32/user.h"
@@ -24,7 +25,6 @@ constexpr std::int32_t OuterMarginY = 300;
 constexpr std::int32_t ActiveMarginX = 64;
 constexpr std::int32_t ActiveMarginY = 16;
 
-constexpr std::uint16_t HeaderFlags1Stretched = 0x10;
 constexpr std::int64_t FixedOne = 65536;
 
 // Area size over client size in 16.16; a zero factor or client size counts as one.
@@ -182,7 +182,7 @@ void UpdateMousePosition() {
     s->mouseWindowX = point.x;
     s->mouseWindowY = point.y;
     std::int64_t x = point.x, y = point.y;
-    if ((s->runFlags & RunCreated40) && (s->application->header.flags1 & HeaderFlags1Stretched)) {
+    if ((s->runFlags & RunCreated40) && (s->application->header.flags1 & HeaderFitFrame)) {
         // The play area is stretched to the window: scale in 16.16 fixed point.
         RECT client{};
         GetClientRect(area, &client);

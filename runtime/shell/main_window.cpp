@@ -2,9 +2,11 @@
 
 #include "shell/application_menu.h"
 #include "shell/command_line.h"
+#include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
 #include "shell/window_procedures.h"
+#include "startup/byte_reader.h"
 #include "startup/runtime_files.h"
 
 #include "vtrs2/app_window.h"
@@ -27,20 +29,13 @@ constexpr int StringCannotInitialize = 23;
 constexpr int StringWindowInit = 2;
 constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 // Window type of a library window that is neither a drawing window nor a record for another window.
-constexpr DWORD PlainWindowType = 2;
-constexpr std::uint16_t HeaderMdi = 0x4000;
 // Extended options: right-to-left reading and layout.
-constexpr std::uint32_t ExtendedRtlReading = 0x20;
-constexpr std::uint32_t ExtendedRtlLayout = 0x80;
 // Right-to-left layout that child windows do not inherit.
 constexpr DWORD RtlLayoutNoInherit = 0x500000;
 
 HCURSOR StandardArrow() {
     return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(1));
 }
-// Header word at offset 4: the menu bar is wanted (with 0x80 it is not).
-constexpr std::uint16_t HeaderMenuBar = 0x100;
-constexpr std::uint16_t HeaderNoMenuBar = 0x80;
 
 bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
@@ -86,10 +81,6 @@ void ShowMenuWhenWanted(const ApplicationRecord& app) {
 
 constexpr DWORD FullScreenRemoved = 0xCD0000;
 constexpr DWORD WindowedBits = 0xCF0000;
-constexpr std::uint16_t HeaderFullScreen = 0x2;
-constexpr std::uint16_t HeaderNoMinimizeBox = 0x10;
-constexpr std::uint16_t HeaderNoMaximizeBox = 0x20;
-constexpr std::uint16_t HeaderNoThickFrame = 0x40;
 
 } // namespace
 
@@ -130,9 +121,9 @@ int CreateLibraryContext(HINSTANCE instance) {
 
 std::uint32_t ExtendedOptionFlags(const ApplicationRecord& app) {
     const KeptChunk& block = app.extendedOptions;
-    if (!block.data || block.size < 4) return 0;
-    return static_cast<std::uint32_t>(block.data[0]) | static_cast<std::uint32_t>(block.data[1]) << 8 |
-           static_cast<std::uint32_t>(block.data[2]) << 16 | static_cast<std::uint32_t>(block.data[3]) << 24;
+    std::uint32_t word = 0;
+    if (block.data) ByteReader({block.data, block.size}).U32(word);
+    return word;
 }
 
 int CreateMainWindow(ApplicationRecord& app) {
@@ -159,7 +150,7 @@ int CreateMainWindow(ApplicationRecord& app) {
         services.screenHeight + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME) + 16;
     p.cursor = StandardArrow();
     p.background = reinterpret_cast<ULONG_PTR>(GetStockObject(BLACK_BRUSH));
-    p.windowType = PlainWindowType;
+    p.windowType = AppWindowPlain;
     p.optionFlags = (app.header.flags2 & HeaderMdi) ? AppWindowMdiFrame : 0;
     AppWindow* window = CreateAppWindowW(services.libraryContext, &p);
     if (!IsAppWindow(window)) {

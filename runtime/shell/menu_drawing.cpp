@@ -1,9 +1,10 @@
 #include "shell/menu_drawing.h"
 
+#include "shell/header_flags.h"
+#include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "startup/application_record.h"
 #include "startup/banks.h"
-#include "startup/byte_reader.h"
 #include "startup/frame_loader.h"
 
 #include "vtrs2/app_context.h"
@@ -43,7 +44,6 @@ constexpr std::uint16_t CheckedIconCommand = 0xFFFE;
 constexpr int BlitTransparent = 1;
 constexpr int InkMono = 10;
 constexpr int StretchScaleAlpha = 0x4; // the stretch also scales the alpha plane
-constexpr std::uint32_t ExtendedRightToLeftReading = 0x20;
 constexpr UINT SelectionStates = ODS_SELECTED | ODS_HOTLIGHT;
 constexpr UINT GreyedStates = ODS_GRAYED | ODS_DISABLED;
 
@@ -59,10 +59,7 @@ ItemRecord RecordOf(ULONG_PTR data) {
 }
 
 bool ReadsRightToLeft(const ApplicationRecord& app) {
-    const KeptChunk& options = app.extendedOptions;
-    std::uint32_t word = 0;
-    return options.data && ByteReader({options.data, options.size}).U32(word) &&
-           (word & ExtendedRightToLeftReading);
+    return (ExtendedOptionFlags(app) & ExtendedRtlReading) != 0;
 }
 
 // The image of the menu icon table for a command, 0 when it has none.

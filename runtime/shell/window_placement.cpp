@@ -1,5 +1,6 @@
 #include "shell/window_placement.h"
 
+#include "shell/header_flags.h"
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "startup/application_record.h"
@@ -24,17 +25,6 @@ RECT RectInParent(HWND window) {
 }
 
 namespace {
-
-// Header word at offset 4.
-constexpr std::uint16_t HeaderKeepRatio = 0x4;
-constexpr std::uint16_t HeaderFitFrame = 0x10;
-constexpr std::uint16_t HeaderStartMaximized = 0x200;
-// Header word at offset 6.
-constexpr std::uint16_t HeaderNoCentring = 0x80;
-constexpr std::uint16_t HeaderNeverMaximize = 0x400;
-constexpr std::uint16_t HeaderMdi = 0x4000;
-// Library window option of an MDI client standing in for the frame window.
-constexpr int OptionMdiFrameWindow = 0x400;
 
 RECT MonitorRect(HWND window) {
     MONITORINFO info{};
@@ -130,7 +120,7 @@ void CenterMainWindow(const ApplicationRecord& app) {
 
 void FitFrameWindow() {
     const ApplicationRecord* app = CurrentApplication();
-    if (!app || !app->frameWindow || (GetAppWindowFlags(app->frameLibraryWindow) & OptionMdiFrameWindow))
+    if (!app || !app->frameWindow || (GetAppWindowFlags(app->frameLibraryWindow) & AppWindowMdiClient))
         return;
     // Sub-applications keep the size their object gives them; they are not run by this build.
     if (app->parent || (app->header.flags2 & HeaderMdi)) return;

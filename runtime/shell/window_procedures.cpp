@@ -4,6 +4,7 @@
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
+#include "shell/header_flags.h"
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
 #include "shell/pause.h"
@@ -21,18 +22,6 @@ using namespace win32;
 namespace vtrrt {
 
 namespace {
-
-// Header word at offset 4.
-constexpr std::uint16_t HeaderMaximizedStart = 0x1;
-constexpr std::uint16_t HeaderFullScreen = 0x2;
-constexpr std::uint16_t HeaderFitFrame = 0x10;
-constexpr std::uint16_t HeaderMenuBarOptional = 0x100;
-// Header word at offset 6.
-constexpr std::uint16_t HeaderNoThickFrame = 0x40;
-constexpr std::uint16_t HeaderNoCentring = 0x80;
-constexpr std::uint16_t HeaderMdi = 0x4000;
-constexpr std::uint16_t HeaderRunWhileMinimized = 0x2000;
-constexpr std::uint16_t HeaderRunInModalLoops = 0x8000;
 
 constexpr std::uint16_t SamplesOn = 0x8000;
 constexpr std::uint16_t MusicOn = 0x4000;
@@ -456,7 +445,7 @@ bool RunMenuCommand(HWND window, int id) {
         ToggleSound(MusicOn);
         return true;
     case CommandMenuBar:
-        if (app && (app->header.flags1 & HeaderMenuBarOptional)) {
+        if (app && (app->header.flags1 & HeaderMenuBar)) {
             if (GetMenu(window))
                 HideMenuBar();
             else
