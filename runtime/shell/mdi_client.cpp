@@ -1,8 +1,9 @@
 #include "shell/mdi_client.h"
 
-#include "shell/pause.h"
+#include "shell/application_menu.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/window_placement.h"
 
 #include "vtrs2/app_window.h"
 
@@ -11,14 +12,6 @@ namespace vtrrt {
 using namespace win32;
 
 namespace {
-
-constexpr int CommandCascade = 1026;
-constexpr int CommandTileHorizontally = 1027;
-constexpr int CommandTileVertically = 1028;
-constexpr int CommandArrangeIcons = 1029;
-constexpr int CommandNextChild = 1030;
-constexpr int CommandPreviousChild = 1031;
-constexpr int CommandCloseChild = 1032;
 
 WNDPROC& ReplacedProc() {
     static WNDPROC proc = nullptr;
@@ -56,10 +49,10 @@ LRESULT MdiClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         ReplacedProc() = nullptr;
         break;
     case WM_MOUSEMOVE:
-        if (!ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
+        ResetUserIdleTimeUnlessPaused();
         break;
     case WM_DROPFILES:
-        if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(wParam));
+        RaiseFilesDropped(wParam);
         break;
     default:
         break;
@@ -79,39 +72,35 @@ void PlaceMdiClient() {
     const HWND client = MdiClient();
     if (!client) return;
     const RECT area = ClientArea();
-    RECT now{};
-    GetWindowRect(client, &now);
-    POINT origin{0, 0};
-    ClientToScreen(Services().mainWindow, &origin);
-    OffsetRect(&now, -origin.x, -origin.y);
+    const RECT now = RectInParent(client);
     if (!EqualRect(&now, &area))
         MoveWindow(client, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
 }
 
 bool RunMdiCommand(int id) {
-    if (id < CommandCascade || id > CommandCloseChild) return false;
+    if (id < CommandMdiCascade || id > CommandMdiClose) return false;
     const HWND client = MdiClient();
     if (!client) return true;
     switch (id) {
-    case CommandCascade:
+    case CommandMdiCascade:
         SendMessageW(client, WM_MDICASCADE, 0, 0);
         break;
-    case CommandTileHorizontally:
+    case CommandMdiTileHorizontally:
         SendMessageW(client, WM_MDITILE, MDITILE_HORIZONTAL, 0);
         break;
-    case CommandTileVertically:
+    case CommandMdiTileVertically:
         SendMessageW(client, WM_MDITILE, MDITILE_VERTICAL, 0);
         break;
-    case CommandArrangeIcons:
+    case CommandMdiArrangeIcons:
         SendMessageW(client, WM_MDIICONARRANGE, 0, 0);
         break;
-    case CommandNextChild:
+    case CommandMdiNext:
         SendMessageW(client, WM_MDINEXT, 0, 0);
         break;
-    case CommandPreviousChild:
+    case CommandMdiPrevious:
         SendMessageW(client, WM_MDINEXT, 0, 1);
         break;
-    case CommandCloseChild:
+    case CommandMdiClose:
         if (const auto active = reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)))
             SendMessageW(active, WM_SYSCOMMAND, SC_CLOSE, 0);
         break;

@@ -21,4 +21,8 @@ struct ShellEventRaisers {
 
 ShellEventRaisers& EventRaisers();
 
+// Input rows that the main window, the frame window and the MDI client share.
+void RaiseFilesDropped(win32::WPARAM drop);
+void ResetUserIdleTimeUnlessPaused();
+
 } // namespace vtrrt

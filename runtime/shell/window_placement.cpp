@@ -112,7 +112,7 @@ void CenterMainWindow(const ApplicationRecord& app) {
                        static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
     const RECT monitor = MonitorRect(main);
     const LONG width = std::min(Width(r), Width(monitor));
-    const LONG height = Height(r) >= Height(monitor) ? Height(monitor) : Height(r);
+    const LONG height = std::min(Height(r), Height(monitor));
     const LONG x = std::max<LONG>(0, monitor.left + (Width(monitor) - width) / 2);
     const LONG y = std::max<LONG>(0, monitor.top + (Height(monitor) - height) / 2);
     SetWindowPos(main, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -209,6 +209,11 @@ LRESULT OnKeyDown(HWND window, UINT message, WPARAM key, LPARAM lParam) {
     return message == WM_SYSKEYDOWN ? AppWindowProcW(window, message, key, lParam) : 0;
 }
 
+void RaiseMouseWheel(WPARAM wParam) {
+    if (FrameRunning() && EventRaisers().mouseWheel)
+        EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+}
+
 void OnMouseButton(UINT message, LPARAM lParam) {
     // Sub-applications under the point would be offered the click first; they are not run by this build.
     if (FrameRunning() && EventRaisers().mouseClick)
@@ -315,11 +320,10 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         if (EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
         break;
     case WM_MOUSEWHEEL:
-        if (FrameRunning() && EventRaisers().mouseWheel)
-            EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        RaiseMouseWheel(wParam);
         return 0;
     case WM_DROPFILES:
-        if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(wParam));
+        RaiseFilesDropped(wParam);
         return 0;
     default:
         break;
@@ -392,7 +396,7 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_SYSKEYDOWN:
         return OnKeyDown(window, message, wParam, lParam);
     case WM_MOUSEMOVE:
-        if (!ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
+        ResetUserIdleTimeUnlessPaused();
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -403,14 +407,13 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         OnMouseButton(message, lParam);
         return 0;
     case WM_MOUSEWHEEL:
-        if (FrameRunning() && EventRaisers().mouseWheel)
-            EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        RaiseMouseWheel(wParam);
         return 0;
     case WM_MDIACTIVATE:
         OnMdiActivate(window, lParam);
         break;
     case WM_DROPFILES:
-        if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(wParam));
+        RaiseFilesDropped(wParam);
         return 0;
     default:
         break;
@@ -504,6 +507,14 @@ LRESULT FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 ShellEventRaisers& EventRaisers() {
     static ShellEventRaisers raisers;
     return raisers;
+}
+
+void RaiseFilesDropped(WPARAM drop) {
+    if (EventRaisers().filesDropped) EventRaisers().filesDropped(reinterpret_cast<HDROP>(drop));
+}
+
+void ResetUserIdleTimeUnlessPaused() {
+    if (!ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
 }
 
 } // namespace vtrrt
