@@ -1,5 +1,6 @@
 // The pixel routines of every depth, written once over the format traits and the ink operators, and the
 // routine tables built from them.
+#include "fast_paths.h"
 #include "ink_operators.h"
 #include "pixel_formats.h"
 #include "vtrs2/surface_implementation.h"
@@ -453,9 +454,9 @@ void EncodeRunsT(BYTE* buffer, const BYTE* pixels, int width, int height, int pi
     }
 }
 
-} // namespace surfaces
-
-const PixelRoutineTable* GetPixelRoutineTable(int depthIndex) {
+const PixelRoutineTable* GenericPixelRoutineTable(int depthIndex) {
     if (depthIndex < 0 || depthIndex > 4) return nullptr;
-    return &surfaces::plainTables[static_cast<std::size_t>(depthIndex)];
+    return &plainTables[static_cast<std::size_t>(depthIndex)];
 }
+
+} // namespace surfaces
