@@ -14,6 +14,7 @@
 #include "fast_paths.h"
 #include "ink_operators.h"
 #include "pixel_formats.h"
+#include "vtrs2/pixel_kernels_testing.h"
 
 #include <algorithm>
 #include <cstring>
@@ -124,11 +125,13 @@ template <int Shift> HWY_INLINE V Mix(D d, V a, V b, V16 wa, V16 wb) {
 
 // The operators, each in its keyed form (Pixel) and its opaque form (Row); they differ only for Invert.
 struct CopyOp {
+    static constexpr bool IgnoresDestination = true;
     CopyOp(D, const InkConstants&) {}
     V Pixel(D, V s, V) const { return s; }
     V Row(D, V s, V) const { return s; }
 };
 struct BlendOp {
+    static constexpr bool IgnoresDestination = false;
     V16 destinationWeight, sourceWeight;
     BlendOp(D, const InkConstants& k)
         : destinationWeight(hn::Set(D16(), static_cast<std::uint16_t>(k.destinationWeight))),
@@ -137,26 +140,31 @@ struct BlendOp {
     V Row(D d, V s, V t) const { return Pixel(d, s, t); }
 };
 struct InvertOp {
+    static constexpr bool IgnoresDestination = true;
     InvertOp(D, const InkConstants&) {}
     V Pixel(D d, V s, V) const { return hn::Xor(s, hn::Set(d, 0x00FFFFFFu)); }
     V Row(D, V s, V) const { return hn::Not(s); }
 };
 struct XorOp {
+    static constexpr bool IgnoresDestination = false;
     XorOp(D, const InkConstants&) {}
     V Pixel(D, V s, V t) const { return hn::Xor(s, t); }
     V Row(D, V s, V t) const { return hn::Xor(s, t); }
 };
 struct AndOp {
+    static constexpr bool IgnoresDestination = false;
     AndOp(D, const InkConstants&) {}
     V Pixel(D, V s, V t) const { return hn::And(s, t); }
     V Row(D, V s, V t) const { return hn::And(s, t); }
 };
 struct OrOp {
+    static constexpr bool IgnoresDestination = false;
     OrOp(D, const InkConstants&) {}
     V Pixel(D, V s, V t) const { return hn::Or(s, t); }
     V Row(D, V s, V t) const { return hn::Or(s, t); }
 };
 struct BlendReplaceTransparentOp {
+    static constexpr bool IgnoresDestination = false;
     BlendOp blend;
     V replacement, transparent;
     BlendReplaceTransparentOp(D d, const InkConstants& k)
@@ -167,11 +175,13 @@ struct BlendReplaceTransparentOp {
     V Row(D d, V s, V t) const { return Pixel(d, s, t); }
 };
 struct AndNotOp {
+    static constexpr bool IgnoresDestination = false;
     AndNotOp(D, const InkConstants&) {}
     V Pixel(D, V s, V t) const { return hn::AndNot(s, t); }
     V Row(D, V s, V t) const { return hn::AndNot(s, t); }
 };
 struct AddOp {
+    static constexpr bool IgnoresDestination = false;
     AddOp(D, const InkConstants&) {}
     V Pixel(D d, V s, V t) const {
         const D8 d8;
@@ -180,6 +190,7 @@ struct AddOp {
     V Row(D d, V s, V t) const { return Pixel(d, s, t); }
 };
 struct MonoOp {
+    static constexpr bool IgnoresDestination = true;
     MonoOp(D, const InkConstants&) {}
     V Pixel(D d, V s, V) const {
         const V byte = hn::Set(d, 0xFFu);
@@ -194,6 +205,7 @@ struct MonoOp {
     V Row(D d, V s, V t) const { return Pixel(d, s, t); }
 };
 struct SubOp {
+    static constexpr bool IgnoresDestination = false;
     SubOp(D, const InkConstants&) {}
     V Pixel(D d, V s, V t) const {
         const D8 d8;
@@ -202,6 +214,7 @@ struct SubOp {
     V Row(D d, V s, V t) const { return Pixel(d, s, t); }
 };
 struct BlendKeyedOp {
+    static constexpr bool IgnoresDestination = false;
     BlendOp blend;
     V key;
     BlendKeyedOp(D d, const InkConstants& k) : blend(d, k), key(hn::Set(d, k.keyOrReplacement & 0xFFFFFF)) {}
@@ -209,11 +222,15 @@ struct BlendKeyedOp {
     V Row(D d, V s, V t) const { return Pixel(d, s, t); }
 };
 
-// What the operator's result does to the destination, by coverage.
+// What the operator's result does to the destination, by coverage: operator() for a vector of values,
+// Draw for a vector of pixels in place, which may skip what it need not read or write.
 template <class Op> struct AllPixels {
     static constexpr bool UsesAlpha = false;
     Op op;
     V operator()(D d, V s, V t, V) const { return op.Row(d, s, t); }
+    HWY_INLINE void Draw(D d, const BYTE* s, const BYTE*, BYTE* out) const {
+        Store(d, op.Row(d, Load(d, s), Load(d, out)), out);
+    }
 };
 template <class Op> struct KeyedPixels {
     static constexpr bool UsesAlpha = false;
@@ -221,6 +238,17 @@ template <class Op> struct KeyedPixels {
     V key;
     V operator()(D d, V s, V t, V) const {
         return hn::IfThenElse(hn::Eq(Low24(d, s), key), t, op.Pixel(d, s, t));
+    }
+    HWY_INLINE void Draw(D d, const BYTE* s, const BYTE*, BYTE* out) const {
+        const V sv = Load(d, s);
+        const auto drawn = hn::Ne(Low24(d, sv), key);
+        if constexpr (Op::IgnoresDestination) {
+            hn::BlendedStore(op.Pixel(d, sv, sv), drawn, d, reinterpret_cast<std::uint32_t*>(out));
+        } else {
+            if (hn::AllFalse(d, drawn)) return;
+            const V t = Load(d, out);
+            Store(d, hn::IfThenElse(drawn, op.Pixel(d, sv, t), t), out);
+        }
     }
 };
 template <class Op> struct AlphaPixels {
@@ -234,28 +262,56 @@ template <class Op> struct AlphaPixels {
         const V drawn = hn::IfThenElse(hn::Eq(a, hn::Set(d, 255u)), r, mixed);
         return hn::IfThenElse(hn::Eq(a, hn::Zero(d)), t, drawn);
     }
+    // Alpha planes are mostly 0 and 255: such vectors are skipped or stored without mixing.
+    HWY_INLINE void Draw(D d, const BYTE* s, const BYTE* a, BYTE* out) const {
+        const V alpha = LoadAlpha(d, a);
+        const auto clear = hn::Eq(alpha, hn::Zero(d));
+        if (hn::AllTrue(d, clear)) return;
+        const V sv = Load(d, s);
+        if constexpr (Op::IgnoresDestination) {
+            const auto opaque = hn::Eq(alpha, hn::Set(d, 255u));
+            if (hn::AllTrue(d, hn::Or(clear, opaque))) {
+                hn::BlendedStore(op.Pixel(d, sv, sv), opaque, d, reinterpret_cast<std::uint32_t*>(out));
+                return;
+            }
+        }
+        Store(d, (*this)(d, sv, Load(d, out), alpha), out);
+    }
 };
 
-// One row: whole vectors, then the last pixels through a buffer so that narrow rows take the same code.
+// The last pixels of a row, fewer than a vector, through a buffer.
+template <class Pixels>
+HWY_INLINE void DrawPartial(D d, const Pixels& pixels, const BYTE* s, const BYTE* a, BYTE* out,
+                            std::size_t count) {
+    HWY_ALIGN std::uint32_t source[TailLanes] = {}, target[TailLanes] = {};
+    HWY_ALIGN BYTE alpha[TailLanes] = {};
+    std::memcpy(source, s, 4 * count);
+    std::memcpy(target, out, 4 * count);
+    if (Pixels::UsesAlpha) std::memcpy(alpha, a, count);
+    const V drawn = pixels(d, hn::Load(d, source), hn::Load(d, target),
+                           Pixels::UsesAlpha ? LoadAlpha(d, alpha) : hn::Zero(d));
+    hn::Store(drawn, d, target);
+    std::memcpy(out, target, 4 * count);
+}
+
+// Pixels before the first address that is a multiple of the vector size, so that no store of a fill
+// straddles two cache lines.
+HWY_INLINE int HeadBeforeAlignment(D d, const BYTE* out, int width) {
+    const auto vectorBytes = 4 * hn::Lanes(d);
+    const auto offset = reinterpret_cast<std::uintptr_t>(out) % vectorBytes;
+    if (offset == 0 || offset % 4 != 0) return 0;
+    return std::min(width, static_cast<int>((vectorBytes - offset) / 4));
+}
+
 template <class Pixels>
 HWY_INLINE void DrawRow(D d, const Pixels& pixels, const BYTE* s, const BYTE* a, BYTE* out, int width) {
     const int lanes = static_cast<int>(hn::Lanes(d));
     int i = 0;
-    for (; i + lanes <= width; i += lanes) {
-        const V alpha = Pixels::UsesAlpha ? LoadAlpha(d, a + i) : hn::Zero(d);
-        Store(d, pixels(d, Load(d, s + 4 * i), Load(d, out + 4 * i), alpha), out + 4 * i);
-    }
-    if (i == width) return;
-    const auto rest = static_cast<std::size_t>(width - i);
-    HWY_ALIGN std::uint32_t source[TailLanes] = {}, target[TailLanes] = {};
-    HWY_ALIGN BYTE alpha[TailLanes] = {};
-    std::memcpy(source, s + 4 * i, 4 * rest);
-    std::memcpy(target, out + 4 * i, 4 * rest);
-    if (Pixels::UsesAlpha) std::memcpy(alpha, a + i, rest);
-    const V drawn = pixels(d, hn::Load(d, source), hn::Load(d, target),
-                           Pixels::UsesAlpha ? LoadAlpha(d, alpha) : hn::Zero(d));
-    hn::Store(drawn, d, target);
-    std::memcpy(out + 4 * i, target, 4 * rest);
+    for (; i + lanes <= width; i += lanes)
+        pixels.Draw(d, s + 4 * i, Pixels::UsesAlpha ? a + i : nullptr, out + 4 * i);
+    if (i < width)
+        DrawPartial(d, pixels, s + 4 * i, Pixels::UsesAlpha ? a + i : nullptr, out + 4 * i,
+                    static_cast<std::size_t>(width - i));
 }
 
 template <class Pixels> void DrawRows(const Rows& r, const Pixels& pixels) {
@@ -324,7 +380,10 @@ void FillRows(BYTE* row, std::ptrdiff_t step, int width, int height, std::uint32
     const V v = hn::Set(d, value);
     const int lanes = static_cast<int>(hn::Lanes(d));
     for (int j = 0; j < height; ++j, row += step) {
+        const int head = HeadBeforeAlignment(d, row, width);
         int i = 0;
+        for (; i < head; ++i)
+            std::memcpy(row + 4 * i, &value, 4);
         for (; i + lanes <= width; i += lanes)
             Store(d, v, row + 4 * i);
         for (; i < width; ++i)
@@ -517,4 +576,8 @@ const ScaleKernels* ScaleKernels32() {
 }
 
 } // namespace surfaces
+
+std::int64_t GetFastPathTargetsForTest() {
+    return HWY_TARGETS & ~HWY_SCALAR;
+}
 #endif
