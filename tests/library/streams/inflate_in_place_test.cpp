@@ -7,8 +7,6 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
 
-#include <zlib.h>
-
 #include <functional>
 #include <string>
 
@@ -23,14 +21,6 @@ struct Outcome {
     Bytes out;
     LONG inputPosition = 0;
 };
-
-Bytes Deflated(const Bytes& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    Bytes out(size);
-    EXPECT_EQ(compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 6), Z_OK);
-    out.resize(size);
-    return out;
-}
 
 class InflateInPlace : public FileTest {
 protected:
