@@ -20,6 +20,8 @@ namespace surfaces {
 namespace {
 
 constexpr int WorkingBytes = 4;
+// Pixels of filtered rows the direct stretch keeps at most (16 MB).
+constexpr std::size_t LargestRing = std::size_t{1} << 22;
 
 // The taps of a weight table in the layout of TapTable.
 struct Taps {
@@ -155,6 +157,9 @@ bool FastSmoothStretch(cSurfaceImplementation& source, int sx, int sy, int sw, i
         return true;
     }
     const ResampleWeights table = BuildResampleWeights(h, sh);
+    // A steep reduction needs many filtered rows at once; beyond this the generic passes take it.
+    if (across && static_cast<std::size_t>(table.capacity) * static_cast<std::size_t>(width) > LargestRing)
+        return false;
     std::vector<const BYTE*> rows(static_cast<std::size_t>(table.capacity));
     std::vector<std::uint32_t> weights(rows.size());
     FilteredRows filtered(across ? table.capacity : 0, width);
