@@ -48,9 +48,6 @@ struct InkConstants {
 // Which source pixels an ink blit draws: all of them, those that differ from the key, or by alpha.
 enum Coverage : int { CoverAll, CoverKeyed, CoverAlpha };
 
-// Room for the last, partial vector of a row: more lanes of 32 bits than any instruction set has.
-constexpr std::size_t TailLanes = 64;
-
 inline std::uint32_t LoadWord(const BYTE* p) {
     std::uint32_t v;
     std::memcpy(&v, p, 4);
@@ -276,19 +273,31 @@ template <class Op> struct AlphaPixels {
     }
 };
 
-// The last pixels of a row, fewer than a vector, through a buffer.
+// The last pixels of a row, fewer than a vector. AVX2 and AVX-512 load and store 32-bit lanes under a mask
+// that touches no byte outside it; SSE4 goes through a buffer. Alpha bytes always go through a buffer.
 template <class Pixels>
 HWY_INLINE void DrawPartial(D d, const Pixels& pixels, const BYTE* s, const BYTE* a, BYTE* out,
                             std::size_t count) {
-    HWY_ALIGN std::uint32_t source[TailLanes] = {}, target[TailLanes] = {};
-    HWY_ALIGN BYTE alpha[TailLanes] = {};
+    constexpr std::size_t lanes = HWY_LANES(std::uint32_t);
+    V alpha = hn::Zero(d);
+    if (Pixels::UsesAlpha) {
+        HWY_ALIGN BYTE bytes[lanes] = {};
+        std::memcpy(bytes, a, count);
+        alpha = LoadAlpha(d, bytes);
+    }
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL || HWY_TARGET == HWY_AVX2
+    const auto used = hn::FirstN(d, count);
+    auto* target = reinterpret_cast<std::uint32_t*>(out);
+    const V drawn = pixels(d, hn::MaskedLoad(used, d, reinterpret_cast<const std::uint32_t*>(s)),
+                           hn::MaskedLoad(used, d, target), alpha);
+    hn::BlendedStore(drawn, used, d, target);
+#else
+    HWY_ALIGN std::uint32_t source[lanes] = {}, target[lanes] = {};
     std::memcpy(source, s, 4 * count);
     std::memcpy(target, out, 4 * count);
-    if (Pixels::UsesAlpha) std::memcpy(alpha, a, count);
-    const V drawn = pixels(d, hn::Load(d, source), hn::Load(d, target),
-                           Pixels::UsesAlpha ? LoadAlpha(d, alpha) : hn::Zero(d));
-    hn::Store(drawn, d, target);
+    hn::Store(pixels(d, hn::Load(d, source), hn::Load(d, target), alpha), d, target);
     std::memcpy(out, target, 4 * count);
+#endif
 }
 
 // Pixels before the first address that is a multiple of the vector size, so that no store of a fill
