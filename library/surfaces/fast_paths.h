@@ -43,14 +43,20 @@ struct TapTable {
 };
 
 // Row kernels over working pixels (blue, green, red in bytes 0-2; byte 3 is ignored and written as 0).
-// Every channel is (0x8000 + the sum of weight x channel) >> 16, clamped to 255.
+// Every channel is (0x8000 + the sum of weight x channel) >> 16, clamped to 255. With `transparent` given
+// (non-zero for a transparent source pixel), those pixels add their weight to the clear side only: an
+// output with no clear weight is as before, one whose clear weight outweighs the rest becomes `key`, any
+// other the mean of its opaque inputs.
 struct ScaleKernels {
-    // `count` outputs starting at output `first` of the table, from one source row.
-    void (*HorizontalRow)(const win32::BYTE* source, win32::BYTE* out, const TapTable& columns, int first,
-                          int count);
-    // `count` outputs from `taps` source rows with one weight each.
-    void (*VerticalRow)(const win32::BYTE* const* rows, const std::uint32_t* weights, int taps,
-                        win32::BYTE* out, int count);
+    // `count` outputs starting at output `first` of the table, from one source row (and one 32-bit word
+    // of transparency per source pixel).
+    void (*HorizontalRow)(const win32::BYTE* source, const std::uint32_t* transparent, win32::BYTE* out,
+                          const TapTable& columns, int first, int count, std::uint32_t key);
+    // `count` outputs from `taps` source rows with one weight each (and one byte of transparency per
+    // source pixel of each row).
+    void (*VerticalRow)(const win32::BYTE* const* rows, const win32::BYTE* const* transparent,
+                        const std::uint32_t* weights, int taps, win32::BYTE* out, int count,
+                        std::uint32_t key);
 };
 
 // The scale kernels of a depth index whose surfaces hold working pixels, or null (none, or switched off).
@@ -59,9 +65,11 @@ const ScaleKernels* ScaleKernels32();
 
 // The smoothed stretch's fast paths (fast_stretch.cpp). Each answers false when it does not apply, and the
 // caller then runs the generic loops.
-// One plain (not transparency-aware) resampling pass between two locked surfaces.
+// One resampling pass between two locked surfaces; transparency-aware with the source's alpha plane, or
+// else its pixels of the transparent colour, when asked.
 bool FastResamplePass(const cSurfaceImplementation& source, int sx, int sy, int sw, int sh,
-                      cSurfaceImplementation& destination, int dw, int dh, bool horizontal);
+                      cSurfaceImplementation& destination, int dw, int dh, bool horizontal, bool aware,
+                      win32::COLORREF transparent);
 // A whole smoothed stretch of the source rectangle to (x, y, w, h) of the destination, drawn straight into
 // its visible part (left, top, right, bottom) as an opaque copy of the scaled picture would draw it.
 bool FastSmoothStretch(cSurfaceImplementation& source, int sx, int sy, int sw, int sh,

@@ -14,6 +14,7 @@
 #include "fast_paths.h"
 #include "ink_operators.h"
 #include "pixel_formats.h"
+#include "resampling.h"
 #include "vtrs2/pixel_kernels_testing.h"
 
 #include <algorithm>
@@ -54,19 +55,18 @@ inline std::uint32_t LoadWord(const BYTE* p) {
     return v;
 }
 
-// One output pixel of a resampling pass from its taps, for the last pixels of a row.
-template <typename Tap> std::uint32_t ResamplePixel(int taps, Tap&& tap) {
-    std::uint32_t sums[3] = {0x8000, 0x8000, 0x8000};
+// One output pixel of a resampling pass from its taps, for the last pixels of a row: tap(t, weight, pixel)
+// answers whether the pixel is transparent.
+template <typename Tap> std::uint32_t ResamplePixel(int taps, bool aware, std::uint32_t key, Tap&& tap) {
+    engine::Accumulator sums;
     for (int t = 0; t < taps; ++t) {
         std::uint32_t weight = 0, pixel = 0;
-        tap(t, weight, pixel);
-        for (int c = 0; c < 3; ++c)
-            sums[c] += weight * ((pixel >> (8 * c)) & 0xFF);
+        if (tap(t, weight, pixel))
+            sums.clear += weight;
+        else
+            sums.Add(weight, pixel);
     }
-    std::uint32_t out = 0;
-    for (int c = 0; c < 3; ++c)
-        out |= (std::min<std::uint32_t>(sums[c], 0xFF0000) >> 16) << (8 * c);
-    return out;
+    return sums.Result(aware, key);
 }
 
 } // namespace surfaces::fast32
@@ -82,8 +82,9 @@ namespace hn = hwy::HWY_NAMESPACE;
 // One-lane vectors cannot be split into bytes; this copy is never installed (see VectorTarget).
 void InkRows(const Rows&, int, int, const InkConstants&) {}
 void FillRows(BYTE*, std::ptrdiff_t, int, int, std::uint32_t) {}
-void HorizontalRow(const BYTE*, BYTE*, const TapTable&, int, int) {}
-void VerticalRow(const BYTE* const*, const std::uint32_t*, int, BYTE*, int) {}
+void HorizontalRow(const BYTE*, const std::uint32_t*, BYTE*, const TapTable&, int, int, std::uint32_t) {}
+void VerticalRow(const BYTE* const*, const BYTE* const*, const std::uint32_t*, int, BYTE*, int,
+                 std::uint32_t) {}
 #else
 
 using D = hn::ScalableTag<std::uint32_t>;
@@ -397,25 +398,60 @@ void FillRows(BYTE* row, std::ptrdiff_t step, int width, int height, std::uint32
     }
 }
 
-// Sums of weight x channel for the three colour channels, then packed back into a word.
+// min(sum / divisor, 255) per lane. The sums stay below 2^24 (0x8000 + 255 x weights adding up to at most
+// 65536), so both operands are exact in single precision and a quotient that is not a whole number lies at
+// least 1 / divisor from one, more than the division's rounding error: truncating it gives the integer
+// quotient exactly.
+HWY_INLINE V Quotient(D d, V sum, V divisor) {
+    const DI di;
+    const hn::Rebind<float, D> df;
+    const auto quotient =
+        hn::Div(hn::ConvertTo(df, hn::BitCast(di, sum)), hn::ConvertTo(df, hn::BitCast(di, divisor)));
+    return hn::Min(hn::BitCast(d, hn::ConvertTo(di, quotient)), hn::Set(d, 255u));
+}
+
+HWY_INLINE V PackChannels(V b, V g, V r) {
+    return hn::Or(b, hn::Or(hn::ShiftLeft<8>(g), hn::ShiftLeft<16>(r)));
+}
+
+// Sums of weight x channel for the three colour channels, and (transparency-aware) the weights of the opaque
+// and of the transparent inputs, then packed back into a word as the generic accumulator does.
 struct ChannelSums {
-    V blue, green, red;
-    explicit ChannelSums(D d) : blue(hn::Set(d, 0x8000u)), green(blue), red(blue) {}
+    V blue, green, red, opaque, clear;
+    explicit ChannelSums(D d)
+        : blue(hn::Set(d, 0x8000u)), green(blue), red(blue), opaque(hn::Zero(d)), clear(hn::Zero(d)) {}
     void Add(D d, V weight, V pixel) {
         const V byte = hn::Set(d, 0xFFu);
         blue = hn::Add(blue, hn::Mul(weight, hn::And(pixel, byte)));
         green = hn::Add(green, hn::Mul(weight, hn::And(hn::ShiftRight<8>(pixel), byte)));
         red = hn::Add(red, hn::Mul(weight, hn::And(hn::ShiftRight<16>(pixel), byte)));
     }
+    void Add(D d, V weight, V pixel, V transparent) {
+        const auto isClear = hn::Ne(transparent, hn::Zero(d));
+        const V drawn = hn::IfThenZeroElse(isClear, weight);
+        clear = hn::Add(clear, hn::IfThenElseZero(isClear, weight));
+        opaque = hn::Add(opaque, drawn);
+        Add(d, drawn, pixel);
+    }
     V Packed(D d) const {
         const V top = hn::Set(d, 0xFF0000u);
-        const V b = hn::ShiftRight<16>(hn::Min(blue, top)), g = hn::ShiftRight<16>(hn::Min(green, top)),
-                r = hn::ShiftRight<16>(hn::Min(red, top));
-        return hn::Or(b, hn::Or(hn::ShiftLeft<8>(g), hn::ShiftLeft<16>(r)));
+        return PackChannels(hn::ShiftRight<16>(hn::Min(blue, top)), hn::ShiftRight<16>(hn::Min(green, top)),
+                            hn::ShiftRight<16>(hn::Min(red, top)));
+    }
+    // Inputs without transparency: as Packed; transparent ones outweighing the rest: the key; else the
+    // opaque inputs' mean.
+    V PackedAware(D d, V key) const {
+        const V divisor = hn::Max(opaque, hn::Set(d, 1u));
+        const V mean =
+            PackChannels(Quotient(d, blue, divisor), Quotient(d, green, divisor), Quotient(d, red, divisor));
+        const V mixed = hn::IfThenElse(hn::Lt(opaque, clear), key, mean);
+        return hn::IfThenElse(hn::Eq(clear, hn::Zero(d)), Packed(d), mixed);
     }
 };
 
-void HorizontalRow(const BYTE* source, BYTE* out, const TapTable& columns, int first, int count) {
+template <bool Aware>
+void HorizontalRows(const BYTE* source, const std::uint32_t* transparent, BYTE* out, const TapTable& columns,
+                    int first, int count, std::uint32_t key) {
     const D d;
     const DI di;
     const auto* words = reinterpret_cast<const std::uint32_t*>(source);
@@ -425,39 +461,69 @@ void HorizontalRow(const BYTE* source, BYTE* out, const TapTable& columns, int f
         ChannelSums sums(d);
         for (int t = 0; t < columns.taps; ++t) {
             const std::ptrdiff_t at = t * columns.stride + first + j;
-            const V pixel = hn::GatherIndex(d, words, hn::LoadU(di, columns.index + at));
-            sums.Add(d, hn::LoadU(d, columns.weight + at), pixel);
+            const auto index = hn::LoadU(di, columns.index + at);
+            const V weight = hn::LoadU(d, columns.weight + at), pixel = hn::GatherIndex(d, words, index);
+            if constexpr (Aware)
+                sums.Add(d, weight, pixel, hn::GatherIndex(d, transparent, index));
+            else
+                sums.Add(d, weight, pixel);
         }
-        Store(d, sums.Packed(d), out + 4 * j);
+        Store(d, Aware ? sums.PackedAware(d, hn::Set(d, key)) : sums.Packed(d), out + 4 * j);
     }
     for (; j < count; ++j) {
         const std::uint32_t word =
-            ResamplePixel(columns.taps, [&](int t, std::uint32_t& w, std::uint32_t& p) {
+            ResamplePixel(columns.taps, Aware, key, [&](int t, std::uint32_t& w, std::uint32_t& p) {
                 const std::ptrdiff_t at = t * columns.stride + first + j;
                 w = columns.weight[at];
                 p = LoadWord(source + 4 * static_cast<std::ptrdiff_t>(columns.index[at]));
+                return Aware && transparent[columns.index[at]] != 0;
             });
         std::memcpy(out + 4 * j, &word, 4);
     }
 }
 
-void VerticalRow(const BYTE* const* rows, const std::uint32_t* weights, int taps, BYTE* out, int count) {
+void HorizontalRow(const BYTE* source, const std::uint32_t* transparent, BYTE* out, const TapTable& columns,
+                   int first, int count, std::uint32_t key) {
+    if (transparent)
+        HorizontalRows<true>(source, transparent, out, columns, first, count, key);
+    else
+        HorizontalRows<false>(source, nullptr, out, columns, first, count, key);
+}
+
+template <bool Aware>
+void VerticalRows(const BYTE* const* rows, const BYTE* const* transparent, const std::uint32_t* weights,
+                  int taps, BYTE* out, int count, std::uint32_t key) {
     const D d;
     const int lanes = static_cast<int>(hn::Lanes(d));
     int x = 0;
     for (; x + lanes <= count; x += lanes) {
         ChannelSums sums(d);
-        for (int t = 0; t < taps; ++t)
-            sums.Add(d, hn::Set(d, weights[t]), Load(d, rows[t] + 4 * x));
-        Store(d, sums.Packed(d), out + 4 * x);
+        for (int t = 0; t < taps; ++t) {
+            const V weight = hn::Set(d, weights[t]), pixel = Load(d, rows[t] + 4 * x);
+            if constexpr (Aware)
+                sums.Add(d, weight, pixel, LoadAlpha(d, transparent[t] + x));
+            else
+                sums.Add(d, weight, pixel);
+        }
+        Store(d, Aware ? sums.PackedAware(d, hn::Set(d, key)) : sums.Packed(d), out + 4 * x);
     }
     for (; x < count; ++x) {
-        const std::uint32_t word = ResamplePixel(taps, [&](int t, std::uint32_t& w, std::uint32_t& p) {
-            w = weights[t];
-            p = LoadWord(rows[t] + 4 * x);
-        });
+        const std::uint32_t word =
+            ResamplePixel(taps, Aware, key, [&](int t, std::uint32_t& w, std::uint32_t& p) {
+                w = weights[t];
+                p = LoadWord(rows[t] + 4 * x);
+                return Aware && transparent[t][x] != 0;
+            });
         std::memcpy(out + 4 * x, &word, 4);
     }
+}
+
+void VerticalRow(const BYTE* const* rows, const BYTE* const* transparent, const std::uint32_t* weights,
+                 int taps, BYTE* out, int count, std::uint32_t key) {
+    if (transparent)
+        VerticalRows<true>(rows, transparent, weights, taps, out, count, key);
+    else
+        VerticalRows<false>(rows, nullptr, weights, taps, out, count, key);
 }
 
 #endif // HWY_TARGET == HWY_SCALAR
@@ -556,12 +622,14 @@ void FillRect32(cSurfaceImplementation& s, int x, int y, int pitch, int w, int h
      Format32::FromColor(color));
 }
 
-void HorizontalRow32(const BYTE* source, BYTE* out, const TapTable& columns, int first, int count) {
-    HWY_DYNAMIC_DISPATCH(HorizontalRow)(source, out, columns, first, count);
+void HorizontalRow32(const BYTE* source, const std::uint32_t* transparent, BYTE* out, const TapTable& columns,
+                     int first, int count, std::uint32_t key) {
+    HWY_DYNAMIC_DISPATCH(HorizontalRow)(source, transparent, out, columns, first, count, key);
 }
 
-void VerticalRow32(const BYTE* const* rows, const std::uint32_t* weights, int taps, BYTE* out, int count) {
-    HWY_DYNAMIC_DISPATCH(VerticalRow)(rows, weights, taps, out, count);
+void VerticalRow32(const BYTE* const* rows, const BYTE* const* transparent, const std::uint32_t* weights,
+                   int taps, BYTE* out, int count, std::uint32_t key) {
+    HWY_DYNAMIC_DISPATCH(VerticalRow)(rows, transparent, weights, taps, out, count, key);
 }
 
 } // namespace

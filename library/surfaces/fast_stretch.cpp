@@ -4,10 +4,12 @@
 // once into a small ring.
 #include "engine_common.h"
 #include "fast_paths.h"
-#include "resample_weights.h"
+#include "pixel_formats.h"
+#include "resampling.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 using namespace win32;
@@ -106,27 +108,65 @@ private:
     std::vector<BYTE> pixels_;
 };
 
+// Which source pixels a transparency-aware pass leaves out: those of alpha 0 when the source has an alpha
+// plane, else those of the transparent colour.
+struct Transparency {
+    const cSurfaceImplementation& source;
+    int sx, sw;
+    std::uint32_t key;
+    Transparency(const cSurfaceImplementation& s, int x, int width, bool aware, COLORREF transparent)
+        : source(s), sx(x), sw(width), key(aware ? SwapRedBlue(transparent) & 0xFFFFFF : 0) {}
+    template <typename Visit> void Row(int y, Visit&& visit) const {
+        if (source.alphaPlane) {
+            const BYTE* alpha = source.AlphaRow(y) + sx;
+            for (int i = 0; i < sw; ++i)
+                visit(i, alpha[i] == 0);
+            return;
+        }
+        const BYTE* pixels = At(source, sx, y);
+        for (int i = 0; i < sw; ++i) {
+            std::uint32_t v;
+            std::memcpy(&v, pixels + 4 * i, 4);
+            visit(i, ((v ^ key) & 0xFFFFFF) == 0);
+        }
+    }
+};
+
 } // namespace
 
 bool FastResamplePass(const cSurfaceImplementation& source, int sx, int sy, int sw, int sh,
-                      cSurfaceImplementation& destination, int dw, int dh, bool horizontal) {
+                      cSurfaceImplementation& destination, int dw, int dh, bool horizontal, bool aware,
+                      COLORREF transparent) {
     const ScaleKernels* kernels = KernelsFor(source, destination);
     if (!kernels || RectanglesOverlap(destination, 0, 0, horizontal ? dw : sw, horizontal ? sh : dh, source,
                                       sx, sy, sw, sh))
         return false;
+    const Transparency clear(source, sx, sw, aware, transparent);
     if (horizontal) {
         const Taps columns(BuildResampleWeights(dw, sw));
-        for (int y = 0; y < sh; ++y)
-            kernels->HorizontalRow(At(source, sx, sy + y), At(destination, 0, y), columns.View(), 0, dw);
+        std::vector<std::uint32_t> words(aware ? static_cast<std::size_t>(sw) : 0);
+        for (int y = 0; y < sh; ++y) {
+            if (aware) clear.Row(sy + y, [&](int i, bool c) { words[static_cast<std::size_t>(i)] = c; });
+            kernels->HorizontalRow(At(source, sx, sy + y), aware ? words.data() : nullptr,
+                                   At(destination, 0, y), columns.View(), 0, dw, clear.key);
+        }
         return true;
     }
+    // Every source row's transparency once, as the rows are taken by several outputs.
+    std::vector<BYTE> bytes(aware ? static_cast<std::size_t>(sw) * static_cast<std::size_t>(sh) : 0);
+    for (int y = 0; aware && y < sh; ++y)
+        clear.Row(sy + y, [&](int i, bool c) { bytes[static_cast<std::size_t>(y) * sw + i] = c; });
     const ResampleWeights table = BuildResampleWeights(dh, sh);
-    std::vector<const BYTE*> rows(static_cast<std::size_t>(table.capacity));
+    std::vector<const BYTE*> rows(static_cast<std::size_t>(table.capacity)), transparency(rows.size());
     std::vector<std::uint32_t> weights(rows.size());
     for (int j = 0; j < dh; ++j) {
         const int taps = GatherRows(
             table, j, [&](int i) { return At(source, sx, sy + i); }, rows, weights);
-        kernels->VerticalRow(rows.data(), weights.data(), taps, At(destination, 0, j), sw);
+        for (int t = 0; aware && t < taps; ++t)
+            transparency[static_cast<std::size_t>(t)] =
+                bytes.data() + static_cast<std::size_t>(table.first[static_cast<std::size_t>(j)] + t) * sw;
+        kernels->VerticalRow(rows.data(), aware ? transparency.data() : nullptr, weights.data(), taps,
+                             At(destination, 0, j), sw, clear.key);
     }
     return true;
 }
@@ -149,7 +189,7 @@ bool FastSmoothStretch(cSurfaceImplementation& source, int sx, int sy, int sw, i
     const bool across = w != sw, down = h != sh;
     const Taps columns(across ? BuildResampleWeights(w, sw) : ResampleWeights{});
     auto filterAcross = [&](int row, BYTE* out) {
-        kernels->HorizontalRow(At(source, sx, sy + row), out, columns.View(), firstColumn, width);
+        kernels->HorizontalRow(At(source, sx, sy + row), nullptr, out, columns.View(), firstColumn, width, 0);
     };
     if (!down) {
         for (int j = top - y; j < bottom - y; ++j)
@@ -169,7 +209,8 @@ bool FastSmoothStretch(cSurfaceImplementation& source, int sx, int sy, int sw, i
     };
     for (int j = top - y; j < bottom - y; ++j) {
         const int taps = GatherRows(table, j, rowOf, rows, weights);
-        kernels->VerticalRow(rows.data(), weights.data(), taps, At(destination, left, y + j), width);
+        kernels->VerticalRow(rows.data(), nullptr, weights.data(), taps, At(destination, left, y + j), width,
+                             0);
     }
     return true;
 }

@@ -2,7 +2,7 @@
 // the stretch operation that chooses between them and applies inks through a temporary surface.
 #include "engine_common.h"
 #include "fast_paths.h"
-#include "resample_weights.h"
+#include "resampling.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
 
@@ -228,32 +228,6 @@ DWORD WorkingTransparent(const cSurfaceImplementation& s, COLORREF transparent) 
     return bgr;
 }
 
-// One output pixel from its weighted inputs. Plain: (0x8000 + sum of weight x channel) >> 16, clamped.
-// Transparency-aware: transparent inputs add their weight to the clear side only; a pixel whose clear side
-// outweighs its opaque side becomes the transparent colour, others are the opaque inputs' weighted mean.
-struct Accumulator {
-    std::uint32_t sums[3] = {0x8000, 0x8000, 0x8000};
-    std::uint32_t opaque = 0, clear = 0;
-    void Add(std::uint32_t w, DWORD c) {
-        opaque += w;
-        sums[0] += w * (c & 0xFF);
-        sums[1] += w * ((c >> 8) & 0xFF);
-        sums[2] += w * ((c >> 16) & 0xFF);
-    }
-    DWORD Result(bool aware, DWORD transparentWorking) const {
-        DWORD out = 0;
-        if (!aware || clear == 0) {
-            for (int ch = 0; ch < 3; ++ch)
-                out |= (std::min<std::uint32_t>(sums[ch], 0xFF0000) >> 16) << (8 * ch);
-            return out;
-        }
-        if (opaque < clear) return transparentWorking;
-        for (int ch = 0; ch < 3; ++ch)
-            out |= std::min<std::uint32_t>(sums[ch] / opaque, 255) << (8 * ch);
-        return out;
-    }
-};
-
 // A source row decoded into working pixels, with its transparency when asked.
 struct DecodedRow {
     std::vector<DWORD> pixels;
@@ -298,7 +272,8 @@ bool Resample(cSurfaceImplementation* source, int sx, int sy, int sw, int sh,
     PixelLock sourceLock(*source);
     PixelLock destinationLock(*destination);
     if (!sourceLock || !destinationLock) return false;
-    if (!aware && FastResamplePass(*source, sx, sy, sw, sh, *destination, dw, dh, horizontal)) return true;
+    if (FastResamplePass(*source, sx, sy, sw, sh, *destination, dw, dh, horizontal, aware, transparent))
+        return true;
     const RowCodec in{*source}, out{*destination};
     const DWORD key = WorkingTransparent(*source, transparent);
     const DWORD keyOut = WorkingTransparent(*destination, transparent);
