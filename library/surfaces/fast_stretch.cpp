@@ -8,6 +8,7 @@
 #include "resampling.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -32,6 +33,7 @@ struct Taps {
     int taps = 0;
     std::ptrdiff_t stride = 0;
 
+    Taps() = default;
     explicit Taps(const ResampleWeights& table) {
         const auto outputs = table.first.size();
         for (const int n : table.count)
@@ -51,6 +53,28 @@ struct Taps {
     }
     TapTable View() const { return {index.data(), weight.data(), taps, stride}; }
 };
+
+// The weights of one pass for one pair of sizes, and their taps.
+struct PassWeights {
+    int destination = -1, source = -1;
+    ResampleWeights table;
+    Taps taps;
+};
+
+// Sprites are stretched to the same size frame after frame: the weights of the last sizes are kept per
+// thread (one pair across, one down) and built again only when the sizes change.
+enum PassSlot { AcrossPass, DownPass };
+const PassWeights& WeightsFor(PassSlot slot, int d, int s) {
+    thread_local std::array<PassWeights, 2> kept;
+    PassWeights& entry = kept[slot];
+    if (entry.destination != d || entry.source != s) {
+        entry.table = BuildResampleWeights(d, s);
+        entry.taps = Taps(entry.table);
+        entry.destination = d;
+        entry.source = s;
+    }
+    return entry;
+}
 
 // The kernels read and write whole 32-bit words.
 bool Aligned(const cSurfaceImplementation& s) {
@@ -91,7 +115,7 @@ class FilteredRows {
 public:
     FilteredRows(int capacity, int width)
         : width_(static_cast<std::size_t>(width)), tags_(static_cast<std::size_t>(capacity), -1),
-          pixels_(static_cast<std::size_t>(capacity) * width_ * WorkingBytes) {}
+          pixels_(Storage(static_cast<std::size_t>(capacity) * width_ * WorkingBytes)) {}
     template <typename Filter> const BYTE* Get(int row, Filter&& filter) {
         const auto slot = static_cast<std::size_t>(row) % tags_.size();
         BYTE* pixels = pixels_.data() + slot * width_ * WorkingBytes;
@@ -103,9 +127,15 @@ public:
     }
 
 private:
+    // One block per thread, grown as needed and kept for the next stretch.
+    static std::vector<BYTE>& Storage(std::size_t bytes) {
+        thread_local std::vector<BYTE> block;
+        if (block.size() < bytes) block.resize(bytes);
+        return block;
+    }
     std::size_t width_;
     std::vector<int> tags_;
-    std::vector<BYTE> pixels_;
+    std::vector<BYTE>& pixels_;
 };
 
 // Which source pixels a transparency-aware pass leaves out: those of alpha 0 when the source has an alpha
@@ -143,7 +173,7 @@ bool FastResamplePass(const cSurfaceImplementation& source, int sx, int sy, int 
         return false;
     const Transparency clear(source, sx, sw, aware, transparent);
     if (horizontal) {
-        const Taps columns(BuildResampleWeights(dw, sw));
+        const Taps& columns = WeightsFor(AcrossPass, dw, sw).taps;
         std::vector<std::uint32_t> words(aware ? static_cast<std::size_t>(sw) : 0);
         for (int y = 0; y < sh; ++y) {
             if (aware) clear.Row(sy + y, [&](int i, bool c) { words[static_cast<std::size_t>(i)] = c; });
@@ -156,7 +186,7 @@ bool FastResamplePass(const cSurfaceImplementation& source, int sx, int sy, int 
     std::vector<BYTE> bytes(aware ? static_cast<std::size_t>(sw) * static_cast<std::size_t>(sh) : 0);
     for (int y = 0; aware && y < sh; ++y)
         clear.Row(sy + y, [&](int i, bool c) { bytes[static_cast<std::size_t>(y) * sw + i] = c; });
-    const ResampleWeights table = BuildResampleWeights(dh, sh);
+    const ResampleWeights& table = WeightsFor(DownPass, dh, sh).table;
     std::vector<const BYTE*> rows(static_cast<std::size_t>(table.capacity)), transparency(rows.size());
     std::vector<std::uint32_t> weights(rows.size());
     for (int j = 0; j < dh; ++j) {
@@ -187,7 +217,8 @@ bool FastSmoothStretch(cSurfaceImplementation& source, int sx, int sy, int sw, i
 
     const int width = right - left, firstColumn = left - x;
     const bool across = w != sw, down = h != sh;
-    const Taps columns(across ? BuildResampleWeights(w, sw) : ResampleWeights{});
+    const Taps none;
+    const Taps& columns = across ? WeightsFor(AcrossPass, w, sw).taps : none;
     auto filterAcross = [&](int row, BYTE* out) {
         kernels->HorizontalRow(At(source, sx, sy + row), nullptr, out, columns.View(), firstColumn, width, 0);
     };
@@ -196,7 +227,7 @@ bool FastSmoothStretch(cSurfaceImplementation& source, int sx, int sy, int sw, i
             filterAcross(j, At(destination, left, y + j));
         return true;
     }
-    const ResampleWeights table = BuildResampleWeights(h, sh);
+    const ResampleWeights& table = WeightsFor(DownPass, h, sh).table;
     // A steep reduction needs many filtered rows at once; beyond this the generic passes take it.
     if (across && static_cast<std::size_t>(table.capacity) * static_cast<std::size_t>(width) > LargestRing)
         return false;
