@@ -1,5 +1,6 @@
 // Logical fonts: resolution through fontconfig, sized FreeType faces shared between fonts, glyph caches.
 #include "font_internal.h"
+#include "handle_storage.h"
 
 #include "win32/kernel.h"
 
@@ -335,7 +336,7 @@ std::shared_ptr<SizedFace> OpenFace(const LOGFONTW& lf) {
 FontObject* NewFont(const LOGFONTW& lf, bool stock) {
     auto face = OpenFace(lf);
     if (!face) return nullptr;
-    auto* font = new FontObject{FontMagic, stock, lf, std::move(face)};
+    auto* font = detail::NewHandleObject<FontObject>(FontMagic, stock, lf, std::move(face));
     LiveFonts().insert(font);
     return font;
 }
@@ -430,7 +431,7 @@ BOOL DeleteFont(HFONT font) {
     FontObject* object = FontFromHandle(font);
     if (!object || object->stock) return FALSE;
     fonts::LiveFonts().erase(object);
-    delete object;
+    detail::DeleteHandleObject(object);
     return TRUE;
 }
 

@@ -464,30 +464,16 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
 }
 
 HDC GetDC(HWND window) {
-    if (!window) {
-        auto* dc = new DeviceContextObject;
-        dc->kind = DcKind::Screen;
-        dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
-        dc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
-        return dc;
-    }
+    if (!window) return NewDc(DcKind::Screen, nullptr);
     WindowObject* w = Win(window);
     if (!w) return nullptr;
     if (w->ownDc) return w->ownDc;
-    auto* dc = new DeviceContextObject;
-    dc->kind = DcKind::Window;
-    dc->window = window;
-    dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
-    dc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
-    return dc;
+    return NewDc(DcKind::Window, window);
 }
 
 int ReleaseDC(HWND, HDC dc) {
-    if (!dc) return 0;
-    if (!dc->ownDc && dc->kind != DcKind::Memory) {
-        DropDcSelections(dc);
-        delete dc;
-    }
+    if (!IsLiveDc(dc)) return 0;
+    if (!dc->ownDc && dc->kind != DcKind::Memory) FreeDc(dc);
     PresentDirtyWindows();
     return 1;
 }

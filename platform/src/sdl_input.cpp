@@ -1,5 +1,6 @@
 // SDL events turned into window messages: keys, characters, mouse, wheel, window changes and dropped files;
 // the keyboard state, focus, capture and cursors that go with them.
+#include "handle_storage.h"
 #include "menu_internal.h"
 #include "window_internal.h"
 
@@ -459,7 +460,7 @@ void OnDrop(const SDL_DropEvent& e) {
     HWND top = WindowFromSdlId(e.windowID);
     HWND target = top ? DropTarget(top) : nullptr;
     if (!target || files.empty()) return;
-    auto* drop = new DropObject{std::move(files), State().cursor};
+    auto* drop = detail::NewHandleObject<DropObject>(std::move(files), State().cursor);
     ScreenToClient(target, &drop->point);
     PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
@@ -692,7 +693,7 @@ BOOL DragQueryPoint(HDROP drop, POINT* point) {
 }
 
 void DragFinish(HDROP drop) {
-    delete drop;
+    detail::DeleteHandleObject(drop);
 }
 
 } // namespace win32

@@ -1,4 +1,5 @@
 // Window classes, window creation and destruction, geometry, styles and per-window data.
+#include "handle_storage.h"
 #include "menu_internal.h"
 #include "win32/kernel.h"
 #include "window_internal.h"
@@ -57,6 +58,17 @@ struct MdiClientState {
     HWND active = nullptr;
 };
 
+// Class atoms come from the range of string atoms; the lowest one no registered class holds.
+ATOM FreeClassAtom() {
+    constexpr ATOM FirstClassAtom = 0xC000;
+    for (ATOM atom = FirstClassAtom; atom != 0; ++atom) {
+        const bool taken = std::any_of(Classes().begin(), Classes().end(),
+                                       [&](const auto& entry) { return entry.second->atom == atom; });
+        if (!taken) return atom;
+    }
+    return 0;
+}
+
 void RegisterSystemClasses() {
     static bool done = false;
     if (done) return;
@@ -68,6 +80,7 @@ void RegisterSystemClasses() {
     mdi->wc.lpfnWndProc = MdiClientProc;
     mdi->wc.cbWndExtra = sizeof(void*);
     mdi->wc.lpszClassName = nullptr;
+    mdi->atom = FreeClassAtom();
     Classes()[mdi->name] = std::move(mdi);
 }
 
@@ -75,9 +88,8 @@ ClassObject* FindClass(LPCWSTR name) {
     RegisterSystemClasses();
     if (!name || reinterpret_cast<ULONG_PTR>(name) < 0x10000) {
         const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name));
-        ATOM n = 0;
         for (auto& [key, cls] : Classes())
-            if (++n == atom) return cls.get();
+            if (atom && cls->atom == atom) return cls.get();
         return nullptr;
     }
     auto it = Classes().find(LowerName(name));
@@ -109,8 +121,7 @@ void FreeWindow(HWND handle) {
         auto& q = w->queue->posted;
         q.erase(std::remove_if(q.begin(), q.end(), [&](const MSG& m) { return m.hwnd == handle; }), q.end());
     }
-    if (w->ownDc) DropDcSelections(w->ownDc);
-    delete w->ownDc;
+    FreeDc(w->ownDc);
     ForgetMenuWindow(handle);
     // A menu still set on a window goes with it; one taken off before stays its owner's to destroy.
     if (HMENU menu = IsChild(w) ? nullptr : w->menu) {
@@ -122,7 +133,7 @@ void FreeWindow(HWND handle) {
         std::lock_guard guard(registryLock);
         LiveWindows().erase(w);
     }
-    delete w;
+    detail::DeleteHandleObject(w);
 }
 
 void DestroyTree(HWND handle) {
@@ -240,13 +251,11 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     cls->wc = *wc;
     cls->wc.lpszClassName = cls->name.c_str();
     cls->wc.lpszMenuName = nullptr;
+    cls->atom = FreeClassAtom();
+    if (!cls->atom) return 0;
+    const ATOM atom = cls->atom;
     Classes()[key] = std::move(cls);
-    ATOM atom = 0;
-    for (auto& [name, c] : Classes()) {
-        ++atom;
-        if (name == key) break;
-    }
-    return atom ? atom : 1;
+    return atom;
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
@@ -282,7 +291,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
     ClassObject* cls = FindClass(className);
     if (!cls) return nullptr;
     if ((style & WS_CHILD) && !Win(parent)) return nullptr;
-    auto* w = new WindowObject;
+    auto* w = detail::NewHandleObject<WindowObject>();
     w->cls = cls;
     w->proc = cls->wc.lpfnWndProc;
     w->style = style & ~WS_VISIBLE;
@@ -318,12 +327,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
         TopLevelWindows().insert(TopLevelWindows().begin(), w);
     if (!IsChild(w)) CreateSdlWindow(w);
     if (cls->wc.style & CS_OWNDC) {
-        w->ownDc = new DeviceContextObject;
-        w->ownDc->kind = DcKind::Window;
-        w->ownDc->window = w;
+        w->ownDc = NewDc(DcKind::Window, w);
         w->ownDc->ownDc = true;
-        w->ownDc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
-        w->ownDc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
     }
 
     CREATESTRUCTW cs{param, instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),

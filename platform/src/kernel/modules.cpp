@@ -1,5 +1,6 @@
 // Modules over dlopen: load counts as on Windows, names as the deliverables give them, file names of
 // loaded modules.
+#include "handle_storage.h"
 #include "paths.h"
 #include "text.h"
 
@@ -27,9 +28,11 @@ struct ModuleObject {
 
 namespace {
 
+using ModulePtr = std::unique_ptr<ModuleObject, detail::HandleObjectDeleter>;
+
 struct ModuleTable {
     std::mutex lock;
-    std::vector<std::unique_ptr<ModuleObject>> modules;
+    std::vector<ModulePtr> modules;
 };
 
 ModuleTable& Table() {
@@ -80,7 +83,7 @@ ModuleObject* Lookup(ModuleTable& table, HMODULE handle) {
 ModuleObject* MainModule(ModuleTable& table) {
     void* self = dlopen(nullptr, RTLD_NOW);
     if (ModuleObject* known = FindByLibrary(table, self)) return known;
-    auto module = std::make_unique<ModuleObject>();
+    auto module = ModulePtr(detail::NewHandleObject<ModuleObject>());
     module->library = self;
     module->path = ProgramPath();
     module->pinned = true;
@@ -114,7 +117,7 @@ HMODULE Load(const std::string& name) {
             std::lock_guard guard(table.lock);
             ModuleObject* module = FindByLibrary(table, library);
             if (!module) {
-                auto created = std::make_unique<ModuleObject>();
+                auto created = ModulePtr(detail::NewHandleObject<ModuleObject>());
                 created->library = library;
                 created->path = real ? real : resolved->path;
                 table.modules.push_back(std::move(created));
@@ -131,7 +134,7 @@ HMODULE Load(const std::string& name) {
                 std::lock_guard guard(table.lock);
                 ModuleObject* module = FindByLibrary(table, library);
                 if (!module) {
-                    auto created = std::make_unique<ModuleObject>();
+                    auto created = ModulePtr(detail::NewHandleObject<ModuleObject>());
                     created->library = library;
                     link_map* map = nullptr;
                     if (dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map) created->path = map->l_name;
@@ -265,7 +268,7 @@ HMODULE GetModuleHandleW(LPCWSTR name) {
         dlclose(library); // the table holds it already
         return module;
     }
-    auto created = std::make_unique<ModuleObject>();
+    auto created = ModulePtr(detail::NewHandleObject<ModuleObject>());
     created->library = library;
     created->path = search.found;
     created->pinned = true;
