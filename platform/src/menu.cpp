@@ -294,7 +294,8 @@ void EnterMenuLoop(HWND window) {
 }
 
 void ExitMenuLoop(HWND window) {
-    SendMessageW(window, WM_EXITMENULOOP, 0, 0);
+    SendMessageW(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    if (Win(window)) SendMessageW(window, WM_EXITMENULOOP, 0, 0);
 }
 
 BOOL ChooseMenuItem(HWND window, HMENU menu, UINT position) {

@@ -270,6 +270,9 @@ void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 void DeleteCriticalSection(CRITICAL_SECTION* section);
 
+// The system's number for the calling thread.
+DWORD GetCurrentThreadId();
+
 constexpr DWORD TLS_OUT_OF_INDEXES = 0xFFFFFFFF;
 // A freed slot reads as null in every thread, also when it is handed out again.
 DWORD TlsAlloc();
