@@ -1,6 +1,7 @@
 // The wide/ANSI wrappers: the wide system calls once IsUnicodeOS has chosen them, else the ANSI calls over
 // strings converted with the conversion code page.
 #include "vtrs2/compat.h"
+#include "vtrs2/compat_testing.h"
 
 #include "vtrs2/memory.h"
 #include "win32/screen.h"
@@ -67,6 +68,10 @@ template <typename To, typename From> void CopyLogFontNumbers(To* out, const Fro
 int IsUnicodeOS() {
     UseWideApi = 1;
     return 1;
+}
+
+void ResetWideCallsChoice() {
+    UseWideApi = 0;
 }
 
 UINT GetConversionCodePage() {

@@ -2,6 +2,7 @@
 // the keyboard state, focus, capture and cursors that go with them.
 #include "handle_storage.h"
 #include "menu_internal.h"
+#include "win32/window_testing.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -695,5 +696,20 @@ BOOL DragQueryPoint(HDROP drop, POINT* point) {
 void DragFinish(HDROP drop) {
     detail::DeleteHandleObject(drop);
 }
+
+namespace testing {
+void ResetInputState() {
+    InputState& s = State();
+    s.async.fill(0);
+    s.sync.fill(0);
+    s.capture = nullptr;
+    s.clickWindow = nullptr;
+    s.clickButton = 0;
+    s.clickTime = 0;
+    s.clickPoint = POINT{};
+    s.clickWasDouble = false;
+    s.altAlone = false;
+}
+} // namespace testing
 
 } // namespace win32

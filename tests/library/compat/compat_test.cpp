@@ -1,4 +1,5 @@
 #include "vtrs2/compat.h"
+#include "vtrs2/compat_testing.h"
 #include "vtrs2/memory.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,12 @@ struct CodePageScope {
     UINT previous;
 };
 
+// The wide calls are chosen once for the process: a test that chooses them gives the ANSI calls back.
+struct AnsiCallsScope {
+    AnsiCallsScope() { ResetWideCallsChoice(); }
+    ~AnsiCallsScope() { ResetWideCallsChoice(); }
+};
+
 std::string Narrow(const WCHAR* text, int codePage) {
     char* block = ToNarrowString(text, codePage);
     if (!block) return "<null>";
@@ -36,6 +43,7 @@ std::u16string Wide(const char* text, int codePage) {
 }
 
 TEST(Wrappers, TakeTheAnsiPathUntilIsUnicodeOSChoosesTheWideCalls) {
+    AnsiCallsScope ansi;
     const std::u16string folder = CreateUniqueTempFolder(u"compat");
     ASSERT_FALSE(folder.empty());
     const std::string host = ToUtf8(folder);
@@ -65,6 +73,7 @@ TEST(Wrappers, TakeTheAnsiPathUntilIsUnicodeOSChoosesTheWideCalls) {
 }
 
 TEST(Wrappers, LoadLibraryFindsAModuleOnEitherPath) {
+    AnsiCallsScope calls;
     const std::u16string path = FromUtf8(VTR_BIN_DIR "/libvtrplatform.so");
     HMODULE ansi = LoadLibraryCompat(path.c_str());
     ASSERT_NE(ansi, nullptr);

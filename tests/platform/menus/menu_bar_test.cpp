@@ -56,6 +56,7 @@ class MenuBarShown : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterRecorder(u"MenuRecorder", 0);
+        win32::testing::ResetInputState();
         win32::testing::UseFakeClock(true);
         top = CreateWindowExW(0, u"MenuRecorder", u"menus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 30, 320,
                               240, nullptr, nullptr, nullptr, nullptr);
