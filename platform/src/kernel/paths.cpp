@@ -27,13 +27,8 @@ bool IsDirectory(const std::string& path) {
 std::u32string Decode(std::string_view utf8) {
     std::u32string out;
     const std::u16string wide = FromUtf8(utf8);
-    for (size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        out.push_back(c);
-    }
+    for (size_t i = 0; i < wide.size();)
+        out.push_back(NextCodePoint(wide, i));
     return out;
 }
 
