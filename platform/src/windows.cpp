@@ -23,14 +23,11 @@ std::vector<HWND>& TopLevelWindows() {
     return tops;
 }
 
-char16_t Lower(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
-
-std::u16string LowerName(LPCWSTR name) {
+// Class names compare without regard to case: the table is keyed by the folded name.
+std::u16string ClassKey(LPCWSTR name) {
     std::u16string out;
     for (; name && *name; ++name)
-        out.push_back(Lower(*name));
+        out.push_back(static_cast<char16_t>(FoldCase(*name)));
     return out;
 }
 
@@ -92,7 +89,7 @@ ClassObject* FindClass(LPCWSTR name) {
             if (atom && cls->atom == atom) return cls.get();
         return nullptr;
     }
-    auto it = Classes().find(LowerName(name));
+    auto it = Classes().find(ClassKey(name));
     return it == Classes().end() ? nullptr : it->second.get();
 }
 
@@ -244,7 +241,7 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
         reinterpret_cast<ULONG_PTR>(wc->lpszClassName) < 0x10000 || wc->cbWndExtra < 0 || wc->cbClsExtra < 0)
         return 0;
     RegisterSystemClasses();
-    const std::u16string key = LowerName(wc->lpszClassName);
+    const std::u16string key = ClassKey(wc->lpszClassName);
     if (key.empty() || Classes().count(key)) return 0;
     auto cls = std::make_unique<ClassObject>();
     cls->name = Copy(wc->lpszClassName);
@@ -264,7 +261,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
     std::lock_guard guard(registryLock);
     for (WindowObject* w : LiveWindows())
         if (w->cls == cls) return FALSE;
-    Classes().erase(LowerName(cls->name.c_str()));
+    Classes().erase(ClassKey(cls->name.c_str()));
     return TRUE;
 }
 

@@ -52,7 +52,7 @@ std::string ProgramPath() {
 }
 
 bool EndsWithDll(std::string_view name) {
-    return name.size() > 4 && detail::NamesEqualIgnoringCase(name.substr(name.size() - 4), ".dll");
+    return name.size() > 4 && detail::EqualsIgnoringCase(name.substr(name.size() - 4), ".dll");
 }
 
 // "x.dll" is this system's "x.so" or "libx.so" (ruling of the deliverables' names); other names stay.
@@ -160,7 +160,7 @@ int VisitLoaded(dl_phdr_info* info, size_t, void* data) {
     if (!info->dlpi_name || !*info->dlpi_name) return 0;
     const std::string base = BaseName(info->dlpi_name);
     for (const std::string& name : search->names) {
-        if (detail::NamesEqualIgnoringCase(base, name)) {
+        if (detail::EqualsIgnoringCase(base, name)) {
             search->found = info->dlpi_name;
             return 1;
         }
@@ -248,8 +248,7 @@ HMODULE GetModuleHandleW(LPCWSTR name) {
         std::lock_guard guard(table.lock);
         for (auto& module : table.modules)
             for (const std::string& candidate : search.names)
-                if (!module->path.empty() &&
-                    detail::NamesEqualIgnoringCase(BaseName(module->path), candidate))
+                if (!module->path.empty() && detail::EqualsIgnoringCase(BaseName(module->path), candidate))
                     return module.get();
     }
     dl_iterate_phdr(VisitLoaded, &search);
