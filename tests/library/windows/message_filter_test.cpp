@@ -1,5 +1,6 @@
 // The message-filter hook: a key pressed in a dialog reaches the dialog as the dialog-key message.
 #include "app_window_fixture.h"
+#include "support/window_class.h"
 
 #include <vector>
 
@@ -26,11 +27,7 @@ LRESULT DialogProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 class MessageFilter : public ::testing::Test {
 protected:
     void SetUp() override {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DialogProc;
-        wc.lpszClassName = u"FilterDialog";
-        RegisterClassExW(&wc);
+        test_support::RegisterWindowClass(u"FilterDialog", DialogProc);
         dialog = CreateWindowExW(0, u"FilterDialog", u"", WS_POPUP, 0, 0, 100, 80, nullptr, nullptr, nullptr,
                                  nullptr);
         control = CreateWindowExW(0, u"FilterDialog", u"", WS_CHILD, 5, 5, 20, 10, dialog, nullptr, nullptr,

@@ -1,6 +1,7 @@
 // Handles of destroyed objects stay invalid when new objects of the same kind are made, and window classes
 // keep their atoms.
 #include "recorder.h"
+#include "support/window_class.h"
 #include "win32/font.h"
 #include "win32/kernel.h"
 #include "win32/menu.h"
@@ -116,11 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Each, StaleHandle, ::testing::ValuesIn(Kinds),
                          [](const ::testing::TestParamInfo<HandleKind>& info) { return info.param.name; });
 
 ATOM RegisterNamed(const char16_t* name) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = name;
-    return RegisterClassExW(&wc);
+    return test_support::RegisterWindowClass(name, DefWindowProcW);
 }
 
 std::u16string ClassOf(HWND window) {

@@ -10,6 +10,7 @@
 #include "startup/frame_loader.h"
 
 #include "appwriter/frame_writer.h"
+#include "support/window_class.h"
 #include "win32/menu.h"
 
 #include <gtest/gtest.h>
@@ -122,11 +123,7 @@ TEST_F(StateMachine, FirstStepStartsTheFirstFrameAndRunsOneTick) {
 }
 
 TEST_F(StateMachine, TheRunPausesWhileAMenuIsOpenUntilItsEnd) {
-    win32::WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = win32::DefWindowProcW;
-    wc.lpszClassName = u"MenuPauseProbe";
-    win32::RegisterClassExW(&wc);
+    test_support::RegisterWindowClass(u"MenuPauseProbe", win32::DefWindowProcW);
     const win32::HWND probe = win32::CreateWindowExW(0, u"MenuPauseProbe", u"", win32::WS_POPUP, 0, 0, 10, 10,
                                                      nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(probe, nullptr);
