@@ -7,6 +7,7 @@
 #include "win32/menu.h"
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct HandleKind {
     bool (*destroy)(void* handle); // TRUE when the handle named a live object
     bool (*live)(HWND top, void* handle);
 };
+
+void PrintTo(const HandleKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
 
 HWND Hw(void* h) {
     return static_cast<HWND>(h);
