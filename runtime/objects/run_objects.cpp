@@ -2,7 +2,9 @@
 
 #include "shell/runtime_services.h"
 #include "shell/typed_value.h"
+#include "startup/application_record.h"
 #include "startup/object_infos.h"
+#include "startup/object_references.h"
 
 #include "vtrs2/memory.h"
 
@@ -423,7 +425,7 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     if (flags & ObjectRedrawsFrame) o->displayRoutine = nullptr;
     o->restoreDisplayRoutine = o->displayRoutine;
     SelectObjectRoutine(o);
-    // Bank items loaded on demand belong to the bank service of this frame's loader, not part of this build.
+    if (app->banks) EnsureObjectInfoBankItems(*app->banks, *info, frame ? frame->flags : 0);
 
     o->definition = info->definition.data();
     if (x == PositionFromFrameItem && y == PositionFromFrameItem && item) {

@@ -152,6 +152,8 @@ void FreeLoadedFrame(ApplicationRecord& app) {
     FrameRecord* frame = app.run.frame;
     if (!frame) return;
     ApplicationRecord* previous = SetCurrentApplication(&app);
+    // A run stopped mid-frame still gives its objects back.
+    if (frame->runState && frame->runState == CurrentRunState()) KillAllObjects();
     FreeFrame(frame);
     app.run.frame = nullptr;
     app.currentFrameIndex = -1;

@@ -7,6 +7,7 @@
 #include "shell/header_flags.h"
 #include "startup/player_globals.h"
 
+#include "vtrs2/app_window.h"
 #include "win32/user.h"
 
 #include <algorithm>
@@ -109,9 +110,11 @@ void InitFrameRunState() {
     s->exitCode = ExitNone;
     s->resultWord = 0;
     std::memset(s->objectBits, 0, s->objectBitBytes);
-    // The play area shown in the window.
-    s->windowAreaWidth = s->frame->displayWidth;
-    s->windowAreaHeight = s->frame->displayHeight;
+    // The play area shown in the window (the frame's shown part while there is no frame window).
+    RECT area{0, 0, s->frame->displayWidth, s->frame->displayHeight};
+    if (auto* window = static_cast<AppWindow*>(s->frameLibraryWindow)) GetAppWindowArea(window, &area);
+    s->windowAreaWidth = area.right - area.left;
+    s->windowAreaHeight = area.bottom - area.top;
     SetLimits(*s);
     s->pauseCount = 0;
     s->playerBits = s->previousPlayerBits = s->changedPlayerBits = 0;

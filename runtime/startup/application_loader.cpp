@@ -1,5 +1,7 @@
 #include "startup/application_loader.h"
 
+#include "shell/global_object_store.h"
+
 #include "startup/banks.h"
 #include "startup/object_infos.h"
 
@@ -719,6 +721,7 @@ void CloseApplication(ApplicationRecord* app) {
         app->banks = nullptr;
     }
     FreeObjectInfos(app);
+    FreeGlobalObjectStore(*app);
     FreeKept(app->effectBank);
     DestroyFrameWindow(*app);
     FreeKept(app->imageList);

@@ -3,6 +3,7 @@
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
+#include "startup/object_references.h"
 
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
@@ -167,6 +168,22 @@ void UnloadObjectDefinition(ObjectInfo& info) {
     info.definition.clear();
     info.definition.shrink_to_fit();
     info.runFlags &= ~(InfoDefinitionLoaded | InfoTranslated | InfoUnloadCandidate);
+}
+
+int LoadFrameObjectInfos(ApplicationRecord* app) {
+    ObjectInfoTable* table = app ? app->objectInfos : nullptr;
+    if (!table) return LoadOk;
+    for (ObjectInfo& info : table->infos)
+        if (info.runFlags & InfoUnloadCandidate) UnloadObjectDefinition(info);
+    const std::span<const std::uint8_t> effects(app->effectBank.data, app->effectBank.size);
+    for (ObjectInfo& info : table->infos) {
+        if (!(info.runFlags & InfoLoadForFrame)) continue;
+        if (const int code = LoadObjectDefinition(app, info); code != LoadOk) return code;
+        ResetEffectImageParameters(info, effects);
+    }
+    for (ObjectInfo& info : table->infos)
+        info.frameWords[0] = 0;
+    return LoadOk;
 }
 
 } // namespace vtrrt
