@@ -125,10 +125,11 @@ appwriter::ApplicationDescription Describe() {
 
 class FrameObjects : public ::testing::Test {
 protected:
+    virtual appwriter::ApplicationDescription Description() { return Describe(); }
     void SetUp() override {
         GetCommandLineOptions().errorBoxes = 0;
         ASSERT_EQ(CreateLibraryContext(nullptr), 0);
-        bytes_ = appwriter::WriteApplication(Describe());
+        bytes_ = appwriter::WriteApplication(Description());
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
         SetCurrentApplication(app_.get());
@@ -297,6 +298,104 @@ TEST_F(FrameObjects, FrameEndFreesTheCollisionMaskAndTheSprites) {
     ASSERT_EQ(EndWith(ExitEndApplication), 0);
     EXPECT_EQ(FrameSprites().mask.planes, nullptr);
     EXPECT_EQ(CurrentRunState(), nullptr);
+}
+
+// The same application with shader effects on the rock, the first frame and its front layer, a sound and a
+// file named by the first frame's events, and a project folder the file lies in.
+class FrameEffects : public FrameObjects {
+protected:
+    static constexpr std::uint32_t FloatOne = 0x3F800000;
+    appwriter::ApplicationDescription Description() override {
+        appwriter::ApplicationDescription d = Describe();
+        d.projectPath = u"C:\\work\\game\\game.vtp";
+        d.effects = std::vector<appwriter::Bytes>{
+            appwriter::EffectEntry({"glow", "main", {1, 3}, {"power", "pattern"}})};
+        // Rewrite the object infos with an effect on the rock.
+        for (auto& chunk : d.extra) {
+            if (chunk.id != appwriter::ChunkObjectInfos) continue;
+            std::vector<appwriter::ObjectInfoDesc> objects;
+            appwriter::ObjectInfoDesc wall;
+            wall.handle = Wall;
+            wall.type = 1;
+            wall.definition.obstacle = 1;
+            wall.definition.image = 4;
+            objects.push_back(wall);
+            objects.push_back(Active(Ship, u"Ship", {1, 2}, InfoHeaderGlobal));
+            appwriter::ObjectInfoDesc rock = Active(Rock, u"Rock", {3});
+            rock.inkEffect = 13;
+            rock.effectIndex = 0;
+            rock.effectValues = {0x1234, 2};
+            objects.push_back(rock);
+            chunk.payload =
+                appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d));
+        }
+        appwriter::FrameContents contents;
+        contents.layers = {appwriter::LayerDesc{}, appwriter::LayerDesc{}};
+        contents.instances = std::vector<appwriter::InstanceDesc>{
+            {1, Ship, 10, 20, 0, 0, 0}, {2, Wall, 0, 150, 0, 0, 0}, {3, Rock, 30, 40, 0, 0, 1}};
+        contents.effect = appwriter::EffectDesc{13, 0, 0, {FloatOne, 3}};
+        contents.layerEffects = std::vector<appwriter::EffectDesc>{
+            appwriter::EffectDesc{}, appwriter::EffectDesc{13, 0, 0, {FloatOne, 1}}};
+        appwriter::EventProgramBuilder b;
+        b.objectInfoCount = 3;
+        b.conditionCounts[TypeSpecial + 7] = 40;
+        appwriter::EventGroupDesc g;
+        appwriter::EventRecordDesc c;
+        c.type = TypeSpecial;
+        c.number = -3;
+        g.conditions.push_back(c);
+        appwriter::EventRecordDesc a;
+        a.type = TypeSpecial;
+        a.number = 1;
+        a.parameters.push_back(appwriter::SampleParameter(6, 1, 0, u"beep"));
+        a.parameters.push_back(appwriter::FileParameter(40, u"C:\\work\\game\\data\\level.txt"));
+        g.actions.push_back(a);
+        b.AddGroup(g);
+        contents.events = b.ChunkPayload();
+        d.frames[0] = appwriter::DescribeFrame(320, 200, 0, contents);
+        return d;
+    }
+    std::uint16_t Handle(std::uint16_t storedIndex) {
+        return static_cast<std::uint16_t>(HandleOfStoredIndex(*app_->banks, AppBankImages, storedIndex));
+    }
+    static std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+    // The first parameter of the first action of the first group with that code.
+    const std::uint8_t* Parameter(std::int16_t code) {
+        const std::vector<std::uint8_t>& p = app_->run.frame->events->stored;
+        for (std::size_t at = 0; at + 4 <= p.size(); at += 2)
+            if (static_cast<std::int16_t>(U16(&p[at + 2])) == code && U16(&p[at]) >= 8) return &p[at];
+        return nullptr;
+    }
+};
+
+TEST_F(FrameEffects, EffectImagesAreLoadedWithTheFrameAndTranslated) {
+    // Image 1: the ship's two uses and the front layer's effect; 2: the ship's two and the rock's effect;
+    // 3: the rock's animation and the frame's effect.
+    EXPECT_EQ(LibraryRefs(1), 3u);
+    EXPECT_EQ(LibraryRefs(2), 3u);
+    EXPECT_EQ(LibraryRefs(3), 3u);
+    const FrameRecord& f = *app_->run.frame;
+    EXPECT_EQ(U16(f.effect.data + 16), FloatOne & 0xFFFF) << "a float parameter is not an image";
+    EXPECT_EQ(U16(f.effect.data + 20), Handle(3));
+    const std::uint32_t layerValues = DefU32({f.layerEffects.data, f.layerEffects.size}, 20 + 16);
+    EXPECT_EQ(U16(f.layerEffects.data + layerValues + 4), Handle(1));
+    const std::vector<std::uint8_t>& rock = Info(Rock).effectParameters;
+    EXPECT_EQ(U16(&rock[8 + 2]), 0xEEEE) << "the float parameter's working value is left alone";
+    EXPECT_EQ(U16(&rock[12 + 2]), Handle(2));
+    EXPECT_EQ(U16(&rock[12]), 2) << "the stored value stays for the next load";
+}
+
+TEST_F(FrameEffects, EventsNameTheirSoundsByHandleAndTheirFilesWhereTheApplicationRuns) {
+    const std::uint8_t* sample = Parameter(6);
+    ASSERT_NE(sample, nullptr);
+    EXPECT_EQ(U16(sample + 4), HandleOfStoredIndex(*app_->banks, AppBankSounds, 1))
+        << "stored index 1 translated";
+    const std::uint8_t* file = Parameter(40);
+    ASSERT_NE(file, nullptr);
+    std::u16string path;
+    for (const std::uint8_t* p = file + 4; U16(p); p += 2)
+        path.push_back(static_cast<char16_t>(U16(p)));
+    EXPECT_EQ(path, u"/games/demo/data\\level.txt");
 }
 
 } // namespace

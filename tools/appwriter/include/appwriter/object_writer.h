@@ -5,6 +5,7 @@
 #include "appwriter/application_writer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,9 @@ struct ObjectInfoDesc {
     std::uint32_t inkParameter = 0;
     std::u16string name;
     ObjectDefinitionDesc definition;
+    // The object's effect parameters: the effect's bank index, then one stored value per parameter.
+    std::optional<std::uint32_t> effectIndex;
+    std::vector<std::uint16_t> effectValues;
 };
 
 // The object-definitions chunk's payload: u32 count, then each object's chunk list, ended by 0x7F7F.
