@@ -486,8 +486,8 @@ int OnFrame(LoadState& st, const ChunkHeader& h) {
 }
 
 int OnChunkOfAnotherLoader(LoadState&, const ChunkHeader&) {
-    // Extension lists and movement modules are read by their own loaders, which are not part of this build
-    // yet; the chunk is passed over.
+    // Extension lists and movement modules are read by the extension host's loaders, which add their
+    // handlers here; until then the chunk is passed over.
     return LoadOk;
 }
 
@@ -612,8 +612,8 @@ int LoadInto(LoadState& st) {
     if (int code = ConvertWaitingTexts(st)) return code;
     ApplicationRecord& app = *st.app;
     if (st.passwordCount == 0) FreeFramePasswords(app);
-    // The menu, the palette, the main window, the display mode and the frame window are made by the shell's
-    // Parts, which are not part of this build yet.
+    // The palette and the display mode are chosen here by the palette and display-mode services, which add
+    // their calls; WinMain makes the menu, the main window and the frame window right after the load.
     return LoadOk;
 }
 
@@ -665,8 +665,8 @@ bool InitRecord(ApplicationRecord& app, ApplicationRecord* parent, const FrameWi
         app.shareLives = (options >> 1) & 1;
         app.shareScores = (options >> 2) & 1;
         app.shareGlobalValues = app.shareGlobalStrings = options & 1;
-        // The display option of a sub-application follows the display flags that the display-mode choice
-        // sets; that choice is not part of this build yet, so the option stays 0.
+        // The display option of a sub-application follows the display flags that the display-mode services
+        // set when they add the mode choice; until then it stays 0.
     }
     return true;
 }

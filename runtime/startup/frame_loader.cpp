@@ -620,8 +620,8 @@ void CreateLayerEffects() {
     for (FrameLayer& layer : std::span(frame->layers, static_cast<std::size_t>(frame->layerCount))) {
         std::uint32_t ink = 0, parameter = 0;
         if (!r.U32(ink) || !r.U32(parameter) || !r.Skip(LayerEffectBytes - 8)) break;
-        // Shader effects (13) are made from the effect bank by the effect services, not part of this build;
-        // such a layer keeps its stored parameter.
+        // Shader effects (13) are made from the effect bank by the effect services, which add it here; until
+        // then such a layer keeps its stored parameter.
         layer.inkEffect = static_cast<std::int16_t>(ink);
         layer.effectParameter = parameter;
     }
