@@ -6,6 +6,7 @@
 
 #include "vtrs2/banks.h"
 #include "vtrs2/fonts.h"
+#include "vtrs2/memory_testing.h"
 #include "vtrs2/streams.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,21 @@ TEST_F(BanksTest, DamagedItemsLoadNothing) {
     // An offset past the data.
     ASSERT_TRUE(ReadBankOffsets(banks, AppBankImages, appwriter::WriteBankOffsets({100000})));
     EXPECT_EQ(LoadBankItem(banks, AppBankImages, 0), 0u);
+}
+
+TEST_F(BanksTest, PackedImageWhoseDataCannotFillItAllocatesNothing) {
+    // Header per the item table: data size 1, width and height 32767, mode 6 (15-bit), flags 2 (pixels
+    // packed two bytes a pixel); the one byte of data is a repeat packet without its pixel.
+    std::vector<std::uint8_t> item = {0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0x7F, 0xFF,
+                                      0x7F, 6, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    5};
+    appwriter::BankPayload payload;
+    payload.items = item;
+    Open(AppBankImages, payload, {4}); // behind a leading word: offset 0 names no item
+    const int before = GetHeapCompactionCount();
+    SetAllocationFailures(0, 2); // a library allocation would fail, compacting the heap once
+    EXPECT_EQ(LoadBankItem(banks, AppBankImages, 0), 0u);
+    SetAllocationFailures(0, 0);
+    EXPECT_EQ(GetHeapCompactionCount(), before);
 }
 
 TEST_F(BanksTest, FontsLoadAsLogicalFonts) {
