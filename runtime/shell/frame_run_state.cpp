@@ -199,6 +199,7 @@ void EndFrameEvents(FrameRunState* s) {
     if (s->frame && s->frame->events) ReleaseFrameEventLists(*s->frame->events);
     if (s->eventState) {
         if (CurrentEventState() == s->eventState) AttachEventState(nullptr, nullptr, nullptr);
+        ReleaseTemporaryStrings(s->eventState->temporaryStrings);
         delete s->eventState;
         s->eventState = nullptr;
     }
