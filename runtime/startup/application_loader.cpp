@@ -591,18 +591,10 @@ int ReadDataHeader(LoadState& st) {
 }
 
 int ReadChunkList(LoadState& st) {
-    CInputFile& s = *st.stream;
-    for (;;) {
-        ChunkHeader h;
-        if (int code = ReadChunkHeader(s, h)) return code;
-        if (h.id == ChunkEnd) return LoadOk;
-        if (h.size == 0) continue;
-        const std::int64_t next = static_cast<std::int64_t>(s.GetPosition()) + h.size;
-        if (ChunkHandler handler = FindHandler(h.id)) {
-            if (int code = handler(st, h)) return code;
-        }
-        s.Seek(static_cast<int>(next), 0);
-    }
+    return WalkChunkList(*st.stream, [&](const ChunkHeader& h) {
+        const ChunkHandler handler = FindHandler(h.id);
+        return handler ? handler(st, h) : LoadOk;
+    });
 }
 
 int LoadInto(LoadState& st) {

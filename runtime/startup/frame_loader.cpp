@@ -357,18 +357,11 @@ FrameChunkHandler FindFrameHandler(std::uint16_t id) {
 }
 
 int ReadFrameChunkList(FrameLoad& fl) {
-    CInputFile& s = fl.stream;
-    for (;;) {
-        ChunkHeader h;
-        if (int code = ReadChunkHeader(s, h)) return code;
-        if (h.id == ChunkEnd) break;
-        if (h.size == 0) continue;
-        const std::int64_t next = static_cast<std::int64_t>(s.GetPosition()) + h.size;
-        if (FrameChunkHandler handler = FindFrameHandler(h.id)) {
-            if (int code = handler(fl, h)) return code;
-        }
-        s.Seek(static_cast<LONG>(next), SeekFromStart);
-    }
+    const int code = WalkChunkList(fl.stream, [&](const ChunkHeader& h) {
+        const FrameChunkHandler handler = FindFrameHandler(h.id);
+        return handler ? handler(fl, h) : LoadOk;
+    });
+    if (code != LoadOk) return code;
     // Instances and layer effects name layers by index: a frame needs its layer array.
     return fl.frame.layerCount > 0 ? LoadOk : ErrorSilent;
 }
