@@ -94,7 +94,7 @@ struct AppWindow {
     cSurfaceImplementation* workImplementation;
     cSurface* backgroundCopy;
     cSurfaceImplementation* backgroundImplementation;
-    SpriteWindow* sprites; // bound by the sprite code; null until then
+    SpriteWindow* sprites; // sprites and collision mask; made with the window
     UpdateRectList* redrawList;
     std::int32_t areaWidth, areaHeight;
     std::int32_t frameWidth, frameHeight;

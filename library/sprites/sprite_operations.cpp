@@ -179,12 +179,16 @@ int AllocateSpritePool(SpriteWindow* window, int count) {
     return 1;
 }
 
-void FreeSpritePool(SpriteWindow* window) {
+void DeleteAllSprites(SpriteWindow* window) {
     SpriteManager* pool = PoolOf(window);
     if (!pool) return;
     while (pool->first)
         FreeSpriteNow(*pool, pool->first);
-    FreeMemory(&window->sprites);
+}
+
+void FreeSpritePool(SpriteWindow* window) {
+    DeleteAllSprites(window);
+    if (window) FreeMemory(&window->sprites);
 }
 
 Sprite* CreateSprite(SpriteWindow* window, LONG x, LONG y, DWORD image, int layer, LONG zOrder,

@@ -1,5 +1,6 @@
 #include "startup/banks.h"
 #include "startup/object_infos.h"
+#include "startup/object_references.h"
 
 #include "appwriter/object_writer.h"
 
@@ -259,7 +260,7 @@ TEST_F(BanksTest, FrameUsesOfObjectsCountByStoredIndexAndNoneBecomesZero) {
     ObjectInfo none = Backdrop(1, NoStoredIndex);
     FrameBankUses uses;
     for (ObjectInfo* info : {&shape, &plain, &none})
-        CountObjectInfoUses(*info, uses);
+        CountObjectInfoUses(banks, *info, uses);
     EXPECT_EQ(uses.indexes[AppBankImages], (std::vector<std::uint16_t>{0, NoStoredIndex}));
     ASSERT_EQ(LoadFrameBankItems(banks, uses), 0);
     for (ObjectInfo* info : {&shape, &none})
