@@ -1,7 +1,7 @@
-// For tests only: undoes the choice IsUnicodeOS makes for the process, so that each test starts on the ANSI
-// calls.
+// For tests only: puts the wrappers back on a path, so that the ANSI path stays testable after IsUnicodeOS.
 #pragma once
 
 #include "vtrs2/export.h"
 
-VTRS2_API void ResetWideCallsChoice();
+// 1 takes the wide system calls, 0 the ANSI ones; returns the previous choice.
+VTRS2_API int SetUseWideApi(int use);
