@@ -67,8 +67,10 @@ void DropDcSelections(DeviceContextObject* dc) {
     ReleaseSelection(dc);
     if (dc->pen) dc->pen->header.selections--;
     if (dc->brush) dc->brush->header.selections--;
+    if (dc->palette) dc->palette->header.selections--;
     dc->pen = nullptr;
     dc->brush = nullptr;
+    dc->palette = nullptr;
     dc->bitmap = nullptr;
 }
 
@@ -80,6 +82,15 @@ std::unordered_set<DeviceContextObject*>& MemoryDcs() {
 }
 
 } // namespace
+
+void RegisterGdiObject(const void* object) {
+    std::lock_guard guard(objectLock);
+    LiveObjects().insert(object);
+}
+
+void UnregisterGdiObject(const void* object) {
+    Unregister(object);
+}
 
 BrushObject* MakeStockBrush(COLORREF color) {
     return StockBrush(color, false);
@@ -165,6 +176,8 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
         return dc->brush;
     case OBJ_BITMAP:
         return dc->bitmap;
+    case OBJ_PAL:
+        return dc->palette;
     default:
         return nullptr;
     }
@@ -201,6 +214,10 @@ BOOL DeleteObject(HGDIOBJ object) {
     case GdiKind::Brush:
         Unregister(object);
         delete static_cast<BrushObject*>(object);
+        return TRUE;
+    case GdiKind::Palette:
+        Unregister(object);
+        delete static_cast<PaletteObject*>(object);
         return TRUE;
     }
     return FALSE;
