@@ -114,14 +114,12 @@ Registry& TheRegistry() {
 }
 
 // The thread's entry, and whether the thread has met the palettes yet: the first use stands for the
-// thread's start, the end of the thread drops its entry.
+// thread's start. A thread ends its palettes with FreeThreadPalettes; the process's end frees what any
+// thread left. (The slot has no destructor: the program loads and unloads this library at run time, and a
+// thread-local destructor registered from it upsets the end of the process.)
 struct ThreadSlot {
     PaletteThreadEntry* entry = nullptr;
     bool attached = false;
-    ~ThreadSlot() {
-        while (entry)
-            UnregisterPaletteThread();
-    }
 };
 thread_local ThreadSlot threadSlot;
 

@@ -372,7 +372,6 @@ class ConvertAgainstReference : public ::testing::TestWithParam<DepthPair> {};
 
 TEST_P(ConvertAgainstReference, ConvertsEveryPixelOfEveryWidth) {
     const auto [from, to] = GetParam();
-    if (from == to) GTEST_SKIP() << "same depths never convert";
     Random random(0xC0 + static_cast<std::uint32_t>(from * 37 + to));
     for (int width = 0; width <= 17; ++width) {
         SCOPED_TRACE("width " + std::to_string(width));
@@ -391,8 +390,16 @@ TEST_P(ConvertAgainstReference, ConvertsEveryPixelOfEveryWidth) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPair, ConvertAgainstReference,
-                         ::testing::Combine(::testing::ValuesIn(Depths), ::testing::ValuesIn(Depths)),
+// Same depths never convert.
+std::vector<DepthPair> DifferentDepths() {
+    std::vector<DepthPair> pairs;
+    for (int from : Depths)
+        for (int to : Depths)
+            if (from != to) pairs.emplace_back(from, to);
+    return pairs;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPair, ConvertAgainstReference, ::testing::ValuesIn(DifferentDepths()),
                          DepthPairName);
 
 } // namespace

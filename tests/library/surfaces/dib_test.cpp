@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
@@ -18,8 +20,9 @@ using surface_test::Random;
 
 namespace {
 
+// Named after the process too: the same test may run at once from another build.
 std::string TempPath(const std::string& name) {
-    return ::testing::TempDir() + "surfaces_" + name;
+    return ::testing::TempDir() + "surfaces_" + std::to_string(::getpid()) + "_" + name;
 }
 
 void WriteBytes(const std::string& path, const std::vector<BYTE>& bytes) {
