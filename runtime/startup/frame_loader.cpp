@@ -3,6 +3,7 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 
+#include "shell/build_palette.h"
 #include "shell/error_message.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
@@ -553,8 +554,12 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     FrameRecord* frame = LoadFrameChunks(error);
     if (!frame) return nullptr;
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
-    // The system palette is built from the frame's by the palette services, which add it here.
-    if (frame->palette) MarkFramePaletteFlags(*frame->palette);
+    if (frame->palette) {
+        MarkFramePaletteFlags(*frame->palette);
+        // A sub-application's frame maps its palette into its parent's; sub-applications are not part of
+        // this build.
+        if (!app->parent) SelectRuntimePalette(frame->palette->entries);
+    }
     int code = LoadFrameObjectInfos(app);
     if (code == LoadOk) code = LoadFrameBanks(*app, *frame);
     if (code != LoadOk) {
