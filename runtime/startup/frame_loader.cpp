@@ -509,11 +509,6 @@ int LoadFrameBanks(ApplicationRecord& app, FrameRecord& frame) {
 
 } // namespace
 
-void MarkFramePaletteFlags(FramePalette& palette) {
-    for (int i = 0; i < 256; ++i)
-        palette.entries[i].flags = (i >= 10 && i <= 245) ? PC_NOCOLLAPSE : 0;
-}
-
 FrameRecord* LoadFrameChunks(int* error) {
     auto fail = [error](int code) -> FrameRecord* {
         if (error) *error = code;
@@ -555,7 +550,8 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     if (!frame) return nullptr;
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
     if (frame->palette) {
-        MarkFramePaletteFlags(*frame->palette);
+        // Normalised as every stored frame palette is: static colours at both ends, the rest never collapsed.
+        BuildPalette(frame->palette->entries, frame->palette->entries);
         // A sub-application's frame maps its palette into its parent's; sub-applications are not part of
         // this build.
         if (!app->parent) SelectRuntimePalette(frame->palette->entries);
