@@ -123,17 +123,22 @@ struct ThreadSlot {
 };
 thread_local ThreadSlot threadSlot;
 
+// Deletes the palette's handle when the palette made it itself; a handle a caller gave stays the caller's.
+void DropHandle(SharedPalette* palette) {
+    if (!palette->handle) return;
+    Registry& r = TheRegistry();
+    bool own = false;
+    {
+        std::lock_guard guard(r.lock);
+        own = r.ownHandles.erase(palette->handle) > 0;
+    }
+    if (own) DeleteObject(palette->handle);
+    palette->handle = nullptr;
+}
+
 void FreePaletteRecord(SharedPalette* palette) {
     delete[] palette->lookup15;
-    if (palette->handle) {
-        Registry& r = TheRegistry();
-        bool own = false;
-        {
-            std::lock_guard guard(r.lock);
-            own = r.ownHandles.erase(palette->handle) > 0;
-        }
-        if (own) DeleteObject(palette->handle);
-    }
+    DropHandle(palette);
     delete palette;
 }
 
@@ -244,15 +249,7 @@ void GiveToWorkSurface(AppContext* context) {
 
 void StoreHandle(SharedPalette* palette, HPALETTE handle) {
     if (!palette || !handle || palette->handle == handle) return;
-    if (palette->handle) {
-        Registry& r = TheRegistry();
-        bool own = false;
-        {
-            std::lock_guard guard(r.lock);
-            own = r.ownHandles.erase(palette->handle) > 0;
-        }
-        if (own) DeleteObject(palette->handle);
-    }
+    DropHandle(palette);
     palette->handle = handle;
 }
 

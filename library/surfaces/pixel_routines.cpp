@@ -248,20 +248,12 @@ void InkBlitOpaqueT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImp
 }
 
 // The 15- and 16-bit tables share their ink blits: the operators follow the source's depth.
-void InkBlitTransparent16(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
-                          int sy, int width, int height, int ink, DWORD parameter) {
-    if (s.depth == 16)
-        InkBlitTransparentT<Format16>(d, dx, dy, s, sx, sy, width, height, ink, parameter);
-    else
-        InkBlitTransparentT<Format15>(d, dx, dy, s, sx, sy, width, height, ink, parameter);
-}
-
-void InkBlitOpaque16(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
-                     int sy, int width, int height, int ink, DWORD parameter) {
-    if (s.depth == 16)
-        InkBlitOpaqueT<Format16>(d, dx, dy, s, sx, sy, width, height, ink, parameter);
-    else
-        InkBlitOpaqueT<Format15>(d, dx, dy, s, sx, sy, width, height, ink, parameter);
+template <bool Opaque>
+void InkBlit16(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
+               int width, int height, int ink, DWORD parameter) {
+    const auto blit = s.depth == 16 ? (Opaque ? &InkBlitOpaqueT<Format16> : &InkBlitTransparentT<Format16>)
+                                    : (Opaque ? &InkBlitOpaqueT<Format15> : &InkBlitTransparentT<Format15>);
+    blit(d, dx, dy, s, sx, sy, width, height, ink, parameter);
 }
 
 // --- callback blits and conversions -------------------------------------------------------------------
@@ -350,8 +342,8 @@ template <typename F> constexpr PixelRoutineTable DepthTable() {
     t.MeasureRuns = &MeasureRunsT<F>;
     t.EncodeRuns = &EncodeRunsT<F>;
     if constexpr (F::Bytes == 2) {
-        t.InkBlitTransparent = &InkBlitTransparent16;
-        t.InkBlitOpaque = &InkBlitOpaque16;
+        t.InkBlitTransparent = &InkBlit16<false>;
+        t.InkBlitOpaque = &InkBlit16<true>;
         t.ConvertBlit = &ConvertBlit16;
     }
     return t;

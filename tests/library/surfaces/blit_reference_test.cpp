@@ -238,10 +238,17 @@ void Configure(reference::BlitCall& call, Kind kind, const InkCase& ink) {
     call.flags = kind == Kind::AlphaCopy ? 2 : 0;
 }
 
-int LibraryBlit(TestSurface& source, TestSurface& destination, const reference::BlitCall& call) {
-    return source.view.Blit(&destination.view, call.x, call.y, call.sourceX, call.sourceY, call.width,
-                            call.height, call.mode, call.ink, static_cast<LPARAM>(call.parameter),
-                            call.flags);
+// The call drawn by the library and by the model, from the palettes' tables as they stand.
+void BlitAndCompare(TestSurface& source, TestSurface& destination, reference::BlitCall call, Kind kind,
+                    const InkCase& ink, RoundPalettes& palettes) {
+    Configure(call, kind, ink);
+    palettes.Refresh();
+    const int expected = reference::Blit(source.model, destination.model, call);
+    ASSERT_EQ(source.view.Blit(&destination.view, call.x, call.y, call.sourceX, call.sourceY, call.width,
+                               call.height, call.mode, call.ink, static_cast<LPARAM>(call.parameter),
+                               call.flags),
+              expected);
+    destination.ExpectEqualsModel();
 }
 
 using DepthAndKind = std::tuple<int, Kind>;
@@ -278,12 +285,7 @@ TEST_P(BlitAgainstReference, MatchesModelForEveryInkAndRectangle) {
                 destination.KeyFromPixel(0, 0);
                 if (kind == Kind::Alpha || kind == Kind::AlphaCopy) source.AddAlpha(random);
                 if (clipped) destination.SetClip(3, 2, 9, 7);
-                reference::BlitCall call = rectangle;
-                Configure(call, kind, ink);
-                palettes.Refresh();
-                const int expected = reference::Blit(source.model, destination.model, call);
-                ASSERT_EQ(LibraryBlit(source, destination, call), expected);
-                destination.ExpectEqualsModel();
+                BlitAndCompare(source, destination, rectangle, kind, ink, palettes);
                 if (HasFatalFailure()) return;
             }
             ++round;
@@ -302,12 +304,7 @@ TEST_P(BlitAgainstReference, DrawsEveryWidthUpToTheLastByteOfItsRows) {
                                     &palettes.destinationModel);
             if (width > 0) source.KeyFromPixel(width - 1, 2);
             if (width > 0 && (kind == Kind::Alpha || kind == Kind::AlphaCopy)) source.AddAlpha(random);
-            reference::BlitCall call{0, 0, 0, 0, width, 3, 0, 0, 0, 0};
-            Configure(call, kind, ink);
-            palettes.Refresh();
-            const int expected = reference::Blit(source.model, destination.model, call);
-            ASSERT_EQ(LibraryBlit(source, destination, call), expected);
-            destination.ExpectEqualsModel();
+            BlitAndCompare(source, destination, {0, 0, 0, 0, width, 3, 0, 0, 0, 0}, kind, ink, palettes);
             if (HasFatalFailure()) return;
         }
     }

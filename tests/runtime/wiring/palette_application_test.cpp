@@ -2,14 +2,10 @@
 // the application's palette becomes the library context's, the frame's image is loaded into the bank in
 // the images' mode, and the frame drawn through the library at that depth matches a naive model. The
 // frame window has no screen surface yet, so the frame is drawn on a surface made from the context's.
+#include "application_run.h"
 #include "objects/run_objects.h"
-#include "runtime/loader/loader_fixture.h"
-#include "shell/application_state_machine.h"
 #include "shell/build_palette.h"
-#include "shell/command_line.h"
 #include "shell/frame_run_state.h"
-#include "shell/frame_window.h"
-#include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "startup/banks.h"
 #include "startup/object_infos.h"
@@ -114,29 +110,14 @@ int NaiveNearest(const SharedPalette& palette, COLORREF c) {
 class PaletteApplication : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
-        GetCommandLineOptions().errorBoxes = 0;
-        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         bytes_ = appwriter::WriteApplication(Describe());
-        app_ = loadertest::LoadFromMemory(bytes_);
-        ASSERT_TRUE(app_);
-        app_->banks->targetMode = GetParam();
-        SetCurrentApplication(app_.get());
-        SelectApplicationPalette(*app_);
-        ASSERT_EQ(CreateMainWindow(*app_), 0);
-        ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-        ASSERT_EQ(StartApplication(app_.get()), 1);
-        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+        ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_, [this](ApplicationRecord& app) {
+            app.banks->targetMode = GetParam();
+            // As the program does before it makes the windows.
+            SelectApplicationPalette(app);
+        }));
     }
-    void TearDown() override {
-        if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
-        }
-        app_.reset();
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
-        GetCommandLineOptions().errorBoxes = 1;
-    }
+    void TearDown() override { wiringtest::StopApplicationRun(app_); }
     AppContext& Context() { return *Services().libraryContext; }
     DWORD ImageHandle() { return HandleOfStoredIndex(*app_->banks, AppBankImages, 1); }
     std::vector<BYTE> ImageData() {
@@ -145,7 +126,7 @@ protected:
         return data;
     }
 
-    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> bytes_; // the application's data, read from while it runs
     loadertest::RecordPtr app_;
 };
 
