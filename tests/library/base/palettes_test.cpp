@@ -1,14 +1,18 @@
 // Default palettes, shared palettes and their per-thread registry, nearest colours, remap tables, the
 // fitting of the static colours, and the palette of an application context.
 #include "vtrs2/app_context.h"
+#include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/palettes.h"
+#include "vtrs2/surface.h"
 #include "win32/gdi.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 using namespace win32;
 
@@ -329,6 +333,93 @@ TEST(ContextPalette, WithoutAHandleTheContextHasTheDefaultPalette) {
     EXPECT_EQ(context->sharedPalette, FindMatchingSharedPalette(GetDefaultModePalette(3)->Log()));
     EXPECT_EQ(context->blackIndex, 168u);
     DestroyAppContext(context);
+}
+
+} // namespace
+
+namespace {
+
+// An 8-bit bitmap of w x h in memory: header, full colour table, rows.
+std::vector<BYTE> EightBitDib(int w, int h, BYTE fill) {
+    const int rowBytes = (w + 3) & ~3;
+    std::vector<BYTE> dib(sizeof(BITMAPINFOHEADER) + 1024 + static_cast<std::size_t>(rowBytes * h), fill);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = w;
+    header.biHeight = h;
+    header.biPlanes = 1;
+    header.biBitCount = 8;
+    std::memcpy(dib.data(), &header, sizeof header);
+    return dib;
+}
+
+BYTE* DibBits(std::vector<BYTE>& dib) {
+    return dib.data() + sizeof(BITMAPINFOHEADER) + 1024;
+}
+
+TEST(ContextBitmaps, BankImagesBecomeBitmapsInTheContextsPalette) {
+    LogPalette256 ramp = Ramp();
+    HPALETTE handle = CreatePalette(ramp.Log());
+    AppContext* context = CreateAppContext(nullptr, handle);
+    ASSERT_NE(context, nullptr);
+    const std::vector<BYTE> indexes = {12, 0, 200, 0, 0, 0, 0, 0}; // 3 x 2, rows of 4 bytes
+    const DWORD image =
+        AddImage(context->banks, 3, 3, 2, 0, 0, 0, 0, 0, 0, indexes.data(), indexes.size(), nullptr);
+    ASSERT_NE(image, 0u);
+    EXPECT_EQ(IsImageFullyTransparent(context, image), 0);
+    const int size = ImageToDib(context, image, 0, nullptr);
+    EXPECT_EQ(size, GetDibSize(3, 2, 8));
+    std::vector<BYTE> dib(static_cast<std::size_t>(size));
+    auto* info = reinterpret_cast<BITMAPINFO*>(dib.data());
+    ASSERT_EQ(ImageToDib(context, image, 0, info), 1);
+    EXPECT_EQ(info->bmiHeader.biBitCount, 8);
+    EXPECT_EQ(info->bmiHeader.biHeight, 2) << "bottom-up rows";
+    const auto* quads = reinterpret_cast<const RGBQUAD*>(dib.data() + sizeof(BITMAPINFOHEADER));
+    EXPECT_EQ(quads[200].rgbRed, ramp.entries[200].peRed);
+    EXPECT_EQ(quads[200].rgbGreen, ramp.entries[200].peGreen);
+    const BYTE* bits = DibBits(dib);
+    EXPECT_EQ(bits[4 + 0], 12) << "the image's first row is the bitmap's last";
+    EXPECT_EQ(bits[4 + 2], 200);
+    // The same image as 24 bits: its colours from the palette.
+    std::vector<BYTE> deep(static_cast<std::size_t>(ImageToDib(context, image, 4, nullptr)));
+    ASSERT_EQ(ImageToDib(context, image, 4, reinterpret_cast<BITMAPINFO*>(deep.data())), 1);
+    const BYTE* pixel = deep.data() + sizeof(BITMAPINFOHEADER) + 12 + 2 * 3;
+    EXPECT_EQ(RGB(pixel[2], pixel[1], pixel[0]), PaletteColor(context->sharedPalette->palette.entries[200]));
+    EXPECT_EQ(ImageToDib(context, 99, 0, nullptr), 0);
+    // An image of index 0 only is wholly transparent.
+    const std::vector<BYTE> clear(8, 0);
+    const DWORD empty =
+        AddImage(context->banks, 3, 3, 2, 0, 0, 0, 0, 0, 0, clear.data(), clear.size(), nullptr);
+    EXPECT_EQ(IsImageFullyTransparent(context, empty), 1);
+    DestroyAppContext(context);
+    DeleteObject(handle);
+}
+
+TEST(ContextBitmaps, BitmapsAreFilledAndRemappedToTheContextsPalette) {
+    LogPalette256 ramp = Ramp();
+    HPALETTE handle = CreatePalette(ramp.Log());
+    AppContext* context = CreateAppContext(nullptr, handle);
+    ASSERT_NE(context, nullptr);
+    // Filled with a colour of the bitmap's own table (the default palette's white, entry 255).
+    std::vector<BYTE> dib = EightBitDib(3, 2, 0);
+    PaletteToRgbQuads(reinterpret_cast<RGBQUAD*>(dib.data() + sizeof(BITMAPINFOHEADER)),
+                      GetDefaultModePalette(3)->entries, 256);
+    FillDib(reinterpret_cast<BITMAPINFO*>(dib.data()), RGB(255, 255, 255));
+    EXPECT_EQ(DibBits(dib)[0], 255);
+    EXPECT_EQ(DibBits(dib)[3], 0) << "row padding stays";
+    // Remapped to the context's palette: white becomes the ramp's nearest entry, and the table the ramp.
+    RemapDibToContextPalette(reinterpret_cast<BITMAPINFO*>(dib.data()), context, nullptr);
+    const int white = FindNearestColor(context->sharedPalette->palette.entries, 256, RGB(255, 255, 255));
+    EXPECT_EQ(DibBits(dib)[0], white);
+    const auto* quads = reinterpret_cast<const RGBQUAD*>(dib.data() + sizeof(BITMAPINFOHEADER));
+    EXPECT_EQ(quads[77].rgbBlue, ramp.entries[77].peBlue);
+    // With a table the pixels go through it.
+    std::array<BYTE, 256> table{};
+    table[static_cast<std::size_t>(white)] = 9;
+    RemapDibToContextPalette(reinterpret_cast<BITMAPINFO*>(dib.data()), context, table.data());
+    EXPECT_EQ(DibBits(dib)[1], 9);
+    DestroyAppContext(context);
+    DeleteObject(handle);
 }
 
 } // namespace
