@@ -144,6 +144,9 @@ template <typename F> struct InkColors {
     }
     static P Add(const InkContext&, P s, P d) { return AddChannels(s, d); }
     static P Sub(const InkContext&, P s, P d) { return SubChannels(s, d); }
+    static P Blend(const InkContext& c, P s, P d) {
+        return BlendChannels(s, d, c.destinationWeight, c.sourceWeight);
+    }
 };
 
 // 15 and 16 bits: Add and Sub work on the packed fields, the other channel operators on unpacked colours.
@@ -179,6 +182,17 @@ struct InkColors<FormatPacked16<RedBits, GreenBits, DepthBits>> {
         }
         return static_cast<P>(result);
     }
+    // The fields blended where they lie, each in a 16-bit lane of one word: the same result as blending the
+    // unpacked colours, since their low bits are 0.
+    static std::uint64_t Lanes(P v) {
+        return (v & 0x1Fu) | (static_cast<std::uint64_t>(v & GreenFieldMask) << (16 - F::GreenShift)) |
+               (static_cast<std::uint64_t>((v >> F::RedShift) & 0x1F) << 32);
+    }
+    static P Blend(const InkContext& c, P s, P d) {
+        const std::uint64_t mixed = (Lanes(s) * c.sourceWeight + Lanes(d) * c.destinationWeight) >> 7;
+        return static_cast<P>((mixed & 0x1F) | ((mixed >> (16 - F::GreenShift)) & GreenFieldMask) |
+                              (((mixed >> 32) & 0x1F) << F::RedShift));
+    }
 };
 
 // 8 bits: bitwise codes work on indexes, colour codes on the palettes' colours.
@@ -203,6 +217,9 @@ template <> struct InkColors<Format8> {
     static P Sub(const InkContext& c, P s, P d) {
         return Pack(c, SubChannels(Source(c, s), Destination(c, d)));
     }
+    static P Blend(const InkContext& c, P s, P d) {
+        return Pack(c, BlendChannels(Source(c, s), Destination(c, d), c.destinationWeight, c.sourceWeight));
+    }
 };
 
 template <typename F> struct InkOperators {
@@ -218,9 +235,7 @@ template <typename F> struct InkOperators {
             c.destinationWeight = ClampCoefficient(c.parameter);
             c.sourceWeight = 128 - c.destinationWeight;
         }
-        static P Pixel(const InkContext& c, P s, P d) {
-            return BlendOf(c, C::Source(c, s), C::Destination(c, d));
-        }
+        static P Pixel(const InkContext& c, P s, P d) { return C::Blend(c, s, d); }
         static P RowPixel(const InkContext& c, P s, P d) { return Pixel(c, s, d); }
         static P KeyPixel(const InkContext& c, P d) {
             return Pixel(c, static_cast<P>(c.transparentValue), d);

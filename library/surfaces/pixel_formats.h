@@ -71,12 +71,18 @@ struct Format24 {
     using Pixel = std::uint32_t;
     static constexpr int Bytes = 3;
     static constexpr int Depth = 24;
+    // Two bytes and one, each moved whole: a three-byte move into a wider word would make the processor
+    // wait for the word to be put together before it can read it.
     static Pixel Load(const BYTE* p) {
-        Pixel v = 0;
-        std::memcpy(&v, p, 3);
-        return v;
+        std::uint16_t low;
+        std::memcpy(&low, p, 2);
+        return low | (static_cast<Pixel>(p[2]) << 16);
     }
-    static void Store(BYTE* p, Pixel v) { std::memcpy(p, &v, 3); }
+    static void Store(BYTE* p, Pixel v) {
+        const auto low = static_cast<std::uint16_t>(v);
+        std::memcpy(p, &low, 2);
+        p[2] = static_cast<BYTE>(v >> 16);
+    }
     static Pixel FromColor(COLORREF c) { return SwapRedBlue(c); }
     static COLORREF ToColor(Pixel v) { return SwapRedBlue(v); }
     static Pixel FromValue(DWORD v) { return v & 0xFFFFFF; }

@@ -1,5 +1,12 @@
 // The pixel routines of every depth, written once over the format traits and the ink operators, and the
 // routine tables built from them.
+
+// The inner loops are written plainly for the compiler to vectorise; ask for it also at -O2. It comes first
+// so that the formats' and operators' inline functions get the same options and are inlined.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("tree-vectorize")
+#endif
+
 #include "ink_operators.h"
 #include "pixel_formats.h"
 #include "rect_copy.h"
@@ -10,11 +17,6 @@
 #include <utility>
 
 using namespace win32;
-
-// The inner loops are written plainly for the compiler to vectorise; ask for it also at -O2.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("tree-vectorize")
-#endif
 
 namespace surfaces {
 
@@ -275,19 +277,36 @@ void CallbackBlitT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImpl
     }
 }
 
+// The destination pixel of a colour; only black becomes the 0 pixel of a packed format, so that colour keys
+// of 0 stay black.
+template <typename D> typename D::Pixel ConvertedPixel(const cSurfaceImplementation& d, COLORREF color) {
+    auto v = PixelOf<D>(d, color);
+    if constexpr (D::Bytes == 2)
+        if (v == 0 && color != 0) v = 1;
+    return v;
+}
+
 template <typename S, typename D>
 void ConvertRows(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
                  int width, int height) {
+    if constexpr (S::Depth == 8) {
+        // Every index converts the same way: once each, then by table.
+        std::array<typename D::Pixel, PaletteSize> table;
+        for (int i = 0; i < PaletteSize; ++i)
+            table[static_cast<std::size_t>(i)] = ConvertedPixel<D>(d, ColorOf<S>(s, static_cast<BYTE>(i)));
+        for (int j = 0; j < height; ++j) {
+            const BYTE* sp = PixelPointer<S>(s, sx, sy + j);
+            BYTE* dp = PixelPointer<D>(d, dx, dy + j);
+            for (int i = 0; i < width; ++i, dp += D::Bytes)
+                D::Store(dp, table[sp[i]]);
+        }
+        return;
+    }
     for (int j = 0; j < height; ++j) {
         const BYTE* sp = PixelPointer<S>(s, sx, sy + j);
         BYTE* dp = PixelPointer<D>(d, dx, dy + j);
         for (int i = 0; i < width; ++i, sp += S::Bytes, dp += D::Bytes) {
-            const COLORREF color = ColorOf<S>(s, S::Load(sp));
-            auto v = PixelOf<D>(d, color);
-            // Only black becomes the 0 pixel of a packed format, so that colour keys of 0 stay black.
-            if constexpr (D::Bytes == 2)
-                if (v == 0 && color != 0) v = 1;
-            D::Store(dp, v);
+            D::Store(dp, ConvertedPixel<D>(d, ColorOf<S>(s, S::Load(sp))));
         }
     }
 }
