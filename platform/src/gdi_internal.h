@@ -109,5 +109,9 @@ void DropDcSelections(DeviceContextObject* dc);
 // Makes a handle known to the object registry, so that IsGdiObject and DeleteObject find it.
 void RegisterGdiObject(const void* object);
 void UnregisterGdiObject(const void* object);
+// DCs of every kind are made and freed here, so that a DC handle can be checked before it is followed.
+DeviceContextObject* NewDc(DcKind kind, HWND window);
+bool IsLiveDc(const DeviceContextObject* dc);
+void FreeDc(DeviceContextObject* dc);
 
 } // namespace win32

@@ -1,6 +1,7 @@
 // Logical palettes. The layer is a true-colour display: palettes keep their entries and can be selected
 // into device contexts, but there is no system palette and realising one maps nothing.
 #include "gdi_internal.h"
+#include "handle_storage.h"
 
 #include <algorithm>
 
@@ -8,7 +9,7 @@ namespace win32 {
 
 HPALETTE CreatePalette(const LOGPALETTE* palette) {
     if (!palette || palette->palVersion != 0x300 || palette->palNumEntries == 0) return nullptr;
-    auto* object = new PaletteObject;
+    auto* object = detail::NewHandleObject<PaletteObject>();
     const PALETTEENTRY* entries = palette->palPalEntry;
     object->entries.assign(entries, entries + palette->palNumEntries);
     RegisterGdiObject(object);
@@ -26,7 +27,7 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
 }
 
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
-    if (!dc || !IsGdiObject(palette, GdiKind::Palette)) return nullptr;
+    if (!IsLiveDc(dc) || !IsGdiObject(palette, GdiKind::Palette)) return nullptr;
     PaletteObject* old = dc->palette;
     dc->palette = palette;
     palette->header.selections++;
@@ -35,7 +36,7 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
 }
 
 UINT RealizePalette(HDC dc) {
-    return dc ? 0 : GDI_ERROR;
+    return IsLiveDc(dc) ? 0 : GDI_ERROR;
 }
 
 UINT GetSystemPaletteEntries(HDC, UINT, UINT, PALETTEENTRY*) {
