@@ -261,8 +261,10 @@ int cSurfaceImplementation::GetSize(int& w, int& h, int& d) const {
 
 COLORREF cSurfaceImplementation::GetPixelColorFast(int x, int y) const {
     if (!routines || !routines->GetPixel) return 0;
-    // 8-bit colours come from the palette; without one the index is all there is.
-    return routines->GetPixel(*this, x, y);
+    const DWORD value = routines->GetPixel(*this, x, y);
+    // 8-bit colours come from the palette (the entry as a word); without one the index is all there is.
+    if (depth > 8 || !palette) return value;
+    return value < palette->palette.count ? PaletteWord(palette->palette.entries[value]) : 0;
 }
 
 BYTE cSurfaceImplementation::GetPixelByteFast(int x, int y) const {

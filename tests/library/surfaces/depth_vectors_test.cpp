@@ -229,6 +229,9 @@ TEST(SurfacePalette, CopiesEntriesFromTheFirstAskedAndReportsTheCountAsked) {
     EXPECT_EQ(PaletteColor(entries[5]), RGB(255, 255, 255));
     EXPECT_EQ(PaletteColor(entries[6]), 0u) << "beyond the palette nothing is written";
     EXPECT_EQ(s->GetImplementation()->GetPaletteEntries(nullptr, 0, 0), 256);
+    // Reads that the engine's filters and rotations make give colours, not indexes.
+    s->FillValue(9);
+    EXPECT_EQ(s->GetImplementation()->GetPixelColorFast(0, 0), RGB(0xA6, 0xCA, 0xF0));
     auto deep = MakeSurface(1, 1, 16);
     EXPECT_EQ(deep->SetPalette(s->GetImplementation()->palette, 0), 0);
     EXPECT_EQ(deep->GetLastError(), SurfaceErrorRefused);
