@@ -8,6 +8,7 @@
 #include "shell/global_object_store.h"
 #include "shell/header_flags.h"
 #include "shell/menu_pause_hook.h"
+#include "shell/mouse_capture.h"
 #include "shell/runtime_services.h"
 #include "shell/window_procedures.h"
 #include "startup/frame_loader.h"
@@ -155,7 +156,10 @@ void FreeLoadedFrame(ApplicationRecord& app) {
     if (!frame) return;
     ApplicationRecord* previous = SetCurrentApplication(&app);
     // A run stopped mid-frame still gives its objects back.
-    if (frame->runState && frame->runState == CurrentRunState()) KillAllObjects();
+    if (frame->runState && frame->runState == CurrentRunState()) {
+        KillAllObjects();
+        ReleaseMouse();
+    }
     FreeFrame(frame);
     app.run.frame = nullptr;
     app.currentFrameIndex = -1;

@@ -8,6 +8,7 @@
 #include "shell/frame_run_state.h"
 #include "shell/game_loop.h"
 #include "shell/global_object_store.h"
+#include "shell/mouse_capture.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/window_placement.h"
@@ -63,6 +64,7 @@ int RebuildFrameRun() {
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
     InitFrameRunState();
+    CaptureMouse();
     CurrentRunState()->exitParameter = 0;
     return 0;
 }
@@ -159,10 +161,10 @@ int StartFrameRun(bool fadeIn) {
     BuildObjectInfoList();
     InitFrameRunState();
     CreateFrameObjects(fadeIn);
-    // The frame's first redraw is the background services', the mouse capture the control-window
-    // services'; each adds its call here.
+    // The frame's first redraw is the background services', which add it here.
     RestoreGlobalObjects();
     if (const int r = StartFrameEvents(*s); r != 0) return r;
+    CaptureMouse();
     s->exitParameter = 0;
     InitFrameRunState();
     s->lastWord = 0;
@@ -291,6 +293,7 @@ std::uint32_t EndFrameRun(int code) {
     if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
     KillAllObjects();
     EndFrameEvents(s);
+    ReleaseMouse();
     FreeFrameRunState(s);
     const int reported = code >= ExitRestartFrame ? ExitError : code;
     return (parameter << 16) | static_cast<std::uint16_t>(reported);

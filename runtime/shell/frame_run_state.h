@@ -126,6 +126,7 @@ struct FrameRunState {
     std::int16_t saveRequest;
     std::int16_t pointerShowCount;
     std::int32_t cursorCentreX, cursorCentreY;
+    win32::POINT savedPointer; // where the pointer was when the mouse was captured
     // Input of this loop.
     std::uint32_t playerBits;
     std::uint32_t previousPlayerBits;
