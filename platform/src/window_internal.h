@@ -37,6 +37,12 @@ struct WindowObject {
     LONG_PTR userData = 0;
     std::vector<BYTE> extra;
     std::u16string title;
+    struct Property {
+        ATOM atom;
+        bool ownsAtom; // named by a string: the property added the atom and deletes it again
+        HANDLE value;
+    };
+    std::vector<Property> properties;
     bool destroying = false;
     bool enabled = true;
     int showState = SIZE_RESTORED;

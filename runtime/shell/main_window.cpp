@@ -3,6 +3,7 @@
 #include "shell/application_menu.h"
 #include "shell/build_palette.h"
 #include "shell/command_line.h"
+#include "shell/font_cache.h"
 #include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
@@ -187,6 +188,8 @@ void DestroyMainWindow() {
 }
 
 void ShutdownApplication() {
+    // The transition modules are freed first here by the transition services.
+    ClearFontCache();
     DestroyMainWindow();
     DeleteShellAtoms();
     GetCommandLineOptions().applicationFileName.clear();

@@ -10,12 +10,15 @@
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
+
+#include <optional>
 
 using namespace win32;
 
@@ -392,6 +395,20 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return AppWindowProcW(window, message, wParam, lParam);
 }
 
+// What the frame's window-message hooks make of a message; nothing when the procedure is to handle it.
+std::optional<LRESULT> HookedMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    FrameRunState* s = CurrentRunState();
+    if (!s) return std::nullopt;
+    const std::uint16_t result = CallWindowHooks(s->frameWindow, message, wParam, lParam);
+    if (result & HookHandled) return 0;
+    if (result & HookDefaultOnly) {
+        if (message == WM_NCCREATE || message == WM_CREATE) return 0;
+        return AppWindowProcW(window, message, wParam, lParam);
+    }
+    if (result & HookStoredResult) return CurrentRunState() ? CurrentRunState()->hookResult : 0;
+    return std::nullopt;
+}
+
 } // namespace
 
 bool& MainWindowClosing() {
@@ -465,6 +482,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         return AppWindowProcW(window, message, wParam, lParam);
     }
     CurrentApplicationScope scope(TopApplication());
+    if (const std::optional<LRESULT> hooked = HookedMessage(window, message, wParam, lParam)) return *hooked;
     if (message == ModalMessage && wParam == 10101) return 0;
     return MainWindowMessage(window, message, wParam, lParam);
 }
@@ -472,6 +490,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 LRESULT FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == ModalMessage) return 0;
     CurrentApplicationScope scope(OwnerOfFrameWindow(window));
+    if (const std::optional<LRESULT> hooked = HookedMessage(window, message, wParam, lParam)) return *hooked;
     return FrameWindowMessage(window, message, wParam, lParam);
 }
 

@@ -576,7 +576,8 @@ void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
         if (freeAll) FreeMemory(&layer.name);
         FreeMemory(&layer.runtimeBackdrops);
         layer.runtimeBackdropCount = 0;
-        std::fill(std::begin(layer.runtimeWords), std::end(layer.runtimeWords), nullptr);
+        FreeMemory(&layer.rects);
+        layer.rectCapacity = layer.rectCount = 0;
         FreeLayerBackdropGrid(layer);
     }
 }

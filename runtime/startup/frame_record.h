@@ -79,7 +79,10 @@ struct FrameLayer {
     std::int32_t scroll[4];
     std::int32_t runtimeBackdropCount;
     void* runtimeBackdrops;
-    void* runtimeWords[3];
+    // Rectangles of the layer (ladder zones): allocated, used, array.
+    std::int32_t rectCapacity;
+    std::int32_t rectCount;
+    win32::RECT* rects;
     std::int32_t createdObjects;
     LayerSettings settings; // working copy
     std::int32_t inkEffect;

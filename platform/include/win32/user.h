@@ -406,6 +406,17 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity);
 int GetSystemMetrics(int index);
 
+// Window properties: values kept on a window under a name or its atom (MAKEINTATOM), the two being the same
+// key; names compare without regard to case. A window's properties go with it.
+inline LPCWSTR MAKEINTATOM(ATOM atom) {
+    return reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom));
+}
+BOOL SetPropW(HWND window, LPCWSTR name, HANDLE value);
+// Null when the window has no such property.
+HANDLE GetPropW(HWND window, LPCWSTR name);
+// The value the property had (null when there was none); the property is gone.
+HANDLE RemovePropW(HWND window, LPCWSTR name);
+
 // System settings: SPI_GETFLATMENU (a BOOL, always TRUE: menus are drawn flat) and SPI_GETWORKAREA (a RECT,
 // the whole screen). Other actions answer FALSE.
 constexpr UINT SPI_GETWORKAREA = 0x0030;

@@ -9,6 +9,7 @@
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 #include "shell/window_procedures.h"
 #include "startup/application_record.h"
@@ -351,6 +352,24 @@ TEST_F(MainWindowTest, FrameWindowPassesKeysAndClicksOn) {
     ASSERT_EQ(seen.clicks.size(), 1u);
     EXPECT_EQ(seen.clicks[0], std::make_tuple(WM_MBUTTONDOWN, 7, 8));
     EXPECT_EQ(FrameWindowProc(frameWindow, 0x807B, 0, 0), 0);
+}
+
+// A hook of an extension: takes key 'H', hands back a result of its own for WM_USER + 5.
+std::uint16_t ExtensionHook(FrameRunState* s, HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_KEYDOWN && wParam == 'H') return HookHandled;
+    if (message != WM_USER + 5) return 0;
+    s->hookResult = 77;
+    return HookStoredResult;
+}
+
+TEST_F(MainWindowTest, WindowHooksSeeBothWindowsMessagesFirst) {
+    ASSERT_TRUE(AppendWindowHook(state, ExtensionHook, 0));
+    FrameWindowProc(frameWindow, WM_KEYDOWN, 'H', 0);
+    MainWindowProc(window, WM_KEYDOWN, 'H', 0);
+    FrameWindowProc(frameWindow, WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(seen.keys, std::vector<int>{'A'});
+    EXPECT_EQ(SendMessageW(frameWindow, WM_USER + 5, 0, 0), 77);
+    EXPECT_EQ(SendMessageW(window, WM_USER + 5, 0, 0), 77);
 }
 
 TEST_F(MainWindowTest, AltF4InTheFrameWindowAsksTheQuitCommand) {
