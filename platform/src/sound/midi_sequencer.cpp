@@ -145,7 +145,10 @@ void SequencerDevice::Render(float* left, float* right, std::size_t frames) {
     fluid_synth_write_float(synth_->synth, static_cast<int>(frames), left, 0, 1, right, 0, 1);
     if (mode_ != Mode::Playing) return;
     frames_ += frames;
-    if (player_ && fluid_player_get_status(player_) == FLUID_PLAYER_DONE) {
+    // The tune ends with its last event; the player itself goes on a while for notes to ring out.
+    if (player_ && (fluid_player_get_status(player_) == FLUID_PLAYER_DONE ||
+                    (fluid_player_get_total_ticks(player_) > 0 &&
+                     fluid_player_get_current_tick(player_) >= fluid_player_get_total_ticks(player_)))) {
         mode_ = Mode::Stopped;
         atEnd_ = true;
         EndNotice(MCI_NOTIFY_SUCCESSFUL);

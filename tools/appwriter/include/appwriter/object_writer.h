@@ -82,6 +82,7 @@ struct BankPayload {
 };
 BankPayload WriteImageBank(const std::vector<ImageItemDesc>& images);
 BankPayload WriteFontBank(const std::vector<FontItemDesc>& fonts, StringForm form);
+// Sounds and music alike; a music bank stored plainly keeps its names in UTF-16 whatever the data's form.
 BankPayload WriteSoundBank(const std::vector<SoundItemDesc>& sounds, StringForm form);
 Bytes ImageItemBytes(const ImageItemDesc& image);
 // Items of applications whose header flags word 1 has 0x8000: u32 size, u32 compressed size, zlib stream.
