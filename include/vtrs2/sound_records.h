@@ -50,7 +50,7 @@ struct SoundFileDescriptor {
 };
 
 // The data of such an item: the descriptor's fields, with the file name copied behind them (zero-terminated,
-// empty when the file is opened by handle).
+// empty when the file is opened by handle). Item data is not aligned for it: it is copied out to be read.
 struct SoundFileReference {
     win32::HANDLE file;
     win32::DWORD position;
@@ -58,10 +58,6 @@ struct SoundFileReference {
     win32::DWORD nameLength;
     win32::DWORD compressed;
 };
-
-inline const win32::WCHAR* SoundFileReferenceName(const SoundFileReference* reference) {
-    return reinterpret_cast<const win32::WCHAR*>(reference + 1);
-}
 
 struct SoundItemInfo {
     win32::DWORD checksum;

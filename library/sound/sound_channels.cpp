@@ -102,17 +102,25 @@ public:
 
 // A handle of the caller's own on the referenced file: reading through it moves no one else's position,
 // which matters when the service timer's thread reads while the program reads its data stream.
-HANDLE OpenReferencedFile(const SoundFileReference& r) {
+// An item's file reference, copied out of the item (whose data need not be aligned for it).
+struct FileReference {
+    SoundFileReference r;
+    std::u16string name;
+};
+
+HANDLE OpenReferencedFile(const FileReference& ref) {
+    const SoundFileReference& r = ref.r;
     if (r.file == INVALID_HANDLE_VALUE)
-        return CreateFileW(SoundFileReferenceName(&r), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        return CreateFileW(ref.name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     return ReOpenFile(r.file, GENERIC_READ, FILE_SHARE_READ, 0);
 }
 
 // The block (name then sound) of an in-file item, inflated when stored compressed.
-bool ReadReferencedBlock(const SoundFileReference& r, std::vector<BYTE>& block) {
+bool ReadReferencedBlock(const FileReference& ref, std::vector<BYTE>& block) {
+    const SoundFileReference& r = ref.r;
     if (r.size > MaxBlockBytes || r.nameLength > r.size / sizeof(WCHAR) || r.position > 0x7FFFFFFF) return false;
-    const HANDLE file = OpenReferencedFile(r);
+    const HANDLE file = OpenReferencedFile(ref);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = SetFilePointer(file, static_cast<LONG>(r.position), nullptr, FILE_BEGIN) == r.position;
     try {
@@ -132,18 +140,25 @@ bool ReadReferencedBlock(const SoundFileReference& r, std::vector<BYTE>& block) 
     return ok;
 }
 
-const SoundFileReference* ReferenceOf(ContextBanks* banks, DWORD handle) {
+bool ReferenceOf(ContextBanks* banks, DWORD handle, FileReference& out) {
     const auto* item = reinterpret_cast<const SoundItem*>(GetBankItem(banks, BankSounds, handle));
-    if (!item || item->header.dataSize < sizeof(SoundFileReference)) return nullptr;
-    return reinterpret_cast<const SoundFileReference*>(BankItemData(&item->header));
+    if (!item || item->header.dataSize < sizeof(SoundFileReference)) return false;
+    const BYTE* data = BankItemData(&item->header);
+    std::memcpy(&out.r, data, sizeof out.r);
+    const std::size_t units = (item->header.dataSize - sizeof(SoundFileReference)) / sizeof(WCHAR);
+    out.name.assign(units, u'\0');
+    std::memcpy(out.name.data(), data + sizeof(SoundFileReference), units * sizeof(WCHAR));
+    out.name.resize(std::char_traits<char16_t>::length(out.name.c_str()));
+    return true;
 }
 
 // An item still in the application file becomes an ordinary sample at the same handle.
 bool FetchFromFile(ContextBanks* banks, DWORD handle) {
-    const SoundFileReference* reference = ReferenceOf(banks, handle);
-    if (!reference) return false;
+    FileReference ref;
+    if (!ReferenceOf(banks, handle, ref)) return false;
+    const SoundFileReference* reference = &ref.r;
     std::vector<BYTE> block;
-    if (!ReadReferencedBlock(*reference, block)) return false;
+    if (!ReadReferencedBlock(ref, block)) return false;
     const std::size_t nameBytes = static_cast<std::size_t>(reference->nameLength) * sizeof(WCHAR);
     std::u16string name(reference->nameLength, u'\0');
     std::memcpy(name.data(), block.data(), nameBytes);
@@ -161,13 +176,14 @@ CInputFile* OpenFileStream(const WCHAR* name) {
     return stream;
 }
 
-CInputFile* OpenStreamedItem(const SoundFileReference& r) {
+CInputFile* OpenStreamedItem(const FileReference& ref) {
+    const SoundFileReference& r = ref.r;
     const DWORD nameBytes = r.nameLength * static_cast<DWORD>(sizeof(WCHAR));
     if (r.nameLength > r.size / sizeof(WCHAR) || r.position > 0x7FFFFFFF - r.size) return nullptr;
     if (r.compressed) {
         // A compressed block has no byte range to stream from: it is inflated for this play.
         std::vector<BYTE> block;
-        if (!ReadReferencedBlock(r, block)) return nullptr;
+        if (!ReadReferencedBlock(ref, block)) return nullptr;
         block.erase(block.begin(), block.begin() + nameBytes);
         return new (std::nothrow) OwnedMemoryStream(std::move(block));
     }
@@ -175,7 +191,7 @@ CInputFile* OpenStreamedItem(const SoundFileReference& r) {
     const auto length = static_cast<LONG>(r.size - nameBytes);
     if (r.file == INVALID_HANDLE_VALUE) {
         CInputBufFile* stream = NewInputBufFile();
-        if (stream && stream->OpenRange(SoundFileReferenceName(&r), start, length) != StreamOk) {
+        if (stream && stream->OpenRange(ref.name.c_str(), start, length) != StreamOk) {
             stream->Delete();
             return nullptr;
         }
@@ -200,8 +216,8 @@ CInputFile* OpenItemStream(ContextBanks* banks, DWORD handle) {
     const auto* item = reinterpret_cast<const SoundItem*>(GetBankItem(banks, BankSounds, handle));
     if (!item) return nullptr;
     if (item->kind & SoundStreamedFromFile) {
-        const SoundFileReference* r = ReferenceOf(banks, handle);
-        return r ? OpenStreamedItem(*r) : nullptr;
+        FileReference ref;
+        return ReferenceOf(banks, handle, ref) ? OpenStreamedItem(ref) : nullptr;
     }
     CInputMemFile* stream = NewInputMemFile();
     if (stream) stream->Attach(BankItemData(&item->header), static_cast<LONG>(item->header.dataSize));
