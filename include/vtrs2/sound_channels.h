@@ -60,7 +60,9 @@ VTRS2_API int PlaySoundItemA(CSoundManager* manager, AppContext* context, const 
 // Kind 2: the music (`sound` -1 handles the end notice: a looping music plays again). Otherwise every
 // channel holding the sound, or with null every channel.
 VTRS2_API void StopSound(AppContext* context, int kind, SoundReference sound);
-inline const SoundReference MusicEndNotice = reinterpret_cast<SoundReference>(static_cast<std::intptr_t>(-1));
+inline SoundReference MusicEndNotice() {
+    return reinterpret_cast<SoundReference>(static_cast<std::intptr_t>(-1));
+}
 VTRS2_API win32::DWORD PauseSound(AppContext* context, int kind, SoundReference sound);
 VTRS2_API win32::DWORD ResumeSound(AppContext* context, int kind, SoundReference sound);
 // Bit 0: a matching (or with null, any) sample plays or is paused; bit 1 (with null): music is loaded.

@@ -135,7 +135,7 @@ void MusicEnded(AppContext* context) {
 }
 
 void StopMusic(AppContext* context, SoundReference sound) {
-    if (sound == MusicEndNotice) {
+    if (sound == MusicEndNotice()) {
         MusicEnded(context);
         return;
     }

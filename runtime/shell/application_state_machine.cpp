@@ -8,8 +8,10 @@
 #include "shell/global_object_store.h"
 #include "shell/header_flags.h"
 #include "shell/runtime_services.h"
+#include "shell/sound_services.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
+#include "startup/sound_items.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/kernel.h"
@@ -73,8 +75,9 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 int StartApplication(ApplicationRecord* app) {
     if (!app) return 0;
     // The library context and the start folder come from the context and command-line services, and the
-    // modal-loop hook and the sound channels from the window and sound services, none part of this build.
+    // modal-loop hook from the window services, none part of this build.
     SetCurrentApplication(app);
+    SetApplicationChannels(*app);
     if (!app->parent) {
         app->run.timerPeriod = TimerPeriodFor(app->header.frameRate);
         timeBeginPeriod(app->run.timerPeriod);
@@ -130,8 +133,8 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
 void EndApplication(ApplicationRecord* app) {
     if (!app) return;
     SetCurrentApplication(app);
-    // Stopping the application's sounds and telling the extensions belong to the sound and extension
-    // services, not part of this build.
+    StopApplicationSounds(*app);
+    // Telling the extensions belongs to the extension services, not part of this build.
     if (!app->parent && app->run.timerPeriod) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;

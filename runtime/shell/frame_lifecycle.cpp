@@ -8,6 +8,7 @@
 #include "shell/runtime_services.h"
 #include "shell/window_placement.h"
 #include "startup/frame_loader.h"
+#include "startup/sound_items.h"
 
 #include "win32/user.h"
 
@@ -41,6 +42,7 @@ std::int32_t JumpTarget(const ApplicationRecord& app, std::uint32_t parameter, s
 int RebuildFrameRun() {
     FrameRecord* frame = Services().frame;
     ResetFrameLayers(*frame, false);
+    StopFrameSounds(App());
     KillAllObjects();
     EndFrameEvents(CurrentRunState());
     FreeFrameRunState(CurrentRunState());
@@ -225,6 +227,7 @@ std::uint32_t EndFrameRun(int code) {
     FrameRunState* s = CurrentRunState();
     const std::uint32_t parameter = s ? static_cast<std::uint32_t>(s->exitParameter) : 0;
     if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
+    StopFrameSounds(App());
     KillAllObjects();
     EndFrameEvents(s);
     FreeFrameRunState(s);

@@ -8,6 +8,9 @@
 
 struct AppContext;
 struct AppWindow;
+class CImageFilterMgr;
+class CSoundFilterMgr;
+class CSoundManager;
 
 namespace vtrrt {
 
@@ -35,6 +38,10 @@ struct RuntimeServices {
     // window's MDI client).
     win32::HWND frameWindow = nullptr;
     AppWindow* frameLibraryWindow = nullptr;
+    // The library's filter managers over the run's temporary folder, and the main window's sound player.
+    CImageFilterMgr* imageFilters = nullptr;
+    CSoundFilterMgr* soundFilters = nullptr;
+    CSoundManager* soundManager = nullptr;
     // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.
     std::uint16_t flags = 0;
     // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus

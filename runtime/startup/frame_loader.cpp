@@ -10,6 +10,7 @@
 #include "startup/chunk_reader.h"
 #include "startup/object_infos.h"
 #include "startup/player_globals.h"
+#include "startup/sound_items.h"
 #include "startup/stored_text.h"
 
 #include "vtrs2/memory.h"
@@ -386,13 +387,14 @@ void TranslateImageList(ApplicationRecord& app, ApplicationBanks& banks) {
 
 // Counts the bank items the frame's loaded object definitions use, loads and releases the application's
 // items to match, and translates the definitions counted by stored index into library handles.
-int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
+int LoadFrameBanks(ApplicationRecord& app, FrameRecord& frame) {
     if (!app.banks) return LoadOk;
     ApplicationBanks& banks = *app.banks;
     std::vector<ObjectInfo*> toTranslate;
     FrameBankUses uses;
     try {
         CountImageListUses(app, banks, uses);
+        CountEventSoundUses(frame, uses);
         if (app.objectInfos) {
             for (ObjectInfo& info : app.objectInfos->infos) {
                 if (!(info.runFlags & InfoDefinitionLoaded)) continue;
@@ -413,8 +415,9 @@ int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
     } catch (const std::bad_alloc&) {
         return ErrorOutOfMemory;
     }
-    if (int code = LoadFrameBankItems(banks, uses)) return code;
+    if (int code = LoadFrameBankItems(banks, uses, IsApplicationSoundPlaying)) return code;
     TranslateImageList(app, banks);
+    TranslateEventSounds(frame, banks);
     for (ObjectInfo* info : toTranslate)
         TranslateObjectInfo(banks, *info);
     return LoadOk;

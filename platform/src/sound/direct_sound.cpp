@@ -208,7 +208,8 @@ public:
     }
     HRESULT SetFrequency(DWORD frequency) override {
         if (!(flags_ & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
-        if (frequency != DSBFREQUENCY_ORIGINAL && (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX))
+        if (frequency != DSBFREQUENCY_ORIGINAL &&
+            (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX))
             return DSERR_INVALIDPARAM;
         std::lock_guard guard(Mixer::Get().Lock());
         frequency_ = frequency;

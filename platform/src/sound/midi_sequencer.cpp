@@ -1,11 +1,10 @@
 // The MCI "sequencer" device: Standard MIDI Files played by FluidSynth with a General MIDI SoundFont into the
 // layer's mix, the player timed by the samples rendered so that it keeps pace with what is heard.
+#include "sound/fluid_library.h"
 #include "sound/mixer.h"
 
 #include "win32/mm.h"
 #include "win32/user.h"
-
-#include <fluidsynth.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -19,6 +18,7 @@ namespace win32 {
 
 namespace {
 
+using detail::Fluid;
 using detail::Mixer;
 using detail::MixRate;
 
@@ -39,8 +39,8 @@ struct Synth {
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
     ~Synth() {
-        if (synth) delete_fluid_synth(synth);
-        if (settings) delete_fluid_settings(settings);
+        if (synth) Fluid()->delete_fluid_synth(synth);
+        if (settings) Fluid()->delete_fluid_settings(settings);
     }
 };
 
@@ -48,22 +48,25 @@ void SilenceFluidLog() {
     static std::once_flag once;
     std::call_once(once, [] {
         for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, nullptr, nullptr);
+            Fluid()->fluid_set_log_function(level, nullptr, nullptr);
     });
 }
 
 std::unique_ptr<Synth> MakeSynth() {
+    if (!Fluid()) return nullptr;
     SilenceFluidLog();
     auto made = std::make_unique<Synth>();
-    made->settings = new_fluid_settings();
+    made->settings = Fluid()->new_fluid_settings();
     if (!made->settings) return nullptr;
-    fluid_settings_setnum(made->settings, "synth.sample-rate", MixRate);
-    fluid_settings_setstr(made->settings, "player.timing-source", "sample");
-    fluid_settings_setint(made->settings, "synth.threadsafe-api", 0);
-    made->synth = new_fluid_synth(made->settings);
+    Fluid()->fluid_settings_setnum(made->settings, "synth.sample-rate", MixRate);
+    Fluid()->fluid_settings_setstr(made->settings, "player.timing-source", "sample");
+    Fluid()->fluid_settings_setint(made->settings, "synth.threadsafe-api", 0);
+    made->synth = Fluid()->new_fluid_synth(made->settings);
     if (!made->synth) return nullptr;
     for (const char* path : SoundFonts)
-        if (fluid_is_soundfont(path) && fluid_synth_sfload(made->synth, path, 1) != FLUID_FAILED) return made;
+        if (Fluid()->fluid_is_soundfont(path) &&
+            Fluid()->fluid_synth_sfload(made->synth, path, 1) != FLUID_FAILED)
+            return made;
     return nullptr;
 }
 
@@ -77,7 +80,7 @@ public:
 
     std::unique_ptr<Synth> TakeSynth() {
         DropPlayer();
-        fluid_synth_system_reset(synth_->synth);
+        Fluid()->fluid_synth_system_reset(synth_->synth);
         return std::move(synth_);
     }
 
@@ -94,8 +97,8 @@ private:
     DWORD PositionMs() const { return static_cast<DWORD>(frames_ * 1000 / MixRate); }
     void DropPlayer() {
         if (!player_) return;
-        fluid_player_stop(player_);
-        delete_fluid_player(player_);
+        Fluid()->fluid_player_stop(player_);
+        Fluid()->delete_fluid_player(player_);
         player_ = nullptr;
     }
     bool Restart();
@@ -128,13 +131,13 @@ void Notify(DWORD flags, DWORD_PTR callback, MCIDEVICEID id) {
 
 bool SequencerDevice::Restart() {
     DropPlayer();
-    fluid_synth_system_reset(synth_->synth);
+    Fluid()->fluid_synth_system_reset(synth_->synth);
     frames_ = 0;
     atEnd_ = false;
-    player_ = new_fluid_player(synth_->synth);
+    player_ = Fluid()->new_fluid_player(synth_->synth);
     if (!player_) return false;
-    if (fluid_player_add_mem(player_, file_.data(), file_.size()) != FLUID_OK ||
-        fluid_player_play(player_) != FLUID_OK) {
+    if (Fluid()->fluid_player_add_mem(player_, file_.data(), file_.size()) != FLUID_OK ||
+        Fluid()->fluid_player_play(player_) != FLUID_OK) {
         DropPlayer();
         return false;
     }
@@ -142,13 +145,14 @@ bool SequencerDevice::Restart() {
 }
 
 void SequencerDevice::Render(float* left, float* right, std::size_t frames) {
-    fluid_synth_write_float(synth_->synth, static_cast<int>(frames), left, 0, 1, right, 0, 1);
+    Fluid()->fluid_synth_write_float(synth_->synth, static_cast<int>(frames), left, 0, 1, right, 0, 1);
     if (mode_ != Mode::Playing) return;
     frames_ += frames;
     // The tune ends with its last event; the player itself goes on a while for notes to ring out.
-    if (player_ && (fluid_player_get_status(player_) == FLUID_PLAYER_DONE ||
-                    (fluid_player_get_total_ticks(player_) > 0 &&
-                     fluid_player_get_current_tick(player_) >= fluid_player_get_total_ticks(player_)))) {
+    if (player_ && (Fluid()->fluid_player_get_status(player_) == FLUID_PLAYER_DONE ||
+                    (Fluid()->fluid_player_get_total_ticks(player_) > 0 &&
+                     Fluid()->fluid_player_get_current_tick(player_) >=
+                         Fluid()->fluid_player_get_total_ticks(player_)))) {
         mode_ = Mode::Stopped;
         atEnd_ = true;
         EndNotice(MCI_NOTIFY_SUCCESSFUL);
@@ -166,7 +170,8 @@ MCIERROR SequencerDevice::Play(DWORD flags, const MCI_PLAY_PARMS* p) {
             const std::uint64_t target = static_cast<std::uint64_t>(from) * MixRate / 1000;
             mode_ = Mode::Playing;
             while (frames_ < target && mode_ == Mode::Playing) {
-                const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(RenderFrames, target - frames_));
+                const std::size_t step =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(RenderFrames, target - frames_));
                 left_.resize(step);
                 right_.resize(step);
                 Render(left_.data(), right_.data(), step);
@@ -189,7 +194,7 @@ MCIERROR SequencerDevice::Play(DWORD flags, const MCI_PLAY_PARMS* p) {
 MCIERROR SequencerDevice::Pause(DWORD flags, DWORD_PTR callback) {
     if (mode_ == Mode::Playing) {
         mode_ = Mode::Paused;
-        fluid_synth_all_sounds_off(synth_->synth, -1);
+        Fluid()->fluid_synth_all_sounds_off(synth_->synth, -1);
         EndNotice(MCI_NOTIFY_ABORTED);
     }
     Notify(flags, callback, id_);
@@ -199,7 +204,7 @@ MCIERROR SequencerDevice::Pause(DWORD flags, DWORD_PTR callback) {
 MCIERROR SequencerDevice::Stop(DWORD flags, DWORD_PTR callback) {
     if (mode_ != Mode::Stopped) {
         mode_ = Mode::Stopped;
-        fluid_synth_all_sounds_off(synth_->synth, -1);
+        Fluid()->fluid_synth_all_sounds_off(synth_->synth, -1);
     }
     EndNotice(MCI_NOTIFY_ABORTED);
     Notify(flags, callback, id_);
@@ -213,7 +218,9 @@ MCIERROR SequencerDevice::Status(DWORD flags, MCI_STATUS_PARMS* p) {
         p->dwReturn = PositionMs();
         break;
     case MCI_STATUS_MODE:
-        p->dwReturn = mode_ == Mode::Playing ? MCI_MODE_PLAY : mode_ == Mode::Paused ? MCI_MODE_PAUSE : MCI_MODE_STOP;
+        p->dwReturn = mode_ == Mode::Playing  ? MCI_MODE_PLAY
+                      : mode_ == Mode::Paused ? MCI_MODE_PAUSE
+                                              : MCI_MODE_STOP;
         break;
     default:
         return MCIERR_UNRECOGNIZED_COMMAND;
@@ -225,7 +232,7 @@ MCIERROR SequencerDevice::Status(DWORD flags, MCI_STATUS_PARMS* p) {
 void SequencerDevice::MixInto(float* out, std::size_t frames) {
     // A stopped or paused device is silent; a finished tune still lets its last notes ring out.
     if (mode_ == Mode::Paused) return;
-    if (mode_ == Mode::Stopped && fluid_synth_get_active_voice_count(synth_->synth) == 0) return;
+    if (mode_ == Mode::Stopped && Fluid()->fluid_synth_get_active_voice_count(synth_->synth) == 0) return;
     left_.resize(RenderFrames);
     right_.resize(RenderFrames);
     for (std::size_t done = 0; done < frames;) {
@@ -253,7 +260,9 @@ Devices& OpenDevices() {
 
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+               auto lower = [](char16_t c) {
+                   return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+               };
                return lower(x) == lower(y);
            });
 }
@@ -265,8 +274,8 @@ bool NamesMidiFile(std::u16string_view name) {
 }
 
 MCIERROR ReadMidiFile(LPCWSTR name, std::vector<std::uint8_t>& bytes) {
-    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return MCIERR_FILE_NOT_FOUND;
     const DWORD size = GetFileSize(file, nullptr);
     MCIERROR result = 0;
@@ -286,7 +295,8 @@ MCIERROR Open(DWORD flags, MCI_OPEN_PARMSW* p) {
     if (!p || !(flags & MCI_OPEN_ELEMENT) || !p->lpstrElementName) return MCIERR_MISSING_PARAMETER;
     const std::u16string_view element(p->lpstrElementName);
     if (flags & MCI_OPEN_TYPE) {
-        if (!p->lpstrDeviceType || !EqualsNoCase(p->lpstrDeviceType, u"sequencer")) return MCIERR_INVALID_DEVICE_NAME;
+        if (!p->lpstrDeviceType || !EqualsNoCase(p->lpstrDeviceType, u"sequencer"))
+            return MCIERR_INVALID_DEVICE_NAME;
     } else if (!NamesMidiFile(element)) {
         return MCIERR_INVALID_DEVICE_NAME;
     }

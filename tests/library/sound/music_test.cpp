@@ -42,7 +42,7 @@ TEST_F(Music, ATunePlaysIntoTheMixAndItsEndNoticeArrives) {
     bool sounded = false;
     ASSERT_TRUE(PullToNotice(&sounded));
     EXPECT_TRUE(sounded);
-    StopSound(context_, SoundKindMusic, MusicEndNotice);
+    StopSound(context_, SoundKindMusic, MusicEndNotice());
     EXPECT_EQ(IsSoundPlaying(context_, nullptr), 0) << "without loops the end closes the music";
     EXPECT_EQ(context_->music.deviceId, -1);
 }
@@ -53,13 +53,13 @@ TEST_F(Music, LoopsReplayOnEachNoticeAndTheLastOneCloses) {
         bool sounded = false;
         ASSERT_TRUE(PullToNotice(&sounded)) << "play " << play;
         EXPECT_TRUE(sounded) << "play " << play;
-        StopSound(context_, SoundKindMusic, MusicEndNotice);
+        StopSound(context_, SoundKindMusic, MusicEndNotice());
         EXPECT_EQ(IsSoundPlaying(context_, nullptr) == 2, play < 3) << "play " << play;
     }
     // Loops 0: for ever, until stopped.
     ASSERT_EQ(PlayFile(PlayLoops, 0), PlayStarted);
     for (int notice = 0; notice < 5; ++notice)
-        StopSound(context_, SoundKindMusic, MusicEndNotice);
+        StopSound(context_, SoundKindMusic, MusicEndNotice());
     EXPECT_EQ(IsSoundPlaying(context_, nullptr), 2);
     StopSound(context_, SoundKindMusic, nullptr);
     EXPECT_EQ(IsSoundPlaying(context_, nullptr), 0);
