@@ -40,7 +40,7 @@ struct AppContext {
     SoundChannel channels[SoundChannelCount]; // channel n is record n - 1
     MusicRecord music;
     win32::WCHAR* musicName; // wide copy of the music file's name, or null
-    CIndexList windows; // the context's AppWindow records, in creation order
+    CIndexList windows;      // the context's AppWindow records, in creation order
     std::thread::id creator;
 };
 

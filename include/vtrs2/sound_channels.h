@@ -23,8 +23,8 @@ inline SoundReference SoundHandle(win32::DWORD handle) {
 // data, SoundDeduplicate); 0 on failure.
 VTRS2_API win32::DWORD AddSoundItemW(ContextBanks* banks, win32::DWORD kind, const win32::WCHAR* name,
                                      const void* data, win32::DWORD size);
-VTRS2_API win32::DWORD AddSoundItemA(ContextBanks* banks, win32::DWORD kind, const char* name, const void* data,
-                                     win32::DWORD size);
+VTRS2_API win32::DWORD AddSoundItemA(ContextBanks* banks, win32::DWORD kind, const char* name,
+                                     const void* data, win32::DWORD size);
 // The item at the handle replaced, its count kept.
 VTRS2_API win32::DWORD ReplaceSoundItemW(ContextBanks* banks, win32::DWORD kind, win32::DWORD handle,
                                          const win32::WCHAR* name, const void* data, win32::DWORD size);
@@ -55,8 +55,8 @@ constexpr int PlayNoChannel = 1;
 VTRS2_API int PlaySoundItemW(CSoundManager* manager, AppContext* context, SoundReference sound,
                              win32::HWND window, win32::DWORD flags, int loops, int channel);
 // With an ANSI file name (play flag 0x40 instead of 0x80).
-VTRS2_API int PlaySoundItemA(CSoundManager* manager, AppContext* context, const void* sound, win32::HWND window,
-                             win32::DWORD flags, int loops, int channel);
+VTRS2_API int PlaySoundItemA(CSoundManager* manager, AppContext* context, const void* sound,
+                             win32::HWND window, win32::DWORD flags, int loops, int channel);
 // Kind 2: the music (`sound` -1 handles the end notice: a looping music plays again). Otherwise every
 // channel holding the sound, or with null every channel.
 VTRS2_API void StopSound(AppContext* context, int kind, SoundReference sound);
@@ -97,7 +97,8 @@ VTRS2_API int SetChannelCount(AppContext* context, int count);
 VTRS2_API int SetSoundVolume(AppContext* context, int kind, SoundReference sound, int volume);
 VTRS2_API int SetSoundPan(AppContext* context, int kind, SoundReference sound, int pan);
 VTRS2_API int SetSoundFrequency(AppContext* context, int kind, SoundReference sound, win32::DWORD frequency);
-VTRS2_API int SetSoundPosition(AppContext* context, int kind, SoundReference sound, win32::DWORD milliseconds);
+VTRS2_API int SetSoundPosition(AppContext* context, int kind, SoundReference sound,
+                               win32::DWORD milliseconds);
 VTRS2_API int GetSoundVolume(AppContext* context, int kind, SoundReference sound);
 VTRS2_API int GetSoundPan(AppContext* context, int kind, SoundReference sound);
 VTRS2_API win32::DWORD GetSoundFrequency(AppContext* context, int kind, SoundReference sound);

@@ -81,12 +81,12 @@ constexpr int PlayKindShift = 16;
 constexpr win32::DWORD ChannelReserved = 0x10000;
 
 struct SoundChannel {
-    win32::DWORD handle;  // the bank-1 handle played; 0 when free or playing a file
-    void* fileName;       // a heap copy of the file played: ANSI with PlayAnsiName, wide with PlayWideName
-    win32::DWORD flags;   // low 16 bits: the play flags; ChannelReserved
-    CSound* sound;        // null when free
-    std::int32_t volume;  // 0..100
-    std::int32_t pan;     // -100..100
+    win32::DWORD handle;    // the bank-1 handle played; 0 when free or playing a file
+    void* fileName;         // a heap copy of the file played: ANSI with PlayAnsiName, wide with PlayWideName
+    win32::DWORD flags;     // low 16 bits: the play flags; ChannelReserved
+    CSound* sound;          // null when free
+    std::int32_t volume;    // 0..100
+    std::int32_t pan;       // -100..100
     win32::DWORD frequency; // samples per second; 0 is the sound's own
 };
 
@@ -95,8 +95,8 @@ struct MusicRecord {
     std::int32_t deviceId; // -1 when closed
     // The bank handle (0xFFFF and below), or the context's copy of the file name.
     std::uintptr_t item;
-    win32::DWORD flags; // the play flags; PlayLoops, PlayAnsiName, PlayWideName
-    win32::HWND window; // where the end notice goes
+    win32::DWORD flags;     // the play flags; PlayLoops, PlayAnsiName, PlayWideName
+    win32::HWND window;     // where the end notice goes
     std::int32_t loopsLeft; // 0: for ever
     std::int32_t paused;
     win32::DWORD savedPosition; // milliseconds, from the pause

@@ -102,7 +102,8 @@ bool InsertByPriority(CFilterList& list, FilterEntry* entry) {
     void** items = reinterpret_cast<void**>(list.items);
     if (!GrowPointerList(&items, 0, &list.capacity, list.count)) return false;
     list.items = reinterpret_cast<FilterEntry**>(items);
-    std::memmove(list.items + at + 1, list.items + at, static_cast<std::size_t>(list.count - at) * sizeof(void*));
+    std::memmove(list.items + at + 1, list.items + at,
+                 static_cast<std::size_t>(list.count - at) * sizeof(void*));
     list.items[at] = entry;
     ++list.count;
     return true;
@@ -347,7 +348,8 @@ const WCHAR* const* CFilterMgr::GetDependenciesW(int index) {
     return e->dependenciesW ? e->dependenciesW : EmptyWideList;
 }
 
-int CFilterMgr::InsertBuiltInFilter(FilterCreateProc create, DWORD identifier, const WCHAR* name, DWORD value) {
+int CFilterMgr::InsertBuiltInFilter(FilterCreateProc create, DWORD identifier, const WCHAR* name,
+                                    DWORD value) {
     if (!create) return 0;
     if (!filters_ && !AllocZeroedMemory(sizeof(CFilterList), &filters_)) return 0;
     FilterEntry* e = nullptr;
@@ -363,7 +365,8 @@ int CFilterMgr::InsertBuiltInFilter(FilterCreateProc create, DWORD identifier, c
         return 0;
     }
     filters_->items = reinterpret_cast<FilterEntry**>(items);
-    std::memmove(filters_->items + 1, filters_->items, static_cast<std::size_t>(filters_->count) * sizeof(void*));
+    std::memmove(filters_->items + 1, filters_->items,
+                 static_cast<std::size_t>(filters_->count) * sizeof(void*));
     filters_->items[0] = e;
     ++filters_->count;
     return 1;

@@ -13,8 +13,7 @@ namespace sound {
 constexpr std::uintptr_t LargestHandle = 0xFFFF;
 
 inline bool IsNameReference(SoundReference sound) {
-    return reinterpret_cast<std::uintptr_t>(sound) > LargestHandle &&
-           sound != MusicEndNotice();
+    return reinterpret_cast<std::uintptr_t>(sound) > LargestHandle && sound != MusicEndNotice();
 }
 inline win32::DWORD HandleOfReference(SoundReference sound) {
     return static_cast<win32::DWORD>(reinterpret_cast<std::uintptr_t>(sound));

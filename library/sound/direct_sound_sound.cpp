@@ -10,8 +10,8 @@ using namespace win32;
 
 namespace {
 
-constexpr DWORD StreamedFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN |
-                                DSBCAPS_CTRLFREQUENCY; // 0x100E0
+constexpr DWORD StreamedFlags =
+    DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY; // 0x100E0
 constexpr int PanScale = 10;
 constexpr int MaxVolume = 1000;
 constexpr int MaxPan = 1000;
@@ -191,7 +191,8 @@ int CDSSound::FillBuffer() {
     if (!buffer_ || !decoder_) return 0;
     void* part = nullptr;
     DWORD bytes = 0;
-    if (FAILED(buffer_->Lock(0, bufferSize_, &part, &bytes, nullptr, nullptr, DSBLOCK_ENTIREBUFFER))) return 0;
+    if (FAILED(buffer_->Lock(0, bufferSize_, &part, &bytes, nullptr, nullptr, DSBLOCK_ENTIREBUFFER)))
+        return 0;
     auto* region = static_cast<BYTE*>(part);
     int result = 1;
     if (wholeBuffer_) {
@@ -249,7 +250,8 @@ bool CDSSound::GapSinceLastService() {
 
 // Everything written has been heard, then stale bytes: the ring starts again from where the data goes on.
 void CDSSound::RecoverFromGap() {
-    const DWORD pending = writeCursor_ == lastPlayCursor_ ? bufferSize_ : RingDistance(lastPlayCursor_, writeCursor_);
+    const DWORD pending =
+        writeCursor_ == lastPlayCursor_ ? bufferSize_ : RingDistance(lastPlayCursor_, writeCursor_);
     buffer_->Stop();
     if (dataEnded_) {
         ended_ = 1;

@@ -20,7 +20,8 @@ DWORD_PTR NoticeTarget(HWND window) {
 
 MCIERROR PlayFrom(MCIDEVICEID device, HWND window, const DWORD* from) {
     MCI_PLAY_PARMS play{NoticeTarget(window), from ? *from : 0, 0};
-    return mciSendCommandW(device, MCI_PLAY, MCI_NOTIFY | (from ? MCI_FROM : 0), reinterpret_cast<DWORD_PTR>(&play));
+    return mciSendCommandW(device, MCI_PLAY, MCI_NOTIFY | (from ? MCI_FROM : 0),
+                           reinterpret_cast<DWORD_PTR>(&play));
 }
 
 // Open music still sounding: a tune that has played to its end no longer holds the device.
@@ -69,13 +70,14 @@ bool MusicLoaded(const AppContext* context) {
 
 bool MusicMatches(const AppContext* context, SoundReference sound) {
     const MusicRecord& m = context->music;
-    if (IsNameReference(sound)) return context->musicName && SameFileName(context->musicName, NameOfReference(sound));
+    if (IsNameReference(sound))
+        return context->musicName && SameFileName(context->musicName, NameOfReference(sound));
     const DWORD handle = HandleOfReference(sound);
     return handle && m.item == handle && !(m.flags & (PlayAnsiName | PlayWideName));
 }
 
-int PlayMusic(AppContext* context, SoundReference sound, std::u16string_view element, HWND window, DWORD flags,
-              int loops, bool ansiEntry) {
+int PlayMusic(AppContext* context, SoundReference sound, std::u16string_view element, HWND window,
+              DWORD flags, int loops, bool ansiEntry) {
     MusicRecord& m = context->music;
     if ((m.flags & ProtectionBits) && !(flags & PlayForced) && StillSounding(context)) return PlayFailed;
     CloseMusic(context);
@@ -148,9 +150,10 @@ DWORD PauseMusic(AppContext* context) {
     if (m.deviceId == -1 || m.paused) return 0;
     const auto device = static_cast<MCIDEVICEID>(m.deviceId);
     MCI_STATUS_PARMS status{0, 0, MCI_STATUS_POSITION, 0};
-    m.savedPosition = mciSendCommandW(device, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)) == 0
-                          ? static_cast<DWORD>(status.dwReturn)
-                          : 0;
+    m.savedPosition =
+        mciSendCommandW(device, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)) == 0
+            ? static_cast<DWORD>(status.dwReturn)
+            : 0;
     MCI_GENERIC_PARMS pause{0};
     const MCIERROR e = mciSendCommandW(device, MCI_PAUSE, 0, reinterpret_cast<DWORD_PTR>(&pause));
     if (e == 0) m.paused = 1;

@@ -70,10 +70,10 @@ void Convert(const BYTE* in, BYTE* out, DWORD frames, DWORD step, DWORD repeat) 
 
 // Indexed by (in bits 16?) * 8 + (in stereo?) * 4 + (out bits 16?) * 2 + (out stereo?).
 constexpr std::array<PcmConverter, 16> Converters = {
-    Convert<8, 1, 8, 1>,   Convert<8, 1, 8, 2>,   Convert<8, 1, 16, 1>,  Convert<8, 1, 16, 2>,
-    Convert<8, 2, 8, 1>,   Convert<8, 2, 8, 2>,   Convert<8, 2, 16, 1>,  Convert<8, 2, 16, 2>,
-    Convert<16, 1, 8, 1>,  Convert<16, 1, 8, 2>,  Convert<16, 1, 16, 1>, Convert<16, 1, 16, 2>,
-    Convert<16, 2, 8, 1>,  Convert<16, 2, 8, 2>,  Convert<16, 2, 16, 1>, Convert<16, 2, 16, 2>,
+    Convert<8, 1, 8, 1>,  Convert<8, 1, 8, 2>,  Convert<8, 1, 16, 1>,  Convert<8, 1, 16, 2>,
+    Convert<8, 2, 8, 1>,  Convert<8, 2, 8, 2>,  Convert<8, 2, 16, 1>,  Convert<8, 2, 16, 2>,
+    Convert<16, 1, 8, 1>, Convert<16, 1, 8, 2>, Convert<16, 1, 16, 1>, Convert<16, 1, 16, 2>,
+    Convert<16, 2, 8, 1>, Convert<16, 2, 8, 2>, Convert<16, 2, 16, 1>, Convert<16, 2, 16, 2>,
 };
 
 bool Known(int bits, int channels) {

@@ -15,8 +15,9 @@ constexpr int FullVolume = 1000;
 
 CSound::CSound(CSoundManager* manager)
     : manager_(manager), decoder_(nullptr), current_(0), start_(0), stream_(nullptr), ownsStream_(0),
-      volume_(FullVolume), pan_(0), frequency_(0), loopSet_(0), loopInUse_(0), loopCountSet_(0), loopsLeft_(0),
-      reserved_(0), playing_(0), paused_(0), wholeBuffer_(0), bufferSize_(0), ended_(0), globalFocus_(0) {}
+      volume_(FullVolume), pan_(0), frequency_(0), loopSet_(0), loopInUse_(0), loopCountSet_(0),
+      loopsLeft_(0), reserved_(0), playing_(0), paused_(0), wholeBuffer_(0), bufferSize_(0), ended_(0),
+      globalFocus_(0) {}
 
 CSound::~CSound() {
     if (decoder_) {
@@ -43,7 +44,8 @@ int CSound::Open(CInputFile* stream, int ownsStream, DWORD flags) {
     WAVEFORMATEX output = *decoder_->GetSourceFormat();
     device->GetOutputFormat(decoder_->GetSourceFormat(), &output);
     decoder_->SetOutputFormat(&output);
-    const int result = SetFormat(decoder_->GetFormat(), decoder_->GetConvertedLength(), flags & SoundOpenStreamed);
+    const int result =
+        SetFormat(decoder_->GetFormat(), decoder_->GetConvertedLength(), flags & SoundOpenStreamed);
     if (result != 0) {
         decoder_->Close();
         decoder_->Release();

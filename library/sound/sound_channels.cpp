@@ -59,7 +59,8 @@ void ResumeChannelEntry(SoundChannel& c) {
 
 bool Holds(const SoundChannel& c, SoundReference sound) {
     if (sound::IsNameReference(sound))
-        return c.fileName && sound::SameFileName(static_cast<const WCHAR*>(c.fileName), sound::NameOfReference(sound));
+        return c.fileName &&
+               sound::SameFileName(static_cast<const WCHAR*>(c.fileName), sound::NameOfReference(sound));
     const DWORD handle = sound::HandleOfReference(sound);
     return handle && c.handle == handle;
 }
@@ -119,7 +120,8 @@ HANDLE OpenReferencedFile(const FileReference& ref) {
 // The block (name then sound) of an in-file item, inflated when stored compressed.
 bool ReadReferencedBlock(const FileReference& ref, std::vector<BYTE>& block) {
     const SoundFileReference& r = ref.r;
-    if (r.size > MaxBlockBytes || r.nameLength > r.size / sizeof(WCHAR) || r.position > 0x7FFFFFFF) return false;
+    if (r.size > MaxBlockBytes || r.nameLength > r.size / sizeof(WCHAR) || r.position > 0x7FFFFFFF)
+        return false;
     const HANDLE file = OpenReferencedFile(ref);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool ok = SetFilePointer(file, static_cast<LONG>(r.position), nullptr, FILE_BEGIN) == r.position;
@@ -130,8 +132,10 @@ bool ReadReferencedBlock(const FileReference& ref, std::vector<BYTE>& block) {
     }
     if (ok && r.compressed) {
         DWORD packed = 0, read = 0;
-        ok = ReadFile(file, &packed, sizeof packed, &read, nullptr) && read == sizeof packed && packed <= 0x7FFFFFFF &&
-             DecompressFileToMemory(block.data(), file, static_cast<LONG>(packed), static_cast<LONG>(r.size)) == 0;
+        ok = ReadFile(file, &packed, sizeof packed, &read, nullptr) && read == sizeof packed &&
+             packed <= 0x7FFFFFFF &&
+             DecompressFileToMemory(block.data(), file, static_cast<LONG>(packed),
+                                    static_cast<LONG>(r.size)) == 0;
     } else if (ok && r.size) {
         DWORD read = 0;
         ok = ReadFile(file, block.data(), r.size, &read, nullptr) && read == r.size;
@@ -277,7 +281,8 @@ int PlaySample(CSoundManager* manager, AppContext* context, SoundReference sound
     const bool named = sound::IsNameReference(sound);
     const DWORD handle = named ? 0 : sound::HandleOfReference(sound);
     if (!named) {
-        const auto* item = reinterpret_cast<const SoundItem*>(GetBankItem(context->banks, BankSounds, handle));
+        const auto* item =
+            reinterpret_cast<const SoundItem*>(GetBankItem(context->banks, BankSounds, handle));
         if (item && (item->kind & SoundInFile) && !FetchFromFile(context->banks, handle)) return PlayFailed;
     }
     if (!manager) return PlayStarted;
@@ -286,7 +291,8 @@ int PlaySample(CSoundManager* manager, AppContext* context, SoundReference sound
     if (!chosen) return refusal;
     SoundChannel& c = context->channels[chosen - 1];
     StopChannelEntry(c);
-    CInputFile* stream = named ? OpenFileStream(static_cast<const WCHAR*>(sound)) : OpenItemStream(context->banks, handle);
+    CInputFile* stream =
+        named ? OpenFileStream(static_cast<const WCHAR*>(sound)) : OpenItemStream(context->banks, handle);
     if (!stream) return PlayFailed;
     const DWORD openFlags = SoundOpenStreamed | ((flags & PlayGlobalFocus) ? SoundOpenGlobalFocus : 0);
     CSound* played = manager->LoadSound(stream, 1, openFlags);
@@ -306,8 +312,8 @@ int PlaySample(CSoundManager* manager, AppContext* context, SoundReference sound
     return PlayStarted;
 }
 
-int PlaySound(CSoundManager* manager, AppContext* context, SoundReference sound, HWND window, DWORD flags, int loops,
-              int channel, bool ansiEntry) {
+int PlaySound(CSoundManager* manager, AppContext* context, SoundReference sound, HWND window, DWORD flags,
+              int loops, int channel, bool ansiEntry) {
     if (!context || !sound) return PlayFailed;
     DWORD kind = 0;
     std::u16string element;
@@ -321,11 +327,13 @@ int PlaySound(CSoundManager* manager, AppContext* context, SoundReference sound,
             GetBankItem(context->banks, BankSounds, sound::HandleOfReference(sound)));
         if (!item) return PlayFailed;
         kind = item->kind & SoundKindMask;
-        if (kind == SoundKindMusic) element = sound::MusicItemFileName(context->banks, sound::HandleOfReference(sound));
+        if (kind == SoundKindMusic)
+            element = sound::MusicItemFileName(context->banks, sound::HandleOfReference(sound));
     }
     const int count = (flags & PlayLoops) ? std::max(loops, 0) : 1;
     if (kind == SoundKindSample) return PlaySample(manager, context, sound, flags, count, channel);
-    if (kind == SoundKindMusic) return sound::PlayMusic(context, sound, element, window, flags, count, ansiEntry);
+    if (kind == SoundKindMusic)
+        return sound::PlayMusic(context, sound, element, window, flags, count, ansiEntry);
     return PlayFailed;
 }
 
@@ -335,8 +343,8 @@ namespace sound {
 
 bool SameFileName(std::u16string_view a, std::u16string_view b) {
     auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
 }
 
 WCHAR* CopyName(std::u16string_view name) {
@@ -380,8 +388,8 @@ int ChannelSoundPan(int channelPan, int masterPan) {
     return sum * 10;
 }
 
-int PlaySoundItemW(CSoundManager* manager, AppContext* context, SoundReference sound, HWND window, DWORD flags,
-                   int loops, int channel) {
+int PlaySoundItemW(CSoundManager* manager, AppContext* context, SoundReference sound, HWND window,
+                   DWORD flags, int loops, int channel) {
     try {
         return PlaySound(manager, context, sound, window, flags, loops, channel, false);
     } catch (const std::bad_alloc&) {
@@ -391,13 +399,14 @@ int PlaySoundItemW(CSoundManager* manager, AppContext* context, SoundReference s
 
 int PlaySoundItemA(CSoundManager* manager, AppContext* context, const void* sound, HWND window, DWORD flags,
                    int loops, int channel) {
-    if (!(flags & PlayAnsiName)) return PlaySoundItemW(manager, context, sound, window, flags, loops, channel);
+    if (!(flags & PlayAnsiName))
+        return PlaySoundItemW(manager, context, sound, window, flags, loops, channel);
     WCHAR* wide = ToWideString(static_cast<const char*>(sound), -1);
     if (!wide) return PlayFailed;
     int result = PlayFailed;
     try {
-        result = PlaySound(manager, context, wide, window, (flags & ~PlayAnsiName) | PlayWideName, loops, channel,
-                           true);
+        result = PlaySound(manager, context, wide, window, (flags & ~PlayAnsiName) | PlayWideName, loops,
+                           channel, true);
     } catch (const std::bad_alloc&) {
     }
     FreeString(wide);

@@ -85,7 +85,8 @@ int CSoundFilter::ReadGroups(BYTE* out, DWORD groups, DWORD& written) {
         if (const int r = Read(conversionBuffer_, now * step_ * nativeBlock, &got)) return r;
         const DWORD frames = got / nativeBlock;
         const DWORD made = (frames + step_ - 1) / step_;
-        converter_(conversionBuffer_, out + static_cast<std::size_t>(written) * outBlock, frames, step_, repeat_);
+        converter_(conversionBuffer_, out + static_cast<std::size_t>(written) * outBlock, frames, step_,
+                   repeat_);
         written += made * repeat_;
         if (made < now) break;
         groups -= now;
@@ -105,7 +106,8 @@ int CSoundFilter::ReadConverted(void* buffer, DWORD size, DWORD* count) {
     for (; carryLeft_ > 0 && done < wanted; --carryLeft_, ++done)
         std::memcpy(out + static_cast<std::size_t>(done) * outBlock, carry_, outBlock);
     DWORD written = 0;
-    if (const int r = ReadGroups(out + static_cast<std::size_t>(done) * outBlock, (wanted - done) / repeat_, written))
+    if (const int r =
+            ReadGroups(out + static_cast<std::size_t>(done) * outBlock, (wanted - done) / repeat_, written))
         return r;
     const bool ended = written < (wanted - done) / repeat_ * repeat_;
     done += written;
@@ -120,7 +122,8 @@ int CSoundFilter::ReadConverted(void* buffer, DWORD size, DWORD* count) {
         DWORD made = 0;
         if (const int r = ReadGroups(group.data(), 1, made)) return r;
         const DWORD take = std::min(made, wanted - done);
-        std::memcpy(out + static_cast<std::size_t>(done) * outBlock, group.data(), static_cast<std::size_t>(take) * outBlock);
+        std::memcpy(out + static_cast<std::size_t>(done) * outBlock, group.data(),
+                    static_cast<std::size_t>(take) * outBlock);
         done += take;
         if (made > take) {
             std::memcpy(carry_, group.data(), outBlock);

@@ -27,8 +27,8 @@ char16_t Lower(char16_t c) {
 }
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return Lower(x) == Lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char16_t x, char16_t y) { return Lower(x) == Lower(y); });
 }
 
 SoundItem* ItemOf(ContextBanks* banks, DWORD handle) {
@@ -76,7 +76,8 @@ bool ReferenceData(const void* data, DWORD size, std::vector<BYTE>& out) {
 }
 
 // Builds the item in place at `handle` (0 adds a new one).
-DWORD StoreItem(ContextBanks* banks, DWORD kind, DWORD handle, const WCHAR* name, const void* data, DWORD size) {
+DWORD StoreItem(ContextBanks* banks, DWORD kind, DWORD handle, const WCHAR* name, const void* data,
+                DWORD size) {
     if (!banks) return 0;
     std::vector<BYTE> reference;
     if (kind & (SoundInFile | SoundStreamedFromFile)) {
@@ -89,8 +90,9 @@ DWORD StoreItem(ContextBanks* banks, DWORD kind, DWORD handle, const WCHAR* name
     const std::u16string text = name ? name : u"";
     const DWORD nameLength = StoredNameLength(text.size());
     const DWORD headerSize = sizeof(SoundItem) + nameLength * sizeof(WCHAR);
-    const DWORD made = handle ? ReplaceBankItem(banks, BankSounds, handle, headerSize, size, BankItemZeroFill, nullptr)
-                              : AddBankItem(banks, BankSounds, headerSize, size, BankItemZeroFill, nullptr);
+    const DWORD made =
+        handle ? ReplaceBankItem(banks, BankSounds, handle, headerSize, size, BankItemZeroFill, nullptr)
+               : AddBankItem(banks, BankSounds, headerSize, size, BankItemZeroFill, nullptr);
     SoundItem* item = ItemOf(banks, made);
     if (!item) return 0;
     if (handle && item->header.refCount == 0) item->header.refCount = 1;
@@ -127,7 +129,8 @@ DWORD AddSoundItemW(ContextBanks* banks, DWORD kind, const WCHAR* name, const vo
 }
 
 DWORD AddSoundItemA(ContextBanks* banks, DWORD kind, const char* name, const void* data, DWORD size) {
-    return WithWideName(name, [&](const WCHAR* wide) { return AddSoundItemW(banks, kind, wide, data, size); });
+    return WithWideName(name,
+                        [&](const WCHAR* wide) { return AddSoundItemW(banks, kind, wide, data, size); });
 }
 
 DWORD ReplaceSoundItemW(ContextBanks* banks, DWORD kind, DWORD handle, const WCHAR* name, const void* data,
@@ -143,8 +146,8 @@ DWORD ReplaceSoundItemW(ContextBanks* banks, DWORD kind, DWORD handle, const WCH
 
 DWORD ReplaceSoundItemA(ContextBanks* banks, DWORD kind, DWORD handle, const char* name, const void* data,
                         DWORD size) {
-    return WithWideName(name,
-                        [&](const WCHAR* wide) { return ReplaceSoundItemW(banks, kind, handle, wide, data, size); });
+    return WithWideName(
+        name, [&](const WCHAR* wide) { return ReplaceSoundItemW(banks, kind, handle, wide, data, size); });
 }
 
 LONG ReleaseSoundItem(ContextBanks* banks, DWORD handle) {
@@ -187,8 +190,11 @@ const void* GetSoundItemDataPointer(ContextBanks* banks, DWORD handle) {
 int GetSoundItemInfo(ContextBanks* banks, DWORD handle, SoundItemInfo* info) {
     SoundItem* item = ItemOf(banks, handle);
     if (!item || !info) return 0;
-    *info = SoundItemInfo{item->checksum, item->header.refCount,
-                          item->header.dataSize + item->nameLength * static_cast<DWORD>(sizeof(WCHAR)), item->kind, 0,
+    *info = SoundItemInfo{item->checksum,
+                          item->header.refCount,
+                          item->header.dataSize + item->nameLength * static_cast<DWORD>(sizeof(WCHAR)),
+                          item->kind,
+                          0,
                           item->nameLength};
     return 1;
 }

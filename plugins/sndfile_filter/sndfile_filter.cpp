@@ -25,7 +25,9 @@ sf_count_t StreamLength(void* user) {
 
 sf_count_t StreamSeek(sf_count_t offset, int whence, void* user) {
     auto* stream = static_cast<CInputFile*>(user);
-    const int origin = whence == SEEK_CUR ? SeekFromCurrent : whence == SEEK_END ? SeekFromEnd : SeekFromStart;
+    const int origin = whence == SEEK_CUR   ? SeekFromCurrent
+                       : whence == SEEK_END ? SeekFromEnd
+                                            : SeekFromStart;
     if (offset < INT32_MIN || offset > INT32_MAX) return -1;
     return stream->Seek(static_cast<LONG>(offset), origin);
 }
@@ -89,8 +91,8 @@ public:
 
     int Seek(std::uint64_t position) override {
         if (!file_) return 1;
-        const auto frame =
-            static_cast<sf_count_t>(std::min<std::uint64_t>(position / nativeFormat_.nBlockAlign, info_.frames));
+        const auto frame = static_cast<sf_count_t>(
+            std::min<std::uint64_t>(position / nativeFormat_.nBlockAlign, info_.frames));
         return sf_seek(file_, frame, SEEK_SET) < 0 ? 1 : 0;
     }
 

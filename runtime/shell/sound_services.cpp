@@ -76,7 +76,8 @@ LRESULT OnMusicNotice(WPARAM notice) {
     const ApplicationRecord* app = CurrentApplication();
     const bool frameRunning = app && CurrentRunState() && app->runState == StateRunFrame;
     if (frameRunning && notice != MCI_NOTIFY_ABORTED)
-        if (AppContext* context = Services().libraryContext) StopSound(context, SoundKindMusic, MusicEndNotice());
+        if (AppContext* context = Services().libraryContext)
+            StopSound(context, SoundKindMusic, MusicEndNotice());
     return 0;
 }
 

@@ -51,7 +51,8 @@ bool ReadHeader(ByteReader& r, SoundHeader& h) {
 }
 
 // The item's name and sound, whichever way the bank stores it; `wideName` says how the name is held.
-bool ReadSoundItem(ApplicationBanks& b, SoundHeader& h, std::vector<std::uint8_t>& body, std::size_t& bodyAt) {
+bool ReadSoundItem(ApplicationBanks& b, SoundHeader& h, std::vector<std::uint8_t>& body,
+                   std::size_t& bodyAt) {
     std::vector<std::uint8_t> item;
     if (!ReadBankItemBytes(b, SoundHeaderBytes, item)) return false;
     ByteReader r(item);
@@ -100,8 +101,12 @@ ApplicationRecord* OwnerOf(const ApplicationBanks& banks) {
 std::uint32_t AddFileSample(ApplicationBanks& b, const SoundHeader& h, LONG headerEnd) {
     ApplicationRecord* app = OwnerOf(b);
     if (!app || !app->dataFilePath || !app->dataFilePath[0]) return 0;
-    const SoundFileDescriptor d{INVALID_HANDLE_VALUE, app->dataBaseOffset + static_cast<DWORD>(headerEnd),
-                                h.dataSize, h.nameLength, 0, app->dataFilePath};
+    const SoundFileDescriptor d{INVALID_HANDLE_VALUE,
+                                app->dataBaseOffset + static_cast<DWORD>(headerEnd),
+                                h.dataSize,
+                                h.nameLength,
+                                0,
+                                app->dataFilePath};
     const DWORD kind = SoundKindSample | (h.flags & StreamedFromFile ? SoundStreamedFromFile : SoundInFile);
     return AddSoundItemW(b.library, kind, nullptr, &d, sizeof d);
 }
@@ -112,17 +117,21 @@ std::uint32_t AddSample(ApplicationBanks& b, const SoundHeader& h, std::span<con
     const auto data = body.subspan(nameBytes);
     const std::u16string name = NameOf(body.first(nameBytes), b.unicode);
     if (b.unicode)
-        return AddSoundItemW(b.library, SoundKindSample, name.c_str(), data.data(), static_cast<DWORD>(data.size()));
+        return AddSoundItemW(b.library, SoundKindSample, name.c_str(), data.data(),
+                             static_cast<DWORD>(data.size()));
     const std::string narrow(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(nameBytes));
-    return AddSoundItemA(b.library, SoundKindSample, narrow.c_str(), data.data(), static_cast<DWORD>(data.size()));
+    return AddSoundItemA(b.library, SoundKindSample, narrow.c_str(), data.data(),
+                         static_cast<DWORD>(data.size()));
 }
 
 bool WriteWholeFile(const std::u16string& path, std::span<const std::uint8_t> data) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = data.empty() || (WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-                                     written == data.size());
+    const bool ok =
+        data.empty() || (WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+                         written == data.size());
     CloseHandle(file);
     if (!ok) DeleteFileW(path.c_str());
     return ok;

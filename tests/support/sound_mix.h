@@ -71,8 +71,8 @@ public:
         wc.lpfnWndProc = win32::DefWindowProcW;
         wc.lpszClassName = u"SoundTestNotices";
         win32::RegisterClassExW(&wc);
-        window_ = win32::CreateWindowExW(0, u"SoundTestNotices", u"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
-                                         nullptr);
+        window_ = win32::CreateWindowExW(0, u"SoundTestNotices", u"", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                         nullptr, nullptr);
     }
     ~NoticeWindow() {
         if (window_) win32::DestroyWindow(window_);

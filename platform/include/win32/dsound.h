@@ -21,8 +21,12 @@ constexpr HRESULT DSERR_BADFORMAT = static_cast<HRESULT>(0x88780064);
 constexpr HRESULT DSERR_NODRIVER = static_cast<HRESULT>(0x88780078);
 constexpr HRESULT DSERR_BUFFERLOST = static_cast<HRESULT>(0x88780096);
 
-constexpr bool FAILED(HRESULT result) { return result < 0; }
-constexpr bool SUCCEEDED(HRESULT result) { return result >= 0; }
+constexpr bool FAILED(HRESULT result) {
+    return result < 0;
+}
+constexpr bool SUCCEEDED(HRESULT result) {
+    return result >= 0;
+}
 
 constexpr DWORD DSSCL_NORMAL = 1;
 constexpr DWORD DSSCL_PRIORITY = 2;

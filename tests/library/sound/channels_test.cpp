@@ -12,10 +12,15 @@ protected:
         SoundFixture::SetUp();
         SetChannelCount(context_, 3);
         for (int i = 0; i < 4; ++i)
-            sounds_[i] = AddSample(ToneWav(0.2, 441.0 + i), i == 0 ? u"a" : i == 1 ? u"b" : i == 2 ? u"c" : u"d");
+            sounds_[i] = AddSample(ToneWav(0.2, 441.0 + i), i == 0   ? u"a"
+                                                            : i == 1 ? u"b"
+                                                            : i == 2 ? u"c"
+                                                                     : u"d");
     }
     // Played for ever, so that the channel stays busy without pulling the mix.
-    int PlayForEver(int i, DWORD flags, int channel = 0) { return Play(sounds_[i], flags | PlayLoops, 0, channel); }
+    int PlayForEver(int i, DWORD flags, int channel = 0) {
+        return Play(sounds_[i], flags | PlayLoops, 0, channel);
+    }
     int ChannelOf(int i) { return FindChannelOfSound(context_, SoundHandle(sounds_[i])); }
 
     DWORD sounds_[4] = {};
@@ -78,7 +83,8 @@ TEST(ChannelArithmetic, PanAddsTheMasterAndIsHeldAtTheEnds) {
     struct Case {
         int channel, master, sent;
     };
-    const Case cases[] = {{-80, -50, -1000}, {-80, 0, -800}, {50, 60, 1000}, {30, -10, 200}, {0, 0, 0}, {100, 0, 1000}};
+    const Case cases[] = {{-80, -50, -1000}, {-80, 0, -800}, {50, 60, 1000},
+                          {30, -10, 200},    {0, 0, 0},      {100, 0, 1000}};
     for (const Case& c : cases)
         EXPECT_EQ(ChannelSoundPan(c.channel, c.master), c.sent) << c.channel << " " << c.master;
     const std::pair<int, int> volumes[] = {{100, 1000}, {50, 500}, {0, 0}};
@@ -107,7 +113,8 @@ TEST(ChannelArithmetic, CountsAndSettingsAreClampedAndBadChannelsDoNothing) {
     EXPECT_EQ(SetMasterPan(context, 2, 50), 0) << "only kind 1";
     EXPECT_EQ(GetMasterPan(context, 2), 0);
     EXPECT_EQ(PlaySoundItemW(nullptr, nullptr, SoundHandle(1), nullptr, 0, 0, 0), PlayFailed);
-    EXPECT_EQ(PlaySoundItemW(nullptr, context, SoundHandle(5), nullptr, 0, 0, 0), PlayFailed) << "no such item";
+    EXPECT_EQ(PlaySoundItemW(nullptr, context, SoundHandle(5), nullptr, 0, 0, 0), PlayFailed)
+        << "no such item";
     DestroyAppContext(context);
 }
 

@@ -64,8 +64,12 @@ std::vector<int> Load(const std::vector<BYTE>& bytes, int bits) {
 }
 
 // The conversion rules, one sample or pair at a time.
-int Up(int s) { return (s - 128) * 256; }
-int Down(int s) { return (s >> 8) + 128; }
+int Up(int s) {
+    return (s - 128) * 256;
+}
+int Down(int s) {
+    return (s >> 8) + 128;
+}
 
 struct LayoutCase {
     int inBits, inChannels, outBits, outChannels;
@@ -101,10 +105,11 @@ class PcmLayouts : public ::testing::TestWithParam<LayoutCase> {};
 
 TEST_P(PcmLayouts, EachLayoutConvertsByItsRule) {
     const LayoutCase& c = GetParam();
-    const std::vector<int> in = c.inBits == 8 ? std::vector<int>{0, 64, 128, 200, 255, 1, 130, 129}
-                                              : std::vector<int>{-32768, -1000, 0, 1000, 32767, -1, 255, -256};
-    auto* decoder = new MemoryDecoder(Pcm(22050, static_cast<WORD>(c.inChannels), static_cast<WORD>(c.inBits)),
-                                      Store(in, c.inBits));
+    const std::vector<int> in = c.inBits == 8
+                                    ? std::vector<int>{0, 64, 128, 200, 255, 1, 130, 129}
+                                    : std::vector<int>{-32768, -1000, 0, 1000, 32767, -1, 255, -256};
+    auto* decoder = new MemoryDecoder(
+        Pcm(22050, static_cast<WORD>(c.inChannels), static_cast<WORD>(c.inBits)), Store(in, c.inBits));
     const WAVEFORMATEX out = Pcm(22050, static_cast<WORD>(c.outChannels), static_cast<WORD>(c.outBits));
     ASSERT_EQ(decoder->SetOutputFormat(&out), 0);
     const std::vector<int> expected = Expected(c, in);
@@ -209,7 +214,7 @@ TEST(SoundConversion, TheRingHoldsAWholeNumberOfFramesOfOnePointTwoSeconds) {
 }
 
 TEST(SoundConversion, VolumesBecomeHundredthsOfADecibelAndRatesAreHeldInRange) {
-    const std::pair<int, LONG> volumes[] = {{1000, 0}, {2000, 0}, {500, -602}, {100, -2000},
+    const std::pair<int, LONG> volumes[] = {{1000, 0},  {2000, 0},   {500, -602}, {100, -2000},
                                             {1, -6000}, {0, -10000}, {-5, -10000}};
     for (auto [volume, expected] : volumes)
         EXPECT_EQ(VolumeToDirectSound(volume), expected) << volume;

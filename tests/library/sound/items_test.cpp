@@ -108,8 +108,8 @@ protected:
         path_ = Wide(WriteTempFile("file_items.bin", block_));
     }
     SoundFileDescriptor Descriptor(HANDLE file) {
-        return {file, PrefixBytes, static_cast<DWORD>(block_.size() - PrefixBytes), 4, 0,
-                file == INVALID_HANDLE_VALUE ? path_.c_str() : nullptr};
+        return {file, PrefixBytes, static_cast<DWORD>(block_.size() - PrefixBytes),
+                4,    0,           file == INVALID_HANDLE_VALUE ? path_.c_str() : nullptr};
     }
     DWORD AddReference(DWORD kind, const SoundFileDescriptor& d) {
         return AddSoundItemW(Banks(), kind, u"Ding", &d, sizeof d);
@@ -127,7 +127,8 @@ protected:
 };
 
 TEST_F(FileItems, AnItemLeftInTheFileIsReadThroughAHandleOfItsOwnWhenFirstPlayed) {
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     SetFilePointer(file, 11, nullptr, FILE_BEGIN);
     const DWORD h = AddReference(SoundKindSample | SoundInFile, Descriptor(file));
@@ -140,8 +141,10 @@ TEST_F(FileItems, AnItemLeftInTheFileIsReadThroughAHandleOfItsOwnWhenFirstPlayed
 }
 
 TEST_F(FileItems, AStreamedItemPlaysFromTheFileByNameOrByHandleAndACompressedBlockIsInflated) {
-    EXPECT_TRUE(PlaysWhole(AddReference(SoundKindSample | SoundStreamedFromFile, Descriptor(INVALID_HANDLE_VALUE))));
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_TRUE(
+        PlaysWhole(AddReference(SoundKindSample | SoundStreamedFromFile, Descriptor(INVALID_HANDLE_VALUE))));
+    HANDLE file =
+        CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     const DWORD byHandle = AddReference(SoundKindSample | SoundStreamedFromFile, Descriptor(file));
     EXPECT_TRUE(PlaysWhole(byHandle));
     EXPECT_EQ(Item(byHandle)->kind, SoundStreamedFromFile | SoundKindSample) << "streamed again next time";
@@ -155,7 +158,8 @@ TEST_F(FileItems, AStreamedItemPlaysFromTheFileByNameOrByHandleAndACompressedBlo
     compress2(packed.data(), &packedSize, plain.data(), static_cast<uLong>(plain.size()), 9);
     std::vector<BYTE> stored(PrefixBytes, 0);
     const auto length = static_cast<DWORD>(packedSize);
-    stored.insert(stored.end(), reinterpret_cast<const BYTE*>(&length), reinterpret_cast<const BYTE*>(&length) + 4);
+    stored.insert(stored.end(), reinterpret_cast<const BYTE*>(&length),
+                  reinterpret_cast<const BYTE*>(&length) + 4);
     stored.insert(stored.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packedSize));
     const std::u16string packedPath = Wide(WriteTempFile("file_items_packed.bin", stored));
     SoundFileDescriptor d{INVALID_HANDLE_VALUE, PrefixBytes, static_cast<DWORD>(plain.size()), 4, 1,
@@ -171,7 +175,8 @@ TEST_F(FileItems, AMissingOrDamagedFileFailsThePlay) {
     EXPECT_EQ(Play(AddReference(SoundKindSample | SoundInFile, d)), PlayFailed);
     d = Descriptor(INVALID_HANDLE_VALUE);
     d.nameLength = 0x7FFFFFFF;
-    EXPECT_EQ(Play(AddReference(SoundKindSample | SoundInFile, d)), PlayFailed) << "a name longer than its block";
+    EXPECT_EQ(Play(AddReference(SoundKindSample | SoundInFile, d)), PlayFailed)
+        << "a name longer than its block";
     d = Descriptor(INVALID_HANDLE_VALUE);
     d.fileName = nullptr;
     EXPECT_EQ(AddReference(SoundKindSample | SoundInFile, d), 0u) << "neither a handle nor a name";

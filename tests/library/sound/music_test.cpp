@@ -20,7 +20,8 @@ protected:
     }
 
     int PlayFile(DWORD flags = 0, int loops = 0) {
-        return PlaySoundItemW(manager_, context_, path_.c_str(), window_.Handle(), MusicFile | flags, loops, 0);
+        return PlaySoundItemW(manager_, context_, path_.c_str(), window_.Handle(), MusicFile | flags, loops,
+                              0);
     }
     // Pulls until the end notice; whether anything sounded on the way.
     bool PullToNotice(bool* sounded) {

@@ -107,7 +107,8 @@ TEST_F(Playback, AServiceGapLongerThanTheRingGoesOnFromTheWrittenDataInsteadOfSt
     TestClockNow() += 1300;
     win32::testing::RunMultimediaTimers();
     const Samples after = Left(Run(4));
-    EXPECT_TRUE(std::equal(after.begin(), after.end(), wav.samples.begin() + static_cast<std::ptrdiff_t>(ring)))
+    EXPECT_TRUE(
+        std::equal(after.begin(), after.end(), wav.samples.begin() + static_cast<std::ptrdiff_t>(ring)))
         << "what follows the ring's data, not a replay of its start";
 }
 

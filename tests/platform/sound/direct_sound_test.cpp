@@ -13,7 +13,8 @@ using namespace sound_test;
 
 namespace {
 
-constexpr DWORD Flags = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY | DSBCAPS_GETCURRENTPOSITION2;
+constexpr DWORD Flags =
+    DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY | DSBCAPS_GETCURRENTPOSITION2;
 
 WAVEFORMATEX Pcm(DWORD rate, WORD channels, WORD bits) {
     const WORD block = static_cast<WORD>(channels * bits / 8);
@@ -134,7 +135,8 @@ TEST_P(BufferLevels, VolumeAndPanAttenuateEachSideByTheirDecibels) {
 INSTANTIATE_TEST_SUITE_P(DirectSound, BufferLevels,
                          ::testing::Values(LevelCase{"Full", 0, 0}, LevelCase{"Minus6dB", -602, 0},
                                            LevelCase{"Silence", -10000, 0}, LevelCase{"HardLeft", 0, -10000},
-                                           LevelCase{"HardRight", 0, 10000}, LevelCase{"HalfRight", -602, 602}),
+                                           LevelCase{"HardRight", 0, 10000},
+                                           LevelCase{"HalfRight", -602, 602}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DirectSoundTest, LoopingBufferWrapsAndTheCursorFollowsThePulledFrames) {

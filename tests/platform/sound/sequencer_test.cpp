@@ -41,8 +41,8 @@ protected:
 
     MCIERROR Open(const std::u16string& path) {
         MCI_OPEN_PARMSW open{0, 0, u"sequencer", path.c_str(), nullptr};
-        const MCIERROR e =
-            mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&open));
+        const MCIERROR e = mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT,
+                                           reinterpret_cast<DWORD_PTR>(&open));
         if (e == 0) device_ = open.wDeviceID;
         return e;
     }
@@ -53,7 +53,8 @@ protected:
     }
     DWORD Status(DWORD item) {
         MCI_STATUS_PARMS status{0, 0, item, 0};
-        EXPECT_EQ(mciSendCommandW(device_, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)), 0u);
+        EXPECT_EQ(mciSendCommandW(device_, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)),
+                  0u);
         return static_cast<DWORD>(status.dwReturn);
     }
     // Pulls until a notice arrives (at most `limit` chunks); the notice, or -1.
@@ -116,8 +117,9 @@ TEST_F(SequencerTest, BadFilesAndDevicesAreRefusedWithTheirCodes) {
     const std::u16string notMidi = WriteTempFile("sequencer_not_midi.mid", appwriter::Bytes(64, 'x'));
     EXPECT_EQ(Open(notMidi), MCIERR_INVALID_FILE);
     MCI_OPEN_PARMSW wave{0, 0, u"waveaudio", path_.c_str(), nullptr};
-    EXPECT_EQ(mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&wave)),
-              MCIERR_INVALID_DEVICE_NAME);
+    EXPECT_EQ(
+        mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&wave)),
+        MCIERR_INVALID_DEVICE_NAME);
     EXPECT_EQ(mciSendCommandW(9999, MCI_PLAY, 0, 0), MCIERR_INVALID_DEVICE_ID);
     ASSERT_EQ(Open(path_), 0u);
     const MCIDEVICEID closed = device_;

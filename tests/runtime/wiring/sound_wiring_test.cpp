@@ -78,7 +78,8 @@ appwriter::ApplicationDescription Describe(std::uint16_t flags2) {
             {{0, u"Jump", Tone()}, {0, u"Coin", Tone()}, {0x20, u"Far", Tone()}});
     appwriter::MidiDesc tune;
     tune.notes = {{0, 480, 0, 60, 100}};
-    AddBank(d, appwriter::ChunkMusicBank, appwriter::ChunkMusicOffsets, {{0, u"Theme", appwriter::WriteMidi(tune)}});
+    AddBank(d, appwriter::ChunkMusicBank, appwriter::ChunkMusicOffsets,
+            {{0, u"Theme", appwriter::WriteMidi(tune)}});
     appwriter::FrameContents first, second;
     first.events = EventsNaming(1, 0);
     second.events = EventsNaming(0, 0xFFFF);
@@ -135,7 +136,9 @@ protected:
         CurrentRunState()->exitCode = code;
         return Step();
     }
-    std::uint32_t Handle(int kind, std::uint16_t index) { return HandleOfStoredIndex(*app_->banks, kind, index); }
+    std::uint32_t Handle(int kind, std::uint16_t index) {
+        return HandleOfStoredIndex(*app_->banks, kind, index);
+    }
     std::uint32_t Count(int kind, std::uint32_t handle) {
         return GetBankItemReferenceCount(*app_->banks, kind, handle);
     }
@@ -155,7 +158,8 @@ protected:
         manager_ = CreateSoundManagerForWindow(filters_, nullptr);
         ASSERT_NE(manager_, nullptr);
         manager_->Register(nullptr);
-        ASSERT_EQ(PlaySoundItemW(manager_, context_, SoundHandle(handle), nullptr, PlayLoops, 0, 0), PlayStarted);
+        ASSERT_EQ(PlaySoundItemW(manager_, context_, SoundHandle(handle), nullptr, PlayLoops, 0, 0),
+                  PlayStarted);
     }
 
     StillClock clock_;

@@ -70,7 +70,8 @@ std::vector<std::int16_t> ToneSamples(std::uint32_t rate, std::uint16_t channels
     std::vector<std::int16_t> samples;
     samples.reserve(frames * channels);
     for (std::size_t i = 0; i < frames; ++i) {
-        const double v = amplitude * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / rate);
+        const double v =
+            amplitude * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / rate);
         for (std::uint16_t c = 0; c < channels; ++c)
             samples.push_back(static_cast<std::int16_t>(std::lround(v)));
     }

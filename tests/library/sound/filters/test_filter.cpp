@@ -17,8 +17,7 @@ struct Made {
 [[maybe_unused]] Made made;
 
 // The first byte of the stream, read so that the stream moves.
-[[maybe_unused]]
-int FirstByte(CInputFile* stream) {
+[[maybe_unused]] int FirstByte(CInputFile* stream) {
     win32::BYTE bytes[2] = {};
     win32::LONG got = 0;
     stream->ReadCounted(bytes, 2, &got);
@@ -34,21 +33,33 @@ EXPORT void* CreateFilter(DWORD value) {
     made = {"alpha", value};
     return &made;
 }
-EXPORT DWORD GetFilterID() { return 0x41464C41; }
-EXPORT const WCHAR* GetFilterNameW() { return u"Alpha"; }
-EXPORT int GetPriority() { return 100; }
+EXPORT DWORD GetFilterID() {
+    return 0x41464C41;
+}
+EXPORT const WCHAR* GetFilterNameW() {
+    return u"Alpha";
+}
+EXPORT int GetPriority() {
+    return 100;
+}
 EXPORT const WCHAR* const* GetFilterExtsW() {
     static const WCHAR* const exts[] = {u"alf", u"al\u00e9", nullptr};
     return exts;
 }
-EXPORT int CanReadFile(CInputFile* stream) { return FirstByte(stream) == 'A'; }
+EXPORT int CanReadFile(CInputFile* stream) {
+    return FirstByte(stream) == 'A';
+}
 #elif defined(FILTER_BETA)
 EXPORT void* CreateFilter(DWORD value) {
     made = {"beta", value};
     return &made;
 }
-EXPORT DWORD GetFilterID() { return 0x41544542; }
-EXPORT const char* GetFilterName() { return "Beta"; }
+EXPORT DWORD GetFilterID() {
+    return 0x41544542;
+}
+EXPORT const char* GetFilterName() {
+    return "Beta";
+}
 EXPORT const char* const* GetFilterExts() {
     static const char* const exts[] = {"bet", "b2", nullptr};
     return exts;
@@ -66,13 +77,27 @@ EXPORT void* CreateFilter(DWORD value) {
     made = {"gamma", value};
     return &made;
 }
-EXPORT DWORD GetFilterID() { return 0x4D4D4147; }
-EXPORT const WCHAR* GetFilterNameW() { return u"Gamma"; }
-EXPORT int GetPriority() { return 50; }
+EXPORT DWORD GetFilterID() {
+    return 0x4D4D4147;
+}
+EXPORT const WCHAR* GetFilterNameW() {
+    return u"Gamma";
+}
+EXPORT int GetPriority() {
+    return 50;
+}
 #elif defined(FILTER_NOCREATE)
-EXPORT DWORD GetFilterID() { return 1; }
-EXPORT const WCHAR* GetFilterNameW() { return u"No create"; }
+EXPORT DWORD GetFilterID() {
+    return 1;
+}
+EXPORT const WCHAR* GetFilterNameW() {
+    return u"No create";
+}
 #elif defined(FILTER_NONAME)
-EXPORT void* CreateFilter(DWORD) { return &made; }
-EXPORT DWORD GetFilterID() { return 2; }
+EXPORT void* CreateFilter(DWORD) {
+    return &made;
+}
+EXPORT DWORD GetFilterID() {
+    return 2;
+}
 #endif

@@ -11,7 +11,7 @@ namespace appwriter {
 struct WavDesc {
     std::uint32_t rate = 22050;
     std::uint16_t channels = 1;
-    std::uint16_t bits = 16; // 8-bit files store each value as (v >> 8) + 128
+    std::uint16_t bits = 16;           // 8-bit files store each value as (v >> 8) + 128
     std::vector<std::int16_t> samples; // interleaved
 };
 Bytes WriteWav(const WavDesc& wav);
@@ -29,9 +29,9 @@ struct MidiNote {
 };
 
 struct MidiDesc {
-    std::uint16_t division = 480;  // ticks per quarter note
-    std::uint32_t tempo = 500000;  // microseconds per quarter note
-    std::uint8_t program = 0;      // General MIDI program on every channel used
+    std::uint16_t division = 480; // ticks per quarter note
+    std::uint32_t tempo = 500000; // microseconds per quarter note
+    std::uint8_t program = 0;     // General MIDI program on every channel used
     std::vector<MidiNote> notes;
 };
 Bytes WriteMidi(const MidiDesc& midi);
