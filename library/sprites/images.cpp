@@ -4,7 +4,9 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/rle_codec.h"
+#include "vtrs2/surface_engine.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -35,8 +37,12 @@ ImageItem* ImageOf(ContextBanks* banks, DWORD handle) {
     return reinterpret_cast<ImageItem*>(GetBankItem(banks, BankImages, handle));
 }
 
-DWORD AlphaSize(LONG width, LONG height) {
-    return static_cast<DWORD>(((width + 3) & ~3) * height);
+// The largest data an item's 32-bit size field can state.
+constexpr std::uint64_t MaxImageData = 0xFFFFFFFFu;
+
+std::uint64_t AlphaSize(LONG width, LONG height) {
+    if (width <= 0 || height <= 0) return 0;
+    return ((static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3}) * static_cast<std::uint64_t>(height);
 }
 
 // The packing flag that suits a display mode's pixel size; 0 for modes whose pixels are not packed.
@@ -65,14 +71,16 @@ void SetChecksum(ImageItem* item) {
     item->checksum = ContinueChecksum(BankItemData(&item->header), item->header.dataSize, sum);
 }
 
-// Unpacked pixels plus alpha plane of the source, in `holder` when they had to be unpacked.
+// Unpacked pixels plus alpha plane of the source, in `holder` when they had to be unpacked. Packed pixels
+// are walked first, so that no buffer is made for data that cannot fill it.
 const BYTE* UnpackedSource(const void* pixels, std::size_t pixelsSize, DWORD sourcePacking, DWORD expected,
                            Buffer& holder) {
-    if (!sourcePacking) return pixelsSize >= expected ? static_cast<const BYTE*>(pixels) : nullptr;
+    const auto* bytes = static_cast<const BYTE*>(pixels);
+    if (!sourcePacking) return pixelsSize >= expected ? bytes : nullptr;
+    if (GetRleDecodedSize(bytes, pixelsSize, sourcePacking, expected) != expected) return nullptr;
     holder = NewBuffer(static_cast<std::size_t>(expected) + 32);
     if (!holder) return nullptr;
-    const std::size_t n =
-        DecodeRlePixels(holder.get(), expected, static_cast<const BYTE*>(pixels), pixelsSize, sourcePacking);
+    const std::size_t n = DecodeRlePixels(holder.get(), expected, bytes, pixelsSize, sourcePacking);
     return n == expected ? holder.get() : nullptr;
 }
 
@@ -111,14 +119,14 @@ void DeleteTexture(TextureCacheItem& item) {
 
 DWORD GetImageDataSize(LONG width, LONG height, DWORD flags) {
     if (width <= 0 || height <= 0) return 0;
-    const auto w = static_cast<DWORD>(width), h = static_cast<DWORD>(height);
-    DWORD size = 0;
+    const auto w = static_cast<std::uint64_t>(width), h = static_cast<std::uint64_t>(height);
+    std::uint64_t size = 0;
     switch (flags & 0xF) {
     case 2:
         size = ((w + 3) >> 2) * 2 * h;
         break;
     case Mode8:
-        size = ((w + 1) & ~1u) * h;
+        size = ((w + 1) & ~std::uint64_t{1}) * h;
         break;
     case Mode24:
         size = ((w + 1) >> 1) * 6 * h;
@@ -137,7 +145,7 @@ DWORD GetImageDataSize(LONG width, LONG height, DWORD flags) {
         return 0;
     }
     if (flags & AddImageAlphaPlane) size += AlphaSize(width, height);
-    return size;
+    return size <= MaxImageData ? static_cast<DWORD>(size) : 0;
 }
 
 DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, LONG hotX, LONG hotY,
@@ -149,9 +157,10 @@ DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, L
     const bool alpha = flags & AddImageAlphaPlane;
     const DWORD sourcePacking = (flags >> 8) & 7;
     const DWORD pixelBytes = GetImageDataSize(width, height, targetMode);
-    if (pixelBytes == 0) return 0;
-    const DWORD alphaBytes = alpha ? AlphaSize(width, height) : 0;
-    const DWORD unpacked = pixelBytes + alphaBytes;
+    // With its alpha plane the image must still fit an item.
+    const DWORD unpacked = GetImageDataSize(width, height, targetMode | (alpha ? AddImageAlphaPlane : 0));
+    if (pixelBytes == 0 || unpacked == 0) return 0;
+    const DWORD alphaBytes = unpacked - pixelBytes;
     // 4-bit sources need the surface engine's nibble expansion, and the packed item form has no settled
     // layout; packed sources followed by an alpha plane cannot say where the plane starts.
     if (pixels &&
@@ -162,8 +171,10 @@ DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, L
     const BYTE* source = nullptr;
     if (pixels) {
         const DWORD sourceBytes = GetImageDataSize(width, height, sourceMode);
-        if (!sourceBytes ||
-            !(source = UnpackedSource(pixels, pixelsSize, sourcePacking, sourceBytes + alphaBytes, holder)))
+        const DWORD sourceTotal =
+            GetImageDataSize(width, height, sourceMode | (alpha ? AddImageAlphaPlane : 0));
+        if (!sourceBytes || !sourceTotal ||
+            !(source = UnpackedSource(pixels, pixelsSize, sourcePacking, sourceTotal, holder)))
             return 0;
         if (sourceMode != targetMode || palette) {
             converted = ConvertPixels(width, height, sourceMode, targetMode, source, sourceBytes, alphaBytes,
@@ -241,8 +252,6 @@ int GetImageInfo(ContextBanks* banks, DWORD handle, ImageInfo* info) {
 int GetTransformedImageInfo(ContextBanks* banks, DWORD handle, float angle, float scaleX, float scaleY,
                             ImageInfo* info) {
     if (!GetImageInfo(banks, handle, info)) return 0;
-    // Turning the bounds needs the surface engine's rotation of image bounds.
-    if (angle != 0) return 0;
     info->checksum = 0;
     info->dataSize = 0;
     auto scale = [](auto value, float factor) {
@@ -252,6 +261,14 @@ int GetTransformedImageInfo(ContextBanks* banks, DWORD handle, float angle, floa
     info->actionX = scale(info->actionX, scaleX);
     info->height = scale(info->height, scaleY), info->hotY = scale(info->hotY, scaleY);
     info->actionY = scale(info->actionY, scaleY);
+    if (angle != 0) {
+        SIZE size{info->width, info->height};
+        POINT hot{info->hotX, info->hotY}, action{info->actionX, info->actionY};
+        RotateImageBounds(&size, &hot, &action, angle);
+        info->width = static_cast<WORD>(size.cx), info->height = static_cast<WORD>(size.cy);
+        info->hotX = static_cast<SHORT>(hot.x), info->hotY = static_cast<SHORT>(hot.y);
+        info->actionX = static_cast<SHORT>(action.x), info->actionY = static_cast<SHORT>(action.y);
+    }
     return 1;
 }
 
@@ -259,8 +276,11 @@ DWORD GetImageData(ContextBanks* banks, DWORD handle, DWORD packing, void* buffe
     const ImageItem* item = ImageOf(banks, handle);
     if (!item) return 0;
     const bool alpha = item->flags & ImageAlpha;
-    const DWORD pixelBytes = GetImageDataSize(item->width, item->height, item->displayMode);
-    const DWORD unpacked = pixelBytes + (alpha ? AlphaSize(item->width, item->height) : 0);
+    const LONG width = static_cast<LONG>(item->width), height = static_cast<LONG>(item->height);
+    const DWORD pixelBytes = GetImageDataSize(width, height, item->displayMode);
+    const DWORD unpacked =
+        GetImageDataSize(width, height, item->displayMode | (alpha ? AddImageAlphaPlane : 0));
+    if (!pixelBytes || !unpacked) return 0;
     const BYTE* data = BankItemData(&item->header);
     Buffer holder;
     if (item->flags & ImagePacked) {

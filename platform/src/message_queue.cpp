@@ -201,6 +201,20 @@ BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT re
     return PeekInternal(msg, window, filterMin, filterMax, (remove & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
+BOOL GetInputState() {
+    PumpSdlEvents();
+    MessageQueue& q = ThreadQueue();
+    std::lock_guard guard(q.lock);
+    return std::any_of(q.posted.begin(), q.posted.end(),
+                       [](const MSG& m) {
+                           return InRange(m.message, WM_KEYFIRST, WM_KEYLAST) ||
+                                  (m.message != WM_MOUSEMOVE &&
+                                   InRange(m.message, WM_MOUSEFIRST, WM_MOUSELAST));
+                       })
+               ? TRUE
+               : FALSE;
+}
+
 BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
     MSG local{};
     for (;;) {

@@ -40,16 +40,15 @@ void StartApplicationState(ApplicationRecord& app) {
         app.run.stepTimerActive = 0;
     }
     InitApplicationGlobals();
-    // Telling the extensions that the application starts belongs to the extension host, not part of this
-    // build.
+    // The extension host tells the extensions here that the application starts; it adds the call.
     FreeGlobalObjectStore(app);
     RebuildApplicationMenu(app);
     app.run.nextFrame = app.run.firstFrame;
     app.runState = StateStartFrame;
 }
 
-// Transitions are played by the transition modules, not part of this build: a fade that is asked for is
-// over at once.
+// Transitions are played by the transition modules, which add their steps here; until then a fade that is
+// asked for is over at once.
 void FinishFade(ApplicationRecord& app, bool fadeOut) {
     if (fadeOut) {
         app.runState = StateEndFrame;
@@ -134,7 +133,7 @@ void EndApplication(ApplicationRecord* app) {
     if (!app) return;
     SetCurrentApplication(app);
     StopApplicationSounds(*app);
-    // Telling the extensions belongs to the extension services, not part of this build.
+    // The extension host tells the extensions here; it adds its call.
     if (!app->parent && app->run.timerPeriod) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;
@@ -155,6 +154,8 @@ void FreeLoadedFrame(ApplicationRecord& app) {
     FrameRecord* frame = app.run.frame;
     if (!frame) return;
     ApplicationRecord* previous = SetCurrentApplication(&app);
+    // A run stopped mid-frame still gives its objects back.
+    if (frame->runState && frame->runState == CurrentRunState()) KillAllObjects();
     FreeFrame(frame);
     app.run.frame = nullptr;
     app.currentFrameIndex = -1;
@@ -187,7 +188,7 @@ void PumpMessages(MSG* msg, int stopMask) {
     if (app && app->run.inTimerStep) return;
     while (PeekMessageW(msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (!GetMessageW(msg, nullptr, 0, 0) && msg->message != WM_QUIT) break;
-        // Modeless dialogs belong to a service not part of this build.
+        // Modeless dialogs take their messages here once the runtime dialogs add them.
         if (msg->message != WM_QUIT && !TakenBeforeDispatch(app, *msg)) {
             TranslateMessage(msg);
             DispatchMessageW(msg);

@@ -9,8 +9,8 @@ constexpr int FirstFreeEntry = 10;
 constexpr int LastFreeEntry = 245;
 } // namespace
 
-// The static system colours of the 256-colour display mode come from the palette services, not part of
-// this build: the source's own entries stay at both ends, as when that palette cannot be had.
+// The static system colours of the 256-colour display mode come from the palette services, which add them
+// here; until then the source's own entries stay at both ends, as when that palette cannot be had.
 void BuildPalette(PaletteEntry (&destination)[256], const PaletteEntry (&source)[256]) {
     if (&destination != &source) std::copy(std::begin(source), std::end(source), std::begin(destination));
     for (int i = 0; i < 256; ++i) {

@@ -357,6 +357,11 @@ void ForgetFrameWindow(HWND window) {
         app->frameWindow = nullptr;
         app->frameLibraryWindow = nullptr;
     }
+    // The running frame's copies go with it: its library window is freed with the window.
+    if (FrameRunState* s = CurrentRunState(); s && s->frameWindow == window) {
+        s->frameWindow = nullptr;
+        s->frameLibraryWindow = nullptr;
+    }
 }
 
 // Without a screen surface of its own (none is made for frames yet) the frame window shows the frame's

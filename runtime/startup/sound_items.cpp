@@ -1,11 +1,9 @@
 #include "startup/sound_items.h"
 
-#include "events/event_program.h"
 #include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
-#include "startup/frame_loader.h"
 #include "startup/runtime_files.h"
 
 #include "vtrs2/app_context.h"
@@ -27,8 +25,6 @@ constexpr std::size_t SoundHeaderBytes = 24;
 // Sound flags honoured in UTF-16 data: the data stays in the application file.
 constexpr std::uint32_t StoredInFile = 0x10;
 constexpr std::uint32_t StreamedFromFile = 0x20;
-constexpr int EventBankSample = 2;
-constexpr int EventBankMusic = 3;
 
 // Extracted music files are numbered across the whole program.
 int& MusicFileCounter() {
@@ -204,33 +200,6 @@ void ReleaseSoundItemReference(ApplicationBanks& banks, int kind, std::uint32_t 
 bool IsApplicationSoundPlaying(int, std::uint32_t handle) {
     AppContext* context = Context();
     return context && IsSoundPlaying(context, SoundHandle(handle)) != 0;
-}
-
-void CountEventSoundUses(FrameRecord& frame, FrameBankUses& uses) {
-    if (!frame.events) return;
-    ForEachEventSoundParameter(
-        frame.events->stored,
-        [](std::uint8_t* payload, int bank, void* user) {
-            const auto index = static_cast<std::uint16_t>(payload[0] | (payload[1] << 8));
-            auto& u = *static_cast<FrameBankUses*>(user);
-            u.indexes[bank == EventBankMusic ? AppBankMusic : AppBankSounds].push_back(index);
-        },
-        &uses);
-}
-
-void TranslateEventSounds(FrameRecord& frame, const ApplicationBanks& banks) {
-    if (!frame.events) return;
-    ForEachEventSoundParameter(
-        frame.events->stored,
-        [](std::uint8_t* payload, int bank, void* user) {
-            const auto& b = *static_cast<const ApplicationBanks*>(user);
-            const auto index = static_cast<std::uint16_t>(payload[0] | (payload[1] << 8));
-            const std::uint32_t handle =
-                HandleOfStoredIndex(b, bank == EventBankSample ? AppBankSounds : AppBankMusic, index);
-            payload[0] = static_cast<std::uint8_t>(handle);
-            payload[1] = static_cast<std::uint8_t>(handle >> 8);
-        },
-        const_cast<ApplicationBanks*>(&banks));
 }
 
 void StopApplicationSounds(ApplicationRecord& app) {

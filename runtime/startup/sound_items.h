@@ -1,5 +1,5 @@
-// The application's samples and music in the library's sound bank: loading them with the banks, counting
-// the ones the frame's events name, and stopping what the application plays.
+// The application's samples and music in the library's sound bank: loading them with the banks, and
+// stopping what the application plays.
 #pragma once
 
 #include "startup/banks.h"
@@ -9,7 +9,6 @@
 namespace vtrrt {
 
 struct ApplicationRecord;
-struct FrameRecord;
 
 // The sample (kind AppBankSounds) or music item at the bank stream's position, added to the library; 0 when
 // it cannot be read or added. Music is written to a file of the application's music folder first.
@@ -20,11 +19,6 @@ void ReleaseSoundItemReference(ApplicationBanks& banks, int kind, std::uint32_t 
 
 // For LoadFrameBankItems: whether the library still plays the item.
 bool IsApplicationSoundPlaying(int kind, std::uint32_t handle);
-
-// The sample and music parameters of the frame's stored events, as uses by stored index, and, once the
-// frame's items are loaded, replaced by the library's handles.
-void CountEventSoundUses(FrameRecord& frame, FrameBankUses& uses);
-void TranslateEventSounds(FrameRecord& frame, const ApplicationBanks& banks);
 
 // Stops the application's samples and music (those of its banks).
 void StopApplicationSounds(ApplicationRecord& app);

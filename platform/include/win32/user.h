@@ -460,6 +460,8 @@ LONG DwmFlush();
 
 // Messages.
 BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
+// Whether keyboard or mouse-button messages wait in the thread's queue.
+BOOL GetInputState();
 BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
