@@ -163,6 +163,27 @@ int AskEntry(FilterEntry* e, CInputFile* stream) {
     return answer;
 }
 
+// The form asked for of a name or list, made from the other form on first request and then owned by the
+// entry; `empty` when the entry has neither.
+template <typename Field, typename Have, typename Convert, typename Result>
+Result OnRequest(FilterEntry* e, Field FilterEntry::*want, Have FilterEntry::*have, DWORD made,
+                 Convert convert, Result empty) {
+    if (!e) return empty;
+    if (!(e->*want) && (e->*have)) {
+        e->*want = convert(e->*have);
+        if (e->*want) e->ownership |= made;
+    }
+    return e->*want ? e->*want : empty;
+}
+
+char* Narrow(const WCHAR* s) {
+    return ToNarrowString(s, SystemCodePage);
+}
+
+WCHAR* Wide(const char* s) {
+    return ToWideString(s, SystemCodePage);
+}
+
 } // namespace
 
 CFilterMgr::CFilterMgr() : filters_(nullptr) {}
@@ -227,23 +248,13 @@ int CFilterMgr::GetFilterCount() {
 }
 
 const char* CFilterMgr::GetFilterNameA(int index) {
-    FilterEntry* e = EntryAt(index);
-    if (!e) return EmptyNarrow;
-    if (!e->nameA && e->nameW) {
-        e->nameA = ToNarrowString(e->nameW, SystemCodePage);
-        if (e->nameA) e->ownership |= FilterMadeNameA;
-    }
-    return e->nameA ? e->nameA : EmptyNarrow;
+    return OnRequest(EntryAt(index), &FilterEntry::nameA, &FilterEntry::nameW, FilterMadeNameA, Narrow,
+                     EmptyNarrow);
 }
 
 const char* CFilterMgr::GetFilterPathA(int index) {
-    FilterEntry* e = EntryAt(index);
-    if (!e) return EmptyNarrow;
-    if (!e->pathA && e->pathW) {
-        e->pathA = ToNarrowString(e->pathW, SystemCodePage);
-        if (e->pathA) e->ownership |= FilterMadePathA;
-    }
-    return e->pathA ? e->pathA : EmptyNarrow;
+    return OnRequest(EntryAt(index), &FilterEntry::pathA, &FilterEntry::pathW, FilterMadePathA, Narrow,
+                     EmptyNarrow);
 }
 
 DWORD CFilterMgr::GetFilterID(int index) {
@@ -258,23 +269,13 @@ int CFilterMgr::FindFilterByID(DWORD identifier) {
 }
 
 const char* const* CFilterMgr::GetFilterExtsA(int index) {
-    FilterEntry* e = EntryAt(index);
-    if (!e) return EmptyNarrowList;
-    if (!e->extensionsA && e->extensionsW) {
-        e->extensionsA = NarrowList(e->extensionsW);
-        if (e->extensionsA) e->ownership |= FilterMadeExtensionsA;
-    }
-    return e->extensionsA ? e->extensionsA : EmptyNarrowList;
+    return OnRequest(EntryAt(index), &FilterEntry::extensionsA, &FilterEntry::extensionsW,
+                     FilterMadeExtensionsA, NarrowList, EmptyNarrowList);
 }
 
 const char* const* CFilterMgr::GetDependenciesA(int index) {
-    FilterEntry* e = EntryAt(index);
-    if (!e) return EmptyNarrowList;
-    if (!e->dependenciesA && e->dependenciesW) {
-        e->dependenciesA = NarrowList(e->dependenciesW);
-        if (e->dependenciesA) e->ownership |= FilterMadeDependenciesA;
-    }
-    return e->dependenciesA ? e->dependenciesA : EmptyNarrowList;
+    return OnRequest(EntryAt(index), &FilterEntry::dependenciesA, &FilterEntry::dependenciesW,
+                     FilterMadeDependenciesA, NarrowList, EmptyNarrowList);
 }
 
 int CFilterMgr::CanReadStream(int index, CInputFile* stream) {
@@ -314,13 +315,8 @@ void CFilterMgr::RemoveFilter(int index) {
 }
 
 const WCHAR* CFilterMgr::GetFilterNameW(int index) {
-    FilterEntry* e = EntryAt(index);
-    if (!e) return EmptyWide;
-    if (!e->nameW && e->nameA) {
-        e->nameW = ToWideString(e->nameA, SystemCodePage);
-        if (e->nameW) e->ownership |= FilterMadeNameW;
-    }
-    return e->nameW ? e->nameW : EmptyWide;
+    return OnRequest(EntryAt(index), &FilterEntry::nameW, &FilterEntry::nameA, FilterMadeNameW, Wide,
+                     EmptyWide);
 }
 
 const WCHAR* CFilterMgr::GetFilterPathW(int index) {
@@ -329,23 +325,13 @@ const WCHAR* CFilterMgr::GetFilterPathW(int index) {
 }
 
 const WCHAR* const* CFilterMgr::GetFilterExtsW(int index) {
-    FilterEntry* e = EntryAt(index);
-    if (!e) return EmptyWideList;
-    if (!e->extensionsW && e->extensionsA) {
-        e->extensionsW = WideList(e->extensionsA);
-        if (e->extensionsW) e->ownership |= FilterMadeExtensionsW;
-    }
-    return e->extensionsW ? e->extensionsW : EmptyWideList;
+    return OnRequest(EntryAt(index), &FilterEntry::extensionsW, &FilterEntry::extensionsA,
+                     FilterMadeExtensionsW, WideList, EmptyWideList);
 }
 
 const WCHAR* const* CFilterMgr::GetDependenciesW(int index) {
-    FilterEntry* e = EntryAt(index);
-    if (!e) return EmptyWideList;
-    if (!e->dependenciesW && e->dependenciesA) {
-        e->dependenciesW = WideList(e->dependenciesA);
-        if (e->dependenciesW) e->ownership |= FilterMadeDependenciesW;
-    }
-    return e->dependenciesW ? e->dependenciesW : EmptyWideList;
+    return OnRequest(EntryAt(index), &FilterEntry::dependenciesW, &FilterEntry::dependenciesA,
+                     FilterMadeDependenciesW, WideList, EmptyWideList);
 }
 
 int CFilterMgr::InsertBuiltInFilter(FilterCreateProc create, DWORD identifier, const WCHAR* name,

@@ -73,6 +73,25 @@ SoundChannel* FirstHolding(AppContext* context, SoundReference sound) {
     return nullptr;
 }
 
+// The first channel holding the sound, or with null every usable channel.
+void ForSoundOrEveryChannel(AppContext* context, SoundReference sound, void (*entry)(SoundChannel&)) {
+    if (!context) return;
+    if (sound) {
+        if (SoundChannel* c = FirstHolding(context, sound)) entry(*c);
+        return;
+    }
+    for (int n = 1; n <= context->channelCount; ++n)
+        entry(context->channels[n - 1]);
+}
+
+// A channel routine on a channel 1..usable count: 1, or 0 for any other channel.
+int OnChannel(AppContext* context, int channel, void (*entry)(SoundChannel&)) {
+    SoundChannel* c = ChannelAt(context, channel);
+    if (!c) return 0;
+    entry(*c);
+    return 1;
+}
+
 void SendVolume(AppContext* context, SoundChannel& c) {
     if (c.sound) c.sound->SetVolume(ChannelSoundVolume(c.volume, context->masterVolume));
 }
@@ -429,26 +448,14 @@ void StopSound(AppContext* context, int kind, SoundReference sound) {
 }
 
 DWORD PauseSound(AppContext* context, int kind, SoundReference sound) {
-    if (!context) return 0;
-    if (kind == static_cast<int>(SoundKindMusic)) return sound::PauseMusic(context);
-    if (!sound) {
-        for (int n = 1; n <= context->channelCount; ++n)
-            PauseChannelEntry(context->channels[n - 1]);
-    } else if (SoundChannel* c = FirstHolding(context, sound)) {
-        PauseChannelEntry(*c);
-    }
+    if (context && kind == static_cast<int>(SoundKindMusic)) return sound::PauseMusic(context);
+    ForSoundOrEveryChannel(context, sound, PauseChannelEntry);
     return 0;
 }
 
 DWORD ResumeSound(AppContext* context, int kind, SoundReference sound) {
-    if (!context) return 0;
-    if (kind == static_cast<int>(SoundKindMusic)) return sound::ResumeMusic(context);
-    if (!sound) {
-        for (int n = 1; n <= context->channelCount; ++n)
-            ResumeChannelEntry(context->channels[n - 1]);
-    } else if (SoundChannel* c = FirstHolding(context, sound)) {
-        ResumeChannelEntry(*c);
-    }
+    if (context && kind == static_cast<int>(SoundKindMusic)) return sound::ResumeMusic(context);
+    ForSoundOrEveryChannel(context, sound, ResumeChannelEntry);
     return 0;
 }
 
@@ -567,24 +574,15 @@ int IsChannelPaused(AppContext* context, int channel) {
 }
 
 int PauseChannel(AppContext* context, int channel) {
-    SoundChannel* c = ChannelAt(context, channel);
-    if (!c) return 0;
-    PauseChannelEntry(*c);
-    return 1;
+    return OnChannel(context, channel, PauseChannelEntry);
 }
 
 int ResumeChannel(AppContext* context, int channel) {
-    SoundChannel* c = ChannelAt(context, channel);
-    if (!c) return 0;
-    ResumeChannelEntry(*c);
-    return 1;
+    return OnChannel(context, channel, ResumeChannelEntry);
 }
 
 int StopChannel(AppContext* context, int channel) {
-    SoundChannel* c = ChannelAt(context, channel);
-    if (!c) return 0;
-    StopChannelEntry(*c);
-    return 1;
+    return OnChannel(context, channel, StopChannelEntry);
 }
 
 int SetChannelLocked(AppContext* context, int channel, int locked) {
@@ -602,61 +600,52 @@ int SetChannelCount(AppContext* context, int count) {
 
 namespace {
 
-// The first channel holding a sample; null for kind 2 or no match.
-SoundChannel* SampleChannel(AppContext* context, int kind, SoundReference sound) {
-    if (kind == static_cast<int>(SoundKindMusic)) return nullptr;
-    return FirstHolding(context, sound);
-}
-
-int ChannelNumber(AppContext* context, const SoundChannel* c) {
-    return static_cast<int>(c - context->channels) + 1;
+// The channel twin of a by-sound operation, on the first channel holding the sample; 0 for kind 2 or no
+// match.
+template <typename Result, typename... Parameters, typename... Arguments>
+Result OnSampleChannel(AppContext* context, int kind, SoundReference sound,
+                       Result (*channelTwin)(AppContext*, int, Parameters...), Arguments... arguments) {
+    if (kind == static_cast<int>(SoundKindMusic)) return Result{};
+    SoundChannel* c = FirstHolding(context, sound);
+    return c ? channelTwin(context, static_cast<int>(c - context->channels) + 1, arguments...) : Result{};
 }
 
 } // namespace
 
 int SetSoundVolume(AppContext* context, int kind, SoundReference sound, int volume) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c ? SetChannelVolume(context, ChannelNumber(context, c), volume) : 0;
+    return OnSampleChannel(context, kind, sound, SetChannelVolume, volume);
 }
 
 int SetSoundPan(AppContext* context, int kind, SoundReference sound, int pan) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c ? SetChannelPan(context, ChannelNumber(context, c), pan) : 0;
+    return OnSampleChannel(context, kind, sound, SetChannelPan, pan);
 }
 
 int SetSoundFrequency(AppContext* context, int kind, SoundReference sound, DWORD frequency) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c ? SetChannelFrequency(context, ChannelNumber(context, c), frequency) : 0;
+    return OnSampleChannel(context, kind, sound, SetChannelFrequency, frequency);
 }
 
 int SetSoundPosition(AppContext* context, int kind, SoundReference sound, DWORD milliseconds) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c ? SetChannelPosition(context, ChannelNumber(context, c), milliseconds) : 0;
+    return OnSampleChannel(context, kind, sound, SetChannelPosition, milliseconds);
 }
 
 int GetSoundVolume(AppContext* context, int kind, SoundReference sound) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c ? c->volume : 0;
+    return OnSampleChannel(context, kind, sound, GetChannelVolume);
 }
 
 int GetSoundPan(AppContext* context, int kind, SoundReference sound) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c ? c->pan : 0;
+    return OnSampleChannel(context, kind, sound, GetChannelPan);
 }
 
 DWORD GetSoundFrequency(AppContext* context, int kind, SoundReference sound) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c ? GetChannelFrequency(context, ChannelNumber(context, c)) : 0;
+    return OnSampleChannel(context, kind, sound, GetChannelFrequency);
 }
 
 DWORD GetSoundDuration(AppContext* context, int kind, SoundReference sound) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c && c->sound ? c->sound->GetDuration() : 0;
+    return OnSampleChannel(context, kind, sound, GetChannelDuration);
 }
 
 DWORD GetSoundPosition(AppContext* context, int kind, SoundReference sound) {
-    SoundChannel* c = SampleChannel(context, kind, sound);
-    return c && c->sound ? c->sound->GetPosition() : 0;
+    return OnSampleChannel(context, kind, sound, GetChannelPosition);
 }
 
 int SetMasterVolume(AppContext* context, int kind, int volume) {

@@ -1,6 +1,7 @@
-// A sound filter over libsndfile: whatever it reads (WAV of 8- or 16-bit PCM, FLAC, Ogg Vorbis, ...), mono
-// or stereo at 100 Hz to 100 kHz, is decoded to 16-bit PCM at the file's own rate, read from the library's
-// input stream through libsndfile's virtual I/O.
+// A sound filter over libsndfile: WAV (8- or 16-bit PCM and the other encodings libsndfile reads), FLAC and
+// Ogg Vorbis, mono or stereo at 100 Hz to 100 kHz, decoded to 16-bit PCM at the file's own rate, read from
+// the library's input stream through libsndfile's virtual I/O. Other containers are not offered to
+// libsndfile at all, so that no decoder of another format ever sees the bytes.
 #include "vtrs2/sound.h"
 #include "vtrs2/streams.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 using namespace win32;
@@ -49,6 +51,19 @@ sf_count_t StreamTell(void* user) {
 
 SF_VIRTUAL_IO StreamIo{StreamLength, StreamSeek, StreamRead, StreamWrite, StreamTell};
 
+// RIFF (or RF64) WAVE, FLAC or Ogg, by the first bytes; the stream is put back where it was.
+bool KnownContainer(CInputFile* stream) {
+    std::uint8_t head[12] = {};
+    const LONG at = stream->GetPosition();
+    LONG got = 0;
+    stream->ReadCounted(head, sizeof head, &got);
+    stream->Seek(at, SeekFromStart);
+    auto is = [&](std::size_t offset, const char* tag) {
+        return got >= static_cast<LONG>(offset + 4) && std::memcmp(head + offset, tag, 4) == 0;
+    };
+    return ((is(0, "RIFF") || is(0, "RF64")) && is(8, "WAVE")) || is(0, "fLaC") || is(0, "OggS");
+}
+
 bool Playable(const SF_INFO& info) {
     return info.frames > 0 && (info.channels == 1 || info.channels == 2) && info.samplerate >= MinRate &&
            info.samplerate <= MaxRate;
@@ -62,7 +77,7 @@ public:
 
     int Open(CInputFile* stream) override {
         Close();
-        if (!stream) return 1;
+        if (!stream || !KnownContainer(stream)) return 1;
         info_ = SF_INFO{};
         file_ = sf_open_virtual(&StreamIo, SFM_READ, &info_, stream);
         if (!file_ || !Playable(info_)) {
@@ -122,7 +137,7 @@ __attribute__((visibility("default"))) void* CreateFilter(DWORD) {
 }
 
 __attribute__((visibility("default"))) int CanReadFile(CInputFile* stream) {
-    if (!stream) return 0;
+    if (!stream || !KnownContainer(stream)) return 0;
     SF_INFO info{};
     SNDFILE* file = sf_open_virtual(&StreamIo, SFM_READ, &info, stream);
     if (!file) return 0;

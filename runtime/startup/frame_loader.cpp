@@ -394,8 +394,6 @@ void TranslateImageList(ApplicationRecord& app, ApplicationBanks& banks) {
     banks.imageListTranslated = true;
 }
 
-constexpr std::size_t EffectBankIndex = 8;
-constexpr std::size_t EffectCount = 12;
 constexpr std::size_t FrameEffectValues = 16;
 constexpr std::size_t LayerEffectValuesOffset = 16;
 

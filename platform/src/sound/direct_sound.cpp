@@ -175,31 +175,13 @@ public:
     }
     HRESULT SetFormat(const WAVEFORMATEX*) override { return DSERR_INVALIDCALL; }
 
-    HRESULT GetVolume(LONG* volume) override {
-        if (!volume) return DSERR_INVALIDPARAM;
-        *volume = volume_;
-        return DS_OK;
-    }
+    HRESULT GetVolume(LONG* volume) override { return Get(volume_, volume); }
     HRESULT SetVolume(LONG volume) override {
-        if (!(flags_ & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-        if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
-        std::lock_guard guard(Mixer::Get().Lock());
-        volume_ = volume;
-        UpdateGains();
-        return DS_OK;
+        return SetLevel(volume_, volume, DSBCAPS_CTRLVOLUME, DSBVOLUME_MIN, DSBVOLUME_MAX);
     }
-    HRESULT GetPan(LONG* pan) override {
-        if (!pan) return DSERR_INVALIDPARAM;
-        *pan = pan_;
-        return DS_OK;
-    }
+    HRESULT GetPan(LONG* pan) override { return Get(pan_, pan); }
     HRESULT SetPan(LONG pan) override {
-        if (!(flags_ & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-        if (pan < DSBPAN_LEFT || pan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
-        std::lock_guard guard(Mixer::Get().Lock());
-        pan_ = pan;
-        UpdateGains();
-        return DS_OK;
+        return SetLevel(pan_, pan, DSBCAPS_CTRLPAN, DSBPAN_LEFT, DSBPAN_RIGHT);
     }
     HRESULT GetFrequency(DWORD* frequency) override {
         if (!frequency) return DSERR_INVALIDPARAM;
@@ -262,6 +244,20 @@ public:
     void MixInto(float* out, std::size_t frames) override;
 
 private:
+    static HRESULT Get(LONG value, LONG* out) {
+        if (!out) return DSERR_INVALIDPARAM;
+        *out = value;
+        return DS_OK;
+    }
+    // A level in hundredths of a decibel, with its control and range checked.
+    HRESULT SetLevel(LONG& level, LONG value, DWORD control, LONG min, LONG max) {
+        if (!(flags_ & control)) return DSERR_CONTROLUNAVAIL;
+        if (value < min || value > max) return DSERR_INVALIDPARAM;
+        std::lock_guard guard(Mixer::Get().Lock());
+        level = value;
+        UpdateGains();
+        return DS_OK;
+    }
     DWORD Rate() const { return frequency_ ? frequency_ : format_.nSamplesPerSec; }
     void UpdateGains() {
         const float volume = GainOf(volume_);

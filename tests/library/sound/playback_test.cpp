@@ -140,3 +140,22 @@ TEST_F(Playback, PositionsAreMillisecondsAndAPositionBeyondTheEndGoesToTheEnd) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Playback, ATickThatFindsTheServiceBusyDoesNothing) {
+    const appwriter::WavDesc wav = ToneWav(3.0, 300.0);
+    ASSERT_EQ(Play(AddSample(wav)), PlayStarted);
+    const std::size_t ring = 52920;
+    Pull(44100); // a second of the ring heard, none of it refilled yet
+    manager_->GetDevice()->SuspendService();
+    TestClockNow() += 50;
+    win32::testing::RunMultimediaTimers();
+    manager_->GetDevice()->ResumeService();
+    // Without the refill the ring goes round to what it held from the start.
+    const Samples left = Left(Pull(ring - 44100 + 1000));
+    EXPECT_TRUE(std::equal(left.begin() + static_cast<std::ptrdiff_t>(ring - 44100), left.end(),
+                           wav.samples.begin()));
+}
+
+} // namespace

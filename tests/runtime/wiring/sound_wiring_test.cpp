@@ -3,6 +3,7 @@
 // to a file, and frame end stops what the application plays unless the header keeps it.
 #include "events/event_program.h"
 #include "runtime/loader/loader_fixture.h"
+#include "runtime/waited_clock.h"
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_clock.h"
@@ -30,13 +31,6 @@
 namespace {
 
 using namespace vtrrt;
-
-class StillClock final : public FrameClock {
-public:
-    win32::DWORD Now() override { return now; }
-    void WaitForMessage(win32::DWORD timeoutMs) override { now += timeoutMs ? timeoutMs : 1; }
-    win32::DWORD now = 1000;
-};
 
 // One event group whose action names the given sample and music (stored indexes).
 appwriter::Bytes EventsNaming(std::uint16_t sample, std::uint16_t music) {
@@ -162,7 +156,7 @@ protected:
                   PlayStarted);
     }
 
-    StillClock clock_;
+    runtime_test::WaitedClock clock_;
     FrameClock* previousClock_ = nullptr;
     AppContext* context_ = nullptr;
     CSoundFilterMgr* filters_ = nullptr;
