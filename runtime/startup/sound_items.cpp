@@ -204,6 +204,7 @@ bool IsApplicationSoundPlaying(int, std::uint32_t handle) {
 
 void StopApplicationSounds(ApplicationRecord& app) {
     AppContext* context = Context();
+    // The sample and music files the speaker object remembers are stopped here too; its services add that.
     if (!context || !app.banks) return;
     for (int kind : {AppBankSounds, AppBankMusic}) {
         const AppBank& bank = app.banks->banks[kind];

@@ -134,10 +134,14 @@ public:
         UpdateGains();
     }
 
-    void Attach() {
+    // Counted as a user of the mix: a buffer may outlive the device object that made it.
+    bool Attach() {
+        if (!Mixer::Get().Start()) return false;
         std::lock_guard guard(Mixer::Get().Lock());
         Mixer::Get().Add(this);
         LiveBuffers().push_back(this);
+        attached_ = true;
+        return true;
     }
 
     ~SecondaryBuffer() override {
@@ -148,6 +152,7 @@ public:
             live.erase(std::remove(live.begin(), live.end(), this), live.end());
         }
         if (stream_) SDL_FreeAudioStream(stream_);
+        if (attached_) Mixer::Get().Stop();
     }
 
     void MarkLost() {
@@ -290,6 +295,7 @@ private:
     bool looping_ = false;
     bool lost_ = false;
     bool fed_ = false; // the stream was flushed after a one-shot buffer's last frame
+    bool attached_ = false;
     LONG volume_ = 0;
     LONG pan_ = 0;
     DWORD frequency_ = 0;
@@ -375,7 +381,10 @@ public:
     ULONG AddRef() override { return ++references_; }
     ULONG Release() override {
         const ULONG left = --references_;
-        if (left == 0) delete this;
+        if (left == 0) {
+            delete this;
+            Mixer::Get().Stop();
+        }
         return left;
     }
     HRESULT SetCooperativeLevel(HWND, DWORD level) override {
@@ -405,7 +414,10 @@ HRESULT DirectSoundDevice::CreateSoundBuffer(const DSBUFFERDESC* d, IDirectSound
     } catch (const std::bad_alloc&) {
         return DSERR_OUTOFMEMORY;
     }
-    made->Attach();
+    if (!made->Attach()) {
+        made->Release();
+        return DSERR_NODRIVER;
+    }
     *buffer = made;
     return DS_OK;
 }

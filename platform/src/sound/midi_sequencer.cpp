@@ -310,7 +310,10 @@ MCIERROR Open(DWORD flags, MCI_OPEN_PARMSW* p) {
     }
     // Made outside the mixer's lock: loading the SoundFont takes a while.
     if (!synth) synth = MakeSynth();
-    if (!synth) return MCIERR_HARDWARE;
+    if (!synth) {
+        Mixer::Get().Stop();
+        return MCIERR_HARDWARE;
+    }
     std::lock_guard guard(Mixer::Get().Lock());
     Devices& devices = OpenDevices();
     const MCIDEVICEID id = devices.nextId++;
@@ -322,7 +325,7 @@ MCIERROR Open(DWORD flags, MCI_OPEN_PARMSW* p) {
     return 0;
 }
 
-MCIERROR Close(SequencerDevice& device, MCIDEVICEID id, DWORD flags, DWORD_PTR parameters) {
+void Close(SequencerDevice& device, MCIDEVICEID id, DWORD flags, DWORD_PTR parameters) {
     Devices& devices = OpenDevices();
     device.Close();
     Mixer::Get().Remove(&device);
@@ -330,7 +333,6 @@ MCIERROR Close(SequencerDevice& device, MCIDEVICEID id, DWORD flags, DWORD_PTR p
     if (!devices.spare) devices.spare = std::move(synth);
     devices.open.erase(id);
     if (parameters) Notify(flags, reinterpret_cast<MCI_GENERIC_PARMS*>(parameters)->dwCallback, id);
-    return 0;
 }
 
 DWORD_PTR CallbackOf(DWORD_PTR parameters) {
@@ -342,14 +344,23 @@ DWORD_PTR CallbackOf(DWORD_PTR parameters) {
 MCIERROR mciSendCommandW(MCIDEVICEID id, UINT message, DWORD_PTR flags32, DWORD_PTR parameters) {
     const auto flags = static_cast<DWORD>(flags32);
     if (message == MCI_OPEN) return Open(flags, reinterpret_cast<MCI_OPEN_PARMSW*>(parameters));
+    if (message == MCI_CLOSE) {
+        {
+            std::lock_guard guard(Mixer::Get().Lock());
+            auto found = OpenDevices().open.find(id);
+            if (found == OpenDevices().open.end()) return MCIERR_INVALID_DEVICE_ID;
+            Close(*found->second, id, flags, parameters);
+        }
+        // The device was a user of the mix.
+        Mixer::Get().Stop();
+        return 0;
+    }
     std::lock_guard guard(Mixer::Get().Lock());
     Devices& devices = OpenDevices();
     auto found = devices.open.find(id);
     if (found == devices.open.end()) return MCIERR_INVALID_DEVICE_ID;
     SequencerDevice& device = *found->second;
     switch (message) {
-    case MCI_CLOSE:
-        return Close(device, id, flags, parameters);
     case MCI_PLAY:
         return device.Play(flags, reinterpret_cast<const MCI_PLAY_PARMS*>(parameters));
     case MCI_PAUSE:

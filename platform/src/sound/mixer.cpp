@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace win32::detail {
 
@@ -28,22 +29,37 @@ Mixer& Mixer::Get() {
 
 bool Mixer::Start() {
     std::lock_guard guard(lock_);
-    if (!started_) {
-        started_ = true;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-            SDL_AudioSpec want{};
-            want.freq = MixRate;
-            want.format = AUDIO_S16SYS;
-            want.channels = MixChannels;
-            want.samples = DeviceFrames;
-            want.callback = &Mixer::DeviceCallback;
-            want.userdata = this;
-            // No changes allowed: SDL converts to whatever the hardware takes.
-            device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-            if (device_) SDL_PauseAudioDevice(device_, 0);
-        }
+    if (!device_ && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        SDL_AudioSpec want{};
+        want.freq = MixRate;
+        want.format = AUDIO_S16SYS;
+        want.channels = MixChannels;
+        want.samples = DeviceFrames;
+        want.callback = &Mixer::DeviceCallback;
+        want.userdata = this;
+        // No changes allowed: SDL converts to whatever the hardware takes.
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+        if (device_)
+            SDL_PauseAudioDevice(device_, 0);
+        else
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    return device_ != 0 || pulled_;
+    if (!device_ && !pulled_) return false;
+    ++users_;
+    return true;
+}
+
+void Mixer::Stop() {
+    std::uint32_t closing = 0;
+    {
+        std::lock_guard guard(lock_);
+        if (users_ > 0 && --users_ == 0) std::swap(closing, device_);
+    }
+    // Outside the lock: closing waits for the audio thread, whose callback takes it.
+    if (closing) {
+        SDL_CloseAudioDevice(closing);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
 }
 
 void Mixer::Add(MixSource* source) {

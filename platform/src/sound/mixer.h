@@ -25,8 +25,11 @@ class Mixer {
 public:
     static Mixer& Get();
 
-    // Opens the SDL audio device once; true when there is one, or when the mix is pulled.
+    // Counts one more user of the mix, opening the SDL audio device for the first; false (and not counted)
+    // when there is no device and the mix is not pulled.
     bool Start();
+    // The last user gone, the device is closed, so that no audio thread outlives the sound.
+    void Stop();
     // The lock of every source's state and of the source list.
     std::mutex& Lock() { return lock_; }
     // Both with the lock held.
@@ -47,7 +50,7 @@ private:
     std::vector<MixSource*> sources_;
     std::vector<float> accumulator_;
     std::uint32_t device_ = 0;
-    bool started_ = false;
+    int users_ = 0;
     bool pulled_ = false;
 };
 
