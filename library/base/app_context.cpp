@@ -6,6 +6,7 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/sound_channels.h"
 #include "win32/gdi.h"
 
@@ -38,6 +39,7 @@ void MakeWorkSurface(AppContext* context) {
     auto* surface = new (std::nothrow) cBufferSurface;
     if (!surface) return; // the context goes on without one
     surface->SetDepth(DisplayModeBits(context->displayMode));
+    if (surface->depth == 8 && context->sharedPalette) surface->SetPalette(context->sharedPalette, 0);
     context->workSurface = surface;
 }
 
@@ -90,7 +92,7 @@ CIndexList* GetThreadContexts() {
     return threadContexts.list;
 }
 
-AppContext* CreateAppContext(HINSTANCE owner, HPALETTE) {
+AppContext* CreateAppContext(HINSTANCE owner, HPALETTE palette) {
     AppContext* context = nullptr;
     if (!AllocZeroedMemory(sizeof(AppContext), &context) || !context) return nullptr;
     new (context) AppContext{};
@@ -116,6 +118,7 @@ AppContext* CreateAppContext(HINSTANCE owner, HPALETTE) {
         channel.volume = kInitialVolume;
     context->music.deviceId = -1;
     context->creator = std::this_thread::get_id();
+    SetAppPalette(context, palette, nullptr);
     MakeWorkSurface(context);
     return context;
 }
@@ -157,6 +160,8 @@ void DestroyAppContext(AppContext* context) {
     FreeAllBanks(context->banks); // whatever else was added
     EndHeapBatch();
     FreeMemory(&context->banks);
+    ReleaseSharedPalette(context->sharedPalette);
+    context->sharedPalette = nullptr;
     FreeWorkSurface(context);
     if (CIndexList* list = threadContexts.list) {
         list->Remove(list->Find(context));

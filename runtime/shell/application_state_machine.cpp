@@ -7,8 +7,10 @@
 #include "shell/frame_run_state.h"
 #include "shell/global_object_store.h"
 #include "shell/header_flags.h"
+#include "shell/menu_pause_hook.h"
 #include "shell/runtime_services.h"
 #include "shell/sound_services.h"
+#include "shell/window_procedures.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
 #include "startup/sound_items.h"
@@ -25,7 +27,6 @@ using namespace win32;
 
 namespace {
 
-constexpr UINT_PTR StepTimerId = 11;
 constexpr std::uint32_t SubAppPacedOption = 0x1000;
 
 std::int32_t TopFrameRate(const ApplicationRecord* app) {
@@ -36,7 +37,7 @@ std::int32_t TopFrameRate(const ApplicationRecord* app) {
 
 void StartApplicationState(ApplicationRecord& app) {
     if (app.run.stepTimerActive) {
-        KillTimer(nullptr, StepTimerId);
+        KillTimer(Services().mainWindow, ModalStepTimer);
         app.run.stepTimerActive = 0;
     }
     InitApplicationGlobals();
@@ -73,13 +74,14 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 
 int StartApplication(ApplicationRecord* app) {
     if (!app) return 0;
-    // The library context and the start folder come from the context and command-line services, and the
-    // modal-loop hook from the window services, none part of this build.
+    // The library context and the start folder come from the context and command-line services, not part of
+    // this build.
     SetCurrentApplication(app);
     SetApplicationChannels(*app);
     if (!app->parent) {
         app->run.timerPeriod = TimerPeriodFor(app->header.frameRate);
         timeBeginPeriod(app->run.timerPeriod);
+        InstallMenuPauseHook();
     }
     app->currentFrameIndex = -1;
     app->runState = StateStartApplication;
@@ -138,6 +140,7 @@ void EndApplication(ApplicationRecord* app) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;
     }
+    if (!app->parent) RemoveMenuPauseHook();
 }
 
 void RunApplication(ApplicationRecord* app) {
