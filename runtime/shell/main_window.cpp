@@ -7,6 +7,7 @@
 #include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
+#include "shell/sound_services.h"
 #include "shell/window_procedures.h"
 #include "startup/byte_reader.h"
 #include "startup/runtime_files.h"
@@ -189,6 +190,7 @@ void DestroyMainWindow() {
 
 void ShutdownApplication() {
     // The transition modules are freed first here by the transition services.
+    ShutdownSound();
     ClearFontCache();
     DestroyMainWindow();
     DeleteShellAtoms();

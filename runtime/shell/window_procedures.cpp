@@ -10,6 +10,7 @@
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/sound_services.h"
 #include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 #include "startup/application_record.h"
@@ -17,6 +18,7 @@
 
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
+#include "win32/mm.h"
 
 #include <optional>
 
@@ -214,9 +216,15 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
 }
 
 void ToggleSound(std::uint16_t bit) {
-    // Stopping what plays belongs to the sound library; the flag decides what later plays.
+    // Turning a kind of sound off stops what plays of it; the flag decides what later plays.
     PauseApplication();
     Services().flags ^= bit;
+    if (!(Services().flags & bit)) {
+        if (bit == SamplesOn)
+            StopAllSamples();
+        else
+            StopMusic();
+    }
     if (HMENU menu = CurrentMenu().menu)
         if (const ApplicationRecord* app = CurrentApplication()) UpdateMenuStates(menu, *app);
     ResumeApplication();
@@ -294,6 +302,8 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DROPFILES:
         RaiseFilesDropped(wParam);
         return 0;
+    case MM_MCINOTIFY:
+        return OnMusicNotice(wParam);
     default:
         break;
     }
@@ -389,6 +399,8 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DROPFILES:
         RaiseFilesDropped(wParam);
         return 0;
+    case MM_MCINOTIFY:
+        return OnMusicNotice(wParam);
     default:
         break;
     }
