@@ -1,6 +1,7 @@
 // The per-thread message queue: posted, sent and generated messages, timers, painting and default handling.
 #include "hooks.h"
 #include "menu_internal.h"
+#include "win32/dialog.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -276,6 +277,13 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
+    case WM_SETTEXT:
+        SetWindowTextW(window, reinterpret_cast<LPCWSTR>(lParam));
+        return TRUE;
+    case WM_GETTEXT:
+        return GetWindowTextW(window, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
+    case WM_GETTEXTLENGTH:
+        return GetWindowTextLengthW(window);
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;

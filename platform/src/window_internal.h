@@ -44,6 +44,8 @@ struct WindowObject {
     };
     std::vector<Property> properties;
     bool destroying = false;
+    // Mouse input passes through it to the window below (statics and group boxes).
+    bool mouseTransparent = false;
     bool enabled = true;
     int showState = SIZE_RESTORED;
     RECT normal{}; // the restored rectangle while maximized
@@ -98,5 +100,9 @@ HWND WindowFromSdlId(std::uint32_t id);
 void ForgetInputWindow(HWND window);
 void RemoveWindowTimers(HWND window);
 void UpdateSyncKeyState(const MSG& msg);
+// A class of the layer itself, made when the first class is looked up.
+void AddSystemClass(const WCHAR* name, WNDPROC proc, int extraBytes);
+// The dialog and control classes (dialog_controls.cpp).
+void RegisterDialogClasses();
 
 } // namespace win32

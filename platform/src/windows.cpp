@@ -71,15 +71,8 @@ void RegisterSystemClasses() {
     static bool done = false;
     if (done) return;
     done = true;
-    auto mdi = std::make_unique<ClassObject>();
-    mdi->name = u"mdiclient";
-    mdi->system = true;
-    mdi->wc.cbSize = sizeof(WNDCLASSEXW);
-    mdi->wc.lpfnWndProc = MdiClientProc;
-    mdi->wc.cbWndExtra = sizeof(void*);
-    mdi->wc.lpszClassName = nullptr;
-    mdi->atom = FreeClassAtom();
-    Classes()[mdi->name] = std::move(mdi);
+    AddSystemClass(u"mdiclient", MdiClientProc, sizeof(void*));
+    RegisterDialogClasses();
 }
 
 ClassObject* FindClass(LPCWSTR name) {
@@ -177,6 +170,18 @@ void SendShow(HWND handle, bool show) {
 } // namespace
 
 // --- shared helpers of the layer ---
+
+void AddSystemClass(const WCHAR* name, WNDPROC proc, int extraBytes) {
+    auto cls = std::make_unique<ClassObject>();
+    cls->name = Copy(name);
+    cls->system = true;
+    cls->wc.cbSize = sizeof(WNDCLASSEXW);
+    cls->wc.style = CS_DBLCLKS;
+    cls->wc.lpfnWndProc = proc;
+    cls->wc.cbWndExtra = extraBytes;
+    cls->atom = FreeClassAtom();
+    Classes()[ClassKey(name)] = std::move(cls);
+}
 
 WindowObject* Win(HWND window) {
     if (!window) return nullptr;
@@ -697,8 +702,16 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text) {
     WindowObject* w = Win(window);
     if (!w) return FALSE;
     w->title = Copy(text);
-    if (!IsChild(w)) SyncSdlWindow(w);
+    if (!IsChild(w))
+        SyncSdlWindow(w);
+    else
+        InvalidateRect(window, nullptr, TRUE); // a control shows its text
     return TRUE;
+}
+
+int GetWindowTextLengthW(HWND window) {
+    WindowObject* w = Win(window);
+    return w ? static_cast<int>(std::min<std::size_t>(w->title.size(), INT32_MAX)) : 0;
 }
 
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity) {

@@ -5,6 +5,7 @@
 #include "shell/command_line.h"
 #include "shell/font_cache.h"
 #include "shell/header_flags.h"
+#include "shell/runtime_dialogs.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
 #include "shell/sound_services.h"
@@ -192,6 +193,7 @@ void ShutdownApplication() {
     // The transition modules are freed first here by the transition services.
     ShutdownSound();
     ClearFontCache();
+    FreeRuntimeDialogFonts();
     DestroyMainWindow();
     DeleteShellAtoms();
     GetCommandLineOptions().applicationFileName.clear();

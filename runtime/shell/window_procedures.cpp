@@ -8,6 +8,7 @@
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
 #include "shell/pause.h"
+#include "shell/runtime_dialogs.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
 #include "shell/sound_services.h"
@@ -15,6 +16,7 @@
 #include "shell/window_placement.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
+#include "startup/player_globals.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
@@ -213,6 +215,36 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
     info->ptMaxTrackSize = info->ptMaxSize;
     info->ptMaxPosition = POINT{0, 0};
     return 0;
+}
+
+// The fade states, in which the runtime's dialogs do not open (full screen through a display driver would
+// keep them closed too, once full screen is built).
+bool InFadeState() {
+    const ApplicationRecord* app = CurrentApplication();
+    return app && (app->runState == StateFadeIn || app->runState == StateFadeOut);
+}
+
+// A dialog of the runtime, with the application paused around it.
+template <typename Dialog> void RunWhilePaused(Dialog&& dialog) {
+    PauseApplication();
+    dialog();
+    ResumeApplication();
+}
+
+void RunPasswordDialog() {
+    RunWhilePaused([] {
+        const int frame = AskFramePassword(Services().mainWindow);
+        FrameRunState* s = CurrentRunState();
+        if (frame < 0 || !s) return;
+        s->exitCode = ExitJumpToFrame;
+        s->exitParameter = frame + 0x8000;
+    });
+}
+
+// After the paused dialog the application goes on as after a resume by key: the events hear of it.
+void RunPausedDialog() {
+    RunWhilePaused([] { ShowPausedDialog(Services().mainWindow); });
+    if (EventRaisers().resumed) EventRaisers().resumed();
 }
 
 void ToggleSound(std::uint16_t bit) {
@@ -440,6 +472,26 @@ bool RunMenuCommand(HWND window, int id) {
         return false;
     case CommandRestart:
         if (!FadeRunning()) EndApplication(ExitRestartApplication);
+        return true;
+    case CommandPassword:
+        if (!InFadeState() && app && app->framePasswords) RunPasswordDialog();
+        return true;
+    case CommandPause:
+        if (!InFadeState()) RunPausedDialog();
+        return true;
+    case CommandPlayerControls:
+        if (!InFadeState() && app)
+            RunWhilePaused([] {
+                ApplicationRecord* owner = GetControlsOwner(CurrentApplication());
+                if (owner) ShowPlayerControlsDialog(Services().mainWindow, owner->globals.controls);
+            });
+        return true;
+    case CommandHelp:
+        if (app && app->helpFile && app->helpFile[0])
+            RunWhilePaused([] { ShowHelpLaunchDialog(Services().mainWindow); });
+        return true;
+    case CommandAbout:
+        if (!InFadeState()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
         return true;
     case CommandSamples:
         ToggleSound(SamplesOn);

@@ -119,4 +119,36 @@ struct MCI_STATUS_PARMS {
 // file, superseded by a later play with MCI_NOTIFY, aborted by a pause, stop or close.
 MCIERROR mciSendCommandW(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWORD_PTR parameters);
 
+// ---- Joysticks -----------------------------------------------------------------------------------------
+
+constexpr MMRESULT JOYERR_NOERROR = 0;
+constexpr MMRESULT JOYERR_PARMS = 165;
+constexpr MMRESULT JOYERR_UNPLUGGED = 167;
+constexpr DWORD JOY_RETURNX = 0x1;
+constexpr DWORD JOY_RETURNY = 0x2;
+constexpr DWORD JOY_RETURNBUTTONS = 0x80;
+
+struct JOYINFOEX {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwXpos, dwYpos, dwZpos, dwRpos, dwUpos, dwVpos;
+    DWORD dwButtons;
+    DWORD dwButtonNumber;
+    DWORD dwPOV;
+    DWORD dwReserved1, dwReserved2;
+};
+
+struct JOYCAPSW {
+    WORD wMid, wPid;
+    WCHAR szPname[32];
+    UINT wXmin, wXmax, wYmin, wYmax, wZmin, wZmax;
+    UINT wNumButtons;
+    UINT wPeriodMin, wPeriodMax;
+};
+
+// The joysticks of SDL, by index: positions 0 to 65535 on each axis, a bit per button. JOYERR_UNPLUGGED
+// when there is no such joystick.
+MMRESULT joyGetPosEx(UINT id, JOYINFOEX* info);
+MMRESULT joyGetDevCapsW(UINT_PTR id, JOYCAPSW* caps, UINT size);
+
 } // namespace win32

@@ -16,6 +16,7 @@
 #include "startup/frame_record.h"
 
 #include "appwriter/menu_writer.h"
+#include "support/dialog_driver.h"
 #include "vtrs2/app_window.h"
 
 #include "win32/user.h"
@@ -370,6 +371,51 @@ TEST_F(MainWindowTest, WindowHooksSeeBothWindowsMessagesFirst) {
     EXPECT_EQ(seen.keys, std::vector<int>{'A'});
     EXPECT_EQ(SendMessageW(frameWindow, WM_USER + 5, 0, 0), 77);
     EXPECT_EQ(SendMessageW(window, WM_USER + 5, 0, 0), 77);
+}
+
+TEST_F(MainWindowTest, TheDialogCommandsOpenTheirDialogsWithTheGamePaused) {
+    test_support::DialogDriver driver;
+    std::vector<std::u16string> titles;
+    std::vector<int> pauses;
+    auto note = [&](HWND d) {
+        WCHAR title[32]{};
+        GetWindowTextW(d, title, 32);
+        titles.push_back(title);
+        pauses.push_back(state.pauseCount);
+        EXPECT_EQ(GetParent(d), window) << "owned by the main window";
+    };
+    static int resumed = 0;
+    resumed = 0;
+    EventRaisers().resumed = [] { ++resumed; };
+    std::uint16_t controls[36] = {5, 5, 5, 5};
+    app.globals.controls = controls;
+    for (auto step : {test_support::DialogDriver::Step(note), test_support::DialogDriver::Key(VK_ESCAPE)})
+        driver.Then(step);
+    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
+    driver.Then(note).Then(test_support::DialogDriver::Key(VK_RETURN));
+    SendMessageW(window, WM_COMMAND, CommandPause, 0);
+    driver.Then(note).Then(test_support::DialogDriver::Key(VK_ESCAPE));
+    SendMessageW(window, WM_COMMAND, CommandPlayerControls, 0);
+    EXPECT_EQ(titles, (std::vector<std::u16string>{u"About", u"Application paused", u"Player controls"}));
+    EXPECT_EQ(pauses, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(state.pauseCount, 0);
+    EXPECT_EQ(resumed, 1) << "the paused dialog closes as a resume by key";
+    app.globals.controls = nullptr;
+}
+
+TEST_F(MainWindowTest, APasswordFromTheMenuJumpsToItsFrame) {
+    test_support::DialogDriver driver;
+    std::u16string secret = u"Moon";
+    WCHAR* passwords[3] = {nullptr, nullptr, secret.data()};
+    SendMessageW(window, WM_COMMAND, CommandPassword, 0);
+    EXPECT_TRUE(driver.Shown().empty()) << "no frame has a password";
+    app.framePasswords = passwords;
+    app.frameTableEntries = 3;
+    driver.Then(test_support::DialogDriver::Type(u"moon")).Then(test_support::DialogDriver::Key(VK_RETURN));
+    SendMessageW(window, WM_COMMAND, CommandPassword, 0);
+    EXPECT_EQ(state.exitCode, ExitJumpToFrame);
+    EXPECT_EQ(state.exitParameter, 0x8002);
+    app.framePasswords = nullptr;
 }
 
 TEST_F(MainWindowTest, AltF4InTheFrameWindowAsksTheQuitCommand) {
