@@ -612,6 +612,7 @@ int LoadInto(LoadState& st) {
     if (st.passwordCount == 0) FreeFramePasswords(app);
     // The menu, the palette, the main window, the display mode and the frame window are made by the shell's
     // Parts, which are not part of this build yet.
+    app.libraryContext = Services().libraryContext;
     return LoadOk;
 }
 

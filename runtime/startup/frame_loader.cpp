@@ -14,6 +14,7 @@
 
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
+#include "win32/kernel.h"
 
 #include <algorithm>
 #include <array>
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <new>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace vtrrt {
@@ -462,8 +464,17 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
         return nullptr;
     }
     app->dataStream->Seek(static_cast<LONG>(app->frameOffsets[index]), SeekFromStart);
-    FrameRecord* frame = LoadFrameChunks(error);
-    if (!frame) return nullptr;
+    int code = LoadOk;
+    FrameRecord* frame = LoadFrameChunks(&code);
+    if (error) *error = code;
+    if (!frame) {
+        // The codes that show no message (no layer array, a chunk enciphered without the key) still leave
+        // a line, so that a run that ends at its first frame never ends unexplained.
+        if (code <= 0)
+            ReportErrorLine(u"the frame at index " + win32::FromUtf8(std::to_string(index)) +
+                            u" cannot be loaded: its data is incomplete or damaged");
+        return nullptr;
+    }
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
     // Building the system palette from the frame's belongs to the display services, and choosing which
     // definitions the frame loads to the object services, neither part of this build.

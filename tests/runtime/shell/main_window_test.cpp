@@ -57,10 +57,10 @@ protected:
         d.frames.push_back(appwriter::DescribeFrame(320, 200, SecondColour, {}, appwriter::StringForm::Wide,
                                                     secondFrameFlags));
         bytes_ = appwriter::WriteApplication(d);
+        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
         SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         ASSERT_EQ(CreateMainWindow(*app_), 0);
         ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
         ASSERT_EQ(StartApplication(app_.get()), 1);
@@ -73,8 +73,9 @@ protected:
             FreeLoadedFrame(*app_);
             EndApplication(app_.get());
         }
-        DestroyMainWindow();
+        // As the program ends: the application closed first, then the main window and the context.
         app_.reset();
+        DestroyMainWindow();
         SetCurrentApplication(nullptr);
         GetCommandLineOptions().errorBoxes = 1;
     }

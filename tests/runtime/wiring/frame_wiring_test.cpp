@@ -113,6 +113,7 @@ protected:
     FrameClock* previousClock_ = nullptr;
     WrittenApp written_;
     std::vector<std::uint8_t> bytes_;
+    loadertest::LibraryContextScope context_;
     loadertest::RecordPtr app_;
 };
 
@@ -204,7 +205,9 @@ TEST_F(FrameWiring, FrameLoadTranslatesTheBankReferencesOfLoadedDefinitions) {
     ASSERT_EQ(LoadObjectDefinition(app_.get(), *wall), 0);
     EXPECT_EQ(wall->runFlags & InfoTranslated, 0u);
     ASSERT_EQ(EndWith(ExitNextFrame), 1);
-    // No library context in this run, so the item cannot load: the reference becomes "no item".
+    // The stored index 1 becomes the handle the run's library context gave the item.
     EXPECT_EQ(wall->runFlags & InfoTranslated, InfoTranslated);
-    EXPECT_EQ(DefU16(wall->definition, BackdropImage), 0);
+    const std::uint16_t handle = DefU16(wall->definition, BackdropImage);
+    EXPECT_NE(handle, 0);
+    EXPECT_EQ(handle, HandleOfStoredIndex(*app_->banks, AppBankImages, 1));
 }
