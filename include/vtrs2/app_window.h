@@ -94,7 +94,7 @@ struct AppWindow {
     cSurfaceImplementation* workImplementation;
     cSurface* backgroundCopy;
     cSurfaceImplementation* backgroundImplementation;
-    SpriteWindow* sprites; // bound by the sprite code; null until then
+    SpriteWindow* sprites; // sprites and collision mask; made with the window
     UpdateRectList* redrawList;
     std::int32_t areaWidth, areaHeight;
     std::int32_t frameWidth, frameHeight;
@@ -151,6 +151,13 @@ VTRS2_API void FillWindowRectBrush(AppWindow* window, int left, int top, int rig
 VTRS2_API void DrawWindowRect(AppWindow* window, const win32::RECT* rect);
 VTRS2_API void DrawWindowRect16(AppWindow* window, const win32::SHORT* edges);
 VTRS2_API void DrawWindowPolyline(AppWindow* window, const win32::POINT* points, int lastIndex);
+// DrawText flags of DrawWindowText that measure instead of drawing (the second keeps prefix processing).
+constexpr win32::UINT DrawWindowTextMeasure = 0x8000;
+constexpr win32::UINT DrawWindowTextMeasurePrefixes = 0x4000;
+// Draws a terminated text into the work surface and adds the rectangle to the redraw list; measuring, the
+// rectangle's bottom follows the text and nothing is added. Returns the height of the text.
+VTRS2_API int DrawWindowText(AppWindow* window, win32::HFONT font, win32::RECT* rect,
+                             const win32::WCHAR* text, win32::COLORREF color, win32::UINT flags);
 VTRS2_API int ScrollWindowSurfaceRect(AppWindow* window, int sourceX, int sourceY, int x, int y, int width,
                                       int height);
 VTRS2_API void GetAppWindowArea(AppWindow* window, win32::RECT* area);
@@ -160,5 +167,14 @@ VTRS2_API void AddUpdateRectCoords(AppWindow* window, int left, int top, int rig
 VTRS2_API UpdateRectList* GetUpdateRectList(AppWindow* window);
 VTRS2_API void UpdateWindowFromSurface(AppWindow* window);
 VTRS2_API void EnableWindowUpdate(AppWindow* window, int enable);
+
+// While the message-filter hook is installed, a key pressed in a dialog reaches the dialog as this message,
+// with the key's wParam and lParam, instead of the dialog's controls.
+constexpr win32::UINT DialogKeyMessage = 0x8005;
+VTRS2_API win32::LRESULT MessageFilterProc(int code, win32::WPARAM wParam, win32::LPARAM lParam);
+// One hook per thread, however often it is installed; 0 when it cannot be.
+VTRS2_API int InstallMessageFilterHook();
+// Counts one installation down and removes the hook with the last; 0 when none is installed.
+VTRS2_API int RemoveMessageFilterHook();
 VTRS2_API void MakeWindowSurfaceCurrent(AppWindow* window);
 VTRS2_API void SyncDisplaySurfaceSize(AppWindow* window);

@@ -27,6 +27,11 @@ VTRS2_API win32::HANDLE FindFirstFileCompat(void* unused, const win32::WCHAR* pa
                                             win32::WIN32_FIND_DATAW* data);
 VTRS2_API win32::BOOL FindNextFileCompat(win32::HANDLE find, win32::WIN32_FIND_DATAW* data);
 VTRS2_API win32::HMODULE LoadLibraryCompat(const win32::WCHAR* name);
+// Null on failure.
+VTRS2_API win32::HFONT CreateFontIndirectCompat(const win32::LOGFONTW* font);
+// String `id` of the module into the buffer (at most size - 1 characters, terminated); the count of
+// characters copied, 0 when there is no such string.
+VTRS2_API int LoadStringCompat(win32::HMODULE module, win32::UINT id, win32::WCHAR* buffer, int size);
 
 // The numeric fields are copied; the face name is converted with the system code page, always terminated.
 VTRS2_API void LogFontToWide(win32::LOGFONTW* out, const win32::LOGFONTA* in);

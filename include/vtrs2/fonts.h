@@ -44,6 +44,9 @@ VTRS2_API win32::LONG ReleaseFont(ContextBanks* banks, win32::DWORD handle);
 VTRS2_API win32::LONG AddFontRef(ContextBanks* banks, win32::DWORD handle);
 VTRS2_API int GetFontInfoW(ContextBanks* banks, win32::DWORD handle, FontInfoW* info);
 VTRS2_API int GetFontInfoA(ContextBanks* banks, win32::DWORD handle, FontInfoA* info);
+// A GDI font made from the item's description; null when the handle names no font.
+VTRS2_API win32::HFONT CreateBankFont(ContextBanks* banks, win32::DWORD handle);
+VTRS2_API win32::HFONT CreateFontFromLogFont16(const LogFont16* font);
 
 VTRS2_API void LogFont16ToLogFontA(win32::LOGFONTA* out, const LogFont16* in);
 VTRS2_API void LogFontAToLogFont16(LogFont16* out, const win32::LOGFONTA* in);

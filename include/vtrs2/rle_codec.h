@@ -24,6 +24,9 @@ VTRS2_API std::size_t GetRleCompressedSize(const win32::BYTE* source, std::size_
 // first; returns the bytes written. Runs that claim more than the destination holds are cut at its end.
 VTRS2_API std::size_t DecodeRlePixels(win32::BYTE* destination, std::size_t capacity,
                                       const win32::BYTE* source, std::size_t sourceSize, win32::DWORD flags);
+// The count DecodeRlePixels would write into a destination of `limit` bytes, found without writing.
+VTRS2_API std::size_t GetRleDecodedSize(const win32::BYTE* source, std::size_t sourceSize, win32::DWORD flags,
+                                        std::size_t limit);
 
 VTRS2_API win32::DWORD ComputeItemChecksum(const void* buffer, std::size_t count);
 VTRS2_API win32::DWORD ContinueChecksum(const void* buffer, std::size_t count, win32::DWORD start);

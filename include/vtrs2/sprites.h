@@ -88,6 +88,8 @@ constexpr win32::DWORD InkAntialiased = 0x20000000;
 // The window's pool of `count` sprites (the window's configuration operation calls these); an earlier pool
 // and its sprites are freed first. 0 when the pool cannot be allocated.
 VTRS2_API int AllocateSpritePool(SpriteWindow* window, int count);
+// Frees every sprite of the pool at once; the pool stays.
+VTRS2_API void DeleteAllSprites(SpriteWindow* window);
 VTRS2_API void FreeSpritePool(SpriteWindow* window);
 
 VTRS2_API Sprite* CreateSprite(SpriteWindow* window, win32::LONG x, win32::LONG y, win32::DWORD image,

@@ -150,6 +150,8 @@ public:
     int SetPalette(SharedPalette* palette, int remap);
     int SetLogPalette(const win32::LOGPALETTE* palette, int remap);
     int CopyPalette(const cSurface& other, int remap);
+    // Both at most 8 bits: the pixels become the nearest indexes of the other surface's palette.
+    void RemapToPaletteOf(const cSurface& other);
     void SetColorKey(win32::COLORREF color);
 
     // Lost-device registrations keyed by this front end.
@@ -163,6 +165,13 @@ public:
                       int transparency);
     int Rotate(cSurface& destination, double angle, int antialias, win32::COLORREF background,
                int transparency);
+    // Make the destination from this surface as prototype at the turned size (the rest on the background
+    // colour) and turn this surface into it; 0 when the turned size is empty or the destination is this one.
+    int RotateInto(cSurface& destination, int angle, int antialias, win32::COLORREF background);
+    int RotateIntoExact(cSurface& destination, double angle, int antialias, win32::COLORREF background);
+    // The size of width x height turned by the angle in degrees: exact at the quarter turns, else the
+    // bounding box of the turned rectangle.
+    static void GetRotatedSize(int& width, int& height, float angle);
 
     // Drawing in software.
     int DrawLine(int x1, int y1, int x2, int y2, int thickness, win32::COLORREF color);

@@ -1,8 +1,12 @@
 // AppWindow records: creation over a context, destruction with their children, and their settings.
 #include "vtrs2/app_window.h"
+#include "vtrs2/collision_mask.h"
+#include "vtrs2/sprite_window.h"
+#include "vtrs2/sprites.h"
 
 #include "app_window_internal.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/surface.h"
 
 #include <cstdlib>
@@ -64,6 +68,34 @@ void DestroyTheWindow(AppWindow* record) {
         DestroyWindow(record->window);
 }
 
+// Main drawing windows start with room for this many sprites.
+constexpr int MainWindowSprites = 400;
+
+// The record the sprite and collision-mask code keep for the window: made with the window, over the
+// context's banks and display mode.
+bool MakeSpriteWindow(AppWindow* record) {
+    SpriteWindow* sprites = nullptr;
+    if (!AllocZeroedMemory(sizeof(SpriteWindow), &sprites) || !sprites) return false;
+    sprites->banks = record->context->banks;
+    sprites->displayMode = record->displayMode;
+    record->sprites = sprites;
+    return true;
+}
+
+void FreeSpriteWindow(AppWindow* record) {
+    if (!record->sprites) return;
+    FreeSpritePool(record->sprites);
+    FreeCollisionMask(record->sprites);
+    FreeMemory(&record->sprites);
+}
+
+// The collision mask covers the window's play area.
+void SyncPlayArea(AppWindow* record) {
+    if (!record->sprites) return;
+    record->sprites->mask.playWidth = record->areaWidth;
+    record->sprites->mask.playHeight = record->areaHeight;
+}
+
 AppWindow* Fail(AppWindow* record, bool created, std::uintptr_t code) {
     if (created) {
         // The destroy message would free a record it finds; this one is freed below.
@@ -72,6 +104,7 @@ AppWindow* Fail(AppWindow* record, bool created, std::uintptr_t code) {
         DestroyTheWindow(record);
     }
     if (record->redrawList) FreeMemory(&record->redrawList);
+    FreeSpriteWindow(record);
     FreeRecord(record);
     return reinterpret_cast<AppWindow*>(code);
 }
@@ -114,10 +147,15 @@ AppWindow* CreateAppWindowW(AppContext* context, const AppWindowParams* params) 
         if (!AllocZeroedMemory(sizeof(UpdateRectList), &record->redrawList) || !record->redrawList)
             return Fail(record, false, 0);
     }
+    if (!MakeSpriteWindow(record)) return Fail(record, false, 0);
+    if (p.windowType == AppWindowMain && !AllocateSpritePool(record->sprites, MainWindowSprites))
+        return Fail(record, false, 0);
     record->cursor = reinterpret_cast<ULONG_PTR>(p.cursor) == 1 ? Arrow() : p.cursor;
-    if (p.windowType == AppWindowMain)
-        record->background = p.background; // no palette index without the palette service: the colour
-    else
+    if (p.windowType == AppWindowMain) {
+        // A colour, kept as its palette index in a mode that has a palette.
+        const int index = FindColorIndex(context, context->displayMode, static_cast<COLORREF>(p.background));
+        record->background = index >= 0 ? static_cast<ULONG_PTR>(index) : p.background;
+    } else
         record->background = p.background == kStockWhite
                                  ? reinterpret_cast<ULONG_PTR>(GetStockObject(WHITE_BRUSH))
                                  : p.background;
@@ -157,7 +195,9 @@ AppWindow* CreateAppWindowW(AppContext* context, const AppWindowParams* params) 
         record->areaWidth = p.areaWidth < 0 ? -p.areaWidth : p.areaWidth - record->frameWidth;
         record->areaHeight = p.areaHeight < 0 ? -p.areaHeight : p.areaHeight - record->frameHeight;
     }
+    SyncPlayArea(record);
     if (created) record->dc = GetDC(record->window);
+    if (context->sharedPalette) SelectWindowPalette(record, context->sharedPalette);
     return record;
 }
 
@@ -183,7 +223,9 @@ void FreeAppWindow(AppWindow* window) {
     window->workImplementation = nullptr;
     window->attached = 0;
     if (window->redrawList) FreeMemory(&window->redrawList);
+    FreeSpriteWindow(window);
     if (window->pen) DeleteObject(window->pen);
+    RestoreWindowPalette(window);
     if (window->dc && (window->optionFlags & AppWindowOwnDC)) ReleaseDC(window->window, window->dc);
     FreeRecord(window);
 }
@@ -299,11 +341,11 @@ void ReleaseWindowSurfaceDC(AppWindow* window, HDC dc) {
     if (window && window->workSurface) window->workSurface->ReleaseDeviceContext(dc);
 }
 
-int ControlAppWindow(AppWindow* window, int command, int value, int) {
+int ControlAppWindow(AppWindow* window, int command, int value, int count) {
     if (!window) return 0;
     switch (command) {
     case 1:
-        return 0; // the sprite pool belongs to the sprite code, which makes it itself
+        return AllocateSpritePool(window->sprites, count);
     case 2:
         if (window->context) window->context->stateFlags = static_cast<WORD>(value);
         return 1;
@@ -324,6 +366,7 @@ int AttachWindowSurface(AppWindow* window, cSurface* surface) {
     if (!window || !surface || !surface->HasImplementation()) return 0;
     window->areaWidth = surface->GetWidth();
     window->areaHeight = surface->GetHeight();
+    SyncPlayArea(window);
     window->optionFlags |= AppWindowSurfaceAttached;
     window->surfaceDC = nullptr;
     window->attached = -1;
@@ -348,6 +391,7 @@ void DetachWindowSurface(AppWindow* window) {
     DeleteSurface(window->backgroundCopy);
     window->backgroundCopy = nullptr;
     window->backgroundImplementation = nullptr;
+    if (window->sprites) FreeSpritePool(window->sprites);
     window->optionFlags &= static_cast<WORD>(~AppWindowSurfaceAttached);
     window->surfaceDC = nullptr;
     window->attached = 0;

@@ -2,13 +2,16 @@
 // strings converted with the conversion code page.
 #include "vtrs2/compat.h"
 
+#include "vtrs2/compat_testing.h"
 #include "vtrs2/memory.h"
+#include "win32/resource.h"
 #include "win32/screen.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 
 using namespace win32;
 
@@ -67,6 +70,10 @@ template <typename To, typename From> void CopyLogFontNumbers(To* out, const Fro
 int IsUnicodeOS() {
     UseWideApi = 1;
     return 1;
+}
+
+int SetUseWideApi(int use) {
+    return std::exchange(UseWideApi, use ? 1 : 0);
 }
 
 UINT GetConversionCodePage() {
@@ -154,6 +161,30 @@ HMODULE LoadLibraryCompat(const WCHAR* name) {
     HMODULE module = LoadLibraryA(narrow);
     FreeString(narrow);
     return module;
+}
+
+HFONT CreateFontIndirectCompat(const LOGFONTW* font) {
+    if (!font) return nullptr;
+    if (UseWideApi) return CreateFontIndirectW(font);
+    LOGFONTA narrow{};
+    LogFontToNarrow(&narrow, font);
+    return CreateFontIndirectA(&narrow);
+}
+
+int LoadStringCompat(HMODULE module, UINT id, WCHAR* buffer, int size) {
+    if (UseWideApi) return LoadStringW(module, id, buffer, size);
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = 0;
+    char* block = nullptr;
+    if (!AllocZeroedMemory(static_cast<std::size_t>(size) + 1, &block)) return 0;
+    const int bytes = LoadStringA(module, id, block, size + 1);
+    // Every byte of the system code page is one character: the string is cut to what the buffer holds.
+    int units = 0;
+    if (bytes > 0) units = MultiByteToWideChar(CP_ACP, 0, block, std::min(bytes, size - 1), buffer, size - 1);
+    units = std::max(units, 0);
+    buffer[units] = 0;
+    FreeString(block);
+    return units;
 }
 
 void LogFontToWide(LOGFONTW* out, const LOGFONTA* in) {

@@ -1,6 +1,7 @@
 // Drawing on a window's work surface through the surface's device context, recording what changed.
 #include "vtrs2/app_window.h"
 #include "vtrs2/surface.h"
+#include "win32/font.h"
 
 #include <algorithm>
 
@@ -9,6 +10,9 @@ using namespace win32;
 namespace {
 
 constexpr int kFocusRop = R2_XORPEN;
+// What a measurement keeps of the caller's flags: the alignments and the single-line choice.
+constexpr UINT MeasureKeptFlags = DT_CENTER | DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
+constexpr UINT MeasureFlags = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
 
 // The work surface's DC for the length of one drawing; null when the surface has none.
 class SurfaceDC {
@@ -91,4 +95,21 @@ void DrawWindowPolyline(AppWindow* window, const POINT* points, int lastIndex) {
     SetROP2(dc.Get(), oldRop);
     SetBkMode(dc.Get(), oldMode);
     if (oldPen) SelectObject(dc.Get(), oldPen);
+}
+
+int DrawWindowText(AppWindow* window, HFONT font, RECT* rect, const WCHAR* text, COLORREF color, UINT flags) {
+    if (!window || !rect || !text || !window->workSurface) return 0;
+    cSurface& surface = *window->workSurface;
+    if (flags & DrawWindowTextMeasure) {
+        UINT format = (flags & MeasureKeptFlags) | MeasureFlags;
+        if (flags & DrawWindowTextMeasurePrefixes) format &= ~DT_NOPREFIX;
+        const LONG right = rect->right;
+        const int height =
+            surface.DrawTextWide(text, -1, rect, format | DT_CALCRECT, color, font, 0, 0, 0, 0, 0, 0, 0);
+        rect->right = right;
+        return height;
+    }
+    const int height = surface.DrawTextWide(text, -1, rect, flags, color, font, 0, 0, 0, 0, 0, 0, 0);
+    AddUpdateRect(window, rect);
+    return height;
 }

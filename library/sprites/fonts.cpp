@@ -105,6 +105,18 @@ int GetFontInfoA(ContextBanks* banks, DWORD handle, FontInfoA* info) {
     return 1;
 }
 
+HFONT CreateBankFont(ContextBanks* banks, DWORD handle) {
+    const FontItem* item = FontOf(banks, handle);
+    return item ? CreateFontIndirectCompat(&item->font) : nullptr;
+}
+
+HFONT CreateFontFromLogFont16(const LogFont16* font) {
+    if (!font) return nullptr;
+    LOGFONTW wide{};
+    LogFont16ToLogFontW(&wide, font);
+    return CreateFontIndirectCompat(&wide);
+}
+
 void LogFont16ToLogFontA(LOGFONTA* out, const LogFont16* in) {
     if (!out || !in) return;
     CopyNumbers(out, in);

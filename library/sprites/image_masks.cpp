@@ -44,7 +44,7 @@ ImageMask* BuildImageCollisionMask(ContextBanks* banks, DWORD image, DWORD mode)
     if (item->flags & ImagePacked) {
         const DWORD size = GetImageDataSize(item->width, item->height, item->displayMode);
         BYTE* buffer = nullptr;
-        if (!AllocMemory(size, &buffer)) return nullptr;
+        if (!size || !AllocMemory(size, &buffer)) return nullptr;
         unpacked.reset(buffer);
         if (DecodeRlePixels(buffer, size, data, item->header.dataSize, depth->packing) != size)
             return nullptr;

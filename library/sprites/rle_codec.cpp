@@ -1,6 +1,7 @@
 // Run-length packing of pixel data: repeat packets (1..127) and literal packets (128 + n), then a 0 byte.
 #include "vtrs2/rle_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace win32;
@@ -89,6 +90,36 @@ void Pack(PacketSink& sink, const BYTE* source, std::size_t size, DWORD flags) {
     sink.Put(EndOfData);
 }
 
+// Unpacks into `destination`, or only counts what it would write when it is null.
+std::size_t Unpack(BYTE* destination, std::size_t capacity, const BYTE* source, std::size_t sourceSize,
+                   DWORD flags) {
+    const std::size_t pixelSize = RlePixelSize(flags);
+    if (!source || pixelSize == 0) return 0;
+    std::size_t in = 0;
+    std::size_t out = 0;
+    while (in < sourceSize && out < capacity) {
+        const BYTE control = source[in++];
+        if (control == EndOfData) break;
+        if (control < LiteralBase) {
+            if (sourceSize - in < pixelSize) break;
+            const BYTE* pixel = source + in;
+            in += pixelSize;
+            const std::size_t total = std::min(control * pixelSize, capacity - out);
+            for (std::size_t done = 0; destination && done < total; done += pixelSize)
+                std::memcpy(destination + out + done, pixel, std::min(pixelSize, total - done));
+            out += total;
+            continue;
+        }
+        std::size_t bytes = (control - LiteralBase) * pixelSize;
+        if (bytes > sourceSize - in) bytes = sourceSize - in;
+        if (bytes > capacity - out) bytes = capacity - out;
+        if (destination) std::memcpy(destination + out, source + in, bytes);
+        in += bytes;
+        out += bytes;
+    }
+    return out;
+}
+
 } // namespace
 
 int RlePixelSize(DWORD flags) {
@@ -114,32 +145,12 @@ std::size_t GetRleCompressedSize(const BYTE* source, std::size_t size, DWORD fla
 
 std::size_t DecodeRlePixels(BYTE* destination, std::size_t capacity, const BYTE* source,
                             std::size_t sourceSize, DWORD flags) {
-    const std::size_t pixelSize = RlePixelSize(flags);
-    if (!destination || !source || pixelSize == 0) return 0;
-    std::size_t in = 0;
-    std::size_t out = 0;
-    while (in < sourceSize && out < capacity) {
-        const BYTE control = source[in++];
-        if (control == EndOfData) break;
-        if (control < LiteralBase) {
-            if (sourceSize - in < pixelSize) break;
-            const BYTE* pixel = source + in;
-            in += pixelSize;
-            for (int i = 0; i < control && out < capacity; ++i) {
-                const std::size_t n = capacity - out < pixelSize ? capacity - out : pixelSize;
-                std::memcpy(destination + out, pixel, n);
-                out += n;
-            }
-            continue;
-        }
-        std::size_t bytes = (control - LiteralBase) * pixelSize;
-        if (bytes > sourceSize - in) bytes = sourceSize - in;
-        if (bytes > capacity - out) bytes = capacity - out;
-        std::memcpy(destination + out, source + in, bytes);
-        in += bytes;
-        out += bytes;
-    }
-    return out;
+    if (!destination) return 0;
+    return Unpack(destination, capacity, source, sourceSize, flags);
+}
+
+std::size_t GetRleDecodedSize(const BYTE* source, std::size_t sourceSize, DWORD flags, std::size_t limit) {
+    return Unpack(nullptr, limit, source, sourceSize, flags);
 }
 
 DWORD ContinueChecksum(const void* buffer, std::size_t count, DWORD start) {

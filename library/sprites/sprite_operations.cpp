@@ -3,6 +3,7 @@
 
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/surface_engine.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <cmath>
@@ -59,8 +60,12 @@ void UpdatePendingRect(Sprite* s) {
     if (g.scaleX != 1) hotX = static_cast<LONG>(hotX * g.scaleX), width = static_cast<LONG>(width * g.scaleX);
     if (g.scaleY != 1)
         hotY = static_cast<LONG>(hotY * g.scaleY), height = static_cast<LONG>(height * g.scaleY);
-    // Turning the bounds by the angle is the surface engine's rotation of image bounds; until it is
-    // linked in, a rotated sprite keeps its scaled, unturned rectangle.
+    if (g.angle != 0) {
+        SIZE size{width, height};
+        POINT hot{hotX, hotY};
+        RotateImageBounds(&size, &hot, nullptr, g.angle);
+        width = size.cx, height = size.cy, hotX = hot.x, hotY = hot.y;
+    }
     g.rect = {g.x - hotX, g.y - hotY, g.x - hotX + width, g.y - hotY + height};
 }
 
@@ -174,12 +179,16 @@ int AllocateSpritePool(SpriteWindow* window, int count) {
     return 1;
 }
 
-void FreeSpritePool(SpriteWindow* window) {
+void DeleteAllSprites(SpriteWindow* window) {
     SpriteManager* pool = PoolOf(window);
     if (!pool) return;
     while (pool->first)
         FreeSpriteNow(*pool, pool->first);
-    FreeMemory(&window->sprites);
+}
+
+void FreeSpritePool(SpriteWindow* window) {
+    DeleteAllSprites(window);
+    if (window) FreeMemory(&window->sprites);
 }
 
 Sprite* CreateSprite(SpriteWindow* window, LONG x, LONG y, DWORD image, int layer, LONG zOrder,

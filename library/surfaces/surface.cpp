@@ -2,12 +2,16 @@
 // several implementation calls.
 #include "vtrs2/surface.h"
 
+#include "vtrs2/palettes.h"
+
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/surface_engine.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 using namespace win32;
 
@@ -485,6 +489,14 @@ int cSurface::CopyPalette(const cSurface& other, int remap) {
     return SetPalette(other.implementation_->GetPalette(), remap);
 }
 
+void cSurface::RemapToPaletteOf(const cSurface& other) {
+    const SharedPalette* from = implementation_->palette;
+    const SharedPalette* to = other.implementation_->palette;
+    if (GetDepth() > 8 || other.GetDepth() > 8 || !from || !to) return;
+    BYTE table[PaletteSize];
+    if (RemapPalette(table, to->palette.Log(), from->palette.Log(), 0)) implementation_->RemapPixels(table);
+}
+
 void cSurface::SetColorKey(COLORREF color) {
     if (color == static_cast<COLORREF>(-1)) {
         implementation_->SetOpaque(1);
@@ -557,6 +569,54 @@ int cSurface::Rotate(cSurface& destination, double angle, int antialias, COLORRE
     if (reduced == 180.0) return RotateDegrees(destination, 180, antialias, background, transparency);
     return implementation_->Rotate(destination.implementation_, static_cast<float>(reduced), antialias,
                                    background, transparency);
+}
+
+void cSurface::GetRotatedSize(int& width, int& height, float angle) {
+    float reduced = std::fmod(angle, 360.0f);
+    if (reduced < 0) reduced += 360.0f;
+    if (reduced == 90.0f || reduced == 270.0f) {
+        std::swap(width, height);
+        return;
+    }
+    if (reduced == 180.0f) return;
+    SIZE size{width, height};
+    RotateImageBounds(&size, nullptr, nullptr, reduced);
+    width = size.cx;
+    height = size.cy;
+}
+
+namespace {
+// Makes the destination of a rotation into a new surface, from the source as prototype, at the turned
+// size; angles other than the quarter and half turns leave corners uncovered, which get the background.
+int MakeRotatedDestination(const cSurface& source, cSurface& destination, double reduced,
+                           COLORREF background) {
+    // Creating the destination would drop the source's own pixels.
+    if (&destination == &source) return 0;
+    int width = source.GetWidth(), height = source.GetHeight();
+    const bool quarter = reduced == 90.0 || reduced == 270.0;
+    const bool exact = quarter || reduced == 180.0;
+    if (quarter) std::swap(width, height);
+    if (!exact) {
+        cSurface::GetRotatedSize(width, height, static_cast<float>(reduced));
+        if (width <= 0 || height <= 0) return 0;
+    }
+    if (!destination.Create(width, height, &source)) return 0;
+    if (!exact) destination.Fill(background);
+    return 1;
+}
+} // namespace
+
+int cSurface::RotateInto(cSurface& destination, int angle, int antialias, COLORREF background) {
+    const int reduced = ReduceDegrees(angle);
+    if (!MakeRotatedDestination(*this, destination, reduced, background)) return 0;
+    return RotateDegrees(destination, reduced, antialias, background, 1);
+}
+
+int cSurface::RotateIntoExact(cSurface& destination, double angle, int antialias, COLORREF background) {
+    double reduced = std::fmod(angle, 360.0);
+    if (reduced < 0) reduced += 360.0;
+    if (!MakeRotatedDestination(*this, destination, reduced, background)) return 0;
+    return Rotate(destination, reduced, antialias, background, 1);
 }
 
 // Lines of thickness 1 in software; thicker lines are drawn through a device context by the GDI unit.

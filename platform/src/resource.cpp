@@ -53,16 +53,21 @@ const ModuleResources* FindModuleResources(HMODULE module) {
     return static_cast<const ModuleResources*>(symbol);
 }
 
+namespace {
+
+const StringResource* FindString(HINSTANCE instance, UINT id) {
+    const ModuleResources* resources = FindModuleResources(instance);
+    if (!resources) return nullptr;
+    for (std::size_t i = 0; i < resources->stringCount; ++i)
+        if (resources->strings[i].id == id) return &resources->strings[i];
+    return nullptr;
+}
+
+} // namespace
+
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
     if (!buffer || size < 0) return 0;
-    const StringResource* found = nullptr;
-    if (const ModuleResources* resources = FindModuleResources(instance)) {
-        for (std::size_t i = 0; i < resources->stringCount; ++i)
-            if (resources->strings[i].id == id) {
-                found = &resources->strings[i];
-                break;
-            }
-    }
+    const StringResource* found = FindString(instance, id);
     const std::size_t length = found && found->text ? std::char_traits<WCHAR>::length(found->text) : 0;
     if (size == 0) {
         // The caller asked for the string itself, read-only.
@@ -72,6 +77,23 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size) {
     }
     const std::size_t n = std::min(length, static_cast<std::size_t>(size - 1));
     if (n) std::memcpy(buffer, found->text, n * sizeof(WCHAR));
+    buffer[n] = 0;
+    return static_cast<int>(n);
+}
+
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = 0;
+    const StringResource* found = FindString(instance, id);
+    if (!found || !found->text || !found->text[0]) return 0;
+    const int units =
+        static_cast<int>(std::min<std::size_t>(std::char_traits<WCHAR>::length(found->text), INT_MAX));
+    const int needed = WideCharToMultiByte(CP_ACP, 0, found->text, units, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return 0;
+    std::string narrow(static_cast<std::size_t>(needed), '\0');
+    WideCharToMultiByte(CP_ACP, 0, found->text, units, narrow.data(), needed, nullptr, nullptr);
+    const std::size_t n = std::min(narrow.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(buffer, narrow.data(), n);
     buffer[n] = 0;
     return static_cast<int>(n);
 }

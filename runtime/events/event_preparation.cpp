@@ -279,8 +279,8 @@ private:
         for (std::int32_t i = 0; i < entries_; ++i) {
             const std::int16_t type = Entries()[i].objectType;
             std::int32_t own = 0;
-            // Extensions count their conditions in their own information, read by the extension host,
-            // which is not part of this build.
+            // Extensions count their conditions in their own information, which the extension host reads
+            // and adds here.
             if (type >= 0 && type <= 9)
                 own = std::max<std::int16_t>(events_.header.conditionCounts[type + 7], 0);
             events_.infoSlotBase[static_cast<std::size_t>(i)] = next;
@@ -475,8 +475,8 @@ private:
                 events_.conditionSlots.data() + events_.infoSlotBase[static_cast<std::size_t>(index)];
             ++entry.instanceCount;
             o->collisionFlags = static_cast<std::int16_t>(entry.collisionFlags);
-            // The movement block's wrap mask and the sprite's collision setting belong to the movement and
-            // sprite services, not part of this build.
+            // The movement block's wrap mask and the sprite's collision setting are set here by the movement
+            // and sprite services, which add them.
             if (!(o->runFlags & ObjectRunKeepsCollision)) {
                 const bool frameLayers =
                     state_.frame && (state_.frame->flags & FrameBackdropCollisionPerLayer);

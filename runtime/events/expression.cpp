@@ -9,21 +9,14 @@ namespace vtrrt {
 namespace {
 
 using OperatorMember = void (TypedValue::*)(const TypedValue&);
+using OperatorRoutine = void (*)();
 
 // By code >> 17; codes below the first operator do nothing.
-constexpr OperatorMember OperatorTable[] = {
-    nullptr,
-    &TypedValue::Add,
-    &TypedValue::SubtractNumber,
-    &TypedValue::Multiply,
-    &TypedValue::Divide,
-    &TypedValue::Modulo,
-    &TypedValue::Power,
-    &TypedValue::And,
-    &TypedValue::Or,
-    &TypedValue::Xor,
+constexpr OperatorRoutine OperatorRoutines[] = {
+    nullptr,        AddOperator,   SubtractOperator, MultiplyOperator, DivideOperator,
+    ModuloOperator, PowerOperator, AndOperator,      OrOperator,       XorOperator,
 };
-static_assert(std::size(OperatorTable) == (LastOperatorCode >> 17) + 1);
+static_assert(std::size(OperatorRoutines) == (LastOperatorCode >> 17) + 1);
 
 TypedValue& Zero() {
     static TypedValue zero{};
@@ -35,12 +28,21 @@ bool IsOperator(std::int32_t code) {
     return code >= 1 && code <= LastOperatorCode;
 }
 
-// Combines the two top values into the lower one and lowers the stack index.
+// Combines the two top values into the lower one with the operator's routine and lowers the stack index.
 void ApplyOperator(EventRunState* s, std::int32_t code) {
     if (s->stackIndex < 1) return;
+    if (const OperatorRoutine routine = OperatorRoutines[static_cast<std::uint32_t>(code) >> 17])
+        routine();
+    else
+        --s->stackIndex;
+}
+
+void CombineTop(OperatorMember op) {
+    EventRunState* s = CurrentEventState();
+    if (!s || s->stackIndex < 1) return;
     TypedValue& a = s->values[s->stackIndex - 1];
     const TypedValue& b = s->values[s->stackIndex];
-    if (const OperatorMember op = OperatorTable[static_cast<std::uint32_t>(code) >> 17]) (a.*op)(b);
+    (a.*op)(b);
     --s->stackIndex;
 }
 
@@ -172,31 +174,31 @@ void TypeZeroOperand() {
 
 // Operators on the two top values of the stack.
 void AddOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorAddCode);
+    CombineTop(&TypedValue::Add);
 }
 void SubtractOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorSubtractCode);
+    CombineTop(&TypedValue::SubtractNumber);
 }
 void MultiplyOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorMultiplyCode);
+    CombineTop(&TypedValue::Multiply);
 }
 void DivideOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorDivideCode);
+    CombineTop(&TypedValue::Divide);
 }
 void ModuloOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorModuloCode);
+    CombineTop(&TypedValue::Modulo);
 }
 void PowerOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorPowerCode);
+    CombineTop(&TypedValue::Power);
 }
 void AndOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorAndCode);
+    CombineTop(&TypedValue::And);
 }
 void OrOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorOrCode);
+    CombineTop(&TypedValue::Or);
 }
 void XorOperator() {
-    if (EventRunState* s = CurrentEventState()) ApplyOperator(s, OperatorXorCode);
+    CombineTop(&TypedValue::Xor);
 }
 
 // At the minus sign: evaluates the operand that follows into the slot above and negates it into this

@@ -2,7 +2,9 @@
 
 #include "shell/runtime_services.h"
 #include "shell/typed_value.h"
+#include "startup/application_record.h"
 #include "startup/object_infos.h"
+#include "startup/object_references.h"
 
 #include "vtrs2/memory.h"
 
@@ -100,7 +102,7 @@ int CallHandle(RunObject* o) {
     return o->handleRoutine ? o->handleRoutine(o) : 0;
 }
 
-// The object's visibility in the play area is the sprite service's; it is not part of this build.
+// The object's visibility in the play area is updated here by the sprite services, which add it.
 void RunZoneOnlyObject(RunObject* o) {
     ApplyResult(o, 0);
 }
@@ -142,10 +144,10 @@ void ClearDestroyMark(FrameRunState* s, std::int32_t slot) {
 
 // Steps 2 to 9 of a destruction; `created` says whether the kind's create routine ran.
 void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool created) {
-    // Physics links and the movement's own data belong to the movement services, not part of this build.
+    // Physics links and the movement's own data are freed here by the movement services, which add it.
     FreeAlterableData(o);
     if ((o->objectFlags & ObjectCounted) && (o->objectFlags & ObjectUncountedAtEnd)) --s->flag40Objects;
-    // The sprite's destroy routine belongs to the sprite services, not part of this build.
+    // The sprite's destroy routine is called here by the sprite services, which add it.
     if (created) {
         if (o->objectType >= FirstKindType && o->objectType <= LastKindType) {
             if (auto destroy = KindRoutines()[static_cast<std::size_t>(o->objectType)].destroy)
@@ -153,7 +155,7 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
         }
     }
     if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject)
-        sb->inkParameter = nullptr; // effect objects are not part of this build
+        sb->inkParameter = nullptr; // the effect services delete the effect object here
     UnlinkObjectInstance(o);
     if (s->frame && (s->frame->flags & 0x400))
         if (ApplicationRecord* app = s->application) {
@@ -164,8 +166,8 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
     o->creationNumber = 0;
     ClearDestroyMark(s, slot);
     if (ObjectListEntry* e = SlotOf(s, slot)) e->routine = nullptr;
-    // Records that wait for a background restore or a disappearing sprite are freed by the display and
-    // sprite services, which are not part of this build: every record is freed here.
+    // Records that wait for a background restore or a disappearing sprite will be freed later by the display
+    // and sprite services, which add that wait; until then every record is freed here.
     FreeRecord(s, slot, o);
 }
 
@@ -215,7 +217,7 @@ std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definit
         auto size = KindRoutines()[static_cast<std::size_t>(type)].recordSize;
         return size ? size(definition) : 0;
     }
-    // Extensions give their size through their own entry points, which are not part of this build.
+    // Extensions give their size through their own entry points, which the extension host adds here.
     return 0;
 }
 
@@ -372,7 +374,7 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     ApplicationRecord* app = CurrentApplication();
     if (!s || !app || objectInfo < 0 || objectInfo > 0xFFFF) return -1;
     ObjectInfo* info = SeekObjectInfoByHandle(app, static_cast<std::uint16_t>(objectInfo));
-    // Backdrops have no record; extensions are created through the extension host, not part of this build.
+    // Backdrops have no record; extensions are created through the extension host, which adds them here.
     if (!info || info->objectType < FirstKindType || info->objectType > LastKindType) return -1;
     if (info->definition.empty() && LoadObjectDefinition(app, *info) != 0) return -1;
     const std::span<const std::uint8_t> def(info->definition);
@@ -419,11 +421,11 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     const ObjectKindRoutines& kind = KindRoutines()[static_cast<std::size_t>(info->objectType)];
     o->handleRoutine = kind.handle;
     o->displayRoutine = kind.display;
-    // Objects shown by redrawing the frame ask the display service for a redraw, not part of this build.
+    // Objects shown by redrawing the frame ask for a redraw through the display services, which add it.
     if (flags & ObjectRedrawsFrame) o->displayRoutine = nullptr;
     o->restoreDisplayRoutine = o->displayRoutine;
     SelectObjectRoutine(o);
-    // Bank items loaded on demand belong to the bank service of this frame's loader, not part of this build.
+    if (app->banks) EnsureObjectInfoBankItems(*app->banks, *info, frame ? frame->flags : 0);
 
     o->definition = info->definition.data();
     if (x == PositionFromFrameItem && y == PositionFromFrameItem && item) {

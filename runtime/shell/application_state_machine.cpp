@@ -7,7 +7,9 @@
 #include "shell/frame_run_state.h"
 #include "shell/global_object_store.h"
 #include "shell/header_flags.h"
+#include "shell/menu_pause_hook.h"
 #include "shell/runtime_services.h"
+#include "shell/window_procedures.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
 #include "startup/runtime_files.h"
@@ -24,7 +26,6 @@ using namespace win32;
 
 namespace {
 
-constexpr UINT_PTR StepTimerId = 11;
 constexpr std::uint32_t SubAppPacedOption = 0x1000;
 
 std::int32_t TopFrameRate(const ApplicationRecord* app) {
@@ -35,20 +36,19 @@ std::int32_t TopFrameRate(const ApplicationRecord* app) {
 
 void StartApplicationState(ApplicationRecord& app) {
     if (app.run.stepTimerActive) {
-        KillTimer(nullptr, StepTimerId);
+        KillTimer(Services().mainWindow, ModalStepTimer);
         app.run.stepTimerActive = 0;
     }
     InitApplicationGlobals();
-    // Telling the extensions that the application starts belongs to the extension host, not part of this
-    // build.
+    // The extension host tells the extensions here that the application starts; it adds the call.
     FreeGlobalObjectStore(app);
     RebuildApplicationMenu(app);
     app.run.nextFrame = app.run.firstFrame;
     app.runState = StateStartFrame;
 }
 
-// Transitions are played by the transition modules, not part of this build: a fade that is asked for is
-// over at once.
+// Transitions are played by the transition modules, which add their steps here; until then a fade that is
+// asked for is over at once.
 void FinishFade(ApplicationRecord& app, bool fadeOut) {
     if (fadeOut) {
         app.runState = StateEndFrame;
@@ -73,14 +73,14 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 
 int StartApplication(ApplicationRecord* app) {
     if (!app || !app->libraryContext) return 0;
-    // The modal-loop hook and the sound channels come from the window and sound services, not part of this
-    // build.
+    // The sound channels come from the sound services, not part of this build.
     SetCurrentApplication(app);
     if (!app->parent) {
         // The shell hands over no start folder of its own: the folder of the application's file.
         if (app->dataFilePath) ChangeToFolderOfPath(app->dataFilePath);
         app->run.timerPeriod = TimerPeriodFor(app->header.frameRate);
         timeBeginPeriod(app->run.timerPeriod);
+        InstallMenuPauseHook();
     }
     app->currentFrameIndex = -1;
     app->runState = StateStartApplication;
@@ -139,12 +139,13 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
 void EndApplication(ApplicationRecord* app) {
     if (!app) return;
     SetCurrentApplication(app);
-    // Stopping the application's sounds and telling the extensions belong to the sound and extension
-    // services, not part of this build.
+    // The sound services stop the application's sounds here and the extension host tells the extensions;
+    // each adds its call.
     if (!app->parent && app->run.timerPeriod) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;
     }
+    if (!app->parent) RemoveMenuPauseHook();
 }
 
 bool RunApplication(ApplicationRecord* app) {
@@ -171,6 +172,8 @@ void FreeLoadedFrame(ApplicationRecord& app) {
     FrameRecord* frame = app.run.frame;
     if (!frame) return;
     ApplicationRecord* previous = SetCurrentApplication(&app);
+    // A run stopped mid-frame still gives its objects back.
+    if (frame->runState && frame->runState == CurrentRunState()) KillAllObjects();
     FreeFrame(frame);
     app.run.frame = nullptr;
     app.currentFrameIndex = -1;
@@ -203,7 +206,7 @@ void PumpMessages(MSG* msg, int stopMask) {
     if (app && app->run.inTimerStep) return;
     while (PeekMessageW(msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (!GetMessageW(msg, nullptr, 0, 0) && msg->message != WM_QUIT) break;
-        // Modeless dialogs belong to a service not part of this build.
+        // Modeless dialogs take their messages here once the runtime dialogs add them.
         if (msg->message != WM_QUIT && !TakenBeforeDispatch(app, *msg)) {
             TranslateMessage(msg);
             DispatchMessageW(msg);

@@ -1,13 +1,21 @@
 #include "shell/frame_lifecycle.h"
 
 #include "events/event_preparation.h"
+#include "events/event_program.h"
+#include "events/typed_value.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/game_loop.h"
+#include "shell/global_object_store.h"
+#include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/window_placement.h"
 #include "startup/frame_loader.h"
+#include "startup/frame_object_infos.h"
+
+#include "vtrs2/app_window.h"
+#include "vtrs2/collision_mask.h"
 
 #include "win32/user.h"
 
@@ -50,6 +58,8 @@ int RebuildFrameRun() {
     ResetFrameLayers(*frame, false);
     BuildObjectInfoList();
     InitFrameRunState();
+    CreateFrameObjects(false);
+    RestoreGlobalObjects();
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
     InitFrameRunState();
@@ -92,12 +102,55 @@ void ChooseNextState(ApplicationRecord& app, std::uint32_t result) {
         app.runState = StateQuit;
 }
 
+SpriteWindow* FrameSprites() {
+    AppWindow* window = Services().frameLibraryWindow;
+    return window ? window->sprites : nullptr;
+}
+
+void AllowFrameWindowUpdates(bool allow) {
+    EnableWindowUpdate(Services().frameLibraryWindow, allow ? 1 : 0);
+}
+
+// Keys and clicks made while the frame was changing are not the new frame's.
+void DiscardPendingInput(const ApplicationRecord& app) {
+    if (app.run.inTimerStep) return;
+    MSG msg;
+    while (GetInputState() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+// Two sprites per object the frame may hold, and one for each backdrop placed on a layer.
+int SpritePoolSize(const FrameRecord& frame) {
+    std::int64_t n = 2 * std::int64_t{FrameObjectCapacity(frame)};
+    for (std::int32_t i = 0; i < frame.instanceCount && frame.instances; ++i) {
+        const FrameItemInstance& item = frame.instances[i];
+        if (item.objectType < 2 && item.layer >= 0 && item.layer < frame.layerCount) ++n;
+    }
+    return static_cast<int>(std::min<std::int64_t>(n, INT32_MAX));
+}
+
+constexpr LONG CollisionMarginX = 64;
+constexpr LONG CollisionMarginY = 16;
+
+// The play area's obstacle and platform planes, with a margin around it; a frame larger than its window
+// gets them over the whole frame.
+void CreateFrameCollisionMask(const FrameRecord& frame) {
+    std::uint32_t kinds = GetFrameObstacleTypes();
+    if (frame.events && !frame.events->stored.empty())
+        kinds |= ScanEventsForObstacleTypes(frame.events->stored);
+    if (frame.flags & FrameRectCollisionMask)
+        CreateCollisionMaskForRect(FrameSprites(), -CollisionMarginX, -CollisionMarginY,
+                                   frame.width + CollisionMarginX, frame.height + CollisionMarginY, kinds);
+    else
+        CreateCollisionMask(FrameSprites(), CollisionMarginX, CollisionMarginY, kinds);
+}
+
 } // namespace
 
 int StartFrameRun(bool fadeIn) {
-    // Saved positions are loaded by the position services, not part of this build.
+    // A pending saved position is loaded here by the position services, which add it.
     FrameRecord* frame = Services().frame;
-    frame->maxObjects = std::max(frame->maxObjects, 1);
+    frame->maxObjects = FrameObjectCapacity(*frame);
     if (CreateFrameRunState() != 0) return -1;
     FrameRunState* s = CurrentRunState();
     if (fadeIn) s->runFlags |= RunFadeInPending;
@@ -105,8 +158,10 @@ int StartFrameRun(bool fadeIn) {
     ResetFrameLayers(*frame, false);
     BuildObjectInfoList();
     InitFrameRunState();
-    // Objects, the first redraw, global objects and the mouse capture belong to services not part of this
-    // build.
+    CreateFrameObjects(fadeIn);
+    // The frame's first redraw is the background services', the mouse capture the control-window
+    // services'; each adds its call here.
+    RestoreGlobalObjects();
     if (const int r = StartFrameEvents(*s); r != 0) return r;
     s->exitParameter = 0;
     InitFrameRunState();
@@ -119,6 +174,7 @@ int StartCurrentFrame() {
     if (app.run.nextFrame != app.currentFrameIndex) {
         FrameRecord* frame = LoadFrame(app.run.nextFrame);
         if (!frame) {
+            AllowFrameWindowUpdates(true);
             app.runState = StateQuit;
             return -1;
         }
@@ -129,14 +185,19 @@ int StartCurrentFrame() {
     Services().frame = frame;
     frame->transitionState = 0;
     frame->endCode = ExitNone;
-    // The screen surface, the sprite pool and the play-area collision mask are made through the library's
-    // window services, not part of this build; the window shows the frame's background colour.
+    // The frame's screen surface comes from the application's surface prototype, which the display-mode
+    // services add; until then the window shows the frame's background colour.
+    ControlAppWindow(Services().frameLibraryWindow, 1, 0, SpritePoolSize(*frame));
     CreateLayerEffects();
+    DiscardPendingInput(app);
+    AllowFrameWindowUpdates(false);
     PlaceWindowsForFrame(app);
     ShowDesktopBehindFrame(app);
+    CreateFrameCollisionMask(*frame);
     app.run.startTime = ClockNow();
     const bool fadeIn = frame->fadeIn.data != nullptr;
     if (const int r = StartFrameRun(fadeIn); r != 0) {
+        AllowFrameWindowUpdates(true);
         FreeFrame(frame);
         app.run.frame = nullptr;
         app.currentFrameIndex = -1;
@@ -156,6 +217,7 @@ int StartCurrentFrame() {
         }
     }
     ShowWindowsForFrame(app);
+    AllowFrameWindowUpdates(true);
     return 0;
 }
 
@@ -195,6 +257,7 @@ int FrameTick() {
             r = s->exitCode;
         }
     }
+    FreeTemporaryStrings();
     if (s->runFlags & RunFadeInPending) {
         FrameRecord* frame = Services().frame;
         frame->firstTickFrameTime = static_cast<std::int32_t>(ClockNow() - s->clockBase);
@@ -202,13 +265,13 @@ int FrameTick() {
         ResetFrameLayers(*frame, false);
         if (frame->events) ReleaseFrameEventLists(*frame->events);
     }
-    // Saving a position (save request 8) belongs to the position services, not part of this build.
+    // Save request 8 is answered by the position services, which add the save here.
     s->saveRequest = 0;
     if (r == 0 || app.run.inTimerStep) return r;
     switch (r) {
     case ExitPause:
-        // Pausing belongs to the pause services, not part of this build: the request is dropped.
         s->exitCode = ExitNone;
+        PauseApplication();
         return 0;
     case ExitLoadPosition:
         // No position can be loaded in this build: the frame restarts as when a load fails.
@@ -224,6 +287,7 @@ int FrameTick() {
 std::uint32_t EndFrameRun(int code) {
     FrameRunState* s = CurrentRunState();
     const std::uint32_t parameter = s ? static_cast<std::uint32_t>(s->exitParameter) : 0;
+    StoreGlobalObjects();
     if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
     KillAllObjects();
     EndFrameEvents(s);
@@ -237,7 +301,9 @@ void EndCurrentFrame() {
     FrameRecord* frame = app.run.frame;
     const std::uint32_t result = EndFrameRun(frame ? frame->endCode : int{ExitError});
     ChooseNextState(app, result);
+    DiscardPendingInput(app);
     if (app.runState == StateStartFrame && app.run.nextFrame == app.currentFrameIndex) return;
+    FreeCollisionMask(FrameSprites());
     FreeFrame(frame);
     app.run.frame = nullptr;
     Services().frame = nullptr;

@@ -5,7 +5,12 @@
 #include "objects/run_objects.h"
 #include "shell/frame_clock.h"
 #include "startup/application_record.h"
+#include "startup/frame_loader.h"
+#include "startup/frame_object_infos.h"
+#include "startup/object_infos.h"
 
+#include "vtrs2/app_window.h"
+#include "vtrs2/collision_mask.h"
 #include "vtrs2/memory.h"
 #include "win32/user.h"
 
@@ -41,21 +46,95 @@ HWND OutermostParent(HWND window) {
     return top;
 }
 
-bool Allocate(FrameRunState& s) {
+// The run list holds one entry per object info of the frame and its end.
+bool Allocate(FrameRunState& s, std::int32_t objectInfos) {
     const auto slots = static_cast<std::size_t>(s.maxObjects);
     const std::size_t bufferBytes = static_cast<std::size_t>(s.eventBufferKb) * 1024;
+    const std::size_t entries = static_cast<std::size_t>(objectInfos) + 1;
     if (!AllocZeroedMemory(slots * sizeof(ObjectListEntry), &s.objects)) return false;
-    if (!AllocZeroedMemory(sizeof(ObjectInfoRunEntry), &s.objectInfos)) return false;
+    if (!AllocZeroedMemory(entries * sizeof(ObjectInfoRunEntry), &s.objectInfos)) return false;
+    s.objectInfoCapacity = static_cast<std::int32_t>(entries);
     if (!AllocZeroedMemory(s.objectBitBytes, &s.objectBits)) return false;
     if (!AllocZeroedMemory(2 * bufferBytes, &s.eventBufferBlock)) return false;
     s.eventBufferStart = s.eventBufferBlock;
     s.eventBufferCurrent = s.eventBufferStart;
     s.eventBufferPreviousStart = s.eventBufferStart + bufferBytes;
     s.eventBufferLimit = s.eventBufferStart + bufferBytes;
-    return AllocZeroedMemory(ExpressionStackSize * sizeof(TypedValue), &s.expressionStack) != 0;
+    return true;
+}
+
+SpriteWindow* FrameSprites(const FrameRunState& s) {
+    const auto* window = static_cast<const AppWindow*>(s.frameLibraryWindow);
+    return window ? window->sprites : nullptr;
+}
+
+constexpr std::uint32_t MovementPlayerMouse = 1;
+constexpr std::size_t MovementEntryBytes = 16;
+constexpr std::size_t MovementEntryData = 8;
+
+// Objects moved by the mouse make the frame capture it: one bit per player they follow.
+std::uint8_t MousePlayersOf(std::span<const std::uint8_t> def) {
+    std::uint8_t players = 0;
+    const std::size_t list = DefU16(def, DefMovements);
+    if (list == 0) return 0;
+    const std::uint32_t count = DefU32(def, list);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = list + 4 + MovementEntryBytes * i;
+        if (entry + MovementEntryBytes > def.size()) break;
+        const std::size_t data = list + DefU32(def, entry + MovementEntryData);
+        const std::uint16_t player = DefU16(def, data), type = DefU16(def, data + 2);
+        if (type == MovementPlayerMouse && player >= 1 && player <= 4)
+            players = static_cast<std::uint8_t>(players | (1u << (player - 1)));
+    }
+    return players;
+}
+
+// The frame item of the frame's first instance of the object info, or -1.
+std::int16_t FirstFrameItemOf(const FrameRecord& frame, std::uint16_t handle) {
+    for (std::int32_t i = 0; i < frame.instanceCount && frame.instances; ++i)
+        if (frame.instances[i].objectInfo == handle) return static_cast<std::int16_t>(i);
+    return -1;
+}
+
+void FillRunEntry(FrameRunState& s, ObjectInfoRunEntry& e, const ObjectInfo& info) {
+    const std::span<const std::uint8_t> def(info.definition);
+    e.handle = static_cast<std::int16_t>(info.handle);
+    e.objectType = info.objectType;
+    e.firstInstance = NoInstanceLink;
+    const std::size_t units = std::min<std::size_t>(info.name.size(), std::size(e.name) - 1);
+    std::copy_n(info.name.data(), units, e.name);
+    e.name[units] = 0;
+    e.instanceCount = 0;
+    e.objectFlags = DefU32(def, DefObjectFlags);
+    e.flags = (e.objectFlags & ObjectHasValues) ? RunEntryHasValues : 0;
+    e.definition = def.empty() ? nullptr : def.data();
+    e.inkEffect = info.inkEffect;
+    e.inkParameter = info.inkParameter;
+    for (std::size_t q = 0; q < std::size(e.qualifiers); ++q)
+        e.qualifiers[q] = static_cast<std::int16_t>(DefU16(def, DefQualifiers + 2 * q));
+    e.rememberedFrameItem =
+        (info.objectType == 3 || info.objectType == 4) ? FirstFrameItemOf(*s.frame, info.handle) : -1;
+    if (e.objectFlags & ObjectHasMovement) s.mousePlayers |= MousePlayersOf(def);
+    // Definitions with animations are prepared by the animation services, which add it here.
 }
 
 } // namespace
+
+std::int32_t MarkAndCountFrameObjectInfos() {
+    MarkFrameObjectInfos();
+    std::int32_t count = 0;
+    for (ObjectInfo* info = FirstFrameObjectInfo(); info; info = NextFrameObjectInfo())
+        ++count;
+    return count;
+}
+
+std::int32_t FrameObjectCapacity(const FrameRecord& frame) {
+    std::int32_t placed = 0;
+    for (std::int32_t i = 0; i < frame.instanceCount && frame.instances; ++i)
+        if (frame.instances[i].objectType > 1) ++placed;
+    // A frame whose events give no maximum still has room for everything it places.
+    return std::max({frame.maxObjects, 1 + MarkAndCountFrameObjectInfos(), 1 + placed});
+}
 
 int CreateFrameRunState() {
     RuntimeServices& services = Services();
@@ -70,7 +149,7 @@ int CreateFrameRunState() {
     s->maxObjects = std::max(1, frame->maxObjects);
     s->eventBufferKb = EventBufferKb(s->maxObjects);
     s->objectBitBytes = ObjectBitBytes(s->maxObjects);
-    if (!Allocate(*s)) {
+    if (!Allocate(*s, MarkAndCountFrameObjectInfos())) {
         FreeFrameRunState(s);
         return -1;
     }
@@ -120,6 +199,7 @@ void EndFrameEvents(FrameRunState* s) {
     if (s->frame && s->frame->events) ReleaseFrameEventLists(*s->frame->events);
     if (s->eventState) {
         if (CurrentEventState() == s->eventState) AttachEventState(nullptr, nullptr, nullptr);
+        ReleaseTemporaryStrings(s->eventState->temporaryStrings);
         delete s->eventState;
         s->eventState = nullptr;
     }
@@ -132,7 +212,6 @@ void FreeFrameRunState(FrameRunState* s) {
     FreeMemory(&s->objectInfos);
     FreeMemory(&s->objectBits);
     FreeMemory(&s->eventBufferBlock);
-    FreeMemory(&s->expressionStack);
     RuntimeServices& services = Services();
     if (s->frame && s->frame->runState == s) {
         s->frame->runState = nullptr;
@@ -145,7 +224,7 @@ void FreeFrameRunState(FrameRunState* s) {
 void ResetObjectList() {
     FrameRunState* s = CurrentRunState();
     if (!s || s->positionLoadFlag) return;
-    // Fine collisions are set on the frame window's sprite library, not part of this build.
+    SetFineCollisions(FrameSprites(*s), 1);
     std::memset(s->objects, 0, static_cast<std::size_t>(s->maxObjects) * sizeof(ObjectListEntry));
 }
 
@@ -159,18 +238,85 @@ void BuildObjectInfoList() {
                                : (s->application->header.flags1 & HeaderFlags1MachineIndependent) != 0;
     if (machineIndependent) s->runFlags |= RunMachineIndependent;
     s->runFlags |= RunObjectInfosBuilt | RunObjectInfosBuilt200;
-    // Object infos come with the object definitions, not part of this build: the list holds only its end.
-    std::memset(s->objectInfos, 0xFF, sizeof(ObjectInfoRunEntry));
+    // The event program's per-group flags and counters are reset when the events are prepared.
+    std::memset(s->objectInfos, 0xFF,
+                static_cast<std::size_t>(s->objectInfoCapacity) * sizeof(ObjectInfoRunEntry));
     s->objectInfoCount = 0;
+    s->mousePlayers = 0;
+    for (ObjectInfo* info = FirstFrameObjectInfo(); info && s->objectInfoCount + 1 < s->objectInfoCapacity;
+         info = NextFrameObjectInfo())
+        FillRunEntry(*s, s->objectInfos[s->objectInfoCount++], *info);
     for (FrameLayer& layer : std::span(s->frame->layers, static_cast<std::size_t>(s->frame->layerCount)))
         layer.createdObjects = 1;
 }
 
-// Every object is destroyed now; the slots are cleared all the same.
+namespace {
+
+constexpr std::uint32_t DefinitionNotCreatedAtStart = 0x20000;
+constexpr std::uint16_t CreateAtStart = 0x8;
+constexpr std::uint16_t CreateTextAtStart = 0x4;
+constexpr int FirstExtensionType = 32;
+
+// Keeps the frame window from painting while objects come and go, and lets it paint again after.
+class WindowPaintHold {
+public:
+    explicit WindowPaintHold(void* window) : window_(static_cast<AppWindow*>(window)) {
+        if (!window_) return;
+        options_ = window_->optionFlags;
+        window_->optionFlags = static_cast<WORD>(options_ | AppWindowNoPaint);
+    }
+    ~WindowPaintHold() {
+        if (window_) window_->optionFlags = options_;
+    }
+    WindowPaintHold(const WindowPaintHold&) = delete;
+    WindowPaintHold& operator=(const WindowPaintHold&) = delete;
+
+private:
+    AppWindow* window_;
+    WORD options_ = 0;
+};
+
+// The creation flags of a placed object, or 0 when it is not created now.
+std::uint16_t InitialCreationFlags(const ObjectInfo& info, bool afterFadeIn) {
+    const std::span<const std::uint8_t> def(info.definition);
+    if (DefU32(def, DefObjectFlags) & DefinitionNotCreatedAtStart) return 0;
+    const bool visible = def.size() > DefOptions && (def[DefOptions] & OptionVisibleAtStart);
+    if (!visible && (info.objectType == 4 || (afterFadeIn && info.objectType >= FirstExtensionType)))
+        return 0;
+    std::uint16_t flags = visible ? CreateAtStart : static_cast<std::uint16_t>(CreateAtStart | CreateHidden);
+    if (info.objectType == 3) flags |= CreateTextAtStart;
+    return flags;
+}
+
+} // namespace
+
+void CreateFrameObjects(bool afterFadeIn) {
+    FrameRunState* s = CurrentRunState();
+    if (!s || !s->frame) return;
+    WindowPaintHold hold(s->frameLibraryWindow);
+    for (FrameItemInstance* item = FirstFrameItemToCreate(); item; item = NextFrameItemToCreate()) {
+        // Objects with a parent are created later, by the events that name it.
+        if (item->parentType != 0) continue;
+        const ObjectInfo* info = GetObjectInfoByHandle(item->objectInfo);
+        if (!info) continue;
+        const std::uint16_t flags = InitialCreationFlags(*info, afterFadeIn);
+        if (flags == 0) continue;
+        const auto index = static_cast<std::int32_t>(item - s->frame->instances);
+        CreateObject(index, item->objectInfo, PositionFromFrameItem, PositionFromFrameItem, -1, flags, -1,
+                     -1);
+        // Extension objects are started by the extension host, which adds their start call here.
+    }
+}
+
+// Every object is destroyed now, with the frame window keeping its picture meanwhile; the slots are cleared
+// all the same.
 void KillAllObjects() {
     FrameRunState* s = CurrentRunState();
     if (!s) return;
-    DestroyAllObjects();
+    {
+        WindowPaintHold hold(s->frameLibraryWindow);
+        DestroyAllObjects();
+    }
     std::memset(s->objects, 0, static_cast<std::size_t>(s->maxObjects) * sizeof(ObjectListEntry));
     s->objectCount = 0;
 }

@@ -38,7 +38,13 @@ struct ObjectInfoRunEntry {
     std::uint32_t objectFlags;             // of the object info's definition
     std::int32_t conditionSlots;           // index of the entry's first condition slot
     const std::int32_t* collisionPartners; // object-info indexes, -1 ends; null = none
+    const std::uint8_t* definition;        // the object info's, loaded for the frame
+    std::uint32_t inkEffect;               // the object info's ink and its parameter
+    std::uint32_t inkParameter;
 };
+
+// Flags of a run entry.
+constexpr std::int32_t RunEntryHasValues = 0x100;
 
 enum FrameExitCode : std::int16_t {
     ExitNone = 0,
@@ -64,7 +70,6 @@ constexpr std::uint16_t RunKeptAcrossRestarts = 0x80;
 constexpr std::uint16_t RunObjectInfosBuilt200 = 0x200;
 
 constexpr int RoutineSlotCount = 41;
-constexpr int ExpressionStackSize = 256;
 constexpr int LoopTimeRingSize = 10;
 constexpr std::int32_t DefaultLoopTime = 20;
 constexpr std::int32_t VirtualSizeUnbounded = 0x7FFFF000;
@@ -87,6 +92,7 @@ struct FrameRunState {
     std::int32_t maxObjects;
     std::int32_t objectInfoCount;
     ObjectInfoRunEntry* objectInfos;
+    std::int32_t objectInfoCapacity; // entries allocated, the end included
     std::int32_t eventBufferKb;
     std::uint8_t* eventBufferBlock; // both halves
     std::uint8_t* eventBufferCurrent;
@@ -132,7 +138,6 @@ struct FrameRunState {
     std::int32_t windowAreaWidth, windowAreaHeight;
     win32::RECT outerLimits;
     win32::RECT activeLimits;
-    TypedValue* expressionStack;
     std::uint32_t* objectBits;
     std::size_t objectBitBytes;
     ObjectListEntry* objects;
@@ -157,9 +162,19 @@ int StartFrameEvents(FrameRunState& state);
 void EndFrameEvents(FrameRunState* state);
 // Object list slots cleared, unless a saved position is being loaded.
 void ResetObjectList();
-// The object-info run list of the frame, and the speed choice.
+// The object-info run list of the frame, one entry per object info of type 2 and up that it uses, and the
+// speed choice.
 void BuildObjectInfoList();
+// Creates the objects placed in the frame, in the frame's order. After a fade-in, extension objects that
+// are not visible at start wait for the fade to end.
+void CreateFrameObjects(bool afterFadeIn);
+// Destroys every object now.
 void KillAllObjects();
+// The object infos the current frame uses (of type 2 and up): marked, and counted.
+std::int32_t MarkAndCountFrameObjectInfos();
+// The frame's maximum number of objects, raised to hold one more than its object infos and its placed
+// objects.
+std::int32_t FrameObjectCapacity(const FrameRecord& frame);
 
 inline FrameRunState* CurrentRunState();
 

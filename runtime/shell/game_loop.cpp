@@ -7,6 +7,7 @@
 #include "shell/header_flags.h"
 #include "startup/player_globals.h"
 
+#include "vtrs2/app_window.h"
 #include "win32/user.h"
 
 #include <algorithm>
@@ -90,7 +91,7 @@ void AdvanceClock(FrameRunState& s) {
     s.frameClock = now;
     s.totalLoopTime += s.loopTime;
     ++s.loopCount;
-    // The frame's speed value is a movement setting, not part of this build: 1.
+    // The frame's speed value is a movement setting, which the movement services add: 1 until then.
     s.timeFactor = static_cast<double>(s.loopTime) / 1000.0;
     s.loopTimes[s.loopTimeIndex] =
         static_cast<std::int32_t>(std::clamp<std::int64_t>(s.loopTime, 0, INT32_MAX));
@@ -109,9 +110,11 @@ void InitFrameRunState() {
     s->exitCode = ExitNone;
     s->resultWord = 0;
     std::memset(s->objectBits, 0, s->objectBitBytes);
-    // The play area shown in the window.
-    s->windowAreaWidth = s->frame->displayWidth;
-    s->windowAreaHeight = s->frame->displayHeight;
+    // The play area shown in the window (the frame's shown part while there is no frame window).
+    RECT area{0, 0, s->frame->displayWidth, s->frame->displayHeight};
+    if (auto* window = static_cast<AppWindow*>(s->frameLibraryWindow)) GetAppWindowArea(window, &area);
+    s->windowAreaWidth = area.right - area.left;
+    s->windowAreaHeight = area.bottom - area.top;
     SetLimits(*s);
     s->pauseCount = 0;
     s->playerBits = s->previousPlayerBits = s->changedPlayerBits = 0;
@@ -126,20 +129,20 @@ int GameLoopStep() {
     FrameRunState* s = CurrentRunState();
     if (!s) return ExitError;
     if (s->pauseCount != 0) return 0;
-    // The physics preparation of the first loop belongs to extension objects, not part of this build.
+    // The physics preparation of the first loop is the extension host's, which adds it here.
     s->firstLoopDone = 1;
     if (!TickTest(*s)) return LoopResult(*s);
     SwapEventBuffer(*s);
     AdvanceClock(*s);
 
-    // Input recording and playback are not part of this build: the controls are always read.
+    // Input recording and playback add their tick here; until then the controls are always read.
     s->previousPlayerBits = s->playerBits;
     ReadPlayerControls();
     UpdateMousePosition();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
-    // Player events, timers, the event program, pushed events and the display belong to the event and
-    // sprite services, not part of this build.
+    // Player events, timers, the event program and pushed events are run here by the event services, and
+    // the display by the sprite services; each adds its calls.
     RunObjectPass();
     DestroyMarkedObjects();
     ++s->loopCounter16;

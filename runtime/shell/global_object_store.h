@@ -1,4 +1,6 @@
 // The store of global objects' values, which outlives frames: one per application, created on first store.
+// An object info with the global flag keeps its objects' values from the end of one frame to the start of
+// the next that has objects of the same name and type.
 #pragma once
 
 #include "startup/application_record.h"
@@ -7,12 +9,22 @@
 
 namespace vtrrt {
 
+// One entry per global object info: u32 element count, u32 element size, the key ("name::type",
+// terminated UTF-16), then one element per instance in instance-chain order.
 struct GlobalObjectStore {
     std::int32_t count;
     std::int32_t capacity;
-    void** entries;
+    std::uint8_t** entries;
 };
 
+// Header flag of an object info whose objects are global.
+constexpr std::uint16_t InfoHeaderGlobal = 0x4;
+
+// At frame end: the values of every instance of each global object info of the run. Out of memory ends the
+// store quietly.
+void StoreGlobalObjects();
+// At frame start: the stored values back into the instances of the same key, in chain order.
+void RestoreGlobalObjects();
 // Frees every entry and the store; the application has none afterwards.
 void FreeGlobalObjectStore(ApplicationRecord& app);
 

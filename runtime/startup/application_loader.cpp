@@ -1,5 +1,7 @@
 #include "startup/application_loader.h"
 
+#include "shell/global_object_store.h"
+
 #include "startup/banks.h"
 #include "startup/object_infos.h"
 
@@ -484,8 +486,8 @@ int OnFrame(LoadState& st, const ChunkHeader& h) {
 }
 
 int OnChunkOfAnotherLoader(LoadState&, const ChunkHeader&) {
-    // Extension lists and movement modules are read by their own loaders, which are not part of this build
-    // yet; the chunk is passed over.
+    // Extension lists and movement modules are read by the extension host's loaders, which add their
+    // handlers here; until then the chunk is passed over.
     return LoadOk;
 }
 
@@ -589,18 +591,10 @@ int ReadDataHeader(LoadState& st) {
 }
 
 int ReadChunkList(LoadState& st) {
-    CInputFile& s = *st.stream;
-    for (;;) {
-        ChunkHeader h;
-        if (int code = ReadChunkHeader(s, h)) return code;
-        if (h.id == ChunkEnd) return LoadOk;
-        if (h.size == 0) continue;
-        const std::int64_t next = static_cast<std::int64_t>(s.GetPosition()) + h.size;
-        if (ChunkHandler handler = FindHandler(h.id)) {
-            if (int code = handler(st, h)) return code;
-        }
-        s.Seek(static_cast<int>(next), 0);
-    }
+    return WalkChunkList(*st.stream, [&](const ChunkHeader& h) {
+        const ChunkHandler handler = FindHandler(h.id);
+        return handler ? handler(st, h) : LoadOk;
+    });
 }
 
 int LoadInto(LoadState& st) {
@@ -610,8 +604,8 @@ int LoadInto(LoadState& st) {
     if (int code = ConvertWaitingTexts(st)) return code;
     ApplicationRecord& app = *st.app;
     if (st.passwordCount == 0) FreeFramePasswords(app);
-    // The menu, the palette, the main window, the display mode and the frame window are made by the shell's
-    // Parts, which are not part of this build yet.
+    // The palette and the display mode are chosen here by the palette and display-mode services, which add
+    // their calls; WinMain makes the menu, the main window and the frame window right after the load.
     app.libraryContext = Services().libraryContext;
     return LoadOk;
 }
@@ -664,8 +658,8 @@ bool InitRecord(ApplicationRecord& app, ApplicationRecord* parent, const FrameWi
         app.shareLives = (options >> 1) & 1;
         app.shareScores = (options >> 2) & 1;
         app.shareGlobalValues = app.shareGlobalStrings = options & 1;
-        // The display option of a sub-application follows the display flags that the display-mode choice
-        // sets; that choice is not part of this build yet, so the option stays 0.
+        // The display option of a sub-application follows the display flags that the display-mode services
+        // set when they add the mode choice; until then it stays 0.
     }
     return true;
 }
@@ -720,6 +714,7 @@ void CloseApplication(ApplicationRecord* app) {
         app->banks = nullptr;
     }
     FreeObjectInfos(app);
+    FreeGlobalObjectStore(*app);
     FreeKept(app->effectBank);
     DestroyFrameWindow(*app);
     FreeKept(app->imageList);

@@ -45,6 +45,8 @@ struct ApplicationBanks {
     bool noPacking = false; // /NOC
     // The application's image list holds library handles (it is translated at the first frame load).
     bool imageListTranslated = false;
+    // The application's effect bank, which says which effect parameters name images.
+    std::span<const std::uint8_t> effects;
 };
 
 // The bank chunk's payload position, and the offsets chunk that follows it; false on a bad payload.
@@ -74,26 +76,5 @@ int LoadFrameBankItems(ApplicationBanks& banks, const FrameBankUses& uses,
                        bool (*isPlaying)(int kind, std::uint32_t handle) = nullptr);
 // Releases every item this application holds and frees the maps.
 void FreeBanks(ApplicationBanks& banks);
-
-} // namespace vtrrt
-
-namespace vtrrt {
-
-struct ObjectInfo;
-
-// Calls `visit` on each bank reference of a loaded definition with its bank and the reference's place
-// (a 16-bit field): the image of an image backdrop and of a shape backdrop filled with an image. The
-// references of the other kinds (animations, texts, counters, extensions) are read by their own services,
-// which are not part of this build.
-void EnumObjectInfoHandles(ObjectInfo& info, void (*visit)(int kind, std::uint8_t* field, void* user),
-                           void* user);
-// Adds the uses of an object info, by stored index, to a frame's uses.
-void CountObjectInfoUses(ObjectInfo& info, FrameBankUses& uses);
-// Replaces the stored indexes of a definition by the library handles of the loaded items (0xFFFF and
-// unloaded indexes become 0), and marks the object info translated.
-void TranslateObjectInfo(ApplicationBanks& banks, ObjectInfo& info);
-// For one object info whose definition is loaded and not yet translated: loads its items, adds one
-// reference per use, and translates it.
-void LoadObjectInfoBankItems(ApplicationBanks& banks, ObjectInfo& info);
 
 } // namespace vtrrt

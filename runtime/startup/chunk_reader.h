@@ -29,6 +29,21 @@ std::uint32_t MaxInflatedSize(std::uint32_t storedBytes);
 // refused with StreamEndOfData before anyone reads it.
 int ReadChunkHeader(CInputFile& stream, ChunkHeader& header);
 
+// Walks a chunk list from the stream's position to its end chunk: `visit` (ChunkHeader) is called for each
+// chunk with a payload, and the stream is then set to the chunk after it, wherever the visit left it. Gives
+// 0, the first non-zero result of a visit, or a reader code.
+template <typename Visit> int WalkChunkList(CInputFile& stream, Visit&& visit) {
+    for (;;) {
+        ChunkHeader h;
+        if (int code = ReadChunkHeader(stream, h)) return code;
+        if (h.id == ChunkEnd) return LoadOk;
+        if (h.size == 0) continue;
+        const std::int64_t next = static_cast<std::int64_t>(stream.GetPosition()) + h.size;
+        if (int code = visit(h)) return code;
+        stream.Seek(static_cast<win32::LONG>(next), SeekFromStart);
+    }
+}
+
 // Reads the payload that follows the header into the caller's buffer. Compressed payloads inflate to
 // exactly their declared size, never more.
 int ReadChunkInto(CInputFile& stream, const ChunkHeader& header, void* destination, std::uint32_t capacity,

@@ -1,18 +1,26 @@
 #include "startup/frame_loader.h"
 
+#include "events/event_preparation.h"
 #include "events/event_program.h"
 
+#include "shell/build_palette.h"
 #include "shell/error_message.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
+#include "startup/application_loader.h"
 #include "startup/banks.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
+#include "startup/effect_bank.h"
+#include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
+#include "startup/object_references.h"
 #include "startup/player_globals.h"
 #include "startup/stored_text.h"
 
+#include "vtrs2/app_window.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/sprites.h"
 #include "vtrs2/streams.h"
 #include "win32/kernel.h"
 
@@ -165,8 +173,10 @@ int OnItems(FrameLoad& fl, const ChunkHeader& h) {
     if (!AllocZeroedMemory((count + 1) * sizeof(FrameItemInstance), &f.instances)) return ErrorOutOfMemory;
     std::int32_t highest = -1;
     for (std::uint32_t i = 0; i < count; ++i) {
-        ReadInstance(r, f.instances[i]);
-        // Object types come from the object infos, which are loaded with the banks and definitions.
+        FrameItemInstance& item = f.instances[i];
+        ReadInstance(r, item);
+        if (const ObjectInfo* info = GetObjectInfoByHandle(item.objectInfo))
+            item.objectType = info->objectType;
         highest = std::max<std::int32_t>(highest, f.instances[i].handle);
     }
     f.instanceCount = static_cast<std::int32_t>(count);
@@ -307,8 +317,17 @@ int OnEvents(FrameLoad& fl, const ChunkHeader& h) {
     Payload p;
     if (int code = Read(fl, h, p)) return code;
     if (!fl.frame.events && !(fl.frame.events = NewFrameEvents())) return ErrorOutOfMemory;
-    ResetFrameEventData(*fl.frame.events);
-    return ReadFrameEvents(*fl.frame.events, p.Bytes(), fl.app.unicode != 0, fl.app.codePage);
+    FrameEvents& events = *fl.frame.events;
+    ResetFrameEventData(events);
+    const int code = ReadFrameEvents(events, p.Bytes(), fl.app.unicode != 0, fl.app.codePage);
+    if (code != LoadOk || events.stored.empty()) return code;
+    // The files events name move with the application to where it runs.
+    return ForEachEventFileParameter(
+        events.stored,
+        [](int, char16_t* path, std::size_t, void* app) {
+            RelocatePathToTempFolder(*static_cast<const ApplicationRecord*>(app), path);
+        },
+        &fl.app);
 }
 
 struct FrameHandlerEntry {
@@ -341,18 +360,11 @@ FrameChunkHandler FindFrameHandler(std::uint16_t id) {
 }
 
 int ReadFrameChunkList(FrameLoad& fl) {
-    CInputFile& s = fl.stream;
-    for (;;) {
-        ChunkHeader h;
-        if (int code = ReadChunkHeader(s, h)) return code;
-        if (h.id == ChunkEnd) break;
-        if (h.size == 0) continue;
-        const std::int64_t next = static_cast<std::int64_t>(s.GetPosition()) + h.size;
-        if (FrameChunkHandler handler = FindFrameHandler(h.id)) {
-            if (int code = handler(fl, h)) return code;
-        }
-        s.Seek(static_cast<LONG>(next), SeekFromStart);
-    }
+    const int code = WalkChunkList(fl.stream, [&](const ChunkHeader& h) {
+        const FrameChunkHandler handler = FindFrameHandler(h.id);
+        return handler ? handler(fl, h) : LoadOk;
+    });
+    if (code != LoadOk) return code;
     // Instances and layer effects name layers by index: a frame needs its layer array.
     return fl.frame.layerCount > 0 ? LoadOk : ErrorSilent;
 }
@@ -360,8 +372,6 @@ int ReadFrameChunkList(FrameLoad& fl) {
 void ReportFrameError(int code) {
     if (code > 0) ShowErrorMessage(nullptr, code);
 }
-
-constexpr std::uint32_t FrameLoadsOnDemand = 0x400;
 
 // Every frame uses the list's images: by stored index until the list is translated, then by handle.
 void CountImageListUses(const ApplicationRecord& app, const ApplicationBanks& banks, FrameBankUses& uses) {
@@ -386,11 +396,78 @@ void TranslateImageList(ApplicationRecord& app, ApplicationBanks& banks) {
     banks.imageListTranslated = true;
 }
 
-// Counts the bank items the frame's loaded object definitions use, loads and releases the application's
-// items to match, and translates the definitions counted by stored index into library handles.
-int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
+constexpr std::size_t FrameEffectValues = 16;
+constexpr std::size_t LayerEffectValuesOffset = 16;
+
+// Calls f on the low 16 bits of each image parameter value of a shader effect: `effect` holds the ink
+// effect, the parameter, the bank index and the count; the values are at `values` in `block`.
+template <typename F>
+void ForEachEffectImage(std::span<std::uint8_t> block, std::size_t effect, std::size_t values,
+                        std::span<const std::uint8_t> bank, F&& f) {
+    ByteReader r(block);
+    std::uint32_t ink = 0, index = 0, count = 0;
+    if (!r.Seek(effect) || !r.U32(ink) || !r.Skip(4) || !r.U32(index) || !r.U32(count)) return;
+    if (ink != InkShaderEffect || values > block.size() || count > (block.size() - values) / 4) return;
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (EffectParameterKind(bank, index, i) == EffectParameterImage) f(block.data() + values + 4u * i);
+}
+
+// The frame's own effect and each layer's, for each image they name.
+template <typename F>
+void ForEachFrameEffectImage(FrameRecord& frame, std::span<const std::uint8_t> bank, F&& f) {
+    ForEachEffectImage({frame.effect.data, frame.effect.size}, 0, FrameEffectValues, bank, f);
+    const std::span<std::uint8_t> layers(frame.layerEffects.data, frame.layerEffects.size);
+    for (std::size_t at = 0; at + LayerEffectBytes <= layers.size(); at += LayerEffectBytes) {
+        std::uint32_t values = 0;
+        ByteReader r(layers);
+        if (r.Seek(at + LayerEffectValuesOffset) && r.U32(values))
+            ForEachEffectImage(layers, at, values, bank, f);
+    }
+}
+
+std::uint16_t U16At(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+void SetU16At(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+struct EventSoundUses {
+    FrameBankUses* uses;
+    ApplicationBanks* banks;
+};
+
+// Event sound parameters name their items by stored index until the frame's items are loaded.
+void CountEventSounds(FrameRecord& frame, FrameBankUses& uses) {
+    if (!frame.events || frame.events->stored.empty()) return;
+    ForEachEventSoundParameter(
+        frame.events->stored,
+        [](std::uint8_t* payload, int bank, void* user) {
+            static_cast<FrameBankUses*>(user)->indexes[bank].push_back(U16At(payload));
+        },
+        &uses);
+}
+
+void TranslateEventSounds(FrameRecord& frame, ApplicationBanks& banks) {
+    if (!frame.events || frame.events->stored.empty()) return;
+    ForEachEventSoundParameter(
+        frame.events->stored,
+        [](std::uint8_t* payload, int bank, void* user) {
+            SetU16At(payload,
+                     HandleOfStoredIndex(*static_cast<ApplicationBanks*>(user), bank, U16At(payload)));
+        },
+        &banks);
+}
+
+// Counts the bank items the frame, its effects, its events and the loaded object definitions use, loads
+// and releases the application's items to match, and translates what was counted by stored index into
+// library handles.
+int LoadFrameBanks(ApplicationRecord& app, FrameRecord& frame) {
     if (!app.banks) return LoadOk;
     ApplicationBanks& banks = *app.banks;
+    banks.effects = {app.effectBank.data, app.effectBank.size};
     std::vector<ObjectInfo*> toTranslate;
     FrameBankUses uses;
     try {
@@ -400,18 +477,22 @@ int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
                 if (!(info.runFlags & InfoDefinitionLoaded)) continue;
                 if (info.runFlags & InfoTranslated) {
                     FrameBankUses handles;
-                    CountObjectInfoUses(info, handles);
+                    CountObjectInfoUses(banks, info, handles);
                     for (int k = 0; k < AppBankCount; ++k)
                         for (std::uint16_t handle : handles.indexes[k])
                             uses.indexes[k].push_back(StoredIndexOfHandle(banks, k, handle));
                 } else if ((info.runFlags & InfoLoadsWithFrame) ||
                            (!(frame.flags & FrameLoadsOnDemand) &&
                             !(info.headerFlags & InfoHeaderOnDemand))) {
-                    CountObjectInfoUses(info, uses);
+                    CountObjectInfoUses(banks, info, uses);
                     toTranslate.push_back(&info);
                 }
             }
         }
+        ForEachFrameEffectImage(frame, banks.effects, [&](std::uint8_t* value) {
+            uses.indexes[AppBankImages].push_back(U16At(value));
+        });
+        CountEventSounds(frame, uses);
     } catch (const std::bad_alloc&) {
         return ErrorOutOfMemory;
     }
@@ -419,15 +500,14 @@ int LoadFrameBanks(ApplicationRecord& app, const FrameRecord& frame) {
     TranslateImageList(app, banks);
     for (ObjectInfo* info : toTranslate)
         TranslateObjectInfo(banks, *info);
+    ForEachFrameEffectImage(frame, banks.effects, [&](std::uint8_t* value) {
+        SetU16At(value, HandleOfStoredIndex(banks, AppBankImages, U16At(value)));
+    });
+    TranslateEventSounds(frame, banks);
     return LoadOk;
 }
 
 } // namespace
-
-void MarkFramePaletteFlags(FramePalette& palette) {
-    for (int i = 0; i < 256; ++i)
-        palette.entries[i].flags = (i >= 10 && i <= 245) ? PC_NOCOLLAPSE : 0;
-}
 
 FrameRecord* LoadFrameChunks(int* error) {
     auto fail = [error](int code) -> FrameRecord* {
@@ -446,6 +526,7 @@ FrameRecord* LoadFrameChunks(int* error) {
     std::fill(std::begin(frame->factors), std::end(frame->factors), 1.0f);
     FrameLoad fl{*app, *app->dataStream, *frame};
     const int code = ReadFrameChunkList(fl);
+    FlagFrameItemObjectInfos(*frame);
     if (error) *error = code;
     if (code != LoadOk) {
         ReportFrameError(code);
@@ -463,6 +544,7 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
         ReportFrameError(StreamDataError);
         return nullptr;
     }
+    PrepareObjectInfosForFrame(*app);
     app->dataStream->Seek(static_cast<LONG>(app->frameOffsets[index]), SeekFromStart);
     int code = LoadOk;
     FrameRecord* frame = LoadFrameChunks(&code);
@@ -476,10 +558,16 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
         return nullptr;
     }
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
-    // Building the system palette from the frame's belongs to the display services, and choosing which
-    // definitions the frame loads to the object services, neither part of this build.
-    if (frame->palette) MarkFramePaletteFlags(*frame->palette);
-    if (const int code = LoadFrameBanks(*app, *frame); code != LoadOk) {
+    if (frame->palette) {
+        // Normalised as every stored frame palette is: static colours at both ends, the rest never collapsed.
+        BuildPalette(frame->palette->entries, frame->palette->entries);
+        // A sub-application's frame maps its palette into its parent's; sub-applications are not part of
+        // this build.
+        if (!app->parent) SelectRuntimePalette(frame->palette->entries);
+    }
+    code = LoadFrameObjectInfos(app);
+    if (code == LoadOk) code = LoadFrameBanks(*app, *frame);
+    if (code != LoadOk) {
         if (error) *error = code;
         ReportFrameError(code);
         FreeFrame(frame);
@@ -510,9 +598,10 @@ void FreeFrame(FrameRecord* frame) {
     FrameRecord* previous = services.frame;
     services.frame = frame;
     FreeFrameRunState(frame->runState);
-    // The event lists and the frame window's sprites belong to services not part of this build.
+    if (frame->events) ReleaseFrameEventLists(*frame->events);
     FreeBlock(frame->fadeIn);
     FreeBlock(frame->fadeOut);
+    if (AppWindow* window = services.frameLibraryWindow) DeleteAllSprites(window->sprites);
     FreeMemory(&frame->name);
     FreeMemory(&frame->palette);
     FreeMemory(&frame->instances);
@@ -534,8 +623,8 @@ void CreateLayerEffects() {
     for (FrameLayer& layer : std::span(frame->layers, static_cast<std::size_t>(frame->layerCount))) {
         std::uint32_t ink = 0, parameter = 0;
         if (!r.U32(ink) || !r.U32(parameter) || !r.Skip(LayerEffectBytes - 8)) break;
-        // Shader effects (13) are made from the effect bank by the effect services, not part of this build;
-        // such a layer keeps its stored parameter.
+        // Shader effects (13) are made from the effect bank by the effect services, which add it here; until
+        // then such a layer keeps its stored parameter.
         layer.inkEffect = static_cast<std::int16_t>(ink);
         layer.effectParameter = parameter;
     }

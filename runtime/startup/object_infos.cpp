@@ -3,6 +3,7 @@
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
+#include "startup/object_references.h"
 
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
@@ -27,47 +28,48 @@ struct ChunkBlock {
     ~ChunkBlock() { FreeMemory(&data); }
 };
 
+int ReadInfoChunk(ApplicationRecord* app, CInputFile& stream, const ChunkHeader& h, ObjectInfoTable& table,
+                  ObjectInfo*& info) {
+    if (h.id == ChunkObjectDefinition) {
+        // Only its place is noted: a definition is read when a frame needs it.
+        if (!info) return StreamDataError;
+        info->definitionPosition = static_cast<std::uint32_t>(stream.GetPosition() - ChunkHeaderSize);
+        return LoadOk;
+    }
+    ChunkBlock block;
+    const bool keyed = h.id == ChunkObjectHeader || h.id == ChunkObjectName;
+    if (int code = ReadChunk(stream, h, &block.data, &block.size, keyed ? app->key : nullptr)) return code;
+    ByteReader r({block.data, block.size});
+    if (h.id == ChunkObjectHeader) {
+        table.infos.emplace_back();
+        info = &table.infos.back();
+        std::uint16_t type = 0;
+        if (!r.U16(info->handle) || !r.U16(type) || !r.U16(info->headerFlags) || !r.Skip(2) ||
+            !r.U32(info->inkEffect) || !r.U32(info->inkParameter))
+            return StreamDataError;
+        info->objectType = static_cast<std::int16_t>(type);
+    } else if (h.id == ChunkObjectName && info) {
+        std::u16string name;
+        if (app->unicode) {
+            std::uint16_t c = 0;
+            while (r.U16(c) && c)
+                name.push_back(static_cast<char16_t>(c));
+        } else {
+            std::uint8_t c = 0;
+            while (r.U8(c) && c)
+                name.push_back(static_cast<char16_t>(c)); // Latin-1 range of the ANSI code page
+        }
+        info->name = std::move(name);
+    } else if (h.id == ChunkObjectEffect && info) {
+        info->effectParameters.assign(block.data, block.data + block.size);
+    }
+    return LoadOk;
+}
+
 int ReadInfoChunkList(ApplicationRecord* app, CInputFile& stream, ObjectInfoTable& table) {
     ObjectInfo* info = nullptr;
-    for (;;) {
-        ChunkHeader h;
-        if (int code = ReadChunkHeader(stream, h)) return code;
-        if (h.id == ChunkEnd) return LoadOk;
-        if (h.id == ChunkObjectDefinition) {
-            if (!info) return StreamDataError;
-            info->definitionPosition = static_cast<std::uint32_t>(stream.GetPosition() - ChunkHeaderSize);
-            stream.Seek(static_cast<win32::LONG>(h.size), SeekFromCurrent);
-            continue;
-        }
-        ChunkBlock block;
-        const bool keyed = h.id == ChunkObjectHeader || h.id == ChunkObjectName;
-        if (int code = ReadChunk(stream, h, &block.data, &block.size, keyed ? app->key : nullptr))
-            return code;
-        ByteReader r({block.data, block.size});
-        if (h.id == ChunkObjectHeader) {
-            table.infos.emplace_back();
-            info = &table.infos.back();
-            std::uint16_t type = 0;
-            if (!r.U16(info->handle) || !r.U16(type) || !r.U16(info->headerFlags) || !r.Skip(2) ||
-                !r.U32(info->inkEffect) || !r.U32(info->inkParameter))
-                return StreamDataError;
-            info->objectType = static_cast<std::int16_t>(type);
-        } else if (h.id == ChunkObjectName && info) {
-            std::u16string name;
-            if (app->unicode) {
-                std::uint16_t c = 0;
-                while (r.U16(c) && c)
-                    name.push_back(static_cast<char16_t>(c));
-            } else {
-                std::uint8_t c = 0;
-                while (r.U8(c) && c)
-                    name.push_back(static_cast<char16_t>(c)); // Latin-1 range of the ANSI code page
-            }
-            info->name = std::move(name);
-        } else if (h.id == ChunkObjectEffect && info) {
-            info->effectParameters.assign(block.data, block.data + block.size);
-        }
-    }
+    return WalkChunkList(stream,
+                         [&](const ChunkHeader& h) { return ReadInfoChunk(app, stream, h, table, info); });
 }
 
 } // namespace
@@ -167,6 +169,22 @@ void UnloadObjectDefinition(ObjectInfo& info) {
     info.definition.clear();
     info.definition.shrink_to_fit();
     info.runFlags &= ~(InfoDefinitionLoaded | InfoTranslated | InfoUnloadCandidate);
+}
+
+int LoadFrameObjectInfos(ApplicationRecord* app) {
+    ObjectInfoTable* table = app ? app->objectInfos : nullptr;
+    if (!table) return LoadOk;
+    for (ObjectInfo& info : table->infos)
+        if (info.runFlags & InfoUnloadCandidate) UnloadObjectDefinition(info);
+    const std::span<const std::uint8_t> effects(app->effectBank.data, app->effectBank.size);
+    for (ObjectInfo& info : table->infos) {
+        if (!(info.runFlags & InfoLoadForFrame)) continue;
+        if (const int code = LoadObjectDefinition(app, info); code != LoadOk) return code;
+        ResetEffectImageParameters(info, effects);
+    }
+    for (ObjectInfo& info : table->infos)
+        info.frameWords[0] = 0;
+    return LoadOk;
 }
 
 } // namespace vtrrt

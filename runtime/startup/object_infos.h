@@ -43,8 +43,8 @@ constexpr std::size_t DefExtensionData = 36;
 constexpr std::size_t DefValues = 38;
 constexpr std::size_t DefStrings = 40;
 constexpr std::size_t DefObstacle = 42;
-constexpr std::size_t DefIdentifier = 44;
-constexpr std::size_t DefOptions = 48;
+constexpr std::size_t DefOptions = 46;
+constexpr std::size_t DefIdentifier = 48;
 constexpr std::size_t DefAppearing = 54;
 constexpr std::size_t DefDisappearing = 58;
 constexpr std::size_t DefCommonBytes = 62;
@@ -95,6 +95,9 @@ int LoadObjectInfos(ApplicationRecord* app, CInputFile& stream);
 void FreeObjectInfos(ApplicationRecord* app);
 int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info);
 void UnloadObjectDefinition(ObjectInfo& info);
+// For the frame being loaded: unloads the definitions it no longer uses and loads those it flagged; 0 or the
+// code of the first definition that cannot be read.
+int LoadFrameObjectInfos(ApplicationRecord* app);
 // The definition rearranged from its stored form into its memory form (types 2 and up).
 bool RearrangeDefinition(std::vector<std::uint8_t>& def, std::int16_t type);
 

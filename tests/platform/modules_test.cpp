@@ -1,4 +1,5 @@
 #include "win32/kernel.h"
+#include "win32/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,29 @@ TEST(Modules, ProgramHandleNamesTheRunningProgram) {
     EXPECT_TRUE(std::u16string(name, length).ends_with(u"/test_platform"));
     EXPECT_TRUE(FreeLibrary(self)); // the program stays
     EXPECT_EQ(GetModuleHandleW(nullptr), self);
+}
+
+TEST(Modules, StringsComeInTheSystemCodePageCutToTheBuffer) {
+    HMODULE module = LoadLibraryW(ModulePath().c_str());
+    ASSERT_NE(module, nullptr);
+    char narrow[32];
+    EXPECT_EQ(LoadStringA(module, 1, narrow, sizeof narrow), 9);
+    EXPECT_STREQ(narrow, "Caf\xE9 menu");
+    EXPECT_EQ(LoadStringA(module, 1, narrow, 5), 4) << "cut to size - 1 bytes, terminated";
+    EXPECT_STREQ(narrow, "Caf\xE9");
+    EXPECT_EQ(LoadStringA(module, 2, narrow, sizeof narrow), 5);
+    EXPECT_STREQ(narrow, "?? go");
+    narrow[0] = 'x';
+    EXPECT_EQ(LoadStringA(module, 3, narrow, sizeof narrow), 0);
+    EXPECT_EQ(narrow[0], 0);
+    narrow[0] = 'x';
+    EXPECT_EQ(LoadStringA(module, 99, narrow, sizeof narrow), 0);
+    EXPECT_EQ(narrow[0], 0);
+    EXPECT_EQ(LoadStringA(module, 1, narrow, 0), 0);
+    WCHAR wide[32];
+    EXPECT_EQ(LoadStringW(module, 2, wide, 32), 5);
+    EXPECT_EQ(std::u16string(wide), u"\u65E5\u672C go");
+    EXPECT_TRUE(FreeLibrary(module));
 }
 
 TEST(Modules, ErrorModeHandsBackThePreviousMode) {

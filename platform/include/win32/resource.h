@@ -29,6 +29,9 @@ const ModuleResources* FindModuleResources(HMODULE module);
 // its length; 0 and an empty buffer when there is no such string. With size 0 the buffer receives a
 // read-only pointer to the string itself (as an LPWSTR written over the buffer's start).
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
+// The same string in the system ANSI code page: at most size - 1 bytes, terminated; returns the bytes
+// copied. Size 0 copies nothing.
+int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 
 } // namespace win32
 

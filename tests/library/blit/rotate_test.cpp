@@ -183,3 +183,75 @@ TEST(RotatedBounds, AreExactAtQuarterTurnsAndTruncatedElsewhere) {
     RotateImageBounds(&size, nullptr, nullptr, 90); // hot spot and action point may be left out
     EXPECT_EQ(size.cx, 20);
 }
+
+TEST(RotatedSize, SwapsAtQuarterTurnsAndBoundsOtherAngles) {
+    struct Case {
+        float angle;
+        int wantWidth, wantHeight;
+    };
+    // 45 degrees: the bounding box of RotatedBounds' 45-degree case.
+    for (const Case c : {Case{90, 20, 10}, Case{270, 20, 10}, Case{-90, 20, 10}, Case{450, 20, 10},
+                         Case{180, 10, 20}, Case{0, 10, 20}, Case{45, 21, 21}}) {
+        int width = 10, height = 20;
+        cSurface::GetRotatedSize(width, height, c.angle);
+        EXPECT_EQ(width, c.wantWidth) << c.angle;
+        EXPECT_EQ(height, c.wantHeight) << c.angle;
+    }
+}
+
+TEST(RotateInto, QuarterAndHalfTurnsMakeTheTurnedImageAtItsSize) {
+    auto s = RandomSurface(5, 3, 21);
+    for (const int angle : {90, -270, 270, -90, 180, 540}) {
+        SCOPED_TRACE(angle);
+        const int turn = ((angle % 360) + 360) % 360;
+        auto d = MakeSurface(2, 2, 32); // replaced whatever it held
+        ASSERT_EQ(s->RotateInto(*d, angle, 0, RGB(1, 2, 3)), 1);
+        ASSERT_EQ(d->GetWidth(), turn == 180 ? 5 : 3);
+        ASSERT_EQ(d->GetHeight(), turn == 180 ? 3 : 5);
+        for (int y = 0; y < d->GetHeight(); ++y)
+            for (int x = 0; x < d->GetWidth(); ++x) {
+                int u = 4 - x, v = 2 - y; // 180
+                if (turn == 90) u = 4 - y, v = x;
+                if (turn == 270) u = y, v = 2 - x;
+                ASSERT_EQ(At(*d, x, y), At(*s, u, v)) << x << "," << y;
+            }
+    }
+}
+
+TEST(RotateInto, OtherAnglesPutTheTurnedImageOnTheBackground) {
+    auto s = MakeSurface(20, 10, 32);
+    s->Fill(RGB(0, 200, 0));
+    const COLORREF background = RGB(9, 8, 7);
+    struct Case {
+        double angle;
+        bool exact;
+        float boundsAngle;
+    };
+    for (const Case c :
+         {Case{45, false, 45}, Case{-315, false, 45}, Case{29.5, true, 29.5f}, Case{-330.5, true, 29.5f}}) {
+        SCOPED_TRACE(c.angle);
+        auto d = MakeSurface(2, 2, 32);
+        const int made = c.exact ? s->RotateIntoExact(*d, c.angle, 1, background)
+                                 : s->RotateInto(*d, static_cast<int>(c.angle), 1, background);
+        ASSERT_EQ(made, 1);
+        SIZE bounds{20, 10};
+        RotateImageBounds(&bounds, nullptr, nullptr, c.boundsAngle);
+        ASSERT_EQ(d->GetWidth(), bounds.cx);
+        ASSERT_EQ(d->GetHeight(), bounds.cy);
+        EXPECT_EQ(d->GetDepth(), 32);
+        for (const POINT corner : {POINT{0, 0}, POINT{bounds.cx - 1, 0}, POINT{0, bounds.cy - 1},
+                                   POINT{bounds.cx - 1, bounds.cy - 1}})
+            EXPECT_EQ(At(*d, corner.x, corner.y), background) << corner.x << "," << corner.y;
+        EXPECT_EQ(At(*d, bounds.cx / 2, bounds.cy / 2), RGB(0, 200, 0));
+    }
+}
+
+TEST(RotateInto, RefusesAnEmptyTurnedSizeAndItself) {
+    auto dot = MakeSurface(1, 1, 32);
+    auto d = MakeSurface(3, 4, 32);
+    EXPECT_EQ(dot->RotateInto(*d, 45, 0, 0), 0) << "turned, one pixel has no height";
+    EXPECT_EQ(d->GetWidth(), 3) << "the destination is left as it was";
+    EXPECT_EQ(d->RotateInto(*d, 90, 0, 0), 0);
+    EXPECT_EQ(d->RotateIntoExact(*d, 30.0, 0, 0), 0);
+    EXPECT_EQ(d->GetWidth(), 3);
+}

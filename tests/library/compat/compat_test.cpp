@@ -1,5 +1,7 @@
 #include "vtrs2/compat.h"
+#include "vtrs2/compat_testing.h"
 #include "vtrs2/memory.h"
+#include "win32/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,23 @@
 using namespace win32;
 
 namespace {
+
+constexpr StringResource Strings[] = {
+    {7, u"Caf\u00E9 ouvert"}, {8, u"\u65E5\u672C"}, // not in code page 1252
+};
+
+} // namespace
+
+WIN32_MODULE_RESOURCES = {Strings, std::size(Strings)};
+
+namespace {
+
+// Puts the wrappers on one path for a test, and back on the one they were on.
+struct ApiPathScope {
+    explicit ApiPathScope(int wide) : previous(SetUseWideApi(wide)) {}
+    ~ApiPathScope() { SetUseWideApi(previous); }
+    int previous;
+};
 
 // Restores the conversion code page a test changed.
 struct CodePageScope {
@@ -36,6 +55,7 @@ std::u16string Wide(const char* text, int codePage) {
 }
 
 TEST(Wrappers, TakeTheAnsiPathUntilIsUnicodeOSChoosesTheWideCalls) {
+    ApiPathScope before(0); // as at load, whatever ran earlier in this process
     const std::u16string folder = CreateUniqueTempFolder(u"compat");
     ASSERT_FALSE(folder.empty());
     const std::string host = ToUtf8(folder);
@@ -65,6 +85,7 @@ TEST(Wrappers, TakeTheAnsiPathUntilIsUnicodeOSChoosesTheWideCalls) {
 }
 
 TEST(Wrappers, LoadLibraryFindsAModuleOnEitherPath) {
+    ApiPathScope before(0);
     const std::u16string path = FromUtf8(VTR_BIN_DIR "/libvtrplatform.so");
     HMODULE ansi = LoadLibraryCompat(path.c_str());
     ASSERT_NE(ansi, nullptr);
@@ -186,6 +207,63 @@ TEST(LogFonts, UnterminatedOrTooLongFaceNamesAreCutAndTerminated) {
     std::memcpy(wide.lfFaceName, name.data(), name.size() * sizeof(WCHAR));
     LogFontToNarrow(&back, &wide);
     EXPECT_STREQ(back.lfFaceName, "??");
+}
+
+class OnEitherPath : public testing::TestWithParam<int> {
+protected:
+    ApiPathScope path{GetParam()};
+};
+
+TEST_P(OnEitherPath, LoadStringCountsCharactersAndCutsToTheBuffer) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    WCHAR buffer[32];
+    EXPECT_EQ(LoadStringCompat(self, 7, buffer, 32), 11);
+    EXPECT_EQ(std::u16string(buffer), u"Caf\u00E9 ouvert");
+    EXPECT_EQ(LoadStringCompat(self, 7, buffer, 5), 4);
+    EXPECT_EQ(std::u16string(buffer), u"Caf\u00E9");
+    buffer[0] = u'x';
+    EXPECT_EQ(LoadStringCompat(self, 99, buffer, 32), 0);
+    EXPECT_EQ(buffer[0], 0) << "the buffer is emptied";
+}
+
+TEST_P(OnEitherPath, FontKeepsItsFieldsAndFaceName) {
+    LOGFONTA narrow = SampleNarrowFont();
+    LOGFONTW wide{};
+    LogFontToWide(&wide, &narrow);
+    HFONT font = CreateFontIndirectCompat(&wide);
+    ASSERT_NE(font, nullptr);
+    LOGFONTW made{};
+    ASSERT_EQ(GetFontObjectW(font, sizeof made, &made), static_cast<int>(sizeof made));
+    EXPECT_EQ(made.lfHeight, -13);
+    EXPECT_EQ(made.lfWeight, 700);
+    EXPECT_EQ(made.lfItalic, 1);
+    EXPECT_EQ(std::u16string(made.lfFaceName), u"Caf\u00E9 Sans");
+    DeleteFont(font);
+    EXPECT_EQ(CreateFontIndirectCompat(nullptr), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Wrappers, OnEitherPath, testing::Values(1, 0),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param ? "WideCalls" : "AnsiCalls");
+                         });
+
+TEST(Wrappers, AnsiPathLosesWhatTheSystemCodePageLacks) {
+    ApiPathScope ansi(0);
+    WCHAR buffer[8];
+    EXPECT_EQ(LoadStringCompat(GetModuleHandleW(nullptr), 8, buffer, 8), 2);
+    EXPECT_EQ(std::u16string(buffer), u"??");
+    LOGFONTW wide{};
+    wide.lfHeight = -10;
+    std::memcpy(wide.lfFaceName, u"\u65E5\u672C", 2 * sizeof(WCHAR));
+    HFONT font = CreateFontIndirectCompat(&wide);
+    ASSERT_NE(font, nullptr);
+    LOGFONTW made{};
+    GetFontObjectW(font, sizeof made, &made);
+    EXPECT_EQ(std::u16string(made.lfFaceName), u"??") << "the ANSI call was made";
+    DeleteFont(font);
+    SetUseWideApi(1);
+    EXPECT_EQ(LoadStringCompat(GetModuleHandleW(nullptr), 8, buffer, 8), 2);
+    EXPECT_EQ(std::u16string(buffer), u"\u65E5\u672C");
 }
 
 TEST(Screen, VirtualScreenCoversThePrimaryDisplay) {

@@ -193,6 +193,44 @@ TEST_F(Banks, ImageDataSizeFollowsDisplayMode) {
     EXPECT_EQ(GetImageDataSize(5, 3, 1), 0u);
 }
 
+TEST_F(Banks, ImageDataSizesAreExactBeyond16BitsAndZeroWhenTheyDoNotFitAnItem) {
+    struct Case {
+        win32::LONG width, height;
+        DWORD flags;
+        std::uint64_t want;
+    };
+    const Case cases[] = {
+        {40000, 30000, Mode15, 2'400'000'000u},
+        // 10000 x 2 x 60000 bytes of pixels plus a 40000 x 60000 plane: its product overflows 32-bit signed.
+        {40000, 60000, 2 | AddImageAlphaPlane, 3'600'000'000u},
+        {65535, 65535, Mode8, 65536ull * 65535},
+        {65535, 65535, Mode32, 0},
+        {65535, 65535, Mode24, 0},
+        {40000, 40000, Mode32 | AddImageAlphaPlane, 0},
+        {-1, 5, Mode32, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(GetImageDataSize(c.width, c.height, c.flags), c.want)
+            << c.width << " x " << c.height << " flags " << std::hex << c.flags;
+}
+
+TEST_F(Banks, ImageTooLargeForAnItemIsRefusedBeforeAnythingIsAllocated) {
+    const int before = GetHeapCompactionCount();
+    SetAllocationFailures(0, 2); // an allocation would fail, compacting the heap once
+    EXPECT_EQ(AddImage(&banks, Mode32, 65535, 65535, 0, 0, 0, 0, 0, 0, nullptr, 0, nullptr), 0u);
+    EXPECT_EQ(
+        AddImage(&banks, Mode8, 65535, 65535, 0, 0, 0, 0, 0, Mode8 | AddImageAlphaPlane, nullptr, 0, nullptr),
+        0u)
+        << "the pixels fit, the alpha plane does not";
+    // Two 15-bit sides of 32767 and one byte of packed data: the data cannot fill 2 GB of pixels.
+    const win32::BYTE packed[] = {5};
+    EXPECT_EQ(AddImage(&banks, Mode15, 32767, 32767, 0, 0, 0, 0, 0, Mode15 | (RlePixel16 << 8), packed,
+                       sizeof packed, nullptr),
+              0u);
+    EXPECT_EQ(GetHeapCompactionCount(), before);
+    EXPECT_EQ(GetBankCount(&banks, BankImages), 0u);
+}
+
 TEST_F(Banks, ReleasingLastImageReferenceReleasesItsMasks) {
     const std::vector<win32::BYTE> pixels(4 * 10 * 4, 0);
     const DWORD h = AddImage32(10, 4, pixels);
@@ -224,6 +262,25 @@ TEST_F(Banks, TransformedInfoAtAngleZeroScalesAndZeroesChecksum) {
     EXPECT_EQ(scaled.height, 2);
     EXPECT_EQ(scaled.hotX, 2);
     EXPECT_EQ(scaled.actionY, 2);
+}
+
+TEST_F(Banks, TransformedInfoScalesThenTurnsAboutTheHotSpot) {
+    const std::vector<win32::BYTE> pixels(4 * 10 * 4, 1);
+    const DWORD h = AddImage32(10, 4, pixels); // hot spot (1, 2), action point (3, 4)
+    ImageInfo turned{};
+    ASSERT_EQ(GetTransformedImageInfo(&banks, h, 90, 2, 2, &turned), 1);
+    // Scaled: 20 x 8, hot spot (2, 4), action point (6, 8); a quarter turn counter-clockwise about the
+    // hot spot takes the top edge to the left.
+    EXPECT_EQ(turned.width, 8);
+    EXPECT_EQ(turned.height, 20);
+    EXPECT_EQ(turned.hotX, 4);
+    EXPECT_EQ(turned.hotY, 18);
+    EXPECT_EQ(turned.actionX, 8);
+    EXPECT_EQ(turned.actionY, 14);
+    EXPECT_EQ(turned.checksum, 0u);
+    EXPECT_EQ(turned.dataSize, 0u);
+    EXPECT_EQ(turned.refCount, 1u);
+    EXPECT_EQ(GetTransformedImageInfo(&banks, h + 1, 90, 1, 1, &turned), 0);
 }
 
 TEST_F(Banks, FreeingImagesFreesMaskBanksToo) {

@@ -65,6 +65,40 @@ TEST_F(Fonts, EqualFontSharedOnlyWhenAsked) {
     EXPECT_EQ(AddFontA(&banks, AddFontDeduplicate, &narrow), first);
 }
 
+// What a GDI font was made from.
+LOGFONTW MadeFrom(HFONT font) {
+    LOGFONTW made{};
+    GetFontObjectW(font, sizeof made, &made);
+    return made;
+}
+
+TEST_F(Fonts, BankFontIsMadeFromTheItemsDescription) {
+    const FontRecord r = Arial(-15);
+    const WORD h = AddFont(&banks, 0, &r);
+    HFONT font = CreateBankFont(&banks, h);
+    ASSERT_NE(font, nullptr);
+    const LOGFONTW made = MadeFrom(font);
+    EXPECT_EQ(made.lfHeight, -15);
+    EXPECT_EQ(made.lfWeight, 700);
+    EXPECT_EQ(std::u16string(made.lfFaceName), u"Arial");
+    DeleteFont(font);
+    EXPECT_EQ(CreateBankFont(&banks, h + 1), nullptr);
+    EXPECT_EQ(CreateBankFont(&banks, 0), nullptr);
+    EXPECT_EQ(CreateBankFont(nullptr, h), nullptr);
+
+    LogFont16 stored{};
+    stored.height = -9;
+    stored.italic = 1;
+    std::memset(stored.faceName, 'y', sizeof stored.faceName); // not terminated inside the field
+    font = CreateFontFromLogFont16(&stored);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(MadeFrom(font).lfHeight, -9);
+    EXPECT_EQ(MadeFrom(font).lfItalic, 1);
+    EXPECT_EQ(std::u16string(MadeFrom(font).lfFaceName), std::u16string(31, u'y'));
+    DeleteFont(font);
+    EXPECT_EQ(CreateFontFromLogFont16(nullptr), nullptr);
+}
+
 TEST(LogFont16, ConversionsKeepNumbersAndFaceName) {
     LogFont16 stored{};
     stored.height = -11;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -88,6 +89,7 @@ TEST(RleCodec, RoundTripsRandomImages) {
         ASSERT_EQ(packed.back(), 0);
         Bytes out(in.size() + 16, 0xAB);
         ASSERT_EQ(DecodeRlePixels(out.data(), in.size(), packed.data(), packed.size(), flags), in.size());
+        ASSERT_EQ(GetRleDecodedSize(packed.data(), packed.size(), flags, SIZE_MAX), in.size());
         EXPECT_TRUE(std::equal(in.begin(), in.end(), out.begin()));
         EXPECT_EQ(out[in.size()], 0xAB) << "decoder wrote past the image";
     }
@@ -115,6 +117,8 @@ TEST_P(RleCorruptRuns, StopAtTheImageEnd) {
     const auto& c = GetParam();
     Bytes out(c.capacity + 32, 0xCC);
     EXPECT_EQ(DecodeRlePixels(out.data(), c.capacity, c.packed.data(), c.packed.size(), 2), c.written);
+    EXPECT_EQ(GetRleDecodedSize(c.packed.data(), c.packed.size(), 2, c.capacity), c.written)
+        << "the size found without writing";
     for (std::size_t i = c.capacity; i < out.size(); ++i)
         ASSERT_EQ(out[i], 0xCC) << "byte " << i;
 }

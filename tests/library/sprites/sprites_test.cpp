@@ -328,6 +328,25 @@ TEST_F(Sprites, AngleAndScaleAreNormalisedAndMarkRebuild) {
     EXPECT_EQ(sy, 1);
 }
 
+TEST_F(Sprites, TurnedSpriteTakesTheBoundsOfItsTurnedImage) {
+    Sprite* s = Make(0, 0, SpriteShown, 50, 50);     // 10 x 20, hot spot (3, 4)
+    Sprite* right = Make(0, 1, SpriteShown, 75, 40); // [75, 81) x [40, 46)
+    ASSERT_EQ(right->overlaps.count, 0);
+    s->displayed = s->pending;
+    // Scaled: 20 x 40 about (6, 8); turned a quarter counter-clockwise: 40 x 20 about (8, 14).
+    ModifySpriteEx(&window, s, 50, 50, image, 2, 2, 0, 90, 0);
+    EXPECT_EQ(s->pending.rect.left, 42);
+    EXPECT_EQ(s->pending.rect.top, 36);
+    EXPECT_EQ(s->pending.rect.right, 82);
+    EXPECT_EQ(s->pending.rect.bottom, 56);
+    EXPECT_EQ(right->overlaps.count, 1) << "the turned rectangle reaches the sprite on the right";
+    SetSpriteAngle(&window, s, 180, 0);
+    EXPECT_EQ(s->pending.rect.left, 50 - 14);
+    EXPECT_EQ(s->pending.rect.top, 50 - 32);
+    EXPECT_EQ(s->pending.rect.right, 50 + 6);
+    EXPECT_EQ(s->pending.rect.bottom, 50 + 8);
+}
+
 TEST_F(Sprites, ModifyChangesPendingGeometryOnly) {
     Sprite* s = Make(0, 0, SpriteShown, 10, 10);
     s->flags &= ~SpriteChanged;

@@ -1,5 +1,8 @@
 #include "app_window_fixture.h"
+#include "support/param_names.h"
 #include "vtrs2/memory_testing.h"
+#include "vtrs2/sprite_window.h"
+#include "vtrs2/sprites.h"
 
 using namespace app_window_test;
 
@@ -123,7 +126,8 @@ TEST_P(CopyDepth, WholeSurfaceReachesTheWindowInItsColours) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, CopyDepth,
                          ::testing::Values(DepthCase{32, 0}, DepthCase{24, 0}, DepthCase{16, 7},
-                                           DepthCase{15, 7}));
+                                           DepthCase{15, 7}),
+                         [](const auto& info) { return test_support::Numbered("Bits", info.param.depth); });
 
 TEST_F(AppWindowTest, StretchFillsTheClientAndKeepsTheWholeAreaListed) {
     AppWindowParams p = Params(AppWindowMain, 64, 48);
@@ -285,7 +289,10 @@ TEST_F(AppWindowTest, ControlCommandsReadAndWriteTheStateWords) {
     AppWindow* w = Create(Params(2, 10, 10));
     EXPECT_EQ(ControlAppWindow(w, 2, 0x55, 0), 1);
     EXPECT_EQ(ControlAppWindow(w, 4, 0, 0), 0x55);
-    EXPECT_EQ(ControlAppWindow(w, 1, 0, 10), 0) << "the sprite pool is made by the sprite code";
+    EXPECT_EQ(ControlAppWindow(w, 1, 0, 10), 1);
+    ASSERT_NE(w->sprites, nullptr);
+    ASSERT_NE(w->sprites->sprites, nullptr);
+    EXPECT_EQ(w->sprites->sprites->capacity, 10);
     EXPECT_EQ(ControlAppWindow(w, 77, 0, 0), 1);
     EXPECT_EQ(ControlAppWindow(nullptr, 9, 0, 0), 0);
     context->stateFlags = 0;

@@ -1,4 +1,7 @@
 #include "app_window_fixture.h"
+#include "win32/font.h"
+
+#include <cstring>
 
 using namespace app_window_test;
 
@@ -85,6 +88,66 @@ TEST_F(Drawing, PolylineDrawsWithThePenAndListsItsBoundingBox) {
     EXPECT_LE(box.left, 3);
     EXPECT_GE(box.right, 13);
     EXPECT_GE(box.bottom, 10);
+}
+
+HFONT SmallFont() {
+    LOGFONTW font{};
+    font.lfHeight = -10;
+    font.lfWeight = 400;
+    std::memcpy(font.lfFaceName, u"DejaVu Sans", sizeof u"DejaVu Sans");
+    return CreateFontIndirectW(&font);
+}
+
+// Where ink differs from black inside and outside a rectangle of the DC.
+struct InkPlaces {
+    int inside = 0, outside = 0;
+};
+InkPlaces InkAround(HDC dc, const RECT& r) {
+    InkPlaces ink;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            if (GetPixel(dc, x, y) != RGB(0, 0, 0))
+                ++(x >= r.left && x < r.right && y >= r.top && y < r.bottom ? ink.inside : ink.outside);
+    return ink;
+}
+
+TEST_F(Drawing, TextIsDrawnInsideItsRectangleAndListed) {
+    HFONT font = SmallFont();
+    RECT r{4, 5, 30, 20};
+    const int height = DrawWindowText(window, font, &r, u"Hi", RGB(255, 255, 255), DT_SINGLELINE);
+    EXPECT_GT(height, 0);
+    const InkPlaces ink = InkAround(dc, r);
+    EXPECT_GT(ink.inside, 0);
+    EXPECT_EQ(ink.outside, 0);
+    ASSERT_EQ(GetUpdateRectList(window)->count, 1);
+    EXPECT_EQ(GetUpdateRectList(window)->rects[0].left, 4);
+    EXPECT_EQ(GetUpdateRectList(window)->rects[0].bottom, 20);
+    DeleteFont(font);
+}
+
+TEST_F(Drawing, MeasuringWrapsWordsKeepsTheRightEdgeAndDrawsNothing) {
+    HFONT font = SmallFont();
+    const WCHAR* text = u"one two three four";
+    // The reference: the layer's own measurement of the same text with the flags the measure uses.
+    SelectObject(dc, font);
+    RECT expected{0, 0, 30, 0};
+    DrawTextW(dc, text, -1, &expected, DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_CALCRECT);
+    SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    ASSERT_GT(expected.bottom, 12) << "several lines";
+
+    RECT r{0, 0, 30, 0};
+    const int height = DrawWindowText(window, font, &r, text, RGB(255, 255, 255), DrawWindowTextMeasure);
+    EXPECT_EQ(height, expected.bottom);
+    EXPECT_EQ(r.bottom, expected.bottom);
+    EXPECT_EQ(r.right, 30) << "the right edge is kept";
+    EXPECT_EQ(InkAround(dc, RECT{0, 0, 40, 30}).inside, 0);
+    EXPECT_EQ(GetUpdateRectList(window)->count, 0);
+
+    RECT single{0, 0, 30, 0};
+    EXPECT_LT(DrawWindowText(window, font, &single, text, 0, DrawWindowTextMeasure | DT_SINGLELINE),
+              expected.bottom)
+        << "single-line is kept from the caller's flags";
+    DeleteFont(font);
 }
 
 } // namespace

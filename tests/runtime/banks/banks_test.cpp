@@ -1,10 +1,12 @@
 #include "startup/banks.h"
 #include "startup/object_infos.h"
+#include "startup/object_references.h"
 
 #include "appwriter/object_writer.h"
 
 #include "vtrs2/banks.h"
 #include "vtrs2/fonts.h"
+#include "vtrs2/memory_testing.h"
 #include "vtrs2/streams.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +195,21 @@ TEST_F(BanksTest, DamagedItemsLoadNothing) {
     EXPECT_EQ(LoadBankItem(banks, AppBankImages, 0), 0u);
 }
 
+TEST_F(BanksTest, PackedImageWhoseDataCannotFillItAllocatesNothing) {
+    // Header per the item table: data size 1, width and height 32767, mode 6 (15-bit), flags 2 (pixels
+    // packed two bytes a pixel); the one byte of data is a repeat packet without its pixel.
+    std::vector<std::uint8_t> item = {0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0x7F, 0xFF,
+                                      0x7F, 6, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    5};
+    appwriter::BankPayload payload;
+    payload.items = item;
+    Open(AppBankImages, payload, {4}); // behind a leading word: offset 0 names no item
+    const int before = GetHeapCompactionCount();
+    SetAllocationFailures(0, 2); // a library allocation would fail, compacting the heap once
+    EXPECT_EQ(LoadBankItem(banks, AppBankImages, 0), 0u);
+    SetAllocationFailures(0, 0);
+    EXPECT_EQ(GetHeapCompactionCount(), before);
+}
+
 TEST_F(BanksTest, FontsLoadAsLogicalFonts) {
     Open(AppBankFonts, appwriter::WriteFontBank({{14, 700, u"Serif"}}, appwriter::StringForm::Wide),
          appwriter::WriteFontBank({{14, 700, u"Serif"}}, appwriter::StringForm::Wide).offsets);
@@ -243,7 +260,7 @@ TEST_F(BanksTest, FrameUsesOfObjectsCountByStoredIndexAndNoneBecomesZero) {
     ObjectInfo none = Backdrop(1, NoStoredIndex);
     FrameBankUses uses;
     for (ObjectInfo* info : {&shape, &plain, &none})
-        CountObjectInfoUses(*info, uses);
+        CountObjectInfoUses(banks, *info, uses);
     EXPECT_EQ(uses.indexes[AppBankImages], (std::vector<std::uint16_t>{0, NoStoredIndex}));
     ASSERT_EQ(LoadFrameBankItems(banks, uses), 0);
     for (ObjectInfo* info : {&shape, &none})

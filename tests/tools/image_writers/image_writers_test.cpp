@@ -65,7 +65,8 @@ TEST(PackedDib, HeaderAndRowsFollowTheFormat) {
     EXPECT_EQ(appwriter::PackedDib({5, 2, 32, false, 0, true}).size(), 40u + 2 * 20 + 2 * 8);
 }
 
-// Eight-bit bitmaps are left out: blitting them needs the 8-bit drawing, which the library does not have yet.
+// Eight-bit bitmaps are left out: the image bank refuses them today (the blit from their 8-bit view into the
+// image fails).
 TEST(PackedDib, EveryDepthTheImageBankTakesIsAddedAsAnImage) {
     const std::vector<appwriter::DibDesc> shapes = {
         {3, 4, 16, false, 0, false}, {6, 3, 16, true, 0, false}, {4, -3, 24, false, 0, false},

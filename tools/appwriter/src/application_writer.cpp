@@ -67,6 +67,11 @@ Bytes EffectBank(const std::vector<Bytes>& effects) {
     return w.Take();
 }
 
+void Text(ByteWriter& w, std::string_view text) {
+    w.Bytes({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    w.U8(0);
+}
+
 Bytes StringList(const std::vector<std::u16string>& strings, StringForm form) {
     ByteWriter w;
     w.U32(static_cast<std::uint32_t>(strings.size()));
@@ -245,6 +250,31 @@ bool ApplicationWriter::WriteFile(const std::string& path) const {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(file);
+}
+
+Bytes EffectEntry(const EffectEntryDesc& e) {
+    constexpr std::uint32_t Header = 16, Block = 12;
+    const bool parameters = !e.kinds.empty();
+    const std::uint32_t name = Header + (parameters ? Block : 0);
+    const std::uint32_t source = name + static_cast<std::uint32_t>(e.name.size() + 1);
+    const std::uint32_t kinds = source + static_cast<std::uint32_t>(e.source.size() + 1);
+    const std::uint32_t names = kinds + static_cast<std::uint32_t>(e.kinds.size());
+    ByteWriter w;
+    w.U32(name);
+    w.U32(source);
+    w.U32(parameters ? Header : 0);
+    w.U32(e.options);
+    if (parameters) {
+        w.U32(static_cast<std::uint32_t>(e.kinds.size()));
+        w.U32(kinds);
+        w.U32(names);
+    }
+    Text(w, e.name);
+    Text(w, e.source);
+    w.Bytes(e.kinds);
+    for (const auto& n : e.names)
+        Text(w, n);
+    return w.Take();
 }
 
 } // namespace appwriter

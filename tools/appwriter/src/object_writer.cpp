@@ -35,6 +35,63 @@ Bytes Backdrop(const ObjectDefinitionDesc& d) {
     return b;
 }
 
+// u16, u16 count, an i16 offset per animation number from the list (0: none); each animation is 32
+// direction words (the offset of the direction's record from the animation, 0: none), then the records.
+Bytes AnimationList(const std::vector<AnimationDesc>& animations) {
+    std::uint16_t count = 0;
+    for (const auto& a : animations)
+        count = std::max<std::uint16_t>(count, static_cast<std::uint16_t>(a.number + 1));
+    Bytes b(4 + 2u * count, 0);
+    Put16(b, 2, count);
+    for (const auto& a : animations) {
+        const std::size_t animation = b.size();
+        Put16(b, 4 + 2u * a.number, static_cast<std::uint16_t>(animation));
+        b.resize(animation + 64, 0);
+        for (const auto& d : a.directions) {
+            Put16(b, animation + 2u * (d.direction & 31), static_cast<std::uint16_t>(b.size() - animation));
+            ByteWriter w;
+            w.U8(d.minSpeed);
+            w.U8(d.maxSpeed);
+            w.U16(d.loops);
+            w.U16(d.loopBack);
+            w.U16(static_cast<std::uint16_t>(d.images.size()));
+            for (std::uint16_t image : d.images)
+                w.U16(image);
+            b.insert(b.end(), w.Data().begin(), w.Data().end());
+        }
+    }
+    return b;
+}
+
+// i32 count, then {u32, u32 identifier, u32 data offset from the list, u32 data size} per movement.
+Bytes MovementList(const std::vector<MovementDesc>& movements) {
+    Bytes b(4 + 16 * movements.size(), 0);
+    Put32(b, 0, static_cast<std::uint32_t>(movements.size()));
+    for (std::size_t i = 0; i < movements.size(); ++i) {
+        const MovementDesc& m = movements[i];
+        ByteWriter w;
+        w.U16(m.player);
+        w.U16(m.type);
+        w.U8(m.movingAtStart);
+        w.U8(m.options);
+        w.U16(0);
+        w.U32(m.directionMask);
+        w.Bytes(m.data);
+        Put32(b, 4 + 16 * i + 4, m.identifier);
+        Put32(b, 4 + 16 * i + 8, static_cast<std::uint32_t>(b.size()));
+        Put32(b, 4 + 16 * i + 12, static_cast<std::uint32_t>(w.Data().size()));
+        b.insert(b.end(), w.Data().begin(), w.Data().end());
+    }
+    return b;
+}
+
+// Appends a list at an even offset and stores that offset in the word at `field`.
+void AppendList(Bytes& b, std::size_t field, const Bytes& list) {
+    if (b.size() & 1) b.push_back(0);
+    Put16(b, field, static_cast<std::uint16_t>(b.size()));
+    b.insert(b.end(), list.begin(), list.end());
+}
+
 } // namespace
 
 Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
@@ -44,8 +101,8 @@ Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
     Put32(b, 16, d.objectFlags);
     for (std::size_t i = 0; i < 8; ++i)
         Put16(b, 20 + 2 * i, static_cast<std::uint16_t>(i < d.qualifiers.size() ? d.qualifiers[i] : -1));
-    Put32(b, 44, d.identifier);
-    b[48] = d.options;
+    b[46] = d.options;
+    Put32(b, 48, d.identifier);
     Put32(b, 54, d.appearing);
     Put32(b, 58, d.disappearing);
     if (!d.values.empty()) {
@@ -73,6 +130,9 @@ Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
         if (d.type >= 32) Put16(b, 12, at); // stored place of the extension data offset
         b.insert(b.end(), d.typeData.begin(), d.typeData.end());
     }
+    // Stored places: the animation list's offset at 4, the movement list's at 6.
+    if (!d.animations.empty()) AppendList(b, 4, AnimationList(d.animations));
+    if (!d.movements.empty()) AppendList(b, 6, MovementList(d.movements));
     Put32(b, 0, static_cast<std::uint32_t>(b.size()));
     return b;
 }
@@ -96,6 +156,18 @@ Bytes WriteObjectInfos(const std::vector<ObjectInfoDesc>& objects, StringForm fo
         ObjectDefinitionDesc def = o.definition;
         def.type = o.type;
         WriteChunk(out, ChunkObjectDefinition, 0, WriteObjectDefinition(def), key);
+        if (o.effectIndex) {
+            // u32 effect, u32 count, then {u16 stored, u16 working} per parameter; the working value is the
+            // loader's to set.
+            ByteWriter e;
+            e.U32(*o.effectIndex);
+            e.U32(static_cast<std::uint32_t>(o.effectValues.size()));
+            for (std::uint16_t v : o.effectValues) {
+                e.U16(v);
+                e.U16(0xEEEE);
+            }
+            WriteChunk(out, ChunkObjectEffect, 0, e.Take(), key);
+        }
         WriteChunk(out, ChunkEnd, 0, {}, key);
     }
     return out;

@@ -139,6 +139,18 @@ struct ApplicationDescription {
     std::map<std::uint16_t, std::uint16_t> chunkFlags;
 };
 
+// One entry of the effect bank: name and source text (8-bit), the parameters' kind bytes and names, options.
+struct EffectEntryDesc {
+    std::string name = "effect";
+    std::string source;
+    std::vector<std::uint8_t> kinds; // 0 integer, 1 float, 2 integer shown as float, 3 image
+    std::vector<std::string> names;
+    std::uint32_t options = 0;
+};
+// The entry's bytes: u32 name offset, u32 source offset, u32 parameter block offset (0: none), u32 options;
+// the parameter block is u32 count, u32 kinds offset, u32 names offset; every offset from the entry.
+Bytes EffectEntry(const EffectEntryDesc& effect);
+
 // Stores text in the description's form: 8-bit as code page 1252, zero-terminated.
 Bytes EncodeString(std::u16string_view text, StringForm form);
 

@@ -5,6 +5,7 @@
 #include "appwriter/application_writer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,28 @@ constexpr std::uint16_t ChunkObjectEffect = 0x4448;
 constexpr std::uint16_t ChunkImageOffsets = 0x5555;
 constexpr std::uint16_t ChunkImageBank = 0x6666;
 
+// One direction of an animation: its speeds, loops and images.
+struct AnimationDirectionDesc {
+    std::uint8_t direction = 0; // 0..31
+    std::uint8_t minSpeed = 0, maxSpeed = 100;
+    std::uint16_t loops = 0, loopBack = 0;
+    std::vector<std::uint16_t> images;
+};
+struct AnimationDesc {
+    std::uint16_t number = 0; // 0 stopped, 1 walking, ...
+    std::vector<AnimationDirectionDesc> directions;
+};
+// One movement of the movement list: the common part, then the type's own data.
+struct MovementDesc {
+    std::uint32_t identifier = 0;
+    std::uint16_t player = 0;
+    std::uint16_t type = 0;
+    std::uint8_t movingAtStart = 1;
+    std::uint8_t options = 0;
+    std::uint32_t directionMask = 0;
+    Bytes data;
+};
+
 // The common part of a definition, and a backdrop's.
 struct ObjectDefinitionDesc {
     std::int16_t type = 2;
@@ -28,7 +51,9 @@ struct ObjectDefinitionDesc {
     std::vector<std::int32_t> values;
     std::vector<std::u16string> strings; // stored as UTF-16
     std::uint32_t appearing = 0, disappearing = 0;
-    Bytes typeData; // the kind's own data, after the lists
+    Bytes typeData;                        // the kind's own data, after the lists
+    std::vector<AnimationDesc> animations; // none: no animation list
+    std::vector<MovementDesc> movements;   // none: no movement list
     // Backdrops (types 0 and 1).
     std::uint16_t obstacle = 0;
     std::uint16_t boxOnly = 0;
@@ -48,6 +73,9 @@ struct ObjectInfoDesc {
     std::uint32_t inkParameter = 0;
     std::u16string name;
     ObjectDefinitionDesc definition;
+    // The object's effect parameters: the effect's bank index, then one stored value per parameter.
+    std::optional<std::uint32_t> effectIndex;
+    std::vector<std::uint16_t> effectValues;
 };
 
 // The object-definitions chunk's payload: u32 count, then each object's chunk list, ended by 0x7F7F.
