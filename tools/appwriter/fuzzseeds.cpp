@@ -76,22 +76,27 @@ bool RleSeeds(const fs::path& folder) {
 }
 
 // decompress_stream: the selector's low two bits choose the declared size, 0x4 a fixed output buffer of
-// (selector >> 3) * 128 bytes.
+// ((selector >> 3) & 15) * 256 bytes, 0x80 the input read through a stream of another kind.
 bool DecompressSeeds(const fs::path& folder) {
     Bytes text;
     for (int i = 0; i < 2000; ++i)
         text.push_back(static_cast<std::uint8_t>("a frame of the application "[i % 27] + (i / 500)));
     const Bytes stream = appwriter::Deflate(text);
     const Bytes empty = appwriter::Deflate(Bytes{});
+    constexpr std::uint8_t Fixed = 0x4, OtherInput = 0x80;
     bool ok = true;
-    for (int declared = 0; declared < 4; ++declared) {
-        ok &= Write(folder, "grow-declared" + std::to_string(declared), static_cast<std::uint8_t>(declared),
+    for (const std::uint8_t input : {std::uint8_t{0}, OtherInput}) {
+        const std::string from = input ? "-blocks" : "-memory";
+        for (int declared = 0; declared < 4; ++declared) {
+            const auto size = static_cast<std::uint8_t>(declared | input);
+            ok &= Write(folder, "grow-declared" + std::to_string(declared) + from, size, stream);
+            ok &= Write(folder, "fixed-declared" + std::to_string(declared) + from,
+                        static_cast<std::uint8_t>(size | Fixed | (8 << 3)), stream);
+        }
+        ok &= Write(folder, "empty" + from, static_cast<std::uint8_t>(1 | input), empty);
+        ok &= Write(folder, "fixed-too-small" + from, static_cast<std::uint8_t>(1 | input | Fixed | (1 << 3)),
                     stream);
-        ok &= Write(folder, "fixed-declared" + std::to_string(declared),
-                    static_cast<std::uint8_t>(declared | 0x4 | (8 << 3)), stream);
     }
-    ok &= Write(folder, "empty", 1, empty);
-    ok &= Write(folder, "fixed-too-small", static_cast<std::uint8_t>(1 | 0x4 | (1 << 3)), stream);
     return ok;
 }
 
