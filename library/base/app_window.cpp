@@ -1,6 +1,7 @@
 // AppWindow records: creation over a context, destruction with their children, and their settings.
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
+#include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 
@@ -71,20 +72,25 @@ void DestroyTheWindow(AppWindow* record) {
 constexpr int MainWindowSprites = 400;
 
 // The record the sprite and collision-mask code keep for the window: made with the window, over the
-// context's banks and display mode.
+// context's banks and display mode, and drawing into the window's surfaces.
 bool MakeSpriteWindow(AppWindow* record) {
     SpriteWindow* sprites = nullptr;
     if (!AllocZeroedMemory(sizeof(SpriteWindow), &sprites) || !sprites) return false;
     sprites->banks = record->context->banks;
     sprites->displayMode = record->displayMode;
+    sprites->stateFlags = record->stateFlags;
+    sprites->appWindow = record;
     record->sprites = sprites;
     return true;
 }
 
 void FreeSpriteWindow(AppWindow* record) {
-    if (!record->sprites) return;
-    FreeSpritePool(record->sprites);
-    FreeCollisionMask(record->sprites);
+    SpriteWindow* sprites = record->sprites;
+    if (!sprites) return;
+    FreeSpritePool(sprites);
+    FreeCollisionMask(sprites);
+    AllocateLayerRecords(sprites, 0);
+    if (sprites->layerSurface) DeleteSurface(sprites->layerSurface);
     FreeMemory(&record->sprites);
 }
 
@@ -351,6 +357,7 @@ int ControlAppWindow(AppWindow* window, int command, int value, int count) {
     case 10:
         // The layer can always wait for the vertical blank, so the wait flag is kept.
         window->stateFlags = static_cast<WORD>(value);
+        if (window->sprites) window->sprites->stateFlags = window->stateFlags;
         return 1;
     default:
         return 1;

@@ -126,7 +126,7 @@ Sprite* NewSprite(SpriteWindow* window, DWORD flags, int layer, LONG zOrder, COL
     s->pending.scaleX = s->pending.scaleY = 1.0f;
     s->lastDrawn = {-1, -1, -1, -1};
     s->ink = InkTransparent;
-    // The conversion of the erase colour to the window surface's pixel value belongs to the surface engine.
+    // Kept as a colour: the erase pass fills with it through the surface, which makes it its pixel value.
     s->eraseColour = erase;
     s->userData = userData;
     return s;
