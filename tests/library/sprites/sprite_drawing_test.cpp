@@ -304,3 +304,244 @@ INSTANTIATE_TEST_SUITE_P(Backgrounds, SpriteRefresh,
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+class WindowDrawing : public AppWindowTest {
+protected:
+    void SetUp() override {
+        AppWindowTest::SetUp();
+        window = Create(Params(AppWindowMain, Width, Height));
+        ASSERT_NE(window, nullptr);
+        Pump();
+        ASSERT_TRUE(AttachWindowSurface(window, PatternSurface(Width, Height, 32)));
+        sprites = window->sprites;
+        ClearUpdateRects(window);
+    }
+    void Refresh() {
+        EraseSprites(sprites);
+        CommitSpriteChanges(sprites);
+        DrawSprites(sprites);
+    }
+    COLORREF Pixel(int x, int y) {
+        COLORREF c = 0;
+        GetWindowSurface(window, 0)->GetPixel(x, y, c);
+        return c & 0xFFFFFF;
+    }
+    // Whether the update area holds the rectangle.
+    bool Listed(const RECT& r) {
+        const UpdateRectList* list = GetUpdateRectList(window);
+        for (int i = 0; i < list->count; ++i) {
+            const RECT& u = list->rects[i];
+            if (u.left <= r.left && u.top <= r.top && u.right >= r.right && u.bottom >= r.bottom) return true;
+        }
+        return false;
+    }
+    int SpriteCount() const {
+        int n = 0;
+        for (Sprite* s = sprites->sprites->first; s; s = s->next)
+            ++n;
+        return n;
+    }
+
+    AppWindow* window = nullptr;
+    SpriteWindow* sprites = nullptr;
+};
+
+TEST_F(WindowDrawing, EraseColourFillsWhereAFilledSpriteWas) {
+    const Picture p = MakePicture(8, 8, 0, 0, 1, 0);
+    const DWORD image = AddPicture(context, p);
+    const COLORREF erase = RGB(1, 2, 3);
+    Sprite* s = CreateSprite(sprites, 4, 4, image, 0, 0, erase, SpriteShown | SpriteEraseFill, 0);
+    Refresh();
+    EXPECT_EQ(Pixel(4, 4), p.At(0, 0));
+    ModifySprite(sprites, s, 20, 4, image);
+    Refresh();
+    EXPECT_EQ(Pixel(4, 4), erase);
+    EXPECT_EQ(Pixel(11, 11), erase);
+    EXPECT_EQ(Pixel(12, 12), PatternColour(12, 12) & 0xFFFFFF);
+    EXPECT_EQ(Pixel(20, 4), p.At(0, 0));
+    EXPECT_TRUE(Listed(RECT{4, 4, 12, 12})) << "what was erased reaches the screen";
+}
+
+// Records the codes an owner-drawn sprite's routine is called with.
+std::vector<int> routineCalls;
+win32::LONG_PTR RecordingRoutine(Sprite*, int code, win32::LONG_PTR) {
+    routineCalls.push_back(code);
+    return 0;
+}
+
+TEST_F(WindowDrawing, OwnerDrawnSpritesSaveRestoreAndDrawThroughTheirRoutine) {
+    routineCalls.clear();
+    Sprite* s = CreateSpriteEx(sprites, 2, 2, 10, 10, 0, 0, 0, SpriteShown | SpriteRoutineSaves, 0,
+                               RecordingRoutine);
+    Refresh();
+    EXPECT_EQ(routineCalls, (std::vector<int>{2, 0})) << "save, then draw";
+    routineCalls.clear();
+    Refresh();
+    EXPECT_TRUE(routineCalls.empty()) << "unchanged";
+    SetSpriteRect(sprites, s, 4, 4, 12, 12);
+    Refresh();
+    EXPECT_EQ(routineCalls, (std::vector<int>{1, 2, 0})) << "restore, save, draw";
+    routineCalls.clear();
+    FreeSprite(sprites, s);
+    EXPECT_EQ(routineCalls, (std::vector<int>{3}));
+}
+
+TEST_F(WindowDrawing, DeletedAndHiddenSpritesLeaveEvenWhenNeverDrawn) {
+    const DWORD image = AddPicture(context, MakePicture(8, 8, 0, 0, 1, 0));
+    // Off the surface: nothing is drawn, so there is nothing to erase, but the record still goes.
+    Sprite* away = CreateSprite(sprites, -50, -50, image, 0, 0, 0, SpriteShown, 0);
+    Sprite* born = CreateSprite(sprites, 10, 10, image, 0, 0, 0, SpriteShown, 0);
+    Refresh();
+    EXPECT_EQ(away->lastDrawn.left, -1);
+    DeleteSprite(sprites, away);
+    DeleteSprite(sprites, born);
+    Sprite* again = CreateSprite(sprites, 30, 30, image, 0, 0, 0, SpriteShown, 0);
+    DeleteSprite(sprites, again);
+    Refresh();
+    EXPECT_EQ(SpriteCount(), 0);
+    EXPECT_EQ(Pixel(10, 10), PatternColour(10, 10) & 0xFFFFFF) << "the drawn one was erased";
+    EXPECT_EQ(Pixel(30, 30), PatternColour(30, 30) & 0xFFFFFF) << "the one never drawn was not";
+}
+
+TEST_F(WindowDrawing, SuspendedSpritesAreNeitherErasedNorDrawn) {
+    const Picture p = MakePicture(8, 8, 0, 0, 1, 0);
+    const DWORD image = AddPicture(context, p);
+    Sprite* s = CreateSprite(sprites, 4, 4, image, 0, 0, 0, SpriteShown, 0);
+    Refresh();
+    SetSpriteState(sprites, s, 8);
+    ModifySprite(sprites, s, 30, 4, image);
+    Refresh();
+    EXPECT_EQ(Pixel(4, 4), p.At(0, 0)) << "not erased";
+    EXPECT_EQ(Pixel(30, 4), PatternColour(30, 4) & 0xFFFFFF) << "not drawn";
+    SetSpriteState(sprites, s, 4);
+    Refresh();
+    EXPECT_EQ(Pixel(30, 4), p.At(0, 0));
+}
+
+TEST_F(WindowDrawing, SavedRectanglesPutBackWhatLayUnder) {
+    SavedRect saved{};
+    EXPECT_EQ(SaveWindowRect(sprites, &saved, 10, 12, 19, 15), 0);
+    EXPECT_EQ(saved.rect.left, 10);
+    EXPECT_EQ(saved.rect.right, 20) << "right and bottom are inclusive";
+    EXPECT_EQ(saved.rect.bottom, 16);
+    cSurface* surface = GetWindowSurface(window, 0);
+    surface->FillRect(0, 0, Width, Height, RGB(9, 9, 9));
+    RestoreWindowRect(sprites, &saved);
+    EXPECT_EQ(Pixel(10, 12), PatternColour(10, 12) & 0xFFFFFF);
+    EXPECT_EQ(Pixel(19, 15), PatternColour(19, 15) & 0xFFFFFF);
+    EXPECT_EQ(Pixel(20, 15), RGB(9, 9, 9));
+    EXPECT_TRUE(Listed(RECT{10, 12, 20, 16}));
+    // Clipped to the surface; nothing left of it frees the saved pixels.
+    EXPECT_EQ(SaveWindowRect(sprites, &saved, -5, -5, 2, 2), 0);
+    EXPECT_EQ(saved.rect.left, 0);
+    EXPECT_EQ(SaveWindowRect(sprites, &saved, 100, 100, 120, 120), -1);
+    EXPECT_EQ(saved.surface, nullptr);
+    FreeSavedRect(&saved);
+}
+
+TEST_F(WindowDrawing, BankImagesDrawIntoTheWindowAtTheirHotSpot) {
+    const Picture p = MakePicture(6, 4, 2, 1, 2, 3);
+    const DWORD image = AddPicture(context, p);
+    DrawBankImageToWindow(sprites, image, 20, 10, DrawImageAtHotSpot);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const COLORREF want = p.At(x, y) == 0 ? PatternColour(18 + x, 9 + y) & 0xFFFFFF : p.At(x, y);
+            EXPECT_EQ(Pixel(18 + x, 9 + y), want) << x << "," << y;
+        }
+    EXPECT_TRUE(Listed(RECT{18, 9, 24, 13}));
+    DrawBankImageToWindow(sprites, image, 40, 30, DrawImageOpaque);
+    EXPECT_EQ(Pixel(40, 30), p.At(0, 0)) << "the transparent colour is drawn too";
+    // Antialiased inks grow the updated rectangle by a pixel.
+    ClearUpdateRects(window);
+    DrawImageToWindow(sprites, image, 50, 40, 0, InkAntialiased, 0);
+    EXPECT_TRUE(Listed(RECT{49, 39, 57, 45}));
+    // The surface's origin is taken off.
+    GetWindowSurface(window, 0)->SetOrigin(10, 10);
+    DrawBankImageToWindow(sprites, image, 12, 12, DrawImageOpaque);
+    GetWindowSurface(window, 0)->SetOrigin(0, 0);
+    EXPECT_EQ(Pixel(2, 2), p.At(0, 0));
+}
+
+TEST_F(WindowDrawing, LayerRecordsHoldEachLayersInk) {
+    AllocateLayerRecords(sprites, 3);
+    ASSERT_NE(GetLayerRecord(sprites, 2), nullptr);
+    EXPECT_EQ(GetLayerRecord(sprites, 3), nullptr);
+    EXPECT_EQ(GetLayerRecord(sprites, -1), nullptr);
+    EXPECT_EQ(GetLayerRecord(sprites, 1)->factors[2], 1.0f);
+    SetLayerEffect(sprites, 1, 1, 64, LayerDrawnDirectly);
+    SetLayerEffect(sprites, 7, 1, 64, 0);
+    EXPECT_EQ(GetLayerRecord(sprites, 1)->ink, 1u);
+    EXPECT_EQ(GetLayerRecord(sprites, 1)->inkParam, 64);
+    EXPECT_EQ(GetLayerRecord(sprites, 1)->flags, LayerDrawnDirectly);
+    AllocateLayerRecords(sprites, 0);
+    EXPECT_EQ(GetLayerRecord(sprites, 0), nullptr);
+}
+
+// A stand-in for a display-driver screen: a memory surface that answers the driver's type code and counts
+// the layer passes begun and ended on the surfaces made from it.
+int beginDraws = 0, endDraws = 0;
+class DriverScreen : public cBufferSurface {
+public:
+    int GetType() override { return 13; }
+    cSurfaceImplementation* CreateSameKind(int width, int height) override {
+        auto* made = new DriverScreen;
+        made->SetDepth(depth);
+        made->AllocatePixels(width, height);
+        return made;
+    }
+    int BeginDraw(int clear, COLORREF colour) override {
+        ++beginDraws;
+        if (clear) FillRect(0, 0, width, height, colour);
+        return 1;
+    }
+    int EndDraw() override { return ++endDraws; }
+};
+
+TEST_F(WindowDrawing, DriverWindowsDrawEveryLayerByItsInk) {
+    auto* screen = new DriverScreen;
+    screen->SetDepth(32);
+    screen->AllocatePixels(Width, Height);
+    screen->FillRect(0, 0, Width, Height, RGB(100, 100, 100));
+    cSurface* surface = NewSurface();
+    surface->SetImplementation(screen);
+    cSurface* memory = GetWindowSurface(window, 0);
+    ASSERT_TRUE(AttachWindowSurface(window, surface));
+    DeleteSurface(memory);
+    AllocateLayerRecords(sprites, 4);
+    SetLayerEffect(sprites, 1, 1, 128, 0);               // fully see-through: none of its sprites
+    SetLayerEffect(sprites, 2, 1, 64, 0);                // composed, then blended once
+    SetLayerEffect(sprites, 3, 1, 64, LayerDrawnDirectly); // straight onto the window surface
+    const Picture p = MakePicture(4, 4, 0, 0, 1, 0);
+    const DWORD image = AddPicture(context, p);
+    for (int layer = 0; layer < 5; ++layer) {
+        CreateSprite(sprites, 4 + 10 * layer, 4, image, layer, 0, 0, SpriteShown, 0);
+        CreateSprite(sprites, 6 + 10 * layer, 6, image, layer, 1, 0, SpriteShown, 0);
+    }
+    beginDraws = endDraws = 0;
+    CommitSpriteChanges(sprites);
+    DrawSprites(sprites);
+    EXPECT_EQ(beginDraws, 1);
+    EXPECT_EQ(endDraws, 1);
+    const COLORREF grey = RGB(100, 100, 100);
+    EXPECT_EQ(Pixel(4, 4), p.At(0, 0)) << "ink 0: drawn directly";
+    EXPECT_EQ(Pixel(14, 4), grey) << "blend 128: not drawn";
+    EXPECT_EQ(Pixel(24, 4), Blend(p.At(0, 0), grey, 64)) << "blend 64: one blend over both sprites";
+    EXPECT_EQ(Pixel(26, 6), Blend(p.At(0, 0), grey, 64)) << "the front sprite is not blended twice";
+    EXPECT_EQ(Pixel(34, 4), p.At(0, 0)) << "drawn directly by the layer's flag";
+    EXPECT_EQ(Pixel(44, 4), p.At(0, 0)) << "beyond the records: drawn directly";
+    // Nothing is saved or erased; hiding and deleting take effect in the erase pass.
+    Sprite* first = sprites->sprites->first;
+    EXPECT_EQ(first->lastDrawn.left, -1);
+    ShowSprite(sprites, first, 0);
+    DeleteSprite(sprites, sprites->sprites->last);
+    EraseSprites(sprites);
+    EXPECT_TRUE(GetSpriteFlags(sprites, first) & SpriteHidden);
+    int count = 0;
+    for (Sprite* s = sprites->sprites->first; s; s = s->next)
+        ++count;
+    EXPECT_EQ(count, 9);
+}
+
+} // namespace
