@@ -72,7 +72,12 @@ struct Sprite {
     cSurfaceImplementation* transformed;     // owned: the scaled or rotated image
     win32::LONG_PTR userData;
     SpriteList overlaps;
+    win32::RECT gridCells; // cells of the overlap grid the sprite is listed in (inclusive; empty: none)
 };
+
+namespace sprites {
+struct OverlapGrid;
+}
 
 struct SpriteManager {
     Sprite* firstFree;
@@ -80,6 +85,8 @@ struct SpriteManager {
     Sprite* last;
     int capacity;
     Sprite* records;
+    sprites::OverlapGrid*
+        grid; // owned: where the tracked sprites lie, so that neighbours are found near them
 };
 
 constexpr win32::DWORD InkTransparent = 0x10000000;

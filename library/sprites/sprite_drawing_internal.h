@@ -19,8 +19,9 @@ bool IsDriverSurface(cSurfaceImplementation& surface);
 // The surface's clip rectangle, right and bottom exclusive.
 win32::RECT ClipOf(cSurfaceImplementation& surface);
 
-// Adds a rectangle to the window's update area, one pixel larger on every side (not below 0) for an
-// antialiased ink.
+// The part of the update area a sprite's rectangle makes: one pixel larger on every side (not below 0) for
+// an antialiased ink.
+win32::RECT UpdateRectOf(const win32::RECT& rect, win32::DWORD ink);
 void AddSpriteUpdate(SpriteWindow* window, const win32::RECT& rect, win32::DWORD ink);
 
 // The blit arguments of a sprite's ink word: bit 28 the transparent mode, the low 16 bits the ink, bit 29

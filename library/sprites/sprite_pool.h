@@ -15,8 +15,14 @@ bool AddToList(SpriteList& list, Sprite* sprite);
 bool RemoveFromList(SpriteList& list, Sprite* sprite);
 void FreeList(SpriteList& list);
 
+// The overlap grid of a pool: made with the pool, freed after its sprites.
+bool MakeOverlapGrid(SpriteManager& manager);
+void FreeOverlapGrid(SpriteManager& manager);
+// Lists a tracked sprite in the grid cells under its displayed and pending rectangles.
+void PlaceInGrid(SpriteManager& manager, Sprite* sprite);
+
 void UpdateOverlapList(SpriteManager& manager, Sprite* sprite);
-void RemoveFromOverlapLists(Sprite* sprite);
+void RemoveFromOverlapLists(SpriteManager& manager, Sprite* sprite);
 void FlagOverlappingSprites(Sprite* sprite);
 
 } // namespace sprites

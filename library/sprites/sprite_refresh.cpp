@@ -1,5 +1,6 @@
 // The refresh of a window's sprites: what lay under the changed sprites is put back, pending geometry
 // becomes displayed, and the backgrounds under the sprites about to be drawn are kept before they are drawn.
+#include "refresh_batches.h"
 #include "sprite_drawing_internal.h"
 #include "sprite_pool.h"
 
@@ -75,16 +76,22 @@ void FlagSpritesOverVanishing(SpriteManager& pool, const RECT& clip) {
     }
 }
 
-void Erase(Sprite* s, cSurfaceImplementation& work, cSurfaceImplementation* background) {
+// Erases from the window's background copy go into one batch, put back before any other kind of erase so
+// that the erases keep their order where they overlap.
+void Erase(Sprite* s, cSurfaceImplementation& work, std::optional<BackgroundRestore>& background) {
     const RECT& r = s->lastDrawn;
     const int width = r.right - r.left, height = r.bottom - r.top;
+    const bool fromBackground = !(s->flags & (SpriteEraseFill | SpriteRoutineSaves));
+    if (fromBackground && background) {
+        background->Add(r);
+        return;
+    }
+    if (background) background->Flush();
     if (s->flags & SpriteEraseFill)
         work.FillRect(r.left, r.top, width, height, s->eraseColour);
     else if (s->flags & SpriteRoutineSaves) {
         if (s->routine) s->routine(s, RoutineRestore, 0);
-    } else if (background)
-        background->Blit(&work, r.left, r.top, r.left, r.top, width, height, 0, 0, 0, 0);
-    else if (s->savedBackground)
+    } else if (s->savedBackground)
         s->savedBackground->Blit(&work, r.left, r.top, 0, 0, width, height, 0, 0, 0, 0);
 }
 
@@ -151,17 +158,19 @@ void SaveSpriteBackgrounds(SpriteWindow* window, cSurface& surface) {
     }
 }
 
-void DrawSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& work) {
+void DrawSprite(Sprite* s, cSurfaceImplementation& work, ImageSurfaces& images) {
     const BlitInk ink = TranslateInk(s->ink, s->inkParam);
     const RECT& r = s->displayed.rect;
-    if (cSurfaceImplementation* transformed = s->transformed)
-        transformed->Blit(&work, r.left, r.top, 0, 0, transformed->width, transformed->height, ink.mode,
-                          ink.ink, ink.parameter, ink.flags);
-    else
-        BlitBankImage(window, s->image, work, r.left, r.top, ink);
+    cSurfaceImplementation* source = s->transformed;
+    if (!source) source = images.Get(s->image);
+    if (source)
+        source->Blit(&work, r.left, r.top, 0, 0, source->width, source->height, ink.mode, ink.ink,
+                     ink.parameter, ink.flags);
 }
 
 void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
+    ImageSurfaces images(window);
+    UpdateBatch updates(window);
     // The surface is locked once for the pass; owner-drawn sprites draw with it unlocked.
     bool locked = false;
     for (Sprite* s = window->sprites->first; s; s = s->next) {
@@ -172,9 +181,9 @@ void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
             if (s->routine) s->routine(s, RoutineDraw, 0);
         } else {
             if (!locked && !(locked = work.LockPixels() != 0)) continue;
-            DrawSprite(window, s, work);
+            DrawSprite(s, work, images);
         }
-        if (!SameLook(s)) AddSpriteUpdate(window, s->displayed.rect, s->ink);
+        if (!SameLook(s)) updates.Add(s->displayed.rect, s->ink);
         s->flags &= ~(SpriteRedraw | SpriteChanged);
     }
     if (locked) work.UnlockPixels();
@@ -196,13 +205,15 @@ void EraseSprites(SpriteWindow* window) {
         return;
     }
     if (work) FlagSpritesOverVanishing(*pool, ClipOf(*work));
-    cSurfaceImplementation* background = BackgroundOf(window);
+    std::optional<BackgroundRestore> background;
+    if (cSurfaceImplementation* copy = BackgroundOf(window); copy && work) background.emplace(*work, *copy);
+    UpdateBatch updates(window);
     for (Sprite *s = pool->first, *next = nullptr; s; s = next) {
         next = s->next;
         if (Untouched(s)) continue;
         if (work && !(s->flags & SpriteSuspended) && HasLastDrawn(s)) {
             Erase(s, *work, background);
-            if (!SameLook(s)) AddSpriteUpdate(window, s->displayed.rect, s->ink);
+            if (!SameLook(s)) updates.Add(s->displayed.rect, s->ink);
         }
         Retire(window, s);
     }

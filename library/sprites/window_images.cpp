@@ -41,11 +41,14 @@ RECT ClipOf(cSurfaceImplementation& surface) {
     return {x, y, x + width, y + height};
 }
 
+RECT UpdateRectOf(const RECT& r, DWORD ink) {
+    if (!(ink & InkAntialiased)) return r;
+    return {std::max(r.left - 1, LONG{0}), std::max(r.top - 1, LONG{0}), r.right + 1, r.bottom + 1};
+}
+
 void AddSpriteUpdate(SpriteWindow* window, const RECT& rect, DWORD ink) {
     if (!window || !window->appWindow) return;
-    RECT r = rect;
-    if (ink & InkAntialiased)
-        r = {std::max(r.left - 1, LONG{0}), std::max(r.top - 1, LONG{0}), r.right + 1, r.bottom + 1};
+    const RECT r = UpdateRectOf(rect, ink);
     AddUpdateRect(window->appWindow, &r);
 }
 

@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <stdexcept>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,7 +50,8 @@ bool Solid(const RefShape& s, int u, int v) {
 bool Covers(const RefShape& s, int px, int py) {
     if (px < s.clip.left || px >= s.clip.right || py < s.clip.top || py >= s.clip.bottom) return false;
     if (s.angle == 0) {
-        const int left = s.x - static_cast<int>(s.hotX * s.scaleX), top = s.y - static_cast<int>(s.hotY * s.scaleY);
+        const int left = s.x - static_cast<int>(s.hotX * s.scaleX),
+                  top = s.y - static_cast<int>(s.hotY * s.scaleY);
         const int dx = px - left, dy = py - top;
         if (dx < 0 || dy < 0 || dx >= static_cast<int>(s.width * s.scaleX) ||
             dy >= static_cast<int>(s.height * s.scaleY))
@@ -119,7 +120,8 @@ protected:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 pixels.insert(pixels.end(), {0, static_cast<win32::BYTE>(b.mask.At(x, y) ? 200 : 0), 0, 0});
-        b.image = AddImage(&banks, 8, w, h, b.hotX, b.hotY, 0, 0, 0, 0, pixels.data(), pixels.size(), nullptr);
+        b.image =
+            AddImage(&banks, 8, w, h, b.hotX, b.hotY, 0, 0, 0, 0, pixels.data(), pixels.size(), nullptr);
         DWORD flags = SpriteShown;
         if (rng() % 10 < 7) flags |= SpriteCollidable;
         if (rng() % 10 < 3) flags |= SpriteBack;
@@ -127,8 +129,8 @@ protected:
         if (rng() % 10 < 2) flags |= SpritePlatform;
         if (rng() % 10 < 1) flags |= SpriteNoHotSpot;
         if (flags & SpriteNoHotSpot) b.hotX = b.hotY = 0;
-        b.sprite = CreateSprite(&window, rng() % 40 - 4, rng() % 40 - 4, b.image, rng() % 2, rng() % 3, 0, flags,
-                                static_cast<win32::LONG_PTR>(bodies.size() + 100));
+        b.sprite = CreateSprite(&window, rng() % 40 - 4, rng() % 40 - 4, b.image, rng() % 2, rng() % 3, 0,
+                                flags, static_cast<win32::LONG_PTR>(bodies.size() + 100));
         const float scale = Pick({1.0f, 1.0f, 2.0f, 0.5f, 1.5f});
         const float angle = Pick({0.0f, 0.0f, 90.0f, 180.0f, 30.0f, 45.0f, 300.0f});
         SetSpriteScale(&window, b.sprite, scale, Pick({scale, 1.0f}), 0);
@@ -150,7 +152,8 @@ protected:
         const Body& b = BodyOf(s);
         const SpriteGeometry& g = s->displayed;
         const BoolMask* mask = fine ? (platform ? &b.platform : &b.mask) : nullptr;
-        return {mask, b.mask.width, b.mask.height, b.hotX, b.hotY, g.x, g.y, g.scaleX, g.scaleY, g.angle, g.rect};
+        return {mask, b.mask.width, b.mask.height, b.hotX,  b.hotY, g.x,
+                g.y,  g.scaleX,     g.scaleY,      g.angle, g.rect};
     }
 
     std::vector<Sprite*> DisplayOrder() const {
@@ -191,14 +194,24 @@ protected:
 
     std::vector<Sprite*> ReferenceInRect(int layer, const RECT& area, DWORD flags) const {
         std::vector<Sprite*> hits;
-        const RefShape box{nullptr, int(area.right - area.left), int(area.bottom - area.top), 0, 0,
-                           int(area.left), int(area.top), 1, 1, 0, area};
+        const RefShape box{nullptr,
+                           int(area.right - area.left),
+                           int(area.bottom - area.top),
+                           0,
+                           0,
+                           int(area.left),
+                           int(area.top),
+                           1,
+                           1,
+                           0,
+                           area};
         for (Sprite* s : DisplayOrder()) {
             const RECT& r = s->displayed.rect;
             const int rule = PlatformRule(s, flags);
             if (!InSearch(s, layer, flags) || !Candidate(s, flags) || rule < 0) continue;
             // The rectangle's far edges are compared inclusively.
-            if (area.left > r.right || area.right < r.left || area.top > r.bottom || area.bottom < r.top) continue;
+            if (area.left > r.right || area.right < r.left || area.top > r.bottom || area.bottom < r.top)
+                continue;
             if ((!Fine(s) && s->displayed.angle == 0) || Meet(ShapeOf(s, Fine(s), rule == 1), box))
                 hits.push_back(s);
         }
@@ -219,8 +232,17 @@ protected:
         RECT box{x - hot.x, y - hot.y, x - hot.x + size.cx, y - hot.y + size.cy};
         if (heightLimit > 0 && box.bottom - heightLimit > box.top) box.top = box.bottom - heightLimit;
         const bool fine = Fine(mover);
-        const RefShape me{fine ? &b.mask : nullptr, b.mask.width, b.mask.height, b.hotX, b.hotY, int(x), int(y),
-                          sx, sy, angle, box};
+        const RefShape me{fine ? &b.mask : nullptr,
+                          b.mask.width,
+                          b.mask.height,
+                          b.hotX,
+                          b.hotY,
+                          int(x),
+                          int(y),
+                          sx,
+                          sy,
+                          angle,
+                          box};
         for (Sprite* other : DisplayOrder()) {
             const int rule = PlatformRule(other, flags);
             if (other == mover || other->layerKey != key || !(other->flags & SpriteCollidable) ||
@@ -246,7 +268,8 @@ protected:
     std::vector<Body> bodies;
 };
 
-constexpr DWORD SearchFlagSets[] = {0, SearchEverySprite, SearchBackSprites, SearchBackSprites | SearchEverySprite,
+constexpr DWORD SearchFlagSets[] = {0, SearchEverySprite, SearchBackSprites,
+                                    SearchBackSprites | SearchEverySprite,
                                     SearchBackSprites | SearchSkipPlatforms};
 
 TEST_P(SpriteSearches, PointSearchesEnumerateEverySpriteUnderThePointOnce) {
@@ -270,12 +293,12 @@ TEST_P(SpriteSearches, RectangleSearchesEnumerateEverySpriteMeetingIt) {
         for (const DWORD flags : SearchFlagSets)
             for (const int layer : {-1, 0, 1}) {
                 const auto found = Enumerate([&](Sprite* previous) {
-                    return FindSpriteInRect(&window, previous, layer, area.left, area.top, area.right - area.left,
-                                            area.bottom - area.top, flags);
+                    return FindSpriteInRect(&window, previous, layer, area.left, area.top,
+                                            area.right - area.left, area.bottom - area.top, flags);
                 });
                 ASSERT_EQ(found, ReferenceInRect(layer, area, flags))
-                    << "rectangle (" << area.left << "," << area.top << ")-(" << area.right << "," << area.bottom
-                    << ") layer " << layer << " flags " << flags;
+                    << "rectangle (" << area.left << "," << area.top << ")-(" << area.right << ","
+                    << area.bottom << ") layer " << layer << " flags " << flags;
             }
     }
 }
@@ -289,10 +312,10 @@ TEST_P(SpriteSearches, SpriteCollisionsMatchTheSharedPixels) {
         const LONG limit = Pick({0, 0, 3, 40});
         const DWORD flags = Pick({DWORD{0}, SearchBackSprites, SearchBackSprites | SearchSkipPlatforms});
         const auto expected = ReferenceCollisions(b.sprite, x, y, angle, sx, sy, limit, flags);
-        const std::string where = "sprite " + std::to_string(&b - bodies.data()) + " at (" + std::to_string(x) +
-                                  "," + std::to_string(y) + ") angle " + std::to_string(angle) + " scale " +
-                                  std::to_string(sx) + "x" + std::to_string(sy) + " limit " +
-                                  std::to_string(limit) + " flags " + std::to_string(flags);
+        const std::string where =
+            "sprite " + std::to_string(&b - bodies.data()) + " at (" + std::to_string(x) + "," +
+            std::to_string(y) + ") angle " + std::to_string(angle) + " scale " + std::to_string(sx) + "x" +
+            std::to_string(sy) + " limit " + std::to_string(limit) + " flags " + std::to_string(flags);
         EXPECT_EQ(CollideSpriteWithSprites(&window, b.sprite, 0, x, y, angle, sx, sy, limit, flags),
                   expected.empty() ? nullptr : expected.front())
             << where;
@@ -312,8 +335,10 @@ TEST_P(SpriteSearches, SpriteCollisionsMatchTheSharedPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Worlds, SpriteSearches,
-                         ::testing::Values(WorldCase{"BoxesSeed1", false, 1}, WorldCase{"MasksSeed1", true, 1},
-                                           WorldCase{"BoxesSeed7", false, 7}, WorldCase{"MasksSeed7", true, 7},
+                         ::testing::Values(WorldCase{"BoxesSeed1", false, 1},
+                                           WorldCase{"MasksSeed1", true, 1},
+                                           WorldCase{"BoxesSeed7", false, 7},
+                                           WorldCase{"MasksSeed7", true, 7},
                                            WorldCase{"MasksSeed23", true, 23}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -373,8 +373,8 @@ win32::LONG_PTR RecordingRoutine(Sprite*, int code, win32::LONG_PTR) {
 
 TEST_F(WindowDrawing, OwnerDrawnSpritesSaveRestoreAndDrawThroughTheirRoutine) {
     routineCalls.clear();
-    Sprite* s = CreateSpriteEx(sprites, 2, 2, 10, 10, 0, 0, 0, SpriteShown | SpriteRoutineSaves, 0,
-                               RecordingRoutine);
+    Sprite* s =
+        CreateSpriteEx(sprites, 2, 2, 10, 10, 0, 0, 0, SpriteShown | SpriteRoutineSaves, 0, RecordingRoutine);
     Refresh();
     EXPECT_EQ(routineCalls, (std::vector<int>{2, 0})) << "save, then draw";
     routineCalls.clear();
@@ -510,8 +510,8 @@ TEST_F(WindowDrawing, DriverWindowsDrawEveryLayerByItsInk) {
     ASSERT_TRUE(AttachWindowSurface(window, surface));
     DeleteSurface(memory);
     AllocateLayerRecords(sprites, 4);
-    SetLayerEffect(sprites, 1, 1, 128, 0);               // fully see-through: none of its sprites
-    SetLayerEffect(sprites, 2, 1, 64, 0);                // composed, then blended once
+    SetLayerEffect(sprites, 1, 1, 128, 0);                 // fully see-through: none of its sprites
+    SetLayerEffect(sprites, 2, 1, 64, 0);                  // composed, then blended once
     SetLayerEffect(sprites, 3, 1, 64, LayerDrawnDirectly); // straight onto the window surface
     const Picture p = MakePicture(4, 4, 0, 0, 1, 0);
     const DWORD image = AddPicture(context, p);
