@@ -73,6 +73,7 @@ struct Sprite {
     win32::LONG_PTR userData;
     SpriteList overlaps;
     win32::RECT gridCells; // cells of the overlap grid the sprite is listed in (inclusive; empty: none)
+    win32::DWORD rank;     // its place in the display list when the list was last numbered
 };
 
 namespace sprites {

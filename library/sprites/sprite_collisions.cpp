@@ -3,10 +3,13 @@
 #include "vtrs2/sprite_collisions.h"
 
 #include "sprite_drawing_internal.h"
+#include "sprite_pool.h"
 #include "sprite_shapes.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface_engine.h"
+
+#include <vector>
 
 using namespace win32;
 using namespace sprites;
@@ -19,27 +22,47 @@ WORD SearchedKey(int layer, DWORD flags) {
     return static_cast<WORD>(layer * 2 + ((flags & SearchBackSprites) ? 0 : 1));
 }
 
-// Walks the display list from after `previous` over the sprites of one layer key, or of every key of one
-// parity for layer -1.
+// Walks, in display order from after `previous`, the sprites of one layer key, or of every key of one parity
+// for layer -1: those near the area when the window finds them through its grid (every sprite tracked),
+// else the whole display list.
 class KeyWalk {
 public:
-    KeyWalk(SpriteManager* pool, Sprite* previous, int layer, DWORD flags)
-        : next_(previous ? previous->next : pool->first), layer_(layer), key_(SearchedKey(layer, flags)) {}
+    KeyWalk(SpriteWindow* window, Sprite* previous, int layer, DWORD flags, const RECT& area)
+        : layer_(layer), key_(SearchedKey(layer, flags)) {
+        SpriteManager& pool = *window->sprites;
+        listed_ = !(window->displayMode & DisplayModeDriver) && SpritesNear(pool, area, near_);
+        if (!listed_) {
+            next_ = previous ? previous->next : pool.first;
+            return;
+        }
+        if (previous)
+            while (index_ < near_.size() && near_[index_]->rank <= previous->rank)
+                ++index_;
+    }
     Sprite* Next() {
-        for (Sprite* s = next_; s; s = s->next) {
+        while (Sprite* s = Advance()) {
             if (layer_ == -1 ? (s->layerKey & 1) != (key_ & 1) : s->layerKey < key_) continue;
             if (layer_ != -1 && s->layerKey > key_) break;
-            next_ = s->next;
             return s;
         }
-        next_ = nullptr;
+        next_ = nullptr, index_ = near_.size();
         return nullptr;
     }
 
 private:
-    Sprite* next_;
+    Sprite* Advance() {
+        if (listed_) return index_ < near_.size() ? near_[index_++] : nullptr;
+        Sprite* s = next_;
+        if (s) next_ = s->next;
+        return s;
+    }
+
     int layer_;
     WORD key_;
+    bool listed_ = false;
+    std::vector<Sprite*> near_;
+    std::size_t index_ = 0;
+    Sprite* next_ = nullptr;
 };
 
 bool FineFor(const SpriteWindow* window, const Sprite* s) {
@@ -143,7 +166,7 @@ ImageMask* GetSpriteImageMask(SpriteWindow* window, Sprite* s, DWORD, DWORD mode
 
 Sprite* FindSpriteAtPoint(SpriteWindow* window, Sprite* previous, int layer, LONG x, LONG y, DWORD flags) {
     if (!window || !window->sprites) return nullptr;
-    KeyWalk walk(window->sprites, previous, layer, flags);
+    KeyWalk walk(window, previous, layer, flags, RECT{x, y, x + 1, y + 1});
     while (Sprite* s = walk.Next()) {
         const RECT& r = s->displayed.rect;
         if (!Candidate(s, flags) || x < r.left || x >= r.right || y < r.top || y >= r.bottom) continue;
@@ -159,12 +182,13 @@ Sprite* FindSpriteInRect(SpriteWindow* window, Sprite* previous, int layer, LONG
                          LONG height, DWORD flags) {
     if (!window || !window->sprites) return nullptr;
     const RECT area{x, y, x + width, y + height};
-    KeyWalk walk(window->sprites, previous, layer, flags);
+    // The rectangle's edges are compared inclusively, so the sprites just beside it are looked at too.
+    KeyWalk walk(window, previous, layer, flags, RECT{x - 1, y - 1, x + width + 1, y + height + 1});
     while (Sprite* s = walk.Next()) {
         const RECT& r = s->displayed.rect;
-        // The rectangle's far edges are compared inclusively.
-        if (!Candidate(s, flags) || area.left > r.right || area.right < r.left || area.top > r.bottom ||
-            area.bottom < r.top)
+        // A sprite scaled to nothing meets no rectangle.
+        if (!Candidate(s, flags) || r.right <= r.left || r.bottom <= r.top || area.left > r.right ||
+            area.right < r.left || area.top > r.bottom || area.bottom < r.top)
             continue;
         const int platformMode = PlatformModeFor(s, flags);
         if (platformMode < 0) continue;
@@ -180,7 +204,7 @@ Sprite* CollideSpriteWithSprites(SpriteWindow* window, Sprite* sprite, DWORD ima
     Mover mover{};
     if (!MakeMover(window, sprite, image, x, y, angle, scaleX, scaleY, heightLimit, flags, true, mover))
         return nullptr;
-    KeyWalk walk(window->sprites, nullptr, mover.key >> 1, (mover.key & 1) ? 0 : SearchBackSprites);
+    KeyWalk walk(window, nullptr, mover.key >> 1, (mover.key & 1) ? 0 : SearchBackSprites, mover.shape.clip);
     while (Sprite* other = walk.Next())
         if (Touches(window, mover, sprite, other, flags)) return other;
     return nullptr;
@@ -205,7 +229,8 @@ int CollectSpriteCollisions(SpriteWindow* window, Sprite* sprite, SpriteHit* hit
         for (int i = 0; hits && hits[i].sprite; ++i)
             if (Touches(window, mover, sprite, hits[i].sprite, flags)) record(hits[i].sprite);
     } else {
-        KeyWalk walk(window->sprites, nullptr, mover.key >> 1, (mover.key & 1) ? 0 : SearchBackSprites);
+        KeyWalk walk(window, nullptr, mover.key >> 1, (mover.key & 1) ? 0 : SearchBackSprites,
+                     mover.shape.clip);
         while (Sprite* other = walk.Next())
             if (Touches(window, mover, sprite, other, flags)) record(other);
     }

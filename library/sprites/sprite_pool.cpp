@@ -95,6 +95,9 @@ void Unlist(GridList& list, const Sprite* sprite) {
 struct OverlapGrid {
     std::unordered_map<std::uint64_t, GridList> cells;
     GridList large;
+    // The display list changed this many times; the sprites were numbered in order at rankedAt.
+    std::uint64_t listChanges = 1;
+    std::uint64_t rankedAt = 0;
 
     template <typename F> void ForEach(const RECT& range, F&& visit) {
         for (LONG y = range.top; y <= range.bottom; ++y)
@@ -175,6 +178,21 @@ void PlaceInGrid(SpriteManager& manager, Sprite* sprite) {
         manager.grid->Place(sprite, Union(sprite->displayed.rect, sprite->pending.rect));
 }
 
+bool SpritesNear(SpriteManager& manager, const RECT& area, std::vector<Sprite*>& found) {
+    found.clear();
+    OverlapGrid* grid = manager.grid;
+    if (!grid) return false;
+    grid->Near(area, [&](Sprite* s) { found.push_back(s); });
+    if (grid->rankedAt != grid->listChanges) {
+        DWORD rank = 0;
+        for (Sprite* s = manager.first; s; s = s->next)
+            s->rank = rank++;
+        grid->rankedAt = grid->listChanges;
+    }
+    std::sort(found.begin(), found.end(), [](const Sprite* a, const Sprite* b) { return a->rank < b->rank; });
+    return true;
+}
+
 Sprite* AllocateSpriteBlock(SpriteManager& manager) {
     Sprite* sprite = manager.firstFree;
     if (!sprite) return nullptr;
@@ -196,12 +214,14 @@ void ReleaseSpriteBlock(SpriteManager& manager, Sprite* sprite) {
 }
 
 void UnlinkSprite(SpriteManager& manager, Sprite* sprite) {
+    if (manager.grid) ++manager.grid->listChanges;
     (sprite->previous ? sprite->previous->next : manager.first) = sprite->next;
     (sprite->next ? sprite->next->previous : manager.last) = sprite->previous;
     sprite->previous = sprite->next = nullptr;
 }
 
 void LinkSpriteAfter(SpriteManager& manager, Sprite* sprite, Sprite* after) {
+    if (manager.grid) ++manager.grid->listChanges;
     sprite->previous = after;
     sprite->next = after ? after->next : manager.first;
     (sprite->next ? sprite->next->previous : manager.last) = sprite;

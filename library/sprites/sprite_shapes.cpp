@@ -6,6 +6,7 @@
 #include "vtrs2/image_mask.h"
 
 #include <algorithm>
+#include <cmath>
 
 using namespace win32;
 
@@ -87,20 +88,73 @@ SpriteShape BoxShape(const RECT& rect) {
             0,       rect};
 }
 
-bool ShapeCovers(const SpriteShape& s, LONG px, LONG py) {
-    if (px < s.clip.left || px >= s.clip.right || py < s.clip.top || py >= s.clip.bottom) return false;
-    if (!(s.scaleX > 0) || !(s.scaleY > 0)) return false;
-    if (s.angle == 0) {
-        const RECT bounds = PlainBounds(s);
-        if (px < bounds.left || px >= bounds.right || py < bounds.top || py >= bounds.bottom) return false;
-        return Solid(s, static_cast<LONG>((px - bounds.left) / s.scaleX),
-                     static_cast<LONG>((py - bounds.top) / s.scaleY));
+namespace {
+
+// A shape with what its mapping needs worked out once, for tests of many pixels.
+class Mapping {
+public:
+    explicit Mapping(const SpriteShape& s) : s_(s), bounds_(PlainBounds(s)) {
+        if (s.angle != 0) TurnCosSin(s.angle, c_, sn_);
     }
-    double c = 1, sn = 0;
-    TurnCosSin(s.angle, c, sn);
-    const double dx = px - s.x, dy = py - s.y;
-    return Solid(s, s.hotX + static_cast<LONG>((dx * c - dy * sn) / s.scaleX),
-                 s.hotY + static_cast<LONG>((dx * sn + dy * c) / s.scaleY));
+    bool Covers(LONG px, LONG py) const {
+        if (px < s_.clip.left || px >= s_.clip.right || py < s_.clip.top || py >= s_.clip.bottom)
+            return false;
+        if (s_.angle == 0) {
+            if (px < bounds_.left || px >= bounds_.right || py < bounds_.top || py >= bounds_.bottom)
+                return false;
+            return Solid(s_, static_cast<LONG>((px - bounds_.left) / s_.scaleX),
+                         static_cast<LONG>((py - bounds_.top) / s_.scaleY));
+        }
+        const double dx = px - s_.x, dy = py - s_.y;
+        return Solid(s_, s_.hotX + static_cast<LONG>((dx * c_ - dy * sn_) / s_.scaleX),
+                     s_.hotY + static_cast<LONG>((dx * sn_ + dy * c_) / s_.scaleY));
+    }
+
+    // Columns [left, right) of row py outside which the shape covers nothing (a pixel or so wider than
+    // what it covers; Covers decides).
+    void RowSpan(LONG py, LONG& left, LONG& right) const {
+        left = s_.clip.left, right = s_.clip.right;
+        if (s_.angle == 0) {
+            left = std::max(left, bounds_.left), right = std::min(right, bounds_.right);
+            if (py < bounds_.top || py >= bounds_.bottom) right = left;
+            return;
+        }
+        // u = hot x + trunc((dx c - dy s) / sx) lies in [0, width) only while the quotient lies in
+        // (-hot x - 1, width - hot x); the same for v. Each bound is linear in dx.
+        const double dy = py - s_.y;
+        double low = -1e18, high = 1e18;
+        auto keep = [&](double slope, double offset, double from, double to) {
+            // from < slope * dx + offset < to
+            if (slope == 0) {
+                if (!(offset > from && offset < to)) low = 1, high = 0;
+                return;
+            }
+            double a = (from - offset) / slope, b = (to - offset) / slope;
+            if (a > b) std::swap(a, b);
+            low = std::max(low, a), high = std::min(high, b);
+        };
+        keep(c_ / s_.scaleX, -dy * sn_ / s_.scaleX, -s_.hotX - 1.0, double(s_.width - s_.hotX));
+        keep(sn_ / s_.scaleY, dy * c_ / s_.scaleY, -s_.hotY - 1.0, double(s_.height - s_.hotY));
+        if (!(low <= high)) {
+            right = left;
+            return;
+        }
+        const double from = std::floor(low) - 1 + s_.x, to = std::ceil(high) + 2 + s_.x;
+        if (from > left) left = static_cast<LONG>(from);
+        if (to < right) right = static_cast<LONG>(to);
+    }
+
+private:
+    const SpriteShape& s_;
+    RECT bounds_;
+    double c_ = 1, sn_ = 0;
+};
+
+} // namespace
+
+bool ShapeCovers(const SpriteShape& s, LONG px, LONG py) {
+    if (!(s.scaleX > 0) || !(s.scaleY > 0)) return false;
+    return Mapping(s).Covers(px, py);
 }
 
 bool ShapesMeet(const SpriteShape& a, const SpriteShape& b) {
@@ -125,9 +179,15 @@ bool ShapesMeet(const SpriteShape& a, const SpriteShape& b) {
                                     : OverlapRotated(view, MappingOf(other));
         }
     }
-    for (LONG py = area.top; py < area.bottom; ++py)
-        for (LONG px = area.left; px < area.right; ++px)
-            if (ShapeCovers(a, px, py) && ShapeCovers(b, px, py)) return true;
+    const Mapping first(a), second(b);
+    for (LONG py = area.top; py < area.bottom; ++py) {
+        LONG left1, right1, left2, right2;
+        first.RowSpan(py, left1, right1);
+        second.RowSpan(py, left2, right2);
+        const LONG left = std::max({area.left, left1, left2}), right = std::min({area.right, right1, right2});
+        for (LONG px = left; px < right; ++px)
+            if (first.Covers(px, py) && second.Covers(px, py)) return true;
+    }
     return false;
 }
 

@@ -86,16 +86,18 @@ struct WorldCase {
     const char* name;
     bool fine;
     unsigned seed;
+    bool untracked; // display-driver mode: no overlap grid, the searches walk the whole list
 };
 
 class SpriteSearches : public ::testing::TestWithParam<WorldCase> {
 protected:
     void SetUp() override {
         window.banks = &banks;
+        if (GetParam().untracked) window.displayMode = DisplayModeDriver | 8;
         ASSERT_EQ(AllocateSpritePool(&window, 64), 1);
         SetFineCollisions(&window, GetParam().fine ? 1 : 0);
         rng.seed(GetParam().seed);
-        for (int i = 0; i < 24; ++i)
+        for (int i = 0; i < 56; ++i)
             AddBody();
         // One deleted sprite, which no search may find.
         DeleteSprite(&window, bodies[3].sprite);
@@ -129,7 +131,7 @@ protected:
         if (rng() % 10 < 2) flags |= SpritePlatform;
         if (rng() % 10 < 1) flags |= SpriteNoHotSpot;
         if (flags & SpriteNoHotSpot) b.hotX = b.hotY = 0;
-        b.sprite = CreateSprite(&window, rng() % 40 - 4, rng() % 40 - 4, b.image, rng() % 2, rng() % 3, 0,
+        b.sprite = CreateSprite(&window, rng() % 80 - 8, rng() % 80 - 8, b.image, rng() % 2, rng() % 3, 0,
                                 flags, static_cast<win32::LONG_PTR>(bodies.size() + 100));
         const float scale = Pick({1.0f, 1.0f, 2.0f, 0.5f, 1.5f});
         const float angle = Pick({0.0f, 0.0f, 90.0f, 180.0f, 30.0f, 45.0f, 300.0f});
@@ -209,8 +211,9 @@ protected:
             const RECT& r = s->displayed.rect;
             const int rule = PlatformRule(s, flags);
             if (!InSearch(s, layer, flags) || !Candidate(s, flags) || rule < 0) continue;
-            // The rectangle's far edges are compared inclusively.
-            if (area.left > r.right || area.right < r.left || area.top > r.bottom || area.bottom < r.top)
+            // The rectangle's edges are compared inclusively; a sprite scaled to nothing meets none.
+            if (r.right <= r.left || r.bottom <= r.top || area.left > r.right || area.right < r.left ||
+                area.top > r.bottom || area.bottom < r.top)
                 continue;
             if ((!Fine(s) && s->displayed.angle == 0) || Meet(ShapeOf(s, Fine(s), rule == 1), box))
                 hits.push_back(s);
@@ -274,7 +277,7 @@ constexpr DWORD SearchFlagSets[] = {0, SearchEverySprite, SearchBackSprites,
 
 TEST_P(SpriteSearches, PointSearchesEnumerateEverySpriteUnderThePointOnce) {
     for (int q = 0; q < 300; ++q) {
-        const LONG x = rng() % 70 - 10, y = rng() % 70 - 10;
+        const LONG x = rng() % 90 - 10, y = rng() % 90 - 10;
         for (const DWORD flags : SearchFlagSets)
             for (const int layer : {-1, 0, 1}) {
                 const auto found = Enumerate([&](Sprite* previous) {
@@ -288,7 +291,7 @@ TEST_P(SpriteSearches, PointSearchesEnumerateEverySpriteUnderThePointOnce) {
 
 TEST_P(SpriteSearches, RectangleSearchesEnumerateEverySpriteMeetingIt) {
     for (int q = 0; q < 200; ++q) {
-        const LONG x = rng() % 70 - 10, y = rng() % 70 - 10;
+        const LONG x = rng() % 90 - 10, y = rng() % 90 - 10;
         const RECT area{x, y, x + 1 + LONG(rng() % 12), y + 1 + LONG(rng() % 12)};
         for (const DWORD flags : SearchFlagSets)
             for (const int layer : {-1, 0, 1}) {
@@ -304,9 +307,13 @@ TEST_P(SpriteSearches, RectangleSearchesEnumerateEverySpriteMeetingIt) {
 }
 
 TEST_P(SpriteSearches, SpriteCollisionsMatchTheSharedPixels) {
-    for (int q = 0; q < 300; ++q) {
+    for (int q = 0; q < 500; ++q) {
         const Body& b = bodies[rng() % bodies.size()];
-        const LONG x = rng() % 44 - 4, y = rng() % 44 - 4;
+        // Half the tests drop the sprite right onto another.
+        const Sprite* onto = bodies[rng() % bodies.size()].sprite;
+        const bool near = rng() % 2;
+        const LONG x = near ? onto->displayed.x + LONG(rng() % 9) - 4 : LONG(rng() % 90) - 10;
+        const LONG y = near ? onto->displayed.y + LONG(rng() % 9) - 4 : LONG(rng() % 90) - 10;
         const float angle = Pick({0.0f, 0.0f, 90.0f, 270.0f, 20.0f, 135.0f});
         const float sx = Pick({1.0f, 1.0f, 2.0f, 0.75f}), sy = Pick({sx, 1.0f, 1.5f});
         const LONG limit = Pick({0, 0, 3, 40});
@@ -335,11 +342,13 @@ TEST_P(SpriteSearches, SpriteCollisionsMatchTheSharedPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Worlds, SpriteSearches,
-                         ::testing::Values(WorldCase{"BoxesSeed1", false, 1},
-                                           WorldCase{"MasksSeed1", true, 1},
-                                           WorldCase{"BoxesSeed7", false, 7},
-                                           WorldCase{"MasksSeed7", true, 7},
-                                           WorldCase{"MasksSeed23", true, 23}),
+                         ::testing::Values(WorldCase{"BoxesSeed1", false, 1, false},
+                                           WorldCase{"MasksSeed1", true, 1, false},
+                                           WorldCase{"BoxesSeed7", false, 7, false},
+                                           WorldCase{"MasksSeed7", true, 7, false},
+                                           WorldCase{"MasksSeed23", true, 23, false},
+                                           WorldCase{"UntrackedBoxesSeed3", false, 3, true},
+                                           WorldCase{"UntrackedMasksSeed3", true, 3, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
