@@ -352,3 +352,75 @@ INSTANTIATE_TEST_SUITE_P(Worlds, SpriteSearches,
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// Two hand-made sprites: a ring (solid border, hollow middle) and a dot.
+class SearchEdges : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.banks = &banks;
+        ASSERT_EQ(AllocateSpritePool(&window, 8), 1);
+        std::vector<win32::BYTE> ring(8 * 8 * 4, 0), dot(2 * 2 * 4, 0xFF);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                if (x == 0 || y == 0 || x == 7 || y == 7) ring[(y * 8 + x) * 4 + 1] = 0xFF;
+        ringImage = AddImage(&banks, 8, 8, 8, 0, 0, 0, 0, 0, 0, ring.data(), ring.size(), nullptr);
+        dotImage = AddImage(&banks, 8, 2, 2, 0, 0, 0, 0, 0, 0, dot.data(), dot.size(), nullptr);
+        ringSprite = CreateSprite(&window, 10, 10, ringImage, 0, 0, 0, SpriteShown | SpriteCollidable, 1);
+        dotSprite = CreateSprite(&window, 13, 13, dotImage, 0, 1, 0, SpriteShown | SpriteCollidable, 2);
+    }
+    void TearDown() override {
+        FreeSpritePool(&window);
+        FreeAllBanks(&banks);
+    }
+    ContextBanks banks{};
+    SpriteWindow window{};
+    DWORD ringImage = 0, dotImage = 0;
+    Sprite* ringSprite = nullptr;
+    Sprite* dotSprite = nullptr;
+};
+
+TEST_F(SearchEdges, BoxesTouchWhereMasksDoNot) {
+    // The dot lies in the ring's hollow middle.
+    SetFineCollisions(&window, 0);
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 13, 13, 0, 1, 1, 0, 0), ringSprite);
+    SetFineCollisions(&window, 1);
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 13, 13, 0, 1, 1, 0, 0), nullptr);
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 16, 13, 0, 1, 1, 0, 0), ringSprite)
+        << "on the ring's right border";
+    SetSpriteFlags(&window, dotSprite, GetSpriteFlags(&window, dotSprite) | SpriteBoxOnly);
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 13, 13, 0, 1, 1, 0, 0), ringSprite)
+        << "a box-only sprite collides by boxes";
+}
+
+TEST_F(SearchEdges, RightAndBottomEdgesAreOutside) {
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, 0, 17, 17, 0), ringSprite);
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, 0, 18, 12, 0), nullptr);
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, 0, 12, 18, 0), nullptr);
+    // Repeated searches from the last hit give every sprite under the point once, in display order.
+    SetFineCollisions(&window, 0);
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, -1, 13, 13, 0), ringSprite);
+    EXPECT_EQ(FindSpriteAtPoint(&window, ringSprite, -1, 13, 13, 0), dotSprite);
+    EXPECT_EQ(FindSpriteAtPoint(&window, dotSprite, -1, 13, 13, 0), nullptr);
+}
+
+TEST_F(SearchEdges, OnlyCollidableSpritesCollideUnlessBackSpritesAreSearched) {
+    SetFineCollisions(&window, 1);
+    SetSpriteCollidable(&window, dotSprite, 0);
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 16, 13, 0, 1, 1, 0, 0), nullptr);
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, 0, 13, 13, 0), nullptr) << "not collidable, not taken";
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, 0, 13, 13, SearchEverySprite), dotSprite);
+    Sprite* back =
+        CreateSprite(&window, 13, 13, dotImage, 0, 0, 0, SpriteShown | SpriteBack | SpriteCollidable, 3);
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 13, 13, 0, 1, 1, 0, SearchBackSprites), back);
+    SetSpriteFlags(&window, back, GetSpriteFlags(&window, back) | SpritePlatform);
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 13, 13, 0, 1, 1, 0,
+                                       SearchBackSprites | SearchSkipPlatforms),
+              nullptr);
+    // A zero scale collides with nothing.
+    EXPECT_EQ(CollideSpriteWithSprites(&window, dotSprite, 0, 13, 13, 0, 0, 1, 0, SearchBackSprites),
+              nullptr);
+}
+
+} // namespace
