@@ -2,8 +2,10 @@
 // sprite's ink word into the arguments of a blit, and the drawing of one bank image.
 #pragma once
 
+#include "sprite_rects.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
+#include "vtrs2/surface_implementation.h"
 #include "win32/types.h"
 
 class cSurface;
@@ -44,8 +46,12 @@ void BuildTransformedImage(SpriteWindow* window, Sprite* sprite);
 // The pass that draws every sprite of a display-driver window, layer by layer.
 void DrawDriverSprites(SpriteWindow* window, cSurfaceImplementation& work);
 
-inline bool Meets(const win32::RECT& a, const win32::RECT& b) {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+// Deletes a surface the caller owns and clears the pointer to it.
+inline void DeleteOwned(cSurfaceImplementation*& surface) {
+    if (cSurfaceImplementation* owned = surface) {
+        surface = nullptr;
+        owned->Delete();
+    }
 }
 
 } // namespace sprites

@@ -1,6 +1,7 @@
 // The fixed pool of sprite records of a window, the display list and the overlap lists between sprites.
 #include "sprite_pool.h"
 
+#include "sprite_rects.h"
 #include "vtrs2/memory.h"
 
 #include <algorithm>
@@ -27,11 +28,6 @@ constexpr DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | S
 bool Overlaps(const RECT& a, const RECT& b) {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom && a.left < a.right &&
            a.top < a.bottom && b.left < b.right && b.top < b.bottom;
-}
-
-RECT Union(const RECT& a, const RECT& b) {
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
 }
 
 bool Meets(const RECT& area, const Sprite* other) {
@@ -175,7 +171,7 @@ void FreeOverlapGrid(SpriteManager& manager) {
 
 void PlaceInGrid(SpriteManager& manager, Sprite* sprite) {
     if (manager.grid && Tracked(sprite))
-        manager.grid->Place(sprite, Union(sprite->displayed.rect, sprite->pending.rect));
+        manager.grid->Place(sprite, UnionOf(sprite->displayed.rect, sprite->pending.rect));
 }
 
 bool SpritesNear(SpriteManager& manager, const RECT& area, std::vector<Sprite*>& found) {
@@ -266,7 +262,7 @@ void FreeList(SpriteList& list) {
 
 void UpdateOverlapList(SpriteManager& manager, Sprite* sprite) {
     if (!Tracked(sprite)) return;
-    const RECT area = Union(sprite->displayed.rect, sprite->pending.rect);
+    const RECT area = UnionOf(sprite->displayed.rect, sprite->pending.rect);
     for (int i = 0; i < sprite->overlaps.count; ++i)
         sprite->overlaps.items[i]->flags |= SpriteMarked;
     auto meet = [&](Sprite* other) {

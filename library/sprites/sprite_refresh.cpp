@@ -39,23 +39,6 @@ bool SeeThrough(const Sprite* s) {
     return (s->ink & 0xFFF) == 1 && s->inkParam == SeeThroughBlend;
 }
 
-RECT Intersection(const RECT& a, const RECT& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
-}
-bool Empty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
-
-RECT Union(const RECT& a, const RECT& b) {
-    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
-}
-
-void DeleteOwned(cSurfaceImplementation*& surface) {
-    if (cSurfaceImplementation* owned = std::exchange(surface, nullptr)) owned->Delete();
-}
-
 cSurfaceImplementation* BackgroundOf(SpriteWindow* window) {
     cSurface* background = window->appWindow ? GetWindowSurface(window->appWindow, 1) : nullptr;
     return background && background->HasImplementation() ? background->GetImplementation() : nullptr;
@@ -66,7 +49,7 @@ cSurfaceImplementation* BackgroundOf(SpriteWindow* window) {
 void FlagSpritesOverVanishing(SpriteManager& pool, const RECT& clip) {
     for (Sprite* s = pool.first; s; s = s->next) {
         if (!(s->flags & SpriteShown) || (s->flags & NotFlaggable)) continue;
-        if (!Meets(Union(s->displayed.rect, s->pending.rect), clip)) continue;
+        if (!Meets(UnionOf(s->displayed.rect, s->pending.rect), clip)) continue;
         for (int i = 0; i < s->overlaps.count; ++i) {
             if (s->overlaps.items[i]->flags & (SpriteShown | SpriteHidden)) continue;
             s->flags |= SpriteRedraw;
@@ -142,7 +125,7 @@ void SaveSpriteBackgrounds(SpriteWindow* window, cSurface& surface) {
         if ((s->flags & NotDrawn) || Untouched(s)) continue;
         if ((s->flags & (SpriteNoSave | SpriteEraseFill)) == SpriteNoSave) continue;
         RECT r = Intersection(s->displayed.rect, clip);
-        if (Empty(r) || SeeThrough(s)) {
+        if (IsEmptyRect(r) || SeeThrough(s)) {
             s->lastDrawn = NothingDrawn;
             continue;
         }

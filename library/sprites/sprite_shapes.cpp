@@ -3,6 +3,7 @@
 #include "sprite_shapes.h"
 
 #include "mask_bits.h"
+#include "sprite_rects.h"
 #include "vtrs2/image_mask.h"
 
 #include <algorithm>
@@ -13,15 +14,6 @@ using namespace win32;
 namespace sprites {
 
 namespace {
-
-RECT Intersection(const RECT& a, const RECT& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
-}
-
-bool Empty(const RECT& r) {
-    return r.right <= r.left || r.bottom <= r.top;
-}
 
 // Top-left corner of an unturned shape: the hot spot scaled and truncated, as the sprite's rectangle.
 LONG Left(const SpriteShape& s) {
@@ -162,7 +154,7 @@ bool ShapesMeet(const SpriteShape& a, const SpriteShape& b) {
     RECT area = Intersection(a.clip, b.clip);
     if (IsPlainShape(a)) area = Intersection(area, PlainBounds(a));
     if (IsPlainShape(b)) area = Intersection(area, PlainBounds(b));
-    if (Empty(area)) return false;
+    if (IsEmptyRect(area)) return false;
     if (IsPlainShape(a) && IsPlainShape(b)) {
         if (!a.bits && !b.bits) return true;
         if (a.bits && b.bits) return OverlapPlain(ViewOf(a, area), ViewOf(b, area));

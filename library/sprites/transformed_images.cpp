@@ -14,10 +14,6 @@ namespace sprites {
 
 namespace {
 
-void DeleteOwned(cSurfaceImplementation*& surface) {
-    if (cSurfaceImplementation* owned = std::exchange(surface, nullptr)) owned->Delete();
-}
-
 // Stretch flags: the alpha plane scales along; resampled sprites are smoothed, aware of transparent pixels
 // when they are drawn with their transparent colour.
 int StretchFlags(const Sprite* s) {

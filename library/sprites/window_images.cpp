@@ -18,10 +18,6 @@ namespace sprites {
 namespace {
 constexpr int FirstDriverType = 9;
 constexpr int LastDriverType = 16;
-
-void DeleteOwned(cSurfaceImplementation*& surface) {
-    if (cSurfaceImplementation* owned = std::exchange(surface, nullptr)) owned->Delete();
-}
 } // namespace
 
 cSurface* WorkSurface(SpriteWindow* window) {

@@ -167,12 +167,8 @@ Screen Compose(const std::vector<Model>& models) {
     return screen;
 }
 
-struct BackgroundCase {
-    const char* name;
-    bool perSprite; // the window keeps no background copy: each sprite saves what lies under it
-};
-
-class SpriteRefresh : public AppWindowTest, public ::testing::WithParamInterface<BackgroundCase> {
+// A main window over a patterned 32-bit memory surface, and its sprites.
+class SpriteWindowTest : public AppWindowTest {
 protected:
     void SetUp() override {
         AppWindowTest::SetUp();
@@ -180,43 +176,19 @@ protected:
         ASSERT_NE(window, nullptr);
         Pump();
         ASSERT_TRUE(AttachWindowSurface(window, PatternSurface(Width, Height, 32)));
-        if (GetParam().perSprite) ControlAppWindow(window, 10, SpriteWindowNoBackgroundCopy, 0);
         sprites = window->sprites;
-        AddUpdateRect(window, nullptr);
-        UpdateWindowFromSurface(window);
     }
 
     void Refresh() {
         EraseSprites(sprites);
         CommitSpriteChanges(sprites);
         DrawSprites(sprites);
-        UpdateWindowFromSurface(window);
     }
 
-    // Both the work surface and what the window shows hold the reference picture.
-    void ExpectScreen(const std::vector<Model>& models, const std::string& when) {
-        const Screen expected = Compose(models);
-        cSurface* surface = GetWindowSurface(window, 0);
-        HWND h = GetAppWindowHandle(window);
-        int wrongSurface = 0, wrongWindow = 0;
-        std::string first;
-        for (int y = 0; y < Height; ++y)
-            for (int x = 0; x < Width; ++x) {
-                const COLORREF want = expected[static_cast<std::size_t>(y) * Width + x];
-                COLORREF got = 0;
-                surface->GetPixel(x, y, got);
-                const COLORREF shown = win32::testing::ReadWindowPixel(h, x, y);
-                if (!SameColour(got, want) && wrongSurface++ == 0)
-                    first += " surface first at (" + std::to_string(x) + "," + std::to_string(y) + ")";
-                if (!SameColour(shown, want) && wrongWindow++ == 0)
-                    first += " window first at (" + std::to_string(x) + "," + std::to_string(y) + ")";
-            }
-        EXPECT_EQ(wrongSurface, 0) << when << first;
-        EXPECT_EQ(wrongWindow, 0) << when << first;
-    }
-
-    Sprite* Make(DWORD image, int x, int y, int layer, int z, DWORD flags = SpriteShown) {
-        return CreateSprite(sprites, x, y, image, layer, z, 0, flags, 0);
+    COLORREF Pixel(int x, int y) {
+        COLORREF c = 0;
+        GetWindowSurface(window, 0)->GetPixel(x, y, c);
+        return c & 0xFFFFFF;
     }
 
     int SpriteCount() const {
@@ -228,6 +200,50 @@ protected:
 
     AppWindow* window = nullptr;
     SpriteWindow* sprites = nullptr;
+};
+
+struct BackgroundCase {
+    const char* name;
+    bool perSprite; // the window keeps no background copy: each sprite saves what lies under it
+};
+
+class SpriteRefresh : public SpriteWindowTest, public ::testing::WithParamInterface<BackgroundCase> {
+protected:
+    void SetUp() override {
+        SpriteWindowTest::SetUp();
+        if (GetParam().perSprite) ControlAppWindow(window, 10, SpriteWindowNoBackgroundCopy, 0);
+        AddUpdateRect(window, nullptr);
+        UpdateWindowFromSurface(window);
+    }
+
+    // A displayed frame: the refresh, then the window's update.
+    void Display() {
+        Refresh();
+        UpdateWindowFromSurface(window);
+    }
+
+    // Both the work surface and what the window shows hold the reference picture.
+    void ExpectScreen(const std::vector<Model>& models, const std::string& when) {
+        const Screen expected = Compose(models);
+        HWND h = GetAppWindowHandle(window);
+        int wrongSurface = 0, wrongWindow = 0;
+        std::string first;
+        for (int y = 0; y < Height; ++y)
+            for (int x = 0; x < Width; ++x) {
+                const COLORREF want = expected[static_cast<std::size_t>(y) * Width + x];
+                const COLORREF shown = win32::testing::ReadWindowPixel(h, x, y);
+                if (!SameColour(Pixel(x, y), want) && wrongSurface++ == 0)
+                    first += " surface first at (" + std::to_string(x) + "," + std::to_string(y) + ")";
+                if (!SameColour(shown, want) && wrongWindow++ == 0)
+                    first += " window first at (" + std::to_string(x) + "," + std::to_string(y) + ")";
+            }
+        EXPECT_EQ(wrongSurface, 0) << when << first;
+        EXPECT_EQ(wrongWindow, 0) << when << first;
+    }
+
+    Sprite* Make(DWORD image, int x, int y, int layer, int z, DWORD flags = SpriteShown) {
+        return CreateSprite(sprites, x, y, image, layer, z, 0, flags, 0);
+    }
 };
 
 TEST_P(SpriteRefresh, EveryRefreshShowsTheSpritesInDisplayOrder) {
@@ -253,7 +269,7 @@ TEST_P(SpriteRefresh, EveryRefreshShowsTheSpritesInDisplayOrder) {
     Model mc{&magenta, 30, 20}, md{&small, 40, 8, 2, 2}, me{&holed, 45, 30, 1, 1, 90};
     mc.blend = 64;
     auto models = [&] { return std::vector<Model>{mf, ma, mb, mc, md, me}; };
-    Refresh();
+    Display();
     ExpectScreen(models(), "first refresh");
 
     // A moves under B, which did not change; C hides, D goes, E turns on.
@@ -265,7 +281,7 @@ TEST_P(SpriteRefresh, EveryRefreshShowsTheSpritesInDisplayOrder) {
     md.visible = false;
     SetSpriteAngle(sprites, e, 180, 0);
     me.angle = 180;
-    Refresh();
+    Display();
     ExpectScreen(models(), "after moving, hiding and deleting");
     EXPECT_EQ(SpriteCount(), 5) << "the deleted sprite is freed by the erase pass";
     EXPECT_EQ(GetSpriteFlags(sprites, c) & (SpriteHidden | SpriteHidePending), SpriteHidden);
@@ -279,7 +295,7 @@ TEST_P(SpriteRefresh, EveryRefreshShowsTheSpritesInDisplayOrder) {
     me.picture = &small, me.x = 40, me.y = 12, me.scaleX = 2, me.scaleY = 3, me.angle = 270;
     ModifySprite(sprites, f, 22, 34, smallImage);
     mf.x = 22, mf.y = 34;
-    Refresh();
+    Display();
     ExpectScreen(models(), "after leaving the surface");
     EXPECT_EQ(b->lastDrawn.left, -1) << "nothing drawn, so nothing to erase next time";
 
@@ -290,11 +306,11 @@ TEST_P(SpriteRefresh, EveryRefreshShowsTheSpritesInDisplayOrder) {
     me.picture = &holed, me.x = 45, me.y = 28, me.scaleX = me.scaleY = 1, me.angle = 30;
     SetSpriteEffect(sprites, a, 1, 128);
     ma.blend = 128;
-    Refresh();
+    Display();
     ExpectScreen(models(), "after the see-through ink");
     EXPECT_EQ(a->lastDrawn.left, -1) << "a see-through sprite is neither saved nor drawn";
 
-    Refresh();
+    Display();
     ExpectScreen(models(), "after a refresh without changes");
 }
 
@@ -303,30 +319,12 @@ INSTANTIATE_TEST_SUITE_P(Backgrounds, SpriteRefresh,
                                            BackgroundCase{"SavedPerSprite", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-} // namespace
 
-namespace {
-
-class WindowDrawing : public AppWindowTest {
+class WindowDrawing : public SpriteWindowTest {
 protected:
     void SetUp() override {
-        AppWindowTest::SetUp();
-        window = Create(Params(AppWindowMain, Width, Height));
-        ASSERT_NE(window, nullptr);
-        Pump();
-        ASSERT_TRUE(AttachWindowSurface(window, PatternSurface(Width, Height, 32)));
-        sprites = window->sprites;
+        SpriteWindowTest::SetUp();
         ClearUpdateRects(window);
-    }
-    void Refresh() {
-        EraseSprites(sprites);
-        CommitSpriteChanges(sprites);
-        DrawSprites(sprites);
-    }
-    COLORREF Pixel(int x, int y) {
-        COLORREF c = 0;
-        GetWindowSurface(window, 0)->GetPixel(x, y, c);
-        return c & 0xFFFFFF;
     }
     // Whether the update area holds the rectangle.
     bool Listed(const RECT& r) {
@@ -337,15 +335,6 @@ protected:
         }
         return false;
     }
-    int SpriteCount() const {
-        int n = 0;
-        for (Sprite* s = sprites->sprites->first; s; s = s->next)
-            ++n;
-        return n;
-    }
-
-    AppWindow* window = nullptr;
-    SpriteWindow* sprites = nullptr;
 };
 
 TEST_F(WindowDrawing, EraseColourFillsWhereAFilledSpriteWas) {
