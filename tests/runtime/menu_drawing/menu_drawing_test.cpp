@@ -6,7 +6,9 @@
 #include "support/section_dc.h"
 
 #include "appwriter/menu_writer.h"
+#include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/palettes.h"
 
 #include "win32/font.h"
 #include "win32/gdi.h"
@@ -24,7 +26,7 @@ namespace {
 using namespace win32;
 using namespace vtrrt;
 
-constexpr DWORD Mode16 = 7, Mode24 = 4, Mode32 = 8;
+constexpr DWORD Mode8 = 3, Mode16 = 7, Mode24 = 4, Mode32 = 8;
 constexpr COLORREF Red = RGB(255, 0, 0);
 constexpr COLORREF Green = RGB(0, 255, 0);
 constexpr COLORREF KeyBlue = RGB(0, 0, 255);
@@ -309,6 +311,33 @@ TEST_F(MenuDrawing, GreyedIconIsDrawnInGrey) {
     EXPECT_EQ(GetGValue(pixel), GetBValue(pixel));
 }
 
+// In 256 colours the icon's indexes show the colours of the context's palette, its index 0 transparent.
+TEST_F(MenuDrawing, PaletteIconShowsTheContextsColours) {
+    LogPalette256 log = *GetDefaultModePalette(3);
+    log.entries[77] = {0x12, 0x34, 0x56, 0};
+    HPALETTE handle = CreatePalette(log.Log());
+    AppContext* context = CreateAppContext(nullptr, handle);
+    ASSERT_NE(context, nullptr);
+    Services().libraryContext = context;
+    appBanks.targetMode = Mode8;
+    std::vector<BYTE> indexes(16 * 16, 77);
+    for (int y = 0; y < 16; ++y)
+        indexes[static_cast<std::size_t>(16 * y)] = 0;
+    SetIcons({{100, AddImage(&libraryBanks, Mode8, 16, 16, 0, 0, 0, 0, 0, 0, indexes.data(), indexes.size(),
+                             nullptr)}});
+    const std::u16string record = Record(false, u"");
+    Draw(&record, 0, RECT{0, 0, 200, 24});
+    EXPECT_EQ(canvas.Count(RECT{6, 4, 21, 20}, RGB(0x12, 0x34, 0x56)), 15 * 16);
+    // The cell's background is the menu colour as the palette shows it.
+    const SharedPalette* palette = context->sharedPalette;
+    const COLORREF menu = PaletteColor(
+        palette->palette.entries[GetNearestPaletteIndex(context->sharedPalette, GetSysColor(COLOR_MENU))]);
+    EXPECT_EQ(canvas.Count(RECT{5, 4, 6, 20}, menu), 16) << "the transparent column";
+    Services().libraryContext = nullptr;
+    DestroyAppContext(context);
+    DeleteObject(handle);
+}
+
 TEST_F(MenuDrawing, NoIconWithoutTheLibraryBanksOnTheBarOrForAnotherCommand) {
     SetIcons({{100, AddTestImage(Mode32, 16, 16, 0, [](int, int) { return Red; })}});
     const std::u16string popup = Record(false, u""), bar = Record(true, u"");
@@ -358,17 +387,26 @@ protected:
 };
 
 TEST_F(MenuRebuild, FirstStartOnlyNotesTheMenuThenARestartRebuildsIt) {
+    // What the run did to the shown menu: a check mark and an item of its own.
     const HMENU loaded = CurrentMenu().menu;
-    RebuildApplicationMenu(app);
-    EXPECT_TRUE(app.run.runFlags & RunFlagMenuBuilt);
-    EXPECT_EQ(CurrentMenu().menu, loaded);
+    const HMENU file = GetSubMenu(loaded, 0);
+    CheckMenuItem(file, 1008, MF_BYCOMMAND | MF_CHECKED);
+    AppendMenuW(file, MF_STRING, 4242, u"Added");
+    const auto shownFile = [&] { return GetSubMenu(GetMenu(window), 0); };
 
     RebuildApplicationMenu(app);
-    const HMENU rebuilt = CurrentMenu().menu;
-    ASSERT_NE(rebuilt, nullptr);
-    EXPECT_NE(rebuilt, loaded);
-    EXPECT_FALSE(IsMenu(loaded));
-    EXPECT_EQ(GetMenu(window), rebuilt);
+    EXPECT_TRUE(app.run.runFlags & RunFlagMenuBuilt);
+    EXPECT_EQ(GetMenuState(shownFile(), 1008, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED) << "left as it was";
+    EXPECT_EQ(GetMenuItemCount(shownFile()), 2);
+
+    // The restart shows the menu of the application's data again, and only it.
+    RebuildApplicationMenu(app);
+    ASSERT_NE(CurrentMenu().menu, nullptr);
+    EXPECT_EQ(GetMenu(window), CurrentMenu().menu);
+    ASSERT_EQ(GetMenuItemCount(shownFile()), 1);
+    EXPECT_EQ(GetMenuItemID(shownFile(), 0), 1008u);
+    EXPECT_EQ(GetMenuState(shownFile(), 1008, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    EXPECT_FALSE(IsMenu(loaded)) << "the menu it replaced was destroyed";
     EXPECT_EQ(CurrentMenu().keyTable.size(), 8u);
 }
 
