@@ -85,13 +85,20 @@ bool MakeSpriteWindow(AppWindow* record) {
     return true;
 }
 
+// The layer surface is made of the work surface's kind: another work surface gets another one.
+void DropLayerSurface(AppWindow* record) {
+    if (!record->sprites || !record->sprites->layerSurface) return;
+    DeleteSurface(record->sprites->layerSurface);
+    record->sprites->layerSurface = nullptr;
+}
+
 void FreeSpriteWindow(AppWindow* record) {
     SpriteWindow* sprites = record->sprites;
     if (!sprites) return;
     FreeSpritePool(sprites);
     FreeCollisionMask(sprites);
     AllocateLayerRecords(sprites, 0);
-    if (sprites->layerSurface) DeleteSurface(sprites->layerSurface);
+    DropLayerSurface(record);
     FreeMemory(&record->sprites);
 }
 
@@ -384,6 +391,7 @@ int AttachWindowSurface(AppWindow* window, cSurface* surface) {
         window->backgroundCopy = nullptr;
         window->backgroundImplementation = nullptr;
     }
+    if (window->workSurface != surface) DropLayerSurface(window);
     window->workSurface = surface;
     window->workImplementation = surface->GetImplementation();
     surface->SetWindow(window->window);
@@ -399,6 +407,7 @@ void DetachWindowSurface(AppWindow* window) {
     window->backgroundCopy = nullptr;
     window->backgroundImplementation = nullptr;
     if (window->sprites) FreeSpritePool(window->sprites);
+    DropLayerSurface(window);
     window->optionFlags &= static_cast<WORD>(~AppWindowSurfaceAttached);
     window->surfaceDC = nullptr;
     window->attached = 0;

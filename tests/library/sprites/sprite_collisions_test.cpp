@@ -351,7 +351,6 @@ INSTANTIATE_TEST_SUITE_P(Worlds, SpriteSearches,
                                            WorldCase{"UntrackedMasksSeed3", true, 3, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-
 // Two hand-made sprites: a ring (solid border, hollow middle) and a dot.
 class SearchEdges : public ::testing::Test {
 protected:

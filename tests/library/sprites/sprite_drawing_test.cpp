@@ -319,7 +319,6 @@ INSTANTIATE_TEST_SUITE_P(Backgrounds, SpriteRefresh,
                                            BackgroundCase{"SavedPerSprite", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-
 class WindowDrawing : public SpriteWindowTest {
 protected:
     void SetUp() override {
