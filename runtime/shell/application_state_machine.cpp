@@ -9,10 +9,12 @@
 #include "shell/header_flags.h"
 #include "shell/menu_pause_hook.h"
 #include "shell/runtime_services.h"
+#include "shell/sound_services.h"
 #include "shell/window_procedures.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
 #include "startup/runtime_files.h"
+#include "startup/sound_items.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/kernel.h"
@@ -73,8 +75,8 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 
 int StartApplication(ApplicationRecord* app) {
     if (!app || !app->libraryContext) return 0;
-    // The sound channels come from the sound services, not part of this build.
     SetCurrentApplication(app);
+    SetApplicationChannels(*app);
     if (!app->parent) {
         // The shell hands over no start folder of its own: the folder of the application's file.
         if (app->dataFilePath) ChangeToFolderOfPath(app->dataFilePath);
@@ -139,8 +141,8 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
 void EndApplication(ApplicationRecord* app) {
     if (!app) return;
     SetCurrentApplication(app);
-    // The sound services stop the application's sounds here and the extension host tells the extensions;
-    // each adds its call.
+    StopApplicationSounds(*app);
+    // The extension host tells the extensions here; it adds its call.
     if (!app->parent && app->run.timerPeriod) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;

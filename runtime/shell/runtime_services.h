@@ -8,6 +8,9 @@
 
 struct AppContext;
 struct AppWindow;
+class CImageFilterMgr;
+class CSoundFilterMgr;
+class CSoundManager;
 
 namespace vtrrt {
 
@@ -38,6 +41,10 @@ struct RuntimeServices {
     // window's MDI client).
     win32::HWND frameWindow = nullptr;
     AppWindow* frameLibraryWindow = nullptr;
+    // The library's filter managers over the run's temporary folder, and the main window's sound player.
+    CImageFilterMgr* imageFilters = nullptr;
+    CSoundFilterMgr* soundFilters = nullptr;
+    CSoundManager* soundManager = nullptr;
     // The palette of the application's colours, selected into the library context; owned here.
     win32::HPALETTE palette = nullptr;
     // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.

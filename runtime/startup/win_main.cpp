@@ -9,6 +9,7 @@
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
+#include "shell/sound_services.h"
 #include "shell/window_placement.h"
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
@@ -171,8 +172,7 @@ int PrepareAndRun(HINSTANCE instance) {
     if (const int code = CreateApplicationWindows(*app); code != 0) {
         ReportStartupError(code);
     } else {
-        // The image and sound filter managers and the sound player belong to the image-filter and sound
-        // services, not part of this build.
+        StartSoundServices();
         if (RunApplication(app)) status = ExitSuccess;
         SetCurrentApplication(app);
     }
