@@ -35,6 +35,11 @@ struct RuntimeServices {
     // window's MDI client).
     win32::HWND frameWindow = nullptr;
     AppWindow* frameLibraryWindow = nullptr;
+    // The display mode chosen when the first application loads (0 until then), its depth code, and whether
+    // the screen is updated on the vertical blank.
+    win32::WORD displayFlags = 0;
+    win32::WORD displayType = 0;
+    std::int32_t vsync = 0;
     // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.
     std::uint16_t flags = 0;
     // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus
