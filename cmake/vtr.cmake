@@ -34,7 +34,9 @@ function(vtr_test name)
     if(ARG_SERIAL)
         set(serial TRUE)
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    # Parameterised tests are named by their name generators (or their index), never by the bytes of
+    # their parameter, so that a name is the same in every run.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
         PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy" RUN_SERIAL ${serial})
 endfunction()
 

@@ -167,5 +167,14 @@ VTRS2_API void AddUpdateRectCoords(AppWindow* window, int left, int top, int rig
 VTRS2_API UpdateRectList* GetUpdateRectList(AppWindow* window);
 VTRS2_API void UpdateWindowFromSurface(AppWindow* window);
 VTRS2_API void EnableWindowUpdate(AppWindow* window, int enable);
+
+// While the message-filter hook is installed, a key pressed in a dialog reaches the dialog as this message,
+// with the key's wParam and lParam, instead of the dialog's controls.
+constexpr win32::UINT DialogKeyMessage = 0x8005;
+VTRS2_API win32::LRESULT MessageFilterProc(int code, win32::WPARAM wParam, win32::LPARAM lParam);
+// One hook per thread, however often it is installed; 0 when it cannot be.
+VTRS2_API int InstallMessageFilterHook();
+// Counts one installation down and removes the hook with the last; 0 when none is installed.
+VTRS2_API int RemoveMessageFilterHook();
 VTRS2_API void MakeWindowSurfaceCurrent(AppWindow* window);
 VTRS2_API void SyncDisplaySurfaceSize(AppWindow* window);

@@ -1,4 +1,5 @@
 // Accelerator tables: keys turned into menu commands before the window sees them.
+#include "handle_storage.h"
 #include "win32/menu.h"
 
 #include <unordered_set>
@@ -47,14 +48,14 @@ bool CommandEnabled(HWND window, WORD command) {
 
 HACCEL CreateAcceleratorTableW(const ACCEL* entries, int count) {
     if (!entries || count <= 0) return nullptr;
-    auto* table = new AccelObject{std::vector<ACCEL>(entries, entries + count)};
+    auto* table = detail::NewHandleObject<AccelObject>(std::vector<ACCEL>(entries, entries + count));
     LiveTables().insert(table);
     return table;
 }
 
 BOOL DestroyAcceleratorTable(HACCEL table) {
     if (!LiveTables().erase(table)) return FALSE;
-    delete table;
+    detail::DeleteHandleObject(table);
     return TRUE;
 }
 

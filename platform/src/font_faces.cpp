@@ -1,5 +1,6 @@
 // Logical fonts: resolution through fontconfig, sized FreeType faces shared between fonts, glyph caches.
 #include "font_internal.h"
+#include "handle_storage.h"
 
 #include "win32/kernel.h"
 
@@ -335,7 +336,7 @@ std::shared_ptr<SizedFace> OpenFace(const LOGFONTW& lf) {
 FontObject* NewFont(const LOGFONTW& lf, bool stock) {
     auto face = OpenFace(lf);
     if (!face) return nullptr;
-    auto* font = new FontObject{FontMagic, stock, lf, std::move(face)};
+    auto* font = detail::NewHandleObject<FontObject>(FontMagic, stock, lf, std::move(face));
     LiveFonts().insert(font);
     return font;
 }
@@ -382,20 +383,10 @@ FontObject* DefaultFont() {
     return GetStockFont(SYSTEM_FONT);
 }
 
-char32_t NextCodePoint(std::u16string_view text, std::size_t& index) {
-    const char16_t unit = text[index++];
-    if (unit < 0xD800 || unit > 0xDFFF) return unit;
-    if (unit <= 0xDBFF && index < text.size() && text[index] >= 0xDC00 && text[index] <= 0xDFFF) {
-        const char16_t low = text[index++];
-        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00);
-    }
-    return 0xFFFD;
-}
-
 int MeasureRun(FontObject& font, std::u16string_view text) {
     int width = 0;
     for (std::size_t i = 0; i < text.size();)
-        width += font.face->GlyphOf(NextCodePoint(text, i)).advance;
+        width += font.face->GlyphOf(detail::NextCodePoint(text, i)).advance;
     return width;
 }
 
@@ -430,7 +421,7 @@ BOOL DeleteFont(HFONT font) {
     FontObject* object = FontFromHandle(font);
     if (!object || object->stock) return FALSE;
     fonts::LiveFonts().erase(object);
-    delete object;
+    detail::DeleteHandleObject(object);
     return TRUE;
 }
 

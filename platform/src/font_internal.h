@@ -1,6 +1,8 @@
 // The layer's font objects: a logical font bound to a shared, sized FreeType face with its glyph cache.
 #pragma once
 
+#include "kernel/text.h"
+
 #include "win32/font.h"
 
 #include <cstdint>
@@ -66,9 +68,6 @@ public:
     // The glyph of a code point (the face's missing-glyph box when it has none). Never null.
     virtual const Glyph& GlyphOf(char32_t codePoint) = 0;
 };
-
-// Decodes UTF-16 with surrogate pairs; a lone surrogate gives U+FFFD. Advances index past the unit(s) read.
-char32_t NextCodePoint(std::u16string_view text, std::size_t& index);
 
 // Sum of the advances of a run of text.
 int MeasureRun(FontObject& font, std::u16string_view text);

@@ -1,5 +1,6 @@
 // Bitmap pixel formats and DIB sections: raw pixel access and conversion between colours and pixels.
 #include "gdi_internal.h"
+#include "handle_storage.h"
 
 #include <bit>
 #include <climits>
@@ -123,7 +124,7 @@ BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown) {
     if (width <= 0 || height <= 0) return nullptr;
     const long long stride = ((static_cast<long long>(width) * bpp + 31) / 32) * 4;
     if (stride * height > kMaxBytes) return nullptr;
-    auto* bitmap = new BitmapObject;
+    auto* bitmap = detail::NewHandleObject<BitmapObject>();
     bitmap->width = width;
     bitmap->height = height;
     bitmap->bpp = bpp;
@@ -135,7 +136,7 @@ BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown) {
 }
 
 void FreeBitmap(BitmapObject* bitmap) {
-    delete bitmap;
+    detail::DeleteHandleObject(bitmap);
 }
 
 } // namespace win32

@@ -94,5 +94,9 @@ void FreeBitmap(BitmapObject* bitmap);
 void MarkWindowDrawn(HWND window);
 // Lets go of the pen, brush and bitmap a DC holds, before the DC is freed.
 void DropDcSelections(DeviceContextObject* dc);
+// DCs of every kind are made and freed here, so that a DC handle can be checked before it is followed.
+DeviceContextObject* NewDc(DcKind kind, HWND window);
+bool IsLiveDc(const DeviceContextObject* dc);
+void FreeDc(DeviceContextObject* dc);
 
 } // namespace win32

@@ -1,5 +1,6 @@
 // GDI objects and device contexts: creation, selection, deletion, stock objects and device queries.
 #include "gdi_internal.h"
+#include "handle_storage.h"
 #include "text_dc.h"
 #include "win32/font.h"
 #include "window_internal.h"
@@ -32,7 +33,7 @@ GdiKind KindOf(const void* handle) {
 }
 
 BrushObject* StockBrush(COLORREF color, bool null) {
-    auto* b = new BrushObject;
+    auto* b = detail::NewHandleObject<BrushObject>();
     b->header.stock = true;
     b->color = color;
     b->null = null;
@@ -40,7 +41,7 @@ BrushObject* StockBrush(COLORREF color, bool null) {
 }
 
 PenObject* StockPen(COLORREF color, int style) {
-    auto* p = new PenObject;
+    auto* p = detail::NewHandleObject<PenObject>();
     p->header.stock = true;
     p->color = color;
     p->style = style;
@@ -62,7 +63,7 @@ void ReleaseSelection(DeviceContextObject* dc) {
 } // namespace
 
 void DropDcSelections(DeviceContextObject* dc) {
-    // A DC made later at the same address must not inherit this one's font and alignment.
+    // The DC's font and alignment go with it.
     ForgetTextState(dc);
     ReleaseSelection(dc);
     if (dc->pen) dc->pen->header.selections--;
@@ -74,12 +75,39 @@ void DropDcSelections(DeviceContextObject* dc) {
 
 namespace {
 
-std::unordered_set<DeviceContextObject*>& MemoryDcs() {
-    static std::unordered_set<DeviceContextObject*> dcs;
+std::unordered_set<const DeviceContextObject*>& LiveDcs() {
+    static std::unordered_set<const DeviceContextObject*> dcs;
     return dcs;
 }
 
 } // namespace
+
+DeviceContextObject* NewDc(DcKind kind, HWND window) {
+    auto* dc = detail::NewHandleObject<DeviceContextObject>();
+    dc->kind = kind;
+    dc->window = window;
+    dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
+    dc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
+    std::lock_guard guard(objectLock);
+    LiveDcs().insert(dc);
+    return dc;
+}
+
+bool IsLiveDc(const DeviceContextObject* dc) {
+    if (!dc) return false;
+    std::lock_guard guard(objectLock);
+    return LiveDcs().count(dc) != 0;
+}
+
+void FreeDc(DeviceContextObject* dc) {
+    if (!dc) return;
+    {
+        std::lock_guard guard(objectLock);
+        if (!LiveDcs().erase(dc)) return;
+    }
+    DropDcSelections(dc);
+    detail::DeleteHandleObject(dc);
+}
 
 BrushObject* MakeStockBrush(COLORREF color) {
     return StockBrush(color, false);
@@ -104,30 +132,20 @@ HGDIOBJ GetStockObject(int index) {
 }
 
 HDC CreateCompatibleDC(HDC) {
-    auto* dc = new DeviceContextObject;
-    dc->kind = DcKind::Memory;
+    DeviceContextObject* dc = NewDc(DcKind::Memory, nullptr);
     dc->bitmap = DefaultBitmap();
-    dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
-    dc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
-    std::lock_guard guard(objectLock);
-    MemoryDcs().insert(dc);
     return dc;
 }
 
 BOOL DeleteDC(HDC dc) {
-    if (!dc) return FALSE;
-    {
-        std::lock_guard guard(objectLock);
-        if (dc->kind == DcKind::Memory && !MemoryDcs().erase(dc)) return FALSE;
-    }
-    if (dc->ownDc) return FALSE;
-    DropDcSelections(dc);
-    delete dc;
+    // A window's own DC goes with its window.
+    if (!IsLiveDc(dc) || dc->ownDc) return FALSE;
+    FreeDc(dc);
     return TRUE;
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-    if (!dc || !object) return nullptr;
+    if (!IsLiveDc(dc) || !object) return nullptr;
     if (IsFont(object)) return SelectFont(dc, static_cast<HFONT>(object));
     if (IsGdiObject(object, GdiKind::Pen)) {
         PenObject* old = dc->pen;
@@ -157,7 +175,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
-    if (!dc) return nullptr;
+    if (!IsLiveDc(dc)) return nullptr;
     switch (type) {
     case OBJ_PEN:
         return dc->pen;
@@ -196,11 +214,11 @@ BOOL DeleteObject(HGDIOBJ object) {
     }
     case GdiKind::Pen:
         Unregister(object);
-        delete static_cast<PenObject*>(object);
+        detail::DeleteHandleObject(static_cast<PenObject*>(object));
         return TRUE;
     case GdiKind::Brush:
         Unregister(object);
-        delete static_cast<BrushObject*>(object);
+        detail::DeleteHandleObject(static_cast<BrushObject*>(object));
         return TRUE;
     }
     return FALSE;
@@ -220,7 +238,7 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID out) {
 int GetDeviceCaps(HDC dc, int index) {
     switch (index) {
     case BITSPIXEL:
-        return dc && dc->kind == DcKind::Memory && dc->bitmap ? dc->bitmap->bpp : 32;
+        return IsLiveDc(dc) && dc->kind == DcKind::Memory && dc->bitmap ? dc->bitmap->bpp : 32;
     case PLANES:
         return 1;
     case RASTERCAPS:
@@ -235,7 +253,7 @@ int GetDeviceCaps(HDC dc, int index) {
 }
 
 HWND WindowFromDC(HDC dc) {
-    return dc && dc->kind == DcKind::Window ? Win(dc->window) : nullptr;
+    return IsLiveDc(dc) && dc->kind == DcKind::Window ? Win(dc->window) : nullptr;
 }
 
 bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out) {
@@ -305,13 +323,13 @@ UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors) {
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {
-    auto* b = new BrushObject;
+    auto* b = detail::NewHandleObject<BrushObject>();
     b->color = color & 0xFFFFFF;
     return Register(b);
 }
 
 HPEN CreatePen(int style, int width, COLORREF color) {
-    auto* p = new PenObject;
+    auto* p = detail::NewHandleObject<PenObject>();
     p->style = style;
     p->width = width < 1 ? 1 : width;
     p->color = color & 0xFFFFFF;

@@ -1,5 +1,6 @@
 // Menus as data: items, states and popups, menu templates, and the menu loop's messages.
 #include "win32/menu.h"
+#include "handle_storage.h"
 
 #include "menu_internal.h"
 
@@ -25,7 +26,7 @@ std::unordered_set<HMENU>& LiveMenus() {
 }
 
 HMENU NewMenu(bool popup) {
-    auto* menu = new MenuObject;
+    auto* menu = detail::NewHandleObject<MenuObject>();
     menu->popup = popup;
     LiveMenus().insert(menu);
     return menu;
@@ -156,7 +157,7 @@ BOOL DestroyMenu(HMENU menu) {
     LiveMenus().erase(menu);
     for (MenuItem& item : menu->items)
         if (item.popup) DestroyMenu(item.popup);
-    delete menu;
+    detail::DeleteHandleObject(menu);
     return TRUE;
 }
 
@@ -293,7 +294,8 @@ void EnterMenuLoop(HWND window) {
 }
 
 void ExitMenuLoop(HWND window) {
-    SendMessageW(window, WM_EXITMENULOOP, 0, 0);
+    SendMessageW(window, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+    if (Win(window)) SendMessageW(window, WM_EXITMENULOOP, 0, 0);
 }
 
 BOOL ChooseMenuItem(HWND window, HMENU menu, UINT position) {

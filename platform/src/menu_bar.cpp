@@ -5,6 +5,7 @@
 #include "menu_internal.h"
 #include "win32/font.h"
 #include "win32/gdi.h"
+#include "win32/kernel.h"
 #include "win32/window_testing.h"
 
 #include <algorithm>
@@ -119,15 +120,11 @@ bool Enabled(const MenuItem& item) {
     return !(item.flags & (MF_GRAYED | MF_DISABLED | MF_SEPARATOR));
 }
 
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-
-// The character after a single '&' ("&&" is a literal '&'), lower case; 0 when there is none.
+// The character after a single '&' ("&&" is a literal '&'), its case folded; 0 when there is none.
 char16_t MnemonicOf(const std::u16string& text) {
     for (std::size_t i = 0; i + 1 < text.size(); ++i) {
         if (text[i] != u'&') continue;
-        if (text[i + 1] != u'&') return Lower(text[i + 1]);
+        if (text[i + 1] != u'&') return static_cast<char16_t>(FoldCase(text[i + 1]));
         ++i;
     }
     return 0;
@@ -137,7 +134,7 @@ int FindMnemonic(HMENU menu, char16_t key, const std::vector<RECT>* shown = null
     if (!IsMenu(menu)) return -1;
     for (std::size_t i = 0; i < menu->items.size(); ++i) {
         if (shown && (i >= shown->size() || (*shown)[i].left >= width)) continue;
-        if (Selectable(menu->items[i]) && MnemonicOf(menu->items[i].text) == Lower(key))
+        if (Selectable(menu->items[i]) && MnemonicOf(menu->items[i].text) == FoldCase(key))
             return static_cast<int>(i);
     }
     return -1;

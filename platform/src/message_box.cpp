@@ -1,5 +1,7 @@
 #include "win32/msgbox.h"
 
+#include "win32/kernel.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -11,36 +13,6 @@
 namespace win32 {
 
 namespace {
-
-std::string ToUtf8(LPCWSTR text) {
-    std::string out;
-    if (!text) return out;
-    for (const WCHAR* p = text; *p; ++p) {
-        char32_t c = *p;
-        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-            ++p;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD; // a lone surrogate
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 struct Button {
     int id;
@@ -88,7 +60,7 @@ bool Headless() {
 
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
     const std::string title = caption ? ToUtf8(caption) : std::string("Error");
-    const std::string message = ToUtf8(text);
+    const std::string message = text ? ToUtf8(text) : std::string();
     const std::vector<Button> buttons = ButtonsOf(type);
     const std::size_t defaultIndex = DefaultIndex(type, buttons.size());
 

@@ -1,4 +1,5 @@
 // The per-thread message queue: posted, sent and generated messages, timers, painting and default handling.
+#include "hooks.h"
 #include "menu_internal.h"
 #include "window_internal.h"
 
@@ -181,6 +182,9 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!Win(window)) return 0;
+    CallWindowProcHooks(window, message, wParam, lParam);
+    // The hooks may have destroyed the window.
     WindowObject* w = Win(window);
     if (!w || !w->proc) return 0;
     return w->proc(window, message, wParam, lParam);
@@ -260,8 +264,10 @@ LRESULT DispatchMessageW(const MSG* msg) {
         reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, msg->time);
         return 0;
     }
-    if (!Win(msg->hwnd)) return 0;
-    return SendMessageW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    // Posted messages reach the procedure without the hooks of sent messages.
+    WindowObject* w = Win(msg->hwnd);
+    if (!w || !w->proc) return 0;
+    return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -478,30 +484,16 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
 }
 
 HDC GetDC(HWND window) {
-    if (!window) {
-        auto* dc = new DeviceContextObject;
-        dc->kind = DcKind::Screen;
-        dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
-        dc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
-        return dc;
-    }
+    if (!window) return NewDc(DcKind::Screen, nullptr);
     WindowObject* w = Win(window);
     if (!w) return nullptr;
     if (w->ownDc) return w->ownDc;
-    auto* dc = new DeviceContextObject;
-    dc->kind = DcKind::Window;
-    dc->window = window;
-    dc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
-    dc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
-    return dc;
+    return NewDc(DcKind::Window, window);
 }
 
 int ReleaseDC(HWND, HDC dc) {
-    if (!dc) return 0;
-    if (!dc->ownDc && dc->kind != DcKind::Memory) {
-        DropDcSelections(dc);
-        delete dc;
-    }
+    if (!IsLiveDc(dc)) return 0;
+    if (!dc->ownDc && dc->kind != DcKind::Memory) FreeDc(dc);
     PresentDirtyWindows();
     return 1;
 }

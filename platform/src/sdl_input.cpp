@@ -1,6 +1,9 @@
 // SDL events turned into window messages: keys, characters, mouse, wheel, window changes and dropped files;
 // the keyboard state, focus, capture and cursors that go with them.
+#include "handle_storage.h"
 #include "menu_internal.h"
+#include "win32/kernel.h"
+#include "win32/window_testing.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -156,27 +159,6 @@ WPARAM MouseKeys(const std::array<BYTE, 256>& keys) {
     return mk;
 }
 
-std::u16string Utf16(const char* text) {
-    std::u16string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (p && *p) {
-        std::uint32_t c = *p;
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        c = extra == 3 ? c & 0x07 : extra == 2 ? c & 0x0F : extra == 1 ? c & 0x1F : c;
-        ++p;
-        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p)
-            c = (c << 6) | (*p & 0x3F);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
-
 // The deepest visible, enabled window under a point of a top-level window's client area.
 HWND HitTest(HWND window, POINT clientPoint) {
     for (HWND child : window->children) {
@@ -244,7 +226,7 @@ void OnKey(const SDL_KeyboardEvent& e) {
 void OnText(const SDL_TextInputEvent& e) {
     HWND top = WindowFromSdlId(e.windowID);
     if (!top || MenuIsOpen(top)) return;
-    for (char16_t c : Utf16(e.text))
+    for (char16_t c : FromUtf8(e.text))
         PostMessageW(KeyTarget(top), WM_CHAR, c, 1);
 }
 
@@ -450,7 +432,7 @@ void OnDrop(const SDL_DropEvent& e) {
         return;
     }
     if (e.type == SDL_DROPFILE && e.file) {
-        s.drops[e.windowID].push_back(Utf16(e.file));
+        s.drops[e.windowID].push_back(FromUtf8(e.file ? e.file : ""));
         return;
     }
     if (e.type != SDL_DROPCOMPLETE) return;
@@ -459,7 +441,7 @@ void OnDrop(const SDL_DropEvent& e) {
     HWND top = WindowFromSdlId(e.windowID);
     HWND target = top ? DropTarget(top) : nullptr;
     if (!target || files.empty()) return;
-    auto* drop = new DropObject{std::move(files), State().cursor};
+    auto* drop = detail::NewHandleObject<DropObject>(std::move(files), State().cursor);
     ScreenToClient(target, &drop->point);
     PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
@@ -692,7 +674,22 @@ BOOL DragQueryPoint(HDROP drop, POINT* point) {
 }
 
 void DragFinish(HDROP drop) {
-    delete drop;
+    detail::DeleteHandleObject(drop);
 }
+
+namespace testing {
+void ResetInputState() {
+    InputState& s = State();
+    s.async.fill(0);
+    s.sync.fill(0);
+    s.capture = nullptr;
+    s.clickWindow = nullptr;
+    s.clickButton = 0;
+    s.clickTime = 0;
+    s.clickPoint = POINT{};
+    s.clickWasDouble = false;
+    s.altAlone = false;
+}
+} // namespace testing
 
 } // namespace win32

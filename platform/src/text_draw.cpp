@@ -150,7 +150,7 @@ RunLayout LayoutRun(FontObject& font, std::u16string_view text, const INT* dx, i
     int x = 0;
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
-        const char32_t cp = NextCodePoint(text, i);
+        const char32_t cp = detail::NextCodePoint(text, i);
         r.unitX[start] = x;
         if (start + 1 < i) r.unitX[start + 1] = x;
         if (dx) {
@@ -172,7 +172,7 @@ void DrawRun(const TextTarget& t, const RECT& clip, FontObject& font, std::u16st
              const RunLayout& layout, int x, int baseline, COLORREF color, int tabWidth) {
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
-        const char32_t cp = NextCodePoint(text, i);
+        const char32_t cp = detail::NextCodePoint(text, i);
         if (cp == u'\t' && tabWidth > 0) continue;
         DrawGlyph(t, clip, font.face->GlyphOf(cp), x + layout.unitX[start], baseline, color);
     }

@@ -15,6 +15,7 @@ namespace win32 {
 
 struct ClassObject {
     std::u16string name;
+    ATOM atom = 0; // the class's own from registration to unregistration
     WNDCLASSEXW wc{};
     bool system = false;
 };

@@ -1,4 +1,5 @@
 // Window placement: the restored rectangle and show state, the one monitor, and batched moves.
+#include "handle_storage.h"
 #include "window_internal.h"
 
 #include <vector>
@@ -54,7 +55,7 @@ BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
 
 HDWP BeginDeferWindowPos(int count) {
     if (count < 0) return nullptr;
-    auto* batch = new DeferObject;
+    auto* batch = detail::NewHandleObject<DeferObject>();
     batch->moves.reserve(static_cast<std::size_t>(count));
     return batch;
 }
@@ -64,7 +65,7 @@ HDWP DeferWindowPos(HDWP batch, HWND window, HWND insertAfter, int x, int y, int
     if (!batch) return nullptr;
     if (!Win(window)) {
         // A failed step ends the batch, as the caller may not use the handle any more.
-        delete batch;
+        detail::DeleteHandleObject(batch);
         return nullptr;
     }
     batch->moves.push_back(WINDOWPOS{window, insertAfter, x, y, width, height, flags});
@@ -75,7 +76,7 @@ BOOL EndDeferWindowPos(HDWP batch) {
     if (!batch) return FALSE;
     for (const WINDOWPOS& m : batch->moves)
         SetWindowPos(m.hwnd, m.hwndInsertAfter, m.x, m.y, m.cx, m.cy, m.flags);
-    delete batch;
+    detail::DeleteHandleObject(batch);
     return TRUE;
 }
 

@@ -1,4 +1,5 @@
 // Window classes, window creation and destruction, geometry, styles and per-window data.
+#include "handle_storage.h"
 #include "menu_internal.h"
 #include "win32/kernel.h"
 #include "window_internal.h"
@@ -22,14 +23,11 @@ std::vector<HWND>& TopLevelWindows() {
     return tops;
 }
 
-char16_t Lower(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-}
-
-std::u16string LowerName(LPCWSTR name) {
+// Class names compare without regard to case: the table is keyed by the folded name.
+std::u16string ClassKey(LPCWSTR name) {
     std::u16string out;
     for (; name && *name; ++name)
-        out.push_back(Lower(*name));
+        out.push_back(static_cast<char16_t>(FoldCase(*name)));
     return out;
 }
 
@@ -57,6 +55,17 @@ struct MdiClientState {
     HWND active = nullptr;
 };
 
+// Class atoms come from the range of string atoms; the lowest one no registered class holds.
+ATOM FreeClassAtom() {
+    constexpr ATOM FirstClassAtom = 0xC000;
+    for (ATOM atom = FirstClassAtom; atom != 0; ++atom) {
+        const bool taken = std::any_of(Classes().begin(), Classes().end(),
+                                       [&](const auto& entry) { return entry.second->atom == atom; });
+        if (!taken) return atom;
+    }
+    return 0;
+}
+
 void RegisterSystemClasses() {
     static bool done = false;
     if (done) return;
@@ -68,6 +77,7 @@ void RegisterSystemClasses() {
     mdi->wc.lpfnWndProc = MdiClientProc;
     mdi->wc.cbWndExtra = sizeof(void*);
     mdi->wc.lpszClassName = nullptr;
+    mdi->atom = FreeClassAtom();
     Classes()[mdi->name] = std::move(mdi);
 }
 
@@ -75,12 +85,11 @@ ClassObject* FindClass(LPCWSTR name) {
     RegisterSystemClasses();
     if (!name || reinterpret_cast<ULONG_PTR>(name) < 0x10000) {
         const auto atom = static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name));
-        ATOM n = 0;
         for (auto& [key, cls] : Classes())
-            if (++n == atom) return cls.get();
+            if (atom && cls->atom == atom) return cls.get();
         return nullptr;
     }
-    auto it = Classes().find(LowerName(name));
+    auto it = Classes().find(ClassKey(name));
     return it == Classes().end() ? nullptr : it->second.get();
 }
 
@@ -109,8 +118,7 @@ void FreeWindow(HWND handle) {
         auto& q = w->queue->posted;
         q.erase(std::remove_if(q.begin(), q.end(), [&](const MSG& m) { return m.hwnd == handle; }), q.end());
     }
-    if (w->ownDc) DropDcSelections(w->ownDc);
-    delete w->ownDc;
+    FreeDc(w->ownDc);
     ForgetMenuWindow(handle);
     // A menu still set on a window goes with it; one taken off before stays its owner's to destroy.
     if (HMENU menu = IsChild(w) ? nullptr : w->menu) {
@@ -122,7 +130,7 @@ void FreeWindow(HWND handle) {
         std::lock_guard guard(registryLock);
         LiveWindows().erase(w);
     }
-    delete w;
+    detail::DeleteHandleObject(w);
 }
 
 void DestroyTree(HWND handle) {
@@ -233,20 +241,18 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
         reinterpret_cast<ULONG_PTR>(wc->lpszClassName) < 0x10000 || wc->cbWndExtra < 0 || wc->cbClsExtra < 0)
         return 0;
     RegisterSystemClasses();
-    const std::u16string key = LowerName(wc->lpszClassName);
+    const std::u16string key = ClassKey(wc->lpszClassName);
     if (key.empty() || Classes().count(key)) return 0;
     auto cls = std::make_unique<ClassObject>();
     cls->name = Copy(wc->lpszClassName);
     cls->wc = *wc;
     cls->wc.lpszClassName = cls->name.c_str();
     cls->wc.lpszMenuName = nullptr;
+    cls->atom = FreeClassAtom();
+    if (!cls->atom) return 0;
+    const ATOM atom = cls->atom;
     Classes()[key] = std::move(cls);
-    ATOM atom = 0;
-    for (auto& [name, c] : Classes()) {
-        ++atom;
-        if (name == key) break;
-    }
-    return atom ? atom : 1;
+    return atom;
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
@@ -255,7 +261,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
     std::lock_guard guard(registryLock);
     for (WindowObject* w : LiveWindows())
         if (w->cls == cls) return FALSE;
-    Classes().erase(LowerName(cls->name.c_str()));
+    Classes().erase(ClassKey(cls->name.c_str()));
     return TRUE;
 }
 
@@ -282,7 +288,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
     ClassObject* cls = FindClass(className);
     if (!cls) return nullptr;
     if ((style & WS_CHILD) && !Win(parent)) return nullptr;
-    auto* w = new WindowObject;
+    auto* w = detail::NewHandleObject<WindowObject>();
     w->cls = cls;
     w->proc = cls->wc.lpfnWndProc;
     w->style = style & ~WS_VISIBLE;
@@ -318,12 +324,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR title, DWORD styl
         TopLevelWindows().insert(TopLevelWindows().begin(), w);
     if (!IsChild(w)) CreateSdlWindow(w);
     if (cls->wc.style & CS_OWNDC) {
-        w->ownDc = new DeviceContextObject;
-        w->ownDc->kind = DcKind::Window;
-        w->ownDc->window = w;
+        w->ownDc = NewDc(DcKind::Window, w);
         w->ownDc->ownDc = true;
-        w->ownDc->pen = static_cast<PenObject*>(GetStockObject(BLACK_PEN));
-        w->ownDc->brush = static_cast<BrushObject*>(GetStockObject(WHITE_BRUSH));
     }
 
     CREATESTRUCTW cs{param, instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),

@@ -31,6 +31,7 @@ struct ApplicationRun {
     std::uint16_t runFlags;
     std::int32_t inTimerStep;
     std::int32_t menuPauseCount;
+    bool menuPausedFrame;      // the outermost menu pause paused the frame, so its resume resumes it
     std::uint32_t timerPeriod; // the period begun at start, ended again at the end
     FrameRecord* frame;        // the loaded frame, null when none
     GlobalObjectStore* globalStore;

@@ -7,7 +7,9 @@
 #include "shell/frame_run_state.h"
 #include "shell/global_object_store.h"
 #include "shell/header_flags.h"
+#include "shell/menu_pause_hook.h"
 #include "shell/runtime_services.h"
+#include "shell/window_procedures.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
 
@@ -23,7 +25,6 @@ using namespace win32;
 
 namespace {
 
-constexpr UINT_PTR StepTimerId = 11;
 constexpr std::uint32_t SubAppPacedOption = 0x1000;
 
 std::int32_t TopFrameRate(const ApplicationRecord* app) {
@@ -34,7 +35,7 @@ std::int32_t TopFrameRate(const ApplicationRecord* app) {
 
 void StartApplicationState(ApplicationRecord& app) {
     if (app.run.stepTimerActive) {
-        KillTimer(nullptr, StepTimerId);
+        KillTimer(Services().mainWindow, ModalStepTimer);
         app.run.stepTimerActive = 0;
     }
     InitApplicationGlobals();
@@ -72,11 +73,12 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 int StartApplication(ApplicationRecord* app) {
     if (!app) return 0;
     // The library context and the start folder come from the context and command-line services, and the
-    // modal-loop hook and the sound channels from the window and sound services, none part of this build.
+    // sound channels from the sound services, none part of this build.
     SetCurrentApplication(app);
     if (!app->parent) {
         app->run.timerPeriod = TimerPeriodFor(app->header.frameRate);
         timeBeginPeriod(app->run.timerPeriod);
+        InstallMenuPauseHook();
     }
     app->currentFrameIndex = -1;
     app->runState = StateStartApplication;
@@ -135,6 +137,7 @@ void EndApplication(ApplicationRecord* app) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;
     }
+    if (!app->parent) RemoveMenuPauseHook();
 }
 
 void RunApplication(ApplicationRecord* app) {

@@ -2,10 +2,14 @@
 
 #include "shell/runtime_services.h"
 
+#include "win32/kernel.h"
+
 #include <array>
 #include <cstdio>
 
 namespace vtrrt {
+
+using win32::FoldCase;
 
 namespace {
 
@@ -14,9 +18,6 @@ bool IsSwitchStart(char16_t c) {
 }
 bool IsSwitchEnd(std::u16string_view text, std::size_t pos) {
     return pos >= text.size() || text[pos] == u' ';
-}
-char16_t Upper(char16_t c) {
-    return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c;
 }
 char16_t At(std::u16string_view text, std::size_t pos) {
     return pos < text.size() ? text[pos] : u'\0';
@@ -49,7 +50,7 @@ std::size_t NextSwitch(std::u16string_view text, std::size_t pos) {
 bool StartsWithName(std::u16string_view text, std::size_t pos, std::u16string_view name) {
     if (pos + name.size() > text.size()) return false;
     for (std::size_t i = 0; i < name.size(); ++i)
-        if (Upper(text[pos + i]) != name[i]) return false;
+        if (FoldCase(text[pos + i]) != FoldCase(name[i])) return false;
     return true;
 }
 
@@ -225,15 +226,15 @@ void ReadFileSwitch(std::u16string_view text) {
     std::size_t pos = SkipSpaces(text, 0);
     while (pos < text.size() && IsSwitchStart(text[pos])) {
         ++pos;
-        const char16_t letter = Upper(At(text, pos));
-        if (letter == u'F') {
+        const char32_t letter = FoldCase(At(text, pos));
+        if (letter == U'f') {
             std::u16string name;
             pos = ReadFileArgument(text, pos + 1, name);
             if (!name.empty())
                 options.applicationFileName = name;
             else
                 options.fileSwitchWithoutName = true;
-        } else if (letter != u'S' && letter != u'\0') {
+        } else if (letter != U's' && letter != U'\0') {
             pos = SkipQuotedArgument(text, pos + 1);
         }
         pos = NextSwitch(text, pos);
@@ -256,8 +257,8 @@ void ParseCommandLine(std::u16string_view text) {
             pos = SkipSpaces(text, helpEnd);
             continue;
         }
-        const char16_t letter = Upper(At(text, pos));
-        if (letter == u'F') {
+        const char32_t letter = FoldCase(At(text, pos));
+        if (letter == U'f') {
             std::u16string ignored;
             pos = NextSwitch(text, ReadFileArgument(text, pos + 1, ignored));
             continue;
@@ -267,8 +268,8 @@ void ParseCommandLine(std::u16string_view text) {
             pos = NextSwitch(text, pos + 1);
             continue;
         }
-        if (letter != u'S') options.unknownSwitches.push_back(SwitchToken(text, start));
-        if (letter != u'S' && letter != u'\0') pos = SkipQuotedArgument(text, pos + 1);
+        if (letter != U's') options.unknownSwitches.push_back(SwitchToken(text, start));
+        if (letter != U's' && letter != U'\0') pos = SkipQuotedArgument(text, pos + 1);
         pos = NextSwitch(text, pos);
     }
     RuntimeServices& services = Services();

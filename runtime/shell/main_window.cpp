@@ -12,6 +12,7 @@
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
 #include "win32/instance.h"
+#include "win32/kernel.h"
 
 #include <cstdio>
 
@@ -37,17 +38,6 @@ HCURSOR StandardArrow() {
     return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(1));
 }
 
-bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char16_t c) {
-            return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-        };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 // Another instance shows itself by a main window of ours (or a screen saver's) in this process, or by its
 // hold on the instance lock.
 bool OtherInstanceRuns() {
@@ -56,7 +46,8 @@ bool OtherInstanceRuns() {
         WCHAR name[ClassNameUnits]{};
         const int n = GetClassNameW(w, name, ClassNameUnits);
         const std::u16string_view cls(name, n > 0 ? static_cast<std::size_t>(n) : 0);
-        if (EqualNoCase(cls, MainWindowClass) || EqualNoCase(cls, u"WindowsScreenSaverClass")) return true;
+        if (EqualsIgnoringCase(cls, MainWindowClass) || EqualsIgnoringCase(cls, u"WindowsScreenSaverClass"))
+            return true;
     }
     return !alone;
 }

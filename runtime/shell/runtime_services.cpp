@@ -19,4 +19,11 @@ ApplicationRecord* SetCurrentApplication(ApplicationRecord* app) {
     return previous;
 }
 
+ApplicationRecord* TopApplication() {
+    ApplicationRecord* app = CurrentApplication();
+    while (app && app->parent)
+        app = app->parent;
+    return app;
+}
+
 } // namespace vtrrt

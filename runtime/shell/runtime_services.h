@@ -2,7 +2,7 @@
 // shell keeps for them.
 #pragma once
 
-#include "win32/types.h"
+#include "win32/user.h"
 
 #include <cstdint>
 
@@ -26,6 +26,9 @@ struct RuntimeServices {
     bool speedOverride = false;
     std::int32_t machineIndependentSpeed = 0;
     bool keepRunningInModalLoops = false;
+    // The menu-pause hook, installed once per process, and whether a pause it took is outstanding.
+    win32::HHOOK hook = nullptr;
+    bool hookPaused = false;
     // The library's context of the run, made at start-up and destroyed with the main window.
     AppContext* libraryContext = nullptr;
     // The main window, made before the application starts; null when the run has none.
@@ -54,5 +57,19 @@ ApplicationRecord* SetCurrentApplication(ApplicationRecord* app);
 inline ApplicationRecord* CurrentApplication() {
     return Services().application;
 }
+// The application at the top of the current one's parents: the main window belongs to it.
+ApplicationRecord* TopApplication();
+
+// Makes an application current for the length of a scope.
+class CurrentApplicationScope {
+public:
+    explicit CurrentApplicationScope(ApplicationRecord* app) : previous_(SetCurrentApplication(app)) {}
+    ~CurrentApplicationScope() { SetCurrentApplication(previous_); }
+    CurrentApplicationScope(const CurrentApplicationScope&) = delete;
+    CurrentApplicationScope& operator=(const CurrentApplicationScope&) = delete;
+
+private:
+    ApplicationRecord* previous_;
+};
 
 } // namespace vtrrt

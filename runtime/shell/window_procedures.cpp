@@ -30,26 +30,6 @@ constexpr UINT ModalMessage = 0x807B;
 // Frame flag: the desktop shows behind the frame.
 constexpr std::uint32_t FrameShowsDesktop = 0x2;
 
-// The application at the top of the current one's parents: the main window belongs to it.
-ApplicationRecord* TopApplication() {
-    ApplicationRecord* app = CurrentApplication();
-    while (app && app->parent)
-        app = app->parent;
-    return app;
-}
-
-// Makes an application current for the length of one message.
-class CurrentApplicationScope {
-public:
-    explicit CurrentApplicationScope(ApplicationRecord* app) : previous_(SetCurrentApplication(app)) {}
-    ~CurrentApplicationScope() { SetCurrentApplication(previous_); }
-    CurrentApplicationScope(const CurrentApplicationScope&) = delete;
-    CurrentApplicationScope& operator=(const CurrentApplicationScope&) = delete;
-
-private:
-    ApplicationRecord* previous_;
-};
-
 bool FrameRunning() {
     const ApplicationRecord* app = CurrentApplication();
     return app && CurrentRunState() && app->runState == StateRunFrame;
@@ -301,20 +281,6 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_INITMENU:
         if (const ApplicationRecord* app = CurrentApplication())
             UpdateMenuStates(reinterpret_cast<HMENU>(wParam), *app);
-        return 0;
-    case WM_ENTERMENULOOP:
-        // The game stands still while its menu is open, unless it keeps running in modal loops.
-        if (ApplicationRecord* app = CurrentApplication();
-            app && !(app->header.flags2 & HeaderRunInModalLoops)) {
-            ++app->run.menuPauseCount;
-            PauseApplication();
-        }
-        return 0;
-    case WM_EXITMENULOOP:
-        if (ApplicationRecord* app = CurrentApplication(); app && app->run.menuPauseCount > 0) {
-            --app->run.menuPauseCount;
-            ResumeApplication();
-        }
         return 0;
     case WM_MOUSEMOVE:
         if (EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();

@@ -3,6 +3,8 @@
 
 #include "startup/loader_environment.h"
 
+#include "win32/kernel.h"
+
 #include <algorithm>
 #include <array>
 
@@ -16,11 +18,6 @@ constexpr std::size_t PathUnits = 260;
 
 bool IsSeparator(WCHAR c) {
     return c == u'\\' || c == u'/';
-}
-
-WCHAR FoldCase(WCHAR c) {
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<WCHAR>(c + 32);
-    return c;
 }
 
 // The length of the folder part of a path (up to and with its last separator); 0 when it has none.
@@ -37,9 +34,9 @@ std::size_t SplitPathUnderFolder(const WCHAR* reference, std::u16string_view pat
     const std::size_t folder = FolderLength(ref);
     if (folder == 0 || folder >= path.size()) return 0;
     for (std::size_t i = 0; i < folder; ++i) {
-        const WCHAR a = FoldCase(ref[i]);
-        const WCHAR b = FoldCase(path[i]);
-        if (a != b && !(IsSeparator(a) && IsSeparator(b))) return 0;
+        const char32_t a = FoldCase(ref[i]);
+        const char32_t b = FoldCase(path[i]);
+        if (a != b && !(IsSeparator(ref[i]) && IsSeparator(path[i]))) return 0;
     }
     return folder;
 }

@@ -3,6 +3,7 @@
 
 #include "startup/runtime_files.h"
 #include "vtrs2/compression.h"
+#include "win32/kernel.h"
 
 #include <algorithm>
 #include <array>
@@ -23,20 +24,10 @@ DWORD GetLE32(const BYTE* bytes) {
     return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<DWORD>(bytes[3]) << 24);
 }
 
-char16_t FoldCase(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               return FoldCase(x) == FoldCase(y);
-           });
-}
-
 bool IsObjectExtension(std::u16string_view name) {
     constexpr std::u16string_view extension = u".vxe";
     return name.size() >= extension.size() &&
-           EqualsNoCase(name.substr(name.size() - extension.size()), extension);
+           EqualsIgnoringCase(name.substr(name.size() - extension.size()), extension);
 }
 
 bool SeekTo(HANDLE file, DWORD position) {
@@ -129,7 +120,7 @@ int UnpackEntry(HANDLE file, bool first, RuntimeFiles& files) {
     if (!IsSafePackEntryName(name)) return ErrorBadFilePack;
     // The library must come first (it inflates everything after it), and only once: a second copy would
     // overwrite the module already bound.
-    bool library = EqualsNoCase(name, LibraryFileName);
+    bool library = EqualsIgnoringCase(name, LibraryFileName);
     if (library != first) return ErrorBadFilePack;
 
     std::u16string target = files.tempFolder + name;

@@ -1,6 +1,8 @@
 // Removes the runtime files that earlier runs, ended without their clean-up, left in the temporary folder.
 #include "startup/runtime_files.h"
 
+#include "win32/kernel.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -24,16 +26,6 @@ constexpr std::array<std::u16string_view, 6> StaleFolderPatterns = {u"Mid*.mid",
 // "vrt" and six characters: the names CreateTempDirectory and CreateTempFolder give.
 constexpr std::u16string_view TempFolderPrefix = u"vrt";
 constexpr std::size_t TempFolderNameLength = 9;
-
-char16_t FoldCase(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-               return FoldCase(x) == FoldCase(y);
-           });
-}
 
 bool IsDotEntry(std::u16string_view name) {
     return name == u"." || name == u"..";
@@ -124,8 +116,8 @@ void PurgeStaleTempFolders() {
     ForEachMatch(u"vrt*", [&](const WIN32_FIND_DATAW& data) {
         std::u16string_view name = data.cFileName;
         if (IsDotEntry(name) || name.size() != TempFolderNameLength ||
-            !EqualsNoCase(name.substr(0, TempFolderPrefix.size()), TempFolderPrefix) ||
-            !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EqualsNoCase(name, own))
+            !EqualsIgnoringCase(name.substr(0, TempFolderPrefix.size()), TempFolderPrefix) ||
+            !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || EqualsIgnoringCase(name, own))
             return;
         if (CreationDay(data) < today - StaleAfterDays) stale.emplace_back(name);
     });

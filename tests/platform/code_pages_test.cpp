@@ -1,3 +1,4 @@
+#include "support/param_names.h"
 #include "win32/kernel.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTrip{65001, "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80", u"\u00E9\u65E5\U0001F600"},
                       RoundTrip{1251, "\xCF\xF0\xE8", u"\u041F\u0440\u0438"},
                       RoundTrip{936, "\xC4\xE3\xBA\xC3", u"\u4F60\u597D"},
-                      RoundTrip{54936, "\x81\x30\x81\x30", u"\u0080"}));
+                      RoundTrip{54936, "\x81\x30\x81\x30", u"\u0080"}),
+    [](const auto& info) { return test_support::Numbered("CodePage", info.param.codePage); });
 
 TEST(CodePages, EveryByteOf1252RoundTripsIncludingItsHoles) {
     std::string all;

@@ -7,6 +7,7 @@
 // the program to run. A PROGRAM of "-" writes the pack alone, as a fuzzing seed.
 #include "appwriter/file_pack_writer.h"
 #include "appwriter/program_image.h"
+#include "win32/kernel.h"
 
 #include <filesystem>
 #include <fstream>
@@ -27,33 +28,12 @@ std::optional<std::vector<std::uint8_t>> ReadWhole(const std::string& path) {
     return bytes;
 }
 
-// Pack names are UTF-16; the command line gives UTF-8.
-std::optional<std::u16string> FromUtf8(const std::string& text) {
-    std::u16string out;
-    for (std::size_t i = 0; i < text.size();) {
-        unsigned char lead = text[i];
-        int extra = lead < 0x80             ? 0
-                    : (lead & 0xE0) == 0xC0 ? 1
-                    : (lead & 0xF0) == 0xE0 ? 2
-                    : (lead & 0xF8) == 0xF0 ? 3
-                                            : -1;
-        if (extra < 0 || text.size() - i <= static_cast<std::size_t>(extra)) return std::nullopt;
-        char32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char next = text[i + k];
-            if ((next & 0xC0) != 0x80) return std::nullopt;
-            code = (code << 6) | (next & 0x3F);
-        }
-        i += extra + 1;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(code));
-        }
-    }
-    return out;
+// Pack names are UTF-16; the command line gives UTF-8, which must be valid: the layer's conversion gives
+// back the same bytes only for valid text.
+std::optional<std::u16string> NameFromUtf8(const std::string& text) {
+    std::u16string name = win32::FromUtf8(text);
+    if (win32::ToUtf8(name) != text) return std::nullopt;
+    return name;
 }
 
 int Fail(const std::string& message) {
@@ -84,7 +64,7 @@ int main(int argc, char** argv) {
         }
         auto equals = argument.find('=');
         if (equals == std::string::npos || equals == 0) return Fail("expected NAME=FILE: " + argument);
-        auto name = FromUtf8(argument.substr(0, equals));
+        auto name = NameFromUtf8(argument.substr(0, equals));
         if (!name) return Fail("name is not UTF-8: " + argument);
         auto bytes = ReadWhole(argument.substr(equals + 1));
         if (!bytes) return Fail("cannot read " + argument.substr(equals + 1));

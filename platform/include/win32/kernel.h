@@ -67,6 +67,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceUn
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
 
+// Case as Windows compares names, whatever the locale (simple folding of Latin, Greek and Cyrillic
+// letters): the folded form of a character, and whether two texts differ in nothing but case.
+char32_t FoldCase(char32_t c);
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
+
 // Both separators are accepted everywhere; paths made by the layer use '/'.
 constexpr bool IsPathSeparator(WCHAR c) {
     return c == u'\\' || c == u'/';
@@ -269,6 +274,9 @@ void InitializeCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 void DeleteCriticalSection(CRITICAL_SECTION* section);
+
+// The system's number for the calling thread.
+DWORD GetCurrentThreadId();
 
 constexpr DWORD TLS_OUT_OF_INDEXES = 0xFFFFFFFF;
 // A freed slot reads as null in every thread, also when it is handed out again.

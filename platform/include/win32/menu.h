@@ -31,6 +31,7 @@ constexpr UINT WM_DRAWITEM = 0x002B;
 constexpr UINT WM_MEASUREITEM = 0x002C;
 constexpr UINT WM_INITMENU = 0x0116;
 constexpr UINT WM_INITMENUPOPUP = 0x0117;
+constexpr UINT WM_MENUSELECT = 0x011F;
 constexpr UINT WM_ENTERMENULOOP = 0x0211;
 constexpr UINT WM_EXITMENULOOP = 0x0212;
 
@@ -106,7 +107,8 @@ HMENU LoadMenuIndirectW(const void* menuTemplate);
 HMENU LoadMenuIndirectSizedW(const void* menuTemplate, std::size_t size);
 
 // What a window does when the user opens its menu bar: WM_ENTERMENULOOP, WM_INITMENU with the bar, then the
-// popup's WM_INITMENUPOPUP; ends with WM_EXITMENULOOP. A chosen item arrives as WM_COMMAND (id, 0).
+// popup's WM_INITMENUPOPUP; ends with WM_MENUSELECT (0xFFFF in the high word of wParam, no menu) and
+// WM_EXITMENULOOP. A chosen item arrives as WM_COMMAND (id, 0).
 // The layer calls these itself when it runs a menu; they are here so that the menu loop has one definition.
 void EnterMenuLoop(HWND window);
 void ExitMenuLoop(HWND window);

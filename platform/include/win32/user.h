@@ -502,6 +502,40 @@ UINT DragQueryFileW(HDROP drop, UINT index, LPWSTR buffer, UINT capacity);
 BOOL DragQueryPoint(HDROP drop, POINT* point);
 void DragFinish(HDROP drop);
 
+// Hooks: procedures that see messages before their windows do, per thread (thread id 0: every thread);
+// the hook installed last is called first and passes the message on with CallNextHookEx.
+struct HookObject;
+using HHOOK = HookObject*;
+using HOOKPROC = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
+constexpr int WH_MSGFILTER = -1;
+constexpr int WH_CALLWNDPROC = 4;
+constexpr int HC_ACTION = 0;
+// Codes of WH_MSGFILTER: the modal loop the message arrived in.
+constexpr int MSGF_DIALOGBOX = 0;
+constexpr int MSGF_MENU = 2;
+// What a WH_CALLWNDPROC hook sees (lParam) of each sent message, before the window procedure runs; wParam
+// is nonzero when the current thread sent it.
+struct CWPSTRUCT {
+    LPARAM lParam;
+    WPARAM wParam;
+    UINT message;
+    HWND hwnd;
+};
+HHOOK SetWindowsHookExW(int kind, HOOKPROC proc, HINSTANCE module, DWORD threadId);
+BOOL UnhookWindowsHookEx(HHOOK hook);
+LRESULT CallNextHookEx(HHOOK hook, int code, WPARAM wParam, LPARAM lParam);
+// What a modal loop does with each message: offers it to the thread's WH_MSGFILTER hooks with the loop's
+// code; TRUE when a hook took it (the loop then does not process it).
+BOOL CallMsgFilterW(MSG* msg, int code);
+
+// Scroll bars and the move-or-size loop, which the menu-pause hooks watch.
+constexpr UINT WM_HSCROLL = 0x0114;
+constexpr UINT WM_VSCROLL = 0x0115;
+constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
+constexpr UINT WM_EXITSIZEMOVE = 0x0232;
+constexpr int SB_THUMBPOSITION = 4;
+constexpr int SB_ENDSCROLL = 8;
+
 // Rectangles.
 BOOL SetRect(RECT* rect, int left, int top, int right, int bottom);
 BOOL SetRectEmpty(RECT* rect);

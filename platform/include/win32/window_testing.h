@@ -10,6 +10,10 @@ namespace win32::testing {
 void UseFakeClock(bool on);
 void AdvanceFakeClock(DWORD milliseconds);
 
+// Lets go of every key and button the layer holds down, the capture and the last click, as a fresh process
+// starts; tests that press keys or buttons begin with it so that none is left over from an earlier test.
+void ResetInputState();
+
 // The SDL window id of a top-level window, so that tests can push SDL events at it; 0 for child windows.
 DWORD SdlWindowId(HWND window);
 

@@ -52,7 +52,7 @@ bool Check(LPCWSTR name) {
 ATOM GlobalAddAtomW(LPCWSTR name) {
     if (!Check(name)) return 0;
     if (ATOM integer = IntegerAtom(name)) return integer;
-    const std::u32string folded = detail::FoldName(ToUtf8(name));
+    const std::u32string folded = detail::FoldCase(ToUtf8(name));
     AtomTable& table = Atoms();
     std::lock_guard guard(table.lock);
     size_t freeSlot = table.entries.size();
@@ -78,7 +78,7 @@ ATOM GlobalAddAtomW(LPCWSTR name) {
 ATOM GlobalFindAtomW(LPCWSTR name) {
     if (!Check(name)) return 0;
     if (ATOM integer = IntegerAtom(name)) return integer;
-    const std::u32string folded = detail::FoldName(ToUtf8(name));
+    const std::u32string folded = detail::FoldCase(ToUtf8(name));
     AtomTable& table = Atoms();
     std::lock_guard guard(table.lock);
     for (size_t i = 0; i < table.entries.size(); ++i)

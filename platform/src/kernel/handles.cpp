@@ -1,6 +1,7 @@
 // The registry of kernel objects and CloseHandle.
 #include "handles.h"
 
+#include <cstdint>
 #include <mutex>
 #include <unordered_map>
 
@@ -11,6 +12,8 @@ namespace {
 struct Registry {
     std::mutex lock;
     std::unordered_map<HANDLE, std::shared_ptr<KernelObject>> objects;
+    // Handle values are numbers counted up and never given twice, so a closed handle stays invalid.
+    std::uintptr_t lastHandle = 0x1000;
 };
 
 Registry& TheRegistry() {
@@ -22,8 +25,9 @@ Registry& TheRegistry() {
 
 HANDLE RegisterObject(std::shared_ptr<KernelObject> object) {
     Registry& r = TheRegistry();
-    HANDLE handle = object.get();
     std::lock_guard guard(r.lock);
+    r.lastHandle += 4;
+    HANDLE handle = reinterpret_cast<HANDLE>(r.lastHandle);
     r.objects.emplace(handle, std::move(object));
     return handle;
 }

@@ -12,7 +12,8 @@ struct KernelObject {
     virtual ~KernelObject() = default;
 };
 
-// The handle is the object's address; it stays valid until CloseHandle.
+// The handle is a value of the registry's own, never given to another object; it stays valid until
+// CloseHandle.
 HANDLE RegisterObject(std::shared_ptr<KernelObject> object);
 
 std::shared_ptr<KernelObject> FindObject(HANDLE handle);

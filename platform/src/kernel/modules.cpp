@@ -1,5 +1,6 @@
 // Modules over dlopen: load counts as on Windows, names as the deliverables give them, file names of
 // loaded modules.
+#include "handle_storage.h"
 #include "paths.h"
 #include "text.h"
 
@@ -27,9 +28,11 @@ struct ModuleObject {
 
 namespace {
 
+using ModulePtr = std::unique_ptr<ModuleObject, detail::HandleObjectDeleter>;
+
 struct ModuleTable {
     std::mutex lock;
-    std::vector<std::unique_ptr<ModuleObject>> modules;
+    std::vector<ModulePtr> modules;
 };
 
 ModuleTable& Table() {
@@ -49,7 +52,7 @@ std::string ProgramPath() {
 }
 
 bool EndsWithDll(std::string_view name) {
-    return name.size() > 4 && detail::NamesEqualIgnoringCase(name.substr(name.size() - 4), ".dll");
+    return name.size() > 4 && detail::EqualsIgnoringCase(name.substr(name.size() - 4), ".dll");
 }
 
 // "x.dll" is this system's "x.so" or "libx.so" (ruling of the deliverables' names); other names stay.
@@ -80,7 +83,7 @@ ModuleObject* Lookup(ModuleTable& table, HMODULE handle) {
 ModuleObject* MainModule(ModuleTable& table) {
     void* self = dlopen(nullptr, RTLD_NOW);
     if (ModuleObject* known = FindByLibrary(table, self)) return known;
-    auto module = std::make_unique<ModuleObject>();
+    auto module = ModulePtr(detail::NewHandleObject<ModuleObject>());
     module->library = self;
     module->path = ProgramPath();
     module->pinned = true;
@@ -114,7 +117,7 @@ HMODULE Load(const std::string& name) {
             std::lock_guard guard(table.lock);
             ModuleObject* module = FindByLibrary(table, library);
             if (!module) {
-                auto created = std::make_unique<ModuleObject>();
+                auto created = ModulePtr(detail::NewHandleObject<ModuleObject>());
                 created->library = library;
                 created->path = real ? real : resolved->path;
                 table.modules.push_back(std::move(created));
@@ -131,7 +134,7 @@ HMODULE Load(const std::string& name) {
                 std::lock_guard guard(table.lock);
                 ModuleObject* module = FindByLibrary(table, library);
                 if (!module) {
-                    auto created = std::make_unique<ModuleObject>();
+                    auto created = ModulePtr(detail::NewHandleObject<ModuleObject>());
                     created->library = library;
                     link_map* map = nullptr;
                     if (dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map) created->path = map->l_name;
@@ -157,7 +160,7 @@ int VisitLoaded(dl_phdr_info* info, size_t, void* data) {
     if (!info->dlpi_name || !*info->dlpi_name) return 0;
     const std::string base = BaseName(info->dlpi_name);
     for (const std::string& name : search->names) {
-        if (detail::NamesEqualIgnoringCase(base, name)) {
+        if (detail::EqualsIgnoringCase(base, name)) {
             search->found = info->dlpi_name;
             return 1;
         }
@@ -245,8 +248,7 @@ HMODULE GetModuleHandleW(LPCWSTR name) {
         std::lock_guard guard(table.lock);
         for (auto& module : table.modules)
             for (const std::string& candidate : search.names)
-                if (!module->path.empty() &&
-                    detail::NamesEqualIgnoringCase(BaseName(module->path), candidate))
+                if (!module->path.empty() && detail::EqualsIgnoringCase(BaseName(module->path), candidate))
                     return module.get();
     }
     dl_iterate_phdr(VisitLoaded, &search);
@@ -265,7 +267,7 @@ HMODULE GetModuleHandleW(LPCWSTR name) {
         dlclose(library); // the table holds it already
         return module;
     }
-    auto created = std::make_unique<ModuleObject>();
+    auto created = ModulePtr(detail::NewHandleObject<ModuleObject>());
     created->library = library;
     created->path = search.found;
     created->pinned = true;

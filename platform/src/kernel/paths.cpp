@@ -27,19 +27,14 @@ bool IsDirectory(const std::string& path) {
 std::u32string Decode(std::string_view utf8) {
     std::u32string out;
     const std::u16string wide = FromUtf8(utf8);
-    for (size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        out.push_back(c);
-    }
+    for (size_t i = 0; i < wide.size();)
+        out.push_back(NextCodePoint(wide, i));
     return out;
 }
 
 std::u32string Folded(std::string_view utf8) {
     std::u32string text = Decode(utf8);
-    std::transform(text.begin(), text.end(), text.begin(), FoldCase);
+    std::transform(text.begin(), text.end(), text.begin(), [](char32_t c) { return FoldCase(c); });
     return text;
 }
 
@@ -90,24 +85,11 @@ bool MatchFrom(const std::u32string& name, size_t n, const std::u32string& patte
 
 } // namespace
 
-char32_t FoldCase(char32_t c) {
-    if (c < 0x80) return (c >= U'A' && c <= U'Z') ? c + 32 : c;
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
-    if (c == 0x178) return 0xFF;
-    if (c >= 0x100 && c <= 0x137) return c | 1;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
-    if (c >= 0x14A && c <= 0x177) return c | 1;
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
-    if (c >= 0x410 && c <= 0x42F) return c + 32;
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    return c;
-}
-
-bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return Folded(a) == Folded(b);
 }
 
-std::u32string FoldName(std::string_view utf8) {
+std::u32string FoldCase(std::string_view utf8) {
     return Folded(utf8);
 }
 
@@ -221,3 +203,26 @@ std::u16string ToWide(std::string_view hostPath) {
 }
 
 } // namespace win32::detail
+
+namespace win32 {
+
+char32_t FoldCase(char32_t c) {
+    if (c < 0x80) return (c >= U'A' && c <= U'Z') ? c + 32 : c;
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+    if (c == 0x178) return 0xFF;
+    if (c >= 0x100 && c <= 0x137) return c | 1;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+    if (c >= 0x14A && c <= 0x177) return c | 1;
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    return c;
+}
+
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+               return FoldCase(x) == FoldCase(y);
+           });
+}
+
+} // namespace win32

@@ -26,11 +26,12 @@ DWORD NotFoundError(const HostPath& path);
 // The Windows code for an errno value.
 DWORD ErrorFromErrno(int error);
 
-// Simple case folding of one character for name comparison (Latin, Greek, Cyrillic).
-char32_t FoldCase(char32_t c);
-bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
-// The folded form of a UTF-8 name, for comparing many names against many.
-std::u32string FoldName(std::string_view utf8);
+// The layer's case folding (win32::FoldCase) over UTF-8 names: a name's folded form, for comparing many
+// names against many, and the comparison of two.
+using win32::EqualsIgnoringCase;
+using win32::FoldCase;
+std::u32string FoldCase(std::string_view utf8);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 // Windows pattern matching ('*', '?'), without regard to case, on UTF-8 names.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 

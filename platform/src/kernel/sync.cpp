@@ -1,6 +1,8 @@
 // Recursive locks in caller storage and thread-local slots.
 #include "win32/kernel.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -111,6 +113,10 @@ BOOL TlsFree(DWORD index) {
     table.used[index] = false;
     ++table.generation[index];
     return TRUE;
+}
+
+DWORD GetCurrentThreadId() {
+    return static_cast<DWORD>(gettid());
 }
 
 } // namespace win32

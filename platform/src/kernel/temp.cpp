@@ -73,7 +73,7 @@ UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR name) {
     std::unordered_set<std::u32string> taken;
     if (DIR* dir = opendir(folder->path.c_str())) {
         while (dirent* entry = readdir(dir))
-            taken.insert(detail::FoldName(entry->d_name));
+            taken.insert(detail::FoldCase(entry->d_name));
         closedir(dir);
     }
     const std::string hostFolder = folder->path.back() == '/' ? folder->path : folder->path + "/";
@@ -83,7 +83,7 @@ UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR name) {
         const UINT number = (counter++ % 0xFFFF) + 1;
         const std::u16string fileName = HexName(u"", prefixText, number);
         const std::string hostName = ToUtf8(fileName);
-        if (taken.contains(detail::FoldName(hostName))) continue;
+        if (taken.contains(detail::FoldCase(hostName))) continue;
         const std::string hostPath = hostFolder + hostName;
         const int fd = open(hostPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST) continue;

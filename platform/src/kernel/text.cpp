@@ -153,15 +153,10 @@ std::u16string DecodeUtf8(std::string_view bytes, bool& invalid) {
 std::string EncodeUtf8(std::u16string_view text, bool& invalid) {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
-            invalid = true;
-            c = Replacement;
-        }
+    for (size_t i = 0; i < text.size();) {
+        const char16_t first = text[i];
+        const char32_t c = NextCodePoint(text, i);
+        if (c == Replacement && first != Replacement) invalid = true;
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
         } else if (c < 0x800) {
@@ -224,6 +219,16 @@ bool RunIconv(iconv_t cd, const char* input, size_t inputSize, std::string& out,
 }
 
 } // namespace
+
+char32_t NextCodePoint(std::u16string_view text, std::size_t& index) {
+    const char16_t unit = text[index++];
+    if (!IsHighSurrogate(unit) && !IsLowSurrogate(unit)) return unit;
+    if (IsHighSurrogate(unit) && index < text.size() && IsLowSurrogate(text[index])) {
+        const char16_t low = text[index++];
+        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00);
+    }
+    return Replacement;
+}
 
 std::optional<std::u16string> DecodeCodePage(UINT codePage, std::string_view bytes, bool strict) {
     const UINT cp = ResolveCodePage(codePage);

@@ -20,4 +20,8 @@ std::optional<std::u16string> DecodeCodePage(UINT codePage, std::string_view byt
 std::optional<NarrowResult> EncodeCodePage(UINT codePage, std::u16string_view text, bool strict,
                                            std::string_view defaultChar);
 
+// The code point that starts at `index` of UTF-16 text, with `index` moved past it; U+FFFD for a lone
+// surrogate.
+char32_t NextCodePoint(std::u16string_view text, std::size_t& index);
+
 } // namespace win32::detail

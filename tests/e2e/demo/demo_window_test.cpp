@@ -168,7 +168,8 @@ TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
         vtrtest::Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
                        vtrtest::ChildEnvironment(
                            {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + temp_.string(),
-                            "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}));
+                            "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+                       nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
     const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",
                                             "q"};
@@ -182,7 +183,7 @@ TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
         Runs(press);
     ASSERT_TRUE(code) << "Ctrl+Q did not end the demo";
     demo_ = -1;
-    EXPECT_EQ(*code, 0);
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
 // The File menu opened with the mouse: its Quit item, below the separator, ends the demo.

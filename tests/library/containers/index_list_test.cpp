@@ -1,4 +1,5 @@
 #include "letters.h"
+#include "support/param_names.h"
 #include "vtrs2/containers.h"
 #include "vtrs2/memory_testing.h"
 
@@ -148,7 +149,8 @@ TEST_P(IndexListStep, GrowsByItsStepWithZeroOrLessMeaningTheDefault) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, IndexListStep,
                          testing::Values(StepCase{0, 32}, StepCase{-4, 32}, StepCase{4, 4}, StepCase{1, 1},
-                                         StepCase{100, 100}));
+                                         StepCase{100, 100}),
+                         [](const auto& info) { return test_support::Numbered("Step", info.param.step); });
 
 TEST(IndexList, FailedFirstAllocationLeavesTheListEmpty) {
     CIndexList list;

@@ -1,3 +1,4 @@
+#include "support/param_names.h"
 #include "vtrs2/compression.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_testing.h"
@@ -78,7 +79,8 @@ TEST_P(RoundTrip, CompressedDataInflatesToTheOriginal) {
     EXPECT_EQ(restored, data);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip, testing::Values(0, 1, 8192, 8193, 1 << 20));
+INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip, testing::Values(0, 1, 8192, 8193, 1 << 20),
+                         [](const auto& info) { return test_support::Numbered("Bytes", info.param); });
 
 TEST(Compression, EmptyInputMakesACompleteEmptyZlibStream) {
     Bytes compressed;
@@ -103,7 +105,8 @@ TEST_P(CompressionLevel, IsLimitedToZlibsRange) {
 INSTANTIATE_TEST_SUITE_P(Levels, CompressionLevel,
                          testing::Values(LevelCase{12, 9}, LevelCase{-3, 0},
                                          LevelCase{-1, Z_DEFAULT_COMPRESSION}, LevelCase{0, 0},
-                                         LevelCase{1, 1}, LevelCase{9, 9}));
+                                         LevelCase{1, 1}, LevelCase{9, 9}),
+                         [](const auto& info) { return test_support::Numbered("Level", info.param.level); });
 
 TEST(Compression, SizeTakesPartOfTheInputAndMinusOneTheRestFromThePosition) {
     const Bytes data = SampleData(30000);

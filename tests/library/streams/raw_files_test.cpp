@@ -1,5 +1,6 @@
 #include "file_fixture.h"
 
+#include "support/param_names.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/raw_files.h"
 #include "vtrs2/streams.h"
@@ -72,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, RawOpenMode,
                          testing::Values(ModeCase{0, true, false}, ModeCase{1, false, true},
                                          ModeCase{2, true, true}, ModeCase{0x12, true, false},
                                          ModeCase{0x40, true, false}, ModeCase{0x20, true, false},
-                                         ModeCase{3, true, false}));
+                                         ModeCase{3, true, false}),
+                         [](const auto& info) { return test_support::Numbered("Mode", info.param.mode); });
 
 TEST_F(RawFiles, AnsiNamesReachTheSameFiles) {
     MakeFile("plain.bin", Pattern(3));

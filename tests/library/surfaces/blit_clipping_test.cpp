@@ -1,5 +1,6 @@
 // Blits whose rectangles run past every edge of the source and of the destination, over buffers of exactly
 // their own size: under the address sanitizer any read or write outside them fails the test.
+#include "support/param_names.h"
 #include "surface_test_support.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,7 @@ TEST_P(ClippedBlit, StaysInsideBothBuffersAtEveryOffset) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, ClippedBlit, ::testing::Values(8, 15, 16, 24, 32));
+INSTANTIATE_TEST_SUITE_P(Depths, ClippedBlit, ::testing::Values(8, 15, 16, 24, 32),
+                         [](const auto& info) { return test_support::Numbered("Bits", info.param); });
 
 } // namespace

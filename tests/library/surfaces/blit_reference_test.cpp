@@ -161,6 +161,13 @@ TEST_P(BlitAgainstReference, MatchesModelForEveryInkAndRectangle) {
 INSTANTIATE_TEST_SUITE_P(Depth32, BlitAgainstReference,
                          ::testing::Combine(::testing::Values(Kind::Plain, Kind::Keyed, Kind::Alpha,
                                                               Kind::AlphaCopy),
-                                            ::testing::Bool(), ::testing::Bool()));
+                                            ::testing::Bool(), ::testing::Bool()),
+                         ([](const auto& info) {
+                             static const char* const kinds[] = {"Plain", "Keyed", "Alpha", "AlphaCopy"};
+                             const auto [kind, sourceBottomUp, destinationBottomUp] = info.param;
+                             return std::string(kinds[static_cast<int>(kind)]) +
+                                    (sourceBottomUp ? "FromBottomUp" : "FromTopDown") +
+                                    (destinationBottomUp ? "ToBottomUp" : "ToTopDown");
+                         }));
 
 } // namespace

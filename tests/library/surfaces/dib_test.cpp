@@ -1,4 +1,5 @@
 // Bitmaps and BMP files read into and written from surfaces.
+#include "support/param_names.h"
 #include "surface_test_support.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/raw_files.h"
@@ -192,7 +193,8 @@ TEST_P(BmpRoundTrip, SavesAndLoadsEveryPixel) {
             EXPECT_EQ(PixelOf(*loaded, x, y), PixelOf(*s, x, y)) << x << "," << y;
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, BmpRoundTrip, ::testing::Values(15, 16, 24, 32));
+INSTANTIATE_TEST_SUITE_P(Depths, BmpRoundTrip, ::testing::Values(15, 16, 24, 32),
+                         [](const auto& info) { return test_support::Numbered("Bits", info.param); });
 
 TEST(BmpFile, KeepsTheAlphaPlaneThroughASave) {
     auto s = MakeSurface(3, 1, 32);

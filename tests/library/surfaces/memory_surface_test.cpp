@@ -1,4 +1,5 @@
 // Memory surfaces of every depth and the software surface operations on them.
+#include "support/param_names.h"
 #include "surface_test_support.h"
 #include "vtrs2/memory_testing.h"
 
@@ -108,7 +109,8 @@ TEST_P(EveryDepth, BuildsCollisionMasksLeftmostPixelInBitZero) {
     EXPECT_EQ(mask[44 + 8 * 4 + 2], 0x00);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, EveryDepth, ::testing::Values(8, 15, 16, 24, 32));
+INSTANTIATE_TEST_SUITE_P(Depths, EveryDepth, ::testing::Values(8, 15, 16, 24, 32),
+                         [](const auto& info) { return test_support::Numbered("Bits", info.param); });
 
 TEST(ColorKey, StoresTheKeyInEachPixelFormat) {
     struct Case {
@@ -261,7 +263,8 @@ TEST_P(ColourDepth, KeyedAndAlphaCopiesFollowTheirRules) {
     EXPECT_EQ(c, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, ColourDepth, ::testing::Values(15, 16, 24, 32));
+INSTANTIATE_TEST_SUITE_P(Depths, ColourDepth, ::testing::Values(15, 16, 24, 32),
+                         [](const auto& info) { return test_support::Numbered("Bits", info.param); });
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "app_window_fixture.h"
+#include "support/param_names.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_testing.h"
 
@@ -30,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, DisplayMode,
                          ::testing::Values(ModeCase{0, 8}, ModeCase{1, 3}, ModeCase{2, 3}, ModeCase{3, 3},
                                            ModeCase{4, 4}, ModeCase{5, 3}, ModeCase{6, 6}, ModeCase{7, 7},
                                            ModeCase{8, 8}, ModeCase{9, 3}, ModeCase{15, 3}, ModeCase{0x18, 8},
-                                           ModeCase{0x96, 6}));
+                                           ModeCase{0x96, 6}),
+                         [](const auto& info) { return test_support::Numbered("Mode", info.param.mode); });
 
 TEST(AppContext, CreationSetsTheInitialValues) {
     AppContext* c = CreateAppContext(nullptr, nullptr);

@@ -1,4 +1,5 @@
 #include "app_window_fixture.h"
+#include "support/param_names.h"
 #include "vtrs2/memory_testing.h"
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
@@ -125,7 +126,8 @@ TEST_P(CopyDepth, WholeSurfaceReachesTheWindowInItsColours) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, CopyDepth,
                          ::testing::Values(DepthCase{32, 0}, DepthCase{24, 0}, DepthCase{16, 7},
-                                           DepthCase{15, 7}));
+                                           DepthCase{15, 7}),
+                         [](const auto& info) { return test_support::Numbered("Bits", info.param.depth); });
 
 TEST_F(AppWindowTest, StretchFillsTheClientAndKeepsTheWholeAreaListed) {
     AppWindowParams p = Params(AppWindowMain, 64, 48);

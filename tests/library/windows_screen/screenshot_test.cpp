@@ -58,9 +58,16 @@ int Mismatches(const vtrtest::Screenshot& shot, POINT origin) {
     return wrong;
 }
 
+// One X server for the process: SDL keeps its connection to the first display it opened.
+vtrtest::VirtualDisplay* Display() {
+    static vtrtest::VirtualDisplay display;
+    static const bool started = display.Start(320, 240);
+    return started ? &display : nullptr;
+}
+
 TEST(Screen, WindowDrawnThroughTheLibraryShowsThePatternOnTheDisplay) {
-    vtrtest::VirtualDisplay display;
-    if (!display.Start(320, 240)) GTEST_SKIP() << "no X server could be started";
+    if (!Display()) GTEST_SKIP() << "no X server could be started";
+    vtrtest::VirtualDisplay& display = *Display();
     setenv("DISPLAY", display.Name().c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
 
@@ -70,6 +77,7 @@ TEST(Screen, WindowDrawnThroughTheLibraryShowsThePatternOnTheDisplay) {
     wc.lpfnWndProc = Procedure;
     wc.cbWndExtra = 12;
     wc.lpszClassName = u"ScreenTest";
+    UnregisterClassW(wc.lpszClassName, nullptr); // registered by an earlier run of the test
     ASSERT_NE(RegisterClassExW(&wc), 0);
     AppContext* context = CreateAppContext(nullptr, nullptr);
     ASSERT_NE(context, nullptr);

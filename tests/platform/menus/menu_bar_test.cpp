@@ -56,6 +56,7 @@ class MenuBarShown : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterRecorder(u"MenuRecorder", 0);
+        win32::testing::ResetInputState();
         win32::testing::UseFakeClock(true);
         top = CreateWindowExW(0, u"MenuRecorder", u"menus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 30, 320,
                               240, nullptr, nullptr, nullptr, nullptr);
@@ -285,6 +286,23 @@ TEST_F(MenuBarShown, EscapeClosesAndKeysDoNotReachTheWindowMeanwhile) {
     EXPECT_FALSE(Has(escape, WM_KEYDOWN));
     EXPECT_FALSE(PopupShown());
     EXPECT_TRUE(Has(Tap(Escape), WM_KEYDOWN)) << "closed: keys go to the window again";
+}
+
+// Closed however it closes, the menu says so as the system's does: a selection of no menu, then the loop's
+// end.
+TEST_F(MenuBarShown, ClosingSelectsNoMenuBeforeTheLoopEnds) {
+    for (bool choose : {false, true}) {
+        Click(Centre(ItemRect(bar, 0)));
+        const std::vector<Seen> closing = choose ? Click(Centre(ItemRect(File(), 0))) : Tap(Escape);
+        std::vector<Seen> ends;
+        for (const Seen& s : closing)
+            if (s.message == WM_MENUSELECT || s.message == WM_EXITMENULOOP) ends.push_back(s);
+        ASSERT_EQ(ends.size(), 2u) << (choose ? "chosen" : "escaped");
+        EXPECT_EQ(ends[0].message, WM_MENUSELECT);
+        EXPECT_EQ(HIWORD(ends[0].wParam), 0xFFFF);
+        EXPECT_EQ(ends[0].lParam, 0);
+        EXPECT_EQ(ends[1].message, WM_EXITMENULOOP);
+    }
 }
 
 TEST_F(MenuBarShown, TimersGoOnWhileTheMenuIsOpen) {

@@ -1,3 +1,4 @@
+#include "support/param_names.h"
 #include "win32/msgbox.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(Buttons, HeadlessMessageBox,
                                            BoxCase{MB_YESNO | MB_DEFBUTTON2, IDNO},
                                            BoxCase{MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
                                            // A default beyond the buttons falls back to the first.
-                                           BoxCase{MB_OK | MB_DEFBUTTON3, IDOK}));
+                                           BoxCase{MB_OK | MB_DEFBUTTON3, IDOK}),
+                         [](const auto& info) { return test_support::Numbered("Type", info.param.type); });
 
 TEST(HeadlessMessageBoxCaption, NullCaptionIsError) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);

@@ -164,10 +164,10 @@ TEST(Fonts, StockFontsExistAndAreNeverDeleted) {
 TEST(Fonts, SurrogatePairsDecodeToOneCodePointAndLoneHalvesToReplacement) {
     const std::u16string text = u"a\xD835\xDC00\xD800z";
     std::size_t i = 0;
-    EXPECT_EQ(fonts::NextCodePoint(text, i), U'a');
-    EXPECT_EQ(fonts::NextCodePoint(text, i), char32_t{0x1D400});
-    EXPECT_EQ(fonts::NextCodePoint(text, i), char32_t{0xFFFD});
-    EXPECT_EQ(fonts::NextCodePoint(text, i), U'z');
+    EXPECT_EQ(detail::NextCodePoint(text, i), U'a');
+    EXPECT_EQ(detail::NextCodePoint(text, i), char32_t{0x1D400});
+    EXPECT_EQ(detail::NextCodePoint(text, i), char32_t{0xFFFD});
+    EXPECT_EQ(detail::NextCodePoint(text, i), U'z');
     EXPECT_EQ(i, text.size());
 }
 

@@ -1,4 +1,5 @@
 #include "recorder.h"
+#include "support/param_names.h"
 
 #include <algorithm>
 #include <cstring>
@@ -35,23 +36,24 @@ TEST_P(KeyTranslation, KeyBecomesKeyDownAndUpWithItsVirtualKeyAndScanCode) {
     EXPECT_EQ(seen[1].lParam, down | (LPARAM(3) << 30));
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, KeyTranslation,
-                         ::testing::Values(KeyCase{SDL_SCANCODE_A, SDLK_a, 'A', 0x1E, false},
-                                           KeyCase{SDL_SCANCODE_Z, SDLK_z, 'Z', 0x2C, false},
-                                           KeyCase{SDL_SCANCODE_1, SDLK_1, '1', 0x02, false},
-                                           KeyCase{SDL_SCANCODE_0, SDLK_0, '0', 0x0B, false},
-                                           KeyCase{SDL_SCANCODE_SPACE, SDLK_SPACE, VK_SPACE, 0x39, false},
-                                           KeyCase{SDL_SCANCODE_RETURN, SDLK_RETURN, VK_RETURN, 0x1C, false},
-                                           KeyCase{SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, VK_RETURN, 0x1C,
-                                                   true},
-                                           KeyCase{SDL_SCANCODE_LEFT, SDLK_LEFT, VK_LEFT, 0x4B, true},
-                                           KeyCase{SDL_SCANCODE_UP, SDLK_UP, VK_UP, 0x48, true},
-                                           KeyCase{SDL_SCANCODE_F1, SDLK_F1, VK_F1, 0x3B, false},
-                                           KeyCase{SDL_SCANCODE_F10, SDLK_F10, VK_F10, 0x44, false},
-                                           KeyCase{SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, VK_SHIFT, 0x2A, false},
-                                           KeyCase{SDL_SCANCODE_RCTRL, SDLK_RCTRL, VK_CONTROL, 0x1D, true},
-                                           KeyCase{SDL_SCANCODE_LALT, SDLK_LALT, VK_MENU, 0x38, false},
-                                           KeyCase{SDL_SCANCODE_KP_4, SDLK_KP_4, 0x64, 0x4B, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Keys, KeyTranslation,
+    ::testing::Values(KeyCase{SDL_SCANCODE_A, SDLK_a, 'A', 0x1E, false},
+                      KeyCase{SDL_SCANCODE_Z, SDLK_z, 'Z', 0x2C, false},
+                      KeyCase{SDL_SCANCODE_1, SDLK_1, '1', 0x02, false},
+                      KeyCase{SDL_SCANCODE_0, SDLK_0, '0', 0x0B, false},
+                      KeyCase{SDL_SCANCODE_SPACE, SDLK_SPACE, VK_SPACE, 0x39, false},
+                      KeyCase{SDL_SCANCODE_RETURN, SDLK_RETURN, VK_RETURN, 0x1C, false},
+                      KeyCase{SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER, VK_RETURN, 0x1C, true},
+                      KeyCase{SDL_SCANCODE_LEFT, SDLK_LEFT, VK_LEFT, 0x4B, true},
+                      KeyCase{SDL_SCANCODE_UP, SDLK_UP, VK_UP, 0x48, true},
+                      KeyCase{SDL_SCANCODE_F1, SDLK_F1, VK_F1, 0x3B, false},
+                      KeyCase{SDL_SCANCODE_F10, SDLK_F10, VK_F10, 0x44, false},
+                      KeyCase{SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, VK_SHIFT, 0x2A, false},
+                      KeyCase{SDL_SCANCODE_RCTRL, SDLK_RCTRL, VK_CONTROL, 0x1D, true},
+                      KeyCase{SDL_SCANCODE_LALT, SDLK_LALT, VK_MENU, 0x38, false},
+                      KeyCase{SDL_SCANCODE_KP_4, SDLK_KP_4, 0x64, 0x4B, false}),
+    [](const auto& info) { return test_support::Numbered("Scancode", info.param.scancode); });
 
 TEST_F(WindowTest, KeyStateFollowsRetrievedMessagesAndAsyncStateFollowsTheDevice) {
     Push(KeyEvent(SDL_KEYDOWN, Id(), SDL_SCANCODE_LSHIFT, SDLK_LSHIFT));

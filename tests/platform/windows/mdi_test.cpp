@@ -56,7 +56,11 @@ TEST_P(MdiTile, SharesTheClientAreaInStrips) {
 
 INSTANTIATE_TEST_SUITE_P(Ways, MdiTile,
                          ::testing::Values(TileCase{MDITILE_HORIZONTAL, {0, 0, 200, 50}, {0, 100, 200, 150}},
-                                           TileCase{MDITILE_VERTICAL, {0, 0, 66, 150}, {133, 0, 200, 150}}));
+                                           TileCase{MDITILE_VERTICAL, {0, 0, 66, 150}, {133, 0, 200, 150}}),
+                         [](const auto& info) {
+                             return std::string(info.param.how == MDITILE_HORIZONTAL ? "Horizontal"
+                                                                                     : "Vertical");
+                         });
 
 TEST_F(MdiClient, CascadeStepsEachChildDownFromTheBottomOne) {
     ShowWindow(children[1], SW_MAXIMIZE);

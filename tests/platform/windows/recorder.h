@@ -121,6 +121,7 @@ protected:
     void SetUp() override {
         RegisterRecorder(u"Recorder", CS_DBLCLKS);
         RegisterRecorder(u"PlainRecorder", 0);
+        win32::testing::ResetInputState();
         win32::testing::UseFakeClock(true);
         top = CreateWindowExW(0, u"Recorder", u"top", WS_POPUP | WS_VISIBLE, 0, 0, 200, 150, nullptr, nullptr,
                               nullptr, nullptr);

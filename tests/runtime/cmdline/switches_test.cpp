@@ -1,5 +1,6 @@
 #include "shell/command_line.h"
 #include "shell/runtime_services.h"
+#include "support/param_names.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{u"/S", nullptr}, CASE(u"--help", o.helpRequested = true),
         CASE(u"/? /NOF", o.helpRequested = true; o.noFullScreen = 1), CASE(u"-HELP", o.helpRequested = true),
         // The scan ends at the first token that is no switch.
-        SwitchCase{u"game /NOF", nullptr}));
+        SwitchCase{u"game /NOF", nullptr}),
+    [](const auto& info) {
+        // The case's number, then the letters and digits of its command line.
+        std::string name = test_support::Numbered("Case", static_cast<long long>(info.index)) + "_";
+        for (const char16_t* c = info.param.line; *c; ++c)
+            if ((*c >= u'0' && *c <= u'9') || (*c >= u'A' && *c <= u'Z') || (*c >= u'a' && *c <= u'z'))
+                name.push_back(static_cast<char>(*c));
+        return name;
+    });
 
 #undef CASE
 

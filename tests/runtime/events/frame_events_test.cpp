@@ -70,4 +70,7 @@ TEST_P(FrameEventsLoading, DamagedEventsChunkFailsTheFrame) {
     EXPECT_NE(error, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, FrameEventsLoading, ::testing::Values(StringForm::Wide, StringForm::Ansi));
+INSTANTIATE_TEST_SUITE_P(Forms, FrameEventsLoading, ::testing::Values(StringForm::Wide, StringForm::Ansi),
+                         [](const auto& info) {
+                             return std::string(info.param == StringForm::Wide ? "Wide" : "Ansi");
+                         });

@@ -6,6 +6,7 @@
 
 #include "appwriter/byte_writer.h"
 #include "appwriter/frame_writer.h"
+#include "support/param_names.h"
 
 #include <gtest/gtest.h>
 
@@ -140,7 +141,12 @@ TEST_P(FrameRoundTrip, EveryChunkComesBackAsWritten) {
 INSTANTIATE_TEST_SUITE_P(FormsAndFraming, FrameRoundTrip,
                          ::testing::Values(FormCase{StringForm::Wide, 0}, FormCase{StringForm::Ansi, 0},
                                            FormCase{StringForm::Wide, 1}, FormCase{StringForm::Wide, 2},
-                                           FormCase{StringForm::Ansi, 3}));
+                                           FormCase{StringForm::Ansi, 3}),
+                         [](const auto& info) {
+                             return test_support::Numbered(info.param.form == StringForm::Wide ? "WideFlags"
+                                                                                               : "AnsiFlags",
+                                                           info.param.flags);
+                         });
 
 // Written byte by byte from the stored layouts, not through the writer's payload builders.
 TEST_F(FrameLoader, HandWrittenLayersAndInstancesAreRead) {

@@ -1,5 +1,6 @@
 #include "startup/text_files.h"
 
+#include "support/param_names.h"
 #include "vtrs2/memory.h"
 #include "win32/kernel.h"
 
@@ -84,7 +85,9 @@ TEST_P(TextEncodings, EmptyTextWritesOnlyTheMarkAndReadsEmpty) {
     EXPECT_EQ(Read(c.encoding), u"");
 }
 
-INSTANTIATE_TEST_SUITE_P(AllSeven, TextEncodings, ::testing::ValuesIn(encodingCases));
+INSTANTIATE_TEST_SUITE_P(AllSeven, TextEncodings, ::testing::ValuesIn(encodingCases), [](const auto& info) {
+    return test_support::Numbered("Encoding", info.param.encoding);
+});
 
 TEST_F(TextFiles, ByteOrderMarkInTheFileOverridesTheEncodingGiven) {
     Put({0xFF, 0xFE, 0x41, 0x00, 0x42, 0x00});

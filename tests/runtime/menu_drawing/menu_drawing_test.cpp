@@ -358,17 +358,26 @@ protected:
 };
 
 TEST_F(MenuRebuild, FirstStartOnlyNotesTheMenuThenARestartRebuildsIt) {
+    // What the run did to the shown menu: a check mark and an item of its own.
     const HMENU loaded = CurrentMenu().menu;
-    RebuildApplicationMenu(app);
-    EXPECT_TRUE(app.run.runFlags & RunFlagMenuBuilt);
-    EXPECT_EQ(CurrentMenu().menu, loaded);
+    const HMENU file = GetSubMenu(loaded, 0);
+    CheckMenuItem(file, 1008, MF_BYCOMMAND | MF_CHECKED);
+    AppendMenuW(file, MF_STRING, 4242, u"Added");
+    const auto shownFile = [&] { return GetSubMenu(GetMenu(window), 0); };
 
     RebuildApplicationMenu(app);
-    const HMENU rebuilt = CurrentMenu().menu;
-    ASSERT_NE(rebuilt, nullptr);
-    EXPECT_NE(rebuilt, loaded);
-    EXPECT_FALSE(IsMenu(loaded));
-    EXPECT_EQ(GetMenu(window), rebuilt);
+    EXPECT_TRUE(app.run.runFlags & RunFlagMenuBuilt);
+    EXPECT_EQ(GetMenuState(shownFile(), 1008, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED) << "left as it was";
+    EXPECT_EQ(GetMenuItemCount(shownFile()), 2);
+
+    // The restart shows the menu of the application's data again, and only it.
+    RebuildApplicationMenu(app);
+    ASSERT_NE(CurrentMenu().menu, nullptr);
+    EXPECT_EQ(GetMenu(window), CurrentMenu().menu);
+    ASSERT_EQ(GetMenuItemCount(shownFile()), 1);
+    EXPECT_EQ(GetMenuItemID(shownFile(), 0), 1008u);
+    EXPECT_EQ(GetMenuState(shownFile(), 1008, MF_BYCOMMAND) & MF_CHECKED, 0u);
+    EXPECT_FALSE(IsMenu(loaded)) << "the menu it replaced was destroyed";
     EXPECT_EQ(CurrentMenu().keyTable.size(), 8u);
 }
 

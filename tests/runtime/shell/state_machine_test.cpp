@@ -6,9 +6,12 @@
 #include "shell/frame_lifecycle.h"
 #include "shell/frame_run_state.h"
 #include "shell/game_loop.h"
+#include "shell/runtime_services.h"
 #include "startup/frame_loader.h"
 
 #include "appwriter/frame_writer.h"
+#include "support/window_class.h"
+#include "win32/menu.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +120,38 @@ TEST_F(StateMachine, FirstStepStartsTheFirstFrameAndRunsOneTick) {
     EXPECT_EQ(app->run.frame->background, 0x10u);
     ASSERT_NE(Run(), nullptr);
     EXPECT_EQ(Run()->loopCount, 1);
+}
+
+TEST_F(StateMachine, TheRunPausesWhileAMenuIsOpenUntilItsEnd) {
+    test_support::RegisterWindowClass(u"MenuPauseProbe", win32::DefWindowProcW);
+    const win32::HWND probe = win32::CreateWindowExW(0, u"MenuPauseProbe", u"", win32::WS_POPUP, 0, 0, 10, 10,
+                                                     nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(probe, nullptr);
+    ApplicationRecord* app = Start(AppShape());
+    const win32::HHOOK hook = Services().hook;
+    ASSERT_NE(hook, nullptr);
+    EXPECT_EQ(Step(), 1);
+    ASSERT_EQ(app->runState, StateRunFrame);
+    win32::SendMessageW(probe, win32::WM_INITMENU, 0, 0);
+    EXPECT_EQ(Run()->pauseCount, 1);
+    win32::SendMessageW(probe, win32::WM_MENUSELECT, win32::MAKEWPARAM(0, 0xFFFF), 0);
+    EXPECT_EQ(Run()->pauseCount, 0);
+
+    // A sub-application's start leaves the process's one hook alone.
+    ApplicationRecord child{};
+    child.parent = app;
+    StartApplication(&child);
+    EXPECT_EQ(Services().hook, hook);
+    EndApplication(&child);
+    EXPECT_EQ(Services().hook, hook);
+    SetCurrentApplication(app);
+
+    EndApplication(app);
+    EXPECT_EQ(Services().hook, nullptr);
+    EXPECT_FALSE(win32::UnhookWindowsHookEx(hook)) << "the end removed it";
+    win32::SendMessageW(probe, win32::WM_INITMENU, 0, 0);
+    EXPECT_EQ(Run()->pauseCount, 0);
+    win32::DestroyWindow(probe);
 }
 
 TEST_F(StateMachine, FirstFrameThatFailsToLoadQuitsInTheSameCall) {

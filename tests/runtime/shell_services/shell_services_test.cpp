@@ -2,6 +2,7 @@
 #include "shell/shell_services.h"
 #include "support/fontconfig_leak_suppression.h"
 
+#include "support/window_class.h"
 #include "win32/font.h"
 #include "win32/kernel.h"
 #include "win32/shell.h"
@@ -40,11 +41,7 @@ LRESULT RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 class ShellServices : public ::testing::Test {
 protected:
     void SetUp() override {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = RecordingProc;
-        wc.lpszClassName = u"ShellServicesTest";
-        RegisterClassExW(&wc);
+        test_support::RegisterWindowClass(u"ShellServicesTest", RecordingProc);
         Seen().clear();
         FontsSet().clear();
         DialogOwnFont() = nullptr;

@@ -5,6 +5,8 @@
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
 #include "shell/mdi_client.h"
+#include "shell/menu_pause_hook.h"
+#include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
 #include "shell/window_placement.h"
@@ -16,9 +18,11 @@
 #include "vtrs2/app_window.h"
 
 #include "win32/user.h"
+#include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -207,15 +211,96 @@ TEST_F(MainWindowTest, NothingIsRaisedWithoutARunningFrame) {
     EXPECT_EQ(state.exitCode, 0);
 }
 
-TEST_F(MainWindowTest, OpenMenuPausesTheGameUnlessItKeepsRunningInModalLoops) {
+// The menu-pause hook of the run, as StartApplication installs it.
+class MenuPauseHook : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        InstallMenuPauseHook();
+        ASSERT_NE(Services().hook, nullptr);
+    }
+    void TearDown() override {
+        RemoveMenuPauseHook();
+        MainWindowTest::TearDown();
+    }
+    // Whether window timer 11 steps the machine: its message reaches the window after its period.
+    bool StepTimerRuns() {
+        win32::testing::AdvanceFakeClock(1000);
+        MSG msg{};
+        return PeekMessageW(&msg, window, WM_TIMER, WM_TIMER, PM_NOREMOVE) && msg.wParam == ModalStepTimer;
+    }
+};
+
+TEST_F(MenuPauseHook, OpenMenuPausesTheGameUnlessItKeepsRunningInModalLoops) {
+    win32::testing::UseFakeClock(true);
     EnterMenuLoop(window);
-    EXPECT_EQ(state.pauseCount, 1);
+    SendMessageW(window, WM_INITMENUPOPUP, 0, 0);
+    EXPECT_EQ(state.pauseCount, 1) << "one pause for the whole menu";
     ExitMenuLoop(window);
     EXPECT_EQ(state.pauseCount, 0);
+    EXPECT_FALSE(Services().hookPaused);
+
     app.header.flags2 = 0x8000;
     EnterMenuLoop(window);
     EXPECT_EQ(state.pauseCount, 0);
+    EXPECT_EQ(app.run.stepTimerActive, 1);
+    EXPECT_TRUE(StepTimerRuns());
     ExitMenuLoop(window);
+    EXPECT_EQ(app.run.stepTimerActive, 0);
+    EXPECT_FALSE(StepTimerRuns());
+    win32::testing::UseFakeClock(false);
+}
+
+TEST_F(MenuPauseHook, AMenuOverAPausedGameLeavesItPausedAfterwards) {
+    PauseApplication();
+    EnterMenuLoop(window);
+    EXPECT_EQ(state.pauseCount, 1);
+    EXPECT_EQ(app.run.runFlags & RunFlagMenuWhilePaused, RunFlagMenuWhilePaused);
+    ExitMenuLoop(window);
+    EXPECT_EQ(state.pauseCount, 1);
+    EXPECT_EQ(app.run.runFlags & RunFlagMenuWhilePaused, 0);
+    ResumeApplication();
+}
+
+struct ModalCase {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+    bool keepRunning; // the shell's keep-running-in-modal-loops setting
+    int pauseCountAfter;
+};
+
+class ModalLoopMessage : public MenuPauseHook, public ::testing::WithParamInterface<ModalCase> {};
+
+// Each message is sent once, from a state where the hook has not paused yet.
+TEST_P(ModalLoopMessage, PausesOrNotAsTheHookSays) {
+    const ModalCase& c = GetParam();
+    Services().keepRunningInModalLoops = c.keepRunning;
+    SendMessageW(window, c.message, c.wParam, 0);
+    EXPECT_EQ(state.pauseCount, c.pauseCountAfter);
+    Services().keepRunningInModalLoops = false;
+    ResumeFrameTimer();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Each, ModalLoopMessage,
+    ::testing::Values(ModalCase{"ScrollLineDown", WM_VSCROLL, 1, false, 1},
+                      ModalCase{"ScrollThumbTrack", WM_HSCROLL, 5, false, 1},
+                      ModalCase{"ScrollThumbPosition", WM_VSCROLL, SB_THUMBPOSITION, false, 0},
+                      ModalCase{"ScrollCodeAboveEnd", WM_HSCROLL, 9, false, 0},
+                      ModalCase{"MoveOrSize", WM_ENTERSIZEMOVE, 0, false, 1},
+                      ModalCase{"MoveOrSizeKeepingOnRunning", WM_ENTERSIZEMOVE, 0, true, 0},
+                      ModalCase{"MenuSelectionOfAnItem", WM_MENUSELECT, MAKEWPARAM(1, 0), false, 0}),
+    [](const ::testing::TestParamInfo<ModalCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MenuPauseHook, DraggingAScrollThumbPausesUntilItIsLetGo) {
+    SendMessageW(window, WM_HSCROLL, 5, 0);
+    SendMessageW(window, WM_HSCROLL, 5, 0);
+    EXPECT_EQ(state.pauseCount, 1);
+    SendMessageW(window, WM_HSCROLL, SB_ENDSCROLL, 0);
+    EXPECT_EQ(state.pauseCount, 0);
+    SendMessageW(window, WM_ENTERSIZEMOVE, 0, 0);
+    SendMessageW(window, WM_EXITSIZEMOVE, 0, 0);
     EXPECT_EQ(state.pauseCount, 0);
 }
 
