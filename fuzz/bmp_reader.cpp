@@ -1,4 +1,4 @@
-// Reads arbitrary bytes as a BMP file into surfaces of two depths, then saves what was read: bitmap
+// Reads arbitrary bytes as a BMP file into surfaces of three depths, then saves what was read: bitmap
 // headers, masks, colour tables and offsets come from files the application names.
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/streams.h"
@@ -11,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 1 << 20) return 0;
-    for (int depth : {32, 16}) {
+    for (int depth : {32, 16, 8}) {
         cSurface prototype;
         auto* implementation = new cBufferSurface;
         implementation->SetDepth(depth);

@@ -63,6 +63,7 @@ struct ImageMaskItem {
 static_assert(sizeof(ImageMaskItem) == 60);
 
 class cSurfaceImplementation;
+struct AppContext;
 
 // Items of bank 4: the display-driver texture made for the image of the same handle; the texture is
 // deleted before the item is freed.
@@ -165,3 +166,7 @@ VTRS2_API TextureCacheItem* FindImageTexture(ContextBanks* banks, win32::DWORD i
 // and returns it for the mask builder to fill.
 VTRS2_API ImageMask* PrepareImageCollisionMask(ContextBanks* banks, win32::DWORD image, win32::DWORD mode);
 VTRS2_API int GetFullScreenModes(FullScreenModeEntry* entries, int count);
+// The bitmap header and colour table of a display mode's images (codes 6, 7 and 8 as 24 bits, bottom-up
+// rows) into `out` when given; answers the bytes of header, colour table and pixels.
+VTRS2_API win32::DWORD BuildDibHeader(AppContext* context, int width, int height, int code,
+                                      win32::BITMAPINFO* out);

@@ -26,4 +26,6 @@ template <typename T> int AllocZeroedMemory(std::size_t size, T** block) {
 template <typename T> int ReallocMemory(std::size_t size, T** block) {
     return ReallocMemory(size, reinterpret_cast<void**>(block));
 }
-template <typename T> int FreeMemory(T** block) { return FreeMemory(reinterpret_cast<void**>(block)); }
+template <typename T> int FreeMemory(T** block) {
+    return FreeMemory(reinterpret_cast<void**>(block));
+}

@@ -150,6 +150,8 @@ public:
     int SetPalette(SharedPalette* palette, int remap);
     int SetLogPalette(const win32::LOGPALETTE* palette, int remap);
     int CopyPalette(const cSurface& other, int remap);
+    // Both at most 8 bits: the pixels become the nearest indexes of the other surface's palette.
+    void RemapToPaletteOf(const cSurface& other);
     void SetColorKey(win32::COLORREF color);
 
     // Lost-device registrations keyed by this front end.

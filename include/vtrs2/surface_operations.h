@@ -70,7 +70,7 @@
        BlockFilterCallback callback, win32::LPARAM argument),                                                \
       (destination, x, y, sourceX, sourceY, width, height, blockWidth, blockHeight, blockOffsetX,            \
        blockOffsetY, marginX, marginY, callback, argument),                                                  \
-      Own, Zero, Own)                                                                                       \
+      Own, Zero, Own)                                                                                        \
     X(38, int, StretchBlitFromDC,                                                                            \
       (int x, int y, int width, int height, win32::HDC source, int sourceX, int sourceY, int sourceWidth,    \
        int sourceHeight, int extraA, int extraB, int extraC),                                                \
@@ -103,26 +103,26 @@
       (win32::LPCWSTR text, int length, int x, int y, win32::UINT align, win32::RECT* clip,                  \
        win32::COLORREF color, win32::HFONT font, win32::LPARAM reserved, int ink, win32::LPARAM parameter,   \
        int flags),                                                                                           \
-      (text, length, x, y, align, clip, color, font, reserved, ink, parameter, flags), Own, Zero, Fwd)      \
+      (text, length, x, y, align, clip, color, font, reserved, ink, parameter, flags), Own, Zero, Fwd)       \
     X(49, int, TextOutAnsi,                                                                                  \
       (win32::LPCSTR text, int length, int x, int y, win32::UINT align, win32::RECT* clip,                   \
        win32::COLORREF color, win32::HFONT font, win32::LPARAM reserved, int ink, win32::LPARAM parameter,   \
        int flags),                                                                                           \
-      (text, length, x, y, align, clip, color, font, reserved, ink, parameter, flags), Own, Zero, Fwd)      \
+      (text, length, x, y, align, clip, color, font, reserved, ink, parameter, flags), Own, Zero, Fwd)       \
     X(50, int, DrawTextWide,                                                                                 \
       (win32::LPCWSTR text, int length, win32::RECT* rect, win32::UINT format, win32::COLORREF color,        \
        win32::HFONT font, win32::LPARAM reserved, int ink, win32::LPARAM parameter, int flags,               \
        int leftMargin, int rightMargin, int tabLength),                                                      \
       (text, length, rect, format, color, font, reserved, ink, parameter, flags, leftMargin, rightMargin,    \
        tabLength),                                                                                           \
-      Own, Zero, Fwd)                                                                                       \
+      Own, Zero, Fwd)                                                                                        \
     X(51, int, DrawTextAnsi,                                                                                 \
       (win32::LPCSTR text, int length, win32::RECT* rect, win32::UINT format, win32::COLORREF color,         \
        win32::HFONT font, win32::LPARAM reserved, int ink, win32::LPARAM parameter, int flags,               \
        int leftMargin, int rightMargin, int tabLength),                                                      \
       (text, length, rect, format, color, font, reserved, ink, parameter, flags, leftMargin, rightMargin,    \
        tabLength),                                                                                           \
-      Own, Zero, Fwd)                                                                                       \
+      Own, Zero, Fwd)                                                                                        \
     X(52, int, IsFullyTransparent, (), (), Own, Zero, Fwd)                                                   \
     X(53, int, IsOpaque, (), (), Own, Zero, Fwd)                                                             \
     X(54, int, ReplaceColor, (win32::COLORREF newColor, win32::COLORREF oldColor), (newColor, oldColor),     \

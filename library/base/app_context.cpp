@@ -6,6 +6,7 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/palettes.h"
 #include "win32/gdi.h"
 
 #include <array>
@@ -37,6 +38,7 @@ void MakeWorkSurface(AppContext* context) {
     auto* surface = new (std::nothrow) cBufferSurface;
     if (!surface) return; // the context goes on without one
     surface->SetDepth(DisplayModeBits(context->displayMode));
+    if (surface->depth == 8 && context->sharedPalette) surface->SetPalette(context->sharedPalette, 0);
     context->workSurface = surface;
 }
 
@@ -89,7 +91,7 @@ CIndexList* GetThreadContexts() {
     return threadContexts.list;
 }
 
-AppContext* CreateAppContext(HINSTANCE owner, HPALETTE) {
+AppContext* CreateAppContext(HINSTANCE owner, HPALETTE palette) {
     AppContext* context = nullptr;
     if (!AllocZeroedMemory(sizeof(AppContext), &context) || !context) return nullptr;
     new (context) AppContext{};
@@ -113,6 +115,7 @@ AppContext* CreateAppContext(HINSTANCE owner, HPALETTE) {
     context->channelCount = kChannelCount;
     context->music[0] = -1;
     context->creator = std::this_thread::get_id();
+    SetAppPalette(context, palette, nullptr);
     MakeWorkSurface(context);
     return context;
 }
@@ -152,6 +155,8 @@ void DestroyAppContext(AppContext* context) {
     FreeAllBanks(context->banks); // whatever else was added
     EndHeapBatch();
     FreeMemory(&context->banks);
+    ReleaseSharedPalette(context->sharedPalette);
+    context->sharedPalette = nullptr;
     FreeWorkSurface(context);
     if (CIndexList* list = threadContexts.list) {
         list->Remove(list->Find(context));

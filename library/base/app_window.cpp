@@ -6,6 +6,7 @@
 
 #include "app_window_internal.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/surface.h"
 
 #include <cstdlib>
@@ -150,9 +151,11 @@ AppWindow* CreateAppWindowW(AppContext* context, const AppWindowParams* params) 
     if (p.windowType == AppWindowMain && !AllocateSpritePool(record->sprites, MainWindowSprites))
         return Fail(record, false, 0);
     record->cursor = reinterpret_cast<ULONG_PTR>(p.cursor) == 1 ? Arrow() : p.cursor;
-    if (p.windowType == AppWindowMain)
-        record->background = p.background; // no palette index without the palette service: the colour
-    else
+    if (p.windowType == AppWindowMain) {
+        // A colour, kept as its palette index in a mode that has a palette.
+        const int index = FindColorIndex(context, context->displayMode, static_cast<COLORREF>(p.background));
+        record->background = index >= 0 ? static_cast<ULONG_PTR>(index) : p.background;
+    } else
         record->background = p.background == kStockWhite
                                  ? reinterpret_cast<ULONG_PTR>(GetStockObject(WHITE_BRUSH))
                                  : p.background;
@@ -194,6 +197,7 @@ AppWindow* CreateAppWindowW(AppContext* context, const AppWindowParams* params) 
     }
     SyncPlayArea(record);
     if (created) record->dc = GetDC(record->window);
+    if (context->sharedPalette) SelectWindowPalette(record, context->sharedPalette);
     return record;
 }
 
@@ -221,6 +225,7 @@ void FreeAppWindow(AppWindow* window) {
     if (window->redrawList) FreeMemory(&window->redrawList);
     FreeSpriteWindow(window);
     if (window->pen) DeleteObject(window->pen);
+    RestoreWindowPalette(window);
     if (window->dc && (window->optionFlags & AppWindowOwnDC)) ReleaseDC(window->window, window->dc);
     FreeRecord(window);
 }

@@ -65,9 +65,13 @@ int Allocate(std::size_t size, void** block, bool zeroed) {
 
 } // namespace
 
-int AllocMemory(std::size_t size, void** block) { return Allocate(size, block, false); }
+int AllocMemory(std::size_t size, void** block) {
+    return Allocate(size, block, false);
+}
 
-int AllocZeroedMemory(std::size_t size, void** block) { return Allocate(size, block, true); }
+int AllocZeroedMemory(std::size_t size, void** block) {
+    return Allocate(size, block, true);
+}
 
 int ReallocMemory(std::size_t size, void** block) {
     if (!block) return 0;
@@ -85,7 +89,9 @@ int FreeMemory(void** block) {
     return 1;
 }
 
-int FreeMemoryBlock(void* block) { return FreeMemory(&block); }
+int FreeMemoryBlock(void* block) {
+    return FreeMemory(&block);
+}
 
 std::size_t GetMemorySize(const void* block) {
     if (!block) return 0;
@@ -99,7 +105,9 @@ void CompactHeap() {
     ++compactions;
 }
 
-void BeginHeapBatch() { ++batchDepth; }
+void BeginHeapBatch() {
+    ++batchDepth;
+}
 
 void EndHeapBatch() {
     if (batchDepth <= 0) return;
@@ -112,4 +120,6 @@ void SetAllocationFailures(int skip, int count) {
     injectFail = count;
 }
 
-int GetHeapCompactionCount() { return compactions.load(); }
+int GetHeapCompactionCount() {
+    return compactions.load();
+}

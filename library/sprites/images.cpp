@@ -1,8 +1,11 @@
 // Image items of bank 0 and the collision-mask items made for them in banks 2 and 3.
 #include "image_surfaces.h"
+#include "surfaces/nibble_expansion.h"
 #include "texture_items.h"
+#include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/rle_codec.h"
 #include "vtrs2/surface_engine.h"
 
@@ -21,6 +24,9 @@ constexpr DWORD MaskItemHeaderSize = sizeof(ImageMaskItem);
 // The header words after the checksum that the checksum covers.
 constexpr std::size_t ChecksummedHeader = 40;
 constexpr DWORD Mode8 = 3, Mode24 = 4, Mode15 = 6, Mode16 = 7;
+constexpr DWORD ModeNibbles = 2, ModePlanar = 5;
+// With a 4-bit source mode, a mask plane follows the pixels.
+constexpr DWORD AddImageSourceMask = 0x10;
 
 struct FreeBlock {
     void operator()(void* p) const { FreeMemoryBlock(p); }
@@ -60,7 +66,29 @@ DWORD PackingFor(DWORD mode) {
     }
 }
 
-COLORREF AdjustTransparent(DWORD mode, COLORREF colour) {
+// The palette that the banks' context draws with: its shared palette, or the thread's default one for
+// banks that belong to no context of the thread. The pointer is borrowed.
+SharedPalette* PaletteOfBanks(ContextBanks* banks) {
+    if (CIndexList* contexts = GetThreadContexts()) {
+        int cursor = contexts->GetHead();
+        while (auto* context = static_cast<AppContext*>(contexts->Next(cursor)))
+            if (context->banks == banks && context->sharedPalette) return context->sharedPalette;
+    }
+    return FindMatchingSharedPalette(GetDefaultModePalette(Mode8)->Log());
+}
+
+// A palette passed with an 8-bit source: a LOGPALETTE of 256 entries, not a remap table.
+const LOGPALETTE* AsLogPalette(const void* palette) {
+    const auto* bytes = static_cast<const BYTE*>(palette);
+    if (!bytes || (bytes[0] | (bytes[1] << 8)) != LogPaletteVersion ||
+        (bytes[2] | (bytes[3] << 8)) != PaletteSize)
+        return nullptr;
+    return static_cast<const LOGPALETTE*>(palette);
+}
+
+COLORREF AdjustTransparent(DWORD mode, COLORREF colour, SharedPalette* palette) {
+    if (mode == Mode8 && palette)
+        return PaletteColor(palette->palette.entries[GetNearestPaletteIndex(palette, colour)]);
     if (mode == Mode15) return colour & 0xF8F8F8;
     if (mode == Mode16) return colour & 0xF8FCF8;
     return colour;
@@ -84,26 +112,54 @@ const BYTE* UnpackedSource(const void* pixels, std::size_t pixelsSize, DWORD sou
     return n == expected ? holder.get() : nullptr;
 }
 
+// A 16-colour source expanded to 8 bits (mode 3), its alpha plane carried over; opaque black takes the
+// palette's black index, so that only transparent pixels are 0.
+Buffer ExpandFourBits(LONG width, LONG height, DWORD mode, bool mask, const BYTE* source, DWORD sourceBytes,
+                      DWORD alphaBytes, BYTE blackIndex) {
+    const DWORD expandedBytes = GetImageDataSize(width, height, Mode8);
+    Buffer out = NewBuffer(static_cast<std::size_t>(expandedBytes) + alphaBytes);
+    if (!out) return nullptr;
+    if (mode == ModeNibbles)
+        surfaces::ExpandNibbles4To8(out.get(), source, width, height, mask, blackIndex);
+    else
+        surfaces::ExpandPlanar4To8(out.get(), source, width, height, mask, blackIndex);
+    std::memcpy(out.get() + expandedBytes, source + sourceBytes, alphaBytes);
+    return out;
+}
+
+// The bytes of a 4-bit source: its pixels and, with the mask flag, its mask; 0 when they overflow.
+DWORD FourBitSourceBytes(LONG width, LONG height, DWORD mode, bool mask) {
+    const std::uint64_t pixels = GetImageDataSize(width, height, mode);
+    const std::uint64_t total = !mask ? pixels : pixels + (mode == ModeNibbles ? pixels : pixels / 4);
+    return total > 0xFFFFFFFFu ? 0 : static_cast<DWORD>(total);
+}
+
 // The pixels in the target mode, alpha plane carried over as it is. An 8-bit image into an 8-bit context
-// goes through the 256-byte remap table given in place of a palette.
+// goes through the 256-byte remap table given in place of a palette; between palette and true-colour
+// pixels the context's palette gives and takes the colours, or for an 8-bit source the LOGPALETTE given.
 Buffer ConvertPixels(LONG width, LONG height, DWORD sourceMode, DWORD targetMode, const BYTE* source,
-                     DWORD sourceBytes, DWORD alphaBytes, const void* palette) {
+                     DWORD sourceBytes, DWORD alphaBytes, const void* palette,
+                     SharedPalette* contextPalette) {
     const ModeFormat* from = FindModeFormat(sourceMode);
     const ModeFormat* to = FindModeFormat(targetMode);
     if (!from || !to) return nullptr;
     const DWORD targetBytes = GetImageDataSize(width, height, targetMode);
     Buffer out = NewBuffer(static_cast<std::size_t>(targetBytes) + alphaBytes);
     if (!out) return nullptr;
-    // Between palette and true-colour pixels the surfaces need palettes, which they do not carry yet.
-    if ((sourceMode == Mode8) != (targetMode == Mode8)) return nullptr;
-    if (sourceMode == Mode8) {
+    if (sourceMode == Mode8 && targetMode == Mode8) {
         const auto* table = static_cast<const BYTE*>(palette);
         for (DWORD i = 0; i < targetBytes; ++i)
-            out.get()[i] = table[source[i]];
+            out.get()[i] = table ? table[source[i]] : source[i];
     } else {
         cBufferSurface fromSurface, into;
         if (!LoadImageRows(fromSurface, *from, width, height, source)) return nullptr;
+        if (sourceMode == Mode8) {
+            SharedPalette* given = GetSharedPalette(AsLogPalette(palette));
+            fromSurface.SetPalette(given ? given : contextPalette, 0);
+            ReleaseSharedPalette(given);
+        }
         if (!into.SetDepth(to->depth) || !into.AllocatePixels(width, height)) return nullptr;
+        if (targetMode == Mode8) into.SetPalette(contextPalette, 0);
         if (!fromSurface.Blit(&into, 0, 0, 0, 0, width, height, 0, 0, 0, 0)) return nullptr;
         StoreImageRows(into, *to, out.get());
     }
@@ -153,7 +209,8 @@ DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, L
                std::size_t pixelsSize, const void* palette) {
     width &= 0xFFFF, height &= 0xFFFF;
     if (!banks || width == 0 || height == 0) return 0;
-    const DWORD sourceMode = (flags & 0xF) ? (flags & 0xF) : targetMode;
+    DWORD sourceMode = (flags & 0xF) ? (flags & 0xF) : targetMode;
+    SharedPalette* contextPalette = PaletteOfBanks(banks);
     const bool alpha = flags & AddImageAlphaPlane;
     const DWORD sourcePacking = (flags >> 8) & 7;
     const DWORD pixelBytes = GetImageDataSize(width, height, targetMode);
@@ -161,24 +218,34 @@ DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, L
     const DWORD unpacked = GetImageDataSize(width, height, targetMode | (alpha ? AddImageAlphaPlane : 0));
     if (pixelBytes == 0 || unpacked == 0) return 0;
     const DWORD alphaBytes = unpacked - pixelBytes;
-    // 4-bit sources need the surface engine's nibble expansion, and the packed item form has no settled
-    // layout; packed sources followed by an alpha plane cannot say where the plane starts.
-    if (pixels &&
-        (sourceMode == 2 || sourceMode == 5 || (flags & AddImagePackedItemForm) || (sourcePacking && alpha)))
-        return 0;
+    // The packed item form has no settled layout; packed sources followed by an alpha plane cannot say where
+    // the plane starts.
+    if (pixels && ((flags & AddImagePackedItemForm) || (sourcePacking && alpha))) return 0;
 
-    Buffer holder, converted;
+    Buffer holder, expanded, converted;
     const BYTE* source = nullptr;
     if (pixels) {
-        const DWORD sourceBytes = GetImageDataSize(width, height, sourceMode);
-        const DWORD sourceTotal =
-            GetImageDataSize(width, height, sourceMode | (alpha ? AddImageAlphaPlane : 0));
-        if (!sourceBytes || !sourceTotal ||
-            !(source = UnpackedSource(pixels, pixelsSize, sourcePacking, sourceTotal, holder)))
+        const bool fourBits = sourceMode == ModeNibbles || sourceMode == ModePlanar;
+        const bool mask = fourBits && (flags & AddImageSourceMask);
+        DWORD sourceBytes = fourBits ? FourBitSourceBytes(width, height, sourceMode, mask)
+                                     : GetImageDataSize(width, height, sourceMode);
+        const std::uint64_t sourceTotal = static_cast<std::uint64_t>(sourceBytes) + alphaBytes;
+        if (!sourceBytes || sourceTotal > 0xFFFFFFFFu ||
+            !(source =
+                  UnpackedSource(pixels, pixelsSize, sourcePacking, static_cast<DWORD>(sourceTotal), holder)))
             return 0;
+        if (fourBits) {
+            const auto black = static_cast<BYTE>(contextPalette ? contextPalette->blackIndex : 0);
+            expanded =
+                ExpandFourBits(width, height, sourceMode, mask, source, sourceBytes, alphaBytes, black);
+            if (!expanded) return 0;
+            source = expanded.get();
+            sourceMode = Mode8;
+            sourceBytes = GetImageDataSize(width, height, Mode8);
+        }
         if (sourceMode != targetMode || palette) {
             converted = ConvertPixels(width, height, sourceMode, targetMode, source, sourceBytes, alphaBytes,
-                                      palette);
+                                      palette, contextPalette);
             if (!converted) return 0;
             source = converted.get();
         }
@@ -202,7 +269,7 @@ DWORD AddImage(ContextBanks* banks, DWORD targetMode, LONG width, LONG height, L
     item->flags = (packing ? ImagePacked : 0) | (alpha ? ImageAlpha : 0);
     item->hotX = static_cast<SHORT>(hotX), item->hotY = static_cast<SHORT>(hotY);
     item->actionX = static_cast<SHORT>(actionX), item->actionY = static_cast<SHORT>(actionY);
-    item->transparent = transparent ? AdjustTransparent(targetMode, transparent) : 0;
+    item->transparent = transparent ? AdjustTransparent(targetMode, transparent, contextPalette) : 0;
     SetChecksum(item);
 
     if (flags & AddImageDeduplicate) {

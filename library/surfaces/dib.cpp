@@ -1,6 +1,7 @@
 // Device-independent bitmaps: loading into a surface, building from one, and BMP files. Every field of a
 // file is read one by one, little-endian, and every size is checked against what the file holds.
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/streams.h"
 #include "vtrs2/surface.h"
 
@@ -17,6 +18,9 @@ constexpr int FileHeaderSize = 14;
 constexpr int BitfieldMaskBytes = 12;
 constexpr int WholeSize = 0x3FFFFFFF;
 constexpr int BuildHeaderOnly = 1;
+constexpr int LoadKeepPalette = 1; // the surface keeps its palette and nothing is remapped
+constexpr int LoadTakePalette = 4; // the surface takes the bitmap's own palette
+constexpr int FirstBitmapColour = 10;
 constexpr int BuildAlphaInFourthByte = 2;
 constexpr LONG FileBufferSize = 0x4000;
 
@@ -98,21 +102,96 @@ int cSurface::GetDibSize() const {
     return ::GetDibSize(GetWidth(), GetHeight(), GetDepth());
 }
 
-// Bitmaps of 8 bits or fewer are taken once shared palettes exist; until then they are refused.
-int cSurface::LoadDib(const BITMAPINFO* info, const void* bits, int) {
+namespace {
+
+// A 1- or 4-bit bitmap as an 8-bit one: the colour table is the surface's palette at 8 bits (else the
+// default one) with the bitmap's own colours over entries 10 upward; a 4-bit value v becomes v + 10, except
+// that 0 stays 0, and a 1-bit value b becomes 10 + b.
+struct ExpandedBitmap {
+    std::vector<BYTE> info;
+    std::vector<BYTE> bits;
+};
+
+bool ExpandLowBitBitmap(const BITMAPINFO* source, const void* sourceBits,
+                        const cSurfaceImplementation& surface, ExpandedBitmap& out) {
+    const BITMAPINFOHEADER& h = source->bmiHeader;
+    const int bitCount = h.biBitCount;
+    const long long rows = h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : h.biHeight;
+    if (h.biWidth <= 0 || rows <= 0 || h.biWidth > MaxSurfaceSide || rows > MaxSurfaceSide) return false;
+    const long long colours = ColorTableEntries(h);
+    const BYTE* table = reinterpret_cast<const BYTE*>(source) + h.biSize;
+    const BYTE* in = sourceBits ? static_cast<const BYTE*>(sourceBits) : table + 4 * colours;
+    const int inRow = RowBytesOf(h.biWidth, bitCount), outRow = RowBytesOf(h.biWidth, 8);
+    out.info.assign(sizeof(BITMAPINFOHEADER) + 4 * PaletteSize, 0);
+    BITMAPINFOHEADER header = h;
+    header.biSize = InfoHeaderSize;
+    header.biBitCount = 8;
+    header.biCompression = BI_RGB;
+    header.biClrUsed = PaletteSize;
+    header.biSizeImage = static_cast<DWORD>(outRow * rows);
+    std::memcpy(out.info.data(), &header, sizeof header);
+    auto* quads = reinterpret_cast<RGBQUAD*>(out.info.data() + sizeof header);
+    const LogPalette256& base =
+        surface.depth <= 8 && surface.palette ? surface.palette->palette : *GetDefaultModePalette(3);
+    PaletteToRgbQuads(quads, base.entries, base.count);
+    std::memcpy(quads + FirstBitmapColour, table, static_cast<std::size_t>(4 * colours));
+    out.bits.assign(static_cast<std::size_t>(outRow * rows), 0);
+    for (long long y = 0; y < rows; ++y) {
+        const BYTE* from = in + y * inRow;
+        BYTE* to = out.bits.data() + y * outRow;
+        for (int x = 0; x < h.biWidth; ++x) {
+            if (bitCount == 4) {
+                const int v = (x & 1) ? from[x >> 1] & 0x0F : from[x >> 1] >> 4;
+                to[x] = static_cast<BYTE>(v == 0 ? 0 : v + FirstBitmapColour);
+            } else {
+                to[x] = static_cast<BYTE>(FirstBitmapColour + ((from[x >> 3] >> (7 - (x & 7))) & 1));
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int cSurface::LoadDib(const BITMAPINFO* info, const void* bits, int options) {
     if (!info || implementation_->IsDCOnly()) {
         lastError_ = SurfaceErrorRefused;
         return 0;
     }
-    const BITMAPINFOHEADER& header = info->bmiHeader;
-    if ((header.biCompression != BI_RGB && header.biCompression != BI_BITFIELDS) || header.biBitCount <= 8) {
+    const BITMAPINFOHEADER* header = &info->bmiHeader;
+    if (header->biCompression != BI_RGB && header->biCompression != BI_BITFIELDS) {
         lastError_ = SurfaceErrorRefused;
         return 0;
     }
-    cDIBSurface view(&header, const_cast<void*>(bits), 0);
+    ExpandedBitmap expanded;
+    if (header->biBitCount < 8) {
+        if (header->biBitCount != 1 && header->biBitCount != 4) {
+            lastError_ = SurfaceErrorRefused;
+            return 0;
+        }
+        if (!ExpandLowBitBitmap(info, bits, *implementation_, expanded)) {
+            lastError_ = SurfaceErrorNoDeviceContext;
+            return 0;
+        }
+        header = reinterpret_cast<const BITMAPINFOHEADER*>(expanded.info.data());
+        bits = expanded.bits.data();
+    }
+    const bool paletted = header->biBitCount <= 8;
+    cDIBSurface view(header, const_cast<void*>(bits), paletted ? 1 : 0);
     if (view.width == 0) {
         lastError_ = SurfaceErrorNoDeviceContext;
         return 0;
+    }
+    const bool bothPaletted = paletted && GetDepth() <= 8;
+    if (bothPaletted && !(options & LoadKeepPalette)) {
+        if (options & LoadTakePalette) {
+            implementation_->SetPalette(view.palette, 0);
+        } else {
+            SharedPalette* fitted = GetSharedPaletteForColors(view.palette, nullptr);
+            implementation_->SetPalette(fitted, 0);
+            if (fitted != view.palette) options |= LoadKeepPalette;
+            ReleaseSharedPalette(fitted);
+        }
     }
     cSurfaceImplementation* target = implementation_;
     const bool fresh = view.width != target->width || view.height != target->height;
@@ -130,6 +209,7 @@ int cSurface::LoadDib(const BITMAPINFO* info, const void* bits, int) {
         lastError_ = SurfaceErrorRefused;
         return 0;
     }
+    if (bothPaletted && (options & LoadKeepPalette)) target->RemapToPalette(view.palette);
     if (fresh) SetImplementation(target);
     if (!view.alphaPlane) implementation_->FreeAlphaPlane();
     return 1;
@@ -221,8 +301,7 @@ int cSurface::BuildDib(BITMAPINFO* info, void* bits, int flags) {
         lastError_ = SurfaceErrorNoDeviceContext;
         return 0;
     }
-    // 8-bit surfaces need their palette for the colour table.
-    if (implementation_->IsDCOnly() || GetDepth() <= 8) {
+    if (implementation_->IsDCOnly()) {
         lastError_ = SurfaceErrorRefused;
         return 0;
     }
@@ -241,6 +320,12 @@ int cSurface::BuildDib(BITMAPINFO* info, void* bits, int flags) {
         masks[0] = 0xF800;
         masks[1] = 0x07E0;
         masks[2] = 0x001F;
+    }
+    if (depth <= 8) {
+        // The colour table: every entry of the palette (none is black when the surface has no palette).
+        PALETTEENTRY entries[PaletteSize] = {};
+        implementation_->GetPaletteEntries(entries, 0, PaletteSize);
+        PaletteToRgbQuads(info->bmiColors, entries, PaletteSize);
     }
     if (flags & BuildHeaderOnly) return 1;
     if (!bits) {
@@ -262,15 +347,15 @@ int cSurface::BuildDib(BITMAPINFO* info, void* bits, int flags) {
     return 1;
 }
 
-// The bitmap (header, masks, bits) without the file header.
+// The bitmap (header, masks or colour table, bits) without the file header.
 int cSurface::SaveDibToStream(COutputFile* stream) {
-    if (!stream || !HasImplementation() || GetDepth() <= 8) {
+    if (!stream || !HasImplementation()) {
         lastError_ = SurfaceErrorRefused;
         return 0;
     }
     const int headerBytes = GetDibHeaderSize(GetDepth());
     const long long imageBytes = static_cast<long long>(GetHeight()) * RowBytesOf(GetWidth(), GetDepth());
-    std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + BitfieldMaskBytes, 0);
+    std::vector<BYTE> info(sizeof(BITMAPINFOHEADER) + 4 * PaletteSize, 0);
     std::vector<BYTE> bits(static_cast<std::size_t>(imageBytes), 0);
     if (!BuildDib(reinterpret_cast<BITMAPINFO*>(info.data()), bits.data(), BuildAlphaInFourthByte)) return 0;
     // Without an alpha plane every pixel is opaque, whatever the fourth bytes held.
@@ -281,7 +366,10 @@ int cSurface::SaveDibToStream(COutputFile* stream) {
     BITMAPINFOHEADER header{};
     std::memcpy(&header, info.data(), sizeof header);
     WriteInfoHeader(out.data(), header);
-    if (headerBytes > InfoHeaderSize) {
+    if (GetDepth() <= 8) {
+        std::memcpy(&out[InfoHeaderSize], info.data() + sizeof header,
+                    static_cast<std::size_t>(headerBytes - InfoHeaderSize));
+    } else if (headerBytes > InfoHeaderSize) {
         const DWORD* masks = reinterpret_cast<const DWORD*>(info.data() + sizeof header);
         for (int i = 0; i < 3; ++i)
             Write32(&out[static_cast<std::size_t>(InfoHeaderSize + 4 * i)], masks[i]);
@@ -304,7 +392,7 @@ int WriteFileHeader(COutputFile& file, const cSurface& surface) {
 } // namespace
 
 int cSurface::SaveDibToCreatedFile(COutputFile& file, int created) {
-    if (!HasImplementation() || GetDepth() <= 8) {
+    if (!HasImplementation()) {
         lastError_ = SurfaceErrorRefused;
         return 0;
     }

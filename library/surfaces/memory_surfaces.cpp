@@ -2,6 +2,7 @@
 #include "vtrs2/memory_surfaces.h"
 
 #include "vtrs2/memory.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/raw_files.h"
 #include "vtrs2/streams.h"
 
@@ -23,6 +24,21 @@ int RowBytes(int width, int depth) {
 BYTE* AlignPixels(void* block) {
     const auto address = reinterpret_cast<std::uintptr_t>(block);
     return reinterpret_cast<BYTE*>((address + PixelAlignment - 1) & ~(PixelAlignment - 1));
+}
+
+// The grey palette of byte views: entry i is (i, i, i). The reference made with it is kept for the thread,
+// whose palettes go when it ends; each view holds one more.
+SharedPalette* GreyPalette() {
+    static const LogPalette256 grey = [] {
+        LogPalette256 p{};
+        p.version = LogPaletteVersion;
+        p.count = PaletteSize;
+        for (int i = 0; i < PaletteSize; ++i)
+            p.entries[i] = {static_cast<BYTE>(i), static_cast<BYTE>(i), static_cast<BYTE>(i), 0};
+        return p;
+    }();
+    if (SharedPalette* kept = FindMatchingSharedPalette(grey.Log())) return kept;
+    return GetSharedPalette(grey.Log());
 }
 
 bool SizeAllowed(int width, int height) {
@@ -117,6 +133,7 @@ int cBufferSurface::WritePixels(HANDLE file) {
 
 cAlphaBufferSurface::cAlphaBufferSurface(BYTE* bytes, int viewWidth, int viewHeight, int viewPitch) {
     SelectDepthRoutines(8);
+    palette = AddRefSharedPalette(GreyPalette());
     width = viewWidth;
     height = viewHeight;
     pitch = viewPitch < 0 ? -viewPitch : viewPitch;
@@ -154,6 +171,7 @@ cSurfaceImplementation* cAlphaBufferSurface::CreateSameKind(int newWidth, int ne
         return nullptr;
     }
     created->SelectDepthRoutines(8);
+    created->palette = AddRefSharedPalette(palette);
     created->width = newWidth;
     created->height = newHeight;
     created->clipRight = newWidth;
@@ -167,7 +185,7 @@ cSurfaceImplementation* cAlphaBufferSurface::CreateSameKind(int newWidth, int ne
 
 // cDIBSurface
 
-cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int) {
+cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int makePalette) {
     if (!header || (header->biCompression != BI_RGB && header->biCompression != BI_BITFIELDS) ||
         header->biBitCount > 32 || header->biBitCount == 0)
         return;
@@ -202,7 +220,9 @@ cDIBSurface::cDIBSurface(const BITMAPINFOHEADER* header, void* bits, int) {
         return;
     if (viewDepth <= 8) {
         const DWORD entries = header->biClrUsed ? header->biClrUsed : (1u << bitCount);
-        start += 4 * static_cast<std::size_t>(entries > 256 ? 256 : entries);
+        const int count = static_cast<int>(entries > 256 ? 256 : entries);
+        if (makePalette) palette = GetSharedPaletteForQuads(reinterpret_cast<const RGBQUAD*>(start), count);
+        start += 4 * static_cast<std::size_t>(count);
     }
     auto* firstByte = bits ? static_cast<BYTE*>(bits) : const_cast<BYTE*>(start);
     SelectDepthRoutines(viewDepth);

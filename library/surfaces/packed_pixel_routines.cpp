@@ -79,18 +79,10 @@ void PackedCopyOpaque(cSurfaceImplementation& d, int dx, int dy, const cSurfaceI
         &CopyRun<F>);
 }
 
-InkContext MakeContext(const cSurfaceImplementation& s, DWORD parameter) {
-    InkContext c;
-    c.parameter = parameter;
-    c.transparentColor = s.transparentColor;
-    c.transparentValue = s.transparentValue;
-    return c;
-}
-
 template <typename F, typename Op> struct PackedInkTransparent {
     static void Run(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
                     int sy, int w, int h, DWORD parameter) {
-        InkContext c = MakeContext(s, parameter);
+        InkContext c = MakeInkContext(d, s, parameter);
         Op::Prepare(c);
         WalkPacked<F>(
             d, dx, dy, s, sx, sy, w, h, [](BYTE*, int) {},
@@ -104,7 +96,7 @@ template <typename F, typename Op> struct PackedInkTransparent {
 template <typename F, typename Op> struct PackedInkOpaque {
     static void Run(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
                     int sy, int w, int h, DWORD parameter) {
-        InkContext c = MakeContext(s, parameter);
+        InkContext c = MakeInkContext(d, s, parameter);
         Op::Prepare(c);
         WalkPacked<F>(
             d, dx, dy, s, sx, sy, w, h,
@@ -133,20 +125,18 @@ void PackedInkBlitOpaque(cSurfaceImplementation& d, int dx, int dy, const cSurfa
     if (ink > 0 && ink < InkCodeCount && routines[ink]) routines[ink](d, dx, dy, s, sx, sy, w, h, parameter);
 }
 
-template <typename F, bool WithInk> constexpr PixelRoutineTable PackedTable() {
+template <typename F> constexpr PixelRoutineTable PackedTable() {
     PixelRoutineTable t{};
     t.CopyTransparent = &PackedCopyTransparent<F>;
+    t.InkBlitTransparent = &PackedInkBlitTransparent<F>;
     t.CopyOpaque = &PackedCopyOpaque<F>;
-    if constexpr (WithInk) {
-        t.InkBlitTransparent = &PackedInkBlitTransparent<F>;
-        t.InkBlitOpaque = &PackedInkBlitOpaque<F>;
-    }
+    t.InkBlitOpaque = &PackedInkBlitOpaque<F>;
     return t;
 }
 
-constexpr std::array<PixelRoutineTable, 5> packedTables = {
-    PackedTable<Format8, false>(), PackedTable<Format15, false>(), PackedTable<Format16, false>(),
-    PackedTable<Format24, false>(), PackedTable<Format32, true>()};
+constexpr std::array<PixelRoutineTable, 5> packedTables = {PackedTable<Format8>(), PackedTable<Format15>(),
+                                                           PackedTable<Format16>(), PackedTable<Format24>(),
+                                                           PackedTable<Format32>()};
 
 } // namespace
 } // namespace surfaces

@@ -4,10 +4,14 @@
 
 #include "win32/types.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
 namespace surfaces {
+
+// Pixels are moved into words with memcpy, which gives their byte order only on a little-endian machine.
+static_assert(std::endian::native == std::endian::little);
 
 using win32::BYTE;
 using win32::COLORREF;
@@ -52,20 +56,31 @@ template <int RedBits, int GreenBits, int DepthBits> struct FormatPacked16 {
         const DWORD b = (v & 0x1F) << 3;
         return r | (g << 8) | (b << 16);
     }
+    // The working colour of the ink operators: blue, green, red in bytes 0-2, low bits of each channel 0.
+    static DWORD ToWorking(Pixel v) { return SwapRedBlue(ToColor(v)); }
+    static Pixel FromWorking(DWORD w) { return FromColor(SwapRedBlue(w)); }
     static Pixel FromValue(DWORD v) { return static_cast<Pixel>(v); }
     static bool SameColor(Pixel a, Pixel b) { return a == b; }
 };
 using Format15 = FormatPacked16<5, 5, 15>;
 using Format16 = FormatPacked16<5, 6, 16>;
 
+// Three bytes blue, green, red, unaligned; a pixel is read and written as exactly its three bytes, so that
+// nothing past the last pixel of a row is touched.
 struct Format24 {
     using Pixel = std::uint32_t;
     static constexpr int Bytes = 3;
     static constexpr int Depth = 24;
-    static Pixel Load(const BYTE* p) { return p[0] | (p[1] << 8) | (static_cast<DWORD>(p[2]) << 16); }
+    // Two bytes and one, each moved whole: a three-byte move into a wider word would make the processor
+    // wait for the word to be put together before it can read it.
+    static Pixel Load(const BYTE* p) {
+        std::uint16_t low;
+        std::memcpy(&low, p, 2);
+        return low | (static_cast<Pixel>(p[2]) << 16);
+    }
     static void Store(BYTE* p, Pixel v) {
-        p[0] = static_cast<BYTE>(v);
-        p[1] = static_cast<BYTE>(v >> 8);
+        const auto low = static_cast<std::uint16_t>(v);
+        std::memcpy(p, &low, 2);
         p[2] = static_cast<BYTE>(v >> 16);
     }
     static Pixel FromColor(COLORREF c) { return SwapRedBlue(c); }

@@ -1,7 +1,15 @@
 // The pixel routines of every depth, written once over the format traits and the ink operators, and the
 // routine tables built from them.
+
+// The inner loops are written plainly for the compiler to vectorise; ask for it also at -O2. It comes first
+// so that the formats' and operators' inline functions get the same options and are inlined.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("tree-vectorize")
+#endif
+
 #include "ink_operators.h"
 #include "pixel_formats.h"
+#include "rect_copy.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <array>
@@ -9,11 +17,6 @@
 #include <utility>
 
 using namespace win32;
-
-// The inner loops are written plainly for the compiler to vectorise; ask for it also at -O2.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("tree-vectorize")
-#endif
 
 namespace surfaces {
 
@@ -28,19 +31,26 @@ template <typename F> BYTE* PixelPointer(const cSurfaceImplementation& s, int x,
     return PixelAt<F>(s.Row(y), x);
 }
 
-// Per channel (s x a + d x (256 - a)) >> 8 for an alpha byte a of 1..254; fourth byte 0.
-template <typename F> typename F::Pixel AlphaMix(typename F::Pixel s, typename F::Pixel d, DWORD a) {
-    if constexpr (F::Bytes >= 3) {
-        const DWORD b = 256 - a;
-        const DWORD rb = (((s & 0xFF00FF) * a + (d & 0xFF00FF) * b) >> 8) & 0xFF00FF;
-        const DWORD g = (((s & 0xFF00) * a + (d & 0xFF00) * b) >> 8) & 0xFF00;
-        return static_cast<typename F::Pixel>(rb | g);
-    } else {
-        const DWORD sc = F::ToColor(s), dc = F::ToColor(d), b = 256 - a;
-        const DWORD rb = (((sc & 0xFF00FF) * a + (dc & 0xFF00FF) * b) >> 8) & 0xFF00FF;
-        const DWORD g = (((sc & 0xFF00) * a + (dc & 0xFF00) * b) >> 8) & 0xFF00;
-        return F::FromColor(rb | g);
-    }
+// A result r (a working colour) weighted by an alpha byte of 1..254 over the destination pixel.
+template <typename F> typename F::Pixel AlphaMix(const InkContext& c, DWORD r, typename F::Pixel d, DWORD a) {
+    using C = InkColors<F>;
+    return C::Pack(c, AlphaChannels(r, C::Destination(c, d), a));
+}
+
+// The colour of a pixel as COLORREF, and a COLORREF as a pixel of the surface (8 bits: the nearest index of
+// the surface's palette).
+template <typename F> COLORREF ColorOf(const cSurfaceImplementation& s, typename F::Pixel v) {
+    if constexpr (ColorFormat<F>)
+        return F::ToColor(v) & 0xFFFFFF;
+    else
+        return PaletteColor((s.palette ? s.palette->palette : *GetDefaultModePalette(3)).entries[v]);
+}
+
+template <typename F> typename F::Pixel PixelOf(const cSurfaceImplementation& s, COLORREF color) {
+    if constexpr (ColorFormat<F>)
+        return F::FromColor(color & 0xFFFFFF);
+    else
+        return static_cast<typename F::Pixel>(GetNearestPaletteIndex(s.palette, color));
 }
 
 // --- single pixels, fills, mirrors, replacement --------------------------------------------------------
@@ -53,14 +63,12 @@ template <typename F> void SetPixelT(cSurfaceImplementation& s, int x, int y, CO
         p[0] = static_cast<BYTE>(v);
         p[1] = static_cast<BYTE>(v >> 8);
         p[2] = static_cast<BYTE>(v >> 16);
+    } else if constexpr (F::Depth == 8) {
+        // A colour in palette-index form names its index without the palette.
+        *p = (color & PaletteIndexForm) ? static_cast<BYTE>(color) : PixelOf<F>(s, color);
     } else {
         F::Store(p, F::FromColor(color));
     }
-}
-
-// At 8 bits only a colour in palette-index form (0x01000000 | index) names its index without a palette.
-void SetPixel8(cSurfaceImplementation& s, int x, int y, COLORREF color) {
-    if (color & 0x01000000) *PixelPointer<Format8>(s, x, y) = static_cast<BYTE>(color);
 }
 
 template <typename F> DWORD GetPixelT(const cSurfaceImplementation& s, int x, int y) {
@@ -90,9 +98,8 @@ void FillRowsWith(cSurfaceImplementation& s, int x, int y, int pitch, int width,
         for (int i = 0; i < width; ++i)
             F::Store(first + 3 * i, v);
     } else {
-        typename F::Pixel* q = reinterpret_cast<typename F::Pixel*>(first);
         for (int i = 0; i < width; ++i)
-            q[i] = v;
+            F::Store(first + static_cast<std::ptrdiff_t>(i) * F::Bytes, v);
     }
     BYTE* row = first;
     for (int j = 1; j < height; ++j) {
@@ -134,24 +141,12 @@ void ReplaceValueT(cSurfaceImplementation& s, int x, int y, int width, int heigh
 
 // --- copies ------------------------------------------------------------------------------------------
 
-// One opaque copy for every depth; rows are moved so that a copy inside one surface stays right.
-void CopyOpaqueRows(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
-                    int sy, int width, int height) {
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * s.bytesPerPixel;
-    const bool upwards = d.pixels == s.pixels && d.Row(dy) > s.Row(sy);
-    for (int k = 0; k < height; ++k) {
-        const int j = upwards ? height - 1 - k : k;
-        std::memmove(d.Row(dy + j) + static_cast<std::ptrdiff_t>(dx) * d.bytesPerPixel,
-                     s.Row(sy + j) + static_cast<std::ptrdiff_t>(sx) * s.bytesPerPixel, rowBytes);
-    }
-}
-
 template <typename F>
 void CopyTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
                       int sy, int width, int height) {
     using P = typename F::Pixel;
-    // An 8-bit source with an alpha plane needs palettes and never reaches this routine.
-    if (ColorFormat<F> && s.alphaPlane) {
+    if (s.alphaPlane) {
+        const InkContext c = MakeInkContext(d, s, 0);
         for (int j = 0; j < height; ++j) {
             const BYTE* a = s.AlphaRow(sy + j) + sx;
             const BYTE* sp = PixelPointer<F>(s, sx, sy + j);
@@ -160,8 +155,8 @@ void CopyTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceI
                 if (a[i] == 0) continue;
                 if (a[i] == 255)
                     F::Store(dp, F::Load(sp));
-                else if constexpr (ColorFormat<F>)
-                    F::Store(dp, AlphaMix<F>(F::Load(sp), F::Load(dp), a[i]));
+                else
+                    F::Store(dp, AlphaMix<F>(c, InkColors<F>::Source(c, F::Load(sp)), F::Load(dp), a[i]));
             }
         }
         return;
@@ -191,10 +186,7 @@ template <typename F, typename Op>
 void InkTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx,
                      int sy, int width, int height, DWORD parameter) {
     using P = typename F::Pixel;
-    InkContext c;
-    c.parameter = parameter;
-    c.transparentColor = s.transparentColor;
-    c.transparentValue = s.transparentValue;
+    InkContext c = MakeInkContext(d, s, parameter);
     Op::Prepare(c);
     const P key = static_cast<P>(s.transparentValue);
     for (int j = 0; j < height; ++j) {
@@ -207,7 +199,7 @@ void InkTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceIm
             if (a) {
                 if (a[i] == 0) continue;
                 const P r = Op::Pixel(c, sv, dv);
-                F::Store(dp, a[i] == 255 ? r : AlphaMix<F>(r, dv, a[i]));
+                F::Store(dp, a[i] == 255 ? r : AlphaMix<F>(c, InkColors<F>::Destination(c, r), dv, a[i]));
             } else if (!F::SameColor(sv, key)) {
                 F::Store(dp, Op::Pixel(c, sv, dv));
             }
@@ -218,10 +210,7 @@ void InkTransparentT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceIm
 template <typename F, typename Op>
 void InkOpaqueT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
                 int width, int height, DWORD parameter) {
-    InkContext c;
-    c.parameter = parameter;
-    c.transparentColor = s.transparentColor;
-    c.transparentValue = s.transparentValue;
+    InkContext c = MakeInkContext(d, s, parameter);
     Op::Prepare(c);
     for (int j = 0; j < height; ++j) {
         const BYTE* sp = PixelPointer<F>(s, sx, sy + j);
@@ -260,6 +249,15 @@ void InkBlitOpaqueT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImp
         routines[ink](d, dx, dy, s, sx, sy, width, height, parameter);
 }
 
+// The 15- and 16-bit tables share their ink blits: the operators follow the source's depth.
+template <bool Opaque>
+void InkBlit16(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
+               int width, int height, int ink, DWORD parameter) {
+    const auto blit = s.depth == 16 ? (Opaque ? &InkBlitOpaqueT<Format16> : &InkBlitTransparentT<Format16>)
+                                    : (Opaque ? &InkBlitOpaqueT<Format15> : &InkBlitTransparentT<Format15>);
+    blit(d, dx, dy, s, sx, sy, width, height, ink, parameter);
+}
+
 // --- callback blits and conversions -------------------------------------------------------------------
 
 template <typename F, bool Keyed>
@@ -273,26 +271,42 @@ void CallbackBlitT(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImpl
         for (int i = 0; i < width; ++i, sp += F::Bytes, dp += F::Bytes) {
             const P sv = F::Load(sp);
             if (Keyed && F::SameColor(sv, key)) continue;
-            const COLORREF result =
-                callback(F::ToColor(F::Load(dp)) & 0xFFFFFF, F::ToColor(sv) & 0xFFFFFF, argument);
-            F::Store(dp, F::FromColor(result & 0xFFFFFF));
+            const COLORREF result = callback(ColorOf<F>(d, F::Load(dp)), ColorOf<F>(s, sv), argument);
+            F::Store(dp, PixelOf<F>(d, result));
         }
     }
+}
+
+// The destination pixel of a colour; only black becomes the 0 pixel of a packed format, so that colour keys
+// of 0 stay black.
+template <typename D> typename D::Pixel ConvertedPixel(const cSurfaceImplementation& d, COLORREF color) {
+    auto v = PixelOf<D>(d, color);
+    if constexpr (D::Bytes == 2)
+        if (v == 0 && color != 0) v = 1;
+    return v;
 }
 
 template <typename S, typename D>
 void ConvertRows(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplementation& s, int sx, int sy,
                  int width, int height) {
+    if constexpr (S::Depth == 8) {
+        // Every index converts the same way: once each, then by table.
+        std::array<typename D::Pixel, PaletteSize> table;
+        for (int i = 0; i < PaletteSize; ++i)
+            table[static_cast<std::size_t>(i)] = ConvertedPixel<D>(d, ColorOf<S>(s, static_cast<BYTE>(i)));
+        for (int j = 0; j < height; ++j) {
+            const BYTE* sp = PixelPointer<S>(s, sx, sy + j);
+            BYTE* dp = PixelPointer<D>(d, dx, dy + j);
+            for (int i = 0; i < width; ++i, dp += D::Bytes)
+                D::Store(dp, table[sp[i]]);
+        }
+        return;
+    }
     for (int j = 0; j < height; ++j) {
         const BYTE* sp = PixelPointer<S>(s, sx, sy + j);
         BYTE* dp = PixelPointer<D>(d, dx, dy + j);
         for (int i = 0; i < width; ++i, sp += S::Bytes, dp += D::Bytes) {
-            const COLORREF color = S::ToColor(S::Load(sp)) & 0xFFFFFF;
-            auto v = D::FromColor(color);
-            // Only black becomes the 0 pixel of a packed format, so that colour keys of 0 stay black.
-            if constexpr (D::Bytes == 2)
-                if (v == 0 && color != 0) v = 1;
-            D::Store(dp, v);
+            D::Store(dp, ConvertedPixel<D>(d, ColorOf<S>(s, S::Load(sp))));
         }
     }
 }
@@ -301,6 +315,9 @@ template <typename S>
 void ConvertBlitT(cSurfaceImplementation& d, int dx, int dy, int, const cSurfaceImplementation& s, int sx,
                   int sy, int width, int height) {
     switch (d.depthIndex) {
+    case 0:
+        if constexpr (S::Depth != 8) ConvertRows<S, Format8>(d, dx, dy, s, sx, sy, width, height);
+        break;
     case 1:
         if constexpr (S::Depth != 15) ConvertRows<S, Format15>(d, dx, dy, s, sx, sy, width, height);
         break;
@@ -314,50 +331,46 @@ void ConvertBlitT(cSurfaceImplementation& d, int dx, int dy, int, const cSurface
         if constexpr (S::Depth != 32) ConvertRows<S, Format32>(d, dx, dy, s, sx, sy, width, height);
         break;
     default:
-        // An 8-bit destination needs its palette's nearest-colour search.
         break;
     }
 }
 
-template <typename F, bool WithInk> constexpr PixelRoutineTable ColorTable() {
+// The 15- and 16-bit tables share their conversion: the inner routines follow the source's depth.
+void ConvertBlit16(cSurfaceImplementation& d, int dx, int dy, int rowBytes, const cSurfaceImplementation& s,
+                   int sx, int sy, int width, int height) {
+    if (s.depth == 16)
+        ConvertBlitT<Format16>(d, dx, dy, rowBytes, s, sx, sy, width, height);
+    else
+        ConvertBlitT<Format15>(d, dx, dy, rowBytes, s, sx, sy, width, height);
+}
+
+template <typename F> constexpr PixelRoutineTable DepthTable() {
     PixelRoutineTable t{};
     t.SetPixel = &SetPixelT<F>;
     t.GetPixel = &GetPixelT<F>;
     t.FillRect = &FillRectT<F>;
     t.CopyTransparent = &CopyTransparentT<F>;
-    t.CopyOpaque = &CopyOpaqueRows;
+    t.InkBlitTransparent = &InkBlitTransparentT<F>;
+    t.CopyOpaque = &CopyOpaque;
+    t.InkBlitOpaque = &InkBlitOpaqueT<F>;
+    t.CallbackBlitTransparent = &CallbackBlitT<F, true>;
+    t.CallbackBlitOpaque = &CallbackBlitT<F, false>;
     t.MirrorRows = &MirrorRowsT<F>;
     t.ReplaceValue = &ReplaceValueT<F>;
     t.ConvertBlit = &ConvertBlitT<F>;
-    if constexpr (WithInk) {
-        t.InkBlitTransparent = &InkBlitTransparentT<F>;
-        t.InkBlitOpaque = &InkBlitOpaqueT<F>;
-        t.CallbackBlitTransparent = &CallbackBlitT<F, true>;
-        t.CallbackBlitOpaque = &CallbackBlitT<F, false>;
-    }
     t.MeasureRuns = &MeasureRunsT<F>;
     t.EncodeRuns = &EncodeRunsT<F>;
+    if constexpr (F::Bytes == 2) {
+        t.InkBlitTransparent = &InkBlit16<false>;
+        t.InkBlitOpaque = &InkBlit16<true>;
+        t.ConvertBlit = &ConvertBlit16;
+    }
     return t;
 }
 
-constexpr PixelRoutineTable Table8() {
-    PixelRoutineTable t{};
-    t.SetPixel = &SetPixel8;
-    t.GetPixel = &GetPixelT<Format8>;
-    t.FillRect = &FillRectT<Format8>;
-    t.CopyTransparent = &CopyTransparentT<Format8>;
-    t.CopyOpaque = &CopyOpaqueRows;
-    t.MirrorRows = &MirrorRowsT<Format8>;
-    t.ReplaceValue = &ReplaceValueT<Format8>;
-    t.MeasureRuns = &MeasureRunsT<Format8>;
-    t.EncodeRuns = &EncodeRunsT<Format8>;
-    return t;
-}
-
-// Ink operators and callbacks exist so far for the 32-bit format; the other depths add theirs.
-constexpr std::array<PixelRoutineTable, 5> plainTables = {
-    Table8(), ColorTable<Format15, false>(), ColorTable<Format16, false>(), ColorTable<Format24, false>(),
-    ColorTable<Format32, true>()};
+constexpr std::array<PixelRoutineTable, 5> plainTables = {DepthTable<Format8>(), DepthTable<Format15>(),
+                                                          DepthTable<Format16>(), DepthTable<Format24>(),
+                                                          DepthTable<Format32>()};
 
 } // namespace
 

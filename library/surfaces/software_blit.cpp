@@ -3,6 +3,7 @@
 // the engine's own units.
 #include "engine_common.h"
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/surface_engine.h"
 #include "vtrs2/surface_implementation.h"
 
@@ -35,6 +36,11 @@ void DeleteTemporary(cSurfaceImplementation* t) {
     if (t) t->Delete();
 }
 
+// 8-bit colour work maps its results back through the palette's 15-bit lookup table.
+bool PaletteReady(const cSurfaceImplementation& s) {
+    return s.depth > 8 || (s.palette && BuildPaletteLookup15(s.palette));
+}
+
 } // namespace
 
 int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
@@ -56,8 +62,7 @@ int cSurfaceImplementation::Blit(cSurfaceImplementation* destination, int x, int
     if (destination->depth != depth)
         return BlitOtherDepth(destination, cx, cy, csx, csy, cw, ch, mode, reduced.effect,
                               reduced.coefficient, blitFlags);
-    // 8-bit colour work needs the palettes' lookup tables.
-    if (depth <= 8 && (reduced.effect != 0 || (mode == 1 && alphaPlane))) return 0;
+    if (depth <= 8 && (reduced.effect != 0 || alphaPlane) && !PaletteReady(*destination)) return 0;
     if (!routines) return 0;
     auto copy = mode == 1 ? routines->CopyTransparent : routines->CopyOpaque;
     auto inkBlit = mode == 1 ? routines->InkBlitTransparent : routines->InkBlitOpaque;
@@ -99,8 +104,7 @@ int cSurfaceImplementation::BlitOtherDepth(cSurfaceImplementation* destination, 
         DeleteTemporary(t);
         return drawn ? 1 : 0;
     }
-    // Conversions from and to 8 bits go through palettes.
-    if (depth <= 8 || destination->depth <= 8 || !routines || !routines->ConvertBlit) return 0;
+    if (!PaletteReady(*this) || !PaletteReady(*destination) || !routines || !routines->ConvertBlit) return 0;
     PixelLock source(*this);
     if (!source) return 0;
     PixelLock target(*destination);
@@ -115,6 +119,7 @@ int cSurfaceImplementation::BlitSameDepth(cSurfaceImplementation* destination, i
                                           int sourceY, int w, int h, int mode, PixelCallback callback,
                                           LPARAM argument) {
     if (!destination || destination->IsDCOnly() || destination->depth != depth || !callback) return 0;
+    if (!PaletteReady(*destination)) return 0;
     BlitRect r{x, y, sourceX, sourceY, w, h};
     if (!r.Clip(*this, *destination)) return 0;
     auto routine =

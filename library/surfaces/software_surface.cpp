@@ -1,7 +1,9 @@
 // The software bodies of the base class for surfaces whose pixels are addressable after LockPixels:
 // pixels, clipping, fills, colour keys, palettes, mirrors, scrolling, quarter turns and collision masks.
 #include "engine_common.h"
+#include "rect_copy.h"
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <algorithm>
@@ -51,11 +53,9 @@ bool IsTransparentPixel(const cSurfaceImplementation& s, int x, int y) {
     return ((LoadValue(s, x, y) ^ s.transparentValue) & mask) == 0;
 }
 
-// Swaps the rows of a rectangle top with bottom.
-void FlipRowsVertical(BYTE* top, std::ptrdiff_t step, int rowBytes, int rows) {
-    BYTE* bottom = top + step * (rows - 1);
-    for (int j = 0; j < rows / 2; ++j, top += step, bottom -= step)
-        std::swap_ranges(top, top + rowBytes, bottom);
+// A grey view of a surface's alpha plane, in which 0 is the transparent value.
+cAlphaBufferSurface AlphaViewOf(const cSurfaceImplementation& s) {
+    return cAlphaBufferSurface(s.alphaPlane, s.width, s.height, s.signedAlphaPitch);
 }
 
 } // namespace
@@ -102,7 +102,10 @@ int cSurfaceImplementation::GetPixelValue(int x, int y, DWORD& value) {
 int cSurfaceImplementation::GetPixel(int x, int y, COLORREF& color) {
     DWORD value = 0;
     if (!GetPixelValue(x, y, value)) return 0;
-    color = depth <= 8 ? GetPaletteColor(static_cast<int>(value)) : value;
+    if (depth > 8 || !palette)
+        color = value;
+    else
+        color = value < palette->palette.count ? PaletteWord(palette->palette.entries[value]) : 0;
     return 1;
 }
 
@@ -133,14 +136,7 @@ int cSurfaceImplementation::ScrollRect(int sx, int sy, int dx, int dy, int w, in
     if (!inside(sx, sy) || !inside(dx, dy)) return 0;
     PixelLock lock(*this);
     if (!lock) return 0;
-    if (w == 0 || h == 0) return 1;
-    const std::size_t rowBytes = static_cast<std::size_t>(w) * bytesPerPixel;
-    const bool upwards = dy > sy;
-    for (int k = 0; k < h; ++k) {
-        const int j = upwards ? h - 1 - k : k;
-        std::memmove(Row(dy + j) + static_cast<std::ptrdiff_t>(dx) * bytesPerPixel,
-                     Row(sy + j) + static_cast<std::ptrdiff_t>(sx) * bytesPerPixel, rowBytes);
-    }
+    surfaces::MoveRectInSurface(*this, dx, dy, sx, sy, w, h);
     return 1;
 }
 
@@ -169,9 +165,11 @@ int cSurfaceImplementation::MirrorVertical(int x, int y, int w, int h) {
     if (h == 1) return 1;
     PixelLock lock(*this);
     if (!lock) return 0;
-    FlipRowsVertical(Row(y) + static_cast<std::ptrdiff_t>(x) * bytesPerPixel, signedPitch, w * bytesPerPixel,
-                     h);
-    if (alphaPlane) FlipRowsVertical(AlphaRow(y) + x, signedAlphaPitch, w, h);
+    surfaces::FlipRowsVertical(*this, x, y, signedPitch, w, h, w * bytesPerPixel);
+    if (alphaPlane) {
+        cAlphaBufferSurface view = AlphaViewOf(*this);
+        surfaces::FlipRowsVertical(view, x, y, view.signedPitch, w, h, w);
+    }
     return 1;
 }
 
@@ -209,40 +207,27 @@ int cSurfaceImplementation::RotateQuarter(cSurfaceImplementation* destination, i
     return 1;
 }
 
+// The scans look at the alpha plane when there is one, else at the pixels.
 int cSurfaceImplementation::GetOpaqueBounds(RECT* bounds) {
     if (!bounds || (width <= 2 && height <= 2)) return 0;
     PixelLock lock(*this);
     if (!lock) return 0;
-    int left = width, top = height, right = 0, bottom = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (!IsTransparentPixel(*this, x, y)) {
-                left = std::min(left, x);
-                right = std::max(right, x + 1);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y + 1);
-            }
-    if (right == 0) left = top = 0;
-    *bounds = RECT{left, top, right, bottom};
-    return 1;
+    if (alphaPlane) return surfaces::ScanOpaqueBounds(AlphaViewOf(*this), bounds);
+    return surfaces::ScanOpaqueBounds(*this, bounds);
 }
 
 int cSurfaceImplementation::IsFullyTransparent() {
     PixelLock lock(*this);
     if (!lock) return 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (!IsTransparentPixel(*this, x, y)) return 0;
-    return 1;
+    if (alphaPlane) return surfaces::ScanAllTransparent(AlphaViewOf(*this));
+    return surfaces::ScanAllTransparent(*this);
 }
 
 int cSurfaceImplementation::IsOpaque() {
     PixelLock lock(*this);
     if (!lock) return 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (IsTransparentPixel(*this, x, y)) return 0;
-    return 1;
+    if (alphaPlane) return surfaces::ScanNoTransparent(AlphaViewOf(*this));
+    return surfaces::ScanNoTransparent(*this);
 }
 
 int cSurfaceImplementation::ReplaceColor(COLORREF newColor, COLORREF oldColor) {
@@ -256,9 +241,13 @@ int cSurfaceImplementation::ReplaceColor(COLORREF newColor, COLORREF oldColor) {
     return 1;
 }
 
-// Palettes: shared palette records come from the palette registry; an 8-bit surface without one answers
-// as the palette members say for a surface that has no palette.
-void cSurfaceImplementation::RemapToPalette(SharedPalette*) {}
+// Palettes: 8-bit surfaces hold one reference to their shared palette.
+void cSurfaceImplementation::RemapToPalette(SharedPalette* given) {
+    if (depth > 8 || !palette || !given || given == palette) return;
+    BYTE table[PaletteSize];
+    if (!RemapPalette(table, palette->palette.Log(), given->palette.Log(), 1)) return;
+    RemapPixels(table);
+}
 
 void cSurfaceImplementation::RemapPixels(const BYTE* table) {
     if (depth > 8 || !table) return;
@@ -271,13 +260,26 @@ void cSurfaceImplementation::RemapPixels(const BYTE* table) {
     }
 }
 
-int cSurfaceImplementation::SetPalette(SharedPalette* newPalette, int) {
+int cSurfaceImplementation::SetPalette(SharedPalette* newPalette, int remap) {
     if (newPalette == palette) return 1;
-    return 0;
+    if (depth > 8) return 0;
+    if (remap && width > 0 && height > 0 && newPalette) {
+        if (!palette) return 0;
+        BYTE table[PaletteSize];
+        if (RemapPalette(table, newPalette->palette.Log(), palette->palette.Log(), 1)) RemapPixels(table);
+    }
+    AddRefSharedPalette(newPalette);
+    ReleaseSharedPalette(palette);
+    palette = newPalette;
+    return 1;
 }
 
-int cSurfaceImplementation::SetLogPalette(const LOGPALETTE*, int) {
-    return 0;
+int cSurfaceImplementation::SetLogPalette(const LOGPALETTE* log, int remap) {
+    SharedPalette* shared = GetSharedPalette(log);
+    if (!shared) return 0;
+    const int result = SetPalette(shared, remap);
+    ReleaseSharedPalette(shared);
+    return result;
 }
 
 int cSurfaceImplementation::CopyPalette(cSurfaceImplementation* other, int remap) {
@@ -285,24 +287,39 @@ int cSurfaceImplementation::CopyPalette(cSurfaceImplementation* other, int remap
     return SetPalette(other->palette, remap);
 }
 
-int cSurfaceImplementation::GetPaletteEntries(PALETTEENTRY*, int, int) {
-    return 0;
+int cSurfaceImplementation::GetPaletteEntries(PALETTEENTRY* entries, int first, int count) {
+    if (depth > 8 || !palette) return 0;
+    const int size = palette->palette.count;
+    if (!entries) return size;
+    if (first < 0 || first >= size || count <= 0) return 0;
+    std::copy_n(palette->palette.entries + first, std::min(count, size - first), entries);
+    return count;
 }
+
 SharedPalette* cSurfaceImplementation::GetPalette() {
     return palette;
 }
-int cSurfaceImplementation::GetLogPalette(LOGPALETTE*) {
-    return 0;
+
+int cSurfaceImplementation::GetLogPalette(LOGPALETTE* log) {
+    if (depth > 8 || !palette || !log) return 0;
+    log->palVersion = palette->palette.version;
+    log->palNumEntries = palette->palette.count;
+    return GetPaletteEntries(log->palPalEntry, 0, palette->palette.count);
 }
-// A colour in palette-index form (0x0100iiii) names its index; any other needs the palette.
+
+// A colour in palette-index form (0x0100iiii) names its index.
 int cSurfaceImplementation::GetNearestIndex(COLORREF color) {
-    return (color & 0xFF000000) == 0x01000000 ? static_cast<int>(color & 0xFF) : 0;
+    if ((color & 0xFF000000) == PaletteIndexForm) return static_cast<int>(color & 0xFF);
+    return palette ? GetNearestPaletteIndex(palette, color) : 0;
 }
-COLORREF cSurfaceImplementation::GetPaletteColor(int) {
-    return 0;
+
+COLORREF cSurfaceImplementation::GetPaletteColor(int index) {
+    if (!palette || index < 0 || index >= palette->palette.count) return 0;
+    return PaletteColor(palette->palette.entries[index]);
 }
+
 int cSurfaceImplementation::GetBlackIndex() {
-    return 4;
+    return palette ? static_cast<int>(palette->blackIndex) : 4;
 }
 
 void cSurfaceImplementation::SetColorKey(COLORREF color) {

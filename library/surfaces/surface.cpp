@@ -2,6 +2,8 @@
 // several implementation calls.
 #include "vtrs2/surface.h"
 
+#include "vtrs2/palettes.h"
+
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
 
@@ -485,6 +487,14 @@ int cSurface::SetLogPalette(const LOGPALETTE* palette, int remap) {
 
 int cSurface::CopyPalette(const cSurface& other, int remap) {
     return SetPalette(other.implementation_->GetPalette(), remap);
+}
+
+void cSurface::RemapToPaletteOf(const cSurface& other) {
+    const SharedPalette* from = implementation_->palette;
+    const SharedPalette* to = other.implementation_->palette;
+    if (GetDepth() > 8 || other.GetDepth() > 8 || !from || !to) return;
+    BYTE table[PaletteSize];
+    if (RemapPalette(table, to->palette.Log(), from->palette.Log(), 0)) implementation_->RemapPixels(table);
 }
 
 void cSurface::SetColorKey(COLORREF color) {

@@ -3,6 +3,7 @@
 #include "vtrs2/surface_implementation.h"
 
 #include "vtrs2/memory.h"
+#include "vtrs2/palettes.h"
 
 #include <array>
 #include <cstdlib>
@@ -71,7 +72,12 @@ cSurfaceImplementation& cSurfaceImplementation::operator=(const cSurfaceImplemen
     transparentValue = other.transparentValue;
     // Two records that both believed they owned the alpha plane would free it twice.
     flags = other.flags & ~SurfaceFlagOwnsAlpha;
-    palette = other.palette;
+    // Each record holds its own reference to the palette it shares.
+    if (palette != other.palette) {
+        AddRefSharedPalette(other.palette);
+        ReleaseSharedPalette(palette);
+        palette = other.palette;
+    }
     pixelAllocation = other.pixelAllocation;
     pixels = other.pixels;
     pitch = other.pitch;
@@ -87,8 +93,7 @@ cSurfaceImplementation& cSurfaceImplementation::operator=(const cSurfaceImplemen
 }
 
 cSurfaceImplementation::~cSurfaceImplementation() {
-    // The palette reference of an 8-bit surface is released by the palette registry's owner; surfaces
-    // hold none until shared palettes exist.
+    ReleaseSharedPalette(palette);
     palette = nullptr;
     FreeAlphaPlane();
 }
@@ -142,11 +147,15 @@ void cSurfaceImplementation::SelectDepthRoutines(int newDepth) {
     routines = GetPixelRoutineTable(depthIndex);
 }
 
-// An 8-bit surface takes the default shared palette once the palette registry exists; until then it
-// works with indexes only.
+// An 8-bit surface takes the default shared palette.
 int cSurfaceImplementation::SetDepth(int newDepth) {
     SelectDepthRoutines(newDepth);
     bottomUp = 0;
+    if (newDepth > 8) return 1;
+    SharedPalette* defaultPalette = GetSharedPalette(GetDefaultModePalette(3)->Log());
+    if (!defaultPalette) return 0;
+    ReleaseSharedPalette(palette);
+    palette = defaultPalette;
     return 1;
 }
 
@@ -180,7 +189,11 @@ int cSurfaceImplementation::InitSize(const cSurfaceImplementation& prototype, in
     signedPitch = prototype.bottomUp ? -newPitch : newPitch;
     bytesPerPixel = prototype.bytesPerPixel;
     bottomUp = prototype.bottomUp;
-    palette = prototype.palette;
+    if (palette != prototype.palette) {
+        AddRefSharedPalette(prototype.palette);
+        ReleaseSharedPalette(palette);
+        palette = prototype.palette;
+    }
     FreeAlphaPlane();
     alphaPitch = signedAlphaPitch = 0;
     routines = prototype.routines;
@@ -248,8 +261,10 @@ int cSurfaceImplementation::GetSize(int& w, int& h, int& d) const {
 
 COLORREF cSurfaceImplementation::GetPixelColorFast(int x, int y) const {
     if (!routines || !routines->GetPixel) return 0;
-    // 8-bit colours come from the palette; without one the index is all there is.
-    return routines->GetPixel(*this, x, y);
+    const DWORD value = routines->GetPixel(*this, x, y);
+    // 8-bit colours come from the palette (the entry as a word); without one the index is all there is.
+    if (depth > 8 || !palette) return value;
+    return value < palette->palette.count ? PaletteWord(palette->palette.entries[value]) : 0;
 }
 
 BYTE cSurfaceImplementation::GetPixelByteFast(int x, int y) const {

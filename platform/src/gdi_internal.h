@@ -9,7 +9,12 @@
 
 namespace win32 {
 
-enum class GdiKind : std::uint32_t { Bitmap = 0x4D425447, Pen = 0x4E455047, Brush = 0x52425447 };
+enum class GdiKind : std::uint32_t {
+    Bitmap = 0x4D425447,
+    Pen = 0x4E455047,
+    Brush = 0x52425447,
+    Palette = 0x4C415047
+};
 
 struct GdiHeader {
     GdiKind kind;
@@ -54,6 +59,12 @@ struct BrushObject {
     COLORREF color = 0;
 };
 
+// A logical palette. The layer draws in true colour, so a palette only holds its entries for whoever asks.
+struct PaletteObject {
+    GdiHeader header{GdiKind::Palette};
+    std::vector<PALETTEENTRY> entries;
+};
+
 enum class DcKind { Memory, Window, Screen };
 
 struct DeviceContextObject {
@@ -63,6 +74,7 @@ struct DeviceContextObject {
     BitmapObject* bitmap = nullptr;
     PenObject* pen = nullptr;
     BrushObject* brush = nullptr;
+    PaletteObject* palette = nullptr;
     int rop2 = R2_COPYPEN;
     int bkMode = OPAQUE;
     COLORREF bkColor = 0xFFFFFF;
@@ -94,6 +106,9 @@ void FreeBitmap(BitmapObject* bitmap);
 void MarkWindowDrawn(HWND window);
 // Lets go of the pen, brush and bitmap a DC holds, before the DC is freed.
 void DropDcSelections(DeviceContextObject* dc);
+// Makes a handle known to the object registry, so that IsGdiObject and DeleteObject find it.
+void RegisterGdiObject(const void* object);
+void UnregisterGdiObject(const void* object);
 // DCs of every kind are made and freed here, so that a DC handle can be checked before it is followed.
 DeviceContextObject* NewDc(DcKind kind, HWND window);
 bool IsLiveDc(const DeviceContextObject* dc);

@@ -68,8 +68,10 @@ void DropDcSelections(DeviceContextObject* dc) {
     ReleaseSelection(dc);
     if (dc->pen) dc->pen->header.selections--;
     if (dc->brush) dc->brush->header.selections--;
+    if (dc->palette) dc->palette->header.selections--;
     dc->pen = nullptr;
     dc->brush = nullptr;
+    dc->palette = nullptr;
     dc->bitmap = nullptr;
 }
 
@@ -81,6 +83,15 @@ std::unordered_set<const DeviceContextObject*>& LiveDcs() {
 }
 
 } // namespace
+
+void RegisterGdiObject(const void* object) {
+    std::lock_guard guard(objectLock);
+    LiveObjects().insert(object);
+}
+
+void UnregisterGdiObject(const void* object) {
+    Unregister(object);
+}
 
 DeviceContextObject* NewDc(DcKind kind, HWND window) {
     auto* dc = detail::NewHandleObject<DeviceContextObject>();
@@ -183,6 +194,8 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
         return dc->brush;
     case OBJ_BITMAP:
         return dc->bitmap;
+    case OBJ_PAL:
+        return dc->palette;
     default:
         return nullptr;
     }
@@ -219,6 +232,10 @@ BOOL DeleteObject(HGDIOBJ object) {
     case GdiKind::Brush:
         Unregister(object);
         detail::DeleteHandleObject(static_cast<BrushObject*>(object));
+        return TRUE;
+    case GdiKind::Palette:
+        Unregister(object);
+        detail::DeleteHandleObject(static_cast<PaletteObject*>(object));
         return TRUE;
     }
     return FALSE;

@@ -1,12 +1,23 @@
-// Normalising a 256-entry palette for the system: static colours at both ends, the rest never collapsed.
+// The application's palette: normalising a 256-entry palette for the system (static colours at both ends,
+// the rest never collapsed), and making it the palette of the library context.
 #pragma once
 
 #include "startup/frame_record.h"
 
 namespace vtrrt {
 
-// Copies the source entries into the destination (the same block is accepted), then marks entries 10-245
-// PC_NOCOLLAPSE with pure black made RGB(8, 0, 0), and gives the static entries flags 0.
+struct ApplicationRecord;
+
+// Copies the source entries into the destination (the same block is accepted), then gives entries 0-9 and
+// 246-255 the static colours with flags 0, and marks entries 10-245 PC_NOCOLLAPSE with pure black made
+// RGB(8, 0, 0).
 void BuildPalette(PaletteEntry (&destination)[256], const PaletteEntry (&source)[256]);
+// Creates the palette as the runtime's palette, selects it into the library context and deletes the one
+// it replaces.
+void SelectRuntimePalette(const PaletteEntry (&entries)[256]);
+// The first frame palette the loader kept, normalised and selected; nothing for a sub-application or an
+// application without one.
+void SelectApplicationPalette(const ApplicationRecord& app);
+void DeleteRuntimePalette();
 
 } // namespace vtrrt

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "shell/application_menu.h"
+#include "shell/build_palette.h"
 #include "shell/command_line.h"
 #include "shell/header_flags.h"
 #include "shell/runtime_services.h"
@@ -182,6 +183,7 @@ void DestroyMainWindow() {
     MainWindowClosing() = false;
     DestroyAppContext(services.libraryContext);
     services.libraryContext = nullptr;
+    DeleteRuntimePalette();
 }
 
 void ShutdownApplication() {

@@ -10,6 +10,7 @@
 #include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/palettes.h"
 
 #include "win32/font.h"
 #include "win32/gdi.h"
@@ -149,18 +150,18 @@ void DrawItemText(HDC dc, const RECT& area, std::u16string_view text, bool topLe
 
 // Icons ---------------------------------------------------------------------------------------------------
 
-// Surfaces here are views over bitmaps of their own depth; 8-bit ones would need the application's palette.
-bool DirectColourDepth(int depth) {
-    return depth == 15 || depth == 16 || depth == 24 || depth == 32;
+// Surfaces here are views over bitmaps of their own depth; 8-bit ones draw in the context's palette.
+bool DrawableDepth(int depth) {
+    return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
 }
 
 // Pixels of one depth laid out as a top-down bitmap, with the header that both a library bitmap view and
-// StretchDIBits read.
+// StretchDIBits read; at 8 bits the colour table holds the palette's colours.
 class DibPixels {
 public:
-    DibPixels(int width, int height, int depth)
+    DibPixels(int width, int height, int depth, const SharedPalette* palette)
         : rowBytes_(static_cast<std::size_t>((width * (depth == 15 ? 16 : depth) + 31) >> 5) * 4),
-          info_(sizeof(BITMAPINFOHEADER) + sizeof(Masks16)),
+          info_(sizeof(BITMAPINFOHEADER) + std::max(sizeof(Masks16), sizeof(RGBQUAD) * PaletteSize)),
           pixels_(rowBytes_ * static_cast<std::size_t>(height)) {
         BITMAPINFOHEADER header{};
         header.biSize = sizeof(BITMAPINFOHEADER);
@@ -170,7 +171,11 @@ public:
         header.biBitCount = static_cast<WORD>(depth == 15 ? 16 : depth);
         header.biCompression = depth == 16 ? BI_BITFIELDS : BI_RGB;
         std::memcpy(info_.data(), &header, sizeof(header));
-        std::memcpy(info_.data() + sizeof(header), Masks16, sizeof(Masks16));
+        if (depth == 8 && palette)
+            PaletteToRgbQuads(reinterpret_cast<RGBQUAD*>(info_.data() + sizeof(header)),
+                              palette->palette.entries, palette->palette.count);
+        else
+            std::memcpy(info_.data() + sizeof(header), Masks16, sizeof(Masks16));
     }
     const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(info_.data()); }
     const BITMAPINFO* Info() const { return reinterpret_cast<const BITMAPINFO*>(info_.data()); }
@@ -188,8 +193,9 @@ private:
 // A library surface over a bitmap; the fourth byte of 32-bit pixels is no alpha here.
 class DibView {
 public:
-    explicit DibView(DibPixels& pixels) : surface_(pixels.Header(), pixels.Bits(), 0) {
+    DibView(DibPixels& pixels, SharedPalette* palette) : surface_(pixels.Header(), pixels.Bits(), 0) {
         surface_.FreeAlphaPlane();
+        if (surface_.depth == 8) surface_.SetPalette(palette, 0);
     }
     cSurfaceImplementation& operator*() { return surface_; }
     cSurfaceImplementation* operator->() { return &surface_; }
@@ -248,12 +254,15 @@ void DrawMenuIcon(HDC dc, int x, int y, const ApplicationRecord& app, DWORD imag
     const int depth = DisplayModeBits(static_cast<int>(app.banks->targetMode));
     // Images are kept in the application's display mode; one of another depth would need a conversion
     // surface that bitmap views cannot make.
-    if (!DirectColourDepth(depth) || DisplayModeBits(info.displayMode) != depth) return;
+    if (!DrawableDepth(depth) || DisplayModeBits(info.displayMode) != depth) return;
+    const AppContext* context = Services().libraryContext;
+    SharedPalette* palette = context ? context->sharedPalette : nullptr;
+    if (depth == 8 && !palette) return;
 
-    DibPixels imagePixels(info.width, info.height, depth);
+    DibPixels imagePixels(info.width, info.height, depth, palette);
     std::vector<BYTE> alpha;
     if (!ReadImage(banks, image, info, imagePixels, alpha)) return;
-    DibView source(imagePixels);
+    DibView source(imagePixels, palette);
     if (!source.Valid()) return;
     const int alphaPitch = (info.width + 3) & ~3;
     if (!alpha.empty()) source->SetAlphaRows(alpha.data(), alphaPitch);
@@ -261,8 +270,8 @@ void DrawMenuIcon(HDC dc, int x, int y, const ApplicationRecord& app, DWORD imag
 
     // A shrunk image is scaled first with plain copies, so that its transparent pixels stay the key colour.
     const IconPlace place = PlaceIcon(info.width, info.height);
-    DibPixels scaledPixels(place.width, place.height, depth);
-    DibView scaled(scaledPixels);
+    DibPixels scaledPixels(place.width, place.height, depth, palette);
+    DibView scaled(scaledPixels, palette);
     cSurfaceImplementation* drawn = &*source;
     if (place.width != info.width || place.height != info.height) {
         if (!scaled.Valid() ||
@@ -273,8 +282,8 @@ void DrawMenuIcon(HDC dc, int x, int y, const ApplicationRecord& app, DWORD imag
         drawn = &*scaled;
     }
 
-    DibPixels cellPixels(IconCell, IconCell, depth);
-    DibView cell(cellPixels);
+    DibPixels cellPixels(IconCell, IconCell, depth, palette);
+    DibView cell(cellPixels, palette);
     if (!cell.Valid()) return;
     cell->FillRect(0, 0, IconCell, IconCell, background);
     if (!drawn->Blit(&*cell, place.x, place.y, 0, 0, place.width, place.height, BlitTransparent,

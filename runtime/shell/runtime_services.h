@@ -43,6 +43,8 @@ struct RuntimeServices {
     win32::WORD displayFlags = 0;
     win32::WORD displayType = 0;
     std::int32_t vsync = 0;
+    // The palette of the application's colours, selected into the library context; owned here.
+    win32::HPALETTE palette = nullptr;
     // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.
     std::uint16_t flags = 0;
     // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus

@@ -3,6 +3,7 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 
+#include "shell/build_palette.h"
 #include "shell/error_message.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
@@ -395,8 +396,6 @@ void TranslateImageList(ApplicationRecord& app, ApplicationBanks& banks) {
     banks.imageListTranslated = true;
 }
 
-constexpr std::size_t EffectBankIndex = 8;
-constexpr std::size_t EffectCount = 12;
 constexpr std::size_t FrameEffectValues = 16;
 constexpr std::size_t LayerEffectValuesOffset = 16;
 
@@ -510,11 +509,6 @@ int LoadFrameBanks(ApplicationRecord& app, FrameRecord& frame) {
 
 } // namespace
 
-void MarkFramePaletteFlags(FramePalette& palette) {
-    for (int i = 0; i < 256; ++i)
-        palette.entries[i].flags = (i >= 10 && i <= 245) ? PC_NOCOLLAPSE : 0;
-}
-
 FrameRecord* LoadFrameChunks(int* error) {
     auto fail = [error](int code) -> FrameRecord* {
         if (error) *error = code;
@@ -555,8 +549,13 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     FrameRecord* frame = LoadFrameChunks(error);
     if (!frame) return nullptr;
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
-    // The system palette is built from the frame's by the palette services, which add it here.
-    if (frame->palette) MarkFramePaletteFlags(*frame->palette);
+    if (frame->palette) {
+        // Normalised as every stored frame palette is: static colours at both ends, the rest never collapsed.
+        BuildPalette(frame->palette->entries, frame->palette->entries);
+        // A sub-application's frame maps its palette into its parent's; sub-applications are not part of
+        // this build.
+        if (!app->parent) SelectRuntimePalette(frame->palette->entries);
+    }
     int code = LoadFrameObjectInfos(app);
     if (code == LoadOk) code = LoadFrameBanks(*app, *frame);
     if (code != LoadOk) {

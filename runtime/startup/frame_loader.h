@@ -38,8 +38,6 @@ FrameItemInstance* NextFrameItemToCreate();
 // The instance of that handle in the frame, or null.
 FrameItemInstance* FindFrameInstance(FrameRecord& frame, std::uint16_t handle);
 
-// Sets palette entries 10-245 to PC_NOCOLLAPSE and the others to 0.
-void MarkFramePaletteFlags(FramePalette& palette);
 
 // The application's image list (the menu's icons): u32 count, then {u16 command, u16 image} entries; only
 // the entries that lie inside the block. The images are stored indexes until the first frame has loaded

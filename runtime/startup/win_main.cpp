@@ -2,6 +2,7 @@
 #include "startup/win_main.h"
 
 #include "shell/application_state_machine.h"
+#include "shell/build_palette.h"
 #include "shell/command_line.h"
 #include "shell/error_message.h"
 #include "shell/frame_window.h"
@@ -66,6 +67,7 @@ void ReportStartupError(int code) {
 // The windows an application without a parent runs in: the main window, then its frame window.
 int CreateApplicationWindows(ApplicationRecord& app) {
     SetCurrentApplication(&app);
+    SelectApplicationPalette(app);
     if (const int code = CreateMainWindow(app)) return code;
     return CreateFrameWindow(Services().mainWindow, FrameWindowStyle, FrameWindowOption);
 }

@@ -93,8 +93,10 @@ HWND WindowFromDC(HDC dc);
 
 constexpr UINT OBJ_PEN = 1;
 constexpr UINT OBJ_BRUSH = 2;
+constexpr UINT OBJ_PAL = 5;
 constexpr UINT OBJ_BITMAP = 7;
-// SelectObject, DeleteObject, GetObjectW and GetStockObject also take fonts (those of win32/font.h).
+// SelectObject, DeleteObject, GetObjectW and GetStockObject also take fonts (those of win32/font.h);
+// DeleteObject also deletes palettes (not while one is selected into a DC).
 
 // Bitmaps.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
@@ -110,6 +112,16 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
                   int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC dc, int x, int y);
+
+// Logical palettes (version 0x300). The display is true colour: RASTERCAPS has no RC_PALETTE, there is no
+// system palette (GetSystemPaletteEntries answers 0) and realising a palette maps no entries.
+constexpr UINT GDI_ERROR = 0xFFFFFFFF;
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+// With null entries, the palette's entry count.
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+UINT RealizePalette(HDC dc);
+UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
 
 // Pens, brushes and drawing state.
 HBRUSH CreateSolidBrush(COLORREF color);

@@ -76,9 +76,10 @@ TEST(FloodFill, DrawsThroughAnInkEffectWhenGivenAParameter) {
     EXPECT_EQ(c, RGB(150, 50, 50)); // half way between the fill and what was there
     s->GetPixel(0, 0, c);
     EXPECT_EQ(c, RGB(0, 0, 0));
-    // Depths without ink operators yet cannot draw the fill with its effect, and say so.
-    auto plain = Picture({"###", "#.#", "###"}, 24);
-    EXPECT_EQ(plain->FloodFill(1, 1, left, top, right, bottom, RGB(200, 0, 0), 0, 0, 0, 1, 64), 0);
+    auto threeBytes = Picture({"###", "#.#", "###"}, 24);
+    ASSERT_EQ(threeBytes->FloodFill(1, 1, left, top, right, bottom, RGB(200, 0, 0), 0, 0, 0, 1, 64), 1);
+    threeBytes->GetPixel(1, 1, c);
+    EXPECT_EQ(c, RGB(150, 50, 50));
 }
 
 } // namespace

@@ -73,18 +73,34 @@ TEST(PixelRoutines, KeepTheFourthByteOutOfColours) {
     EXPECT_EQ(Raw(*s), 0x00010203u);
 }
 
-TEST(PixelRoutines, TablesRefuseWhatADepthDoesNotHaveYet) {
-    for (int index = 0; index < 4; ++index) {
+TEST(PixelRoutines, EveryDepthHasEverySlotAndPackedSourcesTheirFour) {
+    for (int index = 0; index < 5; ++index) {
         const PixelRoutineTable* t = GetPixelRoutineTable(index);
         ASSERT_NE(t, nullptr);
-        EXPECT_NE(t->FillRect, nullptr);
-        EXPECT_EQ(t->InkBlitOpaque, nullptr) << index;
+        const void* const slots[] = {reinterpret_cast<const void*>(t->SetPixel),
+                                     reinterpret_cast<const void*>(t->GetPixel),
+                                     reinterpret_cast<const void*>(t->FillRect),
+                                     reinterpret_cast<const void*>(t->CopyTransparent),
+                                     reinterpret_cast<const void*>(t->InkBlitTransparent),
+                                     reinterpret_cast<const void*>(t->CopyOpaque),
+                                     reinterpret_cast<const void*>(t->InkBlitOpaque),
+                                     reinterpret_cast<const void*>(t->CallbackBlitTransparent),
+                                     reinterpret_cast<const void*>(t->CallbackBlitOpaque),
+                                     reinterpret_cast<const void*>(t->MirrorRows),
+                                     reinterpret_cast<const void*>(t->ReplaceValue),
+                                     reinterpret_cast<const void*>(t->ConvertBlit),
+                                     reinterpret_cast<const void*>(t->MeasureRuns),
+                                     reinterpret_cast<const void*>(t->EncodeRuns)};
+        for (const void* slot : slots)
+            EXPECT_NE(slot, nullptr) << index;
+        const PixelRoutineTable* packed = GetPackedSourceRoutineTable(index);
+        EXPECT_NE(packed->InkBlitOpaque, nullptr) << index;
+        EXPECT_EQ(packed->SetPixel, nullptr) << index;
     }
-    EXPECT_NE(GetPixelRoutineTable(4)->InkBlitTransparent, nullptr);
     EXPECT_EQ(GetPixelRoutineTable(5), nullptr);
-    auto s = MakeSurface(1, 1, 16);
-    auto d = MakeSurface(1, 1, 16);
-    EXPECT_EQ(s->Blit(*d, 0, 0, 0, 0, 1, 1, 0, 3, 0), 0);
+    // The 15- and 16-bit tables share their blits and conversions, not their pixel access.
+    EXPECT_EQ(GetPixelRoutineTable(1)->InkBlitOpaque, GetPixelRoutineTable(2)->InkBlitOpaque);
+    EXPECT_NE(GetPixelRoutineTable(1)->SetPixel, GetPixelRoutineTable(2)->SetPixel);
 }
 
 } // namespace

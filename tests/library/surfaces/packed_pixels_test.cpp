@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 using namespace win32;
@@ -75,9 +76,12 @@ public:
     int IsPacked() override { return 1; }
 };
 
-TEST(PackedSource, DrawsExactlyLikeThePlainSourceForEveryInk) {
+class PackedAtEveryDepth : public ::testing::TestWithParam<int> {};
+
+TEST_P(PackedAtEveryDepth, DrawsExactlyLikeThePlainSourceForEveryInk) {
+    const int depth = GetParam();
     Random random(77);
-    auto plain = MakeSurface(300, 5, 32);
+    auto plain = MakeSurface(300, 5, depth);
     plain->FillValue(0);
     plain->SetColorKey(RGB(0, 0, 0x40));
     for (int y = 0; y < 5; ++y)
@@ -93,8 +97,8 @@ TEST(PackedSource, DrawsExactlyLikeThePlainSourceForEveryInk) {
         for (int mode = 0; mode < 2; ++mode)
             for (int ink = 0; ink <= 12; ++ink) {
                 SCOPED_TRACE(::testing::Message() << "mode " << mode << " ink " << ink << " x " << r.x);
-                auto expected = MakeSurface(320, 8, 32);
-                auto actual = MakeSurface(320, 8, 32);
+                auto expected = MakeSurface(320, 8, depth);
+                auto actual = MakeSurface(320, 8, depth);
                 expected->FillValue(0);
                 actual->FillValue(0);
                 Random fill(5);
@@ -114,6 +118,11 @@ TEST(PackedSource, DrawsExactlyLikeThePlainSourceForEveryInk) {
                                          static_cast<std::size_t>(expected->GetPitch()) * 8));
             }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryDepth, PackedAtEveryDepth, ::testing::Values(8, 15, 16, 24, 32),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Depth" + std::to_string(info.param);
+                         });
 
 TEST(PackedSource, StopsAtTheEndOfACorruptEncoding) {
     auto plain = MakeSurface(20, 3, 32);

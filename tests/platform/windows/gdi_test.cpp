@@ -260,3 +260,40 @@ TEST(Blit, StretchDIBitsReadsBottomUpSourcesFromTheirLowerLeftCorner) {
 }
 
 } // namespace
+
+namespace {
+
+// The layer is a true-colour display: palettes hold their entries and select into DCs, and nothing more.
+TEST(Palettes, HoldTheirEntriesAndSelectIntoDeviceContexts) {
+    std::vector<BYTE> block(4 + 4 * 3);
+    auto* log = reinterpret_cast<LOGPALETTE*>(block.data());
+    log->palVersion = 0x300;
+    log->palNumEntries = 3;
+    PALETTEENTRY* entries = log->palPalEntry;
+    entries[0] = {1, 2, 3, 0};
+    entries[2] = {7, 8, 9, 4};
+    HPALETTE palette = CreatePalette(log);
+    ASSERT_NE(palette, nullptr);
+    EXPECT_EQ(GetPaletteEntries(palette, 0, 0, nullptr), 3u);
+    PALETTEENTRY read[4] = {};
+    EXPECT_EQ(GetPaletteEntries(palette, 1, 4, read), 2u);
+    EXPECT_EQ(read[1].peBlue, 9);
+    EXPECT_EQ(read[1].peFlags, 4);
+    EXPECT_EQ(GetPaletteEntries(palette, 3, 1, read), 0u);
+    log->palVersion = 0x200;
+    EXPECT_EQ(CreatePalette(log), nullptr);
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SelectPalette(dc, palette, FALSE), nullptr);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_PAL), palette);
+    EXPECT_EQ(RealizePalette(dc), 0u);
+    EXPECT_EQ(DeleteObject(palette), FALSE) << "still selected";
+    EXPECT_EQ(GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE, 0);
+    PALETTEENTRY system[16];
+    EXPECT_EQ(GetSystemPaletteEntries(dc, 0, 16, system), 0u);
+    DeleteDC(dc);
+    EXPECT_EQ(DeleteObject(palette), TRUE);
+    EXPECT_EQ(GetPaletteEntries(palette, 0, 0, nullptr), 0u) << "a deleted palette answers nothing";
+}
+
+} // namespace

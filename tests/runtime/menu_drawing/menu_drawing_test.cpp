@@ -6,7 +6,9 @@
 #include "support/section_dc.h"
 
 #include "appwriter/menu_writer.h"
+#include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/palettes.h"
 
 #include "win32/font.h"
 #include "win32/gdi.h"
@@ -24,7 +26,7 @@ namespace {
 using namespace win32;
 using namespace vtrrt;
 
-constexpr DWORD Mode16 = 7, Mode24 = 4, Mode32 = 8;
+constexpr DWORD Mode8 = 3, Mode16 = 7, Mode24 = 4, Mode32 = 8;
 constexpr COLORREF Red = RGB(255, 0, 0);
 constexpr COLORREF Green = RGB(0, 255, 0);
 constexpr COLORREF KeyBlue = RGB(0, 0, 255);
@@ -307,6 +309,33 @@ TEST_F(MenuDrawing, GreyedIconIsDrawnInGrey) {
     EXPECT_NE(pixel, GetSysColor(COLOR_MENU));
     EXPECT_EQ(GetRValue(pixel), GetGValue(pixel));
     EXPECT_EQ(GetGValue(pixel), GetBValue(pixel));
+}
+
+// In 256 colours the icon's indexes show the colours of the context's palette, its index 0 transparent.
+TEST_F(MenuDrawing, PaletteIconShowsTheContextsColours) {
+    LogPalette256 log = *GetDefaultModePalette(3);
+    log.entries[77] = {0x12, 0x34, 0x56, 0};
+    HPALETTE handle = CreatePalette(log.Log());
+    AppContext* context = CreateAppContext(nullptr, handle);
+    ASSERT_NE(context, nullptr);
+    Services().libraryContext = context;
+    appBanks.targetMode = Mode8;
+    std::vector<BYTE> indexes(16 * 16, 77);
+    for (int y = 0; y < 16; ++y)
+        indexes[static_cast<std::size_t>(16 * y)] = 0;
+    SetIcons({{100, AddImage(&libraryBanks, Mode8, 16, 16, 0, 0, 0, 0, 0, 0, indexes.data(), indexes.size(),
+                             nullptr)}});
+    const std::u16string record = Record(false, u"");
+    Draw(&record, 0, RECT{0, 0, 200, 24});
+    EXPECT_EQ(canvas.Count(RECT{6, 4, 21, 20}, RGB(0x12, 0x34, 0x56)), 15 * 16);
+    // The cell's background is the menu colour as the palette shows it.
+    const SharedPalette* palette = context->sharedPalette;
+    const COLORREF menu = PaletteColor(
+        palette->palette.entries[GetNearestPaletteIndex(context->sharedPalette, GetSysColor(COLOR_MENU))]);
+    EXPECT_EQ(canvas.Count(RECT{5, 4, 6, 20}, menu), 16) << "the transparent column";
+    Services().libraryContext = nullptr;
+    DestroyAppContext(context);
+    DeleteObject(handle);
 }
 
 TEST_F(MenuDrawing, NoIconWithoutTheLibraryBanksOnTheBarOrForAnotherCommand) {

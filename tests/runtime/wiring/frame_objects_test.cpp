@@ -1,6 +1,7 @@
 // A written application whose frames place objects of several definitions on two layers, run in its main
 // and frame windows over a library context: what a frame start creates and loads, what its run list holds,
 // the collision planes it asks for, and the global object carried from one frame to the next.
+#include "application_run.h"
 #include "events/event_program.h"
 #include "objects/run_objects.h"
 #include "runtime/loader/loader_fixture.h"
@@ -128,27 +129,10 @@ class FrameObjects : public ::testing::Test {
 protected:
     virtual appwriter::ApplicationDescription Description() { return Describe(); }
     void SetUp() override {
-        GetCommandLineOptions().errorBoxes = 0;
-        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         bytes_ = appwriter::WriteApplication(Description());
-        app_ = loadertest::LoadFromMemory(bytes_);
-        ASSERT_TRUE(app_);
-        SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateMainWindow(*app_), 0);
-        ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-        ASSERT_EQ(StartApplication(app_.get()), 1);
-        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+        ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_));
     }
-    void TearDown() override {
-        if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
-        }
-        app_.reset();
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
-        GetCommandLineOptions().errorBoxes = 1;
-    }
+    void TearDown() override { wiringtest::StopApplicationRun(app_); }
     int EndWith(std::int16_t code) {
         CurrentRunState()->exitCode = code;
         return RunApplicationStep(app_.get(), 0);

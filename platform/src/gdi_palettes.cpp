@@ -1,0 +1,46 @@
+// Logical palettes. The layer is a true-colour display: palettes keep their entries and can be selected
+// into device contexts, but there is no system palette and realising one maps nothing.
+#include "gdi_internal.h"
+#include "handle_storage.h"
+
+#include <algorithm>
+
+namespace win32 {
+
+HPALETTE CreatePalette(const LOGPALETTE* palette) {
+    if (!palette || palette->palVersion != 0x300 || palette->palNumEntries == 0) return nullptr;
+    auto* object = detail::NewHandleObject<PaletteObject>();
+    const PALETTEENTRY* entries = palette->palPalEntry;
+    object->entries.assign(entries, entries + palette->palNumEntries);
+    RegisterGdiObject(object);
+    return object;
+}
+
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* entries) {
+    if (!IsGdiObject(palette, GdiKind::Palette)) return 0;
+    const auto size = static_cast<UINT>(palette->entries.size());
+    if (!entries) return size;
+    if (start >= size) return 0;
+    const UINT n = std::min(count, size - start);
+    std::copy_n(palette->entries.begin() + start, n, entries);
+    return n;
+}
+
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
+    if (!IsLiveDc(dc) || !IsGdiObject(palette, GdiKind::Palette)) return nullptr;
+    PaletteObject* old = dc->palette;
+    dc->palette = palette;
+    palette->header.selections++;
+    if (old) old->header.selections--;
+    return old;
+}
+
+UINT RealizePalette(HDC dc) {
+    return IsLiveDc(dc) ? 0 : GDI_ERROR;
+}
+
+UINT GetSystemPaletteEntries(HDC, UINT, UINT, PALETTEENTRY*) {
+    return 0;
+}
+
+} // namespace win32

@@ -1,0 +1,48 @@
+// A written application run to its first frame as the program would run it: a library context, the
+// application loaded from memory, its main and frame windows, and the state machine's first step.
+#pragma once
+
+#include "runtime/loader/loader_fixture.h"
+#include "shell/application_state_machine.h"
+#include "shell/command_line.h"
+#include "shell/frame_run_state.h"
+#include "shell/frame_window.h"
+#include "shell/main_window.h"
+#include "shell/runtime_services.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+namespace wiringtest {
+
+// `beforeWindows` sees the loaded record before its windows are made. Check with ASSERT_NO_FATAL_FAILURE.
+inline void StartApplicationRun(const std::vector<std::uint8_t>& bytes, loadertest::RecordPtr& app,
+                                const std::function<void(vtrrt::ApplicationRecord&)>& beforeWindows = {}) {
+    using namespace vtrrt;
+    GetCommandLineOptions().errorBoxes = 0;
+    ASSERT_EQ(CreateLibraryContext(nullptr), 0);
+    app = loadertest::LoadFromMemory(bytes);
+    ASSERT_TRUE(app);
+    SetCurrentApplication(app.get());
+    if (beforeWindows) beforeWindows(*app);
+    ASSERT_EQ(CreateMainWindow(*app), 0);
+    ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
+    ASSERT_EQ(StartApplication(app.get()), 1);
+    ASSERT_EQ(RunApplicationStep(app.get(), 0), 1);
+}
+
+inline void StopApplicationRun(loadertest::RecordPtr& app) {
+    using namespace vtrrt;
+    if (app) {
+        FreeLoadedFrame(*app);
+        EndApplication(app.get());
+    }
+    app.reset();
+    DestroyMainWindow();
+    SetCurrentApplication(nullptr);
+    GetCommandLineOptions().errorBoxes = 1;
+}
+
+} // namespace wiringtest
