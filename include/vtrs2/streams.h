@@ -236,6 +236,11 @@ public:
     int Attach(void* buffer, win32::LONG capacity);
     // Hands the buffer (shrunk to the data when owned) to the caller; the stream is empty afterwards.
     void* DetachBuffer();
+    // Over a caller's buffer: where the next write goes and how many bytes fit there, so that a producer
+    // can write in place; null for a buffer of the stream's own, which grows instead. Advance then moves
+    // the stream past the bytes written there (never past the capacity).
+    win32::BYTE* FixedRoom(win32::LONG* room);
+    void Advance(win32::LONG bytes);
 
     int Write(const void* data, win32::LONG size) override;
     int Flush() override;

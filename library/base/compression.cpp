@@ -1,10 +1,14 @@
-// Compression and decompression between streams with zlib, in fixed-size blocks.
+// Compression and decompression between streams with zlib, in fixed-size blocks. Inflation into a
+// caller's memory buffer writes there directly: a whole item already in memory goes through libdeflate in
+// one call, input from a file is inflated block by block straight into the buffer.
 #include "vtrs2/compression.h"
 #include "vtrs2/memory.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <memory>
 
 using namespace win32;
 
@@ -159,6 +163,97 @@ int Inflate(COutputFile& output, CInputFile& input, LONG remaining, z_stream& z,
     }
 }
 
+// The input position that reading in blocks until the stream's end leaves: whole blocks past the start, as
+// many as held the `consumed` bytes, never more than were there to read.
+LONG PositionAfterBlocks(LONG start, LONG remaining, long long consumed) {
+    const long long blocks = (consumed + BlockSize - 1) / BlockSize;
+    return static_cast<LONG>(start + std::min<long long>(remaining, blocks * BlockSize));
+}
+
+struct FreeDecompressor {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// A zlib stream wholly in memory inflated in one call into the room of a caller's buffer.
+int InflateWhole(BYTE* out, LONG room, LONG& produced, const BYTE* in, LONG size, long long& consumed) {
+    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor(libdeflate_alloc_decompressor());
+    if (!decompressor) return StreamOutOfMemory;
+    std::size_t used = 0, written = 0;
+    const libdeflate_result result =
+        libdeflate_zlib_decompress_ex(decompressor.get(), in, static_cast<std::size_t>(size), out,
+                                      static_cast<std::size_t>(room), &used, &written);
+    consumed = static_cast<long long>(used);
+    produced = static_cast<LONG>(written);
+    if (result == LIBDEFLATE_SUCCESS) return StreamOk;
+    consumed = size;
+    return result == LIBDEFLATE_INSUFFICIENT_SPACE ? StreamBufferFull : StreamDataError;
+}
+
+// Whether inflate, with its input used up and the caller's buffer full, still holds output: it is asked
+// for one byte more, into a byte of its own.
+bool OutputPending(z_stream& z) {
+    BYTE probe = 0;
+    z.next_out = &probe;
+    z.avail_out = 1;
+    inflate(&z, Z_FINISH);
+    return z.avail_out == 0;
+}
+
+// Input read in blocks, output straight into the room of a caller's buffer.
+int InflateInto(BYTE* out, LONG room, LONG& produced, CInputFile& input, LONG remaining, z_stream& z,
+                BYTE* in) {
+    z.next_out = out;
+    z.avail_out = static_cast<uInt>(room);
+    int result = Z_OK;
+    for (;;) {
+        bool exhausted = false;
+        if (const int code = Feed(z, input, in, remaining, exhausted)) return code;
+        result = inflate(&z, exhausted ? Z_FINISH : Z_NO_FLUSH);
+        produced = room - static_cast<LONG>(z.avail_out);
+        if (result == Z_STREAM_END) return StreamOk;
+        if (result == Z_MEM_ERROR) return StreamOutOfMemory;
+        // No progress: the buffer is full while output is pending, or the input ended too soon.
+        if (result == Z_BUF_ERROR) {
+            if (z.avail_out != 0) return StreamDataError;
+            return !exhausted || OutputPending(z) ? StreamBufferFull : StreamDataError;
+        }
+        if (result != Z_OK) return StreamDataError;
+        if (exhausted && z.avail_out != 0) return StreamDataError;
+    }
+}
+
+// Inflation into a caller's memory buffer without a copy: the result, or NotInPlace when the streams are
+// not of that kind and the block-by-block path must run.
+constexpr int NotInPlace = -1;
+
+int InflateInPlace(COutputFile& output, CInputFile& input, LONG compressedSize) {
+    auto* memoryOutput = dynamic_cast<COutputMemFile*>(&output);
+    LONG room = 0;
+    BYTE* out = memoryOutput ? memoryOutput->FixedRoom(&room) : nullptr;
+    if (!out) return NotInPlace;
+    const LONG start = input.GetPosition();
+    const LONG remaining = InputSize(input, compressedSize);
+    LONG produced = 0;
+    int code = StreamOk;
+    if (auto* memoryInput = dynamic_cast<CInputMemFile*>(&input)) {
+        // A short input fails as the block reads would, so that path keeps its error.
+        if (remaining == 0 || input.GetSize() - start < remaining) return NotInPlace;
+        const auto* in = static_cast<const BYTE*>(memoryInput->ReadAlloc(remaining));
+        if (!in) return NotInPlace;
+        long long consumed = 0;
+        code = InflateWhole(out, room, produced, in, remaining, consumed);
+        input.Seek(PositionAfterBlocks(start, remaining, consumed), SeekFromStart);
+    } else {
+        Block in(BlockSize);
+        if (!in.data()) return StreamOutOfMemory;
+        Inflater inflater;
+        if (inflater.InitResult() != Z_OK) return InitCode(inflater.InitResult());
+        code = InflateInto(out, room, produced, input, remaining, inflater.z(), in.data());
+    }
+    memoryOutput->Advance(produced);
+    return code;
+}
+
 } // namespace
 
 int CompressStream(COutputFile* output, CInputFile* input, LONG size, int level) {
@@ -173,6 +268,7 @@ int CompressStream(COutputFile* output, CInputFile* input, LONG size, int level)
 
 int DecompressStream(COutputFile* output, CInputFile* input, LONG compressedSize) {
     if (!output || !input) return StreamDataError;
+    if (const int code = InflateInPlace(*output, *input, compressedSize); code != NotInPlace) return code;
     Block in(BlockSize);
     Block out(BlockSize);
     if (!in.data() || !out.data()) return StreamOutOfMemory;

@@ -53,6 +53,18 @@ void* COutputMemFile::DetachBuffer() {
     return buffer;
 }
 
+BYTE* COutputMemFile::FixedRoom(LONG* room) {
+    if (ownsBuffer_ || !buffer_ || !room) return nullptr;
+    *room = capacity_ - static_cast<LONG>(writePointer_ - buffer_);
+    return writePointer_;
+}
+
+void COutputMemFile::Advance(LONG bytes) {
+    const long long offset = writePointer_ - buffer_;
+    writePointer_ = buffer_ + std::clamp<long long>(offset + std::max<LONG>(bytes, 0), offset, capacity_);
+    size_ = std::max(size_, static_cast<LONG>(writePointer_ - buffer_));
+}
+
 int COutputMemFile::Write(const void* data, LONG size) {
     if (size < 0) return StreamWriteError;
     if (size == 0) return StreamOk;

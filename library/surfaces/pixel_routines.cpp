@@ -7,6 +7,7 @@
 #pragma GCC optimize("tree-vectorize")
 #endif
 
+#include "fast_paths.h"
 #include "ink_operators.h"
 #include "pixel_formats.h"
 #include "rect_copy.h"
@@ -466,9 +467,9 @@ void EncodeRunsT(BYTE* buffer, const BYTE* pixels, int width, int height, int pi
     }
 }
 
-} // namespace surfaces
-
-const PixelRoutineTable* GetPixelRoutineTable(int depthIndex) {
+const PixelRoutineTable* GenericPixelRoutineTable(int depthIndex) {
     if (depthIndex < 0 || depthIndex > 4) return nullptr;
-    return &surfaces::plainTables[static_cast<std::size_t>(depthIndex)];
+    return &plainTables[static_cast<std::size_t>(depthIndex)];
 }
+
+} // namespace surfaces

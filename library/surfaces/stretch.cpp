@@ -1,6 +1,8 @@
 // Scaled blits: the fast nearest-neighbour stretch and the smoothed resampling with its weight tables, and
 // the stretch operation that chooses between them and applies inks through a temporary surface.
 #include "engine_common.h"
+#include "fast_paths.h"
+#include "resampling.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
 
@@ -11,6 +13,8 @@
 
 using namespace win32;
 using namespace engine;
+using surfaces::FastResamplePass;
+using surfaces::FastSmoothStretch;
 
 namespace {
 
@@ -109,57 +113,66 @@ void StretchRect(cSurfaceImplementation& d, int dx, int dy, const cSurfaceImplem
 // ---- Smoothed resampling
 // -----------------------------------------------------------------------------------
 
-struct Weights {
-    int first = 0;
-    std::vector<int> values; // 16.16 weights of the source indexes first, first + 1, ...
-};
-
 double Kernel(double t, double a) {
     if (t >= 1) return 0;
     return (2 * (1 - t) * (1 - t) + (1 - t)) / 3 * a;
 }
 
+} // namespace
+
 // One entry per destination index of a dimension of d destination and s source pixels.
-std::vector<Weights> BuildResampleWeights(int d, int s) {
-    std::vector<Weights> table(static_cast<std::size_t>(d));
+ResampleWeights engine::BuildResampleWeights(int d, int s) {
+    ResampleWeights table;
     const double k = static_cast<double>(d) / s;
     const double r = k < 1 ? 1 / k : 1;
     const double a = k < 1 ? k : 1;
-    const int capacity = 2 * static_cast<int>(std::ceil(r)) + 1;
+    const int limit = 2 * static_cast<int>(std::ceil(r)) + 1;
+    // Rounding can widen a span by one more index than the limit drops; the block keeps room for it.
+    const int capacity = limit + 2;
+    table.capacity = capacity;
+    table.first.resize(static_cast<std::size_t>(d));
+    table.count.resize(static_cast<std::size_t>(d));
+    table.values.resize(static_cast<std::size_t>(d) * static_cast<std::size_t>(capacity));
+    std::vector<double> w(static_cast<std::size_t>(capacity));
     for (int j = 0; j < d; ++j) {
         const double m = j / k;
         int first = std::max(static_cast<int>(std::floor(m - r)), 0);
         int last = std::min(static_cast<int>(std::ceil(m + r)), s - 1);
-        if (last - first + 1 > capacity) {
+        if (last - first + 1 > limit) {
             if (first >= s - 1)
                 ++first;
             else
                 --last;
         }
-        std::vector<double> w;
-        for (int i = first; i <= last; ++i)
-            w.push_back(Kernel(std::fabs((m - i) * a), a));
+        std::size_t n = 0;
+        for (int i = first; i <= last && n < w.size(); ++i)
+            w[n++] = Kernel(std::fabs((m - i) * a), a);
         // Zero weights at either end take no part.
-        std::size_t lo = 0, hi = w.size();
+        std::size_t lo = 0, hi = n;
         while (lo < hi && w[lo] == 0)
             ++lo;
         while (hi > lo && w[hi - 1] == 0)
             --hi;
-        Weights& entry = table[static_cast<std::size_t>(j)];
+        const auto at = static_cast<std::size_t>(j);
+        int* values = table.values.data() + at * static_cast<std::size_t>(capacity);
         double sum = 0;
         for (std::size_t i = lo; i < hi; ++i)
             sum += w[i];
         if (sum <= 0) {
-            entry.first = std::clamp(static_cast<int>(m), 0, s - 1);
-            entry.values = {static_cast<int>(One)};
+            table.first[at] = std::clamp(static_cast<int>(m), 0, s - 1);
+            table.count[at] = 1;
+            values[0] = static_cast<int>(One);
             continue;
         }
-        entry.first = first + static_cast<int>(lo);
+        table.first[at] = first + static_cast<int>(lo);
+        table.count[at] = static_cast<int>(hi - lo);
         for (std::size_t i = lo; i < hi; ++i)
-            entry.values.push_back(static_cast<int>(w[i] / sum * One));
+            values[i - lo] = static_cast<int>(w[i] / sum * One);
     }
     return table;
 }
+
+namespace {
 
 // Pixels in the working form: blue, green, red in bytes 0, 1, 2 (8-bit surfaces carry their byte in 0).
 struct RowCodec {
@@ -215,32 +228,6 @@ DWORD WorkingTransparent(const cSurfaceImplementation& s, COLORREF transparent) 
     return bgr;
 }
 
-// One output pixel from its weighted inputs. Plain: (0x8000 + sum of weight x channel) >> 16, clamped.
-// Transparency-aware: transparent inputs add their weight to the clear side only; a pixel whose clear side
-// outweighs its opaque side becomes the transparent colour, others are the opaque inputs' weighted mean.
-struct Accumulator {
-    std::uint32_t sums[3] = {0x8000, 0x8000, 0x8000};
-    std::uint32_t opaque = 0, clear = 0;
-    void Add(std::uint32_t w, DWORD c) {
-        opaque += w;
-        sums[0] += w * (c & 0xFF);
-        sums[1] += w * ((c >> 8) & 0xFF);
-        sums[2] += w * ((c >> 16) & 0xFF);
-    }
-    DWORD Result(bool aware, DWORD transparentWorking) const {
-        DWORD out = 0;
-        if (!aware || clear == 0) {
-            for (int ch = 0; ch < 3; ++ch)
-                out |= (std::min<std::uint32_t>(sums[ch], 0xFF0000) >> 16) << (8 * ch);
-            return out;
-        }
-        if (opaque < clear) return transparentWorking;
-        for (int ch = 0; ch < 3; ++ch)
-            out |= std::min<std::uint32_t>(sums[ch] / opaque, 255) << (8 * ch);
-        return out;
-    }
-};
-
 // A source row decoded into working pixels, with its transparency when asked.
 struct DecodedRow {
     std::vector<DWORD> pixels;
@@ -285,16 +272,16 @@ bool Resample(cSurfaceImplementation* source, int sx, int sy, int sw, int sh,
     PixelLock sourceLock(*source);
     PixelLock destinationLock(*destination);
     if (!sourceLock || !destinationLock) return false;
+    if (FastResamplePass(*source, sx, sy, sw, sh, *destination, dw, dh, horizontal, aware, transparent))
+        return true;
     const RowCodec in{*source}, out{*destination};
     const DWORD key = WorkingTransparent(*source, transparent);
     const DWORD keyOut = WorkingTransparent(*destination, transparent);
     auto store = [&](BYTE* row, int x, DWORD v) {
         if (aware && v == key) v = keyOut;
         if (destination->depth == 32) {
-            BYTE* p = row + static_cast<std::ptrdiff_t>(x) * 4;
-            p[0] = static_cast<BYTE>(v);
-            p[1] = static_cast<BYTE>(v >> 8);
-            p[2] = static_cast<BYTE>(v >> 16);
+            // The fourth byte is written too (as 0), so that nothing left in a new surface's memory shows.
+            std::memcpy(row + static_cast<std::ptrdiff_t>(x) * 4, &v, 4);
             return;
         }
         out.Write(row, x, v);
@@ -306,11 +293,12 @@ bool Resample(cSurfaceImplementation* source, int sx, int sy, int sw, int sh,
             DecodeRow(*source, in, sx, sw, sy + y, aware, key, row);
             BYTE* target = destination->Row(y);
             for (int j = 0; j < dw; ++j) {
-                const Weights& e = table[static_cast<std::size_t>(j)];
+                const int* weights = table.Values(j);
+                const auto first = static_cast<std::size_t>(table.first[static_cast<std::size_t>(j)]);
                 Accumulator acc;
-                for (std::size_t k = 0; k < e.values.size(); ++k) {
-                    const auto i = static_cast<std::size_t>(e.first) + k;
-                    const auto w = static_cast<std::uint32_t>(e.values[k]);
+                for (int k = 0; k < table.count[static_cast<std::size_t>(j)]; ++k) {
+                    const auto i = first + static_cast<std::size_t>(k);
+                    const auto w = static_cast<std::uint32_t>(weights[k]);
                     if (aware && row.clear[i])
                         acc.clear += w;
                     else
@@ -340,11 +328,13 @@ bool Resample(cSurfaceImplementation* source, int sx, int sy, int sw, int sh,
         std::fill(sums.begin(), sums.end(), 0x8000u);
         std::fill(opaque.begin(), opaque.end(), 0u);
         std::fill(clearWeight.begin(), clearWeight.end(), 0u);
-        const Weights& e = table[static_cast<std::size_t>(j)];
-        for (std::size_t k = 0; k < e.values.size(); ++k) {
-            const std::size_t base = (static_cast<std::size_t>(e.first) + k) * width;
+        const int* weights = table.Values(j);
+        for (int k = 0; k < table.count[static_cast<std::size_t>(j)]; ++k) {
+            const std::size_t base = (static_cast<std::size_t>(table.first[static_cast<std::size_t>(j)]) +
+                                      static_cast<std::size_t>(k)) *
+                                     width;
             const DWORD* pixels = decoded.data() + base;
-            const auto w = static_cast<std::uint32_t>(e.values[k]);
+            const auto w = static_cast<std::uint32_t>(weights[k]);
             if (!aware) {
                 for (std::size_t x = 0; x < width; ++x) {
                     sums[x] += w * (pixels[x] & 0xFF);
@@ -457,9 +447,13 @@ int cSurfaceImplementation::StretchBlit(cSurfaceImplementation* destination, int
     const bool smooth = stretchFlags & (StretchFlagSmooth | StretchFlagSmoothAware);
 
     if (smooth) {
+        const bool aware = (stretchFlags & StretchFlagSmoothAware) || alphaPlane;
+        if (mode == 0 && reduced.effect == 0 && !aware &&
+            FastSmoothStretch(*this, sourceX, sourceY, sourceWidth, sourceHeight, *destination, x, y, w, h,
+                              left, top, right, bottom))
+            return 1;
         Temporary scaled(CreateSameKind(w, h));
         if (!scaled) return 0;
-        const bool aware = (stretchFlags & StretchFlagSmoothAware) || alphaPlane;
         if (!ResampleRect(this, sourceX, sourceY, sourceWidth, sourceHeight, scaled.get(), w, h, aware,
                           transparentColor))
             return 0;

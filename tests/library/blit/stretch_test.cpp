@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -229,4 +230,24 @@ TEST(SmoothStretch, AlphaPlaneIsScaledAlong) {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             ASSERT_EQ(d->GetImplementation()->AlphaRow(y)[x], 255);
+}
+
+// The scaled picture is made in a surface of its own; nothing that surface's new memory held may reach the
+// destination in the fourth bytes of the drawn pixels.
+TEST(SmoothStretch, DrawnPixelsCarryAZeroFourthByte) {
+    auto s = MakeSurface(9, 7, 32);
+    s->Fill(RGB(30, 60, 90));
+    s->SetColorKey(RGB(255, 0, 255));
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        auto d = MakeSurface(40, 30, 32);
+        BYTE* pixels = d->LockPixels();
+        std::memset(pixels, 0xAB, static_cast<std::size_t>(d->GetPitch()) * 30);
+        ASSERT_EQ(s->StretchBlit(*d, 0, 0, 32, 22, 0, 0, 9, 7, mode, 0, 0, 1), 1);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(pixels[static_cast<std::size_t>(y) * d->GetPitch() + 4 * x + 3],
+                          x < 32 && y < 22 ? 0 : 0xAB)
+                    << x << "," << y;
+    }
 }

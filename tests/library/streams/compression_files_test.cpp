@@ -13,14 +13,6 @@ namespace {
 
 using CompressionFiles = FileTest;
 
-Bytes Deflated(const Bytes& data) {
-    uLongf size = compressBound(static_cast<uLong>(data.size()));
-    Bytes out(size);
-    EXPECT_EQ(compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 6), Z_OK);
-    out.resize(size);
-    return out;
-}
-
 Bytes Inflated(const Bytes& data, std::size_t size) {
     Bytes out(size);
     uLongf length = static_cast<uLongf>(size);

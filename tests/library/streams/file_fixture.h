@@ -6,6 +6,7 @@
 #include "win32/kernel.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,15 @@ inline Bytes Pattern(std::size_t size, std::size_t from = 0) {
     for (std::size_t i = 0; i < size; ++i)
         bytes[i] = PatternByte(from + i);
     return bytes;
+}
+
+// The data as one zlib stream, made by zlib itself.
+inline Bytes Deflated(const Bytes& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    Bytes out(size);
+    EXPECT_EQ(compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 6), Z_OK);
+    out.resize(size);
+    return out;
 }
 
 struct FailAllocations {
