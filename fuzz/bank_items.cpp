@@ -1,6 +1,7 @@
 // Loads arbitrary bytes as bank items: the first byte chooses compressed items and the string form, the
 // next two give the number of stored offsets, which follow as u32 words; the rest is the bank payload.
-// Every item is loaded as an image and as a font, then two frames' uses are applied and the banks freed.
+// Every item is loaded as an image, a font, a sample and a music, then two frames' uses are applied and the
+// banks freed.
 #include "startup/banks.h"
 
 #include "vtrs2/banks.h"
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     banks.build = (options & 4) ? 285 : 200;
     const auto payloadPosition = static_cast<std::uint32_t>(3 + 4 * count);
     vtrrt::FrameBankUses uses, fewer;
-    for (int kind : {vtrrt::AppBankImages, vtrrt::AppBankFonts}) {
+    for (int kind : {vtrrt::AppBankImages, vtrrt::AppBankFonts, vtrrt::AppBankSounds, vtrrt::AppBankMusic}) {
         vtrrt::ReadBankChunk(banks, kind, payloadPosition);
         if (!vtrrt::ReadBankOffsets(banks, kind, offsets)) continue;
         for (std::size_t i = 0; i < count; ++i) {

@@ -3,6 +3,7 @@
 
 #include "vtrs2/containers.h"
 #include "vtrs2/export.h"
+#include "vtrs2/sound_records.h"
 #include "win32/types.h"
 
 #include <cstdint>
@@ -36,9 +37,10 @@ struct AppContext {
     std::int32_t masterVolume;           // 0..100
     std::int32_t masterPan;              // -100..100
     std::int32_t channelCount;           // 1..32
-    std::int32_t music[7];               // media device id (-1 closed), then six words
-    win32::WCHAR* musicName;
-    CIndexList windows; // the context's AppWindow records, in creation order
+    SoundChannel channels[SoundChannelCount]; // channel n is record n - 1
+    MusicRecord music;
+    win32::WCHAR* musicName; // wide copy of the music file's name, or null
+    CIndexList windows;      // the context's AppWindow records, in creation order
     std::thread::id creator;
 };
 

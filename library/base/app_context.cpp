@@ -7,6 +7,7 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/palettes.h"
+#include "vtrs2/sound_channels.h"
 #include "win32/gdi.h"
 
 #include <array>
@@ -113,7 +114,9 @@ AppContext* CreateAppContext(HINSTANCE owner, HPALETTE palette) {
     context->masterVolume = kInitialVolume;
     context->masterPan = 0;
     context->channelCount = kChannelCount;
-    context->music[0] = -1;
+    for (SoundChannel& channel : context->channels)
+        channel.volume = kInitialVolume;
+    context->music.deviceId = -1;
     context->creator = std::this_thread::get_id();
     SetAppPalette(context, palette, nullptr);
     MakeWorkSurface(context);
@@ -142,6 +145,8 @@ void DestroyAppContext(AppContext* context) {
     // The context sits in its creator's list: destroyed elsewhere, that list would keep a freed record.
     if (context->creator != std::this_thread::get_id()) return;
     context->stateFlags |= ContextBeingDestroyed;
+    StopSound(context, SoundKindMusic, nullptr);
+    StopSound(context, SoundKindSample, nullptr);
     std::vector<AppWindow*> windows;
     int cursor = context->windows.GetHead();
     while (auto* window = static_cast<AppWindow*>(context->windows.Next(cursor)))

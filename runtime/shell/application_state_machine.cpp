@@ -9,9 +9,11 @@
 #include "shell/header_flags.h"
 #include "shell/menu_pause_hook.h"
 #include "shell/runtime_services.h"
+#include "shell/sound_services.h"
 #include "shell/window_procedures.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
+#include "startup/sound_items.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/kernel.h"
@@ -72,9 +74,10 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 
 int StartApplication(ApplicationRecord* app) {
     if (!app) return 0;
-    // The library context and the start folder come from the context and command-line services, and the
-    // sound channels from the sound services, none part of this build.
+    // The library context and the start folder come from the context and command-line services, not part of
+    // this build.
     SetCurrentApplication(app);
+    SetApplicationChannels(*app);
     if (!app->parent) {
         app->run.timerPeriod = TimerPeriodFor(app->header.frameRate);
         timeBeginPeriod(app->run.timerPeriod);
@@ -131,8 +134,8 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
 void EndApplication(ApplicationRecord* app) {
     if (!app) return;
     SetCurrentApplication(app);
-    // The sound services stop the application's sounds here and the extension host tells the extensions;
-    // each adds its call.
+    StopApplicationSounds(*app);
+    // The extension host tells the extensions here; it adds its call.
     if (!app->parent && app->run.timerPeriod) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;

@@ -14,6 +14,7 @@
 #include "shell/window_placement.h"
 #include "startup/frame_loader.h"
 #include "startup/frame_object_infos.h"
+#include "startup/sound_items.h"
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
@@ -51,6 +52,7 @@ std::int32_t JumpTarget(const ApplicationRecord& app, std::uint32_t parameter, s
 int RebuildFrameRun() {
     FrameRecord* frame = Services().frame;
     ResetFrameLayers(*frame, false);
+    StopFrameSounds(App());
     KillAllObjects();
     EndFrameEvents(CurrentRunState());
     FreeFrameRunState(CurrentRunState());
@@ -319,6 +321,7 @@ std::uint32_t EndFrameRun(int code) {
     const std::uint32_t parameter = s ? static_cast<std::uint32_t>(s->exitParameter) : 0;
     StoreGlobalObjects();
     if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
+    StopFrameSounds(App());
     KillAllObjects();
     EndFrameEvents(s);
     FreeFrameRunState(s);

@@ -6,6 +6,7 @@
 #include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
+#include "shell/sound_services.h"
 #include "shell/window_procedures.h"
 #include "startup/byte_reader.h"
 #include "startup/runtime_files.h"
@@ -187,6 +188,7 @@ void DestroyMainWindow() {
 }
 
 void ShutdownApplication() {
+    ShutdownSound();
     DestroyMainWindow();
     DeleteShellAtoms();
     GetCommandLineOptions().applicationFileName.clear();

@@ -8,6 +8,9 @@
 
 struct AppContext;
 struct AppWindow;
+class CImageFilterMgr;
+class CSoundFilterMgr;
+class CSoundManager;
 
 namespace vtrrt {
 
@@ -43,6 +46,10 @@ struct RuntimeServices {
     win32::WORD displayFlags = 0;
     win32::WORD displayType = 0;
     std::int32_t vsync = 0;
+    // The library's filter managers over the run's temporary folder, and the main window's sound player.
+    CImageFilterMgr* imageFilters = nullptr;
+    CSoundFilterMgr* soundFilters = nullptr;
+    CSoundManager* soundManager = nullptr;
     // The palette of the application's colours, selected into the library context; owned here.
     win32::HPALETTE palette = nullptr;
     // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.

@@ -10,12 +10,14 @@
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/sound_services.h"
 #include "shell/window_placement.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
+#include "win32/mm.h"
 
 using namespace win32;
 
@@ -211,9 +213,15 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
 }
 
 void ToggleSound(std::uint16_t bit) {
-    // Stopping what plays belongs to the sound library; the flag decides what later plays.
+    // Turning a kind of sound off stops what plays of it; the flag decides what later plays.
     PauseApplication();
     Services().flags ^= bit;
+    if (!(Services().flags & bit)) {
+        if (bit == SamplesOn)
+            StopAllSamples();
+        else
+            StopMusic();
+    }
     if (HMENU menu = CurrentMenu().menu)
         if (const ApplicationRecord* app = CurrentApplication()) UpdateMenuStates(menu, *app);
     ResumeApplication();
@@ -291,6 +299,8 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DROPFILES:
         RaiseFilesDropped(wParam);
         return 0;
+    case MM_MCINOTIFY:
+        return OnMusicNotice(wParam);
     default:
         break;
     }
@@ -394,6 +404,8 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DROPFILES:
         RaiseFilesDropped(wParam);
         return 0;
+    case MM_MCINOTIFY:
+        return OnMusicNotice(wParam);
     default:
         break;
     }

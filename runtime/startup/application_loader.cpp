@@ -17,6 +17,7 @@
 #include "shell/runtime_services.h"
 #include "startup/loader_environment.h"
 #include "startup/player_globals.h"
+#include "startup/sound_items.h"
 
 #include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
@@ -717,6 +718,7 @@ void CloseApplication(ApplicationRecord* app) {
     FreeMemory(&app->key);
     FreeKept(app->menuData);
     if (app->banks) {
+        StopApplicationSounds(*app);
         FreeBanks(*app->banks);
         delete app->banks;
         app->banks = nullptr;

@@ -3,6 +3,7 @@
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
 #include "startup/object_infos.h"
+#include "startup/sound_items.h"
 
 #include "vtrs2/banks.h"
 #include "vtrs2/fonts.h"
@@ -136,11 +137,13 @@ std::uint32_t LoadFont(ApplicationBanks& b) {
 void LibraryAddRef(ApplicationBanks& b, int kind, std::uint32_t handle) {
     if (kind == AppBankImages) AddImageRef(b.library, handle);
     if (kind == AppBankFonts) AddFontRef(b.library, handle);
+    if (kind == AppBankSounds || kind == AppBankMusic) AddSoundItemReference(b, handle);
 }
 
 void LibraryRelease(ApplicationBanks& b, int kind, std::uint32_t handle) {
     if (kind == AppBankImages) ReleaseImage(b.library, handle);
     if (kind == AppBankFonts) ReleaseFont(b.library, handle);
+    if (kind == AppBankSounds || kind == AppBankMusic) ReleaseSoundItemReference(b, kind, handle);
 }
 
 int LibraryBank(int kind) {
@@ -158,6 +161,14 @@ void Forget(ApplicationBanks& b, int kind, std::uint16_t index) {
 }
 
 } // namespace
+
+bool ReadBankItemBytes(ApplicationBanks& banks, std::size_t fixedBytes, std::vector<std::uint8_t>& out) {
+    return banks.stream && ReadItem(banks, fixedBytes, out);
+}
+
+bool ReadBankStreamBytes(ApplicationBanks& banks, std::uint32_t size, std::vector<std::uint8_t>& out) {
+    return banks.stream && ReadBytes(*banks.stream, out, size);
+}
 
 void ReadBankChunk(ApplicationBanks& banks, int kind, std::uint32_t payloadPosition) {
     if (!ValidKind(kind)) return;
@@ -243,7 +254,7 @@ std::uint32_t LoadBankItem(ApplicationBanks& banks, int kind, std::uint16_t inde
     try {
         if (kind == AppBankImages) handle = LoadImage(banks);
         if (kind == AppBankFonts) handle = LoadFont(banks);
-        // Sounds and music go to the library's sound service, which is not part of this build.
+        if (kind == AppBankSounds || kind == AppBankMusic) handle = LoadSoundBankItem(banks, kind);
     } catch (const std::bad_alloc&) {
         handle = 0;
     }

@@ -53,6 +53,11 @@ struct ApplicationBanks {
 void ReadBankChunk(ApplicationBanks& banks, int kind, std::uint32_t payloadPosition);
 bool ReadBankOffsets(ApplicationBanks& banks, int kind, std::span<const std::uint8_t> payload);
 
+// The next item's bytes: `fixedBytes` as stored, or the whole item inflated when the bank is compressed.
+bool ReadBankItemBytes(ApplicationBanks& banks, std::size_t fixedBytes, std::vector<std::uint8_t>& out);
+// `size` bytes from the bank stream, checked against what is left in it.
+bool ReadBankStreamBytes(ApplicationBanks& banks, std::uint32_t size, std::vector<std::uint8_t>& out);
+
 // The loaded handle with one more reference, or the item loaded now; 0 when there is none or it fails.
 std::uint32_t LoadBankItem(ApplicationBanks& banks, int kind, std::uint16_t index);
 // forward[index] = handle and reverse[handle] = index; false when the index or handle is out of range.

@@ -16,6 +16,7 @@
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 #include "startup/player_globals.h"
+#include "startup/sound_items.h"
 #include "startup/stored_text.h"
 
 #include "vtrs2/app_window.h"
@@ -496,7 +497,7 @@ int LoadFrameBanks(ApplicationRecord& app, FrameRecord& frame) {
     } catch (const std::bad_alloc&) {
         return ErrorOutOfMemory;
     }
-    if (int code = LoadFrameBankItems(banks, uses)) return code;
+    if (int code = LoadFrameBankItems(banks, uses, IsApplicationSoundPlaying)) return code;
     TranslateImageList(app, banks);
     for (ObjectInfo* info : toTranslate)
         TranslateObjectInfo(banks, *info);

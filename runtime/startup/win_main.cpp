@@ -9,6 +9,7 @@
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
+#include "shell/sound_services.h"
 #include "shell/window_placement.h"
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
@@ -109,6 +110,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
         // The loader leaves the windows to the shell: they are made once the application is loaded.
         if (app) failure = CreateApplicationWindows(*app);
         if (app && failure == 0) {
+            StartSoundServices();
             RunApplication(app);
             SetCurrentApplication(app);
         }

@@ -124,6 +124,9 @@ union LARGE_INTEGER {
 // Sharing modes are accepted but not enforced: POSIX files have no mandatory sharing.
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, SECURITY_ATTRIBUTES* security,
                    DWORD disposition, DWORD flagsAndAttributes, HANDLE templateFile);
+// A new handle on the file another handle has open, with a file position of its own (starting at 0), so
+// that one thread's reads do not move another's. INVALID_HANDLE_VALUE when the handle is not a file's.
+HANDLE ReOpenFile(HANDLE original, DWORD access, DWORD shareMode, DWORD flagsAndAttributes);
 // At the end of the file a read succeeds with fewer bytes (none at all: the last error is ERROR_HANDLE_EOF).
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, DWORD* read, OVERLAPPED* overlapped);
 // A full disk fails with ERROR_DISK_FULL; *written holds what was written before it.

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string>
 
 namespace win32 {
 
@@ -109,6 +110,20 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD /*shareMode*/, SECURITY_ATT
     // Windows reports that an "always" open found the file already there.
     const bool existed = path->exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return detail::RegisterObject(std::make_shared<FileObject>(fd));
+}
+
+HANDLE ReOpenFile(HANDLE original, DWORD access, DWORD, DWORD) {
+    auto file = LookupObject<FileObject>(original);
+    if (!file) return INVALID_HANDLE_VALUE;
+    // Opening the descriptor's own entry gives a new open file description, with its own position.
+    const std::string self = "/proc/self/fd/" + std::to_string(file->fd);
+    const int fd = open(self.c_str(), OpenFlags(access, OPEN_EXISTING));
+    if (fd < 0) {
+        SetLastError(detail::ErrorFromErrno(errno));
+        return INVALID_HANDLE_VALUE;
+    }
+    SetLastError(ERROR_SUCCESS);
     return detail::RegisterObject(std::make_shared<FileObject>(fd));
 }
 

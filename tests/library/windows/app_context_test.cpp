@@ -41,7 +41,11 @@ TEST(AppContext, CreationSetsTheInitialValues) {
     EXPECT_EQ(c->masterVolume, 100);
     EXPECT_EQ(c->masterPan, 0);
     EXPECT_EQ(c->channelCount, 32);
-    EXPECT_EQ(c->music[0], -1);
+    EXPECT_EQ(c->music.deviceId, -1);
+    for (const SoundChannel& channel : c->channels) {
+        EXPECT_EQ(channel.volume, 100);
+        EXPECT_EQ(channel.sound, nullptr);
+    }
     EXPECT_EQ(c->musicName, nullptr);
     ASSERT_NE(c->workSurface, nullptr);
     EXPECT_EQ(c->workSurface->depth, 8);

@@ -4,6 +4,7 @@
 #include "events/event_preparation.h"
 #include "events/event_state.h"
 #include "runtime/loader/loader_fixture.h"
+#include "runtime/waited_clock.h"
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_clock.h"
@@ -24,13 +25,6 @@
 namespace {
 
 using namespace vtrrt;
-
-class StillClock final : public FrameClock {
-public:
-    win32::DWORD Now() override { return now; }
-    void WaitForMessage(win32::DWORD timeoutMs) override { now += timeoutMs ? timeoutMs : 1; }
-    win32::DWORD now = 1000;
-};
 
 constexpr std::uint16_t Ship = 4;
 constexpr std::uint16_t Wall = 1;
@@ -113,7 +107,7 @@ protected:
     }
     FrameEvents& Events() { return *app_->run.frame->events; }
 
-    StillClock clock_;
+    runtime_test::WaitedClock clock_;
     FrameClock* previousClock_ = nullptr;
     WrittenApp written_;
     std::vector<std::uint8_t> bytes_;

@@ -16,7 +16,11 @@ constexpr std::uint16_t ChunkObjectName = 0x4445;
 constexpr std::uint16_t ChunkObjectDefinition = 0x4446;
 constexpr std::uint16_t ChunkObjectEffect = 0x4448;
 constexpr std::uint16_t ChunkImageOffsets = 0x5555;
+constexpr std::uint16_t ChunkSoundOffsets = 0x5557;
+constexpr std::uint16_t ChunkMusicOffsets = 0x5558;
 constexpr std::uint16_t ChunkImageBank = 0x6666;
+constexpr std::uint16_t ChunkSoundBank = 0x6668;
+constexpr std::uint16_t ChunkMusicBank = 0x6669;
 
 // One direction of an animation: its speeds, loops and images.
 struct AnimationDirectionDesc {
@@ -110,6 +114,7 @@ struct BankPayload {
 };
 BankPayload WriteImageBank(const std::vector<ImageItemDesc>& images);
 BankPayload WriteFontBank(const std::vector<FontItemDesc>& fonts, StringForm form);
+// Sounds and music alike; a music bank stored plainly keeps its names in UTF-16 whatever the data's form.
 BankPayload WriteSoundBank(const std::vector<SoundItemDesc>& sounds, StringForm form);
 Bytes ImageItemBytes(const ImageItemDesc& image);
 // Items of applications whose header flags word 1 has 0x8000: u32 size, u32 compressed size, zlib stream.

@@ -1,0 +1,445 @@
+// DirectSound over the layer's mix: the device object, the primary buffer that only keeps a format, and
+// secondary buffers that play their PCM bytes into the mix.
+#include "sound/mixer.h"
+
+#include "win32/dsound.h"
+#include "win32/sound_testing.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace win32 {
+
+namespace {
+
+using detail::Mixer;
+using detail::MixRate;
+
+// Source frames handed to a resampling stream at a time.
+constexpr DWORD StreamChunkFrames = 256;
+
+// Hundredths of a decibel as a linear gain; the bottom of the scale is silence.
+float GainOf(LONG hundredths) {
+    if (hundredths <= DSBVOLUME_MIN) return 0.0f;
+    return static_cast<float>(std::pow(10.0, static_cast<double>(hundredths) / 2000.0));
+}
+
+bool ValidPcm(const WAVEFORMATEX& f) {
+    return f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
+           (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec >= DSBFREQUENCY_MIN &&
+           f.nSamplesPerSec <= DSBFREQUENCY_MAX && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
+}
+
+class BufferBase : public IDirectSoundBuffer {
+public:
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+private:
+    std::atomic<ULONG> references_{1};
+};
+
+// Keeps a format and answers; it makes no sound of its own.
+class PrimaryBuffer final : public BufferBase {
+public:
+    PrimaryBuffer() : format_{WAVE_FORMAT_PCM, 2, 22050, 44100, 2, 8, 0} {}
+
+    HRESULT GetStatus(DWORD* status) override {
+        if (!status) return DSERR_INVALIDPARAM;
+        *status = 0;
+        return DS_OK;
+    }
+    HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override {
+        if (play) *play = 0;
+        if (write) *write = 0;
+        return DS_OK;
+    }
+    HRESULT GetFormat(WAVEFORMATEX* format, DWORD size, DWORD* written) override;
+    HRESULT SetFormat(const WAVEFORMATEX* format) override {
+        if (!format || !ValidPcm(*format)) return DSERR_BADFORMAT;
+        format_ = *format;
+        format_.cbSize = 0;
+        return DS_OK;
+    }
+    HRESULT GetVolume(LONG* volume) override {
+        if (!volume) return DSERR_INVALIDPARAM;
+        *volume = volume_;
+        return DS_OK;
+    }
+    HRESULT SetVolume(LONG volume) override {
+        if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+        volume_ = volume;
+        return DS_OK;
+    }
+    HRESULT GetPan(LONG* pan) override {
+        if (!pan) return DSERR_INVALIDPARAM;
+        *pan = 0;
+        return DS_OK;
+    }
+    HRESULT SetPan(LONG) override { return DS_OK; }
+    HRESULT GetFrequency(DWORD*) override { return DSERR_CONTROLUNAVAIL; }
+    HRESULT SetFrequency(DWORD) override { return DSERR_CONTROLUNAVAIL; }
+    HRESULT Lock(DWORD, DWORD, void**, DWORD*, void**, DWORD*, DWORD) override { return DSERR_INVALIDCALL; }
+    HRESULT Unlock(void*, DWORD, void*, DWORD) override { return DSERR_INVALIDCALL; }
+    HRESULT Play(DWORD, DWORD, DWORD) override { return DS_OK; }
+    HRESULT Stop() override { return DS_OK; }
+    HRESULT SetCurrentPosition(DWORD) override { return DSERR_INVALIDCALL; }
+    HRESULT Restore() override { return DS_OK; }
+
+private:
+    WAVEFORMATEX format_;
+    LONG volume_ = 0;
+};
+
+HRESULT CopyFormat(const WAVEFORMATEX& from, WAVEFORMATEX* format, DWORD size, DWORD* written) {
+    if (!format) {
+        if (!written) return DSERR_INVALIDPARAM;
+        *written = sizeof(WAVEFORMATEX);
+        return DS_OK;
+    }
+    const DWORD bytes = std::min<DWORD>(size, sizeof(WAVEFORMATEX));
+    std::memcpy(format, &from, bytes);
+    if (written) *written = bytes;
+    return DS_OK;
+}
+
+HRESULT PrimaryBuffer::GetFormat(WAVEFORMATEX* format, DWORD size, DWORD* written) {
+    return CopyFormat(format_, format, size, written);
+}
+
+class SecondaryBuffer;
+
+// Every secondary buffer alive, so that a test can make them all lost.
+std::vector<SecondaryBuffer*>& LiveBuffers() {
+    static auto* buffers = new std::vector<SecondaryBuffer*>;
+    return *buffers;
+}
+
+class SecondaryBuffer final : public BufferBase, public detail::MixSource {
+public:
+    SecondaryBuffer(const WAVEFORMATEX& format, DWORD bytes, DWORD flags)
+        : format_(format), flags_(flags), data_(bytes, format.wBitsPerSample == 8 ? 0x80 : 0) {
+        format_.cbSize = 0;
+        UpdateGains();
+    }
+
+    // Counted as a user of the mix: a buffer may outlive the device object that made it.
+    bool Attach() {
+        if (!Mixer::Get().Start()) return false;
+        std::lock_guard guard(Mixer::Get().Lock());
+        Mixer::Get().Add(this);
+        LiveBuffers().push_back(this);
+        attached_ = true;
+        return true;
+    }
+
+    ~SecondaryBuffer() override {
+        {
+            std::lock_guard guard(Mixer::Get().Lock());
+            Mixer::Get().Remove(this);
+            auto& live = LiveBuffers();
+            live.erase(std::remove(live.begin(), live.end(), this), live.end());
+        }
+        if (stream_) SDL_FreeAudioStream(stream_);
+        if (attached_) Mixer::Get().Stop();
+    }
+
+    void MarkLost() {
+        lost_ = true;
+        playing_ = false;
+    }
+
+    HRESULT GetStatus(DWORD* status) override {
+        if (!status) return DSERR_INVALIDPARAM;
+        std::lock_guard guard(Mixer::Get().Lock());
+        *status = lost_ ? DSBSTATUS_BUFFERLOST : 0;
+        if (playing_) *status |= DSBSTATUS_PLAYING | (looping_ ? DSBSTATUS_LOOPING : 0);
+        return DS_OK;
+    }
+
+    HRESULT GetCurrentPosition(DWORD* play, DWORD* write) override {
+        std::lock_guard guard(Mixer::Get().Lock());
+        if (play) *play = cursor_;
+        if (write) *write = cursor_;
+        return DS_OK;
+    }
+
+    HRESULT GetFormat(WAVEFORMATEX* format, DWORD size, DWORD* written) override {
+        return CopyFormat(format_, format, size, written);
+    }
+    HRESULT SetFormat(const WAVEFORMATEX*) override { return DSERR_INVALIDCALL; }
+
+    HRESULT GetVolume(LONG* volume) override { return Get(volume_, volume); }
+    HRESULT SetVolume(LONG volume) override {
+        return SetLevel(volume_, volume, DSBCAPS_CTRLVOLUME, DSBVOLUME_MIN, DSBVOLUME_MAX);
+    }
+    HRESULT GetPan(LONG* pan) override { return Get(pan_, pan); }
+    HRESULT SetPan(LONG pan) override {
+        return SetLevel(pan_, pan, DSBCAPS_CTRLPAN, DSBPAN_LEFT, DSBPAN_RIGHT);
+    }
+    HRESULT GetFrequency(DWORD* frequency) override {
+        if (!frequency) return DSERR_INVALIDPARAM;
+        *frequency = frequency_ ? frequency_ : format_.nSamplesPerSec;
+        return DS_OK;
+    }
+    HRESULT SetFrequency(DWORD frequency) override {
+        if (!(flags_ & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
+        if (frequency != DSBFREQUENCY_ORIGINAL &&
+            (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX))
+            return DSERR_INVALIDPARAM;
+        std::lock_guard guard(Mixer::Get().Lock());
+        frequency_ = frequency;
+        return DS_OK;
+    }
+
+    HRESULT Lock(DWORD offset, DWORD bytes, void** part1, DWORD* bytes1, void** part2, DWORD* bytes2,
+                 DWORD flags) override {
+        if (!part1 || !bytes1) return DSERR_INVALIDPARAM;
+        const DWORD size = static_cast<DWORD>(data_.size());
+        std::lock_guard guard(Mixer::Get().Lock());
+        if (lost_) return DSERR_BUFFERLOST;
+        if (flags & DSBLOCK_FROMWRITECURSOR) offset = cursor_;
+        if (flags & DSBLOCK_ENTIREBUFFER) bytes = size;
+        if (offset >= size || bytes == 0 || bytes > size) return DSERR_INVALIDPARAM;
+        const DWORD first = std::min(bytes, size - offset);
+        *part1 = data_.data() + offset;
+        *bytes1 = first;
+        if (part2) *part2 = bytes > first ? data_.data() : nullptr;
+        if (bytes2) *bytes2 = part2 && bytes > first ? bytes - first : 0;
+        return DS_OK;
+    }
+    HRESULT Unlock(void*, DWORD, void*, DWORD) override { return DS_OK; }
+
+    HRESULT Play(DWORD, DWORD, DWORD flags) override {
+        std::lock_guard guard(Mixer::Get().Lock());
+        if (lost_) return DSERR_BUFFERLOST;
+        playing_ = true;
+        looping_ = (flags & DSBPLAY_LOOPING) != 0;
+        return DS_OK;
+    }
+    HRESULT Stop() override {
+        std::lock_guard guard(Mixer::Get().Lock());
+        playing_ = false;
+        return DS_OK;
+    }
+    HRESULT SetCurrentPosition(DWORD position) override {
+        std::lock_guard guard(Mixer::Get().Lock());
+        if (position >= data_.size()) return DSERR_INVALIDPARAM;
+        cursor_ = position - position % format_.nBlockAlign;
+        if (stream_) SDL_AudioStreamClear(stream_);
+        return DS_OK;
+    }
+    HRESULT Restore() override {
+        std::lock_guard guard(Mixer::Get().Lock());
+        lost_ = false;
+        return DS_OK;
+    }
+
+    void MixInto(float* out, std::size_t frames) override;
+
+private:
+    static HRESULT Get(LONG value, LONG* out) {
+        if (!out) return DSERR_INVALIDPARAM;
+        *out = value;
+        return DS_OK;
+    }
+    // A level in hundredths of a decibel, with its control and range checked.
+    HRESULT SetLevel(LONG& level, LONG value, DWORD control, LONG min, LONG max) {
+        if (!(flags_ & control)) return DSERR_CONTROLUNAVAIL;
+        if (value < min || value > max) return DSERR_INVALIDPARAM;
+        std::lock_guard guard(Mixer::Get().Lock());
+        level = value;
+        UpdateGains();
+        return DS_OK;
+    }
+    DWORD Rate() const { return frequency_ ? frequency_ : format_.nSamplesPerSec; }
+    void UpdateGains() {
+        const float volume = GainOf(volume_);
+        left_ = volume * (pan_ > 0 ? GainOf(-pan_) : 1.0f);
+        right_ = volume * (pan_ < 0 ? GainOf(pan_) : 1.0f);
+    }
+    float SampleAt(DWORD byte) const {
+        if (format_.wBitsPerSample == 8) return (static_cast<float>(data_[byte]) - 128.0f) / 128.0f;
+        const auto value = static_cast<std::int16_t>(data_[byte] | (data_[byte + 1] << 8));
+        return static_cast<float>(value) / 32768.0f;
+    }
+    // Moves the cursor one frame on; false when a one-shot buffer ran out.
+    bool Advance() {
+        cursor_ += format_.nBlockAlign;
+        if (cursor_ + format_.nBlockAlign <= data_.size()) return true;
+        cursor_ = 0;
+        if (looping_) return true;
+        playing_ = false;
+        return false;
+    }
+    void MixDirect(float* out, std::size_t frames);
+    void MixResampled(float* out, std::size_t frames);
+    bool FeedStream();
+
+    WAVEFORMATEX format_;
+    DWORD flags_;
+    std::vector<BYTE> data_;
+    DWORD cursor_ = 0;
+    bool playing_ = false;
+    bool looping_ = false;
+    bool lost_ = false;
+    bool fed_ = false; // the stream was flushed after a one-shot buffer's last frame
+    bool attached_ = false;
+    LONG volume_ = 0;
+    LONG pan_ = 0;
+    DWORD frequency_ = 0;
+    float left_ = 1.0f, right_ = 1.0f;
+    SDL_AudioStream* stream_ = nullptr;
+    DWORD streamRate_ = 0;
+    std::vector<float> converted_;
+};
+
+void SecondaryBuffer::MixInto(float* out, std::size_t frames) {
+    if (!playing_ || data_.size() < format_.nBlockAlign) return;
+    if (Rate() == static_cast<DWORD>(MixRate))
+        MixDirect(out, frames);
+    else
+        MixResampled(out, frames);
+}
+
+void SecondaryBuffer::MixDirect(float* out, std::size_t frames) {
+    const bool stereo = format_.nChannels == 2;
+    const DWORD second = format_.wBitsPerSample / 8;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const float l = SampleAt(cursor_);
+        const float r = stereo ? SampleAt(cursor_ + second) : l;
+        out[2 * i] += l * left_;
+        out[2 * i + 1] += r * right_;
+        if (!Advance()) return;
+    }
+}
+
+// Puts the next chunk of the buffer into the stream; false when a one-shot buffer has nothing more.
+bool SecondaryBuffer::FeedStream() {
+    if (fed_) return false;
+    const DWORD block = format_.nBlockAlign;
+    const DWORD size = static_cast<DWORD>(data_.size()) - static_cast<DWORD>(data_.size()) % block;
+    const DWORD bytes = std::min(StreamChunkFrames * block, size - cursor_);
+    SDL_AudioStreamPut(stream_, data_.data() + cursor_, static_cast<int>(bytes));
+    cursor_ += bytes;
+    if (cursor_ < size) return true;
+    cursor_ = 0;
+    if (looping_) return true;
+    SDL_AudioStreamFlush(stream_);
+    fed_ = true;
+    return true;
+}
+
+void SecondaryBuffer::MixResampled(float* out, std::size_t frames) {
+    const SDL_AudioFormat source = format_.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    if (!stream_ || streamRate_ != Rate()) {
+        if (stream_) SDL_FreeAudioStream(stream_);
+        stream_ = SDL_NewAudioStream(source, static_cast<Uint8>(format_.nChannels), static_cast<int>(Rate()),
+                                     AUDIO_F32SYS, static_cast<Uint8>(format_.nChannels), MixRate);
+        streamRate_ = Rate();
+        fed_ = false;
+        if (!stream_) return;
+    }
+    const std::size_t channels = format_.nChannels;
+    converted_.resize(frames * channels);
+    std::size_t got = 0;
+    while (got < frames) {
+        const int want = static_cast<int>((frames - got) * channels * sizeof(float));
+        const int n = SDL_AudioStreamGet(stream_, converted_.data() + got * channels, want);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n) / (channels * sizeof(float));
+            continue;
+        }
+        if (n < 0 || !FeedStream()) {
+            // A one-shot buffer has been heard to its end.
+            playing_ = false;
+            fed_ = false;
+            break;
+        }
+    }
+    for (std::size_t i = 0; i < got; ++i) {
+        const float l = converted_[i * channels];
+        const float r = channels == 2 ? converted_[i * channels + 1] : l;
+        out[2 * i] += l * left_;
+        out[2 * i + 1] += r * right_;
+    }
+}
+
+class DirectSoundDevice final : public IDirectSound {
+public:
+    ULONG AddRef() override { return ++references_; }
+    ULONG Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+            Mixer::Get().Stop();
+        }
+        return left;
+    }
+    HRESULT SetCooperativeLevel(HWND, DWORD level) override {
+        return level >= DSSCL_NORMAL && level <= 4 ? DS_OK : DSERR_INVALIDPARAM;
+    }
+    HRESULT CreateSoundBuffer(const DSBUFFERDESC* description, IDirectSoundBuffer** buffer, void*) override;
+
+private:
+    std::atomic<ULONG> references_{1};
+};
+
+HRESULT DirectSoundDevice::CreateSoundBuffer(const DSBUFFERDESC* d, IDirectSoundBuffer** buffer, void*) {
+    if (!buffer) return DSERR_INVALIDPARAM;
+    *buffer = nullptr;
+    if (!d || d->dwSize != sizeof(DSBUFFERDESC)) return DSERR_INVALIDPARAM;
+    if (d->dwFlags & DSBCAPS_PRIMARYBUFFER) {
+        if (d->dwBufferBytes != 0 || d->lpwfxFormat) return DSERR_INVALIDPARAM;
+        *buffer = new (std::nothrow) PrimaryBuffer;
+        return *buffer ? DS_OK : DSERR_OUTOFMEMORY;
+    }
+    if (!d->lpwfxFormat) return DSERR_INVALIDPARAM;
+    if (!ValidPcm(*d->lpwfxFormat)) return DSERR_BADFORMAT;
+    if (d->dwBufferBytes < DSBSIZE_MIN || d->dwBufferBytes > DSBSIZE_MAX) return DSERR_INVALIDPARAM;
+    SecondaryBuffer* made = nullptr;
+    try {
+        made = new SecondaryBuffer(*d->lpwfxFormat, d->dwBufferBytes, d->dwFlags);
+    } catch (const std::bad_alloc&) {
+        return DSERR_OUTOFMEMORY;
+    }
+    if (!made->Attach()) {
+        made->Release();
+        return DSERR_NODRIVER;
+    }
+    *buffer = made;
+    return DS_OK;
+}
+
+} // namespace
+
+HRESULT DirectSoundCreate(const GUID*, IDirectSound** sound, void*) {
+    if (!sound) return DSERR_INVALIDPARAM;
+    *sound = nullptr;
+    if (!Mixer::Get().Start()) return DSERR_NODRIVER;
+    *sound = new (std::nothrow) DirectSoundDevice;
+    return *sound ? DS_OK : DSERR_OUTOFMEMORY;
+}
+
+namespace testing {
+
+void LoseSoundBuffers() {
+    std::lock_guard guard(Mixer::Get().Lock());
+    for (SecondaryBuffer* buffer : LiveBuffers())
+        buffer->MarkLost();
+}
+
+} // namespace testing
+
+} // namespace win32

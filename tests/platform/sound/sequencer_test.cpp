@@ -1,0 +1,131 @@
+// The MCI sequencer: a MIDI file written here plays through FluidSynth into the pulled mix, and its end,
+// pause and supersession are told to the window as MCI's notices.
+#include "support/sound_mix.h"
+
+#include "appwriter/sound_writer.h"
+#include "win32/kernel.h"
+
+#include <cstdio>
+#include <string>
+
+using namespace win32;
+using namespace sound_test;
+
+namespace {
+
+constexpr std::size_t Chunk = 2205; // 50 ms
+
+std::u16string WriteTempFile(const std::string& leaf, const appwriter::Bytes& bytes) {
+    const std::string path = ::testing::TempDir() + leaf;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    return std::u16string(path.begin(), path.end());
+}
+
+// Two quarter notes at 120 beats a minute: about one second of music.
+appwriter::Bytes ShortTune() {
+    appwriter::MidiDesc tune;
+    tune.notes = {{0, 480, 0, 60, 110}, {480, 480, 0, 67, 110}};
+    return appwriter::WriteMidi(tune);
+}
+
+class SequencerTest : public ::testing::Test {
+protected:
+    void SetUp() override { path_ = WriteTempFile("sequencer_tune.mid", ShortTune()); }
+    void TearDown() override {
+        if (device_) mciSendCommandW(device_, MCI_CLOSE, 0, 0);
+    }
+
+    MCIERROR Open(const std::u16string& path) {
+        MCI_OPEN_PARMSW open{0, 0, u"sequencer", path.c_str(), nullptr};
+        const MCIERROR e = mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT,
+                                           reinterpret_cast<DWORD_PTR>(&open));
+        if (e == 0) device_ = open.wDeviceID;
+        return e;
+    }
+    MCIERROR Play(const DWORD* from = nullptr) {
+        MCI_PLAY_PARMS play{reinterpret_cast<DWORD_PTR>(window_.Handle()), from ? *from : 0, 0};
+        return mciSendCommandW(device_, MCI_PLAY, MCI_NOTIFY | (from ? MCI_FROM : 0),
+                               reinterpret_cast<DWORD_PTR>(&play));
+    }
+    DWORD Status(DWORD item) {
+        MCI_STATUS_PARMS status{0, 0, item, 0};
+        EXPECT_EQ(mciSendCommandW(device_, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<DWORD_PTR>(&status)),
+                  0u);
+        return static_cast<DWORD>(status.dwReturn);
+    }
+    // Pulls until a notice arrives (at most `limit` chunks); the notice, or -1.
+    long PullUntilNotice(int limit, bool* sounded = nullptr) {
+        for (int i = 0; i < limit; ++i) {
+            const Samples s = Pull(Chunk);
+            if (sounded && !Silent(s)) *sounded = true;
+            if (const long notice = window_.TakeNotice(); notice != -1) return notice;
+        }
+        return -1;
+    }
+
+    PulledMix mix_;
+    NoticeWindow window_;
+    std::u16string path_;
+    MCIDEVICEID device_ = 0;
+};
+
+TEST_F(SequencerTest, TunePlaysIntoTheMixAndItsEndIsNoticed) {
+    ASSERT_EQ(Open(path_), 0u);
+    EXPECT_TRUE(Silent(Pull(Chunk))) << "nothing sounds before play";
+    ASSERT_EQ(Play(), 0u);
+    EXPECT_EQ(Status(MCI_STATUS_MODE), MCI_MODE_PLAY);
+    bool sounded = false;
+    LPARAM from = 0;
+    EXPECT_EQ(PullUntilNotice(80, &sounded), static_cast<long>(MCI_NOTIFY_SUCCESSFUL));
+    EXPECT_TRUE(sounded);
+    EXPECT_EQ(Status(MCI_STATUS_MODE), MCI_MODE_STOP);
+    EXPECT_GE(Status(MCI_STATUS_POSITION), 900u);
+    // Played again from the start, it ends again: the way loops replay.
+    const DWORD start = 0;
+    ASSERT_EQ(Play(&start), 0u);
+    EXPECT_LT(Status(MCI_STATUS_POSITION), 100u);
+    EXPECT_EQ(PullUntilNotice(80), static_cast<long>(MCI_NOTIFY_SUCCESSFUL));
+    window_.TakeNotice(&from);
+}
+
+TEST_F(SequencerTest, PauseAbortsTheNoticeAndPlayFromThePositionGoesOn) {
+    ASSERT_EQ(Open(path_), 0u);
+    ASSERT_EQ(Play(), 0u);
+    Pull(Chunk * 4);
+    MCI_GENERIC_PARMS pause{0};
+    ASSERT_EQ(mciSendCommandW(device_, MCI_PAUSE, 0, reinterpret_cast<DWORD_PTR>(&pause)), 0u);
+    EXPECT_EQ(window_.TakeNotice(), static_cast<long>(MCI_NOTIFY_ABORTED));
+    EXPECT_EQ(Status(MCI_STATUS_MODE), MCI_MODE_PAUSE);
+    const DWORD at = Status(MCI_STATUS_POSITION);
+    EXPECT_NEAR(at, 200.0, 2.0);
+    Pull(Chunk * 2);
+    EXPECT_EQ(Status(MCI_STATUS_POSITION), at) << "a paused tune does not move";
+    ASSERT_EQ(Play(&at), 0u);
+    Pull(Chunk);
+    EXPECT_NEAR(Status(MCI_STATUS_POSITION), at + 50.0, 2.0);
+    // A new play with a notice supersedes the pending one.
+    ASSERT_EQ(Play(), 0u);
+    EXPECT_EQ(window_.TakeNotice(), static_cast<long>(MCI_NOTIFY_SUPERSEDED));
+}
+
+TEST_F(SequencerTest, BadFilesAndDevicesAreRefusedWithTheirCodes) {
+    EXPECT_EQ(Open(u"/nonexistent/tune.mid"), MCIERR_FILE_NOT_FOUND);
+    const std::u16string notMidi = WriteTempFile("sequencer_not_midi.mid", appwriter::Bytes(64, 'x'));
+    EXPECT_EQ(Open(notMidi), MCIERR_INVALID_FILE);
+    MCI_OPEN_PARMSW wave{0, 0, u"waveaudio", path_.c_str(), nullptr};
+    EXPECT_EQ(
+        mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&wave)),
+        MCIERR_INVALID_DEVICE_NAME);
+    EXPECT_EQ(mciSendCommandW(9999, MCI_PLAY, 0, 0), MCIERR_INVALID_DEVICE_ID);
+    ASSERT_EQ(Open(path_), 0u);
+    const MCIDEVICEID closed = device_;
+    ASSERT_EQ(mciSendCommandW(closed, MCI_CLOSE, 0, 0), 0u);
+    device_ = 0;
+    EXPECT_EQ(mciSendCommandW(closed, MCI_PLAY, 0, 0), MCIERR_INVALID_DEVICE_ID);
+}
+
+} // namespace
