@@ -3,6 +3,8 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "events/typed_value.h"
+#include "objects/display_list.h"
+#include "objects/object_sprites.h"
 #include "shell/application_state_machine.h"
 #include "shell/display_mode.h"
 #include "shell/frame_clock.h"
@@ -258,6 +260,9 @@ void RefreshAfterFadeIn() {
     FrameRecord* frame = Services().frame;
     if (!s || !frame || !(s->runFlags & RunFadeInPending)) return;
     s->runFlags &= static_cast<std::uint16_t>(~RunFadeInPending);
+    static constexpr ObjectFlagRoutine Restore[] = {
+        {ObjectHasSprite, [](RunObject* o, int) { RestoreObjectSprite(o); }}, {0xFFFF, nullptr}};
+    CallObjectRoutines(nullptr, 0, Restore);
     s->clockBase = ClockNow() - static_cast<std::uint32_t>(frame->firstTickFrameTime);
     s->lastLoopTick = GetElapsedTicks() - frame->firstTickDistance;
     // A failure leaves the run state's error word set.
@@ -291,6 +296,10 @@ int FrameTick() {
     }
     FreeTemporaryStrings();
     if (s->runFlags & RunFadeInPending) {
+        // The objects are not shown before the fade-in.
+        static constexpr ObjectFlagRoutine Release[] = {
+            {ObjectHasSprite, [](RunObject* o, int) { ReleaseObjectSprite(o); }}, {0xFFFF, nullptr}};
+        CallObjectRoutines(nullptr, 0, Release);
         FrameRecord* frame = Services().frame;
         frame->firstTickFrameTime = static_cast<std::int32_t>(ClockNow() - s->clockBase);
         frame->firstTickDistance = static_cast<std::int32_t>(GetElapsedTicks() - s->lastLoopTick);
@@ -319,7 +328,9 @@ int FrameTick() {
 std::uint32_t EndFrameRun(int code) {
     FrameRunState* s = CurrentRunState();
     const std::uint32_t parameter = s ? static_cast<std::uint32_t>(s->exitParameter) : 0;
+    if (s) s->runFlags |= RunFrameEnding;
     StoreGlobalObjects();
+    FreeBackgroundQueue();
     if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
     StopFrameSounds(App());
     KillAllObjects();

@@ -607,8 +607,8 @@ int LoadInto(LoadState& st) {
     if (int code = ConvertWaitingTexts(st)) return code;
     ApplicationRecord& app = *st.app;
     if (st.passwordCount == 0) FreeFramePasswords(app);
-    // The palette is built here by the palette services, which add it; WinMain makes the menu, the main
-    // window and the frame window right after the load.
+    // WinMain selects the palette and makes the menu, the main window and the frame window right after the
+    // load.
     if (Services().libraryContext) {
         ChooseDisplayMode(app);
         SetColourDepth(app);
