@@ -1,5 +1,6 @@
 #include "shell/game_loop.h"
 
+#include "objects/display_list.h"
 #include "objects/run_objects.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
@@ -123,6 +124,7 @@ void InitFrameRunState() {
     s->validPlayers = ValidPlayersByCount[std::min<std::size_t>(s->playerCount, 4)];
     std::fill(std::begin(s->loopTimes), std::end(s->loopTimes), DefaultLoopTime);
     s->loopTimeIndex = 0;
+    FreeBackgroundQueue();
 }
 
 int GameLoopStep() {
@@ -144,10 +146,12 @@ int GameLoopStep() {
     // Player events, timers, the event program and pushed events are run here by the event services, and
     // the display by the sprite services; each adds its calls.
     RunObjectPass();
-    DestroyMarkedObjects();
     ++s->loopCounter16;
+    RefreshChangedObjects();
+    DestroyMarkedObjects();
     ++s->secondLoopCounter;
-    --s->loopsToRun;
+    // Owed loops skip the display, so that a slow display does not slow the game's logic.
+    if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) DisplayFrame(0);
     return LoopResult(*s);
 }
 

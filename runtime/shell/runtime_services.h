@@ -41,6 +41,11 @@ struct RuntimeServices {
     // window's MDI client).
     win32::HWND frameWindow = nullptr;
     AppWindow* frameLibraryWindow = nullptr;
+    // The display mode chosen when the first application loads (0 until then), its depth code, and whether
+    // the screen is updated on the vertical blank.
+    win32::WORD displayFlags = 0;
+    win32::WORD displayType = 0;
+    std::int32_t vsync = 0;
     // The library's filter managers over the run's temporary folder, and the main window's sound player.
     CImageFilterMgr* imageFilters = nullptr;
     CSoundFilterMgr* soundFilters = nullptr;

@@ -23,6 +23,7 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/streams.h"
+#include "vtrs2/surface.h"
 #include "win32/kernel.h"
 
 #include <algorithm>
@@ -32,6 +33,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vtrrt {
@@ -593,6 +595,14 @@ void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
     }
 }
 
+void DestroyFrameSurface(cSurface*& surface) {
+    if (!surface) return;
+    AppWindow* window = Services().frameLibraryWindow;
+    if (window && GetWindowSurface(window, 0) == surface) DetachWindowSurface(window);
+    DeleteSurface(surface);
+    surface = nullptr;
+}
+
 void FreeFrame(FrameRecord* frame) {
     if (!frame) return;
     RuntimeServices& services = Services();
@@ -613,6 +623,12 @@ void FreeFrame(FrameRecord* frame) {
     FreeBlock(frame->effect);
     DeleteFrameEvents(frame->events);
     FreeMemory(&frame->string3343);
+    // The application keeps the last frame's picture for the next frame.
+    if (ApplicationRecord* app = CurrentApplication(); app && frame->surface) {
+        if (app->frameSurface != frame->surface) DestroyFrameSurface(app->frameSurface);
+        app->frameSurface = std::exchange(frame->surface, nullptr);
+    }
+    DestroyFrameSurface(frame->surface);
     services.frame = previous == frame ? nullptr : previous;
     FreeMemory(&frame);
 }

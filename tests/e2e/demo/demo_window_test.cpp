@@ -165,6 +165,47 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
 }
 
+// The title's five spinners stand where they were placed, keyed over the background, and turn: a point of
+// each disc takes the turning quarter's colour and then the disc's colour again.
+TEST_F(DemoWindow, TheTitlesSpinnersAreDrawnWhereTheyWerePlacedAndTurn) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    constexpr std::uint8_t Quarter[3] = {0xFF, 0xD0, 0x20}, Disc[3] = {0xE0, 0x30, 0x30};
+    const auto is = [](const std::optional<std::array<std::uint8_t, 3>>& p, const std::uint8_t(&c)[3]) {
+        return p && (*p)[0] == c[0] && (*p)[1] == c[1] && (*p)[2] == c[2];
+    };
+    std::array<bool, 5> sawQuarter{}, sawDisc{};
+    const fs::path path = temp_ / "spin.xwd";
+    for (int shot = 0; shot < 60; ++shot) {
+        vtrtest::Screenshot screen;
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && screen.Read(path.string()));
+        for (int i = 0; i < 5; ++i) {
+            const int cx = x + 80 + 120 * i, cy = y + bar + 120;
+            // A point of the upper left quarter of the disc, and the square's see-through corner.
+            const auto point = screen.Rgb(cx - 8, cy - 8), corner = screen.Rgb(cx + 15, cy + 15);
+            if (!is(point, Quarter) && !is(point, Disc)) continue;
+            EXPECT_TRUE(is(corner, FirstFrame)) << "spinner " << i << " shows its see-through corner";
+            (is(point, Quarter) ? sawQuarter : sawDisc)[static_cast<std::size_t>(i)] = true;
+        }
+        if (std::all_of(sawQuarter.begin(), sawQuarter.end(), [](bool b) { return b; }) &&
+            std::all_of(sawDisc.begin(), sawDisc.end(), [](bool b) { return b; }))
+            break;
+        std::this_thread::sleep_for(50ms);
+    }
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(sawQuarter[static_cast<std::size_t>(i)])
+            << "spinner " << i << " never showed its turning quarter";
+        EXPECT_TRUE(sawDisc[static_cast<std::size_t>(i)]) << "spinner " << i << " never turned past it";
+    }
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
 // Ctrl+Q is the File menu's Quit shortcut.
 TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
     demo_ =
