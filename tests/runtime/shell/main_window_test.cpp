@@ -119,18 +119,14 @@ TEST_F(MainWindow, BorderColourFillsTheMainWindowAroundTheFrame) {
     EXPECT_EQ(win32::testing::ReadWindowPixel(main_, 200, 150), FirstColour);
 }
 
+// The frame keeps the first frame's picture, so its surface would show the first colour; over the desktop
+// its own background fills it.
 TEST_F(MainWindow, AFrameOverTheDesktopTakesItsBackgroundColourIntoTheFrameSurface) {
-    Start(0, 0, FrameShowDesktop);
-    cSurface prototype;
-    auto* model = new cBufferSurface;
-    model->SetDepth(32);
-    prototype.SetImplementation(model);
-    cSurface* surface = NewSurface();
-    ASSERT_TRUE(surface->Create(320, 200, &prototype));
-    surface->Fill(RGB(0, 0, 0));
-    ASSERT_TRUE(AttachWindowSurface(Services().frameLibraryWindow, surface)); // the window owns it now
+    Start(0, 0, FrameShowDesktop | FrameKeepPicture);
     CurrentRunState()->exitCode = ExitNextFrame;
     ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    cSurface* surface = Services().frameLibraryWindow->workSurface;
+    ASSERT_NE(surface, nullptr);
     for (const POINT p : {POINT{0, 0}, POINT{319, 199}}) {
         COLORREF colour = 0;
         ASSERT_TRUE(surface->GetPixel(p.x, p.y, colour));
