@@ -2,9 +2,12 @@
 #include "vtrs2/sprites.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/collision_mask.h"
+#include "vtrs2/sprite_collisions.h"
+#include "vtrs2/sprite_drawing.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -150,5 +153,87 @@ void SortSpritesAfterZOrderChanges(benchmark::State& state) {
     FreeAllBanks(&banks);
 }
 BENCHMARK(SortSpritesAfterZOrderChanges)->Unit(benchmark::kMillisecond);
+
+// 1,000 sprites with round masks in a 640 x 480 area, each tested against all the others.
+constexpr int Colliders = 1000;
+
+struct Crowd {
+    explicit Crowd(bool transformed) {
+        window.banks = &banks;
+        window.mask.fineCollisions = 1;
+        AllocateSpritePool(&window, Colliders);
+        image = AddRoundImage(banks);
+        std::mt19937 rng(4);
+        for (int i = 0; i < Colliders; ++i) {
+            Sprite* s = CreateSprite(&window, rng() % 640, rng() % 480, image, 0, 0, 0,
+                                     SpriteShown | SpriteCollidable, i);
+            if (transformed && (i & 1))
+                ModifySpriteEx(&window, s, s->pending.x, s->pending.y, image, 1.5f, 1.5f, 0,
+                               float(rng() % 360), 0);
+            sprites.push_back(s);
+        }
+        CommitSpriteChanges(&window);
+    }
+    ~Crowd() {
+        FreeSpritePool(&window);
+        FreeAllBanks(&banks);
+    }
+    ContextBanks banks{};
+    SpriteWindow window{};
+    win32::DWORD image = 0;
+    std::vector<Sprite*> sprites;
+};
+
+void CollideEverySpriteWithMasks(benchmark::State& state) {
+    Crowd crowd(state.range(0) != 0);
+    std::vector<SpriteHit> hits(Colliders + 1);
+    for (auto _ : state) {
+        int total = 0;
+        for (Sprite* s : crowd.sprites) {
+            const SpriteGeometry& g = s->displayed;
+            total += CollectSpriteCollisions(&crowd.window, s, hits.data(), 0, g.x, g.y, g.angle, g.scaleX,
+                                             g.scaleY, 0);
+        }
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetItemsProcessed(state.iterations() * Colliders);
+}
+BENCHMARK(CollideEverySpriteWithMasks)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"transformed"})
+    ->Unit(benchmark::kMillisecond);
+
+// The same plain crowd tested pair by pair, pixel by pixel, on arrays of booleans.
+void CollideEverySpritePerPixelReference(benchmark::State& state) {
+    std::vector<bool> round(48 * 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 48; ++x)
+            round[y * 48 + x] = (x - 24) * (x - 24) * 4 + (y - 20) * (y - 20) * 5 < 2000;
+    std::mt19937 rng(4);
+    std::vector<std::pair<int, int>> at(Colliders);
+    for (auto& p : at)
+        p = {int(rng() % 640), int(rng() % 480)};
+    for (auto _ : state) {
+        int total = 0;
+        for (int i = 0; i < Colliders; ++i)
+            for (int j = 0; j < Colliders; ++j) {
+                if (i == j) continue;
+                const int left = std::max(at[i].first, at[j].first),
+                          right = std::min(at[i].first, at[j].first) + 48;
+                const int top = std::max(at[i].second, at[j].second),
+                          bottom = std::min(at[i].second, at[j].second) + 40;
+                bool hit = false;
+                for (int y = top; y < bottom && !hit; ++y)
+                    for (int x = left; x < right && !hit; ++x)
+                        hit = round[(y - at[i].second) * 48 + x - at[i].first] &&
+                              round[(y - at[j].second) * 48 + x - at[j].first];
+                total += hit;
+            }
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetItemsProcessed(state.iterations() * Colliders);
+}
+BENCHMARK(CollideEverySpritePerPixelReference)->Unit(benchmark::kMillisecond);
 
 } // namespace

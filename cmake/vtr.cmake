@@ -36,8 +36,10 @@ function(vtr_test name)
     endif()
     # Parameterised tests are named by their name generators (or their index), never by the bytes of
     # their parameter, so that a name is the same in every run.
+    # Each property takes one value here: the discovered tests' properties are passed on as a flat list.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
-        PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy" RUN_SERIAL ${serial})
+        PROPERTIES ENVIRONMENT SDL_VIDEODRIVER=dummy ENVIRONMENT_MODIFICATION SDL_AUDIODRIVER=set:dummy
+                   RUN_SERIAL ${serial})
 endfunction()
 
 # Adds every subfolder of the current one that has its own CMakeLists.txt.

@@ -4,6 +4,9 @@
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
+#include "appwriter/object_writer.h"
+
+#include <cmath>
 
 #include <iostream>
 
@@ -13,12 +16,69 @@ constexpr std::uint32_t Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return r | (g << 8) | (b << 16);
 }
 
+constexpr std::uint16_t Spinner = 1;
+constexpr int SpinnerSize = 32;
+constexpr int SpinnerFrames = 4;
+// Object flags: erased where it was (0x04), a movement (it stays still), an animation, a sprite.
+constexpr std::uint32_t ActiveFlags = 0x04 | 0x10 | 0x20 | 0x200;
+constexpr std::uint32_t KeyedInk = 0x10000000;
+
+// Frame n of the spinner: a disc whose quarter in colour turns a quarter each frame, on a transparent
+// (black) square. 32-bit pixels: blue, green, red, 0.
+appwriter::ImageItemDesc SpinnerImage(int frame) {
+    appwriter::ImageItemDesc image;
+    image.width = image.height = SpinnerSize;
+    image.hotX = image.hotY = SpinnerSize / 2;
+    image.graphicMode = 8;
+    image.transparent = 0;
+    const double pi = std::acos(-1.0);
+    for (int y = 0; y < SpinnerSize; ++y)
+        for (int x = 0; x < SpinnerSize; ++x) {
+            const double dx = x - 15.5, dy = y - 15.5;
+            std::uint32_t rgb = 0;
+            if (dx * dx + dy * dy <= 15.0 * 15.0) {
+                const int quarter = static_cast<int>(std::floor((std::atan2(-dy, dx) + pi) / (pi / 2))) % 4;
+                rgb = quarter == frame ? Rgb(0xFF, 0xD0, 0x20) : Rgb(0xE0, 0x30, 0x30);
+            }
+            image.pixels.insert(image.pixels.end(),
+                                {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                 static_cast<std::uint8_t>(rgb), 0});
+        }
+    return image;
+}
+
+// The title's spinners turn at a quarter of the frame rate: one frame every four loops.
+void AddSpinners(appwriter::ApplicationDescription& d) {
+    appwriter::ObjectInfoDesc spinner;
+    spinner.handle = Spinner;
+    spinner.name = u"Spinner";
+    spinner.inkEffect = KeyedInk;
+    spinner.definition.objectFlags = ActiveFlags;
+    appwriter::AnimationDesc walking;
+    walking.number = 1;
+    walking.directions.push_back({0, 25, 25, 0, 0, {1, 2, 3, 4}});
+    spinner.definition.animations = {walking};
+    spinner.definition.movements = {appwriter::MovementDesc{}};
+    std::vector<appwriter::ImageItemDesc> images;
+    for (int frame = 0; frame < SpinnerFrames; ++frame)
+        images.push_back(SpinnerImage(frame));
+    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
+    std::vector<std::uint32_t> offsets = bank.offsets;
+    offsets.insert(offsets.begin(), 0); // stored image 0 is none
+    d.extra.push_back(
+        {appwriter::ChunkObjectInfos, 0,
+         appwriter::WriteObjectInfos({spinner}, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
+    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+}
+
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
     d.header->frameRate = 60;
+    d.header->graphicMode = 8; // true colour
     // The runtime's menu: the bar is shown, and Ctrl+Q quits as the File menu does.
     d.header->flags1 |= 0x100;
     d.menuData = appwriter::WriteMenuData(
@@ -30,11 +90,18 @@ appwriter::ApplicationDescription DemoGame() {
            {u"&Music on/off", 1021, 0, {}},
            {u"Hide the menu &bar", 1022, 0, {}}}}},
         {{0x08, 'Q', 1008}});
+    AddSpinners(d);
+    // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
     appwriter::FrameContents title;
-    title.layers = {{0, 1.0f, 1.0f, 0, 0, u"Background"}};
+    title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
+    appwriter::FrameContents level = title;
+    std::vector<appwriter::InstanceDesc> spinners;
+    for (std::uint16_t i = 0; i < 5; ++i)
+        spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
+    title.instances = spinners;
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
-    appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), title);
+    appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), level);
     second.name = u"Level 1";
     d.frames = {first, second};
     return d;

@@ -4,7 +4,10 @@
 
 #include "win32/types.h"
 
+struct AppWindow;
+class cSurface;
 struct ContextBanks;
+struct LayerRecord;
 struct SpriteManager;
 
 // The play-area collision planes of a window: an obstacle and a platform bit-plane over the play area
@@ -30,7 +33,15 @@ struct SpriteWindow {
     win32::WORD stateFlags;  // window state flags; 0x10 keeps the sprite pass from making a background copy
     CollisionMask mask;
     SpriteManager* sprites;
+    // The window the sprites are drawn in: its work surface, background copy and update area. Null for a
+    // record that only tests collisions.
+    AppWindow* appWindow;
+    int layerCount;
+    LayerRecord* layers;    // owned, layerCount records
+    cSurface* layerSurface; // owned: where the display-driver pass composes a layer drawn with an ink
 };
 
 // Display-mode bit of a context whose windows draw through the display driver.
 constexpr win32::WORD DisplayModeDriver = 0x10;
+// Window state flag: the sprite pass makes no background copy, so each sprite keeps what lay under it.
+constexpr win32::WORD SpriteWindowNoBackgroundCopy = 0x10;

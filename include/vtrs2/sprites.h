@@ -72,7 +72,13 @@ struct Sprite {
     cSurfaceImplementation* transformed;     // owned: the scaled or rotated image
     win32::LONG_PTR userData;
     SpriteList overlaps;
+    win32::RECT gridCells; // cells of the overlap grid the sprite is listed in (inclusive; empty: none)
+    win32::DWORD rank;     // its place in the display list when the list was last numbered
 };
+
+namespace sprites {
+struct OverlapGrid;
+}
 
 struct SpriteManager {
     Sprite* firstFree;
@@ -80,6 +86,8 @@ struct SpriteManager {
     Sprite* last;
     int capacity;
     Sprite* records;
+    sprites::OverlapGrid*
+        grid; // owned: where the tracked sprites lie, so that neighbours are found near them
 };
 
 constexpr win32::DWORD InkTransparent = 0x10000000;

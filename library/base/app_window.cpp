@@ -1,6 +1,7 @@
 // AppWindow records: creation over a context, destruction with their children, and their settings.
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
+#include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 
@@ -72,20 +73,32 @@ void DestroyTheWindow(AppWindow* record) {
 constexpr int MainWindowSprites = 400;
 
 // The record the sprite and collision-mask code keep for the window: made with the window, over the
-// context's banks and display mode.
+// context's banks and display mode, and drawing into the window's surfaces.
 bool MakeSpriteWindow(AppWindow* record) {
     SpriteWindow* sprites = nullptr;
     if (!AllocZeroedMemory(sizeof(SpriteWindow), &sprites) || !sprites) return false;
     sprites->banks = record->context->banks;
     sprites->displayMode = record->displayMode;
+    sprites->stateFlags = record->stateFlags;
+    sprites->appWindow = record;
     record->sprites = sprites;
     return true;
 }
 
+// The layer surface is made of the work surface's kind: another work surface gets another one.
+void DropLayerSurface(AppWindow* record) {
+    if (!record->sprites || !record->sprites->layerSurface) return;
+    DeleteSurface(record->sprites->layerSurface);
+    record->sprites->layerSurface = nullptr;
+}
+
 void FreeSpriteWindow(AppWindow* record) {
-    if (!record->sprites) return;
-    FreeSpritePool(record->sprites);
-    FreeCollisionMask(record->sprites);
+    SpriteWindow* sprites = record->sprites;
+    if (!sprites) return;
+    FreeSpritePool(sprites);
+    FreeCollisionMask(sprites);
+    AllocateLayerRecords(sprites, 0);
+    DropLayerSurface(record);
     FreeMemory(&record->sprites);
 }
 
@@ -356,6 +369,7 @@ int ControlAppWindow(AppWindow* window, int command, int value, int count) {
     case 10:
         // The layer can always wait for the vertical blank, so the wait flag is kept.
         window->stateFlags = static_cast<WORD>(value);
+        if (window->sprites) window->sprites->stateFlags = window->stateFlags;
         return 1;
     default:
         return 1;
@@ -377,6 +391,7 @@ int AttachWindowSurface(AppWindow* window, cSurface* surface) {
         window->backgroundCopy = nullptr;
         window->backgroundImplementation = nullptr;
     }
+    if (window->workSurface != surface) DropLayerSurface(window);
     window->workSurface = surface;
     window->workImplementation = surface->GetImplementation();
     surface->SetWindow(window->window);
@@ -392,6 +407,7 @@ void DetachWindowSurface(AppWindow* window) {
     window->backgroundCopy = nullptr;
     window->backgroundImplementation = nullptr;
     if (window->sprites) FreeSpritePool(window->sprites);
+    DropLayerSurface(window);
     window->optionFlags &= static_cast<WORD>(~AppWindowSurfaceAttached);
     window->surfaceDC = nullptr;
     window->attached = 0;

@@ -2,6 +2,7 @@
 #include "sprites/image_surfaces.h"
 #include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/image_surface.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/palettes.h"
 #include "vtrs2/surface.h"
@@ -90,10 +91,18 @@ int IsImageFullyTransparent(AppContext* context, DWORD image) {
     return CopyImageIntoSurface(context, image, surface) ? surface.IsFullyTransparent() : 0;
 }
 
-// Drawing an image into a caller's pixel buffer takes an image surface over that buffer; the image
-// surfaces (cImageSurface) add this.
-int StretchImageToBuffer(AppContext*, DWORD, int, int, void*) {
-    return 0;
+// The buffer holds rows in the image layout of the image's depth (15 bits for 16-bit images).
+int StretchImageToBuffer(AppContext* context, DWORD image, int width, int height, void* buffer) {
+    if (!context || !buffer || width <= 0 || height <= 0) return 0;
+    const auto* item = reinterpret_cast<const ImageItem*>(GetBankItem(context->banks, BankImages, image));
+    if (!item) return 0;
+    cImageSurface source(item);
+    if (source.width <= 0) return 0;
+    constexpr DWORD Mode16 = 7;
+    cImageSurface target;
+    target.SelectDepthRoutines(item->displayMode == Mode16 ? 15 : source.depth);
+    target.SetImageData(width, height, item->transparent, static_cast<BYTE*>(buffer), nullptr);
+    return source.StretchBlit(&target, 0, 0, width, height, 0, 0, source.width, source.height, 0, 0, 0, 0);
 }
 
 DWORD BuildDibHeader(AppContext* context, int width, int height, int code, BITMAPINFO* out) {

@@ -126,7 +126,7 @@ Sprite* NewSprite(SpriteWindow* window, DWORD flags, int layer, LONG zOrder, COL
     s->pending.scaleX = s->pending.scaleY = 1.0f;
     s->lastDrawn = {-1, -1, -1, -1};
     s->ink = InkTransparent;
-    // The conversion of the erase colour to the window surface's pixel value belongs to the surface engine.
+    // Kept as a colour: the erase pass fills with it through the surface, which makes it its pixel value.
     s->eraseColour = erase;
     s->userData = userData;
     return s;
@@ -154,7 +154,7 @@ void FreeSpriteNow(SpriteManager& pool, Sprite* s) {
     if (s->flags & SpriteOwnerDrawn) {
         if (SpriteRoutine routine = std::exchange(s->routine, nullptr)) routine(s, RoutineFreed, 0);
     }
-    RemoveFromOverlapLists(s);
+    RemoveFromOverlapLists(pool, s);
     DeleteSurface(s->transformed);
     ReleaseSpriteBlock(pool, s);
 }
@@ -168,6 +168,10 @@ int AllocateSpritePool(SpriteWindow* window, int count) {
     const std::size_t size = sizeof(SpriteManager) + static_cast<std::size_t>(count) * sizeof(Sprite);
     SpriteManager* pool = nullptr;
     if (!AllocZeroedMemory(size, &pool)) return 0;
+    if (!MakeOverlapGrid(*pool)) {
+        FreeMemory(&pool);
+        return 0;
+    }
     pool->capacity = count;
     pool->records = reinterpret_cast<Sprite*>(pool + 1);
     for (int i = count - 1; i >= 0; --i) {
@@ -188,7 +192,10 @@ void DeleteAllSprites(SpriteWindow* window) {
 
 void FreeSpritePool(SpriteWindow* window) {
     DeleteAllSprites(window);
-    if (window) FreeMemory(&window->sprites);
+    if (SpriteManager* pool = PoolOf(window)) {
+        FreeOverlapGrid(*pool);
+        FreeMemory(&window->sprites);
+    }
 }
 
 Sprite* CreateSprite(SpriteWindow* window, LONG x, LONG y, DWORD image, int layer, LONG zOrder,
@@ -339,6 +346,9 @@ Sprite* SetSpriteRect(SpriteWindow* window, Sprite* s, LONG x1, LONG y1, LONG x2
     if (!(s->flags & QuietStates)) {
         UpdateOverlapList(*pool, s);
         FlagOverlappingSprites(s);
+    } else {
+        // Other sprites still find it where it now lies.
+        PlaceInGrid(*pool, s);
     }
     return s;
 }

@@ -3,6 +3,8 @@
 
 #include "vtrs2/sprites.h"
 
+#include <vector>
+
 namespace sprites {
 
 Sprite* AllocateSpriteBlock(SpriteManager& manager);
@@ -15,8 +17,17 @@ bool AddToList(SpriteList& list, Sprite* sprite);
 bool RemoveFromList(SpriteList& list, Sprite* sprite);
 void FreeList(SpriteList& list);
 
+// The overlap grid of a pool: made with the pool, freed after its sprites.
+bool MakeOverlapGrid(SpriteManager& manager);
+void FreeOverlapGrid(SpriteManager& manager);
+// Lists a tracked sprite in the grid cells under its displayed and pending rectangles.
+void PlaceInGrid(SpriteManager& manager, Sprite* sprite);
+// The tracked sprites whose displayed or pending rectangle may meet the area, in display order, each with
+// its place in the display list in its rank; false without a grid.
+bool SpritesNear(SpriteManager& manager, const win32::RECT& area, std::vector<Sprite*>& found);
+
 void UpdateOverlapList(SpriteManager& manager, Sprite* sprite);
-void RemoveFromOverlapLists(Sprite* sprite);
+void RemoveFromOverlapLists(SpriteManager& manager, Sprite* sprite);
 void FlagOverlappingSprites(Sprite* sprite);
 
 } // namespace sprites

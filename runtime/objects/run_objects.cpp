@@ -1,5 +1,9 @@
 #include "objects/run_objects.h"
 
+#include "objects/animations.h"
+#include "objects/display_list.h"
+#include "objects/movements.h"
+#include "objects/object_sprites.h"
 #include "shell/runtime_services.h"
 #include "shell/typed_value.h"
 #include "startup/application_record.h"
@@ -7,6 +11,8 @@
 #include "startup/object_references.h"
 
 #include "vtrs2/memory.h"
+#include "vtrs2/sprite_drawing.h"
+#include "vtrs2/sprites.h"
 
 #include <cstring>
 
@@ -102,13 +108,15 @@ int CallHandle(RunObject* o) {
     return o->handleRoutine ? o->handleRoutine(o) : 0;
 }
 
-// The object's visibility in the play area is updated here by the sprite services, which add it.
 void RunZoneOnlyObject(RunObject* o) {
+    UpdateObjectVisibility(o);
     ApplyResult(o, 0);
 }
 
 void RunSpriteObject(RunObject* o) {
-    ApplyResult(o, CallHandle(o));
+    UpdateObjectVisibility(o);
+    // The visibility pass may have queued the object for destruction.
+    if (o->runState && o->runState->objects[o->handle].routine) ApplyResult(o, CallHandle(o));
 }
 
 void RunMovingObject(RunObject* o) {
@@ -129,6 +137,10 @@ void RunPlainObject(RunObject* o) {
 }
 
 void FreeRecord(FrameRunState* s, std::int32_t slot, RunObject* o) {
+    if (SavedRect* saved = SavedRectOf(o, false)) {
+        FreeSavedRect(saved);
+        FreeMemoryBlock(saved);
+    }
     FreeMemoryBlock(o);
     if (ObjectListEntry* e = SlotOf(s, slot)) {
         e->object = nullptr;
@@ -142,12 +154,24 @@ void ClearDestroyMark(FrameRunState* s, std::int32_t slot) {
     s->objectBits[slot / 32] &= ~(1u << (slot % 32));
 }
 
+// Whether a record being destroyed waits for its background to be restored or for its deleted sprite to be
+// freed by the sprite pool, rather than be freed at once.
+bool RecordOutlivesSlot(RunObject* o, int mode) {
+    const ObjectSpriteBlock* block = SpriteBlockOf(o);
+    if (!block || mode == 1) return false;
+    if (o->objectFlags & ObjectSavedBackground) return true;
+    const RunObjectExtended* x = ExtendedOf(o);
+    return (block->spriteFlags & SpriteOwnerDrawn) && !(block->displayFlags & DisplayParked) && x &&
+           x->sprite;
+}
+
 // Steps 2 to 9 of a destruction; `created` says whether the kind's create routine ran.
 void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool created) {
-    // Physics links and the movement's own data are freed here by the movement services, which add it.
+    // Physics links are relinked here by the physics link, which adds it.
+    FreeObjectMovement(o);
     FreeAlterableData(o);
     if ((o->objectFlags & ObjectCounted) && (o->objectFlags & ObjectUncountedAtEnd)) --s->flag40Objects;
-    // The sprite's destroy routine is called here by the sprite services, which add it.
+    if (o->objectFlags & ObjectHasSprite) DestroyObjectSprite(o, mode);
     if (created) {
         if (o->objectType >= FirstKindType && o->objectType <= LastKindType) {
             if (auto destroy = KindRoutines()[static_cast<std::size_t>(o->objectType)].destroy)
@@ -166,8 +190,19 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
     o->creationNumber = 0;
     ClearDestroyMark(s, slot);
     if (ObjectListEntry* e = SlotOf(s, slot)) e->routine = nullptr;
-    // Records that wait for a background restore or a disappearing sprite will be freed later by the display
-    // and sprite services, which add that wait; until then every record is freed here.
+    if (RecordOutlivesSlot(o, mode)) {
+        // Freed by the next display after its background is restored, or by the sprite pool's call back.
+        if (o->objectFlags & ObjectSavedBackground) {
+            if (o->savedBackgroundLink == SavedBackgroundUnlisted ||
+                o->savedBackgroundLink == SavedBackgroundHidden) {
+                o->savedBackgroundLink = SavedBackgroundUnlisted;
+                QueueBackgroundRestore(o);
+            }
+        }
+        return;
+    }
+    if (mode == 1) KillObjectBackground(o);
+    if (o->objectFlags & ObjectSavedBackground) RemoveFromSavedBackgroundList(o);
     FreeRecord(s, slot, o);
 }
 
@@ -421,8 +456,7 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     const ObjectKindRoutines& kind = KindRoutines()[static_cast<std::size_t>(info->objectType)];
     o->handleRoutine = kind.handle;
     o->displayRoutine = kind.display;
-    // Objects shown by redrawing the frame ask for a redraw through the display services, which add it.
-    if (flags & ObjectRedrawsFrame) o->displayRoutine = nullptr;
+    if (flags & ObjectRedrawsFrame) o->displayRoutine = RequestFrameRedraw;
     o->restoreDisplayRoutine = o->displayRoutine;
     SelectObjectRoutine(o);
     if (app->banks) EnsureObjectInfoBankItems(*app->banks, *info, frame ? frame->flags : 0);
@@ -442,11 +476,18 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
 
     if (RunObjectExtended* ext = ExtendedOf(o)) {
         ext->scaleX = ext->scaleY = 1.0f;
-        ext->movementType = -1;
-        // The movement and animation set-up and the sprite block's fill belong to their own services, not
-        // part of this build; their blocks are reserved zero-filled.
-        if (flags & ObjectHasAnimation) ext->animationBlock = static_cast<std::uint32_t>(layout.animation);
-        if (flags & ObjectHasSprite) ext->spriteBlock = static_cast<std::uint32_t>(layout.sprite);
+        ext->movementType = MovementNone;
+        ext->animationRoutine = SaveObjectBox;
+        if ((flags & ObjectHasMovement) && !(creationFlags & CreateNoMovement))
+            InitObjectMovement(0, o, o->definition, &params);
+        if (flags & ObjectHasAnimation) {
+            ext->animationBlock = static_cast<std::uint32_t>(layout.animation);
+            InitObjectAnimation(o);
+        }
+        if (flags & ObjectHasSprite) {
+            ext->spriteBlock = static_cast<std::uint32_t>(layout.sprite);
+            InitObjectSpriteBlock(o, &params);
+        }
     }
     if (flags & ObjectHasValues) {
         o->valuesBlock = static_cast<std::uint32_t>(layout.values);
@@ -461,7 +502,7 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
         return -1;
     }
     if ((flags & ObjectCounted)) ++s->flag40Objects;
-    // Showing the new object's sprite or appearing transition belongs to the sprite service.
+    if (flags & ObjectHasSprite) ShowNewObject(o);
     return slot;
 }
 
@@ -471,7 +512,16 @@ void DestroyObject(std::int32_t slot, int mode) {
     if (!e || !e->object) return;
     RunObject* o = e->object;
     if (o->creationNumber == 0) {
-        if (mode == 1) FreeRecord(s, slot, o);
+        if (mode != 1) return;
+        // A record still waiting is detached from what it waits for before it goes.
+        if (RunObjectExtended* x = ExtendedOf(o); x && x->sprite) {
+            FreeSprite(SpritesOfFrame(), static_cast<Sprite*>(x->sprite)); // its call back frees the record
+            if (e->object != o) return;
+            x->sprite = nullptr;
+        }
+        RemoveFromSavedBackgroundList(o);
+        KillObjectBackground(o);
+        FreeRecord(s, slot, o);
         return;
     }
     Dismantle(s, slot, o, mode, true);

@@ -34,6 +34,7 @@ struct ObjectKindRoutines {
     ObjectHandleRoutine handle;
     ObjectDisplayRoutine display;
     void (*destroy)(RunObject*, int mode);
+    ObjectDisplayRoutine zone; // sets the object's size before its display rectangle is worked out
 };
 
 // Indexed by object type 0 to 9.

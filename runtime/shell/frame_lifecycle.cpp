@@ -3,7 +3,10 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "events/typed_value.h"
+#include "objects/display_list.h"
+#include "objects/object_sprites.h"
 #include "shell/application_state_machine.h"
+#include "shell/display_mode.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/game_loop.h"
@@ -18,6 +21,7 @@
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
+#include "vtrs2/surface.h"
 
 #include "win32/user.h"
 
@@ -133,6 +137,35 @@ int SpritePoolSize(const FrameRecord& frame) {
     return static_cast<int>(std::min<std::int64_t>(n, INT32_MAX));
 }
 
+// The part of the frame the window shows: the screen for a frame that takes the screen's size, else the
+// smaller of the application's window and the frame, in each direction.
+SIZE PlayAreaSize(const ApplicationRecord& app, const FrameRecord& frame) {
+    if (frame.flags & FrameScreenSize) return {Services().screenWidth, Services().screenHeight};
+    return {std::min<LONG>(app.header.windowWidth, frame.width),
+            std::min<LONG>(app.header.windowHeight, frame.height)};
+}
+
+// The frame's screen surface, from the application's prototype, attached to the frame window. The previous
+// frame's picture stays with the application; a frame that keeps it starts from it, others from their
+// background colour.
+void CreateFrameScreenSurface(ApplicationRecord& app, FrameRecord& frame) {
+    AppWindow* window = Services().frameLibraryWindow;
+    if ((frame.flags & FrameNoScreenSurface) || !window || !app.surfacePrototype || frame.surface) return;
+    const SIZE area = PlayAreaSize(app, frame);
+    cSurface* surface = NewSurface();
+    if (!surface || !surface->Create(area.cx, area.cy, app.surfacePrototype)) {
+        DeleteSurface(surface);
+        return;
+    }
+    if (app.frameSurface) surface->CopyFullScreenState(*app.frameSurface);
+    AttachWindowSurface(window, surface);
+    frame.surface = surface;
+    if ((frame.flags & FrameKeepPicture) && app.frameSurface)
+        app.frameSurface->BlitWhole(*surface, 0, 0, 0);
+    else if (!(Services().displayFlags & DisplayDriverFlag))
+        surface->Fill(frame.background);
+}
+
 constexpr LONG CollisionMarginX = 64;
 constexpr LONG CollisionMarginY = 16;
 
@@ -189,8 +222,7 @@ int StartCurrentFrame() {
     Services().frame = frame;
     frame->transitionState = 0;
     frame->endCode = ExitNone;
-    // The frame's screen surface comes from the application's surface prototype, which the display-mode
-    // services add; until then the window shows the frame's background colour.
+    CreateFrameScreenSurface(app, *frame);
     ControlAppWindow(Services().frameLibraryWindow, 1, 0, SpritePoolSize(*frame));
     CreateLayerEffects();
     DiscardPendingInput(app);
@@ -230,6 +262,9 @@ void RefreshAfterFadeIn() {
     FrameRecord* frame = Services().frame;
     if (!s || !frame || !(s->runFlags & RunFadeInPending)) return;
     s->runFlags &= static_cast<std::uint16_t>(~RunFadeInPending);
+    static constexpr ObjectFlagRoutine Restore[] = {
+        {ObjectHasSprite, [](RunObject* o, int) { RestoreObjectSprite(o); }}, {0xFFFF, nullptr}};
+    CallObjectRoutines(nullptr, 0, Restore);
     s->clockBase = ClockNow() - static_cast<std::uint32_t>(frame->firstTickFrameTime);
     s->lastLoopTick = GetElapsedTicks() - frame->firstTickDistance;
     // A failure leaves the run state's error word set.
@@ -263,6 +298,10 @@ int FrameTick() {
     }
     FreeTemporaryStrings();
     if (s->runFlags & RunFadeInPending) {
+        // The objects are not shown before the fade-in.
+        static constexpr ObjectFlagRoutine Release[] = {
+            {ObjectHasSprite, [](RunObject* o, int) { ReleaseObjectSprite(o); }}, {0xFFFF, nullptr}};
+        CallObjectRoutines(nullptr, 0, Release);
         FrameRecord* frame = Services().frame;
         frame->firstTickFrameTime = static_cast<std::int32_t>(ClockNow() - s->clockBase);
         frame->firstTickDistance = static_cast<std::int32_t>(GetElapsedTicks() - s->lastLoopTick);
@@ -291,7 +330,9 @@ int FrameTick() {
 std::uint32_t EndFrameRun(int code) {
     FrameRunState* s = CurrentRunState();
     const std::uint32_t parameter = s ? static_cast<std::uint32_t>(s->exitParameter) : 0;
+    if (s) s->runFlags |= RunFrameEnding;
     StoreGlobalObjects();
+    FreeBackgroundQueue();
     if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
     StopFrameSounds(App());
     KillAllObjects();

@@ -2,6 +2,8 @@
 
 #include "events/event_preparation.h"
 #include "events/event_state.h"
+#include "objects/animations.h"
+#include "objects/display_list.h"
 #include "objects/run_objects.h"
 #include "shell/frame_clock.h"
 #include "shell/window_hooks.h"
@@ -97,7 +99,7 @@ std::int16_t FirstFrameItemOf(const FrameRecord& frame, std::uint16_t handle) {
     return -1;
 }
 
-void FillRunEntry(FrameRunState& s, ObjectInfoRunEntry& e, const ObjectInfo& info) {
+void FillRunEntry(FrameRunState& s, ObjectInfoRunEntry& e, ObjectInfo& info) {
     const std::span<const std::uint8_t> def(info.definition);
     e.handle = static_cast<std::int16_t>(info.handle);
     e.objectType = info.objectType;
@@ -116,7 +118,7 @@ void FillRunEntry(FrameRunState& s, ObjectInfoRunEntry& e, const ObjectInfo& inf
     e.rememberedFrameItem =
         (info.objectType == 3 || info.objectType == 4) ? FirstFrameItemOf(*s.frame, info.handle) : -1;
     if (e.objectFlags & ObjectHasMovement) s.mousePlayers |= MousePlayersOf(def);
-    // Definitions with animations are prepared by the animation services, which add it here.
+    if (e.objectFlags & ObjectHasAnimation) CompleteAnimationDirections(info.definition);
 }
 
 } // namespace
@@ -170,6 +172,7 @@ int CreateFrameRunState() {
     s->runFlags = static_cast<std::uint16_t>((keptFlags & RunKeptAcrossRestarts) | RunCreated | RunCreated40);
     s->cursorCentreX = s->cursorCentreY = CursorCentreStart;
     BuildWindowHookList(*s);
+    s->savedListHead = s->savedListTail = NoListedObject;
     s->randomSeed = frame->randomSeed == -1 ? static_cast<std::uint16_t>(ClockNow())
                                             : static_cast<std::uint16_t>(frame->randomSeed);
     ShowCursor(FALSE);
@@ -319,6 +322,7 @@ void KillAllObjects() {
         WindowPaintHold hold(s->frameLibraryWindow);
         DestroyAllObjects();
     }
+    s->savedListHead = s->savedListTail = NoListedObject;
     std::memset(s->objects, 0, static_cast<std::size_t>(s->maxObjects) * sizeof(ObjectListEntry));
     s->objectCount = 0;
 }

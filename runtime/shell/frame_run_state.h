@@ -14,6 +14,7 @@ namespace vtrrt {
 struct RunObject;
 struct EventRunState;
 struct FrameRunState;
+struct BackgroundQueueNode;
 using ObjectRoutine = void (*)(RunObject*);
 
 struct ObjectListEntry {
@@ -69,6 +70,8 @@ constexpr std::uint16_t RunObjectInfosBuilt = 0x20;
 constexpr std::uint16_t RunCreated40 = 0x40;
 constexpr std::uint16_t RunKeptAcrossRestarts = 0x80;
 constexpr std::uint16_t RunObjectInfosBuilt200 = 0x200;
+// Set while the frame's run ends: an animation that plays its last loop then raises nothing.
+constexpr std::uint16_t RunFrameEnding = 0x8000;
 
 constexpr int RoutineSlotCount = 41;
 // One window-message hook per object extension, and the rich text object's.
@@ -168,6 +171,15 @@ struct FrameRunState {
     std::int32_t flag40Objects;
     std::int32_t destroyRequested; // a bit of objectBits is set
     std::int32_t lastWord;
+    std::int32_t animationNumber; // of the animation that last ended
+    // Display.
+    std::uint8_t redrawRequest;
+    std::uint8_t firstDisplayDone;
+    std::int32_t previousScrollX, previousScrollY; // as the last redraw saw them
+    std::int32_t scrollDeltaX, scrollDeltaY;
+    std::int16_t savedListHead, savedListTail; // objects drawn over a saved background; 0x8000: none
+    BackgroundQueueNode* backgroundQueueHead;
+    BackgroundQueueNode* backgroundQueueTail;
     EventRunState* eventState; // owned; attached while the frame's events are prepared
 };
 

@@ -1,5 +1,6 @@
 #include "shell/game_loop.h"
 
+#include "objects/display_list.h"
 #include "objects/run_objects.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
@@ -140,6 +141,7 @@ void InitFrameRunState() {
     // The other slots are the object, event and movement services', which fill them as they are built.
     s->routineSlots[PauseRoutineSlot] = reinterpret_cast<void*>(&PauseService);
     s->routineSlots[ResumeRoutineSlot] = reinterpret_cast<void*>(&ResumeService);
+    FreeBackgroundQueue();
 }
 
 int GameLoopStep() {
@@ -161,10 +163,12 @@ int GameLoopStep() {
     // Player events, timers, the event program and pushed events are run here by the event services, and
     // the display by the sprite services; each adds its calls.
     RunObjectPass();
-    DestroyMarkedObjects();
     ++s->loopCounter16;
+    RefreshChangedObjects();
+    DestroyMarkedObjects();
     ++s->secondLoopCounter;
-    --s->loopsToRun;
+    // Owed loops skip the display, so that a slow display does not slow the game's logic.
+    if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) DisplayFrame(0);
     return LoopResult(*s);
 }
 

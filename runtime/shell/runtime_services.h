@@ -41,6 +41,11 @@ struct RuntimeServices {
     // window's MDI client).
     win32::HWND frameWindow = nullptr;
     AppWindow* frameLibraryWindow = nullptr;
+    // The display mode chosen when the first application loads (0 until then), its depth code, and whether
+    // the screen is updated on the vertical blank.
+    win32::WORD displayFlags = 0;
+    win32::WORD displayType = 0;
+    std::int32_t vsync = 0;
     // The library's filter managers over the run's temporary folder, and the main window's sound player.
     CImageFilterMgr* imageFilters = nullptr;
     CSoundFilterMgr* soundFilters = nullptr;
@@ -52,6 +57,8 @@ struct RuntimeServices {
     // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus
     // then follow the flat-menu setting. Nothing on this platform reports such a version, so it stays 0.
     std::uint32_t isNewerNT = 0;
+    // An interrupt or termination signal asked the run to end: no frame starts any more.
+    bool endRequested = false;
 };
 
 RuntimeServices& Services();

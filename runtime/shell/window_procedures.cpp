@@ -350,6 +350,14 @@ ApplicationRecord* OwnerOfFrameWindow(HWND window) {
 
 void ForgetFrameWindow(HWND window) {
     RuntimeServices& services = Services();
+    // The window deletes the surface attached to it: whoever held it forgets it.
+    if (services.frameWindow == window && services.frameLibraryWindow) {
+        cSurface* attached = GetWindowSurface(services.frameLibraryWindow, 0);
+        if (ApplicationRecord* app = CurrentApplication(); app && attached) {
+            if (app->frameSurface == attached) app->frameSurface = nullptr;
+            if (app->run.frame && app->run.frame->surface == attached) app->run.frame->surface = nullptr;
+        }
+    }
     if (services.frameWindow == window) {
         services.frameWindow = nullptr;
         services.frameLibraryWindow = nullptr;

@@ -3,6 +3,7 @@
 #include "shell/global_object_store.h"
 
 #include "startup/banks.h"
+#include "startup/frame_loader.h"
 #include "startup/object_infos.h"
 
 #include "startup/byte_reader.h"
@@ -11,6 +12,7 @@
 #include "startup/stored_text.h"
 
 #include "shell/command_line.h"
+#include "shell/display_mode.h"
 #include "shell/error_message.h"
 #include "shell/runtime_services.h"
 #include "startup/loader_environment.h"
@@ -605,8 +607,15 @@ int LoadInto(LoadState& st) {
     if (int code = ConvertWaitingTexts(st)) return code;
     ApplicationRecord& app = *st.app;
     if (st.passwordCount == 0) FreeFramePasswords(app);
-    // The palette and the display mode are chosen here by the palette and display-mode services, which add
-    // their calls; WinMain makes the menu, the main window and the frame window right after the load.
+    // WinMain selects the palette and makes the menu, the main window and the frame window right after the
+    // load.
+    app.libraryContext = Services().libraryContext;
+    if (Services().libraryContext) {
+        ChooseDisplayMode(app);
+        SetColourDepth(app);
+        // Images are kept in the depth the frames are drawn in.
+        if (app.banks && Services().displayType != 0) app.banks->targetMode = Services().displayType;
+    }
     return LoadOk;
 }
 
@@ -695,6 +704,7 @@ ApplicationRecord* LoadApplicationFromStream(CInputFile* stream, const WCHAR* da
 void CloseApplication(ApplicationRecord* app) {
     if (!app) return;
     ApplicationRecord* previous = SetCurrentApplication(app);
+    DestroyFrameSurface(app->frameSurface);
     FreeGlobalData(true);
     SetCurrentApplication(previous == app ? nullptr : previous);
     FreeMemory(&app->projectPath);

@@ -11,7 +11,9 @@
 #include <cstdint>
 
 class CInputFile;
+class cSurface;
 class CIndexList;
+struct AppContext;
 struct AppWindow;
 
 namespace vtrrt {
@@ -88,9 +90,16 @@ struct ApplicationRecord {
     ApplicationGlobals globals;
     ObjectInfoTable* objectInfos; // null until the object-definitions chunk is read
     ApplicationBanks* banks;      // null until the first bank chunk is read
+    // The depth and the prototype of the application's surfaces (the prototype is the library's).
+    std::int32_t surfaceDepth;
+    cSurface* surfacePrototype;
+    // The last frame's screen surface (its picture, for the next frame to keep); owned.
+    cSurface* frameSurface;
     // The window the application's frames show in, and its library window; null until it is made.
     win32::HWND frameWindow;
     AppWindow* frameLibraryWindow;
+    // The library context in use when the loading ended; an application without one cannot start.
+    AppContext* libraryContext;
 };
 
 } // namespace vtrrt

@@ -23,6 +23,8 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/streams.h"
+#include "vtrs2/surface.h"
+#include "win32/kernel.h"
 
 #include <algorithm>
 #include <array>
@@ -30,6 +32,8 @@
 #include <cstring>
 #include <new>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace vtrrt {
@@ -545,8 +549,17 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     }
     PrepareObjectInfosForFrame(*app);
     app->dataStream->Seek(static_cast<LONG>(app->frameOffsets[index]), SeekFromStart);
-    FrameRecord* frame = LoadFrameChunks(error);
-    if (!frame) return nullptr;
+    int code = LoadOk;
+    FrameRecord* frame = LoadFrameChunks(&code);
+    if (error) *error = code;
+    if (!frame) {
+        // The codes that show no message (no layer array, a chunk enciphered without the key) still leave
+        // a line, so that a run that ends at its first frame never ends unexplained.
+        if (code <= 0)
+            ReportErrorLine(u"the frame at index " + win32::FromUtf8(std::to_string(index)) +
+                            u" cannot be loaded: its data is incomplete or damaged");
+        return nullptr;
+    }
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
     if (frame->palette) {
         // Normalised as every stored frame palette is: static colours at both ends, the rest never collapsed.
@@ -555,7 +568,7 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
         // this build.
         if (!app->parent) SelectRuntimePalette(frame->palette->entries);
     }
-    int code = LoadFrameObjectInfos(app);
+    code = LoadFrameObjectInfos(app);
     if (code == LoadOk) code = LoadFrameBanks(*app, *frame);
     if (code != LoadOk) {
         if (error) *error = code;
@@ -583,6 +596,14 @@ void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
     }
 }
 
+void DestroyFrameSurface(cSurface*& surface) {
+    if (!surface) return;
+    AppWindow* window = Services().frameLibraryWindow;
+    if (window && GetWindowSurface(window, 0) == surface) DetachWindowSurface(window);
+    DeleteSurface(surface);
+    surface = nullptr;
+}
+
 void FreeFrame(FrameRecord* frame) {
     if (!frame) return;
     RuntimeServices& services = Services();
@@ -603,6 +624,12 @@ void FreeFrame(FrameRecord* frame) {
     FreeBlock(frame->effect);
     DeleteFrameEvents(frame->events);
     FreeMemory(&frame->string3343);
+    // The application keeps the last frame's picture for the next frame.
+    if (ApplicationRecord* app = CurrentApplication(); app && frame->surface) {
+        if (app->frameSurface != frame->surface) DestroyFrameSurface(app->frameSurface);
+        app->frameSurface = std::exchange(frame->surface, nullptr);
+    }
+    DestroyFrameSurface(frame->surface);
     services.frame = previous == frame ? nullptr : previous;
     FreeMemory(&frame);
 }

@@ -8,6 +8,7 @@
 #include <span>
 
 class CInputFile;
+class cSurface;
 
 namespace vtrrt {
 
@@ -22,6 +23,9 @@ FrameRecord* LoadFrame(std::int32_t index, int* error = nullptr);
 FrameRecord* LoadFrameChunks(int* error = nullptr);
 
 void FreeFrame(FrameRecord* frame);
+// Deletes a frame's screen surface (forgotten by the frame window first when it is attached there) and
+// clears the pointer.
+void DestroyFrameSurface(cSurface*& surface);
 void ResetFrameLayers(FrameRecord& frame, bool freeAll);
 void FreeLayerBackdropGrid(FrameLayer& layer);
 // Gives each layer with an entry in the layer-effects chunk its ink effect and parameter.

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class cSurface;
+
 namespace vtrrt {
 
 struct FrameRunState;
@@ -132,6 +134,7 @@ struct FrameRecord {
     FrameBlock layerEffects;
     FrameBlock effect;
     FrameEvents* events; // owned; null until the events chunk is read
+    cSurface* surface;   // the frame's screen surface, handed to the application when the frame is freed
     float factors[3];
     std::int32_t lastWord;
 };

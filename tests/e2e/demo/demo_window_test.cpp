@@ -65,8 +65,11 @@ protected:
     }
 
     // Starts the demo and waits for its window: x, y, width, height of what the window shows.
-    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp) {
-        demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
+    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp,
+                                             const std::vector<std::string>& args = {}) {
+        std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/vtrdemo"};
+        command.insert(command.end(), args.begin(), args.end());
+        demo_ = Spawn(command,
                       vtrtest::ChildEnvironment(
                           {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
                            "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
@@ -162,6 +165,47 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
 }
 
+// The title's five spinners stand where they were placed, keyed over the background, and turn: a point of
+// each disc takes the turning quarter's colour and then the disc's colour again.
+TEST_F(DemoWindow, TheTitlesSpinnersAreDrawnWhereTheyWerePlacedAndTurn) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    constexpr std::uint8_t Quarter[3] = {0xFF, 0xD0, 0x20}, Disc[3] = {0xE0, 0x30, 0x30};
+    const auto is = [](const std::optional<std::array<std::uint8_t, 3>>& p, const std::uint8_t(&c)[3]) {
+        return p && (*p)[0] == c[0] && (*p)[1] == c[1] && (*p)[2] == c[2];
+    };
+    std::array<bool, 5> sawQuarter{}, sawDisc{};
+    const fs::path path = temp_ / "spin.xwd";
+    for (int shot = 0; shot < 60; ++shot) {
+        vtrtest::Screenshot screen;
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && screen.Read(path.string()));
+        for (int i = 0; i < 5; ++i) {
+            const int cx = x + 80 + 120 * i, cy = y + bar + 120;
+            // A point of the upper left quarter of the disc, and the square's see-through corner.
+            const auto point = screen.Rgb(cx - 8, cy - 8), corner = screen.Rgb(cx + 15, cy + 15);
+            if (!is(point, Quarter) && !is(point, Disc)) continue;
+            EXPECT_TRUE(is(corner, FirstFrame)) << "spinner " << i << " shows its see-through corner";
+            (is(point, Quarter) ? sawQuarter : sawDisc)[static_cast<std::size_t>(i)] = true;
+        }
+        if (std::all_of(sawQuarter.begin(), sawQuarter.end(), [](bool b) { return b; }) &&
+            std::all_of(sawDisc.begin(), sawDisc.end(), [](bool b) { return b; }))
+            break;
+        std::this_thread::sleep_for(50ms);
+    }
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(sawQuarter[static_cast<std::size_t>(i)])
+            << "spinner " << i << " never showed its turning quarter";
+        EXPECT_TRUE(sawDisc[static_cast<std::size_t>(i)]) << "spinner " << i << " never turned past it";
+    }
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
 // Ctrl+Q is the File menu's Quit shortcut.
 TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
     demo_ =
@@ -215,5 +259,34 @@ TEST_F(DemoWindow, QuitChosenFromTheFileMenuEndsTheDemo) {
     demo_ = -1;
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
+
+struct SignalCase {
+    const char* name;
+    int number;
+};
+
+class SignalledDemo : public DemoWindow, public ::testing::WithParamInterface<SignalCase> {};
+
+// NOX keeps the close box from quitting, not a signal: the run ends in order, with nothing left behind and no
+// leak reported (the leak checker runs with only the desktop bus suppressed).
+TEST_P(SignalledDemo, EndsInOrderWhateverNoxSays) {
+    const fs::path runTemp = temp_ / "run";
+    fs::create_directory(runTemp);
+    ASSERT_TRUE(Launch(runTemp, {"-NOX"}));
+    ASSERT_TRUE(Window("close"));
+    ASSERT_FALSE(WaitFor(demo_, 1s)) << "the close box ended the demo despite NOX";
+    ASSERT_EQ(kill(demo_, GetParam().number), 0);
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code) << "the signal did not end the demo";
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+    EXPECT_EQ(ReadFile(temp_ / "demo.err").find("LeakSanitizer"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalledDemo,
+                         ::testing::Values(SignalCase{"Interrupt", SIGINT},
+                                           SignalCase{"Termination", SIGTERM}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -423,3 +423,19 @@ TEST(ContextBitmaps, BitmapsAreFilledAndRemappedToTheContextsPalette) {
 }
 
 } // namespace
+
+TEST(ContextBitmaps, ImagesStretchIntoACallersBuffer) {
+    AppContext* context = CreateAppContext(nullptr, nullptr);
+    ASSERT_NE(context, nullptr);
+    // 2 x 1 at 32 bits: red, blue; doubled into a 4 x 2 buffer of the same layout.
+    const std::vector<BYTE> pixels = {0, 0, 0xFF, 0, 0xFF, 0, 0, 0};
+    const DWORD image =
+        AddImage(context->banks, 8, 2, 1, 0, 0, 0, 0, 0, 0, pixels.data(), pixels.size(), nullptr);
+    ASSERT_NE(image, 0u);
+    std::vector<DWORD> buffer(4 * 2, 0x12345678);
+    ASSERT_EQ(StretchImageToBuffer(context, image, 4, 2, buffer.data()), 1);
+    EXPECT_EQ(buffer, (std::vector<DWORD>{0xFF0000, 0xFF0000, 0xFF, 0xFF, 0xFF0000, 0xFF0000, 0xFF, 0xFF}));
+    EXPECT_EQ(StretchImageToBuffer(context, 99, 4, 2, buffer.data()), 0);
+    EXPECT_EQ(StretchImageToBuffer(context, image, 0, 2, buffer.data()), 0);
+    DestroyAppContext(context);
+}

@@ -403,6 +403,90 @@ TEST_F(Sprites, ChangesFlagOverlappingShownSpritesInChains) {
     EXPECT_EQ(chained->overlaps.count, 0);
 }
 
+// Neighbours are found near a sprite, not by comparing it with every other: after any change, every two
+// sprites whose rectangles meet must still name each other, wherever they lie and however large they are.
+TEST_F(Sprites, OverlapListsNameEveryPairThatMeetsAfterRandomChanges) {
+    ASSERT_EQ(AllocateSpritePool(&window, 80), 1);
+    std::mt19937 rng(11);
+    std::vector<Sprite*> live;
+    auto coordinate = [&] { return static_cast<LONG>(rng() % 600) - 300; };
+    auto meets = [](const Sprite* a, const Sprite* b) {
+        auto overlap = [](const RECT& p, const RECT& q) {
+            return p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom &&
+                   p.left < p.right && p.top < p.bottom && q.left < q.right && q.top < q.bottom;
+        };
+        return overlap(a->displayed.rect, b->displayed.rect) || overlap(a->displayed.rect, b->pending.rect) ||
+               overlap(a->pending.rect, b->displayed.rect) || overlap(a->pending.rect, b->pending.rect);
+    };
+    auto names = [](const Sprite* a, const Sprite* b) {
+        return std::find(a->overlaps.items, a->overlaps.items + a->overlaps.count, b) !=
+               a->overlaps.items + a->overlaps.count;
+    };
+    for (int step = 0; step < 800; ++step) {
+        const int op = rng() % 10;
+        Sprite* touched = nullptr;
+        if (op <= 2 || live.size() < 2) {
+            Sprite* s = rng() % 4 ? Make(0, 0, SpriteShown, coordinate(), coordinate())
+                                  : CreateSpriteEx(&window, coordinate(), coordinate(), 0, 0, 0, 0, 0,
+                                                   SpriteShown, 0, nullptr);
+            if (s && s->flags & SpriteOwnerDrawn) {
+                // Owner-drawn sprites may span much of the area.
+                const LONG x = s->pending.x, y = s->pending.y;
+                SetSpriteRect(&window, s, x, y, x + LONG(rng() % 900),
+                              y + LONG(rng() % 8 ? rng() % 40 : 1500));
+            }
+            if (s) live.push_back(s);
+            touched = s;
+        } else {
+            Sprite* s = touched = live[rng() % live.size()];
+            switch (op) {
+            case 3:
+            case 4:
+                ModifySprite(&window, s, s->pending.x + LONG(rng() % 80) - 40,
+                             s->pending.y + LONG(rng() % 80) - 40, s->pendingImage);
+                break;
+            case 5:
+                SetSpriteScale(&window, s, float(rng() % 40) / 10, 1, 0);
+                break;
+            case 6:
+                SetSpriteAngle(&window, s, float(rng() % 360), 0);
+                break;
+            case 7:
+                SetSpriteRect(&window, s, coordinate(), coordinate(), coordinate() + 300, coordinate() + 300);
+                break;
+            case 8:
+                s->displayed = s->pending; // as the commit does
+                break;
+            default:
+                FreeSprite(&window, s);
+                live.erase(std::find(live.begin(), live.end(), s));
+                break;
+            }
+        }
+        // A change can only break the pairs of the sprite it touched; every pair is checked now and then.
+        const bool everyPair = step % 100 == 99;
+        for (Sprite* a : live) {
+            if (!everyPair && a != touched) continue;
+            std::vector<Sprite*> listed(a->overlaps.items, a->overlaps.items + a->overlaps.count);
+            std::sort(listed.begin(), listed.end());
+            ASSERT_EQ(std::adjacent_find(listed.begin(), listed.end()), listed.end()) << "named twice";
+            for (Sprite* b : live) {
+                if (a == b || !meets(a, b)) continue;
+                ASSERT_TRUE(names(a, b) && names(b, a)) << "step " << step << " op " << op;
+            }
+        }
+    }
+    // A suspended sprite moved without updating its list is still met by the next change of a neighbour.
+    for (Sprite* s : live)
+        FreeSprite(&window, s);
+    Sprite* quiet = CreateSpriteEx(&window, 0, 0, 4, 4, 0, 0, 0, SpriteShown | SpriteSuspended, 0, nullptr);
+    Sprite* next = Make(0, 0, SpriteShown, 5000, 5000);
+    SetSpriteRect(&window, quiet, 5000, 5000, 5010, 5010);
+    quiet->displayed = quiet->pending;
+    ModifySprite(&window, next, 5001, 5001, image);
+    EXPECT_TRUE(names(next, quiet) && names(quiet, next));
+}
+
 TEST_F(Sprites, DriverModeSpritesAreUntracked) {
     window.displayMode = DisplayModeDriver | 8;
     Sprite* a = Make(0, 0);

@@ -54,6 +54,7 @@ protected:
         SetCurrentApplication(nullptr);
         SetFrameClock(previousClock_);
         GetCommandLineOptions().errorBoxes = 1;
+        Services().endRequested = false;
     }
 
     ApplicationRecord* Start(const AppShape& shape) {
@@ -86,6 +87,7 @@ protected:
     FakeClock clock_;
     FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_;
+    loadertest::LibraryContextScope context_;
     loadertest::RecordPtr app_;
 };
 

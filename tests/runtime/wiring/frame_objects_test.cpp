@@ -24,6 +24,7 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
+#include "vtrs2/surface.h"
 
 #include <gtest/gtest.h>
 
@@ -239,6 +240,24 @@ TEST_F(FrameObjects, TheFrameWindowHasASpritePoolForEveryObjectAndBackdrop) {
     SpriteManager* pool = FrameSprites().sprites;
     ASSERT_NE(pool, nullptr);
     EXPECT_EQ(pool->capacity, 2 * CurrentRunState()->maxObjects + 1);
+}
+
+TEST_F(FrameObjects, TheFrameDrawsIntoAScreenSurfaceOfItsPlayAreaInTheDesktopsDepth) {
+    EXPECT_EQ(Services().displayType, 8) << "the layer's desktop is 32 bits";
+    EXPECT_EQ(app_->surfaceDepth, 32);
+    cSurface* surface = app_->run.frame->surface;
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(GetWindowSurface(Services().frameLibraryWindow, 0), surface);
+    EXPECT_EQ(surface->GetWidth(), 320);
+    EXPECT_EQ(surface->GetHeight(), 200);
+    EXPECT_EQ(surface->GetDepth(), 32);
+    win32::COLORREF pixel = 0;
+    ASSERT_TRUE(surface->GetPixel(5, 5, pixel));
+    EXPECT_EQ(pixel, 0x102030u) << "filled with the frame's background";
+    ASSERT_EQ(EndWith(ExitNextFrame), 1);
+    EXPECT_EQ(app_->frameSurface, surface) << "the application keeps the last frame's picture";
+    EXPECT_NE(app_->run.frame->surface, surface);
+    EXPECT_EQ(GetWindowSurface(Services().frameLibraryWindow, 0), app_->run.frame->surface);
 }
 
 TEST_F(FrameObjects, AGlobalObjectCarriesItsValuesToTheNextFrame) {

@@ -131,7 +131,7 @@ Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
         b.insert(b.end(), d.typeData.begin(), d.typeData.end());
     }
     // Stored places: the animation list's offset at 4, the movement list's at 6.
-    if (!d.animations.empty()) AppendList(b, 4, AnimationList(d.animations));
+    if (!d.animations.empty() || d.emptyAnimationList) AppendList(b, 4, AnimationList(d.animations));
     if (!d.movements.empty()) AppendList(b, 6, MovementList(d.movements));
     Put32(b, 0, static_cast<std::uint32_t>(b.size()));
     return b;

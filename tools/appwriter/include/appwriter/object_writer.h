@@ -57,6 +57,7 @@ struct ObjectDefinitionDesc {
     std::uint32_t appearing = 0, disappearing = 0;
     Bytes typeData;                        // the kind's own data, after the lists
     std::vector<AnimationDesc> animations; // none: no animation list
+    bool emptyAnimationList = false;       // a list of no animations at all
     std::vector<MovementDesc> movements;   // none: no movement list
     // Backdrops (types 0 and 1).
     std::uint16_t obstacle = 0;

@@ -1,0 +1,152 @@
+// The per-layer records of a window and the draw pass of display-driver windows, which composes the
+// layers drawn with an ink in a layer surface before blending them onto the window surface.
+#include "sprite_drawing_internal.h"
+
+#include "vtrs2/banks.h"
+#include "vtrs2/image_surface.h"
+#include "vtrs2/memory.h"
+#include "vtrs2/surface.h"
+
+using namespace win32;
+using namespace sprites;
+
+namespace {
+
+constexpr int RoutineDraw = 0;
+constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
+constexpr int SeeThroughBlend = 128;
+constexpr DWORD InkParameterIsColour = 0x1000;
+constexpr DWORD AlphaOfColour = 0xFFFFFF; // a colour parameter at most this has alpha 0
+// Driver blits of sprites carry this flag beside the antialiasing bit.
+constexpr int DriverSpriteBlit = 0x10;
+
+enum class LayerDrawing { Direct, Skipped, Composed };
+
+LayerDrawing ChooseDrawing(const SpriteWindow* window, int layer) {
+    if (layer < 0 || layer >= window->layerCount || !window->layers) return LayerDrawing::Direct;
+    const LayerRecord& record = window->layers[layer];
+    if ((record.flags & LayerDrawnDirectly) || record.ink == 0) return LayerDrawing::Direct;
+    if ((record.ink & 0xFFF) == 1 && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
+    // An effect ink (above 0xFFFF) composes like one whose parameter is a colour with alpha; the alpha of
+    // its effect is read once the effect objects exist.
+    if ((record.ink & InkParameterIsColour) && record.ink <= 0xFFFF &&
+        static_cast<DWORD>(record.inkParam) <= AlphaOfColour)
+        return LayerDrawing::Skipped;
+    return LayerDrawing::Composed;
+}
+
+// The layer surface at the window's size, made on demand. The display driver's render-texture prototypes
+// are bound with the driver; until then it is a surface of the window surface's own kind.
+cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) {
+    cSurface*& layer = window->layerSurface;
+    if (layer && (layer->GetWidth() != work.width || layer->GetHeight() != work.height)) {
+        DeleteSurface(layer);
+        layer = nullptr;
+    }
+    if (!layer) {
+        cSurfaceImplementation* made = work.CreateSameKind(work.width, work.height);
+        if (!made) return nullptr;
+        layer = NewSurface();
+        if (!layer) {
+            made->Delete();
+            return nullptr;
+        }
+        layer->SetImplementation(made);
+    }
+    layer->BeginDraw(1, 0);
+    return layer;
+}
+
+void FinishLayerSurface(SpriteWindow* window, int layer, cSurfaceImplementation& work) {
+    cSurface* surface = window->layerSurface;
+    surface->EndDraw();
+    const LayerRecord& record = window->layers[layer];
+    surface->GetImplementation()->Blit(&work, 0, 0, 0, 0, work.width, work.height, 1,
+                                       static_cast<int>(record.ink & 0xFFFF), record.inkParam, 0);
+}
+
+void DrawDriverSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& target) {
+    if (s->flags & SpriteOwnerDrawn) {
+        if (s->routine) s->routine(s, RoutineDraw, 0);
+        return;
+    }
+    BlitInk ink = TranslateInk(s->ink, s->inkParam);
+    ink.flags |= DriverSpriteBlit;
+    const SpriteGeometry& g = s->displayed;
+    if (cSurfaceImplementation* transformed = s->transformed) {
+        transformed->Blit(&target, g.rect.left, g.rect.top, 0, 0, transformed->width, transformed->height,
+                          ink.mode, ink.ink, ink.parameter, ink.flags);
+        return;
+    }
+    const ImageItem* item = ImageItemOf(window, s->image);
+    if (!item) return;
+    // The image's texture when the bank holds one; making it on demand comes with the display driver's
+    // texture prototypes. Until then the bank image itself is the source.
+    cImageSurface image(item);
+    cSurfaceImplementation* source = &image;
+    if (const TextureCacheItem* texture = FindImageTexture(window->banks, s->image);
+        texture && texture->surface)
+        source = texture->surface;
+    const int width = static_cast<int>(item->width), height = static_cast<int>(item->height);
+    if (g.angle != 0 || g.scaleX != 1 || g.scaleY != 1) {
+        const float scale[2] = {g.scaleX, g.scaleY};
+        source->TransformBlit(&target, static_cast<float>(g.x), static_cast<float>(g.y), g.hotX, g.hotY, 0, 0,
+                              width, height, scale, g.angle, ink.mode, ink.ink, ink.parameter, ink.flags);
+        return;
+    }
+    source->Blit(&target, g.rect.left, g.rect.top, 0, 0, width, height, ink.mode, ink.ink, ink.parameter,
+                 ink.flags);
+}
+
+} // namespace
+
+namespace sprites {
+
+void DrawDriverSprites(SpriteWindow* window, cSurfaceImplementation& work) {
+    const RECT clip = ClipOf(work);
+    int current = -1;
+    LayerDrawing drawing = LayerDrawing::Direct;
+    cSurface* composing = nullptr;
+    for (Sprite* s = window->sprites->first; s; s = s->next) {
+        if ((s->flags & NotDrawn) || !Meets(s->displayed.rect, clip)) continue;
+        const int layer = s->layerKey >> 1;
+        if (layer != current) {
+            if (composing) FinishLayerSurface(window, current, work);
+            current = layer;
+            drawing = ChooseDrawing(window, layer);
+            composing = drawing == LayerDrawing::Composed ? BeginLayerSurface(window, work) : nullptr;
+        }
+        if (drawing == LayerDrawing::Skipped) continue;
+        DrawDriverSprite(window, s, composing ? *composing->GetImplementation() : work);
+        s->flags &= ~(SpriteRedraw | SpriteChanged);
+    }
+    if (composing) FinishLayerSurface(window, current, work);
+}
+
+} // namespace sprites
+
+void AllocateLayerRecords(SpriteWindow* window, int count) {
+    if (!window) return;
+    FreeMemory(&window->layers);
+    window->layerCount = 0;
+    if (count <= 0) return;
+    LayerRecord* records = nullptr;
+    if (!AllocZeroedMemory(static_cast<std::size_t>(count) * sizeof(LayerRecord), &records)) return;
+    for (int i = 0; i < count; ++i)
+        records[i].factors[0] = records[i].factors[1] = records[i].factors[2] = 1.0f;
+    window->layers = records;
+    window->layerCount = count;
+}
+
+LayerRecord* GetLayerRecord(SpriteWindow* window, int layer) {
+    if (!window || !window->layers || layer < 0 || layer >= window->layerCount) return nullptr;
+    return &window->layers[layer];
+}
+
+void SetLayerEffect(SpriteWindow* window, int layer, DWORD ink, LONG_PTR inkParam, DWORD flags) {
+    if (LayerRecord* record = GetLayerRecord(window, layer)) {
+        record->ink = ink;
+        record->inkParam = inkParam;
+        record->flags = flags;
+    }
+}

@@ -1,0 +1,230 @@
+// The refresh of a window's sprites: what lay under the changed sprites is put back, pending geometry
+// becomes displayed, and the backgrounds under the sprites about to be drawn are kept before they are drawn.
+#include "refresh_batches.h"
+#include "sprite_drawing_internal.h"
+#include "sprite_pool.h"
+
+#include "vtrs2/app_window.h"
+#include "vtrs2/surface.h"
+
+#include <algorithm>
+#include <utility>
+
+using namespace win32;
+using namespace sprites;
+
+namespace {
+
+constexpr int RoutineDraw = 0;
+constexpr int RoutineRestore = 1;
+constexpr int RoutineSave = 2;
+constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
+// Neighbours in these states are not queued for redraw: already queued, changed, hidden or suspended.
+constexpr DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
+constexpr RECT NothingDrawn{-1, -1, -1, -1};
+constexpr int SeeThroughBlend = 128;
+
+// Shown, unchanged and not queued for redraw: what is on the surface is already right.
+bool Untouched(const Sprite* s) {
+    return (s->flags & (SpriteRedraw | SpriteChanged | SpriteShown)) == SpriteShown;
+}
+// Shown and unchanged: redrawn, if at all, exactly as it was, so its pixels need no copy to the screen.
+bool SameLook(const Sprite* s) {
+    return (s->flags & (SpriteChanged | SpriteShown)) == SpriteShown;
+}
+bool HasLastDrawn(const Sprite* s) {
+    return !(s->lastDrawn.left == -1 && s->lastDrawn.top == -1);
+}
+bool SeeThrough(const Sprite* s) {
+    return (s->ink & 0xFFF) == 1 && s->inkParam == SeeThroughBlend;
+}
+
+cSurfaceImplementation* BackgroundOf(SpriteWindow* window) {
+    cSurface* background = window->appWindow ? GetWindowSurface(window->appWindow, 1) : nullptr;
+    return background && background->HasImplementation() ? background->GetImplementation() : nullptr;
+}
+
+// A shown sprite next to one that is leaving, or redrawn at every refresh, is erased with it, so it is
+// drawn again, and with it every sprite chained to it by overlap.
+void FlagSpritesOverVanishing(SpriteManager& pool, const RECT& clip) {
+    for (Sprite* s = pool.first; s; s = s->next) {
+        if (!(s->flags & SpriteShown) || (s->flags & NotFlaggable)) continue;
+        if (!Meets(UnionOf(s->displayed.rect, s->pending.rect), clip)) continue;
+        for (int i = 0; i < s->overlaps.count; ++i) {
+            if (s->overlaps.items[i]->flags & (SpriteShown | SpriteHidden)) continue;
+            s->flags |= SpriteRedraw;
+            FlagOverlappingSprites(s);
+            break;
+        }
+    }
+}
+
+// Erases from the window's background copy go into one batch, put back before any other kind of erase so
+// that the erases keep their order where they overlap.
+void Erase(Sprite* s, cSurfaceImplementation& work, std::optional<BackgroundRestore>& background) {
+    const RECT& r = s->lastDrawn;
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    const bool fromBackground = !(s->flags & (SpriteEraseFill | SpriteRoutineSaves));
+    if (fromBackground && background) {
+        background->Add(r);
+        return;
+    }
+    if (background) background->Flush();
+    if (s->flags & SpriteEraseFill)
+        work.FillRect(r.left, r.top, width, height, s->eraseColour);
+    else if (s->flags & SpriteRoutineSaves) {
+        if (s->routine) s->routine(s, RoutineRestore, 0);
+    } else if (s->savedBackground)
+        s->savedBackground->Blit(&work, r.left, r.top, 0, 0, width, height, 0, 0, 0, 0);
+}
+
+// A sprite waiting to be hidden becomes hidden, and a deleted one is freed. Sprites that were never drawn,
+// or lie off the surface, go through this too, so that none stays half hidden or holds its record.
+void Retire(SpriteWindow* window, Sprite* s) {
+    if (s->flags & SpriteHidePending) {
+        DeleteOwned(s->savedBackground);
+        s->flags = (s->flags & ~SpriteHidePending) | SpriteHidden;
+        s->lastDrawn = NothingDrawn;
+    }
+    if (s->flags & SpriteDeleted) FreeSprite(window, s);
+}
+
+// The window's copy of its work surface, made on the first draw pass that needs it, unless the window
+// keeps a saved background per sprite.
+cSurfaceImplementation* EnsureBackground(SpriteWindow* window, cSurface& work) {
+    if (cSurfaceImplementation* background = BackgroundOf(window)) return background;
+    if ((window->stateFlags & SpriteWindowNoBackgroundCopy) || !window->appWindow) return nullptr;
+    cSurface* copy = NewSurface();
+    if (!copy) return nullptr;
+    // A copy of what the work surface holds, taken before this pass draws any sprite: the background that
+    // the erase pass puts back.
+    if (!copy->CreateCopy(work)) {
+        DeleteSurface(copy);
+        return nullptr;
+    }
+    window->appWindow->backgroundCopy = copy;
+    window->appWindow->backgroundImplementation = copy->GetImplementation();
+    return copy->GetImplementation();
+}
+
+void SaveUnder(Sprite* s, cSurfaceImplementation& work, const RECT& r) {
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    cSurfaceImplementation*& saved = s->savedBackground;
+    if (saved && (saved->width < width || saved->height < height) &&
+        !saved->AllocatePixels(std::max(width, saved->width), std::max(height, saved->height)))
+        DeleteOwned(saved);
+    if (!saved) saved = work.CreateSameKind(width, height);
+    if (saved) work.Blit(saved, 0, 0, r.left, r.top, width, height, 0, 0, 0, 0);
+}
+
+void SaveSpriteBackgrounds(SpriteWindow* window, cSurface& surface) {
+    cSurfaceImplementation& work = *surface.GetImplementation();
+    cSurfaceImplementation* background = EnsureBackground(window, surface);
+    const RECT clip = ClipOf(work);
+    for (Sprite* s = window->sprites->first; s; s = s->next) {
+        if ((s->flags & NotDrawn) || Untouched(s)) continue;
+        if ((s->flags & (SpriteNoSave | SpriteEraseFill)) == SpriteNoSave) continue;
+        RECT r = Intersection(s->displayed.rect, clip);
+        if (IsEmptyRect(r) || SeeThrough(s)) {
+            s->lastDrawn = NothingDrawn;
+            continue;
+        }
+        if (s->ink & InkAntialiased)
+            r = Intersection({r.left - 1, r.top - 1, r.right + 1, r.bottom + 1}, clip);
+        s->lastDrawn = r;
+        if (s->flags & SpriteEraseFill) continue;
+        if (s->flags & SpriteRoutineSaves) {
+            if (s->routine) s->routine(s, RoutineSave, 0);
+            continue;
+        }
+        if (!background) SaveUnder(s, work, r);
+    }
+}
+
+void DrawSprite(Sprite* s, cSurfaceImplementation& work, ImageSurfaces& images) {
+    const BlitInk ink = TranslateInk(s->ink, s->inkParam);
+    const RECT& r = s->displayed.rect;
+    cSurfaceImplementation* source = s->transformed;
+    if (!source) source = images.Get(s->image);
+    if (source)
+        source->Blit(&work, r.left, r.top, 0, 0, source->width, source->height, ink.mode, ink.ink,
+                     ink.parameter, ink.flags);
+}
+
+void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
+    ImageSurfaces images(window);
+    UpdateBatch updates(window);
+    // The surface is locked once for the pass; owner-drawn sprites draw with it unlocked.
+    bool locked = false;
+    for (Sprite* s = window->sprites->first; s; s = s->next) {
+        if ((s->flags & NotDrawn) || Untouched(s)) continue;
+        if (!(s->flags & SpriteNoSave) && !HasLastDrawn(s)) continue;
+        if (s->flags & SpriteOwnerDrawn) {
+            if (locked) work.UnlockPixels(), locked = false;
+            if (s->routine) s->routine(s, RoutineDraw, 0);
+        } else {
+            if (!locked && !(locked = work.LockPixels() != 0)) continue;
+            DrawSprite(s, work, images);
+        }
+        if (!SameLook(s)) updates.Add(s->displayed.rect, s->ink);
+        s->flags &= ~(SpriteRedraw | SpriteChanged);
+    }
+    if (locked) work.UnlockPixels();
+}
+
+} // namespace
+
+void EraseSprites(SpriteWindow* window) {
+    SpriteManager* pool = window ? window->sprites : nullptr;
+    if (!pool) return;
+    cSurface* surface = WorkSurface(window);
+    cSurfaceImplementation* work = surface ? surface->GetImplementation() : nullptr;
+    if (work && IsDriverSurface(*work)) {
+        // The whole scene is drawn again each frame: nothing to put back.
+        for (Sprite *s = pool->first, *next = nullptr; s; s = next) {
+            next = s->next;
+            Retire(window, s);
+        }
+        return;
+    }
+    if (work) FlagSpritesOverVanishing(*pool, ClipOf(*work));
+    std::optional<BackgroundRestore> background;
+    if (cSurfaceImplementation* copy = BackgroundOf(window); copy && work) background.emplace(*work, *copy);
+    UpdateBatch updates(window);
+    for (Sprite *s = pool->first, *next = nullptr; s; s = next) {
+        next = s->next;
+        if (Untouched(s)) continue;
+        if (work && !(s->flags & SpriteSuspended) && HasLastDrawn(s)) {
+            Erase(s, *work, background);
+            if (!SameLook(s)) updates.Add(s->displayed.rect, s->ink);
+        }
+        Retire(window, s);
+    }
+}
+
+void CommitSpriteChanges(SpriteWindow* window) {
+    SpriteManager* pool = window ? window->sprites : nullptr;
+    if (!pool) return;
+    for (Sprite* s = pool->first; s; s = s->next) {
+        if (s->flags & SpriteChanged) {
+            s->displayed = s->pending;
+            if (!(s->flags & SpriteOwnerDrawn)) s->image = s->pendingImage;
+        }
+        if (s->flags & SpriteRebuildTransformed) {
+            s->flags &= ~SpriteRebuildTransformed;
+            BuildTransformedImage(window, s);
+        }
+    }
+}
+
+void DrawSprites(SpriteWindow* window) {
+    cSurface* surface = WorkSurface(window);
+    if (!surface || !window->sprites) return;
+    cSurfaceImplementation& work = *surface->GetImplementation();
+    if (IsDriverSurface(work)) {
+        DrawDriverSprites(window, work);
+        return;
+    }
+    SaveSpriteBackgrounds(window, *surface);
+    DrawSpriteList(window, work);
+}

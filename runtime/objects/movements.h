@@ -1,0 +1,28 @@
+// The movements of objects: the one chosen at creation from the definition's movement list, and the static
+// movement, which does not move but animates. The other movement types are driven through the same entry.
+#pragma once
+
+#include "plugin/run_object.h"
+
+#include <cstdint>
+
+namespace vtrrt {
+
+struct ObjectCreationParams;
+
+// MovementType values.
+constexpr std::int32_t MovementStatic = 0;
+constexpr std::int32_t MovementNone = -1;
+
+// Selects movement `n` of the definition's list for the object; n = -1 asks for the physics movement.
+void InitObjectMovement(int n, RunObject* object, const std::uint8_t* definition,
+                        const ObjectCreationParams* params);
+// Frees what the object's movement holds.
+void FreeObjectMovement(RunObject* object);
+// A direction chosen at random among the mask's (0 for an empty mask), from the frame's seed.
+int RandomDirectionInMask(std::uint32_t mask);
+void InitStaticMovement(RunObject* object, const std::uint8_t* data);
+// Animates the object, and reports a move made by an action.
+void StaticMovementHandler(RunObject* object);
+
+} // namespace vtrrt

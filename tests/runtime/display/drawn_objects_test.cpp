@@ -1,0 +1,105 @@
+// Objects their kind draws itself: through an owner-drawn sprite, or over a saved background; and records
+// that outlive their slot until the sprite pool or the background restore lets them go.
+#include "display_fixture.h"
+
+#include "objects/display_list.h"
+#include "objects/object_sprites.h"
+#include "vtrs2/app_window.h"
+
+namespace {
+
+using namespace displaytest;
+
+constexpr std::int16_t DrawnKind = 7;
+constexpr COLORREF Painted = 0x00A0B0C0;
+
+int drawn = 0;
+
+// The kind's display routine paints its box into the window's surface.
+void PaintBox(RunObject* o) {
+    ++drawn;
+    FillWindowRect(Services().frameLibraryWindow, o->displayLeft, o->displayTop, o->displayRight - 1,
+                   o->displayBottom - 1, Painted);
+}
+
+void SizeBox(RunObject* o) {
+    o->width = 6;
+    o->height = 4;
+}
+
+class DrawnObjects : public DisplayTest {
+protected:
+    void StartWith(std::uint32_t flags) {
+        saved_ = KindRoutines()[DrawnKind];
+        KindRoutines()[DrawnKind].display = PaintBox;
+        KindRoutines()[DrawnKind].zone = SizeBox;
+        // A new object asks to be shown, as the kinds do.
+        KindRoutines()[DrawnKind].create = [](RunObject* o, const std::uint8_t*,
+                                              const ObjectCreationParams*) {
+            ExtendedOf(o)->changed = 1;
+            return 0;
+        };
+        drawn = 0;
+        appwriter::ApplicationDescription d = Describe({Picture{}}, {}, {});
+        appwriter::ObjectInfoDesc o;
+        o.handle = 1;
+        o.type = DrawnKind;
+        o.definition.objectFlags = flags;
+        d.extra[0].payload =
+            appwriter::WriteObjectInfos({o}, appwriter::StringForm::Wide, appwriter::KeyOf(d));
+        appwriter::FrameContents contents;
+        contents.layers = {appwriter::LayerDesc{}};
+        contents.layers[0].flags = 0x10;
+        contents.instances = std::vector<appwriter::InstanceDesc>{{1, 1, 20, 30, 0, 0, 0}};
+        d.frames[0] = appwriter::DescribeFrame(FrameWidth, FrameHeight, Background, contents);
+        StartDescribed(d);
+        Tick();
+    }
+    void TearDown() override {
+        DisplayTest::TearDown();
+        KindRoutines()[DrawnKind] = saved_;
+    }
+    ObjectKindRoutines saved_{};
+};
+
+TEST_F(DrawnObjects, AnOwnerDrawnObjectIsDrawnByItsKindWhereItStands) {
+    StartWith(ObjectFlag04 | ObjectHasSprite);
+    EXPECT_GT(drawn, 0);
+    EXPECT_EQ(Shown(20, 30), Painted);
+    EXPECT_EQ(Shown(25, 33), Painted);
+    EXPECT_EQ(Shown(26, 30), Background);
+}
+
+TEST_F(DrawnObjects, AnOwnerDrawnRecordWaitsForItsSpriteAndGoesWithIt) {
+    StartWith(ObjectFlag04 | ObjectHasSprite);
+    RunObject* o = Slot(0);
+    DestroyObject(0, 0);
+    // The slot is free; the record waits for the sprite pool to free the deleted sprite.
+    EXPECT_EQ(CurrentRunState()->objects[0].object, o);
+    EXPECT_EQ(o->creationNumber, 0);
+    Tick();
+    EXPECT_EQ(CurrentRunState()->objects[0].object, nullptr);
+    EXPECT_EQ(CurrentRunState()->objectCount, 0);
+    EXPECT_EQ(Shown(20, 30), Background);
+}
+
+TEST_F(DrawnObjects, AWaitingRecordFreedAtFrameEndIsDetachedFromItsSpriteFirst) {
+    StartWith(ObjectFlag04 | ObjectHasSprite);
+    DestroyObject(0, 0);
+    // Frame end frees it now: the pool's sprite lets go of the record before it is freed (ASan watches).
+    ASSERT_EQ(EndWith(ExitEndApplication), 0);
+    EXPECT_EQ(CurrentRunState(), nullptr);
+}
+
+TEST_F(DrawnObjects, AnObjectOverASavedBackgroundIsRestoredAndFreedAtTheNextDisplay) {
+    StartWith(ObjectFlag04 | ObjectHasSprite | ObjectSavedBackground);
+    EXPECT_EQ(Shown(20, 30), Painted);
+    RunObject* o = Slot(0);
+    DestroyObject(0, 0);
+    EXPECT_EQ(CurrentRunState()->objects[0].object, o) << "it waits for its background to be put back";
+    Tick();
+    EXPECT_EQ(CurrentRunState()->objects[0].object, nullptr);
+    EXPECT_EQ(Shown(20, 30), Background);
+}
+
+} // namespace
