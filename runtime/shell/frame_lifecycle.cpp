@@ -9,12 +9,14 @@
 #include "shell/display_mode.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
+#include "shell/frame_transitions.h"
 #include "shell/game_loop.h"
 #include "shell/global_object_store.h"
 #include "shell/mouse_capture.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/window_placement.h"
+#include "shell/window_title.h"
 #include "startup/frame_loader.h"
 #include "startup/frame_object_infos.h"
 #include "startup/sound_items.h"
@@ -220,6 +222,8 @@ int StartCurrentFrame() {
     }
     FrameRecord* frame = app.run.frame;
     Services().frame = frame;
+    UpdateWindowTitle();
+    // Every loaded extension's StartFrame is called here by the extension host, which adds it.
     frame->transitionState = 0;
     frame->endCode = ExitNone;
     CreateFrameScreenSurface(app, *frame);
@@ -246,8 +250,8 @@ int StartCurrentFrame() {
         frame->endCode = static_cast<std::int16_t>(FrameTick());
         if (frame->endCode != ExitNone) {
             app.runState = StateEndFrame;
-        } else {
-            // No transition module can play the fade (see the state machine): the frame goes on at once.
+        } else if (!StartFrameTransition(false, app.frameSurface)) {
+            // Without a fade to play the frame goes on at once.
             RefreshAfterFadeIn();
             app.runState = StateRunFrame;
         }

@@ -9,6 +9,7 @@
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
 #include "shell/sound_services.h"
+#include "shell/transition_modules.h"
 #include "shell/window_procedures.h"
 #include "startup/byte_reader.h"
 #include "startup/runtime_files.h"
@@ -191,7 +192,7 @@ void DestroyMainWindow() {
 }
 
 void ShutdownApplication() {
-    // The transition modules are freed first here by the transition services.
+    FreeTransitionModules();
     ShutdownSound();
     ClearFontCache();
     FreeRuntimeDialogFonts();

@@ -4,6 +4,7 @@
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
+#include "shell/frame_transitions.h"
 #include "shell/header_flags.h"
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
@@ -42,10 +43,9 @@ bool FrameRunning() {
     return app && CurrentRunState() && app->runState == StateRunFrame;
 }
 
-// No transition modules are loaded by this runtime, so no frame carries a transition object and no fade
-// holds commands back.
+// Commands that would end or change the frame wait while its fade plays.
 bool FadeRunning() {
-    return false;
+    return FrameFadeRunning();
 }
 
 void EndApplication(std::int16_t code) {

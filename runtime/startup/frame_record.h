@@ -9,6 +9,10 @@
 
 class cSurface;
 
+namespace transition {
+struct Object;
+}
+
 namespace vtrrt {
 
 struct FrameRunState;
@@ -135,6 +139,10 @@ struct FrameRecord {
     FrameBlock effect;
     FrameEvents* events; // owned; null until the events chunk is read
     cSurface* surface;   // the frame's screen surface, handed to the application when the frame is freed
+    // The running fade of the frame, and the pictures it goes from and to; owned.
+    transition::Object* transition;
+    cSurface* oldPicture;
+    cSurface* newPicture;
     float factors[3];
     std::int32_t lastWord;
 };

@@ -12,6 +12,7 @@
 #include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 #include "shell/window_procedures.h"
+#include "shell/window_title.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
 
@@ -416,6 +417,71 @@ TEST_F(MainWindowTest, APasswordFromTheMenuJumpsToItsFrame) {
     EXPECT_EQ(state.exitCode, ExitJumpToFrame);
     EXPECT_EQ(state.exitParameter, 0x8002);
     app.framePasswords = nullptr;
+}
+
+struct TitleCase {
+    const char* name;
+    const char16_t* application;
+    const char16_t* frame;
+    std::uint32_t frameFlags;
+    WORD debug;
+    WORD displayFlags;
+    WORD displayType;
+    const char16_t* expected;
+};
+
+class WindowTitle : public MainWindowTest, public ::testing::WithParamInterface<TitleCase> {};
+
+TEST_P(WindowTitle, NamesTheApplicationAndWithDebugTheDisplayMode) {
+    const TitleCase& c = GetParam();
+    std::u16string appName = c.application ? c.application : u"", frameName = c.frame ? c.frame : u"";
+    app.name = c.application ? appName.data() : nullptr;
+    frame.name = c.frame ? frameName.data() : nullptr;
+    frame.flags = c.frameFlags;
+    Services().frame = &frame;
+    GetCommandLineOptions().debugTitle = c.debug;
+    Services().displayFlags = c.displayFlags;
+    Services().displayType = c.displayType;
+    UpdateWindowTitle();
+    Services().displayFlags = Services().displayType = 0;
+    app.name = nullptr;
+    frame.name = nullptr;
+    WCHAR title[128]{};
+    GetWindowTextW(window, title, 128);
+    EXPECT_EQ(std::u16string(title), std::u16string(c.expected));
+}
+
+const TitleCase titleCases[] = {
+    {"ApplicationName", u"Game", u"Level", 0, 0, 3, 3, u"Game"},
+    {"FrameNamedWhenItsFlagAsks", u"Game", u"Level", 1, 0, 3, 3, u"Game - Level"},
+    {"FrameWithoutAName", u"Game", nullptr, 1, 0, 3, 3, u"Game"},
+    {"UntitledWithoutAName", nullptr, u"Level", 0, 0, 3, 3, u"Untitled"},
+    {"Debug256Colours", u"Game", nullptr, 0, 1, 3, 3, u"Game - 256 colors - DLL Build #280"},
+    {"Debug24Bits", u"Game", nullptr, 0, 1, 4, 4, u"Game - 16M colors (24 bit) - DLL Build #280"},
+    {"Debug15Bits", u"Game", nullptr, 0, 1, 6, 6, u"Game - 32768 colors - DLL Build #280"},
+    {"Debug16Bits", u"Game", nullptr, 0, 1, 7, 7, u"Game - 65536 colors - DLL Build #280"},
+    {"Debug32Bits", u"Game", u"Level", 1, 1, 8, 8, u"Game - Level - 16M colors (32 bit) - DLL Build #280"},
+    {"DebugDirect3D9", u"Game", nullptr, 0, 1, 0x18, 8, u"Game - D3D9 Mode - DLL Build #280"},
+    {"DebugDirect3D8", u"Game", nullptr, 0, 1, 0x98, 8, u"Game - D3D8 Mode - DLL Build #280"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowTitle, ::testing::ValuesIn(titleCases),
+                         [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
+
+TEST_F(MainWindowTest, ASubApplicationTitlesItsFrameWindowWithItsFramesName) {
+    ApplicationRecord child{};
+    child.parent = &app;
+    child.frameWindow = frameWindow;
+    std::u16string level = u"Inner";
+    frame.name = level.data();
+    frame.flags = 1;
+    CurrentApplicationScope scope(&child);
+    Services().frame = &frame;
+    UpdateWindowTitle();
+    frame.name = nullptr;
+    WCHAR title[32]{};
+    GetWindowTextW(frameWindow, title, 32);
+    EXPECT_EQ(std::u16string(title), u"Inner");
 }
 
 TEST_F(MainWindowTest, AltF4InTheFrameWindowAsksTheQuitCommand) {
