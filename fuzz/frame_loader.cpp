@@ -1,6 +1,7 @@
 // Reads arbitrary bytes as a frame's chunk list, in 8-bit and UTF-16 applications: frames are read from the
 // application data only when they start, long after the application itself was accepted.
 #include "startup/frame_loader.h"
+#include "quiet_target.h"
 #include "shell/command_line.h"
 #include "shell/runtime_services.h"
 #include "startup/application_loader.h"
@@ -36,7 +37,8 @@ ApplicationRecord* Application(bool wide) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    CloseTargetStderr(argc, argv);
     GetCommandLineOptions().errorBoxes = 0;
     return 0;
 }

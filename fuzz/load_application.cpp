@@ -1,4 +1,5 @@
 // Loads arbitrary bytes as application data held in memory. Seeds: the sample applications of appsamples.
+#include "quiet_target.h"
 #include "shell/command_line.h"
 #include "startup/application_loader.h"
 
@@ -7,7 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    CloseTargetStderr(argc, argv);
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     vtrrt::GetCommandLineOptions().errorBoxes = 0;
     return 0;

@@ -1,6 +1,7 @@
 // Builds the application's menu from arbitrary bytes: the menu chunk's offsets and sizes, the menu template
 // inside it and the shortcut table come from the application data, as does the icon table that turns the
 // items owner-drawn.
+#include "quiet_target.h"
 #include "shell/application_menu.h"
 
 #include "win32/menu.h"
@@ -9,6 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    CloseTargetStderr(argc, argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);

@@ -1,5 +1,6 @@
 // The per-thread message queue: posted, sent and generated messages, timers, painting and default handling.
 #include "hooks.h"
+#include "kernel/console_control.h"
 #include "menu_internal.h"
 #include "window_internal.h"
 
@@ -85,8 +86,10 @@ bool NextTimer(MessageQueue& q, HWND filter, bool remove, MSG* msg) {
 }
 
 bool PeekInternal(MSG* msg, HWND filter, UINT min, UINT max, bool remove) {
-    // Input first: what it changes on the screen (the menu's, for one) is presented at once.
+    // Input first: what it changes on the screen (the menu's, for one) is presented at once. A signal's
+    // routines run after it, so that a quit event SDL turned a signal into is among what they see.
     PumpSdlEvents();
+    detail::DeliverConsoleControlEvents();
     PresentDirtyWindows();
     MessageQueue& q = ThreadQueue();
     MSG found{};

@@ -1,6 +1,7 @@
 // SDL events turned into window messages: keys, characters, mouse, wheel, window changes and dropped files;
 // the keyboard state, focus, capture and cursors that go with them.
 #include "handle_storage.h"
+#include "kernel/console_control.h"
 #include "menu_internal.h"
 #include "win32/kernel.h"
 #include "win32/window_testing.h"
@@ -480,7 +481,9 @@ void PumpSdlEvents() {
             if (e.type == SDL_DROPFILE) SDL_free(e.drop.file);
             break;
         case SDL_QUIT:
-            // An interrupt or termination signal closes the program's windows as their close boxes would.
+            // SDL's own signal handler, there when no console control routine took the signals first: the
+            // routines get an interrupt; without any, the windows close as their close boxes would.
+            if (detail::QueueConsoleInterrupt()) break;
             for (HWND top = GetTopWindow(nullptr); top; top = GetWindow(top, GW_HWNDNEXT))
                 if (IsWindowVisible(top)) PostMessageW(top, WM_SYSCOMMAND, SC_CLOSE, 0);
             break;

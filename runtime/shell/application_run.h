@@ -33,6 +33,7 @@ struct ApplicationRun {
     std::int32_t menuPauseCount;
     bool menuPausedFrame;      // the outermost menu pause paused the frame, so its resume resumes it
     std::uint32_t timerPeriod; // the period begun at start, ended again at the end
+    std::int32_t startError;   // the frame-start error that ended the application; 0 when none
     FrameRecord* frame;        // the loaded frame, null when none
     GlobalObjectStore* globalStore;
 };

@@ -13,6 +13,7 @@
 #include "shell/window_procedures.h"
 #include "startup/frame_loader.h"
 #include "startup/player_globals.h"
+#include "startup/runtime_files.h"
 #include "startup/sound_items.h"
 
 #include "vtrs2/app_window.h"
@@ -73,12 +74,12 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 }
 
 int StartApplication(ApplicationRecord* app) {
-    if (!app) return 0;
-    // The library context and the start folder come from the context and command-line services, not part of
-    // this build.
+    if (!app || !app->libraryContext) return 0;
     SetCurrentApplication(app);
     SetApplicationChannels(*app);
     if (!app->parent) {
+        // The shell hands over no start folder of its own: the folder of the application's file.
+        if (app->dataFilePath) ChangeToFolderOfPath(app->dataFilePath);
         app->run.timerPeriod = TimerPeriodFor(app->header.frameRate);
         timeBeginPeriod(app->run.timerPeriod);
         InstallMenuPauseHook();
@@ -98,8 +99,14 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
             if (stopAfterStart) return 1;
             break;
         case StateStartFrame:
+            if (Services().endRequested) {
+                app->runState = StateQuit;
+                return 0;
+            }
             if (const int r = StartCurrentFrame(); r != 0) {
                 if (r > 0) ShowErrorMessage(nullptr, r);
+                // -2 ends the application as asked; anything else is a frame that could not start.
+                if (r != ExitError) app->run.startError = r;
                 app->runState = StateQuit;
                 return 0;
             }
@@ -143,14 +150,24 @@ void EndApplication(ApplicationRecord* app) {
     if (!app->parent) RemoveMenuPauseHook();
 }
 
-void RunApplication(ApplicationRecord* app) {
-    if (!app) return;
-    if (StartApplication(app)) {
+bool RunApplication(ApplicationRecord* app) {
+    if (!app) return false;
+    const bool started = StartApplication(app) != 0;
+    if (started) {
         while (RunApplicationStep(app, 0)) {
         }
     }
     FreeLoadedFrame(*app);
     EndApplication(app);
+    return started && app->run.startError == 0;
+}
+
+void RequestEndOfRun() {
+    Services().endRequested = true;
+    if (FrameRunState* s = CurrentRunState()) {
+        s->exitCode = ExitError;
+        s->exitParameter = 1;
+    }
 }
 
 void FreeLoadedFrame(ApplicationRecord& app) {

@@ -26,8 +26,13 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart);
 void EndApplication(ApplicationRecord* app);
 // Frees the frame (and its run) that a quit set from outside the frame's own end left loaded.
 void FreeLoadedFrame(ApplicationRecord& app);
-// The program's main loop: start the application, step it until it quits, end it.
-void RunApplication(ApplicationRecord* app);
+// The program's main loop: start the application, step it until it quits, end it. False when the
+// application could not start, or ended because a frame could not be loaded or started (reported).
+bool RunApplication(ApplicationRecord* app);
+
+// Ends the run in order, asking no one: the running frame ends as after a quit, and no frame starts after
+// it. What an interrupt or termination signal does, whatever the close box is set to do.
+void RequestEndOfRun();
 
 // Dispatches every waiting message; stops early after a message named by the stop mask (1 WM_COMMAND,
 // 2 WM_LBUTTONDOWN, 4 WM_LBUTTONUP).

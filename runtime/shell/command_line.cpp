@@ -75,7 +75,7 @@ std::size_t ReadFileArgument(std::u16string_view text, std::size_t pos, std::u16
         }
         end = next;
     }
-    if (end - pos < SwitchArgumentUnits) out.assign(text.substr(pos, end - pos));
+    out.assign(text.substr(pos, end - pos));
     return end;
 }
 
@@ -181,7 +181,19 @@ bool IsHelp(std::u16string_view text, std::size_t pos, std::size_t& end) {
     return word == u"?" || (word.size() == 4 && StartsWithName(text, pos, u"HELP"));
 }
 
+// A switch written the long way ("--name", pos behind the first dash) is one word up to the next blank: no
+// dash inside it starts another switch.
+bool IsLongSwitch(std::u16string_view text, std::size_t pos) {
+    return At(text, pos) == u'-';
+}
+std::size_t WordEnd(std::u16string_view text, std::size_t pos) {
+    const std::size_t end = text.find(u' ', pos);
+    return end == std::u16string_view::npos ? text.size() : end;
+}
+
 std::u16string SwitchToken(std::u16string_view text, std::size_t start) {
+    if (IsLongSwitch(text, start + 1))
+        return std::u16string(text.substr(start, WordEnd(text, start) - start));
     std::size_t end = start + 1;
     while (end < text.size() && text[end] != u' ' && !IsSwitchStart(text[end]))
         ++end;
@@ -217,7 +229,7 @@ std::size_t ReadSwitchArgument(std::u16string_view text, std::size_t pos, std::u
         if (end == std::u16string_view::npos) end = text.size();
         next = end;
     }
-    if (end - pos < SwitchArgumentUnits) out.assign(text.substr(pos, end - pos));
+    out.assign(text.substr(pos, end - pos));
     return next;
 }
 
@@ -227,6 +239,10 @@ void ReadFileSwitch(std::u16string_view text) {
     while (pos < text.size() && IsSwitchStart(text[pos])) {
         ++pos;
         const char32_t letter = FoldCase(At(text, pos));
+        if (IsLongSwitch(text, pos)) {
+            pos = SkipSpaces(text, WordEnd(text, pos));
+            continue;
+        }
         if (letter == U'f') {
             std::u16string name;
             pos = ReadFileArgument(text, pos + 1, name);
@@ -269,6 +285,10 @@ void ParseCommandLine(std::u16string_view text) {
             continue;
         }
         if (letter != U's') options.unknownSwitches.push_back(SwitchToken(text, start));
+        if (IsLongSwitch(text, pos)) {
+            pos = SkipSpaces(text, WordEnd(text, pos));
+            continue;
+        }
         if (letter != U's' && letter != U'\0') pos = SkipQuotedArgument(text, pos + 1);
         pos = NextSwitch(text, pos);
     }

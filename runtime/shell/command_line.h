@@ -36,12 +36,8 @@ struct CommandLineOptions {
 
 CommandLineOptions& GetCommandLineOptions();
 
-// The argument buffer's size: an argument must fit in it with its terminator.
-constexpr std::size_t SwitchArgumentUnits = 520;
-
 // Reads one argument at `pos` (leading spaces skipped; quoted up to the closing quote, which is passed over;
-// else up to the next space or the end) into `out`. Returns the position after it. An argument that does
-// not fit the buffer is refused: `out` is left empty.
+// else up to the next space or the end) into `out`, of any length. Returns the position after it.
 std::size_t ReadSwitchArgument(std::u16string_view text, std::size_t pos, std::u16string& out);
 
 // Reads the F switch: the last non-empty F argument becomes the application file name. An unquoted name runs

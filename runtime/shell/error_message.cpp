@@ -35,8 +35,7 @@ constexpr UINT StringCannotLoad = 21;
 
 // The text as one line on stderr, then in a box with the information icon when asked.
 void Report(HWND owner, const std::u16string& text, bool box) {
-    std::fprintf(stderr, "vtrrt: %s\n", ToUtf8(text).c_str());
-    std::fflush(stderr);
+    ReportErrorLine(text);
     if (box) MessageBoxW(owner, text.c_str(), nullptr, MB_ICONINFORMATION);
 }
 
@@ -68,6 +67,11 @@ std::u16string ErrorMessageText(int code, const WCHAR* fileName) {
         text.append(fallback.begin(), fallback.end());
     }
     return text;
+}
+
+void ReportErrorLine(std::u16string_view text) {
+    std::fprintf(stderr, "vtrrt: %s\n", ToUtf8(text).c_str());
+    std::fflush(stderr);
 }
 
 void ShowErrorMessage(HWND owner, int code, const WCHAR* fileName) {

@@ -4,6 +4,7 @@
 #include "win32/msgbox.h"
 
 #include <string>
+#include <string_view>
 
 namespace vtrrt {
 
@@ -14,6 +15,9 @@ std::u16string ErrorMessageText(int code, const win32::WCHAR* fileName);
 // Reports a positive code (negative codes were reported already or stay silent): the text as one line on
 // stderr, then, when error boxes are on, in a box with the information icon.
 void ShowErrorMessage(win32::HWND owner, int code, const win32::WCHAR* fileName = nullptr);
+
+// One line on stderr, "vtrrt: <text>", for an error that shows no message box.
+void ReportErrorLine(std::u16string_view text);
 
 // "Cannot find <name>!" and "Cannot load <name>. ...", owned by the main window, always shown.
 void ShowCannotFindMessage(const win32::WCHAR* name);

@@ -182,7 +182,8 @@ void DestroyMainWindow() {
     }
     FreeApplicationMenu(nullptr);
     MainWindowClosing() = false;
-    DestroyAppContext(services.libraryContext);
+    // A run that ended before it made a context must not reach the library: it may have none to bind.
+    if (services.libraryContext) DestroyAppContext(services.libraryContext);
     services.libraryContext = nullptr;
     DeleteRuntimePalette();
 }

@@ -57,6 +57,8 @@ struct RuntimeServices {
     // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus
     // then follow the flat-menu setting. Nothing on this platform reports such a version, so it stays 0.
     std::uint32_t isNewerNT = 0;
+    // An interrupt or termination signal asked the run to end: no frame starts any more.
+    bool endRequested = false;
 };
 
 RuntimeServices& Services();

@@ -609,6 +609,7 @@ int LoadInto(LoadState& st) {
     if (st.passwordCount == 0) FreeFramePasswords(app);
     // WinMain selects the palette and makes the menu, the main window and the frame window right after the
     // load.
+    app.libraryContext = Services().libraryContext;
     if (Services().libraryContext) {
         ChooseDisplayMode(app);
         SetColourDepth(app);

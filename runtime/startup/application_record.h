@@ -13,6 +13,7 @@
 class CInputFile;
 class cSurface;
 class CIndexList;
+struct AppContext;
 struct AppWindow;
 
 namespace vtrrt {
@@ -97,6 +98,8 @@ struct ApplicationRecord {
     // The window the application's frames show in, and its library window; null until it is made.
     win32::HWND frameWindow;
     AppWindow* frameLibraryWindow;
+    // The library context in use when the loading ended; an application without one cannot start.
+    AppContext* libraryContext;
 };
 
 } // namespace vtrrt

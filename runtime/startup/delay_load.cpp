@@ -26,10 +26,8 @@ ImportTable& GetImportTable() {
 }
 
 std::u16string LibraryBesideProgram() {
-    std::u16string path(MAX_PATH, u'\0');
-    DWORD length = GetModuleFileNameW(nullptr, path.data(), MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::u16string(LibraryFileName);
-    path.resize(length);
+    std::u16string path = GetModulePath(nullptr);
+    if (path.empty()) return std::u16string(LibraryFileName);
     std::size_t cut = path.find_last_of(u"\\/");
     path.resize(cut == std::u16string::npos ? 0 : cut + 1);
     return path + std::u16string(LibraryFileName);
@@ -41,12 +39,12 @@ std::u16string LibraryPathToBind() {
     return files.libraryPath.empty() ? LibraryBesideProgram() : files.libraryPath;
 }
 
-// Without the library nothing else can run; the run ends as every other start-up failure does, after the
-// runtime files are removed.
+// Without the library nothing else can run; the run ends on the error, as every other start-up failure
+// does, after the runtime files are removed.
 [[noreturn]] void EndRunWithoutLibrary(const std::u16string& path) {
     std::fprintf(stderr, "vtrrt: cannot bind %s\n", ToUtf8(path).c_str());
     CleanupRuntimeFiles();
-    std::_Exit(0);
+    std::_Exit(EXIT_FAILURE);
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #include "vtrs2/sprites.h"
 #include "vtrs2/streams.h"
 #include "vtrs2/surface.h"
+#include "win32/kernel.h"
 
 #include <algorithm>
 #include <array>
@@ -31,6 +32,7 @@
 #include <cstring>
 #include <new>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -547,8 +549,17 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     }
     PrepareObjectInfosForFrame(*app);
     app->dataStream->Seek(static_cast<LONG>(app->frameOffsets[index]), SeekFromStart);
-    FrameRecord* frame = LoadFrameChunks(error);
-    if (!frame) return nullptr;
+    int code = LoadOk;
+    FrameRecord* frame = LoadFrameChunks(&code);
+    if (error) *error = code;
+    if (!frame) {
+        // The codes that show no message (no layer array, a chunk enciphered without the key) still leave
+        // a line, so that a run that ends at its first frame never ends unexplained.
+        if (code <= 0)
+            ReportErrorLine(u"the frame at index " + win32::FromUtf8(std::to_string(index)) +
+                            u" cannot be loaded: its data is incomplete or damaged");
+        return nullptr;
+    }
     if (index == 0 && !app->parent && (app->header.flags2 & 0x4000)) frame->flags |= FrameFirstOfMdiApp;
     if (frame->palette) {
         // Normalised as every stored frame palette is: static colours at both ends, the rest never collapsed.
@@ -557,7 +568,7 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
         // this build.
         if (!app->parent) SelectRuntimePalette(frame->palette->entries);
     }
-    int code = LoadFrameObjectInfos(app);
+    code = LoadFrameObjectInfos(app);
     if (code == LoadOk) code = LoadFrameBanks(*app, *frame);
     if (code != LoadOk) {
         if (error) *error = code;

@@ -11,6 +11,8 @@ namespace vtrrt {
 namespace {
 
 constexpr int RemoveAttempts = 10;
+// The longest path a module may have here: what the file system allows.
+constexpr DWORD MaxModulePathUnits = 1u << 16;
 constexpr DWORD RemoveRetryDelay = 1000;
 // The layer's own separator, used where the start-up joins paths.
 constexpr char16_t Separator = u'/';
@@ -109,14 +111,36 @@ int CreateTempDirectory() {
     return 0;
 }
 
+std::u16string GetModulePath(HMODULE module) {
+    // A truncated path comes back filling the whole buffer: try again with a larger one.
+    for (DWORD size = MAX_PATH; size <= MaxModulePathUnits; size *= 2) {
+        std::u16string path(size, u'\0');
+        const DWORD length = GetModuleFileNameW(module, path.data(), size);
+        if (length == 0) return {};
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
+    }
+    return {};
+}
+
 int PrepareRuntimeFiles() {
     RuntimeFiles& files = GetRuntimeFiles();
-    std::u16string path(MAX_PATH, u'\0');
-    DWORD length = GetModuleFileNameW(files.instance, path.data(), MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return 0;
-    path.resize(length);
-    files.programPath = path;
-    if (CreateTempDirectory() != 0 || UnpackFilePack() != 0) return 0;
+    files.prepareFailure = 0;
+    files.programPath = GetModulePath(files.instance);
+    if (files.programPath.empty()) {
+        files.prepareFailure = ErrorCannotOpenProgram;
+        return 0;
+    }
+    if (int code = CreateTempDirectory(); code != 0) {
+        files.prepareFailure = code;
+        return 0;
+    }
+    if (int code = UnpackFilePack(); code != 0) {
+        files.prepareFailure = code;
+        return 0;
+    }
     files.runtimeTempFolder = files.tempFolder;
     RemoveTrailingBackslash(files.runtimeTempFolder);
     files.embeddedFilesExtracted = false;

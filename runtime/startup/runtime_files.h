@@ -45,6 +45,9 @@ struct RuntimeFiles {
     win32::HMODULE library = nullptr;
     // Set by the extraction of embedded files; cleared when the runtime files are prepared.
     bool embeddedFilesExtracted = false;
+    // Why PrepareRuntimeFiles failed: the code of CreateTempDirectory or of UnpackFilePack; 0 when it did
+    // not.
+    int prepareFailure = 0;
 };
 
 RuntimeFiles& GetRuntimeFiles();
@@ -61,7 +64,8 @@ enum RuntimeFileError : int {
 };
 constexpr int ErrorNoTempSpace = 14;
 
-// The program path, a new temporary folder and the pack unpacked into it: 1, or 0 on any failure.
+// The program path, a new temporary folder and the pack unpacked into it: 1, or 0 on any failure (its code
+// kept in `prepareFailure`).
 int PrepareRuntimeFiles();
 // This run's temporary folder: 0, or 103 when none could be made.
 int CreateTempDirectory();
@@ -77,6 +81,9 @@ int CreateFolderPath(std::u16string_view path);
 void ChangeToFolderOfPath(std::u16string_view path);
 // Removes the runtime files that runs at least four days old left in the system temporary folder.
 void PurgeStaleTempFolders();
+
+// The full path of a module (null: the program), of whatever length; empty when it has none.
+std::u16string GetModulePath(win32::HMODULE module);
 
 void AppendBackslash(std::u16string& path);
 void RemoveTrailingBackslash(std::u16string& path);

@@ -14,6 +14,7 @@
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
 #include "vtrs2/compat.h"
+#include "vtrs2/streams.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,13 +35,8 @@ bool ReportRuntimeFilesRequested() {
 
 void ReportRuntimeFiles() {
     const RuntimeFiles& files = GetRuntimeFiles();
-    std::u16string library;
-    if (files.library) {
-        library.resize(MAX_PATH);
-        library.resize(GetModuleFileNameW(files.library, library.data(), MAX_PATH));
-    }
     std::printf("temp folder: %s\nlibrary: %s\n", ToUtf8(files.runtimeTempFolder).c_str(),
-                files.library ? ToUtf8(library).c_str() : "(not bound)");
+                files.library ? ToUtf8(GetModulePath(files.library)).c_str() : "(not bound)");
     std::fflush(stdout);
 }
 
@@ -60,6 +56,9 @@ std::u16string_view ArgumentsOf(std::u16string_view line) {
 constexpr DWORD FrameWindowStyle = 0x42000000;
 constexpr DWORD FrameWindowOption = 4;
 
+constexpr int ExitSuccess = 0;
+constexpr int ExitFailure = 1;
+
 // Start-up errors are shown as the loader's are (not at all with R0); each also leaves a line on stderr.
 void ReportStartupError(int code) {
     if (code > 0) ShowErrorMessage(Services().mainWindow, code);
@@ -73,59 +72,130 @@ int CreateApplicationWindows(ApplicationRecord& app) {
     return CreateFrameWindow(Services().mainWindow, FrameWindowStyle, FrameWindowOption);
 }
 
-} // namespace
+// An interrupt or termination signal ends the run in order, whatever the close box is set to do.
+BOOL EndRunOnSignal(DWORD) {
+    RequestEndOfRun();
+    return TRUE;
+}
 
-int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+class SignalRoutine {
+public:
+    SignalRoutine() { SetConsoleCtrlHandler(EndRunOnSignal, TRUE); }
+    ~SignalRoutine() { SetConsoleCtrlHandler(EndRunOnSignal, FALSE); }
+    SignalRoutine(const SignalRoutine&) = delete;
+    SignalRoutine& operator=(const SignalRoutine&) = delete;
+};
+
+std::u16string SystemTempPath() {
+    const DWORD size = GetTempPathW(0, nullptr);
+    std::u16string path(size, u'\0');
+    path.resize(GetTempPathW(size, path.data()));
+    return path;
+}
+
+// Why the runtime files could not be prepared, in one line.
+std::u16string RuntimeFilesFailure(const RuntimeFiles& files) {
+    const std::u16string_view pack = u"the file pack behind the program";
+    switch (files.prepareFailure) {
+    case ErrorCannotOpenProgram:
+        return u"the program file cannot be opened to read its file pack";
+    case ErrorCannotCreateFolder:
+        if (files.tempFolder.empty()) return u"no temporary folder can be made in " + SystemTempPath();
+        return std::u16string(pack) + u" cannot be unpacked: a folder cannot be made in " + files.tempFolder;
+    case ErrorCannotCreateFile:
+        return std::u16string(pack) + u" cannot be unpacked: a file cannot be made in " + files.tempFolder;
+    case StreamEndOfData:
+        return std::u16string(pack) + u" is truncated";
+    case StreamReadError:
+        return std::u16string(pack) + u" cannot be read";
+    case StreamWriteError:
+    case StreamDiskFull:
+        return std::u16string(pack) +
+               u" cannot be unpacked: the temporary drive is full or cannot be written";
+    default:
+        return std::u16string(pack) + u" is damaged";
+    }
+}
+
+// A program without any file pack (as built) is no error: it runs a data file named by F, with the library
+// beside it.
+bool NoFilePack(const RuntimeFiles& files) {
+    return !files.packFound && !files.tempFolder.empty() && files.prepareFailure == ErrorBadFilePack;
+}
+
+// From the runtime files to the end of the application: 0 when the run ended as asked, 1 when it ended on an
+// error it reported.
+int PrepareAndRun(HINSTANCE instance) {
     RuntimeFiles& files = GetRuntimeFiles();
-    files.instance = instance;
-    InitSystemInfo();
-    const LPWSTR line = commandLine ? commandLine : GetCommandLineW();
-    ParseCommandLine(ArgumentsOf(line ? std::u16string_view(line) : std::u16string_view()));
-    if (!ReportCommandLine()) return 0;
-
     const bool prepared = PrepareRuntimeFiles();
-    int failure = 0;
+    // A pack that failed may have left no library to bind: nothing on this path calls into it.
+    if (!prepared && !NoFilePack(files)) {
+        ReportErrorLine(RuntimeFilesFailure(files));
+        return ExitFailure;
+    }
+    if (GetCommandLineOptions().vsync) files.packHeader.options |= FilePackOptionVSync;
     if (prepared) {
-        failure = RegisterWindowClasses(instance);
-        if (GetCommandLineOptions().vsync) files.packHeader.options |= FilePackOptionVSync;
-        // Has the library use the wide system calls; it is bound by now, or by this very call.
+        // Has the library use the wide system calls; unpacking the pack has bound it.
         IsUnicodeOS();
         files.languageFolder = files.runtimeTempFolder;
         if (ReportRuntimeFilesRequested()) ReportRuntimeFiles();
     }
 
-    // Packed data runs; else the data file named by F. A program with no file pack at all (as built) also
-    // runs a data file named by F, with the library beside it.
+    // Packed data runs; else the data file named by F. Nothing is registered or purged before it is known
+    // that there is something to run.
     const std::u16string& dataFile = GetCommandLineOptions().applicationFileName;
     const bool packedData = prepared && files.packHeader.dataOffset != 0;
-    const bool canRun = prepared || (!files.packFound && !dataFile.empty());
-    if (failure == 0 && canRun && (packedData || !dataFile.empty())) {
-        if (!prepared) IsUnicodeOS();
-        ApplicationRecord* app = nullptr;
-        AddShellAtoms();
-        failure = CreateLibraryContext(instance);
-        if (failure == 0)
-            app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
-                                  FrameWindowStyle, FrameWindowOption);
-        // The loader leaves the windows to the shell: they are made once the application is loaded.
-        if (app) failure = CreateApplicationWindows(*app);
-        if (app && failure == 0) {
-            StartSoundServices();
-            RunApplication(app);
-            SetCurrentApplication(app);
-        }
-        ReportStartupError(failure);
-        CloseApplication(app);
-    } else if (failure == 0 && (prepared || !files.packFound) && !packedData && dataFile.empty()) {
-        std::fprintf(stderr, "vtrrt: no application data is packed behind the program; name a file with "
-                             "-F <file> (--help lists the switches)\n");
-    } else {
-        ReportStartupError(failure);
+    if (!packedData && dataFile.empty()) {
+        ReportErrorLine(u"no application data is packed behind the program; name a file with -F <file> "
+                        u"(--help lists the switches)");
+        return ExitFailure;
     }
+    // Binds the library beside the program, which has no pack.
+    if (!prepared) IsUnicodeOS();
+    if (const int code = RegisterWindowClasses(instance); code != 0) {
+        ReportStartupError(code);
+        return ExitFailure;
+    }
+    AddShellAtoms();
+    // Extracting the application's embedded files belongs to the extension services, not part of this
+    // build.
+    if (const int code = CreateLibraryContext(instance); code != 0) {
+        ReportStartupError(code);
+        return ExitFailure;
+    }
+    ApplicationRecord* app = LoadApplication(packedData ? nullptr : dataFile.c_str(), 0, nullptr, nullptr,
+                                             FrameWindowStyle, FrameWindowOption);
+    // The loader has shown why.
+    if (!app) return ExitFailure;
+    // The loader leaves the windows to the shell: they are made once the application is loaded.
+    int status = ExitFailure;
+    if (const int code = CreateApplicationWindows(*app); code != 0) {
+        ReportStartupError(code);
+    } else {
+        StartSoundServices();
+        if (RunApplication(app)) status = ExitSuccess;
+        SetCurrentApplication(app);
+    }
+    CloseApplication(app);
+    return status;
+}
 
+} // namespace
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+    // From the first step on, so that a signal at any moment ends the run with its files removed.
+    const SignalRoutine signals;
+    RuntimeFiles& files = GetRuntimeFiles();
+    files.instance = instance;
+    InitSystemInfo();
+    const LPWSTR line = commandLine ? commandLine : GetCommandLineW();
+    ParseCommandLine(ArgumentsOf(line ? std::u16string_view(line) : std::u16string_view()));
+    if (!ReportCommandLine()) return ExitSuccess;
+
+    const int status = PrepareAndRun(instance);
     ShutdownApplication();
     CleanupRuntimeFiles();
-    return 0;
+    return status;
 }
 
 } // namespace vtrrt

@@ -5,7 +5,8 @@
 
 namespace vtrrt {
 
-// Always returns 0: every failure has been reported (or deliberately not) before it returns.
+// The process exit status: 1 when the run ended on an error it reported (on stderr, and in a box unless R0
+// turned them off), 0 otherwise.
 int WinMain(win32::HINSTANCE instance, win32::HINSTANCE previous, win32::LPWSTR commandLine, int showCommand);
 
 } // namespace vtrrt

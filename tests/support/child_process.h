@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -33,6 +34,8 @@ inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>&
 }
 
 // Starts a program by full path; its output goes to the given files, or nowhere. -1 when it cannot start.
+// The child starts with the default handling of the interrupt and termination signals, whatever this
+// process was started with, so that a test can send them.
 inline pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
                    const char* out = nullptr, const char* err = nullptr) {
     std::vector<char*> argv;
@@ -49,10 +52,28 @@ inline pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, err ? err : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+// Whether a running process handles the signal itself (the caught-signal mask of /proc/<pid>/status).
+inline bool Catches(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    return false;
 }
 
 // The exit status, or nothing when the process is still running after the timeout.

@@ -229,6 +229,19 @@ constexpr DWORD STILL_ACTIVE = 259;
 // process.
 BOOL GetExitCodeProcess(HANDLE process, DWORD* code);
 
+// Console control events: an interrupt (SIGINT) is CTRL_C_EVENT, a termination request (SIGTERM)
+// CTRL_CLOSE_EVENT.
+constexpr DWORD CTRL_C_EVENT = 0;
+constexpr DWORD CTRL_CLOSE_EVENT = 2;
+using PHANDLER_ROUTINE = BOOL (*)(DWORD controlType);
+// Adds (add != FALSE) or removes a handler routine. While one is registered the process catches SIGINT and
+// SIGTERM (unless they were ignored when the first routine was added); the routines run, newest first until
+// one returns TRUE, on the thread that next reads its message queue (PeekMessageW, GetMessageW), not on a
+// thread of their own, so that a single-threaded program needs no locks. When every routine returns FALSE,
+// the signal's own default ends the process. A second signal that arrives before the first was delivered
+// ends the process at once. Removing the last routine restores what the signals did before.
+BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add);
+
 // ---- Global atoms ----------------------------------------------------------------------------------------
 
 using ATOM = WORD;

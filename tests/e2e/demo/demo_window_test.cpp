@@ -65,8 +65,11 @@ protected:
     }
 
     // Starts the demo and waits for its window: x, y, width, height of what the window shows.
-    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp) {
-        demo_ = Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
+    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp,
+                                             const std::vector<std::string>& args = {}) {
+        std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/vtrdemo"};
+        command.insert(command.end(), args.begin(), args.end());
+        demo_ = Spawn(command,
                       vtrtest::ChildEnvironment(
                           {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
                            "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
@@ -256,5 +259,34 @@ TEST_F(DemoWindow, QuitChosenFromTheFileMenuEndsTheDemo) {
     demo_ = -1;
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
+
+struct SignalCase {
+    const char* name;
+    int number;
+};
+
+class SignalledDemo : public DemoWindow, public ::testing::WithParamInterface<SignalCase> {};
+
+// NOX keeps the close box from quitting, not a signal: the run ends in order, with nothing left behind and no
+// leak reported (the leak checker runs with only the desktop bus suppressed).
+TEST_P(SignalledDemo, EndsInOrderWhateverNoxSays) {
+    const fs::path runTemp = temp_ / "run";
+    fs::create_directory(runTemp);
+    ASSERT_TRUE(Launch(runTemp, {"-NOX"}));
+    ASSERT_TRUE(Window("close"));
+    ASSERT_FALSE(WaitFor(demo_, 1s)) << "the close box ended the demo despite NOX";
+    ASSERT_EQ(kill(demo_, GetParam().number), 0);
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code) << "the signal did not end the demo";
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+    EXPECT_EQ(ReadFile(temp_ / "demo.err").find("LeakSanitizer"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(runTemp)) << "the run's temporary folder was left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalledDemo,
+                         ::testing::Values(SignalCase{"Interrupt", SIGINT},
+                                           SignalCase{"Termination", SIGTERM}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

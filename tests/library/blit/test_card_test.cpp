@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <string>
 
@@ -162,7 +164,7 @@ TEST(TestCard, MatchesTheReferencePicture) {
     card.SetImplementation(SectionSurface::Make(CardWidth, CardHeight));
     ASSERT_TRUE(card.HasImplementation());
     DrawCard(card);
-    const std::string written = ::testing::TempDir() + "test_card.bmp";
+    const std::string written = ::testing::TempDir() + std::to_string(getpid()) + "_test_card.bmp";
     ASSERT_EQ(card.SaveDibFile(written.c_str()), 1);
 
     auto loaded = MakeSurface(1, 1, 32); // the loader makes the picture's size from this surface's kind

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 namespace sound_test {
 
 inline win32::DWORD& TestClockNow() {
@@ -25,7 +27,8 @@ inline std::u16string Wide(const std::string& s) {
 }
 
 inline std::string WriteTempFile(const std::string& leaf, const appwriter::Bytes& bytes) {
-    const std::string path = ::testing::TempDir() + leaf;
+    // Each test runs in a process of its own, several at a time: the file is this process's.
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + leaf;
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);

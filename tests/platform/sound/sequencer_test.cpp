@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 using namespace win32;
 using namespace sound_test;
 
@@ -16,7 +18,8 @@ namespace {
 constexpr std::size_t Chunk = 2205; // 50 ms
 
 std::u16string WriteTempFile(const std::string& leaf, const appwriter::Bytes& bytes) {
-    const std::string path = ::testing::TempDir() + leaf;
+    // Each test runs in a process of its own, several at a time: the file is this process's.
+    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + leaf;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f) {
         std::fwrite(bytes.data(), 1, bytes.size(), f);

@@ -105,6 +105,9 @@ INSTANTIATE_TEST_SUITE_P(
         CASE(u"/Z \"-NOF x\" /NOX", o.unknownSwitches = {u"/Z"}; o.noCloseCommand = 1),
         CASE(u"-Q -W2/R0", o.unknownSwitches = (std::vector<std::u16string>{u"-Q", u"-W2"});
              o.errorBoxes = 0),
+        // A long switch is named whole, and no dash or F inside it starts another switch.
+        CASE(u"--frobnicate /NOX", o.unknownSwitches = {u"--frobnicate"}; o.noCloseCommand = 1),
+        CASE(u"--no-such-Fthing -R0", o.unknownSwitches = {u"--no-such-Fthing"}; o.errorBoxes = 0),
         // S passes nothing over and is no error.
         SwitchCase{u"/S", nullptr}, CASE(u"--help", o.helpRequested = true),
         CASE(u"/? /NOF", o.helpRequested = true; o.noFullScreen = 1), CASE(u"-HELP", o.helpRequested = true),

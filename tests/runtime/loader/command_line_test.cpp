@@ -39,11 +39,14 @@ INSTANTIATE_TEST_SUITE_P(
                       // The scan ends at the first token that is no switch.
                       FileSwitchCase{u"game -F x.vtg", u"", 1}));
 
-TEST_F(CommandLine, ArgumentLongerThanItsBufferIsRefused) {
-    ParseCommandLine(u"-F " + std::u16string(520, u'a'));
-    EXPECT_EQ(GetCommandLineOptions().applicationFileName, u"");
-    ParseCommandLine(u"-F " + std::u16string(519, u'a'));
-    EXPECT_EQ(GetCommandLineOptions().applicationFileName.size(), 519u);
+TEST_F(CommandLine, FileNameOfAnyLengthIsTakenWhole) {
+    // Past the 520 units a fixed argument buffer would hold, unquoted and quoted.
+    const std::u16string name = u"/games/" + std::u16string(4000, u'a') + u"/x.vtg";
+    ParseCommandLine(u"-F " + name + u" /R0");
+    EXPECT_EQ(GetCommandLineOptions().applicationFileName, name);
+    EXPECT_EQ(GetCommandLineOptions().errorBoxes, 0);
+    ParseCommandLine(u"-F \"" + name + u"\"");
+    EXPECT_EQ(GetCommandLineOptions().applicationFileName, name);
 }
 
 TEST_F(CommandLine, NoxMustEndBehindItsName) {

@@ -1,8 +1,10 @@
 // Loads application data held in memory, the way the program loads a data file.
 #pragma once
 
+#include "shell/runtime_services.h"
 #include "startup/application_loader.h"
 
+#include "vtrs2/app_context.h"
 #include "vtrs2/streams.h"
 
 #include <cstdint>
@@ -29,6 +31,19 @@ inline RecordPtr LoadFromMemory(const std::vector<std::uint8_t>& bytes, int* cod
     return RecordPtr(
         vtrrt::LoadApplicationFromStream(stream, DataPath, 7, parent, description, windowStyle, 0, code));
 }
+
+// The library context the program makes before it loads an application (an application loaded without one
+// cannot start), destroyed with the scope; declare it before the records that use it.
+class LibraryContextScope {
+public:
+    LibraryContextScope() { vtrrt::Services().libraryContext = CreateAppContext(nullptr, nullptr); }
+    ~LibraryContextScope() {
+        DestroyAppContext(vtrrt::Services().libraryContext);
+        vtrrt::Services().libraryContext = nullptr;
+    }
+    LibraryContextScope(const LibraryContextScope&) = delete;
+    LibraryContextScope& operator=(const LibraryContextScope&) = delete;
+};
 
 inline std::u16string Text(const char16_t* s) {
     return s ? std::u16string(s) : std::u16string(u"<null>");

@@ -85,6 +85,7 @@ protected:
     FrameClock* previousClock_ = nullptr;
     ContextBanks library_{};
     std::vector<std::uint8_t> bytes_;
+    loadertest::LibraryContextScope context_;
     loadertest::RecordPtr app_;
 };
 

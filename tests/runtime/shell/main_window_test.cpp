@@ -57,10 +57,10 @@ protected:
         d.frames.push_back(appwriter::DescribeFrame(320, 200, SecondColour, {}, appwriter::StringForm::Wide,
                                                     secondFrameFlags));
         bytes_ = appwriter::WriteApplication(d);
+        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
         SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         ASSERT_EQ(CreateMainWindow(*app_), 0);
         ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
         ASSERT_EQ(StartApplication(app_.get()), 1);
@@ -73,8 +73,9 @@ protected:
             FreeLoadedFrame(*app_);
             EndApplication(app_.get());
         }
-        DestroyMainWindow();
+        // As the program ends: the application closed first, then the main window and the context.
         app_.reset();
+        DestroyMainWindow();
         SetCurrentApplication(nullptr);
         GetCommandLineOptions().errorBoxes = 1;
     }
@@ -118,18 +119,14 @@ TEST_F(MainWindow, BorderColourFillsTheMainWindowAroundTheFrame) {
     EXPECT_EQ(win32::testing::ReadWindowPixel(main_, 200, 150), FirstColour);
 }
 
+// The frame keeps the first frame's picture, so its surface would show the first colour; over the desktop
+// its own background fills it.
 TEST_F(MainWindow, AFrameOverTheDesktopTakesItsBackgroundColourIntoTheFrameSurface) {
-    Start(0, 0, FrameShowDesktop);
-    cSurface prototype;
-    auto* model = new cBufferSurface;
-    model->SetDepth(32);
-    prototype.SetImplementation(model);
-    cSurface* surface = NewSurface();
-    ASSERT_TRUE(surface->Create(320, 200, &prototype));
-    surface->Fill(RGB(0, 0, 0));
-    ASSERT_TRUE(AttachWindowSurface(Services().frameLibraryWindow, surface)); // the window owns it now
+    Start(0, 0, FrameShowDesktop | FrameKeepPicture);
     CurrentRunState()->exitCode = ExitNextFrame;
     ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    cSurface* surface = Services().frameLibraryWindow->workSurface;
+    ASSERT_NE(surface, nullptr);
     for (const POINT p : {POINT{0, 0}, POINT{319, 199}}) {
         COLORREF colour = 0;
         ASSERT_TRUE(surface->GetPixel(p.x, p.y, colour));

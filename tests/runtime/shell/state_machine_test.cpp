@@ -8,13 +8,19 @@
 #include "shell/game_loop.h"
 #include "shell/runtime_services.h"
 #include "startup/frame_loader.h"
+#include "win32/kernel.h"
 
 #include "appwriter/frame_writer.h"
+#include "appwriter/sample_applications.h"
 #include "support/window_class.h"
 #include "win32/menu.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -58,6 +64,7 @@ protected:
         SetCurrentApplication(nullptr);
         SetFrameClock(previousClock_);
         GetCommandLineOptions().errorBoxes = 1;
+        Services().endRequested = false;
     }
 
     ApplicationRecord* Start(const AppShape& shape) {
@@ -90,6 +97,7 @@ protected:
     FakeClock clock_;
     FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_;
+    loadertest::LibraryContextScope context_;
     loadertest::RecordPtr app_;
 };
 
@@ -163,7 +171,78 @@ TEST_F(StateMachine, FirstFrameThatFailsToLoadQuitsInTheSameCall) {
     EXPECT_EQ(Step(), 0);
     EXPECT_EQ(app->runState, StateQuit);
     EXPECT_EQ(app->run.frame, nullptr);
+    // The run is known to have ended on the error, which sets the program's exit status.
+    EXPECT_NE(app->run.startError, 0);
 }
+
+TEST_F(StateMachine, AnApplicationLoadedWithoutALibraryContextCannotStart) {
+    const auto bytes = appwriter::WriteApplication(appwriter::ApplicationDescription{});
+    AppContext* context = std::exchange(Services().libraryContext, nullptr);
+    loadertest::RecordPtr app = loadertest::LoadFromMemory(bytes);
+    Services().libraryContext = context;
+    ASSERT_TRUE(app);
+    EXPECT_EQ(StartApplication(app.get()), 0);
+    EXPECT_NE(CurrentApplication(), app.get());
+}
+
+TEST_F(StateMachine, StartMakesTheFolderOfTheApplicationsFileCurrent) {
+    const std::filesystem::path before = std::filesystem::current_path();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vtr-start-folder-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    bytes_ = appwriter::WriteApplication(appwriter::ApplicationDescription{});
+    CInputMemFile* stream = NewInputMemFile();
+    stream->Attach(bytes_.data(), static_cast<win32::LONG>(bytes_.size()));
+    const std::u16string path = win32::FromUtf8((folder / "game.vtg").string());
+    app_.reset(LoadApplicationFromStream(stream, path.c_str(), 0, nullptr, nullptr, 0, 0));
+    ASSERT_TRUE(app_);
+    EXPECT_EQ(StartApplication(app_.get()), 1);
+    const std::filesystem::path now = std::filesystem::current_path();
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(now, folder);
+}
+
+// What an interrupt or termination signal asks of the machine.
+TEST_F(StateMachine, AnEndRequestEndsTheRunningFrameAndNoFrameStartsAfterIt) {
+    ApplicationRecord* app = Start(AppShape());
+    ASSERT_EQ(Step(), 1);
+    RequestEndOfRun();
+    EXPECT_EQ(Run()->exitCode, ExitError);
+    // Events asking for another frame in the same tick cannot keep the run going.
+    Run()->exitCode = ExitNextFrame;
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(app->runState, StateQuit);
+    EXPECT_EQ(app->run.frame, nullptr);
+    EXPECT_EQ(app->run.startError, 0) << "an end asked for is no error";
+}
+
+TEST_F(StateMachine, AnEndRequestBeforeTheFirstFrameStartsNone) {
+    ApplicationRecord* app = Start(AppShape());
+    RequestEndOfRun();
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(app->runState, StateQuit);
+    EXPECT_EQ(app->currentFrameIndex, -1);
+}
+
+class SampleApplication : public StateMachine, public ::testing::WithParamInterface<std::size_t> {};
+
+// The applications appsamples writes are to be run by hand: each must start its first frame.
+TEST_P(SampleApplication, StartsItsFirstFrame) {
+    ApplicationRecord* app = StartWith(appwriter::SampleApplications()[GetParam()].app);
+    ASSERT_TRUE(app);
+    EXPECT_EQ(Step(), 1);
+    EXPECT_EQ(app->runState, StateRunFrame);
+    EXPECT_EQ(app->currentFrameIndex, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, SampleApplication,
+                         ::testing::Range<std::size_t>(0, appwriter::SampleApplications().size()),
+                         [](const auto& info) {
+                             std::string name = appwriter::SampleApplications()[info.param].name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 struct ExitCase {
     const char* name;

@@ -175,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Each, FilePackRefuses,
                                            BadPack{Corruption::ParentFolderName, ErrorBadFilePack},
                                            BadPack{Corruption::WrongExtensionChecksum, ErrorBadFilePack},
                                            BadPack{Corruption::LibraryNotFirst, ErrorBadFilePack},
-                                           BadPack{Corruption::LibraryTwice, ErrorBadFilePack}),
+                                           BadPack{Corruption::LibraryTwice, ErrorBadFilePack},
+                                           BadPack{Corruption::TruncatedInLibrary, StreamEndOfData}),
                          [](const auto& info) { return std::string(CorruptionName(info.param.corruption)); });
 
 TEST_F(FilePack, StoredSizesBeyondTheFileOrCorruptDataAreErrors) {

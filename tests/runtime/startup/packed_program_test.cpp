@@ -1,16 +1,23 @@
-// The packed program run as a child process: where its runtime files go, and that they are gone after it.
+// The packed program run as a child process: where its runtime files go, that they are gone after it, and
+// how it ends: on bad packs, odd set-ups and signals.
 #include "startup_fixture.h"
 
+#include "appwriter/application_writer.h"
 #include "appwriter/program_image.h"
+#include "appwriter/sample_applications.h"
+#include "support/child_process.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <sstream>
 
 using namespace startup_test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -18,30 +25,47 @@ const fs::path BinDir = VTR_BIN_DIR;
 
 struct RunResult {
     int exitCode = -1;
-    std::string output;
+    std::string output; // stdout
+    std::string errors; // stderr
 };
 
 class PackedProgram : public PrivateTempFolder {
 protected:
-    // Runs a program with the private temporary folder and the report switch; stderr stays the test's.
-    RunResult Run(const fs::path& program, bool report = true) {
-        std::string command = "env TMPDIR='" + root_.string() + "'" +
-                              (report ? " VTR_TEST_REPORT_TEMP=1 " : " ") + "'" + program.string() + "'";
+    // Starts a program with the private temporary folder (or `tempFolder`) and the report switch.
+    pid_t Start(const fs::path& program, const std::vector<std::string>& arguments = {},
+                std::optional<fs::path> tempFolder = std::nullopt) {
+        std::vector<std::string> args{program.string()};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        return vtrtest::Spawn(args,
+                              vtrtest::ChildEnvironment({"SDL_VIDEODRIVER=dummy", "VTR_TEST_REPORT_TEMP=1",
+                                                         "TMPDIR=" + tempFolder.value_or(root_).string()}),
+                              OutPath().c_str(), ErrPath().c_str());
+    }
+    RunResult Finish(pid_t pid) {
         RunResult result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        char buffer[512];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            result.output.append(buffer, n);
-        int status = pclose(pipe);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (pid <= 0) return result;
+        std::optional<int> code = vtrtest::WaitFor(pid, 60s);
+        if (!code) {
+            kill(pid, SIGKILL);
+            vtrtest::WaitFor(pid, 10s);
+        }
+        result.exitCode = code.value_or(-1);
+        result.output = vtrtest::ReadFile(OutPath());
+        result.errors = vtrtest::ReadFile(ErrPath());
+        fs::remove(OutPath());
+        fs::remove(ErrPath());
         return result;
+    }
+    RunResult Run(const fs::path& program, const std::vector<std::string>& arguments = {},
+                  std::optional<fs::path> tempFolder = std::nullopt) {
+        return Finish(Start(program, arguments, tempFolder));
     }
 
     // The packed program in a folder of its own, with no library beside it.
-    fs::path WriteProgram(const Bytes& pack) {
-        fs::create_directories(ProgramDir());
-        fs::path program = ProgramDir() / "vtrrt";
+    fs::path WriteProgram(const Bytes& pack, const fs::path& folder = {}) {
+        const fs::path dir = folder.empty() ? ProgramDir() : folder;
+        fs::create_directories(dir);
+        fs::path program = dir / "vtrrt";
         auto packed = appwriter::AppendFilePack(ReadBytes(BinDir / "vtrrt"), pack);
         EXPECT_TRUE(packed);
         WriteBytes(program, *packed);
@@ -49,15 +73,25 @@ protected:
         return program;
     }
 
-    // What the private temporary folder holds besides the program's own folder.
+    // A pack of the library and, when given, application data.
+    static Bytes LibraryPack(const Bytes& data = {}) {
+        appwriter::FilePackWriter writer;
+        writer.AddLibrary(ReadBytes(BinDir / "libvtrs2.so"));
+        if (!data.empty()) writer.SetApplicationData(data);
+        return writer.Write();
+    }
+
+    // What the private temporary folder holds besides the program's own folder and the run's output.
     std::vector<std::string> TempContents() {
         std::vector<std::string> names;
         for (const std::string& name : Contents())
-            if (name.rfind("program", 0) != 0) names.push_back(name);
+            if (name.rfind("program", 0) != 0 && name.rfind("run.", 0) != 0) names.push_back(name);
         return names;
     }
 
     fs::path ProgramDir() const { return root_ / "program"; }
+    fs::path OutPath() const { return root_ / "run.out"; }
+    fs::path ErrPath() const { return root_ / "run.err"; }
 };
 
 std::string Field(const std::string& output, const std::string& key) {
@@ -81,6 +115,10 @@ TEST(Program, DoesNotLinkTheLibraryAtLoadTime) {
     EXPECT_EQ(listing.find("libvtrs2"), std::string::npos);
 }
 
+// The one line a run that has nothing to run ends on.
+constexpr const char* NoData = "vtrrt: no application data is packed behind the program; name a file with -F "
+                               "<file> (--help lists the switches)\n";
+
 TEST_F(PackedProgram, BindsTheLibraryFromItsTempFolderAndRemovesEverythingAtExit) {
     fs::path module1 = root_ / "plugin.vxe";
     fs::path module2 = root_ / "plugin.mvx";
@@ -97,7 +135,9 @@ TEST_F(PackedProgram, BindsTheLibraryFromItsTempFolderAndRemovesEverythingAtExit
 
     RunResult run = Run(program);
 
-    EXPECT_EQ(run.exitCode, 0);
+    // The pack holds no application data: the run ends on that, with everything removed.
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errors, NoData);
     fs::path temp = Field(run.output, "temp folder");
     fs::path library = Field(run.output, "library");
     ASSERT_FALSE(temp.empty()) << run.output;
@@ -108,11 +148,23 @@ TEST_F(PackedProgram, BindsTheLibraryFromItsTempFolderAndRemovesEverythingAtExit
 }
 
 TEST_F(PackedProgram, ALibraryPackedAloneIsBoundFromTheTempFolderAtTheFirstCall) {
-    appwriter::FilePackWriter writer;
-    writer.AddLibrary(ReadBytes(BinDir / "libvtrs2.so"));
-    RunResult run = Run(WriteProgram(writer.Write()));
-    EXPECT_EQ(run.exitCode, 0);
+    RunResult run = Run(WriteProgram(LibraryPack()));
+    EXPECT_EQ(run.exitCode, 1);
     fs::path temp = Field(run.output, "temp folder");
+    ASSERT_FALSE(temp.empty()) << run.output;
+    EXPECT_EQ(fs::path(Field(run.output, "library")), temp / "libvtrs2.so");
+    EXPECT_TRUE(TempContents().empty());
+}
+
+TEST_F(PackedProgram, AProgramInstalledUnderALongPathFindsItsPack) {
+    fs::path folder = root_ / "program";
+    for (int i = 0; i < 4; ++i)
+        folder /= std::string(120, static_cast<char>('a' + i));
+    const fs::path program = WriteProgram(LibraryPack(), folder);
+    ASSERT_GT(program.string().size(), 500u);
+    const RunResult run = Run(program);
+    EXPECT_EQ(run.errors, NoData) << "the pack was not found";
+    const fs::path temp = Field(run.output, "temp folder");
     ASSERT_FALSE(temp.empty()) << run.output;
     EXPECT_EQ(fs::path(Field(run.output, "library")), temp / "libvtrs2.so");
     EXPECT_TRUE(TempContents().empty());
@@ -120,11 +172,19 @@ TEST_F(PackedProgram, ALibraryPackedAloneIsBoundFromTheTempFolderAtTheFirstCall)
 
 class CorruptPackedProgram : public PackedProgram, public ::testing::WithParamInterface<Corruption> {};
 
-TEST_P(CorruptPackedProgram, EndsWithoutMessageAndLeavesNothing) {
+// Nothing is bound that the pack did not give whole: a library call would try the missing library beside the
+// program and say it cannot bind it.
+TEST_P(CorruptPackedProgram, IsReportedInOneLineAndEndsOnTheErrorLeavingNothing) {
     fs::path program = WriteProgram(CorruptPack(GetParam(), ReadBytes(BinDir / "libvtrs2.so")));
     RunResult run = Run(program);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.output, "");
+    ASSERT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    EXPECT_EQ(run.errors.rfind("vtrrt: ", 0), 0u) << run.errors;
+    if (GetParam() == Corruption::MissingPack)
+        EXPECT_EQ(run.errors, NoData);
+    else
+        EXPECT_NE(run.errors.find("file pack"), std::string::npos) << run.errors;
     EXPECT_TRUE(TempContents().empty());
 }
 
@@ -133,18 +193,96 @@ INSTANTIATE_TEST_SUITE_P(Each, CorruptPackedProgram,
                                            Corruption::NameLengthZero, Corruption::NameLengthOver259,
                                            Corruption::RootedName, Corruption::DriveName,
                                            Corruption::ParentFolderName, Corruption::WrongExtensionChecksum,
-                                           Corruption::LibraryNotFirst, Corruption::LibraryTwice),
+                                           Corruption::LibraryNotFirst, Corruption::LibraryTwice,
+                                           Corruption::TruncatedInLibrary),
                          [](const auto& info) { return std::string(CorruptionName(info.param)); });
 
-TEST_F(PackedProgram, ALibraryThatCannotBeBoundEndsTheRunCleanly) {
+TEST_F(PackedProgram, ATruncatedPackSaysSo) {
+    const RunResult run =
+        Run(WriteProgram(CorruptPack(Corruption::TruncatedInLibrary, ReadBytes(BinDir / "libvtrs2.so"))));
+    EXPECT_EQ(run.errors, "vtrrt: the file pack behind the program is truncated\n");
+}
+
+TEST_F(PackedProgram, ALibraryThatCannotBeBoundEndsTheRunOnTheError) {
     appwriter::FilePackWriter writer;
     writer.AddLibrary(Text("not a shared object"));
     writer.AddFile(u"ext.vxe", Text("an object extension"));
     fs::path program = WriteProgram(writer.Write());
     RunResult run = Run(program);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.errors.rfind("vtrrt: cannot bind ", 0), 0u) << run.errors;
     EXPECT_TRUE(TempContents().empty());
 }
+
+TEST_F(PackedProgram, ATemporaryFolderThatCannotBeMadeIsReportedAsSuch) {
+    // A system temporary folder so deep that no name fits in it, which stops even a privileged user.
+    fs::path deep = root_ / "deep";
+    constexpr std::size_t Length = 4090; // a folder name of "vrt" and six more does not fit in 4096
+    while (deep.string().size() + 101 < Length)
+        deep /= std::string(100, 'd');
+    deep /= std::string(Length - deep.string().size() - 1, 'e');
+    std::error_code made;
+    fs::create_directories(deep, made);
+    ASSERT_FALSE(made) << made.message();
+    const RunResult run = Run(WriteProgram(LibraryPack()), {}, deep);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.errors.rfind("vtrrt: no temporary folder can be made in " + deep.string(), 0), 0u)
+        << run.errors;
+}
+
+TEST_F(PackedProgram, NothingIsPurgedBeforeThereIsDataToRun) {
+    // A runtime folder left by a run a week ago.
+    const fs::path stale = root_ / "vrtOLD123";
+    fs::create_directories(stale);
+    WriteBytes(stale / "ext.vxe", Text("x"));
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(24 * 7));
+    const fs::path program = WriteProgram(LibraryPack());
+    EXPECT_EQ(Run(program).errors, NoData);
+    EXPECT_TRUE(fs::exists(stale / "ext.vxe"));
+    // With a data file to run the purge comes, even though the data then turns out to be damaged.
+    const fs::path data = root_ / "program" / "bad.vtg";
+    WriteBytes(data, Text("not an applicati"));
+    const RunResult run = Run(program, {"-F", data.string(), "/R0"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.errors, "vtrrt: This is not an application file!\n");
+    EXPECT_FALSE(fs::exists(stale));
+}
+
+struct SignalCase {
+    const char* name;
+    int number;
+};
+
+class SignalledProgram : public PackedProgram, public ::testing::WithParamInterface<SignalCase> {};
+
+// With NOX the close box does nothing; a signal still ends the run: the frame ends, the shell shuts down and
+// the runtime files go.
+TEST_P(SignalledProgram, EndsTheRunInOrderWhateverNoxSays) {
+    auto app = appwriter::FullApplication(appwriter::StringForm::Wide);
+    const fs::path program = WriteProgram(LibraryPack(appwriter::WriteApplication(app)));
+    const pid_t pid = Start(program, {"-NOX"});
+    ASSERT_GT(pid, 0);
+    // The report comes once the runtime files are there; the frame starts soon after.
+    for (int i = 0;
+         i < 1500 && Field(vtrtest::ReadFile(OutPath()), "library").empty() && !vtrtest::WaitFor(pid, 0ms);
+         ++i)
+        std::this_thread::sleep_for(20ms);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(kill(pid, GetParam().number), 0);
+    const RunResult run = Finish(pid);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    const fs::path temp = Field(run.output, "temp folder");
+    ASSERT_FALSE(temp.empty()) << run.output;
+    EXPECT_FALSE(fs::exists(temp));
+    EXPECT_TRUE(TempContents().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalledProgram,
+                         ::testing::Values(SignalCase{"Interrupt", SIGINT},
+                                           SignalCase{"Termination", SIGTERM}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

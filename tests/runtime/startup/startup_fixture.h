@@ -89,6 +89,7 @@ enum class Corruption {
     WrongExtensionChecksum,
     LibraryNotFirst,
     LibraryTwice,
+    TruncatedInLibrary,
 };
 
 inline const char* CorruptionName(Corruption c) {
@@ -113,6 +114,8 @@ inline const char* CorruptionName(Corruption c) {
         return "LibraryNotFirst";
     case Corruption::LibraryTwice:
         return "LibraryTwice";
+    case Corruption::TruncatedInLibrary:
+        return "TruncatedInLibrary";
     }
     return "?";
 }
@@ -153,6 +156,8 @@ inline Bytes CorruptPack(Corruption corruption, const Bytes& library) {
     Bytes pack = writer.Write();
     if (corruption == Corruption::MissingPack) return {};
     if (corruption == Corruption::Truncated) pack.resize(pack.size() - 5);
+    // The header, the library's entry header (name of 11 units, checksum, size) and half of its bytes.
+    if (corruption == Corruption::TruncatedInLibrary) pack.resize(32 + 2 + 22 + 8 + library.size() / 2);
     return pack;
 }
 

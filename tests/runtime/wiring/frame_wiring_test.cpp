@@ -111,6 +111,7 @@ protected:
     FrameClock* previousClock_ = nullptr;
     WrittenApp written_;
     std::vector<std::uint8_t> bytes_;
+    loadertest::LibraryContextScope context_;
     loadertest::RecordPtr app_;
 };
 
@@ -200,9 +201,11 @@ TEST_F(FrameWiring, FrameLoadLoadsAndTranslatesTheDefinitionsItPlaces) {
     ObjectInfo* wall = SeekObjectInfoByHandle(app_.get(), Wall);
     ASSERT_NE(wall, nullptr);
     EXPECT_EQ(wall->runFlags & InfoDefinitionLoaded, InfoDefinitionLoaded);
-    // No library context in this run, so the item cannot load: the reference becomes "no item".
+    // The stored index 1 becomes the handle the run's library context gave the item.
     EXPECT_EQ(wall->runFlags & InfoTranslated, InfoTranslated);
-    EXPECT_EQ(DefU16(wall->definition, BackdropImage), 0);
+    const std::uint16_t handle = DefU16(wall->definition, BackdropImage);
+    EXPECT_NE(handle, 0);
+    EXPECT_EQ(handle, HandleOfStoredIndex(*app_->banks, AppBankImages, 1));
     ASSERT_EQ(EndWith(ExitNextFrame), 1);
     EXPECT_EQ(wall->runFlags & InfoDefinitionLoaded, 0u) << "the next frame places no wall";
 }

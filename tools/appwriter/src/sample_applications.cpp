@@ -1,5 +1,6 @@
 #include "appwriter/sample_applications.h"
 
+#include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 
 namespace appwriter {
@@ -11,6 +12,11 @@ Bytes Palette(std::uint8_t seed) {
     for (int i = 0; i < 256 * 4; ++i)
         p.push_back(static_cast<std::uint8_t>(seed + i));
     return p;
+}
+
+// A frame runs only with its layer array: one layer.
+void AddLayer(FrameDesc& frame, StringForm form) {
+    frame.extra.push_back({ChunkFrameLayers, 0, LayersPayload({LayerDesc{}}, form)});
 }
 
 Bytes Effect(std::uint8_t options) {
@@ -61,6 +67,8 @@ ApplicationDescription FullApplication(StringForm form) {
     second.palette = Palette(2);
     second.extra.push_back({0x3338, 0, Bytes(24, 0)});
     app.frames = {first, second, FrameDesc{}};
+    for (FrameDesc& frame : app.frames)
+        AddLayer(frame, form);
     return app;
 }
 
@@ -91,6 +99,7 @@ std::vector<NamedApplication> SampleApplications() {
     ApplicationDescription minimal;
     minimal.name = u"Minimal";
     minimal.frames.resize(1);
+    AddLayer(minimal.frames[0], minimal.form);
     samples.push_back({"minimal", minimal});
     for (StringForm form : {StringForm::Ansi, StringForm::Wide}) {
         for (std::uint16_t flags = 0; flags < 4; ++flags) {

@@ -23,7 +23,7 @@ struct NamedApplication {
     ApplicationDescription app;
 };
 
-// A small set covering both string forms and every payload form.
+// A small set covering both string forms and every payload form; each runs its first frame.
 std::vector<NamedApplication> SampleApplications();
 
 } // namespace appwriter
