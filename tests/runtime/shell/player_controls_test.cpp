@@ -29,10 +29,10 @@ protected:
         d.header->controlTypes = {static_cast<std::uint16_t>(joystick_ + 1), 4, 5, 5};
         d.frames.push_back(appwriter::DescribeFrame(320, 200, 0));
         bytes_ = appwriter::WriteApplication(d);
+        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
         SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         ASSERT_EQ(CreateMainWindow(*app_), 0);
         ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
         ASSERT_EQ(StartApplication(app_.get()), 1);
