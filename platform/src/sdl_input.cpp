@@ -583,6 +583,15 @@ HWND GetActiveWindow() {
     return Win(State().active);
 }
 
+HWND SetActiveWindow(HWND window) {
+    const HWND previous = GetActiveWindow();
+    const HWND top = Win(window) ? TopLevelOf(window) : nullptr;
+    if (!top || top == previous) return previous;
+    if (previous) Activate(previous, false);
+    Activate(top, true);
+    return previous;
+}
+
 HWND SetCapture(HWND window) {
     InputState& s = State();
     HWND old = Win(s.capture);

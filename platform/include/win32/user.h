@@ -488,6 +488,8 @@ SHORT GetAsyncKeyState(int virtualKey);
 HWND SetFocus(HWND window);
 HWND GetFocus();
 HWND GetActiveWindow();
+// Activates the window's top-level window (the one before loses it); the previously active window.
+HWND SetActiveWindow(HWND window);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();
