@@ -33,4 +33,8 @@ COLORREF ReadSdlWindowPixel(HWND window, int x, int y);
 // coordinates; FALSE when that menu is not shown there.
 BOOL GetShownMenuItemRect(HWND window, HMENU menu, int position, RECT* rect);
 
+// Stands in for SDL's list of display modes (sizes; the desktop keeps its own size), so that mode searches
+// see the same list on every machine; an empty list goes back to SDL's.
+void SetDisplayModes(const SIZE* sizes, int count);
+
 } // namespace win32::testing
