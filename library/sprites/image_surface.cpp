@@ -124,16 +124,18 @@ std::size_t cImageSurface::GetRleSize(DWORD mode) const {
 }
 
 void EncodeTransparentRuns(cSurfaceImplementation* surface, BYTE* buffer) {
-    if (!surface || !buffer || !surface->routines || !surface->routines->EncodeRuns) return;
-    surface->routines->EncodeRuns(buffer, static_cast<const BYTE*>(surface->pixelAllocation), surface->width,
-                                  surface->height, surface->pitch, surface->transparentValue);
+    if (!surface || !buffer || !surface->pixels || !surface->routines || !surface->routines->EncodeRuns) return;
+    surface->routines->EncodeRuns(buffer, surface->pixels, surface->width, surface->height, surface->signedPitch,
+                                  surface->transparentValue);
 }
 
+// The measure fills the 12-byte head of the encoding; without a buffer it goes to a scratch one.
 DWORD MeasureTransparentRuns(cSurfaceImplementation* surface, BYTE* buffer) {
-    if (!surface || !surface->routines || !surface->routines->MeasureRuns) return 0;
-    return surface->routines->MeasureRuns(buffer, static_cast<const BYTE*>(surface->pixelAllocation),
-                                          surface->width, surface->height, surface->pitch,
-                                          surface->transparentValue);
+    constexpr std::size_t HeadBytes = 12;
+    if (!surface || !surface->pixels || !surface->routines || !surface->routines->MeasureRuns) return 0;
+    BYTE scratch[HeadBytes] = {};
+    return surface->routines->MeasureRuns(buffer ? buffer : scratch, surface->pixels, surface->width,
+                                          surface->height, surface->signedPitch, surface->transparentValue);
 }
 
 cImageSurface::~cImageSurface() {

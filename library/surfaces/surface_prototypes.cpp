@@ -269,8 +269,10 @@ int GetSurfacePrototype(cSurface** prototype, int depth, int type, int driverKin
     if (type == PublicTypeMemory) return own(library.memory[index]);
     if (type == PublicTypeDibSectionToo || type > PublicTypeManagedTexture || type < 0)
         return own(library.section[index]);
+    bool failedBind = false;
     if (driverKind == DriverKindDirect3D9 || driverKind == DriverKindDirect3D8) {
         const bool nine = driverKind == DriverKindDirect3D9;
+        failedBind = true;
         if (BindDisplayDriver(nine ? 1 : 0)) {
             cSurface* chosen = &library.section[index];
             if (type >= FirstDriverType) {
@@ -284,8 +286,9 @@ int GetSurfacePrototype(cSurface** prototype, int depth, int type, int driverKin
             }
         }
     }
-    // The library's GDI surfaces: a device-context section for the window's surfaces, plain sections else.
-    if (type == PublicTypeDib || type == PublicTypeScreen) return own(library.dibDC[index]);
+    // The library's GDI surfaces: a device-context section for the window's surfaces (and for the screen a
+    // driver could not give), plain sections else.
+    if (type == PublicTypeDib || (type == PublicTypeScreen && failedBind)) return own(library.dibDC[index]);
     return own(library.section[index]);
 }
 
