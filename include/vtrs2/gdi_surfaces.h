@@ -41,17 +41,17 @@ public:
     void SetPixel(int x, int y, win32::COLORREF color) override;
     int GetPixelValue(int x, int y, win32::DWORD& value) override;
     int GetPixel(int x, int y, win32::COLORREF& color) override;
-    int BlitFromDC(int x, int y, win32::HDC source, int sourceX, int sourceY, int width, int height, int,
-                   int, int) override;
-    int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width, int height,
-             int mode, int ink, win32::LPARAM parameter, int flags) override;
+    int BlitFromDC(int x, int y, win32::HDC source, int sourceX, int sourceY, int width, int height, int, int,
+                   int) override;
+    int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
+             int height, int mode, int ink, win32::LPARAM parameter, int flags) override;
     int BlitSameDepth(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
                       int height, int mode, PixelCallback callback, win32::LPARAM argument) override;
     int StretchBlitFromDC(int x, int y, int width, int height, win32::HDC source, int sourceX, int sourceY,
                           int sourceWidth, int sourceHeight, int, int, int) override;
     int StretchBlit(cSurfaceImplementation* destination, int x, int y, int width, int height, int sourceX,
-                    int sourceY, int sourceWidth, int sourceHeight, int mode, int ink, win32::LPARAM parameter,
-                    int flags) override;
+                    int sourceY, int sourceWidth, int sourceHeight, int mode, int ink,
+                    win32::LPARAM parameter, int flags) override;
     int MirrorHorizontal(int x, int y, int width, int height) override;
     int MirrorVertical(int x, int y, int width, int height) override;
     int FillRectValue(int x, int y, int width, int height, win32::DWORD value) override;
@@ -114,15 +114,15 @@ public:
     int SupportsOrigin() override;
     win32::HDC GetDeviceContext() override;
     void ReleaseDeviceContext(win32::HDC dc) override;
-    int BlitFromDC(int x, int y, win32::HDC source, int sourceX, int sourceY, int width, int height, int,
-                   int, int) override;
-    int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width, int height,
-             int mode, int ink, win32::LPARAM parameter, int flags) override;
+    int BlitFromDC(int x, int y, win32::HDC source, int sourceX, int sourceY, int width, int height, int, int,
+                   int) override;
+    int Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
+             int height, int mode, int ink, win32::LPARAM parameter, int flags) override;
     int StretchBlitFromDC(int x, int y, int width, int height, win32::HDC source, int sourceX, int sourceY,
                           int sourceWidth, int sourceHeight, int, int, int) override;
     int StretchBlit(cSurfaceImplementation* destination, int x, int y, int width, int height, int sourceX,
-                    int sourceY, int sourceWidth, int sourceHeight, int mode, int ink, win32::LPARAM parameter,
-                    int flags) override;
+                    int sourceY, int sourceWidth, int sourceHeight, int mode, int ink,
+                    win32::LPARAM parameter, int flags) override;
     int SetPalette(SharedPalette* palette, int remap) override;
     int SetWindow(win32::HWND window) override;
 

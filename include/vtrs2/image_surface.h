@@ -53,7 +53,8 @@ public:
 
     // The pixel bytes and the alpha plane's.
     std::size_t GetDataSize() const;
-    // Copies the pixels, then the alpha plane, into the buffer; the bytes copied (0 without buffer or pixels).
+    // Copies the pixels, then the alpha plane, into the buffer; the bytes copied (0 without buffer or
+    // pixels).
     std::size_t CopyPixelsTo(win32::BYTE* buffer) const;
     // Pixels and alpha plane run-length packed as one run of bytes (mode bits 1, 2, 4: pixels of 1, 2 or 3
     // bytes); the bytes written, or the bytes it would take.
@@ -79,6 +80,7 @@ VTRS2_API int CopyImageToSurface(AppContext* context, win32::DWORD image, cSurfa
 // Releases the surface's implementation.
 VTRS2_API void ClearSurface(cSurface* surface);
 // The display driver's texture of an image, made once and kept in bank 4 (flags bit 0: never purged).
-VTRS2_API cSurfaceImplementation* GetImageTexture(AppContext* context, win32::DWORD image, win32::DWORD flags);
+VTRS2_API cSurfaceImplementation* GetImageTexture(AppContext* context, win32::DWORD image,
+                                                  win32::DWORD flags);
 // At most once a second: frees the textures not used for more than ten seconds.
 VTRS2_API void PurgeTextureCache(AppContext* context);

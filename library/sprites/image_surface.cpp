@@ -124,9 +124,10 @@ std::size_t cImageSurface::GetRleSize(DWORD mode) const {
 }
 
 void EncodeTransparentRuns(cSurfaceImplementation* surface, BYTE* buffer) {
-    if (!surface || !buffer || !surface->pixels || !surface->routines || !surface->routines->EncodeRuns) return;
-    surface->routines->EncodeRuns(buffer, surface->pixels, surface->width, surface->height, surface->signedPitch,
-                                  surface->transparentValue);
+    if (!surface || !buffer || !surface->pixels || !surface->routines || !surface->routines->EncodeRuns)
+        return;
+    surface->routines->EncodeRuns(buffer, surface->pixels, surface->width, surface->height,
+                                  surface->signedPitch, surface->transparentValue);
 }
 
 // The measure fills the 12-byte head of the encoding; without a buffer it goes to a scratch one.

@@ -120,7 +120,8 @@ void PurgeTextureCache(AppContext* context) {
     const DWORD count = GetBankCount(context->banks, BankTextures);
     for (DWORD handle = 1; handle <= count; ++handle) {
         TextureCacheItem* item = FindImageTexture(context->banks, handle);
-        if (!item || (item->flags & TextureLocked) || !item->surface || now - item->lastUse <= TextureLifetime)
+        if (!item || (item->flags & TextureLocked) || !item->surface ||
+            now - item->lastUse <= TextureLifetime)
             continue;
         DeleteTexture(*item);
         item->header.refCount = 1;

@@ -32,7 +32,8 @@ int PackOrigin(int x, int y) {
 }
 
 // Runs a GDI copy from `source` (whose DC comes from slot 23) onto a DC-only destination at its origin.
-template <typename Copy> int CopyToDCOnly(HDC sourceDC, cSurfaceImplementation* destination, int x, int y, Copy&& copy) {
+template <typename Copy>
+int CopyToDCOnly(HDC sourceDC, cSurfaceImplementation* destination, int x, int y, Copy&& copy) {
     if (destination->SupportsOrigin()) {
         const DWORD origin = static_cast<DWORD>(destination->GetOrigin());
         x += static_cast<SHORT>(origin & 0xFFFF);
@@ -189,8 +190,8 @@ int cDCSurface::BlitFromDC(int x, int y, HDC source, int sourceX, int sourceY, i
     return BitBlt(dc, x, y, w, h, source, sourceX, sourceY, SRCCOPY) ? 1 : 0;
 }
 
-int cDCSurface::Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int w, int h,
-                     int, int, LPARAM, int) {
+int cDCSurface::Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int w,
+                     int h, int, int, LPARAM, int) {
     if (!destination || !dc) return 0;
     if (!destination->IsDCOnly()) return destination->BlitFromDC(x, y, dc, sourceX, sourceY, w, h, 0, 0, 0);
     return CopyToDCOnly(dc, destination, x, y, [&](HDC target, int dx, int dy) {
@@ -323,8 +324,8 @@ bool cDIBSectionSurface::MakeSection(cDIBSectionSurface& created, int w, int h, 
     created.header.biCompression = info.header.biCompression;
     void* bits = nullptr;
     if (created.memoryDC)
-        created.section =
-            CreateDIBSection(created.memoryDC, reinterpret_cast<BITMAPINFO*>(&info), usage, &bits, nullptr, 0);
+        created.section = CreateDIBSection(created.memoryDC, reinterpret_cast<BITMAPINFO*>(&info), usage,
+                                           &bits, nullptr, 0);
     const bool made = created.section && bits;
     if (made) {
         created.pixelAllocation = bits;
@@ -430,7 +431,8 @@ int cDIBSectionSurface::StretchBlitFromDC(int x, int y, int w, int h, HDC source
     if (!source) return 0;
     HDC own = GetDeviceContext();
     if (!own) return 0;
-    const BOOL done = StretchBlt(own, x, y, w, h, source, sourceX, sourceY, sourceWidth, sourceHeight, SRCCOPY);
+    const BOOL done =
+        StretchBlt(own, x, y, w, h, source, sourceX, sourceY, sourceWidth, sourceHeight, SRCCOPY);
     ReleaseDeviceContext(own);
     return done ? 1 : 0;
 }

@@ -31,9 +31,10 @@ constexpr int SmallSurfaceSide = 8;
 cSurfaceImplementation* SmallSizeSource(const cSurface& prototype) {
     cSurfaceImplementation* source = prototype.GetImplementation();
     const int code = source->GetType();
-    const bool replaced = code == 9 || code == 13 ||
-                          (code == 10 && &prototype != GetDriverPrototypeHolder(1, PublicTypeRenderTexture)) ||
-                          (code == 14 && &prototype != GetDriverPrototypeHolder(0, PublicTypeRenderTexture));
+    const bool replaced =
+        code == 9 || code == 13 ||
+        (code == 10 && &prototype != GetDriverPrototypeHolder(1, PublicTypeRenderTexture)) ||
+        (code == 14 && &prototype != GetDriverPrototypeHolder(0, PublicTypeRenderTexture));
     if (!replaced) return source;
     const cSurface* section = GetDibSectionPrototype(DepthIndexOf(source->depth));
     return section ? section->GetImplementation() : source;

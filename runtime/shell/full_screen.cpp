@@ -166,10 +166,12 @@ int MatchDisplayMode(const DisplayModeInfo* mode, void* argument) {
     auto* s = static_cast<ModeSearch*>(argument);
     if (!mode || !s) return 0;
     if (s->keepRatio && mode->width > 0) {
-        const double d = static_cast<double>(mode->height) / static_cast<double>(mode->width) - s->targetRatio;
+        const double d =
+            static_cast<double>(mode->height) / static_cast<double>(mode->width) - s->targetRatio;
         if (d < -s->tolerance || d > s->tolerance) return 1;
     }
-    if (mode->width == s->wantedWidth && mode->height == s->wantedHeight && mode->bitsPerPixel == s->wantedDepth) {
+    if (mode->width == s->wantedWidth && mode->height == s->wantedHeight &&
+        mode->bitsPerPixel == s->wantedDepth) {
         s->bestWidth = mode->width;
         s->bestHeight = mode->height;
         s->bestDepth = mode->bitsPerPixel;
@@ -230,7 +232,8 @@ void SwitchToFullScreen(int setDisplayMode) {
     // The running state: the main window keeps no caption or frame while it covers the screen.
     app.header.flags1 |= HeaderFullScreen;
     if (driver) {
-        app.header.flags1 = static_cast<std::uint16_t>((app.header.flags1 & ~HeaderMenuBar) | HeaderNoMenuBar);
+        app.header.flags1 =
+            static_cast<std::uint16_t>((app.header.flags1 & ~HeaderMenuBar) | HeaderNoMenuBar);
         ApplyMainWindowStyle(main, app);
         CenterMainWindow(app);
         HideMenuBar();

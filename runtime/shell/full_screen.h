@@ -22,7 +22,7 @@ struct ModeSearch {
     std::int32_t bestHeight = 100000;
     std::int32_t bestDepth = 0; // 0: nothing found yet
     std::int32_t keepRatio = 0;
-    std::int32_t pass = 0; // 0: the smallest mode that holds the window; 1: the nearest mode
+    std::int32_t pass = 0;  // 0: the smallest mode that holds the window; 1: the nearest mode
     double targetRatio = 0; // height / width
     double tolerance = 0;
 };

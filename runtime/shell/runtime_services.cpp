@@ -52,7 +52,8 @@ bool AddRunningApplication(ApplicationRecord* app) {
     RunningApplicationList& list = Running();
     if (!app) return false;
     if (list.count >= list.capacity) {
-        const std::size_t bytes = sizeof(ApplicationRecord*) * static_cast<std::size_t>(list.capacity + RunningListStep);
+        const std::size_t bytes =
+            sizeof(ApplicationRecord*) * static_cast<std::size_t>(list.capacity + RunningListStep);
         void* block = list.entries;
         const int grown = list.entries ? ReallocMemory(bytes, &block) : AllocZeroedMemory(bytes, &block);
         if (!grown || !block) return false;

@@ -17,7 +17,6 @@ win32::LRESULT FrameWindowProc(win32::HWND window, win32::UINT message, win32::W
 // the default handling should not run.
 bool RunMenuCommand(win32::HWND window, int id);
 
-
 // Set while DestroyMainWindow runs: the main window then handles only WM_DESTROY.
 bool& MainWindowClosing();
 

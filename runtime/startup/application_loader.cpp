@@ -689,8 +689,9 @@ ApplicationRecord* LoadApplicationFromStream(CInputFile* stream, const WCHAR* da
     app->dataStream = stream;
     // A record that cannot be listed among the running applications would be lost to the window
     // procedures: the load fails as out of memory.
-    int code = AddRunningApplication(app) && InitRecord(*app, parent, description, dataPath) ? LoadOk
-                                                                                               : ErrorOutOfMemory;
+    int code = AddRunningApplication(app) && InitRecord(*app, parent, description, dataPath)
+                   ? LoadOk
+                   : ErrorOutOfMemory;
     if (code == LoadOk) {
         LoadState st{app, stream, windowStyle, {}, {}, false, false, false, 0};
         code = LoadInto(st);

@@ -50,7 +50,8 @@ std::vector<SIZE> ListedSizes() {
     if (EnsureVideo()) {
         const int count = SDL_GetNumDisplayModes(0);
         for (int i = 0; i < count; ++i)
-            if (SDL_DisplayMode mode{}; SDL_GetDisplayMode(0, i, &mode) == 0) AddOnce(sizes, SIZE{mode.w, mode.h});
+            if (SDL_DisplayMode mode{}; SDL_GetDisplayMode(0, i, &mode) == 0)
+                AddOnce(sizes, SIZE{mode.w, mode.h});
     }
     AddOnce(sizes, DesktopSize());
     return sizes;
@@ -124,7 +125,8 @@ LONG ChangeDisplaySettingsW(DEVMODEW* mode, DWORD flags) {
                     (mode->dmFields & DM_PELSHEIGHT) ? static_cast<LONG>(mode->dmPelsHeight) : current.cy};
     const DWORD bits = (mode->dmFields & DM_BITSPERPEL) ? mode->dmBitsPerPel : ListedBits;
     const std::vector<SIZE> sizes = ListedSizes();
-    if (!Emulated(bits) || std::none_of(sizes.begin(), sizes.end(), [&](const SIZE& s) { return Same(s, size); }))
+    if (!Emulated(bits) ||
+        std::none_of(sizes.begin(), sizes.end(), [&](const SIZE& s) { return Same(s, size); }))
         return DISP_CHANGE_BADMODE;
     if (flags & CDS_TEST) return DISP_CHANGE_SUCCESSFUL;
     const bool changed = !state.set || !Same(state.set->size, size) || state.set->bits != bits;

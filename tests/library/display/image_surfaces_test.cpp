@@ -40,7 +40,9 @@ struct Image {
                 const DWORD v = x == 1 ? Key : (0x00400000u * static_cast<DWORD>(y + 1)) | (0x30u * x + 5);
                 std::memcpy(&pixels[static_cast<std::size_t>(4 * (y * W + x))], &v, 4);
                 alpha[static_cast<std::size_t>(y * ((W + 3) & ~3) + x)] =
-                    static_cast<BYTE>(x == 0 ? 0 : x == 4 ? 255 : 60 * x + y);
+                    static_cast<BYTE>(x == 0   ? 0
+                                      : x == 4 ? 255
+                                               : 60 * x + y);
             }
     }
     DWORD At(int x, int y) const {
@@ -57,7 +59,8 @@ DWORD ModelBlend(DWORD source, DWORD destination, int a) {
     if (a == 255) return source;
     DWORD out = 0;
     for (int shift : {0, 8, 16}) {
-        const int s = static_cast<int>((source >> shift) & 0xFF), d = static_cast<int>((destination >> shift) & 0xFF);
+        const int s = static_cast<int>((source >> shift) & 0xFF),
+                  d = static_cast<int>((destination >> shift) & 0xFF);
         out |= static_cast<DWORD>((s * a + d * (256 - a)) / 256) << shift;
     }
     return out;
@@ -90,9 +93,9 @@ void ExpectDrawnAsModel(cSurfaceImplementation& source, const Image& image, bool
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
             // With an alpha plane its weights alone decide; without one the key colour is left out.
-            const DWORD expected = alpha        ? ModelBlend(image.At(x, y), Background, image.Weight(x, y))
-                                   : x == 1     ? Background
-                                                : image.At(x, y) & 0xFFFFFF;
+            const DWORD expected = alpha    ? ModelBlend(image.At(x, y), Background, image.Weight(x, y))
+                                   : x == 1 ? Background
+                                            : image.At(x, y) & 0xFFFFFF;
             EXPECT_EQ(PixelOf(d, x, y), expected) << what << " at " << x << "," << y;
         }
 }
@@ -102,9 +105,10 @@ TEST(ImageSurface, ABankImageWithAlphaDrawsInPlaceAsTheModel) {
     Image image;
     std::vector<BYTE> withAlpha = image.pixels;
     withAlpha.insert(withAlpha.end(), image.alpha.begin(), image.alpha.end());
-    const DWORD plainHandle = AddImage(c.context->banks, 8, W, H, 0, 0, 0, 0, KeyColour, 8 | AddImageAlphaPlane,
-                                       withAlpha.data(), withAlpha.size(), nullptr);
-    const auto* plain = reinterpret_cast<const ImageItem*>(GetBankItem(c.context->banks, BankImages, plainHandle));
+    const DWORD plainHandle = AddImage(c.context->banks, 8, W, H, 0, 0, 0, 0, KeyColour,
+                                       8 | AddImageAlphaPlane, withAlpha.data(), withAlpha.size(), nullptr);
+    const auto* plain =
+        reinterpret_cast<const ImageItem*>(GetBankItem(c.context->banks, BankImages, plainHandle));
     ASSERT_NE(plain, nullptr);
     ASSERT_TRUE(plain->flags & ImageAlpha);
 
@@ -119,8 +123,8 @@ TEST(ImageSurface, ABankImageWithAlphaDrawsInPlaceAsTheModel) {
 TEST(ImageSurface, TransparentRunPixelsDrawThroughThePackedRoutines) {
     Context c(8);
     Image image;
-    cImageSurface* plain = cImageSurface::ConstructFromPixels(c.context, W, H, KeyColour, image.pixels.data(),
-                                                              nullptr, 0);
+    cImageSurface* plain =
+        cImageSurface::ConstructFromPixels(c.context, W, H, KeyColour, image.pixels.data(), nullptr, 0);
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->IsPacked(), 0);
     BYTE head[12] = {};

@@ -75,7 +75,8 @@ TEST_P(ModeSearchTable, FindsTheModeWhateverTheOrderOfTheList) {
 }
 
 const std::vector<DisplayModeInfo> Desktop43 = {{640, 480, 32}, {800, 600, 32}, {1024, 768, 32}};
-const std::vector<DisplayModeInfo> Mixed = {{1280, 720, 32}, {1024, 768, 32}, {1920, 1080, 32}, {800, 600, 32}};
+const std::vector<DisplayModeInfo> Mixed = {
+    {1280, 720, 32}, {1024, 768, 32}, {1920, 1080, 32}, {800, 600, 32}};
 const std::vector<DisplayModeInfo> Incomparable = {{1000, 900, 32}, {900, 1000, 32}, {1280, 1024, 32}};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -117,9 +118,9 @@ WindowState StateOf(HWND window) {
 }
 
 void ExpectSame(const WindowState& a, const WindowState& b) {
-    EXPECT_TRUE(EqualRect(&a.rect, &b.rect)) << a.rect.left << "," << a.rect.top << " " << a.rect.right << ","
-                                             << a.rect.bottom << " against " << b.rect.left << "," << b.rect.top
-                                             << " " << b.rect.right << "," << b.rect.bottom;
+    EXPECT_TRUE(EqualRect(&a.rect, &b.rect))
+        << a.rect.left << "," << a.rect.top << " " << a.rect.right << "," << a.rect.bottom << " against "
+        << b.rect.left << "," << b.rect.top << " " << b.rect.right << "," << b.rect.bottom;
     EXPECT_EQ(a.style, b.style);
     EXPECT_EQ(a.menu, b.menu);
     EXPECT_TRUE(EqualRect(&a.client, &b.client));
@@ -138,7 +139,10 @@ protected:
         d.header->windowHeight = 200;
         d.header->flags1 = flags1;
         d.menuData = appwriter::WriteMenuData(
-            {{u"&Options", 0, 0, {{u"&Full screen", CommandFullScreen, 0, {}}, {u"&Bar", CommandMenuBar, 0, {}}}}},
+            {{u"&Options",
+              0,
+              0,
+              {{u"&Full screen", CommandFullScreen, 0, {}}, {u"&Bar", CommandMenuBar, 0, {}}}}},
             {});
         d.frames.push_back(appwriter::DescribeFrame(320, 200, RGB(10, 20, 30)));
         bytes_ = appwriter::WriteApplication(d);
