@@ -39,5 +39,8 @@ BOOL GetShownMenuItemRect(HWND window, HMENU menu, int position, RECT* rect);
 int AttachTestJoystick(int axes, int buttons);
 void SetTestJoystick(int index, int axis, int value, int button, bool pressed);
 void DetachTestJoysticks();
+// Stands in for SDL's list of display modes (sizes; the desktop keeps its own size), so that mode searches
+// see the same list on every machine; an empty list goes back to SDL's.
+void SetDisplayModes(const SIZE* sizes, int count);
 
 } // namespace win32::testing
