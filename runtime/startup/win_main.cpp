@@ -167,8 +167,7 @@ int PrepareAndRun(HINSTANCE instance) {
         return ExitFailure;
     }
     AddShellAtoms();
-    // Extracting the application's embedded files belongs to the extension services, not part of this
-    // build.
+    // The extension services extract the application's embedded files here; they add the call.
     if (const int code = CreateLibraryContext(instance); code != 0) {
         ReportStartupError(code);
         return ExitFailure;
