@@ -70,7 +70,10 @@ struct AppContext;
 struct TextureCacheItem {
     BankItemHeader header;
     cSurfaceImplementation* surface;
+    win32::DWORD flags;   // bit 0: locked (never purged, its time never updated)
+    win32::DWORD lastUse; // timeGetTime of the last use
 };
+constexpr win32::DWORD TextureLocked = 0x1;
 
 struct ImageInfo {
     win32::DWORD checksum;

@@ -38,6 +38,9 @@ public:
     // Creation.
     int Create(int width, int height, const cSurface* prototype);
     int CreateCopy(const cSurface& source, int width = -1, int height = -1);
+    // A device-context surface over the DC (null: the screen's), or over a window's DC.
+    int CreateOnDC(win32::HDC dc);
+    int CreateOnWindow(win32::HWND window, int wholeWindow);
     win32::BYTE* AllocateAlphaPlane();
     void SetAlphaPlane(win32::BYTE* plane, int signedPitch);
     win32::BYTE* DetachAlphaPlane(int* pitch);

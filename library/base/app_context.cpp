@@ -8,6 +8,8 @@
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/palettes.h"
 #include "vtrs2/sound_channels.h"
+#include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 #include "win32/gdi.h"
 
 #include <array>
@@ -57,6 +59,23 @@ int ScreenCodeFromBits(int bits) {
     return 8;
 }
 
+} // namespace
+
+namespace {
+// The code of a driver mode whose driver binds (Direct3D 9 first unless 0x80 asks for Direct3D 8), with the
+// depth of the driver's screen; the plain code when none binds.
+int DriverModeCode(int mode, int plain) {
+    for (const bool nine : {true, false}) {
+        if (nine && (mode & DisplayModeDirect3D8Flag)) continue;
+        if (BindDisplayDriver(nine ? 1 : 0)) {
+            const cSurface* screen = GetDriverPrototypeHolder(nine ? 1 : 0, PublicTypeScreen);
+            const int bits = screen ? screen->GetDepth() : 0;
+            return (mode & 0xFFF0) | DepthToDisplayMode(bits);
+        }
+        mode |= DisplayModeDirect3D8Flag;
+    }
+    return plain;
+}
 } // namespace
 
 int DisplayModeBits(int code) {
@@ -130,7 +149,7 @@ int SetAppDisplayMode(AppContext* context, int mode) {
         code = GetScreenModeCode();
     else if (!PlainModeKept(code))
         code = kPlainModeCode;
-    // A driver mode needs a display driver to bind; none is loaded here, so the plain code stays.
+    if (mode & DisplayModeDriverFlag) code = DriverModeCode(mode, code);
     FreeWorkSurface(context);
     context->displayMode = static_cast<WORD>(code);
     MakeWorkSurface(context);

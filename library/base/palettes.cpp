@@ -1,6 +1,7 @@
 // The default palettes of the display modes, the shared palettes of each thread and their registry, and
 // the palette of an application context and its windows.
 #include "vtrs2/palettes.h"
+#include "vtrs2/gdi_surfaces.h"
 
 #include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
@@ -261,11 +262,12 @@ void Install(AppContext* context, SharedPalette* palette, HPALETTE handle) {
     GiveToWorkSurface(context);
 }
 
-// A full-screen window that does not allow it keeps palettes out of the windows' DCs. No window of the
-// library goes full screen until the full-screen exports exist; they add the test of their window and its
-// state flag AppWindowPaletteInFullScreen here.
+// A full-screen window that does not allow it keeps palettes out of the windows' DCs.
 bool AnyWindowBlocksPalette() {
-    return false;
+    const HWND fullScreen = GetFullScreenWindow();
+    if (!fullScreen) return false;
+    const AppWindow* window = FindAppWindow(fullScreen);
+    return !(window && (window->stateFlags & AppWindowPaletteInFullScreen));
 }
 
 template <typename Visit> void ForEachWindow(AppContext* context, Visit&& visit) {

@@ -1,5 +1,7 @@
 // The redraw list of a main drawing window and the copy of the work surface to the screen.
 #include "app_window_internal.h"
+#include "vtrs2/gdi_surfaces.h"
+#include "vtrs2/image_surface.h"
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_implementation.h"
 #include "win32/kernel.h"
@@ -70,8 +72,28 @@ bool Describe(const cSurfaceImplementation* s, DibView* view, const void** bits)
     return true;
 }
 
+// DIB sections draw onto the window through GDI, wrapped in a device-context surface; other surfaces are
+// described to the DC as bitmaps.
+bool CopySectionToWindow(AppWindow* w, HDC dc, const RECT& to, const RECT& from) {
+    cSurfaceImplementation* s = w->workImplementation;
+    const int type = s->GetType();
+    if (type != SurfaceTypeDIBSection && type != SurfaceTypeDIBDC) return false;
+    cDCSurface* screen = cDCSurface::CreateForDC(dc);
+    if (!screen) return true;
+    const int toWidth = to.right - to.left, toHeight = to.bottom - to.top;
+    const int fromWidth = from.right - from.left, fromHeight = from.bottom - from.top;
+    if (toWidth == fromWidth && toHeight == fromHeight)
+        s->Blit(screen, to.left, to.top, from.left, from.top, fromWidth, fromHeight, 0, 0, 0, 0);
+    else
+        s->StretchBlit(screen, to.left, to.top, toWidth, toHeight, from.left, from.top, fromWidth, fromHeight,
+                       0, 0, 0, 0);
+    screen->Delete();
+    return true;
+}
+
 // Copies part of the implementation onto the window's DC, scaled to the destination size.
 void CopyToWindow(AppWindow* w, HDC dc, const RECT& to, const RECT& from) {
+    if (dc && CopySectionToWindow(w, dc, to, from)) return;
     DibView view;
     const void* bits = nullptr;
     if (!dc || !Describe(w->workImplementation, &view, &bits)) return;
@@ -183,6 +205,7 @@ void UpdateWindowFromSurface(AppWindow* window) {
         if (IsDriverScreen(type)) {
             if (window->stateFlags & AppWindowWaitVBlank) window->workImplementation->WaitVBlank();
             window->workSurface->Present();
+            PurgeTextureCache(window->context);
         }
         return;
     }

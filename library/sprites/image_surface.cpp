@@ -2,11 +2,15 @@
 #include "vtrs2/image_surface.h"
 
 #include "image_surfaces.h"
+#include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/rle_codec.h"
 
+#include <cstring>
 #include <new>
+#include <vector>
 
 using namespace win32;
 using namespace sprites;
@@ -23,10 +27,14 @@ int ImagePitch(int width, int depth) {
         return 2 * width;
     case 24:
         return (width + 1) / 2 * 6;
-    default:
+    case 32:
         return 4 * width;
+    default:
+        return depth;
     }
 }
+
+constexpr int ModeDepths[16] = {0, 1, 4, 8, 24, 4, 15, 16, 32, -1, 3, 3, 3, 3, 3, 3};
 
 std::size_t AlphaBytes(int width, int height) {
     return static_cast<std::size_t>((width + 3) & ~3) * static_cast<std::size_t>(height);
@@ -34,8 +42,101 @@ std::size_t AlphaBytes(int width, int height) {
 
 } // namespace
 
+std::size_t ImageDataSize(int width, int height, int depth) {
+    if (width <= 0 || height <= 0) return 0;
+    return static_cast<std::size_t>(ImagePitch(width, depth)) * static_cast<std::size_t>(height);
+}
+
+int ImageDepthOfMode(int code) {
+    return ModeDepths[code & 0xF];
+}
+
 cImageSurface::cImageSurface(const ImageItem* item) {
     SetItemData(item);
+}
+
+cImageSurface::cImageSurface(AppContext* context) {
+    TakeContextFormat(context);
+}
+
+void cImageSurface::TakeContextFormat(AppContext* context) {
+    if (!context) return;
+    const int imageDepth = ImageDepthOfMode(context->displayMode);
+    SetFormat(imageDepth, imageDepth <= 8 ? context->sharedPalette : nullptr);
+}
+
+void cImageSurface::SetFormat(int newDepth, SharedPalette* newPalette) {
+    SelectDepthRoutines(newDepth);
+    bottomUp = 0;
+    if (newDepth <= 8 && newPalette != palette) {
+        AddRefSharedPalette(newPalette);
+        ReleaseSharedPalette(palette);
+        palette = newPalette;
+    }
+}
+
+cImageSurface* cImageSurface::ConstructFromPixels(AppContext* context, int w, int h, COLORREF transparent,
+                                                  BYTE* data, BYTE* alpha, int packed) {
+    auto* surface = new (std::nothrow) cImageSurface(context);
+    if (surface) surface->SetImageData(w, h, transparent, data, alpha, packed);
+    return surface;
+}
+
+cImageSurface* cImageSurface::ConstructFromItemData(AppContext* context, const ImageItem* item) {
+    auto* surface = new (std::nothrow) cImageSurface(context);
+    if (surface) surface->SetItemData(item);
+    return surface;
+}
+
+std::size_t cImageSurface::GetDataSize() const {
+    return ImageDataSize(width, height, depth) + (alphaPlane ? AlphaBytes(width, height) : 0);
+}
+
+std::size_t cImageSurface::CopyPixelsTo(BYTE* buffer) const {
+    if (!buffer || !pixelAllocation) return 0;
+    const std::size_t pixelBytes = ImageDataSize(width, height, depth);
+    std::memcpy(buffer, pixelAllocation, pixelBytes);
+    if (!alphaPlane) return pixelBytes;
+    std::memcpy(buffer + pixelBytes, alphaPlane, AlphaBytes(width, height));
+    return pixelBytes + AlphaBytes(width, height);
+}
+
+namespace {
+// Pixels and alpha plane as one run of bytes, as the codec packs them.
+std::vector<BYTE> ImageBytes(const cImageSurface& surface) {
+    std::vector<BYTE> bytes(surface.GetDataSize());
+    surface.CopyPixelsTo(bytes.data());
+    return bytes;
+}
+} // namespace
+
+std::size_t cImageSurface::EncodeRle(BYTE* buffer, DWORD mode) const {
+    if (!buffer || !pixelAllocation) return 0;
+    const std::vector<BYTE> bytes = ImageBytes(*this);
+    const std::size_t size = GetRleCompressedSize(bytes.data(), bytes.size(), mode & 7);
+    return RleCompressPixels(buffer, size, bytes.data(), bytes.size(), mode & 7);
+}
+
+std::size_t cImageSurface::GetRleSize(DWORD mode) const {
+    if (!pixelAllocation) return 0;
+    const std::vector<BYTE> bytes = ImageBytes(*this);
+    return GetRleCompressedSize(bytes.data(), bytes.size(), mode & 7);
+}
+
+void EncodeTransparentRuns(cSurfaceImplementation* surface, BYTE* buffer) {
+    if (!surface || !buffer || !surface->pixels || !surface->routines || !surface->routines->EncodeRuns)
+        return;
+    surface->routines->EncodeRuns(buffer, surface->pixels, surface->width, surface->height,
+                                  surface->signedPitch, surface->transparentValue);
+}
+
+// The measure fills the 12-byte head of the encoding; without a buffer it goes to a scratch one.
+DWORD MeasureTransparentRuns(cSurfaceImplementation* surface, BYTE* buffer) {
+    constexpr std::size_t HeadBytes = 12;
+    if (!surface || !surface->pixels || !surface->routines || !surface->routines->MeasureRuns) return 0;
+    BYTE scratch[HeadBytes] = {};
+    return surface->routines->MeasureRuns(buffer ? buffer : scratch, surface->pixels, surface->width,
+                                          surface->height, surface->signedPitch, surface->transparentValue);
 }
 
 cImageSurface::~cImageSurface() {
@@ -89,7 +190,8 @@ int cImageSurface::IsPacked() {
     return routines != GetPixelRoutineTable(depthIndex);
 }
 
-void cImageSurface::SetImageData(int newWidth, int newHeight, COLORREF transparent, BYTE* data, BYTE* alpha) {
+void cImageSurface::SetImageData(int newWidth, int newHeight, COLORREF transparent, BYTE* data, BYTE* alpha,
+                                 int packed) {
     if (!data) return;
     width = newWidth;
     height = newHeight;
@@ -104,7 +206,7 @@ void cImageSurface::SetImageData(int newWidth, int newHeight, COLORREF transpare
     alphaPlane = alpha;
     alphaPitch = signedAlphaPitch = alpha ? (newWidth + 3) & ~3 : 0;
     SetColorKey(transparent);
-    routines = GetPixelRoutineTable(depthIndex);
+    routines = packed ? GetPackedSourceRoutineTable(depthIndex) : GetPixelRoutineTable(depthIndex);
 }
 
 int cImageSurface::SetItemData(const ImageItem* item) {

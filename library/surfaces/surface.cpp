@@ -4,8 +4,10 @@
 
 #include "vtrs2/palettes.h"
 
+#include "vtrs2/gdi_surfaces.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
+#include "vtrs2/surface_prototypes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,21 @@ bool IsErrorSurface(const cSurfaceImplementation* implementation) {
 
 constexpr int BlitFlagCopyAlpha = 2;
 constexpr int StretchFlagScaleAlpha = 4;
+constexpr int SmallSurfaceSide = 8;
+
+// Driver screens, and driver render textures made from anything but the render-texture holder itself, are
+// not worth a device surface at 8 x 8 or less: a DIB section of the same depth stands in.
+cSurfaceImplementation* SmallSizeSource(const cSurface& prototype) {
+    cSurfaceImplementation* source = prototype.GetImplementation();
+    const int code = source->GetType();
+    const bool replaced =
+        code == 9 || code == 13 ||
+        (code == 10 && &prototype != GetDriverPrototypeHolder(1, PublicTypeRenderTexture)) ||
+        (code == 14 && &prototype != GetDriverPrototypeHolder(0, PublicTypeRenderTexture));
+    if (!replaced) return source;
+    const cSurface* section = GetDibSectionPrototype(DepthIndexOf(source->depth));
+    return section ? section->GetImplementation() : source;
+}
 } // namespace
 
 cSurface::cSurface() : implementation_(GetErrorSurface()) {}
@@ -91,11 +108,34 @@ int cSurface::Create(int w, int h, const cSurface* prototype) {
     Drop();
     if (w <= 0) w = 1;
     if (h <= 0) h = 1;
-    // Driver screens too small to be worth a device surface become DIB sections once that surface class
-    // exists; until then the prototype itself is asked.
     cSurfaceImplementation* source = prototype ? prototype->implementation_ : GetErrorSurface();
+    if (w <= SmallSurfaceSide && h <= SmallSurfaceSide && prototype) source = SmallSizeSource(*prototype);
     cSurfaceImplementation* created = source->CreateSameKind(w, h);
     lastError_ = 0;
+    if (!created) {
+        lastError_ = SurfaceErrorNoMemory;
+        return 0;
+    }
+    implementation_ = created;
+    return 1;
+}
+
+int cSurface::CreateOnDC(HDC dc) {
+    Drop();
+    lastError_ = 0;
+    cDCSurface* created = cDCSurface::CreateForDC(dc);
+    if (!created) {
+        lastError_ = SurfaceErrorNoMemory;
+        return 0;
+    }
+    implementation_ = created;
+    return 1;
+}
+
+int cSurface::CreateOnWindow(HWND window, int wholeWindow) {
+    Drop();
+    lastError_ = 0;
+    cDCSurface* created = cDCSurface::CreateForWindow(window, wholeWindow);
     if (!created) {
         lastError_ = SurfaceErrorNoMemory;
         return 0;

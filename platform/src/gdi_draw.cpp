@@ -162,7 +162,9 @@ BOOL CopyPixels(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
 
 } // namespace
 
-DrawTarget TargetOf(const DeviceContextObject* dc) {
+namespace {
+
+DrawTarget DeviceTargetOf(const DeviceContextObject* dc) {
     DrawTarget t;
     if (!dc) return t;
     if (dc->kind == DcKind::Memory) {
@@ -200,6 +202,46 @@ DrawTarget TargetOf(const DeviceContextObject* dc) {
         }
     }
     return t;
+}
+
+} // namespace
+
+DrawTarget TargetOf(const DeviceContextObject* dc) {
+    DrawTarget t = DeviceTargetOf(dc);
+    if (!dc) return t;
+    if (dc->clipped) {
+        RECT narrow = dc->clipRect;
+        OffsetRect(&narrow, t.origin.x, t.origin.y);
+        std::vector<RECT> kept;
+        for (const RECT& c : t.clip)
+            if (RECT r{}; IntersectRect(&r, &c, &narrow)) kept.push_back(r);
+        t.clip = std::move(kept);
+    }
+    t.origin.x -= dc->windowOrg.x;
+    t.origin.y -= dc->windowOrg.y;
+    return t;
+}
+
+BOOL SetWindowOrgEx(HDC dc, int x, int y, POINT* previous) {
+    if (!IsLiveDc(dc)) return FALSE;
+    if (previous) *previous = dc->windowOrg;
+    dc->windowOrg = POINT{x, y};
+    return TRUE;
+}
+
+BOOL GetWindowOrgEx(HDC dc, POINT* origin) {
+    if (!IsLiveDc(dc) || !origin) return FALSE;
+    *origin = dc->windowOrg;
+    return TRUE;
+}
+
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
+    if (!IsLiveDc(dc)) return 0;
+    RECT r{left - dc->windowOrg.x, top - dc->windowOrg.y, right - dc->windowOrg.x, bottom - dc->windowOrg.y};
+    if (dc->clipped && !IntersectRect(&r, &r, &dc->clipRect)) r = RECT{};
+    dc->clipped = true;
+    dc->clipRect = r;
+    return IsRectEmpty(&r) ? NULLREGION : SIMPLEREGION;
 }
 
 void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2) {

@@ -80,6 +80,11 @@ struct DeviceContextObject {
     COLORREF bkColor = 0xFFFFFF;
     COLORREF textColor = 0;
     POINT position{0, 0};
+    // The logical point that maps to the DC's device origin (SetWindowOrgEx).
+    POINT windowOrg{0, 0};
+    // IntersectClipRect's narrowing, in device coordinates; none until it is first called.
+    bool clipped = false;
+    RECT clipRect{};
     // Set while painting: the drawing is limited to the update rectangle (window coordinates).
     bool paintClip = false;
     RECT paintRect{};

@@ -304,10 +304,11 @@ bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out) {
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {
     if (bits) *bits = nullptr;
     BitmapObject format;
-    if (usage != DIB_RGB_COLORS || section || !ReadDibHeader(info, &format)) return nullptr;
+    if ((usage != DIB_RGB_COLORS && usage != DIB_PAL_COLORS) || section || !ReadDibHeader(info, &format))
+        return nullptr;
     BitmapObject* bitmap = NewBitmap(format.width, format.height, format.bpp, format.topDown);
     if (!bitmap) return nullptr;
-    bitmap->colors = format.colors;
+    if (usage == DIB_RGB_COLORS) bitmap->colors = format.colors;
     std::memcpy(bitmap->masks, format.masks, sizeof bitmap->masks);
     if (bits) *bits = bitmap->bits;
     return Register(bitmap);

@@ -251,9 +251,19 @@ bool ForMenu(HWND top, MenuMouse kind, int x, int y) {
     return MenuTakesMouse(top, kind, POINT{x, y});
 }
 
-void OnMotion(const SDL_MouseMotionEvent& e) {
-    HWND top = WindowFromSdlId(e.windowID);
+// Events carry the SDL window's coordinates: in full screen the scaling is undone first.
+template <typename Event> Event InLayout(HWND top, const Event& raw) {
+    Event e = raw;
+    const POINT p = FromSdlWindow(Win(top), raw.x, raw.y);
+    e.x = p.x;
+    e.y = p.y;
+    return e;
+}
+
+void OnMotion(const SDL_MouseMotionEvent& raw) {
+    HWND top = WindowFromSdlId(raw.windowID);
     if (!top) return;
+    const SDL_MouseMotionEvent e = InLayout(top, raw);
     const POINT at = FromSdl(top, e.x, e.y);
     TrackCursor(top, at.x, at.y);
     if (ForMenu(top, MenuMouse::Move, e.x, e.y)) return;
@@ -264,9 +274,10 @@ void OnMotion(const SDL_MouseMotionEvent& e) {
 
 void Activate(HWND top, bool active);
 
-void OnButton(const SDL_MouseButtonEvent& e) {
-    HWND top = WindowFromSdlId(e.windowID);
+void OnButton(const SDL_MouseButtonEvent& raw) {
+    HWND top = WindowFromSdlId(raw.windowID);
     if (!top) return;
+    const SDL_MouseButtonEvent e = InLayout(top, raw);
     static constexpr struct {
         Uint8 sdl;
         int vk;
@@ -359,6 +370,8 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         InvalidateRect(top, nullptr, TRUE);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        // In full screen the SDL window is the desktop's size, whatever the window's own.
+        if (top->fullScreen) break;
         // Events queued before a later size change of our own are stale: only the current size counts.
         int width = 0, height = 0;
         SDL_GetWindowSize(top->sdl, &width, &height);
@@ -381,6 +394,7 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         break;
     }
     case SDL_WINDOWEVENT_MOVED: {
+        if (top->fullScreen) break;
         const RECT in = FrameInsets(top->style, top->exStyle, top->menu != nullptr);
         int x = 0, y = 0;
         SDL_GetWindowPosition(top->sdl, &x, &y);
@@ -599,6 +613,15 @@ HWND GetFocus() {
 }
 HWND GetActiveWindow() {
     return Win(State().active);
+}
+
+HWND SetActiveWindow(HWND window) {
+    const HWND previous = GetActiveWindow();
+    const HWND top = Win(window) ? TopLevelOf(window) : nullptr;
+    if (!top || top == previous) return previous;
+    if (previous) Activate(previous, false);
+    Activate(top, true);
+    return previous;
 }
 
 HWND SetCapture(HWND window) {

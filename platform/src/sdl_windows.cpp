@@ -11,8 +11,8 @@
 
 namespace win32 {
 namespace {
-
 constexpr const char* kWindowKey = "win32.window";
+} // namespace
 
 bool EnsureVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
@@ -23,6 +23,18 @@ bool EnsureVideo() {
     SDL_SetHint("SDL_QUIT_ON_LAST_WINDOW_CLOSE", "0");
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
+
+SIZE DesktopSize() {
+    static const SIZE desktop = [] {
+        SDL_DisplayMode mode{};
+        if (!EnsureVideo() || SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0)
+            mode.w = 1024, mode.h = 768;
+        return SIZE{mode.w, mode.h};
+    }();
+    return desktop;
+}
+
+namespace {
 
 SIZE ClientSize(WindowObject* w) {
     RECT client;
@@ -51,12 +63,41 @@ void Blit(const BitmapObject& bitmap, SDL_Surface* screen, POINT at) {
     SDL_FreeSurface(source);
 }
 
+// Where a window's own layout (menu bar and client area) lies on its SDL surface: the whole surface, or in
+// full screen the largest rectangle of the layout's ratio, centred.
+SDL_Rect ShownRect(WindowObject* w, int surfaceWidth, int surfaceHeight) {
+    const SIZE own = SdlSize(w);
+    if (!w->fullScreen || (own.cx == surfaceWidth && own.cy == surfaceHeight))
+        return SDL_Rect{0, 0, own.cx, own.cy};
+    int width = surfaceWidth, height = surfaceHeight;
+    if (static_cast<long long>(own.cx) * surfaceHeight >= static_cast<long long>(own.cy) * surfaceWidth)
+        height = std::max(1, static_cast<int>(static_cast<long long>(own.cy) * surfaceWidth / own.cx));
+    else
+        width = std::max(1, static_cast<int>(static_cast<long long>(own.cx) * surfaceHeight / own.cy));
+    return SDL_Rect{(surfaceWidth - width) / 2, (surfaceHeight - height) / 2, width, height};
+}
+
+void Compose(WindowObject* w, SDL_Surface* target) {
+    Blit(*w->backing, target, POINT{0, MenuBarHeight(w)});
+    ForEachMenuLayer(w, [&](const BitmapObject& layer, POINT at) { Blit(layer, target, at); });
+}
+
 void Present(WindowObject* w) {
     if (!w->sdl || !w->backing || !(w->style & WS_VISIBLE)) return;
     SDL_Surface* screen = SDL_GetWindowSurface(w->sdl);
     if (!screen) return;
-    Blit(*w->backing, screen, POINT{0, MenuBarHeight(w)});
-    ForEachMenuLayer(w, [&](const BitmapObject& layer, POINT at) { Blit(layer, screen, at); });
+    const SDL_Rect shown = ShownRect(w, screen->w, screen->h);
+    const SIZE own = SdlSize(w);
+    if (shown.w == own.cx && shown.h == own.cy && shown.x == 0 && shown.y == 0) {
+        Compose(w, screen);
+    } else if (SDL_Surface* layout =
+                   SDL_CreateRGBSurfaceWithFormat(0, own.cx, own.cy, 32, screen->format->format)) {
+        Compose(w, layout);
+        SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
+        SDL_Rect place = shown;
+        SDL_BlitScaled(layout, nullptr, screen, &place);
+        SDL_FreeSurface(layout);
+    }
     SDL_UpdateWindowSurface(w->sdl);
     w->presented = true;
 }
@@ -64,7 +105,15 @@ void Present(WindowObject* w) {
 // What the SDL window surface shows at a point of it, or CLR_INVALID.
 COLORREF SurfacePixel(WindowObject* top, int x, int y) {
     SDL_Surface* screen = top && top->sdl && top->presented ? SDL_GetWindowSurface(top->sdl) : nullptr;
-    if (!screen || x < 0 || y < 0 || x >= screen->w || y >= screen->h) return 0xFFFFFFFF;
+    if (!screen) return 0xFFFFFFFF;
+    if (top->fullScreen) {
+        const SDL_Rect shown = ShownRect(top, screen->w, screen->h);
+        const SIZE own = SdlSize(top);
+        if (x < 0 || y < 0 || x >= own.cx || y >= own.cy) return 0xFFFFFFFF;
+        x = shown.x + static_cast<int>(static_cast<long long>(x) * shown.w / own.cx);
+        y = shown.y + static_cast<int>(static_cast<long long>(y) * shown.h / own.cy);
+    }
+    if (x < 0 || y < 0 || x >= screen->w || y >= screen->h) return 0xFFFFFFFF;
     SDL_LockSurface(screen);
     const auto* row = static_cast<const Uint8*>(screen->pixels) + y * screen->pitch;
     Uint32 pixel = 0;
@@ -116,9 +165,38 @@ void ResizeBacking(WindowObject* w) {
     w->dirty = true;
 }
 
+POINT FromSdlWindow(WindowObject* w, int x, int y) {
+    if (!w || !w->sdl || !w->fullScreen) return POINT{x, y};
+    int surfaceWidth = 0, surfaceHeight = 0;
+    SDL_GetWindowSize(w->sdl, &surfaceWidth, &surfaceHeight);
+    const SDL_Rect shown = ShownRect(w, surfaceWidth, surfaceHeight);
+    const SIZE own = SdlSize(w);
+    if (shown.w <= 0 || shown.h <= 0) return POINT{x, y};
+    return POINT{static_cast<LONG>(static_cast<long long>(x - shown.x) * own.cx / shown.w),
+                 static_cast<LONG>(static_cast<long long>(y - shown.y) * own.cy / shown.h)};
+}
+
+namespace {
+
+// Full screen follows the window: in while it covers the set mode's screen, out as soon as it does not.
+void SyncFullScreen(WindowObject* w) {
+    const bool wanted = CoversSetScreen(w);
+    if (wanted == w->fullScreen) return;
+    if (SDL_SetWindowFullscreen(w->sdl, wanted ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0 && wanted) return;
+    w->fullScreen = wanted;
+    w->dirty = true;
+}
+
+} // namespace
+
 void SyncSdlWindow(WindowObject* w) {
     ResizeBacking(w);
     if (!w->sdl) return;
+    SyncFullScreen(w);
+    if (w->fullScreen) {
+        SDL_SetWindowTitle(w->sdl, win32::ToUtf8(w->title).c_str());
+        return;
+    }
     const SIZE size = SdlSize(w);
     int cw = 0, ch = 0, x = 0, y = 0;
     SDL_GetWindowSize(w->sdl, &cw, &ch);
@@ -165,21 +243,16 @@ void PresentDirtyWindows() {
 }
 
 int GetSystemMetrics(int index) {
-    static const SDL_DisplayMode desktop = [] {
-        SDL_DisplayMode mode{};
-        if (!EnsureVideo() || SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0)
-            mode.w = 1024, mode.h = 768;
-        return mode;
-    }();
+    const SIZE desktop = ScreenSize();
     const RECT thick = FrameInsets(WS_THICKFRAME, 0, false);
     const RECT dialog = FrameInsets(WS_DLGFRAME, 0, false);
     const RECT caption = FrameInsets(WS_CAPTION, 0, false);
     const RECT menu = FrameInsets(0, 0, true);
     switch (index) {
     case SM_CXSCREEN:
-        return desktop.w;
+        return desktop.cx;
     case SM_CYSCREEN:
-        return desktop.h;
+        return desktop.cy;
     case SM_CYCAPTION:
         return caption.top - dialog.top;
     case SM_CXBORDER:
@@ -201,10 +274,10 @@ int GetSystemMetrics(int index) {
         return FrameInsets(0, WS_EX_CLIENTEDGE, false).left;
     case SM_CXMAXTRACK:
     case SM_CXMAXIMIZED:
-        return desktop.w + 2 * thick.left;
+        return desktop.cx + 2 * thick.left;
     case SM_CYMAXTRACK:
     case SM_CYMAXIMIZED:
-        return desktop.h + 2 * thick.top;
+        return desktop.cy + 2 * thick.top;
     default:
         return 0;
     }

@@ -59,6 +59,7 @@ struct WindowObject {
     BitmapObject* backing = nullptr;
     bool dirty = false;
     bool presented = false;
+    bool fullScreen = false; // shown in SDL's desktop full screen
 };
 
 struct Timer {
@@ -89,6 +90,15 @@ RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
 // The sizes a window accepts, as its procedure answers WM_GETMINMAXINFO.
 MINMAXINFO MinMaxOf(HWND window);
 DWORD LayerTime();
+bool EnsureVideo();
+// The desktop's size, and the screen's: the set display mode's while one is set, else the desktop's.
+SIZE DesktopSize();
+SIZE ScreenSize();
+bool DisplayModeSet();
+// Whether a top-level window is shown in desktop full screen: a pop-up covering the set mode's screen.
+bool CoversSetScreen(const WindowObject* w);
+// A point of an SDL window (full-screen scaling undone) in the window's own layout: menu bar rows first.
+POINT FromSdlWindow(WindowObject* w, int x, int y);
 bool UsingFakeClock();
 void PumpSdlEvents();
 void PresentDirtyWindows();

@@ -147,6 +147,19 @@ SIZE PlayAreaSize(const ApplicationRecord& app, const FrameRecord& frame) {
             std::min<LONG>(app.header.windowHeight, frame.height)};
 }
 
+} // namespace
+
+void OnSurfaceLost(cSurface*, LPARAM argument) {
+    auto* app = reinterpret_cast<ApplicationRecord*>(argument);
+    if (!app) return;
+    // The window-size surface, a running fade and the objects' cached surfaces are let go here by the
+    // display-driver frame surfaces, the transitions and the object image services, which add them.
+    if (app->frameSurface && !(app->run.frame && app->run.frame->surface == app->frameSurface))
+        DestroyFrameSurface(app->frameSurface);
+}
+
+namespace {
+
 // The frame's screen surface, from the application's prototype, attached to the frame window. The previous
 // frame's picture stays with the application; a frame that keeps it starts from it, others from their
 // background colour.
@@ -159,6 +172,8 @@ void CreateFrameScreenSurface(ApplicationRecord& app, FrameRecord& frame) {
         DeleteSurface(surface);
         return;
     }
+    surface->AddLostDeviceCallback(OnSurfaceLost, reinterpret_cast<LPARAM>(&app));
+    if (Services().vsync) surface->NotifyScreenModeChange(1);
     if (app.frameSurface) surface->CopyFullScreenState(*app.frameSurface);
     AttachWindowSurface(window, surface);
     frame.surface = surface;

@@ -1,7 +1,11 @@
 // Starting, ticking and ending the current frame, and choosing what follows from its exit code.
 #pragma once
 
+#include "win32/types.h"
+
 #include <cstdint>
+
+class cSurface;
 
 namespace vtrrt {
 
@@ -16,5 +20,8 @@ std::uint32_t EndFrameRun(int code);
 void EndCurrentFrame();
 // Ends a fade-in: the frame's clocks go on from where the first tick left them.
 void RefreshAfterFadeIn();
+// The lost-device callback of a frame's screen surface (its argument is the ApplicationRecord): lets go of
+// the surfaces that were made on the lost device.
+void OnSurfaceLost(cSurface* owner, win32::LPARAM argument);
 
 } // namespace vtrrt

@@ -10,6 +10,7 @@
 #include "startup/player_globals.h"
 
 #include "vtrs2/app_window.h"
+#include "win32/mm.h"
 #include "win32/user.h"
 
 #include <algorithm>
@@ -172,6 +173,28 @@ int GameLoopStep() {
     return LoopResult(*s);
 }
 
+namespace {
+
+// Directions from the position within the joystick's range: the outer quarters count, the middle half does
+// not; the first four buttons fill the high nibble.
+std::uint32_t JoystickBits(int joystick) {
+    JOYINFOEX position{};
+    position.dwSize = sizeof(position);
+    position.dwFlags = JOY_RETURNX | JOY_RETURNY | JOY_RETURNBUTTONS;
+    if (joyGetPosEx(static_cast<UINT>(joystick), &position) != JOYERR_NOERROR) return 0;
+    const JoystickRange& range = JoystickRangeOf(joystick);
+    const auto axis = [](DWORD at, std::uint32_t min, std::uint32_t max, std::uint32_t low,
+                         std::uint32_t high) {
+        const std::uint32_t r = max - min, d = at - min;
+        return (r / 4 >= d ? low : 0u) | (d >= std::uint64_t{3} * r / 4 ? high : 0u);
+    };
+    std::uint32_t bits = axis(position.dwXpos, range.xMin, range.xMax, 0x4, 0x8);
+    bits |= axis(position.dwYpos, range.yMin, range.yMax, 0x1, 0x2);
+    return bits | ((position.dwButtons & 0xF) << 4);
+}
+
+} // namespace
+
 void ReadPlayerControls() {
     FrameRunState* s = CurrentRunState();
     if (!s) return;
@@ -183,8 +206,9 @@ void ReadPlayerControls() {
     if (!controls) return;
     for (int p = 0; p < PlayerCount; ++p) {
         std::uint32_t bits = 0;
-        // Joysticks (types 1-4) are read through the platform's joystick services, not part of this build.
-        if (controls[p] == ControlKeyboard) {
+        if (controls[p] >= 1 && controls[p] <= 4) {
+            bits = JoystickBits(controls[p] - 1);
+        } else if (controls[p] == ControlKeyboard) {
             for (int k = 0; k < 8; ++k) {
                 const std::uint16_t key = controls[PlayerCount + p * 8 + k];
                 if (key && (static_cast<std::uint16_t>(GetAsyncKeyState(key)) & 0x8000)) bits |= 1u << k;

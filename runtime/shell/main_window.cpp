@@ -15,6 +15,7 @@
 #include "startup/runtime_files.h"
 
 #include "vtrs2/app_window.h"
+#include "vtrs2/surface_prototypes.h"
 #include "win32/gdi.h"
 #include "win32/instance.h"
 #include "win32/kernel.h"
@@ -197,10 +198,13 @@ void ShutdownApplication() {
     ClearFontCache();
     FreeRuntimeDialogFonts();
     DestroyMainWindow();
+    FreeRunningApplications();
     DeleteShellAtoms();
     GetCommandLineOptions().applicationFileName.clear();
     FreeShellResources();
     GetRuntimeFiles().languageFolder.reset();
+    // Drivers are loaded by the library: a run that never bound it has none, and must not bind it now.
+    if (GetRuntimeFiles().library) UnloadDisplayDrivers();
 }
 
 } // namespace vtrrt

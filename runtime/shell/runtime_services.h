@@ -5,6 +5,7 @@
 #include "win32/user.h"
 
 #include <cstdint>
+#include <span>
 
 struct AppContext;
 struct AppWindow;
@@ -46,6 +47,8 @@ struct RuntimeServices {
     win32::WORD displayFlags = 0;
     win32::WORD displayType = 0;
     std::int32_t vsync = 0;
+    // 1 while the top application is full screen.
+    std::int32_t fullScreen = 0;
     // The library's filter managers over the run's temporary folder, and the main window's sound player.
     CImageFilterMgr* imageFilters = nullptr;
     CSoundFilterMgr* soundFilters = nullptr;
@@ -70,6 +73,16 @@ inline ApplicationRecord* CurrentApplication() {
 }
 // The application at the top of the current one's parents: the main window belongs to it.
 ApplicationRecord* TopApplication();
+
+// The applications the loader opened and not yet closed, in opening order. Adding answers false when the
+// list cannot grow (the application is then not listed); removing one that is not listed does nothing.
+bool AddRunningApplication(ApplicationRecord* app);
+void RemoveRunningApplication(ApplicationRecord* app);
+void FreeRunningApplications();
+std::span<ApplicationRecord* const> RunningApplications();
+// The main window belongs to the top application; another window to the running application whose frame
+// window it is; null otherwise.
+ApplicationRecord* FindApplicationOfWindow(win32::HWND window);
 
 // Makes an application current for the length of a scope.
 class CurrentApplicationScope {

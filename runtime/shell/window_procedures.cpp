@@ -344,8 +344,8 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 // The application whose frames show in a frame window.
 ApplicationRecord* OwnerOfFrameWindow(HWND window) {
-    ApplicationRecord* top = TopApplication();
-    return top && top->frameWindow == window ? top : CurrentApplication();
+    ApplicationRecord* owner = FindApplicationOfWindow(window);
+    return owner ? owner : CurrentApplication();
 }
 
 void ForgetFrameWindow(HWND window) {
@@ -390,7 +390,7 @@ LRESULT EraseFrameBackground(HWND window, HDC dc) {
 
 void OnFrameSize(HWND window) {
     UpdateScreenSize();
-    SyncDisplaySurfaceSize(FindAppWindow(window));
+    if (!Services().fullScreen) SyncDisplaySurfaceSize(FindAppWindow(window));
     if (ApplicationRecord* app = CurrentApplication()) ModalLoopStep(*app);
 }
 
@@ -507,6 +507,14 @@ bool RunMenuCommand(HWND window, int id) {
     case CommandMusic:
         ToggleSound(MusicOn);
         return true;
+    case CommandFullScreen:
+        if (app && (app->header.flags1 & HeaderFullScreenSwitching)) {
+            if (Services().fullScreen)
+                SwitchToWindow();
+            else
+                SwitchToFullScreen(0);
+        }
+        return true;
     case CommandMenuBar:
         if (app && (app->header.flags1 & HeaderMenuBar)) {
             if (GetMenu(window))
@@ -520,32 +528,6 @@ bool RunMenuCommand(HWND window, int id) {
         RunMdiCommand(id);
         return true;
     }
-}
-
-void ShowMenuBar() {
-    const HWND window = Services().mainWindow;
-    const HMENU menu = CurrentMenu().menu;
-    if (!window || !menu || GetMenu(window) == menu) return;
-    RECT outer{};
-    GetWindowRect(window, &outer);
-    const int grow = GetSystemMetrics(SM_CYMENU);
-    if (!IsZoomed(window))
-        MoveWindow(window, outer.left, outer.top - grow / 2, outer.right - outer.left,
-                   outer.bottom - outer.top + grow, TRUE);
-    if (const ApplicationRecord* app = CurrentApplication()) UpdateMenuStates(menu, *app);
-    SetMenu(window, menu);
-}
-
-void HideMenuBar() {
-    const HWND window = Services().mainWindow;
-    if (!window || !GetMenu(window)) return;
-    SetMenu(window, nullptr);
-    RECT outer{};
-    GetWindowRect(window, &outer);
-    const int shrink = GetSystemMetrics(SM_CYMENU);
-    if (!IsZoomed(window))
-        MoveWindow(window, outer.left, outer.top + shrink / 2, outer.right - outer.left,
-                   outer.bottom - outer.top - shrink, TRUE);
 }
 
 LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

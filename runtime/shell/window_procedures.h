@@ -2,6 +2,8 @@
 // and the frame window (the play area), and the runtime's menu commands.
 #pragma once
 
+#include "shell/full_screen.h"
+
 #include "win32/user.h"
 
 namespace vtrrt {
@@ -14,11 +16,6 @@ win32::LRESULT FrameWindowProc(win32::HWND window, win32::UINT message, win32::W
 // Carries out a runtime menu command (WM_COMMAND from the menu or a shortcut); true when it handled it and
 // the default handling should not run.
 bool RunMenuCommand(win32::HWND window, int id);
-
-// Shows or hides the main window's menu bar; the window grows or shrinks so that its client area keeps its
-// size.
-void ShowMenuBar();
-void HideMenuBar();
 
 // Set while DestroyMainWindow runs: the main window then handles only WM_DESTROY.
 bool& MainWindowClosing();

@@ -14,6 +14,7 @@
 #include "shell/command_line.h"
 #include "shell/display_mode.h"
 #include "shell/error_message.h"
+#include "shell/full_screen.h"
 #include "shell/runtime_services.h"
 #include "startup/loader_environment.h"
 #include "startup/player_globals.h"
@@ -656,6 +657,7 @@ bool InitRecord(ApplicationRecord& app, ApplicationRecord* parent, const FrameWi
     app.embeddedFiles = new (std::nothrow) CIndexList();
     if (!app.embeddedFiles) return false;
     app.currentFrameIndex = -1;
+    app.fullScreenDepth = -1;
     app.parent = parent;
     app.dataFilePath = dataPath;
     app.textFileEncodings[0] = DefaultReadEncoding;
@@ -686,7 +688,11 @@ ApplicationRecord* LoadApplicationFromStream(CInputFile* stream, const WCHAR* da
         return nullptr;
     }
     app->dataStream = stream;
-    int code = InitRecord(*app, parent, description, dataPath) ? LoadOk : ErrorOutOfMemory;
+    // A record that cannot be listed among the running applications would be lost to the window
+    // procedures: the load fails as out of memory.
+    int code = AddRunningApplication(app) && InitRecord(*app, parent, description, dataPath)
+                   ? LoadOk
+                   : ErrorOutOfMemory;
     if (code == LoadOk) {
         LoadState st{app, stream, windowStyle, {}, {}, false, false, false, 0};
         code = LoadInto(st);
@@ -738,10 +744,12 @@ void CloseApplication(ApplicationRecord* app) {
         app->dataStream = nullptr;
     }
     FreeEmbeddedFiles(*app);
+    RemoveRunningApplication(app);
     if (app->musicFolder) {
         RemoveDirectoryW(app->musicFolder);
         FreeMemory(&app->musicFolder);
     }
+    RestoreDisplayModeOnClose(*app);
     FreeMemory(&app);
 }
 

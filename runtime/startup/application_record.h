@@ -7,6 +7,7 @@
 #include "startup/application_globals.h"
 
 #include "win32/types.h"
+#include "win32/user.h"
 
 #include <cstdint>
 
@@ -100,6 +101,15 @@ struct ApplicationRecord {
     AppWindow* frameLibraryWindow;
     // The library context in use when the loading ended; an application without one cannot start.
     AppContext* libraryContext;
+    // Full screen: the depth of the mode in use (-1 windowed or after a failed switch), what the switch
+    // saved to come back with, and the surface that holds the screen meanwhile (owned; null windowed).
+    std::int32_t fullScreenDepth;
+    std::uint16_t savedHeaderOptions;
+    std::uint8_t menuWasShown;
+    win32::WINDOWPLACEMENT savedPlacement;
+    std::int32_t savedAreaWidth;
+    std::int32_t savedAreaHeight;
+    cSurface* fullScreenSurface;
 };
 
 } // namespace vtrrt

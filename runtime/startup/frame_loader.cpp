@@ -566,8 +566,8 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     if (frame->palette) {
         // Normalised as every stored frame palette is: static colours at both ends, the rest never collapsed.
         BuildPalette(frame->palette->entries, frame->palette->entries);
-        // A sub-application's frame maps its palette into its parent's; sub-applications are not part of
-        // this build.
+        // A sub-application's frame maps its palette into its parent's; the sub-application object adds
+        // that mapping here.
         if (!app->parent) SelectRuntimePalette(frame->palette->entries);
     }
     code = LoadFrameObjectInfos(app);

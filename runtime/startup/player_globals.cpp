@@ -4,6 +4,7 @@
 #include "startup/byte_reader.h"
 
 #include "vtrs2/memory.h"
+#include "win32/mm.h"
 
 #include <algorithm>
 #include <array>
@@ -157,10 +158,22 @@ ApplicationRecord* GetGlobalStringsOwner(ApplicationRecord* app) {
     return OwnerBy(app, &ApplicationRecord::shareGlobalStrings);
 }
 
-// The joystick services of the platform are not part of this build: a joystick player keeps its control
-// type and the range table keeps the full 16-bit range.
-void InitPlayerJoystick(int, int joystick) {
-    JoystickRangeOf(joystick) = {0, 0xFFFF, 0, 0xFFFF};
+// A player whose joystick cannot be read plays with the keyboard.
+void InitPlayerJoystick(int player, int joystick) {
+    JOYINFOEX position{};
+    position.dwSize = sizeof(position);
+    position.dwFlags = JOY_RETURNX | JOY_RETURNY | JOY_RETURNBUTTONS;
+    if (joyGetPosEx(static_cast<UINT>(joystick), &position) != JOYERR_NOERROR) {
+        if (ApplicationRecord* app = CurrentApplication();
+            app && app->globals.controls && player >= 0 && player < PlayerCount)
+            app->globals.controls[player] = ControlKeyboard;
+        return;
+    }
+    JOYCAPSW caps{};
+    JoystickRangeOf(joystick) =
+        joyGetDevCapsW(static_cast<UINT_PTR>(joystick), &caps, sizeof(caps)) == JOYERR_NOERROR
+            ? JoystickRange{caps.wXmin, caps.wXmax, caps.wYmin, caps.wYmax}
+            : JoystickRange{0, 0xFFFF, 0, 0xFFFF};
 }
 
 void FreeGlobalData(bool all) {

@@ -1,6 +1,9 @@
 // The entry sequence: runtime files first, then the application, and the runtime files removed at the end.
 #include "startup/win_main.h"
 
+#include "shell/display_mode.h"
+#include "shell/full_screen.h"
+
 #include "shell/application_state_machine.h"
 #include "shell/build_palette.h"
 #include "shell/command_line.h"
@@ -69,7 +72,14 @@ int CreateApplicationWindows(ApplicationRecord& app) {
     SetCurrentApplication(&app);
     SelectApplicationPalette(app);
     if (const int code = CreateMainWindow(app)) return code;
-    return CreateFrameWindow(Services().mainWindow, FrameWindowStyle, FrameWindowOption);
+    if (const int code = CreateFrameWindow(Services().mainWindow, FrameWindowStyle, FrameWindowOption))
+        return code;
+    // Stored data that asks for it starts full screen, its surfaces then made at the mode's depth.
+    if (app.header.flags1 & AppFlags1FullScreen) {
+        SwitchToFullScreen(1);
+        SetColourDepth(app);
+    }
+    return 0;
 }
 
 // An interrupt or termination signal ends the run in order, whatever the close box is set to do.
@@ -157,8 +167,7 @@ int PrepareAndRun(HINSTANCE instance) {
         return ExitFailure;
     }
     AddShellAtoms();
-    // Extracting the application's embedded files belongs to the extension services, not part of this
-    // build.
+    // The extension services extract the application's embedded files here; they add the call.
     if (const int code = CreateLibraryContext(instance); code != 0) {
         ReportStartupError(code);
         return ExitFailure;

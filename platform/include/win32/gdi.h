@@ -29,6 +29,8 @@ struct LOGBRUSH {
 };
 
 constexpr UINT DIB_RGB_COLORS = 0;
+// The colour table holds 16-bit indexes into the selected palette; the layer's sections then start black.
+constexpr UINT DIB_PAL_COLORS = 1;
 
 // Raster operations of BitBlt and StretchBlt.
 constexpr DWORD SRCCOPY = 0x00CC0020;
@@ -90,6 +92,11 @@ int GetDeviceCaps(HDC dc, int index);
 BOOL GdiFlush();
 int GetClipBox(HDC dc, RECT* rect);
 HWND WindowFromDC(HDC dc);
+// The logical point shown at the DC's top-left corner, and a narrowing of what the DC draws into (logical
+// coordinates, taken as they stand when it is called); it answers the kind of region left.
+BOOL SetWindowOrgEx(HDC dc, int x, int y, POINT* previous);
+BOOL GetWindowOrgEx(HDC dc, POINT* origin);
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 
 constexpr UINT OBJ_PEN = 1;
 constexpr UINT OBJ_BRUSH = 2;

@@ -1,5 +1,5 @@
-// The multimedia pieces the sound code calls: the PCM wave format record, periodic timers on a thread of
-// the layer, and the MCI sequencer device that plays MIDI files into the layer's sound mix.
+// The multimedia pieces the runtime calls: the PCM wave format record, periodic timers on a thread of the
+// layer, the MCI sequencer device that plays MIDI files into the layer's sound mix, and the joysticks.
 #pragma once
 
 #include "win32/kernel.h"
@@ -124,30 +124,33 @@ MCIERROR mciSendCommandW(MCIDEVICEID device, UINT message, DWORD_PTR flags, DWOR
 constexpr MMRESULT JOYERR_NOERROR = 0;
 constexpr MMRESULT JOYERR_PARMS = 165;
 constexpr MMRESULT JOYERR_UNPLUGGED = 167;
-constexpr DWORD JOY_RETURNX = 0x1;
-constexpr DWORD JOY_RETURNY = 0x2;
-constexpr DWORD JOY_RETURNBUTTONS = 0x80;
+constexpr UINT JOYSTICKID1 = 0;
+
+constexpr DWORD JOY_RETURNX = 0x00000001;
+constexpr DWORD JOY_RETURNY = 0x00000002;
+constexpr DWORD JOY_RETURNBUTTONS = 0x00000080;
 
 struct JOYINFOEX {
     DWORD dwSize;
     DWORD dwFlags;
     DWORD dwXpos, dwYpos, dwZpos, dwRpos, dwUpos, dwVpos;
-    DWORD dwButtons;
+    DWORD dwButtons; // bit n: button n + 1 held
     DWORD dwButtonNumber;
     DWORD dwPOV;
     DWORD dwReserved1, dwReserved2;
 };
 
+constexpr int MAXPNAMELEN = 32;
 struct JOYCAPSW {
     WORD wMid, wPid;
-    WCHAR szPname[32];
+    WCHAR szPname[MAXPNAMELEN];
     UINT wXmin, wXmax, wYmin, wYmax, wZmin, wZmax;
     UINT wNumButtons;
     UINT wPeriodMin, wPeriodMax;
 };
 
-// The joysticks of SDL, by index: positions 0 to 65535 on each axis, a bit per button. JOYERR_UNPLUGGED
-// when there is no such joystick.
+// The joysticks are the system's game controllers in the order it lists them; positions run 0 to 65535 on
+// each axis, the middle at 32767. JOYERR_UNPLUGGED for an id with no joystick.
 MMRESULT joyGetPosEx(UINT id, JOYINFOEX* info);
 MMRESULT joyGetDevCapsW(UINT_PTR id, JOYCAPSW* caps, UINT size);
 

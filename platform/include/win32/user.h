@@ -424,6 +424,33 @@ constexpr UINT SPI_GETWORKAREA = 0x0030;
 constexpr UINT SPI_GETFLATMENU = 0x1022;
 BOOL SystemParametersInfoW(UINT action, UINT param, void* value, UINT update);
 
+// Display modes. The layer lists SDL's modes of the first display at 32 bits per pixel; a change accepts
+// any of their sizes (or the desktop's) at 8, 15, 16, 24 or 32 bits, which the library draws in memory and
+// converts. While a mode is set, the screen metrics are the mode's, and a top-level pop-up window that
+// covers exactly that screen is shown in SDL's desktop full screen, scaled into it keeping its ratio.
+struct DEVMODEW {
+    WORD dmSize;
+    DWORD dmFields;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFrequency;
+};
+constexpr DWORD ENUM_CURRENT_SETTINGS = 0xFFFFFFFF;
+constexpr DWORD DM_BITSPERPEL = 0x00040000;
+constexpr DWORD DM_PELSWIDTH = 0x00080000;
+constexpr DWORD DM_PELSHEIGHT = 0x00100000;
+constexpr DWORD CDS_TEST = 0x2;
+constexpr DWORD CDS_FULLSCREEN = 0x4;
+constexpr LONG DISP_CHANGE_SUCCESSFUL = 0;
+constexpr LONG DISP_CHANGE_BADMODE = -2;
+// Mode number n of the list, or ENUM_CURRENT_SETTINGS; FALSE past the end. Only the primary display (a null
+// device name) is known.
+BOOL EnumDisplaySettingsW(LPCWSTR device, DWORD modeNumber, DEVMODEW* mode);
+// A null mode (or one without fields) puts the desktop's mode back. Top-level windows are sent
+// WM_DISPLAYCHANGE (bits per pixel, MAKELPARAM(width, height)) when the mode changes.
+LONG ChangeDisplaySettingsW(DEVMODEW* mode, DWORD flags);
+
 // Placement: restored rectangle and show state, monitors, and several moves made together.
 struct WINDOWPLACEMENT {
     UINT length;
@@ -500,6 +527,8 @@ SHORT GetAsyncKeyState(int virtualKey);
 HWND SetFocus(HWND window);
 HWND GetFocus();
 HWND GetActiveWindow();
+// Activates the window's top-level window (the one before loses it); the previously active window.
+HWND SetActiveWindow(HWND window);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();

@@ -33,4 +33,14 @@ COLORREF ReadSdlWindowPixel(HWND window, int x, int y);
 // coordinates; FALSE when that menu is not shown there.
 BOOL GetShownMenuItemRect(HWND window, HMENU menu, int position, RECT* rect);
 
+// A virtual joystick the system lists after the real ones (its index, or -1); its axes and buttons are set
+// by SetTestJoystick (axis -1 or button -1: left as it is; axis values 0 to 65535). DetachTestJoysticks
+// removes them all.
+int AttachTestJoystick(int axes, int buttons);
+void SetTestJoystick(int index, int axis, int value, int button, bool pressed);
+void DetachTestJoysticks();
+// Stands in for SDL's list of display modes (sizes; the desktop keeps its own size), so that mode searches
+// see the same list on every machine; an empty list goes back to SDL's.
+void SetDisplayModes(const SIZE* sizes, int count);
+
 } // namespace win32::testing

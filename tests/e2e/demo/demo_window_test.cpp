@@ -71,7 +71,7 @@ protected:
         command.insert(command.end(), args.begin(), args.end());
         demo_ = Spawn(command,
                       vtrtest::ChildEnvironment(
-                          {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + runTemp.string(),
+                          {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "TMPDIR=" + runTemp.string(),
                            "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
                       nullptr, (temp_ / "demo.err").c_str());
         if (demo_ <= 0) return std::nullopt;
@@ -211,7 +211,7 @@ TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
     demo_ =
         vtrtest::Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
                        vtrtest::ChildEnvironment(
-                           {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "TMPDIR=" + temp_.string(),
+                           {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "TMPDIR=" + temp_.string(),
                             "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
                        nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);

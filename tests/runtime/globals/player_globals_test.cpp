@@ -76,7 +76,7 @@ TEST_F(Globals, PlayersStartFromTheHeaderWithLivesAndScoresComplemented) {
         EXPECT_EQ(~g.scores[p], 0);
     }
     EXPECT_EQ(g.controls[0], 5);
-    EXPECT_EQ(g.controls[1], 2);
+    EXPECT_EQ(g.controls[1], 5) << "its joystick is not plugged in: the player takes the keyboard";
     EXPECT_EQ(g.controls[PlayerCount + 0], 38); // player 1, up
     EXPECT_EQ(g.controls[PlayerCount + 5], 17); // player 1, button 2
     EXPECT_EQ(g.controlWork[ControlWorkWords - 1], 0);

@@ -105,8 +105,8 @@ int NaiveNearest(const SharedPalette& palette, COLORREF c) {
     return best;
 }
 
-// The application run in one display mode for its images (the display-mode choice, which would set it
-// from the header, is not part of this build).
+// The application run in one display mode for its images, given here rather than chosen from the
+// header.
 class PaletteApplication : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
