@@ -1,5 +1,6 @@
 #include "shell/pause.h"
 
+#include "objects/display_list.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
@@ -18,6 +19,9 @@ namespace vtrrt {
 using namespace win32;
 
 namespace {
+
+constexpr int PauseSelector = 20;
+constexpr int ContinueSelector = 24;
 
 // The pointer shown however often it was hidden, or hidden however often it was shown; the display count
 // reached.
@@ -68,8 +72,8 @@ void PauseApplication() {
     if (!s || ++s->pauseCount != 1) return;
     s->pauseTime = ClockNow();
     s->pauseTickOffset = GetElapsedTicks() - s->lastLoopTick;
-    // The objects' pause routines (extensions' PauseRunObject) are called here by the object services,
-    // which add the call.
+    // The built-in kinds give no pause routines yet, and extensions get theirs through the extension host.
+    CallObjectRoutines(nullptr, PauseSelector, nullptr);
     FreePointer(*s);
 }
 
@@ -77,8 +81,7 @@ void ResumeApplication() {
     FrameRunState* s = CurrentRunState();
     if (!s || s->pauseCount == 0 || --s->pauseCount != 0) return;
     TakePointerBack(*s);
-    // The objects' continue routines (extensions' ContinueRunObject) are called here by the object
-    // services, which add the call.
+    CallObjectRoutines(nullptr, ContinueSelector, nullptr);
     s->clockBase += ClockNow() - s->pauseTime;
     // The loop after the resume is due one tick after the loop before the pause, however long it lasted.
     s->lastLoopTick = GetElapsedTicks() - s->pauseTickOffset;
