@@ -75,12 +75,15 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
+    d.aboutText = u"Five spinners on a title, and a level.";
+    d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
     d.header->frameRate = 60;
     d.header->graphicMode = 8; // true colour
-    // The runtime's menu: the bar is shown, Ctrl+Q quits as the File menu does, and the window may switch to
-    // full screen and back (the play area then centred on the screen).
+    // The runtime's menu: the bar is shown, Ctrl+Q quits as the File menu does, Ctrl+A shows About as the
+    // Help menu does, and the window may switch to full screen and back (the play area then centred on the
+    // screen).
     d.header->flags1 |= 0x100 | 0x1000;
     d.menuData = appwriter::WriteMenuData(
         {{u"&File", 0, 0, {{u"&Restart", 1010, 0, {}}, {u"", 0, 0, {}}, {u"&Quit\tCtrl+Q", 1008, 0, {}}}},
@@ -90,8 +93,9 @@ appwriter::ApplicationDescription DemoGame() {
           {{u"&Samples on/off", 1020, 0, {}},
            {u"&Music on/off", 1021, 0, {}},
            {u"Hide the menu &bar", 1022, 0, {}},
-           {u"&Full screen", 1025, 0, {}}}}},
-        {{0x08, 'Q', 1008}});
+           {u"&Full screen", 1025, 0, {}}}},
+         {u"&Help", 0, 0, {{u"&About\tCtrl+A", 1024, 0, {}}}}},
+        {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
     AddSpinners(d);
     // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
     appwriter::FrameContents title;

@@ -21,6 +21,7 @@ constexpr std::uint32_t ObjectRedrawsFrame = 0x02;
 constexpr std::uint32_t ObjectFlag04 = 0x04;
 constexpr std::uint32_t ObjectHasMovement = 0x10;
 constexpr std::uint32_t ObjectHasAnimation = 0x20;
+// Counted in the run state; an extension object's control windows take part in Tab focus cycling.
 constexpr std::uint32_t ObjectCounted = 0x40;
 constexpr std::uint32_t ObjectUncountedAtEnd = 0x80;
 constexpr std::uint32_t ObjectHasValues = 0x100;
@@ -84,7 +85,10 @@ struct RunObject {
     std::int16_t collisionFlags;
     std::int16_t savedBackgroundLink;
     void* savedBackground;
-    std::uint8_t reserved4[24];
+    // Byte offset in the record of the object's control windows: an i32 count, then that many window
+    // handles; 0 = none. Extensions that make windows set it.
+    std::int32_t controlWindows;
+    std::uint8_t reserved4[20];
     std::uint32_t identifier;
 };
 

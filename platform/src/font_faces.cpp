@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <strings.h>
 #include <unordered_set>
 
 namespace win32::fonts {
@@ -122,12 +123,21 @@ bool ChooseFallback(const LOGFONTW& lf, char32_t codePoint, std::string& file, i
     return ok;
 }
 
+// The faces of dialog templates, which every system draws with its own sans-serif.
+std::string DialogFaceAsSansSerif(std::string name) {
+    static constexpr const char* kDialogFaces[] = {"Helv", "MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
+                                                   "Tahoma"};
+    for (const char* face : kDialogFaces)
+        if (strcasecmp(name.c_str(), face) == 0) return "sans-serif";
+    return name;
+}
+
 bool ChooseFace(const LOGFONTW& lf, FaceChoice& choice) {
     FcConfig* config = Config();
     if (!config) return false;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;
-    const std::string name = FaceNameUtf8(lf);
+    const std::string name = DialogFaceAsSansSerif(FaceNameUtf8(lf));
     if (!name.empty()) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
     // The generic family follows the name, so that an unknown name still finds a face of the right kind.
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(GenericFamily(lf)));

@@ -2,6 +2,7 @@
 #include "hooks.h"
 #include "kernel/console_control.h"
 #include "menu_internal.h"
+#include "win32/dialog.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -279,6 +280,13 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
+    case WM_SETTEXT:
+        SetWindowTextW(window, reinterpret_cast<LPCWSTR>(lParam));
+        return TRUE;
+    case WM_GETTEXT:
+        return GetWindowTextW(window, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
+    case WM_GETTEXTLENGTH:
+        return GetWindowTextLengthW(window);
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;

@@ -98,4 +98,38 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size) {
     return static_cast<int>(n);
 }
 
+namespace {
+
+UINT ResourceNumber(LPCWSTR name) {
+    const auto value = reinterpret_cast<ULONG_PTR>(name);
+    return value < 0x10000 ? static_cast<UINT>(value) : 0;
+}
+
+} // namespace
+
+HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
+    const ModuleResources* resources = FindModuleResources(module);
+    const UINT id = ResourceNumber(name), kind = ResourceNumber(type);
+    if (!resources || !id || !kind) return nullptr;
+    for (std::size_t i = 0; i < resources->binaryCount; ++i) {
+        const BinaryResource& r = resources->binaries[i];
+        if (r.type == kind && r.id == id && r.data) return reinterpret_cast<HRSRC>(&r);
+    }
+    return nullptr;
+}
+
+HGLOBAL LoadResource(HMODULE, HRSRC resource) {
+    return resource ? reinterpret_cast<const BinaryResource*>(resource)->data : nullptr;
+}
+
+const void* LockResource(HGLOBAL data) {
+    return data;
+}
+
+DWORD SizeofResource(HMODULE, HRSRC resource) {
+    if (!resource) return 0;
+    const std::size_t size = reinterpret_cast<const BinaryResource*>(resource)->size;
+    return static_cast<DWORD>(std::min<std::size_t>(size, UINT32_MAX));
+}
+
 } // namespace win32

@@ -163,7 +163,9 @@ WPARAM MouseKeys(const std::array<BYTE, 256>& keys) {
 // The deepest visible, enabled window under a point of a top-level window's client area.
 HWND HitTest(HWND window, POINT clientPoint) {
     for (HWND child : window->children) {
-        if (!(child->style & WS_VISIBLE) || !child->enabled || !PtInRect(&child->rect, clientPoint)) continue;
+        if (!(child->style & WS_VISIBLE) || !child->enabled || child->mouseTransparent ||
+            !PtInRect(&child->rect, clientPoint))
+            continue;
         const RECT in = FrameInsets(child->style, child->exStyle, false);
         POINT inner{clientPoint.x - child->rect.left - in.left, clientPoint.y - child->rect.top - in.top};
         RECT client;
@@ -563,6 +565,22 @@ void ForgetInputWindow(HWND window) {
     if (s.active == window) s.active = nullptr;
     if (s.capture == window) s.capture = nullptr;
     if (s.clickWindow == window) s.clickWindow = nullptr;
+}
+
+UINT MapVirtualKeyW(UINT code, UINT mapType) {
+    // The characters of the keys that are not letters or digits, as a US keyboard types them.
+    static constexpr std::pair<UINT, WCHAR> kOther[] = {
+        {VK_SPACE, u' '}, {0x6A, u'*'},   {0x6B, u'+'},      {0x6D, u'-'},      {0x6E, u'.'},  {0x6F, u'/'},
+        {0xBA, u';'},     {0xBB, u'='},   {0xBC, u','},      {0xBD, u'-'},      {0xBE, u'.'},  {0xBF, u'/'},
+        {0xC0, u'`'},     {0xDB, u'['},   {0xDC, u'\\'},     {0xDD, u']'},      {0xDE, u'\''}, {0xE2, u'\\'},
+        {VK_BACK, 0x08},  {VK_TAB, 0x09}, {VK_RETURN, 0x0D}, {VK_ESCAPE, 0x1B},
+    };
+    if (mapType != MAPVK_VK_TO_CHAR) return 0;
+    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return code;
+    if (code >= VK_NUMPAD0 && code <= VK_NUMPAD0 + 9) return u'0' + (code - VK_NUMPAD0);
+    for (const auto& [key, c] : kOther)
+        if (key == code) return c;
+    return 0;
 }
 
 SHORT GetKeyState(int virtualKey) {

@@ -37,7 +37,15 @@ struct WindowObject {
     LONG_PTR userData = 0;
     std::vector<BYTE> extra;
     std::u16string title;
+    struct Property {
+        ATOM atom;
+        bool ownsAtom; // named by a string: the property added the atom and deletes it again
+        HANDLE value;
+    };
+    std::vector<Property> properties;
     bool destroying = false;
+    // Mouse input passes through it to the window below (statics and group boxes).
+    bool mouseTransparent = false;
     bool enabled = true;
     int showState = SIZE_RESTORED;
     RECT normal{}; // the restored rectangle while maximized
@@ -102,5 +110,9 @@ HWND WindowFromSdlId(std::uint32_t id);
 void ForgetInputWindow(HWND window);
 void RemoveWindowTimers(HWND window);
 void UpdateSyncKeyState(const MSG& msg);
+// A class of the layer itself, made when the first class is looked up.
+void AddSystemClass(const WCHAR* name, WNDPROC proc, int extraBytes);
+// The dialog and control classes (dialog_controls.cpp).
+void RegisterDialogClasses();
 
 } // namespace win32

@@ -50,6 +50,7 @@ constexpr int kCaption = 19;
 constexpr int kMenuBar = 19;
 
 LRESULT MdiClientProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void ForgetProperties(WindowObject* w);
 
 struct MdiClientState {
     HWND active = nullptr;
@@ -70,15 +71,8 @@ void RegisterSystemClasses() {
     static bool done = false;
     if (done) return;
     done = true;
-    auto mdi = std::make_unique<ClassObject>();
-    mdi->name = u"mdiclient";
-    mdi->system = true;
-    mdi->wc.cbSize = sizeof(WNDCLASSEXW);
-    mdi->wc.lpfnWndProc = MdiClientProc;
-    mdi->wc.cbWndExtra = sizeof(void*);
-    mdi->wc.lpszClassName = nullptr;
-    mdi->atom = FreeClassAtom();
-    Classes()[mdi->name] = std::move(mdi);
+    AddSystemClass(u"mdiclient", MdiClientProc, sizeof(void*));
+    RegisterDialogClasses();
 }
 
 ClassObject* FindClass(LPCWSTR name) {
@@ -126,6 +120,7 @@ void FreeWindow(HWND handle) {
         DestroyMenu(menu);
     }
     DestroySdlWindow(w);
+    ForgetProperties(w);
     {
         std::lock_guard guard(registryLock);
         LiveWindows().erase(w);
@@ -175,6 +170,18 @@ void SendShow(HWND handle, bool show) {
 } // namespace
 
 // --- shared helpers of the layer ---
+
+void AddSystemClass(const WCHAR* name, WNDPROC proc, int extraBytes) {
+    auto cls = std::make_unique<ClassObject>();
+    cls->name = Copy(name);
+    cls->system = true;
+    cls->wc.cbSize = sizeof(WNDCLASSEXW);
+    cls->wc.style = CS_DBLCLKS;
+    cls->wc.lpfnWndProc = proc;
+    cls->wc.cbWndExtra = extraBytes;
+    cls->atom = FreeClassAtom();
+    Classes()[ClassKey(name)] = std::move(cls);
+}
 
 WindowObject* Win(HWND window) {
     if (!window) return nullptr;
@@ -695,8 +702,16 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text) {
     WindowObject* w = Win(window);
     if (!w) return FALSE;
     w->title = Copy(text);
-    if (!IsChild(w)) SyncSdlWindow(w);
+    if (!IsChild(w))
+        SyncSdlWindow(w);
+    else
+        InvalidateRect(window, nullptr, TRUE); // a control shows its text
     return TRUE;
+}
+
+int GetWindowTextLengthW(HWND window) {
+    WindowObject* w = Win(window);
+    return w ? static_cast<int>(std::min<std::size_t>(w->title.size(), INT32_MAX)) : 0;
 }
 
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity) {
@@ -706,6 +721,61 @@ int GetWindowTextW(HWND window, LPWSTR buffer, int capacity) {
     std::copy_n(w->title.begin(), n, buffer);
     buffer[n] = 0;
     return n;
+}
+
+// --- properties ---
+
+namespace {
+
+ATOM PropertyAtom(LPCWSTR name) {
+    const auto value = reinterpret_cast<ULONG_PTR>(name);
+    if (value < 0x10000) return static_cast<ATOM>(value);
+    return GlobalFindAtomW(name);
+}
+
+auto FindProperty(WindowObject* w, ATOM atom) {
+    return std::find_if(w->properties.begin(), w->properties.end(),
+                        [&](const WindowObject::Property& p) { return atom && p.atom == atom; });
+}
+
+void ForgetProperties(WindowObject* w) {
+    for (const WindowObject::Property& p : w->properties)
+        if (p.ownsAtom) GlobalDeleteAtom(p.atom);
+    w->properties.clear();
+}
+
+} // namespace
+
+BOOL SetPropW(HWND window, LPCWSTR name, HANDLE value) {
+    WindowObject* w = Win(window);
+    if (!w || !name) return FALSE;
+    if (auto it = FindProperty(w, PropertyAtom(name)); it != w->properties.end()) {
+        it->value = value;
+        return TRUE;
+    }
+    const bool named = reinterpret_cast<ULONG_PTR>(name) >= 0x10000;
+    const ATOM atom = named ? GlobalAddAtomW(name) : PropertyAtom(name);
+    if (!atom) return FALSE;
+    w->properties.push_back({atom, named, value});
+    return TRUE;
+}
+
+HANDLE GetPropW(HWND window, LPCWSTR name) {
+    WindowObject* w = Win(window);
+    if (!w || !name) return nullptr;
+    auto it = FindProperty(w, PropertyAtom(name));
+    return it == w->properties.end() ? nullptr : it->value;
+}
+
+HANDLE RemovePropW(HWND window, LPCWSTR name) {
+    WindowObject* w = Win(window);
+    if (!w || !name) return nullptr;
+    auto it = FindProperty(w, PropertyAtom(name));
+    if (it == w->properties.end()) return nullptr;
+    const WindowObject::Property p = *it;
+    w->properties.erase(it);
+    if (p.ownsAtom) GlobalDeleteAtom(p.atom);
+    return p.value;
 }
 
 // --- the MDI client: children without MDI chrome inside the frame's client area ---

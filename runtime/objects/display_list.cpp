@@ -2,6 +2,7 @@
 
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
+#include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
 #include "startup/frame_record.h"
 
@@ -60,6 +61,7 @@ bool IsKind(const RunObject* o) {
 }
 
 void FreeRecordNow(FrameRunState* s, RunObject* o) {
+    FreeObjectTransitions(o);
     if (SavedRect* saved = SavedRectOf(o, false)) {
         FreeSavedRect(saved);
         FreeMemoryBlock(saved);
@@ -387,7 +389,11 @@ LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR) {
     if (!s || !s->frame || !sprite) return 0;
     auto* o = reinterpret_cast<RunObject*>(sprite->userData);
     if (!o) return 0;
-    // A sprite in a transition runs the transition's step here once the transition modules add them.
+    if (sprite->flags & SpriteRecordInTransition) {
+        const int done = (o->runFlags & ObjectDisappearingRunning) ? StepObjectFadeOut(o, code)
+                                                                   : StepObjectFadeIn(o, code);
+        if (code != 3) return done;
+    }
     switch (code) {
     case 0:
         if (IsKind(o))
@@ -395,7 +401,7 @@ LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR) {
         return 0;
     case 3:
         KillObjectBackground(o);
-        if (!(sprite->flags & 0x4) && o->creationNumber == 0) {
+        if (!(sprite->flags & SpriteRecordKeepsObject) && o->creationNumber == 0) {
             if (RunObjectExtended* x = ExtendedOf(o); x && x->sprite == sprite) x->sprite = nullptr;
             FreeRecordNow(s, o);
         }

@@ -4,6 +4,7 @@
 #include "objects/display_list.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
+#include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
@@ -26,6 +27,7 @@ constexpr std::int32_t InfoFlagCollidable = 0x100;
 constexpr std::uint16_t TextObjectType = 3;
 constexpr DWORD OwnerDrawnFlags = SpriteOwnerDrawn | SpriteShown;
 constexpr DWORD OwnerDrawnUntracked = 0x800000;
+constexpr DWORD TransitionSpriteFlags = SpriteOwnerDrawn | SpriteRoutineSaves;
 
 struct Parts {
     RunObjectExtended* x;
@@ -180,12 +182,53 @@ Sprite* CreateObjectSprite(RunObject* o, Sprite* behind) {
 }
 
 Sprite* StartObjectTransitionSprite(RunObject* o, bool fadeOut) {
-    o->runFlags &= static_cast<std::uint16_t>(~(ObjectAppearingRunning | ObjectDisappearingRunning));
+    constexpr std::uint16_t Running = ObjectAppearingRunning | ObjectDisappearingRunning;
+    o->runFlags &= static_cast<std::uint16_t>(~Running);
     const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo));
     if (!info || DefU32(info->definition, fadeOut ? DefDisappearing : DefAppearing) == 0) return nullptr;
-    // The object transitions are played by the shell's transition modules, which add their set-up here;
-    // until then an object shows and goes without one.
-    return nullptr;
+    auto [x, block] = PartsOf(o);
+    if (!x || !block) return nullptr;
+    o->runFlags |= fadeOut ? ObjectDisappearingRunning : ObjectAppearingRunning;
+    if (!StartObjectTransition(o, fadeOut)) {
+        o->runFlags &= static_cast<std::uint16_t>(~Running);
+        return nullptr;
+    }
+    SpriteWindow* window = SpritesOfFrame();
+    Sprite* old = SpriteOf(x);
+    RECT r{};
+    if (old) {
+        GetSpriteRect(window, old, &r);
+        block->zOrder = old->zOrder;
+    } else {
+        UpdateDisplayRect(o);
+        r = {o->displayLeft, o->displayTop, o->displayRight, o->displayBottom};
+    }
+    // The transition sprite draws itself and keeps what lies under it; it neither collides nor waits for
+    // changes. The block holds its flags while it runs.
+    block->spriteFlags =
+        (block->spriteFlags | TransitionSpriteFlags) & ~(SpriteCollidable | SpriteShown | SpriteNoSave);
+    Sprite* sprite = CreateSpriteEx(window, r.left, r.top, r.right, r.bottom, block->layerKey, block->zOrder,
+                                    block->eraseColour, block->spriteFlags, reinterpret_cast<LONG_PTR>(o),
+                                    SpriteManagerCallback);
+    if (!sprite) {
+        FreeObjectTransitions(o);
+        block->spriteFlags = block->firstSpriteFlags;
+        o->runFlags &= static_cast<std::uint16_t>(~Running);
+        return nullptr;
+    }
+    sprite->flags |= SpriteRecordInTransition;
+    o->runFlags |= ObjectImageSprite;
+    SetSpriteEffect(window, sprite, block->inkEffect, reinterpret_cast<LONG_PTR>(block->inkParameter));
+    if (old) {
+        MoveSpriteBehind(window, sprite, old);
+        DeleteSprite(window, old);
+    }
+    x->sprite = sprite;
+    o->displayRoutine = DisplayOwnerDrawnSprite;
+    o->restoreDisplayRoutine = RestoreOwnerDrawnSprite;
+    // An extension object is told PauseRunObject here by the extension host, which adds the call.
+    block->displayFlags &= static_cast<std::uint16_t>(~DisplayParked);
+    return sprite;
 }
 
 void DestroyObjectSprite(RunObject* o, int mode) {
@@ -261,13 +304,32 @@ void ShowObject(RunObject* o) {
     }
 }
 
-// No transition runs until the transition modules start them (see StartObjectTransitionSprite).
 bool FinishObjectFadeIn(RunObject* o) {
-    return (o->runFlags & ObjectAppearingRunning) != 0;
+    if (!(o->runFlags & ObjectAppearingRunning)) return false;
+    if (!ObjectTransitionDone(o, false)) return true;
+    EndObjectTransition(o, false);
+    o->runFlags &= static_cast<std::uint16_t>(~(ObjectAppearingRunning | ObjectImageSprite));
+    auto [x, block] = PartsOf(o);
+    if (!x || !block) return true;
+    Sprite* transitionSprite = SpriteOf(x);
+    if (transitionSprite) {
+        block->zOrder = transitionSprite->zOrder;
+        // The pool frees it later: its routine then frees the transition, not the object.
+        transitionSprite->flags |= SpriteRecordKeepsObject;
+        DeleteSprite(SpritesOfFrame(), transitionSprite);
+    }
+    x->sprite = nullptr;
+    block->spriteFlags = block->firstSpriteFlags;
+    CreateObjectSprite(o, transitionSprite);
+    // An extension object is told ContinueRunObject here by the extension host, which adds the call.
+    return true;
 }
 
 bool FinishObjectFadeOut(RunObject* o) {
-    return (o->runFlags & ObjectDisappearingRunning) != 0;
+    if (!(o->runFlags & ObjectDisappearingRunning) || !ObjectTransitionDone(o, true)) return false;
+    EndObjectTransition(o, true);
+    QueueForDestruction(o);
+    return true;
 }
 
 void UpdateObjectVisibility(RunObject* o) {

@@ -15,6 +15,10 @@ namespace vtrrt {
 struct ObjectCreationParams;
 
 // Display flags of the sprite block.
+// Flags of the sprite record itself: a transition sprite, and one whose freeing leaves its object.
+constexpr std::uint32_t SpriteRecordKeepsObject = 0x4;
+constexpr std::uint32_t SpriteRecordInTransition = 0x8000;
+
 constexpr std::uint16_t DisplayHidden = 0x01;
 constexpr std::uint16_t DisplayStatic = 0x02;
 constexpr std::uint16_t DisplayParked = 0x04;

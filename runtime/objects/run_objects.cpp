@@ -4,6 +4,7 @@
 #include "objects/display_list.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
+#include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
 #include "shell/typed_value.h"
 #include "startup/application_record.h"
@@ -137,6 +138,7 @@ void RunPlainObject(RunObject* o) {
 }
 
 void FreeRecord(FrameRunState* s, std::int32_t slot, RunObject* o) {
+    FreeObjectTransitions(o);
     if (SavedRect* saved = SavedRectOf(o, false)) {
         FreeSavedRect(saved);
         FreeMemoryBlock(saved);

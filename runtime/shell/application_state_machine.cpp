@@ -5,9 +5,11 @@
 #include "shell/frame_clock.h"
 #include "shell/frame_lifecycle.h"
 #include "shell/frame_run_state.h"
+#include "shell/frame_transitions.h"
 #include "shell/global_object_store.h"
 #include "shell/header_flags.h"
 #include "shell/menu_pause_hook.h"
+#include "shell/mouse_capture.h"
 #include "shell/runtime_services.h"
 #include "shell/sound_services.h"
 #include "shell/window_procedures.h"
@@ -47,17 +49,6 @@ void StartApplicationState(ApplicationRecord& app) {
     RebuildApplicationMenu(app);
     app.run.nextFrame = app.run.firstFrame;
     app.runState = StateStartFrame;
-}
-
-// Transitions are played by the transition modules, which add their steps here; until then a fade that is
-// asked for is over at once.
-void FinishFade(ApplicationRecord& app, bool fadeOut) {
-    if (fadeOut) {
-        app.runState = StateEndFrame;
-    } else {
-        RefreshAfterFadeIn();
-        app.runState = StateRunFrame;
-    }
 }
 
 } // namespace
@@ -112,10 +103,13 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
             }
             break;
         case StateFadeIn:
-        case StateFadeOut:
-            FinishFade(*app, app->runState == StateFadeOut);
+        case StateFadeOut: {
+            const bool fadeOut = app->runState == StateFadeOut;
+            if (StepFrameTransition()) return 1;
+            EndFrameTransition(app, fadeOut);
             if (app->runState == StateQuit || app->runState == StateStartApplication) EndCurrentFrame();
             break;
+        }
         case StateRunFrame: {
             FrameRecord* frame = app->run.frame;
             if (!frame) return 1;
@@ -124,8 +118,7 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
                 if (frame->endCode == ExitNone) return 1;
             }
             if (app->run.inTimerStep) return 1;
-            // No fade-out transition can start (see FinishFade): the frame ends now.
-            EndCurrentFrame();
+            if (!StartFrameTransition(true, nullptr)) EndCurrentFrame();
             break;
         }
         case StateEndFrame:
@@ -175,7 +168,10 @@ void FreeLoadedFrame(ApplicationRecord& app) {
     if (!frame) return;
     ApplicationRecord* previous = SetCurrentApplication(&app);
     // A run stopped mid-frame still gives its objects back.
-    if (frame->runState && frame->runState == CurrentRunState()) KillAllObjects();
+    if (frame->runState && frame->runState == CurrentRunState()) {
+        KillAllObjects();
+        ReleaseMouse();
+    }
     FreeFrame(frame);
     app.run.frame = nullptr;
     app.currentFrameIndex = -1;

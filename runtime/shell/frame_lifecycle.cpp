@@ -9,11 +9,14 @@
 #include "shell/display_mode.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
+#include "shell/frame_transitions.h"
 #include "shell/game_loop.h"
 #include "shell/global_object_store.h"
+#include "shell/mouse_capture.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/window_placement.h"
+#include "shell/window_title.h"
 #include "startup/frame_loader.h"
 #include "startup/frame_object_infos.h"
 #include "startup/sound_items.h"
@@ -69,6 +72,7 @@ int RebuildFrameRun() {
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
     InitFrameRunState();
+    CaptureMouse();
     CurrentRunState()->exitParameter = 0;
     return 0;
 }
@@ -209,10 +213,10 @@ int StartFrameRun(bool fadeIn) {
     BuildObjectInfoList();
     InitFrameRunState();
     CreateFrameObjects(fadeIn);
-    // The frame's first redraw is the background services', the mouse capture the control-window
-    // services'; each adds its call here.
+    // The frame's first redraw is the background services', which add it here.
     RestoreGlobalObjects();
     if (const int r = StartFrameEvents(*s); r != 0) return r;
+    CaptureMouse();
     s->exitParameter = 0;
     InitFrameRunState();
     s->lastWord = 0;
@@ -233,6 +237,8 @@ int StartCurrentFrame() {
     }
     FrameRecord* frame = app.run.frame;
     Services().frame = frame;
+    UpdateWindowTitle();
+    // Every loaded extension's StartFrame is called here by the extension host, which adds it.
     frame->transitionState = 0;
     frame->endCode = ExitNone;
     CreateFrameScreenSurface(app, *frame);
@@ -259,8 +265,8 @@ int StartCurrentFrame() {
         frame->endCode = static_cast<std::int16_t>(FrameTick());
         if (frame->endCode != ExitNone) {
             app.runState = StateEndFrame;
-        } else {
-            // No transition module can play the fade (see the state machine): the frame goes on at once.
+        } else if (!StartFrameTransition(false, app.frameSurface)) {
+            // Without a fade to play the frame goes on at once.
             RefreshAfterFadeIn();
             app.runState = StateRunFrame;
         }
@@ -350,6 +356,7 @@ std::uint32_t EndFrameRun(int code) {
     StopFrameSounds(App());
     KillAllObjects();
     EndFrameEvents(s);
+    ReleaseMouse();
     FreeFrameRunState(s);
     const int reported = code >= ExitRestartFrame ? ExitError : code;
     return (parameter << 16) | static_cast<std::uint16_t>(reported);

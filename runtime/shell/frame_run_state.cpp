@@ -6,6 +6,7 @@
 #include "objects/display_list.h"
 #include "objects/run_objects.h"
 #include "shell/frame_clock.h"
+#include "shell/window_hooks.h"
 #include "startup/application_record.h"
 #include "startup/frame_loader.h"
 #include "startup/frame_object_infos.h"
@@ -170,6 +171,7 @@ int CreateFrameRunState() {
     s->virtualHeight = frame->virtualRect.bottom == -1 ? VirtualSizeUnbounded : frame->virtualRect.bottom;
     s->runFlags = static_cast<std::uint16_t>((keptFlags & RunKeptAcrossRestarts) | RunCreated | RunCreated40);
     s->cursorCentreX = s->cursorCentreY = CursorCentreStart;
+    BuildWindowHookList(*s);
     s->savedListHead = s->savedListTail = NoListedObject;
     s->randomSeed = frame->randomSeed == -1 ? static_cast<std::uint16_t>(ClockNow())
                                             : static_cast<std::uint16_t>(frame->randomSeed);

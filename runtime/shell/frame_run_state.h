@@ -13,6 +13,7 @@ namespace vtrrt {
 
 struct RunObject;
 struct EventRunState;
+struct FrameRunState;
 struct BackgroundQueueNode;
 using ObjectRoutine = void (*)(RunObject*);
 
@@ -73,6 +74,17 @@ constexpr std::uint16_t RunObjectInfosBuilt200 = 0x200;
 constexpr std::uint16_t RunFrameEnding = 0x8000;
 
 constexpr int RoutineSlotCount = 41;
+// One window-message hook per object extension, and the rich text object's.
+constexpr int MaxWindowHooks = 96 + 1;
+
+// A routine that sees the running frame's window messages first; its result flags say what happens next
+// (CallWindowHooks).
+using WindowHookRoutine = std::uint16_t (*)(FrameRunState* state, win32::HWND window, win32::UINT message,
+                                            win32::WPARAM wParam, win32::LPARAM lParam);
+struct WindowHook {
+    WindowHookRoutine routine;
+    std::int32_t priority;
+};
 constexpr int LoopTimeRingSize = 10;
 constexpr std::int32_t DefaultLoopTime = 20;
 constexpr std::int32_t VirtualSizeUnbounded = 0x7FFFF000;
@@ -129,6 +141,14 @@ struct FrameRunState {
     std::int16_t saveRequest;
     std::int16_t pointerShowCount;
     std::int32_t cursorCentreX, cursorCentreY;
+    win32::POINT savedPointer; // where the pointer was when the mouse was captured
+    // Control windows of extensions: how many have a message routine of the extension.
+    std::int32_t controlsWithRoutines;
+    // The window-message hooks of the frame, by ascending priority, and the result a hook stores for the
+    // window procedure to return.
+    std::int16_t windowHookCount;
+    WindowHook windowHooks[MaxWindowHooks];
+    win32::LRESULT hookResult;
     // Input of this loop.
     std::uint32_t playerBits;
     std::uint32_t previousPlayerBits;

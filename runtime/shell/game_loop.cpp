@@ -6,6 +6,7 @@
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/header_flags.h"
+#include "shell/pause.h"
 #include "startup/player_globals.h"
 
 #include "vtrs2/app_window.h"
@@ -100,6 +101,18 @@ void AdvanceClock(FrameRunState& s) {
     s.loopTimeIndex = (s.loopTimeIndex + 1) % LoopTimeRingSize;
 }
 
+// Mouse players move by the pointer's distance from the centre of the frame window.
+void CentrePointer(FrameRunState& s) {
+    RECT box{};
+    if (!s.frameWindow || !GetWindowRect(s.frameWindow, &box)) return;
+    s.cursorCentreX = (box.left + box.right) / 2;
+    s.cursorCentreY = (box.top + box.bottom) / 2;
+    SetCursorPos(s.cursorCentreX, s.cursorCentreY);
+}
+
+constexpr int PauseRoutineSlot = 7;
+constexpr int ResumeRoutineSlot = 8;
+
 } // namespace
 
 void InitFrameRunState() {
@@ -119,12 +132,16 @@ void InitFrameRunState() {
     s->windowAreaHeight = area.bottom - area.top;
     SetLimits(*s);
     s->pauseCount = 0;
+    if (s->mousePlayers) CentrePointer(*s);
     s->playerBits = s->previousPlayerBits = s->changedPlayerBits = 0;
     s->mouseButtons = 0;
     s->enabledControls = 0xFFFFFFFF;
     s->validPlayers = ValidPlayersByCount[std::min<std::size_t>(s->playerCount, 4)];
     std::fill(std::begin(s->loopTimes), std::end(s->loopTimes), DefaultLoopTime);
     s->loopTimeIndex = 0;
+    // The other slots are the object, event and movement services', which fill them as they are built.
+    s->routineSlots[PauseRoutineSlot] = reinterpret_cast<void*>(&PauseService);
+    s->routineSlots[ResumeRoutineSlot] = reinterpret_cast<void*>(&ResumeService);
     FreeBackgroundQueue();
 }
 

@@ -3,10 +3,13 @@
 #include "shell/application_menu.h"
 #include "shell/build_palette.h"
 #include "shell/command_line.h"
+#include "shell/font_cache.h"
 #include "shell/header_flags.h"
+#include "shell/runtime_dialogs.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
 #include "shell/sound_services.h"
+#include "shell/transition_modules.h"
 #include "shell/window_procedures.h"
 #include "startup/byte_reader.h"
 #include "startup/runtime_files.h"
@@ -190,7 +193,10 @@ void DestroyMainWindow() {
 }
 
 void ShutdownApplication() {
+    FreeTransitionModules();
     ShutdownSound();
+    ClearFontCache();
+    FreeRuntimeDialogFonts();
     DestroyMainWindow();
     FreeRunningApplications();
     DeleteShellAtoms();

@@ -1,5 +1,6 @@
 #include "shell/pause.h"
 
+#include "objects/display_list.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
@@ -17,19 +18,94 @@ namespace vtrrt {
 
 using namespace win32;
 
+namespace {
+
+constexpr int PauseSelector = 20;
+constexpr int ContinueSelector = 24;
+
+// The pointer shown however often it was hidden, or hidden however often it was shown; the display count
+// reached.
+int ShowPointerFully() {
+    int count = ShowCursor(TRUE);
+    while (count < 0)
+        count = ShowCursor(TRUE);
+    return count;
+}
+
+int HidePointerFully() {
+    int count = ShowCursor(FALSE);
+    while (count >= 0)
+        count = ShowCursor(FALSE);
+    return count;
+}
+
+void KeepPointerCount(int count) {
+    if (FrameRunState* s = CurrentRunState()) s->pointerShowCount = static_cast<std::int16_t>(count);
+}
+
+// A paused frame lets the user have the pointer and the mouse; the run state keeps the count it had.
+void FreePointer(const FrameRunState& s) {
+    if (s.mousePlayers) {
+        ShowPointerFully();
+        ReleaseCapture();
+        SetCursorPos(s.savedPointer.x, s.savedPointer.y);
+    } else if (s.pointerShowCount < 0) {
+        ShowPointerFully();
+    }
+}
+
+void TakePointerBack(FrameRunState& s) {
+    if (s.mousePlayers) {
+        GetCursorPos(&s.savedPointer);
+        SetCapture(s.frameWindow);
+        HidePointerFully();
+        SetCursorPos(s.cursorCentreX, s.cursorCentreY);
+    } else if (s.pointerShowCount < 0) {
+        HidePointerFully();
+    }
+}
+
+} // namespace
+
 void PauseApplication() {
     FrameRunState* s = CurrentRunState();
     if (!s || ++s->pauseCount != 1) return;
     s->pauseTime = ClockNow();
     s->pauseTickOffset = GetElapsedTicks() - s->lastLoopTick;
+    // The built-in kinds give no pause routines yet, and extensions get theirs through the extension host.
+    CallObjectRoutines(nullptr, PauseSelector, nullptr);
+    FreePointer(*s);
 }
 
 void ResumeApplication() {
     FrameRunState* s = CurrentRunState();
     if (!s || s->pauseCount == 0 || --s->pauseCount != 0) return;
+    TakePointerBack(*s);
+    CallObjectRoutines(nullptr, ContinueSelector, nullptr);
     s->clockBase += ClockNow() - s->pauseTime;
     // The loop after the resume is due one tick after the loop before the pause, however long it lasted.
     s->lastLoopTick = GetElapsedTicks() - s->pauseTickOffset;
+    // The event engine clears its resume selection word here; it adds the call with its pause services.
+}
+
+int PauseService(void*, void*, void*) {
+    PauseApplication();
+    return 0;
+}
+
+int ResumeService(void*, void*, void*) {
+    ResumeApplication();
+    return 0;
+}
+
+int ShowPointer() {
+    const int count = ShowPointerFully();
+    KeepPointerCount(count);
+    return count;
+}
+
+void HidePointer() {
+    KeepPointerCount(HidePointerFully());
 }
 
 bool ApplicationPaused() {

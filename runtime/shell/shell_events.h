@@ -17,6 +17,9 @@ struct ShellEventRaisers {
     bool (*quitRequest)() = nullptr;
     void (*resetUserIdleTime)() = nullptr;
     void (*filesDropped)(win32::HDROP drop) = nullptr;
+    // The paused dialog closed: the run state's resume field and storyboard condition -8, as a resume by
+    // key.
+    void (*resumed)() = nullptr;
 };
 
 ShellEventRaisers& EventRaisers();

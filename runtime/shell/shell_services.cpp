@@ -1,10 +1,15 @@
 #include "shell/shell_services.h"
 
+#include "shell/runtime_services.h"
+#include "startup/application_record.h"
+#include "startup/runtime_files.h"
+
 #include "win32/font.h"
 #include "win32/gdi.h"
 #include "win32/kernel.h"
 #include "win32/shell.h"
 
+#include <algorithm>
 #include <iterator>
 
 using namespace win32;
@@ -20,6 +25,7 @@ struct ShellState {
     HANDLE launchedProcess = nullptr;
 };
 
+// In the order of ShellProperty.
 constexpr const WCHAR* ShellAtomNames[] = {u"krdp", u"kprc", u"kspc", u"knum"};
 
 ATOM& ShellAtom(std::size_t index) {
@@ -99,6 +105,73 @@ void DeleteShellAtoms() {
         if (ShellAtom(i)) GlobalDeleteAtom(ShellAtom(i));
         ShellAtom(i) = 0;
     }
+}
+
+const WCHAR* ShellPropertyName(ShellProperty property) {
+    const auto index = static_cast<std::size_t>(property);
+    return ShellAtom(index) ? MAKEINTATOM(ShellAtom(index)) : ShellAtomNames[index];
+}
+
+namespace {
+
+constexpr std::size_t PathPartUnits = 260;
+
+bool IsPathSeparator(WCHAR c) {
+    return c == u'\\' || c == u'/';
+}
+
+// The parts of a path as the shell splits it: a drive ("C:"), the folder with its trailing separator, the
+// file name and its extension (with its dot).
+struct PathParts {
+    std::u16string_view drive, folder, name;
+};
+
+PathParts SplitPath(std::u16string_view path) {
+    PathParts parts;
+    if (path.size() >= 2 && path[1] == u':') {
+        parts.drive = path.substr(0, 2);
+        path.remove_prefix(2);
+    }
+    std::size_t folderEnd = 0;
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if (IsPathSeparator(path[i])) folderEnd = i + 1;
+    parts.folder = path.substr(0, folderEnd);
+    std::u16string_view file = path.substr(folderEnd);
+    const std::size_t dot = file.rfind(u'.');
+    parts.name = dot == std::u16string_view::npos ? file : file.substr(0, dot);
+    return parts;
+}
+
+std::u16string PathPart(int kind) {
+    if (kind == 5) {
+        std::u16string folder = GetRuntimeFiles().runtimeTempFolder;
+        if (!folder.empty() && !IsPathSeparator(folder.back())) folder += u'\\';
+        return folder;
+    }
+    const ApplicationRecord* app = CurrentApplication();
+    const PathParts parts = SplitPath(app && app->dataFilePath ? app->dataFilePath : u"");
+    switch (kind) {
+    case 1:
+        return std::u16string(parts.drive);
+    case 2:
+        return std::u16string(parts.folder);
+    case 3:
+        return std::u16string(parts.drive) + std::u16string(parts.folder);
+    case 4:
+        return std::u16string(parts.name);
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+void GetApplicationPathPart(int kind, WCHAR* out) {
+    if (!out) return;
+    const std::u16string part = PathPart(kind);
+    const std::size_t n = std::min(part.size(), PathPartUnits - 1);
+    std::copy_n(part.begin(), n, out);
+    out[n] = 0;
 }
 
 void FreeShellResources() {

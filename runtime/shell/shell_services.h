@@ -28,6 +28,17 @@ bool LaunchDocument(const win32::WCHAR* path);
 void AddShellAtoms();
 void DeleteShellAtoms();
 
+// The properties of a subclassed control window: the owning object, the procedure it replaced, the
+// extension's message routine and the object's number.
+enum class ShellProperty { Owner, Procedure, MessageRoutine, Number };
+// The property's atom, or its name while the atoms are not added.
+const win32::WCHAR* ShellPropertyName(ShellProperty property);
+
+// A part of the application file's path, copied into `out` (at least 260 units): 1 the drive, 2 the folder
+// without the drive, 3 both, 4 the file name without its extension, 5 the temporary folder with a trailing
+// backslash; other kinds an empty string.
+void GetApplicationPathPart(int kind, win32::WCHAR* out);
+
 // The shell's own resources, at the end of a run: the dialog font and the launched document's handle.
 void FreeShellResources();
 

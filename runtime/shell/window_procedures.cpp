@@ -4,20 +4,26 @@
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_run_state.h"
+#include "shell/frame_transitions.h"
 #include "shell/header_flags.h"
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
 #include "shell/pause.h"
+#include "shell/runtime_dialogs.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
 #include "shell/sound_services.h"
+#include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
+#include "startup/player_globals.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
 #include "win32/mm.h"
+
+#include <optional>
 
 using namespace win32;
 
@@ -37,10 +43,9 @@ bool FrameRunning() {
     return app && CurrentRunState() && app->runState == StateRunFrame;
 }
 
-// No transition modules are loaded by this runtime, so no frame carries a transition object and no fade
-// holds commands back.
+// Commands that would end or change the frame wait while its fade plays.
 bool FadeRunning() {
-    return false;
+    return FrameFadeRunning();
 }
 
 void EndApplication(std::int16_t code) {
@@ -210,6 +215,36 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
     info->ptMaxTrackSize = info->ptMaxSize;
     info->ptMaxPosition = POINT{0, 0};
     return 0;
+}
+
+// The fade states, in which the runtime's dialogs do not open (full screen through a display driver would
+// keep them closed too, once full screen is built).
+bool InFadeState() {
+    const ApplicationRecord* app = CurrentApplication();
+    return app && (app->runState == StateFadeIn || app->runState == StateFadeOut);
+}
+
+// A dialog of the runtime, with the application paused around it.
+template <typename Dialog> void RunWhilePaused(Dialog&& dialog) {
+    PauseApplication();
+    dialog();
+    ResumeApplication();
+}
+
+void RunPasswordDialog() {
+    RunWhilePaused([] {
+        const int frame = AskFramePassword(Services().mainWindow);
+        FrameRunState* s = CurrentRunState();
+        if (frame < 0 || !s) return;
+        s->exitCode = ExitJumpToFrame;
+        s->exitParameter = frame + 0x8000;
+    });
+}
+
+// After the paused dialog the application goes on as after a resume by key: the events hear of it.
+void RunPausedDialog() {
+    RunWhilePaused([] { ShowPausedDialog(Services().mainWindow); });
+    if (EventRaisers().resumed) EventRaisers().resumed();
 }
 
 void ToggleSound(std::uint16_t bit) {
@@ -412,6 +447,20 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return AppWindowProcW(window, message, wParam, lParam);
 }
 
+// What the frame's window-message hooks make of a message; nothing when the procedure is to handle it.
+std::optional<LRESULT> HookedMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    FrameRunState* s = CurrentRunState();
+    if (!s) return std::nullopt;
+    const std::uint16_t result = CallWindowHooks(s->frameWindow, message, wParam, lParam);
+    if (result & HookHandled) return 0;
+    if (result & HookDefaultOnly) {
+        if (message == WM_NCCREATE || message == WM_CREATE) return 0;
+        return AppWindowProcW(window, message, wParam, lParam);
+    }
+    if (result & HookStoredResult) return CurrentRunState() ? CurrentRunState()->hookResult : 0;
+    return std::nullopt;
+}
+
 } // namespace
 
 bool& MainWindowClosing() {
@@ -431,6 +480,26 @@ bool RunMenuCommand(HWND window, int id) {
         return false;
     case CommandRestart:
         if (!FadeRunning()) EndApplication(ExitRestartApplication);
+        return true;
+    case CommandPassword:
+        if (!InFadeState() && app && app->framePasswords) RunPasswordDialog();
+        return true;
+    case CommandPause:
+        if (!InFadeState()) RunPausedDialog();
+        return true;
+    case CommandPlayerControls:
+        if (!InFadeState() && app)
+            RunWhilePaused([] {
+                ApplicationRecord* owner = GetControlsOwner(CurrentApplication());
+                if (owner) ShowPlayerControlsDialog(Services().mainWindow, owner->globals.controls);
+            });
+        return true;
+    case CommandHelp:
+        if (app && app->helpFile && app->helpFile[0])
+            RunWhilePaused([] { ShowHelpLaunchDialog(Services().mainWindow); });
+        return true;
+    case CommandAbout:
+        if (!InFadeState()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
         return true;
     case CommandSamples:
         ToggleSound(SamplesOn);
@@ -467,6 +536,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         return AppWindowProcW(window, message, wParam, lParam);
     }
     CurrentApplicationScope scope(TopApplication());
+    if (const std::optional<LRESULT> hooked = HookedMessage(window, message, wParam, lParam)) return *hooked;
     if (message == ModalMessage && wParam == 10101) return 0;
     return MainWindowMessage(window, message, wParam, lParam);
 }
@@ -474,6 +544,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 LRESULT FrameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == ModalMessage) return 0;
     CurrentApplicationScope scope(OwnerOfFrameWindow(window));
+    if (const std::optional<LRESULT> hooked = HookedMessage(window, message, wParam, lParam)) return *hooked;
     return FrameWindowMessage(window, message, wParam, lParam);
 }
 

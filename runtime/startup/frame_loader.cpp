@@ -1,5 +1,7 @@
 #include "startup/frame_loader.h"
 
+#include "shell/frame_transitions.h"
+
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 
@@ -590,7 +592,8 @@ void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
         if (freeAll) FreeMemory(&layer.name);
         FreeMemory(&layer.runtimeBackdrops);
         layer.runtimeBackdropCount = 0;
-        std::fill(std::begin(layer.runtimeWords), std::end(layer.runtimeWords), nullptr);
+        FreeMemory(&layer.rects);
+        layer.rectCapacity = layer.rectCount = 0;
         FreeLayerBackdropGrid(layer);
     }
 }
@@ -610,6 +613,7 @@ void FreeFrame(FrameRecord* frame) {
     services.frame = frame;
     FreeFrameRunState(frame->runState);
     if (frame->events) ReleaseFrameEventLists(*frame->events);
+    DropFrameTransition(*frame);
     FreeBlock(frame->fadeIn);
     FreeBlock(frame->fadeOut);
     if (AppWindow* window = services.frameLibraryWindow) DeleteAllSprites(window->sprites);

@@ -9,6 +9,10 @@
 
 class cSurface;
 
+namespace transition {
+struct Object;
+}
+
 namespace vtrrt {
 
 struct FrameRunState;
@@ -81,7 +85,10 @@ struct FrameLayer {
     std::int32_t scroll[4];
     std::int32_t runtimeBackdropCount;
     void* runtimeBackdrops;
-    void* runtimeWords[3];
+    // Rectangles of the layer (ladder zones): allocated, used, array.
+    std::int32_t rectCapacity;
+    std::int32_t rectCount;
+    win32::RECT* rects;
     std::int32_t createdObjects;
     LayerSettings settings; // working copy
     std::int32_t inkEffect;
@@ -132,6 +139,10 @@ struct FrameRecord {
     FrameBlock effect;
     FrameEvents* events; // owned; null until the events chunk is read
     cSurface* surface;   // the frame's screen surface, handed to the application when the frame is freed
+    // The running fade of the frame, and the pictures it goes from and to; owned.
+    transition::Object* transition;
+    cSurface* oldPicture;
+    cSurface* newPicture;
     float factors[3];
     std::int32_t lastWord;
 };

@@ -13,10 +13,24 @@ struct StringResource {
     const WCHAR* text;
 };
 
-// What a module exports. Menus and dialogs join the strings here.
+// A resource kept as the bytes of its Windows form (a dialog template, for one), by type and number.
+struct BinaryResource {
+    UINT type;
+    UINT id;
+    const void* data;
+    std::size_t size;
+};
+
+constexpr UINT RT_MENU = 4;
+constexpr UINT RT_DIALOG = 5;
+constexpr UINT RT_STRING = 6;
+
+// What a module exports: its string table and its other resources.
 struct ModuleResources {
     const StringResource* strings;
     std::size_t stringCount;
+    const BinaryResource* binaries;
+    std::size_t binaryCount;
 };
 
 // The exported name of a module's table.
@@ -33,10 +47,21 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
 // copied. Size 0 copies nothing.
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 
+// The resources of other types, found by number (MAKEINTRESOURCEW) and type (MAKEINTRESOURCEW of RT_...):
+// FindResourceW gives the resource's handle (null when the module has none such), LoadResource and
+// LockResource its bytes, SizeofResource their count.
+struct ResourceObject;
+using HRSRC = const ResourceObject*;
+using HGLOBAL = const void*;
+HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+const void* LockResource(HGLOBAL data);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
+
 } // namespace win32
 
 // Defines the module's table; the resource source file of each module uses it once:
-//   WIN32_MODULE_RESOURCES = {Strings, std::size(Strings)};
+//   WIN32_MODULE_RESOURCES = {Strings, std::size(Strings), Binaries, std::size(Binaries)};
 #define WIN32_MODULE_RESOURCES                                                                               \
     extern "C" __attribute__((visibility("default"))) const ::win32::ModuleResources VtrModuleResources;     \
     extern "C" __attribute__((visibility("default"), used)) const ::win32::ModuleResources VtrModuleResources

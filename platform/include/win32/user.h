@@ -404,7 +404,19 @@ BOOL SetMenu(HWND window, HMENU menu);
 HMENU GetMenu(HWND window);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int capacity);
+int GetWindowTextLengthW(HWND window);
 int GetSystemMetrics(int index);
+
+// Window properties: values kept on a window under a name or its atom (MAKEINTATOM), the two being the same
+// key; names compare without regard to case. A window's properties go with it.
+inline LPCWSTR MAKEINTATOM(ATOM atom) {
+    return reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(atom));
+}
+BOOL SetPropW(HWND window, LPCWSTR name, HANDLE value);
+// Null when the window has no such property.
+HANDLE GetPropW(HWND window, LPCWSTR name);
+// The value the property had (null when there was none); the property is gone.
+HANDLE RemovePropW(HWND window, LPCWSTR name);
 
 // System settings: SPI_GETFLATMENU (a BOOL, always TRUE: menus are drawn flat) and SPI_GETWORKAREA (a RECT,
 // the whole screen). Other actions answer FALSE.
@@ -526,6 +538,10 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 int ShowCursor(BOOL show);
+// Mode 2 (MAPVK_VK_TO_CHAR): the character a virtual key types without Shift (a capital for letters); 0
+// for keys that type none. Other modes answer 0.
+constexpr UINT MAPVK_VK_TO_CHAR = 2;
+UINT MapVirtualKeyW(UINT code, UINT mapType);
 void DragAcceptFiles(HWND window, BOOL accept);
 UINT DragQueryFileW(HDROP drop, UINT index, LPWSTR buffer, UINT capacity);
 BOOL DragQueryPoint(HDROP drop, POINT* point);

@@ -69,11 +69,12 @@ protected:
                                              const std::vector<std::string>& args = {}) {
         std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/vtrdemo"};
         command.insert(command.end(), args.begin(), args.end());
-        demo_ = Spawn(command,
-                      vtrtest::ChildEnvironment(
-                          {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "TMPDIR=" + runTemp.string(),
-                           "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
-                      nullptr, (temp_ / "demo.err").c_str());
+        demo_ =
+            Spawn(command,
+                  vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
+                                             "SDL_AUDIODRIVER=dummy", "TMPDIR=" + runTemp.string(),
+                                             "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+                  nullptr, (temp_ / "demo.err").c_str());
         if (demo_ <= 0) return std::nullopt;
         std::optional<std::string> geometry;
         std::optional<int> early;
@@ -100,9 +101,9 @@ protected:
                      std::to_string(y)});
     }
 
-    std::optional<std::string> Window(const char* command) {
+    std::optional<std::string> Window(const char* command, const char* title = "Demo") {
         const fs::path out = temp_ / "window.txt";
-        const pid_t pid = Spawn({Python, (Here / "x11_window.py").string(), display_.Name(), command, "Demo"},
+        const pid_t pid = Spawn({Python, (Here / "x11_window.py").string(), display_.Name(), command, title},
                                 vtrtest::ChildEnvironment({}), out.c_str());
         if (pid <= 0 || WaitFor(pid, 10s) != 0) return std::nullopt;
         return ReadFile(out);
@@ -208,12 +209,12 @@ TEST_F(DemoWindow, TheTitlesSpinnersAreDrawnWhereTheyWerePlacedAndTurn) {
 
 // Ctrl+Q is the File menu's Quit shortcut.
 TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
-    demo_ =
-        vtrtest::Spawn({std::string(VTR_BIN_DIR) + "/vtrdemo"},
-                       vtrtest::ChildEnvironment(
-                           {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "TMPDIR=" + temp_.string(),
-                            "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
-                       nullptr, (temp_ / "demo.err").c_str());
+    demo_ = vtrtest::Spawn(
+        {std::string(VTR_BIN_DIR) + "/vtrdemo"},
+        vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
+                                   "SDL_AUDIODRIVER=dummy", "TMPDIR=" + temp_.string(),
+                                   "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+        nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
     const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",
                                             "q"};
@@ -256,6 +257,47 @@ TEST_F(DemoWindow, QuitChosenFromTheFileMenuEndsTheDemo) {
     ASSERT_TRUE(Click(x + 30, *separator + 10));
     const auto code = WaitFor(demo_, 30s);
     ASSERT_TRUE(code) << "choosing Quit did not end the demo";
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
+// Ctrl+A is the Help menu's About: the dialog opens in a window of its own over the demo, and its close box
+// closes it.
+TEST_F(DemoWindow, AboutOpensFromTheHelpMenusShortcut) {
+    ASSERT_TRUE(Launch(temp_));
+    const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",
+                                            "a"};
+    std::optional<std::string> about;
+    // The key may arrive before the window takes the focus: press again until the dialog shows.
+    for (int i = 0; i < 20 && !(about = Window("geometry", "About")); ++i) {
+        Runs(press);
+        std::this_thread::sleep_for(300ms);
+    }
+    ASSERT_TRUE(about) << "the About dialog did not open: " << ReadFile(temp_ / "demo.err");
+    std::array<int, 4> box{};
+    std::istringstream(*about) >> box[0] >> box[1] >> box[2] >> box[3];
+    EXPECT_GT(box[2], 100);
+    EXPECT_GT(box[3], 50);
+    // The dialog's face, in the button-face grey, round its texts.
+    const fs::path path = temp_ / "about.xwd";
+    vtrtest::Screenshot shot;
+    std::optional<std::array<std::uint8_t, 3>> face;
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
+        face = shot.Rgb(box[0] + box[2] - 3, box[1] + 3);
+        if (face && (*face)[0] == (*face)[1] && (*face)[1] == (*face)[2] && (*face)[0] > 150) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(face);
+    EXPECT_EQ((*face)[0], (*face)[2]);
+    EXPECT_GT((*face)[0], 150);
+    ASSERT_TRUE(Window("close", "About"));
+    for (int i = 0; i < 50 && Window("geometry", "About"); ++i)
+        std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(Window("geometry", "About")) << "the close box closed the dialog";
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code) << "the demo did not end after the dialog closed";
     demo_ = -1;
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }

@@ -20,7 +20,7 @@ constexpr StringResource Strings[] = {
 
 } // namespace
 
-WIN32_MODULE_RESOURCES = {Strings, std::size(Strings)};
+WIN32_MODULE_RESOURCES = {Strings, std::size(Strings), nullptr, 0};
 
 namespace {
 

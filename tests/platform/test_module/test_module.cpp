@@ -22,4 +22,4 @@ constexpr win32::StringResource Strings[] = {
 
 } // namespace
 
-WIN32_MODULE_RESOURCES = {Strings, std::size(Strings)};
+WIN32_MODULE_RESOURCES = {Strings, std::size(Strings), nullptr, 0};

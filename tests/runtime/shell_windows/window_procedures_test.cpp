@@ -9,12 +9,15 @@
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 #include "shell/window_procedures.h"
+#include "shell/window_title.h"
 #include "startup/application_record.h"
 #include "startup/frame_record.h"
 
 #include "appwriter/menu_writer.h"
+#include "support/dialog_driver.h"
 #include "vtrs2/app_window.h"
 
 #include "win32/user.h"
@@ -351,6 +354,134 @@ TEST_F(MainWindowTest, FrameWindowPassesKeysAndClicksOn) {
     ASSERT_EQ(seen.clicks.size(), 1u);
     EXPECT_EQ(seen.clicks[0], std::make_tuple(WM_MBUTTONDOWN, 7, 8));
     EXPECT_EQ(FrameWindowProc(frameWindow, 0x807B, 0, 0), 0);
+}
+
+// A hook of an extension: takes key 'H', hands back a result of its own for WM_USER + 5.
+std::uint16_t ExtensionHook(FrameRunState* s, HWND, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_KEYDOWN && wParam == 'H') return HookHandled;
+    if (message != WM_USER + 5) return 0;
+    s->hookResult = 77;
+    return HookStoredResult;
+}
+
+TEST_F(MainWindowTest, WindowHooksSeeBothWindowsMessagesFirst) {
+    ASSERT_TRUE(AppendWindowHook(state, ExtensionHook, 0));
+    FrameWindowProc(frameWindow, WM_KEYDOWN, 'H', 0);
+    MainWindowProc(window, WM_KEYDOWN, 'H', 0);
+    FrameWindowProc(frameWindow, WM_KEYDOWN, 'A', 0);
+    EXPECT_EQ(seen.keys, std::vector<int>{'A'});
+    EXPECT_EQ(SendMessageW(frameWindow, WM_USER + 5, 0, 0), 77);
+    EXPECT_EQ(SendMessageW(window, WM_USER + 5, 0, 0), 77);
+}
+
+TEST_F(MainWindowTest, TheDialogCommandsOpenTheirDialogsWithTheGamePaused) {
+    test_support::DialogDriver driver;
+    std::vector<std::u16string> titles;
+    std::vector<int> pauses;
+    auto note = [&](HWND d) {
+        WCHAR title[32]{};
+        GetWindowTextW(d, title, 32);
+        titles.push_back(title);
+        pauses.push_back(state.pauseCount);
+        EXPECT_EQ(GetParent(d), window) << "owned by the main window";
+    };
+    static int resumed = 0;
+    resumed = 0;
+    EventRaisers().resumed = [] { ++resumed; };
+    std::uint16_t controls[36] = {5, 5, 5, 5};
+    app.globals.controls = controls;
+    for (auto step : {test_support::DialogDriver::Step(note), test_support::DialogDriver::Key(VK_ESCAPE)})
+        driver.Then(step);
+    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
+    driver.Then(note).Then(test_support::DialogDriver::Key(VK_RETURN));
+    SendMessageW(window, WM_COMMAND, CommandPause, 0);
+    driver.Then(note).Then(test_support::DialogDriver::Key(VK_ESCAPE));
+    SendMessageW(window, WM_COMMAND, CommandPlayerControls, 0);
+    EXPECT_EQ(titles, (std::vector<std::u16string>{u"About", u"Application paused", u"Player controls"}));
+    EXPECT_EQ(pauses, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(state.pauseCount, 0);
+    EXPECT_EQ(resumed, 1) << "the paused dialog closes as a resume by key";
+    app.globals.controls = nullptr;
+}
+
+TEST_F(MainWindowTest, APasswordFromTheMenuJumpsToItsFrame) {
+    test_support::DialogDriver driver;
+    std::u16string secret = u"Moon";
+    WCHAR* passwords[3] = {nullptr, nullptr, secret.data()};
+    SendMessageW(window, WM_COMMAND, CommandPassword, 0);
+    EXPECT_TRUE(driver.Shown().empty()) << "no frame has a password";
+    app.framePasswords = passwords;
+    app.frameTableEntries = 3;
+    driver.Then(test_support::DialogDriver::Type(u"moon")).Then(test_support::DialogDriver::Key(VK_RETURN));
+    SendMessageW(window, WM_COMMAND, CommandPassword, 0);
+    EXPECT_EQ(state.exitCode, ExitJumpToFrame);
+    EXPECT_EQ(state.exitParameter, 0x8002);
+    app.framePasswords = nullptr;
+}
+
+struct TitleCase {
+    const char* name;
+    const char16_t* application;
+    const char16_t* frame;
+    std::uint32_t frameFlags;
+    WORD debug;
+    WORD displayFlags;
+    WORD displayType;
+    const char16_t* expected;
+};
+
+class WindowTitle : public MainWindowTest, public ::testing::WithParamInterface<TitleCase> {};
+
+TEST_P(WindowTitle, NamesTheApplicationAndWithDebugTheDisplayMode) {
+    const TitleCase& c = GetParam();
+    std::u16string appName = c.application ? c.application : u"", frameName = c.frame ? c.frame : u"";
+    app.name = c.application ? appName.data() : nullptr;
+    frame.name = c.frame ? frameName.data() : nullptr;
+    frame.flags = c.frameFlags;
+    Services().frame = &frame;
+    GetCommandLineOptions().debugTitle = c.debug;
+    Services().displayFlags = c.displayFlags;
+    Services().displayType = c.displayType;
+    UpdateWindowTitle();
+    Services().displayFlags = Services().displayType = 0;
+    app.name = nullptr;
+    frame.name = nullptr;
+    WCHAR title[128]{};
+    GetWindowTextW(window, title, 128);
+    EXPECT_EQ(std::u16string(title), std::u16string(c.expected));
+}
+
+const TitleCase titleCases[] = {
+    {"ApplicationName", u"Game", u"Level", 0, 0, 3, 3, u"Game"},
+    {"FrameNamedWhenItsFlagAsks", u"Game", u"Level", 1, 0, 3, 3, u"Game - Level"},
+    {"FrameWithoutAName", u"Game", nullptr, 1, 0, 3, 3, u"Game"},
+    {"UntitledWithoutAName", nullptr, u"Level", 0, 0, 3, 3, u"Untitled"},
+    {"Debug256Colours", u"Game", nullptr, 0, 1, 3, 3, u"Game - 256 colors - DLL Build #280"},
+    {"Debug24Bits", u"Game", nullptr, 0, 1, 4, 4, u"Game - 16M colors (24 bit) - DLL Build #280"},
+    {"Debug15Bits", u"Game", nullptr, 0, 1, 6, 6, u"Game - 32768 colors - DLL Build #280"},
+    {"Debug16Bits", u"Game", nullptr, 0, 1, 7, 7, u"Game - 65536 colors - DLL Build #280"},
+    {"Debug32Bits", u"Game", u"Level", 1, 1, 8, 8, u"Game - Level - 16M colors (32 bit) - DLL Build #280"},
+    {"DebugDirect3D9", u"Game", nullptr, 0, 1, 0x18, 8, u"Game - D3D9 Mode - DLL Build #280"},
+    {"DebugDirect3D8", u"Game", nullptr, 0, 1, 0x98, 8, u"Game - D3D8 Mode - DLL Build #280"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowTitle, ::testing::ValuesIn(titleCases),
+                         [](const ::testing::TestParamInfo<TitleCase>& info) { return info.param.name; });
+
+TEST_F(MainWindowTest, ASubApplicationTitlesItsFrameWindowWithItsFramesName) {
+    ApplicationRecord child{};
+    child.parent = &app;
+    child.frameWindow = frameWindow;
+    std::u16string level = u"Inner";
+    frame.name = level.data();
+    frame.flags = 1;
+    CurrentApplicationScope scope(&child);
+    Services().frame = &frame;
+    UpdateWindowTitle();
+    frame.name = nullptr;
+    WCHAR title[32]{};
+    GetWindowTextW(frameWindow, title, 32);
+    EXPECT_EQ(std::u16string(title), u"Inner");
 }
 
 TEST_F(MainWindowTest, AltF4InTheFrameWindowAsksTheQuitCommand) {

@@ -43,6 +43,8 @@ inline void StopApplicationRun(loadertest::RecordPtr& app) {
     DestroyMainWindow();
     SetCurrentApplication(nullptr);
     GetCommandLineOptions().errorBoxes = 1;
+    // The display mode is chosen once a process; the next application here chooses its own.
+    Services().displayFlags = 0;
 }
 
 } // namespace wiringtest

@@ -19,6 +19,24 @@ void Effect(ByteWriter& w, const EffectDesc& e) {
 
 } // namespace
 
+Bytes TransitionPayload(const TransitionDesc& t, StringForm form) {
+    ByteWriter w;
+    const Bytes name = EncodeString(t.module, form);
+    constexpr std::uint32_t NameAt = 32;
+    const auto parametersAt = static_cast<std::uint32_t>(NameAt + name.size());
+    w.U32(static_cast<std::uint32_t>(parametersAt + t.parameters.size()));
+    w.U32(t.identifier);
+    w.U32(t.duration);
+    w.U32(t.flags);
+    w.U32(t.colour);
+    w.U32(NameAt);
+    w.U32(parametersAt);
+    w.U32(static_cast<std::uint32_t>(t.parameters.size()));
+    w.Bytes(name);
+    w.Bytes(t.parameters);
+    return w.Take();
+}
+
 Bytes PalettePayload(const std::array<std::array<std::uint8_t, 4>, 256>& entries) {
     ByteWriter w;
     w.U16(0x300);

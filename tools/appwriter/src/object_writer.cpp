@@ -133,6 +133,14 @@ Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
     // Stored places: the animation list's offset at 4, the movement list's at 6.
     if (!d.animations.empty() || d.emptyAnimationList) AppendList(b, 4, AnimationList(d.animations));
     if (!d.movements.empty()) AppendList(b, 6, MovementList(d.movements));
+    for (auto [field, descriptor] :
+         {std::pair{54, &d.appearingTransition}, std::pair{58, &d.disappearingTransition}}) {
+        if (descriptor->empty()) continue;
+        while (b.size() % 4)
+            b.push_back(0);
+        Put32(b, static_cast<std::size_t>(field), static_cast<std::uint32_t>(b.size()));
+        b.insert(b.end(), descriptor->begin(), descriptor->end());
+    }
     Put32(b, 0, static_cast<std::uint32_t>(b.size()));
     return b;
 }

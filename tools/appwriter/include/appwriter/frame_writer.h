@@ -68,6 +68,21 @@ struct FrameContents {
     std::uint16_t chunkFlags = 0; // compressed, enciphered
 };
 
+// A transition descriptor: the module (a plain file name), the transition's identifier and duration, the
+// plain-colour flag and colour, and the module's parameter block.
+struct TransitionDesc {
+    std::uint32_t identifier = 1;
+    std::uint32_t duration = 1000;
+    std::uint32_t flags = 0;
+    std::uint32_t colour = 0;
+    std::u16string module = u"vtrtrans";
+    Bytes parameters;
+};
+
+// The descriptor as stored: u32 size, identifier, duration, flags, colour, the name's offset, the
+// parameters' offset and size, then the name (in the data's string form) and the parameters.
+Bytes TransitionPayload(const TransitionDesc& transition, StringForm form);
+
 // A stored palette (LOGPALETTE: version 0x300, count 256, then red, green, blue, flags per entry).
 Bytes PalettePayload(const std::array<std::array<std::uint8_t, 4>, 256>& entries);
 

@@ -55,6 +55,8 @@ struct ObjectDefinitionDesc {
     std::vector<std::int32_t> values;
     std::vector<std::u16string> strings; // stored as UTF-16
     std::uint32_t appearing = 0, disappearing = 0;
+    // Transition descriptors stored behind the definition's lists; their offsets go into the two above.
+    Bytes appearingTransition, disappearingTransition;
     Bytes typeData;                        // the kind's own data, after the lists
     std::vector<AnimationDesc> animations; // none: no animation list
     bool emptyAnimationList = false;       // a list of no animations at all

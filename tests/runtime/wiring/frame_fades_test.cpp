@@ -1,0 +1,172 @@
+// Frames that fade in and out through the runtime's transition module, run in their windows: the states of
+// the fade, what the window shows half-way, and the commands that cut a fade.
+#include "application_run.h"
+#include "shell/application_menu.h"
+#include "shell/frame_lifecycle.h"
+#include "shell/frame_transitions.h"
+#include "shell/runtime_services.h"
+#include "shell/transition_modules.h"
+#include "startup/frame_record.h"
+#include "startup/runtime_files.h"
+
+#include "appwriter/frame_writer.h"
+#include "vtrs2/surface.h"
+#include "win32/window_testing.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+namespace {
+
+using namespace vtrrt;
+using namespace win32;
+
+constexpr COLORREF Red = RGB(255, 0, 0);
+constexpr COLORREF Blue = RGB(0, 0, 255);
+constexpr std::uint32_t Steps = 4;
+
+// A fade of the runtime's module that ends after `steps` steps.
+appwriter::Bytes Fade(std::uint32_t steps, std::uint32_t flags = 0, std::uint32_t colour = 0,
+                      std::u16string module = u"vtrtrans") {
+    appwriter::TransitionDesc t;
+    t.flags = flags;
+    t.colour = colour;
+    t.module = std::move(module);
+    t.parameters = {static_cast<std::uint8_t>(steps), 0, 0, 0};
+    return appwriter::TransitionPayload(t, appwriter::StringForm::Wide);
+}
+
+// Two frames of the window's size: red, then blue.
+appwriter::ApplicationDescription TwoFrames(std::optional<appwriter::Bytes> fadeOut,
+                                            std::optional<appwriter::Bytes> fadeIn) {
+    appwriter::ApplicationDescription d;
+    d.header->windowWidth = 320;
+    d.header->windowHeight = 200;
+    appwriter::FrameContents first, second;
+    first.fadeOut = std::move(fadeOut);
+    second.fadeIn = std::move(fadeIn);
+    d.frames.push_back(appwriter::DescribeFrame(320, 200, Red, first));
+    d.frames.push_back(appwriter::DescribeFrame(320, 200, Blue, second));
+    return d;
+}
+
+// The picture k steps of n into a cross-fade: the blend of the library, the new picture weighed
+// 128 - c and the old one c, with c = 128 - round(128 k / n).
+COLORREF CrossFade(COLORREF from, COLORREF to, std::uint32_t k, std::uint32_t n) {
+    const int c = 128 - static_cast<int>(128.0 * k / n + 0.5);
+    auto channel = [&](int shift) {
+        const int o = (from >> shift) & 0xFF, t = (to >> shift) & 0xFF;
+        return static_cast<COLORREF>(((t * (128 - c) + o * c) >> 7) << shift);
+    };
+    return channel(0) | channel(8) | channel(16);
+}
+
+class FrameFades : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kept_ = GetRuntimeFiles().tempFolder;
+        GetRuntimeFiles().tempFolder = std::filesystem::path(VTR_BIN_DIR).u16string() + u"/";
+    }
+    void TearDown() override {
+        wiringtest::StopApplicationRun(app_);
+        FreeTransitionModules();
+        GetRuntimeFiles().tempFolder = kept_;
+    }
+    void Start(const appwriter::ApplicationDescription& d) {
+        bytes_ = appwriter::WriteApplication(d);
+        ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_));
+    }
+    int Step() { return RunApplicationStep(app_.get(), 0); }
+    int NextFrame() {
+        CurrentRunState()->exitCode = ExitNextFrame;
+        return Step();
+    }
+    // What the frame window shows at its two far corners.
+    std::pair<COLORREF, COLORREF> Corners() const {
+        const HWND w = Services().frameWindow;
+        return {win32::testing::ReadWindowPixel(w, 0, 0), win32::testing::ReadWindowPixel(w, 319, 199)};
+    }
+
+    std::u16string kept_;
+    std::vector<std::uint8_t> bytes_;
+    loadertest::RecordPtr app_;
+};
+
+TEST_F(FrameFades, AFadeInCrossesFromThePreviousFrameInItsStepsThenTheFrameRuns) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(Steps))));
+    ASSERT_EQ(app_->runState, StateRunFrame);
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    EXPECT_EQ(app_->currentFrameIndex, 1);
+    EXPECT_TRUE(FrameFadeRunning());
+    const std::int64_t loops = CurrentRunState()->loopCount;
+    for (std::uint32_t k = 1; k <= Steps; ++k) {
+        // The whole window follows every step: the module tells no changed rectangles.
+        const COLORREF expected = CrossFade(Red, Blue, k, Steps);
+        EXPECT_EQ(Corners(), std::make_pair(expected, expected)) << k;
+        ASSERT_EQ(app_->runState, StateFadeIn) << k;
+        if (k == Steps) break;
+        ASSERT_EQ(Step(), 1);
+    }
+    EXPECT_EQ(CrossFade(Red, Blue, 2, 4), RGB(127, 0, 127)) << "half-way the two colours are mixed";
+    EXPECT_EQ(CurrentRunState()->loopCount, loops) << "the frame's clock holds during the fade";
+    ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    EXPECT_FALSE(FrameFadeRunning());
+    EXPECT_EQ(app_->run.frame->oldPicture, nullptr);
+    EXPECT_FALSE(CurrentRunState()->runFlags & RunFadeInPending) << "the frame went on";
+}
+
+TEST_F(FrameFades, AFadeOutGoesToItsColourBeforeTheNextFrameStarts) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(Fade(2, TransitionPlainColour, RGB(0, 255, 0)), std::nullopt)));
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeOut);
+    EXPECT_EQ(app_->currentFrameIndex, 0);
+    EXPECT_EQ(Corners().first, CrossFade(Red, RGB(0, 255, 0), 1, 2));
+    ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(Corners().first, RGB(0, 255, 0));
+    ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    EXPECT_EQ(app_->currentFrameIndex, 1);
+}
+
+TEST_F(FrameFades, QuitDuringAFadeQuitsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    PostMessageW(Services().mainWindow, WM_COMMAND, CommandQuit, 0);
+    EXPECT_EQ(Step(), 0);
+    EXPECT_EQ(app_->runState, StateQuit);
+}
+
+TEST_F(FrameFades, RestartDuringAFadeRestartsTheApplication) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    PostMessageW(Services().mainWindow, WM_COMMAND, CommandRestart, 0);
+    EXPECT_EQ(StepFrameTransition(), 0);
+    EXPECT_EQ(app_->runState, StateStartApplication);
+    EXPECT_EQ(app_->run.frame->endCode, ExitRestartApplication);
+    // What the machine does then: the fade and the frame end, and the application starts again.
+    EndFrameTransition(app_.get(), false);
+    EndCurrentFrame();
+    EXPECT_EQ(app_->runState, StateStartApplication);
+    ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(app_->currentFrameIndex, 0);
+    EXPECT_EQ(app_->runState, StateRunFrame);
+}
+
+TEST_F(FrameFades, AMissingModuleSkipsTheFadeAndTheFrameRuns) {
+    ::testing::internal::CaptureStderr();
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(4, 0, 0, u"nosuch"))));
+    ASSERT_EQ(NextFrame(), 1);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Cannot find nosuch.dll!"), std::string::npos) << said;
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    EXPECT_EQ(app_->currentFrameIndex, 1);
+    EXPECT_FALSE(CurrentRunState()->runFlags & RunFadeInPending);
+}
+
+} // namespace
