@@ -9,7 +9,7 @@ namespace {
 EventRunState* currentState = nullptr;
 }
 
-void AttachEventState(EventRunState* state, FrameRunState* run, const FrameEvents* events) {
+void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* events) {
     currentState = state;
     if (!state) {
         SetTemporaryStrings(nullptr);
@@ -20,11 +20,25 @@ void AttachEventState(EventRunState* state, FrameRunState* run, const FrameEvent
     const std::int32_t infos = run && run->objectInfos ? run->objectInfoCount : 0;
     state->selections.assign(static_cast<std::size_t>(infos > 0 ? infos : 0), SelectionEntry{});
     state->qualifierWalks.assign(events ? events->qualifierMembers.size() / 2 : 0, QualifierWalk{});
+    state->orFlags.assign(static_cast<std::size_t>(run && run->maxObjects > 0 ? run->maxObjects : 0), 0);
+    state->startOfFrameDone = false;
+    state->currentGroup = state->currentAction = nullptr;
     SetTemporaryStrings(&state->temporaryStrings);
 }
 
 EventRunState* CurrentEventState() {
     return currentState;
+}
+
+void* TakeScratch(std::size_t bytes) {
+    EventRunState* s = currentState;
+    FrameRunState* run = s ? s->run : nullptr;
+    if (!run || !run->eventBufferCurrent || !run->eventBufferLimit) return nullptr;
+    bytes = (bytes + 3) & ~std::size_t{3};
+    if (bytes > static_cast<std::size_t>(run->eventBufferLimit - run->eventBufferCurrent)) return nullptr;
+    void* block = run->eventBufferCurrent;
+    run->eventBufferCurrent += bytes;
+    return block;
 }
 
 } // namespace vtrrt

@@ -691,9 +691,8 @@ int IsNewCollision(std::int32_t pairKey, RunObject* o) {
             if (list[n] == pairKey) return 0;
         if (n == CollisionListFull) return 0;
     } else {
-        if (s->scratchPosition + CollisionListEntries > s->scratch.size()) return 0;
-        list = s->scratch.data() + s->scratchPosition;
-        s->scratchPosition += CollisionListEntries;
+        list = static_cast<std::int32_t*>(TakeScratch(CollisionListEntries * sizeof(std::int32_t)));
+        if (!list) return 0;
         o->collisionPartnersThis = list;
     }
     list[n] = pairKey;
