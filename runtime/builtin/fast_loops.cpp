@@ -106,7 +106,8 @@ void RunLoop(EventRunState* s, std::int32_t position, std::int32_t count, const 
 
 // The prepared loop of a start-loop action on the fast path, or null.
 PreparedLoop* FastPathLoop(EventRunState* s, const std::uint8_t* nameParameter) {
-    if (!s->events || s->events->computedLoopNames || !nameParameter || GetI16(nameParameter) < 6) return nullptr;
+    if (!s->events || s->events->computedLoopNames || !nameParameter || GetI16(nameParameter) < 6)
+        return nullptr;
     const std::int16_t number = GetI16(nameParameter + 4);
     if (number <= 0 || static_cast<std::size_t>(number) > s->events->preparedLoops.size()) return nullptr;
     PreparedLoop& loop = s->events->preparedLoops[static_cast<std::size_t>(number - 1)];
@@ -130,7 +131,8 @@ std::int32_t LoopIndexOfArgument(bool cached) {
         if (IsCloseToken(CurrentTokenCode())) {
             std::int32_t position = -1;
             const std::uint8_t* slot = argument + GetI16(argument + 4) - 2;
-            if (cached && trailing >= 2 && GetU16(slot) < s->loops.size() && SameName(s->loops[GetU16(slot)].name, text))
+            if (cached && trailing >= 2 && GetU16(slot) < s->loops.size() &&
+                SameName(s->loops[GetU16(slot)].name, text))
                 position = GetU16(slot);
             if (position < 0) position = FindNamedLoop(text);
             if (position < 0) return 0;
@@ -243,7 +245,8 @@ void StopLoopAction(std::uint8_t* record) {
 void SetLoopIndexAction(std::uint8_t* record) {
     EventRunState* s = State();
     const std::int32_t position = s ? FindNamedLoop(GetStringParameter(ParameterAt(record, 0))) : -1;
-    if (position >= 0) s->loops[static_cast<std::size_t>(position)].index = GetIntParameter(ParameterAt(record, 1));
+    if (position >= 0)
+        s->loops[static_cast<std::size_t>(position)].index = GetIntParameter(ParameterAt(record, 1));
 }
 
 int OnLoopCondition(std::uint8_t* record) {

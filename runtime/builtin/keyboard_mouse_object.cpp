@@ -99,15 +99,18 @@ int MouseClickedInZone(std::uint8_t* record) {
 }
 
 std::uint16_t ObjectReference(const std::uint8_t* parameter) {
-    return parameter && ParameterCode(parameter) == ParamObject && GetI16(parameter) >= 6 ? GetU16(parameter + 4)
-                                                                                         : NoObjectInfo;
+    return parameter && ParameterCode(parameter) == ParamObject && GetI16(parameter) >= 6
+               ? GetU16(parameter + 4)
+               : NoObjectInfo;
 }
 
 // Whether the pointer lies over an object of the reference, thinning its selection; negated, whether none
 // of its selected objects lies there (the selection is left as it is).
 bool PointerOverSelection(EventRunState* s, std::uint16_t ref, bool negated) {
     const std::vector<RunObject*> under = ObjectsUnderPointer();
-    const auto isUnder = [&](RunObject* o) { return std::find(under.begin(), under.end(), o) != under.end(); };
+    const auto isUnder = [&](RunObject* o) {
+        return std::find(under.begin(), under.end(), o) != under.end();
+    };
     if (negated) {
         for (RunObject* o = FirstConditionObject(ref, nullptr); o; o = NextConditionObject())
             if (isUnder(o)) return false;
@@ -241,7 +244,8 @@ std::vector<Sprite*> SpritesUnderPointer() {
     const LONG x = s->run->mouseX - s->run->scrollX, y = s->run->mouseY - s->run->scrollY;
     const auto limit = static_cast<std::size_t>(std::max(s->run->maxObjects, 0)) * 2 + 1;
     for (Sprite* sprite = FindSpriteAtPoint(window, nullptr, PointerLayersAll, x, y, 0);
-         sprite && sprites.size() < limit; sprite = FindSpriteAtPoint(window, sprite, PointerLayersAll, x, y, 0))
+         sprite && sprites.size() < limit;
+         sprite = FindSpriteAtPoint(window, sprite, PointerLayersAll, x, y, 0))
         sprites.push_back(sprite);
     return sprites;
 }
@@ -259,7 +263,8 @@ std::vector<RunObject*> ObjectsUnderPointer() {
     EventRunState* s = State();
     if (!s) return under;
     for (Sprite* sprite : SpritesUnderPointer())
-        if (RunObject* o = LiveObjectOfSprite(sprite); o && !(o->runFlags & ObjectDisappearing)) under.push_back(o);
+        if (RunObject* o = LiveObjectOfSprite(sprite); o && !(o->runFlags & ObjectDisappearing))
+            under.push_back(o);
     for (std::int32_t slot = 0; slot < s->run->maxObjects && s->run->objects; ++slot) {
         RunObject* o = s->run->objects[slot].object;
         if (o && !(o->runFlags & (DrawnBySprite | ObjectDisappearing)) && PointerInBox(o)) under.push_back(o);

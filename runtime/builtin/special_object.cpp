@@ -126,9 +126,12 @@ enum class Delimiter { None, Open, Close };
 
 Delimiter DelimiterOf(std::uint8_t* group) {
     const std::uint8_t* first = GroupRecord(group, 0);
-    if (!first || group[GroupConditionCount] == 0 || GetI16(first + RecordType) != TypeSpecial) return Delimiter::None;
+    if (!first || group[GroupConditionCount] == 0 || GetI16(first + RecordType) != TypeSpecial)
+        return Delimiter::None;
     const std::int16_t n = GetI16(first + RecordNumber);
-    return n == ConditionGroupOpen ? Delimiter::Open : n == ConditionGroupClose ? Delimiter::Close : Delimiter::None;
+    return n == ConditionGroupOpen    ? Delimiter::Open
+           : n == ConditionGroupClose ? Delimiter::Close
+                                      : Delimiter::None;
 }
 
 // The flags word of an opening delimiter's group definition, or null.

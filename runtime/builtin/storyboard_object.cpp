@@ -3,8 +3,8 @@
 // geometry in expressions.
 #include "builtin/system_objects.h"
 #include "events/dispatch.h"
-#include "events/event_state.h"
 #include "events/event_program.h"
+#include "events/event_state.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "objects/display_list.h"
@@ -100,8 +100,10 @@ void JumpToFrame(std::uint8_t* record) {
     if (!app || !p) return;
     if (ParameterCode(p) == ParamFrameHandle) {
         const std::uint32_t handle = static_cast<std::uint16_t>(GetIntParameter(p));
-        if (handle == 0xFFFF || handle >= static_cast<std::uint32_t>(std::max(app->header.frameCount, 0))) return;
-        if (!app->frameHandles || handle >= app->frameHandleCount || app->frameHandles[handle] == 0xFFFF) return;
+        if (handle == 0xFFFF || handle >= static_cast<std::uint32_t>(std::max(app->header.frameCount, 0)))
+            return;
+        if (!app->frameHandles || handle >= app->frameHandleCount || app->frameHandles[handle] == 0xFFFF)
+            return;
         SetExit(ExitJumpToFrame, static_cast<std::int32_t>(handle));
         return;
     }
@@ -164,8 +166,8 @@ void FillQueued(BackgroundQueueNode* node) {
 void FillPlayArea(std::uint8_t* record) {
     FrameRunState* run = Run();
     if (!run) return;
-    QueueBackgroundDraw(FillQueued, 0, 0, run->windowAreaWidth - 1, run->windowAreaHeight - 1, IntAt(record, 0),
-                        nullptr);
+    QueueBackgroundDraw(FillQueued, 0, 0, run->windowAreaWidth - 1, run->windowAreaHeight - 1,
+                        IntAt(record, 0), nullptr);
 }
 
 void FillZone(std::uint8_t* record) {
@@ -225,7 +227,8 @@ void SetVirtualSize(std::int32_t width, std::int32_t height) {
     if (!run || !run->frame) return;
     run->frame->virtualRect.right = run->virtualWidth = width;
     run->frame->virtualRect.bottom = run->virtualHeight = height;
-    run->outerLimits.right = static_cast<LONG>(std::min<std::int64_t>(std::int64_t{width} + ScrollMarginX, INT32_MAX));
+    run->outerLimits.right =
+        static_cast<LONG>(std::min<std::int64_t>(std::int64_t{width} + ScrollMarginX, INT32_MAX));
     run->outerLimits.bottom =
         static_cast<LONG>(std::min<std::int64_t>(std::int64_t{height} + ScrollMarginY, INT32_MAX));
 }
@@ -267,7 +270,8 @@ void SetFrameSize(std::int32_t width, std::int32_t height) {
         return;
     }
     if (virtualFollows) SetVirtualSize(width, height);
-    for (FrameLayer& layer : std::span(frame->layers, static_cast<std::size_t>(std::max(frame->layerCount, 0))))
+    for (FrameLayer& layer :
+         std::span(frame->layers, static_cast<std::size_t>(std::max(frame->layerCount, 0))))
         FreeLayerBackdropGrid(layer);
     RequestFullRedraw();
 }
@@ -475,23 +479,51 @@ void ApplyPendingScroll() {
 }
 
 void InstallStoryboardRoutines() {
-    static constexpr std::array<ConditionRoutine, 10> Conditions{
-        StartOfFrame,        Always,          Never,          Never,         ObstacleAtPosition,
-        LayerRectAtPosition, VerticalBlankWaitIsOn, ResumedRecently, PositionLoaded, PositionSaved};
+    static constexpr std::array<ConditionRoutine, 10> Conditions{StartOfFrame,
+                                                                 Always,
+                                                                 Never,
+                                                                 Never,
+                                                                 ObstacleAtPosition,
+                                                                 LayerRectAtPosition,
+                                                                 VerticalBlankWaitIsOn,
+                                                                 ResumedRecently,
+                                                                 PositionLoaded,
+                                                                 PositionSaved};
     for (std::size_t i = 0; i < Conditions.size(); ++i)
-        SetConditionRoutine(TypeStoryboard, static_cast<std::int32_t>(-1 - static_cast<int>(i)), Conditions[i],
-                            nullptr);
+        SetConditionRoutine(TypeStoryboard, static_cast<std::int32_t>(-1 - static_cast<int>(i)),
+                            Conditions[i], nullptr);
     // Raised by the frame tick and the shell.
     SetConditionRoutine(TypeStoryboard, -4, Never, OnObject<Always>);
     SetConditionRoutine(TypeStoryboard, -8, ResumedRecently, OnObject<Always>);
 
-    static constexpr std::array<ActionRoutine, 28> Actions{
-        NextFrame,       PreviousFrame,    JumpToFrame,     PauseApplicationAction, EndApplicationAction,
-        RestartApplication, RestartFrame,  nullptr,         CentreDisplayX,         CentreDisplayY,
-        NoOperation,     NoOperation,      FillPlayArea,    FillZone,               FullScreen,
-        Windowed,        SetFrameRate,     PauseUntilKey,   PauseUntilAnyKey,       VerticalBlankWaitOn,
-        VerticalBlankWaitOff, SetVirtualWidth, SetVirtualHeight, SetBackgroundColour, nullptr,
-        nullptr,         SetFrameWidth,    SetFrameHeight};
+    static constexpr std::array<ActionRoutine, 28> Actions{NextFrame,
+                                                           PreviousFrame,
+                                                           JumpToFrame,
+                                                           PauseApplicationAction,
+                                                           EndApplicationAction,
+                                                           RestartApplication,
+                                                           RestartFrame,
+                                                           nullptr,
+                                                           CentreDisplayX,
+                                                           CentreDisplayY,
+                                                           NoOperation,
+                                                           NoOperation,
+                                                           FillPlayArea,
+                                                           FillZone,
+                                                           FullScreen,
+                                                           Windowed,
+                                                           SetFrameRate,
+                                                           PauseUntilKey,
+                                                           PauseUntilAnyKey,
+                                                           VerticalBlankWaitOn,
+                                                           VerticalBlankWaitOff,
+                                                           SetVirtualWidth,
+                                                           SetVirtualHeight,
+                                                           SetBackgroundColour,
+                                                           nullptr,
+                                                           nullptr,
+                                                           SetFrameWidth,
+                                                           SetFrameHeight};
     // 7 centres the display on a position, which the position resolver of the object actions reads: it is
     // added with them. 24 and 25 delete backdrops added at run time, added with the backgrounds' run-time
     // backdrops. 28 to 31 save and load positions and play back recordings, added with those services; 32 to
@@ -500,10 +532,12 @@ void InstallStoryboardRoutines() {
         if (Actions[i]) SetActionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Actions[i]);
 
     static constexpr std::array<ExpressionRoutine, 16> Expressions{
-        FrameIndexExpression,    FrameByteExpression,     DisplayXExpression,     DisplayRightExpression,
-        DisplayYExpression,      DisplayBottomExpression, FrameWidthExpression,   FrameHeightExpression,
-        FrameNumberExpression,   CollisionAtExpression,   FramesPerSecondExpression, VirtualWidthExpression,
-        VirtualHeightExpression, BackgroundColourExpression, DisplayKindExpression, DriverVersionExpression};
+        FrameIndexExpression,    FrameByteExpression,        DisplayXExpression,
+        DisplayRightExpression,  DisplayYExpression,         DisplayBottomExpression,
+        FrameWidthExpression,    FrameHeightExpression,      FrameNumberExpression,
+        CollisionAtExpression,   FramesPerSecondExpression,  VirtualWidthExpression,
+        VirtualHeightExpression, BackgroundColourExpression, DisplayKindExpression,
+        DriverVersionExpression};
     // 16 to 18 read the frame's ink and effect, added with the effect object.
     for (std::size_t i = 0; i < Expressions.size(); ++i)
         SetExpressionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Expressions[i]);

@@ -191,11 +191,11 @@ void FiringIndexExpression() {
 } // namespace
 
 void InstallTimerRoutines() {
-    static constexpr std::array<ConditionRoutine, 8> Conditions{TimerGreater, TimerLess,    TimerReached,
-                                                                Every,        UserIdle,     OnTimedEvent,
-                                                                TimerEquals,  EveryArmed};
+    static constexpr std::array<ConditionRoutine, 8> Conditions{
+        TimerGreater, TimerLess, TimerReached, Every, UserIdle, OnTimedEvent, TimerEquals, EveryArmed};
     for (std::size_t i = 0; i < Conditions.size(); ++i)
-        SetConditionRoutine(TypeTimer, static_cast<std::int32_t>(-1 - static_cast<int>(i)), Conditions[i], nullptr);
+        SetConditionRoutine(TypeTimer, static_cast<std::int32_t>(-1 - static_cast<int>(i)), Conditions[i],
+                            nullptr);
     // Timer reached is raised each loop; evaluated over a selection it never holds.
     SetConditionRoutine(TypeTimer, ConditionTimerReached, Never,
                         [](std::uint8_t* record, RunObject*) { return TimerReached(record); });
