@@ -39,6 +39,10 @@ void PushOther(std::uint8_t*) {
 void RecordObject(std::uint8_t* record) {
     if (RunObject* o = ActionObjectOf(record)) Note(o->handle);
 }
+void RecordObjectOrNone(std::uint8_t* record) {
+    RunObject* o = ActionObjectOf(record);
+    Note(o ? o->handle : -1);
+}
 void RecordImmediate(std::uint8_t* record) {
     if (RunObject* o = ActionObjectOf(record)) Note(1000 * GetI16(record + RecordNumber) + o->handle);
 }
@@ -92,6 +96,7 @@ void InstallTestRoutines() {
     SetConditionRoutine(TypeSpecial, -101, NeverHolds, RaisedHolds);
     SetConditionRoutine(TypeSpecial, -102, NeverHolds, RaisedHolds);
     SetCommonActionRoutine(RecordObjectAction, RecordObject);
+    SetCommonActionRoutine(RecordObjectOrNoneAction, RecordObjectOrNone);
     SetCommonActionRoutine(4, RecordImmediate);
     SetCommonActionRoutine(9, RecordImmediate);
     SetCommonConditionRoutine(XBelow, OverSelection<XIsBelow>, OneObject<XIsBelow>);

@@ -1,0 +1,105 @@
+// Written applications run through the state machine: the start of a frame that fades in, and a frame whose
+// collision planes cover it when an event resizes it.
+#include "event_frame.h"
+#include "objects/object_sprites.h"
+#include "runtime/waited_clock.h"
+#include "runtime/wiring/application_run.h"
+#include "shell/application_state_machine.h"
+#include "shell/frame_clock.h"
+#include "startup/application_record.h"
+
+#include "appwriter/frame_writer.h"
+#include "vtrs2/sprite_window.h"
+
+using namespace eventruns;
+
+namespace {
+
+constexpr std::uint32_t FramePlanesOverTheFrame = 0x20;
+constexpr std::int16_t ParamObstacleType = 43;
+
+class FrameRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousClock_ = SetFrameClock(&clock_);
+        Log().clear();
+        std::fill(std::begin(switches), std::end(switches), false);
+    }
+    void TearDown() override {
+        wiringtest::StopApplicationRun(app_);
+        SetFrameClock(previousClock_);
+    }
+    void Start(EventProgramBuilder& b, std::uint32_t frameFlags = 0, std::optional<appwriter::Bytes> fadeIn = {}) {
+        appwriter::ApplicationDescription d;
+        d.header->windowWidth = 320;
+        d.header->windowHeight = 200;
+        b.conditionCounts[TypeSpecial + 7] = 110;
+        b.conditionCounts[TypeStoryboard + 7] = 10;
+        appwriter::FrameContents contents;
+        contents.events = b.ChunkPayload();
+        contents.fadeIn = std::move(fadeIn);
+        d.frames.push_back(appwriter::DescribeFrame(320, 200, 0x808080, contents, appwriter::StringForm::Wide,
+                                                    frameFlags));
+        bytes_ = appwriter::WriteApplication(d);
+        ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_, [](ApplicationRecord&) {
+            InstallTestRoutines();
+        }));
+    }
+    int Step() { return RunApplicationStep(app_.get(), 0); }
+
+    runtime_test::WaitedClock clock_;
+    FrameClock* previousClock_ = nullptr;
+    std::vector<std::uint8_t> bytes_;
+    loadertest::LibraryContextScope context_;
+    loadertest::RecordPtr app_;
+};
+
+// The first tick runs before the fade; once the frame goes on, the start of the frame runs again only for
+// the actions that found no object the first time.
+TEST_F(FrameRun, TheStartOfAFrameThatFadesInRunsAgainOnlyWhereItFoundNoObject) {
+    appwriter::TransitionDesc fade;
+    fade.module = u"nosuchmodule";
+    fade.parameters = {4, 0, 0, 0};
+    EventProgramBuilder b;
+    b.AddGroup(Group({Record(TypeStoryboard, -1)}, {Recorder(1), Record(2, RecordObjectOrNoneAction, {}, 3)}));
+    // The every-loop events wait for the fade.
+    b.AddGroup(Group({Always()}, {Recorder(2)}));
+    ASSERT_NO_FATAL_FAILURE(Start(b, 0, appwriter::TransitionPayload(fade, appwriter::StringForm::Wide)));
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(Step(), 1);
+    ASSERT_FALSE(Log().empty());
+    EXPECT_EQ(Log()[0].value, 1);
+    EXPECT_EQ(LoopsOf(1), (std::vector<std::int64_t>{1}));
+    EXPECT_EQ(LoopsOf(-1), (std::vector<std::int64_t>{1, 2}));
+    EXPECT_FALSE(LoopsOf(2).empty());
+    EXPECT_EQ(LoopsOf(2).front(), 2);
+}
+
+TEST_F(FrameRun, AFrameTooLargeForItsCollisionPlanesKeepsItsSize) {
+    EventProgramBuilder b;
+    // An obstacle parameter asks the frame for collision planes.
+    b.AddGroup(Group({Record(TypeSpecial, -2, {appwriter::ShortParameter(ParamObstacleType, 1)})}, {}));
+    b.AddGroup(Group({EveryLoop(Switch(0))}, {Record(TypeStoryboard, 26, {Number(2000000000)})}));
+    b.AddGroup(Group({EveryLoop(Switch(1))}, {Record(TypeStoryboard, 26, {Number(2000)})}));
+    ASSERT_NO_FATAL_FAILURE(Start(b, FramePlanesOverTheFrame));
+    SpriteWindow* sprites = SpritesOfFrame();
+    ASSERT_NE(sprites, nullptr);
+    ASSERT_NE(sprites->mask.planes, nullptr);
+    const auto right = sprites->mask.right;
+    // A few steps make sure loops ran (a step may only wait for the tick).
+    switches[0] = true;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(app_->run.frame->width, 320);
+    EXPECT_EQ(sprites->mask.right, right);
+    EXPECT_NE(sprites->mask.planes, nullptr);
+    switches[0] = false;
+    switches[1] = true;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(app_->run.frame->width, 2000);
+    EXPECT_GE(sprites->mask.right, 2000 + 64 - 1);
+    EXPECT_EQ(CurrentRunState()->virtualWidth, 2000);
+}
+
+} // namespace
