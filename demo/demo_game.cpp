@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "frame_flow.h"
 
 #include <cmath>
 
@@ -105,6 +106,7 @@ appwriter::ApplicationDescription DemoGame() {
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     title.instances = spinners;
+    AddFrameFlow(title, level);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
     appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), level);

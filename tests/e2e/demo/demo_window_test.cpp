@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -37,8 +38,9 @@ using namespace std::chrono_literals;
 const fs::path Here = fs::path(__FILE__).parent_path();
 constexpr const char* Python = "/usr/bin/python3";
 
-// The first frame's background colour, RGB(0x20, 0x60, 0xC0).
+// The frames' background colours: the title RGB(0x20, 0x60, 0xC0), the level RGB(0x30, 0xA0, 0x40).
 constexpr std::uint8_t FirstFrame[3] = {0x20, 0x60, 0xC0};
+constexpr std::uint8_t SecondFrame[3] = {0x30, 0xA0, 0x40};
 
 using vtrtest::ReadFile;
 using vtrtest::Runs;
@@ -200,6 +202,49 @@ TEST_F(DemoWindow, TheTitlesSpinnersAreDrawnWhereTheyWerePlacedAndTurn) {
             << "spinner " << i << " never showed its turning quarter";
         EXPECT_TRUE(sawDisc[static_cast<std::size_t>(i)]) << "spinner " << i << " never turned past it";
     }
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
+// A key on the title shows the level, which gives the title back after its time; a click on the title
+// shows the level again.
+TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    const fs::path path = temp_ / "flow.xwd";
+    // Whether the play area shows the frame's colour at its centre and its far corner.
+    const auto shows = [&](const std::uint8_t(&colour)[3]) {
+        vtrtest::Screenshot shot;
+        if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !shot.Read(path.string()))
+            return false;
+        for (auto [px, py] :
+             {std::pair{x + width / 2, y + bar + 240}, std::pair{x + width - 5, y + height - 5}}) {
+            const auto p = shot.Rgb(px, py);
+            if (!p || (*p)[0] != colour[0] || (*p)[1] != colour[1] || (*p)[2] != colour[2]) return false;
+        }
+        return true;
+    };
+    const auto waitFor = [&](const std::uint8_t(&colour)[3], int tenths, const std::function<void()>& act) {
+        for (int i = 0; i < tenths; ++i) {
+            if (shows(colour)) return true;
+            if (act && i % 5 == 0) act();
+            std::this_thread::sleep_for(100ms);
+        }
+        return shows(colour);
+    };
+    ASSERT_TRUE(waitFor(FirstFrame, 100, nullptr)) << "the title did not show";
+    // The key may arrive before the window has the focus: press again until the level shows.
+    const std::vector<std::string> press = {Python, (Here / "x11_press.py").string(), display_.Name(), "Demo",
+                                            "space"};
+    ASSERT_TRUE(waitFor(SecondFrame, 100, [&] { Runs(press); })) << "a key did not show the level";
+    ASSERT_TRUE(waitFor(FirstFrame, 150, nullptr)) << "the level did not give the title back";
+    ASSERT_TRUE(waitFor(SecondFrame, 100, [&] { Click(x + width / 2, y + bar + 300); }))
+        << "a click did not show the level";
     ASSERT_TRUE(Window("close"));
     const auto code = WaitFor(demo_, 30s);
     ASSERT_TRUE(code);

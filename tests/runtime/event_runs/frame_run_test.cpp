@@ -29,7 +29,8 @@ protected:
         wiringtest::StopApplicationRun(app_);
         SetFrameClock(previousClock_);
     }
-    void Start(EventProgramBuilder& b, std::uint32_t frameFlags = 0, std::optional<appwriter::Bytes> fadeIn = {}) {
+    void Start(EventProgramBuilder& b, std::uint32_t frameFlags = 0,
+               std::optional<appwriter::Bytes> fadeIn = {}) {
         appwriter::ApplicationDescription d;
         d.header->windowWidth = 320;
         d.header->windowHeight = 200;
@@ -38,12 +39,11 @@ protected:
         appwriter::FrameContents contents;
         contents.events = b.ChunkPayload();
         contents.fadeIn = std::move(fadeIn);
-        d.frames.push_back(appwriter::DescribeFrame(320, 200, 0x808080, contents, appwriter::StringForm::Wide,
-                                                    frameFlags));
+        d.frames.push_back(
+            appwriter::DescribeFrame(320, 200, 0x808080, contents, appwriter::StringForm::Wide, frameFlags));
         bytes_ = appwriter::WriteApplication(d);
-        ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_, [](ApplicationRecord&) {
-            InstallTestRoutines();
-        }));
+        ASSERT_NO_FATAL_FAILURE(
+            wiringtest::StartApplicationRun(bytes_, app_, [](ApplicationRecord&) { InstallTestRoutines(); }));
     }
     int Step() { return RunApplicationStep(app_.get(), 0); }
 
@@ -61,7 +61,8 @@ TEST_F(FrameRun, TheStartOfAFrameThatFadesInRunsAgainOnlyWhereItFoundNoObject) {
     fade.module = u"nosuchmodule";
     fade.parameters = {4, 0, 0, 0};
     EventProgramBuilder b;
-    b.AddGroup(Group({Record(TypeStoryboard, -1)}, {Recorder(1), Record(2, RecordObjectOrNoneAction, {}, 3)}));
+    b.AddGroup(
+        Group({Record(TypeStoryboard, -1)}, {Recorder(1), Record(2, RecordObjectOrNoneAction, {}, 3)}));
     // The every-loop events wait for the fade.
     b.AddGroup(Group({Always()}, {Recorder(2)}));
     ASSERT_NO_FATAL_FAILURE(Start(b, 0, appwriter::TransitionPayload(fade, appwriter::StringForm::Wide)));

@@ -39,15 +39,18 @@ appwriter::ApplicationDescription TwoFrames() {
     title.conditionCounts[TypeSpecial + 7] = 110;
     title.conditionCounts[TypeStoryboard + 7] = 10;
     title.AddGroup(Group({Record(TypeKeyboardMouse, -9), Switch(1)}, {Recorder(9), JumpToFrameNumber(2)}));
-    title.AddGroup(Group({EveryLoop(Record(TypeKeyboardMouse, -1, {appwriter::ShortParameter(ParamKey, 'B')}))},
-                         {Recorder('B')}));
+    title.AddGroup(
+        Group({EveryLoop(Record(TypeKeyboardMouse, -1, {appwriter::ShortParameter(ParamKey, 'B')}))},
+              {Recorder('B')}));
     title.AddGroup(Group({Record(TypeKeyboardMouse, -5, {appwriter::ShortParameter(ParamShort, 0)})},
                          {Recorder(5), Record(TypeStoryboard, 0)}));
-    title.AddGroup(Group({Record(TypeSpecial, -14, {appwriter::ShortParameter(ParamShort, 1010)})}, {Recorder(14)}));
+    title.AddGroup(
+        Group({Record(TypeSpecial, -14, {appwriter::ShortParameter(ParamShort, 1010)})}, {Recorder(14)}));
     title.AddGroup(Group({Record(TypeSpecial, -21)}, {Recorder(21)}));
     EventProgramBuilder level;
     level.conditionCounts[TypeTimer + 7] = 8;
-    level.AddGroup(Group({Record(TypeTimer, -1, {appwriter::IntParameter(ParamTime, 2000)})}, {JumpToFrameNumber(1)}));
+    level.AddGroup(
+        Group({Record(TypeTimer, -1, {appwriter::IntParameter(ParamTime, 2000)})}, {JumpToFrameNumber(1)}));
     appwriter::FrameContents first, second;
     first.events = title.ChunkPayload();
     second.events = level.ChunkPayload();
