@@ -82,14 +82,14 @@ void RunLoop(EventRunState* s, std::int32_t position, std::int32_t count, const 
     if (s->loopDepth >= MaxLoopDepth) return;
     s->loops[static_cast<std::size_t>(position)].flags &= static_cast<std::uint16_t>(~LoopStopRequested);
     s->loops[static_cast<std::size_t>(position)].index = 0;
-    const std::u16string savedName = s->currentLoopName;
+    const std::int32_t savedLoop = s->currentLoop;
     const std::uint8_t savedRequest = s->repeatRequest;
     const std::int32_t savedPass = s->repeatPass;
     std::uint8_t* const savedGroup = s->currentGroup;
     ++s->loopDepth;
     // A negative count runs until the loop is stopped.
     while (count != 0 && (count < 0 || s->loops[static_cast<std::size_t>(position)].index < count)) {
-        s->currentLoopName = s->loops[static_cast<std::size_t>(position)].name;
+        s->currentLoop = position;
         s->actionPending = 0;
         RunIteration(prepared);
         NamedLoop& loop = s->loops[static_cast<std::size_t>(position)];
@@ -97,7 +97,7 @@ void RunLoop(EventRunState* s, std::int32_t position, std::int32_t count, const 
         ++loop.index;
     }
     --s->loopDepth;
-    s->currentLoopName = savedName;
+    s->currentLoop = savedLoop;
     s->repeatRequest = savedRequest;
     s->repeatPass = savedPass;
     s->currentGroup = savedGroup;
@@ -251,14 +251,15 @@ void SetLoopIndexAction(std::uint8_t* record) {
 
 int OnLoopCondition(std::uint8_t* record) {
     EventRunState* s = State();
-    if (!s) return 0;
+    if (!s || s->currentLoop < 0 || static_cast<std::size_t>(s->currentLoop) >= s->loops.size()) return 0;
+    const std::u16string& current = s->loops[static_cast<std::size_t>(s->currentLoop)].name;
     const std::uint8_t* p = ParameterAt(record, 0);
     std::u16string literal;
     bool same = false;
     if (SingleLiteral(p, &literal))
-        same = SameName(literal, s->currentLoopName);
+        same = SameName(literal, current);
     else
-        same = SameName(GetStringParameter(p), s->currentLoopName);
+        same = SameName(GetStringParameter(p), current);
     if (!same) return 0;
     s->actionPending = 0;
     return 1;

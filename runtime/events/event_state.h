@@ -157,7 +157,7 @@ struct EventRunState {
 
     // Fast loops.
     std::vector<NamedLoop> loops;
-    std::u16string currentLoopName;
+    std::int32_t currentLoop = -1; // the loop being run, by its place in the table
     std::int32_t loopDepth = 0;
 
     // Storyboard: the display position asked for (bit 0 of scrollPending: X and Y are pending).

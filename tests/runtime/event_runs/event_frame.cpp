@@ -10,8 +10,11 @@ EventRunState* State() {
 
 void Note(std::int32_t value) {
     EventRunState* s = State();
-    Log().push_back(
-        {value, s ? s->run->loopCount : 0, s ? s->currentLoopName : u"", s ? s->eventParameter1 : 0});
+    const bool inLoop =
+        s && s->currentLoop >= 0 && static_cast<std::size_t>(s->currentLoop) < s->loops.size();
+    Log().push_back({value, s ? s->run->loopCount : 0,
+                     inLoop ? s->loops[static_cast<std::size_t>(s->currentLoop)].name : u"",
+                     s ? s->eventParameter1 : 0});
 }
 
 void RecordValue(std::uint8_t* record) {

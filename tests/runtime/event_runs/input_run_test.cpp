@@ -47,6 +47,9 @@ appwriter::ApplicationDescription TwoFrames() {
     title.AddGroup(
         Group({Record(TypeSpecial, -14, {appwriter::ShortParameter(ParamShort, 1010)})}, {Recorder(14)}));
     title.AddGroup(Group({Record(TypeSpecial, -21)}, {Recorder(21)}));
+    title.AddGroup(Group({EveryLoop(Switch(2))},
+                         {Record(TypeStoryboard, 17, {appwriter::ShortParameter(ParamKey, 'P')})}));
+    title.AddGroup(Group({Record(TypeStoryboard, -8)}, {Recorder(8)}));
     EventProgramBuilder level;
     level.conditionCounts[TypeTimer + 7] = 8;
     level.AddGroup(
@@ -136,6 +139,27 @@ TEST_F(InputRun, AKeyHeldDownIsPressedOnTheFirstLoopOnly) {
     for (int i = 0; i < 3; ++i)
         ASSERT_EQ(Step(), 1);
     EXPECT_EQ(LoopsOf('B').size(), 1u);
+}
+
+TEST_F(InputRun, APauseUntilAKeyEndsWithThatKeyOnly) {
+    switches[2] = true;
+    for (int i = 0; i < 10 && !CurrentRunState()->pauseCount; ++i)
+        ASSERT_EQ(Step(), 1);
+    switches[2] = false;
+    ASSERT_NE(CurrentRunState()->pauseCount, 0);
+    const std::int64_t loops = CurrentRunState()->loopCount;
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_O, SDLK_o));
+    Push(Key(SDL_KEYUP, SDL_SCANCODE_O, SDLK_o));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_NE(CurrentRunState()->pauseCount, 0);
+    EXPECT_EQ(CurrentRunState()->loopCount, loops) << "a paused frame does not loop";
+    Push(Key(SDL_KEYDOWN, SDL_SCANCODE_P, SDLK_p));
+    for (int i = 0; i < 10 && CurrentRunState()->loopCount == loops; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(CurrentRunState()->pauseCount, 0);
+    EXPECT_EQ(Values(), std::vector<std::int32_t>{8});
+    EXPECT_GT(CurrentRunState()->loopCount, loops);
 }
 
 TEST_F(InputRun, AClickInTheFrameWindowGoesToTheNextFrame) {

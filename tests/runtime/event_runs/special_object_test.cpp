@@ -144,6 +144,22 @@ TEST(FastLoops, ALoopThatStartsItselfStopsAtABoundedDepth) {
     EXPECT_EQ(frame.State().loopDepth, 0);
 }
 
+// Each run of a group whose actions may need value snapshots takes room for them on the loop's scratch
+// stack; a fast loop runs such a group far more often than the stack has room for.
+TEST(FastLoops, GroupsThatTakeScratchRoomInALongLoopStopTakingItWhenItIsFull) {
+    EventFrame frame;
+    const std::uint16_t a = frame.AddInfo(10);
+    frame.AddObject(a, 0, 0);
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {StartLoop(u"Main", 10000)}));
+    b.AddGroup(Group({OnLoop(u"Main")}, {Record(2, 25, {}, 10), Record(2, RecordObjectAction, {}, 10)}));
+    frame.Prepare(b);
+    frame.Loop();
+    EXPECT_EQ(Log().size(), 10000u);
+    EXPECT_EQ(frame.State().snapshotBase, nullptr);
+    EXPECT_LE(frame.Run().eventBufferCurrent, frame.Run().eventBufferLimit);
+}
+
 TEST(LoopIndexExpression, ALiteralNameIsCachedAndCheckedByName) {
     EventFrame frame;
     EventProgramBuilder b;
