@@ -59,12 +59,17 @@ bool LiteralText(const std::uint8_t* token, std::u16string* text, std::size_t* t
 // Whether a parameter's expression is one string literal, and its text.
 bool SingleLiteral(const std::uint8_t* parameter, std::u16string* text) {
     if (!parameter || !IsExpressionParameterCode(ParameterCode(parameter))) return false;
-    const auto size = static_cast<std::size_t>(GetI16(parameter));
+    const std::int16_t size = GetI16(parameter);
+    if (size < static_cast<std::int16_t>(ParameterHeaderBytes + 2 + TokenHeaderBytes)) return false;
+    const std::uint8_t* end = parameter + size;
     const std::uint8_t* token = parameter + ParameterHeaderBytes + 2;
+    const std::int16_t tokenSize = GetI16(token + 4);
     std::size_t trailing = 0;
-    if (token + TokenHeaderBytes > parameter + size || !LiteralText(token, text, &trailing)) return false;
-    const std::uint8_t* next = token + GetI16(token + 4);
-    return next + 4 <= parameter + size && GetI32(next) == TokenEnd;
+    if (tokenSize < static_cast<std::int16_t>(TokenHeaderBytes) || tokenSize > end - token ||
+        !LiteralText(token, text, &trailing))
+        return false;
+    const std::uint8_t* next = token + tokenSize;
+    return next + 4 <= end && GetI32(next) == TokenEnd;
 }
 
 // The iterations of a loop, on the fast path (its prepared groups) or through the on-loop condition's list.

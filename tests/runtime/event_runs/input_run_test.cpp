@@ -42,6 +42,9 @@ appwriter::ApplicationDescription TwoFrames() {
     title.AddGroup(
         Group({EveryLoop(Record(TypeKeyboardMouse, -1, {appwriter::ShortParameter(ParamKey, 'B')}))},
               {Recorder('B')}));
+    title.AddGroup(
+        Group({EveryLoop(Record(TypeKeyboardMouse, -2, {appwriter::ShortParameter(ParamKey, 'B')}))},
+              {Recorder('b')}));
     title.AddGroup(Group({Record(TypeKeyboardMouse, -5, {appwriter::ShortParameter(ParamShort, 0)})},
                          {Recorder(5), Record(TypeStoryboard, 0)}));
     title.AddGroup(
@@ -131,14 +134,37 @@ TEST_F(InputRun, AKeyPressJumpsToTheLevelWhichGoesBackToTheTitleAfterItsTime) {
     EXPECT_EQ(FrameColour(), TitleColour);
 }
 
-TEST_F(InputRun, AKeyHeldDownIsPressedOnTheFirstLoopOnly) {
+// A held key is pressed on its first loop and down on every loop, but not while another program's window
+// is active.
+TEST_F(InputRun, AKeyHeldDownIsPressedOnTheFirstLoopOnlyAndDownWhileTheApplicationIsActive) {
+    const auto focus = [](Uint8 event) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.windowID = win32::testing::SdlWindowId(Services().mainWindow);
+        e.window.event = event;
+        Push(e);
+    };
     Push(Key(SDL_KEYDOWN, SDL_SCANCODE_B, SDLK_b));
     for (int i = 0; i < 6; ++i)
         ASSERT_EQ(Step(), 1);
-    Push(Key(SDL_KEYUP, SDL_SCANCODE_B, SDLK_b));
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(Step(), 1);
     EXPECT_EQ(LoopsOf('B').size(), 1u);
+    const std::vector<std::int64_t> held = LoopsOf('b');
+    ASSERT_GE(held.size(), 2u);
+    for (std::size_t i = 1; i < held.size(); ++i)
+        EXPECT_EQ(held[i], held[i - 1] + 1);
+    focus(SDL_WINDOWEVENT_FOCUS_LOST);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(Step(), 1);
+    const std::size_t inactive = LoopsOf('b').size();
+    EXPECT_LE(inactive, held.size() + 1) << "only the loop that took the focus away may still see it down";
+    focus(SDL_WINDOWEVENT_FOCUS_GAINED);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_GT(LoopsOf('b').size(), inactive);
+    // Back in the application the held key is pressed again: the test did not see it down meanwhile.
+    EXPECT_EQ(LoopsOf('B').size(), 2u);
+    Push(Key(SDL_KEYUP, SDL_SCANCODE_B, SDLK_b));
+    ASSERT_EQ(Step(), 1);
 }
 
 TEST_F(InputRun, APauseUntilAKeyEndsWithThatKeyOnly) {
