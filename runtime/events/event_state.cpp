@@ -5,12 +5,10 @@
 
 namespace vtrrt {
 
-namespace {
-EventRunState* currentState = nullptr;
-}
+EventRunState* attachedEventState = nullptr;
 
 void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* events) {
-    currentState = state;
+    attachedEventState = state;
     if (!state) {
         SetTemporaryStrings(nullptr);
         return;
@@ -26,12 +24,8 @@ void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* eve
     SetTemporaryStrings(&state->temporaryStrings);
 }
 
-EventRunState* CurrentEventState() {
-    return currentState;
-}
-
 void* TakeScratch(std::size_t bytes) {
-    EventRunState* s = currentState;
+    EventRunState* s = attachedEventState;
     FrameRunState* run = s ? s->run : nullptr;
     if (!run || !run->eventBufferCurrent || !run->eventBufferLimit) return nullptr;
     bytes = (bytes + 3) & ~std::size_t{3};

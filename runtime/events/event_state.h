@@ -179,7 +179,11 @@ struct EventRunState {
 // Sizes the tables for the run state's object infos and makes the state current (with its temporary
 // strings); null detaches. The state's timers, loops and input survive a second attachment to new lists.
 void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* events);
-EventRunState* CurrentEventState();
+// Read on every step of the event engine, so kept where the compiler sees it.
+extern EventRunState* attachedEventState;
+inline EventRunState* CurrentEventState() {
+    return attachedEventState;
+}
 
 // Takes `bytes` (a multiple of 4) from this loop's half of the run state's event buffer; null when there is
 // no room. What is taken lives through the next loop (the buffer's two halves take turns).

@@ -300,12 +300,6 @@ template <typename Test> std::int32_t KeepPassing(EventRunState* s, std::int32_t
 
 } // namespace
 
-RunObject* ObjectOfHandle(std::int32_t handle) {
-    EventRunState* s = CurrentEventState();
-    if (!s || !s->run || !s->run->objects || handle < 0 || handle >= s->run->maxObjects) return nullptr;
-    return s->run->objects[handle].object;
-}
-
 void RaiseEventStamp() {
     if (EventRunState* s = CurrentEventState()) ++s->eventStamp;
 }
