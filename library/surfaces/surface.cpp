@@ -4,6 +4,7 @@
 
 #include "vtrs2/palettes.h"
 
+#include "vtrs2/gdi_drawing.h"
 #include "vtrs2/gdi_surfaces.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
@@ -665,8 +666,17 @@ int cSurface::DrawLine(int x1, int y1, int x2, int y2, int thickness, COLORREF c
     int cx = 0, cy = 0, cw = 0, ch = 0;
     GetClipRect(cx, cy, cw, ch);
     if (thickness != 1) {
-        lastError_ = SurfaceErrorNoDeviceContext;
-        return 0;
+        HDC dc = implementation_->GetDeviceContext();
+        if (!dc) {
+            lastError_ = SurfaceErrorNoDeviceContext;
+            return 0;
+        }
+        HRGN kept = ApplyClipToDC(dc);
+        const POINT shift = DcShift();
+        GdiLine(dc, x1 + shift.x, y1 + shift.y, x2 + shift.x, y2 + shift.y, thickness, color);
+        RestoreClipRegion(dc, kept);
+        implementation_->ReleaseDeviceContext(dc);
+        return 1;
     }
     const long long left = cx, top = cy, right = static_cast<long long>(cx) + cw - 1,
                     bottom = static_cast<long long>(cy) + ch - 1;

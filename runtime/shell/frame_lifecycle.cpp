@@ -3,6 +3,7 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "events/typed_value.h"
+#include "objects/backgrounds.h"
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "shell/application_state_machine.h"
@@ -68,6 +69,7 @@ int RebuildFrameRun() {
     BuildObjectInfoList();
     InitFrameRunState();
     CreateFrameObjects(false);
+    RedrawFrame(RedrawAfterRebuild);
     RestoreGlobalObjects();
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
@@ -213,7 +215,9 @@ int StartFrameRun(bool fadeIn) {
     BuildObjectInfoList();
     InitFrameRunState();
     CreateFrameObjects(fadeIn);
-    // The frame's first redraw is the background services', which add it here.
+    frame->scrollX = s->scrollX;
+    frame->scrollY = s->scrollY;
+    RedrawFrame(RedrawFirstOfRun);
     RestoreGlobalObjects();
     if (const int r = StartFrameEvents(*s); r != 0) return r;
     CaptureMouse();
