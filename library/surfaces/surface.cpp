@@ -690,7 +690,13 @@ int cSurface::DrawLine(int x1, int y1, int x2, int y2, int thickness, COLORREF c
         return code;
     };
     int codeA = outCode(ax, ay), codeB = outCode(bx, by);
-    while (codeA | codeB) {
+    if (codeA & codeB) return 1;
+    // A line of ordinary length is walked from its own end points, only its pixels inside the clip drawn, so
+    // that a clipped line shows the same pixels as the whole one; moving an end point to the clip's edge
+    // would start the walk on another pixel.
+    constexpr long long WalkedWhole = 1 << 16;
+    const bool walkWhole = std::llabs(bx - ax) <= WalkedWhole && std::llabs(by - ay) <= WalkedWhole;
+    while (!walkWhole && (codeA | codeB)) {
         if (codeA & codeB) return 1;
         const int code = codeA ? codeA : codeB;
         long long x = 0, y = 0;
@@ -726,9 +732,10 @@ int cSurface::DrawLine(int x1, int y1, int x2, int y2, int thickness, COLORREF c
     long long error = 2 * minor - major;
     long long x = ax, y = ay;
     for (long long i = 0; i <= major; ++i) {
-        if (paletted)
+        const bool inside = x >= left && x <= right && y >= top && y <= bottom;
+        if (inside && paletted)
             SetPixelIndex(static_cast<int>(x), static_cast<int>(y), index);
-        else
+        else if (inside)
             SetPixel(static_cast<int>(x), static_cast<int>(y), color);
         if (error >= 0) {
             if (xMajor)

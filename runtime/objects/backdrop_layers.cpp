@@ -69,19 +69,19 @@ WrappedCopies CopiesOf(const RECT& box, bool wrapX, bool wrapY, const WrapSize& 
     WrappedCopies c;
     c.present[0] = true;
     c.box[0] = box;
-    LONG dx = 0, dy = 0;
-    if (wrapX && size.width > 0) {
-        if (box.left < 0)
-            dx = size.width;
-        else if (box.right > size.width)
-            dx = -size.width;
-    }
-    if (wrapY && size.height > 0) {
-        if (box.top < 0)
-            dy = size.height;
-        else if (box.bottom > size.height)
-            dy = -size.height;
-    }
+    // Besides copies across an edge the box crosses, a box near the far edge has a copy in the area the
+    // window and the collision mask's margins see.
+    const FrameRunState* s = CurrentRunState();
+    const LONG reachX = (s ? s->windowAreaWidth : 0) + WrapReachX, reachY = (s ? s->windowAreaHeight : 0) + WrapReachY;
+    const auto shift = [](LONG low, LONG high, LONG wrap, LONG reach, LONG margin) -> LONG {
+        if (low < 0) return wrap;
+        if (high > wrap) return -wrap;
+        if (high - wrap > -margin) return -wrap;
+        if (low + wrap < reach) return wrap;
+        return 0;
+    };
+    const LONG dx = wrapX && size.width > 0 ? shift(box.left, box.right, size.width, reachX, WrapReachX) : 0;
+    const LONG dy = wrapY && size.height > 0 ? shift(box.top, box.bottom, size.height, reachY, WrapReachY) : 0;
     const auto moved = [&](LONG x, LONG y) { return RECT{box.left + x, box.top + y, box.right + x, box.bottom + y}; };
     if (dx) c.present[1] = true, c.box[1] = moved(dx, 0);
     if (dy) c.present[2] = true, c.box[2] = moved(0, dy);

@@ -45,11 +45,15 @@ struct PlacedBackdrop {
 bool ReadPlacedBackdrop(FrameRecord& frame, std::int32_t index, PlacedBackdrop& out);
 
 // The boxes of a backdrop and of its wrapped copies: slot 0 the box itself, 1 shifted across the wrap
-// width, 2 across the height, 3 both; a copy is present when its box crosses the wrap edge it is made for.
+// width, 2 across the height, 3 both; a copy is present when the box crosses the wrap edge, or when the copy
+// falls in the window or its margins.
 struct WrappedCopies {
     std::array<bool, 4> present{};
     std::array<win32::RECT, 4> box{};
 };
+// How far past the window's edges wrapped copies are made: the collision mask's margins.
+constexpr win32::LONG WrapReachX = 96;
+constexpr win32::LONG WrapReachY = 16;
 WrappedCopies CopiesOf(const win32::RECT& box, bool wrapX, bool wrapY, const WrapSize& size);
 
 bool LayerWraps(const FrameLayer& layer);

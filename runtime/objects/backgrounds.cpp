@@ -617,7 +617,8 @@ void ScrollFrameSurfaces(FrameRecord& frame) {
     const bool wholeFrameMask = (frame.flags & FrameCollisionsPerLayer) != 0;
     RECT maskStrips[2] = {};
     bool maskMoved = false;
-    if (!wholeFrameMask) maskMoved = ScrollCollisionMask(sprites, dx, dy, &maskStrips[0], &maskStrips[1]) != 0;
+    // The planes move against the scroll: what was right of the window comes into it.
+    if (!wholeFrameMask) maskMoved = ScrollCollisionMask(sprites, -dx, -dy, &maskStrips[0], &maskStrips[1]) != 0;
     const std::uint32_t strip =
         RedrawFreeSprites | RedrawNoCopy | (wholeFrameMask ? RedrawKeepMask : RedrawMaskClipOnly);
     // The uncovered columns, then the uncovered rows.

@@ -131,9 +131,13 @@ void DiscardPendingInput(const ApplicationRecord& app) {
     }
 }
 
-// Two sprites per object the frame may hold, and one for each backdrop placed on a layer.
+// Sprites kept for the backdrops added while the frame runs (and their wrapped copies).
+constexpr std::int64_t RunTimeBackdropSprites = 512;
+
+// Two sprites per object the frame may hold, one for each backdrop placed on a layer, and room for backdrops
+// added at run time.
 int SpritePoolSize(const FrameRecord& frame) {
-    std::int64_t n = 2 * std::int64_t{FrameObjectCapacity(frame)};
+    std::int64_t n = 2 * std::int64_t{FrameObjectCapacity(frame)} + RunTimeBackdropSprites;
     for (std::int32_t i = 0; i < frame.instanceCount && frame.instances; ++i) {
         const FrameItemInstance& item = frame.instances[i];
         if (item.objectType < 2 && item.layer >= 0 && item.layer < frame.layerCount) ++n;

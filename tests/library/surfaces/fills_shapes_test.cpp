@@ -316,3 +316,47 @@ TEST(SurfaceShapes, ThickLinesAndFilledShapesGoThroughTheDeviceContext) {
 }
 
 } // namespace
+
+namespace {
+
+// Rows moved within one surface keep their contents whichever way they go, in top-down memory surfaces and
+// in bottom-up DIB sections alike.
+TEST(ScrollRect, MovesOverlappingRowsUpAndDownIntact) {
+    std::unique_ptr<cSurface> surfaces[] = {MakeSurface(6, 8, 32), DcSurface(6, 8)};
+    for (auto& s : surfaces) {
+        ASSERT_TRUE(s->HasImplementation());
+        for (int dy : {1, -1, 3, -2}) {
+            for (int y = 0; y < 8; ++y)
+                s->FillRect(0, y, 6, 1, RGB(10 * y, 5, 200));
+            const int from = dy > 0 ? dy : 0, to = dy > 0 ? 0 : -dy;
+            ASSERT_EQ(s->ScrollRect(1, from, 1, to, 4, 8 - std::abs(dy)), 1);
+            for (int y = to; y < to + 8 - std::abs(dy); ++y)
+                ASSERT_EQ(At(*s, 2, y), RGB(10 * (y - to + from), 5, 200)) << "dy " << dy << " row " << y;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A line drawn inside a clip rectangle shows, there, exactly the pixels of the whole line.
+TEST(ClippedLine, ShowsThePixelsOfTheWholeLineInsideTheClip) {
+    Random random(3);
+    for (int round = 0; round < 30; ++round) {
+        const int x1 = random.Below(60) - 10, y1 = random.Below(50) - 10;
+        const int x2 = random.Below(60) - 10, y2 = random.Below(50) - 10;
+        auto whole = MakeSurface(40, 30, 32), clipped = MakeSurface(40, 30, 32);
+        whole->DrawLine(x1, y1, x2, y2, 1, RGB(255, 255, 255));
+        clipped->SetClipRect(7, 5, 19, 13);
+        clipped->DrawLine(x1, y1, x2, y2, 1, RGB(255, 255, 255));
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const bool inClip = x >= 7 && x < 26 && y >= 5 && y < 18;
+                ASSERT_EQ(At(*clipped, x, y), inClip ? At(*whole, x, y) : 0u)
+                    << x1 << "," << y1 << " to " << x2 << "," << y2 << " at " << x << "," << y;
+            }
+    }
+}
+
+} // namespace
