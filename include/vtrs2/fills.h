@@ -24,8 +24,8 @@ public:
     virtual win32::POINT SetOrigin(int x, int y);
     // Slot 2: the whole width x height area from (0, 0).
     virtual int FillSurface(cSurface* surface, int width, int height, int avoidBlack);
-    // Slot 3: the rectangle left..right, top..bottom (right and bottom exclusive). With `avoidBlack` no colour
-    // is painted so dark that it would read as black at 15 or 16 bits.
+    // Slot 3: the rectangle left..right, top..bottom (right and bottom exclusive). With `avoidBlack` no
+    // colour is painted so dark that it would read as black at 15 or 16 bits.
     virtual int Fill(cSurface* surface, int left, int top, int right, int bottom, int avoidBlack) = 0;
 };
 

@@ -194,8 +194,8 @@ public:
 
     // Shapes through the surface's device context (0 and error SurfaceErrorNoDeviceContext without one):
     // the box's corners in any order, right and bottom exclusive; a thick outline lies inside the box.
-    int EllipseGdi(int x1, int y1, int x2, int y2, win32::COLORREF inside, int thickness, win32::COLORREF outline,
-                   int fill);
+    int EllipseGdi(int x1, int y1, int x2, int y2, win32::COLORREF inside, int thickness,
+                   win32::COLORREF outline, int fill);
     int PolygonGdi(const win32::POINT* points, int count, win32::COLORREF inside, int thickness,
                    win32::COLORREF outline, int fill);
     // Outlines only: nothing without a thickness. The rectangle's is drawn in software.
@@ -216,12 +216,12 @@ public:
                            win32::LPARAM reserved, int ink, win32::LPARAM parameter);
     int EllipseOutlineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* outline, int blitFlags,
                          win32::LPARAM reserved, int ink, win32::LPARAM parameter);
-    int PolygonOutlineEx(const win32::POINT* points, int count, int thickness, CFillData* outline, int blitFlags,
-                         win32::LPARAM reserved, int ink, win32::LPARAM parameter);
-    int RectangleFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags, win32::LPARAM reserved,
-                        int ink, win32::LPARAM parameter);
-    int EllipseFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags, win32::LPARAM reserved,
-                      int ink, win32::LPARAM parameter);
+    int PolygonOutlineEx(const win32::POINT* points, int count, int thickness, CFillData* outline,
+                         int blitFlags, win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int RectangleFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags,
+                        win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int EllipseFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags,
+                      win32::LPARAM reserved, int ink, win32::LPARAM parameter);
     int PolygonFilled(const win32::POINT* points, int count, CFillData* inside, int blitFlags,
                       win32::LPARAM reserved, int ink, win32::LPARAM parameter);
     int DrawLineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* fill, int blitFlags,

@@ -172,7 +172,8 @@ int CFillDir::Fill(cSurface* surface, int left, int top, int right, int bottom, 
     const Bands bands(first, second, avoidBlack);
     const long long n = bands.Count();
     BandPainter painter(surface);
-    const long long extent = vertical ? static_cast<long long>(bottom) - top : static_cast<long long>(right) - left;
+    const long long extent =
+        vertical ? static_cast<long long>(bottom) - top : static_cast<long long>(right) - left;
     // Band i covers trunc(i x extent / n) to trunc((i + 1) x extent / n), worked out exactly so that the last
     // band ends at the edge.
     for (long long i = 0; i < n; ++i) {
@@ -262,12 +263,14 @@ int CFillMosaic::Fill(cSurface* surface, int left, int top, int right, int botto
     const int columns = (width - w0 + tw - 1) / tw, rows = (height - h0 + th - 1) / th;
     if (columns == 0 && rows == 0) return 1;
     for (int r = 0; r < rows; ++r)
-        tile->Blit(*surface, left, top + h0 + r * th, sx0, 0, w0, std::min(th, height - h0 - r * th), 0, 0, 0, 0);
+        tile->Blit(*surface, left, top + h0 + r * th, sx0, 0, w0, std::min(th, height - h0 - r * th), 0, 0, 0,
+                   0);
     for (int j = 0; j < columns; ++j)
-        tile->Blit(*surface, left + w0 + j * tw, top, 0, sy0, std::min(tw, width - w0 - j * tw), h0, 0, 0, 0, 0);
+        tile->Blit(*surface, left + w0 + j * tw, top, 0, sy0, std::min(tw, width - w0 - j * tw), h0, 0, 0, 0,
+                   0);
     for (int r = 0; r < rows; ++r)
         for (int j = 0; j < columns; ++j)
-            tile->Blit(*surface, left + w0 + j * tw, top + h0 + r * th, 0, 0, std::min(tw, width - w0 - j * tw),
-                       std::min(th, height - h0 - r * th), 0, 0, 0, 0);
+            tile->Blit(*surface, left + w0 + j * tw, top + h0 + r * th, 0, 0,
+                       std::min(tw, width - w0 - j * tw), std::min(th, height - h0 - r * th), 0, 0, 0, 0);
     return 1;
 }

@@ -53,8 +53,8 @@ static_assert(sizeof(DibHeader) == 1068);
 
 } // namespace
 
-void GdiEllipse(HDC dc, int left, int top, int right, int bottom, COLORREF fill, int penWidth, COLORREF penColour,
-                int filled) {
+void GdiEllipse(HDC dc, int left, int top, int right, int bottom, COLORREF fill, int penWidth,
+                COLORREF penColour, int filled) {
     if (!dc) return;
     ShapeTools tools(dc, fill, penWidth, penColour, filled != 0);
     const RECT box = filled && penWidth == 0 ? RECT{left, top, right, bottom}
@@ -142,7 +142,8 @@ int StretchDCToDC(HDC source, HDC destination, int sourceX, int sourceY, int x, 
         if (GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), nullptr, header, DIB_RGB_COLORS) &&
             info.header.biSizeImage) {
             std::vector<std::uint8_t> bits(info.header.biSizeImage);
-            if (GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), bits.data(), header, DIB_RGB_COLORS)) {
+            if (GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), bits.data(), header,
+                          DIB_RGB_COLORS)) {
                 HPALETTE created = nullptr, kept = nullptr;
                 if (info.header.biBitCount <= 8) {
                     // The destination draws the colours through a palette of the bits' own table, selected
@@ -153,15 +154,15 @@ int StretchDCToDC(HDC source, HDC destination, int sourceX, int sourceY, int x, 
                     palette->palVersion = 0x300;
                     palette->palNumEntries = static_cast<WORD>(count);
                     for (int i = 0; i < count; ++i)
-                        palette->palPalEntry[i] = PALETTEENTRY{info.colours[i].rgbRed, info.colours[i].rgbGreen,
-                                                               info.colours[i].rgbBlue, 0};
+                        palette->palPalEntry[i] = PALETTEENTRY{
+                            info.colours[i].rgbRed, info.colours[i].rgbGreen, info.colours[i].rgbBlue, 0};
                     if ((created = CreatePalette(palette))) {
                         kept = SelectPalette(destination, created, TRUE);
                         RealizePalette(destination);
                     }
                 }
-                result = StretchDIBits(destination, x, y, outWidth, outHeight, 0, 0, width, height, bits.data(),
-                                       header, DIB_RGB_COLORS, SRCCOPY);
+                result = StretchDIBits(destination, x, y, outWidth, outHeight, 0, 0, width, height,
+                                       bits.data(), header, DIB_RGB_COLORS, SRCCOPY);
                 if (created) {
                     SelectPalette(destination, kept, TRUE);
                     DeleteObject(created);

@@ -210,8 +210,8 @@ int cSurface::ShapeEx(int kind, const POINT* points, int count, int x1, int y1, 
     return 1;
 }
 
-int cSurface::RectangleEx(int x1, int y1, int x2, int y2, CFillData* inside, int thickness, CFillData* outline,
-                          int blitFlags, LPARAM, int ink, LPARAM parameter, int filled) {
+int cSurface::RectangleEx(int x1, int y1, int x2, int y2, CFillData* inside, int thickness,
+                          CFillData* outline, int blitFlags, LPARAM, int ink, LPARAM parameter, int filled) {
     return ShapeEx(ShapeRectangle, nullptr, 0, x1, y1, x2, y2, inside, thickness, outline, blitFlags, ink,
                    parameter, filled);
 }
@@ -234,8 +234,8 @@ int cSurface::RectangleOutlineEx(int x1, int y1, int x2, int y2, int thickness, 
     return RectangleEx(x1, y1, x2, y2, nullptr, thickness, outline, blitFlags, reserved, ink, parameter, 0);
 }
 
-int cSurface::EllipseOutlineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* outline, int blitFlags,
-                               LPARAM reserved, int ink, LPARAM parameter) {
+int cSurface::EllipseOutlineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* outline,
+                               int blitFlags, LPARAM reserved, int ink, LPARAM parameter) {
     if (!thickness) return 0;
     return EllipseEx(x1, y1, x2, y2, nullptr, thickness, outline, blitFlags, reserved, ink, parameter, 0);
 }
@@ -246,8 +246,8 @@ int cSurface::PolygonOutlineEx(const POINT* points, int count, int thickness, CF
     return PolygonEx(points, count, nullptr, thickness, outline, blitFlags, reserved, ink, parameter, 0);
 }
 
-int cSurface::RectangleFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags, LPARAM reserved,
-                              int ink, LPARAM parameter) {
+int cSurface::RectangleFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags,
+                              LPARAM reserved, int ink, LPARAM parameter) {
     if (!inside) return 0;
     return RectangleEx(x1, y1, x2, y2, inside, 0, nullptr, blitFlags, reserved, ink, parameter, 1);
 }
@@ -264,8 +264,8 @@ int cSurface::PolygonFilled(const POINT* points, int count, CFillData* inside, i
     return PolygonEx(points, count, inside, 0, nullptr, blitFlags, reserved, ink, parameter, 1);
 }
 
-int cSurface::DrawLineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* fill, int blitFlags, LPARAM,
-                         int ink, LPARAM parameter) {
+int cSurface::DrawLineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* fill, int blitFlags,
+                         LPARAM, int ink, LPARAM parameter) {
     if (!fill || thickness <= 0) return 0;
     const int left = std::min(x1, x2) - thickness, top = std::min(y1, y2) - thickness;
     const int w = std::max(x1, x2) + thickness - left + 1, h = std::max(y1, y2) + thickness - top + 1;

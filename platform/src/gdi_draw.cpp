@@ -51,7 +51,6 @@ bool Draws(const DrawTarget& t) {
     return t.bitmap && !t.clip.empty();
 }
 
-
 void PlotPixel(const DrawTarget& t, int x, int y, std::uint32_t pen, int rop2) {
     const POINT p{x + t.origin.x, y + t.origin.y};
     for (const RECT& c : t.clip) {

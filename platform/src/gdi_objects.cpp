@@ -353,7 +353,8 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     auto* r = detail::NewHandleObject<RegionObject>();
-    r->rect = RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
+    r->rect =
+        RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
     return Register(r);
 }
 

@@ -60,7 +60,8 @@ void FillSpan(const DrawTarget& t, long long first, long long last, int y, COLOR
 }
 
 // The parts of row y that lie inside `outer` and outside `inner`.
-void FillRingRow(const DrawTarget& t, const RECT& outer, const RECT& inner, int y, COLORREF colour, int rop2) {
+void FillRingRow(const DrawTarget& t, const RECT& outer, const RECT& inner, int y, COLORREF colour,
+                 int rop2) {
     const auto [a, b] = EllipseSpan(outer, y);
     const auto [c, d] = EllipseSpan(inner, y);
     if (c >= d) {
@@ -89,11 +90,11 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     const RECT inside = outline ? Inset(outer, w) : outer;
     if (HasBrush(dc) && !IsRectEmpty(&inside)) FillTargetRect(t, inside, dc->brush->color, dc->rop2);
     if (outline) {
-        const RECT strips[] = {{outer.left, outer.top, outer.right, std::min(outer.bottom, outer.top + w)},
-                               {outer.left, std::max(outer.top + w, outer.bottom - w), outer.right, outer.bottom},
-                               {outer.left, outer.top + w, std::min(outer.right, outer.left + w), outer.bottom - w},
-                               {std::max(outer.left + w, outer.right - w), outer.top + w, outer.right,
-                                outer.bottom - w}};
+        const RECT strips[] = {
+            {outer.left, outer.top, outer.right, std::min(outer.bottom, outer.top + w)},
+            {outer.left, std::max(outer.top + w, outer.bottom - w), outer.right, outer.bottom},
+            {outer.left, outer.top + w, std::min(outer.right, outer.left + w), outer.bottom - w},
+            {std::max(outer.left + w, outer.right - w), outer.top + w, outer.right, outer.bottom - w}};
         for (const RECT& s : strips)
             if (!IsRectEmpty(&s)) FillTargetRect(t, s, dc->pen->color, dc->rop2);
     }
@@ -138,8 +139,10 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
             for (int i = 0; i < count; ++i) {
                 const POINT a = points[i], b = points[(i + 1) % count];
                 const long long ya = a.y, yb = b.y;
-                if (ya == yb || 2 * y + 1 < 2 * std::min(ya, yb) || 2 * y + 1 >= 2 * std::max(ya, yb)) continue;
-                long long p = (2LL * a.x - 1) * (yb - ya) + (2 * y + 1 - 2 * ya) * (static_cast<long long>(b.x) - a.x);
+                if (ya == yb || 2 * y + 1 < 2 * std::min(ya, yb) || 2 * y + 1 >= 2 * std::max(ya, yb))
+                    continue;
+                long long p =
+                    (2LL * a.x - 1) * (yb - ya) + (2 * y + 1 - 2 * ya) * (static_cast<long long>(b.x) - a.x);
                 long long q = 2 * (yb - ya);
                 if (q < 0) p = -p, q = -q;
                 starts.push_back(CeilDiv(p, q));

@@ -23,14 +23,15 @@ WrapSize WrapSizeOf(const FrameRecord& frame) {
     return {width > 0 ? width : 0, height > 0 ? height : 0};
 }
 
-POINT LayerShift(const FrameRecord& frame, const FrameLayer& layer, std::int32_t scrollX, std::int32_t scrollY) {
+POINT LayerShift(const FrameRecord& frame, const FrameLayer& layer, std::int32_t scrollX,
+                 std::int32_t scrollY) {
     const auto through = [](std::int32_t scroll, bool applies, float c) {
         return applies ? static_cast<std::int64_t>(static_cast<float>(scroll) * c) : std::int64_t{scroll};
     };
-    std::int64_t x = through(scrollX, layer.settings.flags & LayerScrollsX, layer.settings.xCoefficient) +
-                     layer.scroll[0];
-    std::int64_t y = through(scrollY, layer.settings.flags & LayerScrollsY, layer.settings.yCoefficient) +
-                     layer.scroll[1];
+    std::int64_t x =
+        through(scrollX, layer.settings.flags & LayerScrollsX, layer.settings.xCoefficient) + layer.scroll[0];
+    std::int64_t y =
+        through(scrollY, layer.settings.flags & LayerScrollsY, layer.settings.yCoefficient) + layer.scroll[1];
     const WrapSize wrap = WrapSizeOf(frame);
     if ((layer.settings.flags & LayerWrapsX) && wrap.width > 0) x %= wrap.width;
     if ((layer.settings.flags & LayerWrapsY) && wrap.height > 0) y %= wrap.height;
@@ -72,7 +73,8 @@ WrappedCopies CopiesOf(const RECT& box, bool wrapX, bool wrapY, const WrapSize& 
     // Besides copies across an edge the box crosses, a box near the far edge has a copy in the area the
     // window and the collision mask's margins see.
     const FrameRunState* s = CurrentRunState();
-    const LONG reachX = (s ? s->windowAreaWidth : 0) + WrapReachX, reachY = (s ? s->windowAreaHeight : 0) + WrapReachY;
+    const LONG reachX = (s ? s->windowAreaWidth : 0) + WrapReachX,
+               reachY = (s ? s->windowAreaHeight : 0) + WrapReachY;
     const auto shift = [](LONG low, LONG high, LONG wrap, LONG reach, LONG margin) -> LONG {
         if (low < 0) return wrap;
         if (high > wrap) return -wrap;
@@ -81,8 +83,11 @@ WrappedCopies CopiesOf(const RECT& box, bool wrapX, bool wrapY, const WrapSize& 
         return 0;
     };
     const LONG dx = wrapX && size.width > 0 ? shift(box.left, box.right, size.width, reachX, WrapReachX) : 0;
-    const LONG dy = wrapY && size.height > 0 ? shift(box.top, box.bottom, size.height, reachY, WrapReachY) : 0;
-    const auto moved = [&](LONG x, LONG y) { return RECT{box.left + x, box.top + y, box.right + x, box.bottom + y}; };
+    const LONG dy =
+        wrapY && size.height > 0 ? shift(box.top, box.bottom, size.height, reachY, WrapReachY) : 0;
+    const auto moved = [&](LONG x, LONG y) {
+        return RECT{box.left + x, box.top + y, box.right + x, box.bottom + y};
+    };
     if (dx) c.present[1] = true, c.box[1] = moved(dx, 0);
     if (dy) c.present[2] = true, c.box[2] = moved(0, dy);
     if (dx && dy) c.present[3] = true, c.box[3] = moved(dx, dy);

@@ -64,7 +64,8 @@ bool ImageSize(std::uint32_t image, std::int32_t& width, std::int32_t& height);
 // The cell of a layer's backdrop grid that holds a point of the frame (indexes of solid placed instances);
 // null when the layer has no grid. Areas up to a cell's side meet at most four cells.
 constexpr int BackdropGridSide = 512;
-const std::vector<std::int32_t>* BackdropGridCell(const FrameLayer& layer, win32::LONG frameX, win32::LONG frameY);
+const std::vector<std::int32_t>* BackdropGridCell(const FrameLayer& layer, win32::LONG frameX,
+                                                  win32::LONG frameY);
 // The run-time backdrops of a layer.
 LayerBackdrop* LayerBackdropsOf(FrameLayer& layer);
 

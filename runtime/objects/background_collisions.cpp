@@ -73,9 +73,8 @@ bool WalkCandidates(FrameRecord& frame, int index, int obstacle, const RECT& are
         return type == ObstacleSolid || (type == ObstaclePlatform && obstacle == PlatformsWanted);
     };
     const auto tryCandidate = [&](Candidate c) {
-        const WrappedCopies copies =
-            CopiesOf(c.box, wraps && (layer.settings.flags & LayerWrapsX), wraps && (layer.settings.flags & LayerWrapsY),
-                     wrap);
+        const WrappedCopies copies = CopiesOf(c.box, wraps && (layer.settings.flags & LayerWrapsX),
+                                              wraps && (layer.settings.flags & LayerWrapsY), wrap);
         for (int copy = 0; copy < 4; ++copy) {
             if (!copies.present[copy]) continue;
             c.box = copies.box[copy];
@@ -88,8 +87,8 @@ bool WalkCandidates(FrameRecord& frame, int index, int obstacle, const RECT& are
         if (ReadPlacedBackdrop(frame, i, b)) {
             if (b.instance->layer != index || !wanted(b.obstacle)) return false;
             const LONG left = b.instance->x - view.x, top = b.instance->y - view.y;
-            return tryCandidate({RECT{left, top, left + b.width, top + b.height}, b.boxOnly || b.type == 0, b.image,
-                                 b.obstacle});
+            return tryCandidate({RECT{left, top, left + b.width, top + b.height}, b.boxOnly || b.type == 0,
+                                 b.image, b.obstacle});
         }
         const FrameItemInstance& instance = frame.instances[i];
         if (instance.objectType < 2 || instance.layer != index) return false;
@@ -118,12 +117,14 @@ bool WalkCandidates(FrameRecord& frame, int index, int obstacle, const RECT& are
                                     {area.left, area.bottom - 1},
                                     {area.right - 1, area.bottom - 1}};
         for (const auto& corner : corners) {
-            const std::vector<std::int32_t>* cell = BackdropGridCell(layer, corner[0] + view.x, corner[1] + view.y);
+            const std::vector<std::int32_t>* cell =
+                BackdropGridCell(layer, corner[0] + view.x, corner[1] + view.y);
             if (!cell) break;
             if (std::find(cells, cells + cellCount, cell) == cells + cellCount) cells[cellCount++] = cell;
         }
     }
-    if (cellCount > 0 && (area.right - area.left) <= BackdropGridSide && (area.bottom - area.top) <= BackdropGridSide) {
+    if (cellCount > 0 && (area.right - area.left) <= BackdropGridSide &&
+        (area.bottom - area.top) <= BackdropGridSide) {
         std::vector<std::int32_t> seen;
         for (int k = 0; k < cellCount; ++k)
             for (std::int32_t i : *cells[k]) {
@@ -145,8 +146,8 @@ bool WalkCandidates(FrameRecord& frame, int index, int obstacle, const RECT& are
         const bool known = ImageSize(r.image, width, height);
         if (!known) width = height = 1;
         const LONG left = r.x - view.x, top = r.y - view.y;
-        if (tryCandidate({RECT{left, top, left + width, top + height}, r.fine == 0 || !known, known ? r.image : 0u,
-                          r.obstacle}))
+        if (tryCandidate({RECT{left, top, left + width, top + height}, r.fine == 0 || !known,
+                          known ? r.image : 0u, r.obstacle}))
             return true;
     }
     return false;
@@ -172,8 +173,8 @@ struct SpriteBox {
     LONG hotX, hotY, width, height; // unscaled, unturned
 };
 
-SpriteBox BoxOfSprite(Sprite* sprite, std::uint32_t image, int x, int y, float angle, float scaleX, float scaleY,
-                      int heightLimit) {
+SpriteBox BoxOfSprite(Sprite* sprite, std::uint32_t image, int x, int y, float angle, float scaleX,
+                      float scaleY, int heightLimit) {
     SpriteBox b{};
     ImageInfo info{};
     if (image && GetImageInfo(BanksOfApplication(), image, &info)) {
@@ -192,25 +193,34 @@ SpriteBox BoxOfSprite(Sprite* sprite, std::uint32_t image, int x, int y, float a
 }
 
 TransformedBox TurnedBox(const SpriteBox& s, int x, int y, float angle, float scaleX, float scaleY) {
-    return TransformedBox{static_cast<double>(x), static_cast<double>(y), s.hotX * static_cast<double>(scaleX),
-                          s.hotY * static_cast<double>(scaleY), s.width * static_cast<double>(scaleX),
-                          s.height * static_cast<double>(scaleY), angle};
+    return TransformedBox{static_cast<double>(x),
+                          static_cast<double>(y),
+                          s.hotX * static_cast<double>(scaleX),
+                          s.hotY * static_cast<double>(scaleY),
+                          s.width * static_cast<double>(scaleX),
+                          s.height * static_cast<double>(scaleY),
+                          angle};
 }
 
-bool SpriteMeets(const Candidate& c, Sprite* sprite, const ImageMask* spriteMask, const SpriteBox& s, int x, int y,
-                 float angle, float scaleX, float scaleY, int heightLimit) {
+bool SpriteMeets(const Candidate& c, Sprite* sprite, const ImageMask* spriteMask, const SpriteBox& s, int x,
+                 int y, float angle, float scaleX, float scaleY, int heightLimit) {
     const RECT& a = c.box;
     if (!(s.box.left < a.right && a.left < s.box.right && s.box.top < a.bottom && a.top < s.box.bottom))
         return false;
     const bool turned = angle != 0.0f, scaled = scaleX != 1.0f || scaleY != 1.0f;
-    const RECT overlap{std::max(a.left, s.box.left), std::max(a.top, s.box.top), std::min(a.right, s.box.right),
-                       std::min(a.bottom, s.box.bottom)};
+    const RECT overlap{std::max(a.left, s.box.left), std::max(a.top, s.box.top),
+                       std::min(a.right, s.box.right), std::min(a.bottom, s.box.bottom)};
     const auto turnedBoxesMeet = [&] {
         RECT result{};
         POINT corners[RotatedCornerCapacity];
         const TransformedBox mover = TurnedBox(s, x, y, angle, scaleX, scaleY);
-        const TransformedBox other{static_cast<double>(a.left), static_cast<double>(a.top), 0, 0,
-                                   static_cast<double>(a.right - a.left), static_cast<double>(a.bottom - a.top), 0};
+        const TransformedBox other{static_cast<double>(a.left),
+                                   static_cast<double>(a.top),
+                                   0,
+                                   0,
+                                   static_cast<double>(a.right - a.left),
+                                   static_cast<double>(a.bottom - a.top),
+                                   0};
         return TestRotatedMasksOverlap(&result, corners, &other, &mover) != 0;
     };
     const ImageMask* mask = CandidateMask(c);
@@ -230,30 +240,32 @@ bool SpriteMeets(const Candidate& c, Sprite* sprite, const ImageMask* spriteMask
         if (turned && scaled)
             return TestMaskOverlapScaledRotated(BitsOf(mask), BitsOf(spriteMask), a.left, a.top, mask->width,
                                                 mask->height, x, y, spriteMask->hotX, spriteMask->hotY,
-                                                spriteMask->width, spriteMask->height, angle, heightLimit, scaleX,
-                                                scaleY) != 0;
+                                                spriteMask->width, spriteMask->height, angle, heightLimit,
+                                                scaleX, scaleY) != 0;
         if (turned)
-            return TestMaskOverlapRotated(BitsOf(mask), BitsOf(spriteMask), a.left, a.top, mask->width, mask->height,
-                                          x, y, spriteMask->hotX, spriteMask->hotY, spriteMask->width,
-                                          spriteMask->height, angle, heightLimit) != 0;
+            return TestMaskOverlapRotated(BitsOf(mask), BitsOf(spriteMask), a.left, a.top, mask->width,
+                                          mask->height, x, y, spriteMask->hotX, spriteMask->hotY,
+                                          spriteMask->width, spriteMask->height, angle, heightLimit) != 0;
         const LONG rows = keptRows(spriteMask, scaled ? scaleY : 1.0f);
         const LONG skipped = spriteMask->height - rows;
         const BYTE* bits = BitsOf(spriteMask) + static_cast<std::size_t>(skipped) * spriteMask->stride;
         if (scaled)
             return TestMaskOverlapScaled(BitsOf(mask), bits, a.left, a.top, mask->width, mask->height, bx,
-                                         by + static_cast<LONG>(skipped * scaleY), 0, 0, spriteMask->width, rows,
-                                         scaleX, scaleY) != 0;
+                                         by + static_cast<LONG>(skipped * scaleY), 0, 0, spriteMask->width,
+                                         rows, scaleX, scaleY) != 0;
         return TestMaskOverlap(BitsOf(mask), bits, a.left, a.top, mask->width, mask->height, bx, by + skipped,
                                spriteMask->width, rows) != 0;
     }
     if (mask) {
         if (turned && !turnedBoxesMeet()) return false;
-        return TestMaskBitsInRect(BitsOf(mask), mask->width, mask->height, overlap.left - a.left, overlap.top - a.top,
-                                  overlap.right - overlap.left, overlap.bottom - overlap.top) != 0;
+        return TestMaskBitsInRect(BitsOf(mask), mask->width, mask->height, overlap.left - a.left,
+                                  overlap.top - a.top, overlap.right - overlap.left,
+                                  overlap.bottom - overlap.top) != 0;
     }
     if (turned && !turnedBoxesMeet()) return false;
     if (!spriteMask) return true;
-    if (turned || scaled) return TestRectOverlapTransformedMask(&overlap, spriteMask, x, y, scaleX, scaleY, angle) != 0;
+    if (turned || scaled)
+        return TestRectOverlapTransformedMask(&overlap, spriteMask, x, y, scaleX, scaleY, angle) != 0;
     const LONG rows = keptRows(spriteMask, 1.0f);
     const LONG skipped = spriteMask->height - rows;
     const LONG left = x - spriteMask->hotX, top = y - spriteMask->hotY + skipped;
@@ -274,7 +286,8 @@ int TestLayerBackdropsAtPoint(int x, int y, int layer, int obstacle) {
             if (x < b.left || x >= b.right || y < b.top || y >= b.bottom) return false;
             if (c.boxOnly) return true;
             const ImageMask* mask = CandidateMask(c);
-            return !mask || TestMaskPixel(BitsOf(mask), x - b.left, y - b.top, mask->width, mask->height) != 0;
+            return !mask ||
+                   TestMaskPixel(BitsOf(mask), x - b.left, y - b.top, mask->width, mask->height) != 0;
         });
     });
 }
@@ -290,14 +303,14 @@ int TestLayerBackdropsInRect(int x, int y, int width, int height, int layer, int
                 return false;
             if (c.boxOnly) return true;
             const ImageMask* mask = CandidateMask(c);
-            return !mask ||
-                   TestMaskBitsInRect(BitsOf(mask), mask->width, mask->height, x - b.left, y - b.top, width, height) != 0;
+            return !mask || TestMaskBitsInRect(BitsOf(mask), mask->width, mask->height, x - b.left, y - b.top,
+                                               width, height) != 0;
         });
     });
 }
 
-int TestSpriteAgainstLayerBackdrops(Sprite* sprite, std::uint32_t image, int x, int y, float angle, float scaleX,
-                                    float scaleY, int heightLimit, int obstacle) {
+int TestSpriteAgainstLayerBackdrops(Sprite* sprite, std::uint32_t image, int x, int y, float angle,
+                                    float scaleX, float scaleY, int heightLimit, int obstacle) {
     FrameRecord* frame = Services().frame;
     SpriteWindow* window = FrameSpriteWindow();
     if (!frame || !sprite || !window) return 0;
@@ -305,17 +318,22 @@ int TestSpriteAgainstLayerBackdrops(Sprite* sprite, std::uint32_t image, int x, 
     const SpriteBox box = BoxOfSprite(sprite, image, x, y, angle, scaleX, scaleY, heightLimit);
     const ImageMask* spriteMask = nullptr;
     bool fetched = false;
-    return WalkCandidates(*frame, layer, obstacle, box.box, [&](const Candidate& c) {
-        const RECT& a = c.box;
-        if (!(box.box.left < a.right && a.left < box.box.right && box.box.top < a.bottom && a.top < box.box.bottom))
-            return false;
-        if (!fetched) {
-            fetched = true;
-            if (!(sprite->flags & SpriteBoxOnly))
-                spriteMask = GetSpriteCollisionMask(window, sprite, image, MaskModeCollision);
-        }
-        return SpriteMeets(c, sprite, spriteMask, box, x, y, angle, scaleX, scaleY, heightLimit);
-    }) ? 1 : 0;
+    return WalkCandidates(
+               *frame, layer, obstacle, box.box,
+               [&](const Candidate& c) {
+                   const RECT& a = c.box;
+                   if (!(box.box.left < a.right && a.left < box.box.right && box.box.top < a.bottom &&
+                         a.top < box.box.bottom))
+                       return false;
+                   if (!fetched) {
+                       fetched = true;
+                       if (!(sprite->flags & SpriteBoxOnly))
+                           spriteMask = GetSpriteCollisionMask(window, sprite, image, MaskModeCollision);
+                   }
+                   return SpriteMeets(c, sprite, spriteMask, box, x, y, angle, scaleX, scaleY, heightLimit);
+               })
+               ? 1
+               : 0;
 }
 
 int TestPointAgainstBackground(int x, int y, int layer, int obstacle) {
@@ -348,7 +366,8 @@ int TestRectAgainstBackdrops(int x, int y, int width, int height, int layer, int
         if (TestCollisionMaskRect(window, x, y, width, height, Plane(obstacle))) return 1;
     }
     if (frame->layerCount <= 1) return 0;
-    if (PerLayer(*frame)) return TestLayerBackdropsInRect(x, y, width, height, layer < 0 ? -1 : layer, obstacle);
+    if (PerLayer(*frame))
+        return TestLayerBackdropsInRect(x, y, width, height, layer < 0 ? -1 : layer, obstacle);
     return FindSpriteInRect(window, nullptr, -1, x, y, width, height, SearchFlags(obstacle)) ? 1 : 0;
 }
 
@@ -359,12 +378,14 @@ int TestSpriteAgainstBackdrops(Sprite* sprite, std::uint32_t image, int x, int y
     if (!frame || !sprite || !window) return 0;
     if (GetSpriteLayer(window, sprite) == 0)
         return WrappingLayer0(*frame)
-                   ? TestSpriteAgainstLayerBackdrops(sprite, image, x, y, angle, scaleX, scaleY, heightLimit, obstacle)
-                   : TestSpriteAgainstCollisionMask(window, sprite, image, x, y, angle, scaleX, scaleY, heightLimit,
-                                                    Plane(obstacle));
+                   ? TestSpriteAgainstLayerBackdrops(sprite, image, x, y, angle, scaleX, scaleY, heightLimit,
+                                                     obstacle)
+                   : TestSpriteAgainstCollisionMask(window, sprite, image, x, y, angle, scaleX, scaleY,
+                                                    heightLimit, Plane(obstacle));
     if (frame->layerCount <= 1) return 0;
     if (PerLayer(*frame))
-        return TestSpriteAgainstLayerBackdrops(sprite, image, x, y, angle, scaleX, scaleY, heightLimit, obstacle);
+        return TestSpriteAgainstLayerBackdrops(sprite, image, x, y, angle, scaleX, scaleY, heightLimit,
+                                               obstacle);
     return CollideSpriteWithSprites(window, sprite, image, x, y, angle, scaleX, scaleY, heightLimit,
                                     SearchFlags(obstacle))
                ? 1

@@ -196,8 +196,8 @@ void WalkPlacedBackdrop(LayerWalk& w, PlacedBackdrop& b, cSurface* surface) {
         return;
     }
     const WrappedCopies copies =
-        CopiesOf(box, w.wraps && (w.layer.settings.flags & LayerWrapsX), w.wraps && (w.layer.settings.flags & LayerWrapsY),
-                 WrapSizeOf(w.frame));
+        CopiesOf(box, w.wraps && (w.layer.settings.flags & LayerWrapsX),
+                 w.wraps && (w.layer.settings.flags & LayerWrapsY), WrapSizeOf(w.frame));
     const bool fine = !b.boxOnly && b.obstacle != ObstacleLadder && b.type == 1;
     for (int copy = 0; copy < 4; ++copy) {
         if (!copies.present[copy]) {
@@ -205,7 +205,8 @@ void WalkPlacedBackdrop(LayerWalk& w, PlacedBackdrop& b, cSurface* surface) {
             continue;
         }
         const RECT& r = copies.box[copy];
-        if (b.obstacle == ObstacleLadder && !w.maskOnly) AddLayerRect(w.index, r.left, r.top, r.right, r.bottom);
+        if (b.obstacle == ObstacleLadder && !w.maskOnly)
+            AddLayerRect(w.index, r.left, r.top, r.right, r.bottom);
         WriteMask(w, r, b.obstacle, fine, b.image);
         if (w.maskOnly) continue;
         if (OutsideWindow(w, r)) {
@@ -215,7 +216,8 @@ void WalkPlacedBackdrop(LayerWalk& w, PlacedBackdrop& b, cSurface* surface) {
         if (w.index > 0 || w.asSprites) {
             ShowPlacedSprite(w, b, copy, r);
         } else if (b.type == 1) {
-            DrawImageToWindow(FrameSpriteWindow(), b.image, r.left, r.top, 0, InkOf(b.info), InkParameterOf(b.info));
+            DrawImageToWindow(FrameSpriteWindow(), b.image, r.left, r.top, 0, InkOf(b.info),
+                              InkParameterOf(b.info));
         } else {
             DrawPlacedShape(surface, b, r.left, r.top);
             AddUpdateRect(Services().frameLibraryWindow, &r);
@@ -296,8 +298,10 @@ void DrawBackgroundObject(cSurface* surface, const QuickBackdropShape& shape, in
     if (shape.shape == ShapeLine || shape.fillType == FillNone) {
         const int thickness = std::max(1, border);
         if (shape.shape == ShapeLine) {
-            const int x1 = (shape.lineFlags & 1) ? x + width - 1 : x, x2 = (shape.lineFlags & 1) ? x : x + width - 1;
-            const int y1 = (shape.lineFlags & 2) ? y + height - 1 : y, y2 = (shape.lineFlags & 2) ? y : y + height - 1;
+            const int x1 = (shape.lineFlags & 1) ? x + width - 1 : x,
+                      x2 = (shape.lineFlags & 1) ? x : x + width - 1;
+            const int y1 = (shape.lineFlags & 2) ? y + height - 1 : y,
+                      y2 = (shape.lineFlags & 2) ? y : y + height - 1;
             if (plain)
                 surface->DrawLine(x1, y1, x2, y2, thickness, shape.borderColour);
             else
@@ -350,7 +354,8 @@ void DrawBackgroundObject(cSurface* surface, const QuickBackdropShape& shape, in
         surface->EllipseGdi(x, y, x + width, y + height, solid.colour, border, shape.borderColour, 1))
         return;
     if (border)
-        surface->EllipseEx(x, y, x + width, y + height, inside, border, &outline, blitFlags, 0, blitInk, effect, 1);
+        surface->EllipseEx(x, y, x + width, y + height, inside, border, &outline, blitFlags, 0, blitInk,
+                           effect, 1);
     else
         surface->EllipseFilled(x, y, x + width, y + height, inside, blitFlags, 0, blitInk, effect);
 }
@@ -437,7 +442,8 @@ void RedrawLayerAddedBackdrops(FrameLayer& layer, int index, std::uint32_t flags
                 continue;
             }
             const RECT& c = copies.box[copy];
-            if (r.obstacle == ObstacleLadder && !maskOnly) AddLayerRect(index, c.left, c.top, c.right, c.bottom);
+            if (r.obstacle == ObstacleLadder && !maskOnly)
+                AddLayerRect(index, c.left, c.top, c.right, c.bottom);
             WriteMask(w, c, r.obstacle, r.fine != 0 && known, r.image);
             if (maskOnly) continue;
             if (OutsideWindow(w, c)) {
@@ -508,8 +514,8 @@ void RedrawFrame(std::uint32_t flags) {
     const FrameLayer& l0 = frame->layers[0];
     const POINT shift0 = LayerShift(*frame, l0, s->scrollX, s->scrollY);
     if (!(flags & RedrawKeepLayer0)) {
-        const bool overlapsX = (l0.settings.flags & LayerWrapsX) ||
-                               (s->scrollX + windowWidth >= 0 && s->scrollX < frame->width);
+        const bool overlapsX =
+            (l0.settings.flags & LayerWrapsX) || (s->scrollX + windowWidth >= 0 && s->scrollX < frame->width);
         const bool overlapsY = (l0.settings.flags & LayerWrapsY) ||
                                (s->scrollY + windowHeight >= 0 && s->scrollY < frame->height);
         if (frame->flags & FrameShowDesktop) {
@@ -606,7 +612,8 @@ void ScrollFrameSurfaces(FrameRecord& frame) {
         return;
     }
     const int keptWidth = width - std::abs(dx), keptHeight = height - std::abs(dy);
-    const int fromX = std::max(dx, 0), fromY = std::max(dy, 0), toX = std::max(-dx, 0), toY = std::max(-dy, 0);
+    const int fromX = std::max(dx, 0), fromY = std::max(dy, 0), toX = std::max(-dx, 0),
+              toY = std::max(-dy, 0);
     if (!ScrollWindowSurfaceRect(window, fromX, fromY, toX, toY, keptWidth, keptHeight)) {
         RedrawFrame(RedrawFreeSprites | RedrawNoCopy);
         return;
@@ -618,7 +625,8 @@ void ScrollFrameSurfaces(FrameRecord& frame) {
     RECT maskStrips[2] = {};
     bool maskMoved = false;
     // The planes move against the scroll: what was right of the window comes into it.
-    if (!wholeFrameMask) maskMoved = ScrollCollisionMask(sprites, -dx, -dy, &maskStrips[0], &maskStrips[1]) != 0;
+    if (!wholeFrameMask)
+        maskMoved = ScrollCollisionMask(sprites, -dx, -dy, &maskStrips[0], &maskStrips[1]) != 0;
     const std::uint32_t strip =
         RedrawFreeSprites | RedrawNoCopy | (wholeFrameMask ? RedrawKeepMask : RedrawMaskClipOnly);
     // The uncovered columns, then the uncovered rows.

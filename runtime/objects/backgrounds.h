@@ -71,7 +71,7 @@ struct QuickBackdropShape {
     std::uint32_t colour1; // solid: the colour; gradient: the first
     std::uint32_t colour2;
     std::uint32_t vertical;
-    std::uint16_t image; // motif
+    std::uint16_t image;     // motif
     std::uint16_t lineFlags; // a line: bit 0 right to left, bit 1 bottom to top
 };
 

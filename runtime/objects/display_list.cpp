@@ -366,7 +366,8 @@ void DisplayFrame(int) {
         const bool scrolled = frame.scrollX != s->previousScrollX || frame.scrollY != s->previousScrollY;
         if (request & RedrawRequestFrame) {
             if (scrolled) UpdateFrameScrollPosition();
-            RedrawFrame((request & RedrawRequestExtensions) || !(frame.flags & FrameCollisionsPerLayer) ? 6 : 22);
+            RedrawFrame((request & RedrawRequestExtensions) || !(frame.flags & FrameCollisionsPerLayer) ? 6
+                                                                                                        : 22);
         } else if (!(request & RedrawRequestScrolled)) {
             RedrawFrame(134);
             return;

@@ -89,15 +89,16 @@ void ReleaseRecord(LayerBackdrop& r) {
 }
 
 // The back sprites of a record on its layer, with a wrapped copy where it crosses the wrap edges.
-void CreateRecordSprites(FrameRecord& frame, FrameLayer& layer, int index, LayerBackdrop& r, std::int32_t order) {
+void CreateRecordSprites(FrameRecord& frame, FrameLayer& layer, int index, LayerBackdrop& r,
+                         std::int32_t order) {
     FrameRunState* s = CurrentRunState();
     if (!s) return;
     std::int32_t width = 1, height = 1;
     if (!ImageSize(r.image, width, height)) width = height = 1;
     const POINT view = LayerShift(frame, layer, s->scrollX, s->scrollY);
     const RECT box{r.x - view.x, r.y - view.y, r.x - view.x + width, r.y - view.y + height};
-    const WrappedCopies copies = CopiesOf(box, layer.settings.flags & LayerWrapsX, layer.settings.flags & LayerWrapsY,
-                                          WrapSizeOf(frame));
+    const WrappedCopies copies = CopiesOf(box, layer.settings.flags & LayerWrapsX,
+                                          layer.settings.flags & LayerWrapsY, WrapSizeOf(frame));
     SpriteWindow* window = FrameSpriteWindow();
     for (int copy = 0; copy < 4; ++copy) {
         if (!copies.present[copy] || r.sprites[copy]) continue;
@@ -210,7 +211,8 @@ bool SolidPlacedBox(FrameRecord& frame, std::int32_t i, RECT& box) {
     if (!IsSolid((DefU16(info->definition, DefObstacle) >> ObstacleBitsShift) & 3)) return false;
     RunObject* o = FindObjectByFrameItem(i);
     if (!o) return false;
-    box = RECT{o->x - o->hotSpotX, o->y - o->hotSpotY, o->x - o->hotSpotX + o->width, o->y - o->hotSpotY + o->height};
+    box = RECT{o->x - o->hotSpotX, o->y - o->hotSpotY, o->x - o->hotSpotX + o->width,
+               o->y - o->hotSpotY + o->height};
     return true;
 }
 
@@ -219,7 +221,8 @@ void RecordRunTimeImage(ApplicationRecord& app, std::uint32_t image) {
     if (image >= app.runTimeImageCount) {
         void* block = app.runTimeImages;
         if (!ReallocMemory(static_cast<std::size_t>(image) + 1, &block)) return;
-        std::memset(static_cast<std::uint8_t*>(block) + app.runTimeImageCount, 0, image + 1 - app.runTimeImageCount);
+        std::memset(static_cast<std::uint8_t*>(block) + app.runTimeImageCount, 0,
+                    image + 1 - app.runTimeImageCount);
         app.runTimeImages = static_cast<std::uint8_t*>(block);
         app.runTimeImageCount = image + 1;
     }
@@ -260,7 +263,8 @@ void AddRunBackdropToLayer(const LayerBackdrop& given) {
         }
         return;
     }
-    const std::int32_t maximum = frame->maxLayerBackdrops > 0 ? frame->maxLayerBackdrops : DefaultMaxLayerBackdrops;
+    const std::int32_t maximum =
+        frame->maxLayerBackdrops > 0 ? frame->maxLayerBackdrops : DefaultMaxLayerBackdrops;
     if (layer.runtimeBackdropCount >= maximum || !GrowList(layer)) return;
     records = LayerBackdropsOf(layer);
     LayerBackdrop& r = records[layer.runtimeBackdropCount];
@@ -314,7 +318,8 @@ void PasteSurfaceIntoBackground(cSurface* surface, int x, int y, std::uint32_t i
     const DWORD alpha = surface->HasAlphaPlane() ? AddImageAlphaPlane : 0;
     const COLORREF key = surface->GetColorKey();
     // A blank image of the surface's size, drawn into, read back and added again packed.
-    const DWORD blank = AddImage(banks, mode, width, height, 0, 0, 0, 0, key, mode | alpha, nullptr, 0, nullptr);
+    const DWORD blank =
+        AddImage(banks, mode, width, height, 0, 0, 0, 0, key, mode | alpha, nullptr, 0, nullptr);
     if (!blank) return;
     DWORD image = 0;
     cSurface copy;
@@ -325,8 +330,8 @@ void PasteSurfaceIntoBackground(cSurface* surface, int x, int y, std::uint32_t i
         std::vector<std::uint8_t> pixels(size);
         if (size && GetImageData(banks, blank, 0, pixels.data(), pixels.size()))
             image = AddImage(banks, mode, width, height, 0, 0, 0, 0, key,
-                             mode | alpha | AddImageDeduplicate | (alpha ? 0 : AddImageStorePacked), pixels.data(),
-                             pixels.size(), nullptr);
+                             mode | alpha | AddImageDeduplicate | (alpha ? 0 : AddImageStorePacked),
+                             pixels.data(), pixels.size(), nullptr);
     }
     copy.DeleteImplementation();
     ReleaseImage(banks, blank);
@@ -383,10 +388,10 @@ void DeleteLayerBackdropAt(int x, int y, int index, bool testMask) {
             if (!copies.present[c] || x < b.left || x >= b.right || y < b.top || y >= b.bottom) continue;
             if (!testMask || !r.fine) {
                 hit = true;
-            } else if (const ImageMask* mask = known ? GetImageCollisionMask(BanksOfApplication(), r.image, 0)
-                                                     : nullptr) {
-                hit = TestMaskPixel(reinterpret_cast<const BYTE*>(mask) + mask->bitsOffset, x - b.left, y - b.top,
-                                    mask->width, mask->height) != 0;
+            } else if (const ImageMask* mask =
+                           known ? GetImageCollisionMask(BanksOfApplication(), r.image, 0) : nullptr) {
+                hit = TestMaskPixel(reinterpret_cast<const BYTE*>(mask) + mask->bitsOffset, x - b.left,
+                                    y - b.top, mask->width, mask->height) != 0;
             }
         }
         if (!hit) {
@@ -416,13 +421,16 @@ void BuildLayerBackdropGrid(FrameLayer& layer) {
     grid->columns = (frame->width + GridCell - 1) / GridCell + 2;
     grid->rows = (frame->height + GridCell - 1) / GridCell + 2;
     grid->cells.resize(static_cast<std::size_t>(grid->columns) * static_cast<std::size_t>(grid->rows));
-    const auto cell = [](LONG v, std::int32_t count) { return std::clamp<LONG>(v / GridCell + 1, 0, count - 1); };
+    const auto cell = [](LONG v, std::int32_t count) {
+        return std::clamp<LONG>(v / GridCell + 1, 0, count - 1);
+    };
     for (std::int32_t i = 0; i < frame->instanceCount; ++i) {
         if (frame->instances[i].layer != index) continue;
         RECT box{};
         if (!SolidPlacedBox(*frame, i, box)) continue;
         for (LONG row = cell(box.top, grid->rows); row <= cell(box.bottom - 1, grid->rows); ++row)
-            for (LONG column = cell(box.left, grid->columns); column <= cell(box.right - 1, grid->columns); ++column)
+            for (LONG column = cell(box.left, grid->columns); column <= cell(box.right - 1, grid->columns);
+                 ++column)
                 grid->cells[static_cast<std::size_t>(row * grid->columns + column)].push_back(i);
     }
     layer.backdropGrid = grid;

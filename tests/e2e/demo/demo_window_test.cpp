@@ -65,7 +65,8 @@ protected:
     }
 
     // Starts the demo and waits for its window: x, y, width, height of what the window shows.
-    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp, const std::vector<std::string>& args = {},
+    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp,
+                                             const std::vector<std::string>& args = {},
                                              const std::string& program = "vtrdemo") {
         std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/" + program};
         command.insert(command.end(), args.begin(), args.end());

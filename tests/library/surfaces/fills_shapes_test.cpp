@@ -1,8 +1,8 @@
 // Fill objects and GDI shapes against references written here: gradient bands, tiles laid by modulo at
 // random offsets, ellipse, polygon and rectangle coverage with right and bottom edges left out, and the
 // DC-to-DC copy.
-#include "surface_test_support.h"
 #include "support/section_dc.h"
+#include "surface_test_support.h"
 
 #include "vtrs2/fills.h"
 #include "vtrs2/gdi_drawing.h"
@@ -39,7 +39,8 @@ COLORREF BandColour(COLORREF a, COLORREF b, long long i, long long n) {
     COLORREF c = 0;
     for (int shift = 0; shift < 24; shift += 8) {
         const int from = static_cast<int>((a >> shift) & 0xFF), to = static_cast<int>((b >> shift) & 0xFF);
-        c |= static_cast<COLORREF>(static_cast<long long>(from + static_cast<double>(i) * (to - from) / n) & 0xFF)
+        c |= static_cast<COLORREF>(static_cast<long long>(from + static_cast<double>(i) * (to - from) / n) &
+                                   0xFF)
              << shift;
     }
     return c;
@@ -48,7 +49,8 @@ COLORREF BandColour(COLORREF a, COLORREF b, long long i, long long n) {
 int Steps(COLORREF a, COLORREF b) {
     int n = 1;
     for (int shift = 0; shift < 24; shift += 8)
-        n = std::max(n, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+        n = std::max(n,
+                     std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
     return n;
 }
 
@@ -222,27 +224,35 @@ TEST_P(Shapes, EllipseCoversThePixelCentresInsideItsBox) {
     const ShapeCase& c = GetParam();
     GdiEllipse(dc_.dc, c.box.left, c.box.top, c.box.right, c.box.bottom, Ink, c.pen, Pen, c.filled);
     const RECT outer = c.box;
-    const RECT inner = c.pen ? RECT{outer.left + c.pen, outer.top + c.pen, outer.right - c.pen, outer.bottom - c.pen}
-                             : outer;
-    ExpectPicture(dc_, [&](int x, int y) {
-        const bool in = InEllipse(inner, x, y);
-        if (c.filled && in) return Ink;
-        if ((c.pen || !c.filled) && InEllipse(outer, x, y) && !(c.pen && in)) return Pen;
-        return Paper;
-    }, c.name);
+    const RECT inner =
+        c.pen ? RECT{outer.left + c.pen, outer.top + c.pen, outer.right - c.pen, outer.bottom - c.pen}
+              : outer;
+    ExpectPicture(
+        dc_,
+        [&](int x, int y) {
+            const bool in = InEllipse(inner, x, y);
+            if (c.filled && in) return Ink;
+            if ((c.pen || !c.filled) && InEllipse(outer, x, y) && !(c.pen && in)) return Pen;
+            return Paper;
+        },
+        c.name);
 }
 
 TEST_P(Shapes, RectangleBandsLieInsideTheBoxAndAFillWithoutPenCoversIt) {
     const ShapeCase& c = GetParam();
     GdiRectangle(dc_.dc, c.box.left, c.box.top, c.box.right, c.box.bottom, Ink, c.pen, Pen, c.filled);
     const int w = c.filled ? c.pen : std::max(1, c.pen);
-    ExpectPicture(dc_, [&](int x, int y) {
-        const bool inBox = x >= c.box.left && x < c.box.right && y >= c.box.top && y < c.box.bottom;
-        const bool inInside = x >= c.box.left + w && x < c.box.right - w && y >= c.box.top + w && y < c.box.bottom - w;
-        if (!inBox) return Paper;
-        if (!inInside) return Pen;
-        return c.filled ? Ink : Paper;
-    }, c.name);
+    ExpectPicture(
+        dc_,
+        [&](int x, int y) {
+            const bool inBox = x >= c.box.left && x < c.box.right && y >= c.box.top && y < c.box.bottom;
+            const bool inInside =
+                x >= c.box.left + w && x < c.box.right - w && y >= c.box.top + w && y < c.box.bottom - w;
+            if (!inBox) return Paper;
+            if (!inInside) return Pen;
+            return c.filled ? Ink : Paper;
+        },
+        c.name);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, Shapes,
@@ -276,7 +286,8 @@ TEST(ShapesFixed, PolygonFillsPixelCentresInsideAndLeavesRightAndBottomEdgesOut)
         RECT all{0, 0, 48, 40};
         FillRectSolid(dc.dc, &all, Paper);
         GdiPolygon(dc.dc, p.data(), static_cast<int>(p.size()), Ink, 0, Pen, 1);
-        ExpectPicture(dc, [&](int x, int y) { return InPolygon(p, x, y) ? Ink : Paper; }, "polygon");
+        ExpectPicture(
+            dc, [&](int x, int y) { return InPolygon(p, x, y) ? Ink : Paper; }, "polygon");
     }
 }
 

@@ -88,8 +88,9 @@ inline appwriter::ApplicationDescription DescribeScene(const Scene& scene) {
     const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
     std::vector<std::uint32_t> offsets = bank.offsets;
     offsets.insert(offsets.begin(), 0);
-    d.extra.push_back({appwriter::ChunkObjectInfos, 0,
-                       appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+    d.extra.push_back(
+        {appwriter::ChunkObjectInfos, 0,
+         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
     d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
     appwriter::FrameContents contents;

@@ -20,7 +20,9 @@ Picture Holed() {
     p.width = 12;
     p.height = 10;
     p.transparent = 0;
-    p.colour = [](int x, int y) { return (x >= 3 && x < 7 && y >= 2 && y < 6) ? COLORREF{0} : COLORREF{0x40C040}; };
+    p.colour = [](int x, int y) {
+        return (x >= 3 && x < 7 && y >= 2 && y < 6) ? COLORREF{0} : COLORREF{0x40C040};
+    };
     return p;
 }
 
@@ -64,7 +66,8 @@ private:
     void Set(int x, int y, int v) {
         if (const int i = Index(x, y); i >= 0) bits_[static_cast<std::size_t>(i)] = v;
     }
-    std::vector<int> bits_ = std::vector<int>(static_cast<std::size_t>((FrameWidth + 112) * (FrameHeight + 32)), 0);
+    std::vector<int> bits_ =
+        std::vector<int>(static_cast<std::size_t>((FrameWidth + 112) * (FrameHeight + 32)), 0);
     bool clean_ = true;
 };
 
@@ -122,7 +125,8 @@ TEST_F(BackgroundsTest, PlacedBackdropsAreDrawnFromTheFirstDisplay) {
     BackdropDesc picture;
     picture.handle = 11, picture.type = 1, picture.image = 1, picture.ink = KeyedInk;
     BackdropDesc round;
-    round.handle = 12, round.shape = ShapeEllipse, round.width = 30, round.height = 30, round.colour1 = 0x00FFFF;
+    round.handle = 12, round.shape = ShapeEllipse, round.width = 30, round.height = 30,
+    round.colour1 = 0x00FFFF;
     scene.backdrops = {box, picture, round};
     scene.placed = {{10, 10, 10}, {11, 20, 12}, {12, 100, 60}};
     StartScene(scene);
@@ -144,7 +148,8 @@ TEST_P(Scrolling, StripsRedrawAsAFullRedrawDoesAtEachPosition) {
     Scene scene;
     scene.frameWidth = 400, scene.frameHeight = 300;
     scene.pictures = {Holed()};
-    scene.layers = {appwriter::LayerDesc{0x10u | (wraps ? 0x60u : 0u)}, appwriter::LayerDesc{0x13, 0.5f, 0.5f}};
+    scene.layers = {appwriter::LayerDesc{0x10u | (wraps ? 0x60u : 0u)},
+                    appwriter::LayerDesc{0x13, 0.5f, 0.5f}};
     std::mt19937 random(wraps ? 11u : 12u);
     std::uint16_t handle = 10;
     const std::uint16_t shapes[] = {ShapeRectangle, ShapeEllipse, ShapeLine};
@@ -190,12 +195,12 @@ TEST_P(Scrolling, StripsRedrawAsAFullRedrawDoesAtEachPosition) {
         int wrongPixels = 0, wrongMask = 0;
         for (std::size_t i = 0; i < fullPixels.size(); ++i)
             if (stripPixels[i] != fullPixels[i] && wrongPixels++ < 3)
-                ADD_FAILURE() << "step " << step << " pixel " << i % FrameWidth << "," << i / FrameWidth << " strips "
-                              << std::hex << stripPixels[i] << " full " << fullPixels[i];
+                ADD_FAILURE() << "step " << step << " pixel " << i % FrameWidth << "," << i / FrameWidth
+                              << " strips " << std::hex << stripPixels[i] << " full " << fullPixels[i];
         for (std::size_t i = 0; i < fullMask.size(); ++i)
             if (stripMask[i] != fullMask[i] && wrongMask++ < 3)
-                ADD_FAILURE() << "step " << step << " mask " << static_cast<int>(i % (FrameWidth + 112)) - 56 << ","
-                              << static_cast<int>(i / (FrameWidth + 112)) - 16;
+                ADD_FAILURE() << "step " << step << " mask " << static_cast<int>(i % (FrameWidth + 112)) - 56
+                              << "," << static_cast<int>(i / (FrameWidth + 112)) - 16;
         ASSERT_EQ(wrongPixels + wrongMask, 0) << "at scroll " << x << "," << y;
     }
 }
