@@ -7,6 +7,7 @@
 #include "events/event_state.h"
 #include "events/expression.h"
 #include "events/parameters.h"
+#include "objects/backgrounds.h"
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "shell/application_state_machine.h"
@@ -21,7 +22,6 @@
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
-#include "vtrs2/sprite_collisions.h"
 #include "vtrs2/surface.h"
 #include "win32/mm.h"
 #include "win32/user.h"
@@ -52,6 +52,7 @@ constexpr std::int64_t MaxCollisionPlaneBytes = std::int64_t{64} << 20;
 constexpr std::uint8_t ScrollPendingX = 0x1;
 constexpr std::uint8_t ScrollPendingY = 0x2;
 constexpr int VerticalBlankOn = 3;
+constexpr int ObstaclesOnly = 0;
 constexpr int VerticalBlankOff = 2;
 
 EventRunState* State() {
@@ -294,6 +295,19 @@ void SetBackgroundColour(std::uint8_t* record) {
         InvalidateRect(run->frameWindow, nullptr, TRUE);
 }
 
+// Layers are numbered from 1 in the parameters.
+void DeleteBackdropAt(std::uint8_t* record) {
+    FrameRunState* run = Run();
+    if (!run) return;
+    const std::int32_t layer = IntAt(record, 0) - 1;
+    const std::int32_t x = IntAt(record, 1), y = IntAt(record, 2);
+    DeleteLayerBackdropAt(x - run->scrollX, y - run->scrollY, layer, IntAt(record, 3) != 0);
+}
+
+void DeleteBackdropsOfLayer(std::uint8_t* record) {
+    DeleteLayerBackdrops(IntAt(record, 0) - 1);
+}
+
 void NoOperation(std::uint8_t*) {}
 
 // --- conditions ---
@@ -316,14 +330,10 @@ POINT DisplayPoint(std::uint8_t* record) {
     return run ? POINT{x - run->scrollX, y - run->scrollY} : POINT{x, y};
 }
 
+// Obstacles of every layer: the play area's mask, then the backdrops of the other layers (or, for a frame
+// that tests its layers' backdrops, theirs).
 bool ObstacleAt(POINT p) {
-    SpriteWindow* sprites = SpritesOfFrame();
-    const FrameRecord* frame = Services().frame;
-    // Frames that test their backdrops per layer ask the background-collision service here; it adds the
-    // call when it lands.
-    if (TestCollisionMaskPoint(sprites, p.x, p.y, 0)) return true;
-    if (frame && (frame->flags & FrameRectCollisionMask)) return false;
-    return FindSpriteAtPoint(sprites, nullptr, -1, p.x, p.y, SearchBackSprites) != nullptr;
+    return TestPointAgainstBackground(p.x, p.y, -1, ObstaclesOnly) != 0;
 }
 
 bool LayerRectAt(POINT p) {
@@ -520,14 +530,13 @@ void InstallStoryboardRoutines() {
                                                            SetVirtualWidth,
                                                            SetVirtualHeight,
                                                            SetBackgroundColour,
-                                                           nullptr,
-                                                           nullptr,
+                                                           DeleteBackdropAt,
+                                                           DeleteBackdropsOfLayer,
                                                            SetFrameWidth,
                                                            SetFrameHeight};
     // 7 centres the display on a position, which the position resolver of the object actions reads: it is
-    // added with them. 24 and 25 delete backdrops added at run time, added with the backgrounds' run-time
-    // backdrops. 28 to 31 save and load positions and play back recordings, added with those services; 32 to
-    // 36 change the frame's ink and effect, added with the effect object.
+    // added with them. 28 to 31 save and load positions and play back recordings, added with those services;
+    // 32 to 36 change the frame's ink and effect, added with the effect object.
     for (std::size_t i = 0; i < Actions.size(); ++i)
         if (Actions[i]) SetActionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Actions[i]);
 

@@ -4,6 +4,7 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "events/selection.h"
+#include "objects/backgrounds.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
@@ -21,6 +22,9 @@ namespace {
 constexpr std::int16_t ConditionEntersArea = -11;
 constexpr std::int16_t ConditionLeavesArea = -12;
 constexpr std::int16_t ConditionCollides = -14;
+constexpr std::int16_t ConditionMeetsBackdrop = -13;
+// The obstacle type a moving object is tested with: platforms count as well as obstacles.
+constexpr std::int32_t ObstaclesAndPlatforms = 1;
 constexpr std::uint16_t EventFlagEntered = 1;
 constexpr std::uint16_t EventFlagLeft = 2;
 constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
@@ -208,9 +212,13 @@ void HandleObjectMoved(RunObject* o) {
     const auto flags = static_cast<std::uint16_t>(o->collisionFlags);
     RunObjectExtended* x = ExtendedOf(o);
     if ((flags & CollisionBorder) && x) TestBorders(o, *x, *s->run);
-    // Backdrops (collision flag 0x0200) are tested here by the background-collision service: the platform
-    // movement's own test, else the object's image at its new position against the background of its layer,
-    // raising condition -13 through the object's slot. It adds the call when it lands.
+    if ((flags & CollisionBackdrop) && x) {
+        // The platform movement tests its foot and ladders with its own test, which it adds with it.
+        if (const std::int32_t code =
+                TestObjectBackdropCollision(o, static_cast<win32::DWORD>(x->image), x->angle, x->scaleX,
+                                            x->scaleY, o->x, o->y, 0, ObstaclesAndPlatforms))
+            TriggerObjectCondition(o, code);
+    }
     if (!(flags & CollisionWithObjects) || !x) return;
     const std::vector<CollisionPair> pairs = CollectCollidingObjects(
         o, static_cast<win32::DWORD>(x->image), x->angle, x->scaleX, x->scaleY, o->x, o->y);
@@ -224,6 +232,30 @@ void HandleObjectMoved(RunObject* o) {
         s->otherObject = partner->handle;
         TriggerObjectCondition(raiser, EventCodeOf(raiser->objectType, ConditionCollides));
     }
+}
+
+std::int32_t TestObjectBackdropCollision(RunObject* o, win32::DWORD image, float angle, float scaleX,
+                                         float scaleY, std::int32_t x, std::int32_t y,
+                                         std::int32_t heightFromBottom, std::int32_t obstacle) {
+    const FrameRunState* run = o ? o->runState : nullptr;
+    if (!run) return 0;
+    x -= run->scrollX;
+    y -= run->scrollY;
+    const ObjectSpriteBlock* block = SpriteBlockOf(o);
+    const bool plain = angle == 0.0f && scaleX == 1.0f && scaleY == 1.0f;
+    bool hit = false;
+    if (!(o->runFlags & DrawnBySprite) || (block && (block->spriteFlags & SpriteBoxOnly) && plain)) {
+        std::int32_t top = y - o->hotSpotY, height = o->height;
+        if (heightFromBottom > 0 && heightFromBottom < height) {
+            top += height - heightFromBottom;
+            height = heightFromBottom;
+        }
+        hit = TestRectAgainstBackdrops(x - o->hotSpotX, top, o->width, height, o->layer, obstacle) != 0;
+    } else if (RunObjectExtended* ext = ExtendedOf(o); ext && ext->sprite) {
+        hit = TestSpriteAgainstBackdrops(static_cast<Sprite*>(ext->sprite), image, x, y, angle, scaleX,
+                                         scaleY, heightFromBottom, obstacle) != 0;
+    }
+    return hit ? EventCodeOf(o->objectType, ConditionMeetsBackdrop) : 0;
 }
 
 void NotifyObjectMoved(RunObject* o) {

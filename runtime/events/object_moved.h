@@ -25,6 +25,12 @@ std::uint32_t GetBorderFlags(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
 
 // Border, backdrop and object collisions after the object moved.
 void HandleObjectMoved(RunObject* object);
+// Whether the object drawn with the image, angle and scales at (x, y) of the frame meets the background of
+// its layer: by its box (only its lowest `heightFromBottom` rows when that is not 0) or by its sprite. The
+// code of the object's backdrop condition on a hit, else 0. `obstacle` 1 asks for platforms too.
+std::int32_t TestObjectBackdropCollision(RunObject* object, win32::DWORD image, float angle, float scaleX,
+                                         float scaleY, std::int32_t x, std::int32_t y,
+                                         std::int32_t heightFromBottom, std::int32_t obstacle);
 // Raises the move counter, keeps it as the object's move stamp and reports the move.
 void NotifyObjectMoved(RunObject* object);
 

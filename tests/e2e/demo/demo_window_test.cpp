@@ -38,9 +38,8 @@ using namespace std::chrono_literals;
 const fs::path Here = fs::path(__FILE__).parent_path();
 constexpr const char* Python = "/usr/bin/python3";
 
-// The frames' background colours: the title RGB(0x20, 0x60, 0xC0), the level RGB(0x30, 0xA0, 0x40).
+// The first frame's background colour, RGB(0x20, 0x60, 0xC0).
 constexpr std::uint8_t FirstFrame[3] = {0x20, 0x60, 0xC0};
-constexpr std::uint8_t SecondFrame[3] = {0x30, 0xA0, 0x40};
 
 using vtrtest::ReadFile;
 using vtrtest::Runs;
@@ -68,8 +67,9 @@ protected:
 
     // Starts the demo and waits for its window: x, y, width, height of what the window shows.
     std::optional<std::array<int, 4>> Launch(const fs::path& runTemp,
-                                             const std::vector<std::string>& args = {}) {
-        std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/vtrdemo"};
+                                             const std::vector<std::string>& args = {},
+                                             const std::string& program = "vtrdemo") {
+        std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/" + program};
         command.insert(command.end(), args.begin(), args.end());
         demo_ =
             Spawn(command,
@@ -217,34 +217,82 @@ TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
     const fs::path path = temp_ / "flow.xwd";
-    // Whether the play area shows the frame's colour at its centre and its far corner.
-    const auto shows = [&](const std::uint8_t(&colour)[3]) {
+    // Points of the play area and the colours a frame shows there: the title's background at its centre
+    // and far corner; the level's ground and the top of its sky.
+    struct Spot {
+        int x, y;
+        std::array<std::uint8_t, 3> colour;
+    };
+    const std::vector<Spot> title{{320, 240, {0x20, 0x60, 0xC0}}, {635, 475, {0x20, 0x60, 0xC0}}};
+    const std::vector<Spot> level{{320, 420, {0x70, 0x48, 0x20}}, {10, 0, {0x20, 0x50, 0xC0}}};
+    const auto shows = [&](const std::vector<Spot>& spots) {
         vtrtest::Screenshot shot;
         if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !shot.Read(path.string()))
             return false;
-        for (auto [px, py] :
-             {std::pair{x + width / 2, y + bar + 240}, std::pair{x + width - 5, y + height - 5}}) {
-            const auto p = shot.Rgb(px, py);
-            if (!p || (*p)[0] != colour[0] || (*p)[1] != colour[1] || (*p)[2] != colour[2]) return false;
-        }
+        for (const Spot& spot : spots)
+            if (shot.Rgb(x + spot.x, y + bar + spot.y) != spot.colour) return false;
         return true;
     };
-    const auto waitFor = [&](const std::uint8_t(&colour)[3], int tenths, const std::function<void()>& act) {
+    const auto waitFor = [&](const std::vector<Spot>& spots, int tenths, const std::function<void()>& act) {
         for (int i = 0; i < tenths; ++i) {
-            if (shows(colour)) return true;
+            if (shows(spots)) return true;
             if (act && i % 5 == 0) act();
             std::this_thread::sleep_for(100ms);
         }
-        return shows(colour);
+        return shows(spots);
     };
-    ASSERT_TRUE(waitFor(FirstFrame, 100, nullptr)) << "the title did not show";
+    ASSERT_TRUE(waitFor(title, 100, nullptr)) << "the title did not show";
     // The key may arrive before the window has the focus: press again until the level shows.
     const std::vector<std::string> press = {Python, (Here / "x11_press.py").string(), display_.Name(), "Demo",
                                             "space"};
-    ASSERT_TRUE(waitFor(SecondFrame, 100, [&] { Runs(press); })) << "a key did not show the level";
-    ASSERT_TRUE(waitFor(FirstFrame, 150, nullptr)) << "the level did not give the title back";
-    ASSERT_TRUE(waitFor(SecondFrame, 100, [&] { Click(x + width / 2, y + bar + 300); }))
+    ASSERT_TRUE(waitFor(level, 100, [&] { Runs(press); })) << "a key did not show the level";
+    ASSERT_TRUE(waitFor(title, 150, nullptr)) << "the level did not give the title back";
+    ASSERT_TRUE(waitFor(level, 100, [&] { Click(x + width / 2, y + bar + 300); }))
         << "a click did not show the level";
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
+// The level, run from the same game written to start there: a sky going from deep to pale blue downwards,
+// the ground, and platforms with a darker border, all placed as backdrops.
+TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    const int top = y + bar;
+    const auto is = [](const std::optional<std::array<std::uint8_t, 3>>& p, int r, int g, int b) {
+        return p && (*p)[0] == r && (*p)[1] == g && (*p)[2] == b;
+    };
+    const fs::path path = temp_ / "level.xwd";
+    vtrtest::Screenshot shot;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
+        if (is(shot.Rgb(x + 20, top + 470), 0x70, 0x48, 0x20)) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    // The sky's first row is its first colour; its last row the last of its 144 bands (red steps by one a
+    // band), one step short of the second colour.
+    EXPECT_TRUE(is(shot.Rgb(x + 10, top), 0x20, 0x50, 0xC0));
+    EXPECT_TRUE(is(shot.Rgb(x + 10, top + 359), 0x20 + 143, 0x50 + 143 * 136 / 144, 0xC0 + 143 * 63 / 144));
+    int previous = -1, rising = 0;
+    for (int row = 0; row < 360; row += 20) {
+        const auto p = shot.Rgb(x + 600, top + row);
+        ASSERT_TRUE(p);
+        EXPECT_EQ((*p)[0] > 0x20 || row == 0, true) << row;
+        if ((*p)[0] > previous) ++rising;
+        previous = (*p)[0];
+    }
+    EXPECT_EQ(rising, 18) << "the sky lightens all the way down";
+    EXPECT_TRUE(is(shot.Rgb(x + 320, top + 420), 0x70, 0x48, 0x20)) << "the ground";
+    for (auto [px, py] : {std::pair{80, 280}, std::pair{300, 220}, std::pair{480, 150}}) {
+        EXPECT_TRUE(is(shot.Rgb(x + px + 60, top + py + 8), 0x40, 0xB0, 0x40)) << "platform at " << px;
+        EXPECT_TRUE(is(shot.Rgb(x + px, top + py + 8), 0x10, 0x50, 0x10)) << "its border at " << px;
+        EXPECT_FALSE(is(shot.Rgb(x + px + 60, top + py - 2), 0x40, 0xB0, 0x40)) << "above it, the sky";
+    }
     ASSERT_TRUE(Window("close"));
     const auto code = WaitFor(demo_, 30s);
     ASSERT_TRUE(code);

@@ -108,6 +108,7 @@ void InstallTestRoutines() {
     SetCommonConditionRoutine(ImmediateOnlyCondition, NeverHolds, ImmediateOnly);
     SetCommonConditionRoutine(-11, NeverHolds, RaisedObject<-11>);
     SetCommonConditionRoutine(-12, NeverHolds, RaisedObject<-12>);
+    SetCommonConditionRoutine(-13, NeverHolds, RaisedObject<-13>);
     SetCommonConditionRoutine(-14, NeverHolds, RaisedObject<-14>);
     SetCommonConditionRoutine(-33, NeverHolds, RaisedObject<-33>);
 }

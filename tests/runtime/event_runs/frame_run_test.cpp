@@ -2,6 +2,7 @@
 // collision planes cover it when an event resizes it.
 #include "event_frame.h"
 #include "objects/object_sprites.h"
+#include "runtime/backgrounds/backgrounds_fixture.h"
 #include "runtime/waited_clock.h"
 #include "runtime/wiring/application_run.h"
 #include "shell/application_state_machine.h"
@@ -101,6 +102,90 @@ TEST_F(FrameRun, AFrameTooLargeForItsCollisionPlanesKeepsItsSize) {
     EXPECT_EQ(app_->run.frame->width, 2000);
     EXPECT_GE(sprites->mask.right, 2000 + 64 - 1);
     EXPECT_EQ(CurrentRunState()->virtualWidth, 2000);
+}
+
+constexpr std::uint16_t ActiveHandle = 1, WallHandle = 10;
+
+// An active object at (10, 10) and a solid wall of 40 by 40 at (100, 60), with the events of `b`.
+void StartWallScene(FrameRun& test, EventProgramBuilder& b, std::vector<std::uint8_t>& bytes,
+                    loadertest::RecordPtr& app) {
+    appwriter::ApplicationDescription d;
+    d.header->windowWidth = 320;
+    d.header->windowHeight = 200;
+    d.header->graphicMode = 8;
+    backgroundstest::BackdropDesc wall;
+    wall.handle = WallHandle;
+    wall.width = wall.height = 40;
+    const appwriter::BankPayload bank =
+        appwriter::WriteImageBank({displaytest::ImageOf(displaytest::Picture{})});
+    std::vector<std::uint32_t> offsets = bank.offsets;
+    offsets.insert(offsets.begin(), 0);
+    d.extra.push_back(
+        {appwriter::ChunkObjectInfos, 0,
+         appwriter::WriteObjectInfos({displaytest::ObjectOf(displaytest::MakeActive(ActiveHandle, {1}, 0)),
+                                      backgroundstest::BackdropObject(wall)},
+                                     appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
+    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    b.objectInfoCount = 2;
+    b.conditionCounts[TypeSpecial + 7] = 110;
+    b.conditionCounts[TypeStoryboard + 7] = 10;
+    appwriter::FrameContents contents;
+    contents.layers = {appwriter::LayerDesc{0x10}};
+    contents.instances = std::vector<appwriter::InstanceDesc>{{1, ActiveHandle, 10, 10, 0, 0, 0},
+                                                              {2, WallHandle, 100, 60, 0, 0, 0}};
+    contents.events = b.ChunkPayload();
+    d.frames.push_back(appwriter::DescribeFrame(320, 200, 0x808080, contents));
+    bytes = appwriter::WriteApplication(d);
+    ASSERT_NO_FATAL_FAILURE(
+        wiringtest::StartApplicationRun(bytes, app, [](ApplicationRecord&) { InstallTestRoutines(); }));
+    (void)test;
+}
+
+RunObject* FirstObjectOf(std::int16_t handle) {
+    for (std::int32_t slot = 0; slot < CurrentRunState()->maxObjects; ++slot)
+        if (RunObject* o = CurrentRunState()->objects[slot].object; o && o->objectInfo == handle) return o;
+    return nullptr;
+}
+
+// An active object moved onto a solid backdrop raises its backdrop condition as it moves.
+TEST_F(FrameRun, AnObjectMovedOntoASolidBackdropMeetsIt) {
+    EventProgramBuilder b;
+    b.AddGroup(Group({Record(2, -13, {}, ActiveHandle)}, {Recorder(13)}));
+    ASSERT_NO_FATAL_FAILURE(StartWallScene(*this, b, bytes_, app_));
+    RunObject* o = FirstObjectOf(ActiveHandle);
+    ASSERT_NE(o, nullptr);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_TRUE(Log().empty());
+    o->x = 110;
+    o->y = 70;
+    ExtendedOf(o)->moved = 1;
+    for (int i = 0; i < 3 && Log().empty(); ++i)
+        ASSERT_EQ(Step(), 1);
+    // The object's backdrop condition (told with the object) holds, and its group's actions run.
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{13000 + o->handle, 13}));
+}
+
+// The storyboard finds the wall at a position, and tells an obstacle from nothing in an expression.
+TEST_F(FrameRun, TheStoryboardSeesObstaclesAtPositions) {
+    const auto collisionAt = [](std::int32_t x, std::int32_t y) {
+        ExpressionBuilder e;
+        SystemExpression(e, TypeStoryboard, 9).Integer(x).Comma().Integer(y).Close();
+        return RecorderOf(e);
+    };
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always(), Record(TypeSpecial, -6)}, {collisionAt(120, 80), collisionAt(20, 80)}));
+    b.AddGroup(Group({Always(), Record(TypeStoryboard, -5, {Number(139), Number(99)})}, {Recorder(5)}));
+    b.AddGroup(
+        Group({Always(), Record(TypeStoryboard, -5, {Number(140), Number(99)}, 0, 0, true)}, {Recorder(6)}));
+    ASSERT_NO_FATAL_FAILURE(StartWallScene(*this, b, bytes_, app_));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Step(), 1);
+    std::vector<std::int32_t> first = Values();
+    ASSERT_GE(first.size(), 4u);
+    first.resize(4);
+    EXPECT_EQ(first, (std::vector<std::int32_t>{1, 0, 5, 6}));
 }
 
 } // namespace
