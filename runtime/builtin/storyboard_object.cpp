@@ -480,11 +480,12 @@ void DriverVersionExpression() {
 
 void ApplyPendingScroll() {
     EventRunState* s = State();
-    if (!s || !s->scrollPending) return;
-    const std::int32_t x = (s->scrollPending & ScrollPendingX) ? s->pendingScrollX : s->run->scrollX;
-    const std::int32_t y = (s->scrollPending & ScrollPendingY) ? s->pendingScrollY : s->run->scrollY;
+    if (!s || !s->scrollPending || !s->run->frame) return;
+    FrameRecord& frame = *s->run->frame;
+    if (s->scrollPending & ScrollPendingX) frame.scrollX = s->pendingScrollX;
+    if (s->scrollPending & ScrollPendingY) frame.scrollY = s->pendingScrollY;
     s->scrollPending = 0;
-    ScrollFrame(x, y);
+    // The display moves the frame there and redraws what the move uncovers.
     s->run->redrawRequest |= RedrawRequestScrolled;
 }
 

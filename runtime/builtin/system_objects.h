@@ -14,7 +14,7 @@ void InstallTimerRoutines();
 void InstallKeyboardMouseRoutines();
 void InstallStoryboardRoutines();
 
-// Moves the display where the storyboard's actions asked for, before the frame is displayed.
+// Asks the display to move where the storyboard's actions asked for, before the frame is displayed.
 void ApplyPendingScroll();
 
 // Helpers the system objects share.

@@ -104,6 +104,27 @@ TEST_F(FrameRun, AFrameTooLargeForItsCollisionPlanesKeepsItsSize) {
     EXPECT_EQ(CurrentRunState()->virtualWidth, 2000);
 }
 
+// Centring the display on a point of a frame wider than the window scrolls it there when it is displayed.
+TEST_F(FrameRun, CentringTheDisplayScrollsTheFrame) {
+    EventProgramBuilder b;
+    b.AddGroup(Group({EveryLoop(Switch(0))}, {Record(TypeStoryboard, 8, {Number(500)})}));
+    appwriter::ApplicationDescription d;
+    d.header->windowWidth = 320;
+    d.header->windowHeight = 200;
+    b.conditionCounts[TypeSpecial + 7] = 110;
+    appwriter::FrameContents contents;
+    contents.events = b.ChunkPayload();
+    d.frames.push_back(appwriter::DescribeFrame(1000, 200, 0x808080, contents));
+    bytes_ = appwriter::WriteApplication(d);
+    ASSERT_NO_FATAL_FAILURE(
+        wiringtest::StartApplicationRun(bytes_, app_, [](ApplicationRecord&) { InstallTestRoutines(); }));
+    switches[0] = true;
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(CurrentRunState()->scrollX, 500 - 160);
+    EXPECT_EQ(CurrentRunState()->scrollY, 0);
+}
+
 constexpr std::uint16_t ActiveHandle = 1, WallHandle = 10;
 
 // An active object at (10, 10) and a solid wall of 40 by 40 at (100, 60), with the events of `b`.
