@@ -469,6 +469,8 @@ TEST_F(DemoWindow, AboutOpensFromTheHelpMenuAndItsShortcut) {
             std::this_thread::sleep_for(100ms);
         EXPECT_FALSE(Window("geometry", "About")) << "the close box closed the dialog";
     };
+    // About is not shown while a frame fades.
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
     ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 2, 0));
     expectDialogThenClose("the Help menu");
     const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",
