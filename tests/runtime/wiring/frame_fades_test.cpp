@@ -158,6 +158,18 @@ TEST_F(FrameFades, RestartDuringAFadeRestartsTheApplication) {
     EXPECT_EQ(app_->runState, StateRunFrame);
 }
 
+// Losing the display device takes the fade's pictures with it: the fade ends and the frame runs.
+TEST_F(FrameFades, ALostDeviceEndsTheFade) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    OnSurfaceLost(app_->run.frame->surface, reinterpret_cast<LPARAM>(app_.get()));
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    EXPECT_EQ(app_->run.frame->transition, nullptr);
+    EXPECT_EQ(app_->run.frame->oldPicture, nullptr);
+    EXPECT_EQ(Step(), 1);
+}
+
 TEST_F(FrameFades, AMissingModuleSkipsTheFadeAndTheFrameRuns) {
     ::testing::internal::CaptureStderr();
     ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(4, 0, 0, u"nosuch"))));
