@@ -490,14 +490,16 @@ void UnregisterPaletteThread() {
     PaletteThreadEntry* entry = threadSlot.entry;
     if (!entry || --entry->refCount > 0) return;
     threadSlot.entry = nullptr;
-    // A thread that starts the surface library again registers again on its next use of a palette.
-    threadSlot.attached = false;
     Registry& r = TheRegistry();
     {
         std::lock_guard guard(r.lock);
         r.entries.erase(std::remove(r.entries.begin(), r.entries.end(), entry), r.entries.end());
     }
     FreeEntry(entry);
+}
+
+void RestartPaletteThread() {
+    if (threadSlot.attached && !threadSlot.entry) InitSystemPalette();
 }
 
 void FreeThreadPalettes() {
