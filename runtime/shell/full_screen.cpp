@@ -327,7 +327,8 @@ void SwitchToWindow() {
     if (app.frameWindow && !IsWindowVisible(app.frameWindow)) ShowWindow(app.frameWindow, SW_SHOW);
     if (driver && app.run.frame && app.run.frame->surface)
         AttachWindowSurface(FrameLibraryWindow(app), app.run.frame->surface);
-    // The frame's cached drawing is freed here once the background services keep one.
+    // The frame's cached drawing, a window-size surface of the display-driver modes, is freed here by the
+    // display-driver frame surfaces, which add the call.
     SyncDisplaySurfaceSize(FrameLibraryWindow(app));
     InvalidateWindows(app);
     if (main) SendMessageW(main, QueryNewPalette, 0, 0);
