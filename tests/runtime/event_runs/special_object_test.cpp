@@ -135,6 +135,20 @@ TEST(FastLoops, LoopsAddedWhileALoopRunsLeaveItsEntryIntact) {
     EXPECT_EQ(frame.State().loops.size(), 9u);
 }
 
+// The actions of a loop's groups run inside an action: the outer action still acts on each of its objects
+// once, in turn.
+TEST(FastLoops, AnActionAroundALoopGoesOnWithItsOwnObjects) {
+    EventFrame frame;
+    const std::uint16_t a = frame.AddInfo(10), bInfo = frame.AddInfo(11);
+    for (int i = 0; i < 3; ++i)
+        frame.AddObject(a, 0, 0);
+    frame.AddObject(bInfo, 0, 0);
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {Record(2, RecordObjectAction, {}, 10), StartLoop(u"Inner", 2)}));
+    b.AddGroup(Group({OnLoop(u"Inner")}, {Record(2, RecordObjectAction, {}, 11)}));
+    EXPECT_EQ(RunOnce(frame, b), (std::vector<std::int32_t>{2, 3, 3, 1, 0}));
+}
+
 TEST(FastLoops, ALoopThatStartsItselfStopsAtABoundedDepth) {
     EventFrame frame;
     EventProgramBuilder b;
