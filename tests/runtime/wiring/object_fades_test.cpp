@@ -131,6 +131,22 @@ TEST_F(ObjectFades, AnObjectAppearsThroughItsTransitionSpriteThenGetsItsOwn) {
     EXPECT_EQ(Centre(), Body);
 }
 
+TEST_F(ObjectFades, AnObjectDestroyedWhileItsOldTransitionSpriteWaitsGoesWithThatSprite) {
+    RunObject* o = Object();
+    for (int i = 0; i < 20 && !ObjectTransitionDone(o, false); ++i)
+        ASSERT_NO_FATAL_FAILURE(Tick());
+    ASSERT_TRUE(o->runFlags & ObjectAppearingRunning);
+    // The fade ends and the object is destroyed in the same loop, before the display frees the transition
+    // sprite, which still has the picture to take away (ASan watches the record).
+    ASSERT_TRUE(FinishObjectFadeIn(o));
+    DestroyObject(0, 0);
+    EXPECT_EQ(CurrentRunState()->objects[0].routine, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    EXPECT_EQ(CurrentRunState()->objects[0].object, nullptr);
+    EXPECT_EQ(CurrentRunState()->objectCount, 0);
+    EXPECT_EQ(Centre(), Background);
+}
+
 TEST_F(ObjectFades, ADisappearingObjectFadesToTheBackgroundAndIsDestroyed) {
     while (Object()->runFlags & ObjectAppearingRunning)
         ASSERT_NO_FATAL_FAILURE(Tick());
