@@ -201,7 +201,10 @@ Sprite* StartObjectTransitionSprite(RunObject* o, bool fadeOut) {
     Sprite* old = SpriteOf(x);
     RECT r{};
     if (old) {
+        // The transition draws where the sprite it replaces stood.
         GetSpriteRect(window, old, &r);
+        o->displayLeft = r.left, o->displayTop = r.top, o->displayRight = r.right,
+        o->displayBottom = r.bottom;
         block->zOrder = old->zOrder;
     } else {
         UpdateDisplayRect(o);

@@ -1,5 +1,6 @@
 #include "shell/object_transitions.h"
 
+#include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/display_mode.h"
 #include "shell/runtime_services.h"
@@ -26,6 +27,7 @@ namespace {
 constexpr int CopyKeepingPacking = 2; // CopyImageToSurface: the image's own form
 constexpr int CopyAsItIs = 0;
 constexpr int BlitOpaque = 0, BlitTransparent = 1;
+constexpr int StretchSmooth = 1;
 // The sprite routine's command when the transition sprite is freed.
 constexpr int SpriteGoes = 3;
 
@@ -90,20 +92,58 @@ bool MakeOtherPicture(ObjectTransitionState& s, const TransitionDescriptor& d, c
     return true;
 }
 
-// The object's picture: its current image, as a surface over the bank's item.
+// A scaled or turned object fades as it is drawn: its picture stretched to the scaled size (smoothly when the
+// object resamples), then turned (antialiased when it asks). The picture given is used up; null on failure.
+cSurface* TransformedPicture(cSurface* picture, const RunObjectExtended& x, std::uint16_t displayFlags) {
+    const COLORREF key = picture->GetColorKey();
+    if (x.scaleX != 1 || x.scaleY != 1) {
+        const int width = static_cast<int>(picture->GetWidth() * x.scaleX);
+        const int height = static_cast<int>(picture->GetHeight() * x.scaleY);
+        cSurface* stretched = NewSurface();
+        bool made = stretched && width > 0 && height > 0 && stretched->Create(width, height, picture);
+        if (made) {
+            stretched->SetColorKey(key);
+            made = picture->StretchBlitWhole(*stretched, 0, 0, width, height, BlitOpaque, 0, 0,
+                                             (displayFlags & DisplayResample) ? StretchSmooth : 0);
+        }
+        DeleteSurface(picture);
+        if (!made) {
+            DeleteSurface(stretched);
+            return nullptr;
+        }
+        picture = stretched;
+    }
+    if (x.angle != 0) {
+        cSurface* turned = NewSurface();
+        const bool made = turned && picture->RotateIntoExact(*turned, x.angle,
+                                                             (displayFlags & DisplayAntialias) ? 1 : 0, key);
+        DeleteSurface(picture);
+        if (!made) {
+            DeleteSurface(turned);
+            return nullptr;
+        }
+        turned->SetColorKey(key);
+        picture = turned;
+    }
+    return picture;
+}
+
+// The object's picture: its current image, as a surface over the bank's item, scaled and turned as the
+// object is.
 cSurface* ObjectPicture(RunObject& o, const TransitionDescriptor& d, bool transparent) {
     RunObjectExtended* x = ExtendedOf(&o);
     if (!x || !(o.objectFlags & ObjectHasAnimation)) return nullptr;
-    // A scaled or turned object fades as it would be drawn unscaled: the stretched and turned picture is
-    // the sprite services' to give, and they add it here.
     cSurface* picture = NewSurface();
     const int kind = (d.flags & TransitionPlainColour) && transparent ? CopyAsItIs : CopyKeepingPacking;
-    if (picture &&
-        CopyImageToSurface(Services().libraryContext, static_cast<DWORD>(x->image), picture, kind) &&
-        picture->HasImplementation())
-        return picture;
-    DeleteSurface(picture);
-    return nullptr;
+    if (!picture ||
+        !CopyImageToSurface(Services().libraryContext, static_cast<DWORD>(x->image), picture, kind) ||
+        !picture->HasImplementation()) {
+        DeleteSurface(picture);
+        return nullptr;
+    }
+    if (x->scaleX == 1 && x->scaleY == 1 && x->angle == 0) return picture;
+    const ObjectSpriteBlock* block = SpriteBlockOf(&o);
+    return TransformedPicture(picture, *x, block ? block->displayFlags : 0);
 }
 
 // The descriptor at the definition's offset for the kind; UTF-16 data names its module in UTF-16.

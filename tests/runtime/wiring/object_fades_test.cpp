@@ -147,6 +147,24 @@ TEST_F(ObjectFades, AnObjectDestroyedWhileItsOldTransitionSpriteWaitsGoesWithTha
     EXPECT_EQ(Centre(), Background);
 }
 
+TEST_F(ObjectFades, AScaledObjectFadesAtItsScaledSize) {
+    while (Object()->runFlags & ObjectAppearingRunning)
+        ASSERT_NO_FATAL_FAILURE(Tick());
+    // Doubled, its size following its scale as the scale actions leave it.
+    Extended().scaleX = Extended().scaleY = 2;
+    Object()->width = Object()->height = 2 * Side;
+    Extended().changed = 1;
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    const auto outer = [] {
+        return win32::testing::ReadWindowPixel(Services().frameWindow, X + Side + 3, Y + Side + 3);
+    };
+    ASSERT_EQ(outer(), Body) << "drawn doubled";
+    StartDisappearing(Object());
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    EXPECT_EQ(outer(), Blend(Body, Background, 1, 2)) << "the doubled picture fades";
+    EXPECT_EQ(Centre(), Blend(Body, Background, 1, 2));
+}
+
 TEST_F(ObjectFades, ADisappearingObjectFadesToTheBackgroundAndIsDestroyed) {
     while (Object()->runFlags & ObjectAppearingRunning)
         ASSERT_NO_FATAL_FAILURE(Tick());
