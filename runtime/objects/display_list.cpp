@@ -362,11 +362,15 @@ void DisplayFrame(int) {
     FrameRunState* s = Run();
     if (!s) return;
     if (s->redrawRequest) {
-        // A requested redraw of the whole frame is drawn by the background services, which add it here;
-        // until then the request is dropped and the frame is displayed as usual.
+        // A requested redraw of the whole frame is drawn by the background services, which add it here and
+        // return after it; until then the request is dropped and the frame is displayed as usual. Only a
+        // redraw asked for the frame or its scrolling takes the scroll position as seen.
+        const bool seen = s->redrawRequest & (RedrawRequestFrame | RedrawRequestScrolled);
         s->redrawRequest = 0;
-        s->previousScrollX = s->scrollX;
-        s->previousScrollY = s->scrollY;
+        if (seen) {
+            s->previousScrollX = s->scrollX;
+            s->previousScrollY = s->scrollY;
+        }
     }
     SpriteWindow* sprites = SpritesOfFrame();
     // The frame surfaces of the display-driver modes are cleared and presented by the display-driver

@@ -51,6 +51,20 @@ TEST_F(DisplayList, ScrollingKeepsObjectsOfACoefficientZeroLayerWhereTheWindowSh
     EXPECT_EQ(Shown(48, 40), Background);
 }
 
+TEST_F(DisplayList, ARedrawRequestIsTakenOnceAndOnlyAFrameOrScrollRedrawSeesTheScrollPosition) {
+    FrameRunState& s = *CurrentRunState();
+    s.scrollX = 12;
+    s.redrawRequest = 0x02;
+    DisplayFrame(0);
+    EXPECT_EQ(s.redrawRequest, 0);
+    EXPECT_EQ(s.previousScrollX, 0) << "neither the frame nor its scrolling";
+    s.redrawRequest = RedrawRequestFrame;
+    s.redrawRequest |= RedrawRequestFrame; // asked twice
+    DisplayFrame(0);
+    EXPECT_EQ(s.redrawRequest, 0);
+    EXPECT_EQ(s.previousScrollX, 12);
+}
+
 TEST_F(DisplayList, HidingALayerHidesItsObjectsAndStopsTheirFlashing) {
     Block(0).flashInterval = 50;
     SetLayerObjectsVisible(0, false);
