@@ -62,7 +62,10 @@ TEST_F(DisplayList, ARedrawRequestIsTakenOnceAndOnlyAFrameOrScrollRedrawSeesTheS
     s.redrawRequest |= RedrawRequestFrame; // asked twice
     DisplayFrame(0);
     EXPECT_EQ(s.redrawRequest, 0);
-    EXPECT_EQ(s.previousScrollX, 12);
+    EXPECT_EQ(s.previousScrollX, s.scrollX);
+    // Drawn again as it was: the objects stand where they stood.
+    Tick();
+    EXPECT_EQ(Shown(40, 40), Blue);
 }
 
 TEST_F(DisplayList, HidingALayerHidesItsObjectsAndStopsTheirFlashing) {
