@@ -161,8 +161,8 @@ int GameLoopStep() {
     UpdateMousePosition();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
-    // Player events, timers, the event program and pushed events are run here by the event services, and
-    // the display by the sprite services; each adds its calls.
+    // Player events, timers, the event program and pushed events are run here by the event services, which
+    // add their calls.
     RunObjectPass();
     ++s->loopCounter16;
     RefreshChangedObjects();
