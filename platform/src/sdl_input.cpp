@@ -593,6 +593,13 @@ SHORT GetKeyState(int virtualKey) {
     return static_cast<SHORT>(((k & kDown) ? 0xFF80 : 0) | (k & kToggled));
 }
 
+BOOL GetKeyboardState(BYTE* keys) {
+    if (!keys) return FALSE;
+    const auto& sync = State().sync;
+    std::copy(sync.begin(), sync.end(), keys);
+    return TRUE;
+}
+
 SHORT GetAsyncKeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey > 255) return 0;
     return (State().async[static_cast<std::size_t>(virtualKey)] & kDown) ? static_cast<SHORT>(0x8000) : 0;

@@ -12,6 +12,7 @@
 #include "objects/object_sprites.h"
 #include "plugin/run_object.h"
 #include "shell/frame_run_state.h"
+#include "shell/input_recording.h"
 
 #include "vtrs2/sprite_collisions.h"
 #include "vtrs2/sprites.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace vtrrt {
 
@@ -36,7 +38,8 @@ EventRunState* State() {
 
 // Down, with one of the application's windows active; a key another program gets is not down.
 bool KeyDown(const EventRunState* s, std::int32_t key) {
-    // Playing back an input recording reads its key table here; the recording services add it.
+    // A recording played back holds the keys.
+    if (const std::optional<bool> played = PlayedKeyState(key)) return *played;
     if (!(static_cast<std::uint16_t>(GetKeyState(key)) & 0x8000)) return false;
     const HWND active = GetActiveWindow();
     const FrameRunState& run = *s->run;

@@ -15,6 +15,7 @@
 #include "shell/frame_lifecycle.h"
 #include "shell/frame_run_state.h"
 #include "shell/full_screen.h"
+#include "shell/input_recording.h"
 #include "shell/layer_rects.h"
 #include "shell/runtime_services.h"
 #include "startup/application_record.h"
@@ -308,6 +309,11 @@ void DeleteBackdropsOfLayer(std::uint8_t* record) {
     DeleteLayerBackdrops(IntAt(record, 0) - 1);
 }
 
+// Only when the frame has no recorder; the run's random seed becomes the recording's.
+void PlayBackRecording(std::uint8_t* record) {
+    StartInputPlayback(GetStringParameter(ParameterAt(record, 0)));
+}
+
 void NoOperation(std::uint8_t*) {}
 
 // --- conditions ---
@@ -536,10 +542,11 @@ void InstallStoryboardRoutines() {
                                                            SetFrameWidth,
                                                            SetFrameHeight};
     // 7 centres the display on a position, which the position resolver of the object actions reads: it is
-    // added with them. 28 to 31 save and load positions and play back recordings, added with those services;
-    // 32 to 36 change the frame's ink and effect, added with the effect object.
+    // added with them. 28 to 30 save and load positions, added with the saved positions; 32 to 36 change the
+    // frame's ink and effect, added with the effect object.
     for (std::size_t i = 0; i < Actions.size(); ++i)
         if (Actions[i]) SetActionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Actions[i]);
+    SetActionRoutine(TypeStoryboard, 31, PlayBackRecording);
 
     static constexpr std::array<ExpressionRoutine, 16> Expressions{
         FrameIndexExpression,    FrameByteExpression,        DisplayXExpression,

@@ -534,8 +534,9 @@ private:
             ++entry.instanceCount;
             o->collisionFlags = static_cast<std::int16_t>(entry.collisionFlags);
             SetMovementField(o, MovementBlockWrapMask, entry.wrapMask);
-            if (RunObjectExtended* x = ExtendedOf(o);
-                x && x->sprite && !(entry.collisionFlags & CollisionOverlap))
+            // A sprite whose object no event tests for overlaps stops colliding.
+            if (RunObjectExtended* x = ExtendedOf(o); x && x->sprite && (o->objectFlags & ObjectHasSprite) &&
+                                                      !(entry.collisionFlags & CollisionOverlap))
                 SetSpriteCollidable(SpritesOfFrame(), static_cast<Sprite*>(x->sprite), 0);
             if (!(o->runFlags & ObjectRunKeepsCollision)) {
                 const bool frameLayers =

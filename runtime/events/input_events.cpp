@@ -159,7 +159,7 @@ void TriggerMouseClick(UINT message) {
         if (c.message == message) code = c.code;
     EventRunState* s = Ready();
     if (code < 0 || !s) return;
-    // Input recording keeps the click here; the recording services add it.
+    // The window procedure has recorded the click while input is recorded.
     s->idleBase = FrameTimeNow(s);
     if (s->mouseDisabled) return;
     s->eventParameter1 = code;
@@ -198,15 +198,16 @@ void RaisePlayerControls() {
 }
 
 void InstallEventRaisers() {
+    // A raiser already in a slot (one a test put there) is kept.
     ShellEventRaisers& r = EventRaisers();
-    r.keyDown = [](int key) { TriggerKeyDown(key); };
-    r.mouseClick = [](UINT message, int, int) { TriggerMouseClick(message); };
-    r.mouseWheel = [](int delta) { TriggerMouseWheel(delta); };
-    r.menuCommand = [](int id) { return TriggerMenuCommand(id, id); };
-    r.quitRequest = [] { return TriggerQuitRequest(); };
-    r.resetUserIdleTime = [] { ResetUserIdleTime(); };
-    r.filesDropped = [](HDROP drop) { OnFilesDropped(drop); };
-    r.resumed = [] { TriggerResumed(); };
+    if (!r.keyDown) r.keyDown = [](int key) { TriggerKeyDown(key); };
+    if (!r.mouseClick) r.mouseClick = [](UINT message, int, int) { TriggerMouseClick(message); };
+    if (!r.mouseWheel) r.mouseWheel = [](int delta) { TriggerMouseWheel(delta); };
+    if (!r.menuCommand) r.menuCommand = [](int id) { return TriggerMenuCommand(id, id); };
+    if (!r.quitRequest) r.quitRequest = [] { return TriggerQuitRequest(); };
+    if (!r.resetUserIdleTime) r.resetUserIdleTime = [] { ResetUserIdleTime(); };
+    if (!r.filesDropped) r.filesDropped = [](HDROP drop) { OnFilesDropped(drop); };
+    if (!r.resumed) r.resumed = [] { TriggerResumed(); };
 }
 
 } // namespace vtrrt

@@ -10,7 +10,7 @@
 
 namespace vtrrt {
 
-// Puts the raisers in the shell's table.
+// Puts the raisers in the shell's table, in the slots that hold none.
 void InstallEventRaisers();
 
 // True when an event took the command.

@@ -32,6 +32,8 @@ constexpr int BlitOpaque = 0, BlitTransparent = 1;
 // Stretch flags: smoothed, aware of the transparent colour, and the alpha plane scaled along.
 constexpr int StretchSmooth = 0x1, StretchSmoothAware = 0x2, StretchScaleAlpha = 0x4;
 constexpr int QuarterTurn = 0, ThreeQuarterTurn = 1; // RotateQuarter's directions: 90 and 270 degrees
+// The sprite routine's command when the transition sprite is freed.
+constexpr int SpriteGoes = 3;
 
 bool DriverKind() {
     return (Services().displayFlags & DisplayDriverFlag) != 0;
@@ -242,6 +244,7 @@ void RestoreBackground(ObjectTransitionState& s, cSurface& window) {
 
 int StepAndFree(RunObject* o, int command, bool isFadeOut) {
     ObjectTransitionState* s = StateOf(o, isFadeOut);
+    if (s && command == SpriteGoes) s->sprite = nullptr;
     const int result = StepObjectTransition(o, command, s);
     if (result && s) {
         FreeObjectTransitionState(s);
@@ -314,7 +317,7 @@ int StepObjectTransition(RunObject* o, int command, ObjectTransitionState* s) {
     case 2:
         if (!DriverKind()) SaveBackground(*o, *s, *window);
         return 0;
-    case 3:
+    case SpriteGoes:
         return 1;
     default:
         return 0;
@@ -341,9 +344,17 @@ void FreeObjectTransitions(RunObject* o) {
     RunObjectExtended* x = o ? ExtendedOf(o) : nullptr;
     if (!x) return;
     for (bool isFadeOut : {false, true}) {
-        FreeObjectTransitionState(static_cast<ObjectTransitionState*>(SlotOf(*x, isFadeOut)));
+        auto* s = static_cast<ObjectTransitionState*>(SlotOf(*x, isFadeOut));
+        if (s && s->sprite && s->sprite->userData == reinterpret_cast<LONG_PTR>(o)) s->sprite->userData = 0;
+        FreeObjectTransitionState(s);
         SlotOf(*x, isFadeOut) = nullptr;
     }
+}
+
+bool TransitionSpriteWaiting(RunObject* o) {
+    for (bool isFadeOut : {false, true})
+        if (const ObjectTransitionState* s = StateOf(o, isFadeOut); s && s->sprite) return true;
+    return false;
 }
 
 bool ObjectTransitionDone(RunObject* o, bool isFadeOut) {

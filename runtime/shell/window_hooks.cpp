@@ -3,7 +3,6 @@
 #include "objects/display_list.h"
 #include "shell/control_windows.h"
 #include "shell/header_flags.h"
-#include "shell/runtime_services.h"
 #include "startup/application_record.h"
 
 #include <span>
@@ -60,10 +59,9 @@ std::uint16_t CallWindowHooks(HWND window, UINT message, WPARAM wParam, LPARAM l
     FrameRunState* s = CurrentRunState();
     if (!s) return 0;
     if (message == WM_KEYDOWN && MoveFocus(*s, wParam)) return FocusMoved;
-    // A frame fitted to the window shows its objects again at the window's new size, once they are shown.
-    const ApplicationRecord* app = CurrentApplication();
-    if (message == WM_SIZE && app && (app->header.flags1 & HeaderFitFrame) &&
-        !(s->runFlags & RunFadeInPending))
+    // A frame fitted to its window is drawn again at the new size once its objects are on screen.
+    if (message == WM_SIZE && s->application && (s->application->header.flags1 & HeaderFitFrame) &&
+        s->firstDisplayDone)
         RedisplayAllObjects();
     std::uint16_t result = 0;
     for (const WindowHook& hook : Hooks(*s)) {

@@ -7,6 +7,7 @@
 #include "shell/frame_run_state.h"
 #include "shell/frame_transitions.h"
 #include "shell/header_flags.h"
+#include "shell/input_recording.h"
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
 #include "shell/pause.h"
@@ -203,6 +204,7 @@ void RaiseMouseWheel(WPARAM wParam) {
 }
 
 void OnMouseButton(UINT message, LPARAM lParam) {
+    if (FrameRunning()) RecordMouseClick(message);
     // Sub-applications under the point would be offered the click first; they are not run by this build.
     if (FrameRunning() && EventRaisers().mouseClick)
         EventRaisers().mouseClick(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));

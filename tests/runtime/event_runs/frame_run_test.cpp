@@ -1,5 +1,6 @@
-// Written applications run through the state machine: the start of a frame that fades in, and a frame whose
-// collision planes cover it when an event resizes it.
+// Written applications run through the state machine: the start of a frame that fades in, a frame whose
+// collision planes cover it when an event resizes it, the display centred, a recording played back, and
+// objects and positions meeting backdrops.
 #include "event_frame.h"
 #include "objects/object_sprites.h"
 #include "runtime/backgrounds/backgrounds_fixture.h"
@@ -7,12 +8,18 @@
 #include "runtime/wiring/application_run.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_clock.h"
+#include "shell/input_recording.h"
 #include "startup/application_record.h"
 
 #include "appwriter/frame_writer.h"
 #include "vtrs2/sprite_window.h"
 
+#include <filesystem>
+
+#include <unistd.h>
+
 using namespace eventruns;
+using win32::GetKeyState;
 
 namespace {
 
@@ -123,6 +130,36 @@ TEST_F(FrameRun, CentringTheDisplayScrollsTheFrame) {
         ASSERT_EQ(Step(), 1);
     EXPECT_EQ(CurrentRunState()->scrollX, 500 - 160);
     EXPECT_EQ(CurrentRunState()->scrollY, 0);
+}
+
+// The storyboard plays a recording back: the key the recording holds down is down for the frame's
+// conditions, whatever the keyboard says.
+TEST_F(FrameRun, AKeyOfARecordingPlayedBackIsDown) {
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("vtr-events-" + std::to_string(getpid()) + ".rec"))
+            .string();
+    InputRecorder recorder;
+    recorder.SetInputRecordingFile(std::u16string(file.begin(), file.end()));
+    recorder.StartInputRecording(7);
+    std::array<std::uint8_t, 256> keys{};
+    keys['K'] = 0x80;
+    for (int i = 0; i < 40; ++i)
+        recorder.AppendLoop(keys, 0, 0, 0);
+    ASSERT_TRUE(recorder.EndInputRecording());
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always(), Record(TypeSpecial, -6)},
+                     {Record(TypeStoryboard, 31,
+                             {appwriter::FileParameter(63, std::u16string(file.begin(), file.end()))})}));
+    b.AddGroup(Group({EveryLoop(Record(TypeKeyboardMouse, -2, {appwriter::ShortParameter(14, 'K')}))},
+                     {Recorder('K')}));
+    b.conditionCounts[TypeKeyboardMouse + 7] = 12;
+    ASSERT_NO_FATAL_FAILURE(Start(b));
+    for (int i = 0; i < 8; ++i)
+        ASSERT_EQ(Step(), 1);
+    std::filesystem::remove(file);
+    EXPECT_EQ(CurrentRunState()->recorderMode, RecorderPlaying);
+    EXPECT_FALSE(LoopsOf('K').empty());
+    EXPECT_EQ(static_cast<std::uint16_t>(GetKeyState('K')) & 0x8000, 0);
 }
 
 constexpr std::uint16_t ActiveHandle = 1, WallHandle = 10;

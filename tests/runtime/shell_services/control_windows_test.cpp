@@ -243,20 +243,18 @@ TEST(WindowHooks, AFittedFrameRedisplaysItsObjectsWhenTheWindowIsSized) {
     state.objects = list;
     state.maxObjects = 1;
     ApplicationRecord app{};
+    state.application = &app;
     Services().runState = &state;
-    Services().application = &app;
     CallWindowHooks(nullptr, WM_SIZE, 0, 0);
     EXPECT_EQ(displayed, 0) << "a frame not fitted to the window";
     app.header.flags1 = HeaderFitFrame;
-    state.runFlags = RunFadeInPending;
     CallWindowHooks(nullptr, WM_SIZE, 0, 0);
     EXPECT_EQ(displayed, 0) << "objects not shown yet";
-    state.runFlags = 0;
+    state.firstDisplayDone = 1;
     CallWindowHooks(nullptr, WM_USER, 0, 0);
     CallWindowHooks(nullptr, WM_SIZE, 0, 0);
     EXPECT_EQ(displayed, 1);
     Services().runState = nullptr;
-    Services().application = nullptr;
 }
 
 TEST(WindowHooks, AFullListTakesNoMore) {

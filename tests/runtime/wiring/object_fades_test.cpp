@@ -134,6 +134,40 @@ TEST_F(ObjectFades, AnObjectAppearsThroughItsTransitionSpriteThenGetsItsOwn) {
     EXPECT_EQ(Centre(), Body);
 }
 
+TEST_F(ObjectFades, AnObjectDestroyedWhileItsOldTransitionSpriteWaitsGoesWithThatSprite) {
+    RunObject* o = Object();
+    for (int i = 0; i < 20 && !ObjectTransitionDone(o, false); ++i)
+        ASSERT_NO_FATAL_FAILURE(Tick());
+    ASSERT_TRUE(o->runFlags & ObjectAppearingRunning);
+    // The fade ends and the object is destroyed in the same loop, before the display frees the transition
+    // sprite, which still has the picture to take away (ASan watches the record).
+    ASSERT_TRUE(FinishObjectFadeIn(o));
+    DestroyObject(0, 0);
+    EXPECT_EQ(CurrentRunState()->objects[0].routine, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    EXPECT_EQ(CurrentRunState()->objects[0].object, nullptr);
+    EXPECT_EQ(CurrentRunState()->objectCount, 0);
+    EXPECT_EQ(Centre(), Background);
+}
+
+TEST_F(ObjectFades, AScaledObjectFadesAtItsScaledSize) {
+    while (Object()->runFlags & ObjectAppearingRunning)
+        ASSERT_NO_FATAL_FAILURE(Tick());
+    // Doubled, its size following its scale as the scale actions leave it.
+    Extended().scaleX = Extended().scaleY = 2;
+    Object()->width = Object()->height = 2 * Side;
+    Extended().changed = 1;
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    const auto outer = [] {
+        return win32::testing::ReadWindowPixel(Services().frameWindow, X + Side + 3, Y + Side + 3);
+    };
+    ASSERT_EQ(outer(), Body) << "drawn doubled";
+    StartDisappearing(Object());
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    EXPECT_EQ(outer(), Blend(Body, Background, 1, 2)) << "the doubled picture fades";
+    EXPECT_EQ(Centre(), Blend(Body, Background, 1, 2));
+}
+
 TEST_F(ObjectFades, ADisappearingObjectFadesToTheBackgroundAndIsDestroyed) {
     while (Object()->runFlags & ObjectAppearingRunning)
         ASSERT_NO_FATAL_FAILURE(Tick());
