@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace displaytest {
@@ -74,6 +75,7 @@ struct ActiveDesc {
     std::uint32_t objectFlags = ObjectFlag04 | ObjectHasAnimation | ObjectHasSprite | ObjectHasMovement;
     std::vector<appwriter::AnimationDesc> animations; // none: the walking animation above
     bool noAnimations = false;                        // an animation list of no animations
+    std::optional<std::uint32_t> effectIndex;         // ink 13: the effect of the bank, with no values
 };
 
 inline ActiveDesc MakeActive(std::uint16_t handle, std::vector<std::uint16_t> images, std::uint32_t ink,
@@ -98,6 +100,7 @@ inline appwriter::ObjectInfoDesc ObjectOf(const ActiveDesc& a) {
     o.name = u"Active";
     o.inkEffect = a.ink;
     o.inkParameter = a.inkParameter;
+    o.effectIndex = a.effectIndex;
     o.definition.objectFlags = a.objectFlags;
     if (a.noAnimations) {
         o.definition.emptyAnimationList = true;
