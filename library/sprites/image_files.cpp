@@ -20,6 +20,7 @@ namespace {
 
 constexpr int ScratchSide = 4;
 constexpr COLORREF NoColorKey = 0xFFFFFFFF;
+constexpr int BlitCopiesAlpha = 2;
 
 bool IsDriverTexture(const cSurface& surface) {
     const int type = surface.GetSurfaceType();
@@ -118,14 +119,14 @@ int LoadImageStreamIntoSurface(CImageFilterMgr* manager, CInputFile* stream, cSu
                ReadOpenImage(file, memory, flags | LoadImageKeepDepth) &&
                TakeSize(*surface, memory.GetWidth(), memory.GetHeight()) && memory.CopyTo(*surface);
     } else {
-        surface->SetColorKey(oldKey ? oldKey : NoColorKey);
         done = ReadOpenImage(file, *surface, flags);
     }
     if (done) {
         COLORREF key = 0;
-        if (!file.GetTransparentColor(&key) && (flags & LoadImageKeyFromCorner)) {
-            surface->GetPixel(0, 0, key);
-            surface->SetColorKey(key);
+        if (!file.GetTransparentColor(&key)) {
+            // The colour key the surface had stays, unless the corner is to give one.
+            if (flags & LoadImageKeyFromCorner) surface->GetPixel(0, 0, key);
+            if (COLORREF kept = (flags & LoadImageKeyFromCorner) ? key : oldKey) surface->SetColorKey(kept);
         }
         if (flags & LoadImageNoKey) surface->SetColorKey(NoColorKey);
         if (filterId && file.GetFilter()) *filterId = file.GetFilter()->GetFilterID();
@@ -186,8 +187,11 @@ int SaveImageFile(CImageFilterMgr* manager, const WCHAR* name, cSurface* surface
         cSurface* prototype = nullptr;
         GetSurfacePrototype(&prototype, depth, PublicTypeMemory, DriverKindNone);
         if (!prototype || !copy.Create(surface->GetWidth(), surface->GetHeight(), prototype)) return 0;
-        if (depth == 8) copy.CopyPalette(*surface, 0);
-        if (!surface->CopyTo(copy)) return 0;
+        if (depth == 8 && surface->GetDepth() <= 8) copy.CopyPalette(*surface, 0);
+        cSurfaceImplementation* from = surface->GetImplementation();
+        if (!from->Blit(copy.GetImplementation(), 0, 0, 0, 0, from->width, from->height, 0, 0, 0,
+                        depth == 32 ? BlitCopiesAlpha : 0))
+            return 0;
         copy.SetColorKey(surface->GetImplementation()->GetColorKey());
         source = &copy;
     }
