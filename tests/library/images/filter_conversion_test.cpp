@@ -61,21 +61,20 @@ TEST_P(FilterConversions, APixelIsConvertedAsItsDepthsSay) {
     EXPECT_EQ(out, c.out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FilterConversions,
-    ::testing::Values(
-        // 5-6-5 red 31, green 63, blue 31 -> 5-5-5 drops the low green bit.
-        Conversion{"From16To15", 16, 15, {0xFF, 0xFF}, {0xFF, 0x7F}},
-        Conversion{"From15To16", 15, 16, {0xFF, 0x7F}, {0xDF, 0xFF}},
-        Conversion{"From15To24", 15, 24, {0x1F, 0x7C}, {0xF8, 0x00, 0xF8}},
-        Conversion{"From16To32", 16, 32, {0xE0, 0x07}, {0x00, 0xFC, 0x00, 0x00}},
-        Conversion{"From24To16", 24, 16, {0x0F, 0xFF, 0x80}, {0xE1, 0x87}},
-        Conversion{"From32To15", 32, 15, {0x08, 0x10, 0x20, 0x77}, {0x41, 0x10}},
-        Conversion{"From8To24ThroughThePalette", 8, 24, {1}, {16, 40, 200}},
-        Conversion{"From8To8ThroughTheNearestEntries", 8, 8, {1}, {2}},
-        Conversion{"From24To8ThroughTheNearestEntry", 24, 8, {96, 252, 8}, {1}},
-        Conversion{"From24To24IsACopy", 24, 24, {1, 2, 3}, {1, 2, 3}}),
-    ConversionName);
+INSTANTIATE_TEST_SUITE_P(Table, FilterConversions,
+                         ::testing::Values(
+                             // 5-6-5 red 31, green 63, blue 31 -> 5-5-5 drops the low green bit.
+                             Conversion{"From16To15", 16, 15, {0xFF, 0xFF}, {0xFF, 0x7F}},
+                             Conversion{"From15To16", 15, 16, {0xFF, 0x7F}, {0xDF, 0xFF}},
+                             Conversion{"From15To24", 15, 24, {0x1F, 0x7C}, {0xF8, 0x00, 0xF8}},
+                             Conversion{"From16To32", 16, 32, {0xE0, 0x07}, {0x00, 0xFC, 0x00, 0x00}},
+                             Conversion{"From24To16", 24, 16, {0x0F, 0xFF, 0x80}, {0xE1, 0x87}},
+                             Conversion{"From32To15", 32, 15, {0x08, 0x10, 0x20, 0x77}, {0x41, 0x10}},
+                             Conversion{"From8To24ThroughThePalette", 8, 24, {1}, {16, 40, 200}},
+                             Conversion{"From8To8ThroughTheNearestEntries", 8, 8, {1}, {2}},
+                             Conversion{"From24To8ThroughTheNearestEntry", 24, 8, {96, 252, 8}, {1}},
+                             Conversion{"From24To24IsACopy", 24, 24, {1, 2, 3}, {1, 2, 3}}),
+                         ConversionName);
 
 TEST(FilterReadFormat, OnlyPaletteAndTrueColourDepthsAreRead) {
     OnePixel filter(24);
