@@ -130,26 +130,12 @@ private:
     std::unique_ptr<cSurface> loaded_;
 };
 
+bool HasSignature(CInputFile* stream) {
+    return StartsWith(stream, Signature, sizeof Signature);
+}
+
 const WCHAR* const Extensions[] = {u"bmp", u"dib", nullptr};
 
 } // namespace
 
-VTR_FILTER_EXPORT void* CreateFilter(DWORD) {
-    return static_cast<CFilterImpl*>(new (std::nothrow) BmpFilter);
-}
-
-VTR_FILTER_EXPORT int CanReadFile(CInputFile* stream) {
-    return stream && StartsWith(stream, Signature, sizeof Signature);
-}
-
-VTR_FILTER_EXPORT DWORD GetFilterID() {
-    return FilterId;
-}
-
-VTR_FILTER_EXPORT const WCHAR* GetFilterNameW() {
-    return u"BMP";
-}
-
-VTR_FILTER_EXPORT const WCHAR* const* GetFilterExtsW() {
-    return Extensions;
-}
+VTR_IMAGE_FILTER_ENTRY_POINTS(BmpFilter, FilterId, u"BMP", Extensions, HasSignature)

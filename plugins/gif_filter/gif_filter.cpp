@@ -201,22 +201,4 @@ const WCHAR* const Extensions[] = {u"gif", nullptr};
 
 } // namespace
 
-VTR_FILTER_EXPORT void* CreateFilter(DWORD) {
-    return static_cast<CFilterImpl*>(new (std::nothrow) GifFilter);
-}
-
-VTR_FILTER_EXPORT int CanReadFile(CInputFile* stream) {
-    return stream && IsGif(stream);
-}
-
-VTR_FILTER_EXPORT DWORD GetFilterID() {
-    return FilterId;
-}
-
-VTR_FILTER_EXPORT const WCHAR* GetFilterNameW() {
-    return u"GIF";
-}
-
-VTR_FILTER_EXPORT const WCHAR* const* GetFilterExtsW() {
-    return Extensions;
-}
+VTR_IMAGE_FILTER_ENTRY_POINTS(GifFilter, FilterId, u"GIF", Extensions, IsGif)

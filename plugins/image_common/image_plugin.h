@@ -7,9 +7,29 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #define VTR_FILTER_EXPORT extern "C" __attribute__((visibility("default")))
+
+// The entry points of an image-filter plug-in: its filter class, id, name, null-terminated extension list
+// and the test of a stream's first bytes.
+#define VTR_IMAGE_FILTER_ENTRY_POINTS(Filter, id, name, extensions, canRead)                                 \
+    VTR_FILTER_EXPORT void* CreateFilter(win32::DWORD) {                                                     \
+        return static_cast<CFilterImpl*>(new (std::nothrow) Filter);                                         \
+    }                                                                                                        \
+    VTR_FILTER_EXPORT int CanReadFile(CInputFile* stream) {                                                  \
+        return stream && canRead(stream);                                                                    \
+    }                                                                                                        \
+    VTR_FILTER_EXPORT win32::DWORD GetFilterID() {                                                           \
+        return id;                                                                                           \
+    }                                                                                                        \
+    VTR_FILTER_EXPORT const win32::WCHAR* GetFilterNameW() {                                                 \
+        return name;                                                                                         \
+    }                                                                                                        \
+    VTR_FILTER_EXPORT const win32::WCHAR* const* GetFilterExtsW() {                                          \
+        return extensions;                                                                                   \
+    }
 
 namespace imageplugin {
 

@@ -291,26 +291,12 @@ private:
     bool cmyk_ = false;
 };
 
+bool HasSignature(CInputFile* stream) {
+    return StartsWith(stream, Signature, sizeof Signature);
+}
+
 const WCHAR* const Extensions[] = {u"jpg", u"jpeg", u"jpe", u"jfif", nullptr};
 
 } // namespace
 
-VTR_FILTER_EXPORT void* CreateFilter(DWORD) {
-    return static_cast<CFilterImpl*>(new (std::nothrow) JpegFilter);
-}
-
-VTR_FILTER_EXPORT int CanReadFile(CInputFile* stream) {
-    return stream && StartsWith(stream, Signature, sizeof Signature);
-}
-
-VTR_FILTER_EXPORT DWORD GetFilterID() {
-    return FilterId;
-}
-
-VTR_FILTER_EXPORT const WCHAR* GetFilterNameW() {
-    return u"JPEG";
-}
-
-VTR_FILTER_EXPORT const WCHAR* const* GetFilterExtsW() {
-    return Extensions;
-}
+VTR_IMAGE_FILTER_ENTRY_POINTS(JpegFilter, FilterId, u"JPEG", Extensions, HasSignature)

@@ -247,26 +247,12 @@ private:
     std::vector<BYTE> image_;
 };
 
+bool HasSignature(CInputFile* stream) {
+    return StartsWith(stream, Signature, sizeof Signature);
+}
+
 const WCHAR* const Extensions[] = {u"png", nullptr};
 
 } // namespace
 
-VTR_FILTER_EXPORT void* CreateFilter(DWORD) {
-    return static_cast<CFilterImpl*>(new (std::nothrow) PngFilter);
-}
-
-VTR_FILTER_EXPORT int CanReadFile(CInputFile* stream) {
-    return stream && StartsWith(stream, Signature, sizeof Signature);
-}
-
-VTR_FILTER_EXPORT DWORD GetFilterID() {
-    return FilterId;
-}
-
-VTR_FILTER_EXPORT const WCHAR* GetFilterNameW() {
-    return u"PNG";
-}
-
-VTR_FILTER_EXPORT const WCHAR* const* GetFilterExtsW() {
-    return Extensions;
-}
+VTR_IMAGE_FILTER_ENTRY_POINTS(PngFilter, FilterId, u"PNG", Extensions, HasSignature)

@@ -1,5 +1,7 @@
 // Ink effects of objects and layers: ink names turned into ink codes, and effect objects built from the
-// application's effect bank with their parameter values, or copied from one another.
+// application's effect bank with their parameter values, or copied from one another. Names and copies are
+// asked for by the runtime services of extensions and by the storyboard object's actions, which add their
+// calls.
 #pragma once
 
 #include "win32/types.h"

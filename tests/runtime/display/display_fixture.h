@@ -241,4 +241,17 @@ private:
     std::vector<COLORREF> pixels_;
 };
 
+// The frame window shows the compositor's picture; the first few differences are reported.
+inline void ExpectWindowShows(const NaiveCompositor& expected) {
+    int wrong = 0;
+    for (int y = 0; y < FrameHeight; ++y)
+        for (int x = 0; x < FrameWidth; ++x) {
+            const COLORREF shown = win32::testing::ReadWindowPixel(Services().frameWindow, x, y);
+            if (shown != expected.At(x, y) && wrong++ < 5)
+                ADD_FAILURE() << "at " << x << "," << y << " shown " << std::hex << shown << " expected "
+                              << expected.At(x, y);
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
 } // namespace displaytest

@@ -129,13 +129,7 @@ TEST_P(Inks, AnObjectIsDrawnWithItsInk) {
                 expected.Put(dot, Left + x, Top + y, 0);
             }
     }
-    int wrong = 0;
-    for (int y = 0; y < FrameHeight; ++y)
-        for (int x = 0; x < FrameWidth; ++x)
-            if (Shown(x, y) != expected.At(x, y) && wrong++ < 5)
-                ADD_FAILURE() << "at " << x << "," << y << " shown " << std::hex << Shown(x, y)
-                              << " expected " << expected.At(x, y);
-    EXPECT_EQ(wrong, 0);
+    ExpectWindowShows(expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Inks,
