@@ -251,3 +251,15 @@ TEST_F(ImageFiles, APaletteIsReadFromIndexedFilesOnly) {
     EXPECT_EQ(palette.entries[3].peRed, indexed->GetImplementation()->palette->palette.entries[3].peRed);
     EXPECT_EQ(GetImageFilePalette(&filters_, Path(u"d.png").c_str(), palette.Log()), 0);
 }
+
+TEST_F(ImageFiles, EachFilterSaysItListsStillImagesAndNoAnimations) {
+    for (DWORD id : {BmpFilterId, PngId, JpegId, GifId}) {
+        const int index = filters_.FindFilterByID(id);
+        ASSERT_GE(index, 0) << id;
+        EXPECT_EQ(FilterHandlesImages(&filters_, index), 1) << id;
+        EXPECT_EQ(FilterHandlesAnimations(&filters_, index), 0) << id;
+    }
+    EXPECT_EQ(FilterHandlesImages(&filters_, filters_.GetFilterCount()), 0);
+    EXPECT_EQ(FilterHandlesImages(&filters_, -1), 0);
+    EXPECT_EQ(FilterHandlesImages(nullptr, 0), 0);
+}

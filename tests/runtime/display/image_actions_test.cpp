@@ -174,4 +174,10 @@ TEST_F(ImageActions, OutOfRangeFramesAndUnreadableFilesChangeNothing) {
     EXPECT_EQ(Uses(1), before);
     EXPECT_EQ(Active(0)->image, image);
     EXPECT_EQ(ReplaceObjectColor(nullptr, Green, White), nullptr);
+    // An instance showing a handle the bank does not hold keeps it; the others take their new images.
+    Active(1)->image = 60000;
+    ASSERT_EQ(ReplaceObjectColor(Slot(0), Green, White), Slot(0));
+    EXPECT_EQ(Active(1)->image, 60000);
+    EXPECT_NE(Active(0)->image, image);
+    Active(1)->image = Active(0)->image;
 }
