@@ -591,13 +591,19 @@ void FreeLayerBackdropGrid(FrameLayer& layer) {
 }
 
 void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
+    AppWindow* window = Services().frameLibraryWindow;
+    int index = 0;
     for (FrameLayer& layer : std::span(frame.layers, static_cast<std::size_t>(frame.layerCount))) {
+        const int at = index++;
         layer.settings = layer.stored;
         std::fill(std::begin(layer.scroll), std::end(layer.scroll), 0);
         if (freeAll) {
             FreeMemory(&layer.name);
-            if ((layer.inkEffect & 0xFFFF) == InkShaderEffect)
+            if ((layer.inkEffect & 0xFFFF) == InkShaderEffect) {
+                // The window's record of the layer must not keep the effect that goes.
+                if (window && window->sprites) SetLayerEffect(window->sprites, at, 0, 0, 0);
                 DeleteEffect(reinterpret_cast<CEffectEx*>(std::exchange(layer.effectParameter, 0)));
+            }
         }
         FreeMemory(&layer.runtimeBackdrops);
         layer.runtimeBackdropCount = 0;
