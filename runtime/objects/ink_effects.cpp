@@ -14,6 +14,7 @@
 #include <bit>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace vtrrt {
 
@@ -154,6 +155,21 @@ std::vector<std::uint8_t> ObjectEffectValues(const ObjectInfo& info, std::span<c
             values[at + 2] = values[at + 3] = 0;
         }
     return values;
+}
+
+CEffectEx* ObjectInfoEffect(ObjectInfo& info) {
+    if ((info.inkEffect & 0xFFFF) != InkEffectObjectCode) return nullptr;
+    if (!info.effect)
+        info.effect = CreateEffectWithParameters(ObjectEffectValues(info, BankOf(CurrentApplication())),
+                                                 info.inkParameter);
+    return info.effect;
+}
+
+void DeleteBackdropEffects(ApplicationRecord* app) {
+    if (ObjectInfoTable* table = app ? app->objectInfos : nullptr)
+        for (ObjectInfo& info : table->infos)
+            if (info.objectType == 0 || info.objectType == 1)
+                DeleteEffect(std::exchange(info.effect, nullptr));
 }
 
 } // namespace vtrrt

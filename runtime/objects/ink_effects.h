@@ -35,5 +35,10 @@ CEffectEx* CloneEffect(CEffectEx* effect);
 
 // An object info's effect parameters as `values` above: its image parameters name their working handles.
 std::vector<std::uint8_t> ObjectEffectValues(const ObjectInfo& info, std::span<const std::uint8_t> bank);
+// The effect object an object info of ink 13 draws its backdrops with, made on first use from its values
+// with its stored ink parameter as the RGBA coefficient; null for other inks or when it cannot be made.
+CEffectEx* ObjectInfoEffect(ObjectInfo& info);
+// The effect objects of the application's backdrop object infos go (their sprites must be gone).
+void DeleteBackdropEffects(ApplicationRecord* app);
 
 } // namespace vtrrt

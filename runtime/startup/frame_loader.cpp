@@ -4,6 +4,7 @@
 
 #include "events/event_preparation.h"
 #include "events/event_program.h"
+#include "objects/backgrounds.h"
 #include "objects/ink_effects.h"
 
 #include "shell/build_palette.h"
@@ -587,6 +588,7 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
 }
 
 void FreeLayerBackdropGrid(FrameLayer& layer) {
+    FreeBackdropGrid(layer.backdropGrid);
     layer.backdropGrid = nullptr;
 }
 
@@ -595,6 +597,7 @@ void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
     int index = 0;
     for (FrameLayer& layer : std::span(frame.layers, static_cast<std::size_t>(frame.layerCount))) {
         const int at = index++;
+        FreeLayerBackdrops(layer, frame);
         layer.settings = layer.stored;
         std::fill(std::begin(layer.scroll), std::end(layer.scroll), 0);
         if (freeAll) {
@@ -611,6 +614,8 @@ void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
         layer.rectCapacity = layer.rectCount = 0;
         FreeLayerBackdropGrid(layer);
     }
+    // The backdrops' sprites are gone: their object infos' effect objects go too.
+    DeleteBackdropEffects(CurrentApplication());
 }
 
 void DestroyFrameSurface(cSurface*& surface) {
