@@ -56,15 +56,12 @@ std::unique_ptr<cSurface> MemorySurface(int depth, int width, int height) {
     return surface;
 }
 
-class BmpFilter final : public CFilterImpl {
-public:
-    void Release() override { delete this; }
-    DWORD GetFilterID() override { return FilterId; }
-    int QueryFilterA() override { return 0; }
-    int CanRead(CInputFile* stream) override { return StartsWith(stream, Signature, sizeof Signature); }
-    int HandlesImages() override { return 1; }
-    int CanSaveImage() override { return 1; }
+bool HasSignature(CInputFile* stream) {
+    return StartsWith(stream, Signature, sizeof Signature);
+}
 
+class BmpFilter final : public StillImageFilter<FilterId, HasSignature> {
+public:
     int BeginRead(CInputFile* stream) override {
         loaded_.reset();
         const int bits = DepthOf(stream);
@@ -129,10 +126,6 @@ public:
 private:
     std::unique_ptr<cSurface> loaded_;
 };
-
-bool HasSignature(CInputFile* stream) {
-    return StartsWith(stream, Signature, sizeof Signature);
-}
 
 const WCHAR* const Extensions[] = {u"bmp", u"dib", nullptr};
 

@@ -36,16 +36,10 @@ bool IsGif(CInputFile* stream) {
            StartsWith(stream, Signature89, sizeof Signature89);
 }
 
-class GifFilter final : public CFilterImpl {
+class GifFilter final : public StillImageFilter<FilterId, IsGif> {
 public:
     ~GifFilter() override { EndRead(nullptr); }
 
-    void Release() override { delete this; }
-    DWORD GetFilterID() override { return FilterId; }
-    int QueryFilterA() override { return 0; }
-    int CanRead(CInputFile* stream) override { return IsGif(stream); }
-    int HandlesImages() override { return 1; }
-    int CanSaveImage() override { return 1; }
     int GetSaveDepths() override { return SaveDepth8; }
 
     int GetTransparentColor(COLORREF* color) override {

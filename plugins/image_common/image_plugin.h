@@ -75,6 +75,18 @@ inline void PutRow(CFilterImpl& filter, win32::BYTE* destination, const win32::B
         std::memcpy(destination, row, static_cast<std::size_t>(filter.rowLength));
 }
 
+// What every image filter here answers alike: its id, that it reads and saves still images, and whether a
+// stream starts as its files do.
+template <win32::DWORD Id, bool (*Reads)(CInputFile*)> class StillImageFilter : public CFilterImpl {
+public:
+    void Release() override { delete this; }
+    win32::DWORD GetFilterID() override { return Id; }
+    int QueryFilterA() override { return 0; }
+    int CanRead(CInputFile* stream) override { return Reads(stream); }
+    int HandlesImages() override { return 1; }
+    int CanSaveImage() override { return 1; }
+};
+
 // A grey ramp of `entries` levels as the filter's palette.
 inline bool SetGreyPalette(CFilterImpl& filter, int entries) {
     if (!filter.SetPaletteSize(entries)) return false;

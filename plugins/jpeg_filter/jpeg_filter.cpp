@@ -110,7 +110,11 @@ void CmykToBgr(const BYTE* in, BYTE* out, int width, bool inverted) {
     }
 }
 
-class JpegFilter final : public CFilterImpl {
+bool HasSignature(CInputFile* stream) {
+    return StartsWith(stream, Signature, sizeof Signature);
+}
+
+class JpegFilter final : public StillImageFilter<FilterId, HasSignature> {
 public:
     JpegFilter() {
         info_.err = jpeg_std_error(&errors_.base);
@@ -119,12 +123,6 @@ public:
     }
     ~JpegFilter() override { EndRead(nullptr); }
 
-    void Release() override { delete this; }
-    DWORD GetFilterID() override { return FilterId; }
-    int QueryFilterA() override { return 0; }
-    int CanRead(CInputFile* stream) override { return StartsWith(stream, Signature, sizeof Signature); }
-    int HandlesImages() override { return 1; }
-    int CanSaveImage() override { return 1; }
     int GetSaveDepths() override { return SaveDepth15 | SaveDepth16 | SaveDepth24 | SaveDepth32; }
 
     int BeginRead(CInputFile* stream) override {
@@ -290,10 +288,6 @@ private:
     bool read_ = false;
     bool cmyk_ = false;
 };
-
-bool HasSignature(CInputFile* stream) {
-    return StartsWith(stream, Signature, sizeof Signature);
-}
 
 const WCHAR* const Extensions[] = {u"jpg", u"jpeg", u"jpe", u"jfif", nullptr};
 

@@ -41,16 +41,13 @@ void Quiet(png_structp, png_const_charp) {}
     png_longjmp(png, 1);
 }
 
-class PngFilter final : public CFilterImpl {
+bool HasSignature(CInputFile* stream) {
+    return StartsWith(stream, Signature, sizeof Signature);
+}
+
+class PngFilter final : public StillImageFilter<FilterId, HasSignature> {
 public:
     ~PngFilter() override { EndRead(nullptr); }
-
-    void Release() override { delete this; }
-    DWORD GetFilterID() override { return FilterId; }
-    int QueryFilterA() override { return 0; }
-    int CanRead(CInputFile* stream) override { return StartsWith(stream, Signature, sizeof Signature); }
-    int HandlesImages() override { return 1; }
-    int CanSaveImage() override { return 1; }
 
     int BeginRead(CInputFile* stream) override {
         EndRead(nullptr);
@@ -246,10 +243,6 @@ private:
     int passes_ = 1;
     std::vector<BYTE> image_;
 };
-
-bool HasSignature(CInputFile* stream) {
-    return StartsWith(stream, Signature, sizeof Signature);
-}
 
 const WCHAR* const Extensions[] = {u"png", nullptr};
 
