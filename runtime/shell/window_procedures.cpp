@@ -3,6 +3,7 @@
 #include "shell/application_menu.h"
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
+#include "shell/display_mode.h"
 #include "shell/frame_run_state.h"
 #include "shell/frame_transitions.h"
 #include "shell/header_flags.h"
@@ -217,10 +218,10 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
     return 0;
 }
 
-// The fade states, in which the runtime's dialogs do not open (full screen through a display driver would
-// keep them closed too, once full screen is built).
-bool InFadeState() {
+// The runtime's dialogs do not open while a frame fades, nor over a display driver's full screen.
+bool DialogsHeldBack() {
     const ApplicationRecord* app = CurrentApplication();
+    if (Services().fullScreen && (Services().displayFlags & DisplayDriverFlag)) return true;
     return app && (app->runState == StateFadeIn || app->runState == StateFadeOut);
 }
 
@@ -482,13 +483,13 @@ bool RunMenuCommand(HWND window, int id) {
         if (!FadeRunning()) EndApplication(ExitRestartApplication);
         return true;
     case CommandPassword:
-        if (!InFadeState() && app && app->framePasswords) RunPasswordDialog();
+        if (!DialogsHeldBack() && app && app->framePasswords) RunPasswordDialog();
         return true;
     case CommandPause:
-        if (!InFadeState()) RunPausedDialog();
+        if (!DialogsHeldBack()) RunPausedDialog();
         return true;
     case CommandPlayerControls:
-        if (!InFadeState() && app)
+        if (!DialogsHeldBack() && app)
             RunWhilePaused([] {
                 ApplicationRecord* owner = GetControlsOwner(CurrentApplication());
                 if (owner) ShowPlayerControlsDialog(Services().mainWindow, owner->globals.controls);
@@ -499,7 +500,7 @@ bool RunMenuCommand(HWND window, int id) {
             RunWhilePaused([] { ShowHelpLaunchDialog(Services().mainWindow); });
         return true;
     case CommandAbout:
-        if (!InFadeState()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
+        if (!DialogsHeldBack()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
         return true;
     case CommandSamples:
         ToggleSound(SamplesOn);
