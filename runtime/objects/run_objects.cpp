@@ -12,6 +12,7 @@
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 
+#include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
@@ -186,8 +187,10 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
                 destroy(o, mode);
         }
     }
-    if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject)
-        sb->inkParameter = nullptr; // the effect services delete the effect object here
+    if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject) {
+        DeleteEffect(static_cast<CEffectEx*>(sb->inkParameter));
+        sb->inkParameter = nullptr;
+    }
     UnlinkObjectInstance(o);
     if (s->frame && (s->frame->flags & 0x400))
         if (ApplicationRecord* app = s->application) {

@@ -378,6 +378,34 @@ TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
+// The title's glass panel is blended half and half with the background under it.
+TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    // (0xF0, 0xF0, 0xE0) and the background, each weighing half.
+    constexpr std::uint8_t Blended[3] = {0x88, 0xA8, 0xD0};
+    const fs::path path = temp_ / "panel.xwd";
+    std::optional<std::array<std::uint8_t, 3>> centre, outside;
+    for (int shot = 0; shot < 40; ++shot) {
+        vtrtest::Screenshot screen;
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && screen.Read(path.string()));
+        centre = screen.Rgb(x + 320, y + bar + 300);
+        outside = screen.Rgb(x + 320, y + bar + 340);
+        if (centre && (*centre)[0] == Blended[0]) break;
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(centre && outside);
+    EXPECT_EQ(*centre, (std::array<std::uint8_t, 3>{Blended[0], Blended[1], Blended[2]}));
+    EXPECT_EQ(*outside, (std::array<std::uint8_t, 3>{FirstFrame[0], FirstFrame[1], FirstFrame[2]}));
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
 // The level, run from the same game written to start there: a sky going from deep to pale blue downwards,
 // the ground, and platforms with a darker border, all placed as backdrops.
 TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
