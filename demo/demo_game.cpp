@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "frame_flow.h"
 
 #include <cmath>
 
@@ -199,6 +200,7 @@ appwriter::ApplicationDescription DemoGame() {
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
+    AddFrameFlow(title, level);
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";

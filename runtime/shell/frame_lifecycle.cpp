@@ -1,5 +1,6 @@
 #include "shell/frame_lifecycle.h"
 
+#include "events/event_evaluation.h"
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "events/typed_value.h"
@@ -37,6 +38,13 @@ using namespace win32;
 namespace {
 
 constexpr std::uint16_t HeaderFlags2EndAfterEveryFrame = 0x4;
+constexpr std::int16_t ConditionEndOfFrame = -2; // of the storyboard
+constexpr std::int16_t ConditionEndOfApplication = -4;
+
+bool EndsFrameAfterWait(int code) {
+    return code == ExitNextFrame || code == ExitPreviousFrame || code == ExitJumpToFrame ||
+           code == ExitEndApplication || code == ExitError;
+}
 constexpr std::uint32_t JumpByIndex = 0x8000;
 
 ApplicationRecord& App() {
@@ -195,20 +203,18 @@ void CreateFrameScreenSurface(ApplicationRecord& app, FrameRecord& frame) {
 constexpr LONG CollisionMarginX = 64;
 constexpr LONG CollisionMarginY = 16;
 
-// The play area's obstacle and platform planes, with a margin around it; a frame larger than its window
-// gets them over the whole frame.
-void CreateFrameCollisionMask(const FrameRecord& frame) {
+} // namespace
+
+int CreateFrameCollisionMask(const FrameRecord& frame) {
     std::uint32_t kinds = GetFrameObstacleTypes();
     if (frame.events && !frame.events->stored.empty())
         kinds |= ScanEventsForObstacleTypes(frame.events->stored);
     if (frame.flags & FrameRectCollisionMask)
-        CreateCollisionMaskForRect(FrameSprites(), -CollisionMarginX, -CollisionMarginY,
-                                   frame.width + CollisionMarginX, frame.height + CollisionMarginY, kinds);
-    else
-        CreateCollisionMask(FrameSprites(), CollisionMarginX, CollisionMarginY, kinds);
+        return CreateCollisionMaskForRect(FrameSprites(), -CollisionMarginX, -CollisionMarginY,
+                                          frame.width + CollisionMarginX, frame.height + CollisionMarginY,
+                                          kinds);
+    return CreateCollisionMask(FrameSprites(), CollisionMarginX, CollisionMarginY, kinds);
 }
-
-} // namespace
 
 int StartFrameRun(bool fadeIn) {
     // A pending saved position is loaded here by the position services, which add it.
@@ -299,8 +305,9 @@ void RefreshAfterFadeIn() {
     CallObjectRoutines(nullptr, 0, Restore);
     s->clockBase = ClockNow() - static_cast<std::uint32_t>(frame->firstTickFrameTime);
     s->lastLoopTick = GetElapsedTicks() - frame->firstTickDistance;
-    // A failure leaves the run state's error word set.
-    StartFrameEvents(*s);
+    // The program keeps what the first tick did to it: the start of the frame runs again only for the
+    // actions that found no object then. A failure leaves the run state's error word set.
+    StartFrameEvents(*s, false);
 }
 
 int FrameTick() {
@@ -326,6 +333,9 @@ int FrameTick() {
             WaitForFrameTick();
             s = CurrentRunState();
             r = s->exitCode;
+            // A code set while the tick was awaited (a window message) ends the frame as one set by events.
+            if (EndsFrameAfterWait(r) && !app.run.inTimerStep)
+                TriggerSystemCondition(EventCodeOf(TypeStoryboard, ConditionEndOfFrame));
         }
     }
     FreeTemporaryStrings();
@@ -354,6 +364,10 @@ int FrameTick() {
         [[fallthrough]];
     case ExitRestartFrame:
         return RebuildFrameRun();
+    case ExitEndApplication:
+    case ExitError:
+        TriggerSystemCondition(EventCodeOf(TypeStoryboard, ConditionEndOfApplication));
+        return r;
     default:
         return r;
     }
