@@ -90,6 +90,38 @@ std::vector<appwriter::InstanceDesc> LevelPlacements() {
             {5, Platform, 480, 150, 0, 0, 0}};
 }
 
+// The title's glass panel: a pale square drawn with the blend ink at half strength, so that the
+// background shows through it. Stored image 5, object 5.
+constexpr std::uint16_t Panel = 5;
+constexpr int PanelSize = 64;
+constexpr std::uint32_t PanelColour = Rgb(0xF0, 0xF0, 0xE0);
+constexpr std::uint32_t BlendInk = 1;
+constexpr std::uint32_t HalfSeen = 64;
+
+appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& images) {
+    appwriter::ImageItemDesc image;
+    image.width = image.height = PanelSize;
+    image.hotX = image.hotY = PanelSize / 2;
+    image.graphicMode = 8;
+    for (int i = 0; i < PanelSize * PanelSize; ++i)
+        image.pixels.insert(image.pixels.end(), {static_cast<std::uint8_t>(PanelColour >> 16),
+                                                 static_cast<std::uint8_t>(PanelColour >> 8),
+                                                 static_cast<std::uint8_t>(PanelColour), 0});
+    images.push_back(image);
+    appwriter::ObjectInfoDesc panel;
+    panel.handle = Panel;
+    panel.name = u"Panel";
+    panel.inkEffect = KeyedInk | BlendInk;
+    panel.inkParameter = HalfSeen;
+    panel.definition.objectFlags = ActiveFlags;
+    appwriter::AnimationDesc still;
+    still.number = 1;
+    still.directions.push_back({0, 0, 0, 0, 0, {static_cast<std::uint16_t>(images.size())}});
+    panel.definition.animations = {still};
+    panel.definition.movements = {appwriter::MovementDesc{}};
+    return panel;
+}
+
 // The title's spinners turn at a quarter of the frame rate: one frame every four loops.
 void AddSpinners(appwriter::ApplicationDescription& d) {
     appwriter::ObjectInfoDesc spinner;
@@ -105,10 +137,11 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
     std::vector<appwriter::ImageItemDesc> images;
     for (int frame = 0; frame < SpinnerFrames; ++frame)
         images.push_back(SpinnerImage(frame));
+    const appwriter::ObjectInfoDesc panel = AddInkedPanel(images);
     const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
     std::vector<std::uint32_t> offsets = bank.offsets;
     offsets.insert(offsets.begin(), 0); // stored image 0 is none
-    std::vector<appwriter::ObjectInfoDesc> objects{spinner};
+    std::vector<appwriter::ObjectInfoDesc> objects{spinner, panel};
     for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
         objects.push_back(backdrop);
     d.extra.push_back(
@@ -118,10 +151,23 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
 }
 
+// The title fades in from white over three seconds, through the cross-fade of the runtime's transition
+// module (packed with the demo as vtrtrans.dll); File > Restart plays it again.
+constexpr std::uint32_t TitleFadeFrom = Rgb(0xFF, 0xFF, 0xFF);
+
+void AddTitleFade(appwriter::FrameContents& title) {
+    appwriter::TransitionDesc fade;
+    fade.identifier = 1; // cross-fade
+    fade.duration = 3000;
+    fade.flags = 0x1; // from a plain colour
+    fade.colour = TitleFadeFrom;
+    title.fadeIn = appwriter::TransitionPayload(fade, appwriter::StringForm::Wide);
+}
+
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
-    d.aboutText = u"Five spinners on a title, and a level.";
+    d.aboutText = u"Five spinners and a glass panel on a title, and a level.";
     d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
@@ -151,7 +197,9 @@ appwriter::ApplicationDescription DemoGame() {
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
+    spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
+    AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
     appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), level);

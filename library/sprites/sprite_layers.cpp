@@ -3,6 +3,7 @@
 #include "sprite_drawing_internal.h"
 
 #include "vtrs2/banks.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/surface.h"
@@ -17,6 +18,7 @@ constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
 constexpr int SeeThroughBlend = 128;
 constexpr DWORD InkParameterIsColour = 0x1000;
 constexpr DWORD AlphaOfColour = 0xFFFFFF; // a colour parameter at most this has alpha 0
+constexpr DWORD InkEffectObjectCode = 13;
 // Driver blits of sprites carry this flag beside the antialiasing bit.
 constexpr int DriverSpriteBlit = 0x10;
 
@@ -27,10 +29,12 @@ LayerDrawing ChooseDrawing(const SpriteWindow* window, int layer) {
     const LayerRecord& record = window->layers[layer];
     if ((record.flags & LayerDrawnDirectly) || record.ink == 0) return LayerDrawing::Direct;
     if ((record.ink & 0xFFF) == 1 && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
-    // An effect ink (above 0xFFFF) composes like one whose parameter is a colour with alpha; the alpha of
-    // its effect is read once the effect objects exist.
-    if ((record.ink & InkParameterIsColour) && record.ink <= 0xFFFF &&
-        static_cast<DWORD>(record.inkParam) <= AlphaOfColour)
+    // An effect object composes like a colour parameter with alpha: its RGBA coefficient is that colour.
+    if ((record.ink & 0xFFF) == InkEffectObjectCode && record.inkParam != 0)
+        return reinterpret_cast<CEffectEx*>(record.inkParam)->GetRgbaCoefficient() <= AlphaOfColour
+                   ? LayerDrawing::Skipped
+                   : LayerDrawing::Composed;
+    if ((record.ink & InkParameterIsColour) && static_cast<DWORD>(record.inkParam) <= AlphaOfColour)
         return LayerDrawing::Skipped;
     return LayerDrawing::Composed;
 }

@@ -2,14 +2,17 @@
 
 #include "objects/animations.h"
 #include "objects/display_list.h"
+#include "objects/ink_effects.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
 #include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
+#include "startup/application_record.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
 
@@ -19,11 +22,14 @@ using namespace win32;
 
 namespace {
 
-// Object info option bits; the run entry carries none yet, so every object reads them as 0.
+// Object info option bits. Box-only is bit 2 of the definition's collision word; the run entry carries no
+// option byte or colour of its own yet, so the other two read as 0.
 constexpr std::uint8_t InfoOptionSavesBackground = 0x01;
 constexpr std::uint8_t InfoOptionEraseWithColour = 0x02;
 constexpr std::uint8_t InfoOptionBoxOnly = 0x04;
-constexpr std::int32_t InfoFlagCollidable = 0x100;
+// Collision flag of a run entry: its events test the object's overlaps. Entries read all flags set until the
+// events are prepared, so that the objects made before then collide until the preparation says otherwise.
+constexpr std::uint16_t EntryTestsOverlaps = 0x100;
 constexpr std::uint16_t TextObjectType = 3;
 constexpr DWORD OwnerDrawnFlags = SpriteOwnerDrawn | SpriteShown;
 constexpr DWORD OwnerDrawnUntracked = 0x800000;
@@ -42,8 +48,9 @@ Sprite* SpriteOf(RunObjectExtended* x) {
     return x ? static_cast<Sprite*>(x->sprite) : nullptr;
 }
 
-std::uint8_t InfoOptions(const RunObject*) {
-    return 0;
+std::uint8_t InfoOptions(const RunObject* o) {
+    const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo));
+    return info ? static_cast<std::uint8_t>(DefU16(info->definition, DefObstacle) & InfoOptionBoxOnly) : 0;
 }
 
 RECT ObjectBox(const RunObject* o) {
@@ -77,7 +84,8 @@ void DropSprite(RunObject* o, bool now) {
     // A deleted owner-drawn sprite calls back when the pool frees it: the record keeps it until then, so
     // that it can be detached from it should the record be freed first.
     if (!pending) x->sprite = nullptr;
-    // The effect services detach an effect object (ink 13) from its surface here; they add the call.
+    if ((block->inkEffect & 0xFFFF) == InkEffectObjectCode && block->inkParameter)
+        static_cast<CEffectEx*>(block->inkParameter)->DetachFromSurface(0);
 }
 
 void QueueForDestruction(RunObject* o) {
@@ -109,7 +117,7 @@ int InitObjectSpriteBlock(RunObject* o, const ObjectCreationParams* params) {
     block->layerKey = params ? params->layer : 0;
     block->zOrder = params ? params->order : 0;
     const ObjectInfoRunEntry* entry = o->objectInfoEntry;
-    block->spriteFlags = (entry && (entry->flags & InfoFlagCollidable)) ? SpriteCollidable : 0;
+    block->spriteFlags = (entry && (entry->collisionFlags & EntryTestsOverlaps)) ? SpriteCollidable : 0;
     block->eraseColour = 0;
     if (!(o->objectFlags & ObjectFlag04) || (options & InfoOptionSavesBackground)) {
         o->objectFlags &= ~ObjectFlag04;
@@ -126,10 +134,19 @@ int InitObjectSpriteBlock(RunObject* o, const ObjectCreationParams* params) {
         block->displayFlags = DisplayFlashShown;
     }
     block->inkEffect = entry ? entry->inkEffect : 0;
-    // An effect object (ink 13) is made from the object info's effect by the effect services, which add it
-    // here; until then the parameter is the stored one.
     block->inkParameter =
         reinterpret_cast<void*>(static_cast<std::uintptr_t>(entry ? entry->inkParameter : 0));
+    // An effect object is made from the object info's effect values; the stored parameter is its RGBA
+    // coefficient.
+    if ((block->inkEffect & 0xFFFF) == InkEffectObjectCode) {
+        const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo));
+        const ApplicationRecord* app = CurrentApplication();
+        block->inkParameter =
+            info && app ? CreateEffectWithParameters(
+                              ObjectEffectValues(*info, {app->effectBank.data, app->effectBank.size}),
+                              entry ? entry->inkParameter : 0xFFFFFFFF)
+                        : nullptr;
+    }
     if (x->movementType == MovementStatic) {
         block->displayFlags |= DisplayStatic;
         block->spriteFlags |= SpriteShown;
@@ -197,7 +214,10 @@ Sprite* StartObjectTransitionSprite(RunObject* o, bool fadeOut) {
     Sprite* old = SpriteOf(x);
     RECT r{};
     if (old) {
+        // The transition draws where the sprite it replaces stood.
         GetSpriteRect(window, old, &r);
+        o->displayLeft = r.left, o->displayTop = r.top, o->displayRight = r.right,
+        o->displayBottom = r.bottom;
         block->zOrder = old->zOrder;
     } else {
         UpdateDisplayRect(o);
@@ -217,6 +237,11 @@ Sprite* StartObjectTransitionSprite(RunObject* o, bool fadeOut) {
         return nullptr;
     }
     sprite->flags |= SpriteRecordInTransition;
+    // The transition knows its sprite, so that the sprite can let go of the record should the record go
+    // while the sprite waits for the pool to free it.
+    if (auto* state =
+            static_cast<ObjectTransitionState*>(fadeOut ? x->disappearingTransition : x->appearingTransition))
+        state->sprite = sprite;
     o->runFlags |= ObjectImageSprite;
     SetSpriteEffect(window, sprite, block->inkEffect, reinterpret_cast<LONG_PTR>(block->inkParameter));
     if (old) {

@@ -11,6 +11,7 @@
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 
+#include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
@@ -156,12 +157,14 @@ void ClearDestroyMark(FrameRunState* s, std::int32_t slot) {
     s->objectBits[slot / 32] &= ~(1u << (slot % 32));
 }
 
-// Whether a record being destroyed waits for its background to be restored or for its deleted sprite to be
-// freed by the sprite pool, rather than be freed at once.
+// Whether a record being destroyed waits for its background to be restored or for its deleted sprite (or
+// the transition sprite it has just finished with) to be freed by the sprite pool, rather than be freed at
+// once.
 bool RecordOutlivesSlot(RunObject* o, int mode) {
     const ObjectSpriteBlock* block = SpriteBlockOf(o);
     if (!block || mode == 1) return false;
     if (o->objectFlags & ObjectSavedBackground) return true;
+    if (TransitionSpriteWaiting(o)) return true;
     const RunObjectExtended* x = ExtendedOf(o);
     return (block->spriteFlags & SpriteOwnerDrawn) && !(block->displayFlags & DisplayParked) && x &&
            x->sprite;
@@ -180,8 +183,10 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
                 destroy(o, mode);
         }
     }
-    if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject)
-        sb->inkParameter = nullptr; // the effect services delete the effect object here
+    if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject) {
+        DeleteEffect(static_cast<CEffectEx*>(sb->inkParameter));
+        sb->inkParameter = nullptr;
+    }
     UnlinkObjectInstance(o);
     if (s->frame && (s->frame->flags & 0x400))
         if (ApplicationRecord* app = s->application) {

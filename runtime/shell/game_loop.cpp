@@ -6,6 +6,7 @@
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/header_flags.h"
+#include "shell/input_recording.h"
 #include "shell/pause.h"
 #include "startup/player_globals.h"
 
@@ -142,6 +143,7 @@ void InitFrameRunState() {
     // The other slots are the object, event and movement services', which fill them as they are built.
     s->routineSlots[PauseRoutineSlot] = reinterpret_cast<void*>(&PauseService);
     s->routineSlots[ResumeRoutineSlot] = reinterpret_cast<void*>(&ResumeService);
+    StartFrameRecording(*s);
     FreeBackgroundQueue();
 }
 
@@ -155,14 +157,17 @@ int GameLoopStep() {
     SwapEventBuffer(*s);
     AdvanceClock(*s);
 
-    // Input recording and playback add their tick here; until then the controls are always read.
     s->previousPlayerBits = s->playerBits;
-    ReadPlayerControls();
+    if (s->recorderMode == RecorderRecording) RecordInputTick();
+    if (s->recorderMode == RecorderPlaying) PlayInputTick();
+    // A playback that has just ended gives this loop the real controls already.
+    if (s->recorderMode == RecorderNone) ReadPlayerControls();
+    if (s->mousePlayers) PlayMouseTick();
     UpdateMousePosition();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
-    // Player events, timers, the event program and pushed events are run here by the event services, and
-    // the display by the sprite services; each adds its calls.
+    // Player events, timers, the event program and pushed events are run here by the event services, which
+    // add their calls.
     RunObjectPass();
     ++s->loopCounter16;
     RefreshChangedObjects();
@@ -222,11 +227,15 @@ void UpdateMousePosition() {
     FrameRunState* s = CurrentRunState();
     // Positions are in the play area: the frame window, which the main window may hold with a border
     // around it (the main window itself when there is no frame window).
-    const HWND area = s ? (s->frameWindow ? s->frameWindow : s->mainWindow) : nullptr;
+    const HWND area = s ? PointerAreaWindow(*s) : nullptr;
     if (!area) return;
     POINT point{};
-    GetCursorPos(&point);
-    ScreenToClient(area, &point);
+    if (const std::optional<POINT> played = PlayedPointer(*s)) {
+        point = *played;
+    } else {
+        GetCursorPos(&point);
+        ScreenToClient(area, &point);
+    }
     s->mouseWindowX = point.x;
     s->mouseWindowY = point.y;
     std::int64_t x = point.x, y = point.y;

@@ -3,9 +3,11 @@
 #include "shell/application_menu.h"
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
+#include "shell/display_mode.h"
 #include "shell/frame_run_state.h"
 #include "shell/frame_transitions.h"
 #include "shell/header_flags.h"
+#include "shell/input_recording.h"
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
 #include "shell/pause.h"
@@ -202,6 +204,7 @@ void RaiseMouseWheel(WPARAM wParam) {
 }
 
 void OnMouseButton(UINT message, LPARAM lParam) {
+    if (FrameRunning()) RecordMouseClick(message);
     // Sub-applications under the point would be offered the click first; they are not run by this build.
     if (FrameRunning() && EventRaisers().mouseClick)
         EventRaisers().mouseClick(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -217,10 +220,10 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
     return 0;
 }
 
-// The fade states, in which the runtime's dialogs do not open (full screen through a display driver would
-// keep them closed too, once full screen is built).
-bool InFadeState() {
+// The runtime's dialogs do not open while a frame fades, nor over a display driver's full screen.
+bool DialogsHeldBack() {
     const ApplicationRecord* app = CurrentApplication();
+    if (Services().fullScreen && (Services().displayFlags & DisplayDriverFlag)) return true;
     return app && (app->runState == StateFadeIn || app->runState == StateFadeOut);
 }
 
@@ -482,13 +485,13 @@ bool RunMenuCommand(HWND window, int id) {
         if (!FadeRunning()) EndApplication(ExitRestartApplication);
         return true;
     case CommandPassword:
-        if (!InFadeState() && app && app->framePasswords) RunPasswordDialog();
+        if (!DialogsHeldBack() && app && app->framePasswords) RunPasswordDialog();
         return true;
     case CommandPause:
-        if (!InFadeState()) RunPausedDialog();
+        if (!DialogsHeldBack()) RunPausedDialog();
         return true;
     case CommandPlayerControls:
-        if (!InFadeState() && app)
+        if (!DialogsHeldBack() && app)
             RunWhilePaused([] {
                 ApplicationRecord* owner = GetControlsOwner(CurrentApplication());
                 if (owner) ShowPlayerControlsDialog(Services().mainWindow, owner->globals.controls);
@@ -499,7 +502,7 @@ bool RunMenuCommand(HWND window, int id) {
             RunWhilePaused([] { ShowHelpLaunchDialog(Services().mainWindow); });
         return true;
     case CommandAbout:
-        if (!InFadeState()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
+        if (!DialogsHeldBack()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
         return true;
     case CommandSamples:
         ToggleSound(SamplesOn);

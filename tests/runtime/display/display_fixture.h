@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace displaytest {
@@ -74,6 +75,8 @@ struct ActiveDesc {
     std::uint32_t objectFlags = ObjectFlag04 | ObjectHasAnimation | ObjectHasSprite | ObjectHasMovement;
     std::vector<appwriter::AnimationDesc> animations; // none: the walking animation above
     bool noAnimations = false;                        // an animation list of no animations
+    std::uint16_t collisionWord = 0;                  // bit 2: collisions by box only
+    std::optional<std::uint32_t> effectIndex;         // ink 13: the effect of the bank, with no values
 };
 
 inline ActiveDesc MakeActive(std::uint16_t handle, std::vector<std::uint16_t> images, std::uint32_t ink,
@@ -98,7 +101,9 @@ inline appwriter::ObjectInfoDesc ObjectOf(const ActiveDesc& a) {
     o.name = u"Active";
     o.inkEffect = a.ink;
     o.inkParameter = a.inkParameter;
+    o.effectIndex = a.effectIndex;
     o.definition.objectFlags = a.objectFlags;
+    o.definition.collisionWord = a.collisionWord;
     if (a.noAnimations) {
         o.definition.emptyAnimationList = true;
     } else if (a.animations.empty()) {
@@ -115,9 +120,11 @@ inline appwriter::ObjectInfoDesc ObjectOf(const ActiveDesc& a) {
     return o;
 }
 
-inline appwriter::ApplicationDescription Describe(const std::vector<Picture>& pictures,
-                                                  const std::vector<ActiveDesc>& actives,
-                                                  const std::vector<Placement>& placements) {
+// `adjust` may change the frame's layers, layer effects and events before the frame is written.
+inline appwriter::ApplicationDescription
+Describe(const std::vector<Picture>& pictures, const std::vector<ActiveDesc>& actives,
+         const std::vector<Placement>& placements,
+         const std::function<void(appwriter::FrameContents&)>& adjust = {}) {
     appwriter::ApplicationDescription d;
     d.header->windowWidth = FrameWidth;
     d.header->windowHeight = FrameHeight;
@@ -146,6 +153,7 @@ inline appwriter::ApplicationDescription Describe(const std::vector<Picture>& pi
     for (const Placement& p : placements)
         instances.push_back({n++, p.object, p.x, p.y, 0, 0, p.layer});
     contents.instances = instances;
+    if (adjust) adjust(contents);
     d.frames.push_back(appwriter::DescribeFrame(FrameWidth, FrameHeight, Background, contents));
     return d;
 }
@@ -237,5 +245,18 @@ private:
     }
     std::vector<COLORREF> pixels_;
 };
+
+// The frame window shows the compositor's picture; the first few differences are reported.
+inline void ExpectWindowShows(const NaiveCompositor& expected) {
+    int wrong = 0;
+    for (int y = 0; y < FrameHeight; ++y)
+        for (int x = 0; x < FrameWidth; ++x) {
+            const COLORREF shown = win32::testing::ReadWindowPixel(Services().frameWindow, x, y);
+            if (shown != expected.At(x, y) && wrong++ < 5)
+                ADD_FAILURE() << "at " << x << "," << y << " shown " << std::hex << shown << " expected "
+                              << expected.At(x, y);
+        }
+    EXPECT_EQ(wrong, 0);
+}
 
 } // namespace displaytest

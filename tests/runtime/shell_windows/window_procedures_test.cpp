@@ -404,6 +404,23 @@ TEST_F(MainWindowTest, TheDialogCommandsOpenTheirDialogsWithTheGamePaused) {
     app.globals.controls = nullptr;
 }
 
+// Over a display driver's full screen the dialogs stay closed; the plain full screen shows them.
+TEST_F(MainWindowTest, TheDialogCommandsOpenNothingInADriversFullScreen) {
+    test_support::DialogDriver driver;
+    Services().fullScreen = 1;
+    Services().displayFlags = 0x98;
+    for (int command : {CommandAbout, CommandPause, CommandPlayerControls})
+        SendMessageW(window, WM_COMMAND, command, 0);
+    EXPECT_TRUE(driver.Shown().empty());
+    EXPECT_EQ(state.pauseCount, 0);
+    Services().displayFlags = 8;
+    driver.Then(test_support::DialogDriver::Key(VK_ESCAPE));
+    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
+    Services().fullScreen = 0;
+    Services().displayFlags = 0;
+    EXPECT_EQ(driver.Shown().size(), 1u);
+}
+
 TEST_F(MainWindowTest, APasswordFromTheMenuJumpsToItsFrame) {
     test_support::DialogDriver driver;
     std::u16string secret = u"Moon";
