@@ -8,6 +8,7 @@
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "shell/application_state_machine.h"
+#include "shell/build_palette.h"
 #include "shell/display_mode.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
@@ -177,6 +178,8 @@ void OnSurfaceLost(cSurface*, LPARAM argument) {
 
 namespace {
 
+constexpr win32::WORD DisplayType256 = 3;
+
 // The frame's screen surface, from the application's prototype, attached to the frame window. The previous
 // frame's picture stays with the application; a frame that keeps it starts from it, others from their
 // background colour.
@@ -189,6 +192,9 @@ void CreateFrameScreenSurface(ApplicationRecord& app, FrameRecord& frame) {
         DeleteSurface(surface);
         return;
     }
+    // A 256-colour application draws in its own colours: the palette comes before the background is
+    // matched to an index.
+    if (Services().displayType == DisplayType256) SetRuntimePaletteOn(*surface);
     surface->AddLostDeviceCallback(OnSurfaceLost, reinterpret_cast<LPARAM>(&app));
     if (Services().vsync) surface->NotifyScreenModeChange(1);
     if (app.frameSurface) surface->CopyFullScreenState(*app.frameSurface);

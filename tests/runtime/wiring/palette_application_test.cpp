@@ -1,7 +1,7 @@
 // A written 256-colour application (display mode 3) whose frame has a palette and shows an 8-bit image:
 // the application's palette becomes the library context's, the frame's image is loaded into the bank in
-// the images' mode, and the frame drawn through the library at that depth matches a naive model. The
-// frame window has no screen surface yet, so the frame is drawn on a surface made from the context's.
+// the images' mode, the frame drawn through the library at that depth matches a naive model, and the frame
+// window shows the image in the application's colours over the frame's background.
 #include "application_run.h"
 #include "objects/run_objects.h"
 #include "shell/build_palette.h"
@@ -16,6 +16,7 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/palettes.h"
+#include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -65,7 +66,8 @@ appwriter::ApplicationDescription Describe() {
     appwriter::ObjectInfoDesc sprite;
     sprite.handle = Sprite;
     sprite.name = u"Sprite";
-    sprite.definition.objectFlags = ObjectHasAnimation;
+    sprite.definition.objectFlags = ObjectHasAnimation | ObjectHasSprite;
+    sprite.inkEffect = 0x10000000; // drawn keyed on the image's transparent colour
     appwriter::AnimationDesc still;
     still.directions.push_back({0, 0, 100, 0, 0, {1}});
     sprite.definition.animations = {still};
@@ -213,6 +215,32 @@ TEST_P(PaletteApplication, TheFrameDrawnAtTheImagesDepthMatchesTheModel) {
                 const BYTE* p = screen.Row(y) + 3 * x;
                 ASSERT_EQ(RGB(p[2], p[1], p[0]), expected) << x << "," << y;
             }
+        }
+}
+
+// The frame as its window shows it after one loop: a 256-colour application draws in 8 bits, so the
+// background shows its nearest palette colour, and each image pixel the colour its index has in the
+// application's palette (true-colour images come back to that index); index 0 is transparent.
+TEST_P(PaletteApplication, TheFrameWindowShowsTheImageInTheApplicationsColours) {
+    EXPECT_EQ(app_->surfaceDepth, 8);
+    const std::int64_t loops = CurrentRunState()->loopCount;
+    for (int i = 0; i < 1000 && CurrentRunState() && CurrentRunState()->loopCount == loops; ++i)
+        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    ASSERT_NE(CurrentRunState(), nullptr);
+    const FrameRecord& frame = *app_->run.frame;
+    const SharedPalette& palette = *Context().sharedPalette;
+    const std::vector<std::uint8_t> stored = ImageIndexes();
+    const int background = NaiveNearest(palette, frame.background);
+    for (int y = 0; y < frame.height; ++y)
+        for (int x = 0; x < frame.width; ++x) {
+            const int u = x - PlacedX, v = y - PlacedY;
+            int index = u >= 0 && v >= 0 && u < ImageWidth && v < ImageHeight
+                            ? stored[static_cast<std::size_t>(v * (ImageWidth + 1) + u)]
+                            : 0;
+            if (index == 0) index = background;
+            ASSERT_EQ(win32::testing::ReadWindowPixel(Services().frameWindow, x, y),
+                      PaletteColor(palette.palette.entries[index]))
+                << x << "," << y;
         }
 }
 
