@@ -68,9 +68,11 @@ int RebuildFrameRun() {
     BuildObjectInfoList();
     InitFrameRunState();
     CreateFrameObjects(false);
+    // The background services redraw the whole frame here, which they add.
     RestoreGlobalObjects();
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
+    // The extension host tells the extensions here that the frame starts again; it adds the call.
     InitFrameRunState();
     CaptureMouse();
     CurrentRunState()->exitParameter = 0;
@@ -313,6 +315,8 @@ int FrameTick() {
             WaitForFrameTick();
             s = CurrentRunState();
             r = s->exitCode;
+            // The storyboard's end-of-frame condition (-2) is raised here for codes 1, 2, 3, 100 and -2
+            // outside timer steps by the event engine, which adds the call.
         }
     }
     FreeTemporaryStrings();
@@ -336,11 +340,17 @@ int FrameTick() {
         PauseApplication();
         return 0;
     case ExitLoadPosition:
-        // No position can be loaded in this build: the frame restarts as when a load fails.
+        // The position services load the position into the running frame here, and add code 7's load and
+        // jump; until then the frame restarts as when a load fails.
         s->exitCode = ExitNone;
         [[fallthrough]];
     case ExitRestartFrame:
         return RebuildFrameRun();
+    case ExitEndApplication:
+    case ExitError:
+        // The storyboard's end-of-application condition (-4) is raised here by the event engine, which adds
+        // the call.
+        return r;
     default:
         return r;
     }
@@ -366,6 +376,7 @@ void EndCurrentFrame() {
     ApplicationRecord& app = App();
     FrameRecord* frame = app.run.frame;
     const std::uint32_t result = EndFrameRun(frame ? frame->endCode : int{ExitError});
+    // The extension host tells the extensions here that the frame has ended; it adds the call.
     ChooseNextState(app, result);
     DiscardPendingInput(app);
     if (app.runState == StateStartFrame && app.run.nextFrame == app.currentFrameIndex) return;

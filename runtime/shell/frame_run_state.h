@@ -1,4 +1,4 @@
-// The state of a running frame: object list, loop clocks, exit code, the expression stack and the routine
+// The state of a running frame: object list, object-info run list, loop clocks, exit code and the routine
 // slots handed to extensions; created when a run starts and freed when it ends.
 #pragma once
 

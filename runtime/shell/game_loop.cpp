@@ -57,8 +57,6 @@ void SetLimits(FrameRunState& s) {
 
 // The returned value of a loop: the result word, or the exit code when one is set.
 int LoopResult(const FrameRunState& s) {
-    // The end-of-frame condition for codes 1, 2, 3, 4, 100 and -2 is raised by the event engine, not part
-    // of this build.
     return s.exitCode == ExitNone ? s.resultWord : s.exitCode;
 }
 

@@ -1,6 +1,9 @@
 #include "shell/window_hooks.h"
 
+#include "objects/display_list.h"
 #include "shell/control_windows.h"
+#include "shell/header_flags.h"
+#include "startup/application_record.h"
 
 #include <span>
 #include <utility>
@@ -56,8 +59,10 @@ std::uint16_t CallWindowHooks(HWND window, UINT message, WPARAM wParam, LPARAM l
     FrameRunState* s = CurrentRunState();
     if (!s) return 0;
     if (message == WM_KEYDOWN && MoveFocus(*s, wParam)) return FocusMoved;
-    // On WM_SIZE of a window the frame is fitted to, the display services redisplay every shown object here;
-    // they add the call.
+    // A frame stretched to its window shows its objects again at the window's new size.
+    if (message == WM_SIZE && s->application && (s->application->header.flags1 & HeaderFitFrame) &&
+        !(s->runFlags & RunFadeInPending))
+        RedisplayAllObjects();
     std::uint16_t result = 0;
     for (const WindowHook& hook : Hooks(*s)) {
         result = hook.routine(s, window, message, wParam, lParam);

@@ -23,6 +23,8 @@
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/sprite_drawing.h"
+#include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/streams.h"
 #include "vtrs2/surface.h"
@@ -48,6 +50,8 @@ constexpr std::size_t VirtualRectBytes = 16;
 constexpr std::size_t FadeFlagsOffset = 12;
 constexpr std::uint32_t FadeWideData = 0x2;
 constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
+// A layer whose sprites the window draws straight onto its surface, never through a layer surface.
+constexpr std::uint32_t LayerDrawnStraight = 0x80;
 
 struct FrameLoad {
     ApplicationRecord& app;
@@ -639,16 +643,28 @@ void FreeFrame(FrameRecord* frame) {
 
 void CreateLayerEffects() {
     FrameRecord* frame = Services().frame;
-    if (!frame || !frame->layerEffects.data) return;
-    ByteReader r({frame->layerEffects.data, frame->layerEffects.size});
-    for (FrameLayer& layer : std::span(frame->layers, static_cast<std::size_t>(frame->layerCount))) {
-        std::uint32_t ink = 0, parameter = 0;
-        if (!r.U32(ink) || !r.U32(parameter) || !r.Skip(LayerEffectBytes - 8)) break;
-        // Shader effects (13) are made from the effect bank by the effect services, which add it here; until
-        // then such a layer keeps its stored parameter.
-        layer.inkEffect = static_cast<std::int16_t>(ink);
-        layer.effectParameter = parameter;
+    if (!frame) return;
+    const std::span layers(frame->layers, static_cast<std::size_t>(std::max(0, frame->layerCount)));
+    if (frame->layerEffects.data) {
+        ByteReader r({frame->layerEffects.data, frame->layerEffects.size});
+        for (FrameLayer& layer : layers) {
+            std::uint32_t ink = 0, parameter = 0;
+            if (!r.U32(ink) || !r.U32(parameter) || !r.Skip(LayerEffectBytes - 8)) break;
+            // Shader effects (13) are made from the effect bank by the effect services, which add it here;
+            // until then such a layer keeps its stored parameter.
+            layer.inkEffect = static_cast<std::int16_t>(ink);
+            layer.effectParameter = parameter;
+        }
     }
+    // The frame window's sprites draw each layer with its effect.
+    AppWindow* window = Services().frameLibraryWindow;
+    SpriteWindow* sprites = window ? window->sprites : nullptr;
+    if (!sprites) return;
+    AllocateLayerRecords(sprites, frame->layerCount);
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        SetLayerEffect(sprites, static_cast<int>(i), static_cast<DWORD>(layers[i].inkEffect),
+                       static_cast<LONG_PTR>(layers[i].effectParameter),
+                       (layers[i].settings.flags & LayerDrawnStraight) ? LayerDrawnDirectly : 0);
 }
 
 FrameItemInstance* FindFrameInstance(FrameRecord& frame, std::uint16_t handle) {

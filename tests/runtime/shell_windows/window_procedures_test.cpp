@@ -19,6 +19,7 @@
 #include "appwriter/menu_writer.h"
 #include "support/dialog_driver.h"
 #include "vtrs2/app_window.h"
+#include "vtrs2/palettes.h"
 
 #include "win32/user.h"
 #include "win32/window_testing.h"
@@ -372,6 +373,39 @@ TEST_F(MainWindowTest, WindowHooksSeeBothWindowsMessagesFirst) {
     EXPECT_EQ(seen.keys, std::vector<int>{'A'});
     EXPECT_EQ(SendMessageW(frameWindow, WM_USER + 5, 0, 0), 77);
     EXPECT_EQ(SendMessageW(window, WM_USER + 5, 0, 0), 77);
+}
+
+TEST_F(MainWindowTest, ThePaletteIsRealisedByTheFrameWindowWhenTheMainWindowAsks) {
+    EXPECT_EQ(SendMessageW(frameWindow, WM_QUERYNEWPALETTE, 0, 0), 0) << "no palette to realise";
+    const HDC mainDc = GetDC(window); // the main window keeps its own DC
+    ASSERT_EQ(GetCurrentObject(mainDc, OBJ_PAL), nullptr);
+    LogPalette256 log{};
+    log.version = 0x300;
+    log.count = 256;
+    Services().palette = CreatePalette(log.Log()); // the main window deletes it with itself
+    ASSERT_NE(Services().palette, nullptr);
+    // The main window hands the message to its descendants: the frame window selects the palette into the
+    // main window's DC and realises it.
+    EXPECT_EQ(SendMessageW(window, WM_QUERYNEWPALETTE, 0, 0), 1);
+    EXPECT_EQ(GetCurrentObject(mainDc, OBJ_PAL), Services().palette);
+    EXPECT_EQ(SendMessageW(frameWindow, WM_PALETTECHANGED, reinterpret_cast<WPARAM>(frameWindow), 0), 1);
+    ReleaseDC(window, mainDc);
+}
+
+TEST_F(MainWindowTest, TheDialogsStayClosedInFullScreenThroughADisplayDriver) {
+    test_support::DialogDriver driver;
+    const WORD displayFlags = Services().displayFlags;
+    Services().fullScreen = true;
+    Services().displayFlags = 0x10;
+    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
+    SendMessageW(window, WM_COMMAND, CommandPause, 0);
+    EXPECT_TRUE(driver.Shown().empty());
+    Services().displayFlags = 0;
+    driver.Then(test_support::DialogDriver::Key(VK_ESCAPE));
+    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
+    EXPECT_EQ(driver.Shown().size(), 1u) << "full screen in software modes still shows them";
+    Services().fullScreen = false;
+    Services().displayFlags = displayFlags;
 }
 
 TEST_F(MainWindowTest, TheDialogCommandsOpenTheirDialogsWithTheGamePaused) {
