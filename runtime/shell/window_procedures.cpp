@@ -382,7 +382,9 @@ LRESULT RealizeFramePalette(HWND window, UINT message, WPARAM wParam) {
     const BOOL background = message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) == window;
     const HPALETTE previous = SelectPalette(dc, palette, background);
     const UINT changed = RealizePalette(dc);
-    if (previous) SelectPalette(dc, previous, background);
+    // The window's own DC does not keep the palette: it stays free to be replaced with the next frame's.
+    SelectPalette(dc, previous ? previous : static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)),
+                  background);
     ReleaseDC(top ? top : window, dc);
     if (changed != 0 && changed != GDI_ERROR) InvalidateRect(window, nullptr, TRUE);
     return 1;

@@ -382,13 +382,16 @@ TEST_F(MainWindowTest, ThePaletteIsRealisedByTheFrameWindowWhenTheMainWindowAsks
     LogPalette256 log{};
     log.version = 0x300;
     log.count = 256;
-    Services().palette = CreatePalette(log.Log()); // the main window deletes it with itself
+    Services().palette = CreatePalette(log.Log());
     ASSERT_NE(Services().palette, nullptr);
-    // The main window hands the message to its descendants: the frame window selects the palette into the
-    // main window's DC and realises it.
+    // The main window hands the message to its descendants: the frame window realises the palette in the
+    // main window's DC, and leaves it free to be deleted when the next frame brings its own.
     EXPECT_EQ(SendMessageW(window, WM_QUERYNEWPALETTE, 0, 0), 1);
-    EXPECT_EQ(GetCurrentObject(mainDc, OBJ_PAL), Services().palette);
+    EXPECT_EQ(GetCurrentObject(mainDc, OBJ_PAL), GetStockObject(DEFAULT_PALETTE));
     EXPECT_EQ(SendMessageW(frameWindow, WM_PALETTECHANGED, reinterpret_cast<WPARAM>(frameWindow), 0), 1);
+    EXPECT_TRUE(DeleteObject(Services().palette));
+    Services().palette = nullptr;
+    EXPECT_EQ(SendMessageW(window, WM_QUERYNEWPALETTE, 0, 0), 1) << "the main window answers all the same";
     ReleaseDC(window, mainDc);
 }
 
