@@ -21,6 +21,7 @@
 #include "startup/frame_object_infos.h"
 #include "startup/sound_items.h"
 
+#include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
 #include "vtrs2/surface.h"
@@ -174,6 +175,9 @@ void CreateFrameScreenSurface(ApplicationRecord& app, FrameRecord& frame) {
         DeleteSurface(surface);
         return;
     }
+    // In 256 colours the frame draws with the palette its load selected into the library context.
+    if (Services().displayType == Palette256 && Services().libraryContext)
+        surface->SetPalette(Services().libraryContext->sharedPalette, 0);
     surface->AddLostDeviceCallback(OnSurfaceLost, reinterpret_cast<LPARAM>(&app));
     if (Services().vsync) surface->NotifyScreenModeChange(1);
     if (app.frameSurface) surface->CopyFullScreenState(*app.frameSurface);
@@ -249,6 +253,8 @@ int StartCurrentFrame() {
     DiscardPendingInput(app);
     AllowFrameWindowUpdates(false);
     PlaceWindowsForFrame(app);
+    // The display-driver services drop and make the window-size surface around this; they add it.
+    if (!Services().fullScreen) SyncDisplaySurfaceSize(Services().frameLibraryWindow);
     ShowDesktopBehindFrame(app);
     CreateFrameCollisionMask(*frame);
     app.run.startTime = ClockNow();

@@ -1,7 +1,7 @@
 // A written 256-colour application (display mode 3) whose frame has a palette and shows an 8-bit image:
-// the application's palette becomes the library context's, the frame's image is loaded into the bank in
-// the images' mode, and the frame drawn through the library at that depth matches a naive model. The
-// frame window has no screen surface yet, so the frame is drawn on a surface made from the context's.
+// the application's palette becomes the library context's and the frame's screen surface's, the frame's
+// image is loaded into the bank in the images' mode, and the frame drawn through the library at that depth
+// matches a naive model.
 #include "application_run.h"
 #include "objects/run_objects.h"
 #include "shell/build_palette.h"
@@ -16,6 +16,8 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/palettes.h"
+#include "vtrs2/surface.h"
+#include "vtrs2/surface_implementation.h"
 
 #include <gtest/gtest.h>
 
@@ -218,6 +220,22 @@ TEST_P(PaletteApplication, TheFrameDrawnAtTheImagesDepthMatchesTheModel) {
 
 std::string ModeName(const ::testing::TestParamInfo<std::uint32_t>& info) {
     return info.param == Indexes8 ? "Indexes" : "TrueColour";
+}
+
+// The display is chosen in 256 colours for the application's mode, whatever mode its images are in.
+TEST_P(PaletteApplication, TheFramesScreenSurfaceDrawsInTheApplicationsColours) {
+    ASSERT_EQ(Services().displayType, Indexes8);
+    const cSurface* surface = app_->run.frame->surface;
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(surface->GetDepth(), 8);
+    EXPECT_EQ(surface->GetImplementation()->palette, Context().sharedPalette);
+    COLORREF pixel = 0;
+    ASSERT_TRUE(surface->GetPixel(0, 0, pixel));
+    EXPECT_EQ(
+        pixel,
+        PaletteColor(
+            Context().sharedPalette->palette.entries[NaiveNearest(*Context().sharedPalette, Background)]))
+        << "filled with the nearest colour to the frame's background";
 }
 
 INSTANTIATE_TEST_SUITE_P(ImagesIn, PaletteApplication, ::testing::Values(Indexes8, 4u), ModeName);
