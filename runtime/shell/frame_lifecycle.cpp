@@ -155,8 +155,11 @@ SIZE PlayAreaSize(const ApplicationRecord& app, const FrameRecord& frame) {
 void OnSurfaceLost(cSurface*, LPARAM argument) {
     auto* app = reinterpret_cast<ApplicationRecord*>(argument);
     if (!app) return;
-    // The window-size surface, a running fade and the objects' cached surfaces are let go here by the
-    // display-driver frame surfaces, the transitions and the object image services, which add them.
+    // A fade drawing on the lost surface ends where it would have ended.
+    if (app->runState == StateFadeIn || app->runState == StateFadeOut)
+        EndFrameTransition(app, app->runState == StateFadeOut);
+    // The window-size surface and the objects' cached surfaces are let go here by the display-driver frame
+    // surfaces and the object image services, which add them.
     if (app->frameSurface && !(app->run.frame && app->run.frame->surface == app->frameSurface))
         DestroyFrameSurface(app->frameSurface);
 }

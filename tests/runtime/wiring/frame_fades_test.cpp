@@ -132,6 +132,18 @@ TEST_F(FrameFades, AFadeOutGoesToItsColourBeforeTheNextFrameStarts) {
     EXPECT_EQ(app_->currentFrameIndex, 1);
 }
 
+TEST_F(FrameFades, ALostScreenSurfaceEndsTheFadeAndTheFrameGoesOn) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(Steps))));
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    OnSurfaceLost(app_->run.frame->surface, reinterpret_cast<win32::LPARAM>(app_.get()));
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    EXPECT_FALSE(FrameFadeRunning());
+    EXPECT_FALSE(CurrentRunState()->runFlags & RunFadeInPending);
+    ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(app_->currentFrameIndex, 1);
+}
+
 TEST_F(FrameFades, QuitDuringAFadeQuitsAtOnce) {
     ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));
     ASSERT_EQ(NextFrame(), 1);
