@@ -158,6 +158,7 @@ struct FrameRunState {
     std::int32_t mouseX, mouseY;
     std::int32_t mouseWindowX, mouseWindowY;
     std::uint8_t mouseButtons;
+    std::int32_t mouseMotionX, mouseMotionY; // of this loop, for players that move with the mouse
     std::int32_t windowAreaWidth, windowAreaHeight;
     win32::RECT outerLimits;
     win32::RECT activeLimits;
