@@ -57,6 +57,8 @@ void SetLimits(FrameRunState& s) {
 
 // The returned value of a loop: the result word, or the exit code when one is set.
 int LoopResult(const FrameRunState& s) {
+    // For exit codes 1, 2, 3, 4, 100 and -2 the event engine evaluates the end-of-frame events here first;
+    // it adds the call.
     return s.exitCode == ExitNone ? s.resultWord : s.exitCode;
 }
 
@@ -163,12 +165,15 @@ int GameLoopStep() {
         UpdateMousePosition();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
-    // Player events, timers, the event program and pushed events are run here by the event services, and
-    // the display by the sprite services; each adds its calls.
+    // The event engine evaluates the player object's conditions here when the controls changed; it adds
+    // the call.
     RunObjectPass();
     ++s->loopCounter16;
+    // The event engine runs the time-based events, the timers, the main event list (not while a fade-in is
+    // pending) and the pushed events here; it adds those calls.
     RefreshChangedObjects();
     DestroyMarkedObjects();
+    // The event engine resets its selection words here; it adds the call.
     ++s->secondLoopCounter;
     // Owed loops skip the display, so that a slow display does not slow the game's logic.
     if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) DisplayFrame(0);
