@@ -47,6 +47,49 @@ appwriter::ImageItemDesc SpinnerImage(int frame) {
     return image;
 }
 
+// The level's backdrops: a sky in a gradient, solid ground, and platforms to stand on.
+constexpr std::uint16_t Sky = 2, Ground = 3, Platform = 4;
+constexpr std::uint16_t Obstacle = 1, PlatformObstacle = 2;
+
+appwriter::ObjectInfoDesc Shape(std::uint16_t handle, const char16_t* name, std::int32_t width,
+                                std::int32_t height, std::uint16_t obstacle) {
+    appwriter::ObjectInfoDesc o;
+    o.handle = handle;
+    o.type = 0;
+    o.name = name;
+    o.definition.type = 0;
+    o.definition.shape = 2; // rectangle
+    o.definition.obstacle = obstacle;
+    o.definition.width = width;
+    o.definition.height = height;
+    return o;
+}
+
+std::vector<appwriter::ObjectInfoDesc> LevelBackdrops() {
+    appwriter::ObjectInfoDesc sky = Shape(Sky, u"Sky", 640, 360, 0);
+    sky.definition.fillType = 2; // gradient, top to bottom
+    sky.definition.colour1 = Rgb(0x20, 0x50, 0xC0);
+    sky.definition.colour2 = Rgb(0xB0, 0xD8, 0xFF);
+    sky.definition.vertical = 1;
+    appwriter::ObjectInfoDesc ground = Shape(Ground, u"Ground", 640, 120, Obstacle);
+    ground.definition.fillType = 1;
+    ground.definition.colour1 = Rgb(0x70, 0x48, 0x20);
+    appwriter::ObjectInfoDesc platform = Shape(Platform, u"Platform", 120, 16, PlatformObstacle);
+    platform.definition.fillType = 1;
+    platform.definition.colour1 = Rgb(0x40, 0xB0, 0x40);
+    platform.definition.borderWidth = 2;
+    platform.definition.borderColour = Rgb(0x10, 0x50, 0x10);
+    return {sky, ground, platform};
+}
+
+std::vector<appwriter::InstanceDesc> LevelPlacements() {
+    return {{1, Sky, 0, 0, 0, 0, 0},
+            {2, Ground, 0, 360, 0, 0, 0},
+            {3, Platform, 80, 280, 0, 0, 0},
+            {4, Platform, 300, 220, 0, 0, 0},
+            {5, Platform, 480, 150, 0, 0, 0}};
+}
+
 // The title's spinners turn at a quarter of the frame rate: one frame every four loops.
 void AddSpinners(appwriter::ApplicationDescription& d) {
     appwriter::ObjectInfoDesc spinner;
@@ -65,9 +108,12 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
     const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
     std::vector<std::uint32_t> offsets = bank.offsets;
     offsets.insert(offsets.begin(), 0); // stored image 0 is none
+    std::vector<appwriter::ObjectInfoDesc> objects{spinner};
+    for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
+        objects.push_back(backdrop);
     d.extra.push_back(
         {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos({spinner}, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
     d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
 }
@@ -101,6 +147,7 @@ appwriter::ApplicationDescription DemoGame() {
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
     appwriter::FrameContents level = title;
+    level.instances = LevelPlacements();
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
@@ -116,13 +163,22 @@ appwriter::ApplicationDescription DemoGame() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: demo_game OUTPUT\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "usage: demo_game OUTPUT [LEVEL-FIRST-OUTPUT]\n";
         return 2;
     }
-    if (!appwriter::ApplicationWriter(DemoGame()).WriteFile(argv[1])) {
+    appwriter::ApplicationDescription game = DemoGame();
+    if (!appwriter::ApplicationWriter(game).WriteFile(argv[1])) {
         std::cerr << "demo_game: cannot write " << argv[1] << "\n";
         return 1;
+    }
+    // The same game starting at its level, for the end-to-end test of the level's picture.
+    if (argc == 3) {
+        std::swap(game.frames[0], game.frames[1]);
+        if (!appwriter::ApplicationWriter(game).WriteFile(argv[2])) {
+            std::cerr << "demo_game: cannot write " << argv[2] << "\n";
+            return 1;
+        }
     }
     return 0;
 }

@@ -17,6 +17,12 @@ constexpr win32::DWORD SurfaceErrorCannotCreate = 0x40000006;
 constexpr win32::DWORD SurfaceErrorRefused = 0x40010000;
 constexpr win32::DWORD SurfaceErrorNoDeviceContext = 0x40010002;
 
+class CFillData;
+namespace win32 {
+struct RegionObject;
+using HRGN = RegionObject*;
+} // namespace win32
+
 class VTRS2_API cSurface {
 public:
     cSurface();
@@ -180,6 +186,51 @@ public:
     int DrawLine(int x1, int y1, int x2, int y2, int thickness, win32::COLORREF color);
     int RectangleFlat(int x1, int y1, int x2, int y2, win32::COLORREF inside, int thickness,
                       win32::COLORREF outline, int fill);
+    // Thick lines (and every line of a surface that cannot draw lines itself) go through the GDI line.
+
+    // Fill objects over a rectangle of this surface's coordinates, or over the whole surface.
+    int FillWith(int x, int y, int width, int height, CFillData* fill);
+    int FillAllWith(CFillData* fill);
+
+    // Shapes through the surface's device context (0 and error SurfaceErrorNoDeviceContext without one):
+    // the box's corners in any order, right and bottom exclusive; a thick outline lies inside the box.
+    int EllipseGdi(int x1, int y1, int x2, int y2, win32::COLORREF inside, int thickness,
+                   win32::COLORREF outline, int fill);
+    int PolygonGdi(const win32::POINT* points, int count, win32::COLORREF inside, int thickness,
+                   win32::COLORREF outline, int fill);
+    // Outlines only: nothing without a thickness. The rectangle's is drawn in software.
+    int EllipseOutline(int x1, int y1, int x2, int y2, int thickness, win32::COLORREF outline);
+    int PolygonOutline(const win32::POINT* points, int count, int thickness, win32::COLORREF outline);
+    int RectangleOutline(int x1, int y1, int x2, int y2, int thickness, win32::COLORREF outline);
+
+    // Shapes painted by fill objects (the inside and the outline band) and put on the surface with an ink
+    // effect and blit flags; the fills' colours never read as the transparent black. 0 when nothing of the
+    // shape lies inside the clip rectangle.
+    int RectangleEx(int x1, int y1, int x2, int y2, CFillData* inside, int thickness, CFillData* outline,
+                    int blitFlags, win32::LPARAM reserved, int ink, win32::LPARAM parameter, int filled);
+    int EllipseEx(int x1, int y1, int x2, int y2, CFillData* inside, int thickness, CFillData* outline,
+                  int blitFlags, win32::LPARAM reserved, int ink, win32::LPARAM parameter, int filled);
+    int PolygonEx(const win32::POINT* points, int count, CFillData* inside, int thickness, CFillData* outline,
+                  int blitFlags, win32::LPARAM reserved, int ink, win32::LPARAM parameter, int filled);
+    int RectangleOutlineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* outline, int blitFlags,
+                           win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int EllipseOutlineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* outline, int blitFlags,
+                         win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int PolygonOutlineEx(const win32::POINT* points, int count, int thickness, CFillData* outline,
+                         int blitFlags, win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int RectangleFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags,
+                        win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int EllipseFilled(int x1, int y1, int x2, int y2, CFillData* inside, int blitFlags,
+                      win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int PolygonFilled(const win32::POINT* points, int count, CFillData* inside, int blitFlags,
+                      win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+    int DrawLineEx(int x1, int y1, int x2, int y2, int thickness, CFillData* fill, int blitFlags,
+                   win32::LPARAM reserved, int ink, win32::LPARAM parameter);
+
+    // Narrows the DC's drawing to the surface's clip rectangle; answers the DC's previous narrowing (null:
+    // none), which RestoreClipRegion puts back.
+    win32::HRGN ApplyClipToDC(win32::HDC dc);
+
     // Fills the area around (x, y) whose colours are within the tolerance of its colour; the bounds of what
     // was filled come back with right and bottom exclusive.
     int FloodFill(int x, int y, int& left, int& top, int& right, int& bottom, win32::COLORREF color,
@@ -199,6 +250,11 @@ public:
 private:
     int SaveDibToCreatedFile(COutputFile& file, int created);
     void Drop();
+    // What shapes through the DC add to the caller's coordinates: minus the origin unless the DC has it.
+    win32::POINT DcShift() const;
+    int ShapeEx(int kind, const win32::POINT* points, int count, int x1, int y1, int x2, int y2,
+                CFillData* inside, int thickness, CFillData* outline, int blitFlags, int ink,
+                win32::LPARAM parameter, int filled);
     int ForwardBlit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY, int width,
                     int height, int mode, int ink, win32::LPARAM parameter, int flags) const;
 
@@ -209,6 +265,8 @@ private:
 };
 
 VTRS2_API cSurface* NewSurface();
+// Puts back the clip that cSurface::ApplyClipToDC answered, and deletes that region.
+VTRS2_API void RestoreClipRegion(win32::HDC dc, win32::HRGN region);
 VTRS2_API void DeleteSurface(cSurface* surface);
 
 // Sizes of device-independent bitmaps (15 bits counts as 16).

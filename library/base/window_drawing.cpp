@@ -59,11 +59,15 @@ void DrawWindowRect(AppWindow* window, const RECT* rect) {
             SelectObject(dc.Get(), oldBrush);
         }
     }
+    // The pen is centred on the rectangle's edge: t / 2 outside it on the left and top, (t - 1) / 2 on the
+    // right and bottom.
     const int t = window->penWidthLessOne + 1;
-    AddUpdateRectCoords(window, rect->left, rect->top, rect->right, rect->top + t);
-    AddUpdateRectCoords(window, rect->left, rect->bottom - t, rect->right, rect->bottom);
-    AddUpdateRectCoords(window, rect->left, rect->top, rect->left + t, rect->bottom);
-    AddUpdateRectCoords(window, rect->right - t, rect->top, rect->right, rect->bottom);
+    const int left = rect->left - t / 2, top = rect->top - t / 2;
+    const int right = rect->right + (t - 1) / 2, bottom = rect->bottom + (t - 1) / 2;
+    AddUpdateRectCoords(window, left, top, right, top + t);
+    AddUpdateRectCoords(window, left, bottom - t, right, bottom);
+    AddUpdateRectCoords(window, left, top, left + t, bottom);
+    AddUpdateRectCoords(window, right - t, top, right, bottom);
 }
 
 void DrawWindowRect16(AppWindow* window, const SHORT* edges) {

@@ -22,7 +22,6 @@ constexpr LONG NoPlane = -1;
 // Platform tops copied from an image mask are this many rows deep.
 constexpr LONG PlatformDepth = 6;
 // A clip whose right edge lies this close to the planes' left bound takes one more word of columns.
-constexpr LONG NarrowClipWidth = 120;
 // Pixels an image mask is combined into a plane by at a time: with the sub-byte shift they stay in 64 bits.
 constexpr LONG CombineChunk = 48;
 
@@ -250,8 +249,9 @@ DWORD CopyPlatformTopToCollisionMask(SpriteWindow* window, const ImageMask* mask
     if (!m || !mask || m->platformOffset == NoPlane || mask->width <= 0 || mask->height <= 0) return 0;
     BYTE* plane = Plane(*m, m->platformOffset);
     x += m->xOrigin, y += m->yOrigin;
-    LONG clipRight = m->clipRight;
-    if (clipRight - m->left <= NarrowClipWidth) clipRight = std::min(clipRight + 16, m->right);
+    // Only columns inside the clip are written, so that a strip refilled after a scroll ends as a whole
+    // rebuild does.
+    const LONG clipRight = m->clipRight;
     const LONG c0 = std::max<LONG>(0, m->clipLeft - x), c1 = std::min<LONG>(mask->width - 1, clipRight - x);
     const BYTE* bits = ImageMaskBits(mask);
     LONG columns = 0, lastRow = 0;

@@ -68,7 +68,9 @@ void MoveRectInSurface(cSurfaceImplementation& s, int dx, int dy, int sx, int sy
     if (width <= 0 || height <= 0) return;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * s.bytesPerPixel;
     const std::ptrdiff_t column = static_cast<std::ptrdiff_t>(s.bytesPerPixel);
-    if (s.Row(sy) < s.Row(dy))
+    // Overlapping rows are copied from the end that the destination lies beyond in memory; in a bottom-up
+    // surface that is the first row.
+    if ((s.Row(sy) < s.Row(dy)) == (s.signedPitch > 0))
         CopyRows(s.Row(sy + height - 1) + sx * column, s.Row(dy + height - 1) + dx * column, rowBytes,
                  -s.signedPitch, -s.signedPitch, height);
     else

@@ -4,6 +4,7 @@
 
 #include "vtrs2/palettes.h"
 
+#include "vtrs2/gdi_drawing.h"
 #include "vtrs2/gdi_surfaces.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface_engine.h"
@@ -665,8 +666,17 @@ int cSurface::DrawLine(int x1, int y1, int x2, int y2, int thickness, COLORREF c
     int cx = 0, cy = 0, cw = 0, ch = 0;
     GetClipRect(cx, cy, cw, ch);
     if (thickness != 1) {
-        lastError_ = SurfaceErrorNoDeviceContext;
-        return 0;
+        HDC dc = implementation_->GetDeviceContext();
+        if (!dc) {
+            lastError_ = SurfaceErrorNoDeviceContext;
+            return 0;
+        }
+        HRGN kept = ApplyClipToDC(dc);
+        const POINT shift = DcShift();
+        GdiLine(dc, x1 + shift.x, y1 + shift.y, x2 + shift.x, y2 + shift.y, thickness, color);
+        RestoreClipRegion(dc, kept);
+        implementation_->ReleaseDeviceContext(dc);
+        return 1;
     }
     const long long left = cx, top = cy, right = static_cast<long long>(cx) + cw - 1,
                     bottom = static_cast<long long>(cy) + ch - 1;
@@ -680,7 +690,13 @@ int cSurface::DrawLine(int x1, int y1, int x2, int y2, int thickness, COLORREF c
         return code;
     };
     int codeA = outCode(ax, ay), codeB = outCode(bx, by);
-    while (codeA | codeB) {
+    if (codeA & codeB) return 1;
+    // A line of ordinary length is walked from its own end points, only its pixels inside the clip drawn, so
+    // that a clipped line shows the same pixels as the whole one; moving an end point to the clip's edge
+    // would start the walk on another pixel.
+    constexpr long long WalkedWhole = 1 << 16;
+    const bool walkWhole = std::llabs(bx - ax) <= WalkedWhole && std::llabs(by - ay) <= WalkedWhole;
+    while (!walkWhole && (codeA | codeB)) {
         if (codeA & codeB) return 1;
         const int code = codeA ? codeA : codeB;
         long long x = 0, y = 0;
@@ -716,9 +732,10 @@ int cSurface::DrawLine(int x1, int y1, int x2, int y2, int thickness, COLORREF c
     long long error = 2 * minor - major;
     long long x = ax, y = ay;
     for (long long i = 0; i <= major; ++i) {
-        if (paletted)
+        const bool inside = x >= left && x <= right && y >= top && y <= bottom;
+        if (inside && paletted)
             SetPixelIndex(static_cast<int>(x), static_cast<int>(y), index);
-        else
+        else if (inside)
             SetPixel(static_cast<int>(x), static_cast<int>(y), color);
         if (error >= 0) {
             if (xMajor)

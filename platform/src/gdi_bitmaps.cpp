@@ -2,6 +2,7 @@
 #include "gdi_internal.h"
 #include "handle_storage.h"
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 
@@ -137,6 +138,39 @@ BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown) {
 
 void FreeBitmap(BitmapObject* bitmap) {
     detail::DeleteHandleObject(bitmap);
+}
+
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
+    BitmapObject format;
+    if (!IsLiveDc(dc) || !IsGdiObject(bitmap, GdiKind::Bitmap) || usage != DIB_RGB_COLORS ||
+        !ReadDibHeader(info, &format) || (bitmap->selectedInto && bitmap->selectedInto != dc))
+        return 0;
+    BITMAPINFOHEADER& h = info->bmiHeader;
+    h.biSizeImage = static_cast<DWORD>(format.stride) * static_cast<DWORD>(format.height);
+    if (format.bpp == 8) {
+        auto* table = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(info) + h.biSize);
+        const DWORD used = (h.biClrUsed == 0 || h.biClrUsed > 256) ? 256 : h.biClrUsed;
+        for (DWORD i = 0; i < used; ++i)
+            table[i] = bitmap->bpp == 8 ? bitmap->colors[i] : RGBQUAD{};
+        format.colors = bitmap->colors;
+    }
+    if (!bits) return 1;
+    // The buffer's first row is scan line `start`; a bottom-up image counts its scan lines from the bottom.
+    const long long first = start, last = std::min<long long>(first + lines, format.height);
+    if (first >= last) return 0;
+    const bool same = format.SameFormat(*bitmap);
+    for (long long scan = first; scan < last; ++scan) {
+        const int row = static_cast<int>(format.topDown ? scan : format.height - 1 - scan);
+        BYTE* target = static_cast<BYTE*>(bits) + (scan - first) * format.stride;
+        format.bits = target - static_cast<std::ptrdiff_t>(format.topDown ? row : format.height - 1 - row) *
+                                   format.stride;
+        if (row >= bitmap->height) continue;
+        for (int x = 0; x < std::min(format.width, bitmap->width); ++x) {
+            const std::uint32_t raw = bitmap->LoadRaw(x, row);
+            format.StoreRaw(x, row, same ? raw : format.Encode(bitmap->Decode(raw)));
+        }
+    }
+    return static_cast<int>(last - first);
 }
 
 } // namespace win32

@@ -51,10 +51,6 @@ bool Draws(const DrawTarget& t) {
     return t.bitmap && !t.clip.empty();
 }
 
-void Touch(const DeviceContextObject* dc) {
-    if (dc->kind == DcKind::Window) MarkWindowDrawn(dc->window);
-}
-
 void PlotPixel(const DrawTarget& t, int x, int y, std::uint32_t pen, int rop2) {
     const POINT p{x + t.origin.x, y + t.origin.y};
     for (const RECT& c : t.clip) {
@@ -66,8 +62,13 @@ void PlotPixel(const DrawTarget& t, int x, int y, std::uint32_t pen, int rop2) {
     }
 }
 
-// A line of a pen, end point excluded, as thick as the pen.
-void DrawLine(const DrawTarget& t, const PenObject* pen, int rop2, POINT a, POINT b) {
+} // namespace
+
+void TouchDc(const DeviceContextObject* dc) {
+    if (dc->kind == DcKind::Window) MarkWindowDrawn(dc->window);
+}
+
+void DrawPenLine(const DrawTarget& t, const PenObject* pen, int rop2, POINT a, POINT b) {
     if (!pen || pen->style == PS_NULL || !Draws(t)) return;
     const std::uint32_t raw = t.bitmap->Encode(pen->color);
     const int half = (pen->width - 1) / 2;
@@ -92,6 +93,8 @@ void DrawLine(const DrawTarget& t, const PenObject* pen, int rop2, POINT a, POIN
         }
     }
 }
+
+namespace {
 
 BOOL CopyPixels(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                 int srcHeight) {
@@ -156,7 +159,7 @@ BOOL CopyPixels(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
             }
         }
     }
-    Touch(dst);
+    TouchDc(dst);
     return TRUE;
 }
 
@@ -263,7 +266,7 @@ int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     if (!dc || !rect || !IsGdiObject(brush, GdiKind::Brush)) return 0;
     if (!brush->null) {
         FillTargetRect(TargetOf(dc), *rect, brush->color, R2_COPYPEN);
-        Touch(dc);
+        TouchDc(dc);
     }
     return 1;
 }
@@ -281,7 +284,7 @@ BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
         FillTargetRect(TargetOf(dc), r, dc->brush->color, R2_COPYPEN);
     else if (rop != PATCOPY)
         return FALSE;
-    Touch(dc);
+    TouchDc(dc);
     return TRUE;
 }
 
@@ -316,7 +319,7 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     for (const RECT& c : t.clip) {
         if (PtInRect(&c, p)) {
             t.bitmap->StoreRaw(p.x, p.y, t.bitmap->Encode(color));
-            Touch(dc);
+            TouchDc(dc);
             return t.bitmap->Decode(t.bitmap->LoadRaw(p.x, p.y));
         }
     }
@@ -340,9 +343,9 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
 
 BOOL LineTo(HDC dc, int x, int y) {
     if (!dc) return FALSE;
-    DrawLine(TargetOf(dc), dc->pen, dc->rop2, dc->position, POINT{x, y});
+    DrawPenLine(TargetOf(dc), dc->pen, dc->rop2, dc->position, POINT{x, y});
     dc->position = POINT{x, y};
-    Touch(dc);
+    TouchDc(dc);
     return TRUE;
 }
 
@@ -350,34 +353,8 @@ BOOL Polyline(HDC dc, const POINT* points, int count) {
     if (!dc || !points || count < 2) return FALSE;
     const DrawTarget t = TargetOf(dc);
     for (int i = 1; i < count; ++i)
-        DrawLine(t, dc->pen, dc->rop2, points[i - 1], points[i]);
-    Touch(dc);
-    return TRUE;
-}
-
-BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
-    if (!dc) return FALSE;
-    if (right < left) std::swap(left, right);
-    if (bottom < top) std::swap(top, bottom);
-    const DrawTarget t = TargetOf(dc);
-    const PenObject* pen = dc->pen;
-    const bool outline = pen && pen->style != PS_NULL;
-    // Without a pen the filled area loses its right column and bottom row, as the outline would have
-    // covered them.
-    const int w = outline ? pen->width : 0;
-    RECT inside =
-        outline ? RECT{left + w, top + w, right - w, bottom - w} : RECT{left, top, right - 1, bottom - 1};
-    if (dc->brush && !dc->brush->null && !IsRectEmpty(&inside))
-        FillTargetRect(t, inside, dc->brush->color, dc->rop2);
-    if (outline) {
-        const RECT strips[] = {{left, top, right, std::min(bottom, top + w)},
-                               {left, std::max(top, bottom - w), right, bottom},
-                               {left, top + w, std::min(right, left + w), bottom - w},
-                               {std::max(left, right - w), top + w, right, bottom - w}};
-        for (const RECT& s : strips)
-            if (!IsRectEmpty(&s)) FillTargetRect(t, s, pen->color, dc->rop2);
-    }
-    Touch(dc);
+        DrawPenLine(t, dc->pen, dc->rop2, points[i - 1], points[i]);
+    TouchDc(dc);
     return TRUE;
 }
 
@@ -398,7 +375,7 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect) {
         dot(rect->left, y);
         if (rect->right - 1 > rect->left) dot(rect->right - 1, y);
     }
-    Touch(dc);
+    TouchDc(dc);
     return TRUE;
 }
 

@@ -13,7 +13,8 @@ enum class GdiKind : std::uint32_t {
     Bitmap = 0x4D425447,
     Pen = 0x4E455047,
     Brush = 0x52425447,
-    Palette = 0x4C415047
+    Palette = 0x4C415047,
+    Region = 0x4E475247
 };
 
 struct GdiHeader {
@@ -65,6 +66,12 @@ struct PaletteObject {
     std::vector<PALETTEENTRY> entries;
 };
 
+// A rectangular region.
+struct RegionObject {
+    GdiHeader header{GdiKind::Region};
+    RECT rect{};
+};
+
 enum class DcKind { Memory, Window, Screen };
 
 struct DeviceContextObject {
@@ -100,6 +107,10 @@ struct DrawTarget {
 DrawTarget TargetOf(const DeviceContextObject* dc);
 // Fills a rectangle given in DC coordinates with a colour, applying a mix mode, within the target's clip.
 void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2);
+// A line of a pen, end point excluded, as thick as the pen (squares of its width along the line).
+void DrawPenLine(const DrawTarget& target, const PenObject* pen, int rop2, POINT a, POINT b);
+// Tells a window DC's top-level window that its picture changed.
+void TouchDc(const DeviceContextObject* dc);
 bool IsGdiObject(const void* handle, GdiKind kind);
 // A solid brush that is never deleted, for the system colours.
 BrushObject* MakeStockBrush(COLORREF color);

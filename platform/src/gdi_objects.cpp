@@ -5,6 +5,7 @@
 #include "win32/font.h"
 #include "window_internal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
@@ -238,6 +239,10 @@ BOOL DeleteObject(HGDIOBJ object) {
         Unregister(object);
         detail::DeleteHandleObject(static_cast<PaletteObject*>(object));
         return TRUE;
+    case GdiKind::Region:
+        Unregister(object);
+        detail::DeleteHandleObject(static_cast<RegionObject*>(object));
+        return TRUE;
     }
     return FALSE;
 }
@@ -345,6 +350,32 @@ HBRUSH CreateSolidBrush(COLORREF color) {
     auto* b = detail::NewHandleObject<BrushObject>();
     b->color = color & 0xFFFFFF;
     return Register(b);
+}
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom) {
+    auto* r = detail::NewHandleObject<RegionObject>();
+    r->rect =
+        RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
+    return Register(r);
+}
+
+int GetClipRgn(HDC dc, HRGN region) {
+    if (!IsLiveDc(dc) || !IsGdiObject(region, GdiKind::Region)) return -1;
+    if (!dc->clipped) return 0;
+    region->rect = dc->clipRect;
+    return 1;
+}
+
+int SelectClipRgn(HDC dc, HRGN region) {
+    if (!IsLiveDc(dc)) return 0;
+    if (!region) {
+        dc->clipped = false;
+        return SIMPLEREGION;
+    }
+    if (!IsGdiObject(region, GdiKind::Region)) return 0;
+    dc->clipped = true;
+    dc->clipRect = region->rect;
+    return IsRectEmpty(&region->rect) ? NULLREGION : SIMPLEREGION;
 }
 
 HPEN CreatePen(int style, int width, COLORREF color) {

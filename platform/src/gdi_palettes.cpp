@@ -44,10 +44,11 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
 }
 
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL) {
-    if (!IsLiveDc(dc) || !IsGdiObject(palette, GdiKind::Palette)) return nullptr;
+    // Null puts back the DC's default palette, which the layer keeps as no palette at all.
+    if (!IsLiveDc(dc) || (palette && !IsGdiObject(palette, GdiKind::Palette))) return nullptr;
     PaletteObject* old = dc->palette;
     dc->palette = palette;
-    palette->header.selections++;
+    if (palette) palette->header.selections++;
     if (old) old->header.selections--;
     return old;
 }

@@ -1,5 +1,6 @@
 #include "objects/display_list.h"
 
+#include "objects/backgrounds.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/object_transitions.h"
@@ -22,8 +23,6 @@ namespace {
 
 constexpr std::int32_t ActivityMarginX = 64;
 constexpr std::int32_t ActivityMarginY = 16;
-constexpr std::uint32_t LayerScrollsX = 0x01;
-constexpr std::uint32_t LayerScrollsY = 0x02;
 constexpr std::uint32_t FlagRoutinesEnd = 0xFFFF;
 
 FrameRunState* Run() {
@@ -361,12 +360,25 @@ void ScrollFrame(std::int32_t x, std::int32_t y) {
 void DisplayFrame(int) {
     FrameRunState* s = Run();
     if (!s) return;
-    if (s->redrawRequest) {
-        // A requested redraw of the whole frame is drawn by the background services, which add it here;
-        // until then the request is dropped and the frame is displayed as usual.
+    if (const std::uint8_t request = s->redrawRequest; request && s->frame) {
         s->redrawRequest = 0;
+        FrameRecord& frame = *s->frame;
+        const bool scrolled = frame.scrollX != s->previousScrollX || frame.scrollY != s->previousScrollY;
+        if (request & RedrawRequestFrame) {
+            if (scrolled) UpdateFrameScrollPosition();
+            RedrawFrame((request & RedrawRequestExtensions) || !(frame.flags & FrameCollisionsPerLayer) ? 6
+                                                                                                        : 22);
+        } else if (!(request & RedrawRequestScrolled)) {
+            RedrawFrame(134);
+            return;
+        } else if (!scrolled) {
+            RedrawFrame(6);
+        } else {
+            ScrollFrameSurfaces(frame);
+        }
         s->previousScrollX = s->scrollX;
         s->previousScrollY = s->scrollY;
+        return;
     }
     SpriteWindow* sprites = SpritesOfFrame();
     // The frame surfaces of the display-driver modes are cleared and presented by the display-driver

@@ -3,6 +3,7 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "events/typed_value.h"
+#include "objects/backgrounds.h"
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "shell/application_state_machine.h"
@@ -69,7 +70,7 @@ int RebuildFrameRun() {
     BuildObjectInfoList();
     InitFrameRunState();
     CreateFrameObjects(false);
-    // The background services redraw the whole frame here, which they add.
+    RedrawFrame(RedrawAfterRebuild);
     RestoreGlobalObjects();
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
@@ -132,9 +133,13 @@ void DiscardPendingInput(const ApplicationRecord& app) {
     }
 }
 
-// Two sprites per object the frame may hold, and one for each backdrop placed on a layer.
+// Sprites kept for the backdrops added while the frame runs (and their wrapped copies).
+constexpr std::int64_t RunTimeBackdropSprites = 512;
+
+// Two sprites per object the frame may hold, one for each backdrop placed on a layer, and room for backdrops
+// added at run time.
 int SpritePoolSize(const FrameRecord& frame) {
-    std::int64_t n = 2 * std::int64_t{FrameObjectCapacity(frame)};
+    std::int64_t n = 2 * std::int64_t{FrameObjectCapacity(frame)} + RunTimeBackdropSprites;
     for (std::int32_t i = 0; i < frame.instanceCount && frame.instances; ++i) {
         const FrameItemInstance& item = frame.instances[i];
         if (item.objectType < 2 && item.layer >= 0 && item.layer < frame.layerCount) ++n;
@@ -222,7 +227,9 @@ int StartFrameRun(bool fadeIn) {
     BuildObjectInfoList();
     InitFrameRunState();
     CreateFrameObjects(fadeIn);
-    // The frame's first redraw is the background services', which add it here.
+    frame->scrollX = s->scrollX;
+    frame->scrollY = s->scrollY;
+    RedrawFrame(RedrawFirstOfRun);
     RestoreGlobalObjects();
     if (const int r = StartFrameEvents(*s); r != 0) return r;
     CaptureMouse();

@@ -726,6 +726,8 @@ void CloseApplication(ApplicationRecord* app) {
     FreeMemory(&app->copyright);
     FreeMemory(&app->aboutText);
     FreeMemory(&app->frameHandles);
+    FreeMemory(&app->runTimeImages);
+    app->runTimeImageCount = 0;
     FreeFrameTables(*app);
     FreeMemory(&app->key);
     FreeKept(app->menuData);

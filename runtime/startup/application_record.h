@@ -110,6 +110,10 @@ struct ApplicationRecord {
     std::int32_t savedAreaWidth;
     std::int32_t savedAreaHeight;
     cSurface* fullScreenSurface;
+    // Images made while the application runs (pasted surfaces): a flag per image handle, grown to the
+    // highest handle + 1.
+    std::uint32_t runTimeImageCount;
+    std::uint8_t* runTimeImages;
 };
 
 } // namespace vtrrt

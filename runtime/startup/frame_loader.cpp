@@ -4,6 +4,7 @@
 
 #include "events/event_preparation.h"
 #include "events/event_program.h"
+#include "objects/backgrounds.h"
 
 #include "shell/build_palette.h"
 #include "shell/error_message.h"
@@ -586,11 +587,13 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
 }
 
 void FreeLayerBackdropGrid(FrameLayer& layer) {
+    FreeBackdropGrid(layer.backdropGrid);
     layer.backdropGrid = nullptr;
 }
 
 void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
     for (FrameLayer& layer : std::span(frame.layers, static_cast<std::size_t>(frame.layerCount))) {
+        FreeLayerBackdrops(layer, frame);
         layer.settings = layer.stored;
         std::fill(std::begin(layer.scroll), std::end(layer.scroll), 0);
         if (freeAll) FreeMemory(&layer.name);

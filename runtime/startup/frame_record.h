@@ -145,6 +145,10 @@ struct FrameRecord {
     cSurface* newPicture;
     float factors[3];
     std::int32_t lastWord;
+    // The scroll position the frame is to show (the scrolling services set it; the display follows it), and
+    // the most backdrops a layer takes at run time (0: the runtime's default).
+    std::int32_t scrollX, scrollY;
+    std::int32_t maxLayerBackdrops;
 };
 
 } // namespace vtrrt

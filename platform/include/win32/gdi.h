@@ -12,6 +12,8 @@ struct BitmapObject;
 using HBITMAP = BitmapObject*;
 struct PenObject;
 using HPEN = PenObject*;
+struct RegionObject;
+using HRGN = RegionObject*;
 struct BITMAP {
     LONG bmType;
     LONG bmWidth;
@@ -99,6 +101,11 @@ HWND WindowFromDC(HDC dc);
 BOOL SetWindowOrgEx(HDC dc, int x, int y, POINT* previous);
 BOOL GetWindowOrgEx(HDC dc, POINT* origin);
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+// Rectangular regions, in device coordinates. GetClipRgn copies the DC's narrowing into the region and
+// answers 1, or 0 when the DC has none; SelectClipRgn with null removes it.
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+int GetClipRgn(HDC dc, HRGN region);
+int SelectClipRgn(HDC dc, HRGN region);
 
 constexpr UINT OBJ_PEN = 1;
 constexpr UINT OBJ_BRUSH = 2;
@@ -121,6 +128,10 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int srcX, int src
                   int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 COLORREF GetPixel(HDC dc, int x, int y);
+// Copies rows of a bitmap (not selected into another DC than `dc`) into bits of the header's format; without
+// bits only the header's image size (and an 8-bit bitmap's colour table) is filled. The rows copied, 0 on
+// failure.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
 
 // Logical palettes (version 0x300). The display is true colour: RASTERCAPS has no RC_PALETTE, there is no
 // system palette (GetSystemPaletteEntries answers 0) and realising a palette maps no entries.
@@ -143,7 +154,14 @@ COLORREF SetTextColor(HDC dc, COLORREF color);
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 BOOL LineTo(HDC dc, int x, int y);
 BOOL Polyline(HDC dc, const POINT* points, int count);
+// Shapes: the outline with the pen, the inside with the brush, right and bottom edges exclusive. A pen of
+// width w is centred on the shape's edge: it reaches w / 2 pixels outside the box on the left and top and
+// (w - 1) / 2 on the right and bottom. Without a pen a rectangle loses its right column and bottom row; an
+// ellipse covers the pixels whose centres lie inside the ellipse inscribed in its box; a polygon fills the
+// pixels whose centres lie inside it (alternate rule, left and top edges inclusive).
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
+BOOL Polygon(HDC dc, const POINT* points, int count);
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 

@@ -66,8 +66,9 @@ protected:
 
     // Starts the demo and waits for its window: x, y, width, height of what the window shows.
     std::optional<std::array<int, 4>> Launch(const fs::path& runTemp,
-                                             const std::vector<std::string>& args = {}) {
-        std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/vtrdemo"};
+                                             const std::vector<std::string>& args = {},
+                                             const std::string& program = "vtrdemo") {
+        std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/" + program};
         command.insert(command.end(), args.begin(), args.end());
         demo_ =
             Spawn(command,
@@ -199,6 +200,50 @@ TEST_F(DemoWindow, TheTitlesSpinnersAreDrawnWhereTheyWerePlacedAndTurn) {
         EXPECT_TRUE(sawQuarter[static_cast<std::size_t>(i)])
             << "spinner " << i << " never showed its turning quarter";
         EXPECT_TRUE(sawDisc[static_cast<std::size_t>(i)]) << "spinner " << i << " never turned past it";
+    }
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
+// The level, run from the same game written to start there: a sky going from deep to pale blue downwards,
+// the ground, and platforms with a darker border, all placed as backdrops.
+TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    const int top = y + bar;
+    const auto is = [](const std::optional<std::array<std::uint8_t, 3>>& p, int r, int g, int b) {
+        return p && (*p)[0] == r && (*p)[1] == g && (*p)[2] == b;
+    };
+    const fs::path path = temp_ / "level.xwd";
+    vtrtest::Screenshot shot;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
+        if (is(shot.Rgb(x + 20, top + 470), 0x70, 0x48, 0x20)) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    // The sky's first row is its first colour; its last row the last of its 144 bands (red steps by one a
+    // band), one step short of the second colour.
+    EXPECT_TRUE(is(shot.Rgb(x + 10, top), 0x20, 0x50, 0xC0));
+    EXPECT_TRUE(is(shot.Rgb(x + 10, top + 359), 0x20 + 143, 0x50 + 143 * 136 / 144, 0xC0 + 143 * 63 / 144));
+    int previous = -1, rising = 0;
+    for (int row = 0; row < 360; row += 20) {
+        const auto p = shot.Rgb(x + 600, top + row);
+        ASSERT_TRUE(p);
+        EXPECT_EQ((*p)[0] > 0x20 || row == 0, true) << row;
+        if ((*p)[0] > previous) ++rising;
+        previous = (*p)[0];
+    }
+    EXPECT_EQ(rising, 18) << "the sky lightens all the way down";
+    EXPECT_TRUE(is(shot.Rgb(x + 320, top + 420), 0x70, 0x48, 0x20)) << "the ground";
+    for (auto [px, py] : {std::pair{80, 280}, std::pair{300, 220}, std::pair{480, 150}}) {
+        EXPECT_TRUE(is(shot.Rgb(x + px + 60, top + py + 8), 0x40, 0xB0, 0x40)) << "platform at " << px;
+        EXPECT_TRUE(is(shot.Rgb(x + px, top + py + 8), 0x10, 0x50, 0x10)) << "its border at " << px;
+        EXPECT_FALSE(is(shot.Rgb(x + px + 60, top + py - 2), 0x40, 0xB0, 0x40)) << "above it, the sky";
     }
     ASSERT_TRUE(Window("close"));
     const auto code = WaitFor(demo_, 30s);

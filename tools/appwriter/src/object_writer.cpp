@@ -23,14 +23,30 @@ void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
 }
 
 Bytes Backdrop(const ObjectDefinitionDesc& d) {
-    Bytes b(28, 0);
+    Bytes b(d.type == 0 && d.fillType == 2 ? 38 : 28, 0);
     Put16(b, 4, d.obstacle);
     Put16(b, 6, d.boxOnly);
     Put32(b, 8, static_cast<std::uint32_t>(d.width));
     Put32(b, 12, static_cast<std::uint32_t>(d.height));
     if (d.type == 1) Put16(b, 16, d.image);
+    if (d.type == 0) {
+        // The shape: border width and colour, shape, fill type, then the fill's data.
+        Put16(b, 16, d.borderWidth);
+        Put32(b, 18, d.borderColour);
+        Put16(b, 22, d.shape);
+        if (d.shape == 1) {
+            Put16(b, 26, d.lineFlags);
+        } else if (d.fillType == 1) {
+            b.resize(30, 0);
+            Put32(b, 26, d.colour1);
+        } else if (d.fillType == 2) {
+            Put32(b, 26, d.colour1);
+            Put32(b, 30, d.colour2);
+            Put32(b, 34, d.vertical);
+        }
+    }
     Put16(b, 24, d.fillType);
-    if (d.type == 0) Put16(b, 26, d.image);
+    if (d.type == 0 && d.fillType == 3) Put16(b, 26, d.image);
     Put32(b, 0, static_cast<std::uint32_t>(b.size()));
     return b;
 }

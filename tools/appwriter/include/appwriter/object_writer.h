@@ -67,6 +67,14 @@ struct ObjectDefinitionDesc {
     std::int32_t width = 0, height = 0;
     std::uint16_t image = 0;    // type 1, or type 0 with fill type 3
     std::uint16_t fillType = 0; // type 0
+    // Type 0: the shape (1 line, 2 rectangle, 3 ellipse), its border and its fill's colours (solid: the
+    // first; gradient: both and the direction); a line's direction flags take the fill data's place.
+    std::uint16_t shape = 0;
+    std::uint16_t borderWidth = 0;
+    std::uint32_t borderColour = 0;
+    std::uint32_t colour1 = 0, colour2 = 0;
+    std::uint32_t vertical = 0;
+    std::uint16_t lineFlags = 0;
 };
 
 // The definition as stored (types 2 and up with their stored field order).
