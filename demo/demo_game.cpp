@@ -118,6 +118,19 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
 }
 
+// The title fades in from white over three seconds, through the cross-fade of the runtime's transition
+// module (packed with the demo as vtrtrans.dll); File > Restart plays it again.
+constexpr std::uint32_t TitleFadeFrom = Rgb(0xFF, 0xFF, 0xFF);
+
+void AddTitleFade(appwriter::FrameContents& title) {
+    appwriter::TransitionDesc fade;
+    fade.identifier = 1; // cross-fade
+    fade.duration = 3000;
+    fade.flags = 0x1; // from a plain colour
+    fade.colour = TitleFadeFrom;
+    title.fadeIn = appwriter::TransitionPayload(fade, appwriter::StringForm::Wide);
+}
+
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
@@ -152,6 +165,7 @@ appwriter::ApplicationDescription DemoGame() {
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     title.instances = spinners;
+    AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
     appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), level);

@@ -96,6 +96,9 @@ VTRS2_API void InitSystemPalette();
 VTRS2_API void FreeThreadPalettes();
 void RegisterPaletteThread();
 void UnregisterPaletteThread();
+// A thread that starts the surface library again after it ended its palettes starts them again; one that
+// has not used a palette yet starts them at its first use.
+void RestartPaletteThread();
 // Process end: every palette of every thread.
 void FreePaletteRegistry();
 // The shared palette of a bitmap colour table (RGBQUADs), with one more reference; null when it cannot be

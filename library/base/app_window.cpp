@@ -391,11 +391,15 @@ int AttachWindowSurface(AppWindow* window, cSurface* surface) {
         window->backgroundCopy = nullptr;
         window->backgroundImplementation = nullptr;
     }
-    if (window->workSurface != surface) DropLayerSurface(window);
+    cSurface* previous = window->workSurface;
+    if (previous != surface) DropLayerSurface(window);
     window->workSurface = surface;
     window->workImplementation = surface->GetImplementation();
     surface->SetWindow(window->window);
     surface->MakeCurrent();
+    // What was registered for the device's loss under the old surface now belongs to the new one.
+    if (previous && previous != surface)
+        surface->AddLostDeviceCallback(nullptr, reinterpret_cast<LPARAM>(previous));
     return 1;
 }
 

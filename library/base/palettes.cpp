@@ -498,6 +498,10 @@ void UnregisterPaletteThread() {
     FreeEntry(entry);
 }
 
+void RestartPaletteThread() {
+    if (threadSlot.attached && !threadSlot.entry) InitSystemPalette();
+}
+
 void FreeThreadPalettes() {
     UnregisterPaletteThread();
 }

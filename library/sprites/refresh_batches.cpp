@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 using namespace win32;
 
@@ -16,23 +17,65 @@ namespace {
 
 constexpr int WordBits = 64;
 
-// The words and edge masks of the bits [begin, end) of a row.
+// The words and edge masks of the bits [begin, end) of a row, set in `count` rows `stride` words apart.
 struct BitSpan {
-    LONG first, last;
+    std::uint32_t first, last;
     std::uint64_t head, tail;
     BitSpan(LONG begin, LONG end)
-        : first(begin / WordBits), last((end - 1) / WordBits), head(~std::uint64_t{0} << (begin % WordBits)),
-          tail(~std::uint64_t{0} >> (WordBits - 1 - (end - 1) % WordBits)) {
+        : first(static_cast<std::uint32_t>(begin) / WordBits),
+          last(static_cast<std::uint32_t>(end - 1) / WordBits),
+          head(~std::uint64_t{0} << (static_cast<std::uint32_t>(begin) % WordBits)),
+          tail(~std::uint64_t{0} >> (WordBits - 1 - static_cast<std::uint32_t>(end - 1) % WordBits)) {
         if (first == last) head &= tail;
     }
-    void SetIn(std::uint64_t* row) const {
-        row[first] |= head;
-        if (first == last) return;
-        for (LONG w = first + 1; w < last; ++w)
-            row[w] = ~std::uint64_t{0};
-        row[last] |= tail;
+    void SetIn(std::uint64_t* row, std::size_t stride, LONG count) const {
+        // Sprites are narrow: one or two words a row is the common case.
+        if (first == last) {
+            for (std::uint64_t* word = row + first; count-- > 0; word += stride)
+                *word |= head;
+        } else if (last == first + 1) {
+            for (std::uint64_t* word = row + first; count-- > 0; word += stride)
+                word[0] |= head, word[1] |= tail;
+        } else {
+            for (; count-- > 0; row += stride) {
+                row[first] |= head;
+                std::fill(row + first + 1, row + last, ~std::uint64_t{0});
+                row[last] |= tail;
+            }
+        }
     }
 };
+
+constexpr LONG BandRows = 8;
+
+// Word buffers of the bitmaps, kept clear between passes so that the next pass takes one as it is.
+thread_local std::vector<std::vector<std::uint64_t>> spareWords;
+
+// The spare buffer nearest in size at or above the count (the largest when none is), so that each bitmap
+// of a pass finds the one it left.
+std::vector<std::uint64_t> TakeClearWords(std::size_t count) {
+    std::vector<std::uint64_t> words;
+    auto best = spareWords.end();
+    for (auto it = spareWords.begin(); it != spareWords.end(); ++it) {
+        const bool fits = it->size() >= count;
+        if (best == spareWords.end() || (fits && (best->size() < count || it->size() < best->size())) ||
+            (!fits && best->size() < count && it->size() > best->size()))
+            best = it;
+    }
+    if (best != spareWords.end()) {
+        words = std::move(*best);
+        spareWords.erase(best);
+    }
+    // Kept at its size, so that no later pass has to clear the words beyond the count.
+    if (words.size() < count) words.resize(count, 0);
+    return words;
+}
+
+void GiveBackClearWords(std::vector<std::uint64_t>& words) {
+    if (words.empty()) return;
+    spareWords.push_back(std::move(words));
+    words = {};
+}
 
 } // namespace
 
@@ -40,26 +83,51 @@ CellBitmap::CellBitmap(LONG width, LONG height)
     : width_(std::max<LONG>(width, 0)), height_(std::max<LONG>(height, 0)),
       words_((width_ + WordBits - 1) / WordBits), top_(INT_MAX), bottom_(INT_MIN) {}
 
+CellBitmap::~CellBitmap() {
+    if (Marked()) Clear();
+    GiveBackClearWords(rows_);
+    GiveBackClearWords(bands_);
+}
+
+void CellBitmap::Clear() {
+    std::fill(rows_.begin(), rows_.end(), 0);
+    std::fill(bands_.begin(), bands_.end(), 0);
+    top_ = INT_MAX, bottom_ = INT_MIN;
+}
+
 void CellBitmap::Mark(LONG left, LONG top, LONG right, LONG bottom) {
     left = std::max<LONG>(left, 0), top = std::max<LONG>(top, 0);
     right = std::min(right, width_), bottom = std::min(bottom, height_);
     if (left >= right || top >= bottom) return;
-    if (rows_.empty()) rows_.assign(static_cast<std::size_t>(words_) * height_, 0);
+    if (rows_.empty()) {
+        rows_ = TakeClearWords(static_cast<std::size_t>(words_) * height_);
+        bands_ = TakeClearWords(static_cast<std::size_t>(words_) * ((height_ + BandRows - 1) / BandRows));
+    }
     const BitSpan span(left, right);
-    std::uint64_t* row = &rows_[static_cast<std::size_t>(top) * words_];
-    for (LONG y = top; y < bottom; ++y, row += words_)
-        span.SetIn(row);
+    const auto stride = static_cast<std::size_t>(words_);
+    auto markRows = [&](LONG from, LONG to) {
+        if (from < to) span.SetIn(&rows_[static_cast<std::size_t>(from) * stride], stride, to - from);
+    };
+    const LONG firstBand = (top + BandRows - 1) / BandRows, endBand = bottom / BandRows;
+    if (firstBand < endBand) {
+        markRows(top, firstBand * BandRows);
+        span.SetIn(&bands_[static_cast<std::size_t>(firstBand) * stride], stride, endBand - firstBand);
+        markRows(endBand * BandRows, bottom);
+    } else {
+        markRows(top, bottom);
+    }
     top_ = std::min(top_, top), bottom_ = std::max(bottom_, bottom);
 }
 
-// The runs of marked cells of a row; the row is cleared.
+// The runs of marked cells of a row; the row is cleared (its band is cleared once the drain ends).
 void CellBitmap::RowRuns(LONG y, Runs& runs) {
     runs.clear();
     std::uint64_t* row = &rows_[static_cast<std::size_t>(y) * words_];
+    const std::uint64_t* band = &bands_[static_cast<std::size_t>(y / BandRows) * words_];
     bool inRun = false;
     LONG begin = 0;
     for (LONG w = 0; w < words_; ++w) {
-        const std::uint64_t word = std::exchange(row[w], 0);
+        const std::uint64_t word = std::exchange(row[w], 0) | band[w];
         if (word == (inRun ? ~std::uint64_t{0} : 0)) continue;
         const LONG base = w * WordBits;
         for (int bit = 0; bit < WordBits;) {
@@ -93,25 +161,95 @@ template <typename Take> void CellBitmap::Drain(Take&& take) {
         heldTop = y;
     }
     give(bottom_);
+    std::fill(bands_.begin() + static_cast<std::ptrdiff_t>(top_ / BandRows) * words_,
+              bands_.begin() + static_cast<std::ptrdiff_t>((bottom_ - 1) / BandRows + 1) * words_, 0);
     top_ = INT_MAX, bottom_ = INT_MIN;
 }
 
-BackgroundRestore::BackgroundRestore(cSurfaceImplementation& work, cSurfaceImplementation& background)
-    : work_(work), background_(background), clip_(ClipOf(work)),
-      pixels_(clip_.right - clip_.left, clip_.bottom - clip_.top) {}
+namespace {
+// Two surfaces whose pixels, once locked, are the same bytes for the same colours, with nothing beside them
+// (no alpha plane) that a copy would have to carry.
+bool SameLayout(const cSurfaceImplementation& a, const cSurfaceImplementation& b) {
+    return a.depth == b.depth && a.bytesPerPixel == b.bytesPerPixel && a.bytesPerPixel > 0 && !a.alphaPlane &&
+           !b.alphaPlane && (a.depth > 8 || a.palette == b.palette) && a.width <= b.width &&
+           a.height <= b.height;
+}
+} // namespace
+
+namespace {
+// The lists of a restore, kept between passes.
+struct RestoreLists {
+    std::vector<RECT> added, sorted;
+    std::vector<std::uint32_t> firstOfRow;
+};
+thread_local RestoreLists spareLists;
+} // namespace
+
+BackgroundRestore::BackgroundRestore(cSurfaceImplementation& work, cSurfaceImplementation& background,
+                                     UpdateBatch& updates)
+    : work_(work), background_(background), updates_(updates), clip_(ClipOf(work)),
+      pixels_(clip_.right - clip_.left, clip_.bottom - clip_.top), added_(std::move(spareLists.added)),
+      sorted_(std::move(spareLists.sorted)), firstOfRow_(std::move(spareLists.firstOfRow)),
+      sameLayout_(SameLayout(work, background) && !background.IsPacked()) {
+    added_.clear();
+}
 
 BackgroundRestore::~BackgroundRestore() {
     Flush();
+    spareLists = {std::move(added_), std::move(sorted_), std::move(firstOfRow_)};
 }
 
 void BackgroundRestore::Add(const RECT& r) {
-    pixels_.Mark(r.left - clip_.left, r.top - clip_.top, r.right - clip_.left, r.bottom - clip_.top);
+    const RECT cells{std::max<LONG>(r.left - clip_.left, 0), std::max<LONG>(r.top - clip_.top, 0),
+                     std::min<LONG>(r.right - clip_.left, clip_.right - clip_.left),
+                     std::min<LONG>(r.bottom - clip_.top, clip_.bottom - clip_.top)};
+    if (cells.left < cells.right && cells.top < cells.bottom) added_.push_back(cells);
+}
+
+// Marks the rectangles added in the order of their top rows, so that the bitmap is walked down once instead
+// of at random: a crowd of sprites otherwise waits on memory at every row it marks.
+void BackgroundRestore::MarkAdded() {
+    if (added_.empty()) return;
+    const std::size_t rows = static_cast<std::size_t>(clip_.bottom - clip_.top);
+    firstOfRow_.assign(rows + 1, 0);
+    for (const RECT& r : added_)
+        ++firstOfRow_[static_cast<std::size_t>(r.top) + 1];
+    for (std::size_t y = 1; y <= rows; ++y)
+        firstOfRow_[y] += firstOfRow_[y - 1];
+    // Each rectangle goes to the next place of its row: a counting sort without a second list.
+    sorted_.resize(added_.size());
+    for (const RECT& r : added_)
+        sorted_[firstOfRow_[static_cast<std::size_t>(r.top)]++] = r;
+    for (const RECT& r : sorted_)
+        pixels_.Mark(r.left, r.top, r.right, r.bottom);
+    added_.clear();
 }
 
 void BackgroundRestore::Flush() {
+    MarkAdded();
+    if (!pixels_.Marked()) return;
+    // A crowd of sprites leaves thousands of short runs: copied row by row, not blit by blit.
+    if (sameLayout_ && work_.LockPixels()) {
+        if (background_.LockPixels()) {
+            const std::size_t pixel = static_cast<std::size_t>(work_.bytesPerPixel);
+            pixels_.Drain([&](const RECT& r) {
+                const std::size_t offset = static_cast<std::size_t>(r.left + clip_.left) * pixel;
+                const std::size_t bytes = static_cast<std::size_t>(r.right - r.left) * pixel;
+                for (LONG y = r.top + clip_.top; y < r.bottom + clip_.top; ++y)
+                    std::memcpy(work_.Row(y) + offset, background_.Row(y) + offset, bytes);
+                updates_.Add(
+                    {r.left + clip_.left, r.top + clip_.top, r.right + clip_.left, r.bottom + clip_.top}, 0);
+            });
+            background_.UnlockPixels();
+            work_.UnlockPixels();
+            return;
+        }
+        work_.UnlockPixels();
+    }
     pixels_.Drain([&](const RECT& r) {
         const LONG x = r.left + clip_.left, y = r.top + clip_.top;
         background_.Blit(&work_, x, y, x, y, r.right - r.left, r.bottom - r.top, 0, 0, 0, 0);
+        updates_.Add({x, y, r.right + clip_.left, r.bottom + clip_.top}, 0);
     });
 }
 

@@ -14,10 +14,14 @@
 namespace sprites {
 
 // Cells marked one rectangle at a time, given back as few rectangles as cover them exactly: the runs of
-// each row, a run of rows with the same runs as one rectangle.
+// each row, a run of rows with the same runs as one rectangle. A rectangle marks the bands of rows it covers
+// whole once, and only the rows of the bands it covers in part one by one.
 class CellBitmap {
 public:
     CellBitmap(win32::LONG width, win32::LONG height);
+    ~CellBitmap();
+    CellBitmap(const CellBitmap&) = delete;
+    CellBitmap& operator=(const CellBitmap&) = delete;
     // Marks the cells [left, right) x [top, bottom), within the bitmap.
     void Mark(win32::LONG left, win32::LONG top, win32::LONG right, win32::LONG bottom);
     // Calls take(rect) with each rectangle of marked cells and clears the bitmap.
@@ -27,18 +31,22 @@ public:
 private:
     using Runs = std::vector<std::pair<win32::LONG, win32::LONG>>; // [begin, end) columns of a row
     void RowRuns(win32::LONG row, Runs& runs);
+    void Clear();
 
     win32::LONG width_, height_;
     win32::LONG words_; // 64 cells per word
     std::vector<std::uint64_t> rows_;
-    win32::LONG top_, bottom_; // the rows marked so far
+    std::vector<std::uint64_t> bands_; // the cells marked in every row of a band
+    win32::LONG top_, bottom_;         // the rows marked so far
 };
 
+class UpdateBatch;
+
 // The background is put back under the union of the rectangles given, each pixel once, when flushed (and
-// at the latest when the batch ends).
+// at the latest when the batch ends); what is put back goes into the update batch given.
 class BackgroundRestore {
 public:
-    BackgroundRestore(cSurfaceImplementation& work, cSurfaceImplementation& background);
+    BackgroundRestore(cSurfaceImplementation& work, cSurfaceImplementation& background, UpdateBatch& updates);
     ~BackgroundRestore();
     BackgroundRestore(const BackgroundRestore&) = delete;
     BackgroundRestore& operator=(const BackgroundRestore&) = delete;
@@ -46,10 +54,17 @@ public:
     void Flush();
 
 private:
+    void MarkAdded();
+
     cSurfaceImplementation& work_;
     cSurfaceImplementation& background_;
+    UpdateBatch& updates_;
     win32::RECT clip_;
     CellBitmap pixels_;
+    std::vector<win32::RECT> added_; // in bitmap cells, not marked yet
+    std::vector<win32::RECT> sorted_;
+    std::vector<std::uint32_t> firstOfRow_;
+    bool sameLayout_; // the background's pixels lie as the work surface's: rows are copied as they are
 };
 
 // The update area of a pass in cells of a few pixels, added to the window's when the batch ends: a crowd of

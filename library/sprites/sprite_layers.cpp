@@ -2,10 +2,12 @@
 // layers drawn with an ink in a layer surface before blending them onto the window surface.
 #include "sprite_drawing_internal.h"
 
+#include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 
 using namespace win32;
 using namespace sprites;
@@ -27,16 +29,21 @@ LayerDrawing ChooseDrawing(const SpriteWindow* window, int layer) {
     const LayerRecord& record = window->layers[layer];
     if ((record.flags & LayerDrawnDirectly) || record.ink == 0) return LayerDrawing::Direct;
     if ((record.ink & 0xFFF) == 1 && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
-    // An effect ink (above 0xFFFF) composes like one whose parameter is a colour with alpha; the alpha of
-    // its effect is read once the effect objects exist.
+    // An effect ink (above 0xFFFF) is composed; the effect services read the alpha of its effect's colour
+    // here, to skip it at alpha 0 like the colour parameters below, and add that test.
     if ((record.ink & InkParameterIsColour) && record.ink <= 0xFFFF &&
         static_cast<DWORD>(record.inkParam) <= AlphaOfColour)
         return LayerDrawing::Skipped;
     return LayerDrawing::Composed;
 }
 
-// The layer surface at the window's size, made on demand. The display driver's render-texture prototypes
-// are bound with the driver; until then it is a surface of the window surface's own kind.
+AppContext* ContextOf(const SpriteWindow* window) {
+    return window->appWindow ? window->appWindow->context : nullptr;
+}
+
+// The layer surface at the window's size, made on demand from the render-texture prototype of the display
+// driver that the context's mode names (bit 0x80: Direct3D 8), or of the window surface's own kind while no
+// driver gives one.
 cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) {
     cSurface*& layer = window->layerSurface;
     if (layer && (layer->GetWidth() != work.width || layer->GetHeight() != work.height)) {
@@ -44,7 +51,14 @@ cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) 
         layer = nullptr;
     }
     if (!layer) {
-        cSurfaceImplementation* made = work.CreateSameKind(work.width, work.height);
+        const AppContext* context = ContextOf(window);
+        const bool direct3D8 = context && (context->displayMode & DisplayModeDirect3D8Flag);
+        cSurface* prototype = GetDriverPrototypeHolder(direct3D8 ? 0 : 1, PublicTypeRenderTexture);
+        cSurfaceImplementation* made =
+            prototype && prototype->HasImplementation()
+                ? prototype->GetImplementation()->CreateSameKind(work.width, work.height)
+                : nullptr;
+        if (!made) made = work.CreateSameKind(work.width, work.height);
         if (!made) return nullptr;
         layer = NewSurface();
         if (!layer) {
@@ -80,13 +94,10 @@ void DrawDriverSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& t
     }
     const ImageItem* item = ImageItemOf(window, s->image);
     if (!item) return;
-    // The image's texture when the bank holds one; making it on demand comes with the display driver's
-    // texture prototypes. Until then the bank image itself is the source.
+    // The image's texture, made on demand; the bank image itself while no display driver makes textures.
     cImageSurface image(item);
-    cSurfaceImplementation* source = &image;
-    if (const TextureCacheItem* texture = FindImageTexture(window->banks, s->image);
-        texture && texture->surface)
-        source = texture->surface;
+    cSurfaceImplementation* source = GetImageTexture(ContextOf(window), s->image, 0);
+    if (!source) source = &image;
     const int width = static_cast<int>(item->width), height = static_cast<int>(item->height);
     if (g.angle != 0 || g.scaleX != 1 || g.scaleY != 1) {
         const float scale[2] = {g.scaleX, g.scaleY};

@@ -60,14 +60,16 @@ void FlagSpritesOverVanishing(SpriteManager& pool, const RECT& clip) {
 }
 
 // Erases from the window's background copy go into one batch, put back before any other kind of erase so
-// that the erases keep their order where they overlap.
-void Erase(Sprite* s, cSurfaceImplementation& work, std::optional<BackgroundRestore>& background) {
+// that the erases keep their order where they overlap; what the batch puts back goes into the update area,
+// which holds the sprite's rectangle as far as it lies on the surface. False when the sprite's rectangle is
+// still to be added to the update area.
+bool Erase(Sprite* s, cSurfaceImplementation& work, std::optional<BackgroundRestore>& background) {
     const RECT& r = s->lastDrawn;
     const int width = r.right - r.left, height = r.bottom - r.top;
     const bool fromBackground = !(s->flags & (SpriteEraseFill | SpriteRoutineSaves));
     if (fromBackground && background) {
         background->Add(r);
-        return;
+        return true;
     }
     if (background) background->Flush();
     if (s->flags & SpriteEraseFill)
@@ -76,6 +78,7 @@ void Erase(Sprite* s, cSurfaceImplementation& work, std::optional<BackgroundRest
         if (s->routine) s->routine(s, RoutineRestore, 0);
     } else if (s->savedBackground)
         s->savedBackground->Blit(&work, r.left, r.top, 0, 0, width, height, 0, 0, 0, 0);
+    return false;
 }
 
 // A sprite waiting to be hidden becomes hidden, and a deleted one is freed. Sprites that were never drawn,
@@ -188,18 +191,19 @@ void EraseSprites(SpriteWindow* window) {
         return;
     }
     if (work) FlagSpritesOverVanishing(*pool, ClipOf(*work));
-    std::optional<BackgroundRestore> background;
-    if (cSurfaceImplementation* copy = BackgroundOf(window); copy && work) background.emplace(*work, *copy);
     UpdateBatch updates(window);
+    std::optional<BackgroundRestore> background;
+    if (cSurfaceImplementation* copy = BackgroundOf(window); copy && work)
+        background.emplace(*work, *copy, updates);
     for (Sprite *s = pool->first, *next = nullptr; s; s = next) {
         next = s->next;
         if (Untouched(s)) continue;
         if (work && !(s->flags & SpriteSuspended) && HasLastDrawn(s)) {
-            Erase(s, *work, background);
-            if (!SameLook(s)) updates.Add(s->displayed.rect, s->ink);
+            if (!Erase(s, *work, background) && !SameLook(s)) updates.Add(s->displayed.rect, s->ink);
         }
         Retire(window, s);
     }
+    background.reset();
 }
 
 void CommitSpriteChanges(SpriteWindow* window) {

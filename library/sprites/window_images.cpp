@@ -118,13 +118,10 @@ void DrawImageToWindow(SpriteWindow* window, DWORD image, int x, int y, DWORD fl
     cSurfaceImplementation& work = *surface->GetImplementation();
     const BlitInk blit = TranslateInk(ink, inkParam);
     if (IsDriverSurface(work)) {
-        // The display driver's texture of the image is drawn when the bank holds one; making it on demand
-        // comes with the driver's texture prototypes.
-        if (const TextureCacheItem* texture = FindImageTexture(window->banks, image);
-            texture && texture->surface)
-            texture->surface->Blit(&work, x, y, 0, 0, static_cast<int>(item->width),
-                                   static_cast<int>(item->height), blit.mode, blit.ink, blit.parameter,
-                                   blit.flags);
+        // The image's texture, made on demand; the bank image itself while no display driver makes textures.
+        if (cSurfaceImplementation* texture = GetImageTexture(window->appWindow->context, image, 0))
+            texture->Blit(&work, x, y, 0, 0, static_cast<int>(item->width), static_cast<int>(item->height),
+                          blit.mode, blit.ink, blit.parameter, blit.flags);
         else
             BlitBankImage(window, image, work, x, y, blit);
         return;

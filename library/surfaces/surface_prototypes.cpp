@@ -197,6 +197,7 @@ void InitSurfaceLibrary() {
     // This platform's system family is the NT one.
     library.ntFamily = 1;
     GetCpuFeatureWord();
+    RestartPaletteThread();
     if (library.threadCount++ == 0) MakeLibraryPrototypes(library);
 }
 

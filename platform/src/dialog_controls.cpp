@@ -595,6 +595,7 @@ void RegisterDialogClasses() {
     AddSystemClass(u"Static", StaticProc, sizeof(LONG_PTR));
     AddSystemClass(u"Button", ButtonProc, sizeof(LONG_PTR));
     AddSystemClass(u"Edit", EditProc, sizeof(LONG_PTR));
+    AddSystemClass(u"ListBox", ListBoxProc, sizeof(LONG_PTR));
 }
 
 } // namespace win32

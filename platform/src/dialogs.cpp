@@ -129,6 +129,8 @@ const char16_t* ClassOfOrdinal(WORD ordinal) {
         return u"Edit";
     case DialogClassStatic:
         return u"Static";
+    case DialogClassListBox:
+        return u"ListBox";
     default:
         return nullptr;
     }
@@ -325,18 +327,22 @@ HWND Create(HINSTANCE instance, const BYTE* data, std::size_t size, HWND owner, 
             bool modal) {
     const std::optional<DialogSpec> d = ReadTemplate(data, size);
     if (!d) return nullptr;
+    // A modeless dialog of WS_CHILD lies inside its owner, as a part of it.
+    const bool inside = (d->style & WS_CHILD) && owner && !modal;
     auto state = std::make_unique<DialogState>();
     state->proc = proc;
     state->modal = modal;
-    state->owner = owner ? TopLevelOf(owner) : nullptr;
+    state->owner = owner && !inside ? TopLevelOf(owner) : nullptr;
     state->font = DialogFont(*d, *state);
     MeasureBaseUnits(*state);
-    const RECT place = PlaceDialog(*d, *state, state->owner);
+    const RECT place =
+        inside ? ToPixels(*state, d->x, d->y, d->cx, d->cy) : PlaceDialog(*d, *state, state->owner);
     DialogState* kept = state.get();
-    const DWORD style = (d->style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
+    const DWORD style = inside ? (d->style & ~(WS_VISIBLE | WS_POPUP)) | WS_CHILD
+                               : (d->style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
     HWND dialog = CreateWindowExW(d->exStyle, u"#32770", d->title.c_str(), style, place.left, place.top,
-                                  place.right - place.left, place.bottom - place.top, state->owner, nullptr,
-                                  instance, state.get());
+                                  place.right - place.left, place.bottom - place.top,
+                                  inside ? owner : state->owner, nullptr, instance, state.get());
     if (!dialog) {
         if (kept->ownsFont) DeleteFont(kept->font);
         return nullptr;
@@ -352,7 +358,7 @@ HWND Create(HINSTANCE instance, const BYTE* data, std::size_t size, HWND owner, 
         FocusControl(first);
     if (!IsWindow(dialog)) return nullptr;
     if (modal || (d->style & WS_VISIBLE)) ShowWindow(dialog, SW_SHOW);
-    if (testing::dialogShownHook) testing::dialogShownHook(dialog);
+    if (testing::dialogShownHook && !inside) testing::dialogShownHook(dialog);
     return dialog;
 }
 

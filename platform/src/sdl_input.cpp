@@ -370,8 +370,12 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         InvalidateRect(top, nullptr, TRUE);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
-        // In full screen the SDL window is the desktop's size, whatever the window's own.
-        if (top->fullScreen) break;
+        // In full screen the SDL window is the desktop's size, whatever the window's own; one that the
+        // window system leaves smaller covers the display by itself.
+        if (top->fullScreen) {
+            if (!top->coversDisplay) CoverDisplayWhenNotFull(top);
+            break;
+        }
         // Events queued before a later size change of our own are stale: only the current size counts.
         int width = 0, height = 0;
         SDL_GetWindowSize(top->sdl, &width, &height);
@@ -587,6 +591,13 @@ SHORT GetKeyState(int virtualKey) {
     if (virtualKey < 0 || virtualKey > 255) return 0;
     const BYTE k = State().sync[static_cast<std::size_t>(virtualKey)];
     return static_cast<SHORT>(((k & kDown) ? 0xFF80 : 0) | (k & kToggled));
+}
+
+BOOL GetKeyboardState(BYTE* keys) {
+    if (!keys) return FALSE;
+    const auto& sync = State().sync;
+    std::copy(sync.begin(), sync.end(), keys);
+    return TRUE;
 }
 
 SHORT GetAsyncKeyState(int virtualKey) {

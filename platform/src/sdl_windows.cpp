@@ -176,13 +176,39 @@ POINT FromSdlWindow(WindowObject* w, int x, int y) {
                  static_cast<LONG>(static_cast<long long>(y - shown.y) * own.cy / shown.h)};
 }
 
+// A bare X server has no window manager to take the request for desktop full screen, and the window stays
+// as it was: it then covers the display itself, borderless.
+void CoverDisplayWhenNotFull(WindowObject* w) {
+    if (!w || !w->sdl || w->coversDisplay) return;
+    const int display = SDL_GetWindowDisplayIndex(w->sdl);
+    SDL_Rect bounds{};
+    int width = 0, height = 0;
+    if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) return;
+    SDL_GetWindowSize(w->sdl, &width, &height);
+    if (width == bounds.w && height == bounds.h) return;
+    SDL_SetWindowFullscreen(w->sdl, 0);
+    w->borderedBeforeCover = !(SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_BORDERLESS);
+    SDL_SetWindowBordered(w->sdl, SDL_FALSE);
+    SDL_SetWindowPosition(w->sdl, bounds.x, bounds.y);
+    SDL_SetWindowSize(w->sdl, bounds.w, bounds.h);
+    w->coversDisplay = true;
+}
+
 namespace {
 
 // Full screen follows the window: in while it covers the set mode's screen, out as soon as it does not.
 void SyncFullScreen(WindowObject* w) {
     const bool wanted = CoversSetScreen(w);
     if (wanted == w->fullScreen) return;
-    if (SDL_SetWindowFullscreen(w->sdl, wanted ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0 && wanted) return;
+    if (wanted) {
+        if (SDL_SetWindowFullscreen(w->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return;
+        CoverDisplayWhenNotFull(w);
+    } else if (w->coversDisplay) {
+        SDL_SetWindowBordered(w->sdl, w->borderedBeforeCover ? SDL_TRUE : SDL_FALSE);
+        w->coversDisplay = false;
+    } else {
+        SDL_SetWindowFullscreen(w->sdl, 0);
+    }
     w->fullScreen = wanted;
     w->dirty = true;
 }

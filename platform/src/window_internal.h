@@ -60,6 +60,10 @@ struct WindowObject {
     bool dirty = false;
     bool presented = false;
     bool fullScreen = false; // shown in SDL's desktop full screen
+    // Full screen without a window manager to give it: the window covers the display itself, without the
+    // border it had (which it gets back when it leaves).
+    bool coversDisplay = false;
+    bool borderedBeforeCover = false;
 };
 
 struct Timer {
@@ -106,6 +110,9 @@ void ResizeBacking(WindowObject* w);
 void CreateSdlWindow(WindowObject* w);
 void DestroySdlWindow(WindowObject* w);
 void SyncSdlWindow(WindowObject* w);
+// A window in desktop full screen that the window system left smaller than the display covers the display
+// itself.
+void CoverDisplayWhenNotFull(WindowObject* w);
 HWND WindowFromSdlId(std::uint32_t id);
 void ForgetInputWindow(HWND window);
 void RemoveWindowTimers(HWND window);

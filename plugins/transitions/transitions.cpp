@@ -27,7 +27,13 @@ struct Transition {
     std::uint32_t duration = 0; // ms
     std::uint32_t taken = 0;
     DWORD started = 0;
+    DWORD lastStep = 0;
+    bool drewLast = false; // the last step drew the final picture
 };
+
+// A transition by time that nothing steps any more (an object out of sight) ends this long after its time
+// is up.
+constexpr DWORD UnsteppedGrace = 250;
 
 Transition* Of(transition::Object* o) {
     return reinterpret_cast<Transition*>(o);
@@ -56,7 +62,8 @@ void Start(transition::Object* o, std::uint32_t duration) {
     Transition& t = *Of(o);
     t.duration = duration;
     t.taken = 0;
-    t.started = timeGetTime();
+    t.started = t.lastStep = timeGetTime();
+    t.drewLast = false;
 }
 
 void DrawFade(cSurface& target, cSurface& destination, double progress) {
@@ -75,9 +82,11 @@ void Step(transition::Object* o, cSurface* target, cSurface* source, cSurface* d
     Transition& t = *Of(o);
     if (changed) *changed = nullptr; // the whole picture changes
     if (t.steps && t.taken < t.steps) ++t.taken;
+    t.lastStep = timeGetTime();
+    const double progress = Progress(t);
+    t.drewLast = progress >= 1.0;
     if (!target || !source || !destination) return;
     source->BlitWhole(*target, 0, 0, 0);
-    const double progress = Progress(t);
     if (t.identifier == IdentifierWipe)
         DrawWipe(*target, *destination, progress);
     else
@@ -86,8 +95,13 @@ void Step(transition::Object* o, cSurface* target, cSurface* source, cSurface* d
 
 void End(transition::Object*, std::int32_t) {}
 
+// Done once the final picture is drawn: a step taken late in the time is followed by one more, so that the
+// fade never ends short of where it goes.
 std::int32_t IsDone(transition::Object* o) {
-    return Progress(*Of(o)) >= 1.0 ? 1 : 0;
+    const Transition& t = *Of(o);
+    if (Progress(t) < 1.0) return 0;
+    if (t.drewLast) return 1;
+    return timeGetTime() - t.lastStep >= UnsteppedGrace ? 1 : 0;
 }
 
 constexpr transition::Operations Operations = {

@@ -1,7 +1,10 @@
 #include "events/event_preparation.h"
 
+#include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
+
+#include "vtrs2/sprites.h"
 
 #include <algorithm>
 #include <new>
@@ -475,8 +478,11 @@ private:
                 events_.conditionSlots.data() + events_.infoSlotBase[static_cast<std::size_t>(index)];
             ++entry.instanceCount;
             o->collisionFlags = static_cast<std::int16_t>(entry.collisionFlags);
-            // The movement block's wrap mask and the sprite's collision setting are set here by the movement
-            // and sprite services, which add them.
+            // The movement block's wrap mask is copied here by the movement services, which add it.
+            // A sprite whose object no event tests for overlaps stops colliding.
+            if (RunObjectExtended* x = ExtendedOf(o); x && x->sprite && (o->objectFlags & ObjectHasSprite) &&
+                                                      !(entry.collisionFlags & CollisionOverlap))
+                SetSpriteCollidable(SpritesOfFrame(), static_cast<Sprite*>(x->sprite), 0);
             if (!(o->runFlags & ObjectRunKeepsCollision)) {
                 const bool frameLayers =
                     state_.frame && (state_.frame->flags & FrameBackdropCollisionPerLayer);

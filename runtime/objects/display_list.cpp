@@ -411,13 +411,18 @@ LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR) {
         if (IsKind(o))
             if (auto display = KindRoutines()[static_cast<std::size_t>(o->objectType)].display) display(o);
         return 0;
-    case 3:
+    case 3: {
         KillObjectBackground(o);
-        if (!(sprite->flags & SpriteRecordKeepsObject) && o->creationNumber == 0) {
-            if (RunObjectExtended* x = ExtendedOf(o); x && x->sprite == sprite) x->sprite = nullptr;
+        // A transition sprite that leaves its object frees it all the same when the object was destroyed
+        // while the sprite waited, and has no sprite of its own left to wait for.
+        RunObjectExtended* x = ExtendedOf(o);
+        const bool leftAlone = !(sprite->flags & SpriteRecordKeepsObject) || !x || !x->sprite;
+        if (leftAlone && o->creationNumber == 0) {
+            if (x && x->sprite == sprite) x->sprite = nullptr;
             FreeRecordNow(s, o);
         }
         return 0;
+    }
     default:
         // The kinds' background routines are empty; extensions give theirs through the extension host.
         return 0;

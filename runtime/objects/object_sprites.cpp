@@ -19,11 +19,14 @@ using namespace win32;
 
 namespace {
 
-// Object info option bits; the run entry carries none yet, so every object reads them as 0.
+// Object info option bits. Box-only is bit 2 of the definition's collision word; the run entry carries no
+// option byte or colour of its own yet, so the other two read as 0.
 constexpr std::uint8_t InfoOptionSavesBackground = 0x01;
 constexpr std::uint8_t InfoOptionEraseWithColour = 0x02;
 constexpr std::uint8_t InfoOptionBoxOnly = 0x04;
-constexpr std::int32_t InfoFlagCollidable = 0x100;
+// Collision flag of a run entry: its events test the object's overlaps. Entries read all flags set until the
+// events are prepared, so that the objects made before then collide until the preparation says otherwise.
+constexpr std::uint16_t EntryTestsOverlaps = 0x100;
 constexpr std::uint16_t TextObjectType = 3;
 constexpr DWORD OwnerDrawnFlags = SpriteOwnerDrawn | SpriteShown;
 constexpr DWORD OwnerDrawnUntracked = 0x800000;
@@ -42,8 +45,9 @@ Sprite* SpriteOf(RunObjectExtended* x) {
     return x ? static_cast<Sprite*>(x->sprite) : nullptr;
 }
 
-std::uint8_t InfoOptions(const RunObject*) {
-    return 0;
+std::uint8_t InfoOptions(const RunObject* o) {
+    const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo));
+    return info ? static_cast<std::uint8_t>(DefU16(info->definition, DefObstacle) & InfoOptionBoxOnly) : 0;
 }
 
 RECT ObjectBox(const RunObject* o) {
@@ -109,7 +113,7 @@ int InitObjectSpriteBlock(RunObject* o, const ObjectCreationParams* params) {
     block->layerKey = params ? params->layer : 0;
     block->zOrder = params ? params->order : 0;
     const ObjectInfoRunEntry* entry = o->objectInfoEntry;
-    block->spriteFlags = (entry && (entry->flags & InfoFlagCollidable)) ? SpriteCollidable : 0;
+    block->spriteFlags = (entry && (entry->collisionFlags & EntryTestsOverlaps)) ? SpriteCollidable : 0;
     block->eraseColour = 0;
     if (!(o->objectFlags & ObjectFlag04) || (options & InfoOptionSavesBackground)) {
         o->objectFlags &= ~ObjectFlag04;
@@ -197,7 +201,10 @@ Sprite* StartObjectTransitionSprite(RunObject* o, bool fadeOut) {
     Sprite* old = SpriteOf(x);
     RECT r{};
     if (old) {
+        // The transition draws where the sprite it replaces stood.
         GetSpriteRect(window, old, &r);
+        o->displayLeft = r.left, o->displayTop = r.top, o->displayRight = r.right,
+        o->displayBottom = r.bottom;
         block->zOrder = old->zOrder;
     } else {
         UpdateDisplayRect(o);
@@ -217,6 +224,11 @@ Sprite* StartObjectTransitionSprite(RunObject* o, bool fadeOut) {
         return nullptr;
     }
     sprite->flags |= SpriteRecordInTransition;
+    // The transition knows its sprite, so that the sprite can let go of the record should the record go
+    // while the sprite waits for the pool to free it.
+    if (auto* state =
+            static_cast<ObjectTransitionState*>(fadeOut ? x->disappearingTransition : x->appearingTransition))
+        state->sprite = sprite;
     o->runFlags |= ObjectImageSprite;
     SetSpriteEffect(window, sprite, block->inkEffect, reinterpret_cast<LONG_PTR>(block->inkParameter));
     if (old) {

@@ -156,12 +156,14 @@ void ClearDestroyMark(FrameRunState* s, std::int32_t slot) {
     s->objectBits[slot / 32] &= ~(1u << (slot % 32));
 }
 
-// Whether a record being destroyed waits for its background to be restored or for its deleted sprite to be
-// freed by the sprite pool, rather than be freed at once.
+// Whether a record being destroyed waits for its background to be restored or for its deleted sprite (or
+// the transition sprite it has just finished with) to be freed by the sprite pool, rather than be freed at
+// once.
 bool RecordOutlivesSlot(RunObject* o, int mode) {
     const ObjectSpriteBlock* block = SpriteBlockOf(o);
     if (!block || mode == 1) return false;
     if (o->objectFlags & ObjectSavedBackground) return true;
+    if (TransitionSpriteWaiting(o)) return true;
     const RunObjectExtended* x = ExtendedOf(o);
     return (block->spriteFlags & SpriteOwnerDrawn) && !(block->displayFlags & DisplayParked) && x &&
            x->sprite;

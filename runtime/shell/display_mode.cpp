@@ -28,8 +28,13 @@ bool IsDriverMode(int mode) {
     return (mode & (DisplayDriverFlag | DisplayDirect3D8Flag)) != 0;
 }
 
+DisplayModeAnswer& Answerer() {
+    static DisplayModeAnswer answerer = SetAppDisplayMode;
+    return answerer;
+}
+
 int Ask(int mode) {
-    return SetAppDisplayMode(Services().libraryContext, mode);
+    return Answerer()(Services().libraryContext, mode);
 }
 
 int DepthOfType(int type) {
@@ -71,13 +76,16 @@ int ChooseDisplayMode(const ApplicationRecord& app) {
     UpdateDisplayFlags(app);
     const WORD asked = services.displayFlags;
     int mode = -1;
+    int depth = asked & DepthNibble;
     if (asked & DisplayDriverFlag) {
         int answer = Ask(asked & ~DepthNibble);
         if (!IsDriverMode(answer)) answer = Ask(DisplayDriverFlag | DisplayDirect3D8Flag);
         if (answer & DisplayDriverFlag) mode = answer;
+        // Without a driver the desktop's depth is asked for.
+        depth = 0;
     }
     if (mode < 0) {
-        mode = Ask(asked & DepthNibble);
+        mode = Ask(depth);
         const CommandLineOptions& options = GetCommandLineOptions();
         const int headerDepth = app.header.graphicMode & DepthNibble;
         const bool fullScreen = (app.header.flags1 & Flags1StartFullScreen) && !options.noFullScreen;
@@ -86,8 +94,8 @@ int ChooseDisplayMode(const ApplicationRecord& app) {
             mode = Palette256;
     }
     mode = Ask(mode);
-    const int depth = mode & DepthNibble;
-    if (depth == 0 || depth == 2 || depth == 5) mode = Ask((mode & ~DepthNibble) | Palette256);
+    const int answered = mode & DepthNibble;
+    if (answered == 0 || answered == 2 || answered == 5) mode = Ask((mode & ~DepthNibble) | Palette256);
     services.displayFlags = static_cast<WORD>(mode);
     services.displayType = static_cast<WORD>(mode & DepthNibble);
     services.vsync =
@@ -107,6 +115,10 @@ int SetColourDepth(ApplicationRecord& app) {
     }
     GetSurfacePrototype(&app.surfacePrototype, app.surfaceDepth, type, kind);
     return app.surfacePrototype ? 1 : 0;
+}
+
+void SetDisplayModeAnswerer(DisplayModeAnswer answerer) {
+    Answerer() = answerer ? answerer : SetAppDisplayMode;
 }
 
 } // namespace vtrrt

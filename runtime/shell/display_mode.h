@@ -4,6 +4,8 @@
 
 #include "win32/types.h"
 
+struct AppContext;
+
 namespace vtrrt {
 
 struct ApplicationRecord;
@@ -20,5 +22,10 @@ void UpdateDisplayFlags(const ApplicationRecord& app);
 int ChooseDisplayMode(const ApplicationRecord& app);
 // The application's surface depth and prototype from the chosen mode; 1 when a prototype exists.
 int SetColourDepth(ApplicationRecord& app);
+
+// What answers the modes ChooseDisplayMode asks for: the library's SetAppDisplayMode, unless a test puts
+// its own display in its place (null puts the library's back).
+using DisplayModeAnswer = int (*)(AppContext* context, int mode);
+void SetDisplayModeAnswerer(DisplayModeAnswer answerer);
 
 } // namespace vtrrt

@@ -79,6 +79,13 @@ void ShowErrorMessage(HWND owner, int code, const WCHAR* fileName) {
     Report(owner, ErrorMessageText(code, fileName), (GetCommandLineOptions().errorBoxes & 1) != 0);
 }
 
+void ShowFileErrorMessage(HWND owner, const WCHAR* fileName) {
+    std::u16string text = fileName ? fileName : u"";
+    text += u" : ";
+    text += ErrorMessageText(static_cast<int>(StringFileError), nullptr);
+    Report(owner, text, (GetCommandLineOptions().errorBoxes & 1) != 0);
+}
+
 void ShowCannotFindMessage(const WCHAR* name) {
     Report(Services().mainWindow, NamedMessage(StringCannotFind, name), true);
 }

@@ -16,6 +16,10 @@ std::u16string ErrorMessageText(int code, const win32::WCHAR* fileName);
 // stderr, then, when error boxes are on, in a box with the information icon.
 void ShowErrorMessage(win32::HWND owner, int code, const win32::WCHAR* fileName = nullptr);
 
+// "<name> : File error!": a file of the run that could not be written; a line on stderr, and a box when
+// error boxes are on.
+void ShowFileErrorMessage(win32::HWND owner, const win32::WCHAR* fileName);
+
 // One line on stderr, "vtrrt: <text>", for an error that shows no message box.
 void ReportErrorLine(std::u16string_view text);
 

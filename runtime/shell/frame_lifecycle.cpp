@@ -160,7 +160,7 @@ SIZE PlayAreaSize(const ApplicationRecord& app, const FrameRecord& frame) {
 void OnSurfaceLost(cSurface*, LPARAM argument) {
     auto* app = reinterpret_cast<ApplicationRecord*>(argument);
     if (!app) return;
-    // A fade drawing on the lost surface ends where it would have ended.
+    // A fade's pictures go with the device: the fade ends.
     if (app->runState == StateFadeIn || app->runState == StateFadeOut)
         EndFrameTransition(app, app->runState == StateFadeOut);
     // The window-size surface and the objects' cached surfaces are let go here by the display-driver frame
@@ -299,6 +299,8 @@ void RefreshAfterFadeIn() {
     FrameRecord* frame = Services().frame;
     if (!s || !frame || !(s->runFlags & RunFadeInPending)) return;
     s->runFlags &= static_cast<std::uint16_t>(~RunFadeInPending);
+    // The frame as it is, over whatever the fade's last step left.
+    RedrawFrame(RedrawFirstOfRun);
     static constexpr ObjectFlagRoutine Restore[] = {
         {ObjectHasSprite, [](RunObject* o, int) { RestoreObjectSprite(o); }}, {0xFFFF, nullptr}};
     CallObjectRoutines(nullptr, 0, Restore);

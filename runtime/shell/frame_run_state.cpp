@@ -6,6 +6,7 @@
 #include "objects/display_list.h"
 #include "objects/run_objects.h"
 #include "shell/frame_clock.h"
+#include "shell/input_recording.h"
 #include "shell/window_hooks.h"
 #include "startup/application_record.h"
 #include "startup/frame_loader.h"
@@ -212,6 +213,7 @@ void EndFrameEvents(FrameRunState* s) {
 
 void FreeFrameRunState(FrameRunState* s) {
     if (!s) return;
+    FreeInputRecorder(*s);
     EndFrameEvents(s);
     FreeMemory(&s->objects);
     FreeMemory(&s->objectInfos);

@@ -15,6 +15,7 @@ struct RunObject;
 struct EventRunState;
 struct FrameRunState;
 struct BackgroundQueueNode;
+class InputRecorder;
 using ObjectRoutine = void (*)(RunObject*);
 
 struct ObjectListEntry {
@@ -137,7 +138,8 @@ struct FrameRunState {
     std::uint16_t randomSeed;
     std::int32_t positionLoadFlag;
     void* routineSlots[RoutineSlotCount];
-    std::int16_t recorderMode;
+    std::int16_t recorderMode; // RecorderMode
+    InputRecorder* recorder;   // owned
     std::int16_t saveRequest;
     std::int16_t pointerShowCount;
     std::int32_t cursorCentreX, cursorCentreY;

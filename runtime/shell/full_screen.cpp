@@ -147,12 +147,14 @@ void UndoFailedSwitch(ApplicationRecord& app, int frameOptions, bool frameHidden
     services.fullScreen = 0;
 }
 
-void TakeDisplayModeOfDepth(int depth) {
+// The display-mode code of the full-screen mode's depth, with the driver the full-screen surface is made by.
+void TakeDisplayModeOfDepth(const cSurface& surface, int depth) {
     RuntimeServices& services = Services();
     int code = DisplayCodeOfDepth(depth);
-    if (const cSurface* screen = GetDriverPrototypeHolder(1, PublicTypeScreen); screen && DriverKind())
-        code |= (services.displayFlags & DisplayDirect3D8Flag) ? (DisplayDriverFlag | DisplayDirect3D8Flag)
-                                                               : DisplayDriverFlag;
+    if (surface.GetDriverKind() == DriverKindDirect3D9)
+        code |= DisplayDriverFlag;
+    else if (surface.GetDriverKind() == DriverKindDirect3D8)
+        code |= DisplayDriverFlag | DisplayDirect3D8Flag;
     if (code == services.displayFlags) return;
     const int answer = SetAppDisplayMode(services.libraryContext, code);
     services.displayFlags = static_cast<WORD>(answer);
@@ -263,7 +265,7 @@ void SwitchToFullScreen(int setDisplayMode) {
     app.fullScreenDepth = found.bestDepth;
     if (app.run.frame)
         if (cSurface* work = FrameWorkSurface(app)) work->CopyFullScreenState(*app.fullScreenSurface);
-    if (setDisplayMode) TakeDisplayModeOfDepth(found.bestDepth);
+    if (setDisplayMode) TakeDisplayModeOfDepth(*app.fullScreenSurface, found.bestDepth);
 
     UpdateScreenSize();
     if (mainWindow) {
@@ -324,7 +326,8 @@ void SwitchToWindow() {
     if (app.frameWindow && !IsWindowVisible(app.frameWindow)) ShowWindow(app.frameWindow, SW_SHOW);
     if (driver && app.run.frame && app.run.frame->surface)
         AttachWindowSurface(FrameLibraryWindow(app), app.run.frame->surface);
-    // The frame's cached drawing is freed here once the background services keep one.
+    // The frame's cached drawing, a window-size surface of the display-driver modes, is freed here by the
+    // display-driver frame surfaces, which add the call.
     SyncDisplaySurfaceSize(FrameLibraryWindow(app));
     InvalidateWindows(app);
     if (main) SendMessageW(main, WM_QUERYNEWPALETTE, 0, 0);

@@ -6,6 +6,7 @@
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/header_flags.h"
+#include "shell/input_recording.h"
 #include "shell/pause.h"
 #include "startup/player_globals.h"
 
@@ -143,6 +144,7 @@ void InitFrameRunState() {
     // The other slots are the object, event and movement services', which fill them as they are built.
     s->routineSlots[PauseRoutineSlot] = reinterpret_cast<void*>(&PauseService);
     s->routineSlots[ResumeRoutineSlot] = reinterpret_cast<void*>(&ResumeService);
+    StartFrameRecording(*s);
     FreeBackgroundQueue();
 }
 
@@ -156,13 +158,14 @@ int GameLoopStep() {
     SwapEventBuffer(*s);
     AdvanceClock(*s);
 
-    // Input recording and playback add their tick here; until then the controls are always read.
     s->previousPlayerBits = s->playerBits;
-    ReadPlayerControls();
-    if (s->mousePlayers)
-        ReadMouseStep();
-    else
-        UpdateMousePosition();
+    if (s->recorderMode == RecorderRecording) RecordInputTick();
+    if (s->recorderMode == RecorderPlaying) PlayInputTick();
+    // A playback that has just ended gives this loop the real controls already.
+    if (s->recorderMode == RecorderNone) ReadPlayerControls();
+    if (s->mousePlayers) PlayMouseTick();
+    UpdateMousePosition();
+    if (s->mousePlayers) ReadMouseStep();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
     // The event engine evaluates the player object's conditions here when the controls changed; it adds
@@ -233,6 +236,8 @@ void ReadMouseStep() {
     s->mouseMotionX = point.x - s->cursorCentreX;
     s->mouseMotionY = point.y - s->cursorCentreY;
     if (s->mouseMotionX != 0 || s->mouseMotionY != 0) SetCursorPos(s->cursorCentreX, s->cursorCentreY);
+    // A playback's player bits already hold the recorded buttons.
+    if (s->recorderMode == RecorderPlaying) return;
     const auto down = [](int key) { return (static_cast<std::uint16_t>(GetKeyState(key)) & 0x8000) != 0; };
     s->mouseButtons =
         static_cast<std::uint8_t>((down(VK_LBUTTON) ? 0x10 : 0) | (down(VK_RBUTTON) ? 0x20 : 0));
@@ -247,11 +252,15 @@ void UpdateMousePosition() {
     FrameRunState* s = CurrentRunState();
     // Positions are in the play area: the frame window, which the main window may hold with a border
     // around it (the main window itself when there is no frame window).
-    const HWND area = s ? (s->frameWindow ? s->frameWindow : s->mainWindow) : nullptr;
+    const HWND area = s ? PointerAreaWindow(*s) : nullptr;
     if (!area) return;
     POINT point{};
-    GetCursorPos(&point);
-    ScreenToClient(area, &point);
+    if (const std::optional<POINT> played = PlayedPointer(*s)) {
+        point = *played;
+    } else {
+        GetCursorPos(&point);
+        ScreenToClient(area, &point);
+    }
     s->mouseWindowX = point.x;
     s->mouseWindowY = point.y;
     std::int64_t x = point.x, y = point.y;

@@ -1,5 +1,6 @@
 #include "shell/object_transitions.h"
 
+#include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/display_mode.h"
 #include "shell/runtime_services.h"
@@ -14,6 +15,8 @@
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <vector>
 
@@ -26,6 +29,11 @@ namespace {
 constexpr int CopyKeepingPacking = 2; // CopyImageToSurface: the image's own form
 constexpr int CopyAsItIs = 0;
 constexpr int BlitOpaque = 0, BlitTransparent = 1;
+// Stretch flags: smoothed, aware of the transparent colour, and the alpha plane scaled along.
+constexpr int StretchSmooth = 0x1, StretchSmoothAware = 0x2, StretchScaleAlpha = 0x4;
+constexpr int QuarterTurn = 0, ThreeQuarterTurn = 1; // RotateQuarter's directions: 90 and 270 degrees
+// The sprite routine's command when the transition sprite is freed.
+constexpr int SpriteGoes = 3;
 
 bool DriverKind() {
     return (Services().displayFlags & DisplayDriverFlag) != 0;
@@ -88,20 +96,75 @@ bool MakeOtherPicture(ObjectTransitionState& s, const TransitionDescriptor& d, c
     return true;
 }
 
-// The object's picture: its current image, as a surface over the bank's item.
+// A new surface of the picture's kind and transparent colour, filled with that colour.
+cSurface* SurfaceFrom(cSurface& picture, int width, int height) {
+    cSurface* s = NewSurface();
+    if (!s || !s->Create(width, height, &picture)) {
+        DeleteSurface(s);
+        return nullptr;
+    }
+    s->SetColorKey(picture.GetColorKey());
+    s->Fill(picture.GetColorKey());
+    return s;
+}
+
+// The image as a scaled or turned object shows it: stretched to the scaled size (smoothed when the object
+// is resampled), then turned, a quarter turn exactly, on its transparent colour. Takes the picture given;
+// null when a surface cannot be made.
+cSurface* TransformedPicture(cSurface* picture, const RunObjectExtended& x, const ObjectSpriteBlock* block,
+                             bool transparent) {
+    const bool scaled = x.scaleX != 1.0f || x.scaleY != 1.0f;
+    float angle = std::fmod(x.angle, 360.0f);
+    if (angle < 0) angle += 360.0f;
+    if (!scaled && angle == 0) return picture;
+    const std::uint16_t display = block ? block->displayFlags : 0;
+    if (scaled) {
+        const int width = std::max(1, static_cast<int>(picture->GetWidth() * std::fabs(x.scaleX)));
+        const int height = std::max(1, static_cast<int>(picture->GetHeight() * std::fabs(x.scaleY)));
+        int flags = StretchScaleAlpha;
+        if (display & DisplayResample) flags |= StretchSmooth | (transparent ? StretchSmoothAware : 0);
+        cSurface* stretched = SurfaceFrom(*picture, width, height);
+        if (stretched && !picture->StretchBlit(*stretched, 0, 0, width, height, 0, 0, picture->GetWidth(),
+                                               picture->GetHeight(), BlitOpaque, 0, 0, flags)) {
+            DeleteSurface(stretched);
+            stretched = nullptr;
+        }
+        DeleteSurface(picture);
+        picture = stretched;
+    }
+    if (!picture || angle == 0) return picture;
+    int width = picture->GetWidth(), height = picture->GetHeight();
+    cSurface::GetRotatedSize(width, height, angle);
+    cSurface* turned = SurfaceFrom(*picture, width, height);
+    const bool quarter = angle == 90.0f || angle == 270.0f;
+    if (turned && !(quarter ? picture->RotateQuarter(*turned, angle == 90.0f ? QuarterTurn : ThreeQuarterTurn)
+                            : picture->Rotate(*turned, angle, (display & DisplayAntialias) ? 1 : 0,
+                                              picture->GetColorKey(), 1))) {
+        DeleteSurface(turned);
+        turned = nullptr;
+    }
+    DeleteSurface(picture);
+    return turned;
+}
+
+// The object's picture: its current image, as a surface over the bank's item, or as a scaled or turned
+// object shows it.
 cSurface* ObjectPicture(RunObject& o, const TransitionDescriptor& d, bool transparent) {
     RunObjectExtended* x = ExtendedOf(&o);
+    // An object whose sprite draws itself (a built-in kind) has that routine draw into a surface of the
+    // sprite's size; the built-in objects' services add it.
     if (!x || !(o.objectFlags & ObjectHasAnimation)) return nullptr;
-    // A scaled or turned object fades as it would be drawn unscaled: the stretched and turned picture is
-    // the sprite services' to give, and they add it here.
+    // With a display driver the picture would be drawn through TransformBlit into a render target of the
+    // object's size; the display-driver services add it.
     cSurface* picture = NewSurface();
     const int kind = (d.flags & TransitionPlainColour) && transparent ? CopyAsItIs : CopyKeepingPacking;
-    if (picture &&
-        CopyImageToSurface(Services().libraryContext, static_cast<DWORD>(x->image), picture, kind) &&
-        picture->HasImplementation())
-        return picture;
-    DeleteSurface(picture);
-    return nullptr;
+    if (!picture ||
+        !CopyImageToSurface(Services().libraryContext, static_cast<DWORD>(x->image), picture, kind) ||
+        !picture->HasImplementation()) {
+        DeleteSurface(picture);
+        return nullptr;
+    }
+    return TransformedPicture(picture, *x, SpriteBlockOf(&o), transparent);
 }
 
 // The descriptor at the definition's offset for the kind; UTF-16 data names its module in UTF-16.
@@ -181,6 +244,7 @@ void RestoreBackground(ObjectTransitionState& s, cSurface& window) {
 
 int StepAndFree(RunObject* o, int command, bool isFadeOut) {
     ObjectTransitionState* s = StateOf(o, isFadeOut);
+    if (s && command == SpriteGoes) s->sprite = nullptr;
     const int result = StepObjectTransition(o, command, s);
     if (result && s) {
         FreeObjectTransitionState(s);
@@ -253,7 +317,7 @@ int StepObjectTransition(RunObject* o, int command, ObjectTransitionState* s) {
     case 2:
         if (!DriverKind()) SaveBackground(*o, *s, *window);
         return 0;
-    case 3:
+    case SpriteGoes:
         return 1;
     default:
         return 0;
@@ -280,9 +344,17 @@ void FreeObjectTransitions(RunObject* o) {
     RunObjectExtended* x = o ? ExtendedOf(o) : nullptr;
     if (!x) return;
     for (bool isFadeOut : {false, true}) {
-        FreeObjectTransitionState(static_cast<ObjectTransitionState*>(SlotOf(*x, isFadeOut)));
+        auto* s = static_cast<ObjectTransitionState*>(SlotOf(*x, isFadeOut));
+        if (s && s->sprite && s->sprite->userData == reinterpret_cast<LONG_PTR>(o)) s->sprite->userData = 0;
+        FreeObjectTransitionState(s);
         SlotOf(*x, isFadeOut) = nullptr;
     }
+}
+
+bool TransitionSpriteWaiting(RunObject* o) {
+    for (bool isFadeOut : {false, true})
+        if (const ObjectTransitionState* s = StateOf(o, isFadeOut); s && s->sprite) return true;
+    return false;
 }
 
 bool ObjectTransitionDone(RunObject* o, bool isFadeOut) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 class cSurface;
+struct Sprite;
 
 namespace vtrrt {
 
@@ -29,6 +30,7 @@ struct ObjectTransitionState {
     std::int32_t savedX, savedY, savedWidth, savedHeight;
     std::uint8_t direct; // the module draws onto the window surface itself
     std::uint8_t transparent;
+    Sprite* sprite; // the transition sprite drawing it, until the sprite goes
 };
 
 // Sets up the object's appearing (false) or disappearing (true) transition from its definition; 1 when it
@@ -45,8 +47,12 @@ int StepObjectFadeIn(RunObject* object, int command);
 int StepObjectFadeOut(RunObject* object, int command);
 void FreeObjectTransitionState(ObjectTransitionState* state);
 
-// Frees both of the object's transitions, as its record goes.
+// Frees both of the object's transitions, as its record goes; a transition sprite still waiting to be freed
+// by the sprite pool lets go of the record first.
 void FreeObjectTransitions(RunObject* object);
+
+// Whether a transition sprite of the object waits for the sprite pool to free it.
+bool TransitionSpriteWaiting(RunObject* object);
 
 // Whether the object's transition of that kind has drawn its last step (or there is none), and its end.
 bool ObjectTransitionDone(RunObject* object, bool isFadeOut);

@@ -59,9 +59,9 @@ std::uint16_t CallWindowHooks(HWND window, UINT message, WPARAM wParam, LPARAM l
     FrameRunState* s = CurrentRunState();
     if (!s) return 0;
     if (message == WM_KEYDOWN && MoveFocus(*s, wParam)) return FocusMoved;
-    // A frame stretched to its window shows its objects again at the window's new size.
+    // A frame fitted to its window is drawn again at the new size once its objects are on screen.
     if (message == WM_SIZE && s->application && (s->application->header.flags1 & HeaderFitFrame) &&
-        !(s->runFlags & RunFadeInPending))
+        s->firstDisplayDone)
         RedisplayAllObjects();
     std::uint16_t result = 0;
     for (const WindowHook& hook : Hooks(*s)) {

@@ -8,6 +8,7 @@
 #include "shell/frame_run_state.h"
 #include "shell/frame_transitions.h"
 #include "shell/header_flags.h"
+#include "shell/input_recording.h"
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
 #include "shell/pause.h"
@@ -205,6 +206,7 @@ void RaiseMouseWheel(WPARAM wParam) {
 }
 
 void OnMouseButton(UINT message, LPARAM lParam) {
+    if (FrameRunning()) RecordMouseClick(message);
     // Sub-applications under the point are offered the click first by the sub-application object, which
     // adds that call here.
     if (FrameRunning() && EventRaisers().mouseClick)
@@ -221,8 +223,8 @@ LRESULT OnGetMinMaxInfo(LPARAM lParam) {
     return 0;
 }
 
-// The fade states, and full screen through a display driver, in which the runtime's dialogs do not open.
-bool RuntimeDialogsHeldBack() {
+// The runtime's dialogs do not open while a frame fades, nor over a display driver's full screen.
+bool DialogsHeldBack() {
     const ApplicationRecord* app = CurrentApplication();
     if (Services().fullScreen && (Services().displayFlags & DisplayDriverFlag)) return true;
     return app && (app->runState == StateFadeIn || app->runState == StateFadeOut);
@@ -533,13 +535,13 @@ bool RunMenuCommand(HWND window, int id) {
         if (!FadeRunning()) EndApplication(ExitRestartApplication);
         return true;
     case CommandPassword:
-        if (!RuntimeDialogsHeldBack() && app && app->framePasswords) RunPasswordDialog();
+        if (!DialogsHeldBack() && app && app->framePasswords) RunPasswordDialog();
         return true;
     case CommandPause:
-        if (!RuntimeDialogsHeldBack()) RunPausedDialog();
+        if (!DialogsHeldBack()) RunPausedDialog();
         return true;
     case CommandPlayerControls:
-        if (!RuntimeDialogsHeldBack() && app)
+        if (!DialogsHeldBack() && app)
             RunWhilePaused([] {
                 ApplicationRecord* owner = GetControlsOwner(CurrentApplication());
                 if (owner) ShowPlayerControlsDialog(Services().mainWindow, owner->globals.controls);
@@ -550,7 +552,7 @@ bool RunMenuCommand(HWND window, int id) {
             RunWhilePaused([] { ShowHelpLaunchDialog(Services().mainWindow); });
         return true;
     case CommandAbout:
-        if (!RuntimeDialogsHeldBack()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
+        if (!DialogsHeldBack()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
         return true;
     case CommandSamples:
         ToggleSound(SamplesOn);

@@ -25,7 +25,6 @@
 #include "vtrs2/app_window.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_drawing.h"
-#include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/streams.h"
 #include "vtrs2/surface.h"
@@ -51,7 +50,7 @@ constexpr std::size_t VirtualRectBytes = 16;
 constexpr std::size_t FadeFlagsOffset = 12;
 constexpr std::uint32_t FadeWideData = 0x2;
 constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
-// A layer whose sprites the window draws straight onto its surface, never through a layer surface.
+// Layer flag: the layer's sprites are drawn straight onto the window surface, whatever its ink.
 constexpr std::uint32_t LayerDrawnStraight = 0x80;
 
 struct FrameLoad {
@@ -647,7 +646,7 @@ void FreeFrame(FrameRecord* frame) {
 void CreateLayerEffects() {
     FrameRecord* frame = Services().frame;
     if (!frame) return;
-    const std::span layers(frame->layers, static_cast<std::size_t>(std::max(0, frame->layerCount)));
+    const std::span<FrameLayer> layers(frame->layers, static_cast<std::size_t>(frame->layerCount));
     if (frame->layerEffects.data) {
         ByteReader r({frame->layerEffects.data, frame->layerEffects.size});
         for (FrameLayer& layer : layers) {
@@ -659,7 +658,7 @@ void CreateLayerEffects() {
             layer.effectParameter = parameter;
         }
     }
-    // The frame window's sprites draw each layer with its effect.
+    // The frame window's sprite passes read each layer's ink from its layer records.
     AppWindow* window = Services().frameLibraryWindow;
     SpriteWindow* sprites = window ? window->sprites : nullptr;
     if (!sprites) return;

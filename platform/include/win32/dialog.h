@@ -1,6 +1,6 @@
 // Dialogs from templates (DLGTEMPLATE and DLGTEMPLATEEX), modal and modeless, with the controls they are
-// made of: static texts and frames, single-line edits, push buttons, check boxes and group boxes. They are
-// windows of the layer, drawn with its GDI and fonts; the keyboard moves between their controls as
+// made of: static texts and frames, single-line edits, push buttons, check boxes, group boxes and list boxes.
+// They are windows of the layer, drawn with its GDI and fonts; the keyboard moves between their controls as
 // IsDialogMessageW says.
 #pragma once
 
@@ -33,9 +33,17 @@ constexpr UINT WM_CTLCOLOREDIT = 0x0133;
 constexpr UINT WM_CTLCOLORBTN = 0x0135;
 constexpr UINT WM_CTLCOLORDLG = 0x0136;
 constexpr UINT WM_CTLCOLORSTATIC = 0x0138;
+constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT DM_GETDEFID = WM_USER + 0;
 constexpr UINT DM_SETDEFID = WM_USER + 1;
 constexpr WORD DC_HASDEFID = 0x534B;
+
+// The head of what WM_NOTIFY points to.
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
 
 // What a control asks of the dialog's keyboard handling (WM_GETDLGCODE).
 constexpr LRESULT DLGC_WANTARROWS = 0x0001;
@@ -97,10 +105,28 @@ constexpr UINT EM_SETPASSWORDCHAR = 0x00CC;
 constexpr WORD EN_CHANGE = 0x0300;
 constexpr WORD EN_MAXTEXT = 0x0501;
 
+// List boxes: one column of text items, one of them selected; the keyboard and the wheel move through them.
+constexpr DWORD LBS_NOTIFY = 0x0001;
+constexpr UINT LB_ADDSTRING = 0x0180;
+constexpr UINT LB_RESETCONTENT = 0x0184;
+constexpr UINT LB_SETCURSEL = 0x0186;
+constexpr UINT LB_GETCURSEL = 0x0188;
+constexpr UINT LB_GETTEXT = 0x0189; // the buffer holds LB_GETTEXTLEN + 1 characters
+constexpr UINT LB_GETTEXTLEN = 0x018A;
+constexpr UINT LB_GETCOUNT = 0x018B;
+constexpr UINT LB_GETTOPINDEX = 0x018E;
+constexpr UINT LB_GETITEMDATA = 0x0199;
+constexpr UINT LB_SETITEMDATA = 0x019A;
+constexpr UINT LB_FINDSTRINGEXACT = 0x01A2; // without regard to case, from the item after wParam
+constexpr LRESULT LB_ERR = -1;
+constexpr WORD LBN_SELCHANGE = 1;
+constexpr WORD LBN_DBLCLK = 2;
+
 // The class ordinals of dialog templates.
 constexpr WORD DialogClassButton = 0x0080;
 constexpr WORD DialogClassEdit = 0x0081;
 constexpr WORD DialogClassStatic = 0x0082;
+constexpr WORD DialogClassListBox = 0x0083;
 
 // Modal: the owner is disabled, messages run through the dialog's own loop (offered to the WH_MSGFILTER
 // hooks with MSGF_DIALOGBOX first) until EndDialog; the result given to EndDialog, or -1 when the dialog
@@ -109,7 +135,8 @@ INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC pr
 INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
                                 LPARAM param);
 // Modeless: the dialog is made and returned; its owner keeps running. Messages reach it through the
-// caller's loop, which offers them to IsDialogMessageW.
+// caller's loop, which offers them to IsDialogMessageW. A template with WS_CHILD makes a dialog inside its
+// owner, at the template's position in the owner's client area.
 HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM param);
 HWND CreateDialogIndirectParamW(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
                                 LPARAM param);

@@ -527,6 +527,8 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 
 // Keyboard and mouse.
 SHORT GetKeyState(int virtualKey);
+// The 256 keys as GetKeyState sees them: 0x80 down, 0x01 toggled.
+BOOL GetKeyboardState(BYTE* keys);
 SHORT GetAsyncKeyState(int virtualKey);
 HWND SetFocus(HWND window);
 HWND GetFocus();

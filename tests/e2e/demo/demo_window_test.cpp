@@ -1,4 +1,5 @@
 // Runs the packed demo in a real X window (Xvfb): the first frame's colour and the menu bar on a screenshot,
+// the title's fade, full screen and back through the Options menu, the About dialog from the Help menu,
 // closing the window like a window manager would, quitting by the menu shortcut and by the File menu, and the
 // program's exit and clean-up.
 #include "support/child_process.h"
@@ -39,6 +40,58 @@ constexpr const char* Python = "/usr/bin/python3";
 
 // The first frame's background colour, RGB(0x20, 0x60, 0xC0).
 constexpr std::uint8_t FirstFrame[3] = {0x20, 0x60, 0xC0};
+// Xvfb's screen, which full screen covers.
+constexpr std::array<int, 4> Screen = {0, 0, 1024, 768};
+
+using Pixel = std::optional<std::array<std::uint8_t, 3>>;
+
+bool Is(const Pixel& p, const std::uint8_t (&c)[3]) {
+    return p && (*p)[0] == c[0] && (*p)[1] == c[1] && (*p)[2] == c[2];
+}
+
+// The text of the menu bar and of its popups.
+bool Dark(const Pixel& p) {
+    return p && std::max({(*p)[0], (*p)[1], (*p)[2]}) < 100;
+}
+
+// Runs of columns (or rows) holding text, split where at least `gap` of them hold none.
+std::vector<std::pair<int, int>> TextRuns(const std::vector<bool>& text, int first, int gap) {
+    std::vector<std::pair<int, int>> runs;
+    int empty = gap;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int at = first + static_cast<int>(i);
+        if (!text[i]) {
+            ++empty;
+            continue;
+        }
+        if (empty >= gap || runs.empty())
+            runs.push_back({at, at});
+        else
+            runs.back().second = at;
+        empty = 0;
+    }
+    return runs;
+}
+
+// The titles of a menu bar that spans rows y to y + bar, left to right.
+std::vector<std::pair<int, int>> MenuTitles(const vtrtest::Screenshot& shot, int x, int y, int width,
+                                            int bar) {
+    std::vector<bool> text(static_cast<std::size_t>(width));
+    for (int px = x; px < x + width; ++px)
+        for (int py = y + 2; py < y + bar - 2; ++py)
+            if (Dark(shot.Rgb(px, py))) text[static_cast<std::size_t>(px - x)] = true;
+    return TextRuns(text, x, 6);
+}
+
+// The text lines of a popup opened below a title whose text starts at `left`, top to bottom (past the
+// column of check marks).
+std::vector<std::pair<int, int>> PopupLines(const vtrtest::Screenshot& shot, int left, int top) {
+    std::vector<bool> text(200);
+    for (int py = top; py < top + 200; ++py)
+        for (int px = left + 20; px < left + 140; ++px)
+            if (Dark(shot.Rgb(px, py))) text[static_cast<std::size_t>(py - top)] = true;
+    return TextRuns(text, top, 3);
+}
 
 using vtrtest::ReadFile;
 using vtrtest::Runs;
@@ -108,6 +161,75 @@ protected:
                                 vtrtest::ChildEnvironment({}), out.c_str());
         if (pid <= 0 || WaitFor(pid, 10s) != 0) return std::nullopt;
         return ReadFile(out);
+    }
+
+    std::optional<vtrtest::Screenshot> Shot() {
+        const fs::path path = temp_ / "shot.xwd";
+        vtrtest::Screenshot shot;
+        if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !shot.Read(path.string()))
+            return std::nullopt;
+        return shot;
+    }
+
+    // Opens the menu of a title of the bar (spanning rows y to y + bar of a window at x of that width) with
+    // the mouse and clicks one of its items, both counted from 0.
+    bool ChooseMenuItem(int x, int y, int width, int bar, std::size_t title, std::size_t item) {
+        std::vector<std::pair<int, int>> titles;
+        for (int i = 0; i < 50 && titles.size() <= title; ++i) {
+            if (const auto shot = Shot()) titles = MenuTitles(*shot, x, y, width, bar);
+            if (titles.size() <= title) std::this_thread::sleep_for(100ms);
+        }
+        if (titles.size() <= title) {
+            ADD_FAILURE() << "the menu bar shows " << titles.size() << " titles";
+            return false;
+        }
+        const auto [left, right] = titles[title];
+        std::vector<std::pair<int, int>> lines;
+        // A click that comes before the window takes the mouse opens nothing: click again.
+        for (int attempt = 0; attempt < 5 && lines.size() <= item; ++attempt) {
+            if (!Click((left + right) / 2, y + bar / 2)) return false;
+            for (int i = 0; i < 20 && lines.size() <= item; ++i) {
+                std::this_thread::sleep_for(100ms);
+                if (const auto shot = Shot()) lines = PopupLines(*shot, left, y + bar + 2);
+            }
+        }
+        if (lines.size() <= item) {
+            ADD_FAILURE() << "the menu did not open with " << item + 1 << " items";
+            return false;
+        }
+        return Click(left + 40, (lines[item].first + lines[item].second) / 2);
+    }
+
+    // The window's place and size once it is `wanted`, or as it last was.
+    std::optional<std::array<int, 4>> WaitForGeometry(const std::array<int, 4>& wanted) {
+        std::optional<std::array<int, 4>> box;
+        for (int i = 0; i < 50; ++i) {
+            if (const auto geometry = Window("geometry")) {
+                box.emplace();
+                std::istringstream(*geometry) >> (*box)[0] >> (*box)[1] >> (*box)[2] >> (*box)[3];
+                if (*box == wanted) break;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        return box;
+    }
+
+    // Waits until the screen shows a colour at a point.
+    bool WaitForColour(int x, int y, const std::uint8_t (&colour)[3]) {
+        for (int i = 0; i < 100; ++i) {
+            if (const auto shot = Shot(); shot && Is(shot->Rgb(x, y), colour)) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    // Waits for the demo to end after its window is closed, with status 0.
+    void CloseAndExpectCleanEnd() {
+        ASSERT_TRUE(Window("close"));
+        const auto code = WaitFor(demo_, 30s);
+        ASSERT_TRUE(code) << "the demo did not end after its window was closed";
+        demo_ = -1;
+        EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
     }
 
     vtrtest::VirtualDisplay display_;
@@ -306,45 +428,106 @@ TEST_F(DemoWindow, QuitChosenFromTheFileMenuEndsTheDemo) {
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
-// Ctrl+A is the Help menu's About: the dialog opens in a window of its own over the demo, and its close box
-// closes it.
-TEST_F(DemoWindow, AboutOpensFromTheHelpMenusShortcut) {
-    ASSERT_TRUE(Launch(temp_));
+// The title fades in from white through the runtime's cross-fade: on the way the play area shows neither
+// white nor the title's colour but a mix of the two, and the fade ends on the title's colour.
+TEST_F(DemoWindow, TheTitleFadesInFromWhiteThroughMixedColours) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int px = x + width / 2, py = y + height - 40; // below the spinners
+    constexpr std::uint8_t White = 0xFF;
+    const auto mixed = [](const Pixel& p) {
+        for (int c = 0; c < 3; ++c)
+            if (!p || (*p)[c] <= FirstFrame[c] || (*p)[c] >= White) return false;
+        return true;
+    };
+    std::optional<std::array<std::uint8_t, 3>> seen;
+    bool ended = false;
+    for (int i = 0; i < 100 && !ended; ++i) {
+        const auto shot = Shot();
+        ASSERT_TRUE(shot);
+        const Pixel p = shot->Rgb(px, py);
+        if (mixed(p) && !seen) seen = p;
+        ended = Is(p, FirstFrame);
+    }
+    ASSERT_TRUE(seen) << "no screenshot caught the fade half-way";
+    EXPECT_TRUE(ended) << "the fade did not end on the title's colour";
+    CloseAndExpectCleanEnd();
+}
+
+// Options > Full screen covers Xvfb's screen with the window, the play area centred in it; choosing it again
+// gives the window back where it was and at its size, twice in a row.
+TEST_F(DemoWindow, TheOptionsMenuSwitchesToFullScreenAndBack) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    // The switch waits for the end of the title's fade.
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 1, 3));
+        EXPECT_EQ(WaitForGeometry(Screen), Screen) << "full screen did not cover the screen";
+        // The play area keeps its size, centred below the menu bar, with the border colour around it.
+        const int top = bar + (Screen[3] - bar - 480) / 2;
+        EXPECT_TRUE(WaitForColour(Screen[2] / 2, top + 470, FirstFrame));
+        const auto shot = Shot();
+        ASSERT_TRUE(shot);
+        EXPECT_FALSE(Is(shot->Rgb(Screen[2] / 2 - 330, top + 240), FirstFrame)) << "left of the play area";
+        ASSERT_TRUE(ChooseMenuItem(Screen[0], Screen[1], Screen[2], bar, 1, 3));
+        EXPECT_EQ(WaitForGeometry(*box), box) << "the window did not come back as it was";
+    }
+    CloseAndExpectCleanEnd();
+}
+
+// Help > About opens the dialog in a window of its own over the demo, and its close box closes it; Ctrl+A,
+// the item's shortcut, opens it too.
+TEST_F(DemoWindow, AboutOpensFromTheHelpMenuAndItsShortcut) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    const auto expectDialogThenClose = [&](const char* how) {
+        std::optional<std::string> about;
+        for (int i = 0; i < 50 && !(about = Window("geometry", "About")); ++i)
+            std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(about) << "the About dialog did not open from " << how << ": "
+                           << ReadFile(temp_ / "demo.err");
+        std::array<int, 4> dialog{};
+        std::istringstream(*about) >> dialog[0] >> dialog[1] >> dialog[2] >> dialog[3];
+        EXPECT_GT(dialog[2], 100);
+        EXPECT_GT(dialog[3], 50);
+        // The dialog's face, in the button-face grey, round its texts.
+        Pixel face;
+        for (int i = 0; i < 50; ++i) {
+            const auto shot = Shot();
+            ASSERT_TRUE(shot);
+            face = shot->Rgb(dialog[0] + dialog[2] - 3, dialog[1] + 3);
+            if (face && (*face)[0] == (*face)[1] && (*face)[1] == (*face)[2] && (*face)[0] > 150) break;
+            std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_TRUE(face);
+        EXPECT_EQ((*face)[0], (*face)[2]);
+        EXPECT_GT((*face)[0], 150);
+        ASSERT_TRUE(Window("close", "About"));
+        for (int i = 0; i < 50 && Window("geometry", "About"); ++i)
+            std::this_thread::sleep_for(100ms);
+        EXPECT_FALSE(Window("geometry", "About")) << "the close box closed the dialog";
+    };
+    // About is not shown while a frame fades.
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 2, 0));
+    expectDialogThenClose("the Help menu");
     const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",
                                             "a"};
     std::optional<std::string> about;
-    // The key may arrive before the window takes the focus: press again until the dialog shows.
+    // The key may arrive before the window has the focus back: press again until the dialog shows.
     for (int i = 0; i < 20 && !(about = Window("geometry", "About")); ++i) {
         Runs(press);
         std::this_thread::sleep_for(300ms);
     }
-    ASSERT_TRUE(about) << "the About dialog did not open: " << ReadFile(temp_ / "demo.err");
-    std::array<int, 4> box{};
-    std::istringstream(*about) >> box[0] >> box[1] >> box[2] >> box[3];
-    EXPECT_GT(box[2], 100);
-    EXPECT_GT(box[3], 50);
-    // The dialog's face, in the button-face grey, round its texts.
-    const fs::path path = temp_ / "about.xwd";
-    vtrtest::Screenshot shot;
-    std::optional<std::array<std::uint8_t, 3>> face;
-    for (int i = 0; i < 50; ++i) {
-        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
-        face = shot.Rgb(box[0] + box[2] - 3, box[1] + 3);
-        if (face && (*face)[0] == (*face)[1] && (*face)[1] == (*face)[2] && (*face)[0] > 150) break;
-        std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_TRUE(face);
-    EXPECT_EQ((*face)[0], (*face)[2]);
-    EXPECT_GT((*face)[0], 150);
-    ASSERT_TRUE(Window("close", "About"));
-    for (int i = 0; i < 50 && Window("geometry", "About"); ++i)
-        std::this_thread::sleep_for(100ms);
-    EXPECT_FALSE(Window("geometry", "About")) << "the close box closed the dialog";
-    ASSERT_TRUE(Window("close"));
-    const auto code = WaitFor(demo_, 30s);
-    ASSERT_TRUE(code) << "the demo did not end after the dialog closed";
-    demo_ = -1;
-    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+    expectDialogThenClose("Ctrl+A");
+    CloseAndExpectCleanEnd();
 }
 
 struct SignalCase {

@@ -4,8 +4,10 @@
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"
 
+#include "support/window_class.h"
 #include "win32/gdi.h"
 #include "win32/user.h"
+#include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +102,44 @@ TEST(DibSection, LeavingFullScreenWithoutEnteringDoesNothing) {
     ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current));
     EXPECT_EQ(static_cast<int>(current.dmPelsWidth), GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(static_cast<cDIBSectionSurface*>(section.GetImplementation())->fullScreen.active, 0);
+}
+
+// Entering full screen a second time keeps the window's own style and place from the first time, so that
+// leaving gives them back rather than the pop-up the window had become.
+TEST(DibSection, EnteringFullScreenTwiceLeavesToTheWindowAsItWas) {
+    DEVMODEW desktop{};
+    desktop.dmSize = sizeof desktop;
+    ASSERT_TRUE(EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &desktop));
+    const SIZE modes[] = {{640, 480},
+                          {800, 600},
+                          {static_cast<LONG>(desktop.dmPelsWidth), static_cast<LONG>(desktop.dmPelsHeight)}};
+    win32::testing::SetDisplayModes(modes, 3);
+    test_support::RegisterWindowClass(u"FullScreenProbe", DefWindowProcW);
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    HWND window = CreateWindowExW(0, u"FullScreenProbe", u"", style, 30, 40, 300, 200, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    RECT before{};
+    GetWindowRect(window, &before);
+    cSurface section;
+    ASSERT_TRUE(section.Create(4, 4, Prototype(32, 2)));
+    EXPECT_TRUE(section.EnterFullScreen(window, 640, 480, 32));
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)) & WS_POPUP, WS_POPUP);
+    EXPECT_TRUE(section.EnterFullScreen(window, 800, 600, 32));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    // A mode the display does not have changes nothing.
+    EXPECT_FALSE(section.EnterFullScreen(window, 1000, 700, 32));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    section.LeaveFullScreen(window);
+    RECT after{};
+    GetWindowRect(window, &after);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), style);
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), static_cast<int>(desktop.dmPelsWidth));
+    EXPECT_EQ(static_cast<cDIBSectionSurface*>(section.GetImplementation())->fullScreen.active, 0);
+    DestroyWindow(window);
+    ChangeDisplaySettingsW(nullptr, 0);
+    win32::testing::SetDisplayModes(nullptr, 0);
 }
 
 } // namespace

@@ -120,6 +120,27 @@ TEST(ImageSurface, ABankImageWithAlphaDrawsInPlaceAsTheModel) {
     overPlain->Delete();
 }
 
+// A bank image stored run-length packed is unpacked once into pixels the surface owns; a plain copy of it
+// (kind 1) draws the same.
+TEST(ImageSurface, ARunLengthPackedBankImageDrawsAsTheModel) {
+    Context c(4); // 24 bits: images of this depth are stored packed
+    Image image;
+    const DWORD handle = AddImage(c.context->banks, 4, W, H, 0, 0, 0, 0, KeyColour, 8 | AddImageStorePacked,
+                                  image.pixels.data(), image.pixels.size(), nullptr);
+    const auto* item = reinterpret_cast<const ImageItem*>(GetBankItem(c.context->banks, BankImages, handle));
+    ASSERT_NE(item, nullptr);
+    ASSERT_TRUE(item->flags & ImagePacked);
+    cImageSurface* over = cImageSurface::ConstructFromItemData(c.context, item);
+    ASSERT_NE(over, nullptr);
+    EXPECT_EQ(over->ownsPixels, 1);
+    ExpectDrawnAsModel(*over, image, false, "packed bank image");
+    over->Delete();
+    cSurface copy;
+    ASSERT_EQ(CopyImageToSurface(c.context, handle, &copy, 1), 1);
+    EXPECT_EQ(copy.GetImplementation()->IsPacked(), 0);
+    ExpectDrawnAsModel(*copy.GetImplementation(), image, false, "plain copy of the packed image");
+}
+
 TEST(ImageSurface, TransparentRunPixelsDrawThroughThePackedRoutines) {
     Context c(8);
     Image image;

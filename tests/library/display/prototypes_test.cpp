@@ -111,6 +111,26 @@ TEST_F(DriverFolder, ABoundDriverIsLoadedOnceAndAgainAfterAnUnload) {
     EXPECT_EQ(GetDisplayDriverLoadAttempts(), before + 2);
 }
 
+// When the last thread leaves, the holders are emptied but a loaded driver stays loaded: the next request
+// takes its prototypes again from the module it has, without loading the file over it.
+TEST_F(DriverFolder, AfterTheLastThreadLeavesALoadedDriverIsNotLoadedAgain) {
+    UseDriverFolder(Driver::TestDriver);
+    ASSERT_EQ(BindDisplayDriver(0), 1);
+    const int before = GetDisplayDriverLoadAttempts();
+    ExitSurfaceLibrary();
+    EXPECT_FALSE(GetDriverPrototypeHolder(0, 4)->HasImplementation());
+    EXPECT_EQ(BindDisplayDriver(0), 1);
+    InitSurfaceLibrary();
+    EXPECT_EQ(GetDisplayDriverLoadAttempts(), before);
+    EXPECT_EQ(GetDriverPrototypeHolder(0, 4)->GetImplementation()->GetType(), Screen8);
+    cSurface* prototype = nullptr;
+    EXPECT_EQ(GetSurfacePrototype(&prototype, 16, 0, 0), 1) << "the library's own prototypes are back";
+    // The 8-bit ones too: the thread's palettes were registered again when they were made.
+    EXPECT_EQ(GetSurfacePrototype(&prototype, 8, 3, 0), 1);
+    ASSERT_NE(prototype, nullptr);
+    EXPECT_NE(prototype->GetImplementation()->palette, nullptr);
+}
+
 TEST_F(DriverFolder, SmallSurfacesFromADriverScreenAreSections) {
     UseDriverFolder(Driver::TestDriver);
     cSurface* screen = nullptr;

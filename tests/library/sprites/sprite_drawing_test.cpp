@@ -487,7 +487,8 @@ public:
     int EndDraw() override { return ++endDraws; }
 };
 
-TEST_F(WindowDrawing, DriverWindowsDrawEveryLayerByItsInk) {
+// Makes the window's surface a driver screen filled with grey.
+cSurfaceImplementation* UseDriverScreen(AppWindow* window) {
     auto* screen = new DriverScreen;
     screen->SetDepth(32);
     screen->AllocatePixels(Width, Height);
@@ -495,8 +496,30 @@ TEST_F(WindowDrawing, DriverWindowsDrawEveryLayerByItsInk) {
     cSurface* surface = NewSurface();
     surface->SetImplementation(screen);
     cSurface* memory = GetWindowSurface(window, 0);
-    ASSERT_TRUE(AttachWindowSurface(window, surface));
+    AttachWindowSurface(window, surface);
     DeleteSurface(memory);
+    return screen;
+}
+
+TEST_F(WindowDrawing, DriverWindowsDrawTheImagesTextureWhenTheImageHasOne) {
+    UseDriverScreen(window);
+    const Picture p = MakePicture(4, 4, 0, 0, 1, 0);
+    const DWORD image = AddPicture(context, p);
+    auto* texture = new DriverScreen;
+    texture->SetDepth(32);
+    texture->AllocatePixels(4, 4);
+    texture->FillRect(0, 0, 4, 4, RGB(7, 8, 9));
+    ASSERT_NE(SetImageTexture(context->banks, image, texture), nullptr);
+    CreateSprite(sprites, 10, 10, image, 0, 0, 0, SpriteShown, 0);
+    CommitSpriteChanges(sprites);
+    DrawSprites(sprites);
+    EXPECT_EQ(Pixel(11, 11), RGB(7, 8, 9));
+    DrawImageToWindow(sprites, image, 30, 10, 0, 0, 0);
+    EXPECT_EQ(Pixel(31, 11), RGB(7, 8, 9));
+}
+
+TEST_F(WindowDrawing, DriverWindowsDrawEveryLayerByItsInk) {
+    UseDriverScreen(window);
     AllocateLayerRecords(sprites, 4);
     SetLayerEffect(sprites, 1, 1, 128, 0);                 // fully see-through: none of its sprites
     SetLayerEffect(sprites, 2, 1, 64, 0);                  // composed, then blended once

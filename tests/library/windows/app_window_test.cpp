@@ -4,6 +4,8 @@
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 
+#include <vector>
+
 using namespace app_window_test;
 
 namespace {
@@ -99,6 +101,41 @@ TEST_F(AppWindowTest, UpdateCopiesTheListedRectanglesOneToOne) {
     EXPECT_NE(win32::testing::ReadWindowPixel(h, 40, 7), PatternColour(40, 7)) << "not listed";
     Pump();
     EXPECT_EQ(win32::testing::ReadPresentedPixel(h, 5, 7), PatternColour(5, 7));
+}
+
+// A surface that notes what is registered with it for the loss of the display device.
+class LostDeviceProbe final : public cBufferSurface {
+public:
+    void AddLostDeviceCallback(LostDeviceCallback callback, cSurface* owner, LPARAM argument) override {
+        calls.push_back({callback, owner, argument});
+    }
+    struct Call {
+        LostDeviceCallback callback;
+        cSurface* owner;
+        LPARAM argument;
+    };
+    std::vector<Call> calls;
+};
+
+// A surface attached over another takes over what the other had registered for the device's loss.
+TEST_F(AppWindowTest, ANewWorkSurfaceTakesOverTheOldOnesLostDeviceEntries) {
+    AppWindow* w = Create(Params(AppWindowMain, 8, 8));
+    cSurface* first = PatternSurface(8, 8, 32);
+    cSurface* second = NewSurface();
+    auto* probe = new LostDeviceProbe;
+    probe->SetDepth(32);
+    ASSERT_TRUE(probe->AllocatePixels(8, 8));
+    second->SetImplementation(probe);
+    ASSERT_TRUE(AttachWindowSurface(w, first));
+    ASSERT_TRUE(AttachWindowSurface(w, second));
+    ASSERT_EQ(probe->calls.size(), 1u);
+    EXPECT_EQ(probe->calls[0].callback, nullptr);
+    EXPECT_EQ(probe->calls[0].owner, second);
+    EXPECT_EQ(probe->calls[0].argument, reinterpret_cast<LPARAM>(first));
+    // Attaching the same surface again hands nothing over.
+    ASSERT_TRUE(AttachWindowSurface(w, second));
+    EXPECT_EQ(probe->calls.size(), 1u);
+    DeleteSurface(first);
 }
 
 struct DepthCase {

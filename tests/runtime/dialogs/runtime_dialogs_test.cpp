@@ -234,6 +234,16 @@ TEST_F(RuntimeDialogs, AJoystickThatIsNotThereKeepsThePlayersControlAndTheRemain
                 PostMessageW(d, WM_LBUTTONDOWN, 1, MAKELPARAM(g.right - 1, g.top + 2));
                 PostMessageW(d, WM_LBUTTONDOWN, 1, MAKELPARAM(g.left + 2, g.bottom + 3));
             },
+            Driver::Idle,
+            [](HWND d) {
+                // A grid narrower than its four columns has no cells to click in.
+                const RECT g = GridOf(d);
+                SetWindowPos(GetDlgItem(d, 121), nullptr, 0, 0, 3, g.bottom - g.top,
+                             SWP_NOMOVE | SWP_NOZORDER);
+                const RECT narrow = GridOf(d);
+                PostMessageW(d, WM_LBUTTONDOWN, 1, MAKELPARAM(narrow.left + 1, narrow.top + 2));
+                PostMessageW(d, WM_LBUTTONDOWN, 1, MAKELPARAM(narrow.left + 2, narrow.bottom - 2));
+            },
             Driver::Press(IDOK)});
     ShowPlayerControlsDialog(nullptr, controls.data());
     const std::string said = ::testing::internal::GetCapturedStderr();

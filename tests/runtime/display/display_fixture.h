@@ -74,6 +74,7 @@ struct ActiveDesc {
     std::uint32_t objectFlags = ObjectFlag04 | ObjectHasAnimation | ObjectHasSprite | ObjectHasMovement;
     std::vector<appwriter::AnimationDesc> animations; // none: the walking animation above
     bool noAnimations = false;                        // an animation list of no animations
+    std::uint16_t collisionWord = 0;                  // bit 2: collisions by box only
 };
 
 inline ActiveDesc MakeActive(std::uint16_t handle, std::vector<std::uint16_t> images, std::uint32_t ink,
@@ -99,6 +100,7 @@ inline appwriter::ObjectInfoDesc ObjectOf(const ActiveDesc& a) {
     o.inkEffect = a.ink;
     o.inkParameter = a.inkParameter;
     o.definition.objectFlags = a.objectFlags;
+    o.definition.collisionWord = a.collisionWord;
     if (a.noAnimations) {
         o.definition.emptyAnimationList = true;
     } else if (a.animations.empty()) {
@@ -115,9 +117,11 @@ inline appwriter::ObjectInfoDesc ObjectOf(const ActiveDesc& a) {
     return o;
 }
 
-inline appwriter::ApplicationDescription Describe(const std::vector<Picture>& pictures,
-                                                  const std::vector<ActiveDesc>& actives,
-                                                  const std::vector<Placement>& placements) {
+// `adjust` may change the frame's layers, layer effects and events before the frame is written.
+inline appwriter::ApplicationDescription
+Describe(const std::vector<Picture>& pictures, const std::vector<ActiveDesc>& actives,
+         const std::vector<Placement>& placements,
+         const std::function<void(appwriter::FrameContents&)>& adjust = {}) {
     appwriter::ApplicationDescription d;
     d.header->windowWidth = FrameWidth;
     d.header->windowHeight = FrameHeight;
@@ -146,6 +150,7 @@ inline appwriter::ApplicationDescription Describe(const std::vector<Picture>& pi
     for (const Placement& p : placements)
         instances.push_back({n++, p.object, p.x, p.y, 0, 0, p.layer});
     contents.instances = instances;
+    if (adjust) adjust(contents);
     d.frames.push_back(appwriter::DescribeFrame(FrameWidth, FrameHeight, Background, contents));
     return d;
 }

@@ -4,6 +4,8 @@
 
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
+#include "shell/header_flags.h"
+#include "shell/window_hooks.h"
 #include "vtrs2/app_window.h"
 
 namespace {
@@ -70,6 +72,21 @@ TEST_F(DrawnObjects, AnOwnerDrawnObjectIsDrawnByItsKindWhereItStands) {
     EXPECT_EQ(Shown(26, 30), Background);
 }
 
+TEST_F(DrawnObjects, AFittedFrameRedisplaysItsObjectsWhenItsWindowIsSized) {
+    StartWith(ObjectFlag04 | ObjectHasSprite);
+    // Moved without asking to be redisplayed: only the redisplay of every object shows it there.
+    Slot(0)->x = 60;
+    app_->header.flags1 &= static_cast<std::uint16_t>(~HeaderFitFrame);
+    CallWindowHooks(Services().frameWindow, win32::WM_SIZE, 0, 0);
+    Tick();
+    EXPECT_EQ(Shown(20, 30), Painted);
+    app_->header.flags1 |= HeaderFitFrame;
+    CallWindowHooks(Services().frameWindow, win32::WM_SIZE, 0, 0);
+    Tick();
+    EXPECT_EQ(Shown(20, 30), Background);
+    EXPECT_EQ(Shown(60, 30), Painted);
+}
+
 TEST_F(DrawnObjects, AnOwnerDrawnRecordWaitsForItsSpriteAndGoesWithIt) {
     StartWith(ObjectFlag04 | ObjectHasSprite);
     RunObject* o = Slot(0);
@@ -89,6 +106,18 @@ TEST_F(DrawnObjects, AWaitingRecordFreedAtFrameEndIsDetachedFromItsSpriteFirst) 
     // Frame end frees it now: the pool's sprite lets go of the record before it is freed (ASan watches).
     ASSERT_EQ(EndWith(ExitEndApplication), 0);
     EXPECT_EQ(CurrentRunState(), nullptr);
+}
+
+TEST_F(DrawnObjects, ARecordWaitingForItsBackgroundFreedAtFrameEndLeavesTheListFirst) {
+    StartWith(ObjectFlag04 | ObjectHasSprite | ObjectSavedBackground);
+    DestroyObject(0, 0);
+    ASSERT_EQ(CurrentRunState()->savedListHead, 0) << "listed for its restore";
+    // Destroyed again, as the frame's end destroys every object: the list lets go of it before it is freed.
+    DestroyObject(0, 1);
+    EXPECT_EQ(CurrentRunState()->objects[0].object, nullptr);
+    EXPECT_EQ(CurrentRunState()->savedListHead, NoListedObject);
+    EXPECT_EQ(CurrentRunState()->objectCount, 0);
+    Tick(); // a display after it reads no freed record (ASan watches)
 }
 
 TEST_F(DrawnObjects, AnObjectOverASavedBackgroundIsRestoredAndFreedAtTheNextDisplay) {

@@ -132,11 +132,11 @@ protected:
         const SIZE modes[] = {{640, 480}, {800, 600}, {1024, 768}};
         win32::testing::SetDisplayModes(modes, 3);
     }
-    void Start(std::uint16_t flags1) {
+    void Start(std::uint16_t flags1, std::uint16_t width = 320, std::uint16_t height = 200) {
         GetCommandLineOptions().errorBoxes = 0;
         appwriter::ApplicationDescription d;
-        d.header->windowWidth = 320;
-        d.header->windowHeight = 200;
+        d.header->windowWidth = width;
+        d.header->windowHeight = height;
         d.header->flags1 = flags1;
         d.menuData = appwriter::WriteMenuData(
             {{u"&Options",
@@ -221,6 +221,24 @@ TEST_F(FullScreen, TheNeverFullScreenSwitchKeepsTheWindow) {
     GetCommandLineOptions().noFullScreen = 0;
     EXPECT_EQ(Services().fullScreen, 0);
     EXPECT_EQ(app_->fullScreenDepth, -1);
+}
+
+// A window larger than every listed mode, without leave to scale its frame, asks for the desktop's size,
+// which this display does not list: the switch fails and the window stays as it was.
+TEST_F(FullScreen, AFailedSwitchLeavesTheWindowItsStyleHeaderAndMenu) {
+    const SIZE modes[] = {{640, 480}, {800, 600}};
+    win32::testing::SetDisplayModes(modes, 2);
+    Start(HeaderMenuBarBit | HeaderSwitchingBit, 900, 650);
+    const WindowState windowed = StateOf(main_);
+    const std::uint16_t header = app_->header.flags1;
+    SwitchToFullScreen(0);
+    EXPECT_EQ(Services().fullScreen, 0);
+    EXPECT_EQ(app_->fullScreenDepth, -1);
+    EXPECT_EQ(app_->fullScreenSurface, nullptr);
+    EXPECT_EQ(app_->header.flags1, header);
+    ExpectSame(StateOf(main_), windowed);
+    EXPECT_TRUE(IsWindowVisible(app_->frameWindow));
+    EXPECT_FALSE(GetMenuState(CurrentMenu().menu, CommandFullScreen, MF_BYCOMMAND) & MF_CHECKED);
 }
 
 TEST_F(FullScreen, AFittedFrameFillsTheScreensClientArea) {

@@ -4,16 +4,21 @@
 #include "startup/runtime_files.h"
 
 #include "appwriter/frame_writer.h"
+#include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace {
 
 using namespace vtrrt;
+using namespace win32;
 
 // The modules of the build folder stand for the run's temporary folder.
 class TransitionModules : public ::testing::Test {
@@ -86,6 +91,39 @@ TEST_F(TransitionModules, ATransitionIsMadeFromItsDescriptorAndAnswersItsSlots) 
     EXPECT_FALSE(TransitionDrawsDirectly(object, false)) << "the module offers no direct steps";
     EndTransition(object, false);
     DestroyTransition(object);
+}
+
+// A fade by time whose last step came before its time was up is not done until a step has drawn the final
+// picture, so that it never ends a little short of where it goes; one that nothing steps ends on its time.
+TEST_F(TransitionModules, AFadeByTimeEndsOnItsFinalPicture) {
+    appwriter::TransitionDesc t;
+    t.duration = 20;
+    const std::optional<TransitionDescriptor> d =
+        ReadTransitionDescriptor(appwriter::TransitionPayload(t, appwriter::StringForm::Ansi));
+    ASSERT_TRUE(d);
+    cSurface* prototype = nullptr;
+    GetSurfacePrototype(&prototype, 32, 0, 0);
+    cSurface target, from, to;
+    ASSERT_TRUE(target.Create(4, 4, prototype) && from.Create(4, 4, prototype) && to.Create(4, 4, prototype));
+    from.Fill(RGB(255, 255, 255));
+    to.Fill(RGB(32, 96, 192));
+    transition::Object* stepped = CreateTransitionObject(*d);
+    transition::Object* unstepped = CreateTransitionObject(*d);
+    ASSERT_TRUE(stepped && unstepped);
+    StartTransition(stepped, d->duration);
+    StartTransition(unstepped, d->duration);
+    StepTransition(stepped, &target, &from, &to, transition::ModeFadeIn, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    EXPECT_FALSE(TransitionDone(stepped)) << "its time is up, but its last step drew a mix";
+    StepTransition(stepped, &target, &from, &to, transition::ModeFadeIn, nullptr);
+    EXPECT_TRUE(TransitionDone(stepped));
+    COLORREF at = 0;
+    target.GetPixel(1, 1, at);
+    EXPECT_EQ(at, RGB(32, 96, 192));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(TransitionDone(unstepped));
+    DestroyTransition(stepped);
+    DestroyTransition(unstepped);
 }
 
 TEST_F(TransitionModules, AnEightBitNameIsReadInTheApplicationsCodePage) {

@@ -1,8 +1,10 @@
 #include "shell/control_windows.h"
 #include "shell/frame_run_state.h"
+#include "shell/header_flags.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_services.h"
 #include "shell/window_hooks.h"
+#include "startup/application_record.h"
 
 #include "plugin/run_object.h"
 #include "support/window_class.h"
@@ -227,6 +229,32 @@ TEST(WindowHooks, AreCalledInOrderUntilOneAsksToStop) {
     }
     Services().runState = nullptr;
     EXPECT_EQ(CallWindowHooks(nullptr, WM_USER, 0, 0), 0) << "no frame, no hooks";
+}
+
+// On WM_SIZE a frame fitted to its window shows its objects again, once its first loop has shown them.
+TEST(WindowHooks, AFittedFrameRedisplaysItsObjectsWhenTheWindowIsSized) {
+    static int displayed = 0;
+    displayed = 0;
+    RunObject object{};
+    object.objectFlags = ObjectHasSprite;
+    object.displayRoutine = [](RunObject*) { ++displayed; };
+    ObjectListEntry list[1] = {{&object, nullptr}};
+    FrameRunState state{};
+    state.objects = list;
+    state.maxObjects = 1;
+    ApplicationRecord app{};
+    state.application = &app;
+    Services().runState = &state;
+    CallWindowHooks(nullptr, WM_SIZE, 0, 0);
+    EXPECT_EQ(displayed, 0) << "a frame not fitted to the window";
+    app.header.flags1 = HeaderFitFrame;
+    CallWindowHooks(nullptr, WM_SIZE, 0, 0);
+    EXPECT_EQ(displayed, 0) << "objects not shown yet";
+    state.firstDisplayDone = 1;
+    CallWindowHooks(nullptr, WM_USER, 0, 0);
+    CallWindowHooks(nullptr, WM_SIZE, 0, 0);
+    EXPECT_EQ(displayed, 1);
+    Services().runState = nullptr;
 }
 
 TEST(WindowHooks, AFullListTakesNoMore) {

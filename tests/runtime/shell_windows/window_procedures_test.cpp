@@ -395,22 +395,6 @@ TEST_F(MainWindowTest, ThePaletteIsRealisedByTheFrameWindowWhenTheMainWindowAsks
     ReleaseDC(window, mainDc);
 }
 
-TEST_F(MainWindowTest, TheDialogsStayClosedInFullScreenThroughADisplayDriver) {
-    test_support::DialogDriver driver;
-    const WORD displayFlags = Services().displayFlags;
-    Services().fullScreen = true;
-    Services().displayFlags = 0x10;
-    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
-    SendMessageW(window, WM_COMMAND, CommandPause, 0);
-    EXPECT_TRUE(driver.Shown().empty());
-    Services().displayFlags = 0;
-    driver.Then(test_support::DialogDriver::Key(VK_ESCAPE));
-    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
-    EXPECT_EQ(driver.Shown().size(), 1u) << "full screen in software modes still shows them";
-    Services().fullScreen = false;
-    Services().displayFlags = displayFlags;
-}
-
 TEST_F(MainWindowTest, TheDialogCommandsOpenTheirDialogsWithTheGamePaused) {
     test_support::DialogDriver driver;
     std::vector<std::u16string> titles;
@@ -439,6 +423,23 @@ TEST_F(MainWindowTest, TheDialogCommandsOpenTheirDialogsWithTheGamePaused) {
     EXPECT_EQ(state.pauseCount, 0);
     EXPECT_EQ(resumed, 1) << "the paused dialog closes as a resume by key";
     app.globals.controls = nullptr;
+}
+
+// Over a display driver's full screen the dialogs stay closed; the plain full screen shows them.
+TEST_F(MainWindowTest, TheDialogCommandsOpenNothingInADriversFullScreen) {
+    test_support::DialogDriver driver;
+    Services().fullScreen = 1;
+    Services().displayFlags = 0x98;
+    for (int command : {CommandAbout, CommandPause, CommandPlayerControls})
+        SendMessageW(window, WM_COMMAND, command, 0);
+    EXPECT_TRUE(driver.Shown().empty());
+    EXPECT_EQ(state.pauseCount, 0);
+    Services().displayFlags = 8;
+    driver.Then(test_support::DialogDriver::Key(VK_ESCAPE));
+    SendMessageW(window, WM_COMMAND, CommandAbout, 0);
+    Services().fullScreen = 0;
+    Services().displayFlags = 0;
+    EXPECT_EQ(driver.Shown().size(), 1u);
 }
 
 TEST_F(MainWindowTest, APasswordFromTheMenuJumpsToItsFrame) {

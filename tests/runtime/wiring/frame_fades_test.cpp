@@ -119,6 +119,29 @@ TEST_F(FrameFades, AFadeInCrossesFromThePreviousFrameInItsStepsThenTheFrameRuns)
     EXPECT_FALSE(CurrentRunState()->runFlags & RunFadeInPending) << "the frame went on";
 }
 
+// However far the fade got, the frame shows itself when its fade-in ends.
+TEST_F(FrameFades, TheEndOfAFadeInRedrawsTheFrame) {
+    appwriter::ApplicationDescription d;
+    d.header->windowWidth = 320;
+    d.header->windowHeight = 200;
+    appwriter::FrameContents first, second;
+    first.layers = second.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}}; // shown
+    second.fadeIn = Fade(Steps);
+    d.frames.push_back(appwriter::DescribeFrame(320, 200, Red, first));
+    d.frames.push_back(appwriter::DescribeFrame(320, 200, Blue, second));
+    ASSERT_NO_FATAL_FAILURE(Start(d));
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    EXPECT_EQ(Corners().first, CrossFade(Red, Blue, 1, Steps));
+    EndFrameTransition(app_.get(), false);
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    // The next loop's display shows what was redrawn.
+    const std::int64_t loops = CurrentRunState()->loopCount;
+    for (int i = 0; i < 1000 && CurrentRunState()->loopCount == loops; ++i)
+        ASSERT_EQ(Step(), 1);
+    EXPECT_EQ(Corners(), std::make_pair(Blue, Blue));
+}
+
 TEST_F(FrameFades, AFadeOutGoesToItsColourBeforeTheNextFrameStarts) {
     ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(Fade(2, TransitionPlainColour, RGB(0, 255, 0)), std::nullopt)));
     ASSERT_EQ(NextFrame(), 1);
@@ -129,18 +152,6 @@ TEST_F(FrameFades, AFadeOutGoesToItsColourBeforeTheNextFrameStarts) {
     EXPECT_EQ(Corners().first, RGB(0, 255, 0));
     ASSERT_EQ(Step(), 1);
     EXPECT_EQ(app_->runState, StateRunFrame);
-    EXPECT_EQ(app_->currentFrameIndex, 1);
-}
-
-TEST_F(FrameFades, ALostScreenSurfaceEndsTheFadeAndTheFrameGoesOn) {
-    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(Steps))));
-    ASSERT_EQ(NextFrame(), 1);
-    ASSERT_EQ(app_->runState, StateFadeIn);
-    OnSurfaceLost(app_->run.frame->surface, reinterpret_cast<win32::LPARAM>(app_.get()));
-    EXPECT_EQ(app_->runState, StateRunFrame);
-    EXPECT_FALSE(FrameFadeRunning());
-    EXPECT_FALSE(CurrentRunState()->runFlags & RunFadeInPending);
-    ASSERT_EQ(Step(), 1);
     EXPECT_EQ(app_->currentFrameIndex, 1);
 }
 
@@ -168,6 +179,18 @@ TEST_F(FrameFades, RestartDuringAFadeRestartsTheApplication) {
     ASSERT_EQ(Step(), 1);
     EXPECT_EQ(app_->currentFrameIndex, 0);
     EXPECT_EQ(app_->runState, StateRunFrame);
+}
+
+// Losing the display device takes the fade's pictures with it: the fade ends and the frame runs.
+TEST_F(FrameFades, ALostDeviceEndsTheFade) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));
+    ASSERT_EQ(NextFrame(), 1);
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    OnSurfaceLost(app_->run.frame->surface, reinterpret_cast<LPARAM>(app_.get()));
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    EXPECT_EQ(app_->run.frame->transition, nullptr);
+    EXPECT_EQ(app_->run.frame->oldPicture, nullptr);
+    EXPECT_EQ(Step(), 1);
 }
 
 TEST_F(FrameFades, AMissingModuleSkipsTheFadeAndTheFrameRuns) {

@@ -10,11 +10,9 @@
 #include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
 #include "shell/global_object_store.h"
-#include "shell/header_flags.h"
 #include "shell/main_window.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
-#include "shell/window_hooks.h"
 #include "startup/banks.h"
 #include "startup/object_infos.h"
 
@@ -24,7 +22,6 @@
 #include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
-#include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
@@ -301,26 +298,6 @@ TEST_F(FrameObjects, APauseRequestPausesTheFrame) {
     ResumeApplication();
 }
 
-std::vector<RunObject*>& Redisplayed() {
-    static std::vector<RunObject*> objects;
-    return objects;
-}
-
-TEST_F(FrameObjects, AFrameStretchedToItsWindowShowsItsObjectsAgainWhenTheWindowIsSized) {
-    for (int slot = 0; slot < 3; ++slot)
-        Slot(slot)->displayRoutine = [](RunObject* o) { Redisplayed().push_back(o); };
-    const win32::HWND frameWindow = CurrentRunState()->frameWindow;
-    Redisplayed().clear();
-    CallWindowHooks(frameWindow, win32::WM_SIZE, 0, 0);
-    EXPECT_TRUE(Redisplayed().empty()) << "a frame shown at its own size";
-    app_->header.flags1 |= HeaderFitFrame;
-    CallWindowHooks(frameWindow, win32::WM_SIZE, 0, 0);
-    EXPECT_EQ(Redisplayed(), (std::vector<RunObject*>{Slot(0), Slot(1), Slot(2)}));
-    Redisplayed().clear();
-    CallWindowHooks(frameWindow, win32::WM_MOVE, 0, 0);
-    EXPECT_TRUE(Redisplayed().empty());
-}
-
 TEST_F(FrameObjects, FrameEndFreesTheCollisionMaskAndTheSprites) {
     ASSERT_EQ(EndWith(ExitEndApplication), 0);
     EXPECT_EQ(FrameSprites().mask.planes, nullptr);
@@ -423,42 +400,6 @@ TEST_F(FrameEffects, EventsNameTheirSoundsByHandleAndTheirFilesWhereTheApplicati
     for (const std::uint8_t* p = file + 4; U16(p); p += 2)
         path.push_back(static_cast<char16_t>(U16(p)));
     EXPECT_EQ(path, u"/games/demo/data\\level.txt");
-}
-
-// The first frame's front layer blends at half strength and has its sprites drawn straight onto the window.
-class FrameLayerEffects : public FrameObjects {
-protected:
-    static constexpr std::uint32_t InkBlend = 1;
-    appwriter::ApplicationDescription Description() override {
-        appwriter::ApplicationDescription d = Describe();
-        appwriter::FrameContents contents;
-        contents.layers = {appwriter::LayerDesc{}, appwriter::LayerDesc{}};
-        contents.layers[1].flags = 0x80;
-        contents.instances = std::vector<appwriter::InstanceDesc>{{1, Ship, 10, 20, 0, 0, 1}};
-        contents.layerEffects = std::vector<appwriter::EffectDesc>{
-            appwriter::EffectDesc{}, appwriter::EffectDesc{InkBlend, 64, 0, {}}};
-        d.frames[0] = appwriter::DescribeFrame(320, 200, 0, contents);
-        return d;
-    }
-};
-
-TEST_F(FrameLayerEffects, TheFrameWindowDrawsEachLayerWithItsEffect) {
-    SpriteWindow& sprites = FrameSprites();
-    ASSERT_EQ(sprites.layerCount, 2);
-    const LayerRecord* back = GetLayerRecord(&sprites, 0);
-    const LayerRecord* front = GetLayerRecord(&sprites, 1);
-    ASSERT_NE(back, nullptr);
-    ASSERT_NE(front, nullptr);
-    EXPECT_EQ(back->ink, 0u);
-    EXPECT_EQ(back->flags, 0u);
-    EXPECT_EQ(front->ink, InkBlend);
-    EXPECT_EQ(front->inkParam, 64);
-    EXPECT_EQ(front->flags, LayerDrawnDirectly);
-    // The next frame's layers draw plainly.
-    ASSERT_EQ(EndWith(ExitNextFrame), 1);
-    ASSERT_EQ(FrameSprites().layerCount, 2);
-    EXPECT_EQ(GetLayerRecord(&FrameSprites(), 1)->ink, 0u);
-    EXPECT_EQ(GetLayerRecord(&FrameSprites(), 1)->flags, 0u);
 }
 
 } // namespace

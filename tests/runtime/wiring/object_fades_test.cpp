@@ -2,6 +2,7 @@
 // transition sprite, what the frame window shows on the way, and its own sprite or its end afterwards.
 #include "application_run.h"
 #include "objects/animations.h"
+#include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/object_transitions.h"
@@ -11,6 +12,8 @@
 
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
+#include "startup/banks.h"
+#include "vtrs2/banks.h"
 #include "vtrs2/sprites.h"
 #include "win32/window_testing.h"
 
@@ -131,6 +134,40 @@ TEST_F(ObjectFades, AnObjectAppearsThroughItsTransitionSpriteThenGetsItsOwn) {
     EXPECT_EQ(Centre(), Body);
 }
 
+TEST_F(ObjectFades, AnObjectDestroyedWhileItsOldTransitionSpriteWaitsGoesWithThatSprite) {
+    RunObject* o = Object();
+    for (int i = 0; i < 20 && !ObjectTransitionDone(o, false); ++i)
+        ASSERT_NO_FATAL_FAILURE(Tick());
+    ASSERT_TRUE(o->runFlags & ObjectAppearingRunning);
+    // The fade ends and the object is destroyed in the same loop, before the display frees the transition
+    // sprite, which still has the picture to take away (ASan watches the record).
+    ASSERT_TRUE(FinishObjectFadeIn(o));
+    DestroyObject(0, 0);
+    EXPECT_EQ(CurrentRunState()->objects[0].routine, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    EXPECT_EQ(CurrentRunState()->objects[0].object, nullptr);
+    EXPECT_EQ(CurrentRunState()->objectCount, 0);
+    EXPECT_EQ(Centre(), Background);
+}
+
+TEST_F(ObjectFades, AScaledObjectFadesAtItsScaledSize) {
+    while (Object()->runFlags & ObjectAppearingRunning)
+        ASSERT_NO_FATAL_FAILURE(Tick());
+    // Doubled, its size following its scale as the scale actions leave it.
+    Extended().scaleX = Extended().scaleY = 2;
+    Object()->width = Object()->height = 2 * Side;
+    Extended().changed = 1;
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    const auto outer = [] {
+        return win32::testing::ReadWindowPixel(Services().frameWindow, X + Side + 3, Y + Side + 3);
+    };
+    ASSERT_EQ(outer(), Body) << "drawn doubled";
+    StartDisappearing(Object());
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    EXPECT_EQ(outer(), Blend(Body, Background, 1, 2)) << "the doubled picture fades";
+    EXPECT_EQ(Centre(), Blend(Body, Background, 1, 2));
+}
+
 TEST_F(ObjectFades, ADisappearingObjectFadesToTheBackgroundAndIsDestroyed) {
     while (Object()->runFlags & ObjectAppearingRunning)
         ASSERT_NO_FATAL_FAILURE(Tick());
@@ -145,6 +182,40 @@ TEST_F(ObjectFades, ADisappearingObjectFadesToTheBackgroundAndIsDestroyed) {
     EXPECT_EQ(CurrentRunState()->objects[0].object, nullptr) << "destroyed once the transition ended";
     EXPECT_EQ(CurrentRunState()->objectCount, 0);
     EXPECT_EQ(Centre(), Background);
+}
+
+// A scaled and turned object fades as it is shown: the picture is its image stretched and turned, over the
+// whole of its sprite's rectangle, not the image at its own size in a corner of it.
+TEST_F(ObjectFades, AScaledAndTurnedObjectFadesOverTheRectangleItShows) {
+    while (Object()->runFlags & ObjectAppearingRunning)
+        ASSERT_NO_FATAL_FAILURE(Tick());
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    // As the scale and angle actions leave it: the object's size and hot spot are the turned image's.
+    RunObjectExtended& x = Extended();
+    x.scaleX = 2.0f;
+    x.angle = 90.0f;
+    ImageInfo info{};
+    ASSERT_TRUE(GetTransformedImageInfo(app_->banks->library, static_cast<DWORD>(x.image), x.angle, x.scaleX,
+                                        x.scaleY, &info));
+    x.width = info.width;
+    x.height = info.height;
+    x.hotSpotX = info.hotX;
+    x.hotSpotY = info.hotY;
+    UpdateDisplayRect(Object());
+    Object()->displayRoutine(Object());
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    RECT shown{};
+    GetSpriteRect(SpritesOfFrame(), SpriteNow(), &shown);
+    ASSERT_EQ(shown.right - shown.left, Side) << "turned: as wide as the image is high";
+    ASSERT_EQ(shown.bottom - shown.top, 2 * Side);
+    StartDisappearing(Object());
+    ASSERT_TRUE(Object()->runFlags & ObjectDisappearingRunning);
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    const HWND w = Services().frameWindow;
+    for (POINT p : {POINT{shown.left + 1, shown.top + 1}, POINT{shown.right - 2, shown.bottom - 2},
+                    POINT{shown.left + Side / 2, shown.top + Side + 3}})
+        EXPECT_EQ(win32::testing::ReadWindowPixel(w, p.x, p.y), Blend(Body, Background, 1, 2))
+            << p.x << "," << p.y;
 }
 
 } // namespace

@@ -117,6 +117,7 @@ Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
     Put32(b, 16, d.objectFlags);
     for (std::size_t i = 0; i < 8; ++i)
         Put16(b, 20 + 2 * i, static_cast<std::uint16_t>(i < d.qualifiers.size() ? d.qualifiers[i] : -1));
+    Put16(b, 42, d.collisionWord);
     b[46] = d.options;
     Put32(b, 48, d.identifier);
     Put32(b, 54, d.appearing);

@@ -49,6 +49,8 @@ struct ObjectDefinitionDesc {
     std::int16_t type = 2;
     std::uint32_t objectFlags = 0;
     std::uint8_t options = 0x08; // visible at start
+    // Types 2 and up: the collision word (obstacle type in bits 4-5, box-only in bit 2).
+    std::uint16_t collisionWord = 0;
     std::uint32_t identifier = 0;
     std::uint16_t word14 = 0; // kept at byte 10 in memory
     std::vector<std::int16_t> qualifiers;

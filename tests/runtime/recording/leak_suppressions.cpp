@@ -1,0 +1,1 @@
+#include "support/fontconfig_leak_suppression.h"
