@@ -256,7 +256,9 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     const auto drawn = [&] {
         const auto centre = shot.Rgb(x + width / 2, y + bar + 240),
                    right = shot.Rgb(x + width - 5, y + bar / 2);
-        return centre && right && (*centre)[2] == FirstFrame[2] && (*right)[0] > 200;
+        // All three channels: near the end of the fade-in from white the blue one is already there.
+        return centre && right && (*centre)[0] == FirstFrame[0] && (*centre)[1] == FirstFrame[1] &&
+               (*centre)[2] == FirstFrame[2] && (*right)[0] > 200;
     };
     for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
