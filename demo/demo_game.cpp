@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "frame_flow.h"
 
 #include <cmath>
 
@@ -90,6 +91,38 @@ std::vector<appwriter::InstanceDesc> LevelPlacements() {
             {5, Platform, 480, 150, 0, 0, 0}};
 }
 
+// The title's glass panel: a pale square drawn with the blend ink at half strength, so that the
+// background shows through it. Stored image 5, object 5.
+constexpr std::uint16_t Panel = 5;
+constexpr int PanelSize = 64;
+constexpr std::uint32_t PanelColour = Rgb(0xF0, 0xF0, 0xE0);
+constexpr std::uint32_t BlendInk = 1;
+constexpr std::uint32_t HalfSeen = 64;
+
+appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& images) {
+    appwriter::ImageItemDesc image;
+    image.width = image.height = PanelSize;
+    image.hotX = image.hotY = PanelSize / 2;
+    image.graphicMode = 8;
+    for (int i = 0; i < PanelSize * PanelSize; ++i)
+        image.pixels.insert(image.pixels.end(), {static_cast<std::uint8_t>(PanelColour >> 16),
+                                                 static_cast<std::uint8_t>(PanelColour >> 8),
+                                                 static_cast<std::uint8_t>(PanelColour), 0});
+    images.push_back(image);
+    appwriter::ObjectInfoDesc panel;
+    panel.handle = Panel;
+    panel.name = u"Panel";
+    panel.inkEffect = KeyedInk | BlendInk;
+    panel.inkParameter = HalfSeen;
+    panel.definition.objectFlags = ActiveFlags;
+    appwriter::AnimationDesc still;
+    still.number = 1;
+    still.directions.push_back({0, 0, 0, 0, 0, {static_cast<std::uint16_t>(images.size())}});
+    panel.definition.animations = {still};
+    panel.definition.movements = {appwriter::MovementDesc{}};
+    return panel;
+}
+
 // The title's spinners turn at a quarter of the frame rate: one frame every four loops.
 void AddSpinners(appwriter::ApplicationDescription& d) {
     appwriter::ObjectInfoDesc spinner;
@@ -105,10 +138,11 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
     std::vector<appwriter::ImageItemDesc> images;
     for (int frame = 0; frame < SpinnerFrames; ++frame)
         images.push_back(SpinnerImage(frame));
+    const appwriter::ObjectInfoDesc panel = AddInkedPanel(images);
     const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
     std::vector<std::uint32_t> offsets = bank.offsets;
     offsets.insert(offsets.begin(), 0); // stored image 0 is none
-    std::vector<appwriter::ObjectInfoDesc> objects{spinner};
+    std::vector<appwriter::ObjectInfoDesc> objects{spinner, panel};
     for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
         objects.push_back(backdrop);
     d.extra.push_back(
@@ -134,7 +168,7 @@ void AddTitleFade(appwriter::FrameContents& title) {
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
-    d.aboutText = u"Five spinners on a title, and a level.";
+    d.aboutText = u"Five spinners and a glass panel on a title, and a level.";
     d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
@@ -164,7 +198,9 @@ appwriter::ApplicationDescription DemoGame() {
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
+    spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
+    AddFrameFlow(title, level);
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";

@@ -76,7 +76,7 @@ struct RunObject {
     std::int32_t displayLeft, displayTop, displayRight, displayBottom;
     std::uint32_t objectFlags;
     std::uint16_t runFlags;
-    std::uint16_t reserved3;
+    std::uint16_t eventFlags; // how the last move met the play area's border: 1 entered, 2 left
     std::uint32_t valuesBlock;
     std::int32_t layer;
     ObjectHandleRoutine handleRoutine;

@@ -2,12 +2,11 @@
 // layers drawn with an ink in a layer surface before blending them onto the window surface.
 #include "sprite_drawing_internal.h"
 
-#include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/surface.h"
-#include "vtrs2/surface_prototypes.h"
 
 using namespace win32;
 using namespace sprites;
@@ -19,6 +18,7 @@ constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
 constexpr int SeeThroughBlend = 128;
 constexpr DWORD InkParameterIsColour = 0x1000;
 constexpr DWORD AlphaOfColour = 0xFFFFFF; // a colour parameter at most this has alpha 0
+constexpr DWORD InkEffectObjectCode = 13;
 // Driver blits of sprites carry this flag beside the antialiasing bit.
 constexpr int DriverSpriteBlit = 0x10;
 
@@ -29,21 +29,18 @@ LayerDrawing ChooseDrawing(const SpriteWindow* window, int layer) {
     const LayerRecord& record = window->layers[layer];
     if ((record.flags & LayerDrawnDirectly) || record.ink == 0) return LayerDrawing::Direct;
     if ((record.ink & 0xFFF) == 1 && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
-    // An effect ink (above 0xFFFF) is composed; the effect services read the alpha of its effect's colour
-    // here, to skip it at alpha 0 like the colour parameters below, and add that test.
-    if ((record.ink & InkParameterIsColour) && record.ink <= 0xFFFF &&
-        static_cast<DWORD>(record.inkParam) <= AlphaOfColour)
+    // An effect object composes like a colour parameter with alpha: its RGBA coefficient is that colour.
+    if ((record.ink & 0xFFF) == InkEffectObjectCode && record.inkParam != 0)
+        return reinterpret_cast<CEffectEx*>(record.inkParam)->GetRgbaCoefficient() <= AlphaOfColour
+                   ? LayerDrawing::Skipped
+                   : LayerDrawing::Composed;
+    if ((record.ink & InkParameterIsColour) && static_cast<DWORD>(record.inkParam) <= AlphaOfColour)
         return LayerDrawing::Skipped;
     return LayerDrawing::Composed;
 }
 
-AppContext* ContextOf(const SpriteWindow* window) {
-    return window->appWindow ? window->appWindow->context : nullptr;
-}
-
-// The layer surface at the window's size, made on demand from the render-texture prototype of the display
-// driver that the context's mode names (bit 0x80: Direct3D 8), or of the window surface's own kind while no
-// driver gives one.
+// The layer surface at the window's size, made on demand. The display driver's render-texture prototypes
+// are bound with the driver; until then it is a surface of the window surface's own kind.
 cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) {
     cSurface*& layer = window->layerSurface;
     if (layer && (layer->GetWidth() != work.width || layer->GetHeight() != work.height)) {
@@ -51,14 +48,7 @@ cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) 
         layer = nullptr;
     }
     if (!layer) {
-        const AppContext* context = ContextOf(window);
-        const bool direct3D8 = context && (context->displayMode & DisplayModeDirect3D8Flag);
-        cSurface* prototype = GetDriverPrototypeHolder(direct3D8 ? 0 : 1, PublicTypeRenderTexture);
-        cSurfaceImplementation* made =
-            prototype && prototype->HasImplementation()
-                ? prototype->GetImplementation()->CreateSameKind(work.width, work.height)
-                : nullptr;
-        if (!made) made = work.CreateSameKind(work.width, work.height);
+        cSurfaceImplementation* made = work.CreateSameKind(work.width, work.height);
         if (!made) return nullptr;
         layer = NewSurface();
         if (!layer) {
@@ -94,10 +84,13 @@ void DrawDriverSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& t
     }
     const ImageItem* item = ImageItemOf(window, s->image);
     if (!item) return;
-    // The image's texture, made on demand; the bank image itself while no display driver makes textures.
+    // The image's texture when the bank holds one; making it on demand comes with the display driver's
+    // texture prototypes. Until then the bank image itself is the source.
     cImageSurface image(item);
-    cSurfaceImplementation* source = GetImageTexture(ContextOf(window), s->image, 0);
-    if (!source) source = &image;
+    cSurfaceImplementation* source = &image;
+    if (const TextureCacheItem* texture = FindImageTexture(window->banks, s->image);
+        texture && texture->surface)
+        source = texture->surface;
     const int width = static_cast<int>(item->width), height = static_cast<int>(item->height);
     if (g.angle != 0 || g.scaleX != 1 || g.scaleY != 1) {
         const float scale[2] = {g.scaleX, g.scaleY};

@@ -2,6 +2,7 @@
 // surfaces that are deleted on every path.
 #pragma once
 
+#include "vtrs2/effect.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <algorithm>
@@ -44,10 +45,14 @@ inline Ink ReduceInk(int ink, LPARAM parameter) {
         if (value == 0) return {};
         if (value == 128) return {false, 0, 0};
         return {true, 1, value};
-    case InkEffectObject:
-        // Without an effect object the ink is a copy; effect objects cannot be applied yet.
+    case InkEffectObject: {
+        // Software surfaces apply an effect object by the alpha of its RGBA coefficient only.
         if (parameter == 0) return {};
-        return {false, 0, 0, true};
+        const DWORD alpha = reinterpret_cast<CEffectEx*>(parameter)->GetRgbaCoefficient() >> 24;
+        if (alpha == 0) return {false, 0, 0};
+        if (alpha == 255) return {};
+        return {true, 1, (255 - alpha) >> 1};
+    }
     case 7:
         return {false, 0, 0, true};
     default:

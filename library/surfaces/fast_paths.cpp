@@ -14,10 +14,15 @@ namespace {
 
 constexpr int DepthCount = 5;
 
+// Depths without vector kernels of their own still copy whole rectangles at memcpy speed.
+void AddFastCopy(PixelRoutineTable& table) {
+    table.CopyOpaque = &FastCopyOpaque;
+}
+
 // Per depth index (8, 15, 16, 24, 32 bits): the routine that puts its fast paths into the table, and its
 // scale kernels. A depth adds its own here.
-constexpr std::array<FastPathInstaller, DepthCount> installers = {nullptr, nullptr, nullptr, nullptr,
-                                                                  &AddFastPaths32};
+constexpr std::array<FastPathInstaller, DepthCount> installers = {&AddFastCopy, &AddFastCopy, &AddFastCopy,
+                                                                  &AddFastCopy, &AddFastPaths32};
 using ScaleKernelSource = const ScaleKernels* (*)();
 constexpr std::array<ScaleKernelSource, DepthCount> scaleKernels = {nullptr, nullptr, nullptr, nullptr,
                                                                     &ScaleKernels32};

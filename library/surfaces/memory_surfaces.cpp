@@ -13,7 +13,8 @@ using namespace win32;
 
 namespace {
 
-constexpr std::uintptr_t PixelAlignment = 8;
+// A cache line: rows whose pitch is a multiple of it never have a vector load or store straddle two lines.
+constexpr std::uintptr_t PixelAlignment = 64;
 
 // Bytes per row, padded to 4 bytes; 15-bit pixels take 16 bits.
 int RowBytes(int width, int depth) {

@@ -1,10 +1,12 @@
 #include "events/event_preparation.h"
 
+#include "objects/movements.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 
 #include "vtrs2/sprites.h"
+#include "win32/kernel.h"
 
 #include <algorithm>
 #include <new>
@@ -19,18 +21,26 @@ constexpr std::uint16_t ObjectRunCollides = 0x4000;
 constexpr std::uint16_t ObjectRunKeepsCollision = 0x8000;
 constexpr std::uint32_t FrameBackdropCollisionPerLayer = 0x20;
 
+bool SameLoopName(std::u16string_view a, std::u16string_view b) {
+    return win32::EqualsIgnoringCase(a, b);
+}
+
 struct RecordInfo {
-    std::size_t offset;
-    std::int16_t type;
-    std::int16_t number;
-    std::uint16_t objectInfo; // as stored
-    std::uint16_t resolved;
-    std::uint8_t runFlags;
+    std::size_t offset = 0;
+    std::int16_t type = 0;
+    std::int16_t number = 0;
+    std::uint16_t objectInfo = 0; // as stored
+    std::uint16_t resolved = NoObjectInfoIndex;
+    std::uint8_t runFlags = 0;
     bool hasObjectParameter = false;
     std::uint16_t parameterObject = 0; // handle of the first parameter of code 1
     std::int16_t parameterType = 0;
     std::uint16_t parameterResolved = NoObjectInfoIndex;
-    std::int16_t firstShort = 0; // 16-bit value of the first parameter
+    std::int16_t firstShort = 0;    // 16-bit value of the first parameter
+    std::size_t firstParameter = 0; // offset of the first parameter; 0 = none
+    // The first parameter is an expression of one string literal: its text.
+    bool literalName = false;
+    std::u16string literal;
 };
 
 struct GroupInfo {
@@ -64,9 +74,13 @@ public:
     bool Record(const EventGroupView&, const EventRecordView& r) override {
         std::uint8_t* rec = base_ + r.offset;
         rec[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordDisabled);
-        RecordInfo info{r.offset,          r.type,
-                        r.number,          GetU16(rec + RecordObjectInfo),
-                        NoObjectInfoIndex, rec[RecordRunFlags]};
+        RecordInfo info;
+        info.offset = r.offset;
+        info.type = r.type;
+        info.number = r.number;
+        info.objectInfo = GetU16(rec + RecordObjectInfo);
+        info.resolved = NoObjectInfoIndex;
+        info.runFlags = rec[RecordRunFlags];
         if (r.type >= 0) {
             info.resolved = GetObjectInfoIndex(events_, state_, info.objectInfo, r.type);
             PutU16(rec + RecordResolved, info.resolved);
@@ -83,6 +97,7 @@ public:
         const bool first = firstParameter_;
         firstParameter_ = false;
         if (first && p.size >= 6) info.firstShort = GetI16(param + 4);
+        if (first) info.firstParameter = p.offset;
         if (p.code == ParamObject) {
             if (p.size < 10) return false;
             const std::uint16_t handle = GetU16(param + 6);
@@ -133,9 +148,17 @@ public:
                     return true;
                 });
             if (!ok) return false;
-            if (r.isCondition && r.type == TypeSpecial && r.number == ConditionNamedLoop && tokens == 1 &&
-                onlyString)
-                RegisterLoopName(text);
+            const bool literal = tokens == 1 && onlyString;
+            if (first && literal) {
+                info.literalName = true;
+                info.literal = text;
+            }
+            if (r.isCondition && r.type == TypeSpecial && r.number == ConditionNamedLoop) {
+                if (literal)
+                    RegisterLoopName(text);
+                else
+                    events_.computedLoopNames = 1;
+            }
         }
         return true;
     }
@@ -151,16 +174,8 @@ private:
         return 0xFFFF;
     }
     void RegisterLoopName(const std::u16string& name) {
-        auto same = [&](const std::u16string& other) {
-            return std::equal(name.begin(), name.end(), other.begin(), other.end(),
-                              [](char16_t a, char16_t b) {
-                                  auto lower = [](char16_t c) {
-                                      return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-                                  };
-                                  return lower(a) == lower(b);
-                              });
-        };
-        if (std::none_of(events_.loopNames.begin(), events_.loopNames.end(), same))
+        if (std::none_of(events_.loopNames.begin(), events_.loopNames.end(),
+                         [&](const std::u16string& other) { return SameLoopName(name, other); }))
             events_.loopNames.push_back(name);
     }
 
@@ -197,6 +212,7 @@ public:
         SizeSlots();
         for (const GroupInfo& g : groups_)
             PrepareGroup(g);
+        NumberLoopStarts();
         FoldCauses();
         FlattenLists();
         UpdateObjects();
@@ -337,12 +353,15 @@ private:
         }
         for (const RecordInfo& c : g.conditions)
             MarkCollisions(c);
+        const bool hasOr = std::any_of(g.conditions.begin(), g.conditions.end(), IsOr);
         // Listing, or-conditions and the every-loop list.
         std::int16_t firstOr = 0;
         bool listNext = true;
         for (const RecordInfo& c : g.conditions) {
             if (listNext) {
                 ListCondition(g, c);
+                if (c.type == TypeSpecial && c.number == ConditionNamedLoop && c.literalName)
+                    AddLoopGroup(c.literal, g.offset, hasOr);
                 if (c.runFlags & RecordEveryLoop)
                     events_.everyLoop.push_back(
                         {static_cast<std::int32_t>(g.offset), static_cast<std::int32_t>(c.offset)});
@@ -361,6 +380,37 @@ private:
             }
         }
         PutU16(group + GroupFlags, flags);
+    }
+
+    // The groups a named loop runs on its fast path, in program order; a loop with an alternative in one of
+    // its groups keeps to the slow path.
+    void AddLoopGroup(const std::u16string& name, std::size_t group, bool hasOr) {
+        auto& loops = events_.preparedLoops;
+        auto it = std::find_if(loops.begin(), loops.end(),
+                               [&](const PreparedLoop& l) { return SameLoopName(l.name, name); });
+        if (it == loops.end()) {
+            loops.push_back({{}, name, 0, -1});
+            it = loops.end() - 1;
+        }
+        if (it->groups.empty() || it->groups.back() != static_cast<std::int32_t>(group))
+            it->groups.push_back(static_cast<std::int32_t>(group));
+        if (hasOr) it->hasAlternatives = 1;
+    }
+
+    // A start-loop action that names its loop by a literal carries the 1-based number of the loop's
+    // prepared entry in its first parameter's first payload word (0: none).
+    void NumberLoopStarts() {
+        for (const GroupInfo& g : groups_)
+            for (const RecordInfo& a : g.actions) {
+                if (a.type != TypeSpecial || a.number != ActionStartLoop || !a.firstParameter) continue;
+                std::int16_t number = 0;
+                if (a.literalName) {
+                    const auto& loops = events_.preparedLoops;
+                    for (std::size_t i = 0; i < loops.size() && i < 0x7FFF; ++i)
+                        if (SameLoopName(loops[i].name, a.literal)) number = static_cast<std::int16_t>(i + 1);
+                }
+                PutU16(events_.program.data() + a.firstParameter + 4, static_cast<std::uint16_t>(number));
+            }
     }
 
     void MarkCollisions(const RecordInfo& c) {
@@ -459,6 +509,11 @@ private:
             events_.conditionLists.push_back(l.condition);
         }
         if (!listed_.empty()) events_.conditionLists.push_back(-1);
+        for (const EventListPair& p : events_.everyLoop) {
+            events_.everyLoopList.push_back(p.group);
+            events_.everyLoopList.push_back(p.condition);
+        }
+        events_.everyLoopList.push_back(-1);
     }
 
     void UpdateObjects() {
@@ -478,7 +533,7 @@ private:
                 events_.conditionSlots.data() + events_.infoSlotBase[static_cast<std::size_t>(index)];
             ++entry.instanceCount;
             o->collisionFlags = static_cast<std::int16_t>(entry.collisionFlags);
-            // The movement block's wrap mask is copied here by the movement services, which add it.
+            SetMovementField(o, MovementBlockWrapMask, entry.wrapMask);
             // A sprite whose object no event tests for overlaps stops colliding.
             if (RunObjectExtended* x = ExtendedOf(o); x && x->sprite && (o->objectFlags & ObjectHasSprite) &&
                                                       !(entry.collisionFlags & CollisionOverlap))
@@ -516,6 +571,9 @@ void FreeLists(FrameEvents& e) {
     e.conditionLists.clear();
     e.infoSlotBase.clear();
     e.everyLoop.clear();
+    e.everyLoopList.clear();
+    e.preparedLoops.clear();
+    e.computedLoopNames = 0;
     e.collisionPairs.clear();
     e.collisionPartners.clear();
     e.loopNames.clear();
@@ -539,11 +597,11 @@ std::uint16_t GetObjectInfoIndex(const FrameEvents& events, const FrameRunState&
     return NoObjectInfoIndex;
 }
 
-int PrepareFrameEvents(FrameEvents& events, FrameRunState& state) {
+int PrepareFrameEvents(FrameEvents& events, FrameRunState& state, bool fromStored) {
     FreeLists(events);
     events.prepared = 0;
     try {
-        events.program = events.stored;
+        if (fromStored || events.program.empty()) events.program = events.stored;
         if (events.program.empty()) {
             // No program: only the terminator.
             events.program = {0, 0, 0xFF, 0xFF};

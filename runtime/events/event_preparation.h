@@ -18,10 +18,11 @@ constexpr std::int32_t PrepareFailed = -1;
 std::uint16_t GetObjectInfoIndex(const FrameEvents& events, const FrameRunState& state, std::uint16_t handle,
                                  std::int16_t type);
 
-// Rebuilds the working program from the stored one and prepares it over the run state's object-info run
-// entries and objects. 0, or -1 when memory ran out or the program is damaged (every list freed, the
-// prepared flag left 0).
-int PrepareFrameEvents(FrameEvents& events, FrameRunState& state);
+// Rebuilds the working program from the stored one (unless `fromStored` is false and there is a working
+// program, whose run flags then carry over) and prepares it over the run state's object-info run entries and
+// objects. 0, or -1 when memory ran out or the program is damaged (every list freed, the prepared flag left
+// 0).
+int PrepareFrameEvents(FrameEvents& events, FrameRunState& state, bool fromStored = true);
 // Frees the lists when they are prepared.
 void ReleaseFrameEventLists(FrameEvents& events);
 

@@ -85,6 +85,7 @@ constexpr std::int16_t ConditionBorder = -12;
 constexpr std::int16_t ConditionBackdrop = -13;
 constexpr std::int16_t ActionCreate4 = 4;
 constexpr std::int16_t ActionCreate9 = 9;
+constexpr std::int16_t ActionStartLoop = 14; // of the special object
 constexpr std::int16_t Action25 = 25;
 constexpr int CommonConditionSlots = 81;
 
@@ -153,6 +154,15 @@ struct EventListPair {
     std::int32_t condition; // offset from the program's start
 };
 
+// A named loop whose name is a literal: the groups it runs (offsets, in program order) and its place in the
+// run's named-loop table once known.
+struct PreparedLoop {
+    std::vector<std::int32_t> groups;
+    std::u16string name;
+    std::uint16_t hasAlternatives = 0; // a group holds an or: the loop runs through the triggered lists
+    std::int32_t position = -1;
+};
+
 // The events data of one frame. The program keeps run-time state in its own bytes, so `stored` keeps the
 // bytes as read (and converted) and `program` is the working copy rebuilt from it at each preparation.
 struct FrameEvents {
@@ -168,9 +178,12 @@ struct FrameEvents {
     std::int32_t systemSlotBase[7] = {};        // first slot of each system type -7 to -1
     std::vector<std::int32_t> infoSlotBase;     // first slot of each object-info run entry
     std::vector<EventListPair> everyLoop;
+    std::vector<std::int32_t> everyLoopList;                  // the same pairs, ended by -1
     std::vector<std::vector<std::int16_t>> collisionPairs;    // per run entry: object-info indexes
     std::vector<std::vector<std::int16_t>> collisionPartners; // per run entry, from create/destroy causes
     std::vector<std::u16string> loopNames;
+    std::vector<PreparedLoop> preparedLoops;
+    std::uint16_t computedLoopNames = 0; // an on-loop condition names its loop by more than a literal
     std::uint32_t obstacleKinds = 0;
     std::int32_t prepared = 0;
 };

@@ -5,12 +5,10 @@
 
 namespace vtrrt {
 
-namespace {
-EventRunState* currentState = nullptr;
-}
+EventRunState* attachedEventState = nullptr;
 
-void AttachEventState(EventRunState* state, FrameRunState* run, const FrameEvents* events) {
-    currentState = state;
+void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* events) {
+    attachedEventState = state;
     if (!state) {
         SetTemporaryStrings(nullptr);
         return;
@@ -20,11 +18,21 @@ void AttachEventState(EventRunState* state, FrameRunState* run, const FrameEvent
     const std::int32_t infos = run && run->objectInfos ? run->objectInfoCount : 0;
     state->selections.assign(static_cast<std::size_t>(infos > 0 ? infos : 0), SelectionEntry{});
     state->qualifierWalks.assign(events ? events->qualifierMembers.size() / 2 : 0, QualifierWalk{});
+    state->orFlags.assign(static_cast<std::size_t>(run && run->maxObjects > 0 ? run->maxObjects : 0), 0);
+    state->startOfFrameDone = false;
+    state->currentGroup = state->currentAction = nullptr;
     SetTemporaryStrings(&state->temporaryStrings);
 }
 
-EventRunState* CurrentEventState() {
-    return currentState;
+void* TakeScratch(std::size_t bytes) {
+    EventRunState* s = attachedEventState;
+    FrameRunState* run = s ? s->run : nullptr;
+    if (!run || !run->eventBufferCurrent || !run->eventBufferLimit) return nullptr;
+    bytes = (bytes + 3) & ~std::size_t{3};
+    if (bytes > static_cast<std::size_t>(run->eventBufferLimit - run->eventBufferCurrent)) return nullptr;
+    void* block = run->eventBufferCurrent;
+    run->eventBufferCurrent += bytes;
+    return block;
 }
 
 } // namespace vtrrt

@@ -300,12 +300,6 @@ template <typename Test> std::int32_t KeepPassing(EventRunState* s, std::int32_t
 
 } // namespace
 
-RunObject* ObjectOfHandle(std::int32_t handle) {
-    EventRunState* s = CurrentEventState();
-    if (!s || !s->run || !s->run->objects || handle < 0 || handle >= s->run->maxObjects) return nullptr;
-    return s->run->objects[handle].object;
-}
-
 void RaiseEventStamp() {
     if (EventRunState* s = CurrentEventState()) ++s->eventStamp;
 }
@@ -691,9 +685,8 @@ int IsNewCollision(std::int32_t pairKey, RunObject* o) {
             if (list[n] == pairKey) return 0;
         if (n == CollisionListFull) return 0;
     } else {
-        if (s->scratchPosition + CollisionListEntries > s->scratch.size()) return 0;
-        list = s->scratch.data() + s->scratchPosition;
-        s->scratchPosition += CollisionListEntries;
+        list = static_cast<std::int32_t*>(TakeScratch(CollisionListEntries * sizeof(std::int32_t)));
+        if (!list) return 0;
         o->collisionPartnersThis = list;
     }
     list[n] = pairKey;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "events/event_state.h"
+#include "shell/frame_run_state.h"
 
 #include "win32/types.h"
 
@@ -17,7 +18,12 @@ constexpr std::uint16_t NoObjectInfo = 0xFFFF;
 constexpr std::uint16_t QualifierBit = 0x8000;
 
 // The object of a handle of the object list, or null.
-RunObject* ObjectOfHandle(std::int32_t handle);
+inline RunObject* ObjectOfHandle(std::int32_t handle) {
+    const EventRunState* s = CurrentEventState();
+    const FrameRunState* run = s ? s->run : nullptr;
+    if (!run || !run->objects || handle < 0 || handle >= run->maxObjects) return nullptr;
+    return run->objects[handle].object;
+}
 // Makes every selection stale: a new event starts.
 void RaiseEventStamp();
 

@@ -1,5 +1,6 @@
 #include "objects/animations.h"
 
+#include "events/event_evaluation.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
@@ -22,6 +23,7 @@ namespace vtrrt {
 namespace {
 
 constexpr int DirectionCount = 32;
+constexpr std::int16_t ConditionAnimationOver = -2;
 constexpr std::uint16_t SubstituteWord = 0x8000;
 constexpr std::uint8_t SubstituteDirection = 0x80;
 constexpr std::uint8_t NearerSubstitute = 0x40;
@@ -218,7 +220,7 @@ int EndAnimation(RunObject* o, ObjectAnimationBlock& a) {
     FrameRunState* s = o->runState;
     if (s && (s->runFlags & RunFrameEnding)) return AnimationEndedWhileEnding;
     if (s) s->animationNumber = a.current;
-    // The event services raise the object's "animation over" condition (-2) here; they add the call.
+    TriggerObjectCondition(o, EventCodeOf(o->objectType, ConditionAnimationOver));
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "objects/backdrop_layers.h"
 #include "objects/display_list.h"
+#include "objects/ink_effects.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/display_mode.h"
@@ -151,8 +152,12 @@ std::uint32_t InkOf(const ObjectInfo* info) {
     return info ? info->inkEffect : 0;
 }
 
-LPARAM InkParameterOf(const ObjectInfo* info) {
-    return info ? static_cast<LPARAM>(info->inkParameter) : 0;
+// Ink 13 draws with the object info's effect object, whose coefficient the stored parameter is.
+LPARAM InkParameterOf(ObjectInfo* info) {
+    if (!info) return 0;
+    if ((info->inkEffect & 0xFFFF) == InkEffectObjectCode)
+        return reinterpret_cast<LPARAM>(ObjectInfoEffect(*info));
+    return static_cast<LPARAM>(info->inkParameter);
 }
 
 // Draws a placed quick backdrop at the window position.

@@ -4,6 +4,7 @@
 #include "objects/backdrop_layers.h"
 #include "objects/backgrounds.h"
 #include "objects/display_list.h"
+#include "objects/ink_effects.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/display_mode.h"
@@ -17,6 +18,7 @@
 #include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/collision_mask.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_collisions.h"
@@ -81,10 +83,11 @@ void DeleteRecordSprites(LayerBackdrop& r) {
     }
 }
 
-// Lets go of what a record holds. The physics engine link is dropped by the physics-engine services and an
-// effect of ink 13 released by the effect services; each adds its call here.
+// Lets go of what a record holds, its effect object of ink 13 too. The physics engine link is dropped by
+// the physics-engine services, which add their call here.
 void ReleaseRecord(LayerBackdrop& r) {
     DeleteRecordSprites(r);
+    if ((r.ink & InkCodeMask) == InkEffectObjectCode) DeleteEffect(r.effect);
     r.effect = nullptr;
 }
 
@@ -271,9 +274,9 @@ void AddRunBackdropToLayer(const LayerBackdrop& given) {
     r = given;
     std::fill(std::begin(r.sprites), std::end(r.sprites), nullptr);
     // The physics engine is told of solid backdrops by the physics-engine services, which keep its link word
-    // here; the effect of ink 13 is copied by the effect services. Each adds its call.
+    // here and add their call. The record draws with a copy of the effect object of ink 13, its own.
     r.physicsLink = 0;
-    r.effect = nullptr;
+    r.effect = (r.ink & InkCodeMask) == InkEffectObjectCode ? CloneEffect(given.effect) : nullptr;
     ++layer.runtimeBackdropCount;
     if ((given.layer != 0 || DriverMode()) && LayerShownNow(layer))
         CreateRecordSprites(*frame, layer, given.layer, r, layer.runtimeBackdropCount - 1);
@@ -464,6 +467,7 @@ void FreeLayerBackdrops(FrameLayer& layer, const FrameRecord& frame) {
             if (s && FrameSpriteWindow()) FreeSprite(FrameSpriteWindow(), s);
             s = nullptr;
         }
+        if ((records[i].ink & InkCodeMask) == InkEffectObjectCode) DeleteEffect(records[i].effect);
         records[i].effect = nullptr;
     }
 }

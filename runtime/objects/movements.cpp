@@ -1,5 +1,6 @@
 #include "objects/movements.h"
 
+#include "events/object_moved.h"
 #include "objects/run_objects.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
@@ -72,6 +73,21 @@ void InitObjectMovement(int n, RunObject* o, const std::uint8_t* definition,
     }
 }
 
+std::int32_t MovementField(RunObject* o, std::size_t offset) {
+    const std::uint8_t* block = MovementBlockOf(o);
+    if (!block || offset + 4 > ObjectMovementBlockBytes) return 0;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(block[offset]) | (block[offset + 1] << 8) |
+                                     (block[offset + 2] << 16) |
+                                     (static_cast<std::uint32_t>(block[offset + 3]) << 24));
+}
+
+void SetMovementField(RunObject* o, std::size_t offset, std::int32_t value) {
+    std::uint8_t* block = MovementBlockOf(o);
+    if (!block || offset + 4 > ObjectMovementBlockBytes) return;
+    for (std::size_t i = 0; i < 4; ++i)
+        block[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+}
+
 int RandomDirectionInMask(std::uint32_t mask) {
     FrameRunState* s = CurrentRunState();
     const int bits = std::popcount(mask);
@@ -102,7 +118,7 @@ void StaticMovementHandler(RunObject* o) {
     if (x->animationRoutine) x->animationRoutine(o);
     if (x->moved) {
         x->moved = 0;
-        // The event services report the move (border and collision conditions) here; they add the call.
+        HandleObjectMoved(o);
     }
 }
 

@@ -14,6 +14,15 @@ struct ObjectCreationParams;
 constexpr std::int32_t MovementStatic = 0;
 constexpr std::int32_t MovementNone = -1;
 
+// Fields shared by every movement at the start of the movement block.
+constexpr std::size_t MovementBlockMoveStamp = 8;
+constexpr std::size_t MovementBlockStopRequest = 58;
+constexpr std::size_t MovementBlockWrapMask = 62; // the object info's signed byte: borders it wraps at
+
+// The shared fields of an object's movement block; 0 (nothing stored) without one.
+std::int32_t MovementField(RunObject* object, std::size_t offset);
+void SetMovementField(RunObject* object, std::size_t offset, std::int32_t value);
+
 // Selects movement `n` of the definition's list for the object; n = -1 asks for the physics movement.
 void InitObjectMovement(int n, RunObject* object, const std::uint8_t* definition,
                         const ObjectCreationParams* params);

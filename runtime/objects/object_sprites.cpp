@@ -2,14 +2,17 @@
 
 #include "objects/animations.h"
 #include "objects/display_list.h"
+#include "objects/ink_effects.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
 #include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
+#include "startup/application_record.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
 
@@ -81,7 +84,8 @@ void DropSprite(RunObject* o, bool now) {
     // A deleted owner-drawn sprite calls back when the pool frees it: the record keeps it until then, so
     // that it can be detached from it should the record be freed first.
     if (!pending) x->sprite = nullptr;
-    // The effect services detach an effect object (ink 13) from its surface here; they add the call.
+    if ((block->inkEffect & 0xFFFF) == InkEffectObjectCode && block->inkParameter)
+        static_cast<CEffectEx*>(block->inkParameter)->DetachFromSurface(0);
 }
 
 void QueueForDestruction(RunObject* o) {
@@ -130,10 +134,19 @@ int InitObjectSpriteBlock(RunObject* o, const ObjectCreationParams* params) {
         block->displayFlags = DisplayFlashShown;
     }
     block->inkEffect = entry ? entry->inkEffect : 0;
-    // An effect object (ink 13) is made from the object info's effect by the effect services, which add it
-    // here; until then the parameter is the stored one.
     block->inkParameter =
         reinterpret_cast<void*>(static_cast<std::uintptr_t>(entry ? entry->inkParameter : 0));
+    // An effect object is made from the object info's effect values; the stored parameter is its RGBA
+    // coefficient.
+    if ((block->inkEffect & 0xFFFF) == InkEffectObjectCode) {
+        const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo));
+        const ApplicationRecord* app = CurrentApplication();
+        block->inkParameter =
+            info && app ? CreateEffectWithParameters(
+                              ObjectEffectValues(*info, {app->effectBank.data, app->effectBank.size}),
+                              entry ? entry->inkParameter : 0xFFFFFFFF)
+                        : nullptr;
+    }
     if (x->movementType == MovementStatic) {
         block->displayFlags |= DisplayStatic;
         block->spriteFlags |= SpriteShown;

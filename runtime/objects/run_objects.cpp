@@ -1,5 +1,6 @@
 #include "objects/run_objects.h"
 
+#include "events/event_evaluation.h"
 #include "objects/animations.h"
 #include "objects/display_list.h"
 #include "objects/movements.h"
@@ -11,11 +12,14 @@
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 
+#include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace vtrrt {
 
@@ -39,6 +43,7 @@ constexpr std::size_t RecordGrowth64 = (RunObjectExtendedBlocksStart - ExtendedH
                                        (Align8(ObjectMovementBlockBytes) - ObjectMovementBlockBytes);
 
 constexpr std::uint16_t FirstInstanceBit = 0x8000;
+constexpr std::int16_t ConditionLastInstanceDestroyed = -33;
 constexpr std::uint16_t InkEffectObject = 13;
 
 struct BlockLayout {
@@ -182,8 +187,10 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
                 destroy(o, mode);
         }
     }
-    if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject)
-        sb->inkParameter = nullptr; // the effect services delete the effect object here
+    if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject) {
+        DeleteEffect(static_cast<CEffectEx*>(sb->inkParameter));
+        sb->inkParameter = nullptr;
+    }
     UnlinkObjectInstance(o);
     if (s->frame && (s->frame->flags & 0x400))
         if (ApplicationRecord* app = s->application) {
@@ -542,12 +549,21 @@ void DestroyMarkedObjects() {
     FrameRunState* s = CurrentRunState();
     if (!s || !s->destroyRequested || !s->objectBits) return;
     s->destroyRequested = 0;
-    const std::size_t bits =
-        std::min<std::size_t>(s->objectBitBytes * 8, static_cast<std::size_t>(s->maxObjects));
-    for (std::size_t slot = 0; slot < bits; ++slot) {
-        if (!(s->objectBits[slot / 32] & (1u << (slot % 32)))) continue;
-        s->objectBits[slot / 32] &= ~(1u << (slot % 32));
-        DestroyObject(static_cast<std::int32_t>(slot), 0);
+    const std::size_t slots =
+        std::min<std::size_t>(s->objectBitBytes * 8, static_cast<std::size_t>(std::max(s->maxObjects, 0)));
+    // One word at a time: marks made meanwhile in a word already passed wait for the next call.
+    for (std::size_t word = 0; word * 32 < slots; ++word) {
+        const std::uint32_t bits = std::exchange(s->objectBits[word], 0u);
+        for (std::size_t bit = 0; bit < 32 && (bits >> bit) && word * 32 + bit < slots; ++bit) {
+            if (!(bits & (1u << bit))) continue;
+            const auto slot = static_cast<std::int32_t>(word * 32 + bit);
+            RunObject* o = s->objects[slot].object;
+            if (!o) continue;
+            // The last instance of an object info says so before it goes.
+            if (o->objectInfoEntry && o->objectInfoEntry->instanceCount == 1)
+                TriggerObjectCondition(o, EventCodeOf(o->objectType, ConditionLastInstanceDestroyed));
+            DestroyObject(slot, 0);
+        }
     }
 }
 

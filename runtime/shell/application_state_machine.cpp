@@ -1,5 +1,7 @@
 #include "shell/application_state_machine.h"
 
+#include "builtin/system_objects.h"
+#include "events/input_events.h"
 #include "shell/application_menu.h"
 #include "shell/error_message.h"
 #include "shell/frame_clock.h"
@@ -66,6 +68,8 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 
 int StartApplication(ApplicationRecord* app) {
     if (!app || !app->libraryContext) return 0;
+    InstallSystemObjectRoutines();
+    InstallEventRaisers();
     SetCurrentApplication(app);
     SetApplicationChannels(*app);
     if (!app->parent) {

@@ -5,6 +5,7 @@
 #include "startup/byte_reader.h"
 
 #include "vtrs2/palettes.h"
+#include "vtrs2/surface.h"
 #include "win32/gdi.h"
 
 #include <algorithm>
@@ -64,6 +65,15 @@ void SelectApplicationPalette(const ApplicationRecord& app) {
         if (!r.U8(e.red) || !r.U8(e.green) || !r.U8(e.blue) || !r.U8(e.flags)) return;
     BuildPalette(entries, entries);
     SelectRuntimePalette(entries);
+}
+
+void SetRuntimePaletteOn(cSurface& surface) {
+    const HPALETTE palette = Services().palette;
+    LogPalette256 log{};
+    log.version = LogPaletteVersion;
+    log.count = PaletteSize;
+    if (!palette || GetPaletteEntries(palette, 0, PaletteSize, log.entries) != PaletteSize) return;
+    surface.SetLogPalette(log.Log(), 0);
 }
 
 void DeleteRuntimePalette() {

@@ -4,6 +4,8 @@
 
 #include "startup/frame_record.h"
 
+class cSurface;
+
 namespace vtrrt {
 
 struct ApplicationRecord;
@@ -19,5 +21,8 @@ void SelectRuntimePalette(const PaletteEntry (&entries)[256]);
 // application without one.
 void SelectApplicationPalette(const ApplicationRecord& app);
 void DeleteRuntimePalette();
+// Gives an 8-bit surface the runtime's palette (a sub-application's is its top application's), its pixels
+// left as they are; nothing without one.
+void SetRuntimePaletteOn(cSurface& surface);
 
 } // namespace vtrrt

@@ -1,5 +1,6 @@
 #include "shell/frame_lifecycle.h"
 
+#include "events/event_evaluation.h"
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "events/typed_value.h"
@@ -7,6 +8,7 @@
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "shell/application_state_machine.h"
+#include "shell/build_palette.h"
 #include "shell/display_mode.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
@@ -38,6 +40,13 @@ using namespace win32;
 namespace {
 
 constexpr std::uint16_t HeaderFlags2EndAfterEveryFrame = 0x4;
+constexpr std::int16_t ConditionEndOfFrame = -2; // of the storyboard
+constexpr std::int16_t ConditionEndOfApplication = -4;
+
+bool EndsFrameAfterWait(int code) {
+    return code == ExitNextFrame || code == ExitPreviousFrame || code == ExitJumpToFrame ||
+           code == ExitEndApplication || code == ExitError;
+}
 constexpr std::uint32_t JumpByIndex = 0x8000;
 
 ApplicationRecord& App() {
@@ -171,6 +180,8 @@ void OnSurfaceLost(cSurface*, LPARAM argument) {
 
 namespace {
 
+constexpr win32::WORD DisplayType256 = 3;
+
 // The frame's screen surface, from the application's prototype, attached to the frame window. The previous
 // frame's picture stays with the application; a frame that keeps it starts from it, others from their
 // background colour.
@@ -183,9 +194,9 @@ void CreateFrameScreenSurface(ApplicationRecord& app, FrameRecord& frame) {
         DeleteSurface(surface);
         return;
     }
-    // In 256 colours the frame draws with the palette its load selected into the library context.
-    if (Services().displayType == Palette256 && Services().libraryContext)
-        surface->SetPalette(Services().libraryContext->sharedPalette, 0);
+    // A 256-colour application draws in its own colours: the palette comes before the background is
+    // matched to an index.
+    if (Services().displayType == DisplayType256) SetRuntimePaletteOn(*surface);
     surface->AddLostDeviceCallback(OnSurfaceLost, reinterpret_cast<LPARAM>(&app));
     if (Services().vsync) surface->NotifyScreenModeChange(1);
     if (app.frameSurface) surface->CopyFullScreenState(*app.frameSurface);
@@ -200,20 +211,18 @@ void CreateFrameScreenSurface(ApplicationRecord& app, FrameRecord& frame) {
 constexpr LONG CollisionMarginX = 64;
 constexpr LONG CollisionMarginY = 16;
 
-// The play area's obstacle and platform planes, with a margin around it; a frame larger than its window
-// gets them over the whole frame.
-void CreateFrameCollisionMask(const FrameRecord& frame) {
+} // namespace
+
+int CreateFrameCollisionMask(const FrameRecord& frame) {
     std::uint32_t kinds = GetFrameObstacleTypes();
     if (frame.events && !frame.events->stored.empty())
         kinds |= ScanEventsForObstacleTypes(frame.events->stored);
     if (frame.flags & FrameRectCollisionMask)
-        CreateCollisionMaskForRect(FrameSprites(), -CollisionMarginX, -CollisionMarginY,
-                                   frame.width + CollisionMarginX, frame.height + CollisionMarginY, kinds);
-    else
-        CreateCollisionMask(FrameSprites(), CollisionMarginX, CollisionMarginY, kinds);
+        return CreateCollisionMaskForRect(FrameSprites(), -CollisionMarginX, -CollisionMarginY,
+                                          frame.width + CollisionMarginX, frame.height + CollisionMarginY,
+                                          kinds);
+    return CreateCollisionMask(FrameSprites(), CollisionMarginX, CollisionMarginY, kinds);
 }
-
-} // namespace
 
 int StartFrameRun(bool fadeIn) {
     // A pending saved position is loaded here by the position services, which add it.
@@ -306,8 +315,9 @@ void RefreshAfterFadeIn() {
     CallObjectRoutines(nullptr, 0, Restore);
     s->clockBase = ClockNow() - static_cast<std::uint32_t>(frame->firstTickFrameTime);
     s->lastLoopTick = GetElapsedTicks() - frame->firstTickDistance;
-    // A failure leaves the run state's error word set.
-    StartFrameEvents(*s);
+    // The program keeps what the first tick did to it: the start of the frame runs again only for the
+    // actions that found no object then. A failure leaves the run state's error word set.
+    StartFrameEvents(*s, false);
 }
 
 int FrameTick() {
@@ -333,8 +343,9 @@ int FrameTick() {
             WaitForFrameTick();
             s = CurrentRunState();
             r = s->exitCode;
-            // The storyboard's end-of-frame condition (-2) is raised here for codes 1, 2, 3, 100 and -2
-            // outside timer steps by the event engine, which adds the call.
+            // A code set while the tick was awaited (a window message) ends the frame as one set by events.
+            if (EndsFrameAfterWait(r) && !app.run.inTimerStep)
+                TriggerSystemCondition(EventCodeOf(TypeStoryboard, ConditionEndOfFrame));
         }
     }
     FreeTemporaryStrings();
@@ -366,8 +377,7 @@ int FrameTick() {
         return RebuildFrameRun();
     case ExitEndApplication:
     case ExitError:
-        // The storyboard's end-of-application condition (-4) is raised here by the event engine, which adds
-        // the call.
+        TriggerSystemCondition(EventCodeOf(TypeStoryboard, ConditionEndOfApplication));
         return r;
     default:
         return r;

@@ -9,6 +9,8 @@ class cSurface;
 
 namespace vtrrt {
 
+struct FrameRecord;
+
 // 0, a string-table error code (> 0) or -1 (the frame could not be loaded).
 int StartCurrentFrame();
 int StartFrameRun(bool fadeIn);
@@ -18,6 +20,9 @@ int FrameTick();
 std::uint32_t EndFrameRun(int code);
 // Ends the current frame and sets the next state: another frame, a restart, or quit.
 void EndCurrentFrame();
+// The play area's obstacle and platform planes, with a margin around it; a frame larger than its window
+// gets them over the whole frame. 0 when they cannot be made.
+int CreateFrameCollisionMask(const FrameRecord& frame);
 // Ends a fade-in: the frame's clocks go on from where the first tick left them.
 void RefreshAfterFadeIn();
 // The lost-device callback of a frame's screen surface (its argument is the ApplicationRecord): lets go of

@@ -114,6 +114,7 @@ void FillRunEntry(FrameRunState& s, ObjectInfoRunEntry& e, ObjectInfo& info) {
     e.definition = def.empty() ? nullptr : def.data();
     e.inkEffect = info.inkEffect;
     e.inkParameter = info.inkParameter;
+    e.wrapMask = 0;
     for (std::size_t q = 0; q < std::size(e.qualifiers); ++q)
         e.qualifiers[q] = static_cast<std::int16_t>(DefU16(def, DefQualifiers + 2 * q));
     e.rememberedFrameItem =
@@ -182,9 +183,9 @@ int CreateFrameRunState() {
     return 0;
 }
 
-int StartFrameEvents(FrameRunState& s) {
+int StartFrameEvents(FrameRunState& s, bool fromStored) {
     FrameEvents* events = s.frame ? s.frame->events : nullptr;
-    if (events && PrepareFrameEvents(*events, s) != 0) return -1;
+    if (events && PrepareFrameEvents(*events, s, fromStored) != 0) return -1;
     if (!s.eventState) s.eventState = new (std::nothrow) EventRunState;
     if (!s.eventState) {
         if (events) ReleaseFrameEventLists(*events);

@@ -44,6 +44,7 @@ struct ObjectInfoRunEntry {
     const std::uint8_t* definition;        // the object info's, loaded for the frame
     std::uint32_t inkEffect;               // the object info's ink and its parameter
     std::uint32_t inkParameter;
+    std::int8_t wrapMask; // play-area borders its objects wrap at (1 left, 2 right, 4 top, 8 bottom)
 };
 
 // Flags of a run entry.
@@ -169,6 +170,7 @@ struct FrameRunState {
     ObjectListEntry* objects;
     // Object lifecycle.
     std::uint16_t creationCounter;
+    std::uint16_t moveCounter;   // raised at each move step; objects keep it as their move stamp
     std::int32_t processingSlot; // slot the object pass is at plus one; 0 outside the pass
     std::int32_t createdAhead;   // objects created behind the pass's position in this pass
     std::int32_t flag40Objects;
@@ -190,9 +192,9 @@ struct FrameRunState {
 // made is freed again).
 int CreateFrameRunState();
 void FreeFrameRunState(FrameRunState* state);
-// Prepares the current frame's events over the run state and attaches the run's event state to them;
-// 0, or -1 when memory ran out or the program is damaged.
-int StartFrameEvents(FrameRunState& state);
+// Prepares the current frame's events over the run state (from the stored program unless `fromStored` is
+// false) and attaches the run's event state to them; 0, or -1 when memory ran out or the program is damaged.
+int StartFrameEvents(FrameRunState& state, bool fromStored = true);
 // Frees the frame's event lists and detaches and frees the run's event state.
 void EndFrameEvents(FrameRunState* state);
 // Object list slots cleared, unless a saved position is being loaded.

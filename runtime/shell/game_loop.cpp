@@ -1,5 +1,10 @@
 #include "shell/game_loop.h"
 
+#include "builtin/system_objects.h"
+#include "events/event_evaluation.h"
+#include "events/event_program.h"
+#include "events/input_events.h"
+#include "events/selection.h"
 #include "objects/display_list.h"
 #include "objects/run_objects.h"
 #include "shell/application_state_machine.h"
@@ -31,6 +36,21 @@ constexpr std::int32_t ActiveMarginX = 64;
 constexpr std::int32_t ActiveMarginY = 16;
 
 constexpr std::int64_t FixedOne = 65536;
+constexpr std::int16_t ConditionEndOfFrame = -2; // of the storyboard
+
+bool LeavesFrame(std::int16_t code) {
+    switch (code) {
+    case ExitNextFrame:
+    case ExitPreviousFrame:
+    case ExitJumpToFrame:
+    case ExitRestartApplication:
+    case ExitEndApplication:
+    case ExitError:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // Area size over client size in 16.16; a zero factor or client size counts as one.
 std::int64_t StretchFactor(std::int32_t area, std::int32_t client) {
@@ -56,11 +76,12 @@ void SetLimits(FrameRunState& s) {
                       static_cast<LONG>(std::min<std::int64_t>(bottom, s.outerLimits.bottom))};
 }
 
-// The returned value of a loop: the result word, or the exit code when one is set.
+// The returned value of a loop: the result word, or the exit code when one is set. A code that leaves the
+// frame raises the end of the frame first.
 int LoopResult(const FrameRunState& s) {
-    // For exit codes 1, 2, 3, 4, 100 and -2 the event engine evaluates the end-of-frame events here first;
-    // it adds the call.
-    return s.exitCode == ExitNone ? s.resultWord : s.exitCode;
+    if (s.exitCode == ExitNone) return s.resultWord;
+    if (LeavesFrame(s.exitCode)) TriggerSystemCondition(EventCodeOf(TypeStoryboard, ConditionEndOfFrame));
+    return s.exitCode;
 }
 
 // False when no loop is due.
@@ -168,18 +189,23 @@ int GameLoopStep() {
     if (s->mousePlayers) ReadMouseStep();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
-    // The event engine evaluates the player object's conditions here when the controls changed; it adds
-    // the call.
+    RaisePlayerControls();
     RunObjectPass();
     ++s->loopCounter16;
-    // The event engine runs the time-based events, the timers, the main event list (not while a fade-in is
-    // pending) and the pushed events here; it adds those calls.
+    RaiseEventStamp();
+    RunTimeBasedEvents();
+    FireScheduledTimers();
+    RunEveryLoopEvents();
+    if (HasPushedEvents()) FlushPushedEvents();
     RefreshChangedObjects();
     DestroyMarkedObjects();
     // The event engine resets its selection words here; it adds the call.
     ++s->secondLoopCounter;
     // Owed loops skip the display, so that a slow display does not slow the game's logic.
-    if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) DisplayFrame(0);
+    if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) {
+        ApplyPendingScroll();
+        DisplayFrame(0);
+    }
     return LoopResult(*s);
 }
 

@@ -1,5 +1,6 @@
 #include "shell/pause.h"
 
+#include "events/event_state.h"
 #include "objects/display_list.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_run_state.h"
@@ -85,7 +86,7 @@ void ResumeApplication() {
     s->clockBase += ClockNow() - s->pauseTime;
     // The loop after the resume is due one tick after the loop before the pause, however long it lasted.
     s->lastLoopTick = GetElapsedTicks() - s->pauseTickOffset;
-    // The event engine clears its resume selection word here; it adds the call with its pause services.
+    if (EventRunState* events = CurrentEventState()) events->emptyWhenStale = 0;
 }
 
 int PauseService(void*, void*, void*) {

@@ -367,6 +367,16 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         break;
     case MM_MCINOTIFY:
         return OnMusicNotice(wParam);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        // In full screen with the frame window hidden the main window takes the frame's clicks.
+        if (Services().fullScreen && Services().frameWindow && !IsWindowVisible(Services().frameWindow))
+            OnMouseButton(message, lParam);
+        break;
     default:
         break;
     }

@@ -341,7 +341,31 @@ int LoadFrameBankItems(ApplicationBanks& banks, const FrameBankUses& uses,
     return 0;
 }
 
+bool HoldRuntimeImage(ApplicationBanks& banks, std::uint32_t handle, std::uint32_t references) {
+    if (handle == 0) return false;
+    try {
+        if (banks.runtimeImages.size() <= handle) banks.runtimeImages.resize(handle + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    banks.runtimeImages[handle] += references;
+    return true;
+}
+
+void ReleaseImageUse(ApplicationBanks& banks, std::uint32_t handle) {
+    if (handle < banks.runtimeImages.size() && banks.runtimeImages[handle] > 0) {
+        --banks.runtimeImages[handle];
+        if (banks.library) ReleaseImage(banks.library, handle);
+        return;
+    }
+    ReleaseBankItem(banks, AppBankImages, handle);
+}
+
 void FreeBanks(ApplicationBanks& banks) {
+    for (std::size_t handle = 0; handle < banks.runtimeImages.size(); ++handle)
+        for (; banks.runtimeImages[handle] > 0; --banks.runtimeImages[handle])
+            if (banks.library) ReleaseImage(banks.library, static_cast<std::uint32_t>(handle));
+    banks.runtimeImages.clear();
     for (int k = 0; k < AppBankCount; ++k) {
         AppBank& bank = banks.banks[k];
         for (std::size_t i = 0; i < bank.offsets.size(); ++i)

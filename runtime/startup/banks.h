@@ -47,6 +47,9 @@ struct ApplicationBanks {
     bool imageListTranslated = false;
     // The application's effect bank, which says which effect parameters name images.
     std::span<const std::uint8_t> effects;
+    // Images made while the application runs, by library handle: the references it holds on them (beside
+    // the loader's references by stored index). Released whole with the banks.
+    std::vector<std::uint32_t> runtimeImages;
 };
 
 // The bank chunk's payload position, and the offsets chunk that follows it; false on a bad payload.
@@ -79,7 +82,12 @@ struct FrameBankUses {
 // (`isPlaying`, may be null). Returns 0, or 8 when memory runs out.
 int LoadFrameBankItems(ApplicationBanks& banks, const FrameBankUses& uses,
                        bool (*isPlaying)(int kind, std::uint32_t handle) = nullptr);
-// Releases every item this application holds and frees the maps.
+// Releases every item this application holds, those made at run time included, and frees the maps.
 void FreeBanks(ApplicationBanks& banks);
+
+// An image made at run time with one reference, or one more reference to one, held by the application.
+bool HoldRuntimeImage(ApplicationBanks& banks, std::uint32_t handle, std::uint32_t references = 1);
+// One use of an image ends: a reference made at run time when there is one, else the loader's.
+void ReleaseImageUse(ApplicationBanks& banks, std::uint32_t handle);
 
 } // namespace vtrrt

@@ -5,6 +5,7 @@
 #include "events/event_preparation.h"
 #include "events/event_program.h"
 #include "objects/backgrounds.h"
+#include "objects/ink_effects.h"
 
 #include "shell/build_palette.h"
 #include "shell/error_message.h"
@@ -23,6 +24,7 @@
 #include "startup/stored_text.h"
 
 #include "vtrs2/app_window.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
@@ -47,11 +49,11 @@ using namespace win32;
 namespace {
 
 constexpr std::size_t VirtualRectBytes = 16;
+// Layer flag: its sprites are drawn straight onto the window surface, never composed with its ink.
+constexpr std::uint32_t LayerFlagDrawnDirectly = 0x80;
 constexpr std::size_t FadeFlagsOffset = 12;
 constexpr std::uint32_t FadeWideData = 0x2;
 constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
-// Layer flag: the layer's sprites are drawn straight onto the window surface, whatever its ink.
-constexpr std::uint32_t LayerDrawnStraight = 0x80;
 
 struct FrameLoad {
     ApplicationRecord& app;
@@ -591,17 +593,29 @@ void FreeLayerBackdropGrid(FrameLayer& layer) {
 }
 
 void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
+    AppWindow* window = Services().frameLibraryWindow;
+    int index = 0;
     for (FrameLayer& layer : std::span(frame.layers, static_cast<std::size_t>(frame.layerCount))) {
+        const int at = index++;
         FreeLayerBackdrops(layer, frame);
         layer.settings = layer.stored;
         std::fill(std::begin(layer.scroll), std::end(layer.scroll), 0);
-        if (freeAll) FreeMemory(&layer.name);
+        if (freeAll) {
+            FreeMemory(&layer.name);
+            if ((layer.inkEffect & 0xFFFF) == InkShaderEffect) {
+                // The window's record of the layer must not keep the effect that goes.
+                if (window && window->sprites) SetLayerEffect(window->sprites, at, 0, 0, 0);
+                DeleteEffect(reinterpret_cast<CEffectEx*>(std::exchange(layer.effectParameter, 0)));
+            }
+        }
         FreeMemory(&layer.runtimeBackdrops);
         layer.runtimeBackdropCount = 0;
         FreeMemory(&layer.rects);
         layer.rectCapacity = layer.rectCount = 0;
         FreeLayerBackdropGrid(layer);
     }
+    // The backdrops' sprites are gone: their object infos' effect objects go too.
+    DeleteBackdropEffects(CurrentApplication());
 }
 
 void DestroyFrameSurface(cSurface*& surface) {
@@ -643,30 +657,54 @@ void FreeFrame(FrameRecord* frame) {
     FreeMemory(&frame);
 }
 
+namespace {
+
+// A layer's effect values as the effect services take them: effect index, count, then the values that lie
+// inside the block at the entry's offset.
+std::vector<std::uint8_t> LayerEffectValues(std::span<const std::uint8_t> block, std::uint32_t index,
+                                            std::uint32_t count, std::uint32_t offset) {
+    std::vector<std::uint8_t> values(8);
+    for (int i = 0; i < 4; ++i) {
+        values[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(index >> (8 * i));
+        values[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(count >> (8 * i));
+    }
+    if (offset <= block.size() && count <= (block.size() - offset) / 4)
+        values.insert(values.end(), block.begin() + offset, block.begin() + offset + 4u * count);
+    else
+        values[4] = values[5] = values[6] = values[7] = 0;
+    return values;
+}
+
+} // namespace
+
 void CreateLayerEffects() {
     FrameRecord* frame = Services().frame;
     if (!frame) return;
     const std::span<FrameLayer> layers(frame->layers, static_cast<std::size_t>(frame->layerCount));
     if (frame->layerEffects.data) {
-        ByteReader r({frame->layerEffects.data, frame->layerEffects.size});
+        const std::span<const std::uint8_t> block(frame->layerEffects.data, frame->layerEffects.size);
+        ByteReader r(block);
         for (FrameLayer& layer : layers) {
-            std::uint32_t ink = 0, parameter = 0;
-            if (!r.U32(ink) || !r.U32(parameter) || !r.Skip(LayerEffectBytes - 8)) break;
-            // Shader effects (13) are made from the effect bank by the effect services, which add it here;
-            // until then such a layer keeps its stored parameter.
+            std::uint32_t ink = 0, parameter = 0, index = 0, count = 0, values = 0;
+            if (!r.U32(ink) || !r.U32(parameter) || !r.U32(index) || !r.U32(count) || !r.U32(values)) break;
+            // A frame started again makes its effects anew.
+            if ((layer.inkEffect & 0xFFFF) == InkShaderEffect)
+                DeleteEffect(reinterpret_cast<CEffectEx*>(layer.effectParameter));
             layer.inkEffect = static_cast<std::int16_t>(ink);
             layer.effectParameter = parameter;
+            if ((ink & 0xFFFF) == InkShaderEffect) {
+                layer.effectParameter = reinterpret_cast<std::uintptr_t>(
+                    CreateEffectWithParameters(LayerEffectValues(block, index, count, values), 0xFFFFFFFF));
+            }
         }
     }
-    // The frame window's sprite passes read each layer's ink from its layer records.
     AppWindow* window = Services().frameLibraryWindow;
-    SpriteWindow* sprites = window ? window->sprites : nullptr;
-    if (!sprites) return;
-    AllocateLayerRecords(sprites, frame->layerCount);
+    if (!window || !window->sprites) return;
+    AllocateLayerRecords(window->sprites, frame->layerCount);
     for (std::size_t i = 0; i < layers.size(); ++i)
-        SetLayerEffect(sprites, static_cast<int>(i), static_cast<DWORD>(layers[i].inkEffect),
+        SetLayerEffect(window->sprites, static_cast<int>(i), static_cast<DWORD>(layers[i].inkEffect),
                        static_cast<LONG_PTR>(layers[i].effectParameter),
-                       (layers[i].settings.flags & LayerDrawnStraight) ? LayerDrawnDirectly : 0);
+                       (layers[i].settings.flags & LayerFlagDrawnDirectly) ? LayerDrawnDirectly : 0);
 }
 
 FrameItemInstance* FindFrameInstance(FrameRecord& frame, std::uint16_t handle) {

@@ -5,11 +5,13 @@
 #include "startup/chunk_reader.h"
 #include "startup/object_references.h"
 
+#include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace vtrrt {
 
@@ -139,6 +141,9 @@ int LoadObjectInfos(ApplicationRecord* app, CInputFile& stream) {
 
 void FreeObjectInfos(ApplicationRecord* app) {
     if (!app) return;
+    if (app->objectInfos)
+        for (ObjectInfo& info : app->objectInfos->infos)
+            DeleteEffect(std::exchange(info.effect, nullptr));
     delete app->objectInfos;
     app->objectInfos = nullptr;
 }

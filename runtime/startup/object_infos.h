@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class CEffectEx;
 class CInputFile;
 
 namespace vtrrt {
@@ -73,6 +74,7 @@ struct ObjectInfo {
     std::uint32_t runFlags;
     std::uint16_t frameWords[2];
     std::vector<std::uint8_t> effectParameters;
+    CEffectEx* effect = nullptr; // ink 13 of a backdrop: made on first use, deleted with the object info
 };
 
 struct ObjectInfoTable {

@@ -122,6 +122,9 @@ public:
         std::memset(entries_, 0, sizeof(entries_));
         run_.objects = slots_.data();
         run_.maxObjects = maxObjects;
+        // This loop's half of the event buffer: the scratch stack.
+        run_.eventBufferStart = run_.eventBufferCurrent = scratch_.data();
+        run_.eventBufferLimit = scratch_.data() + scratch_.size();
         run_.objectInfos = entries_;
         saved_ = Services().runState;
         Services().runState = &run_;
@@ -150,7 +153,7 @@ public:
         entries_[i + 1].handle = -1;
         return static_cast<std::uint16_t>(i);
     }
-    void Attach(const FrameEvents* events = nullptr) { AttachEventState(state_.get(), &run_, events); }
+    void Attach(FrameEvents* events = nullptr) { AttachEventState(state_.get(), &run_, events); }
 
     RunObject* AddObject(std::uint16_t info, std::int32_t x, std::int32_t y, std::int32_t w = 10,
                          std::int32_t h = 10) {
@@ -194,6 +197,7 @@ private:
     FrameRunState run_;
     ObjectInfoRunEntry entries_[MaxInfos + 1];
     std::vector<ObjectListEntry> slots_;
+    std::vector<std::uint8_t> scratch_ = std::vector<std::uint8_t>(16384);
     std::vector<std::unique_ptr<RunObject>> objects_;
     std::unique_ptr<EventRunState> state_;
     FrameRunState* saved_ = nullptr;

@@ -37,6 +37,15 @@ bool ValidPcm(const WAVEFORMATEX& f) {
            f.nSamplesPerSec <= DSBFREQUENCY_MAX && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
 }
 
+// One sample as full scale 1.0: 8-bit samples are unsigned around 128, 16-bit ones signed little-endian.
+template <typename Sample> float SampleValue(const BYTE* p);
+template <> float SampleValue<std::uint8_t>(const BYTE* p) {
+    return (static_cast<float>(*p) - 128.0f) / 128.0f;
+}
+template <> float SampleValue<std::int16_t>(const BYTE* p) {
+    return static_cast<float>(static_cast<std::int16_t>(p[0] | (p[1] << 8))) / 32768.0f;
+}
+
 class BufferBase : public IDirectSoundBuffer {
 public:
     ULONG AddRef() override { return ++references_; }
@@ -269,20 +278,6 @@ private:
         left_ = volume * (pan_ > 0 ? GainOf(-pan_) : 1.0f);
         right_ = volume * (pan_ < 0 ? GainOf(pan_) : 1.0f);
     }
-    float SampleAt(DWORD byte) const {
-        if (format_.wBitsPerSample == 8) return (static_cast<float>(data_[byte]) - 128.0f) / 128.0f;
-        const auto value = static_cast<std::int16_t>(data_[byte] | (data_[byte + 1] << 8));
-        return static_cast<float>(value) / 32768.0f;
-    }
-    // Moves the cursor one frame on; false when a one-shot buffer ran out.
-    bool Advance() {
-        cursor_ += format_.nBlockAlign;
-        if (cursor_ + format_.nBlockAlign <= data_.size()) return true;
-        cursor_ = 0;
-        if (looping_) return true;
-        playing_ = false;
-        return false;
-    }
     void MixDirect(float* out, std::size_t frames);
     void MixResampled(float* out, std::size_t frames);
     bool FeedStream();
@@ -313,15 +308,36 @@ void SecondaryBuffer::MixInto(float* out, std::size_t frames) {
         MixResampled(out, frames);
 }
 
+// One run of whole frames of one layout, added with the buffer's gains.
+template <typename Sample, bool Stereo>
+void AddFrames(const BYTE* in, float* out, std::size_t frames, float left, float right) {
+    constexpr std::size_t block = sizeof(Sample) * (Stereo ? 2 : 1);
+    for (std::size_t i = 0; i < frames; ++i, in += block) {
+        const float l = SampleValue<Sample>(in);
+        const float r = Stereo ? SampleValue<Sample>(in + sizeof(Sample)) : l;
+        out[2 * i] += l * left;
+        out[2 * i + 1] += r * right;
+    }
+}
+
+// The frames up to the buffer's end (or the mix's) in one run each, with no test per frame.
 void SecondaryBuffer::MixDirect(float* out, std::size_t frames) {
-    const bool stereo = format_.nChannels == 2;
-    const DWORD second = format_.wBitsPerSample / 8;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const float l = SampleAt(cursor_);
-        const float r = stereo ? SampleAt(cursor_ + second) : l;
-        out[2 * i] += l * left_;
-        out[2 * i + 1] += r * right_;
-        if (!Advance()) return;
+    const DWORD block = format_.nBlockAlign;
+    const bool stereo = format_.nChannels == 2, eightBit = format_.wBitsPerSample == 8;
+    const auto add = eightBit ? (stereo ? &AddFrames<std::uint8_t, true> : &AddFrames<std::uint8_t, false>)
+                              : (stereo ? &AddFrames<std::int16_t, true> : &AddFrames<std::int16_t, false>);
+    while (frames > 0) {
+        const std::size_t run = std::min<std::size_t>(frames, (data_.size() - cursor_) / block);
+        add(data_.data() + cursor_, out, run, left_, right_);
+        out += 2 * run;
+        frames -= run;
+        cursor_ += static_cast<DWORD>(run * block);
+        if (cursor_ + block <= data_.size()) continue;
+        cursor_ = 0;
+        if (!looping_) {
+            playing_ = false;
+            return;
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -325,6 +326,81 @@ TEST_F(DemoWindow, TheTitlesSpinnersAreDrawnWhereTheyWerePlacedAndTurn) {
             << "spinner " << i << " never showed its turning quarter";
         EXPECT_TRUE(sawDisc[static_cast<std::size_t>(i)]) << "spinner " << i << " never turned past it";
     }
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
+// A key on the title shows the level, which gives the title back after its time; a click on the title
+// shows the level again.
+TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    const fs::path path = temp_ / "flow.xwd";
+    // Points of the play area and the colours a frame shows there: the title's background at its centre
+    // and far corner; the level's ground and the top of its sky.
+    struct Spot {
+        int x, y;
+        std::array<std::uint8_t, 3> colour;
+    };
+    const std::vector<Spot> title{{320, 240, {0x20, 0x60, 0xC0}}, {635, 475, {0x20, 0x60, 0xC0}}};
+    const std::vector<Spot> level{{320, 420, {0x70, 0x48, 0x20}}, {10, 0, {0x20, 0x50, 0xC0}}};
+    const auto shows = [&](const std::vector<Spot>& spots) {
+        vtrtest::Screenshot shot;
+        if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !shot.Read(path.string()))
+            return false;
+        for (const Spot& spot : spots)
+            if (shot.Rgb(x + spot.x, y + bar + spot.y) != spot.colour) return false;
+        return true;
+    };
+    const auto waitFor = [&](const std::vector<Spot>& spots, int tenths, const std::function<void()>& act) {
+        for (int i = 0; i < tenths; ++i) {
+            if (shows(spots)) return true;
+            if (act && i % 5 == 0) act();
+            std::this_thread::sleep_for(100ms);
+        }
+        return shows(spots);
+    };
+    ASSERT_TRUE(waitFor(title, 100, nullptr)) << "the title did not show";
+    // The key may arrive before the window has the focus: press again until the level shows.
+    const std::vector<std::string> press = {Python, (Here / "x11_press.py").string(), display_.Name(), "Demo",
+                                            "space"};
+    ASSERT_TRUE(waitFor(level, 100, [&] { Runs(press); })) << "a key did not show the level";
+    ASSERT_TRUE(waitFor(title, 150, nullptr)) << "the level did not give the title back";
+    ASSERT_TRUE(waitFor(level, 100, [&] { Click(x + width / 2, y + bar + 300); }))
+        << "a click did not show the level";
+    ASSERT_TRUE(Window("close"));
+    const auto code = WaitFor(demo_, 30s);
+    ASSERT_TRUE(code);
+    demo_ = -1;
+    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
+// The title's glass panel is blended half and half with the background under it.
+TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    // (0xF0, 0xF0, 0xE0) and the background, each weighing half.
+    constexpr std::uint8_t Blended[3] = {0x88, 0xA8, 0xD0};
+    const fs::path path = temp_ / "panel.xwd";
+    std::optional<std::array<std::uint8_t, 3>> centre, outside;
+    for (int shot = 0; shot < 40; ++shot) {
+        vtrtest::Screenshot screen;
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && screen.Read(path.string()));
+        centre = screen.Rgb(x + 320, y + bar + 300);
+        outside = screen.Rgb(x + 320, y + bar + 340);
+        if (centre && (*centre)[0] == Blended[0]) break;
+        std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_TRUE(centre && outside);
+    EXPECT_EQ(*centre, (std::array<std::uint8_t, 3>{Blended[0], Blended[1], Blended[2]}));
+    EXPECT_EQ(*outside, (std::array<std::uint8_t, 3>{FirstFrame[0], FirstFrame[1], FirstFrame[2]}));
     ASSERT_TRUE(Window("close"));
     const auto code = WaitFor(demo_, 30s);
     ASSERT_TRUE(code);

@@ -3,6 +3,7 @@
 // with it after every refresh.
 #include "library/windows/app_window_fixture.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
 
@@ -553,6 +554,31 @@ TEST_F(WindowDrawing, DriverWindowsDrawEveryLayerByItsInk) {
     for (Sprite* s = sprites->sprites->first; s; s = s->next)
         ++count;
     EXPECT_EQ(count, 9);
+}
+
+// An effect object's RGBA coefficient decides a layer's drawing: alpha 0 hides its sprites, any other alpha
+// composes them and blends the layer once by that alpha.
+TEST_F(WindowDrawing, DriverWindowsComposeAnEffectLayerByItsCoefficient) {
+    UseDriverScreen(window);
+    CEffectEx unseen, half, opaque;
+    unseen.SetRgbaCoefficient(0x00FFFFFF);
+    half.SetRgbaCoefficient(0x80FFFFFF);
+    AllocateLayerRecords(sprites, 3);
+    SetLayerEffect(sprites, 0, 13, reinterpret_cast<LONG_PTR>(&unseen), 0);
+    SetLayerEffect(sprites, 1, 13, reinterpret_cast<LONG_PTR>(&half), 0);
+    SetLayerEffect(sprites, 2, 13, reinterpret_cast<LONG_PTR>(&opaque), 0);
+    const Picture p = MakePicture(4, 4, 0, 0, 1, 0);
+    const DWORD image = AddPicture(context, p);
+    for (int layer = 0; layer < 3; ++layer)
+        CreateSprite(sprites, 4 + 10 * layer, 4, image, layer, 0, 0, SpriteShown, 0);
+    beginDraws = 0;
+    CommitSpriteChanges(sprites);
+    DrawSprites(sprites);
+    const COLORREF grey = RGB(100, 100, 100);
+    EXPECT_EQ(beginDraws, 2);
+    EXPECT_EQ(Pixel(4, 4), grey) << "alpha 0: not drawn";
+    EXPECT_EQ(Pixel(14, 4), Blend(p.At(0, 0), grey, 63)) << "alpha 0x80: blended by coefficient 63";
+    EXPECT_EQ(Pixel(24, 4), p.At(0, 0)) << "alpha 0xFF: composed and copied";
 }
 
 } // namespace

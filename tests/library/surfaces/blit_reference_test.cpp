@@ -4,6 +4,7 @@
 // conversions between every pair of depths.
 #include "reference_model.h"
 #include "surface_test_support.h"
+#include "vtrs2/effect.h"
 #include "vtrs2/palettes.h"
 
 #include <gtest/gtest.h>
@@ -221,7 +222,9 @@ std::vector<InkCase> InkCases(Random& random, const reference::Colour& someDesti
                                   {1, 200},
                                   {7, 0},
                                   {13, 0},
-                                  {13, 1234},
+                                  {13, 0x00FFFFFF},
+                                  {13, 0x64000000},
+                                  {13, 0xFF123456},
                                   {14, 0},
                                   {6, 0x40000000 | (random.Next() & 0xFFFFFF)},
                                   {12, 0x30000000 | destinationColour},
@@ -244,9 +247,14 @@ void BlitAndCompare(TestSurface& source, TestSurface& destination, reference::Bl
     Configure(call, kind, ink);
     palettes.Refresh();
     const int expected = reference::Blit(source.model, destination.model, call);
+    // Ink 13 takes an effect object whose RGBA coefficient is the case's parameter.
+    CEffectEx effect;
+    effect.SetRgbaCoefficient(call.parameter);
+    const LPARAM parameter = (call.ink & 0xFFF) == 13 && call.parameter != 0
+                                 ? reinterpret_cast<LPARAM>(&effect)
+                                 : static_cast<LPARAM>(call.parameter);
     ASSERT_EQ(source.view.Blit(&destination.view, call.x, call.y, call.sourceX, call.sourceY, call.width,
-                               call.height, call.mode, call.ink, static_cast<LPARAM>(call.parameter),
-                               call.flags),
+                               call.height, call.mode, call.ink, parameter, call.flags),
               expected);
     destination.ExpectEqualsModel();
 }

@@ -227,8 +227,11 @@ int Blit(const Surface& source, Surface& destination, const BlitCall& call) {
         if (parameter == 0) effect = 0;
         if (parameter == 128) return 1;
     } else if (code == 13) {
-        if (parameter != 0) return 0;
-        effect = 0;
+        // The parameter stands for the effect object's RGBA coefficient; 0 for no effect object.
+        const std::uint32_t alpha = parameter >> 24;
+        if (parameter != 0 && alpha == 0) return 1;
+        effect = parameter == 0 || alpha == 255 ? 0 : 1;
+        parameter = (255 - alpha) / 2;
     } else if (code == 7) {
         return 0;
     }

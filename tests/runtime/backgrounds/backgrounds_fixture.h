@@ -30,6 +30,8 @@ struct BackdropDesc {
     COLORREF borderColour = 0, colour1 = 0x0000FF, colour2 = 0xFF0000;
     std::uint32_t vertical = 1;
     std::uint32_t ink = 0;
+    std::uint32_t inkParameter = 0;
+    std::optional<std::uint32_t> effectIndex; // ink 13: the effect of the bank, with no values
 };
 
 struct Placed {
@@ -47,6 +49,7 @@ struct Scene {
     std::vector<ActiveDesc> actives;
     std::vector<Placed> placed;
     std::optional<std::array<std::int32_t, 4>> virtualRect;
+    std::optional<std::vector<appwriter::Bytes>> effects;
 };
 
 inline appwriter::ObjectInfoDesc BackdropObject(const BackdropDesc& b) {
@@ -55,6 +58,8 @@ inline appwriter::ObjectInfoDesc BackdropObject(const BackdropDesc& b) {
     o.type = b.type;
     o.name = u"Backdrop";
     o.inkEffect = b.ink;
+    o.inkParameter = b.inkParameter;
+    o.effectIndex = b.effectIndex;
     auto& d = o.definition;
     d.type = b.type;
     d.obstacle = b.obstacle;
@@ -77,6 +82,7 @@ inline appwriter::ApplicationDescription DescribeScene(const Scene& scene) {
     d.header->windowWidth = FrameWidth;
     d.header->windowHeight = FrameHeight;
     d.header->graphicMode = 8;
+    d.effects = scene.effects;
     std::vector<appwriter::ObjectInfoDesc> objects;
     for (const ActiveDesc& a : scene.actives)
         objects.push_back(ObjectOf(a));

@@ -4,6 +4,7 @@
 
 #include "objects/display_list.h"
 
+#include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
@@ -137,6 +138,38 @@ TEST_F(BackgroundsTest, PlacedBackdropsAreDrawnFromTheFirstDisplay) {
     EXPECT_EQ(Shown(115, 75), COLORREF{0x00FFFF});
     EXPECT_EQ(Shown(100, 60), Background) << "an ellipse leaves its box's corners";
     EXPECT_EQ(Shown(5, 5), Background);
+}
+
+// A backdrop of ink 13 draws with its object's effect object, whose coefficient is the stored ink parameter:
+// alpha 0x80 blends it with weight 63, on layer 0 as in a layer's sprites. The effect goes with the frame.
+TEST_F(BackgroundsTest, ABackdropOfInkThirteenIsDrawnByItsEffectsCoefficient) {
+    Scene scene;
+    Picture solid;
+    solid.colour = [](int, int) { return COLORREF{0x00C0FF}; };
+    scene.pictures = {solid};
+    scene.layers = {appwriter::LayerDesc{0x10}, appwriter::LayerDesc{0x10}};
+    scene.effects = std::vector<appwriter::Bytes>{appwriter::EffectEntry({"glass", "technique", {}, {}, 0})};
+    BackdropDesc low;
+    low.handle = 10, low.type = 1, low.image = 1, low.width = low.height = 8, low.obstacle = 0;
+    low.ink = KeyedInk | 13, low.inkParameter = 0x80FFFFFF, low.effectIndex = 0;
+    BackdropDesc high = low;
+    high.handle = 11;
+    scene.backdrops = {low, high};
+    scene.placed = {{10, 10, 10, 0}, {11, 40, 10, 1}};
+    StartScene(scene);
+    Tick();
+    NaiveCompositor expected;
+    expected.Put(solid, 10, 10, KeyedInk, 63);
+    expected.Put(solid, 40, 10, KeyedInk, 63);
+    EXPECT_EQ(Shown(12, 12), expected.At(12, 12));
+    EXPECT_EQ(Shown(42, 12), expected.At(42, 12));
+    EXPECT_NE(Shown(42, 12), COLORREF{0x00C0FF});
+    const ObjectInfo* info = GetObjectInfoByHandle(10);
+    ASSERT_NE(info, nullptr);
+    ASSERT_NE(info->effect, nullptr);
+    EXPECT_EQ(info->effect->GetRgbaCoefficient(), 0x80FFFFFFu);
+    EXPECT_EQ(EndWith(ExitEndApplication), 0);
+    EXPECT_EQ(info->effect, nullptr);
 }
 
 // Scrolling by strips leaves the window and the mask as a full redraw at the new position leaves them, on

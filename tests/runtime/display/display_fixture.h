@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace displaytest {
@@ -75,6 +76,7 @@ struct ActiveDesc {
     std::vector<appwriter::AnimationDesc> animations; // none: the walking animation above
     bool noAnimations = false;                        // an animation list of no animations
     std::uint16_t collisionWord = 0;                  // bit 2: collisions by box only
+    std::optional<std::uint32_t> effectIndex;         // ink 13: the effect of the bank, with no values
 };
 
 inline ActiveDesc MakeActive(std::uint16_t handle, std::vector<std::uint16_t> images, std::uint32_t ink,
@@ -99,6 +101,7 @@ inline appwriter::ObjectInfoDesc ObjectOf(const ActiveDesc& a) {
     o.name = u"Active";
     o.inkEffect = a.ink;
     o.inkParameter = a.inkParameter;
+    o.effectIndex = a.effectIndex;
     o.definition.objectFlags = a.objectFlags;
     o.definition.collisionWord = a.collisionWord;
     if (a.noAnimations) {
@@ -242,5 +245,18 @@ private:
     }
     std::vector<COLORREF> pixels_;
 };
+
+// The frame window shows the compositor's picture; the first few differences are reported.
+inline void ExpectWindowShows(const NaiveCompositor& expected) {
+    int wrong = 0;
+    for (int y = 0; y < FrameHeight; ++y)
+        for (int x = 0; x < FrameWidth; ++x) {
+            const COLORREF shown = win32::testing::ReadWindowPixel(Services().frameWindow, x, y);
+            if (shown != expected.At(x, y) && wrong++ < 5)
+                ADD_FAILURE() << "at " << x << "," << y << " shown " << std::hex << shown << " expected "
+                              << expected.At(x, y);
+        }
+    EXPECT_EQ(wrong, 0);
+}
 
 } // namespace displaytest

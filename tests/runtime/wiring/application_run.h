@@ -22,6 +22,8 @@ inline void StartApplicationRun(const std::vector<std::uint8_t>& bytes, loaderte
                                 const std::function<void(vtrrt::ApplicationRecord&)>& beforeWindows = {}) {
     using namespace vtrrt;
     GetCommandLineOptions().errorBoxes = 0;
+    // The display mode is chosen once a process: this application chooses its own, whatever ran before.
+    Services().displayFlags = 0;
     ASSERT_EQ(CreateLibraryContext(nullptr), 0);
     app = loadertest::LoadFromMemory(bytes);
     ASSERT_TRUE(app);

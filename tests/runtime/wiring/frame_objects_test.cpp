@@ -22,6 +22,8 @@
 #include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/effect.h"
+#include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
@@ -327,6 +329,8 @@ protected:
             objects.push_back(Active(Ship, u"Ship", {1, 2}, InfoHeaderGlobal));
             appwriter::ObjectInfoDesc rock = Active(Rock, u"Rock", {3});
             rock.inkEffect = 13;
+            rock.inkParameter = 0x80FFFFFF;
+            rock.definition.objectFlags |= 0x200; // drawn by a sprite, with its effect object
             rock.effectIndex = 0;
             rock.effectValues = {0x1234, 2};
             objects.push_back(rock);
@@ -387,6 +391,30 @@ TEST_F(FrameEffects, EffectImagesAreLoadedWithTheFrameAndTranslated) {
     EXPECT_EQ(U16(&rock[8 + 2]), 0xEEEE) << "the float parameter's working value is left alone";
     EXPECT_EQ(U16(&rock[12 + 2]), Handle(2));
     EXPECT_EQ(U16(&rock[12]), 2) << "the stored value stays for the next load";
+}
+
+TEST_F(FrameEffects, TheRockAndTheFrontLayerAreDrawnWithEffectObjectsOfTheirValues) {
+    const FrameRecord& f = *app_->run.frame;
+    ASSERT_EQ(f.layers[1].inkEffect, 13);
+    auto* layer = reinterpret_cast<CEffectEx*>(f.layers[1].effectParameter);
+    ASSERT_NE(layer, nullptr);
+    EXPECT_STREQ(layer->source, "main");
+    EXPECT_FLOAT_EQ(layer->GetParamFloat(0), 1.0f);
+    EXPECT_EQ(layer->GetParamTexture(1), Handle(1));
+    EXPECT_EQ(layer->GetExtraValue(), reinterpret_cast<std::intptr_t>(Services().libraryContext));
+    ASSERT_NE(FrameSprites().layers, nullptr);
+    EXPECT_EQ(FrameSprites().layers[1].ink, 13u);
+    EXPECT_EQ(FrameSprites().layers[1].inkParam, reinterpret_cast<win32::LONG_PTR>(layer));
+    RunObject* rock = nullptr;
+    for (int slot = 0; slot < CurrentRunState()->maxObjects; ++slot)
+        if (RunObject* o = Slot(slot); o && o->objectInfo == Rock) rock = o;
+    ASSERT_NE(rock, nullptr);
+    ASSERT_NE(SpriteBlockOf(rock), nullptr);
+    auto* effect = static_cast<CEffectEx*>(SpriteBlockOf(rock)->inkParameter);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(effect->FindParam("PATTERN"), 1);
+    EXPECT_EQ(effect->GetParamTexture(1), Handle(2)) << "the working handle of the image parameter";
+    EXPECT_EQ(effect->GetRgbaCoefficient(), 0x80FFFFFFu) << "the stored parameter is the coefficient";
 }
 
 TEST_F(FrameEffects, EventsNameTheirSoundsByHandleAndTheirFilesWhereTheApplicationRuns) {

@@ -1,10 +1,12 @@
 // A written 256-colour application (display mode 3) whose frame has a palette and shows an 8-bit image:
-// the application's palette becomes the library context's and the frame's screen surface's, the frame's
-// image is loaded into the bank in the images' mode, and the frame drawn through the library at that depth
-// matches a naive model.
+// the application's palette becomes the library context's, the frame's image is loaded into the bank in
+// the images' mode, the frame drawn through the library at that depth matches a naive model, and the frame
+// window shows the image in the application's colours over the frame's background.
 #include "application_run.h"
 #include "objects/run_objects.h"
+#include "runtime/waited_clock.h"
 #include "shell/build_palette.h"
+#include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
 #include "startup/banks.h"
@@ -16,8 +18,7 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/palettes.h"
-#include "vtrs2/surface.h"
-#include "vtrs2/surface_implementation.h"
+#include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,8 @@ appwriter::ApplicationDescription Describe() {
     appwriter::ObjectInfoDesc sprite;
     sprite.handle = Sprite;
     sprite.name = u"Sprite";
-    sprite.definition.objectFlags = ObjectHasAnimation;
+    sprite.definition.objectFlags = ObjectHasAnimation | ObjectHasSprite;
+    sprite.inkEffect = 0x10000000; // drawn keyed on the image's transparent colour
     appwriter::AnimationDesc still;
     still.directions.push_back({0, 0, 100, 0, 0, {1}});
     sprite.definition.animations = {still};
@@ -112,6 +114,8 @@ int NaiveNearest(const SharedPalette& palette, COLORREF c) {
 class PaletteApplication : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
+        // Time moves only when the run waits, so that every step of the machine is the same on every run.
+        previousClock_ = SetFrameClock(&clock_);
         bytes_ = appwriter::WriteApplication(Describe());
         ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_, [this](ApplicationRecord& app) {
             app.banks->targetMode = GetParam();
@@ -119,7 +123,10 @@ protected:
             SelectApplicationPalette(app);
         }));
     }
-    void TearDown() override { wiringtest::StopApplicationRun(app_); }
+    void TearDown() override {
+        wiringtest::StopApplicationRun(app_);
+        SetFrameClock(previousClock_);
+    }
     AppContext& Context() { return *Services().libraryContext; }
     DWORD ImageHandle() { return HandleOfStoredIndex(*app_->banks, AppBankImages, 1); }
     std::vector<BYTE> ImageData() {
@@ -128,6 +135,8 @@ protected:
         return data;
     }
 
+    runtime_test::WaitedClock clock_;
+    FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_; // the application's data, read from while it runs
     loadertest::RecordPtr app_;
 };
@@ -218,24 +227,34 @@ TEST_P(PaletteApplication, TheFrameDrawnAtTheImagesDepthMatchesTheModel) {
         }
 }
 
-std::string ModeName(const ::testing::TestParamInfo<std::uint32_t>& info) {
-    return info.param == Indexes8 ? "Indexes" : "TrueColour";
+// The frame as its window shows it after one loop: a 256-colour application draws in 8 bits, so the
+// background shows its nearest palette colour, and each image pixel the colour its index has in the
+// application's palette (true-colour images come back to that index); index 0 is transparent.
+TEST_P(PaletteApplication, TheFrameWindowShowsTheImageInTheApplicationsColours) {
+    EXPECT_EQ(app_->surfaceDepth, 8);
+    const std::int64_t loops = CurrentRunState()->loopCount;
+    for (int i = 0; i < 1000 && CurrentRunState() && CurrentRunState()->loopCount == loops; ++i)
+        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    ASSERT_NE(CurrentRunState(), nullptr);
+    const FrameRecord& frame = *app_->run.frame;
+    const SharedPalette& palette = *Context().sharedPalette;
+    const std::vector<std::uint8_t> stored = ImageIndexes();
+    const int background = NaiveNearest(palette, frame.background);
+    for (int y = 0; y < frame.height; ++y)
+        for (int x = 0; x < frame.width; ++x) {
+            const int u = x - PlacedX, v = y - PlacedY;
+            int index = u >= 0 && v >= 0 && u < ImageWidth && v < ImageHeight
+                            ? stored[static_cast<std::size_t>(v * (ImageWidth + 1) + u)]
+                            : 0;
+            if (index == 0) index = background;
+            ASSERT_EQ(win32::testing::ReadWindowPixel(Services().frameWindow, x, y),
+                      PaletteColor(palette.palette.entries[index]))
+                << x << "," << y;
+        }
 }
 
-// The display is chosen in 256 colours for the application's mode, whatever mode its images are in.
-TEST_P(PaletteApplication, TheFramesScreenSurfaceDrawsInTheApplicationsColours) {
-    ASSERT_EQ(Services().displayType, Indexes8);
-    const cSurface* surface = app_->run.frame->surface;
-    ASSERT_NE(surface, nullptr);
-    ASSERT_EQ(surface->GetDepth(), 8);
-    EXPECT_EQ(surface->GetImplementation()->palette, Context().sharedPalette);
-    COLORREF pixel = 0;
-    ASSERT_TRUE(surface->GetPixel(0, 0, pixel));
-    EXPECT_EQ(
-        pixel,
-        PaletteColor(
-            Context().sharedPalette->palette.entries[NaiveNearest(*Context().sharedPalette, Background)]))
-        << "filled with the nearest colour to the frame's background";
+std::string ModeName(const ::testing::TestParamInfo<std::uint32_t>& info) {
+    return info.param == Indexes8 ? "Indexes" : "TrueColour";
 }
 
 INSTANTIATE_TEST_SUITE_P(ImagesIn, PaletteApplication, ::testing::Values(Indexes8, 4u), ModeName);

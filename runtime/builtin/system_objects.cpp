@@ -1,0 +1,22 @@
+#include "builtin/system_objects.h"
+
+#include "events/event_program.h"
+
+namespace vtrrt {
+
+void InstallSystemObjectRoutines() {
+    InstallSpecialObjectRoutines();
+    InstallTimerRoutines();
+    InstallKeyboardMouseRoutines();
+    InstallStoryboardRoutines();
+}
+
+bool IsNegated(const std::uint8_t* record) {
+    return record && (record[RecordNegation] & 1);
+}
+
+int Negatable(const std::uint8_t* record, bool result) {
+    return result != IsNegated(record) ? 1 : 0;
+}
+
+} // namespace vtrrt

@@ -1,0 +1,26 @@
+// The system objects' conditions, actions and expressions in the dispatch tables: the special object's
+// flow, groups and fast loops, the timer, the keyboard and mouse, and the storyboard.
+#pragma once
+
+#include <cstdint>
+
+namespace vtrrt {
+
+// Puts every routine built here in its table; calling it again changes nothing.
+void InstallSystemObjectRoutines();
+
+void InstallSpecialObjectRoutines();
+void InstallTimerRoutines();
+void InstallKeyboardMouseRoutines();
+void InstallStoryboardRoutines();
+
+// Asks the display to move where the storyboard's actions asked for, before the frame is displayed.
+void ApplyPendingScroll();
+
+// Helpers the system objects share.
+// The record's negation bit.
+bool IsNegated(const std::uint8_t* record);
+// Inverts a result when the record is negated.
+int Negatable(const std::uint8_t* record, bool result);
+
+} // namespace vtrrt

@@ -1,0 +1,299 @@
+// The storyboard object's frame requests, display position, frame size and rate, and its expressions; the
+// keyboard and mouse object's pointer, clicks on objects and wheel.
+#include "event_frame.h"
+#include "events/input_events.h"
+#include "startup/application_record.h"
+
+#include "win32/mm.h"
+#include "win32/user.h"
+
+using namespace eventruns;
+using namespace win32;
+
+namespace {
+
+ExpressionBuilder StoryboardExpression(std::int16_t n) {
+    ExpressionBuilder e;
+    SystemExpression(e, TypeStoryboard, n);
+    return e;
+}
+
+// A frame whose application has three frames, the second of which has no handle.
+class Storyboard : public ::testing::Test {
+protected:
+    Storyboard() {
+        app_.header.frameCount = 3;
+        app_.frameHandles = handles_;
+        app_.frameHandleCount = 3;
+        app_.header.frameRate = 50;
+        saved_ = Services().application;
+        Services().application = &app_;
+    }
+    ~Storyboard() override {
+        if (app_.run.timerPeriod) timeEndPeriod(app_.run.timerPeriod);
+        Services().application = saved_;
+    }
+
+    // Runs one action in a loop of its own; the run state's exit code and parameter after it.
+    std::pair<int, std::int32_t> Exit(EventRecordDesc action) {
+        EventProgramBuilder b;
+        b.AddGroup(Group({Always()}, {std::move(action)}));
+        frame_.Prepare(b);
+        frame_.Loop();
+        return {frame_.Run().exitCode, frame_.Run().exitParameter};
+    }
+
+    std::uint16_t handles_[3] = {0, 0xFFFF, 2};
+    ApplicationRecord app_{};
+    ApplicationRecord* saved_ = nullptr;
+    EventFrame frame_;
+};
+
+struct ExitCase {
+    const char* name;
+    std::int16_t action;
+    std::vector<EventParameterDesc> parameters;
+    int code;
+    std::int32_t parameter;
+};
+
+class StoryboardExits : public Storyboard, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(StoryboardExits, AskTheFrameTickForTheirChange) {
+    const ExitCase& c = GetParam();
+    EXPECT_EQ(Exit(Record(TypeStoryboard, c.action, c.parameters)), std::make_pair(c.code, c.parameter));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Actions, StoryboardExits,
+    ::testing::Values(
+        ExitCase{"NextFrame", 0, {}, ExitNextFrame, 0},
+        ExitCase{"PreviousFrame", 1, {}, ExitPreviousFrame, 0},
+        ExitCase{"JumpToFrameOne", 2, {Number(1)}, ExitJumpToFrame, 0x8000},
+        ExitCase{"JumpToFrame4096", 2, {Number(4096)}, ExitJumpToFrame, 0x8FFF},
+        ExitCase{"JumpToFrameZeroIgnored", 2, {Number(0)}, ExitNone, 0},
+        ExitCase{"JumpToFrame4097Ignored", 2, {Number(4097)}, ExitNone, 0},
+        ExitCase{"JumpToHandle", 2, {appwriter::ShortParameter(26, 2)}, ExitJumpToFrame, 2},
+        ExitCase{"JumpToUnmappedHandleIgnored", 2, {appwriter::ShortParameter(26, 1)}, ExitNone, 0},
+        ExitCase{"JumpToHandleBeyondTheFramesIgnored", 2, {appwriter::ShortParameter(26, 3)}, ExitNone, 0},
+        ExitCase{"JumpToNoHandleIgnored", 2, {appwriter::ShortParameter(26, -1)}, ExitNone, 0},
+        ExitCase{"Pause", 3, {}, ExitPause, 0}, ExitCase{"EndApplication", 4, {}, ExitError, 0},
+        ExitCase{"RestartApplication", 5, {}, ExitRestartApplication, 0},
+        ExitCase{"RestartFrame", 6, {}, ExitRestartFrame, 0},
+        ExitCase{"PauseUntilAKey", 17, {appwriter::ShortParameter(14, 'K')}, ExitPause, 0},
+        ExitCase{"PauseUntilAnyKey", 18, {}, ExitPause, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Storyboard, PauseUntilAKeyKeepsTheKeyThatResumes) {
+    Exit(Record(TypeStoryboard, 17, {appwriter::ShortParameter(14, 'K')}));
+    EXPECT_EQ(frame_.State().resumeKey, 'K');
+    Exit(Record(TypeStoryboard, 18));
+    EXPECT_EQ(frame_.State().resumeKey, -1);
+}
+
+TEST_F(Storyboard, FrameSizesAreClampedAndTheVirtualSizeFollowsTheFrame) {
+    Exit(Record(TypeStoryboard, 26, {Number(-1)}));
+    EXPECT_EQ(frame_.Frame().width, 0x7FFFF000);
+    EXPECT_EQ(frame_.Run().virtualWidth, 0x7FFFF000);
+    EXPECT_EQ(frame_.Run().outerLimits.right, 0x7FFFF000 + 480);
+    Exit(Record(TypeStoryboard, 22, {Number(900)}));
+    EXPECT_EQ(frame_.Run().virtualHeight, 900);
+    EXPECT_EQ(frame_.Run().outerLimits.bottom, 1200);
+    // A virtual size of its own no longer follows the frame.
+    Exit(Record(TypeStoryboard, 27, {Number(700)}));
+    EXPECT_EQ(frame_.Frame().height, 700);
+    EXPECT_EQ(frame_.Run().virtualHeight, 900);
+}
+
+struct CentreCase {
+    const char* name;
+    std::int32_t x;
+    std::uint32_t frameFlags;
+    std::int32_t left;
+    std::int32_t displayX;
+};
+
+class CentreDisplay : public Storyboard, public ::testing::WithParamInterface<CentreCase> {};
+
+TEST_P(CentreDisplay, KeepsTheDisplayInItsLimits) {
+    frame_.Frame().flags = GetParam().frameFlags;
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {Record(TypeStoryboard, 8, {Number(GetParam().x)}),
+                                  RecorderOf(StoryboardExpression(2))}));
+    frame_.Prepare(b);
+    frame_.Loop();
+    EXPECT_EQ(frame_.State().pendingScrollX, GetParam().left);
+    EXPECT_EQ(Values(), std::vector<std::int32_t>{GetParam().displayX});
+}
+
+// A window 320 wide over a frame 640 wide.
+INSTANTIATE_TEST_SUITE_P(Positions, CentreDisplay,
+                         ::testing::Values(CentreCase{"AtZeroHalfAWindowLeft", 0, 0, -160, 0},
+                                           CentreCase{"FarLeftStopsAt480", -400, 0, -480, 0},
+                                           CentreCase{"FarRightStopsPast480", 5000, 0, 800, 800},
+                                           CentreCase{"ClampedToTheFrame", 0, 0x4, 0, 0},
+                                           CentreCase{"ClampedToTheFrameRight", 5000, 0x4, 320, 320},
+                                           CentreCase{"Middle", 400, 0x4, 240, 240}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Storyboard, FramesPerSecondComesFromTheLastTenLoops) {
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {RecorderOf(StoryboardExpression(10))}));
+    frame_.Prepare(b);
+    std::fill(std::begin(frame_.Run().loopTimes), std::end(frame_.Run().loopTimes), 20);
+    frame_.Loop();
+    // Before any loop is timed there is no rate to tell, and no division by zero.
+    std::fill(std::begin(frame_.Run().loopTimes), std::end(frame_.Run().loopTimes), 0);
+    frame_.Loop();
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{50, 0}));
+}
+
+TEST_F(Storyboard, FrameGeometryAndColourExpressions) {
+    EventProgramBuilder b;
+    std::vector<EventRecordDesc> actions{Record(TypeStoryboard, 23, {appwriter::IntParameter(24, 0x123456)}),
+                                         Record(TypeStoryboard, 21, {Number(2000)})};
+    for (std::int16_t n : {3, 5, 6, 7, 11, 12, 13, 14})
+        actions.push_back(RecorderOf(StoryboardExpression(n)));
+    b.AddGroup(Group({Always()}, actions));
+    frame_.Prepare(b);
+    frame_.Loop();
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{320, 200, 640, 480, 2000, 480, 0x123456, 1}));
+    EXPECT_EQ(frame_.Frame().background, 0x123456u);
+}
+
+TEST_F(Storyboard, AFrameRateOutsideItsRangeIsIgnored) {
+    for (std::int32_t rate : {0, 1001, 25}) {
+        Log().clear();
+        Exit(Record(TypeStoryboard, 16, {Number(rate)}));
+    }
+    EXPECT_EQ(app_.header.frameRate, 25);
+}
+
+TEST_F(Storyboard, StartOfFrameHoldsForTheFirstLoopsAndResumedOnTheLoopAfterTheResume) {
+    EventProgramBuilder b;
+    b.AddGroup(Group({Record(TypeStoryboard, -1)}, {Recorder(1)}));
+    b.AddGroup(Group({EveryLoop(Record(TypeStoryboard, -8))}, {Recorder(8)}));
+    frame_.Prepare(b);
+    frame_.Loop();
+    TriggerResumed();
+    for (int i = 0; i < 3; ++i)
+        frame_.Loop();
+    // The start of the frame runs once; the resume is raised at once and holds on the loop after it.
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{1, 8, 8}));
+    EXPECT_EQ(LoopsOf(8), (std::vector<std::int64_t>{1, 2}));
+}
+
+// --- keyboard and mouse ---
+
+class Pointer : public ::testing::Test {
+protected:
+    Pointer() {
+        // The run state starts with the layer's display count.
+        const int count = ShowCursor(TRUE) - 1;
+        ShowCursor(FALSE);
+        frame_.Run().pointerShowCount = static_cast<std::int16_t>(count);
+        before_ = count;
+    }
+    ~Pointer() override {
+        int count = ShowCursor(TRUE) - 1;
+        ShowCursor(FALSE);
+        while (count < before_)
+            count = ShowCursor(TRUE);
+        while (count > before_)
+            count = ShowCursor(FALSE);
+    }
+    int before_ = 0;
+    EventFrame frame_;
+};
+
+TEST_F(Pointer, ShowingTwiceAfterHidingOnceLeavesTheCountAtZero) {
+    EventProgramBuilder b;
+    b.AddGroup(Group({EveryLoop(Switch(0))}, {Record(TypeKeyboardMouse, 0)}));
+    b.AddGroup(Group({EveryLoop(Switch(1))}, {Record(TypeKeyboardMouse, 1), Record(TypeKeyboardMouse, 1)}));
+    b.AddGroup(Group({EveryLoop(Record(TypeKeyboardMouse, -10, {}, 0, 0, true))}, {Recorder(10)}));
+    frame_.Prepare(b);
+    switches[0] = true;
+    frame_.Loop();
+    EXPECT_LT(frame_.Run().pointerShowCount, 0);
+    switches[0] = false;
+    switches[1] = true;
+    frame_.Loop();
+    EXPECT_EQ(frame_.Run().pointerShowCount, 0);
+    // The hidden pointer was seen by the negated visibility test on the first loop only.
+    EXPECT_EQ(LoopsOf(10), (std::vector<std::int64_t>{1}));
+}
+
+TEST_F(Pointer, ThePointerReadsNothingWhileTheMouseIsDisabled) {
+    EventProgramBuilder b;
+    ExpressionBuilder x, y;
+    SystemExpression(x, TypeKeyboardMouse, 0);
+    SystemExpression(y, TypeKeyboardMouse, 1);
+    b.AddGroup(Group({Always()}, {RecorderOf(x), RecorderOf(y)}));
+    frame_.Prepare(b);
+    frame_.Run().mouseX = 12;
+    frame_.Run().mouseY = 34;
+    frame_.Loop();
+    frame_.State().mouseDisabled = 1;
+    frame_.Loop();
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{12, 34, 0, 0}));
+}
+
+// Two objects drawn without sprites overlap under the pointer, a third lies elsewhere.
+class ClickOnObjects : public ::testing::Test {
+protected:
+    ClickOnObjects() {
+        info_ = frame_.AddInfo(10);
+        frame_.AddObject(info_, 100, 100, false, 20, 20);
+        frame_.AddObject(info_, 110, 110, false, 20, 20);
+        frame_.AddObject(info_, 300, 100, false, 20, 20);
+        frame_.Run().mouseX = 115;
+        frame_.Run().mouseY = 115;
+    }
+    static EventRecordDesc ClickedOn(std::int16_t button) {
+        return Record(TypeKeyboardMouse, -7,
+                      {appwriter::ShortParameter(3, button), appwriter::ObjectParameter(10, 2)});
+    }
+    std::uint16_t info_ = 0;
+    EventFrame frame_;
+};
+
+TEST_F(ClickOnObjects, AClickRaisesItsConditionForEachObjectUnderThePointer) {
+    EventProgramBuilder b;
+    b.AddGroup(Group({ClickedOn(0)}, {Record(2, RecordObjectAction, {}, 10)}));
+    b.AddGroup(Group({ClickedOn(2)}, {Recorder(99)}));
+    frame_.Prepare(b);
+    TriggerMouseClick(WM_LBUTTONDOWN);
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{0, 1}));
+    EXPECT_EQ(frame_.State().lastClick, 0);
+}
+
+TEST_F(ClickOnObjects, TheLastClickOverTheSelectionKeepsEveryObjectUnderThePointer) {
+    EventProgramBuilder b;
+    b.AddGroup(Group({EveryLoop(ClickedOn(0))}, {Record(2, RecordObjectAction, {}, 10)}));
+    frame_.Prepare(b);
+    frame_.Loop();
+    EXPECT_TRUE(Log().empty());
+    frame_.State().lastClick = 0;
+    frame_.Loop();
+    // Instance order is newest first.
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{1, 0}));
+}
+
+TEST(Wheel, TheWheelConditionsHoldOnTheLoopAfterTheTurn) {
+    EventFrame frame;
+    EventProgramBuilder b;
+    b.AddGroup(Group({Record(TypeKeyboardMouse, -11)}, {Recorder(1)}));
+    b.AddGroup(Group({EveryLoop(Record(TypeKeyboardMouse, -12))}, {Recorder(2)}));
+    frame.Prepare(b);
+    frame.Loop();
+    TriggerMouseWheel(120);
+    TriggerMouseWheel(-120);
+    frame.Loop();
+    frame.Loop();
+    // Raised at once, and true over the selection on the next loop only.
+    EXPECT_EQ(Values(), (std::vector<std::int32_t>{1, 2, 2}));
+    EXPECT_EQ(LoopsOf(2), (std::vector<std::int64_t>{1, 2}));
+    EXPECT_EQ(frame.State().wheelDelta, -120);
+}
+
+} // namespace
