@@ -1,5 +1,6 @@
 #include "builtin/system_objects.h"
 
+#include "builtin/common_objects.h"
 #include "events/event_program.h"
 
 namespace vtrrt {
@@ -9,6 +10,13 @@ void InstallSystemObjectRoutines() {
     InstallTimerRoutines();
     InstallKeyboardMouseRoutines();
     InstallStoryboardRoutines();
+    InstallCreateObjectRoutines();
+    InstallCommonConditionRoutines();
+    InstallCommonActionRoutines();
+    InstallDisplayActionRoutines();
+    InstallObjectLoopRoutines();
+    InstallCommonExpressionRoutines();
+    InstallActiveObjectRoutines();
 }
 
 bool IsNegated(const std::uint8_t* record) {

@@ -366,6 +366,44 @@ void ResetRoutineTables() {
     Routines() = Registry{};
 }
 
+namespace {
+
+// The routine set and index a number of a type reaches; null set when it reaches none.
+struct Slot {
+    const RoutineSet* set = nullptr;
+    std::int32_t index = -1;
+};
+
+// `number` as 0, 1, ... (conditions already turned into -1 - number).
+Slot SlotOf(std::int32_t type, std::int32_t index) {
+    const Kind kind = KindOf(type);
+    if (kind == Kind::None || index < 0) return {};
+    if (kind == Kind::System) return {OwnSet(type), index};
+    if (index < CommonNumbers) return {&Routines().common, index};
+    if (kind == Kind::Direct) return {OwnSet(type), index - CommonNumbers};
+    return {};
+}
+
+template <typename R, std::size_t N>
+R Registered(const Slot& slot, const std::array<R, N> RoutineSet::*table) {
+    return slot.set ? At(slot.set->*table, slot.index) : nullptr;
+}
+
+} // namespace
+
+ActionRoutine RegisteredActionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, number), &RoutineSet::actions);
+}
+ConditionRoutine RegisteredConditionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, ConditionIndex(number)), &RoutineSet::conditions);
+}
+ConditionOnObjectRoutine RegisteredConditionOnObjectRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, ConditionIndex(number)), &RoutineSet::conditionsOnObject);
+}
+ExpressionRoutine RegisteredExpressionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, number), &RoutineSet::expressions);
+}
+
 DecodedCallState& DecodedCall() {
     return decodedCall;
 }

@@ -150,11 +150,19 @@ std::uint32_t GetBorderFlags(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
 std::vector<CollisionPair> CollectCollidingObjects(RunObject* o, win32::DWORD image, float angle,
                                                    float scaleX, float scaleY, std::int32_t x,
                                                    std::int32_t y) {
+    EventRunState* s = CurrentEventState();
+    if (!s || !s->run || !o) return {};
+    return CollectCollidingObjectsAmong(o, image, angle, scaleX, scaleY, x, y, PairListOf(s, o));
+}
+
+std::vector<CollisionPair> CollectCollidingObjectsAmong(RunObject* o, win32::DWORD image, float angle,
+                                                        float scaleX, float scaleY, std::int32_t x,
+                                                        std::int32_t y,
+                                                        const std::vector<std::int16_t>* pairList) {
     std::vector<CollisionPair> pairs;
     EventRunState* s = CurrentEventState();
     if (!s || !s->run || !o) return pairs;
     const FrameRunState& run = *s->run;
-    const std::vector<std::int16_t>* pairList = PairListOf(s, o);
     const Box box = BoxAt(o, x, y);
     RunObjectExtended* ext = ExtendedOf(o);
     auto* sprite = ext ? static_cast<Sprite*>(ext->sprite) : nullptr;

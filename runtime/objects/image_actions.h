@@ -8,9 +8,15 @@
 #include "win32/types.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+class cSurface;
+
 namespace vtrrt {
+
+// A bank image as a surface of its own pixels (with its alpha plane and palette), or null.
+std::unique_ptr<cSurface> ImageSurface(win32::DWORD image);
 
 struct ImageLoadOptions {
     std::uint32_t size = 24;
