@@ -83,6 +83,10 @@ EventRecordDesc Mark(std::uint16_t info);
 constexpr int MarkValue = 9;
 
 class CommonObjectsTest : public ::testing::Test {
+public:
+    static TypedValue Value(RunObject* o, int n);
+    static std::u16string String(RunObject* o, int n);
+
 protected:
     void Start(EventProgramBuilder& b, const SceneOptions& options = {});
     void TearDown() override;
@@ -96,8 +100,6 @@ protected:
     }
     // Which instances of `info` are marked.
     std::vector<bool> Marked(std::uint16_t info);
-    static TypedValue Value(RunObject* o, int n);
-    static std::u16string String(RunObject* o, int n);
 
     displaytest::TestClock clock_;
     FrameClock* previousClock_ = nullptr;
