@@ -10,6 +10,7 @@ void InstallSystemObjectRoutines() {
     InstallTimerRoutines();
     InstallKeyboardMouseRoutines();
     InstallStoryboardRoutines();
+    InstallSpeakerRoutines();
     InstallCreateObjectRoutines();
     InstallCommonConditionRoutines();
     InstallCommonActionRoutines();
