@@ -83,8 +83,9 @@ void CommonConditionsAndActionsOverThousandObjects(benchmark::State& state) {
     // Each group compares every mover and tests half of them for an overlap.
     const double perTick = static_cast<double>(Groups) * (Objects + Objects / 2);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * perTick));
-    state.counters["per object-condition"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * perTick, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per object-condition"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * perTick,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(CommonConditionsAndActionsOverThousandObjects)->Unit(benchmark::kMillisecond);
 

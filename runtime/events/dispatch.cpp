@@ -1,10 +1,12 @@
 #include "events/dispatch.h"
 
+#include "builtin/position_parameter.h"
 #include "events/event_program.h"
 #include "events/event_state.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
+#include "objects/movements.h"
 #include "plugin/run_object.h"
 
 #include "vtrs2/memory.h"
@@ -474,10 +476,22 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
         }
         return reinterpret_cast<std::intptr_t>(text);
     }
-    case 16: // a position needs the position resolver of the object actions
-    case 29: // a direction needs the movements' random choice in a mask
-        *ok = 0;
-        return 0;
+    case 16: {
+        // The position in one word: x in the high half, y in the low half.
+        ResolvedPosition at;
+        if (!ResolvePositionParameter(p, 0, at)) {
+            *ok = 0;
+            return 0;
+        }
+        return static_cast<std::intptr_t>(static_cast<std::int32_t>(
+            (static_cast<std::uint32_t>(at.x) << 16) | (static_cast<std::uint32_t>(at.y) & 0xFFFF)));
+    }
+    case 29:
+        if (size < 8) {
+            *ok = 0;
+            return 0;
+        }
+        return RandomDirectionInMask(static_cast<std::uint32_t>(GetI32(p + 4)));
     case 55:
         return reinterpret_cast<std::intptr_t>(p + 4);
     default:

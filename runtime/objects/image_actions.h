@@ -1,7 +1,6 @@
 // Actions that change the images of an object at run time: one colour replaced in every image of the
 // object, or one frame of an animation loaded from an image file. The new images go into the image bank,
-// and every instance of the object and its sprite take them. The common actions of animated objects call
-// them; those actions' routines come with the built-in objects, which add the calls.
+// and every instance of the object and its sprite take them. The active object's own actions call them.
 #pragma once
 
 #include "plugin/run_object.h"

@@ -1,6 +1,7 @@
 // The create-object object: objects created by definition (at a position, or at each object of another
 // object info) and by name, joining the selection; and its conditions over the whole frame.
 #include "common_objects_fixture.h"
+#include "events/dispatch.h"
 
 using namespace commontest;
 
@@ -146,6 +147,31 @@ TEST_F(CommonObjectsTest, PickingOneObjectAtRandomClearsEverySelection) {
     const std::vector<bool> a = Marked(A), bMarks = Marked(B);
     // One object of the six, perhaps C (which has no value to mark).
     EXPECT_LE(std::count(a.begin(), a.end(), true) + std::count(bMarks.begin(), bMarks.end(), true), 1);
+}
+
+} // namespace
+
+namespace {
+
+// Routines called with decoded parameters (object extensions) get positions and directions resolved.
+TEST_F(CommonObjectsTest, DecodedPositionsAndDirections) {
+    EventProgramBuilder b;
+    ASSERT_NO_FATAL_FAILURE(Start(b));
+    const auto bytes = [](const EventParameterDesc& d) {
+        appwriter::Bytes p(4, 0);
+        p.insert(p.end(), d.payload.begin(), d.payload.end());
+        p[0] = static_cast<std::uint8_t>(p.size());
+        p[2] = static_cast<std::uint8_t>(d.code);
+        return p;
+    };
+    std::int32_t type = 0, comparison = 0;
+    int ok = 0;
+    appwriter::Bytes position = bytes(appwriter::PositionParameter(16, At(5, 7)));
+    EXPECT_EQ(DecodeParameter(2, &type, &comparison, &ok, 40, position.data(), nullptr), (5 << 16) | 7);
+    EXPECT_EQ(ok, 1);
+    appwriter::Bytes mask = bytes(appwriter::IntParameter(29, 1 << 19));
+    EXPECT_EQ(DecodeParameter(2, &type, &comparison, &ok, 40, mask.data(), nullptr), 19);
+    EXPECT_EQ(ok, 1);
 }
 
 } // namespace
