@@ -29,7 +29,6 @@ using namespace win32;
 namespace {
 
 constexpr std::int16_t ActiveType = 2;
-constexpr std::int16_t ParamDirections = 29;
 constexpr int FrameFileParameters = 9;
 
 RunObjectExtended* ActiveOf(std::uint8_t* r) {
@@ -108,9 +107,7 @@ void LoadFrameFromFile(std::uint8_t* r) {
     const std::uint8_t* p[FrameFileParameters] = {};
     for (int i = 0; i < FrameFileParameters; ++i)
         p[i] = ParameterAt(r, i);
-    const std::int32_t direction = ParameterCode(p[2]) == ParamDirections && GetI16(p[2]) >= 8
-                                       ? DirectionFromMask(static_cast<std::uint32_t>(GetI32(p[2] + 4)))
-                                       : GetIntParameter(p[2]) & 31;
+    const std::int32_t direction = DirectionParameter(p[2]);
     LoadObjectFrameFromFile(o, GetStringParameter(p[0]), GetIntParameter(p[1]), direction,
                             GetIntParameter(p[3]), GetIntParameter(p[4]), GetIntParameter(p[5]),
                             GetIntParameter(p[6]), GetIntParameter(p[7]),

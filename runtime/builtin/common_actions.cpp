@@ -32,7 +32,6 @@ constexpr std::int16_t TextType = 3;
 constexpr int AnimationShooting = 6;
 constexpr std::int32_t MovementShot = 13;
 constexpr std::int32_t MaxAnimationSpeed = 100;
-constexpr std::int16_t ParamDirections = 29;
 // Offsets of a shoot parameter past its position: the object info shot and its speed.
 constexpr std::size_t ShootObjectInfo = 28;
 constexpr std::size_t ShootSpeed = 30;
@@ -45,13 +44,6 @@ EventRunState* State() {
 
 std::int32_t IntAt(std::uint8_t* r, int n) {
     return GetIntParameter(ParameterAt(r, n));
-}
-
-// A direction parameter: a mask of directions chooses one; an expression gives one.
-std::int32_t DirectionParameter(const std::uint8_t* p) {
-    if (ParameterCode(p) == ParamDirections && GetI16(p) >= 8)
-        return DirectionFromMask(static_cast<std::uint32_t>(GetI32(p + 4)));
-    return GetIntParameter(p) & 31;
 }
 
 void Nothing(std::uint8_t*) {}
@@ -236,11 +228,6 @@ void Destroy(std::uint8_t* r) {
 
 // --- the work left for after the event's actions ---
 
-RunObject* Alive(const KeptObject& k) {
-    RunObject* o = ObjectOfHandle(k.handle);
-    return o && o->creationNumber == k.creationNumber ? o : nullptr;
-}
-
 // Two objects of the swap list, drawn at random, exchange their positions.
 void SwapKeptPositions(EventRunState* s) {
     std::vector<KeptObject> list = std::exchange(s->swapList, {});
@@ -250,8 +237,8 @@ void SwapKeptPositions(EventRunState* s) {
     std::int32_t b = RandomBelow(count);
     while (b == a)
         b = RandomBelow(count);
-    RunObject* first = Alive(list[static_cast<std::size_t>(a)]);
-    RunObject* second = Alive(list[static_cast<std::size_t>(b)]);
+    RunObject* first = KeptObjectAlive(list[static_cast<std::size_t>(a)]);
+    RunObject* second = KeptObjectAlive(list[static_cast<std::size_t>(b)]);
     if (!first || !second) return;
     const std::int32_t x = first->x, y = first->y;
     SetObjectPosition(first, second->x, second->y);

@@ -19,6 +19,8 @@
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 
+#include "win32/kernel.h"
+
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -147,16 +149,10 @@ bool PathStampNow(RunObject* o, std::int32_t stamp) {
     return stamp == loop || stamp == loop - 1;
 }
 
-bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
-}
-
 bool NodeNamed(RunObject* o, Condition& c) {
     if (!o->nodeName) return false;
     const TypedValue name = c.first.For(o);
-    return SameNameIgnoringCase(o->nodeName, name.Text());
+    return win32::EqualsIgnoringCase(o->nodeName, name.Text());
 }
 
 std::uint16_t GroupFlagsNow() {
@@ -258,12 +254,13 @@ int ObjectOverlapCondition(std::uint8_t* r) {
     if (!o || count == 0) return negated ? 1 : 0;
     const std::vector<std::int16_t> candidates = MemberIndexesOf(other);
     std::vector<RunObject*> partners;
+    std::vector<CollisionPair> pairs;
     bool anyLeft = false, anyDropped = false;
     for (; o; o = NextConditionObject()) {
         RunObjectExtended* x = ExtendedOf(o);
-        const std::vector<CollisionPair> pairs =
-            CollectCollidingObjectsAmong(o, x ? static_cast<win32::DWORD>(x->image) : 0, x ? x->angle : 0.0f,
-                                         x ? x->scaleX : 1.0f, x ? x->scaleY : 1.0f, o->x, o->y, &candidates);
+        CollectCollidingObjectsAmong(o, x ? static_cast<win32::DWORD>(x->image) : 0, x ? x->angle : 0.0f,
+                                     x ? x->scaleX : 1.0f, x ? x->scaleY : 1.0f, o->x, o->y, &candidates,
+                                     pairs);
         bool found = false;
         for (const CollisionPair& pair : pairs) {
             RunObject* p = pair.object;
@@ -411,15 +408,9 @@ bool Visible(Condition&, RunObject* o) {
     return !Hidden(o);
 }
 
-bool ZoneOf(const std::uint8_t* p, win32::RECT& zone) {
-    if (!p || GetI16(p) < 12) return false;
-    zone = {GetI16(p + 4), GetI16(p + 6), GetI16(p + 8), GetI16(p + 10)};
-    return true;
-}
-
 int CompareCountInZone(std::uint8_t* r) {
     win32::RECT zone{};
-    if (!ZoneOf(ParameterAt(r, 0), zone)) return 0;
+    if (!ZoneOfParameter(ParameterAt(r, 0), zone)) return 0;
     std::int32_t count = 0;
     CountObjectsInZone(ReferenceOf(r), zone, &count);
     const std::uint8_t* p = ParameterAt(r, 1);
@@ -427,7 +418,7 @@ int CompareCountInZone(std::uint8_t* r) {
 }
 int NoObjectInZone(std::uint8_t* r) {
     win32::RECT zone{};
-    if (!ZoneOf(ParameterAt(r, 0), zone)) return 0;
+    if (!ZoneOfParameter(ParameterAt(r, 0), zone)) return 0;
     std::int32_t count = 0;
     CountObjectsInZone(ReferenceOf(r), zone, &count);
     return Negatable(r, count == 0);
@@ -580,6 +571,12 @@ int ComparisonOperatorOf(const std::uint8_t* p) {
     const std::int16_t code = ParameterCode(p);
     if (code == 42) return GetI16(p) >= 14 ? GetI16(p + 12) : -1;
     return IsExpressionParameterCode(code) && GetI16(p) >= 6 ? GetU16(p + 4) : -1;
+}
+
+bool ZoneOfParameter(const std::uint8_t* p, win32::RECT& zone) {
+    if (!p || GetI16(p) < 12) return false;
+    zone = {GetI16(p + 4), GetI16(p + 6), GetI16(p + 8), GetI16(p + 10)};
+    return true;
 }
 
 std::uint16_t ReferenceOf(const std::uint8_t* r) {

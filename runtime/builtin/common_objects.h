@@ -5,6 +5,8 @@
 
 #include "events/typed_value.h"
 
+#include "win32/types.h"
+
 #include <cstdint>
 
 namespace vtrrt {
@@ -42,6 +44,9 @@ private:
 // The comparison operator of a comparison parameter (expression codes: the u16 at 4; code 42: the i16 at
 // 12); -1 for a parameter that holds none.
 int ComparisonOperatorOf(const std::uint8_t* parameter);
+
+// A zone parameter: left, top, right and bottom; false when the parameter is too short.
+bool ZoneOfParameter(const std::uint8_t* parameter, win32::RECT& zone);
 
 // The objects a record names: its resolved object info or qualifier.
 std::uint16_t ReferenceOf(const std::uint8_t* record);

@@ -17,6 +17,8 @@
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
+#include "win32/kernel.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -38,19 +40,13 @@ EventRunState* State() {
     return s && s->run ? s : nullptr;
 }
 
-bool ZoneOf(const std::uint8_t* p, win32::RECT& zone) {
-    if (!p || GetI16(p) < 12) return false;
-    zone = {GetI16(p + 4), GetI16(p + 6), GetI16(p + 8), GetI16(p + 10)};
-    return true;
-}
-
 bool CompareCount(std::int32_t count, const std::uint8_t* p) {
     return CompareIntegers(count, GetIntParameter(p), ComparisonOperatorOf(p));
 }
 
 std::int32_t CountInZone(std::uint8_t* r, std::int16_t type, bool* ok) {
     win32::RECT zone{};
-    *ok = ZoneOf(ParameterAt(r, 0), zone);
+    *ok = ZoneOfParameter(ParameterAt(r, 0), zone);
     std::int32_t count = 0;
     if (*ok) GetNthObjectOfTypeInZone(zone, -1, type, &count);
     return count;
@@ -82,7 +78,7 @@ int CompareObjectCount(std::uint8_t* r) {
 // Makes the n-th candidate the only selected object of the set, n drawn at random among `count`.
 template <std::int16_t Type, bool InZone> int PickAtRandom(std::uint8_t* r) {
     win32::RECT zone{};
-    if (InZone && !ZoneOf(ParameterAt(r, 0), zone)) return 0;
+    if (InZone && !ZoneOfParameter(ParameterAt(r, 0), zone)) return 0;
     std::int32_t count = 0;
     if (InZone)
         GetNthObjectOfTypeInZone(zone, -1, Type, &count);
@@ -103,7 +99,7 @@ template <std::int16_t Type, bool InZone> int PickAtRandom(std::uint8_t* r) {
 
 template <std::int16_t Type> int PickInZone(std::uint8_t* r) {
     win32::RECT zone{};
-    return ZoneOf(ParameterAt(r, 0), zone) && SelectObjectsInZone(zone, Type) > 0 ? 1 : 0;
+    return ZoneOfParameter(ParameterAt(r, 0), zone) && SelectObjectsInZone(zone, Type) > 0 ? 1 : 0;
 }
 
 template <bool ActiveOnly> int PickByFixedValue(std::uint8_t* r) {
@@ -162,14 +158,6 @@ int PickCrossingLine(std::uint8_t* r) {
 
 // --- creation ---
 
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-bool SameName(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char16_t x, char16_t y) { return Lower(x) == Lower(y); });
-}
-
 // The first object info of the frame, of type 2 or more, of that name; -1 when none.
 std::int32_t ObjectInfoNamed(std::u16string_view name) {
     EventRunState* s = State();
@@ -178,7 +166,7 @@ std::int32_t ObjectInfoNamed(std::u16string_view name) {
         const ObjectInfoRunEntry& e = s->run->objectInfos[i];
         if (e.objectType < ActiveType) continue;
         const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(e.handle));
-        if (info && SameName(info->name, name)) return e.handle;
+        if (info && win32::EqualsIgnoringCase(info->name, name)) return e.handle;
     }
     return -1;
 }

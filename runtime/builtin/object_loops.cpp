@@ -2,6 +2,7 @@
 // pair), and once its actions are done each loop runs the events "on object loop" once for each of its
 // objects, in order, with the loop's index; the index is read back by an expression.
 #include "builtin/common_objects.h"
+#include "builtin/object_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
 #include "events/event_program.h"
@@ -9,6 +10,8 @@
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "plugin/run_object.h"
+
+#include "win32/kernel.h"
 
 #include <algorithm>
 #include <string_view>
@@ -25,19 +28,6 @@ EventRunState* State() {
     return s && s->run ? s : nullptr;
 }
 
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-bool SameName(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char16_t x, char16_t y) { return Lower(x) == Lower(y); });
-}
-
-RunObject* Alive(const KeptObject& k) {
-    RunObject* o = ObjectOfHandle(k.handle);
-    return o && o->creationNumber == k.creationNumber ? o : nullptr;
-}
-
 // The loop's index as its partner reads it: the pair loop's index within this loop's objects.
 std::int32_t IndexOf(const ObjectLoop& loop, bool second) {
     const auto count = static_cast<std::int32_t>(loop.objects.size());
@@ -49,7 +39,7 @@ void Gather(EventRunState* s, RunObject* o, std::u16string_view name) {
     const std::int32_t info = ObjectInfoIndexOf(o);
     if (info < 0) return;
     auto it = std::find_if(s->objectLoops.begin(), s->objectLoops.end(), [&](const ObjectLoop& l) {
-        return l.objectInfo == info && SameName(l.name, name);
+        return l.objectInfo == info && win32::EqualsIgnoringCase(l.name, name);
     });
     if (it == s->objectLoops.end()) {
         ObjectLoop loop;
@@ -84,7 +74,7 @@ void RunLoop(EventRunState* s, ObjectLoop& loop, ObjectLoop* partner) {
         s->currentObjectLoop = &loop;
         s->secondObjectLoop = partner;
         if (partner) partner->index = loop.index;
-        if (RunObject* o = Alive(loop.objects[static_cast<std::size_t>(loop.index)]))
+        if (RunObject* o = KeptObjectAlive(loop.objects[static_cast<std::size_t>(loop.index)]))
             TriggerObjectCondition(o, EventCodeOf(o->objectType, ConditionOnObjectLoop));
     }
 }
@@ -93,7 +83,7 @@ void RunLoop(EventRunState* s, ObjectLoop& loop, ObjectLoop* partner) {
 const ObjectLoop* LoopNamed(EventRunState* s, std::u16string_view name, std::uint16_t ref, bool* second) {
     const std::vector<std::int16_t> infos = MemberIndexesOf(ref);
     const auto matches = [&](const ObjectLoop* l) {
-        return l && SameName(l->name, name) &&
+        return l && win32::EqualsIgnoringCase(l->name, name) &&
                std::find(infos.begin(), infos.end(), l->objectInfo) != infos.end();
     };
     *second = false;
@@ -106,8 +96,9 @@ int OnObjectLoopRaised(std::uint8_t* r, RunObject* o) {
     EventRunState* s = State();
     if (!s || !o) return 0;
     const std::u16string_view name = GetStringParameter(ParameterAt(r, 0));
-    const bool named = (s->currentObjectLoop && SameName(s->currentObjectLoop->name, name)) ||
-                       (s->secondObjectLoop && SameName(s->secondObjectLoop->name, name));
+    const bool named =
+        (s->currentObjectLoop && win32::EqualsIgnoringCase(s->currentObjectLoop->name, name)) ||
+        (s->secondObjectLoop && win32::EqualsIgnoringCase(s->secondObjectLoop->name, name));
     if (!named) return 0;
     SelectOnlyObject(GetU16(r + RecordResolved), o);
     return 1;
@@ -122,7 +113,7 @@ int OnObjectLoop(std::uint8_t* r) {
     if (!loop || loop->objects.empty()) return 0;
     const std::int32_t index = IndexOf(*loop, second);
     if (index < 0 || index >= static_cast<std::int32_t>(loop->objects.size())) return 0;
-    RunObject* o = Alive(loop->objects[static_cast<std::size_t>(index)]);
+    RunObject* o = KeptObjectAlive(loop->objects[static_cast<std::size_t>(index)]);
     if (!o) return 0;
     SelectOnlyObject(ref, o);
     return 1;
@@ -159,7 +150,9 @@ void RunObjectLoops() {
     const ObjectLoop* savedSecond = s->secondObjectLoop;
     for (std::size_t i = 0; i < loops.size();) {
         ObjectLoop* partner =
-            i + 1 < loops.size() && SameName(loops[i + 1].name, loops[i].name) ? &loops[i + 1] : nullptr;
+            i + 1 < loops.size() && win32::EqualsIgnoringCase(loops[i + 1].name, loops[i].name)
+                ? &loops[i + 1]
+                : nullptr;
         RunLoop(s, loops[i], partner);
         if (partner) RunLoop(s, *partner, &loops[i]);
         i += partner ? 2 : 1;

@@ -1,5 +1,6 @@
 #include "builtin/object_state.h"
 
+#include "events/selection.h"
 #include "objects/animations.h"
 #include "objects/ink_effects.h"
 #include "objects/movements.h"
@@ -112,6 +113,11 @@ std::uint32_t InkCoefficientOf(RunObject* o) {
         return effect ? effect->GetRgbaCoefficient() : NoInkCoefficient;
     }
     return (b->inkEffect & InkRgbaCoefficient) ? parameter : NoInkCoefficient;
+}
+
+RunObject* KeptObjectAlive(const KeptObject& k) {
+    RunObject* o = ObjectOfHandle(k.handle);
+    return o && o->creationNumber == k.creationNumber ? o : nullptr;
 }
 
 TypedValue* AlterableValue(RunObject* o, std::int32_t n) {

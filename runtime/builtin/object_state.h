@@ -3,6 +3,7 @@
 // its alterable values, flags and strings.
 #pragma once
 
+#include "events/event_state.h"
 #include "events/typed_value.h"
 #include "plugin/run_object.h"
 
@@ -25,6 +26,9 @@ bool SetObjectDirection(RunObject* object, std::int32_t direction);
 // Steps the object's animation after a change of direction or a forced animation: the active object's
 // animation is stepped, other kinds have their animation routine called.
 void RefreshObjectAnimation(RunObject* object);
+
+// The object kept for later, when it still lives (the same object in its slot).
+RunObject* KeptObjectAlive(const KeptObject& kept);
 
 // Rows of the movement action table.
 enum class MovementRow : int {

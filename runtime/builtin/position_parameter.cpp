@@ -2,6 +2,7 @@
 
 #include "builtin/object_state.h"
 #include "events/event_program.h"
+#include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/backdrop_layers.h"
 #include "objects/movements.h"
@@ -113,6 +114,13 @@ std::int32_t DirectionFromMask(std::uint32_t mask) {
     }
     if (std::has_single_bit(mask)) return std::countr_zero(mask);
     return RandomDirectionInMask(mask);
+}
+
+std::int32_t DirectionParameter(const std::uint8_t* p) {
+    constexpr std::int16_t ParamDirections = 29;
+    if (ParameterCode(p) == ParamDirections && GetI16(p) >= 8)
+        return DirectionFromMask(static_cast<std::uint32_t>(GetI32(p + 4)));
+    return GetIntParameter(p) & 31;
 }
 
 bool ResolvePositionParameter(const std::uint8_t* p, int options, ResolvedPosition& out) {

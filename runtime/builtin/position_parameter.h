@@ -32,6 +32,9 @@ std::int32_t DirectionFromDelta(std::int32_t dx, std::int32_t dy);
 // A direction of the mask: one bit gives its direction, several a random one of them, none (0 or -1) a
 // random one of all 32; the frame's seed steps for every random choice.
 std::int32_t DirectionFromMask(std::uint32_t mask);
+// The direction a parameter gives: a mask of directions (code 29) chooses one as DirectionFromMask does;
+// any other parameter is a number, taken modulo 32.
+std::int32_t DirectionParameter(const std::uint8_t* parameter);
 // trunc(256 cos) and -trunc(256 sin) of direction d (0 to 31): a step along it with Y growing downwards.
 std::int32_t DirectionUnitX(std::int32_t d);
 std::int32_t DirectionUnitY(std::int32_t d);

@@ -152,16 +152,17 @@ std::vector<CollisionPair> CollectCollidingObjects(RunObject* o, win32::DWORD im
                                                    std::int32_t y) {
     EventRunState* s = CurrentEventState();
     if (!s || !s->run || !o) return {};
-    return CollectCollidingObjectsAmong(o, image, angle, scaleX, scaleY, x, y, PairListOf(s, o));
+    std::vector<CollisionPair> pairs;
+    CollectCollidingObjectsAmong(o, image, angle, scaleX, scaleY, x, y, PairListOf(s, o), pairs);
+    return pairs;
 }
 
-std::vector<CollisionPair> CollectCollidingObjectsAmong(RunObject* o, win32::DWORD image, float angle,
-                                                        float scaleX, float scaleY, std::int32_t x,
-                                                        std::int32_t y,
-                                                        const std::vector<std::int16_t>* pairList) {
-    std::vector<CollisionPair> pairs;
+void CollectCollidingObjectsAmong(RunObject* o, win32::DWORD image, float angle, float scaleX, float scaleY,
+                                  std::int32_t x, std::int32_t y, const std::vector<std::int16_t>* pairList,
+                                  std::vector<CollisionPair>& pairs) {
+    pairs.clear();
     EventRunState* s = CurrentEventState();
-    if (!s || !s->run || !o) return pairs;
+    if (!s || !s->run || !o) return;
     const FrameRunState& run = *s->run;
     const Box box = BoxAt(o, x, y);
     RunObjectExtended* ext = ExtendedOf(o);
@@ -176,7 +177,7 @@ std::vector<CollisionPair> CollectCollidingObjectsAmong(RunObject* o, win32::DWO
     };
     if (!(o->runFlags & DrawnBySprite) || !sprite) {
         addByBox(0, true);
-        return pairs;
+        return;
     }
     SpriteWindow* window = SpritesOfFrame();
     const auto sx = static_cast<win32::LONG>(x - run.scrollX), sy = static_cast<win32::LONG>(y - run.scrollY);
@@ -210,7 +211,7 @@ std::vector<CollisionPair> CollectCollidingObjectsAmong(RunObject* o, win32::DWO
         }
     }
     if (static_cast<std::uint16_t>(o->collisionFlags) & CollisionNoSprite) addByBox(DrawnBySprite, false);
-    return pairs;
+    return;
 }
 
 void HandleObjectMoved(RunObject* o) {
