@@ -1,5 +1,7 @@
 #include "builtin/system_objects.h"
 
+#include "builtin/counters.h"
+#include "builtin/text_object.h"
 #include "events/event_program.h"
 
 namespace vtrrt {
@@ -9,6 +11,11 @@ void InstallSystemObjectRoutines() {
     InstallTimerRoutines();
     InstallKeyboardMouseRoutines();
     InstallStoryboardRoutines();
+    InstallPlayerRoutines();
+    InstallSpecialServiceRoutines();
+    InstallSpecialExpressions();
+    InstallCounterRoutines();
+    InstallTextRoutines();
 }
 
 bool IsNegated(const std::uint8_t* record) {

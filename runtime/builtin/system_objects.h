@@ -1,5 +1,6 @@
 // The system objects' conditions, actions and expressions in the dispatch tables: the special object's
-// flow, groups and fast loops, the timer, the keyboard and mouse, and the storyboard.
+// flow, groups, fast loops, global values, menus, programs, clipboard and expression functions, the timer,
+// the keyboard and mouse, the storyboard and the players; and the built-in kinds counter and text.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,11 @@ void InstallSpecialObjectRoutines();
 void InstallTimerRoutines();
 void InstallKeyboardMouseRoutines();
 void InstallStoryboardRoutines();
+void InstallPlayerRoutines();
+// The special object's global values and strings, menus, programs, embedded files and clipboard.
+void InstallSpecialServiceRoutines();
+// The special object's expression functions.
+void InstallSpecialExpressions();
 
 // Asks the display to move where the storyboard's actions asked for, before the frame is displayed.
 void ApplyPendingScroll();
