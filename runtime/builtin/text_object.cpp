@@ -232,9 +232,7 @@ void SetStringAction(std::uint8_t* record) {
     if (!t) return;
     const std::u16string_view text = GetStringParameter(ParameterAt(record, 0));
     if (t->string && text == std::u16string_view(t->string)) return;
-    SetTextString(o, text);
-    t->index = -1;
-    if (!Hidden(o)) Redisplay(o);
+    ShowTextString(o, text);
 }
 
 // --- expressions ---
@@ -338,6 +336,19 @@ void SetTextString(RunObject* o, std::u16string_view given) {
     std::memmove(t->string, text.data(), text.size() * sizeof(char16_t));
     t->string[text.size()] = 0;
     t->needsMeasuring = 1;
+}
+
+std::u16string TextShown(RunObject* o) {
+    const TextPart* t = TextOf(o);
+    return t ? WhatIsShown(o, *t).text : std::u16string();
+}
+
+void ShowTextString(RunObject* o, std::u16string_view text) {
+    TextPart* t = TextOf(o);
+    if (!t) return;
+    SetTextString(o, text);
+    t->index = -1;
+    if (!Hidden(o)) Redisplay(o);
 }
 
 int SelectTextParagraph(RunObject* o, std::int32_t index) {

@@ -68,6 +68,10 @@ TextPart* TextOf(RunObject* object);
 
 // Copies the text into the object's run-time string and asks for the text to be measured again.
 void SetTextString(RunObject* object, std::u16string_view text);
+// The text the object shows: its run-time string, or its paragraph's text.
+std::u16string TextShown(RunObject* object);
+// Shows a text as the run-time string.
+void ShowTextString(RunObject* object, std::u16string_view text);
 // The paragraph shown (-1: the run-time string), clamped to -1..count - 1; a paragraph chosen is copied into
 // the run-time string. 1 when the object is not hidden.
 int SelectTextParagraph(RunObject* object, std::int32_t index);

@@ -3,6 +3,8 @@
 #include "counters_fixture.h"
 
 #include "events/expression.h"
+#include "shell/frame_lifecycle.h"
+#include "shell/global_object_store.h"
 
 using namespace counterstest;
 
@@ -148,6 +150,34 @@ TEST_F(CounterTest, EventsSetAddCompareAndReadCounters) {
     EXPECT_EQ(Value(1).integer, 106);
     EXPECT_EQ(Counter(0).colour1, 0x123456u);
     EXPECT_EQ(Value(2).integer, 0x123456);
+}
+
+} // namespace
+
+namespace {
+
+// A global counter and a global text keep their value and text from one frame to the next.
+TEST_F(CounterTest, GlobalCountersAndTextsKeepTheirValueAndTextAcrossFrames) {
+    appwriter::ObjectInfoDesc counter = CounterObject(1, TypeCounter, Digits(), {0, -10, 100});
+    appwriter::ObjectInfoDesc text = TextObject(2, 60, 20, {{0, 0, 0xFFFFFF, u"Start"}});
+    counter.headerFlags = text.headerFlags = InfoHeaderGlobal;
+    counter.name = u"Gems";
+    text.name = u"Caption";
+    appwriter::ApplicationDescription d =
+        Application({counter, text}, {{1, 1, 40, 20, 0, 0, 0}, {2, 2, 10, 60, 0, 0, 0}});
+    d.frames.push_back(d.frames[0]);
+    StartDescribed(d);
+    Tick();
+    SetCounterValue(Slot(0), TypedValue::Double(42.5));
+    SetCounterMinimum(Slot(0), TypedValue::Int(-5));
+    ShowTextString(Slot(1), u"Kept");
+    ASSERT_EQ(EndWith(ExitNextFrame), 1);
+    ASSERT_EQ(app_->currentFrameIndex, 1);
+    Tick();
+    ASSERT_TRUE(Value(0).IsDouble());
+    EXPECT_DOUBLE_EQ(Value(0).real, 42.5);
+    EXPECT_EQ(Counter(0).limits.minimum, -5);
+    EXPECT_EQ(TextShown(Slot(1)), u"Kept");
 }
 
 } // namespace
