@@ -11,6 +11,7 @@ void InstallSystemObjectRoutines() {
     InstallTimerRoutines();
     InstallKeyboardMouseRoutines();
     InstallStoryboardRoutines();
+    InstallSpeakerRoutines();
     InstallPlayerRoutines();
     InstallSpecialServiceRoutines();
     InstallSpecialExpressions();

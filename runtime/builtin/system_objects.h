@@ -1,7 +1,10 @@
 // The system objects' conditions, actions and expressions in the dispatch tables: the special object's
 // flow, groups, fast loops, global values, menus, programs, clipboard and expression functions, the timer,
-// the keyboard and mouse, the storyboard and the players; and the built-in kinds counter and text.
+// the keyboard and mouse, the storyboard, the speaker and the players; and the built-in kinds counter and
+// text.
 #pragma once
+
+#include "events/dispatch.h"
 
 #include <cstdint>
 
@@ -14,6 +17,7 @@ void InstallSpecialObjectRoutines();
 void InstallTimerRoutines();
 void InstallKeyboardMouseRoutines();
 void InstallStoryboardRoutines();
+void InstallSpeakerRoutines();
 void InstallPlayerRoutines();
 // The special object's global values and strings, menus, programs, embedded files and clipboard.
 void InstallSpecialServiceRoutines();
@@ -28,5 +32,9 @@ void ApplyPendingScroll();
 bool IsNegated(const std::uint8_t* record);
 // Inverts a result when the record is negated.
 int Negatable(const std::uint8_t* record, bool result);
+// A condition that tests the same way when the engine asks it about one object.
+template <ConditionRoutine R> int OnObject(std::uint8_t* record, RunObject*) {
+    return R(record);
+}
 
 } // namespace vtrrt

@@ -142,6 +142,10 @@ struct FrameRunState {
     std::int16_t recorderMode; // RecorderMode
     InputRecorder* recorder;   // owned
     std::int16_t saveRequest;
+    // The last music the speaker asked for: its bank handle (-1 for a file), its flags and loops.
+    std::int32_t musicRequestHandle;
+    std::uint32_t musicRequestFlags;
+    std::int32_t musicRequestLoops;
     std::int16_t pointerShowCount;
     std::int32_t cursorCentreX, cursorCentreY;
     win32::POINT savedPointer; // where the pointer was when the mouse was captured

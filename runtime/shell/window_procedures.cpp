@@ -33,8 +33,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::uint16_t SamplesOn = 0x8000;
-constexpr std::uint16_t MusicOn = 0x4000;
 constexpr DWORD CaptionAndFrame = 0xC40000;
 constexpr UINT ModalMessage = 0x807B;
 // Frame flag: the desktop shows behind the frame.
@@ -255,7 +253,7 @@ void ToggleSound(std::uint16_t bit) {
     PauseApplication();
     Services().flags ^= bit;
     if (!(Services().flags & bit)) {
-        if (bit == SamplesOn)
+        if (bit == RuntimeSamplesOn)
             StopAllSamples();
         else
             StopMusic();
@@ -515,10 +513,10 @@ bool RunMenuCommand(HWND window, int id) {
         if (!DialogsHeldBack()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
         return true;
     case CommandSamples:
-        ToggleSound(SamplesOn);
+        ToggleSound(RuntimeSamplesOn);
         return true;
     case CommandMusic:
-        ToggleSound(MusicOn);
+        ToggleSound(RuntimeMusicOn);
         return true;
     case CommandFullScreen:
         if (app && (app->header.flags1 & HeaderFullScreenSwitching)) {

@@ -726,8 +726,8 @@ void CloseApplication(ApplicationRecord* app) {
     FreeFrameTables(*app);
     FreeMemory(&app->key);
     FreeKept(app->menuData);
+    StopApplicationSounds(*app);
     if (app->banks) {
-        StopApplicationSounds(*app);
         FreeBanks(*app->banks);
         delete app->banks;
         app->banks = nullptr;
@@ -752,6 +752,7 @@ void CloseApplication(ApplicationRecord* app) {
         FreeMemory(&app->musicFolder);
     }
     RestoreDisplayModeOnClose(*app);
+    FreeRememberedSounds(*app);
     FreeMemory(&app);
 }
 
