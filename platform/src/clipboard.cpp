@@ -1,6 +1,6 @@
 // Unicode text on the clipboard, and the global memory blocks that carry it.
-#include "kernel/handles.h"
 #include "win32/clipboard.h"
+#include "kernel/handles.h"
 #include "win32/kernel.h"
 
 #include <SDL.h>

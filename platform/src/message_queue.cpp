@@ -249,9 +249,10 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL, DWORD 
         }
         MSG peeked{};
         if (PeekInternal(&peeked, nullptr, 0, 0, false)) return WAIT_OBJECT_0 + count;
-        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - start);
-        if (milliseconds != INFINITE && waited.count() >= static_cast<long long>(milliseconds)) return WAIT_TIMEOUT;
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        if (milliseconds != INFINITE && waited.count() >= static_cast<long long>(milliseconds))
+            return WAIT_TIMEOUT;
         constexpr int Step = 10;
         if (SDL_WasInit(SDL_INIT_VIDEO))
             SDL_WaitEventTimeout(nullptr, Step);

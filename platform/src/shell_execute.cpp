@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 extern char** environ;

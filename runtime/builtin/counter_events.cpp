@@ -88,14 +88,14 @@ void InstallCounterRoutines() {
     InstallCounterKinds();
     SetConditionRoutine(TypeCounter, ConditionCompareValue, CompareValueOverSelection, CompareValueOfObject);
     static constexpr std::array<ActionRoutine, 7> Actions{
-        ValueAction<SetValue>,          ValueAction<AddToCounter>,       ValueAction<SubtractFromCounter>,
-        ValueAction<SetCounterMinimum>, ValueAction<SetCounterMaximum>, SetColour<&CounterPart::colour1>,
+        ValueAction<SetValue>,           ValueAction<AddToCounter>,      ValueAction<SubtractFromCounter>,
+        ValueAction<SetCounterMinimum>,  ValueAction<SetCounterMaximum>, SetColour<&CounterPart::colour1>,
         SetColour<&CounterPart::colour2>};
     for (std::size_t i = 0; i < Actions.size(); ++i)
         SetActionRoutine(TypeCounter, static_cast<std::int32_t>(CommonNumbers + i), Actions[i]);
     static constexpr std::array<ExpressionRoutine, 5> Expressions{
-        ValueExpression, LimitExpression<false>, LimitExpression<true>, ColourExpression<&CounterPart::colour1>,
-        ColourExpression<&CounterPart::colour2>};
+        ValueExpression, LimitExpression<false>, LimitExpression<true>,
+        ColourExpression<&CounterPart::colour1>, ColourExpression<&CounterPart::colour2>};
     for (std::size_t i = 0; i < Expressions.size(); ++i)
         SetExpressionRoutine(TypeCounter, static_cast<std::int32_t>(CommonNumbers + i), Expressions[i]);
 }

@@ -52,15 +52,16 @@ bool IsCounterType(std::int16_t type) {
 std::int32_t PlayerWord(std::int16_t type, int player) {
     ApplicationRecord* app = CurrentApplication();
     ApplicationRecord* owner = type == TypeScoreDisplay ? GetScoresOwner(app) : GetLivesOwner(app);
-    const std::int32_t* words = owner ? (type == TypeScoreDisplay ? owner->globals.scores : owner->globals.lives)
-                                      : nullptr;
+    const std::int32_t* words =
+        owner ? (type == TypeScoreDisplay ? owner->globals.scores : owner->globals.lives) : nullptr;
     return words && player >= 1 && player <= PlayerCount ? words[player - 1] : ~0;
 }
 
 std::uint16_t ImageAt(const CounterDefinition& def, std::size_t index) {
     const std::size_t at = 2 * index;
-    return at + 2 <= def.images.size() ? static_cast<std::uint16_t>(def.images[at] | (def.images[at + 1] << 8))
-                                       : 0;
+    return at + 2 <= def.images.size()
+               ? static_cast<std::uint16_t>(def.images[at] | (def.images[at + 1] << 8))
+               : 0;
 }
 
 // The digit image of a character of the formatted text, or 0.
@@ -127,7 +128,8 @@ LivesLayout LayOutLives(const CounterPart& c, const ImageInfo& image) {
     const std::int64_t height = std::max<std::int64_t>(image.height, 1);
     // One row when they all fit in the definition's width, else as many rows as needed; never more than
     // the largest box holds.
-    l.columns = l.count * width <= c.limits.width ? l.count : std::max<std::int64_t>(1, c.limits.width / width);
+    l.columns =
+        l.count * width <= c.limits.width ? l.count : std::max<std::int64_t>(1, c.limits.width / width);
     l.columns = std::min(l.columns, MaxCounterExtent / width);
     l.rows = l.columns > 0 ? (l.count + l.columns - 1) / l.columns : 0;
     l.rows = std::min(l.rows, MaxCounterExtent / height);
@@ -265,8 +267,8 @@ void SizeCounter(RunObject* o) {
     }
 }
 
-void DrawBar(const CounterPart& c, const CounterDefinition& def, cSurface& surface,
-             const RECT& r, DWORD ink, LPARAM parameter) {
+void DrawBar(const CounterPart& c, const CounterDefinition& def, cSurface& surface, const RECT& r, DWORD ink,
+             LPARAM parameter) {
     QuickBackdropShape shape{};
     shape.shape = ShapeRectangle;
     shape.fillType = def.imageCount == CounterFillGradient ? FillGradient : FillSolid;
@@ -284,8 +286,8 @@ void DrawBar(const CounterPart& c, const CounterDefinition& def, cSurface& surfa
         }
         shape.colour2 = far;
     }
-    DrawBackgroundObject(&surface, shape, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, ink, parameter,
-                         (ink & AntialiasedInk) ? 1 : 0);
+    DrawBackgroundObject(&surface, shape, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, ink,
+                         parameter, (ink & AntialiasedInk) ? 1 : 0);
 }
 
 void DrawLives(const CounterPart& c, const CounterDefinition& def, const cSurface& surface, const RECT& r,
@@ -337,8 +339,8 @@ void DisplayCounter(RunObject* o) {
         if (o->objectType == TypeLivesDisplay)
             DrawLives(*c, def, *surface, r, ink, parameter);
         else if (c->frame >= 0)
-            DrawImageToWindow(SpritesOfFrame(), ImageAt(def, static_cast<std::size_t>(c->frame)), r.left, r.top, 0,
-                              ink, parameter);
+            DrawImageToWindow(SpritesOfFrame(), ImageAt(def, static_cast<std::size_t>(c->frame)), r.left,
+                              r.top, 0, ink, parameter);
         break;
     case CounterText: {
         const std::u16string text = FormattedValue(*c, def.format);

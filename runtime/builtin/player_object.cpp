@@ -82,8 +82,9 @@ int Never(std::uint8_t*) {
 
 template <std::int16_t Type> int CompareWithPlayer(std::uint8_t* record) {
     const int player = PlayerOf(record);
-    return player >= 0 && CompareWithParameter(TypedValue::Int(Read(Type, player)), ParameterAt(record, 0)) ? 1
-                                                                                                            : 0;
+    return player >= 0 && CompareWithParameter(TypedValue::Int(Read(Type, player)), ParameterAt(record, 0))
+               ? 1
+               : 0;
 }
 
 std::uint32_t ControlBits(std::uint32_t packed, int player) {

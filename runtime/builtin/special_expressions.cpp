@@ -1,17 +1,17 @@
 // The special object's expression functions: random numbers, number and string conversions, string
 // functions, trigonometry in degrees, hexadecimal and binary text, colours, the command line, dropped files,
 // paths, global values and strings, rounding, case, searching, the clipboard, minimum and maximum.
-#include "builtin/number_format.h"
 #include "builtin/special_expressions.h"
+#include "builtin/number_format.h"
 #include "builtin/special_services.h"
 #include "builtin/system_objects.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
 #include "events/event_program.h"
 #include "events/expression.h"
-#include "shell/shell_services.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
+#include "shell/shell_services.h"
 #include "startup/player_globals.h"
 
 #include "win32/kernel.h"
@@ -81,7 +81,8 @@ void GlobalStringOfNumber() {
 }
 
 void GlobalStringOfToken() {
-    ExpressionTop() = TypedValue::String(const_cast<WCHAR*>(GetGlobalString(CurrentApplication(), TokenNumber())));
+    ExpressionTop() =
+        TypedValue::String(const_cast<WCHAR*>(GetGlobalString(CurrentApplication(), TokenNumber())));
 }
 
 void NumberToString() {
@@ -173,7 +174,8 @@ void MiddlePart() {
     const std::int64_t start = std::max(a.Int(), 0);
     const std::int64_t count = std::min<std::int64_t>(a.Int(), static_cast<std::int64_t>(s.size()) - start);
     if (count < 1) return SetTopText({});
-    SetTopText(std::u16string_view(s).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
+    SetTopText(
+        std::u16string_view(s).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
 }
 
 void Length() {
@@ -403,13 +405,14 @@ std::u16string CommandLineItem(std::u16string_view line, std::u16string_view opt
         }
         if (line[i] != u'/' && line[i] != u'-') continue;
         const std::u16string_view rest = line.substr(i + 1);
-        if (rest.size() < option.size() || !EqualsIgnoringCase(rest.substr(0, option.size()), option)) continue;
+        if (rest.size() < option.size() || !EqualsIgnoringCase(rest.substr(0, option.size()), option))
+            continue;
         std::size_t at = i + 1 + option.size();
         if (at >= line.size() || line[at] == u' ') return {};
         if (line[at] == u'"') {
             const std::size_t close = line.find(u'"', at + 1);
-            return std::u16string(line.substr(at + 1, (close == std::u16string_view::npos ? line.size() : close) -
-                                                          at - 1));
+            return std::u16string(
+                line.substr(at + 1, (close == std::u16string_view::npos ? line.size() : close) - at - 1));
         }
         const std::size_t end = std::min(line.find(u' ', at), line.size());
         return std::u16string(line.substr(at, end - at));

@@ -139,7 +139,8 @@ void SetGlobalValueAction(std::uint8_t* record) {
     if (TypedValue* slot = WritableGlobal(n)) CopyTypedValue(*slot, v);
 }
 
-template <void (TypedValue::*Operation)(const TypedValue&)> void ChangeGlobalValueAction(std::uint8_t* record) {
+template <void (TypedValue::*Operation)(const TypedValue&)>
+void ChangeGlobalValueAction(std::uint8_t* record) {
     const std::int32_t n = GlobalNumber(ParameterAt(record, 0), ParamGlobalValueNumber);
     const TypedValue v = GetValueParameter(ParameterAt(record, 1));
     TypedValue* slot = WritableGlobal(n);
@@ -213,7 +214,8 @@ std::u16string FixedText(const std::uint8_t* p, std::size_t at, std::size_t unit
 
 void ExecuteStoredProgram(std::uint8_t* record) {
     const std::uint8_t* p = ParameterAt(record, 0);
-    if (!p || ParameterCode(p) != ParamProgram || GetI16(p) < static_cast<std::int16_t>(ProgramPathAt)) return;
+    if (!p || ParameterCode(p) != ParamProgram || GetI16(p) < static_cast<std::int16_t>(ProgramPathAt))
+        return;
     const std::u16string file = FixedText(p, ProgramPathAt, ProgramPathUnits);
     const std::u16string parameters = FixedText(p, ProgramLineAt, ProgramLineUnits);
     ExecuteProgram(GetU16(p + 4), file.c_str(), parameters.c_str());

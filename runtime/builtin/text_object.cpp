@@ -155,10 +155,9 @@ void DisplayText(RunObject* o) {
     }
     const ObjectSpriteBlock* block = SpriteBlockOf(o);
     const DWORD ink = block ? block->inkEffect : 0;
-    const int height = surface->DrawTextWide(shown.text.c_str(), -1, &box, flags, t->colour, font, 0,
-                                             static_cast<int>(ink & 0xFFFF),
-                                             reinterpret_cast<LPARAM>(block ? block->inkParameter : nullptr), 0,
-                                             0, 0, 0);
+    const int height = surface->DrawTextWide(
+        shown.text.c_str(), -1, &box, flags, t->colour, font, 0, static_cast<int>(ink & 0xFFFF),
+        reinterpret_cast<LPARAM>(block ? block->inkParameter : nullptr), 0, 0, 0, 0);
     box.bottom = box.top + height;
     AddUpdateRect(Services().frameLibraryWindow, &box);
 }
@@ -299,10 +298,12 @@ TextDefinition ReadTextDefinition(std::span<const std::uint8_t> def) {
     return d;
 }
 
-TextParagraph ReadTextParagraph(std::span<const std::uint8_t> def, const TextDefinition& d, std::int32_t index) {
+TextParagraph ReadTextParagraph(std::span<const std::uint8_t> def, const TextDefinition& d,
+                                std::int32_t index) {
     TextParagraph p;
     if (d.block == 0 || index < 0 || index >= d.count) return p;
-    const std::size_t at = d.block + DefU32(def, d.block + TextHeaderBytes + 4u * static_cast<std::size_t>(index));
+    const std::size_t at =
+        d.block + DefU32(def, d.block + TextHeaderBytes + 4u * static_cast<std::size_t>(index));
     if (at < d.block || at + ParagraphTextAt > def.size()) return p;
     p.font = DefU16(def, at);
     p.flags = DefU16(def, at + 2);
@@ -366,13 +367,15 @@ int SelectTextParagraph(RunObject* o, std::int32_t index) {
     return Hidden(o) ? 0 : 1;
 }
 
-std::int32_t ShowTextParagraphAt(std::uint16_t objectInfo, std::int32_t paragraph, std::int32_t x, std::int32_t y) {
+std::int32_t ShowTextParagraphAt(std::uint16_t objectInfo, std::int32_t paragraph, std::int32_t x,
+                                 std::int32_t y) {
     FrameRunState* s = CurrentRunState();
     if (!s || !s->objects) return -1;
     for (std::int32_t slot = 0; slot < s->maxObjects; ++slot) {
         RunObject* o = s->objects[slot].object;
-        TextPart* t = o && o->creationNumber && static_cast<std::uint16_t>(o->objectInfo) == objectInfo ? TextOf(o)
-                                                                                                        : nullptr;
+        TextPart* t = o && o->creationNumber && static_cast<std::uint16_t>(o->objectInfo) == objectInfo
+                          ? TextOf(o)
+                          : nullptr;
         if (!t || o->x != x || o->y != y) continue;
         ShowObject(o);
         t->state = static_cast<std::uint8_t>((t->state & ~TextHiddenByDestroy) | TextShownByEvent);
@@ -444,8 +447,9 @@ void InstallTextRoutines() {
     }};
     for (const auto& [number, routine] : Actions)
         SetActionRoutine(TypeText, number, routine);
-    static constexpr std::array<ExpressionRoutine, 5> Expressions{
-        ParagraphNumberExpression, StringExpression, ParagraphTextExpression, NumberExpression, CountExpression};
+    static constexpr std::array<ExpressionRoutine, 5> Expressions{ParagraphNumberExpression, StringExpression,
+                                                                  ParagraphTextExpression, NumberExpression,
+                                                                  CountExpression};
     for (std::size_t i = 0; i < Expressions.size(); ++i)
         SetExpressionRoutine(TypeText, static_cast<std::int32_t>(CommonNumbers + i), Expressions[i]);
 }

@@ -77,7 +77,8 @@ void ShowTextString(RunObject* object, std::u16string_view text);
 int SelectTextParagraph(RunObject* object, std::int32_t index);
 // Shows paragraph `paragraph` of a text object info at a position: a text of it standing exactly there is
 // shown again, else a new one is made there on the frame's last layer. The object's handle, or -1.
-std::int32_t ShowTextParagraphAt(std::uint16_t objectInfo, std::int32_t paragraph, std::int32_t x, std::int32_t y);
+std::int32_t ShowTextParagraphAt(std::uint16_t objectInfo, std::int32_t paragraph, std::int32_t x,
+                                 std::int32_t y);
 
 // The font setter of texts: a font different from the current one goes into the font bank; a size given
 // becomes the text's box.

@@ -262,7 +262,8 @@ std::uint16_t KindRecordSize(std::int16_t type) {
 std::uint16_t KindRecordSizeWith(std::int16_t type, std::size_t kindBytes) {
     constexpr std::uint32_t AllBlocks =
         ObjectExtendedHeader | ObjectHasValues | ObjectHasMovement | ObjectHasAnimation | ObjectHasSprite;
-    return static_cast<std::uint16_t>(std::max<std::size_t>(KindRecordSize(type), LayoutFor(AllBlocks).end + kindBytes));
+    return static_cast<std::uint16_t>(
+        std::max<std::size_t>(KindRecordSize(type), LayoutFor(AllBlocks).end + kindBytes));
 }
 
 std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definition) {

@@ -41,7 +41,8 @@ TEST_F(CounterDisplay, DigitsEndAtTheCountersPosition) {
 }
 
 TEST_F(CounterDisplay, NewDigitsReplaceTheOldOnes) {
-    StartDescribed(Application({CounterObject(1, TypeCounter, Digits(), {1234, 0, 100000})}, {{1, 1, 100, 50, 0, 0, 0}}));
+    StartDescribed(Application({CounterObject(1, TypeCounter, Digits(), {1234, 0, 100000})},
+                               {{1, 1, 100, 50, 0, 0, 0}}));
     Tick();
     SetCounterValue(Object(0), TypedValue::Int(56));
     Tick();
@@ -65,7 +66,8 @@ TEST_F(CounterDisplay, AScoreDisplayShowsItsPlayersScoreAndFollowsIt) {
 }
 
 TEST_F(CounterDisplay, ADoubleCounterShowsItsFormattedValue) {
-    StartDescribed(Application({CounterObject(1, TypeCounter, Digits(), {0, -10, 10})}, {{1, 1, 100, 50, 0, 0, 0}}));
+    StartDescribed(
+        Application({CounterObject(1, TypeCounter, Digits(), {0, -10, 10})}, {{1, 1, 100, 50, 0, 0, 0}}));
     SetCounterValue(Object(0), TypedValue::Double(-2.5));
     Tick();
     NaiveCompositor expected;
@@ -83,8 +85,9 @@ class BarLength : public CounterTest, public ::testing::WithParamInterface<BarCa
 
 TEST_P(BarLength, FillsItsShareOfTheFullSize) {
     constexpr COLORREF Green = RGB(20, 180, 40);
-    StartDescribed(Application({CounterObject(1, TypeCounter, Bar(CounterHorizontalBar, 200, 8, Green), {0, 0, 100})},
-                               {{1, 1, 10, 20, 0, 0, 0}}));
+    StartDescribed(
+        Application({CounterObject(1, TypeCounter, Bar(CounterHorizontalBar, 200, 8, Green), {0, 0, 100})},
+                    {{1, 1, 10, 20, 0, 0, 0}}));
     // Set past the limits, the value is held at them; the length is then checked on a value outside them.
     CounterPart& c = Counter(0);
     c.value = TypedValue::Int(~GetParam().value);
@@ -98,21 +101,22 @@ TEST_P(BarLength, FillsItsShareOfTheFullSize) {
 
 INSTANTIATE_TEST_SUITE_P(Counters, BarLength,
                          ::testing::Values(BarCase{"AtTheMinimum", 0, 0}, BarCase{"Half", 50, 100},
-                                           BarCase{"AtTheMaximum", 100, 200}, BarCase{"BeyondTheMaximum", 250, 200},
+                                           BarCase{"AtTheMaximum", 100, 200},
+                                           BarCase{"BeyondTheMaximum", 250, 200},
                                            BarCase{"BelowTheMinimum", -40, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CounterDisplay, AVerticalBarFromItsFarEndGrowsUpFromTheBottom) {
     constexpr COLORREF Blue = RGB(30, 60, 220);
-    StartDescribed(Application(
-        {CounterObject(1, TypeCounter,
-                       [] {
-                           appwriter::CounterDesc c = Bar(CounterVerticalBar, 6, 40, Blue);
-                           c.format = FormatBarFromFarEnd;
-                           return c;
-                       }(),
-                       {25, 0, 100})},
-        {{1, 1, 30, 30, 0, 0, 0}}));
+    StartDescribed(Application({CounterObject(1, TypeCounter,
+                                              [] {
+                                                  appwriter::CounterDesc c =
+                                                      Bar(CounterVerticalBar, 6, 40, Blue);
+                                                  c.format = FormatBarFromFarEnd;
+                                                  return c;
+                                              }(),
+                                              {25, 0, 100})},
+                               {{1, 1, 30, 30, 0, 0, 0}}));
     Tick();
     NaiveCompositor expected;
     FillBox(expected, 30, 30 + 40 - 10, 6, 10, Blue);
@@ -166,7 +170,8 @@ TEST_F(CounterDisplay, AnAnimatedCounterShowsTheFrameItsValueChooses) {
     appwriter::CounterDesc frames;
     frames.displayType = CounterAnimation;
     frames.images = {FirstFrame, FirstFrame + 1, FirstFrame + 2};
-    StartDescribed(Application({CounterObject(1, TypeCounter, frames, {5, 0, 10})}, {{1, 1, 50, 50, 0, 0, 0}}));
+    StartDescribed(
+        Application({CounterObject(1, TypeCounter, frames, {5, 0, 10})}, {{1, 1, 50, 50, 0, 0, 0}}));
     Tick();
     NaiveCompositor expected;
     expected.Put(FramePicture(1), 50 - 3, 50 - 2, KeyedInk);
@@ -237,8 +242,8 @@ TEST_F(CounterDisplay, ATextCounterDrawsItsDigitsInItsColour) {
     text.height = 20;
     text.font = 1;
     text.colour1 = Ink;
-    StartDescribed(Application({CounterObject(1, TypeCounter, text, {88, 0, 100})}, {{1, 1, 20, 20, 0, 0, 0}}, {},
-                               {appwriter::FontItemDesc{14, 700, u"DejaVu Sans"}}));
+    StartDescribed(Application({CounterObject(1, TypeCounter, text, {88, 0, 100})}, {{1, 1, 20, 20, 0, 0, 0}},
+                               {}, {appwriter::FontItemDesc{14, 700, u"DejaVu Sans"}}));
     Tick();
     int inked = 0, outside = 0;
     for (int y = 0; y < FrameHeight; ++y)

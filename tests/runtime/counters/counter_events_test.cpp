@@ -27,7 +27,8 @@ struct RuleCase {
 class CounterRules : public CounterTest, public ::testing::WithParamInterface<RuleCase> {};
 
 TEST_P(CounterRules, KeepTheValueWithinItsLimitsAndItsType) {
-    StartDescribed(Application({CounterObject(1, TypeCounter, Digits(), {0, 0, 10})}, {{1, 1, 100, 50, 0, 0, 0}}));
+    StartDescribed(
+        Application({CounterObject(1, TypeCounter, Digits(), {0, 0, 10})}, {{1, 1, 100, 50, 0, 0, 0}}));
     RunObject* o = Object(0);
     for (const Step& step : GetParam().steps) {
         switch (step.op) {
@@ -60,31 +61,39 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RuleCase{"AnIntegerStaysAnInteger", {{Op::Set, TypedValue::Int(7)}}, TypeInteger, 7},
         RuleCase{"ADoubleMakesADoubleCounter", {{Op::Set, TypedValue::Double(5.5)}}, TypeDouble, 5.5},
-        RuleCase{"ALaterIntegerIsADouble", {{Op::Set, TypedValue::Double(5.5)}, {Op::Set, I3}}, TypeDouble, 3.0},
+        RuleCase{
+            "ALaterIntegerIsADouble", {{Op::Set, TypedValue::Double(5.5)}, {Op::Set, I3}}, TypeDouble, 3.0},
         RuleCase{"IntegerPlusIntegerStaysAnInteger", {{Op::Set, I4}, {Op::Add, I3}}, TypeInteger, 7},
-        RuleCase{"AddingADoublePromotes", {{Op::Set, I4}, {Op::Add, TypedValue::Double(0.5)}}, TypeDouble, 4.5},
+        RuleCase{
+            "AddingADoublePromotes", {{Op::Set, I4}, {Op::Add, TypedValue::Double(0.5)}}, TypeDouble, 4.5},
         RuleCase{"HeldAtTheMaximum", {{Op::Set, TypedValue::Int(50)}}, TypeInteger, 10},
         RuleCase{"HeldAtTheMinimum", {{Op::Subtract, I3}}, TypeInteger, 0},
         RuleCase{"ADoubleHeldAtTheMaximum", {{Op::Set, TypedValue::Double(10.5)}}, TypeDouble, 10.0},
         RuleCase{"AMaximumBelowTheValueLowersIt", {{Op::Set, I8}, {Op::Maximum, I4}}, TypeInteger, 4},
-        RuleCase{"AMinimumAboveTheValueRaisesIt", {{Op::Set, TypedValue::Int(2)}, {Op::Minimum, I4}}, TypeInteger,
-                 4},
-        RuleCase{"AStringChangesNothing", {{Op::Set, I8}, {Op::Set, TypedValue::String(nullptr)}}, TypeInteger, 8},
-        RuleCase{"IntegerOverflowIsHeldAtTheMaximum",
-                 {{Op::Maximum, TypedValue::Int(INT32_MAX)}, {Op::Set, TypedValue::Int(INT32_MAX)}, {Op::Add, I3}},
+        RuleCase{"AMinimumAboveTheValueRaisesIt",
+                 {{Op::Set, TypedValue::Int(2)}, {Op::Minimum, I4}},
                  TypeInteger,
-                 INT32_MAX}),
+                 4},
+        RuleCase{
+            "AStringChangesNothing", {{Op::Set, I8}, {Op::Set, TypedValue::String(nullptr)}}, TypeInteger, 8},
+        RuleCase{
+            "IntegerOverflowIsHeldAtTheMaximum",
+            {{Op::Maximum, TypedValue::Int(INT32_MAX)}, {Op::Set, TypedValue::Int(INT32_MAX)}, {Op::Add, I3}},
+            TypeInteger,
+            INT32_MAX}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CounterTest, AnIntegerIsHeldAsItsComplement) {
-    StartDescribed(Application({CounterObject(1, TypeCounter, Digits(), {0, -5, 5})}, {{1, 1, 100, 50, 0, 0, 0}}));
+    StartDescribed(
+        Application({CounterObject(1, TypeCounter, Digits(), {0, -5, 5})}, {{1, 1, 100, 50, 0, 0, 0}}));
     EXPECT_EQ(Counter(0).value.integer, -1);
     SetCounterValue(Object(0), TypedValue::Int(3));
     EXPECT_EQ(Counter(0).value.integer, ~3);
 }
 
 TEST_F(CounterTest, AnUnchangedValueIsNotDisplayedAgain) {
-    StartDescribed(Application({CounterObject(1, TypeCounter, Digits(), {5, 0, 10})}, {{1, 1, 100, 50, 0, 0, 0}}));
+    StartDescribed(
+        Application({CounterObject(1, TypeCounter, Digits(), {5, 0, 10})}, {{1, 1, 100, 50, 0, 0, 0}}));
     Tick();
     RunObjectExtended* x = ExtendedOf(Object(0));
     ASSERT_EQ(x->changed, 0);

@@ -69,8 +69,8 @@ inline std::vector<std::uint16_t> DigitImages() {
 
 // A score, lives or counter object.
 inline appwriter::ObjectInfoDesc CounterObject(std::uint16_t handle, std::int16_t type,
-                                              const appwriter::CounterDesc& counter,
-                                              std::array<std::int32_t, 3> values = {0, 0, 100}) {
+                                               const appwriter::CounterDesc& counter,
+                                               std::array<std::int32_t, 3> values = {0, 0, 100}) {
     appwriter::ObjectInfoDesc o;
     o.handle = handle;
     o.type = type;
@@ -100,7 +100,7 @@ inline appwriter::CounterDesc Bar(std::uint16_t type, std::int32_t width, std::i
 }
 
 inline appwriter::ObjectInfoDesc TextObject(std::uint16_t handle, std::int32_t width, std::int32_t height,
-                                           const std::vector<appwriter::ParagraphDesc>& paragraphs) {
+                                            const std::vector<appwriter::ParagraphDesc>& paragraphs) {
     appwriter::ObjectInfoDesc o;
     o.handle = handle;
     o.type = TypeText;
@@ -116,7 +116,8 @@ inline appwriter::ApplicationDescription Application(const std::vector<appwriter
                                                      appwriter::Bytes events = {},
                                                      const std::vector<appwriter::FontItemDesc>& fonts = {}) {
     appwriter::ApplicationDescription d = Describe(Pictures(), {}, {});
-    d.extra[0].payload = appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d));
+    d.extra[0].payload =
+        appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d));
     if (!fonts.empty()) {
         const appwriter::BankPayload bank = appwriter::WriteFontBank(fonts, appwriter::StringForm::Wide);
         std::vector<std::uint32_t> offsets = bank.offsets;

@@ -58,28 +58,27 @@ TEST_P(NumberFormat, WritesTheNumberItsFormatAsks) {
 
 INSTANTIATE_TEST_SUITE_P(
     Counters, NumberFormat,
-    ::testing::Values(NumberCase{"GeneralLarge", 1234567, 0, "1.23457e+06"}, NumberCase{"General", 2.5, 0, "2.5"},
-                      NumberCase{"ThreeSignificant", 123.456, Significant(3), "123"},
-                      NumberCase{"SixSignificant", 3.14159265, Significant(6), "3.14159"},
-                      NumberCase{"BelowOneStripsZeros", 0.5, Significant(6), "0.5"},
-                      NumberCase{"ZeroStripsToZero", 0.0, Significant(3), "0"},
-                      NumberCase{"FixedDecimals", 3.14159, static_cast<std::uint16_t>(Significant(6) | Decimals(2)),
-                                 "3.14"},
-                      NumberCase{"FixedBelowOne", 0.05, static_cast<std::uint16_t>(Significant(6) | Decimals(3)),
-                                 "0.050"},
-                      NumberCase{"FixedNegative", -1.25, static_cast<std::uint16_t>(Significant(6) | Decimals(1)),
-                                 "-1.2"},
-                      NumberCase{"LeadingZeros", 42, static_cast<std::uint16_t>(Significant(5) | FormatLeadingZeros),
-                                 "00042"},
-                      NumberCase{"LeadingZerosNegative", -42,
-                                 static_cast<std::uint16_t>(Significant(5) | FormatLeadingZeros), "-00042"},
-                      NumberCase{"LeadingZerosWithDecimals", 3.5,
-                                 static_cast<std::uint16_t>(Significant(4) | Decimals(1) | FormatLeadingZeros),
-                                 "003.5"}),
+    ::testing::Values(
+        NumberCase{"GeneralLarge", 1234567, 0, "1.23457e+06"}, NumberCase{"General", 2.5, 0, "2.5"},
+        NumberCase{"ThreeSignificant", 123.456, Significant(3), "123"},
+        NumberCase{"SixSignificant", 3.14159265, Significant(6), "3.14159"},
+        NumberCase{"BelowOneStripsZeros", 0.5, Significant(6), "0.5"},
+        NumberCase{"ZeroStripsToZero", 0.0, Significant(3), "0"},
+        NumberCase{"FixedDecimals", 3.14159, static_cast<std::uint16_t>(Significant(6) | Decimals(2)),
+                   "3.14"},
+        NumberCase{"FixedBelowOne", 0.05, static_cast<std::uint16_t>(Significant(6) | Decimals(3)), "0.050"},
+        NumberCase{"FixedNegative", -1.25, static_cast<std::uint16_t>(Significant(6) | Decimals(1)), "-1.2"},
+        NumberCase{"LeadingZeros", 42, static_cast<std::uint16_t>(Significant(5) | FormatLeadingZeros),
+                   "00042"},
+        NumberCase{"LeadingZerosNegative", -42,
+                   static_cast<std::uint16_t>(Significant(5) | FormatLeadingZeros), "-00042"},
+        NumberCase{"LeadingZerosWithDecimals", 3.5,
+                   static_cast<std::uint16_t>(Significant(4) | Decimals(1) | FormatLeadingZeros), "003.5"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NumberFormats, AHugeNumberInFixedNotationIsWrittenWhole) {
-    const std::u16string text = FormatNumber(1e300, static_cast<std::uint16_t>(Significant(16) | Decimals(15)));
+    const std::u16string text =
+        FormatNumber(1e300, static_cast<std::uint16_t>(Significant(16) | Decimals(15)));
     EXPECT_EQ(text.size(), 301u + 1 + 15);
     EXPECT_EQ(Narrow(text.substr(0, 2)), "10");
 }
@@ -119,19 +118,21 @@ TEST_P(TextToNumber, ReadsTheNumberAndItsKind) {
 
 INSTANTIATE_TEST_SUITE_P(
     SpecialObject, TextToNumber,
-    ::testing::Values(ParseCase{"Hexadecimal", u"0x1F", TypeInteger, 31}, ParseCase{"HexUpper", u"0X1fz", TypeInteger, 31},
-                      ParseCase{"Binary", u"0b101", TypeInteger, 5}, ParseCase{"BinaryStopsAtTwo", u"0B1021", TypeInteger, 2},
-                      ParseCase{"Exponent", u"1e3", TypeDouble, 1000}, ParseCase{"ExponentD", u"3D2", TypeDouble, 300},
-                      ParseCase{"SignedExponent", u"25e-1", TypeDouble, 2.5},
-                      ParseCase{"SecondExponentEnds", u"1e2e3", TypeDouble, 100},
-                      ParseCase{"Point", u"-1.5", TypeDouble, -1.5},
-                      ParseCase{"LargestInteger", u"2147483646", TypeInteger, 2147483646},
-                      ParseCase{"PastTheIntegers", u"2147483647", TypeDouble, 2147483647.0},
-                      ParseCase{"NegativeInteger", u"-2147483646", TypeInteger, -2147483646},
-                      ParseCase{"LeadingSpaces", u"   12", TypeInteger, 12},
-                      ParseCase{"TrailingText", u"12abc", TypeInteger, 12},
-                      ParseCase{"NotANumber", u"abc", TypeInteger, 0}, ParseCase{"Empty", u"", TypeInteger, 0},
-                      ParseCase{"SignAlone", u"-", TypeInteger, 0}, ParseCase{"PlusIsNoNumber", u"+5", TypeInteger, 0}),
+    ::testing::Values(
+        ParseCase{"Hexadecimal", u"0x1F", TypeInteger, 31}, ParseCase{"HexUpper", u"0X1fz", TypeInteger, 31},
+        ParseCase{"Binary", u"0b101", TypeInteger, 5},
+        ParseCase{"BinaryStopsAtTwo", u"0B1021", TypeInteger, 2},
+        ParseCase{"Exponent", u"1e3", TypeDouble, 1000}, ParseCase{"ExponentD", u"3D2", TypeDouble, 300},
+        ParseCase{"SignedExponent", u"25e-1", TypeDouble, 2.5},
+        ParseCase{"SecondExponentEnds", u"1e2e3", TypeDouble, 100},
+        ParseCase{"Point", u"-1.5", TypeDouble, -1.5},
+        ParseCase{"LargestInteger", u"2147483646", TypeInteger, 2147483646},
+        ParseCase{"PastTheIntegers", u"2147483647", TypeDouble, 2147483647.0},
+        ParseCase{"NegativeInteger", u"-2147483646", TypeInteger, -2147483646},
+        ParseCase{"LeadingSpaces", u"   12", TypeInteger, 12},
+        ParseCase{"TrailingText", u"12abc", TypeInteger, 12}, ParseCase{"NotANumber", u"abc", TypeInteger, 0},
+        ParseCase{"Empty", u"", TypeInteger, 0}, ParseCase{"SignAlone", u"-", TypeInteger, 0},
+        ParseCase{"PlusIsNoNumber", u"+5", TypeInteger, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

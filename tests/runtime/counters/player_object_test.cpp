@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Players, ScoreFloors,
                                            FloorCase{"SubtractSome", SubtractScore, 3, 2, 1},
                                            FloorCase{"AddNegative", AddScore, 3, -10, -7},
                                            FloorCase{"SubtractFromNegative", SubtractScore, -7, 0, 0},
-                                           FloorCase{"AddPastTheIntegers", AddScore, INT32_MAX, 5, INT32_MAX}),
+                                           FloorCase{"AddPastTheIntegers", AddScore, INT32_MAX, 5,
+                                                     INT32_MAX}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PlayerObject, LivesFallingToZeroSayItOnce) {

@@ -59,9 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
         Real("Absolute", 29, {-3}, 3.0), Real("Ceiling", 30, {1.2}, 2.0), Real("Floor", 31, {-1.2}, -2.0),
         Number("BitwiseNot", 35, {0}, -1),
         // Hexadecimal and binary text of 32 bits.
-        Text("HexMinusOne", 16, {-1}, u"0xFFFFFFFF"), Text("Hex", 16, {255}, u"0xFF"), Text("HexZero", 16, {0}, u"0x0"),
-        Text("BinaryZero", 17, {0}, u"0b0"), Text("Binary", 17, {5}, u"0b101"),
-        Text("BinaryMinusOne", 17, {-1}, u"0b" + Ones),
+        Text("HexMinusOne", 16, {-1}, u"0xFFFFFFFF"), Text("Hex", 16, {255}, u"0xFF"),
+        Text("HexZero", 16, {0}, u"0x0"), Text("BinaryZero", 17, {0}, u"0b0"),
+        Text("Binary", 17, {5}, u"0b101"), Text("BinaryMinusOne", 17, {-1}, u"0b" + Ones),
         // Numbers and text.
         Text("IntegerToText", 4, {-12}, u"-12"), Text("DoubleToText", 4, {1.5}, u"1.5"),
         Text("StringToTextIsEmpty", 4, {u"x"}, u""), Number("TextToInteger", 5, {u"0x10"}, 16),
@@ -71,7 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         Text("Left", 19, {u"hello", 2}, u"he"), Text("LeftNothing", 19, {u"hello", 0}, u""),
         Text("LeftAll", 19, {u"hello", 99}, u"hello"), Text("Right", 20, {u"hello", 3}, u"llo"),
         Text("RightNegative", 20, {u"hello", -1}, u""), Text("Middle", 21, {u"hello", 1, 3}, u"ell"),
-        Text("MiddleFromBelowZero", 21, {u"hello", -2, 2}, u"he"), Text("MiddleToTheEnd", 21, {u"hello", 4, 10}, u"o"),
+        Text("MiddleFromBelowZero", 21, {u"hello", -2, 2}, u"he"),
+        Text("MiddleToTheEnd", 21, {u"hello", 4, 10}, u"o"),
         Text("MiddlePastTheEnd", 21, {u"hello", 9, 2}, u""), Number("Length", 22, {u"hello"}, 5),
         Text("Lower", 51, {u"AbC\u00c9\u0416"}, u"abc\u00e9\u0436"),
         Text("Upper", 52, {u"aBc\u00e9\u0436"}, u"ABC\u00c9\u0416"),
@@ -79,9 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
         Number("MinimumOfIntegers", 40, {3, 4}, 3), Real("MinimumWithADouble", 40, {3, 2.5}, 2.5),
         Number("Maximum", 41, {3, 4}, 4), Number("RangeAbove", 64, {15, 0, 10}, 10),
         Real("RangeOfADouble", 64, {2.5, 0, 10}, 2.5), Number("Colour", 42, {1, 2, 259}, 0x030201),
-        Number("Red", 43, {0x030201}, 1), Number("Green", 44, {0x030201}, 2), Number("Blue", 45, {0x030201}, 3),
-        Number("Distance", 62, {0, 0, 3, 4}, 5), Number("DirectionUp", 63, {0, -1}, 90),
-        Number("DirectionLeft", 63, {-1, 0}, 180), Number("DirectionDownRight", 63, {1, 1}, 315),
+        Number("Red", 43, {0x030201}, 1), Number("Green", 44, {0x030201}, 2),
+        Number("Blue", 45, {0x030201}, 3), Number("Distance", 62, {0, 0, 3, 4}, 5),
+        Number("DirectionUp", 63, {0, -1}, 90), Number("DirectionLeft", 63, {-1, 0}, 180),
+        Number("DirectionDownRight", 63, {1, 1}, 315),
         // Constants.
         Text("NewLine", 47, {}, u"\r\n"), Text("Empty", 61, {}, u""), Number("Zero25", 25, {}, 0),
         Number("Zero60", 60, {}, 0), Text("SystemName", 67, {}, u"Windows"),
@@ -122,22 +124,23 @@ TEST_P(CommandLineItems, AreReadPastTheProgramAndQuotes) {
     EXPECT_EQ(CommandLineItem(GetParam().line, GetParam().option), GetParam().item);
 }
 
-const std::u16string Line = uR"("C:\My Games\vtr.exe"  "first item" -level3 /NAME"Big Bob" "skip -x here" -x=5 -empty -last)";
+const std::u16string Line =
+    uR"("C:\My Games\vtr.exe"  "first item" -level3 /NAME"Big Bob" "skip -x here" -x=5 -empty -last)";
 
-INSTANTIATE_TEST_SUITE_P(
-    SpecialObject, CommandLineItems,
-    ::testing::Values(ItemCase{"NextItemKeepsItsQuotes", Line, u"", u"\"first item\""},
-                      ItemCase{"NextItemAfterAPlainProgram", u"vtr.exe  -a -b", u"", u"-a"},
-                      ItemCase{"NoItemAfterTheProgram", u"vtr.exe", u"", u""},
-                      ItemCase{"ValueRightAfterTheOption", Line, u"level", u"3"},
-                      ItemCase{"AnyCase", Line, u"LEVEL", u"3"},
-                      ItemCase{"QuotedValueWithoutQuotes", Line, u"name", u"Big Bob"},
-                      ItemCase{"QuotedStretchIsPassedOver", Line, u"x", u"=5"},
-                      ItemCase{"OptionWithoutValue", Line, u"empty", u""},
-                      ItemCase{"OptionAtTheEnd", Line, u"last", u""},
-                      ItemCase{"AbsentOption", Line, u"missing", u""},
-                      ItemCase{"UnclosedQuote", u"vtr.exe \"-a1", u"a", u""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(SpecialObject, CommandLineItems,
+                         ::testing::Values(ItemCase{"NextItemKeepsItsQuotes", Line, u"", u"\"first item\""},
+                                           ItemCase{"NextItemAfterAPlainProgram", u"vtr.exe  -a -b", u"",
+                                                    u"-a"},
+                                           ItemCase{"NoItemAfterTheProgram", u"vtr.exe", u"", u""},
+                                           ItemCase{"ValueRightAfterTheOption", Line, u"level", u"3"},
+                                           ItemCase{"AnyCase", Line, u"LEVEL", u"3"},
+                                           ItemCase{"QuotedValueWithoutQuotes", Line, u"name", u"Big Bob"},
+                                           ItemCase{"QuotedStretchIsPassedOver", Line, u"x", u"=5"},
+                                           ItemCase{"OptionWithoutValue", Line, u"empty", u""},
+                                           ItemCase{"OptionAtTheEnd", Line, u"last", u""},
+                                           ItemCase{"AbsentOption", Line, u"missing", u""},
+                                           ItemCase{"UnclosedQuote", u"vtr.exe \"-a1", u"a", u""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SpecialFrame, TheCommandLineFunctionsReadTheProcesssLine) {
     EXPECT_EQ(Text(Function(38)), std::u16string(win32::GetCommandLineW()));

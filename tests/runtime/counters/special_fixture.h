@@ -36,8 +36,8 @@ inline void Put(ExpressionBuilder& e, const Argument& a) {
 }
 
 // A function of an object type and its arguments (none: the token alone).
-inline ExpressionBuilder Call(std::int16_t type, std::int16_t number, const std::vector<Argument>& arguments = {},
-                              appwriter::Bytes payload = {}) {
+inline ExpressionBuilder Call(std::int16_t type, std::int16_t number,
+                              const std::vector<Argument>& arguments = {}, appwriter::Bytes payload = {}) {
     ExpressionBuilder e;
     e.Raw(EventCodeOf(type, number), std::move(payload));
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -108,12 +108,13 @@ protected:
     }
     std::u16string Text(const ExpressionBuilder& e) { return std::u16string(Evaluate(e).Text()); }
 
-    void Act(std::int16_t type, std::int16_t number, std::uint16_t ref, const std::vector<appwriter::Bytes>& params) {
+    void Act(std::int16_t type, std::int16_t number, std::uint16_t ref,
+             const std::vector<appwriter::Bytes>& params) {
         appwriter::Bytes record = RecordBytes(type, number, ref, params);
         frame_.RunAction(record);
     }
-    int Test(std::int16_t type, std::int16_t number, std::uint16_t ref, const std::vector<appwriter::Bytes>& params,
-             bool negated = false) {
+    int Test(std::int16_t type, std::int16_t number, std::uint16_t ref,
+             const std::vector<appwriter::Bytes>& params, bool negated = false) {
         appwriter::Bytes record = RecordBytes(type, number, ref, params, negated);
         return ConditionDispatchOf(type)(record.data());
     }

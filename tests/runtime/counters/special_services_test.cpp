@@ -36,7 +36,8 @@ TEST_F(Globals, SettingAValuePastTheEndGrowsTheList) {
     EXPECT_EQ(Global(5).integer, 0);
     appwriter::ByteWriter token;
     token.I32(5);
-    EXPECT_EQ(Evaluate(Call(TypeSpecial, 24, {}, token.Take())).integer, 9) << "the number in the token, from 0";
+    EXPECT_EQ(Evaluate(Call(TypeSpecial, 24, {}, token.Take())).integer, 9)
+        << "the number in the token, from 0";
 }
 
 TEST_F(Globals, AddingADoubleMakesADoubleAndStaysOne) {
@@ -77,12 +78,14 @@ TEST_F(Globals, AValueOfThreeEqualsTheDoubleThree) {
 
 TEST_F(Globals, NumbersFromExpressionsCountFromOneAndAreBounded) {
     Act(TypeSpecial, 3, 0,
-        {Expression(ExpressionBuilder().Integer(2), ParamValueNumber), Expression(ExpressionBuilder().Integer(8))});
+        {Expression(ExpressionBuilder().Integer(2), ParamValueNumber),
+         Expression(ExpressionBuilder().Integer(8))});
     EXPECT_EQ(Global(2).integer, 8);
     const std::int32_t count = app_.globals.valueCount;
     for (std::int32_t n : {0, -4, GlobalNumberLimit + 1, INT32_MAX})
         Act(TypeSpecial, 3, 0,
-            {Expression(ExpressionBuilder().Integer(n), ParamValueNumber), Expression(ExpressionBuilder().Integer(1))});
+            {Expression(ExpressionBuilder().Integer(n), ParamValueNumber),
+             Expression(ExpressionBuilder().Integer(1))});
     EXPECT_EQ(app_.globals.valueCount, count) << "no list grows to a number out of bounds";
     EXPECT_EQ(Global(INT32_MAX).integer, 0);
     EXPECT_EQ(app_.globals.valueCount, count) << "reading grows nothing";
@@ -98,15 +101,17 @@ TEST_F(Globals, AStringResultLeavesAValueAsItWas) {
 TEST_F(Globals, AGlobalStringSetFromAnExpressionIsACopy) {
     ExpressionBuilder joined;
     joined.String(u"Hello").Operator(appwriter::OperatorAdd).String(u" world");
-    Act(TypeSpecial, 19, 0, {Expression(ExpressionBuilder().Integer(3), ParamStringNumber), Expression(joined)});
+    Act(TypeSpecial, 19, 0,
+        {Expression(ExpressionBuilder().Integer(3), ParamStringNumber), Expression(joined)});
     FreeTemporaryStrings(); // the joined string was a temporary one
     EXPECT_EQ(Text(Function(49, {3})), u"Hello world");
     appwriter::ByteWriter token;
     token.I32(2);
     EXPECT_EQ(Text(Call(TypeSpecial, 50, {}, token.Take())), u"Hello world");
-    EXPECT_EQ(Test(TypeSpecial, -20, 0,
-                   {Constant(10, 2), Expression(ExpressionBuilder().String(u"Hello world"), 22, CompareEqual)}),
-              1);
+    EXPECT_EQ(
+        Test(TypeSpecial, -20, 0,
+             {Constant(10, 2), Expression(ExpressionBuilder().String(u"Hello world"), 22, CompareEqual)}),
+        1);
     EXPECT_EQ(Text(Function(49, {0})), u"");
     EXPECT_EQ(Text(Function(49, {9})), u"");
 }
@@ -211,8 +216,8 @@ TEST_F(Programs, AStoredProgramParameterRunsToo) {
 
 TEST_F(Programs, AMissingProgramDoesNothing) {
     Act(TypeSpecial, 22, 0,
-        {Expression(ExpressionBuilder().String(u"/nonexistent/program")), Expression(ExpressionBuilder().String(u"")),
-         Expression(ExpressionBuilder().Integer(1))});
+        {Expression(ExpressionBuilder().String(u"/nonexistent/program")),
+         Expression(ExpressionBuilder().String(u"")), Expression(ExpressionBuilder().Integer(1))});
     EXPECT_EQ(frame_.Run().pauseCount, 0);
 }
 

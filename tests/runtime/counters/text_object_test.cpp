@@ -16,7 +16,8 @@ const std::vector<appwriter::ParagraphDesc> ThreeParagraphs{
 
 const std::vector<appwriter::FontItemDesc> Fonts{{14, 700, u"DejaVu Sans"}};
 
-appwriter::EventRecordDesc TextAction(std::int16_t number, std::vector<appwriter::EventParameterDesc> params = {}) {
+appwriter::EventRecordDesc TextAction(std::int16_t number,
+                                      std::vector<appwriter::EventParameterDesc> params = {}) {
     appwriter::EventRecordDesc r;
     r.type = TypeText;
     r.number = number;
@@ -68,7 +69,8 @@ protected:
         }
         StartDescribed(Application({TextObject(1, 100, 30, ThreeParagraphs),
                                     CounterObject(2, TypeCounter, Digits(), {0, -1000, 1000})},
-                                   {{1, 1, 20, 30, 0, 0, 0}, {2, 2, 150, 110, 0, 0, 0}}, b.ChunkPayload(), Fonts));
+                                   {{1, 1, 20, 30, 0, 0, 0}, {2, 2, 150, 110, 0, 0, 0}}, b.ChunkPayload(),
+                                   Fonts));
         Tick();
     }
     TextPart& Text() {

@@ -54,7 +54,8 @@ protected:
         KindRoutines()[DrawnKind].display = PaintBox;
         KindRoutines()[DrawnKind].zone = SizeBox;
         // A new object asks to be shown, as the kinds do.
-        KindRoutines()[DrawnKind].create = [](RunObject* o, const std::uint8_t*, const ObjectCreationParams*) {
+        KindRoutines()[DrawnKind].create = [](RunObject* o, const std::uint8_t*,
+                                              const ObjectCreationParams*) {
             ExtendedOf(o)->changed = 1;
             return 0;
         };

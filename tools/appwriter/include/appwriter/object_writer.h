@@ -62,7 +62,7 @@ struct ObjectDefinitionDesc {
     std::uint32_t appearing = 0, disappearing = 0;
     // Transition descriptors stored behind the definition's lists; their offsets go into the two above.
     Bytes appearingTransition, disappearingTransition;
-    Bytes typeData;                        // the kind's own data, after the lists
+    Bytes typeData; // the kind's own data, after the lists
     // A counter's initial value, minimum and maximum, stored behind the type data; its offset goes in the
     // word at 14 (kept at byte 10 in memory) in place of `word14`.
     std::optional<std::array<std::int32_t, 3>> counterValues;
