@@ -92,6 +92,7 @@ std::int32_t CounterFrameIndex(const CounterPart& counter, std::int32_t frames);
 // (0-based) in the running frame, displaying again those whose value changed.
 void RefreshPlayerCounters(std::int16_t type, int player, std::int32_t storedWord);
 
+// The common objects' font conditions, actions and expressions reach counters through these two.
 // The font description of a counter's font (its own, else the definition's, else zeros).
 void GetCounterFont(RunObject* object, win32::LOGFONTW* font);
 // Text counters only: the font goes into the font bank and replaces the counter's own; a rectangle given

@@ -2,7 +2,7 @@
 // level's name are drawn where the display puts them, and a new score shows at once.
 #include "application_run.h"
 #include "builtin/counters.h"
-#include "demo/demo_hud.h"
+#include "demo/demo_hud_layout.h"
 #include "runtime/waited_clock.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
