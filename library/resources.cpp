@@ -42,4 +42,15 @@ constexpr BinaryResource Binaries[] = {
 
 } // namespace
 
-WIN32_MODULE_RESOURCES = {nullptr, 0, Binaries, std::size(Binaries)};
+// The program that loads the library exports a table of the same name. The library's own is defined under a
+// hidden name of its own and exported under the common one by the assembler alone, so that neither the
+// dynamic linker nor the address sanitizer takes the two tables for one.
+extern "C" {
+__attribute__((visibility("hidden"))) extern const ModuleResources LibraryResources;
+const ModuleResources LibraryResources = {nullptr, 0, Binaries, std::size(Binaries)};
+}
+static_assert(sizeof(ModuleResources) == 32);
+asm(".globl VtrModuleResources\n"
+    ".type VtrModuleResources, @object\n"
+    ".size VtrModuleResources, 32\n"
+    ".set VtrModuleResources, LibraryResources\n");

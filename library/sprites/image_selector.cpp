@@ -111,6 +111,7 @@ DWORD EntryOfFilter(const SelectorState& s, DWORD id) {
 // The hook is given either form of the record; both keep these fields at the same place.
 static_assert(offsetof(OPENFILENAMEA, lCustData) == offsetof(OPENFILENAMEW, lCustData));
 static_assert(offsetof(OPENFILENAMEA, nFilterIndex) == offsetof(OPENFILENAMEW, nFilterIndex));
+static_assert(offsetof(OPENFILENAMEA, lpstrFile) == offsetof(OPENFILENAMEW, lpstrFile));
 static_assert(offsetof(OFNOTIFYA, lpOFN) == offsetof(OFNOTIFYW, lpOFN));
 
 template <typename Field> Field FieldAt(LPARAM record, std::size_t offset) {
@@ -177,8 +178,18 @@ void ChangeDefaultExtension(const SelectorState& s, HWND panel, DWORD entry) {
 }
 
 // An existing file must be one a filter reads; answers TRUE (and keeps the dialog) when it is not.
-INT_PTR CheckChoice(SelectorState& s, HWND panel) {
-    const std::u16string path = AskPath(s, panel, CDM_GETFILEPATH);
+// The path is the record's, with the default extension the dialog gave it.
+INT_PTR CheckChoice(SelectorState& s, HWND panel, LPARAM record) {
+    const auto chosen = FieldAt<const void*>(record, offsetof(OPENFILENAMEW, lpstrFile));
+    if (!chosen) return FALSE;
+    std::u16string path;
+    if (s.wide) {
+        path = static_cast<const WCHAR*>(chosen);
+    } else {
+        const std::unique_ptr<WCHAR, void (*)(void*)> wide(ToWideString(static_cast<const char*>(chosen), -1),
+                                                           FreeString);
+        if (wide) path = wide.get();
+    }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return FALSE;
@@ -233,17 +244,18 @@ void PaintPreview(SelectorState& s, const DRAWITEMSTRUCT& item) {
 }
 
 INT_PTR Notice(SelectorState& s, HWND panel, const NMHDR& header, LPARAM notice) {
+    // Both forms of the notice give the record at the same place.
+    const auto record = FieldAt<LPARAM>(notice, offsetof(OFNOTIFYW, lpOFN));
+    if (!record) return FALSE;
     switch (header.code) {
     case CDN_SELCHANGE:
         ShowSelection(s, panel, AskPath(s, panel, CDM_GETFILEPATH));
         return FALSE;
-    case CDN_TYPECHANGE: {
-        const auto record = FieldAt<LPARAM>(notice, offsetof(OFNOTIFYW, lpOFN));
+    case CDN_TYPECHANGE:
         ChangeDefaultExtension(s, panel, FieldAt<DWORD>(record, offsetof(OPENFILENAMEW, nFilterIndex)));
         return FALSE;
-    }
     case CDN_FILEOK:
-        return CheckChoice(s, panel);
+        return CheckChoice(s, panel, record);
     default:
         return FALSE;
     }
