@@ -116,8 +116,9 @@ void AdvanceClock(FrameRunState& s) {
     s.frameClock = now;
     s.totalLoopTime += s.loopTime;
     ++s.loopCount;
-    // The frame's speed value is a movement setting, which the movement services add: 1 until then.
-    s.timeFactor = static_cast<double>(s.loopTime) / 1000.0;
+    // The movements' speed factor: 1 for a loop that took the time the frame rate gives it.
+    s.timeFactor = static_cast<double>(ClampFrameRate(s.application->header.frameRate)) *
+                   static_cast<double>(s.loopTime) / 1000.0;
     s.loopTimes[s.loopTimeIndex] =
         static_cast<std::int32_t>(std::clamp<std::int64_t>(s.loopTime, 0, INT32_MAX));
     s.loopTimeIndex = (s.loopTimeIndex + 1) % LoopTimeRingSize;
@@ -130,6 +131,25 @@ void CentrePointer(FrameRunState& s) {
     s.cursorCentreX = (box.left + box.right) / 2;
     s.cursorCentreY = (box.top + box.bottom) / 2;
     SetCursorPos(s.cursorCentreX, s.cursorCentreY);
+}
+
+// Mouse players move by the pointer's distance from the centre, where it is put back; the buttons are
+// their first two buttons.
+void ReadMouseMotion(FrameRunState& s) {
+    POINT at{};
+    s.mouseMotionX = s.mouseMotionY = 0;
+    if (GetCursorPos(&at)) {
+        s.mouseMotionX = at.x - s.cursorCentreX;
+        s.mouseMotionY = at.y - s.cursorCentreY;
+        if (s.mouseMotionX || s.mouseMotionY) SetCursorPos(s.cursorCentreX, s.cursorCentreY);
+    }
+    s.mouseButtons = static_cast<std::uint8_t>(((GetKeyState(VK_LBUTTON) & 0x8000) ? 0x10 : 0) |
+                                               ((GetKeyState(VK_RBUTTON) & 0x8000) ? 0x20 : 0));
+    for (int p = 0; p < PlayerCount; ++p)
+        if (s.mousePlayers & (1u << p)) {
+            const std::uint32_t shift = 8u * static_cast<std::uint32_t>(p);
+            s.playerBits = (s.playerBits & ~(0x30u << shift)) | (std::uint32_t{s.mouseButtons} << shift);
+        }
 }
 
 constexpr int PauseRoutineSlot = 7;
@@ -183,7 +203,10 @@ int GameLoopStep() {
     if (s->recorderMode == RecorderPlaying) PlayInputTick();
     // A playback that has just ended gives this loop the real controls already.
     if (s->recorderMode == RecorderNone) ReadPlayerControls();
-    if (s->mousePlayers) PlayMouseTick();
+    if (s->mousePlayers) {
+        PlayMouseTick();
+        ReadMouseMotion(*s);
+    }
     UpdateMousePosition();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
