@@ -121,7 +121,7 @@ void InitBallMovement(RunObject* o, MovementDataView data) {
     b->decelerationStep = 0;
     if (b->deceleration != 0) {
         x->minimumSpeed = 0;
-        b->decelerationStep = AccelerationStepOf(b->deceleration);
+        b->decelerationStep = AccelerationRate(b->deceleration);
     }
     b->ball.randomness = data.U16(BallRandomness);
     b->directionMask = BallDirectionMasks[std::min<std::size_t>(data.U16(BallDirections), 2)];

@@ -56,8 +56,8 @@ void InitEightDirectionMovement(RunObject* o, MovementDataView data) {
     x->player = data.U16(MovementDataPlayer);
     b->acceleration = data.U16(EightAcceleration);
     b->deceleration = data.U16(EightDeceleration);
-    b->accelerationStep = AccelerationStepOf(b->acceleration);
-    b->decelerationStep = AccelerationStepOf(b->deceleration);
+    b->accelerationStep = AccelerationRate(b->acceleration);
+    b->decelerationStep = AccelerationRate(b->deceleration);
     x->maximumSpeed = data.U16(EightMaximumSpeed);
     x->minimumSpeed = 0;
     b->reserved = data.U16(EightReserved);

@@ -127,7 +127,7 @@ void SetMovementField(RunObject* o, std::size_t offset, std::int32_t value) {
     std::memcpy(block + offset, &value, sizeof(value));
 }
 
-std::int32_t AccelerationStepOf(std::int32_t setting) {
+std::int32_t AccelerationRate(std::int32_t setting) {
     if (setting > 100)
         return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{setting} * 256, INT32_MAX));
     return AccelerationTable[static_cast<std::size_t>(std::max(setting, 0))];
@@ -184,7 +184,7 @@ void InitObjectMovement(int n, RunObject* o, const std::uint8_t* definition,
                 x->movementType != MovementPhysics && x->movementType != MovementExtension && !init)
                 x->movementType = MovementStatic;
             (init ? init : InitStaticMovement)(o, data);
-            if (data.U8(MovementDataMovingAtStart) == 0) CallMovementAction(o, MovementActionStop, 0);
+            if (data.U8(MovementDataMovingAtStart) == 0) CallMovementAction(MovementRow::Stop, o, 0);
         }
     }
     if (x->movementType == MovementNone) {
@@ -319,7 +319,11 @@ void SetObjectPosition(RunObject* o, std::int32_t x, std::int32_t y) {
     o->x = x;
     o->y = y;
     o->xFraction = o->yFraction = 0;
-    if (!ext) return;
+    if (!ext) {
+        // Shown at once: nothing redisplays such an object later.
+        if (o->displayRoutine) o->displayRoutine(o);
+        return;
+    }
     ext->changed = ext->moved = 1;
     RequestMoveStop(o);
 }
@@ -368,7 +372,7 @@ void SetMovementAcceleration(RunObject* o, std::int32_t setting) {
     }
     if (ObjectMovementBlock* b = MovementOf(o)) {
         b->acceleration = setting;
-        b->accelerationStep = AccelerationStepOf(setting);
+        b->accelerationStep = AccelerationRate(setting);
     }
 }
 
@@ -380,11 +384,11 @@ void SetMovementDeceleration(RunObject* o, std::int32_t setting) {
     }
     if (ObjectMovementBlock* b = MovementOf(o)) {
         b->deceleration = setting;
-        b->decelerationStep = AccelerationStepOf(setting);
+        b->decelerationStep = AccelerationRate(setting);
     }
 }
 
-void SetRaceCarTurningSpeed(RunObject* o, std::int32_t speed) {
+void SetRaceCarRotatingSpeed(RunObject* o, std::int32_t speed) {
     if (movement::Instance* i = MovementInstanceOf(o)) {
         if (auto set = InstanceOperation(i, &movement::InstanceOperations::setRotatingSpeed, 17))
             set(i, o, speed);
@@ -406,13 +410,13 @@ void SetEightDirectionMask(RunObject* o, std::uint32_t mask) {
         b->directionMask = mask;
 }
 
-bool MovementIsReversing(RunObject* o) {
+bool MovementReversing(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     const ObjectMovementBlock* b = MovementOf(o);
     return b && x && x->movementType == MovementRaceCar && b->car.reversing != 0;
 }
 
-bool MovementIsBouncing(RunObject* o) {
+bool MovementBouncing(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     const ObjectMovementBlock* b = MovementOf(o);
     if (!b || !x) return false;
@@ -426,7 +430,7 @@ bool MovementIsBouncing(RunObject* o) {
     }
 }
 
-std::int32_t CurrentMovementNumber(RunObject* o) {
+std::int32_t CurrentMovementIndex(RunObject* o) {
     const ObjectMovementBlock* b = MovementOf(o);
     return b ? b->currentMovement : 0;
 }
@@ -582,8 +586,9 @@ const std::array<std::array<MovementActionRoutine, MovementTypeCount>, MovementA
     MovementActionRoutines{StartRow,   SetMaximumSpeedRow, SetSpeedRow,    StopRow,
                            ReverseRow, BounceRow,          SetDirectionRow};
 
-void CallMovementAction(RunObject* o, int row, std::int32_t value) {
+void CallMovementAction(MovementRow movementRow, RunObject* o, std::int32_t value) {
     RunObjectExtended* x = ExtendedOf(o);
+    const int row = static_cast<int>(movementRow);
     if (!x || !(o->objectFlags & ObjectHasMovement) || row < 0 || row >= MovementActionRows) return;
     if (x->movementType < 0 || x->movementType >= MovementTypeCount) return;
     MovementActionRoutines[static_cast<std::size_t>(row)][static_cast<std::size_t>(x->movementType)](o,

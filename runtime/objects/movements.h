@@ -82,6 +82,7 @@ static_assert(offsetof(ObjectMovementBlock, currentMovement) == 74);
 constexpr std::size_t MovementBlockMoveStamp = offsetof(ObjectMovementBlock, moveStamp);
 constexpr std::size_t MovementBlockStopRequest = offsetof(ObjectMovementBlock, stopRequest);
 constexpr std::size_t MovementBlockWrapMask = offsetof(ObjectMovementBlock, objectInfoWord);
+constexpr std::size_t MovementBlockCurrent = offsetof(ObjectMovementBlock, currentMovement);
 
 // The block of an object with a movement, or null.
 ObjectMovementBlock* MovementOf(RunObject* object);
@@ -90,28 +91,29 @@ std::int32_t MovementField(RunObject* object, std::size_t offset);
 void SetMovementField(RunObject* object, std::size_t offset, std::int32_t value);
 
 // Change of speed x 256 per loop for an acceleration or deceleration setting (above 100: setting x 256).
-std::int32_t AccelerationStepOf(std::int32_t setting);
+std::int32_t AccelerationRate(std::int32_t setting);
 // X and Y of one unit along direction d (d & 31): trunc(256 cos) and -trunc(256 sin) of d x 11.25 degrees.
 std::int32_t DirectionUnitX(std::int32_t direction);
 std::int32_t DirectionUnitY(std::int32_t direction);
 
-// Rows of MovementActionRoutines.
-enum MovementActionRow : int {
-    MovementActionStart = 0,
-    MovementActionSetMaximumSpeed = 1,
-    MovementActionSetSpeed = 2,
-    MovementActionStop = 3,
-    MovementActionReverse = 4,
-    MovementActionBounce = 5,
-    MovementActionSetDirection = 6,
-    MovementActionRows = 7,
+// Rows of the movement action table.
+enum class MovementRow : int {
+    Start = 0,
+    SetMaxSpeed = 1,
+    SetSpeed = 2,
+    Stop = 3,
+    Reverse = 4,
+    Bounce = 5,
+    SetDirection = 6,
 };
+constexpr int MovementActionRows = 7;
 using MovementActionRoutine = void (*)(RunObject* object, std::int32_t value);
 // Row = action, column = movement type; empty cells do nothing.
 extern const std::array<std::array<MovementActionRoutine, MovementTypeCount>, MovementActionRows>
     MovementActionRoutines;
-// Calls the row for the object's current movement type; nothing for an object without a movement.
-void CallMovementAction(RunObject* object, int row, std::int32_t value);
+// Calls the row's routine for the object's movement type; nothing for an object without a movement, or for
+// a row or type outside the table.
+void CallMovementAction(MovementRow row, RunObject* object, std::int32_t value);
 
 // Selects movement n of the definition's list for the object (n = -1: the physics movement). Every change of
 // movement ends a move step in progress.
@@ -151,13 +153,13 @@ void RequestMoveStop(RunObject* object);
 // and the eight-direction movement's directions.
 void SetMovementAcceleration(RunObject* object, std::int32_t setting);
 void SetMovementDeceleration(RunObject* object, std::int32_t setting);
-void SetRaceCarTurningSpeed(RunObject* object, std::int32_t speed);
+void SetRaceCarRotatingSpeed(RunObject* object, std::int32_t speed);
 void SetEightDirectionMask(RunObject* object, std::uint32_t mask);
 // Reading the movement back: the race car's reverse gear, a bounce of this loop, the index of the current
 // movement (0 without a movement).
-bool MovementIsReversing(RunObject* object);
-bool MovementIsBouncing(RunObject* object);
-std::int32_t CurrentMovementNumber(RunObject* object);
+bool MovementReversing(RunObject* object);
+bool MovementBouncing(RunObject* object);
+std::int32_t CurrentMovementIndex(RunObject* object);
 
 // The built-in movements: init routines (object, movement data from its common part), per-loop handlers
 // and the action routines of MovementActionRoutines.

@@ -82,8 +82,8 @@ void InitRaceCarMovement(RunObject* o, MovementDataView data) {
     x->player = data.U16(MovementDataPlayer);
     b->acceleration = data.U16(CarAcceleration);
     b->deceleration = data.U16(CarDeceleration);
-    b->accelerationStep = AccelerationStepOf(b->acceleration);
-    b->decelerationStep = AccelerationStepOf(b->deceleration);
+    b->accelerationStep = AccelerationRate(b->acceleration);
+    b->decelerationStep = AccelerationRate(b->deceleration);
     x->maximumSpeed = data.U16(CarMaximumSpeed);
     x->minimumSpeed = 0;
     b->reserved = data.U16(CarReserved);

@@ -137,13 +137,13 @@ TEST_F(MovementTest, SelectingAMovementOutsideTheListLeavesTheObjectStillAndItsI
     StartStage(stage);
     RunObject* o = Slot(0);
     EXPECT_EQ(Mover()->movementType, MovementBall);
-    EXPECT_EQ(CurrentMovementNumber(o), 0);
+    EXPECT_EQ(CurrentMovementIndex(o), 0);
     InitObjectMovement(3, o, o->definition, nullptr);
     EXPECT_EQ(Mover()->movementType, MovementNone);
     EXPECT_EQ(Mover()->movementRoutine, &StaticMovementHandler);
     EXPECT_EQ(Mover()->speed, 0);
     EXPECT_EQ(Mover()->direction, 0);
-    EXPECT_EQ(CurrentMovementNumber(o), 0);
+    EXPECT_EQ(CurrentMovementIndex(o), 0);
     InitObjectMovement(0, o, o->definition, nullptr);
     EXPECT_EQ(Mover()->movementType, MovementBall);
     EXPECT_EQ(Mover()->speed, 40);
@@ -158,7 +158,7 @@ TEST_F(MovementTest, AMovementThatDoesNotMoveAtStartIsStoppedByItsOwnStop) {
     StartStage(stage);
     EXPECT_EQ(Slot(0)->x, 20);
     EXPECT_EQ(Block().stopped, 40 | 0x8000);
-    CallMovementAction(Slot(0), MovementActionStart, 0);
+    CallMovementAction(MovementRow::Start, Slot(0), 0);
     Ticks(1);
     EXPECT_EQ(Slot(0)->x, 25);
 }
@@ -185,19 +185,19 @@ TEST_F(MovementTest, TheActionTableReachesEachMovementByItsType) {
     stage.placed = {{1, 20, 100}};
     StartStage(stage);
     RunObject* o = Slot(0);
-    CallMovementAction(o, MovementActionSetDirection, 37);
+    CallMovementAction(MovementRow::SetDirection, o, 37);
     EXPECT_EQ(Block().turningDirection, 5);
     EXPECT_EQ(Mover()->direction, 4) << "eight directions";
-    CallMovementAction(o, MovementActionSetSpeed, 80);
+    CallMovementAction(MovementRow::SetSpeed, o, 80);
     EXPECT_EQ(Block().speed256, 50 * 256) << "no more than the maximum";
-    CallMovementAction(o, MovementActionSetMaximumSpeed, 20);
+    CallMovementAction(MovementRow::SetMaxSpeed, o, 20);
     EXPECT_EQ(Block().speed256, 20 * 256);
     // Rows without a routine for the type, and rows or types out of range, do nothing.
-    CallMovementAction(o, MovementActionReverse, 0);
-    CallMovementAction(o, MovementActionRows, 0);
-    CallMovementAction(o, -1, 0);
+    CallMovementAction(MovementRow::Reverse, o, 0);
+    CallMovementAction(static_cast<MovementRow>(MovementActionRows), o, 0);
+    CallMovementAction(static_cast<MovementRow>(-1), o, 0);
     Mover()->movementType = 99;
-    CallMovementAction(o, MovementActionStop, 0);
+    CallMovementAction(MovementRow::Stop, o, 0);
     EXPECT_EQ(Block().speed256, 20 * 256);
 }
 
@@ -287,10 +287,10 @@ TEST_F(ExtensionMovements, AreMadeByTheirPluginAndDrivenThroughTheirInstance) {
     Ticks(2);
     EXPECT_EQ(FakeModule::handled, 2);
     EXPECT_EQ(o_->x, x + 6);
-    CallMovementAction(o_, MovementActionStop, 0);
+    CallMovementAction(MovementRow::Stop, o_, 0);
     EXPECT_EQ(FakeModule::stopped, 1);
     EXPECT_EQ(FakeModule::stopDuringOwnMove, 0);
-    CallMovementAction(o_, MovementActionSetDirection, 11);
+    CallMovementAction(MovementRow::SetDirection, o_, 11);
     EXPECT_EQ(GetObjectDirection(o_), 11) << "asked of an instance of version 2";
     FakeModule::version = 1;
     EXPECT_EQ(GetObjectDirection(o_), 0) << "a version 1 instance is not asked";
@@ -299,8 +299,8 @@ TEST_F(ExtensionMovements, AreMadeByTheirPluginAndDrivenThroughTheirInstance) {
 
 TEST_F(ExtensionMovements, OperationsBeyondTheModulesTableAreNotCalled) {
     instanceOps_.slots = 9; // up to stop
-    CallMovementAction(o_, MovementActionStop, 0);
-    CallMovementAction(o_, MovementActionStart, 0);
+    CallMovementAction(MovementRow::Stop, o_, 0);
+    CallMovementAction(MovementRow::Start, o_, 0);
     EXPECT_EQ(FakeModule::stopped, 1);
     EXPECT_EQ(FakeModule::started, 0);
     instanceOps_.slots = movement::InstanceOperationSlots;
@@ -310,7 +310,7 @@ TEST_F(ExtensionMovements, AreFreedWithTheObjectsMovementAndReleasedWithTheDefin
     FreeObjectMovement(o_);
     EXPECT_EQ(FakeModule::freed, 1);
     EXPECT_EQ(MovementInstanceOf(o_), nullptr);
-    CallMovementAction(o_, MovementActionStop, 0);
+    CallMovementAction(MovementRow::Stop, o_, 0);
     EXPECT_EQ(FakeModule::stopped, 0);
     ObjectInfo* info = GetObjectInfoByHandle(1);
     ReleaseMovementPlugins(info->definition.data(), info->definition.size());

@@ -57,11 +57,11 @@ template <std::int16_t Number> int Raised(std::uint8_t*, RunObject* o) {
 inline int Never(std::uint8_t*) {
     return 0;
 }
-template <int Row> void Movement(std::uint8_t* record) {
+template <MovementRow Row> void Movement(std::uint8_t* record) {
     if (RunObject* o = ActionObjectOf(record)) {
         const std::uint8_t* parameter = ParameterAt(record, 0);
         const std::int32_t value = parameter ? GetIntParameter(parameter) : 0;
-        CallMovementAction(o, Row, value);
+        CallMovementAction(Row, o, value);
     }
 }
 
@@ -71,10 +71,10 @@ inline void InstallMovementTestRoutines() {
     SetCommonConditionRoutine(LeavesPlayArea, detail::Never, detail::Raised<LeavesPlayArea>);
     SetCommonConditionRoutine(MeetsBackdrop, detail::Never, detail::Raised<MeetsBackdrop>);
     SetCommonConditionRoutine(MeetsObject, detail::Never, detail::Raised<MeetsObject>);
-    SetCommonActionRoutine(StopAction, detail::Movement<MovementActionStop>);
-    SetCommonActionRoutine(StartAction, detail::Movement<MovementActionStart>);
-    SetCommonActionRoutine(SetSpeedAction, detail::Movement<MovementActionSetSpeed>);
-    SetCommonActionRoutine(BounceAction, detail::Movement<MovementActionBounce>);
+    SetCommonActionRoutine(StopAction, detail::Movement<MovementRow::Stop>);
+    SetCommonActionRoutine(StartAction, detail::Movement<MovementRow::Start>);
+    SetCommonActionRoutine(SetSpeedAction, detail::Movement<MovementRow::SetSpeed>);
+    SetCommonActionRoutine(BounceAction, detail::Movement<MovementRow::Bounce>);
 }
 
 // Movement data after the common part.

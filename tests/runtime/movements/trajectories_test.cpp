@@ -316,19 +316,19 @@ TEST_F(MovementTest, StoppingAndStartingABallKeepsItsSpeed) {
     stage.movers = {{1, Ball(0, 40, 0, 2, 0)}};
     stage.placed = {{1, 20, 100}};
     StartStage(stage);
-    CallMovementAction(Slot(0), MovementActionStop, 0);
+    CallMovementAction(MovementRow::Stop, Slot(0), 0);
     EXPECT_EQ(Mover()->speed, 0);
     const std::int32_t x = Slot(0)->x;
     Ticks(3);
     EXPECT_EQ(Slot(0)->x, x);
-    CallMovementAction(Slot(0), MovementActionStop, 0);
-    CallMovementAction(Slot(0), MovementActionStart, 0);
+    CallMovementAction(MovementRow::Stop, Slot(0), 0);
+    CallMovementAction(MovementRow::Start, Slot(0), 0);
     EXPECT_EQ(Mover()->speed, 40) << "a second stop does not forget the speed";
     Ticks(1);
     EXPECT_EQ(Slot(0)->x, x + 5);
-    CallMovementAction(Slot(0), MovementActionSetSpeed, 300);
+    CallMovementAction(MovementRow::SetSpeed, Slot(0), 300);
     EXPECT_EQ(Mover()->speed, 250);
-    CallMovementAction(Slot(0), MovementActionSetSpeed, -3);
+    CallMovementAction(MovementRow::SetSpeed, Slot(0), -3);
     EXPECT_EQ(Mover()->speed, 0);
 }
 
@@ -396,15 +396,15 @@ TEST_F(MovementTest, ACarAtRestReversesOnTheFirstBrakeAfterALoopWithoutPedals) {
     Hold(SDL_SCANCODE_DOWN);
     Ticks(3);
     EXPECT_EQ(Block().speed256, 0);
-    EXPECT_FALSE(MovementIsReversing(Slot(0)));
+    EXPECT_FALSE(MovementReversing(Slot(0)));
     Ticks(1);
-    EXPECT_FALSE(MovementIsReversing(Slot(0))) << "the brake was held in the loop before";
+    EXPECT_FALSE(MovementReversing(Slot(0))) << "the brake was held in the loop before";
     Release(SDL_SCANCODE_DOWN);
     Ticks(1);
     Hold(SDL_SCANCODE_DOWN);
     const std::int32_t x = Slot(0)->x;
     Ticks(1);
-    EXPECT_TRUE(MovementIsReversing(Slot(0)));
+    EXPECT_TRUE(MovementReversing(Slot(0)));
     EXPECT_EQ(Block().speed256, 768);
     Ticks(2);
     EXPECT_LT(Slot(0)->x, x) << "backwards, facing right";
