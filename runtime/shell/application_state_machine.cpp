@@ -208,7 +208,8 @@ void PumpMessages(MSG* msg, int stopMask) {
     if (app && app->run.inTimerStep) return;
     while (PeekMessageW(msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (!GetMessageW(msg, nullptr, 0, 0) && msg->message != WM_QUIT) break;
-        // Modeless dialogs take their messages here once the runtime dialogs add them.
+        // Modeless dialogs that extensions register take their messages first here; the extension services
+        // add that call.
         if (msg->message != WM_QUIT && !TakenBeforeDispatch(app, *msg)) {
             TranslateMessage(msg);
             DispatchMessageW(msg);

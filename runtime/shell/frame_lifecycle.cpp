@@ -24,6 +24,7 @@
 #include "startup/frame_object_infos.h"
 #include "startup/sound_items.h"
 
+#include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
 #include "vtrs2/surface.h"
@@ -82,6 +83,7 @@ int RebuildFrameRun() {
     RestoreGlobalObjects();
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
+    // The extension host tells the extensions here that the frame starts again; it adds the call.
     InitFrameRunState();
     CaptureMouse();
     CurrentRunState()->exitParameter = 0;
@@ -270,6 +272,8 @@ int StartCurrentFrame() {
     DiscardPendingInput(app);
     AllowFrameWindowUpdates(false);
     PlaceWindowsForFrame(app);
+    // The display-driver services drop and make the window-size surface around this; they add it.
+    if (!Services().fullScreen) SyncDisplaySurfaceSize(Services().frameLibraryWindow);
     ShowDesktopBehindFrame(app);
     CreateFrameCollisionMask(*frame);
     app.run.startTime = ClockNow();
@@ -365,7 +369,8 @@ int FrameTick() {
         PauseApplication();
         return 0;
     case ExitLoadPosition:
-        // No position can be loaded in this build: the frame restarts as when a load fails.
+        // The position services load the position into the running frame here, and add code 7's load and
+        // jump; until then the frame restarts as when a load fails.
         s->exitCode = ExitNone;
         [[fallthrough]];
     case ExitRestartFrame:
@@ -399,6 +404,7 @@ void EndCurrentFrame() {
     ApplicationRecord& app = App();
     FrameRecord* frame = app.run.frame;
     const std::uint32_t result = EndFrameRun(frame ? frame->endCode : int{ExitError});
+    // The extension host tells the extensions here that the frame has ended; it adds the call.
     ChooseNextState(app, result);
     DiscardPendingInput(app);
     if (app.runState == StateStartFrame && app.run.nextFrame == app.currentFrameIndex) return;

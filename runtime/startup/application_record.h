@@ -23,6 +23,8 @@ struct ObjectInfoTable;
 struct ApplicationBanks;
 
 constexpr int EmbeddedNameUnits = 260;
+// The sound channels whose last sample file the application remembers.
+constexpr int RememberedChannels = 32;
 
 // A file stored inside the application data, extracted on demand.
 struct EmbeddedFileEntry {
@@ -114,6 +116,10 @@ struct ApplicationRecord {
     // highest handle + 1.
     std::uint32_t runTimeImageCount;
     std::uint8_t* runTimeImages;
+    // The sample file last played on each channel and the last music file played, as the speaker's actions
+    // remember them: heap strings, null when none.
+    win32::WCHAR* channelSampleFiles[RememberedChannels];
+    win32::WCHAR* musicFile;
 };
 
 } // namespace vtrrt
