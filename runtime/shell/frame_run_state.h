@@ -163,7 +163,6 @@ struct FrameRunState {
     std::uint32_t validPlayers;
     std::uint32_t enabledControls;
     std::int32_t mouseX, mouseY;
-    std::int32_t mouseMotionX, mouseMotionY; // pointer movement of this loop while mouse players hold it
     std::int32_t mouseWindowX, mouseWindowY;
     std::uint8_t mouseButtons;
     std::int32_t mouseMotionX, mouseMotionY; // of this loop, for players that move with the mouse

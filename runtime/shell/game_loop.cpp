@@ -133,25 +133,6 @@ void CentrePointer(FrameRunState& s) {
     SetCursorPos(s.cursorCentreX, s.cursorCentreY);
 }
 
-// Mouse players move by the pointer's distance from the centre, where it is put back; the buttons are
-// their first two buttons.
-void ReadMouseMotion(FrameRunState& s) {
-    POINT at{};
-    s.mouseMotionX = s.mouseMotionY = 0;
-    if (GetCursorPos(&at)) {
-        s.mouseMotionX = at.x - s.cursorCentreX;
-        s.mouseMotionY = at.y - s.cursorCentreY;
-        if (s.mouseMotionX || s.mouseMotionY) SetCursorPos(s.cursorCentreX, s.cursorCentreY);
-    }
-    s.mouseButtons = static_cast<std::uint8_t>(((GetKeyState(VK_LBUTTON) & 0x8000) ? 0x10 : 0) |
-                                               ((GetKeyState(VK_RBUTTON) & 0x8000) ? 0x20 : 0));
-    for (int p = 0; p < PlayerCount; ++p)
-        if (s.mousePlayers & (1u << p)) {
-            const std::uint32_t shift = 8u * static_cast<std::uint32_t>(p);
-            s.playerBits = (s.playerBits & ~(0x30u << shift)) | (std::uint32_t{s.mouseButtons} << shift);
-        }
-}
-
 constexpr int PauseRoutineSlot = 7;
 constexpr int ResumeRoutineSlot = 8;
 
@@ -204,10 +185,7 @@ int GameLoopStep() {
     if (s->recorderMode == RecorderPlaying) PlayInputTick();
     // A playback that has just ended gives this loop the real controls already.
     if (s->recorderMode == RecorderNone) ReadPlayerControls();
-    if (s->mousePlayers) {
-        PlayMouseTick();
-        ReadMouseMotion(*s);
-    }
+    if (s->mousePlayers) PlayMouseTick();
     UpdateMousePosition();
     if (s->mousePlayers) ReadMouseStep();
     s->playerBits &= s->validPlayers & s->enabledControls;
