@@ -7,6 +7,7 @@
 #include "appwriter/object_writer.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
+#include "level_movers.h"
 
 #include <cmath>
 
@@ -125,7 +126,7 @@ appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& i
 }
 
 // The title's spinners turn at a quarter of the frame rate: one frame every four loops.
-void AddSpinners(appwriter::ApplicationDescription& d) {
+void AddSpinners(DemoObjects& all) {
     appwriter::ObjectInfoDesc spinner;
     spinner.handle = Spinner;
     spinner.name = u"Spinner";
@@ -136,19 +137,22 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
     walking.directions.push_back({0, 25, 25, 0, 0, {1, 2, 3, 4}});
     spinner.definition.animations = {walking};
     spinner.definition.movements = {appwriter::MovementDesc{}};
-    std::vector<appwriter::ImageItemDesc> images;
     for (int frame = 0; frame < SpinnerFrames; ++frame)
-        images.push_back(SpinnerImage(frame));
-    const appwriter::ObjectInfoDesc panel = AddInkedPanel(images);
-    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
+        all.AddImage(SpinnerImage(frame));
+    const appwriter::ObjectInfoDesc panel = AddInkedPanel(all.images);
+    all.objects.push_back(spinner);
+    all.objects.push_back(panel);
+    for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
+        all.objects.push_back(backdrop);
+}
+
+void WriteObjects(appwriter::ApplicationDescription& d, const DemoObjects& all) {
+    const appwriter::BankPayload bank = appwriter::WriteImageBank(all.images);
     std::vector<std::uint32_t> offsets = bank.offsets;
     offsets.insert(offsets.begin(), 0); // stored image 0 is none
-    std::vector<appwriter::ObjectInfoDesc> objects{spinner, panel};
-    for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
-        objects.push_back(backdrop);
     d.extra.push_back(
         {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+         appwriter::WriteObjectInfos(all.objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
     d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
 }
@@ -169,7 +173,8 @@ void AddTitleFade(appwriter::FrameContents& title) {
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
-    d.aboutText = u"Five spinners, a glass panel and a tune on a title, and a level.";
+    d.aboutText =
+        u"Five spinners, a glass panel and a tune on a title, and a level with a player and bouncing balls.";
     d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
@@ -190,18 +195,22 @@ appwriter::ApplicationDescription DemoGame() {
            {u"&Full screen", 1025, 0, {}}}},
          {u"&Help", 0, 0, {{u"&About\tCtrl+A", 1024, 0, {}}}}},
         {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
-    AddSpinners(d);
+    DemoObjects all;
+    AddSpinners(all);
     // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
     appwriter::FrameContents level = title;
-    level.instances = LevelPlacements();
+    std::vector<appwriter::InstanceDesc> levelPlacements = LevelPlacements();
+    const std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, levelPlacements);
+    level.instances = levelPlacements;
+    WriteObjects(d, all);
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
-    AddFrameFlow(title, level, AddDemoSounds(d));
+    AddFrameFlow(title, level, AddDemoSounds(d), levelEvents);
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";

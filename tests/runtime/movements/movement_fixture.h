@@ -229,6 +229,24 @@ protected:
         StartDescribed(DescribeStage(stage));
         InstallMovementTestRoutines();
     }
+    // An application's data as written.
+    void StartData(const std::vector<std::uint8_t>& data) {
+        win32::testing::ResetInputState();
+        Raises().clear();
+        InstallMovementTestRoutines();
+        previousClock_ = SetFrameClock(&clock_);
+        GetCommandLineOptions().errorBoxes = 0;
+        ASSERT_EQ(CreateLibraryContext(nullptr), 0);
+        bytes_ = data;
+        app_ = loadertest::LoadFromMemory(bytes_);
+        ASSERT_TRUE(app_);
+        SetCurrentApplication(app_.get());
+        ASSERT_EQ(CreateMainWindow(*app_), 0);
+        ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
+        ASSERT_EQ(StartApplication(app_.get()), 1);
+        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+        InstallMovementTestRoutines();
+    }
     void TearDown() override {
         win32::testing::ResetInputState();
         DisplayTest::TearDown();
