@@ -1,10 +1,12 @@
 #include "events/dispatch.h"
 
+#include "builtin/position_parameter.h"
 #include "events/event_program.h"
 #include "events/event_state.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
+#include "objects/movements.h"
 #include "plugin/run_object.h"
 
 #include "vtrs2/memory.h"
@@ -366,6 +368,44 @@ void ResetRoutineTables() {
     Routines() = Registry{};
 }
 
+namespace {
+
+// The routine set and index a number of a type reaches; null set when it reaches none.
+struct Slot {
+    const RoutineSet* set = nullptr;
+    std::int32_t index = -1;
+};
+
+// `number` as 0, 1, ... (conditions already turned into -1 - number).
+Slot SlotOf(std::int32_t type, std::int32_t index) {
+    const Kind kind = KindOf(type);
+    if (kind == Kind::None || index < 0) return {};
+    if (kind == Kind::System) return {OwnSet(type), index};
+    if (index < CommonNumbers) return {&Routines().common, index};
+    if (kind == Kind::Direct) return {OwnSet(type), index - CommonNumbers};
+    return {};
+}
+
+template <typename R, std::size_t N>
+R Registered(const Slot& slot, const std::array<R, N> RoutineSet::*table) {
+    return slot.set ? At(slot.set->*table, slot.index) : nullptr;
+}
+
+} // namespace
+
+ActionRoutine RegisteredActionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, number), &RoutineSet::actions);
+}
+ConditionRoutine RegisteredConditionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, ConditionIndex(number)), &RoutineSet::conditions);
+}
+ConditionOnObjectRoutine RegisteredConditionOnObjectRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, ConditionIndex(number)), &RoutineSet::conditionsOnObject);
+}
+ExpressionRoutine RegisteredExpressionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, number), &RoutineSet::expressions);
+}
+
 DecodedCallState& DecodedCall() {
     return decodedCall;
 }
@@ -436,10 +476,22 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
         }
         return reinterpret_cast<std::intptr_t>(text);
     }
-    case 16: // a position needs the position resolver of the object actions
-    case 29: // a direction needs the movements' random choice in a mask
-        *ok = 0;
-        return 0;
+    case 16: {
+        // The position in one word: x in the high half, y in the low half.
+        ResolvedPosition at;
+        if (!ResolvePositionParameter(p, 0, at)) {
+            *ok = 0;
+            return 0;
+        }
+        return static_cast<std::intptr_t>(static_cast<std::int32_t>(
+            (static_cast<std::uint32_t>(at.x) << 16) | (static_cast<std::uint32_t>(at.y) & 0xFFFF)));
+    }
+    case 29:
+        if (size < 8) {
+            *ok = 0;
+            return 0;
+        }
+        return RandomDirectionInMask(static_cast<std::uint32_t>(GetI32(p + 4)));
     case 55:
         return reinterpret_cast<std::intptr_t>(p + 4);
     default:

@@ -410,6 +410,50 @@ void SetEightDirectionMask(RunObject* o, std::uint32_t mask) {
         b->directionMask = mask;
 }
 
+namespace {
+
+template <auto Member, std::uint32_t Slot> bool HandCoordinate(RunObject* o, std::int32_t v) {
+    movement::Instance* i = MovementInstanceOf(o);
+    auto set = InstanceOperation(i, Member, Slot);
+    if (!set) return false;
+    set(i, o, v);
+    ExtendedOf(o)->changed = 1;
+    return true;
+}
+
+} // namespace
+
+void SetObjectX(RunObject* o, std::int32_t x) {
+    if (o && !HandCoordinate<&movement::InstanceOperations::setX, 6>(o, x)) SetObjectPosition(o, x, o->y);
+}
+
+void SetObjectY(RunObject* o, std::int32_t y) {
+    if (o && !HandCoordinate<&movement::InstanceOperations::setY, 7>(o, y)) SetObjectPosition(o, o->x, y);
+}
+
+std::int32_t MovementSpeed(RunObject* o) {
+    if (movement::Instance* i = MovementInstanceOf(o))
+        if (auto get = InstanceOperation(i, &movement::InstanceOperations::getSpeed, 22)) return get(i, o);
+    const RunObjectExtended* x = ExtendedOf(o);
+    return x ? x->speed : 0;
+}
+
+std::int32_t MovementAcceleration(RunObject* o) {
+    if (movement::Instance* i = MovementInstanceOf(o))
+        if (auto get = InstanceOperation(i, &movement::InstanceOperations::getAcceleration, 23))
+            return get(i, o);
+    const ObjectMovementBlock* b = MovementOf(o);
+    return b ? b->acceleration : 0;
+}
+
+std::int32_t MovementDeceleration(RunObject* o) {
+    if (movement::Instance* i = MovementInstanceOf(o))
+        if (auto get = InstanceOperation(i, &movement::InstanceOperations::getDeceleration, 24))
+            return get(i, o);
+    const ObjectMovementBlock* b = MovementOf(o);
+    return b ? b->deceleration : 0;
+}
+
 bool MovementReversing(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     const ObjectMovementBlock* b = MovementOf(o);

@@ -133,6 +133,9 @@ std::int32_t GetObjectDirection(RunObject* object);
 // Puts the object at (x, y) of the frame, as actions do: a move in progress ends, and the next loop reports
 // where it stands.
 void SetObjectPosition(RunObject* object, std::int32_t x, std::int32_t y);
+// One coordinate, as actions set it: a movement module is handed it for its own movement.
+void SetObjectX(RunObject* object, std::int32_t x);
+void SetObjectY(RunObject* object, std::int32_t y);
 // Whether the call comes from an event raised inside the object's own move step.
 bool DuringOwnMove(RunObject* object);
 // The control byte of a player (1..4) for this loop; 0 for none.
@@ -160,6 +163,11 @@ void SetEightDirectionMask(RunObject* object, std::uint32_t mask);
 bool MovementReversing(RunObject* object);
 bool MovementBouncing(RunObject* object);
 std::int32_t CurrentMovementIndex(RunObject* object);
+// The speed and the acceleration and deceleration settings, as a movement module answers them for its own
+// movement; 0 without a movement.
+std::int32_t MovementSpeed(RunObject* object);
+std::int32_t MovementAcceleration(RunObject* object);
+std::int32_t MovementDeceleration(RunObject* object);
 
 // The built-in movements: init routines (object, movement data from its common part), per-loop handlers
 // and the action routines of MovementActionRoutines.

@@ -205,10 +205,12 @@ TEST_F(MovementTest, TheActionTableReachesEachMovementByItsType) {
 struct FakeModule {
     static inline int handled = 0, stopped = 0, freed = 0, released = 0, started = 0;
     static inline std::int32_t stopDuringOwnMove = -1, direction = 0, version = 2;
+    static inline std::int32_t acceleration = 0, x = 0, y = 0;
     static inline RunObject* initialisedWith = nullptr;
     static void Reset() {
         handled = stopped = freed = released = started = 0;
         stopDuringOwnMove = -1;
+        acceleration = x = y = 0;
         initialisedWith = nullptr;
     }
 };
@@ -234,6 +236,13 @@ movement::InstanceOperations FakeInstanceOperations() {
     ops.start = [](movement::Instance*, RunObject*) { ++FakeModule::started; };
     ops.setDirection = [](movement::Instance*, RunObject*, std::int32_t d) { FakeModule::direction = d; };
     ops.getDirection = [](movement::Instance*, RunObject*) { return FakeModule::direction; };
+    ops.setAcceleration = [](movement::Instance*, RunObject*, std::int32_t a) {
+        FakeModule::acceleration = a;
+    };
+    ops.getAcceleration = [](movement::Instance*, RunObject*) { return FakeModule::acceleration; };
+    ops.getSpeed = [](movement::Instance*, RunObject*) { return 42; };
+    ops.setX = [](movement::Instance*, RunObject*, std::int32_t x) { FakeModule::x = x; };
+    ops.setY = [](movement::Instance*, RunObject*, std::int32_t y) { FakeModule::y = y; };
     return ops;
 }
 
@@ -295,6 +304,26 @@ TEST_F(ExtensionMovements, AreMadeByTheirPluginAndDrivenThroughTheirInstance) {
     FakeModule::version = 1;
     EXPECT_EQ(GetObjectDirection(o_), 0) << "a version 1 instance is not asked";
     FakeModule::version = 2;
+}
+
+// The module keeps its own settings and position: actions hand them over and expressions ask it back.
+TEST_F(ExtensionMovements, KeepTheirOwnSettingsAndCoordinates) {
+    const std::int32_t x = o_->x, y = o_->y;
+    SetMovementAcceleration(o_, 70);
+    EXPECT_EQ(MovementAcceleration(o_), 70);
+    EXPECT_EQ(MovementSpeed(o_), 42);
+    EXPECT_EQ(MovementDeceleration(o_), 0) << "the block's, without the module's reader";
+    SetObjectX(o_, 300);
+    SetObjectY(o_, 200);
+    EXPECT_EQ(FakeModule::x, 300);
+    EXPECT_EQ(FakeModule::y, 200);
+    EXPECT_EQ(o_->x, x);
+    EXPECT_EQ(o_->y, y);
+    instanceOps_.slots = 6; // up to setX
+    SetObjectY(o_, 210);
+    EXPECT_EQ(FakeModule::y, 200);
+    EXPECT_EQ(o_->y, 210) << "a module without the operation has the object placed as any other";
+    instanceOps_.slots = movement::InstanceOperationSlots;
 }
 
 TEST_F(ExtensionMovements, OperationsBeyondTheModulesTableAreNotCalled) {

@@ -222,18 +222,11 @@ inline appwriter::ApplicationDescription DescribeStage(const Stage& stage) {
 class MovementTest : public DisplayTest {
 protected:
     // The frame's first loop has run when it returns.
-    void StartStage(const Stage& stage) {
-        win32::testing::ResetInputState();
-        Raises().clear();
-        InstallMovementTestRoutines();
-        StartDescribed(DescribeStage(stage));
-        InstallMovementTestRoutines();
-    }
-    // An application's data as written.
+    void StartStage(const Stage& stage) { StartData(appwriter::WriteApplication(DescribeStage(stage))); }
+    // An application's data as written. The test's routines replace the system's own before the first loop.
     void StartData(const std::vector<std::uint8_t>& data) {
         win32::testing::ResetInputState();
         Raises().clear();
-        InstallMovementTestRoutines();
         previousClock_ = SetFrameClock(&clock_);
         GetCommandLineOptions().errorBoxes = 0;
         ASSERT_EQ(CreateLibraryContext(nullptr), 0);
@@ -244,8 +237,8 @@ protected:
         ASSERT_EQ(CreateMainWindow(*app_), 0);
         ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
         ASSERT_EQ(StartApplication(app_.get()), 1);
-        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
         InstallMovementTestRoutines();
+        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
     }
     void TearDown() override {
         win32::testing::ResetInputState();

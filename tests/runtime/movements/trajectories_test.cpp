@@ -37,6 +37,7 @@ struct SubStepCase {
     bool stops;
     std::size_t reports;
     std::int32_t x; // after the loop
+    friend void PrintTo(const SubStepCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class SubSteps : public MovementTest, public ::testing::WithParamInterface<SubStepCase> {};
@@ -71,6 +72,7 @@ struct AccelerationCase {
     const char* name;
     std::uint16_t setting;
     std::int32_t step;
+    friend void PrintTo(const AccelerationCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class EightDirectionAcceleration : public MovementTest,
@@ -173,6 +175,7 @@ struct MouseCase {
     const char* name;
     std::int32_t dx, dy;
     std::int32_t direction, speed;
+    friend void PrintTo(const MouseCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class MouseDirections : public MovementTest, public ::testing::WithParamInterface<MouseCase> {};
@@ -231,6 +234,7 @@ struct ReflectionCase {
     std::uint32_t direction;
     std::int32_t x, y;
     std::int32_t after;
+    friend void PrintTo(const ReflectionCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class BallReflections : public MovementTest, public ::testing::WithParamInterface<ReflectionCase> {};
