@@ -132,9 +132,6 @@ void CentrePointer(FrameRunState& s) {
     SetCursorPos(s.cursorCentreX, s.cursorCentreY);
 }
 
-constexpr int PauseRoutineSlot = 7;
-constexpr int ResumeRoutineSlot = 8;
-
 } // namespace
 
 void InitFrameRunState() {
@@ -161,9 +158,6 @@ void InitFrameRunState() {
     s->validPlayers = ValidPlayersByCount[std::min<std::size_t>(s->playerCount, 4)];
     std::fill(std::begin(s->loopTimes), std::end(s->loopTimes), DefaultLoopTime);
     s->loopTimeIndex = 0;
-    // The other slots are the object, event and movement services', which fill them as they are built.
-    s->routineSlots[PauseRoutineSlot] = reinterpret_cast<void*>(&PauseService);
-    s->routineSlots[ResumeRoutineSlot] = reinterpret_cast<void*>(&ResumeService);
     StartFrameRecording(*s);
     FreeBackgroundQueue();
 }

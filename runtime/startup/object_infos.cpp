@@ -1,5 +1,7 @@
 #include "startup/object_infos.h"
 
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
@@ -142,8 +144,11 @@ int LoadObjectInfos(ApplicationRecord* app, CInputFile& stream) {
 void FreeObjectInfos(ApplicationRecord* app) {
     if (!app) return;
     if (app->objectInfos)
-        for (ObjectInfo& info : app->objectInfos->infos)
+        for (ObjectInfo& info : app->objectInfos->infos) {
+            if (info.objectType >= FirstExtensionType && !info.definition.empty())
+                ReleaseExtensionDefinition(*app, info);
             DeleteEffect(std::exchange(info.effect, nullptr));
+        }
     delete app->objectInfos;
     app->objectInfos = nullptr;
 }
@@ -167,10 +172,15 @@ int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
     }
     info.runFlags =
         (info.runFlags & ~(InfoTranslated | InfoLoadForFrame | InfoMustReload)) | InfoDefinitionLoaded;
+    if (info.objectType >= FirstExtensionType) return PrepareExtensionDefinition(*app, info);
     return LoadOk;
 }
 
-void UnloadObjectDefinition(ObjectInfo& info) {
+void UnloadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
+    if (app && info.objectType >= FirstExtensionType && !info.definition.empty())
+        ReleaseExtensionDefinition(*app, info);
+    // Movement modules let go of the movements they made for the definition here, once they are loaded
+    // with it.
     info.definition.clear();
     info.definition.shrink_to_fit();
     info.runFlags &= ~(InfoDefinitionLoaded | InfoTranslated | InfoUnloadCandidate);
@@ -180,7 +190,7 @@ int LoadFrameObjectInfos(ApplicationRecord* app) {
     ObjectInfoTable* table = app ? app->objectInfos : nullptr;
     if (!table) return LoadOk;
     for (ObjectInfo& info : table->infos)
-        if (info.runFlags & InfoUnloadCandidate) UnloadObjectDefinition(info);
+        if (info.runFlags & InfoUnloadCandidate) UnloadObjectDefinition(app, info);
     const std::span<const std::uint8_t> effects(app->effectBank.data, app->effectBank.size);
     for (ObjectInfo& info : table->infos) {
         if (!(info.runFlags & InfoLoadForFrame)) continue;

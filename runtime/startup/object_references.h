@@ -15,8 +15,8 @@ struct ObjectInfo;
 // 16-bit field): the image of an image backdrop and of a shape backdrop filled with an image; every image of
 // every animation (objects of type 2, 8 and 9); the font of a text's first paragraph and of a question's
 // first two; and the image parameters of the object's shader effect (`effects` is the application's effect
-// bank). Each place is visited once. Counters and extensions name theirs through their own services, which
-// add them here.
+// bank); an extension's are those its EnumElts names. Each place is visited once. Counters name theirs
+// through their own services, which add them here.
 void EnumObjectInfoHandles(ObjectInfo& info, std::span<const std::uint8_t> effects,
                            void (*visit)(int kind, std::uint8_t* field, void* user), void* user);
 // Adds the uses of an object info, by the values its definition holds now, to a frame's uses.
