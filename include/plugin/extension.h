@@ -25,6 +25,9 @@ namespace win32 {
 struct LOGFONTW;
 }
 
+// How a module marks its entry points.
+#define VTR_EXTENSION_EXPORT extern "C" __attribute__((visibility("default")))
+
 namespace extension {
 
 using vtrrt::FrameRunState;

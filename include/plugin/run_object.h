@@ -189,6 +189,15 @@ constexpr RunObjectLayout LayoutOfRunObject(std::uint32_t objectFlags) {
     return l;
 }
 
+// The room before a kind's own data whatever optional blocks its objects have; an extension that sizes its
+// records with it can find its data at LayoutOfRunObject(object->objectFlags).kindData.
+constexpr std::size_t MaxKindDataOffset =
+    LayoutOfRunObject(ObjectHasMovement | ObjectHasAnimation | ObjectHasSprite | ObjectHasValues).kindData;
+template <typename T> T* KindDataOf(RunObject* object) {
+    return reinterpret_cast<T*>(reinterpret_cast<std::uint8_t*>(object) +
+                                LayoutOfRunObject(object->objectFlags).kindData);
+}
+
 // What CreateObject hands to every initialiser and to the kind's (or extension's) create routine.
 struct ObjectCreationParams {
     const FrameItemInstance* frameItem; // null for objects created at run time

@@ -140,9 +140,13 @@ bool CopyEmbeddedFile(ApplicationRecord& app, EmbeddedFileEntry& entry) {
 
 int UsablePathA(const char* name, char* out, std::uint32_t capacity) {
     if (!name || !out) return 0;
+    const std::u16string wide = WideOf(name);
     WCHAR path[PathUnits] = {};
-    if (!GetEmbeddedFilePath(WideOf(name).c_str(), path, PathUnits)) return 0;
-    return NarrowInto(path, out, capacity) ? 1 : 0;
+    if (!GetEmbeddedFilePath(wide.c_str(), path, PathUnits)) return 0;
+    if (NarrowInto(path, out, capacity)) return 1;
+    // A path the caller cannot take is not in use.
+    ReleaseEmbeddedFilePath(wide.c_str());
+    return 0;
 }
 
 void ReleasePathA(const char* name) {
@@ -700,7 +704,14 @@ int GetEmbeddedFilePath(const WCHAR* name, WCHAR* out, std::size_t capacity) {
         if (!entry->extractedPath && !CopyEmbeddedFile(*app, *entry)) return 0;
         path = entry->extractedPath;
     }
-    if (path.size() >= capacity) return 0;
+    if (path.size() >= capacity) {
+        // A copy made for a caller that cannot take its path has no user.
+        if (entry && entry->extractedRefCount == 0) {
+            DeleteFileW(entry->extractedPath);
+            FreeMemory(&entry->extractedPath);
+        }
+        return 0;
+    }
     std::copy(path.begin(), path.end(), out);
     out[path.size()] = 0;
     if (entry) ++entry->extractedRefCount;
