@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "demo_sounds.h"
 #include "frame_flow.h"
 
 #include <cmath>
@@ -168,7 +169,7 @@ void AddTitleFade(appwriter::FrameContents& title) {
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
-    d.aboutText = u"Five spinners and a glass panel on a title, and a level.";
+    d.aboutText = u"Five spinners, a glass panel and a tune on a title, and a level.";
     d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
@@ -200,7 +201,7 @@ appwriter::ApplicationDescription DemoGame() {
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
-    AddFrameFlow(title, level);
+    AddFrameFlow(title, level, AddDemoSounds(d));
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";

@@ -17,15 +17,6 @@ constexpr std::int16_t ParamShort = 3;
 constexpr std::int16_t ParamTime = 2;
 constexpr std::int16_t ParamExpression = 22;
 
-appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
-                                  std::vector<appwriter::EventParameterDesc> parameters = {}) {
-    appwriter::EventRecordDesc r;
-    r.type = type;
-    r.number = number;
-    r.parameters = std::move(parameters);
-    return r;
-}
-
 // Jumps to frame n (from 1).
 appwriter::EventRecordDesc JumpTo(std::int32_t n) {
     return Record(
@@ -43,7 +34,17 @@ appwriter::EventProgramBuilder Program() {
 
 } // namespace
 
-void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level) {
+appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
+                                  std::vector<appwriter::EventParameterDesc> parameters) {
+    appwriter::EventRecordDesc r;
+    r.type = type;
+    r.number = number;
+    r.parameters = std::move(parameters);
+    return r;
+}
+
+void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
+                  const std::vector<appwriter::EventGroupDesc>& titleExtras) {
     appwriter::EventProgramBuilder titleEvents = Program();
     appwriter::EventGroupDesc key;
     key.conditions = {Record(KeyboardMouse, AnyKeyPressed)};
@@ -54,6 +55,8 @@ void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& lev
         Record(KeyboardMouse, MouseClicked, {appwriter::ShortParameter(ParamShort, LeftButton)})};
     click.actions = {JumpTo(2)};
     titleEvents.AddGroup(click);
+    for (const appwriter::EventGroupDesc& group : titleExtras)
+        titleEvents.AddGroup(group);
     title.events = titleEvents.ChunkPayload();
 
     appwriter::EventProgramBuilder levelEvents = Program();

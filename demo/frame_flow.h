@@ -2,9 +2,18 @@
 // title after a while.
 #pragma once
 
+#include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
+
+#include <vector>
 
 // Seconds the level shows before the title comes back.
 constexpr int LevelSeconds = 3;
 
-void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level);
+// A condition or action of a system object, with its parameters.
+appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
+                                  std::vector<appwriter::EventParameterDesc> parameters = {});
+
+// `titleExtras` are further events of the title.
+void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
+                  const std::vector<appwriter::EventGroupDesc>& titleExtras = {});

@@ -124,6 +124,8 @@ void MarkWindowDrawn(HWND window);
 void DropDcSelections(DeviceContextObject* dc);
 // Makes a handle known to the object registry, so that IsGdiObject and DeleteObject find it.
 void RegisterGdiObject(const void* object);
+// GetStockObject (DEFAULT_PALETTE).
+PaletteObject* StockPalette();
 void UnregisterGdiObject(const void* object);
 // DCs of every kind are made and freed here, so that a DC handle can be checked before it is followed.
 DeviceContextObject* NewDc(DcKind kind, HWND window);

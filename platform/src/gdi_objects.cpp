@@ -140,6 +140,7 @@ HGDIOBJ GetStockObject(int index) {
                                 StockPen(0, PS_NULL)};
     if (index >= WHITE_BRUSH && index <= NULL_BRUSH) return brushes[index];
     if (index >= WHITE_PEN && index <= NULL_PEN) return pens[index - WHITE_PEN];
+    if (index == DEFAULT_PALETTE) return StockPalette();
     return GetStockFont(index);
 }
 

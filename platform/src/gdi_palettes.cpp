@@ -7,6 +7,23 @@
 
 namespace win32 {
 
+PaletteObject* StockPalette() {
+    static PaletteObject* palette = [] {
+        // The system's static colours: the first ten and the last ten entries of a 256-colour display.
+        static constexpr COLORREF Colours[20] = {0x000000, 0x000080, 0x008000, 0x008080, 0x800000,
+                                                 0x800080, 0x808000, 0xC0C0C0, 0xC0DCC0, 0xF0CAA6,
+                                                 0xF0FBFF, 0xA4A0A0, 0x808080, 0x0000FF, 0x00FF00,
+                                                 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+        auto* object = detail::NewHandleObject<PaletteObject>();
+        object->header.stock = true;
+        for (COLORREF c : Colours)
+            object->entries.push_back({GetRValue(c), GetGValue(c), GetBValue(c), 0});
+        RegisterGdiObject(object);
+        return object;
+    }();
+    return palette;
+}
+
 HPALETTE CreatePalette(const LOGPALETTE* palette) {
     if (!palette || palette->palVersion != 0x300 || palette->palNumEntries == 0) return nullptr;
     auto* object = detail::NewHandleObject<PaletteObject>();

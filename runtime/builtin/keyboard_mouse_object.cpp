@@ -217,10 +217,6 @@ void WheelDeltaExpression() {
     SetTopInt(s ? s->wheelDelta : 0);
 }
 
-template <ConditionRoutine R> int OnObject(std::uint8_t* record, RunObject*) {
-    return R(record);
-}
-
 struct ConditionEntry {
     std::int16_t number;
     ConditionRoutine overSelection;

@@ -255,10 +255,6 @@ void NoOperation(std::uint8_t*) {}
 
 // Condition routines of the special object take no object; the one-object table of a condition raised by
 // the shell holds its raised form.
-template <ConditionRoutine R> int OnObject(std::uint8_t* record, RunObject*) {
-    return R(record);
-}
-
 struct ConditionEntry {
     std::int16_t number;
     ConditionRoutine overSelection;

@@ -371,10 +371,6 @@ int PositionSaved(std::uint8_t* record) {
     return s ? Negatable(record, s->run->loopCount == s->positionSaveLoop + 1) : 0;
 }
 
-template <ConditionRoutine R> int OnObject(std::uint8_t* record, RunObject*) {
-    return R(record);
-}
-
 // --- expressions ---
 
 FrameRecord* CurrentFrame() {

@@ -9,6 +9,7 @@ void InstallSystemObjectRoutines() {
     InstallTimerRoutines();
     InstallKeyboardMouseRoutines();
     InstallStoryboardRoutines();
+    InstallSpeakerRoutines();
 }
 
 bool IsNegated(const std::uint8_t* record) {

@@ -1,6 +1,8 @@
 // The system objects' conditions, actions and expressions in the dispatch tables: the special object's
-// flow, groups and fast loops, the timer, the keyboard and mouse, and the storyboard.
+// flow, groups and fast loops, the timer, the keyboard and mouse, the storyboard and the speaker.
 #pragma once
+
+#include "events/dispatch.h"
 
 #include <cstdint>
 
@@ -13,6 +15,7 @@ void InstallSpecialObjectRoutines();
 void InstallTimerRoutines();
 void InstallKeyboardMouseRoutines();
 void InstallStoryboardRoutines();
+void InstallSpeakerRoutines();
 
 // Asks the display to move where the storyboard's actions asked for, before the frame is displayed.
 void ApplyPendingScroll();
@@ -22,5 +25,9 @@ void ApplyPendingScroll();
 bool IsNegated(const std::uint8_t* record);
 // Inverts a result when the record is negated.
 int Negatable(const std::uint8_t* record, bool result);
+// A condition that tests the same way when the engine asks it about one object.
+template <ConditionRoutine R> int OnObject(std::uint8_t* record, RunObject*) {
+    return R(record);
+}
 
 } // namespace vtrrt

@@ -490,12 +490,14 @@ std::int32_t RandomDirection(std::uint32_t mask) {
 
 // --- files stored in the program image ---
 
+// The tag block of the program's own data that says where its stored files are: a marker the packer finds
+// in the packed copy of the program (the only place the marker's text is), then the u32 position and u32
+// count it writes there.
 struct ProgramFilesTag {
-    char marker[sizeof ProgramFilesMarker];
+    char marker[16];
     std::uint32_t position;
     std::uint32_t count;
 };
-// Found and filled in by the packer in the packed copy of the program.
 [[gnu::used]] volatile ProgramFilesTag programFilesTag = {"vtr-files-here!", 0, 0};
 
 std::vector<std::u16string>& ExtractedFiles() {

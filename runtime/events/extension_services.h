@@ -54,8 +54,4 @@ int ExtractEmbeddedFiles();
 int ExtractProgramFiles(const win32::WCHAR* programPath, std::uint32_t position, std::uint32_t count);
 void DeleteExtractedFiles();
 
-// The tag block of the program's own data that says where the program's stored files are: a marker the
-// packer finds in the program image, then the u32 position and u32 count it writes there.
-inline constexpr char ProgramFilesMarker[16] = "vtr-files-here!";
-
 } // namespace vtrrt

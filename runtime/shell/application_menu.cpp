@@ -18,8 +18,6 @@ constexpr std::size_t MenuDataHeader = 20;
 constexpr int MenuTextUnits = 256;
 constexpr UINT NotThere = 0xFFFFFFFF;
 constexpr int FirstMenuOnlyCommand = 2000;
-constexpr std::uint16_t SamplesOn = 0x8000;
-constexpr std::uint16_t MusicOn = 0x4000;
 constexpr int ViewMenuPosition = 1;
 
 // The part of the chunk at an offset and size read from it; false when the fields or the part do not lie
@@ -177,8 +175,9 @@ int ShortcutToMenuCommand(HWND window, bool alt, int key, std::span<const std::u
 
 void UpdateMenuStates(HMENU menu, const ApplicationRecord& app) {
     const std::uint16_t flags = Services().flags;
-    CheckMenuItem(menu, CommandSamples, MF_BYCOMMAND | ((flags & SamplesOn) ? MF_CHECKED : MF_UNCHECKED));
-    CheckMenuItem(menu, CommandMusic, MF_BYCOMMAND | ((flags & MusicOn) ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, CommandSamples,
+                  MF_BYCOMMAND | ((flags & RuntimeSamplesOn) ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(menu, CommandMusic, MF_BYCOMMAND | ((flags & RuntimeMusicOn) ? MF_CHECKED : MF_UNCHECKED));
     EnableMenuItem(menu, CommandPassword, MF_BYCOMMAND | (app.framePasswords ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, CommandHelp,
                    MF_BYCOMMAND | (app.helpFile && app.helpFile[0] ? MF_ENABLED : MF_GRAYED));

@@ -15,7 +15,6 @@ using namespace win32;
 namespace {
 
 constexpr WORD DepthNibble = 0x0F;
-constexpr WORD Palette256 = 3;
 constexpr std::uint16_t Flags1StartFullScreen = 0x800;
 constexpr std::uint16_t Flags2VSync = 0x1000;
 constexpr std::uint16_t Flags3Direct3D9 = 0x4000;

@@ -14,6 +14,7 @@ struct ApplicationRecord;
 // display driver, with 0x80 the Direct3D 8 one. 0: not chosen yet.
 constexpr win32::WORD DisplayDriverFlag = 0x10;
 constexpr win32::WORD DisplayDirect3D8Flag = 0x80;
+constexpr win32::WORD Palette256 = 3;
 
 // The flags the command line or the application's header ask for.
 void UpdateDisplayFlags(const ApplicationRecord& app);

@@ -26,6 +26,7 @@
 #include "startup/frame_object_infos.h"
 #include "startup/sound_items.h"
 
+#include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
 #include "vtrs2/surface.h"
@@ -273,6 +274,8 @@ int StartCurrentFrame() {
     DiscardPendingInput(app);
     AllowFrameWindowUpdates(false);
     PlaceWindowsForFrame(app);
+    // The display-driver services drop and make the window-size surface around this; they add it.
+    if (!Services().fullScreen) SyncDisplaySurfaceSize(Services().frameLibraryWindow);
     ShowDesktopBehindFrame(app);
     CreateFrameCollisionMask(*frame);
     app.run.startTime = ClockNow();
@@ -368,7 +371,8 @@ int FrameTick() {
         PauseApplication();
         return 0;
     case ExitLoadPosition:
-        // No position can be loaded in this build: the frame restarts as when a load fails.
+        // The position services load the position into the running frame here, and add code 7's load and
+        // jump; until then the frame restarts as when a load fails.
         s->exitCode = ExitNone;
         [[fallthrough]];
     case ExitRestartFrame:

@@ -1,4 +1,4 @@
-// The state of a running frame: object list, loop clocks, exit code, the expression stack and the routine
+// The state of a running frame: object list, object-info run list, loop clocks, exit code and the routine
 // slots handed to extensions; created when a run starts and freed when it ends.
 #pragma once
 
@@ -145,6 +145,10 @@ struct FrameRunState {
     std::int16_t recorderMode; // RecorderMode
     InputRecorder* recorder;   // owned
     std::int16_t saveRequest;
+    // The last music the speaker asked for: its bank handle (-1 for a file), its flags and loops.
+    std::int32_t musicRequestHandle;
+    std::uint32_t musicRequestFlags;
+    std::int32_t musicRequestLoops;
     std::int16_t pointerShowCount;
     std::int32_t cursorCentreX, cursorCentreY;
     win32::POINT savedPointer; // where the pointer was when the mouse was captured
@@ -164,6 +168,7 @@ struct FrameRunState {
     std::int32_t mouseX, mouseY;
     std::int32_t mouseWindowX, mouseWindowY;
     std::uint8_t mouseButtons;
+    std::int32_t mouseMotionX, mouseMotionY; // of this loop, for players that move with the mouse
     std::int32_t windowAreaWidth, windowAreaHeight;
     win32::RECT outerLimits;
     win32::RECT activeLimits;

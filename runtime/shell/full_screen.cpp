@@ -35,7 +35,6 @@ constexpr int FullScreenSurfaceSide = 32;
 constexpr int FallbackDepth = 32;
 constexpr int OptionSwitching = AppWindowNoPaint;
 constexpr int OptionStretch = AppWindowStretch;
-constexpr UINT QueryNewPalette = 0x030F;
 
 bool Fading(const ApplicationRecord& app) {
     return app.runState == StateFadeIn || app.runState == StateFadeOut;
@@ -331,7 +330,7 @@ void SwitchToWindow() {
     // display-driver frame surfaces, which add the call.
     SyncDisplaySurfaceSize(FrameLibraryWindow(app));
     InvalidateWindows(app);
-    if (main) SendMessageW(main, QueryNewPalette, 0, 0);
+    if (main) SendMessageW(main, WM_QUERYNEWPALETTE, 0, 0);
     CheckFullScreenItem(false);
 }
 

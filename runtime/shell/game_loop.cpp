@@ -154,6 +154,7 @@ void InitFrameRunState() {
     if (s->mousePlayers) CentrePointer(*s);
     s->playerBits = s->previousPlayerBits = s->changedPlayerBits = 0;
     s->mouseButtons = 0;
+    s->mouseMotionX = s->mouseMotionY = 0;
     s->enabledControls = 0xFFFFFFFF;
     s->validPlayers = ValidPlayersByCount[std::min<std::size_t>(s->playerCount, 4)];
     std::fill(std::begin(s->loopTimes), std::end(s->loopTimes), DefaultLoopTime);
@@ -179,6 +180,7 @@ int GameLoopStep() {
     if (s->recorderMode == RecorderNone) ReadPlayerControls();
     if (s->mousePlayers) PlayMouseTick();
     UpdateMousePosition();
+    if (s->mousePlayers) ReadMouseStep();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
     RaisePlayerControls();
@@ -191,6 +193,7 @@ int GameLoopStep() {
     if (HasPushedEvents()) FlushPushedEvents();
     RefreshChangedObjects();
     DestroyMarkedObjects();
+    // The event engine resets its selection words here; it adds the call.
     ++s->secondLoopCounter;
     // Owed loops skip the display, so that a slow display does not slow the game's logic.
     if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) {
@@ -242,6 +245,26 @@ void ReadPlayerControls() {
             }
         }
         s->playerBits |= bits << (8 * p);
+    }
+}
+
+void ReadMouseStep() {
+    FrameRunState* s = CurrentRunState();
+    if (!s) return;
+    POINT point{};
+    GetCursorPos(&point);
+    s->mouseMotionX = point.x - s->cursorCentreX;
+    s->mouseMotionY = point.y - s->cursorCentreY;
+    if (s->mouseMotionX != 0 || s->mouseMotionY != 0) SetCursorPos(s->cursorCentreX, s->cursorCentreY);
+    // A playback's player bits already hold the recorded buttons.
+    if (s->recorderMode == RecorderPlaying) return;
+    const auto down = [](int key) { return (static_cast<std::uint16_t>(GetKeyState(key)) & 0x8000) != 0; };
+    s->mouseButtons =
+        static_cast<std::uint8_t>((down(VK_LBUTTON) ? 0x10 : 0) | (down(VK_RBUTTON) ? 0x20 : 0));
+    for (int p = 0; p < PlayerCount; ++p) {
+        if (!(s->mousePlayers & (1u << p))) continue;
+        const int shift = 8 * p;
+        s->playerBits = (s->playerBits & ~(0x30u << shift)) | (std::uint32_t{s->mouseButtons} << shift);
     }
 }
 

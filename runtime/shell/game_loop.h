@@ -10,5 +10,9 @@ void InitFrameRunState();
 int GameLoopStep();
 void ReadPlayerControls();
 void UpdateMousePosition();
+// For a frame whose players move with the mouse: the pointer's motion from the cursor centre (the pointer
+// put back there), and, unless a recording plays, the mouse buttons as button bits 0x10 (left) and 0x20
+// (right) of each mouse player.
+void ReadMouseStep();
 
 } // namespace vtrrt

@@ -27,6 +27,9 @@ constexpr std::uint16_t HeaderRunWhileMinimized = 0x2000;
 constexpr std::uint16_t HeaderMdi = 0x4000;
 constexpr std::uint16_t HeaderRunInModalLoops = 0x8000;
 
+// Word at offset 10 (`ApplicationHeader::flags3`).
+constexpr std::uint16_t HeaderSoundsGlobalFocus = 0x0800; // samples play on while another window is active
+
 // First word of the extended-options chunk.
 constexpr std::uint32_t ExtendedRtlReading = 0x20;
 constexpr std::uint32_t ExtendedRtlLayout = 0x80;

@@ -32,7 +32,6 @@ namespace {
 
 constexpr int ClassExtraBytes = 12;
 constexpr int ClassNameUnits = 64;
-constexpr std::uint16_t SoundFlagsOn = 0xC000;
 constexpr int StringClassNotRegistered = 23;
 constexpr int StringCannotInitialize = 23;
 constexpr int StringWindowInit = 2;
@@ -108,7 +107,7 @@ int RegisterWindowClasses(HINSTANCE instance) {
     if (!Register(instance, MainWindowClass, MainWindowProc) ||
         !Register(instance, FrameWindowClass, FrameWindowProc))
         return StringClassNotRegistered;
-    Services().flags = SoundFlagsOn;
+    Services().flags = RuntimeSamplesOn | RuntimeMusicOn;
     return 0;
 }
 

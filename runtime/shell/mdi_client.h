@@ -12,8 +12,8 @@ win32::LRESULT MdiClientWindowProc(win32::HWND window, win32::UINT message, win3
                                    win32::LPARAM lParam);
 void SubclassMdiClient(win32::HWND client);
 
-// Gives the MDI client the main window's client area (docked sub-applications, which would take bands of
-// it, are not run by this build).
+// Gives the MDI client the main window's client area (docked sub-applications, which take bands of it,
+// come with the sub-application object, which adds them here).
 void PlaceMdiClient();
 
 // Menu commands 1026 to 1032: cascade, tile horizontally, tile vertically, arrange icons, next child,

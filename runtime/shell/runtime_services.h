@@ -19,6 +19,10 @@ struct ApplicationRecord;
 struct FrameRecord;
 struct FrameRunState;
 
+// Bits of RuntimeServices::flags: the Options menu's sound switches.
+constexpr std::uint16_t RuntimeSamplesOn = 0x8000;
+constexpr std::uint16_t RuntimeMusicOn = 0x4000;
+
 struct RuntimeServices {
     ApplicationRecord* application = nullptr;
     FrameRecord* frame = nullptr;
@@ -55,7 +59,7 @@ struct RuntimeServices {
     CSoundManager* soundManager = nullptr;
     // The palette of the application's colours, selected into the library context; owned here.
     win32::HPALETTE palette = nullptr;
-    // Bits 0x8000 samples on and 0x4000 music on; set to 0xC000 when the window classes are registered.
+    // RuntimeSamplesOn and RuntimeMusicOn; both set when the window classes are registered.
     std::uint16_t flags = 0;
     // 1 on an NT system of major version 5 or later with a minor version other than 0: the owner-drawn menus
     // then follow the flat-menu setting. Nothing on this platform reports such a version, so it stays 0.

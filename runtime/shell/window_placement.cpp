@@ -125,7 +125,7 @@ void FitFrameWindow() {
     const ApplicationRecord* app = CurrentApplication();
     if (!app || !app->frameWindow || (GetAppWindowFlags(app->frameLibraryWindow) & AppWindowMdiClient))
         return;
-    // Sub-applications keep the size their object gives them; they are not run by this build.
+    // Sub-applications keep the size their object gives them (the sub-application object sizes them).
     if (app->parent || (app->header.flags2 & HeaderMdi)) return;
     const HWND main = GetParent(app->frameWindow);
     if (!main) return;
@@ -179,6 +179,7 @@ void ShowWindowsForFrame(const ApplicationRecord& app) {
         const bool maximized =
             (app.header.flags1 & HeaderStartMaximized) && !(app.header.flags2 & HeaderNeverMaximize);
         ShowWindow(main, maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
+        SendMessageW(main, WM_QUERYNEWPALETTE, 0, 0);
     }
     if (main) InvalidateRect(main, nullptr, TRUE);
 }

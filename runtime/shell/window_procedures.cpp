@@ -1,5 +1,6 @@
 #include "shell/window_procedures.h"
 
+#include "objects/display_list.h"
 #include "shell/application_menu.h"
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
@@ -14,6 +15,7 @@
 #include "shell/runtime_dialogs.h"
 #include "shell/runtime_services.h"
 #include "shell/shell_events.h"
+#include "shell/shell_services.h"
 #include "shell/sound_services.h"
 #include "shell/window_hooks.h"
 #include "shell/window_placement.h"
@@ -33,8 +35,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::uint16_t SamplesOn = 0x8000;
-constexpr std::uint16_t MusicOn = 0x4000;
 constexpr DWORD CaptionAndFrame = 0xC40000;
 constexpr UINT ModalMessage = 0x807B;
 // Frame flag: the desktop shows behind the frame.
@@ -205,7 +205,8 @@ void RaiseMouseWheel(WPARAM wParam) {
 
 void OnMouseButton(UINT message, LPARAM lParam) {
     if (FrameRunning()) RecordMouseClick(message);
-    // Sub-applications under the point would be offered the click first; they are not run by this build.
+    // Sub-applications under the point are offered the click first by the sub-application object, which
+    // adds that call here.
     if (FrameRunning() && EventRaisers().mouseClick)
         EventRaisers().mouseClick(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
 }
@@ -255,7 +256,7 @@ void ToggleSound(std::uint16_t bit) {
     PauseApplication();
     Services().flags ^= bit;
     if (!(Services().flags & bit)) {
-        if (bit == SamplesOn)
+        if (bit == RuntimeSamplesOn)
             StopAllSamples();
         else
             StopMusic();
@@ -263,6 +264,21 @@ void ToggleSound(std::uint16_t bit) {
     if (HMENU menu = CurrentMenu().menu)
         if (const ApplicationRecord* app = CurrentApplication()) UpdateMenuStates(menu, *app);
     ResumeApplication();
+}
+
+// Back to a full-screen application: its whole frame is drawn again, in its own colours.
+void OnFullScreenActivation(HWND window) {
+    RuntimeServices& services = Services();
+    if (!services.fullScreen) return;
+    if (AppWindow* frame = services.frameLibraryWindow) {
+        RECT area{};
+        GetAppWindowArea(frame, &area);
+        AddUpdateRect(frame, &area);
+    }
+    SendMessageW(window, WM_QUERYNEWPALETTE, 0, 0);
+    if (FrameRunState* s = CurrentRunState()) s->redrawRequest |= RedrawRequestFrame;
+    InvalidateRect(window, nullptr, TRUE);
+    if (services.frameWindow) InvalidateRect(services.frameWindow, nullptr, TRUE);
 }
 
 LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -337,6 +353,16 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_DROPFILES:
         RaiseFilesDropped(wParam);
         return 0;
+    case WM_ACTIVATEAPP:
+        if (wParam) OnFullScreenActivation(window);
+        break;
+    case WM_QUERYNEWPALETTE:
+        SendMessageToDescendants(window, message, wParam, lParam);
+        InvalidateRect(window, nullptr, TRUE);
+        return 1;
+    case WM_PALETTECHANGED:
+        SendMessageToDescendants(window, message, wParam, lParam);
+        break;
     case MM_MCINOTIFY:
         return OnMusicNotice(wParam);
     case WM_LBUTTONDOWN:
@@ -353,6 +379,25 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         break;
     }
     return AppWindowProcW(window, message, wParam, lParam);
+}
+
+// The application's colours realised in the DC of the frame window's top-level window, as a background
+// palette when the change came from this window; 1 when there was a palette to realise.
+LRESULT RealizeFramePalette(HWND window, UINT message, WPARAM wParam) {
+    const HPALETTE palette = Services().palette;
+    if (!palette || !FindAppWindow(window)) return 0;
+    const HWND top = GetAncestor(window, GA_ROOT);
+    HDC dc = GetDC(top ? top : window);
+    if (!dc) return 0;
+    const BOOL background = message == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) == window;
+    const HPALETTE previous = SelectPalette(dc, palette, background);
+    const UINT changed = RealizePalette(dc);
+    // The window's own DC does not keep the palette: it stays free to be replaced with the next frame's.
+    SelectPalette(dc, previous ? previous : static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)),
+                  background);
+    ReleaseDC(top ? top : window, dc);
+    if (changed != 0 && changed != GDI_ERROR) InvalidateRect(window, nullptr, TRUE);
+    return 1;
 }
 
 // The application whose frames show in a frame window.
@@ -386,8 +431,8 @@ void ForgetFrameWindow(HWND window) {
     }
 }
 
-// Without a screen surface of its own (none is made for frames yet) the frame window shows the frame's
-// background colour; with one, the library repaints from it.
+// Without a screen surface of its own (a frame that asks for none, or before its surface is made) the frame
+// window shows the frame's background colour; with one, the library repaints from it.
 LRESULT EraseFrameBackground(HWND window, HDC dc) {
     const FrameRecord* frame = Services().frame;
     if (!frame || (!(frame->flags & FrameNoScreenSurface) && GetWindowSurface(FindAppWindow(window), 0)))
@@ -452,6 +497,9 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     case WM_DROPFILES:
         RaiseFilesDropped(wParam);
         return 0;
+    case WM_QUERYNEWPALETTE:
+    case WM_PALETTECHANGED:
+        return RealizeFramePalette(window, message, wParam);
     case MM_MCINOTIFY:
         return OnMusicNotice(wParam);
     default:
@@ -515,10 +563,10 @@ bool RunMenuCommand(HWND window, int id) {
         if (!DialogsHeldBack()) RunWhilePaused([] { ShowAboutDialog(Services().mainWindow); });
         return true;
     case CommandSamples:
-        ToggleSound(SamplesOn);
+        ToggleSound(RuntimeSamplesOn);
         return true;
     case CommandMusic:
-        ToggleSound(MusicOn);
+        ToggleSound(RuntimeMusicOn);
         return true;
     case CommandFullScreen:
         if (app && (app->header.flags1 & HeaderFullScreenSwitching)) {

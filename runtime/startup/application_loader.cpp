@@ -43,6 +43,9 @@ namespace {
 
 constexpr DWORD WindowStyleWithIcon = 0x80000000u;
 constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
+// Absolute position (0x20), MDI child (0x100000), drawn into the parent's surface (0x4000000).
+constexpr std::uint32_t SubAppPlacementOptions = 0x4100020;
+constexpr std::int32_t SubAppDriverDisplay = 2;
 // A frame with this flag has a password further on: its header alone does not end the scan.
 constexpr std::uint32_t FrameFlagHasPassword = 0x40;
 constexpr std::size_t FrameHeaderBytes = 16;
@@ -679,8 +682,10 @@ bool InitRecord(ApplicationRecord& app, ApplicationRecord* parent, const FrameWi
         app.shareLives = (options >> 1) & 1;
         app.shareScores = (options >> 2) & 1;
         app.shareGlobalValues = app.shareGlobalStrings = options & 1;
-        // The display option of a sub-application follows the display flags that the display-mode services
-        // set when they add the mode choice; until then it stays 0.
+        // Display option 2: shown through a display driver, and neither placed absolutely, an MDI child nor
+        // drawn into its parent's surface.
+        if ((Services().displayFlags & DisplayDriverFlag) && !(options & SubAppPlacementOptions))
+            app.displayOption = SubAppDriverDisplay;
     }
     return true;
 }
@@ -736,8 +741,8 @@ void CloseApplication(ApplicationRecord* app) {
     FreeFrameTables(*app);
     FreeMemory(&app->key);
     FreeKept(app->menuData);
+    StopApplicationSounds(*app);
     if (app->banks) {
-        StopApplicationSounds(*app);
         FreeBanks(*app->banks);
         delete app->banks;
         app->banks = nullptr;
@@ -764,6 +769,7 @@ void CloseApplication(ApplicationRecord* app) {
         FreeMemory(&app->musicFolder);
     }
     RestoreDisplayModeOnClose(*app);
+    FreeRememberedSounds(*app);
     FreeMemory(&app);
 }
 

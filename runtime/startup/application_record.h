@@ -26,6 +26,8 @@ struct ExtensionRunRoutines;
 struct MovementModuleRecord;
 
 constexpr int EmbeddedNameUnits = 260;
+// The sound channels whose last sample file the application remembers.
+constexpr int RememberedChannels = 32;
 
 // A file stored inside the application data, extracted on demand.
 struct EmbeddedFileEntry {
@@ -124,6 +126,10 @@ struct ApplicationRecord {
     std::int16_t extensionCount;
     MovementModuleRecord* movementModules;
     std::int32_t movementModuleCount;
+    // The sample file last played on each channel and the last music file played, as the speaker's actions
+    // remember them: heap strings, null when none.
+    win32::WCHAR* channelSampleFiles[RememberedChannels];
+    win32::WCHAR* musicFile;
 };
 
 } // namespace vtrrt

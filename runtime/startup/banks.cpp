@@ -64,12 +64,14 @@ bool ReadItem(ApplicationBanks& b, std::size_t fixedBytes, std::vector<std::uint
     CInputFile& s = *b.stream;
     if (!b.itemsCompressed) return ReadBytes(s, out, static_cast<std::uint32_t>(fixedBytes));
     std::uint32_t size = 0, packed = 0;
-    std::vector<std::uint8_t> source;
-    if (!ReadU32(s, size) || !ReadU32(s, packed) || !PlausibleInflatedSize(size, packed) ||
-        !ReadBytes(s, source, packed))
-        return false;
+    if (!ReadU32(s, size)) return false;
+    // The compressed size is looked at first, so that a damaged one allocates nothing; the block reader then
+    // reads it again.
+    const LONG block = s.GetPosition();
+    if (!ReadU32(s, packed) || !PlausibleInflatedSize(size, packed) || packed > Remaining(s)) return false;
+    s.Seek(block, SeekFromStart);
     out.resize(size);
-    return InflateBlock(out.data(), size, source.data(), packed) == 0;
+    return ReadCompressedBlock(out.data(), size, s) == 0;
 }
 
 std::uint32_t LoadImage(ApplicationBanks& b) {
@@ -242,8 +244,7 @@ std::uint32_t LoadBankItem(ApplicationBanks& banks, int kind, std::uint16_t inde
     AppBank& bank = banks.banks[kind];
     if (index == NoStoredIndex || index >= bank.offsets.size()) return 0;
     if (const std::uint32_t handle = bank.forward[index]) {
-        LibraryAddRef(banks, kind, handle);
-        ++bank.held[index];
+        AddBankItemReference(banks, kind, handle);
         return handle;
     }
     if (!bank.present || !bank.hasItem[index] || !banks.stream || !banks.library) return 0;

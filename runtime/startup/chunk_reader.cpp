@@ -84,9 +84,7 @@ int ReadCompressedBlock(void* destination, std::uint32_t capacity, CInputFile& s
     if (int code = ReadU32(stream, storedSize)) return code;
     const std::int64_t left = static_cast<std::int64_t>(stream.GetSize()) - stream.GetPosition();
     if (static_cast<std::int64_t>(storedSize) > left) return StreamEndOfData;
-    COutputMemFile output;
-    output.Attach(destination, static_cast<int>(capacity));
-    return DecompressStream(&output, &stream, static_cast<int>(storedSize));
+    return InflateFromStream(destination, capacity, stream, storedSize);
 }
 
 int ReadChunkInto(CInputFile& stream, const ChunkHeader& header, void* destination, std::uint32_t capacity,

@@ -59,7 +59,7 @@ int ReadChunk(CInputFile& stream, const ChunkHeader& header, std::uint8_t** out,
 int InflateBlock(void* destination, std::uint32_t capacity, const void* source, std::uint32_t sourceSize);
 
 // Reads a u32 compressed size from the stream, then inflates that many bytes into the destination, which
-// holds `capacity` bytes.
+// they must fill exactly: `capacity` bytes.
 int ReadCompressedBlock(void* destination, std::uint32_t capacity, CInputFile& stream);
 
 // Copies `count` bytes from one stream to the other in blocks of 32768.

@@ -75,14 +75,6 @@ std::u16string NameOf(std::span<const std::uint8_t> bytes, bool wide) {
     return end == std::u16string::npos ? name : name.substr(0, end);
 }
 
-// A heap copy that the application record frees with the library's memory functions.
-WCHAR* HeapCopy(const std::u16string& text) {
-    WCHAR* copy = nullptr;
-    if (!AllocMemory((text.size() + 1) * sizeof(WCHAR), &copy)) return nullptr;
-    std::char_traits<char16_t>::copy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
 std::u16string Decimal(int value) {
     const std::string digits = std::to_string(value);
     return std::u16string(digits.begin(), digits.end());
@@ -159,6 +151,14 @@ std::uint32_t AddMusic(ApplicationBanks& b, const SoundHeader& h, std::span<cons
 
 } // namespace
 
+WCHAR* HeapCopy(std::u16string_view text) {
+    WCHAR* copy = nullptr;
+    if (!AllocMemory((text.size() + 1) * sizeof(WCHAR), &copy)) return nullptr;
+    std::char_traits<char16_t>::copy(copy, text.data(), text.size());
+    copy[text.size()] = 0;
+    return copy;
+}
+
 std::uint32_t LoadSoundBankItem(ApplicationBanks& b, int kind) {
     if (!b.stream || !b.library) return 0;
     const LONG itemAt = b.stream->GetPosition();
@@ -204,8 +204,12 @@ bool IsApplicationSoundPlaying(int, std::uint32_t handle) {
 
 void StopApplicationSounds(ApplicationRecord& app) {
     AppContext* context = Context();
-    // The sample and music files the speaker object remembers are stopped here too; its services add that.
-    if (!context || !app.banks) return;
+    if (!context) return;
+    for (WCHAR* file : app.channelSampleFiles)
+        if (file) StopSound(context, SoundKindSample, file);
+    if (app.musicFile && IsSoundPlaying(context, app.musicFile))
+        StopSound(context, SoundKindMusic, app.musicFile);
+    if (!app.banks) return;
     for (int kind : {AppBankSounds, AppBankMusic}) {
         const AppBank& bank = app.banks->banks[kind];
         for (std::uint16_t handle : bank.forward) {
@@ -216,6 +220,12 @@ void StopApplicationSounds(ApplicationRecord& app) {
                 StopSound(context, SoundKindMusic, SoundHandle(handle));
         }
     }
+}
+
+void FreeRememberedSounds(ApplicationRecord& app) {
+    for (WCHAR*& file : app.channelSampleFiles)
+        FreeMemory(&file);
+    FreeMemory(&app.musicFile);
 }
 
 void StopFrameSounds(ApplicationRecord& app) {

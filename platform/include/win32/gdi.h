@@ -68,6 +68,8 @@ constexpr int NULL_BRUSH = 5;
 constexpr int WHITE_PEN = 6;
 constexpr int BLACK_PEN = 7;
 constexpr int NULL_PEN = 8;
+// The 20 static colours; selecting it takes an application's own palette back out of a DC.
+constexpr int DEFAULT_PALETTE = 15;
 
 // GetDeviceCaps indexes and the palette capability bit.
 constexpr int HORZRES = 8;

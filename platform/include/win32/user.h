@@ -198,6 +198,10 @@ constexpr UINT WM_MDIICONARRANGE = 0x0228;
 constexpr UINT WM_MDIGETACTIVE = 0x0229;
 constexpr UINT WM_DROPFILES = 0x0233;
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
+// Sent by programs that manage a palette: realise yours (WM_QUERYNEWPALETTE, answered with 1 when it did),
+// and the system palette changed (wParam: the window that changed it).
+constexpr UINT WM_QUERYNEWPALETTE = 0x030F;
+constexpr UINT WM_PALETTECHANGED = 0x0311;
 constexpr UINT WM_USER = 0x0400;
 
 // Results of WM_MOUSEACTIVATE, and the hit-test code of the client area.

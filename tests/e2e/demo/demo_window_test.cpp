@@ -257,7 +257,9 @@ TEST_F(DemoWindow, ShowsTheFirstFrameAndEndsCleanlyWhenClosed) {
     const auto drawn = [&] {
         const auto centre = shot.Rgb(x + width / 2, y + bar + 240),
                    right = shot.Rgb(x + width - 5, y + bar / 2);
-        return centre && right && (*centre)[2] == FirstFrame[2] && (*right)[0] > 200;
+        // All three channels: near the end of the fade-in from white the blue one is already there.
+        return centre && right && (*centre)[0] == FirstFrame[0] && (*centre)[1] == FirstFrame[1] &&
+               (*centre)[2] == FirstFrame[2] && (*right)[0] > 200;
     };
     for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
@@ -393,7 +395,10 @@ TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
         ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && screen.Read(path.string()));
         centre = screen.Rgb(x + 320, y + bar + 300);
         outside = screen.Rgb(x + 320, y + bar + 340);
-        if (centre && (*centre)[0] == Blended[0]) break;
+        // Both points, whole: the fade-in from white reaches some channels before the others.
+        if (centre && outside && *centre == std::array<std::uint8_t, 3>{Blended[0], Blended[1], Blended[2]} &&
+            *outside == std::array<std::uint8_t, 3>{FirstFrame[0], FirstFrame[1], FirstFrame[2]})
+            break;
         std::this_thread::sleep_for(50ms);
     }
     ASSERT_TRUE(centre && outside);

@@ -358,6 +358,9 @@ TEST(ClippedLine, ShowsThePixelsOfTheWholeLineInsideTheClip) {
         const int x1 = random.Below(60) - 10, y1 = random.Below(50) - 10;
         const int x2 = random.Below(60) - 10, y2 = random.Below(50) - 10;
         auto whole = MakeSurface(40, 30, 32), clipped = MakeSurface(40, 30, 32);
+        // New memory surfaces hold whatever their memory held.
+        whole->Fill(0);
+        clipped->Fill(0);
         whole->DrawLine(x1, y1, x2, y2, 1, RGB(255, 255, 255));
         clipped->SetClipRect(7, 5, 19, 13);
         clipped->DrawLine(x1, y1, x2, y2, 1, RGB(255, 255, 255));

@@ -288,6 +288,17 @@ TEST(Palettes, HoldTheirEntriesAndSelectIntoDeviceContexts) {
     EXPECT_EQ(GetCurrentObject(dc, OBJ_PAL), palette);
     EXPECT_EQ(RealizePalette(dc), 0u);
     EXPECT_EQ(DeleteObject(palette), FALSE) << "still selected";
+    const auto stock = static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+    EXPECT_EQ(SelectPalette(dc, stock, FALSE), palette);
+    EXPECT_EQ(DeleteObject(palette), TRUE) << "the default palette took its place";
+    EXPECT_EQ(DeleteObject(stock), TRUE) << "a stock object stays all the same";
+    PALETTEENTRY statics[20]{};
+    EXPECT_EQ(GetPaletteEntries(stock, 0, 20, statics), 20u);
+    EXPECT_EQ(statics[1].peRed, 128);
+    EXPECT_EQ(statics[19].peBlue, 255);
+    log->palVersion = 0x300;
+    palette = CreatePalette(log);
+    SelectPalette(dc, palette, FALSE);
     EXPECT_EQ(GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE, 0);
     PALETTEENTRY system[16];
     EXPECT_EQ(GetSystemPaletteEntries(dc, 0, 16, system), 0u);

@@ -60,7 +60,7 @@ TEST(ChunkReader, ReadChunkHandsOutATerminatedBlockOfThePayloadsSize) {
     FreeMemory(&block);
 }
 
-TEST(ChunkReader, CompressedBlockNeverWritesPastItsBuffer) {
+TEST(ChunkReader, CompressedBlockFillsItsBufferExactly) {
     Bytes stream;
     const Bytes packed = appwriter::Deflate(Payload(100));
     for (int i = 0; i < 4; ++i)
@@ -74,6 +74,10 @@ TEST(ChunkReader, CompressedBlockNeverWritesPastItsBuffer) {
     input.Seek(0, SeekFromStart);
     Bytes small(99);
     EXPECT_EQ(vtrrt::ReadCompressedBlock(small.data(), 99, input), StreamBufferFull);
+    input.Seek(0, SeekFromStart);
+    Bytes large(101);
+    EXPECT_EQ(vtrrt::ReadCompressedBlock(large.data(), 101, input), StreamDataError)
+        << "a block that leaves its destination short is damaged";
 }
 
 TEST(ChunkReader, CopyStreamBytesCopiesAcrossBlocks) {

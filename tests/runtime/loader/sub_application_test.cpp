@@ -2,6 +2,7 @@
 
 #include "appwriter/application_writer.h"
 #include "shell/command_line.h"
+#include "shell/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,24 @@ TEST_F(SubApplication, HeaderResetsSharingUnlessTheOptionsKeepIt) {
     EXPECT_EQ(child->shareScores, 0);
     EXPECT_EQ(child->shareGlobalValues, 0);
     EXPECT_EQ(child->shareGlobalStrings, 0);
+}
+
+TEST_F(SubApplication, TakesDisplayOption2ThroughADisplayDriverUnlessItsPlacementSaysOtherwise) {
+    const Bytes bytes = appwriter::WriteApplication(Child());
+    const win32::WORD flags = vtrrt::Services().displayFlags;
+    const struct {
+        win32::WORD displayFlags;
+        std::uint32_t options;
+        std::int32_t expected;
+    } cases[] = {{0x18, 0, 2}, {0x08, 0, 0}, {0x18, 0x20, 0}, {0x18, 0x100000, 0}, {0x18, 0x4000000, 0}};
+    for (const auto& c : cases) {
+        vtrrt::Services().displayFlags = c.displayFlags;
+        vtrrt::FrameWindowDescription description{c.options};
+        RecordPtr child = LoadFromMemory(bytes, nullptr, parent.get(), &description, 0);
+        ASSERT_TRUE(child);
+        EXPECT_EQ(child->displayOption, c.expected) << c.displayFlags << " " << c.options;
+    }
+    vtrrt::Services().displayFlags = flags;
 }
 
 TEST_F(SubApplication, OnlyATopLevelApplicationSetsTheNoCloseOption) {

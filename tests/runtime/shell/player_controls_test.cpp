@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace {
 
 using namespace vtrrt;
@@ -23,10 +25,13 @@ protected:
     void StartWithJoystickPlayer() {
         joystick_ = win32::testing::AttachTestJoystick(2, 4);
         if (joystick_ < 0) GTEST_SKIP() << "no virtual joystick";
+        // Player 1 plays with the joystick the system lists at this index, player 2 with joystick 4.
+        Start({static_cast<std::uint16_t>(joystick_ + 1), 4, 5, 5});
+    }
+    void Start(std::array<std::uint16_t, 4> controlTypes) {
         GetCommandLineOptions().errorBoxes = 0;
         appwriter::ApplicationDescription d;
-        // Player 1 plays with the joystick the system lists at this index, player 2 with joystick 4.
-        d.header->controlTypes = {static_cast<std::uint16_t>(joystick_ + 1), 4, 5, 5};
+        d.header->controlTypes = controlTypes;
         d.frames.push_back(appwriter::DescribeFrame(320, 200, 0));
         bytes_ = appwriter::WriteApplication(d);
         ASSERT_EQ(CreateLibraryContext(nullptr), 0);
@@ -85,6 +90,35 @@ TEST_F(PlayerControls, APlayerWhoseJoystickIsMissingPlaysWithTheKeyboard) {
     StartWithJoystickPlayer();
     EXPECT_EQ(app_->globals.controls[1], ControlKeyboard);
     EXPECT_EQ(app_->globals.controls[0], joystick_ + 1);
+}
+
+// Players 2 and 4 move with the mouse: each loop reads how far the pointer moved from the cursor centre,
+// puts it back there, and gives both players the mouse buttons.
+TEST_F(PlayerControls, MousePlayersGetThePointersMotionAndTheMouseButtons) {
+    ASSERT_NO_FATAL_FAILURE(Start({5, 5, 5, 5}));
+    FrameRunState& s = *CurrentRunState();
+    s.mousePlayers = 0xA;
+    s.cursorCentreX = 100;
+    s.cursorCentreY = 80;
+    s.playerBits = 0x30303030;
+    win32::SetCursorPos(107, 75);
+    ReadMouseStep();
+    EXPECT_EQ(s.mouseMotionX, 7);
+    EXPECT_EQ(s.mouseMotionY, -5);
+    win32::POINT pointer{};
+    win32::GetCursorPos(&pointer);
+    EXPECT_EQ(pointer.x, 100);
+    EXPECT_EQ(pointer.y, 80);
+    EXPECT_EQ(s.playerBits, 0x00300030u) << "no button is down: the mouse players' button bits are cleared";
+    win32::PostMessageW(Services().frameWindow, win32::WM_RBUTTONDOWN, 0, 0);
+    win32::MSG msg{};
+    while (win32::PeekMessageW(&msg, nullptr, 0, 0, win32::PM_REMOVE)) {
+    }
+    ReadMouseStep();
+    EXPECT_EQ(s.mouseMotionX, 0);
+    EXPECT_EQ(s.mouseButtons, 0x20);
+    EXPECT_EQ(s.playerBits, 0x20302030u);
+    win32::testing::ResetInputState();
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include "appwriter/menu_writer.h"
 #include "support/dialog_driver.h"
 #include "vtrs2/app_window.h"
+#include "vtrs2/palettes.h"
 
 #include "win32/user.h"
 #include "win32/window_testing.h"
@@ -372,6 +373,26 @@ TEST_F(MainWindowTest, WindowHooksSeeBothWindowsMessagesFirst) {
     EXPECT_EQ(seen.keys, std::vector<int>{'A'});
     EXPECT_EQ(SendMessageW(frameWindow, WM_USER + 5, 0, 0), 77);
     EXPECT_EQ(SendMessageW(window, WM_USER + 5, 0, 0), 77);
+}
+
+TEST_F(MainWindowTest, ThePaletteIsRealisedByTheFrameWindowWhenTheMainWindowAsks) {
+    EXPECT_EQ(SendMessageW(frameWindow, WM_QUERYNEWPALETTE, 0, 0), 0) << "no palette to realise";
+    const HDC mainDc = GetDC(window); // the main window keeps its own DC
+    ASSERT_EQ(GetCurrentObject(mainDc, OBJ_PAL), nullptr);
+    LogPalette256 log{};
+    log.version = 0x300;
+    log.count = 256;
+    Services().palette = CreatePalette(log.Log());
+    ASSERT_NE(Services().palette, nullptr);
+    // The main window hands the message to its descendants: the frame window realises the palette in the
+    // main window's DC, and leaves it free to be deleted when the next frame brings its own.
+    EXPECT_EQ(SendMessageW(window, WM_QUERYNEWPALETTE, 0, 0), 1);
+    EXPECT_EQ(GetCurrentObject(mainDc, OBJ_PAL), GetStockObject(DEFAULT_PALETTE));
+    EXPECT_EQ(SendMessageW(frameWindow, WM_PALETTECHANGED, reinterpret_cast<WPARAM>(frameWindow), 0), 1);
+    EXPECT_TRUE(DeleteObject(Services().palette));
+    Services().palette = nullptr;
+    EXPECT_EQ(SendMessageW(window, WM_QUERYNEWPALETTE, 0, 0), 1) << "the main window answers all the same";
+    ReleaseDC(window, mainDc);
 }
 
 TEST_F(MainWindowTest, TheDialogCommandsOpenTheirDialogsWithTheGamePaused) {

@@ -1,7 +1,9 @@
 // Frames that fade in and out through the runtime's transition module, run in their windows: the states of
 // the fade, what the window shows half-way, and the commands that cut a fade.
 #include "application_run.h"
+#include "runtime/waited_clock.h"
 #include "shell/application_menu.h"
+#include "shell/frame_clock.h"
 #include "shell/frame_lifecycle.h"
 #include "shell/frame_transitions.h"
 #include "shell/runtime_services.h"
@@ -66,6 +68,8 @@ COLORREF CrossFade(COLORREF from, COLORREF to, std::uint32_t k, std::uint32_t n)
 class FrameFades : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Time moves only when the run waits, so that every step of the machine is the same on every run.
+        previousClock_ = SetFrameClock(&clock_);
         kept_ = GetRuntimeFiles().tempFolder;
         GetRuntimeFiles().tempFolder = std::filesystem::path(VTR_BIN_DIR).u16string() + u"/";
     }
@@ -73,6 +77,7 @@ protected:
         wiringtest::StopApplicationRun(app_);
         FreeTransitionModules();
         GetRuntimeFiles().tempFolder = kept_;
+        SetFrameClock(previousClock_);
     }
     void Start(const appwriter::ApplicationDescription& d) {
         bytes_ = appwriter::WriteApplication(d);
@@ -89,6 +94,8 @@ protected:
         return {win32::testing::ReadWindowPixel(w, 0, 0), win32::testing::ReadWindowPixel(w, 319, 199)};
     }
 
+    runtime_test::WaitedClock clock_;
+    FrameClock* previousClock_ = nullptr;
     std::u16string kept_;
     std::vector<std::uint8_t> bytes_;
     loadertest::RecordPtr app_;

@@ -5,6 +5,8 @@
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
+#include "runtime/waited_clock.h"
+#include "shell/frame_clock.h"
 #include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
 #include "shell/transition_modules.h"
@@ -85,6 +87,8 @@ COLORREF Blend(COLORREF from, COLORREF to, std::uint32_t k, std::uint32_t n) {
 class ObjectFades : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Time moves only when the run waits, so that every step of the machine is the same on every run.
+        previousClock_ = SetFrameClock(&clock_);
         kept_ = GetRuntimeFiles().tempFolder;
         GetRuntimeFiles().tempFolder = std::filesystem::path(VTR_BIN_DIR).u16string() + u"/";
         bytes_ = appwriter::WriteApplication(Describe());
@@ -94,6 +98,7 @@ protected:
         wiringtest::StopApplicationRun(app_);
         FreeTransitionModules();
         GetRuntimeFiles().tempFolder = kept_;
+        SetFrameClock(previousClock_);
     }
     RunObject* Object() const { return CurrentRunState()->objects[0].object; }
     RunObjectExtended& Extended() const { return *ExtendedOf(Object()); }
@@ -108,6 +113,8 @@ protected:
             ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
     }
 
+    runtime_test::WaitedClock clock_;
+    FrameClock* previousClock_ = nullptr;
     std::u16string kept_;
     std::vector<std::uint8_t> bytes_;
     loadertest::RecordPtr app_;

@@ -4,7 +4,9 @@
 // window shows the image in the application's colours over the frame's background.
 #include "application_run.h"
 #include "objects/run_objects.h"
+#include "runtime/waited_clock.h"
 #include "shell/build_palette.h"
+#include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
 #include "startup/banks.h"
@@ -112,6 +114,8 @@ int NaiveNearest(const SharedPalette& palette, COLORREF c) {
 class PaletteApplication : public ::testing::TestWithParam<std::uint32_t> {
 protected:
     void SetUp() override {
+        // Time moves only when the run waits, so that every step of the machine is the same on every run.
+        previousClock_ = SetFrameClock(&clock_);
         bytes_ = appwriter::WriteApplication(Describe());
         ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_, [this](ApplicationRecord& app) {
             app.banks->targetMode = GetParam();
@@ -119,7 +123,10 @@ protected:
             SelectApplicationPalette(app);
         }));
     }
-    void TearDown() override { wiringtest::StopApplicationRun(app_); }
+    void TearDown() override {
+        wiringtest::StopApplicationRun(app_);
+        SetFrameClock(previousClock_);
+    }
     AppContext& Context() { return *Services().libraryContext; }
     DWORD ImageHandle() { return HandleOfStoredIndex(*app_->banks, AppBankImages, 1); }
     std::vector<BYTE> ImageData() {
@@ -128,6 +135,8 @@ protected:
         return data;
     }
 
+    runtime_test::WaitedClock clock_;
+    FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_; // the application's data, read from while it runs
     loadertest::RecordPtr app_;
 };
