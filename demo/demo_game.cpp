@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "demo_extensions.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
 
@@ -125,7 +126,7 @@ appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& i
 }
 
 // The title's spinners turn at a quarter of the frame rate: one frame every four loops.
-void AddSpinners(appwriter::ApplicationDescription& d) {
+void AddSpinners(appwriter::ApplicationDescription& d, const std::vector<appwriter::ObjectInfoDesc>& others) {
     appwriter::ObjectInfoDesc spinner;
     spinner.handle = Spinner;
     spinner.name = u"Spinner";
@@ -146,6 +147,7 @@ void AddSpinners(appwriter::ApplicationDescription& d) {
     std::vector<appwriter::ObjectInfoDesc> objects{spinner, panel};
     for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
         objects.push_back(backdrop);
+    objects.insert(objects.end(), others.begin(), others.end());
     d.extra.push_back(
         {appwriter::ChunkObjectInfos, 0,
          appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
@@ -190,7 +192,7 @@ appwriter::ApplicationDescription DemoGame() {
            {u"&Full screen", 1025, 0, {}}}},
          {u"&Help", 0, 0, {{u"&About\tCtrl+A", 1024, 0, {}}}}},
         {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
-    AddSpinners(d);
+    AddSpinners(d, ExtensionObjects());
     // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
@@ -201,7 +203,7 @@ appwriter::ApplicationDescription DemoGame() {
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
-    AddFrameFlow(title, level, AddDemoSounds(d));
+    AddFrameFlow(title, level, AddDemoSounds(d), AddExtensions(d, level));
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";

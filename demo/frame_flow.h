@@ -14,6 +14,7 @@ constexpr int LevelSeconds = 3;
 appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
                                   std::vector<appwriter::EventParameterDesc> parameters = {});
 
-// `titleExtras` are further events of the title.
+// `titleExtras` and `levelExtras` are further events of the title and of the level.
 void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
-                  const std::vector<appwriter::EventGroupDesc>& titleExtras = {});
+                  const std::vector<appwriter::EventGroupDesc>& titleExtras = {},
+                  const std::vector<appwriter::EventGroupDesc>& levelExtras = {});

@@ -206,7 +206,7 @@ int LoadExtension(ApplicationRecord& app, int index, std::u16string_view name, s
         ShowCannotFindMessage(shown.c_str());
         return ExtensionRefused;
     }
-    HMODULE module = LoadTempFolderModule(TempFolderPath(WithFileExtension(name, ModuleExtension)), shown);
+    HMODULE module = LoadPluginModule(PluginModulePath(WithFileExtension(name, ModuleExtension)), shown);
     if (!module) return ExtensionRefused;
     // Language files of extensions are handed over by the resource translator, which adds the call here.
     extension::RuntimeServices* services = ExtensionServices();

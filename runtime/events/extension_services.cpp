@@ -634,12 +634,6 @@ extension::RuntimeServices* ExtensionServices() {
     return &b;
 }
 
-const extension::RunRoutines& ExtensionRunRoutineTable() {
-    ServicesBlock& s = Block();
-    if (s.block.size == 0) InitExtensionServices();
-    return s.run;
-}
-
 namespace {
 
 ExtensionRecord* RecordOfModule(HMODULE module) {

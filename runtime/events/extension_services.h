@@ -22,7 +22,6 @@ void InitExtensionServices();
 // The block, its state fields brought up to date with the shell's current application, frame, run state,
 // windows and managers.
 extension::RuntimeServices* ExtensionServices();
-const extension::RunRoutines& ExtensionRunRoutineTable();
 
 // The user data word of the extension loaded from a module; 0, and nothing changed, for any other module.
 std::intptr_t GetExtensionUserData(win32::HMODULE module);

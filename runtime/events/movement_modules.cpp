@@ -71,7 +71,7 @@ int LoadMovementExtension(ApplicationRecord& app, int index, std::u16string_view
         ShowCannotFindMessage(shown.c_str());
         return Refused;
     }
-    HMODULE module = LoadTempFolderModule(TempFolderPath(WithFileExtension(name, ModuleExtension)), shown);
+    HMODULE module = LoadPluginModule(PluginModulePath(WithFileExtension(name, ModuleExtension)), shown);
     if (!module) return Refused;
     // Language files of movement modules are handed over by the resource translator, which adds the call
     // here.

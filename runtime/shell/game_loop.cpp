@@ -167,7 +167,8 @@ int GameLoopStep() {
     FrameRunState* s = CurrentRunState();
     if (!s) return ExitError;
     if (s->pauseCount != 0) return 0;
-    // The physics preparation of the first loop is the extension host's, which adds it here.
+    // The physics preparation of the first loop (the physics world's extension objects and their movements)
+    // is the physics link's, which adds it here.
     s->firstLoopDone = 1;
     if (!TickTest(*s)) return LoopResult(*s);
     SwapEventBuffer(*s);

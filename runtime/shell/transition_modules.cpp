@@ -64,7 +64,7 @@ const TransitionModuleRecord* LoadTransitionModule(std::u16string_view name) {
     const std::u16string file = WithFileExtension(name, ModuleExtension);
     for (const TransitionModuleRecord& record : Modules())
         if (EqualsIgnoringCase(record.name, file)) return &record;
-    HMODULE module = LoadTempFolderModule(TempFolderPath(file), file);
+    HMODULE module = LoadPluginModule(PluginModulePath(file), file);
     if (!module) return nullptr;
     auto create = reinterpret_cast<transition::CreateTransitionProc>(
         GetProcAddress(module, transition::CreateTransitionName));

@@ -28,7 +28,7 @@ TEST(ExtensionRandom, StepsTheFramesSeedAsTheGeneratorDoes) {
     FrameRunState run{};
     FrameRunState* kept = Services().runState;
     Services().runState = &run;
-    const extension::RunRoutines& r = ExtensionRunRoutineTable();
+    const extension::RunRoutines& r = *ExtensionServices()->run;
     // Seeds 1, 31416 (1 x 31415 + 1), then 31416 x 31415 + 1 = 986933641 = 15059 x 65536 + 27017.
     run.randomSeed = 0;
     EXPECT_EQ(r.random(100), 0);

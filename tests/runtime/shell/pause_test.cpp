@@ -61,8 +61,8 @@ TEST_F(Pause, NestsAndOnlyTheOutermostResumeMovesTheClock) {
     ASSERT_EQ(Step(), 1);
     FrameRunState* s = Run();
     // Extensions pause and resume through their run routines.
-    const auto pause = ExtensionRunRoutineTable().pause;
-    const auto resume = ExtensionRunRoutineTable().resume;
+    const auto pause = ExtensionServices()->run->pause;
+    const auto resume = ExtensionServices()->run->resume;
     ASSERT_EQ(pause, &PauseService);
     ASSERT_EQ(resume, &ResumeService);
 
