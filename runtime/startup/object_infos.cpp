@@ -172,6 +172,8 @@ int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
     }
     info.runFlags =
         (info.runFlags & ~(InfoTranslated | InfoLoadForFrame | InfoMustReload)) | InfoDefinitionLoaded;
+    // The movement framework adds here the movements the modules make (their CreateMvt) for type-14
+    // movements.
     if (info.objectType >= FirstExtensionType) return PrepareExtensionDefinition(*app, info);
     return LoadOk;
 }
