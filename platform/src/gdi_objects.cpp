@@ -270,6 +270,9 @@ int GetDeviceCaps(HDC dc, int index) {
         return GetSystemMetrics(SM_CXSCREEN);
     case VERTRES:
         return GetSystemMetrics(SM_CYSCREEN);
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+        return 96;
     default:
         return 0;
     }

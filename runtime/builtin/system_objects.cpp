@@ -1,5 +1,6 @@
 #include "builtin/system_objects.h"
 
+#include "builtin/common_objects.h"
 #include "events/event_program.h"
 
 namespace vtrrt {
@@ -10,6 +11,13 @@ void InstallSystemObjectRoutines() {
     InstallKeyboardMouseRoutines();
     InstallStoryboardRoutines();
     InstallSpeakerRoutines();
+    InstallCreateObjectRoutines();
+    InstallCommonConditionRoutines();
+    InstallCommonActionRoutines();
+    InstallDisplayActionRoutines();
+    InstallObjectLoopRoutines();
+    InstallCommonExpressionRoutines();
+    InstallActiveObjectRoutines();
 }
 
 bool IsNegated(const std::uint8_t* record) {

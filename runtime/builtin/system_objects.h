@@ -1,5 +1,6 @@
 // The system objects' conditions, actions and expressions in the dispatch tables: the special object's
-// flow, groups and fast loops, the timer, the keyboard and mouse, the storyboard and the speaker.
+// flow, groups and fast loops, the timer, the keyboard and mouse, the storyboard, the speaker and the
+// create-object object; with the routines every object of type 2 and up answers.
 #pragma once
 
 #include "events/dispatch.h"

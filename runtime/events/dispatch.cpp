@@ -1,5 +1,6 @@
 #include "events/dispatch.h"
 
+#include "builtin/position_parameter.h"
 #include "events/event_program.h"
 #include "events/event_state.h"
 #include "events/expression.h"
@@ -425,6 +426,44 @@ void ResetRoutineTables() {
     Routines() = Registry{};
 }
 
+namespace {
+
+// The routine set and index a number of a type reaches; null set when it reaches none.
+struct Slot {
+    const RoutineSet* set = nullptr;
+    std::int32_t index = -1;
+};
+
+// `number` as 0, 1, ... (conditions already turned into -1 - number).
+Slot SlotOf(std::int32_t type, std::int32_t index) {
+    const Kind kind = KindOf(type);
+    if (kind == Kind::None || index < 0) return {};
+    if (kind == Kind::System) return {OwnSet(type), index};
+    if (index < CommonNumbers) return {&Routines().common, index};
+    if (kind == Kind::Direct) return {OwnSet(type), index - CommonNumbers};
+    return {};
+}
+
+template <typename R, std::size_t N>
+R Registered(const Slot& slot, const std::array<R, N> RoutineSet::*table) {
+    return slot.set ? At(slot.set->*table, slot.index) : nullptr;
+}
+
+} // namespace
+
+ActionRoutine RegisteredActionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, number), &RoutineSet::actions);
+}
+ConditionRoutine RegisteredConditionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, ConditionIndex(number)), &RoutineSet::conditions);
+}
+ConditionOnObjectRoutine RegisteredConditionOnObjectRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, ConditionIndex(number)), &RoutineSet::conditionsOnObject);
+}
+ExpressionRoutine RegisteredExpressionRoutine(std::int32_t type, std::int32_t number) {
+    return Registered(SlotOf(type, number), &RoutineSet::expressions);
+}
+
 const TypedValue& SlotComparisonValue(int slot) {
     static const TypedValue none{};
     return InRange(slot, ParameterSlots) ? slotValues[slot] : none;
@@ -496,9 +535,16 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
         }
         return text(value);
     }
-    case 16: // a position is resolved by the object actions' position resolver, which adds it here
-        *ok = 0;
-        return 0;
+    case 16: {
+        // The position in one word: x in the high half, y in the low half.
+        ResolvedPosition at;
+        if (!ResolvePositionParameter(p, 0, at)) {
+            *ok = 0;
+            return 0;
+        }
+        return static_cast<std::intptr_t>(static_cast<std::int32_t>(
+            (static_cast<std::uint32_t>(at.x) << 16) | (static_cast<std::uint32_t>(at.y) & 0xFFFF)));
+    }
     case 29:
         if (size < 8) {
             *ok = 0;

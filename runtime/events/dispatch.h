@@ -72,6 +72,12 @@ bool SetCommonConditionRoutine(std::int32_t number, ConditionRoutine overSelecti
 bool SetCommonExpressionRoutine(std::int32_t number, ExpressionRoutine routine);
 // Empties every slot.
 void ResetRoutineTables();
+// What the tables hold for a number of a type after the split: the routine, or null where the do-nothing
+// routine runs (decoded routines of extensions and kinds 8 and 9 are not answered here).
+ActionRoutine RegisteredActionRoutine(std::int32_t type, std::int32_t number);
+ConditionRoutine RegisteredConditionRoutine(std::int32_t type, std::int32_t number);
+ConditionOnObjectRoutine RegisteredConditionOnObjectRoutine(std::int32_t type, std::int32_t number);
+ExpressionRoutine RegisteredExpressionRoutine(std::int32_t type, std::int32_t number);
 
 // The own routines of the kinds 8 and 9 or of an object extension, called with decoded parameters; arrays
 // indexed by own number. `unicode` false: strings are converted for it. An extension's come from the run

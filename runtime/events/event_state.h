@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vtrrt {
@@ -71,6 +72,23 @@ struct TimedEvent {
     std::int32_t remaining = 0;
     std::int32_t runIndex = 0;
     bool done = false;
+};
+
+// An object kept across an event for later: its handle and creation number, so that a destroyed object
+// (or another in its slot) is not taken for it.
+struct KeptObject {
+    std::int16_t handle;
+    std::uint16_t creationNumber;
+};
+
+// An object loop of the common object actions: the objects of one object info gathered under a name by
+// an event, run one after the other once the event's actions are done.
+struct ObjectLoop {
+    std::u16string name;
+    std::int32_t objectInfo = -1; // index in the run table
+    std::int32_t index = -1;      // -1 until run
+    bool stop = false;
+    std::vector<KeptObject> objects;
 };
 
 // A named fast loop; entries are reached by their position in the table, which only grows.
@@ -159,6 +177,18 @@ struct EventRunState {
     std::vector<NamedLoop> loops;
     std::int32_t currentLoop = -1; // the loop being run, by its place in the table
     std::int32_t loopDepth = 0;
+
+    // Common object actions: objects waiting to swap positions once the event's actions are done, the object
+    // loops gathered by the event, and the loop (with its partner of a pair loop) being run.
+    std::vector<KeptObject> swapList;
+    std::vector<ObjectLoop> objectLoops;
+    const ObjectLoop* currentObjectLoop = nullptr;
+    // The running value of each spreading action (by its record) through its repeat passes.
+    std::vector<std::pair<const std::uint8_t*, std::int32_t>> spreadValues;
+    const ObjectLoop* secondObjectLoop = nullptr;
+    // A condition that evaluates its expression once for each object it walks: an expression naming that
+    // object's object info (or a qualifier it belongs to) answers with it.
+    RunObject* conditionObject = nullptr;
 
     // Storyboard: the display position asked for (bit 0 of scrollPending: X and Y are pending).
     std::int32_t pendingScrollX = 0, pendingScrollY = 0;

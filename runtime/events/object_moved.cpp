@@ -150,11 +150,20 @@ std::uint32_t GetBorderFlags(std::int32_t x1, std::int32_t y1, std::int32_t x2, 
 std::vector<CollisionPair> CollectCollidingObjects(RunObject* o, win32::DWORD image, float angle,
                                                    float scaleX, float scaleY, std::int32_t x,
                                                    std::int32_t y) {
-    std::vector<CollisionPair> pairs;
     EventRunState* s = CurrentEventState();
-    if (!s || !s->run || !o) return pairs;
+    if (!s || !s->run || !o) return {};
+    std::vector<CollisionPair> pairs;
+    CollectCollidingObjectsAmong(o, image, angle, scaleX, scaleY, x, y, PairListOf(s, o), pairs);
+    return pairs;
+}
+
+void CollectCollidingObjectsAmong(RunObject* o, win32::DWORD image, float angle, float scaleX, float scaleY,
+                                  std::int32_t x, std::int32_t y, const std::vector<std::int16_t>* pairList,
+                                  std::vector<CollisionPair>& pairs) {
+    pairs.clear();
+    EventRunState* s = CurrentEventState();
+    if (!s || !s->run || !o) return;
     const FrameRunState& run = *s->run;
-    const std::vector<std::int16_t>* pairList = PairListOf(s, o);
     const Box box = BoxAt(o, x, y);
     RunObjectExtended* ext = ExtendedOf(o);
     auto* sprite = ext ? static_cast<Sprite*>(ext->sprite) : nullptr;
@@ -168,7 +177,7 @@ std::vector<CollisionPair> CollectCollidingObjects(RunObject* o, win32::DWORD im
     };
     if (!(o->runFlags & DrawnBySprite) || !sprite) {
         addByBox(0, true);
-        return pairs;
+        return;
     }
     SpriteWindow* window = SpritesOfFrame();
     const auto sx = static_cast<win32::LONG>(x - run.scrollX), sy = static_cast<win32::LONG>(y - run.scrollY);
@@ -202,7 +211,7 @@ std::vector<CollisionPair> CollectCollidingObjects(RunObject* o, win32::DWORD im
         }
     }
     if (static_cast<std::uint16_t>(o->collisionFlags) & CollisionNoSprite) addByBox(DrawnBySprite, false);
-    return pairs;
+    return;
 }
 
 void HandleObjectMoved(RunObject* o) {

@@ -44,5 +44,11 @@ struct CollisionPair {
 std::vector<CollisionPair> CollectCollidingObjects(RunObject* object, win32::DWORD image, float angle,
                                                    float scaleX, float scaleY, std::int32_t x,
                                                    std::int32_t y);
+// The same among the instances of the given object infos (indexes of the run table; null: every object),
+// into `pairs`, which is emptied first.
+void CollectCollidingObjectsAmong(RunObject* object, win32::DWORD image, float angle, float scaleX,
+                                  float scaleY, std::int32_t x, std::int32_t y,
+                                  const std::vector<std::int16_t>* objectInfos,
+                                  std::vector<CollisionPair>& pairs);
 
 } // namespace vtrrt

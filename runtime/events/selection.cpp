@@ -75,6 +75,19 @@ template <typename F> void ForEachMember(EventRunState* s, const std::int16_t* m
     }
 }
 
+// Whether the object belongs to the object info, or to a member of the qualifier, of a reference.
+bool ReferenceHolds(EventRunState* s, std::uint16_t ref, const RunObject* o) {
+    MemberList list;
+    const std::int32_t index = IndexOfObject(s, o);
+    if (index < 0 || !MembersOf(s, ref, list)) return false;
+    bool found = false;
+    ForEachMember(s, list.members, [&](std::int32_t member, const std::int16_t*) {
+        found = member == index;
+        return !found;
+    });
+    return found;
+}
+
 // Chains are bounded by the number of slots, so that a damaged link cannot loop forever.
 template <typename F> void ForEachInChain(EventRunState* s, RunObject* o, bool selected, F&& f) {
     for (std::int32_t guard = 0; o && guard < s->run->maxObjects; ++guard) {
@@ -299,6 +312,40 @@ template <typename Test> std::int32_t KeepPassing(EventRunState* s, std::int32_t
 }
 
 } // namespace
+
+bool ObjectBelongsTo(std::uint16_t ref, const RunObject* object) {
+    EventRunState* s = State();
+    return s && object && ReferenceHolds(s, ref, object);
+}
+
+std::int32_t ObjectInfoIndexOf(const RunObject* object) {
+    EventRunState* s = State();
+    return s && object ? IndexOfObject(s, object) : -1;
+}
+
+std::vector<std::int16_t> MemberIndexesOf(std::uint16_t ref) {
+    std::vector<std::int16_t> out;
+    EventRunState* s = State();
+    MemberList list;
+    if (!s || !MembersOf(s, ref, list)) return out;
+    ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
+        out.push_back(static_cast<std::int16_t>(index));
+        return true;
+    });
+    return out;
+}
+
+std::int32_t InstanceCountOf(std::uint16_t ref) {
+    EventRunState* s = State();
+    MemberList list;
+    std::int32_t count = 0;
+    if (!s || !MembersOf(s, ref, list)) return 0;
+    ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
+        count += Entry(s, index).instanceCount;
+        return true;
+    });
+    return count;
+}
 
 void RaiseEventStamp() {
     if (EventRunState* s = CurrentEventState()) ++s->eventStamp;
@@ -544,6 +591,7 @@ RunObject* GetExpressionObject(const std::uint8_t* token) {
     EventRunState* s = State();
     if (!s || !token || GetI16(token + 4) < 10) return nullptr;
     const std::uint16_t ref = GetU16(token + 8);
+    if (s->conditionObject && ReferenceHolds(s, ref, s->conditionObject)) return s->conditionObject;
     if (s->actionPending) {
         s->emptyMeansNone = 0;
         bool more = false;

@@ -8,6 +8,7 @@
 #include "win32/types.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vtrrt {
 
@@ -24,6 +25,14 @@ inline RunObject* ObjectOfHandle(std::int32_t handle) {
     if (!run || !run->objects || handle < 0 || handle >= run->maxObjects) return nullptr;
     return run->objects[handle].object;
 }
+// Whether the object belongs to the object info, or to a member of the qualifier, of a reference.
+bool ObjectBelongsTo(std::uint16_t objectInfo, const RunObject* object);
+// The index of the object's object info in the run table (what references hold), or -1.
+std::int32_t ObjectInfoIndexOf(const RunObject* object);
+// The object-info indexes a reference stands for: the object info, or the qualifier's members.
+std::vector<std::int16_t> MemberIndexesOf(std::uint16_t objectInfo);
+// The live instances of the object info, or of every member of the qualifier (0 for a reference to none).
+std::int32_t InstanceCountOf(std::uint16_t objectInfo);
 // Makes every selection stale: a new event starts.
 void RaiseEventStamp();
 

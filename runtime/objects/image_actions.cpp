@@ -82,7 +82,8 @@ std::unique_ptr<cSurface> MemorySurface(int depth, int width, int height) {
     return surface;
 }
 
-// A bank image as a surface of its own pixels, alpha plane and palette.
+} // namespace
+
 std::unique_ptr<cSurface> ImageSurface(DWORD image) {
     cSurface view;
     if (!CopyImageToSurface(Services().libraryContext, image, &view, CopyPlain)) return nullptr;
@@ -95,6 +96,8 @@ std::unique_ptr<cSurface> ImageSurface(DWORD image) {
         return nullptr;
     return plain;
 }
+
+namespace {
 
 // A surface's pixels as a new image of the bank (an identical image of the bank is taken instead), held
 // once by the application; 0 on failure.

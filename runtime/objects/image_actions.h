@@ -1,16 +1,21 @@
 // Actions that change the images of an object at run time: one colour replaced in every image of the
 // object, or one frame of an animation loaded from an image file. The new images go into the image bank,
-// and every instance of the object and its sprite take them. The common actions of animated objects call
-// them; those actions' routines come with the built-in objects, which add the calls.
+// and every instance of the object and its sprite take them. The active object's own actions call them.
 #pragma once
 
 #include "plugin/run_object.h"
 #include "win32/types.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+class cSurface;
+
 namespace vtrrt {
+
+// A bank image as a surface of its own pixels (with its alpha plane and palette), or null.
+std::unique_ptr<cSurface> ImageSurface(win32::DWORD image);
 
 struct ImageLoadOptions {
     std::uint32_t size = 24;

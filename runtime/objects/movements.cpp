@@ -17,7 +17,6 @@ constexpr std::size_t MovementEntryData = 8;
 constexpr std::size_t MovementDataType = 2;
 constexpr std::int32_t MovementPhysics = 13;
 constexpr std::size_t MovementDataDirectionMask = 8;
-constexpr std::size_t MovementBlockCurrent = 44;
 
 std::span<const std::uint8_t> DefinitionSpan(const RunObject* o, const std::uint8_t* definition) {
     ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo));
@@ -36,11 +35,7 @@ std::size_t MovementData(std::span<const std::uint8_t> def, int n) {
 }
 
 void SetCurrentMovement(RunObject* o, std::int32_t n) {
-    if (std::uint8_t* block = MovementBlockOf(o)) {
-        for (int i = 0; i < 4; ++i)
-            block[MovementBlockCurrent + i] =
-                static_cast<std::uint8_t>(static_cast<std::uint32_t>(n) >> (8 * i));
-    }
+    SetMovementField(o, MovementBlockCurrent, n);
 }
 
 } // namespace
@@ -86,6 +81,10 @@ void SetMovementField(RunObject* o, std::size_t offset, std::int32_t value) {
     if (!block || offset + 4 > ObjectMovementBlockBytes) return;
     for (std::size_t i = 0; i < 4; ++i)
         block[offset + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+}
+
+std::int32_t CurrentMovementIndex(RunObject* o) {
+    return MovementField(o, MovementBlockCurrent);
 }
 
 int RandomDirectionInMask(std::uint32_t mask) {

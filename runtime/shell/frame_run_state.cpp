@@ -141,8 +141,10 @@ std::int32_t FrameObjectCapacity(const FrameRecord& frame) {
     std::int32_t placed = 0;
     for (std::int32_t i = 0; i < frame.instanceCount && frame.instances; ++i)
         if (frame.instances[i].objectType > 1) ++placed;
-    // A frame whose events give no maximum still has room for everything it places.
-    return std::max({frame.maxObjects, 1 + MarkAndCountFrameObjectInfos(), 1 + placed});
+    // The events give the frame's maximum, which leaves room for the objects created while it runs; a frame
+    // without events still has room for everything it places.
+    const std::int32_t events = frame.events && frame.events->hasHeader ? frame.events->header.maxObjects : 0;
+    return std::max({frame.maxObjects, events, 1 + MarkAndCountFrameObjectInfos(), 1 + placed});
 }
 
 int CreateFrameRunState() {

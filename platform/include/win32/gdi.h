@@ -77,6 +77,9 @@ constexpr int VERTRES = 10;
 constexpr int BITSPIXEL = 12;
 constexpr int PLANES = 14;
 constexpr int RASTERCAPS = 38;
+// Logical pixels per inch along each axis; fonts are laid out at 96.
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
 constexpr int RC_PALETTE = 0x0100;
 
 // Region complexity returned by GetClipBox.

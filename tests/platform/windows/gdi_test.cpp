@@ -300,6 +300,9 @@ TEST(Palettes, HoldTheirEntriesAndSelectIntoDeviceContexts) {
     palette = CreatePalette(log);
     SelectPalette(dc, palette, FALSE);
     EXPECT_EQ(GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE, 0);
+    // Fonts are laid out at 96 logical pixels per inch, the point sizes of the events with them.
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
+    EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 96);
     PALETTEENTRY system[16];
     EXPECT_EQ(GetSystemPaletteEntries(dc, 0, 16, system), 0u);
     DeleteDC(dc);

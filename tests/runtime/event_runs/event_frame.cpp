@@ -98,8 +98,10 @@ void InstallTestRoutines() {
     SetConditionRoutine(TypeSpecial, SwitchCondition, SwitchOn, nullptr);
     SetConditionRoutine(TypeSpecial, -101, NeverHolds, RaisedHolds);
     SetConditionRoutine(TypeSpecial, -102, NeverHolds, RaisedHolds);
-    SetCommonActionRoutine(RecordObjectAction, RecordObject);
-    SetCommonActionRoutine(RecordObjectOrNoneAction, RecordObjectOrNone);
+    for (std::int16_t type = 2; type <= 7; ++type) {
+        SetActionRoutine(type, RecordObjectAction, RecordObject);
+        SetActionRoutine(type, RecordObjectOrNoneAction, RecordObjectOrNone);
+    }
     SetCommonActionRoutine(4, RecordImmediate);
     SetCommonActionRoutine(9, RecordImmediate);
     SetCommonConditionRoutine(XBelow, OverSelection<XIsBelow>, OneObject<XIsBelow>);

@@ -71,8 +71,9 @@ constexpr std::int16_t RecordAction = 100;
 constexpr std::int16_t SwitchCondition = -100;
 constexpr std::int16_t PushSelfAction = 101;
 constexpr std::int16_t PushOtherAction = 102;
-constexpr std::int16_t RecordObjectAction = 79;
-constexpr std::int16_t RecordObjectOrNoneAction = 78; // records -1 when it finds no object
+// The object actions are own actions of the kinds 2 to 7, past the common numbers.
+constexpr std::int16_t RecordObjectAction = 100;
+constexpr std::int16_t RecordObjectOrNoneAction = 101; // records -1 when it finds no object
 constexpr std::int16_t XBelow = -80;
 constexpr std::int16_t XAtLeast = -79;
 constexpr std::int16_t YBelow = -78;

@@ -92,6 +92,15 @@ ExpressionBuilder& ExpressionBuilder::Object(std::int16_t type, std::int16_t num
     return Raw(code, w.Take());
 }
 
+ExpressionBuilder& ExpressionBuilder::Object(std::int16_t type, std::int16_t number, std::uint16_t objectInfo,
+                                             std::int16_t constant) {
+    Object(type, number, objectInfo);
+    Bytes& payload = tokens_.back().payload;
+    payload.push_back(static_cast<std::uint8_t>(constant));
+    payload.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(constant) >> 8));
+    return *this;
+}
+
 ExpressionBuilder& ExpressionBuilder::Raw(std::int32_t code, Bytes payload) {
     tokens_.push_back({code, std::move(payload), {}, false});
     return *this;
@@ -148,6 +157,60 @@ EventParameterDesc PositionParameter(std::int16_t code, std::uint16_t parent, st
     PutU16(b, 16, static_cast<std::uint16_t>(parentType));
     if (code == 21) PutU16(b, 22, 0xFFFF);
     return Param(code, std::move(b));
+}
+
+EventParameterDesc PositionParameter(std::int16_t code, const PositionDesc& position) {
+    // Offsets in the parameter less its 4-byte head.
+    Bytes b(code == 21 || code == 18 ? 28 : 22, 0);
+    PutU16(b, 0, position.parent);
+    PutU16(b, 2, position.flags);
+    PutU16(b, 4, static_cast<std::uint16_t>(position.x));
+    PutU16(b, 6, static_cast<std::uint16_t>(position.y));
+    PutU16(b, 8, static_cast<std::uint16_t>(position.distance));
+    PutU16(b, 10, static_cast<std::uint16_t>(position.angle));
+    PutU32(b, 12, position.directions);
+    PutU16(b, 16, static_cast<std::uint16_t>(position.parentType));
+    PutU16(b, 20, static_cast<std::uint16_t>(position.layer));
+    if (b.size() > 22) PutU16(b, 22, 0xFFFF);
+    return Param(code, std::move(b));
+}
+
+EventParameterDesc CreateParameter(std::uint16_t objectInfo, const PositionDesc& position) {
+    EventParameterDesc p = PositionParameter(21, position);
+    PutU16(p.payload, 24, objectInfo);
+    return p;
+}
+
+EventParameterDesc ShootParameter(std::uint16_t objectInfo, std::int16_t speed,
+                                  const PositionDesc& position) {
+    EventParameterDesc p = PositionParameter(18, position);
+    PutU16(p.payload, 24, objectInfo);
+    PutU16(p.payload, 26, static_cast<std::uint16_t>(speed));
+    return p;
+}
+
+EventParameterDesc ConstantComparisonParameter(std::int32_t value, std::int16_t comparison) {
+    Bytes b(10, 0);
+    PutU32(b, 0, static_cast<std::uint32_t>(value));
+    PutU16(b, 8, static_cast<std::uint16_t>(comparison));
+    return Param(42, std::move(b));
+}
+
+EventParameterDesc ZoneParameter(std::int16_t left, std::int16_t top, std::int16_t right,
+                                 std::int16_t bottom) {
+    Bytes b(8, 0);
+    PutU16(b, 0, static_cast<std::uint16_t>(left));
+    PutU16(b, 2, static_cast<std::uint16_t>(top));
+    PutU16(b, 4, static_cast<std::uint16_t>(right));
+    PutU16(b, 6, static_cast<std::uint16_t>(bottom));
+    return Param(13, std::move(b));
+}
+
+EventParameterDesc InkParameter(std::uint32_t ink, std::uint32_t parameter) {
+    Bytes b(8, 0);
+    PutU32(b, 0, ink);
+    PutU32(b, 4, parameter);
+    return Param(44, std::move(b));
 }
 
 EventParameterDesc SampleParameter(std::int16_t code, std::uint16_t handle, std::uint16_t flags,
@@ -260,6 +323,7 @@ Bytes EventProgramBuilder::Groups(const std::vector<std::size_t>& groupOffsets) 
             out[rs + 11] = r.negation;
             out[rs + 12] = static_cast<std::uint8_t>(
                 r.countOverride.value_or(static_cast<std::int8_t>(r.parameters.size())));
+            if (condition) PutU16(out, rs + 14, r.identifier);
             for (const auto& p : r.parameters) {
                 const Bytes pb = Parameter(p, out.size(), groupOffsets);
                 out.insert(out.end(), pb.begin(), pb.end());

@@ -34,6 +34,9 @@ public:
     ExpressionBuilder& Comma();
     // An expression of an object: its type and number, with the object-info handle at 6.
     ExpressionBuilder& Object(std::int16_t type, std::int16_t number, std::uint16_t objectInfo);
+    // The same with a number carried in the token after the object (an alterable value's or string's).
+    ExpressionBuilder& Object(std::int16_t type, std::int16_t number, std::uint16_t objectInfo,
+                              std::int16_t constant);
     ExpressionBuilder& Raw(std::int32_t code, Bytes payload);
 
     // The tokens and the end (a 32-bit 0 and a 16-bit 0).
@@ -73,6 +76,8 @@ struct EventRecordDesc {
     std::uint16_t objectInfo = 0;
     std::uint8_t runFlags = 0;
     std::uint8_t negation = 0;
+    // Conditions: the word after the parameter count, which keys the collisions they record.
+    std::uint16_t identifier = 0;
     std::vector<EventParameterDesc> parameters;
     std::optional<std::int16_t> sizeOverride; // to write damaged records
     std::optional<std::int8_t> countOverride;
@@ -94,6 +99,29 @@ EventParameterDesc ExpressionParameter(std::int16_t code, ExpressionBuilder expr
                                        std::uint16_t comparison = 0);
 // Codes 9, 16, 18, 21: parent object-info handle at 4, its type at 20, the resolved index at 22, (21) 26.
 EventParameterDesc PositionParameter(std::int16_t code, std::uint16_t parent, std::int16_t parentType);
+// A position of codes 9, 16, 18 and 21 in full: absolute (parent 0xFFFF) or relative to an object info (its
+// flags: 1 polar, 2 from its action point, 4 its direction, 8 no direction).
+struct PositionDesc {
+    std::uint16_t parent = 0xFFFF;
+    std::int16_t parentType = 2;
+    std::uint16_t flags = 0;
+    std::int16_t x = 0, y = 0;
+    std::int16_t distance = 0, angle = 0;
+    std::uint32_t directions = 1; // the mask a direction is drawn from
+    std::int16_t layer = 0;
+};
+EventParameterDesc PositionParameter(std::int16_t code, const PositionDesc& position);
+// Code 21: the position, the frame item the preparation writes at 26, and the object info created at 28.
+EventParameterDesc CreateParameter(std::uint16_t objectInfo, const PositionDesc& position);
+// Code 18: the position, the object info shot at 28 and its speed at 30.
+EventParameterDesc ShootParameter(std::uint16_t objectInfo, std::int16_t speed, const PositionDesc& position);
+// Code 42: a 32-bit constant compared by an operator.
+EventParameterDesc ConstantComparisonParameter(std::int32_t value, std::int16_t comparison);
+// A zone: left, top, right and bottom.
+EventParameterDesc ZoneParameter(std::int16_t left, std::int16_t top, std::int16_t right,
+                                 std::int16_t bottom);
+// An ink effect: its ink word and parameter.
+EventParameterDesc InkParameter(std::uint32_t ink, std::uint32_t parameter);
 EventParameterDesc SampleParameter(std::int16_t code, std::uint16_t handle, std::uint16_t flags,
                                    std::u16string name);
 EventParameterDesc FileParameter(std::int16_t code, std::u16string name);

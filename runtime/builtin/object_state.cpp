@@ -1,0 +1,180 @@
+#include "builtin/object_state.h"
+
+#include "events/selection.h"
+#include "objects/animations.h"
+#include "objects/ink_effects.h"
+#include "objects/movements.h"
+#include "objects/run_objects.h"
+
+#include "vtrs2/effect.h"
+#include "vtrs2/memory.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vtrrt {
+
+namespace {
+
+constexpr std::int32_t ValuesGrowth = 10;
+constexpr std::int32_t ActiveType = 2;
+
+} // namespace
+
+void MarkObjectChanged(RunObject* o) {
+    if (!o) return;
+    if (RunObjectExtended* x = ExtendedOf(o))
+        x->changed = 1;
+    else if (o->displayRoutine)
+        o->displayRoutine(o);
+}
+
+std::int32_t GetObjectDirection(RunObject* o) {
+    // An extension movement of a later interface answers for itself; the extension host asks it here.
+    const RunObjectExtended* x = ExtendedOf(o);
+    return x ? (x->direction & 31) : 0;
+}
+
+void SetObjectPosition(RunObject* o, std::int32_t x, std::int32_t y) {
+    if (!o) return;
+    o->x = x;
+    o->y = y;
+    o->xFraction = o->yFraction = 0;
+    // A move step under way ends here.
+    SetMovementField(o, MovementBlockStopRequest, -1);
+    if (RunObjectExtended* ext = ExtendedOf(o)) ext->moved = 1;
+    MarkObjectChanged(o);
+}
+
+bool SetObjectDirection(RunObject* o, std::int32_t direction) {
+    RunObjectExtended* x = ExtendedOf(o);
+    direction &= 31;
+    if (!x || GetObjectDirection(o) == direction) return false;
+    x->direction = direction;
+    CallMovementAction(MovementRow::SetDirection, o, direction);
+    x->changed = 1;
+    return true;
+}
+
+void RefreshObjectAnimation(RunObject* o) {
+    RunObjectExtended* x = ExtendedOf(o);
+    if (!x) return;
+    if (o->objectType == ActiveType) {
+        if (AnimationOf(o)) StepAnimation(o, 0);
+    } else if (x->animationRoutine) {
+        x->animationRoutine(o);
+    }
+}
+
+void CallMovementAction(MovementRow row, RunObject* o, std::int32_t value) {
+    RunObjectExtended* x = ExtendedOf(o);
+    if (!x || !(o->objectFlags & ObjectHasMovement)) return;
+    (void)row;
+    (void)value;
+}
+
+std::int32_t AccelerationRate(std::int32_t setting) {
+    return setting;
+}
+
+void SetRaceCarRotatingSpeed(RunObject* o, std::int32_t speed) {
+    (void)o;
+    (void)speed;
+}
+
+void SetEightDirectionMask(RunObject* o, std::uint32_t mask) {
+    (void)o;
+    (void)mask;
+}
+
+bool MovementReversing(RunObject* o) {
+    (void)o;
+    return false;
+}
+
+bool MovementBouncing(RunObject* o) {
+    (void)o;
+    return false;
+}
+
+std::uint32_t AlphaOfRatio(std::int32_t ratio) {
+    return ratio >= 128 ? 0u : static_cast<std::uint32_t>(255 - 2 * std::max(ratio, 0));
+}
+
+std::uint32_t InkCoefficientOf(RunObject* o) {
+    const ObjectSpriteBlock* b = SpriteBlockOf(o);
+    if (!b) return NoInkCoefficient;
+    const auto parameter = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(b->inkParameter));
+    const std::uint32_t code = b->inkEffect & InkCodeBits;
+    if (code == InkSemiTransparent)
+        return (AlphaOfRatio(static_cast<std::int32_t>(parameter)) << 24) | 0xFFFFFF;
+    if (code == InkEffectObjectCode) {
+        auto* effect = static_cast<CEffectEx*>(b->inkParameter);
+        return effect ? effect->GetRgbaCoefficient() : NoInkCoefficient;
+    }
+    return (b->inkEffect & InkRgbaCoefficient) ? parameter : NoInkCoefficient;
+}
+
+RunObject* KeptObjectAlive(const KeptObject& k) {
+    RunObject* o = ObjectOfHandle(k.handle);
+    return o && o->creationNumber == k.creationNumber ? o : nullptr;
+}
+
+TypedValue* AlterableValue(RunObject* o, std::int32_t n) {
+    ObjectValuesBlock* vb = ValuesBlockOf(o);
+    if (!vb || !vb->values || n < 0 || n >= vb->count) return nullptr;
+    return static_cast<TypedValue*>(vb->values) + n;
+}
+
+TypedValue* GrowAlterableValue(RunObject* o, std::int32_t n) {
+    ObjectValuesBlock* vb = ValuesBlockOf(o);
+    if (!vb || n < 0 || n >= MaxAlterableValues) return nullptr;
+    if (n < vb->count && vb->values) return static_cast<TypedValue*>(vb->values) + n;
+    const std::int32_t count = n + ValuesGrowth;
+    void* values = vb->values;
+    if (!ReallocMemory(static_cast<std::size_t>(count) * sizeof(TypedValue), &values)) return nullptr;
+    const std::int32_t old = vb->values ? vb->count : 0;
+    auto* typed = static_cast<TypedValue*>(values);
+    for (std::int32_t i = old; i < count; ++i)
+        typed[i] = TypedValue::Int(0);
+    vb->values = values;
+    vb->count = count;
+    return typed + n;
+}
+
+TypedValue ReadAlterableValue(RunObject* o, std::int32_t n) {
+    const TypedValue* v = AlterableValue(o, n);
+    return v ? *v : TypedValue::Int(0);
+}
+
+bool StoreAlterableValue(TypedValue& slot, const TypedValue& value) {
+    win32::WCHAR* copy = nullptr;
+    if (value.type == TypeString) {
+        // Expression results live in the loop's temporary strings: the value keeps a copy of its own.
+        const std::u16string_view text = value.Text();
+        if (!AllocMemory((text.size() + 1) * sizeof(win32::WCHAR), &copy)) return false;
+        std::memcpy(copy, text.data(), text.size() * sizeof(win32::WCHAR));
+        copy[text.size()] = 0;
+    }
+    if (slot.type == TypeString) FreeMemoryBlock(slot.string);
+    if (copy)
+        slot = TypedValue::String(copy);
+    else if (value.type == TypeDouble)
+        slot = TypedValue::Double(value.real);
+    else
+        slot = TypedValue::Int(value.type == TypeInteger ? value.integer : 0);
+    return true;
+}
+
+std::uint32_t* AlterableFlags(RunObject* o) {
+    ObjectValuesBlock* vb = ValuesBlockOf(o);
+    return vb ? &vb->flags : nullptr;
+}
+
+std::u16string_view AlterableString(RunObject* o, std::int32_t n) {
+    const ObjectValuesBlock* vb = ValuesBlockOf(o);
+    if (!vb || n < 0 || n >= AlterableStringCount || !vb->strings[n]) return {};
+    return vb->strings[n];
+}
+
+} // namespace vtrrt
