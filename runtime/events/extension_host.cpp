@@ -19,11 +19,14 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
+#include "win32/font.h"
 #include "win32/kernel.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -399,17 +402,50 @@ void* ExtensionCollisionMask(RunObject* o, LPARAM flags) {
     return get ? get(o, flags) : nullptr;
 }
 
+namespace {
+
+// The two forms of a font differ only in their face name, at the same offset.
+static_assert(offsetof(LOGFONTA, lfFaceName) == offsetof(LOGFONTW, lfFaceName));
+
+std::uint32_t ObjectCodePage(const RunObject* o) {
+    const FrameRunState* s = o ? o->runState : nullptr;
+    return s && s->application ? s->application->codePage : 0;
+}
+
+} // namespace
+
 bool GetExtensionFont(RunObject* o, LOGFONTW& font) {
     auto get = ObjectEntry<extension::GetRunObjectFontProc>(o, extension::EntryGetRunObjectFont);
     if (!get) return false;
-    get(o, &font);
+    if (!ExtensionTakesNarrowStrings(o)) {
+        get(o, &font);
+        return true;
+    }
+    // An 8-bit extension fills the 8-bit form; its face name is turned into UTF-16 in the application's code
+    // page.
+    LOGFONTA narrow{};
+    std::memcpy(&narrow, &font, offsetof(LOGFONTA, lfFaceName));
+    get(o, reinterpret_cast<LOGFONTW*>(&narrow));
+    std::memcpy(&font, &narrow, offsetof(LOGFONTA, lfFaceName));
+    narrow.lfFaceName[LF_FACESIZE - 1] = 0;
+    std::fill(std::begin(font.lfFaceName), std::end(font.lfFaceName), WCHAR{0});
+    MultiByteToWideChar(ObjectCodePage(o), 0, narrow.lfFaceName, -1, font.lfFaceName, LF_FACESIZE - 1);
     return true;
 }
 
 bool SetExtensionFont(RunObject* o, const LOGFONTW& font, const RECT* box) {
     auto set = ObjectEntry<extension::SetRunObjectFontProc>(o, extension::EntrySetRunObjectFont);
     if (!set) return false;
-    set(o, &font, box);
+    if (!ExtensionTakesNarrowStrings(o)) {
+        set(o, &font, box);
+        return true;
+    }
+    LOGFONTA narrow{};
+    std::memcpy(&narrow, &font, offsetof(LOGFONTA, lfFaceName));
+    WCHAR face[LF_FACESIZE] = {};
+    std::copy_n(font.lfFaceName, LF_FACESIZE - 1, face);
+    WideCharToMultiByte(ObjectCodePage(o), 0, face, -1, narrow.lfFaceName, LF_FACESIZE - 1, nullptr, nullptr);
+    set(o, reinterpret_cast<const LOGFONTW*>(&narrow), box);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // their drawing, their window-message hook and their saved state.
 #include "extension_fixture.h"
 
+#include "builtin/object_fonts.h"
 #include "events/event_program.h"
 #include "events/extension_services.h"
 #include "objects/run_objects.h"
@@ -248,6 +249,30 @@ TEST_F(ExtensionEvents, AnEightBitExtensionGetsAndGivesTextInTheApplicationsCode
     }));
     EXPECT_NE(Notes().find("P:Act1:636166e9 P:Act1:636166e9 P:Act0:43 P:Act0:7"), std::string::npos)
         << Notes();
+}
+
+TEST_F(ExtensionEvents, FontsAndTextColoursAreAskedOfTheExtensionsInTheirOwnForm) {
+    ASSERT_NO_FATAL_FAILURE(Start({}));
+    // The probe keeps an 8-bit face name: it is handed over and given back in the application's code page.
+    win32::LOGFONTW font{};
+    ASSERT_TRUE(GetObjectFont(Object(ProbeP), &font));
+    EXPECT_EQ(std::u16string(font.lfFaceName), u"Arial");
+    EXPECT_EQ(font.lfWeight, 700);
+    const std::u16string cafe = u"Café";
+    std::copy(cafe.begin(), cafe.end(), font.lfFaceName);
+    font.lfFaceName[cafe.size()] = 0;
+    font.lfHeight = -13;
+    SetObjectFont(Object(ProbeP), &font, nullptr);
+    EXPECT_NE(Notes().find("P:Font:436166e9:-13"), std::string::npos) << Notes();
+    win32::LOGFONTW back{};
+    ASSERT_TRUE(GetObjectFont(Object(ProbeP), &back));
+    EXPECT_EQ(std::u16string(back.lfFaceName), cafe);
+    // The gauge has no font, and its text colour is its bar's.
+    EXPECT_FALSE(GetObjectFont(Object(GaugeA), &back));
+    EXPECT_EQ(GetObjectTextColor(Object(GaugeA)), Bar);
+    SetObjectTextColor(Object(GaugeA), 0x00FF00);
+    EXPECT_EQ(GetObjectTextColor(Object(GaugeA)), COLORREF{0x00FF00});
+    EXPECT_EQ(GetObjectTextColor(Object(ProbeP)), COLORREF{0}) << "the probe tells no colour";
 }
 
 TEST_F(ExtensionEvents, TheGaugeIsDrawnFromItsSurfaceAndWithoutOneByItsDisplayEntry) {

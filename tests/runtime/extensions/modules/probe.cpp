@@ -6,6 +6,7 @@
 // text in hexadecimal, 2 raises condition 1 now. Expressions: 0 the 8-bit text "caf\xe9", 1 the number 42.
 // Definition data after the 12-byte header: a 64-byte 8-bit file name, then a u16 image handle.
 #include "plugin/extension.h"
+#include "win32/font.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -175,6 +176,19 @@ VTR_EXTENSION_EXPORT std::int32_t DestroyRunObject(RunObject*, std::int32_t mode
 }
 VTR_EXTENSION_EXPORT std::int32_t HandleRunObject(RunObject*) {
     return 0;
+}
+// The font in its 8-bit form: the face name set last, "Arial" at first, noted in hexadecimal when set.
+char face[32] = "Arial";
+VTR_EXTENSION_EXPORT void GetRunObjectFont(RunObject*, win32::LOGFONTW* font) {
+    auto* narrow = reinterpret_cast<win32::LOGFONTA*>(font);
+    narrow->lfWeight = 700;
+    std::memcpy(narrow->lfFaceName, face, sizeof face);
+}
+VTR_EXTENSION_EXPORT void SetRunObjectFont(RunObject*, const win32::LOGFONTW* font, const win32::RECT*) {
+    const auto* narrow = reinterpret_cast<const win32::LOGFONTA*>(font);
+    std::memcpy(face, narrow->lfFaceName, sizeof face);
+    face[sizeof face - 1] = 0;
+    Note("Font:" + Hex(face) + ":" + std::to_string(narrow->lfHeight));
 }
 VTR_EXTENSION_EXPORT void PauseRunObject(RunObject*) {
     Note("Pause");
