@@ -2,17 +2,14 @@
 // (vtrgauge.vxe, packed with the demo), which fills as the level's time runs out.
 #pragma once
 
+#include "demo_gauge_layout.h"
+
 #include "appwriter/application_writer.h"
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
 
 #include <vector>
-
-// Where the gauge shows on the level, and its colours.
-constexpr int GaugeX = 20, GaugeY = 16, GaugeWidth = 200, GaugeHeight = 10;
-constexpr std::uint32_t GaugeBack = 0x303030;
-constexpr std::uint32_t GaugeBar = 0x20D0FF; // RGB(0xFF, 0xD0, 0x20)
 
 // The objects of the extensions, for the application's object definitions.
 std::vector<appwriter::ObjectInfoDesc> ExtensionObjects();

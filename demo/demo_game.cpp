@@ -6,6 +6,7 @@
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
 #include "demo_extensions.h"
+#include "demo_hud.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
 
@@ -49,6 +50,8 @@ appwriter::ImageItemDesc SpinnerImage(int frame) {
         }
     return image;
 }
+
+constexpr const char16_t* LevelTitle = u"Level 1";
 
 // The level's backdrops: a sky in a gradient, solid ground, and platforms to stand on.
 constexpr std::uint16_t Sky = 2, Ground = 3, Platform = 4;
@@ -125,8 +128,9 @@ appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& i
     return panel;
 }
 
-// The title's spinners turn at a quarter of the frame rate: one frame every four loops.
-void AddSpinners(appwriter::ApplicationDescription& d, const std::vector<appwriter::ObjectInfoDesc>& others) {
+// The title's spinners turn at a quarter of the frame rate: one frame every four loops. The level's display
+// of score, lives and name joins their objects and images.
+void AddSpinners(appwriter::ApplicationDescription& d, appwriter::FrameContents& level) {
     appwriter::ObjectInfoDesc spinner;
     spinner.handle = Spinner;
     spinner.name = u"Spinner";
@@ -141,13 +145,15 @@ void AddSpinners(appwriter::ApplicationDescription& d, const std::vector<appwrit
     for (int frame = 0; frame < SpinnerFrames; ++frame)
         images.push_back(SpinnerImage(frame));
     const appwriter::ObjectInfoDesc panel = AddInkedPanel(images);
-    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0); // stored image 0 is none
     std::vector<appwriter::ObjectInfoDesc> objects{spinner, panel};
     for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
         objects.push_back(backdrop);
-    objects.insert(objects.end(), others.begin(), others.end());
+    AddDemoHud(d, objects, images, level, LevelTitle);
+    for (const appwriter::ObjectInfoDesc& extension : ExtensionObjects())
+        objects.push_back(extension);
+    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
+    std::vector<std::uint32_t> offsets = bank.offsets;
+    offsets.insert(offsets.begin(), 0); // stored image 0 is none
     d.extra.push_back(
         {appwriter::ChunkObjectInfos, 0,
          appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
@@ -192,12 +198,12 @@ appwriter::ApplicationDescription DemoGame() {
            {u"&Full screen", 1025, 0, {}}}},
          {u"&Help", 0, 0, {{u"&About\tCtrl+A", 1024, 0, {}}}}},
         {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
-    AddSpinners(d, ExtensionObjects());
     // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
     appwriter::FrameContents level = title;
     level.instances = LevelPlacements();
+    AddSpinners(d, level);
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
@@ -208,7 +214,7 @@ appwriter::ApplicationDescription DemoGame() {
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
     appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), level);
-    second.name = u"Level 1";
+    second.name = LevelTitle;
     d.frames = {first, second};
     return d;
 }

@@ -1,5 +1,6 @@
 #include "events/extension_services.h"
 
+#include "builtin/special_services.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
 #include "events/event_state.h"
@@ -95,17 +96,6 @@ bool NarrowInto(std::u16string_view text, char* out, std::size_t capacity) {
 }
 
 // --- files stored in the application ---
-
-EmbeddedFileEntry* FindEmbeddedFile(ApplicationRecord* app, std::u16string_view name) {
-    if (!app || !app->embeddedFiles) return nullptr;
-    int cursor = app->embeddedFiles->GetHead();
-    while (void* item = app->embeddedFiles->Next(cursor)) {
-        auto* entry = static_cast<EmbeddedFileEntry*>(item);
-        const std::u16string_view stored(entry->name, std::char_traits<char16_t>::length(entry->name));
-        if (EqualsIgnoringCase(stored, name)) return entry;
-    }
-    return nullptr;
-}
 
 // The stored file copied into a new file of the temporary folder; false when it could not be.
 bool CopyEmbeddedFile(ApplicationRecord& app, EmbeddedFileEntry& entry) {
@@ -693,7 +683,7 @@ int GetEmbeddedFilePath(const WCHAR* name, WCHAR* out, std::size_t capacity) {
     if (!name || !out || capacity == 0) return 0;
     const std::u16string_view wanted(name);
     ApplicationRecord* app = CurrentApplication();
-    EmbeddedFileEntry* entry = FindEmbeddedFile(app, wanted);
+    EmbeddedFileEntry* entry = FindEmbeddedFile(wanted);
     std::u16string_view path = wanted;
     if (entry) {
         if (entry->size == 0) return 0;
@@ -715,7 +705,7 @@ int GetEmbeddedFilePath(const WCHAR* name, WCHAR* out, std::size_t capacity) {
 }
 
 void ReleaseEmbeddedFilePath(const WCHAR* name) {
-    EmbeddedFileEntry* entry = name ? FindEmbeddedFile(CurrentApplication(), name) : nullptr;
+    EmbeddedFileEntry* entry = name ? FindEmbeddedFile(name) : nullptr;
     if (!entry || !entry->extractedPath || entry->extractedRefCount <= 0) return;
     if (--entry->extractedRefCount > 0) return;
     DeleteFileW(entry->extractedPath);
@@ -725,7 +715,7 @@ void ReleaseEmbeddedFilePath(const WCHAR* name) {
 HANDLE OpenEmbeddedFile(const WCHAR* name, std::uint32_t* size) {
     if (!name) return INVALID_HANDLE_VALUE;
     const ApplicationRecord* app = CurrentApplication();
-    if (const EmbeddedFileEntry* entry = FindEmbeddedFile(CurrentApplication(), name)) {
+    if (const EmbeddedFileEntry* entry = FindEmbeddedFile(name)) {
         // The application's data stream is its own: the file is opened afresh at the stored bytes.
         if (!app->dataFilePath) return INVALID_HANDLE_VALUE;
         const HANDLE file = FileOpenRaw(app->dataFilePath, 0);

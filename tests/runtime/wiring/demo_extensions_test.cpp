@@ -1,18 +1,16 @@
 // The demo's level run headless with the runtime's own extension modules found beside the program: its time
 // gauge, an object of the gauge extension, fills from its left end as the level's time runs.
 #include "application_run.h"
-#include "demo/demo_extensions.h"
+#include "demo/demo_gauge_layout.h"
 #include "events/extension_host.h"
 #include "runtime/waited_clock.h"
 #include "shell/frame_clock.h"
 #include "shell/transition_modules.h"
-#include "startup/runtime_files.h"
 
 #include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -30,10 +28,6 @@ class DemoExtensions : public ::testing::Test {
 protected:
     void SetUp() override {
         previousClock_ = SetFrameClock(&clock_);
-        RuntimeFiles& files = GetRuntimeFiles();
-        kept_ = {files.tempFolder, files.runtimeTempFolder};
-        files.runtimeTempFolder = std::filesystem::path(VTR_BIN_DIR).u16string();
-        files.tempFolder = files.runtimeTempFolder + u"/";
         bytes_ = LevelData();
         ASSERT_FALSE(bytes_.empty());
         ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_));
@@ -41,8 +35,6 @@ protected:
     void TearDown() override {
         wiringtest::StopApplicationRun(app_);
         FreeTransitionModules();
-        GetRuntimeFiles().tempFolder = kept_.first;
-        GetRuntimeFiles().runtimeTempFolder = kept_.second;
         SetFrameClock(previousClock_);
     }
     void Loops(int n) {
@@ -58,7 +50,7 @@ protected:
 
     runtime_test::WaitedClock clock_;
     FrameClock* previousClock_ = nullptr;
-    std::pair<std::u16string, std::u16string> kept_;
+    wiringtest::BuiltModulesFolder modules_;
     std::vector<std::uint8_t> bytes_;
     loadertest::RecordPtr app_;
 };
