@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "demo_extensions.h"
 #include "demo_hud.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
@@ -208,13 +209,18 @@ appwriter::ApplicationDescription DemoGame() {
     const std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, *level.instances);
     // The level's display of score, lives and name, over the movers.
     AddDemoHud(d, all.objects, all.images, level, LevelTitle);
+    for (const appwriter::ObjectInfoDesc& extension : ExtensionObjects())
+        all.objects.push_back(extension);
     WriteObjects(d, all);
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
-    AddFrameFlow(title, level, AddDemoSounds(d), levelEvents, static_cast<std::uint16_t>(all.objects.size()));
+    std::vector<appwriter::EventGroupDesc> levelExtras = levelEvents;
+    for (const appwriter::EventGroupDesc& group : AddExtensions(d, level))
+        levelExtras.push_back(group);
+    AddFrameFlow(title, level, AddDemoSounds(d), levelExtras, static_cast<std::uint16_t>(all.objects.size()));
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";

@@ -2,6 +2,9 @@
 
 #include "appwriter/event_program_builder.h"
 
+#include <algorithm>
+#include <set>
+
 namespace {
 
 // Object types and condition and action numbers of the system objects the flow uses.
@@ -28,8 +31,15 @@ appwriter::EventRecordDesc JumpTo(std::int32_t n) {
         {appwriter::ExpressionParameter(ParamExpression, appwriter::ExpressionBuilder().Integer(n))});
 }
 
-appwriter::EventProgramBuilder Program() {
+// The frame's events, which name its objects by the kinds the frame places.
+appwriter::EventProgramBuilder Program(const appwriter::FrameContents& frame) {
     appwriter::EventProgramBuilder b;
+    std::set<std::uint16_t> kinds;
+    if (frame.instances)
+        for (const appwriter::InstanceDesc& placed : *frame.instances)
+            kinds.insert(placed.objectInfo);
+    b.objectInfoCount = static_cast<std::uint16_t>(kinds.size());
+    b.conditionCounts[-1 + 7] = 40; // the special object's
     b.conditionCounts[KeyboardMouse + 7] = 12;
     b.conditionCounts[Timer + 7] = 8;
     b.conditionCounts[Storyboard + 7] = 10;
@@ -50,7 +60,7 @@ appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
 void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
                   const std::vector<appwriter::EventGroupDesc>& titleExtras,
                   const std::vector<appwriter::EventGroupDesc>& levelExtras, std::uint16_t objectInfos) {
-    appwriter::EventProgramBuilder titleEvents = Program();
+    appwriter::EventProgramBuilder titleEvents = Program(title);
     appwriter::EventGroupDesc key;
     key.conditions = {Record(KeyboardMouse, AnyKeyPressed)};
     key.actions = {JumpTo(2)};
@@ -64,7 +74,7 @@ void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& lev
         titleEvents.AddGroup(group);
     title.events = titleEvents.ChunkPayload();
 
-    appwriter::EventProgramBuilder levelEvents = Program();
+    appwriter::EventProgramBuilder levelEvents = Program(level);
     appwriter::EventGroupDesc back;
     back.conditions = {
         Record(Timer, TimerGreater, {appwriter::IntParameter(ParamTime, LevelSeconds * 1000)})};
@@ -78,6 +88,6 @@ void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& lev
     for (const appwriter::EventGroupDesc& group : levelExtras)
         levelEvents.AddGroup(group);
     // The level's events name its objects, which are looked up among the application's object infos.
-    levelEvents.objectInfoCount = objectInfos;
+    levelEvents.objectInfoCount = std::max(levelEvents.objectInfoCount, objectInfos);
     level.events = levelEvents.ChunkPayload();
 }

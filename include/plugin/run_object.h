@@ -9,6 +9,7 @@
 namespace vtrrt {
 
 struct FrameRunState;
+struct FrameItemInstance;
 struct ObjectInfoRunEntry;
 struct RunObject;
 
@@ -63,7 +64,8 @@ struct RunObject {
     std::int32_t nodeReachedStamp;
     std::int32_t pathEndStamp;
     char16_t* nodeName;
-    std::uint8_t reserved2[8];
+    // While an extension's condition, action or expression runs: the next of its event parameters.
+    const std::uint8_t* currentParameter;
     std::uint8_t* definition;
     std::int32_t xFraction;
     std::int32_t x;
@@ -88,9 +90,16 @@ struct RunObject {
     // Byte offset in the record of the object's control windows: an i32 count, then that many window
     // handles; 0 = none. Extensions that make windows set it.
     std::int32_t controlWindows;
-    std::uint8_t reserved4[20];
+    // The own number of the extension condition, action or expression being called, and the flags an
+    // expression sets to say its result is a string or a float (ExpressionResultString, ...Float).
+    std::int32_t currentNumber;
+    std::uint32_t resultFlags;
+    std::uint8_t reserved4[12];
     std::uint32_t identifier;
 };
+
+constexpr std::uint32_t ExpressionResultString = 0x8000;
+constexpr std::uint32_t ExpressionResultFloat = 0x4000;
 
 // The header's continuation for objects with any of the flags 0x230.
 struct RunObjectExtended : RunObject {
@@ -155,7 +164,57 @@ constexpr std::size_t ObjectAnimationBlockBytes = 80;
 constexpr std::size_t RunObjectBlocksStart = (sizeof(RunObject) + 7) & ~std::size_t{7};
 constexpr std::size_t RunObjectExtendedBlocksStart = (sizeof(RunObjectExtended) + 7) & ~std::size_t{7};
 
+// Where each optional block lies in the record of an object with these object flags, and where the kind's
+// own data starts (an extension's record size adds its data's size to `kindData`). 0 = no such block.
+struct RunObjectLayout {
+    std::size_t movement = 0, animation = 0, sprite = 0, values = 0, kindData = 0;
+};
+constexpr std::size_t AlignRecordBlock(std::size_t n) {
+    return (n + 7) & ~std::size_t{7};
+}
+constexpr RunObjectLayout LayoutOfRunObject(std::uint32_t objectFlags) {
+    RunObjectLayout l;
+    std::size_t at =
+        (objectFlags & ObjectExtendedHeader) ? RunObjectExtendedBlocksStart : RunObjectBlocksStart;
+    const auto take = [&](std::uint32_t flag, std::size_t& field, std::size_t bytes) {
+        if (!(objectFlags & flag)) return;
+        field = at;
+        at += AlignRecordBlock(bytes);
+    };
+    take(ObjectHasMovement, l.movement, ObjectMovementBlockBytes);
+    take(ObjectHasAnimation, l.animation, ObjectAnimationBlockBytes);
+    take(ObjectHasSprite, l.sprite, sizeof(ObjectSpriteBlock));
+    take(ObjectHasValues, l.values, sizeof(ObjectValuesBlock));
+    l.kindData = at;
+    return l;
+}
+
+// The room before a kind's own data whatever optional blocks its objects have; an extension that sizes its
+// records with it can find its data at LayoutOfRunObject(object->objectFlags).kindData.
+constexpr std::size_t MaxKindDataOffset =
+    LayoutOfRunObject(ObjectHasMovement | ObjectHasAnimation | ObjectHasSprite | ObjectHasValues).kindData;
+template <typename T> T* KindDataOf(RunObject* object) {
+    return reinterpret_cast<T*>(reinterpret_cast<std::uint8_t*>(object) +
+                                LayoutOfRunObject(object->objectFlags).kindData);
+}
+
+// What CreateObject hands to every initialiser and to the kind's (or extension's) create routine.
+struct ObjectCreationParams {
+    const FrameItemInstance* frameItem; // null for objects created at run time
+    std::uint16_t reserved;
+    std::uint16_t creationFlags; // bit 0: no movement set-up; bit 1: hidden
+    std::int32_t x, y;
+    std::int32_t direction;
+    std::int32_t layer;
+    std::int32_t order;
+};
+
+constexpr std::uint16_t CreateNoMovement = 0x1;
+constexpr std::uint16_t CreateHidden = 0x2;
+
 static_assert(offsetof(RunObject, runState) == 8);
+static_assert(offsetof(RunObject, currentParameter) % sizeof(void*) == 0);
+static_assert(offsetof(RunObject, identifier) == offsetof(RunObject, controlWindows) + 24);
 static_assert(sizeof(ObjectValuesBlock) == 8 + 4 + 96 + 4 + 26 + 6 + 80);
 
 } // namespace vtrrt

@@ -1,6 +1,8 @@
 #include "builtin/object_fonts.h"
 
 #include "builtin/object_state.h"
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "shell/font_cache.h"
 #include "startup/banks.h"
 
@@ -28,28 +30,39 @@ std::array<ObjectTextRoutines, LastKindType + 1>& KindTextRoutines() {
     return table;
 }
 
-// Object extensions answer for their font and colour through their own entry points, which the extension
-// host calls from each of these (converting the font of extensions that are not Unicode).
+// Object extensions answer for their font and colour through their own entry points.
 
 bool GetObjectFont(RunObject* o, LOGFONTW* font) {
+    if (o && font && o->objectType >= FirstExtensionType) return GetExtensionFont(o, *font);
     const ObjectTextRoutines* r = RoutinesOf(o);
     return r && r->getFont && font && r->getFont(o, font);
 }
 
 void SetObjectFont(RunObject* o, const LOGFONTW* font, const RECT* newSize) {
+    if (o && font && o->objectType >= FirstExtensionType) {
+        SetExtensionFont(o, *font, newSize);
+        return;
+    }
     const ObjectTextRoutines* r = RoutinesOf(o);
     if (r && r->setFont && font) r->setFont(o, font, newSize);
 }
 
 COLORREF GetObjectTextColor(RunObject* o) {
+    COLORREF colour = 0;
+    if (o && o->objectType >= FirstExtensionType) return GetExtensionTextColour(o, colour) ? colour : 0;
     const ObjectTextRoutines* r = RoutinesOf(o);
     return r && r->getTextColor ? r->getTextColor(o) : 0;
 }
 
 void SetObjectTextColor(RunObject* o, COLORREF colour) {
     const ObjectTextRoutines* r = RoutinesOf(o);
-    if (!r || !r->setTextColor) return;
-    r->setTextColor(o, colour);
+    if (o && o->objectType >= FirstExtensionType) {
+        if (!SetExtensionTextColour(o, colour)) return;
+    } else if (!r || !r->setTextColor) {
+        return;
+    } else {
+        r->setTextColor(o, colour);
+    }
     if (o->displayRoutine) o->displayRoutine(o);
     MarkObjectChanged(o);
 }
@@ -60,7 +73,6 @@ int ScreenPixelsPerInch() {
     if (dc) ReleaseDC(nullptr, dc);
     return dpi > 0 ? dpi : 96;
 }
-
 
 namespace {
 

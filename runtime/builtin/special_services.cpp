@@ -6,6 +6,7 @@
 #include "events/dispatch.h"
 #include "events/event_program.h"
 #include "events/expression.h"
+#include "events/extension_services.h"
 #include "events/parameters.h"
 #include "shell/application_menu.h"
 #include "shell/application_state_machine.h"
@@ -230,16 +231,17 @@ void ExecuteProgramAction(std::uint8_t* record) {
 
 // --- embedded files ---
 
-// Making an embedded file usable extracts it through the runtime services of extensions
-// (GetEmbeddedFilePath), which add this action when they are built.
+// The stored file is copied into the temporary folder on first use; the path is not kept here (the
+// usable-path expression finds it on the entry).
+void MakeEmbeddedFileUsable(std::uint8_t* record) {
+    const std::u16string name(GetStringParameter(ParameterAt(record, 0)));
+    WCHAR path[MAX_PATH];
+    if (!name.empty()) GetEmbeddedFilePath(name.c_str(), path, MAX_PATH);
+}
 
 void ReleaseEmbeddedFile(std::uint8_t* record) {
-    const std::u16string_view name = GetStringParameter(ParameterAt(record, 0));
-    EmbeddedFileEntry* entry = name.empty() ? nullptr : FindEmbeddedFile(name);
-    if (!entry || entry->extractedRefCount <= 0) return;
-    if (--entry->extractedRefCount > 0) return;
-    if (entry->extractedPath) DeleteFileW(entry->extractedPath);
-    FreeMemory(reinterpret_cast<void**>(&entry->extractedPath));
+    const std::u16string name(GetStringParameter(ParameterAt(record, 0)));
+    if (!name.empty()) ReleaseEmbeddedFilePath(name.c_str());
 }
 
 // --- clipboard ---
@@ -345,7 +347,7 @@ void InstallSpecialServiceRoutines() {
         SetConditionRoutine(TypeSpecial, FirstIntegerTest - k, GlobalAgainstConstant<false>, nullptr);
         SetConditionRoutine(TypeSpecial, FirstDoubleTest - k, GlobalAgainstConstant<true>, nullptr);
     }
-    static constexpr std::array<std::pair<std::int32_t, ActionRoutine>, 28> Actions{{
+    static constexpr std::array<std::pair<std::int32_t, ActionRoutine>, 29> Actions{{
         {2, ExecuteStoredProgram},
         {3, SetGlobalValueAction},
         {4, ChangeGlobalValueAction<&TypedValue::SubtractNumber>},
@@ -361,6 +363,7 @@ void InstallSpecialServiceRoutines() {
         {20, SetClipboardTextAction},
         {21, ClearClipboardAction},
         {22, ExecuteProgramAction},
+        {25, MakeEmbeddedFileUsable},
         {26, ReleaseEmbeddedFile},
         {27, SetGlobalConstant<false>},
         {28, SetGlobalConstant<false>},

@@ -4,14 +4,24 @@
 #include "events/event_program.h"
 #include "events/event_state.h"
 #include "events/expression.h"
+#include "events/extension_host.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/movements.h"
 #include "plugin/run_object.h"
+#include "shell/frame_run_state.h"
+#include "shell/runtime_services.h"
+#include "startup/application_record.h"
+#include "startup/stored_text.h"
 
 #include "vtrs2/memory.h"
+#include "win32/kernel.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <cstring>
+#include <string>
 #include <utility>
 
 namespace vtrrt {
@@ -35,8 +45,8 @@ struct Registry {
     RoutineSet system[7];
     RoutineSet common;
     RoutineSet kinds[LastKindType - FirstCommonType + 1];
-    // Kinds 8 and 9, then the extensions.
-    DecodedRoutines decoded[2 + MaxExtensions];
+    // Kinds 8 and 9; the extensions' are their application's.
+    DecodedRoutines decoded[2];
 };
 
 Registry& Routines() {
@@ -44,8 +54,21 @@ Registry& Routines() {
     return registry;
 }
 
-DecodedCallState decodedCall;
 TypedValue slotValues[ParameterSlots];
+std::uint8_t* decodedRecord = nullptr;
+
+// The record of the decoded call in progress, for the routine's own reading of further parameters; calls
+// nest when a routine raises events.
+class DecodedRecordScope {
+public:
+    explicit DecodedRecordScope(std::uint8_t* record) : previous_(decodedRecord) { decodedRecord = record; }
+    ~DecodedRecordScope() { decodedRecord = previous_; }
+    DecodedRecordScope(const DecodedRecordScope&) = delete;
+    DecodedRecordScope& operator=(const DecodedRecordScope&) = delete;
+
+private:
+    std::uint8_t* previous_;
+};
 
 std::int16_t NumberOf(const std::uint8_t* record) {
     return GetI16(record + RecordNumber);
@@ -68,7 +91,7 @@ RoutineSet* OwnSet(std::int32_t type) {
 const DecodedRoutines* DecodedOf(std::int32_t type) {
     if (type == 8 || type == 9) return &Routines().decoded[type - FirstDecodedKind];
     if (type >= FirstExtensionType && type <= LastObjectType)
-        return &Routines().decoded[2 + type - FirstExtensionType];
+        return RunStateExtensionRoutines(CurrentRunState(), type);
     return nullptr;
 }
 
@@ -128,7 +151,7 @@ template <std::int32_t Type> void ActionDispatch(std::uint8_t* record) {
         RunAction(At(OwnSet(Type)->actions, number - CommonNumbers), record);
     } else {
         const DecodedRoutines* d = DecodedOf(Type);
-        if (auto r = DecodedAt(d->actions, d->actionCount, number - CommonNumbers))
+        if (auto r = d ? DecodedAt(d->actions, d->actionCount, number - CommonNumbers) : nullptr)
             CallExtensionAction(record, r);
     }
 }
@@ -146,7 +169,7 @@ template <std::int32_t Type> int ConditionDispatch(std::uint8_t* record) {
             return RunCondition(At(OwnSet(Type)->conditions, c - CommonNumbers), record);
         } else {
             const DecodedRoutines* d = DecodedOf(Type);
-            auto r = DecodedAt(d->conditions, d->conditionCount, c - CommonNumbers);
+            auto r = d ? DecodedAt(d->conditions, d->conditionCount, c - CommonNumbers) : nullptr;
             return r ? CallExtensionCondition(record, r) : 0;
         }
     }
@@ -168,7 +191,7 @@ template <std::int32_t Type> int ConditionOnObjectDispatch(std::uint8_t* record,
             return RunConditionOnObject(At(OwnSet(Type)->conditionsOnObject, c - CommonNumbers), record, o);
         } else {
             const DecodedRoutines* d = DecodedOf(Type);
-            auto r = DecodedAt(d->conditions, d->conditionCount, c - CommonNumbers);
+            auto r = d ? DecodedAt(d->conditions, d->conditionCount, c - CommonNumbers) : nullptr;
             return r ? CallExtensionConditionOnObject(record, r, o) : 0;
         }
     }
@@ -189,7 +212,7 @@ template <std::int32_t Type> void ExpressionDispatch() {
         RunExpression(At(OwnSet(Type)->expressions, number - CommonNumbers));
     } else {
         const DecodedRoutines* d = DecodedOf(Type);
-        if (auto r = DecodedAt(d->expressions, d->expressionCount, number - CommonNumbers))
+        if (auto r = d ? DecodedAt(d->expressions, d->expressionCount, number - CommonNumbers) : nullptr)
             CallExtensionExpression(r);
         else
             NoExpression();
@@ -225,21 +248,24 @@ template <typename R> bool Store(R* table, std::int32_t size, std::int32_t i, R 
 }
 
 // Decodes up to two parameters for a decoded routine; false when one cannot be decoded. `comparison`
-// gets the operator + 1 of the last comparison parameter and `comparisonSlot` its slot.
+// gets the operator + 1 of the last comparison parameter and `comparisonSlot` its slot. The object's
+// current parameter is left after the ones decoded, for the routine to read any further ones.
 bool DecodeParameters(std::uint8_t* record, RunObject* o, std::intptr_t values[2], std::int32_t* valueType,
                       std::int32_t* comparison, int* comparisonSlot) {
     values[0] = values[1] = 0;
     *comparison = 0;
     const std::uint8_t* p = FirstParameter(record);
-    decodedCall.currentParameter = p;
+    o->currentParameter = p;
     const int count = static_cast<std::int8_t>(record[RecordParameterCount]);
     if (count != 1 && count != 2) return true;
+    const bool narrow = ExtensionTakesNarrowStrings(o);
     for (int slot = 0; slot < count; ++slot, p = NextParameter(record, p)) {
         if (!p) return false;
         int ok = 1;
         std::int32_t op = 0;
-        values[slot] = DecodeParameter(slot, valueType, &op, &ok, o->objectType, p, record);
+        values[slot] = DecodeParameter(slot, valueType, &op, &ok, o->objectType, p, record, narrow);
         if (!ok) return false;
+        o->currentParameter = NextParameter(record, p);
         if (op) {
             *comparison = op;
             *comparisonSlot = slot;
@@ -248,15 +274,21 @@ bool DecodeParameters(std::uint8_t* record, RunObject* o, std::intptr_t values[2
     return true;
 }
 
-TypedValue ResultValue(std::intptr_t result, std::int32_t valueType) {
-    if (valueType == TypeString) return TypedValue::String(reinterpret_cast<win32::WCHAR*>(result));
-    if (decodedCall.resultFlags & ExpressionResultFloat) {
-        const auto bits = static_cast<std::uint32_t>(result);
-        float f;
-        static_assert(sizeof f == sizeof bits);
-        __builtin_memcpy(&f, &bits, sizeof f);
-        return TypedValue::Double(f);
+float FloatOfBits(std::intptr_t result) {
+    const auto bits = static_cast<std::uint32_t>(result);
+    float f;
+    static_assert(sizeof f == sizeof bits);
+    __builtin_memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+TypedValue ResultValue(const RunObject* o, std::intptr_t result, std::int32_t valueType) {
+    if (valueType == TypeString) {
+        if (ExtensionTakesNarrowStrings(o))
+            return TypedValue::String(WideTemporaryString(reinterpret_cast<const char*>(result)));
+        return TypedValue::String(reinterpret_cast<win32::WCHAR*>(result));
     }
+    if (o->resultFlags & ExpressionResultFloat) return TypedValue::Double(FloatOfBits(result));
     return TypedValue::Int(static_cast<std::int32_t>(result));
 }
 
@@ -266,13 +298,19 @@ bool EvaluateDecodedCondition(std::uint8_t* record, DecodedConditionRoutine rout
     std::int32_t valueType = TypeInteger, comparison = 0;
     int slot = 0;
     if (!DecodeParameters(record, o, values, &valueType, &comparison, &slot)) return false;
-    decodedCall.currentNumber = -NumberOf(record) - 81;
-    decodedCall.resultFlags = 0;
-    const int result = routine(o, values[0], values[1]);
+    o->currentNumber = -NumberOf(record) - 81;
+    o->resultFlags = 0;
+    const std::int32_t result = routine(o, values[0], values[1]);
     if (!comparison) return result != 0;
-    const TypedValue left = ResultValue(result, valueType);
-    decodedCall.resultFlags = 0;
+    const TypedValue left = ResultValue(o, result, valueType);
+    o->resultFlags = 0;
     return CompareTypedValues(left, slotValues[slot], comparison - 1);
+}
+
+std::uint32_t RunCodePage() {
+    const FrameRunState* s = CurrentRunState();
+    const ApplicationRecord* app = s && s->application ? s->application : CurrentApplication();
+    return app ? app->codePage : 0;
 }
 
 } // namespace
@@ -358,10 +396,30 @@ bool SetExpressionRoutine(std::int32_t type, std::int32_t number, ExpressionRout
 }
 
 bool SetDecodedRoutines(std::int32_t type, const DecodedRoutines& routines) {
-    const DecodedRoutines* d = DecodedOf(type);
-    if (!d) return false;
-    *const_cast<DecodedRoutines*>(d) = routines;
+    if (type != 8 && type != 9) return false;
+    Routines().decoded[type - FirstDecodedKind] = routines;
     return true;
+}
+
+char* NarrowTemporaryString(std::u16string_view text) {
+    const std::uint32_t codePage = RunCodePage();
+    const int units = static_cast<int>(std::min<std::size_t>(text.size(), INT32_MAX / 4));
+    const int bytes =
+        units ? win32::WideCharToMultiByte(codePage, 0, text.data(), units, nullptr, 0, nullptr, nullptr) : 0;
+    char* out = nullptr;
+    if (bytes < 0 || !AllocZeroedMemory(static_cast<std::size_t>(bytes) + 2, &out)) return nullptr;
+    if (bytes) win32::WideCharToMultiByte(codePage, 0, text.data(), units, out, bytes, nullptr, nullptr);
+    // Registered like the UTF-16 ones: the list only frees what it holds.
+    return reinterpret_cast<char*>(AddTemporaryString(reinterpret_cast<win32::WCHAR*>(out)));
+}
+
+win32::WCHAR* WideTemporaryString(const char* text) {
+    if (!text) return MakeTemporaryString(u"");
+    const std::size_t length = std::strlen(text);
+    std::u16string wide(length + 1, u'\0');
+    const std::size_t n = NarrowToWide({reinterpret_cast<const std::uint8_t*>(text), length}, RunCodePage(),
+                                       wide.data(), wide.size());
+    return MakeTemporaryString(std::u16string_view(wide.data(), n));
 }
 
 void ResetRoutineTables() {
@@ -406,17 +464,14 @@ ExpressionRoutine RegisteredExpressionRoutine(std::int32_t type, std::int32_t nu
     return Registered(SlotOf(type, number), &RoutineSet::expressions);
 }
 
-DecodedCallState& DecodedCall() {
-    return decodedCall;
-}
-
 const TypedValue& SlotComparisonValue(int slot) {
     static const TypedValue none{};
     return InRange(slot, ParameterSlots) ? slotValues[slot] : none;
 }
 
 std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* comparison, int* ok,
-                              std::int32_t /*objectType*/, const std::uint8_t* p, std::uint8_t* record) {
+                              std::int32_t /*objectType*/, const std::uint8_t* p, std::uint8_t* record,
+                              bool narrow) {
     *ok = 1;
     *comparison = 0;
     const std::int16_t code = ParameterCode(p);
@@ -424,6 +479,10 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
     const bool keeps = InRange(slot, ParameterSlots);
     auto keep = [&](const TypedValue& v) {
         if (keeps) slotValues[slot] = v;
+    };
+    auto text = [&](const win32::WCHAR* t) {
+        if (!narrow) return reinterpret_cast<std::intptr_t>(t);
+        return reinterpret_cast<std::intptr_t>(NarrowTemporaryString(t ? std::u16string_view(t) : u""));
     };
     switch (code) {
     case 1: {
@@ -465,16 +524,16 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
     case 40:
     case 63:
     case 64:
-        return reinterpret_cast<std::intptr_t>(GetStringParameter(p));
+        return text(GetStringParameter(p));
     case 45:
     case 46: {
-        const win32::WCHAR* text = EvaluateStringParameter(p);
+        const win32::WCHAR* value = EvaluateStringParameter(p);
         if (code == 46) {
-            keep(TypedValue::String(const_cast<win32::WCHAR*>(text)));
+            keep(TypedValue::String(const_cast<win32::WCHAR*>(value)));
             *comparison = GetU16(p + 4) + 1;
             *valueType = TypeString;
         }
-        return reinterpret_cast<std::intptr_t>(text);
+        return text(value);
     }
     case 16: {
         // The position in one word: x in the high half, y in the low half.
@@ -499,19 +558,25 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
     }
 }
 
+std::uint8_t* DecodedCallRecord() {
+    return decodedRecord;
+}
+
 void CallExtensionAction(std::uint8_t* record, DecodedActionRoutine routine) {
     RunObject* o = ActionObjectOf(record);
     if (!o) return;
+    const DecodedRecordScope scope(record);
     std::intptr_t values[2];
     std::int32_t valueType = TypeInteger, comparison = 0;
     int slot = 0;
     if (!DecodeParameters(record, o, values, &valueType, &comparison, &slot)) return;
-    decodedCall.currentNumber = NumberOf(record) - CommonNumbers;
+    o->currentNumber = NumberOf(record) - CommonNumbers;
     if (routine) routine(o, values[0], values[1]);
 }
 
 int CallExtensionCondition(std::uint8_t* record, DecodedConditionRoutine routine) {
     if (!record || !routine) return 0;
+    const DecodedRecordScope scope(record);
     const bool negated = record[RecordNegation] & 1;
     for (RunObject* o = FirstConditionObject(GetU16(record + RecordResolved), nullptr); o;
          o = NextConditionObject()) {
@@ -523,6 +588,7 @@ int CallExtensionCondition(std::uint8_t* record, DecodedConditionRoutine routine
 
 int CallExtensionConditionOnObject(std::uint8_t* record, DecodedConditionRoutine routine, RunObject* o) {
     if (!record || !routine || !o) return 0;
+    const DecodedRecordScope scope(record);
     o->runFlags |= ObjectInConditionWalk;
     if (!EvaluateDecodedCondition(record, routine, o)) return 0;
     AddObjectToSelection(o);
@@ -536,17 +602,19 @@ void CallExtensionExpression(DecodedExpressionRoutine routine) {
         SetTopInt(0);
         return;
     }
-    decodedCall.resultFlags = 0;
-    decodedCall.currentNumber = (GetI32(token) >> 16) - CommonNumbers;
+    o->resultFlags = 0;
+    o->currentNumber = (GetI32(token) >> 16) - CommonNumbers;
     const std::intptr_t result = routine(o, token);
-    if (decodedCall.resultFlags & ExpressionResultString) {
-        auto* text = reinterpret_cast<win32::WCHAR*>(result);
+    if (o->resultFlags & ExpressionResultString) {
         static win32::WCHAR empty[1] = {0};
+        win32::WCHAR* text = ExtensionTakesNarrowStrings(o)
+                                 ? WideTemporaryString(reinterpret_cast<const char*>(result))
+                                 : reinterpret_cast<win32::WCHAR*>(result);
         ExpressionTop() = TypedValue::String(text ? text : empty);
     } else {
-        ExpressionTop() = ResultValue(result, TypeInteger);
+        ExpressionTop() = ResultValue(o, result, TypeInteger);
     }
-    decodedCall.resultFlags = 0;
+    o->resultFlags = 0;
 }
 
 } // namespace vtrrt

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "events/typed_value.h"
+#include "plugin/extension.h"
 
 #include <array>
 #include <cstdint>
@@ -20,12 +21,12 @@ using ConditionOnObjectRoutine = int (*)(std::uint8_t* record, RunObject* object
 // Reads the evaluator's current token and writes the value at the top of the stack.
 using ExpressionRoutine = void (*)();
 
-// Routines called with decoded parameters.
-using DecodedActionRoutine = int (*)(RunObject* object, std::intptr_t value1, std::intptr_t value2);
-using DecodedConditionRoutine = int (*)(RunObject* object, std::intptr_t value1, std::intptr_t value2);
-// A decoded expression routine sets ExpressionResultString or ExpressionResultFloat in DecodedCall() when
-// its result is not an integer.
-using DecodedExpressionRoutine = std::intptr_t (*)(RunObject* object, const std::uint8_t* token);
+// Routines called with decoded parameters: those of object extensions, and of the kinds called the same way.
+// A decoded expression routine sets ExpressionResultString or ExpressionResultFloat in the object's result
+// flags when its result is not an integer.
+using DecodedActionRoutine = extension::ActionRoutine;
+using DecodedConditionRoutine = extension::ConditionRoutine;
+using DecodedExpressionRoutine = extension::ExpressionRoutine;
 
 constexpr int DispatchTableSize = 135;
 constexpr int DispatchTypeOffset = 7;
@@ -35,9 +36,6 @@ constexpr int CommonNumbers = 80;
 // Room of each own table of the system objects and built-in kinds.
 constexpr int OwnRoutineCapacity = 128;
 constexpr int MaxExtensions = 96;
-
-constexpr std::uint32_t ExpressionResultString = 0x8000;
-constexpr std::uint32_t ExpressionResultFloat = 0x4000;
 
 struct EventRoutineTables {
     const ConditionOnObjectRoutine* conditionOnObject;
@@ -81,8 +79,9 @@ ConditionRoutine RegisteredConditionRoutine(std::int32_t type, std::int32_t numb
 ConditionOnObjectRoutine RegisteredConditionOnObjectRoutine(std::int32_t type, std::int32_t number);
 ExpressionRoutine RegisteredExpressionRoutine(std::int32_t type, std::int32_t number);
 
-// The own routines of an object extension (index = type - 32) or of the kinds 8 and 9, called with
-// decoded parameters; arrays indexed by own number. `unicode` false: strings are converted for it.
+// The own routines of the kinds 8 and 9 or of an object extension, called with decoded parameters; arrays
+// indexed by own number. `unicode` false: strings are converted for it. An extension's come from the run
+// state (its application's extensions); the kinds' are set here.
 struct DecodedRoutines {
     const DecodedConditionRoutine* conditions = nullptr;
     std::int32_t conditionCount = 0;
@@ -94,25 +93,27 @@ struct DecodedRoutines {
 };
 bool SetDecodedRoutines(std::int32_t type, const DecodedRoutines& routines);
 
+// The condition or action record whose decoded routine is running, or null.
+std::uint8_t* DecodedCallRecord();
+
 // Calls with decoded parameters (the routine may be null: nothing is called).
 void CallExtensionAction(std::uint8_t* record, DecodedActionRoutine routine);
 int CallExtensionCondition(std::uint8_t* record, DecodedConditionRoutine routine);
 int CallExtensionConditionOnObject(std::uint8_t* record, DecodedConditionRoutine routine, RunObject* object);
 void CallExtensionExpression(DecodedExpressionRoutine routine);
 
-// The object's per-call words that decoded routines read and write.
-struct DecodedCallState {
-    const std::uint8_t* currentParameter = nullptr;
-    std::int32_t currentNumber = 0;
-    std::uint32_t resultFlags = 0;
-};
-DecodedCallState& DecodedCall();
-
 // The value handed to a decoded routine for one parameter. `valueType` gets the value's type, `comparison`
 // the comparison operator + 1 for comparison codes (else left 0), `ok` 0 when the parameter cannot be
-// decoded. Slots 0 and 1 keep their comparison values.
+// decoded. Slots 0 and 1 keep their comparison values. Strings go to a routine that takes 8-bit strings
+// (`narrow`) as temporary copies in the application's code page.
 std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* comparison, int* ok,
-                              std::int32_t objectType, const std::uint8_t* parameter, std::uint8_t* record);
+                              std::int32_t objectType, const std::uint8_t* parameter, std::uint8_t* record,
+                              bool narrow = false);
 const TypedValue& SlotComparisonValue(int slot);
+
+// Text for a routine that takes 8-bit strings: a temporary copy in the application's code page (null when
+// memory runs out); and the other way, a temporary UTF-16 copy of its 8-bit result.
+char* NarrowTemporaryString(std::u16string_view text);
+win32::WCHAR* WideTemporaryString(const char* text);
 
 } // namespace vtrrt

@@ -43,8 +43,8 @@ void RaiseSystemConditionWithCode(RunObject* object, std::int32_t code);
 // The groups listening to the object's condition of `code`, raised for the object.
 void TriggerObjectCondition(RunObject* object, std::int32_t code);
 
-// The notifications object extensions send through their routine slots (their own or common conditions
-// raised now or pushed, requests to be destroyed) come with the extension host, over TriggerObjectCondition,
+// The notifications object extensions send through their run routines (their own or common conditions
+// raised now or pushed, requests to be destroyed) are the extension services', over TriggerObjectCondition,
 // PushEvent and MarkObjectForDestroy.
 
 // The list of a system object's condition, or null.

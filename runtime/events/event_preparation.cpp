@@ -1,5 +1,7 @@
 #include "events/event_preparation.h"
 
+#include "events/extension_host.h"
+
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
@@ -298,10 +300,10 @@ private:
         for (std::int32_t i = 0; i < entries_; ++i) {
             const std::int16_t type = Entries()[i].objectType;
             std::int32_t own = 0;
-            // Extensions count their conditions in their own information, which the extension host reads
-            // and adds here.
             if (type >= 0 && type <= 9)
                 own = std::max<std::int16_t>(events_.header.conditionCounts[type + 7], 0);
+            else if (type >= FirstExtensionType)
+                own = ExtensionConditionCount(type);
             events_.infoSlotBase[static_cast<std::size_t>(i)] = next;
             infoSlotCount_[static_cast<std::size_t>(i)] = CommonConditionSlots + own;
             Entries()[i].conditionSlots = next;

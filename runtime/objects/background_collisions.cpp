@@ -1,5 +1,7 @@
 // Background collisions: the dispatchers between the play-area mask with the layers' back sprites and the
 // walks of each layer's placed and run-time backdrops, and the point, rectangle and sprite tests of a walk.
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "objects/backdrop_layers.h"
 #include "objects/backgrounds.h"
 #include "objects/display_list.h"
@@ -58,6 +60,7 @@ struct Candidate {
     bool boxOnly;
     std::uint32_t image; // 0: a shape or an object, no image mask
     std::uint16_t obstacle;
+    const ImageMask* objectMask = nullptr; // an object's own mask, from its kind's mask routine
 };
 
 // Calls `test` for each solid candidate of the layer (and each wrapped copy) until it answers true.
@@ -99,13 +102,16 @@ bool WalkCandidates(FrameRecord& frame, int index, int obstacle, const RECT& are
         const std::uint16_t word = DefU16(info->definition, DefObstacle);
         const auto type = static_cast<std::uint16_t>((word >> ObstacleBitsShift) & 3);
         if (!wanted(type)) return false;
-        const RunObject* o = FindObjectByFrameItem(i);
+        RunObject* o = FindObjectByFrameItem(i);
         if (!o) return false;
-        // An object's own mask comes through its kind's mask routine, which the extension host adds; until
-        // then its box stands for it.
+        // An extension gives its object's mask; the built-in kinds have no mask routine, and their box stands
+        // for them.
+        const ImageMask* mask = nullptr;
+        if (!(word & BoxOnlyBit) && o->objectType >= FirstExtensionType)
+            mask = static_cast<const ImageMask*>(ExtensionCollisionMask(o, type == ObstaclePlatform ? 1 : 0));
         const LONG left = o->x - o->hotSpotX - s->scrollX, top = o->y - o->hotSpotY - s->scrollY;
-        (void)(word & BoxOnlyBit);
-        return tryCandidate({RECT{left, top, left + o->width, top + o->height}, true, 0, type});
+        return tryCandidate(
+            {RECT{left, top, left + o->width, top + o->height}, mask == nullptr, 0, type, mask});
     };
     const std::vector<std::int32_t>* cells[4] = {};
     int cellCount = 0;
@@ -154,7 +160,9 @@ bool WalkCandidates(FrameRecord& frame, int index, int obstacle, const RECT& are
 }
 
 const ImageMask* CandidateMask(const Candidate& c) {
-    if (c.boxOnly || !c.image) return nullptr;
+    if (c.boxOnly) return nullptr;
+    if (c.objectMask) return c.objectMask;
+    if (!c.image) return nullptr;
     return GetImageCollisionMask(BanksOfApplication(), c.image, c.obstacle == ObstaclePlatform ? 1 : 0);
 }
 

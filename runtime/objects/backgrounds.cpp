@@ -1,5 +1,7 @@
 #include "objects/backgrounds.h"
 
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "objects/backdrop_layers.h"
 #include "objects/display_list.h"
 #include "objects/ink_effects.h"
@@ -389,11 +391,14 @@ LONG_PTR DrawBackdropSprite(Sprite* sprite, int code, LONG_PTR) {
 
 LONG_PTR DrawObjectBackdropSprite(Sprite* sprite, int code, LONG_PTR) {
     if (!sprite || code != 0) return 1;
-    // Objects standing for backdrops are drawn by their own display routine; extensions draw through the
-    // extension host, which adds their surfaces here.
-    if (RunObject* o = FindObjectByFrameItem(static_cast<std::int32_t>(sprite->userData)))
-        if (o->objectType >= FirstKindType && o->objectType <= LastKindType)
+    // Objects standing for backdrops are drawn by their own display routine, extensions by their surface or
+    // display entry.
+    if (RunObject* o = FindObjectByFrameItem(static_cast<std::int32_t>(sprite->userData))) {
+        if (o->objectType >= FirstExtensionType)
+            DisplayExtensionObject(o);
+        else if (o->objectType >= FirstKindType && o->objectType <= LastKindType)
             if (auto display = KindRoutines()[static_cast<std::size_t>(o->objectType)].display) display(o);
+    }
     return 1;
 }
 

@@ -1,5 +1,7 @@
 #include "objects/display_list.h"
 
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "objects/backgrounds.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
@@ -7,6 +9,7 @@
 #include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
 #include "startup/frame_record.h"
+#include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/memory.h"
@@ -60,6 +63,27 @@ bool IsKind(const RunObject* o) {
     return o->objectType >= FirstKindType && o->objectType <= LastKindType;
 }
 
+bool IsExtension(const RunObject* o) {
+    return o->objectType >= FirstExtensionType;
+}
+
+// Draws the object by its kind's display routine, or its extension's surface or display entry.
+void DisplayByKind(RunObject* o) {
+    if (IsExtension(o)) {
+        DisplayExtensionObject(o);
+        return;
+    }
+    if (IsKind(o))
+        if (auto display = KindRoutines()[static_cast<std::size_t>(o->objectType)].display) display(o);
+}
+
+constexpr std::uint8_t OptionRestoresBackground = 0x02;
+constexpr std::uint8_t OptionRedrawBits = 0x30;
+
+std::uint8_t DefinitionOptions(const RunObject* o) {
+    return o->definition ? o->definition[DefOptions] : 0;
+}
+
 void FreeRecordNow(FrameRunState* s, RunObject* o) {
     FreeObjectTransitions(o);
     if (SavedRect* saved = SavedRectOf(o, false)) {
@@ -86,8 +110,9 @@ SavedRect* SavedRectOf(RunObject* o, bool create) {
 }
 
 void UpdateDisplayRect(RunObject* o) {
-    // Extensions give their zone through their own entry points, which the extension host adds here.
-    if (IsKind(o))
+    if (IsExtension(o))
+        UpdateExtensionZone(o);
+    else if (IsKind(o))
         if (auto zone = KindRoutines()[static_cast<std::size_t>(o->objectType)].zone) zone(o);
     FrameRunState* s = o->runState;
     const std::int32_t scrollX = s ? s->scrollX : 0, scrollY = s ? s->scrollY : 0;
@@ -133,10 +158,18 @@ void RemoveFromSavedBackgroundList(RunObject* o) {
 }
 
 void RestoreObjectBackground(RunObject* o) {
-    // The kinds' own background routines are empty; extensions supply theirs through the extension host.
+    // The kinds' own background routines are empty: only extensions restore their own.
+    const bool own = (o->objectFlags & ObjectOwnBackground) != 0;
     if (o->objectFlags & ObjectFlag04) {
-        if (!(o->objectFlags & ObjectOwnBackground))
+        if (!own) {
             if (SavedRect* saved = SavedRectOf(o, false)) RestoreWindowRect(SpritesOfFrame(), saved);
+        } else if (IsExtension(o)) {
+            RestoreExtensionBackground(o);
+        }
+        return;
+    }
+    if (IsExtension(o) && own) {
+        if (DefinitionOptions(o) & OptionRestoresBackground) RestoreExtensionBackground(o);
         return;
     }
     if (ObjectSpriteBlock* block = SpriteBlockOf(o); block && (block->spriteFlags & SpriteEraseFill))
@@ -145,7 +178,10 @@ void RestoreObjectBackground(RunObject* o) {
 }
 
 void SaveObjectBackground(RunObject* o) {
-    if (o->objectFlags & ObjectOwnBackground) return;
+    if (o->objectFlags & ObjectOwnBackground) {
+        if (IsExtension(o)) SaveExtensionBackground(o);
+        return;
+    }
     if (o->displayLeft == o->displayRight || o->displayTop == o->displayBottom) return;
     if (SavedRect* saved = SavedRectOf(o, true))
         SaveWindowRect(SpritesOfFrame(), saved, o->displayLeft, o->displayTop, o->displayRight - 1,
@@ -153,7 +189,10 @@ void SaveObjectBackground(RunObject* o) {
 }
 
 void KillObjectBackground(RunObject* o) {
-    if (o->objectFlags & ObjectOwnBackground) return;
+    if (o->objectFlags & ObjectOwnBackground) {
+        if (IsExtension(o)) KillExtensionBackground(o);
+        return;
+    }
     if (SavedRect* saved = SavedRectOf(o, false)) FreeSavedRect(saved);
 }
 
@@ -189,9 +228,7 @@ void DisplayObjectList() {
             o->savedBackgroundLink = SavedBackgroundHidden;
             return;
         }
-        // Extensions draw their own surface or through their display entry, which the extension host adds.
-        if (IsKind(o))
-            if (auto display = KindRoutines()[static_cast<std::size_t>(o->objectType)].display) display(o);
+        DisplayByKind(o);
         o->savedBackgroundLink = SavedBackgroundUnlisted;
     });
     ClearSavedList(s);
@@ -255,9 +292,15 @@ void RedisplayAllObjects() {
 }
 
 void RequestFrameRedraw(RunObject* o) {
-    // Extensions that give a collision mask also ask for their part of the frame; the extension host adds
-    // that.
-    if (FrameRunState* s = o ? o->runState : Run()) s->redrawRequest |= RedrawRequestFrame;
+    FrameRunState* s = o ? o->runState : Run();
+    if (!s) return;
+    s->redrawRequest |= RedrawRequestFrame;
+    // An extension that is part of the background's collisions also has what it drew redrawn.
+    if (o && IsExtension(o) && ObjectEntryOf(o, extension::EntryGetRunObjectCollisionMask)) {
+        const std::uint8_t redraw = DefinitionOptions(o) & OptionRedrawBits;
+        if (o->layer != 0 ? (redraw == 0x10 || redraw == 0x20) : redraw != OptionRedrawBits)
+            s->redrawRequest |= RedrawRequestExtensions;
+    }
 }
 
 void RequestFullRedraw() {
@@ -300,9 +343,13 @@ void CallObjectRoutines(const ObjectKindRoutine* kinds, int selector, const Obje
     ForEachObject(Run(), [&](RunObject* o) {
         for (const ObjectFlagRoutine* r = flagRoutines; r && r->mask != FlagRoutinesEnd; ++r)
             if ((r->mask & o->objectFlags) && r->routine) r->routine(o, 0);
-        // Extensions pause and continue through their own entry points, which the extension host adds here.
-        if (kinds && IsKind(o))
+        if (kinds && IsKind(o)) {
             if (ObjectKindRoutine routine = kinds[o->objectType]) routine(o, selector);
+        } else if (IsExtension(o) && selector == PauseSelector) {
+            PauseExtensionObject(o);
+        } else if (IsExtension(o) && selector == ContinueSelector) {
+            ContinueExtensionObject(o);
+        }
     });
 }
 
@@ -402,7 +449,7 @@ void DisplayFrame(int) {
         UpdateWindowFromSurface(Services().frameLibraryWindow);
 }
 
-LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR) {
+LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR argument) {
     FrameRunState* s = Run();
     if (!s || !s->frame || !sprite) return 0;
     auto* o = reinterpret_cast<RunObject*>(sprite->userData);
@@ -414,8 +461,13 @@ LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR) {
     }
     switch (code) {
     case 0:
-        if (IsKind(o))
-            if (auto display = KindRoutines()[static_cast<std::size_t>(o->objectType)].display) display(o);
+        DisplayByKind(o);
+        return 0;
+    case 1:
+        if (IsExtension(o)) RestoreExtensionBackground(o);
+        return 0;
+    case 2:
+        if (IsExtension(o)) SaveExtensionBackground(o);
         return 0;
     case 3: {
         KillObjectBackground(o);
@@ -429,8 +481,9 @@ LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR) {
         }
         return 0;
     }
+    case 4:
+        return IsExtension(o) ? reinterpret_cast<LONG_PTR>(ExtensionCollisionMask(o, argument)) : 0;
     default:
-        // The kinds' background routines are empty; extensions give theirs through the extension host.
         return 0;
     }
 }

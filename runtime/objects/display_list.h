@@ -68,8 +68,12 @@ struct ObjectFlagRoutine {
     void (*routine)(RunObject* object, int value);
 };
 using ObjectKindRoutine = void (*)(RunObject* object, int selector);
+// Selectors that reach extension objects: their PauseRunObject and ContinueRunObject.
+constexpr int PauseSelector = 20;
+constexpr int ContinueSelector = 24;
 // For every object in slot order: the flag routines its object flags ask for, then the kind's routine of the
-// table (indexed by object type 0 to 9) when one is given.
+// table (indexed by object type 0 to 9) when one is given, or for an extension object and the pause or
+// continue selector its pause or continue entry.
 void CallObjectRoutines(const ObjectKindRoutine* kinds, int selector, const ObjectFlagRoutine* flagRoutines);
 
 // The routine every owner-drawn object sprite carries.

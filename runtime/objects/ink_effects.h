@@ -1,6 +1,6 @@
 // Ink effects of objects and layers: ink names turned into ink codes, and effect objects built from the
-// application's effect bank with their parameter values, or copied from one another. Names and copies are
-// asked for by the runtime services of extensions and by the storyboard object's actions, which add their
+// application's effect bank with their parameter values, or copied from one another. Names are asked for by
+// the runtime services of extensions; names and copies by the storyboard object's actions, which add their
 // calls.
 #pragma once
 

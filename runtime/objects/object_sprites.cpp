@@ -1,5 +1,8 @@
 #include "objects/object_sprites.h"
 
+#include "events/event_program.h"
+#include "events/extension_host.h"
+
 #include "objects/animations.h"
 #include "objects/display_list.h"
 #include "objects/ink_effects.h"
@@ -251,7 +254,8 @@ Sprite* StartObjectTransitionSprite(RunObject* o, bool fadeOut) {
     x->sprite = sprite;
     o->displayRoutine = DisplayOwnerDrawnSprite;
     o->restoreDisplayRoutine = RestoreOwnerDrawnSprite;
-    // An extension object is told PauseRunObject here by the extension host, which adds the call.
+    // An extension object stands still while its picture fades.
+    if (o->objectType >= FirstExtensionType) PauseExtensionObject(o);
     block->displayFlags &= static_cast<std::uint16_t>(~DisplayParked);
     return sprite;
 }
@@ -346,7 +350,7 @@ bool FinishObjectFadeIn(RunObject* o) {
     x->sprite = nullptr;
     block->spriteFlags = block->firstSpriteFlags;
     CreateObjectSprite(o, transitionSprite);
-    // An extension object is told ContinueRunObject here by the extension host, which adds the call.
+    if (o->objectType >= FirstExtensionType) ContinueExtensionObject(o);
     return true;
 }
 

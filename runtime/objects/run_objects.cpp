@@ -1,6 +1,8 @@
 #include "objects/run_objects.h"
 
 #include "events/event_evaluation.h"
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "objects/animations.h"
 #include "objects/display_list.h"
 #include "objects/movements.h"
@@ -26,10 +28,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::size_t Align8(std::size_t n) {
-    return (n + 7) & ~std::size_t{7};
-}
-
 // Sizes the kinds give for 32-bit records, where the extended header ends at 304, the values block takes
 // 174 bytes and the sprite block 36.
 constexpr std::uint16_t ActiveRecordBytes32 = 752;
@@ -38,41 +36,15 @@ constexpr std::uint16_t RichTextRecordBytes32 = 1252;
 constexpr std::size_t ExtendedHeaderBytes32 = 304;
 constexpr std::size_t ValuesBlockBytes32 = 174;
 constexpr std::size_t SpriteBlockBytes32 = 36;
-constexpr std::size_t RecordGrowth64 = (RunObjectExtendedBlocksStart - ExtendedHeaderBytes32) +
-                                       (Align8(sizeof(ObjectValuesBlock)) - ValuesBlockBytes32) +
-                                       (Align8(sizeof(ObjectSpriteBlock)) - SpriteBlockBytes32) +
-                                       (Align8(ObjectMovementBlockBytes) - ObjectMovementBlockBytes);
+constexpr std::size_t RecordGrowth64 =
+    (RunObjectExtendedBlocksStart - ExtendedHeaderBytes32) +
+    (AlignRecordBlock(sizeof(ObjectValuesBlock)) - ValuesBlockBytes32) +
+    (AlignRecordBlock(sizeof(ObjectSpriteBlock)) - SpriteBlockBytes32) +
+    (AlignRecordBlock(ObjectMovementBlockBytes) - ObjectMovementBlockBytes);
 
 constexpr std::uint16_t FirstInstanceBit = 0x8000;
 constexpr std::int16_t ConditionLastInstanceDestroyed = -33;
 constexpr std::uint16_t InkEffectObject = 13;
-
-struct BlockLayout {
-    std::size_t movement = 0, animation = 0, sprite = 0, values = 0, end = 0;
-};
-
-BlockLayout LayoutFor(std::uint32_t flags) {
-    BlockLayout l;
-    std::size_t off = (flags & ObjectExtendedHeader) ? RunObjectExtendedBlocksStart : RunObjectBlocksStart;
-    if (flags & ObjectHasMovement) {
-        l.movement = off;
-        off += Align8(ObjectMovementBlockBytes);
-    }
-    if (flags & ObjectHasAnimation) {
-        l.animation = off;
-        off += Align8(ObjectAnimationBlockBytes);
-    }
-    if (flags & ObjectHasSprite) {
-        l.sprite = off;
-        off += Align8(sizeof(ObjectSpriteBlock));
-    }
-    if (flags & ObjectHasValues) {
-        l.values = off;
-        off += Align8(sizeof(ObjectValuesBlock));
-    }
-    l.end = off;
-    return l;
-}
 
 std::uint8_t* Bytes(RunObject* o) {
     return reinterpret_cast<std::uint8_t*>(o);
@@ -186,6 +158,8 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
         if (o->objectType >= FirstKindType && o->objectType <= LastKindType) {
             if (auto destroy = KindRoutines()[static_cast<std::size_t>(o->objectType)].destroy)
                 destroy(o, mode);
+        } else if (o->objectType >= FirstExtensionType) {
+            DestroyExtensionObject(o, mode);
         }
     }
     if (ObjectSpriteBlock* sb = SpriteBlockOf(o); sb && (sb->inkEffect & 0xFFFF) == InkEffectObject) {
@@ -263,7 +237,7 @@ std::uint16_t KindRecordSizeWith(std::int16_t type, std::size_t kindBytes) {
     constexpr std::uint32_t AllBlocks =
         ObjectExtendedHeader | ObjectHasValues | ObjectHasMovement | ObjectHasAnimation | ObjectHasSprite;
     return static_cast<std::uint16_t>(
-        std::max<std::size_t>(KindRecordSize(type), LayoutFor(AllBlocks).end + kindBytes));
+        std::max<std::size_t>(KindRecordSize(type), LayoutOfRunObject(AllBlocks).kindData + kindBytes));
 }
 
 std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definition) {
@@ -271,12 +245,12 @@ std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definit
         auto size = KindRoutines()[static_cast<std::size_t>(type)].recordSize;
         return size ? size(definition) : 0;
     }
-    // Extensions give their size through their own entry points, which the extension host adds here.
+    if (type >= FirstExtensionType) return ExtensionRecordSize(type, definition);
     return 0;
 }
 
 std::size_t KindDataOffset(std::uint32_t objectFlags) {
-    return LayoutFor(objectFlags).end;
+    return LayoutOfRunObject(objectFlags).kindData;
 }
 
 std::span<const std::uint8_t> ObjectDefinitionOf(RunObject* o) {
@@ -444,8 +418,14 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     ApplicationRecord* app = CurrentApplication();
     if (!s || !app || objectInfo < 0 || objectInfo > 0xFFFF) return -1;
     ObjectInfo* info = SeekObjectInfoByHandle(app, static_cast<std::uint16_t>(objectInfo));
-    // Backdrops have no record; extensions are created through the extension host, which adds them here.
-    if (!info || info->objectType < FirstKindType || info->objectType > LastKindType) return -1;
+    // Backdrops have no record; an extension type is created only by its loaded extension's CreateRunObject.
+    if (!info || info->objectType < FirstKindType) return -1;
+    const bool isExtension = info->objectType >= FirstExtensionType;
+    if (!isExtension && info->objectType > LastKindType) return -1;
+    if (isExtension) {
+        const ExtensionRunRoutines* routines = ExtensionRoutinesOfType(app, info->objectType);
+        if (!routines || !routines->entries[extension::EntryCreateRunObject]) return -1;
+    }
     if (info->definition.empty() && LoadObjectDefinition(app, *info) != 0) return -1;
     const std::span<const std::uint8_t> def(info->definition);
     FrameRecord* frame = s->frame;
@@ -457,9 +437,9 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     if (s->objectCount >= s->maxObjects) return -1;
     const std::uint16_t size = GetObjectStructSize(info->objectType, info->definition.data());
     const std::uint32_t flags = DefU32(def, DefObjectFlags);
-    const BlockLayout layout = LayoutFor(flags);
+    const RunObjectLayout layout = LayoutOfRunObject(flags);
     // Each block must lie inside the record the kind asked for.
-    if (size == 0 || layout.end > size) return -1;
+    if (size == 0 || layout.kindData > size) return -1;
     if (slot < 0) {
         for (slot = 0; slot < s->maxObjects && s->objects[slot].object; ++slot) {
         }
@@ -488,9 +468,14 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     o->savedBackgroundLink = -1;
     LinkObjectInstance(o);
 
-    const ObjectKindRoutines& kind = KindRoutines()[static_cast<std::size_t>(info->objectType)];
-    o->handleRoutine = kind.handle;
-    o->displayRoutine = kind.display;
+    const ObjectKindRoutines kind =
+        isExtension ? ObjectKindRoutines{} : KindRoutines()[static_cast<std::size_t>(info->objectType)];
+    if (isExtension) {
+        SetExtensionObjectRoutines(o);
+    } else {
+        o->handleRoutine = kind.handle;
+        o->displayRoutine = kind.display;
+    }
     if (flags & ObjectRedrawsFrame) o->displayRoutine = RequestFrameRedraw;
     o->restoreDisplayRoutine = o->displayRoutine;
     SelectObjectRoutine(o);
@@ -530,7 +515,10 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
     }
 
     int result = 0;
-    if (kind.create) result = kind.create(o, info->definition.data(), &params);
+    if (isExtension)
+        result = CreateExtensionObject(o, &params);
+    else if (kind.create)
+        result = kind.create(o, info->definition.data(), &params);
     if ((result & 0xFFFF) != 0) {
         if (ahead) --s->createdAhead;
         Dismantle(s, slot, o, 1, true);

@@ -11,18 +11,6 @@
 
 namespace vtrrt {
 
-struct ObjectCreationParams {
-    const FrameItemInstance* frameItem; // null for objects created at run time
-    std::uint16_t reserved;
-    std::uint16_t creationFlags; // bit 0: no movement set-up; bit 1: hidden
-    std::int32_t x, y;
-    std::int32_t direction;
-    std::int32_t layer;
-    std::int32_t order;
-};
-
-constexpr std::uint16_t CreateNoMovement = 0x1;
-constexpr std::uint16_t CreateHidden = 0x2;
 constexpr std::int32_t PositionFromFrameItem = static_cast<std::int32_t>(0x80000000u);
 constexpr int FirstKindType = 2;
 constexpr int LastKindType = 9;

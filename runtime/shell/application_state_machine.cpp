@@ -1,5 +1,8 @@
 #include "shell/application_state_machine.h"
 
+#include "events/extension_host.h"
+#include "events/extension_services.h"
+
 #include "builtin/system_objects.h"
 #include "events/input_events.h"
 #include "shell/application_menu.h"
@@ -46,7 +49,7 @@ void StartApplicationState(ApplicationRecord& app) {
         app.run.stepTimerActive = 0;
     }
     InitApplicationGlobals();
-    // The extension host tells the extensions here that the application starts; it adds the call.
+    BroadcastStartApp();
     FreeGlobalObjectStore(app);
     RebuildApplicationMenu(app);
     app.run.nextFrame = app.run.firstFrame;
@@ -139,7 +142,7 @@ void EndApplication(ApplicationRecord* app) {
     if (!app) return;
     SetCurrentApplication(app);
     StopApplicationSounds(*app);
-    // The extension host tells the extensions here; it adds its call.
+    BroadcastEndApp();
     if (!app->parent && app->run.timerPeriod) {
         timeEndPeriod(app->run.timerPeriod);
         app->run.timerPeriod = 0;
@@ -208,9 +211,8 @@ void PumpMessages(MSG* msg, int stopMask) {
     if (app && app->run.inTimerStep) return;
     while (PeekMessageW(msg, nullptr, 0, 0, PM_NOREMOVE)) {
         if (!GetMessageW(msg, nullptr, 0, 0) && msg->message != WM_QUIT) break;
-        // Modeless dialogs that extensions register take their messages first here; the extension services
-        // add that call.
-        if (msg->message != WM_QUIT && !TakenBeforeDispatch(app, *msg)) {
+        // The modeless dialogs of extensions take their messages first.
+        if (msg->message != WM_QUIT && !IsRegisteredDialogMessage(msg) && !TakenBeforeDispatch(app, *msg)) {
             TranslateMessage(msg);
             DispatchMessageW(msg);
         }

@@ -1,5 +1,7 @@
 #include "shell/frame_lifecycle.h"
 
+#include "events/extension_host.h"
+
 #include "events/event_evaluation.h"
 #include "events/event_preparation.h"
 #include "events/event_program.h"
@@ -83,7 +85,7 @@ int RebuildFrameRun() {
     RestoreGlobalObjects();
     // The stored program is prepared afresh, so the restart starts from the frame's pristine events.
     if (StartFrameEvents(*CurrentRunState()) != 0) return ExitError;
-    // The extension host tells the extensions here that the frame starts again; it adds the call.
+    BroadcastStartFrame(App().currentFrameIndex);
     InitFrameRunState();
     CaptureMouse();
     CurrentRunState()->exitParameter = 0;
@@ -263,7 +265,7 @@ int StartCurrentFrame() {
     FrameRecord* frame = app.run.frame;
     Services().frame = frame;
     UpdateWindowTitle();
-    // Every loaded extension's StartFrame is called here by the extension host, which adds it.
+    BroadcastStartFrame(app.currentFrameIndex);
     frame->transitionState = 0;
     frame->endCode = ExitNone;
     CreateFrameScreenSurface(app, *frame);
@@ -404,7 +406,7 @@ void EndCurrentFrame() {
     ApplicationRecord& app = App();
     FrameRecord* frame = app.run.frame;
     const std::uint32_t result = EndFrameRun(frame ? frame->endCode : int{ExitError});
-    // The extension host tells the extensions here that the frame has ended; it adds the call.
+    BroadcastEndFrame(app.currentFrameIndex);
     ChooseNextState(app, result);
     DiscardPendingInput(app);
     if (app.runState == StateStartFrame && app.run.nextFrame == app.currentFrameIndex) return;

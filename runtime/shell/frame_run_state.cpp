@@ -1,6 +1,7 @@
 #include "shell/frame_run_state.h"
 
 #include "events/event_program.h"
+#include "events/extension_host.h"
 
 #include "events/event_preparation.h"
 #include "events/event_state.h"
@@ -21,6 +22,7 @@
 #include "win32/user.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cstring>
 #include <new>
 
@@ -155,6 +157,8 @@ int CreateFrameRunState() {
     if (!AllocZeroedMemory(sizeof(FrameRunState), &s)) return -1;
     s->application = app;
     s->frame = frame;
+    s->extensionRoutines = app->extensionRoutines;
+    s->extensionCount = app->extensionCount;
     s->maxObjects = std::max(1, frame->maxObjects);
     s->eventBufferKb = EventBufferKb(s->maxObjects);
     s->objectBitBytes = ObjectBitBytes(s->maxObjects);
@@ -267,7 +271,6 @@ namespace {
 constexpr std::uint32_t DefinitionNotCreatedAtStart = 0x20000;
 constexpr std::uint16_t CreateAtStart = 0x8;
 constexpr std::uint16_t CreateTextAtStart = 0x4;
-constexpr int FirstExtensionType = 32;
 
 // Keeps the frame window from painting while objects come and go, and lets it paint again after.
 class WindowPaintHold {
@@ -306,6 +309,7 @@ void CreateFrameObjects(bool afterFadeIn) {
     FrameRunState* s = CurrentRunState();
     if (!s || !s->frame) return;
     WindowPaintHold hold(s->frameLibraryWindow);
+    std::bitset<MaxExtensions> started;
     for (FrameItemInstance* item = FirstFrameItemToCreate(); item; item = NextFrameItemToCreate()) {
         // Objects with a parent are created later, by the events that name it.
         if (item->parentType != 0) continue;
@@ -316,7 +320,12 @@ void CreateFrameObjects(bool afterFadeIn) {
         const auto index = static_cast<std::int32_t>(item - s->frame->instances);
         CreateObject(index, item->objectInfo, PositionFromFrameItem, PositionFromFrameItem, -1, flags, -1,
                      -1);
-        // Extension objects are started by the extension host, which adds their start call here.
+        // Each extension type met gives its run information again, with its sub-type current.
+        const int extension = info->objectType - FirstExtensionType;
+        if (extension >= 0 && extension < MaxExtensions && !started[static_cast<std::size_t>(extension)]) {
+            started.set(static_cast<std::size_t>(extension));
+            StartExtensionType(info->objectType);
+        }
     }
 }
 

@@ -15,6 +15,7 @@ struct RunObject;
 struct EventRunState;
 struct FrameRunState;
 struct BackgroundQueueNode;
+struct ExtensionRunRoutines;
 class InputRecorder;
 using ObjectRoutine = void (*)(RunObject*);
 
@@ -75,7 +76,6 @@ constexpr std::uint16_t RunObjectInfosBuilt200 = 0x200;
 // Set while the frame's run ends: an animation that plays its last loop then raises nothing.
 constexpr std::uint16_t RunFrameEnding = 0x8000;
 
-constexpr int RoutineSlotCount = 41;
 // One window-message hook per object extension, and the rich text object's.
 constexpr int MaxWindowHooks = 96 + 1;
 
@@ -138,7 +138,10 @@ struct FrameRunState {
     std::int64_t pauseTickOffset;
     std::uint16_t randomSeed;
     std::int32_t positionLoadFlag;
-    void* routineSlots[RoutineSlotCount];
+    // The application's extensions' object-level routines (index = object type - 32); the routines the
+    // runtime offers their objects are the services block's table.
+    ExtensionRunRoutines* extensionRoutines;
+    std::int16_t extensionCount;
     std::int16_t recorderMode; // RecorderMode
     InputRecorder* recorder;   // owned
     std::int16_t saveRequest;

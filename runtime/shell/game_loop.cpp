@@ -133,9 +133,6 @@ void CentrePointer(FrameRunState& s) {
     SetCursorPos(s.cursorCentreX, s.cursorCentreY);
 }
 
-constexpr int PauseRoutineSlot = 7;
-constexpr int ResumeRoutineSlot = 8;
-
 } // namespace
 
 void InitFrameRunState() {
@@ -163,9 +160,6 @@ void InitFrameRunState() {
     s->validPlayers = ValidPlayersByCount[std::min<std::size_t>(s->playerCount, 4)];
     std::fill(std::begin(s->loopTimes), std::end(s->loopTimes), DefaultLoopTime);
     s->loopTimeIndex = 0;
-    // The other slots are the object, event and movement services', which fill them as they are built.
-    s->routineSlots[PauseRoutineSlot] = reinterpret_cast<void*>(&PauseService);
-    s->routineSlots[ResumeRoutineSlot] = reinterpret_cast<void*>(&ResumeService);
     StartFrameRecording(*s);
     FreeBackgroundQueue();
 }
@@ -174,7 +168,8 @@ int GameLoopStep() {
     FrameRunState* s = CurrentRunState();
     if (!s) return ExitError;
     if (s->pauseCount != 0) return 0;
-    // The physics preparation of the first loop is the extension host's, which adds it here.
+    // The physics preparation of the first loop (the physics world's extension objects and their movements)
+    // is the physics link's, which adds it here.
     s->firstLoopDone = 1;
     if (!TickTest(*s)) return LoopResult(*s);
     SwapEventBuffer(*s);

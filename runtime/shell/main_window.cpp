@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include "events/extension_services.h"
+
 #include "shell/application_menu.h"
 #include "shell/build_palette.h"
 #include "shell/command_line.h"
@@ -193,6 +195,7 @@ void DestroyMainWindow() {
 
 void ShutdownApplication() {
     FreeTransitionModules();
+    DeleteExtractedFiles();
     ShutdownSound();
     ClearFontCache();
     FreeRuntimeDialogFonts();

@@ -1,5 +1,8 @@
 #include "shell/object_transitions.h"
 
+#include "events/event_program.h"
+#include "events/extension_host.h"
+
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/display_mode.h"
@@ -150,6 +153,11 @@ cSurface* TransformedPicture(cSurface* picture, const RunObjectExtended& x, cons
 // The object's picture: its current image, as a surface over the bank's item, or as a scaled or turned
 // object shows it.
 cSurface* ObjectPicture(RunObject& o, const TransitionDescriptor& d, bool transparent) {
+    // An extension object fades the surface it draws with (a copy: the surface stays the extension's).
+    if (o.objectType >= FirstExtensionType) {
+        cSurface* own = ExtensionObjectSurface(&o);
+        return own ? CopyOf(*own) : nullptr;
+    }
     RunObjectExtended* x = ExtendedOf(&o);
     // An object whose sprite draws itself (a built-in kind) has that routine draw into a surface of the
     // sprite's size; the built-in objects' services add it.
@@ -263,7 +271,6 @@ int StartObjectTransition(RunObject* o, bool isFadeOut) {
     if (!d) return 0;
     const ObjectSpriteBlock* block = SpriteBlockOf(o);
     const bool transparent = block && (block->inkEffect & InkTransparent);
-    // Extension objects fade the surface their GetRunObjectSurface gives; the extension host adds it.
     cSurface* picture = ObjectPicture(*o, *d, transparent);
     if (!picture) return 0;
     ObjectTransitionState* state = CreateObjectTransitionState(*d, *picture, isFadeOut, transparent);

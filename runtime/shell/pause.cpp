@@ -21,9 +21,6 @@ using namespace win32;
 
 namespace {
 
-constexpr int PauseSelector = 20;
-constexpr int ContinueSelector = 24;
-
 // The pointer shown however often it was hidden, or hidden however often it was shown; the display count
 // reached.
 int ShowPointerFully() {
@@ -73,7 +70,7 @@ void PauseApplication() {
     if (!s || ++s->pauseCount != 1) return;
     s->pauseTime = ClockNow();
     s->pauseTickOffset = GetElapsedTicks() - s->lastLoopTick;
-    // The built-in kinds give no pause routines yet, and extensions get theirs through the extension host.
+    // The built-in kinds have no pause routines; extension objects are told through theirs.
     CallObjectRoutines(nullptr, PauseSelector, nullptr);
     FreePointer(*s);
 }

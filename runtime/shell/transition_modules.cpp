@@ -1,6 +1,6 @@
 #include "shell/transition_modules.h"
 
-#include "shell/error_message.h"
+#include "shell/plugin_modules.h"
 #include "shell/runtime_services.h"
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
@@ -18,63 +18,12 @@ using namespace win32;
 
 namespace {
 
-constexpr UINT QuietErrorMode = SEM_NOOPENFILEERRORBOX | SEM_FAILCRITICALERRORS;
 constexpr std::u16string_view ModuleExtension = u".dll";
-constexpr std::size_t ModuleNameUnits = 260;
 
 // Records stay where they are while others are added: callers keep pointers to them.
 std::deque<TransitionModuleRecord>& Modules() {
     static std::deque<TransitionModuleRecord> modules;
     return modules;
-}
-
-// A module name of the data may name a file of the temporary folder and nothing else.
-bool IsPlainFileName(std::u16string_view name) {
-    if (name.empty() || name == u"." || name == u"..") return false;
-    return name.find_first_of(u"/\\:") == std::u16string_view::npos &&
-           name.find(u"..") == std::u16string_view::npos;
-}
-
-std::u16string WithModuleExtension(std::u16string_view name) {
-    const std::size_t dot = name.rfind(u'.');
-    return std::u16string(name.substr(0, dot)) + std::u16string(ModuleExtension);
-}
-
-// The descriptor's text at `offset`, up to its terminator inside the descriptor.
-std::optional<std::u16string> ReadModuleName(std::span<const std::uint8_t> bytes, std::uint32_t offset,
-                                             bool wide) {
-    if (offset >= bytes.size()) return std::nullopt;
-    const std::span<const std::uint8_t> rest = bytes.subspan(offset);
-    const std::span<const std::uint8_t> text = StoredTextBytes(rest, wide);
-    // The terminator must be inside the descriptor.
-    if (text.size() + (wide ? 2 : 1) > rest.size()) return std::nullopt;
-    std::u16string name;
-    if (wide) {
-        for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-            name.push_back(static_cast<char16_t>(text[i] | (text[i + 1] << 8)));
-        return name;
-    }
-    const ApplicationRecord* app = CurrentApplication();
-    WCHAR converted[ModuleNameUnits];
-    const std::size_t n = NarrowToWide(text, app ? app->codePage : 1252, converted, ModuleNameUnits);
-    return std::u16string(converted, n);
-}
-
-std::u16string ModulePath(const std::u16string& name) {
-    std::u16string path = GetRuntimeFiles().tempFolder;
-    if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += u'\\';
-    return path + name;
-}
-
-// Tells the user the module is missing, or there but not loadable.
-void ReportUnloadable(const std::u16string& path, const std::u16string& name) {
-    const HANDLE file = FileOpenRaw(path.c_str(), 0);
-    if (file == INVALID_HANDLE_VALUE) {
-        ShowCannotFindMessage(name.c_str());
-        return;
-    }
-    FileCloseRaw(file);
-    ShowCannotLoadMessage(name.c_str());
 }
 
 const transition::Operations* OperationsOf(transition::Object* t) {
@@ -102,8 +51,9 @@ std::optional<TransitionDescriptor> ReadTransitionDescriptor(std::span<const std
         return std::nullopt;
     if (parameterOffset > bytes.size() || parameterSize > bytes.size() - parameterOffset) return std::nullopt;
     d.parameters = bytes.subspan(parameterOffset, parameterSize);
-    std::optional<std::u16string> name =
-        ReadModuleName(bytes, nameOffset, (d.flags & TransitionWideName) != 0);
+    const ApplicationRecord* app = CurrentApplication();
+    std::optional<std::u16string> name = TerminatedStoredText(
+        bytes, nameOffset, (d.flags & TransitionWideName) != 0, app ? app->codePage : 1252);
     if (!name) return std::nullopt;
     d.moduleName = std::move(*name);
     return d;
@@ -111,17 +61,11 @@ std::optional<TransitionDescriptor> ReadTransitionDescriptor(std::span<const std
 
 const TransitionModuleRecord* LoadTransitionModule(std::u16string_view name) {
     if (!IsPlainFileName(name)) return nullptr;
-    const std::u16string file = WithModuleExtension(name);
+    const std::u16string file = WithFileExtension(name, ModuleExtension);
     for (const TransitionModuleRecord& record : Modules())
         if (EqualsIgnoringCase(record.name, file)) return &record;
-    const std::u16string path = ModulePath(file);
-    const UINT previous = SetErrorMode(QuietErrorMode);
-    HMODULE module = LoadLibraryW(path.c_str());
-    SetErrorMode(previous);
-    if (!module) {
-        ReportUnloadable(path, file);
-        return nullptr;
-    }
+    HMODULE module = LoadPluginModule(PluginModulePath(file), file);
+    if (!module) return nullptr;
     auto create = reinterpret_cast<transition::CreateTransitionProc>(
         GetProcAddress(module, transition::CreateTransitionName));
     if (!create) {

@@ -1,5 +1,7 @@
 #include "shell/window_hooks.h"
 
+#include "events/extension_host.h"
+
 #include "objects/display_list.h"
 #include "shell/control_windows.h"
 #include "shell/header_flags.h"
@@ -31,9 +33,9 @@ bool MoveFocus(FrameRunState& s, WPARAM key) {
 
 void BuildWindowHookList(FrameRunState& s) {
     s.windowHookCount = 0;
-    // The rich text object's message routine comes first (priority 100) when the frame uses one, then the
-    // routine of every loaded extension that asks for window messages; the rich text object and the
-    // extension host add them here.
+    // The rich text object's message routine comes first (priority 100) when the frame uses one; the rich
+    // text object adds it here.
+    AddExtensionWindowHooks(s);
     SortWindowHooks(s);
 }
 

@@ -1,5 +1,7 @@
 #include "shell/window_placement.h"
 
+#include "events/extension_services.h"
+
 #include "shell/header_flags.h"
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
@@ -94,6 +96,7 @@ RECT WantedFrameRect(const ApplicationRecord& app, HWND main, const RECT& curren
 
 int InitSystemInfo() {
     UpdateScreenSize();
+    InitExtensionServices();
     return 0;
 }
 

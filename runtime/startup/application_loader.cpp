@@ -2,6 +2,9 @@
 
 #include "shell/global_object_store.h"
 
+#include "events/extension_host.h"
+#include "events/movement_modules.h"
+
 #include "startup/banks.h"
 #include "startup/frame_loader.h"
 #include "startup/object_infos.h"
@@ -492,10 +495,17 @@ int OnFrame(LoadState& st, const ChunkHeader& h) {
     return LoadOk;
 }
 
-int OnChunkOfAnotherLoader(LoadState&, const ChunkHeader&) {
-    // Extension lists and movement modules are read by the extension host's loaders, which add their
-    // handlers here; until then the chunk is passed over.
-    return LoadOk;
+int OnExtensionList(LoadState& st, const ChunkHeader& h) {
+    ChunkBlock block;
+    if (int code = Read(st, h, block, false)) return code;
+    return LoadExtensionList(*st.app, block.Bytes(),
+                             h.id == ChunkExtensionListW ? ExtensionListFormWide : ExtensionListForm);
+}
+
+int OnMovementModules(LoadState& st, const ChunkHeader& h) {
+    ChunkBlock block;
+    if (int code = Read(st, h, block, false)) return code;
+    return ReadMovementExtensionList(*st.app, block.Bytes());
 }
 
 constexpr std::uint16_t AppFlags1ItemsCompressed = 0x8000;
@@ -543,7 +553,7 @@ constexpr std::array ChunkHandlers{
     ChunkHandlerEntry{ChunkAppName, OnName},
     ChunkHandlerEntry{ChunkAppMenu, OnMenu},
     ChunkHandlerEntry{ChunkAppTempFolder, OnTempFolder},
-    ChunkHandlerEntry{ChunkExtensionList, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkExtensionList, OnExtensionList},
     ChunkHandlerEntry{ChunkObjectInfos, OnObjectInfos},
     ChunkHandlerEntry{ChunkFrameHandles, OnFrameHandles},
     ChunkHandlerEntry{ChunkAppProjectPath, OnProjectPath},
@@ -551,14 +561,14 @@ constexpr std::array ChunkHandlers{
     ChunkHandlerEntry{ChunkAppHelpFile, OnHelpFile},
     ChunkHandlerEntry{ChunkGlobalValues, OnGlobalValues},
     ChunkHandlerEntry{ChunkGlobalStrings, OnGlobalStrings},
-    ChunkHandlerEntry{ChunkExtensionListW, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkExtensionListW, OnExtensionList},
     ChunkHandlerEntry{ChunkAppIcon, OnIcon},
     ChunkHandlerEntry{ChunkIncompatible, OnIncompatible},
     ChunkHandlerEntry{ChunkEmbeddedFiles, OnEmbeddedFiles},
     ChunkHandlerEntry{ChunkAppImageList, OnImageList},
     ChunkHandlerEntry{ChunkAppAboutText, OnAboutText},
     ChunkHandlerEntry{ChunkAppCopyright, OnCopyright},
-    ChunkHandlerEntry{ChunkMovementModules, OnChunkOfAnotherLoader},
+    ChunkHandlerEntry{ChunkMovementModules, OnMovementModules},
     ChunkHandlerEntry{ChunkObjectInfosB, OnObjectInfos},
     ChunkHandlerEntry{ChunkEffectBank, OnEffectBank},
     ChunkHandlerEntry{ChunkAppExtendedOptions, OnExtendedOptions},
@@ -738,6 +748,8 @@ void CloseApplication(ApplicationRecord* app) {
         app->banks = nullptr;
     }
     FreeObjectInfos(app);
+    FreeAllExtensions(*app);
+    FreeMovementExtensions(*app);
     FreeGlobalObjectStore(*app);
     FreeKept(app->effectBank);
     DestroyFrameWindow(*app);

@@ -21,6 +21,9 @@ namespace vtrrt {
 
 struct ObjectInfoTable;
 struct ApplicationBanks;
+struct ExtensionRecord;
+struct ExtensionRunRoutines;
+struct MovementModuleRecord;
 
 constexpr int EmbeddedNameUnits = 260;
 // The sound channels whose last sample file the application remembers.
@@ -117,6 +120,13 @@ struct ApplicationRecord {
     // highest handle + 1.
     std::uint32_t runTimeImageCount;
     std::uint8_t* runTimeImages;
+    // The object extensions the application lists (index = object type - 32), both arrays of the same count,
+    // and its movement-extension modules.
+    ExtensionRecord* extensions;
+    ExtensionRunRoutines* extensionRoutines;
+    std::int16_t extensionCount;
+    MovementModuleRecord* movementModules;
+    std::int32_t movementModuleCount;
     // The sample file last played on each channel and the last music file played, as the speaker's actions
     // remember them: heap strings, null when none.
     win32::WCHAR* channelSampleFiles[RememberedChannels];

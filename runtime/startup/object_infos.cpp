@@ -1,5 +1,7 @@
 #include "startup/object_infos.h"
 
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "objects/movements.h"
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
@@ -145,6 +147,8 @@ void FreeObjectInfos(ApplicationRecord* app) {
     if (app->objectInfos)
         for (ObjectInfo& info : app->objectInfos->infos) {
             ReleaseMovementPlugins(info.definition.data(), info.definition.size());
+            if (info.objectType >= FirstExtensionType && !info.definition.empty())
+                ReleaseExtensionDefinition(*app, info);
             DeleteEffect(std::exchange(info.effect, nullptr));
         }
     delete app->objectInfos;
@@ -170,10 +174,15 @@ int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
     }
     info.runFlags =
         (info.runFlags & ~(InfoTranslated | InfoLoadForFrame | InfoMustReload)) | InfoDefinitionLoaded;
+    // The movement framework adds here the movements the modules make (their CreateMvt) for type-14
+    // movements.
+    if (info.objectType >= FirstExtensionType) return PrepareExtensionDefinition(*app, info);
     return LoadOk;
 }
 
-void UnloadObjectDefinition(ObjectInfo& info) {
+void UnloadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
+    if (app && info.objectType >= FirstExtensionType && !info.definition.empty())
+        ReleaseExtensionDefinition(*app, info);
     // The plugins of its movement modules go with the definition.
     ReleaseMovementPlugins(info.definition.data(), info.definition.size());
     info.definition.clear();
@@ -185,7 +194,7 @@ int LoadFrameObjectInfos(ApplicationRecord* app) {
     ObjectInfoTable* table = app ? app->objectInfos : nullptr;
     if (!table) return LoadOk;
     for (ObjectInfo& info : table->infos)
-        if (info.runFlags & InfoUnloadCandidate) UnloadObjectDefinition(info);
+        if (info.runFlags & InfoUnloadCandidate) UnloadObjectDefinition(app, info);
     const std::span<const std::uint8_t> effects(app->effectBank.data, app->effectBank.size);
     for (ObjectInfo& info : table->infos) {
         if (!(info.runFlags & InfoLoadForFrame)) continue;

@@ -95,8 +95,10 @@ ObjectInfo* SeekObjectInfoByHandle(ApplicationRecord* app, std::uint16_t handle)
 // Reads the object-definitions chunk from the data stream at its payload; 0 or a loader code.
 int LoadObjectInfos(ApplicationRecord* app, CInputFile& stream);
 void FreeObjectInfos(ApplicationRecord* app);
+// Reads the definition into its memory form; an extension's is then handed to its extension.
 int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info);
-void UnloadObjectDefinition(ObjectInfo& info);
+// The extension of an extension-type definition lets go of it first.
+void UnloadObjectDefinition(ApplicationRecord* app, ObjectInfo& info);
 // For the frame being loaded: unloads the definitions it no longer uses and loads those it flagged; 0 or the
 // code of the first definition that cannot be read.
 int LoadFrameObjectInfos(ApplicationRecord* app);

@@ -1,6 +1,8 @@
 #include "startup/object_references.h"
 
 #include "builtin/counters.h"
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "startup/effect_bank.h"
 #include "startup/object_infos.h"
 
@@ -138,6 +140,7 @@ void EnumObjectInfoHandles(ObjectInfo& info, std::span<const std::uint8_t> effec
         break;
     default:
         if (info.objectType >= 2 && info.objectType <= 9) AnimationImages(d, fields);
+        if (info.objectType >= FirstExtensionType) EnumExtensionReferences(info, visit, user);
         break;
     }
     ForEachEffectImage(info, effects, [&](std::uint8_t* parameter) {

@@ -15,8 +15,8 @@ struct ObjectInfo;
 // 16-bit field): the image of an image backdrop and of a shape backdrop filled with an image; every image of
 // every animation (objects of type 2, 8 and 9); the font of a text's first paragraph and of a question's
 // first two; the digit and animation images or the font of score, lives and counter objects; and the image
-// parameters of the object's shader effect (`effects` is the application's effect bank). Each place is
-// visited once. Extensions name theirs through the extension host, which adds them here.
+// parameters of the object's shader effect (`effects` is the application's effect bank); an extension's are
+// those its EnumElts names. Each place is visited once.
 void EnumObjectInfoHandles(ObjectInfo& info, std::span<const std::uint8_t> effects,
                            void (*visit)(int kind, std::uint8_t* field, void* user), void* user);
 // Adds the uses of an object info, by the values its definition holds now, to a frame's uses.

@@ -4,6 +4,7 @@
 #include "win32/kernel.h"
 
 #include <algorithm>
+#include <vector>
 
 using namespace win32;
 
@@ -45,6 +46,24 @@ WCHAR* StoredTextToWide(std::span<const std::uint8_t> bytes, bool unicode, std::
         NarrowToWide(text, codePage, out, units + 1);
     }
     return out;
+}
+
+std::optional<std::u16string> TerminatedStoredText(std::span<const std::uint8_t> block, std::size_t at,
+                                                   bool unicode, std::uint32_t codePage, std::size_t* next) {
+    if (at >= block.size()) return std::nullopt;
+    const std::span<const std::uint8_t> rest = block.subspan(at);
+    const std::span<const std::uint8_t> text = StoredTextBytes(rest, unicode);
+    const std::size_t unit = unicode ? 2 : 1;
+    if (text.size() + unit > rest.size()) return std::nullopt;
+    if (next) *next = at + text.size() + unit;
+    std::u16string out;
+    if (unicode) {
+        for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+            out.push_back(static_cast<char16_t>(text[i] | (text[i + 1] << 8)));
+        return out;
+    }
+    std::vector<WCHAR> converted(text.size() + 1);
+    return std::u16string(converted.data(), NarrowToWide(text, codePage, converted.data(), converted.size()));
 }
 
 } // namespace vtrrt

@@ -4,7 +4,9 @@
 #include "win32/types.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 
 namespace vtrrt {
 
@@ -18,5 +20,11 @@ win32::WCHAR* StoredTextToWide(std::span<const std::uint8_t> bytes, bool unicode
 // written before the terminator.
 std::size_t NarrowToWide(std::span<const std::uint8_t> text, std::uint32_t codePage, win32::WCHAR* out,
                          std::size_t capacity);
+
+// The stored text at `at` of a block, which must be terminated inside the block, made UTF-16; nothing when it
+// starts past the block's end or runs past it. `next` (when given) gets the offset after the terminator.
+std::optional<std::u16string> TerminatedStoredText(std::span<const std::uint8_t> block, std::size_t at,
+                                                   bool unicode, std::uint32_t codePage,
+                                                   std::size_t* next = nullptr);
 
 } // namespace vtrrt

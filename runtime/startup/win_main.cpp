@@ -1,6 +1,8 @@
 // The entry sequence: runtime files first, then the application, and the runtime files removed at the end.
 #include "startup/win_main.h"
 
+#include "events/extension_services.h"
+
 #include "shell/display_mode.h"
 #include "shell/full_screen.h"
 
@@ -167,7 +169,8 @@ int PrepareAndRun(HINSTANCE instance) {
         return ExitFailure;
     }
     AddShellAtoms();
-    // The extension services extract the application's embedded files here; they add the call.
+    // A failure was reported by the extraction itself.
+    if (!ExtractEmbeddedFiles()) return ExitFailure;
     if (const int code = CreateLibraryContext(instance); code != 0) {
         ReportStartupError(code);
         return ExitFailure;

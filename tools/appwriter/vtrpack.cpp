@@ -1,14 +1,17 @@
 // vtrpack: writes a copy of the program with a file pack of runtime modules behind its image.
 //
-//   vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]... [--app DATA]
+//   vtrpack PROGRAM LIBRARY OUTPUT [NAME=FILE]... [--app DATA] [--file NAME=FILE]...
 //
 // The library is stored first and raw; each NAME=FILE adds FILE deflated under the pack name NAME (which may
 // hold sub-folders, separated by '\' or '/'). --app DATA puts an application data file behind the pack, for
-// the program to run. A PROGRAM of "-" writes the pack alone, as a fuzzing seed.
+// the program to run. Each --file NAME=FILE stores FILE behind everything else, for the program to write into
+// its temporary folder as NAME (a plain file name) when it starts; the program's tag block says where they
+// are. A PROGRAM of "-" writes the pack alone, as a fuzzing seed.
 #include "appwriter/file_pack_writer.h"
 #include "appwriter/program_image.h"
 #include "win32/kernel.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -53,8 +56,23 @@ int main(int argc, char** argv) {
 
     appwriter::FilePackWriter writer;
     writer.AddLibrary(*library);
+    std::vector<std::uint8_t> programFiles;
+    std::uint32_t programFileCount = 0;
     for (int i = 4; i < argc; ++i) {
         std::string argument = argv[i];
+        if (argument == "--file") {
+            if (i + 1 >= argc) return Fail("--file needs NAME=FILE");
+            argument = argv[++i];
+            const auto equals = argument.find('=');
+            if (equals == std::string::npos || equals == 0) return Fail("expected NAME=FILE: " + argument);
+            auto name = NameFromUtf8(argument.substr(0, equals));
+            auto bytes = ReadWhole(argument.substr(equals + 1));
+            if (!name || !bytes) return Fail("cannot store " + argument);
+            const std::vector<std::uint8_t> chunk = appwriter::ProgramFileChunk(*name, *bytes);
+            programFiles.insert(programFiles.end(), chunk.begin(), chunk.end());
+            ++programFileCount;
+            continue;
+        }
         if (argument == "--app") {
             if (i + 1 >= argc) return Fail("--app needs an application data file");
             auto data = ReadWhole(argv[++i]);
@@ -73,6 +91,12 @@ int main(int argc, char** argv) {
 
     auto packed = packOnly ? writer.Write() : appwriter::AppendFilePack(*program, writer.Write());
     if (!packed) return Fail(std::string(argv[1]) + " is not an ELF64 program");
+    if (programFileCount) {
+        if (packOnly || packed->size() > UINT32_MAX ||
+            !appwriter::PatchProgramFilesTag(*packed, static_cast<std::uint32_t>(packed->size()), programFileCount))
+            return Fail(std::string(argv[1]) + " has no place for stored files");
+        packed->insert(packed->end(), programFiles.begin(), programFiles.end());
+    }
     std::ofstream out(argv[3], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(packed->data()), static_cast<std::streamsize>(packed->size()));
     out.close();

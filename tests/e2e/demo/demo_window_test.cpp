@@ -2,6 +2,7 @@
 // the title's fade, the level's player moved by an arrow key, full screen and back through the Options menu,
 // the About dialog from the Help menu, closing the window like a window manager would, quitting by the menu
 // shortcut and by the File menu, and the program's exit and clean-up.
+#include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
@@ -439,7 +440,8 @@ TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
 }
 
 // The level, run from the same game written to start there: a sky going from deep to pale blue downwards,
-// the ground, and platforms with a darker border, all placed as backdrops.
+// the ground, and platforms with a darker border, all placed as backdrops; and the time gauge, an object of
+// the gauge extension (found beside the program, nothing being packed), filling from its left end.
 TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
     const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
     ASSERT_TRUE(box);
@@ -453,7 +455,10 @@ TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
     vtrtest::Screenshot shot;
     for (int i = 0; i < 100; ++i) {
         ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
-        if (is(shot.Rgb(x + 20, top + 470), 0x70, 0x48, 0x20)) break;
+        // The ground, and the gauge once it has gained its first step.
+        if (is(shot.Rgb(x + 20, top + 470), 0x70, 0x48, 0x20) &&
+            is(shot.Rgb(x + GaugeX + 2, top + GaugeY + 2), 0xFF, 0xD0, 0x20))
+            break;
         std::this_thread::sleep_for(100ms);
     }
     // The sky's first row is its first colour; its last row the last of its 144 bands (red steps by one a
@@ -471,6 +476,9 @@ TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
     }
     EXPECT_EQ(rising, 18) << "the sky lightens all the way down";
     EXPECT_TRUE(is(shot.Rgb(x + 320, top + 420), 0x70, 0x48, 0x20)) << "the ground";
+    EXPECT_TRUE(is(shot.Rgb(x + GaugeX + 2, top + GaugeY + 2), 0xFF, 0xD0, 0x20)) << "the gauge's bar";
+    EXPECT_TRUE(is(shot.Rgb(x + GaugeX + GaugeWidth - 1, top + GaugeY + 2), 0x30, 0x30, 0x30))
+        << "the rest of the gauge";
     for (auto [px, py] : {std::pair{80, 280}, std::pair{300, 220}, std::pair{480, 150}}) {
         EXPECT_TRUE(is(shot.Rgb(x + px + 60, top + py + 8), 0x40, 0xB0, 0x40)) << "platform at " << px;
         EXPECT_TRUE(is(shot.Rgb(x + px, top + py + 8), 0x10, 0x50, 0x10)) << "its border at " << px;

@@ -1,5 +1,7 @@
 #include "../event_test_support.h"
 
+#include "events/extension_host.h"
+
 #include "vtrs2/memory.h"
 
 #include <gtest/gtest.h>
@@ -148,13 +150,13 @@ int ExtensionXIs(RunObject* o, std::intptr_t, std::intptr_t) {
 int ExtensionIsSeven(RunObject* o, std::intptr_t, std::intptr_t) {
     return o->x == 7;
 }
-std::intptr_t ExtensionText(RunObject*, const std::uint8_t*) {
-    DecodedCall().resultFlags |= ExpressionResultString;
+std::intptr_t ExtensionText(RunObject* o, const std::uint8_t*) {
+    o->resultFlags |= ExpressionResultString;
     static char16_t text[] = u"ext";
     return reinterpret_cast<std::intptr_t>(text);
 }
 std::intptr_t ExtensionHalf(RunObject* o, const std::uint8_t*) {
-    DecodedCall().resultFlags |= ExpressionResultFloat;
+    o->resultFlags |= ExpressionResultFloat;
     const float f = static_cast<float>(o->x) / 2.0f;
     std::uint32_t bits;
     std::memcpy(&bits, &f, 4);
@@ -168,15 +170,19 @@ protected:
         static const DecodedActionRoutine actions[] = {ExtensionAction, nullptr};
         static const DecodedConditionRoutine conditions[] = {ExtensionXIs, ExtensionIsSeven};
         static const DecodedExpressionRoutine expressions[] = {ExtensionText, ExtensionHalf};
-        DecodedRoutines d;
+        // The routines of extension type 33 are its application's, which the run state holds.
+        DecodedRoutines& d = extensions_[1].routines;
         d.actions = actions;
         d.actionCount = 2;
         d.conditions = conditions;
         d.conditionCount = 2;
         d.expressions = expressions;
         d.expressionCount = 2;
-        EXPECT_TRUE(SetDecodedRoutines(33, d));
+        frame_.Run().extensionRoutines = extensions_;
+        frame_.Run().extensionCount = 2;
+        EXPECT_FALSE(SetDecodedRoutines(33, d)) << "only the kinds 8 and 9 are set here";
     }
+    ExtensionRunRoutines extensions_[2] = {};
 };
 
 TEST_F(ExtensionDispatch, ActionsRepeatOverTheSelectionWithDecodedValues) {

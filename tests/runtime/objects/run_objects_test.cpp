@@ -427,7 +427,7 @@ TEST(ObjectInfoLoading, WrittenObjectsLoadAndTheirDefinitionsLoadOnDemand) {
     EXPECT_EQ(backdrop->headerFlags, 1);
     ASSERT_EQ(LoadObjectDefinition(app.get(), *backdrop), 0);
     EXPECT_EQ(DefU16(backdrop->definition, BackdropImage), 3);
-    UnloadObjectDefinition(*ship);
+    UnloadObjectDefinition(app.get(), *ship);
     EXPECT_TRUE(ship->definition.empty());
     EXPECT_EQ(ship->runFlags & InfoDefinitionLoaded, 0u);
     FreeObjectInfos(app.get());

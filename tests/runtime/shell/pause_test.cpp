@@ -1,3 +1,4 @@
+#include "events/extension_services.h"
 #include "shell/pause.h"
 
 #include "runtime/shell/state_machine_fixture.h"
@@ -59,9 +60,9 @@ TEST_F(Pause, NestsAndOnlyTheOutermostResumeMovesTheClock) {
     Start(AppShape(1, 50));
     ASSERT_EQ(Step(), 1);
     FrameRunState* s = Run();
-    using Service = int (*)(void*, void*, void*);
-    const auto pause = reinterpret_cast<Service>(s->routineSlots[7]);
-    const auto resume = reinterpret_cast<Service>(s->routineSlots[8]);
+    // Extensions pause and resume through their run routines.
+    const auto pause = ExtensionServices()->run->pause;
+    const auto resume = ExtensionServices()->run->resume;
     ASSERT_EQ(pause, &PauseService);
     ASSERT_EQ(resume, &ResumeService);
 

@@ -9,10 +9,14 @@
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
+#include "startup/runtime_files.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace wiringtest {
@@ -34,6 +38,27 @@ inline void StartApplicationRun(const std::vector<std::uint8_t>& bytes, loaderte
     ASSERT_EQ(StartApplication(app.get()), 1);
     ASSERT_EQ(RunApplicationStep(app.get(), 0), 1);
 }
+
+// For its life, the run's temporary folder is where the build put the program's own modules (filters,
+// transitions, extensions), as a packed program would have extracted them.
+class BuiltModulesFolder {
+public:
+    BuiltModulesFolder() {
+        vtrrt::RuntimeFiles& files = vtrrt::GetRuntimeFiles();
+        kept_ = {files.tempFolder, files.runtimeTempFolder};
+        files.runtimeTempFolder = std::filesystem::path(VTR_BIN_DIR).u16string();
+        files.tempFolder = files.runtimeTempFolder + u"/";
+    }
+    ~BuiltModulesFolder() {
+        vtrrt::GetRuntimeFiles().tempFolder = kept_.first;
+        vtrrt::GetRuntimeFiles().runtimeTempFolder = kept_.second;
+    }
+    BuiltModulesFolder(const BuiltModulesFolder&) = delete;
+    BuiltModulesFolder& operator=(const BuiltModulesFolder&) = delete;
+
+private:
+    std::pair<std::u16string, std::u16string> kept_;
+};
 
 inline void StopApplicationRun(loadertest::RecordPtr& app) {
     using namespace vtrrt;

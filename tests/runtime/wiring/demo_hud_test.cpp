@@ -6,6 +6,7 @@
 #include "runtime/waited_clock.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
+#include "shell/transition_modules.h"
 #include "startup/application_record.h"
 
 #include "win32/window_testing.h"
@@ -50,6 +51,7 @@ protected:
     }
     void TearDown() override {
         wiringtest::StopApplicationRun(app_);
+        FreeTransitionModules();
         SetFrameClock(previousClock_);
     }
     void Loops(int n) {
@@ -75,6 +77,7 @@ protected:
         EXPECT_EQ(wrong, 0);
     }
 
+    wiringtest::BuiltModulesFolder modules_;
     runtime_test::WaitedClock clock_;
     FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <iterator>
 #include <vector>
 
@@ -130,6 +132,33 @@ TEST(FilePackWriter, PackReplacesWhateverFollowedTheImage) {
     Bytes second = *appwriter::AppendFilePack(first, Bytes{9});
     ASSERT_EQ(second.size(), imageEnd + 1);
     EXPECT_EQ(second.back(), 9);
+}
+
+} // namespace
+
+namespace {
+
+// The program's tag block for its stored files: the packer finds its marker, and only one.
+TEST(ProgramFilesTag, IsPatchedWhereItsMarkerIsAndTheProgramHasExactlyOne) {
+    const std::string marker("vtr-files-here!\0", 16);
+    Bytes image(10, 0xAA);
+    image.insert(image.end(), marker.begin(), marker.end());
+    image.insert(image.end(), 8, 0);
+    ASSERT_TRUE(appwriter::PatchProgramFilesTag(image, 0x01020304, 3));
+    EXPECT_EQ(Bytes(image.begin() + 26, image.end()), (Bytes{4, 3, 2, 1, 3, 0, 0, 0}));
+    Bytes cut(image.begin(), image.end() - 1);
+    EXPECT_FALSE(appwriter::PatchProgramFilesTag(cut, 1, 1)) << "no room for the words";
+    Bytes none(64, 0);
+    EXPECT_FALSE(appwriter::PatchProgramFilesTag(none, 1, 1));
+
+    std::ifstream in(std::string(VTR_BIN_DIR) + "/vtrrt", std::ios::binary | std::ios::ate);
+    std::string program(static_cast<std::size_t>(in.tellg()), '\0');
+    in.seekg(0);
+    in.read(program.data(), static_cast<std::streamsize>(program.size()));
+    ASSERT_FALSE(program.empty());
+    const std::size_t first = program.find(marker);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(program.find(marker, first + 1), std::string::npos);
 }
 
 } // namespace

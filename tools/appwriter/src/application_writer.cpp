@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace appwriter {
@@ -171,6 +172,56 @@ void WriteChunk(Bytes& out, std::uint16_t id, std::uint16_t flags, const Bytes& 
     out.insert(out.end(), w.Data().begin(), w.Data().end());
 }
 
+namespace {
+
+// u16 entries, u16 extensions, then per entry i16 size, u16 index, zeros up to the name (at 8 or 16), the
+// name and the sub-type, each terminated.
+Bytes ExtensionList(const std::vector<ExtensionDesc>& extensions, std::optional<std::uint16_t> count,
+                    bool firstForm, StringForm form) {
+    std::uint16_t highest = 0;
+    for (const auto& e : extensions)
+        highest = std::max<std::uint16_t>(highest, static_cast<std::uint16_t>(e.index + 1));
+    ByteWriter w;
+    w.U16(static_cast<std::uint16_t>(extensions.size()));
+    w.U16(count.value_or(highest));
+    for (const auto& e : extensions) {
+        Bytes entry(firstForm ? 8 : 16, 0);
+        const Bytes name = EncodeString(e.name, form), subType = EncodeString(e.subType, form);
+        entry.insert(entry.end(), name.begin(), name.end());
+        entry.insert(entry.end(), subType.begin(), subType.end());
+        entry[0] = static_cast<std::uint8_t>(entry.size());
+        entry[1] = static_cast<std::uint8_t>(entry.size() >> 8);
+        entry[2] = static_cast<std::uint8_t>(e.index);
+        entry[3] = static_cast<std::uint8_t>(e.index >> 8);
+        w.Bytes(entry);
+    }
+    return w.Take();
+}
+
+// u16 count, then per module u16 size, u16 name offset (4) and the terminated name.
+Bytes MovementModules(const std::vector<std::u16string>& modules, StringForm form) {
+    ByteWriter w;
+    w.U16(static_cast<std::uint16_t>(modules.size()));
+    for (const auto& m : modules) {
+        const Bytes name = EncodeString(m, form);
+        w.U16(static_cast<std::uint16_t>(4 + name.size()));
+        w.U16(4);
+        w.Bytes(name);
+    }
+    return w.Take();
+}
+
+} // namespace
+
+Bytes ExtensionData(std::uint32_t version, const Bytes& own) {
+    ByteWriter w;
+    w.U32(static_cast<std::uint32_t>(12 + own.size()));
+    w.U32(0);
+    w.U32(version);
+    w.Bytes(own);
+    return w.Take();
+}
+
 Bytes WriteApplication(const ApplicationDescription& app) {
     const ApplicationKey key = KeyOf(app);
     ByteWriter head;
@@ -237,6 +288,10 @@ Bytes WriteApplication(const ApplicationDescription& app) {
         chunk(ChunkAppRunOptions, w.Data());
     }
     if (app.embeddedFiles) chunk(ChunkEmbeddedFiles, EmbeddedFiles(*app.embeddedFiles, app.form));
+    if (app.extensions)
+        chunk(app.extensionsFirstForm ? ChunkExtensionList : ChunkExtensionListW,
+              ExtensionList(*app.extensions, app.extensionCount, app.extensionsFirstForm, app.form));
+    if (app.movementModules) chunk(ChunkMovementModules, MovementModules(*app.movementModules, app.form));
     for (const auto& raw : app.extra)
         WriteChunk(out, raw.id, raw.flags, raw.payload, key);
     for (const auto& frame : app.frames)

@@ -1,7 +1,11 @@
 // Finds where the program's ELF image ends, so that the pack lands exactly where the runtime searches.
 #include "appwriter/program_image.h"
 
+#include "appwriter/application_writer.h"
+#include "appwriter/byte_writer.h"
+
 #include <algorithm>
+#include <cstring>
 
 namespace appwriter {
 
@@ -49,6 +53,37 @@ std::optional<std::vector<std::uint8_t>> AppendFilePack(std::span<const std::uin
     std::vector<std::uint8_t> out(program.begin(), program.begin() + static_cast<std::ptrdiff_t>(*end));
     out.insert(out.end(), pack.begin(), pack.end());
     return out;
+}
+
+namespace {
+
+// The runtime's tag block starts with this marker (its terminator included).
+constexpr char ProgramFilesMarker[16] = "vtr-files-here!";
+constexpr std::uint16_t ProgramFileChunkId = 0x2240;
+constexpr std::uint16_t ChunkCompressed = 1;
+
+} // namespace
+
+std::vector<std::uint8_t> ProgramFileChunk(std::u16string_view name, std::span<const std::uint8_t> bytes) {
+    ByteWriter w;
+    w.Units(name);
+    w.U16(0);
+    w.Bytes(bytes);
+    std::vector<std::uint8_t> out;
+    WriteChunk(out, ProgramFileChunkId, ChunkCompressed, w.Take(), {});
+    return out;
+}
+
+bool PatchProgramFilesTag(std::vector<std::uint8_t>& program, std::uint32_t position, std::uint32_t count) {
+    const auto at = std::search(program.begin(), program.end(), std::begin(ProgramFilesMarker),
+                                std::end(ProgramFilesMarker));
+    const auto offset = static_cast<std::size_t>(at - program.begin());
+    if (at == program.end() || program.size() - offset < sizeof ProgramFilesMarker + 8) return false;
+    for (int i = 0; i < 4; ++i) {
+        program[offset + sizeof ProgramFilesMarker + i] = static_cast<std::uint8_t>(position >> (8 * i));
+        program[offset + sizeof ProgramFilesMarker + 4 + i] = static_cast<std::uint8_t>(count >> (8 * i));
+    }
+    return true;
 }
 
 } // namespace appwriter

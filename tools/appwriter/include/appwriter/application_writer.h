@@ -106,6 +106,13 @@ struct EmbeddedFileDesc {
     Bytes data;
 };
 
+// One entry of the object-extension list: the extension of object type 32 + index, by module name.
+struct ExtensionDesc {
+    std::uint16_t index = 0;
+    std::u16string name;
+    std::u16string subType;
+};
+
 struct ImageListEntry {
     std::uint16_t first = 0;
     std::uint16_t imageIndex = 0;
@@ -132,12 +139,20 @@ struct ApplicationDescription {
     std::optional<std::vector<ImageListEntry>> imageList;
     std::optional<std::array<std::uint32_t, 2>> runOptions;
     std::optional<std::vector<EmbeddedFileDesc>> embeddedFiles;
+    // The object extensions (chunk 0x2234, or 0x2228 in the first form) and the movement modules (0x223E).
+    std::optional<std::vector<ExtensionDesc>> extensions;
+    bool extensionsFirstForm = false;
+    std::optional<std::uint16_t> extensionCount; // none: the highest index + 1
+    std::optional<std::vector<std::u16string>> movementModules;
     std::vector<FrameDesc> frames;
     std::vector<RawChunk> extra; // written after the application's own chunks, before the frames
 
     // Flags (compressed, enciphered) per chunk id of the application list; absent ids are plain.
     std::map<std::uint16_t, std::uint16_t> chunkFlags;
 };
+
+// An extension's definition data: u32 size, u32 0, u32 data version, then the extension's own bytes.
+Bytes ExtensionData(std::uint32_t version, const Bytes& own);
 
 // One entry of the effect bank: name and source text (8-bit), the parameters' kind bytes and names, options.
 struct EffectEntryDesc {

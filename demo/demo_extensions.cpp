@@ -1,0 +1,50 @@
+#include "demo_extensions.h"
+
+#include "frame_flow.h"
+
+#include "appwriter/byte_writer.h"
+
+namespace {
+
+constexpr std::uint16_t TimeGauge = 10;
+constexpr std::int16_t GaugeType = 32; // the first extension of the list
+constexpr std::int16_t AddToValue = 81;
+constexpr std::uint32_t GaugeDataVersion = 2;
+constexpr std::uint32_t ObjectHasSprite = 0x200;
+constexpr std::int16_t Special = -1, Always = -1;
+constexpr std::uint8_t EveryLoop = 0x20; // tested in every loop, not waiting to be raised
+constexpr int FramesPerSecond = 60;
+
+} // namespace
+
+std::vector<appwriter::ObjectInfoDesc> ExtensionObjects() {
+    appwriter::ObjectInfoDesc gauge;
+    gauge.handle = TimeGauge;
+    gauge.type = GaugeType;
+    gauge.name = u"Time";
+    gauge.definition.objectFlags = ObjectHasSprite;
+    appwriter::ByteWriter own;
+    for (std::int32_t v : {GaugeWidth, GaugeHeight, static_cast<std::int32_t>(GaugeBack),
+                           static_cast<std::int32_t>(GaugeBar), 0, LevelSeconds * FramesPerSecond})
+        own.I32(v);
+    gauge.definition.typeData = appwriter::ExtensionData(GaugeDataVersion, own.Take());
+    return {gauge};
+}
+
+std::vector<appwriter::EventGroupDesc> AddExtensions(appwriter::ApplicationDescription& d,
+                                                     appwriter::FrameContents& level) {
+    d.extensions = std::vector<appwriter::ExtensionDesc>{{0, u"vtrgauge", u""}};
+    const std::uint16_t placed = static_cast<std::uint16_t>(level.instances->size() + 1);
+    level.instances->push_back({placed, TimeGauge, GaugeX, GaugeY, 0, 0, 0});
+    // The gauge gains one step a loop: full when the level's time is up.
+    appwriter::EventGroupDesc fill;
+    appwriter::EventRecordDesc always = Record(Special, Always);
+    always.runFlags = EveryLoop;
+    fill.conditions = {always};
+    appwriter::EventRecordDesc add =
+        Record(GaugeType, AddToValue,
+               {appwriter::ExpressionParameter(22, appwriter::ExpressionBuilder().Integer(1))});
+    add.objectInfo = TimeGauge;
+    fill.actions = {add};
+    return {fill};
+}

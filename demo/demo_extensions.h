@@ -1,0 +1,18 @@
+// The demo's extension objects: the level's time gauge, an object of the runtime's own gauge extension
+// (vtrgauge.vxe, packed with the demo), which fills as the level's time runs out.
+#pragma once
+
+#include "demo_gauge_layout.h"
+
+#include "appwriter/application_writer.h"
+#include "appwriter/event_program_builder.h"
+#include "appwriter/frame_writer.h"
+#include "appwriter/object_writer.h"
+
+#include <vector>
+
+// The objects of the extensions, for the application's object definitions.
+std::vector<appwriter::ObjectInfoDesc> ExtensionObjects();
+// Lists the extensions, places their objects on the level and gives the level's events for them.
+std::vector<appwriter::EventGroupDesc> AddExtensions(appwriter::ApplicationDescription& d,
+                                                     appwriter::FrameContents& level);
