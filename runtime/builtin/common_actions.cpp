@@ -5,6 +5,7 @@
 #include "builtin/object_state.h"
 #include "builtin/position_parameter.h"
 #include "builtin/system_objects.h"
+#include "builtin/text_object.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
 #include "events/event_program.h"
@@ -212,8 +213,9 @@ void Destroy(std::uint8_t* r) {
     RunObject* o = ActionObjectOf(r);
     if (!o) return;
     if (o->objectType == TextType) {
-        // A text object created hidden by its creation flags is only hidden again: the text object adds
-        // that here. Any other keeps its per-object routine until it goes.
+        // A text that keeps its own copy is only hidden; any other keeps its per-object routine until it
+        // goes.
+        if (HideDestroyedText(o)) return;
         o->runFlags |= ObjectDisappearing;
         MarkObjectForDestroy(o->handle);
         return;

@@ -540,6 +540,21 @@ void InstallCounterKinds() {
         kind.display = DisplayCounter;
         kind.destroy = DestroyCounter;
         kind.zone = SizeCounter;
+        // The text colour is the first colour: a text counter's text, a bar's near end.
+        ObjectTextRoutines& text = KindTextRoutines()[static_cast<std::size_t>(type)];
+        text.getFont = [](RunObject* o, LOGFONTW* font) {
+            if (!font || !CounterOf(o)) return false;
+            GetCounterFont(o, font);
+            return true;
+        };
+        text.setFont = SetCounterFont;
+        text.getTextColor = [](RunObject* o) -> COLORREF {
+            const CounterPart* c = CounterOf(o);
+            return c ? c->colour1 : 0;
+        };
+        text.setTextColor = [](RunObject* o, COLORREF colour) {
+            if (CounterPart* c = CounterOf(o)) c->colour1 = colour;
+        };
     }
 }
 

@@ -92,14 +92,14 @@ std::int32_t CounterFrameIndex(const CounterPart& counter, std::int32_t frames);
 // (0-based) in the running frame, displaying again those whose value changed.
 void RefreshPlayerCounters(std::int16_t type, int player, std::int32_t storedWord);
 
-// The common objects' font conditions, actions and expressions reach counters through these two.
+// The common objects' font routines reach counters through these two.
 // The font description of a counter's font (its own, else the definition's, else zeros).
 void GetCounterFont(RunObject* object, win32::LOGFONTW* font);
 // Text counters only: the font goes into the font bank and replaces the counter's own; a rectangle given
 // becomes the counter's size.
 void SetCounterFont(RunObject* object, const win32::LOGFONTW* font, const win32::RECT* size);
 
-// The kind routines of types 5 to 7.
+// The kind routines of types 5 to 7, with their font and colour routines.
 void InstallCounterKinds();
 // Those, and the counter's own condition, actions and expressions in the dispatch tables.
 void InstallCounterRoutines();

@@ -271,8 +271,10 @@ void MoveToLayer(std::uint8_t* r) {
 
 template <void (*Change)(LOGFONTW&, std::uint8_t*, RECT*&, RunObject*)> void FontAction(std::uint8_t* r) {
     RunObject* o = ActionObjectOf(r);
+    if (!o) return;
+    // An object with no font yet gets one: the change is made to an empty description.
     LOGFONTW font{};
-    if (!o || !GetObjectFont(o, &font)) return;
+    GetObjectFont(o, &font);
     RECT size{};
     RECT* newSize = &size;
     Change(font, r, newSize, o);

@@ -1,6 +1,7 @@
 // The storyboard object: frame changes asked of the frame tick through the exit code, pauses, the display
 // position, the frame's size, colour and rate, full screen and the vertical-blank wait, and the frame's
 // geometry in expressions.
+#include "builtin/position_parameter.h"
 #include "builtin/system_objects.h"
 #include "events/dispatch.h"
 #include "events/event_program.h"
@@ -124,14 +125,20 @@ void PauseUntilAnyKey(std::uint8_t*) {
 }
 
 // Asks for a display whose centre is (x, y) on the axes given; the display moves when the frame is displayed.
-void CentreDisplay(double x, double y, bool horizontal, bool vertical) {
+void CentreDisplay(double x, double y, bool horizontal, bool vertical, std::int32_t layer = -1) {
     EventRunState* s = State();
     if (!s || !s->run->frame) return;
     const FrameRunState& run = *s->run;
     const FrameRecord& frame = *run.frame;
+    const std::int32_t currentX = (s->scrollPending & ScrollPendingX) ? s->pendingScrollX : run.scrollX;
+    const std::int32_t currentY = (s->scrollPending & ScrollPendingY) ? s->pendingScrollY : run.scrollY;
     double left = x - run.windowAreaWidth / 2.0, top = y - run.windowAreaHeight / 2.0;
-    // The layer of a position given with one moves the display by its coefficients; the position
-    // resolver of the object actions hands it over when it lands.
+    // A layer that scrolls faster than the frame reaches the position with a smaller move of the display.
+    if (layer >= 0 && layer < frame.layerCount && frame.layers) {
+        const LayerSettings& settings = frame.layers[layer].settings;
+        if (settings.xCoefficient > 1.0f) left = (left - currentX) / settings.xCoefficient + currentX;
+        if (settings.yCoefficient > 1.0f) top = (top - currentY) / settings.yCoefficient + currentY;
+    }
     const double width = frame.width, height = frame.height;
     double minLeft = -ScrollMarginX, maxLeft = width + ScrollMarginX - run.windowAreaWidth;
     double minTop = -ScrollMarginY, maxTop = height + ScrollMarginY - run.windowAreaHeight;
@@ -141,8 +148,6 @@ void CentreDisplay(double x, double y, bool horizontal, bool vertical) {
     }
     left = std::max(minLeft, std::min(left, maxLeft));
     top = std::max(minTop, std::min(top, maxTop));
-    const std::int32_t currentX = (s->scrollPending & ScrollPendingX) ? s->pendingScrollX : run.scrollX;
-    const std::int32_t currentY = (s->scrollPending & ScrollPendingY) ? s->pendingScrollY : run.scrollY;
     if (horizontal && static_cast<std::int32_t>(left) != currentX) {
         s->pendingScrollX = static_cast<std::int32_t>(left);
         s->scrollPending |= ScrollPendingX;
@@ -151,6 +156,12 @@ void CentreDisplay(double x, double y, bool horizontal, bool vertical) {
         s->pendingScrollY = static_cast<std::int32_t>(top);
         s->scrollPending |= ScrollPendingY;
     }
+}
+
+void CentreDisplayAt(std::uint8_t* record) {
+    ResolvedPosition at;
+    if (ResolvePositionParameter(ParameterAt(record, 0), 0, at))
+        CentreDisplay(at.x, at.y, true, true, at.layer);
 }
 
 void CentreDisplayX(std::uint8_t* record) {
@@ -516,7 +527,7 @@ void InstallStoryboardRoutines() {
                                                            EndApplicationAction,
                                                            RestartApplication,
                                                            RestartFrame,
-                                                           nullptr,
+                                                           CentreDisplayAt,
                                                            CentreDisplayX,
                                                            CentreDisplayY,
                                                            NoOperation,
@@ -537,8 +548,7 @@ void InstallStoryboardRoutines() {
                                                            DeleteBackdropsOfLayer,
                                                            SetFrameWidth,
                                                            SetFrameHeight};
-    // 7 centres the display on a position, which the position resolver of the object actions reads: it is
-    // added with them. 28 to 30 save and load positions, added with the saved positions; 32 to 36 change the
+    // 28 to 30 save and load positions, added with the saved positions; 32 to 36 change the
     // frame's ink and effect, added with the effect object.
     for (std::size_t i = 0; i < Actions.size(); ++i)
         if (Actions[i]) SetActionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Actions[i]);

@@ -2,6 +2,7 @@
 
 #include "builtin/number_format.h"
 #include "builtin/object_fonts.h"
+#include "builtin/position_parameter.h"
 #include "builtin/system_objects.h"
 #include "events/dispatch.h"
 #include "events/event_program.h"
@@ -24,6 +25,7 @@
 #include <array>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace vtrrt {
 
@@ -184,13 +186,7 @@ void SelectAndShow(RunObject* o, std::int32_t index) {
 void DestroyAction(std::uint8_t* record) {
     RunObject* o = nullptr;
     TextPart* t = ActionText(record, &o);
-    if (!t) return;
-    if (t->creationFlags & TextKeepsOwnCopy) {
-        HideObject(o);
-        t->state = static_cast<std::uint8_t>((t->state & ~TextShownByEvent) | TextHiddenByDestroy);
-        return;
-    }
-    MarkObjectForDestroy(o->handle);
+    if (t && !HideDestroyedText(o)) MarkObjectForDestroy(o->handle);
 }
 
 void SetColourAction(std::uint8_t* record) {
@@ -223,6 +219,31 @@ void NextParagraphAction(std::uint8_t* record) {
 void ShowStringAction(std::uint8_t* record) {
     RunObject* o = nullptr;
     if (ActionText(record, &o)) SelectAndShow(o, -1);
+}
+
+// The object infos an action names: its own, or each member of its qualifier.
+std::vector<std::uint16_t> ActionObjectInfos(const std::uint8_t* record) {
+    const std::uint16_t stored = GetU16(record + RecordObjectInfo);
+    if (!(stored & QualifierBit)) return {stored};
+    std::vector<std::uint16_t> handles;
+    const FrameRunState* run = CurrentRunState();
+    for (std::int16_t index : MemberIndexesOf(GetU16(record + RecordResolved)))
+        if (run && run->objectInfos && index >= 0 && index < run->objectInfoCount)
+            handles.push_back(static_cast<std::uint16_t>(run->objectInfos[index].handle));
+    return handles;
+}
+
+// 81 shows a paragraph at a position; 82 then makes the text flash at an interval.
+template <bool Flashes> void ShowParagraphAtAction(std::uint8_t* record) {
+    ResolvedPosition at;
+    if (!ResolvePositionParameter(ParameterAt(record, 0), 0, at)) return;
+    const std::int32_t paragraph = GetIntParameter(ParameterAt(record, 1));
+    const std::int32_t interval = Flashes ? GetIntParameter(ParameterAt(record, 2)) : 0;
+    for (std::uint16_t objectInfo : ActionObjectInfos(record)) {
+        const std::int32_t handle = ShowTextParagraphAt(objectInfo, paragraph, at.x, at.y);
+        ObjectSpriteBlock* block = Flashes ? SpriteBlockOf(ObjectOfHandle(handle)) : nullptr;
+        if (block) block->flashInterval = block->flashCountdown = interval;
+    }
 }
 
 void SetStringAction(std::uint8_t* record) {
@@ -367,6 +388,16 @@ int SelectTextParagraph(RunObject* o, std::int32_t index) {
     return Hidden(o) ? 0 : 1;
 }
 
+bool HideDestroyedText(RunObject* o) {
+    TextPart* t = TextOf(o);
+    if (!t || !(t->creationFlags & TextKeepsOwnCopy)) return false;
+    HideObject(o);
+    if (ObjectSpriteBlock* block = SpriteBlockOf(o))
+        block->displayFlags &= static_cast<std::uint16_t>(~DisplayFlashShown);
+    t->state = static_cast<std::uint8_t>((t->state & ~TextShownByEvent) | TextHiddenByDestroy);
+    return true;
+}
+
 std::int32_t ShowTextParagraphAt(std::uint16_t objectInfo, std::int32_t paragraph, std::int32_t x,
                                  std::int32_t y) {
     FrameRunState* s = CurrentRunState();
@@ -397,14 +428,14 @@ std::int32_t ShowTextParagraphAt(std::uint16_t objectInfo, std::int32_t paragrap
     return slot;
 }
 
-void GetTextFont(RunObject* o, LOGFONTW* font) {
+bool GetTextFont(RunObject* o, LOGFONTW* font) {
     TextPart* t = TextOf(o);
     std::uint16_t item = t ? t->font : 0;
     if (t && !item) {
         const std::span<const std::uint8_t> def = ObjectDefinitionOf(o);
         item = ReadTextParagraph(def, ReadTextDefinition(def), 0).font;
     }
-    DescribeFontItem(item, font);
+    return DescribeFontItem(item, font);
 }
 
 void SetTextFont(RunObject* o, const LOGFONTW* font, const RECT* size) {
@@ -434,10 +465,25 @@ void InstallTextRoutines() {
     kind.display = DisplayText;
     kind.destroy = DestroyText;
     kind.zone = SizeText;
-    // Showing a paragraph at a position (81, and 82 which then makes it flash) waits for the position
-    // resolver of the common object routines.
-    static constexpr std::array<std::pair<std::int32_t, ActionRoutine>, 7> Actions{{
+    ObjectTextRoutines& text = KindTextRoutines()[TypeText];
+    text.getFont = [](RunObject* o, LOGFONTW* font) {
+        LOGFONTW described{};
+        if (!font || !GetTextFont(o, &described)) return false;
+        *font = described;
+        return true;
+    };
+    text.setFont = SetTextFont;
+    text.getTextColor = [](RunObject* o) -> COLORREF {
+        const TextPart* t = TextOf(o);
+        return t ? t->colour : 0;
+    };
+    text.setTextColor = [](RunObject* o, COLORREF colour) {
+        if (TextPart* t = TextOf(o)) t->colour = colour;
+    };
+    static constexpr std::array<std::pair<std::int32_t, ActionRoutine>, 9> Actions{{
         {80, DestroyAction},
+        {81, ShowParagraphAtAction<false>},
+        {82, ShowParagraphAtAction<true>},
         {83, SetColourAction},
         {84, SetParagraphAction},
         {85, PreviousParagraphAction},

@@ -75,20 +75,24 @@ void ShowTextString(RunObject* object, std::u16string_view text);
 // The paragraph shown (-1: the run-time string), clamped to -1..count - 1; a paragraph chosen is copied into
 // the run-time string. 1 when the object is not hidden.
 int SelectTextParagraph(RunObject* object, std::int32_t index);
-// Actions 81 and 82 call it once the common objects' position resolver gives them the position.
+// A text that keeps its own copy is only hidden when it is destroyed, and no longer flashes: true when it
+// was hidden so.
+bool HideDestroyedText(RunObject* object);
 // Shows paragraph `paragraph` of a text object info at a position: a text of it standing exactly there is
 // shown again, else a new one is made there on the frame's last layer. The object's handle, or -1.
 std::int32_t ShowTextParagraphAt(std::uint16_t objectInfo, std::int32_t paragraph, std::int32_t x,
                                  std::int32_t y);
 
-// The common objects' font actions reach texts through these two.
+// The common objects' font routines reach texts through these two.
 // The font setter of texts: a font different from the current one goes into the font bank; a size given
 // becomes the text's box.
 void SetTextFont(RunObject* object, const win32::LOGFONTW* font, const win32::RECT* size);
-// The font description of a text's font (its own, else its first paragraph's, else zeros).
-void GetTextFont(RunObject* object, win32::LOGFONTW* font);
+// The font description of a text's font (its own, else its first paragraph's); false (and zeros) when it
+// has none.
+bool GetTextFont(RunObject* object, win32::LOGFONTW* font);
 
-// The kind routines of type 3, and its own actions and expressions in the dispatch tables.
+// The kind routines of type 3, its font and colour routines, and its own actions and expressions in the
+// dispatch tables.
 void InstallTextRoutines();
 
 } // namespace vtrrt

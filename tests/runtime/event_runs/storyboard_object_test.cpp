@@ -136,6 +136,43 @@ INSTANTIATE_TEST_SUITE_P(Positions, CentreDisplay,
                                            CentreCase{"Middle", 400, 0x4, 240, 240}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+struct CentreAtCase {
+    const char* name;
+    std::int16_t layer;
+    float coefficient; // of layer 1
+    std::int32_t left, top;
+};
+
+class CentreDisplayAtPosition : public Storyboard, public ::testing::WithParamInterface<CentreAtCase> {};
+
+TEST_P(CentreDisplayAtPosition, CentresBothAxesByTheLayersCoefficients) {
+    FrameLayer layers[2]{};
+    layers[0].settings.xCoefficient = layers[0].settings.yCoefficient = 1.0f;
+    layers[1].settings.xCoefficient = layers[1].settings.yCoefficient = GetParam().coefficient;
+    frame_.Frame().layers = layers;
+    frame_.Frame().layerCount = 2;
+    frame_.Frame().flags = 0x4;
+    appwriter::PositionDesc at;
+    at.x = 400;
+    at.y = 300;
+    at.layer = GetParam().layer;
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {Record(TypeStoryboard, 7, {appwriter::PositionParameter(16, at)})}));
+    frame_.Prepare(b);
+    frame_.Loop();
+    frame_.Frame().layers = nullptr;
+    frame_.Frame().layerCount = 0;
+    EXPECT_EQ(frame_.State().pendingScrollX, GetParam().left);
+    EXPECT_EQ(frame_.State().pendingScrollY, GetParam().top);
+}
+
+// (400, 300) in the middle of a window 320 x 200 over a frame 640 x 480 held inside it.
+INSTANTIATE_TEST_SUITE_P(Layers, CentreDisplayAtPosition,
+                         ::testing::Values(CentreAtCase{"FirstLayer", 0, 2.0f, 240, 200},
+                                           CentreAtCase{"LayerScrollingTwiceAsFast", 1, 2.0f, 120, 100},
+                                           CentreAtCase{"LayerScrollingSlower", 1, 0.5f, 240, 200}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(Storyboard, FramesPerSecondComesFromTheLastTenLoops) {
     EventProgramBuilder b;
     b.AddGroup(Group({Always()}, {RecorderOf(StoryboardExpression(10))}));
