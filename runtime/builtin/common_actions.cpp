@@ -14,6 +14,8 @@
 #include "objects/animations.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
+#include "objects/path_movement.h"
+#include "objects/physics_movement.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 #include "startup/frame_object_infos.h"
@@ -268,8 +270,8 @@ void LaunchProjectile(RunObject* shooter, const std::uint8_t* p, std::int32_t x,
         FreeObjectMovement(shot);
         sx->direction = direction >= 0 ? direction & 31 : GetObjectDirection(shooter);
         sx->speed = GetI16(p + ShootSpeed);
-        // The shot movement: the physics link initialises it and remembers the shooter in its data.
         InitObjectMovement(-1, shot, shot->definition, nullptr);
+        SetPhysicsAttachedObject(shot, shooter);
         sx->movementType = MovementShot;
     }
     const FrameRecord* frame = run->frame;
@@ -376,10 +378,17 @@ void SetDirectionMask(std::uint8_t* r) {
         SetEightDirectionMask(o, static_cast<std::uint32_t>(GetIntParameter(ParameterAt(r, 0))));
 }
 
-// The path movement's node actions (jump to and travel to a named node) and the platform movement's
-// gravity come with those movements, which add their routines here.
-void PathOrPlatformSetting(std::uint8_t* r) {
-    ActionObjectOf(r);
+template <void (*Travel)(RunObject*, std::u16string_view)> void PathNodeAction(std::uint8_t* r) {
+    RunObject* o = ActionObjectOf(r);
+    if (!o) return;
+    const char16_t* name = GetStringParameter(ParameterAt(r, 0));
+    if (name) Travel(o, name);
+}
+
+void SetGravity(std::uint8_t* r) {
+    RunObject* o = ActionObjectOf(r);
+    if (!o) return;
+    SetMovementGravity(o, std::clamp(IntAt(r, 0), 0, 250));
 }
 
 // Requests to a physics movement (numbers 68 to 75, 78 and 79) reach only objects that a physics-engine
@@ -438,9 +447,9 @@ const CommonAction CommonActions[] = {
     {43, SetMovementRate<SetMovementDeceleration>},
     {44, SetRotatingSpeed},
     {45, SetDirectionMask},
-    {46, PathOrPlatformSetting},
-    {47, PathOrPlatformSetting},
-    {48, PathOrPlatformSetting},
+    {46, PathNodeAction<PathJumpToNode>},
+    {47, SetGravity},
+    {48, PathNodeAction<PathGotoNode>},
     {49, SetString},
     {62, Nothing},
     {68, PhysicsRequest},
