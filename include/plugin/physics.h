@@ -40,13 +40,28 @@ constexpr std::uint32_t InterfaceVersion = 1;
 
 struct Body; // the engine's own
 
+// A request of the events to a physics movement: actions hand it values, expressions ask for one back.
+struct Request {
+    std::uint32_t size; // sizeof(Request)
+    std::int32_t code;  // the action's or the expression's number x 256
+    std::int32_t values[2];
+    float real; // the float value of the one action that takes one (code 0x4A00), its integer in values[1]
+    std::int32_t integerAnswer;
+    double realAnswer;
+};
+
+struct MovementInstance;
+// 1 when the movement took the request.
+using RequestRoutine = std::int32_t (*)(MovementInstance*, RunObject*, Request*);
+
 // The instance a physics movement module makes for each object: the movement instance, then the body the
-// engine simulates for the object.
+// engine simulates for the object and the routine that takes the events' requests.
 struct MovementInstance {
     movement::Instance instance;
     std::uint32_t size; // sizeof(MovementInstance) as the module was built
     std::uint32_t version;
     Body* body;
+    RequestRoutine request;
 };
 
 // One link, made by the runtime for an attached object and handed to the engine's attach routine.
@@ -75,6 +90,8 @@ struct Engine {
     void (*step)(RunObject* engine, std::intptr_t handle, std::int32_t* x, std::int32_t* y, float* angle);
 };
 
+static_assert(offsetof(MovementInstance, body) == 16 && sizeof(MovementInstance) == 32);
+static_assert(sizeof(Request) == 32);
 static_assert(offsetof(Link, owner) == 16 && offsetof(Link, engine) == 40 && sizeof(Link) == 104);
 static_assert(offsetof(Engine, attach) == 16 && sizeof(Engine) == 40);
 

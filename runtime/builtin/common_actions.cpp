@@ -391,10 +391,30 @@ void SetGravity(std::uint8_t* r) {
     SetMovementGravity(o, std::clamp(IntAt(r, 0), 0, 250));
 }
 
-// Requests to a physics movement (numbers 68 to 75, 78 and 79) reach only objects that a physics-engine
-// movement drives; the physics link, which makes those movements, adds the calls here.
-void PhysicsRequest(std::uint8_t* r) {
-    ActionObjectOf(r);
+// Requests to a physics movement (numbers 68 to 75, 78 and 79), by the action's number x 256.
+template <int Number> void PhysicsRequest(std::uint8_t* r) {
+    RunObject* o = ActionObjectOf(r);
+    if (!o || !HasPhysicsMovement(o)) return;
+    physics::Request request{};
+    request.code = Number << 8;
+    switch (Number) {
+    case 70:
+    case 72:
+        request.values[0] = IntAt(r, 0);
+        request.values[1] = IntAt(r, 1);
+        break;
+    case 74:
+        request.real = static_cast<float>(GetValueParameter(ParameterAt(r, 0)).ToDouble());
+        request.values[1] = IntAt(r, 1);
+        break;
+    case 78:
+    case 79:
+        break;
+    default:
+        request.values[0] = IntAt(r, 0);
+        break;
+    }
+    RequestPhysicsMovement(o, request);
 }
 
 struct CommonAction {
@@ -452,16 +472,16 @@ const CommonAction CommonActions[] = {
     {48, PathNodeAction<PathGotoNode>},
     {49, SetString},
     {62, Nothing},
-    {68, PhysicsRequest},
-    {69, PhysicsRequest},
-    {70, PhysicsRequest},
-    {71, PhysicsRequest},
-    {72, PhysicsRequest},
-    {73, PhysicsRequest},
-    {74, PhysicsRequest},
-    {75, PhysicsRequest},
-    {78, PhysicsRequest},
-    {79, PhysicsRequest},
+    {68, PhysicsRequest<68>},
+    {69, PhysicsRequest<69>},
+    {70, PhysicsRequest<70>},
+    {71, PhysicsRequest<71>},
+    {72, PhysicsRequest<72>},
+    {73, PhysicsRequest<73>},
+    {74, PhysicsRequest<74>},
+    {75, PhysicsRequest<75>},
+    {78, PhysicsRequest<78>},
+    {79, PhysicsRequest<79>},
 };
 
 } // namespace

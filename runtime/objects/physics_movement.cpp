@@ -67,10 +67,16 @@ bool IsPhysicsMovement(RunObject* o) {
            physics::MovementIdentifiers.end();
 }
 
-physics::Body* BodyOf(RunObject* o) {
+physics::MovementInstance* PhysicsInstanceOf(RunObject* o) {
     auto* instance = reinterpret_cast<physics::MovementInstance*>(MovementInstanceOf(o));
-    if (!instance || instance->size < sizeof(physics::MovementInstance)) return nullptr;
-    return instance->body;
+    if (!instance || instance->size < sizeof(physics::MovementInstance) || instance->version < 1)
+        return nullptr;
+    return instance;
+}
+
+physics::Body* BodyOf(RunObject* o) {
+    physics::MovementInstance* instance = PhysicsInstanceOf(o);
+    return instance ? instance->body : nullptr;
 }
 
 void SetCollidable(RunObject* o, int value) {
@@ -97,6 +103,13 @@ physics::Body* GetPhysicsMovementBody(RunObject* o) {
 
 bool HasPhysicsMovement(RunObject* o) {
     return IsPhysicsMovement(o);
+}
+
+bool RequestPhysicsMovement(RunObject* o, physics::Request& request) {
+    if (!IsPhysicsMovement(o)) return false;
+    physics::MovementInstance* instance = PhysicsInstanceOf(o);
+    request.size = sizeof(request);
+    return instance && instance->request && instance->request(instance, o, &request) != 0;
 }
 
 void InitPhysicsMovement(RunObject* o) {

@@ -13,6 +13,9 @@ physics::Body* GetPhysicsMovementBody(RunObject* object);
 // Whether the object's current movement is a physics movement.
 bool HasPhysicsMovement(RunObject* object);
 
+// Hands the request to the object's physics movement: false when it has none, or its module takes none.
+bool RequestPhysicsMovement(RunObject* object, physics::Request& request);
+
 void InitPhysicsMovement(RunObject* object);
 void PhysicsMovementHandler(RunObject* object);
 // The object a shot is attached to: its shooter.

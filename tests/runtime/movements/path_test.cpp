@@ -15,7 +15,8 @@ constexpr std::int16_t NodeReached = -20;
 constexpr std::int16_t PathEnded = -21;
 
 struct Node {
-    Node(std::uint8_t speed, std::int16_t dx, std::int16_t dy, std::int16_t pause = 0, std::u16string name = {})
+    Node(std::uint8_t speed, std::int16_t dx, std::int16_t dy, std::int16_t pause = 0,
+         std::u16string name = {})
         : speed(speed), dx(dx), dy(dy), pause(pause), name(std::move(name)) {}
     std::uint8_t speed;
     std::int16_t dx, dy;

@@ -17,13 +17,15 @@ namespace {
 
 // The test's engine: counts its calls, refuses when told, and places every linked object one step further.
 struct TestEngine {
-    static inline int attached = 0, detached = 0, steps = 0;
+    static inline int attached = 0, detached = 0, steps = 0, requests = 0;
+    static inline physics::Request requestSeen{};
     static inline std::intptr_t answer = 7, detachedHandle = 0;
     static inline physics::Body* body = nullptr;
     static inline float speed = 0;
     static inline physics::Link linkSeen{};
     static void Reset() {
-        attached = detached = steps = 0;
+        attached = detached = steps = requests = 0;
+        requestSeen = {};
         answer = 7;
         detachedHandle = 0;
         body = nullptr;
@@ -83,6 +85,12 @@ protected:
         body_.size = sizeof(body_);
         body_.version = physics::InterfaceVersion;
         body_.body = reinterpret_cast<physics::Body*>(&bodyStorage_);
+        body_.request = [](physics::MovementInstance*, RunObject*, physics::Request* r) {
+            ++TestEngine::requests;
+            TestEngine::requestSeen = *r;
+            r->realAnswer = 2.5;
+            return 1;
+        };
         pluginOps_.size = sizeof(pluginOps_);
         pluginOps_.slots = movement::PluginOperationSlots;
         pluginOps_.createInstance = [](movement::Plugin* p) { return static_cast<Module*>(p)->instance; };
@@ -154,6 +162,21 @@ TEST_F(PhysicsLinks, TheCarriersBodyIsFoundThroughItsMovementsIdentifier) {
     EXPECT_FALSE(HasPhysicsMovement(shot_));
     AddEngine();
     EXPECT_EQ(FindPhysicsEngineObject(), Engine());
+}
+
+TEST_F(PhysicsLinks, RequestsReachOnlyPhysicsMovements) {
+    physics::Request request{};
+    request.code = 0x4600;
+    request.values[0] = 3;
+    EXPECT_TRUE(RequestPhysicsMovement(carrier_, request));
+    EXPECT_EQ(TestEngine::requestSeen.code, 0x4600);
+    EXPECT_EQ(TestEngine::requestSeen.values[0], 3);
+    EXPECT_EQ(TestEngine::requestSeen.size, sizeof(physics::Request));
+    EXPECT_EQ(request.realAnswer, 2.5);
+    EXPECT_FALSE(RequestPhysicsMovement(shot_, request));
+    body_.request = nullptr;
+    EXPECT_FALSE(RequestPhysicsMovement(carrier_, request));
+    EXPECT_EQ(TestEngine::requests, 1);
 }
 
 TEST_F(PhysicsLinks, AShotWaitsHiddenForTheShootingAnimationThenIsPlacedByTheEngine) {
