@@ -54,14 +54,19 @@ struct MovementInstance;
 // 1 when the movement took the request.
 using RequestRoutine = std::int32_t (*)(MovementInstance*, RunObject*, Request*);
 
+// What a body answers for its angle when it has none.
+constexpr float NoAngle = 123456792.0f;
+
 // The instance a physics movement module makes for each object: the movement instance, then the body the
-// engine simulates for the object and the routine that takes the events' requests.
+// engine simulates for the object, the routine that takes the events' requests and the body's angle.
 struct MovementInstance {
     movement::Instance instance;
     std::uint32_t size; // sizeof(MovementInstance) as the module was built
     std::uint32_t version;
     Body* body;
     RequestRoutine request;
+    void (*setAngle)(MovementInstance*, RunObject*, float degrees);
+    float (*getAngle)(MovementInstance*, RunObject*); // NoAngle: none
 };
 
 // One link, made by the runtime for an attached object and handed to the engine's attach routine.
@@ -90,7 +95,7 @@ struct Engine {
     void (*step)(RunObject* engine, std::intptr_t handle, std::int32_t* x, std::int32_t* y, float* angle);
 };
 
-static_assert(offsetof(MovementInstance, body) == 16 && sizeof(MovementInstance) == 32);
+static_assert(offsetof(MovementInstance, body) == 16 && sizeof(MovementInstance) == 48);
 static_assert(sizeof(Request) == 32);
 static_assert(offsetof(Link, owner) == 16 && offsetof(Link, engine) == 40 && sizeof(Link) == 104);
 static_assert(offsetof(Engine, attach) == 16 && sizeof(Engine) == 40);

@@ -22,6 +22,7 @@
 #include "startup/object_infos.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <utility>
 
@@ -99,7 +100,8 @@ void SwitchMovement(RunObject* o, std::int32_t n) {
     if (!ExtendedOf(o) || !(o->objectFlags & ObjectHasMovement) || n < 0 || n >= MovementCount(o)) return;
     FreeObjectMovement(o);
     InitObjectMovement(n, o, o->definition, nullptr);
-    // A physics movement takes its first step with the physics link, which adds it here.
+    // A physics movement places the object at once.
+    if (HasPhysicsMovement(o)) ExtensionMovementHandler(o);
     MarkObjectChanged(o);
 }
 
@@ -117,7 +119,11 @@ void LookAt(std::uint8_t* r) {
     RunObject* o = ActionObjectOf(r);
     ResolvedPosition p;
     if (!o || !ResolvePositionParameter(ParameterAt(r, 0), 0, p)) return;
-    // An object carried by a physics body turns the body instead, through the physics link.
+    // An object carried by a physics body turns the body instead.
+    double degrees =
+        std::atan2(static_cast<double>(o->y) - p.y, static_cast<double>(p.x) - o->x) * 180 / 3.1415927;
+    if (degrees < 0) degrees += 360;
+    if (TurnPhysicsBody(o, static_cast<float>(degrees))) return;
     SetObjectDirection(o, DirectionFromDelta(p.x - o->x, p.y - o->y));
 }
 

@@ -112,6 +112,22 @@ bool RequestPhysicsMovement(RunObject* o, physics::Request& request) {
     return instance && instance->request && instance->request(instance, o, &request) != 0;
 }
 
+bool TurnPhysicsBody(RunObject* o, float degrees) {
+    physics::MovementInstance* instance = GetPhysicsMovementBody(o) ? PhysicsInstanceOf(o) : nullptr;
+    if (!instance || !instance->setAngle) return false;
+    instance->setAngle(instance, o, degrees);
+    return true;
+}
+
+bool PhysicsBodyAngle(RunObject* o, float& degrees) {
+    physics::MovementInstance* instance = GetPhysicsMovementBody(o) ? PhysicsInstanceOf(o) : nullptr;
+    if (!instance || !instance->getAngle) return false;
+    const float angle = instance->getAngle(instance, o);
+    if (angle == physics::NoAngle) return false;
+    degrees = angle;
+    return true;
+}
+
 void InitPhysicsMovement(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     ObjectMovementBlock* b = MovementOf(o);

@@ -16,6 +16,11 @@ bool HasPhysicsMovement(RunObject* object);
 // Hands the request to the object's physics movement: false when it has none, or its module takes none.
 bool RequestPhysicsMovement(RunObject* object, physics::Request& request);
 
+// Turns the body of the object's physics movement (degrees); false when it has none to turn.
+bool TurnPhysicsBody(RunObject* object, float degrees);
+// The angle of that body; false when there is no body or it gives none.
+bool PhysicsBodyAngle(RunObject* object, float& degrees);
+
 void InitPhysicsMovement(RunObject* object);
 void PhysicsMovementHandler(RunObject* object);
 // The object a shot is attached to: its shooter.

@@ -19,6 +19,7 @@ namespace {
 struct TestEngine {
     static inline int attached = 0, detached = 0, steps = 0, requests = 0;
     static inline physics::Request requestSeen{};
+    static inline float angle = 0;
     static inline std::intptr_t answer = 7, detachedHandle = 0;
     static inline physics::Body* body = nullptr;
     static inline float speed = 0;
@@ -26,6 +27,7 @@ struct TestEngine {
     static void Reset() {
         attached = detached = steps = requests = 0;
         requestSeen = {};
+        angle = 0;
         answer = 7;
         detachedHandle = 0;
         body = nullptr;
@@ -91,6 +93,10 @@ protected:
             r->realAnswer = 2.5;
             return 1;
         };
+        body_.setAngle = [](physics::MovementInstance*, RunObject*, float degrees) {
+            TestEngine::angle = degrees;
+        };
+        body_.getAngle = [](physics::MovementInstance*, RunObject*) { return TestEngine::angle; };
         pluginOps_.size = sizeof(pluginOps_);
         pluginOps_.slots = movement::PluginOperationSlots;
         pluginOps_.createInstance = [](movement::Plugin* p) { return static_cast<Module*>(p)->instance; };
@@ -177,6 +183,19 @@ TEST_F(PhysicsLinks, RequestsReachOnlyPhysicsMovements) {
     body_.request = nullptr;
     EXPECT_FALSE(RequestPhysicsMovement(carrier_, request));
     EXPECT_EQ(TestEngine::requests, 1);
+}
+
+TEST_F(PhysicsLinks, TheBodyIsTurnedAndItsAngleReadInPlaceOfTheObjects) {
+    float angle = -1;
+    EXPECT_TRUE(TurnPhysicsBody(carrier_, 30.0f));
+    EXPECT_EQ(TestEngine::angle, 30.0f);
+    EXPECT_TRUE(PhysicsBodyAngle(carrier_, angle));
+    EXPECT_EQ(angle, 30.0f);
+    TestEngine::angle = physics::NoAngle;
+    angle = -1;
+    EXPECT_FALSE(PhysicsBodyAngle(carrier_, angle)) << "a body without an angle leaves the object's";
+    EXPECT_EQ(angle, -1);
+    EXPECT_FALSE(TurnPhysicsBody(shot_, 10.0f));
 }
 
 TEST_F(PhysicsLinks, AShotWaitsHiddenForTheShootingAnimationThenIsPlacedByTheEngine) {
