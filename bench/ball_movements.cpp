@@ -2,10 +2,6 @@
 // 10,000 balls on the ball movement bouncing off them through the frame's events: the moves with their
 // backdrop tests, the bounces, the event program and the display. Beside it, the same moves and bounces of
 // plain records over a plain obstacle bitmap, without events or display (the floor of the movement work).
-#include "events/dispatch.h"
-#include "events/event_evaluation.h"
-#include "events/parameters.h"
-#include "events/selection.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
 #include "shell/application_state_machine.h"
@@ -171,18 +167,6 @@ std::vector<std::uint8_t> Describe(int balls, BallSprites sprites) {
     return appwriter::WriteApplication(d);
 }
 
-// The collision condition and the bounce action of objects, as the common object's routines answer them.
-int MeetsBackdrop(std::uint8_t*, RunObject* o) {
-    AddObjectToSelection(o);
-    return 1;
-}
-int Never(std::uint8_t*) {
-    return 0;
-}
-void Bounce(std::uint8_t* record) {
-    if (RunObject* o = ActionObjectOf(record)) CallMovementAction(MovementRow::Bounce, o, 0);
-}
-
 // Runs the frame of the data in real (dummy-driver) windows while it lives.
 class RunningFrame {
 public:
@@ -197,8 +181,6 @@ public:
         app_ = LoadApplicationFromStream(stream, nullptr, 0, nullptr, nullptr, 0, 0);
         if (!app_) return;
         SetCurrentApplication(app_);
-        SetCommonConditionRoutine(-13, Never, MeetsBackdrop);
-        SetCommonActionRoutine(9, Bounce);
         // Active objects are handled each loop (their kind's handle routine has nothing to do here), so that
         // balls without a sprite are moved too.
         if (!KindRoutines()[2].handle) KindRoutines()[2].handle = [](RunObject*) { return 0; };

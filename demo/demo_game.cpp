@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "demo_hud.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
 #include "level_movers.h"
@@ -49,6 +50,8 @@ appwriter::ImageItemDesc SpinnerImage(int frame) {
         }
     return image;
 }
+
+constexpr const char16_t* LevelTitle = u"Level 1";
 
 // The level's backdrops: a sky in a gradient, solid ground, and platforms to stand on.
 constexpr std::uint16_t Sky = 2, Ground = 3, Platform = 4;
@@ -201,21 +204,22 @@ appwriter::ApplicationDescription DemoGame() {
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
     appwriter::FrameContents level = title;
-    std::vector<appwriter::InstanceDesc> levelPlacements = LevelPlacements();
-    const std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, levelPlacements);
-    level.instances = levelPlacements;
+    level.instances = LevelPlacements();
+    const std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, *level.instances);
+    // The level's display of score, lives and name, over the movers.
+    AddDemoHud(d, all.objects, all.images, level, LevelTitle);
     WriteObjects(d, all);
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
-    AddFrameFlow(title, level, AddDemoSounds(d), levelEvents);
+    AddFrameFlow(title, level, AddDemoSounds(d), levelEvents, static_cast<std::uint16_t>(all.objects.size()));
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
     appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), level);
-    second.name = u"Level 1";
+    second.name = LevelTitle;
     d.frames = {first, second};
     return d;
 }

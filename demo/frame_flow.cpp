@@ -49,7 +49,7 @@ appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
 
 void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
                   const std::vector<appwriter::EventGroupDesc>& titleExtras,
-                  const std::vector<appwriter::EventGroupDesc>& levelExtras) {
+                  const std::vector<appwriter::EventGroupDesc>& levelExtras, std::uint16_t objectInfos) {
     appwriter::EventProgramBuilder titleEvents = Program();
     appwriter::EventGroupDesc key;
     key.conditions = {Record(KeyboardMouse, AnyKeyPressed)};
@@ -77,7 +77,7 @@ void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& lev
     levelEvents.AddGroup(escape);
     for (const appwriter::EventGroupDesc& group : levelExtras)
         levelEvents.AddGroup(group);
-    // The level's events name its objects, which are looked up among this many object infos.
-    levelEvents.objectInfoCount = 16;
+    // The level's events name its objects, which are looked up among the application's object infos.
+    levelEvents.objectInfoCount = objectInfos;
     level.events = levelEvents.ChunkPayload();
 }

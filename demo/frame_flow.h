@@ -14,7 +14,9 @@ constexpr int LevelSeconds = 60;
 appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
                                   std::vector<appwriter::EventParameterDesc> parameters = {});
 
-// `titleExtras` and `levelExtras` are further events of the title and of the level.
+// `titleExtras` and `levelExtras` are further events of the title and of the level; `objectInfos` is the
+// number of the application's object infos, among which the level's events find the objects they name.
 void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
                   const std::vector<appwriter::EventGroupDesc>& titleExtras = {},
-                  const std::vector<appwriter::EventGroupDesc>& levelExtras = {});
+                  const std::vector<appwriter::EventGroupDesc>& levelExtras = {},
+                  std::uint16_t objectInfos = 0);

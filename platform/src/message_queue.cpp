@@ -3,6 +3,7 @@
 #include "kernel/console_control.h"
 #include "menu_internal.h"
 #include "win32/dialog.h"
+#include "win32/kernel.h"
 #include "window_internal.h"
 
 #include <SDL.h>
@@ -235,6 +236,28 @@ BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
             SDL_WaitEventTimeout(nullptr, static_cast<int>(std::max<DWORD>(1, wait)));
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(std::max<DWORD>(1, wait)));
+    }
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL, DWORD milliseconds, DWORD) {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        // Only process handles are waited for here: one whose process has ended is signalled.
+        for (DWORD i = 0; i < count && handles; ++i) {
+            DWORD code = 0;
+            if (GetExitCodeProcess(handles[i], &code) && code != STILL_ACTIVE) return WAIT_OBJECT_0 + i;
+        }
+        MSG peeked{};
+        if (PeekInternal(&peeked, nullptr, 0, 0, false)) return WAIT_OBJECT_0 + count;
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        if (milliseconds != INFINITE && waited.count() >= static_cast<long long>(milliseconds))
+            return WAIT_TIMEOUT;
+        constexpr int Step = 10;
+        if (SDL_WasInit(SDL_INIT_VIDEO))
+            SDL_WaitEventTimeout(nullptr, Step);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(Step));
     }
 }
 

@@ -1,9 +1,14 @@
 #include "builtin/object_fonts.h"
 
 #include "builtin/object_state.h"
+#include "shell/font_cache.h"
+#include "startup/banks.h"
 
+#include "vtrs2/fonts.h"
 #include "win32/gdi.h"
 #include "win32/user.h"
+
+#include <cstring>
 
 namespace vtrrt {
 
@@ -54,6 +59,41 @@ int ScreenPixelsPerInch() {
     const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
     if (dc) ReleaseDC(nullptr, dc);
     return dpi > 0 ? dpi : 96;
+}
+
+
+namespace {
+
+// The bank's item records hold the font after a 12-byte header.
+constexpr std::size_t FontRecordHeader = 12;
+
+} // namespace
+
+std::uint16_t AddFontItem(const LOGFONTW& font) {
+    ContextBanks* banks = CurrentLibraryBanks();
+    if (!banks) return 0;
+    std::uint8_t record[FontRecordHeader + sizeof(LOGFONTW)]{};
+    std::memcpy(record + FontRecordHeader, &font, sizeof font);
+    return AddFont(banks, AddFontDeduplicate, record);
+}
+
+void ReleaseFontItem(std::uint16_t item) {
+    ContextBanks* banks = CurrentLibraryBanks();
+    if (!item || !banks) return;
+    if (ReleaseFont(banks, item) <= 0) {
+        ReleaseCachedFont(item, true);
+        ReleaseCachedFont(item, false);
+    }
+}
+
+bool DescribeFontItem(std::uint16_t item, LOGFONTW* font) {
+    if (!font) return false;
+    std::memset(font, 0, sizeof *font);
+    ContextBanks* banks = CurrentLibraryBanks();
+    FontInfoW info{};
+    if (!item || !banks || !GetFontInfoW(banks, item, &info)) return false;
+    *font = info.font;
+    return true;
 }
 
 } // namespace vtrrt

@@ -1,6 +1,8 @@
 // The font and text colour of objects that show text, as the common conditions, actions and expressions
 // read and change them. Text, score, lives and counter objects answer through routines their kinds put in
-// the table here; object extensions through their own entry points.
+// the table here; object extensions through their own entry points. Also the font items that objects set
+// while the frame runs: added to the application's font bank, described, and released with the cached GDI
+// fonts made from them.
 #pragma once
 
 #include "objects/run_objects.h"
@@ -36,5 +38,12 @@ void SetObjectTextColor(RunObject* object, win32::COLORREF colour);
 
 // Logical pixels per inch of the screen, 96 when it tells none.
 int ScreenPixelsPerInch();
+
+// The font item of a description (an equal font already in the bank is shared); 0 when it cannot be added.
+std::uint16_t AddFontItem(const win32::LOGFONTW& font);
+// Drops one reference; the cached GDI fonts of the item go with its last reference.
+void ReleaseFontItem(std::uint16_t item);
+// The item's description; false (and zeros) when there is none.
+bool DescribeFontItem(std::uint16_t item, win32::LOGFONTW* font);
 
 } // namespace vtrrt

@@ -1,6 +1,8 @@
 #include "builtin/system_objects.h"
 
 #include "builtin/common_objects.h"
+#include "builtin/counters.h"
+#include "builtin/text_object.h"
 #include "events/event_program.h"
 
 namespace vtrrt {
@@ -18,6 +20,11 @@ void InstallSystemObjectRoutines() {
     InstallObjectLoopRoutines();
     InstallCommonExpressionRoutines();
     InstallActiveObjectRoutines();
+    InstallPlayerRoutines();
+    InstallSpecialServiceRoutines();
+    InstallSpecialExpressions();
+    InstallCounterRoutines();
+    InstallTextRoutines();
 }
 
 bool IsNegated(const std::uint8_t* record) {

@@ -1,6 +1,7 @@
 // The system objects' conditions, actions and expressions in the dispatch tables: the special object's
-// flow, groups and fast loops, the timer, the keyboard and mouse, the storyboard, the speaker and the
-// create-object object; with the routines every object of type 2 and up answers.
+// flow, groups, fast loops, global values, menus, programs, clipboard and expression functions, the timer,
+// the keyboard and mouse, the storyboard, the speaker and the players; and the built-in kinds counter and
+// text; with the routines every object of type 2 and up answers and the create-object object.
 #pragma once
 
 #include "events/dispatch.h"
@@ -17,6 +18,11 @@ void InstallTimerRoutines();
 void InstallKeyboardMouseRoutines();
 void InstallStoryboardRoutines();
 void InstallSpeakerRoutines();
+void InstallPlayerRoutines();
+// The special object's global values and strings, menus, programs, embedded files and clipboard.
+void InstallSpecialServiceRoutines();
+// The special object's expression functions.
+void InstallSpecialExpressions();
 
 // Asks the display to move where the storyboard's actions asked for, before the frame is displayed.
 void ApplyPendingScroll();

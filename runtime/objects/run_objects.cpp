@@ -10,6 +10,7 @@
 #include "shell/runtime_services.h"
 #include "shell/typed_value.h"
 #include "startup/application_record.h"
+#include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 
@@ -260,6 +261,13 @@ std::uint16_t KindRecordSize(std::int16_t type) {
     return static_cast<std::uint16_t>(size32 + RecordGrowth64);
 }
 
+std::uint16_t KindRecordSizeWith(std::int16_t type, std::size_t kindBytes) {
+    constexpr std::uint32_t AllBlocks =
+        ObjectExtendedHeader | ObjectHasValues | ObjectHasMovement | ObjectHasAnimation | ObjectHasSprite;
+    return static_cast<std::uint16_t>(
+        std::max<std::size_t>(KindRecordSize(type), LayoutFor(AllBlocks).end + kindBytes));
+}
+
 std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definition) {
     if (type >= FirstKindType && type <= LastKindType) {
         auto size = KindRoutines()[static_cast<std::size_t>(type)].recordSize;
@@ -267,6 +275,22 @@ std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definit
     }
     // Extensions give their size through their own entry points, which the extension host adds here.
     return 0;
+}
+
+std::size_t KindDataOffset(std::uint32_t objectFlags) {
+    return LayoutFor(objectFlags).end;
+}
+
+std::span<const std::uint8_t> ObjectDefinitionOf(RunObject* o) {
+    const ObjectInfo* info = o ? GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo)) : nullptr;
+    if (!info || info->definition.empty() || info->definition.data() != o->definition) return {};
+    return info->definition;
+}
+
+std::uint8_t* KindDataOf(RunObject* o, std::size_t bytes) {
+    if (!o) return nullptr;
+    const std::size_t at = KindDataOffset(o->objectFlags);
+    return at + bytes <= o->recordSize ? Bytes(o) + at : nullptr;
 }
 
 ObjectValuesBlock* ValuesBlockOf(RunObject* o) {

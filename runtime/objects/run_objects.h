@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace vtrrt {
 
@@ -44,6 +45,9 @@ std::array<ObjectKindRoutines, LastKindType + 1>& KindRoutines();
 // pointers, and the kind keeps the room its data needs.
 std::uint16_t KindRecordSize(std::int16_t type);
 
+// A kind's record size that leaves room for `kindBytes` of its own after whatever blocks its flags ask for.
+std::uint16_t KindRecordSizeWith(std::int16_t type, std::size_t kindBytes);
+
 std::uint16_t GetObjectStructSize(std::int16_t type, const std::uint8_t* definition);
 int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x, std::int32_t y,
                  std::int32_t direction, std::uint16_t creationFlags, std::int32_t layer, std::int32_t slot);
@@ -54,6 +58,14 @@ void UnlinkObjectInstance(RunObject* object);
 void AllocAlterableData(RunObject* object, const std::uint8_t* definition, std::size_t definitionSize);
 void FreeAlterableData(RunObject* object);
 void SetAlterableString(RunObject* object, int index, const char16_t* text);
+
+// Where a kind's own data starts in a record of these object flags: after the header and the blocks the
+// flags ask for.
+std::size_t KindDataOffset(std::uint32_t objectFlags);
+// The loaded definition the object was made from (its object info's), or an empty span.
+std::span<const std::uint8_t> ObjectDefinitionOf(RunObject* object);
+// The kind's own data of an object, when `bytes` of it fit in its record; else null.
+std::uint8_t* KindDataOf(RunObject* object, std::size_t bytes);
 
 // The blocks of a record; null when the object has none.
 ObjectValuesBlock* ValuesBlockOf(RunObject* object);

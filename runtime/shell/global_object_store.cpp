@@ -1,5 +1,7 @@
 #include "shell/global_object_store.h"
 
+#include "builtin/counters.h"
+#include "builtin/text_object.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 #include "startup/object_infos.h"
@@ -20,6 +22,10 @@ constexpr std::size_t EntryHeaderBytes = 8;
 // Value count, value flags, the values; the strings follow.
 constexpr std::size_t ValuesHeaderBytes = 8;
 constexpr std::size_t MinValuesElementBytes = ValuesHeaderBytes + AlterableValueCount * sizeof(TypedValue);
+// A text's element holds a copy of its text (owned by the store); a counter's its value and limits.
+constexpr std::size_t TextElementBytes = 16;
+constexpr std::size_t CounterElementBytes = 40;
+static_assert(sizeof(TypedValue) + 2 * sizeof(std::int32_t) + 2 * sizeof(double) == CounterElementBytes);
 
 std::uint32_t ReadU32(const std::uint8_t* p) {
     std::uint32_t v;
@@ -105,12 +111,68 @@ void FreeElementStrings(std::uint8_t* element) {
     }
 }
 
+char16_t* TextOfElement(const std::uint8_t* element) {
+    char16_t* text;
+    std::memcpy(&text, element, sizeof text);
+    return text;
+}
+
 void FreeEntry(std::uint8_t* entry) {
     const std::uint32_t count = ReadU32(entry), size = ReadU32(entry + 4);
     std::uint8_t* elements = ElementsOf(entry);
-    for (std::uint32_t i = 0; i < count; ++i)
-        FreeElementStrings(elements + std::size_t{i} * size);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint8_t* element = elements + std::size_t{i} * size;
+        if (size == TextElementBytes)
+            FreeMemoryBlock(TextOfElement(element));
+        else if (size != CounterElementBytes)
+            FreeElementStrings(element);
+    }
     FreeMemoryBlock(entry);
+}
+
+// A text keeps the text it shows.
+void WriteText(std::uint8_t* element, RunObject* o) {
+    FreeMemoryBlock(TextOfElement(element));
+    std::memset(element, 0, TextElementBytes);
+    const TextPart* t = TextOf(o);
+    const std::u16string shown = TextShown(o);
+    char16_t* copy = t ? CopyString(shown.c_str()) : nullptr;
+    std::memcpy(element, &copy, sizeof copy);
+}
+
+void ReadText(const std::uint8_t* element, RunObject* o) {
+    if (const char16_t* text = TextOfElement(element)) ShowTextString(o, text);
+}
+
+void WriteCounter(std::uint8_t* element, RunObject* o) {
+    std::memset(element, 0, CounterElementBytes);
+    const CounterPart* c = CounterOf(o);
+    if (!c) return;
+    std::memcpy(element, &c->value, sizeof c->value);
+    std::memcpy(element + 16, &c->limits.minimum, 4);
+    std::memcpy(element + 20, &c->limits.maximum, 4);
+    std::memcpy(element + 24, &c->limits.minimumReal, 8);
+    std::memcpy(element + 32, &c->limits.maximumReal, 8);
+}
+
+void ReadCounter(const std::uint8_t* element, RunObject* o) {
+    CounterPart* c = CounterOf(o);
+    if (!c) return;
+    TypedValue value;
+    std::memcpy(&value, element, sizeof value);
+    if (value.type != TypeInteger && value.type != TypeDouble) return;
+    c->value = value;
+    std::memcpy(&c->limits.minimum, element + 16, 4);
+    std::memcpy(&c->limits.maximum, element + 20, 4);
+    std::memcpy(&c->limits.minimumReal, element + 24, 8);
+    std::memcpy(&c->limits.maximumReal, element + 32, 8);
+    if (o->displayRoutine) o->displayRoutine(o);
+}
+
+std::size_t ElementBytes(std::int16_t type, RunObject* o) {
+    if (type == TypeText) return TextElementBytes;
+    if (type == TypeCounter) return CounterElementBytes;
+    return ValuesElementBytes(o);
 }
 
 void WriteValues(std::uint8_t* element, std::size_t size, RunObject* o) {
@@ -178,9 +240,9 @@ template <typename F> void ForEachInstance(FrameRunState& s, const ObjectInfoRun
 bool StoredKind(const ApplicationRecord& app, const ObjectInfoRunEntry& e) {
     ObjectInfo* info =
         SeekObjectInfoByHandle(const_cast<ApplicationRecord*>(&app), static_cast<std::uint16_t>(e.handle));
-    // Texts (type 3) and counters (type 7) keep their own fields, which their kinds' services store here.
-    return info && (info->headerFlags & InfoHeaderGlobal) && (e.flags & RunEntryHasValues) &&
-           e.objectType != 3 && e.objectType != 7;
+    // Texts and counters keep their own fields; other kinds their alterable values.
+    return info && (info->headerFlags & InfoHeaderGlobal) &&
+           (e.objectType == TypeText || e.objectType == TypeCounter || (e.flags & RunEntryHasValues));
 }
 
 std::int32_t FindEntry(const GlobalObjectStore& store, std::u16string_view key) {
@@ -247,8 +309,9 @@ void StoreGlobalObjects() {
         GlobalObjectStore* store = StoreOf(app);
         if (!store) return;
         std::uint32_t size = 0;
-        ForEachInstance(*s, e,
-                        [&](RunObject* o) { size = std::max<std::uint32_t>(size, ValuesElementBytes(o)); });
+        ForEachInstance(*s, e, [&](RunObject* o) {
+            size = std::max<std::uint32_t>(size, static_cast<std::uint32_t>(ElementBytes(e.objectType, o)));
+        });
         const std::u16string key = KeyOf(e);
         const std::int32_t index = FindEntry(*store, key);
         std::uint8_t* old = index >= 0 ? store->entries[index] : nullptr;
@@ -261,7 +324,12 @@ void StoreGlobalObjects() {
         size = ReadU32(entry + 4);
         std::uint8_t* element = ElementsOf(entry);
         ForEachInstance(*s, e, [&](RunObject* o) {
-            WriteValues(element, size, o);
+            if (e.objectType == TypeText)
+                WriteText(element, o);
+            else if (e.objectType == TypeCounter)
+                WriteCounter(element, o);
+            else
+                WriteValues(element, size, o);
             element += size;
         });
     }
@@ -282,7 +350,12 @@ void RestoreGlobalObjects() {
         std::uint32_t n = 0;
         ForEachInstance(*s, e, [&](RunObject* o) {
             if (n++ >= count) return;
-            ReadValues(element, size, o);
+            if (e.objectType == TypeText && size == TextElementBytes)
+                ReadText(element, o);
+            else if (e.objectType == TypeCounter && size == CounterElementBytes)
+                ReadCounter(element, o);
+            else if (size >= MinValuesElementBytes)
+                ReadValues(element, size, o);
             element += size;
         });
     }

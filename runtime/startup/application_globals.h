@@ -14,6 +14,7 @@ constexpr int PlayerCount = 4;
 constexpr int ControlBlockWords = 36; // 4 control types, then 4 x 8 keys
 constexpr int ControlWorkWords = 400;
 constexpr std::uint16_t ControlKeyboard = 5;
+constexpr int PlayerNameUnits = 100; // the last always 0
 
 struct ApplicationGlobals {
     std::uint16_t* controls;    // ControlBlockWords words: the header's control part as stored

@@ -91,6 +91,7 @@ struct ApplicationRecord {
     KeptChunk applicationPalette;
     ApplicationRun run;
     ApplicationGlobals globals;
+    win32::WCHAR playerNames[PlayerCount][PlayerNameUnits];
     ObjectInfoTable* objectInfos; // null until the object-definitions chunk is read
     ApplicationBanks* banks;      // null until the first bank chunk is read
     // The depth and the prototype of the application's surfaces (the prototype is the library's).

@@ -1,5 +1,7 @@
 #include "startup/banks.h"
 
+#include "shell/runtime_services.h"
+#include "startup/application_record.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
 #include "startup/object_infos.h"
@@ -231,6 +233,11 @@ std::uint16_t StoredIndexOfHandle(const ApplicationBanks& banks, int kind, std::
     if (!ValidKind(kind)) return NoStoredIndex;
     const AppBank& bank = banks.banks[kind];
     return handle < bank.reverse.size() ? bank.reverse[handle] : NoStoredIndex;
+}
+
+ContextBanks* CurrentLibraryBanks() {
+    const ApplicationRecord* app = CurrentApplication();
+    return app && app->banks ? app->banks->library : nullptr;
 }
 
 std::uint32_t HandleOfStoredIndex(const ApplicationBanks& banks, int kind, std::uint16_t index) {

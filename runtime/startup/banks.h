@@ -52,6 +52,9 @@ struct ApplicationBanks {
     std::vector<std::uint32_t> runtimeImages;
 };
 
+// The library's banks of the current application; null when it has none.
+ContextBanks* CurrentLibraryBanks();
+
 // The bank chunk's payload position, and the offsets chunk that follows it; false on a bad payload.
 void ReadBankChunk(ApplicationBanks& banks, int kind, std::uint32_t payloadPosition);
 bool ReadBankOffsets(ApplicationBanks& banks, int kind, std::span<const std::uint8_t> payload);

@@ -1,5 +1,6 @@
 #include "startup/object_references.h"
 
+#include "builtin/counters.h"
 #include "startup/effect_bank.h"
 #include "startup/object_infos.h"
 
@@ -83,6 +84,20 @@ void ParagraphFonts(std::span<const std::uint8_t> def, std::uint32_t paragraphs,
     }
 }
 
+// Score, lives and counter data: the images of digits and animations, the font of text.
+void CounterReferences(std::span<const std::uint8_t> def, DefinitionFields& fields) {
+    const CounterDefinition c = ReadCounterDefinition(def);
+    if (!c.present) return;
+    if (c.displayType == CounterText) {
+        fields.Field(AppBankFonts, DefU16(def, DefTypeData) + CounterDataFixedBytes);
+        return;
+    }
+    if (c.images.empty()) return;
+    const auto first = static_cast<std::size_t>(c.images.data() - def.data());
+    for (std::size_t at = 0; at + 2 <= c.images.size(); at += 2)
+        fields.Field(AppBankImages, first + at);
+}
+
 // Effect parameters: u32 effect, u32 count, then {u16 stored, u16 working} per parameter.
 template <typename F>
 void ForEachEffectImage(ObjectInfo& info, std::span<const std::uint8_t> effects, F&& f) {
@@ -119,6 +134,7 @@ void EnumObjectInfoHandles(ObjectInfo& info, std::span<const std::uint8_t> effec
     case 5:
     case 6:
     case 7:
+        CounterReferences(d, fields);
         break;
     default:
         if (info.objectType >= 2 && info.objectType <= 9) AnimationImages(d, fields);

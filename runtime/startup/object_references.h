@@ -14,9 +14,9 @@ struct ObjectInfo;
 // Calls `visit` on each bank reference of a loaded definition with its bank and the reference's place (a
 // 16-bit field): the image of an image backdrop and of a shape backdrop filled with an image; every image of
 // every animation (objects of type 2, 8 and 9); the font of a text's first paragraph and of a question's
-// first two; and the image parameters of the object's shader effect (`effects` is the application's effect
-// bank). Each place is visited once. Counters and extensions name theirs through their own services, which
-// add them here.
+// first two; the digit and animation images or the font of score, lives and counter objects; and the image
+// parameters of the object's shader effect (`effects` is the application's effect bank). Each place is
+// visited once. Extensions name theirs through the extension host, which adds them here.
 void EnumObjectInfoHandles(ObjectInfo& info, std::span<const std::uint8_t> effects,
                            void (*visit)(int kind, std::uint8_t* field, void* user), void* user);
 // Adds the uses of an object info, by the values its definition holds now, to a frame's uses.

@@ -70,6 +70,8 @@ std::u16string FromUtf8(std::string_view text);
 // Case as Windows compares names, whatever the locale (simple folding of Latin, Greek and Cyrillic
 // letters): the folded form of a character, and whether two texts differ in nothing but case.
 char32_t FoldCase(char32_t c);
+// The upper-case form of a character over the same letters: FoldCase reversed.
+char32_t UpperCase(char32_t c);
 bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 // Both separators are accepted everywhere; paths made by the layer use '/'.

@@ -26,8 +26,10 @@ struct SHELLEXECUTEINFOW {
     HANDLE hProcess; // with SEE_MASK_NOCLOSEPROCESS: the opener's process, for GetExitCodeProcess
 };
 
-// The verb "open" (or none) hands the file to the desktop's opener (xdg-open), never through a shell; other
-// verbs and parameters are refused (ERROR_NOT_SUPPORTED). A missing opener fails with ERROR_FILE_NOT_FOUND.
+// The verb "open" (or none): a file that names a program (a path to an executable file, or a bare name on
+// the search path) runs with the parameters as its arguments; any other file goes to the desktop's opener
+// (xdg-open) alone. Both start directly, never through a shell. Other verbs, and parameters for a document,
+// are refused (ERROR_NOT_SUPPORTED); a missing program or opener fails with ERROR_FILE_NOT_FOUND.
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
 namespace testing {

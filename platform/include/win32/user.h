@@ -505,6 +505,14 @@ LONG DwmFlush();
 BOOL PeekMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT remove);
 // Whether keyboard or mouse-button messages wait in the thread's queue.
 BOOL GetInputState();
+// Waits until one of the processes ends (WAIT_OBJECT_0 + its index), a message waits in the queue
+// (WAIT_OBJECT_0 + count) or the time is up (WAIT_TIMEOUT). The handles are process handles.
+constexpr DWORD QS_ALLINPUT = 0x04FF;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds,
+                                DWORD wakeMask);
 BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);

@@ -219,6 +219,19 @@ char32_t FoldCase(char32_t c) {
     return c;
 }
 
+char32_t UpperCase(char32_t c) {
+    if (c < 0x80) return (c >= U'a' && c <= U'z') ? c - 32 : c;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x100 && c <= 0x137) return c & ~char32_t{1};
+    if ((c >= 0x13A && c <= 0x148) || (c >= 0x17A && c <= 0x17E)) return (c & 1) ? c : c - 1;
+    if (c >= 0x14A && c <= 0x177) return c & ~char32_t{1};
+    if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 32;
+    if (c >= 0x430 && c <= 0x44F) return c - 32;
+    if (c >= 0x450 && c <= 0x45F) return c - 80;
+    return c;
+}
+
 bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
                return FoldCase(x) == FoldCase(y);

@@ -2,6 +2,7 @@
 // the title's fade, the level's player moved by an arrow key, full screen and back through the Options menu,
 // the About dialog from the Help menu, closing the window like a window manager would, quitting by the menu
 // shortcut and by the File menu, and the program's exit and clean-up.
+#include "demo/demo_hud_layout.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
 
@@ -92,6 +93,30 @@ std::vector<std::pair<int, int>> PopupLines(const vtrtest::Screenshot& shot, int
         for (int px = left + 20; px < left + 140; ++px)
             if (Dark(shot.Rgb(px, py))) text[static_cast<std::size_t>(py - top)] = true;
     return TextRuns(text, top, 3);
+}
+
+// The digits the score shows, read cell by cell against the display's own glyphs ('?' for a digit that
+// matches none).
+std::string ScoreShown(const vtrtest::Screenshot& shot, int x, int top) {
+    std::string digits;
+    for (int d = 0; d < ScoreDigits; ++d) {
+        char found = '?';
+        for (int glyph = 0; glyph < 10 && found == '?'; ++glyph) {
+            bool same = true;
+            for (int row = 0; row < DigitRows && same; ++row)
+                for (int cell = 0; cell < DigitCells && same; ++cell) {
+                    const auto p = shot.Rgb(x + ScoreLeft + d * DigitWidth + cell * DigitScale + 1,
+                                            top + ScoreTop + row * DigitScale + 1);
+                    const bool lit =
+                        DigitGlyphs[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)]
+                                   [static_cast<std::size_t>(cell)] == '#';
+                    same = (p && *p == DigitColour) == lit;
+                }
+            if (same) found = static_cast<char>('0' + glyph);
+        }
+        digits.push_back(found);
+    }
+    return digits;
 }
 
 using vtrtest::ReadFile;
@@ -436,8 +461,9 @@ TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
     EXPECT_TRUE(is(shot.Rgb(x + 10, top), 0x20, 0x50, 0xC0));
     EXPECT_TRUE(is(shot.Rgb(x + 10, top + 359), 0x20 + 143, 0x50 + 143 * 136 / 144, 0xC0 + 143 * 63 / 144));
     int previous = -1, rising = 0;
+    // A column clear of the score, the lives and the level's name.
     for (int row = 0; row < 360; row += 20) {
-        const auto p = shot.Rgb(x + 600, top + row);
+        const auto p = shot.Rgb(x + 630, top + row);
         ASSERT_TRUE(p);
         EXPECT_EQ((*p)[0] > 0x20 || row == 0, true) << row;
         if ((*p)[0] > previous) ++rising;
@@ -455,6 +481,36 @@ TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
     ASSERT_TRUE(code);
     demo_ = -1;
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+}
+
+// The level's display: the score's digits cell by cell, the hearts of three lives and the level's name.
+TEST_F(DemoWindow, TheLevelShowsTheScoreTheLivesAndItsName) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int top = y + height - 480;
+    const fs::path path = temp_ / "hud.xwd";
+    vtrtest::Screenshot shot;
+    const auto digitLit = [&](int digit, int cell, int row) {
+        const auto p = shot.Rgb(x + ScoreLeft + digit * DigitWidth + cell * DigitScale + 1,
+                                top + ScoreTop + row * DigitScale + 1);
+        return p && *p == DigitColour;
+    };
+    for (int i = 0; i < 100 && !digitLit(0, 1, 0); ++i) {
+        std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && shot.Read(path.string()));
+    }
+    EXPECT_EQ(ScoreShown(shot, x, top), "00000");
+    int hearts = 0, white = 0;
+    for (int px = LivesRight - LivesShown * HeartSize; px < LivesRight; ++px)
+        if (shot.Rgb(x + px, top + LivesTop + HeartSize / 2) == std::array<std::uint8_t, 3>{0xE0, 0x30, 0x50})
+            ++hearts;
+    for (int py = 12; py < 40; ++py)
+        for (int px = 220; px < 420; ++px)
+            if (shot.Rgb(x + px, top + py) == std::array<std::uint8_t, 3>{0xFF, 0xFF, 0xFF}) ++white;
+    EXPECT_GT(hearts, LivesShown * HeartSize / 2);
+    EXPECT_GT(white, 40) << "the level's name";
+    CloseAndExpectCleanEnd();
 }
 
 // The level's player, an orange block, moves down while the down arrow is held and stands still again when

@@ -62,9 +62,9 @@ TEST_F(DispatchTables, TheActiveObjectsOwnTablesHoldItsNumbers) {
         EXPECT_EQ(RegisteredExpressionRoutine(2, n) != nullptr, ActiveExpressions.count(n) > 0) << n;
         EXPECT_EQ(RegisteredConditionRoutine(2, -1 - n), nullptr) << n;
     }
-    // The other kinds' own numbers belong to their own objects.
+    // The other kinds' own numbers belong to their own objects, not to the active object.
     for (std::int16_t type = 3; type <= 7; ++type)
-        EXPECT_EQ(RegisteredActionRoutine(type, 80), nullptr);
+        EXPECT_NE(RegisteredActionRoutine(type, 80), RegisteredActionRoutine(2, 80)) << type;
 }
 
 TEST_F(DispatchTables, TheCreateObjectAndSpecialObjectTablesHoldTheirNumbers) {

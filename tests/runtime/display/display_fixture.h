@@ -183,8 +183,11 @@ protected:
         ASSERT_EQ(CreateMainWindow(*app_), 0);
         ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
         ASSERT_EQ(StartApplication(app_.get()), 1);
+        BeforeFrameStarts();
         ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
     }
+    // Between the application's start, which installs the routines of the kinds, and its first frame.
+    virtual void BeforeFrameStarts() {}
     void TearDown() override {
         if (app_) {
             FreeLoadedFrame(*app_);

@@ -32,15 +32,6 @@ void SizeBox(RunObject* o) {
 class DrawnObjects : public DisplayTest {
 protected:
     void StartWith(std::uint32_t flags) {
-        saved_ = KindRoutines()[DrawnKind];
-        KindRoutines()[DrawnKind].display = PaintBox;
-        KindRoutines()[DrawnKind].zone = SizeBox;
-        // A new object asks to be shown, as the kinds do.
-        KindRoutines()[DrawnKind].create = [](RunObject* o, const std::uint8_t*,
-                                              const ObjectCreationParams*) {
-            ExtendedOf(o)->changed = 1;
-            return 0;
-        };
         drawn = 0;
         appwriter::ApplicationDescription d = Describe({Picture{}}, {}, {});
         appwriter::ObjectInfoDesc o;
@@ -57,11 +48,25 @@ protected:
         StartDescribed(d);
         Tick();
     }
+    // The application's start has installed the kind's own routines: the test's stand in for them.
+    void BeforeFrameStarts() override {
+        saved_ = KindRoutines()[DrawnKind];
+        KindRoutines()[DrawnKind].display = PaintBox;
+        KindRoutines()[DrawnKind].zone = SizeBox;
+        // A new object asks to be shown, as the kinds do.
+        KindRoutines()[DrawnKind].create = [](RunObject* o, const std::uint8_t*,
+                                              const ObjectCreationParams*) {
+            ExtendedOf(o)->changed = 1;
+            return 0;
+        };
+        restore_ = true;
+    }
     void TearDown() override {
         DisplayTest::TearDown();
-        KindRoutines()[DrawnKind] = saved_;
+        if (restore_) KindRoutines()[DrawnKind] = saved_;
     }
     ObjectKindRoutines saved_{};
+    bool restore_ = false;
 };
 
 TEST_F(DrawnObjects, AnOwnerDrawnObjectIsDrawnByItsKindWhereItStands) {

@@ -147,6 +147,14 @@ Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
         if (d.type >= 32) Put16(b, 12, at); // stored place of the extension data offset
         b.insert(b.end(), d.typeData.begin(), d.typeData.end());
     }
+    if (d.counterValues) {
+        if (b.size() & 1) b.push_back(0);
+        Put16(b, 14, static_cast<std::uint16_t>(b.size()));
+        ByteWriter w;
+        for (std::int32_t v : *d.counterValues)
+            w.I32(v);
+        b.insert(b.end(), w.Data().begin(), w.Data().end());
+    }
     // Stored places: the animation list's offset at 4, the movement list's at 6.
     if (!d.animations.empty() || d.emptyAnimationList) AppendList(b, 4, AnimationList(d.animations));
     if (!d.movements.empty()) AppendList(b, 6, MovementList(d.movements));
@@ -160,6 +168,52 @@ Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d) {
     }
     Put32(b, 0, static_cast<std::uint32_t>(b.size()));
     return b;
+}
+
+Bytes CounterData(const CounterDesc& c) {
+    ByteWriter w;
+    w.I32(c.width);
+    w.I32(c.height);
+    w.U16(c.displayType);
+    w.U16(c.format);
+    w.U16(c.player);
+    if (c.displayType == 1 || c.displayType == 4) {
+        w.U16(static_cast<std::uint16_t>(c.images.size()));
+        for (std::uint16_t image : c.images)
+            w.U16(image);
+    } else if (c.displayType == 5) {
+        w.U16(c.font);
+        w.U32(c.colour1);
+    } else {
+        w.U16(c.fillKind);
+        w.U32(c.colour1);
+        w.U32(c.colour2);
+    }
+    return w.Take();
+}
+
+Bytes TextData(std::int32_t width, std::int32_t height, const std::vector<ParagraphDesc>& paragraphs) {
+    ByteWriter header;
+    header.U32(0);
+    header.I32(width);
+    header.I32(height);
+    header.U32(static_cast<std::uint32_t>(paragraphs.size()));
+    ByteWriter body;
+    std::vector<std::uint32_t> offsets;
+    const std::size_t first = 16 + 4 * paragraphs.size();
+    for (const ParagraphDesc& p : paragraphs) {
+        offsets.push_back(static_cast<std::uint32_t>(first + body.Data().size()));
+        body.U16(p.font);
+        body.U16(p.flags);
+        body.U32(p.colour);
+        body.Units(p.text);
+        body.U16(0);
+    }
+    for (std::uint32_t offset : offsets)
+        header.U32(offset);
+    Bytes out = header.Take();
+    out.insert(out.end(), body.Data().begin(), body.Data().end());
+    return out;
 }
 
 Bytes WriteObjectInfos(const std::vector<ObjectInfoDesc>& objects, StringForm form,

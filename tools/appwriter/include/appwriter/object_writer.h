@@ -4,6 +4,7 @@
 
 #include "appwriter/application_writer.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,9 +17,11 @@ constexpr std::uint16_t ChunkObjectName = 0x4445;
 constexpr std::uint16_t ChunkObjectDefinition = 0x4446;
 constexpr std::uint16_t ChunkObjectEffect = 0x4448;
 constexpr std::uint16_t ChunkImageOffsets = 0x5555;
+constexpr std::uint16_t ChunkFontOffsets = 0x5556;
 constexpr std::uint16_t ChunkSoundOffsets = 0x5557;
 constexpr std::uint16_t ChunkMusicOffsets = 0x5558;
 constexpr std::uint16_t ChunkImageBank = 0x6666;
+constexpr std::uint16_t ChunkFontBank = 0x6667;
 constexpr std::uint16_t ChunkSoundBank = 0x6668;
 constexpr std::uint16_t ChunkMusicBank = 0x6669;
 
@@ -59,7 +62,10 @@ struct ObjectDefinitionDesc {
     std::uint32_t appearing = 0, disappearing = 0;
     // Transition descriptors stored behind the definition's lists; their offsets go into the two above.
     Bytes appearingTransition, disappearingTransition;
-    Bytes typeData;                        // the kind's own data, after the lists
+    Bytes typeData; // the kind's own data, after the lists
+    // A counter's initial value, minimum and maximum, stored behind the type data; its offset goes in the
+    // word at 14 (kept at byte 10 in memory) in place of `word14`.
+    std::optional<std::array<std::int32_t, 3>> counterValues;
     std::vector<AnimationDesc> animations; // none: no animation list
     bool emptyAnimationList = false;       // a list of no animations at all
     std::vector<MovementDesc> movements;   // none: no movement list
@@ -81,6 +87,31 @@ struct ObjectDefinitionDesc {
 
 // The definition as stored (types 2 and up with their stored field order).
 Bytes WriteObjectDefinition(const ObjectDefinitionDesc& d);
+
+// The counter data of score, lives and counter objects: size, display type (1 digits, 2 vertical bar,
+// 3 horizontal bar, 4 animation, 5 text), number format and player; then the images (digits: '0'..'9', '-',
+// '+', '.', 'e'), or the bar's fill kind (1 solid, 2 gradient) and colours, or the text's font and colour.
+struct CounterDesc {
+    std::int32_t width = 0, height = 0;
+    std::uint16_t displayType = 1;
+    std::uint16_t format = 0;
+    std::uint16_t player = 1;
+    std::vector<std::uint16_t> images;
+    std::uint16_t fillKind = 1;
+    std::uint32_t colour1 = 0, colour2 = 0;
+    std::uint16_t font = 0;
+};
+Bytes CounterData(const CounterDesc& counter);
+
+// The text data of text objects: u32 0, size, paragraph count, the paragraphs' offsets, then each paragraph
+// {u16 font, u16 flags, u32 colour, the UTF-16 text ended by 0}.
+struct ParagraphDesc {
+    std::uint16_t font = 0;
+    std::uint16_t flags = 0;
+    std::uint32_t colour = 0;
+    std::u16string text;
+};
+Bytes TextData(std::int32_t width, std::int32_t height, const std::vector<ParagraphDesc>& paragraphs);
 
 struct ObjectInfoDesc {
     std::uint16_t handle = 0;

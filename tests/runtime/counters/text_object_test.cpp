@@ -1,0 +1,209 @@
+// Text objects: the paragraph shown and the run-time string, their actions and expressions through a frame's
+// events, their text drawn in their box, and a paragraph shown again where a text already stands.
+#include "counters_fixture.h"
+
+#include "events/event_evaluation.h"
+
+using namespace counterstest;
+using appwriter::ExpressionBuilder;
+
+namespace {
+
+constexpr COLORREF Yellow = RGB(250, 230, 20);
+
+const std::vector<appwriter::ParagraphDesc> ThreeParagraphs{
+    {1, 0, Yellow, u"First"}, {1, 0, Yellow, u"42"}, {1, 0, Yellow, u"Third"}};
+
+const std::vector<appwriter::FontItemDesc> Fonts{{14, 700, u"DejaVu Sans"}};
+
+appwriter::EventRecordDesc TextAction(std::int16_t number,
+                                      std::vector<appwriter::EventParameterDesc> params = {}) {
+    appwriter::EventRecordDesc r;
+    r.type = TypeText;
+    r.number = number;
+    r.objectInfo = 1;
+    r.parameters = std::move(params);
+    return r;
+}
+
+appwriter::EventParameterDesc Expression(ExpressionBuilder e) {
+    return appwriter::ExpressionParameter(22, std::move(e));
+}
+
+appwriter::EventRecordDesc Special(std::int16_t number) {
+    appwriter::EventRecordDesc r;
+    r.type = TypeSpecial;
+    r.number = number;
+    r.runFlags = RecordEveryLoop;
+    return r;
+}
+
+// A counter (object 2) takes the value of an expression every loop.
+appwriter::EventRecordDesc CounterTakes(ExpressionBuilder e) {
+    appwriter::EventRecordDesc r;
+    r.type = TypeCounter;
+    r.number = 80;
+    r.objectInfo = 2;
+    r.parameters.push_back(Expression(std::move(e)));
+    return r;
+}
+
+class TextObjects : public CounterTest {
+protected:
+    // A text (object 1, slot 0) at (20, 30) in a 100 x 30 box and a counter (object 2, slot 1); the groups
+    // run once each at the first loop, in order, then `everyLoop` on every loop.
+    void Start(const std::vector<std::vector<appwriter::EventRecordDesc>>& once,
+               std::vector<appwriter::EventRecordDesc> everyLoop = {}) {
+        appwriter::EventProgramBuilder b = Program(2);
+        for (const auto& actions : once) {
+            appwriter::EventGroupDesc g;
+            g.conditions = {Special(-6)};
+            g.actions = actions;
+            b.AddGroup(g);
+        }
+        if (!everyLoop.empty()) {
+            appwriter::EventGroupDesc g;
+            g.conditions = {Special(-1)};
+            g.actions = std::move(everyLoop);
+            b.AddGroup(g);
+        }
+        StartDescribed(Application({TextObject(1, 100, 30, ThreeParagraphs),
+                                    CounterObject(2, TypeCounter, Digits(), {0, -1000, 1000})},
+                                   {{1, 1, 20, 30, 0, 0, 0}, {2, 2, 150, 110, 0, 0, 0}}, b.ChunkPayload(),
+                                   Fonts));
+        Tick();
+    }
+    TextPart& Text() {
+        TextPart* t = TextOf(Slot(0));
+        EXPECT_NE(t, nullptr);
+        return *t;
+    }
+    std::u16string RunTimeString() { return Text().string ? std::u16string(Text().string) : u"<none>"; }
+};
+
+struct ClampCase {
+    const char* name;
+    std::int32_t index, shown;
+};
+
+class ParagraphClamping : public TextObjects, public ::testing::WithParamInterface<ClampCase> {};
+
+TEST_P(ParagraphClamping, TheIndexStaysAmongTheParagraphsOrTheString) {
+    Start({});
+    SelectTextParagraph(Slot(0), GetParam().index);
+    EXPECT_EQ(Text().index, GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ParagraphClamping,
+                         ::testing::Values(ClampCase{"FarBelow", -5, -1}, ClampCase{"TheString", -1, -1},
+                                           ClampCase{"First", 0, 0}, ClampCase{"Last", 2, 2},
+                                           ClampCase{"PastTheLast", 3, 2}, ClampCase{"FarPast", 1000, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TextObjects, AChosenParagraphIsCopiedIntoTheString) {
+    Start({});
+    EXPECT_EQ(Text().count, 3);
+    EXPECT_EQ(Text().index, 0);
+    SelectTextParagraph(Slot(0), 2);
+    EXPECT_EQ(RunTimeString(), u"Third");
+}
+
+TEST_F(TextObjects, ParagraphZeroCountedFromOneShowsTheString) {
+    Start({{TextAction(84, {Expression(ExpressionBuilder().Integer(0))})}});
+    EXPECT_EQ(Text().index, -1);
+}
+
+TEST_F(TextObjects, AConstantParagraphIsCountedFromZero) {
+    Start({{TextAction(84, {appwriter::ShortParameter(31, 1)})}});
+    EXPECT_EQ(Text().index, 1);
+}
+
+TEST_F(TextObjects, NextOnTheLastParagraphKeepsIt) {
+    Start({{TextAction(84, {appwriter::ShortParameter(31, 2)}), TextAction(86)}});
+    EXPECT_EQ(Text().index, 2);
+}
+
+TEST_F(TextObjects, PreviousStopsAtTheFirstParagraph) {
+    Start({{TextAction(85), TextAction(85)}});
+    EXPECT_EQ(Text().index, 0);
+}
+
+TEST_F(TextObjects, AStringEqualToTheCurrentOneIsNotShownAgain) {
+    Start({{TextAction(88, {Expression(ExpressionBuilder().String(u"Hello"))})}},
+          {TextAction(88, {Expression(ExpressionBuilder().String(u"Hello"))})});
+    EXPECT_EQ(RunTimeString(), u"Hello");
+    EXPECT_EQ(Text().index, -1);
+    Tick();
+    EXPECT_EQ(ExtendedOf(Slot(0))->changed, 0);
+}
+
+TEST_F(TextObjects, TheStringsValueAndTheParagraphsAreReadByExpressions) {
+    ExpressionBuilder sum;
+    // The string's number (42), plus 100 times the paragraph number (2), plus 1000 times the count (3).
+    sum.Object(TypeText, 83, 1)
+        .Operator(appwriter::OperatorAdd)
+        .Object(TypeText, 80, 1)
+        .Operator(appwriter::OperatorMultiply)
+        .Integer(100)
+        .Operator(appwriter::OperatorAdd)
+        .Object(TypeText, 84, 1)
+        .Operator(appwriter::OperatorMultiply)
+        .Integer(100);
+    Start({{TextAction(84, {appwriter::ShortParameter(31, 1)})}}, {CounterTakes(sum)});
+    Tick();
+    EXPECT_EQ(CounterValue(*CounterOf(Slot(1))).integer, 42 + 200 + 300);
+}
+
+TEST_F(TextObjects, AParagraphsTextIsReadByItsNumberFromZero) {
+    // The length of paragraph 2 ("Third"), and of the last for a number past the count.
+    ExpressionBuilder lengths;
+    lengths.Raw(EventCodeOf(TypeSpecial, 22), {})
+        .Object(TypeText, 82, 1)
+        .Integer(2)
+        .Close()
+        .Close()
+        .Operator(appwriter::OperatorMultiply)
+        .Integer(10)
+        .Operator(appwriter::OperatorAdd)
+        .Raw(EventCodeOf(TypeSpecial, 22), {})
+        .Object(TypeText, 82, 1)
+        .Integer(9)
+        .Close()
+        .Close();
+    Start({}, {CounterTakes(lengths)});
+    Tick();
+    EXPECT_EQ(CounterValue(*CounterOf(Slot(1))).integer, 55);
+}
+
+TEST_F(TextObjects, TheTextIsDrawnInItsColourInsideItsBox) {
+    Start({});
+    int inked = 0, outside = 0;
+    for (int y = 0; y < FrameHeight; ++y)
+        for (int x = 0; x < 140; ++x) {
+            if (Shown(x, y) == Background) continue;
+            const bool inBox = x >= 20 && x < 120 && y >= 30 && y < 60;
+            (inBox && Shown(x, y) == Yellow ? inked : outside) += 1;
+        }
+    EXPECT_GT(inked, 20);
+    EXPECT_EQ(outside, 0);
+}
+
+TEST_F(TextObjects, DestroyingATextRemovesIt) {
+    Start({{TextAction(80)}});
+    Tick();
+    EXPECT_EQ(Slot(0), nullptr);
+}
+
+TEST_F(TextObjects, AParagraphShownWhereATextStandsReusesIt) {
+    Start({});
+    const std::int32_t count = CurrentRunState()->objectCount;
+    EXPECT_EQ(ShowTextParagraphAt(1, 2, 20, 30), 0);
+    EXPECT_EQ(CurrentRunState()->objectCount, count);
+    EXPECT_EQ(Text().index, 2);
+    const std::int32_t other = ShowTextParagraphAt(1, 1, 60, 80);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(CurrentRunState()->objectCount, count + 1);
+    EXPECT_EQ(TextOf(Slot(other))->index, 1);
+}
+
+} // namespace

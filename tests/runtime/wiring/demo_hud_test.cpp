@@ -1,0 +1,103 @@
+// The demo's application data run headless to its level: the score's digits, the hearts of the lives and the
+// level's name are drawn where the display puts them, and a new score shows at once.
+#include "application_run.h"
+#include "builtin/counters.h"
+#include "demo/demo_hud_layout.h"
+#include "runtime/waited_clock.h"
+#include "shell/frame_clock.h"
+#include "shell/frame_run_state.h"
+#include "startup/application_record.h"
+
+#include "win32/window_testing.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+using namespace vtrrt;
+using win32::COLORREF;
+
+std::vector<std::uint8_t> DemoData() {
+    std::ifstream in(VTR_DEMO_DATA, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+COLORREF Shown(int x, int y) {
+    return win32::testing::ReadWindowPixel(Services().frameWindow, x, y);
+}
+
+constexpr COLORREF Digit = win32::RGB(DigitColour[0], DigitColour[1], DigitColour[2]);
+
+class DemoHud : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previousClock_ = SetFrameClock(&clock_);
+        bytes_ = DemoData();
+        ASSERT_FALSE(bytes_.empty());
+        ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_));
+        // The title waits for a key: the level is asked for directly.
+        for (int i = 0; i < 5000 && !(app_->runState == StateRunFrame && CurrentRunState()); ++i)
+            ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+        CurrentRunState()->exitCode = ExitNextFrame;
+        for (int i = 0; i < 5000 && !(app_->currentFrameIndex == 1 && app_->runState == StateRunFrame); ++i)
+            ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+        ASSERT_EQ(app_->currentFrameIndex, 1);
+        Loops(3);
+    }
+    void TearDown() override {
+        wiringtest::StopApplicationRun(app_);
+        SetFrameClock(previousClock_);
+    }
+    void Loops(int n) {
+        const std::int64_t target = CurrentRunState()->loopCount + n;
+        for (int i = 0; i < 5000 && CurrentRunState()->loopCount < target; ++i)
+            ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    }
+    // Whether the score shows these digits, cell by cell: lit cells in the digits' colour, the others not.
+    void ExpectScore(const std::string& digits) {
+        int wrong = 0;
+        for (std::size_t d = 0; d < digits.size(); ++d) {
+            const auto& glyph = DigitGlyphs[static_cast<std::size_t>(digits[d] - '0')];
+            for (int row = 0; row < DigitRows; ++row)
+                for (int cell = 0; cell < DigitCells; ++cell) {
+                    const int x = ScoreLeft + static_cast<int>(d) * DigitWidth + cell * DigitScale + 1;
+                    const int y = ScoreTop + row * DigitScale + 1;
+                    const bool lit =
+                        glyph[static_cast<std::size_t>(row)][static_cast<std::size_t>(cell)] == '#';
+                    if ((Shown(x, y) == Digit) != lit && wrong++ < 5)
+                        ADD_FAILURE() << "digit " << d << " of " << digits << ", cell " << cell << "," << row;
+                }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    runtime_test::WaitedClock clock_;
+    FrameClock* previousClock_ = nullptr;
+    std::vector<std::uint8_t> bytes_;
+    loadertest::RecordPtr app_;
+};
+
+TEST_F(DemoHud, TheLevelShowsItsScoreLivesAndName) {
+    ExpectScore("00000");
+    int hearts = 0;
+    for (int x = LivesRight - LivesShown * HeartSize; x < LivesRight; ++x)
+        if (Shown(x, LivesTop + HeartSize / 2) == win32::RGB(0xE0, 0x30, 0x50)) ++hearts;
+    EXPECT_GT(hearts, LivesShown * HeartSize / 2);
+    int white = 0;
+    for (int y = 12; y < 40; ++y)
+        for (int x = 220; x < 420; ++x)
+            if (Shown(x, y) == 0xFFFFFF) ++white;
+    EXPECT_GT(white, 40) << "the level's name is written";
+}
+
+TEST_F(DemoHud, ANewScoreShowsAtTheNextLoop) {
+    app_->globals.scores[0] = ~1250;
+    Loops(1);
+    ExpectScore("01250");
+}
+
+} // namespace
