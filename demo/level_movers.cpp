@@ -6,14 +6,14 @@
 
 namespace {
 
-constexpr std::uint16_t Player = 6, Ball = 7, Post = 8;
+constexpr std::uint16_t Player = 6, Ball = 7, Post = 8, Lift = 9;
 // Object flags: erased where it was (0x04), a movement, an animation, a sprite.
 constexpr std::uint32_t MoverFlags = 0x04 | 0x10 | 0x20 | 0x200;
 constexpr std::uint32_t KeyedInk = 0x10000000;
-constexpr std::uint16_t EightDirections = 3, BallMovement = 4;
-// The eight directions of the stick: right, up-right, up, ... (bit d for direction d).
-constexpr std::uint32_t EightWays = 0x11111111;
+constexpr std::uint16_t BallMovement = 4, PathMovement = 5, PlatformMovement = 9;
 constexpr std::uint32_t Up = 1u << 8;
+// The platform movement's jump key: fire 2, the space bar.
+constexpr std::uint16_t JumpWithFire2 = 3;
 
 // The pen: two posts from the top of the play area down to the ground, with the middle platform between.
 constexpr int PostWidth = 8, PostHeight = 360;
@@ -60,6 +60,36 @@ appwriter::ImageItemDesc PlayerImage() {
         if (dx < 2 || dy < 2) return Rgb(0x50, 0x28, 0x10);
         return Rgb(PlayerColour[0], PlayerColour[1], PlayerColour[2]);
     });
+}
+
+// The lift: a grey-blue bar with a darker rim.
+appwriter::ImageItemDesc LiftImage() {
+    appwriter::ImageItemDesc image;
+    image.width = LiftWidth;
+    image.height = LiftHeight;
+    image.graphicMode = 8;
+    image.transparent = 0;
+    for (int y = 0; y < LiftHeight; ++y)
+        for (int x = 0; x < LiftWidth; ++x) {
+            const bool rim = x < 2 || y < 2 || x >= LiftWidth - 2 || y >= LiftHeight - 2;
+            const std::uint32_t rgb = rim ? Rgb(0x30, 0x40, 0x60) : Rgb(0x70, 0x90, 0xC0);
+            image.pixels.insert(image.pixels.end(),
+                                {static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                 static_cast<std::uint8_t>(rgb), 0});
+        }
+    return image;
+}
+
+// One node LiftSpan pixels to the right at speed 8 (a pixel a loop), travelled back at its end, and again.
+appwriter::Bytes LiftPath() {
+    appwriter::ByteWriter w;
+    for (std::uint16_t v : {1, 0, 100})
+        w.U16(v);
+    for (std::uint8_t v : {1, 0, 1, 0, 0, 18, 8, 0})
+        w.U8(v);
+    for (std::uint16_t v : {LiftSpan, 0, 16384, 0, LiftSpan, 0, 0})
+        w.U16(static_cast<std::uint16_t>(v));
+    return w.Data();
 }
 
 // A ball: a red disc.
@@ -121,13 +151,19 @@ std::vector<appwriter::EventGroupDesc> AddLevelMovers(appwriter::ApplicationDesc
                                                       std::vector<appwriter::InstanceDesc>& level) {
     d.header->controlKeys[0] = ArrowKeys;
 
-    // Maximum speed 40, acceleration and deceleration 60, the eight directions of the stick.
-    appwriter::MovementDesc stick;
-    stick.type = EightDirections;
-    stick.player = 1;
-    stick.directionMask = 1; // facing right
-    stick.data = Words({40, 60, 60, 0, EightWays}, true);
-    all.objects.push_back(Mover(Player, u"Player", all.AddImage(PlayerImage()), stick));
+    // Maximum speed 30, acceleration and deceleration 60, gravity 10 and a jump of strength 50.
+    appwriter::MovementDesc walker;
+    walker.type = PlatformMovement;
+    walker.player = 1;
+    walker.directionMask = 1; // facing right
+    walker.data = Words({30, 60, 60, JumpWithFire2, 10, 50}, false);
+    all.objects.push_back(Mover(Player, u"Player", all.AddImage(PlayerImage()), walker));
+
+    appwriter::MovementDesc lift;
+    lift.type = PathMovement;
+    lift.directionMask = 1;
+    lift.data = LiftPath();
+    all.objects.push_back(Mover(Lift, u"Lift", all.AddImage(LiftImage()), lift));
 
     // Speed 30, a little randomness, 32 directions, nudged off the axes at once.
     appwriter::MovementDesc ball;
@@ -153,13 +189,16 @@ std::vector<appwriter::EventGroupDesc> AddLevelMovers(appwriter::ApplicationDesc
     for (int x : PostX)
         level.push_back({n++, Post, x, 0, 0, 0, 0});
     level.push_back({n++, Player, PlayerStartX, PlayerStartY, 0, 0, 0});
+    level.push_back({n++, Lift, 0, LiftY, 0, 0, 0});
     for (const auto& [x, y] : BallStarts)
         level.push_back({n++, Ball, x, y, 0, 0, 0});
 
-    // The player stops at what it meets and at the play area's edges; the balls bounce off everything.
+    // The player stops at what it meets (and so lands and stands on the lift) and at the play area's edges;
+    // the balls bounce off everything.
     const appwriter::EventParameterDesc anyBorder = appwriter::ShortParameter(ParamBorders, AllBorders);
     return {When(On(MeetsBackdrop, Player), Stop, Player),
             When(On(LeavesPlayArea, Player, {anyBorder}), Stop, Player),
+            When(On(MeetsObject, Player, {appwriter::ObjectParameter(Lift, Active)}), Stop, Player),
             When(On(MeetsBackdrop, Ball), Bounce, Ball),
             When(On(LeavesPlayArea, Ball, {anyBorder}), Bounce, Ball),
             When(On(MeetsObject, Ball, {appwriter::ObjectParameter(Player, Active)}), Bounce, Ball)};

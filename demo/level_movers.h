@@ -1,5 +1,6 @@
-// The level's moving objects: a player on the eight-direction movement, steered with the arrow keys, and
-// balls bouncing in a pen of posts, off its platform, the ground, the top of the play area and the player.
+// The level's moving objects: a player on the platform movement, who walks with the arrow keys, jumps with
+// the space bar and rides a lift that goes to and fro on a path, and balls bouncing in a pen of posts, off
+// its platform, the ground, the top of the play area and the player.
 #pragma once
 
 #include "demo_objects.h"
@@ -10,9 +11,11 @@
 
 #include <vector>
 
-// Where the player starts, and its colour (RGB) at its middle.
-constexpr int PlayerStartX = 100, PlayerStartY = 150;
+// Where the player starts, standing on the lowest platform, and its colour (RGB) at its middle.
 constexpr int PlayerSize = 24;
+constexpr int PlayerStartX = 100, PlayerStartY = 280 - PlayerSize;
+// The lift: its size, its height in the level and the span it travels from x = 0 and back.
+constexpr int LiftWidth = 64, LiftHeight = 12, LiftY = 330, LiftSpan = 150;
 constexpr std::uint8_t PlayerColour[3] = {0xF0, 0x80, 0x20};
 
 // Adds the movers' objects and images, the player's keys to the header and the movers to the level's

@@ -14,6 +14,7 @@
 #include "objects/backgrounds.h"
 #include "objects/image_actions.h"
 #include "objects/object_sprites.h"
+#include "objects/physics_movement.h"
 #include "objects/run_objects.h"
 
 #include "vtrs2/banks.h"
@@ -93,8 +94,9 @@ void SetAngle(std::uint8_t* r) {
     double degrees = std::fmod(GetValueParameter(ParameterAt(r, 0)).ToDouble(), 360.0);
     if (degrees < 0) degrees += 360.0;
     SetDisplayFlag(x, DisplayAntialias, IntAt(r, 1) != 0);
-    // An object carried by a physics body turns the body, through the physics link, which adds it here.
     const auto angle = static_cast<float>(degrees);
+    // A physics body turns instead, and the object with it.
+    if (TurnPhysicsBody(x, angle)) return;
     if (angle == x->angle) return;
     x->angle = angle;
     TakeTransformedSize(x);
@@ -139,6 +141,14 @@ void PixelColour() {
     SetTopInt(static_cast<std::int32_t>(colour));
 }
 
+// The physics body's angle when a physics movement holds the object, else its own.
+void Angle() {
+    ActiveCall c(0);
+    float angle = c.object ? c.object->angle : 0.0f;
+    if (c.object) PhysicsBodyAngle(c.object, angle);
+    ExpressionTop() = TypedValue::Double(angle);
+}
+
 template <float RunObjectExtended::*Field> void FloatField() {
     ActiveCall c(0);
     ExpressionTop() = TypedValue::Double(c.object ? c.object->*Field : 0.0);
@@ -160,8 +170,7 @@ void InstallActiveObjectRoutines() {
     SetExpressionRoutine(ActiveType, 80, PixelColour);
     SetExpressionRoutine(ActiveType, 81, FloatField<&RunObjectExtended::scaleX>);
     SetExpressionRoutine(ActiveType, 82, FloatField<&RunObjectExtended::scaleY>);
-    // The angle a physics body gives is read through the physics link, which adds it here.
-    SetExpressionRoutine(ActiveType, 83, FloatField<&RunObjectExtended::angle>);
+    SetExpressionRoutine(ActiveType, 83, Angle);
 }
 
 } // namespace vtrrt

@@ -15,12 +15,15 @@
 #include "objects/animations.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
+#include "objects/path_movement.h"
+#include "objects/physics_movement.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <utility>
 
@@ -98,7 +101,8 @@ void SwitchMovement(RunObject* o, std::int32_t n) {
     if (!ExtendedOf(o) || !(o->objectFlags & ObjectHasMovement) || n < 0 || n >= MovementCount(o)) return;
     FreeObjectMovement(o);
     InitObjectMovement(n, o, o->definition, nullptr);
-    // A physics movement takes its first step with the physics link, which adds it here.
+    // A physics movement places the object at once.
+    if (HasPhysicsMovement(o)) ExtensionMovementHandler(o);
     MarkObjectChanged(o);
 }
 
@@ -116,7 +120,11 @@ void LookAt(std::uint8_t* r) {
     RunObject* o = ActionObjectOf(r);
     ResolvedPosition p;
     if (!o || !ResolvePositionParameter(ParameterAt(r, 0), 0, p)) return;
-    // An object carried by a physics body turns the body instead, through the physics link.
+    // An object carried by a physics body turns the body instead.
+    double degrees =
+        std::atan2(static_cast<double>(o->y) - p.y, static_cast<double>(p.x) - o->x) * 180 / 3.1415927;
+    if (degrees < 0) degrees += 360;
+    if (TurnPhysicsBody(o, static_cast<float>(degrees))) return;
     SetObjectDirection(o, DirectionFromDelta(p.x - o->x, p.y - o->y));
 }
 
@@ -270,8 +278,8 @@ void LaunchProjectile(RunObject* shooter, const std::uint8_t* p, std::int32_t x,
         FreeObjectMovement(shot);
         sx->direction = direction >= 0 ? direction & 31 : GetObjectDirection(shooter);
         sx->speed = GetI16(p + ShootSpeed);
-        // The shot movement: the physics link initialises it and remembers the shooter in its data.
         InitObjectMovement(-1, shot, shot->definition, nullptr);
+        SetPhysicsAttachedObject(shot, shooter);
         sx->movementType = MovementShot;
     }
     const FrameRecord* frame = run->frame;
@@ -378,16 +386,43 @@ void SetDirectionMask(std::uint8_t* r) {
         SetEightDirectionMask(o, static_cast<std::uint32_t>(GetIntParameter(ParameterAt(r, 0))));
 }
 
-// The path movement's node actions (jump to and travel to a named node) and the platform movement's
-// gravity come with those movements, which add their routines here.
-void PathOrPlatformSetting(std::uint8_t* r) {
-    ActionObjectOf(r);
+template <void (*Travel)(RunObject*, std::u16string_view)> void PathNodeAction(std::uint8_t* r) {
+    RunObject* o = ActionObjectOf(r);
+    if (!o) return;
+    const char16_t* name = GetStringParameter(ParameterAt(r, 0));
+    if (name) Travel(o, name);
 }
 
-// Requests to a physics movement (numbers 68 to 75, 78 and 79) reach only objects that a physics-engine
-// movement drives; the physics link, which makes those movements, adds the calls here.
-void PhysicsRequest(std::uint8_t* r) {
-    ActionObjectOf(r);
+void SetGravity(std::uint8_t* r) {
+    RunObject* o = ActionObjectOf(r);
+    if (!o) return;
+    SetMovementGravity(o, std::clamp(IntAt(r, 0), 0, 250));
+}
+
+// Requests to a physics movement (numbers 68 to 75, 78 and 79), by the action's number x 256.
+template <int Number> void PhysicsRequest(std::uint8_t* r) {
+    RunObject* o = ActionObjectOf(r);
+    if (!o || !HasPhysicsMovement(o)) return;
+    physics::Request request{};
+    request.code = Number << 8;
+    switch (Number) {
+    case 70:
+    case 72:
+        request.values[0] = IntAt(r, 0);
+        request.values[1] = IntAt(r, 1);
+        break;
+    case 74:
+        request.real = static_cast<float>(GetValueParameter(ParameterAt(r, 0)).ToDouble());
+        request.values[1] = IntAt(r, 1);
+        break;
+    case 78:
+    case 79:
+        break;
+    default:
+        request.values[0] = IntAt(r, 0);
+        break;
+    }
+    RequestPhysicsMovement(o, request);
 }
 
 struct CommonAction {
@@ -440,21 +475,21 @@ const CommonAction CommonActions[] = {
     {43, SetMovementRate<SetMovementDeceleration>},
     {44, SetRotatingSpeed},
     {45, SetDirectionMask},
-    {46, PathOrPlatformSetting},
-    {47, PathOrPlatformSetting},
-    {48, PathOrPlatformSetting},
+    {46, PathNodeAction<PathJumpToNode>},
+    {47, SetGravity},
+    {48, PathNodeAction<PathGotoNode>},
     {49, SetString},
     {62, Nothing},
-    {68, PhysicsRequest},
-    {69, PhysicsRequest},
-    {70, PhysicsRequest},
-    {71, PhysicsRequest},
-    {72, PhysicsRequest},
-    {73, PhysicsRequest},
-    {74, PhysicsRequest},
-    {75, PhysicsRequest},
-    {78, PhysicsRequest},
-    {79, PhysicsRequest},
+    {68, PhysicsRequest<68>},
+    {69, PhysicsRequest<69>},
+    {70, PhysicsRequest<70>},
+    {71, PhysicsRequest<71>},
+    {72, PhysicsRequest<72>},
+    {73, PhysicsRequest<73>},
+    {74, PhysicsRequest<74>},
+    {75, PhysicsRequest<75>},
+    {78, PhysicsRequest<78>},
+    {79, PhysicsRequest<79>},
 };
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "objects/backdrop_layers.h"
 #include "objects/ink_effects.h"
 #include "objects/movements.h"
+#include "objects/physics_movement.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 
@@ -284,10 +285,16 @@ void AngleToPoint() {
     SetTopInt(Degrees(c.values[0].ToDouble() - c.object->x, c.object->y - c.values[1].ToDouble()));
 }
 
-// Values of a physics movement asked by request code; the physics link answers them, which it adds here.
-template <Result Type> void PhysicsValue() {
+// Values of a physics movement, asked by the expression's number x 256; 0 without one.
+template <Result Type, int Number> void PhysicsValue() {
     Call c(0);
-    PushNothing(Type);
+    physics::Request request{};
+    request.code = Number << 8;
+    if (!c.object || !RequestPhysicsMovement(c.object, request)) return PushNothing(Type);
+    if (Type == Result::Double)
+        Push(TypedValue::Double(request.realAnswer));
+    else
+        SetTopInt(request.integerAnswer);
 }
 
 // --- the special object's four ---
@@ -360,14 +367,14 @@ const CommonExpression CommonExpressions[] = {
     {31, StringOfArgument},
     {32, DistanceToPoint},
     {33, AngleToPoint},
-    {35, PhysicsValue<Result::Integer>},
-    {36, PhysicsValue<Result::Integer>},
-    {37, PhysicsValue<Result::Integer>},
-    {38, PhysicsValue<Result::Double>},
-    {39, PhysicsValue<Result::Double>},
+    {35, PhysicsValue<Result::Integer, 35>},
+    {36, PhysicsValue<Result::Integer, 36>},
+    {37, PhysicsValue<Result::Integer, 37>},
+    {38, PhysicsValue<Result::Double, 38>},
+    {39, PhysicsValue<Result::Double, 39>},
     {40, Plain<Width>},
     {41, Plain<Height>},
-    {42, PhysicsValue<Result::Double>},
+    {42, PhysicsValue<Result::Double, 42>},
 };
 
 } // namespace

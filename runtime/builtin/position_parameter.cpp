@@ -6,6 +6,7 @@
 #include "events/selection.h"
 #include "objects/backdrop_layers.h"
 #include "objects/movements.h"
+#include "objects/physics_movement.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 
@@ -48,10 +49,12 @@ std::int32_t LastLayer() {
 void AddActionPoint(RunObject* o, ResolvedPosition& out) {
     RunObjectExtended* x = ExtendedOf(o);
     if (!x || !(o->objectFlags & ObjectHasAnimation) || !x->image) return;
-    // An object carried by a physics body is turned by the body's angle, which the physics link reads.
+    // An object carried by a physics body is turned by the body's angle.
+    float angle = x->angle;
+    PhysicsBodyAngle(o, angle);
     ImageInfo info{};
-    if (!GetTransformedImageInfo(BanksOfApplication(), static_cast<win32::DWORD>(x->image), x->angle,
-                                 x->scaleX, x->scaleY, &info))
+    if (!GetTransformedImageInfo(BanksOfApplication(), static_cast<win32::DWORD>(x->image), angle, x->scaleX,
+                                 x->scaleY, &info))
         return;
     out.x += info.actionX - info.hotX;
     out.y += info.actionY - info.hotY;

@@ -7,6 +7,8 @@
 #include "objects/backgrounds.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
+#include "objects/path_movement.h"
+#include "objects/platform_movement.h"
 #include "objects/run_objects.h"
 #include "shell/frame_run_state.h"
 
@@ -78,8 +80,9 @@ void TestBorders(RunObject* o, RunObjectExtended& x, const FrameRunState& run) {
     const std::uint32_t outside = OutsideFlags(now, width, height);
     const auto wrapMask = static_cast<std::uint32_t>(MovementField(o, MovementBlockWrapMask) & 0xF);
     if (outside & wrapMask) {
-        // A path movement keeps coordinates of its own and an extension movement places the object itself:
-        // each is handed the wrapped coordinate by its movement, which adds it here.
+        // An extension movement places the object itself: it is handed the wrapped coordinate by the
+        // extension host, which adds it here.
+        const std::int32_t x0 = o->x, y0 = o->y;
         if (outside & BorderLeft)
             o->x += width;
         else if (outside & BorderRight)
@@ -88,6 +91,8 @@ void TestBorders(RunObject* o, RunObjectExtended& x, const FrameRunState& run) {
             o->y += height;
         else if (outside & BorderBottom)
             o->y -= height;
+        // A path movement keeps the segment it follows with the object.
+        ShiftPathMovement(o, o->x - x0, o->y - y0);
         now = BoxAt(o, o->x, o->y);
     }
     const std::uint32_t crossed =
@@ -222,10 +227,12 @@ void HandleObjectMoved(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     if ((flags & CollisionBorder) && x) TestBorders(o, *x, *s->run);
     if ((flags & CollisionBackdrop) && x) {
-        // The platform movement tests its foot and ladders with its own test, which it adds with it.
+        // The platform movement tests its feet and ladders its own way.
         if (const std::int32_t code =
-                TestObjectBackdropCollision(o, static_cast<win32::DWORD>(x->image), x->angle, x->scaleX,
-                                            x->scaleY, o->x, o->y, 0, ObstaclesAndPlatforms))
+                x->movementType == MovementPlatform
+                    ? TestBackdropCollisionAfterMove(o)
+                    : TestObjectBackdropCollision(o, static_cast<win32::DWORD>(x->image), x->angle, x->scaleX,
+                                                  x->scaleY, o->x, o->y, 0, ObstaclesAndPlatforms))
             TriggerObjectCondition(o, code);
     }
     if (!(flags & CollisionWithObjects) || !x) return;

@@ -165,6 +165,10 @@ std::int16_t HandledCondition() {
 
 } // namespace
 
+const std::vector<std::int16_t>* ObstacleObjectInfos(const RunObject* o) {
+    return o ? ObstacleList(o) : nullptr;
+}
+
 std::int32_t TestObjectPositionAt(RunObject* o, std::int32_t x, std::int32_t y, std::int32_t height,
                                   std::int32_t kind, std::int32_t excludeOwnInfo) {
     RunObjectExtended* ext = ExtendedOf(o);

@@ -6,6 +6,7 @@
 #include "plugin/run_object.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vtrrt {
 
@@ -14,6 +15,8 @@ namespace vtrrt {
 // platforms). `excludeOwnInfo` lets objects of the object's own object info not block it.
 std::int32_t TestObjectPositionAt(RunObject* object, std::int32_t x, std::int32_t y, std::int32_t height,
                                   std::int32_t kind, std::int32_t excludeOwnInfo);
+// The object infos (indexes of the run table, -1 ends) whose objects block the object; null when none.
+const std::vector<std::int16_t>* ObstacleObjectInfos(const RunObject* object);
 std::int32_t TestObjectPosition(RunObject* object, std::int32_t x, std::int32_t y,
                                 std::int32_t excludeOwnInfo);
 

@@ -4,6 +4,9 @@
 #include "events/object_moved.h"
 #include "objects/movement_data.h"
 #include "objects/movement_obstacles.h"
+#include "objects/path_movement.h"
+#include "objects/physics_movement.h"
+#include "objects/platform_movement.h"
 #include "objects/run_objects.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
@@ -20,6 +23,7 @@ namespace vtrrt {
 namespace {
 
 constexpr std::size_t MovementEntryBytes = 16;
+constexpr std::size_t MovementEntryIdentifier = 4;
 constexpr std::size_t MovementEntryData = 8;
 
 // trunc(256 cos(d x 11.25 degrees)); the Y unit is the X unit a quarter turn on, negated.
@@ -71,11 +75,8 @@ using MovementInitRoutine = void (*)(RunObject*, MovementDataView);
 // By movement type 0..13; types without a routine of their own move as static objects of their type.
 constexpr std::array<MovementInitRoutine, MovementTypeCount - 1> MovementInitRoutines{
     InitStaticMovement, InitMouseMovement, InitRaceCarMovement, InitEightDirectionMovement, InitBallMovement,
-    // The path movement puts InitPathMovement here.
-    nullptr, nullptr, nullptr, nullptr,
-    // The platform movement puts InitPlatformMovement here.
-    nullptr, nullptr, nullptr, nullptr,
-    // The physics link puts InitPhysicsMovement here.
+    InitPathMovement, nullptr, nullptr, nullptr, InitPlatformMovement, nullptr, nullptr, nullptr,
+    // The physics-engine movement is chosen by number -1, never by its data.
     nullptr};
 
 // Plugins of stored extension movements, by the address of the movement's data.
@@ -155,9 +156,9 @@ void InitObjectMovement(int n, RunObject* o, const std::uint8_t* definition,
     x->movementType = MovementNone;
     const std::span<const std::uint8_t> def = DefinitionOf(o, definition);
     if (n == -1) {
-        // The physics link initialises its movement here when it is built.
         if (block) block->currentMovement = 0;
         x->movementType = MovementPhysics;
+        InitPhysicsMovement(o);
     } else if (const std::size_t at = MovementData(def, n); at && block) {
         const MovementDataView data(def.subspan(at));
         block->currentMovement = n;
@@ -199,7 +200,8 @@ void InitObjectMovement(int n, RunObject* o, const std::uint8_t* definition,
 void FreeObjectMovement(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     if (!x || !(o->objectFlags & ObjectHasMovement)) return;
-    // The path movement frees its node buffer here and the physics link its link, when they are built.
+    FreePathMovement(o);
+    FreePhysicsLink(o);
     if (auto* instance = static_cast<movement::Instance*>(x->movementInstance)) {
         x->movementInstance = nullptr;
         if (auto free = InstanceOperation(instance, &movement::InstanceOperations::free, 2)) free(instance);
@@ -314,8 +316,8 @@ void SetObjectPosition(RunObject* o, std::int32_t x, std::int32_t y) {
             return;
         }
     }
-    // The path movement shifts the coordinates it keeps here when it is built.
     if (o->x == x && o->y == y) return;
+    ShiftPathMovement(o, x - o->x, y - o->y);
     o->x = x;
     o->y = y;
     o->xFraction = o->yFraction = 0;
@@ -386,6 +388,15 @@ void SetMovementDeceleration(RunObject* o, std::int32_t setting) {
         b->deceleration = setting;
         b->decelerationStep = AccelerationRate(setting);
     }
+}
+
+void SetMovementGravity(RunObject* o, std::int32_t gravity) {
+    if (movement::Instance* i = MovementInstanceOf(o)) {
+        if (auto set = InstanceOperation(i, &movement::InstanceOperations::setGravity, 19))
+            set(i, o, gravity);
+        return;
+    }
+    SetPlatformGravity(o, gravity);
 }
 
 void SetRaceCarRotatingSpeed(RunObject* o, std::int32_t speed) {
@@ -477,6 +488,18 @@ bool MovementBouncing(RunObject* o) {
 std::int32_t CurrentMovementIndex(RunObject* o) {
     const ObjectMovementBlock* b = MovementOf(o);
     return b ? b->currentMovement : 0;
+}
+
+std::uint32_t CurrentMovementIdentifier(RunObject* o) {
+    const ObjectMovementBlock* b = MovementOf(o);
+    if (!b || !o->definition) return 0;
+    const std::span<const std::uint8_t> def = DefinitionOf(o, o->definition);
+    const std::size_t list = def.empty() ? 0 : DefU16(def, DefMovements);
+    if (list == 0 || b->currentMovement < 0 || list + 4 > def.size() ||
+        static_cast<std::uint32_t>(b->currentMovement) >= DefU32(def, list))
+        return 0;
+    const std::size_t entry = list + 4 + MovementEntryBytes * static_cast<std::size_t>(b->currentMovement);
+    return entry + MovementEntryBytes <= def.size() ? DefU32(def, entry + MovementEntryIdentifier) : 0;
 }
 
 void InitStaticMovement(RunObject* o, MovementDataView) {
@@ -575,54 +598,32 @@ void NoMovementAction(RunObject*, std::int32_t) {}
 
 constexpr MovementActionRoutine None = NoMovementAction;
 
-// Columns: static, mouse, race car, eight directions, ball, path, 6-8, platform, 10-12, physics, extension.
-// The path and platform movements fill their columns (5 and 9) when they are built.
 using Row = std::array<MovementActionRoutine, MovementTypeCount>;
-constexpr Row StartRow{
-    None, MovementStart, MovementStart, EightDirectionStart,   BallStart, None, None, None, None, None, None,
-    None, None,          None,          ExtensionMovementStart};
-constexpr Row SetMaximumSpeedRow{None,
-                                 None,
-                                 RaceCarSetMaxSpeed,
-                                 EightDirectionSetMaxSpeed,
-                                 BallSetSpeed,
-                                 None,
-                                 None,
-                                 None,
-                                 None,
-                                 None,
-                                 None,
-                                 None,
-                                 None,
-                                 None,
-                                 ExtensionMovementSetMaxSpeed};
-constexpr Row SetSpeedRow{None,
-                          None,
-                          RaceCarSetSpeed,
-                          EightDirectionSetSpeed,
-                          BallSetSpeed,
-                          None,
-                          None,
-                          None,
-                          None,
-                          None,
-                          None,
-                          None,
-                          None,
-                          None,
-                          ExtensionMovementSetSpeed};
-constexpr Row StopRow{
-    None, MouseStop, RaceCarStop, EightDirectionStop,   BallStop, None, None, None, None, None, None,
-    None, None,      None,        ExtensionMovementStop};
+// clang-format off
+// Columns: static, mouse, race car, eight directions, ball, path, 6-8, platform, 10-12, physics, extension.
+constexpr Row StartRow{None, MovementStart, MovementStart, EightDirectionStart, BallStart,
+                       PathStart, None, None, None, None,
+                       None, None, None, None, ExtensionMovementStart};
+constexpr Row SetMaximumSpeedRow{None, None, RaceCarSetMaxSpeed, EightDirectionSetMaxSpeed, BallSetSpeed,
+                                 PathSetSpeed, None, None, None, PlatformSetMaxSpeed,
+                                 None, None, None, None, ExtensionMovementSetMaxSpeed};
+constexpr Row SetSpeedRow{None, None, RaceCarSetSpeed, EightDirectionSetSpeed, BallSetSpeed,
+                          PathSetSpeed, None, None, None, PlatformSetSpeed,
+                          None, None, None, None, ExtensionMovementSetSpeed};
+constexpr Row StopRow{None, MouseStop, RaceCarStop, EightDirectionStop, BallStop,
+                      PathStop, None, None, None, PlatformStop,
+                      None, None, None, None, ExtensionMovementStop};
 constexpr Row ReverseRow{None, None, None, None, None,
-                         None, None, None, None, None,
+                         PathReverse, None, None, None, None,
                          None, None, None, None, ExtensionMovementReverse};
-constexpr Row BounceRow{
-    None, None, RaceCarBounce, EightDirectionBounce,   BallBounce, None, None, None, None, None, None,
-    None, None, None,          ExtensionMovementBounce};
-constexpr Row SetDirectionRow{
-    None, None, RaceCarSetDirection,          None, None, None, None, None, None, None, None, None,
-    None, None, ExtensionMovementSetDirection};
+constexpr Row BounceRow{None, None, RaceCarBounce, EightDirectionBounce, BallBounce,
+                        None, None, None, None, PlatformBounce,
+                        None, None, None, None, ExtensionMovementBounce};
+constexpr Row SetDirectionRow{None, None, RaceCarSetDirection, None, None,
+                              None, None, None, None, PlatformSetDirection,
+                              None, None, None, None, ExtensionMovementSetDirection};
+
+// clang-format on
 
 } // namespace
 

@@ -157,12 +157,16 @@ void RequestMoveStop(RunObject* object);
 void SetMovementAcceleration(RunObject* object, std::int32_t setting);
 void SetMovementDeceleration(RunObject* object, std::int32_t setting);
 void SetRaceCarRotatingSpeed(RunObject* object, std::int32_t speed);
+// The platform movement's gravity, or an extension movement's through its own operation.
+void SetMovementGravity(RunObject* object, std::int32_t gravity);
 void SetEightDirectionMask(RunObject* object, std::uint32_t mask);
 // Reading the movement back: the race car's reverse gear, a bounce of this loop, the index of the current
 // movement (0 without a movement).
 bool MovementReversing(RunObject* object);
 bool MovementBouncing(RunObject* object);
 std::int32_t CurrentMovementIndex(RunObject* object);
+// The identifier word of the current movement's entry in the definition's list; 0 when there is none.
+std::uint32_t CurrentMovementIdentifier(RunObject* object);
 // The speed and the acceleration and deceleration settings, as a movement module answers them for its own
 // movement; 0 without a movement.
 std::int32_t MovementSpeed(RunObject* object);

@@ -7,6 +7,7 @@
 #include "objects/display_list.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
+#include "objects/physics_movement.h"
 #include "shell/object_transitions.h"
 #include "shell/runtime_services.h"
 #include "shell/typed_value.h"
@@ -149,7 +150,8 @@ bool RecordOutlivesSlot(RunObject* o, int mode) {
 
 // Steps 2 to 9 of a destruction; `created` says whether the kind's create routine ran.
 void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool created) {
-    // Physics links are relinked here by the physics link, which adds it.
+    // Shots still waiting on this object are launched now, without it.
+    RelinkAttachedPhysicsObjects(o);
     FreeObjectMovement(o);
     FreeAlterableData(o);
     if ((o->objectFlags & ObjectCounted) && (o->objectFlags & ObjectUncountedAtEnd)) --s->flag40Objects;

@@ -1,5 +1,5 @@
 // Runs the packed demo in a real X window (Xvfb): the first frame's colour and the menu bar on a screenshot,
-// the title's fade, the level's player moved by an arrow key, full screen and back through the Options menu,
+// the title's fade, the level's player walking and jumping, full screen and back through the Options menu,
 // the About dialog from the Help menu, closing the window like a window manager would, quitting by the menu
 // shortcut and by the File menu, and the program's exit and clean-up.
 #include "demo/demo_gauge_layout.h"
@@ -521,9 +521,9 @@ TEST_F(DemoWindow, TheLevelShowsTheScoreTheLivesAndItsName) {
     CloseAndExpectCleanEnd();
 }
 
-// The level's player, an orange block, moves down while the down arrow is held and stands still again when
-// it is let go.
-TEST_F(DemoWindow, ThePlayerMovesWhileAnArrowKeyIsHeld) {
+// The level's player, an orange block standing on a platform, walks right while the right arrow is held,
+// stands still again when it is let go, and jumps with the space bar and lands back on the platform.
+TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
     ASSERT_TRUE(box);
     const auto [x, y, width, height] = *box;
@@ -550,19 +550,35 @@ TEST_F(DemoWindow, ThePlayerMovesWhileAnArrowKeyIsHeld) {
     ASSERT_TRUE(before) << "the player is not shown";
     // The key may arrive before the window has the focus: hold it again until the player has moved.
     std::optional<std::pair<double, double>> after = before;
-    for (int attempt = 0; attempt < 5 && after && after->second < before->second + 20; ++attempt) {
-        ASSERT_TRUE(Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Down", "0.3"}));
+    for (int attempt = 0; attempt < 5 && after && after->first < before->first + 20; ++attempt) {
+        ASSERT_TRUE(Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Right", "0.3"}));
         std::this_thread::sleep_for(300ms);
         after = player();
     }
     ASSERT_TRUE(after) << "the player is no longer shown";
-    EXPECT_GT(after->second, before->second + 20) << "down";
-    EXPECT_NEAR(after->first, before->first, 1.0) << "and only down";
+    EXPECT_GT(after->first, before->first + 20) << "right";
+    EXPECT_NEAR(after->second, before->second, 1.0) << "along its platform";
     // Let go, it slows down and stays.
     std::this_thread::sleep_for(500ms);
     const auto settled = player();
+    ASSERT_TRUE(settled);
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(player(), settled);
+    // A jump: the player is seen well above the platform, then standing on it again.
+    double highest = settled->second;
+    for (int attempt = 0; attempt < 5 && highest > settled->second - 30; ++attempt) {
+        ASSERT_TRUE(
+            Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "space", "0.05"}));
+        for (int i = 0; i < 10; ++i) {
+            if (const auto now = player()) highest = std::min(highest, now->second);
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    EXPECT_LT(highest, settled->second - 30) << "the jump";
+    std::this_thread::sleep_for(2s);
+    const auto landed = player();
+    ASSERT_TRUE(landed);
+    EXPECT_NEAR(landed->second, settled->second, 1.0) << "back on the platform";
     CloseAndExpectCleanEnd();
 }
 

@@ -132,7 +132,8 @@ struct MoverDesc {
 // Object-info handles of backdrops start at 20.
 struct Stage {
     std::int32_t width = 320, height = 240;
-    std::vector<Picture> pictures{Picture{}}; // image 1: 8 by 8, hot spot at its top left
+    std::int32_t frameWidth = 0, frameHeight = 0; // 0: the window's size
+    std::vector<Picture> pictures{Picture{}};     // image 1: 8 by 8, hot spot at its top left
     std::vector<BackdropDesc> backdrops;
     std::vector<MoverDesc> movers;
     std::vector<Placed> placed;
@@ -214,8 +215,9 @@ inline appwriter::ApplicationDescription DescribeStage(const Stage& stage) {
     for (const appwriter::EventGroupDesc& g : stage.events)
         events.AddGroup(g);
     contents.events = events.ChunkPayload();
-    d.frames.push_back(appwriter::DescribeFrame(stage.width, stage.height, Background, contents,
-                                                appwriter::StringForm::Wide));
+    d.frames.push_back(appwriter::DescribeFrame(stage.frameWidth ? stage.frameWidth : stage.width,
+                                                stage.frameHeight ? stage.frameHeight : stage.height,
+                                                Background, contents, appwriter::StringForm::Wide));
     return d;
 }
 
