@@ -81,7 +81,8 @@ void WriteCounter(PositionWriter& w, RunObject* o) {
         else
             w.F64(static_cast<double>(c->value.integer));
         const CounterLimits& l = c->limits;
-        for (std::int32_t v : {l.minimum, l.maximum, l.reserved[0], l.reserved[1], l.shown, l.width, l.height})
+        for (std::int32_t v :
+             {l.minimum, l.maximum, l.reserved[0], l.reserved[1], l.shown, l.width, l.height})
             w.I32(v);
         w.F64(l.minimumReal);
         w.F64(l.maximumReal);
@@ -94,8 +95,8 @@ void WriteCounter(PositionWriter& w, RunObject* o) {
 bool ReadCounter(ByteReader& r, SavedObject& o) {
     if (!TakePart(r, o)) return false;
     // The value's type: an integer (held complemented) or a double.
-    const std::uint32_t type = o.kind[8] | (o.kind[9] << 8) | (o.kind[10] << 16) |
-                               (static_cast<std::uint32_t>(o.kind[11]) << 24);
+    const std::uint32_t type =
+        o.kind[8] | (o.kind[9] << 8) | (o.kind[10] << 16) | (static_cast<std::uint32_t>(o.kind[11]) << 24);
     return type == TypeInteger || type == TypeDouble;
 }
 
@@ -110,10 +111,12 @@ void ApplyCounter(RunObject* o, const SavedObject& saved) {
     r.I32(c->frame);
     r.U32(type);
     ReadF64(r, value);
-    c->value = type == static_cast<std::uint32_t>(TypeDouble) ? TypedValue::Double(value)
-                                                              : TypedValue::Int(static_cast<std::int32_t>(value));
+    c->value = type == static_cast<std::uint32_t>(TypeDouble)
+                   ? TypedValue::Double(value)
+                   : TypedValue::Int(static_cast<std::int32_t>(value));
     CounterLimits& l = c->limits;
-    for (std::int32_t* v : {&l.minimum, &l.maximum, &l.reserved[0], &l.reserved[1], &l.shown, &l.width, &l.height})
+    for (std::int32_t* v :
+         {&l.minimum, &l.maximum, &l.reserved[0], &l.reserved[1], &l.shown, &l.width, &l.height})
         r.I32(*v);
     ReadF64(r, l.minimumReal);
     ReadF64(r, l.maximumReal);

@@ -390,7 +390,8 @@ void WriteGlobalObjectStore(PositionWriter& file, const ApplicationRecord& app) 
             } else if (size != CounterElementBytes) {
                 for (std::uint32_t v = 0; v < ReadU32(element); ++v) {
                     std::uint8_t* value = element + ValuesHeaderBytes + v * sizeof(TypedValue);
-                    if (ReadU32(value) == static_cast<std::uint32_t>(TypeString)) std::memset(value + 8, 0, 8);
+                    if (ReadU32(value) == static_cast<std::uint32_t>(TypeString))
+                        std::memset(value + 8, 0, 8);
                 }
             }
         }

@@ -152,10 +152,10 @@ bool ReadObject(ByteReader& r, SavedObject& o) {
         x.scaleX = p.Float();
         x.scaleY = p.Float();
         x.angle = p.Float();
-        for (std::int32_t* f : {&x.direction, &x.speed, &x.minimumSpeed, &x.maximumSpeed, &x.changed, &x.moved,
-                                &x.xBeforeMove, &x.yBeforeMove, &x.imageBeforeMove, &x.angleBeforeMove,
-                                &x.previousDirection, &x.boxBeforeMove[0], &x.boxBeforeMove[1],
-                                &x.boxBeforeMove[2], &x.boxBeforeMove[3]})
+        for (std::int32_t* f :
+             {&x.direction, &x.speed, &x.minimumSpeed, &x.maximumSpeed, &x.changed, &x.moved, &x.xBeforeMove,
+              &x.yBeforeMove, &x.imageBeforeMove, &x.angleBeforeMove, &x.previousDirection,
+              &x.boxBeforeMove[0], &x.boxBeforeMove[1], &x.boxBeforeMove[2], &x.boxBeforeMove[3]})
             *f = p.Get<std::int32_t>();
         x.animationRoutine = p.Get<std::uint16_t>();
         p.Get<std::uint16_t>();
@@ -201,8 +201,7 @@ bool ReadObject(ByteReader& r, SavedObject& o) {
         o.values = std::move(v);
     }
     if (!p.ok) return false;
-    if (const KindPositionRoutines* kind = KindPositionRoutinesOf(o.objectType))
-        return kind->read(r, o);
+    if (const KindPositionRoutines* kind = KindPositionRoutinesOf(o.objectType)) return kind->read(r, o);
     return true;
 }
 
@@ -441,7 +440,8 @@ int ReadTypedValue(ByteReader& file, TypedValue& value) {
     return 0;
 }
 
-int ParsePosition(std::span<const std::uint8_t> file, const PositionExpectation& expect, PositionImage& image) {
+int ParsePosition(std::span<const std::uint8_t> file, const PositionExpectation& expect,
+                  PositionImage& image) {
     ByteReader r(file);
     std::span<const std::uint8_t> magic;
     if (!r.Take(PositionMagicBytes, magic)) return PositionReadError;

@@ -109,8 +109,8 @@ struct SavedObject {
         std::uint16_t animationRoutine; // 0 the box saver, 1 appearing, 2 disappearing
     };
     std::optional<Extended> extended;
-    std::vector<std::uint8_t> movement;   // flag 0x10
-    std::vector<std::int32_t> animation;  // flag 0x20: the 20 fields of the animation block
+    std::vector<std::uint8_t> movement;  // flag 0x10
+    std::vector<std::int32_t> animation; // flag 0x20: the 20 fields of the animation block
     struct SpriteState {
         std::int32_t flashInterval, flashCountdown, layerKey, zOrder;
         std::uint32_t spriteFlags, eraseColour, inkEffect, inkParameter;
@@ -145,7 +145,7 @@ struct SavedStoreEntry {
     std::u16string key;
     std::uint32_t elementSize = 0;
     std::uint32_t count = 0;
-    std::vector<std::uint8_t> elements; // count × elementSize bytes, pointers zero
+    std::vector<std::uint8_t> elements;               // count × elementSize bytes, pointers zero
     std::vector<std::optional<std::u16string>> texts; // text elements' texts
 };
 
@@ -176,7 +176,8 @@ struct PositionImage {
 
 // Parses and checks a whole file; PositionValid, or the number of the failed check. With
 // `frameNumberOnly` it stops after the frame index (which it does not compare).
-int ParsePosition(std::span<const std::uint8_t> file, const PositionExpectation& expect, PositionImage& image);
+int ParsePosition(std::span<const std::uint8_t> file, const PositionExpectation& expect,
+                  PositionImage& image);
 
 // The kind parts of the object record, by object type; each kind writes and reads its own.
 struct KindPositionRoutines {

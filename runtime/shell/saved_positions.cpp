@@ -144,8 +144,8 @@ bool WriteObject(PositionWriter& w, RunObject* o) {
     w.I16(o->frameItem);
     w.I16(o->objectInfo);
     w.I16(o->objectType);
-    for (std::int32_t v : {o->xFraction, o->x, o->yFraction, o->y, o->hotSpotX, o->hotSpotY, o->width, o->height,
-                           o->displayLeft, o->displayTop, o->displayRight, o->displayBottom})
+    for (std::int32_t v : {o->xFraction, o->x, o->yFraction, o->y, o->hotSpotX, o->hotSpotY, o->width,
+                           o->height, o->displayLeft, o->displayTop, o->displayRight, o->displayBottom})
         w.I32(v);
     w.U32(o->objectFlags);
     w.U16(o->runFlags);
@@ -162,10 +162,10 @@ bool WriteObject(PositionWriter& w, RunObject* o) {
         w.F32(x->scaleX);
         w.F32(x->scaleY);
         w.F32(x->angle);
-        for (std::int32_t v : {x->direction, x->speed, x->minimumSpeed, x->maximumSpeed, x->changed, x->moved,
-                               x->xBeforeMove, x->yBeforeMove, x->imageBeforeMove, x->angleBeforeMove,
-                               x->previousDirection, x->boxBeforeMove[0], x->boxBeforeMove[1],
-                               x->boxBeforeMove[2], x->boxBeforeMove[3]})
+        for (std::int32_t v :
+             {x->direction, x->speed, x->minimumSpeed, x->maximumSpeed, x->changed, x->moved, x->xBeforeMove,
+              x->yBeforeMove, x->imageBeforeMove, x->angleBeforeMove, x->previousDirection,
+              x->boxBeforeMove[0], x->boxBeforeMove[1], x->boxBeforeMove[2], x->boxBeforeMove[3]})
             w.I32(v);
         w.U16(AnimationRoutineIdentity(x->animationRoutine));
         w.U16(0);
@@ -189,9 +189,9 @@ bool WriteObject(PositionWriter& w, RunObject* o) {
         for (std::int32_t v : {b->flashInterval, b->flashCountdown, b->layerKey, b->zOrder})
             w.I32(v);
         const bool effect = (b->inkEffect & InkCodeMask) == InkEffectObject;
-        for (std::uint32_t v : {b->spriteFlags, b->eraseColour, b->inkEffect,
-                                effect ? 0u : static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(
-                                                  b->inkParameter))})
+        for (std::uint32_t v :
+             {b->spriteFlags, b->eraseColour, b->inkEffect,
+              effect ? 0u : static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(b->inkParameter))})
             w.U32(v);
         w.U16(b->displayFlags);
         w.U16(b->firstSpriteFlags);
@@ -319,7 +319,8 @@ bool RunFileDialog(bool save, std::u16string& path) {
 }
 
 bool ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size{};
     bool ok = GetFileSizeEx(file, &size) && size.QuadPart >= 0 && size.QuadPart < (LONGLONG{1} << 30);
@@ -327,7 +328,8 @@ bool ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes)
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
         DWORD read = 0;
         ok = bytes.empty() ||
-             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size());
+             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+              read == bytes.size());
     }
     CloseHandle(file);
     return ok;
@@ -488,7 +490,8 @@ RunObject* ApplyObject(const SavedObject& saved) {
     o->displayRight = saved.display[2];
     o->displayBottom = saved.display[3];
     o->objectFlags = saved.objectFlags;
-    o->runFlags = static_cast<std::uint16_t>((saved.runFlags & ~SpriteRunFlags) | (o->runFlags & SpriteRunFlags));
+    o->runFlags =
+        static_cast<std::uint16_t>((saved.runFlags & ~SpriteRunFlags) | (o->runFlags & SpriteRunFlags));
     o->eventFlags = saved.eventFlags;
     o->collisionFlags = saved.collisionFlags;
     o->creationNumber = saved.creationNumber;
@@ -611,7 +614,8 @@ void ApplyGlobals(ApplicationRecord& app, const PositionImage& image) {
                         image.globalStrings[i] ? image.globalStrings[i]->c_str() : nullptr);
     // A string never set stays absent.
     if (ApplicationRecord* owner = GetGlobalStringsOwner(&app); owner && owner->globals.strings)
-        for (std::size_t i = 0; i < image.globalStrings.size() && i < std::size_t(owner->globals.stringCount); ++i)
+        for (std::size_t i = 0; i < image.globalStrings.size() && i < std::size_t(owner->globals.stringCount);
+             ++i)
             if (!image.globalStrings[i]) FreeMemory(&owner->globals.strings[i]);
 }
 
@@ -666,9 +670,9 @@ std::vector<std::uint8_t> WriteApplicationPosition(std::int32_t stamp) {
     w.I32(stamp);
     w.U16(static_cast<std::uint16_t>(app->currentFrameIndex));
     WriteRunBlock(w, *s);
-    for (std::int32_t v : {frame.scrollX, frame.scrollY, frame.displayWidth, frame.displayHeight, frame.width,
-                           frame.height, frame.virtualRect.left, frame.virtualRect.top, frame.virtualRect.right,
-                           frame.virtualRect.bottom})
+    for (std::int32_t v :
+         {frame.scrollX, frame.scrollY, frame.displayWidth, frame.displayHeight, frame.width, frame.height,
+          frame.virtualRect.left, frame.virtualRect.top, frame.virtualRect.right, frame.virtualRect.bottom})
         w.I32(v);
     w.U32(frame.background);
     WriteLayers(w, frame);

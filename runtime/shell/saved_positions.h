@@ -16,10 +16,10 @@ namespace vtrrt {
 // down, so the caller must build it again.
 enum class PositionLoad {
     Applied,
-    Refused,      // a check failed, with its message, before anything changed
-    Cancelled,    // no file was chosen
-    Failed,       // the run was rebuilt and could not be restored (message 130)
-    FrameNumber,  // only the frame index was asked for, and it was read
+    Refused,     // a check failed, with its message, before anything changed
+    Cancelled,   // no file was chosen
+    Failed,      // the run was rebuilt and could not be restored (message 130)
+    FrameNumber, // only the frame index was asked for, and it was read
 };
 
 // Writes the running frame to `file`, or to the pending or chosen file when null; 1 on success, 0 on a

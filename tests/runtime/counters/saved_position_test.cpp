@@ -28,9 +28,14 @@ protected:
             TextObject(4, 60, 20, {{0, 0, RGB(250, 230, 20), u"Hello"}}),
         };
         objects[2].definition.objectFlags |= ObjectHasValues;
-        appwriter::ApplicationDescription d = Application(
-            objects, {{1, 1, 10, 10, 0, 0, 0}, {2, 2, 10, 30, 0, 0, 0}, {3, ActiveInfo, 80, 60, 0, 0, 0},
-                      {4, ActiveInfo, 100, 70, 0, 0, 0}, {5, 4, 20, 90, 0, 0, 0}});
+        // Global: their values outlive the frame in the global-object store.
+        for (std::size_t i : {0u, 2u, 3u})
+            objects[i].headerFlags = InfoHeaderGlobal;
+        appwriter::ApplicationDescription d = Application(objects, {{1, 1, 10, 10, 0, 0, 0},
+                                                                    {2, 2, 10, 30, 0, 0, 0},
+                                                                    {3, ActiveInfo, 80, 60, 0, 0, 0},
+                                                                    {4, ActiveInfo, 100, 70, 0, 0, 0},
+                                                                    {5, 4, 20, 90, 0, 0, 0}});
         StartDescribed(d);
         Tick();
         path_ = std::filesystem::temp_directory_path() /
@@ -43,8 +48,8 @@ protected:
     }
     std::u16string Path() const { return path_.u16string(); }
     void WriteBytes(const std::vector<std::uint8_t>& bytes) const {
-        std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path_, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     std::vector<COLORREF> Pixels() {
         std::vector<COLORREF> p;
@@ -141,6 +146,9 @@ TEST_F(SavedPosition, ARoundTripRestoresEveryObjectAndThePicture) {
     SetAlterableString(Object(3), 2, u"alpha");
     Tick();
     Tick();
+    StoreGlobalObjects();
+    ASSERT_NE(app_->run.globalStore, nullptr);
+    ASSERT_EQ(app_->run.globalStore->count, 3);
     const std::vector<COLORREF> picture = Pixels();
     // The active pasted itself where it stood before it moved.
     ASSERT_EQ(Shown(81, 61), RGB(220, 40, 60));
@@ -159,6 +167,7 @@ TEST_F(SavedPosition, ARoundTripRestoresEveryObjectAndThePicture) {
     SetGlobalString(app_.get(), 1, u"gone");
     DeleteLayerBackdrops(0);
     DestroyObject(3, 1);
+    FreeGlobalObjectStore(*app_);
     Tick();
     ASSERT_NE(Pixels(), picture);
 
@@ -174,6 +183,8 @@ TEST_F(SavedPosition, ARoundTripRestoresEveryObjectAndThePicture) {
     ASSERT_NE(Object(3), nullptr);
     EXPECT_EQ(static_cast<TypedValue*>(ValuesBlockOf(Object(3))->values)[4].ToInt(), 99);
     EXPECT_EQ(std::u16string(ValuesBlockOf(Object(3))->strings[2]), u"alpha");
+    ASSERT_NE(app_->run.globalStore, nullptr);
+    EXPECT_EQ(app_->run.globalStore->count, 3);
     // Written again, the position is the same bytes but for the clock's base.
     std::vector<std::uint8_t> again = WriteApplicationPosition(0);
     const std::size_t clockBase = StampAt(first) + 6 + 20;
@@ -194,6 +205,46 @@ TEST_F(SavedPosition, AFailedSaveKeepsTheOldFile) {
     for (const auto& e : std::filesystem::directory_iterator(path_.parent_path()))
         if (e.path().string().find(path_.filename().string()) == 0 && e.path() != path_) left.push_back(e);
     EXPECT_TRUE(left.empty());
+}
+
+} // namespace
+
+namespace {
+
+// Steps until the application runs its frame of that index.
+void RunUntilFrame(ApplicationRecord& app, std::int32_t index) {
+    for (int i = 0; i < 200 && !(app.currentFrameIndex == index && app.runState == StateRunFrame); ++i)
+        ASSERT_EQ(RunApplicationStep(&app, 0), 1);
+    ASSERT_EQ(app.currentFrameIndex, index);
+}
+
+TEST_F(SavedPosition, ALoadAndJumpGoesToTheSavedFrameWhereAPlainLoadIsRefused) {
+    appwriter::ApplicationDescription d =
+        Application({CounterObject(1, TypeCounter, Digits(), {345, 0, 100000})}, {{1, 1, 40, 40, 0, 0, 0}});
+    d.frames.push_back(d.frames[0]);
+    StartDescribed(d);
+    path_ =
+        std::filesystem::temp_directory_path() / ("vtr-position-jump-" + std::to_string(::getpid()) + ".vpp");
+    CurrentRunState()->exitCode = ExitJumpToFrame;
+    CurrentRunState()->exitParameter = 1 | 0x8000;
+    RunUntilFrame(*app_, 1);
+    SetCounterValue(Object(0), TypedValue::Int(777));
+    ASSERT_EQ(SaveApplicationPosition(Path().c_str()), 1);
+
+    CurrentRunState()->exitCode = ExitJumpToFrame;
+    CurrentRunState()->exitParameter = 0 | 0x8000;
+    RunUntilFrame(*app_, 0);
+    EXPECT_EQ(LoadApplicationPosition(Path().c_str()), PositionLoad::Refused);
+    EXPECT_EQ(CounterValue(Counter(0)).ToInt(), 345);
+
+    const std::u16string path = Path();
+    std::copy(path.begin(), path.end(), CurrentRunState()->positionFile);
+    CurrentRunState()->positionFile[path.size()] = 0;
+    CurrentRunState()->exitCode = ExitLoadPositionJump;
+    RunUntilFrame(*app_, 1);
+    Tick();
+    EXPECT_EQ(CounterValue(Counter(0)).ToInt(), 777);
+    EXPECT_EQ(app_->run.pendingPositionFile[0], 0);
 }
 
 } // namespace
