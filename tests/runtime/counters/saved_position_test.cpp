@@ -8,6 +8,9 @@
 #include "shell/global_object_store.h"
 #include "shell/saved_positions.h"
 #include "startup/player_globals.h"
+#include "support/dialog_driver.h"
+
+#include "win32/comdlg.h"
 
 #include <filesystem>
 #include <fstream>
@@ -245,6 +248,44 @@ TEST_F(SavedPosition, ALoadAndJumpGoesToTheSavedFrameWhereAPlainLoadIsRefused) {
     Tick();
     EXPECT_EQ(CounterValue(Counter(0)).ToInt(), 777);
     EXPECT_EQ(app_->run.pendingPositionFile[0], 0);
+}
+
+} // namespace
+
+namespace {
+
+using Driver = test_support::DialogDriver;
+
+Driver::Step Name(std::u16string name) {
+    return [=](win32::HWND dialog) { win32::SetDlgItemTextW(dialog, win32::edt1, name.c_str()); };
+}
+
+TEST_F(SavedPosition, TheDialogsNameTheFileAndANameWithoutExtensionTakesVpp) {
+    StartFrame();
+    const std::filesystem::path chosen = path_.parent_path() / ("vtr-chosen-" + std::to_string(::getpid()));
+    {
+        Driver driver;
+        driver.Then(Name(chosen.u16string())).Then(Driver::Press(win32::IDOK));
+        EXPECT_EQ(SaveApplicationPosition(nullptr), 1);
+    }
+    std::filesystem::path written = chosen;
+    written += ".vpp";
+    ASSERT_TRUE(std::filesystem::exists(written));
+    SetCounterValue(Object(0), TypedValue::Int(9));
+    FrameRunState* before = CurrentRunState();
+    {
+        Driver driver;
+        driver.Then(Driver::Key(win32::VK_ESCAPE));
+        EXPECT_EQ(LoadApplicationPosition(nullptr), PositionLoad::Cancelled);
+    }
+    EXPECT_EQ(CurrentRunState(), before);
+    {
+        Driver driver;
+        driver.Then(Name(written.u16string())).Then(Driver::Press(win32::IDOK));
+        EXPECT_EQ(LoadApplicationPosition(nullptr), PositionLoad::Applied);
+    }
+    EXPECT_EQ(CounterValue(Counter(0)).ToInt(), 345);
+    std::filesystem::remove(written);
 }
 
 } // namespace
