@@ -62,8 +62,10 @@ void ApplyText(RunObject* o, const SavedObject& saved) {
     r.U8(pad8);
     r.U16(t->font);
     r.U16(pad16);
+    std::int32_t count = 0;
     r.I32(t->index);
-    r.I32(t->count);
+    // The paragraph count is the definition's, whatever the file says.
+    r.I32(count);
     r.U32(t->colour);
     // The box is measured again from the text it now holds.
     t->needsMeasuring = 1;

@@ -226,7 +226,7 @@ int CheckObjects(const PositionImage& image, const PositionExpectation& expect) 
         });
         if (info == expect.infos.end() || info->type != o.objectType ||
             (info->objectFlags & BlockFlags) != (o.objectFlags & BlockFlags) || o.layer < 0 ||
-            o.layer >= expect.layerCount)
+            o.layer >= expect.layerCount || (o.sprite && o.sprite->layerKey != o.layer))
             return PositionIncompatibleApplication;
     }
     // Each live object appears once in its layer's order and once in its object info's chain.
