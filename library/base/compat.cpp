@@ -2,6 +2,7 @@
 // strings converted with the conversion code page.
 #include "vtrs2/compat.h"
 
+#include "base/compat_file_dialogs.h"
 #include "vtrs2/compat_testing.h"
 #include "vtrs2/memory.h"
 #include "win32/resource.h"
@@ -70,6 +71,10 @@ template <typename To, typename From> void CopyLogFontNumbers(To* out, const Fro
 int IsUnicodeOS() {
     UseWideApi = 1;
     return 1;
+}
+
+int UsesWideApi() {
+    return UseWideApi;
 }
 
 int SetUseWideApi(int use) {

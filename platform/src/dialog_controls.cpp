@@ -1,9 +1,10 @@
-// The controls of dialogs: "Static" (texts, frames, icons), "Button" (push buttons, check boxes, group
-// boxes) and "Edit" (one line, with a length limit and a password style), drawn with the layer's GDI in the
-// system colours and the font the dialog gives them.
+// The controls of dialogs: "Static" (texts, frames, icons, owner-drawn boxes), "Button" (push buttons, check
+// boxes, group boxes) and "Edit" (one line, with a length limit and a password style), drawn with the layer's
+// GDI in the system colours and the font the dialog gives them.
 #include "dialog_internal.h"
 #include "win32/font.h"
 #include "win32/gdi.h"
+#include "win32/menu.h"
 #include "window_internal.h"
 
 #include <algorithm>
@@ -152,9 +153,28 @@ UINT StaticTextFormat(DWORD style) {
     return format;
 }
 
+// The parent draws the whole box, on the control's own device context.
+void PaintOwnerDrawnStatic(HWND window) {
+    PAINTSTRUCT paint{};
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_STATIC;
+    item.CtlID = static_cast<UINT>(GetDlgCtrlID(window));
+    item.itemAction = ODA_DRAWENTIRE;
+    item.itemState = IsWindowEnabled(window) ? 0 : ODS_DISABLED;
+    item.hwndItem = window;
+    item.hDC = BeginPaint(window, &paint);
+    GetClientRect(window, &item.rcItem);
+    SendMessageW(GetParent(window), WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    EndPaint(window, &paint);
+}
+
 void PaintStatic(HWND window) {
-    ControlPaint paint(window, WM_CTLCOLORSTATIC, COLOR_BTNFACE);
     const DWORD style = StyleOf(window);
+    if ((style & SS_TYPEMASK) == SS_OWNERDRAW) {
+        PaintOwnerDrawnStatic(window);
+        return;
+    }
+    ControlPaint paint(window, WM_CTLCOLORSTATIC, COLOR_BTNFACE);
     RECT r = paint.client();
     switch (style & SS_TYPEMASK) {
     case SS_BLACKFRAME:

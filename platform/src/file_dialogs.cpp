@@ -2,7 +2,8 @@
 // its folders and of the files the chosen type shows, the name field and the list of file types; the
 // prompts for a missing folder or file and for a file that would be replaced are dialogs of their own.
 // A caller's template becomes a dialog inside this one, right of its controls, whose procedure runs the
-// caller's hook.
+// caller's hook. The ANSI forms run the same dialog over a wide copy of the caller's record, and tell their
+// hook and answer it in ANSI texts.
 #include "dialog_internal.h"
 #include "kernel/paths.h"
 #include "win32/comdlg.h"
@@ -11,6 +12,7 @@
 #include "win32/resource.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,39 @@ bool HasWildcard(std::u16string_view text) {
     return text.find_first_of(u"*?") != std::u16string_view::npos;
 }
 
+// ---- ANSI texts ----
+
+std::string ToAnsi(std::u16string_view text) {
+    if (text.empty()) return {};
+    const int units = static_cast<int>(std::min<std::size_t>(text.size(), kLongestPath));
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(std::max(bytes, 0)), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), units, out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+// At most `capacity` bytes of the text (to its terminator); an empty text for a null one.
+std::u16string FromAnsi(LPCSTR text, std::size_t capacity = kLongestPath) {
+    if (!text) return {};
+    const int bytes = static_cast<int>(strnlen(text, std::min(capacity, kLongestPath)));
+    if (bytes == 0) return {};
+    std::u16string out(static_cast<std::size_t>(bytes), u'\0');
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, bytes, out.data(), bytes);
+    out.resize(static_cast<std::size_t>(std::max(units, 0)));
+    return out;
+}
+
+// The caption and pattern strings of an ANSI filter, each with its terminator, and the closing empty one.
+std::u16string FilterFromAnsi(LPCSTR filter) {
+    std::u16string out;
+    for (LPCSTR p = filter; p && *p && out.size() < kLongestPath; p += std::strlen(p) + 1) {
+        out += FromAnsi(p);
+        out += u'\0';
+    }
+    out += u'\0';
+    return out;
+}
+
 // ---- types ----
 
 struct FileType {
@@ -164,6 +199,7 @@ struct Entry {
 
 struct FileDialog {
     OPENFILENAMEW* ofn = nullptr;
+    OPENFILENAMEA* ansi = nullptr; // the caller's record of an ANSI dialog, which ofn copies
     bool save = false;
     const void* childTemplate = nullptr;
     HWND dialog = nullptr;
@@ -201,6 +237,13 @@ bool Shown(const FileDialog& s, const std::u16string& name) {
 
 LRESULT Notify(FileDialog& s, UINT code) {
     if (!s.child) return 0;
+    if (s.ansi) {
+        s.ansi->nFilterIndex = s.ofn->nFilterIndex;
+        OFNOTIFYA notice{};
+        notice.hdr = NMHDR{s.dialog, 0, code};
+        notice.lpOFN = s.ansi;
+        return SendMessageW(s.child, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notice));
+    }
     OFNOTIFYW notice{};
     notice.hdr = NMHDR{s.dialog, 0, code};
     notice.lpOFN = s.ofn;
@@ -294,6 +337,26 @@ bool StoreChoice(FileDialog& s, const std::u16string& path) {
     return true;
 }
 
+// The chosen path as the ANSI caller's record holds it; false when its buffer cannot hold it.
+bool StoreAnsiChoice(FileDialog& s) {
+    if (!s.ansi) return true;
+    OPENFILENAMEA& a = *s.ansi;
+    const std::u16string_view path(s.ofn->lpstrFile);
+    const std::string narrow = ToAnsi(path);
+    if (narrow.size() + 1 > a.nMaxFile) return false;
+    std::memcpy(a.lpstrFile, narrow.c_str(), narrow.size() + 1);
+    a.nFileOffset = static_cast<WORD>(ToAnsi(path.substr(0, s.ofn->nFileOffset)).size());
+    a.nFileExtension = static_cast<WORD>(ToAnsi(path.substr(0, s.ofn->nFileExtension)).size());
+    if (a.lpstrFileTitle && a.nMaxFileTitle) {
+        const std::string title = ToAnsi(path.substr(s.ofn->nFileOffset));
+        const std::size_t bytes = std::min<std::size_t>(title.size(), a.nMaxFileTitle - 1);
+        std::memcpy(a.lpstrFileTitle, title.data(), bytes);
+        a.lpstrFileTitle[bytes] = 0;
+    }
+    a.nFilterIndex = s.ofn->nFilterIndex;
+    return true;
+}
+
 // A name typed without extension gets the default one; an open dialog keeps a file that exists as typed.
 std::u16string WithDefaultExtension(const FileDialog& s, const std::u16string& path) {
     const std::u16string name = NameOf(path);
@@ -328,7 +391,7 @@ void Choose(FileDialog& s, const std::u16string& typed) {
     if (s.save && (flags & OFN_OVERWRITEPROMPT) && Exists(path) &&
         Prompt(s, NameOf(path) + u" already exists.\nDo you want to replace it?", true) != IDYES)
         return;
-    if (!StoreChoice(s, path)) {
+    if (!StoreChoice(s, path) || !StoreAnsiChoice(s)) {
         Prompt(s, path + u"\nThe file name is too long.", false);
         return;
     }
@@ -409,18 +472,35 @@ INT_PTR Answer(HWND dialog, const std::u16string& text, WPARAM capacity, LPARAM 
     return TRUE;
 }
 
+INT_PTR AnswerAnsi(HWND dialog, const std::u16string& text, WPARAM capacity, LPARAM buffer) {
+    const std::string narrow = ToAnsi(text);
+    auto* out = reinterpret_cast<LPSTR>(buffer);
+    if (out && capacity > 0) {
+        const std::size_t bytes = std::min<std::size_t>(narrow.size(), capacity - 1);
+        std::memcpy(out, narrow.data(), bytes);
+        out[bytes] = 0;
+    }
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, static_cast<LONG_PTR>(narrow.size() + 1));
+    return TRUE;
+}
+
 INT_PTR HookRequest(FileDialog& s, UINT message, WPARAM wParam, LPARAM lParam) {
     const std::u16string typed = Trimmed(ControlText(s.dialog, edt1));
+    const auto answer = s.ansi ? AnswerAnsi : Answer;
     switch (message) {
     case CDM_GETSPEC:
-        return Answer(s.dialog, typed, wParam, lParam);
+        return answer(s.dialog, typed, wParam, lParam);
     case CDM_GETFILEPATH:
-        return Answer(s.dialog, typed.empty() ? s.folder : Resolve(typed, s.folder), wParam, lParam);
+        return answer(s.dialog, typed.empty() ? s.folder : Resolve(typed, s.folder), wParam, lParam);
     case CDM_GETFOLDERPATH:
-        return Answer(s.dialog, s.folder, wParam, lParam);
+        return answer(s.dialog, s.folder, wParam, lParam);
     case CDM_SETDEFEXT: {
-        const auto* extension = reinterpret_cast<LPCWSTR>(lParam);
-        s.defaultExtension = extension ? extension : u"";
+        if (s.ansi) {
+            s.defaultExtension = FromAnsi(reinterpret_cast<LPCSTR>(lParam));
+        } else {
+            const auto* extension = reinterpret_cast<LPCWSTR>(lParam);
+            s.defaultExtension = extension ? extension : u"";
+        }
         SetWindowLongPtrW(s.dialog, DWLP_MSGRESULT, 0);
         return TRUE;
     }
@@ -444,8 +524,9 @@ void AddChildDialog(FileDialog& s) {
     const Writer empty(WS_CHILD, 0, {0, 0, 0, 0}, u"", kPointSize, kFace);
     const void* tmpl = s.childTemplate ? s.childTemplate : empty.Data();
     const HINSTANCE instance = (s.ofn->Flags & OFN_ENABLETEMPLATE) ? s.ofn->hInstance : nullptr;
-    s.child =
-        CreateDialogIndirectParamW(instance, tmpl, s.dialog, ChildProc, reinterpret_cast<LPARAM>(s.ofn));
+    // The hook is given the caller's own record.
+    const LPARAM record = s.ansi ? reinterpret_cast<LPARAM>(s.ansi) : reinterpret_cast<LPARAM>(s.ofn);
+    s.child = CreateDialogIndirectParamW(instance, tmpl, s.dialog, ChildProc, record);
     if (!s.child) return;
     RECT client{}, childBox{}, outer{};
     GetClientRect(s.dialog, &client);
@@ -520,16 +601,47 @@ bool FindChildTemplate(FileDialog& s) {
     return s.childTemplate != nullptr;
 }
 
-BOOL RunFileDialog(OPENFILENAMEW* ofn, bool save) {
+BOOL RunFileDialog(OPENFILENAMEW* ofn, bool save, OPENFILENAMEA* ansi = nullptr) {
     if (!ofn || ofn->lStructSize < sizeof(OPENFILENAMEW) || !ofn->lpstrFile || ofn->nMaxFile == 0)
         return FALSE;
     FileDialog s;
     s.ofn = ofn;
+    s.ansi = ansi;
     s.save = save;
     if (!FindChildTemplate(s)) return FALSE;
     const Writer t = MainTemplate(ofn->lpstrTitle ? ofn->lpstrTitle : save ? u"Save As" : u"Open", save);
     return DialogBoxIndirectParamW(nullptr, t.Data(), ofn->hwndOwner, FileDialogProc,
                                    reinterpret_cast<LPARAM>(&s)) == 1;
+}
+
+// The wide copy of an ANSI record: its texts converted, buffers of the same sizes in characters.
+BOOL RunAnsiFileDialog(OPENFILENAMEA* a, bool save) {
+    if (!a || a->lStructSize < sizeof(OPENFILENAMEA) || !a->lpstrFile || a->nMaxFile == 0) return FALSE;
+    const std::u16string filter = FilterFromAnsi(a->lpstrFilter);
+    const std::u16string title = FromAnsi(a->lpstrTitle), folder = FromAnsi(a->lpstrInitialDir),
+                         extension = FromAnsi(a->lpstrDefExt);
+    std::u16string file = FromAnsi(a->lpstrFile, a->nMaxFile);
+    file.resize(std::max<std::size_t>(a->nMaxFile, file.size() + 1), u'\0');
+    std::u16string fileTitle(a->nMaxFileTitle, u'\0');
+    OPENFILENAMEW w{};
+    w.lStructSize = sizeof w;
+    w.hwndOwner = a->hwndOwner;
+    w.hInstance = a->hInstance;
+    w.lpstrFilter = a->lpstrFilter ? filter.c_str() : nullptr;
+    w.nFilterIndex = a->nFilterIndex;
+    w.lpstrFile = file.data();
+    w.nMaxFile = a->nMaxFile;
+    w.lpstrFileTitle = a->lpstrFileTitle && a->nMaxFileTitle ? fileTitle.data() : nullptr;
+    w.nMaxFileTitle = a->nMaxFileTitle;
+    w.lpstrInitialDir = a->lpstrInitialDir ? folder.c_str() : nullptr;
+    w.lpstrTitle = a->lpstrTitle ? title.c_str() : nullptr;
+    w.Flags = a->Flags;
+    w.lpstrDefExt = a->lpstrDefExt ? extension.c_str() : nullptr;
+    w.lCustData = a->lCustData;
+    w.lpfnHook = a->lpfnHook;
+    // Templates are found by number only, which reads the same in both forms.
+    w.lpTemplateName = reinterpret_cast<LPCWSTR>(a->lpTemplateName);
+    return RunFileDialog(&w, save, a);
 }
 
 } // namespace
@@ -540,6 +652,14 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* ofn) {
 
 BOOL GetSaveFileNameW(OPENFILENAMEW* ofn) {
     return RunFileDialog(ofn, true);
+}
+
+BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
+    return RunAnsiFileDialog(ofn, false);
+}
+
+BOOL GetSaveFileNameA(OPENFILENAMEA* ofn) {
+    return RunAnsiFileDialog(ofn, true);
 }
 
 } // namespace win32

@@ -1,6 +1,7 @@
 // The open and save dialogs: a modal dialog of the layer with the current folder, a list of its folders and
 // of the files the chosen type shows, a name field and the list of file types. A caller may put a dialog
-// of its own beside them (a template) and see the dialog's events through a hook procedure.
+// of its own beside them (a template) and see the dialog's events through a hook procedure. The ANSI forms
+// take and give their texts in the system ANSI code page.
 #pragma once
 
 #include "win32/dialog.h"
@@ -38,6 +39,33 @@ struct OPENFILENAMEW {
     DWORD FlagsEx;
 };
 
+// The same record with texts in the system ANSI code page; nFileOffset and nFileExtension count bytes.
+struct OPENFILENAMEA {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCSTR lpstrFilter;
+    LPSTR lpstrCustomFilter; // not used
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;
+    LPSTR lpstrFile;
+    DWORD nMaxFile;
+    LPSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCSTR lpstrInitialDir;
+    LPCSTR lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;
+    WORD nFileExtension;
+    LPCSTR lpstrDefExt;
+    LPARAM lCustData;
+    LPOFNHOOKPROC lpfnHook;
+    LPCSTR lpTemplateName; // a resource number (MAKEINTRESOURCE) only
+    void* pvReserved;
+    DWORD dwReserved;
+    DWORD FlagsEx;
+};
+
 constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002; // save: an existing file is replaced only when confirmed
 constexpr DWORD OFN_ENABLEHOOK = 0x00000020;      // lpfnHook sees the caller's dialog's messages
 constexpr DWORD OFN_ENABLETEMPLATE = 0x00000040;  // lpTemplateName in hInstance's resources
@@ -63,6 +91,12 @@ struct OFNOTIFYW {
     OPENFILENAMEW* lpOFN;
     LPWSTR pszFile;
 };
+// An ANSI dialog's hook is told with this form; lpOFN is the caller's ANSI record, kept up to date.
+struct OFNOTIFYA {
+    NMHDR hdr;
+    OPENFILENAMEA* lpOFN;
+    LPSTR pszFile;
+};
 constexpr UINT CDN_FIRST = 0U - 601U;
 constexpr UINT CDN_INITDONE = CDN_FIRST - 0;
 constexpr UINT CDN_SELCHANGE = CDN_FIRST - 1;
@@ -71,7 +105,8 @@ constexpr UINT CDN_FILEOK = CDN_FIRST - 5;
 constexpr UINT CDN_TYPECHANGE = CDN_FIRST - 6; // lpOFN->nFilterIndex is the new type
 
 // What the hook asks of the open or save dialog (its parent). The GET messages copy into the buffer in
-// lParam of wParam characters and answer the characters needed, terminator included.
+// lParam of wParam characters and answer the characters needed, terminator included. An ANSI dialog
+// answers, and reads CDM_SETDEFEXT's text, in bytes of the ANSI code page.
 constexpr UINT CDM_FIRST = WM_USER + 100;
 constexpr UINT CDM_GETSPEC = CDM_FIRST + 0;       // the name field
 constexpr UINT CDM_GETFILEPATH = CDM_FIRST + 1;   // the folder and the name field
@@ -82,5 +117,7 @@ constexpr UINT CDM_SETDEFEXT = CDM_FIRST + 6;     // lParam: the new default ext
 // be shown. The current folder of the process is never changed.
 BOOL GetOpenFileNameW(OPENFILENAMEW* ofn);
 BOOL GetSaveFileNameW(OPENFILENAMEW* ofn);
+BOOL GetOpenFileNameA(OPENFILENAMEA* ofn);
+BOOL GetSaveFileNameA(OPENFILENAMEA* ofn);
 
 } // namespace win32

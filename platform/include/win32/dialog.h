@@ -82,6 +82,7 @@ constexpr DWORD SS_BLACKRECT = 0x4;
 constexpr DWORD SS_BLACKFRAME = 0x7;
 constexpr DWORD SS_GRAYFRAME = 0x8;
 constexpr DWORD SS_WHITEFRAME = 0x9;
+constexpr DWORD SS_OWNERDRAW = 0xD; // the parent draws it at WM_DRAWITEM (DRAWITEMSTRUCT of ODT_STATIC)
 constexpr DWORD SS_ETCHEDFRAME = 0x12;
 constexpr DWORD SS_TYPEMASK = 0x1F;
 constexpr DWORD SS_NOPREFIX = 0x80;

@@ -44,6 +44,7 @@ constexpr WPARAM SC_MOUSEMENU = 0xF090;
 constexpr WPARAM SC_KEYMENU = 0xF100;
 
 constexpr UINT ODT_MENU = 1;
+constexpr UINT ODT_STATIC = 5; // an SS_OWNERDRAW static of a dialog
 constexpr UINT ODA_DRAWENTIRE = 0x0001;
 constexpr UINT ODS_SELECTED = 0x0001;
 constexpr UINT ODS_GRAYED = 0x0002;

@@ -1,3 +1,4 @@
+#include "vtrs2/image_selector.h"
 #include "win32/kernel.h"
 #include "win32/resource.h"
 
@@ -35,12 +36,18 @@ TEST(ModuleResources, SizeZeroHandsOutTheStringItself) {
     EXPECT_EQ(std::u16string(text, static_cast<std::size_t>(n)), u"Cannot initialize Application.");
 }
 
-TEST(ModuleResources, LibraryWithoutTableDoesNotSeeTheProgramsOrItsDependencies) {
-    // The library is loaded by this test binary; its own lookup must not fall through to another module.
+// This program and the library it loads each export a table under the same name; each module is given its
+// own.
+TEST(ModuleResources, TheLibrarySeesItsOwnTableNotTheProgramsOne) {
     HMODULE library = GetModuleHandleW(u"vtrs2.dll");
     ASSERT_NE(library, nullptr);
-    EXPECT_EQ(FindModuleResources(library), nullptr);
-    EXPECT_NE(FindModuleResources(GetModuleHandleW(nullptr)), nullptr);
+    const ModuleResources* own = FindModuleResources(library);
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(own, FindModuleResources(GetModuleHandleW(nullptr)));
+    WCHAR buffer[8] = u"junk";
+    EXPECT_EQ(LoadStringW(library, 20, buffer, 8), 0) << "the program's strings are not the library's";
+    EXPECT_NE(FindResourceW(library, MAKEINTRESOURCEW(ImageSelectorTemplateId), MAKEINTRESOURCEW(RT_DIALOG)),
+              nullptr);
 }
 
 } // namespace
