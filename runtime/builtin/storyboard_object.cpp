@@ -519,6 +519,10 @@ void ApplyPendingScroll() {
     s->run->redrawRequest |= RedrawRequestScrolled;
 }
 
+void SetRunningFrameSize(std::int32_t width, std::int32_t height) {
+    SetFrameSize(width, height);
+}
+
 void InstallStoryboardRoutines() {
     static constexpr std::array<ConditionRoutine, 10> Conditions{StartOfFrame,
                                                                  Always,

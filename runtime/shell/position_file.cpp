@@ -9,19 +9,16 @@ namespace vtrrt {
 namespace {
 
 constexpr std::size_t RunBlockBytes = 104;
+constexpr std::int32_t MaxFrameSize = 0x7FFFF000;
 constexpr std::size_t FrameBlockWords = 11;
 constexpr std::uint16_t VersionMask = 0x7FFF;
 constexpr std::uint16_t OldestVersion = 10, NewestVersion = 12;
 constexpr std::uint16_t EndOfChain = 0xFFFF;
 constexpr std::uint32_t MaxEffectValues = 256;
-constexpr std::uint32_t MaxObjectEntryBytes = 0xFFFC;
-constexpr std::size_t CommonPartBytes = 76;
-constexpr std::size_t ExtendedPartBytes = 92;
 constexpr std::size_t AnimationFields = 20;
 constexpr std::size_t StorePaddingBytes = 4;
 constexpr std::uint32_t TextElementBytes = 16;
 constexpr std::uint32_t CounterElementBytes = 40;
-constexpr std::uint32_t ValuesHeaderBytes = 8;
 constexpr std::uint32_t HeldValueBytes = 16;
 constexpr std::uint32_t MaxAlterableValues = 26;
 constexpr int AlterableStrings = 10;
@@ -258,6 +255,10 @@ int ParseBody(ByteReader& r, const PositionExpectation& expect, PositionImage& i
     std::copy(run.begin(), run.end(), image.run.begin());
     for (std::size_t i = 0; i < FrameBlockWords; ++i)
         image.frame[i] = p.Get<std::int32_t>();
+    // The frame's size as the storyboard's actions keep it.
+    if (p.ok && (image.frame[4] < 0 || image.frame[5] < 0 || image.frame[4] > MaxFrameSize ||
+                 image.frame[5] > MaxFrameSize))
+        return PositionIncompatibleApplication;
     image.layers.resize(static_cast<std::size_t>(expect.layerCount));
     for (SavedLayer& layer : image.layers) {
         for (std::int32_t& w : layer.scroll)

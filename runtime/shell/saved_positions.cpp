@@ -1,5 +1,6 @@
 #include "shell/saved_positions.h"
 
+#include "builtin/system_objects.h"
 #include "events/event_program.h"
 #include "events/event_state.h"
 #include "objects/animations.h"
@@ -426,10 +427,13 @@ void ApplyRunBlock(FrameRunState& s, const std::array<std::uint8_t, 104>& block)
     s.totalLoopTime = i32();
 }
 
-void ApplyFrameAndLayers(FrameRecord& frame, const PositionImage& image) {
-    for (int k = 0; k < 4; ++k)
-        (void)image.frame[k]; // the frame's position words follow its scroll position, restored with the run
+// The frame's first four words are its scroll position and display size, which the run block and the redraw
+// after the load restore.
+void ApplyFrameAndLayers(FrameRunState& s, FrameRecord& frame, const PositionImage& image) {
+    SetRunningFrameSize(image.frame[4], image.frame[5]);
     frame.virtualRect = {image.frame[6], image.frame[7], image.frame[8], image.frame[9]};
+    s.virtualWidth = frame.virtualRect.right == -1 ? VirtualSizeUnbounded : frame.virtualRect.right;
+    s.virtualHeight = frame.virtualRect.bottom == -1 ? VirtualSizeUnbounded : frame.virtualRect.bottom;
     frame.background = static_cast<std::uint32_t>(image.frame[10]);
     for (std::size_t i = 0; i < image.layers.size(); ++i) {
         FrameLayer& layer = frame.layers[i];
@@ -623,7 +627,7 @@ bool ApplyPosition(const PositionImage& image) {
     ApplicationRecord& app = *App();
     if (!RebuildRunForPosition()) return false;
     FrameRunState& s = *CurrentRunState();
-    ApplyFrameAndLayers(*s.frame, image);
+    ApplyFrameAndLayers(s, *s.frame, image);
     ApplyGlobals(app, image);
     for (const SavedObject& saved : image.objects)
         if (!ApplyObject(saved)) return false;
