@@ -7,6 +7,7 @@
 #include "shell/position_file.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -44,7 +45,10 @@ void Object(PositionWriter& w, std::int16_t handle, std::int16_t info, std::int1
     w.Zeros(92);
     if (flags & 0x10) w.Zeros(158);
     if (flags & 0x20) w.Zeros(80);
-    w.Zeros(36);
+    // The sprite block: its layer key is the object's layer.
+    w.Zeros(8);
+    w.I32(layer);
+    w.Zeros(24);
     if (flags & 0x100) {
         w.U32(2);
         WriteTypedValue(w, TypedValue::Int(4));
@@ -140,7 +144,10 @@ std::vector<std::uint8_t> Seed() {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     const std::vector<std::uint8_t> seed = Seed();
     PositionImage image;
-    if (ParsePosition(seed, Expected(), image) != PositionValid) __builtin_trap();
+    if (const int check = ParsePosition(seed, Expected(), image); check != PositionValid) {
+        std::fprintf(stderr, "the seed is refused with %d\n", check);
+        __builtin_trap();
+    }
     for (int i = 1; i < *argc; ++i) {
         const std::filesystem::path folder((*argv)[i]);
         std::error_code error;
