@@ -8,6 +8,7 @@
 #include "demo_hud.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
+#include "level_movers.h"
 
 #include <cmath>
 
@@ -127,9 +128,8 @@ appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& i
     return panel;
 }
 
-// The title's spinners turn at a quarter of the frame rate: one frame every four loops. The level's display
-// of score, lives and name joins their objects and images.
-void AddSpinners(appwriter::ApplicationDescription& d, appwriter::FrameContents& level) {
+// The title's spinners turn at a quarter of the frame rate: one frame every four loops.
+void AddSpinners(DemoObjects& all) {
     appwriter::ObjectInfoDesc spinner;
     spinner.handle = Spinner;
     spinner.name = u"Spinner";
@@ -140,20 +140,22 @@ void AddSpinners(appwriter::ApplicationDescription& d, appwriter::FrameContents&
     walking.directions.push_back({0, 25, 25, 0, 0, {1, 2, 3, 4}});
     spinner.definition.animations = {walking};
     spinner.definition.movements = {appwriter::MovementDesc{}};
-    std::vector<appwriter::ImageItemDesc> images;
     for (int frame = 0; frame < SpinnerFrames; ++frame)
-        images.push_back(SpinnerImage(frame));
-    const appwriter::ObjectInfoDesc panel = AddInkedPanel(images);
-    std::vector<appwriter::ObjectInfoDesc> objects{spinner, panel};
+        all.AddImage(SpinnerImage(frame));
+    const appwriter::ObjectInfoDesc panel = AddInkedPanel(all.images);
+    all.objects.push_back(spinner);
+    all.objects.push_back(panel);
     for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
-        objects.push_back(backdrop);
-    AddDemoHud(d, objects, images, level, LevelTitle);
-    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
+        all.objects.push_back(backdrop);
+}
+
+void WriteObjects(appwriter::ApplicationDescription& d, const DemoObjects& all) {
+    const appwriter::BankPayload bank = appwriter::WriteImageBank(all.images);
     std::vector<std::uint32_t> offsets = bank.offsets;
     offsets.insert(offsets.begin(), 0); // stored image 0 is none
     d.extra.push_back(
         {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+         appwriter::WriteObjectInfos(all.objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
     d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
 }
@@ -174,7 +176,8 @@ void AddTitleFade(appwriter::FrameContents& title) {
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
-    d.aboutText = u"Five spinners, a glass panel and a tune on a title, and a level.";
+    d.aboutText =
+        u"Five spinners, a glass panel and a tune on a title, and a level with a player and bouncing balls.";
     d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
@@ -195,18 +198,23 @@ appwriter::ApplicationDescription DemoGame() {
            {u"&Full screen", 1025, 0, {}}}},
          {u"&Help", 0, 0, {{u"&About\tCtrl+A", 1024, 0, {}}}}},
         {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
+    DemoObjects all;
+    AddSpinners(all);
     // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
     appwriter::FrameContents level = title;
     level.instances = LevelPlacements();
-    AddSpinners(d, level);
+    const std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, *level.instances);
+    // The level's display of score, lives and name, over the movers.
+    AddDemoHud(d, all.objects, all.images, level, LevelTitle);
+    WriteObjects(d, all);
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
-    AddFrameFlow(title, level, AddDemoSounds(d));
+    AddFrameFlow(title, level, AddDemoSounds(d), levelEvents, static_cast<std::uint16_t>(all.objects.size()));
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";

@@ -9,6 +9,10 @@ constexpr std::int16_t KeyboardMouse = -6;
 constexpr std::int16_t Timer = -4;
 constexpr std::int16_t Storyboard = -3;
 constexpr std::int16_t AnyKeyPressed = -9;
+constexpr std::int16_t KeyPressed = -1;
+constexpr std::int16_t ParamKey = 14;
+constexpr std::int16_t Escape = 0x1B;
+constexpr std::uint8_t EveryLoop = 0x20;
 constexpr std::int16_t MouseClicked = -5;
 constexpr std::int16_t TimerGreater = -1;
 constexpr std::int16_t JumpToFrame = 2;
@@ -44,7 +48,8 @@ appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
 }
 
 void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
-                  const std::vector<appwriter::EventGroupDesc>& titleExtras) {
+                  const std::vector<appwriter::EventGroupDesc>& titleExtras,
+                  const std::vector<appwriter::EventGroupDesc>& levelExtras, std::uint16_t objectInfos) {
     appwriter::EventProgramBuilder titleEvents = Program();
     appwriter::EventGroupDesc key;
     key.conditions = {Record(KeyboardMouse, AnyKeyPressed)};
@@ -65,5 +70,14 @@ void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& lev
         Record(Timer, TimerGreater, {appwriter::IntParameter(ParamTime, LevelSeconds * 1000)})};
     back.actions = {JumpTo(1)};
     levelEvents.AddGroup(back);
+    appwriter::EventGroupDesc escape;
+    escape.conditions = {Record(KeyboardMouse, KeyPressed, {appwriter::ShortParameter(ParamKey, Escape)})};
+    escape.conditions[0].runFlags = EveryLoop;
+    escape.actions = {JumpTo(1)};
+    levelEvents.AddGroup(escape);
+    for (const appwriter::EventGroupDesc& group : levelExtras)
+        levelEvents.AddGroup(group);
+    // The level's events name its objects, which are looked up among the application's object infos.
+    levelEvents.objectInfoCount = objectInfos;
     level.events = levelEvents.ChunkPayload();
 }

@@ -2,6 +2,7 @@
 // the image surfaces already made.
 #include "refresh_batches.h"
 
+#include "surfaces/engine_common.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
 
@@ -284,6 +285,108 @@ void UpdateBatch::Add(const RECT& rect, DWORD ink) {
     // Cells are whole: what they cover beyond the rectangle is copied to the screen unchanged.
     cells_.Mark(r.left >> UpdateCellShift, r.top >> UpdateCellShift, ((r.right - 1) >> UpdateCellShift) + 1,
                 ((r.bottom - 1) >> UpdateCellShift) + 1);
+}
+
+namespace {
+// A band holds about as many bytes of the surface as the per-core cache keeps beside the images drawn.
+constexpr std::size_t BandBytes = std::size_t{1} << 20;
+constexpr int MinBandRows = 16;
+// Fewer blits than this are drawn as they stand.
+constexpr std::size_t MinBandedBlits = 64;
+
+// The lists of a batch, kept between passes.
+struct BlitLists {
+    std::vector<BandedBlits::Item> items;
+    std::vector<std::uint32_t> firstOfBand, order;
+};
+thread_local BlitLists spareBlitLists;
+} // namespace
+
+BandedBlits::BandedBlits(cSurfaceImplementation& work)
+    : work_(work), bandable_(!work.CanBlitFrom() && !work.IsDCOnly() && work.pitch > 0), clip_(ClipOf(work)),
+      bandRows_(bandable_ ? static_cast<int>(std::max<std::size_t>(
+                                MinBandRows, BandBytes / static_cast<std::size_t>(work.pitch)))
+                          : 1),
+      items_(std::move(spareBlitLists.items)), firstOfBand_(std::move(spareBlitLists.firstOfBand)),
+      order_(std::move(spareBlitLists.order)) {
+    items_.clear();
+}
+
+BandedBlits::~BandedBlits() {
+    Flush();
+    spareBlitLists = {std::move(items_), std::move(firstOfBand_), std::move(order_)};
+}
+
+bool BandedBlits::Add(cSurfaceImplementation* source, int x, int y, const BlitInk& ink) {
+    if (!bandable_ || (ink.flags & engine::BlitFlagAntialias) || source->depth != work_.depth ||
+        source->IsPacked())
+        return false;
+    // The bands the blit's rows meet, within the clip; none when it lies above or below it.
+    const long long from = std::max<long long>(y, clip_.top);
+    const long long to = std::min<long long>(static_cast<long long>(y) + source->height, clip_.bottom);
+    Item item{source, x, y, ink, 0, -1};
+    if (from < to) {
+        item.firstBand = static_cast<int>((from - clip_.top) / bandRows_);
+        item.lastBand = static_cast<int>((to - 1 - clip_.top) / bandRows_);
+    }
+    items_.push_back(item);
+    return true;
+}
+
+void BandedBlits::Draw(const Item& item) {
+    item.source->Blit(&work_, item.x, item.y, 0, 0, item.source->width, item.source->height, item.ink.mode,
+                      item.ink.ink, item.ink.parameter, item.ink.flags);
+}
+
+void BandedBlits::Flush() {
+    if (items_.empty()) return;
+    const int bands = clip_.bottom > clip_.top ? (clip_.bottom - clip_.top + bandRows_ - 1) / bandRows_ : 0;
+    if (items_.size() < MinBandedBlits || bands < 2) {
+        for (const Item& item : items_)
+            Draw(item);
+        items_.clear();
+        return;
+    }
+    // The blits of each band in display order: a counting sort on the bands each blit meets.
+    firstOfBand_.assign(static_cast<std::size_t>(bands) + 1, 0);
+    for (const Item& item : items_)
+        for (int b = item.firstBand; b <= item.lastBand; ++b)
+            ++firstOfBand_[static_cast<std::size_t>(b) + 1];
+    for (std::size_t b = 1; b <= static_cast<std::size_t>(bands); ++b)
+        firstOfBand_[b] += firstOfBand_[b - 1];
+    order_.resize(firstOfBand_[static_cast<std::size_t>(bands)]);
+    for (std::uint32_t i = 0; i < items_.size(); ++i)
+        for (int b = items_[i].firstBand; b <= items_[i].lastBand; ++b)
+            order_[firstOfBand_[static_cast<std::size_t>(b)]++] = i;
+    // Each band's list now ends where the next one's begins. From the bottom up: the erase pass puts rows
+    // back from the top down, so the rows it touched last are drawn first.
+    const RECT clip = clip_;
+    for (int b = bands - 1; b >= 0; --b) {
+        const LONG top = clip.top + b * bandRows_;
+        const LONG bottom = std::min<LONG>(top + bandRows_, clip.bottom);
+        work_.SetClipRect(clip.left, top, clip.right - clip.left, bottom - top);
+        const std::uint32_t begin = b > 0 ? firstOfBand_[static_cast<std::size_t>(b) - 1] : 0;
+        const std::uint32_t end = firstOfBand_[static_cast<std::size_t>(b)];
+        // The band drawn next is fetched while this one is drawn, a share of its lines before each blit.
+        const bool ahead = b > 0 && work_.pixels;
+        const LONG nextTop = ahead ? clip.top + (b - 1) * bandRows_ : 0;
+        const std::size_t lineBytes = static_cast<std::size_t>(work_.pitch);
+        const std::size_t lines = ahead ? static_cast<std::size_t>(bandRows_) * lineBytes / 64 : 0;
+        std::size_t fetched = 0;
+        const BYTE* base = ahead ? work_.Row(nextTop) : nullptr;
+        const bool downward = work_.signedPitch > 0;
+        for (std::uint32_t k = begin; k < end; ++k) {
+            if (ahead) {
+                const std::size_t upto = (static_cast<std::size_t>(k - begin) + 1) * lines / (end - begin);
+                for (; fetched < upto; ++fetched)
+                    __builtin_prefetch(downward ? base + fetched * 64 : base - fetched * 64 + lineBytes, 1,
+                                       3);
+            }
+            Draw(items_[order_[k]]);
+        }
+    }
+    work_.SetClipRect(clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
+    items_.clear();
 }
 
 cImageSurface* ImageSurfaces::Get(DWORD image) {

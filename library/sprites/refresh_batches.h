@@ -83,12 +83,53 @@ private:
     CellBitmap cells_;
 };
 
+// The blits of a draw pass, kept in display order and drawn band of rows by band of rows when flushed (at
+// the latest when the batch ends): the rows under a crowd of sprites then stay in the cache while every
+// sprite over them is drawn, instead of being fetched again for each sprite. Each band is drawn with the
+// surface's clip narrowed to it, its blits in display order, so every pixel receives the same blits in
+// the same order as when each sprite is drawn whole.
+class BandedBlits {
+public:
+    struct Item {
+        cSurfaceImplementation* source;
+        int x, y;
+        BlitInk ink;
+        int firstBand, lastBand; // the bands its rows meet (none when last < first)
+    };
+
+    explicit BandedBlits(cSurfaceImplementation& work);
+    ~BandedBlits();
+    BandedBlits(const BandedBlits&) = delete;
+    BandedBlits& operator=(const BandedBlits&) = delete;
+    // False when the blit is not one that draws each pixel from that pixel alone (an antialiased edge,
+    // another depth, a packed source) or the surface draws through its device: the caller flushes the
+    // batch, then draws it.
+    bool Add(cSurfaceImplementation* source, int x, int y, const BlitInk& ink);
+    void Flush();
+
+private:
+    void Draw(const Item& item);
+
+    cSurfaceImplementation& work_;
+    bool bandable_;
+    win32::RECT clip_;
+    int bandRows_;
+    std::vector<Item> items_;
+    std::vector<std::uint32_t> firstOfBand_;
+    std::vector<std::uint32_t> order_;
+};
+
 // The image surfaces of the bank images drawn in one pass, each made once.
 class ImageSurfaces {
 public:
     explicit ImageSurfaces(SpriteWindow* window) : window_(window) {}
     // Null when the image cannot be drawn.
     cImageSurface* Get(win32::DWORD image);
+    // Whether getting the image would replace the surface made for another one.
+    bool Replaces(win32::DWORD image) const {
+        const std::size_t slot = image % Slots;
+        return surfaces_[slot] && images_[slot] != image;
+    }
 
 private:
     static constexpr std::size_t Slots = 32;

@@ -144,14 +144,19 @@ void SaveSpriteBackgrounds(SpriteWindow* window, cSurface& surface) {
     }
 }
 
-void DrawSprite(Sprite* s, cSurfaceImplementation& work, ImageSurfaces& images) {
+void DrawSprite(Sprite* s, cSurfaceImplementation& work, ImageSurfaces& images, BandedBlits& blits) {
     const BlitInk ink = TranslateInk(s->ink, s->inkParam);
     const RECT& r = s->displayed.rect;
     cSurfaceImplementation* source = s->transformed;
-    if (!source) source = images.Get(s->image);
-    if (source)
-        source->Blit(&work, r.left, r.top, 0, 0, source->width, source->height, ink.mode, ink.ink,
-                     ink.parameter, ink.flags);
+    if (!source) {
+        // Blits still queued may draw from the surface that this image's would replace.
+        if (images.Replaces(s->image)) blits.Flush();
+        source = images.Get(s->image);
+    }
+    if (!source || blits.Add(source, r.left, r.top, ink)) return;
+    blits.Flush();
+    source->Blit(&work, r.left, r.top, 0, 0, source->width, source->height, ink.mode, ink.ink, ink.parameter,
+                 ink.flags);
 }
 
 void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
@@ -159,19 +164,22 @@ void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
     UpdateBatch updates(window);
     // The surface is locked once for the pass; owner-drawn sprites draw with it unlocked.
     bool locked = false;
+    BandedBlits blits(work);
     for (Sprite* s = window->sprites->first; s; s = s->next) {
         if ((s->flags & NotDrawn) || Untouched(s)) continue;
         if (!(s->flags & SpriteNoSave) && !HasLastDrawn(s)) continue;
         if (s->flags & SpriteOwnerDrawn) {
+            blits.Flush();
             if (locked) work.UnlockPixels(), locked = false;
             if (s->routine) s->routine(s, RoutineDraw, 0);
         } else {
             if (!locked && !(locked = work.LockPixels() != 0)) continue;
-            DrawSprite(s, work, images);
+            DrawSprite(s, work, images, blits);
         }
         if (!SameLook(s)) updates.Add(s->displayed.rect, s->ink);
         s->flags &= ~(SpriteRedraw | SpriteChanged);
     }
+    blits.Flush();
     if (locked) work.UnlockPixels();
 }
 

@@ -64,14 +64,14 @@ void SetPosition(std::uint8_t* r) {
     if (p.direction >= 0 && p.direction != GetObjectDirection(o)) TurnObject(o, p.direction);
 }
 
-// A path movement also shifts its path and an extension movement is handed the coordinate: each adds that
-// here with its movement.
+// A movement module is handed the coordinate; a path movement also shifts its path, which it adds with the
+// path movement.
 template <bool Horizontal> void SetCoordinate(std::uint8_t* r) {
     RunObject* o = ActionObjectOf(r);
     if (!o) return;
     const std::int32_t v = IntAt(r, 0);
-    if (Horizontal && v != o->x) SetObjectPosition(o, v, o->y);
-    if (!Horizontal && v != o->y) SetObjectPosition(o, o->x, v);
+    if (Horizontal && v != o->x) SetObjectX(o, v);
+    if (!Horizontal && v != o->y) SetObjectY(o, v);
 }
 
 template <MovementRow Row, bool WithValue> void MovementAction(std::uint8_t* r) {
@@ -363,13 +363,9 @@ void SetString(std::uint8_t* r) {
 
 // --- movement settings ---
 
-template <std::size_t Setting, std::size_t Step> void SetMovementRate(std::uint8_t* r) {
+template <void (*Set)(RunObject*, std::int32_t)> void SetMovementRate(std::uint8_t* r) {
     RunObject* o = ActionObjectOf(r);
-    if (!o || !(o->objectFlags & ObjectHasMovement)) return;
-    // An extension movement takes the setting through its own operation, which the extension host adds.
-    const std::int32_t n = std::max(IntAt(r, 0), 0);
-    SetMovementField(o, Setting, n);
-    SetMovementField(o, Step, AccelerationRate(n));
+    if (o && (o->objectFlags & ObjectHasMovement)) Set(o, std::max(IntAt(r, 0), 0));
 }
 
 void SetRotatingSpeed(std::uint8_t* r) {
@@ -438,8 +434,8 @@ const CommonAction CommonActions[] = {
     {37, FlagAction<FlagChange::Toggle>},
     {40, AnimationAction<ForceFrame>},
     {41, AnimationAction<RestoreFrame>},
-    {42, SetMovementRate<MovementBlockAcceleration, MovementBlockAccelerationStep>},
-    {43, SetMovementRate<MovementBlockDeceleration, MovementBlockDecelerationStep>},
+    {42, SetMovementRate<SetMovementAcceleration>},
+    {43, SetMovementRate<SetMovementDeceleration>},
     {44, SetRotatingSpeed},
     {45, SetDirectionMask},
     {46, PathOrPlatformSetting},

@@ -88,8 +88,7 @@ template <ObjectTest Test> int ForObject(std::uint8_t* r, RunObject* o) {
 // --- what the tests read ---
 
 std::int32_t Speed(RunObject* o) {
-    const RunObjectExtended* x = ExtendedOf(o);
-    return x ? x->speed : 0;
+    return MovementSpeed(o);
 }
 std::int32_t XOf(RunObject* o) {
     return o->x;
@@ -97,12 +96,12 @@ std::int32_t XOf(RunObject* o) {
 std::int32_t YOf(RunObject* o) {
     return o->y;
 }
-// The movement's settings; an extension movement is asked by the extension host, which adds it here.
+// The movement's settings, as a movement module answers them for its own movement.
 std::int32_t Acceleration(RunObject* o) {
-    return MovementField(o, MovementBlockAcceleration);
+    return MovementAcceleration(o);
 }
 std::int32_t Deceleration(RunObject* o) {
-    return MovementField(o, MovementBlockDeceleration);
+    return MovementDeceleration(o);
 }
 std::int32_t AnimationFrame(RunObject* o) {
     const ObjectAnimationBlock* a = AnimationOf(o);

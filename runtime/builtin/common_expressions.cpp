@@ -93,15 +93,15 @@ std::int32_t Frame(RunObject* o) {
     const ObjectAnimationBlock* a = AnimationOf(o);
     return a ? a->frame : 0;
 }
-// An extension movement answers its speed and settings through the extension host, which adds it here.
+// The speed and settings, as a movement module answers them for its own movement.
 std::int32_t Speed(RunObject* o) {
-    return Ext(o) ? Ext(o)->speed : 0;
+    return MovementSpeed(o);
 }
 std::int32_t Acceleration(RunObject* o) {
-    return MovementField(o, MovementBlockAcceleration);
+    return MovementAcceleration(o);
 }
 std::int32_t Deceleration(RunObject* o) {
-    return MovementField(o, MovementBlockDeceleration);
+    return MovementDeceleration(o);
 }
 std::int32_t Direction(RunObject* o) {
     return GetObjectDirection(o);

@@ -29,23 +29,6 @@ void MarkObjectChanged(RunObject* o) {
         o->displayRoutine(o);
 }
 
-std::int32_t GetObjectDirection(RunObject* o) {
-    // An extension movement of a later interface answers for itself; the extension host asks it here.
-    const RunObjectExtended* x = ExtendedOf(o);
-    return x ? (x->direction & 31) : 0;
-}
-
-void SetObjectPosition(RunObject* o, std::int32_t x, std::int32_t y) {
-    if (!o) return;
-    o->x = x;
-    o->y = y;
-    o->xFraction = o->yFraction = 0;
-    // A move step under way ends here.
-    SetMovementField(o, MovementBlockStopRequest, -1);
-    if (RunObjectExtended* ext = ExtendedOf(o)) ext->moved = 1;
-    MarkObjectChanged(o);
-}
-
 bool SetObjectDirection(RunObject* o, std::int32_t direction) {
     RunObjectExtended* x = ExtendedOf(o);
     direction &= 31;
@@ -64,37 +47,6 @@ void RefreshObjectAnimation(RunObject* o) {
     } else if (x->animationRoutine) {
         x->animationRoutine(o);
     }
-}
-
-void CallMovementAction(MovementRow row, RunObject* o, std::int32_t value) {
-    RunObjectExtended* x = ExtendedOf(o);
-    if (!x || !(o->objectFlags & ObjectHasMovement)) return;
-    (void)row;
-    (void)value;
-}
-
-std::int32_t AccelerationRate(std::int32_t setting) {
-    return setting;
-}
-
-void SetRaceCarRotatingSpeed(RunObject* o, std::int32_t speed) {
-    (void)o;
-    (void)speed;
-}
-
-void SetEightDirectionMask(RunObject* o, std::uint32_t mask) {
-    (void)o;
-    (void)mask;
-}
-
-bool MovementReversing(RunObject* o) {
-    (void)o;
-    return false;
-}
-
-bool MovementBouncing(RunObject* o) {
-    (void)o;
-    return false;
 }
 
 std::uint32_t AlphaOfRatio(std::int32_t ratio) {

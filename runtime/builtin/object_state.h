@@ -5,6 +5,7 @@
 
 #include "events/event_state.h"
 #include "events/typed_value.h"
+#include "objects/movements.h"
 #include "plugin/run_object.h"
 
 #include <cstdint>
@@ -15,11 +16,6 @@ namespace vtrrt {
 // Flags the object for redisplay: the extended header's changed field, or, for an object without one, its
 // display routine at once.
 void MarkObjectChanged(RunObject* object);
-// The object's current direction, 0 to 31 (0 for an object that has none).
-std::int32_t GetObjectDirection(RunObject* object);
-// Moves the object's hot spot to (x, y): its fractions cleared, its move reported to the movement that
-// runs it (the static movement tests its collisions at its next step) and the object changed.
-void SetObjectPosition(RunObject* object, std::int32_t x, std::int32_t y);
 // Sets the direction when it differs (the movement told through its set-direction row, the object
 // changed); true when it changed.
 bool SetObjectDirection(RunObject* object, std::int32_t direction);
@@ -29,32 +25,6 @@ void RefreshObjectAnimation(RunObject* object);
 
 // The object kept for later, when it still lives (the same object in its slot).
 RunObject* KeptObjectAlive(const KeptObject& kept);
-
-// Rows of the movement action table.
-enum class MovementRow : int {
-    Start = 0,
-    SetMaxSpeed = 1,
-    SetSpeed = 2,
-    Stop = 3,
-    Reverse = 4,
-    Bounce = 5,
-    SetDirection = 6,
-};
-// Calls the row's routine for the object's movement type; nothing for an object without a movement.
-void CallMovementAction(MovementRow row, RunObject* object, std::int32_t value);
-// The movement's states: driving backwards (the race car), and bouncing since its last step.
-bool MovementReversing(RunObject* object);
-bool MovementBouncing(RunObject* object);
-// The movement's acceleration and deceleration settings in its block, and the speed steps they give.
-constexpr std::size_t MovementBlockAcceleration = 0;
-constexpr std::size_t MovementBlockDeceleration = 4;
-constexpr std::size_t MovementBlockAccelerationStep = 28;
-constexpr std::size_t MovementBlockDecelerationStep = 32;
-// The speed x 256 an acceleration or deceleration setting adds or takes away per loop.
-std::int32_t AccelerationRate(std::int32_t setting);
-// Settings of one movement type: the race car's rotating speed, the eight-direction movement's mask.
-void SetRaceCarRotatingSpeed(RunObject* object, std::int32_t speed);
-void SetEightDirectionMask(RunObject* object, std::uint32_t mask);
 
 // Inks: the code bits of an object's ink word, the flag that makes its parameter an RGBA coefficient, and
 // the semi-transparent ink, whose parameter is a ratio from 0 (opaque) to 128 (unseen).

@@ -38,28 +38,6 @@ constexpr std::uint16_t FlagActionPoint = 0x02;
 constexpr std::uint16_t FlagObjectDirection = 0x04;
 constexpr std::uint16_t FlagNoDirection = 0x08;
 
-// Each direction's step, 256 times the cosine and minus 256 times the sine, truncated.
-struct UnitSteps {
-    std::array<std::int32_t, 32> x{}, y{};
-    UnitSteps() {
-        const double step = std::acos(-1.0) / 16.0;
-        for (int d = 0; d < 32; ++d) {
-            x[static_cast<std::size_t>(d)] = static_cast<std::int32_t>(256.0 * std::cos(d * step));
-            y[static_cast<std::size_t>(d)] = -static_cast<std::int32_t>(256.0 * std::sin(d * step));
-        }
-        // The quarter turns are exact whatever the rounding of the library.
-        for (int d = 0; d < 32; d += 8) {
-            x[static_cast<std::size_t>(d)] = d == 0 ? 256 : d == 16 ? -256 : 0;
-            y[static_cast<std::size_t>(d)] = d == 8 ? -256 : d == 24 ? 256 : 0;
-        }
-    }
-};
-
-const UnitSteps& Steps() {
-    static const UnitSteps steps;
-    return steps;
-}
-
 std::int32_t LastLayer() {
     const FrameRunState* run = CurrentRunState();
     const FrameRecord* frame = run ? run->frame : nullptr;
@@ -80,13 +58,6 @@ void AddActionPoint(RunObject* o, ResolvedPosition& out) {
 }
 
 } // namespace
-
-std::int32_t DirectionUnitX(std::int32_t d) {
-    return Steps().x[static_cast<std::size_t>(d & 31)];
-}
-std::int32_t DirectionUnitY(std::int32_t d) {
-    return Steps().y[static_cast<std::size_t>(d & 31)];
-}
 
 std::int32_t DirectionFromDelta(std::int32_t dx, std::int32_t dy) {
     if (dx == 0) return dy < 0 ? 8 : 24;

@@ -35,8 +35,5 @@ std::int32_t DirectionFromMask(std::uint32_t mask);
 // The direction a parameter gives: a mask of directions (code 29) chooses one as DirectionFromMask does;
 // any other parameter is a number, taken modulo 32.
 std::int32_t DirectionParameter(const std::uint8_t* parameter);
-// trunc(256 cos) and -trunc(256 sin) of direction d (0 to 31): a step along it with Y growing downwards.
-std::int32_t DirectionUnitX(std::int32_t d);
-std::int32_t DirectionUnitY(std::int32_t d);
 
 } // namespace vtrrt

@@ -224,11 +224,12 @@ int EndAnimation(RunObject* o, ObjectAnimationBlock& a) {
     return 0;
 }
 
-void SaveBeforeMove(RunObjectExtended* x, bool withAngle) {
+// The angle too, so that a move taken back restores the angle the object had, whatever turned it.
+void SaveBeforeMove(RunObjectExtended* x) {
     x->xBeforeMove = x->x;
     x->yBeforeMove = x->y;
     x->imageBeforeMove = x->image;
-    if (withAngle) x->angleBeforeMove = std::bit_cast<std::int32_t>(x->angle);
+    x->angleBeforeMove = std::bit_cast<std::int32_t>(x->angle);
     x->boxBeforeMove[0] = x->x - x->hotSpotX;
     x->boxBeforeMove[1] = x->y - x->hotSpotY;
     x->boxBeforeMove[2] = x->boxBeforeMove[0] + x->width;
@@ -404,12 +405,16 @@ int StepAnimation(RunObject* o, int advance) {
 void AnimateObject(RunObject* o) {
     RunObjectExtended* x = Extended(o);
     if (!x) return;
-    SaveBeforeMove(x, true);
+    SaveBeforeMove(x);
     StepAnimation(o, 1);
 }
 
 void SaveObjectBox(RunObject* o) {
-    if (RunObjectExtended* x = Extended(o)) SaveBeforeMove(x, false);
+    if (RunObjectExtended* x = Extended(o)) SaveBeforeMove(x);
+}
+
+void TakeObjectImageInfo(RunObject* o) {
+    if (RunObjectExtended* x = Extended(o)) TakeImageInfo(x);
 }
 
 void SetAnimationRequest(RunObject* o, int animation) {

@@ -60,9 +60,11 @@ int StepAnimation(RunObject* object, int advance);
 // The usual animation routine: saves the position, image, angle and box as they were before the move,
 // then steps.
 void AnimateObject(RunObject* object);
-// The animation routine of objects without animations: saves the same, but the angle, and animates nothing.
+// The animation routine of objects without animations: saves the same and animates nothing.
 void SaveObjectBox(RunObject* object);
 void SetAnimationRequest(RunObject* object, int animation);
+// The object takes the size and hot spot of its current image as turned and scaled.
+void TakeObjectImageInfo(RunObject* object);
 void AppearingAnimationRoutine(RunObject* object);
 void DisappearingAnimationRoutine(RunObject* object);
 // The destroy action of animated objects: plays the disappearing animation or transition when there is one,

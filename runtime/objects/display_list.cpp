@@ -1,6 +1,7 @@
 #include "objects/display_list.h"
 
 #include "objects/backgrounds.h"
+#include "objects/movements.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/object_transitions.h"
@@ -342,11 +343,16 @@ void ScrollFrame(std::int32_t x, std::int32_t y) {
                     return scrolls ? static_cast<std::int32_t>(static_cast<float>(scroll) * c) : scroll;
                 };
                 const bool sx = l.settings.flags & LayerScrollsX, sy = l.settings.flags & LayerScrollsY;
-                // Objects with a movement are placed through it once the movements add that.
-                o->x = o->x - l.scroll[0] - term(x, sx, l.settings.xCoefficient) +
-                       term(oldX, sx, l.settings.xCoefficient) + s->scrollDeltaX;
-                o->y = o->y - l.scroll[1] - term(y, sy, l.settings.yCoefficient) +
-                       term(oldY, sy, l.settings.yCoefficient) + s->scrollDeltaY;
+                const std::int32_t nx = o->x - l.scroll[0] - term(x, sx, l.settings.xCoefficient) +
+                                        term(oldX, sx, l.settings.xCoefficient) + s->scrollDeltaX;
+                const std::int32_t ny = o->y - l.scroll[1] - term(y, sy, l.settings.yCoefficient) +
+                                        term(oldY, sy, l.settings.yCoefficient) + s->scrollDeltaY;
+                if (o->objectFlags & ObjectHasMovement) {
+                    SetObjectPosition(o, nx, ny);
+                } else {
+                    o->x = nx;
+                    o->y = ny;
+                }
             }
             if (!(o->objectFlags & ObjectRedrawsFrame) && o->displayRoutine) o->displayRoutine(o);
         } else if (!(o->objectFlags & ObjectRedrawsFrame) && o->restoreDisplayRoutine) {

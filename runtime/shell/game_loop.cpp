@@ -116,8 +116,9 @@ void AdvanceClock(FrameRunState& s) {
     s.frameClock = now;
     s.totalLoopTime += s.loopTime;
     ++s.loopCount;
-    // The frame's speed value is a movement setting, which the movement services add: 1 until then.
-    s.timeFactor = static_cast<double>(s.loopTime) / 1000.0;
+    // The movements' speed factor: 1 for a loop that took the time the frame rate gives it.
+    s.timeFactor = static_cast<double>(ClampFrameRate(s.application->header.frameRate)) *
+                   static_cast<double>(s.loopTime) / 1000.0;
     s.loopTimes[s.loopTimeIndex] =
         static_cast<std::int32_t>(std::clamp<std::int64_t>(s.loopTime, 0, INT32_MAX));
     s.loopTimeIndex = (s.loopTimeIndex + 1) % LoopTimeRingSize;

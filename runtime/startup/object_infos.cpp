@@ -1,5 +1,6 @@
 #include "startup/object_infos.h"
 
+#include "objects/movements.h"
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
 #include "startup/chunk_reader.h"
@@ -142,8 +143,10 @@ int LoadObjectInfos(ApplicationRecord* app, CInputFile& stream) {
 void FreeObjectInfos(ApplicationRecord* app) {
     if (!app) return;
     if (app->objectInfos)
-        for (ObjectInfo& info : app->objectInfos->infos)
+        for (ObjectInfo& info : app->objectInfos->infos) {
+            ReleaseMovementPlugins(info.definition.data(), info.definition.size());
             DeleteEffect(std::exchange(info.effect, nullptr));
+        }
     delete app->objectInfos;
     app->objectInfos = nullptr;
 }
@@ -171,6 +174,8 @@ int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
 }
 
 void UnloadObjectDefinition(ObjectInfo& info) {
+    // The plugins of its movement modules go with the definition.
+    ReleaseMovementPlugins(info.definition.data(), info.definition.size());
     info.definition.clear();
     info.definition.shrink_to_fit();
     info.runFlags &= ~(InfoDefinitionLoaded | InfoTranslated | InfoUnloadCandidate);

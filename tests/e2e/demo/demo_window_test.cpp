@@ -1,7 +1,7 @@
 // Runs the packed demo in a real X window (Xvfb): the first frame's colour and the menu bar on a screenshot,
-// the title's fade, full screen and back through the Options menu, the About dialog from the Help menu,
-// closing the window like a window manager would, quitting by the menu shortcut and by the File menu, and the
-// program's exit and clean-up.
+// the title's fade, the level's player moved by an arrow key, full screen and back through the Options menu,
+// the About dialog from the Help menu, closing the window like a window manager would, quitting by the menu
+// shortcut and by the File menu, and the program's exit and clean-up.
 #include "demo/demo_hud_layout.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
@@ -107,8 +107,9 @@ std::string ScoreShown(const vtrtest::Screenshot& shot, int x, int top) {
                 for (int cell = 0; cell < DigitCells && same; ++cell) {
                     const auto p = shot.Rgb(x + ScoreLeft + d * DigitWidth + cell * DigitScale + 1,
                                             top + ScoreTop + row * DigitScale + 1);
-                    const bool lit = DigitGlyphs[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)]
-                                                [static_cast<std::size_t>(cell)] == '#';
+                    const bool lit =
+                        DigitGlyphs[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)]
+                                   [static_cast<std::size_t>(cell)] == '#';
                     same = (p && *p == DigitColour) == lit;
                 }
             if (same) found = static_cast<char>('0' + glyph);
@@ -357,8 +358,8 @@ TEST_F(DemoWindow, TheTitlesSpinnersAreDrawnWhereTheyWerePlacedAndTurn) {
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
-// A key on the title shows the level, which gives the title back after its time; a click on the title
-// shows the level again.
+// A key on the title shows the level, which gives the title back on Escape; a click on the title shows the
+// level again.
 TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     const auto box = Launch(temp_);
     ASSERT_TRUE(box);
@@ -394,7 +395,9 @@ TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     const std::vector<std::string> press = {Python, (Here / "x11_press.py").string(), display_.Name(), "Demo",
                                             "space"};
     ASSERT_TRUE(waitFor(level, 100, [&] { Runs(press); })) << "a key did not show the level";
-    ASSERT_TRUE(waitFor(title, 150, nullptr)) << "the level did not give the title back";
+    const std::vector<std::string> escape = {Python, (Here / "x11_press.py").string(), display_.Name(),
+                                             "Demo", "Escape"};
+    ASSERT_TRUE(waitFor(title, 100, [&] { Runs(escape); })) << "Escape did not give the title back";
     ASSERT_TRUE(waitFor(level, 100, [&] { Click(x + width / 2, y + bar + 300); }))
         << "a click did not show the level";
     ASSERT_TRUE(Window("close"));
@@ -507,6 +510,51 @@ TEST_F(DemoWindow, TheLevelShowsTheScoreTheLivesAndItsName) {
             if (shot.Rgb(x + px, top + py) == std::array<std::uint8_t, 3>{0xFF, 0xFF, 0xFF}) ++white;
     EXPECT_GT(hearts, LivesShown * HeartSize / 2);
     EXPECT_GT(white, 40) << "the level's name";
+    CloseAndExpectCleanEnd();
+}
+
+// The level's player, an orange block, moves down while the down arrow is held and stands still again when
+// it is let go.
+TEST_F(DemoWindow, ThePlayerMovesWhileAnArrowKeyIsHeld) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int top = y + height - 480;
+    // The middle of the player's orange pixels in the play area's left third (its posts pen the balls in
+    // the middle).
+    const auto player = [&]() -> std::optional<std::pair<double, double>> {
+        const auto shot = Shot();
+        if (!shot) return std::nullopt;
+        double sx = 0, sy = 0;
+        int n = 0;
+        for (int py = 0; py < 360; ++py)
+            for (int px = 0; px < 220; ++px)
+                if (shot->Rgb(x + px, top + py) == std::array<std::uint8_t, 3>{0xF0, 0x80, 0x20}) {
+                    sx += px, sy += py;
+                    ++n;
+                }
+        if (n < 100) return std::nullopt;
+        return std::pair{sx / n, sy / n};
+    };
+    std::optional<std::pair<double, double>> before;
+    for (int i = 0; i < 100 && !(before = player()); ++i)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(before) << "the player is not shown";
+    // The key may arrive before the window has the focus: hold it again until the player has moved.
+    std::optional<std::pair<double, double>> after = before;
+    for (int attempt = 0; attempt < 5 && after && after->second < before->second + 20; ++attempt) {
+        ASSERT_TRUE(Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Down", "0.3"}));
+        std::this_thread::sleep_for(300ms);
+        after = player();
+    }
+    ASSERT_TRUE(after) << "the player is no longer shown";
+    EXPECT_GT(after->second, before->second + 20) << "down";
+    EXPECT_NEAR(after->first, before->first, 1.0) << "and only down";
+    // Let go, it slows down and stays.
+    std::this_thread::sleep_for(500ms);
+    const auto settled = player();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(player(), settled);
     CloseAndExpectCleanEnd();
 }
 

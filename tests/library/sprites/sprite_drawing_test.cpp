@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,90 @@ INSTANTIATE_TEST_SUITE_P(Backgrounds, SpriteRefresh,
                          ::testing::Values(BackgroundCase{"BackgroundCopy", false},
                                            BackgroundCase{"SavedPerSprite", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A crowd on a surface wide enough that its rows are drawn in several bands: sprites across the bands'
+// edges, more images than the pass keeps surfaces for, and every sprite moving between refreshes.
+class CrowdRefresh : public AppWindowTest {
+protected:
+    static constexpr int CrowdWidth = 4096, CrowdHeight = 140;
+
+    void SetUp() override {
+        AppWindowTest::SetUp();
+        AppWindowParams p = Params(AppWindowMain, CrowdWidth, CrowdHeight);
+        p.areaWidth = -CrowdWidth, p.areaHeight = -CrowdHeight;
+        window = Create(p);
+        ASSERT_NE(window, nullptr);
+        Pump();
+        ASSERT_TRUE(AttachWindowSurface(window, PatternSurface(CrowdWidth, CrowdHeight, 32)));
+    }
+
+    struct Placed {
+        const Picture* picture;
+        int x, y;
+    };
+
+    // How many surface pixels differ from the pictures put in order over the pattern.
+    int WrongPixels(const std::vector<Placed>& placed) {
+        std::vector<COLORREF> expected;
+        for (int y = 0; y < CrowdHeight; ++y)
+            for (int x = 0; x < CrowdWidth; ++x)
+                expected.push_back(PatternColour(x, y));
+        for (const Placed& s : placed)
+            for (int y = 0; y < s.picture->height; ++y)
+                for (int x = 0; x < s.picture->width; ++x) {
+                    const int sx = s.x + x, sy = s.y + y;
+                    const COLORREF c = s.picture->At(x, y);
+                    if (sx < 0 || sy < 0 || sx >= CrowdWidth || sy >= CrowdHeight || SameColour(c, 0))
+                        continue;
+                    expected[static_cast<std::size_t>(sy) * CrowdWidth + sx] = c;
+                }
+        cSurface* surface = GetWindowSurface(window, 0);
+        int wrong = 0;
+        for (int y = 0; y < CrowdHeight; ++y)
+            for (int x = 0; x < CrowdWidth; ++x) {
+                COLORREF c = 0;
+                surface->GetPixel(x, y, c);
+                wrong += !SameColour(c, expected[static_cast<std::size_t>(y) * CrowdWidth + x]);
+            }
+        return wrong;
+    }
+
+    AppWindow* window = nullptr;
+};
+
+TEST_F(CrowdRefresh, ManyMovingSpritesOverManyImagesShowInDisplayOrder) {
+    constexpr int ImageCount = 52, Crowd = 300;
+    std::vector<Picture> pictures;
+    std::vector<DWORD> images;
+    for (int i = 0; i < ImageCount; ++i) {
+        pictures.push_back(MakePicture(20 + i % 5 * 4, 24 + i % 3 * 8, 0, 0, i, 3 + i % 4));
+        images.push_back(AddPicture(context, pictures.back()));
+    }
+    // The first half of the crowd uses some images, the second half images made after them, which take
+    // the places the first ones had among the surfaces kept.
+    std::mt19937 rng(11);
+    std::vector<Placed> placed;
+    std::vector<Sprite*> list;
+    for (int i = 0; i < Crowd; ++i) {
+        const int picture = i < Crowd / 2 ? i % 20 : 32 + i % 20;
+        placed.push_back({&pictures[picture], static_cast<int>(rng() % (CrowdWidth + 20)) - 20,
+                          static_cast<int>(rng() % (CrowdHeight + 20)) - 20});
+        list.push_back(CreateSprite(window->sprites, placed.back().x, placed.back().y,
+                                    images[static_cast<std::size_t>(picture)], 0, i + 1, 0, SpriteShown, 0));
+    }
+    for (int refresh = 0; refresh < 3; ++refresh) {
+        EraseSprites(window->sprites);
+        CommitSpriteChanges(window->sprites);
+        DrawSprites(window->sprites);
+        EXPECT_EQ(WrongPixels(placed), 0) << "refresh " << refresh;
+        for (int i = 0; i < Crowd; ++i) {
+            Placed& s = placed[static_cast<std::size_t>(i)];
+            s.x += static_cast<int>(rng() % 41) - 20, s.y += static_cast<int>(rng() % 41) - 20;
+            ModifySprite(window->sprites, list[static_cast<std::size_t>(i)], s.x, s.y,
+                         images[static_cast<std::size_t>(s.picture - pictures.data())]);
+        }
+    }
+}
 
 class WindowDrawing : public SpriteWindowTest {
 protected:
