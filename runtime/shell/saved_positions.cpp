@@ -7,6 +7,7 @@
 #include "objects/backdrop_layers.h"
 #include "objects/backgrounds.h"
 #include "objects/display_list.h"
+#include "objects/movements.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "shell/command_line.h"
@@ -500,8 +501,17 @@ RunObject* ApplyObject(const SavedObject& saved) {
     o->collisionFlags = saved.collisionFlags;
     o->creationNumber = saved.creationNumber;
     o->identifier = saved.identifier;
+    // An object that had gone on to another movement of its list is set up for it before its state returns.
+    if (saved.movement.size() == ObjectMovementBlockBytes) {
+        const std::uint8_t* at = saved.movement.data() + MovementBlockCurrent;
+        const auto current = static_cast<std::int32_t>(at[0] | (at[1] << 8) | (at[2] << 16) |
+                                                       (static_cast<std::uint32_t>(at[3]) << 24));
+        if (current != CurrentMovementIndex(o)) InitObjectMovement(current, o, o->definition, nullptr);
+    }
     if (RunObjectExtended* x = ExtendedOf(o); x && saved.extended) {
         const SavedObject::Extended& e = *saved.extended;
+        // The routines in use are those the set-up chose for the movement.
+        const std::int32_t movementType = x->movementType;
         x->player = e.player;
         x->movementType = e.movementType;
         x->animationRequest = e.animationRequest;
@@ -522,6 +532,7 @@ RunObject* ApplyObject(const SavedObject& saved) {
         x->previousDirection = e.previousDirection;
         std::copy(std::begin(e.boxBeforeMove), std::end(e.boxBeforeMove), x->boxBeforeMove);
         x->animationRoutine = AnimationRoutineOf(e.animationRoutine);
+        x->movementType = movementType;
     }
     if (std::uint8_t* block = MovementBlockOf(o); block && saved.movement.size() == ObjectMovementBlockBytes)
         std::memcpy(block, saved.movement.data(), ObjectMovementBlockBytes);
