@@ -44,6 +44,12 @@ constexpr StringResource Strings[] = {
     {119, u"Ins"},
     {120, u"Del"},
     {121, u"Escape"},
+    {130, u"An error has occured while reading the file."},
+    {131, u"This file is not a VTR application position file."},
+    {132, u"This file was not saved by this application."},
+    {133, u"This file was saved with an incompatible version of VTR runtime."},
+    {134, u"This file was saved by a incompatible version of the application."},
+    {135, u"The current frame is not the same as the saved one."},
 };
 
 constexpr DWORD DialogStyle = DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;

@@ -320,6 +320,34 @@ void DeleteBackdropsOfLayer(std::uint8_t* record) {
     DeleteLayerBackdrops(IntAt(record, 0) - 1);
 }
 
+// The file and stamp of a position save or load, kept in the run state for the frame tick. A name too long
+// for a path leaves none, and the tick then asks for the file.
+void KeepPositionRequest(std::uint8_t* record) {
+    FrameRunState* run = Run();
+    if (!run) return;
+    const WCHAR* given = GetStringParameter(ParameterAt(record, 0));
+    const std::u16string_view name = given ? given : u"";
+    const std::size_t units = name.size() < MAX_PATH ? name.size() : 0;
+    std::copy_n(name.begin(), units, run->positionFile);
+    run->positionFile[units] = 0;
+    run->positionStamp = IntAt(record, 1);
+}
+
+void SavePosition(std::uint8_t* record) {
+    KeepPositionRequest(record);
+    if (FrameRunState* run = Run()) run->saveRequest = SaveRequestPosition;
+}
+
+void LoadPosition(std::uint8_t* record) {
+    KeepPositionRequest(record);
+    SetExit(ExitLoadPosition);
+}
+
+void LoadPositionInItsFrame(std::uint8_t* record) {
+    KeepPositionRequest(record);
+    SetExit(ExitLoadPositionJump);
+}
+
 // Only when the frame has no recorder; the run's random seed becomes the recording's.
 void PlayBackRecording(std::uint8_t* record) {
     StartInputPlayback(GetStringParameter(ParameterAt(record, 0)));
@@ -502,6 +530,10 @@ void ApplyPendingScroll() {
     s->run->redrawRequest |= RedrawRequestScrolled;
 }
 
+void SetRunningFrameSize(std::int32_t width, std::int32_t height) {
+    SetFrameSize(width, height);
+}
+
 void InstallStoryboardRoutines() {
     static constexpr std::array<ConditionRoutine, 10> Conditions{StartOfFrame,
                                                                  Always,
@@ -548,10 +580,12 @@ void InstallStoryboardRoutines() {
                                                            DeleteBackdropsOfLayer,
                                                            SetFrameWidth,
                                                            SetFrameHeight};
-    // 28 to 30 save and load positions, added with the saved positions; 32 to 36 change the
-    // frame's ink and effect, added with the effect object.
+    // 32 to 36 change the frame's ink and effect, added with the effect object.
     for (std::size_t i = 0; i < Actions.size(); ++i)
         if (Actions[i]) SetActionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Actions[i]);
+    SetActionRoutine(TypeStoryboard, 28, SavePosition);
+    SetActionRoutine(TypeStoryboard, 29, LoadPosition);
+    SetActionRoutine(TypeStoryboard, 30, LoadPositionInItsFrame);
     SetActionRoutine(TypeStoryboard, 31, PlayBackRecording);
 
     static constexpr std::array<ExpressionRoutine, 16> Expressions{

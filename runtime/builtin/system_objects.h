@@ -26,6 +26,9 @@ void InstallSpecialExpressions();
 
 // Asks the display to move where the storyboard's actions asked for, before the frame is displayed.
 void ApplyPendingScroll();
+// The running frame's size as the storyboard's actions set it: the collision mask follows, and the virtual
+// size when it was the frame's.
+void SetRunningFrameSize(std::int32_t width, std::int32_t height);
 
 // Helpers the system objects share.
 // The record's negation bit.

@@ -2,6 +2,8 @@
 // the record keeps as `runState` and `currentFrameIndex`.
 #pragma once
 
+#include "win32/kernel.h"
+
 #include <cstdint>
 
 namespace vtrrt {
@@ -36,6 +38,11 @@ struct ApplicationRun {
     std::int32_t startError;   // the frame-start error that ended the application; 0 when none
     FrameRecord* frame;        // the loaded frame, null when none
     GlobalObjectStore* globalStore;
+    // A position to load when the frame it was saved in starts (empty: none), with its stamp; and whether
+    // a position is being loaded now.
+    win32::WCHAR pendingPositionFile[win32::MAX_PATH];
+    std::int32_t pendingPositionStamp;
+    bool loadingPosition;
 };
 
 } // namespace vtrrt

@@ -20,6 +20,7 @@
 #include "shell/mouse_capture.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
+#include "shell/saved_positions.h"
 #include "shell/window_placement.h"
 #include "shell/window_title.h"
 #include "startup/frame_loader.h"
@@ -227,8 +228,24 @@ int CreateFrameCollisionMask(const FrameRecord& frame) {
 }
 
 int StartFrameRun(bool fadeIn) {
-    // A pending saved position is loaded here by the position services, which add it.
     FrameRecord* frame = Services().frame;
+    if (App().run.pendingPositionFile[0]) {
+        // Only a position applied makes a run; anything else starts the frame as usual, after taking down
+        // what a failed load built.
+        const PositionLoad load = LoadApplicationPosition(nullptr);
+        if (load == PositionLoad::Applied) {
+            if (fadeIn) CurrentRunState()->runFlags |= RunFadeInPending;
+            return 0;
+        }
+        if (FrameRunState* built = CurrentRunState()) {
+            ResetFrameLayers(*frame, false);
+            StopFrameSounds(App());
+            KillAllObjects();
+            EndFrameEvents(built);
+            ReleaseMouse();
+            FreeFrameRunState(built);
+        }
+    }
     frame->maxObjects = FrameObjectCapacity(*frame);
     if (CreateFrameRunState() != 0) return -1;
     FrameRunState* s = CurrentRunState();
@@ -362,7 +379,11 @@ int FrameTick() {
         ResetFrameLayers(*frame, false);
         if (frame->events) ReleaseFrameEventLists(*frame->events);
     }
-    // Save request 8 is answered by the position services, which add the save here.
+    if (s->saveRequest == SaveRequestPosition) {
+        s->saveRequest = 0;
+        SaveApplicationPosition(nullptr);
+        s = CurrentRunState();
+    }
     s->saveRequest = 0;
     if (r == 0 || app.run.inTimerStep) return r;
     switch (r) {
@@ -370,11 +391,27 @@ int FrameTick() {
         s->exitCode = ExitNone;
         PauseApplication();
         return 0;
-    case ExitLoadPosition:
-        // The position services load the position into the running frame here, and add code 7's load and
-        // jump; until then the frame restarts as when a load fails.
+    case ExitLoadPositionJump: {
         s->exitCode = ExitNone;
-        [[fallthrough]];
+        const std::int32_t saved = LoadPositionAndRestart();
+        // Nothing read: the frame goes on as it was.
+        if (saved < 0) return 0;
+        if (saved != app.currentFrameIndex) {
+            s->exitCode = ExitJumpToFrame;
+            s->exitParameter = static_cast<std::int32_t>(static_cast<std::uint32_t>(saved) | JumpByIndex);
+            return ExitJumpToFrame;
+        }
+        // The position is for this frame: the file kept for the next frame's start is loaded now.
+        const PositionLoad load = LoadApplicationPosition(nullptr);
+        return load == PositionLoad::Failed ? RebuildFrameRun() : 0;
+    }
+    case ExitLoadPosition: {
+        s->exitCode = ExitNone;
+        // Applied, refused with its message or cancelled, the frame goes on; a load that failed after
+        // taking the run down restarts it from the frame's own data.
+        const PositionLoad load = LoadApplicationPosition(nullptr);
+        return load == PositionLoad::Failed ? RebuildFrameRun() : 0;
+    }
     case ExitRestartFrame:
         return RebuildFrameRun();
     case ExitEndApplication:

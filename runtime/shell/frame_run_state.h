@@ -5,6 +5,7 @@
 #include "shell/typed_value.h"
 #include "startup/frame_record.h"
 
+#include "win32/kernel.h"
 #include "win32/types.h"
 
 #include <cstdint>
@@ -76,6 +77,9 @@ constexpr std::uint16_t RunObjectInfosBuilt200 = 0x200;
 // Set while the frame's run ends: an animation that plays its last loop then raises nothing.
 constexpr std::uint16_t RunFrameEnding = 0x8000;
 
+// The save request that asks the frame tick to save the position.
+constexpr std::int16_t SaveRequestPosition = 8;
+
 // One window-message hook per object extension, and the rich text object's.
 constexpr int MaxWindowHooks = 96 + 1;
 
@@ -145,6 +149,10 @@ struct FrameRunState {
     std::int16_t recorderMode; // RecorderMode
     InputRecorder* recorder;   // owned
     std::int16_t saveRequest;
+    // The position file an event named for the next save or load (empty: a dialog asks), and the stamp
+    // the position is saved with or must carry.
+    win32::WCHAR positionFile[win32::MAX_PATH];
+    std::int32_t positionStamp;
     // The last music the speaker asked for: its bank handle (-1 for a file), its flags and loops.
     std::int32_t musicRequestHandle;
     std::uint32_t musicRequestFlags;

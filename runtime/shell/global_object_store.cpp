@@ -371,4 +371,72 @@ void FreeGlobalObjectStore(ApplicationRecord& app) {
     app.run.globalStore = nullptr;
 }
 
+void WriteGlobalObjectStore(PositionWriter& file, const ApplicationRecord& app) {
+    const GlobalObjectStore* store = app.run.globalStore;
+    const std::int32_t count = store ? store->count : 0;
+    file.U32(static_cast<std::uint32_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::uint8_t* entry = store->entries[i];
+        const std::uint32_t elements = ReadU32(entry), size = ReadU32(entry + 4);
+        const std::uint8_t* first = ElementsOf(entry);
+        const std::size_t held = static_cast<std::size_t>(first - entry) + std::size_t{elements} * size;
+        // The entry as held with its pointers written as 0: a text's copy, a string value's text.
+        std::vector<std::uint8_t> copy(entry, entry + held);
+        std::uint8_t* at = copy.data() + (first - entry);
+        for (std::uint32_t k = 0; k < elements; ++k) {
+            std::uint8_t* element = at + std::size_t{k} * size;
+            if (size == TextElementBytes) {
+                std::memset(element, 0, sizeof(char16_t*));
+            } else if (size != CounterElementBytes) {
+                for (std::uint32_t v = 0; v < ReadU32(element); ++v) {
+                    std::uint8_t* value = element + ValuesHeaderBytes + v * sizeof(TypedValue);
+                    if (ReadU32(value) == static_cast<std::uint32_t>(TypeString))
+                        std::memset(value + 8, 0, 8);
+                }
+            }
+        }
+        file.U32(static_cast<std::uint32_t>(held + 4));
+        file.Bytes(copy);
+        file.U32(0);
+        if (size != TextElementBytes) continue;
+        for (std::uint32_t k = 0; k < elements; ++k) {
+            const char16_t* text = TextOfElement(first + std::size_t{k} * size);
+            if (!text) {
+                file.U32(0);
+                continue;
+            }
+            const std::size_t units = std::char_traits<char16_t>::length(text) + 1;
+            file.U32(static_cast<std::uint32_t>(units));
+            for (std::size_t u = 0; u < units; ++u)
+                file.U16(static_cast<std::uint16_t>(text[u]));
+        }
+    }
+}
+
+bool ReplaceGlobalObjectStore(ApplicationRecord& app, const std::vector<SavedStoreEntry>& saved) {
+    FreeGlobalObjectStore(app);
+    if (saved.empty()) return true;
+    GlobalObjectStore* store = StoreOf(app);
+    if (!store) return false;
+    for (const SavedStoreEntry& e : saved) {
+        const std::size_t header = EntryHeaderBytes + KeyBytes(e.key);
+        std::uint8_t* entry = nullptr;
+        if (!AllocZeroedMemory(header + e.elements.size(), &entry)) return false;
+        WriteU32(entry, e.count);
+        WriteU32(entry + 4, e.elementSize);
+        std::memcpy(entry + EntryHeaderBytes, e.key.c_str(), KeyBytes(e.key));
+        std::memcpy(entry + header, e.elements.data(), e.elements.size());
+        if (e.elementSize == TextElementBytes)
+            for (std::uint32_t k = 0; k < e.count && k < e.texts.size(); ++k) {
+                char16_t* copy = e.texts[k] ? CopyString(e.texts[k]->c_str()) : nullptr;
+                std::memcpy(entry + header + std::size_t{k} * e.elementSize, &copy, sizeof copy);
+            }
+        if (!PutEntry(*store, -1, entry)) {
+            FreeEntry(entry);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace vtrrt

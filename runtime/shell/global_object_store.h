@@ -3,6 +3,7 @@
 // the next that has objects of the same name and type.
 #pragma once
 
+#include "shell/position_file.h"
 #include "startup/application_record.h"
 
 #include <cstdint>
@@ -27,5 +28,10 @@ void StoreGlobalObjects();
 void RestoreGlobalObjects();
 // Frees every entry and the store; the application has none afterwards.
 void FreeGlobalObjectStore(ApplicationRecord& app);
+// The store in a position file: the entry count, then each entry as held (its pointers as 0) with its
+// size, and the texts of text entries after it. Without a store: a count of 0.
+void WriteGlobalObjectStore(PositionWriter& file, const ApplicationRecord& app);
+// The store made again from a position file's entries (checked by its reader); false when memory ran out.
+bool ReplaceGlobalObjectStore(ApplicationRecord& app, const std::vector<SavedStoreEntry>& saved);
 
 } // namespace vtrrt

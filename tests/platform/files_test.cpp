@@ -184,3 +184,15 @@ TEST_F(Files, OpeningAFolderAsAFileIsDenied) {
 }
 
 } // namespace
+
+TEST_F(Files, MoveReplacesOnlyWhenAsked) {
+    MakeFile("from");
+    MakeFile("to");
+    EXPECT_FALSE(MoveFileExW(Path(u"from").c_str(), Path(u"to").c_str(), 0));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(MoveFileExW(Path(u"FROM").c_str(), Path(u"to").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetFileAttributesW(Path(u"from").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(MoveFileExW(Path(u"to").c_str(), Path(u"moved").c_str(), 0));
+    EXPECT_NE(GetFileAttributesW(Path(u"moved").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(MoveFileExW(Path(u"to").c_str(), Path(u"again").c_str(), 0));
+}

@@ -140,6 +140,10 @@ BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
 BOOL FlushFileBuffers(HANDLE file);
 
 BOOL DeleteFileW(LPCWSTR name);
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+// Renames a file in one step (POSIX rename); an existing target is replaced only with
+// MOVEFILE_REPLACE_EXISTING, else the call fails with ERROR_ALREADY_EXISTS.
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
 BOOL CreateDirectoryW(LPCWSTR name, SECURITY_ATTRIBUTES* security);
 BOOL RemoveDirectoryW(LPCWSTR name);
 DWORD GetFileAttributesW(LPCWSTR name);

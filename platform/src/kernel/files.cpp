@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -229,6 +230,16 @@ BOOL DeleteFileW(LPCWSTR name) {
     if (!path->exists) return Fail(detail::NotFoundError(*path));
     if (IsDirectory(path->path)) return Fail(ERROR_ACCESS_DENIED);
     return unlink(path->path.c_str()) == 0 ? TRUE : FailErrno();
+}
+
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
+    auto from = detail::ResolvePath(existing);
+    auto to = detail::ResolvePath(target);
+    if (!from || !to) return FALSE;
+    if (!from->exists) return Fail(detail::NotFoundError(*from));
+    if (to->exists && !(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+    if (to->exists && IsDirectory(to->path)) return Fail(ERROR_ACCESS_DENIED);
+    return rename(from->path.c_str(), to->path.c_str()) == 0 ? TRUE : FailErrno();
 }
 
 BOOL CreateDirectoryW(LPCWSTR name, SECURITY_ATTRIBUTES* /*security*/) {
