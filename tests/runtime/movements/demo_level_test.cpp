@@ -1,6 +1,7 @@
 // The demo's level run headless from the demo's own data: the player walks and jumps on the level's
 // platforms and rides the lift, and the balls keep bouncing inside the pen.
 #include "movement_fixture.h"
+#include "runtime/wiring/application_run.h"
 
 #include "demo/level_movers.h"
 #include "objects/platform_movement.h"
@@ -34,6 +35,8 @@ protected:
         ASSERT_FALSE(data.empty());
         ASSERT_NO_FATAL_FAILURE(StartData(data));
     }
+    // The level's gauge is an object of the runtime's own extension, found where the build put it.
+    wiringtest::BuiltModulesFolder modules_;
 };
 
 TEST_F(DemoLevel, ThePlayerWalksOnItsPlatformAndJumpsBackOntoIt) {

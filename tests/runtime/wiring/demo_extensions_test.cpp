@@ -57,8 +57,8 @@ protected:
 
 TEST_F(DemoExtensions, TheTimeGaugeFillsFromItsLeftEnd) {
     ASSERT_NE(ExtensionOfType(app_.get(), 32), nullptr) << "the gauge extension is loaded";
-    ASSERT_NO_FATAL_FAILURE(Loops(30));
-    // About 30 steps of the level's 180: the bar's first sixth.
+    ASSERT_NO_FATAL_FAILURE(Loops(120));
+    // 120 steps of the level's minute at 60 loops a second: the bar's first thirtieth, about 6 pixels.
     EXPECT_EQ(Pixel(GaugeX + 2, GaugeY + 2), GaugeBar);
     EXPECT_EQ(Pixel(GaugeX + GaugeWidth - 2, GaugeY + 2), GaugeBack);
 }
