@@ -522,7 +522,7 @@ TEST_F(DemoWindow, TheLevelShowsTheScoreTheLivesAndItsName) {
 }
 
 // The level's player, an orange block standing on a platform, walks right while the right arrow is held,
-// stands still again when it is let go, and jumps with the space bar and lands back on the platform.
+// taking the gems it walks over for 10 points each, stands still again when it is let go, and jumps with the space bar and lands back on the platform.
 TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
     ASSERT_TRUE(box);
@@ -548,15 +548,25 @@ TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     for (int i = 0; i < 100 && !(before = player()); ++i)
         std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(before) << "the player is not shown";
-    // The key may arrive before the window has the focus: hold it again until the player has moved.
+    // The score its first gem gives, 10 points a gem (the player walks over the gems on its platform).
+    const auto score = [&] {
+        const auto shot = Shot();
+        return shot ? ScoreShown(*shot, x, top) : std::string{};
+    };
+    EXPECT_EQ(score(), "00000");
+    // The key may arrive before the window has the focus: hold it again until the player has moved and
+    // taken a gem.
     std::optional<std::pair<double, double>> after = before;
-    for (int attempt = 0; attempt < 5 && after && after->first < before->first + 20; ++attempt) {
+    for (int attempt = 0; attempt < 6 && after && (after->first < before->first + 20 || score() == "00000");
+         ++attempt) {
         ASSERT_TRUE(Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Right", "0.3"}));
         std::this_thread::sleep_for(300ms);
         after = player();
     }
     ASSERT_TRUE(after) << "the player is no longer shown";
     EXPECT_GT(after->first, before->first + 20) << "right";
+    const std::string taken = score();
+    EXPECT_TRUE(taken == "00010" || taken == "00020" || taken == "00030") << taken;
     EXPECT_NEAR(after->second, before->second, 1.0) << "along its platform";
     // Let go, it slows down and stays.
     std::this_thread::sleep_for(500ms);
