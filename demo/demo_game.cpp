@@ -5,6 +5,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
+#include "demo_collect.h"
 #include "demo_extensions.h"
 #include "demo_hud.h"
 #include "demo_sounds.h"
@@ -177,8 +178,8 @@ void AddTitleFade(appwriter::FrameContents& title) {
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
-    d.aboutText =
-        u"Five spinners, a glass panel and a tune on a title, and a level with a player and bouncing balls.";
+    d.aboutText = u"Five spinners, a glass panel and a tune on a title, and a level with a player who "
+                  u"collects gems and bouncing balls.";
     d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
@@ -206,7 +207,9 @@ appwriter::ApplicationDescription DemoGame() {
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
     appwriter::FrameContents level = title;
     level.instances = LevelPlacements();
-    const std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, *level.instances);
+    std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, *level.instances);
+    for (const appwriter::EventGroupDesc& group : AddDemoCollect(all, *level.instances))
+        levelEvents.push_back(group);
     // The level's display of score, lives and name, over the movers.
     AddDemoHud(d, all.objects, all.images, level, LevelTitle);
     for (const appwriter::ObjectInfoDesc& extension : ExtensionObjects())

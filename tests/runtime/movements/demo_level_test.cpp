@@ -1,8 +1,12 @@
 // The demo's level run headless from the demo's own data: the player walks and jumps on the level's
-// platforms and rides the lift, and the balls keep bouncing inside the pen.
+// platforms and rides the lift, collects the gems on its platform, and the balls keep bouncing inside the
+// pen.
 #include "movement_fixture.h"
 #include "runtime/wiring/application_run.h"
 
+#include "builtin/counters.h"
+#include "demo/demo_collect.h"
+#include "demo/demo_hud_layout.h"
 #include "demo/level_movers.h"
 #include "objects/platform_movement.h"
 
@@ -25,6 +29,15 @@ std::vector<RunObject*> ObjectsMovedBy(std::int32_t type) {
     for (std::int32_t slot = 0; slot < s.maxObjects; ++slot)
         if (RunObjectExtended* x = ExtendedOf(s.objects[slot].object); x && x->movementType == type)
             out.push_back(x);
+    return out;
+}
+
+// The level's objects of an object info.
+std::vector<RunObject*> ObjectsOf(std::uint16_t objectInfo) {
+    std::vector<RunObject*> out;
+    const FrameRunState& s = *CurrentRunState();
+    for (std::int32_t slot = 0; slot < s.maxObjects; ++slot)
+        if (RunObject* o = s.objects[slot].object; o && o->objectInfo == objectInfo) out.push_back(o);
     return out;
 }
 
@@ -82,6 +95,29 @@ TEST_F(DemoLevel, ThePlayerLandsOnTheLiftAndRidesIt) {
     Ticks(30);
     EXPECT_EQ(lift->x - player->x, apart) << "carried to and fro";
     EXPECT_EQ(player->y, LiftY - PlayerSize);
+}
+
+TEST_F(DemoLevel, ThePlayerCollectsTheFirstGemForTenPoints) {
+    const std::vector<RunObject*> players = ObjectsMovedBy(MovementPlatform);
+    const std::vector<RunObject*> scores = ObjectsOf(ScoreDisplay);
+    ASSERT_EQ(players.size(), 1u);
+    ASSERT_EQ(scores.size(), 1u);
+    ASSERT_EQ(ObjectsOf(Gem).size(), GemX.size());
+    Ticks(10);
+    EXPECT_EQ(ObjectsOf(Gem).size(), GemX.size()) << "none is taken standing still";
+    EXPECT_EQ(CounterValue(*CounterOf(scores[0])).integer, 0);
+    // Right until the first gem goes, looked at in the loop it went.
+    Hold(SDL_SCANCODE_RIGHT);
+    for (int i = 0; i < 120 && ObjectsOf(Gem).size() == GemX.size(); ++i)
+        Tick();
+    Release(SDL_SCANCODE_RIGHT);
+    const std::vector<RunObject*> left = ObjectsOf(Gem);
+    ASSERT_EQ(left.size(), GemX.size() - 1) << "the player reached no gem";
+    for (RunObject* gem : left)
+        EXPECT_NE(gem->x, GemX[0]) << "the first gem is the one gone";
+    EXPECT_EQ(players[0]->y, PlayerStartY) << "walked along its platform";
+    EXPECT_EQ(~app_->globals.scores[0], GemPoints) << "player 1's score";
+    EXPECT_EQ(CounterValue(*CounterOf(scores[0])).integer, GemPoints) << "the score display";
 }
 
 TEST_F(DemoLevel, TheBallsBounceInsideThePen) {
