@@ -111,7 +111,10 @@ struct Services {
 
 constexpr std::uint32_t ServicesVersion = 1;
 
-// Bound by name in a movement module; the extension host calls it once per stored movement.
+// Bound by name in a movement module; the object loader calls it once per stored movement of the module
+// with the movement's identifier, and the module keeps the services for as long as it is loaded. Null: the
+// module makes no movement of that identifier.
 inline constexpr const char* CreateMovementName = "CreateMvt";
+using CreateMovementRoutine = Plugin* (*)(std::uint32_t identifier, const Services* services);
 
 } // namespace movement

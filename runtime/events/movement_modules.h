@@ -11,6 +11,7 @@
 namespace vtrrt {
 
 struct ApplicationRecord;
+struct ObjectInfo;
 
 struct MovementModuleRecord {
     win32::HMODULE module; // null: not loaded
@@ -25,5 +26,9 @@ int ReadMovementExtensionList(ApplicationRecord& app, std::span<const std::uint8
 int LoadMovementExtension(ApplicationRecord& app, int index, std::u16string_view name);
 void UnloadMovementExtension(ApplicationRecord& app, int index);
 void FreeMovementExtensions(ApplicationRecord& app);
+// Makes the plugin of every movement of a loaded definition that a module moves (type 14): the module the
+// movement names is asked for it by the movement's identifier, the plugin is handed the movement's own data
+// and registered with the movement framework, which releases it with the definition.
+void CreateDefinitionMovements(const ApplicationRecord& app, const ObjectInfo& info);
 
 } // namespace vtrrt

@@ -2,6 +2,7 @@
 
 #include "events/event_program.h"
 #include "events/extension_host.h"
+#include "events/movement_modules.h"
 #include "objects/movements.h"
 #include "startup/application_record.h"
 #include "startup/byte_reader.h"
@@ -168,15 +169,18 @@ int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
     try {
         std::vector<std::uint8_t> def(block.data, block.data + block.size);
         if (!RearrangeDefinition(def, info.objectType)) return StreamDataError;
+        // The plugins made for a definition read before go with it.
+        ReleaseMovementPlugins(info.definition.data(), info.definition.size());
         info.definition = std::move(def);
     } catch (const std::bad_alloc&) {
         return ErrorOutOfMemory;
     }
     info.runFlags =
         (info.runFlags & ~(InfoTranslated | InfoLoadForFrame | InfoMustReload)) | InfoDefinitionLoaded;
-    // The movement framework adds here the movements the modules make (their CreateMvt) for type-14
-    // movements.
-    if (info.objectType >= FirstExtensionType) return PrepareExtensionDefinition(*app, info);
+    if (info.objectType >= FirstExtensionType)
+        if (const int code = PrepareExtensionDefinition(*app, info); code != LoadOk) return code;
+    // After the extension's own update, which may move the definition: plugins are kept by address.
+    CreateDefinitionMovements(*app, info);
     return LoadOk;
 }
 

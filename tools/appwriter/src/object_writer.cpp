@@ -97,6 +97,14 @@ Bytes MovementList(const std::vector<MovementDesc>& movements) {
         Put32(b, 4 + 16 * i + 8, static_cast<std::uint32_t>(b.size()));
         Put32(b, 4 + 16 * i + 12, static_cast<std::uint32_t>(w.Data().size()));
         b.insert(b.end(), w.Data().begin(), w.Data().end());
+        if (!m.module.empty()) {
+            Put32(b, 4 + 16 * i, static_cast<std::uint32_t>(b.size()));
+            for (char16_t c : m.module) {
+                b.push_back(static_cast<std::uint8_t>(c & 0xFF));
+                b.push_back(static_cast<std::uint8_t>(c >> 8));
+            }
+            b.insert(b.end(), {0, 0});
+        }
     }
     return b;
 }

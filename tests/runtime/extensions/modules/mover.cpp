@@ -1,6 +1,7 @@
 // A movement module for the loader tests: it has the creation entry point and makes no movements.
-#include <cstdint>
+#include "plugin/movement.h"
 
-extern "C" __attribute__((visibility("default"))) void* CreateMvt(std::uint32_t) {
+extern "C" __attribute__((visibility("default"))) movement::Plugin* CreateMvt(std::uint32_t,
+                                                                              const movement::Services*) {
     return nullptr;
 }

@@ -45,6 +45,9 @@ struct MovementDesc {
     std::uint8_t options = 0;
     std::uint32_t directionMask = 0;
     Bytes data;
+    // The movement module that moves it (type 14), stored zero-terminated in UTF-16 behind the data; empty:
+    // none.
+    std::u16string module;
 };
 
 // The common part of a definition, and a backdrop's.
