@@ -90,7 +90,8 @@ struct ApplicationRecord {
     std::uint8_t effectsFlag;
     std::int32_t displayOption;
     std::uint32_t textFileEncodings[2];
-    // The first frame palette of the application (LOGPALETTE as stored), kept until the palette is built.
+    // The first frame palette of the application (LOGPALETTE as stored), from which the application's
+    // palette is built; freed when the application closes.
     KeptChunk applicationPalette;
     ApplicationRun run;
     ApplicationGlobals globals;
