@@ -582,7 +582,18 @@ void InitExtensionServices() {
     r.resume = ResumeService;
     r.selectObjectRoutine = SelectObjectRoutine;
     r.randomDirectionInMask = RandomDirection;
-    // The other movement services come with the movement framework, which adds them here.
+    // The same services movement modules are handed.
+    const movement::Services& m = MovementServices();
+    r.moveObjectByOwnSpeed = m.moveObjectByOwnSpeed;
+    r.findFreePosition = m.findFreePosition;
+    r.testPositionAt = m.testObjectPosition;
+    r.playerControls = m.getPlayerControls;
+    r.testRectAgainstBackdrops = m.testRectAgainstBackdrops;
+    r.testPointAgainstBackground = m.testPointAgainstBackground;
+    r.callMovementService = [](RunObject* o, std::intptr_t a, std::intptr_t b) {
+        return static_cast<std::int32_t>(MovementServices().callMovementService(o, a, b));
+    };
+    r.setObjectPosition = m.setObjectPosition;
 }
 
 extension::RuntimeServices* ExtensionServices() {
