@@ -264,3 +264,20 @@ TEST_F(GroupActivation, NestedGroupsKeepTheirOwnStateThroughTheOuterGroup) {
 }
 
 } // namespace
+
+// What the last event of a loop selected, and how, does not reach into the next loop.
+TEST(SelectionWords, ALoopsSelectionsLapseBeforeTheNext) {
+    EventFrame frame;
+    const std::uint16_t a = frame.AddInfo(10);
+    RunObject* first = frame.AddObject(a, 0, 0);
+    frame.AddObject(a, 0, 0);
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {}));
+    frame.Prepare(b);
+    SelectOnlyObject(a, first);
+    CurrentEventState()->emptyWhenStale = 1;
+    ResetSelectionWords();
+    std::int32_t count = 0;
+    EXPECT_NE(FirstConditionObject(a, &count), nullptr);
+    EXPECT_EQ(count, 2) << "a fresh walk sees every instance";
+}
