@@ -8,6 +8,7 @@
 #include "events/extension_host.h"
 #include "events/object_moved.h"
 #include "events/parameters.h"
+#include "events/selection.h"
 #include "objects/backgrounds.h"
 #include "objects/image_actions.h"
 #include "objects/ink_effects.h"
@@ -594,6 +595,7 @@ void InitExtensionServices() {
         return static_cast<std::int32_t>(MovementServices().callMovementService(o, a, b));
     };
     r.setObjectPosition = m.setObjectPosition;
+    r.addObjectToSelection = ExtensionAddObjectToSelection;
 }
 
 extension::RuntimeServices* ExtensionServices() {
