@@ -41,7 +41,7 @@ EventRunState* State() {
 }
 
 bool CompareCount(std::int32_t count, const std::uint8_t* p) {
-    return CompareIntegers(count, GetIntParameter(p), ComparisonOperatorOf(p));
+    return CompareWithExpressionParameter(p, count);
 }
 
 std::int32_t CountInZone(std::uint8_t* r, std::int16_t type, bool* ok) {
