@@ -138,6 +138,8 @@ struct RunRoutines {
                                                std::int32_t layer, std::int32_t kind);
     std::int32_t (*callMovementService)(RunObject* object, std::intptr_t a, std::intptr_t b);
     void (*setObjectPosition)(RunObject* object, std::int32_t x, std::int32_t y);
+    // Adds the object to its object info's selection of the running event; 0.
+    std::int32_t (*addObjectToSelection)(void* context, void* ignored, RunObject* object);
 };
 constexpr std::uint32_t RunRoutineCount = static_cast<std::uint32_t>(
     (sizeof(RunRoutines) - offsetof(RunRoutines, firstExpressionParameter)) / sizeof(void*));

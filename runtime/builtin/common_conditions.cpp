@@ -412,8 +412,7 @@ int CompareCountInZone(std::uint8_t* r) {
     if (!ZoneOfParameter(ParameterAt(r, 0), zone)) return 0;
     std::int32_t count = 0;
     CountObjectsInZone(ReferenceOf(r), zone, &count);
-    const std::uint8_t* p = ParameterAt(r, 1);
-    return CompareIntegers(count, GetIntParameter(p), ComparisonOperatorOf(p)) ? 1 : 0;
+    return CompareWithExpressionParameter(ParameterAt(r, 1), count) ? 1 : 0;
 }
 int NoObjectInZone(std::uint8_t* r) {
     win32::RECT zone{};
@@ -423,9 +422,7 @@ int NoObjectInZone(std::uint8_t* r) {
     return Negatable(r, count == 0);
 }
 int CompareCount(std::uint8_t* r) {
-    const std::uint8_t* p = ParameterAt(r, 0);
-    return CompareIntegers(InstanceCountOf(ReferenceOf(r)), GetIntParameter(p), ComparisonOperatorOf(p)) ? 1
-                                                                                                         : 0;
+    return CompareWithExpressionParameter(ParameterAt(r, 0), InstanceCountOf(ReferenceOf(r))) ? 1 : 0;
 }
 
 int NoMoreObjects(std::uint8_t* r) {

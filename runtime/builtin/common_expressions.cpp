@@ -142,10 +142,6 @@ std::int32_t Height(RunObject* o) {
 std::int32_t TextColour(RunObject* o) {
     return static_cast<std::int32_t>(GetObjectTextColor(o));
 }
-// The gravity of a platform movement comes with the platform movement, which adds it here.
-std::int32_t Gravity(RunObject*) {
-    return 0;
-}
 
 std::int32_t SemiTransparency(RunObject* o) {
     const ObjectSpriteBlock* b = SpriteBlockOf(o);
@@ -357,7 +353,7 @@ const CommonExpression CommonExpressions[] = {
     {21, FontSize},
     {22, Plain<TextColour>},
     {23, Plain<LayerNumber>},
-    {24, Plain<Gravity>},
+    {24, Plain<MovementGravity>},
     {25, Plain<ActionPointX>},
     {26, Plain<ActionPointY>},
     {27, Plain<AlphaCoefficient>},

@@ -41,7 +41,7 @@ EventRunState* State() {
 }
 
 bool CompareCount(std::int32_t count, const std::uint8_t* p) {
-    return CompareIntegers(count, GetIntParameter(p), ComparisonOperatorOf(p));
+    return CompareWithExpressionParameter(p, count);
 }
 
 std::int32_t CountInZone(std::uint8_t* r, std::int16_t type, bool* ok) {
@@ -190,8 +190,10 @@ void Create(std::uint8_t* r, std::int32_t objectInfo, std::int32_t frameItem, co
     if ((o->objectFlags & ObjectHasSprite) && frame && at.layer >= 0 && at.layer < frame->layerCount &&
         (frame->layers[at.layer].settings.flags & 0x20010) != 0x10)
         HideObject(o);
-    // An extension object of a linked family is linked to the family's hub and movements, and an extension
-    // movement told that its object was created, by the extension host, which adds both here.
+    // Linking a new member of the physics family to its hub's lists and to the family's movements, and
+    // telling an extension movement (or the frame's creation hook) that its object was created, wait for the
+    // physics extensions' interface to carry hub numbers, member lists and a movement link, and for the
+    // movement-module interface to carry a creation notice; that interface work adds both calls here.
 }
 
 void CreateByDefinition(std::uint8_t* r) {

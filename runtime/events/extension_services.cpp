@@ -8,6 +8,7 @@
 #include "events/extension_host.h"
 #include "events/object_moved.h"
 #include "events/parameters.h"
+#include "events/selection.h"
 #include "objects/backgrounds.h"
 #include "objects/image_actions.h"
 #include "objects/ink_effects.h"
@@ -582,7 +583,19 @@ void InitExtensionServices() {
     r.resume = ResumeService;
     r.selectObjectRoutine = SelectObjectRoutine;
     r.randomDirectionInMask = RandomDirection;
-    // The other movement services come with the movement framework, which adds them here.
+    // The same services movement modules are handed.
+    const movement::Services& m = MovementServices();
+    r.moveObjectByOwnSpeed = m.moveObjectByOwnSpeed;
+    r.findFreePosition = m.findFreePosition;
+    r.testPositionAt = m.testObjectPosition;
+    r.playerControls = m.getPlayerControls;
+    r.testRectAgainstBackdrops = m.testRectAgainstBackdrops;
+    r.testPointAgainstBackground = m.testPointAgainstBackground;
+    r.callMovementService = [](RunObject* o, std::intptr_t a, std::intptr_t b) {
+        return static_cast<std::int32_t>(MovementServices().callMovementService(o, a, b));
+    };
+    r.setObjectPosition = m.setObjectPosition;
+    r.addObjectToSelection = ExtensionAddObjectToSelection;
 }
 
 extension::RuntimeServices* ExtensionServices() {

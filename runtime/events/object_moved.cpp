@@ -80,20 +80,26 @@ void TestBorders(RunObject* o, RunObjectExtended& x, const FrameRunState& run) {
     const std::uint32_t outside = OutsideFlags(now, width, height);
     const auto wrapMask = static_cast<std::uint32_t>(MovementField(o, MovementBlockWrapMask) & 0xF);
     if (outside & wrapMask) {
-        // An extension movement places the object itself: it is handed the wrapped coordinate by the
-        // extension host, which adds it here.
-        const std::int32_t x0 = o->x, y0 = o->y;
+        std::int32_t nx = o->x, ny = o->y;
         if (outside & BorderLeft)
-            o->x += width;
+            nx += width;
         else if (outside & BorderRight)
-            o->x -= width;
+            nx -= width;
         if (outside & BorderTop)
-            o->y += height;
+            ny += height;
         else if (outside & BorderBottom)
-            o->y -= height;
-        // A path movement keeps the segment it follows with the object.
-        ShiftPathMovement(o, o->x - x0, o->y - y0);
-        now = BoxAt(o, o->x, o->y);
+            ny -= height;
+        if (MovementInstanceOf(o)) {
+            // An extension movement keeps the object's coordinates itself: it is handed the wrapped ones.
+            if (nx != o->x) SetObjectX(o, nx);
+            if (ny != o->y) SetObjectY(o, ny);
+        } else {
+            // A path movement keeps the segment it follows with the object.
+            ShiftPathMovement(o, nx - o->x, ny - o->y);
+            o->x = nx;
+            o->y = ny;
+        }
+        now = BoxAt(o, nx, ny);
     }
     const std::uint32_t crossed =
         BorderMask[GetBorderFlags(before.x1, before.y1, before.x2, before.y2, width, height)];

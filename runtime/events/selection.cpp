@@ -351,6 +351,21 @@ void RaiseEventStamp() {
     if (EventRunState* s = CurrentEventState()) ++s->eventStamp;
 }
 
+void ResetSelectionWords() {
+    EventRunState* s = CurrentEventState();
+    if (!s) return;
+    ++s->eventStamp;
+    s->emptyWhenStale = 0;
+    s->emptyMeansNone = 0;
+    s->cursorObject = nullptr;
+    s->cursorLink = nullptr;
+    s->cursorDropped = false;
+    s->cursorEntry = -1;
+    s->cursorMember = nullptr;
+    s->typeWalkEntry = -1;
+    s->typeWalkType = -1;
+}
+
 std::int32_t SelectedCount(std::uint16_t ref) {
     EventRunState* s = State();
     MemberList list;

@@ -35,6 +35,8 @@ std::vector<std::int16_t> MemberIndexesOf(std::uint16_t objectInfo);
 std::int32_t InstanceCountOf(std::uint16_t objectInfo);
 // Makes every selection stale: a new event starts.
 void RaiseEventStamp();
+// Between two loops: every selection stale and read as all instances, no walk under way.
+void ResetSelectionWords();
 
 std::int32_t SelectedCount(std::uint16_t objectInfo);
 

@@ -465,6 +465,14 @@ std::int32_t MovementDeceleration(RunObject* o) {
     return b ? b->deceleration : 0;
 }
 
+std::int32_t MovementGravity(RunObject* o) {
+    if (movement::Instance* i = MovementInstanceOf(o)) {
+        auto get = InstanceOperation(i, &movement::InstanceOperations::getGravity, 25);
+        return get ? get(i, o) : 0;
+    }
+    return GetPlatformGravity(o);
+}
+
 bool MovementReversing(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     const ObjectMovementBlock* b = MovementOf(o);

@@ -172,6 +172,8 @@ std::uint32_t CurrentMovementIdentifier(RunObject* object);
 std::int32_t MovementSpeed(RunObject* object);
 std::int32_t MovementAcceleration(RunObject* object);
 std::int32_t MovementDeceleration(RunObject* object);
+// The platform movement's gravity, or an extension movement's as it answers it; 0 for other movements.
+std::int32_t MovementGravity(RunObject* object);
 
 // The built-in movements: init routines (object, movement data from its common part), per-loop handlers
 // and the action routines of MovementActionRoutines.

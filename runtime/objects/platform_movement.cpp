@@ -598,6 +598,11 @@ void SetPlatformGravity(RunObject* o, std::int32_t gravity) {
     if (PlatformBlock* p = PlatformOf(o)) p->gravity = std::clamp(gravity, 0, 250);
 }
 
+std::int32_t GetPlatformGravity(RunObject* o) {
+    const PlatformBlock* p = PlatformOf(o);
+    return p ? p->gravity : 0;
+}
+
 std::int32_t TestBackdropCollisionAfterMove(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     PlatformBlock* p = PlatformOf(o);

@@ -27,6 +27,8 @@ void PlatformSetSpeed(RunObject* object, std::int32_t value);
 void PlatformSetDirection(RunObject* object, std::int32_t direction);
 // 0 to 250.
 void SetPlatformGravity(RunObject* object, std::int32_t gravity);
+// The gravity; 0 for an object without the movement.
+std::int32_t GetPlatformGravity(RunObject* object);
 void ClearPlatformSpeeds(RunObject* object);
 // The foot point's offsets (window coordinates: the scroll is taken off) and the foot zone's height.
 void UpdatePlatformFootBox(RunObject* object);

@@ -168,8 +168,9 @@ int GameLoopStep() {
     FrameRunState* s = CurrentRunState();
     if (!s) return ExitError;
     if (s->pauseCount != 0) return 0;
-    // The physics preparation of the first loop (the physics world's extension objects and their movements)
-    // is the physics link's, which adds it here.
+    // The first loop's physics preparation (the world's extension objects, their movements' two preparation
+    // passes, the active objects registered with the world) waits for the physics engine's interface to
+    // carry those routines; the physics world extension adds the call here.
     s->firstLoopDone = 1;
     if (!TickTest(*s)) return LoopResult(*s);
     SwapEventBuffer(*s);
@@ -195,7 +196,7 @@ int GameLoopStep() {
     if (HasPushedEvents()) FlushPushedEvents();
     RefreshChangedObjects();
     DestroyMarkedObjects();
-    // The event engine resets its selection words here; it adds the call.
+    ResetSelectionWords();
     ++s->secondLoopCounter;
     // Owed loops skip the display, so that a slow display does not slow the game's logic.
     if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) {

@@ -1,6 +1,7 @@
 // How a running frame evaluates its groups: flow flags, filtered and logical or, repeat passes, pushed
 // events, the immediate actions of create and destroy, the last instance going, and group activation.
 #include "event_frame.h"
+#include "events/extension_services.h"
 
 #include "support/param_names.h"
 
@@ -264,3 +265,36 @@ TEST_F(GroupActivation, NestedGroupsKeepTheirOwnStateThroughTheOuterGroup) {
 }
 
 } // namespace
+
+// What the last event of a loop selected, and how, does not reach into the next loop.
+TEST(SelectionWords, ALoopsSelectionsLapseBeforeTheNext) {
+    EventFrame frame;
+    const std::uint16_t a = frame.AddInfo(10);
+    RunObject* first = frame.AddObject(a, 0, 0);
+    frame.AddObject(a, 0, 0);
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {}));
+    frame.Prepare(b);
+    SelectOnlyObject(a, first);
+    CurrentEventState()->emptyWhenStale = 1;
+    ResetSelectionWords();
+    std::int32_t count = 0;
+    EXPECT_NE(FirstConditionObject(a, &count), nullptr);
+    EXPECT_EQ(count, 2) << "a fresh walk sees every instance";
+}
+
+// The routine extensions reach through their table adds the object as the event's own routine does.
+TEST(SelectionWords, AnExtensionAddsAnObjectToTheSelection) {
+    EventFrame frame;
+    const std::uint16_t a = frame.AddInfo(10);
+    frame.AddObject(a, 0, 0);
+    RunObject* second = frame.AddObject(a, 0, 0);
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {}));
+    frame.Prepare(b);
+    SelectOnlyObject(a, nullptr);
+    EXPECT_EQ(ExtensionServices()->run->addObjectToSelection(nullptr, nullptr, second), 0);
+    std::int32_t count = 0;
+    EXPECT_EQ(FirstConditionObject(a, &count), second);
+    EXPECT_EQ(count, 1);
+}

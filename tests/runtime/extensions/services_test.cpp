@@ -195,6 +195,15 @@ TEST(ExtensionServicesBlock, SaysWhatRunItServes) {
     ASSERT_NE(s->run, nullptr);
     EXPECT_EQ(s->run->size, sizeof(extension::RunRoutines));
     EXPECT_EQ(s->run->count, extension::RunRoutineCount);
+    // Every routine the table counts is there to call, the movement services included.
+    const auto* slots = reinterpret_cast<const std::uint8_t*>(s->run) +
+                        offsetof(extension::RunRoutines, firstExpressionParameter);
+    for (std::uint32_t i = 0; i < s->run->count; ++i) {
+        void* routine = nullptr;
+        std::memcpy(&routine, slots + i * sizeof(void*), sizeof(void*));
+        EXPECT_NE(routine, nullptr) << "routine " << i;
+    }
+    EXPECT_EQ(s->run->callMovementService(nullptr, 1, 2), 0) << "no object, no movement to ask";
 }
 
 // A program file with a run of stored files behind some bytes of its own.

@@ -2,6 +2,8 @@
 // action table, and movements made by movement modules.
 #include "movement_fixture.h"
 
+#include "events/event_program.h"
+#include "events/object_moved.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
@@ -205,12 +207,12 @@ TEST_F(MovementTest, TheActionTableReachesEachMovementByItsType) {
 struct FakeModule {
     static inline int handled = 0, stopped = 0, freed = 0, released = 0, started = 0;
     static inline std::int32_t stopDuringOwnMove = -1, direction = 0, version = 2;
-    static inline std::int32_t acceleration = 0, x = 0, y = 0;
+    static inline std::int32_t acceleration = 0, gravity = 0, x = 0, y = 0;
     static inline RunObject* initialisedWith = nullptr;
     static void Reset() {
         handled = stopped = freed = released = started = 0;
         stopDuringOwnMove = -1;
-        acceleration = x = y = 0;
+        acceleration = gravity = x = y = 0;
         initialisedWith = nullptr;
     }
 };
@@ -241,6 +243,8 @@ movement::InstanceOperations FakeInstanceOperations() {
     };
     ops.getAcceleration = [](movement::Instance*, RunObject*) { return FakeModule::acceleration; };
     ops.getSpeed = [](movement::Instance*, RunObject*) { return 42; };
+    ops.setGravity = [](movement::Instance*, RunObject*, std::int32_t g) { FakeModule::gravity = g; };
+    ops.getGravity = [](movement::Instance*, RunObject*) { return FakeModule::gravity; };
     ops.setX = [](movement::Instance*, RunObject*, std::int32_t x) { FakeModule::x = x; };
     ops.setY = [](movement::Instance*, RunObject*, std::int32_t y) { FakeModule::y = y; };
     return ops;
@@ -313,6 +317,8 @@ TEST_F(ExtensionMovements, KeepTheirOwnSettingsAndCoordinates) {
     EXPECT_EQ(MovementAcceleration(o_), 70);
     EXPECT_EQ(MovementSpeed(o_), 42);
     EXPECT_EQ(MovementDeceleration(o_), 0) << "the block's, without the module's reader";
+    SetMovementGravity(o_, 300);
+    EXPECT_EQ(MovementGravity(o_), 300) << "the module keeps its own gravity and its own limits";
     SetObjectX(o_, 300);
     SetObjectY(o_, 200);
     EXPECT_EQ(FakeModule::x, 300);
@@ -326,12 +332,33 @@ TEST_F(ExtensionMovements, KeepTheirOwnSettingsAndCoordinates) {
     instanceOps_.slots = movement::InstanceOperationSlots;
 }
 
+// A wrap across the play area's left border hands the module the new X; the object's own stays as the
+// module left it.
+TEST_F(ExtensionMovements, AreHandedTheWrappedCoordinate) {
+    RunObjectExtended* x = ExtendedOf(o_);
+    x->boxBeforeMove[0] = o_->x - o_->hotSpotX;
+    x->boxBeforeMove[1] = o_->y - o_->hotSpotY;
+    x->boxBeforeMove[2] = x->boxBeforeMove[0] + o_->width;
+    x->boxBeforeMove[3] = x->boxBeforeMove[1] + o_->height;
+    SetMovementField(o_, MovementBlockWrapMask, BorderLeft);
+    o_->collisionFlags |= CollisionBorder;
+    const std::int32_t y = o_->y, out = -100;
+    o_->x = out;
+    HandleObjectMoved(o_);
+    EXPECT_EQ(FakeModule::x, out + Services().frame->width);
+    EXPECT_EQ(FakeModule::y, 0) << "no wrap along Y";
+    EXPECT_EQ(o_->x, out);
+    EXPECT_EQ(o_->y, y);
+}
+
 TEST_F(ExtensionMovements, OperationsBeyondTheModulesTableAreNotCalled) {
     instanceOps_.slots = 9; // up to stop
     CallMovementAction(MovementRow::Stop, o_, 0);
     CallMovementAction(MovementRow::Start, o_, 0);
     EXPECT_EQ(FakeModule::stopped, 1);
     EXPECT_EQ(FakeModule::started, 0);
+    FakeModule::gravity = 5;
+    EXPECT_EQ(MovementGravity(o_), 0);
     instanceOps_.slots = movement::InstanceOperationSlots;
 }
 

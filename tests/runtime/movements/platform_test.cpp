@@ -263,6 +263,15 @@ protected:
     RunObject* o_ = nullptr;
 };
 
+// What the gravity expression reads: the stored gravity, then what the action set, kept within 0..250.
+TEST_F(PlatformSteering, GravityReadsBackAsStoredAndAsSetWithinItsLimits) {
+    EXPECT_EQ(MovementGravity(o_), Gravity);
+    for (const auto& [set, kept] : {std::pair{120, 120}, {300, 250}, {-5, 0}}) {
+        SetMovementGravity(o_, set);
+        EXPECT_EQ(MovementGravity(o_), kept) << set;
+    }
+}
+
 TEST_F(PlatformSteering, LeftAndRightTogetherGainUpToTwiceTheStepToTheLeft) {
     const std::int32_t a = AccelerationRate(60);
     Hold(SDL_SCANCODE_LEFT);
