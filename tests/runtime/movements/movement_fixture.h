@@ -142,7 +142,7 @@ struct Stage {
     std::vector<appwriter::EventGroupDesc> events;
     std::optional<std::uint16_t> randomSeed;
     bool machineIndependent = false;
-    std::optional<std::u16string> recordTo; // the frame records its input into that file
+    std::optional<std::u16string> recordTo;         // the frame records its input into that file
     std::array<std::int16_t, 17> conditionCounts{}; // of the system types, as the program builder takes them
 };
 
