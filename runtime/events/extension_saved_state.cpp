@@ -3,7 +3,7 @@
 // folder that holds that block alone.
 #include "events/extension_host.h"
 
-#include "shell/frame_run_state.h"
+#include "shell/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include "win32/kernel.h"
@@ -60,8 +60,9 @@ private:
 } // namespace
 
 std::optional<ExtensionSavedState> ExtensionStateKeeping(std::int16_t type) {
-    FrameRunState* s = CurrentRunState();
-    const ExtensionRunRoutines* r = s ? ExtensionRoutinesOfType(s->application, type) : nullptr;
+    // The application's, so that a position loaded as its frame starts, before there is a run, is checked
+    // against the same extensions.
+    const ExtensionRunRoutines* r = ExtensionRoutinesOfType(CurrentApplication(), type);
     if (!r) return std::nullopt;
     return ExtensionSavedState{r->info.dataVersion, r->entries[extension::EntrySaveRunObject] != nullptr,
                                r->entries[extension::EntryLoadRunObject] != nullptr};

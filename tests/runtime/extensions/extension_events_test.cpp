@@ -438,6 +438,27 @@ TEST_F(ExtensionPositions, ADamagedGaugePartIsRefusedBeforeTheFrameChanges) {
     }
 }
 
+// A position kept for the start of a frame is checked before that frame has a run: against the same
+// extensions, so the gauge's part is accepted and its state comes back.
+TEST_F(ExtensionPositions, APositionLoadedAsTheFrameStartsBringsTheGaugeBack) {
+    ASSERT_NO_FATAL_FAILURE(Start({}));
+    SetValue(GaugeA, 6);
+    ASSERT_EQ(SaveApplicationPosition(Path().c_str()), 1);
+    SetValue(GaugeA, 1);
+    const std::u16string path = Path();
+    ASSERT_LT(path.size(), std::size(app_->run.pendingPositionFile));
+    std::copy(path.begin(), path.end(), app_->run.pendingPositionFile);
+    app_->run.pendingPositionFile[path.size()] = 0;
+    app_->run.pendingPositionStamp = CurrentRunState()->positionStamp;
+    CurrentRunState()->exitCode = ExitJumpToFrame;
+    CurrentRunState()->exitParameter = 0x8000; // by index: frame 0, this one
+    for (int i = 0; i < 1000 && (app_->run.pendingPositionFile[0] || !CurrentRunState()); ++i)
+        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    ASSERT_NE(CurrentRunState(), nullptr);
+    ASSERT_EQ(app_->run.pendingPositionFile[0], 0);
+    EXPECT_EQ(Value(GaugeA), 6) << "the definition gives 3";
+}
+
 // The file is whole and each length fits, but the gauge reads 12 of the 16 bytes its part holds: only the
 // gauge can tell, once the run has been rebuilt, so the load fails and leaves the rebuilding to its caller.
 TEST_F(ExtensionPositions, AStateTheGaugeDoesNotReadToItsEndFailsTheLoad) {
