@@ -1,5 +1,6 @@
 // Parses arbitrary bytes as a saved position against a fixed application and frame: two layers, room for 64
-// objects, an active object with values, a text, a counter and a score display, and a program of two groups.
+// objects, an active object with values, a text, a counter, a score display and an extension object that
+// keeps a state, and a program of two groups.
 // Whatever the bytes, the parse either refuses them with one of its check numbers or hands back a position
 // whose handles, chains and display orders all name live objects of the frame's object infos. The first
 // corpus folder given, when empty, receives a position written for this frame as the seed.
@@ -23,7 +24,11 @@ PositionExpectation Expected() {
     e.frameIndex = 1;
     e.layerCount = 2;
     e.maxObjects = 64;
-    e.infos = {{1, 2, 0x330}, {2, 3, 0x200}, {3, 7, 0x200}, {4, 5, 0x200}};
+    e.infos = {{1, 2, 0x330, 0, false, false},
+               {2, 3, 0x200, 0, false, false},
+               {3, 7, 0x200, 0, false, false},
+               {4, 5, 0x200, 0, false, false},
+               {6, 32, 0x200, 2, true, true}};
     e.groupRecords = {2, 3};
     e.programBytes = 120;
     return e;
@@ -60,6 +65,12 @@ void Object(PositionWriter& w, std::int16_t handle, std::int16_t info, std::int1
     if (type == 3) {
         w.Zeros(80);
         w.Text(u"text");
+    } else if (type >= 32) {
+        // Data version 2, a state of 12 bytes.
+        w.U32(2);
+        w.U8(1);
+        w.U32(12);
+        w.Zeros(12);
     } else if (type >= 5) {
         w.Zeros(80);
     }
@@ -87,18 +98,19 @@ std::vector<std::uint8_t> Seed() {
     w.U32(2);
     w.Text(nullptr);
     w.Text(u"global");
-    w.U32(4);
-    w.U32(4);
+    w.U32(5);
+    w.U32(5);
     Object(w, 0, 1, 2, 0x330, 0);
     Object(w, 1, 2, 3, 0x200, 1);
     Object(w, 2, 3, 7, 0x200, 0);
     Object(w, 5, 1, 2, 0x330, 1);
-    for (const auto& order : {std::vector<std::uint16_t>{2, 0}, std::vector<std::uint16_t>{1, 5}}) {
+    Object(w, 7, 6, 32, 0x200, 1);
+    for (const auto& order : {std::vector<std::uint16_t>{2, 0}, std::vector<std::uint16_t>{1, 5, 7}}) {
         w.U32(static_cast<std::uint32_t>(order.size() * 2));
         for (std::uint16_t h : order)
             w.U16(h);
     }
-    const std::vector<std::vector<std::uint16_t>> chains{{5, 0}, {1}, {2}, {}};
+    const std::vector<std::vector<std::uint16_t>> chains{{5, 0}, {1}, {2}, {}, {7}};
     std::size_t chainBytes = 0;
     for (const auto& c : chains)
         chainBytes += 2 * (c.size() + 1);

@@ -1,7 +1,10 @@
-// The built-in kinds' own parts of a saved position: texts and the score, lives and counter objects, each
-// written and read back by its own routine in 80 bytes (a text adds what it shows).
+// The kinds' own parts of a saved position: texts and the score, lives and counter objects, each written
+// and read back by its own routine in 80 bytes (a text adds what it shows), and extension objects, whose
+// state their extension writes and reads.
 #include "builtin/counters.h"
 #include "builtin/text_object.h"
+#include "events/event_program.h"
+#include "events/extension_host.h"
 #include "shell/position_file.h"
 
 #include <array>
@@ -23,7 +26,7 @@ bool TakePart(ByteReader& r, SavedObject& o) {
     return true;
 }
 
-void WriteText(PositionWriter& w, RunObject* o) {
+bool WriteText(PositionWriter& w, RunObject* o) {
     const std::size_t start = w.bytes.size();
     const TextPart* t = TextOf(o);
     if (t) {
@@ -41,15 +44,16 @@ void WriteText(PositionWriter& w, RunObject* o) {
     }
     Pad(w, start);
     w.Text(t ? t->string : nullptr);
+    return true;
 }
 
 bool ReadText(ByteReader& r, SavedObject& o) {
     return TakePart(r, o) && ReadText(r, o.kindText);
 }
 
-void ApplyText(RunObject* o, const SavedObject& saved) {
+bool ApplyText(RunObject* o, const SavedObject& saved) {
     TextPart* t = TextOf(o);
-    if (!t || saved.kind.size() != KindPartBytes) return;
+    if (!t || saved.kind.size() != KindPartBytes) return true;
     if (saved.kindText) SetTextString(o, *saved.kindText);
     ByteReader r(saved.kind);
     std::uint8_t pad8 = 0;
@@ -69,9 +73,10 @@ void ApplyText(RunObject* o, const SavedObject& saved) {
     r.U32(t->colour);
     // The box is measured again from the text it now holds.
     t->needsMeasuring = 1;
+    return true;
 }
 
-void WriteCounter(PositionWriter& w, RunObject* o) {
+bool WriteCounter(PositionWriter& w, RunObject* o) {
     const std::size_t start = w.bytes.size();
     if (const CounterPart* c = CounterOf(o)) {
         w.I16(c->player);
@@ -92,6 +97,7 @@ void WriteCounter(PositionWriter& w, RunObject* o) {
         w.U32(c->colour2);
     }
     Pad(w, start);
+    return true;
 }
 
 bool ReadCounter(ByteReader& r, SavedObject& o) {
@@ -102,9 +108,9 @@ bool ReadCounter(ByteReader& r, SavedObject& o) {
     return type == TypeInteger || type == TypeDouble;
 }
 
-void ApplyCounter(RunObject* o, const SavedObject& saved) {
+bool ApplyCounter(RunObject* o, const SavedObject& saved) {
     CounterPart* c = CounterOf(o);
-    if (!c || saved.kind.size() != KindPartBytes) return;
+    if (!c || saved.kind.size() != KindPartBytes) return true;
     ByteReader r(saved.kind);
     std::uint32_t type = 0;
     double value = 0;
@@ -124,10 +130,40 @@ void ApplyCounter(RunObject* o, const SavedObject& saved) {
     ReadF64(r, l.maximumReal);
     r.U32(c->colour1);
     r.U32(c->colour2);
+    return true;
+}
+
+bool WriteExtension(PositionWriter& w, RunObject* o) {
+    const std::optional<ExtensionSavedState> keeping = ExtensionStateKeeping(o->objectType);
+    if (!keeping) return false;
+    w.U32(static_cast<std::uint32_t>(std::int32_t{keeping->dataVersion}));
+    w.U8(keeping->saves ? 1 : 0);
+    if (!keeping->saves) return true;
+    std::vector<std::uint8_t> state;
+    if (!SaveExtensionObjectState(o, state) || state.size() > UINT32_MAX) return false;
+    w.U32(static_cast<std::uint32_t>(state.size()));
+    w.Bytes(state);
+    return true;
+}
+
+bool ReadExtension(ByteReader& r, SavedObject& o) {
+    std::uint8_t kept = 0;
+    if (!r.U32(o.extensionVersion) || !r.U8(kept) || kept > 1) return false;
+    if (!kept) return true;
+    std::uint32_t bytes = 0;
+    std::span<const std::uint8_t> state;
+    if (!r.U32(bytes) || !r.Take(bytes, state)) return false;
+    o.extensionState.emplace(state.begin(), state.end());
+    return true;
+}
+
+bool ApplyExtension(RunObject* o, const SavedObject& saved) {
+    return !saved.extensionState || LoadExtensionObjectState(o, *saved.extensionState);
 }
 
 constexpr KindPositionRoutines TextRoutines{WriteText, ReadText, ApplyText};
 constexpr KindPositionRoutines CounterRoutines{WriteCounter, ReadCounter, ApplyCounter};
+constexpr KindPositionRoutines ExtensionRoutines{WriteExtension, ReadExtension, ApplyExtension};
 
 } // namespace
 
@@ -140,9 +176,7 @@ const KindPositionRoutines* KindPositionRoutinesOf(std::int16_t type) {
     case TypeCounter:
         return &CounterRoutines;
     default:
-        // Extension objects write their data, with its version and length, through the extension host,
-        // which adds their routines here.
-        return nullptr;
+        return type >= FirstExtensionType ? &ExtensionRoutines : nullptr;
     }
 }
 

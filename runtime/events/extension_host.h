@@ -9,8 +9,10 @@
 #include "win32/types.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace vtrrt {
 
@@ -109,6 +111,21 @@ void ReleaseExtensionDefinition(ApplicationRecord& app, ObjectInfo& info);
 // The bank references the extension names in its definition data.
 void EnumExtensionReferences(ObjectInfo& info, void (*visit)(int bank, std::uint8_t* field, void* user),
                              void* user);
+
+// What an extension type keeps of its objects in a saved position: its current data version, and whether
+// it writes and reads its objects' state. Nullopt when the type is not a loaded extension of the current
+// application.
+struct ExtensionSavedState {
+    std::int16_t dataVersion;
+    bool saves;
+    bool loads;
+};
+std::optional<ExtensionSavedState> ExtensionStateKeeping(std::int16_t type);
+// The object's state as its extension's SaveRunObject writes it; false when it has none or it fails.
+bool SaveExtensionObjectState(RunObject* object, std::vector<std::uint8_t>& state);
+// The state handed to the extension's LoadRunObject; false when it has none, fails, or does not read the
+// state exactly to its end.
+bool LoadExtensionObjectState(RunObject* object, std::span<const std::uint8_t> state);
 
 // The own condition count of an extension type of the current application (the slots its objects need).
 std::int32_t ExtensionConditionCount(std::int32_t type);

@@ -1,5 +1,7 @@
 #include "shell/position_file.h"
 
+#include "events/event_program.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -210,6 +212,14 @@ bool ReadChain(ByteReader& r, std::vector<std::uint16_t>& chain) {
     }
 }
 
+// An extension object's part as its extension keeps it now: the same data version, and a state exactly
+// when the extension writes one and can read it back.
+bool ExtensionPartFits(const SavedObject& o, const PositionExpectation::Info& info) {
+    if (o.objectType < FirstExtensionType) return true;
+    return o.extensionVersion == info.extensionVersion &&
+           o.extensionState.has_value() == info.extensionSaves && (!o.extensionState || info.extensionLoads);
+}
+
 // The later sections against the running frame: every handle, object info, layer, chain and order.
 int CheckObjects(const PositionImage& image, const PositionExpectation& expect) {
     if (image.objectInfoCount != expect.infos.size()) return PositionIncompatibleApplication;
@@ -221,7 +231,7 @@ int CheckObjects(const PositionImage& image, const PositionExpectation& expect) 
         const auto info = std::find_if(expect.infos.begin(), expect.infos.end(), [&](const auto& i) {
             return i.handle == static_cast<std::uint16_t>(o.objectInfo);
         });
-        if (info == expect.infos.end() || info->type != o.objectType ||
+        if (info == expect.infos.end() || info->type != o.objectType || !ExtensionPartFits(o, *info) ||
             (info->objectFlags & BlockFlags) != (o.objectFlags & BlockFlags) || o.layer < 0 ||
             o.layer >= expect.layerCount || (o.sprite && o.sprite->layerKey != o.layer))
             return PositionIncompatibleApplication;

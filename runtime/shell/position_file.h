@@ -74,6 +74,11 @@ struct PositionExpectation {
         std::uint16_t handle;
         std::int16_t type;
         std::uint32_t objectFlags;
+        // Extension types: the extension's current data version, and whether it writes and reads its
+        // objects' state.
+        std::uint32_t extensionVersion;
+        bool extensionSaves;
+        bool extensionLoads;
     };
     std::vector<Info> infos;
     // The event program's groups: the number of conditions and actions of each, in order.
@@ -127,6 +132,10 @@ struct SavedObject {
     // The kind's own state, as its routine wrote it (80 bytes for types 3 to 7), and a text.
     std::vector<std::uint8_t> kind;
     std::optional<std::u16string> kindText;
+    // Extension types: the data version written, and the state the extension wrote (none when it keeps
+    // none).
+    std::uint32_t extensionVersion = 0;
+    std::optional<std::vector<std::uint8_t>> extensionState;
 };
 
 struct SavedLayer {
@@ -179,11 +188,14 @@ struct PositionImage {
 int ParsePosition(std::span<const std::uint8_t> file, const PositionExpectation& expect,
                   PositionImage& image);
 
-// The kind parts of the object record, by object type; each kind writes and reads its own.
+// The kind parts of the object record, by object type; each kind writes and reads its own. Extension types
+// write u32 their data version, u8 1 when they keep a state, and then the state as u32 its byte length and
+// the bytes, so that the whole file is checked before anything changes. Write and apply fail when the kind
+// cannot write or take its state.
 struct KindPositionRoutines {
-    void (*write)(PositionWriter& file, RunObject* object);
+    bool (*write)(PositionWriter& file, RunObject* object);
     bool (*read)(ByteReader& file, SavedObject& saved);
-    void (*apply)(RunObject* object, const SavedObject& saved);
+    bool (*apply)(RunObject* object, const SavedObject& saved);
 };
 // Null for types that save no state of their own.
 const KindPositionRoutines* KindPositionRoutinesOf(std::int16_t type);

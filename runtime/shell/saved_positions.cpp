@@ -3,6 +3,7 @@
 #include "builtin/system_objects.h"
 #include "events/event_program.h"
 #include "events/event_state.h"
+#include "events/extension_host.h"
 #include "objects/animations.h"
 #include "objects/backdrop_layers.h"
 #include "objects/backgrounds.h"
@@ -211,8 +212,8 @@ bool WriteObject(PositionWriter& w, RunObject* o) {
             w.Text(s);
         w.U32(v->flags);
     }
-    if (const KindPositionRoutines* kind = KindPositionRoutinesOf(o->objectType)) kind->write(w, o);
-    return true;
+    const KindPositionRoutines* kind = KindPositionRoutinesOf(o->objectType);
+    return !kind || kind->write(w, o);
 }
 
 // The objects of a layer in display order: those with a sprite as their sprites lie, back to front, then
@@ -570,7 +571,9 @@ RunObject* ApplyObject(const SavedObject& saved) {
         }
         v->flags = saved.values->flags;
     }
-    if (const KindPositionRoutines* kind = KindPositionRoutinesOf(o->objectType)) kind->apply(o, saved);
+    if (const KindPositionRoutines* kind = KindPositionRoutinesOf(o->objectType);
+        kind && !kind->apply(o, saved))
+        return nullptr;
     return o;
 }
 
@@ -740,7 +743,14 @@ PositionExpectation ExpectationOfCurrentFrame(std::int32_t stamp) {
     for (ObjectInfo* info = FirstFrameObjectInfo(); info; info = NextFrameObjectInfo()) {
         if (info->definition.empty()) LoadObjectDefinition(app, *info);
         const std::span<const std::uint8_t> def(info->definition);
-        e.infos.push_back({info->handle, info->objectType, def.empty() ? 0u : DefU32(def, DefObjectFlags)});
+        PositionExpectation::Info expected{
+            info->handle, info->objectType, def.empty() ? 0u : DefU32(def, DefObjectFlags), 0, false, false};
+        if (const std::optional<ExtensionSavedState> keeping = ExtensionStateKeeping(info->objectType)) {
+            expected.extensionVersion = static_cast<std::uint32_t>(std::int32_t{keeping->dataVersion});
+            expected.extensionSaves = keeping->saves;
+            expected.extensionLoads = keeping->loads;
+        }
+        e.infos.push_back(expected);
     }
     FrameRunState* s = CurrentRunState();
     std::vector<std::uint8_t>* program = s ? ProgramOf(*s) : nullptr;

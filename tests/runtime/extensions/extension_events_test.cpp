@@ -1,7 +1,7 @@
 // Extension objects in a running application: the gauge and the probe created from the frame, their
 // conditions, actions and expressions reached from the frame's event program (negated and not, with
 // comparisons, strings in both forms and numbers past their tables), the conditions they raise and push,
-// their drawing, their window-message hook and their saved state.
+// their drawing, their window-message hook and their saved state, alone and in a saved position.
 #include "extension_fixture.h"
 
 #include "builtin/object_fonts.h"
@@ -13,6 +13,7 @@
 #include "shell/frame_run_state.h"
 #include "shell/pause.h"
 #include "shell/runtime_services.h"
+#include "shell/saved_positions.h"
 #include "shell/window_hooks.h"
 #include "startup/application_record.h"
 
@@ -21,6 +22,9 @@
 #include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
 
 namespace {
 
@@ -319,6 +323,154 @@ TEST_F(ExtensionEvents, TheGaugeSavesAndLoadsItsState) {
     EXPECT_EQ(load(a, file), 1);
     FileCloseRaw(file);
     EXPECT_EQ(Value(GaugeA), 6);
+}
+
+} // namespace
+
+namespace {
+
+class ExtensionPositions : public ExtensionEvents {
+protected:
+    std::u16string Path() const {
+        const std::string path = (folder_.Parent() / "saved.vpp").string();
+        return std::u16string(path.begin(), path.end());
+    }
+    std::vector<COLORREF> Picture() const {
+        std::vector<COLORREF> p;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 160; ++x)
+                p.push_back(Pixel(x, y));
+        return p;
+    }
+    // Where gauge A's part starts in a written position: data version 2, a state of 12 bytes holding its
+    // value, its maximum and its bar colour.
+    static std::size_t GaugePartAt(const std::vector<std::uint8_t>& b, std::int32_t value) {
+        appwriter::ByteWriter w;
+        w.U32(2);
+        w.U8(1);
+        w.U32(12);
+        for (std::int32_t v : {value, 10, static_cast<std::int32_t>(Bar)})
+            w.I32(v);
+        const appwriter::Bytes part = w.Take();
+        const auto at = std::search(b.begin(), b.end(), part.begin(), part.end());
+        EXPECT_NE(at, b.end());
+        return static_cast<std::size_t>(at - b.begin());
+    }
+};
+
+TEST_F(ExtensionPositions, AGaugeComesBackWithItsStateAndPicture) {
+    ASSERT_NO_FATAL_FAILURE(Start({}));
+    SetValue(GaugeA, 6);
+    SetValue(GaugeB, 2);
+    ASSERT_TRUE(SetExtensionTextColour(Object(GaugeB), 0x00FF00));
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    const std::vector<COLORREF> picture = Picture();
+    ASSERT_EQ(SaveApplicationPosition(Path().c_str()), 1);
+
+    SetValue(GaugeA, 1);
+    SetValue(GaugeB, 0);
+    ASSERT_TRUE(SetExtensionTextColour(Object(GaugeB), Bar));
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    ASSERT_NE(Picture(), picture);
+
+    ASSERT_EQ(LoadApplicationPosition(Path().c_str()), PositionLoad::Applied);
+    EXPECT_EQ(Value(GaugeA), 6);
+    EXPECT_EQ(Value(GaugeB), 2);
+    EXPECT_EQ(Colour(GaugeB), 0x00FF00u);
+    ASSERT_NE(Object(ProbeP), nullptr) << "an extension that keeps no state still has its object made again";
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    // 6 of 10 over 40 pixels: 24 of bar, then the gauge's back.
+    for (int x = 0; x < GaugeWidth; ++x)
+        EXPECT_EQ(Pixel(AX + x, AY + 3), x < 24 ? Bar : Back) << x;
+    EXPECT_EQ(Pixel(10 + 7, 30 + 3), 0x00FF00u) << "2 of 10: 8 pixels of B's own bar colour";
+    EXPECT_EQ(Pixel(10 + 8, 30 + 3), Back);
+    EXPECT_EQ(Picture(), picture);
+}
+
+struct DamageCase {
+    const char* name;
+    std::function<void(std::vector<std::uint8_t>&, std::size_t part)> change;
+};
+
+TEST_F(ExtensionPositions, ADamagedGaugePartIsRefusedBeforeTheFrameChanges) {
+    ASSERT_NO_FATAL_FAILURE(Start({}));
+    SetValue(GaugeA, 6);
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    const std::vector<std::uint8_t> written = WriteApplicationPosition(CurrentRunState()->positionStamp);
+    ASSERT_FALSE(written.empty());
+    const std::size_t part = GaugePartAt(written, 6);
+    const auto length = [](std::uint32_t n) {
+        return [n](std::vector<std::uint8_t>& b, std::size_t at) {
+            for (int i = 0; i < 4; ++i)
+                b[at + 5 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n >> (8 * i));
+        };
+    };
+    const std::vector<DamageCase> cases{
+        {"length one more", length(13)},
+        {"length one less", length(11)},
+        {"length of none", length(0)},
+        {"length past the file", length(0xFFFFFFF0u)},
+        {"another data version", [](auto& b, std::size_t at) { b[at] = 1; }},
+        {"state flag 2", [](auto& b, std::size_t at) { b[at + 4] = 2; }},
+        {"no state where the gauge keeps one",
+         [](auto& b, std::size_t at) {
+             b[at + 4] = 0;
+             b.erase(b.begin() + static_cast<std::ptrdiff_t>(at + 5),
+                     b.begin() + static_cast<std::ptrdiff_t>(at + 21));
+         }},
+    };
+    SetValue(GaugeA, 4);
+    ASSERT_NO_FATAL_FAILURE(Tick());
+    const std::vector<COLORREF> picture = Picture();
+    FrameRunState* run = CurrentRunState();
+    RunObject* gauge = Object(GaugeA);
+    for (const DamageCase& c : cases) {
+        std::vector<std::uint8_t> bytes = written;
+        c.change(bytes, part);
+        std::ofstream(folder_.Parent() / "saved.vpp", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        EXPECT_EQ(LoadApplicationPosition(Path().c_str()), PositionLoad::Refused) << c.name;
+        EXPECT_EQ(CurrentRunState(), run) << c.name;
+        EXPECT_EQ(Object(GaugeA), gauge) << c.name;
+        EXPECT_EQ(Value(GaugeA), 4) << c.name;
+        ASSERT_NO_FATAL_FAILURE(Tick());
+        EXPECT_EQ(Picture(), picture) << c.name;
+    }
+}
+
+// A position kept for the start of a frame is checked before that frame has a run: against the same
+// extensions, so the gauge's part is accepted and its state comes back.
+TEST_F(ExtensionPositions, APositionLoadedAsTheFrameStartsBringsTheGaugeBack) {
+    ASSERT_NO_FATAL_FAILURE(Start({}));
+    SetValue(GaugeA, 6);
+    ASSERT_EQ(SaveApplicationPosition(Path().c_str()), 1);
+    SetValue(GaugeA, 1);
+    const std::u16string path = Path();
+    ASSERT_LT(path.size(), std::size(app_->run.pendingPositionFile));
+    std::copy(path.begin(), path.end(), app_->run.pendingPositionFile);
+    app_->run.pendingPositionFile[path.size()] = 0;
+    app_->run.pendingPositionStamp = CurrentRunState()->positionStamp;
+    CurrentRunState()->exitCode = ExitJumpToFrame;
+    CurrentRunState()->exitParameter = 0x8000; // by index: frame 0, this one
+    for (int i = 0; i < 1000 && (app_->run.pendingPositionFile[0] || !CurrentRunState()); ++i)
+        ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+    ASSERT_NE(CurrentRunState(), nullptr);
+    ASSERT_EQ(app_->run.pendingPositionFile[0], 0);
+    EXPECT_EQ(Value(GaugeA), 6) << "the definition gives 3";
+}
+
+// The file is whole and each length fits, but the gauge reads 12 of the 16 bytes its part holds: only the
+// gauge can tell, once the run has been rebuilt, so the load fails and leaves the rebuilding to its caller.
+TEST_F(ExtensionPositions, AStateTheGaugeDoesNotReadToItsEndFailsTheLoad) {
+    ASSERT_NO_FATAL_FAILURE(Start({}));
+    SetValue(GaugeA, 6);
+    std::vector<std::uint8_t> bytes = WriteApplicationPosition(CurrentRunState()->positionStamp);
+    const std::size_t part = GaugePartAt(bytes, 6);
+    bytes[part + 5] = 16;
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(part + 21), 4, 0);
+    std::ofstream(folder_.Parent() / "saved.vpp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(LoadApplicationPosition(Path().c_str()), PositionLoad::Failed);
 }
 
 } // namespace

@@ -12,12 +12,14 @@
 #include "events/selection.h"
 #include "objects/movement_obstacles.h"
 #include "objects/movements.h"
+#include "startup/frame_record.h"
 
 #include "appwriter/byte_writer.h"
 #include "appwriter/event_program_builder.h"
 
 #include <SDL.h>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -140,6 +142,8 @@ struct Stage {
     std::vector<appwriter::EventGroupDesc> events;
     std::optional<std::uint16_t> randomSeed;
     bool machineIndependent = false;
+    std::optional<std::u16string> recordTo;         // the frame records its input into that file
+    std::array<std::int16_t, 17> conditionCounts{}; // of the system types, as the program builder takes them
 };
 
 // A rectangle of obstacle: a backdrop of its own object info, placed.
@@ -210,14 +214,17 @@ inline appwriter::ApplicationDescription DescribeStage(const Stage& stage) {
         instances.push_back({n++, p.object, p.x, p.y, 0, 0, p.layer});
     contents.instances = instances;
     contents.randomSeed = stage.randomSeed;
+    contents.string3343 = stage.recordTo;
     appwriter::EventProgramBuilder events;
     events.objectInfoCount = static_cast<std::uint16_t>(objects.size());
+    events.conditionCounts = stage.conditionCounts;
     for (const appwriter::EventGroupDesc& g : stage.events)
         events.AddGroup(g);
     contents.events = events.ChunkPayload();
     d.frames.push_back(appwriter::DescribeFrame(stage.frameWidth ? stage.frameWidth : stage.width,
                                                 stage.frameHeight ? stage.frameHeight : stage.height,
-                                                Background, contents, appwriter::StringForm::Wide));
+                                                Background, contents, appwriter::StringForm::Wide,
+                                                stage.recordTo ? FrameRecordInput : 0));
     return d;
 }
 
