@@ -1,7 +1,6 @@
 // The demo's level run headless and unthrottled: each iteration is one game loop, its display included, run
 // by the program's own loop steps (their waits for the next tick cost nothing here). Frames per second, and
 // with the loop's probe on, the share of each pass of the loop.
-#include "shell/application_run.h"
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_clock.h"
@@ -66,10 +65,9 @@ public:
         return app_ && app_->runState == StateRunFrame && app_->currentFrameIndex == 0 && CurrentRunState();
     }
     // Starts the level again when the run has left it (its time is up, or the player was lost).
-    bool BackToLevel(LoopPassTimes* probe) {
+    bool BackToLevel() {
         Stop();
         Start();
-        if (app_) app_->run.passTimes = probe;
         return Running();
     }
     ApplicationRecord* App() { return app_; }
@@ -122,18 +120,19 @@ void Run(benchmark::State& state, bool probed) {
     }
     LoopPassTimes times;
     LoopPassTimes* probe = probed ? &times : nullptr;
-    run.App()->run.passTimes = probe;
     std::int64_t restarts = 0;
     for (auto _ : state) {
         // One game loop: the program's loop steps until the frame's next loop has run (a step may only wait
         // for its tick).
+        // A frame that starts again (its time is up) has a new run state, which the probe follows.
+        CurrentRunState()->passTimes = probe;
         const std::int64_t loops = CurrentRunState()->loopCount;
         for (int i = 0; i < 100 && run.Running() && CurrentRunState()->loopCount == loops; ++i)
             benchmark::DoNotOptimize(RunApplicationStep(run.App(), 0));
         if (!run.Running()) {
             state.PauseTiming();
             ++restarts;
-            const bool back = run.BackToLevel(probe);
+            const bool back = run.BackToLevel();
             state.ResumeTiming();
             if (!back) {
                 state.SkipWithError("the level did not start again");
@@ -155,7 +154,7 @@ void Run(benchmark::State& state, bool probed) {
         state.counters["loop_us"] =
             static_cast<double>(times.loop) / static_cast<double>(times.loops) / 1000.0;
     }
-    if (run.App()) run.App()->run.passTimes = nullptr;
+    if (run.Running()) CurrentRunState()->passTimes = nullptr;
 }
 
 // Frames per second of the level as the program runs it.

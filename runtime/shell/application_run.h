@@ -10,7 +10,6 @@ namespace vtrrt {
 
 struct FrameRecord;
 struct GlobalObjectStore;
-struct LoopPassTimes;
 
 enum ApplicationState : std::int32_t {
     StateStartApplication = 0,
@@ -44,8 +43,6 @@ struct ApplicationRun {
     win32::WCHAR pendingPositionFile[win32::MAX_PATH];
     std::int32_t pendingPositionStamp;
     bool loadingPosition;
-    // Null unless a caller (a benchmark) measures the game loop: each loop then adds its passes' times.
-    LoopPassTimes* passTimes;
 };
 
 } // namespace vtrrt

@@ -206,7 +206,7 @@ int GameLoopStep() {
     // is the physics link's, which adds it here.
     s->firstLoopDone = 1;
     if (!TickTest(*s)) return LoopResult(*s);
-    PassClock passes(s->application->run.passTimes);
+    PassClock passes(s->passTimes);
     SwapEventBuffer(*s);
     AdvanceClock(*s);
 
