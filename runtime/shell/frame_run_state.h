@@ -15,6 +15,7 @@ namespace vtrrt {
 struct RunObject;
 struct EventRunState;
 struct FrameRunState;
+struct LoopPassTimes;
 struct BackgroundQueueNode;
 struct ExtensionRunRoutines;
 class InputRecorder;
@@ -201,6 +202,8 @@ struct FrameRunState {
     BackgroundQueueNode* backgroundQueueHead;
     BackgroundQueueNode* backgroundQueueTail;
     EventRunState* eventState; // owned; attached while the frame's events are prepared
+    // Null unless a caller (a benchmark) measures the game loop: each loop then adds its passes' times.
+    LoopPassTimes* passTimes;
 };
 
 // Allocates the run state and everything it holds and makes it current; -1 when memory runs out (what was

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -133,6 +134,39 @@ void CentrePointer(FrameRunState& s) {
     SetCursorPos(s.cursorCentreX, s.cursorCentreY);
 }
 
+// Adds the time since its last mark to a pass of a probe, and the whole loop's time at its end; does nothing
+// without a probe.
+class PassClock {
+public:
+    explicit PassClock(LoopPassTimes* times) : times_(times), start_(times ? Now() : 0), last_(start_) {}
+    ~PassClock() {
+        if (!times_) return;
+        times_->loop += Now() - start_;
+        ++times_->loops;
+    }
+    PassClock(const PassClock&) = delete;
+    PassClock& operator=(const PassClock&) = delete;
+    // What ran since the last mark is not counted in a pass.
+    void Skip() {
+        if (times_) last_ = Now();
+    }
+    void Mark(std::int64_t LoopPassTimes::*pass) {
+        if (!times_) return;
+        const std::int64_t now = Now();
+        times_->*pass += now - last_;
+        last_ = now;
+    }
+
+private:
+    static std::int64_t Now() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    LoopPassTimes* times_;
+    std::int64_t start_, last_;
+};
+
 } // namespace
 
 void InitFrameRunState() {
@@ -173,6 +207,7 @@ int GameLoopStep() {
     // carry those routines; the physics world extension adds the call here.
     s->firstLoopDone = 1;
     if (!TickTest(*s)) return LoopResult(*s);
+    PassClock passes(s->passTimes);
     SwapEventBuffer(*s);
     AdvanceClock(*s);
 
@@ -186,22 +221,29 @@ int GameLoopStep() {
     if (s->mousePlayers) ReadMouseStep();
     s->playerBits &= s->validPlayers & s->enabledControls;
     s->changedPlayerBits = s->playerBits ^ s->previousPlayerBits;
+    passes.Skip();
     RaisePlayerControls();
+    passes.Mark(&LoopPassTimes::events);
     RunObjectPass();
+    passes.Mark(&LoopPassTimes::objects);
     ++s->loopCounter16;
     RaiseEventStamp();
     RunTimeBasedEvents();
     FireScheduledTimers();
     RunEveryLoopEvents();
     if (HasPushedEvents()) FlushPushedEvents();
+    passes.Mark(&LoopPassTimes::events);
     RefreshChangedObjects();
     DestroyMarkedObjects();
     ResetSelectionWords();
+    passes.Mark(&LoopPassTimes::objects);
     ++s->secondLoopCounter;
     // Owed loops skip the display, so that a slow display does not slow the game's logic.
     if (--s->loopsToRun <= 0 || s->exitCode != ExitNone) {
+        passes.Skip();
         ApplyPendingScroll();
         DisplayFrame(0);
+        passes.Mark(&LoopPassTimes::display);
     }
     return LoopResult(*s);
 }

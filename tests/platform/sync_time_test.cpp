@@ -1,4 +1,5 @@
 #include "win32/kernel.h"
+#include "win32/window_testing.h"
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,19 @@ TEST(Clock, MillisecondClockNeverRunsBackAndSleepWaits) {
     EXPECT_EQ(timeBeginPeriod(1), TIMERR_NOERROR);
     EXPECT_EQ(timeEndPeriod(1), TIMERR_NOERROR);
     EXPECT_EQ(timeBeginPeriod(0), TIMERR_NOCANDO);
+}
+
+TEST(Clock, TheFakeClockHoldsTheMillisecondClockUntilAdvanced) {
+    win32::testing::UseFakeClock(true);
+    const DWORD held = timeGetTime();
+    Sleep(2);
+    EXPECT_EQ(timeGetTime(), held) << "real time passed, simulated time did not";
+    win32::testing::AdvanceFakeClock(40);
+    EXPECT_EQ(timeGetTime(), held + 40);
+    win32::testing::UseFakeClock(false);
+    const DWORD before = timeGetTime();
+    Sleep(2);
+    EXPECT_GE(timeGetTime() - before, 2u) << "real time again once the fake clock is off";
 }
 
 TEST(Clock, FileTimesConvertToCalendarDates) {

@@ -6,7 +6,7 @@
 
 namespace win32::testing {
 
-// While the fake clock is on, message times and timers follow only AdvanceFakeClock.
+// While the fake clock is on, message times, timers and timeGetTime follow only AdvanceFakeClock.
 void UseFakeClock(bool on);
 void AdvanceFakeClock(DWORD milliseconds);
 

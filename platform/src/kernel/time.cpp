@@ -1,5 +1,6 @@
 // Clocks: the monotonic millisecond clock, sleeping, and wall-clock times as FILETIME and SYSTEMTIME.
 #include "filetime.h"
+#include "window_internal.h"
 
 #include <atomic>
 #include <cerrno>
@@ -38,6 +39,9 @@ FILETIME FileTimeFromTimespec(const timespec& time) {
 } // namespace detail
 
 DWORD timeGetTime() {
+    // Under a test's fake clock the multimedia clock stands still with the message times, so that what
+    // paces itself by it (fades, the frame clock) runs on simulated time.
+    if (UsingFakeClock()) return LayerTime();
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     const ULONGLONG ms =

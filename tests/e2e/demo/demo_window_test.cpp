@@ -38,7 +38,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const fs::path Here = fs::path(__FILE__).parent_path();
+// The helpers beside this file, by an absolute path: __FILE__ is relative to the build folder, which is not
+// where the test runs.
+const fs::path Here = fs::path(VTR_FIXTURES_DIR).parent_path() / "e2e" / "demo";
 constexpr const char* Python = "/usr/bin/python3";
 
 // The first frame's background colour, RGB(0x20, 0x60, 0xC0).
@@ -524,7 +526,8 @@ TEST_F(DemoWindow, TheLevelShowsTheScoreTheLivesAndItsName) {
 }
 
 // The level's player, an orange block standing on a platform, walks right while the right arrow is held,
-// taking the gems it walks over for 10 points each, stands still again when it is let go, and jumps with the space bar and lands back on the platform.
+// taking the gems it walks over for 10 points each, stands still again when it is let go, and jumps with the
+// space bar and lands back on the platform.
 TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
     ASSERT_TRUE(box);

@@ -3,6 +3,7 @@
 #include "vtrs2/memory_testing.h"
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
+#include "win32/kernel.h"
 
 #include <vector>
 
@@ -198,8 +199,10 @@ TEST_F(AppWindowTest, VerticalBlankWaitRecordsTheUpdateTime) {
     EXPECT_EQ(ControlAppWindow(w, 10, AppWindowWaitVBlank, 0), 1);
     EXPECT_EQ(ControlAppWindow(w, 9, 0, 0), AppWindowWaitVBlank);
     w->lastUpdateTime = 0;
+    win32::testing::AdvanceFakeClock(500);
     AddUpdateRect(w, nullptr);
     UpdateWindowFromSurface(w);
+    EXPECT_EQ(w->lastUpdateTime, win32::timeGetTime());
     EXPECT_NE(w->lastUpdateTime, 0u);
     EXPECT_EQ(win32::testing::ReadWindowPixel(GetAppWindowHandle(w), 7, 7), PatternColour(7, 7));
 }

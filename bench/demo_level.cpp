@@ -1,0 +1,173 @@
+// The demo's level run headless and unthrottled: each iteration is one game loop, its display included, run
+// by the program's own loop steps (their waits for the next tick cost nothing here). Frames per second, and
+// with the loop's probe on, the share of each pass of the loop.
+#include "shell/application_state_machine.h"
+#include "shell/command_line.h"
+#include "shell/frame_clock.h"
+#include "shell/frame_run_state.h"
+#include "shell/frame_window.h"
+#include "shell/game_loop.h"
+#include "shell/main_window.h"
+#include "shell/runtime_services.h"
+#include "startup/application_loader.h"
+#include "startup/runtime_files.h"
+
+#include "vtrs2/streams.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+using namespace vtrrt;
+
+// Time moves only when the loop waits for its next tick, and at once to it.
+class InstantClock final : public FrameClock {
+public:
+    win32::DWORD Now() override { return now; }
+    void WaitForMessage(win32::DWORD timeoutMs) override { now += timeoutMs ? timeoutMs : 1; }
+    win32::DWORD now = 1000;
+};
+
+std::vector<std::uint8_t> LevelData() {
+    std::ifstream in(VTR_DEMO_LEVEL_DATA, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The level-first demo loaded and started over its main and frame windows, with the runtime's own modules
+// found where the build put them; stopped and freed again at its end.
+class LevelRun {
+public:
+    explicit LevelRun(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {
+        // Headless: no display or sound device is needed.
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        GetCommandLineOptions().errorBoxes = 0;
+        previousClock_ = SetFrameClock(&clock_);
+        RuntimeFiles& files = GetRuntimeFiles();
+        files.runtimeTempFolder = std::filesystem::path(VTR_BIN_DIR).u16string();
+        files.tempFolder = files.runtimeTempFolder + u"/";
+        Start();
+    }
+    ~LevelRun() {
+        Stop();
+        SetFrameClock(previousClock_);
+    }
+    LevelRun(const LevelRun&) = delete;
+    LevelRun& operator=(const LevelRun&) = delete;
+
+    bool Running() const {
+        return app_ && app_->runState == StateRunFrame && app_->currentFrameIndex == 0 && CurrentRunState();
+    }
+    // Starts the level again when the run has left it (its time is up, or the player was lost).
+    bool BackToLevel() {
+        Stop();
+        Start();
+        return Running();
+    }
+    ApplicationRecord* App() { return app_; }
+
+private:
+    void Start() {
+        Services().displayFlags = 0;
+        if (CreateLibraryContext(nullptr) != 0) return;
+        CInputMemFile* stream = NewInputMemFile();
+        stream->Attach(bytes_.data(), static_cast<win32::LONG>(bytes_.size()));
+        app_ = LoadApplicationFromStream(stream, nullptr, 0, nullptr, nullptr, 0, 0);
+        if (!app_) return;
+        SetCurrentApplication(app_);
+        if (CreateMainWindow(*app_) != 0 || CreateFrameWindow(Services().mainWindow, 0x42000000, 4) != 0 ||
+            !StartApplication(app_)) {
+            Stop();
+            return;
+        }
+        // The first frame starts and runs its first loop; a fade-in, if any, plays out.
+        for (int i = 0; i < 10000 && app_->runState != StateRunFrame; ++i)
+            if (!RunApplicationStep(app_, 0)) break;
+    }
+    void Stop() {
+        if (app_) {
+            FreeLoadedFrame(*app_);
+            EndApplication(app_);
+            CloseApplication(app_);
+            app_ = nullptr;
+        }
+        DestroyMainWindow();
+        SetCurrentApplication(nullptr);
+    }
+
+    std::vector<std::uint8_t> bytes_;
+    InstantClock clock_;
+    FrameClock* previousClock_ = nullptr;
+    ApplicationRecord* app_ = nullptr;
+};
+
+void Run(benchmark::State& state, bool probed) {
+    const std::vector<std::uint8_t> bytes = LevelData();
+    if (bytes.empty()) {
+        state.SkipWithError("no demo data at " VTR_DEMO_LEVEL_DATA);
+        return;
+    }
+    LevelRun run(bytes);
+    if (!run.Running()) {
+        state.SkipWithError("the level did not start");
+        return;
+    }
+    LoopPassTimes times;
+    LoopPassTimes* probe = probed ? &times : nullptr;
+    std::int64_t restarts = 0;
+    for (auto _ : state) {
+        // One game loop: the program's loop steps until the frame's next loop has run (a step may only wait
+        // for its tick).
+        // A frame that starts again (its time is up) has a new run state, which the probe follows.
+        CurrentRunState()->passTimes = probe;
+        const std::int64_t loops = CurrentRunState()->loopCount;
+        for (int i = 0; i < 100 && run.Running() && CurrentRunState()->loopCount == loops; ++i)
+            benchmark::DoNotOptimize(RunApplicationStep(run.App(), 0));
+        if (!run.Running()) {
+            state.PauseTiming();
+            ++restarts;
+            const bool back = run.BackToLevel();
+            state.ResumeTiming();
+            if (!back) {
+                state.SkipWithError("the level did not start again");
+                break;
+            }
+        }
+    }
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["restarts"] = static_cast<double>(restarts);
+    if (probed && times.loop > 0) {
+        const auto share = [&](std::int64_t ns) {
+            return 100.0 * static_cast<double>(ns) / static_cast<double>(times.loop);
+        };
+        state.counters["objects%"] = share(times.objects);
+        state.counters["events%"] = share(times.events);
+        state.counters["display%"] = share(times.display);
+        state.counters["rest%"] = share(times.loop - times.objects - times.events - times.display);
+        state.counters["loop_us"] =
+            static_cast<double>(times.loop) / static_cast<double>(times.loops) / 1000.0;
+    }
+    if (run.Running()) CurrentRunState()->passTimes = nullptr;
+}
+
+// Frames per second of the level as the program runs it.
+void DemoLevelTick(benchmark::State& state) {
+    Run(state, false);
+}
+BENCHMARK(DemoLevelTick)->Unit(benchmark::kMicrosecond);
+
+// The same with the loop's probe on: the share of each pass in the loop's time (rest: the tick test, the
+// clocks and the controls); loop_us is a loop's mean time.
+void DemoLevelPasses(benchmark::State& state) {
+    Run(state, true);
+}
+BENCHMARK(DemoLevelPasses)->Unit(benchmark::kMicrosecond);
+
+} // namespace
