@@ -225,8 +225,9 @@ class MovementTest : public DisplayTest {
 protected:
     // The frame's first loop has run when it returns.
     void StartStage(const Stage& stage) { StartData(appwriter::WriteApplication(DescribeStage(stage))); }
-    // An application's data as written. The test's routines replace the system's own before the first loop.
-    void StartData(const std::vector<std::uint8_t>& data) {
+    // An application's data as written. The test's routines replace the system's own before the first loop,
+    // unless `testRoutines` is false.
+    void StartData(const std::vector<std::uint8_t>& data, bool testRoutines = true) {
         win32::testing::ResetInputState();
         Raises().clear();
         previousClock_ = SetFrameClock(&clock_);
@@ -239,7 +240,7 @@ protected:
         ASSERT_EQ(CreateMainWindow(*app_), 0);
         ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
         ASSERT_EQ(StartApplication(app_.get()), 1);
-        InstallMovementTestRoutines();
+        if (testRoutines) InstallMovementTestRoutines();
         ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
     }
     void TearDown() override {
