@@ -19,6 +19,16 @@ constexpr float HillsCoefficient = 0.5f;
 
 using Rgb3 = std::array<std::uint8_t, 3>;
 
+// Where the player starts, standing on the lowest platform, and its colour (RGB) at its middle.
+constexpr int PlayerSize = 24;
+constexpr int PlayerStartX = 100, PlayerStartY = 280 - PlayerSize;
+// The lift: its size, its height in the level and the span it travels from x = 0 and back.
+constexpr int LiftWidth = 64, LiftHeight = 12, LiftY = 330, LiftSpan = 150;
+constexpr std::uint8_t PlayerColour[3] = {0xF0, 0x80, 0x20};
+// The pen: two posts from the top of the play area down to its floor, which the player walks under.
+constexpr int PenLeft = 220, PenRight = 448, PenFloorY = 160, PenFloorHeight = 8;
+constexpr int BallSize = 16;
+
 struct LevelLayout {
     int width;
     Rgb3 background; // seen through a pit, under the sky

@@ -4,22 +4,13 @@
 #pragma once
 
 #include "demo_objects.h"
+#include "level_layout.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
 
 #include <vector>
-
-// Where the player starts, standing on the lowest platform, and its colour (RGB) at its middle.
-constexpr int PlayerSize = 24;
-constexpr int PlayerStartX = 100, PlayerStartY = 280 - PlayerSize;
-// The lift: its size, its height in the level and the span it travels from x = 0 and back.
-constexpr int LiftWidth = 64, LiftHeight = 12, LiftY = 330, LiftSpan = 150;
-constexpr std::uint8_t PlayerColour[3] = {0xF0, 0x80, 0x20};
-// The pen: two posts from the top of the play area down to its floor, which the player walks under.
-constexpr int PenLeft = 220, PenRight = 448, PenFloorY = 160, PenFloorHeight = 8;
-constexpr int BallSize = 16;
 
 // Adds the movers' objects and images and the player's keys to the header.
 void AddMoverObjects(appwriter::ApplicationDescription& d, DemoObjects& all);
