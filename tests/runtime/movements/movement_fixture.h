@@ -140,6 +140,7 @@ struct Stage {
     std::vector<appwriter::EventGroupDesc> events;
     std::optional<std::uint16_t> randomSeed;
     bool machineIndependent = false;
+    std::vector<appwriter::LayerDesc> layers{appwriter::LayerDesc{0x10}};
 };
 
 // A rectangle of obstacle: a backdrop of its own object info, placed.
@@ -203,7 +204,7 @@ inline appwriter::ApplicationDescription DescribeStage(const Stage& stage) {
     d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
     appwriter::FrameContents contents;
-    contents.layers = {appwriter::LayerDesc{0x10}};
+    contents.layers = stage.layers;
     std::vector<appwriter::InstanceDesc> instances;
     std::uint16_t n = 1;
     for (const Placed& p : stage.placed)
