@@ -172,7 +172,6 @@ appwriter::ApplicationDescription DemoGame() {
         titleEvents.push_back(group);
     SetFrameEvents(title, titleEvents, objectInfos);
     AddTitleFade(title);
-    title.fadeOut = BlackFade();
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
     d.frames = {first};
