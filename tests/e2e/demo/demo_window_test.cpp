@@ -397,9 +397,12 @@ TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     const std::vector<std::string> press = {Python, (Here / "x11_press.py").string(), display_.Name(), "Demo",
                                             "space"};
     ASSERT_TRUE(waitFor(level, 300, [&] { Runs(press); })) << "a key did not show the level";
-    const std::vector<std::string> escape = {Python, (Here / "x11_press.py").string(), display_.Name(),
-                                             "Demo", "Escape"};
-    // Once: the title fades in for three seconds and any key there would show the level again.
+    // Held for a few loops: the level asks whether Escape is down in each loop.
+    const std::vector<std::string> escape = {
+        Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Escape", "0.1"};
+    // Once: the title fades in for three seconds and any key there would show the level again. The level
+    // shows its colours as its fade-in ends, a little before its events run.
+    std::this_thread::sleep_for(500ms);
     ASSERT_TRUE(Runs(escape));
     ASSERT_TRUE(waitFor(title, 300, nullptr)) << "Escape did not give the title back";
     ASSERT_TRUE(waitFor(level, 300, [&] { Click(x + width / 2, y + bar + 300); }))

@@ -277,6 +277,14 @@ TEST_F(DemoGame, FallingCostsALifeAndTheLastEndsTheGameWhichGivesTheTitleBack) {
     EXPECT_EQ(~app_->globals.scores[0], 0);
 }
 
+TEST_F(DemoGame, EscapeGivesTheTitleBack) {
+    Ticks(5);
+    Hold(SDL_SCANCODE_ESCAPE);
+    Tick();
+    Release(SDL_SCANCODE_ESCAPE);
+    EXPECT_TRUE(TickUntil(100, [&] { return InFrame(TitleIndex); }));
+}
+
 TEST_F(DemoGame, TheGameOverFrameGivesTheTitleBackAfterAFewSeconds) {
     Ticks(5);
     for (int life = LivesShown; life > 0; --life) {
