@@ -48,8 +48,7 @@ appwriter::ImageItemDesc GemImage() {
 
 } // namespace
 
-std::vector<appwriter::EventGroupDesc> AddDemoCollect(DemoObjects& all,
-                                                      std::vector<appwriter::InstanceDesc>& level) {
+void AddGemObject(DemoObjects& all) {
     appwriter::ObjectInfoDesc gem;
     gem.handle = Gem;
     gem.name = u"Gem";
@@ -61,10 +60,12 @@ std::vector<appwriter::EventGroupDesc> AddDemoCollect(DemoObjects& all,
     gem.definition.animations = {still};
     gem.definition.movements = {appwriter::MovementDesc{}};
     all.objects.push_back(gem);
+}
 
-    auto n = static_cast<std::uint16_t>(level.size() + 1);
+std::vector<appwriter::EventGroupDesc> PlaceGems(std::vector<appwriter::InstanceDesc>& level,
+                                                 std::int16_t layer) {
     for (int x : GemX)
-        level.push_back({n++, Gem, x, GemY, 0, 0, 0});
+        level.push_back({0, Gem, x, GemY, 0, 0, layer});
 
     // Each loop, the gem the player overlaps goes, player 1 scores and the speaker plays the chime.
     appwriter::EventRecordDesc meets =

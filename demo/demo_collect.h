@@ -1,4 +1,4 @@
-// The level's gems: three small stones floating over the player's starting platform, which the player
+// A level's gems: three small stones floating over the player's starting platform, which the player
 // collects by walking into them, for 10 points each and a chime.
 #pragma once
 
@@ -18,7 +18,8 @@ constexpr std::array<int, 3> GemX{136, 160, 184};
 constexpr int GemY = 264;
 constexpr int GemPoints = 10;
 
-// Adds the gem's object and image and places the gems on the level; returns the level's event that
-// collects a gem the player meets.
-std::vector<appwriter::EventGroupDesc> AddDemoCollect(DemoObjects& all,
-                                                      std::vector<appwriter::InstanceDesc>& level);
+// Adds the gem's object and image.
+void AddGemObject(DemoObjects& all);
+// Places the gems on a level's layer; returns the level's event that collects a gem the player meets.
+std::vector<appwriter::EventGroupDesc> PlaceGems(std::vector<appwriter::InstanceDesc>& level,
+                                                 std::int16_t layer);

@@ -31,11 +31,13 @@ std::vector<appwriter::ObjectInfoDesc> ExtensionObjects() {
     return {gauge};
 }
 
-std::vector<appwriter::EventGroupDesc> AddExtensions(appwriter::ApplicationDescription& d,
-                                                     appwriter::FrameContents& level) {
+void AddExtensionList(appwriter::ApplicationDescription& d) {
     d.extensions = std::vector<appwriter::ExtensionDesc>{{0, u"vtrgauge", u""}};
-    const std::uint16_t placed = static_cast<std::uint16_t>(level.instances->size() + 1);
-    level.instances->push_back({placed, TimeGauge, GaugeX, GaugeY, 0, 0, 0});
+}
+
+std::vector<appwriter::EventGroupDesc> PlaceExtensions(std::vector<appwriter::InstanceDesc>& level,
+                                                       std::int16_t layer) {
+    level.push_back({0, TimeGauge, GaugeX, GaugeY, 0, 0, layer});
     // The gauge gains one step a loop: full when the level's time is up.
     appwriter::EventGroupDesc fill;
     appwriter::EventRecordDesc always = Record(Special, Always);

@@ -1,4 +1,4 @@
-// The demo's extension objects: the level's time gauge, an object of the runtime's own gauge extension
+// The demo's extension objects: a level's time gauge, an object of the runtime's own gauge extension
 // (vtrgauge.vxe, packed with the demo), which fills as the level's time runs out.
 #pragma once
 
@@ -13,6 +13,8 @@
 
 // The objects of the extensions, for the application's object definitions.
 std::vector<appwriter::ObjectInfoDesc> ExtensionObjects();
-// Lists the extensions, places their objects on the level and gives the level's events for them.
-std::vector<appwriter::EventGroupDesc> AddExtensions(appwriter::ApplicationDescription& d,
-                                                     appwriter::FrameContents& level);
+// Lists the extensions the application uses.
+void AddExtensionList(appwriter::ApplicationDescription& d);
+// Places the extensions' objects on a level's layer and gives the level's events for them.
+std::vector<appwriter::EventGroupDesc> PlaceExtensions(std::vector<appwriter::InstanceDesc>& level,
+                                                       std::int16_t layer);

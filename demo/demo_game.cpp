@@ -5,12 +5,10 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
-#include "demo_collect.h"
-#include "demo_extensions.h"
-#include "demo_hud.h"
+#include "demo_levels.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
-#include "level_movers.h"
+#include "game_over.h"
 
 #include <cmath>
 
@@ -51,51 +49,6 @@ appwriter::ImageItemDesc SpinnerImage(int frame) {
                                  static_cast<std::uint8_t>(rgb), 0});
         }
     return image;
-}
-
-constexpr const char16_t* LevelTitle = u"Level 1";
-
-// The level's backdrops: a sky in a gradient, solid ground, and platforms to stand on.
-constexpr std::uint16_t Sky = 2, Ground = 3, Platform = 4;
-constexpr std::uint16_t Obstacle = 1, PlatformObstacle = 2;
-
-appwriter::ObjectInfoDesc Shape(std::uint16_t handle, const char16_t* name, std::int32_t width,
-                                std::int32_t height, std::uint16_t obstacle) {
-    appwriter::ObjectInfoDesc o;
-    o.handle = handle;
-    o.type = 0;
-    o.name = name;
-    o.definition.type = 0;
-    o.definition.shape = 2; // rectangle
-    o.definition.obstacle = obstacle;
-    o.definition.width = width;
-    o.definition.height = height;
-    return o;
-}
-
-std::vector<appwriter::ObjectInfoDesc> LevelBackdrops() {
-    appwriter::ObjectInfoDesc sky = Shape(Sky, u"Sky", 640, 360, 0);
-    sky.definition.fillType = 2; // gradient, top to bottom
-    sky.definition.colour1 = Rgb(0x20, 0x50, 0xC0);
-    sky.definition.colour2 = Rgb(0xB0, 0xD8, 0xFF);
-    sky.definition.vertical = 1;
-    appwriter::ObjectInfoDesc ground = Shape(Ground, u"Ground", 640, 120, Obstacle);
-    ground.definition.fillType = 1;
-    ground.definition.colour1 = Rgb(0x70, 0x48, 0x20);
-    appwriter::ObjectInfoDesc platform = Shape(Platform, u"Platform", 120, 16, PlatformObstacle);
-    platform.definition.fillType = 1;
-    platform.definition.colour1 = Rgb(0x40, 0xB0, 0x40);
-    platform.definition.borderWidth = 2;
-    platform.definition.borderColour = Rgb(0x10, 0x50, 0x10);
-    return {sky, ground, platform};
-}
-
-std::vector<appwriter::InstanceDesc> LevelPlacements() {
-    return {{1, Sky, 0, 0, 0, 0, 0},
-            {2, Ground, 0, 360, 0, 0, 0},
-            {3, Platform, 80, 280, 0, 0, 0},
-            {4, Platform, 300, 220, 0, 0, 0},
-            {5, Platform, 480, 150, 0, 0, 0}};
 }
 
 // The title's glass panel: a pale square drawn with the blend ink at half strength, so that the
@@ -147,8 +100,6 @@ void AddSpinners(DemoObjects& all) {
     const appwriter::ObjectInfoDesc panel = AddInkedPanel(all.images);
     all.objects.push_back(spinner);
     all.objects.push_back(panel);
-    for (const appwriter::ObjectInfoDesc& backdrop : LevelBackdrops())
-        all.objects.push_back(backdrop);
 }
 
 void WriteObjects(appwriter::ApplicationDescription& d, const DemoObjects& all) {
@@ -178,8 +129,9 @@ void AddTitleFade(appwriter::FrameContents& title) {
 appwriter::ApplicationDescription DemoGame() {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
-    d.aboutText = u"Five spinners, a glass panel and a tune on a title, and a level with a player who "
-                  u"collects gems and bouncing balls.";
+    d.aboutText =
+        u"Five spinners, a glass panel and a tune on a title, and two scrolling levels where a player "
+        u"collects gems beside bouncing balls and runs for the exit.";
     d.copyright = u"Written with the application writer.";
     d.header->windowWidth = 640;
     d.header->windowHeight = 480;
@@ -202,34 +154,43 @@ appwriter::ApplicationDescription DemoGame() {
         {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
     DemoObjects all;
     AddSpinners(all);
-    // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
+    AddLevelObjects(d, all);
+    AddGameOverObjects(all);
+    WriteObjects(d, all);
+    const auto objectInfos = static_cast<std::uint16_t>(all.objects.size());
+
+    // A shown layer; the title places five spinners in a row above the middle and the glass panel below.
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
-    appwriter::FrameContents level = title;
-    level.instances = LevelPlacements();
-    std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, *level.instances);
-    for (const appwriter::EventGroupDesc& group : AddDemoCollect(all, *level.instances))
-        levelEvents.push_back(group);
-    // The level's display of score, lives and name, over the movers.
-    AddDemoHud(d, all.objects, all.images, level, LevelTitle);
-    for (const appwriter::ObjectInfoDesc& extension : ExtensionObjects())
-        all.objects.push_back(extension);
-    WriteObjects(d, all);
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
     title.instances = spinners;
-    std::vector<appwriter::EventGroupDesc> levelExtras = levelEvents;
-    for (const appwriter::EventGroupDesc& group : AddExtensions(d, level))
-        levelExtras.push_back(group);
-    AddFrameFlow(title, level, AddDemoSounds(d), levelExtras, static_cast<std::uint16_t>(all.objects.size()));
+    std::vector<appwriter::EventGroupDesc> titleEvents = TitleFlow();
+    for (const appwriter::EventGroupDesc& group : AddDemoSounds(d))
+        titleEvents.push_back(group);
+    SetFrameEvents(title, titleEvents, objectInfos);
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
     first.name = u"Title";
-    appwriter::FrameDesc second = appwriter::DescribeFrame(640, 480, Rgb(0x30, 0xA0, 0x40), level);
-    second.name = LevelTitle;
-    d.frames = {first, second};
+    d.frames = {first};
+
+    for (DemoLevel& level : DescribeLevels()) {
+        // Each placed object its own handle, in the order placed.
+        std::uint16_t n = 1;
+        for (appwriter::InstanceDesc& placed : *level.contents.instances)
+            placed.handle = n++;
+        SetFrameEvents(level.contents, level.events, objectInfos);
+        appwriter::FrameDesc frame =
+            appwriter::DescribeFrame(level.frame.width, level.frame.height, level.frame.background,
+                                     level.contents, appwriter::StringForm::Wide, level.frame.flags);
+        frame.name = level.frame.name;
+        d.frames.push_back(frame);
+    }
+    d.frames.push_back(DescribeGameOver(objectInfos));
+    // Jumps name frames by handle: here each frame's handle is its index.
+    d.frameHandles = std::vector<std::uint16_t>{0, 1, 2, 3};
     return d;
 }
 
@@ -245,9 +206,11 @@ int main(int argc, char** argv) {
         std::cerr << "demo_game: cannot write " << argv[1] << "\n";
         return 1;
     }
-    // The same game starting at its level, for the end-to-end test of the level's picture.
+    // The same game starting at its first level, for the tests of the level: the title moves second and the
+    // frame handles follow, so that every jump still reaches the frame it names.
     if (argc == 3) {
         std::swap(game.frames[0], game.frames[1]);
+        game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3};
         if (!appwriter::ApplicationWriter(game).WriteFile(argv[2])) {
             std::cerr << "demo_game: cannot write " << argv[2] << "\n";
             return 1;

@@ -11,7 +11,6 @@ constexpr std::uint32_t DrawnFlags = 0x04 | 0x200;
 constexpr std::uint16_t DigitsDisplay = 1, AnimationDisplay = 4;
 constexpr std::uint16_t PlayerOne = 1;
 constexpr std::uint16_t CentredOneLine = 0x1 | 0x4 | 0x20;
-constexpr std::uint16_t NameFont = 1;
 constexpr int NameWidth = 200, NameHeight = 28;
 
 void PutPixel(appwriter::ImageItemDesc& image, std::array<std::uint8_t, 3> rgb) {
@@ -65,9 +64,8 @@ appwriter::ObjectInfoDesc Drawn(std::uint16_t handle, std::int16_t type, const c
 
 } // namespace
 
-void AddDemoHud(appwriter::ApplicationDescription& d, std::vector<appwriter::ObjectInfoDesc>& objects,
-                std::vector<appwriter::ImageItemDesc>& images, appwriter::FrameContents& level,
-                const std::u16string& levelName) {
+void AddHudObjects(appwriter::ApplicationDescription& d, std::vector<appwriter::ObjectInfoDesc>& objects,
+                   std::vector<appwriter::ImageItemDesc>& images, const std::vector<LevelNameDesc>& names) {
     appwriter::CounterDesc score;
     score.displayType = DigitsDisplay;
     score.format = ScoreDigits; // leading zeros to five digits
@@ -85,22 +83,25 @@ void AddDemoHud(appwriter::ApplicationDescription& d, std::vector<appwriter::Obj
     lives.images = {static_cast<std::uint16_t>(images.size())};
     objects.push_back(Drawn(ScoreDisplay, ScoreType, u"Score", appwriter::CounterData(score)));
     objects.push_back(Drawn(LivesDisplay, LivesType, u"Lives", appwriter::CounterData(lives)));
-    objects.push_back(
-        Drawn(LevelName, TextType, u"Level name",
-              appwriter::TextData(NameWidth, NameHeight, {{NameFont, CentredOneLine, 0xFFFFFF, levelName}})));
+    for (const LevelNameDesc& name : names)
+        objects.push_back(Drawn(
+            name.handle, TextType, u"Level name",
+            appwriter::TextData(NameWidth, NameHeight, {{NameFont, CentredOneLine, 0xFFFFFF, name.text}})));
 
     const appwriter::BankPayload fonts = appwriter::WriteFontBank(
-        {appwriter::FontItemDesc{20, 700, u"DejaVu Sans"}}, appwriter::StringForm::Wide);
+        {appwriter::FontItemDesc{20, 700, u"DejaVu Sans"}, appwriter::FontItemDesc{48, 700, u"DejaVu Sans"}},
+        appwriter::StringForm::Wide);
     std::vector<std::uint32_t> offsets = fonts.offsets;
     offsets.insert(offsets.begin(), 0); // stored font 0 is none
     d.extra.push_back({appwriter::ChunkFontBank, 0, fonts.items});
     d.extra.push_back({appwriter::ChunkFontOffsets, 0, appwriter::WriteBankOffsets(offsets)});
     d.header->initialLives = LivesShown;
+}
 
+void PlaceHud(std::vector<appwriter::InstanceDesc>& level, std::uint16_t name, std::int16_t layer) {
     // The score's position is the right end of its digits, at their foot.
     const int scoreRight = ScoreLeft + ScoreDigits * DigitWidth;
-    if (!level.instances) level.instances.emplace();
-    level.instances->push_back({40, ScoreDisplay, scoreRight, ScoreTop + DigitHeight, 0, 0, 0});
-    level.instances->push_back({41, LivesDisplay, LivesRight - LivesShown * HeartSize, LivesTop, 0, 0, 0});
-    level.instances->push_back({42, LevelName, (640 - NameWidth) / 2, 12, 0, 0, 0});
+    level.push_back({0, ScoreDisplay, scoreRight, ScoreTop + DigitHeight, 0, 0, layer});
+    level.push_back({0, LivesDisplay, LivesRight - LivesShown * HeartSize, LivesTop, 0, 0, layer});
+    level.push_back({0, name, (640 - NameWidth) / 2, 12, 0, 0, layer});
 }

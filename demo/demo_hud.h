@@ -1,4 +1,4 @@
-// The level's heads-up display: the player's score in digits, the lives left as hearts and the level's name
+// A level's heads-up display: the player's score in digits, the lives left as hearts and the level's name
 // in a text object.
 #pragma once
 
@@ -10,8 +10,15 @@
 #include <string>
 #include <vector>
 
-// Adds the display's objects and images (appending to the application's lists, whose images are numbered
-// from 1 in order) and its font to the application, and places it in the level.
-void AddDemoHud(appwriter::ApplicationDescription& d, std::vector<appwriter::ObjectInfoDesc>& objects,
-                std::vector<appwriter::ImageItemDesc>& images, appwriter::FrameContents& level,
-                const std::u16string& levelName);
+// A level's name: the handle of its text object and its text.
+struct LevelNameDesc {
+    std::uint16_t handle;
+    std::u16string text;
+};
+
+// Adds the display's objects (one name per level) and images (appending to the application's lists, whose
+// images are numbered from 1 in order) and the game's fonts to the application.
+void AddHudObjects(appwriter::ApplicationDescription& d, std::vector<appwriter::ObjectInfoDesc>& objects,
+                   std::vector<appwriter::ImageItemDesc>& images, const std::vector<LevelNameDesc>& names);
+// Places the display, with the level's name object, on a layer of the level.
+void PlaceHud(std::vector<appwriter::InstanceDesc>& level, std::uint16_t name, std::int16_t layer);

@@ -8,6 +8,9 @@
 constexpr std::uint16_t ScoreDisplay = 20;
 constexpr std::uint16_t LivesDisplay = 21;
 constexpr std::uint16_t LevelName = 22;
+constexpr std::uint16_t Level2Name = 45;
+// The game's fonts: the level's name, and the large one of banners.
+constexpr std::uint16_t NameFont = 1, BannerFont = 2;
 
 // Digits of 5 x 7 cells drawn 3 pixels to the cell, each followed by a see-through gap.
 constexpr int DigitCells = 5, DigitRows = 7, DigitScale = 3, DigitGap = 3;

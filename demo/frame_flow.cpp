@@ -11,8 +11,11 @@ namespace {
 constexpr std::int16_t KeyboardMouse = -6;
 constexpr std::int16_t Timer = -4;
 constexpr std::int16_t Storyboard = -3;
+constexpr std::int16_t PlayerType = -7;
 constexpr std::int16_t AnyKeyPressed = -9;
 constexpr std::int16_t KeyPressed = -1;
+constexpr std::int16_t NoLivesLeft = -5;
+constexpr std::int16_t SetScore = 0, SetLives = 1;
 constexpr std::int16_t ParamKey = 14;
 constexpr std::int16_t Escape = 0x1B;
 constexpr std::uint8_t EveryLoop = 0x20;
@@ -23,27 +26,35 @@ constexpr std::int16_t LeftButton = 0;
 constexpr std::int16_t ParamShort = 3;
 constexpr std::int16_t ParamTime = 2;
 constexpr std::int16_t ParamExpression = 22;
+constexpr std::int16_t ParamFrameHandle = 26;
+constexpr std::uint16_t PlayerOne = 0;
+constexpr std::int32_t FirstLives = 3;
+constexpr std::uint32_t FadeMilliseconds = 500;
 
-// Jumps to frame n (from 1).
-appwriter::EventRecordDesc JumpTo(std::int32_t n) {
-    return Record(
-        Storyboard, JumpToFrame,
-        {appwriter::ExpressionParameter(ParamExpression, appwriter::ExpressionBuilder().Integer(n))});
+appwriter::EventRecordDesc SetPlayer(std::int16_t action, std::int32_t value) {
+    appwriter::EventRecordDesc r = Record(
+        PlayerType, action,
+        {appwriter::ExpressionParameter(ParamExpression, appwriter::ExpressionBuilder().Integer(value))});
+    r.objectInfo = PlayerOne;
+    return r;
 }
 
-// The frame's events, which name its objects by the kinds the frame places.
-appwriter::EventProgramBuilder Program(const appwriter::FrameContents& frame) {
-    appwriter::EventProgramBuilder b;
-    std::set<std::uint16_t> kinds;
-    if (frame.instances)
-        for (const appwriter::InstanceDesc& placed : *frame.instances)
-            kinds.insert(placed.objectInfo);
-    b.objectInfoCount = static_cast<std::uint16_t>(kinds.size());
-    b.conditionCounts[-1 + 7] = 40; // the special object's
-    b.conditionCounts[KeyboardMouse + 7] = 12;
-    b.conditionCounts[Timer + 7] = 8;
-    b.conditionCounts[Storyboard + 7] = 10;
-    return b;
+appwriter::EventGroupDesc Group(appwriter::EventRecordDesc condition,
+                                std::vector<appwriter::EventRecordDesc> actions) {
+    appwriter::EventGroupDesc g;
+    g.conditions = {std::move(condition)};
+    g.actions = std::move(actions);
+    return g;
+}
+
+appwriter::EventRecordDesc AnyKey() {
+    return Record(KeyboardMouse, AnyKeyPressed);
+}
+appwriter::EventRecordDesc Click() {
+    return Record(KeyboardMouse, MouseClicked, {appwriter::ShortParameter(ParamShort, LeftButton)});
+}
+appwriter::EventRecordDesc After(int seconds) {
+    return Record(Timer, TimerGreater, {appwriter::IntParameter(ParamTime, seconds * 1000)});
 }
 
 } // namespace
@@ -57,37 +68,57 @@ appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
     return r;
 }
 
-void AddFrameFlow(appwriter::FrameContents& title, appwriter::FrameContents& level,
-                  const std::vector<appwriter::EventGroupDesc>& titleExtras,
-                  const std::vector<appwriter::EventGroupDesc>& levelExtras, std::uint16_t objectInfos) {
-    appwriter::EventProgramBuilder titleEvents = Program(title);
-    appwriter::EventGroupDesc key;
-    key.conditions = {Record(KeyboardMouse, AnyKeyPressed)};
-    key.actions = {JumpTo(2)};
-    titleEvents.AddGroup(key);
-    appwriter::EventGroupDesc click;
-    click.conditions = {
-        Record(KeyboardMouse, MouseClicked, {appwriter::ShortParameter(ParamShort, LeftButton)})};
-    click.actions = {JumpTo(2)};
-    titleEvents.AddGroup(click);
-    for (const appwriter::EventGroupDesc& group : titleExtras)
-        titleEvents.AddGroup(group);
-    title.events = titleEvents.ChunkPayload();
+appwriter::EventRecordDesc JumpTo(std::int32_t frameNumber) {
+    return Record(Storyboard, JumpToFrame,
+                  {appwriter::ShortParameter(ParamFrameHandle, static_cast<std::int16_t>(frameNumber - 1))});
+}
 
-    appwriter::EventProgramBuilder levelEvents = Program(level);
-    appwriter::EventGroupDesc back;
-    back.conditions = {
-        Record(Timer, TimerGreater, {appwriter::IntParameter(ParamTime, LevelSeconds * 1000)})};
-    back.actions = {JumpTo(1)};
-    levelEvents.AddGroup(back);
-    appwriter::EventGroupDesc escape;
-    escape.conditions = {Record(KeyboardMouse, KeyPressed, {appwriter::ShortParameter(ParamKey, Escape)})};
-    escape.conditions[0].runFlags = EveryLoop;
-    escape.actions = {JumpTo(1)};
-    levelEvents.AddGroup(escape);
-    for (const appwriter::EventGroupDesc& group : levelExtras)
-        levelEvents.AddGroup(group);
-    // The level's events name its objects, which are looked up among the application's object infos.
-    levelEvents.objectInfoCount = std::max(levelEvents.objectInfoCount, objectInfos);
-    level.events = levelEvents.ChunkPayload();
+std::vector<appwriter::EventGroupDesc> TitleFlow() {
+    const std::vector<appwriter::EventRecordDesc> newGame = {
+        SetPlayer(SetScore, 0), SetPlayer(SetLives, FirstLives), JumpTo(Level1Frame)};
+    return {Group(AnyKey(), newGame), Group(Click(), newGame)};
+}
+
+std::vector<appwriter::EventGroupDesc> LevelFlow() {
+    appwriter::EventRecordDesc escape =
+        Record(KeyboardMouse, KeyPressed, {appwriter::ShortParameter(ParamKey, Escape)});
+    escape.runFlags = EveryLoop;
+    appwriter::EventRecordDesc noLives = Record(PlayerType, NoLivesLeft);
+    noLives.objectInfo = PlayerOne;
+    noLives.runFlags = EveryLoop;
+    return {Group(After(LevelSeconds), {JumpTo(GameOverFrame)}), Group(escape, {JumpTo(TitleFrame)}),
+            Group(noLives, {JumpTo(GameOverFrame)})};
+}
+
+std::vector<appwriter::EventGroupDesc> GameOverFlow() {
+    return {Group(AnyKey(), {JumpTo(TitleFrame)}), Group(Click(), {JumpTo(TitleFrame)}),
+            Group(After(GameOverSeconds), {JumpTo(TitleFrame)})};
+}
+
+appwriter::Bytes BlackFade() {
+    appwriter::TransitionDesc fade;
+    fade.identifier = 1; // cross-fade
+    fade.duration = FadeMilliseconds;
+    fade.flags = 0x1; // from (or to) a plain colour
+    fade.colour = 0;  // black
+    return appwriter::TransitionPayload(fade, appwriter::StringForm::Wide);
+}
+
+void SetFrameEvents(appwriter::FrameContents& frame, const std::vector<appwriter::EventGroupDesc>& groups,
+                    std::uint16_t objectInfos) {
+    appwriter::EventProgramBuilder b;
+    std::set<std::uint16_t> kinds;
+    if (frame.instances)
+        for (const appwriter::InstanceDesc& placed : *frame.instances)
+            kinds.insert(placed.objectInfo);
+    // The frame's events name its objects, which are looked up among the application's object infos.
+    b.objectInfoCount = std::max(static_cast<std::uint16_t>(kinds.size()), objectInfos);
+    b.conditionCounts[-1 + 7] = 40; // the special object's
+    b.conditionCounts[PlayerType + 7] = 6;
+    b.conditionCounts[KeyboardMouse + 7] = 12;
+    b.conditionCounts[Timer + 7] = 8;
+    b.conditionCounts[Storyboard + 7] = 10;
+    for (const appwriter::EventGroupDesc& group : groups)
+        b.AddGroup(group);
+    frame.events = b.ChunkPayload();
 }

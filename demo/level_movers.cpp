@@ -1,12 +1,14 @@
 #include "level_movers.h"
 
+#include "frame_flow.h"
+
 #include "appwriter/byte_writer.h"
 
 #include <array>
 
 namespace {
 
-constexpr std::uint16_t Player = 6, Ball = 7, Post = 8, Lift = 9;
+constexpr std::uint16_t Player = 6, Ball = 7, Post = 8, Lift = 9, PenFloor = 47;
 // Object flags: erased where it was (0x04), a movement, an animation, a sprite.
 constexpr std::uint32_t MoverFlags = 0x04 | 0x10 | 0x20 | 0x200;
 constexpr std::uint32_t KeyedInk = 0x10000000;
@@ -15,19 +17,19 @@ constexpr std::uint32_t Up = 1u << 8;
 // The platform movement's jump key: fire 2, the space bar.
 constexpr std::uint16_t JumpWithFire2 = 3;
 
-// The pen: two posts from the top of the play area down to the ground, with the middle platform between.
-constexpr int PostWidth = 8, PostHeight = 360;
-constexpr std::array<int, 2> PostX{220, 440};
-constexpr int BallSize = 16;
-// The balls start rising in the pen, clear of the platform's columns when they start below it.
-constexpr std::array<std::array<int, 2>, 4> BallStarts{{{240, 300}, {404, 300}, {300, 120}, {350, 60}}};
+constexpr int PostWidth = 8, PostHeight = PenFloorY;
+constexpr std::array<int, 2> PostX{PenLeft, PenRight - PostWidth};
+// The balls start rising in the pen.
+constexpr std::array<std::array<int, 2>, 4> BallStarts{{{240, 120}, {404, 120}, {300, 60}, {350, 20}}};
 
 // Object types, conditions and actions the events use.
 constexpr std::int16_t Active = 2;
 constexpr std::int16_t LeavesPlayArea = -12, MeetsBackdrop = -13, MeetsObject = -14;
-constexpr std::int16_t Stop = 4, Bounce = 9;
-constexpr std::int16_t ParamBorders = 3;
-constexpr std::int16_t AllBorders = 0xF;
+constexpr std::int16_t SetX = 2, SetY = 3, Stop = 4, Bounce = 9;
+constexpr std::int16_t PlayerType = -7, SubtractLives = 7;
+constexpr std::int16_t ParamBorders = 3, ParamExpression = 22;
+constexpr std::int16_t AllBorders = 0xF, BottomBorder = 0x8;
+constexpr std::uint16_t PlayerOne = 0;
 // The player's keys: up, down, left, right, then fire 1 and 2.
 constexpr std::array<std::uint16_t, 8> ArrowKeys{0x26, 0x28, 0x25, 0x27, 0x11, 0x20, 0, 0};
 
@@ -147,8 +149,7 @@ appwriter::EventGroupDesc When(appwriter::EventRecordDesc condition, std::int16_
 
 } // namespace
 
-std::vector<appwriter::EventGroupDesc> AddLevelMovers(appwriter::ApplicationDescription& d, DemoObjects& all,
-                                                      std::vector<appwriter::InstanceDesc>& level) {
+void AddMoverObjects(appwriter::ApplicationDescription& d, DemoObjects& all) {
     d.header->controlKeys[0] = ArrowKeys;
 
     // Maximum speed 30, acceleration and deceleration 60, gravity 10 and a jump of strength 50.
@@ -184,20 +185,46 @@ std::vector<appwriter::EventGroupDesc> AddLevelMovers(appwriter::ApplicationDesc
     post.definition.width = PostWidth;
     post.definition.height = PostHeight;
     all.objects.push_back(post);
+    appwriter::ObjectInfoDesc floor = post;
+    floor.handle = PenFloor;
+    floor.name = u"Pen floor";
+    floor.definition.width = PenRight - PenLeft;
+    floor.definition.height = PenFloorHeight;
+    all.objects.push_back(floor);
+}
 
-    auto n = static_cast<std::uint16_t>(level.size() + 1);
+std::vector<appwriter::EventGroupDesc> PlaceMovers(std::vector<appwriter::InstanceDesc>& level,
+                                                   std::int16_t layer) {
     for (int x : PostX)
-        level.push_back({n++, Post, x, 0, 0, 0, 0});
-    level.push_back({n++, Player, PlayerStartX, PlayerStartY, 0, 0, 0});
-    level.push_back({n++, Lift, 0, LiftY, 0, 0, 0});
+        level.push_back({0, Post, x, 0, 0, 0, layer});
+    level.push_back({0, PenFloor, PenLeft, PenFloorY, 0, 0, layer});
+    level.push_back({0, Player, PlayerStartX, PlayerStartY, 0, 0, layer});
+    level.push_back({0, Lift, 0, LiftY, 0, 0, layer});
     for (const auto& [x, y] : BallStarts)
-        level.push_back({n++, Ball, x, y, 0, 0, 0});
+        level.push_back({0, Ball, x, y, 0, 0, layer});
 
-    // The player stops at what it meets (and so lands and stands on the lift) and at the play area's edges;
-    // the balls bounce off everything.
+    // The player stops at what it meets (and so lands and stands on the lift) and at the play area's sides
+    // and top; falling off the bottom costs a life and puts it back where it started. The balls bounce off
+    // everything.
     const appwriter::EventParameterDesc anyBorder = appwriter::ShortParameter(ParamBorders, AllBorders);
+    const auto to = [](std::int16_t action, std::int32_t value) {
+        appwriter::EventRecordDesc r = On(
+            action, Player,
+            {appwriter::ExpressionParameter(ParamExpression, appwriter::ExpressionBuilder().Integer(value))});
+        return r;
+    };
+    appwriter::EventRecordDesc lifeLost =
+        Record(PlayerType, SubtractLives,
+               {appwriter::ExpressionParameter(ParamExpression, appwriter::ExpressionBuilder().Integer(1))});
+    lifeLost.objectInfo = PlayerOne;
+    appwriter::EventGroupDesc fall;
+    fall.conditions = {On(LeavesPlayArea, Player, {appwriter::ShortParameter(ParamBorders, BottomBorder)})};
+    fall.actions = {lifeLost, On(Stop, Player), to(SetX, PlayerStartX), to(SetY, PlayerStartY)};
     return {When(On(MeetsBackdrop, Player), Stop, Player),
-            When(On(LeavesPlayArea, Player, {anyBorder}), Stop, Player),
+            When(On(LeavesPlayArea, Player,
+                    {appwriter::ShortParameter(ParamBorders, AllBorders & ~BottomBorder)}),
+                 Stop, Player),
+            fall,
             When(On(MeetsObject, Player, {appwriter::ObjectParameter(Lift, Active)}), Stop, Player),
             When(On(MeetsBackdrop, Ball), Bounce, Ball),
             When(On(LeavesPlayArea, Ball, {anyBorder}), Bounce, Ball),

@@ -47,6 +47,8 @@ constexpr std::uint32_t BackdropSpriteFlagsAlt = 0x480008;
 constexpr std::uint32_t SolidSpriteFlags = 0x10001;
 constexpr std::uint32_t PlatformSpriteFlags = 0x20001;
 constexpr LONG BackdropZOrder = 0x10000000;
+// The sprite routine's request for the sprite's collision mask.
+constexpr int SpriteRoutineMask = 4;
 constexpr std::uint32_t InkBlitTransparent = 0x10000000;
 constexpr std::uint32_t InkAntialias = 0x20000000;
 constexpr int ImageKindPlain = 1;
@@ -368,6 +370,8 @@ void DrawBackgroundObject(cSurface* surface, const QuickBackdropShape& shape, in
 }
 
 LONG_PTR DrawBackdropSprite(Sprite* sprite, int code, LONG_PTR) {
+    // The answer to a mask request is read as the mask's address: none, and the sprite's box stands for it.
+    if (code == SpriteRoutineMask) return 0;
     FrameRecord* frame = Services().frame;
     if (!sprite || !frame) return 1;
     PlacedBackdrop b{};
@@ -390,6 +394,7 @@ LONG_PTR DrawBackdropSprite(Sprite* sprite, int code, LONG_PTR) {
 }
 
 LONG_PTR DrawObjectBackdropSprite(Sprite* sprite, int code, LONG_PTR) {
+    if (code == SpriteRoutineMask) return 0;
     if (!sprite || code != 0) return 1;
     // Objects standing for backdrops are drawn by their own display routine, extensions by their surface or
     // display entry.

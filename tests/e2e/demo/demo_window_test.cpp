@@ -4,6 +4,7 @@
 // shortcut and by the File menu, and the program's exit and clean-up.
 #include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
+#include "demo/level_layout.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
 
@@ -398,9 +399,12 @@ TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     const std::vector<std::string> press = {Python, (Here / "x11_press.py").string(), display_.Name(), "Demo",
                                             "space"};
     ASSERT_TRUE(waitFor(level, 300, [&] { Runs(press); })) << "a key did not show the level";
-    const std::vector<std::string> escape = {Python, (Here / "x11_press.py").string(), display_.Name(),
-                                             "Demo", "Escape"};
-    // Once: the title fades in for three seconds and any key there would show the level again.
+    // Held for a few loops: the level asks whether Escape is down in each loop.
+    const std::vector<std::string> escape = {
+        Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Escape", "0.1"};
+    // Once: the title fades in for three seconds and any key there would show the level again. The level
+    // shows its colours as its fade-in ends, a little before its events run.
+    std::this_thread::sleep_for(500ms);
     ASSERT_TRUE(Runs(escape));
     ASSERT_TRUE(waitFor(title, 300, nullptr)) << "Escape did not give the title back";
     ASSERT_TRUE(waitFor(level, 300, [&] { Click(x + width / 2, y + bar + 300); }))
@@ -483,7 +487,8 @@ TEST_F(DemoWindow, TheLevelShowsItsGradientSkyGroundAndPlatforms) {
     EXPECT_TRUE(is(shot.Rgb(x + GaugeX + 2, top + GaugeY + 2), 0xFF, 0xD0, 0x20)) << "the gauge's bar";
     EXPECT_TRUE(is(shot.Rgb(x + GaugeX + GaugeWidth - 1, top + GaugeY + 2), 0x30, 0x30, 0x30))
         << "the rest of the gauge";
-    for (auto [px, py] : {std::pair{80, 280}, std::pair{300, 220}, std::pair{480, 150}}) {
+    for (const auto& [px, py] : Level1Layout.platforms) {
+        if (px + PlatformWidth > 640) continue;
         EXPECT_TRUE(is(shot.Rgb(x + px + 60, top + py + 8), 0x40, 0xB0, 0x40)) << "platform at " << px;
         EXPECT_TRUE(is(shot.Rgb(x + px, top + py + 8), 0x10, 0x50, 0x10)) << "its border at " << px;
         EXPECT_FALSE(is(shot.Rgb(x + px + 60, top + py - 2), 0x40, 0xB0, 0x40)) << "above it, the sky";
@@ -594,6 +599,86 @@ TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     const auto landed = player();
     ASSERT_TRUE(landed);
     EXPECT_NEAR(landed->second, settled->second, 1.0) << "back on the platform";
+    CloseAndExpectCleanEnd();
+}
+
+// Walking right, the player takes the display along: the level's platforms show moved left by the display's
+// scroll, the player near the window's middle, the hills behind moved by half the scroll (a naive picture
+// of a row of sky and hills from the layout), and the score where it was.
+TEST_F(DemoWindow, TheDisplayScrollsWithThePlayerOverSlowerHills) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int top = y + height - 480;
+    const auto colour = [](const Rgb3& c) { return std::array<std::uint8_t, 3>{c[0], c[1], c[2]}; };
+    const auto platform = colour(Level1Layout.platform), border = colour(Level1Layout.platformBorder),
+               hill = colour(Level1Layout.hill);
+    // The scroll at which every platform in the window shows its fill and its left border, if any does.
+    const auto scrollOf = [&](const vtrtest::Screenshot& shot) -> std::optional<int> {
+        for (int scroll = 0; scroll <= Level1Layout.width - 640; ++scroll) {
+            int seen = 0;
+            bool all = true;
+            for (const auto& [px, py] : Level1Layout.platforms) {
+                const int left = px - scroll;
+                if (left < 0 || left + PlatformWidth > 640) continue;
+                ++seen;
+                all = all && shot.Rgb(x + left + 60, top + py + 8) == platform &&
+                      shot.Rgb(x + left, top + py + 8) == border;
+            }
+            if (seen > 0 && all) return scroll;
+        }
+        return std::nullopt;
+    };
+    std::optional<vtrtest::Screenshot> shot;
+    for (int i = 0; i < 100 && !(shot && scrollOf(*shot) == 0); ++i) {
+        std::this_thread::sleep_for(100ms);
+        shot = Shot();
+    }
+    ASSERT_TRUE(shot && scrollOf(*shot) == 0) << "the level is not shown at its left end";
+    // The key may arrive before the window has the focus: hold it again until the display has moved.
+    std::optional<int> scroll = 0;
+    for (int attempt = 0; attempt < 4 && scroll == 0; ++attempt) {
+        ASSERT_TRUE(Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Right", "1.5"}));
+        std::this_thread::sleep_for(500ms);
+        shot = Shot();
+        scroll = shot ? scrollOf(*shot) : std::nullopt;
+    }
+    ASSERT_TRUE(scroll) << "no platform shows where the layout puts it";
+    ASSERT_GT(*scroll, 0) << "the display did not move";
+    // The player, centred in the window as far as the level allows.
+    double sum = 0;
+    int n = 0;
+    for (int py = 0; py < GroundY; ++py)
+        for (int px = 0; px < 640; ++px)
+            if (shot->Rgb(x + px, top + py) == std::array<std::uint8_t, 3>{0xF0, 0x80, 0x20}) {
+                sum += px;
+                ++n;
+            }
+    ASSERT_GT(n, 100) << "the player is not shown";
+    if (*scroll < Level1Layout.width - 640) {
+        EXPECT_NEAR(sum / n, 320 + PlayerSize / 2, 12);
+    }
+    // A row below the platforms and above the player on the ground.
+    const int row = 320, shift = *scroll / 2;
+    int inside = 0, outside = 0;
+    for (int px = 0; px < 640; ++px) {
+        double nearest = 1e9;
+        for (int left : Level1Layout.hills) {
+            const double dx = (px + shift + 0.5 - (left + HillWidth / 2.0)) / (HillWidth / 2.0);
+            const double dy = (row + 0.5 - (HillY + HillHeight / 2.0)) / (HillHeight / 2.0);
+            nearest = std::min(nearest, dx * dx + dy * dy);
+        }
+        const auto p = shot->Rgb(x + px, top + row);
+        if (nearest < 0.8) {
+            ++inside;
+            EXPECT_EQ(p, hill) << "a hill at " << px;
+        }
+        if (nearest > 1.2 && p == hill) ++outside;
+    }
+    EXPECT_GT(inside, 0);
+    EXPECT_EQ(outside, 0) << "hill pixels where the sky should be";
+    const std::string score = ScoreShown(*shot, x, top);
+    EXPECT_EQ(score.find('?'), std::string::npos) << "the score is not where it was: " << score;
     CloseAndExpectCleanEnd();
 }
 
@@ -744,10 +829,13 @@ TEST_F(DemoWindow, AboutOpensFromTheHelpMenuAndItsShortcut) {
     const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",
                                             "a"};
     std::optional<std::string> about;
-    // The key may arrive before the window has the focus back: press again until the dialog shows.
-    for (int i = 0; i < 20 && !(about = Window("geometry", "About")); ++i) {
+    // The key may arrive before the window has the focus back: press again until the dialog shows. The key
+    // also starts a game, and the dialog waits for the frames' fades: wait for them before pressing again,
+    // or the dialog would be asked for twice.
+    for (int i = 0; i < 6 && !(about = Window("geometry", "About")); ++i) {
         Runs(press);
-        std::this_thread::sleep_for(300ms);
+        for (int wait = 0; wait < 20 && !(about = Window("geometry", "About")); ++wait)
+            std::this_thread::sleep_for(100ms);
     }
     expectDialogThenClose("Ctrl+A");
     CloseAndExpectCleanEnd();

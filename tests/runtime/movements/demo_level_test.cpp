@@ -1,16 +1,23 @@
-// The demo's level run headless from the demo's own data: the player walks and jumps on the level's
+// The demo's first level run headless from the demo's own data: the player walks and jumps on the level's
 // platforms and rides the lift, collects the gems on its platform, and the balls keep bouncing inside the
-// pen.
+// pen; the display follows the player over hills that scroll at half its speed, under a display that stays
+// on the screen; the exit leads to the second level, and falling off the level costs lives until the game
+// is over and the title comes back.
 #include "movement_fixture.h"
 #include "runtime/wiring/application_run.h"
 
 #include "builtin/counters.h"
 #include "demo/demo_collect.h"
+#include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
+#include "demo/frame_flow.h"
+#include "demo/game_over.h"
+#include "demo/level_layout.h"
 #include "demo/level_movers.h"
 #include "objects/platform_movement.h"
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 using namespace movementtest;
@@ -129,14 +136,166 @@ TEST_F(DemoLevel, TheBallsBounceInsideThePen) {
         Ticks(1);
         bounces += static_cast<int>(RaisesOf(MeetsBackdrop).size() + RaisesOf(LeavesPlayArea).size());
         for (RunObject* ball : balls) {
-            ASSERT_GE(ball->x, 220 + 8 - 1) << "loop " << loop;
-            ASSERT_LE(ball->x + 16, 440 + 1) << "loop " << loop;
+            ASSERT_GE(ball->x, PenLeft + 8 - 1) << "loop " << loop;
+            ASSERT_LE(ball->x + BallSize, PenRight - 8 + 1) << "loop " << loop;
             ASSERT_GE(ball->y, -1) << "loop " << loop;
-            ASSERT_LE(ball->y + 16, 360 + 1) << "loop " << loop;
+            ASSERT_LE(ball->y + BallSize, PenFloorY + 1) << "loop " << loop;
         }
     }
     EXPECT_GT(bounces, 20);
     EXPECT_EQ(ObjectsMovedBy(MovementBall).size(), 4u) << "none was lost";
+}
+
+// The frames of the level-first copy of the game, by index: its first level, then the title, the second
+// level and the game-over frame.
+constexpr std::int32_t Level1Index = 0, TitleIndex = 1, Level2Index = 2, GameOverIndex = 3;
+
+// Played with the system's own routines for the objects' collisions and movement actions.
+class DemoGame : public DemoLevel {
+protected:
+    void SetUp() override {
+        const std::vector<std::uint8_t> data = DemoLevelData();
+        ASSERT_FALSE(data.empty());
+        ASSERT_NO_FATAL_FAILURE(StartData(data, false));
+    }
+    RunObject* Player() {
+        const std::vector<RunObject*> players = ObjectsMovedBy(MovementPlatform);
+        return players.size() == 1 ? players[0] : nullptr;
+    }
+    std::int32_t Lives() const { return ~app_->globals.lives[0]; }
+    // Runs loops until `done` holds, at most n; whether it holds.
+    bool TickUntil(int n, const std::function<bool()>& done) {
+        for (int i = 0; i < n && !done(); ++i) {
+            Tick();
+            if (::testing::Test::HasFatalFailure()) return false;
+        }
+        return done();
+    }
+    bool InFrame(std::int32_t index) const { return app_->currentFrameIndex == index && CurrentRunState(); }
+};
+
+TEST_F(DemoGame, TheDisplayFollowsThePlayerOverHillsThatScrollAtHalfItsSpeed) {
+    RunObject* player = Player();
+    ASSERT_TRUE(player);
+    Ticks(10);
+    EXPECT_EQ(CurrentRunState()->scrollX, 0) << "the display starts at the level's left end";
+    // Walked right past the window's middle, the display keeps the player in the middle of it.
+    Hold(SDL_SCANCODE_RIGHT);
+    ASSERT_TRUE(TickUntil(600, [&] { return player->x > 500; })) << "the player walked to " << player->x;
+    Ticks(2);
+    Release(SDL_SCANCODE_RIGHT);
+    Ticks(20);
+    const std::int32_t walked = CurrentRunState()->scrollX;
+    EXPECT_GT(walked, 0);
+    EXPECT_NEAR(walked, player->x - 320, 2);
+    // Further on, in a single move.
+    SetObjectPosition(player, 1000, GroundY - PlayerSize);
+    Ticks(20);
+    const std::int32_t scroll = CurrentRunState()->scrollX;
+    EXPECT_NEAR(scroll, player->x - 320, 2);
+    // The hills' layer moved by half the display's move: a naive picture of row 330, where the sky and the
+    // hills show with nothing of the play layer over them, from the hills' ellipses placed at half the
+    // scroll.
+    const int row = 330, shift = scroll / 2;
+    const COLORREF hill = win32::RGB(Level1Layout.hill[0], Level1Layout.hill[1], Level1Layout.hill[2]);
+    int inside = 0, outside = 0;
+    for (int x = 0; x < 640; ++x) {
+        double nearest = 1e9;
+        for (int left : Level1Layout.hills) {
+            const double dx = (x + shift + 0.5 - (left + HillWidth / 2.0)) / (HillWidth / 2.0);
+            const double dy = (row + 0.5 - (HillY + HillHeight / 2.0)) / (HillHeight / 2.0);
+            nearest = std::min(nearest, dx * dx + dy * dy);
+        }
+        if (nearest < 0.8) {
+            EXPECT_EQ(Shown(x, row), hill) << "inside a hill at " << x;
+            ++inside;
+        } else if (nearest > 1.2) {
+            EXPECT_NE(Shown(x, row), hill) << "sky at " << x;
+            ++outside;
+        }
+    }
+    EXPECT_GT(inside, 100);
+    EXPECT_GT(outside, 50);
+    // The display layer stayed on the screen: the score's first digit and the gauge's bar where placed.
+    EXPECT_EQ(Shown(ScoreLeft + DigitScale + 1, ScoreTop + 1),
+              win32::RGB(DigitColour[0], DigitColour[1], DigitColour[2]));
+    EXPECT_EQ(Shown(GaugeX + 2, GaugeY + 2), GaugeBar);
+}
+
+TEST_F(DemoGame, TheExitLeadsToTheSecondLevel) {
+    RunObject* player = Player();
+    ASSERT_TRUE(player);
+    Ticks(5);
+    SetObjectPosition(player, Level1Layout.exitX() - 60, GroundY - PlayerSize);
+    Hold(SDL_SCANCODE_RIGHT);
+    ASSERT_TRUE(TickUntil(300, [&] { return !InFrame(Level1Index); })) << "the player is at " << player->x;
+    Release(SDL_SCANCODE_RIGHT);
+    EXPECT_TRUE(TickUntil(100, [&] { return InFrame(Level2Index); }));
+    Ticks(5);
+    EXPECT_EQ(CurrentRunState()->frame->width, Level2Layout.width);
+    EXPECT_EQ(ObjectsOf(LevelName).size(), 0u);
+    EXPECT_EQ(ObjectsOf(Level2Name).size(), 1u) << "the second level's name";
+    EXPECT_EQ(ObjectsMovedBy(MovementPlatform).size(), 1u) << "its player";
+    EXPECT_EQ(ObjectsOf(Gem).size(), GemX.size()) << "its gems";
+}
+
+TEST_F(DemoGame, FallingCostsALifeAndTheLastEndsTheGameWhichGivesTheTitleBack) {
+    Ticks(5);
+    ASSERT_EQ(Lives(), LivesShown);
+    for (int life = LivesShown - 1; life >= 0; --life) {
+        RunObject* player = Player();
+        ASSERT_TRUE(player);
+        // Dropped into the pit.
+        const int pit = Level1Layout.pits[0] * GroundTile;
+        SetObjectPosition(player, pit + (GroundTile - PlayerSize) / 2, GroundY - 40);
+        ASSERT_TRUE(TickUntil(200, [&] { return Lives() == life; })) << "life " << life;
+        if (life == 0) break;
+        Ticks(2);
+        EXPECT_EQ(player->x, PlayerStartX) << "back at the start";
+        EXPECT_EQ(player->y, PlayerStartY);
+        EXPECT_TRUE(InFrame(Level1Index));
+    }
+    ASSERT_TRUE(TickUntil(100, [&] { return InFrame(GameOverIndex); })) << "the game is over";
+    Ticks(5);
+    EXPECT_EQ(ObjectsOf(GameOverBanner).size(), 1u);
+    EXPECT_TRUE(InFrame(GameOverIndex)) << "the frame stays until a key";
+    Hold(SDL_SCANCODE_SPACE);
+    Tick();
+    Release(SDL_SCANCODE_SPACE);
+    ASSERT_TRUE(TickUntil(100, [&] { return InFrame(TitleIndex); })) << "a key gives the title back";
+    // A key on the title, once it has faded in, starts a new game with all its lives.
+    int loops = 0;
+    ASSERT_TRUE(TickUntil(600, [&] {
+        if (++loops % 30 == 0) {
+            Hold(SDL_SCANCODE_SPACE);
+            Release(SDL_SCANCODE_SPACE);
+        }
+        return InFrame(Level1Index);
+    }));
+    Ticks(2);
+    EXPECT_EQ(Lives(), LivesShown);
+    EXPECT_EQ(~app_->globals.scores[0], 0);
+}
+
+TEST_F(DemoGame, EscapeGivesTheTitleBack) {
+    Ticks(5);
+    Hold(SDL_SCANCODE_ESCAPE);
+    Tick();
+    Release(SDL_SCANCODE_ESCAPE);
+    EXPECT_TRUE(TickUntil(100, [&] { return InFrame(TitleIndex); }));
+}
+
+TEST_F(DemoGame, TheGameOverFrameGivesTheTitleBackAfterAFewSeconds) {
+    Ticks(5);
+    for (int life = LivesShown; life > 0; --life) {
+        RunObject* player = Player();
+        ASSERT_TRUE(player);
+        SetObjectPosition(player, Level1Layout.pits[0] * GroundTile + 20, GroundY - 40);
+        ASSERT_TRUE(TickUntil(200, [&] { return Lives() == life - 1; }));
+    }
+    ASSERT_TRUE(TickUntil(100, [&] { return InFrame(GameOverIndex); }));
+    // The test's clock moves a loop's time each loop.
+    EXPECT_TRUE(TickUntil((GameOverSeconds + 2) * 60, [&] { return InFrame(TitleIndex); }));
 }
 
 } // namespace

@@ -144,6 +144,7 @@ struct Stage {
     bool machineIndependent = false;
     std::optional<std::u16string> recordTo;         // the frame records its input into that file
     std::array<std::int16_t, 17> conditionCounts{}; // of the system types, as the program builder takes them
+    std::vector<appwriter::LayerDesc> layers{appwriter::LayerDesc{0x10}};
 };
 
 // A rectangle of obstacle: a backdrop of its own object info, placed.
@@ -207,7 +208,7 @@ inline appwriter::ApplicationDescription DescribeStage(const Stage& stage) {
     d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
     appwriter::FrameContents contents;
-    contents.layers = {appwriter::LayerDesc{0x10}};
+    contents.layers = stage.layers;
     std::vector<appwriter::InstanceDesc> instances;
     std::uint16_t n = 1;
     for (const Placed& p : stage.placed)
@@ -232,8 +233,9 @@ class MovementTest : public DisplayTest {
 protected:
     // The frame's first loop has run when it returns.
     void StartStage(const Stage& stage) { StartData(appwriter::WriteApplication(DescribeStage(stage))); }
-    // An application's data as written. The test's routines replace the system's own before the first loop.
-    void StartData(const std::vector<std::uint8_t>& data) {
+    // An application's data as written. The test's routines replace the system's own before the first loop,
+    // unless `testRoutines` is false.
+    void StartData(const std::vector<std::uint8_t>& data, bool testRoutines = true) {
         win32::testing::ResetInputState();
         Raises().clear();
         previousClock_ = SetFrameClock(&clock_);
@@ -246,7 +248,7 @@ protected:
         ASSERT_EQ(CreateMainWindow(*app_), 0);
         ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
         ASSERT_EQ(StartApplication(app_.get()), 1);
-        InstallMovementTestRoutines();
+        if (testRoutines) InstallMovementTestRoutines();
         ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
     }
     void TearDown() override {

@@ -60,9 +60,10 @@ protected:
         stage.events = {When(MeetsBackdrop, 1, {StopAction})};
         return stage;
     }
-    void Start(Stage stage, appwriter::MovementDesc movement, std::int32_t x, std::int32_t y) {
+    void Start(Stage stage, appwriter::MovementDesc movement, std::int32_t x, std::int32_t y,
+               std::int16_t layer = 0) {
         stage.movers.insert(stage.movers.begin(), MoverDesc{1, std::move(movement), 2});
-        stage.placed.insert(stage.placed.begin(), Placed{1, x, y});
+        stage.placed.insert(stage.placed.begin(), Placed{1, x, y, layer});
         StartStage(stage);
         o_ = Slot(0);
         o_->objectInfoEntry->collisionFlags |= BackdropsAreObstacles;
@@ -103,6 +104,21 @@ TEST_P(PlatformMovement, AJumpRisesAndFallsAsGravityAndStrengthGiveAndLandsOnThe
     EXPECT_EQ(State(), PlatformWalking);
     Ticks(5);
     EXPECT_EQ(o_->y, Standing);
+}
+
+// A shape backdrop on a layer above the first is a sprite drawn by its backdrop, which has no mask of its
+// own: its box is the obstacle of the objects of its layer.
+TEST_P(PlatformMovement, ThePlayerLandsOnAFloorOfASecondLayer) {
+    Stage stage = Scene();
+    stage.layers = {appwriter::LayerDesc{0x10}, appwriter::LayerDesc{0x10}};
+    stage.placed.back().layer = 1;
+    Start(stage, Platform(), 150, Standing - 30, 1);
+    for (int i = 0; i < 60 && o_->y != Standing; ++i)
+        Tick();
+    EXPECT_EQ(o_->y, Standing);
+    Ticks(5);
+    EXPECT_EQ(o_->y, Standing) << "stands on it";
+    EXPECT_EQ(State(), PlatformWalking);
 }
 
 TEST_P(PlatformMovement, JumpControlsAboveThreeJumpWithUpAndASide) {
