@@ -6,6 +6,7 @@
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
 #include "demo_collect.h"
+#include "demo_enemies.h"
 #include "demo_extensions.h"
 #include "demo_hud.h"
 #include "demo_sounds.h"
@@ -209,6 +210,8 @@ appwriter::ApplicationDescription DemoGame() {
     level.instances = LevelPlacements();
     std::vector<appwriter::EventGroupDesc> levelEvents = AddLevelMovers(d, all, *level.instances);
     for (const appwriter::EventGroupDesc& group : AddDemoCollect(all, *level.instances))
+        levelEvents.push_back(group);
+    for (const appwriter::EventGroupDesc& group : AddDemoEnemies(d, all, *level.instances))
         levelEvents.push_back(group);
     // The level's display of score, lives and name, over the movers.
     AddDemoHud(d, all.objects, all.images, level, LevelTitle);

@@ -1,7 +1,9 @@
 // Runs the packed demo in a real X window (Xvfb): the first frame's colour and the menu bar on a screenshot,
-// the title's fade, the level's player walking and jumping, full screen and back through the Options menu,
-// the About dialog from the Help menu, closing the window like a window manager would, quitting by the menu
-// shortcut and by the File menu, and the program's exit and clean-up.
+// the title's fade, the level's player walking and jumping, its walkers and the sparkle of a collected gem,
+// full screen and back through the Options menu, the About dialog from the Help menu, closing the window like
+// a window manager would, quitting by the menu shortcut and by the File menu, and the program's exit and
+// clean-up.
+#include "demo/demo_enemies_layout.h"
 #include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
 #include "support/child_process.h"
@@ -38,7 +40,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-const fs::path Here = fs::path(__FILE__).parent_path();
+// From the source tree's absolute path: a compiler cache may make the file's own name relative to the build,
+// and the programs the tests start work in other folders.
+const fs::path Here = fs::path(VTR_FIXTURES_DIR).parent_path() / "e2e" / "demo";
 constexpr const char* Python = "/usr/bin/python3";
 
 // The first frame's background colour, RGB(0x20, 0x60, 0xC0).
@@ -524,7 +528,8 @@ TEST_F(DemoWindow, TheLevelShowsTheScoreTheLivesAndItsName) {
 }
 
 // The level's player, an orange block standing on a platform, walks right while the right arrow is held,
-// taking the gems it walks over for 10 points each, stands still again when it is let go, and jumps with the space bar and lands back on the platform.
+// taking the gems it walks over for 10 points each, stands still again when it is let go, and jumps with the
+// space bar and lands back on the platform.
 TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
     ASSERT_TRUE(box);
@@ -591,6 +596,50 @@ TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     const auto landed = player();
     ASSERT_TRUE(landed);
     EXPECT_NEAR(landed->second, settled->second, 1.0) << "back on the platform";
+    CloseAndExpectCleanEnd();
+}
+
+// The level's enemies and what collecting leaves: a purple walker seen patrolling right of the pen, and a
+// pale sparkle where the first gem was once the player walks into it.
+TEST_F(DemoWindow, AWalkerPatrolsAndACollectedGemSparkles) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int top = y + height - 480;
+    // Pixels of a colour in a part of the play area, and the leftmost of their columns.
+    const auto find = [&](const std::uint8_t(&colour)[3], int left, int upper, int right, int lower) {
+        std::pair<int, int> found{0, right};
+        if (const auto shot = Shot())
+            for (int py = upper; py < lower; ++py)
+                for (int px = left; px < right; ++px)
+                    if (Is(shot->Rgb(x + px, top + py), colour)) {
+                        ++found.first;
+                        found.second = std::min(found.second, px);
+                    }
+        return found;
+    };
+    const auto walkers = [&] {
+        return find(WalkerColour, WalkerSpawns[0].x, WalkerSpawns[0].y,
+                    WalkerSpawns[0].x + WalkerSpan + WalkerSize, WalkerSpawns[0].y + WalkerSize);
+    };
+    std::pair<int, int> seen{};
+    for (int i = 0; i < 100 && (seen = walkers()).first < WalkerSize * WalkerSize / 2; ++i)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_GE(seen.first, WalkerSize * WalkerSize / 2) << "no walker on the ground right of the pen";
+    std::pair<int, int> later = seen;
+    for (int i = 0; i < 50 && (later = walkers()).second == seen.second; ++i)
+        std::this_thread::sleep_for(100ms);
+    EXPECT_NE(later.second, seen.second) << "the walker stands still";
+
+    // Right until a sparkle shows in the left third, over the player's platform where the gems are; the key
+    // may arrive before the window has the focus.
+    int sparkle = 0;
+    for (int attempt = 0; attempt < 6 && sparkle < 10; ++attempt) {
+        ASSERT_TRUE(Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Right", "0.3"}));
+        for (int i = 0; i < 10 && sparkle < 10; ++i)
+            sparkle = find(SparkleColour, 0, 0, 220, 360).first;
+    }
+    EXPECT_GE(sparkle, 10) << "no sparkle where a gem was";
     CloseAndExpectCleanEnd();
 }
 
