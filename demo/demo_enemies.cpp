@@ -1,6 +1,7 @@
 #include "demo_enemies.h"
 
 #include "demo_collect.h"
+#include "demo_hud_layout.h"
 #include "frame_flow.h"
 #include "level_movers.h"
 
@@ -16,14 +17,18 @@ constexpr std::uint16_t Player = 6, Ball = 7;
 constexpr std::uint32_t EnemyFlags = 0x04 | 0x10 | 0x20 | 0x200;
 constexpr std::uint32_t HasValues = 0x100;
 constexpr std::uint32_t KeyedInk = 0x10000000;
+// Drawn by its kind on an owner-drawn sprite, over what it saved of the background.
+constexpr std::uint32_t DrawnFlags = 0x04 | 0x200;
+constexpr std::uint16_t DigitsDisplay = 1;
 constexpr std::uint16_t PathMovement = 5, ModuleMovement = 14;
 // The patrol module knows its movements by this word; its speed and span follow the 14 common bytes.
 constexpr std::uint32_t PatrolIdentifier = 0x4C525450;
 constexpr std::size_t PatrolSettingsAt = 14;
 
 // Object types, conditions, actions and parameter codes of the events.
-constexpr std::int16_t Active = 2, TimerType = -4, CreateType = -5, PlayerType = -7;
+constexpr std::int16_t Active = 2, CounterType = 7, TimerType = -4, CreateType = -5, PlayerType = -7;
 constexpr std::int16_t Every = -4, AnimationOver = -2, MeetsObject = -14, CountOfObjects = -32;
+constexpr std::int16_t SetCounter = 80, ValueOf = 16;
 constexpr std::int16_t SetPosition = 1, Destroy = 24, AddToValue = 32, SubtractLives = 7, CreateObject = 0;
 constexpr std::int16_t ParamShort = 3, ParamTime = 2, ParamZeroed = 25, ParamPosition = 16;
 constexpr std::int16_t ParamExpression = 22, ParamComparison = 23, ParamValueIndex = 53;
@@ -98,6 +103,32 @@ appwriter::ImageItemDesc SparkleImage(int frame) {
     });
     image.hotX = image.hotY = SparkleSize / 2;
     return image;
+}
+
+// A digit (or sign, point or exponent) of the gem count: the score's cells in the gems' colour.
+appwriter::ImageItemDesc CountGlyph(std::size_t glyph) {
+    return Paint(DigitWidth, DigitHeight, [glyph](int x, int y) -> std::uint32_t {
+        const auto cx = static_cast<std::size_t>(x / DigitScale),
+                   cy = static_cast<std::size_t>(y / DigitScale);
+        return cx < DigitCells && DigitGlyphs[glyph][cy][cx] == '#' ? Rgb(GemCountColour) : 0;
+    });
+}
+
+appwriter::ObjectInfoDesc GemCounter(DemoObjects& all) {
+    appwriter::CounterDesc digits;
+    digits.displayType = DigitsDisplay;
+    digits.player = 0;
+    for (std::size_t glyph = 0; glyph < DigitGlyphs.size(); ++glyph)
+        digits.images.push_back(all.AddImage(CountGlyph(glyph)));
+    appwriter::ObjectInfoDesc o;
+    o.handle = GemCount;
+    o.type = CounterType;
+    o.name = u"Gems";
+    o.inkEffect = KeyedInk;
+    o.definition.objectFlags = DrawnFlags;
+    o.definition.typeData = appwriter::CounterData(digits);
+    o.definition.counterValues = std::array<std::int32_t, 3>{0, 0, 999};
+    return o;
 }
 
 appwriter::ObjectInfoDesc Enemy(std::uint16_t handle, const char16_t* name,
@@ -223,6 +254,8 @@ std::vector<appwriter::EventGroupDesc> AddDemoEnemies(appwriter::ApplicationDesc
     all.objects.push_back(
         Enemy(Sparkle, u"Sparkle", Showing(Stopped, frames, 10, 1), appwriter::MovementDesc{}));
 
+    all.objects.push_back(GemCounter(all));
+
     // The player keeps its count of gems in an alterable value.
     for (appwriter::ObjectInfoDesc& o : all.objects)
         if (o.handle == Player) o.definition.objectFlags |= HasValues;
@@ -231,6 +264,7 @@ std::vector<appwriter::EventGroupDesc> AddDemoEnemies(appwriter::ApplicationDesc
     // at its start.
     auto n = static_cast<std::uint16_t>(level.size() + 1);
     level.push_back({n++, Bird, BirdX, BirdY, 0, 0, 0});
+    level.push_back({n++, GemCount, GemCountRight, GemCountBottom, 0, 0, 0});
     level.push_back({n++, Walker, 0, 0, Active, static_cast<std::int16_t>(Player), 0});
     level.push_back({n++, Sparkle, 0, 0, Active, static_cast<std::int16_t>(Player), 0});
 
@@ -252,5 +286,9 @@ std::vector<appwriter::EventRecordDesc> GemCollectedActions() {
     middle.parentType = Active;
     return {On(CreateType, CreateObject, Sparkle, {appwriter::CreateParameter(Sparkle, middle)}),
             On(Active, AddToValue, Player,
-               {Integer(ParamValueIndex, GemsCollectedValue), Integer(ParamExpression, 1)})};
+               {Integer(ParamValueIndex, GemsCollectedValue), Integer(ParamExpression, 1)}),
+            On(CounterType, SetCounter, GemCount,
+               {appwriter::ExpressionParameter(
+                   ParamExpression,
+                   appwriter::ExpressionBuilder().Object(Active, ValueOf, Player, GemsCollectedValue))})};
 }

@@ -2,6 +2,9 @@
 // at it.
 #pragma once
 
+#include "demo_gauge_layout.h"
+#include "demo_hud_layout.h"
+
 #include <array>
 #include <cstdint>
 
@@ -34,5 +37,11 @@ constexpr int BirdX = 300, BirdY = 220 - 24 - BirdHeight - 6, BirdSpan = 96;
 constexpr int SparkleSize = 16, SparkleFrames = 6;
 constexpr std::uint8_t SparkleColour[3] = {0xFF, 0xF8, 0x90};
 
-// The player's alterable value that counts the gems collected.
+// The player's alterable value that counts the gems collected, and the counter that shows it under the
+// score and the time gauge, in the score's digits drawn in the gems' colour: the right end of its digits, at
+// their foot.
 constexpr int GemsCollectedValue = 0;
+constexpr std::uint16_t GemCount = 33;
+constexpr std::uint8_t GemCountColour[3] = {0x30, 0xC8, 0xE8};
+constexpr int GemCountRight = ScoreLeft + 2 * DigitWidth,
+              GemCountBottom = GaugeY + GaugeHeight + 6 + DigitHeight;

@@ -100,27 +100,28 @@ std::vector<std::pair<int, int>> PopupLines(const vtrtest::Screenshot& shot, int
     return TextRuns(text, top, 3);
 }
 
-// The digits the score shows, read cell by cell against the display's own glyphs ('?' for a digit that
-// matches none).
+// The digit drawn in `colour` with its top left corner at x, y, read cell by cell against the display's own
+// glyphs ('?' for one that matches none).
+char DigitShown(const vtrtest::Screenshot& shot, int x, int y, const std::array<std::uint8_t, 3>& colour) {
+    for (int glyph = 0; glyph < 10; ++glyph) {
+        bool same = true;
+        for (int row = 0; row < DigitRows && same; ++row)
+            for (int cell = 0; cell < DigitCells && same; ++cell) {
+                const auto p = shot.Rgb(x + cell * DigitScale + 1, y + row * DigitScale + 1);
+                const bool lit = DigitGlyphs[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)]
+                                            [static_cast<std::size_t>(cell)] == '#';
+                same = (p && *p == colour) == lit;
+            }
+        if (same) return static_cast<char>('0' + glyph);
+    }
+    return '?';
+}
+
+// The digits the score shows.
 std::string ScoreShown(const vtrtest::Screenshot& shot, int x, int top) {
     std::string digits;
-    for (int d = 0; d < ScoreDigits; ++d) {
-        char found = '?';
-        for (int glyph = 0; glyph < 10 && found == '?'; ++glyph) {
-            bool same = true;
-            for (int row = 0; row < DigitRows && same; ++row)
-                for (int cell = 0; cell < DigitCells && same; ++cell) {
-                    const auto p = shot.Rgb(x + ScoreLeft + d * DigitWidth + cell * DigitScale + 1,
-                                            top + ScoreTop + row * DigitScale + 1);
-                    const bool lit =
-                        DigitGlyphs[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)]
-                                   [static_cast<std::size_t>(cell)] == '#';
-                    same = (p && *p == DigitColour) == lit;
-                }
-            if (same) found = static_cast<char>('0' + glyph);
-        }
-        digits.push_back(found);
-    }
+    for (int d = 0; d < ScoreDigits; ++d)
+        digits.push_back(DigitShown(shot, x + ScoreLeft + d * DigitWidth, top + ScoreTop, DigitColour));
     return digits;
 }
 
@@ -599,8 +600,8 @@ TEST_F(DemoWindow, ThePlayerWalksAndJumpsOntoThePlatform) {
     CloseAndExpectCleanEnd();
 }
 
-// The level's enemies and what collecting leaves: a purple walker seen patrolling right of the pen, and a
-// pale sparkle where the first gem was once the player walks into it.
+// The level's enemies and what collecting leaves: a purple walker seen patrolling right of the pen, a pale
+// sparkle where the first gem was once the player walks into it, and the gem count showing 1.
 TEST_F(DemoWindow, AWalkerPatrolsAndACollectedGemSparkles) {
     const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
     ASSERT_TRUE(box);
@@ -640,6 +641,15 @@ TEST_F(DemoWindow, AWalkerPatrolsAndACollectedGemSparkles) {
             sparkle = find(SparkleColour, 0, 0, 220, 360).first;
     }
     EXPECT_GE(sparkle, 10) << "no sparkle where a gem was";
+    // The gem count under the score, in the gems' colour: one for each 10 points.
+    std::this_thread::sleep_for(500ms);
+    const auto shot = Shot();
+    ASSERT_TRUE(shot);
+    const std::string score = ScoreShown(*shot, x, top);
+    const char count = DigitShown(*shot, x + GemCountRight - DigitWidth, top + GemCountBottom - DigitHeight,
+                                  {GemCountColour[0], GemCountColour[1], GemCountColour[2]});
+    EXPECT_TRUE(count >= '1' && count <= '3') << count;
+    EXPECT_EQ(score, std::string("000") + count + "0");
     CloseAndExpectCleanEnd();
 }
 

@@ -130,6 +130,9 @@ TEST_F(DemoLevel, ThePlayerCollectsTheFirstGemForTenPoints) {
     EXPECT_EQ(~app_->globals.scores[0], GemPoints) << "player 1's score";
     EXPECT_EQ(CounterValue(*CounterOf(scores[0])).integer, GemPoints) << "the score display";
     EXPECT_EQ(ReadAlterableValue(players[0], GemsCollectedValue).ToInt(), 1) << "the player's count of gems";
+    const std::vector<RunObject*> counts = ObjectsOf(GemCount);
+    ASSERT_EQ(counts.size(), 1u);
+    EXPECT_EQ(CounterValue(*CounterOf(counts[0])).integer, 1) << "the count shown";
 
     // A sparkle where the gem was, centred on its middle, that plays its frames once and goes.
     std::vector<RunObject*> sparkles = ObjectsOf(Sparkle);
