@@ -131,8 +131,8 @@ appwriter::ObjectInfoDesc GemCounter(DemoObjects& all) {
     return o;
 }
 
-appwriter::ObjectInfoDesc Enemy(std::uint16_t handle, const char16_t* name,
-                                appwriter::AnimationDesc animation, appwriter::MovementDesc movement) {
+appwriter::ObjectInfoDesc ActiveObject(std::uint16_t handle, const char16_t* name,
+                                       appwriter::AnimationDesc animation, appwriter::MovementDesc movement) {
     appwriter::ObjectInfoDesc o;
     o.handle = handle;
     o.name = name;
@@ -243,16 +243,17 @@ std::vector<appwriter::EventGroupDesc> AddDemoEnemies(appwriter::ApplicationDesc
     d.movementModules->push_back(PatrolModule);
 
     const std::uint16_t walkerImage = all.AddImage(WalkerImage());
-    all.objects.push_back(Enemy(Walker, u"Walker", Showing(Stopped, {walkerImage}), Patrol(WalkerSpan)));
+    all.objects.push_back(
+        ActiveObject(Walker, u"Walker", Showing(Stopped, {walkerImage}), Patrol(WalkerSpan)));
     const std::uint16_t birdImage = all.AddImage(BirdImage());
-    all.objects.push_back(Enemy(Bird, u"Bird", Showing(Stopped, {birdImage}), ToAndFro(BirdSpan)));
+    all.objects.push_back(ActiveObject(Bird, u"Bird", Showing(Stopped, {birdImage}), ToAndFro(BirdSpan)));
 
     std::vector<std::uint16_t> frames;
     for (int frame = 0; frame < SparkleFrames; ++frame)
         frames.push_back(all.AddImage(SparkleImage(frame)));
     // Played once, a frame every ten loops or so.
     all.objects.push_back(
-        Enemy(Sparkle, u"Sparkle", Showing(Stopped, frames, 10, 1), appwriter::MovementDesc{}));
+        ActiveObject(Sparkle, u"Sparkle", Showing(Stopped, frames, 10, 1), appwriter::MovementDesc{}));
 
     all.objects.push_back(GemCounter(all));
 

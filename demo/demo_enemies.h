@@ -2,7 +2,8 @@
 // spawn points, each patrolling its ground on the runtime's patrol movement module (vtrpatrol.mvx); a bird
 // flying to and fro on a path over the middle platform; touching a walker, the bird or a ball costs the
 // player a life and puts it back where it started. A collected gem leaves a sparkle that plays once and
-// goes, and the player counts the gems it collected in its first alterable value.
+// goes, and the player counts the gems it collected in its first alterable value, which a counter under the
+// score shows.
 #pragma once
 
 #include "demo_enemies_layout.h"
@@ -14,9 +15,9 @@
 
 #include <vector>
 
-// Adds the enemies' and the sparkle's objects and images, lists the patrol module, places the bird and the
-// objects created later (none of those at the start); returns the level's events that create the walkers,
-// cost the player a life on a touch and remove a sparkle whose animation is over.
+// Adds the enemies', the sparkle's and the gem count's objects and images, lists the patrol module, places
+// the bird and the objects created later (none of those at the start); returns the level's events that create
+// the walkers, cost the player a life on a touch and remove a sparkle whose animation is over.
 std::vector<appwriter::EventGroupDesc> AddDemoEnemies(appwriter::ApplicationDescription& d, DemoObjects& all,
                                                       std::vector<appwriter::InstanceDesc>& level);
 
