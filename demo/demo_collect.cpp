@@ -1,5 +1,6 @@
 #include "demo_collect.h"
 
+#include "demo_enemies.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
 
@@ -80,9 +81,12 @@ std::vector<appwriter::EventGroupDesc> PlaceGems(std::vector<appwriter::Instance
     score.objectInfo = PlayerOne;
     appwriter::EventGroupDesc collect;
     collect.conditions = {meets};
-    collect.actions = {
-        destroy, score,
-        Record(Speaker, PlaySample,
-               {appwriter::SampleParameter(ParamSample, CollectSampleIndex, 0, CollectSampleName)})};
+    // A sparkle where the gem was and the player's count of gems, made before the gem goes.
+    collect.actions = GemCollectedActions();
+    collect.actions.insert(
+        collect.actions.end(),
+        {destroy, score,
+         Record(Speaker, PlaySample,
+                {appwriter::SampleParameter(ParamSample, CollectSampleIndex, 0, CollectSampleName)})});
     return {collect};
 }

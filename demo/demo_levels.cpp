@@ -1,6 +1,7 @@
 #include "demo_levels.h"
 
 #include "demo_collect.h"
+#include "demo_enemies.h"
 #include "demo_extensions.h"
 #include "demo_hud.h"
 #include "frame_flow.h"
@@ -131,6 +132,8 @@ DemoLevel Level(const LevelLayout& l, const LevelBackdrops& h, std::uint16_t nam
     for (const appwriter::EventGroupDesc& g : PlaceGems(placed, PlayLayer))
         level.events.push_back(g);
     PlaceHud(placed, name, DisplayLayer);
+    for (const appwriter::EventGroupDesc& g : PlaceEnemies(placed, PlayLayer, DisplayLayer))
+        level.events.push_back(g);
     for (const appwriter::EventGroupDesc& g : PlaceExtensions(placed, DisplayLayer))
         level.events.push_back(g);
 
@@ -176,6 +179,7 @@ void AddLevelObjects(appwriter::ApplicationDescription& d, DemoObjects& all) {
     AddExtensionList(d);
     for (const appwriter::ObjectInfoDesc& extension : ExtensionObjects())
         all.objects.push_back(extension);
+    AddEnemyObjects(d, all);
 }
 
 std::vector<DemoLevel> DescribeLevels() {

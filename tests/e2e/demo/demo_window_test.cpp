@@ -1,7 +1,9 @@
 // Runs the packed demo in a real X window (Xvfb): the first frame's colour and the menu bar on a screenshot,
-// the title's fade, the level's player walking and jumping, full screen and back through the Options menu,
-// the About dialog from the Help menu, closing the window like a window manager would, quitting by the menu
-// shortcut and by the File menu, and the program's exit and clean-up.
+// the title's fade, the level's player walking and jumping, its walkers and the sparkle of a collected gem,
+// full screen and back through the Options menu, the About dialog from the Help menu, closing the window like
+// a window manager would, quitting by the menu shortcut and by the File menu, and the program's exit and
+// clean-up.
+#include "demo/demo_enemies_layout.h"
 #include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
 #include "demo/level_layout.h"
@@ -99,27 +101,28 @@ std::vector<std::pair<int, int>> PopupLines(const vtrtest::Screenshot& shot, int
     return TextRuns(text, top, 3);
 }
 
-// The digits the score shows, read cell by cell against the display's own glyphs ('?' for a digit that
-// matches none).
+// The digit drawn in `colour` with its top left corner at x, y, read cell by cell against the display's own
+// glyphs ('?' for one that matches none).
+char DigitShown(const vtrtest::Screenshot& shot, int x, int y, const std::array<std::uint8_t, 3>& colour) {
+    for (int glyph = 0; glyph < 10; ++glyph) {
+        bool same = true;
+        for (int row = 0; row < DigitRows && same; ++row)
+            for (int cell = 0; cell < DigitCells && same; ++cell) {
+                const auto p = shot.Rgb(x + cell * DigitScale + 1, y + row * DigitScale + 1);
+                const bool lit = DigitGlyphs[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)]
+                                            [static_cast<std::size_t>(cell)] == '#';
+                same = (p && *p == colour) == lit;
+            }
+        if (same) return static_cast<char>('0' + glyph);
+    }
+    return '?';
+}
+
+// The digits the score shows.
 std::string ScoreShown(const vtrtest::Screenshot& shot, int x, int top) {
     std::string digits;
-    for (int d = 0; d < ScoreDigits; ++d) {
-        char found = '?';
-        for (int glyph = 0; glyph < 10 && found == '?'; ++glyph) {
-            bool same = true;
-            for (int row = 0; row < DigitRows && same; ++row)
-                for (int cell = 0; cell < DigitCells && same; ++cell) {
-                    const auto p = shot.Rgb(x + ScoreLeft + d * DigitWidth + cell * DigitScale + 1,
-                                            top + ScoreTop + row * DigitScale + 1);
-                    const bool lit =
-                        DigitGlyphs[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)]
-                                   [static_cast<std::size_t>(cell)] == '#';
-                    same = (p && *p == DigitColour) == lit;
-                }
-            if (same) found = static_cast<char>('0' + glyph);
-        }
-        digits.push_back(found);
-    }
+    for (int d = 0; d < ScoreDigits; ++d)
+        digits.push_back(DigitShown(shot, x + ScoreLeft + d * DigitWidth, top + ScoreTop, DigitColour));
     return digits;
 }
 
@@ -679,6 +682,59 @@ TEST_F(DemoWindow, TheDisplayScrollsWithThePlayerOverSlowerHills) {
     EXPECT_EQ(outside, 0) << "hill pixels where the sky should be";
     const std::string score = ScoreShown(*shot, x, top);
     EXPECT_EQ(score.find('?'), std::string::npos) << "the score is not where it was: " << score;
+    CloseAndExpectCleanEnd();
+}
+
+// The level's enemies and what collecting leaves: a purple walker seen patrolling right of the pen, a pale
+// sparkle where the first gem was once the player walks into it, and the gem count showing 1.
+TEST_F(DemoWindow, AWalkerPatrolsAndACollectedGemSparkles) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int top = y + height - 480;
+    // Pixels of a colour in a part of the play area, and the leftmost of their columns.
+    const auto find = [&](const std::uint8_t(&colour)[3], int left, int upper, int right, int lower) {
+        std::pair<int, int> found{0, right};
+        if (const auto shot = Shot())
+            for (int py = upper; py < lower; ++py)
+                for (int px = left; px < right; ++px)
+                    if (Is(shot->Rgb(x + px, top + py), colour)) {
+                        ++found.first;
+                        found.second = std::min(found.second, px);
+                    }
+        return found;
+    };
+    const auto walkers = [&] {
+        return find(WalkerColour, WalkerSpawns[0].x, WalkerSpawns[0].y,
+                    WalkerSpawns[0].x + WalkerSpan + WalkerSize, WalkerSpawns[0].y + WalkerSize);
+    };
+    std::pair<int, int> seen{};
+    for (int i = 0; i < 100 && (seen = walkers()).first < WalkerSize * WalkerSize / 2; ++i)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_GE(seen.first, WalkerSize * WalkerSize / 2) << "no walker on the ground right of the pen";
+    std::pair<int, int> later = seen;
+    for (int i = 0; i < 50 && (later = walkers()).second == seen.second; ++i)
+        std::this_thread::sleep_for(100ms);
+    EXPECT_NE(later.second, seen.second) << "the walker stands still";
+
+    // Right until a sparkle shows in the left third, over the player's platform where the gems are; the key
+    // may arrive before the window has the focus.
+    int sparkle = 0;
+    for (int attempt = 0; attempt < 6 && sparkle < 10; ++attempt) {
+        ASSERT_TRUE(Runs({Python, (Here / "x11_hold.py").string(), display_.Name(), "Demo", "Right", "0.3"}));
+        for (int i = 0; i < 10 && sparkle < 10; ++i)
+            sparkle = find(SparkleColour, 0, 0, 220, 360).first;
+    }
+    EXPECT_GE(sparkle, 10) << "no sparkle where a gem was";
+    // The gem count under the score, in the gems' colour: one for each 10 points.
+    std::this_thread::sleep_for(500ms);
+    const auto shot = Shot();
+    ASSERT_TRUE(shot);
+    const std::string score = ScoreShown(*shot, x, top);
+    const char count = DigitShown(*shot, x + GemCountRight - DigitWidth, top + GemCountBottom - DigitHeight,
+                                  {GemCountColour[0], GemCountColour[1], GemCountColour[2]});
+    EXPECT_TRUE(count >= '1' && count <= '3') << count;
+    EXPECT_EQ(score, std::string("000") + count + "0");
     CloseAndExpectCleanEnd();
 }
 

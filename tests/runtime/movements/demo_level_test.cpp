@@ -1,14 +1,18 @@
 // The demo's first level run headless from the demo's own data: the player walks and jumps on the level's
-// platforms and rides the lift, collects the gems on its platform, and the balls keep bouncing inside the
-// pen; the display follows the player over hills that scroll at half its speed, under a display that stays
-// on the screen; the exit leads to the second level, and falling off the level costs lives until the game
-// is over and the title comes back.
+// platforms and rides the lift, collects the gems on its platform (each leaving a sparkle and counted by
+// the player), and the balls keep bouncing inside the pen; walkers appear while the level runs and patrol on
+// the patrol module, and touching any enemy costs a life; the display follows the player over hills that
+// scroll at half its speed, under a display that stays on the screen; the exit leads to the second level,
+// and falling off the level costs lives until the game is over and the title comes back.
 #include "movement_fixture.h"
 #include "runtime/wiring/application_run.h"
 
+#include "builtin/common_objects.h"
 #include "builtin/counters.h"
+#include "builtin/object_state.h"
 #include "demo/demo_collect.h"
 #include "demo/demo_gauge_layout.h"
+#include "demo/demo_enemies.h"
 #include "demo/demo_hud_layout.h"
 #include "demo/frame_flow.h"
 #include "demo/game_over.h"
@@ -54,6 +58,11 @@ protected:
         const std::vector<std::uint8_t> data = DemoLevelData();
         ASSERT_FALSE(data.empty());
         ASSERT_NO_FATAL_FAILURE(StartData(data));
+        // The level's events tell which object the player met (a lift, a ball, an enemy): the system's own
+        // collision condition, with the test's log of the other raises kept.
+        InstallCommonConditionRoutines();
+        SetCommonConditionRoutine(LeavesPlayArea, detail::Never, detail::Raised<LeavesPlayArea>);
+        SetCommonConditionRoutine(MeetsBackdrop, detail::Never, detail::Raised<MeetsBackdrop>);
     }
     // The level's gauge is an object of the runtime's own extension, found where the build put it.
     wiringtest::BuiltModulesFolder modules_;
@@ -86,7 +95,9 @@ TEST_F(DemoLevel, ThePlayerWalksOnItsPlatformAndJumpsBackOntoIt) {
 }
 
 TEST_F(DemoLevel, ThePlayerLandsOnTheLiftAndRidesIt) {
-    const std::vector<RunObject*> lifts = ObjectsMovedBy(MovementPath);
+    // The lift is the path mover that is not the bird.
+    std::vector<RunObject*> lifts = ObjectsMovedBy(MovementPath);
+    std::erase_if(lifts, [](const RunObject* o) { return o->objectInfo == Bird; });
     const std::vector<RunObject*> players = ObjectsMovedBy(MovementPlatform);
     ASSERT_EQ(lifts.size(), 1u);
     ASSERT_EQ(players.size(), 1u);
@@ -125,7 +136,88 @@ TEST_F(DemoLevel, ThePlayerCollectsTheFirstGemForTenPoints) {
     EXPECT_EQ(players[0]->y, PlayerStartY) << "walked along its platform";
     EXPECT_EQ(~app_->globals.scores[0], GemPoints) << "player 1's score";
     EXPECT_EQ(CounterValue(*CounterOf(scores[0])).integer, GemPoints) << "the score display";
+    EXPECT_EQ(ReadAlterableValue(players[0], GemsCollectedValue).ToInt(), 1) << "the player's count of gems";
+    const std::vector<RunObject*> counts = ObjectsOf(GemCount);
+    ASSERT_EQ(counts.size(), 1u);
+    EXPECT_EQ(CounterValue(*CounterOf(counts[0])).integer, 1) << "the count shown";
+
+    // A sparkle where the gem was, centred on its middle, that plays its frames once and goes.
+    std::vector<RunObject*> sparkles = ObjectsOf(Sparkle);
+    ASSERT_EQ(sparkles.size(), 1u);
+    EXPECT_EQ(sparkles[0]->x, GemX[0] + GemSize / 2);
+    EXPECT_EQ(sparkles[0]->y, GemY + GemSize / 2);
+    int loops = 0;
+    for (; loops < 200 && !ObjectsOf(Sparkle).empty(); ++loops)
+        Tick();
+    EXPECT_TRUE(ObjectsOf(Sparkle).empty()) << "the sparkle stayed";
+    EXPECT_GT(loops, 5 * SparkleFrames) << "it went before its frames were shown";
+    EXPECT_EQ(ReadAlterableValue(players[0], GemsCollectedValue).ToInt(), 1);
 }
+
+// Walkers appear at their spawn points from the level's start, each patrolling its span on the patrol
+// module, and more appear every few seconds up to the most allowed.
+TEST_F(DemoLevel, WalkersAppearWhileTheLevelRunsAndPatrolOnTheModule) {
+    Ticks(1);
+    const std::vector<RunObject*> first = ObjectsOf(Walker);
+    ASSERT_EQ(first.size(), WalkerSpawns.size()) << "one at each spawn point at the start";
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        RunObject* walker = first[i];
+        const SpawnPoint& spawn = WalkerSpawns[i];
+        EXPECT_NE(MovementInstanceOf(walker), nullptr) << "moved by the module";
+        std::int32_t least = walker->x, most = walker->x;
+        for (int loop = 0; loop < 2 * WalkerSpan; ++loop) {
+            Tick();
+            least = std::min(least, walker->x);
+            most = std::max(most, walker->x);
+            ASSERT_EQ(walker->y, spawn.y) << "walker " << i << " loop " << loop;
+        }
+        EXPECT_EQ(least, spawn.x) << "walker " << i;
+        EXPECT_EQ(most, spawn.x + WalkerSpan) << "walker " << i;
+    }
+    // A loop is a sixtieth of a second: enough loops for every spawn to have had its turn several times.
+    std::size_t most = 0;
+    for (int loop = 0; loop < 4 * 60 * SpawnMilliseconds / 1000; ++loop) {
+        Tick();
+        most = std::max(most, ObjectsOf(Walker).size());
+    }
+    EXPECT_GT(most, WalkerSpawns.size()) << "none appeared later";
+    EXPECT_EQ(most, static_cast<std::size_t>(MostWalkers));
+}
+
+// The balls' object info.
+constexpr std::uint16_t BallObject = 7;
+
+struct Enemy {
+    const char* name;
+    std::uint16_t objectInfo;
+};
+
+class DemoLevelEnemies : public DemoLevel, public ::testing::WithParamInterface<Enemy> {};
+
+// Meeting an enemy takes a life and puts the player back where it started, where nothing reaches it.
+TEST_P(DemoLevelEnemies, TouchingOneCostsALifeAndPutsThePlayerBack) {
+    Ticks(2);
+    const std::vector<RunObject*> players = ObjectsMovedBy(MovementPlatform);
+    const std::vector<RunObject*> enemies = ObjectsOf(GetParam().objectInfo);
+    ASSERT_EQ(players.size(), 1u);
+    ASSERT_FALSE(enemies.empty());
+    RunObject* player = players[0];
+    const std::int32_t lives = ~app_->globals.lives[0];
+    EXPECT_EQ(lives, LivesShown);
+    SetObjectPosition(player, enemies[0]->x, enemies[0]->y);
+    for (int i = 0; i < 3 && ~app_->globals.lives[0] == lives; ++i)
+        Tick();
+    EXPECT_EQ(~app_->globals.lives[0], lives - 1);
+    EXPECT_EQ(player->x, PlayerStartX);
+    EXPECT_EQ(player->y, PlayerStartY);
+    Ticks(60);
+    EXPECT_EQ(~app_->globals.lives[0], lives - 1) << "safe at the start";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DemoLevelEnemies,
+                         ::testing::Values(Enemy{"Walker", Walker}, Enemy{"Bird", Bird},
+                                           Enemy{"Ball", BallObject}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DemoLevel, TheBallsBounceInsideThePen) {
     const std::vector<RunObject*> balls = ObjectsMovedBy(MovementBall);
@@ -179,9 +271,11 @@ TEST_F(DemoGame, TheDisplayFollowsThePlayerOverHillsThatScrollAtHalfItsSpeed) {
     ASSERT_TRUE(player);
     Ticks(10);
     EXPECT_EQ(CurrentRunState()->scrollX, 0) << "the display starts at the level's left end";
-    // Walked right past the window's middle, the display keeps the player in the middle of it.
+    // Walked right past the window's middle, the display keeps the player in the middle of it. The walk
+    // starts on the ground past the walkers' patrol and under the enemies, which would send it back.
+    SetObjectPosition(player, WalkerSpawns[0].x + WalkerSpan + WalkerSize + 20, GroundY - PlayerSize);
     Hold(SDL_SCANCODE_RIGHT);
-    ASSERT_TRUE(TickUntil(600, [&] { return player->x > 500; })) << "the player walked to " << player->x;
+    ASSERT_TRUE(TickUntil(600, [&] { return player->x > 800; })) << "the player walked to " << player->x;
     Ticks(2);
     Release(SDL_SCANCODE_RIGHT);
     Ticks(20);
