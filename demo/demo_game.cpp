@@ -3,11 +3,11 @@
 //   demo_game OUTPUT
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
-#include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
 #include "demo_collect.h"
 #include "demo_extensions.h"
 #include "demo_hud.h"
+#include "demo_menu.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
 #include "level_movers.h"
@@ -185,21 +185,7 @@ appwriter::ApplicationDescription DemoGame() {
     d.header->windowHeight = 480;
     d.header->frameRate = 60;
     d.header->graphicMode = 8; // true colour
-    // The runtime's menu: the bar is shown, Ctrl+Q quits as the File menu does, Ctrl+A shows About as the
-    // Help menu does, and the window may switch to full screen and back (the play area then centred on the
-    // screen).
-    d.header->flags1 |= 0x100 | 0x1000;
-    d.menuData = appwriter::WriteMenuData(
-        {{u"&File", 0, 0, {{u"&Restart", 1010, 0, {}}, {u"", 0, 0, {}}, {u"&Quit\tCtrl+Q", 1008, 0, {}}}},
-         {u"&Options",
-          0,
-          0,
-          {{u"&Samples on/off", 1020, 0, {}},
-           {u"&Music on/off", 1021, 0, {}},
-           {u"Hide the menu &bar", 1022, 0, {}},
-           {u"&Full screen", 1025, 0, {}}}},
-         {u"&Help", 0, 0, {{u"&About\tCtrl+A", 1024, 0, {}}}}},
-        {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
+    const std::vector<appwriter::EventGroupDesc> menuEvents = AddDemoMenu(d);
     DemoObjects all;
     AddSpinners(all);
     // A shown layer (flag 0x10); the title places five spinners in a row above the middle.
@@ -223,6 +209,7 @@ appwriter::ApplicationDescription DemoGame() {
     std::vector<appwriter::EventGroupDesc> levelExtras = levelEvents;
     for (const appwriter::EventGroupDesc& group : AddExtensions(d, level))
         levelExtras.push_back(group);
+    levelExtras.insert(levelExtras.end(), menuEvents.begin(), menuEvents.end());
     AddFrameFlow(title, level, AddDemoSounds(d), levelExtras, static_cast<std::uint16_t>(all.objects.size()));
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
