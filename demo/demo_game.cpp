@@ -3,9 +3,9 @@
 //   demo_game OUTPUT
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
-#include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
 #include "demo_levels.h"
+#include "demo_menu.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
 #include "game_over.h"
@@ -137,21 +137,7 @@ appwriter::ApplicationDescription DemoGame() {
     d.header->windowHeight = 480;
     d.header->frameRate = 60;
     d.header->graphicMode = 8; // true colour
-    // The runtime's menu: the bar is shown, Ctrl+Q quits as the File menu does, Ctrl+A shows About as the
-    // Help menu does, and the window may switch to full screen and back (the play area then centred on the
-    // screen).
-    d.header->flags1 |= 0x100 | 0x1000;
-    d.menuData = appwriter::WriteMenuData(
-        {{u"&File", 0, 0, {{u"&Restart", 1010, 0, {}}, {u"", 0, 0, {}}, {u"&Quit\tCtrl+Q", 1008, 0, {}}}},
-         {u"&Options",
-          0,
-          0,
-          {{u"&Samples on/off", 1020, 0, {}},
-           {u"&Music on/off", 1021, 0, {}},
-           {u"Hide the menu &bar", 1022, 0, {}},
-           {u"&Full screen", 1025, 0, {}}}},
-         {u"&Help", 0, 0, {{u"&About\tCtrl+A", 1024, 0, {}}}}},
-        {{0x08, 'Q', 1008}, {0x08, 'A', 1024}});
+    const std::vector<appwriter::EventGroupDesc> menuEvents = AddDemoMenu(d);
     DemoObjects all;
     AddSpinners(all);
     AddLevelObjects(d, all);
@@ -181,6 +167,8 @@ appwriter::ApplicationDescription DemoGame() {
         std::uint16_t n = 1;
         for (appwriter::InstanceDesc& placed : *level.contents.instances)
             placed.handle = n++;
+        // The File menu's saving, loading and pausing act on the levels.
+        level.events.insert(level.events.end(), menuEvents.begin(), menuEvents.end());
         SetFrameEvents(level.contents, level.events, objectInfos);
         appwriter::FrameDesc frame =
             appwriter::DescribeFrame(level.frame.width, level.frame.height, level.frame.background,

@@ -9,8 +9,8 @@
 namespace {
 
 constexpr std::int16_t Speaker = -2;
-constexpr std::int16_t Storyboard = -3;
-constexpr std::int16_t StartOfFrame = -1;
+constexpr std::int16_t NoMusicPlaying = -4;
+constexpr std::uint8_t EveryLoop = 0x20; // tested in every loop, not waiting to be raised
 constexpr std::int16_t PlayMusic = 2;
 constexpr std::int16_t ParamMusic = 7;
 
@@ -72,9 +72,12 @@ std::vector<appwriter::EventGroupDesc> AddDemoSounds(appwriter::ApplicationDescr
     AddBank(d, appwriter::ChunkSoundBank, appwriter::ChunkSoundOffsets,
             {0, CollectSampleName, CollectSample()});
     AddBank(d, appwriter::ChunkMusicBank, appwriter::ChunkMusicOffsets, {0, TitleTuneName, TitleTune()});
-    appwriter::EventGroupDesc start;
-    start.conditions = {Record(Storyboard, StartOfFrame)};
-    start.actions = {Record(Speaker, PlayMusic,
-                            {appwriter::SampleParameter(ParamMusic, TitleTuneIndex, 0, TitleTuneName)})};
-    return {start};
+    // Whenever no music plays the tune starts again: it plays as the title starts, over again when it ends,
+    // and again as soon as the Options menu switches music back on.
+    appwriter::EventGroupDesc tune;
+    tune.conditions = {Record(Speaker, NoMusicPlaying)};
+    tune.conditions[0].runFlags = EveryLoop;
+    tune.actions = {Record(Speaker, PlayMusic,
+                           {appwriter::SampleParameter(ParamMusic, TitleTuneIndex, 0, TitleTuneName)})};
+    return {tune};
 }

@@ -8,6 +8,11 @@
 
 namespace vtrrt {
 
+// Bytes of a movement block, from its start.
+struct MovementBlockBytes {
+    std::size_t offset = 0, size = 0;
+};
+
 // The common part.
 constexpr std::size_t MovementDataPlayer = 0;
 constexpr std::size_t MovementDataType = 2;

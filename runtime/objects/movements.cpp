@@ -209,6 +209,19 @@ void FreeObjectMovement(RunObject* o) {
     RequestMoveStop(o);
 }
 
+MovementBlockBytes MovementOwnedBytes(RunObject* o) {
+    const RunObjectExtended* x = ExtendedOf(o);
+    if (!x || !(o->objectFlags & ObjectHasMovement)) return {};
+    switch (x->movementType) {
+    case MovementPath:
+        return PathOwnedBytes();
+    case MovementPhysics:
+        return PhysicsOwnedBytes();
+    default:
+        return {};
+    }
+}
+
 int RandomDirectionInMask(std::uint32_t mask) {
     FrameRunState* s = CurrentRunState();
     const int bits = std::popcount(mask);

@@ -121,6 +121,10 @@ void InitObjectMovement(int n, RunObject* object, const std::uint8_t* definition
                         const ObjectCreationParams* params);
 // Frees what the object's movement holds.
 void FreeObjectMovement(RunObject* object);
+// The bytes of the object's movement block that hold what its movement owns beside the block (the path's
+// nodes, the physics engine's link): they belong to this run, so a saved position neither writes nor
+// restores them.
+MovementBlockBytes MovementOwnedBytes(RunObject* object);
 // A direction chosen at random among the mask's (0 for an empty mask), from the frame's seed.
 int RandomDirectionInMask(std::uint32_t mask);
 // Moves the object by speed x 32 units along the direction, in sub-steps of at most 2048 units with the

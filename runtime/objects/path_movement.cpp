@@ -289,6 +289,10 @@ void InitPathMovement(RunObject* o, MovementDataView data) {
     x->changed = 1;
 }
 
+MovementBlockBytes PathOwnedBytes() {
+    return {offsetof(ObjectMovementBlock, typeData) + offsetof(PathBlock, nodes), sizeof(PathNodes*)};
+}
+
 void FreePathMovement(RunObject* o) {
     PathBlock* p = PathOf(o);
     if (!p) return;

@@ -14,6 +14,8 @@ void InitPathMovement(RunObject* object, MovementDataView data);
 void PathMovementHandler(RunObject* object);
 // Frees the nodes the movement read from its data.
 void FreePathMovement(RunObject* object);
+// Where the movement block keeps the nodes.
+MovementBlockBytes PathOwnedBytes();
 // The object was put elsewhere (an action, a wrap at a border): the segment it follows moves with it.
 void ShiftPathMovement(RunObject* object, std::int32_t dx, std::int32_t dy);
 

@@ -192,6 +192,11 @@ void SetUpPhysicsLink(RunObject* o) {
     p->attachPending = 0;
 }
 
+MovementBlockBytes PhysicsOwnedBytes() {
+    return {offsetof(ObjectMovementBlock, typeData) + offsetof(PhysicsBlock, handle),
+            sizeof(std::intptr_t) + sizeof(physics::Link*)};
+}
+
 void FreePhysicsLink(RunObject* o) {
     PhysicsBlock* p = PhysicsOf(o);
     if (!p) return;

@@ -1,6 +1,7 @@
 // The physics-engine movement (type 13, also that of shot objects) and its link to the engine extension.
 #pragma once
 
+#include "objects/movement_data.h"
 #include "plugin/physics.h"
 #include "plugin/run_object.h"
 
@@ -28,6 +29,8 @@ void SetPhysicsAttachedObject(RunObject* object, RunObject* attached);
 // Shows the object and asks the engine for a link; a refused link is let go.
 void SetUpPhysicsLink(RunObject* object);
 void FreePhysicsLink(RunObject* object);
+// Where the movement block keeps the engine's link.
+MovementBlockBytes PhysicsOwnedBytes();
 // Links every object attached to this one that still waits.
 void RelinkAttachedPhysicsObjects(RunObject* object);
 

@@ -36,6 +36,7 @@
 #include "win32/user.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -176,7 +177,12 @@ bool WriteObject(PositionWriter& w, RunObject* o) {
     if (o->objectFlags & ObjectHasMovement) {
         const std::uint8_t* block = MovementBlockOf(o);
         if (!block) return false;
-        w.Bytes({block, ObjectMovementBlockBytes});
+        // What the movement owns beside its block is this run's, and no business of the file.
+        std::array<std::uint8_t, ObjectMovementBlockBytes> kept;
+        std::copy_n(block, ObjectMovementBlockBytes, kept.begin());
+        const MovementBlockBytes owned = MovementOwnedBytes(o);
+        std::fill_n(kept.begin() + static_cast<std::ptrdiff_t>(owned.offset), owned.size, std::uint8_t{0});
+        w.Bytes({kept.data(), kept.size()});
     }
     if (o->objectFlags & ObjectHasAnimation) {
         const ObjectAnimationBlock* a = AnimationOf(o);
@@ -535,8 +541,15 @@ RunObject* ApplyObject(const SavedObject& saved) {
         x->animationRoutine = AnimationRoutineOf(e.animationRoutine);
         x->movementType = movementType;
     }
-    if (std::uint8_t* block = MovementBlockOf(o); block && saved.movement.size() == ObjectMovementBlockBytes)
+    // The movement keeps what it owns beside its block (made when the object was made again), and takes its
+    // state from the file.
+    if (std::uint8_t* block = MovementBlockOf(o);
+        block && saved.movement.size() == ObjectMovementBlockBytes) {
+        const MovementBlockBytes owned = MovementOwnedBytes(o);
+        std::vector<std::uint8_t> live(block + owned.offset, block + owned.offset + owned.size);
         std::memcpy(block, saved.movement.data(), ObjectMovementBlockBytes);
+        std::copy(live.begin(), live.end(), block + owned.offset);
+    }
     if (ObjectAnimationBlock* a = AnimationOf(o); a && saved.animation.size() * 4 == sizeof *a)
         std::memcpy(a, saved.animation.data(), sizeof *a);
     if (ObjectSpriteBlock* b = SpriteBlockOf(o); b && saved.sprite) {

@@ -1,11 +1,13 @@
 // The path movement on the frame's stepped clock: segments covered in the loops their speeds give, the time
 // left past a node spent at the next node's speed, pauses in fiftieths of a second, what happens at the end
-// of the path, the node conditions and the actions.
+// of the path, the node conditions and the actions, and a saved position loaded back on the way.
 #include "movement_fixture.h"
 
 #include "objects/path_movement.h"
+#include "shell/saved_positions.h"
 
 #include <cmath>
+#include <filesystem>
 
 using namespace movementtest;
 
@@ -240,6 +242,27 @@ TEST_F(PathActions, APutObjectTakesItsPathAlong) {
     Ticks(4);
     EXPECT_EQ(o_->x, 146);
     EXPECT_EQ(std::u16string(o_->nodeName), u"First");
+}
+
+// A position saved on the way and loaded back: the object made again takes its place and its progress along
+// the path from the file, follows the path from there as it did after the save, and reads its own nodes (a
+// movement owns its nodes: the saved block must not carry them over from the run that wrote it).
+TEST_F(PathActions, ALoadedPositionGoesOnAlongThePathFromWhereItWasSaved) {
+    Ticks(5);
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("vtr-path-position-" + std::to_string(::getpid()) + ".vpp");
+    ASSERT_EQ(SaveApplicationPosition(file.u16string().c_str()), 1);
+    std::vector<std::int32_t> afterSave;
+    for (int i = 0; i < 20; ++i, Tick())
+        afterSave.push_back(Slot(0)->x);
+    ASSERT_EQ(LoadApplicationPosition(file.u16string().c_str()), PositionLoad::Applied);
+    std::filesystem::remove(file);
+    std::vector<std::int32_t> afterLoad;
+    for (int i = 0; i < 20; ++i, Tick())
+        afterLoad.push_back(Slot(0)->x);
+    EXPECT_EQ(afterLoad, afterSave);
+    PathJumpToNode(Slot(0), u"Second");
+    EXPECT_EQ(Slot(0)->x - 40, 8);
 }
 
 } // namespace
