@@ -28,7 +28,7 @@ constexpr std::size_t PatrolSettingsAt = 14;
 // Object types, conditions, actions and parameter codes of the events.
 constexpr std::int16_t Active = 2, CounterType = 7, SpecialType = -1, StoryboardType = -3, CreateType = -5,
                        PlayerType = -7;
-constexpr std::int16_t Always = -1, CompareGlobal = -8, StartOfFrame = -1;
+constexpr std::int16_t Always = -1, CompareGlobal = -8, EndOfFrame = -2;
 constexpr std::int16_t AnimationOver = -2, MeetsObject = -14, CountOfObjects = -32;
 constexpr std::int16_t SetGlobalValue = 3, AddToGlobal = 5;
 constexpr std::int16_t SetCounter = 80, ValueOf = 16;
@@ -211,12 +211,14 @@ appwriter::PositionDesc At(int x, int y) {
 }
 
 // Every few seconds, while there are fewer walkers than the most, one appears at the spawn point; the
-// first of each point appears at once. The time is counted in loops, in a global value of the point's.
+// first of each point appears at once. The time is counted in loops, in a global value of the point's (0 as
+// the application starts).
 std::vector<appwriter::EventGroupDesc> SpawnAt(const SpawnPoint& point, int loops, int countValue,
                                                std::int16_t layer) {
-    appwriter::EventRecordDesc startsFrame = Record(StoryboardType, StartOfFrame);
+    // Back to 0 when the level ends, not when it starts: a position loaded in the level starts the frame's
+    // events again, and its count must go on from where it was saved.
     appwriter::EventGroupDesc starts;
-    starts.conditions = {startsFrame};
+    starts.conditions = {Record(StoryboardType, EndOfFrame)};
     starts.actions = {SetGlobal(countValue, 0)};
     appwriter::EventRecordDesc due =
         Record(SpecialType, CompareGlobal,
