@@ -26,13 +26,16 @@ constexpr std::uint32_t PatrolIdentifier = 0x4C525450;
 constexpr std::size_t PatrolSettingsAt = 14;
 
 // Object types, conditions, actions and parameter codes of the events.
-constexpr std::int16_t Active = 2, CounterType = 7, TimerType = -4, CreateType = -5, PlayerType = -7;
-constexpr std::int16_t Every = -4, AnimationOver = -2, MeetsObject = -14, CountOfObjects = -32;
+constexpr std::int16_t Active = 2, CounterType = 7, SpecialType = -1, StoryboardType = -3, CreateType = -5,
+                       PlayerType = -7;
+constexpr std::int16_t Always = -1, CompareGlobal = -8, EndOfFrame = -2;
+constexpr std::int16_t AnimationOver = -2, MeetsObject = -14, CountOfObjects = -32;
+constexpr std::int16_t SetGlobalValue = 3, AddToGlobal = 5;
 constexpr std::int16_t SetCounter = 80, ValueOf = 16;
 constexpr std::int16_t SetPosition = 1, Destroy = 24, AddToValue = 32, SubtractLives = 7, CreateObject = 0;
-constexpr std::int16_t ParamShort = 3, ParamTime = 2, ParamZeroed = 25, ParamPosition = 16;
+constexpr std::int16_t ParamShort = 3, ParamPosition = 16;
 constexpr std::int16_t ParamExpression = 22, ParamComparison = 23, ParamValueIndex = 53;
-constexpr std::uint16_t CompareLower = 3;
+constexpr std::uint16_t CompareEqual = 0, CompareLower = 3, CompareGreaterOrEqual = 4;
 constexpr std::uint16_t PlayerOne = 0;
 constexpr std::uint8_t EveryLoopFlag = 0x20;
 // Past those of the level's other collision conditions.
@@ -194,6 +197,12 @@ appwriter::EventParameterDesc Integer(std::int16_t code, std::int32_t n) {
     return appwriter::ExpressionParameter(code, appwriter::ExpressionBuilder().Integer(n));
 }
 
+appwriter::EventRecordDesc SetGlobal(int value, std::int32_t to) {
+    return Record(SpecialType, SetGlobalValue,
+                  {appwriter::ShortParameter(ParamShort, static_cast<std::int16_t>(value)),
+                   Integer(ParamExpression, to)});
+}
+
 appwriter::PositionDesc At(int x, int y) {
     appwriter::PositionDesc at;
     at.x = static_cast<std::int16_t>(x);
@@ -202,22 +211,47 @@ appwriter::PositionDesc At(int x, int y) {
 }
 
 // Every few seconds, while there are fewer walkers than the most, one appears at the spawn point; the
-// first of each point appears at once.
-appwriter::EventGroupDesc SpawnAt(const SpawnPoint& point, int milliseconds, std::int16_t layer) {
-    appwriter::EventRecordDesc every =
-        Record(TimerType, Every,
-               {appwriter::IntParameter(ParamTime, milliseconds), appwriter::IntParameter(ParamZeroed, 0)});
-    every.runFlags = EveryLoopFlag;
+// first of each point appears at once. The time is counted in loops, in a global value of the point's (0 as
+// the application starts).
+std::vector<appwriter::EventGroupDesc> SpawnAt(const SpawnPoint& point, int loops, int countValue,
+                                               std::int16_t layer) {
+    // Back to 0 when the level ends, not when it starts: a position loaded in the level starts the frame's
+    // events again, and its count must go on from where it was saved.
+    appwriter::EventGroupDesc starts;
+    starts.conditions = {Record(StoryboardType, EndOfFrame)};
+    starts.actions = {SetGlobal(countValue, 0)};
+    appwriter::EventRecordDesc due =
+        Record(SpecialType, CompareGlobal,
+               {appwriter::ShortParameter(ParamShort, static_cast<std::int16_t>(countValue)),
+                appwriter::ExpressionParameter(ParamComparison, appwriter::ExpressionBuilder().Integer(0),
+                                               CompareEqual)});
+    due.runFlags = EveryLoopFlag;
     appwriter::EventRecordDesc few =
         On(Active, CountOfObjects, Walker,
            {appwriter::ExpressionParameter(
                ParamComparison, appwriter::ExpressionBuilder().Integer(MostWalkers), CompareLower)});
-    appwriter::EventGroupDesc g;
-    g.conditions = {every, few};
+    appwriter::EventGroupDesc spawn;
+    spawn.conditions = {due, few};
     appwriter::PositionDesc at = At(point.x, point.y);
     at.layer = layer;
-    g.actions = {On(CreateType, CreateObject, Walker, {appwriter::CreateParameter(Walker, at)})};
-    return g;
+    spawn.actions = {On(CreateType, CreateObject, Walker, {appwriter::CreateParameter(Walker, at)})};
+    appwriter::EventRecordDesc always = Record(SpecialType, Always);
+    always.runFlags = EveryLoopFlag;
+    appwriter::EventGroupDesc count;
+    count.conditions = {always};
+    count.actions = {Record(SpecialType, AddToGlobal,
+                            {appwriter::ShortParameter(ParamShort, static_cast<std::int16_t>(countValue)),
+                             Integer(ParamExpression, 1)})};
+    appwriter::EventRecordDesc over =
+        Record(SpecialType, CompareGlobal,
+               {appwriter::ShortParameter(ParamShort, static_cast<std::int16_t>(countValue)),
+                appwriter::ExpressionParameter(ParamComparison, appwriter::ExpressionBuilder().Integer(loops),
+                                               CompareGreaterOrEqual)});
+    over.runFlags = EveryLoopFlag;
+    appwriter::EventGroupDesc again;
+    again.conditions = {over};
+    again.actions = {SetGlobal(countValue, 0)};
+    return {starts, spawn, count, again};
 }
 
 // The player loses a life when it meets one of `enemy` and starts again where it started, out of reach.
@@ -276,7 +310,9 @@ std::vector<appwriter::EventGroupDesc> PlaceEnemies(std::vector<appwriter::Insta
     fades.actions = {On(Active, Destroy, Sparkle)};
     std::vector<appwriter::EventGroupDesc> events;
     for (std::size_t i = 0; i < WalkerSpawns.size(); ++i)
-        events.push_back(SpawnAt(WalkerSpawns[i], SpawnMilliseconds * static_cast<int>(i + 1), playLayer));
+        for (appwriter::EventGroupDesc& g : SpawnAt(WalkerSpawns[i], SpawnLoops * static_cast<int>(i + 1),
+                                                    FirstSpawnCountValue + static_cast<int>(i), playLayer))
+            events.push_back(std::move(g));
     for (std::uint16_t enemy : {Walker, Bird, Ball})
         events.push_back(Hurts(enemy));
     events.push_back(fades);

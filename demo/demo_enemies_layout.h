@@ -12,7 +12,8 @@ constexpr std::uint16_t Walker = 30, Bird = 31, Sparkle = 32;
 
 // A walker: its size and colour (RGB) at its middle; where walkers appear (left end and top, on the ground
 // right of the pen and on the highest platform), the span each patrols from there, how often one appears
-// at each point and how many may be about at once.
+// at each point (counted in loops, so that a replayed game sees them when the recorded one did) and how many
+// may be about at once.
 constexpr int WalkerSize = 20;
 constexpr std::uint8_t WalkerColour[3] = {0x90, 0x30, 0xC0};
 struct SpawnPoint {
@@ -20,9 +21,11 @@ struct SpawnPoint {
 };
 constexpr std::array<SpawnPoint, 2> WalkerSpawns{{{460, 360 - WalkerSize}, {500, 200 - WalkerSize}}};
 constexpr int WalkerSpan = 100 - WalkerSize;
-constexpr int WalkerSpeed = 1;          // pixels a loop
-constexpr int SpawnMilliseconds = 4000; // at the first point; twice as long at the second
+constexpr int WalkerSpeed = 1;  // pixels a loop
+constexpr int SpawnLoops = 240; // four seconds at the first point; twice as long at the second
 constexpr int MostWalkers = 4;
+// The global values that count each spawn point's loops (from 0).
+constexpr int FirstSpawnCountValue = 0;
 // The walkers' movement module, as the application lists it.
 constexpr const char16_t* PatrolModule = u"vtrpatrol";
 

@@ -1,18 +1,23 @@
-// Describes the demo game and writes its application data to the file named on the command line.
+// Describes the demo game and writes its application data to the file named on the command line; with more
+// names, the same game starting at its first level, and copies of that one which record the level's input
+// into a file or play such a recording back.
 //
-//   demo_game OUTPUT
+//   demo_game OUTPUT [LEVEL-FIRST-OUTPUT] [--record OUTPUT RECORDING] [--replay OUTPUT RECORDING]
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
 #include "demo_levels.h"
 #include "demo_menu.h"
+#include "demo_replay.h"
 #include "demo_sounds.h"
 #include "frame_flow.h"
 #include "game_over.h"
 
 #include <cmath>
 
+#include <filesystem>
 #include <iostream>
+#include <string_view>
 
 namespace {
 
@@ -126,7 +131,7 @@ void AddTitleFade(appwriter::FrameContents& title) {
     title.fadeIn = appwriter::TransitionPayload(fade, appwriter::StringForm::Wide);
 }
 
-appwriter::ApplicationDescription DemoGame() {
+appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     appwriter::ApplicationDescription d;
     d.name = u"Demo";
     d.aboutText =
@@ -162,7 +167,9 @@ appwriter::ApplicationDescription DemoGame() {
     first.name = u"Title";
     d.frames = {first};
 
-    for (DemoLevel& level : DescribeLevels()) {
+    std::vector<DemoLevel> levels = DescribeLevels();
+    if (tape) AddInputTape(*tape, levels[0].contents, levels[0].frame.flags, levels[0].events);
+    for (DemoLevel& level : levels) {
         // Each placed object its own handle, in the order placed.
         std::uint16_t n = 1;
         for (appwriter::InstanceDesc& placed : *level.contents.instances)
@@ -182,27 +189,52 @@ appwriter::ApplicationDescription DemoGame() {
     return d;
 }
 
+// The same game starting at its first level, for the tests of the level: the title moves second and the
+// frame handles follow, so that every jump still reaches the frame it names.
+appwriter::ApplicationDescription LevelFirst(appwriter::ApplicationDescription game) {
+    std::swap(game.frames[0], game.frames[1]);
+    game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3};
+    return game;
+}
+
+bool Write(const appwriter::ApplicationDescription& game, const char* file) {
+    if (appwriter::ApplicationWriter(game).WriteFile(file)) return true;
+    std::cerr << "demo_game: cannot write " << file << "\n";
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::cerr << "usage: demo_game OUTPUT [LEVEL-FIRST-OUTPUT]\n";
+    std::vector<std::string_view> plain;
+    struct Copy {
+        const char* output;
+        InputTape tape;
+    };
+    std::vector<Copy> copies;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if ((arg == "--record" || arg == "--replay") && i + 2 < argc) {
+            // The recording is named by its absolute path: the runtime opens it from wherever it runs.
+            const std::u16string file = std::filesystem::absolute(argv[i + 2]).u16string();
+            copies.push_back({argv[i + 1], arg == "--record" ? InputTape{file, {}} : InputTape{{}, file}});
+            i += 2;
+        } else if (!arg.starts_with("--") && copies.empty()) {
+            plain.push_back(arg);
+        } else {
+            plain.clear();
+            break;
+        }
+    }
+    if (plain.empty() || plain.size() > 2) {
+        std::cerr << "usage: demo_game OUTPUT [LEVEL-FIRST-OUTPUT] [--record OUTPUT RECORDING] "
+                     "[--replay OUTPUT RECORDING]\n";
         return 2;
     }
     appwriter::ApplicationDescription game = DemoGame();
-    if (!appwriter::ApplicationWriter(game).WriteFile(argv[1])) {
-        std::cerr << "demo_game: cannot write " << argv[1] << "\n";
-        return 1;
-    }
-    // The same game starting at its first level, for the tests of the level: the title moves second and the
-    // frame handles follow, so that every jump still reaches the frame it names.
-    if (argc == 3) {
-        std::swap(game.frames[0], game.frames[1]);
-        game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3};
-        if (!appwriter::ApplicationWriter(game).WriteFile(argv[2])) {
-            std::cerr << "demo_game: cannot write " << argv[2] << "\n";
-            return 1;
-        }
-    }
+    if (!Write(game, argv[1])) return 1;
+    if (plain.size() == 2 && !Write(LevelFirst(std::move(game)), argv[2])) return 1;
+    for (const Copy& copy : copies)
+        if (!Write(LevelFirst(DemoGame(&copy.tape)), copy.output)) return 1;
     return 0;
 }

@@ -413,6 +413,7 @@ void ScrollFrame(std::int32_t x, std::int32_t y) {
 void DisplayFrame(int) {
     FrameRunState* s = Run();
     if (!s) return;
+    bool scrolledSurfaces = false;
     if (const std::uint8_t request = s->redrawRequest; request && s->frame) {
         s->redrawRequest = 0;
         FrameRecord& frame = *s->frame;
@@ -427,11 +428,19 @@ void DisplayFrame(int) {
         } else if (!scrolled) {
             RedrawFrame(6);
         } else {
+            // The surfaces move and their uncovered strips are drawn, with every sprite erased: the
+            // sprites are drawn again and the window shown below, or a display that scrolls in every loop
+            // would never reach the screen.
             ScrollFrameSurfaces(frame);
+            s->previousScrollX = s->scrollX;
+            s->previousScrollY = s->scrollY;
+            scrolledSurfaces = true;
         }
-        s->previousScrollX = s->scrollX;
-        s->previousScrollY = s->scrollY;
-        return;
+        if (!scrolledSurfaces) {
+            s->previousScrollX = s->scrollX;
+            s->previousScrollY = s->scrollY;
+            return;
+        }
     }
     SpriteWindow* sprites = SpritesOfFrame();
     // The frame surfaces of the display-driver modes are cleared and presented by the display-driver

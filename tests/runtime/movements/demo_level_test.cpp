@@ -11,8 +11,8 @@
 #include "builtin/counters.h"
 #include "builtin/object_state.h"
 #include "demo/demo_collect.h"
-#include "demo/demo_gauge_layout.h"
 #include "demo/demo_enemies.h"
+#include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
 #include "demo/frame_flow.h"
 #include "demo/game_over.h"
@@ -174,9 +174,9 @@ TEST_F(DemoLevel, WalkersAppearWhileTheLevelRunsAndPatrolOnTheModule) {
         EXPECT_EQ(least, spawn.x) << "walker " << i;
         EXPECT_EQ(most, spawn.x + WalkerSpan) << "walker " << i;
     }
-    // A loop is a sixtieth of a second: enough loops for every spawn to have had its turn several times.
+    // Enough loops for every spawn to have had its turn several times.
     std::size_t most = 0;
-    for (int loop = 0; loop < 4 * 60 * SpawnMilliseconds / 1000; ++loop) {
+    for (int loop = 0; loop < 4 * SpawnLoops; ++loop) {
         Tick();
         most = std::max(most, ObjectsOf(Walker).size());
     }
@@ -314,6 +314,32 @@ TEST_F(DemoGame, TheDisplayFollowsThePlayerOverHillsThatScrollAtHalfItsSpeed) {
     EXPECT_EQ(Shown(ScoreLeft + DigitScale + 1, ScoreTop + 1),
               win32::RGB(DigitColour[0], DigitColour[1], DigitColour[2]));
     EXPECT_EQ(Shown(GaugeX + 2, GaugeY + 2), GaugeBar);
+}
+
+// While the display scrolls in every loop, the loops' pictures reach the window: a platform's border is shown
+// where the scroll of that loop (or, at most, of the loop before) puts it, not where the scroll began.
+TEST_F(DemoGame, EveryLoopOfAContinuousScrollIsShown) {
+    RunObject* player = Player();
+    ASSERT_TRUE(player);
+    Ticks(10);
+    SetObjectPosition(player, WalkerSpawns[0].x + WalkerSpan + WalkerSize + 20, GroundY - PlayerSize);
+    Hold(SDL_SCANCODE_RIGHT);
+    const auto& [left, platformTop] = Level1Layout.platforms[3];
+    const COLORREF border = win32::RGB(Level1Layout.platformBorder[0], Level1Layout.platformBorder[1],
+                                       Level1Layout.platformBorder[2]);
+    int scrolling = 0;
+    for (int loop = 0; loop < 120; ++loop) {
+        const std::int32_t before = CurrentRunState()->scrollX;
+        Tick();
+        const std::int32_t scroll = CurrentRunState()->scrollX;
+        if (scroll == before || left - scroll < 0 || left - scroll >= 640) continue;
+        ++scrolling;
+        EXPECT_TRUE(Shown(left - scroll, platformTop + 8) == border ||
+                    Shown(left - before, platformTop + 8) == border)
+            << "scrolled to " << scroll;
+    }
+    Release(SDL_SCANCODE_RIGHT);
+    EXPECT_GT(scrolling, 30) << "the display scrolled in most loops";
 }
 
 TEST_F(DemoGame, TheExitLeadsToTheSecondLevel) {
