@@ -4,6 +4,7 @@
 #include "shell/application_state_machine.h"
 #include "shell/display_mode.h"
 #include "shell/frame_lifecycle.h"
+#include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
 #include "shell/transition_modules.h"
 #include "startup/application_record.h"
@@ -85,7 +86,10 @@ bool CutByCommand(ApplicationRecord& app, FrameRecord& frame) {
     switch (LOWORD(msg.wParam)) {
     case CommandQuit:
     case CommandQuitToo:
+        // The end code says quit too: ending the frame chooses what follows from it, and a fade-out's
+        // code (the next frame) would otherwise start that frame.
         app.runState = StateQuit;
+        frame.endCode = ExitError;
         return true;
     case CommandRestart:
         app.runState = StateStartApplication;

@@ -1016,13 +1016,15 @@ TEST_F(DemoWindow, APositionSavedFromTheMenuAndLoadedAgainGivesTheSamePicture) {
         std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(start) << "the player is not shown";
     // Walk right until the player has moved, then let it come to a stop.
-    std::optional<std::pair<double, double>> walked = start;
-    for (int attempt = 0; attempt < 6 && walked && walked->first < start->first + 20; ++attempt) {
+    std::pair<double, double> walked = *start;
+    for (int attempt = 0; attempt < 6 && walked.first < start->first + 20; ++attempt) {
         ASSERT_TRUE(Hold("Right", "0.3"));
         std::this_thread::sleep_for(300ms);
-        walked = player();
+        const auto now = player();
+        ASSERT_TRUE(now) << "the player is not shown";
+        walked = *now;
     }
-    ASSERT_TRUE(walked && walked->first >= start->first + 20) << "the player did not walk";
+    ASSERT_GE(walked.first, start->first + 20) << "the player did not walk";
     std::this_thread::sleep_for(800ms);
     const std::string file = (temp_ / "middle").string();
     // Saves or loads through the File menu's item; the picture in the paused dialog that follows.
@@ -1054,13 +1056,15 @@ TEST_F(DemoWindow, APositionSavedFromTheMenuAndLoadedAgainGivesTheSamePicture) {
     ASSERT_TRUE(atSave);
     ASSERT_TRUE(CloseWindow("Application paused"));
     // Away to the left, past where it was saved.
-    std::optional<std::pair<double, double>> away = atSave;
-    for (int attempt = 0; attempt < 6 && away && away->first > atSave->first - 30; ++attempt) {
+    std::pair<double, double> away = *atSave;
+    for (int attempt = 0; attempt < 6 && away.first > atSave->first - 30; ++attempt) {
         ASSERT_TRUE(Hold("Left", "0.3"));
         std::this_thread::sleep_for(300ms);
-        away = player();
+        const auto now = player();
+        ASSERT_TRUE(now) << "the player is not shown";
+        away = *now;
     }
-    ASSERT_TRUE(away && away->first <= atSave->first - 30) << "the player did not walk away";
+    ASSERT_LE(away.first, atSave->first - 30) << "the player did not walk away";
     std::this_thread::sleep_for(800ms);
     const auto loaded = through(3, "Open");
     ASSERT_TRUE(loaded);
@@ -1075,8 +1079,8 @@ TEST_F(DemoWindow, APositionSavedFromTheMenuAndLoadedAgainGivesTheSamePicture) {
             for (int px = 0; px < 640; ++px)
                 if (saved->Rgb(x + px, top + py) != loaded->Rgb(x + px, top + py))
                     l = std::min(l, px), t = std::min(t, py), r = std::max(r, px), b = std::max(b, py);
-        return "differences within " + std::to_string(l) + "," + std::to_string(t) + " to " + std::to_string(r) +
-               "," + std::to_string(b);
+        return "differences within " + std::to_string(l) + "," + std::to_string(t) + " to " +
+               std::to_string(r) + "," + std::to_string(b);
     }();
     ASSERT_TRUE(CloseWindow("Application paused"));
     CloseAndExpectCleanEnd();

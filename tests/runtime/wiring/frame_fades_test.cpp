@@ -19,6 +19,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <ostream>
+#include <string>
 
 namespace {
 
@@ -162,14 +164,42 @@ TEST_F(FrameFades, AFadeOutGoesToItsColourBeforeTheNextFrameStarts) {
     EXPECT_EQ(app_->currentFrameIndex, 1);
 }
 
-TEST_F(FrameFades, QuitDuringAFadeQuitsAtOnce) {
-    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));
+// A quit asked while the first frame fades out or the second fades in, by the menu's commands or by the
+// close box, ends the application: the frame that was about to start never starts.
+struct QuitDuringFade {
+    const char* name;
+    bool fadeOut;
+    UINT message;
+    WPARAM wParam;
+};
+
+void PrintTo(const QuitDuringFade& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FrameFadesQuit : public FrameFades, public ::testing::WithParamInterface<QuitDuringFade> {};
+
+TEST_P(FrameFadesQuit, QuitsAtOnce) {
+    const QuitDuringFade& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(
+        Start(c.fadeOut ? TwoFrames(Fade(50), std::nullopt) : TwoFrames(std::nullopt, Fade(50))));
     ASSERT_EQ(NextFrame(), 1);
-    ASSERT_EQ(app_->runState, StateFadeIn);
-    PostMessageW(Services().mainWindow, WM_COMMAND, CommandQuit, 0);
+    ASSERT_EQ(app_->runState, c.fadeOut ? StateFadeOut : StateFadeIn);
+    PostMessageW(Services().mainWindow, c.message, c.wParam, 0);
     EXPECT_EQ(Step(), 0);
     EXPECT_EQ(app_->runState, StateQuit);
+    EXPECT_EQ(app_->currentFrameIndex, -1) << "a frame was started after the quit";
+    EXPECT_EQ(Step(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, FrameFadesQuit,
+    ::testing::Values(QuitDuringFade{"QuitInFadeIn", false, WM_COMMAND, CommandQuit},
+                      QuitDuringFade{"QuitInFadeOut", true, WM_COMMAND, CommandQuit},
+                      QuitDuringFade{"OtherQuitInFadeOut", true, WM_COMMAND, CommandQuitToo},
+                      QuitDuringFade{"CloseBoxInFadeIn", false, WM_SYSCOMMAND, SC_CLOSE},
+                      QuitDuringFade{"CloseBoxInFadeOut", true, WM_SYSCOMMAND, SC_CLOSE}),
+    [](const ::testing::TestParamInfo<QuitDuringFade>& info) { return std::string(info.param.name); });
 
 TEST_F(FrameFades, RestartDuringAFadeRestartsTheApplication) {
     ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));

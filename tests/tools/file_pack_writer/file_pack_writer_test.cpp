@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
-#include <string>
 #include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
@@ -141,9 +141,10 @@ namespace {
 // The program's tag block for its stored files: the packer finds its marker, and only one.
 TEST(ProgramFilesTag, IsPatchedWhereItsMarkerIsAndTheProgramHasExactlyOne) {
     const std::string marker("vtr-files-here!\0", 16);
-    Bytes image(10, 0xAA);
-    image.insert(image.end(), marker.begin(), marker.end());
-    image.insert(image.end(), 8, 0);
+    // Ten bytes of program, the marker, then room for the two words.
+    Bytes image(10 + marker.size() + 8, 0);
+    std::fill_n(image.begin(), 10, 0xAA);
+    std::copy(marker.begin(), marker.end(), image.begin() + 10);
     ASSERT_TRUE(appwriter::PatchProgramFilesTag(image, 0x01020304, 3));
     EXPECT_EQ(Bytes(image.begin() + 26, image.end()), (Bytes{4, 3, 2, 1, 3, 0, 0, 0}));
     Bytes cut(image.begin(), image.end() - 1);
