@@ -1,5 +1,6 @@
 // The patrol movement (vtrpatrol.mvx): the object walks right and back over a fixed span from where it
-// starts, a number of pixels each loop, turning at each end. Its stored data: i16 speed (pixels per loop),
+// starts, a number of pixels each loop, turning at each end; a new direction starts a new sweep from where
+// the object stands. Its stored data: i16 speed (pixels per loop),
 // i16 span (pixels), little-endian.
 #include "plugin/movement.h"
 #include "plugin/run_object.h"
@@ -83,6 +84,18 @@ const movement::InstanceOperations& InstanceTable() {
         t.setY = [](Instance*, RunObject* o, std::int32_t y) {
             o->y = y;
             if (services && services->objectMoved) services->objectMoved(o);
+        };
+        // A new sweep from where the object stands, the whole span in the direction given (leftwards for
+        // directions that point left, rightwards for those that point right; straight up or down changes
+        // nothing). The object does not move.
+        t.setDirection = [](Instance* i, RunObject* o, std::int32_t direction) {
+            PatrolInstance* p = Of(i);
+            const std::int32_t d = direction & 31;
+            if (!o || d == 8 || d == 24) return;
+            const bool left = d > 8 && d < 24;
+            p->step = left ? -1 : 1;
+            p->offset = left ? std::max(p->span, 0) : 0;
+            p->originX = o->x - p->offset;
         };
         t.stop = [](Instance* i, RunObject*, std::int32_t) { Of(i)->stopped = true; };
         t.bounce = [](Instance* i, RunObject*, std::int32_t) { Of(i)->step = -Of(i)->step; };

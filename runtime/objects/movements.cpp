@@ -104,6 +104,17 @@ F InstanceOperation(movement::Instance* instance, F movement::InstanceOperations
     return ops.*member;
 }
 
+// The operations through which a module reports its movement's direction and speed, or null.
+auto ReportedDirection(movement::Instance* i) {
+    auto version = InstanceOperation(i, &movement::InstanceOperations::interfaceVersion, 3);
+    auto get = InstanceOperation(i, &movement::InstanceOperations::getDirection, 26);
+    return version && version(i) > 1 ? get : nullptr;
+}
+
+auto ReportedSpeed(movement::Instance* i) {
+    return InstanceOperation(i, &movement::InstanceOperations::getSpeed, 22);
+}
+
 } // namespace
 
 void RequestMoveStop(RunObject* o) {
@@ -308,12 +319,8 @@ std::int32_t MoveObjectByOwnSpeed(RunObject* o) {
 std::int32_t GetObjectDirection(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     if (!x) return 0;
-    if (x->movementType == MovementExtension) {
-        movement::Instance* instance = MovementInstanceOf(o);
-        auto version = InstanceOperation(instance, &movement::InstanceOperations::interfaceVersion, 3);
-        auto get = InstanceOperation(instance, &movement::InstanceOperations::getDirection, 26);
-        if (version && get && version(instance) > 1) return get(instance, o) & 31;
-    }
+    movement::Instance* instance = MovementInstanceOf(o);
+    if (auto get = ReportedDirection(instance)) return get(instance, o) & 31;
     return x->direction & 31;
 }
 
@@ -457,7 +464,7 @@ void SetObjectY(RunObject* o, std::int32_t y) {
 
 std::int32_t MovementSpeed(RunObject* o) {
     if (movement::Instance* i = MovementInstanceOf(o))
-        if (auto get = InstanceOperation(i, &movement::InstanceOperations::getSpeed, 22)) return get(i, o);
+        if (auto get = ReportedSpeed(i)) return get(i, o);
     const RunObjectExtended* x = ExtendedOf(o);
     return x ? x->speed : 0;
 }
@@ -547,6 +554,26 @@ movement::Instance* MovementInstanceOf(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     if (!x || x->movementType != MovementExtension) return nullptr;
     return static_cast<movement::Instance*>(x->movementInstance);
+}
+
+bool ModuleMovementState(RunObject* o, std::int32_t& direction, std::int32_t& speed) {
+    movement::Instance* i = MovementInstanceOf(o);
+    const auto getDirection = ReportedDirection(i);
+    const auto getSpeed = ReportedSpeed(i);
+    if (getDirection) direction = getDirection(i, o) & 31;
+    if (getSpeed) speed = getSpeed(i, o);
+    return getDirection || getSpeed;
+}
+
+void RestoreModuleMovementState(RunObject* o, std::int32_t direction, std::int32_t speed) {
+    movement::Instance* i = MovementInstanceOf(o);
+    // Only what the module reports went into the record as its own.
+    if (ReportedDirection(i)) ExtensionMovementSetDirection(o, direction & 31);
+    if (!ReportedSpeed(i)) return;
+    if (speed > 0)
+        ExtensionMovementSetSpeed(o, speed);
+    else if (auto stop = InstanceOperation(i, &movement::InstanceOperations::stop, 8))
+        stop(i, o, 0);
 }
 
 void ExtensionMovementHandler(RunObject* o) {

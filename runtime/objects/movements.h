@@ -223,6 +223,13 @@ void ExtensionMovementBounce(RunObject* object, std::int32_t value);
 void ExtensionMovementSetDirection(RunObject* object, std::int32_t value);
 // The instance of an extension movement, or null.
 movement::Instance* MovementInstanceOf(RunObject* object);
+// A movement module keeps its object's direction and speed in its instance. For a saved position the
+// object's record takes them as the module reports them (ModuleMovementState: true when it reports one at
+// least; the fields it does not report keep the header's values), and an object made again from a record
+// hands them back to its new instance (RestoreModuleMovementState): the direction through set direction,
+// the speed through set speed, or a stop when it was at rest.
+bool ModuleMovementState(RunObject* object, std::int32_t& direction, std::int32_t& speed);
+void RestoreModuleMovementState(RunObject* object, std::int32_t direction, std::int32_t speed);
 // The plugin a stored movement of type 14 was given by its module: the extension host registers it when it
 // reads the definition (by the address of the movement's data in the definition) and releases the plugins
 // of a definition before the definition goes.

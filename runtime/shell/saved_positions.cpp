@@ -161,13 +161,16 @@ bool WriteObject(PositionWriter& w, RunObject* o) {
     // The object's list of 32-bit entries: the objects built so far keep none.
     w.U16(0);
     if (RunObjectExtended* x = ExtendedOf(o)) {
+        // A module's movement has its direction and speed in the module.
+        std::int32_t direction = x->direction, speed = x->speed;
+        ModuleMovementState(o, direction, speed);
         for (std::int32_t v : {x->player, x->movementType, x->animationRequest, x->image})
             w.I32(v);
         w.F32(x->scaleX);
         w.F32(x->scaleY);
         w.F32(x->angle);
         for (std::int32_t v :
-             {x->direction, x->speed, x->minimumSpeed, x->maximumSpeed, x->changed, x->moved, x->xBeforeMove,
+             {direction, speed, x->minimumSpeed, x->maximumSpeed, x->changed, x->moved, x->xBeforeMove,
               x->yBeforeMove, x->imageBeforeMove, x->angleBeforeMove, x->previousDirection,
               x->boxBeforeMove[0], x->boxBeforeMove[1], x->boxBeforeMove[2], x->boxBeforeMove[3]})
             w.I32(v);
@@ -584,6 +587,8 @@ RunObject* ApplyObject(const SavedObject& saved) {
         }
         v->flags = saved.values->flags;
     }
+    // A module's movement was made afresh with the object: it takes back what the record kept of it.
+    if (saved.extended) RestoreModuleMovementState(o, saved.extended->direction, saved.extended->speed);
     if (const KindPositionRoutines* kind = KindPositionRoutinesOf(o->objectType);
         kind && !kind->apply(o, saved))
         return nullptr;

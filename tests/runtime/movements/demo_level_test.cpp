@@ -18,11 +18,16 @@
 #include "demo/game_over.h"
 #include "demo/level_layout.h"
 #include "demo/level_movers.h"
+#include "events/event_state.h"
 #include "objects/platform_movement.h"
+#include "shell/saved_positions.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <ostream>
 
 using namespace movementtest;
 
@@ -182,6 +187,68 @@ TEST_F(DemoLevel, WalkersAppearWhileTheLevelRunsAndPatrolOnTheModule) {
     }
     EXPECT_GT(most, WalkerSpawns.size()) << "none appeared later";
     EXPECT_EQ(most, static_cast<std::size_t>(MostWalkers));
+}
+
+// Every object of the level as it stands: its slot, object info and place, with the way it faces.
+struct Standing {
+    std::int32_t slot, objectInfo, x, y, direction;
+    bool operator==(const Standing&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Standing& s) {
+    return out << "slot " << s.slot << " info " << s.objectInfo << " at " << s.x << "," << s.y << " facing "
+               << s.direction;
+}
+
+std::vector<Standing> Everything() {
+    std::vector<Standing> out;
+    const FrameRunState& s = *CurrentRunState();
+    for (std::int32_t slot = 0; slot < s.maxObjects; ++slot)
+        if (RunObject* o = s.objects[slot].object)
+            out.push_back({slot, o->objectInfo, o->x, o->y, ExtendedOf(o) ? GetObjectDirection(o) : 0});
+    return out;
+}
+
+// The objects of the given slots as they stand.
+std::vector<Standing> Standings(const std::vector<std::int32_t>& slots) {
+    std::vector<Standing> out;
+    for (const Standing& s : Everything())
+        if (std::find(slots.begin(), slots.end(), s.slot) != slots.end()) out.push_back(s);
+    return out;
+}
+
+// A position saved while walkers are on their way back along their spans, and loaded again: every object
+// saved, the walkers on the module among them, stands and faces where it did, and goes on from there as it
+// went on after the save, up to the walkers' next turns.
+TEST_F(DemoLevel, ALoadedPositionGivesBackTheWalkersOnTheirWay) {
+    // Past the first turn of the walkers made at the start, part of the way back.
+    Ticks(WalkerSpan / WalkerSpeed + 10);
+    const std::vector<RunObject*> walkers = ObjectsOf(Walker);
+    ASSERT_EQ(walkers.size(), WalkerSpawns.size());
+    for (RunObject* walker : walkers)
+        ASSERT_EQ(GetObjectDirection(walker), 16) << "heading left";
+    std::vector<std::int32_t> slots;
+    for (const Standing& s : Everything())
+        slots.push_back(s.slot);
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("vtr-demo-position-" + std::to_string(::getpid()) + ".vpp");
+    ASSERT_EQ(SaveApplicationPosition(file.u16string().c_str()), 1);
+    // The level pauses in a dialog after a save or a load: that is the window's business, not this test's.
+    const auto noPause = [] {
+        CurrentEventState()->positionSaveLoop = CurrentEventState()->positionLoadLoop = -2;
+    };
+    noPause();
+    // Until the walkers reach the left ends of their spans, where they turned.
+    const int loops = WalkerSpan / WalkerSpeed - 20;
+    std::vector<std::vector<Standing>> afterSave;
+    for (int i = 0; i < loops; ++i, Tick())
+        afterSave.push_back(Standings(slots));
+    ASSERT_EQ(LoadApplicationPosition(file.u16string().c_str()), PositionLoad::Applied);
+    std::filesystem::remove(file);
+    noPause();
+    for (int i = 0; i < loops; ++i, Tick())
+        ASSERT_EQ(Standings(slots), afterSave[static_cast<std::size_t>(i)])
+            << "loop " << i << " after the load";
 }
 
 // The balls' object info.
