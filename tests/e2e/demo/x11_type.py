@@ -6,14 +6,9 @@ import sys
 
 from Xlib import X, XK, display
 from Xlib.ext import xtest
+from x11_window import windows
 
 NAMES = {"/": "slash", "-": "minus", ".": "period", "_": "underscore", " ": "space"}
-
-
-def windows(window):
-    yield window
-    for child in window.query_tree().children:
-        yield from windows(child)
 
 
 def main(display_name, title, text):
