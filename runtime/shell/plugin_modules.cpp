@@ -34,13 +34,10 @@ std::u16string TempFolderPath(std::u16string_view file) {
 }
 
 std::u16string PluginModulePath(std::u16string_view file) {
-    std::u16string path = TempFolderPath(file);
-    const RuntimeFiles& files = GetRuntimeFiles();
-    if (files.packFound || files.programPath.empty() || FileExists(path.c_str())) return path;
-    const std::size_t cut = files.programPath.find_last_of(u"\\/");
-    if (cut == std::u16string::npos) return path;
-    std::u16string beside = files.programPath.substr(0, cut + 1) + std::u16string(file);
-    return FileExists(beside.c_str()) ? beside : path;
+    if (!GetRuntimeFiles().modulesBesideProgram) return TempFolderPath(file);
+    std::u16string path = ProgramFolder();
+    if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += u'/';
+    return path + std::u16string(file);
 }
 
 HMODULE LoadPluginModule(const std::u16string& path, const std::u16string& file) {

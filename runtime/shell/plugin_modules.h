@@ -18,8 +18,8 @@ bool IsPlainFileName(std::u16string_view name);
 std::u16string WithFileExtension(std::u16string_view name, std::u16string_view extension);
 // The file's path in the run's temporary folder.
 std::u16string TempFolderPath(std::u16string_view file);
-// Where a plug-in module of the application is: in the run's temporary folder; when nothing was packed and it
-// is not there, beside the program (as the library is).
+// Where a plug-in module of the application is: in the run's temporary folder, or beside the program when
+// nothing was packed (as the library is).
 std::u16string PluginModulePath(std::u16string_view file);
 // Loads the module at `path`; when that fails, shows "Cannot find <file>!" when there is no such file, else
 // "Cannot load <file>. ...", and gives null.

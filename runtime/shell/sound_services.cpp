@@ -43,7 +43,7 @@ void Remember(WCHAR*& slot, const WCHAR* name) {
 
 void StartSoundServices() {
     RuntimeServices& services = Services();
-    const std::u16string& folder = GetRuntimeFiles().runtimeTempFolder;
+    const std::u16string folder = ModuleSearchFolder();
     if (!services.imageFilters && (services.imageFilters = NewImageFilterMgr()))
         services.imageFilters->Scan(folder.c_str(), ScanOption);
     if (!services.soundFilters && (services.soundFilters = NewSoundFilterMgr()))

@@ -125,6 +125,18 @@ std::u16string GetModulePath(HMODULE module) {
     return {};
 }
 
+std::u16string ProgramFolder() {
+    const std::u16string& path = GetRuntimeFiles().programPath;
+    const std::size_t cut = LastSeparator(path);
+    if (cut == std::u16string::npos) return {};
+    return path.substr(0, cut == 0 ? 1 : cut);
+}
+
+std::u16string ModuleSearchFolder() {
+    const RuntimeFiles& files = GetRuntimeFiles();
+    return files.modulesBesideProgram ? ProgramFolder() : files.runtimeTempFolder;
+}
+
 int PrepareRuntimeFiles() {
     RuntimeFiles& files = GetRuntimeFiles();
     files.prepareFailure = 0;
@@ -137,12 +149,14 @@ int PrepareRuntimeFiles() {
         files.prepareFailure = code;
         return 0;
     }
-    if (int code = UnpackFilePack(); code != 0) {
-        files.prepareFailure = code;
-        return 0;
-    }
+    // The run's own temporary folder in every case, packed or not: what the run writes goes there.
     files.runtimeTempFolder = files.tempFolder;
     RemoveTrailingBackslash(files.runtimeTempFolder);
+    if (int code = UnpackFilePack(); code != 0) {
+        files.prepareFailure = code;
+        files.modulesBesideProgram = !files.packFound && code == ErrorBadFilePack;
+        return 0;
+    }
     files.embeddedFilesExtracted = false;
     return 1;
 }

@@ -36,6 +36,9 @@ struct RuntimeFiles {
     // LanguageFolder: where language files are looked for; none when it could not be set.
     std::optional<std::u16string> languageFolder;
     bool packFound = false;
+    // Nothing is packed with the program (it runs a data file named by F): the modules the run looks for
+    // are the ones beside the program, while what it writes still goes to the temporary folder.
+    bool modulesBesideProgram = false;
     win32::DWORD packPosition = 0;
     FilePackHeader packHeader;
     // Every target path of the pack, recorded before its file is created, so that clean-up misses none.
@@ -84,6 +87,13 @@ void PurgeStaleTempFolders();
 
 // The full path of a module (null: the program), of whatever length; empty when it has none.
 std::u16string GetModulePath(win32::HMODULE module);
+// The folder of the program's own path, without a trailing separator (the root keeps its separator); empty
+// when the path has none.
+std::u16string ProgramFolder();
+// Where the run looks for its modules (image and sound filters, object and movement extensions, transition
+// modules, language files): the temporary folder they were unpacked into, or the program's own folder when
+// nothing is packed. Never the current folder. Without a trailing separator.
+std::u16string ModuleSearchFolder();
 
 void AppendBackslash(std::u16string& path);
 void RemoveTrailingBackslash(std::u16string& path);

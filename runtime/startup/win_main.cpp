@@ -149,9 +149,10 @@ int PrepareAndRun(HINSTANCE instance) {
     if (prepared) {
         // Has the library use the wide system calls; unpacking the pack has bound it.
         IsUnicodeOS();
-        files.languageFolder = files.runtimeTempFolder;
         if (ReportRuntimeFilesRequested()) ReportRuntimeFiles();
     }
+    // Language files are modules of the run: beside the program when nothing is packed.
+    files.languageFolder = ModuleSearchFolder();
 
     // Packed data runs; else the data file named by F. Nothing is registered or purged before it is known
     // that there is something to run.

@@ -1,3 +1,4 @@
+#include "shell/plugin_modules.h"
 #include "startup/runtime_files.h"
 #include "startup_fixture.h"
 
@@ -38,6 +39,29 @@ TEST_F(RuntimeFolders, TempDirectoryIsANewVrtFolderInTheSystemTempFolder) {
     EXPECT_TRUE(fs::is_directory(made));
     CleanupRuntimeFiles();
     EXPECT_FALSE(fs::exists(made));
+}
+
+// This test program has nothing packed behind it, as the runtime run with F: the run still has its own
+// temporary folder for what it writes, and looks for its modules beside the program, never in the current
+// folder.
+TEST_F(RuntimeFolders, WithNothingPackedModulesAreLookedForBesideTheProgram) {
+    EXPECT_EQ(PrepareRuntimeFiles(), 0);
+    const RuntimeFiles& files = GetRuntimeFiles();
+    EXPECT_FALSE(files.packFound);
+    EXPECT_EQ(files.prepareFailure, ErrorBadFilePack);
+    ASSERT_FALSE(files.tempFolder.empty());
+    EXPECT_EQ(files.runtimeTempFolder + u"/", files.tempFolder);
+    EXPECT_EQ(fs::path(win32::ToUtf8(files.runtimeTempFolder)).parent_path(), root_);
+
+    const fs::path program = fs::canonical("/proc/self/exe");
+    EXPECT_EQ(win32::ToUtf8(ModuleSearchFolder()), program.parent_path().string());
+    EXPECT_EQ(win32::ToUtf8(PluginModulePath(u"vtrgauge.vxe")),
+              (program.parent_path() / "vtrgauge.vxe").string());
+
+    // A run whose pack was unpacked finds its modules where they were unpacked.
+    GetRuntimeFiles().modulesBesideProgram = false;
+    EXPECT_EQ(ModuleSearchFolder(), files.runtimeTempFolder);
+    EXPECT_EQ(PluginModulePath(u"vtrgauge.vxe"), files.tempFolder + u"vtrgauge.vxe");
 }
 
 TEST_F(RuntimeFolders, FurtherTempFoldersAreSeparateAndLeftToTheCaller) {
