@@ -21,6 +21,8 @@
 #include "appwriter/object_writer.h"
 #include "vtrs2/streams.h"
 
+#include "bench/targets.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -209,8 +211,16 @@ private:
     bool ok_ = false;
 };
 
+// The targets set for a loop at 1,000 balls, and at 10,000 with and without sprites.
+void ShowBallTarget(benchmark::State& state, int balls, BallSprites sprites) {
+    if (balls == 1000) bench::ShowTarget(state, "under 1 ms a loop");
+    if (balls == 10000)
+        bench::ShowTarget(state, sprites == NoSprite ? "under 1 ms a loop" : "under 8 ms a loop");
+}
+
 void BallFrameLoop(benchmark::State& state) {
     const int balls = static_cast<int>(state.range(0));
+    ShowBallTarget(state, balls, static_cast<BallSprites>(state.range(1)));
     RunningFrame running(Describe(balls, static_cast<BallSprites>(state.range(1))));
     if (!running.Ok() || CurrentRunState()->objectCount != balls) {
         state.SkipWithError("the frame did not start with its balls");

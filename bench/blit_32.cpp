@@ -4,6 +4,8 @@
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface.h"
 
+#include "bench/targets.h"
+
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -53,6 +55,7 @@ template <typename Draw> void ForEachTile(int size, Draw&& draw) {
 constexpr std::int64_t ScreenBytes = std::int64_t{ScreenWidth} * ScreenHeight * 4;
 
 void EngineBlend(benchmark::State& state) {
+    bench::ShowTarget(state, "PixmanBlend's time / this one >= 1.2");
     const int side = static_cast<int>(state.range(0));
     auto tile = MakeSurface(side, side), screen = MakeSurface(ScreenWidth, ScreenHeight);
     PaintTile(reinterpret_cast<std::uint32_t*>(tile->LockPixels()), tile->GetPitch() / 4, side, false);
@@ -65,6 +68,7 @@ void EngineBlend(benchmark::State& state) {
 }
 
 void EngineKeyed(benchmark::State& state) {
+    bench::ShowTarget(state, "PixmanKeyed's time / this one >= 1.5");
     const int side = static_cast<int>(state.range(0));
     auto tile = MakeSurface(side, side), screen = MakeSurface(ScreenWidth, ScreenHeight);
     PaintTile(reinterpret_cast<std::uint32_t*>(tile->LockPixels()), tile->GetPitch() / 4, side, false);
@@ -78,6 +82,7 @@ void EngineKeyed(benchmark::State& state) {
 }
 
 void EngineSmoothStretch(benchmark::State& state) {
+    bench::ShowTarget(state, "at or beyond PixmanBilinearStretch (its time / this one >= 1.0)");
     const int side = static_cast<int>(state.range(0));
     auto tile = MakeSurface(side, side), screen = MakeSurface(ScreenWidth, ScreenHeight);
     PaintTile(reinterpret_cast<std::uint32_t*>(tile->LockPixels()), tile->GetPitch() / 4, side, false);

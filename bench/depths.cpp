@@ -6,6 +6,8 @@
 #include "vtrs2/palettes.h"
 #include "vtrs2/surface.h"
 
+#include "bench/targets.h"
+
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -64,6 +66,7 @@ void Paint(std::uint8_t* bits, int stride, int depth) {
 // --- the engine ---------------------------------------------------------------------------------------
 
 void EngineFill(benchmark::State& state) {
+    bench::ShowTarget(state, "at or beyond PixmanFill at the same depth");
     auto s = MakeSurface(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         s->Fill(0x00336699);
@@ -86,12 +89,15 @@ void EngineBlit(benchmark::State& state, int mode, int ink, int parameter) {
 }
 
 void EngineCopy(benchmark::State& state) {
+    bench::ShowTarget(state, "at or beyond PixmanCopy at the same depth");
     EngineBlit(state, 0, 0, 0);
 }
 void EngineKeyedCopy(benchmark::State& state) {
+    bench::ShowTarget(state, "at or beyond PixmanKeyedCopy at the same depth");
     EngineBlit(state, 1, 0, 0);
 }
 void EngineBlend(benchmark::State& state) {
+    bench::ShowTarget(state, "at or beyond PixmanBlend at the same depth");
     EngineBlit(state, 0, 1, 64);
 }
 

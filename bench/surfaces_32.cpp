@@ -5,6 +5,8 @@
 #include "vtrs2/memory_surfaces.h"
 #include "vtrs2/surface.h"
 
+#include "bench/targets.h"
+
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -37,6 +39,7 @@ void Paint(std::uint32_t* pixels, int stride, int width, int height, bool alphaF
 }
 
 void SurfaceFill(benchmark::State& state) {
+    bench::ShowTarget(state, "at or beyond PixmanFill (its time / this one >= 1.0)");
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     auto s = MakeSurface(width, height);
     for (auto _ : state) {
@@ -47,6 +50,7 @@ void SurfaceFill(benchmark::State& state) {
 }
 
 void SurfaceCopy(benchmark::State& state) {
+    bench::ShowTarget(state, "at or beyond PixmanCopy (its time / this one >= 1.0)");
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     auto source = MakeSurface(width, height);
     auto destination = MakeSurface(width, height);
@@ -60,6 +64,7 @@ void SurfaceCopy(benchmark::State& state) {
 }
 
 void SurfaceKeyedCopy(benchmark::State& state) {
+    bench::ShowTarget(state, "PixmanKeyedCopy's time / this one >= 1.5");
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     auto source = MakeSurface(width, height);
     auto destination = MakeSurface(width, height);
