@@ -580,7 +580,8 @@ void InstallStoryboardRoutines() {
                                                            DeleteBackdropsOfLayer,
                                                            SetFrameWidth,
                                                            SetFrameHeight};
-    // 32 to 36 change the frame's ink and effect, added with the effect object.
+    // 32 to 36 change the frame's ink and effect: they wait for the display driver and the frame's own
+    // effect, which draw the frame through them.
     for (std::size_t i = 0; i < Actions.size(); ++i)
         if (Actions[i]) SetActionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Actions[i]);
     SetActionRoutine(TypeStoryboard, 28, SavePosition);
@@ -595,7 +596,7 @@ void InstallStoryboardRoutines() {
         CollisionAtExpression,   FramesPerSecondExpression,  VirtualWidthExpression,
         VirtualHeightExpression, BackgroundColourExpression, DisplayKindExpression,
         DriverVersionExpression};
-    // 16 to 18 read the frame's ink and effect, added with the effect object.
+    // 16 to 18 read the frame's ink and effect: they wait for the display driver and the frame's own effect.
     for (std::size_t i = 0; i < Expressions.size(); ++i)
         SetExpressionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Expressions[i]);
 }
