@@ -1,5 +1,6 @@
-// Runs arbitrary bytes as the stored data of a built-in movement (static, mouse, race car, eight
-// directions, ball, path, platform, physics) of an active object in a running frame: the frame plays with
+// Runs arbitrary bytes as the stored data of a movement (static, mouse, race car, eight directions, ball,
+// path, platform, physics, or the patrol module's, whose part the runtime hands to the module) of an active
+// object in a running frame: the frame plays with
 // the arrow keys the input holds, then every movement action is called on the object with a value of the
 // input, each followed by more loops.
 //
@@ -25,9 +26,10 @@ using namespace vtrrt;
 
 namespace {
 
-constexpr std::array<std::uint16_t, 8> Types = {MovementStatic,          MovementMouse,  MovementRaceCar,
-                                                MovementEightDirections, MovementBall,   MovementPath,
-                                                MovementPlatform,        MovementPhysics};
+constexpr std::array<std::uint16_t, 9> Types = {MovementStatic,          MovementMouse,   MovementRaceCar,
+                                                MovementEightDirections, MovementBall,    MovementPath,
+                                                MovementPlatform,        MovementPhysics, MovementExtension};
+constexpr std::uint32_t PatrolIdentifier = 0x4C525450;
 constexpr std::size_t HeaderBytes = 8;
 constexpr std::size_t MaxDataBytes = 2048;
 
@@ -99,6 +101,13 @@ appwriter::Bytes SeedData(std::uint16_t type) {
         return Path();
     case MovementPlatform:
         return Words({16, 50, 50, 3, 50, 40});
+    case MovementExtension: {
+        // The module's part starts 14 bytes after the common part: the patrol's speed and span.
+        appwriter::Bytes data(14, 0);
+        const appwriter::Bytes settings = Words({4, 12});
+        data.insert(data.end(), settings.begin(), settings.end());
+        return data;
+    }
     default:
         return {};
     }
@@ -133,6 +142,7 @@ void HoldKeys(std::uint8_t bits) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     framerun::QuietRun();
+    framerun::ModulesFromProgramFolder({"vtrpatrol.mvx"});
     if (const auto folder = framerun::EmptyCorpusFolder(*argc, *argv); !folder.empty()) Seeds(folder);
     CloseTargetStderr(argc, argv);
     return 0;
@@ -149,7 +159,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int16_t value = 0;
     std::memcpy(&value, data + 6, 2);
     m.data.assign(data + HeaderBytes, data + size);
-    const std::vector<std::uint8_t> bytes = framerun::ActiveStage({m});
+    framerun::StageDesc stage;
+    if (m.type == MovementExtension) {
+        m.identifier = PatrolIdentifier;
+        m.module = u"vtrpatrol";
+        stage.movementModules = {u"vtrpatrol"};
+    }
+    stage.movements = {m};
+    const std::vector<std::uint8_t> bytes = framerun::WriteStage(stage);
     framerun::Run run(bytes);
     if (!run.Running()) return 0;
     HoldKeys(data[1]);

@@ -9,12 +9,9 @@
 #include "quiet_target.h"
 
 #include "shell/transition_modules.h"
-#include "startup/runtime_files.h"
 
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"
-
-#include <unistd.h>
 
 using namespace vtrrt;
 
@@ -22,14 +19,6 @@ namespace {
 
 constexpr std::size_t HeaderBytes = 4;
 constexpr int MaxSteps = 64;
-
-std::u16string ProgramFolder() {
-    char path[4096] = {};
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string folder(path, n > 0 ? static_cast<std::size_t>(n) : 0);
-    folder.erase(folder.find_last_of('/') + 1);
-    return {folder.begin(), folder.end()};
-}
 
 void Seeds(const std::filesystem::path& folder) {
     const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> seeds = {
@@ -53,7 +42,7 @@ bool Make(cSurface& s, std::uint8_t size) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     framerun::QuietRun();
-    GetRuntimeFiles().tempFolder = ProgramFolder();
+    framerun::ModulesFromProgramFolder({"vtrtrans.dll"});
     if (!LoadTransitionModule(u"vtrtrans")) __builtin_trap();
     if (const auto folder = framerun::EmptyCorpusFolder(*argc, *argv); !folder.empty()) Seeds(folder);
     CloseTargetStderr(argc, argv);
