@@ -1,12 +1,13 @@
 // Reads arbitrary bytes as the application's bank of shader effects: every effect's entry (name, source,
 // parameter names and kinds) and every parameter's kind. What an entry gives lies inside the bank, and the
-// kind read alone agrees with the entry's kinds. An empty first corpus folder receives banks laid out by hand
-// from the bank's format.
-#include "frame_run.h"
+// kind read alone agrees with the entry's kinds. An empty first corpus folder receives banks written by the
+// application writer.
 #include "quiet_target.h"
+#include "seed_folder.h"
 
 #include "startup/effect_bank.h"
 
+#include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"
 
 #include <cstring>
@@ -17,67 +18,27 @@ namespace {
 
 constexpr std::uint32_t MaxEffectsRead = 16, MaxParametersRead = 64;
 
-// Bank: u32 count, the entries' offsets; entry: u32 name, source, parameter block (0: none), options, all
-// from the entry's start; parameter block: u32 count, offset of the kind bytes, offset of the names.
-struct EffectSeed {
-    std::string name, source;
-    std::vector<std::pair<std::string, std::uint8_t>> parameters;
-};
-
-std::vector<std::uint8_t> Bank(const std::vector<EffectSeed>& effects) {
-    std::vector<appwriter::Bytes> entries;
-    for (const EffectSeed& e : effects) {
-        appwriter::ByteWriter w;
-        const std::uint32_t head = 16, block = e.parameters.empty() ? 0 : head;
-        const std::uint32_t kinds = head + 12,
-                            names = kinds + static_cast<std::uint32_t>(e.parameters.size());
-        std::uint32_t at = e.parameters.empty() ? head : names;
-        for (const auto& p : e.parameters)
-            at += static_cast<std::uint32_t>(p.first.size() + 1);
-        const std::uint32_t name = at, source = name + static_cast<std::uint32_t>(e.name.size() + 1);
-        w.U32(name);
-        w.U32(source);
-        w.U32(block);
-        w.U32(1);
-        if (block) {
-            w.U32(static_cast<std::uint32_t>(e.parameters.size()));
-            w.U32(kinds);
-            w.U32(names);
-            for (const auto& p : e.parameters)
-                w.U8(p.second);
-            for (const auto& p : e.parameters) {
-                for (char c : p.first)
-                    w.U8(static_cast<std::uint8_t>(c));
-                w.U8(0);
-            }
-        }
-        for (const std::string* text : {&e.name, &e.source}) {
-            for (char c : *text)
-                w.U8(static_cast<std::uint8_t>(c));
-            w.U8(0);
-        }
-        entries.push_back(w.Data());
-    }
+// The bank as the application writer stores it: u32 count, the entries' offsets, the entries.
+std::vector<std::uint8_t> Bank(const std::vector<appwriter::EffectEntryDesc>& effects) {
     appwriter::ByteWriter bank;
-    bank.U32(static_cast<std::uint32_t>(entries.size()));
-    std::uint32_t offset = 4 + 4 * static_cast<std::uint32_t>(entries.size());
-    for (const appwriter::Bytes& e : entries) {
+    bank.U32(static_cast<std::uint32_t>(effects.size()));
+    std::vector<appwriter::Bytes> entries;
+    std::uint32_t offset = 4 + 4 * static_cast<std::uint32_t>(effects.size());
+    for (const appwriter::EffectEntryDesc& e : effects) {
+        entries.push_back(appwriter::EffectEntry(e));
         bank.U32(offset);
-        offset += static_cast<std::uint32_t>(e.size());
+        offset += static_cast<std::uint32_t>(entries.back().size());
     }
-    std::vector<std::uint8_t> out = bank.Data();
     for (const appwriter::Bytes& e : entries)
-        out.insert(out.end(), e.begin(), e.end());
-    return out;
+        bank.Bytes(e);
+    return bank.Take();
 }
 
 void Seeds(const std::filesystem::path& folder) {
-    framerun::WriteFile(folder / "one-plain", Bank({{"Plain", "void main(){}", {}}}));
+    framerun::WriteFile(folder / "one-plain", Bank({{"Plain", "void main(){}", {}, {}, 0}}));
     framerun::WriteFile(folder / "two-with-parameters",
-                        Bank({{"Tint",
-                               "uniform float amount;",
-                               {{"amount", EffectParameterFloat}, {"steps", EffectParameterInteger}}},
-                              {"Mask", "uniform sampler2D mask;", {{"mask", EffectParameterImage}}}}));
+                        Bank({{"Tint", "uniform float amount;", {1, 0}, {"amount", "steps"}, 1},
+                              {"Mask", "uniform sampler2D mask;", {3}, {"mask"}, 0}}));
     framerun::WriteFile(folder / "empty", Bank({}));
 }
 

@@ -15,6 +15,8 @@
 #include "startup/application_loader.h"
 #include "startup/runtime_files.h"
 
+#include "seed_folder.h"
+
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
 #include "plugin/run_object.h"
@@ -188,23 +190,6 @@ inline void ModulesFromProgramFolder(std::initializer_list<const char*> kept = {
         const std::string path = std::string(folder.begin(), folder.end()) + file;
         if (!dlopen(path.c_str(), RTLD_NOW | RTLD_NODELETE)) __builtin_trap();
     }
-}
-
-// The first corpus folder of the command line when it is empty, else an empty path: the folder a target
-// writes its seeds into.
-inline std::filesystem::path EmptyCorpusFolder(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        std::error_code error;
-        const std::filesystem::path folder(argv[i]);
-        if (argv[i][0] == '-' || !std::filesystem::is_directory(folder, error)) continue;
-        return std::filesystem::is_empty(folder, error) ? folder : std::filesystem::path();
-    }
-    return {};
-}
-
-inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace framerun

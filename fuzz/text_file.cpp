@@ -1,8 +1,8 @@
 // Reads arbitrary bytes as an application's text file in the encoding the first byte picks (a byte-order
 // mark in the file overrides it), then writes the text back as UTF-16 with a mark and reads it again: the
 // same text must come back. An empty first corpus folder receives a text in each encoding.
-#include "frame_run.h"
 #include "quiet_target.h"
+#include "seed_folder.h"
 
 #include "startup/text_files.h"
 
