@@ -1,8 +1,10 @@
 // Plays an input recording made of arbitrary bytes loop after loop until it ends, as a frame would: every
 // opcode, operand and the end of the data come from the input. What each loop played is recorded again and
-// read back, which must give the same loops: the reader and the recorder agree on every stream.
+// read back, which must give the same loops: the reader and the recorder agree on every stream. An empty
+// first corpus folder receives recordings the recorder makes.
 #include "shell/input_recording.h"
 #include "quiet_target.h"
+#include "seed_folder.h"
 
 #include <array>
 #include <cstddef>
@@ -37,9 +39,30 @@ std::vector<PlayedState> Play(vtrrt::InputRecorder& r, std::size_t limit) {
     return loops;
 }
 
+// Recordings the recorder makes: keys held and let go, players' bits, pointer moves and clicks.
+void Seeds(const std::filesystem::path& folder) {
+    vtrrt::InputRecorder short_;
+    short_.StartInputRecording(7);
+    std::array<std::uint8_t, 256> keys{};
+    for (int loop = 0; loop < 12; ++loop) {
+        keys[0x25 + loop % 4] = loop % 3 ? 0x80 : 0;
+        keys[0x20] = loop > 6 ? 0x80 : 0;
+        if (loop == 4) short_.AppendClick(0x201);
+        if (loop == 9) short_.AppendClick(0x204);
+        short_.AppendLoop(keys, static_cast<std::uint32_t>(loop & 3), 10 * loop, 200 - 3 * loop);
+    }
+    framerun::WriteFile(folder / "keys-and-clicks", short_.FileBytes());
+    vtrrt::InputRecorder still;
+    still.StartInputRecording(0);
+    for (int loop = 0; loop < 3; ++loop)
+        still.AppendLoop(std::array<std::uint8_t, 256>{}, 0, 0, 0);
+    framerun::WriteFile(folder / "still", still.FileBytes());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    if (const auto folder = framerun::EmptyCorpusFolder(*argc, *argv); !folder.empty()) Seeds(folder);
     CloseTargetStderr(argc, argv);
     return 0;
 }

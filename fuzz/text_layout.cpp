@@ -1,7 +1,10 @@
 // Logical fonts and text as application data gives them: any LOGFONT fields and face name, any UTF-16
-// text (lone surrogates included), any DrawText format, margins and tab length, drawn into a small bitmap.
+// text (lone surrogates included), any DrawText format, margins and tab length, drawn into a small bitmap. An
+// empty first corpus folder receives a few laid out as the target takes them.
 #include "win32/font.h"
 #include "win32/gdi.h"
+
+#include "seed_folder.h"
 
 #include <cstdint>
 #include <cstring>
@@ -25,7 +28,72 @@ LONG Bounded(LONG v) {
     return v % 400;
 }
 
+// A font of a game's size, a format, a box, margins and tab length, then the text; each field in the order
+// the target takes them.
+void Seeds(const std::filesystem::path& folder) {
+    struct Case {
+        const char* name;
+        LONG height, weight;
+        BYTE italic;
+        const char16_t* face;
+        UINT format;
+        RECT box;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {"wrapped",
+         14,
+         400,
+         0,
+         u"DejaVu Sans",
+         DT_WORDBREAK | DT_CENTER,
+         {0, 0, 90, 60},
+         u"Score: 1200\nLives left\tthree"},
+        {"single-line",
+         -20,
+         700,
+         1,
+         u"DejaVu Serif",
+         DT_SINGLELINE | DT_VCENTER | DT_RIGHT,
+         {4, 4, 80, 40},
+         u"Game over"},
+        {"tabs-ellipsis",
+         10,
+         400,
+         0,
+         u"Sans",
+         DT_EXPANDTABS | DT_END_ELLIPSIS | DT_TABSTOP | 0x400,
+         {0, 0, 60, 20},
+         u"a\tb\tc long text \xD83D\xDE00 \xD800"},
+    };
+    for (const Case& c : cases) {
+        LOGFONTW lf{};
+        lf.lfHeight = c.height;
+        lf.lfWeight = c.weight;
+        lf.lfItalic = c.italic;
+        std::char_traits<char16_t>::copy(lf.lfFaceName, c.face, std::char_traits<char16_t>::length(c.face));
+        std::vector<std::uint8_t> bytes;
+        const auto put = [&bytes](const auto& v) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(&v);
+            bytes.insert(bytes.end(), p, p + sizeof v);
+        };
+        put(lf);
+        put(c.format);
+        put(c.box);
+        for (std::int8_t margin : {std::int8_t{4}, std::int8_t{2}, std::int8_t{2}})
+            put(margin);
+        for (char16_t unit : c.text)
+            put(unit);
+        framerun::WriteFile(folder / c.name, bytes);
+    }
+}
+
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    if (const auto folder = framerun::EmptyCorpusFolder(*argc, *argv); !folder.empty()) Seeds(folder);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     LOGFONTW lf = Take<LOGFONTW>(data, size);

@@ -207,7 +207,9 @@ VTR_EXTENSION_EXPORT std::int32_t GetRunObjectInfos(extension::RuntimeServices*,
 }
 
 VTR_EXTENSION_EXPORT void* UpdateEditStructure(extension::RuntimeServices* s, const std::uint8_t* data) {
-    if (!data || static_cast<std::uint32_t>(I32At(data, extension::DataVersionOffset)) >= DataVersion)
+    // Data shorter than the first version's is left for CreateRunObject to refuse.
+    if (!data || static_cast<std::uint32_t>(I32At(data, extension::DataSizeOffset)) < DataVersionOneBytes ||
+        static_cast<std::uint32_t>(I32At(data, extension::DataVersionOffset)) >= DataVersion)
         return nullptr;
     auto* block = reinterpret_cast<std::uint8_t*>(s->generic(extension::CallAllocate, DataBytes, 0, 0));
     if (!block) return nullptr;

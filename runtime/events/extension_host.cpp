@@ -513,9 +513,15 @@ int PrepareExtensionDefinition(ApplicationRecord& app, ObjectInfo& info) {
     const std::size_t at = DefU16(def, DefExtensionData);
     std::size_t bytes = 0;
     if (!ExtensionDataOf(def, &bytes)) return LoadOk;
+    // The extension takes the data's bounds from its size word: data shorter than its header, or cut short
+    // of the size it gives, is damaged and never handed over.
+    if (bytes < extension::DataHeaderBytes || DefU32(def, at) > bytes) {
+        def.clear();
+        return StreamDataError;
+    }
     extension::RuntimeServices* services = ExtensionServices();
     const ExtensionRunRoutines& routines = app.extensionRoutines[info.objectType - FirstExtensionType];
-    const std::uint32_t dataVersion = bytes >= extension::DataHeaderBytes ? DefU32(def, at + 8) : 0;
+    const std::uint32_t dataVersion = DefU32(def, at + 8);
     auto update = EntryOf<extension::UpdateEditStructureProc>(*record, extension::EntryUpdateEditStructure);
     if (update && (!app.unicode || dataVersion < static_cast<std::uint32_t>(
                                                      std::max<std::int16_t>(routines.info.dataVersion, 0)))) {

@@ -220,6 +220,15 @@ void FreeObjectMovement(RunObject* o) {
     RequestMoveStop(o);
 }
 
+bool ReplaceObjectMovement(RunObject* o, int n) {
+    if (!ExtendedOf(o) || !(o->objectFlags & ObjectHasMovement) ||
+        MovementData(DefinitionOf(o, o->definition), n) == 0)
+        return false;
+    FreeObjectMovement(o);
+    InitObjectMovement(n, o, o->definition, nullptr);
+    return true;
+}
+
 MovementBlockBytes MovementOwnedBytes(RunObject* o) {
     const RunObjectExtended* x = ExtendedOf(o);
     if (!x || !(o->objectFlags & ObjectHasMovement)) return {};

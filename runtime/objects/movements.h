@@ -121,6 +121,9 @@ void InitObjectMovement(int n, RunObject* object, const std::uint8_t* definition
                         const ObjectCreationParams* params);
 // Frees what the object's movement holds.
 void FreeObjectMovement(RunObject* object);
+// Frees the object's movement and sets up movement n of its definition's list; false, the movement left as
+// it was, when the list has no movement n.
+bool ReplaceObjectMovement(RunObject* object, int n);
 // The bytes of the object's movement block that hold what its movement owns beside the block (the path's
 // nodes, the physics engine's link): they belong to this run, so a saved position neither writes nor
 // restores them.

@@ -511,12 +511,14 @@ RunObject* ApplyObject(const SavedObject& saved) {
     o->collisionFlags = saved.collisionFlags;
     o->creationNumber = saved.creationNumber;
     o->identifier = saved.identifier;
-    // An object that had gone on to another movement of its list is set up for it before its state returns.
+    // An object that had gone on to another movement of its list is set up for it before its state returns,
+    // the one it was made with freed; an index the list does not hold keeps that one.
+    std::int32_t current = CurrentMovementIndex(o);
     if (saved.movement.size() == ObjectMovementBlockBytes) {
         const std::uint8_t* at = saved.movement.data() + MovementBlockCurrent;
-        const auto current = static_cast<std::int32_t>(at[0] | (at[1] << 8) | (at[2] << 16) |
-                                                       (static_cast<std::uint32_t>(at[3]) << 24));
-        if (current != CurrentMovementIndex(o)) InitObjectMovement(current, o, o->definition, nullptr);
+        const auto index = static_cast<std::int32_t>(at[0] | (at[1] << 8) | (at[2] << 16) |
+                                                     (static_cast<std::uint32_t>(at[3]) << 24));
+        if (index != current && ReplaceObjectMovement(o, index)) current = index;
     }
     if (RunObjectExtended* x = ExtendedOf(o); x && saved.extended) {
         const SavedObject::Extended& e = *saved.extended;
@@ -552,6 +554,7 @@ RunObject* ApplyObject(const SavedObject& saved) {
         std::vector<std::uint8_t> live(block + owned.offset, block + owned.offset + owned.size);
         std::memcpy(block, saved.movement.data(), ObjectMovementBlockBytes);
         std::copy(live.begin(), live.end(), block + owned.offset);
+        std::memcpy(block + MovementBlockCurrent, &current, sizeof current);
     }
     if (ObjectAnimationBlock* a = AnimationOf(o); a && saved.animation.size() * 4 == sizeof *a)
         std::memcpy(a, saved.animation.data(), sizeof *a);

@@ -273,6 +273,28 @@ bool NamesMidiFile(std::u16string_view name) {
     return false;
 }
 
+std::uint32_t BigEndian32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+           (std::uint32_t{bytes[at + 2]} << 8) | bytes[at + 3];
+}
+
+// The file's chunk list, walked before the synthesizer sees it: a header chunk of at least 6 bytes first,
+// every chunk inside the file, at least one track. A tail too short for a chunk head is padding.
+bool ChunksInsideFile(const std::vector<std::uint8_t>& bytes) {
+    constexpr std::size_t ChunkHeadBytes = 8, HeaderDataBytes = 6;
+    std::size_t at = 0;
+    int tracks = 0;
+    while (bytes.size() - at >= ChunkHeadBytes) {
+        const std::uint32_t length = BigEndian32(bytes, at + 4);
+        if (length > bytes.size() - at - ChunkHeadBytes) return false;
+        const bool header = std::equal(bytes.begin() + at, bytes.begin() + at + 4, "MThd");
+        if ((at == 0) != header || (header && length < HeaderDataBytes)) return false;
+        if (std::equal(bytes.begin() + at, bytes.begin() + at + 4, "MTrk")) ++tracks;
+        at += ChunkHeadBytes + length;
+    }
+    return tracks > 0;
+}
+
 MCIERROR ReadMidiFile(LPCWSTR name, std::vector<std::uint8_t>& bytes) {
     HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -287,7 +309,7 @@ MCIERROR ReadMidiFile(LPCWSTR name, std::vector<std::uint8_t>& bytes) {
         if (!ReadFile(file, bytes.data(), size, &read, nullptr) || read != size) result = MCIERR_INVALID_FILE;
     }
     CloseHandle(file);
-    if (result == 0 && !std::equal(bytes.begin(), bytes.begin() + 4, "MThd")) result = MCIERR_INVALID_FILE;
+    if (result == 0 && !ChunksInsideFile(bytes)) result = MCIERR_INVALID_FILE;
     return result;
 }
 

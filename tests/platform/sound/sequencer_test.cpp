@@ -119,6 +119,21 @@ TEST_F(SequencerTest, BadFilesAndDevicesAreRefusedWithTheirCodes) {
     EXPECT_EQ(Open(u"/nonexistent/tune.mid"), MCIERR_FILE_NOT_FOUND);
     const std::u16string notMidi = WriteTempFile("sequencer_not_midi.mid", appwriter::Bytes(64, 'x'));
     EXPECT_EQ(Open(notMidi), MCIERR_INVALID_FILE);
+    // Chunk lists the synthesizer must never be handed: no track, a track running past the end, a header too
+    // short for its fields, a header that is not first.
+    const appwriter::Bytes tune = ShortTune();
+    appwriter::Bytes shortHeader = tune;
+    shortHeader[7] = 4;
+    appwriter::Bytes trackFirst(tune.begin() + 14, tune.end());
+    trackFirst.insert(trackFirst.end(), tune.begin(), tune.begin() + 14);
+    const std::pair<const char*, appwriter::Bytes> damaged[] = {
+        {"header only", appwriter::Bytes(tune.begin(), tune.begin() + 14)},
+        {"track cut short", appwriter::Bytes(tune.begin(), tune.end() - 3)},
+        {"header of 4 bytes", shortHeader},
+        {"track before the header", trackFirst},
+    };
+    for (const auto& [what, bytes] : damaged)
+        EXPECT_EQ(Open(WriteTempFile("sequencer_damaged.mid", bytes)), MCIERR_INVALID_FILE) << what;
     MCI_OPEN_PARMSW wave{0, 0, u"waveaudio", path_.c_str(), nullptr};
     EXPECT_EQ(
         mciSendCommandW(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT, reinterpret_cast<DWORD_PTR>(&wave)),

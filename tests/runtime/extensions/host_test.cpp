@@ -280,4 +280,50 @@ TEST_F(Host, AnOlderDefinitionIsReplacedByTheOneItsExtensionBringsUpToDate) {
     EXPECT_EQ(DefU32(info->definition, DefSize), info->definition.size());
 }
 
+// Extensions take their data's bounds from its size word: data shorter than its header or than the size it
+// gives is damaged, and the extension never sees it.
+TEST_F(Host, DataCutShortOfItsSizeIsNeverHandedToItsExtension) {
+    folder_.Copy(Probe(), "probe.vxe");
+    appwriter::Bytes longer = appwriter::ExtensionData(0, appwriter::Bytes(66, 0));
+    longer[0] = static_cast<std::uint8_t>(longer.size() + 1);
+    const std::pair<const char*, appwriter::Bytes> cases[] = {
+        {"one byte short of its size", longer},
+        {"shorter than its header", appwriter::Bytes{8, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& [what, data] : cases) {
+        appwriter::ApplicationDescription d = ListingApplication({{0, u"probe", u""}});
+        d.extra.push_back(
+            {appwriter::ChunkObjectInfos, 0,
+             appwriter::WriteObjectInfos({ExtensionObjectDesc(ExtensionObject, FirstExtension, data)},
+                                         appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+        loadertest::RecordPtr app = Load(d);
+        ASSERT_TRUE(app) << said_;
+        SetCurrentApplication(app.get());
+        ObjectInfo* info = SeekObjectInfoByHandle(app.get(), ExtensionObject);
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(LoadObjectDefinition(app.get(), *info), StreamDataError) << what;
+        EXPECT_EQ(ProbeNotes(ExtensionOfType(app.get(), FirstExtension)), "Initialize GetInfos8 RunInfo")
+            << what;
+        SetCurrentApplication(nullptr);
+    }
+}
+
+// A gauge data of the first version that holds only its header is left as it is (and its object refused
+// when made), not read past its end to bring it up to date.
+TEST_F(Host, AGaugeDataHoldingOnlyItsHeaderIsNotBroughtUpToDate) {
+    folder_.Copy(Gauge(), "vtrgauge.vxe");
+    appwriter::ApplicationDescription d = ListingApplication({{0, u"vtrgauge", u""}});
+    d.extra.push_back({appwriter::ChunkObjectInfos, 0,
+                       appwriter::WriteObjectInfos({ExtensionObjectDesc(ExtensionObject, FirstExtension,
+                                                                        appwriter::ExtensionData(1, {}))},
+                                                   appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+    loadertest::RecordPtr app = Load(d);
+    ASSERT_TRUE(app) << said_;
+    ObjectInfo* info = SeekObjectInfoByHandle(app.get(), ExtensionObject);
+    ASSERT_EQ(LoadObjectDefinition(app.get(), *info), 0);
+    const std::size_t at = DefU16(info->definition, DefExtensionData);
+    EXPECT_EQ(DefU32(info->definition, at), 12u);
+    EXPECT_EQ(DefU32(info->definition, at + 8), 1u);
+}
+
 } // namespace

@@ -265,4 +265,26 @@ TEST_F(PathActions, ALoadedPositionGoesOnAlongThePathFromWhereItWasSaved) {
     EXPECT_EQ(Slot(0)->x - 40, 8);
 }
 
+// A position whose object was on a movement its list does not hold (a damaged or foreign file) keeps the
+// path the object was made with, nodes and all: the object goes on as it did after the save, and nothing is
+// set up over the nodes it owns (which would be lost).
+TEST_F(PathActions, APositionNamingAMovementTheListDoesNotHoldKeepsThePath) {
+    Ticks(5);
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("vtr-path-index-" + std::to_string(::getpid()) + ".vpp");
+    MovementOf(Slot(0))->currentMovement = 5;
+    ASSERT_EQ(SaveApplicationPosition(file.u16string().c_str()), 1);
+    MovementOf(Slot(0))->currentMovement = 0;
+    std::vector<std::int32_t> afterSave;
+    for (int i = 0; i < 20; ++i, Tick())
+        afterSave.push_back(Slot(0)->x);
+    ASSERT_EQ(LoadApplicationPosition(file.u16string().c_str()), PositionLoad::Applied);
+    std::filesystem::remove(file);
+    EXPECT_EQ(CurrentMovementIndex(Slot(0)), 0);
+    std::vector<std::int32_t> afterLoad;
+    for (int i = 0; i < 20; ++i, Tick())
+        afterLoad.push_back(Slot(0)->x);
+    EXPECT_EQ(afterLoad, afterSave);
+}
+
 } // namespace

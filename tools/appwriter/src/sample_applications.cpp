@@ -2,6 +2,7 @@
 
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
+#include "appwriter/object_writer.h"
 
 namespace appwriter {
 
@@ -94,6 +95,68 @@ void ApplyChunkFlags(ApplicationDescription& app, std::uint16_t flags) {
         frame.subChunkFlags = flags;
 }
 
+// Object definitions of the kinds the loader reads (actives with animations and movements, a backdrop) with
+// the image, font and sound banks and their offsets, and a frame placing them.
+ApplicationDescription ObjectsApplication(StringForm form) {
+    ApplicationDescription app;
+    app.form = form;
+    app.name = u"Objects";
+    std::vector<ObjectInfoDesc> objects;
+    for (std::uint16_t handle : {1, 2}) {
+        ObjectInfoDesc o;
+        o.handle = handle;
+        o.name = handle == 1 ? u"Walker" : u"Bouncer";
+        // A sprite that keeps what lies under it (0x04), with movement, animation, values and sprite blocks.
+        o.definition.objectFlags = 0x04 | 0x10 | 0x20 | 0x100 | 0x200;
+        o.definition.values = {3, -7};
+        o.definition.strings = {u"first", u"second"};
+        o.definition.qualifiers = {100};
+        AnimationDesc walking;
+        walking.number = 1;
+        walking.directions.push_back({0, 20, 80, 0, 0, {1, 2}});
+        walking.directions.push_back({16, 20, 80, 2, 1, {2}});
+        o.definition.animations = {walking};
+        MovementDesc movement;
+        movement.type = handle == 1 ? 0 : 4;
+        movement.directionMask = 0xFF;
+        if (handle == 2) movement.data = {40, 0, 3, 0, 2, 0, 100, 0, 0, 0};
+        o.definition.movements = {movement};
+        objects.push_back(o);
+    }
+    ObjectInfoDesc backdrop;
+    backdrop.handle = 3;
+    backdrop.type = 1;
+    backdrop.name = u"Wall";
+    backdrop.definition.width = 16;
+    backdrop.definition.height = 8;
+    backdrop.definition.image = 2;
+    backdrop.definition.obstacle = 1;
+    objects.push_back(backdrop);
+    ImageItemDesc tall;
+    tall.width = 3;
+    tall.height = 9;
+    const BankPayload images = WriteImageBank({ImageItemDesc{}, tall});
+    const BankPayload fonts = WriteFontBank({FontItemDesc{}}, form);
+    const BankPayload sounds = WriteSoundBank({SoundItemDesc{}}, form);
+    const auto offsets = [](const BankPayload& bank) {
+        std::vector<std::uint32_t> o = bank.offsets;
+        o.insert(o.begin(), 0);
+        return WriteBankOffsets(o);
+    };
+    app.extra.push_back({ChunkObjectInfos, 0, WriteObjectInfos(objects, form, KeyOf(app))});
+    app.extra.push_back({ChunkImageBank, 0, images.items});
+    app.extra.push_back({ChunkImageOffsets, 0, offsets(images)});
+    app.extra.push_back({ChunkFontBank, 0, fonts.items});
+    app.extra.push_back({ChunkFontOffsets, 0, offsets(fonts)});
+    app.extra.push_back({ChunkSoundBank, 0, sounds.items});
+    app.extra.push_back({ChunkSoundOffsets, 0, offsets(sounds)});
+    FrameContents contents;
+    contents.instances =
+        std::vector<InstanceDesc>{{1, 1, 20, 20, 0, 0, 0}, {2, 2, 60, 40, 0, 0, 0}, {3, 3, 0, 100, 0, 0, 0}};
+    app.frames.push_back(DescribeFrame(320, 200, 0x102030, contents, form));
+    return app;
+}
+
 std::vector<NamedApplication> SampleApplications() {
     std::vector<NamedApplication> samples;
     ApplicationDescription minimal;
@@ -109,6 +172,8 @@ std::vector<NamedApplication> SampleApplications() {
                                    std::to_string(flags),
                                app});
         }
+        samples.push_back({std::string(form == StringForm::Wide ? "objects-wide" : "objects-ansi"),
+                           ObjectsApplication(form)});
     }
     return samples;
 }
