@@ -18,6 +18,10 @@ constexpr ModeFormat Formats[] = {
 std::size_t ImageRowBytes(const ModeFormat& format, int width, int height) {
     return GetImageDataSize(width, height, format.mode) / static_cast<DWORD>(height);
 }
+
+std::size_t PixelBytes(const ModeFormat& format) {
+    return static_cast<std::size_t>((format.depth + 7) / 8);
+}
 } // namespace
 
 const ModeFormat* FindModeFormat(DWORD mode) {
@@ -38,9 +42,15 @@ bool LoadImageRows(cBufferSurface& surface, const ModeFormat& format, int width,
 
 void StoreImageRows(const cBufferSurface& surface, const ModeFormat& format, BYTE* pixels) {
     const std::size_t rowBytes = ImageRowBytes(format, surface.width, surface.height);
-    const std::size_t copied = std::min<std::size_t>(rowBytes, static_cast<std::size_t>(surface.pitch));
-    for (int y = 0; y < surface.height; ++y)
-        std::memcpy(pixels + y * rowBytes, surface.Row(y), copied);
+    // Only the pixels come from the surface: past them its rows hold nothing written, and the image's
+    // padding to its row layout is zeros.
+    const std::size_t pixelBytes = static_cast<std::size_t>(surface.width) * PixelBytes(format);
+    const std::size_t copied = std::min({rowBytes, pixelBytes, static_cast<std::size_t>(surface.pitch)});
+    for (int y = 0; y < surface.height; ++y) {
+        BYTE* row = pixels + static_cast<std::size_t>(y) * rowBytes;
+        std::memcpy(row, surface.Row(y), copied);
+        std::memset(row + copied, 0, rowBytes - copied);
+    }
 }
 
 } // namespace sprites

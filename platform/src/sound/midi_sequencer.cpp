@@ -230,9 +230,13 @@ MCIERROR SequencerDevice::Status(DWORD flags, MCI_STATUS_PARMS* p) {
 }
 
 void SequencerDevice::MixInto(float* out, std::size_t frames) {
-    // A stopped or paused device is silent; a finished tune still lets its last notes ring out.
+    // A stopped or paused device is silent; a finished tune still lets its last notes ring out. A device that
+    // has played nothing yet is silent whatever its synthesizer, which may be the one a closed device left:
+    // its count of voices still holds that tune's until the synthesizer renders again.
     if (mode_ == Mode::Paused) return;
-    if (mode_ == Mode::Stopped && Fluid()->fluid_synth_get_active_voice_count(synth_->synth) == 0) return;
+    if (mode_ == Mode::Stopped &&
+        (!player_ || Fluid()->fluid_synth_get_active_voice_count(synth_->synth) == 0))
+        return;
     left_.resize(RenderFrames);
     right_.resize(RenderFrames);
     for (std::size_t done = 0; done < frames;) {

@@ -407,6 +407,18 @@ TEST_F(ImageConversion, TrueColourSourceIsStoredInTheContextDepth) {
     EXPECT_EQ(item->displayMode, Mode24);
 }
 
+// The 24-bit layout keeps pairs of pixels: a row of three ends in three bytes of padding, which the
+// converted image stores as zeros (the conversion's surface holds nothing there).
+TEST_F(ImageConversion, ConvertedRowsArePaddedWithZeros) {
+    const std::vector<win32::BYTE> pixels{0,    0,    0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0,    0,    0,
+                                          0xFF, 0xFF, 0xFF, 0, 0, 0,    0, 0, 0x80, 0x80, 0x80, 0};
+    const DWORD h =
+        AddImage(&banks, Mode24, 3, 2, 0, 0, 0, 0, 0, Mode32, pixels.data(), pixels.size(), nullptr);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(Data(h), (std::vector<win32::BYTE>{0,    0,    0xFF, 0, 0xFF, 0, 0xFF, 0,    0,    0, 0, 0,
+                                                 0xFF, 0xFF, 0xFF, 0, 0,    0, 0x80, 0x80, 0x80, 0, 0, 0}));
+}
+
 TEST_F(ImageConversion, AlphaPlaneTravelsWithConvertedPixels) {
     std::vector<win32::BYTE> pixels(2 * 2 * 4 + 4 * 2, 0x80);
     pixels[16] = 1, pixels[20] = 2;

@@ -95,6 +95,18 @@ TEST_F(SequencerTest, TunePlaysIntoTheMixAndItsEndIsNoticed) {
     window_.TakeNotice(&from);
 }
 
+// A closed device leaves its synthesizer to the next one: the next device is silent until it plays.
+TEST_F(SequencerTest, ADeviceOpenedAfterATuneEndedIsSilentBeforePlay) {
+    ASSERT_EQ(Open(path_), 0u);
+    ASSERT_EQ(Play(), 0u);
+    ASSERT_EQ(PullUntilNotice(80), static_cast<long>(MCI_NOTIFY_SUCCESSFUL));
+    ASSERT_EQ(mciSendCommandW(device_, MCI_CLOSE, 0, 0), 0u);
+    device_ = 0;
+    ASSERT_EQ(Open(path_), 0u);
+    EXPECT_TRUE(Silent(Pull(Chunk)));
+    EXPECT_TRUE(Silent(Pull(Chunk)));
+}
+
 TEST_F(SequencerTest, PauseAbortsTheNoticeAndPlayFromThePositionGoesOn) {
     ASSERT_EQ(Open(path_), 0u);
     ASSERT_EQ(Play(), 0u);

@@ -5,6 +5,7 @@
 #include "objects/animations.h"
 #include "objects/run_objects.h"
 #include "runtime/loader/loader_fixture.h"
+#include "runtime/waited_clock.h"
 #include "shell/application_state_machine.h"
 #include "shell/command_line.h"
 #include "shell/frame_clock.h"
@@ -159,11 +160,9 @@ Describe(const std::vector<Picture>& pictures, const std::vector<ActiveDesc>& ac
 }
 
 // The clock moves only when the test says so: each tick is one loop.
-class TestClock final : public FrameClock {
+class TestClock final : public runtime_test::WaitedClock {
 public:
-    win32::DWORD Now() override { return now; }
-    void WaitForMessage(win32::DWORD timeoutMs) override { now += timeoutMs ? timeoutMs : 1; }
-    win32::DWORD now = 5000;
+    TestClock() : WaitedClock(5000) {}
 };
 
 class DisplayTest : public ::testing::Test {
@@ -199,11 +198,13 @@ protected:
         SetFrameClock(previousClock_);
         GetCommandLineOptions().errorBoxes = 1;
     }
-    // One loop, displayed: steps until the frame has run one more loop (a step may only wait for it).
+    // One loop, displayed: steps until the frame has run one more loop (a step may only wait for it, or play
+    // a step of a fade, which holds the frame's loops).
     void Tick() {
         const std::int64_t loops = CurrentRunState()->loopCount;
-        for (int i = 0; i < 100 && CurrentRunState() && CurrentRunState()->loopCount == loops; ++i)
-            ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+        for (int i = 0; i < MaxStepsForALoop && CurrentRunState() && CurrentRunState()->loopCount == loops;
+             ++i)
+            ASSERT_EQ(runtime_test::StepApplication(app_.get(), clock_), 1);
     }
     int EndWith(std::int16_t code) {
         CurrentRunState()->exitCode = code;
@@ -213,6 +214,8 @@ protected:
     RunObjectExtended* Active(int slot) { return ExtendedOf(Slot(slot)); }
     COLORREF Shown(int x, int y) { return win32::testing::ReadWindowPixel(Services().frameWindow, x, y); }
 
+    // Enough steps for the longest fade of the tests' applications (a few seconds) to play before a loop.
+    static constexpr int MaxStepsForALoop = 1000;
     TestClock clock_;
     FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_;

@@ -8,6 +8,7 @@
 #include "events/event_program.h"
 #include "events/extension_services.h"
 #include "objects/run_objects.h"
+#include "runtime/waited_clock.h"
 #include "runtime/wiring/application_run.h"
 #include "shell/application_state_machine.h"
 #include "shell/frame_run_state.h"
@@ -124,11 +125,16 @@ protected:
         folder_.Copy(Gauge(), "vtrgauge.vxe");
         folder_.Copy(Probe(), "probe.vxe");
         bytes_ = appwriter::WriteApplication(Describe(groups));
+        // Simulated time: a loop is as many steps in every build (the wait after the first loop polls).
+        previousClock_ = SetFrameClock(&clock_);
         // The start runs the frame's first loop.
         ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_));
         ASSERT_EQ(CurrentRunState()->loopCount, 1);
     }
-    void TearDown() override { wiringtest::StopApplicationRun(app_); }
+    void TearDown() override {
+        wiringtest::StopApplicationRun(app_);
+        SetFrameClock(previousClock_);
+    }
     // Steps the machine until the frame has run one more loop.
     void Tick() {
         const std::int64_t loops = CurrentRunState()->loopCount;
@@ -161,6 +167,8 @@ protected:
     }
 
     ModuleFolder folder_;
+    runtime_test::WaitedClock clock_;
+    FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_;
     loadertest::RecordPtr app_;
 };

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using namespace extensiontest;
@@ -78,6 +80,11 @@ struct Unusable {
     const char* said;      // what stderr shows, or null for nothing
     bool leavesModuleLoaded;
 };
+
+// Shown by its name: the bytes of its strings are no part of what it is.
+void PrintTo(const Unusable& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class UnusableModule : public Host, public ::testing::WithParamInterface<Unusable> {};
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 using namespace extensiontest;
@@ -59,6 +61,11 @@ struct UnusableMovement {
     std::u16string listed;
     const char* said; // on stderr
 };
+
+// Shown by its name: the bytes of its strings are no part of what it is.
+void PrintTo(const UnusableMovement& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class UnusableMovementModule : public MovementModules,
                                public ::testing::WithParamInterface<UnusableMovement> {};

@@ -71,7 +71,22 @@ protected:
     }
     // The level's gauge is an object of the runtime's own extension, found where the build put it.
     wiringtest::BuiltModulesFolder modules_;
+    // The level's fades are paced by the window layer's clock, which the test's clock moves.
+    runtime_test::FakeWindowClock windowClock_;
 };
+
+// The level fades in from black over half a second of the window layer's clock, which the test's clock moves:
+// a build fast enough to draw many steps of the fade in a few milliseconds sees the same fade as a slow one,
+// and the first loop runs once it is over.
+TEST_F(DemoLevel, TheFirstLoopRunsOnceTheFadeInIsOver) {
+    ASSERT_EQ(app_->runState, StateFadeIn);
+    EXPECT_TRUE(CurrentRunState()->runFlags & RunFadeInPending);
+    const std::int64_t loops = CurrentRunState()->loopCount;
+    Tick();
+    EXPECT_EQ(app_->runState, StateRunFrame);
+    EXPECT_FALSE(CurrentRunState()->runFlags & RunFadeInPending);
+    EXPECT_EQ(CurrentRunState()->loopCount, loops + 1);
+}
 
 TEST_F(DemoLevel, ThePlayerWalksOnItsPlatformAndJumpsBackOntoIt) {
     const std::vector<RunObject*> players = ObjectsMovedBy(MovementPlatform);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 
 namespace {
 
@@ -88,6 +89,11 @@ struct Standing {
     std::vector<std::u16string> listed;
     std::u16string module;
 };
+
+// Shown by its name: the bytes of its strings are no part of what it is.
+void PrintTo(const Standing& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ModuleMovementStands : public ModuleMovements, public ::testing::WithParamInterface<Standing> {};
 

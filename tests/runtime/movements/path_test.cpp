@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <ostream>
 
 using namespace movementtest;
 
@@ -140,6 +141,11 @@ struct EndCase {
     std::int32_t at8, at12, at20; // X offsets after 8, 12 and 20 loops
     std::size_t ends;             // end-of-path conditions by loop 20
 };
+
+// Shown by its name: the bytes between its fields are no part of what it is.
+void PrintTo(const EndCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PathEnd : public PathMovement, public ::testing::WithParamInterface<EndCase> {};
 

@@ -42,10 +42,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_));
         // The title waits for a key: the level is asked for directly.
         for (int i = 0; i < 5000 && !(app_->runState == StateRunFrame && CurrentRunState()); ++i)
-            ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+            ASSERT_EQ(Step(), 1);
         CurrentRunState()->exitCode = ExitNextFrame;
         for (int i = 0; i < 5000 && !(app_->currentFrameIndex == 1 && app_->runState == StateRunFrame); ++i)
-            ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+            ASSERT_EQ(Step(), 1);
         ASSERT_EQ(app_->currentFrameIndex, 1);
         Loops(3);
     }
@@ -54,10 +54,12 @@ protected:
         FreeTransitionModules();
         SetFrameClock(previousClock_);
     }
+    // The title's fade-in steps without waiting: its steps take simulated time too.
+    int Step() { return runtime_test::StepApplication(app_.get(), clock_); }
     void Loops(int n) {
         const std::int64_t target = CurrentRunState()->loopCount + n;
         for (int i = 0; i < 5000 && CurrentRunState()->loopCount < target; ++i)
-            ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
+            ASSERT_EQ(Step(), 1);
     }
     // Whether the score shows these digits, cell by cell: lit cells in the digits' colour, the others not.
     void ExpectScore(const std::string& digits) {
@@ -78,6 +80,7 @@ protected:
     }
 
     wiringtest::BuiltModulesFolder modules_;
+    runtime_test::FakeWindowClock windowClock_;
     runtime_test::WaitedClock clock_;
     FrameClock* previousClock_ = nullptr;
     std::vector<std::uint8_t> bytes_;
