@@ -18,9 +18,9 @@ function(vtr_collect_sources out)
 endfunction()
 
 # A test folder becomes one test binary: every .cpp in the folder, linked with the given libraries.
-# SERIAL tests (end to end, with real windows and child processes) run one at a time, each with three of
-# ctest's processors kept for it (the test, its X server and the program it drives), so that load from the
-# other tests cannot starve them; they start first, beside the other tests, as the run's longest.
+# SERIAL tests (end to end, with real windows and child processes) run one at a time, each with two of
+# ctest's processors kept for it (the program it drives, and the test with its X server), so that load from
+# the other tests cannot starve them; they start first, beside the other tests, as the run's longest.
 function(vtr_test name)
     cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -33,7 +33,7 @@ function(vtr_test name)
         VTR_BIN_DIR="${VTR_BIN_DIR}" VTR_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
     set(scheduling)
     if(ARG_SERIAL)
-        set(scheduling RESOURCE_LOCK end_to_end PROCESSORS 3 COST 1000)
+        set(scheduling RESOURCE_LOCK end_to_end PROCESSORS 2 COST 1000)
     endif()
     # Parameterised tests are named by their name generators (or their index), never by the bytes of
     # their parameter, so that a name is the same in every run.
