@@ -18,8 +18,9 @@ function(vtr_collect_sources out)
 endfunction()
 
 # A test folder becomes one test binary: every .cpp in the folder, linked with the given libraries.
-# SERIAL tests (end to end, with real windows and child processes) run alone, so that load from other tests
-# cannot starve them.
+# SERIAL tests (end to end, with real windows and child processes) run one at a time, each with two of
+# ctest's processors kept for it (the program it drives, and the test with its X server), so that load from
+# the other tests cannot starve them; they start first, beside the other tests, as the run's longest.
 function(vtr_test name)
     cmake_parse_arguments(ARG "SERIAL" "" "LIBS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -30,16 +31,16 @@ function(vtr_test name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
     target_compile_definitions(${name} PRIVATE
         VTR_BIN_DIR="${VTR_BIN_DIR}" VTR_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
-    set(serial FALSE)
+    set(scheduling)
     if(ARG_SERIAL)
-        set(serial TRUE)
+        set(scheduling RESOURCE_LOCK end_to_end PROCESSORS 2 COST 1000)
     endif()
     # Parameterised tests are named by their name generators (or their index), never by the bytes of
     # their parameter, so that a name is the same in every run.
     # Each property takes one value here: the discovered tests' properties are passed on as a flat list.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST NO_PRETTY_VALUES
         PROPERTIES ENVIRONMENT SDL_VIDEODRIVER=dummy ENVIRONMENT_MODIFICATION SDL_AUDIODRIVER=set:dummy
-                   RUN_SERIAL ${serial})
+                   ${scheduling})
 endfunction()
 
 # Adds every subfolder of the current one that has its own CMakeLists.txt.
