@@ -1,6 +1,6 @@
 // Writes seed inputs for the fuzz targets whose inputs the writer can lay out, one folder per target:
 // packed bitmaps (image_dib), run-length packed pixels (rle_codec) and zlib streams (decompress_stream),
-// each behind the selector byte its target reads first.
+// each behind the selector byte its target reads first, and bitmaps read as they are (bmp_reader).
 #include "appwriter/dib_writer.h"
 #include "appwriter/file_pack_writer.h"
 #include "appwriter/rle_writer.h"
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,11 +17,16 @@ namespace {
 namespace fs = std::filesystem;
 using appwriter::Bytes;
 
-bool Write(const fs::path& folder, const std::string& name, std::uint8_t selector, const Bytes& body) {
+bool Write(const fs::path& folder, const std::string& name, const Bytes& bytes) {
     std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-    out.put(static_cast<char>(selector));
-    out.write(reinterpret_cast<const char*>(body.data()), static_cast<std::streamsize>(body.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
+}
+
+bool Write(const fs::path& folder, const std::string& name, std::uint8_t selector, const Bytes& body) {
+    Bytes bytes{selector};
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    return Write(folder, name, bytes);
 }
 
 // image_dib: the selector's value modulo 5 picks the display mode, 0x10 asks an alpha plane, 0x20
@@ -100,6 +106,26 @@ bool DecompressSeeds(const fs::path& folder) {
     return ok;
 }
 
+// bmp_reader: whole bitmaps behind a bare info header, and the one-pixel 32-bit bitmap whose half-transparent
+// pixel gives the surface it is read into an alpha plane at every depth (its save once failed at 8 bits).
+bool BmpReaderSeeds(const fs::path& folder) {
+    // Header size 40, width 1, height 1, one plane, 32 bits, no compression, 24 bytes of zeroes; the pixel
+    // as blue, green, red and alpha.
+    Bytes halfAlpha = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 32, 0};
+    halfAlpha.resize(40, 0);
+    halfAlpha.insert(halfAlpha.end(), {0x0A, 0x14, 0x1E, 0x80});
+    bool ok = Write(folder, "32bit-half-alpha-pixel", halfAlpha);
+    const std::vector<std::pair<const char*, appwriter::DibDesc>> shapes = {
+        {"8bit", {5, 3, 8, false, 0, false}},
+        {"16bit-masks", {6, 3, 16, true, 0, false}},
+        {"24bit-topdown", {4, -3, 24, false, 0, false}},
+        {"32bit", {3, 3, 32, false, 0, false}},
+    };
+    for (const auto& [name, dib] : shapes)
+        ok &= Write(folder, name, appwriter::PackedDib(dib));
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,8 +138,9 @@ int main(int argc, char** argv) {
         const char* name;
         bool (*write)(const fs::path&);
     };
-    for (const Target& target : {Target{"image_dib", ImageDibSeeds}, Target{"rle_codec", RleSeeds},
-                                 Target{"decompress_stream", DecompressSeeds}}) {
+    for (const Target& target :
+         {Target{"image_dib", ImageDibSeeds}, Target{"rle_codec", RleSeeds},
+          Target{"decompress_stream", DecompressSeeds}, Target{"bmp_reader", BmpReaderSeeds}}) {
         std::error_code error;
         fs::create_directories(root / target.name, error);
         if (error || !target.write(root / target.name)) {
