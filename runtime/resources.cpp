@@ -22,6 +22,11 @@ constexpr StringResource Strings[] = {
     {21, u"Cannot load %s. This object might need an external program or library not yet installed."},
     {22, u"Joystick not connected or driver not installed."},
     {23, u"Cannot initialize Application."},
+    // Damaged application data, with the place of the damage.
+    {24, u"Damaged data in chunk %s at offset %s."},
+    {25, u"Damaged data: the chunk list breaks off at offset %s."},
+    {26, u"Frame %s cannot be loaded."},
+    {27, u"Frame %s cannot start."},
     // Key names of the keyboard set-up.
     {101, u"%d (Num. keypad)"},
     {102, u"Backspace"},

@@ -332,13 +332,18 @@ int cSurface::BuildDib(BITMAPINFO* info, void* bits, int flags) {
         lastError_ = SurfaceErrorNoDeviceContext;
         return 0;
     }
-    cDIBSurface view(&h, bits, 0);
+    // A paletted view takes the colour table just written as its palette: an 8-bit surface with an alpha
+    // plane can only be blitted onto a destination whose palette is ready.
+    cDIBSurface view(&h, bits, depth <= 8 ? 1 : 0);
     if (view.width == 0) {
         lastError_ = SurfaceErrorNoDeviceContext;
         return 0;
     }
     view.FreeAlphaPlane();
-    if (!implementation_->Blit(&view, 0, 0, 0, 0, GetWidth(), GetHeight(), 0, 0, 0, 0)) return 0;
+    if (!implementation_->Blit(&view, 0, 0, 0, 0, GetWidth(), GetHeight(), 0, 0, 0, 0)) {
+        lastError_ = SurfaceErrorRefused;
+        return 0;
+    }
     const cSurfaceImplementation& s = *implementation_;
     if ((flags & BuildAlphaInFourthByte) && s.alphaPlane && depth == 32)
         for (int y = 0; y < s.height; ++y)

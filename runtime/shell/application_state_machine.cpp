@@ -112,7 +112,8 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
         case StateFadeIn:
         case StateFadeOut: {
             const bool fadeOut = app->runState == StateFadeOut;
-            if (StepFrameTransition()) return 1;
+            // An end asked for does not wait for a fade, however long its data says it lasts.
+            if (!Services().endRequested && StepFrameTransition()) return 1;
             EndFrameTransition(app, fadeOut);
             if (app->runState == StateQuit || app->runState == StateStartApplication) EndCurrentFrame();
             break;

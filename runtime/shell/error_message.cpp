@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 
 using namespace win32;
 
@@ -39,14 +41,35 @@ void Report(HWND owner, const std::u16string& text, bool box) {
     if (box) MessageBoxW(owner, text.c_str(), nullptr, MB_ICONINFORMATION);
 }
 
-// A string of the program's table with its "%s" replaced by the name (never read as a format).
-std::u16string NamedMessage(UINT id, const WCHAR* name) {
+// A string of the program's table with each "%s" replaced by the next of the values (never read as a
+// format).
+std::u16string FilledMessage(UINT id, std::initializer_list<std::u16string_view> values) {
     WCHAR message[MessageUnits];
     const int length = LoadStringW(GetModuleHandleW(nullptr), id, message, MessageUnits);
     std::u16string text(message, static_cast<std::size_t>(std::max(length, 0)));
-    const std::size_t at = text.find(u"%s");
-    if (at != std::u16string::npos) text.replace(at, 2, name ? name : u"");
+    std::size_t from = 0;
+    for (std::u16string_view value : values) {
+        const std::size_t at = text.find(u"%s", from);
+        if (at == std::u16string::npos) break;
+        text.replace(at, 2, value);
+        from = at + value.size();
+    }
     return text;
+}
+
+std::u16string NamedMessage(UINT id, const WCHAR* name) {
+    return FilledMessage(id, {name ? name : u""});
+}
+
+constexpr UINT StringDamagedChunk = 24;
+constexpr UINT StringDamagedChunkList = 25;
+constexpr UINT StringFrameNotLoaded = 26;
+constexpr UINT StringFrameNotStarted = 27;
+
+std::u16string Hex(std::int64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+    return std::u16string(text, text + std::strlen(text));
 }
 
 } // namespace
@@ -67,6 +90,43 @@ std::u16string ErrorMessageText(int code, const WCHAR* fileName) {
         text.append(fallback.begin(), fallback.end());
     }
     return text;
+}
+
+bool IsDamagedDataCode(int code) {
+    const unsigned value = static_cast<unsigned>(code);
+    return code == static_cast<int>(StringFileError) ||
+           ((value & StreamCodeMask) == StreamCodeBase && value != StreamCodeBase);
+}
+
+std::u16string LoadFailureText(const WCHAR* fileName, std::int32_t frameIndex, FrameFailure failure,
+                               const DamagePlace* place, int code) {
+    std::u16string text;
+    if (fileName) {
+        text = fileName;
+        text += u" : ";
+    }
+    std::u16string sentences;
+    if (frameIndex >= 0) {
+        const std::string number = std::to_string(std::int64_t{frameIndex} + 1);
+        sentences =
+            FilledMessage(failure == FrameFailure::Start ? StringFrameNotStarted : StringFrameNotLoaded,
+                          {std::u16string(number.begin(), number.end())});
+    }
+    std::u16string cause;
+    if (place)
+        cause = place->chunk == DamagedChunkUnknown
+                    ? FilledMessage(StringDamagedChunkList, {Hex(place->offset, 1)})
+                    : FilledMessage(StringDamagedChunk, {Hex(place->chunk, 4), Hex(place->offset, 1)});
+    else if (code > 0)
+        cause = ErrorMessageText(code, nullptr);
+    if (!sentences.empty() && !cause.empty()) sentences += u' ';
+    return text + sentences + cause;
+}
+
+void ShowLoadFailure(HWND owner, const WCHAR* fileName, std::int32_t frameIndex, FrameFailure failure,
+                     const DamagePlace* place, int code) {
+    Report(owner, LoadFailureText(fileName, frameIndex, failure, place, code),
+           (GetCommandLineOptions().errorBoxes & 1) != 0);
 }
 
 void ReportErrorLine(std::u16string_view text) {

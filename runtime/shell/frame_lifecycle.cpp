@@ -12,6 +12,7 @@
 #include "shell/application_state_machine.h"
 #include "shell/build_palette.h"
 #include "shell/display_mode.h"
+#include "shell/error_message.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/frame_transitions.h"
@@ -23,6 +24,7 @@
 #include "shell/saved_positions.h"
 #include "shell/window_placement.h"
 #include "shell/window_title.h"
+#include "startup/chunk_reader.h"
 #include "startup/frame_loader.h"
 #include "startup/frame_object_infos.h"
 #include "startup/sound_items.h"
@@ -227,6 +229,32 @@ int CreateFrameCollisionMask(const FrameRecord& frame) {
     return CreateCollisionMask(FrameSprites(), CollisionMarginX, CollisionMarginY, kinds);
 }
 
+namespace {
+
+// Takes down what a frame's start built (objects, sounds, events and the run state), keeping nothing for
+// the next frame.
+void TakeDownFrameStart(FrameRunState* built) {
+    FreeBackgroundQueue();
+    if (FrameRecord* frame = Services().frame) ResetFrameLayers(*frame, false);
+    StopFrameSounds(App());
+    KillAllObjects();
+    EndFrameEvents(built);
+    ReleaseMouse();
+    FreeFrameRunState(built);
+}
+
+// "Frame <n> cannot start.", with the events chunk's place when its program is what failed.
+int ReportFrameStartFailure(const FrameRecord& frame, int code) {
+    const ApplicationRecord& app = App();
+    const DamagePlace place{ChunkFrameEvents, frame.eventsChunkOffset};
+    const bool damagedEvents = code == FrameEventsDamaged && frame.events;
+    ShowLoadFailure(nullptr, app.dataFilePath, app.currentFrameIndex, FrameFailure::Start,
+                    damagedEvents ? &place : nullptr, damagedEvents ? 0 : ErrorOutOfMemory);
+    return -1;
+}
+
+} // namespace
+
 int StartFrameRun(bool fadeIn) {
     FrameRecord* frame = Services().frame;
     if (App().run.pendingPositionFile[0]) {
@@ -237,17 +265,10 @@ int StartFrameRun(bool fadeIn) {
             if (fadeIn) CurrentRunState()->runFlags |= RunFadeInPending;
             return 0;
         }
-        if (FrameRunState* built = CurrentRunState()) {
-            ResetFrameLayers(*frame, false);
-            StopFrameSounds(App());
-            KillAllObjects();
-            EndFrameEvents(built);
-            ReleaseMouse();
-            FreeFrameRunState(built);
-        }
+        if (FrameRunState* built = CurrentRunState()) TakeDownFrameStart(built);
     }
     frame->maxObjects = FrameObjectCapacity(*frame);
-    if (CreateFrameRunState() != 0) return -1;
+    if (CreateFrameRunState() != 0) return ReportFrameStartFailure(*frame, ErrorOutOfMemory);
     FrameRunState* s = CurrentRunState();
     if (fadeIn) s->runFlags |= RunFadeInPending;
     ResetObjectList();
@@ -259,7 +280,10 @@ int StartFrameRun(bool fadeIn) {
     frame->scrollY = s->scrollY;
     RedrawFrame(RedrawFirstOfRun);
     RestoreGlobalObjects();
-    if (const int r = StartFrameEvents(*s); r != 0) return r;
+    if (const int r = StartFrameEvents(*s); r != 0) {
+        TakeDownFrameStart(s);
+        return ReportFrameStartFailure(*frame, r);
+    }
     CaptureMouse();
     s->exitParameter = 0;
     InitFrameRunState();
@@ -299,7 +323,9 @@ int StartCurrentFrame() {
     const bool fadeIn = frame->fadeIn.data != nullptr;
     if (const int r = StartFrameRun(fadeIn); r != 0) {
         AllowFrameWindowUpdates(true);
+        FreeCollisionMask(FrameSprites());
         FreeFrame(frame);
+        Services().frame = nullptr;
         app.run.frame = nullptr;
         app.currentFrameIndex = -1;
         app.runState = StateQuit;

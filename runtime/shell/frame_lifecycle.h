@@ -13,6 +13,9 @@ struct FrameRecord;
 
 // 0, a string-table error code (> 0) or -1 (the frame could not be loaded).
 int StartCurrentFrame();
+// Builds the current frame's run: its objects, values and prepared events. A failure is reported (the frame,
+// and the events chunk's place when its program does not hold together), everything the start built is
+// freed again, and the result is -1.
 int StartFrameRun(bool fadeIn);
 // 0 while the frame goes on, else the frame's end code.
 int FrameTick();

@@ -193,18 +193,18 @@ int CreateFrameRunState() {
 
 int StartFrameEvents(FrameRunState& s, bool fromStored) {
     FrameEvents* events = s.frame ? s.frame->events : nullptr;
-    if (events && PrepareFrameEvents(*events, s, fromStored) != 0) return -1;
+    if (events && PrepareFrameEvents(*events, s, fromStored) != 0) return FrameEventsDamaged;
     if (!s.eventState) s.eventState = new (std::nothrow) EventRunState;
     if (!s.eventState) {
         if (events) ReleaseFrameEventLists(*events);
-        return -1;
+        return FrameEventsOutOfMemory;
     }
     try {
         AttachEventState(s.eventState, &s, events);
     } catch (const std::bad_alloc&) {
         AttachEventState(nullptr, nullptr, nullptr);
         if (events) ReleaseFrameEventLists(*events);
-        return -1;
+        return FrameEventsOutOfMemory;
     }
     return 0;
 }

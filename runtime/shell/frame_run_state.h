@@ -211,7 +211,10 @@ struct FrameRunState {
 int CreateFrameRunState();
 void FreeFrameRunState(FrameRunState* state);
 // Prepares the current frame's events over the run state (from the stored program unless `fromStored` is
-// false) and attaches the run's event state to them; 0, or -1 when memory ran out or the program is damaged.
+// false) and attaches the run's event state to them; 0, FrameEventsDamaged when the program does not
+// hold together, or FrameEventsOutOfMemory.
+constexpr int FrameEventsDamaged = -1;
+constexpr int FrameEventsOutOfMemory = 8;
 int StartFrameEvents(FrameRunState& state, bool fromStored = true);
 // Frees the frame's event lists and detaches and frees the run's event state.
 void EndFrameEvents(FrameRunState* state);

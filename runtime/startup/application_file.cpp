@@ -34,8 +34,11 @@ ApplicationRecord* LoadApplication(const WCHAR* path, std::int32_t value, Applic
         ShowErrorMessage(nullptr, ErrorCannotOpen, dataPath);
         return nullptr;
     }
+    // A damaged chunk is reported at its offset in the file, past whatever comes before the data.
+    LastChunkFailure().dataOffset = base;
     ApplicationRecord* app =
         LoadApplicationFromStream(stream, dataPath, value, parent, description, windowStyle, windowOption);
+    LastChunkFailure().dataOffset = 0;
     if (app) app->dataBaseOffset = base;
     return app;
 }

@@ -708,6 +708,7 @@ ApplicationRecord* LoadApplicationFromStream(CInputFile* stream, const WCHAR* da
     int code = AddRunningApplication(app) && InitRecord(*app, parent, description, dataPath)
                    ? LoadOk
                    : ErrorOutOfMemory;
+    ClearChunkFailure();
     if (code == LoadOk) {
         LoadState st{app, stream, windowStyle, {}, {}, false, false, false, 0};
         code = LoadInto(st);
@@ -715,7 +716,7 @@ ApplicationRecord* LoadApplicationFromStream(CInputFile* stream, const WCHAR* da
     if (code == LoadOk) app->value = value;
     if (error) *error = code;
     if (code != LoadOk) {
-        ShowErrorMessage(nullptr, code, dataPath);
+        ReportLoadError(code, dataPath);
         CloseApplication(app);
         return nullptr;
     }

@@ -3,6 +3,8 @@
 #include "startup/byte_reader.h"
 #include "startup/chunk_cipher.h"
 
+#include "shell/error_message.h"
+
 #include "vtrs2/compression.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
@@ -53,6 +55,40 @@ int InflateFromStream(void* destination, std::uint32_t size, CInputFile& stream,
 }
 
 } // namespace
+
+ChunkFailure& LastChunkFailure() {
+    static ChunkFailure failure;
+    return failure;
+}
+
+void ClearChunkFailure() {
+    ChunkFailure& f = LastChunkFailure();
+    f.located = false;
+    f.id = NoChunkId;
+    f.offset = 0;
+}
+
+void NoteChunkFailure(std::uint32_t id, std::int64_t offset) {
+    ChunkFailure& f = LastChunkFailure();
+    f.located = true;
+    f.id = id;
+    f.offset = offset;
+    ++f.count;
+}
+
+void ReportLoadError(int code, const win32::WCHAR* fileName, std::int32_t frameIndex) {
+    if (code <= 0) return;
+    const ChunkFailure& f = LastChunkFailure();
+    if (!IsDamagedDataCode(code) || !f.located) {
+        if (frameIndex < 0)
+            ShowErrorMessage(nullptr, code, fileName);
+        else
+            ShowLoadFailure(nullptr, nullptr, frameIndex, FrameFailure::Load, nullptr, code);
+        return;
+    }
+    const DamagePlace place{f.id == NoChunkId ? DamagedChunkUnknown : f.id, f.dataOffset + f.offset};
+    ShowLoadFailure(nullptr, fileName, frameIndex, FrameFailure::Load, &place, code);
+}
 
 std::uint32_t MaxInflatedSize(std::uint32_t storedBytes) {
     return static_cast<std::uint32_t>(

@@ -29,17 +29,49 @@ std::uint32_t MaxInflatedSize(std::uint32_t storedBytes);
 // refused with StreamEndOfData before anyone reads it.
 int ReadChunkHeader(CInputFile& stream, ChunkHeader& header);
 
+// Where the last failed chunk list walk stopped: the chunk being read (the innermost, when lists nest) and
+// the offset of its header in the stream, so that a damaged file can be reported with the place of the
+// damage. `id` is NoChunkId when the header itself could not be read.
+constexpr std::uint32_t NoChunkId = 0x10000;
+struct ChunkFailure {
+    bool located = false;
+    std::uint32_t id = NoChunkId;
+    std::int64_t offset = 0;
+    std::uint32_t count = 0;     // failures noted so far, to tell an inner walk's note from an older one
+    std::int64_t dataOffset = 0; // where the stream's data starts in its file (packed behind the program)
+};
+ChunkFailure& LastChunkFailure();
+// Forgets the last failure's place: each load starts with none. The data's offset in its file is kept.
+void ClearChunkFailure();
+void NoteChunkFailure(std::uint32_t id, std::int64_t offset);
+
+// Reports a load's failure: a code of damaged data with the place the walk noted (in the file: the data's
+// offset added), after "Frame <n> cannot be loaded." for a frame (its index, else -1); other codes, and
+// damage with no place, as their message. Codes of 0 and below stay silent.
+void ReportLoadError(int code, const win32::WCHAR* fileName, std::int32_t frameIndex = -1);
+
 // Walks a chunk list from the stream's position to its end chunk: `visit` (ChunkHeader) is called for each
 // chunk with a payload, and the stream is then set to the chunk after it, wherever the visit left it. Gives
-// 0, the first non-zero result of a visit, or a reader code.
+// 0, the first non-zero result of a visit, or a reader code; on a failure the chunk is noted as its place.
 template <typename Visit> int WalkChunkList(CInputFile& stream, Visit&& visit) {
     for (;;) {
+        const std::int64_t at = stream.GetPosition();
+        const bool wholeHeader =
+            static_cast<std::int64_t>(stream.GetSize()) - at >= static_cast<std::int64_t>(ChunkHeaderSize);
         ChunkHeader h;
-        if (int code = ReadChunkHeader(stream, h)) return code;
+        if (int code = ReadChunkHeader(stream, h)) {
+            NoteChunkFailure(wholeHeader ? h.id : NoChunkId, at);
+            return code;
+        }
         if (h.id == ChunkEnd) return LoadOk;
         if (h.size == 0) continue;
         const std::int64_t next = static_cast<std::int64_t>(stream.GetPosition()) + h.size;
-        if (int code = visit(h)) return code;
+        const std::uint32_t noted = LastChunkFailure().count;
+        if (int code = visit(h)) {
+            // A list read inside this chunk that failed has noted its own chunk already.
+            if (LastChunkFailure().count == noted) NoteChunkFailure(h.id, at);
+            return code;
+        }
         stream.Seek(static_cast<win32::LONG>(next), SeekFromStart);
     }
 }

@@ -325,6 +325,8 @@ int OnEffect(FrameLoad& fl, const ChunkHeader& h) {
 
 // The event program: read, and converted when the data stores 8-bit strings.
 int OnEvents(FrameLoad& fl, const ChunkHeader& h) {
+    fl.frame.eventsChunkOffset =
+        fl.app.dataBaseOffset + static_cast<std::int64_t>(fl.stream.GetPosition()) - ChunkHeaderSize;
     Payload p;
     if (int code = Read(fl, h, p)) return code;
     if (!fl.frame.events && !(fl.frame.events = NewFrameEvents())) return ErrorOutOfMemory;
@@ -380,8 +382,8 @@ int ReadFrameChunkList(FrameLoad& fl) {
     return fl.frame.layerCount > 0 ? LoadOk : ErrorSilent;
 }
 
-void ReportFrameError(int code) {
-    if (code > 0) ShowErrorMessage(nullptr, code);
+void ReportFrameError(const ApplicationRecord& app, std::int32_t index, int code) {
+    ReportLoadError(code, app.dataFilePath, index);
 }
 
 // Every frame uses the list's images: by stored index until the list is translated, then by handle.
@@ -536,11 +538,12 @@ FrameRecord* LoadFrameChunks(int* error) {
     frame->playerCount = 1;
     std::fill(std::begin(frame->factors), std::end(frame->factors), 1.0f);
     FrameLoad fl{*app, *app->dataStream, *frame};
+    ClearChunkFailure();
+    LastChunkFailure().dataOffset = app->dataBaseOffset;
     const int code = ReadFrameChunkList(fl);
     FlagFrameItemObjectInfos(*frame);
     if (error) *error = code;
     if (code != LoadOk) {
-        ReportFrameError(code);
         FreeFrame(frame);
         services.frame = previous;
         return nullptr;
@@ -552,7 +555,8 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     ApplicationRecord* app = CurrentApplication();
     if (!app || !app->dataStream || !app->frameOffsets || index < 0 || index >= app->framesCounted) {
         if (error) *error = StreamDataError;
-        ReportFrameError(StreamDataError);
+        if (app) ClearChunkFailure();
+        ReportLoadError(StreamDataError, app ? app->dataFilePath : nullptr, index);
         return nullptr;
     }
     PrepareObjectInfosForFrame(*app);
@@ -561,6 +565,7 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     FrameRecord* frame = LoadFrameChunks(&code);
     if (error) *error = code;
     if (!frame) {
+        ReportFrameError(*app, index, code);
         // The codes that show no message (no layer array, a chunk enciphered without the key) still leave
         // a line, so that a run that ends at its first frame never ends unexplained.
         if (code <= 0)
@@ -580,7 +585,7 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     if (code == LoadOk) code = LoadFrameBanks(*app, *frame);
     if (code != LoadOk) {
         if (error) *error = code;
-        ReportFrameError(code);
+        ReportFrameError(*app, index, code);
         FreeFrame(frame);
         return nullptr;
     }

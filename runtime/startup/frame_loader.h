@@ -19,7 +19,7 @@ struct ApplicationRecord;
 FrameRecord* LoadFrame(std::int32_t index, int* error = nullptr);
 
 // Reads the chunk list at the data stream's position into a new current FrameRecord; null on failure, with
-// the previous current frame restored.
+// the previous current frame restored (LoadFrame reports the failure).
 FrameRecord* LoadFrameChunks(int* error = nullptr);
 
 void FreeFrame(FrameRecord* frame);

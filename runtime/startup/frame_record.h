@@ -149,6 +149,9 @@ struct FrameRecord {
     // the most backdrops a layer takes at run time (0: the runtime's default).
     std::int32_t scrollX, scrollY;
     std::int32_t maxLayerBackdrops;
+    // Where the events chunk's header lies in the file, to say where a program that does not hold together
+    // was read from.
+    std::int64_t eventsChunkOffset;
 };
 
 } // namespace vtrrt

@@ -171,6 +171,13 @@ bool BmpSeeds(const fs::path& folder) {
         w.Bytes(packed);
         ok &= WriteRaw(folder, name, w.Take());
     }
+    // A bare info header (size 40, 1 x 1, one plane, 32 bits, no compression) and one half-transparent pixel
+    // as blue, green, red and alpha: the surface it is read into gets an alpha plane at every depth (its save
+    // once failed at 8 bits).
+    Bytes halfAlpha = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 32, 0};
+    halfAlpha.resize(40, 0);
+    halfAlpha.insert(halfAlpha.end(), {0x0A, 0x14, 0x1E, 0x80});
+    ok &= WriteRaw(folder, "32bit-half-alpha-pixel", halfAlpha);
     return ok;
 }
 

@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <fstream>
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace win32;
@@ -250,6 +252,73 @@ TEST(BmpStream, LoadsFromMemoryAndSavesWithoutFileHeader) {
     EXPECT_EQ(saved.get()[40], 0x30);
     EXPECT_EQ(saved.get()[43], 0xFF); // no alpha plane: opaque
 }
+
+// A bare info header and one pixel whose fourth byte is neither 0 nor 0xFF, so that the surface it is read
+// into gets an alpha plane at every depth; the save keeps that alpha only where 32-bit pixels hold it.
+std::vector<BYTE> HalfAlphaPixel() {
+    std::vector<BYTE> bytes = HandBmp(1, 1, 32, 0, {}, {0x0A, 0x14, 0x1E, 0x80});
+    bytes.erase(bytes.begin(), bytes.begin() + 14);
+    return bytes;
+}
+
+std::vector<BYTE> SaveToMemory(cSurface& s) {
+    COutputMemFile output;
+    if (output.Create(64) != StreamOk || !s.SaveDibToStream(&output)) return {};
+    const auto size = static_cast<std::size_t>(output.GetSize());
+    std::unique_ptr<BYTE, void (*)(BYTE*)> saved(static_cast<BYTE*>(output.DetachBuffer()),
+                                                 [](BYTE* p) { FreeMemoryBlock(p); });
+    return std::vector<BYTE>(saved.get(), saved.get() + size);
+}
+
+struct AlphaRoundTripCase {
+    int depth;
+    bool alphaKept; // only 32-bit pixels have room for it
+};
+
+class BmpAlphaRoundTrip : public ::testing::TestWithParam<AlphaRoundTripCase> {};
+
+TEST_P(BmpAlphaRoundTrip, SavesWhatWasLoadedWithAnAlphaPlane) {
+    const auto [depth, alphaKept] = GetParam();
+    const std::vector<BYTE> bytes = HalfAlphaPixel();
+    CInputMemFile input;
+    ASSERT_EQ(input.Attach(bytes.data(), static_cast<LONG>(bytes.size())), StreamOk);
+    auto s = MakeSurface(1, 1, depth);
+    ASSERT_EQ(s->LoadDibFromStream(&input, 0, 0), 1);
+    const std::vector<BYTE> saved = SaveToMemory(*s);
+    ASSERT_FALSE(saved.empty()) << "error word " << std::hex << s->GetLastError();
+    ASSERT_EQ(saved.size(), static_cast<std::size_t>(GetDibSize(1, 1, depth)));
+    EXPECT_EQ(saved[14], depth); // bit count
+
+    CInputMemFile again;
+    ASSERT_EQ(again.Attach(saved.data(), static_cast<LONG>(saved.size())), StreamOk);
+    auto loaded = MakeSurface(1, 1, depth);
+    ASSERT_EQ(loaded->LoadDibFromStream(&again, 0, 0), 1);
+    EXPECT_EQ(PixelOf(*loaded, 0, 0), PixelOf(*s, 0, 0));
+    ASSERT_EQ(loaded->HasAlphaPlane(), alphaKept);
+    if (alphaKept) {
+        EXPECT_EQ(std::vector<BYTE>(saved.end() - 4, saved.end()),
+                  std::vector<BYTE>({0x0A, 0x14, 0x1E, 0x80}));
+        EXPECT_EQ(loaded->GetAlphaPlane()[0], 0x80);
+    }
+}
+
+// The colours themselves: 5-6-5 keeps the high bits of each, 32 bits all of them.
+TEST(BmpStream, AHalfTransparentPixelKeepsItsColourAtSixteenAndThirtyTwoBits) {
+    for (const auto& [depth, colour] :
+         {std::pair{16, RGB(0x18, 0x14, 0x08)}, std::pair{32, RGB(0x1E, 0x14, 0x0A)}}) {
+        const std::vector<BYTE> bytes = HalfAlphaPixel();
+        CInputMemFile input;
+        ASSERT_EQ(input.Attach(bytes.data(), static_cast<LONG>(bytes.size())), StreamOk);
+        auto s = MakeSurface(1, 1, depth);
+        ASSERT_EQ(s->LoadDibFromStream(&input, 0, 0), 1);
+        EXPECT_EQ(PixelOf(*s, 0, 0), colour) << depth;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, BmpAlphaRoundTrip,
+                         ::testing::Values(AlphaRoundTripCase{8, false}, AlphaRoundTripCase{16, false},
+                                           AlphaRoundTripCase{32, true}),
+                         [](const auto& info) { return test_support::Numbered("Bits", info.param.depth); });
 
 TEST(BmpStream, WideFileNamesAndRawPixelBlocks) {
     const std::string narrow = TempPath("wide.bmp");

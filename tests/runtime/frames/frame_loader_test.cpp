@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -203,13 +204,36 @@ const DamageCase damageCases[] = {
 
 class FrameDamage : public FrameLoader, public ::testing::WithParamInterface<DamageCase> {};
 
+// The offset of the last chunk of this id in the chunk list at `at`.
+std::size_t LastChunkAt(const Bytes& b, std::size_t at, std::uint16_t id) {
+    std::size_t found = 0;
+    while (at + 8 <= b.size()) {
+        const auto chunk = static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+        if (chunk == 0x7F7F) break;
+        if (chunk == id) found = at;
+        at += 8 + (b[at + 4] | (b[at + 5] << 8) | (b[at + 6] << 16) | (std::size_t{b[at + 7]} << 24));
+    }
+    return found;
+}
+
+// The frame is refused, and a damaged chunk is named with its offset in the file.
 TEST_P(FrameDamage, IsRefusedWithoutAFrame) {
     appwriter::FrameDesc desc = appwriter::DescribeFrame(320, 200, 0);
     desc.extra.push_back({GetParam().id, 0, GetParam().payload});
     int error = 0;
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(LoadOne(desc, StringForm::Wide, &error), nullptr);
+    const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(error, 0);
     EXPECT_EQ(Services().frame, nullptr);
+    if (error <= 0) return; // no layers: a line of its own
+    ASSERT_TRUE(app_);
+    char place[80];
+    std::snprintf(place, sizeof place,
+                  " : Frame 1 cannot be loaded. Damaged data in chunk 0x%04X at offset 0x%zX.\n",
+                  GetParam().id, LastChunkAt(bytes_, app_->frameOffsets[0], GetParam().id));
+    const std::u16string file = loadertest::DataPath;
+    EXPECT_NE(err.find("vtrrt: " + std::string(file.begin(), file.end()) + place), std::string::npos) << err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Chunks, FrameDamage, ::testing::ValuesIn(damageCases),

@@ -21,7 +21,6 @@ constexpr int BufferFull = 0x40000007;
 const std::string NotApplication = "This is not an application file!";
 const std::string Incompatible =
     "This application has been built with an incompatible version of Vantaro or Gridlark.";
-const std::string FileErrorText = "File error!";
 
 ApplicationDescription Small() {
     ApplicationDescription app;
@@ -30,12 +29,12 @@ ApplicationDescription Small() {
     return app;
 }
 
-// The offset of the first top-level chunk with this id.
-std::size_t ChunkAt(const Bytes& bytes, std::uint16_t id) {
+// The offset of the first (or a later) top-level chunk with this id.
+std::size_t ChunkAt(const Bytes& bytes, std::uint16_t id, int occurrence = 1) {
     std::size_t at = 16;
     while (at + 8 <= bytes.size()) {
         const std::uint16_t found = static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-        if (found == id) return at;
+        if (found == id && --occurrence == 0) return at;
         const std::uint32_t size = bytes[at + 4] | (bytes[at + 5] << 8) | (bytes[at + 6] << 16) |
                                    (static_cast<std::uint32_t>(bytes[at + 7]) << 24);
         at += 8 + size;
@@ -64,12 +63,38 @@ Bytes CompressedName(const std::function<void(Bytes&, std::size_t payload)>& dam
     return bytes;
 }
 
+// Where a case's damage is reported: the chunk (its first or a later instance), or the end of a list cut
+// short.
+struct Place {
+    std::uint16_t chunk = 0; // 0: no place, the case's message
+    int occurrence = 1;
+};
+constexpr std::uint16_t ListCutShort = 0xFFFF;
+
 struct DamageCase {
     const char* name;
     std::function<Bytes()> make;
     int code;
     std::string message; // empty: nothing is reported
+    Place place = {};
 };
+
+// "<file> : Damaged data in chunk 0x2224 at offset 0x88.", with the offset found in the damaged bytes.
+std::string Located(const Bytes& bytes, Place place) {
+    const std::u16string file = loadertest::DataPath;
+    char text[96];
+    if (place.chunk == ListCutShort)
+        std::snprintf(text, sizeof text, "Damaged data: the chunk list breaks off at offset 0x%zX.",
+                      bytes.size());
+    else
+        std::snprintf(text, sizeof text, "Damaged data in chunk 0x%04X at offset 0x%zX.", place.chunk,
+                      ChunkAt(bytes, place.chunk, place.occurrence));
+    return std::string(file.begin(), file.end()) + " : " + text;
+}
+
+std::string ExpectedMessage(const DamageCase& c, const Bytes& bytes) {
+    return c.place.chunk ? Located(bytes, c.place) : c.message;
+}
 
 const DamageCase Cases[] = {
     {"BadMagic",
@@ -99,21 +124,27 @@ const DamageCase Cases[] = {
          b.resize(ChunkAt(b, appwriter::ChunkAppName) + 10);
          return b;
      },
-     FileError, FileErrorText},
+     FileError,
+     "",
+     {appwriter::ChunkAppName}},
     {"OversizedChunk",
      [] {
          Bytes b = Written([](auto&) {});
          Put32(b, ChunkAt(b, appwriter::ChunkAppName) + 4, 0x80000000u);
          return b;
      },
-     FileError, FileErrorText},
+     FileError,
+     "",
+     {appwriter::ChunkAppName}},
     {"MissingEndChunk",
      [] {
          Bytes b = Written([](auto&) {});
          b.resize(b.size() - 8);
          return b;
      },
-     FileError, FileErrorText},
+     FileError,
+     "",
+     {ListCutShort}},
     {"HeaderChunkLargerThanTheHeader",
      [] {
          return Written([](auto& app) {
@@ -121,7 +152,9 @@ const DamageCase Cases[] = {
              app.extra.push_back({appwriter::ChunkAppHeader, 0, Bytes(200, 0)});
          });
      },
-     9, FileErrorText},
+     9,
+     "",
+     {appwriter::ChunkAppHeader}},
     {"BadCompressedData",
      [] {
          return CompressedName([](Bytes& b, std::size_t payload) {
@@ -129,19 +162,29 @@ const DamageCase Cases[] = {
                  b[i] ^= 0xA5;
          });
      },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkAppName}},
     {"InflatedSizeBeyondLimit",
      [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload, 0xFFFFFFF0u); }); },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkAppName}},
     {"InflatesPastDeclaredSize",
      [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload, b[payload] - 1u); }); },
-     BufferFull, FileErrorText},
+     BufferFull,
+     "",
+     {appwriter::ChunkAppName}},
     {"InflatesShortOfDeclaredSize",
      [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload, b[payload] + 1u); }); },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkAppName}},
     {"CompressedSizePastPayload",
      [] { return CompressedName([](Bytes& b, std::size_t payload) { Put32(b, payload + 4, 5000); }); },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkAppName}},
     {"EncipheredChunkReadWithoutKey",
      [] {
          return Written(
@@ -155,10 +198,14 @@ const DamageCase Cases[] = {
              app.header->frameCount = 1;
          });
      },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkFrame, 2}},
     {"FrameCountBeyondTheData",
-     [] { return Written([](auto& app) { app.header->frameCount = 0x7FFFFFFF; }); }, DataError,
-     FileErrorText},
+     [] { return Written([](auto& app) { app.header->frameCount = 0x7FFFFFFF; }); },
+     DataError,
+     "",
+     {appwriter::ChunkAppHeader}},
     {"EmbeddedNameTooLong",
      [] {
          return Written([](auto& app) {
@@ -166,7 +213,9 @@ const DamageCase Cases[] = {
                  std::vector<appwriter::EmbeddedFileDesc>{{std::u16string(300, u'a'), Bytes{1}}};
          });
      },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkEmbeddedFiles}},
     {"EmbeddedFileLongerThanItsChunk",
      [] {
          Bytes b = Written([](auto& app) {
@@ -176,31 +225,41 @@ const DamageCase Cases[] = {
          Put32(b, ChunkAt(b, appwriter::ChunkEmbeddedFiles) + 8 + 4 + 2 + 2, 1000);
          return b;
      },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkEmbeddedFiles}},
     {"GlobalStringCountBeyondTheChunk",
      [] {
          return Written([](auto& app) {
              app.extra.push_back({appwriter::ChunkGlobalStrings, 0, Bytes{0xE8, 3, 0, 0, 'a', 0}});
          });
      },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkGlobalStrings}},
     {"UnterminatedGlobalString",
      [] {
          return Written([](auto& app) {
              app.extra.push_back({appwriter::ChunkGlobalStrings, 0, Bytes{1, 0, 0, 0, 'a', 0}});
          });
      },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkGlobalStrings}},
     {"EffectOffsetOutsideTheBank",
      [] { return Written([](auto& app) { app.effectBankRaw = Bytes{1, 0, 0, 0, 0xE8, 3, 0, 0}; }); },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkEffectBank}},
     {"ImageListCountBeyondTheChunk",
      [] {
          return Written([](auto& app) {
              app.extra.push_back({appwriter::ChunkAppImageList, 0, Bytes{9, 0, 0, 0, 1, 0, 2, 0}});
          });
      },
-     DataError, FileErrorText},
+     DataError,
+     "",
+     {appwriter::ChunkAppImageList}},
 };
 
 class DamagedFile : public ::testing::TestWithParam<DamageCase> {
@@ -212,18 +271,19 @@ protected:
 TEST_P(DamagedFile, FailsWithItsCodeAndMessage) {
     const DamageCase& c = GetParam();
     const Bytes bytes = c.make();
+    const std::string message = ExpectedMessage(c, bytes);
     int code = 0;
     ::testing::internal::CaptureStderr();
     RecordPtr app = LoadFromMemory(bytes, &code);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(app, nullptr);
     EXPECT_EQ(code, c.code);
-    if (c.message.empty()) {
+    if (message.empty()) {
         EXPECT_EQ(err, "");
     } else {
-        EXPECT_NE(err.find("vtrrt: " + c.message + "\n"), std::string::npos) << err;
+        EXPECT_NE(err.find("vtrrt: " + message + "\n"), std::string::npos) << err;
         // Without a display the message box writes its caption and text.
-        EXPECT_NE(err.find("Error: " + c.message + "\n"), std::string::npos) << err;
+        EXPECT_NE(err.find("Error: " + message + "\n"), std::string::npos) << err;
     }
 }
 
@@ -231,13 +291,14 @@ TEST_P(DamagedFile, SwitchR0LeavesOnlyTheLineOnStderr) {
     const DamageCase& c = GetParam();
     vtrrt::ParseCommandLine(u"-R0");
     const Bytes bytes = c.make();
+    const std::string message = ExpectedMessage(c, bytes);
     int code = 0;
     ::testing::internal::CaptureStderr();
     RecordPtr app = LoadFromMemory(bytes, &code);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, c.code);
     EXPECT_EQ(err.find("Error: "), std::string::npos) << err;
-    EXPECT_EQ(err, c.message.empty() ? "" : "vtrrt: " + c.message + "\n");
+    EXPECT_EQ(err, message.empty() ? "" : "vtrrt: " + message + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, DamagedFile, ::testing::ValuesIn(Cases),

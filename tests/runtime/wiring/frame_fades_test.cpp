@@ -78,6 +78,7 @@ protected:
     void TearDown() override {
         wiringtest::StopApplicationRun(app_);
         FreeTransitionModules();
+        Services().endRequested = false;
         GetRuntimeFiles().tempFolder = kept_;
         SetFrameClock(previousClock_);
     }
@@ -164,12 +165,13 @@ TEST_F(FrameFades, AFadeOutGoesToItsColourBeforeTheNextFrameStarts) {
     EXPECT_EQ(app_->currentFrameIndex, 1);
 }
 
-// A quit asked while the first frame fades out or the second fades in, by the menu's commands or by the
-// close box, ends the application: the frame that was about to start never starts.
+// A quit asked while the first frame fades out or the second fades in, by the menu's commands, by the
+// close box or by an end of the run requested (as a termination signal does), ends the application: the
+// frame that was about to start never starts.
 struct QuitDuringFade {
     const char* name;
     bool fadeOut;
-    UINT message;
+    UINT message; // 0: an end of the run requested
     WPARAM wParam;
 };
 
@@ -185,7 +187,10 @@ TEST_P(FrameFadesQuit, QuitsAtOnce) {
         Start(c.fadeOut ? TwoFrames(Fade(50), std::nullopt) : TwoFrames(std::nullopt, Fade(50))));
     ASSERT_EQ(NextFrame(), 1);
     ASSERT_EQ(app_->runState, c.fadeOut ? StateFadeOut : StateFadeIn);
-    PostMessageW(Services().mainWindow, c.message, c.wParam, 0);
+    if (c.message)
+        PostMessageW(Services().mainWindow, c.message, c.wParam, 0);
+    else
+        RequestEndOfRun();
     EXPECT_EQ(Step(), 0);
     EXPECT_EQ(app_->runState, StateQuit);
     EXPECT_EQ(app_->currentFrameIndex, -1) << "a frame was started after the quit";
@@ -198,7 +203,9 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitDuringFade{"QuitInFadeOut", true, WM_COMMAND, CommandQuit},
                       QuitDuringFade{"OtherQuitInFadeOut", true, WM_COMMAND, CommandQuitToo},
                       QuitDuringFade{"CloseBoxInFadeIn", false, WM_SYSCOMMAND, SC_CLOSE},
-                      QuitDuringFade{"CloseBoxInFadeOut", true, WM_SYSCOMMAND, SC_CLOSE}),
+                      QuitDuringFade{"CloseBoxInFadeOut", true, WM_SYSCOMMAND, SC_CLOSE},
+                      QuitDuringFade{"EndRequestInFadeIn", false, 0, 0},
+                      QuitDuringFade{"EndRequestInFadeOut", true, 0, 0}),
     [](const ::testing::TestParamInfo<QuitDuringFade>& info) { return std::string(info.param.name); });
 
 TEST_F(FrameFades, RestartDuringAFadeRestartsTheApplication) {

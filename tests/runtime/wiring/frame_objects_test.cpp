@@ -30,6 +30,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -428,6 +431,95 @@ TEST_F(FrameEffects, EventsNameTheirSoundsByHandleAndTheirFilesWhereTheApplicati
     for (const std::uint8_t* p = file + 4; U16(p); p += 2)
         path.push_back(static_cast<char16_t>(U16(p)));
     EXPECT_EQ(path, u"/games/demo/data\\level.txt");
+}
+
+} // namespace
+
+namespace {
+
+using appwriter::Bytes;
+
+std::uint32_t U32At(const Bytes& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+// The offset of the first chunk with this id in the chunk list starting at `at` (frames are walked into).
+std::size_t FindChunk(const Bytes& b, std::size_t at, std::uint16_t id) {
+    constexpr std::uint16_t FrameChunk = 0x3333, EndChunk = 0x7F7F;
+    while (at + 8 <= b.size()) {
+        const auto found = static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+        if (found == id) return at;
+        if (found == EndChunk) break;
+        if (found == FrameChunk)
+            if (const std::size_t inner = FindChunk(b, at + 8, id)) return inner;
+        at += 8 + U32At(b, at + 4);
+    }
+    return 0;
+}
+
+// The first frame's events with one byte changed inside an expression: the end token's code becomes 0x26,
+// a token too short for its own header. The file is read whole; only preparing the events finds it.
+Bytes DamagedExpressionEvents() {
+    appwriter::EventProgramBuilder b;
+    b.objectInfoCount = 7;
+    b.conditionCounts[TypeSpecial + 7] = 40;
+    appwriter::EventGroupDesc g;
+    appwriter::EventRecordDesc always;
+    always.type = TypeSpecial;
+    always.number = -1;
+    g.conditions.push_back(always);
+    appwriter::EventRecordDesc set;
+    set.type = TypeSpecial;
+    set.number = 3;
+    set.parameters.push_back(appwriter::ExpressionParameter(22, appwriter::ExpressionBuilder().Integer(1)));
+    g.actions.push_back(set);
+    b.AddGroup(g);
+    Bytes payload = b.ChunkPayload();
+    const Bytes integerOne = {0xFF, 0xFF, 0, 0, 10, 0, 1, 0, 0, 0};
+    const auto at = std::search(payload.begin(), payload.end(), integerOne.begin(), integerOne.end());
+    if (at == payload.end()) {
+        ADD_FAILURE() << "no integer token in the events";
+        return payload;
+    }
+    at[static_cast<std::ptrdiff_t>(integerOne.size())] = 0x26;
+    return payload;
+}
+
+// A frame whose events do not hold together cannot start: it says which frame and where its events lie in
+// the file, the run ends on the error, and the objects, values and run state its start made are freed again
+// (the sanitizer's leak check at the end of the run sees any that are not).
+TEST(FrameStart, ADamagedEventProgramIsReportedWithItsChunkAndTheStartIsTakenDown) {
+    appwriter::ApplicationDescription d = Describe();
+    d.frames[0] = Frame({{1, Ship, 10, 20, 0, 0, 0}, {2, Wall, 0, 150, 0, 0, 0}, {3, Rock, 30, 40, 0, 0, 1}},
+                        DamagedExpressionEvents());
+    const Bytes bytes = appwriter::WriteApplication(d);
+    const std::size_t events = FindChunk(bytes, 16, 0x333D);
+    ASSERT_NE(events, 0u);
+    loadertest::RecordPtr app;
+    GetCommandLineOptions().errorBoxes = 0;
+    Services().displayFlags = 0;
+    ASSERT_EQ(CreateLibraryContext(nullptr), 0);
+    app = loadertest::LoadFromMemory(bytes);
+    ASSERT_TRUE(app);
+    SetCurrentApplication(app.get());
+    ASSERT_EQ(CreateMainWindow(*app), 0);
+    ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
+    ASSERT_EQ(StartApplication(app.get()), 1);
+    ::testing::internal::CaptureStderr();
+    RunApplicationStep(app.get(), 0);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    char place[64];
+    std::snprintf(place, sizeof place, "chunk 0x333D at offset 0x%zX.", events);
+    const std::u16string file = loadertest::DataPath;
+    const std::string line = "vtrrt: " + std::string(file.begin(), file.end()) +
+                             " : Frame 1 cannot start. Damaged data in " + place + "\n";
+    EXPECT_NE(err.find(line), std::string::npos) << err;
+    EXPECT_EQ(app->runState, StateQuit);
+    EXPECT_NE(app->run.startError, 0);
+    EXPECT_EQ(app->run.frame, nullptr);
+    EXPECT_EQ(Services().frame, nullptr);
+    EXPECT_EQ(CurrentRunState(), nullptr);
+    wiringtest::StopApplicationRun(app);
 }
 
 } // namespace
