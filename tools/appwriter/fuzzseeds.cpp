@@ -148,7 +148,7 @@ bool BankSeeds(const fs::path& folder) {
     return ok;
 }
 
-// bmp_reader: bitmap files, the 14-byte file header before a packed bitmap.
+// bmp_reader: bitmap files, the 14-byte file header before a packed bitmap, and one bare packed bitmap.
 bool BmpSeeds(const fs::path& folder) {
     const std::vector<std::pair<const char*, appwriter::DibDesc>> shapes = {
         {"1bit", {9, 4, 1, false, 0, false}},
