@@ -50,8 +50,7 @@ std::atomic<int> deadlineSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 struct sigaction previousAlarm {};
 
-// The folders the run owns go first: whatever ends the process here, nothing of the run stays behind. The
-// signal is blocked inside its own handler and takes effect when the handler returns.
+// The folders the run owns go first: whatever ends the process here, nothing of the run stays behind.
 void EndAsTheSignalWould(int number) {
     detail::RemoveOwnedFolders();
     ::signal(number, SIG_DFL);
