@@ -45,12 +45,18 @@ public:
             else
                 unsetenv(v.name);
         }
-        // What failing tests wrote stays to be looked at.
+        std::error_code error;
+        // What failing tests wrote is checked no further; it stays to be looked at only when asked for.
         if (!::testing::UnitTest::GetInstance()->Passed()) {
-            std::fprintf(stderr, "the failed tests' temporary files are kept in %s\n", folder_.c_str());
+            if (const char* keep = std::getenv("VTR_KEEP_TEST_FILES"); keep && *keep == '1') {
+                std::fprintf(stderr, "the failed tests' temporary files are kept in %s\n", folder_.c_str());
+            } else {
+                fs::remove_all(folder_, error);
+                std::fprintf(stderr, "the failed tests' temporary files were removed (VTR_KEEP_TEST_FILES=1 "
+                                     "keeps them)\n");
+            }
             return;
         }
-        std::error_code error;
         std::string left;
         for (const auto& entry : fs::directory_iterator(folder_, error)) {
             const std::string name = entry.path().filename().string();
