@@ -95,6 +95,8 @@ RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
 MINMAXINFO MinMaxOf(HWND window);
 DWORD LayerTime();
 bool EnsureVideo();
+// Has a lost X display connection end the run with its temporary folders removed (after video starts).
+void WatchDisplayConnection();
 // The desktop's size, and the screen's: the set display mode's while one is set, else the desktop's.
 SIZE DesktopSize();
 SIZE ScreenSize();

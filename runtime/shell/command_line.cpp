@@ -79,6 +79,26 @@ std::size_t ReadFileArgument(std::u16string_view text, std::size_t pos, std::u16
     return end;
 }
 
+std::size_t WordEnd(std::u16string_view text, std::size_t pos) {
+    const std::size_t end = text.find(u' ', pos);
+    return end == std::u16string_view::npos ? text.size() : end;
+}
+
+// An argument that names an existing file is the application data, whatever it begins with: on this system a
+// path begins with the switch character. The argument is one word, or a quoted one; `end` is the position
+// behind it.
+bool NamesExistingFile(std::u16string_view text, std::size_t pos, std::u16string& name, std::size_t& end) {
+    if (At(text, pos) == u'"') {
+        end = ReadSwitchArgument(text, pos, name);
+    } else {
+        end = WordEnd(text, pos);
+        name.assign(text.substr(pos, end - pos));
+    }
+    if (name.empty()) return false;
+    const win32::DWORD attributes = win32::GetFileAttributesW(name.c_str());
+    return attributes != win32::INVALID_FILE_ATTRIBUTES && !(attributes & win32::FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Switches that begin with NO must end behind their name: a blank, the end, or the next switch.
 bool EndsAt(std::u16string_view text, std::size_t pos) {
     return IsSwitchEnd(text, pos) || IsSwitchStart(text[pos]);
@@ -186,10 +206,6 @@ bool IsHelp(std::u16string_view text, std::size_t pos, std::size_t& end) {
 bool IsLongSwitch(std::u16string_view text, std::size_t pos) {
     return At(text, pos) == u'-';
 }
-std::size_t WordEnd(std::u16string_view text, std::size_t pos) {
-    const std::size_t end = text.find(u' ', pos);
-    return end == std::u16string_view::npos ? text.size() : end;
-}
 
 std::u16string SwitchToken(std::u16string_view text, std::size_t start) {
     if (IsLongSwitch(text, start + 1))
@@ -236,7 +252,15 @@ std::size_t ReadSwitchArgument(std::u16string_view text, std::size_t pos, std::u
 void ReadFileSwitch(std::u16string_view text) {
     CommandLineOptions& options = GetCommandLineOptions();
     std::size_t pos = SkipSpaces(text, 0);
-    while (pos < text.size() && IsSwitchStart(text[pos])) {
+    while (pos < text.size()) {
+        std::u16string file;
+        std::size_t fileEnd = 0;
+        if (NamesExistingFile(text, pos, file, fileEnd)) {
+            options.applicationFileName = file;
+            pos = SkipSpaces(text, fileEnd);
+            continue;
+        }
+        if (!IsSwitchStart(text[pos])) break;
         ++pos;
         const char32_t letter = FoldCase(At(text, pos));
         if (IsLongSwitch(text, pos)) {
@@ -265,7 +289,15 @@ void ParseCommandLine(std::u16string_view text) {
     if (text.empty()) return;
     ReadFileSwitch(text);
     std::size_t pos = SkipSpaces(text, 0);
-    while (pos < text.size() && IsSwitchStart(text[pos])) {
+    while (pos < text.size()) {
+        // Read as the application data by ReadFileSwitch.
+        std::u16string file;
+        std::size_t fileEnd = 0;
+        if (NamesExistingFile(text, pos, file, fileEnd)) {
+            pos = SkipSpaces(text, fileEnd);
+            continue;
+        }
+        if (!IsSwitchStart(text[pos])) break;
         const std::size_t start = pos++;
         std::size_t helpEnd = 0;
         if (IsHelp(text, pos, helpEnd)) {
@@ -299,7 +331,8 @@ void ParseCommandLine(std::u16string_view text) {
 }
 
 const char* CommandLineHelp() {
-    return "Usage: vtrrt [switches]\n"
+    return "Usage: vtrrt [switches] [file]\n"
+           "An argument that names an existing file is the application data file to run (as -F names it).\n"
            "Switches begin with '-' or '/' and are matched without regard to case:\n"
            "  -F <file>   run this application data file when none is packed behind the program\n"
            "              (quote a name that has a ' -' or ' /' in it)\n"

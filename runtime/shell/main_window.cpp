@@ -19,7 +19,6 @@
 #include "vtrs2/app_window.h"
 #include "vtrs2/surface_prototypes.h"
 #include "win32/gdi.h"
-#include "win32/instance.h"
 #include "win32/kernel.h"
 
 #include <cstdio>
@@ -31,7 +30,6 @@ using namespace win32;
 namespace {
 
 constexpr int ClassExtraBytes = 12;
-constexpr int ClassNameUnits = 64;
 constexpr int StringClassNotRegistered = 23;
 constexpr int StringCannotInitialize = 23;
 constexpr int StringWindowInit = 2;
@@ -43,20 +41,6 @@ constexpr DWORD RtlLayoutNoInherit = 0x500000;
 
 HCURSOR StandardArrow() {
     return reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(1));
-}
-
-// Another instance shows itself by a main window of ours (or a screen saver's) in this process, or by its
-// hold on the instance lock.
-bool OtherInstanceRuns() {
-    const bool alone = RegisterProgramInstance(u"vtrrt-instance") != FALSE;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        WCHAR name[ClassNameUnits]{};
-        const int n = GetClassNameW(w, name, ClassNameUnits);
-        const std::u16string_view cls(name, n > 0 ? static_cast<std::size_t>(n) : 0);
-        if (EqualsIgnoringCase(cls, MainWindowClass) || EqualsIgnoringCase(cls, u"WindowsScreenSaverClass"))
-            return true;
-    }
-    return !alone;
 }
 
 bool Register(HINSTANCE instance, const WCHAR* name, WNDPROC proc) {
@@ -101,8 +85,9 @@ void ApplyMainWindowStyle(HWND window, const ApplicationRecord& app) {
 }
 
 int RegisterWindowClasses(HINSTANCE instance) {
+    // Each run folder says whether its run still lives, so the purge needs no other instance to be absent.
     static bool purged = false;
-    if (!purged && !OtherInstanceRuns()) PurgeStaleTempFolders();
+    if (!purged) PurgeStaleTempFolders();
     purged = true;
     if (!Register(instance, MainWindowClass, MainWindowProc) ||
         !Register(instance, FrameWindowClass, FrameWindowProc))

@@ -82,7 +82,7 @@ int CreateTempFolder(std::u16string& folder);
 int CreateFolderPath(std::u16string_view path);
 // Makes the folder of a file path current.
 void ChangeToFolderOfPath(std::u16string_view path);
-// Removes the runtime files that runs at least four days old left in the system temporary folder.
+// Removes from the system temporary folder every run folder whose run has ended, with all it holds.
 void PurgeStaleTempFolders();
 
 // The full path of a module (null: the program), of whatever length; empty when it has none.
@@ -97,8 +97,5 @@ std::u16string ModuleSearchFolder();
 
 void AppendBackslash(std::u16string& path);
 void RemoveTrailingBackslash(std::u16string& path);
-
-// Day count used to age temporary folders: year x 365 + days of the months before + day of the month.
-int DayNumber(const win32::SYSTEMTIME& time);
 
 } // namespace vtrrt

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 using namespace win32;
@@ -118,31 +122,78 @@ TEST_F(ConsoleControl, TheLastRoutineRemovedGivesTheSignalsBackAndIgnoredOnesSta
     EXPECT_FALSE(SetConsoleCtrlHandler(nullptr, TRUE));
 }
 
-using ConsoleControlDeathTest = ConsoleControl;
+// The death tests' processes make their run folder in a temporary folder of the test's own.
+class ConsoleControlDeathTest : public ConsoleControl {
+protected:
+    void SetUp() override {
+        ConsoleControl::SetUp();
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        std::string pattern = (std::filesystem::temp_directory_path() / "console-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        temp_ = pattern;
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(temp_);
+        ConsoleControl::TearDown();
+    }
+    // In the dying process: a run folder with a file in it.
+    void MakeRunFolder() const {
+        setenv("TMPDIR", temp_.c_str(), 1);
+        const std::u16string folder = CreateUniqueTempFolder(u"vrt");
+        if (folder.empty()) std::_Exit(2);
+        std::ofstream(ToUtf8(folder) + "/libvtrs2.so") << "x";
+    }
+    bool TempIsEmpty() const { return std::filesystem::is_empty(temp_); }
 
-TEST_F(ConsoleControlDeathTest, ASecondSignalBeforeTheFirstIsDeliveredEndsTheProcess) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::filesystem::path temp_;
+};
+
+// A signal sent to the program and then to its group arrives twice before the program reads its messages: the
+// run still gets to end in order, and once it has, nothing ends it later.
+TEST_F(ConsoleControlDeathTest, ASecondSignalBeforeTheFirstIsDeliveredLeavesTheRunItsEnd) {
     EXPECT_EXIT(
         {
             ::signal(SIGINT, SIG_DFL);
             SetConsoleCtrlHandler(Takes, TRUE);
             ::raise(SIGINT);
             ::raise(SIGINT);
+            ReadMessages();
+            if (Calls().size() != 1) std::_Exit(2);
+            SetConsoleCtrlHandler(Takes, FALSE);
+            // Past the deadline the second signal set.
+            sleep(3);
             std::_Exit(0);
         },
-        ::testing::KilledBySignal(SIGINT), "");
+        ::testing::ExitedWithCode(0), "");
+}
+
+// A run that does not get to its end in time is ended as the signal would end it, its folders removed.
+TEST_F(ConsoleControlDeathTest, ARunThatDoesNotEndByTheDeadlineEndsWithItsFoldersRemoved) {
+    EXPECT_EXIT(
+        {
+            MakeRunFolder();
+            ::signal(SIGTERM, SIG_DFL);
+            SetConsoleCtrlHandler(Takes, TRUE);
+            ::raise(SIGTERM);
+            ::raise(SIGTERM);
+            for (;;)
+                pause();
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_TRUE(TempIsEmpty());
 }
 
 TEST_F(ConsoleControlDeathTest, AnEventEveryRoutineDeclinesEndsTheProcessAsTheSignalWould) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
+            MakeRunFolder();
             SetConsoleCtrlHandler(Declines, TRUE);
             ::raise(SIGTERM);
             ReadMessages();
             std::_Exit(0);
         },
         ::testing::KilledBySignal(SIGTERM), "");
+    EXPECT_TRUE(TempIsEmpty());
 }
 
 } // namespace

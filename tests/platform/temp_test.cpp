@@ -1,9 +1,14 @@
 #include "temp_tree.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
 using namespace win32;
@@ -81,6 +86,113 @@ TEST(TempFolders, EachIsNewAndCarriesThePrefix) {
         EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
     }
     EXPECT_TRUE(CreateUniqueTempFolder(u"a/b").empty());
+}
+
+namespace fs = std::filesystem;
+
+// What a folder holds, by name.
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A run folder with something in it, as a run leaves it.
+std::u16string MakeRunFolder() {
+    const std::u16string folder = CreateUniqueTempFolder(u"vrt");
+    if (folder.empty()) return folder;
+    const std::string host = ToUtf8(folder);
+    fs::create_directories(host + "/sub/deeper");
+    std::ofstream(host + "/vtrtrans.dll") << "x";
+    std::ofstream(host + "/sub/deeper/m.mvx") << "x";
+    return folder;
+}
+
+using OwnedFolders = TempTree;
+
+// A child owns a run folder until it is killed outright; then the folder is abandoned and goes whole, mark
+// and all.
+TEST_F(OwnedFolders, AFolderIsAbandonedOnceItsOwnerIsKilledAndNotBefore) {
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("TMPDIR", host_.c_str(), 1);
+        const std::string made = ToUtf8(MakeRunFolder()) + "\n";
+        if (write(pipeFds[1], made.data(), made.size()) < 0) _exit(2);
+        pause();
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string made;
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n')
+        made.push_back(c);
+    close(pipeFds[0]);
+    ASSERT_FALSE(made.empty());
+    const std::u16string folder = FromUtf8(made);
+    EXPECT_FALSE(IsFolderAbandoned(folder.c_str()));
+    EXPECT_FALSE(RemoveAbandonedFolder(folder.c_str()));
+    EXPECT_TRUE(fs::exists(made + "/sub/deeper/m.mvx"));
+
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_TRUE(IsFolderAbandoned(folder.c_str()));
+    EXPECT_TRUE(RemoveAbandonedFolder(folder.c_str()));
+    EXPECT_TRUE(Names(host_).empty());
+}
+
+// Folders of this live process, folders just made and not yet marked, links and plain files are never
+// abandoned; an unmarked folder left unchanged a while is.
+TEST_F(OwnedFolders, OnlyFoldersWithoutALiveOwnerAreAbandoned) {
+    setenv("TMPDIR", host_.c_str(), 1);
+    const std::u16string mine = MakeRunFolder();
+    unsetenv("TMPDIR");
+    ASSERT_FALSE(mine.empty());
+    MakeFolder("vrtFRESH0");
+    MakeFolder("vrtOLD000/inner");
+    fs::last_write_time(host_ + "/vrtOLD000", fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    fs::create_directory_symlink(host_ + "/vrtOLD000", host_ + "/vrtLINK00");
+    MakeFile("vrtFILE00");
+
+    EXPECT_FALSE(IsFolderAbandoned(mine.c_str()));
+    EXPECT_FALSE(IsFolderAbandoned(Path(u"vrtFRESH0").c_str()));
+    EXPECT_FALSE(IsFolderAbandoned(Path(u"vrtLINK00").c_str()));
+    EXPECT_FALSE(IsFolderAbandoned(Path(u"vrtFILE00").c_str()));
+    EXPECT_FALSE(IsFolderAbandoned(Path(u"missing").c_str()));
+    EXPECT_TRUE(IsFolderAbandoned(Path(u"vrtOLD000").c_str()));
+
+    EXPECT_FALSE(RemoveAbandonedFolder(mine.c_str()));
+    EXPECT_FALSE(RemoveAbandonedFolder(Path(u"vrtLINK00").c_str()));
+    EXPECT_TRUE(RemoveAbandonedFolder(Path(u"vrtOLD000").c_str()));
+    EXPECT_FALSE(HostExists("vrtOLD000"));
+    EXPECT_TRUE(fs::is_symlink(host_ + "/vrtLINK00"));
+    EXPECT_TRUE(fs::exists(ToUtf8(mine) + "/vtrtrans.dll"));
+}
+
+using OwnedFoldersDeathTest = TempTree;
+
+// Whatever ends the process without its clean-up, what it owned in the temporary folder goes.
+TEST_F(OwnedFoldersDeathTest, AProcessThatExitsWithoutItsCleanUpLeavesNothing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("TMPDIR", host_.c_str(), 1);
+            if (MakeRunFolder().empty() || MakeRunFolder().empty()) std::_Exit(2);
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+    EXPECT_TRUE(Names(host_).empty());
+    EXPECT_EXIT(
+        {
+            setenv("TMPDIR", host_.c_str(), 1);
+            if (MakeRunFolder().empty()) std::_Exit(2);
+            std::abort();
+        },
+        ::testing::KilledBySignal(SIGABRT), "");
+    EXPECT_TRUE(Names(host_).empty());
 }
 
 } // namespace

@@ -17,8 +17,11 @@ protected:
         host_ = win32::ToUtf8(root_);
     }
     void TearDown() override {
+        // What is in it first, then the folder itself as its owner removes it, so that its mark goes too.
         std::error_code ignored;
-        std::filesystem::remove_all(host_, ignored);
+        for (const auto& entry : std::filesystem::directory_iterator(host_, ignored))
+            std::filesystem::remove_all(entry.path(), ignored);
+        win32::RemoveDirectoryW(root_.c_str());
     }
     // The tree's path joined with a relative name, with the separator the test chooses.
     std::u16string Path(std::u16string_view name, char16_t separator = u'/') const {

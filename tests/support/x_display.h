@@ -65,6 +65,13 @@ public:
             waitpid(pid_, nullptr, 0);
         }
     }
+    // The server dies at once, as a crashed one would; its clients lose their connection.
+    void Stop() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+    }
     const std::string& Name() const { return display_; }
 
 private:

@@ -204,7 +204,18 @@ DWORD GetTempPathW(DWORD size, LPWSTR buffer);
 UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR name);
 // A new folder "<temp path><prefix>XXXXXX" made at once by mkdtemp, so no other process can take its name
 // between choosing and creating it. Returns its path without trailing separator, or "" (last error set).
+// The folder is marked as this process's ("<folder>.owner" beside it, a file it keeps locked, which the
+// kernel releases when the process ends); RemoveDirectoryW removes the mark with the folder. Should the
+// process end without its clean-up (the display connection lost, a second signal whose clean-up does not
+// finish in time, a signal no routine takes, exit), the folders it still owns are removed with everything in
+// them.
 std::u16string CreateUniqueTempFolder(std::u16string_view prefix);
+// Whether a folder was left by a process that has ended: a real folder of this user whose mark no live
+// process holds, or one without any mark unchanged for a minute. Folders of live processes answer FALSE.
+BOOL IsFolderAbandoned(LPCWSTR folder);
+// Removes an abandoned folder with everything in it and its mark; links inside are removed, never followed.
+// FALSE, touching nothing, when the folder is not abandoned.
+BOOL RemoveAbandonedFolder(LPCWSTR folder);
 
 // ---- Modules ---------------------------------------------------------------------------------------------
 
@@ -245,7 +256,9 @@ using PHANDLER_ROUTINE = BOOL (*)(DWORD controlType);
 // one returns TRUE, on the thread that next reads its message queue (PeekMessageW, GetMessageW), not on a
 // thread of their own, so that a single-threaded program needs no locks. When every routine returns FALSE,
 // the signal's own default ends the process. A second signal that arrives before the first was delivered
-// ends the process at once. Removing the last routine restores what the signals did before.
+// gives the program 2 seconds to end in order (to remove its last routine); then the process ends as that
+// signal would, after removing the temporary folders it still owns. Removing the last routine restores what
+// the signals did before.
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE routine, BOOL add);
 
 // ---- Global atoms ----------------------------------------------------------------------------------------

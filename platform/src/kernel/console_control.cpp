@@ -1,14 +1,18 @@
-// Console control handler routines over SIGINT and SIGTERM. The signal handler only notes the signal; the
-// routines run later, where the program reads its messages, so they may touch anything the program owns.
+// Console control handler routines over SIGINT and SIGTERM. The signal handler only notes the signal (or, for
+// a second one, sets the deadline of the run's end); the routines run later, where the program reads its
+// messages, so they may touch anything the program owns.
 #include "kernel/console_control.h"
 
+#include "kernel/owned_folders.h"
 #include "win32/kernel.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <vector>
 
@@ -38,17 +42,52 @@ ConsoleControl& State() {
 std::atomic<int> pending{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
+// How long a run that got a second signal before it handled the first has to end in order.
+constexpr unsigned EndDeadlineSeconds = 2;
+
+// The signal that ends the process at the deadline, 0 while none is set.
+std::atomic<int> deadlineSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+struct sigaction previousAlarm {};
+
+// The folders the run owns go first: whatever ends the process here, nothing of the run stays behind.
 void EndAsTheSignalWould(int number) {
+    detail::RemoveOwnedFolders();
     ::signal(number, SIG_DFL);
     ::raise(number);
+}
+
+void OnDeadline(int) {
+    const int number = deadlineSignal.load();
+    EndAsTheSignalWould(number ? number : SIGTERM);
+}
+
+// A signal sent to the program and then to its group arrives twice at once: the second gives the run a
+// little while to finish what the first started before the process ends.
+void SetEndDeadline(int number) {
+    int none = 0;
+    if (!deadlineSignal.compare_exchange_strong(none, number)) return;
+    struct sigaction alarm {};
+    alarm.sa_handler = OnDeadline;
+    sigemptyset(&alarm.sa_mask);
+    sigaction(SIGALRM, &alarm, &previousAlarm);
+    ::alarm(EndDeadlineSeconds);
+}
+
+void CancelEndDeadline() {
+    if (deadlineSignal.load() == 0) return;
+    ::alarm(0);
+    sigaction(SIGALRM, &previousAlarm, nullptr);
+    deadlineSignal = 0;
 }
 
 void OnSignal(int number) {
     int none = 0;
     if (pending.compare_exchange_strong(none, number)) return;
-    // The first one is still waiting: nothing reads the messages, so this one ends the process. The signal
-    // is blocked inside its handler and takes effect when the handler returns.
-    EndAsTheSignalWould(number);
+    // The interrupted code keeps its error number.
+    const int savedErrno = errno;
+    SetEndDeadline(number);
+    errno = savedErrno;
 }
 
 void CatchSignals(ConsoleControl& state) {
@@ -71,6 +110,8 @@ void ReleaseSignals(ConsoleControl& state) {
         if (state.caught[i]) sigaction(CaughtSignals[i].number, &state.previous[i], nullptr);
         state.caught[i] = false;
     }
+    // The run got to its end in time.
+    CancelEndDeadline();
     pending = 0;
 }
 

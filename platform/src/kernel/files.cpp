@@ -1,5 +1,6 @@
 // Files and folders: handles over POSIX descriptors, with Windows-style names and error codes.
 #include "handles.h"
+#include "kernel/owned_folders.h"
 #include "paths.h"
 
 #include <fcntl.h>
@@ -255,7 +256,12 @@ BOOL RemoveDirectoryW(LPCWSTR name) {
     if (!path) return FALSE;
     if (!path->exists) return Fail(detail::NotFoundError(*path));
     if (!IsDirectory(path->path)) return Fail(ERROR_DIRECTORY);
-    return rmdir(path->path.c_str()) == 0 ? TRUE : FailErrno();
+    struct stat before;
+    const bool known = stat(path->path.c_str(), &before) == 0;
+    if (rmdir(path->path.c_str()) != 0) return FailErrno();
+    // A folder this process made in the temporary folder takes its mark along.
+    if (known) detail::DropOwnerMark(before.st_dev, before.st_ino);
+    return TRUE;
 }
 
 DWORD GetFileAttributesW(LPCWSTR name) {

@@ -1,4 +1,5 @@
 // Temporary names and folders.
+#include "kernel/owned_folders.h"
 #include "paths.h"
 
 #include <dirent.h>
@@ -111,6 +112,13 @@ std::u16string CreateUniqueTempFolder(std::u16string_view prefix) {
     std::string pattern = TempFolderPath() + prefixText + "XXXXXX";
     if (!mkdtemp(pattern.data())) {
         SetLastError(detail::ErrorFromErrno(errno));
+        return {};
+    }
+    // A folder that cannot carry the mark would look abandoned to other runs.
+    if (!detail::MarkFolderOwned(pattern)) {
+        const int error = errno;
+        rmdir(pattern.c_str());
+        SetLastError(detail::ErrorFromErrno(error ? error : ENOSPC));
         return {};
     }
     return detail::ToWide(pattern);

@@ -138,8 +138,8 @@ protected:
             !Runs({Python, "-c", "import Xlib.ext.xtest"}))
             GTEST_SKIP() << "needs Xvfb, xwd and python3-xlib";
         ASSERT_TRUE(display_.Start(1024, 768)) << "Xvfb did not start";
-        char folder[] = "/tmp/vtr-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
+        std::string folder = (fs::temp_directory_path() / "vtr-e2e-XXXXXX").string();
+        ASSERT_NE(mkdtemp(folder.data()), nullptr);
         temp_ = folder;
     }
     void TearDown() override {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 using namespace win32;
@@ -182,4 +183,6 @@ TEST(TestCard, MatchesTheReferencePicture) {
             differences += (a & 0xFFFFFF) != (b & 0xFFFFFF);
         }
     EXPECT_EQ(differences, 0) << "the picture drawn now is " << written;
+    // Kept only to be looked at when it differs.
+    if (!::testing::Test::HasFailure()) std::remove(written.c_str());
 }

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -26,6 +27,13 @@ inline std::u16string Wide(const std::string& s) {
     return std::u16string(s.begin(), s.end());
 }
 
+// The files WriteTempFile wrote that are still there.
+inline std::vector<std::string>& WrittenTempFiles() {
+    static std::vector<std::string> files;
+    return files;
+}
+
+// A file of this process's in the temporary folder, removed by RemoveTempFiles.
 inline std::string WriteTempFile(const std::string& leaf, const appwriter::Bytes& bytes) {
     // Each test runs in a process of its own, several at a time: the file is this process's.
     const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + leaf;
@@ -33,7 +41,15 @@ inline std::string WriteTempFile(const std::string& leaf, const appwriter::Bytes
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
+    WrittenTempFiles().push_back(path);
     return path;
+}
+
+// Once nothing plays them any more.
+inline void RemoveTempFiles() {
+    for (const std::string& path : WrittenTempFiles())
+        std::remove(path.c_str());
+    WrittenTempFiles().clear();
 }
 
 // 16-bit mono at the mix's rate: played at full volume, the mix's left side is the samples themselves.
@@ -82,6 +98,7 @@ protected:
         }
         SetSoundServiceClock(nullptr);
         win32::testing::UseManualMultimediaTimers(false);
+        RemoveTempFiles();
     }
 
     win32::DWORD AddSample(const appwriter::WavDesc& wav, const char16_t* name = u"tone") {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -17,6 +18,12 @@ namespace {
 
 constexpr std::size_t Chunk = 2205; // 50 ms
 
+// The files WriteTempFile wrote that are still there; the fixture removes them.
+std::vector<std::string>& WrittenTempFiles() {
+    static std::vector<std::string> files;
+    return files;
+}
+
 std::u16string WriteTempFile(const std::string& leaf, const appwriter::Bytes& bytes) {
     // Each test runs in a process of its own, several at a time: the file is this process's.
     const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_" + leaf;
@@ -25,7 +32,14 @@ std::u16string WriteTempFile(const std::string& leaf, const appwriter::Bytes& by
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
     }
+    WrittenTempFiles().push_back(path);
     return std::u16string(path.begin(), path.end());
+}
+
+void RemoveTempFiles() {
+    for (const std::string& path : WrittenTempFiles())
+        std::remove(path.c_str());
+    WrittenTempFiles().clear();
 }
 
 // Two quarter notes at 120 beats a minute: about one second of music.
@@ -40,6 +54,7 @@ protected:
     void SetUp() override { path_ = WriteTempFile("sequencer_tune.mid", ShortTune()); }
     void TearDown() override {
         if (device_) mciSendCommandW(device_, MCI_CLOSE, 0, 0);
+        RemoveTempFiles();
     }
 
     MCIERROR Open(const std::u16string& path) {

@@ -2,8 +2,13 @@
 #include "shell/runtime_services.h"
 #include "support/param_names.h"
 
+#include "win32/kernel.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -123,6 +128,63 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 #undef CASE
+
+// Paths to real files are the application data wherever they stand on the line, though they begin with '/';
+// words that name no file, or a folder, are still switches.
+class FileArguments : public Switches {
+protected:
+    void SetUp() override {
+        Switches::SetUp();
+        std::string pattern = (std::filesystem::temp_directory_path() / "cmdline-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        std::ofstream(folder_ + "/game.vtg") << "x";
+        std::ofstream(folder_ + "/my game -NOF.vtg") << "x";
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(folder_);
+        Switches::TearDown();
+    }
+    std::u16string Wide(const std::string& text) const { return win32::FromUtf8(text); }
+
+    std::string folder_;
+};
+
+TEST_F(FileArguments, AnExistingFileIsTheApplicationDataAndTheSwitchesKeepTheirForms) {
+    const std::u16string game = Wide(folder_ + "/game.vtg");
+    const std::u16string spaced = Wide(folder_ + "/my game -NOF.vtg");
+    struct Case {
+        std::u16string line;
+        std::u16string file;
+        bool noClose;
+        std::u16string firstUnknown; // none when empty
+    };
+    const std::u16string top = Wide(folder_.substr(0, folder_.find('/', 1)));
+    const std::vector<Case> cases{
+        {game, game, false, {}},
+        {u"/NOX " + game, game, true, {}},
+        {game + u" /NOX", game, true, {}},
+        {u"\"" + spaced + u"\" /NOX", spaced, true, {}},
+        {u"-F other.vtg " + game, game, false, {}},
+        {game + u" -F other.vtg", u"other.vtg", false, {}},
+        // No such file, and a folder: switches as before.
+        {Wide(folder_ + "/none.vtg") + u" /NOX", u"", true, top},
+        {Wide(folder_) + u" /NOX", u"", true, top},
+    };
+    for (const Case& c : cases) {
+        GetCommandLineOptions() = {};
+        ParseCommandLine(c.line);
+        const CommandLineOptions& o = GetCommandLineOptions();
+        const std::string line = win32::ToUtf8(c.line);
+        EXPECT_EQ(o.applicationFileName, c.file) << line;
+        EXPECT_EQ(o.noCloseCommand, c.noClose ? 1 : 0) << line;
+        if (c.firstUnknown.empty())
+            EXPECT_TRUE(o.unknownSwitches.empty()) << line;
+        else
+            EXPECT_TRUE(!o.unknownSwitches.empty() && o.unknownSwitches[0] == c.firstUnknown) << line;
+        EXPECT_FALSE(o.fileSwitchWithoutName) << line;
+    }
+}
 
 TEST(CommandLineServices, SpeedAndModalLoopChoicesReachTheRuntimeBlock) {
     ParseCommandLine(u"/MIS1 /MAC");

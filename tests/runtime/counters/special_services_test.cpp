@@ -178,8 +178,8 @@ TEST_F(SpecialFrame, WithoutAMenuTheMenuTestsAreFalseEvenNegated) {
 class Programs : public SpecialFrame {
 protected:
     Programs() {
-        char folder[] = "/tmp/vtr-programs-XXXXXX";
-        EXPECT_NE(mkdtemp(folder), nullptr);
+        std::string folder = (std::filesystem::temp_directory_path() / "vtr-programs-XXXXXX").string();
+        EXPECT_NE(mkdtemp(folder.data()), nullptr);
         folder_ = folder;
     }
     ~Programs() override { std::filesystem::remove_all(folder_); }

@@ -92,6 +92,7 @@ protected:
         services.libraryContext = saved_.libraryContext;
         SetSoundServiceClock(nullptr);
         win32::testing::UseManualMultimediaTimers(false);
+        sound_test::RemoveTempFiles();
     }
 
     DWORD AddWav(const char16_t* name, double seconds) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,10 +24,11 @@ using vtrrt::WriteTextFile;
 class TextFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("vtr-text-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
+        // A folder of the test's own; a parameterised test's name has '/' in it, which must not nest folders
+        // that the removal would then leave behind.
+        std::string pattern = (std::filesystem::temp_directory_path() / "vtr-text-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
         path_ = (dir_ / "file.txt").u16string();
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

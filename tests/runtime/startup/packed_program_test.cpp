@@ -6,6 +6,7 @@
 #include "appwriter/program_image.h"
 #include "appwriter/sample_applications.h"
 #include "support/child_process.h"
+#include "support/x_display.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,13 @@ namespace {
 
 const fs::path BinDir = VTR_BIN_DIR;
 
+std::string Field(const std::string& output, const std::string& key) {
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(key + ": ", 0) == 0) return line.substr(key.size() + 2);
+    return {};
+}
+
 struct RunResult {
     int exitCode = -1;
     std::string output; // stdout
@@ -34,14 +42,20 @@ protected:
     // Starts a program with the private temporary folder (or `tempFolder`) and the report switch.
     pid_t Start(const fs::path& program, const std::vector<std::string>& arguments = {},
                 std::optional<fs::path> tempFolder = std::nullopt) {
+        return StartWith(program, arguments, {"SDL_VIDEODRIVER=dummy"}, "run", tempFolder);
+    }
+    // The same with more of the environment, the run's output in "<stem>.out" and "<stem>.err".
+    pid_t StartWith(const fs::path& program, const std::vector<std::string>& arguments,
+                    std::vector<std::string> environment, const std::string& stem,
+                    std::optional<fs::path> tempFolder = std::nullopt) {
         std::vector<std::string> args{program.string()};
         args.insert(args.end(), arguments.begin(), arguments.end());
-        return vtrtest::Spawn(args,
-                              vtrtest::ChildEnvironment({"SDL_VIDEODRIVER=dummy", "VTR_TEST_REPORT_TEMP=1",
-                                                         "TMPDIR=" + tempFolder.value_or(root_).string()}),
-                              OutPath().c_str(), ErrPath().c_str());
+        environment.push_back("VTR_TEST_REPORT_TEMP=1");
+        environment.push_back("TMPDIR=" + tempFolder.value_or(root_).string());
+        return vtrtest::Spawn(args, vtrtest::ChildEnvironment(environment), OutPath(stem).c_str(),
+                              ErrPath(stem).c_str());
     }
-    RunResult Finish(pid_t pid) {
+    RunResult Finish(pid_t pid, const std::string& stem = "run") {
         RunResult result;
         if (pid <= 0) return result;
         std::optional<int> code = vtrtest::WaitFor(pid, 60s);
@@ -50,11 +64,27 @@ protected:
             vtrtest::WaitFor(pid, 10s);
         }
         result.exitCode = code.value_or(-1);
-        result.output = vtrtest::ReadFile(OutPath());
-        result.errors = vtrtest::ReadFile(ErrPath());
-        fs::remove(OutPath());
-        fs::remove(ErrPath());
+        result.output = vtrtest::ReadFile(OutPath(stem));
+        result.errors = vtrtest::ReadFile(ErrPath(stem));
+        fs::remove(OutPath(stem));
+        fs::remove(ErrPath(stem));
         return result;
+    }
+    // Waits until a started run reports its temporary folder, then a little more for its frame to start;
+    // empty when it ended first.
+    fs::path AwaitRunning(pid_t pid, const std::string& stem = "run") {
+        fs::path temp;
+        for (int i = 0; i < 1500 && temp.empty(); ++i) {
+            const std::string output = vtrtest::ReadFile(OutPath(stem));
+            if (!Field(output, "library").empty())
+                temp = Field(output, "temp folder");
+            else if (waitpid(pid, nullptr, WNOHANG) == pid)
+                return {};
+            else
+                std::this_thread::sleep_for(20ms);
+        }
+        std::this_thread::sleep_for(300ms);
+        return temp;
     }
     RunResult Run(const fs::path& program, const std::vector<std::string>& arguments = {},
                   std::optional<fs::path> tempFolder = std::nullopt) {
@@ -90,16 +120,9 @@ protected:
     }
 
     fs::path ProgramDir() const { return root_ / "program"; }
-    fs::path OutPath() const { return root_ / "run.out"; }
-    fs::path ErrPath() const { return root_ / "run.err"; }
+    fs::path OutPath(const std::string& stem = "run") const { return root_ / (stem + ".out"); }
+    fs::path ErrPath(const std::string& stem = "run") const { return root_ / (stem + ".err"); }
 };
-
-std::string Field(const std::string& output, const std::string& key) {
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind(key + ": ", 0) == 0) return line.substr(key.size() + 2);
-    return {};
-}
 
 // Linked at load time, the library would be found beside the build's program before any pack was read.
 TEST(Program, DoesNotLinkTheLibraryAtLoadTime) {
@@ -253,6 +276,7 @@ TEST_F(PackedProgram, NothingIsPurgedBeforeThereIsDataToRun) {
 struct SignalCase {
     const char* name;
     int number;
+    bool twice;
 };
 
 class SignalledProgram : public PackedProgram, public ::testing::WithParamInterface<SignalCase> {};
@@ -264,13 +288,12 @@ TEST_P(SignalledProgram, EndsTheRunInOrderWhateverNoxSays) {
     const fs::path program = WriteProgram(LibraryPack(appwriter::WriteApplication(app)));
     const pid_t pid = Start(program, {"-NOX"});
     ASSERT_GT(pid, 0);
-    // The report comes once the runtime files are there; the frame starts soon after.
-    for (int i = 0;
-         i < 1500 && Field(vtrtest::ReadFile(OutPath()), "library").empty() && !vtrtest::WaitFor(pid, 0ms);
-         ++i)
-        std::this_thread::sleep_for(20ms);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_FALSE(AwaitRunning(pid).empty());
     ASSERT_EQ(kill(pid, GetParam().number), 0);
+    // A signal sent to the program and then to its group comes twice.
+    if (GetParam().twice) {
+        ASSERT_EQ(kill(pid, GetParam().number), 0);
+    }
     const RunResult run = Finish(pid);
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(run.errors, "");
@@ -281,8 +304,91 @@ TEST_P(SignalledProgram, EndsTheRunInOrderWhateverNoxSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, SignalledProgram,
-                         ::testing::Values(SignalCase{"Interrupt", SIGINT},
-                                           SignalCase{"Termination", SIGTERM}),
+                         ::testing::Values(SignalCase{"Interrupt", SIGINT, false},
+                                           SignalCase{"Termination", SIGTERM, false},
+                                           SignalCase{"TwoInterrupts", SIGINT, true},
+                                           SignalCase{"TwoTerminations", SIGTERM, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A run killed outright leaves its folder behind; the next start removes it however young it is, while the
+// folder of a run still going, beside it, is never touched.
+TEST_F(PackedProgram, TheNextStartRemovesWhatAKilledRunLeftButNotWhatALiveRunHolds) {
+    auto app = appwriter::FullApplication(appwriter::StringForm::Wide);
+    const fs::path program = WriteProgram(LibraryPack(appwriter::WriteApplication(app)));
+    const pid_t killed = StartWith(program, {}, {"SDL_VIDEODRIVER=dummy"}, "run.killed");
+    ASSERT_GT(killed, 0);
+    const fs::path left = AwaitRunning(killed, "run.killed");
+    ASSERT_FALSE(left.empty());
+    kill(killed, SIGKILL);
+    Finish(killed, "run.killed");
+    ASSERT_TRUE(fs::exists(left / "libvtrs2.so"));
+
+    const pid_t live = StartWith(program, {}, {"SDL_VIDEODRIVER=dummy"}, "run.live");
+    ASSERT_GT(live, 0);
+    const fs::path held = AwaitRunning(live, "run.live");
+    ASSERT_FALSE(held.empty());
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_FALSE(fs::exists(left.string() + ".owner"));
+
+    // A third run starts, purges and ends beside the live one, which keeps all it had.
+    const std::vector<std::string> before = TempContents();
+    const fs::path data = ProgramDir() / "bad.vtg";
+    WriteBytes(data, Text("not an applicati"));
+    const fs::path third = WriteProgram(LibraryPack(), root_ / "program-third");
+    EXPECT_EQ(Run(third, {"-F", data.string(), "/R0"}).exitCode, 1);
+    EXPECT_EQ(TempContents(), before);
+    EXPECT_TRUE(fs::exists(held / "libvtrs2.so"));
+
+    kill(live, SIGTERM);
+    EXPECT_EQ(Finish(live, "run.live").exitCode, 0);
+    EXPECT_TRUE(TempContents().empty());
+}
+
+// GNU timeout sends its signal to the program and then to its group, so each run gets it twice, at any moment
+// of its start or its frames; thirty such runs, six at a time in one temporary folder, leave nothing in it.
+TEST_F(PackedProgram, RunsEndedByTimeoutLeaveNothing) {
+    const fs::path timeout = "/usr/bin/timeout";
+    if (!fs::exists(timeout)) GTEST_SKIP() << "no timeout command";
+    auto app = appwriter::FullApplication(appwriter::StringForm::Wide);
+    const fs::path program = WriteProgram(LibraryPack(appwriter::WriteApplication(app)));
+    constexpr int Runs = 30;
+    constexpr int AtATime = 6;
+    for (int first = 0; first < Runs; first += AtATime) {
+        std::vector<pid_t> runs;
+        for (int i = first; i < first + AtATime; ++i) {
+            const std::vector<std::string> args{timeout.string(), "-s", "TERM", "3", program.string()};
+            runs.push_back(vtrtest::Spawn(
+                args, vtrtest::ChildEnvironment({"SDL_VIDEODRIVER=dummy", "TMPDIR=" + root_.string()})));
+            ASSERT_GT(runs.back(), 0);
+        }
+        for (pid_t run : runs) {
+            const std::optional<int> status = vtrtest::WaitFor(run, 30s);
+            if (!status) kill(run, SIGKILL);
+            // timeout's own status when the time ran out.
+            EXPECT_EQ(status, 124);
+        }
+    }
+    EXPECT_TRUE(TempContents().empty()) << ::testing::PrintToString(TempContents());
+}
+
+// A run whose X server goes away ends on that with status 1 and a line that says so, and leaves nothing.
+TEST_F(PackedProgram, ARunWhoseDisplayGoesAwayLeavesNothing) {
+    vtrtest::VirtualDisplay display;
+    if (!display.Start(640, 480)) GTEST_SKIP() << "no Xvfb";
+    auto app = appwriter::FullApplication(appwriter::StringForm::Wide);
+    const fs::path program = WriteProgram(LibraryPack(appwriter::WriteApplication(app)));
+    const pid_t pid = StartWith(
+        program, {}, {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "DISPLAY=" + display.Name()}, "run");
+    ASSERT_GT(pid, 0);
+    ASSERT_FALSE(AwaitRunning(pid).empty());
+    std::this_thread::sleep_for(700ms);
+    display.Stop();
+    const RunResult run = Finish(pid);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.errors.find("X connection to " + display.Name() + " broken: the run ends"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(TempContents().empty()) << ::testing::PrintToString(TempContents());
+}
 
 } // namespace

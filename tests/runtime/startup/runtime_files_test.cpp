@@ -108,44 +108,49 @@ TEST(PathHelpers, TrailingSeparatorsComeAndGoButRootsStay) {
     }
 }
 
-TEST(DayNumber, CountsYearsOf365DaysAndFixedMonthLengths) {
-    auto day = [](int year, int month, int dayOfMonth) {
-        win32::SYSTEMTIME time{};
-        time.wYear = static_cast<win32::WORD>(year);
-        time.wMonth = static_cast<win32::WORD>(month);
-        time.wDay = static_cast<win32::WORD>(dayOfMonth);
-        return DayNumber(time);
-    };
-    EXPECT_EQ(day(2026, 1, 1), 2026 * 365 + 1);
-    EXPECT_EQ(day(2026, 3, 5), 2026 * 365 + 31 + 28 + 5);
-    EXPECT_EQ(day(2024, 3, 1), day(2024, 2, 29)); // February is always 28 days
-    EXPECT_EQ(day(2026, 12, 31), 2026 * 365 + 365);
-    EXPECT_EQ(day(2026, 14, 31), day(2026, 12, 31));
-    EXPECT_EQ(day(2027, 1, 1), day(2026, 12, 31) + 1);
+// A mark that no process holds: what a run killed outright leaves beside its folder.
+void MarkAsLeftBehind(const fs::path& folder) {
+    WriteBytes(folder.string() + ".owner", {});
 }
 
-TEST_F(RuntimeFolders, PurgeRemovesOnlyRuntimeFilesOfOldFoldersOfOtherRuns) {
-    fs::path stale =
-        MakeFolder("vrtAAAAAA", {"x.vxe", "Mid01.mid", "libvtrs2.so", "m.MVX", "f.ift", "s.sft"}, 5);
-    fs::path mixed = MakeFolder("vrtBBBBBB", {"a.vxe", "keep.txt"}, 5);
-    fs::path recent = MakeFolder("vrtCCCCCC", {"c.vxe"}, 2);
+TEST_F(RuntimeFolders, PurgeRemovesTheFoldersOfEndedRunsWhateverTheirAgeAndContents) {
+    fs::path killed = MakeFolder("vrtAAAAAA", {"vtrtrans.dll", "libvtrs2.so", "keep.txt"}, 0);
+    fs::create_directories(killed / "movements" / "deeper");
+    WriteBytes(killed / "movements" / "deeper" / "m.mvx", Text("x"));
+    MarkAsLeftBehind(killed);
+    fs::path unmarkedOld = MakeFolder("vrtBBBBBB", {"a.vxe", "notes.txt"}, 5);
+    fs::path unmarkedNew = MakeFolder("vrtCCCCCC", {"c.vxe"}, 0);
     fs::path own = MakeFolder("vrtDDDDDD", {"d.vxe"}, 5);
+    MarkAsLeftBehind(own);
     fs::path otherName = MakeFolder("vrtTOOLONG1", {"e.vxe"}, 5);
-    fs::path nested = MakeFolder("vrtEEEEEE/inner", {}, 5);
-    fs::last_write_time(root_ / "vrtEEEEEE", fs::file_time_type::clock::now() - std::chrono::hours(24 * 5));
+    MarkAsLeftBehind(otherName);
+    // A folder of this live process: its mark is held.
+    std::u16string live;
+    ASSERT_EQ(CreateTempFolder(live), 0);
+    WriteBytes(win32::ToUtf8(live) + "Mid0.mid", Text("x"));
+    fs::last_write_time(win32::ToUtf8(live), fs::file_time_type::clock::now() - std::chrono::hours(24 * 5));
     GetRuntimeFiles().runtimeTempFolder = win32::FromUtf8(own.string());
     fs::path before = fs::current_path();
 
     PurgeStaleTempFolders();
 
-    EXPECT_FALSE(fs::exists(stale));
-    EXPECT_TRUE(fs::exists(mixed / "keep.txt"));
-    EXPECT_FALSE(fs::exists(mixed / "a.vxe"));
-    EXPECT_TRUE(fs::exists(recent / "c.vxe"));
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_FALSE(fs::exists(killed.string() + ".owner"));
+    EXPECT_FALSE(fs::exists(unmarkedOld));
+    EXPECT_TRUE(fs::exists(unmarkedNew / "c.vxe")) << "its run may not have marked it yet";
     EXPECT_TRUE(fs::exists(own / "d.vxe"));
     EXPECT_TRUE(fs::exists(otherName / "e.vxe"));
-    EXPECT_TRUE(fs::exists(nested)); // folders are never deleted by pattern
+    EXPECT_TRUE(fs::exists(win32::ToUtf8(live) + "Mid0.mid"));
     EXPECT_EQ(fs::current_path(), before);
+
+    // The live folder's owner removes it as usual once it is empty.
+    fs::remove(win32::ToUtf8(live) + "Mid0.mid");
+    EXPECT_TRUE(win32::RemoveDirectoryW(live.c_str()));
+    // Its mark went with it; what stays is what the purge left.
+    const std::vector<std::string> left{"vrtCCCCCC",         "vrtCCCCCC/c.vxe",  "vrtDDDDDD",
+                                        "vrtDDDDDD.owner",   "vrtDDDDDD/d.vxe",  "vrtTOOLONG1",
+                                        "vrtTOOLONG1.owner", "vrtTOOLONG1/e.vxe"};
+    EXPECT_EQ(Contents(), left);
 }
 
 TEST_F(RuntimeFolders, PurgeNeverFollowsALinkOutOfTheTempFolder) {
@@ -154,9 +159,14 @@ TEST_F(RuntimeFolders, PurgeNeverFollowsALinkOutOfTheTempFolder) {
     WriteBytes(victim / "precious.so", Text("x"));
     fs::last_write_time(victim, fs::file_time_type::clock::now() - std::chrono::hours(24 * 10));
     fs::create_directory_symlink(victim, root_ / "vrtLINKED");
+    fs::path left = MakeFolder("vrtLEFT00", {}, 0);
+    fs::create_directory_symlink(victim, left / "inner");
+    MarkAsLeftBehind(left);
 
     PurgeStaleTempFolders();
 
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_TRUE(fs::is_symlink(root_ / "vrtLINKED"));
     EXPECT_TRUE(fs::exists(victim / "precious.so"));
 }
 
