@@ -21,7 +21,9 @@ bool EnsureVideo() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // SDL's quit event then means only an interrupt or termination signal (see PumpSdlEvents).
     SDL_SetHint("SDL_QUIT_ON_LAST_WINDOW_CLOSE", "0");
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    IgnoreXErrors();
+    return true;
 }
 
 SIZE DesktopSize() {

@@ -95,6 +95,8 @@ RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
 MINMAXINFO MinMaxOf(HWND window);
 DWORD LayerTime();
 bool EnsureVideo();
+// Once SDL's X driver runs: X errors are reported on stderr and the run goes on (x_errors.cpp).
+void IgnoreXErrors();
 // The desktop's size, and the screen's: the set display mode's while one is set, else the desktop's.
 SIZE DesktopSize();
 SIZE ScreenSize();
@@ -114,6 +116,9 @@ void SyncSdlWindow(WindowObject* w);
 // itself.
 void CoverDisplayWhenNotFull(WindowObject* w);
 HWND WindowFromSdlId(std::uint32_t id);
+// A top-level window going out of sight or away while active hands the activation and the keyboard to
+// its owner, as a closed dialog gives them back to the window it was opened over.
+void PassActivationFrom(HWND top);
 void ForgetInputWindow(HWND window);
 void RemoveWindowTimers(HWND window);
 void UpdateSyncKeyState(const MSG& msg);

@@ -132,6 +132,7 @@ void DestroyTree(HWND handle) {
     WindowObject* w = Win(handle);
     if (!w || w->destroying) return;
     w->destroying = true;
+    if (!IsChild(w)) PassActivationFrom(handle);
     if (IsChild(w) && (w->style & WS_VISIBLE) && Win(w->parent)) {
         RECT r = w->rect;
         InvalidateRect(w->parent, &r, TRUE);
@@ -160,6 +161,7 @@ void SendShow(HWND handle, bool show) {
         w->style &= ~WS_VISIBLE;
     if (!IsChild(w)) {
         SyncSdlWindow(w);
+        if (!show) PassActivationFrom(handle);
     } else if (Win(w->parent)) {
         RECT r = w->rect;
         InvalidateRect(w->parent, &r, TRUE);
