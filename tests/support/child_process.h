@@ -24,8 +24,8 @@ inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>&
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry(*e);
-        if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0 ||
-            entry.rfind("TMPDIR=", 0) == 0)
+        if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("SDL_AUDIODRIVER=", 0) == 0 ||
+            entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("TMPDIR=", 0) == 0)
             continue;
         env.push_back(entry);
     }
