@@ -595,6 +595,12 @@ void PassActivationFrom(HWND top) {
     if (Win(owner) && owner->sdl) SDL_SetWindowInputFocus(owner->sdl);
 }
 
+HWND KeyboardWindow() {
+    if (HWND focus = Win(State().focus)) return focus;
+    HWND top = KeyboardTopLevel();
+    return top && !top->destroying ? top : nullptr;
+}
+
 void ForgetInputWindow(HWND window) {
     InputState& s = State();
     if (s.focus == window) s.focus = nullptr;

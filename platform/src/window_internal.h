@@ -120,6 +120,8 @@ HWND WindowFromSdlId(std::uint32_t id);
 // its owner, as a closed dialog gives them back to the window it was opened over.
 void PassActivationFrom(HWND top);
 void ForgetInputWindow(HWND window);
+// The window the keys go to now: the focus, or the top-level window that holds the keyboard; or none.
+HWND KeyboardWindow();
 void RemoveWindowTimers(HWND window);
 void UpdateSyncKeyState(const MSG& msg);
 // A class of the layer itself, made when the first class is looked up.

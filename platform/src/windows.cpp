@@ -107,9 +107,17 @@ void FreeWindow(HWND handle) {
     Unlink(w, handle);
     RemoveWindowTimers(handle);
     ForgetInputWindow(handle);
+    // Keys still on their way are the keyboard's, not the window's: they go where the keyboard is now. A
+    // dialog closed by a key's press would otherwise take the key's release with it, and the key would
+    // stay down for the program.
+    HWND heir = KeyboardWindow();
+    if (heir && (heir == handle || heir->queue != w->queue)) heir = nullptr;
     {
         std::lock_guard guard(w->queue->lock);
         auto& q = w->queue->posted;
+        for (MSG& m : q)
+            if (m.hwnd == handle && heir && m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST)
+                m.hwnd = heir;
         q.erase(std::remove_if(q.begin(), q.end(), [&](const MSG& m) { return m.hwnd == handle; }), q.end());
     }
     FreeDc(w->ownDc);

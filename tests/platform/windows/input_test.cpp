@@ -170,6 +170,31 @@ TEST_P(DialogClosedByAKey, ItsReleaseReachesTheOwnerAndTheKeyIsUpAgain) {
 INSTANTIATE_TEST_SUITE_P(Keys, DialogClosedByAKey, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Destroyed" : "Hidden"; });
 
+// The release may already wait for a control of the dialog when the dialog goes: it reaches the owner
+// instead of going with the dialog.
+TEST_F(WindowTest, AKeyReleaseWaitingForADestroyedDialogReachesTheOwner) {
+    HWND dialog = CreateWindowExW(0, u"Recorder", u"dialog", WS_POPUP | WS_VISIBLE, 20, 20, 80, 60, top,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    HWND button = CreateWindowExW(0, u"Recorder", u"", WS_CHILD | WS_VISIBLE, 0, 0, 20, 10, dialog, nullptr,
+                                  nullptr, nullptr);
+    const Uint32 dialogId = win32::testing::SdlWindowId(dialog);
+    SetActiveWindow(dialog);
+    SetFocus(button);
+    Pump();
+    Push(KeyEvent(SDL_KEYDOWN, dialogId, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
+    Push(KeyEvent(SDL_KEYUP, dialogId, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, button);
+    DestroyWindow(dialog);
+    const auto seen = Pump();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].window, top);
+    EXPECT_EQ(seen[0].message, UINT(WM_KEYUP));
+    EXPECT_GE(GetKeyState(VK_ESCAPE), 0);
+}
+
 TEST_F(WindowTest, MouseMessagesGoToTheChildUnderThePointInItsClientCoordinates) {
     HWND child = Child(30, 40, 50, 20, WS_BORDER);
     Push(MotionEvent(Id(), POINT{36, 45}));
