@@ -49,7 +49,7 @@ constexpr StringResource Strings[] = {
     {119, u"Ins"},
     {120, u"Del"},
     {121, u"Escape"},
-    {130, u"An error has occured while reading the file."},
+    {130, u"An error has occurred while reading the file."},
     {131, u"This file is not a VTR application position file."},
     {132, u"This file was not saved by this application."},
     {133, u"This file was saved with an incompatible version of VTR runtime."},
@@ -117,8 +117,9 @@ constexpr Writer AboutDialog = [] {
     Writer t(DialogStyle, 0, {0, 0, 200, 112}, u"About", 8, u"Helv");
     t.ItemWithResource(DialogClassStatic, Shown | SS_ICON, {10, 10, 20, 20}, 101, 100);
     t.Item(DialogClassStatic, Text, {40, 10, 150, 12}, 102, u"");
-    t.Item(DialogClassStatic, Text, {40, 26, 150, 28}, 104, u"");
-    t.Item(DialogClassStatic, Text, {40, 56, 150, 28}, 105, u"");
+    // Room for five lines of the About text: an application's text of four lines is shown whole.
+    t.Item(DialogClassStatic, Text, {40, 26, 150, 40}, 104, u"");
+    t.Item(DialogClassStatic, Text, {40, 68, 150, 16}, 105, u"");
     t.Item(DialogClassButton, DefaultButton, {74, 90, 52, 14}, IDOK, u"OK");
     return t;
 }();

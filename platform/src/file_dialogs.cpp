@@ -12,9 +12,12 @@
 #include "win32/resource.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace win32 {
 
@@ -111,6 +114,29 @@ std::u16string CurrentFolder() {
     if (n == 0 || n >= buffer.size()) return u"/";
     buffer.resize(n);
     return Normalize(buffer);
+}
+
+// The folder the program was started from, read as the layer loads: before the program makes its
+// application's folder current. Plain bytes here; the layer's text conversions may not have started yet.
+const std::string startFolder = [] {
+    char* cwd = getcwd(nullptr, 0);
+    std::string folder = cwd ? cwd : "";
+    std::free(cwd);
+    return folder;
+}();
+
+// The folder of the file last chosen in a dialog, for the next one.
+std::u16string& LastFolder() {
+    static std::u16string folder;
+    return folder;
+}
+
+// Where a dialog opens that is given no folder: the last one used, else the one the program was started
+// from, else the current one.
+std::u16string FirstFolder(const std::u16string& current) {
+    if (!LastFolder().empty() && IsFolder(LastFolder())) return LastFolder();
+    const std::u16string started = Normalize(FromUtf8(startFolder));
+    return !startFolder.empty() && IsFolder(started) ? started : current;
 }
 
 std::u16string Trimmed(std::u16string text) {
@@ -396,6 +422,7 @@ void Choose(FileDialog& s, const std::u16string& typed) {
         return;
     }
     if (Notify(s, CDN_FILEOK) != 0) return;
+    LastFolder() = FolderOf(path);
     EndDialog(s.dialog, 1);
 }
 
@@ -546,13 +573,14 @@ void StartFolderAndName(FileDialog& s) {
     for (DWORD i = 0; i < ofn.nMaxFile && ofn.lpstrFile[i]; ++i)
         proposed.push_back(ofn.lpstrFile[i]);
     const std::u16string current = CurrentFolder();
-    s.folder = ofn.lpstrInitialDir && *ofn.lpstrInitialDir ? Resolve(ofn.lpstrInitialDir, current) : current;
+    s.folder = ofn.lpstrInitialDir && *ofn.lpstrInitialDir ? Resolve(ofn.lpstrInitialDir, current)
+                                                           : FirstFolder(current);
     const std::size_t cut = proposed.find_last_of(u"/\\");
     if (cut != std::u16string::npos) {
         s.folder = Resolve(proposed.substr(0, cut + 1), current);
         proposed.erase(0, cut + 1);
     }
-    if (!IsFolder(s.folder)) s.folder = current;
+    if (!IsFolder(s.folder)) s.folder = FirstFolder(current);
     SetDlgItemTextW(s.dialog, edt1, proposed.c_str());
 }
 

@@ -198,14 +198,30 @@ void TrackCursor(HWND top, int x, int y) {
     State().cursor = POINT{origin.x + x, origin.y + y};
 }
 
+// The top-level window that holds the keyboard in the layer: the focus's, or the active one, or else the
+// first shown window that takes input (SDL reports keys only for the program's own windows).
+HWND KeyboardTopLevel() {
+    InputState& s = State();
+    if (Win(s.focus)) return TopLevelOf(s.focus);
+    if (Win(s.active)) return s.active;
+    for (HWND top = GetTopWindow(nullptr); top; top = GetWindow(top, GW_HWNDNEXT))
+        if (IsWindowVisible(top) && IsWindowEnabled(top)) return top;
+    return nullptr;
+}
+
 void OnKey(const SDL_KeyboardEvent& e) {
-    HWND top = WindowFromSdlId(e.windowID);
     const KeyInfo key = Lookup(e.keysym);
-    if (!top || !key.vk) return;
+    if (!key.vk) return;
     InputState& s = State();
     const bool down = e.type == SDL_KEYDOWN;
     const bool wasDown = (s.async[key.vk] & kDown) != 0;
     SetModifier(s.async, key.vk, down);
+    // A key let go after the window it went down in has gone (a dialog closed by that very key) and a key
+    // the window system gives no window (no window manager moved the focus) reach the window that holds
+    // the keyboard here: otherwise the key would stay down for the program.
+    HWND top = WindowFromSdlId(e.windowID);
+    if (!top) top = KeyboardTopLevel();
+    if (!top) return;
     const BYTE vk = Generic(key.vk);
     const bool alt = (s.async[VK_MENU] & kDown) != 0;
     const bool control = (s.async[VK_CONTROL] & kDown) != 0;
@@ -312,6 +328,8 @@ void OnButton(const SDL_MouseButtonEvent& raw) {
         if (answer == MA_ACTIVATE || answer == MA_ACTIVATEANDEAT) {
             if (HWND previous = Win(s.active)) Activate(previous, false);
             Activate(top, true);
+            // The window manager's click-to-focus, done here when there is none.
+            if (Win(top) && top->sdl && SDL_GetKeyboardFocus() != top->sdl) SDL_SetWindowInputFocus(top->sdl);
         }
         if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT) return;
     }
@@ -353,8 +371,9 @@ void Activate(HWND top, bool active) {
         SendMessageW(top, WM_ACTIVATE, WA_ACTIVE, 0);
         if (Win(top) && !(Win(s.focus) && TopLevelOf(s.focus) == top)) SetFocus(top);
     } else {
-        if (Win(s.focus) && TopLevelOf(s.focus) == top) SetFocus(nullptr);
+        // Told while its focus is still there: a dialog keeps the control that had it for its return.
         SendMessageW(top, WM_ACTIVATE, WA_INACTIVE, 0);
+        if (Win(s.focus) && TopLevelOf(s.focus) == top) SetFocus(nullptr);
         SendMessageW(top, WM_ACTIVATEAPP, FALSE, 0);
         if (s.active == top) s.active = nullptr;
     }
@@ -421,7 +440,8 @@ void OnWindowEvent(const SDL_WindowEvent& e) {
         if (top->style & (WS_MINIMIZE | WS_MAXIMIZE)) SendMessageW(top, WM_SYSCOMMAND, SC_RESTORE, 0);
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        Activate(top, true);
+        if (HWND previous = Win(State().active); previous && previous != top) Activate(previous, false);
+        if (Win(top)) Activate(top, true);
         break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
         CancelMenu(top);
@@ -561,6 +581,24 @@ void UpdateSyncKeyState(const MSG& msg) {
 
 bool AltPressedAlone() {
     return State().altAlone;
+}
+
+void PassActivationFrom(HWND top) {
+    InputState& s = State();
+    WindowObject* w = Win(top);
+    if (!w || IsChild(w) || Win(s.active) != top) return;
+    Activate(top, false);
+    HWND owner = Win(Win(top) ? Win(top)->owner : nullptr);
+    if (!owner || !IsWindowVisible(owner) || !IsWindowEnabled(owner) || Win(s.active)) return;
+    Activate(owner, true);
+    // Without a window manager nobody else gives the X focus back to the owner.
+    if (Win(owner) && owner->sdl) SDL_SetWindowInputFocus(owner->sdl);
+}
+
+HWND KeyboardWindow() {
+    if (HWND focus = Win(State().focus)) return focus;
+    HWND top = KeyboardTopLevel();
+    return top && !top->destroying ? top : nullptr;
 }
 
 void ForgetInputWindow(HWND window) {

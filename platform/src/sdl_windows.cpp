@@ -23,6 +23,7 @@ bool EnsureVideo() {
     SDL_SetHint("SDL_QUIT_ON_LAST_WINDOW_CLOSE", "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     WatchDisplayConnection();
+    IgnoreXErrors();
     return true;
 }
 

@@ -97,6 +97,8 @@ DWORD LayerTime();
 bool EnsureVideo();
 // Has a lost X display connection end the run with its temporary folders removed (after video starts).
 void WatchDisplayConnection();
+// Once SDL's X driver runs: X errors are reported on stderr and the run goes on (x_errors.cpp).
+void IgnoreXErrors();
 // The desktop's size, and the screen's: the set display mode's while one is set, else the desktop's.
 SIZE DesktopSize();
 SIZE ScreenSize();
@@ -116,7 +118,12 @@ void SyncSdlWindow(WindowObject* w);
 // itself.
 void CoverDisplayWhenNotFull(WindowObject* w);
 HWND WindowFromSdlId(std::uint32_t id);
+// A top-level window going out of sight or away while active hands the activation and the keyboard to
+// its owner, as a closed dialog gives them back to the window it was opened over.
+void PassActivationFrom(HWND top);
 void ForgetInputWindow(HWND window);
+// The window the keys go to now: the focus, or the top-level window that holds the keyboard; or none.
+HWND KeyboardWindow();
 void RemoveWindowTimers(HWND window);
 void UpdateSyncKeyState(const MSG& msg);
 // A class of the layer itself, made when the first class is looked up.

@@ -107,9 +107,17 @@ void FreeWindow(HWND handle) {
     Unlink(w, handle);
     RemoveWindowTimers(handle);
     ForgetInputWindow(handle);
+    // Keys still on their way are the keyboard's, not the window's: they go where the keyboard is now. A
+    // dialog closed by a key's press would otherwise take the key's release with it, and the key would
+    // stay down for the program.
+    HWND heir = KeyboardWindow();
+    if (heir && (heir == handle || heir->queue != w->queue)) heir = nullptr;
     {
         std::lock_guard guard(w->queue->lock);
         auto& q = w->queue->posted;
+        for (MSG& m : q)
+            if (m.hwnd == handle && heir && m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST)
+                m.hwnd = heir;
         q.erase(std::remove_if(q.begin(), q.end(), [&](const MSG& m) { return m.hwnd == handle; }), q.end());
     }
     FreeDc(w->ownDc);
@@ -132,6 +140,7 @@ void DestroyTree(HWND handle) {
     WindowObject* w = Win(handle);
     if (!w || w->destroying) return;
     w->destroying = true;
+    if (!IsChild(w)) PassActivationFrom(handle);
     if (IsChild(w) && (w->style & WS_VISIBLE) && Win(w->parent)) {
         RECT r = w->rect;
         InvalidateRect(w->parent, &r, TRUE);
@@ -160,6 +169,7 @@ void SendShow(HWND handle, bool show) {
         w->style &= ~WS_VISIBLE;
     if (!IsChild(w)) {
         SyncSdlWindow(w);
+        if (!show) PassActivationFrom(handle);
     } else if (Win(w->parent)) {
         RECT r = w->rect;
         InvalidateRect(w->parent, &r, TRUE);

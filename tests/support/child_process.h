@@ -1,6 +1,7 @@
 // Test support for end-to-end checks: starting the program and helpers as child processes.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -19,13 +20,20 @@ extern char** environ;
 
 namespace vtrtest {
 
-// This process's environment without the display, video driver and temporary folder, plus `extra`.
+// This process's environment without the display, video driver and temporary folder, plus `extra`, whose
+// entries replace the inherited ones of the same names.
 inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
+    const auto named = [](const std::string& entry, const std::string& other) {
+        const std::size_t equals = other.find('=');
+        return equals != std::string::npos && entry.compare(0, equals + 1, other, 0, equals + 1) == 0;
+    };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry(*e);
         if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0 ||
             entry.rfind("TMPDIR=", 0) == 0)
+            continue;
+        if (std::any_of(extra.begin(), extra.end(), [&](const std::string& x) { return named(entry, x); }))
             continue;
         env.push_back(entry);
     }

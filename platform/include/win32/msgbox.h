@@ -1,4 +1,5 @@
-// Message boxes: a caption, a text, an icon and a row of buttons; headless, the text goes to stderr.
+// Message boxes: a caption, a text and a row of buttons in a dialog of the layer's own; the text also goes
+// to stderr.
 #pragma once
 
 #include "win32/types.h"
@@ -30,8 +31,9 @@ constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 
-// Shows the box and waits for a button. A null caption is "Error". Without a display (or with SDL's dummy
-// video driver) writes "caption: text" as one line to stderr and returns the default button.
+// Writes "caption: text" as one line to stderr, then shows the box as a modal dialog owned by `owner` and
+// waits for a button (Escape is Cancel, or the only button). A null caption is "Error". Without a display
+// (or with SDL's dummy video driver) returns the default button at once.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 } // namespace win32

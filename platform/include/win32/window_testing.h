@@ -17,6 +17,13 @@ void ResetInputState();
 // The SDL window id of a top-level window, so that tests can push SDL events at it; 0 for child windows.
 DWORD SdlWindowId(HWND window);
 
+// The X window behind a top-level window when SDL runs on X (0 otherwise), and a client message sent to an
+// X window over SDL's connection, as SDL does to wake its event wait; it returns once the server answered.
+// XErrorsSeen counts the X errors the layer has reported and let pass.
+unsigned long XWindowOf(HWND window);
+void SendXClientMessage(unsigned long xwindow);
+int XErrorsSeen();
+
 // The colour at (x, y) of the client area of a window, read from its top-level backing bitmap; the
 // coordinates are relative to that window's own client area. CLR_INVALID (0xFFFFFFFF) outside it.
 COLORREF ReadWindowPixel(HWND window, int x, int y);

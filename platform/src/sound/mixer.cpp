@@ -6,13 +6,41 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
+
+#include <dlfcn.h>
 
 namespace win32::detail {
 
 namespace {
 
 constexpr int DeviceFrames = 1024;
+// How long a missing device is left alone before it is tried again.
+constexpr auto RetryDeviceAfter = std::chrono::seconds(5);
+
+void SayNothing(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA's own messages, several lines for each device that does not open, would repeat what the mix says
+// once. SDL loads the library by name; the handler set here is the one SDL's calls see.
+void QuietAlsa() {
+    static const bool done = [] {
+        using SetHandler = int (*)(decltype(&SayNothing));
+        void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!alsa) return true;
+        if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+            set(&SayNothing);
+        return true; // the library stays loaded: the handler lives in it
+    }();
+    (void)done;
+}
+
+// The layer never reads SDL's audio hot-plug events; queued from SDL's own threads, each would also wake
+// the event wait through a window that may be going away.
+void IgnoreAudioDeviceEvents() {
+    SDL_EventState(SDL_AUDIODEVICEADDED, SDL_IGNORE);
+    SDL_EventState(SDL_AUDIODEVICEREMOVED, SDL_IGNORE);
+}
 
 std::int16_t ToSample(float value) {
     const long scaled = std::lrint(value * 32768.0f);
@@ -27,38 +55,87 @@ Mixer& Mixer::Get() {
     return *mixer;
 }
 
+std::uint32_t Mixer::OpenDevice() {
+    tried_ = true;
+    lastTry_ = std::chrono::steady_clock::now();
+    QuietAlsa();
+    IgnoreAudioDeviceEvents();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (!std::exchange(reported_, true))
+            std::fprintf(stderr, "vtr: no sound: no audio driver started (%s); the game goes on silent\n",
+                         SDL_GetError());
+        return 0;
+    }
+    IgnoreAudioDeviceEvents();
+    SDL_AudioSpec want{};
+    want.freq = MixRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = MixChannels;
+    want.samples = DeviceFrames;
+    want.callback = &Mixer::DeviceCallback;
+    want.userdata = this;
+    // No changes allowed: SDL converts to whatever the hardware takes.
+    const std::uint32_t device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (!device) {
+        if (!std::exchange(reported_, true)) {
+            // The device asked for is the driver's default one, or the one AUDIODEV names.
+            const char* name = SDL_getenv("AUDIODEV");
+            std::fprintf(stderr,
+                         "vtr: no sound: the %s audio device \"%s\" did not open (%s); the game goes on "
+                         "silent\n",
+                         SDL_GetCurrentAudioDriver(), name && *name ? name : "default", SDL_GetError());
+        }
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    return device;
+}
+
 bool Mixer::Start() {
     std::lock_guard guard(lock_);
-    if (!device_ && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-        SDL_AudioSpec want{};
-        want.freq = MixRate;
-        want.format = AUDIO_S16SYS;
-        want.channels = MixChannels;
-        want.samples = DeviceFrames;
-        want.callback = &Mixer::DeviceCallback;
-        want.userdata = this;
-        // No changes allowed: SDL converts to whatever the hardware takes.
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-        if (device_)
-            SDL_PauseAudioDevice(device_, 0);
-        else
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    const bool due = !tried_ || std::chrono::steady_clock::now() - lastTry_ >= RetryDeviceAfter;
+    if (!device_ && !clock_.joinable() && due) {
+        // Still paused, its callback has not run: starting it with the lock held cannot wait on the lock.
+        if ((device_ = OpenDevice())) SDL_PauseAudioDevice(device_, 0);
     }
-    if (!device_ && !pulled_) return false;
+    if (!device_ && !pulled_ && !clock_.joinable()) {
+        stopping_ = false;
+        clock_ = std::thread(&Mixer::KeepTime, this);
+    }
     ++users_;
     return true;
 }
 
 void Mixer::Stop() {
     std::uint32_t closing = 0;
+    std::thread clock;
     {
         std::lock_guard guard(lock_);
-        if (users_ > 0 && --users_ == 0) std::swap(closing, device_);
+        if (users_ > 0 && --users_ == 0) {
+            std::swap(closing, device_);
+            stopping_ = true;
+            std::swap(clock, clock_);
+        }
     }
+    clockStop_.notify_all();
+    if (clock.joinable()) clock.join();
     // Outside the lock: closing waits for the audio thread, whose callback takes it.
     if (closing) {
         SDL_CloseAudioDevice(closing);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+}
+
+void Mixer::KeepTime() {
+    using Clock = std::chrono::steady_clock;
+    const auto period = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(DeviceFrames) / MixRate));
+    std::vector<std::int16_t> nowhere(static_cast<std::size_t>(DeviceFrames) * MixChannels);
+    auto next = Clock::now();
+    std::unique_lock guard(lock_);
+    while (!stopping_) {
+        next += period;
+        if (clockStop_.wait_until(guard, next, [this] { return stopping_; })) break;
+        if (!pulled_) MixLocked(nowhere.data(), DeviceFrames);
     }
 }
 

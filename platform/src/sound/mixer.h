@@ -2,9 +2,12 @@
 // 44.1 kHz, fed to one SDL audio device (or pulled by tests).
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace win32::detail {
@@ -25,10 +28,12 @@ class Mixer {
 public:
     static Mixer& Get();
 
-    // Counts one more user of the mix, opening the SDL audio device for the first; false (and not counted)
-    // when there is no device and the mix is not pulled.
+    // Counts one more user of the mix, opening the SDL audio device for the first. Without a device the mix
+    // still runs at its rate, unheard, so that the sounds keep their time; the device is tried again at
+    // most every few seconds, and only its first failure is reported.
     bool Start();
-    // The last user gone, the device is closed, so that no audio thread outlives the sound.
+    // The last user gone, the device is closed (or the silent clock stopped), so that no thread of the mix
+    // outlives the sound.
     void Stop();
     // The lock of every source's state and of the source list.
     std::mutex& Lock() { return lock_; }
@@ -45,6 +50,17 @@ private:
     Mixer() = default;
     static void DeviceCallback(void* user, std::uint8_t* stream, int bytes);
     void MixLocked(std::int16_t* out, std::size_t frames);
+    // Opens the SDL audio device (paused), or says once why it could not; with the lock held.
+    std::uint32_t OpenDevice();
+    // The silent clock: mixes into nothing at the mix rate while there is no device.
+    void KeepTime();
+
+    std::thread clock_;
+    std::condition_variable clockStop_;
+    bool stopping_ = false;
+    bool reported_ = false;
+    bool tried_ = false;
+    std::chrono::steady_clock::time_point lastTry_{};
 
     std::mutex lock_;
     std::vector<MixSource*> sources_;

@@ -151,17 +151,18 @@ protected:
     }
 
     // Starts the demo and waits for its window: x, y, width, height of what the window shows.
-    std::optional<std::array<int, 4>> Launch(const fs::path& runTemp,
-                                             const std::vector<std::string>& args = {},
-                                             const std::string& program = "vtrdemo") {
+    // The sound goes to SDL's dummy device unless `sound` names other settings.
+    std::optional<std::array<int, 4>>
+    Launch(const fs::path& runTemp, const std::vector<std::string>& args = {},
+           const std::string& program = "vtrdemo",
+           const std::vector<std::string>& sound = {"SDL_AUDIODRIVER=dummy"}) {
         std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/" + program};
         command.insert(command.end(), args.begin(), args.end());
-        demo_ =
-            Spawn(command,
-                  vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
-                                             "SDL_AUDIODRIVER=dummy", "TMPDIR=" + runTemp.string(),
-                                             "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
-                  nullptr, (temp_ / "demo.err").c_str());
+        std::vector<std::string> env{"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
+                                     "TMPDIR=" + runTemp.string(),
+                                     "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()};
+        env.insert(env.end(), sound.begin(), sound.end());
+        demo_ = Spawn(command, vtrtest::ChildEnvironment(env), nullptr, (temp_ / "demo.err").c_str());
         if (demo_ <= 0) return std::nullopt;
         std::optional<std::string> geometry;
         std::optional<int> early;
@@ -998,6 +999,82 @@ TEST_F(DemoWindow, PauseFromTheFileMenuAndItsShortcutHoldsTheLevelUntilTheDialog
         std::this_thread::sleep_for(300ms);
         EXPECT_EQ(moving({0, 0, 0, 0}), true) << "the level did not go on after the dialog";
     }
+    CloseAndExpectCleanEnd();
+}
+
+// Escape that closes the About dialog is let go after the dialog has gone: the game must not keep it down,
+// or the level a key starts next would go back to the title at once.
+TEST_F(DemoWindow, AboutClosedWithEscapeLeavesTheNextLevelRunning) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 2, 0));
+    ASSERT_TRUE(WaitForWindow("About")) << "the About dialog did not open: " << ReadFile(temp_ / "demo.err");
+    const std::vector<std::string> escape = {Python, (Here / "x11_press.py").string(), display_.Name(),
+                                             "About", "Escape"};
+    for (int i = 0; i < 20 && Window("geometry", "About"); ++i) {
+        Runs(escape);
+        std::this_thread::sleep_for(300ms);
+    }
+    ASSERT_FALSE(Window("geometry", "About")) << "Escape did not close the About dialog";
+    // The level's ground and the top of its sky.
+    const auto level = [&] {
+        const auto shot = Shot();
+        return shot && Is(shot->Rgb(x + 320, y + bar + 420), {0x70, 0x48, 0x20}) &&
+               Is(shot->Rgb(x + 10, y + bar), {0x20, 0x50, 0xC0});
+    };
+    const std::vector<std::string> start = {Python, (Here / "x11_press.py").string(), display_.Name(), "Demo",
+                                            "Return"};
+    bool shown = false;
+    for (int i = 0; i < 100 && !(shown = level()); ++i) {
+        if (i % 10 == 0) Runs(start);
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(shown) << "Return did not start the game: " << [&] {
+        const auto shot = Shot();
+        std::ostringstream seen;
+        for (auto [px, py] : {std::pair{x + 320, y + bar + 420}, std::pair{x + 10, y + bar}})
+            if (const auto p = shot ? shot->Rgb(px, py) : Pixel{})
+                seen << std::hex << int((*p)[0]) << "," << int((*p)[1]) << "," << int((*p)[2]) << " ";
+        return seen.str() + ReadFile(temp_ / "demo.err");
+    }();
+    // Well past the second after which a held Escape had given the title back.
+    std::this_thread::sleep_for(3s);
+    EXPECT_TRUE(level()) << "the level went back to the title";
+    CloseAndExpectCleanEnd();
+}
+
+// File > Pause and Continue with the mouse, on a machine whose sound device does not open: the run goes on
+// for ten seconds with no X error, and the missing device is told once.
+TEST_F(DemoWindow, ThePausedDialogClosedWithTheMouseLeavesTenSecondsWithoutAnXError) {
+    const auto box = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_level.vtg"}, "vtrrt",
+                            {"SDL_AUDIODRIVER=alsa", "AUDIODEV=vtr-no-such-device"});
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 0, 1));
+    const auto dialog = WaitForWindow("Application paused");
+    ASSERT_TRUE(dialog) << "the paused dialog did not open: " << ReadFile(temp_ / "demo.err");
+    // Continue fills the middle of the dialog.
+    const auto [dx, dy, dw, dh] = *dialog;
+    for (int i = 0; i < 10 && Window("geometry", "Application paused"); ++i) {
+        Click(dx + dw / 2, dy + dh / 2);
+        std::this_thread::sleep_for(500ms);
+    }
+    ASSERT_FALSE(Window("geometry", "Application paused")) << "Continue did not close the dialog";
+    std::this_thread::sleep_for(10s);
+    ASSERT_FALSE(WaitFor(demo_, 0ms)) << "the run ended: " << ReadFile(temp_ / "demo.err");
+    const std::string said = ReadFile(temp_ / "demo.err");
+    EXPECT_EQ(said.find("X error"), std::string::npos) << said;
+    EXPECT_EQ(said.find("X Error"), std::string::npos) << said;
+    EXPECT_EQ(said.find("ALSA lib"), std::string::npos) << said;
+    std::size_t told = 0;
+    for (std::size_t at = said.find("no sound"); at != std::string::npos; at = said.find("no sound", at + 1))
+        ++told;
+    EXPECT_EQ(told, 1u) << said;
+    EXPECT_NE(said.find("vtr-no-such-device"), std::string::npos) << said;
     CloseAndExpectCleanEnd();
 }
 

@@ -322,6 +322,37 @@ TEST_F(FileDialogs, ACallersDialogAndHookSeeTheDialogsEvents) {
     EXPECT_EQ(ofn_.nFilterIndex, 2u);
 }
 
+// Where this binary was started, read as it loads, like the layer does.
+const std::u16string startedIn = FromUtf8(std::filesystem::current_path().string());
+
+// A dialog given no folder opens where the program was started, although the program has made another
+// folder current since; the next one opens where the last file was chosen.
+TEST_F(FileDialogs, WithoutAFolderTheFirstOpensWhereTheProgramStartedAndTheNextWhereTheLastFileWas) {
+    ASSERT_NE(startedIn, wideFolder_);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder_);
+    ofn_.lpstrInitialDir = nullptr;
+    ofn_.Flags = OpenFlags;
+    std::u16string firstShown, nextShown;
+    {
+        Driver driver;
+        driver.Then(Expect([&](HWND d) { firstShown = Text(GetDlgItem(d, stc1)); }))
+            .Then(Name(In(u"saves/old.vpp")))
+            .Then(Driver::Press(IDOK));
+        EXPECT_TRUE(GetOpenFileNameW(&ofn_));
+    }
+    file_[0] = 0;
+    {
+        Driver driver;
+        driver.Then(Expect([&](HWND d) { nextShown = Text(GetDlgItem(d, stc1)); }))
+            .Then(Driver::Press(IDCANCEL));
+        EXPECT_FALSE(GetOpenFileNameW(&ofn_));
+    }
+    std::filesystem::current_path(before);
+    EXPECT_EQ(firstShown, startedIn);
+    EXPECT_EQ(nextShown, In(u"saves"));
+}
+
 TEST(FileDialogRecord, ARecordWithoutAFileBufferOrOfAnotherSizeShowsNothing) {
     Driver driver;
     OPENFILENAMEW ofn{};

@@ -124,6 +124,77 @@ TEST_F(WindowTest, KeysGoToTheFocusWindow) {
     EXPECT_EQ(seen[0].window, child);
 }
 
+// A dialog closed by a key's press (Escape) goes before the key is let go: the release, which names the
+// dialog's window or no window at all, reaches the owner the keyboard went back to, and the key is up again
+// for the program (else its next frame would see Escape held). Hiding the dialog hands over the same way.
+class DialogClosedByAKey : public WindowTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(DialogClosedByAKey, ItsReleaseReachesTheOwnerAndTheKeyIsUpAgain) {
+    const bool destroyed = GetParam();
+    HWND dialog = CreateWindowExW(0, u"Recorder", u"dialog", WS_POPUP | WS_VISIBLE, 20, 20, 80, 60, top,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    const Uint32 dialogId = win32::testing::SdlWindowId(dialog);
+    SetActiveWindow(dialog);
+    Pump();
+    Push(KeyEvent(SDL_KEYDOWN, dialogId, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
+    auto seen = Pump();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].window, dialog);
+    EXPECT_LT(GetKeyState(VK_ESCAPE), 0);
+    if (destroyed)
+        DestroyWindow(dialog);
+    else
+        ShowWindow(dialog, SW_HIDE);
+    EXPECT_EQ(GetActiveWindow(), top);
+    EXPECT_EQ(GetFocus(), top);
+    Push(KeyEvent(SDL_KEYUP, destroyed ? dialogId : 0, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
+    seen = Pump();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].window, top);
+    EXPECT_EQ(seen[0].message, UINT(WM_KEYUP));
+    EXPECT_EQ(seen[0].wParam, WPARAM(VK_ESCAPE));
+    EXPECT_GE(GetKeyState(VK_ESCAPE), 0);
+    EXPECT_GE(GetAsyncKeyState(VK_ESCAPE), 0);
+    // The next key, still given no window by the window system, reaches the owner too.
+    Push(KeyEvent(SDL_KEYDOWN, 0, SDL_SCANCODE_A, SDLK_a));
+    seen = Pump();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0].window, top);
+    EXPECT_EQ(seen[0].wParam, WPARAM('A'));
+    Push(KeyEvent(SDL_KEYUP, 0, SDL_SCANCODE_A, SDLK_a));
+    Pump();
+    if (!destroyed) DestroyWindow(dialog);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, DialogClosedByAKey, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Destroyed" : "Hidden"; });
+
+// The release may already wait for a control of the dialog when the dialog goes: it reaches the owner
+// instead of going with the dialog.
+TEST_F(WindowTest, AKeyReleaseWaitingForADestroyedDialogReachesTheOwner) {
+    HWND dialog = CreateWindowExW(0, u"Recorder", u"dialog", WS_POPUP | WS_VISIBLE, 20, 20, 80, 60, top,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    HWND button = CreateWindowExW(0, u"Recorder", u"", WS_CHILD | WS_VISIBLE, 0, 0, 20, 10, dialog, nullptr,
+                                  nullptr, nullptr);
+    const Uint32 dialogId = win32::testing::SdlWindowId(dialog);
+    SetActiveWindow(dialog);
+    SetFocus(button);
+    Pump();
+    Push(KeyEvent(SDL_KEYDOWN, dialogId, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
+    Push(KeyEvent(SDL_KEYUP, dialogId, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, button);
+    DestroyWindow(dialog);
+    const auto seen = Pump();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].window, top);
+    EXPECT_EQ(seen[0].message, UINT(WM_KEYUP));
+    EXPECT_GE(GetKeyState(VK_ESCAPE), 0);
+}
+
 TEST_F(WindowTest, MouseMessagesGoToTheChildUnderThePointInItsClientCoordinates) {
     HWND child = Child(30, 40, 50, 20, WS_BORDER);
     Push(MotionEvent(Id(), POINT{36, 45}));

@@ -319,6 +319,33 @@ TEST_F(RuntimeDialogs, AboutShowsTheNameInBoldAndTheTwoTexts) {
     EXPECT_EQ(textWeight, 400);
 }
 
+// An About text of four lines in the dialog's font is shown whole: its item is tall enough for the lines
+// the text wraps to, and the copyright below starts past it.
+TEST_F(RuntimeDialogs, AboutShowsAFourLineTextWholeAboveTheCopyright) {
+    about = u"Five spinners, a glass panel and a tune on a title, and two scrolling levels where a player "
+            u"collects gems beside bouncing balls and runs for the exit.";
+    app.aboutText = about.data();
+    RECT needed{}, item{}, text{}, below{};
+    Script({[&](HWND d) {
+                HWND control = GetDlgItem(d, 104);
+                GetClientRect(control, &item);
+                GetWindowRect(control, &text);
+                GetWindowRect(GetDlgItem(d, 105), &below);
+                HDC dc = GetDC(control);
+                HGDIOBJ old =
+                    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+                needed = RECT{0, 0, item.right, 0};
+                DrawTextW(dc, about.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+                SelectObject(dc, old);
+                ReleaseDC(control, dc);
+            },
+            Driver::Key(VK_RETURN)});
+    EXPECT_EQ(ShowAboutDialog(nullptr), IDOK);
+    ASSERT_GT(needed.bottom, 0);
+    EXPECT_LE(needed.bottom, item.bottom) << "the text wraps to more lines than its item shows";
+    EXPECT_LE(text.bottom, below.top);
+}
+
 TEST_F(RuntimeDialogs, ThePausedDialogClosesWithOneWhateverTheCommand) {
     Script({Driver::Key(VK_ESCAPE)});
     EXPECT_EQ(ShowPausedDialog(nullptr), 1);
