@@ -103,7 +103,8 @@ void Present(WindowObject* w, const std::vector<RECT>& drawn) {
             areas.push_back(area);
         }
         SDL_SetClipRect(screen, nullptr);
-        if (!areas.empty()) SDL_UpdateWindowSurfaceRects(w->sdl, areas.data(), static_cast<int>(areas.size()));
+        if (!areas.empty())
+            SDL_UpdateWindowSurfaceRects(w->sdl, areas.data(), static_cast<int>(areas.size()));
         return;
     }
     if (unscaled) {
