@@ -4,7 +4,7 @@
 #include "application_run.h"
 #include "builtin/counters.h"
 #include "demo/demo_hud_layout.h"
-#include "demo/title_texts.h"
+#include "demo/title_layout.h"
 #include "runtime/waited_clock.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
