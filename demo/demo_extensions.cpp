@@ -10,7 +10,9 @@ constexpr std::uint16_t TimeGauge = 10;
 constexpr std::int16_t GaugeType = 32; // the first extension of the list
 constexpr std::int16_t AddToValue = 81;
 constexpr std::uint32_t GaugeDataVersion = 2;
-constexpr std::uint32_t ObjectHasSprite = 0x200;
+// Drawn on a sprite that saves what lies under it (0x04): on a display that scrolls, it is erased from
+// where it was before the picture moves.
+constexpr std::uint32_t GaugeFlags = 0x04 | 0x200;
 constexpr std::int16_t Special = -1, Always = -1;
 constexpr std::uint8_t EveryLoop = 0x20; // tested in every loop, not waiting to be raised
 constexpr int FramesPerSecond = 60;
@@ -22,7 +24,7 @@ std::vector<appwriter::ObjectInfoDesc> ExtensionObjects() {
     gauge.handle = TimeGauge;
     gauge.type = GaugeType;
     gauge.name = u"Time";
-    gauge.definition.objectFlags = ObjectHasSprite;
+    gauge.definition.objectFlags = GaugeFlags;
     appwriter::ByteWriter own;
     for (std::int32_t v : {GaugeWidth, GaugeHeight, static_cast<std::int32_t>(GaugeBack),
                            static_cast<std::int32_t>(GaugeBar), 0, LevelSeconds * FramesPerSecond})

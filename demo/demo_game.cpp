@@ -12,6 +12,7 @@
 #include "demo_sounds.h"
 #include "frame_flow.h"
 #include "game_over.h"
+#include "title_texts.h"
 
 #include <cmath>
 
@@ -147,16 +148,19 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     AddSpinners(all);
     AddLevelObjects(d, all);
     AddGameOverObjects(all);
+    AddTitleTexts(all);
     WriteObjects(d, all);
     const auto objectInfos = static_cast<std::uint16_t>(all.objects.size());
 
-    // A shown layer; the title places five spinners in a row above the middle and the glass panel below.
+    // A shown layer; the title places five spinners in a row above the middle and the glass panel below,
+    // between the game's name and what starts it.
     appwriter::FrameContents title;
     title.layers = {{0x10, 1.0f, 1.0f, 0, 0, u"Background"}};
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
+    PlaceTitleTexts(spinners, 7);
     title.instances = spinners;
     std::vector<appwriter::EventGroupDesc> titleEvents = TitleFlow();
     for (const appwriter::EventGroupDesc& group : AddDemoSounds(d))

@@ -12,12 +12,13 @@
 
 namespace {
 
-// The backdrops of each level: its sky, its ground tile, its platform and its hill.
+// The backdrops of each level: its sky, its ground tile, its platform, its hill and the depth under the
+// ground.
 struct LevelBackdrops {
-    std::uint16_t sky, ground, platform, hill;
+    std::uint16_t sky, ground, platform, hill, depth;
 };
-constexpr LevelBackdrops Level1Backdrops{2, 3, 4, 41};
-constexpr LevelBackdrops Level2Backdrops{42, 43, 44, 48};
+constexpr LevelBackdrops Level1Backdrops{2, 3, 4, 41, 49};
+constexpr LevelBackdrops Level2Backdrops{42, 43, 44, 48, 50};
 
 constexpr std::uint16_t Obstacle = 1, PlatformObstacle = 2;
 constexpr std::uint16_t Rectangle = 2, Ellipse = 3;
@@ -75,7 +76,12 @@ std::vector<appwriter::ObjectInfoDesc> Backdrops(const LevelBackdrops& h, const 
     appwriter::ObjectInfoDesc hill = Shape(h.hill, u"Hill", HillWidth, HillHeight, 0, Ellipse);
     hill.definition.fillType = SolidFill;
     hill.definition.colour1 = Colour(l.hill);
-    return {sky, ground, platform, hill};
+    // A frame that keeps the display inside it is not filled with its background colour: what is seen
+    // through a pit is this band of that colour, over the feet of the hills.
+    appwriter::ObjectInfoDesc depth = Shape(h.depth, u"Depth", SkyWidth, LevelHeight - GroundY, 0);
+    depth.definition.fillType = SolidFill;
+    depth.definition.colour1 = Colour(l.background);
+    return {sky, ground, platform, hill, depth};
 }
 
 // The exit: a door of dark wood round a lit doorway, on a transparent (black) key.
@@ -119,6 +125,7 @@ DemoLevel Level(const LevelLayout& l, const LevelBackdrops& h, std::uint16_t nam
     placed.push_back({0, h.sky, 0, 0, 0, 0, HillsLayer});
     for (int x : l.hills)
         placed.push_back({0, h.hill, x, HillY, 0, 0, HillsLayer});
+    placed.push_back({0, h.depth, 0, GroundY, 0, 0, HillsLayer});
     for (int tile = 0; tile * GroundTile < l.width; ++tile)
         if (std::find(l.pits.begin(), l.pits.end(), tile) == l.pits.end())
             placed.push_back({0, h.ground, tile * GroundTile, GroundY, 0, 0, PlayLayer});

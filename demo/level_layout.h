@@ -31,7 +31,7 @@ constexpr int BallSize = 16;
 
 struct LevelLayout {
     int width;
-    Rgb3 background; // seen through a pit, under the sky
+    Rgb3 background; // seen through a pit, under the sky and in front of the hills
     Rgb3 skyTop, skyBottom, ground, platform, platformBorder, hill;
     std::vector<std::array<int, 2>> platforms; // left, top
     std::vector<int> pits;                     // the ground tiles left out, by index from the left

@@ -68,6 +68,10 @@ void TouchDc(const DeviceContextObject* dc) {
     if (dc->kind == DcKind::Window) MarkWindowDrawn(dc->window);
 }
 
+void TouchDc(const DeviceContextObject* dc, const RECT& backingArea) {
+    if (dc->kind == DcKind::Window && !IsRectEmpty(&backingArea)) MarkWindowDrawn(dc->window, backingArea);
+}
+
 void DrawPenLine(const DrawTarget& t, const PenObject* pen, int rop2, POINT a, POINT b) {
     if (!pen || pen->style == PS_NULL || !Draws(t)) return;
     const std::uint32_t raw = t.bitmap->Encode(pen->color);
@@ -127,9 +131,11 @@ BOOL CopyPixels(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
     const bool oneToOne = width == srcWidth && height == srcHeight && !mirrorX && !mirrorY;
     const int bytes = d.bitmap->bpp / 8;
     const RECT dstRect{x + d.origin.x, y + d.origin.y, x + d.origin.x + width, y + d.origin.y + height};
+    RECT touched{};
     for (const RECT& c : d.clip) {
         RECT area;
         if (!IntersectRect(&area, &c, &dstRect)) continue;
+        UnionRect(&touched, &touched, &area);
         for (int by = area.top; by < area.bottom; ++by) {
             int v = by - dstRect.top;
             v = static_cast<int>(static_cast<long long>(v) * srcHeight / height);
@@ -159,7 +165,7 @@ BOOL CopyPixels(HDC dst, int x, int y, int width, int height, HDC src, int srcX,
             }
         }
     }
-    TouchDc(dst);
+    TouchDc(dst, touched);
     return TRUE;
 }
 

@@ -109,8 +109,9 @@ DrawTarget TargetOf(const DeviceContextObject* dc);
 void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2);
 // A line of a pen, end point excluded, as thick as the pen (squares of its width along the line).
 void DrawPenLine(const DrawTarget& target, const PenObject* pen, int rop2, POINT a, POINT b);
-// Tells a window DC's top-level window that its picture changed.
+// Tells a window DC's top-level window that its picture changed: all of it, or an area of its backing.
 void TouchDc(const DeviceContextObject* dc);
+void TouchDc(const DeviceContextObject* dc, const RECT& backingArea);
 bool IsGdiObject(const void* handle, GdiKind kind);
 // A solid brush that is never deleted, for the system colours.
 BrushObject* MakeStockBrush(COLORREF color);
@@ -118,8 +119,10 @@ BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown);
 // Reads the format of a bitmap header and its colour table or masks; false when the header is refused.
 bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out);
 void FreeBitmap(BitmapObject* bitmap);
-// Called when drawing through a window DC changed its top-level window's backing bitmap.
+// Called when drawing through a window DC changed its top-level window's backing bitmap: all of it, or the
+// rectangle of the backing that was drawn.
 void MarkWindowDrawn(HWND window);
+void MarkWindowDrawn(HWND window, const RECT& backingArea);
 // Lets go of the pen, brush and bitmap a DC holds, before the DC is freed.
 void DropDcSelections(DeviceContextObject* dc);
 // Makes a handle known to the object registry, so that IsGdiObject and DeleteObject find it.

@@ -87,10 +87,8 @@ bool NextTimer(MessageQueue& q, HWND filter, bool remove, MSG* msg) {
     return false;
 }
 
-bool PeekInternal(MSG* msg, HWND filter, UINT min, UINT max, bool remove) {
-    // Input first: what it changes on the screen (the menu's, for one) is presented at once. A signal's
-    // routines run after it, so that a quit event SDL turned a signal into is among what they see.
-    PumpSdlEvents();
+// The queue's next message, without asking SDL for input first.
+bool FindQueued(MSG* msg, HWND filter, UINT min, UINT max, bool remove) {
     detail::DeliverConsoleControlEvents();
     PresentDirtyWindows();
     MessageQueue& q = ThreadQueue();
@@ -117,6 +115,13 @@ bool PeekInternal(MSG* msg, HWND filter, UINT min, UINT max, bool remove) {
     q.lastMessageTime = found.time;
     if (msg) *msg = found;
     return TRUE;
+}
+
+bool PeekInternal(MSG* msg, HWND filter, UINT min, UINT max, bool remove) {
+    // Input first: what it changes on the screen (the menu's, for one) is presented at once. A signal's
+    // routines run after it, so that a quit event SDL turned a signal into is among what they see.
+    PumpSdlEvents();
+    return FindQueued(msg, filter, min, max, remove);
 }
 
 DWORD NextTimerWait(MessageQueue& q) {
@@ -241,6 +246,9 @@ BOOL GetMessageW(MSG* msg, HWND window, UINT filterMin, UINT filterMax) {
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL, DWORD milliseconds, DWORD) {
     const auto start = std::chrono::steady_clock::now();
+    // Asking the X server for input costs more than the wait itself: SDL is asked again only once its wait
+    // saw an event.
+    bool input = true;
     for (;;) {
         // Only process handles are waited for here: one whose process has ended is signalled.
         for (DWORD i = 0; i < count && handles; ++i) {
@@ -248,16 +256,23 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL, DWORD 
             if (GetExitCodeProcess(handles[i], &code) && code != STILL_ACTIVE) return WAIT_OBJECT_0 + i;
         }
         MSG peeked{};
-        if (PeekInternal(&peeked, nullptr, 0, 0, false)) return WAIT_OBJECT_0 + count;
+        if (input ? PeekInternal(&peeked, nullptr, 0, 0, false) : FindQueued(&peeked, nullptr, 0, 0, false))
+            return WAIT_OBJECT_0 + count;
         const auto waited =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         if (milliseconds != INFINITE && waited.count() >= static_cast<long long>(milliseconds))
             return WAIT_TIMEOUT;
-        constexpr int Step = 10;
+        // Messages posted from other threads wake no SDL wait: the wait is cut into steps, each no longer
+        // than what is left of the timeout nor than the next timer's wait, so that a deadline is met.
+        constexpr DWORD Step = 10;
+        DWORD step = std::min(Step, NextTimerWait(ThreadQueue()));
+        if (milliseconds != INFINITE)
+            step = std::min(step, milliseconds - static_cast<DWORD>(waited.count()));
+        step = std::max<DWORD>(step, 1);
         if (SDL_WasInit(SDL_INIT_VIDEO))
-            SDL_WaitEventTimeout(nullptr, Step);
+            input = SDL_WaitEventTimeout(nullptr, static_cast<int>(step)) != 0;
         else
-            std::this_thread::sleep_for(std::chrono::milliseconds(Step));
+            std::this_thread::sleep_for(std::chrono::milliseconds(step));
     }
 }
 

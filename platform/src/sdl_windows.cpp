@@ -85,13 +85,32 @@ void Compose(WindowObject* w, SDL_Surface* target) {
     ForEachMenuLayer(w, [&](const BitmapObject& layer, POINT at) { Blit(layer, target, at); });
 }
 
-void Present(WindowObject* w) {
+// Copies the window's picture to its SDL window: the whole of it (no areas named), or only the areas of the
+// backing that were drawn, with what the menus show over them: all that a game's loop changes most of the
+// time.
+void Present(WindowObject* w, const std::vector<RECT>& drawn) {
     if (!w->sdl || !w->backing || !(w->style & WS_VISIBLE)) return;
     SDL_Surface* screen = SDL_GetWindowSurface(w->sdl);
     if (!screen) return;
     const SDL_Rect shown = ShownRect(w, screen->w, screen->h);
     const SIZE own = SdlSize(w);
-    if (shown.w == own.cx && shown.h == own.cy && shown.x == 0 && shown.y == 0) {
+    const bool unscaled = shown.w == own.cx && shown.h == own.cy && shown.x == 0 && shown.y == 0;
+    // A window never presented shows nothing yet of its own: it is presented whole first.
+    if (unscaled && !drawn.empty() && w->presented) {
+        std::vector<SDL_Rect> areas;
+        for (const RECT& r : drawn) {
+            SDL_Rect area{r.left, r.top + MenuBarHeight(w), r.right - r.left, r.bottom - r.top};
+            if (!SDL_IntersectRect(&area, &shown, &area)) continue;
+            SDL_SetClipRect(screen, &area);
+            Compose(w, screen);
+            areas.push_back(area);
+        }
+        SDL_SetClipRect(screen, nullptr);
+        if (!areas.empty())
+            SDL_UpdateWindowSurfaceRects(w->sdl, areas.data(), static_cast<int>(areas.size()));
+        return;
+    }
+    if (unscaled) {
         Compose(w, screen);
     } else if (SDL_Surface* layout =
                    SDL_CreateRGBSurfaceWithFormat(0, own.cx, own.cy, 32, screen->format->format)) {
@@ -261,12 +280,41 @@ void MarkWindowDrawn(HWND window) {
     if (WindowObject* top = Win(TopLevelOf(window))) top->dirty = true;
 }
 
+void MarkWindowDrawn(HWND window, const RECT& backingArea) {
+    WindowObject* top = Win(TopLevelOf(window));
+    if (!top || top->dirty) return;
+    // A few separate areas (the objects a loop moved, far apart) are copied apart; overlapping ones as one.
+    constexpr std::size_t MostAreas = 16;
+    RECT area = backingArea;
+    for (std::size_t i = 0; i < top->drawn.size();) {
+        if (RECT common{}; IntersectRect(&common, &top->drawn[i], &area)) {
+            UnionRect(&area, &area, &top->drawn[i]);
+            top->drawn[i] = top->drawn.back();
+            top->drawn.pop_back();
+            i = 0;
+        } else {
+            ++i;
+        }
+    }
+    if (top->drawn.size() == MostAreas) {
+        for (const RECT& r : top->drawn)
+            UnionRect(&area, &area, &r);
+        top->drawn.clear();
+    }
+    top->drawn.push_back(area);
+}
+
 void PresentDirtyWindows() {
     DrawPendingMenuBars();
     for (HWND top = GetTopWindow(nullptr); top; top = GetWindow(top, GW_HWNDNEXT)) {
         if (top->dirty) {
             top->dirty = false;
-            Present(top);
+            top->drawn.clear();
+            Present(top, {});
+        } else if (!top->drawn.empty()) {
+            const std::vector<RECT> drawn = std::move(top->drawn);
+            top->drawn.clear();
+            Present(top, drawn);
         }
     }
 }

@@ -58,6 +58,8 @@ struct WindowObject {
     SDL_Window* sdl = nullptr;
     BitmapObject* backing = nullptr;
     bool dirty = false;
+    // The areas of the backing drawing changed since the last present, while not the whole of it (`dirty`).
+    std::vector<RECT> drawn;
     bool presented = false;
     bool fullScreen = false; // shown in SDL's desktop full screen
     // Full screen without a window manager to give it: the window covers the display itself, without the

@@ -3,6 +3,8 @@
 #include "win32/kernel.h"
 #include "win32/user.h"
 
+#include <algorithm>
+
 namespace vtrrt {
 
 using namespace win32;
@@ -12,12 +14,11 @@ namespace {
 class SystemClock final : public FrameClock {
 public:
     DWORD Now() override { return timeGetTime(); }
+    // Sleeps until input arrives or the time is up, a poll for at most a millisecond: the pacing returns a
+    // little before the tick that comes next is counted, and polling at once until it is would cost more
+    // than the game's own work.
     void WaitForMessage(DWORD timeoutMs) override {
-        const DWORD start = timeGetTime();
-        MSG msg;
-        // Poll in short sleeps: the platform's message queue is filled from SDL's event queue on demand.
-        while (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && timeGetTime() - start < timeoutMs)
-            Sleep(1);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::max<DWORD>(timeoutMs, 1), QS_ALLINPUT);
     }
 };
 

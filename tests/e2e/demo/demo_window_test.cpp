@@ -7,6 +7,7 @@
 #include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
 #include "demo/level_layout.h"
+#include "demo/title_layout.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
 
@@ -55,6 +56,12 @@ using Pixel = std::optional<std::array<std::uint8_t, 3>>;
 
 bool Is(const Pixel& p, const std::uint8_t (&c)[3]) {
     return p && (*p)[0] == c[0] && (*p)[1] == c[1] && (*p)[2] == c[2];
+}
+
+// The red, green and blue of a colour given as red in its low byte.
+std::array<std::uint8_t, 3> RgbOf(std::uint32_t colour) {
+    return {static_cast<std::uint8_t>(colour), static_cast<std::uint8_t>(colour >> 8),
+            static_cast<std::uint8_t>(colour >> 16)};
 }
 
 // The text of the menu bar and of its popups.
@@ -484,6 +491,29 @@ TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
+// The title writes the game's name above the spinners and how to start below the panel.
+TEST_F(DemoWindow, TheTitleWritesTheGamesNameAndHowToStart) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int top = y + height - 480;
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    const auto shot = Shot();
+    ASSERT_TRUE(shot);
+    const auto count = [&](std::uint32_t colour, int from, int to) {
+        const std::array<std::uint8_t, 3> c = RgbOf(colour);
+        int n = 0;
+        for (int py = from; py < to; ++py)
+            for (int px = 0; px < 640; ++px)
+                if (shot->Rgb(x + px, top + py) == c) ++n;
+        return n;
+    };
+    EXPECT_GT(count(TitleNameColour, TitleNameTop, TitleNameTop + TitleNameHeight), 400) << "no name";
+    EXPECT_GT(count(TitlePromptColour, TitlePromptTop, TitlePromptTop + TitlePromptHeight), 300)
+        << "no prompt";
+    CloseAndExpectCleanEnd();
+}
+
 // The level, run from the same game written to start there: a sky going from deep to pale blue downwards,
 // the ground, and platforms with a darker border, all placed as backdrops; and the time gauge, an object of
 // the gauge extension (found beside the program, nothing being packed), filling from its left end.
@@ -720,6 +750,13 @@ TEST_F(DemoWindow, TheDisplayScrollsWithThePlayerOverSlowerHills) {
     EXPECT_EQ(outside, 0) << "hill pixels where the sky should be";
     const std::string score = ScoreShown(*shot, x, top);
     EXPECT_EQ(score.find('?'), std::string::npos) << "the score is not where it was: " << score;
+    // Nor was the gauge dragged along: its row left of it shows none of its colours.
+    const auto gaugeBar = RgbOf(GaugeBar), gaugeBack = RgbOf(GaugeBack);
+    int dragged = 0;
+    for (int py = GaugeY; py < GaugeY + GaugeHeight; ++py)
+        for (int px = 0; px < GaugeX; ++px)
+            if (const auto p = shot->Rgb(x + px, top + py); p == gaugeBar || p == gaugeBack) ++dragged;
+    EXPECT_EQ(dragged, 0) << "the gauge smeared towards the window's left edge";
     CloseAndExpectCleanEnd();
 }
 

@@ -424,6 +424,70 @@ TEST_F(DemoGame, EveryLoopOfAContinuousScrollIsShown) {
     EXPECT_GT(scrolling, 30) << "the display scrolled in most loops";
 }
 
+// The gauge stays on the screen while the display scrolls away and jumps back: its row left of it keeps
+// the level's picture (no bar dragged along with the scroll), and after a lost life no copy of it is left
+// where the display came back to.
+TEST_F(DemoGame, TheGaugeLeavesNoTraceWhileTheDisplayScrollsAndJumpsBack) {
+    RunObject* player = Player();
+    ASSERT_TRUE(player);
+    Ticks(10);
+    // Filled a little, so that it shows its bar.
+    for (int i = 0; i < 2 * 60; ++i)
+        Tick();
+    const auto gaugeColours = [&](int left, int right, int top, int bottom) {
+        int found = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left; x < right; ++x)
+                if (Shown(x, y) == GaugeBar || Shown(x, y) == GaugeBack) ++found;
+        return found;
+    };
+    SetObjectPosition(player, WalkerSpawns[0].x + WalkerSpan + WalkerSize + 20, GroundY - PlayerSize);
+    Hold(SDL_SCANCODE_RIGHT);
+    ASSERT_TRUE(TickUntil(600, [&] { return CurrentRunState()->scrollX > 200; }));
+    Release(SDL_SCANCODE_RIGHT);
+    Ticks(2);
+    EXPECT_EQ(gaugeColours(0, GaugeX, GaugeY, GaugeY + GaugeHeight), 0) << "the bar was dragged left";
+    EXPECT_EQ(Shown(GaugeX + 1, GaugeY + 1), GaugeBar);
+    EXPECT_EQ(Shown(GaugeX + GaugeWidth - 2, GaugeY + GaugeHeight - 2), GaugeBack);
+    // Into the pit: the life lost puts the player, and the display, back at the start.
+    const int pit = Level1Layout.pits[0] * GroundTile;
+    SetObjectPosition(player, pit + (GroundTile - PlayerSize) / 2, GroundY - 40);
+    ASSERT_TRUE(TickUntil(200, [&] { return Lives() == LivesShown - 1; }));
+    ASSERT_TRUE(TickUntil(60, [&] { return CurrentRunState()->scrollX == 0; }));
+    Ticks(2);
+    EXPECT_EQ(gaugeColours(0, 640, GaugeY + GaugeHeight, 360), 0) << "a copy of the gauge was left behind";
+    EXPECT_EQ(gaugeColours(GaugeX + GaugeWidth, 640, 0, 360), 0) << "a copy of the gauge was left behind";
+    EXPECT_EQ(Shown(GaugeX + 1, GaugeY + 1), GaugeBar);
+}
+
+// Through the pit the level's background colour shows, across the whole missing tile and in front of the
+// hills whose feet lie below the ground.
+TEST_F(DemoGame, ThePitShowsTheBackgroundAcrossItsWholeWidth) {
+    RunObject* player = Player();
+    ASSERT_TRUE(player);
+    Ticks(10);
+    // On the platform above the pit, so that the display centres over it.
+    const auto& [platformLeft, platformTop] = Level1Layout.platforms[6];
+    SetObjectPosition(player, platformLeft + 10, platformTop - PlayerSize);
+    Ticks(30);
+    const int scroll = CurrentRunState()->scrollX;
+    const int pit = Level1Layout.pits[0] * GroundTile - scroll;
+    ASSERT_GE(pit, 0);
+    ASSERT_LE(pit + GroundTile, 640);
+    const COLORREF background =
+        win32::RGB(Level1Layout.background[0], Level1Layout.background[1], Level1Layout.background[2]);
+    const COLORREF ground =
+        win32::RGB(Level1Layout.ground[0], Level1Layout.ground[1], Level1Layout.ground[2]);
+    for (int y : {GroundY + 10, GroundY + 60, LevelHeight - 2}) {
+        int open = 0;
+        for (int x = pit; x < pit + GroundTile; ++x)
+            if (Shown(x, y) == background) ++open;
+        EXPECT_EQ(open, GroundTile) << "row " << y << " scrolled to " << scroll;
+        EXPECT_EQ(Shown(pit - 2, y), ground) << "row " << y;
+        EXPECT_EQ(Shown(pit + GroundTile + 1, y), ground) << "row " << y;
+    }
+}
+
 TEST_F(DemoGame, TheExitLeadsToTheSecondLevel) {
     RunObject* player = Player();
     ASSERT_TRUE(player);

@@ -1,8 +1,10 @@
 // The demo's application data run headless to its level: the score's digits, the hearts of the lives and the
-// level's name are drawn where the display puts them, and a new score shows at once.
+// level's name are drawn where the display puts them, and a new score shows at once; and its title shows the
+// game's name and what starts it.
 #include "application_run.h"
 #include "builtin/counters.h"
 #include "demo/demo_hud_layout.h"
+#include "demo/title_layout.h"
 #include "runtime/waited_clock.h"
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
@@ -104,6 +106,38 @@ TEST_F(DemoHud, ANewScoreShowsAtTheNextLoop) {
     app_->globals.scores[0] = ~1250;
     Loops(1);
     ExpectScore("01250");
+}
+
+// The title, once faded in, writes the game's name above the spinners and the way to start below the panel,
+// each in its own colour and nowhere else.
+TEST(DemoTitle, ShowsTheGamesNameAndHowToStart) {
+    wiringtest::BuiltModulesFolder modules;
+    runtime_test::WaitedClock clock;
+    FrameClock* previous = SetFrameClock(&clock);
+    const std::vector<std::uint8_t> bytes = DemoData();
+    ASSERT_FALSE(bytes.empty());
+    loadertest::RecordPtr app;
+    ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes, app));
+    for (int i = 0; i < 5000 && !(app->runState == StateRunFrame && CurrentRunState()); ++i)
+        ASSERT_EQ(RunApplicationStep(app.get(), 0), 1);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(RunApplicationStep(app.get(), 0), 1);
+    const auto count = [](COLORREF colour, int top, int bottom) {
+        int n = 0;
+        for (int y = top; y < bottom; ++y)
+            for (int x = 0; x < 640; ++x)
+                if (Shown(x, y) == colour) ++n;
+        return n;
+    };
+    EXPECT_GT(count(TitleNameColour, TitleNameTop, TitleNameTop + TitleNameHeight), 400)
+        << "the name is written";
+    EXPECT_GT(count(TitlePromptColour, TitlePromptTop, TitlePromptTop + TitlePromptHeight), 300)
+        << "the prompt is written";
+    EXPECT_EQ(count(TitleNameColour, TitleNameTop + TitleNameHeight, 480), 0);
+    EXPECT_EQ(count(TitlePromptColour, 0, TitlePromptTop), 0);
+    wiringtest::StopApplicationRun(app);
+    FreeTransitionModules();
+    SetFrameClock(previous);
 }
 
 } // namespace
