@@ -6,6 +6,7 @@
 #include "support/param_names.h"
 
 #include <array>
+#include <ostream>
 
 using namespace eventruns;
 
@@ -18,6 +19,11 @@ struct FlowCase {
     std::array<bool, 6> switchOn; // switch 0, loop by loop
     std::vector<std::int64_t> runs;
 };
+
+// Shown by its name, not byte by byte.
+void PrintTo(const FlowCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class GroupFlow : public ::testing::TestWithParam<FlowCase> {};
 

@@ -2,6 +2,8 @@
 #include "event_frame.h"
 #include "events/object_moved.h"
 
+#include <ostream>
+
 using namespace eventruns;
 
 namespace {
@@ -36,6 +38,11 @@ struct BorderCase {
     std::int32_t borders;
     std::uint16_t eventFlags;
 };
+
+// Shown by its name: the bytes after its last field are no part of what it is.
+void PrintTo(const BorderCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BorderCrossings : public BorderMoves, public ::testing::WithParamInterface<BorderCase> {};
 

@@ -3,6 +3,8 @@
 #include "builtin/fast_loops.h"
 #include "event_frame.h"
 
+#include <ostream>
+
 using namespace eventruns;
 
 namespace {
@@ -45,6 +47,11 @@ struct CountCase {
     std::int32_t count;
     std::vector<std::int32_t> indexes;
 };
+
+// Shown by its name: the bytes between its fields are no part of what it is.
+void PrintTo(const CountCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class LoopCount : public ::testing::TestWithParam<CountCase> {};
 
@@ -206,6 +213,11 @@ struct ChanceCase {
     std::int32_t chances, outOf;
     bool always, never;
 };
+
+// Shown by its name, as the loop counts are.
+void PrintTo(const ChanceCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class RandomChance : public ::testing::TestWithParam<ChanceCase> {};
 

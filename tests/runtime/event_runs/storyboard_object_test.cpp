@@ -7,6 +7,8 @@
 #include "win32/mm.h"
 #include "win32/user.h"
 
+#include <ostream>
+
 using namespace eventruns;
 using namespace win32;
 
@@ -56,6 +58,11 @@ struct ExitCase {
     int code;
     std::int32_t parameter;
 };
+
+// Shown by its name, not byte by byte.
+void PrintTo(const ExitCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class StoryboardExits : public Storyboard, public ::testing::WithParamInterface<ExitCase> {};
 
@@ -113,6 +120,11 @@ struct CentreCase {
     std::int32_t displayX;
 };
 
+// Shown by its name, not byte by byte.
+void PrintTo(const CentreCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class CentreDisplay : public Storyboard, public ::testing::WithParamInterface<CentreCase> {};
 
 TEST_P(CentreDisplay, KeepsTheDisplayInItsLimits) {
@@ -142,6 +154,11 @@ struct CentreAtCase {
     float coefficient; // of layer 1
     std::int32_t left, top;
 };
+
+// Shown by its name, not byte by byte.
+void PrintTo(const CentreAtCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CentreDisplayAtPosition : public Storyboard, public ::testing::WithParamInterface<CentreAtCase> {};
 

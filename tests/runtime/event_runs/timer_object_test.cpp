@@ -3,6 +3,7 @@
 #include "event_frame.h"
 
 #include <array>
+#include <ostream>
 
 using namespace eventruns;
 
@@ -127,6 +128,11 @@ struct ExpressionCase {
     std::int16_t expression;
     std::int32_t value;
 };
+
+// Shown by its fields: the padding after the expression number is no part of it.
+void PrintTo(const ExpressionCase& c, std::ostream* out) {
+    *out << "timer " << c.timer << " expression " << c.expression << " value " << c.value;
+}
 
 class TimerExpressions : public ::testing::TestWithParam<ExpressionCase> {};
 
