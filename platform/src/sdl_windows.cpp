@@ -95,8 +95,13 @@ void Present(WindowObject* w, const std::vector<RECT>& drawn) {
     const SDL_Rect shown = ShownRect(w, screen->w, screen->h);
     const SIZE own = SdlSize(w);
     const bool unscaled = shown.w == own.cx && shown.h == own.cy && shown.x == 0 && shown.y == 0;
-    // A window never presented shows nothing yet of its own: it is presented whole first.
-    if (unscaled && !drawn.empty() && w->presented) {
+    const bool sameSurface = screen == w->shownSurface && screen->pixels == w->shownPixels &&
+                             screen->w == w->shownSize.cx && screen->h == w->shownSize.cy;
+    w->shownSurface = screen;
+    w->shownPixels = screen->pixels;
+    w->shownSize = SIZE{screen->w, screen->h};
+    // A window never presented, or on a new surface, shows nothing yet of its own: it is presented whole.
+    if (unscaled && !drawn.empty() && w->presented && sameSurface) {
         std::vector<SDL_Rect> areas;
         for (const RECT& r : drawn) {
             SDL_Rect area{r.left, r.top + MenuBarHeight(w), r.right - r.left, r.bottom - r.top};

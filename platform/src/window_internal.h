@@ -10,6 +10,7 @@
 #include <vector>
 
 struct SDL_Window;
+struct SDL_Surface;
 
 namespace win32 {
 
@@ -60,6 +61,11 @@ struct WindowObject {
     bool dirty = false;
     // The areas of the backing drawing changed since the last present, while not the whole of it (`dirty`).
     std::vector<RECT> drawn;
+    // The SDL surface last presented to, with its pixels and size: a surface SDL made again (the window's
+    // size changed) holds nothing yet, and is presented whole.
+    SDL_Surface* shownSurface = nullptr;
+    void* shownPixels = nullptr;
+    SIZE shownSize{};
     bool presented = false;
     bool fullScreen = false; // shown in SDL's desktop full screen
     // Full screen without a window manager to give it: the window covers the display itself, without the
