@@ -273,7 +273,68 @@ struct D3DCAPS8 {
     float MaxPixelShaderValue;
 };
 
+using D3DPRIMITIVETYPE = DWORD;
+constexpr D3DPRIMITIVETYPE D3DPT_POINTLIST = 1;
+constexpr D3DPRIMITIVETYPE D3DPT_LINELIST = 2;
+constexpr D3DPRIMITIVETYPE D3DPT_LINESTRIP = 3;
+constexpr D3DPRIMITIVETYPE D3DPT_TRIANGLELIST = 4;
+constexpr D3DPRIMITIVETYPE D3DPT_TRIANGLESTRIP = 5;
+constexpr D3DPRIMITIVETYPE D3DPT_TRIANGLEFAN = 6;
+
+// Vertex formats: pre-transformed positions (x, y in pixels, z, rhw), then a colour, then texture
+// coordinates.
+constexpr DWORD D3DFVF_XYZRHW = 0x004;
+constexpr DWORD D3DFVF_DIFFUSE = 0x040;
+constexpr DWORD D3DFVF_TEX1 = 0x100;
+
+using D3DPOOL = DWORD;
+constexpr D3DPOOL D3DPOOL_DEFAULT = 0;
+constexpr D3DPOOL D3DPOOL_MANAGED = 1;
+constexpr D3DPOOL D3DPOOL_SYSTEMMEM = 2;
+constexpr D3DPOOL D3DPOOL_SCRATCH = 3;
+
+constexpr DWORD D3DLOCK_READONLY = 0x10;
+constexpr DWORD D3DLOCK_DISCARD = 0x2000;
+
+struct D3DLOCKED_RECT {
+    INT Pitch;
+    void* pBits;
+};
+
+struct D3DSURFACE_DESC {
+    D3DFORMAT Format;
+    DWORD Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    DWORD MultiSampleType;
+    UINT Width;
+    UINT Height;
+};
+
 class IDirect3DDevice8;
+
+class IDirect3DBaseTexture8 {
+public:
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual DWORD GetLevelCount() = 0;
+
+protected:
+    ~IDirect3DBaseTexture8() = default;
+};
+
+// A texture of one level, 32 bits a pixel (A8R8G8B8 or X8R8G8B8), rows top first.
+class IDirect3DTexture8 : public IDirect3DBaseTexture8 {
+public:
+    virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
+    // rect: null for the whole level. The pixels are 0xAARRGGBB; Pitch is in bytes.
+    virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
+    virtual HRESULT UnlockRect(UINT level) = 0;
+
+protected:
+    ~IDirect3DTexture8() = default;
+};
 
 // The adapter: the desktop's display, and the maker of devices.
 class IDirect3D8 {
@@ -318,6 +379,16 @@ public:
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
     virtual HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) = 0;
     virtual HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) = 0;
+    // Sizes of 0 or above the caps' limits and formats other than A8R8G8B8 and X8R8G8B8 are refused.
+    virtual HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                                  D3DPOOL pool, IDirect3DTexture8** texture) = 0;
+    virtual HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) = 0;
+    virtual HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) = 0;
+    // In this version a vertex shader is a vertex format: only pre-transformed ones (D3DFVF_XYZRHW) draw.
+    virtual HRESULT SetVertexShader(DWORD handle) = 0;
+    virtual HRESULT GetVertexShader(DWORD* handle) = 0;
+    virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                                    UINT stride) = 0;
 
 protected:
     ~IDirect3DDevice8() = default;

@@ -16,4 +16,7 @@ void LetLostDeviceReset(IDirect3DDevice8* device);
 // The back buffer's pixels as 0xAARRGGBB, top row first; empty for a device of another kind.
 std::vector<D3DCOLOR> ReadBackBuffer(IDirect3DDevice8* device, UINT* width, UINT* height);
 
+// The draws a device has sent to the context since it was made.
+unsigned DrawCallCount(IDirect3DDevice8* device);
+
 } // namespace win32::testing

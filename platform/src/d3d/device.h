@@ -12,6 +12,8 @@
 
 namespace win32::d3d {
 
+class Texture;
+
 class Device final : public IDirect3DDevice8 {
 public:
     enum class Loss { None, Lost, Resettable };
@@ -39,7 +41,21 @@ public:
     HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
     HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
 
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture8** texture) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) override;
+    HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture8** texture) override;
+    HRESULT SetVertexShader(DWORD handle) override;
+    HRESULT GetVertexShader(DWORD* handle) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
+                            UINT stride) override;
+
+    // Default-pool textures, emptied by a reset.
+    void Track(Texture* texture);
+    void Untrack(Texture* texture);
+
     void SetLoss(Loss loss) { loss_ = loss; }
+    unsigned DrawCalls() const { return drawCalls_; }
     // The back buffer as 0xAARRGGBB, top row first.
     std::vector<D3DCOLOR> ReadBack(UINT* width, UINT* height);
 
@@ -59,6 +75,7 @@ private:
     void FreeBackBuffer();
     void SetDefaultStates();
     std::vector<D3DCOLOR> ReadPixels();
+    bool PrepareDraw(bool line);
 
     std::atomic<ULONG> refs_{1};
     IDirect3D8* direct3d_;
@@ -73,6 +90,12 @@ private:
     bool inScene_ = false;
     std::array<DWORD, D3DRS_COUNT> renderStates_{};
     std::array<std::array<DWORD, D3DTSS_COUNT>, D3DMAXTEXTURESTAGES> stageStates_{};
+    std::array<IDirect3DBaseTexture8*, D3DMAXTEXTURESTAGES> textures_{};
+    std::vector<Texture*> defaultPool_;
+    DWORD vertexFormat_ = 0;
+    GLuint vertexArray_ = 0;
+    GLuint vertexBuffer_ = 0;
+    unsigned drawCalls_ = 0;
 };
 
 } // namespace win32::d3d
