@@ -312,7 +312,24 @@ struct D3DSURFACE_DESC {
     UINT Height;
 };
 
+constexpr DWORD D3DUSAGE_RENDERTARGET = 0x1;
+constexpr DWORD D3DBACKBUFFER_TYPE_MONO = 0;
+
 class IDirect3DDevice8;
+
+// A rectangle of 32-bit pixels: the back buffer, a texture's level or an image in system memory.
+class IDirect3DSurface8 {
+public:
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
+    // Back buffers and render-target textures are not locked: they are read with CopyRects.
+    virtual HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
+    virtual HRESULT UnlockRect() = 0;
+
+protected:
+    ~IDirect3DSurface8() = default;
+};
 
 class IDirect3DBaseTexture8 {
 public:
@@ -331,6 +348,8 @@ public:
     // rect: null for the whole level. The pixels are 0xAARRGGBB; Pitch is in bytes.
     virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
     virtual HRESULT UnlockRect(UINT level) = 0;
+    // The level as a surface; it holds a reference to the texture.
+    virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface8** surface) = 0;
 
 protected:
     ~IDirect3DTexture8() = default;
@@ -389,6 +408,19 @@ public:
     virtual HRESULT GetVertexShader(DWORD* handle) = 0;
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                                     UINT stride) = 0;
+    virtual HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
+                                       IDirect3DSurface8** surface) = 0;
+    virtual HRESULT GetBackBuffer(UINT index, DWORD type, IDirect3DSurface8** surface) = 0;
+    // Draws and clears go to the back buffer or to a level of a D3DUSAGE_RENDERTARGET texture; a null
+    // target keeps the current one. Only the back buffer has a depth buffer, whatever depth is given.
+    virtual HRESULT SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depth) = 0;
+    virtual HRESULT GetRenderTarget(IDirect3DSurface8** target) = 0;
+    // Unscaled copies of rectangles (null: the whole source) to points (null: the same places) between
+    // any two surfaces of 32-bit formats.
+    virtual HRESULT CopyRects(IDirect3DSurface8* source, const RECT* rects, UINT count,
+                              IDirect3DSurface8* destination, const POINT* points) = 0;
+    // A system-memory texture's pixels into a default-pool texture of the same size.
+    virtual HRESULT UpdateTexture(IDirect3DBaseTexture8* source, IDirect3DBaseTexture8* destination) = 0;
 
 protected:
     ~IDirect3DDevice8() = default;

@@ -5,6 +5,7 @@
 #include "adapter.h"
 #include "fixed_function.h"
 #include "gl_context.h"
+#include "image_surface.h"
 #include "raster.h"
 #include "render_states.h"
 #include "texture.h"
@@ -60,6 +61,7 @@ Device::Device(IDirect3D8* direct3d, HWND focusWindow) : direct3d_(direct3d), fo
 }
 
 Device::~Device() {
+    ReleaseTarget();
     FreeBackBuffer();
     if (vertexArray_ || vertexBuffer_) {
         GlScope gl;
@@ -172,6 +174,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
     deviceWindow_ = parameters->hDeviceWindow ? parameters->hDeviceWindow : focusWindow_;
     inScene_ = false;
     loss_ = Loss::None;
+    ReleaseTarget();
     SetDefaultStates();
     for (Texture* texture : defaultPool_)
         texture->Empty();
@@ -315,12 +318,12 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
                       DWORD stencil) {
     constexpr DWORD KnownFlags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
     if ((count > 0 && !rects) || flags == 0 || (flags & ~KnownFlags)) return D3DERR_INVALIDCALL;
-    if ((flags & D3DCLEAR_ZBUFFER) && !buffer_.depth) return D3DERR_INVALIDCALL;
-    if ((flags & D3DCLEAR_STENCIL) && !(buffer_.depth && HasStencil(parameters_.AutoDepthStencilFormat)))
+    const bool depth = target_->HasDepth();
+    if ((flags & D3DCLEAR_ZBUFFER) && !depth) return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_STENCIL) && !(depth && HasStencil(parameters_.AutoDepthStencilFormat)))
         return D3DERR_INVALIDCALL;
     GlScope gl;
-    if (!gl.ok() || !framebuffer_) return D3DERR_DRIVERINTERNALERROR;
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
+    if (!gl.ok() || !BindTarget()) return D3DERR_DRIVERINTERNALERROR;
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glStencilMask(0xFF);
@@ -333,6 +336,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
     if (flags & D3DCLEAR_ZBUFFER) mask |= GL_DEPTH_BUFFER_BIT;
     if (flags & D3DCLEAR_STENCIL) mask |= GL_STENCIL_BUFFER_BIT;
+    target_->ContextWrote();
     if (count == 0) {
         glDisable(GL_SCISSOR_TEST);
         glClear(mask);
@@ -341,7 +345,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     glEnable(GL_SCISSOR_TEST);
     for (DWORD i = 0; i < count; ++i) {
         RECT r{};
-        if (!ClampRect(rects[i], buffer_.width, buffer_.height, &r)) continue;
+        if (!ClampRect(rects[i], target_->Width(), target_->Height(), &r)) continue;
         glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
         glClear(mask);
     }
@@ -373,13 +377,14 @@ HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
     return D3D_OK;
 }
 
-HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD, D3DFORMAT format, D3DPOOL pool,
-                              IDirect3DTexture8** texture) {
+HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                              D3DPOOL pool, IDirect3DTexture8** texture) {
     if (!texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     if (!FitsCaps(width, height) || levels > 1 || !ColourFormat(format) || pool > D3DPOOL_SCRATCH)
         return D3DERR_INVALIDCALL;
-    Texture* made = Texture::Create(this, width, height, format, pool);
+    if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
+    Texture* made = Texture::Create(this, width, height, usage, format, pool);
     if (!made) return D3DERR_OUTOFVIDEOMEMORY;
     *texture = made;
     return D3D_OK;
@@ -483,9 +488,10 @@ bool Device::PrepareDraw(bool line) {
         glGenVertexArrays(1, &vertexArray_);
         glGenBuffers(1, &vertexBuffer_);
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glViewport(0, 0, static_cast<GLsizei>(buffer_.width), static_cast<GLsizei>(buffer_.height));
-    ApplyRenderStates(renderStates_, buffer_.depth);
+    if (!BindTarget()) return false;
+    const UINT width = target_->Width(), height = target_->Height();
+    glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    ApplyRenderStates(renderStates_, target_->HasDepth());
     const auto& s0 = stageStates_[0];
     Texture* texture = dynamic_cast<Texture*>(textures_[0]);
     glActiveTexture(GL_TEXTURE0);
@@ -494,8 +500,8 @@ bool Device::PrepareDraw(bool line) {
         ApplySamplerStates(s0[D3DTSS_MAGFILTER], s0[D3DTSS_MINFILTER], s0[D3DTSS_MIPFILTER],
                            s0[D3DTSS_ADDRESSU], s0[D3DTSS_ADDRESSV], s0[D3DTSS_MAXANISOTROPY]);
     FixedFunctionInputs in{};
-    in.targetWidth = static_cast<float>(buffer_.width);
-    in.targetHeight = static_cast<float>(buffer_.height);
+    in.targetWidth = static_cast<float>(width);
+    in.targetHeight = static_cast<float>(height);
     in.offset = line ? 0.5f : 0.0f;
     in.stage = StageZero{s0[D3DTSS_COLOROP], s0[D3DTSS_COLORARG1], s0[D3DTSS_COLORARG2],
                          s0[D3DTSS_ALPHAOP], s0[D3DTSS_ALPHAARG1], s0[D3DTSS_ALPHAARG2]};
@@ -517,7 +523,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
         !LayoutOf(vertexFormat_, &layout) || stride < layout.size)
         return D3DERR_INVALIDCALL;
     GlScope gl;
-    if (!gl.ok() || !framebuffer_) return D3DERR_DRIVERINTERNALERROR;
+    if (!gl.ok()) return D3DERR_DRIVERINTERNALERROR;
     const bool line = mode == GL_LINES || mode == GL_LINE_STRIP || mode == GL_POINTS;
     if (!PrepareDraw(line)) return D3DERR_DRIVERINTERNALERROR;
     glBindVertexArray(vertexArray_);
@@ -542,8 +548,193 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
         glVertexAttrib2f(TexCoordAttribute, 0, 0);
     }
     glDrawArrays(mode, 0, static_cast<GLsizei>(count));
+    target_->ContextWrote();
     ++drawCalls_;
     return D3D_OK;
+}
+
+bool Device::BindTarget() {
+    const GLuint framebuffer = target_->Framebuffer();
+    if (!framebuffer) return false;
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    return true;
+}
+
+void Device::ReleaseTarget() {
+    if (target_ != &backBuffer_) target_->Release();
+    target_ = &backBuffer_;
+}
+
+HRESULT Device::CreateImageSurface(UINT width, UINT height, D3DFORMAT format, IDirect3DSurface8** surface) {
+    if (!surface) return D3DERR_INVALIDCALL;
+    *surface = nullptr;
+    if (!FitsCaps(width, height) || !ColourFormat(format)) return D3DERR_INVALIDCALL;
+    *surface = ImageSurface::Create(this, width, height, format);
+    return *surface ? D3D_OK : E_OUTOFMEMORY;
+}
+
+HRESULT Device::GetBackBuffer(UINT index, DWORD type, IDirect3DSurface8** surface) {
+    if (!surface) return D3DERR_INVALIDCALL;
+    *surface = nullptr;
+    if (index != 0 || type != D3DBACKBUFFER_TYPE_MONO) return D3DERR_INVALIDCALL;
+    backBuffer_.AddRef();
+    *surface = &backBuffer_;
+    return D3D_OK;
+}
+
+HRESULT Device::SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8*) {
+    if (!target) return D3D_OK;
+    auto* surface = dynamic_cast<Surface*>(target);
+    if (!surface || surface->Owner() != this || !surface->IsRenderTarget()) return D3DERR_INVALIDCALL;
+    if (surface == target_) return D3D_OK;
+    ReleaseTarget();
+    if (surface != &backBuffer_) {
+        surface->AddRef();
+        target_ = surface;
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::GetRenderTarget(IDirect3DSurface8** target) {
+    if (!target) return D3DERR_INVALIDCALL;
+    target_->AddRef();
+    *target = target_;
+    return D3D_OK;
+}
+
+namespace {
+
+bool Inside(const RECT& r, UINT width, UINT height) {
+    return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom &&
+           r.right <= static_cast<LONG>(width) && r.bottom <= static_cast<LONG>(height);
+}
+
+// One rectangle from a surface of the context or of memory to another, the same size at (x, y).
+void CopyRect(Surface& source, const RECT& r, Surface& destination, POINT at) {
+    const GLsizei w = r.right - r.left, h = r.bottom - r.top;
+    D3DCOLOR* from = source.Pixels();
+    D3DCOLOR* to = destination.Pixels();
+    if (from && to) {
+        for (GLsizei y = 0; y < h; ++y)
+            std::copy_n(from + static_cast<std::size_t>(r.top + y) * source.Width() + r.left, w,
+                        to + static_cast<std::size_t>(at.y + y) * destination.Width() + at.x);
+        return;
+    }
+    if (!from && to) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, source.Framebuffer());
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(destination.Width()));
+        glReadPixels(r.left, r.top, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                     to + static_cast<std::size_t>(at.y) * destination.Width() + at.x);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        return;
+    }
+    // Into the context: pixels from memory go through a texture of their own first.
+    GLuint stagingTexture = 0, stagingFramebuffer = 0;
+    GLuint read = source.Framebuffer();
+    RECT readRect = r;
+    if (from) {
+        glGenTextures(1, &stagingTexture);
+        glBindTexture(GL_TEXTURE_2D, stagingTexture);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(source.Width()));
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                     from + static_cast<std::size_t>(r.top) * source.Width() + r.left);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glGenFramebuffers(1, &stagingFramebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, stagingFramebuffer);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, stagingTexture, 0);
+        read = stagingFramebuffer;
+        readRect = RECT{0, 0, w, h};
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, read);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, destination.Framebuffer());
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glBlitFramebuffer(readRect.left, readRect.top, readRect.right, readRect.bottom, at.x, at.y, at.x + w,
+                      at.y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    destination.ContextWrote();
+    if (stagingFramebuffer) glDeleteFramebuffers(1, &stagingFramebuffer);
+    if (stagingTexture) glDeleteTextures(1, &stagingTexture);
+}
+
+} // namespace
+
+HRESULT Device::CopyRects(IDirect3DSurface8* sourceSurface, const RECT* rects, UINT count,
+                          IDirect3DSurface8* destinationSurface, const POINT* points) {
+    auto* source = dynamic_cast<Surface*>(sourceSurface);
+    auto* destination = dynamic_cast<Surface*>(destinationSurface);
+    if (!source || !destination || source == destination || source->Owner() != this ||
+        destination->Owner() != this)
+        return D3DERR_INVALIDCALL;
+    const RECT whole{0, 0, static_cast<LONG>(source->Width()), static_cast<LONG>(source->Height())};
+    const UINT n = rects && count > 0 ? count : 1;
+    // Every rectangle is checked before any is copied, so a refused call changes nothing.
+    for (UINT i = 0; i < n; ++i) {
+        const RECT& r = rects && count > 0 ? rects[i] : whole;
+        const POINT at = points ? points[i] : POINT{r.left, r.top};
+        const RECT placed{at.x, at.y, at.x + (r.right - r.left), at.y + (r.bottom - r.top)};
+        if (!Inside(r, source->Width(), source->Height()) ||
+            !Inside(placed, destination->Width(), destination->Height()))
+            return D3DERR_INVALIDCALL;
+    }
+    GlScope gl;
+    if (!gl.ok()) return D3DERR_DRIVERINTERNALERROR;
+    if ((!source->Pixels() && !source->Framebuffer()) ||
+        (!destination->Pixels() && !destination->Framebuffer()))
+        return D3DERR_DRIVERINTERNALERROR;
+    for (UINT i = 0; i < n; ++i) {
+        const RECT& r = rects && count > 0 ? rects[i] : whole;
+        CopyRect(*source, r, *destination, points ? points[i] : POINT{r.left, r.top});
+    }
+    DrainGlErrors();
+    return D3D_OK;
+}
+
+HRESULT Device::UpdateTexture(IDirect3DBaseTexture8* sourceTexture,
+                              IDirect3DBaseTexture8* destinationTexture) {
+    auto* source = dynamic_cast<Texture*>(sourceTexture);
+    auto* destination = dynamic_cast<Texture*>(destinationTexture);
+    if (!source || !destination || source == destination || source->Owner() != this ||
+        destination->Owner() != this || source->Pool() != D3DPOOL_SYSTEMMEM ||
+        destination->Pool() != D3DPOOL_DEFAULT || source->Width() != destination->Width() ||
+        source->Height() != destination->Height())
+        return D3DERR_INVALIDCALL;
+    destination->TakePixels(*source);
+    return D3D_OK;
+}
+
+ULONG BackBufferSurface::AddRef() {
+    return device_->AddRef();
+}
+
+ULONG BackBufferSurface::Release() {
+    return device_->Release();
+}
+
+HRESULT BackBufferSurface::GetDesc(D3DSURFACE_DESC* desc) {
+    if (!desc) return D3DERR_INVALIDCALL;
+    constexpr DWORD SurfaceType = 1;
+    const UINT w = device_->BackBufferWidth(), h = device_->BackBufferHeight();
+    *desc = D3DSURFACE_DESC{
+        device_->BackBufferFormat(), SurfaceType, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, w * h * 4, 0, w, h};
+    return D3D_OK;
+}
+
+UINT BackBufferSurface::Width() const {
+    return device_->BackBufferWidth();
+}
+
+UINT BackBufferSurface::Height() const {
+    return device_->BackBufferHeight();
+}
+
+GLuint BackBufferSurface::Framebuffer() {
+    return device_->BackBufferFramebuffer();
+}
+
+bool BackBufferSurface::HasDepth() const {
+    return device_->BackBufferHasDepth();
 }
 
 } // namespace win32::d3d

@@ -2,9 +2,7 @@
 // presentation into a window of the layer.
 #pragma once
 
-#include "win32/d3d8.h"
-
-#include <epoxy/gl.h>
+#include "surface.h"
 
 #include <array>
 #include <atomic>
@@ -13,6 +11,32 @@
 namespace win32::d3d {
 
 class Texture;
+class Device;
+
+// The back buffer as a surface: its references are the device's.
+class BackBufferSurface final : public Surface {
+public:
+    explicit BackBufferSurface(Device* device) : device_(device) {}
+    BackBufferSurface(const BackBufferSurface&) = delete;
+    BackBufferSurface& operator=(const BackBufferSurface&) = delete;
+    ~BackBufferSurface() = default;
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
+    HRESULT LockRect(D3DLOCKED_RECT*, const RECT*, DWORD) override { return D3DERR_INVALIDCALL; }
+    HRESULT UnlockRect() override { return D3DERR_INVALIDCALL; }
+
+    UINT Width() const override;
+    UINT Height() const override;
+    Device* Owner() const override { return device_; }
+    GLuint Framebuffer() override;
+    bool IsRenderTarget() const override { return true; }
+    bool HasDepth() const override;
+
+private:
+    Device* device_;
+};
 
 class Device final : public IDirect3DDevice8 {
 public:
@@ -50,6 +74,21 @@ public:
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices,
                             UINT stride) override;
 
+    HRESULT CreateImageSurface(UINT width, UINT height, D3DFORMAT format,
+                               IDirect3DSurface8** surface) override;
+    HRESULT GetBackBuffer(UINT index, DWORD type, IDirect3DSurface8** surface) override;
+    HRESULT SetRenderTarget(IDirect3DSurface8* target, IDirect3DSurface8* depth) override;
+    HRESULT GetRenderTarget(IDirect3DSurface8** target) override;
+    HRESULT CopyRects(IDirect3DSurface8* source, const RECT* rects, UINT count,
+                      IDirect3DSurface8* destination, const POINT* points) override;
+    HRESULT UpdateTexture(IDirect3DBaseTexture8* source, IDirect3DBaseTexture8* destination) override;
+
+    UINT BackBufferWidth() const { return buffer_.width; }
+    UINT BackBufferHeight() const { return buffer_.height; }
+    D3DFORMAT BackBufferFormat() const { return buffer_.format; }
+    GLuint BackBufferFramebuffer() const { return framebuffer_; }
+    bool BackBufferHasDepth() const { return buffer_.depth; }
+
     // Default-pool textures, emptied by a reset.
     void Track(Texture* texture);
     void Untrack(Texture* texture);
@@ -76,6 +115,9 @@ private:
     void SetDefaultStates();
     std::vector<D3DCOLOR> ReadPixels();
     bool PrepareDraw(bool line);
+    // Binds the render target's framebuffer for drawing; false when it has none.
+    bool BindTarget();
+    void ReleaseTarget();
 
     std::atomic<ULONG> refs_{1};
     IDirect3D8* direct3d_;
@@ -96,6 +138,8 @@ private:
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;
     unsigned drawCalls_ = 0;
+    BackBufferSurface backBuffer_{this};
+    Surface* target_ = &backBuffer_; // holds a reference unless it is the back buffer
 };
 
 } // namespace win32::d3d
