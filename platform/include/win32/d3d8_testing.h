@@ -18,5 +18,7 @@ std::vector<D3DCOLOR> ReadBackBuffer(IDirect3DDevice8* device, UINT* width, UINT
 
 // The draws a device has sent to the context since it was made.
 unsigned DrawCallCount(IDirect3DDevice8* device);
+// The render and texture-stage states it was given that changed a value, since it was made.
+unsigned StateChangeCount(IDirect3DDevice8* device);
 
 } // namespace win32::testing

@@ -291,7 +291,9 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (!IsWindow(window)) return D3DERR_INVALIDCALL;
     const std::vector<D3DCOLOR> pixels = ReadPixels();
     if (pixels.empty()) return D3DERR_DRIVERINTERNALERROR;
-    return CopyToWindowClient(window, pixels, buffer_.width, buffer_.height) ? D3D_OK : D3DERR_INVALIDCALL;
+    const bool fullScreen = !Windowed(parameters_);
+    return CopyToWindowClient(window, pixels, buffer_.width, buffer_.height, fullScreen) ? D3D_OK
+                                                                                         : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::GetRasterStatus(D3DRASTER_STATUS* status) {
@@ -355,6 +357,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
+    if (renderStates_[state] != value) ++stateChanges_;
     renderStates_[state] = value;
     return D3D_OK;
 }
@@ -367,6 +370,7 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 
 HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
+    if (stageStates_[stage][type] != value) ++stateChanges_;
     stageStates_[stage][type] = value;
     return D3D_OK;
 }
@@ -758,6 +762,11 @@ void LetLostDeviceReset(IDirect3DDevice8* device) {
 unsigned DrawCallCount(IDirect3DDevice8* device) {
     d3d::Device* own = Own(device);
     return own ? own->DrawCalls() : 0;
+}
+
+unsigned StateChangeCount(IDirect3DDevice8* device) {
+    d3d::Device* own = Own(device);
+    return own ? own->StateChanges() : 0;
 }
 
 std::vector<D3DCOLOR> ReadBackBuffer(IDirect3DDevice8* device, UINT* width, UINT* height) {

@@ -95,6 +95,7 @@ public:
 
     void SetLoss(Loss loss) { loss_ = loss; }
     unsigned DrawCalls() const { return drawCalls_; }
+    unsigned StateChanges() const { return stateChanges_; }
     // The back buffer as 0xAARRGGBB, top row first.
     std::vector<D3DCOLOR> ReadBack(UINT* width, UINT* height);
 
@@ -138,6 +139,7 @@ private:
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;
     unsigned drawCalls_ = 0;
+    unsigned stateChanges_ = 0; // render and stage states set to a value they did not have
     BackBufferSurface backBuffer_{this};
     Surface* target_ = &backBuffer_; // holds a reference unless it is the back buffer
 };

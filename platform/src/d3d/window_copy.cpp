@@ -5,6 +5,7 @@
 #include "gdi_internal.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace win32::d3d {
@@ -19,17 +20,35 @@ struct DcHold {
     }
 };
 
-// Nearest-source scaling: the source column of each destination column, exact when the sizes match.
-std::vector<UINT> SourceIndex(LONG destination, UINT source) {
-    std::vector<UINT> index(static_cast<std::size_t>(std::max<LONG>(0, destination)));
-    for (std::size_t i = 0; i < index.size(); ++i)
-        index[i] = static_cast<UINT>(i * source / index.size());
+constexpr UINT Outside = ~0u;
+
+// Nearest-source scaling: the source column of each destination column of [0, extent), exact when the
+// sizes match; Outside for the columns before and after the shown span [start, start + length).
+std::vector<UINT> SourceIndex(LONG extent, LONG start, LONG length, UINT source) {
+    std::vector<UINT> index(static_cast<std::size_t>(std::max<LONG>(0, extent)), Outside);
+    for (LONG i = std::max<LONG>(0, start); i < std::min(extent, start + length); ++i)
+        index[static_cast<std::size_t>(i)] = static_cast<UINT>(static_cast<std::uint64_t>(i - start) *
+                                                               source / static_cast<std::uint64_t>(length));
     return index;
+}
+
+// Where the picture goes in the client area: all of it, or its shape kept and centred.
+RECT ShownIn(const RECT& client, UINT width, UINT height, bool keepRatio) {
+    if (!keepRatio) return client;
+    const std::int64_t cw = client.right, ch = client.bottom;
+    std::int64_t w = cw, h = ch;
+    if (cw * height >= ch * width)
+        w = std::max<std::int64_t>(1, ch * width / height);
+    else
+        h = std::max<std::int64_t>(1, cw * height / width);
+    const auto x = static_cast<LONG>((cw - w) / 2), y = static_cast<LONG>((ch - h) / 2);
+    return RECT{x, y, x + static_cast<LONG>(w), y + static_cast<LONG>(h)};
 }
 
 } // namespace
 
-bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height) {
+bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height,
+                        bool keepRatio) {
     RECT client{};
     if (!IsWindow(window) || !GetClientRect(window, &client)) return false;
     if (width == 0 || height == 0 || pixels.size() < static_cast<std::size_t>(width) * height) return false;
@@ -38,8 +57,9 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
     const DrawTarget target = TargetOf(hold.dc);
     BitmapObject* bitmap = target.bitmap;
     if (!bitmap) return false;
-    const std::vector<UINT> columns = SourceIndex(client.right, width);
-    const std::vector<UINT> rows = SourceIndex(client.bottom, height);
+    const RECT shown = ShownIn(client, width, height, keepRatio);
+    const std::vector<UINT> columns = SourceIndex(client.right, shown.left, shown.right - shown.left, width);
+    const std::vector<UINT> rows = SourceIndex(client.bottom, shown.top, shown.bottom - shown.top, height);
     RECT area = client;
     OffsetRect(&area, target.origin.x, target.origin.y);
     const RECT bounds{0, 0, bitmap->width, bitmap->height};
@@ -47,9 +67,12 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
         RECT visible{}, part{};
         if (!IntersectRect(&visible, &clip, &area) || !IntersectRect(&part, &visible, &bounds)) continue;
         for (LONG y = part.top; y < part.bottom; ++y) {
-            const D3DCOLOR* source = pixels.data() + static_cast<std::size_t>(rows[y - area.top]) * width;
+            const UINT row = rows[y - area.top];
+            const D3DCOLOR* source =
+                row == Outside ? nullptr : pixels.data() + static_cast<std::size_t>(row) * width;
             for (LONG x = part.left; x < part.right; ++x) {
-                const D3DCOLOR colour = source[columns[x - area.left]];
+                const UINT column = columns[x - area.left];
+                const D3DCOLOR colour = source && column != Outside ? source[column] : 0;
                 if (bitmap->bpp == 32)
                     reinterpret_cast<std::uint32_t*>(bitmap->Row(y))[x] = colour & 0xFFFFFF;
                 else

@@ -7,7 +7,10 @@
 
 namespace win32::d3d {
 
-// pixels: width x height of 0xAARRGGBB, top row first. False when the window is not a live window.
-bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height);
+// pixels: width x height of 0xAARRGGBB, top row first. keepRatio (full screen): scaled as large as the
+// client area allows without changing its shape, centred, black around. False when the window is not a
+// live window.
+bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height,
+                        bool keepRatio);
 
 } // namespace win32::d3d

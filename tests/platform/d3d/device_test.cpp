@@ -196,6 +196,34 @@ TEST_F(DeviceTest, PresentScalesABackBufferOfAnotherSize) {
         }
 }
 
+// In full screen the picture keeps its shape: as large as the window allows, centred, black around.
+TEST_F(DeviceTest, FullScreenPresentKeepsTheBackBuffersShape) {
+    D3DPRESENT_PARAMETERS p = Windowed(child, 32, 16); // into 64 x 48: 64 x 32 from row 8
+    p.Windowed = FALSE;
+    p.BackBufferFormat = D3DFMT_A8R8G8B8;
+    p.BackBufferCount = 2;
+    ASSERT_EQ(Create(p), D3D_OK);
+    const D3DRECT left{0, 0, 16, 16};
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->Clear(1, &left, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const COLORREF want = y < 8 || y >= 40 ? RGB(0, 0, 0) : x < 32 ? RGB(0, 255, 0) : RGB(255, 0, 0);
+            ASSERT_EQ(win32::testing::ReadWindowPixel(child, x, y), want) << x << ", " << y;
+        }
+}
+
+TEST_F(DeviceTest, OnlyStatesThatChangeAreCounted) {
+    ASSERT_EQ(Create(Windowed(child)), D3D_OK);
+    const unsigned before = win32::testing::StateChangeCount(device);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE); // already so
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+    EXPECT_EQ(win32::testing::StateChangeCount(device) - before, 2u);
+}
+
 TEST_F(DeviceTest, PresentToAWindowThatIsGoneFails) {
     ASSERT_EQ(Create(Windowed(child)), D3D_OK);
     const RECT r{0, 0, 10, 10};
