@@ -10,6 +10,11 @@ namespace win32::d3d {
 
 class Device;
 
+// The formats surfaces and textures are kept in: 32 bits a pixel.
+inline bool IsColourFormat(D3DFORMAT format) {
+    return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8;
+}
+
 class Surface : public IDirect3DSurface8 {
 public:
     virtual UINT Width() const = 0;
