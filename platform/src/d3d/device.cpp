@@ -256,22 +256,24 @@ void Device::SetDefaultStates() {
     }
 }
 
-std::vector<D3DCOLOR> Device::ReadPixels() {
-    std::vector<D3DCOLOR> pixels(static_cast<std::size_t>(buffer_.width) * buffer_.height);
+bool Device::ReadPixels(std::vector<D3DCOLOR>& pixels) {
+    // resize keeps what the vector had: a present of the same size writes no zeros first.
+    pixels.resize(static_cast<std::size_t>(buffer_.width) * buffer_.height);
     GlScope gl;
-    if (!gl.ok() || !framebuffer_) return {};
+    if (!gl.ok() || !framebuffer_) return false;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glReadPixels(0, 0, static_cast<GLsizei>(buffer_.width), static_cast<GLsizei>(buffer_.height), GL_BGRA,
                  GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
-    return pixels;
+    return true;
 }
 
 std::vector<D3DCOLOR> Device::ReadBack(UINT* width, UINT* height) {
     if (width) *width = buffer_.width;
     if (height) *height = buffer_.height;
-    return ReadPixels();
+    std::vector<D3DCOLOR> pixels;
+    return ReadPixels(pixels) ? pixels : std::vector<D3DCOLOR>{};
 }
 
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
@@ -280,11 +282,11 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (sourceRect || destRect || dirtyRegion) return D3DERR_INVALIDCALL;
     const HWND window = destWindow ? destWindow : deviceWindow_;
     if (!IsWindow(window)) return D3DERR_INVALIDCALL;
-    const std::vector<D3DCOLOR> pixels = ReadPixels();
-    if (pixels.empty()) return D3DERR_DRIVERINTERNALERROR;
+    if (!ReadPixels(presented_)) return D3DERR_DRIVERINTERNALERROR;
     const bool fullScreen = !Windowed(parameters_);
-    return CopyToWindowClient(window, pixels, buffer_.width, buffer_.height, fullScreen) ? D3D_OK
-                                                                                         : D3DERR_INVALIDCALL;
+    return CopyToWindowClient(window, presented_, buffer_.width, buffer_.height, fullScreen)
+               ? D3D_OK
+               : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::GetRasterStatus(D3DRASTER_STATUS* status) {

@@ -114,7 +114,7 @@ private:
     HRESULT MakeBackBuffer(const BackBuffer& buffer);
     void FreeBackBuffer();
     void SetDefaultStates();
-    std::vector<D3DCOLOR> ReadPixels();
+    bool ReadPixels(std::vector<D3DCOLOR>& pixels);
     bool PrepareDraw(bool line);
     // Binds the render target's framebuffer for drawing; false when it has none.
     bool BindTarget();
@@ -138,6 +138,7 @@ private:
     DWORD vertexFormat_ = 0;
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;
+    std::vector<D3DCOLOR> presented_; // the last read-back, kept so that presents do not allocate
     unsigned drawCalls_ = 0;
     unsigned stateChanges_ = 0; // render and stage states set to a value they did not have
     BackBufferSurface backBuffer_{this};

@@ -60,6 +60,8 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
     const RECT shown = ShownIn(client, width, height, keepRatio);
     const std::vector<UINT> columns = SourceIndex(client.right, shown.left, shown.right - shown.left, width);
     const std::vector<UINT> rows = SourceIndex(client.bottom, shown.top, shown.bottom - shown.top, height);
+    const bool unscaled =
+        static_cast<UINT>(client.right) == width && static_cast<UINT>(client.bottom) == height;
     RECT area = client;
     OffsetRect(&area, target.origin.x, target.origin.y);
     const RECT bounds{0, 0, bitmap->width, bitmap->height};
@@ -70,6 +72,14 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
             const UINT row = rows[y - area.top];
             const D3DCOLOR* source =
                 row == Outside ? nullptr : pixels.data() + static_cast<std::size_t>(row) * width;
+            if (unscaled && bitmap->bpp == 32) {
+                // The common case, a picture of the window's size: one pass over the row.
+                auto* out = reinterpret_cast<std::uint32_t*>(bitmap->Row(y));
+                const D3DCOLOR* in = source + (part.left - area.left);
+                for (LONG x = part.left; x < part.right; ++x)
+                    out[x] = *in++ & 0xFFFFFF;
+                continue;
+            }
             for (LONG x = part.left; x < part.right; ++x) {
                 const UINT column = columns[x - area.left];
                 const D3DCOLOR colour = source && column != Outside ? source[column] : 0;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <numeric>
 #include <string>
@@ -287,11 +288,13 @@ TEST_F(DeviceTest, RefusedParametersMakeNoDevice) {
     badFormat.BackBufferFormat = D3DFMT_R5G6B5;
     D3DPRESENT_PARAMETERS badDepth = Windowed(child, 0, 0, true);
     badDepth.AutoDepthStencilFormat = D3DFMT_X8R8G8B8;
-    const Case cases[] = {{"above the texture limit", wide},
-                          {"full screen of size 0", fullZero},
-                          {"a format of another depth", badFormat},
-                          {"a depth format that is none", badDepth},
-                          {"a window that is gone", Windowed(gone)}};
+    const Case cases[] = {
+        {"above the texture limit", wide},
+        {"full screen of size 0", fullZero},
+        {"a format of another depth", badFormat},
+        {"a depth format that is none", badDepth},
+        {"a window that is gone", Windowed(gone)},
+        {"a handle that is no window", Windowed(reinterpret_cast<HWND>(std::uintptr_t{0x1230}))}};
     for (const Case& c : cases) {
         D3DPRESENT_PARAMETERS p = c.p;
         EXPECT_EQ(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, top, 0, &p, &device),
