@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <numeric>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,10 @@ struct ClearCase {
     const char* name;
     std::vector<D3DRECT> rects;
 };
+
+void PrintTo(const ClearCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ClearRects : public DeviceTest, public ::testing::WithParamInterface<ClearCase> {};
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ std::array<Vertex, 4> QuadVertices(const RECT& r, D3DCOLOR diffuse) {
 }
 
 D3DCOLOR Texel(UINT x, UINT y) {
-    return 0xFF000000 | (x * 30 + 10) << 16 | (y * 40 + 5) << 8 | ((x + y) * 15);
+    return (0x40 + y * 0x20) << 24 | (x * 30 + 10) << 16 | (y * 40 + 5) << 8 | ((x + y) * 15);
 }
 
 int Ch(D3DCOLOR c, int shift) {
@@ -59,7 +60,12 @@ struct StateCase {
     D3DCOLOR diffuse;
     Reference reference; // null: nothing is drawn
     int tolerance;       // per channel, for blends and products whose rounding is the rasteriser's
+    D3DFORMAT textureFormat = D3DFMT_A8R8G8B8;
 };
+
+void PrintTo(const StateCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 constexpr D3DCOLOR HalfRed = 0x80FF2000;
 constexpr D3DCOLOR Factor = 0xFF11AA33;
@@ -150,6 +156,14 @@ const std::vector<StateCase>& StateCases() {
          0xFF000000,
          [](D3DCOLOR, D3DCOLOR) { return Factor; },
          0},
+        {"OpaqueFormatReadsAlphaAsOne",
+         {},
+         {{D3DTSS_COLOROP, D3DTOP_SELECTARG1}, {D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}},
+         true,
+         0x00000000,
+         [](D3DCOLOR t, D3DCOLOR) { return t | 0xFF000000u; },
+         0,
+         D3DFMT_X8R8G8B8},
         {"DisabledStageGivesDiffuse",
          {},
          {{D3DTSS_COLOROP, D3DTOP_DISABLE}},
@@ -175,7 +189,7 @@ TEST_P(DrawStates, QuadMatchesTheReference) {
     const StateCase& c = GetParam();
     ASSERT_EQ(Create(Windowed(child, W, H)), D3D_OK);
     if (c.textured) {
-        ASSERT_EQ(device->CreateTexture(TexW, TexH, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+        ASSERT_EQ(device->CreateTexture(TexW, TexH, 1, 0, c.textureFormat, D3DPOOL_MANAGED, &texture),
                   D3D_OK);
         D3DLOCKED_RECT locked{};
         ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
@@ -246,6 +260,34 @@ TEST_F(DeviceTest, LineListDrawsAlongPixelCentres) {
     EXPECT_EQ(at(13, 3), Ground & 0xFFFFFF);
     EXPECT_EQ(at(15, 3), Ground & 0xFFFFFF);
     EXPECT_EQ(win32::testing::DrawCallCount(device), 1u);
+}
+
+// With a depth buffer, a quad behind what is drawn stays hidden where they overlap; without depth
+// testing it covers it.
+TEST_F(DeviceTest, DepthTestHidesWhatIsBehind) {
+    for (const bool zEnable : {true, false}) {
+        ASSERT_EQ(Create(Windowed(child, W, H, true)), D3D_OK);
+        ASSERT_EQ(device->SetVertexShader(VertexFormat), D3D_OK);
+        ASSERT_EQ(device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2), D3D_OK);
+        ASSERT_EQ(device->SetRenderState(D3DRS_ZENABLE, zEnable ? TRUE : FALSE), D3D_OK);
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, Ground, 1.0f, 0), D3D_OK);
+        auto near = QuadVertices(RECT{0, 0, 8, 8}, 0xFFFF0000);
+        auto far = QuadVertices(RECT{4, 4, 12, 12}, 0xFF0000FF);
+        for (Vertex& v : near)
+            v.z = 0.25f;
+        for (Vertex& v : far)
+            v.z = 0.75f;
+        ASSERT_EQ(device->BeginScene(), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, near.data(), sizeof(Vertex)), D3D_OK);
+        ASSERT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, far.data(), sizeof(Vertex)), D3D_OK);
+        ASSERT_EQ(device->EndScene(), D3D_OK);
+        const std::vector<D3DCOLOR> pixels = BackBuffer();
+        EXPECT_EQ(pixels[5 * W + 5], zEnable ? 0xFFFF0000u : 0xFF0000FFu) << zEnable;
+        EXPECT_EQ(pixels[10 * W + 10], 0xFF0000FFu) << zEnable;
+        EXPECT_EQ(pixels[1 * W + 1], 0xFFFF0000u) << zEnable;
+        device->Release();
+        device = nullptr;
+    }
 }
 
 TEST_F(DeviceTest, DrawsAreRefusedOutsideASceneOrInAnotherVertexFormat) {
