@@ -4,6 +4,8 @@
 
 #include <epoxy/egl.h>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -96,9 +98,21 @@ bool MakeContext(EGLDisplay display, bool wantPbuffer, GlContext& out) {
     return true;
 }
 
+// libepoxy ends the process when a library it needs cannot be opened; without them there is simply no
+// context. The handles stay open for the process's life, as libepoxy's own do.
+bool LibrariesPresent() {
+    if (!dlopen("libEGL.so.1", RTLD_LAZY | RTLD_GLOBAL)) return false;
+    return dlopen("libOpenGL.so.0", RTLD_LAZY | RTLD_GLOBAL) || dlopen("libGL.so.1", RTLD_LAZY | RTLD_GLOBAL);
+}
+
 const GlContext* MadeContext() {
     static const GlContext* made = []() -> const GlContext* {
         static GlContext context;
+        if (!LibrariesPresent()) {
+            std::fprintf(stderr,
+                         "3D device: no OpenGL 3.3 core context could be made (no EGL or OpenGL library)\n");
+            return nullptr;
+        }
         if (MakeContext(SurfacelessDisplay(), false, context) ||
             MakeContext(DeviceDisplay(), false, context) ||
             MakeContext(eglGetDisplay(EGL_DEFAULT_DISPLAY), true, context))
