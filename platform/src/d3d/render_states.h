@@ -1,0 +1,18 @@
+// Direct3D render states as OpenGL state: blending, colour mask, depth and culling, set before each draw.
+#pragma once
+
+#include "win32/d3d8.h"
+
+#include <array>
+
+namespace win32::d3d {
+
+using RenderStates = std::array<DWORD, D3DRS_COUNT>;
+
+void ApplyRenderStates(const RenderStates& states, bool hasDepthBuffer);
+
+// The stage-0 sampler state of a draw: filters and addressing on the bound texture.
+void ApplySamplerStates(DWORD magFilter, DWORD minFilter, DWORD mipFilter, DWORD addressU, DWORD addressV,
+                        DWORD maxAnisotropy);
+
+} // namespace win32::d3d
