@@ -95,7 +95,12 @@ bool Mixer::Start() {
     const bool due = !tried_ || std::chrono::steady_clock::now() - lastTry_ >= RetryDeviceAfter;
     if (!device_ && !clock_.joinable() && due) {
         // Still paused, its callback has not run: starting it with the lock held cannot wait on the lock.
-        if ((device_ = OpenDevice())) SDL_PauseAudioDevice(device_, 0);
+        // Only a device that failed to open waits before it is tried again: one that opened and was closed
+        // when its last user went opens again at once.
+        if ((device_ = OpenDevice())) {
+            tried_ = false;
+            SDL_PauseAudioDevice(device_, 0);
+        }
     }
     if (!device_ && !pulled_ && !clock_.joinable()) {
         stopping_ = false;

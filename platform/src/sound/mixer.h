@@ -59,7 +59,7 @@ private:
     std::condition_variable clockStop_;
     bool stopping_ = false;
     bool reported_ = false;
-    bool tried_ = false;
+    bool tried_ = false; // a device failed to open at lastTry_
     std::chrono::steady_clock::time_point lastTry_{};
 
     std::mutex lock_;

@@ -331,7 +331,7 @@ TEST_F(UnpackedRun, FindsItsModulesBesideTheProgramAndPlaysShowsAndMovesThem) {
     constexpr int Loud = ToneAmplitude / 4;
     const auto first =
         std::find_if(left.begin(), left.end(), [](std::int16_t s) { return std::abs(s) > Loud; });
-    ASSERT_TRUE(first != left.end()) << "the bank sample is heard";
+    ASSERT_TRUE(first != left.end()) << "the bank sample is heard\n" << Output();
     const auto last =
         std::find_if(left.rbegin(), left.rend(), [](std::int16_t s) { return std::abs(s) > Loud; }).base();
     int crossings = 0;

@@ -112,6 +112,7 @@ TEST_F(DemoHud, ANewScoreShowsAtTheNextLoop) {
 // each in its own colour and nowhere else.
 TEST(DemoTitle, ShowsTheGamesNameAndHowToStart) {
     wiringtest::BuiltModulesFolder modules;
+    runtime_test::FakeWindowClock windowClock;
     runtime_test::WaitedClock clock;
     FrameClock* previous = SetFrameClock(&clock);
     const std::vector<std::uint8_t> bytes = DemoData();
@@ -119,9 +120,9 @@ TEST(DemoTitle, ShowsTheGamesNameAndHowToStart) {
     loadertest::RecordPtr app;
     ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes, app));
     for (int i = 0; i < 5000 && !(app->runState == StateRunFrame && CurrentRunState()); ++i)
-        ASSERT_EQ(RunApplicationStep(app.get(), 0), 1);
+        ASSERT_EQ(runtime_test::StepApplication(app.get(), clock), 1);
     for (int i = 0; i < 20; ++i)
-        ASSERT_EQ(RunApplicationStep(app.get(), 0), 1);
+        ASSERT_EQ(runtime_test::StepApplication(app.get(), clock), 1);
     const auto count = [](COLORREF colour, int top, int bottom) {
         int n = 0;
         for (int y = top; y < bottom; ++y)
