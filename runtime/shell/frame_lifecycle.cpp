@@ -139,11 +139,14 @@ void AllowFrameWindowUpdates(bool allow) {
     EnableWindowUpdate(Services().frameLibraryWindow, allow ? 1 : 0);
 }
 
-// Keys and clicks made while the frame was changing are not the new frame's.
+// Keys and clicks made while the frame was changing are not the new frame's. Only they go: a close or a
+// command posted meanwhile (the close box posts its request) must still arrive.
 void DiscardPendingInput(const ApplicationRecord& app) {
     if (app.run.inTimerStep) return;
     MSG msg;
-    while (GetInputState() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
     }
 }
 

@@ -208,6 +208,25 @@ INSTANTIATE_TEST_SUITE_P(
                       QuitDuringFade{"EndRequestInFadeOut", true, 0, 0}),
     [](const ::testing::TestParamInfo<QuitDuringFade>& info) { return std::string(info.param.name); });
 
+// The frame change drops the keys and clicks made meanwhile, not a close asked at the same time.
+TEST_F(FrameFades, ACloseAskedWithKeysWhileTheFrameChangesStillQuits) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, std::nullopt)));
+    app_->run.frame->endCode = ExitNextFrame;
+    PostMessageW(Services().mainWindow, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(Services().mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageW(Services().mainWindow, WM_LBUTTONDOWN, 0, 0);
+    EndCurrentFrame();
+    ASSERT_EQ(app_->runState, StateStartFrame);
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE)) << "a key outlived the change";
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
+    int steps = 0;
+    while (Step() != 0 && ++steps < 4) {
+    }
+    EXPECT_EQ(app_->runState, StateQuit) << "the close was dropped with the keys";
+    EXPECT_EQ(app_->currentFrameIndex, -1);
+}
+
 TEST_F(FrameFades, RestartDuringAFadeRestartsTheApplication) {
     ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, Fade(50))));
     ASSERT_EQ(NextFrame(), 1);
