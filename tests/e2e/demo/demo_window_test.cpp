@@ -919,6 +919,49 @@ TEST_F(DemoWindow, TheOptionsMenuSwitchesToFullScreenAndBack) {
     CloseAndExpectCleanEnd();
 }
 
+// Full screen chosen while the title still fades in is refused; the fade ends all the same and a key then
+// starts the level.
+TEST_F(DemoWindow, FullScreenChosenDuringTheTitlesFadeLeavesTheFadeToEndAndKeysToWork) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 1, 3));
+    EXPECT_EQ(WaitForGeometry(*box), box) << "the switch was made during the fade";
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title stayed half-faded";
+    constexpr std::uint8_t Ground[3] = {0x70, 0x48, 0x20};
+    bool level = false;
+    for (int i = 0; i < 20 && !level; ++i) {
+        Runs({Python, (Here / "x11_press.py").string(), display_.Name(), "Demo", "Return"});
+        if (const auto shot = Shot()) level = Is(shot->Rgb(x + 320, y + bar + 420), Ground);
+        if (!level) std::this_thread::sleep_for(500ms);
+    }
+    EXPECT_TRUE(level) << "Return did not start the level";
+    CloseAndExpectCleanEnd();
+}
+
+// In full screen the title takes Return and the level fades in and runs there.
+TEST_F(DemoWindow, InFullScreenReturnStartsTheLevel) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 1, 3));
+    ASSERT_EQ(WaitForGeometry(Screen), Screen) << "full screen did not cover the screen";
+    const int top = bar + (Screen[3] - bar - 480) / 2, left = (Screen[2] - 640) / 2;
+    ASSERT_TRUE(WaitForColour(left + 320, top + 470, FirstFrame)) << "the title did not show in full screen";
+    constexpr std::uint8_t Ground[3] = {0x70, 0x48, 0x20};
+    bool level = false;
+    for (int i = 0; i < 20 && !level; ++i) {
+        Runs({Python, (Here / "x11_press.py").string(), display_.Name(), "Demo", "Return"});
+        if (const auto shot = Shot()) level = Is(shot->Rgb(left + 320, top + 420), Ground);
+        if (!level) std::this_thread::sleep_for(500ms);
+    }
+    EXPECT_TRUE(level) << "Return did not start the level in full screen";
+    CloseAndExpectCleanEnd();
+}
+
 // Help > About opens the dialog in a window of its own over the demo, and its close box closes it; Ctrl+A,
 // the item's shortcut, opens it too.
 TEST_F(DemoWindow, AboutOpensFromTheHelpMenuAndItsShortcut) {
