@@ -46,9 +46,14 @@ TEST(NoSoundDevice, SoundsKeepTheirTimeAndTheDeviceIsToldOnceAndNotRetriedAtOnce
         again->Release();
     }
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(Count(said, "\n"), 1u) << said;
-    EXPECT_EQ(Count(said, "no sound"), 1u) << said;
-    EXPECT_NE(said.find("vtr-no-such-device"), std::string::npos) << said;
+    // The device is named once per process: the test run again in the same process hears nothing more.
+    static int runs = 0;
+    const std::size_t lines = runs++ == 0 ? 1 : 0;
+    EXPECT_EQ(Count(said, "\n"), lines) << said;
+    EXPECT_EQ(Count(said, "no sound"), lines) << said;
+    if (lines) {
+        EXPECT_NE(said.find("vtr-no-such-device"), std::string::npos) << said;
+    }
     EXPECT_EQ(said.find("ALSA lib"), std::string::npos) << said;
 }
 
