@@ -1,11 +1,11 @@
 #include "builtin/fast_loops.h"
 
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "win32/kernel.h"
 

@@ -5,11 +5,11 @@
 #include "builtin/object_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "plugin/run_object.h"
+#include "startup/event_program.h"
 
 #include "win32/kernel.h"
 

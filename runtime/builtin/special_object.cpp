@@ -3,12 +3,12 @@
 // request, dropped files) and the random seed.
 #include "builtin/fast_loops.h"
 #include "builtin/system_objects.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include <array>
 

@@ -1,13 +1,13 @@
 // The timer object: conditions on the frame timer and the user's idle time, named timed events, setting the
 // timer and the timer in its units.
 #include "builtin/system_objects.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "win32/kernel.h"
 

@@ -1,11 +1,11 @@
 #include "events/event_evaluation.h"
 
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_preparation.h"
-#include "events/event_program.h"
 #include "events/selection.h"
 #include "plugin/run_object.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include <algorithm>
 #include <new>

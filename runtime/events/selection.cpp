@@ -1,9 +1,9 @@
 #include "events/selection.h"
 
+#include "core/frame_run_state.h"
 #include "events/event_preparation.h"
-#include "events/event_program.h"
 #include "plugin/run_object.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include <array>
 
