@@ -41,11 +41,6 @@ constexpr std::size_t ShootObjectInfo = 28;
 constexpr std::size_t ShootSpeed = 30;
 constexpr std::size_t ShootBytes = 32;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 std::int32_t IntAt(std::uint8_t* r, int n) {
     return GetIntParameter(ParameterAt(r, n));
 }

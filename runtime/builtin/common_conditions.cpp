@@ -41,11 +41,6 @@ constexpr int BoldWeight = 600;
 constexpr std::int16_t ParamDirections = 29; // a 32-bit mask of directions
 constexpr std::int32_t ObstaclesAndPlatforms = 1;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 // A condition being evaluated: its record, its negation, and its first two parameters' values.
 struct Condition {
     explicit Condition(std::uint8_t* r)

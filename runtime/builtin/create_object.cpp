@@ -35,11 +35,6 @@ constexpr std::size_t CreateObjectInfo = 28;
 constexpr std::size_t CreateBytes = 30;
 constexpr std::uint16_t NoFrameItem = 0xFFFF;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 bool CompareCount(std::int32_t count, const std::uint8_t* p) {
     return CompareWithExpressionParameter(p, count);
 }

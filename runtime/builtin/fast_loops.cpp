@@ -26,11 +26,6 @@ constexpr std::int16_t ExpressionCachedLoopIndex = 66;
 // the stack.
 constexpr std::int32_t MaxLoopDepth = 64;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 bool SameName(std::u16string_view a, std::u16string_view b) {
     return win32::EqualsIgnoringCase(a, b);
 }

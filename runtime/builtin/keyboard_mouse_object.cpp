@@ -31,11 +31,6 @@ namespace {
 constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
 constexpr int PointerLayersAll = -1;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 // Down, with one of the application's windows active; a key another program gets is not down.
 bool KeyDown(const EventRunState* s, std::int32_t key) {
     // A recording played back holds the keys.

@@ -23,11 +23,6 @@ namespace {
 
 constexpr std::int16_t ConditionOnObjectLoop = -41;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 // The loop's index as its partner reads it: the pair loop's index within this loop's objects.
 std::int32_t IndexOf(const ObjectLoop& loop, bool second) {
     const auto count = static_cast<std::int32_t>(loop.objects.size());

@@ -26,11 +26,6 @@ constexpr std::int16_t ConditionNoLivesLeft = -5;
 constexpr std::uint32_t ControlsOn = 0xFF;
 constexpr int ControlKeys = 8;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 // The player a condition or action names (0-based), or -1 when it names none of the four.
 int PlayerOf(const std::uint8_t* record) {
     const std::uint16_t player = GetU16(record + RecordObjectInfo);

@@ -194,11 +194,6 @@ void BitwiseNot() {
     SetTopInt(~Arguments().Int());
 }
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 void DroppedCount() {
     EventRunState* s = State();
     SetTopInt(s ? static_cast<std::int32_t>(s->droppedFiles.size()) : 0);

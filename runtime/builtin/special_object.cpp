@@ -24,11 +24,6 @@ constexpr std::int16_t ParamConstant67 = 67;
 constexpr std::uint16_t DelimiterDeactivated = 0x08;
 constexpr std::uint16_t DelimiterInactiveOuter = 0x04;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 std::uint8_t* CurrentGroup() {
     EventRunState* s = State();
     return s ? s->currentGroup : nullptr;

@@ -54,11 +54,6 @@ constexpr int VerticalBlankOn = 3;
 constexpr int ObstaclesOnly = 0;
 constexpr int VerticalBlankOff = 2;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 FrameRunState* Run() {
     EventRunState* s = State();
     return s ? s->run : nullptr;

@@ -21,11 +21,6 @@ namespace {
 constexpr std::int16_t ConditionTimerReached = -3;
 constexpr std::uint8_t TimerReachedFired = 0x02; // in the condition's run flags
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 std::int32_t Timer(const EventRunState* s) {
     return static_cast<std::int32_t>(s->run->frameClock);
 }

@@ -214,6 +214,11 @@ extern EventRunState* attachedEventState;
 inline EventRunState* CurrentEventState() {
     return attachedEventState;
 }
+// The attached event state while it runs over a frame's run state, or null: what the engine works on.
+inline EventRunState* State() {
+    EventRunState* s = CurrentEventState();
+    return s && s->run ? s : nullptr;
+}
 
 // Takes `bytes` (a multiple of 4) from this loop's half of the run state's event buffer; null when there is
 // no room. What is taken lives through the next loop (the buffer's two halves take turns).

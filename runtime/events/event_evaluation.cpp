@@ -29,11 +29,6 @@ constexpr std::int32_t MaxPushChain = 64;
 // A repeated timer catching up runs at most this many times a loop; the rest waits for the next loops.
 constexpr std::int32_t MaxTimerFiringsPerLoop = 1000;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 bool Prepared(const EventRunState* s) {
     return s->events && s->events->prepared && !s->events->program.empty();
 }

@@ -33,11 +33,6 @@ constexpr std::uint32_t ButtonBits = 0xF0F0F0F0;
 constexpr std::uint32_t DirectionByte = 0x0F;
 constexpr std::uint32_t ButtonByte = 0xF0;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 bool Prepared(const EventRunState* s) {
     return s->events && s->events->prepared;
 }
