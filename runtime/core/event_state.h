@@ -206,6 +206,7 @@ struct EventRunState {
     TemporaryStrings temporaryStrings;
 };
 
+// The event engine's own (events/event_state.cpp), for the layers from events up:
 // Sizes the tables for the run state's object infos and makes the state current (with its temporary
 // strings); null detaches. The state's timers, loops and input survive a second attachment to new lists.
 void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* events);
