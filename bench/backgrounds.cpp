@@ -2,15 +2,15 @@
 // strips after a 4-pixel scroll, and point and box tests against a layer's backdrops on an 8192 x 8192
 // frame with its grid and with every backdrop walked.
 #include "objects/backgrounds.h"
+#include "app/application_loader.h"
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "objects/display_list.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
-#include "startup/application_loader.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"

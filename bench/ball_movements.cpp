@@ -2,17 +2,17 @@
 // 10,000 balls on the ball movement bouncing off them through the frame's events: the moves with their
 // backdrop tests, the bounces, the event program and the display. Beside it, the same moves and bounces of
 // plain records over a plain obstacle bitmap, without events or display (the floor of the movement work).
+#include "app/application_loader.h"
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
+#include "loop/game_loop.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
-#include "shell/game_loop.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
-#include "startup/application_loader.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"

@@ -1,15 +1,15 @@
 // The demo's level run headless and unthrottled: each iteration is one game loop, its display included, run
 // by the program's own loop steps (their waits for the next tick cost nothing here). Frames per second, and
 // with the loop's probe on, the share of each pass of the loop.
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
+#include "app/application_loader.h"
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
+#include "loop/game_loop.h"
 #include "shell/frame_window.h"
-#include "shell/game_loop.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
-#include "startup/application_loader.h"
 #include "startup/runtime_files.h"
 
 #include "vtrs2/streams.h"

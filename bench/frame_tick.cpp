@@ -1,11 +1,11 @@
 // The fixed cost of one game loop of an empty frame: the tick test, the event-buffer swap, the clocks, the
 // loop-time ring and the players' controls.
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
-#include "shell/game_loop.h"
-#include "startup/application_loader.h"
+#include "app/application_loader.h"
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "loop/application_state_machine.h"
+#include "loop/game_loop.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"

@@ -1,9 +1,9 @@
 // Reads arbitrary bytes as a frame's events chunk (8-bit or UTF-16 by the first byte) and prepares the
 // program over a few object infos, with a qualifier among them. Seeds: with EVENT_SEEDS set to a folder,
 // programs from the writer are written there before the run.
-#include "events/event_program.h"
+#include "startup/event_program.h"
+#include "core/frame_run_state.h"
 #include "events/event_preparation.h"
-#include "shell/frame_run_state.h"
 
 #include "appwriter/event_program_builder.h"
 

@@ -8,7 +8,7 @@
 #include "frame_run.h"
 #include "quiet_target.h"
 
-#include "shell/saved_positions.h"
+#include "persist/saved_positions.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"

@@ -7,13 +7,13 @@
 // receives, for each string form, plain and compressed, the chunk list of a
 // frame that holds every chunk the frame loader reads, cut from application data the writer wrote.
 #include "startup/frame_loader.h"
+#include "app/application_loader.h"
+#include "core/command_line.h"
+#include "core/frame_record.h"
+#include "core/runtime_services.h"
 #include "frame_run.h"
+#include "objects/transition_modules.h"
 #include "quiet_target.h"
-#include "shell/command_line.h"
-#include "shell/runtime_services.h"
-#include "shell/transition_modules.h"
-#include "startup/application_loader.h"
-#include "startup/frame_record.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/event_program_builder.h"

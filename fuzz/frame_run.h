@@ -4,15 +4,15 @@
 // (movement data, positions applied to a frame) go through it.
 #pragma once
 
+#include "app/application_loader.h"
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "objects/animations.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
-#include "startup/application_loader.h"
 #include "startup/runtime_files.h"
 
 #include "seed_folder.h"

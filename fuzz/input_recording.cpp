@@ -2,7 +2,7 @@
 // opcode, operand and the end of the data come from the input. What each loop played is recorded again and
 // read back, which must give the same loops: the reader and the recorder agree on every stream. An empty
 // first corpus folder receives recordings the recorder makes.
-#include "shell/input_recording.h"
+#include "persist/input_recording.h"
 #include "quiet_target.h"
 #include "seed_folder.h"
 

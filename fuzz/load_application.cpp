@@ -1,7 +1,7 @@
 // Loads arbitrary bytes as application data held in memory. Seeds: the sample applications of appsamples.
+#include "app/application_loader.h"
+#include "core/command_line.h"
 #include "quiet_target.h"
-#include "shell/command_line.h"
-#include "startup/application_loader.h"
 
 #include "vtrs2/streams.h"
 

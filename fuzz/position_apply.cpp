@@ -7,7 +7,7 @@
 #include "quiet_target.h"
 
 #include "objects/movements.h"
-#include "shell/saved_positions.h"
+#include "persist/saved_positions.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"

@@ -8,7 +8,7 @@
 #include "frame_run.h"
 #include "quiet_target.h"
 
-#include "events/extension_services.h"
+#include "shell/extension_services.h"
 #include "startup/runtime_files.h"
 
 #include "appwriter/application_writer.h"

@@ -4,8 +4,8 @@
 // Whatever the bytes, the parse either refuses them with one of its check numbers or hands back a position
 // whose handles, chains and display orders all name live objects of the frame's object infos. The first
 // corpus folder given, when empty, receives a position written for this frame as the seed.
+#include "persist/position_file.h"
 #include "quiet_target.h"
-#include "shell/position_file.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Reads a transition descriptor from arbitrary bytes, as frames and object definitions store them: the
 // module name's offset and terminator and the parameter block's offset and size come from the data.
+#include "objects/transition_modules.h"
 #include "quiet_target.h"
-#include "shell/transition_modules.h"
 
 #include <cstddef>
 #include <cstdint>

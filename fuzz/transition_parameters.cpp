@@ -8,7 +8,7 @@
 #include "frame_run.h"
 #include "quiet_target.h"
 
-#include "shell/transition_modules.h"
+#include "objects/transition_modules.h"
 
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"

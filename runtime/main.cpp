@@ -1,5 +1,5 @@
 // Process entry: hands control to the runtime's own entry sequence.
-#include "startup/win_main.h"
+#include "app/win_main.h"
 
 namespace {
 constexpr int ShowNormal = 1;

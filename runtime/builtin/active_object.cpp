@@ -6,7 +6,6 @@
 #include "builtin/object_state.h"
 #include "builtin/position_parameter.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
@@ -16,6 +15,7 @@
 #include "objects/object_sprites.h"
 #include "objects/physics_movement.h"
 #include "objects/run_objects.h"
+#include "startup/event_program.h"
 
 #include "vtrs2/banks.h"
 #include "vtrs2/sprites.h"

@@ -6,9 +6,9 @@
 #include "builtin/position_parameter.h"
 #include "builtin/system_objects.h"
 #include "builtin/text_object.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
@@ -18,7 +18,7 @@
 #include "objects/path_movement.h"
 #include "objects/physics_movement.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
@@ -40,11 +40,6 @@ constexpr std::int32_t MaxAnimationSpeed = 100;
 constexpr std::size_t ShootObjectInfo = 28;
 constexpr std::size_t ShootSpeed = 30;
 constexpr std::size_t ShootBytes = 32;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 std::int32_t IntAt(std::uint8_t* r, int n) {
     return GetIntParameter(ParameterAt(r, n));

@@ -6,18 +6,18 @@
 #include "builtin/object_fonts.h"
 #include "builtin/object_state.h"
 #include "builtin/system_objects.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
-#include "events/object_moved.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/animations.h"
 #include "objects/movements.h"
+#include "objects/object_moved.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "win32/kernel.h"
 
@@ -40,11 +40,6 @@ constexpr std::int32_t TokenGlobalValueCode = 0x0018FFFF;
 constexpr int BoldWeight = 600;
 constexpr std::int16_t ParamDirections = 29; // a 32-bit mask of directions
 constexpr std::int32_t ObstaclesAndPlatforms = 1;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 // A condition being evaluated: its record, its negation, and its first two parameters' values.
 struct Condition {

@@ -3,7 +3,7 @@
 // expression parameter for each object a condition walks.
 #pragma once
 
-#include "events/typed_value.h"
+#include "core/typed_value.h"
 
 #include "win32/types.h"
 

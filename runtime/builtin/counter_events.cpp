@@ -2,10 +2,10 @@
 // expressions (value, limits, colours).
 #include "builtin/counters.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
+#include "startup/event_program.h"
 
 #include <array>
 

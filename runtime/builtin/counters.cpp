@@ -2,14 +2,14 @@
 
 #include "builtin/number_format.h"
 #include "builtin/object_fonts.h"
+#include "core/application_record.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "objects/backgrounds.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/font_cache.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
+#include "startup/font_cache.h"
 #include "startup/object_infos.h"
 #include "startup/player_globals.h"
 
@@ -35,10 +35,6 @@ constexpr std::int32_t CounterMaximum = 999999999;
 constexpr DWORD AntialiasedInk = 0x20000000;
 // The tallest lives display: rows past it are not drawn, however many lives there are.
 constexpr std::int64_t MaxCounterExtent = 0x7FFF;
-
-std::int32_t DefI32(std::span<const std::uint8_t> def, std::size_t at) {
-    return static_cast<std::int32_t>(DefU32(def, at));
-}
 
 bool IsBar(std::uint16_t type) {
     return type == CounterVerticalBar || type == CounterHorizontalBar;
@@ -411,35 +407,6 @@ void ChangeCounter(RunObject* o, const TypedValue& value, Change change) {
 }
 
 } // namespace
-
-CounterDefinition ReadCounterDefinition(std::span<const std::uint8_t> def) {
-    CounterDefinition c;
-    const std::size_t at = DefU16(def, DefTypeData);
-    if (at != 0 && at + CounterDataFixedBytes <= def.size()) {
-        c.present = true;
-        c.width = DefI32(def, at);
-        c.height = DefI32(def, at + 4);
-        c.displayType = DefU16(def, at + 8);
-        c.format = DefU16(def, at + 10);
-        c.player = DefU16(def, at + 12);
-        c.imageCount = DefU16(def, at + 14);
-        if (c.displayType == CounterDigits || c.displayType == CounterAnimation) {
-            const std::size_t first = at + 16;
-            if (first <= def.size())
-                c.images = def.subspan(first, std::min<std::size_t>(2u * c.imageCount, def.size() - first));
-        } else {
-            c.colour1 = DefU32(def, at + 16);
-            c.colour2 = DefU32(def, at + 20);
-        }
-    }
-    const std::size_t values = DefU16(def, DefWord10);
-    if (values != 0 && values + 12 <= def.size()) {
-        c.initial = DefI32(def, values);
-        c.minimum = DefI32(def, values + 4);
-        c.maximum = DefI32(def, values + 8);
-    }
-    return c;
-}
 
 CounterPart* CounterOf(RunObject* o) {
     if (!o || !IsCounterType(o->objectType)) return nullptr;

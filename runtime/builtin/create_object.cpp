@@ -5,15 +5,15 @@
 #include "builtin/object_state.h"
 #include "builtin/position_parameter.h"
 #include "builtin/system_objects.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
@@ -34,11 +34,6 @@ constexpr std::size_t CreateFrameItem = 26;
 constexpr std::size_t CreateObjectInfo = 28;
 constexpr std::size_t CreateBytes = 30;
 constexpr std::uint16_t NoFrameItem = 0xFFFF;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 bool CompareCount(std::int32_t count, const std::uint8_t* p) {
     return CompareWithExpressionParameter(p, count);

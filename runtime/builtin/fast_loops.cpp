@@ -1,11 +1,11 @@
 #include "builtin/fast_loops.h"
 
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "win32/kernel.h"
 
@@ -25,11 +25,6 @@ constexpr std::int16_t ExpressionCachedLoopIndex = 66;
 // Loops started from inside loops: deeper starts do nothing, so that a loop that starts itself cannot use up
 // the stack.
 constexpr std::int32_t MaxLoopDepth = 64;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
     return win32::EqualsIgnoringCase(a, b);

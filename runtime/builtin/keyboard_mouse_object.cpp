@@ -1,18 +1,18 @@
 // The keyboard and mouse object: keys, clicks, the pointer over zones and objects, its visibility and the
 // wheel; hiding and showing the pointer; the pointer position and the wheel delta.
 #include "builtin/keyboard_mouse_object.h"
+#include "core/upcalls.h"
 
 #include "builtin/system_objects.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_preparation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/object_sprites.h"
 #include "plugin/run_object.h"
-#include "shell/frame_run_state.h"
-#include "shell/input_recording.h"
+#include "startup/event_program.h"
 
 #include "vtrs2/sprite_collisions.h"
 #include "vtrs2/sprites.h"
@@ -31,15 +31,10 @@ namespace {
 constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
 constexpr int PointerLayersAll = -1;
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
-
 // Down, with one of the application's windows active; a key another program gets is not down.
 bool KeyDown(const EventRunState* s, std::int32_t key) {
     // A recording played back holds the keys.
-    if (const std::optional<bool> played = PlayedKeyState(key)) return *played;
+    if (const std::optional<bool> played = up::PlayedKeyState(key)) return *played;
     if (!(static_cast<std::uint16_t>(GetKeyState(key)) & 0x8000)) return false;
     const HWND active = GetActiveWindow();
     const FrameRunState& run = *s->run;

@@ -2,7 +2,7 @@
 // object's expressions and the reading of numbers from strings.
 #pragma once
 
-#include "events/typed_value.h"
+#include "core/typed_value.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
 #include "builtin/object_fonts.h"
 
 #include "builtin/object_state.h"
-#include "events/event_program.h"
 #include "events/extension_host.h"
-#include "shell/font_cache.h"
 #include "startup/banks.h"
+#include "startup/event_program.h"
+#include "startup/font_cache.h"
 
 #include "vtrs2/fonts.h"
 #include "win32/gdi.h"

@@ -5,11 +5,11 @@
 #include "builtin/object_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "plugin/run_object.h"
+#include "startup/event_program.h"
 
 #include "win32/kernel.h"
 
@@ -22,11 +22,6 @@ namespace vtrrt {
 namespace {
 
 constexpr std::int16_t ConditionOnObjectLoop = -41;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 // The loop's index as its partner reads it: the pair loop's index within this loop's objects.
 std::int32_t IndexOf(const ObjectLoop& loop, bool second) {

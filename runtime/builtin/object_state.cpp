@@ -2,9 +2,9 @@
 
 #include "events/selection.h"
 #include "objects/animations.h"
-#include "objects/ink_effects.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
+#include "startup/ink_effects.h"
 
 #include "vtrs2/effect.h"
 #include "vtrs2/memory.h"

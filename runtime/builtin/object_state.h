@@ -3,8 +3,8 @@
 // its alterable values, flags and strings.
 #pragma once
 
-#include "events/event_state.h"
-#include "events/typed_value.h"
+#include "core/event_state.h"
+#include "core/typed_value.h"
 #include "objects/movements.h"
 #include "plugin/run_object.h"
 

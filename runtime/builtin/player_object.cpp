@@ -2,15 +2,15 @@
 // the score and lives displays of a player follow its changes, and lives falling to 0 say so once.
 #include "builtin/counters.h"
 #include "builtin/system_objects.h"
+#include "core/application_record.h"
+#include "core/frame_run_state.h"
+#include "core/key_names.h"
+#include "core/runtime_services.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/frame_run_state.h"
-#include "shell/key_names.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "startup/event_program.h"
 #include "startup/player_globals.h"
 
 #include <algorithm>
@@ -25,11 +25,6 @@ namespace {
 constexpr std::int16_t ConditionNoLivesLeft = -5;
 constexpr std::uint32_t ControlsOn = 0xFF;
 constexpr int ControlKeys = 8;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 // The player a condition or action names (0-based), or -1 when it names none of the four.
 int PlayerOf(const std::uint8_t* record) {

@@ -1,14 +1,14 @@
 #include "builtin/position_parameter.h"
 
 #include "builtin/object_state.h"
-#include "events/event_program.h"
+#include "core/frame_run_state.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/backdrop_layers.h"
 #include "objects/movements.h"
 #include "objects/physics_movement.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "vtrs2/banks.h"
 

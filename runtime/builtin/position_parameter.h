@@ -3,6 +3,8 @@
 // chosen from a mask or from a delta.
 #pragma once
 
+#include "core/upcalls.h"
+
 #include <cstdint>
 
 namespace vtrrt {
@@ -12,14 +14,6 @@ struct RunObject;
 // Options of ResolvePositionParameter.
 constexpr int PositionWantsDirection = 0x01;
 constexpr int PositionInsideLimits = 0x02;
-
-struct ResolvedPosition {
-    std::int32_t x = 0, y = 0;
-    std::int32_t direction = -1; // -1: none
-    std::int32_t layer = 0;
-    RunObject* reference = nullptr; // the object the position is relative to, or null
-    bool more = false;              // the reference's walk has further objects
-};
 
 // The position of a parameter of codes 9, 16, 18 and 21: false when it is relative to an object and there
 // is none, when it lies outside the run state's limits and `options` asks it inside, or when the parameter

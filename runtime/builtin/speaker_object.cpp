@@ -1,14 +1,14 @@
 // The speaker object: samples and MIDI music from the sound bank or from files, on any channel or on one of
 // the 32, their volume, pan, position and frequency, and the master output; the Options menu's switches
 // silence it.
+#include "builtin/sound_services.h"
 #include "builtin/system_objects.h"
+#include "core/event_state.h"
+#include "core/runtime_services.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
-#include "events/event_state.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/runtime_services.h"
-#include "shell/sound_services.h"
+#include "startup/event_program.h"
 
 #include "vtrs2/app_context.h"
 #include "vtrs2/sound_channels.h"

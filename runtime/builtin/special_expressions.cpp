@@ -5,14 +5,14 @@
 #include "builtin/number_format.h"
 #include "builtin/special_services.h"
 #include "builtin/system_objects.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
-#include "shell/shell_services.h"
+#include "startup/event_program.h"
 #include "startup/player_globals.h"
+#include "startup/shell_services.h"
 
 #include "win32/kernel.h"
 
@@ -192,11 +192,6 @@ void IntegerPart() {
 
 void BitwiseNot() {
     SetTopInt(~Arguments().Int());
-}
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
 }
 
 void DroppedCount() {

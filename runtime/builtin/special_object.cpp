@@ -3,12 +3,12 @@
 // request, dropped files) and the random seed.
 #include "builtin/fast_loops.h"
 #include "builtin/system_objects.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include <array>
 
@@ -23,11 +23,6 @@ constexpr std::int16_t ParamConstant67 = 67;
 // Flags word of a group's opening delimiter.
 constexpr std::uint16_t DelimiterDeactivated = 0x08;
 constexpr std::uint16_t DelimiterInactiveOuter = 0x04;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 std::uint8_t* CurrentGroup() {
     EventRunState* s = State();

@@ -1,18 +1,14 @@
 // The special object's tests and changes of the application's global values and strings, its menu items and
 // menu bar, menu commands posted, programs run, embedded files released and the clipboard written.
 #include "builtin/special_services.h"
+#include "core/upcalls.h"
 
 #include "builtin/system_objects.h"
+#include "core/runtime_services.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
 #include "events/expression.h"
-#include "events/extension_services.h"
 #include "events/parameters.h"
-#include "shell/application_menu.h"
-#include "shell/application_state_machine.h"
-#include "shell/full_screen.h"
-#include "shell/pause.h"
-#include "shell/runtime_services.h"
+#include "startup/event_program.h"
 #include "startup/player_globals.h"
 
 #include "vtrs2/containers.h"
@@ -99,7 +95,7 @@ template <bool Double> int GlobalAgainstConstant(std::uint8_t* record) {
 }
 
 HMENU Menu() {
-    return CurrentMenu().menu;
+    return up::CurrentMenuHandle();
 }
 
 // The state of a menu item, or null without a menu or item.
@@ -190,10 +186,10 @@ template <UINT Flags> void CheckItem(std::uint8_t* record) {
 }
 
 void ShowMenuBarAction(std::uint8_t*) {
-    ShowMenuBar();
+    up::ShowMenuBar();
 }
 void HideMenuBarAction(std::uint8_t*) {
-    HideMenuBar();
+    up::HideMenuBar();
 }
 
 void SendMenuCommand(std::uint8_t* record) {
@@ -236,12 +232,12 @@ void ExecuteProgramAction(std::uint8_t* record) {
 void MakeEmbeddedFileUsable(std::uint8_t* record) {
     const std::u16string name(GetStringParameter(ParameterAt(record, 0)));
     WCHAR path[MAX_PATH];
-    if (!name.empty()) GetEmbeddedFilePath(name.c_str(), path, MAX_PATH);
+    if (!name.empty()) up::GetEmbeddedFilePath(name.c_str(), path, MAX_PATH);
 }
 
 void ReleaseEmbeddedFile(std::uint8_t* record) {
     const std::u16string name(GetStringParameter(ParameterAt(record, 0)));
-    if (!name.empty()) ReleaseEmbeddedFilePath(name.c_str());
+    if (!name.empty()) up::ReleaseEmbeddedFilePath(name.c_str());
 }
 
 // --- clipboard ---
@@ -291,7 +287,7 @@ void ExecuteProgram(std::uint16_t options, const WCHAR* file, const WCHAR* param
     info.nShow = SW_SHOW;
     if (!ShellExecuteExW(&info)) return;
     if (options & WaitForProgram) {
-        PauseApplication();
+        up::PauseApplication();
         const HWND windows[] = {Services().mainWindow, Services().frameWindow};
         const bool hide = (options & HideWhileWaiting) != 0;
         if (hide)
@@ -300,13 +296,13 @@ void ExecuteProgram(std::uint16_t options, const WCHAR* file, const WCHAR* param
         DWORD code = STILL_ACTIVE;
         while (info.hProcess && GetExitCodeProcess(info.hProcess, &code) && code == STILL_ACTIVE) {
             MSG msg{};
-            PumpMessages(&msg, 0);
+            up::PumpMessages(&msg, 0);
             MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, ProgramWaitStep, QS_ALLINPUT);
         }
         if (hide)
             for (HWND w : windows)
                 if (w) ShowWindow(w, SW_SHOW);
-        ResumeApplication();
+        up::ResumeApplication();
     }
     if (info.hProcess) CloseHandle(info.hProcess);
 }

@@ -2,8 +2,8 @@
 // conditions, actions and expression functions share.
 #pragma once
 
-#include "events/typed_value.h"
-#include "startup/application_record.h"
+#include "core/application_record.h"
+#include "core/typed_value.h"
 
 #include <cstdint>
 #include <string>

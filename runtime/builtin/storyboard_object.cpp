@@ -3,23 +3,20 @@
 // geometry in expressions.
 #include "builtin/position_parameter.h"
 #include "builtin/system_objects.h"
+#include "core/application_record.h"
+#include "core/event_state.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "core/upcalls.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
-#include "events/event_state.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "objects/backgrounds.h"
 #include "objects/display_list.h"
+#include "objects/layer_rects.h"
 #include "objects/object_sprites.h"
-#include "shell/application_state_machine.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_lifecycle.h"
-#include "shell/frame_run_state.h"
-#include "shell/full_screen.h"
-#include "shell/input_recording.h"
-#include "shell/layer_rects.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "startup/event_program.h"
 #include "startup/frame_loader.h"
 
 #include "vtrs2/app_window.h"
@@ -56,11 +53,6 @@ constexpr std::uint8_t ScrollPendingY = 0x2;
 constexpr int VerticalBlankOn = 3;
 constexpr int ObstaclesOnly = 0;
 constexpr int VerticalBlankOff = 2;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 FrameRunState* Run() {
     EventRunState* s = State();
@@ -192,11 +184,11 @@ void FillZone(std::uint8_t* record) {
 
 void FullScreen(std::uint8_t*) {
     const ApplicationRecord* app = CurrentApplication();
-    if (app && !app->parent && !Services().fullScreen) SwitchToFullScreen(0);
+    if (app && !app->parent && !Services().fullScreen) up::SwitchToFullScreen(0);
 }
 void Windowed(std::uint8_t*) {
     const ApplicationRecord* app = CurrentApplication();
-    if (app && !app->parent && Services().fullScreen) SwitchToWindow();
+    if (app && !app->parent && Services().fullScreen) up::SwitchToWindow();
 }
 
 void SetFrameRate(std::uint8_t* record) {
@@ -204,11 +196,11 @@ void SetFrameRate(std::uint8_t* record) {
     ApplicationRecord* app = TopApplication();
     if (rate < 1 || rate > MaxFrameRate || !app) return;
     // The tick count goes on from where it was at the old rate.
-    const std::int64_t ticks = GetElapsedTicks();
+    const std::int64_t ticks = up::GetElapsedTicks();
     if (app->run.timerPeriod) timeEndPeriod(app->run.timerPeriod);
     app->header.frameRate = rate;
     app->run.startTime = ClockNow() - static_cast<std::uint32_t>(ticks * 1000 / rate);
-    app->run.timerPeriod = TimerPeriodFor(rate);
+    app->run.timerPeriod = up::TimerPeriodFor(rate);
     timeBeginPeriod(app->run.timerPeriod);
 }
 
@@ -275,11 +267,11 @@ void SetFrameSize(std::int32_t width, std::int32_t height) {
     const bool virtualFollows = run->virtualWidth == oldWidth && run->virtualHeight == oldHeight;
     frame->width = width;
     frame->height = height;
-    if (hasMask && !CreateFrameCollisionMask(*frame)) {
+    if (hasMask && !up::CreateFrameCollisionMask(*frame)) {
         // A mask that cannot be made leaves the frame as it was.
         frame->width = oldWidth;
         frame->height = oldHeight;
-        CreateFrameCollisionMask(*frame);
+        up::CreateFrameCollisionMask(*frame);
         return;
     }
     if (virtualFollows) SetVirtualSize(width, height);
@@ -350,7 +342,7 @@ void LoadPositionInItsFrame(std::uint8_t* record) {
 
 // Only when the frame has no recorder; the run's random seed becomes the recording's.
 void PlayBackRecording(std::uint8_t* record) {
-    StartInputPlayback(GetStringParameter(ParameterAt(record, 0)));
+    up::StartInputPlayback(GetStringParameter(ParameterAt(record, 0)));
 }
 
 void NoOperation(std::uint8_t*) {}

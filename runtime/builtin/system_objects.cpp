@@ -3,7 +3,7 @@
 #include "builtin/common_objects.h"
 #include "builtin/counters.h"
 #include "builtin/text_object.h"
-#include "events/event_program.h"
+#include "startup/event_program.h"
 
 namespace vtrrt {
 

@@ -1,13 +1,13 @@
 // The timer object: conditions on the frame timer and the user's idle time, named timed events, setting the
 // timer and the timer in its units.
 #include "builtin/system_objects.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/parameters.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "win32/kernel.h"
 
@@ -20,11 +20,6 @@ namespace {
 
 constexpr std::int16_t ConditionTimerReached = -3;
 constexpr std::uint8_t TimerReachedFired = 0x02; // in the condition's run flags
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 std::int32_t Timer(const EventRunState* s) {
     return static_cast<std::int32_t>(s->run->frameClock);

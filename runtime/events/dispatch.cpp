@@ -1,17 +1,16 @@
 #include "events/dispatch.h"
+#include "core/upcalls.h"
 
-#include "builtin/position_parameter.h"
-#include "events/event_program.h"
-#include "events/event_state.h"
+#include "core/application_record.h"
+#include "core/event_state.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "events/expression.h"
 #include "events/extension_host.h"
 #include "events/parameters.h"
 #include "events/selection.h"
-#include "objects/movements.h"
 #include "plugin/run_object.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "startup/event_program.h"
 #include "startup/stored_text.h"
 
 #include "vtrs2/memory.h"
@@ -538,7 +537,7 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
     case 16: {
         // The position in one word: x in the high half, y in the low half.
         ResolvedPosition at;
-        if (!ResolvePositionParameter(p, 0, at)) {
+        if (!up::ResolvePositionParameter(p, 0, at)) {
             *ok = 0;
             return 0;
         }
@@ -550,7 +549,7 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
             *ok = 0;
             return 0;
         }
-        return RandomDirectionInMask(static_cast<std::uint32_t>(GetI32(p + 4)));
+        return up::RandomDirectionInMask(static_cast<std::uint32_t>(GetI32(p + 4)));
     case 55:
         return reinterpret_cast<std::intptr_t>(p + 4);
     default:

@@ -4,7 +4,7 @@
 // that are called the same way).
 #pragma once
 
-#include "events/typed_value.h"
+#include "core/typed_value.h"
 #include "plugin/extension.h"
 
 #include <array>

@@ -1,11 +1,11 @@
 #include "events/event_evaluation.h"
 
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
 #include "events/event_preparation.h"
-#include "events/event_program.h"
 #include "events/selection.h"
 #include "plugin/run_object.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include <algorithm>
 #include <new>
@@ -28,11 +28,6 @@ constexpr std::uint8_t RecordSkippedStart = RecordSkipInRestart;
 constexpr std::int32_t MaxPushChain = 64;
 // A repeated timer catching up runs at most this many times a loop; the rest waits for the next loops.
 constexpr std::int32_t MaxTimerFiringsPerLoop = 1000;
-
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run ? s : nullptr;
-}
 
 bool Prepared(const EventRunState* s) {
     return s->events && s->events->prepared && !s->events->program.empty();

@@ -3,7 +3,7 @@
 // raised by system objects and objects, pushed events, and the destruction of marked objects.
 #pragma once
 
-#include "events/event_state.h"
+#include "core/event_state.h"
 
 #include <cstdint>
 

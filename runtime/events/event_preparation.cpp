@@ -1,11 +1,9 @@
 #include "events/event_preparation.h"
+#include "core/upcalls.h"
 
 #include "events/extension_host.h"
 
-#include "objects/movements.h"
-#include "objects/object_sprites.h"
-#include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
+#include "core/frame_run_state.h"
 
 #include "vtrs2/sprites.h"
 #include "win32/kernel.h"
@@ -535,11 +533,12 @@ private:
                 events_.conditionSlots.data() + events_.infoSlotBase[static_cast<std::size_t>(index)];
             ++entry.instanceCount;
             o->collisionFlags = static_cast<std::int16_t>(entry.collisionFlags);
-            SetMovementField(o, MovementBlockWrapMask, entry.wrapMask);
+            up::SetMovementWrapMask(o, entry.wrapMask);
             // A sprite whose object no event tests for overlaps stops colliding.
-            if (RunObjectExtended* x = ExtendedOf(o); x && x->sprite && (o->objectFlags & ObjectHasSprite) &&
-                                                      !(entry.collisionFlags & CollisionOverlap))
-                SetSpriteCollidable(SpritesOfFrame(), static_cast<Sprite*>(x->sprite), 0);
+            if (RunObjectExtended* x = up::ExtendedOf(o); x && x->sprite &&
+                                                          (o->objectFlags & ObjectHasSprite) &&
+                                                          !(entry.collisionFlags & CollisionOverlap))
+                SetSpriteCollidable(up::SpritesOfFrame(), static_cast<Sprite*>(x->sprite), 0);
             if (!(o->runFlags & ObjectRunKeepsCollision)) {
                 const bool frameLayers =
                     state_.frame && (state_.frame->flags & FrameBackdropCollisionPerLayer);

@@ -2,7 +2,7 @@
 // collision flags computed, and the lists the evaluation and the selection walk built.
 #pragma once
 
-#include "events/event_program.h"
+#include "startup/event_program.h"
 
 #include <cstdint>
 

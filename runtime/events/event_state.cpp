@@ -1,7 +1,7 @@
-#include "events/event_state.h"
+#include "core/event_state.h"
 
-#include "events/event_program.h"
-#include "shell/frame_run_state.h"
+#include "core/frame_run_state.h"
+#include "startup/event_program.h"
 
 namespace vtrrt {
 

@@ -1,8 +1,8 @@
 #include "events/expression.h"
 
+#include "core/event_state.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
-#include "events/event_state.h"
+#include "startup/event_program.h"
 
 namespace vtrrt {
 

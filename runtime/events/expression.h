@@ -2,7 +2,7 @@
 // a stack of pending operators; a higher operator code binds tighter.
 #pragma once
 
-#include "events/typed_value.h"
+#include "core/typed_value.h"
 
 #include <cstddef>
 #include <cstdint>

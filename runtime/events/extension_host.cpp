@@ -1,18 +1,16 @@
 #include "events/extension_host.h"
+#include "core/upcalls.h"
 
-#include "events/event_program.h"
-#include "events/extension_services.h"
-#include "objects/run_objects.h"
-#include "shell/error_message.h"
-#include "shell/frame_run_state.h"
-#include "shell/plugin_modules.h"
-#include "shell/runtime_services.h"
-#include "shell/window_hooks.h"
-#include "startup/application_loader.h"
-#include "startup/application_record.h"
-#include "startup/byte_reader.h"
+#include "core/application_record.h"
+#include "core/byte_reader.h"
+#include "core/error_message.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "startup/application_paths.h"
 #include "startup/chunk_reader.h"
+#include "startup/event_program.h"
 #include "startup/object_infos.h"
+#include "startup/plugin_modules.h"
 #include "startup/stored_text.h"
 
 #include "vtrs2/app_window.h"
@@ -76,7 +74,7 @@ void BuildDecodedRoutines(ExtensionRunRoutines& r, bool unicode) {
 bool AskRunInfo(const ExtensionRecord& record, ExtensionRunRoutines& routines) {
     auto getRunInfo = EntryOf<extension::GetRunObjectInfosProc>(record, extension::EntryGetRunObjectInfos);
     if (!getRunInfo) return false;
-    extension::RuntimeServices* services = ExtensionServices();
+    extension::RuntimeServices* services = up::ExtensionServices();
     extension::RunInfo info{};
     info.size = sizeof(extension::RunInfo);
     info.version = extension::InterfaceVersion;
@@ -212,7 +210,7 @@ int LoadExtension(ApplicationRecord& app, int index, std::u16string_view name, s
     HMODULE module = LoadPluginModule(PluginModulePath(WithFileExtension(name, ModuleExtension)), shown);
     if (!module) return ExtensionRefused;
     // Language files of extensions are handed over by the resource translator, which adds the call here.
-    extension::RuntimeServices* services = ExtensionServices();
+    extension::RuntimeServices* services = up::ExtensionServices();
     if (auto initialize =
             reinterpret_cast<extension::InitializeProc>(GetProcAddress(module, extension::InitializeName));
         initialize && initialize(services, module) != 0) {
@@ -248,7 +246,7 @@ void FreeExtension(ApplicationRecord& app, int index) {
     if (record.module) {
         if (auto free =
                 reinterpret_cast<extension::FreeProc>(GetProcAddress(record.module, extension::FreeName)))
-            free(ExtensionServices());
+            free(up::ExtensionServices());
         // The module's translation is dropped here by the resource translator, which adds the call.
         FreeLibrary(record.module);
     }
@@ -275,7 +273,7 @@ template <typename Proc, typename... Args> void Broadcast(extension::Application
     for (int i = 0; i < app->extensionCount && app->extensions; ++i) {
         const ExtensionRecord& record = app->extensions[i];
         if (!record.module) continue;
-        if (auto call = EntryOf<Proc>(record, entry)) call(ExtensionServices(), app, args...);
+        if (auto call = EntryOf<Proc>(record, entry)) call(up::ExtensionServices(), app, args...);
     }
 }
 
@@ -474,7 +472,7 @@ void DisplayExtensionSurface(RunObject* o) {
     if (!work) return;
     std::uint32_t ink = 0;
     LPARAM parameter = 0;
-    if (const ObjectSpriteBlock* block = SpriteBlockOf(o)) {
+    if (const ObjectSpriteBlock* block = up::SpriteBlockOf(o)) {
         ink = block->inkEffect;
         parameter = reinterpret_cast<LPARAM>(block->inkParameter);
     }
@@ -495,7 +493,7 @@ void AddExtensionWindowHooks(FrameRunState& state) {
         const ExtensionRunRoutines& routines = app->extensionRoutines[i];
         auto proc = EntryOf<extension::WindowProcProc>(record, extension::EntryWindowProc);
         if (record.module && proc && (routines.info.options & extension::RunInfoWindowProc))
-            AppendWindowHook(state, proc, routines.info.windowProcPriority);
+            up::AppendWindowHook(state, proc, routines.info.windowProcPriority);
     }
 }
 
@@ -519,7 +517,7 @@ int PrepareExtensionDefinition(ApplicationRecord& app, ObjectInfo& info) {
         def.clear();
         return StreamDataError;
     }
-    extension::RuntimeServices* services = ExtensionServices();
+    extension::RuntimeServices* services = up::ExtensionServices();
     const ExtensionRunRoutines& routines = app.extensionRoutines[info.objectType - FirstExtensionType];
     const std::uint32_t dataVersion = DefU32(def, at + 8);
     auto update = EntryOf<extension::UpdateEditStructureProc>(*record, extension::EntryUpdateEditStructure);
@@ -559,7 +557,7 @@ void ReleaseExtensionDefinition(ApplicationRecord& app, ObjectInfo& info) {
     const std::uint8_t* data = ExtensionDataOf(info.definition, &bytes);
     if (!record || !data) return;
     if (auto unload = EntryOf<extension::UnloadObjectProc>(*record, extension::EntryUnloadObject))
-        unload(ExtensionServices(), const_cast<std::uint8_t*>(data), 1);
+        unload(up::ExtensionServices(), const_cast<std::uint8_t*>(data), 1);
 }
 
 namespace {
@@ -589,7 +587,7 @@ void EnumExtensionReferences(ObjectInfo& info, void (*visit)(int, std::uint8_t*,
     auto enumerate = record ? EntryOf<extension::EnumEltsProc>(*record, extension::EntryEnumElts) : nullptr;
     if (!enumerate || !data) return;
     ReferenceVisit v{info.definition, visit, user};
-    enumerate(ExtensionServices(), const_cast<std::uint8_t*>(data), VisitExtensionReference, &v);
+    enumerate(up::ExtensionServices(), const_cast<std::uint8_t*>(data), VisitExtensionReference, &v);
 }
 
 std::int32_t ExtensionConditionCount(std::int32_t type) {

@@ -3,7 +3,7 @@
 // folder that holds that block alone.
 #include "events/extension_host.h"
 
-#include "shell/runtime_services.h"
+#include "core/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include "win32/kernel.h"

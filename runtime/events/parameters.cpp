@@ -1,8 +1,8 @@
 #include "events/parameters.h"
 
-#include "events/event_program.h"
 #include "events/expression.h"
 #include "events/selection.h"
+#include "startup/event_program.h"
 
 namespace vtrrt {
 

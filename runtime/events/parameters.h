@@ -2,7 +2,7 @@
 // that routines take from them (integers and strings that may be expressions, comparisons, objects).
 #pragma once
 
-#include "events/typed_value.h"
+#include "core/typed_value.h"
 
 #include <cstdint>
 

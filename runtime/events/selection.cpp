@@ -1,9 +1,9 @@
 #include "events/selection.h"
 
+#include "core/frame_run_state.h"
 #include "events/event_preparation.h"
-#include "events/event_program.h"
 #include "plugin/run_object.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include <array>
 
@@ -21,9 +21,10 @@ struct MemberList {
     const std::int16_t* members = nullptr;
 };
 
-EventRunState* State() {
-    EventRunState* s = CurrentEventState();
-    return s && s->run && s->run->objectInfos ? s : nullptr;
+// Selections index the run state's object-info list: without one there is nothing to select.
+EventRunState* StateWithObjectInfos() {
+    EventRunState* s = State();
+    return s && s->run->objectInfos ? s : nullptr;
 }
 
 bool ValidIndex(const EventRunState* s, std::int32_t index) {
@@ -314,18 +315,18 @@ template <typename Test> std::int32_t KeepPassing(EventRunState* s, std::int32_t
 } // namespace
 
 bool ObjectBelongsTo(std::uint16_t ref, const RunObject* object) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     return s && object && ReferenceHolds(s, ref, object);
 }
 
 std::int32_t ObjectInfoIndexOf(const RunObject* object) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     return s && object ? IndexOfObject(s, object) : -1;
 }
 
 std::vector<std::int16_t> MemberIndexesOf(std::uint16_t ref) {
     std::vector<std::int16_t> out;
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     if (!s || !MembersOf(s, ref, list)) return out;
     ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
@@ -336,7 +337,7 @@ std::vector<std::int16_t> MemberIndexesOf(std::uint16_t ref) {
 }
 
 std::int32_t InstanceCountOf(std::uint16_t ref) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     std::int32_t count = 0;
     if (!s || !MembersOf(s, ref, list)) return 0;
@@ -367,7 +368,7 @@ void ResetSelectionWords() {
 }
 
 std::int32_t SelectedCount(std::uint16_t ref) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     if (!s || !MembersOf(s, ref, list)) return 0;
     std::int32_t count = 0;
@@ -379,7 +380,7 @@ std::int32_t SelectedCount(std::uint16_t ref) {
 }
 
 RunObject* FirstConditionObject(std::uint16_t ref, std::int32_t* count) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     if (count) *count = 0;
     if (!s || !MembersOf(s, ref, list)) return nullptr;
@@ -403,7 +404,7 @@ RunObject* FirstConditionObject(std::uint16_t ref, std::int32_t* count) {
 }
 
 RunObject* NextConditionObject() {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s) return nullptr;
     if (RunObject* o = StepCursor(s)) return o;
     if (!s->cursorMember) return nullptr;
@@ -418,7 +419,7 @@ RunObject* NextConditionObject() {
 }
 
 void DropConditionObject() {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s || !s->cursorObject || s->cursorDropped || !s->cursorLink || !ValidIndex(s, s->cursorEntry))
         return;
     *s->cursorLink = s->cursorObject->nextSelected;
@@ -438,7 +439,7 @@ bool FilterSelection(std::uint16_t ref, bool negated, bool (*keep)(RunObject*, v
 }
 
 RunObject* SelectObjectByFixedValue(std::uint16_t ref, std::int32_t* count, std::uint32_t fixedValue) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     if (count) *count = 0;
     if (!s || !MembersOf(s, ref, list)) return nullptr;
@@ -470,7 +471,7 @@ RunObject* SelectObjectByFixedValue(std::uint16_t ref, std::int32_t* count, std:
 }
 
 void AddObjectToSelection(RunObject* o) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s || !o) return;
     const std::int32_t index = IndexOfObject(s, o);
     if (index < 0) return;
@@ -501,7 +502,7 @@ int ExtensionAddObjectToSelection(void*, void*, RunObject* object) {
 }
 
 void SelectOnlyObject(std::uint16_t ref, RunObject* o) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     if (!s || !MembersOf(s, ref, list)) return;
     ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
@@ -518,7 +519,7 @@ void SelectOnlyObject(std::uint16_t ref, RunObject* o) {
 }
 
 void EmptyQualifierSelections(std::uint16_t qualifier) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     if (!s || !(qualifier & QualifierBit) || !MembersOf(s, qualifier, list)) return;
     ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
@@ -528,7 +529,7 @@ void EmptyQualifierSelections(std::uint16_t qualifier) {
 }
 
 void ClearActiveObjectSelections() {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s) return;
     TouchType(s, 2);
     for (std::int32_t i = 0; ValidIndex(s, i); ++i)
@@ -536,7 +537,7 @@ void ClearActiveObjectSelections() {
 }
 
 void ClearAllSelections() {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s) return;
     for (auto& word : s->touchedTypes)
         word = ~0u;
@@ -545,7 +546,7 @@ void ClearAllSelections() {
 }
 
 RunObject* FirstObjectOfType(std::int16_t type) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s) return nullptr;
     s->typeWalkType = type;
     s->cursorMember = nullptr;
@@ -566,7 +567,7 @@ RunObject* FirstObjectOfType(std::int16_t type) {
 }
 
 RunObject* NextObjectOfType() {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s) return nullptr;
     if (RunObject* o = StepCursor(s)) return o;
     for (std::int32_t i = s->typeWalkEntry + 1; ValidIndex(s, i); ++i) {
@@ -578,7 +579,7 @@ RunObject* NextObjectOfType() {
 }
 
 RunObject* GetActionObject(std::uint16_t ref, bool* more) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     *more = false;
     if (!s || (ref & QualifierBit) || !MembersOf(s, ref, list)) return nullptr;
@@ -587,7 +588,7 @@ RunObject* GetActionObject(std::uint16_t ref, bool* more) {
 }
 
 RunObject* GetActionQualifierObject(std::uint16_t ref, bool* more) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     *more = false;
     if (!s || !(ref & QualifierBit) || !MembersOf(s, ref, list)) return nullptr;
@@ -603,7 +604,7 @@ RunObject* GetActionObjectOf(std::uint16_t ref, bool* more) {
 }
 
 RunObject* GetExpressionObject(const std::uint8_t* token) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s || !token || GetI16(token + 4) < 10) return nullptr;
     const std::uint16_t ref = GetU16(token + 8);
     if (s->conditionObject && ReferenceHolds(s, ref, s->conditionObject)) return s->conditionObject;
@@ -620,7 +621,7 @@ RunObject* GetExpressionObject(const std::uint8_t* token) {
 }
 
 RunObject* GetParameterObject(const std::uint8_t* parameter, std::uint8_t* record) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     if (!s || !parameter || GetI16(parameter) < 6) return nullptr;
     s->emptyMeansNone = 255;
     bool more = false;
@@ -634,7 +635,7 @@ RunObject* GetParameterObject(const std::uint8_t* parameter, std::uint8_t* recor
 }
 
 RunObject* GetNthSelectedObject(std::uint16_t ref, std::int32_t n, std::int32_t* counter) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     std::int32_t counted = 0;
     RunObject* found = nullptr;
@@ -651,7 +652,7 @@ RunObject* GetNthSelectedObject(std::uint16_t ref, std::int32_t n, std::int32_t*
 }
 
 RunObject* GetNthObjectOfType(std::int16_t type, std::int32_t n, std::int32_t* count) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     std::int32_t counted = 0;
     RunObject* found = nullptr;
     for (std::int32_t i = 0; s && !found && ValidIndex(s, i); ++i) {
@@ -667,7 +668,7 @@ RunObject* GetNthObjectOfType(std::int16_t type, std::int32_t n, std::int32_t* c
 
 RunObject* GetNthObjectOfTypeInZone(const win32::RECT& zone, std::int32_t n, std::int16_t type,
                                     std::int32_t* count) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     std::int32_t counted = 0;
     RunObject* found = nullptr;
     for (std::int32_t i = 0; s && !found && ValidIndex(s, i); ++i) {
@@ -683,7 +684,7 @@ RunObject* GetNthObjectOfTypeInZone(const win32::RECT& zone, std::int32_t n, std
 }
 
 std::int32_t SelectObjectsInZone(const win32::RECT& zone, std::int16_t type) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     std::int32_t passed = 0;
     for (std::int32_t i = 0; s && ValidIndex(s, i); ++i)
         if (TypeConcerned(Entry(s, i), type, 0))
@@ -692,7 +693,7 @@ std::int32_t SelectObjectsInZone(const win32::RECT& zone, std::int16_t type) {
 }
 
 void CountObjectsInZone(std::uint16_t ref, const win32::RECT& zone, std::int32_t* count) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     MemberList list;
     std::int32_t counted = 0;
     if (s && MembersOf(s, ref, list)) {
@@ -731,7 +732,7 @@ bool LineCrossesObject(const RunObject* o, std::int32_t x1, std::int32_t y1, std
 }
 
 std::int32_t CountObjectsCrossingLine(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
-    EventRunState* s = State();
+    EventRunState* s = StateWithObjectInfos();
     std::int32_t passed = 0;
     for (std::int32_t i = 0; s && ValidIndex(s, i); ++i)
         passed += KeepPassing(s, i, [&](const RunObject* o) { return LineCrossesObject(o, x1, y1, x2, y2); });

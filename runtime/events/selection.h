@@ -2,8 +2,8 @@
 // selections that lapse by stamp, condition and action walks, type walks, fixed values, zones and lines.
 #pragma once
 
-#include "events/event_state.h"
-#include "shell/frame_run_state.h"
+#include "core/event_state.h"
+#include "core/frame_run_state.h"
 
 #include "win32/types.h"
 

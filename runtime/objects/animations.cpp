@@ -1,11 +1,11 @@
 #include "objects/animations.h"
 
+#include "core/application_record.h"
+#include "core/runtime_services.h"
 #include "events/event_evaluation.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"

@@ -1,14 +1,14 @@
 // Background collisions: the dispatchers between the play-area mask with the layers' back sprites and the
 // walks of each layer's placed and run-time backdrops, and the point, rectangle and sprite tests of a walk.
-#include "events/event_program.h"
+#include "core/application_record.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "events/extension_host.h"
 #include "objects/backdrop_layers.h"
 #include "objects/backgrounds.h"
 #include "objects/display_list.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "startup/event_program.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/banks.h"

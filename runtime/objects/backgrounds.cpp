@@ -1,20 +1,20 @@
 #include "objects/backgrounds.h"
+#include "core/upcalls.h"
 
-#include "events/event_program.h"
+#include "core/application_record.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "events/extension_host.h"
 #include "objects/backdrop_layers.h"
 #include "objects/display_list.h"
-#include "objects/ink_effects.h"
+#include "objects/layer_rects.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/display_mode.h"
-#include "shell/frame_run_state.h"
-#include "shell/layer_rects.h"
-#include "shell/runtime_services.h"
-#include "shell/window_placement.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
+#include "startup/display_mode.h"
+#include "startup/event_program.h"
 #include "startup/frame_object_infos.h"
+#include "startup/ink_effects.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"
@@ -534,7 +534,7 @@ void RedrawFrame(std::uint32_t flags) {
         const bool overlapsY = (l0.settings.flags & LayerWrapsY) ||
                                (s->scrollY + windowHeight >= 0 && s->scrollY < frame->height);
         if (frame->flags & FrameShowDesktop) {
-            if (flags & RedrawClearSurfaces) CaptureScreenBehindWindow();
+            if (flags & RedrawClearSurfaces) up::CaptureScreenBehindWindow();
         } else if (!asSprites && !(frame->flags & FrameNoBackgroundFill) && overlapsX && overlapsY) {
             FillWindowRect(window, 0, 0, windowWidth - 1, windowHeight - 1, frame->background);
         }

@@ -3,7 +3,7 @@
 // collision mask, scrolled, and tested for collisions.
 #pragma once
 
-#include "startup/frame_record.h"
+#include "core/frame_record.h"
 
 #include "win32/types.h"
 

@@ -1,14 +1,14 @@
 #include "objects/display_list.h"
 
-#include "events/event_program.h"
+#include "core/frame_record.h"
+#include "core/runtime_services.h"
 #include "events/extension_host.h"
 #include "objects/backgrounds.h"
 #include "objects/movements.h"
 #include "objects/object_sprites.h"
+#include "objects/object_transitions.h"
 #include "objects/run_objects.h"
-#include "shell/object_transitions.h"
-#include "shell/runtime_services.h"
-#include "startup/frame_record.h"
+#include "startup/event_program.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"

@@ -1,13 +1,13 @@
 #include "objects/image_actions.h"
 
+#include "core/application_record.h"
+#include "core/frame_record.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/frame_object_infos.h"
-#include "startup/frame_record.h"
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 

@@ -1,18 +1,18 @@
 // Backdrops added while the frame runs: kept per layer as back sprites, pasted into layer 0's background
 // through the background queue, deleted by layer or by point, and the grid of a large frame's placed
 // backdrops.
+#include "core/application_record.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "objects/backdrop_layers.h"
 #include "objects/backgrounds.h"
 #include "objects/display_list.h"
-#include "objects/ink_effects.h"
+#include "objects/layer_rects.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/display_mode.h"
-#include "shell/frame_run_state.h"
-#include "shell/layer_rects.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
+#include "startup/display_mode.h"
+#include "startup/ink_effects.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"

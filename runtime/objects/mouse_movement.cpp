@@ -4,7 +4,7 @@
 #include "objects/movements.h"
 #include "objects/run_objects.h"
 
-#include "events/object_moved.h"
+#include "objects/object_moved.h"
 
 #include <algorithm>
 #include <array>

@@ -1,13 +1,13 @@
 #include "objects/movement_obstacles.h"
 
+#include "core/event_state.h"
 #include "events/event_evaluation.h"
-#include "events/event_program.h"
-#include "events/event_state.h"
-#include "events/object_moved.h"
 #include "objects/animations.h"
 #include "objects/backgrounds.h"
 #include "objects/movements.h"
+#include "objects/object_moved.h"
 #include "objects/run_objects.h"
+#include "startup/event_program.h"
 
 #include <algorithm>
 #include <array>

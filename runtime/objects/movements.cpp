@@ -1,9 +1,9 @@
 #include "objects/movements.h"
 
-#include "events/event_state.h"
-#include "events/object_moved.h"
+#include "core/event_state.h"
 #include "objects/movement_data.h"
 #include "objects/movement_obstacles.h"
+#include "objects/object_moved.h"
 #include "objects/path_movement.h"
 #include "objects/physics_movement.h"
 #include "objects/platform_movement.h"

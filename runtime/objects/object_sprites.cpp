@@ -1,17 +1,17 @@
 #include "objects/object_sprites.h"
 
-#include "events/event_program.h"
 #include "events/extension_host.h"
+#include "startup/event_program.h"
 
+#include "core/application_record.h"
+#include "core/runtime_services.h"
 #include "objects/animations.h"
 #include "objects/display_list.h"
-#include "objects/ink_effects.h"
 #include "objects/movements.h"
+#include "objects/object_transitions.h"
 #include "objects/run_objects.h"
-#include "shell/object_transitions.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/frame_object_infos.h"
+#include "startup/ink_effects.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"

@@ -2,13 +2,13 @@
 // and with an optional pause and name, and at the end loops, goes back to where it started or travels back.
 #include "objects/path_movement.h"
 
+#include "core/application_record.h"
+#include "core/runtime_services.h"
 #include "events/event_evaluation.h"
-#include "events/object_moved.h"
 #include "objects/animations.h"
 #include "objects/movements.h"
+#include "objects/object_moved.h"
 #include "objects/run_objects.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/stored_text.h"
 
 #include "vtrs2/memory.h"

@@ -2,17 +2,17 @@
 // gravity, jumps, climbs ladders, crouches and stands up, and rides on moving objects it stands on.
 #include "objects/platform_movement.h"
 
+#include "core/application_record.h"
+#include "core/event_state.h"
+#include "core/runtime_services.h"
 #include "events/event_evaluation.h"
-#include "events/event_state.h"
-#include "events/object_moved.h"
 #include "events/selection.h"
 #include "objects/animations.h"
+#include "objects/layer_rects.h"
 #include "objects/movement_obstacles.h"
 #include "objects/movements.h"
+#include "objects/object_moved.h"
 #include "objects/run_objects.h"
-#include "shell/layer_rects.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 
 #include "vtrs2/banks.h"

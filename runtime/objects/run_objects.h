@@ -2,8 +2,8 @@
 // routine of each list slot and the object pass of the game loop.
 #pragma once
 
+#include "core/frame_run_state.h"
 #include "plugin/run_object.h"
-#include "shell/frame_run_state.h"
 
 #include <array>
 #include <cstdint>

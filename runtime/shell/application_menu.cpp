@@ -1,10 +1,10 @@
 #include "shell/application_menu.h"
 
-#include "shell/header_flags.h"
-#include "shell/runtime_services.h"
+#include "core/application_record.h"
+#include "core/byte_reader.h"
+#include "core/header_flags.h"
+#include "core/runtime_services.h"
 #include "shell/window_procedures.h"
-#include "startup/application_record.h"
-#include "startup/byte_reader.h"
 
 #include <cstdio>
 

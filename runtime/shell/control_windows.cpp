@@ -1,8 +1,8 @@
 #include "shell/control_windows.h"
 
+#include "core/frame_run_state.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
-#include "shell/shell_services.h"
+#include "startup/shell_services.h"
 
 #include <cstring>
 #include <vector>

@@ -1,10 +1,10 @@
 #include "shell/frame_window.h"
 
-#include "shell/header_flags.h"
+#include "core/application_record.h"
+#include "core/header_flags.h"
+#include "core/runtime_services.h"
 #include "shell/main_window.h"
 #include "shell/mdi_client.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/runtime_files.h"
 
 #include "vtrs2/app_window.h"

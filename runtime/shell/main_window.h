@@ -1,7 +1,7 @@
 // The program's window classes, its main window (with the application's menu) and the shell's shutdown.
 #pragma once
 
-#include "startup/application_record.h"
+#include "core/application_record.h"
 
 #include "win32/user.h"
 

@@ -1,7 +1,7 @@
 #include "shell/mdi_client.h"
 
+#include "core/runtime_services.h"
 #include "shell/application_menu.h"
-#include "shell/runtime_services.h"
 #include "shell/shell_events.h"
 #include "shell/window_placement.h"
 

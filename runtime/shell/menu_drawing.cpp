@@ -1,9 +1,9 @@
 #include "shell/menu_drawing.h"
 
-#include "shell/header_flags.h"
+#include "core/application_record.h"
+#include "core/header_flags.h"
+#include "core/runtime_services.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/frame_loader.h"
 

@@ -1,6 +1,6 @@
 #include "shell/mouse_capture.h"
 
-#include "shell/frame_run_state.h"
+#include "core/frame_run_state.h"
 
 #include "win32/user.h"
 

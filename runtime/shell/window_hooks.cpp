@@ -2,10 +2,10 @@
 
 #include "events/extension_host.h"
 
+#include "core/application_record.h"
+#include "core/header_flags.h"
 #include "objects/display_list.h"
 #include "shell/control_windows.h"
-#include "shell/header_flags.h"
-#include "startup/application_record.h"
 
 #include <span>
 #include <utility>

@@ -2,7 +2,7 @@
 // see the shell's window messages before the shell does, in order of priority.
 #pragma once
 
-#include "shell/frame_run_state.h"
+#include "core/frame_run_state.h"
 
 #include "win32/user.h"
 

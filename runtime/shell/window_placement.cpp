@@ -1,12 +1,12 @@
 #include "shell/window_placement.h"
 
-#include "events/extension_services.h"
+#include "shell/extension_services.h"
 
-#include "shell/header_flags.h"
+#include "core/application_record.h"
+#include "core/frame_record.h"
+#include "core/header_flags.h"
+#include "core/runtime_services.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
-#include "startup/frame_record.h"
 
 #include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"

@@ -1,27 +1,24 @@
 #include "shell/window_procedures.h"
+#include "core/upcalls.h"
 
+#include "builtin/sound_services.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/frame_record.h"
+#include "core/frame_run_state.h"
+#include "core/header_flags.h"
+#include "core/runtime_services.h"
 #include "objects/display_list.h"
 #include "shell/application_menu.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/display_mode.h"
-#include "shell/frame_run_state.h"
-#include "shell/frame_transitions.h"
-#include "shell/header_flags.h"
-#include "shell/input_recording.h"
 #include "shell/mdi_client.h"
 #include "shell/menu_drawing.h"
-#include "shell/pause.h"
 #include "shell/runtime_dialogs.h"
-#include "shell/runtime_services.h"
 #include "shell/shell_events.h"
-#include "shell/shell_services.h"
-#include "shell/sound_services.h"
 #include "shell/window_hooks.h"
 #include "shell/window_placement.h"
-#include "startup/application_record.h"
-#include "startup/frame_record.h"
+#include "startup/display_mode.h"
 #include "startup/player_globals.h"
+#include "startup/shell_services.h"
 
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
@@ -47,7 +44,7 @@ bool FrameRunning() {
 
 // Commands that would end or change the frame wait while its fade plays.
 bool FadeRunning() {
-    return FrameFadeRunning();
+    return up::FrameFadeRunning();
 }
 
 void EndApplication(std::int16_t code) {
@@ -96,10 +93,10 @@ void ModalLoopStep(ApplicationRecord& app) {
     if (app.run.inTimerStep || app.runState != StateRunFrame || !(app.header.flags2 & HeaderRunInModalLoops))
         return;
     app.run.inTimerStep = 1;
-    const bool paused = ApplicationPaused();
-    if (paused) ResumeApplication();
-    RunApplicationStep(&app, 0);
-    if (paused) PauseApplication();
+    const bool paused = up::ApplicationPaused();
+    if (paused) up::ResumeApplication();
+    up::RunApplicationStep(&app, 0);
+    if (paused) up::PauseApplication();
     app.run.inTimerStep = 0;
 }
 
@@ -170,14 +167,14 @@ LRESULT OnSysCommand(HWND window, WPARAM command, LPARAM lParam) {
     const bool keepRunning = app && (app->header.flags2 & HeaderRunWhileMinimized);
     switch (command & 0xFFF0) {
     case SC_MINIMIZE:
-        if (!keepRunning) PauseApplication();
+        if (!keepRunning) up::PauseApplication();
         break;
     case SC_MAXIMIZE:
-        if (IsIconic(window) && !keepRunning) ResumeApplication();
+        if (IsIconic(window) && !keepRunning) up::ResumeApplication();
         if (app) CentreForMaximize(window, *app);
         break;
     case SC_RESTORE:
-        if (IsIconic(window) && !keepRunning) ResumeApplication();
+        if (IsIconic(window) && !keepRunning) up::ResumeApplication();
         break;
     case SC_CLOSE:
         if (!GetCommandLineOptions().noCloseCommand) PostMessageW(window, WM_COMMAND, CommandQuit, 0);
@@ -204,7 +201,7 @@ void RaiseMouseWheel(WPARAM wParam) {
 }
 
 void OnMouseButton(UINT message, LPARAM lParam) {
-    if (FrameRunning()) RecordMouseClick(message);
+    if (FrameRunning()) up::RecordMouseClick(message);
     // Sub-applications under the point are offered the click first by the sub-application object, which
     // adds that call here.
     if (FrameRunning() && EventRaisers().mouseClick)
@@ -230,9 +227,9 @@ bool DialogsHeldBack() {
 
 // A dialog of the runtime, with the application paused around it.
 template <typename Dialog> void RunWhilePaused(Dialog&& dialog) {
-    PauseApplication();
+    up::PauseApplication();
     dialog();
-    ResumeApplication();
+    up::ResumeApplication();
 }
 
 void RunPasswordDialog() {
@@ -253,7 +250,7 @@ void RunPausedDialog() {
 
 void ToggleSound(std::uint16_t bit) {
     // Turning a kind of sound off stops what plays of it; the flag decides what later plays.
-    PauseApplication();
+    up::PauseApplication();
     Services().flags ^= bit;
     if (!(Services().flags & bit)) {
         if (bit == RuntimeSamplesOn)
@@ -261,9 +258,9 @@ void ToggleSound(std::uint16_t bit) {
         else
             StopMusic();
     }
-    if (HMENU menu = CurrentMenu().menu)
+    if (HMENU menu = up::CurrentMenuHandle())
         if (const ApplicationRecord* app = CurrentApplication()) UpdateMenuStates(menu, *app);
-    ResumeApplication();
+    up::ResumeApplication();
 }
 
 // Back to a full-screen application: its whole frame is drawn again, in its own colours.
@@ -456,9 +453,9 @@ void OnFrameSize(HWND window) {
 void OnMdiActivate(HWND window, LPARAM activated) {
     if (!(GetAppWindowFlags(FindAppWindow(window)) & AppWindowMdiChild)) return;
     if (reinterpret_cast<HWND>(activated) == window)
-        ResumeApplication();
+        up::ResumeApplication();
     else
-        PauseApplication();
+        up::PauseApplication();
 }
 
 LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -619,7 +616,7 @@ void RaiseFilesDropped(WPARAM drop) {
 }
 
 void ResetUserIdleTimeUnlessPaused() {
-    if (!ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
+    if (!up::ApplicationPaused() && EventRaisers().resetUserIdleTime) EventRaisers().resetUserIdleTime();
 }
 
 } // namespace vtrrt

@@ -1,10 +1,10 @@
 #include "shell/window_title.h"
 
-#include "shell/command_line.h"
-#include "shell/display_mode.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
-#include "startup/frame_record.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/frame_record.h"
+#include "core/runtime_services.h"
+#include "startup/display_mode.h"
 
 #include "vtrs2/app_context.h"
 #include "win32/user.h"

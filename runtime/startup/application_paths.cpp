@@ -1,5 +1,5 @@
 // Moving the paths an application was built with to where it runs now.
-#include "startup/application_loader.h"
+#include "startup/application_paths.h"
 
 #include "startup/loader_environment.h"
 

@@ -1,8 +1,8 @@
 #include "startup/banks.h"
 
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
-#include "startup/byte_reader.h"
+#include "core/application_record.h"
+#include "core/byte_reader.h"
+#include "core/runtime_services.h"
 #include "startup/chunk_reader.h"
 #include "startup/object_infos.h"
 #include "startup/sound_items.h"

@@ -1,9 +1,9 @@
 #include "startup/chunk_reader.h"
 
-#include "startup/byte_reader.h"
+#include "core/byte_reader.h"
 #include "startup/chunk_cipher.h"
 
-#include "shell/error_message.h"
+#include "core/error_message.h"
 
 #include "vtrs2/compression.h"
 #include "vtrs2/memory.h"

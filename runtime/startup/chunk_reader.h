@@ -1,7 +1,7 @@
 // Reading chunk payloads from the application data: plain, compressed, enciphered or both.
 #pragma once
 
-#include "startup/application_data.h"
+#include "core/application_data.h"
 
 #include "vtrs2/streams.h"
 

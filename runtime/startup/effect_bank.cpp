@@ -1,6 +1,6 @@
 #include "startup/effect_bank.h"
 
-#include "startup/byte_reader.h"
+#include "core/byte_reader.h"
 
 namespace vtrrt {
 

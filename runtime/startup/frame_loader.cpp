@@ -1,19 +1,16 @@
 #include "startup/frame_loader.h"
+#include "core/upcalls.h"
 
-#include "shell/frame_transitions.h"
+#include "startup/event_program.h"
+#include "startup/ink_effects.h"
 
-#include "events/event_preparation.h"
-#include "events/event_program.h"
-#include "objects/backgrounds.h"
-#include "objects/ink_effects.h"
-
-#include "shell/build_palette.h"
-#include "shell/error_message.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
-#include "startup/application_loader.h"
+#include "core/byte_reader.h"
+#include "core/error_message.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "startup/application_paths.h"
 #include "startup/banks.h"
-#include "startup/byte_reader.h"
+#include "startup/build_palette.h"
 #include "startup/chunk_reader.h"
 #include "startup/effect_bank.h"
 #include "startup/frame_object_infos.h"
@@ -593,7 +590,7 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
 }
 
 void FreeLayerBackdropGrid(FrameLayer& layer) {
-    FreeBackdropGrid(layer.backdropGrid);
+    up::FreeBackdropGrid(layer.backdropGrid);
     layer.backdropGrid = nullptr;
 }
 
@@ -602,7 +599,7 @@ void ResetFrameLayers(FrameRecord& frame, bool freeAll) {
     int index = 0;
     for (FrameLayer& layer : std::span(frame.layers, static_cast<std::size_t>(frame.layerCount))) {
         const int at = index++;
-        FreeLayerBackdrops(layer, frame);
+        up::FreeLayerBackdrops(layer, frame);
         layer.settings = layer.stored;
         std::fill(std::begin(layer.scroll), std::end(layer.scroll), 0);
         if (freeAll) {
@@ -636,9 +633,9 @@ void FreeFrame(FrameRecord* frame) {
     RuntimeServices& services = Services();
     FrameRecord* previous = services.frame;
     services.frame = frame;
-    FreeFrameRunState(frame->runState);
-    if (frame->events) ReleaseFrameEventLists(*frame->events);
-    DropFrameTransition(*frame);
+    up::FreeFrameRunState(frame->runState);
+    if (frame->events) up::ReleaseFrameEventLists(*frame->events);
+    up::DropFrameTransition(*frame);
     FreeBlock(frame->fadeIn);
     FreeBlock(frame->fadeOut);
     if (AppWindow* window = services.frameLibraryWindow) DeleteAllSprites(window->sprites);

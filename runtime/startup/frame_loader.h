@@ -1,7 +1,7 @@
 // Loading a frame's chunk list into a FrameRecord, and giving it all back.
 #pragma once
 
-#include "startup/frame_record.h"
+#include "core/frame_record.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,7 +37,6 @@ FrameItemInstance* NextFrameItemToCreate();
 
 // The instance of that handle in the frame, or null.
 FrameItemInstance* FindFrameInstance(FrameRecord& frame, std::uint16_t handle);
-
 
 // The application's image list (the menu's icons): u32 count, then {u16 command, u16 image} entries; only
 // the entries that lie inside the block. The images are stored indexes until the first frame has loaded

@@ -1,7 +1,7 @@
 #include "startup/frame_object_infos.h"
 
-#include "shell/runtime_services.h"
-#include "startup/frame_record.h"
+#include "core/frame_record.h"
+#include "core/runtime_services.h"
 #include "startup/object_infos.h"
 
 #include <span>

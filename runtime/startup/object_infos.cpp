@@ -1,12 +1,10 @@
 #include "startup/object_infos.h"
+#include "core/upcalls.h"
 
-#include "events/event_program.h"
-#include "events/extension_host.h"
-#include "events/movement_modules.h"
-#include "objects/movements.h"
-#include "startup/application_record.h"
-#include "startup/byte_reader.h"
+#include "core/application_record.h"
+#include "core/byte_reader.h"
 #include "startup/chunk_reader.h"
+#include "startup/event_program.h"
 #include "startup/object_references.h"
 
 #include "vtrs2/effect.h"
@@ -147,9 +145,9 @@ void FreeObjectInfos(ApplicationRecord* app) {
     if (!app) return;
     if (app->objectInfos)
         for (ObjectInfo& info : app->objectInfos->infos) {
-            ReleaseMovementPlugins(info.definition.data(), info.definition.size());
+            up::ReleaseMovementPlugins(info.definition.data(), info.definition.size());
             if (info.objectType >= FirstExtensionType && !info.definition.empty())
-                ReleaseExtensionDefinition(*app, info);
+                up::ReleaseExtensionDefinition(*app, info);
             DeleteEffect(std::exchange(info.effect, nullptr));
         }
     delete app->objectInfos;
@@ -170,7 +168,7 @@ int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
         std::vector<std::uint8_t> def(block.data, block.data + block.size);
         if (!RearrangeDefinition(def, info.objectType)) return StreamDataError;
         // The plugins made for a definition read before go with it.
-        ReleaseMovementPlugins(info.definition.data(), info.definition.size());
+        up::ReleaseMovementPlugins(info.definition.data(), info.definition.size());
         info.definition = std::move(def);
     } catch (const std::bad_alloc&) {
         return ErrorOutOfMemory;
@@ -178,17 +176,17 @@ int LoadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
     info.runFlags =
         (info.runFlags & ~(InfoTranslated | InfoLoadForFrame | InfoMustReload)) | InfoDefinitionLoaded;
     if (info.objectType >= FirstExtensionType)
-        if (const int code = PrepareExtensionDefinition(*app, info); code != LoadOk) return code;
+        if (const int code = up::PrepareExtensionDefinition(*app, info); code != LoadOk) return code;
     // After the extension's own update, which may move the definition: plugins are kept by address.
-    CreateDefinitionMovements(*app, info);
+    up::CreateDefinitionMovements(*app, info);
     return LoadOk;
 }
 
 void UnloadObjectDefinition(ApplicationRecord* app, ObjectInfo& info) {
     if (app && info.objectType >= FirstExtensionType && !info.definition.empty())
-        ReleaseExtensionDefinition(*app, info);
+        up::ReleaseExtensionDefinition(*app, info);
     // The plugins of its movement modules go with the definition.
-    ReleaseMovementPlugins(info.definition.data(), info.definition.size());
+    up::ReleaseMovementPlugins(info.definition.data(), info.definition.size());
     info.definition.clear();
     info.definition.shrink_to_fit();
     info.runFlags &= ~(InfoDefinitionLoaded | InfoTranslated | InfoUnloadCandidate);

@@ -1,9 +1,9 @@
 #include "startup/object_references.h"
+#include "core/upcalls.h"
 
-#include "builtin/counters.h"
-#include "events/event_program.h"
-#include "events/extension_host.h"
+#include "startup/counter_definition.h"
 #include "startup/effect_bank.h"
+#include "startup/event_program.h"
 #include "startup/object_infos.h"
 
 #include <new>
@@ -140,7 +140,7 @@ void EnumObjectInfoHandles(ObjectInfo& info, std::span<const std::uint8_t> effec
         break;
     default:
         if (info.objectType >= 2 && info.objectType <= 9) AnimationImages(d, fields);
-        if (info.objectType >= FirstExtensionType) EnumExtensionReferences(info, visit, user);
+        if (info.objectType >= FirstExtensionType) up::EnumExtensionReferences(info, visit, user);
         break;
     }
     ForEachEffectImage(info, effects, [&](std::uint8_t* parameter) {

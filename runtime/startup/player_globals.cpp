@@ -1,7 +1,7 @@
 #include "startup/player_globals.h"
 
-#include "shell/runtime_services.h"
-#include "startup/byte_reader.h"
+#include "core/byte_reader.h"
+#include "core/runtime_services.h"
 
 #include "vtrs2/memory.h"
 #include "win32/mm.h"

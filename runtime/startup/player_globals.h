@@ -2,9 +2,9 @@
 // application starts; shared data is reached through the owner up the parent chain.
 #pragma once
 
-#include "startup/application_record.h"
+#include "core/application_record.h"
 
-#include "shell/typed_value.h"
+#include "core/typed_value.h"
 
 #include <cstdint>
 

@@ -1,9 +1,9 @@
 #include "startup/sound_items.h"
 
-#include "shell/header_flags.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
-#include "startup/byte_reader.h"
+#include "core/application_record.h"
+#include "core/byte_reader.h"
+#include "core/header_flags.h"
+#include "core/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include "vtrs2/app_context.h"

@@ -1,7 +1,7 @@
 #include "startup/text_files.h"
 
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "core/application_record.h"
+#include "core/runtime_services.h"
 
 #include "vtrs2/memory.h"
 #include "vtrs2/raw_files.h"

@@ -2,14 +2,14 @@
 // linked into their instance chains, the event state attached, and token streams of expressions.
 #pragma once
 
+#include "core/event_state.h"
+#include "core/frame_run_state.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
-#include "events/event_state.h"
 #include "events/expression.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "appwriter/byte_writer.h"
 #include "appwriter/event_program_builder.h"

@@ -1,9 +1,9 @@
 // A frame clock for tests: time moves only when the runtime waits, by the time waited (a poll takes 1 ms).
 #pragma once
 
-#include "shell/application_state_machine.h"
-#include "shell/frame_clock.h"
-#include "startup/application_record.h"
+#include "core/application_record.h"
+#include "core/frame_clock.h"
+#include "loop/application_state_machine.h"
 
 #include "win32/window_testing.h"
 

@@ -1,5 +1,5 @@
-#include "shell/command_line.h"
-#include "shell/runtime_services.h"
+#include "core/command_line.h"
+#include "core/runtime_services.h"
 #include "support/param_names.h"
 
 #include "win32/kernel.h"

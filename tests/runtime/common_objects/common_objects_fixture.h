@@ -7,11 +7,11 @@
 #include "runtime/backgrounds/backgrounds_fixture.h"
 
 #include "builtin/object_fonts.h"
-#include "events/event_program.h"
-#include "events/event_state.h"
+#include "core/event_state.h"
+#include "core/frame_run_state.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "appwriter/event_program_builder.h"
 

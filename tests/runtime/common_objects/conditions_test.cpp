@@ -4,7 +4,7 @@
 // backdrops) and by destruction.
 #include "common_objects_fixture.h"
 #include "events/event_evaluation.h"
-#include "events/object_moved.h"
+#include "objects/object_moved.h"
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 // table.
 #include "builtin/system_objects.h"
 #include "events/dispatch.h"
-#include "events/event_program.h"
+#include "startup/event_program.h"
 
 #include <gtest/gtest.h>
 

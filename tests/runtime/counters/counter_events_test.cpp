@@ -3,8 +3,8 @@
 #include "counters_fixture.h"
 
 #include "events/expression.h"
-#include "shell/frame_lifecycle.h"
-#include "shell/global_object_store.h"
+#include "loop/frame_lifecycle.h"
+#include "persist/global_object_store.h"
 
 using namespace counterstest;
 

@@ -5,8 +5,8 @@
 #include "builtin/counters.h"
 #include "builtin/number_format.h"
 #include "builtin/text_object.h"
-#include "events/event_program.h"
 #include "runtime/display/display_fixture.h"
+#include "startup/event_program.h"
 
 #include "appwriter/event_program_builder.h"
 

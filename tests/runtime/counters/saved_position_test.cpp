@@ -5,8 +5,8 @@
 
 #include "objects/backgrounds.h"
 #include "objects/display_list.h"
-#include "shell/global_object_store.h"
-#include "shell/saved_positions.h"
+#include "persist/global_object_store.h"
+#include "persist/saved_positions.h"
 #include "startup/player_globals.h"
 #include "support/dialog_driver.h"
 

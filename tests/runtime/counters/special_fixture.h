@@ -4,10 +4,10 @@
 #pragma once
 
 #include "builtin/system_objects.h"
+#include "core/application_record.h"
+#include "core/runtime_services.h"
 #include "events/event_evaluation.h"
 #include "runtime/event_test_support.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/player_globals.h"
 
 #include "vtrs2/memory.h"

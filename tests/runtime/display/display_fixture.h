@@ -2,17 +2,17 @@
 // library context, ticked loop by loop, and the pixels the frame window shows.
 #pragma once
 
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "objects/animations.h"
 #include "objects/run_objects.h"
 #include "runtime/loader/loader_fixture.h"
 #include "runtime/waited_clock.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
 #include "startup/banks.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"

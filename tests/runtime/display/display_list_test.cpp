@@ -2,9 +2,9 @@
 // background and the passes that call a routine for every object.
 #include "display_fixture.h"
 
+#include "core/frame_record.h"
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
-#include "startup/frame_record.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // that outlive their slot until the sprite pool or the background restore lets them go.
 #include "display_fixture.h"
 
+#include "core/header_flags.h"
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
-#include "shell/header_flags.h"
 #include "shell/window_hooks.h"
 #include "vtrs2/app_window.h"
 

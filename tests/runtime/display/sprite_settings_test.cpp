@@ -2,8 +2,8 @@
 // collide and how.
 #include "display_fixture.h"
 
-#include "events/event_program.h"
 #include "objects/object_sprites.h"
+#include "startup/event_program.h"
 
 #include "appwriter/event_program_builder.h"
 #include "vtrs2/sprite_drawing.h"

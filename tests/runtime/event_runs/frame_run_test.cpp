@@ -1,15 +1,15 @@
 // Written applications run through the state machine: the start of a frame that fades in, a frame whose
 // collision planes cover it when an event resizes it, the display centred, a recording played back, and
 // objects and positions meeting backdrops.
+#include "core/application_record.h"
+#include "core/frame_clock.h"
 #include "event_frame.h"
+#include "loop/application_state_machine.h"
 #include "objects/object_sprites.h"
+#include "persist/input_recording.h"
 #include "runtime/backgrounds/backgrounds_fixture.h"
 #include "runtime/waited_clock.h"
 #include "runtime/wiring/application_run.h"
-#include "shell/application_state_machine.h"
-#include "shell/frame_clock.h"
-#include "shell/input_recording.h"
-#include "startup/application_record.h"
 
 #include "appwriter/frame_writer.h"
 #include "vtrs2/sprite_window.h"

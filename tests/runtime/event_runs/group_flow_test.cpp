@@ -1,7 +1,7 @@
 // How a running frame evaluates its groups: flow flags, filtered and logical or, repeat passes, pushed
 // events, the immediate actions of create and destroy, the last instance going, and group activation.
 #include "event_frame.h"
-#include "events/extension_services.h"
+#include "shell/extension_services.h"
 
 #include "support/param_names.h"
 

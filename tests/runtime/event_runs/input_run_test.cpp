@@ -1,12 +1,12 @@
 // A written application run in its windows with a fake clock: keys, clicks, menu commands and close
 // requests reach the frame's conditions through the real window procedures, and the frames' timers and
 // requests change frames.
+#include "core/application_record.h"
+#include "core/frame_clock.h"
 #include "event_frame.h"
+#include "loop/application_state_machine.h"
 #include "runtime/waited_clock.h"
 #include "runtime/wiring/application_run.h"
-#include "shell/application_state_machine.h"
-#include "shell/frame_clock.h"
-#include "startup/application_record.h"
 
 #include "appwriter/frame_writer.h"
 #include "win32/window_testing.h"

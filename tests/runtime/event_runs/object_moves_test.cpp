@@ -1,6 +1,6 @@
 // What a move meets: the play area's borders (entering, leaving, wrapping round) and other objects.
 #include "event_frame.h"
-#include "events/object_moved.h"
+#include "objects/object_moved.h"
 
 #include <ostream>
 

@@ -2,12 +2,12 @@
 // numbers out of range, the end of a sample told once, files remembered per channel and stopped with the
 // application's sounds, the play flags the runtime adds, the settings and their expressions, and the
 // music's pause and resume. The mix is pulled and the sound service run by the test.
+#include "builtin/sound_services.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/header_flags.h"
 #include "event_frame.h"
 #include "library/sound/sound_fixture.h"
-#include "shell/command_line.h"
-#include "shell/header_flags.h"
-#include "shell/sound_services.h"
-#include "startup/application_record.h"
 #include "startup/sound_items.h"
 
 #include "support/param_names.h"

@@ -1,8 +1,8 @@
 // The storyboard object's frame requests, display position, frame size and rate, and its expressions; the
 // keyboard and mouse object's pointer, clicks on objects and wheel.
+#include "core/application_record.h"
 #include "event_frame.h"
-#include "events/input_events.h"
-#include "startup/application_record.h"
+#include "loop/input_events.h"
 
 #include "win32/mm.h"
 #include "win32/user.h"

@@ -1,9 +1,9 @@
 // A run state with object-info run entries built by hand, for preparing event programs.
 #pragma once
 
+#include "core/frame_run_state.h"
 #include "events/event_preparation.h"
-#include "events/event_program.h"
-#include "shell/frame_run_state.h"
+#include "startup/event_program.h"
 
 #include "appwriter/event_program_builder.h"
 

@@ -1,7 +1,7 @@
 #include "events_fixture.h"
 
+#include "core/runtime_services.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/runtime_services.h"
 #include "startup/frame_loader.h"
 
 #include "appwriter/frame_writer.h"

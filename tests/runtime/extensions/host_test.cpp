@@ -3,12 +3,12 @@
 // the unloading.
 #include "extension_fixture.h"
 
-#include "events/extension_services.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/runtime_services.h"
 #include "objects/run_objects.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/command_line.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "shell/extension_services.h"
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 

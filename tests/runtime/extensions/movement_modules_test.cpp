@@ -2,10 +2,10 @@
 // creation entry point bound, the ones that cannot be used failing the application's load, and unloading.
 #include "extension_fixture.h"
 
-#include "events/movement_modules.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "objects/movement_modules.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/command_line.h"
-#include "startup/application_record.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 // block says of the run.
 #include "extension_fixture.h"
 
-#include "events/extension_services.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/command_line.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "shell/extension_services.h"
 
 #include "vtrs2/memory.h"
 #include "vtrs2/raw_files.h"

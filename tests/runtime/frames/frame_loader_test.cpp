@@ -1,7 +1,7 @@
 #include "startup/frame_loader.h"
 
+#include "core/runtime_services.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/runtime_services.h"
 #include "startup/chunk_reader.h"
 
 #include "appwriter/byte_writer.h"

@@ -1,7 +1,7 @@
 #include "startup/player_globals.h"
 
+#include "core/runtime_services.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/runtime_services.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"

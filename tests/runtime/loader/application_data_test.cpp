@@ -1,4 +1,4 @@
-#include "startup/application_data.h"
+#include "core/application_data.h"
 
 #include <gtest/gtest.h>
 

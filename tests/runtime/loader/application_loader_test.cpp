@@ -2,8 +2,8 @@
 
 #include "appwriter/application_writer.h"
 #include "appwriter/sample_applications.h"
-#include "shell/command_line.h"
-#include "startup/byte_reader.h"
+#include "core/byte_reader.h"
+#include "core/command_line.h"
 #include "startup/loader_environment.h"
 
 #include "vtrs2/containers.h"

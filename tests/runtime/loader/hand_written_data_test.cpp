@@ -2,7 +2,7 @@
 // loader cannot share a mistake.
 #include "loader_fixture.h"
 
-#include "shell/command_line.h"
+#include "core/command_line.h"
 
 #include <gtest/gtest.h>
 

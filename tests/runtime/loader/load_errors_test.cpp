@@ -1,8 +1,8 @@
 #include "loader_fixture.h"
 
 #include "appwriter/application_writer.h"
-#include "shell/command_line.h"
-#include "shell/error_message.h"
+#include "core/command_line.h"
+#include "core/error_message.h"
 
 #include <gtest/gtest.h>
 

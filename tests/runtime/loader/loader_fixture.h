@@ -1,8 +1,8 @@
 // Loads application data held in memory, the way the program loads a data file.
 #pragma once
 
-#include "shell/runtime_services.h"
-#include "startup/application_loader.h"
+#include "app/application_loader.h"
+#include "core/runtime_services.h"
 
 #include "vtrs2/app_context.h"
 #include "vtrs2/streams.h"

@@ -1,7 +1,7 @@
 #include "loader_fixture.h"
 
 #include "appwriter/sample_applications.h"
-#include "shell/command_line.h"
+#include "core/command_line.h"
 
 #include "vtrs2/memory_testing.h"
 

@@ -1,8 +1,8 @@
 #include "loader_fixture.h"
 
 #include "appwriter/application_writer.h"
-#include "shell/command_line.h"
-#include "shell/runtime_services.h"
+#include "core/command_line.h"
+#include "core/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include <gtest/gtest.h>

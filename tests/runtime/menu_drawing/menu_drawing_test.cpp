@@ -1,7 +1,7 @@
+#include "core/application_record.h"
+#include "core/runtime_services.h"
 #include "shell/application_menu.h"
-#include "shell/runtime_services.h"
 #include "shell/window_procedures.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 #include "support/section_dc.h"
 

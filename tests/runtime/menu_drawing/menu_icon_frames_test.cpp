@@ -1,12 +1,12 @@
 // The menu's icons through a whole run: the application's image list names stored images, the first frame
 // loads them into the library and turns the list into library handles, and the popup items draw them.
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "loop/application_state_machine.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
 #include "shell/window_procedures.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 
 #include "appwriter/frame_writer.h"

@@ -10,6 +10,7 @@
 #include "builtin/common_objects.h"
 #include "builtin/counters.h"
 #include "builtin/object_state.h"
+#include "core/event_state.h"
 #include "demo/demo_collect.h"
 #include "demo/demo_enemies.h"
 #include "demo/demo_gauge_layout.h"
@@ -18,9 +19,8 @@
 #include "demo/game_over.h"
 #include "demo/level_layout.h"
 #include "demo/level_movers.h"
-#include "events/event_state.h"
 #include "objects/platform_movement.h"
-#include "shell/saved_positions.h"
+#include "persist/saved_positions.h"
 
 #include <algorithm>
 #include <filesystem>

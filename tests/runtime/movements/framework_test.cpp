@@ -2,8 +2,8 @@
 // action table, and movements made by movement modules.
 #include "movement_fixture.h"
 
-#include "events/event_program.h"
-#include "events/object_moved.h"
+#include "objects/object_moved.h"
+#include "startup/event_program.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 

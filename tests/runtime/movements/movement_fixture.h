@@ -6,13 +6,13 @@
 
 #include "runtime/backgrounds/backgrounds_fixture.h"
 
+#include "core/frame_record.h"
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/movement_obstacles.h"
 #include "objects/movements.h"
-#include "startup/frame_record.h"
 
 #include "appwriter/byte_writer.h"
 #include "appwriter/event_program_builder.h"

@@ -3,7 +3,7 @@
 // recovery a stop or bounce makes inside the object's own move.
 #include "movement_fixture.h"
 
-#include "events/object_moved.h"
+#include "objects/object_moved.h"
 
 #include <bit>
 

@@ -4,7 +4,7 @@
 #include "movement_fixture.h"
 
 #include "objects/path_movement.h"
-#include "shell/saved_positions.h"
+#include "persist/saved_positions.h"
 
 #include <cmath>
 #include <filesystem>

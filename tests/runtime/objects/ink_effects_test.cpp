@@ -1,7 +1,7 @@
 // Ink names, effect objects made from the application's effect bank, their parameter values and copies.
-#include "objects/ink_effects.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "core/application_record.h"
+#include "core/runtime_services.h"
+#include "startup/ink_effects.h"
 
 #include "appwriter/application_writer.h"
 #include "vtrs2/effect.h"

@@ -1,6 +1,6 @@
+#include "core/runtime_services.h"
+#include "core/typed_value.h"
 #include "objects/run_objects.h"
-#include "shell/runtime_services.h"
-#include "shell/typed_value.h"
 #include "startup/object_infos.h"
 
 #include "appwriter/object_writer.h"

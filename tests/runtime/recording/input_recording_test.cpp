@@ -1,12 +1,12 @@
 // Input recording and playback through the game loop of a written application run in its windows with a
 // fake clock: the streams a recording writes, a recording played back in place of the real input, the
 // end of a playback, and damaged recordings.
+#include "core/frame_clock.h"
+#include "core/frame_record.h"
+#include "persist/input_recording.h"
 #include "runtime/waited_clock.h"
 #include "runtime/wiring/application_run.h"
-#include "shell/frame_clock.h"
-#include "shell/input_recording.h"
 #include "shell/shell_events.h"
-#include "startup/frame_record.h"
 
 #include "appwriter/frame_writer.h"
 #include "win32/kernel.h"

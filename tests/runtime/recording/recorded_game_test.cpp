@@ -2,12 +2,12 @@
 // recording back from its start-of-frame event: on the last recorded loop every object and every pixel of
 // the play area are as they were. Player 1 steers an object with inertia through the eight-direction
 // movement, and the events put a second object at random places each loop, so the seed matters too.
-#include "events/event_program.h"
+#include "core/frame_clock.h"
+#include "persist/input_recording.h"
 #include "runtime/movements/movement_fixture.h"
 #include "runtime/waited_clock.h"
 #include "runtime/wiring/application_run.h"
-#include "shell/frame_clock.h"
-#include "shell/input_recording.h"
+#include "startup/event_program.h"
 
 #include "win32/window_testing.h"
 

@@ -1,4 +1,4 @@
-#include "shell/build_palette.h"
+#include "startup/build_palette.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The display mode negotiated with the library when the first application loads, against displays that
 // answer as the test says, and the surface depth and prototype an application then draws with.
-#include "shell/display_mode.h"
+#include "startup/display_mode.h"
 
-#include "shell/command_line.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/runtime_services.h"
 
 #include "vtrs2/app_context.h"
 #include "vtrs2/driver_testing.h"

@@ -2,13 +2,13 @@
 // keeping the client size, and the running applications that window procedures look windows up in.
 #include "shell/full_screen.h"
 
+#include "core/command_line.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "runtime/loader/loader_fixture.h"
 #include "shell/application_menu.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
 #include "shell/window_procedures.h"
 
 #include "appwriter/frame_writer.h"

@@ -1,12 +1,12 @@
 #include "shell/main_window.h"
 
+#include "core/command_line.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
+#include "loop/game_loop.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
-#include "shell/game_loop.h"
-#include "shell/runtime_services.h"
 #include "shell/window_placement.h"
 
 #include "appwriter/frame_writer.h"

@@ -1,5 +1,5 @@
-#include "events/extension_services.h"
-#include "shell/pause.h"
+#include "loop/pause.h"
+#include "shell/extension_services.h"
 
 #include "runtime/shell/state_machine_fixture.h"
 #include "shell/mouse_capture.h"

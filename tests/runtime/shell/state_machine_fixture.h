@@ -1,12 +1,12 @@
 // A written application started through the state machine on simulated time, without windows.
 #pragma once
 
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
 
 #include "appwriter/frame_writer.h"
 

@@ -1,14 +1,14 @@
-#include "shell/application_state_machine.h"
+#include "loop/application_state_machine.h"
 
 #include "runtime/shell/state_machine_fixture.h"
 
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/frame_lifecycle.h"
+#include "loop/game_loop.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_lifecycle.h"
-#include "shell/frame_run_state.h"
-#include "shell/game_loop.h"
-#include "shell/runtime_services.h"
 #include "startup/frame_loader.h"
 #include "win32/kernel.h"
 

@@ -1,6 +1,6 @@
-#include "shell/transition_modules.h"
+#include "objects/transition_modules.h"
 
-#include "shell/command_line.h"
+#include "core/command_line.h"
 #include "startup/runtime_files.h"
 
 #include "appwriter/frame_writer.h"

@@ -1,5 +1,5 @@
-#include "shell/error_message.h"
-#include "shell/shell_services.h"
+#include "core/error_message.h"
+#include "startup/shell_services.h"
 #include "support/fontconfig_leak_suppression.h"
 
 #include "support/window_class.h"

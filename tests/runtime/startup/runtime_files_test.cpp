@@ -1,4 +1,4 @@
-#include "shell/plugin_modules.h"
+#include "startup/plugin_modules.h"
 #include "startup/runtime_files.h"
 #include "startup_fixture.h"
 

@@ -1,5 +1,5 @@
-#include "events/event_state.h"
-#include "events/typed_value.h"
+#include "core/event_state.h"
+#include "core/typed_value.h"
 
 #include "vtrs2/memory.h"
 

@@ -2,13 +2,13 @@
 // application loaded from memory, its main and frame windows, and the state machine's first step.
 #pragma once
 
+#include "core/command_line.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "runtime/loader/loader_fixture.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_run_state.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
-#include "shell/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include <gtest/gtest.h>

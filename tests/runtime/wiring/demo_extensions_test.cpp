@@ -1,11 +1,11 @@
 // The demo's level run headless with the runtime's own extension modules found beside the program: its time
 // gauge, an object of the gauge extension, fills from its left end as the level's time runs.
 #include "application_run.h"
+#include "core/frame_clock.h"
 #include "demo/demo_gauge_layout.h"
 #include "events/extension_host.h"
+#include "objects/transition_modules.h"
 #include "runtime/waited_clock.h"
-#include "shell/frame_clock.h"
-#include "shell/transition_modules.h"
 
 #include "win32/window_testing.h"
 

@@ -3,13 +3,13 @@
 // game's name and what starts it.
 #include "application_run.h"
 #include "builtin/counters.h"
+#include "core/application_record.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
 #include "demo/demo_hud_layout.h"
 #include "demo/title_layout.h"
+#include "objects/transition_modules.h"
 #include "runtime/waited_clock.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
-#include "shell/transition_modules.h"
-#include "startup/application_record.h"
 
 #include "win32/window_testing.h"
 

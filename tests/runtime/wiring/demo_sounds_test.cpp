@@ -2,13 +2,13 @@
 // the mix as it starts, the Options menu's music switch silences it and brings it back, and the sample made
 // for collecting plays.
 #include "application_run.h"
+#include "builtin/sound_services.h"
+#include "core/application_record.h"
+#include "core/frame_clock.h"
 #include "demo/demo_sounds.h"
+#include "objects/transition_modules.h"
 #include "runtime/waited_clock.h"
 #include "shell/application_menu.h"
-#include "shell/frame_clock.h"
-#include "shell/sound_services.h"
-#include "shell/transition_modules.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/runtime_files.h"
 #include "support/sound_mix.h"

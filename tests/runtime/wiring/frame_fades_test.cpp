@@ -1,14 +1,14 @@
 // Frames that fade in and out through the runtime's transition module, run in their windows: the states of
 // the fade, what the window shows half-way, and the commands that cut a fade.
 #include "application_run.h"
+#include "core/frame_clock.h"
+#include "core/frame_record.h"
+#include "core/runtime_services.h"
+#include "loop/frame_lifecycle.h"
+#include "loop/frame_transitions.h"
+#include "objects/transition_modules.h"
 #include "runtime/waited_clock.h"
 #include "shell/application_menu.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_lifecycle.h"
-#include "shell/frame_transitions.h"
-#include "shell/runtime_services.h"
-#include "shell/transition_modules.h"
-#include "startup/frame_record.h"
 #include "startup/runtime_files.h"
 
 #include "appwriter/frame_writer.h"

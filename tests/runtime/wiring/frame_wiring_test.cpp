@@ -1,15 +1,15 @@
 // A written application with object definitions, an image bank and an event program, loaded and run through
 // its frames: what the loader reads, what frame start prepares and attaches, and what frame end and the
 // application's close give back.
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/event_state.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
 #include "events/event_preparation.h"
-#include "events/event_state.h"
+#include "loop/application_state_machine.h"
 #include "runtime/loader/loader_fixture.h"
 #include "runtime/waited_clock.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/object_infos.h"
 

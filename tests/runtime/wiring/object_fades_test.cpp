@@ -1,15 +1,15 @@
 // An object that appears and disappears through the runtime's transition module, in a running frame: its
 // transition sprite, what the frame window shows on the way, and its own sprite or its end afterwards.
 #include "application_run.h"
+#include "core/frame_clock.h"
+#include "core/runtime_services.h"
 #include "objects/animations.h"
 #include "objects/display_list.h"
 #include "objects/object_sprites.h"
+#include "objects/object_transitions.h"
 #include "objects/run_objects.h"
+#include "objects/transition_modules.h"
 #include "runtime/waited_clock.h"
-#include "shell/frame_clock.h"
-#include "shell/object_transitions.h"
-#include "shell/runtime_services.h"
-#include "shell/transition_modules.h"
 #include "startup/runtime_files.h"
 
 #include "appwriter/frame_writer.h"

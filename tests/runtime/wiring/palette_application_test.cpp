@@ -3,13 +3,13 @@
 // the images' mode, the frame drawn through the library at that depth matches a naive model, and the frame
 // window shows the image in the application's colours over the frame's background.
 #include "application_run.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "objects/run_objects.h"
 #include "runtime/waited_clock.h"
-#include "shell/build_palette.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
-#include "shell/runtime_services.h"
 #include "startup/banks.h"
+#include "startup/build_palette.h"
 #include "startup/object_infos.h"
 
 #include "appwriter/frame_writer.h"

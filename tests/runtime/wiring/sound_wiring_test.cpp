@@ -1,17 +1,17 @@
 // A written application with a sound bank, a music bank and events that name them, run through its frames:
 // the frame's sounds load with its events' uses, the parameters become library handles, music is extracted
 // to a file, and frame end stops what the application plays unless the header keeps it.
-#include "events/event_program.h"
+#include "core/application_record.h"
+#include "core/command_line.h"
+#include "core/frame_clock.h"
+#include "core/frame_run_state.h"
+#include "core/header_flags.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "runtime/loader/loader_fixture.h"
 #include "runtime/waited_clock.h"
-#include "shell/application_state_machine.h"
-#include "shell/command_line.h"
-#include "shell/frame_clock.h"
-#include "shell/frame_run_state.h"
-#include "shell/header_flags.h"
-#include "shell/runtime_services.h"
-#include "startup/application_record.h"
 #include "startup/banks.h"
+#include "startup/event_program.h"
 #include "startup/sound_items.h"
 
 #include "appwriter/event_program_builder.h"

@@ -1,0 +1,183 @@
+// The kinds' own parts of a saved position: texts and the score, lives and counter objects, each written
+// and read back by its own routine in 80 bytes (a text adds what it shows), and extension objects, whose
+// state their extension writes and reads.
+#include "builtin/counters.h"
+#include "builtin/text_object.h"
+#include "events/extension_host.h"
+#include "persist/position_file.h"
+#include "startup/event_program.h"
+
+#include <array>
+
+namespace vtrrt {
+
+namespace {
+
+constexpr std::size_t KindPartBytes = 80;
+
+void Pad(PositionWriter& w, std::size_t start) {
+    w.Zeros(KindPartBytes - (w.bytes.size() - start));
+}
+
+bool TakePart(ByteReader& r, SavedObject& o) {
+    std::span<const std::uint8_t> part;
+    if (!r.Take(KindPartBytes, part)) return false;
+    o.kind.assign(part.begin(), part.end());
+    return true;
+}
+
+bool WriteText(PositionWriter& w, RunObject* o) {
+    const std::size_t start = w.bytes.size();
+    const TextPart* t = TextOf(o);
+    if (t) {
+        w.I32(t->width);
+        w.I32(t->height);
+        w.U8(t->creationFlags);
+        w.U8(t->needsMeasuring);
+        w.U8(t->state);
+        w.U8(0);
+        w.U16(t->font);
+        w.U16(0);
+        w.I32(t->index);
+        w.I32(t->count);
+        w.U32(t->colour);
+    }
+    Pad(w, start);
+    w.Text(t ? t->string : nullptr);
+    return true;
+}
+
+bool ReadText(ByteReader& r, SavedObject& o) {
+    return TakePart(r, o) && ReadText(r, o.kindText);
+}
+
+bool ApplyText(RunObject* o, const SavedObject& saved) {
+    TextPart* t = TextOf(o);
+    if (!t || saved.kind.size() != KindPartBytes) return true;
+    if (saved.kindText) SetTextString(o, *saved.kindText);
+    ByteReader r(saved.kind);
+    std::uint8_t pad8 = 0;
+    std::uint16_t pad16 = 0;
+    r.I32(t->width);
+    r.I32(t->height);
+    r.U8(t->creationFlags);
+    r.U8(t->needsMeasuring);
+    r.U8(t->state);
+    r.U8(pad8);
+    r.U16(t->font);
+    r.U16(pad16);
+    std::int32_t count = 0;
+    r.I32(t->index);
+    // The paragraph count is the definition's, whatever the file says.
+    r.I32(count);
+    r.U32(t->colour);
+    // The box is measured again from the text it now holds.
+    t->needsMeasuring = 1;
+    return true;
+}
+
+bool WriteCounter(PositionWriter& w, RunObject* o) {
+    const std::size_t start = w.bytes.size();
+    if (const CounterPart* c = CounterOf(o)) {
+        w.I16(c->player);
+        w.U16(c->font);
+        w.I32(c->frame);
+        w.U32(static_cast<std::uint32_t>(c->value.type));
+        if (c->value.IsDouble())
+            w.F64(c->value.real);
+        else
+            w.F64(static_cast<double>(c->value.integer));
+        const CounterLimits& l = c->limits;
+        for (std::int32_t v :
+             {l.minimum, l.maximum, l.reserved[0], l.reserved[1], l.shown, l.width, l.height})
+            w.I32(v);
+        w.F64(l.minimumReal);
+        w.F64(l.maximumReal);
+        w.U32(c->colour1);
+        w.U32(c->colour2);
+    }
+    Pad(w, start);
+    return true;
+}
+
+bool ReadCounter(ByteReader& r, SavedObject& o) {
+    if (!TakePart(r, o)) return false;
+    // The value's type: an integer (held complemented) or a double.
+    const std::uint32_t type =
+        o.kind[8] | (o.kind[9] << 8) | (o.kind[10] << 16) | (static_cast<std::uint32_t>(o.kind[11]) << 24);
+    return type == TypeInteger || type == TypeDouble;
+}
+
+bool ApplyCounter(RunObject* o, const SavedObject& saved) {
+    CounterPart* c = CounterOf(o);
+    if (!c || saved.kind.size() != KindPartBytes) return true;
+    ByteReader r(saved.kind);
+    std::uint32_t type = 0;
+    double value = 0;
+    r.I16(c->player);
+    r.U16(c->font);
+    r.I32(c->frame);
+    r.U32(type);
+    ReadF64(r, value);
+    c->value = type == static_cast<std::uint32_t>(TypeDouble)
+                   ? TypedValue::Double(value)
+                   : TypedValue::Int(static_cast<std::int32_t>(value));
+    CounterLimits& l = c->limits;
+    for (std::int32_t* v :
+         {&l.minimum, &l.maximum, &l.reserved[0], &l.reserved[1], &l.shown, &l.width, &l.height})
+        r.I32(*v);
+    ReadF64(r, l.minimumReal);
+    ReadF64(r, l.maximumReal);
+    r.U32(c->colour1);
+    r.U32(c->colour2);
+    return true;
+}
+
+bool WriteExtension(PositionWriter& w, RunObject* o) {
+    const std::optional<ExtensionSavedState> keeping = ExtensionStateKeeping(o->objectType);
+    if (!keeping) return false;
+    w.U32(static_cast<std::uint32_t>(std::int32_t{keeping->dataVersion}));
+    w.U8(keeping->saves ? 1 : 0);
+    if (!keeping->saves) return true;
+    std::vector<std::uint8_t> state;
+    if (!SaveExtensionObjectState(o, state) || state.size() > UINT32_MAX) return false;
+    w.U32(static_cast<std::uint32_t>(state.size()));
+    w.Bytes(state);
+    return true;
+}
+
+bool ReadExtension(ByteReader& r, SavedObject& o) {
+    std::uint8_t kept = 0;
+    if (!r.U32(o.extensionVersion) || !r.U8(kept) || kept > 1) return false;
+    if (!kept) return true;
+    std::uint32_t bytes = 0;
+    std::span<const std::uint8_t> state;
+    if (!r.U32(bytes) || !r.Take(bytes, state)) return false;
+    o.extensionState.emplace(state.begin(), state.end());
+    return true;
+}
+
+bool ApplyExtension(RunObject* o, const SavedObject& saved) {
+    return !saved.extensionState || LoadExtensionObjectState(o, *saved.extensionState);
+}
+
+constexpr KindPositionRoutines TextRoutines{WriteText, ReadText, ApplyText};
+constexpr KindPositionRoutines CounterRoutines{WriteCounter, ReadCounter, ApplyCounter};
+constexpr KindPositionRoutines ExtensionRoutines{WriteExtension, ReadExtension, ApplyExtension};
+
+} // namespace
+
+const KindPositionRoutines* KindPositionRoutinesOf(std::int16_t type) {
+    switch (type) {
+    case TypeText:
+        return &TextRoutines;
+    case TypeScoreDisplay:
+    case TypeLivesDisplay:
+    case TypeCounter:
+        return &CounterRoutines;
+    default:
+        return type >= FirstExtensionType ? &ExtensionRoutines : nullptr;
+    }
+}
+
+} // namespace vtrrt
