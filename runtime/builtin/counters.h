@@ -13,10 +13,6 @@
 
 namespace vtrrt {
 
-constexpr std::int16_t TypeScoreDisplay = 5;
-constexpr std::int16_t TypeLivesDisplay = 6;
-constexpr std::int16_t TypeCounter = 7;
-
 // How a counter shows its value.
 enum CounterDisplayType : std::uint16_t {
     CounterDigits = 1,

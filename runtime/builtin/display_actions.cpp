@@ -86,10 +86,11 @@ void SetInk(std::uint8_t* r) {
     if (!InkOf(r, ink)) return;
     const std::uint8_t* p = ParameterAt(r, 0);
     if (!p || GetI16(p) < 12) return;
-    const auto code = static_cast<std::uint32_t>(GetI32(p + 4)) & InkLowWord;
+    const auto code = static_cast<std::uint32_t>(GetI32(p + InkParamCodeAt)) & InkLowWord;
     if (ink.Code() == InkEffectObjectCode) ink.ReleaseEffect();
     ink.SetLowWord(code);
-    ink.SetParameter(code == SemiTransparent ? static_cast<std::uint32_t>(GetI32(p + 8)) : 0);
+    ink.SetParameter(code == SemiTransparent ? static_cast<std::uint32_t>(GetI32(p + InkParamParameterAt))
+                                             : 0);
     ink.Apply();
 }
 

@@ -47,7 +47,6 @@ constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
 constexpr std::uint32_t SubAppPlacementOptions = 0x4100020;
 constexpr std::int32_t SubAppDriverDisplay = 2;
 // A frame with this flag has a password further on: its header alone does not end the scan.
-constexpr std::uint32_t FrameFlagHasPassword = 0x40;
 constexpr std::size_t FrameHeaderBytes = 16;
 constexpr std::uint32_t DefaultReadEncoding = 0;
 constexpr std::uint32_t DefaultWriteEncoding = 3;

@@ -137,7 +137,7 @@ TEST_F(Prepared, CollisionConditionsPairObjectsAndSetTheirFlags) {
     // Resolved index of the parameter, the group flags, and the create action's partner.
     EXPECT_EQ(GetU16(events.program.data() + offsets.records[0][0] + ConditionHeaderBytes + 4), 2);
     EXPECT_EQ(GroupFlagsOf(0) & GroupHasCreateOrDestroy, GroupHasCreateOrDestroy);
-    EXPECT_EQ(GroupFlagsOf(1) & GroupHasAction25, GroupHasAction25);
+    EXPECT_EQ(GroupFlagsOf(1) & GroupHasSwap, GroupHasSwap);
     EXPECT_EQ(events.collisionPartners[0], (std::vector<std::int16_t>{2, -1}));
 }
 

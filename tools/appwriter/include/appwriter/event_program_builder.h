@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "vtrformat/event_records.h"
+
 namespace appwriter {
+
+using namespace vtrformat;
 
 // Token codes (object type in the low half, number in the high half).
 constexpr std::int32_t TokenEndCode = 0;
-constexpr std::int32_t TokenIntegerCode = 0x0000FFFF; // special object, number 0
 constexpr std::int32_t TokenStringCode = 0x0003FFFF;  // special object, number 3
 constexpr std::int32_t TokenOpenCode = -1;            // special object, number -1: "("
 // The evaluator ends a (sub-)expression at any code above 0x13FFFF where an operator is due: ")" and ","
