@@ -44,6 +44,11 @@ constexpr std::size_t PathUnits = 260;
 constexpr std::size_t DirectionFrameCount = 6;
 constexpr std::size_t DirectionImages = 8;
 
+// An object definition's flag: the object is not created when its frame starts.
+constexpr std::uint32_t DefinitionNotCreatedAtStart = 0x20000;
+// A sub-application's option: it keeps sharing the globals of its parent.
+constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
+
 // The border-state bits of an object that conditions -11 and -12 read.
 constexpr std::uint16_t EventFlagEntered = 1;
 constexpr std::uint16_t EventFlagLeft = 2;

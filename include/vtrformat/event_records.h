@@ -138,6 +138,24 @@ constexpr std::int32_t TokenIntegerCode = 0x0000FFFF; // special object, number 
 constexpr std::int32_t TokenString = 0x0003FFFF;      // special object, number 3
 constexpr std::int32_t TokenDoubleCode = 0x0017FFFF;  // special object, number 23
 constexpr std::int32_t TokenGlobalValueCode = 0x0018FFFF;
+// The evaluator ends a (sub-)expression at any code above LastOperatorCode where an operator is due: ")" and
+// "," are the first two such codes of object type 0.
+constexpr std::int32_t TokenCloseCode = 0x00140000;
+constexpr std::int32_t TokenCommaCode = 0x00160000;
+
+// Operator codes (object type 0); the routine is chosen by code >> 17.
+constexpr std::int32_t OperatorAddCode = 0x00020000;
+constexpr std::int32_t OperatorSubtractCode = 0x00040000;
+constexpr std::int32_t OperatorMultiplyCode = 0x00060000;
+constexpr std::int32_t OperatorDivideCode = 0x00080000;
+constexpr std::int32_t OperatorModuloCode = 0x000A0000;
+constexpr std::int32_t OperatorPowerCode = 0x000C0000;
+constexpr std::int32_t OperatorAndCode = 0x000E0000;
+constexpr std::int32_t OperatorOrCode = 0x00100000;
+constexpr std::int32_t OperatorXorCode = 0x00120000;
+constexpr std::int32_t LastOperatorCode = 0x0013FFFF;
+constexpr std::int32_t UnaryMinusCode = 0x00040000; // the subtract code where an operand is due
+constexpr std::int32_t ParenthesisCode = -1;        // special object, number -1
 
 // A view over stored bytes bounded by their own size field (at offset 0): a field that does not lie within
 // that size reads as 0, so a damaged size never reads past its record. Bytes the event program's walk has

@@ -38,8 +38,6 @@ constexpr std::int32_t InvisibleRatio = 128;
 constexpr DWORD NoCoefficient = NoInkCoefficient;
 constexpr DWORD ColourBits = 0x00FFFFFF;
 constexpr DWORD AlphaBits = 0xFF000000;
-constexpr int NormalWeight = 400;
-constexpr int BoldWeight = 700;
 constexpr std::size_t FaceNameUnits = 32;
 
 // The object's ink: the record, its sprite block, and the parameter as a number or as an effect object.
@@ -303,7 +301,7 @@ void PointSize(LOGFONTW& f, std::uint8_t* r, RECT*& newSize, RunObject* o) {
 }
 
 void Bold(LOGFONTW& f, std::uint8_t* r, RECT*& newSize, RunObject*) {
-    f.lfWeight = GetIntParameter(ParameterAt(r, 0)) ? BoldWeight : NormalWeight;
+    f.lfWeight = GetIntParameter(ParameterAt(r, 0)) ? FW_BOLD : FW_NORMAL;
     newSize = nullptr;
 }
 

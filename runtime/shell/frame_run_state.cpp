@@ -269,7 +269,6 @@ void BuildObjectInfoList() {
 
 namespace {
 
-constexpr std::uint32_t DefinitionNotCreatedAtStart = 0x20000;
 constexpr std::uint16_t CreateAtStart = 0x8;
 constexpr std::uint16_t CreateTextAtStart = 0x4;
 

@@ -54,7 +54,7 @@ ExpressionBuilder& ExpressionBuilder::Integer(std::int32_t value) {
 }
 
 ExpressionBuilder& ExpressionBuilder::String(std::u16string text) {
-    tokens_.push_back({TokenStringCode, {}, std::move(text), true});
+    tokens_.push_back({TokenString, {}, std::move(text), true});
     return *this;
 }
 
@@ -63,7 +63,7 @@ ExpressionBuilder& ExpressionBuilder::Operator(std::int32_t code) {
 }
 
 ExpressionBuilder& ExpressionBuilder::Open() {
-    return Raw(TokenOpenCode, {});
+    return Raw(ParenthesisCode, {});
 }
 
 ExpressionBuilder& ExpressionBuilder::Close() {
