@@ -6,7 +6,11 @@
 
 #include <cstdlib>
 
+#include "vtrformat/event_records.h"
+
 namespace {
+
+using namespace vtrformat;
 
 constexpr std::uint16_t Player = 6;
 // Object flags: erased where it was (0x04), a movement (it stays still), an animation, a sprite.
@@ -16,7 +20,6 @@ constexpr std::uint32_t KeyedInk = 0x10000000;
 // Object types, conditions and actions of the collecting event.
 constexpr std::int16_t Active = 2, Speaker = -2, PlayerType = -7;
 constexpr std::int16_t OverlapsObject = -4, Destroy = 24, PlaySample = 0, AddToScore = 4;
-constexpr std::int16_t ParamSample = 6, ParamExpression = 22;
 constexpr std::uint16_t PlayerOne = 0;
 constexpr std::uint8_t EveryLoopFlag = 0x20;
 

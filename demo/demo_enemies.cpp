@@ -9,7 +9,13 @@
 
 #include <cstdlib>
 
+#include "vtrformat/event_records.h"
+
 namespace {
+
+using namespace vtrformat;
+
+constexpr std::int16_t ParamComparison = 23, ParamValueIndex = 53;
 
 // The level's own objects the events name: the player and the balls.
 constexpr std::uint16_t Player = 6, Ball = 7;
@@ -34,7 +40,6 @@ constexpr std::int16_t SetGlobalValue = 3, AddToGlobal = 5;
 constexpr std::int16_t SetCounter = 80, ValueOf = 16;
 constexpr std::int16_t SetPosition = 1, Destroy = 24, AddToValue = 32, SubtractLives = 7, CreateObject = 0;
 constexpr std::int16_t ParamShort = 3, ParamPosition = 16;
-constexpr std::int16_t ParamExpression = 22, ParamComparison = 23, ParamValueIndex = 53;
 constexpr std::uint16_t CompareEqual = 0, CompareLower = 3, CompareGreaterOrEqual = 4;
 constexpr std::uint16_t PlayerOne = 0;
 constexpr std::uint8_t EveryLoopFlag = 0x20;

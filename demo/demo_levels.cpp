@@ -10,7 +10,11 @@
 
 #include <algorithm>
 
+#include "vtrformat/event_records.h"
+
 namespace {
+
+using namespace vtrformat;
 
 // The backdrops of each level: its sky, its ground tile, its platform, its hill and the depth under the
 // ground.
@@ -34,7 +38,6 @@ constexpr std::uint32_t Shown = 0x10, ScrollsByCoefficient = 0x1 | 0x2;
 // Conditions and actions of the levels' own events.
 constexpr std::int16_t Special = -1, Always = -1, Storyboard = -3, Active = 2;
 constexpr std::int16_t CentreDisplayX = 8, OverlapsObject = -4, XExpression = 11;
-constexpr std::int16_t ParamExpression = 22;
 constexpr std::uint8_t EveryLoop = 0x20;
 constexpr std::uint16_t Player = 6;
 

@@ -6,13 +6,16 @@
 
 #include <cmath>
 
+#include "vtrformat/event_records.h"
+
 namespace {
+
+using namespace vtrformat;
 
 constexpr std::int16_t Speaker = -2;
 constexpr std::int16_t NoMusicPlaying = -4;
 constexpr std::uint8_t EveryLoop = 0x20; // tested in every loop, not waiting to be raised
 constexpr std::int16_t PlayMusic = 2;
-constexpr std::int16_t ParamMusic = 7;
 
 // A quarter note of the tune, in ticks.
 constexpr std::uint32_t Beat = 480;

@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <set>
 
+#include "vtrformat/event_records.h"
+
 namespace {
+
+using namespace vtrformat;
 
 // Object types and condition and action numbers of the system objects the flow uses.
 constexpr std::int16_t KeyboardMouse = -6;
@@ -24,9 +28,6 @@ constexpr std::int16_t TimerGreater = -1;
 constexpr std::int16_t JumpToFrame = 2;
 constexpr std::int16_t LeftButton = 0;
 constexpr std::int16_t ParamShort = 3;
-constexpr std::int16_t ParamTime = 2;
-constexpr std::int16_t ParamExpression = 22;
-constexpr std::int16_t ParamFrameHandle = 26;
 constexpr std::uint16_t PlayerOne = 0;
 constexpr std::int32_t FirstLives = 3;
 constexpr std::uint32_t FadeMilliseconds = 500;

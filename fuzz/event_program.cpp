@@ -76,7 +76,7 @@ void WriteSeeds(const std::string& folder) {
         a.objectInfo = 12;
         a.parameters.push_back(PositionParameter(21, 11, 2));
         a.parameters.push_back(ExpressionParameter(
-            22, ExpressionBuilder().Object(2, 11, 13).Operator(OperatorAdd).Open().Integer(2).Close()));
+            22, ExpressionBuilder().Object(2, 11, 13).Operator(OperatorAddCode).Open().Integer(2).Close()));
         a.parameters.push_back(SampleParameter(6, 1, 0, u"boom"));
         a.parameters.push_back(FileParameter(40, u"file.txt"));
         a.parameters.push_back(GroupParameter(u"title", u"pw", 7));

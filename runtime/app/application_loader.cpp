@@ -35,19 +35,21 @@
 #include <cstring>
 #include <vector>
 
+#include "vtrformat/codes.h"
+
 using namespace win32;
 
 namespace vtrrt {
 
+using namespace vtrformat;
+
 namespace {
 
 constexpr DWORD WindowStyleWithIcon = 0x80000000u;
-constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
 // Absolute position (0x20), MDI child (0x100000), drawn into the parent's surface (0x4000000).
 constexpr std::uint32_t SubAppPlacementOptions = 0x4100020;
 constexpr std::int32_t SubAppDriverDisplay = 2;
 // A frame with this flag has a password further on: its header alone does not end the scan.
-constexpr std::uint32_t FrameFlagHasPassword = 0x40;
 constexpr std::size_t FrameHeaderBytes = 16;
 constexpr std::uint32_t DefaultReadEncoding = 0;
 constexpr std::uint32_t DefaultWriteEncoding = 3;

@@ -29,7 +29,6 @@ using namespace win32;
 
 namespace {
 
-constexpr std::int16_t ActiveType = 2;
 constexpr int FrameFileParameters = 9;
 
 RunObjectExtended* ActiveOf(std::uint8_t* r) {
@@ -157,20 +156,20 @@ template <float RunObjectExtended::*Field> void FloatField() {
 } // namespace
 
 void InstallActiveObjectRoutines() {
-    SetActionRoutine(ActiveType, 80, AddAsBackdrop<false>);
-    SetActionRoutine(ActiveType, 81, Order<MoveSpriteToFront>);
-    SetActionRoutine(ActiveType, 82, Order<MoveSpriteToBack>);
-    SetActionRoutine(ActiveType, 83, AddAsBackdrop<true>);
-    SetActionRoutine(ActiveType, 84, ReplaceColour);
-    SetActionRoutine(ActiveType, 85, SetScale<Axes::Both>);
-    SetActionRoutine(ActiveType, 86, SetScale<Axes::X>);
-    SetActionRoutine(ActiveType, 87, SetScale<Axes::Y>);
-    SetActionRoutine(ActiveType, 88, SetAngle);
-    SetActionRoutine(ActiveType, 89, LoadFrameFromFile);
-    SetExpressionRoutine(ActiveType, 80, PixelColour);
-    SetExpressionRoutine(ActiveType, 81, FloatField<&RunObjectExtended::scaleX>);
-    SetExpressionRoutine(ActiveType, 82, FloatField<&RunObjectExtended::scaleY>);
-    SetExpressionRoutine(ActiveType, 83, Angle);
+    SetActionRoutine(TypeActive, 80, AddAsBackdrop<false>);
+    SetActionRoutine(TypeActive, 81, Order<MoveSpriteToFront>);
+    SetActionRoutine(TypeActive, 82, Order<MoveSpriteToBack>);
+    SetActionRoutine(TypeActive, 83, AddAsBackdrop<true>);
+    SetActionRoutine(TypeActive, 84, ReplaceColour);
+    SetActionRoutine(TypeActive, 85, SetScale<Axes::Both>);
+    SetActionRoutine(TypeActive, 86, SetScale<Axes::X>);
+    SetActionRoutine(TypeActive, 87, SetScale<Axes::Y>);
+    SetActionRoutine(TypeActive, 88, SetAngle);
+    SetActionRoutine(TypeActive, 89, LoadFrameFromFile);
+    SetExpressionRoutine(TypeActive, 80, PixelColour);
+    SetExpressionRoutine(TypeActive, 81, FloatField<&RunObjectExtended::scaleX>);
+    SetExpressionRoutine(TypeActive, 82, FloatField<&RunObjectExtended::scaleY>);
+    SetExpressionRoutine(TypeActive, 83, Angle);
 }
 
 } // namespace vtrrt

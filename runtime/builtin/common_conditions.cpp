@@ -30,16 +30,7 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::size_t ConditionIdentifier = 14; // the u16 conditions carry after their parameter count
-constexpr std::int32_t MovementPath = 5;
-constexpr std::uint16_t EventFlagEntered = 1;
-constexpr std::uint16_t EventFlagLeft = 2;
-constexpr std::int32_t TokenIntegerCode = 0x0000FFFF; // special object, number 0
-constexpr std::int32_t TokenDoubleCode = 0x0017FFFF;  // special object, number 23
-constexpr std::int32_t TokenGlobalValueCode = 0x0018FFFF;
 constexpr int BoldWeight = 600;
-constexpr std::int16_t ParamDirections = 29; // a 32-bit mask of directions
-constexpr std::int32_t ObstaclesAndPlatforms = 1;
 
 // A condition being evaluated: its record, its negation, and its first two parameters' values.
 struct Condition {
@@ -164,7 +155,8 @@ bool NewOrRepeated(std::int32_t key, RunObject* o) {
 }
 
 std::uint16_t ObjectParameterReference(const std::uint8_t* p) {
-    return p && ParameterCode(p) == ParamObject && GetI16(p) >= 6 ? GetU16(p + 4) : NoObjectInfo;
+    return p && ParameterCode(p) == ParamObject && GetI16(p) >= 6 ? GetU16(p + ObjectParamResolvedAt)
+                                                                  : NoObjectInfo;
 }
 
 // --- the tests ---
@@ -346,10 +338,11 @@ bool FlagOn(Condition& c, RunObject* o) {
 
 bool IsSingleToken(const std::uint8_t* p, std::int32_t code) {
     if (!p || !IsExpressionParameterCode(ParameterCode(p)) || GetI16(p) < 16) return false;
-    const std::int16_t size = GetI16(p + 10);
-    const std::size_t next = 6 + static_cast<std::size_t>(size);
-    return GetI32(p + 6) == code && size >= 6 && next + 4 <= static_cast<std::size_t>(GetI16(p)) &&
-           GetI32(p + next) == TokenEnd;
+    const std::uint8_t* first = p + ExpressionParamTokensAt;
+    const std::int16_t size = GetI16(first + TokenSizeAt);
+    const std::size_t next = ExpressionParamTokensAt + static_cast<std::size_t>(size);
+    return GetI32(first + TokenCodeAt) == code && size >= 6 &&
+           next + 4 <= static_cast<std::size_t>(GetI16(p)) && GetI32(p + next) == TokenEnd;
 }
 
 int FixedValueCondition(std::uint8_t* r) {
@@ -560,13 +553,15 @@ TypedValue PerObjectValue::For(RunObject* o) {
 int ComparisonOperatorOf(const std::uint8_t* p) {
     if (!p) return -1;
     const std::int16_t code = ParameterCode(p);
-    if (code == 42) return GetI16(p) >= 14 ? GetI16(p + 12) : -1;
-    return IsExpressionParameterCode(code) && GetI16(p) >= 6 ? GetU16(p + 4) : -1;
+    if (code == 42) return GetI16(p) >= 14 ? GetI16(p + ConstantParamComparisonAt) : -1;
+    return IsExpressionParameterCode(code) && GetI16(p) >= 6 ? GetU16(p + ExpressionParamComparisonAt) : -1;
 }
 
 bool ZoneOfParameter(const std::uint8_t* p, win32::RECT& zone) {
-    if (!p || GetI16(p) < 12) return false;
-    zone = {GetI16(p + 4), GetI16(p + 6), GetI16(p + 8), GetI16(p + 10)};
+    const StoredParameter parameter(p);
+    if (!parameter.HoldsPayload(ZonePayloadBytes)) return false;
+    const StoredZone z = ZoneOf(parameter);
+    zone = {z.left, z.top, z.right, z.bottom};
     return true;
 }
 

@@ -41,7 +41,10 @@ enum class Result { Integer, String, Double };
 struct Call {
     explicit Call(int arguments) {
         const std::uint8_t* token = CurrentToken();
-        constant = token && GetI16(token + 4) >= 12 ? GetI16(token + 10) : 0;
+        constant =
+            token && GetI16(token + TokenSizeAt) >= static_cast<std::int16_t>(TokenObjectConstantAt + 2)
+                ? GetI16(token + TokenObjectConstantAt)
+                : 0;
         for (int i = 0; i < arguments; ++i) {
             StepToken();
             values[i] = *EvaluateExpression();
@@ -198,7 +201,9 @@ void AlterableFlag() {
 
 void ObjectCount() {
     const std::uint8_t* token = CurrentToken();
-    SetTopInt(token && GetI16(token + 4) >= 10 ? InstanceCountOf(GetU16(token + 8)) : 0);
+    SetTopInt(token && GetI16(token + TokenSizeAt) >= static_cast<std::int16_t>(TokenObjectResolvedAt + 2)
+                  ? InstanceCountOf(GetU16(token + TokenObjectResolvedAt))
+                  : 0);
 }
 
 void PushValue(RunObject* o, std::int32_t n) {

@@ -16,6 +16,7 @@
 #include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/sprite_drawing.h"
+#include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
 
 #include <algorithm>
@@ -32,7 +33,6 @@ namespace {
 
 constexpr std::int32_t ScoreMinimum = -999999999;
 constexpr std::int32_t CounterMaximum = 999999999;
-constexpr DWORD AntialiasedInk = 0x20000000;
 // The tallest lives display: rows past it are not drawn, however many lives there are.
 constexpr std::int64_t MaxCounterExtent = 0x7FFF;
 
@@ -97,7 +97,7 @@ ObjectSpriteBlock* SpriteBlock(RunObject* o) {
 
 HFONT CounterFont(RunObject* o, const CounterPart& c, const CounterDefinition& def) {
     const ObjectSpriteBlock* block = SpriteBlock(o);
-    const bool antialiased = block && (block->inkEffect & AntialiasedInk);
+    const bool antialiased = block && (block->inkEffect & InkAntialiased);
     return GetCachedFont(FontOf(c, def), !antialiased);
 }
 
@@ -283,7 +283,7 @@ void DrawBar(const CounterPart& c, const CounterDefinition& def, cSurface& surfa
         shape.colour2 = far;
     }
     DrawBackgroundObject(&surface, shape, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, ink,
-                         parameter, (ink & AntialiasedInk) ? 1 : 0);
+                         parameter, (ink & InkAntialiased) ? 1 : 0);
 }
 
 void DrawLives(const CounterPart& c, const CounterDefinition& def, const cSurface& surface, const RECT& r,

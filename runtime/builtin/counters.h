@@ -14,9 +14,6 @@
 
 namespace vtrrt {
 
-constexpr std::int16_t TypeScoreDisplay = 5;
-constexpr std::int16_t TypeLivesDisplay = 6;
-constexpr std::int16_t TypeCounter = 7;
 
 struct CounterLimits {
     std::int32_t minimum;

@@ -26,7 +26,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::int16_t ActiveType = 2;
 constexpr std::int16_t AllTypes = 0;
 constexpr std::int16_t AllTypesWalk = -1;
 // A creation parameter: its position, the frame item placed for the object info, then the object info.
@@ -61,7 +60,7 @@ template <std::int16_t Type> int CompareCountInZone(std::uint8_t* r) {
 
 int CompareActiveCount(std::uint8_t* r) {
     std::int32_t count = 0;
-    GetNthObjectOfType(ActiveType, -1, &count);
+    GetNthObjectOfType(TypeActive, -1, &count);
     return CompareCount(count, ParameterAt(r, 0)) ? 1 : 0;
 }
 
@@ -84,7 +83,7 @@ template <std::int16_t Type, bool InZone> int PickAtRandom(std::uint8_t* r) {
     RunObject* o =
         InZone ? GetNthObjectOfTypeInZone(zone, n, Type, nullptr) : GetNthObjectOfType(Type, n, nullptr);
     if (!o) return 0;
-    if (Type == ActiveType)
+    if (Type == TypeActive)
         ClearActiveObjectSelections();
     else
         ClearAllSelections();
@@ -101,7 +100,7 @@ template <bool ActiveOnly> int PickByFixedValue(std::uint8_t* r) {
     const auto fixed = static_cast<std::uint32_t>(GetIntParameter(ParameterAt(r, 0)));
     RunObject* o = ObjectOfHandle(static_cast<std::int32_t>(fixed & 0xFFFF));
     if (!o || o->creationNumber != (fixed >> 16) || (o->runFlags & ObjectDisappearing)) return 0;
-    if (ActiveOnly && o->objectType != ActiveType) return 0;
+    if (ActiveOnly && o->objectType != TypeActive) return 0;
     const std::int32_t index = ObjectInfoIndexOf(o);
     if (index < 0) return 0;
     SelectOnlyObject(static_cast<std::uint16_t>(index), o);
@@ -159,7 +158,7 @@ std::int32_t ObjectInfoNamed(std::u16string_view name) {
     if (!s || !s->run->objectInfos) return -1;
     for (std::int32_t i = 0; i < s->run->objectInfoCount && s->run->objectInfos[i].handle != -1; ++i) {
         const ObjectInfoRunEntry& e = s->run->objectInfos[i];
-        if (e.objectType < ActiveType) continue;
+        if (e.objectType < TypeActive) continue;
         const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(e.handle));
         if (info && win32::EqualsIgnoringCase(info->name, name)) return e.handle;
     }
@@ -214,18 +213,18 @@ struct CreateCondition {
 };
 
 const CreateCondition CreateConditions[] = {
-    {-1, NoneInZone<ActiveType>},
-    {-2, CompareCountInZone<ActiveType>},
+    {-1, NoneInZone<TypeActive>},
+    {-2, CompareCountInZone<TypeActive>},
     {-3, CompareActiveCount},
-    {-4, PickAtRandom<ActiveType, true>},
-    {-5, PickAtRandom<ActiveType, false>},
-    {-6, PickInZone<ActiveType>},
+    {-4, PickAtRandom<TypeActive, true>},
+    {-5, PickAtRandom<TypeActive, false>},
+    {-6, PickInZone<TypeActive>},
     {-7, PickByFixedValue<true>},
-    {-8, PickByValue<ActiveType>},
+    {-8, PickByValue<TypeActive>},
     {-9, Never},
     {-10, Never},
-    {-11, PickByFlag<ActiveType, true>},
-    {-12, PickByFlag<ActiveType, false>},
+    {-11, PickByFlag<TypeActive, true>},
+    {-12, PickByFlag<TypeActive, false>},
     {-13, NoneInZone<AllTypes>},
     {-14, CompareCountInZone<AllTypes>},
     {-15, CompareObjectCount},

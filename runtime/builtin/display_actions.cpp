@@ -38,8 +38,6 @@ constexpr std::int32_t InvisibleRatio = 128;
 constexpr DWORD NoCoefficient = NoInkCoefficient;
 constexpr DWORD ColourBits = 0x00FFFFFF;
 constexpr DWORD AlphaBits = 0xFF000000;
-constexpr int NormalWeight = 400;
-constexpr int BoldWeight = 700;
 constexpr std::size_t FaceNameUnits = 32;
 
 // The object's ink: the record, its sprite block, and the parameter as a number or as an effect object.
@@ -86,10 +84,11 @@ void SetInk(std::uint8_t* r) {
     if (!InkOf(r, ink)) return;
     const std::uint8_t* p = ParameterAt(r, 0);
     if (!p || GetI16(p) < 12) return;
-    const auto code = static_cast<std::uint32_t>(GetI32(p + 4)) & InkLowWord;
+    const auto code = static_cast<std::uint32_t>(GetI32(p + InkParamCodeAt)) & InkLowWord;
     if (ink.Code() == InkEffectObjectCode) ink.ReleaseEffect();
     ink.SetLowWord(code);
-    ink.SetParameter(code == SemiTransparent ? static_cast<std::uint32_t>(GetI32(p + 8)) : 0);
+    ink.SetParameter(code == SemiTransparent ? static_cast<std::uint32_t>(GetI32(p + InkParamParameterAt))
+                                             : 0);
     ink.Apply();
 }
 
@@ -302,7 +301,7 @@ void PointSize(LOGFONTW& f, std::uint8_t* r, RECT*& newSize, RunObject* o) {
 }
 
 void Bold(LOGFONTW& f, std::uint8_t* r, RECT*& newSize, RunObject*) {
-    f.lfWeight = GetIntParameter(ParameterAt(r, 0)) ? BoldWeight : NormalWeight;
+    f.lfWeight = GetIntParameter(ParameterAt(r, 0)) ? FW_BOLD : FW_NORMAL;
     newSize = nullptr;
 }
 

@@ -38,7 +38,7 @@ bool IsCloseToken(std::int32_t code) {
 // terminator; false when it has none.
 bool LiteralText(const std::uint8_t* token, std::u16string* text, std::size_t* trailing) {
     if (!token || GetI32(token) != TokenString) return false;
-    const auto size = static_cast<std::size_t>(GetI16(token + 4));
+    const auto size = static_cast<std::size_t>(GetI16(token + TokenSizeAt));
     text->clear();
     for (std::size_t at = TokenHeaderBytes; at + 2 <= size; at += 2) {
         const auto c = static_cast<char16_t>(GetU16(token + at));
@@ -58,7 +58,7 @@ bool SingleLiteral(const std::uint8_t* parameter, std::u16string* text) {
     if (size < static_cast<std::int16_t>(ParameterHeaderBytes + 2 + TokenHeaderBytes)) return false;
     const std::uint8_t* end = parameter + size;
     const std::uint8_t* token = parameter + ParameterHeaderBytes + 2;
-    const std::int16_t tokenSize = GetI16(token + 4);
+    const std::int16_t tokenSize = GetI16(token + TokenSizeAt);
     std::size_t trailing = 0;
     if (tokenSize < static_cast<std::int16_t>(TokenHeaderBytes) || tokenSize > end - token ||
         !LiteralText(token, text, &trailing))
@@ -108,7 +108,7 @@ void RunLoop(EventRunState* s, std::int32_t position, std::int32_t count, const 
 PreparedLoop* FastPathLoop(EventRunState* s, const std::uint8_t* nameParameter) {
     if (!s->events || s->events->computedLoopNames || !nameParameter || GetI16(nameParameter) < 6)
         return nullptr;
-    const std::int16_t number = GetI16(nameParameter + 4);
+    const std::int16_t number = GetI16(nameParameter + ParamValueAt);
     if (number <= 0 || static_cast<std::size_t>(number) > s->events->preparedLoops.size()) return nullptr;
     PreparedLoop& loop = s->events->preparedLoops[static_cast<std::size_t>(number - 1)];
     return loop.hasAlternatives ? nullptr : &loop;
@@ -130,7 +130,7 @@ std::int32_t LoopIndexOfArgument(bool cached) {
         StepToken();
         if (IsCloseToken(CurrentTokenCode())) {
             std::int32_t position = -1;
-            const std::uint8_t* slot = argument + GetI16(argument + 4) - 2;
+            const std::uint8_t* slot = argument + GetI16(argument + TokenSizeAt) - 2;
             if (cached && trailing >= 2 && GetU16(slot) < s->loops.size() &&
                 SameName(s->loops[GetU16(slot)].name, text))
                 position = GetU16(slot);

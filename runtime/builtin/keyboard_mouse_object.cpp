@@ -65,9 +65,11 @@ int KeyIsDown(std::uint8_t* record) {
 
 // A zone of four 16-bit edges: left and top inclusive, right and bottom exclusive.
 bool PointerInZone(const EventRunState* s, const std::uint8_t* zone) {
-    if (!zone || GetI16(zone) < 12) return false;
+    const StoredParameter parameter(zone);
+    if (!parameter.HoldsPayload(ZonePayloadBytes)) return false;
+    const StoredZone z = ZoneOf(parameter);
     const std::int32_t x = s->run->mouseX, y = s->run->mouseY;
-    return GetI16(zone + 4) <= x && x < GetI16(zone + 8) && GetI16(zone + 6) <= y && y < GetI16(zone + 10);
+    return z.left <= x && x < z.right && z.top <= y && y < z.bottom;
 }
 
 int PointerInZoneCondition(std::uint8_t* record) {
@@ -98,7 +100,7 @@ int MouseClickedInZone(std::uint8_t* record) {
 
 std::uint16_t ObjectReference(const std::uint8_t* parameter) {
     return parameter && ParameterCode(parameter) == ParamObject && GetI16(parameter) >= 6
-               ? GetU16(parameter + 4)
+               ? GetU16(parameter + ObjectParamResolvedAt)
                : NoObjectInfo;
 }
 

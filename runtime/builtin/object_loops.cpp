@@ -117,11 +117,11 @@ int OnObjectLoop(std::uint8_t* r) {
 void ObjectLoopIndex() {
     EventRunState* s = State();
     const std::uint8_t* token = CurrentToken();
-    if (!s || !token || GetI16(token + 4) < 10) {
+    if (!s || !token || GetI16(token + TokenSizeAt) < static_cast<std::int16_t>(TokenObjectResolvedAt + 2)) {
         SetTopInt(0);
         return;
     }
-    const std::uint16_t ref = GetU16(token + 8);
+    const std::uint16_t ref = GetU16(token + TokenObjectResolvedAt);
     const std::vector<std::int16_t> infos = MemberIndexesOf(ref);
     const auto named = [&](const ObjectLoop* l) {
         return l && std::find(infos.begin(), infos.end(), l->objectInfo) != infos.end();

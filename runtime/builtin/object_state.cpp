@@ -17,7 +17,6 @@ namespace vtrrt {
 namespace {
 
 constexpr std::int32_t ValuesGrowth = 10;
-constexpr std::int32_t ActiveType = 2;
 
 } // namespace
 
@@ -42,7 +41,7 @@ bool SetObjectDirection(RunObject* o, std::int32_t direction) {
 void RefreshObjectAnimation(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
     if (!x) return;
-    if (o->objectType == ActiveType) {
+    if (o->objectType == TypeActive) {
         if (AnimationOf(o)) StepAnimation(o, 0);
     } else if (x->animationRoutine) {
         x->animationRoutine(o);

@@ -29,7 +29,6 @@ RunObject* KeptObjectAlive(const KeptObject& kept);
 // Inks: the code bits of an object's ink word, the flag that makes its parameter an RGBA coefficient, and
 // the semi-transparent ink, whose parameter is a ratio from 0 (opaque) to 128 (unseen).
 constexpr std::uint32_t InkCodeBits = 0xFFF;
-constexpr std::uint32_t InkSemiTransparent = 1;
 constexpr std::uint32_t InkRgbaCoefficient = 0x1000;
 constexpr std::uint32_t NoInkCoefficient = 0xFFFFFFFF;
 // The alpha byte a semi-transparency ratio stands for.

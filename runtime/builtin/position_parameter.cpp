@@ -91,9 +91,8 @@ std::int32_t DirectionFromMask(std::uint32_t mask) {
 }
 
 std::int32_t DirectionParameter(const std::uint8_t* p) {
-    constexpr std::int16_t ParamDirections = 29;
     if (ParameterCode(p) == ParamDirections && GetI16(p) >= 8)
-        return DirectionFromMask(static_cast<std::uint32_t>(GetI32(p + 4)));
+        return DirectionFromMask(static_cast<std::uint32_t>(GetI32(p + ParamValueAt)));
     return GetIntParameter(p) & 31;
 }
 

@@ -61,7 +61,7 @@ const std::uint8_t* SoundParameter(std::uint8_t* record) {
 // 0 when it names none.
 DWORD HandleOf(std::uint8_t* record) {
     const std::uint8_t* p = SoundParameter(record);
-    return p ? GetU16(p + 4) : 0;
+    return p ? GetU16(p + SoundParamHandleAt) : 0;
 }
 
 SoundReference SoundOf(std::uint8_t* record) {
@@ -71,7 +71,7 @@ SoundReference SoundOf(std::uint8_t* record) {
 // The play flags the parameter asks for, with loops or without.
 DWORD PlayFlagsOf(std::uint8_t* record, bool loops) {
     const std::uint8_t* p = SoundParameter(record);
-    const DWORD forced = p && (GetU16(p + 6) & SoundParameterForced) ? PlayForced : 0;
+    const DWORD forced = p && (GetU16(p + SoundParamFlagsAt) & SoundParameterForced) ? PlayForced : 0;
     return forced | (loops ? PlayLoops : 0);
 }
 

@@ -19,7 +19,6 @@ namespace {
 constexpr std::int16_t ConditionGroupOpen = -10;
 constexpr std::int16_t ConditionGroupClose = -11;
 constexpr std::int16_t ConditionRunOncePerActivation = -23;
-constexpr std::int16_t ParamConstant67 = 67;
 // Flags word of a group's opening delimiter.
 constexpr std::uint16_t DelimiterDeactivated = 0x08;
 constexpr std::uint16_t DelimiterInactiveOuter = 0x04;
@@ -102,7 +101,7 @@ int RandomChance(std::uint8_t* record) {
 int ExpressionIsTrue(std::uint8_t* record) {
     const std::uint8_t* p = ParameterAt(record, 0);
     const std::int32_t value =
-        ParameterCode(p) == ParamConstant67 && GetI16(p) >= 8 ? GetI32(p + 4) : GetIntParameter(p);
+        ParameterCode(p) == ParamConstant67 && GetI16(p) >= 8 ? GetI32(p + ParamValueAt) : GetIntParameter(p);
     return Negatable(record, value != 0);
 }
 
@@ -111,9 +110,11 @@ int ExpressionIsTrue(std::uint8_t* record) {
 // The group a code-39 parameter names; the preparation checked that it is one.
 std::uint8_t* ReferencedGroup(const std::uint8_t* parameter) {
     EventRunState* s = State();
-    if (!s || !s->events || !parameter || GetI16(parameter) < 8 || GetI16(parameter + 2) != ParamGroupPointer)
+    if (!s || !s->events || !parameter || GetI16(parameter) < 8 ||
+        GetI16(parameter + ParameterCodeAt) != ParamGroupPointer)
         return nullptr;
-    const std::ptrdiff_t at = (parameter - s->events->program.data()) + GetI32(parameter + 4);
+    const std::ptrdiff_t at =
+        (parameter - s->events->program.data()) + GetI32(parameter + GroupPointerParamOffsetAt);
     return at >= 0 ? ProgramAt(static_cast<std::int32_t>(at)) : nullptr;
 }
 

@@ -29,8 +29,6 @@ using namespace win32;
 
 namespace {
 
-constexpr std::int16_t ParamGlobalValueNumber = 52;
-constexpr std::int16_t ParamGlobalStringNumber = 59;
 constexpr std::size_t ProgramPathAt = 6;
 constexpr std::size_t ProgramPathUnits = 260;
 constexpr std::size_t ProgramLineAt = 526;
@@ -215,7 +213,7 @@ void ExecuteStoredProgram(std::uint8_t* record) {
         return;
     const std::u16string file = FixedText(p, ProgramPathAt, ProgramPathUnits);
     const std::u16string parameters = FixedText(p, ProgramLineAt, ProgramLineUnits);
-    ExecuteProgram(GetU16(p + 4), file.c_str(), parameters.c_str());
+    ExecuteProgram(GetU16(p + ProgramParamFlagsAt), file.c_str(), parameters.c_str());
 }
 
 void ExecuteProgramAction(std::uint8_t* record) {

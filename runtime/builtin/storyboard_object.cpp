@@ -36,7 +36,6 @@ using namespace win32;
 
 namespace {
 
-constexpr std::int16_t ParamFrameHandle = 26;
 constexpr std::int32_t MaxFrameNumber = 4096;
 constexpr std::uint32_t JumpByNumber = 0x8000;
 constexpr std::uint32_t FrameClampsDisplay = 0x4;
@@ -51,7 +50,6 @@ constexpr std::int64_t MaxCollisionPlaneBytes = std::int64_t{64} << 20;
 constexpr std::uint8_t ScrollPendingX = 0x1;
 constexpr std::uint8_t ScrollPendingY = 0x2;
 constexpr int VerticalBlankOn = 3;
-constexpr int ObstaclesOnly = 0;
 constexpr int VerticalBlankOff = 2;
 
 FrameRunState* Run() {
@@ -176,10 +174,10 @@ void FillPlayArea(std::uint8_t* record) {
 }
 
 void FillZone(std::uint8_t* record) {
-    const std::uint8_t* zone = ParameterAt(record, 0);
-    if (!zone || GetI16(zone) < 12) return;
-    QueueBackgroundDraw(FillQueued, GetI16(zone + 4), GetI16(zone + 6), GetI16(zone + 8), GetI16(zone + 10),
-                        IntAt(record, 1), nullptr);
+    const StoredParameter zone(ParameterAt(record, 0));
+    if (!zone.HoldsPayload(ZonePayloadBytes)) return;
+    const StoredZone z = ZoneOf(zone);
+    QueueBackgroundDraw(FillQueued, z.left, z.top, z.right, z.bottom, IntAt(record, 1), nullptr);
 }
 
 void FullScreen(std::uint8_t*) {

@@ -19,6 +19,7 @@
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
 
 #include <algorithm>
@@ -35,15 +36,9 @@ namespace {
 
 constexpr std::size_t TextHeaderBytes = 16;
 constexpr std::size_t ParagraphTextAt = 8;
-constexpr std::int16_t ParamParagraphConstant = 31;
-constexpr DWORD AntialiasedInk = 0x20000000;
 constexpr UINT TextDrawFlagsKept = 0x2F;
 constexpr UINT TextDrawFlagsAdded = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
 constexpr UINT VerticalAlignment = DT_VCENTER | DT_BOTTOM;
-
-std::int32_t DefI32(std::span<const std::uint8_t> def, std::size_t at) {
-    return static_cast<std::int32_t>(DefU32(def, at));
-}
 
 cSurface* WindowSurface() {
     AppWindow* window = Services().frameLibraryWindow;
@@ -71,7 +66,7 @@ Shown WhatIsShown(RunObject* o, const TextPart& t) {
 
 HFONT FontFor(RunObject* o, const TextPart& t, std::uint16_t paragraphFont) {
     const ObjectSpriteBlock* block = SpriteBlockOf(o);
-    const bool antialiased = block && (block->inkEffect & AntialiasedInk);
+    const bool antialiased = block && (block->inkEffect & InkAntialiased);
     return GetCachedFont(t.font ? t.font : paragraphFont, !antialiased);
 }
 

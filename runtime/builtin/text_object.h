@@ -12,8 +12,6 @@
 
 namespace vtrrt {
 
-constexpr std::int16_t TypeText = 3;
-
 // Paragraph flags that the text is drawn with (those of the first paragraph, whichever is shown).
 constexpr std::uint16_t ParagraphCentred = 0x1;
 constexpr std::uint16_t ParagraphRight = 0x2;

@@ -18,7 +18,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::int16_t ConditionTimerReached = -3;
 constexpr std::uint8_t TimerReachedFired = 0x02; // in the condition's run flags
 
 std::int32_t Timer(const EventRunState* s) {

@@ -5,62 +5,11 @@
 #include <cstdint>
 #include <span>
 
+#include "vtrformat/chunks.h"
+
 namespace vtrrt {
 
-constexpr std::uint32_t DataMagicAnsi = 0x41525456; // "VTRA": 8-bit strings in the application's code page
-constexpr std::uint32_t DataMagicWide = 0x57525456; // "VTRW": UTF-16 strings
-constexpr std::uint16_t DataVersion = 0x0302;
-constexpr std::uint32_t DataTypeWord = 3;
-constexpr std::size_t DataHeaderSize = 16;
-constexpr std::size_t ChunkHeaderSize = 8;
-constexpr std::size_t AppHeaderSize = 112;
-
-enum ChunkId : std::uint16_t {
-    ChunkAppHeader = 0x2223,
-    ChunkAppName = 0x2224,
-    ChunkAppAuthor = 0x2225,
-    ChunkAppMenu = 0x2226,
-    ChunkAppTempFolder = 0x2227,
-    ChunkExtensionList = 0x2228,
-    ChunkObjectInfos = 0x2229,
-    ChunkFrameHandles = 0x222B,
-    ChunkAppProjectPath = 0x222E,
-    ChunkAppTargetPath = 0x222F,
-    ChunkAppHelpFile = 0x2230,
-    ChunkAppModuleNames = 0x2231,
-    ChunkGlobalValues = 0x2232,
-    ChunkGlobalStrings = 0x2233,
-    ChunkExtensionListW = 0x2234,
-    ChunkAppIcon = 0x2235,
-    ChunkIncompatible = 0x2236,
-    ChunkEmbeddedFiles = 0x2238,
-    ChunkAppImageList = 0x2239,
-    ChunkAppAboutText = 0x223A,
-    ChunkAppCopyright = 0x223B,
-    ChunkMovementModules = 0x223E,
-    ChunkObjectInfosB = 0x223F,
-    ChunkEffectBank = 0x2243,
-    ChunkAppExtendedOptions = 0x2245,
-    ChunkAppCodePage = 0x2246,
-    ChunkAppRunOptions = 0x224D,
-    ChunkFrame = 0x3333,
-    ChunkFrameHeader = 0x3334,
-    ChunkFrameName = 0x3335,
-    ChunkFramePassword = 0x3336,
-    ChunkFramePalette = 0x3337,
-    ChunkImageOffsets = 0x5555,
-    ChunkFontOffsets = 0x5556,
-    ChunkSoundOffsets = 0x5557,
-    ChunkMusicOffsets = 0x5558,
-    ChunkImageBank = 0x6666,
-    ChunkFontBank = 0x6667,
-    ChunkSoundBank = 0x6668,
-    ChunkMusicBank = 0x6669,
-    ChunkEnd = 0x7F7F,
-};
-
-constexpr std::uint16_t ChunkCompressed = 0x1;
-constexpr std::uint16_t ChunkEnciphered = 0x2;
+using namespace vtrformat;
 
 struct ApplicationDataHeader {
     std::uint32_t magic = 0;

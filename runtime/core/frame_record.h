@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "vtrformat/chunks.h"
+
 class cSurface;
 
 namespace transition {
@@ -18,19 +20,7 @@ namespace vtrrt {
 struct FrameRunState;
 struct FrameEvents;
 
-enum FrameChunkId : std::uint16_t {
-    ChunkFrameItems = 0x3338,
-    ChunkFrameFadeIn = 0x333B,
-    ChunkFrameFadeOut = 0x333C,
-    ChunkFrameEvents = 0x333D,
-    ChunkFrameLayers = 0x3341,
-    ChunkFrameVirtualRect = 0x3342,
-    ChunkFrameString3343 = 0x3343,
-    ChunkFrameRandomSeed = 0x3344,
-    ChunkFrameLayerEffects = 0x3345,
-    ChunkFrameMoveTimerBase = 0x3347,
-    ChunkFrameEffect = 0x3349,
-};
+using namespace vtrformat;
 
 // Frame flags.
 constexpr std::uint32_t FrameShowDesktop = 0x2;
@@ -45,7 +35,6 @@ constexpr std::uint32_t FrameFirstOfMdiApp = 0x900;
 
 constexpr std::size_t FrameItemBytes = 20;
 constexpr std::size_t LayerSettingsBytes = 20;
-constexpr std::size_t LayerEffectBytes = 20;
 constexpr std::size_t PaletteBytes = 4 + 256 * 4;
 constexpr std::uint16_t NoInstance = 0xFFFF;
 constexpr std::uint8_t PC_NOCOLLAPSE = 4;

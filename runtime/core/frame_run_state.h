@@ -67,14 +67,16 @@ enum FrameExitCode : std::int16_t {
     ExitError = -2,
 };
 
-// Run flags of the run state.
+// Run flags of the run state, by bit.
 constexpr std::uint16_t RunMachineIndependent = 0x2;
 constexpr std::uint16_t RunCreated = 0x4;
 constexpr std::uint16_t RunFadeInPending = 0x10;
 constexpr std::uint16_t RunObjectInfosBuilt = 0x20;
-constexpr std::uint16_t RunCreated40 = 0x40;
+// Set at creation: pointer positions are scaled to a play area that the window stretches.
+constexpr std::uint16_t RunScalesPointer = 0x40;
 constexpr std::uint16_t RunKeptAcrossRestarts = 0x80;
-constexpr std::uint16_t RunObjectInfosBuilt200 = 0x200;
+// Set with RunObjectInfosBuilt when the object-info run list is built; nothing in the runtime reads it.
+constexpr std::uint16_t RunObjectInfoListReady = 0x200;
 // Set while the frame's run ends: an animation that plays its last loop then raises nothing.
 constexpr std::uint16_t RunFrameEnding = 0x8000;
 
@@ -189,7 +191,7 @@ struct FrameRunState {
     std::uint16_t moveCounter;   // raised at each move step; objects keep it as their move stamp
     std::int32_t processingSlot; // slot the object pass is at plus one; 0 outside the pass
     std::int32_t createdAhead;   // objects created behind the pass's position in this pass
-    std::int32_t flag40Objects;
+    std::int32_t countedObjects; // objects with ObjectCounted: controls that Tab moves between
     std::int32_t destroyRequested; // a bit of objectBits is set
     std::int32_t lastWord;
     std::int32_t animationNumber; // of the animation that last ended

@@ -28,7 +28,6 @@ namespace vtrrt {
 namespace {
 
 constexpr std::int32_t FirstCommonType = 2;
-constexpr std::int32_t LastKindType = 9;
 constexpr std::int32_t FirstDecodedKind = 8;
 constexpr std::uint16_t ObjectInConditionWalk = 0x2;
 constexpr int ParameterSlots = 2;
@@ -508,7 +507,7 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
         const TypedValue v = *EvaluateExpressionParameter(p);
         keep(v);
         *valueType = TypeInteger;
-        if (code == 23) *comparison = GetU16(p + 4) + 1;
+        if (code == 23) *comparison = GetU16(p + ExpressionParamComparisonAt) + 1;
         return v.ToInt();
     }
     case 42: {
@@ -516,9 +515,9 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
             *ok = 0;
             return 0;
         }
-        keep(TypedValue::Int(GetI32(p + 4)));
-        *comparison = GetI16(p + 12) + 1;
-        return GetI32(p + 4);
+        keep(TypedValue::Int(GetI32(p + ParamValueAt)));
+        *comparison = GetI16(p + ConstantParamComparisonAt) + 1;
+        return GetI32(p + ParamValueAt);
     }
     case 40:
     case 63:
@@ -529,7 +528,7 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
         const win32::WCHAR* value = EvaluateStringParameter(p);
         if (code == 46) {
             keep(TypedValue::String(const_cast<win32::WCHAR*>(value)));
-            *comparison = GetU16(p + 4) + 1;
+            *comparison = GetU16(p + ExpressionParamComparisonAt) + 1;
             *valueType = TypeString;
         }
         return text(value);
@@ -549,7 +548,7 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
             *ok = 0;
             return 0;
         }
-        return up::RandomDirectionInMask(static_cast<std::uint32_t>(GetI32(p + 4)));
+        return up::RandomDirectionInMask(static_cast<std::uint32_t>(GetI32(p + ParamValueAt)));
     case 55:
         return reinterpret_cast<std::intptr_t>(p + 4);
     default:

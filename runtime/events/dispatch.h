@@ -30,7 +30,6 @@ using DecodedExpressionRoutine = extension::ExpressionRoutine;
 
 constexpr int DispatchTableSize = 135;
 constexpr int DispatchTypeOffset = 7;
-constexpr int FirstSystemType = -7;
 constexpr int LastObjectType = 127;
 constexpr int CommonNumbers = 80;
 // Room of each own table of the system objects and built-in kinds.

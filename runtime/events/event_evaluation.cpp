@@ -16,7 +16,6 @@ namespace vtrrt {
 namespace {
 
 constexpr std::int16_t ConditionStartOfFrame = -1; // of the storyboard
-constexpr std::int16_t ConditionTimerReached = -3; // of the timer
 constexpr std::int16_t ConditionTimerLess = -2;
 constexpr std::int16_t ConditionTimerGreater = -1;
 constexpr std::int16_t ConditionOnTimedEvent = -6;
@@ -405,7 +404,7 @@ void RunEventActions(std::uint8_t* first) {
     EventRunState* s = State();
     if (!s || !first || !s->currentGroup) return;
     std::uint8_t* g = s->currentGroup;
-    if (FlagsOf(g) & GroupHasAction25) ReserveSnapshots(s);
+    if (FlagsOf(g) & GroupHasSwap) ReserveSnapshots(s);
     if (!FlowAllowsActions(s, g)) return;
     const GroupRecords records(g);
     {

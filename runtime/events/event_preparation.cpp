@@ -16,7 +16,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::uint16_t QualifierBit = 0x8000;
 constexpr std::uint16_t ObjectRunCollides = 0x4000;
 constexpr std::uint16_t ObjectRunKeepsCollision = 0x8000;
 constexpr std::uint32_t FrameBackdropCollisionPerLayer = 0x20;
@@ -96,14 +95,14 @@ public:
         RecordInfo& info = *current_;
         const bool first = firstParameter_;
         firstParameter_ = false;
-        if (first && p.size >= 6) info.firstShort = GetI16(param + 4);
+        if (first && p.size >= 6) info.firstShort = GetI16(param + ParamValueAt);
         if (first) info.firstParameter = p.offset;
         if (p.code == ParamObject) {
             if (p.size < 10) return false;
-            const std::uint16_t handle = GetU16(param + 6);
-            const std::int16_t type = GetI16(param + 8);
+            const std::uint16_t handle = GetU16(param + ObjectParamHandleAt);
+            const std::int16_t type = GetI16(param + ObjectParamTypeAt);
             const std::uint16_t index = GetObjectInfoIndex(events_, state_, handle, type);
-            PutU16(param + 4, index);
+            PutU16(param + ObjectParamResolvedAt, index);
             if (first) {
                 info.hasObjectParameter = true;
                 info.parameterObject = handle;
@@ -112,17 +111,18 @@ public:
             }
         } else if (IsPositionCode(p.code)) {
             if (p.size < (p.code == ParamCreateInstance ? 28u : 24u)) return false;
-            const std::uint16_t handle = GetU16(param + 4);
-            const std::int16_t type = GetI16(param + 20);
-            PutU16(param + 22,
+            const std::uint16_t handle = GetU16(param + PositionParamParentAt);
+            const std::int16_t type = GetI16(param + PositionParamParentTypeAt);
+            PutU16(param + PositionParamResolvedAt,
                    handle == 0xFFFF ? NoObjectInfoIndex : GetObjectInfoIndex(events_, state_, handle, type));
-            if (p.code == ParamCreateInstance) PutU16(param + 26, PlacedInstance(info));
+            if (p.code == ParamCreateInstance) PutU16(param + PositionParamInstanceAt, PlacedInstance(info));
         } else if (p.code == ParamZeroed) {
             if (p.size < 8) return false;
-            PutI32(param + 4, 0);
+            PutI32(param + ParamValueAt, 0);
         } else if (p.code == ParamGroupPointer) {
             if (p.size < 8) return false;
-            const std::int64_t target = static_cast<std::int64_t>(p.offset) + GetI32(param + 4);
+            const std::int64_t target =
+                static_cast<std::int64_t>(p.offset) + GetI32(param + GroupPointerParamOffsetAt);
             if (target < 0 || !groupStarts_.count(static_cast<std::size_t>(target))) return false;
         } else if (IsExpressionCode(p.code)) {
             int tokens = 0;
@@ -143,7 +143,9 @@ public:
                     }
                     if (type > 0) {
                         if (size < 10) return false;
-                        PutU16(token + 8, GetObjectInfoIndex(events_, state_, GetU16(token + 6), type));
+                        PutU16(
+                            token + TokenObjectResolvedAt,
+                            GetObjectInfoIndex(events_, state_, GetU16(token + TokenObjectHandleAt), type));
                     }
                     return true;
                 });
@@ -345,7 +347,7 @@ private:
             ~((keeps ? 0x081E : GroupPreparedClear) | GroupHasOr | GroupLogicalOr));
         for (const RecordInfo& a : g.actions) {
             if (a.type < 2) continue;
-            if (a.number == Action25) flags |= GroupHasAction25;
+            if (a.number == ActionSwapPositions) flags |= GroupHasSwap;
             if (a.number == ActionCreate4 || a.number == ActionCreate9) {
                 flags |= GroupHasCreateOrDestroy;
                 RecordCauses(g, a);
@@ -437,8 +439,8 @@ private:
                     AddPair(b, a);
                 }
             break;
+        case ConditionEntersArea:
         case ConditionLeavesArea:
-        case ConditionBorder:
             Mark(self, CollisionBorder, false);
             break;
         case ConditionBackdrop:
@@ -467,7 +469,7 @@ private:
                         values.insert(values.end(), self.begin(), self.end());
                 } else if (names && c.number == ConditionBackdrop) {
                     values.push_back(CauseBackdrop);
-                } else if (names && c.number == ConditionBorder) {
+                } else if (names && c.number == ConditionLeavesArea) {
                     values.push_back(static_cast<std::uint16_t>(c.firstShort) | 0x8000);
                 }
                 for (std::int32_t v : values)

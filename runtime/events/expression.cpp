@@ -69,7 +69,7 @@ const std::uint8_t* CurrentToken() {
     EventRunState* s = CurrentEventState();
     if (!s || !s->token || !s->tokenEnd || s->token >= s->tokenEnd) return nullptr;
     if (static_cast<std::size_t>(s->tokenEnd - s->token) < TokenHeaderBytes) return nullptr;
-    const std::int16_t size = GetI16(s->token + 4);
+    const std::int16_t size = GetI16(s->token + TokenSizeAt);
     if (size < static_cast<std::int16_t>(TokenHeaderBytes) || size > s->tokenEnd - s->token) return nullptr;
     return s->token;
 }
@@ -86,7 +86,7 @@ std::size_t CurrentTokenPayload(const std::uint8_t** payload) {
         return 0;
     }
     if (payload) *payload = t + TokenHeaderBytes;
-    return static_cast<std::size_t>(GetI16(t + 4)) - TokenHeaderBytes;
+    return static_cast<std::size_t>(GetI16(t + TokenSizeAt)) - TokenHeaderBytes;
 }
 
 // The end token is never stepped over, so that a stream cannot be read past its end.
@@ -97,7 +97,7 @@ void StepToken() {
     if (!t)
         s->token = s->tokenEnd;
     else if (GetI32(t) != TokenEnd)
-        s->token = t + GetI16(t + 4);
+        s->token = t + GetI16(t + TokenSizeAt);
 }
 
 TypedValue& ExpressionTop() {

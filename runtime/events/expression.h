@@ -7,21 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "vtrformat/event_records.h"
+
 namespace vtrrt {
 
-// Operator codes (object type 0); the routine is chosen by code >> 17.
-constexpr std::int32_t OperatorAddCode = 0x00020000;
-constexpr std::int32_t OperatorSubtractCode = 0x00040000;
-constexpr std::int32_t OperatorMultiplyCode = 0x00060000;
-constexpr std::int32_t OperatorDivideCode = 0x00080000;
-constexpr std::int32_t OperatorModuloCode = 0x000A0000;
-constexpr std::int32_t OperatorPowerCode = 0x000C0000;
-constexpr std::int32_t OperatorAndCode = 0x000E0000;
-constexpr std::int32_t OperatorOrCode = 0x00100000;
-constexpr std::int32_t OperatorXorCode = 0x00120000;
-constexpr std::int32_t LastOperatorCode = 0x0013FFFF;
-constexpr std::int32_t UnaryMinusCode = 0x00040000; // the subtract code where an operand is due
-constexpr std::int32_t ParenthesisCode = -1;        // special object, number -1
+using namespace vtrformat;
 
 // Evaluates from the current token; the current token is left on the token that ended the expression.
 // The result lives on the stack until the next evaluation at this level: copy it. Nesting deeper than the

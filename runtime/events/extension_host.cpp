@@ -36,8 +36,6 @@ using namespace win32;
 namespace {
 
 constexpr std::u16string_view ModuleExtension = u".vxe";
-constexpr std::uint16_t InkEffectObject = 13;
-constexpr std::size_t PathUnits = 260;
 
 template <typename Proc> Proc EntryOf(const ExtensionRecord& record, extension::ApplicationEntry entry) {
     return reinterpret_cast<Proc>(record.entries[entry]);

@@ -81,14 +81,14 @@ const std::uint8_t* ParameterAt(const std::uint8_t* record, int n) {
 }
 
 std::int16_t ParameterCode(const std::uint8_t* parameter) {
-    return parameter ? GetI16(parameter + 2) : 0;
+    return parameter ? GetI16(parameter + ParameterCodeAt) : 0;
 }
 
 std::int32_t GetIntParameter(const std::uint8_t* parameter) {
     const std::int16_t code = ParameterCode(parameter);
     if (IsExpressionParameterCode(code)) return EvaluateExpressionParameter(parameter)->ToInt();
-    if (code == ParamTime || code == 24) return Holds(parameter, 8) ? GetI32(parameter + 4) : 0;
-    return Holds(parameter, 6) ? GetI16(parameter + 4) : 0;
+    if (code == ParamTime || code == 24) return Holds(parameter, 8) ? GetI32(parameter + ParamValueAt) : 0;
+    return Holds(parameter, 6) ? GetI16(parameter + ParamValueAt) : 0;
 }
 
 TypedValue GetValueParameter(const std::uint8_t* parameter) {
@@ -107,7 +107,7 @@ const win32::WCHAR* GetStringParameter(const std::uint8_t* parameter) {
     const auto* text = reinterpret_cast<const win32::WCHAR*>(parameter + 4);
     const std::size_t units = (static_cast<std::size_t>(size) - 4) / 2;
     for (std::size_t i = 0; i < units; ++i)
-        if (GetU16(parameter + 4 + 2 * i) == 0) return text;
+        if (GetU16(parameter + ParameterPayloadAt + 2 * i) == 0) return text;
     return empty;
 }
 
@@ -116,11 +116,11 @@ bool GetComparisonParameter(const std::uint8_t* parameter, int* op, TypedValue* 
     if (code == 42) {
         if (!Holds(parameter, ConstantComparisonOffset + 2)) return false;
         *op = GetI16(parameter + ConstantComparisonOffset);
-        *value = TypedValue::Int(GetI32(parameter + 4));
+        *value = TypedValue::Int(GetI32(parameter + ParamValueAt));
         return true;
     }
     if (!IsExpressionParameterCode(code) || !Holds(parameter, 6)) return false;
-    *op = GetU16(parameter + 4);
+    *op = GetU16(parameter + ExpressionParamComparisonAt);
     *value = *EvaluateExpressionParameter(parameter);
     return true;
 }

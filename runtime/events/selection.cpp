@@ -605,8 +605,9 @@ RunObject* GetActionObjectOf(std::uint16_t ref, bool* more) {
 
 RunObject* GetExpressionObject(const std::uint8_t* token) {
     EventRunState* s = StateWithObjectInfos();
-    if (!s || !token || GetI16(token + 4) < 10) return nullptr;
-    const std::uint16_t ref = GetU16(token + 8);
+    if (!s || !token || GetI16(token + TokenSizeAt) < static_cast<std::int16_t>(TokenObjectResolvedAt + 2))
+        return nullptr;
+    const std::uint16_t ref = GetU16(token + TokenObjectResolvedAt);
     if (s->conditionObject && ReferenceHolds(s, ref, s->conditionObject)) return s->conditionObject;
     if (s->actionPending) {
         s->emptyMeansNone = 0;
@@ -625,7 +626,7 @@ RunObject* GetParameterObject(const std::uint8_t* parameter, std::uint8_t* recor
     if (!s || !parameter || GetI16(parameter) < 6) return nullptr;
     s->emptyMeansNone = 255;
     bool more = false;
-    RunObject* o = GetActionObjectOf(GetU16(parameter + 4), &more);
+    RunObject* o = GetActionObjectOf(GetU16(parameter + ObjectParamResolvedAt), &more);
     if (!o && record) record[RecordRunFlags] |= RecordNoObjectFound;
     if (more) {
         if (record) record[RecordRunFlags] |= RecordRepeat;

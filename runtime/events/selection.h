@@ -16,7 +16,6 @@ struct RunObject;
 struct ObjectInfoRunEntry;
 
 constexpr std::uint16_t NoObjectInfo = 0xFFFF;
-constexpr std::uint16_t QualifierBit = 0x8000;
 
 // The object of a handle of the object list, or null.
 inline RunObject* ObjectOfHandle(std::int32_t handle) {

@@ -46,7 +46,6 @@ using namespace win32;
 namespace {
 
 constexpr std::uint16_t HeaderFlags2EndAfterEveryFrame = 0x4;
-constexpr std::int16_t ConditionEndOfFrame = -2; // of the storyboard
 constexpr std::int16_t ConditionEndOfApplication = -4;
 
 bool EndsFrameAfterWait(int code) {

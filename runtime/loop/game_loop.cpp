@@ -37,7 +37,6 @@ constexpr std::int32_t ActiveMarginX = 64;
 constexpr std::int32_t ActiveMarginY = 16;
 
 constexpr std::int64_t FixedOne = 65536;
-constexpr std::int16_t ConditionEndOfFrame = -2; // of the storyboard
 
 bool LeavesFrame(std::int16_t code) {
     switch (code) {
@@ -329,7 +328,7 @@ void UpdateMousePosition() {
     s->mouseWindowX = point.x;
     s->mouseWindowY = point.y;
     std::int64_t x = point.x, y = point.y;
-    if ((s->runFlags & RunCreated40) && (s->application->header.flags1 & HeaderFitFrame)) {
+    if ((s->runFlags & RunScalesPointer) && (s->application->header.flags1 & HeaderFitFrame)) {
         // The play area is stretched to the window: scale in 16.16 fixed point.
         RECT client{};
         GetClientRect(area, &client);

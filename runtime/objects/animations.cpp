@@ -18,11 +18,14 @@
 #include <array>
 #include <bit>
 
+#include "vtrformat/bytes.h"
+
 namespace vtrrt {
+
+using namespace vtrformat;
 
 namespace {
 
-constexpr int DirectionCount = 32;
 constexpr std::int16_t ConditionAnimationOver = -2;
 constexpr std::uint16_t SubstituteWord = 0x8000;
 constexpr std::uint8_t SubstituteDirection = 0x80;
@@ -58,9 +61,7 @@ public:
     std::int16_t I16(std::size_t at) const { return static_cast<std::int16_t>(U16(at)); }
     std::uint8_t U8(std::size_t at) const { return at < d_.size() ? d_[at] : 0; }
     void Put16(std::size_t at, std::uint16_t v) {
-        if (at >= d_.size() || d_.size() - at < 2) return;
-        d_[at] = static_cast<std::uint8_t>(v);
-        d_[at + 1] = static_cast<std::uint8_t>(v >> 8);
+        if (at < d_.size() && d_.size() - at >= 2) vtrformat::PutU16(d_.data() + at, v);
     }
     void Put8(std::size_t at, std::uint8_t v) {
         if (at < d_.size()) d_[at] = v;

@@ -49,8 +49,6 @@ constexpr std::uint32_t PlatformSpriteFlags = 0x20001;
 constexpr LONG BackdropZOrder = 0x10000000;
 // The sprite routine's request for the sprite's collision mask.
 constexpr int SpriteRoutineMask = 4;
-constexpr std::uint32_t InkBlitTransparent = 0x10000000;
-constexpr std::uint32_t InkAntialias = 0x20000000;
 constexpr int ImageKindPlain = 1;
 
 bool DriverMode() {
@@ -168,8 +166,8 @@ LPARAM InkParameterOf(ObjectInfo* info) {
 void DrawPlacedShape(cSurface* surface, const PlacedBackdrop& b, int x, int y) {
     const QuickBackdropShape shape = ReadQuickBackdropShape(b.definition, b.definitionSize);
     const std::uint32_t ink = InkOf(b.info);
-    DrawBackgroundObject(surface, shape, x, y, b.width, b.height, (ink & InkBlitTransparent) ? 1 : 0, ink,
-                         InkParameterOf(b.info), (ink & InkAntialias) ? 1 : 0);
+    DrawBackgroundObject(surface, shape, x, y, b.width, b.height, (ink & InkTransparent) ? 1 : 0, ink,
+                         InkParameterOf(b.info), (ink & InkAntialiased) ? 1 : 0);
 }
 
 // The sprite of one copy of a placed backdrop, made or moved.

@@ -61,6 +61,10 @@ constexpr std::uint32_t RedrawFreeSprites = 0x200;
 // What the frame's start and its rebuild ask for.
 constexpr std::uint32_t RedrawFirstOfRun = RedrawPresent | RedrawNoCopy;
 constexpr std::uint32_t RedrawAfterRebuild = RedrawClearSurfaces | RedrawNoCopy;
+// What the loop's redraw requests and a loaded position ask for.
+constexpr std::uint32_t RedrawWholeFrame = RedrawScrollFirst | RedrawNoCopy;
+constexpr std::uint32_t RedrawWholeFrameKeepMask = RedrawWholeFrame | RedrawKeepMask;
+constexpr std::uint32_t RedrawChangedLayers = RedrawWholeFrame | RedrawPartialLayers;
 
 // A quick backdrop's shape: border, shape, fill and the fill's data, as its definition stores them.
 struct QuickBackdropShape {

@@ -420,13 +420,14 @@ void DisplayFrame(int) {
         const bool scrolled = frame.scrollX != s->previousScrollX || frame.scrollY != s->previousScrollY;
         if (request & RedrawRequestFrame) {
             if (scrolled) UpdateFrameScrollPosition();
-            RedrawFrame((request & RedrawRequestExtensions) || !(frame.flags & FrameCollisionsPerLayer) ? 6
-                                                                                                        : 22);
+            RedrawFrame((request & RedrawRequestExtensions) || !(frame.flags & FrameCollisionsPerLayer)
+                            ? RedrawWholeFrame
+                            : RedrawWholeFrameKeepMask);
         } else if (!(request & RedrawRequestScrolled)) {
-            RedrawFrame(134);
+            RedrawFrame(RedrawChangedLayers);
             return;
         } else if (!scrolled) {
-            RedrawFrame(6);
+            RedrawFrame(RedrawWholeFrame);
         } else {
             // The surfaces move and their uncovered strips are drawn, with every sprite erased: the
             // sprites are drawn again and the window shown below, or a display that scrolls in every loop

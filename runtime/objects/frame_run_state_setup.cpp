@@ -178,7 +178,8 @@ int CreateFrameRunState() {
     s->scrollY = frame->virtualRect.top;
     s->virtualWidth = frame->virtualRect.right == -1 ? VirtualSizeUnbounded : frame->virtualRect.right;
     s->virtualHeight = frame->virtualRect.bottom == -1 ? VirtualSizeUnbounded : frame->virtualRect.bottom;
-    s->runFlags = static_cast<std::uint16_t>((keptFlags & RunKeptAcrossRestarts) | RunCreated | RunCreated40);
+    s->runFlags =
+        static_cast<std::uint16_t>((keptFlags & RunKeptAcrossRestarts) | RunCreated | RunScalesPointer);
     s->cursorCentreX = s->cursorCentreY = CursorCentreStart;
     up::BuildWindowHookList(*s);
     s->savedListHead = s->savedListTail = NoListedObject;
@@ -252,7 +253,7 @@ void BuildObjectInfoList() {
         services.speedOverride ? services.machineIndependentSpeed == 1
                                : (s->application->header.flags1 & HeaderFlags1MachineIndependent) != 0;
     if (machineIndependent) s->runFlags |= RunMachineIndependent;
-    s->runFlags |= RunObjectInfosBuilt | RunObjectInfosBuilt200;
+    s->runFlags |= RunObjectInfosBuilt | RunObjectInfoListReady;
     // The event program's per-group flags and counters are reset when the events are prepared.
     std::memset(s->objectInfos, 0xFF,
                 static_cast<std::size_t>(s->objectInfoCapacity) * sizeof(ObjectInfoRunEntry));
@@ -267,7 +268,6 @@ void BuildObjectInfoList() {
 
 namespace {
 
-constexpr std::uint32_t DefinitionNotCreatedAtStart = 0x20000;
 constexpr std::uint16_t CreateAtStart = 0x8;
 constexpr std::uint16_t CreateTextAtStart = 0x4;
 

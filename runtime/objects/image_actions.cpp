@@ -30,10 +30,7 @@ using namespace win32;
 
 namespace {
 
-constexpr int DirectionCount = 32;
 constexpr std::uint16_t SubstituteDirection = 0x8000;
-constexpr std::size_t DirectionFrameCount = 6;
-constexpr std::size_t DirectionImages = 8;
 constexpr int CopyPlain = 1; // CopyImageToSurface: a plain copy of a packed image
 constexpr int BlitCopiesAlpha = 2;
 constexpr int DepthWithoutScreen = 24;

@@ -38,8 +38,6 @@ using namespace win32;
 namespace {
 
 constexpr std::int32_t ListStep = 16;
-constexpr std::uint32_t InkCodeMask = 0xFFFF;
-constexpr std::uint32_t InkTransparentBit = 0x10000000;
 constexpr DWORD BackSpriteFlags = 0x480008;
 constexpr DWORD SolidSpriteFlags = 0x10001;
 constexpr DWORD PlatformSpriteFlags = 0x20001;
@@ -180,7 +178,7 @@ void PasteNode(BackgroundQueueNode* node) {
     if (cSurface* copy = GetWindowSurface(window, 1); copy && copy->HasImplementation()) {
         cSurface picture;
         if (CopyImageToSurface(Services().libraryContext, image, &picture, ImageKindPlain))
-            picture.Blit(*copy, x, y, 0, 0, width, height, (ink & InkTransparentBit) ? 1 : 0,
+            picture.Blit(*copy, x, y, 0, 0, width, height, (ink & InkTransparent) ? 1 : 0,
                          static_cast<int>(ink & 0xFFF), parameter);
     }
     const RECT area{x, y, x + width, y + height};
@@ -344,7 +342,7 @@ void PasteSurfaceIntoBackground(cSurface* surface, int x, int y, std::uint32_t i
     r.x = x;
     r.y = y;
     r.image = static_cast<std::uint16_t>(image);
-    r.fine = (ink & InkTransparentBit) ? 1 : 0;
+    r.fine = (ink & InkTransparent) ? 1 : 0;
     r.layer = static_cast<std::uint16_t>(layerIndex);
     r.obstacle = obstacle;
     r.ink = ink;

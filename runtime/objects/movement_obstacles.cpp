@@ -19,12 +19,8 @@ namespace {
 
 // The object's conditions whose events stop or bounce it: it leaves the play area, meets a backdrop,
 // meets another object.
-constexpr std::int16_t LeavesPlayArea = -12;
-constexpr std::int16_t MeetsBackdrop = -13;
-constexpr std::int16_t MeetsObject = -14;
 constexpr std::uint16_t ObstacleBorders = 0x0F;
 constexpr std::uint16_t ObstacleBackdrops = 0x10;
-constexpr std::int32_t ObstaclesAndPlatforms = 1;
 
 // A box beyond two opposite borders counts as beyond none.
 constexpr std::array<std::uint32_t, 16> BorderObstacleMasks{0, 1, 2, 0, 4, 5, 6, 0, 8, 9, 10, 0, 0, 0, 0, 0};
@@ -241,11 +237,11 @@ void ResolveObstacle(RunObject* o, std::int32_t searchBack) {
         return;
     }
     switch (HandledCondition()) {
-    case MeetsBackdrop:
-    case MeetsObject:
+    case ConditionBackdrop:
+    case ConditionCollision:
         if (!Escape(o, 0)) TakeBackMove(o);
         break;
-    case LeavesPlayArea:
+    case ConditionLeavesArea:
         ResolveBorder(o);
         break;
     default:
@@ -257,8 +253,8 @@ std::int32_t ResolveObstacleEx(RunObject* o, std::int32_t excludeOwnInfo) {
     RunObjectExtended* x = ExtendedOf(o);
     if (!x) return 0;
     switch (HandledCondition()) {
-    case MeetsBackdrop:
-    case MeetsObject: {
+    case ConditionBackdrop:
+    case ConditionCollision: {
         std::int32_t fx = 0, fy = 0;
         if (FindFreePositionOnPath(o, o->x, o->y, x->xBeforeMove, x->yBeforeMove, excludeOwnInfo, &fx, &fy)) {
             o->x = fx;
@@ -270,7 +266,7 @@ std::int32_t ResolveObstacleEx(RunObject* o, std::int32_t excludeOwnInfo) {
         TakeBackMove(o);
         return 1;
     }
-    case LeavesPlayArea:
+    case ConditionLeavesArea:
         ResolveBorder(o);
         return 1;
     default:

@@ -21,14 +21,7 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::int16_t ConditionEntersArea = -11;
-constexpr std::int16_t ConditionLeavesArea = -12;
-constexpr std::int16_t ConditionCollides = -14;
-constexpr std::int16_t ConditionMeetsBackdrop = -13;
 // The obstacle type a moving object is tested with: platforms count as well as obstacles.
-constexpr std::int32_t ObstaclesAndPlatforms = 1;
-constexpr std::uint16_t EventFlagEntered = 1;
-constexpr std::uint16_t EventFlagLeft = 2;
 constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
 
 // A box beyond two opposite borders counts as beyond none.
@@ -252,7 +245,7 @@ void HandleObjectMoved(RunObject* o) {
         RunObject* partner = raiser == o ? other : o;
         s->eventParameter1 = partner->objectInfo;
         s->otherObject = partner->handle;
-        TriggerObjectCondition(raiser, EventCodeOf(raiser->objectType, ConditionCollides));
+        TriggerObjectCondition(raiser, EventCodeOf(raiser->objectType, ConditionCollision));
     }
 }
 
@@ -277,7 +270,7 @@ std::int32_t TestObjectBackdropCollision(RunObject* o, win32::DWORD image, float
         hit = TestSpriteAgainstBackdrops(static_cast<Sprite*>(ext->sprite), image, x, y, angle, scaleX,
                                          scaleY, heightFromBottom, obstacle) != 0;
     }
-    return hit ? EventCodeOf(o->objectType, ConditionMeetsBackdrop) : 0;
+    return hit ? EventCodeOf(o->objectType, ConditionBackdrop) : 0;
 }
 
 void NotifyObjectMoved(RunObject* o) {

@@ -41,12 +41,6 @@ constexpr std::int32_t AnimationClimbing = 9;
 constexpr std::int32_t AnimationCrouching = 10;
 constexpr std::int32_t AnimationStandingUp = 11;
 
-constexpr std::int16_t LeavesPlayArea = -12;
-constexpr std::int16_t MeetsBackdrop = -13;
-constexpr std::int16_t MeetsObject = -14;
-
-constexpr std::int32_t ObstaclesAndPlatforms = 1;
-constexpr std::int32_t ObstaclesOnly = 0;
 constexpr std::int32_t MaxFallSpeed = 64000;
 constexpr std::int32_t LadderReach = 4;
 constexpr std::int32_t LadderTopSearch = 32;
@@ -549,11 +543,11 @@ void PlatformStop(RunObject* o, std::int32_t) {
     }
     RequestMoveStop(o);
     switch (HandledCondition()) {
-    case MeetsBackdrop:
-    case MeetsObject:
+    case ConditionBackdrop:
+    case ConditionCollision:
         StopAgainstObstacle(o, *x, *p);
         break;
-    case LeavesPlayArea:
+    case ConditionLeavesArea:
         StopAtBorder(o, *p);
         break;
     default:

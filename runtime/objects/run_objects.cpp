@@ -45,7 +45,6 @@ constexpr std::size_t RecordGrowth64 =
 
 constexpr std::uint16_t FirstInstanceBit = 0x8000;
 constexpr std::int16_t ConditionLastInstanceDestroyed = -33;
-constexpr std::uint16_t InkEffectObject = 13;
 
 std::uint8_t* Bytes(RunObject* o) {
     return reinterpret_cast<std::uint8_t*>(o);
@@ -154,7 +153,7 @@ void Dismantle(FrameRunState* s, std::int32_t slot, RunObject* o, int mode, bool
     RelinkAttachedPhysicsObjects(o);
     FreeObjectMovement(o);
     FreeAlterableData(o);
-    if ((o->objectFlags & ObjectCounted) && (o->objectFlags & ObjectUncountedAtEnd)) --s->flag40Objects;
+    if ((o->objectFlags & ObjectCounted) && (o->objectFlags & ObjectUncountedAtEnd)) --s->countedObjects;
     if (o->objectFlags & ObjectHasSprite) DestroyObjectSprite(o, mode);
     if (created) {
         if (o->objectType >= FirstKindType && o->objectType <= LastKindType) {
@@ -526,7 +525,7 @@ int CreateObject(std::int32_t frameItem, std::int32_t objectInfo, std::int32_t x
         Dismantle(s, slot, o, 1, true);
         return -1;
     }
-    if ((flags & ObjectCounted)) ++s->flag40Objects;
+    if ((flags & ObjectCounted)) ++s->countedObjects;
     if (flags & ObjectHasSprite) ShowNewObject(o);
     return slot;
 }

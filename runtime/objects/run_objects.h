@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <span>
 
+#include "vtrformat/codes.h"
+
 namespace vtrrt {
 
+using namespace vtrformat;
+
 constexpr std::int32_t PositionFromFrameItem = static_cast<std::int32_t>(0x80000000u);
-constexpr int FirstKindType = 2;
-constexpr int LastKindType = 9;
 
 // The routines of one built-in kind; the kinds' own services fill them in. A kind without a record size
 // routine cannot be created.

@@ -13,6 +13,8 @@
 #include <span>
 #include <string>
 
+#include "vtrformat/bytes.h"
+
 namespace vtrrt {
 
 namespace {
@@ -26,16 +28,6 @@ constexpr std::size_t MinValuesElementBytes = ValuesHeaderBytes + AlterableValue
 constexpr std::size_t TextElementBytes = 16;
 constexpr std::size_t CounterElementBytes = 40;
 static_assert(sizeof(TypedValue) + 2 * sizeof(std::int32_t) + 2 * sizeof(double) == CounterElementBytes);
-
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-void WriteU32(std::uint8_t* p, std::uint32_t v) {
-    std::memcpy(p, &v, 4);
-}
 
 char16_t Fold(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
@@ -103,7 +95,7 @@ char16_t* CopyString(const char16_t* s) {
 
 // The string values of an element are the store's own copies.
 void FreeElementStrings(std::uint8_t* element) {
-    const std::uint32_t count = ReadU32(element);
+    const std::uint32_t count = vtrformat::GetU32(element);
     for (std::uint32_t i = 0; i < count; ++i) {
         TypedValue v;
         std::memcpy(&v, element + ValuesHeaderBytes + i * sizeof(TypedValue), sizeof v);
@@ -118,7 +110,7 @@ char16_t* TextOfElement(const std::uint8_t* element) {
 }
 
 void FreeEntry(std::uint8_t* entry) {
-    const std::uint32_t count = ReadU32(entry), size = ReadU32(entry + 4);
+    const std::uint32_t count = vtrformat::GetU32(entry), size = vtrformat::GetU32(entry + 4);
     std::uint8_t* elements = ElementsOf(entry);
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint8_t* element = elements + std::size_t{i} * size;
@@ -182,8 +174,8 @@ void WriteValues(std::uint8_t* element, std::size_t size, RunObject* o) {
     if (!vb) return;
     const auto* values = static_cast<const TypedValue*>(vb->values);
     const std::int32_t count = values ? vb->count : 0;
-    WriteU32(element, static_cast<std::uint32_t>(count));
-    WriteU32(element + 4, vb->flags);
+    vtrformat::PutU32(element, static_cast<std::uint32_t>(count));
+    vtrformat::PutU32(element + 4, vb->flags);
     for (std::int32_t i = 0; i < count; ++i) {
         TypedValue v{};
         CopyTypedValue(v, values[i]);
@@ -203,8 +195,8 @@ void ReadValues(const std::uint8_t* element, std::size_t size, RunObject* o) {
     ObjectValuesBlock* vb = ValuesBlockOf(o);
     if (!vb) return;
     auto* values = static_cast<TypedValue*>(vb->values);
-    const std::uint32_t count = std::min<std::uint32_t>(ReadU32(element), values ? vb->count : 0);
-    vb->flags = ReadU32(element + 4);
+    const std::uint32_t count = std::min<std::uint32_t>(vtrformat::GetU32(element), values ? vb->count : 0);
+    vb->flags = vtrformat::GetU32(element + 4);
     for (std::uint32_t i = 0; i < count; ++i) {
         TypedValue v;
         std::memcpy(&v, element + ValuesHeaderBytes + i * sizeof(TypedValue), sizeof v);
@@ -212,7 +204,7 @@ void ReadValues(const std::uint8_t* element, std::size_t size, RunObject* o) {
         CopyTypedValue(values[i], v);
         if (v.type == TypeString) values[i].string = CopyString(v.string);
     }
-    const std::uint8_t* at = element + ValuesHeaderBytes + ReadU32(element) * sizeof(TypedValue);
+    const std::uint8_t* at = element + ValuesHeaderBytes + vtrformat::GetU32(element) * sizeof(TypedValue);
     const std::uint8_t* end = element + size;
     for (int i = 0; i < AlterableStringCount && at + 2 <= end; ++i) {
         std::u16string text;
@@ -262,15 +254,16 @@ GlobalObjectStore* StoreOf(ApplicationRecord& app) {
 // A new entry or a grown one: at least `count` elements of `size` bytes, the old elements kept.
 std::uint8_t* SizedEntry(std::uint8_t* old, const std::u16string& key, std::uint32_t count,
                          std::uint32_t size) {
-    const std::uint32_t oldCount = old ? ReadU32(old) : 0, oldSize = old ? ReadU32(old + 4) : 0;
+    const std::uint32_t oldCount = old ? vtrformat::GetU32(old) : 0,
+                        oldSize = old ? vtrformat::GetU32(old + 4) : 0;
     if (old && oldCount >= count && oldSize >= size) return old;
     count = std::max(count, oldCount);
     size = std::max(size, oldSize);
     const std::size_t header = EntryHeaderBytes + KeyBytes(key);
     std::uint8_t* entry = nullptr;
     if (!AllocZeroedMemory(header + std::size_t{count} * size, &entry)) return nullptr;
-    WriteU32(entry, count);
-    WriteU32(entry + 4, size);
+    vtrformat::PutU32(entry, count);
+    vtrformat::PutU32(entry + 4, size);
     std::memcpy(entry + EntryHeaderBytes, key.c_str(), KeyBytes(key));
     if (old) {
         const std::uint8_t* from = ElementsOf(old);
@@ -321,7 +314,7 @@ void StoreGlobalObjects() {
             FreeEntry(entry);
             return;
         }
-        size = ReadU32(entry + 4);
+        size = vtrformat::GetU32(entry + 4);
         std::uint8_t* element = ElementsOf(entry);
         ForEachInstance(*s, e, [&](RunObject* o) {
             if (e.objectType == TypeText)
@@ -345,7 +338,7 @@ void RestoreGlobalObjects() {
         const std::int32_t index = FindEntry(store, KeyOf(e));
         if (index < 0) continue;
         std::uint8_t* entry = store.entries[index];
-        const std::uint32_t count = ReadU32(entry), size = ReadU32(entry + 4);
+        const std::uint32_t count = vtrformat::GetU32(entry), size = vtrformat::GetU32(entry + 4);
         const std::uint8_t* element = ElementsOf(entry);
         std::uint32_t n = 0;
         ForEachInstance(*s, e, [&](RunObject* o) {
@@ -377,7 +370,7 @@ void WriteGlobalObjectStore(PositionWriter& file, const ApplicationRecord& app) 
     file.U32(static_cast<std::uint32_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
         std::uint8_t* entry = store->entries[i];
-        const std::uint32_t elements = ReadU32(entry), size = ReadU32(entry + 4);
+        const std::uint32_t elements = vtrformat::GetU32(entry), size = vtrformat::GetU32(entry + 4);
         const std::uint8_t* first = ElementsOf(entry);
         const std::size_t held = static_cast<std::size_t>(first - entry) + std::size_t{elements} * size;
         // The entry as held with its pointers written as 0: a text's copy, a string value's text.
@@ -388,9 +381,9 @@ void WriteGlobalObjectStore(PositionWriter& file, const ApplicationRecord& app) 
             if (size == TextElementBytes) {
                 std::memset(element, 0, sizeof(char16_t*));
             } else if (size != CounterElementBytes) {
-                for (std::uint32_t v = 0; v < ReadU32(element); ++v) {
+                for (std::uint32_t v = 0; v < vtrformat::GetU32(element); ++v) {
                     std::uint8_t* value = element + ValuesHeaderBytes + v * sizeof(TypedValue);
-                    if (ReadU32(value) == static_cast<std::uint32_t>(TypeString))
+                    if (vtrformat::GetU32(value) == static_cast<std::uint32_t>(TypeString))
                         std::memset(value + 8, 0, 8);
                 }
             }
@@ -422,8 +415,8 @@ bool ReplaceGlobalObjectStore(ApplicationRecord& app, const std::vector<SavedSto
         const std::size_t header = EntryHeaderBytes + KeyBytes(e.key);
         std::uint8_t* entry = nullptr;
         if (!AllocZeroedMemory(header + e.elements.size(), &entry)) return false;
-        WriteU32(entry, e.count);
-        WriteU32(entry + 4, e.elementSize);
+        vtrformat::PutU32(entry, e.count);
+        vtrformat::PutU32(entry + 4, e.elementSize);
         std::memcpy(entry + EntryHeaderBytes, e.key.c_str(), KeyBytes(e.key));
         std::memcpy(entry + header, e.elements.data(), e.elements.size());
         if (e.elementSize == TextElementBytes)

@@ -48,7 +48,7 @@ bool WriteText(PositionWriter& w, RunObject* o) {
 }
 
 bool ReadText(ByteReader& r, SavedObject& o) {
-    return TakePart(r, o) && ReadText(r, o.kindText);
+    return TakePart(r, o) && vtrrt::ReadText(r, o.kindText);
 }
 
 bool ApplyText(RunObject* o, const SavedObject& saved) {

@@ -28,7 +28,6 @@ constexpr int AlterableStrings = 10;
 constexpr std::size_t MovementBytes = 158;
 constexpr std::uint32_t FlagMovement = 0x10, FlagAnimation = 0x20, FlagValues = 0x100, FlagSprite = 0x200;
 constexpr std::uint32_t BlockFlags = FlagMovement | FlagAnimation | FlagValues | FlagSprite;
-constexpr std::uint32_t InkEffectObject = 13;
 
 // Each step of a parse: false once a read fails; the caller gives the check that failed.
 struct Parse {
@@ -362,12 +361,10 @@ int ParseBody(ByteReader& r, const PositionExpectation& expect, PositionImage& i
 } // namespace
 
 void PositionWriter::U16(std::uint16_t v) {
-    bytes.push_back(static_cast<std::uint8_t>(v));
-    bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+    vtrformat::PutAt(bytes, bytes.size(), v);
 }
 void PositionWriter::U32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    vtrformat::PutAt(bytes, bytes.size(), v);
 }
 void PositionWriter::F32(float v) {
     U32(std::bit_cast<std::uint32_t>(v));

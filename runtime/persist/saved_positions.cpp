@@ -46,12 +46,10 @@ using namespace win32;
 
 namespace {
 
-constexpr std::uint32_t InkCodeMask = 0xFFFF;
-constexpr std::uint32_t InkEffectObject = 13;
 constexpr std::uint16_t EndOfChain = 0xFFFF;
 constexpr std::uint16_t FirstInstanceBit = 0x8000;
 constexpr std::uint16_t SpriteRunFlags = ObjectImageSprite | ObjectOwnerDrawn;
-constexpr std::uint32_t RedrawAfterPosition = RedrawNoCopy | RedrawScrollFirst;
+constexpr std::uint32_t RedrawAfterPosition = RedrawWholeFrame;
 constexpr std::uint16_t Header2KeepsSounds = 0x1;
 constexpr int MessageUnits = 256;
 // Dialog filter: "Application Position|*.vps||" with its bars as terminators, and the extension a name

@@ -44,7 +44,6 @@ constexpr std::uint8_t ShortcutShift = 0x04;
 constexpr std::uint8_t ShortcutControl = 0x08;
 constexpr std::uint8_t ShortcutAlt = 0x10;
 constexpr std::uint8_t ShortcutEvenGreyed = 0x40;
-constexpr std::uint8_t ShortcutLast = 0x80;
 
 struct ApplicationMenu {
     win32::HMENU menu = nullptr;

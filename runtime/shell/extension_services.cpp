@@ -48,10 +48,8 @@ using namespace win32;
 
 namespace {
 
-constexpr std::size_t PathUnits = 260;
 constexpr std::uint32_t CopyBlockBytes = 32768;
 constexpr std::uint32_t ApplicationBuild = 285;
-constexpr std::uint16_t InkEffectObject = 13;
 constexpr std::uint32_t ObjectsRedisplayedByChange = ObjectExtendedHeader;
 
 // The block handed to extensions, and the strings its fields point to.

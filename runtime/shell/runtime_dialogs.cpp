@@ -42,7 +42,6 @@ constexpr int GridColumns = 4, GridRows = 5;
 constexpr int CrossInset = 4;
 constexpr int CrossPen = 3;
 constexpr int AboutName = 102, AboutText = 104, AboutCopyright = 105;
-constexpr LONG BoldWeight = 700;
 constexpr int JoystickMessage = 22;
 constexpr int KeyCount = 8;
 constexpr std::size_t ControlWords = ControlBlockWords;
@@ -348,7 +347,7 @@ HFONT BoldCopy(HWND dialog) {
     LOGFONTW lf{};
     if (!GetFontObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof lf, &lf))
         return nullptr;
-    lf.lfWeight = BoldWeight;
+    lf.lfWeight = FW_BOLD;
     bold = CreateFontIndirectW(&lf);
     return bold;
 }

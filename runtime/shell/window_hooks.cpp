@@ -24,7 +24,7 @@ std::span<WindowHook> Hooks(FrameRunState& s) {
 
 // Tab moves through the controls only when the frame has objects whose controls take part.
 bool MoveFocus(FrameRunState& s, WPARAM key) {
-    if (key != VK_TAB || s.flag40Objects <= 0) return false;
+    if (key != VK_TAB || s.countedObjects <= 0) return false;
     const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     return (back ? FocusPreviousControl(&s) : FocusNextControl(&s)) != 0;
 }

@@ -34,6 +34,8 @@ namespace {
 
 constexpr DWORD CaptionAndFrame = 0xC40000;
 constexpr UINT ModalMessage = 0x807B;
+// The main window eats the modal message with this parameter; the frame window eats it whatever it holds.
+constexpr WPARAM ModalMessageMainWindowParameter = 10101;
 // Frame flag: the desktop shows behind the frame.
 constexpr std::uint32_t FrameShowsDesktop = 0x2;
 
@@ -595,7 +597,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     }
     CurrentApplicationScope scope(TopApplication());
     if (const std::optional<LRESULT> hooked = HookedMessage(window, message, wParam, lParam)) return *hooked;
-    if (message == ModalMessage && wParam == 10101) return 0;
+    if (message == ModalMessage && wParam == ModalMessageMainWindowParameter) return 0;
     return MainWindowMessage(window, message, wParam, lParam);
 }
 

@@ -8,13 +8,15 @@
 #include <algorithm>
 #include <array>
 
+#include "vtrformat/codes.h"
+
 using namespace win32;
 
 namespace vtrrt {
 
-namespace {
+using namespace vtrformat;
 
-constexpr std::size_t PathUnits = 260;
+namespace {
 
 bool IsSeparator(WCHAR c) {
     return c == u'\\' || c == u'/';

@@ -54,11 +54,11 @@ bool ReadBytes(CInputFile& s, std::vector<std::uint8_t>& out, std::uint32_t size
     return size == 0 || s.Read(out.data(), static_cast<LONG>(size)) == StreamOk;
 }
 
-bool ReadU32(CInputFile& s, std::uint32_t& v) {
-    DWORD d = 0;
-    if (s.ReadLong(&d) != StreamOk) return false;
-    v = d;
-    return true;
+// A little-endian field read whole from the stream.
+template <typename T> bool ReadField(CInputFile& s, T& v) {
+    return vtrformat::ReadFieldFrom(
+               [&s](std::uint8_t* bytes, std::size_t n) { return s.Read(bytes, static_cast<LONG>(n)); }, v) ==
+           StreamOk;
 }
 
 // The item's bytes: as stored, or inflated from {u32 size, u32 compressed size, zlib stream}.
@@ -66,11 +66,11 @@ bool ReadItem(ApplicationBanks& b, std::size_t fixedBytes, std::vector<std::uint
     CInputFile& s = *b.stream;
     if (!b.itemsCompressed) return ReadBytes(s, out, static_cast<std::uint32_t>(fixedBytes));
     std::uint32_t size = 0, packed = 0;
-    if (!ReadU32(s, size)) return false;
+    if (!ReadField(s, size)) return false;
     // The compressed size is looked at first, so that a damaged one allocates nothing; the block reader then
     // reads it again.
     const LONG block = s.GetPosition();
-    if (!ReadU32(s, packed) || !PlausibleInflatedSize(size, packed) || packed > Remaining(s)) return false;
+    if (!ReadField(s, packed) || !PlausibleInflatedSize(size, packed) || packed > Remaining(s)) return false;
     s.Seek(block, SeekFromStart);
     out.resize(size);
     return ReadCompressedBlock(out.data(), size, s) == 0;

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "vtrformat/chunks.h"
+
 class CInputFile;
 struct ContextBanks;
 
@@ -13,8 +15,8 @@ namespace vtrrt {
 
 enum AppBankKind : int { AppBankImages = 0, AppBankFonts = 1, AppBankSounds = 2, AppBankMusic = 3 };
 constexpr int AppBankCount = 4;
-constexpr std::uint16_t ChunkBankItemsFirst = 0x6666;
-constexpr std::uint16_t ChunkBankOffsetsFirst = 0x5555;
+constexpr std::uint16_t ChunkBankItemsFirst = vtrformat::ChunkImageBank;
+constexpr std::uint16_t ChunkBankOffsetsFirst = vtrformat::ChunkImageOffsets;
 constexpr std::uint16_t NoStoredIndex = 0xFFFF;
 constexpr std::size_t ReverseMapStep = 256;
 

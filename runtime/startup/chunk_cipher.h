@@ -1,12 +1,15 @@
-// Deciphering of enciphered chunks with the application key, and the key's derivation from three texts.
+// Deciphering of enciphered chunks with the application key, and the key's derivation from three texts, over
+// the loader's own key buffer.
 #pragma once
+
+#include "vtrformat/chunk_cipher.h"
 
 #include <cstdint>
 #include <span>
 
 namespace vtrrt {
 
-constexpr std::size_t ApplicationKeySize = 256;
+using vtrformat::ApplicationKeySize;
 
 // Builds the key from the stored units of the project path, application name and copyright line (each may
 // be empty); `unitBytes` is 1 for 8-bit data and 2 for UTF-16 data.

@@ -20,11 +20,13 @@ namespace {
 // Deflate's best case packs 1032 bytes into one.
 constexpr std::uint64_t DeflateMaxRatio = 1032;
 
-int ReadU32(CInputFile& stream, std::uint32_t& value) {
-    std::array<std::uint8_t, 4> bytes;
-    if (int code = stream.Read(bytes.data(), 4)) return code;
-    ByteReader(bytes).U32(value);
-    return LoadOk;
+// A little-endian field read whole from the stream.
+template <typename T> int ReadField(CInputFile& stream, T& value) {
+    return vtrformat::ReadFieldFrom(
+        [&stream](std::uint8_t* bytes, std::size_t n) {
+            return stream.Read(bytes, static_cast<win32::LONG>(n));
+        },
+        value);
 }
 
 // Zeroes a temporary block before it goes back, so that deciphered bytes do not linger.
@@ -41,7 +43,7 @@ struct ScratchBlock {
 int ReadInflatedSize(CInputFile& stream, const ChunkHeader& header, std::uint32_t& size) {
     // The uncompressed size and (plain or enciphered) the compressed size.
     if (header.size < 8) return StreamDataError;
-    if (int code = ReadU32(stream, size)) return code;
+    if (int code = ReadField(stream, size)) return code;
     if (size > MaxInflatedSize(header.size - 8)) return StreamDataError;
     return LoadOk;
 }
@@ -117,7 +119,7 @@ int InflateBlock(void* destination, std::uint32_t capacity, const void* source, 
 
 int ReadCompressedBlock(void* destination, std::uint32_t capacity, CInputFile& stream) {
     std::uint32_t storedSize = 0;
-    if (int code = ReadU32(stream, storedSize)) return code;
+    if (int code = ReadField(stream, storedSize)) return code;
     const std::int64_t left = static_cast<std::int64_t>(stream.GetSize()) - stream.GetPosition();
     if (static_cast<std::int64_t>(storedSize) > left) return StreamEndOfData;
     return InflateFromStream(destination, capacity, stream, storedSize);
@@ -147,7 +149,7 @@ int ReadChunkInto(CInputFile& stream, const ChunkHeader& header, void* destinati
     }
     if (compressed) {
         std::uint32_t storedSize = 0;
-        if (int code = ReadU32(stream, storedSize)) return code;
+        if (int code = ReadField(stream, storedSize)) return code;
         if (storedSize > header.size - 8) return StreamDataError;
         return InflateFromStream(destination, size, stream, storedSize);
     }

@@ -45,7 +45,7 @@ public:
             Pad(start + 8);
             Text(src, size, 8, 64);
             return End(start, 136);
-        case ParamShort10:
+        case ParamShortAndString:
             Copy(p.offset, std::min<std::size_t>(size, 6));
             Pad(start + 6);
             return End(start, 6 + VariableText(src, size, 6));
@@ -68,7 +68,7 @@ public:
             Copy(p.offset, 4);
             Text(src, size, 4, 260);
             return End(start, 524);
-        case ParamNamed57:
+        case ParamShortAndName:
             Copy(p.offset, std::min<std::size_t>(size, 6));
             Pad(start + 6);
             Text(src, size, 6, 32);
@@ -79,7 +79,8 @@ public:
         case ParamGroupPointer:
             Copy(p.offset, size);
             if (size >= 8)
-                references_.push_back({start, p.offset + static_cast<std::size_t>(GetI32(src + 4))});
+                references_.push_back(
+                    {start, p.offset + static_cast<std::size_t>(GetI32(src + GroupPointerParamOffsetAt))});
             return End(start, size);
         default:
             break;

@@ -8,86 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "vtrformat/event_records.h"
+
 namespace vtrrt {
 
-// Item tags of the events chunk.
-constexpr std::uint32_t EventTagHeader = 0x3E3E5245; // "ER>>"
-constexpr std::uint32_t EventTagSize = 0x73655245;   // "ERes"
-constexpr std::uint32_t EventTagGroups = 0x76655245; // "ERev"
-constexpr std::uint32_t EventTagEnd = 0x52453C3C;    // "<<ER"
-
-constexpr int EventObjectTypeCount = 17; // -7 to 9
-constexpr std::uint16_t MinFrameObjects = 300;
-constexpr std::size_t EventHeaderBytes = 42;
-
-constexpr std::size_t GroupHeaderBytes = 16;
-constexpr std::size_t ConditionHeaderBytes = 16;
-constexpr std::size_t ActionHeaderBytes = 14;
-constexpr std::size_t ParameterHeaderBytes = 4;
-constexpr std::size_t TokenHeaderBytes = 6;
-constexpr std::size_t TerminatorBytes = 4;
-
-// Offsets inside a group.
-constexpr std::size_t GroupConditionCount = 2;
-constexpr std::size_t GroupActionCount = 3;
-constexpr std::size_t GroupFlags = 4;
-constexpr std::size_t GroupCounterA = 8;
-constexpr std::size_t GroupCounterB = 12;
-
-// Offsets inside a record.
-constexpr std::size_t RecordType = 2;
-constexpr std::size_t RecordNumber = 4;
-constexpr std::size_t RecordObjectInfo = 6;
-constexpr std::size_t RecordResolved = 8;
-constexpr std::size_t RecordRunFlags = 10;
-constexpr std::size_t RecordNegation = 11;
-constexpr std::size_t RecordParameterCount = 12;
-
-// Group flags.
-constexpr std::uint16_t GroupKeepFlag1 = 0x0001;
-constexpr std::uint16_t GroupOnlyOnce = 0x0002;
-constexpr std::uint16_t GroupCounted = 0x0004;
-constexpr std::uint16_t GroupTimed = 0x0008;
-constexpr std::uint16_t GroupHasAction25 = 0x0010;
-constexpr std::uint16_t GroupHasOr = 0x0400;
-constexpr std::uint16_t GroupHasCreateOrDestroy = 0x0800;
-constexpr std::uint16_t GroupLogicalOr = 0x1000;
-constexpr std::uint16_t GroupInactive = 0x4000;
-constexpr std::uint16_t GroupPreparedClear = 0x081F;
-
-// Record run flags.
-constexpr std::uint8_t RecordRepeat = 0x01;
-constexpr std::uint8_t RecordSkipInRestart = 0x08;
-constexpr std::uint8_t RecordNoObjectFound = 0x10;
-constexpr std::uint8_t RecordEveryLoop = 0x20;
-constexpr std::uint8_t RecordDisabled = 0x80;
-
-// System object types.
-constexpr std::int16_t TypePlayer = -7;
-constexpr std::int16_t TypeKeyboardMouse = -6;
-constexpr std::int16_t TypeCreate = -5;
-constexpr std::int16_t TypeTimer = -4;
-constexpr std::int16_t TypeStoryboard = -3;
-constexpr std::int16_t TypeSpeaker = -2;
-constexpr std::int16_t TypeSpecial = -1;
-constexpr std::int16_t FirstExtensionType = 32;
-
-// Conditions and actions the preparation looks at.
-constexpr std::int16_t ConditionKeepGroupFlag = -6; // of the special object
-constexpr std::int16_t ConditionNamedLoop = -16;    // of the special object
-constexpr std::int16_t ConditionFilteredOr = -24;   // of the special object
-constexpr std::int16_t ConditionLogicalOr = -25;    // of the special object
-constexpr std::int16_t ConditionOverlap = -4;       // of an object; of the keyboard and mouse: pointer over
-constexpr std::int16_t ConditionClickOnObject = -7; // of the keyboard and mouse
-constexpr std::int16_t ConditionCollision = -14;    // two objects collide
-constexpr std::int16_t ConditionLeavesArea = -11;
-constexpr std::int16_t ConditionBorder = -12;
-constexpr std::int16_t ConditionBackdrop = -13;
-constexpr std::int16_t ActionCreate4 = 4;
-constexpr std::int16_t ActionCreate9 = 9;
-constexpr std::int16_t ActionStartLoop = 14; // of the special object
-constexpr std::int16_t Action25 = 25;
-constexpr int CommonConditionSlots = 81;
+using namespace vtrformat;
 
 // Collision flags of an object-info run entry.
 constexpr std::uint16_t CollisionWithObjects = 0x0080;
@@ -97,37 +22,8 @@ constexpr std::uint16_t CollisionBorder = 0x0400;
 constexpr std::uint16_t CollisionNoSprite = 0x1000;
 constexpr std::uint16_t CauseBackdrop = 0x8010;
 
-// Parameter codes.
-enum EventParameterCode : std::int16_t {
-    ParamObject = 1,
-    ParamTime = 2,
-    ParamPosition = 9,
-    ParamShort10 = 10,
-    ParamCreate = 16,
-    ParamShoot = 18,
-    ParamCreateInstance = 21,
-    ParamExpression = 22,
-    ParamSample = 6,
-    ParamMusic = 7,
-    ParamZeroed = 25,
-    ParamProgram = 33,
-    ParamSample2 = 35,
-    ParamMusic2 = 36,
-    ParamGroup = 38,
-    ParamGroupPointer = 39,
-    ParamFile = 40,
-    ParamObstacle = 43,
-    ParamNamed57 = 57,
-    ParamFile2 = 63,
-    ParamString = 64,
-};
-
 bool IsExpressionCode(std::int16_t code);
 bool IsPositionCode(std::int16_t code);
-
-// Token codes: object type in the low half, number in the high half.
-constexpr std::int32_t TokenEnd = 0;
-constexpr std::int32_t TokenString = 0x0003FFFF;
 
 // Reading and walking results.
 constexpr int EventsOk = 0;
@@ -201,28 +97,6 @@ int ReadFrameEvents(FrameEvents& events, std::span<const std::uint8_t> payload, 
                     std::uint32_t codePage);
 // Rebuilds `events.stored` with UTF-16 strings; EventsDamaged leaves no program.
 int ConvertEventsToUnicode(FrameEvents& events, std::uint32_t codePage);
-
-// Little-endian access to program bytes whose bounds the walk has checked.
-inline std::int16_t GetI16(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint16_t GetU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::int32_t GetI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
-}
-inline void PutU16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void PutI32(std::uint8_t* p, std::int32_t v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
 
 // What the walk hands to its visitors; offsets are from the program's start.
 struct EventGroupView {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "vtrformat/bytes.h"
+
 using namespace win32;
 
 namespace vtrrt {
@@ -19,10 +21,6 @@ namespace {
 
 constexpr DWORD CopyBlockSize = 32768;
 constexpr DWORD ChecksumBlockSize = 32768;
-
-DWORD GetLE32(const BYTE* bytes) {
-    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<DWORD>(bytes[3]) << 24);
-}
 
 bool IsObjectExtension(std::u16string_view name) {
     constexpr std::u16string_view extension = u".vxe";
@@ -38,18 +36,11 @@ DWORD Tell(HANDLE file) {
     return SetFilePointer(file, 0, nullptr, FILE_CURRENT);
 }
 
-int ReadU16(HANDLE file, WORD& value) {
-    std::array<BYTE, 2> bytes;
-    if (int code = ReadFileExact(file, bytes.data(), 2)) return code;
-    value = static_cast<WORD>(bytes[0] | (bytes[1] << 8));
-    return 0;
-}
-
-int ReadU32(HANDLE file, DWORD& value) {
-    std::array<BYTE, 4> bytes;
-    if (int code = ReadFileExact(file, bytes.data(), 4)) return code;
-    value = GetLE32(bytes.data());
-    return 0;
+// A little-endian field read whole from the file.
+template <typename T> int ReadField(HANDLE file, T& value) {
+    return vtrformat::ReadFieldFrom(
+        [file](BYTE* bytes, std::size_t n) { return ReadFileExact(file, bytes, static_cast<DWORD>(n)); },
+        value);
 }
 
 int ReadPackHeader(HANDLE file, FilePackHeader& header) {
@@ -58,13 +49,13 @@ int ReadPackHeader(HANDLE file, FilePackHeader& header) {
     DWORD* fields[] = {&header.magic1,     &header.magic2,  &header.headerSize, &header.dataOffset,
                        &header.reserved16, &header.options, &header.reserved24, &header.entryCount};
     for (std::size_t i = 0; i < std::size(fields); ++i)
-        *fields[i] = GetLE32(bytes.data() + i * 4);
+        *fields[i] = vtrformat::GetU32(bytes.data() + i * 4);
     return 0;
 }
 
 int ReadName(HANDLE file, std::u16string& name) {
     WORD length = 0;
-    if (int code = ReadU16(file, length)) return code;
+    if (int code = ReadField(file, length)) return code;
     if (length == 0 || length > MaxPackNameLength) return ErrorBadFilePack;
     std::vector<BYTE> bytes(length * 2u);
     if (int code = ReadFileExact(file, bytes.data(), length * 2u)) return code;
@@ -126,7 +117,7 @@ int UnpackEntry(HANDLE file, bool first, RuntimeFiles& files) {
     std::u16string target = files.tempFolder + name;
     files.unpackedFiles.push_back(target);
     DWORD checksum = 0;
-    if (int code = ReadU32(file, checksum)) return code;
+    if (int code = ReadField(file, checksum)) return code;
     if (CreateFolderPath(target) != 0) return ErrorCannotCreateFolder;
     HANDLE out = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -134,7 +125,7 @@ int UnpackEntry(HANDLE file, bool first, RuntimeFiles& files) {
     FileCloser closer{out};
 
     DWORD size = 0;
-    if (int code = ReadU32(file, size)) return code;
+    if (int code = ReadField(file, size)) return code;
     if (!FitsInFile(file, size)) return StreamEndOfData;
     if (library) {
         if (int code = CopyRaw(file, out, size)) return code;
@@ -146,16 +137,6 @@ int UnpackEntry(HANDLE file, bool first, RuntimeFiles& files) {
 }
 
 } // namespace
-
-DWORD RollingChecksum(std::span<const BYTE> data, DWORD start) {
-    DWORD sum = start;
-    std::size_t i = 0;
-    for (; i + 4 <= data.size(); i += 4)
-        sum = std::rotl(sum, 1) + GetLE32(data.data() + i);
-    for (; i < data.size(); ++i)
-        sum = std::rotl(sum, 1) + data[i];
-    return sum;
-}
 
 DWORD ChecksumFile(HANDLE file, DWORD count) {
     std::vector<BYTE> block(std::min(count, ChecksumBlockSize));
@@ -217,7 +198,8 @@ int FindFilePack(HANDLE file, DWORD start, DWORD length) {
     DWORD read = 0;
     if (!ReadFile(file, window.data(), wanted, &read, nullptr)) return 0;
     for (DWORD i = 0; i < read; ++i) {
-        if (GetLE32(&window[i]) == FilePackMagic1 && GetLE32(&window[i + 4]) == FilePackMagic2) {
+        if (vtrformat::GetU32(&window[i]) == FilePackMagic1 &&
+            vtrformat::GetU32(&window[i + 4]) == FilePackMagic2) {
             files.packFound = true;
             files.packPosition = start + i;
             return 1;

@@ -8,11 +8,13 @@
 #include <span>
 #include <string_view>
 
+#include "vtrformat/file_pack.h"
+
 namespace vtrrt {
 
-constexpr win32::DWORD FilePackMagic1 = 0x77777777;
-constexpr win32::DWORD FilePackMagic2 = 0x12478749;
-constexpr win32::DWORD FilePackHeaderSize = 32;
+using vtrformat::FilePackHeaderSize;
+using vtrformat::FilePackMagic1;
+using vtrformat::FilePackMagic2;
 // How far behind the program's image the pack is looked for.
 constexpr win32::DWORD FilePackSearchLength = 1'400'000;
 // Pack entry names are 1..259 UTF-16 units.
@@ -31,8 +33,7 @@ int UnpackFilePack(win32::HANDLE file, win32::DWORD searchStart, win32::DWORD se
 // section-header table and of the last section). Nothing when the file is not a readable ELF64 image.
 std::optional<win32::DWORD> FindProgramImageEnd(win32::HANDLE file);
 
-// Rotate-and-add over little-endian 32-bit words, then over the remaining bytes one by one.
-win32::DWORD RollingChecksum(std::span<const win32::BYTE> data, win32::DWORD start = 0);
+using vtrformat::RollingChecksum;
 // The same over `count` bytes of a file from its current position, in blocks; a read failure ends it early.
 win32::DWORD ChecksumFile(win32::HANDLE file, win32::DWORD count);
 

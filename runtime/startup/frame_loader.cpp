@@ -50,7 +50,6 @@ constexpr std::size_t VirtualRectBytes = 16;
 constexpr std::uint32_t LayerFlagDrawnDirectly = 0x80;
 constexpr std::size_t FadeFlagsOffset = 12;
 constexpr std::uint32_t FadeWideData = 0x2;
-constexpr std::uint32_t SubAppKeepsSharing = 0x4000;
 
 struct FrameLoad {
     ApplicationRecord& app;

@@ -6,11 +6,14 @@
 
 #include <span>
 
+#include "vtrformat/codes.h"
+
 namespace vtrrt {
+
+using namespace vtrformat;
 
 namespace {
 
-constexpr std::uint32_t DefinitionNotCreatedAtStart = 0x20000;
 constexpr std::uint32_t DefinitionObstacleValid = 0x2;
 constexpr std::uint32_t FrameMarksBackdrops = 0x10000;
 

@@ -79,12 +79,15 @@ int ReadInfoChunkList(ApplicationRecord* app, CInputFile& stream, ObjectInfoTabl
 } // namespace
 
 std::uint16_t DefU16(std::span<const std::uint8_t> def, std::size_t at) {
-    if (at > def.size() || def.size() - at < 2) return 0;
-    return static_cast<std::uint16_t>(def[at] | (def[at + 1] << 8));
+    return vtrformat::FieldAt<std::uint16_t>(def, at);
 }
 
 std::uint32_t DefU32(std::span<const std::uint8_t> def, std::size_t at) {
     return DefU16(def, at) | (static_cast<std::uint32_t>(DefU16(def, at + 2)) << 16);
+}
+
+std::int32_t DefI32(std::span<const std::uint8_t> def, std::size_t at) {
+    return static_cast<std::int32_t>(DefU32(def, at));
 }
 
 ObjectInfoTable* ObjectInfosOf(ApplicationRecord* app) {

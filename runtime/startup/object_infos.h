@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "vtrformat/chunks.h"
+
 class CEffectEx;
 class CInputFile;
 
@@ -14,11 +16,7 @@ namespace vtrrt {
 
 struct ApplicationRecord;
 
-// Chunks of an object's chunk list.
-constexpr std::uint16_t ChunkObjectHeader = 0x4444;
-constexpr std::uint16_t ChunkObjectName = 0x4445;
-constexpr std::uint16_t ChunkObjectDefinition = 0x4446;
-constexpr std::uint16_t ChunkObjectEffect = 0x4448;
+using namespace vtrformat;
 
 // Run flags of an ObjectInfo.
 constexpr std::uint32_t InfoDefinitionLoaded = 0x1;
@@ -86,6 +84,7 @@ struct ObjectInfoTable {
 // Reads a definition's u16, u32 and i32 at an offset; 0 past its end.
 std::uint16_t DefU16(std::span<const std::uint8_t> def, std::size_t at);
 std::uint32_t DefU32(std::span<const std::uint8_t> def, std::size_t at);
+std::int32_t DefI32(std::span<const std::uint8_t> def, std::size_t at);
 
 // The application's table, made on first use; null without memory.
 ObjectInfoTable* ObjectInfosOf(ApplicationRecord* app);

@@ -13,10 +13,7 @@ namespace vtrrt {
 
 namespace {
 
-constexpr std::size_t DirectionCount = 32;
 constexpr std::uint16_t SubstituteDirection = 0x8000;
-constexpr std::size_t DirectionFrameCount = 6;
-constexpr std::size_t DirectionImages = 8;
 constexpr std::size_t TextParagraphCount = 12;
 constexpr std::size_t TextParagraphOffsets = 16;
 constexpr std::size_t EffectParameterValues = 8;

@@ -18,8 +18,6 @@ namespace vtrrt {
 
 namespace {
 
-constexpr LONG NormalWeight = 400;
-
 struct ShellState {
     HFONT dialogFont = nullptr;
     HANDLE launchedProcess = nullptr;
@@ -60,7 +58,7 @@ void SetChildWindowsFont(HWND dialog) {
         if (!IsFont(font)) font = GetStockFont(DEFAULT_GUI_FONT);
         LOGFONTW logFont{};
         if (!GetFontObjectW(font, sizeof logFont, &logFont)) return;
-        logFont.lfWeight = NormalWeight;
+        logFont.lfWeight = FW_NORMAL;
         state.dialogFont = CreateFontIndirectW(&logFont);
         if (!state.dialogFont) return;
     }

@@ -205,18 +205,19 @@ bool CodePageSeeds(const fs::path& folder) {
 bool ExpressionSeeds(const fs::path& folder) {
     using appwriter::ExpressionBuilder;
     const std::vector<std::pair<const char*, ExpressionBuilder>> expressions = {
-        {"sum", ExpressionBuilder().Integer(3).Operator(appwriter::OperatorAdd).Integer(4)},
+        {"sum", ExpressionBuilder().Integer(3).Operator(appwriter::OperatorAddCode).Integer(4)},
         {"nested", ExpressionBuilder()
                        .Open()
                        .Integer(7)
-                       .Operator(appwriter::OperatorSubtract)
+                       .Operator(appwriter::OperatorSubtractCode)
                        .Integer(2)
                        .Close()
-                       .Operator(appwriter::OperatorMultiply)
+                       .Operator(appwriter::OperatorMultiplyCode)
                        .Integer(5)},
-        {"strings", ExpressionBuilder().String(u"left").Operator(appwriter::OperatorAdd).String(u"right")},
+        {"strings",
+         ExpressionBuilder().String(u"left").Operator(appwriter::OperatorAddCode).String(u"right")},
         {"function", ExpressionBuilder().Object(-1, 40, 0).Integer(1).Comma().Integer(2).Close()},
-        {"object-x", ExpressionBuilder().Object(2, 11, 0).Operator(appwriter::OperatorAdd).Integer(1)},
+        {"object-x", ExpressionBuilder().Object(2, 11, 0).Operator(appwriter::OperatorAddCode).Integer(1)},
     };
     bool ok = true;
     for (const auto& [name, e] : expressions)

@@ -31,7 +31,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "vtrformat/event_records.h"
+
 namespace {
+
+using namespace vtrformat;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -64,7 +68,6 @@ constexpr std::int16_t ToneAmplitude = 12000;
 constexpr std::uint16_t WalkerHandle = 1, GaugeHandle = 2;
 constexpr std::int16_t Special = -1, Speaker = -2, Storyboard = -3, GaugeType = 32;
 constexpr std::int16_t Always = -1, StartOfFrame = -1, PlaySample = 0, GaugeAddToValue = 81;
-constexpr std::int16_t ParamSample = 6, ParamExpression = 22;
 constexpr std::uint8_t EveryLoop = 0x20;
 constexpr std::uint32_t KeyedInk = 0x10000000;
 // Keeps what lies under it, has animations, a movement and a sprite.

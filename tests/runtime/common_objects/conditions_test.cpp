@@ -13,7 +13,6 @@ using namespace commontest;
 namespace {
 
 constexpr int Lower = 3, Greater = 5, Equal = 0, Different = 1;
-constexpr std::int16_t ParamDirections = 29;
 
 ExpressionBuilder Int(std::int32_t n) {
     return ExpressionBuilder().Integer(n);

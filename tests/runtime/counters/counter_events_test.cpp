@@ -135,7 +135,7 @@ appwriter::Bytes CounterProgram() {
     appwriter::EventGroupDesc copying;
     copying.conditions = {reached};
     ExpressionBuilder sum;
-    sum.Object(TypeCounter, 80, 1).Operator(appwriter::OperatorAdd).Object(TypeCounter, 82, 1);
+    sum.Object(TypeCounter, 80, 1).Operator(appwriter::OperatorAddCode).Object(TypeCounter, 82, 1);
     ExpressionBuilder colour;
     colour.Object(TypeCounter, 83, 1);
     copying.actions = {action(2, 80, sum), action(1, 85, ExpressionBuilder().Integer(0x123456)),

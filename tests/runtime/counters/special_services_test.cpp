@@ -100,7 +100,7 @@ TEST_F(Globals, AStringResultLeavesAValueAsItWas) {
 
 TEST_F(Globals, AGlobalStringSetFromAnExpressionIsACopy) {
     ExpressionBuilder joined;
-    joined.String(u"Hello").Operator(appwriter::OperatorAdd).String(u" world");
+    joined.String(u"Hello").Operator(appwriter::OperatorAddCode).String(u" world");
     Act(TypeSpecial, 19, 0,
         {Expression(ExpressionBuilder().Integer(3), ParamStringNumber), Expression(joined)});
     FreeTemporaryStrings(); // the joined string was a temporary one

@@ -163,13 +163,13 @@ TEST_F(TextObjects, TheStringsValueAndTheParagraphsAreReadByExpressions) {
     ExpressionBuilder sum;
     // The string's number (42), plus 100 times the paragraph number (2), plus 1000 times the count (3).
     sum.Object(TypeText, 83, 1)
-        .Operator(appwriter::OperatorAdd)
+        .Operator(appwriter::OperatorAddCode)
         .Object(TypeText, 80, 1)
-        .Operator(appwriter::OperatorMultiply)
+        .Operator(appwriter::OperatorMultiplyCode)
         .Integer(100)
-        .Operator(appwriter::OperatorAdd)
+        .Operator(appwriter::OperatorAddCode)
         .Object(TypeText, 84, 1)
-        .Operator(appwriter::OperatorMultiply)
+        .Operator(appwriter::OperatorMultiplyCode)
         .Integer(100);
     Start({{TextAction(84, {appwriter::ShortParameter(31, 1)})}}, {CounterTakes(sum)});
     Tick();
@@ -184,9 +184,9 @@ TEST_F(TextObjects, AParagraphsTextIsReadByItsNumberFromZero) {
         .Integer(2)
         .Close()
         .Close()
-        .Operator(appwriter::OperatorMultiply)
+        .Operator(appwriter::OperatorMultiplyCode)
         .Integer(10)
-        .Operator(appwriter::OperatorAdd)
+        .Operator(appwriter::OperatorAddCode)
         .Raw(EventCodeOf(TypeSpecial, 22), {})
         .Object(TypeText, 82, 1)
         .Integer(9)
@@ -313,9 +313,9 @@ TEST_P(FontsAndColours, ReachTheObjectsOwnFontAndColour) {
     both.Raw(EventCodeOf(TypeSpecial, 22), {})
         .Object(c.type, 20, c.objectInfo)
         .Close()
-        .Operator(appwriter::OperatorMultiply)
+        .Operator(appwriter::OperatorMultiplyCode)
         .Integer(1 << 24)
-        .Operator(appwriter::OperatorAdd)
+        .Operator(appwriter::OperatorAddCode)
         .Object(c.type, 22, c.objectInfo);
     std::vector<std::vector<appwriter::EventRecordDesc>> once;
     if (c.change)

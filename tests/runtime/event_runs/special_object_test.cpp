@@ -24,7 +24,7 @@ EventRecordDesc SetIndex(std::u16string name, std::int32_t index) {
 ExpressionBuilder LoopIndex(std::u16string name, std::int32_t plus = 0) {
     ExpressionBuilder e;
     SystemExpression(e, TypeSpecial, 46).String(std::move(name)).Close();
-    if (plus) e.Operator(appwriter::OperatorAdd).Integer(plus);
+    if (plus) e.Operator(appwriter::OperatorAddCode).Integer(plus);
     return e;
 }
 // A condition that holds when the loop's index is at least n.
@@ -115,7 +115,7 @@ TEST(FastLoops, ComputedNamesAndAlternativesRunThroughTheOnLoopList) {
         b.AddGroup(Group({Always()}, {StartLoop(u"Main", 3)}));
         if (variant == 0) {
             ExpressionBuilder name;
-            name.String(u"Ma").Operator(appwriter::OperatorAdd).String(u"in");
+            name.String(u"Ma").Operator(appwriter::OperatorAddCode).String(u"in");
             b.AddGroup(
                 Group({Record(TypeSpecial, -16, {Expression(name, 45)})}, {RecorderOf(LoopIndex(u"Main"))}));
         } else {

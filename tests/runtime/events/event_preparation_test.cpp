@@ -137,7 +137,7 @@ TEST_F(Prepared, CollisionConditionsPairObjectsAndSetTheirFlags) {
     // Resolved index of the parameter, the group flags, and the create action's partner.
     EXPECT_EQ(GetU16(events.program.data() + offsets.records[0][0] + ConditionHeaderBytes + 4), 2);
     EXPECT_EQ(GroupFlagsOf(0) & GroupHasCreateOrDestroy, GroupHasCreateOrDestroy);
-    EXPECT_EQ(GroupFlagsOf(1) & GroupHasAction25, GroupHasAction25);
+    EXPECT_EQ(GroupFlagsOf(1) & GroupHasSwap, GroupHasSwap);
     EXPECT_EQ(events.collisionPartners[0], (std::vector<std::int16_t>{2, -1}));
 }
 
@@ -166,7 +166,7 @@ TEST_F(Prepared, ConstantLoopNamesAreRegisteredOnce) {
     EventGroupDesc computed;
     EventRecordDesc c = Condition(TypeSpecial, ConditionNamedLoop);
     c.parameters.push_back(appwriter::ExpressionParameter(
-        45, ExpressionBuilder().String(u"A").Operator(appwriter::OperatorAdd).String(u"B")));
+        45, ExpressionBuilder().String(u"A").Operator(appwriter::OperatorAddCode).String(u"B")));
     computed.conditions.push_back(c);
     builder.AddGroup(computed);
     Build();
@@ -177,7 +177,7 @@ TEST_F(Prepared, ExpressionTokensOfObjectsAreResolved) {
     EventGroupDesc g;
     EventRecordDesc a = Action(TypeSpecial, 3);
     a.parameters.push_back(appwriter::ExpressionParameter(
-        22, ExpressionBuilder().Object(2, 11, Bullet).Operator(appwriter::OperatorAdd).Integer(1)));
+        22, ExpressionBuilder().Object(2, 11, Bullet).Operator(appwriter::OperatorAddCode).Integer(1)));
     a.parameters.push_back(appwriter::IntParameter(ParamZeroed, 77));
     g.actions.push_back(a);
     builder.AddGroup(g);

@@ -172,7 +172,7 @@ EventProgramBuilder StringProgram(StringForm form) {
     a.parameters.push_back(appwriter::ShortStringParameter(5, u"short"));
     a.parameters.push_back(appwriter::ExpressionParameter(22, ExpressionBuilder()
                                                                   .String(u"Hello")
-                                                                  .Operator(appwriter::OperatorAdd)
+                                                                  .Operator(appwriter::OperatorAddCode)
                                                                   .Integer(5)
                                                                   .Comma()
                                                                   .String(u"x")));

@@ -195,11 +195,11 @@ TEST_F(ExtensionEvents, TheFrameCreatesTheObjectsAndTheProbeHearsItsLife) {
 
 TEST_F(ExtensionEvents, ActionsGetTheirParametersAndExpressionsGiveTheirValues) {
     ExpressionBuilder bPlusOne;
-    bPlusOne.Object(GaugeType, Action(0), GaugeB).Operator(appwriter::OperatorAdd).Integer(1);
+    bPlusOne.Object(GaugeType, Action(0), GaugeB).Operator(appwriter::OperatorAddCode).Integer(1);
     ExpressionBuilder clamped;
     clamped.Object(GaugeType, Action(3), GaugeA).Integer(0).Comma().Integer(5).Close();
     ExpressionBuilder percent;
-    percent.Object(GaugeType, Action(1), GaugeB).Operator(appwriter::OperatorMultiply).Integer(100);
+    percent.Object(GaugeType, Action(1), GaugeB).Operator(appwriter::OperatorMultiplyCode).Integer(100);
     ASSERT_NO_FATAL_FAILURE(
         Start({Group({Always()}, {Record(GaugeType, Action(0), GaugeA, {Number(bPlusOne)}),
                                   Record(GaugeType, Action(2), GaugeA, {Number(percent)}),
@@ -211,7 +211,7 @@ TEST_F(ExtensionEvents, ActionsGetTheirParametersAndExpressionsGiveTheirValues) 
 
 TEST_F(ExtensionEvents, ConditionsCompareAndNegateAndNumbersPastTheTablesDoNothing) {
     ExpressionBuilder pastTable;
-    pastTable.Object(GaugeType, Action(9), GaugeA).Operator(appwriter::OperatorAdd).Integer(7);
+    pastTable.Object(GaugeType, Action(9), GaugeA).Operator(appwriter::OperatorAddCode).Integer(7);
     ASSERT_NO_FATAL_FAILURE(Start({
         Group({ValueIs(GaugeA, CompareGreater, 5)}, {Record(GaugeType, Action(2), GaugeA, {Number(1)})}),
         Group({ValueIs(GaugeA, CompareGreater, 5, true)},
@@ -248,7 +248,7 @@ TEST_F(ExtensionEvents, AConditionPushedByTheGaugeRunsItsGroupLaterInTheLoop) {
 
 TEST_F(ExtensionEvents, AnEightBitExtensionGetsAndGivesTextInTheApplicationsCodePage) {
     ExpressionBuilder plusOne;
-    plusOne.Object(ProbeType, Action(1), ProbeP).Operator(appwriter::OperatorAdd).Integer(1);
+    plusOne.Object(ProbeType, Action(1), ProbeP).Operator(appwriter::OperatorAddCode).Integer(1);
     ASSERT_NO_FATAL_FAILURE(Start({
         Group({Always()},
               {Record(ProbeType, Action(1), ProbeP, {Number(ExpressionBuilder().String(u"café"), 45)}),

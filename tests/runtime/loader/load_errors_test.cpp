@@ -57,7 +57,7 @@ Bytes Written(const std::function<void(ApplicationDescription&)>& change) {
 Bytes CompressedName(const std::function<void(Bytes&, std::size_t payload)>& damage) {
     Bytes bytes = Written([](ApplicationDescription& app) {
         app.name = u"A name long enough to be worth compressing, compressing, compressing";
-        app.chunkFlags[appwriter::ChunkAppName] = appwriter::ChunkFlagCompressed;
+        app.chunkFlags[appwriter::ChunkAppName] = appwriter::ChunkCompressed;
     });
     damage(bytes, ChunkAt(bytes, appwriter::ChunkAppName) + 8);
     return bytes;
@@ -188,7 +188,7 @@ const DamageCase Cases[] = {
     {"EncipheredChunkReadWithoutKey",
      [] {
          return Written(
-             [](auto& app) { app.chunkFlags[appwriter::ChunkAppName] = appwriter::ChunkFlagEnciphered; });
+             [](auto& app) { app.chunkFlags[appwriter::ChunkAppName] = appwriter::ChunkEnciphered; });
      },
      -1, ""},
     {"MoreFramesThanTheHeaderSays",

@@ -77,7 +77,7 @@ protected:
         state.objects = list.data();
         state.maxObjects = static_cast<std::int32_t>(list.size());
         state.frameWindow = frameWindow;
-        state.flag40Objects = 2;
+        state.countedObjects = 2;
         Services().runState = &state;
     }
     void TearDown() override {
@@ -183,7 +183,7 @@ TEST_F(ControlWindows, TabThroughTheHooksMovesTheFocusAndEndsTheMessage) {
     SetFocus(a2);
     EXPECT_EQ(CallWindowHooks(frameWindow, WM_KEYDOWN, VK_TAB, 0), HookHandled);
     EXPECT_EQ(GetFocus(), c1);
-    state.flag40Objects = 0; // no focusable objects: Tab is the frame's
+    state.countedObjects = 0; // no focusable objects: Tab is the frame's
     EXPECT_EQ(CallWindowHooks(frameWindow, WM_KEYDOWN, VK_TAB, 0), 0);
     EXPECT_EQ(GetFocus(), c1);
 }

@@ -45,7 +45,6 @@ constexpr std::uint16_t Rock = 5;
 constexpr std::uint16_t Ghost = 6; // placed in no frame
 constexpr std::uint16_t Later = 7; // placed with a parent: created by events, not at start
 constexpr std::uint32_t ValuesAndAnimation = ObjectHasValues | ObjectHasAnimation;
-constexpr std::int16_t ParamObstacle = 43;
 
 appwriter::ObjectInfoDesc Active(std::uint16_t handle, std::u16string name, std::vector<std::uint16_t> images,
                                  std::uint16_t headerFlags = 0) {

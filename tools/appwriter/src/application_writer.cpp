@@ -95,8 +95,6 @@ Bytes EmbeddedFiles(const std::vector<EmbeddedFileDesc>& files, StringForm form)
     return w.Take();
 }
 
-constexpr std::uint32_t FrameFlagHasPassword = 0x40;
-
 Bytes FramePayload(const FrameDesc& frame, StringForm form, const ApplicationKey& key) {
     Bytes out;
     ByteWriter header;
@@ -149,8 +147,8 @@ ApplicationKey KeyOf(const ApplicationDescription& app) {
 void WriteChunk(Bytes& out, std::uint16_t id, std::uint16_t flags, const Bytes& payload,
                 const ApplicationKey& key) {
     Bytes stored = payload;
-    const bool compressed = flags & ChunkFlagCompressed;
-    const bool enciphered = flags & ChunkFlagEnciphered;
+    const bool compressed = flags & ChunkCompressed;
+    const bool enciphered = flags & ChunkEnciphered;
     if (compressed) {
         Bytes packed = Deflate(payload);
         ByteWriter w;
@@ -225,7 +223,7 @@ Bytes ExtensionData(std::uint32_t version, const Bytes& own) {
 Bytes WriteApplication(const ApplicationDescription& app) {
     const ApplicationKey key = KeyOf(app);
     ByteWriter head;
-    head.U32(app.magic.value_or(app.form == StringForm::Wide ? MagicWide : MagicAnsi));
+    head.U32(app.magic.value_or(app.form == StringForm::Wide ? DataMagicWide : DataMagicAnsi));
     head.U16(app.version);
     head.U16(app.reserved6);
     head.U32(app.typeWord);

@@ -8,19 +8,12 @@ namespace appwriter {
 
 namespace {
 
-constexpr std::uint32_t TagHeader = 0x3E3E5245;
-constexpr std::uint32_t TagSize = 0x73655245;
-constexpr std::uint32_t TagGroups = 0x76655245;
-constexpr std::uint32_t TagEnd = 0x52453C3C;
-
 void PutU16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    PutAt(b, at, v);
 }
 
 void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    PutAt(b, at, v);
 }
 
 // Text without its terminator in the given form.
@@ -61,7 +54,7 @@ ExpressionBuilder& ExpressionBuilder::Integer(std::int32_t value) {
 }
 
 ExpressionBuilder& ExpressionBuilder::String(std::u16string text) {
-    tokens_.push_back({TokenStringCode, {}, std::move(text), true});
+    tokens_.push_back({TokenString, {}, std::move(text), true});
     return *this;
 }
 
@@ -70,7 +63,7 @@ ExpressionBuilder& ExpressionBuilder::Operator(std::int32_t code) {
 }
 
 ExpressionBuilder& ExpressionBuilder::Open() {
-    return Raw(TokenOpenCode, {});
+    return Raw(ParenthesisCode, {});
 }
 
 ExpressionBuilder& ExpressionBuilder::Close() {
@@ -363,7 +356,7 @@ Bytes EventProgramBuilder::Program() const {
 
 Bytes EventProgramBuilder::HeaderItem() const {
     ByteWriter w;
-    w.U32(TagHeader);
+    w.U32(EventTagHeader);
     w.U16(maxObjects);
     w.U16(objectInfoCount);
     w.U16(runtimeCount);
@@ -381,18 +374,18 @@ Bytes EventProgramBuilder::ChunkPayload(int pieces) const {
     const Bytes groups = Groups(GroupOffsets());
     ByteWriter w;
     w.Bytes(HeaderItem());
-    w.U32(TagSize);
+    w.U32(EventTagSize);
     w.U32(static_cast<std::uint32_t>(groups.size()));
     pieces = std::max(1, pieces);
     const std::size_t step = std::max<std::size_t>(1, (groups.size() + static_cast<std::size_t>(pieces) - 1) /
                                                           static_cast<std::size_t>(pieces));
     for (std::size_t at = 0; at < groups.size(); at += step) {
         const std::size_t n = std::min(step, groups.size() - at);
-        w.U32(TagGroups);
+        w.U32(EventTagGroups);
         w.U32(static_cast<std::uint32_t>(n));
         w.Bytes(std::span(groups).subspan(at, n));
     }
-    w.U32(TagEnd);
+    w.U32(EventTagEnd);
     return w.Take();
 }
 

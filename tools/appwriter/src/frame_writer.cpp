@@ -8,8 +8,6 @@ namespace appwriter {
 
 namespace {
 
-constexpr std::size_t LayerEffectBytes = 20;
-
 void Effect(ByteWriter& w, const EffectDesc& e) {
     w.U32(e.inkEffect);
     w.U32(e.parameter);

@@ -2,13 +2,16 @@
 
 #include "appwriter/byte_writer.h"
 
+#include "vtrformat/chunks.h"
+
 namespace appwriter {
+
+using namespace vtrformat;
 
 namespace {
 
 constexpr std::uint16_t ItemPopup = 0x10;
 constexpr std::uint16_t ItemEnd = 0x80;
-constexpr std::uint8_t ShortcutLast = 0x80;
 constexpr std::uint32_t MenuDataHeaderSize = 20;
 
 void WriteLevel(ByteWriter& w, const std::vector<MenuItemDesc>& items) {

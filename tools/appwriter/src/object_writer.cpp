@@ -13,13 +13,11 @@ namespace {
 constexpr std::size_t CommonBytes = 62;
 
 void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
-    b[at] = static_cast<std::uint8_t>(v);
-    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    PutAt(b, at, v);
 }
 
 void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
-    Put16(b, at, static_cast<std::uint16_t>(v));
-    Put16(b, at + 2, static_cast<std::uint16_t>(v >> 16));
+    PutAt(b, at, v);
 }
 
 Bytes Backdrop(const ObjectDefinitionDesc& d) {

@@ -88,7 +88,7 @@ const std::vector<std::uint16_t>& ChunksReadWithKey() {
 
 void ApplyChunkFlags(ApplicationDescription& app, std::uint16_t flags) {
     for (auto id : ChunksReadWithoutKey())
-        app.chunkFlags[id] = flags & ChunkFlagCompressed;
+        app.chunkFlags[id] = flags & ChunkCompressed;
     for (auto id : ChunksReadWithKey())
         app.chunkFlags[id] = flags;
     for (auto& frame : app.frames)

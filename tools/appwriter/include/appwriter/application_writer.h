@@ -4,6 +4,8 @@
 
 #include "appwriter/chunk_cipher.h"
 
+#include "vtrformat/chunks.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -19,47 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 enum class StringForm { Ansi, Wide };
 
-// Chunk ids of the application data.
-enum ChunkId : std::uint16_t {
-    ChunkAppHeader = 0x2223,
-    ChunkAppName = 0x2224,
-    ChunkAppAuthor = 0x2225,
-    ChunkAppMenu = 0x2226,
-    ChunkAppTempFolder = 0x2227,
-    ChunkExtensionList = 0x2228,
-    ChunkObjectInfos = 0x2229,
-    ChunkFrameHandles = 0x222B,
-    ChunkAppProjectPath = 0x222E,
-    ChunkAppTargetPath = 0x222F,
-    ChunkAppHelpFile = 0x2230,
-    ChunkAppModuleNames = 0x2231,
-    ChunkGlobalValues = 0x2232,
-    ChunkGlobalStrings = 0x2233,
-    ChunkExtensionListW = 0x2234,
-    ChunkAppIcon = 0x2235,
-    ChunkIncompatible = 0x2236,
-    ChunkEmbeddedFiles = 0x2238,
-    ChunkAppImageList = 0x2239,
-    ChunkAppAboutText = 0x223A,
-    ChunkAppCopyright = 0x223B,
-    ChunkMovementModules = 0x223E,
-    ChunkObjectInfosB = 0x223F,
-    ChunkEffectBank = 0x2243,
-    ChunkAppExtendedOptions = 0x2245,
-    ChunkAppCodePage = 0x2246,
-    ChunkAppRunOptions = 0x224D,
-    ChunkFrame = 0x3333,
-    ChunkFrameHeader = 0x3334,
-    ChunkFrameName = 0x3335,
-    ChunkFramePassword = 0x3336,
-    ChunkFramePalette = 0x3337,
-    ChunkEnd = 0x7F7F,
-};
-
-constexpr std::uint32_t MagicAnsi = 0x41525456; // "VTRA"
-constexpr std::uint32_t MagicWide = 0x57525456; // "VTRW"
-constexpr std::uint16_t ChunkFlagCompressed = 1;
-constexpr std::uint16_t ChunkFlagEnciphered = 2;
+using namespace vtrformat;
 
 // The 112-byte application header (chunk 0x2223), field by field. Score and lives are given as the game
 // sees them; the writer stores their complement.

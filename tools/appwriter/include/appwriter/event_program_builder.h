@@ -8,20 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "vtrformat/event_records.h"
+
 namespace appwriter {
 
-// Token codes (object type in the low half, number in the high half).
-constexpr std::int32_t TokenEndCode = 0;
-constexpr std::int32_t TokenIntegerCode = 0x0000FFFF; // special object, number 0
-constexpr std::int32_t TokenStringCode = 0x0003FFFF;  // special object, number 3
-constexpr std::int32_t TokenOpenCode = -1;            // special object, number -1: "("
-// The evaluator ends a (sub-)expression at any code above 0x13FFFF where an operator is due: ")" and ","
-// are the first two such codes of object type 0, used everywhere the writer emits them.
-constexpr std::int32_t TokenCloseCode = 0x00140000;
-constexpr std::int32_t TokenCommaCode = 0x00160000;
-constexpr std::int32_t OperatorAdd = 0x00020000;
-constexpr std::int32_t OperatorSubtract = 0x00040000;
-constexpr std::int32_t OperatorMultiply = 0x00060000;
+using namespace vtrformat;
 
 // An expression as a token stream; strings are stored in the form given to Build.
 class ExpressionBuilder {

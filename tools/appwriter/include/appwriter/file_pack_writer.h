@@ -7,18 +7,18 @@
 #include <string_view>
 #include <vector>
 
+#include "vtrformat/file_pack.h"
+
 namespace appwriter {
 
 // The name the library travels under; the runtime binds it from the unpacked copy of that name.
 inline constexpr std::u16string_view LibraryEntryName = u"libvtrs2.so";
 
-inline constexpr std::uint32_t FilePackMagic1 = 0x77777777;
-inline constexpr std::uint32_t FilePackMagic2 = 0x12478749;
-inline constexpr std::uint32_t FilePackHeaderSize = 32;
-
-// The checksum the runtime verifies on object-extension modules (".vxe"): a rotate-and-add over
-// little-endian 32-bit words, then over the remaining bytes one by one.
-std::uint32_t RollingChecksum(std::span<const std::uint8_t> data, std::uint32_t start = 0);
+using vtrformat::FilePackHeaderSize;
+using vtrformat::FilePackMagic1;
+using vtrformat::FilePackMagic2;
+// The checksum the runtime verifies on object-extension modules (".vxe").
+using vtrformat::RollingChecksum;
 
 class FilePackWriter {
 public:

@@ -13,20 +13,6 @@
 
 namespace appwriter {
 
-enum FrameChunkId : std::uint16_t {
-    ChunkFrameItems = 0x3338,
-    ChunkFrameFadeIn = 0x333B,
-    ChunkFrameFadeOut = 0x333C,
-    ChunkFrameEvents = 0x333D,
-    ChunkFrameLayers = 0x3341,
-    ChunkFrameVirtualRect = 0x3342,
-    ChunkFrameString3343 = 0x3343,
-    ChunkFrameRandomSeed = 0x3344,
-    ChunkFrameLayerEffects = 0x3345,
-    ChunkFrameMoveTimerBase = 0x3347,
-    ChunkFrameEffect = 0x3349,
-};
-
 struct LayerDesc {
     std::uint32_t flags = 0;
     float xCoefficient = 1.0f;

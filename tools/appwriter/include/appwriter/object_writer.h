@@ -12,19 +12,6 @@
 
 namespace appwriter {
 
-constexpr std::uint16_t ChunkObjectHeader = 0x4444;
-constexpr std::uint16_t ChunkObjectName = 0x4445;
-constexpr std::uint16_t ChunkObjectDefinition = 0x4446;
-constexpr std::uint16_t ChunkObjectEffect = 0x4448;
-constexpr std::uint16_t ChunkImageOffsets = 0x5555;
-constexpr std::uint16_t ChunkFontOffsets = 0x5556;
-constexpr std::uint16_t ChunkSoundOffsets = 0x5557;
-constexpr std::uint16_t ChunkMusicOffsets = 0x5558;
-constexpr std::uint16_t ChunkImageBank = 0x6666;
-constexpr std::uint16_t ChunkFontBank = 0x6667;
-constexpr std::uint16_t ChunkSoundBank = 0x6668;
-constexpr std::uint16_t ChunkMusicBank = 0x6669;
-
 // One direction of an animation: its speeds, loops and images.
 struct AnimationDirectionDesc {
     std::uint8_t direction = 0; // 0..31
