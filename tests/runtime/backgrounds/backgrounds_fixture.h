@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/display/display_fixture.h"
+#include "support/scene.h"
 
 #include "objects/backgrounds.h"
 #include "objects/object_sprites.h"
@@ -91,14 +92,7 @@ inline appwriter::ApplicationDescription DescribeScene(const Scene& scene) {
     std::vector<appwriter::ImageItemDesc> images;
     for (const Picture& p : scene.pictures)
         images.push_back(ImageOf(p));
-    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0);
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d, objects, images);
     appwriter::FrameContents contents;
     contents.layers = scene.layers;
     contents.virtualRect = scene.virtualRect;

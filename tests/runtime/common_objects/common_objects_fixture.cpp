@@ -1,5 +1,6 @@
 #include "common_objects_fixture.h"
 
+#include "support/scene.h"
 #include "events/event_evaluation.h"
 
 namespace commontest {
@@ -133,15 +134,7 @@ void CommonObjectsTest::Start(EventProgramBuilder& b, const SceneOptions& option
     backgroundstest::BackdropDesc wall;
     wall.handle = Wall;
     wall.width = wall.height = 40;
-    const appwriter::BankPayload bank = appwriter::WriteImageBank(Images());
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0);
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos({a, bObject, c, spark, backgroundstest::BackdropObject(wall)},
-                                     appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d, {a, bObject, c, spark, backgroundstest::BackdropObject(wall)}, Images());
     appwriter::FrameContents contents;
     contents.layers = options.layers;
     std::vector<appwriter::InstanceDesc> instances;
@@ -165,21 +158,16 @@ void CommonObjectsTest::Start(EventProgramBuilder& b, const SceneOptions& option
     bytes_ = appwriter::WriteApplication(d);
     app_ = loadertest::LoadFromMemory(bytes_);
     ASSERT_TRUE(app_);
-    SetCurrentApplication(app_.get());
-    ASSERT_EQ(CreateMainWindow(*app_), 0);
-    ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-    ASSERT_EQ(StartApplication(app_.get()), 1);
+    ASSERT_TRUE(scene::StartLoaded(*app_));
     ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
 }
 
 void CommonObjectsTest::TearDown() {
     if (app_) {
-        FreeLoadedFrame(*app_);
-        EndApplication(app_.get());
+        scene::EndStarted(*app_);
     }
     app_.reset();
-    DestroyMainWindow();
-    SetCurrentApplication(nullptr);
+    scene::CloseWindows();
     if (previousClock_) SetFrameClock(previousClock_);
     GetCommandLineOptions().errorBoxes = 1;
     KindTextRoutines() = {};

@@ -16,6 +16,7 @@
 #include "startup/banks.h"
 #include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
+#include "support/scene.h"
 
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
@@ -136,14 +137,7 @@ Describe(const std::vector<Picture>& pictures, const std::vector<ActiveDesc>& ac
     std::vector<appwriter::ImageItemDesc> images;
     for (const Picture& p : pictures)
         images.push_back(ImageOf(p));
-    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0); // stored index 0 holds nothing
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d, objects, images);
     appwriter::FrameContents contents;
     // Both layers shown.
     contents.layers = {appwriter::LayerDesc{}, appwriter::LayerDesc{}};
@@ -178,10 +172,7 @@ protected:
         bytes_ = appwriter::WriteApplication(d);
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
-        SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateMainWindow(*app_), 0);
-        ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-        ASSERT_EQ(StartApplication(app_.get()), 1);
+        ASSERT_TRUE(scene::StartLoaded(*app_));
         BeforeFrameStarts();
         ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
     }
@@ -189,12 +180,10 @@ protected:
     virtual void BeforeFrameStarts() {}
     void TearDown() override {
         if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
         }
         app_.reset();
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
+        scene::CloseWindows();
         SetFrameClock(previousClock_);
         GetCommandLineOptions().errorBoxes = 1;
     }

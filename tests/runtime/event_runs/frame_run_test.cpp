@@ -10,6 +10,7 @@
 #include "shell/frame_clock.h"
 #include "shell/input_recording.h"
 #include "startup/application_record.h"
+#include "support/scene.h"
 
 #include "appwriter/frame_writer.h"
 #include "vtrs2/sprite_window.h"
@@ -174,17 +175,10 @@ void StartWallScene(FrameRun& test, EventProgramBuilder& b, std::vector<std::uin
     backgroundstest::BackdropDesc wall;
     wall.handle = WallHandle;
     wall.width = wall.height = 40;
-    const appwriter::BankPayload bank =
-        appwriter::WriteImageBank({displaytest::ImageOf(displaytest::Picture{})});
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0);
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos({displaytest::ObjectOf(displaytest::MakeActive(ActiveHandle, {1}, 0)),
-                                      backgroundstest::BackdropObject(wall)},
-                                     appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d,
+                               {displaytest::ObjectOf(displaytest::MakeActive(ActiveHandle, {1}, 0)),
+                                backgroundstest::BackdropObject(wall)},
+                               {displaytest::ImageOf(displaytest::Picture{})});
     b.objectInfoCount = 2;
     b.conditionCounts[TypeSpecial + 7] = 110;
     b.conditionCounts[TypeStoryboard + 7] = 10;

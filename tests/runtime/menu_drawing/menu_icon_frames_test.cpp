@@ -8,6 +8,7 @@
 #include "shell/window_procedures.h"
 #include "startup/application_record.h"
 #include "startup/banks.h"
+#include "support/scene.h"
 
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
@@ -67,8 +68,7 @@ protected:
     }
     void TearDown() override {
         if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
         }
         app_.reset();
         FreeAllBanks(&library_);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "runtime/backgrounds/backgrounds_fixture.h"
+#include "support/scene.h"
 
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
@@ -199,14 +200,7 @@ inline appwriter::ApplicationDescription DescribeStage(const Stage& stage) {
     std::vector<appwriter::ImageItemDesc> images;
     for (const Picture& p : stage.pictures)
         images.push_back(ImageOf(p));
-    const appwriter::BankPayload bank = appwriter::WriteImageBank(images);
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0);
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d, objects, images);
     appwriter::FrameContents contents;
     contents.layers = stage.layers;
     std::vector<appwriter::InstanceDesc> instances;
@@ -244,10 +238,7 @@ protected:
         bytes_ = data;
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
-        SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateMainWindow(*app_), 0);
-        ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-        ASSERT_EQ(StartApplication(app_.get()), 1);
+        ASSERT_TRUE(scene::StartLoaded(*app_));
         if (testRoutines) InstallMovementTestRoutines();
         ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
     }

@@ -10,6 +10,7 @@
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "shell/window_procedures.h"
+#include "support/scene.h"
 
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
@@ -150,18 +151,14 @@ protected:
         ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
-        SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateMainWindow(*app_), 0);
-        ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-        ASSERT_EQ(StartApplication(app_.get()), 1);
+        ASSERT_TRUE(scene::StartLoaded(*app_));
         ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
         main_ = Services().mainWindow;
     }
     void TearDown() override {
         if (app_) {
             if (Services().fullScreen) SwitchToWindow();
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
         }
         DestroyMainWindow();
         app_.reset();

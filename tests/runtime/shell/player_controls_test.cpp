@@ -8,6 +8,7 @@
 #include "shell/game_loop.h"
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
+#include "support/scene.h"
 
 #include "appwriter/frame_writer.h"
 #include "win32/window_testing.h"
@@ -37,21 +38,16 @@ protected:
         ASSERT_EQ(CreateLibraryContext(nullptr), 0);
         app_ = loadertest::LoadFromMemory(bytes_);
         ASSERT_TRUE(app_);
-        SetCurrentApplication(app_.get());
-        ASSERT_EQ(CreateMainWindow(*app_), 0);
-        ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-        ASSERT_EQ(StartApplication(app_.get()), 1);
+        ASSERT_TRUE(scene::StartLoaded(*app_));
         ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
         win32::SetActiveWindow(Services().mainWindow); // only the active application reads its controls
     }
     void TearDown() override {
         if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
         }
         app_.reset();
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
+        scene::CloseWindows();
         GetCommandLineOptions().errorBoxes = 1;
         win32::testing::DetachTestJoysticks();
     }

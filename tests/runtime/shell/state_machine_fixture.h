@@ -7,6 +7,7 @@
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
+#include "support/scene.h"
 
 #include "appwriter/frame_writer.h"
 
@@ -47,8 +48,7 @@ protected:
     }
     void TearDown() override {
         if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
         }
         app_.reset();
         SetCurrentApplication(nullptr);

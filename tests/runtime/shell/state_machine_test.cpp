@@ -15,6 +15,7 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/sample_applications.h"
 #include "support/window_class.h"
+#include "support/scene.h"
 #include "win32/menu.h"
 
 #include <gtest/gtest.h>
@@ -283,8 +284,7 @@ TEST_F(StateMachine, FrameRunsAsManyTicksAsItsRateOverASecond) {
         ApplicationRecord* app = Start(AppShape(1, rate));
         ASSERT_EQ(Step(), 1);
         EXPECT_EQ(LoopsInOneSecond(*this, clock_, app), rate) << rate;
-        FreeLoadedFrame(*app);
-        EndApplication(app);
+        scene::EndStarted(*app);
     }
 }
 

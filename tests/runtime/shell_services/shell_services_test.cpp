@@ -1,6 +1,5 @@
 #include "shell/error_message.h"
 #include "shell/shell_services.h"
-#include "support/fontconfig_leak_suppression.h"
 
 #include "support/window_class.h"
 #include "win32/font.h"

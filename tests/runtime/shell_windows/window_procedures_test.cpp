@@ -18,6 +18,7 @@
 
 #include "appwriter/menu_writer.h"
 #include "support/dialog_driver.h"
+#include "support/scene.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/palettes.h"
 
@@ -87,8 +88,7 @@ protected:
         frameWindow = Services().frameWindow;
     }
     void TearDown() override {
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
+        scene::CloseWindows();
         EventRaisers() = {};
         GetCommandLineOptions() = {};
         calls = nullptr;
@@ -608,8 +608,7 @@ protected:
         }
     }
     void TearDown() override {
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
+        scene::CloseWindows();
     }
     HWND Active() { return reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)); }
 

@@ -10,6 +10,7 @@
 #include "shell/main_window.h"
 #include "shell/runtime_services.h"
 #include "startup/runtime_files.h"
+#include "support/scene.h"
 
 #include <gtest/gtest.h>
 
@@ -63,12 +64,10 @@ private:
 inline void StopApplicationRun(loadertest::RecordPtr& app) {
     using namespace vtrrt;
     if (app) {
-        FreeLoadedFrame(*app);
-        EndApplication(app.get());
+        scene::EndStarted(*app);
     }
     app.reset();
-    DestroyMainWindow();
-    SetCurrentApplication(nullptr);
+    scene::CloseWindows();
     GetCommandLineOptions().errorBoxes = 1;
     // The display mode is chosen once a process; the next application here chooses its own.
     Services().displayFlags = 0;

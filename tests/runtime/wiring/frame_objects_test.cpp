@@ -15,6 +15,7 @@
 #include "shell/runtime_services.h"
 #include "startup/banks.h"
 #include "startup/object_infos.h"
+#include "support/scene.h"
 
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
@@ -501,10 +502,7 @@ TEST(FrameStart, ADamagedEventProgramIsReportedWithItsChunkAndTheStartIsTakenDow
     ASSERT_EQ(CreateLibraryContext(nullptr), 0);
     app = loadertest::LoadFromMemory(bytes);
     ASSERT_TRUE(app);
-    SetCurrentApplication(app.get());
-    ASSERT_EQ(CreateMainWindow(*app), 0);
-    ASSERT_EQ(CreateFrameWindow(Services().mainWindow, 0x42000000, 4), 0);
-    ASSERT_EQ(StartApplication(app.get()), 1);
+    ASSERT_TRUE(scene::StartLoaded(*app));
     ::testing::internal::CaptureStderr();
     RunApplicationStep(app.get(), 0);
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -12,6 +12,7 @@
 #include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/object_infos.h"
+#include "support/scene.h"
 
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
@@ -92,8 +93,7 @@ protected:
     }
     void TearDown() override {
         if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
         }
         app_.reset();
         SetCurrentApplication(nullptr);
@@ -189,8 +189,7 @@ TEST_F(FrameWiring, CloseApplicationFreesTheObjectDefinitionsAndBanks) {
     ASSERT_NE(SeekObjectInfoByHandle(app_.get(), Wall), nullptr);
     ASSERT_EQ(LoadObjectDefinition(app_.get(), *SeekObjectInfoByHandle(app_.get(), Wall)), 0);
     // Closing the running application gives everything back; the leak checker sees what it would not.
-    FreeLoadedFrame(*app_);
-    EndApplication(app_.get());
+    scene::EndStarted(*app_);
     CloseApplication(app_.release());
     EXPECT_EQ(CurrentEventState(), nullptr);
 }

@@ -13,6 +13,7 @@
 #include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/sound_items.h"
+#include "support/scene.h"
 
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
@@ -110,8 +111,7 @@ protected:
     }
     void TearDown() override {
         if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
         }
         app_.reset();
         SetCurrentApplication(nullptr);
