@@ -37,7 +37,8 @@ using scene::QuietRun;
 class Run {
 public:
     explicit Run(const std::vector<std::uint8_t>& bytes) : run_(clock_) {
-        started_ = run_.Start(bytes, {u"/fuzz/app.vtg", 7, {}}) && RunApplicationStep(run_.Application(), 0) == 1;
+        started_ =
+            run_.Start(bytes, {u"/fuzz/app.vtg", 7, {}}) && RunApplicationStep(run_.Application(), 0) == 1;
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
