@@ -35,11 +35,7 @@ struct BackdropDesc {
     std::optional<std::uint32_t> effectIndex; // ink 13: the effect of the bank, with no values
 };
 
-struct Placed {
-    std::uint16_t object;
-    std::int32_t x, y;
-    std::int16_t layer = 0;
-};
+using Placed = Placement;
 
 struct Scene {
     std::int32_t frameWidth = FrameWidth, frameHeight = FrameHeight;
@@ -89,18 +85,11 @@ inline appwriter::ApplicationDescription DescribeScene(const Scene& scene) {
         objects.push_back(ObjectOf(a));
     for (const BackdropDesc& b : scene.backdrops)
         objects.push_back(BackdropObject(b));
-    std::vector<appwriter::ImageItemDesc> images;
-    for (const Picture& p : scene.pictures)
-        images.push_back(ImageOf(p));
-    scene::AddObjectsAndImages(d, objects, images);
+    scene::AddObjectsAndImages(d, objects, ImagesOf(scene.pictures));
     appwriter::FrameContents contents;
     contents.layers = scene.layers;
     contents.virtualRect = scene.virtualRect;
-    std::vector<appwriter::InstanceDesc> instances;
-    std::uint16_t n = 1;
-    for (const Placed& p : scene.placed)
-        instances.push_back({n++, p.object, p.x, p.y, 0, 0, p.layer});
-    contents.instances = instances;
+    contents.instances = InstancesOf(scene.placed);
     d.frames.push_back(appwriter::DescribeFrame(scene.frameWidth, scene.frameHeight, Background, contents,
                                                 appwriter::StringForm::Wide, scene.frameFlags));
     return d;

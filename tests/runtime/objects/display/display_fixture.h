@@ -97,6 +97,23 @@ struct Placement {
     std::int16_t layer = 0;
 };
 
+// The pictures as the image bank's items, stored from index 1 in their order.
+inline std::vector<appwriter::ImageItemDesc> ImagesOf(const std::vector<Picture>& pictures) {
+    std::vector<appwriter::ImageItemDesc> images;
+    for (const Picture& p : pictures)
+        images.push_back(ImageOf(p));
+    return images;
+}
+
+// The frame's instances, numbered from 1 in the order placed.
+inline std::vector<appwriter::InstanceDesc> InstancesOf(const std::vector<Placement>& placements) {
+    std::vector<appwriter::InstanceDesc> instances;
+    std::uint16_t n = 1;
+    for (const Placement& p : placements)
+        instances.push_back({n++, p.object, p.x, p.y, 0, 0, p.layer});
+    return instances;
+}
+
 inline appwriter::ObjectInfoDesc ObjectOf(const ActiveDesc& a) {
     appwriter::ObjectInfoDesc o;
     o.handle = a.handle;
@@ -134,20 +151,13 @@ Describe(const std::vector<Picture>& pictures, const std::vector<ActiveDesc>& ac
     std::vector<appwriter::ObjectInfoDesc> objects;
     for (const ActiveDesc& a : actives)
         objects.push_back(ObjectOf(a));
-    std::vector<appwriter::ImageItemDesc> images;
-    for (const Picture& p : pictures)
-        images.push_back(ImageOf(p));
-    scene::AddObjectsAndImages(d, objects, images);
+    scene::AddObjectsAndImages(d, objects, ImagesOf(pictures));
     appwriter::FrameContents contents;
     // Both layers shown.
     contents.layers = {appwriter::LayerDesc{}, appwriter::LayerDesc{}};
     for (auto& layer : contents.layers)
         layer.flags = 0x10;
-    std::vector<appwriter::InstanceDesc> instances;
-    std::uint16_t n = 1;
-    for (const Placement& p : placements)
-        instances.push_back({n++, p.object, p.x, p.y, 0, 0, p.layer});
-    contents.instances = instances;
+    contents.instances = InstancesOf(placements);
     if (adjust) adjust(contents);
     d.frames.push_back(appwriter::DescribeFrame(FrameWidth, FrameHeight, Background, contents));
     return d;

@@ -198,17 +198,10 @@ inline appwriter::ApplicationDescription DescribeStage(const Stage& stage) {
     }
     for (const BackdropDesc& b : stage.backdrops)
         objects.push_back(BackdropObject(b));
-    std::vector<appwriter::ImageItemDesc> images;
-    for (const Picture& p : stage.pictures)
-        images.push_back(ImageOf(p));
-    scene::AddObjectsAndImages(d, objects, images);
+    scene::AddObjectsAndImages(d, objects, ImagesOf(stage.pictures));
     appwriter::FrameContents contents;
     contents.layers = stage.layers;
-    std::vector<appwriter::InstanceDesc> instances;
-    std::uint16_t n = 1;
-    for (const Placed& p : stage.placed)
-        instances.push_back({n++, p.object, p.x, p.y, 0, 0, p.layer});
-    contents.instances = instances;
+    contents.instances = InstancesOf(stage.placed);
     contents.randomSeed = stage.randomSeed;
     contents.string3343 = stage.recordTo;
     appwriter::EventProgramBuilder events;
