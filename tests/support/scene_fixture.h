@@ -6,6 +6,7 @@
 #include "support/scene.h"
 
 #include "shell/main_window.h"
+#include "shell/runtime_services.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,13 @@ inline void EndAndClose(loadertest::RecordPtr& app) {
     if (app) EndStarted(*app);
     app.reset();
     CloseWindows();
+}
+
+// The same for an application that opened no windows of its own: ended and closed, and no longer current.
+inline void EndAndRelease(loadertest::RecordPtr& app) {
+    if (app) EndStarted(*app);
+    app.reset();
+    vtrrt::SetCurrentApplication(nullptr);
 }
 
 } // namespace scene

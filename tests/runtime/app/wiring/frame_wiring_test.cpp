@@ -12,7 +12,7 @@
 #include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/object_infos.h"
-#include "support/scene.h"
+#include "support/scene_fixture.h"
 
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
@@ -92,11 +92,7 @@ protected:
         ASSERT_TRUE(app_);
     }
     void TearDown() override {
-        if (app_) {
-            scene::EndStarted(*app_);
-        }
-        app_.reset();
-        SetCurrentApplication(nullptr);
+        scene::EndAndRelease(app_);
         SetFrameClock(previousClock_);
         GetCommandLineOptions().errorBoxes = 1;
     }

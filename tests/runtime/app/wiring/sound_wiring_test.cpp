@@ -13,7 +13,7 @@
 #include "startup/application_record.h"
 #include "startup/banks.h"
 #include "startup/sound_items.h"
-#include "support/scene.h"
+#include "support/scene_fixture.h"
 
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
@@ -110,11 +110,7 @@ protected:
         ASSERT_EQ(Step(), 1);
     }
     void TearDown() override {
-        if (app_) {
-            scene::EndStarted(*app_);
-        }
-        app_.reset();
-        SetCurrentApplication(nullptr);
+        scene::EndAndRelease(app_);
         if (manager_) manager_->Delete();
         if (filters_) {
             filters_->FreeFilters();

@@ -7,7 +7,7 @@
 #include "shell/frame_clock.h"
 #include "shell/frame_run_state.h"
 #include "shell/runtime_services.h"
-#include "support/scene.h"
+#include "support/scene_fixture.h"
 
 #include "appwriter/frame_writer.h"
 
@@ -47,11 +47,7 @@ protected:
         GetCommandLineOptions().errorBoxes = 0;
     }
     void TearDown() override {
-        if (app_) {
-            scene::EndStarted(*app_);
-        }
-        app_.reset();
-        SetCurrentApplication(nullptr);
+        scene::EndAndRelease(app_);
         SetFrameClock(previousClock_);
         GetCommandLineOptions().errorBoxes = 1;
         Services().endRequested = false;
