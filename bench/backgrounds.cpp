@@ -9,13 +9,14 @@
 #include "core/runtime_services.h"
 #include "loop/application_state_machine.h"
 #include "objects/display_list.h"
-#include "shell/frame_window.h"
-#include "shell/main_window.h"
+#include "loop/application_state_machine.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
-#include "vtrs2/streams.h"
+#include "support/scene.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,13 +26,6 @@
 namespace {
 
 using namespace vtrrt;
-
-class StillClock final : public FrameClock {
-public:
-    win32::DWORD Now() override { return now; }
-    void WaitForMessage(win32::DWORD timeoutMs) override { now += timeoutMs ? timeoutMs : 1; }
-    win32::DWORD now = 1000;
-};
 
 appwriter::ImageItemDesc Tile() {
     appwriter::ImageItemDesc image;
@@ -70,14 +64,7 @@ std::vector<std::uint8_t> Describe(int window, int windowHeight, int frameWidth,
         o.definition.colour2 = 0x90C0F0;
         objects.push_back(o);
     }
-    const appwriter::BankPayload bank = appwriter::WriteImageBank({Tile()});
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0);
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d, objects, {Tile()});
     appwriter::FrameContents contents;
     contents.layers = {appwriter::LayerDesc{0x10}, appwriter::LayerDesc{0x13, 0.75f, 0.75f},
                        appwriter::LayerDesc{0x13, 0.5f, 0.5f}};
@@ -97,29 +84,9 @@ std::vector<std::uint8_t> Describe(int window, int windowHeight, int frameWidth,
 // Runs the frame of the data in real (dummy-driver) windows while it lives.
 class RunningFrame {
 public:
-    explicit RunningFrame(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        GetCommandLineOptions().errorBoxes = 0;
-        previous_ = SetFrameClock(&clock_);
-        if (CreateLibraryContext(nullptr) != 0) return;
-        CInputMemFile* stream = NewInputMemFile();
-        stream->Attach(bytes_.data(), static_cast<win32::LONG>(bytes_.size()));
-        app_ = LoadApplicationFromStream(stream, nullptr, 0, nullptr, nullptr, 0, 0);
-        if (!app_) return;
-        SetCurrentApplication(app_);
-        ok_ = CreateMainWindow(*app_) == 0 && CreateFrameWindow(Services().mainWindow, 0x42000000, 4) == 0 &&
-              StartApplication(app_) && RunApplicationStep(app_, 0) && CurrentRunState();
-    }
-    ~RunningFrame() {
-        if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_);
-            CloseApplication(app_);
-        }
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
-        SetFrameClock(previous_);
+    explicit RunningFrame(const std::vector<std::uint8_t>& bytes) : bytes_(bytes), run_(clock_) {
+        scene::QuietRun();
+        ok_ = run_.Start(bytes_) && RunApplicationStep(run_.Application(), 0) && CurrentRunState();
     }
     RunningFrame(const RunningFrame&) = delete;
     RunningFrame& operator=(const RunningFrame&) = delete;
@@ -127,9 +94,8 @@ public:
 
 private:
     std::vector<std::uint8_t> bytes_;
-    StillClock clock_;
-    FrameClock* previous_ = nullptr;
-    ApplicationRecord* app_ = nullptr;
+    scene::SteppedClock clock_;
+    scene::FrameRun run_;
     bool ok_ = false;
 };
 

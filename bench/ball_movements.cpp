@@ -11,15 +11,17 @@
 #include "loop/game_loop.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
-#include "shell/frame_window.h"
-#include "shell/main_window.h"
+#include "loop/application_state_machine.h"
+#include "core/frame_run_state.h"
+#include "loop/game_loop.h"
+#include "core/runtime_services.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
-#include "vtrs2/streams.h"
+#include "support/scene.h"
 
 #include "bench/targets.h"
 
@@ -118,14 +120,7 @@ std::vector<std::uint8_t> Describe(int balls, BallSprites sprites) {
     const std::vector<appwriter::ObjectInfoDesc> objects{ball, Rectangle(WallInfo, Width, Wall),
                                                          Rectangle(WallInfo + 10, Wall, Height),
                                                          Rectangle(BlockInfo, Block, Block)};
-    const appwriter::BankPayload bank = appwriter::WriteImageBank({BallImage()});
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0);
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d, objects, {BallImage()});
 
     appwriter::FrameContents contents;
     contents.layers = {appwriter::LayerDesc{0x10}};
@@ -172,32 +167,15 @@ std::vector<std::uint8_t> Describe(int balls, BallSprites sprites) {
 // Runs the frame of the data in real (dummy-driver) windows while it lives.
 class RunningFrame {
 public:
-    explicit RunningFrame(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        GetCommandLineOptions().errorBoxes = 0;
-        previous_ = SetFrameClock(&clock_);
-        if (CreateLibraryContext(nullptr) != 0) return;
-        CInputMemFile* stream = NewInputMemFile();
-        stream->Attach(bytes_.data(), static_cast<win32::LONG>(bytes_.size()));
-        app_ = LoadApplicationFromStream(stream, nullptr, 0, nullptr, nullptr, 0, 0);
-        if (!app_) return;
-        SetCurrentApplication(app_);
+    explicit RunningFrame(const std::vector<std::uint8_t>& bytes) : bytes_(bytes), run_(clock_) {
+        scene::QuietRun();
+        scene::FrameRun::Options options;
         // Active objects are handled each loop (their kind's handle routine has nothing to do here), so that
         // balls without a sprite are moved too.
-        if (!KindRoutines()[2].handle) KindRoutines()[2].handle = [](RunObject*) { return 0; };
-        ok_ = CreateMainWindow(*app_) == 0 && CreateFrameWindow(Services().mainWindow, 0x42000000, 4) == 0 &&
-              StartApplication(app_) && RunApplicationStep(app_, 0) && CurrentRunState();
-    }
-    ~RunningFrame() {
-        if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_);
-            CloseApplication(app_);
-        }
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
-        SetFrameClock(previous_);
+        options.beforeStart = [](ApplicationRecord&) {
+            if (!KindRoutines()[2].handle) KindRoutines()[2].handle = [](RunObject*) { return 0; };
+        };
+        ok_ = run_.Start(bytes_, options) && RunApplicationStep(run_.Application(), 0) && CurrentRunState();
     }
     RunningFrame(const RunningFrame&) = delete;
     RunningFrame& operator=(const RunningFrame&) = delete;
@@ -206,8 +184,7 @@ public:
 private:
     std::vector<std::uint8_t> bytes_;
     TickingClock clock_;
-    FrameClock* previous_ = nullptr;
-    ApplicationRecord* app_ = nullptr;
+    scene::FrameRun run_;
     bool ok_ = false;
 };
 

@@ -1,18 +1,13 @@
 // The demo's level run headless and unthrottled: each iteration is one game loop, its display included, run
 // by the program's own loop steps (their waits for the next tick cost nothing here). Frames per second, and
 // with the loop's probe on, the share of each pass of the loop.
-#include "app/application_loader.h"
-#include "core/command_line.h"
-#include "core/frame_clock.h"
-#include "core/frame_run_state.h"
-#include "core/runtime_services.h"
 #include "loop/application_state_machine.h"
+#include "core/frame_run_state.h"
 #include "loop/game_loop.h"
-#include "shell/frame_window.h"
-#include "shell/main_window.h"
+#include "core/runtime_services.h"
 #include "startup/runtime_files.h"
 
-#include "vtrs2/streams.h"
+#include "support/scene.h"
 
 #include <benchmark/benchmark.h>
 
@@ -26,14 +21,6 @@ namespace {
 
 using namespace vtrrt;
 
-// Time moves only when the loop waits for its next tick, and at once to it.
-class InstantClock final : public FrameClock {
-public:
-    win32::DWORD Now() override { return now; }
-    void WaitForMessage(win32::DWORD timeoutMs) override { now += timeoutMs ? timeoutMs : 1; }
-    win32::DWORD now = 1000;
-};
-
 std::vector<std::uint8_t> LevelData() {
     std::ifstream in(VTR_DEMO_LEVEL_DATA, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -43,68 +30,45 @@ std::vector<std::uint8_t> LevelData() {
 // found where the build put them; stopped and freed again at its end.
 class LevelRun {
 public:
-    explicit LevelRun(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {
+    explicit LevelRun(const std::vector<std::uint8_t>& bytes) : bytes_(bytes), run_(clock_) {
         // Headless: no display or sound device is needed.
-        setenv("SDL_VIDEODRIVER", "dummy", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
-        GetCommandLineOptions().errorBoxes = 0;
-        previousClock_ = SetFrameClock(&clock_);
+        scene::QuietRun();
         RuntimeFiles& files = GetRuntimeFiles();
         files.runtimeTempFolder = std::filesystem::path(VTR_BIN_DIR).u16string();
         files.tempFolder = files.runtimeTempFolder + u"/";
         Start();
     }
-    ~LevelRun() {
-        Stop();
-        SetFrameClock(previousClock_);
-    }
     LevelRun(const LevelRun&) = delete;
     LevelRun& operator=(const LevelRun&) = delete;
 
     bool Running() const {
-        return app_ && app_->runState == StateRunFrame && app_->currentFrameIndex == 0 && CurrentRunState();
+        const ApplicationRecord* app = run_.Application();
+        return app && app->runState == StateRunFrame && app->currentFrameIndex == 0 && CurrentRunState();
     }
     // Starts the level again when the run has left it (its time is up, or the player was lost).
     bool BackToLevel() {
-        Stop();
+        run_.Stop();
         Start();
         return Running();
     }
-    ApplicationRecord* App() { return app_; }
+    ApplicationRecord* App() { return run_.Application(); }
 
 private:
     void Start() {
         Services().displayFlags = 0;
-        if (CreateLibraryContext(nullptr) != 0) return;
-        CInputMemFile* stream = NewInputMemFile();
-        stream->Attach(bytes_.data(), static_cast<win32::LONG>(bytes_.size()));
-        app_ = LoadApplicationFromStream(stream, nullptr, 0, nullptr, nullptr, 0, 0);
-        if (!app_) return;
-        SetCurrentApplication(app_);
-        if (CreateMainWindow(*app_) != 0 || CreateFrameWindow(Services().mainWindow, 0x42000000, 4) != 0 ||
-            !StartApplication(app_)) {
-            Stop();
+        if (!run_.Start(bytes_)) {
+            run_.Stop();
             return;
         }
         // The first frame starts and runs its first loop; a fade-in, if any, plays out.
-        for (int i = 0; i < 10000 && app_->runState != StateRunFrame; ++i)
-            if (!RunApplicationStep(app_, 0)) break;
-    }
-    void Stop() {
-        if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_);
-            CloseApplication(app_);
-            app_ = nullptr;
-        }
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
+        for (int i = 0; i < 10000 && App()->runState != StateRunFrame; ++i)
+            if (!RunApplicationStep(App(), 0)) break;
     }
 
     std::vector<std::uint8_t> bytes_;
-    InstantClock clock_;
-    FrameClock* previousClock_ = nullptr;
-    ApplicationRecord* app_ = nullptr;
+    // Time moves only when the loop waits for its next tick, and at once to it.
+    scene::SteppedClock clock_;
+    scene::FrameRun run_;
 };
 
 void Run(benchmark::State& state, bool probed) {

@@ -29,9 +29,13 @@ function(vtr_test name)
     vtr_defaults(${name})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    # Every test binary carries the one list of leak suppressions (tests/support/lsan.supp), and hands the
+    # same file to the programs it starts.
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} vtr_leak_suppressions
+        GTest::gtest GTest::gmock GTest::gtest_main)
     target_compile_definitions(${name} PRIVATE
-        VTR_BIN_DIR="${VTR_BIN_DIR}" VTR_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures")
+        VTR_BIN_DIR="${VTR_BIN_DIR}" VTR_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
+        VTR_LSAN_SUPPRESSIONS_FILE="${PROJECT_SOURCE_DIR}/tests/support/lsan.supp")
     set(scheduling)
     if(ARG_SERIAL)
         set(scheduling RESOURCE_LOCK end_to_end PROCESSORS 2 COST 1000)
@@ -44,12 +48,17 @@ function(vtr_test name)
                    ${scheduling})
 endfunction()
 
-# Adds every subfolder of the current one that has its own CMakeLists.txt.
+# Adds every subfolder of the current one that has its own CMakeLists.txt, but those named after EXCLUDE
+# (added elsewhere).
 function(vtr_add_subfolders)
+    cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
     file(GLOB_RECURSE lists CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
     list(SORT lists)
     foreach(list IN LISTS lists)
         get_filename_component(dir ${list} DIRECTORY)
-        add_subdirectory(${dir})
+        file(RELATIVE_PATH relative ${CMAKE_CURRENT_SOURCE_DIR} ${dir})
+        if(NOT relative IN_LIST ARG_EXCLUDE)
+            add_subdirectory(${dir})
+        endif()
     endforeach()
 endfunction()

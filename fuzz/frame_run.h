@@ -11,17 +11,18 @@
 #include "core/runtime_services.h"
 #include "loop/application_state_machine.h"
 #include "objects/animations.h"
-#include "shell/frame_window.h"
-#include "shell/main_window.h"
+#include "loop/application_state_machine.h"
+#include "core/frame_run_state.h"
+#include "core/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include "seed_folder.h"
 
+#include "support/scene.h"
+
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
 #include "plugin/run_object.h"
-
-#include "vtrs2/streams.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -36,44 +37,14 @@ namespace framerun {
 
 using namespace vtrrt;
 
-class SteppedClock final : public FrameClock {
-public:
-    win32::DWORD Now() override { return now; }
-    void WaitForMessage(win32::DWORD timeoutMs) override { now += timeoutMs ? timeoutMs : 1; }
-    win32::DWORD now = 5000;
-};
-
-// Headless video and sound, and no message boxes: a refused input says so on stderr only.
-inline void QuietRun() {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    GetCommandLineOptions().errorBoxes = 0;
-}
+using scene::QuietRun;
 
 // One run of an application. The bytes must outlive it: the data stream reads them in place.
 class Run {
 public:
-    explicit Run(const std::vector<std::uint8_t>& bytes) {
-        previous_ = SetFrameClock(&clock_);
-        if (CreateLibraryContext(nullptr) != 0) return;
-        CInputMemFile* stream = NewInputMemFile();
-        stream->Attach(bytes.data(), static_cast<win32::LONG>(bytes.size()));
-        app_ = LoadApplicationFromStream(stream, u"/fuzz/app.vtg", 7, nullptr, nullptr, 0, 0);
-        if (!app_) return;
-        SetCurrentApplication(app_);
-        if (CreateMainWindow(*app_) != 0 || CreateFrameWindow(Services().mainWindow, 0x42000000, 4) != 0)
-            return;
-        started_ = StartApplication(app_) == 1 && RunApplicationStep(app_, 0) == 1;
-    }
-    ~Run() {
-        if (app_) {
-            FreeLoadedFrame(*app_);
-            EndApplication(app_);
-            CloseApplication(app_);
-        }
-        DestroyMainWindow();
-        SetCurrentApplication(nullptr);
-        SetFrameClock(previous_);
+    explicit Run(const std::vector<std::uint8_t>& bytes) : run_(clock_) {
+        started_ =
+            run_.Start(bytes, {u"/fuzz/app.vtg", 7, {}}) && RunApplicationStep(run_.Application(), 0) == 1;
     }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
@@ -86,20 +57,19 @@ public:
             if (!Running()) return false;
             const std::int64_t count = CurrentRunState()->loopCount;
             for (int i = 0; i < 100 && CurrentRunState() && CurrentRunState()->loopCount == count; ++i)
-                if (RunApplicationStep(app_, 0) != 1) {
+                if (RunApplicationStep(run_.Application(), 0) != 1) {
                     started_ = false;
                     return false;
                 }
         }
         return Running();
     }
-    ApplicationRecord* Application() const { return app_; }
+    ApplicationRecord* Application() const { return run_.Application(); }
     std::int64_t LoopCount() const { return Running() ? CurrentRunState()->loopCount : -1; }
 
 private:
-    SteppedClock clock_;
-    FrameClock* previous_ = nullptr;
-    ApplicationRecord* app_ = nullptr;
+    scene::SteppedClock clock_{5000};
+    scene::FrameRun run_;
     bool started_ = false;
 };
 
@@ -157,14 +127,7 @@ inline std::vector<std::uint8_t> WriteStage(const StageDesc& stage) {
     image.width = image.height = 8;
     image.graphicMode = 8;
     image.pixels.assign(8 * 8 * 4, 0x40);
-    const appwriter::BankPayload bank = appwriter::WriteImageBank({image});
-    std::vector<std::uint32_t> offsets = bank.offsets;
-    offsets.insert(offsets.begin(), 0);
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
-    d.extra.push_back({appwriter::ChunkImageBank, 0, bank.items});
-    d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets(offsets)});
+    scene::AddObjectsAndImages(d, objects, {image});
     contents.instances = instances;
     contents.events = stage.events;
     d.frames.push_back(appwriter::DescribeFrame(320, 240, 0x00302010, contents));

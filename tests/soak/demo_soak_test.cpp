@@ -1,8 +1,9 @@
 // The whole demo, from its title, played headless for a long run on seeded random keys and clicks: the run
 // moves between the title and the levels as the keys take it, and its resident memory at the end is within
 // a few percent of what it was early on. Run under the sanitizers, any fault they find ends it.
-#include "runtime/movements/movement_fixture.h"
-#include "runtime/wiring/application_run.h"
+#include "runtime/app/wiring/application_run.h"
+#include "runtime/objects/movements/movement_fixture.h"
+#include "support/scene.h"
 
 #include "win32/window_testing.h"
 
@@ -82,8 +83,7 @@ protected:
         if (!RunApplicationStep(app_.get(), 0)) {
             ASSERT_EQ(app_->run.startError, 0) << "a frame could not start";
             ++restarts_;
-            FreeLoadedFrame(*app_);
-            EndApplication(app_.get());
+            scene::EndStarted(*app_);
             ASSERT_EQ(StartApplication(app_.get()), 1);
             ASSERT_EQ(RunApplicationStep(app_.get(), 0), 1);
         }

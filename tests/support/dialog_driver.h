@@ -115,4 +115,26 @@ private:
     std::vector<win32::HWND> open_;
 };
 
+// A window's text, as a test reads a control's caption.
+inline std::u16string WindowText(win32::HWND window) {
+    std::u16string text(static_cast<std::size_t>(win32::GetWindowTextLengthW(window)), u'\0');
+    win32::GetWindowTextW(window, text.data(), static_cast<int>(text.size()) + 1);
+    return text;
+}
+
+// The items of a dialog's list box, in its order.
+inline std::vector<std::u16string> ListBoxItems(win32::HWND dialog, int id) {
+    std::vector<std::u16string> items;
+    const auto count = win32::SendDlgItemMessageW(dialog, id, win32::LB_GETCOUNT, 0, 0);
+    for (win32::LRESULT i = 0; i < count; ++i) {
+        std::u16string item(
+            static_cast<std::size_t>(win32::SendDlgItemMessageW(dialog, id, win32::LB_GETTEXTLEN, i, 0)),
+            u'\0');
+        win32::SendDlgItemMessageW(dialog, id, win32::LB_GETTEXT, i,
+                                   reinterpret_cast<win32::LPARAM>(item.data()));
+        items.push_back(item);
+    }
+    return items;
+}
+
 } // namespace test_support

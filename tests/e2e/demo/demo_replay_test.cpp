@@ -148,7 +148,7 @@ TEST_F(DemoReplay, TheRecordedPlayThroughStopsAtItsLoopsAsRecordedAndReachesTheS
         {std::string(VTR_BIN_DIR) + "/vtrrt", "-F", std::string(VTR_BIN_DIR) + "/demo_replay.vtg"},
         vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
                                    "SDL_AUDIODRIVER=dummy", "TMPDIR=" + temp_.string(),
-                                   "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+                                   "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)}),
         nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
     ASSERT_TRUE(Window("Demo", 300)) << "the demo's window did not appear";

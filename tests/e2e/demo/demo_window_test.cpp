@@ -167,7 +167,7 @@ protected:
         command.insert(command.end(), args.begin(), args.end());
         std::vector<std::string> env{"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
                                      "TMPDIR=" + runTemp.string(),
-                                     "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()};
+                                     "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)};
         env.insert(env.end(), sound.begin(), sound.end());
         demo_ = Spawn(command, vtrtest::ChildEnvironment(env), nullptr, (temp_ / "demo.err").c_str());
         if (demo_ <= 0) return std::nullopt;
@@ -828,7 +828,7 @@ TEST_F(DemoWindow, ControlQQuitsLikeTheFileMenu) {
         {std::string(VTR_BIN_DIR) + "/vtrdemo"},
         vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
                                    "SDL_AUDIODRIVER=dummy", "TMPDIR=" + temp_.string(),
-                                   "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}),
+                                   "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)}),
         nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
     const std::vector<std::string> press = {Python, (Here / "x11_keys.py").string(), display_.Name(), "Demo",

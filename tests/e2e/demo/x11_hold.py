@@ -6,32 +6,20 @@ import time
 
 from Xlib import X, XK, display
 from Xlib.ext import xtest
-
-
-def windows(window):
-    yield window
-    for child in window.query_tree().children:
-        yield from windows(child)
+from x11_helpers import focused_window
 
 
 def main(display_name, title, key, seconds):
     d = display.Display(display_name)
-    if not d.has_extension("XTEST"):
+    if focused_window(d, title) is None:
         return 1
-    root = d.screen().root
-    for w in windows(root):
-        if w.get_wm_name() != title:
-            continue
-        w.set_input_focus(X.RevertToParent, X.CurrentTime)
-        d.sync()
-        code = d.keysym_to_keycode(XK.string_to_keysym(key))
-        xtest.fake_input(d, X.KeyPress, code)
-        d.sync()
-        time.sleep(float(seconds))
-        xtest.fake_input(d, X.KeyRelease, code)
-        d.sync()
-        return 0
-    return 1
+    code = d.keysym_to_keycode(XK.string_to_keysym(key))
+    xtest.fake_input(d, X.KeyPress, code)
+    d.sync()
+    time.sleep(float(seconds))
+    xtest.fake_input(d, X.KeyRelease, code)
+    d.sync()
+    return 0
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@ import sys
 
 from Xlib import X, XK, display
 from Xlib.ext import xtest
-from x11_window import windows
+from x11_helpers import focused_window
 
 NAMES = {"/": "slash", "-": "minus", ".": "period", "_": "underscore", " ": "space"}
 
@@ -24,22 +24,17 @@ def main(display_name, title, text):
             return 1
         strokes.append((code, d.keycode_to_keysym(code, 0) != keysym))
     strokes.append((d.keysym_to_keycode(XK.string_to_keysym("Return")), False))
-    root = d.screen().root
-    for w in windows(root):
-        if w.get_wm_name() != title:
-            continue
-        w.set_input_focus(X.RevertToParent, X.CurrentTime)
+    if focused_window(d, title) is None:
+        return 1
+    for code, shifted in strokes:
+        if shifted:
+            xtest.fake_input(d, X.KeyPress, shift)
+        xtest.fake_input(d, X.KeyPress, code)
+        xtest.fake_input(d, X.KeyRelease, code)
+        if shifted:
+            xtest.fake_input(d, X.KeyRelease, shift)
         d.sync()
-        for code, shifted in strokes:
-            if shifted:
-                xtest.fake_input(d, X.KeyPress, shift)
-            xtest.fake_input(d, X.KeyPress, code)
-            xtest.fake_input(d, X.KeyRelease, code)
-            if shifted:
-                xtest.fake_input(d, X.KeyRelease, shift)
-            d.sync()
-        return 0
-    return 1
+    return 0
 
 
 if __name__ == "__main__":

@@ -4,33 +4,26 @@
 import sys
 
 from Xlib import X, display, protocol
-
-
-def windows(window):
-    yield window
-    for child in window.query_tree().children:
-        yield from windows(child)
+from x11_helpers import find_window
 
 
 def main(display_name, command, title):
     d = display.Display(display_name)
-    root = d.screen().root
-    for w in windows(root):
-        if w.get_wm_name() != title:
-            continue
-        if command == "geometry":
-            geometry = w.get_geometry()
-            origin = w.translate_coords(root, 0, 0)
-            print(-origin.x, -origin.y, geometry.width, geometry.height)
-        else:
-            protocols = d.intern_atom("WM_PROTOCOLS")
-            delete = d.intern_atom("WM_DELETE_WINDOW")
-            event = protocol.event.ClientMessage(
-                window=w, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-            w.send_event(event, event_mask=X.NoEventMask)
-            d.flush()
-        return 0
-    return 1
+    w = find_window(d, title)
+    if w is None:
+        return 1
+    if command == "geometry":
+        geometry = w.get_geometry()
+        origin = w.translate_coords(d.screen().root, 0, 0)
+        print(-origin.x, -origin.y, geometry.width, geometry.height)
+    else:
+        protocols = d.intern_atom("WM_PROTOCOLS")
+        delete = d.intern_atom("WM_DELETE_WINDOW")
+        event = protocol.event.ClientMessage(
+            window=w, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        w.send_event(event, event_mask=X.NoEventMask)
+        d.flush()
+    return 0
 
 
 if __name__ == "__main__":

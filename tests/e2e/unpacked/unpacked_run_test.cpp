@@ -41,7 +41,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const fs::path BinDir = VTR_BIN_DIR;
-const fs::path Here = UNPACKED_TEST_DIR;
 
 using Rgb = std::array<std::uint8_t, 3>;
 
@@ -254,7 +253,7 @@ protected:
         for (const std::string& e : vtrtest::ChildEnvironment(
                  {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=disk",
                   "SDL_DISKAUDIOFILE=" + (root_ / "audio.raw").string(), "TMPDIR=" + (root_ / "tmp").string(),
-                  "LSAN_OPTIONS=suppressions=" + (Here / "lsan.supp").string()}))
+                  "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)}))
             if (e.rfind("SDL_AUDIODRIVER=", 0) != 0 || e == "SDL_AUDIODRIVER=disk") env.push_back(e);
         pid_ = vtrtest::Spawn({"/usr/bin/env", "-C", (root_ / "current").string(),
                                (BinDir / "vtrrt").string(), "-F", (root_ / "app.vtg").string(), "/R0"},

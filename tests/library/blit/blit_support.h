@@ -1,8 +1,8 @@
 // Helpers of the engine tests: 32-bit memory surfaces filled from the model images, and read back.
 #pragma once
 
-#include "library/surfaces/reference_model.h"
 #include "library/surfaces/surface_test_support.h"
+#include "support/reference_model.h"
 #include "vtrs2/surface.h"
 
 #include <memory>

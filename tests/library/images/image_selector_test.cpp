@@ -18,6 +18,8 @@ namespace {
 using namespace imagetest;
 using namespace win32;
 using Driver = test_support::DialogDriver;
+using test_support::ListBoxItems;
+using test_support::WindowText;
 using Strings = std::vector<std::u16string>;
 
 constexpr DWORD BmpId = BmpFilterId;
@@ -35,24 +37,6 @@ Strings FilterCaptions(CImageFilterMgr& filters) {
         for (const auto& [id, caption] : Captions)
             if (filters.GetFilterID(i) == id) captions.push_back(caption);
     return captions;
-}
-
-std::u16string Text(HWND window) {
-    std::u16string text(static_cast<std::size_t>(GetWindowTextLengthW(window)), u'\0');
-    GetWindowTextW(window, text.data(), static_cast<int>(text.size()) + 1);
-    return text;
-}
-
-Strings Items(HWND dialog, int id) {
-    Strings items;
-    const auto count = SendDlgItemMessageW(dialog, id, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::u16string item(static_cast<std::size_t>(SendDlgItemMessageW(dialog, id, LB_GETTEXTLEN, i, 0)),
-                            u'\0');
-        SendDlgItemMessageW(dialog, id, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-        items.push_back(item);
-    }
-    return items;
 }
 
 Driver::Step Pick(int id, std::u16string item) {
@@ -80,7 +64,7 @@ HWND PanelOf(HWND dialog) {
 }
 
 std::u16string PanelText(HWND dialog, int id) {
-    return Text(GetDlgItem(PanelOf(dialog), id));
+    return WindowText(GetDlgItem(PanelOf(dialog), id));
 }
 
 // The preview as the panel draws it into a bitmap of the given size, read back pixel by pixel.
@@ -202,11 +186,11 @@ TEST_P(EachFilter, ItsTypeListsItsFilesAndThePanelShowsThem) {
     Driver driver;
     driver
         .Then(Expect([&](HWND d) {
-            EXPECT_EQ(Items(d, lst2).at(SendDlgItemMessageW(d, lst2, LB_GETCURSEL, 0, 0)), c.caption)
+            EXPECT_EQ(ListBoxItems(d, lst2).at(SendDlgItemMessageW(d, lst2, LB_GETCURSEL, 0, 0)), c.caption)
                 << "the given filter's type comes first";
             const Strings shown =
                 c.id == BmpId ? Strings{u"[..]", c.file, u"wide.bmp"} : Strings{u"[..]", c.file};
-            EXPECT_EQ(Items(d, lst1), shown);
+            EXPECT_EQ(ListBoxItems(d, lst1), shown);
         }))
         .Then(Pick(lst2, u"Image files"))
         .Then(Pick(lst1, c.file))
@@ -258,10 +242,10 @@ TEST_F(ImageSelector, TheOpenDialogsTypesFollowTheKindsAskedFor) {
         Driver driver;
         driver
             .Then(Expect([&, expected = expected](HWND d) {
-                EXPECT_EQ(Items(d, lst2), expected);
+                EXPECT_EQ(ListBoxItems(d, lst2), expected);
                 EXPECT_EQ(SendDlgItemMessageW(d, lst2, LB_GETCURSEL, 0, 0), 0);
                 if (kinds & SelectStillImages) {
-                    EXPECT_EQ(Items(d, lst1), (Strings{u"[..]", u"a.png", u"b.bmp"}));
+                    EXPECT_EQ(ListBoxItems(d, lst1), (Strings{u"[..]", u"a.png", u"b.bmp"}));
                 }
             }))
             .Then(Driver::Press(IDCANCEL));
@@ -277,10 +261,10 @@ TEST_F(ImageSelector, ASaveGivesTheChosenTypesExtensionAndId) {
     Driver driver;
     driver
         .Then(Expect([&](HWND d) {
-            EXPECT_EQ(Text(d), u"Save As");
+            EXPECT_EQ(WindowText(d), u"Save As");
             const Strings captions = FilterCaptions(filters_);
-            EXPECT_EQ(Items(d, lst2), captions);
-            EXPECT_EQ(Items(d, lst2).at(SendDlgItemMessageW(d, lst2, LB_GETCURSEL, 0, 0)),
+            EXPECT_EQ(ListBoxItems(d, lst2), captions);
+            EXPECT_EQ(ListBoxItems(d, lst2).at(SendDlgItemMessageW(d, lst2, LB_GETCURSEL, 0, 0)),
                       u"PNG files (png)");
         }))
         .Then(Pick(lst2, u"JPEG files (jpg, jpeg, jpe, jfif)"))
@@ -326,7 +310,7 @@ TEST_F(ImageSelector, AFileNoFilterReadsIsRefused) {
             ExpectPreview(DrawPreview(d, 10, 10), {0, 0, 0, 0}, 0, 0);
         }))
         .Then(Driver::Press(IDOK))
-        .Then(Expect([](HWND d) { EXPECT_EQ(Text(d), u"Open") << "the dialog stays"; }))
+        .Then(Expect([](HWND d) { EXPECT_EQ(WindowText(d), u"Open") << "the dialog stays"; }))
         .Then(Pick(lst1, u"good.png"))
         .Then(Driver::Press(IDOK));
     ASSERT_EQ(Select(1, nullptr), 1);

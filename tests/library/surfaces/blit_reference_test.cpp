@@ -2,7 +2,7 @@
 // every ink code, plain, keyed and alpha-plane blits, top-down and bottom-up rows, rectangles clipped at
 // every edge, widths 0 to 17 on rows that end exactly at the end of their buffer, the callback blits and the
 // conversions between every pair of depths.
-#include "reference_model.h"
+#include "support/reference_model.h"
 #include "surface_test_support.h"
 #include "vtrs2/effect.h"
 #include "vtrs2/palettes.h"

@@ -15,11 +15,6 @@
 #include <cstdlib>
 #include <string>
 
-// SDL's X11 driver opens a D-Bus connection that lives until the process ends.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libdbus-1.so\n";
-}
-
 using namespace win32;
 
 namespace {

@@ -21,28 +21,12 @@ using namespace win32;
 namespace {
 
 using Driver = test_support::DialogDriver;
+using test_support::ListBoxItems;
+using test_support::WindowText;
 using Strings = std::vector<std::u16string>;
 
 // Positions, text files, everything; the first type shows "*.vpp".
 constexpr char16_t Filter[] = u"Positions (*.vpp)\0*.vpp\0Text files\0*.txt;*.text\0All files\0*.*\0";
-
-std::u16string Text(HWND window) {
-    std::u16string text(static_cast<std::size_t>(GetWindowTextLengthW(window)), u'\0');
-    GetWindowTextW(window, text.data(), static_cast<int>(text.size()) + 1);
-    return text;
-}
-
-Strings Items(HWND dialog, int id) {
-    Strings items;
-    const auto count = SendDlgItemMessageW(dialog, id, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::u16string item(static_cast<std::size_t>(SendDlgItemMessageW(dialog, id, LB_GETTEXTLEN, i, 0)),
-                            u'\0');
-        SendDlgItemMessageW(dialog, id, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-        items.push_back(item);
-    }
-    return items;
-}
 
 // An item of a list chosen as a click would: selected, and the dialog told.
 void Select(HWND dialog, int id, const std::u16string& item, WORD code = LBN_SELCHANGE) {
@@ -105,7 +89,7 @@ constexpr DWORD SaveFlags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROM
 
 // The prompt shown over the file dialog: its text.
 std::u16string PromptText(HWND prompt) {
-    return Text(GetWindow(prompt, GW_CHILD));
+    return WindowText(GetWindow(prompt, GW_CHILD));
 }
 
 } // namespace
@@ -115,18 +99,18 @@ TEST_F(FileDialogs, AFileChosenFromTheListOfAFolderEnteredGivesItsPathNameAndExt
     Driver driver;
     driver
         .Then(Expect([&](HWND d) {
-            EXPECT_EQ(Text(d), u"Open");
-            EXPECT_EQ(Text(GetDlgItem(d, stc1)), wideFolder_);
-            EXPECT_EQ(Items(d, lst1), (Strings{u"[..]", u"[saves]", u"alpha.vpp", u"beta.VPP"}));
-            EXPECT_EQ(Items(d, lst2), (Strings{u"Positions (*.vpp)", u"Text files", u"All files"}));
+            EXPECT_EQ(WindowText(d), u"Open");
+            EXPECT_EQ(WindowText(GetDlgItem(d, stc1)), wideFolder_);
+            EXPECT_EQ(ListBoxItems(d, lst1), (Strings{u"[..]", u"[saves]", u"alpha.vpp", u"beta.VPP"}));
+            EXPECT_EQ(ListBoxItems(d, lst2), (Strings{u"Positions (*.vpp)", u"Text files", u"All files"}));
         }))
         .Then(Pick(lst1, u"[saves]", LBN_DBLCLK))
         .Then(Expect([&](HWND d) {
-            EXPECT_EQ(Text(GetDlgItem(d, stc1)), In(u"saves"));
-            EXPECT_EQ(Items(d, lst1), (Strings{u"[..]", u"old.vpp"}));
+            EXPECT_EQ(WindowText(GetDlgItem(d, stc1)), In(u"saves"));
+            EXPECT_EQ(ListBoxItems(d, lst1), (Strings{u"[..]", u"old.vpp"}));
         }))
         .Then(Pick(lst1, u"old.vpp"))
-        .Then(Expect([&](HWND d) { EXPECT_EQ(Text(GetDlgItem(d, edt1)), u"old.vpp"); }))
+        .Then(Expect([&](HWND d) { EXPECT_EQ(WindowText(GetDlgItem(d, edt1)), u"old.vpp"); }))
         .Then(Driver::Press(IDOK));
     ASSERT_TRUE(GetOpenFileNameW(&ofn_));
     const std::u16string path = In(u"saves/old.vpp");
@@ -141,7 +125,7 @@ TEST_F(FileDialogs, CancelLeavesTheRecordAsItWas) {
     ofn_.Flags = OpenFlags;
     std::copy_n(u"alpha.vpp", 10, file_);
     Driver driver;
-    driver.Then(Expect([](HWND d) { EXPECT_EQ(Text(GetDlgItem(d, edt1)), u"alpha.vpp"); }))
+    driver.Then(Expect([](HWND d) { EXPECT_EQ(WindowText(GetDlgItem(d, edt1)), u"alpha.vpp"); }))
         .Then(Name(u"beta.VPP"))
         .Then(Driver::Key(VK_ESCAPE));
     EXPECT_FALSE(GetOpenFileNameW(&ofn_));
@@ -153,14 +137,14 @@ TEST_F(FileDialogs, CancelLeavesTheRecordAsItWas) {
 TEST_F(FileDialogs, SavingOverAFileAsksBeforeReplacingIt) {
     ofn_.Flags = SaveFlags;
     Driver driver;
-    driver.Then(Expect([](HWND d) { EXPECT_EQ(Text(d), u"Save As"); }))
+    driver.Then(Expect([](HWND d) { EXPECT_EQ(WindowText(d), u"Save As"); }))
         .Then(Name(u"alpha"))
         .Then(Driver::Press(IDOK))
         .Then(Expect([](HWND prompt) {
             EXPECT_EQ(PromptText(prompt), u"alpha.vpp already exists.\nDo you want to replace it?");
         }))
         .Then(Driver::Press(IDNO))
-        .Then(Expect([](HWND d) { EXPECT_EQ(Text(d), u"Save As") << "the dialog stays"; }))
+        .Then(Expect([](HWND d) { EXPECT_EQ(WindowText(d), u"Save As") << "the dialog stays"; }))
         .Then(Driver::Press(IDOK))
         .Then(Driver::Press(IDYES));
     ASSERT_TRUE(GetSaveFileNameW(&ofn_));
@@ -206,22 +190,22 @@ TEST_F(FileDialogs, TheFileTypeChoosesTheFilesShown) {
     Driver driver;
     driver
         .Then(Expect([](HWND d) {
-            EXPECT_EQ(Items(d, lst1), (Strings{u"[..]", u"[saves]", u"draft.text", u"notes.txt"}));
+            EXPECT_EQ(ListBoxItems(d, lst1), (Strings{u"[..]", u"[saves]", u"draft.text", u"notes.txt"}));
             EXPECT_EQ(SendDlgItemMessageW(d, lst2, LB_GETCURSEL, 0, 0), 1);
         }))
         .Then(Pick(lst2, u"All files"))
         .Then(Expect([](HWND d) {
-            EXPECT_EQ(Items(d, lst1),
+            EXPECT_EQ(ListBoxItems(d, lst1),
                       (Strings{u"[..]", u"[saves]", u"alpha.vpp", u"beta.VPP", u"draft.text", u"notes.txt"}));
         }))
         .Then(Name(u"a*"))
         .Then(Driver::Press(IDOK))
         .Then(Expect([](HWND d) {
-            EXPECT_EQ(Items(d, lst1), (Strings{u"[..]", u"[saves]", u"alpha.vpp"}));
+            EXPECT_EQ(ListBoxItems(d, lst1), (Strings{u"[..]", u"[saves]", u"alpha.vpp"}));
         }))
         .Then(Pick(lst2, u"Positions (*.vpp)"))
         .Then(Expect([](HWND d) {
-            EXPECT_EQ(Items(d, lst1), (Strings{u"[..]", u"[saves]", u"alpha.vpp", u"beta.VPP"}));
+            EXPECT_EQ(ListBoxItems(d, lst1), (Strings{u"[..]", u"[saves]", u"alpha.vpp", u"beta.VPP"}));
         }))
         .Then(Pick(lst1, u"beta.VPP", LBN_DBLCLK));
     ASSERT_TRUE(GetOpenFileNameW(&ofn_));
@@ -300,7 +284,7 @@ TEST_F(FileDialogs, ACallersDialogAndHookSeeTheDialogsEvents) {
         .Then(Expect([&](HWND d) {
             ASSERT_TRUE(log.panel);
             EXPECT_EQ(GetParent(log.panel), d);
-            EXPECT_EQ(Text(GetDlgItem(log.panel, PanelId)), u"Information");
+            EXPECT_EQ(WindowText(GetDlgItem(log.panel, PanelId)), u"Information");
             RECT panel{}, list{};
             GetWindowRect(log.panel, &panel);
             GetWindowRect(GetDlgItem(d, lst1), &list);
@@ -310,7 +294,7 @@ TEST_F(FileDialogs, ACallersDialogAndHookSeeTheDialogsEvents) {
         .Then(Pick(lst2, u"Text files"))
         .Then(Name(u"memo"))
         .Then(Driver::Press(IDOK))
-        .Then(Expect([](HWND d) { EXPECT_EQ(Text(d), u"Save As") << "the hook kept the dialog open"; }))
+        .Then(Expect([](HWND d) { EXPECT_EQ(WindowText(d), u"Save As") << "the hook kept the dialog open"; }))
         .Then(Driver::Press(IDOK));
     ASSERT_TRUE(GetSaveFileNameW(&ofn_));
     hookLog = nullptr;
@@ -336,7 +320,7 @@ TEST_F(FileDialogs, WithoutAFolderTheFirstOpensWhereTheProgramStartedAndTheNextW
     std::u16string firstShown, nextShown;
     {
         Driver driver;
-        driver.Then(Expect([&](HWND d) { firstShown = Text(GetDlgItem(d, stc1)); }))
+        driver.Then(Expect([&](HWND d) { firstShown = WindowText(GetDlgItem(d, stc1)); }))
             .Then(Name(In(u"saves/old.vpp")))
             .Then(Driver::Press(IDOK));
         EXPECT_TRUE(GetOpenFileNameW(&ofn_));
@@ -344,7 +328,7 @@ TEST_F(FileDialogs, WithoutAFolderTheFirstOpensWhereTheProgramStartedAndTheNextW
     file_[0] = 0;
     {
         Driver driver;
-        driver.Then(Expect([&](HWND d) { nextShown = Text(GetDlgItem(d, stc1)); }))
+        driver.Then(Expect([&](HWND d) { nextShown = WindowText(GetDlgItem(d, stc1)); }))
             .Then(Driver::Press(IDCANCEL));
         EXPECT_FALSE(GetOpenFileNameW(&ofn_));
     }

@@ -1,1 +1,0 @@
-#include "support/fontconfig_leak_suppression.h"
