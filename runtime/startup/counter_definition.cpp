@@ -5,13 +5,6 @@
 #include <algorithm>
 
 namespace vtrrt {
-namespace {
-
-std::int32_t DefI32(std::span<const std::uint8_t> def, std::size_t at) {
-    return static_cast<std::int32_t>(DefU32(def, at));
-}
-
-} // namespace
 
 CounterDefinition ReadCounterDefinition(std::span<const std::uint8_t> def) {
     CounterDefinition c;

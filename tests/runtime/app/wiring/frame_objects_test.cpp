@@ -30,6 +30,7 @@
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
+#include "persist/global_object_store.h"
 
 #include <gtest/gtest.h>
 

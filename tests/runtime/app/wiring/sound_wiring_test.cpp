@@ -17,6 +17,10 @@
 #include "vtrs2/sound.h"
 #include "vtrs2/sound_channels.h"
 #include "win32/kernel.h"
+#include "core/header_flags.h"
+#include "core/frame_run_state.h"
+#include "core/frame_record.h"
+#include "core/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -13,11 +13,8 @@
 #include "objects/run_objects.h"
 #include "runtime/app/wiring/application_run.h"
 #include "runtime/waited_clock.h"
-#include "loop/application_state_machine.h"
-#include "core/frame_run_state.h"
-#include "loop/pause.h"
-#include "core/runtime_services.h"
 #include "persist/saved_positions.h"
+#include "shell/extension_services.h"
 #include "shell/window_hooks.h"
 #include "startup/event_program.h"
 

@@ -3,6 +3,8 @@
 #include "shell/full_screen.h"
 
 #include "runtime/startup/loader/loader_fixture.h"
+#include "core/command_line.h"
+#include "loop/application_state_machine.h"
 #include "shell/application_menu.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"

@@ -2,6 +2,7 @@
 // bits, and a joystick player whose joystick is missing at start playing with the keyboard.
 #include "runtime/startup/loader/loader_fixture.h"
 #include "loop/application_state_machine.h"
+#include "loop/game_loop.h"
 #include "core/command_line.h"
 #include "core/frame_run_state.h"
 #include "shell/frame_window.h"
