@@ -1,6 +1,7 @@
 // The prototype holders, the surface library's thread table and the binding of the display drivers.
 #include "vtrs2/surface_prototypes.h"
 
+#include "plugin/display_driver.h"
 #include "vtrs2/driver_testing.h"
 #include "vtrs2/gdi_surfaces.h"
 #include "vtrs2/memory_surfaces.h"
@@ -26,9 +27,9 @@ constexpr int FirstDriverType = PublicTypeScreen;
 constexpr UINT QuietLoad = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
 constexpr int ModuleNameUnits = 260;
 
-using InitializeFunction = int (*)();
-using FreeFunction = void (*)();
-using PrototypeFunction = cSurfaceImplementation* (*)(int type);
+using display_driver::FreeFunction;
+using display_driver::InitializeFunction;
+using display_driver::PrototypeFunction;
 
 // Forgets a driver's prototype without deleting it: the driver owns what it handed out.
 void EmptyDriverHolder(cSurface& holder) {
@@ -150,7 +151,8 @@ void DriverLibrary::Load(const std::u16string& path) {
         failed = 1;
         return;
     }
-    static constexpr const char* Names[] = {"SEInitialize", "SEFree", "SEGetSIPrototype", nullptr};
+    static constexpr const char* Names[] = {display_driver::InitializeName, display_driver::FreeName,
+                                            display_driver::PrototypeName, nullptr};
     void* found[3] = {};
     for (int i = 0; Names[i]; ++i) {
         found[i] = GetProcAddress(module, Names[i]);
@@ -232,7 +234,8 @@ int BindDisplayDriver(int direct3D9) {
     }
     if (driver.module)
         for (int i = 0; i < DriverTypes; ++i)
-            if (cSurfaceImplementation* prototype = driver.getPrototype(FirstDriverType + i))
+            if (cSurfaceImplementation* prototype =
+                    driver.getPrototype(static_cast<unsigned>(FirstDriverType + i)))
                 holders[static_cast<std::size_t>(i)].SetImplementation(prototype);
     return holders[0].HasImplementation() ? 1 : 0;
 }

@@ -8,6 +8,7 @@
 #include "objects/object_sprites.h"
 #include "objects/object_transitions.h"
 #include "objects/run_objects.h"
+#include "startup/display_mode.h"
 #include "startup/event_program.h"
 #include "startup/object_infos.h"
 
@@ -15,6 +16,7 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
+#include "vtrs2/surface.h"
 
 #include <cmath>
 #include <new>
@@ -444,8 +446,12 @@ void DisplayFrame(int) {
         }
     }
     SpriteWindow* sprites = SpritesOfFrame();
-    // The frame surfaces of the display-driver modes are cleared and presented by the display-driver
-    // services, which add those calls around the passes.
+    // A display driver's screen draws the whole scene again each loop, in one scene cleared to the frame's
+    // background colour.
+    cSurface* screen = (Services().displayFlags & DisplayDriverFlag) && s->frame
+                           ? GetWindowSurface(Services().frameLibraryWindow, 0)
+                           : nullptr;
+    if (screen) screen->BeginDraw(1, s->frame->background);
     EraseSprites(sprites);
     FreeKilledObjects();
     RunBackgroundQueue();
@@ -453,6 +459,7 @@ void DisplayFrame(int) {
     CommitSpriteChanges(sprites);
     DisplayObjectList();
     DrawSprites(sprites);
+    if (screen) screen->EndDraw();
     if (!s->firstDisplayDone)
         s->firstDisplayDone = 1;
     else

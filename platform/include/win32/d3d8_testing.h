@@ -3,6 +3,7 @@
 
 #include "win32/d3d8.h"
 
+#include <string>
 #include <vector>
 
 namespace win32::testing {
@@ -20,5 +21,9 @@ std::vector<D3DCOLOR> ReadBackBuffer(IDirect3DDevice8* device, UINT* width, UINT
 unsigned DrawCallCount(IDirect3DDevice8* device);
 // The render and texture-stage states it was given that changed a value, since it was made.
 unsigned StateChangeCount(IDirect3DDevice8* device);
+
+// The OpenGL renderer and version the devices run on ("llvmpipe ..." without a GPU), so that measurements
+// can say what they measured; empty when no context can be made.
+std::string RendererName();
 
 } // namespace win32::testing

@@ -259,13 +259,20 @@ void Device::SetDefaultStates() {
 bool Device::ReadPixels(std::vector<D3DCOLOR>& pixels) {
     // resize keeps what the vector had: a present of the same size writes no zeros first.
     pixels.resize(static_cast<std::size_t>(buffer_.width) * buffer_.height);
+    return ReadPixelsInto(pixels.data(), buffer_.width, false);
+}
+
+bool Device::ReadPixelsInto(void* first, std::size_t pitch, bool bytes) {
     GlScope gl;
     if (!gl.ok() || !framebuffer_) return false;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, pitch == buffer_.width ? 0 : static_cast<GLint>(pitch));
+    // Red, green, blue and alpha bytes are the renderbuffer's own layout, which the context copies as they
+    // are; the caller puts them in its order.
+    glReadPixels(0, 0, static_cast<GLsizei>(buffer_.width), static_cast<GLsizei>(buffer_.height),
+                 bytes ? GL_RGBA : GL_BGRA, bytes ? GL_UNSIGNED_BYTE : GL_UNSIGNED_INT_8_8_8_8_REV, first);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, static_cast<GLsizei>(buffer_.width), static_cast<GLsizei>(buffer_.height), GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, pixels.data());
     return true;
 }
 
@@ -282,8 +289,17 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (sourceRect || destRect || dirtyRegion) return D3DERR_INVALIDCALL;
     const HWND window = destWindow ? destWindow : deviceWindow_;
     if (!IsWindow(window)) return D3DERR_INVALIDCALL;
-    if (!ReadPixels(presented_)) return D3DERR_DRIVERINTERNALERROR;
     const bool fullScreen = !Windowed(parameters_);
+    // The common case, a back buffer of the window's size: read straight into the window's bitmap.
+    if (DirectCopy direct; BeginDirectCopy(window, buffer_.width, buffer_.height, &direct)) {
+        if (!ReadPixelsInto(direct.first, direct.pitch, true)) {
+            AbandonDirectCopy(direct);
+            return D3DERR_DRIVERINTERNALERROR;
+        }
+        FinishDirectCopy(direct);
+        return D3D_OK;
+    }
+    if (!ReadPixels(presented_)) return D3DERR_DRIVERINTERNALERROR;
     return CopyToWindowClient(window, presented_, buffer_.width, buffer_.height, fullScreen)
                ? D3D_OK
                : D3DERR_INVALIDCALL;

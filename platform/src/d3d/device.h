@@ -115,6 +115,9 @@ private:
     void FreeBackBuffer();
     void SetDefaultStates();
     bool ReadPixels(std::vector<D3DCOLOR>& pixels);
+    // The back buffer into rows `pitch` pixels apart, top row first: 0xAARRGGBB, or red, green, blue and
+    // alpha bytes.
+    bool ReadPixelsInto(void* first, std::size_t pitch, bool bytes);
     bool PrepareDraw(bool line);
     // Binds the render target's framebuffer for drawing; false when it has none.
     bool BindTarget();

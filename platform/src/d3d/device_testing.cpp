@@ -1,5 +1,6 @@
 // The testing hooks of devices.
 #include "device.h"
+#include "gl_context.h"
 
 #include "win32/d3d8_testing.h"
 
@@ -32,6 +33,15 @@ unsigned StateChangeCount(IDirect3DDevice8* device) {
 std::vector<D3DCOLOR> ReadBackBuffer(IDirect3DDevice8* device, UINT* width, UINT* height) {
     d3d::Device* own = Own(device);
     return own ? own->ReadBack(width, height) : std::vector<D3DCOLOR>{};
+}
+
+std::string RendererName() {
+    if (!d3d::EnsureGlContext()) return {};
+    const d3d::GlScope scope;
+    if (!scope.ok()) return {};
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    return std::string(renderer ? renderer : "") + ", OpenGL " + (version ? version : "");
 }
 
 } // namespace win32::testing

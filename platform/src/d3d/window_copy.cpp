@@ -45,6 +45,40 @@ RECT ShownIn(const RECT& client, UINT width, UINT height, bool keepRatio) {
     return RECT{x, y, x + static_cast<LONG>(w), y + static_cast<LONG>(h)};
 }
 
+using Four = std::uint32_t __attribute__((vector_size(16)));
+constexpr std::size_t Lanes = sizeof(Four) / sizeof(std::uint32_t);
+
+// A row of pixels without their alpha, four at a time: the window's bitmap keeps its top byte clear. The
+// vectors are loaded and stored through memcpy, so neither row needs their alignment.
+void CopyOpaqueRow(std::uint32_t* out, const D3DCOLOR* in, std::size_t count) {
+    const Four mask = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    std::size_t i = 0;
+    for (; i + Lanes <= count; i += Lanes) {
+        Four v;
+        std::memcpy(&v, in + i, sizeof v);
+        v &= mask;
+        std::memcpy(out + i, &v, sizeof v);
+    }
+    for (; i < count; ++i)
+        out[i] = in[i] & 0xFFFFFF;
+}
+
+// A row read as red, green, blue, alpha bytes turned into the bitmap's 0x00RRGGBB, in place.
+void SwapToOpaqueRow(std::uint32_t* row, std::size_t count) {
+    const Four low = {0xFF, 0xFF, 0xFF, 0xFF}, middle = {0xFF00, 0xFF00, 0xFF00, 0xFF00};
+    std::size_t i = 0;
+    for (; i + Lanes <= count; i += Lanes) {
+        Four v;
+        std::memcpy(&v, row + i, sizeof v);
+        v = ((v & low) << 16) | (v & middle) | ((v >> 16) & low);
+        std::memcpy(row + i, &v, sizeof v);
+    }
+    for (; i < count; ++i) {
+        const std::uint32_t v = row[i];
+        row[i] = ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+    }
+}
+
 } // namespace
 
 bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height,
@@ -74,10 +108,9 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
                 row == Outside ? nullptr : pixels.data() + static_cast<std::size_t>(row) * width;
             if (unscaled && bitmap->bpp == 32) {
                 // The common case, a picture of the window's size: one pass over the row.
-                auto* out = reinterpret_cast<std::uint32_t*>(bitmap->Row(y));
-                const D3DCOLOR* in = source + (part.left - area.left);
-                for (LONG x = part.left; x < part.right; ++x)
-                    out[x] = *in++ & 0xFFFFFF;
+                CopyOpaqueRow(reinterpret_cast<std::uint32_t*>(bitmap->Row(y)) + part.left,
+                              source + (part.left - area.left),
+                              static_cast<std::size_t>(part.right - part.left));
                 continue;
             }
             for (LONG x = part.left; x < part.right; ++x) {
@@ -95,6 +128,46 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
     }
     TouchDc(hold.dc);
     return true;
+}
+
+bool BeginDirectCopy(HWND window, UINT width, UINT height, DirectCopy* copy) {
+    RECT client{};
+    if (!copy || !IsWindow(window) || !GetClientRect(window, &client)) return false;
+    if (width == 0 || static_cast<UINT>(client.right) != width || static_cast<UINT>(client.bottom) != height)
+        return false;
+    HDC dc = GetDC(window);
+    if (!dc) return false;
+    const DrawTarget target = TargetOf(dc);
+    const BitmapObject* bitmap = target.bitmap;
+    RECT area = client;
+    OffsetRect(&area, target.origin.x, target.origin.y);
+    const bool whole =
+        target.clip.size() == 1 && EqualRect(&target.clip[0], &area) && area.left >= 0 && area.top >= 0;
+    if (!bitmap || bitmap->bpp != 32 || !bitmap->topDown || bitmap->stride % 4 != 0 || !whole ||
+        area.right > bitmap->width || area.bottom > bitmap->height) {
+        ReleaseDC(window, dc);
+        return false;
+    }
+    copy->window = window;
+    copy->dc = dc;
+    copy->first = reinterpret_cast<std::uint32_t*>(bitmap->Row(area.top)) + area.left;
+    copy->pitch = static_cast<std::size_t>(bitmap->stride / 4);
+    copy->width = width;
+    copy->height = height;
+    return true;
+}
+
+void FinishDirectCopy(DirectCopy& copy) {
+    for (UINT y = 0; y < copy.height; ++y) {
+        SwapToOpaqueRow(copy.first + y * copy.pitch, copy.width);
+    }
+    TouchDc(copy.dc);
+    AbandonDirectCopy(copy);
+}
+
+void AbandonDirectCopy(DirectCopy& copy) {
+    if (copy.dc) ReleaseDC(copy.window, copy.dc);
+    copy = DirectCopy{};
 }
 
 } // namespace win32::d3d

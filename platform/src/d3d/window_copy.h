@@ -3,6 +3,8 @@
 
 #include "win32/d3d8.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <span>
 
 namespace win32::d3d {
@@ -12,5 +14,22 @@ namespace win32::d3d {
 // live window.
 bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height,
                         bool keepRatio);
+
+// Where a picture of exactly the client area's size can be written straight into the window's backing
+// bitmap: the whole client area is visible, the bitmap holds 32 bits a pixel and its rows run top down.
+// Rows are `pitch` pixels apart from `first` and receive red, green, blue and alpha bytes; FinishDirectCopy
+// turns them into the bitmap's pixels (its top bytes clear) and tells the window it changed.
+struct DirectCopy {
+    HWND window = nullptr;
+    HDC dc = nullptr;
+    std::uint32_t* first = nullptr;
+    std::size_t pitch = 0;
+    UINT width = 0;
+    UINT height = 0;
+};
+bool BeginDirectCopy(HWND window, UINT width, UINT height, DirectCopy* copy);
+void FinishDirectCopy(DirectCopy& copy);
+// Lets the window's DC go without showing anything, when the picture could not be read.
+void AbandonDirectCopy(DirectCopy& copy);
 
 } // namespace win32::d3d

@@ -12,7 +12,7 @@
 namespace {
 
 // The driver folder a case asks for; every test leaves the library's own folder behind it.
-enum class Driver { Own, Missing, TestDriver };
+enum class Driver { Own, Missing, Empty, TestDriver };
 
 std::u16string Folder(const char* path) {
     return std::u16string(path, path + std::char_traits<char>::length(path));
@@ -23,6 +23,8 @@ void UseDriverFolder(Driver driver) {
         SetDisplayDriverFolder(Folder(TEST_DRIVER_FOLDER).c_str());
     else if (driver == Driver::Missing)
         SetDisplayDriverFolder(Folder(EMPTY_FOLDER).c_str());
+    else if (driver == Driver::Empty)
+        SetDisplayDriverFolder(Folder(EMPTY_DRIVER_FOLDER).c_str());
     else
         SetDisplayDriverFolder(nullptr);
 }
@@ -68,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         PrototypeCase{"Type3Section8", Driver::Own, 8, 3, 0, Section, 8, 1},
         PrototypeCase{"ScreenWithoutDriverKindIsASection", Driver::Own, 24, 4, 0, Section, 24, 1},
         PrototypeCase{"TypeAboveSevenIsASection", Driver::Own, 32, 9, 0, Section, 32, 1},
-        PrototypeCase{"EmptyDriverFileFallsBackToDibDC", Driver::Own, 32, 4, 6, DibDC, 32, 1},
+        PrototypeCase{"EmptyDriverFileFallsBackToDibDC", Driver::Empty, 32, 4, 6, DibDC, 32, 1},
         PrototypeCase{"MissingDriverScreenIsDibDC", Driver::Missing, 16, 4, 6, DibDC, 16, 1},
         PrototypeCase{"MissingDriverTextureIsASection", Driver::Missing, 32, 6, 6, Section, 32, 1},
         PrototypeCase{"MissingDirect3D9ScreenIsDibDC", Driver::TestDriver, 32, 4, 5, DibDC, 32, 1},

@@ -1,6 +1,7 @@
 #include "app_window_fixture.h"
 #include "support/param_names.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/driver_testing.h"
 #include "vtrs2/memory_testing.h"
 
 #include <thread>
@@ -14,7 +15,18 @@ struct ModeCase {
     int code;
 };
 
-class DisplayMode : public AppWindowTest, public ::testing::WithParamInterface<ModeCase> {};
+// No display driver is found: the driver beside the library is looked for in a folder that has none.
+class DisplayMode : public AppWindowTest, public ::testing::WithParamInterface<ModeCase> {
+protected:
+    void SetUp() override {
+        SetDisplayDriverFolder(u"/nonexistent/display-drivers");
+        AppWindowTest::SetUp();
+    }
+    void TearDown() override {
+        AppWindowTest::TearDown();
+        SetDisplayDriverFolder(nullptr);
+    }
+};
 
 TEST_P(DisplayMode, ModeWordGivesTheStoredCodeAndAWorkSurfaceOfItsDepth) {
     AppWindow* w = Create(Params(AppWindowMain, 10, 10));
