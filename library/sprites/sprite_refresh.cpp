@@ -3,8 +3,8 @@
 #include "refresh_batches.h"
 #include "sprite_drawing_internal.h"
 #include "sprite_pool.h"
+#include "window_host.h"
 
-#include "vtrs2/app_window.h"
 #include "vtrs2/surface.h"
 
 #include <algorithm>
@@ -40,7 +40,7 @@ bool SeeThrough(const Sprite* s) {
 }
 
 cSurfaceImplementation* BackgroundOf(SpriteWindow* window) {
-    cSurface* background = window->appWindow ? GetWindowSurface(window->appWindow, 1) : nullptr;
+    cSurface* background = HasWindow(window) ? window->host->surface(window->appWindow, 1) : nullptr;
     return background && background->HasImplementation() ? background->GetImplementation() : nullptr;
 }
 
@@ -96,7 +96,7 @@ void Retire(SpriteWindow* window, Sprite* s) {
 // keeps a saved background per sprite.
 cSurfaceImplementation* EnsureBackground(SpriteWindow* window, cSurface& work) {
     if (cSurfaceImplementation* background = BackgroundOf(window)) return background;
-    if ((window->stateFlags & SpriteWindowNoBackgroundCopy) || !window->appWindow) return nullptr;
+    if ((window->stateFlags & SpriteWindowNoBackgroundCopy) || !HasWindow(window)) return nullptr;
     cSurface* copy = NewSurface();
     if (!copy) return nullptr;
     // A copy of what the work surface holds, taken before this pass draws any sprite: the background that
@@ -105,8 +105,7 @@ cSurfaceImplementation* EnsureBackground(SpriteWindow* window, cSurface& work) {
         DeleteSurface(copy);
         return nullptr;
     }
-    window->appWindow->backgroundCopy = copy;
-    window->appWindow->backgroundImplementation = copy->GetImplementation();
+    window->host->keepBackgroundCopy(window->appWindow, copy);
     return copy->GetImplementation();
 }
 

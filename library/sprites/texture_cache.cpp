@@ -1,7 +1,7 @@
 // Bank images put into surfaces, and the texture cache of bank 4 that keeps one driver texture per image.
 #include "texture_items.h"
-#include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/context_record.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"

@@ -7,7 +7,7 @@
 
 #include "pixel_formats.h"
 
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // several implementation calls.
 #include "vtrs2/surface.h"
 
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 
 #include "vtrs2/gdi_drawing.h"
 #include "vtrs2/gdi_surfaces.h"
