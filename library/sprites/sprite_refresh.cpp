@@ -5,6 +5,8 @@
 #include "sprite_pool.h"
 #include "window_host.h"
 
+#include "surfaces/engine_interface.h"
+
 #include "vtrs2/surface.h"
 
 #include <algorithm>
@@ -15,14 +17,7 @@ using namespace sprites;
 
 namespace {
 
-constexpr int RoutineDraw = 0;
-constexpr int RoutineRestore = 1;
-constexpr int RoutineSave = 2;
-constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
-// Neighbours in these states are not queued for redraw: already queued, changed, hidden or suspended.
-constexpr DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
 constexpr RECT NothingDrawn{-1, -1, -1, -1};
-constexpr int SeeThroughBlend = 128;
 
 // Shown, unchanged and not queued for redraw: what is on the surface is already right.
 bool Untouched(const Sprite* s) {
@@ -36,7 +31,7 @@ bool HasLastDrawn(const Sprite* s) {
     return !(s->lastDrawn.left == -1 && s->lastDrawn.top == -1);
 }
 bool SeeThrough(const Sprite* s) {
-    return (s->ink & 0xFFF) == 1 && s->inkParam == SeeThroughBlend;
+    return (s->ink & engine::InkCodeMask) == surfaces::InkBlend && s->inkParam == SeeThroughBlend;
 }
 
 cSurfaceImplementation* BackgroundOf(SpriteWindow* window) {
@@ -75,7 +70,7 @@ bool Erase(Sprite* s, cSurfaceImplementation& work, std::optional<BackgroundRest
     if (s->flags & SpriteEraseFill)
         work.FillRect(r.left, r.top, width, height, s->eraseColour);
     else if (s->flags & SpriteRoutineSaves) {
-        if (s->routine) s->routine(s, RoutineRestore, 0);
+        if (s->routine) s->routine(s, SpriteRoutineRestore, 0);
     } else if (s->savedBackground)
         s->savedBackground->Blit(&work, r.left, r.top, 0, 0, width, height, 0, 0, 0, 0);
     return false;
@@ -136,7 +131,7 @@ void SaveSpriteBackgrounds(SpriteWindow* window, cSurface& surface) {
         s->lastDrawn = r;
         if (s->flags & SpriteEraseFill) continue;
         if (s->flags & SpriteRoutineSaves) {
-            if (s->routine) s->routine(s, RoutineSave, 0);
+            if (s->routine) s->routine(s, SpriteRoutineSave, 0);
             continue;
         }
         if (!background) SaveUnder(s, work, r);
@@ -170,7 +165,7 @@ void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
         if (s->flags & SpriteOwnerDrawn) {
             blits.Flush();
             if (locked) work.UnlockPixels(), locked = false;
-            if (s->routine) s->routine(s, RoutineDraw, 0);
+            if (s->routine) s->routine(s, SpriteRoutineDraw, 0);
         } else {
             if (!locked && !(locked = work.LockPixels() != 0)) continue;
             DrawSprite(s, work, images, blits);

@@ -15,11 +15,6 @@ using namespace win32;
 
 namespace sprites {
 
-namespace {
-constexpr int FirstDriverType = 9;
-constexpr int LastDriverType = 16;
-} // namespace
-
 cSurface* WorkSurface(SpriteWindow* window) {
     if (!HasWindow(window)) return nullptr;
     cSurface* surface = window->host->surface(window->appWindow, 0);
@@ -27,8 +22,7 @@ cSurface* WorkSurface(SpriteWindow* window) {
 }
 
 bool IsDriverSurface(cSurfaceImplementation& surface) {
-    const int type = surface.GetType();
-    return type >= FirstDriverType && type <= LastDriverType;
+    return engine::IsDriverSurfaceType(surface.GetType());
 }
 
 RECT ClipOf(cSurfaceImplementation& surface) {

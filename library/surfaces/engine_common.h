@@ -15,10 +15,8 @@ using win32::COLORREF;
 using win32::DWORD;
 using win32::LPARAM;
 
-constexpr int InkCodeMask = 0xFFF;
 constexpr int InkParameterIsRgba = 0x1000;
-constexpr int InkCodeLimit = 14;
-constexpr int InkEffectObject = 13;
+constexpr int InkCodeLimit = surfaces::InkCodeCount;
 
 // (ink word, parameter) reduced to (effect, coefficient); draw is false when there is nothing to draw,
 // refused when the ink cannot be drawn at all.
@@ -41,7 +39,7 @@ inline Ink ReduceInk(int ink, LPARAM parameter) {
         if (value == 0) return {};
         if (value == 128) return {false, 0, 0};
         return {true, 1, value};
-    case InkEffectObject: {
+    case surfaces::InkEffectObject: {
         // Software surfaces apply an effect object by the alpha of its RGBA coefficient only.
         if (parameter == 0) return {};
         const DWORD alpha = reinterpret_cast<CEffectEx*>(parameter)->GetRgbaCoefficient() >> 24;
