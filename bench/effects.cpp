@@ -10,6 +10,7 @@
 #include "win32/user.h"
 
 #include "bench/targets.h"
+#include "support/window_class.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,22 +41,17 @@ public:
     Scene(UINT width, UINT height) : width_(width), height_(height) {
         setenv("SDL_VIDEODRIVER", "dummy", 0);
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = PlainProc;
-        wc.lpszClassName = u"BenchEffects";
-        RegisterClassExW(&wc);
+        test_support::RegisterWindowClass(u"BenchEffects", PlainProc);
         window_ = CreateWindowExW(0, u"BenchEffects", u"", WS_POPUP | WS_VISIBLE, 0, 0, 64, 64, nullptr,
                                   nullptr, nullptr, nullptr);
         direct3d_ = Direct3DCreate8(D3D_SDK_VERSION);
         if (!window_ || !direct3d_) return;
-        D3DPRESENT_PARAMETERS p{};
-        p.BackBufferWidth = width;
-        p.BackBufferHeight = height;
-        p.BackBufferFormat = D3DFMT_X8R8G8B8;
-        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        p.hDeviceWindow = window_;
-        p.Windowed = TRUE;
+        D3DPRESENT_PARAMETERS p{.BackBufferWidth = width,
+                                .BackBufferHeight = height,
+                                .BackBufferFormat = D3DFMT_X8R8G8B8,
+                                .SwapEffect = D3DSWAPEFFECT_DISCARD,
+                                .hDeviceWindow = window_,
+                                .Windowed = TRUE};
         if (FAILED(direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_)))
             return;
@@ -99,6 +95,15 @@ public:
         device_->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, quad, sizeof(Vertex));
         device_->EndScene();
     }
+    // Draws through the effect's first pass and waits.
+    void DrawThrough(ID3DXEffect* effect) {
+        UINT passes = 0;
+        effect->Begin(&passes, 0);
+        effect->Pass(0);
+        Draw();
+        effect->End();
+        Wait();
+    }
     // Waits for the draws: the back buffer read back.
     void Wait() { benchmark::DoNotOptimize(win32::testing::ReadBackBuffer(device_, nullptr, nullptr)); }
 
@@ -110,22 +115,24 @@ private:
     IDirect3DTexture8* texture_ = nullptr;
 };
 
-void NameDevice() {
+// False, the row skipped, without a device; the device's name printed once.
+bool Ready(benchmark::State& state, const Scene& scene) {
+    if (!scene.Ok()) {
+        state.SkipWithError("no 3D device");
+        return false;
+    }
     static bool named = false;
     if (!named) {
         std::fprintf(stderr, "3D device: %s\n", win32::testing::RendererName().c_str());
         named = true;
     }
+    return true;
 }
 
 // With `draw`, the first draw through the effect as well: llvmpipe turns a program into machine code then.
 void Compile(benchmark::State& state, const char* text, bool draw = false) {
     Scene scene(64, 64);
-    if (!scene.Ok()) {
-        state.SkipWithError("no 3D device");
-        return;
-    }
-    NameDevice();
+    if (!Ready(state, scene)) return;
     const auto length = static_cast<UINT>(std::strlen(text));
     for (auto _ : state) {
         ID3DXEffect* effect = nullptr;
@@ -133,14 +140,7 @@ void Compile(benchmark::State& state, const char* text, bool draw = false) {
             state.SkipWithError("the effect does not compile");
             return;
         }
-        if (draw) {
-            UINT passes = 0;
-            effect->Begin(&passes, 0);
-            effect->Pass(0);
-            scene.Draw();
-            effect->End();
-            scene.Wait();
-        }
+        if (draw) scene.DrawThrough(effect);
         effect->Release();
     }
     bench::ShowTarget(state, draw ? "recorded beside CompileGreyEffect" : "under 5 ms");
@@ -164,21 +164,14 @@ BENCHMARK(BM_CompileAndFirstDrawGreyEffect)->Unit(benchmark::kMillisecond);
 void BM_GreyPass1080(benchmark::State& state) {
     Scene scene(Width, Height);
     ID3DXEffect* effect = nullptr;
-    if (!scene.Ok() ||
-        FAILED(D3DXCreateEffect(scene.Device(), GreyEffectText,
+    if (!Ready(state, scene)) return;
+    if (FAILED(D3DXCreateEffect(scene.Device(), GreyEffectText,
                                 static_cast<UINT>(std::strlen(GreyEffectText)), &effect, nullptr))) {
-        state.SkipWithError("no 3D device or no effect");
+        state.SkipWithError("the effect does not compile");
         return;
     }
-    NameDevice();
-    UINT passes = 0;
-    for (auto _ : state) {
-        effect->Begin(&passes, 0);
-        effect->Pass(0);
-        scene.Draw();
-        effect->End();
-        scene.Wait();
-    }
+    for (auto _ : state)
+        scene.DrawThrough(effect);
     effect->Release();
     bench::ShowTarget(state, "within 1.5x of PlainCopy1080, read-back taken off");
 }
@@ -186,11 +179,7 @@ BENCHMARK(BM_GreyPass1080)->Unit(benchmark::kMillisecond);
 
 void BM_PlainCopy1080(benchmark::State& state) {
     Scene scene(Width, Height);
-    if (!scene.Ok()) {
-        state.SkipWithError("no 3D device");
-        return;
-    }
-    NameDevice();
+    if (!Ready(state, scene)) return;
     for (auto _ : state) {
         scene.Draw();
         scene.Wait();
@@ -200,11 +189,7 @@ BENCHMARK(BM_PlainCopy1080)->Unit(benchmark::kMillisecond);
 
 void BM_ReadBack1080(benchmark::State& state) {
     Scene scene(Width, Height);
-    if (!scene.Ok()) {
-        state.SkipWithError("no 3D device");
-        return;
-    }
-    NameDevice();
+    if (!Ready(state, scene)) return;
     for (auto _ : state)
         scene.Wait();
 }

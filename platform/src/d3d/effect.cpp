@@ -95,6 +95,7 @@ public:
 private:
     ~Effect();
     EffectParameter* Find(const char* name);
+    HRESULT SetNumber(const char* name, DWORD asDword, float asFloat);
     void GiveBackFixedFunction();
 
     struct SavedState {
@@ -187,28 +188,21 @@ HRESULT Effect::SetTechnique(const char* name) {
     return D3DERR_INVALIDCALL;
 }
 
-HRESULT Effect::SetDword(const char* name, DWORD value) {
+// Dword and float parameters take each other's values: the dword is the float truncated toward zero.
+HRESULT Effect::SetNumber(const char* name, DWORD asDword, float asFloat) {
     EffectParameter* p = Find(name);
-    if (!p) return D3DERR_INVALIDCALL;
-    if (p->type == ParameterType::Dword)
-        p->dword = value;
-    else if (p->type == ParameterType::Float)
-        p->vector[0] = static_cast<float>(value);
-    else
-        return D3DERR_INVALIDCALL;
+    if (!p || (p->type != ParameterType::Dword && p->type != ParameterType::Float)) return D3DERR_INVALIDCALL;
+    p->dword = asDword;
+    p->vector[0] = asFloat;
     return D3D_OK;
 }
 
+HRESULT Effect::SetDword(const char* name, DWORD value) {
+    return SetNumber(name, value, static_cast<float>(value));
+}
+
 HRESULT Effect::SetFloat(const char* name, float value) {
-    EffectParameter* p = Find(name);
-    if (!p) return D3DERR_INVALIDCALL;
-    if (p->type == ParameterType::Float)
-        p->vector[0] = value;
-    else if (p->type == ParameterType::Dword)
-        p->dword = DwordOf(value);
-    else
-        return D3DERR_INVALIDCALL;
-    return D3D_OK;
+    return SetNumber(name, DwordOf(value), value);
 }
 
 HRESULT Effect::SetVector(const char* name, const D3DXVECTOR4* value) {

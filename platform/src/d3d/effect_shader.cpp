@@ -46,27 +46,28 @@ struct OpInfo {
     Kind kind;
     int operands;          // the destination included
     DWORD lowest, highest; // minor versions that have it
+    std::string_view glsl; // an arithmetic instruction's value, #n standing for source n
 };
 
 constexpr std::array<OpInfo, 18> Ops = {{
-    {"mov", Op::Mov, Kind::Arithmetic, 2, 0, 4},
-    {"add", Op::Add, Kind::Arithmetic, 3, 0, 4},
-    {"sub", Op::Sub, Kind::Arithmetic, 3, 0, 4},
-    {"mul", Op::Mul, Kind::Arithmetic, 3, 0, 4},
-    {"mad", Op::Mad, Kind::Arithmetic, 4, 0, 4},
-    {"lrp", Op::Lrp, Kind::Arithmetic, 4, 0, 4},
-    {"dp3", Op::Dp3, Kind::Arithmetic, 3, 0, 4},
-    {"dp4", Op::Dp4, Kind::Arithmetic, 3, 2, 4},
-    {"cnd", Op::Cnd, Kind::Arithmetic, 4, 0, 4},
-    {"cmp", Op::Cmp, Kind::Arithmetic, 4, 2, 4},
-    {"nop", Op::Nop, Kind::Arithmetic, 0, 0, 4},
-    {"def", Op::Def, Kind::Define, 5, 0, 4},
-    {"tex", Op::Tex, Kind::Texture, 1, 0, 3},
-    {"texcoord", Op::TexCoord, Kind::Texture, 1, 0, 3},
-    {"texkill", Op::TexKill, Kind::Texture, 1, 0, 4},
-    {"texld", Op::TexLd, Kind::Texture, 2, 4, 4},
-    {"texcrd", Op::TexCrd, Kind::Texture, 2, 4, 4},
-    {"phase", Op::Phase, Kind::Phase, 0, 4, 4},
+    {"mov", Op::Mov, Kind::Arithmetic, 2, 0, 4, "#0"},
+    {"add", Op::Add, Kind::Arithmetic, 3, 0, 4, "(#0 + #1)"},
+    {"sub", Op::Sub, Kind::Arithmetic, 3, 0, 4, "(#0 - #1)"},
+    {"mul", Op::Mul, Kind::Arithmetic, 3, 0, 4, "(#0 * #1)"},
+    {"mad", Op::Mad, Kind::Arithmetic, 4, 0, 4, "(#0 * #1 + #2)"},
+    {"lrp", Op::Lrp, Kind::Arithmetic, 4, 0, 4, "(#0 * #1 + (1.0 - #0) * #2)"},
+    {"dp3", Op::Dp3, Kind::Arithmetic, 3, 0, 4, "vec4(dot(#0.rgb, #1.rgb))"},
+    {"dp4", Op::Dp4, Kind::Arithmetic, 3, 2, 4, "vec4(dot(#0, #1))"},
+    {"cnd", Op::Cnd, Kind::Arithmetic, 4, 0, 4, "mix(#2, #1, greaterThan(#0, vec4(0.5)))"},
+    {"cmp", Op::Cmp, Kind::Arithmetic, 4, 2, 4, "mix(#2, #1, greaterThanEqual(#0, vec4(0.0)))"},
+    {"nop", Op::Nop, Kind::Arithmetic, 0, 0, 4, ""},
+    {"def", Op::Def, Kind::Define, 5, 0, 4, ""},
+    {"tex", Op::Tex, Kind::Texture, 1, 0, 3, ""},
+    {"texcoord", Op::TexCoord, Kind::Texture, 1, 0, 3, ""},
+    {"texkill", Op::TexKill, Kind::Texture, 1, 0, 4, ""},
+    {"texld", Op::TexLd, Kind::Texture, 2, 4, 4, ""},
+    {"texcrd", Op::TexCrd, Kind::Texture, 2, 4, 4, ""},
+    {"phase", Op::Phase, Kind::Phase, 0, 4, 4, ""},
 }};
 
 // Texture-addressing instructions: they need coordinate arithmetic between texture reads that this layer
@@ -161,6 +162,22 @@ std::string Number(float v) {
     std::string s = text;
     if (s.find_first_of(".e") == std::string::npos) s += ".0";
     return s;
+}
+
+// A form of GLSL with its operands put in: `#n` is operand n, `#` alone operand 0.
+std::string Fill(std::string_view form, const std::array<std::string, 3>& operands) {
+    std::string text;
+    for (std::size_t i = 0; i < form.size(); ++i) {
+        if (form[i] != '#') {
+            text += form[i];
+            continue;
+        }
+        std::size_t n = 0;
+        if (i + 1 < form.size() && form[i + 1] >= '0' && form[i + 1] <= '2')
+            n = static_cast<std::size_t>(form[++i] - '0');
+        text += operands[n];
+    }
+    return text;
 }
 
 class Translator {
@@ -620,22 +637,11 @@ std::string Translator::SourceText(const Operand& o) const {
         for (const int c : o.swizzle)
             text += Components[c];
     }
-    switch (o.modifier) {
-    case SourceModifier::Bias:
-        text = "(" + text + " - 0.5)";
-        break;
-    case SourceModifier::SignedScale:
-        text = "(2.0 * (" + text + " - 0.5))";
-        break;
-    case SourceModifier::Double:
-        text = "(2.0 * " + text + ")";
-        break;
-    case SourceModifier::Invert:
-        text = "(1.0 - " + text + ")";
-        break;
-    default:
-        break;
-    }
+    // Indexed by SourceModifier; # stands for the register. The coordinate modifiers are texld's and
+    // texcrd's (CoordinateText).
+    constexpr std::array<std::string_view, 7> Forms = {
+        "#", "(# - 0.5)", "(2.0 * (# - 0.5))", "(2.0 * #)", "(1.0 - #)", "#", "#"};
+    text = Fill(Forms[static_cast<std::size_t>(o.modifier)], {text});
     return o.negate ? "(-" + text + ")" : text;
 }
 
@@ -643,42 +649,10 @@ std::string Translator::ResultText(const Instruction& in) const {
     std::array<std::string, 3> s;
     for (int i = 0; i < in.sourceCount; ++i)
         s[static_cast<std::size_t>(i)] = SourceText(in.sources[static_cast<std::size_t>(i)]);
-    std::string value;
-    switch (in.info->op) {
-    case Op::Mov:
-        value = s[0];
-        break;
-    case Op::Add:
-        value = "(" + s[0] + " + " + s[1] + ")";
-        break;
-    case Op::Sub:
-        value = "(" + s[0] + " - " + s[1] + ")";
-        break;
-    case Op::Mul:
-        value = "(" + s[0] + " * " + s[1] + ")";
-        break;
-    case Op::Mad:
-        value = "(" + s[0] + " * " + s[1] + " + " + s[2] + ")";
-        break;
-    case Op::Lrp:
-        value = "(" + s[0] + " * " + s[1] + " + (1.0 - " + s[0] + ") * " + s[2] + ")";
-        break;
-    case Op::Dp3:
-        value = "vec4(dot(" + s[0] + ".rgb, " + s[1] + ".rgb))";
-        break;
-    case Op::Dp4:
-        value = "vec4(dot(" + s[0] + ", " + s[1] + "))";
-        break;
-    case Op::Cnd:
-        value = minor_ < 4 ? "(" + s[0] + ".a > 0.5 ? " + s[1] + " : " + s[2] + ")"
-                           : "mix(" + s[2] + ", " + s[1] + ", greaterThan(" + s[0] + ", vec4(0.5)))";
-        break;
-    case Op::Cmp:
-        value = "mix(" + s[2] + ", " + s[1] + ", greaterThanEqual(" + s[0] + ", vec4(0.0)))";
-        break;
-    default:
-        break;
-    }
+    // Below 1.4 the condition of cnd is one value, r0.a.
+    const std::string_view form =
+        in.info->op == Op::Cnd && minor_ < 4 ? "(#0.a > 0.5 ? #1 : #2)" : in.info->glsl;
+    std::string value = Fill(form, s);
     if (in.scale > 0) value += " * " + Number(static_cast<float>(1 << in.scale));
     if (in.scale < 0) value += " / " + Number(static_cast<float>(1 << -in.scale));
     if (in.saturate) return "clamp(" + value + ", 0.0, 1.0)";

@@ -21,28 +21,32 @@ void main() {
 }
 )";
 
-void AppendLog(GLuint object, bool program, std::string* log) {
-    if (!log) return;
-    char text[1024] = {};
+// Whether the shader compiled or the program linked; when not, its log is added to `log`.
+bool Built(GLuint object, bool program, std::string* log) {
+    GLint ok = GL_FALSE;
     if (program)
-        glGetProgramInfoLog(object, sizeof text, nullptr, text);
+        glGetProgramiv(object, GL_LINK_STATUS, &ok);
     else
-        glGetShaderInfoLog(object, sizeof text, nullptr, text);
-    *log += text;
+        glGetShaderiv(object, GL_COMPILE_STATUS, &ok);
+    if (ok) return true;
+    if (log) {
+        char text[1024] = {};
+        if (program)
+            glGetProgramInfoLog(object, sizeof text, nullptr, text);
+        else
+            glGetShaderInfoLog(object, sizeof text, nullptr, text);
+        *log += text;
+    }
+    return false;
 }
 
 GLuint Compile(GLenum kind, const char* source, std::string* log) {
     const GLuint shader = glCreateShader(kind);
     glShaderSource(shader, 1, &source, nullptr);
     glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        AppendLog(shader, false, log);
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
+    if (Built(shader, false, log)) return shader;
+    glDeleteShader(shader);
+    return 0;
 }
 
 } // namespace
@@ -79,14 +83,9 @@ GLuint LinkWithVertexStage(const char* fragmentSource, std::string* log) {
     glLinkProgram(program);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-        AppendLog(program, true, log);
-        glDeleteProgram(program);
-        return 0;
-    }
-    return program;
+    if (Built(program, true, log)) return program;
+    glDeleteProgram(program);
+    return 0;
 }
 
 CommonUniforms LocateCommonUniforms(GLuint program) {

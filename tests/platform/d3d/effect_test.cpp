@@ -634,6 +634,21 @@ TEST_F(EffectTest, EndAndReleaseGiveTheFixedFunctionProgramBack) {
     EXPECT_EQ(BackBuffer(), copy);
 }
 
+// The device's alpha test follows the pixel shader, as the driver's draws expect: texels the shader leaves
+// with an alpha under the reference are not drawn.
+TEST_F(EffectTest, AlphaTestAppliesAfterThePixelShader) {
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    device->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    ID3DXEffect* effect = Compile(EffectAround("ps.1.1\ntex t0\nmov r0, t0\n"));
+    ASSERT_NE(effect, nullptr);
+    const std::vector<D3DCOLOR> pixels = DrawPass(effect);
+    effect->Release();
+    ASSERT_EQ(pixels.size(), TexelsA.size());
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        EXPECT_EQ(pixels[i], TexelsA[i] >> 24 >= 0x80 ? TexelsA[i] : Ground) << i;
+}
+
 TEST_F(EffectTest, SucceedsWithoutMessagesAndRefusesBadArguments) {
     ID3DXEffect* effect = nullptr;
     ID3DXBuffer* buffer = reinterpret_cast<ID3DXBuffer*>(1);
@@ -654,30 +669,26 @@ TEST_F(EffectTest, SucceedsWithoutMessagesAndRefusesBadArguments) {
     EXPECT_EQ(effect, nullptr);
 }
 
-TEST_F(EffectTest, BuiltInInvertComplementsTheColourAndKeepsAlpha) {
-    ID3DXEffect* effect = Compile(InvertEffectText);
-    ASSERT_NE(effect, nullptr);
-    ASSERT_EQ(effect->SetTechnique("tech_main"), D3D_OK);
-    const std::vector<D3DCOLOR> pixels = DrawPass(effect);
-    effect->Release();
-    ASSERT_EQ(pixels.size(), TexelsA.size());
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const Vec t = ToVec(TexelsA[i]);
-        EXPECT_TRUE(Near(pixels[i], Vec{1 - t[0], 1 - t[1], 1 - t[2], t[3]}, 1, i % Side, i / Side));
-    }
-}
-
-TEST_F(EffectTest, BuiltInGreyWeighsTheColours) {
-    ID3DXEffect* effect = Compile(GreyEffectText);
-    ASSERT_NE(effect, nullptr);
-    ASSERT_EQ(effect->SetTechnique("tech_main"), D3D_OK);
-    const std::vector<D3DCOLOR> pixels = DrawPass(effect);
-    effect->Release();
-    ASSERT_EQ(pixels.size(), TexelsA.size());
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const Vec t = ToVec(TexelsA[i]);
-        const double grey = 0.299 * t[0] + 0.587 * t[1] + 0.114 * t[2];
-        EXPECT_TRUE(Near(pixels[i], Vec{grey, grey, grey, t[3]}, 1, i % Side, i / Side));
+// The built-in invert complements the colour, the grey weighs it by 0.299, 0.587 and 0.114; both keep alpha.
+TEST_F(EffectTest, BuiltInInvertAndGreyDrawAsTheirDefinitionsSay) {
+    const std::pair<const char*, std::function<Vec(const Vec&)>> builtIns[] = {
+        {InvertEffectText,
+         [](const Vec& t) {
+             return Vec{1 - t[0], 1 - t[1], 1 - t[2], t[3]};
+         }},
+        {GreyEffectText, [](const Vec& t) {
+             const double grey = 0.299 * t[0] + 0.587 * t[1] + 0.114 * t[2];
+             return Vec{grey, grey, grey, t[3]};
+         }}};
+    for (const auto& [text, expected] : builtIns) {
+        ID3DXEffect* effect = Compile(text);
+        ASSERT_NE(effect, nullptr);
+        ASSERT_EQ(effect->SetTechnique("tech_main"), D3D_OK);
+        const std::vector<D3DCOLOR> pixels = DrawPass(effect);
+        effect->Release();
+        ASSERT_EQ(pixels.size(), TexelsA.size());
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            EXPECT_TRUE(Near(pixels[i], expected(ToVec(TexelsA[i])), 1, i % Side, i / Side));
     }
 }
 
