@@ -46,12 +46,11 @@ public:
                                   nullptr, nullptr, nullptr);
         direct3d_ = Direct3DCreate8(D3D_SDK_VERSION);
         if (!window_ || !direct3d_) return;
-        D3DPRESENT_PARAMETERS p{.BackBufferWidth = width,
-                                .BackBufferHeight = height,
-                                .BackBufferFormat = D3DFMT_X8R8G8B8,
-                                .SwapEffect = D3DSWAPEFFECT_DISCARD,
-                                .hDeviceWindow = window_,
-                                .Windowed = TRUE};
+        D3DPRESENT_PARAMETERS p{}; // the desktop's format
+        p.BackBufferWidth = width;
+        p.BackBufferHeight = height;
+        p.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        p.Windowed = TRUE;
         if (FAILED(direct3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                            D3DCREATE_SOFTWARE_VERTEXPROCESSING, &p, &device_)))
             return;
