@@ -142,6 +142,13 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, const void* dialogTemplate, 
 extern "C" HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM param);
 HWND CreateDialogIndirectParamW(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
                                 LPARAM param);
+// The ANSI forms: names by number, and the same UTF-16 templates; they make the dialogs the wide forms make.
+extern "C" INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param);
+INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param);
+extern "C" HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param);
+HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param);
 // Ends a modal dialog with a result (its loop then destroys it); a modeless one is only hidden.
 BOOL EndDialog(HWND dialog, INT_PTR result);
 LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

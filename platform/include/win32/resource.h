@@ -61,6 +61,9 @@ using HRSRC = const ResourceObject*;
 using HGLOBAL = const void*;
 extern "C" {
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
+// The ANSI form: names and types given by number find what FindResourceW finds; the layer keeps no resource
+// under a name, so a named one is never found.
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 const void* LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
