@@ -6,6 +6,7 @@
 #include "win32/kernel.h"
 
 #include <cstring>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -87,6 +88,22 @@ const void* LockedResource(HINSTANCE instance, LPCSTR name, UINT type) {
     HRSRC found = FindResourceA(instance, name, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(type)));
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     return loaded ? LockResource(loaded) : nullptr;
+}
+
+// A menu or dialog made from its template, found through the program's imports, when the slot's module is
+// translated and `make` makes something of it; otherwise what the layer's own function makes of the name.
+template <typename Name, typename Make, typename Layered>
+auto FromTemplate(int slot, HINSTANCE instance, Name name, UINT type, Make make, Layered layer)
+    -> decltype(layer()) {
+    if (Active(slot))
+        if (const void* data = LockedResource(instance, name, type))
+            if (const auto made = make(data)) return *made;
+    return layer();
+}
+
+// A menu made from a template, or none.
+std::optional<HMENU> Made(HMENU menu) {
+    return menu ? std::optional(menu) : std::nullopt;
 }
 
 // The whole string of the module's table, as the layer keeps it.
@@ -211,17 +228,15 @@ DWORD HookSizeofResource(int slot, HMODULE module, HRSRC resource) {
 }
 
 HMENU HookLoadMenuA(int slot, HINSTANCE instance, LPCSTR name) {
-    if (Active(slot))
-        if (const void* data = LockedResource(instance, name, RT_MENU))
-            if (HMENU menu = LoadMenuIndirectW(data)) return menu;
-    return Layer().LoadMenuA(instance, name);
+    return FromTemplate(
+        slot, instance, name, RT_MENU, [](const void* data) { return Made(LoadMenuIndirectW(data)); },
+        [&] { return Layer().LoadMenuA(instance, name); });
 }
 
 HMENU HookLoadMenuW(int slot, HINSTANCE instance, LPCWSTR name) {
-    if (Active(slot))
-        if (const void* data = LockedResource(instance, name, RT_MENU))
-            if (HMENU menu = LoadMenuIndirectW(data)) return menu;
-    return Layer().LoadMenuW(instance, name);
+    return FromTemplate(
+        slot, instance, name, RT_MENU, [](const void* data) { return Made(LoadMenuIndirectW(data)); },
+        [&] { return Layer().LoadMenuW(instance, name); });
 }
 
 int HookLoadStringA(int slot, HINSTANCE instance, UINT id, LPSTR buffer, int size) {
@@ -264,34 +279,42 @@ int HookLoadStringW(int slot, HINSTANCE instance, UINT id, LPWSTR buffer, int si
 
 INT_PTR HookDialogBoxParamA(int slot, HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc,
                             LPARAM param) {
-    if (Active(slot))
-        if (const void* data = LockedResource(instance, name, RT_DIALOG))
-            return DialogBoxIndirectParamA(instance, data, owner, proc, param);
-    return Layer().DialogBoxParamA(instance, name, owner, proc, param);
+    return FromTemplate(
+        slot, instance, name, RT_DIALOG,
+        [&](const void* data) {
+            return std::optional(DialogBoxIndirectParamA(instance, data, owner, proc, param));
+        },
+        [&] { return Layer().DialogBoxParamA(instance, name, owner, proc, param); });
 }
 
 INT_PTR HookDialogBoxParamW(int slot, HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc,
                             LPARAM param) {
-    if (Active(slot))
-        if (const void* data = LockedResource(instance, name, RT_DIALOG))
-            return DialogBoxIndirectParamW(instance, data, owner, proc, param);
-    return Layer().DialogBoxParamW(instance, name, owner, proc, param);
+    return FromTemplate(
+        slot, instance, name, RT_DIALOG,
+        [&](const void* data) {
+            return std::optional(DialogBoxIndirectParamW(instance, data, owner, proc, param));
+        },
+        [&] { return Layer().DialogBoxParamW(instance, name, owner, proc, param); });
 }
 
 HWND HookCreateDialogParamA(int slot, HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc,
                             LPARAM param) {
-    if (Active(slot))
-        if (const void* data = LockedResource(instance, name, RT_DIALOG))
-            return CreateDialogIndirectParamA(instance, data, owner, proc, param);
-    return Layer().CreateDialogParamA(instance, name, owner, proc, param);
+    return FromTemplate(
+        slot, instance, name, RT_DIALOG,
+        [&](const void* data) {
+            return std::optional(CreateDialogIndirectParamA(instance, data, owner, proc, param));
+        },
+        [&] { return Layer().CreateDialogParamA(instance, name, owner, proc, param); });
 }
 
 HWND HookCreateDialogParamW(int slot, HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc,
                             LPARAM param) {
-    if (Active(slot))
-        if (const void* data = LockedResource(instance, name, RT_DIALOG))
-            return CreateDialogIndirectParamW(instance, data, owner, proc, param);
-    return Layer().CreateDialogParamW(instance, name, owner, proc, param);
+    return FromTemplate(
+        slot, instance, name, RT_DIALOG,
+        [&](const void* data) {
+            return std::optional(CreateDialogIndirectParamW(instance, data, owner, proc, param));
+        },
+        [&] { return Layer().CreateDialogParamW(instance, name, owner, proc, param); });
 }
 
 } // namespace vtrrt

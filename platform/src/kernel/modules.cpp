@@ -171,6 +171,19 @@ int VisitLoaded(dl_phdr_info* info, size_t, void* data) {
 
 std::atomic<UINT> errorMode{0};
 
+// The library behind a handle (null: the program), or null with ERROR_INVALID_HANDLE.
+void* LibraryOf(HMODULE handle, bool* program = nullptr) {
+    ModuleTable& table = Table();
+    std::lock_guard guard(table.lock);
+    ModuleObject* module = handle ? Lookup(table, handle) : MainModule(table);
+    if (!module) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (program) *program = module == MainModule(table);
+    return module->library;
+}
+
 // Where a loaded object lies, found by its dynamic section among the objects the dynamic linker lists.
 struct ImageSearch {
     const void* dynamic = nullptr;
@@ -217,19 +230,9 @@ BOOL GetModuleInformation(HANDLE process, HMODULE handle, MODULEINFO* info, DWOR
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    void* library = nullptr;
     bool program = false;
-    {
-        ModuleTable& table = Table();
-        std::lock_guard guard(table.lock);
-        ModuleObject* module = handle ? Lookup(table, handle) : MainModule(table);
-        if (!module) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return FALSE;
-        }
-        library = module->library;
-        program = module == MainModule(table);
-    }
+    void* library = LibraryOf(handle, &program);
+    if (!library) return FALSE;
     link_map* map = nullptr;
     ImageSearch search;
     if (dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map) {
@@ -291,17 +294,8 @@ void* GetProcAddress(HMODULE handle, LPCSTR name) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
-    ModuleTable& table = Table();
-    void* library = nullptr;
-    {
-        std::lock_guard guard(table.lock);
-        ModuleObject* module = handle ? Lookup(table, handle) : MainModule(table);
-        if (!module) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return nullptr;
-        }
-        library = module->library;
-    }
+    void* library = LibraryOf(handle);
+    if (!library) return nullptr;
     void* symbol = dlsym(library, name);
     if (!symbol) SetLastError(ERROR_PROC_NOT_FOUND);
     return symbol;

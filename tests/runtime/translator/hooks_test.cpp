@@ -41,12 +41,6 @@ LPCSTR Number(UINT n) {
     return reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(n));
 }
 
-std::u16string MenuText(HMENU menu, UINT position) {
-    WCHAR text[32]{};
-    GetMenuStringW(menu, position, text, 32, MF_BYPOSITION);
-    return text;
-}
-
 struct Build {
     const char* name;
     const char* file;
@@ -55,14 +49,26 @@ struct Build {
 class TranslatedModule : public ::testing::TestWithParam<Build> {
 protected:
     TestModule module_{GetParam().file};
+    const HMODULE m = module_.Handle();
+    // What the module calls, each through its own import.
+    const LoadStringWProc loadW = module_.Function<LoadStringWProc>("ModuleLoadStringW");
+    const LoadStringAProc loadA = module_.Function<LoadStringAProc>("ModuleLoadStringA");
+    const FindResourceWProc find = module_.Function<FindResourceWProc>("ModuleFindResourceW");
+    const FindResourceAProc findA = module_.Function<FindResourceAProc>("ModuleFindResourceA");
+    const LoadResourceProc load = module_.Function<LoadResourceProc>("ModuleLoadResource");
+    const LockResourceProc lock = module_.Function<LockResourceProc>("ModuleLockResource");
+    const SizeofResourceProc size = module_.Function<SizeofResourceProc>("ModuleSizeofResource");
+    const LoadMenuWProc loadMenuW = module_.Function<LoadMenuWProc>("ModuleLoadMenuW");
+    const LoadMenuAProc loadMenuA = module_.Function<LoadMenuAProc>("ModuleLoadMenuA");
+    const DialogBoxWProc dialogW = module_.Function<DialogBoxWProc>("ModuleDialogBoxParamW");
+    const DialogBoxAProc dialogA = module_.Function<DialogBoxAProc>("ModuleDialogBoxParamA");
+    const CreateDialogWProc createW = module_.Function<CreateDialogWProc>("ModuleCreateDialogParamW");
+    const CreateDialogAProc createA = module_.Function<CreateDialogAProc>("ModuleCreateDialogParamA");
     const TempFile file_{"module.txt", ModuleLanguageFile};
     LocalTranslator translator_;
 };
 
 TEST_P(TranslatedModule, ItsStringsComeTranslatedEveryTime) {
-    const HMODULE m = module_.Handle();
-    auto loadW = module_.Function<LoadStringWProc>("ModuleLoadStringW");
-    auto loadA = module_.Function<LoadStringAProc>("ModuleLoadStringA");
     // Registered before the module made any call: a lazily bound slot still holds the resolver.
     ASSERT_EQ(translator_.Load(m, file_.Path()), 1);
     const CModuleResources* entry = translator_.Impl().EntryOf(m);
@@ -99,12 +105,6 @@ TEST_P(TranslatedModule, ItsStringsComeTranslatedEveryTime) {
 }
 
 TEST_P(TranslatedModule, ItsOwnResourceCallsGiveTranslatedCopies) {
-    const HMODULE m = module_.Handle();
-    auto find = module_.Function<FindResourceWProc>("ModuleFindResourceW");
-    auto findA = module_.Function<FindResourceAProc>("ModuleFindResourceA");
-    auto load = module_.Function<LoadResourceProc>("ModuleLoadResource");
-    auto lock = module_.Function<LockResourceProc>("ModuleLockResource");
-    auto size = module_.Function<SizeofResourceProc>("ModuleSizeofResource");
     ASSERT_EQ(translator_.Load(m, file_.Path()), 1);
 
     HRSRC menu = find(m, MAKEINTRESOURCEW(200), MAKEINTRESOURCEW(RT_MENU));
@@ -138,14 +138,12 @@ TEST_P(TranslatedModule, ItsOwnResourceCallsGiveTranslatedCopies) {
 }
 
 TEST_P(TranslatedModule, MenusAndDialogsByNameAreTranslatedOnceTheProgramIsToo) {
-    const HMODULE m = module_.Handle();
-    auto loadMenuW = module_.Function<LoadMenuWProc>("ModuleLoadMenuW");
-    auto loadMenuA = module_.Function<LoadMenuAProc>("ModuleLoadMenuA");
-    auto dialogW = module_.Function<DialogBoxWProc>("ModuleDialogBoxParamW");
-    auto dialogA = module_.Function<DialogBoxAProc>("ModuleDialogBoxParamA");
-    auto createW = module_.Function<CreateDialogWProc>("ModuleCreateDialogParamW");
-    auto createA = module_.Function<CreateDialogAProc>("ModuleCreateDialogParamA");
+    // The program's import table keeps the hooks of the slot it last had: registered and released here
+    // first, that slot is one this translator leaves empty.
+    const TempFile program("program.txt", R"({"lang": 1036})");
+    ASSERT_EQ(translator_.Load(GetModuleHandleW(nullptr), program.Path()), 1);
     ASSERT_EQ(translator_.Load(m, file_.Path()), 1);
+    EXPECT_EQ(translator_.Release(GetModuleHandleW(nullptr)), 0);
     const std::vector<int> controls = {NameLabel, IDOK, IDCANCEL};
 
     // The templates are found through the program's own imports: untranslated while the program is not.
@@ -158,7 +156,6 @@ TEST_P(TranslatedModule, MenusAndDialogsByNameAreTranslatedOnceTheProgramIsToo) 
             .title,
         u"Settings");
 
-    const TempFile program("program.txt", R"({"lang": 1036})");
     ASSERT_EQ(translator_.Load(GetModuleHandleW(nullptr), program.Path()), 1);
     for (HMENU translated : {loadMenuW(m, MAKEINTRESOURCEW(200)), loadMenuA(m, Number(200))}) {
         ASSERT_NE(translated, nullptr);

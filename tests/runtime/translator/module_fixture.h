@@ -9,6 +9,7 @@
 #include "win32/font.h"
 #include "win32/gdi.h"
 #include "win32/kernel.h"
+#include "win32/menu.h"
 
 #include <functional>
 #include <string>
@@ -61,6 +62,13 @@ inline std::u16string StringOf(LoadStringWProc load, win32::HMODULE module, win3
     win32::WCHAR text[64]{};
     const int length = load(module, id, text, 64);
     return std::u16string(text, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+// The text of a menu's item, by position.
+inline std::u16string MenuText(win32::HMENU menu, win32::UINT position) {
+    win32::WCHAR text[32]{};
+    win32::GetMenuStringW(menu, position, text, 32, win32::MF_BYPOSITION);
+    return text;
 }
 
 inline win32::INT_PTR QuietDialogProc(win32::HWND, win32::UINT message, win32::WPARAM, win32::LPARAM) {

@@ -171,22 +171,18 @@ TEST_F(Templates, AMenuKeepsItsSeparatorAndItsStructure) {
     const std::vector<std::uint8_t> copy = Copy(RT_MENU, 200, Menu());
     HMENU menu = LoadMenuIndirectW(copy.data());
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(GetMenuItemCount(menu), 2);
-    WCHAR text[32];
-    GetMenuStringW(menu, 1, text, 32, MF_BYPOSITION);
-    EXPECT_EQ(std::u16string(text), u"&Aide");
-    EXPECT_EQ(GetMenuItemID(menu, 1), 20u);
     HMENU file = GetSubMenu(menu, 0);
-    ASSERT_EQ(GetMenuItemCount(file), 3);
-    GetMenuStringW(file, 0, text, 32, MF_BYPOSITION);
-    EXPECT_EQ(std::u16string(text), u"&Ouvrir");
-    EXPECT_EQ(GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR, MF_SEPARATOR);
-    EXPECT_EQ(GetMenuItemID(file, 2), 11u);
+    EXPECT_EQ((std::vector<std::u16string>{MenuText(menu, 0), MenuText(menu, 1), MenuText(file, 0),
+                                           MenuText(file, 1), MenuText(file, 2)}),
+              (std::vector<std::u16string>{u"&Fichier", u"&Aide", u"&Ouvrir", u"", u"&Quitter"}));
+    EXPECT_EQ((std::vector<UINT>{GetMenuItemID(menu, 1), GetMenuItemID(file, 0), GetMenuItemID(file, 2)}),
+              (std::vector<UINT>{20, 10, 11}));
+    EXPECT_EQ(GetMenuItemCount(file), 3);
+    EXPECT_EQ(GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR, MF_SEPARATOR) << "still a separator";
     DestroyMenu(menu);
     // Another menu's texts look only in "general".
     HMENU other = LoadMenuIndirectW(Copy(RT_MENU, 201, Menu()).data());
-    GetMenuStringW(other, 0, text, 32, MF_BYPOSITION);
-    EXPECT_EQ(std::u16string(text), u"&File");
+    EXPECT_EQ(MenuText(other, 0), u"&File");
     DestroyMenu(other);
 }
 
