@@ -1024,6 +1024,31 @@ TEST_F(DemoWindow, AboutOpensFromTheHelpMenuAndItsShortcut) {
     CloseAndExpectCleanEnd();
 }
 
+// The demo packed with its French language files shows the runtime's dialogs in French: About from its
+// shortcut, then the paused dialog from its own.
+TEST_F(DemoWindow, TheFrenchDemoShowsTheRuntimesDialogsInFrench) {
+    const auto box = Launch(temp_, {}, "vtrdemo_fr");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    // The key may arrive before the window has the focus, and the dialogs wait for the frames' fades (the
+    // key also starts the game): press again until the dialog shows.
+    const auto openWith = [&](const char* key, const char* title) {
+        for (int i = 0; i < 6 && !Window("geometry", title); ++i) {
+            PressWithControl(key);
+            for (int wait = 0; wait < 20 && !Window("geometry", title); ++wait)
+                std::this_thread::sleep_for(100ms);
+        }
+        return WaitForWindow(title).has_value();
+    };
+    ASSERT_TRUE(openWith("a", "\u00C0 propos")) << "no French About dialog: " << ReadFile(temp_ / "demo.err");
+    EXPECT_FALSE(Window("geometry", "About"));
+    ASSERT_TRUE(CloseWindow("\u00C0 propos"));
+    ASSERT_TRUE(openWith("p", "Application en pause")) << ReadFile(temp_ / "demo.err");
+    ASSERT_TRUE(CloseWindow("Application en pause"));
+    CloseAndExpectCleanEnd();
+}
+
 // The pixels of the play area (640 x 480 from (x, top)) that differ between two screenshots, leaving out
 // rectangles (x, y, width, height on the screen) such as a window shown over it.
 int PlayAreaDifferences(const vtrtest::Screenshot& a, const vtrtest::Screenshot& b, int x, int top,
