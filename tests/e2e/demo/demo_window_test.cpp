@@ -933,10 +933,18 @@ TEST_F(DemoWindow, TheOptionsMenuSwitchesToFullScreenAndBack) {
 TEST_F(DemoWindow, FullScreenChosenDuringTheTitlesFadeLeavesTheFadeToEndAndKeysToWork) {
     const auto box = Launch(temp_);
     ASSERT_TRUE(box);
+    const auto launched = std::chrono::steady_clock::now();
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
     ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 1, 3));
-    EXPECT_EQ(WaitForGeometry(*box), box) << "the switch was made during the fade";
+    // The fade lasts three seconds from about when the window shows, a second before Launch returns: on a
+    // machine so busy that the choice came later, the switch is allowed and only what follows is checked.
+    if (std::chrono::steady_clock::now() - launched < 1500ms)
+        EXPECT_EQ(WaitForGeometry(*box), box) << "the switch was made during the fade";
+    else if (WaitForGeometry(*box) != box) {
+        ASSERT_TRUE(ChooseMenuItem(0, 0, Screen[2], bar, 1, 3)) << "full screen could not be left";
+        ASSERT_EQ(WaitForGeometry(*box), box) << "the window did not come back from full screen";
+    }
     ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title stayed half-faded";
     constexpr std::uint8_t Ground[3] = {0x70, 0x48, 0x20};
     bool level = false;
