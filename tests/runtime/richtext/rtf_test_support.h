@@ -4,6 +4,7 @@
 #pragma once
 
 #include "richtext/rtf_document.h"
+#include "richtext/rtf_drawing.h"
 #include "richtext/rtf_reader.h"
 
 #include "win32/font.h"
