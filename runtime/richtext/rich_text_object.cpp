@@ -5,11 +5,13 @@
 #include "core/upcalls.h"
 #include "events/dispatch.h"
 #include "events/expression.h"
+#include "objects/display_list.h"
 #include "objects/object_sprites.h"
 #include "objects/run_objects.h"
 #include "richtext/rtf_drawing.h"
 #include "richtext/rtf_reader.h"
 #include "startup/display_mode.h"
+#include "startup/frame_object_infos.h"
 #include "startup/object_infos.h"
 
 #include "vtrs2/app_window.h"
@@ -153,16 +155,15 @@ void Replace(RunObject* o, RichTextPart& r, std::unique_ptr<RtfDocument> documen
 // The object's stored text, or the fixed empty document when it is not RTF; false when no document could
 // be made at all.
 bool LoadStoredRtf(RunObject* o, RichTextPart& r, std::span<const std::uint8_t> text) {
-    std::unique_ptr<RtfDocument> d = NewDocument(o, r);
-    {
-        LayoutDc dc(r);
+    LayoutDc dc(r);
+    const auto parsed = [&](std::span<const std::uint8_t> bytes) {
+        std::unique_ptr<RtfDocument> d = NewDocument(o, r);
         RtfDcScope scope(*d, dc.Get());
-        if (!RtfParseDocument(*d, text)) {
-            d = NewDocument(o, r);
-            RtfDcScope again(*d, dc.Get());
-            if (!RtfParseDocument(*d, Bytes(EmptyDocument))) return false;
-        }
-    }
+        return RtfParseDocument(*d, bytes) ? std::move(d) : nullptr;
+    };
+    std::unique_ptr<RtfDocument> d = parsed(text);
+    if (!d) d = parsed(Bytes(EmptyDocument));
+    if (!d) return false;
     Replace(o, r, std::move(d));
     return true;
 }
@@ -201,7 +202,7 @@ bool ReadWholeFile(const WCHAR* name, std::vector<std::uint8_t>& out) {
     bool ok = size <= MaximumFileBytes;
     if (ok) {
         out.resize(size);
-        ok = size == 0 || FileReadRaw(file, out.data(), static_cast<LONG>(size)) == static_cast<int>(size);
+        ok = size == 0 || FileReadRaw(file, out.data(), static_cast<LONG>(size)) == 0;
     }
     up::CloseEmbeddedFile(file);
     return ok;
@@ -388,6 +389,8 @@ void Display(RunObject* o) {
         r->redraw = 0;
         return;
     }
+    // Drawn without a sprite: the object's place on the window is worked out here.
+    UpdateDisplayRect(o);
     if (r->redraw & (RedrawMoved | RedrawResized)) PlaceBarRects(o, *r);
     if (r->redraw & RedrawResized) {
         LayoutDc dc(*r);
@@ -1095,9 +1098,10 @@ std::uint16_t RtfObjectScrollHook(FrameRunState* s, HWND, UINT message, WPARAM w
     return 0;
 }
 
-bool FrameUsesRichText(const FrameRunState& s) {
-    for (std::int32_t i = 0; s.objectInfos && i < s.objectInfoCount && s.objectInfos[i].handle != -1; ++i)
-        if (s.objectInfos[i].objectType == TypeRichText) return true;
+bool FrameUsesRichText(const FrameRunState&) {
+    // The run state's own list of object infos is built after its hooks: the frame's are walked.
+    for (const ObjectInfo* info = FirstFrameObjectInfo(); info; info = NextFrameObjectInfo())
+        if (info->objectType == TypeRichText) return true;
     return false;
 }
 
