@@ -75,8 +75,15 @@ std::vector<appwriter::EventGroupDesc> AddDemoMenu(appwriter::ApplicationDescrip
                                     {u"&Music on/off", Music, 0, {}},
                                     {u"Hide the menu &bar", MenuBar, 0, {}},
                                     {u"&Full screen", FullScreen, 0, {}}}},
-                                  {u"&Help", 0, 0, {{u"&About\tCtrl+A", About, 0, {}}}}},
-                                 {{Control, 'Q', Quit}, {Control, 'A', About}, {Control, 'P', Pause}});
+                                  {u"&Help",
+                                   0,
+                                   0,
+                                   {{u"&About\tCtrl+A", About, 0, {}},
+                                    {u"&How to play\tCtrl+H", HowToPlayCommand, 0, {}}}}},
+                                 {{Control, 'Q', Quit},
+                                  {Control, 'A', About},
+                                  {Control, 'P', Pause},
+                                  {Control, 'H', HowToPlayCommand}});
     // After a save or a load the level waits in the paused dialog, so that the player takes it up again
     // when ready rather than in the middle of a move.
     return {Group({MenuChosen(SavePositionCommand)}, {PositionAction(SavePosition)}),
