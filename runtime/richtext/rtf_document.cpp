@@ -14,6 +14,8 @@ using namespace win32;
 
 namespace {
 
+constexpr std::int32_t UnmeasuredWidth = -1;
+
 // The UTF-16 character of every byte of a code page, made once per code page; bytes it does not map
 // become "?".
 const std::array<char16_t, 256>& ByteCharsOf(UINT codePage) {
@@ -295,11 +297,9 @@ std::int32_t RtfRealizeFont(RtfDocument& d, const RtfCharFormat& format) {
     f.defaultWidth = width;
     f.first = std::min<int>(m.tmFirstChar, 255);
     const int last = std::min<int>(m.tmLastChar, 255);
-    for (int b = f.first; b <= last; ++b) {
-        const char16_t c = d.byteChars[static_cast<std::size_t>(b)];
-        if (!GetCharWidthW(dc, c, c, &width)) width = f.defaultWidth;
-        f.widths.push_back(width);
-    }
+    // Each byte's width is measured when first asked for: the same widths, without rendering every
+    // character of a large font that a document uses a few of.
+    f.widths.assign(static_cast<std::size_t>(std::max(0, last - f.first + 1)), UnmeasuredWidth);
     if (previous) SelectFont(dc, previous);
     d.realFonts.push_back(std::move(f));
     return static_cast<std::int32_t>(d.realFonts.size() - 1);
@@ -347,10 +347,19 @@ std::int32_t RtfCharWidth(RtfDocument& d, const RtfParagraph& p, RtfRun& run, st
         return std::max(1, TwipsToPixels(target - x, d.zoom));
     }
     if (run.realFont < 0) run.realFont = RtfRealizeFont(d, run);
-    const RtfRealFont& f = d.realFonts[static_cast<std::size_t>(run.realFont)];
+    RtfRealFont& f = d.realFonts[static_cast<std::size_t>(run.realFont)];
     const std::int32_t at = byte - f.first;
-    return at >= 0 && at < static_cast<std::int32_t>(f.widths.size()) ? f.widths[static_cast<std::size_t>(at)]
-                                                                       : f.defaultWidth;
+    if (at < 0 || at >= static_cast<std::int32_t>(f.widths.size())) return f.defaultWidth;
+    std::int32_t& width = f.widths[static_cast<std::size_t>(at)];
+    if (width == UnmeasuredWidth) {
+        const HDC dc = d.MeasuringDc();
+        const HFONT previous = SelectFont(dc, f.font ? f.font : GetStockFont(SYSTEM_FONT));
+        const char16_t c = d.byteChars[byte];
+        INT measured = 0;
+        width = GetCharWidthW(dc, c, c, &measured) ? measured : f.defaultWidth;
+        if (previous) SelectFont(dc, previous);
+    }
+    return width;
 }
 
 void RtfLayoutParagraph(RtfDocument& d, RtfParagraph& p) {

@@ -151,8 +151,8 @@ struct RtfRealFont {
     win32::HFONT font = nullptr;
     win32::LOGFONTW logFont{};
     std::int32_t height = 0, ascent = 0, defaultWidth = 0;
-    std::int32_t first = 0; // the first byte of the width table
-    std::vector<std::int32_t> widths;
+    std::int32_t first = 0;             // the first byte of the width table
+    std::vector<std::int32_t> widths; // -1 until measured
     std::int32_t uses = 0;
 };
 

@@ -406,10 +406,10 @@ bool RtfHitTest(const RtfDocument& d, RtfPosition& out, int kind, std::int32_t x
     const RtfPage& page = d.Page();
     if (!PtInRect(&page.extent, POINT{x, y})) return false;
     const std::vector<RtfParagraph>& paragraphs = page.paragraphs;
-    const auto found = std::find_if(paragraphs.begin(), paragraphs.end(), [&](const RtfParagraph& p) {
-        return y >= p.rect.top && y < p.rect.bottom;
-    });
-    if (found == paragraphs.end()) return false;
+    // Paragraphs are stacked down the page: the first that ends below the point is the one it can be in.
+    const auto found = std::partition_point(paragraphs.begin(), paragraphs.end(),
+                                            [&](const RtfParagraph& p) { return p.rect.bottom <= y; });
+    if (found == paragraphs.end() || y < found->rect.top) return false;
     const RtfParagraph& p = *found;
     out = RtfPosition{d.currentPage, static_cast<std::int32_t>(found - paragraphs.begin()), 0, 0, 0};
     if (kind == UnitParagraph) return true;
