@@ -7,6 +7,7 @@
 #include "richtext/rtf_reader.h"
 
 #include "seed_folder.h"
+#include "tests/support/section_dc.h"
 
 #include <cstdint>
 #include <string>
@@ -38,19 +39,8 @@ void Seeds(const std::filesystem::path& folder) {
 }
 
 HDC SmallDc() {
-    static HDC dc = [] {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = 96;
-        info.bmiHeader.biHeight = -64;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HDC memory = CreateCompatibleDC(nullptr);
-        SelectObject(memory, CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        return memory;
-    }();
-    return dc;
+    static vtrtest::SectionDc canvas(96, 64);
+    return canvas.dc;
 }
 
 void KeepOutlinesThin(RtfDocument& d) {

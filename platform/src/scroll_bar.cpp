@@ -1,10 +1,12 @@
 // The "ScrollBar" control: two arrow buttons at the ends, the track between them and the thumb on it. Held
 // arrows and track parts scroll again and again on a timer; the thumb is dragged. The parent hears every
 // step as WM_VSCROLL or WM_HSCROLL, and sets the position itself.
+#include "dialog_internal.h"
+#include "window_internal.h"
+
 #include "win32/font.h"
 #include "win32/gdi.h"
 #include "win32/kernel.h"
-#include "window_internal.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -317,41 +319,33 @@ BarState* BarOf(HWND window, int bar) {
 } // namespace
 
 LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(new BarState));
-        return TRUE;
-    }
-    BarState* s = StateOf(window);
-    if (!s) return DefWindowProcW(window, message, wParam, lParam);
-    switch (message) {
-    case WM_NCDESTROY:
-        delete s;
-        SetWindowLongPtrW(window, 0, 0);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        Paint(window, *s);
-        return 0;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        Press(window, *s, lParam);
-        return 0;
-    case WM_MOUSEMOVE:
-        Drag(window, *s, lParam);
-        return 0;
-    case WM_LBUTTONUP:
-        Release(window, *s, true);
-        return 0;
-    case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != window) Release(window, *s, true);
-        return 0;
-    case WM_TIMER:
-        if (wParam == RepeatTimer) Repeat(window, *s);
-        return 0;
-    default:
-        return BarMessage(window, *s, message, wParam, lParam);
-    }
+    return WithControlState<BarState>(window, message, wParam, lParam, [&](BarState& s) -> LRESULT {
+        switch (message) {
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            Paint(window, s);
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            Press(window, s, lParam);
+            return 0;
+        case WM_MOUSEMOVE:
+            Drag(window, s, lParam);
+            return 0;
+        case WM_LBUTTONUP:
+            Release(window, s, true);
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != window) Release(window, s, true);
+            return 0;
+        case WM_TIMER:
+            if (wParam == RepeatTimer) Repeat(window, s);
+            return 0;
+        default:
+            return BarMessage(window, s, message, wParam, lParam);
+        }
+    });
 }
 
 int SetScrollPos(HWND window, int bar, int position, BOOL redraw) {

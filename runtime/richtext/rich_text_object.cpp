@@ -676,10 +676,12 @@ std::int16_t ColourOf(RunObject* o, std::intptr_t value) {
     return r ? RtfColorIndex(*r->document, static_cast<COLORREF>(value)) : 0;
 }
 
-std::int32_t TextColour(RunObject* o, std::intptr_t value, std::intptr_t) {
+// A flag on with its colour, an event's colour taken into the document's table.
+template <std::uint32_t Flag, std::int16_t RtfCharFormat::*Field>
+std::int32_t ColourOn(RunObject* o, std::intptr_t value, std::intptr_t) {
     RtfFormatChange change;
-    change.mask = change.flags = RtfTextColour;
-    change.values.textColour = ColourOf(o, value);
+    change.mask = change.flags = Flag;
+    change.values.*Field = ColourOf(o, value);
     Format(o, change);
     return 0;
 }
@@ -689,22 +691,6 @@ std::int32_t Outline(RunObject* o, std::intptr_t colour, std::intptr_t thickness
     change.mask = change.flags = RtfOutline;
     change.values.outlineColour = ColourOf(o, colour);
     change.values.outlineThickness = static_cast<std::int16_t>(std::clamp(IntValue(thickness), 1, 32767));
-    Format(o, change);
-    return 0;
-}
-
-std::int32_t BackColour(RunObject* o, std::intptr_t value, std::intptr_t) {
-    RtfFormatChange change;
-    change.mask = change.flags = RtfBackColour;
-    change.values.backColour = ColourOf(o, value);
-    Format(o, change);
-    return 0;
-}
-
-std::int32_t Hatch(RunObject* o, std::intptr_t value, std::intptr_t) {
-    RtfFormatChange change;
-    change.mask = change.flags = RtfHatch;
-    change.values.hatchColour = ColourOf(o, value);
     Format(o, change);
     return 0;
 }
@@ -763,15 +749,15 @@ constexpr std::array<Action, 35> Actions{
     Nothing,                            // 93
     Selecting<ShowCursor>,              // 94
     ResetFormat,                        // 95
-    TextColour,                         // 96
+    ColourOn<RtfTextColour, &RtfCharFormat::textColour>, // 96
     FlagOn<RtfBold>,                    // 97
     FlagOn<RtfItalic>,                  // 98
     FlagOn<RtfUnderline>,               // 99
     Outline,                            // 100
-    BackColour,                         // 101
-    BackColour,                         // 102
+    ColourOn<RtfBackColour, &RtfCharFormat::backColour>, // 101
+    ColourOn<RtfBackColour, &RtfCharFormat::backColour>, // 102
     FlagOn<RtfMarker>,                  // 103
-    Hatch,                              // 104
+    ColourOn<RtfHatch, &RtfCharFormat::hatchColour>, // 104
     FlagOn<RtfShading>,                 // 105
     RedrawAction,                       // 106
     Selecting<CursorBack>,              // 107

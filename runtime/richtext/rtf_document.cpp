@@ -150,6 +150,18 @@ RtfParagraphFormat RtfDefaultParagraph(std::int32_t tabTwips) {
     return f;
 }
 
+void RtfCopyFormatValues(RtfCharFormat& to, const RtfCharFormat& from, std::uint32_t flags) {
+    if (flags & RtfOutline) {
+        to.outlineThickness = from.outlineThickness;
+        to.outlineColour = from.outlineColour;
+    }
+    if (flags & RtfHatch) to.hatchColour = from.hatchColour;
+    if (flags & RtfTextColour) to.textColour = from.textColour;
+    if (flags & RtfBackColour) to.backColour = from.backColour;
+    if (flags & RtfFontSet) to.font = from.font;
+    if (flags & RtfSizeSet) to.size = from.size;
+}
+
 std::int32_t TwipsToPixels(std::int64_t twips, std::int32_t zoom) {
     std::int64_t p = (twips + 7) / TwipsPerPixel;
     if (zoom != 100) p = p * zoom / 100;
@@ -540,16 +552,7 @@ RECT RtfApplyFormat(RtfDocument& d, const RtfRange& range, const RtfFormatChange
             if (run.start < from || run.start + run.count > to || run.count == 0) continue;
             ReleaseFont(d, run);
             run.flags = (run.flags & ~change.mask) | (change.flags & change.mask);
-            const RtfCharFormat& v = change.values;
-            if (change.mask & RtfOutline) {
-                run.outlineThickness = v.outlineThickness;
-                run.outlineColour = v.outlineColour;
-            }
-            if (change.mask & RtfHatch) run.hatchColour = v.hatchColour;
-            if (change.mask & RtfTextColour) run.textColour = v.textColour;
-            if (change.mask & RtfBackColour) run.backColour = v.backColour;
-            if (change.mask & RtfFontSet) run.font = v.font;
-            if (change.mask & RtfSizeSet) run.size = v.size;
+            RtfCopyFormatValues(run, change.values, change.mask);
         }
         MergeEqualRuns(p);
         if (change.alignment >= 0) p.format.alignment = change.alignment;
@@ -701,18 +704,24 @@ bool RtfStepBack(const RtfDocument& d, RtfPosition& pos) {
     return true;
 }
 
-std::int32_t RtfCountWords(const RtfDocument& d) {
+namespace {
+
+// The number of words or lines (a member of the paragraphs) over the page.
+template <typename Member> std::int32_t CountOver(const RtfDocument& d, Member member) {
     std::int64_t n = 0;
     for (const RtfParagraph& p : d.Page().paragraphs)
-        n += static_cast<std::int64_t>(p.words.size());
+        n += static_cast<std::int64_t>((p.*member).size());
     return Clamp32(n);
 }
 
+} // namespace
+
+std::int32_t RtfCountWords(const RtfDocument& d) {
+    return CountOver(d, &RtfParagraph::words);
+}
+
 std::int32_t RtfCountLines(const RtfDocument& d) {
-    std::int64_t n = 0;
-    for (const RtfParagraph& p : d.Page().paragraphs)
-        n += static_cast<std::int64_t>(p.lines.size());
-    return Clamp32(n);
+    return CountOver(d, &RtfParagraph::lines);
 }
 
 bool RtfFindWord(const RtfDocument& d, std::int32_t number, RtfPosition& out) {

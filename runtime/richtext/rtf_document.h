@@ -292,6 +292,8 @@ win32::RECT RtfApplyFormat(RtfDocument& document, const RtfRange& range, const R
 // Inserts the other document's paragraphs at a position, its fonts and colours mapped into this one's.
 bool RtfInsertDocument(RtfDocument& document, const RtfPosition& at, const RtfDocument& other);
 
+// The values that go with the flags given (outline, hatch, colours, font and size), copied.
+void RtfCopyFormatValues(RtfCharFormat& to, const RtfCharFormat& from, std::uint32_t flags);
 // The capital of a byte in the code page: ASCII, and the Latin letters of 1252.
 char RtfUpper(char c, win32::UINT codePage);
 // The colour-table index of a colour (added when missing, as not from the RTF).

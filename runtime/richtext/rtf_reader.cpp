@@ -188,6 +188,60 @@ namespace {
 
 enum class Charset { Ansi, Pc, Pca, Mac };
 
+// Words that turn a character flag on (off with a parameter of 0).
+struct FlagWord {
+    std::int32_t hash;
+    std::uint32_t flag;
+};
+constexpr std::array FlagWords{
+    FlagWord{H("\\b"), RtfBold},          FlagWord{H("\\i"), RtfItalic},      FlagWord{H("\\v"), RtfHidden},
+    FlagWord{H("\\strike"), RtfStrikeOut}, FlagWord{H("\\scaps"), RtfSmallCaps}, FlagWord{H("\\caps"), RtfCaps},
+    FlagWord{HashMarker, RtfMarker},      FlagWord{HashShading, RtfShading},  FlagWord{H("\\ul"), RtfUnderline},
+    FlagWord{H("\\uld"), RtfUnderline},   FlagWord{H("\\ulw"), RtfUnderline},   FlagWord{H("\\uldb"), RtfUnderline}};
+
+// Words that set a paragraph distance in twips.
+struct DistanceWord {
+    std::int32_t hash;
+    std::int16_t RtfParagraphFormat::*field;
+};
+constexpr std::array DistanceWords{DistanceWord{H("\\fi"), &RtfParagraphFormat::firstIndent},
+                                   DistanceWord{H("\\li"), &RtfParagraphFormat::leftIndent},
+                                   DistanceWord{H("\\ri"), &RtfParagraphFormat::rightIndent},
+                                   DistanceWord{H("\\sb"), &RtfParagraphFormat::spaceBefore},
+                                   DistanceWord{H("\\sa"), &RtfParagraphFormat::spaceAfter}};
+
+// Words with a value of their own: an alignment, the kind of the next tab stop, a character set.
+struct ValueWord {
+    std::int32_t hash;
+    std::int16_t value;
+};
+constexpr std::array AlignmentWords{ValueWord{H("\\ql"), AlignLeft}, ValueWord{H("\\qr"), AlignRight},
+                                    ValueWord{H("\\qc"), AlignCentre}, ValueWord{H("\\qj"), AlignJustified}};
+constexpr std::array TabKindWords{ValueWord{H("\\tqr"), 1}, ValueWord{H("\\tqc"), 2}, ValueWord{H("\\tqdec"), 3}};
+constexpr std::array CharsetWords{ValueWord{H("\\ansi"), static_cast<std::int16_t>(Charset::Ansi)},
+                                  ValueWord{H("\\pc"), static_cast<std::int16_t>(Charset::Pc)},
+                                  ValueWord{H("\\pca"), static_cast<std::int16_t>(Charset::Pca)},
+                                  ValueWord{H("\\mac"), static_cast<std::int16_t>(Charset::Mac)}};
+
+// Words that set a field of the page in twips.
+struct PageWord {
+    std::int32_t hash;
+    std::int32_t RtfDocument::*field;
+};
+constexpr std::array PageWords{PageWord{H("\\paperw"), &RtfDocument::pageWidth},
+                               PageWord{H("\\paperh"), &RtfDocument::pageHeight},
+                               PageWord{H("\\margl"), &RtfDocument::marginLeft},
+                               PageWord{H("\\margr"), &RtfDocument::marginRight},
+                               PageWord{H("\\margt"), &RtfDocument::marginTop},
+                               PageWord{H("\\margb"), &RtfDocument::marginBottom}};
+
+// The entry of a table whose word has the hash, or null.
+template <typename Table> auto Known(const Table& table, std::int32_t hash) -> decltype(&table[0]) {
+    for (const auto& entry : table)
+        if (entry.hash == hash) return &entry;
+    return nullptr;
+}
+
 class Reader {
 public:
     Reader(RtfDocument& document, std::span<const std::uint8_t> text) : d_(document), in_(text) {}
@@ -281,55 +335,32 @@ private:
                                         [&](const RtfFormatState& st) { return st.style == number; });
         if (style == styles_.end()) return;
         s.paragraph = style->paragraph;
-        const RtfCharFormat& from = style->chars;
-        RtfCharFormat& to = s.chars;
-        to.flags |= from.flags;
-        if (from.flags & RtfOutline) {
-            to.outlineThickness = from.outlineThickness;
-            to.outlineColour = from.outlineColour;
-        }
-        if (from.flags & RtfHatch) to.hatchColour = from.hatchColour;
-        if (from.flags & RtfTextColour) to.textColour = from.textColour;
-        if (from.flags & RtfBackColour) to.backColour = from.backColour;
-        if (from.flags & RtfFontSet) to.font = from.font;
-        if (from.flags & RtfSizeSet) to.size = from.size;
+        s.chars.flags |= style->chars.flags;
+        RtfCopyFormatValues(s.chars, style->chars, style->chars.flags);
     }
 
     // The character and paragraph words, on a format state; false for any other word.
     bool FormatWord(RtfFormatState& s, std::int32_t hash, std::int32_t n) {
         RtfCharFormat& c = s.chars;
         RtfParagraphFormat& p = s.paragraph;
+        if (const FlagWord* w = Known(FlagWords, hash)) {
+            Switch(c, w->flag, n);
+            return true;
+        }
+        if (const DistanceWord* w = Known(DistanceWords, hash)) {
+            p.*(w->field) = Short(n);
+            return true;
+        }
+        if (const ValueWord* w = Known(AlignmentWords, hash)) {
+            // Ignored inside a table row.
+            if (!inRow_) p.alignment = w->value;
+            return true;
+        }
+        if (const ValueWord* w = Known(TabKindWords, hash)) {
+            NextTabKind(p, w->value);
+            return true;
+        }
         switch (hash) {
-        case H("\\b"):
-            Switch(c, RtfBold, n);
-            break;
-        case H("\\i"):
-            Switch(c, RtfItalic, n);
-            break;
-        case H("\\v"):
-            Switch(c, RtfHidden, n);
-            break;
-        case H("\\strike"):
-            Switch(c, RtfStrikeOut, n);
-            break;
-        case H("\\scaps"):
-            Switch(c, RtfSmallCaps, n);
-            break;
-        case H("\\caps"):
-            Switch(c, RtfCaps, n);
-            break;
-        case HashMarker:
-            Switch(c, RtfMarker, n);
-            break;
-        case HashShading:
-            Switch(c, RtfShading, n);
-            break;
-        case H("\\ul"):
-        case H("\\uld"):
-        case H("\\ulw"):
-        case H("\\uldb"):
-            Switch(c, RtfUnderline, n);
-            break;
         case H("\\ulnone"):
             c.flags &= ~RtfUnderline;
             break;
@@ -368,46 +399,12 @@ private:
         case H("\\highlight"):
             SetColour(c, RtfBackColour, c.backColour, ColourIndex(n));
             break;
-        case H("\\fi"):
-            p.firstIndent = Short(n);
-            break;
-        case H("\\li"):
-            p.leftIndent = Short(n);
-            break;
-        case H("\\ri"):
-            p.rightIndent = Short(n);
-            break;
-        case H("\\sb"):
-            p.spaceBefore = Short(n);
-            break;
-        case H("\\sa"):
-            p.spaceAfter = Short(n);
-            break;
         case H("\\sl"):
             p.lineSpacing = n;
-            break;
-        case H("\\ql"):
-        case H("\\qr"):
-        case H("\\qc"):
-        case H("\\qj"):
-            if (!inRow_)
-                p.alignment = hash == H("\\ql")   ? AlignLeft
-                              : hash == H("\\qr") ? AlignRight
-                              : hash == H("\\qc") ? AlignCentre
-                                                  : AlignJustified;
             break;
         case H("\\tx"):
         case H("\\cellx"):
             AddTab(p, n);
-            break;
-        case H("\\tqr"):
-            NextTabKind(p, 1);
-            break;
-        case H("\\tqc"):
-            NextTabKind(p, 2);
-            break;
-        case H("\\tqdec"):
-            NextTabKind(p, 3);
             break;
         case H("\\pard"):
             if (!inRow_) p = RtfDefaultParagraph(defaultTab_);
@@ -487,42 +484,20 @@ private:
             return true;
         }
         if (FormatWord(Top(), h, n)) return true;
+        if (const ValueWord* w = Known(CharsetWords, h)) {
+            charset_ = static_cast<Charset>(w->value);
+            return true;
+        }
+        if (const PageWord* w = Known(PageWords, h)) {
+            d_.*(w->field) = std::max(0, n);
+            return true;
+        }
         switch (h) {
-        case H("\\ansi"):
-            charset_ = Charset::Ansi;
-            break;
-        case H("\\pc"):
-            charset_ = Charset::Pc;
-            break;
-        case H("\\pca"):
-            charset_ = Charset::Pca;
-            break;
-        case H("\\mac"):
-            charset_ = Charset::Mac;
-            break;
         case H("\\deff"):
             defaultFont_ = n;
             break;
         case H("\\deftab"):
             defaultTab_ = std::clamp(n, 1, MaximumTabTwips / TabStopCount);
-            break;
-        case H("\\paperw"):
-            d_.pageWidth = std::max(0, n);
-            break;
-        case H("\\paperh"):
-            d_.pageHeight = std::max(0, n);
-            break;
-        case H("\\margl"):
-            d_.marginLeft = std::max(0, n);
-            break;
-        case H("\\margr"):
-            d_.marginRight = std::max(0, n);
-            break;
-        case H("\\margt"):
-            d_.marginTop = std::max(0, n);
-            break;
-        case H("\\margb"):
-            d_.marginBottom = std::max(0, n);
             break;
         case H("\\par"):
             EndParagraph();
@@ -561,8 +536,9 @@ private:
         case H("\\object"):
             // The formatting in force after the group is the one before it.
             return SkipGroup() && Pop();
+        case HashIgnored:
         default:
-            // \rtf, \page, \sect, \column, \pagebb, \chftn, the word of hash 495 and every unknown word.
+            // \rtf, \page, \sect, \column, \pagebb, \chftn (one page only), and every unknown word.
             break;
         }
         return true;

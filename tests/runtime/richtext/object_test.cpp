@@ -53,14 +53,6 @@ appwriter::EventParameterDesc Text(std::u16string s) {
     return appwriter::ExpressionParameter(45, ExpressionBuilder().String(std::move(s)));
 }
 
-appwriter::EventRecordDesc Special(std::int16_t number) {
-    appwriter::EventRecordDesc r;
-    r.type = TypeSpecial;
-    r.number = number;
-    r.runFlags = RecordEveryLoop;
-    return r;
-}
-
 // The counter (object 2) takes an expression's value every loop.
 appwriter::EventRecordDesc CounterTakes(ExpressionBuilder e) {
     appwriter::EventRecordDesc r;
@@ -78,18 +70,7 @@ protected:
     void Start(const appwriter::RichTextDesc& text, const std::vector<std::vector<appwriter::EventRecordDesc>>& once = {},
                std::vector<appwriter::EventRecordDesc> everyLoop = {}) {
         appwriter::EventProgramBuilder b = Program(2);
-        for (const auto& actions : once) {
-            appwriter::EventGroupDesc g;
-            g.conditions = {Special(-6)};
-            g.actions = actions;
-            b.AddGroup(g);
-        }
-        if (!everyLoop.empty()) {
-            appwriter::EventGroupDesc g;
-            g.conditions = {Special(-1)};
-            g.actions = std::move(everyLoop);
-            b.AddGroup(g);
-        }
+        AddFirstLoopGroups(b, once, std::move(everyLoop));
         appwriter::ObjectInfoDesc rich;
         rich.handle = 1;
         rich.type = TypeRichText;
