@@ -478,9 +478,10 @@ bool SelectParagraph(RichTextPart& r, std::int32_t n) {
     const std::vector<RtfParagraph>& paragraphs = r.document->Page().paragraphs;
     if (n < 1 || n > static_cast<std::int32_t>(paragraphs.size())) return false;
     const RtfParagraph& p = paragraphs[static_cast<std::size_t>(n - 1)];
-    const std::int32_t end = std::max<std::int32_t>(0, static_cast<std::int32_t>(p.text.size()) - 1);
-    Select(r, RtfPosition{r.document->currentPage, n - 1, 0, 0, 0},
-           RtfPosition{r.document->currentPage, n - 1, 0, 0, end});
+    // One byte back from its end leaves the mark out.
+    RtfPosition end{r.document->currentPage, n - 1, 0, 0, static_cast<std::int32_t>(p.text.size())};
+    RtfStepBack(*r.document, end);
+    Select(r, RtfPosition{r.document->currentPage, n - 1, 0, 0, 0}, end);
     return true;
 }
 

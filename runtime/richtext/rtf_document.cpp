@@ -704,24 +704,11 @@ bool RtfStepBack(const RtfDocument& d, RtfPosition& pos) {
     return true;
 }
 
-namespace {
-
-// The number of words or lines (a member of the paragraphs) over the page.
-template <typename Member> std::int32_t CountOver(const RtfDocument& d, Member member) {
+std::int32_t RtfCountWords(const RtfDocument& d) {
     std::int64_t n = 0;
     for (const RtfParagraph& p : d.Page().paragraphs)
-        n += static_cast<std::int64_t>((p.*member).size());
+        n += static_cast<std::int64_t>(p.words.size());
     return Clamp32(n);
-}
-
-} // namespace
-
-std::int32_t RtfCountWords(const RtfDocument& d) {
-    return CountOver(d, &RtfParagraph::words);
-}
-
-std::int32_t RtfCountLines(const RtfDocument& d) {
-    return CountOver(d, &RtfParagraph::lines);
 }
 
 bool RtfFindWord(const RtfDocument& d, std::int32_t number, RtfPosition& out) {

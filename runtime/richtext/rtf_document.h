@@ -307,7 +307,6 @@ std::int32_t RtfLineOfWord(const RtfParagraph& paragraph, std::int32_t word);
 bool RtfStepBack(const RtfDocument& document, RtfPosition& position);
 // Word, line and paragraph numbers from 1 over the current page, and the positions they name.
 std::int32_t RtfCountWords(const RtfDocument& document);
-std::int32_t RtfCountLines(const RtfDocument& document);
 bool RtfFindWord(const RtfDocument& document, std::int32_t number, RtfPosition& out);
 bool RtfFindLine(const RtfDocument& document, std::int32_t number, RtfPosition& out);
 std::int32_t RtfWordNumber(const RtfDocument& document, const RtfPosition& position);

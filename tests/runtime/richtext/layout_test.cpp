@@ -201,6 +201,15 @@ TEST(Layout, ZoomScalesFontsAndScrollPositionsAndOnlyWithinItsRange) {
     }
 }
 
+TEST(Layout, FontsAreAtMostAThousandPixelsHighAndSizeZeroIsTwelvePoints) {
+    const auto d = Read("{\\rtf1\\fs32767 X\\fs0 y}");
+    ASSERT_GE(d->realFonts.size(), 2u);
+    EXPECT_EQ(d->realFonts[0].logFont.lfHeight, -1000);
+    EXPECT_EQ(d->realFonts[1].logFont.lfHeight, -(24 * 25 / 36));
+    RtfSetProperty(*d, 1000, 0, PropertyZoom);
+    EXPECT_EQ(d->realFonts.at(0).logFont.lfHeight, -1000) << "zoomed too";
+}
+
 TEST(Layout, PlainTextEndsParagraphsAtLineEndsAndRefusesControlBytes) {
     auto d = RtfNewContext(Western);
     ASSERT_TRUE(RtfSetPlainText(*d, BytesOf("one\r\ntwo\rthree\nfour\ffive\ttab")));

@@ -201,6 +201,11 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(f.tabs[2].position, 1600);
                      EXPECT_EQ(f.tabs[11].position, 2500);
                  }},
+        ReadCase{"TabPositionsAreClamped", "{\\rtf1\\tx99999999\\tx-5 x}", {"x\n"}, {},
+                 [](const RtfDocument& d) {
+                     EXPECT_EQ(Paragraph(d, 0).format.tabs[0].position, 0x7FFFFF);
+                     EXPECT_EQ(Paragraph(d, 0).format.tabs[1].position, 0);
+                 }},
         ReadCase{"AThirteenthTabStopIsIgnored",
                  "{\\rtf1\\tx100\\tx200\\tx300\\tx400\\tx500\\tx600\\tx700\\tx800\\tx900\\tx1000\\tx1100"
                  "\\tx1200\\tx1300 x}",
