@@ -413,33 +413,32 @@ bool RtfHitTest(const RtfDocument& d, RtfPosition& out, int kind, std::int32_t x
     const RtfParagraph& p = *found;
     out = RtfPosition{d.currentPage, static_cast<std::int32_t>(found - paragraphs.begin()), 0, 0, 0};
     if (kind == UnitParagraph) return true;
-    for (std::size_t l = 0; l < p.lines.size(); ++l) {
-        const RtfLine& line = p.lines[l];
-        const RECT r = RtfLineRect(d, p, line);
-        if (y < r.top || y >= r.bottom || line.wordCount == 0) continue;
-        out.line = static_cast<std::int32_t>(l);
-        std::int32_t word = -1;
-        if (kind == UnitLine || x < r.left) {
-            word = line.firstWord;
-        } else if (x >= r.right) {
-            word = line.firstWord + line.wordCount - 1;
+    // Lines, and words within a line, follow one another: each is found by halving.
+    const std::int64_t top = p.pageTop + p.top;
+    const auto line = std::partition_point(p.lines.begin(), p.lines.end(), [&](const RtfLine& l) {
+        return TwipsToPixels(top + l.y + l.height, d.zoom) <= y;
+    });
+    if (line == p.lines.end() || y < TwipsToPixels(top + line->y, d.zoom) || line->wordCount == 0) return false;
+    out.line = static_cast<std::int32_t>(line - p.lines.begin());
+    const std::int64_t left = std::int64_t{p.left} + line->x;
+    std::int32_t word = line->firstWord;
+    if (kind == UnitWord && x >= TwipsToPixels(left, d.zoom)) {
+        if (x >= TwipsToPixels(left + line->width, d.zoom)) {
+            word = line->firstWord + line->wordCount - 1;
         } else {
-            for (std::int32_t w = line.firstWord; w < line.firstWord + line.wordCount; ++w) {
-                const RtfWord& wd = p.words[static_cast<std::size_t>(w)];
-                const std::int64_t from = std::int64_t{p.left} + line.x + wd.x;
-                const std::int32_t left = TwipsToPixels(from, d.zoom), right = TwipsToPixels(from + wd.width, d.zoom);
-                if (x >= left && x < right) {
-                    word = w;
-                    break;
-                }
-            }
+            const auto words = p.words.begin() + line->firstWord;
+            const auto after = std::partition_point(words, words + line->wordCount, [&](const RtfWord& w) {
+                return TwipsToPixels(left + w.x, d.zoom) <= x;
+            });
+            if (after == words) return false;
+            const RtfWord& w = *(after - 1);
+            if (x >= TwipsToPixels(left + w.x + w.width, d.zoom)) return false;
+            word = static_cast<std::int32_t>(after - 1 - p.words.begin());
         }
-        if (word < 0) return false;
-        out.word = word;
-        out.offset = p.words[static_cast<std::size_t>(word)].start;
-        return true;
     }
-    return false;
+    out.word = word;
+    out.offset = p.words[static_cast<std::size_t>(word)].start;
+    return true;
 }
 
 bool RtfGetRect(const RtfDocument& d, RECT& out, const RtfPosition& pos, int kind) {
