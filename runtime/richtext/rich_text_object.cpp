@@ -147,9 +147,9 @@ void Replace(RunObject* o, RichTextPart& r, std::unique_ptr<RtfDocument> documen
     r.redraw = RedrawDocument | RedrawMoved | RedrawResized;
     RtfObjectUpdateScrollBars(o);
     if (r.options & RtfTransparent)
-        o->objectFlags |= ObjectFlag04;
+        o->objectFlags |= ObjectSavesWindowRect;
     else
-        o->objectFlags &= ~ObjectFlag04;
+        o->objectFlags &= ~ObjectSavesWindowRect;
 }
 
 // The object's stored text, or the fixed empty document when it is not RTF; false when no document could
