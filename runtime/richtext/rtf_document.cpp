@@ -162,12 +162,6 @@ void RtfCopyFormatValues(RtfCharFormat& to, const RtfCharFormat& from, std::uint
     if (flags & RtfSizeSet) to.size = from.size;
 }
 
-std::int32_t TwipsToPixels(std::int64_t twips, std::int32_t zoom) {
-    std::int64_t p = (twips + 7) / TwipsPerPixel;
-    if (zoom != 100) p = p * zoom / 100;
-    return Clamp32(p);
-}
-
 std::int32_t PixelsToTwips(std::int64_t pixels, std::int32_t zoom) {
     if (zoom == 100) return Clamp32(pixels * TwipsPerPixel);
     return Clamp32(pixels * TwipsPerPixel * 100 / std::max(1, zoom));

@@ -8,6 +8,7 @@
 #include "win32/gdi.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -239,7 +240,11 @@ private:
 
 // Twips to pixels at a zoom, the one conversion of placing, drawing and hit testing; and back, for what
 // is measured in pixels of fonts realised at the zoom.
-std::int32_t TwipsToPixels(std::int64_t twips, std::int32_t zoom);
+inline std::int32_t TwipsToPixels(std::int64_t twips, std::int32_t zoom) {
+    std::int64_t p = (twips + 7) / TwipsPerPixel;
+    if (zoom != 100) p = p * zoom / 100;
+    return static_cast<std::int32_t>(p < INT32_MIN ? INT32_MIN : p > INT32_MAX ? INT32_MAX : p);
+}
 std::int32_t PixelsToTwips(std::int64_t pixels, std::int32_t zoom);
 
 std::unique_ptr<RtfDocument> RtfNewContext(win32::UINT codePage);

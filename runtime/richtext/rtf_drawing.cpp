@@ -404,7 +404,8 @@ void RtfDrawDocument(RtfDocument& d, HDC dc, std::uint32_t flags) {
 
 bool RtfHitTest(const RtfDocument& d, RtfPosition& out, int kind, std::int32_t x, std::int32_t y) {
     const RtfPage& page = d.Page();
-    if (!PtInRect(&page.extent, POINT{x, y})) return false;
+    const RECT& e = page.extent;
+    if (x < e.left || x >= e.right || y < e.top || y >= e.bottom) return false;
     const std::vector<RtfParagraph>& paragraphs = page.paragraphs;
     // Paragraphs are stacked down the page: the first that ends below the point is the one it can be in.
     const auto found = std::partition_point(paragraphs.begin(), paragraphs.end(),
