@@ -31,9 +31,9 @@ struct Text {
 // Words in runs that change every few words between plain, bold, italic, underlined and coloured.
 const Text& Megabyte() {
     static const Text text = [] {
-        static const char* const Words[] = {"the",  "player", "walks", "over",  "hills", "and",  "collects",
-                                            "gems", "while",  "balls", "bounce", "in",   "their", "pen",
-                                            "a",    "bird",   "flies", "to",    "and",   "fro",  "doors"};
+        static const char* const Words[] = {"the",  "player", "walks", "over",   "hills", "and",   "collects",
+                                            "gems", "while",  "balls", "bounce", "in",    "their", "pen",
+                                            "a",    "bird",   "flies", "to",     "and",   "fro",   "doors"};
         static const char* const Formats[] = {"\\plain ", "\\b ", "\\i ", "\\ul ", "\\cf1 ", "\\b\\cf2 "};
         std::mt19937 random(11);
         Text t;
@@ -176,7 +176,8 @@ void DrawTextOfTheView(benchmark::State& state) {
     SetBkMode(canvas.Dc(), TRANSPARENT);
     for (auto _ : state) {
         RECT box{0, 0, ViewWidth, ViewHeight};
-        DrawTextW(canvas.Dc(), shown.c_str(), static_cast<int>(shown.size()), &box, DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextW(canvas.Dc(), shown.c_str(), static_cast<int>(shown.size()), &box,
+                  DT_WORDBREAK | DT_NOPREFIX);
     }
     SelectFont(canvas.Dc(), GetStockFont(SYSTEM_FONT));
 }
@@ -189,7 +190,8 @@ void TenThousandHitTests(benchmark::State& state) {
     std::mt19937 random(5);
     std::vector<POINT> points(10000);
     for (POINT& p : points)
-        p = POINT{static_cast<LONG>(random() % ViewWidth), static_cast<LONG>(Scrolled + random() % ViewHeight)};
+        p = POINT{static_cast<LONG>(random() % ViewWidth),
+                  static_cast<LONG>(Scrolled + random() % ViewHeight)};
     for (auto _ : state) {
         int found = 0;
         for (const POINT& p : points) {

@@ -73,7 +73,8 @@ appwriter::FrameDesc DescribeHowToPlay(std::uint16_t objectInfos) {
 
 appwriter::EventGroupDesc ShowHowToPlay() {
     appwriter::EventGroupDesc g;
-    g.conditions = {Record(Special, MenuCommandChosen, {appwriter::ShortParameter(ParamShort, HowToPlayCommand)})};
+    g.conditions = {
+        Record(Special, MenuCommandChosen, {appwriter::ShortParameter(ParamShort, HowToPlayCommand)})};
     g.actions = {JumpTo(HowToPlayFrame)};
     return g;
 }

@@ -30,7 +30,8 @@ void Seeds(const std::filesystem::path& folder) {
          "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}{\\stylesheet{\\s1\\b\\fs32 Head;}}"
          "\\s1\\qc Title\\par\\pard\\plain\\li300\\fi-300\\tx1000\\tqr\\tx2000 a\\tab b\\line "
          "{\\cb1\\marker mark}{\\hatch\\hatchcolor2 hatch}{\\outl30\\outlcolor1 out}{\\v hid}\\par}"},
-        {"tables", "{\\rtf1\\trowd\\cellx1000\\cellx2000 a\\cell b\\cell\\row\\pard\\qr right\\sb100\\sa200\\par}"},
+        {"tables",
+         "{\\rtf1\\trowd\\cellx1000\\cellx2000 a\\cell b\\cell\\row\\pard\\qr right\\sb100\\sa200\\par}"},
         {"oem", "{\\rtf1\\pc \x82\x81\\'e9\\~\\-\\_ {\\*\\generator x;}{\\info{\\title t}}end}"},
         {"plain", "Plain text\r\nwith\ttabs\fand pages"},
     };

@@ -74,7 +74,8 @@ Layout LayoutOf(HWND window, const BarState& s, int position) {
     std::int64_t thumb = thickness;
     if (s.page) {
         const std::int64_t range = std::int64_t{s.maximum} - s.minimum + 1;
-        thumb = std::max<std::int64_t>(MinimumThumb, track * std::int64_t{s.page} / std::max<std::int64_t>(1, range));
+        thumb = std::max<std::int64_t>(MinimumThumb,
+                                       track * std::int64_t{s.page} / std::max<std::int64_t>(1, range));
     }
     if (thumb >= track) return l;
     l.thumbLength = static_cast<int>(thumb);
@@ -123,9 +124,8 @@ int CodeOf(Part part) {
 }
 
 void Tell(HWND window, int code, int position) {
-    const WPARAM wParam = MAKEWPARAM(code, code == SB_THUMBTRACK || code == SB_THUMBPOSITION
-                                               ? static_cast<WORD>(position)
-                                               : 0);
+    const WPARAM wParam =
+        MAKEWPARAM(code, code == SB_THUMBTRACK || code == SB_THUMBPOSITION ? static_cast<WORD>(position) : 0);
     SendMessageW(GetParent(window), Vertical(window) ? WM_VSCROLL : WM_HSCROLL, wParam,
                  reinterpret_cast<LPARAM>(window));
 }
@@ -141,7 +141,8 @@ void DrawArrow(HDC dc, HWND window, const RECT& box, bool towardsEnd, bool pushe
     DrawEdge(dc, &edge, pushed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_MIDDLE);
     const int w = box.right - box.left, h = box.bottom - box.top;
     const int size = std::max(1, std::min(w, h) / 4);
-    const int cx = (box.left + box.right) / 2 + (pushed ? 1 : 0), cy = (box.top + box.bottom) / 2 + (pushed ? 1 : 0);
+    const int cx = (box.left + box.right) / 2 + (pushed ? 1 : 0),
+              cy = (box.top + box.bottom) / 2 + (pushed ? 1 : 0);
     POINT points[3];
     if (Vertical(window)) {
         const int tip = towardsEnd ? cy + size / 2 + 1 : cy - size / 2 - 1;
@@ -179,9 +180,9 @@ void Paint(HWND window, const BarState& s) {
     if (enabled) {
         // The part of the track held down shows darker.
         if (s.held == Part::PageLess || s.held == Part::PageMore) {
-            const RECT held = s.held == Part::PageLess ? Box(window, l.arrow, l.thumbStart)
-                                                       : Box(window, l.thumbStart + l.thumbLength,
-                                                             l.length - l.arrow);
+            const RECT held = s.held == Part::PageLess
+                                  ? Box(window, l.arrow, l.thumbStart)
+                                  : Box(window, l.thumbStart + l.thumbLength, l.length - l.arrow);
             FillRect(dc, &held, GetSysColorBrush(COLOR_BTNSHADOW));
         }
         RECT thumb = Box(window, l.thumbStart, l.thumbStart + l.thumbLength);
@@ -208,7 +209,8 @@ void SetInfo(HWND window, BarState& s, const SCROLLINFO& info, bool redraw) {
         s.maximum = std::max(info.nMin, info.nMax);
     }
     if (info.fMask & SIF_PAGE)
-        s.page = static_cast<UINT>(std::min<std::int64_t>(info.nPage, std::int64_t{s.maximum} - s.minimum + 1));
+        s.page =
+            static_cast<UINT>(std::min<std::int64_t>(info.nPage, std::int64_t{s.maximum} - s.minimum + 1));
     const int wanted = (info.fMask & SIF_POS) ? info.nPos : s.position;
     SetPosition(window, s, wanted, false);
     if (redraw) Redraw(window);
@@ -349,9 +351,9 @@ LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 int SetScrollPos(HWND window, int bar, int position, BOOL redraw) {
-    return BarOf(window, bar) ? static_cast<int>(SendMessageW(window, SBM_SETPOS, static_cast<WPARAM>(position),
-                                                              redraw))
-                              : 0;
+    return BarOf(window, bar)
+               ? static_cast<int>(SendMessageW(window, SBM_SETPOS, static_cast<WPARAM>(position), redraw))
+               : 0;
 }
 
 int GetScrollPos(HWND window, int bar) {

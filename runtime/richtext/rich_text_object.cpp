@@ -49,9 +49,9 @@ constexpr std::uint32_t DrawnAlways = DrawPage | DrawClipToView | DrawFillView;
 constexpr const WCHAR* BarOwner = u"vtrRichTextObject";
 
 // What the object shows when its stored text is not RTF.
-constexpr std::string_view EmptyDocument =
-    "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}{\\*\\generator "
-    "Msftedit 5.41.15.1507;}\\viewkind4\\uc1\\pard\\f0\\fs20\\par}";
+constexpr std::string_view EmptyDocument = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036{\\fonttbl{"
+                                           "\\f0\\fswiss\\fcharset0 Arial;}}{\\*\\generator "
+                                           "Msftedit 5.41.15.1507;}\\viewkind4\\uc1\\pard\\f0\\fs20\\par}";
 
 std::span<const std::uint8_t> Bytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -126,7 +126,8 @@ std::int32_t ViewHeight(const RichTextPart& r) {
 
 std::unique_ptr<RtfDocument> NewDocument(RunObject* o, const RichTextPart& r) {
     std::unique_ptr<RtfDocument> d = RtfNewContext(CodePage());
-    d->view = RECT{o->displayLeft, o->displayTop, o->displayLeft + ViewWidth(r), o->displayTop + ViewHeight(r)};
+    d->view =
+        RECT{o->displayLeft, o->displayTop, o->displayLeft + ViewWidth(r), o->displayTop + ViewHeight(r)};
     d->flags = r.options;
     d->background = r.background;
     return d;
@@ -239,7 +240,8 @@ RECT ToWindow(RECT r) {
 void PlaceBarRects(RunObject* o, RichTextPart& r) {
     const RECT d{o->displayLeft, o->displayTop, o->displayLeft + r.viewWidth, o->displayTop + r.viewHeight};
     const bool vertical = r.options & RtfVerticalBar, horizontal = r.options & RtfHorizontalBar;
-    r.verticalRect = ToWindow(RECT{d.right - r.barWidth, d.top, d.right, d.bottom - (horizontal ? r.barHeight : 0)});
+    r.verticalRect =
+        ToWindow(RECT{d.right - r.barWidth, d.top, d.right, d.bottom - (horizontal ? r.barHeight : 0)});
     r.horizontalRect =
         ToWindow(RECT{d.left, d.bottom - r.barHeight, d.right - (vertical ? r.barWidth : 0), d.bottom});
 }
@@ -512,7 +514,8 @@ std::int32_t HitInWord(const RtfDocument& d, const RtfParagraph& p, const RtfWor
     if (w.length < n) return -1;
     const auto matches = [&](std::int32_t at) {
         for (std::int32_t k = 0; k < n; ++k)
-            if (!SameLetters(p.text[static_cast<std::size_t>(at + k)], text[static_cast<std::size_t>(k)], d.codePage))
+            if (!SameLetters(p.text[static_cast<std::size_t>(at + k)], text[static_cast<std::size_t>(k)],
+                             d.codePage))
                 return false;
         return true;
     };
@@ -727,48 +730,49 @@ std::int32_t InsertFile(RunObject* o, std::intptr_t path, std::intptr_t) {
     RichTextPart* r = PartWithDocument(o);
     std::vector<std::uint8_t> bytes;
     const std::u16string name(StringValue(path));
-    if (!r || r->document->selection.empty() || !ReadWholeFile(name.c_str(), bytes) || !InsertRtf(o, *r, bytes))
+    if (!r || r->document->selection.empty() || !ReadWholeFile(name.c_str(), bytes) ||
+        !InsertRtf(o, *r, bytes))
         return 0;
     Redisplay(o, *r);
     return 1;
 }
 
 constexpr std::array<Action, 35> Actions{
-    SetScroll<false>,                   // 80
-    SetScroll<true>,                    // 81
-    SetZoom,                            // 82
-    ClearSelection,                     // 83
-    Find<RtfFindMode::First>,           // 84
-    Find<RtfFindMode::Next>,            // 85
-    Find<RtfFindMode::All>,             // 86
-    Selecting<ChooseWord>,              // 87
-    Selecting<ChooseLine>,              // 88
-    Selecting<ChooseParagraph>,         // 89
-    Selecting<ChoosePage>,              // 90
-    Selecting<ChooseFirstPage>,         // 91
-    Selecting<ChooseWords>,             // 92
-    Nothing,                            // 93
-    Selecting<ShowCursor>,              // 94
-    ResetFormat,                        // 95
+    SetScroll<false>,                                    // 80
+    SetScroll<true>,                                     // 81
+    SetZoom,                                             // 82
+    ClearSelection,                                      // 83
+    Find<RtfFindMode::First>,                            // 84
+    Find<RtfFindMode::Next>,                             // 85
+    Find<RtfFindMode::All>,                              // 86
+    Selecting<ChooseWord>,                               // 87
+    Selecting<ChooseLine>,                               // 88
+    Selecting<ChooseParagraph>,                          // 89
+    Selecting<ChoosePage>,                               // 90
+    Selecting<ChooseFirstPage>,                          // 91
+    Selecting<ChooseWords>,                              // 92
+    Nothing,                                             // 93
+    Selecting<ShowCursor>,                               // 94
+    ResetFormat,                                         // 95
     ColourOn<RtfTextColour, &RtfCharFormat::textColour>, // 96
-    FlagOn<RtfBold>,                    // 97
-    FlagOn<RtfItalic>,                  // 98
-    FlagOn<RtfUnderline>,               // 99
-    Outline,                            // 100
+    FlagOn<RtfBold>,                                     // 97
+    FlagOn<RtfItalic>,                                   // 98
+    FlagOn<RtfUnderline>,                                // 99
+    Outline,                                             // 100
     ColourOn<RtfBackColour, &RtfCharFormat::backColour>, // 101
     ColourOn<RtfBackColour, &RtfCharFormat::backColour>, // 102
-    FlagOn<RtfMarker>,                  // 103
-    ColourOn<RtfHatch, &RtfCharFormat::hatchColour>, // 104
-    FlagOn<RtfShading>,                 // 105
-    RedrawAction,                       // 106
-    Selecting<CursorBack>,              // 107
-    Selecting<CursorForward>,               // 108
-    Selecting<HideCursor>,              // 109
-    Nothing,                            // 110
-    Nothing,                            // 111
-    InsertString,                       // 112
-    LoadFile,                           // 113
-    InsertFile,                         // 114
+    FlagOn<RtfMarker>,                                   // 103
+    ColourOn<RtfHatch, &RtfCharFormat::hatchColour>,     // 104
+    FlagOn<RtfShading>,                                  // 105
+    RedrawAction,                                        // 106
+    Selecting<CursorBack>,                               // 107
+    Selecting<CursorForward>,                            // 108
+    Selecting<HideCursor>,                               // 109
+    Nothing,                                             // 110
+    Nothing,                                             // 111
+    InsertString,                                        // 112
+    LoadFile,                                            // 113
+    InsertFile,                                          // 114
 };
 
 // --- expressions ---
@@ -907,7 +911,8 @@ std::intptr_t WordText(RunObject* o, const std::uint8_t*) {
     const RtfDocument& d = *r->document;
     const RtfParagraph& p = ParagraphOf(d, at);
     const RtfWord& w = p.words[static_cast<std::size_t>(at.word)];
-    std::int32_t end = std::min<std::int32_t>(w.start + w.length, w.start + static_cast<std::int32_t>(WordTextBytes));
+    std::int32_t end =
+        std::min<std::int32_t>(w.start + w.length, w.start + static_cast<std::int32_t>(WordTextBytes));
     while (end > w.start &&
            !LetterOrDigit(static_cast<std::uint8_t>(p.text[static_cast<std::size_t>(end - 1)]), d.codePage))
         --end;
@@ -919,38 +924,38 @@ std::intptr_t WordText(RunObject* o, const std::uint8_t*) {
 }
 
 constexpr std::array<Expression, 32> Expressions{
-    ScrollX,                                             // 80
-    ScrollY,                                             // 81
-    PageWidth,                                           // 82
-    PageHeight,                                          // 83
-    Zoom,                                                // 84
-    UnderMouse<UnitWord>,                                // 85
-    AtPoint<UnitWord>,                                   // 86
-    WordText,                                            // 87
-    UnitMeasure<UnitWord, Measure::X, true>,             // 88
-    UnitMeasure<UnitWord, Measure::Y, true>,             // 89
-    UnitMeasure<UnitWord, Measure::Width, true>,         // 90
-    UnitMeasure<UnitWord, Measure::Height, true>,        // 91
-    UnderMouse<UnitLine>,                                // 92
-    AtPoint<UnitLine>,                                   // 93
-    UnitMeasure<UnitLine, Measure::X, true>,             // 94
-    UnitMeasure<UnitLine, Measure::Y, true>,             // 95
-    UnitMeasure<UnitLine, Measure::Width, true>,         // 96
-    UnitMeasure<UnitLine, Measure::Height, true>,        // 97
-    UnderMouse<UnitParagraph>,                           // 98
-    AtPoint<UnitParagraph>,                              // 99
-    UnitMeasure<UnitParagraph, Measure::X, true>,        // 100
-    UnitMeasure<UnitParagraph, Measure::Y, true>,        // 101
-    UnitMeasure<UnitParagraph, Measure::Width, true>,    // 102
-    UnitMeasure<UnitParagraph, Measure::Height, true>,   // 103
-    UnitMeasure<UnitWord, Measure::X, false>,            // 104
-    UnitMeasure<UnitWord, Measure::Y, false>,            // 105
-    UnitMeasure<UnitLine, Measure::X, false>,            // 106
-    UnitMeasure<UnitLine, Measure::Y, false>,            // 107
-    UnitMeasure<UnitParagraph, Measure::X, false>,       // 108
-    UnitMeasure<UnitParagraph, Measure::Y, false>,       // 109
-    Memory,                                              // 110
-    CursorWord,                                          // 111
+    ScrollX,                                           // 80
+    ScrollY,                                           // 81
+    PageWidth,                                         // 82
+    PageHeight,                                        // 83
+    Zoom,                                              // 84
+    UnderMouse<UnitWord>,                              // 85
+    AtPoint<UnitWord>,                                 // 86
+    WordText,                                          // 87
+    UnitMeasure<UnitWord, Measure::X, true>,           // 88
+    UnitMeasure<UnitWord, Measure::Y, true>,           // 89
+    UnitMeasure<UnitWord, Measure::Width, true>,       // 90
+    UnitMeasure<UnitWord, Measure::Height, true>,      // 91
+    UnderMouse<UnitLine>,                              // 92
+    AtPoint<UnitLine>,                                 // 93
+    UnitMeasure<UnitLine, Measure::X, true>,           // 94
+    UnitMeasure<UnitLine, Measure::Y, true>,           // 95
+    UnitMeasure<UnitLine, Measure::Width, true>,       // 96
+    UnitMeasure<UnitLine, Measure::Height, true>,      // 97
+    UnderMouse<UnitParagraph>,                         // 98
+    AtPoint<UnitParagraph>,                            // 99
+    UnitMeasure<UnitParagraph, Measure::X, true>,      // 100
+    UnitMeasure<UnitParagraph, Measure::Y, true>,      // 101
+    UnitMeasure<UnitParagraph, Measure::Width, true>,  // 102
+    UnitMeasure<UnitParagraph, Measure::Height, true>, // 103
+    UnitMeasure<UnitWord, Measure::X, false>,          // 104
+    UnitMeasure<UnitWord, Measure::Y, false>,          // 105
+    UnitMeasure<UnitLine, Measure::X, false>,          // 106
+    UnitMeasure<UnitLine, Measure::Y, false>,          // 107
+    UnitMeasure<UnitParagraph, Measure::X, false>,     // 108
+    UnitMeasure<UnitParagraph, Measure::Y, false>,     // 109
+    Memory,                                            // 110
+    CursorWord,                                        // 111
 };
 
 } // namespace
@@ -988,8 +993,8 @@ bool RtfObjectUpdateScrollBars(RunObject* o) {
             continue;
         }
         if (!bar) {
-            bar = CreateWindowExW(0, u"SCROLLBAR", u"", WS_CHILD | (vertical ? SBS_VERT : SBS_HORZ), 0, 0, 16, 16,
-                                  FrameWindowOf(o), nullptr, nullptr, nullptr);
+            bar = CreateWindowExW(0, u"SCROLLBAR", u"", WS_CHILD | (vertical ? SBS_VERT : SBS_HORZ), 0, 0, 16,
+                                  16, FrameWindowOf(o), nullptr, nullptr, nullptr);
             if (!bar) {
                 ok = false;
                 continue;
@@ -1000,8 +1005,13 @@ bool RtfObjectUpdateScrollBars(RunObject* o) {
         const RtfDocument& d = *r->document;
         const std::int32_t view = vertical ? d.view.bottom - d.view.top : d.view.right - d.view.left;
         const std::int32_t position = std::clamp(vertical ? d.scrollY : d.scrollX, 0, range);
-        SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, range + view - 1,
-                        static_cast<UINT>(std::max(1, view)), position, 0};
+        SCROLLINFO info{sizeof info,
+                        SIF_RANGE | SIF_PAGE | SIF_POS,
+                        0,
+                        range + view - 1,
+                        static_cast<UINT>(std::max(1, view)),
+                        position,
+                        0};
         SetScrollInfo(bar, SB_CTL, &info, TRUE);
     }
     return ok;
@@ -1025,9 +1035,10 @@ void RtfFind(RtfDocument& d, std::string_view text, bool wholeWord, RtfFindMode 
             if (at < 0) continue;
             const auto paragraph = static_cast<std::int32_t>(i);
             const std::int32_t line = std::max(0, RtfLineOfWord(p, static_cast<std::int32_t>(w)));
-            d.selection.push_back({RtfPosition{d.currentPage, paragraph, line, static_cast<std::int32_t>(w), at},
-                                   RtfPosition{d.currentPage, paragraph, line, static_cast<std::int32_t>(w),
-                                               at + static_cast<std::int32_t>(needle.size())}});
+            d.selection.push_back(
+                {RtfPosition{d.currentPage, paragraph, line, static_cast<std::int32_t>(w), at},
+                 RtfPosition{d.currentPage, paragraph, line, static_cast<std::int32_t>(w),
+                             at + static_cast<std::int32_t>(needle.size())}});
             if (mode != RtfFindMode::All) {
                 d.search.word = number + 1;
                 return;

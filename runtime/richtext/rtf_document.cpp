@@ -137,7 +137,8 @@ void Unite(RECT& into, const RECT& r) {
 
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -602,8 +603,8 @@ bool RtfInsertDocument(RtfDocument& d, const RtfPosition& at, const RtfDocument&
     std::vector<RtfParagraph> made;
     std::size_t index = paragraphs.size();
     if (!paragraphs.empty()) {
-        index = static_cast<std::size_t>(std::clamp<std::int32_t>(at.paragraph, 0,
-                                                                  static_cast<std::int32_t>(paragraphs.size()) - 1));
+        index = static_cast<std::size_t>(
+            std::clamp<std::int32_t>(at.paragraph, 0, static_cast<std::int32_t>(paragraphs.size()) - 1));
         RtfParagraph& target = paragraphs[index];
         const auto size = static_cast<std::int32_t>(target.text.size());
         const std::int32_t split = std::clamp(at.offset, 0, size);
@@ -644,8 +645,8 @@ bool RtfInsertDocument(RtfDocument& d, const RtfPosition& at, const RtfDocument&
         RtfSplitWords(p);
         RtfLayoutParagraph(d, p);
     }
-    paragraphs.insert(paragraphs.begin() + static_cast<std::ptrdiff_t>(index), std::make_move_iterator(made.begin()),
-                      std::make_move_iterator(made.end()));
+    paragraphs.insert(paragraphs.begin() + static_cast<std::ptrdiff_t>(index),
+                      std::make_move_iterator(made.begin()), std::make_move_iterator(made.end()));
     RtfPlacePages(d);
     return true;
 }
@@ -690,7 +691,8 @@ bool RtfStepBack(const RtfDocument& d, RtfPosition& pos) {
         if (pos.paragraph == 0) return false;
         --pos.paragraph;
         pos.offset = std::max<std::int32_t>(
-            0, static_cast<std::int32_t>(paragraphs[static_cast<std::size_t>(pos.paragraph)].text.size()) - 1);
+            0,
+            static_cast<std::int32_t>(paragraphs[static_cast<std::size_t>(pos.paragraph)].text.size()) - 1);
     }
     const RtfParagraph& p = paragraphs[static_cast<std::size_t>(pos.paragraph)];
     pos.word = std::max(0, RtfWordAt(p, pos.offset));
@@ -713,8 +715,9 @@ bool RtfFindWord(const RtfDocument& d, std::int32_t number, RtfPosition& out) {
         const RtfParagraph& p = paragraphs[i];
         if (left < static_cast<std::int64_t>(p.words.size())) {
             const auto word = static_cast<std::int32_t>(left);
-            out = RtfPosition{d.currentPage, static_cast<std::int32_t>(i), std::max(0, RtfLineOfWord(p, word)),
-                              word, p.words[static_cast<std::size_t>(word)].start};
+            out =
+                RtfPosition{d.currentPage, static_cast<std::int32_t>(i), std::max(0, RtfLineOfWord(p, word)),
+                            word, p.words[static_cast<std::size_t>(word)].start};
             return true;
         }
         left -= static_cast<std::int64_t>(p.words.size());

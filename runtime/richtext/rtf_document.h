@@ -120,10 +120,10 @@ struct RtfLine {
 };
 
 struct RtfParagraph {
-    win32::RECT rect{}; // pixels in the page, set when the pages are placed
-    std::int32_t left = 0, top = 0;   // the left indent and the space before
+    win32::RECT rect{};                 // pixels in the page, set when the pages are placed
+    std::int32_t left = 0, top = 0;     // the left indent and the space before
     std::int32_t width = 0, height = 0; // of the laid-out lines, twips
-    std::int64_t pageTop = 0;          // twips from the page's top
+    std::int64_t pageTop = 0;           // twips from the page's top
     RtfParagraphFormat format;
     std::string text;
     std::vector<RtfRun> runs;
@@ -152,7 +152,7 @@ struct RtfRealFont {
     win32::HFONT font = nullptr;
     win32::LOGFONTW logFont{};
     std::int32_t height = 0, ascent = 0, defaultWidth = 0;
-    std::int32_t first = 0;             // the first byte of the width table
+    std::int32_t first = 0;           // the first byte of the width table
     std::vector<std::int32_t> widths; // -1 until measured
     std::int32_t uses = 0;
 };

@@ -54,7 +54,8 @@ int NearestPaletteIndex(HPALETTE palette, COLORREF colour) {
     int best = 0;
     long long bestDistance = LLONG_MAX;
     for (UINT i = 0; i < count; ++i) {
-        const long long dr = entries[i].peRed - GetRValue(colour), dg = entries[i].peGreen - GetGValue(colour),
+        const long long dr = entries[i].peRed - GetRValue(colour),
+                        dg = entries[i].peGreen - GetGValue(colour),
                         db = entries[i].peBlue - GetBValue(colour);
         const long long distance = dr * dr + dg * dg + db * db;
         if (distance < bestDistance) {
@@ -83,9 +84,10 @@ COLORREF TableColour(const RtfDocument& d, std::int16_t index, COLORREF otherwis
 class SavedDcState {
 public:
     explicit SavedDcState(HDC dc)
-        : dc_(dc), rop2_(GetROP2(dc)), pen_(GetCurrentObject(dc, OBJ_PEN)), brush_(GetCurrentObject(dc, OBJ_BRUSH)),
-          font_(SelectFont(dc, GetStockFont(SYSTEM_FONT))), background_(SetBkColor(dc, 0)),
-          text_(SetTextColor(dc, 0)), align_(GetTextAlign(dc)), clip_(CreateRectRgn(0, 0, 0, 0)) {
+        : dc_(dc), rop2_(GetROP2(dc)), pen_(GetCurrentObject(dc, OBJ_PEN)),
+          brush_(GetCurrentObject(dc, OBJ_BRUSH)), font_(SelectFont(dc, GetStockFont(SYSTEM_FONT))),
+          background_(SetBkColor(dc, 0)), text_(SetTextColor(dc, 0)), align_(GetTextAlign(dc)),
+          clip_(CreateRectRgn(0, 0, 0, 0)) {
         backgroundMode_ = SetBkMode(dc, TRANSPARENT);
         hadClip_ = GetClipRgn(dc, clip_) == 1;
     }
@@ -103,6 +105,7 @@ public:
     }
     SavedDcState(const SavedDcState&) = delete;
     SavedDcState& operator=(const SavedDcState&) = delete;
+
 private:
     HDC dc_;
     int rop2_;
@@ -151,8 +154,7 @@ private:
     void Line(RtfParagraph& p, const RtfLine& line, const RECT& box, Pass pass) {
         for (std::int32_t w = line.firstWord; w < line.firstWord + line.wordCount; ++w) {
             const RtfWord& word = p.words[static_cast<std::size_t>(w)];
-            std::int32_t x =
-                TwipsToPixels(std::int64_t{p.left} + line.x + word.x, d_.zoom) + dx_;
+            std::int32_t x = TwipsToPixels(std::int64_t{p.left} + line.x + word.x, d_.zoom) + dx_;
             const std::int32_t baseline =
                 TwipsToPixels(p.pageTop + p.top + line.y + word.ascent, d_.zoom) + dy_;
             for (std::int32_t i = word.start; i < word.start + word.length;) {
@@ -165,8 +167,8 @@ private:
                     width = TwipsToPixels(word.width, d_.zoom);
                 } else {
                     for (std::int32_t k = i; k < end; ++k)
-                        width += RtfCharWidth(d_, p, run,
-                                              static_cast<std::uint8_t>(p.text[static_cast<std::size_t>(k)]), 0);
+                        width += RtfCharWidth(
+                            d_, p, run, static_cast<std::uint8_t>(p.text[static_cast<std::size_t>(k)]), 0);
                 }
                 const RECT piece{x, box.top, x + width, box.bottom};
                 Piece(p, run, i, end, piece, baseline, pass);
@@ -221,8 +223,8 @@ private:
             const int from = i < MarkerLeftPoints ? box.left - 1 : box.right;
             points[i] = POINT{from + MarkerShape[i].x * h / 99, box.top + MarkerShape[i].y * h / 99};
         }
-        const COLORREF colour =
-            (run.flags & RtfBackColour) ? TableColour(d_, run.backColour, DefaultMarker) : GdiColour(d_, DefaultMarker);
+        const COLORREF colour = (run.flags & RtfBackColour) ? TableColour(d_, run.backColour, DefaultMarker)
+                                                            : GdiColour(d_, DefaultMarker);
         HBRUSH brush = CreateSolidBrush(colour);
         HGDIOBJ oldBrush = SelectObject(dc_, brush);
         HGDIOBJ oldPen = SelectObject(dc_, GetStockObject(NULL_PEN));
@@ -303,7 +305,8 @@ void InvertSelection(RtfDocument& d, HDC dc, std::int32_t dx, std::int32_t dy) {
     for (const RtfRange& range : d.selection) {
         RtfPosition a = range.start, b = range.end;
         if (b.paragraph < a.paragraph || (b.paragraph == a.paragraph && b.offset < a.offset)) std::swap(a, b);
-        const std::int32_t last = std::min<std::int32_t>(b.paragraph, static_cast<std::int32_t>(paragraphs.size()) - 1);
+        const std::int32_t last =
+            std::min<std::int32_t>(b.paragraph, static_cast<std::int32_t>(paragraphs.size()) - 1);
         for (std::int32_t i = std::max(0, a.paragraph); i <= last; ++i) {
             RtfParagraph& p = paragraphs[static_cast<std::size_t>(i)];
             const auto size = static_cast<std::int32_t>(p.text.size());
@@ -312,7 +315,8 @@ void InvertSelection(RtfDocument& d, HDC dc, std::int32_t dx, std::int32_t dy) {
             for (const RtfLine& line : p.lines) {
                 if (line.wordCount == 0) continue;
                 const RtfWord& firstWord = p.words[static_cast<std::size_t>(line.firstWord)];
-                const RtfWord& lastWord = p.words[static_cast<std::size_t>(line.firstWord + line.wordCount - 1)];
+                const RtfWord& lastWord =
+                    p.words[static_cast<std::size_t>(line.firstWord + line.wordCount - 1)];
                 const std::int32_t lineStart = firstWord.start, lineEnd = lastWord.start + lastWord.length;
                 if (to <= lineStart || from >= lineEnd) continue;
                 RECT r = RtfLineRect(d, p, line);
@@ -330,11 +334,12 @@ void InvertSelection(RtfDocument& d, HDC dc, std::int32_t dx, std::int32_t dy) {
 RECT RtfLineRect(const RtfDocument& d, const RtfParagraph& p, const RtfLine& line) {
     const std::int64_t left = std::int64_t{p.left} + line.x;
     const std::int64_t top = p.pageTop + p.top + line.y;
-    return RECT{TwipsToPixels(left, d.zoom), TwipsToPixels(top, d.zoom), TwipsToPixels(left + line.width, d.zoom),
-                TwipsToPixels(top + line.height, d.zoom)};
+    return RECT{TwipsToPixels(left, d.zoom), TwipsToPixels(top, d.zoom),
+                TwipsToPixels(left + line.width, d.zoom), TwipsToPixels(top + line.height, d.zoom)};
 }
 
-void DrawOutlinedText(HDC dc, int x, int y, std::u16string_view text, std::int32_t thickness, COLORREF centre) {
+void DrawOutlinedText(HDC dc, int x, int y, std::u16string_view text, std::int32_t thickness,
+                      COLORREF centre) {
     const int t = std::clamp(thickness, 1, MaximumOutline);
     const int n = static_cast<int>(text.size());
     const auto at = [&](int px, int py) { TextOutW(dc, px, py, text.data(), n); };
@@ -419,7 +424,8 @@ bool RtfHitTest(const RtfDocument& d, RtfPosition& out, int kind, std::int32_t x
     const auto line = std::partition_point(p.lines.begin(), p.lines.end(), [&](const RtfLine& l) {
         return TwipsToPixels(top + l.y + l.height, d.zoom) <= y;
     });
-    if (line == p.lines.end() || y < TwipsToPixels(top + line->y, d.zoom) || line->wordCount == 0) return false;
+    if (line == p.lines.end() || y < TwipsToPixels(top + line->y, d.zoom) || line->wordCount == 0)
+        return false;
     out.line = static_cast<std::int32_t>(line - p.lines.begin());
     const std::int64_t left = std::int64_t{p.left} + line->x;
     std::int32_t word = line->firstWord;

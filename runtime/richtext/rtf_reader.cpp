@@ -54,8 +54,8 @@ const std::array<std::uint8_t, 256>& OemTable() {
         for (int b = 0; b < 256; ++b) {
             const char in[2] = {static_cast<char>(b), 0};
             char out[2] = {static_cast<char>(b), 0};
-            t[static_cast<std::size_t>(b)] = b && OemToCharA(in, out) ? static_cast<std::uint8_t>(out[0])
-                                                                       : static_cast<std::uint8_t>(b);
+            t[static_cast<std::size_t>(b)] =
+                b && OemToCharA(in, out) ? static_cast<std::uint8_t>(out[0]) : static_cast<std::uint8_t>(b);
         }
         return t;
     }();
@@ -193,11 +193,12 @@ struct FlagWord {
     std::int32_t hash;
     std::uint32_t flag;
 };
-constexpr std::array FlagWords{
-    FlagWord{H("\\b"), RtfBold},          FlagWord{H("\\i"), RtfItalic},      FlagWord{H("\\v"), RtfHidden},
-    FlagWord{H("\\strike"), RtfStrikeOut}, FlagWord{H("\\scaps"), RtfSmallCaps}, FlagWord{H("\\caps"), RtfCaps},
-    FlagWord{HashMarker, RtfMarker},      FlagWord{HashShading, RtfShading},  FlagWord{H("\\ul"), RtfUnderline},
-    FlagWord{H("\\uld"), RtfUnderline},   FlagWord{H("\\ulw"), RtfUnderline},   FlagWord{H("\\uldb"), RtfUnderline}};
+constexpr std::array FlagWords{FlagWord{H("\\b"), RtfBold},          FlagWord{H("\\i"), RtfItalic},
+                               FlagWord{H("\\v"), RtfHidden},        FlagWord{H("\\strike"), RtfStrikeOut},
+                               FlagWord{H("\\scaps"), RtfSmallCaps}, FlagWord{H("\\caps"), RtfCaps},
+                               FlagWord{HashMarker, RtfMarker},      FlagWord{HashShading, RtfShading},
+                               FlagWord{H("\\ul"), RtfUnderline},    FlagWord{H("\\uld"), RtfUnderline},
+                               FlagWord{H("\\ulw"), RtfUnderline},   FlagWord{H("\\uldb"), RtfUnderline}};
 
 // Words that set a paragraph distance in twips.
 struct DistanceWord {
@@ -217,23 +218,31 @@ struct ValueWord {
 };
 constexpr std::array AlignmentWords{ValueWord{H("\\ql"), AlignLeft}, ValueWord{H("\\qr"), AlignRight},
                                     ValueWord{H("\\qc"), AlignCentre}, ValueWord{H("\\qj"), AlignJustified}};
-constexpr std::array TabKindWords{ValueWord{H("\\tqr"), 1}, ValueWord{H("\\tqc"), 2}, ValueWord{H("\\tqdec"), 3}};
+constexpr std::array TabKindWords{ValueWord{H("\\tqr"), 1}, ValueWord{H("\\tqc"), 2},
+                                  ValueWord{H("\\tqdec"), 3}};
 constexpr std::array CharsetWords{ValueWord{H("\\ansi"), static_cast<std::int16_t>(Charset::Ansi)},
                                   ValueWord{H("\\pc"), static_cast<std::int16_t>(Charset::Pc)},
                                   ValueWord{H("\\pca"), static_cast<std::int16_t>(Charset::Pca)},
                                   ValueWord{H("\\mac"), static_cast<std::int16_t>(Charset::Mac)}};
+
+// The font families of the font table.
+constexpr std::array FamilyWords{ValueWord{H("\\fnil"), 0},
+                                 ValueWord{H("\\ftech"), 0},
+                                 ValueWord{H("\\froman"), FF_ROMAN},
+                                 ValueWord{H("\\fswiss"), FF_SWISS},
+                                 ValueWord{H("\\fmodern"), FF_MODERN},
+                                 ValueWord{H("\\fscript"), FF_SCRIPT},
+                                 ValueWord{H("\\fdecor"), FF_DECORATIVE}};
 
 // Words that set a field of the page in twips.
 struct PageWord {
     std::int32_t hash;
     std::int32_t RtfDocument::*field;
 };
-constexpr std::array PageWords{PageWord{H("\\paperw"), &RtfDocument::pageWidth},
-                               PageWord{H("\\paperh"), &RtfDocument::pageHeight},
-                               PageWord{H("\\margl"), &RtfDocument::marginLeft},
-                               PageWord{H("\\margr"), &RtfDocument::marginRight},
-                               PageWord{H("\\margt"), &RtfDocument::marginTop},
-                               PageWord{H("\\margb"), &RtfDocument::marginBottom}};
+constexpr std::array PageWords{
+    PageWord{H("\\paperw"), &RtfDocument::pageWidth}, PageWord{H("\\paperh"), &RtfDocument::pageHeight},
+    PageWord{H("\\margl"), &RtfDocument::marginLeft}, PageWord{H("\\margr"), &RtfDocument::marginRight},
+    PageWord{H("\\margt"), &RtfDocument::marginTop},  PageWord{H("\\margb"), &RtfDocument::marginBottom}};
 
 // The entry of a table whose word has the hash, or null.
 template <typename Table> auto Known(const Table& table, std::int32_t hash) -> decltype(&table[0]) {
@@ -294,7 +303,9 @@ private:
         return 0;
     }
 
-    static std::int16_t Short(std::int32_t v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); }
+    static std::int16_t Short(std::int32_t v) {
+        return static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
+    }
 
     // A flag word: on, or off with a parameter of 0.
     static void Switch(RtfCharFormat& c, std::uint32_t flag, std::int32_t n) {
@@ -378,7 +389,8 @@ private:
             } else {
                 const std::int64_t twips = n == -1 ? 15 : n;
                 c.flags |= RtfOutline;
-                c.outlineThickness = static_cast<std::int16_t>(std::clamp<std::int64_t>((twips + 7) / 15, 0, 32767));
+                c.outlineThickness =
+                    static_cast<std::int16_t>(std::clamp<std::int64_t>((twips + 7) / 15, 0, 32767));
                 c.outlineColour = 0;
             }
             break;
@@ -586,31 +598,13 @@ private:
                     have = true;
                     font.number = -1;
                 }
-                font.name.append(t_.text.substr(0, FontNameBytes - std::min(FontNameBytes, font.name.size())));
+                font.name.append(
+                    t_.text.substr(0, FontNameBytes - std::min(FontNameBytes, font.name.size())));
                 break;
             case H("\\f"):
                 AddFont(font, have);
                 have = true;
                 font.number = Short(t_.parameter);
-                break;
-            case H("\\fnil"):
-            case H("\\ftech"):
-                font.family = 0;
-                break;
-            case H("\\froman"):
-                font.family = FF_ROMAN;
-                break;
-            case H("\\fswiss"):
-                font.family = FF_SWISS;
-                break;
-            case H("\\fmodern"):
-                font.family = FF_MODERN;
-                break;
-            case H("\\fscript"):
-                font.family = FF_SCRIPT;
-                break;
-            case H("\\fdecor"):
-                font.family = FF_DECORATIVE;
                 break;
             case H("\\*"):
                 // An alternative name or a panose number: not the font's name.
@@ -618,6 +612,8 @@ private:
                 --nest;
                 break;
             default:
+                if (const ValueWord* family = Known(FamilyWords, h))
+                    font.family = static_cast<std::uint8_t>(family->value);
                 break;
             }
             if (nest < 0) return true;
@@ -685,7 +681,8 @@ private:
                 style = Fresh();
                 break;
             case TokenText:
-                style.name.append(t_.text.substr(0, StyleNameBytes - std::min(StyleNameBytes, style.name.size())));
+                style.name.append(
+                    t_.text.substr(0, StyleNameBytes - std::min(StyleNameBytes, style.name.size())));
                 break;
             case H("\\s"):
                 style.style = t_.parameter;

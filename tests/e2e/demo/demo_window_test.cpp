@@ -1087,7 +1087,8 @@ TEST_F(DemoWindow, HowToPlayScrollsWithTheMouse) {
     const auto background = RgbOf(InstructionsBackground);
     const std::uint8_t paper[3] = {background[0], background[1], background[2]};
     // The text's paper, once the frame's fade is over.
-    ASSERT_TRUE(WaitForColour(x + InstructionsLeft + 3, top + InstructionsTop + InstructionsHeight - 3, paper))
+    ASSERT_TRUE(
+        WaitForColour(x + InstructionsLeft + 3, top + InstructionsTop + InstructionsHeight - 3, paper))
         << "the instructions did not show: " << ReadFile(temp_ / "demo.err");
     std::this_thread::sleep_for(500ms);
     const auto before = Shot();

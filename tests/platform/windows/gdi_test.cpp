@@ -181,7 +181,8 @@ TEST(Shapes, WindingFillsWhatTheAlternateRuleLeavesOut) {
     SelectObject(dib.dc, GetStockObject(NULL_PEN));
     SelectObject(dib.dc, GetStockObject(WHITE_BRUSH));
     // A square traced round twice, the second time inside the first, both the same way round.
-    const POINT points[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}, {3, 3}, {7, 3}, {7, 7}, {3, 7}, {3, 3}};
+    const POINT points[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0},
+                            {3, 3}, {7, 3},  {7, 7},   {3, 7},  {3, 3}};
     EXPECT_EQ(GetPolyFillMode(dib.dc), ALTERNATE);
     Polygon(dib.dc, points, 10);
     EXPECT_EQ(GetPixel(dib.dc, 1, 5), RGB(255, 255, 255));

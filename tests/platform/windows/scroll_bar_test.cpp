@@ -20,8 +20,8 @@ class ScrollBar : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        bar = CreateWindowExW(0, u"SCROLLBAR", u"", WS_CHILD | WS_VISIBLE | SBS_VERT, 10, 10, Thickness, Length,
-                              top, nullptr, nullptr, nullptr);
+        bar = CreateWindowExW(0, u"SCROLLBAR", u"", WS_CHILD | WS_VISIBLE | SBS_VERT, 10, 10, Thickness,
+                              Length, top, nullptr, nullptr, nullptr);
         ASSERT_NE(bar, nullptr);
         SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 199, 100, 0, 0};
         EXPECT_EQ(SetScrollInfo(bar, SB_CTL, &info, TRUE), 0);
@@ -66,9 +66,9 @@ TEST_F(ScrollBar, ArrowsAndTrackScrollByLinesAndPagesWhileHeld) {
     Mouse(WM_LBUTTONDOWN, Thickness + 2);
     Mouse(WM_LBUTTONUP, Thickness + 2);
     Mouse(WM_LBUTTONDOWN, Length - Thickness - 2);
-    EXPECT_EQ(Heard(), (std::vector<Step>{{WM_VSCROLL, SB_PAGEUP, 0},
-                                          {WM_VSCROLL, SB_ENDSCROLL, 0},
-                                          {WM_VSCROLL, SB_PAGEDOWN, 0}}));
+    EXPECT_EQ(Heard(),
+              (std::vector<Step>{
+                  {WM_VSCROLL, SB_PAGEUP, 0}, {WM_VSCROLL, SB_ENDSCROLL, 0}, {WM_VSCROLL, SB_PAGEDOWN, 0}}));
     // Held, it repeats after a pause and then quickly, until the pointer leaves the part.
     win32::testing::AdvanceFakeClock(399);
     EXPECT_TRUE(Heard().empty());

@@ -74,7 +74,8 @@ TEST(Drawing, HiddenTextShowsOnlyWithSymbolsAndThenDottedUnderline) {
     SectionDc shown(160, 30);
     const auto d = Drawn("{\\rtf1 a{\\v hid}b}", shown, RtfShowSymbols);
     const MeasuredFont font;
-    const int left = font.Width("a"), bottom = RtfLineRect(*d, Paragraph(*d, 0), Paragraph(*d, 0).lines[0]).bottom - 1;
+    const int left = font.Width("a"),
+              bottom = RtfLineRect(*d, Paragraph(*d, 0), Paragraph(*d, 0).lines[0]).bottom - 1;
     std::string row;
     for (int x = left; x < left + 12; ++x)
         row += At(shown, x, bottom) == RGB(255, 255, 255) ? '.' : '#';
@@ -123,7 +124,8 @@ TEST(Drawing, TheHighlighterShapeReachesPastItsBox) {
 
 TEST(Drawing, AHatchDrawsRisingLinesOverTheBackgroundColour) {
     SectionDc s(200, 40);
-    Drawn("{\\rtf1{\\colortbl;\\red0\\green0\\blue255;\\red0\\green255\\blue0;}\\cb2\\hatch\\hatchcolor1     x}",
+    Drawn("{\\rtf1{\\colortbl;\\red0\\green0\\blue255;\\red0\\green255\\blue0;}\\cb2\\hatch\\hatchcolor1     "
+          "x}",
           s);
     int blue = 0, green = 0;
     for (int x = 1; x < 16; ++x) {
@@ -161,7 +163,8 @@ TEST(Drawing, TheWordCursorIsAFocusRectangle) {
     ASSERT_TRUE(RtfFindWord(*d, 2, word));
     ASSERT_TRUE(RtfGetRect(*d, box, word, UnitWord));
     const COLORREF background = GetSysColor(COLOR_WINDOW);
-    const int dotted = (At(s, box.left, box.top) != background) + (At(s, box.left + 1, box.top) != background);
+    const int dotted =
+        (At(s, box.left, box.top) != background) + (At(s, box.left + 1, box.top) != background);
     EXPECT_EQ(dotted, 1) << "every other pixel of the outline";
 }
 
@@ -223,8 +226,8 @@ void WriteBmp(const std::string& path, const SectionDc& s) {
             p[1] = static_cast<std::uint8_t>(v >> 8);
             p[2] = static_cast<std::uint8_t>(v >> 16);
         }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                static_cast<std::streamsize>(file.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
 }
 
 std::vector<std::uint32_t> ReadBmp(const std::string& path, int width, int height) {
@@ -246,21 +249,23 @@ std::vector<std::uint32_t> ReadBmp(const std::string& path, int width, int heigh
 TEST(Drawing, TheReferenceDocumentLooksAsItDid) {
     constexpr int Width = 320, Height = 200;
     SectionDc s(Width, Height);
-    auto d = Read("{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
-                  "{\\colortbl;\\red200\\green0\\blue0;\\red0\\green120\\blue0;\\red255\\green240\\blue0;"
-                  "\\red0\\green0\\blue200;\\red180\\green180\\blue255;}"
-                  "\\pard\\qc\\b\\fs32 How to play\\b0\\fs24\\par"
-                  "\\pard\\sb120 Walk with the \\b arrow keys\\b0 , jump with \\cf1 space\\cf0 .\\par"
-                  "\\pard\\li300 {\\cb3\\marker Gems} give {\\i ten} points;\\tab {\\ul doors} end levels.\\par"
-                  "\\pard\\qr {\\f1 Serif on the right} {\\strike struck}\\par"
-                  "\\pard {\\cb5\\hatch\\hatchcolor4 hatched} {\\outl\\outlcolor2\\cf4 outlined} {\\v hidden}\\par}",
-                  Width - 20);
+    auto d = Read(
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
+        "{\\colortbl;\\red200\\green0\\blue0;\\red0\\green120\\blue0;\\red255\\green240\\blue0;"
+        "\\red0\\green0\\blue200;\\red180\\green180\\blue255;}"
+        "\\pard\\qc\\b\\fs32 How to play\\b0\\fs24\\par"
+        "\\pard\\sb120 Walk with the \\b arrow keys\\b0 , jump with \\cf1 space\\cf0 .\\par"
+        "\\pard\\li300 {\\cb3\\marker Gems} give {\\i ten} points;\\tab {\\ul doors} end levels.\\par"
+        "\\pard\\qr {\\f1 Serif on the right} {\\strike struck}\\par"
+        "\\pard {\\cb5\\hatch\\hatchcolor4 hatched} {\\outl\\outlcolor2\\cf4 outlined} {\\v hidden}\\par}",
+        Width - 20);
     RtfSetProperty(*d, 10, 10, PropertyMoveView);
     RtfSetProperty(*d, RGB(250, 250, 245), 0, PropertyBackground);
     RtfSetProperty(*d, RtfShowSymbols, 0, PropertyFlags);
     RtfPosition word;
     ASSERT_TRUE(RtfFindWord(*d, 8, word));
-    d->selection.push_back({word, RtfPosition{word.page, word.paragraph, word.line, word.word, word.offset + 5}});
+    d->selection.push_back(
+        {word, RtfPosition{word.page, word.paragraph, word.line, word.word, word.offset + 5}});
     d->cursor = RtfWordCursor{true, 6};
     Fill(s, 0x808080);
     RtfDrawDocument(*d, s.dc, Flags);

@@ -33,13 +33,14 @@ TEST_P(WordSplitting, SpacesStayWithTheirWordAndTabsAndBreaksStandAlone) {
     EXPECT_EQ(WordTexts(p), GetParam().words);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, WordSplitting,
-                         ::testing::Values(SplitCase{"Spaces", "ab cd  e\n", {"ab ", "cd  ", "e", "\n"}},
-                                           SplitCase{"Tabs", "a\t\tb \tc\n", {"a", "\t", "\t", "b ", "\t", "c", "\n"}},
-                                           SplitCase{"LeadingSpaces", "  a\n", {"  ", "a", "\n"}},
-                                           SplitCase{"LineBreaks", "a\nb\n", {"a", "\n", "b", "\n"}},
-                                           SplitCase{"MarkAlone", "\n", {"\n"}}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Texts, WordSplitting,
+    ::testing::Values(SplitCase{"Spaces", "ab cd  e\n", {"ab ", "cd  ", "e", "\n"}},
+                      SplitCase{"Tabs", "a\t\tb \tc\n", {"a", "\t", "\t", "b ", "\t", "c", "\n"}},
+                      SplitCase{"LeadingSpaces", "  a\n", {"  ", "a", "\n"}},
+                      SplitCase{"LineBreaks", "a\nb\n", {"a", "\n", "b", "\n"}},
+                      SplitCase{"MarkAlone", "\n", {"\n"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Greedy lines over measured words, as wide as the view allows: the word indexes of each line.
 std::vector<std::vector<int>> ExpectedLines(const std::vector<int>& widths, int viewPixels) {
@@ -149,8 +150,9 @@ TEST(Layout, AlignmentsPlaceTheLineInTheView) {
     const MeasuredFont font;
     constexpr int View = 300;
     const int width = font.Width("word") + font.DefaultWidth();
-    for (const auto& [control, left] : {std::pair{"\\ql", 0}, std::pair{"\\qj", 0},
-                                        std::pair{"\\qr", View - width}, std::pair{"\\qc", (View - width) / 2}}) {
+    for (const auto& [control, left] :
+         {std::pair{"\\ql", 0}, std::pair{"\\qj", 0}, std::pair{"\\qr", View - width},
+          std::pair{"\\qc", (View - width) / 2}}) {
         const auto d = Read(std::string("{\\rtf1") + control + " word}", View);
         const RtfParagraph& p = Paragraph(*d, 0);
         const RECT r = RtfLineRect(*d, p, p.lines[0]);
@@ -244,7 +246,8 @@ TEST(Layout, FormatChangesSplitAndMergeRuns) {
 
 TEST(Layout, AnInsertedDocumentSplitsTheParagraphAndMapsItsFontsAndColours) {
     const auto d = Read("{\\rtf1{\\colortbl;\\red9\\green9\\blue9;}head tail}");
-    const auto other = Read("{\\rtf1{\\fonttbl{\\f0 Courier;}}{\\colortbl;\\red1\\green2\\blue3;}\\cf1 X\\par Y}");
+    const auto other =
+        Read("{\\rtf1{\\fonttbl{\\f0 Courier;}}{\\colortbl;\\red1\\green2\\blue3;}\\cf1 X\\par Y}");
     ASSERT_TRUE(RtfInsertDocument(*d, RtfPosition{0, 0, 0, 0, 5}, *other));
     std::vector<std::string> texts;
     for (const RtfParagraph& p : d->Page().paragraphs)

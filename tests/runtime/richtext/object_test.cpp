@@ -3,9 +3,9 @@
 #include "rtf_test_support.h"
 #include "runtime/builtin/counters/counters_fixture.h"
 
+#include "events/event_evaluation.h"
 #include "persist/position_file.h"
 #include "richtext/rich_text_object.h"
-#include "events/event_evaluation.h"
 #include "shell/window_hooks.h"
 
 #include <gtest/gtest.h>
@@ -67,7 +67,8 @@ class RichTextFrame : public CounterTest {
 protected:
     // The rich text (object 1, slot 0) at (Left, Top), and a counter (object 2, slot 1); the groups run once
     // each at the first loop, in order, then `everyLoop` on every loop.
-    void Start(const appwriter::RichTextDesc& text, const std::vector<std::vector<appwriter::EventRecordDesc>>& once = {},
+    void Start(const appwriter::RichTextDesc& text,
+               const std::vector<std::vector<appwriter::EventRecordDesc>>& once = {},
                std::vector<appwriter::EventRecordDesc> everyLoop = {}) {
         appwriter::EventProgramBuilder b = Program(2);
         AddFirstLoopGroups(b, once, std::move(everyLoop));
@@ -81,7 +82,8 @@ protected:
         shown.width = 30;
         shown.height = 10;
         StartDescribed(Application({rich, CounterObject(2, TypeCounter, shown, {0, -999999999, 999999999})},
-                                   {{1, 1, Left, Top, 0, 0, 0}, {2, 2, 150, 110, 0, 0, 0}}, b.ChunkPayload()));
+                                   {{1, 1, Left, Top, 0, 0, 0}, {2, 2, 150, 110, 0, 0, 0}},
+                                   b.ChunkPayload()));
         Tick();
     }
     static appwriter::RichTextDesc Desc(std::string rtf, std::uint32_t options = 0) {
@@ -168,119 +170,146 @@ std::pair<std::int32_t, std::int32_t> OnlyRange(const RtfDocument& d) {
 
 INSTANTIATE_TEST_SUITE_P(
     Actions, RichTextActions,
-    ::testing::Values(
-        ActionCase{"ScrollingMovesTheThumbWithinItsRange",
-                   Long,
-                   RtfVerticalBar,
-                   {{Rich(81, {Int(30)})}},
-                   [](RichTextPart& r) {
-                       EXPECT_EQ(r.document->scrollY, 30);
-                       EXPECT_EQ(GetScrollPos(r.verticalBar, SB_CTL), 30);
-                   }},
-        ActionCase{"ScrollingPastTheEndKeepsTheValueAndPutsTheThumbAtTheEnd",
-                   Long,
-                   RtfVerticalBar,
-                   {{Rich(81, {Int(100000)}), Rich(80, {Int(7)})}},
-                   [](RichTextPart& r) {
-                       const RtfDocument& d = *r.document;
-                       EXPECT_EQ(d.scrollY, 100000);
-                       EXPECT_EQ(d.scrollX, 7);
-                       EXPECT_EQ(GetScrollPos(r.verticalBar, SB_CTL),
-                                 d.Page().extent.bottom - (d.view.bottom - d.view.top));
-                   }},
-        ActionCase{"ZoomScalesTheScrollPositions",
-                   Long,
-                   0,
-                   {{Rich(81, {Int(10)}), Rich(82, {Int(200)})}},
-                   [](RichTextPart& r) {
-                       EXPECT_EQ(r.document->zoom, 200);
-                       EXPECT_EQ(r.document->scrollY, 20);
-                   }},
-        ActionCase{"ZoomOutsideItsRangeDoesNothing",
-                   Short,
-                   0,
-                   {{Rich(82, {Int(0)}), Rich(82, {Int(1001)})}},
-                   [](RichTextPart& r) { EXPECT_EQ(r.document->zoom, 100); }},
-        ActionCase{"SelectingAWordLeavesItsSpacesOut", Short, 0, {{Rich(87, {Int(2)})}},
-                   [](RichTextPart& r) { EXPECT_EQ(OnlyRange(*r.document), std::make_pair(4, 7)); }},
-        ActionCase{"NumbersOfZeroOrBackwardsSelectNothing",
-                   Short,
-                   0,
-                   {{Rich(88, {Int(0)}), Rich(87, {Int(-1)}), Rich(92, {Int(3), Int(2)}), Rich(89, {Int(9)}),
-                     Rich(90, {Int(2)})}},
-                   [](RichTextPart& r) { EXPECT_TRUE(r.document->selection.empty()); }},
-        ActionCase{"SelectingWordsRunsFromTheFirstToTheEndOfTheLast", Short, 0, {{Rich(92, {Int(3), Int(5)})}},
-                   [](RichTextPart& r) {
-                       const RtfRange& range = r.document->selection.at(0);
-                       EXPECT_EQ(range.start.paragraph, 0);
-                       EXPECT_EQ(range.start.offset, 7) << "word 3 is the first paragraph's mark";
-                       EXPECT_EQ(range.end.paragraph, 1);
-                       EXPECT_EQ(range.end.offset, 10);
-                   }},
-        ActionCase{"AParagraphIsSelectedWithoutItsMark", Short, 0, {{Rich(89, {Int(2)})}},
-                   [](RichTextPart& r) { EXPECT_EQ(OnlyRange(*r.document), std::make_pair(0, 15)); }},
-        ActionCase{"TheFirstPageIsTheWholeDocument", Short, 0, {{Rich(90, {Int(1)}), Rich(91)}},
-                   [](RichTextPart& r) {
-                       ASSERT_EQ(r.document->selection.size(), 2u);
-                       EXPECT_EQ(r.document->selection[1].end.paragraph, 2);
-                   }},
-        ActionCase{"ClearingForgetsTheSelection", Short, 0, {{Rich(91), Rich(83)}},
-                   [](RichTextPart& r) { EXPECT_TRUE(r.document->selection.empty()); }},
-        ActionCase{"FormatsApplyToTheSelectedWordsOnly",
-                   Short,
-                   0,
-                   {{Rich(87, {Int(2)}), Rich(97), Rich(99), Rich(96, {Int(0x0000FF)}), Rich(104, {Int(0x00FF00)}),
-                     Rich(103), Rich(105), Rich(100, {Int(0xFF0000), Int(0)})}},
-                   [](RichTextPart& r) {
-                       const RtfDocument& d = *r.document;
-                       const RtfRun& two = RunAt(d, 0, 5);
-                       EXPECT_EQ(two.flags, RtfBold | RtfUnderline | RtfTextColour | RtfHatch | RtfMarker |
-                                                RtfShading | RtfOutline);
-                       EXPECT_EQ(d.colors.at(static_cast<std::size_t>(two.textColour)).value, 0x020000FFu);
-                       EXPECT_EQ(d.colors.at(static_cast<std::size_t>(two.hatchColour)).value, 0x0200FF00u);
-                       EXPECT_EQ(d.colors.at(static_cast<std::size_t>(two.outlineColour)).value, 0x02FF0000u);
-                       EXPECT_EQ(two.outlineThickness, 1) << "at least one pixel";
-                       EXPECT_EQ(RunAt(d, 0, 0).flags, 0u);
-                       EXPECT_EQ(RunAt(d, 0, 3).flags, 0u) << "the space after the first word";
-                   }},
-        ActionCase{"ResetKeepsBoldAndTakesTheRestOff",
-                   "{\\rtf1\\qr one two}",
-                   0,
-                   {{Rich(91), Rich(97), Rich(98), Rich(101, {Int(0xFFFF00)}), Rich(95)}},
-                   [](RichTextPart& r) {
-                       const RtfDocument& d = *r.document;
-                       EXPECT_EQ(RunAt(d, 0, 0).flags, RtfBold);
-                       EXPECT_EQ(RunAt(d, 0, 0).backColour, 0);
-                       EXPECT_EQ(d.Page().paragraphs[0].format.alignment, AlignLeft);
-                   }},
-        ActionCase{"TheWordCursorStepsAndHides",
-                   Short,
-                   0,
-                   {{Rich(94, {Int(2)}), Rich(108), Rich(108), Rich(107)}},
-                   [](RichTextPart& r) {
-                       EXPECT_TRUE(r.document->cursor.visible);
-                       EXPECT_EQ(r.document->cursor.word, 3);
-                   }},
-        ActionCase{"HidingTheWordCursor", Short, 0, {{Rich(94, {Int(2)}), Rich(109)}},
-                   [](RichTextPart& r) {
-                       EXPECT_FALSE(r.document->cursor.visible);
-                       EXPECT_EQ(r.document->cursor.word, 0);
-                   }},
-        ActionCase{"RtfGivenAsAStringGoesInAtTheSelection",
-                   Short,
-                   0,
-                   {{Rich(87, {Int(2)}), Rich(112, {Text(u"{\\rtf1{\\colortbl;\\red1\\green2\\blue3;}\\cf1 NEW }")})}},
-                   [](RichTextPart& r) {
-                       std::vector<std::string> texts;
-                       for (const RtfParagraph& p : r.document->Page().paragraphs)
-                           texts.push_back(p.text);
-                       EXPECT_EQ(texts.at(0), "one NEW \n");
-                       EXPECT_EQ(texts.at(1), "two\n");
-                   }},
-        ActionCase{"InsertingWithoutASelectionDoesNothing", Short, 0, {{Rich(112, {Text(u"{\\rtf1 NEW}")})}},
-                   [](RichTextPart& r) { EXPECT_EQ(r.document->Page().paragraphs.size(), 3u); }},
-        ActionCase{"ARedrawChangesNothing", Short, 0, {{Rich(106), Rich(93), Rich(110), Rich(111)}},
-                   [](RichTextPart& r) { EXPECT_EQ(r.document->Page().paragraphs.size(), 3u); }}),
+    ::testing::
+        Values(
+            ActionCase{"ScrollingMovesTheThumbWithinItsRange",
+                       Long,
+                       RtfVerticalBar,
+                       {{Rich(81, {Int(30)})}},
+                       [](RichTextPart& r) {
+                           EXPECT_EQ(r.document->scrollY, 30);
+                           EXPECT_EQ(GetScrollPos(r.verticalBar, SB_CTL), 30);
+                       }},
+            ActionCase{"ScrollingPastTheEndKeepsTheValueAndPutsTheThumbAtTheEnd",
+                       Long,
+                       RtfVerticalBar,
+                       {{Rich(81, {Int(100000)}), Rich(80, {Int(7)})}},
+                       [](RichTextPart& r) {
+                           const RtfDocument& d = *r.document;
+                           EXPECT_EQ(d.scrollY, 100000);
+                           EXPECT_EQ(d.scrollX, 7);
+                           EXPECT_EQ(GetScrollPos(r.verticalBar, SB_CTL),
+                                     d.Page().extent.bottom - (d.view.bottom - d.view.top));
+                       }},
+            ActionCase{"ZoomScalesTheScrollPositions",
+                       Long,
+                       0,
+                       {{Rich(81, {Int(10)}), Rich(82, {Int(200)})}},
+                       [](RichTextPart& r) {
+                           EXPECT_EQ(r.document->zoom, 200);
+                           EXPECT_EQ(r.document->scrollY, 20);
+                       }},
+            ActionCase{"ZoomOutsideItsRangeDoesNothing",
+                       Short,
+                       0,
+                       {{Rich(82, {Int(0)}), Rich(82, {Int(1001)})}},
+                       [](RichTextPart& r) { EXPECT_EQ(r.document->zoom, 100); }},
+            ActionCase{"SelectingAWordLeavesItsSpacesOut",
+                       Short,
+                       0,
+                       {{Rich(87, {Int(2)})}},
+                       [](RichTextPart& r) { EXPECT_EQ(OnlyRange(*r.document), std::make_pair(4, 7)); }},
+            ActionCase{"NumbersOfZeroOrBackwardsSelectNothing",
+                       Short,
+                       0,
+                       {{Rich(88, {Int(0)}), Rich(87, {Int(-1)}), Rich(92, {Int(3), Int(2)}),
+                         Rich(89, {Int(9)}), Rich(90, {Int(2)})}},
+                       [](RichTextPart& r) { EXPECT_TRUE(r.document->selection.empty()); }},
+            ActionCase{"SelectingWordsRunsFromTheFirstToTheEndOfTheLast",
+                       Short,
+                       0,
+                       {{Rich(92, {Int(3), Int(5)})}},
+                       [](RichTextPart& r) {
+                           const RtfRange& range = r.document->selection.at(0);
+                           EXPECT_EQ(range.start.paragraph, 0);
+                           EXPECT_EQ(range.start.offset, 7) << "word 3 is the first paragraph's mark";
+                           EXPECT_EQ(range.end.paragraph, 1);
+                           EXPECT_EQ(range.end.offset, 10);
+                       }},
+            ActionCase{"AParagraphIsSelectedWithoutItsMark",
+                       Short,
+                       0,
+                       {{Rich(89, {Int(2)})}},
+                       [](RichTextPart& r) { EXPECT_EQ(OnlyRange(*r.document), std::make_pair(0, 15)); }},
+            ActionCase{"TheFirstPageIsTheWholeDocument",
+                       Short,
+                       0,
+                       {{Rich(90, {Int(1)}), Rich(91)}},
+                       [](RichTextPart& r) {
+                           ASSERT_EQ(r.document->selection.size(), 2u);
+                           EXPECT_EQ(r.document->selection[1].end.paragraph, 2);
+                       }},
+            ActionCase{"ClearingForgetsTheSelection",
+                       Short,
+                       0,
+                       {{Rich(91), Rich(83)}},
+                       [](RichTextPart& r) { EXPECT_TRUE(r.document->selection.empty()); }},
+            ActionCase{
+                "FormatsApplyToTheSelectedWordsOnly",
+                Short,
+                0,
+                {{Rich(87, {Int(2)}), Rich(97), Rich(99), Rich(96, {Int(0x0000FF)}),
+                  Rich(104, {Int(0x00FF00)}), Rich(103), Rich(105), Rich(100, {Int(0xFF0000), Int(0)})}},
+                [](RichTextPart& r) {
+                    const RtfDocument& d = *r.document;
+                    const RtfRun& two = RunAt(d, 0, 5);
+                    EXPECT_EQ(two.flags, RtfBold | RtfUnderline | RtfTextColour | RtfHatch | RtfMarker |
+                                             RtfShading | RtfOutline);
+                    EXPECT_EQ(d.colors.at(static_cast<std::size_t>(two.textColour)).value, 0x020000FFu);
+                    EXPECT_EQ(d.colors.at(static_cast<std::size_t>(two.hatchColour)).value, 0x0200FF00u);
+                    EXPECT_EQ(d.colors.at(static_cast<std::size_t>(two.outlineColour)).value, 0x02FF0000u);
+                    EXPECT_EQ(two.outlineThickness, 1) << "at least one pixel";
+                    EXPECT_EQ(RunAt(d, 0, 0).flags, 0u);
+                    EXPECT_EQ(RunAt(d, 0, 3).flags, 0u) << "the space after the first word";
+                }},
+            ActionCase{"ResetKeepsBoldAndTakesTheRestOff",
+                       "{\\rtf1\\qr one two}",
+                       0,
+                       {{Rich(91), Rich(97), Rich(98), Rich(101, {Int(0xFFFF00)}), Rich(95)}},
+                       [](RichTextPart& r) {
+                           const RtfDocument& d = *r.document;
+                           EXPECT_EQ(RunAt(d, 0, 0).flags, RtfBold);
+                           EXPECT_EQ(RunAt(d, 0, 0).backColour, 0);
+                           EXPECT_EQ(d.Page().paragraphs[0].format.alignment, AlignLeft);
+                       }},
+            ActionCase{"TheWordCursorStepsAndHides",
+                       Short,
+                       0,
+                       {{Rich(94, {Int(2)}), Rich(108), Rich(108), Rich(107)}},
+                       [](RichTextPart& r) {
+                           EXPECT_TRUE(r.document->cursor.visible);
+                           EXPECT_EQ(r.document->cursor.word, 3);
+                       }},
+            ActionCase{"HidingTheWordCursor",
+                       Short,
+                       0,
+                       {{Rich(94, {Int(2)}), Rich(109)}},
+                       [](RichTextPart& r) {
+                           EXPECT_FALSE(r.document->cursor.visible);
+                           EXPECT_EQ(r.document->cursor.word, 0);
+                       }},
+            ActionCase{"RtfGivenAsAStringGoesInAtTheSelection",
+                       Short,
+                       0,
+                       {{Rich(87, {Int(2)}),
+                         Rich(112, {Text(u"{\\rtf1{\\colortbl;\\red1\\green2\\blue3;}\\cf1 NEW }")})}},
+                       [](RichTextPart& r) {
+                           std::vector<std::string> texts;
+                           for (const RtfParagraph& p : r.document->Page().paragraphs)
+                               texts.push_back(p.text);
+                           EXPECT_EQ(texts.at(0), "one NEW \n");
+                           EXPECT_EQ(texts.at(1), "two\n");
+                       }},
+            ActionCase{"InsertingWithoutASelectionDoesNothing",
+                       Short,
+                       0,
+                       {{Rich(112, {Text(u"{\\rtf1 NEW}")})}},
+                       [](RichTextPart& r) { EXPECT_EQ(r.document->Page().paragraphs.size(), 3u); }},
+            ActionCase{"ARedrawChangesNothing",
+                       Short,
+                       0,
+                       {{Rich(106), Rich(93), Rich(110), Rich(111)}},
+                       [](RichTextPart& r) { EXPECT_EQ(r.document->Page().paragraphs.size(), 3u); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Files come through the embedded-file service: RTF, plain text, and what cannot be read or is too large,
@@ -309,7 +338,8 @@ TEST_F(RichTextFiles, LoadingReplacesTheDocumentOnlyWhenTheFileReads) {
     Start(Desc(Short), {{Rich(113, {Text(rtf)})}});
     EXPECT_EQ(Paragraphs(), std::vector<std::string>{"From a file\n"});
     RichTextFrame::TearDown();
-    for (const std::u16string& refused : {control, big, std::u16string(u"/no/such/file.rtf"), std::u16string()}) {
+    for (const std::u16string& refused :
+         {control, big, std::u16string(u"/no/such/file.rtf"), std::u16string()}) {
         Start(Desc(Short), {{Rich(113, {Text(refused)})}});
         EXPECT_EQ(Paragraphs().size(), 3u) << "unchanged";
         RichTextFrame::TearDown();
@@ -321,7 +351,8 @@ TEST_F(RichTextFiles, LoadingReplacesTheDocumentOnlyWhenTheFileReads) {
 TEST_F(RichTextFiles, AFileGoesInAtTheStartOfTheFirstSelection) {
     const std::u16string rtf = File("part.rtf", "{\\rtf1 middle\\par}");
     Start(Desc(Short), {{Rich(89, {Int(2)}), Rich(114, {Text(rtf)})}});
-    EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"one two\n", "middle\n", "three four five\n", "six\n"}));
+    EXPECT_EQ(Paragraphs(),
+              (std::vector<std::string>{"one two\n", "middle\n", "three four five\n", "six\n"}));
 }
 
 struct ExpressionCase {
@@ -355,7 +386,8 @@ RECT RectOf(const RtfDocument& d, int kind, std::int32_t n) {
 
 TEST_P(RichTextExpressions, AnswerFromTheDocument) {
     const ExpressionCase& c = GetParam();
-    Start(Desc(Short, RtfVerticalBar), {{Rich(81, {Int(3)}), Rich(94, {Int(4)})}}, {CounterTakes(c.expression)});
+    Start(Desc(Short, RtfVerticalBar), {{Rich(81, {Int(3)}), Rich(94, {Int(4)})}},
+          {CounterTakes(c.expression)});
     Tick();
     EXPECT_EQ(Counted(), c.expected(Document()));
 }
@@ -381,7 +413,8 @@ INSTANTIATE_TEST_SUITE_P(
                            RtfHitTest(d, at, UnitParagraph, 2, 30 + 3);
                            return at.paragraph + 1;
                        }},
-        ExpressionCase{"WordXInTheFrame", Of(88, {3}), [](RtfDocument& d) { return Left + RectOf(d, UnitWord, 3).left; }},
+        ExpressionCase{"WordXInTheFrame", Of(88, {3}),
+                       [](RtfDocument& d) { return Left + RectOf(d, UnitWord, 3).left; }},
         ExpressionCase{"WordYInTheFrameLessTheScroll", Of(89, {3}),
                        [](RtfDocument& d) { return Top + RectOf(d, UnitWord, 3).top - 3; }},
         ExpressionCase{"WordWidth", Of(90, {2}),
@@ -395,7 +428,8 @@ INSTANTIATE_TEST_SUITE_P(
                            return r.bottom - r.top;
                        }},
         ExpressionCase{"AWordPastTheEndIsZero", Of(90, {99}), [](RtfDocument&) { return 0; }},
-        ExpressionCase{"LineYInTheFrame", Of(95, {2}), [](RtfDocument& d) { return Top + RectOf(d, UnitLine, 2).top - 3; }},
+        ExpressionCase{"LineYInTheFrame", Of(95, {2}),
+                       [](RtfDocument& d) { return Top + RectOf(d, UnitLine, 2).top - 3; }},
         ExpressionCase{"LineWidth", Of(96, {2}),
                        [](RtfDocument& d) {
                            const RECT r = RectOf(d, UnitLine, 2);
@@ -408,13 +442,21 @@ INSTANTIATE_TEST_SUITE_P(
                        }},
         ExpressionCase{"ParagraphYInTheDocument", Of(109, {3}),
                        [](RtfDocument& d) { return RectOf(d, UnitParagraph, 3).top; }},
-        ExpressionCase{"WordXInTheDocument", Of(104, {2}), [](RtfDocument& d) { return RectOf(d, UnitWord, 2).left; }},
-        ExpressionCase{"LineYInTheDocument", Of(107, {3}), [](RtfDocument& d) { return RectOf(d, UnitLine, 3).top; }},
-        ExpressionCase{"Memory", Of(110), [](RtfDocument& d) { return static_cast<std::int32_t>(RtfMemoryUsed(d)); }},
+        ExpressionCase{"WordXInTheDocument", Of(104, {2}),
+                       [](RtfDocument& d) { return RectOf(d, UnitWord, 2).left; }},
+        ExpressionCase{"LineYInTheDocument", Of(107, {3}),
+                       [](RtfDocument& d) { return RectOf(d, UnitLine, 3).top; }},
+        ExpressionCase{"Memory", Of(110),
+                       [](RtfDocument& d) { return static_cast<std::int32_t>(RtfMemoryUsed(d)); }},
         ExpressionCase{"CursorWord", Of(111), [](RtfDocument&) { return 4; }},
         // The length of word 2's text ("two"), its trailing space left out.
         ExpressionCase{"WordText",
-                       ExpressionBuilder().Raw(EventCodeOf(TypeSpecial, 22), {}).Object(TypeRichText, 87, 1).Integer(2).Close().Close(),
+                       ExpressionBuilder()
+                           .Raw(EventCodeOf(TypeSpecial, 22), {})
+                           .Object(TypeRichText, 87, 1)
+                           .Integer(2)
+                           .Close()
+                           .Close(),
                        [](RtfDocument&) { return 3; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -440,20 +482,22 @@ TEST_P(RichTextBars, ExistOnlyWhenAskedForAndNeeded) {
         SCROLLINFO info{sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
         ASSERT_TRUE(GetScrollInfo(r.verticalBar, SB_CTL, &info));
         const RtfDocument& d = *r.document;
-        EXPECT_EQ(info.nMax - static_cast<int>(info.nPage) + 1, d.Page().extent.bottom - (d.view.bottom - d.view.top));
+        EXPECT_EQ(info.nMax - static_cast<int>(info.nPage) + 1,
+                  d.Page().extent.bottom - (d.view.bottom - d.view.top));
         RECT placed{};
         GetWindowRect(r.verticalBar, &placed);
         EXPECT_EQ(placed.right - placed.left, 12);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, RichTextBars,
-                         ::testing::Values(BarCase{"NotAskedFor", Long, 0, false, false},
-                                           BarCase{"NotNeeded", "{\\rtf1 short}", RtfVerticalBar | RtfHorizontalBar, false, false},
-                                           BarCase{"Vertical", Long, RtfVerticalBar, true, false},
-                                           BarCase{"Horizontal", "{\\rtf1 Averyveryverylongwordwithoutanybreak}",
-                                                   RtfHorizontalBar, false, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Options, RichTextBars,
+    ::testing::Values(BarCase{"NotAskedFor", Long, 0, false, false},
+                      BarCase{"NotNeeded", "{\\rtf1 short}", RtfVerticalBar | RtfHorizontalBar, false, false},
+                      BarCase{"Vertical", Long, RtfVerticalBar, true, false},
+                      BarCase{"Horizontal", "{\\rtf1 Averyveryverylongwordwithoutanybreak}", RtfHorizontalBar,
+                              false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RichTextFrame, TheHookScrollsByTheBarsCodes) {
     Start(Desc(Long, RtfVerticalBar));
@@ -478,8 +522,8 @@ TEST_F(RichTextFrame, TheHookScrollsByTheBarsCodes) {
     EXPECT_EQ(Document().scrollY, range) << "not below the end";
     EXPECT_EQ(GetScrollPos(r.verticalBar, SB_CTL), range);
     // A bar that is not the object's is not heard.
-    HWND stranger = CreateWindowExW(0, u"SCROLLBAR", u"", WS_CHILD | SBS_VERT, 0, 0, 12, 50, Services().frameWindow,
-                                    nullptr, nullptr, nullptr);
+    HWND stranger = CreateWindowExW(0, u"SCROLLBAR", u"", WS_CHILD | SBS_VERT, 0, 0, 12, 50,
+                                    Services().frameWindow, nullptr, nullptr, nullptr);
     EXPECT_EQ(send(SB_LINEUP, stranger), range);
     DestroyWindow(stranger);
     // Dragging the thumb to the top scrolls there.
@@ -511,7 +555,8 @@ TEST_P(Find, SelectsEveryHit) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, Find,
                          ::testing::Values(FindCase{"WholeWordCat", "cat", true, {{0, 3}, {27, 30}}},
-                                           FindCase{"AnyCat", "cat", false, {{0, 3}, {8, 11}, {17, 20}, {27, 30}}},
+                                           FindCase{
+                                               "AnyCat", "cat", false, {{0, 3}, {8, 11}, {17, 20}, {27, 30}}},
                                            FindCase{"WholeWordLongerThanTheWord", "cats", true, {}},
                                            FindCase{"Nothing", "", false, {}}),
                          [](const auto& info) { return std::string(info.param.name); });

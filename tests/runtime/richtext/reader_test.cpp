@@ -25,16 +25,16 @@ TEST_P(ControlWordHash, IsTheLettersInBaseFourteen) {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, ControlWordHash,
-    ::testing::Values(HashCase{"Bold", "\\b", 1}, HashCase{"Paragraph", "\\par", 1577},
-                      HashCase{"MarkerWord", "\\marker", 3252657}, HashCase{"ShadingWord", "\\chovers", 9980455},
-                      HashCase{"OutlineColour", "\\outlcolor", 58485916},
-                      HashCase{"HatchColor", "\\hatchcolor", 30505853},
-                      // Only seven letters count.
-                      HashCase{"HatchColour", "\\hatchcolour", 30505853}, HashCase{"IgnoredWord", "\\dok", 495},
-                      // Letters two by two: \qc and \pc come to the same letters; \qc is told apart.
-                      HashCase{"Centre", "\\qc", 114}, HashCase{"OemCharset", "\\pc", 113},
-                      // A control symbol hashes with its backslash.
-                      HashCase{"Destination", "\\*", 134}),
+    ::testing::Values(
+        HashCase{"Bold", "\\b", 1}, HashCase{"Paragraph", "\\par", 1577},
+        HashCase{"MarkerWord", "\\marker", 3252657}, HashCase{"ShadingWord", "\\chovers", 9980455},
+        HashCase{"OutlineColour", "\\outlcolor", 58485916}, HashCase{"HatchColor", "\\hatchcolor", 30505853},
+        // Only seven letters count.
+        HashCase{"HatchColour", "\\hatchcolour", 30505853}, HashCase{"IgnoredWord", "\\dok", 495},
+        // Letters two by two: \qc and \pc come to the same letters; \qc is told apart.
+        HashCase{"Centre", "\\qc", 114}, HashCase{"OemCharset", "\\pc", 113},
+        // A control symbol hashes with its backslash.
+        HashCase{"Destination", "\\*", 134}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // What one run of a paragraph must be.
@@ -95,7 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(d.marginLeft, 1800);
                      EXPECT_EQ(d.marginTop, 1440);
                  }},
-        ReadCase{"PaperSizeAndMargins", "{\\rtf1\\paperw5000\\paperh6000\\margl100\\margb200 x}", {"x\n"}, {},
+        ReadCase{"PaperSizeAndMargins",
+                 "{\\rtf1\\paperw5000\\paperh6000\\margl100\\margb200 x}",
+                 {"x\n"},
+                 {},
                  [](const RtfDocument& d) {
                      EXPECT_EQ(d.pageWidth, 5000);
                      EXPECT_EQ(d.pageHeight, 6000);
@@ -103,7 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(d.marginBottom, 200);
                  }},
         ReadCase{"ParagraphsEndWithTheirMark", "{\\rtf1 One\\par Two\\par}", {"One\n", "Two\n"}},
-        ReadCase{"UnderlineZeroTurnsItOff", "{\\rtf1\\ul under\\ul0  plain}", {"under plain\n"},
+        ReadCase{"UnderlineZeroTurnsItOff",
+                 "{\\rtf1\\ul under\\ul0  plain}",
+                 {"under plain\n"},
                  {{0, 5, RtfUnderline}, {5, 6, 0}, {11, 1, Mark}}},
         ReadCase{"FlagWordsAndThoseKnownByTheirHashes",
                  "{\\rtf1\\b B\\b0\\i I\\i0\\strike S\\strike0\\marker M\\marker0\\chovers H\\chovers0\\v V}",
@@ -116,18 +121,27 @@ INSTANTIATE_TEST_SUITE_P(
                   {5, 1, RtfHidden},
                   {6, 1, Mark}}},
         ReadCase{"CapitalsComeUpperCase", "{\\rtf1\\caps caf\\'e9 \\scaps x}", {"CAF\xC9 X\n"}},
-        ReadCase{"SymbolsAddTheirBytes", "{\\rtf1 caf\\'e9 \\~x\\-y\\_z \\{\\}\\\\}",
+        ReadCase{"SymbolsAddTheirBytes",
+                 "{\\rtf1 caf\\'e9 \\~x\\-y\\_z \\{\\}\\\\}",
                  {"caf\xE9 \xCAx\x1By\x1Az {}\\\n"}},
         ReadCase{"SemicolonsInTheTextStay", "{\\rtf1 a;b}", {"a;b\n"}},
-        ReadCase{"LineBreaksTabsAndQuotes", "{\\rtf1 a\\line b\\tab c\\lquote d\\rdblquote}", {"a\nb\tc'd\"\n"}},
+        ReadCase{
+            "LineBreaksTabsAndQuotes", "{\\rtf1 a\\line b\\tab c\\lquote d\\rdblquote}", {"a\nb\tc'd\"\n"}},
         ReadCase{"DestinationsLeaveNoText",
                  "{\\rtf1{\\*\\generator Writer 1.0;}{\\info{\\title T}}{\\footnote F}Body}",
                  {"Body\n"}},
-        ReadCase{"FormattingInsideAGroupEndsWithIt", "{\\rtf1{\\b bold}plain}", {"boldplain\n"},
+        ReadCase{"FormattingInsideAGroupEndsWithIt",
+                 "{\\rtf1{\\b bold}plain}",
+                 {"boldplain\n"},
                  {{0, 4, RtfBold}, {4, 5, 0}, {9, 1, Mark}}},
-        ReadCase{"SizesAreHalfPointsAndClamped", "{\\rtf1\\fs40 big\\fs99999 huge\\fs0 none}", {"bighugenone\n"},
-                 {{0, 3, RtfSizeSet, 40}, {3, 4, RtfSizeSet, 32767}, {7, 4, RtfSizeSet, 0}, {11, 1, Mark, 0}}},
-        ReadCase{"PlainResetsTheCharacterFormat", "{\\rtf1\\b\\fs40 a\\plain b}", {"ab\n"},
+        ReadCase{
+            "SizesAreHalfPointsAndClamped",
+            "{\\rtf1\\fs40 big\\fs99999 huge\\fs0 none}",
+            {"bighugenone\n"},
+            {{0, 3, RtfSizeSet, 40}, {3, 4, RtfSizeSet, 32767}, {7, 4, RtfSizeSet, 0}, {11, 1, Mark, 0}}},
+        ReadCase{"PlainResetsTheCharacterFormat",
+                 "{\\rtf1\\b\\fs40 a\\plain b}",
+                 {"ab\n"},
                  {{0, 1, RtfBold | RtfSizeSet, 40}, {1, 1, 0}, {2, 1, Mark}}},
         ReadCase{"ColoursByTheirTableIndex",
                  "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue999;}\\cf2 blue\\cf0 "
@@ -145,22 +159,23 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(runs[2].count, 11) << "an unknown colour is index 0: the run goes on";
                      EXPECT_EQ(d.colors[0].rtfIndex, 0);
                  }},
-        ReadCase{"FontsByNumberWithTheirFamilies",
-                 "{\\rtf1\\deff1{\\fonttbl{\\f0\\froman\\fcharset0{\\*\\panose 0202}Times Roman;}{\\f1\\fswiss "
-                 "Arial;}}Text\\f0 more\\f9 unknown}",
-                 {"Textmoreunknown\n"},
-                 {},
-                 [](const RtfDocument& d) {
-                     ASSERT_EQ(d.fonts.size(), 2u);
-                     EXPECT_EQ(d.fonts[0].name, "Times New Roman");
-                     EXPECT_EQ(d.fonts[0].family, FF_ROMAN);
-                     EXPECT_EQ(d.fonts[1].name, "Arial");
-                     EXPECT_EQ(d.fonts[1].number, 1);
-                     const std::vector<RtfRun>& runs = Paragraph(d, 0).runs;
-                     EXPECT_EQ(runs[0].font, 1) << "the default font, number 1";
-                     EXPECT_EQ(runs[1].font, 0);
-                     EXPECT_EQ(runs[2].font, 0) << "an unknown font is index 0";
-                 }},
+        ReadCase{
+            "FontsByNumberWithTheirFamilies",
+            "{\\rtf1\\deff1{\\fonttbl{\\f0\\froman\\fcharset0{\\*\\panose 0202}Times Roman;}{\\f1\\fswiss "
+            "Arial;}}Text\\f0 more\\f9 unknown}",
+            {"Textmoreunknown\n"},
+            {},
+            [](const RtfDocument& d) {
+                ASSERT_EQ(d.fonts.size(), 2u);
+                EXPECT_EQ(d.fonts[0].name, "Times New Roman");
+                EXPECT_EQ(d.fonts[0].family, FF_ROMAN);
+                EXPECT_EQ(d.fonts[1].name, "Arial");
+                EXPECT_EQ(d.fonts[1].number, 1);
+                const std::vector<RtfRun>& runs = Paragraph(d, 0).runs;
+                EXPECT_EQ(runs[0].font, 1) << "the default font, number 1";
+                EXPECT_EQ(runs[1].font, 0);
+                EXPECT_EQ(runs[2].font, 0) << "an unknown font is index 0";
+            }},
         ReadCase{"StylesCopyTheirFormat",
                  "{\\rtf1{\\stylesheet{\\s0 Normal;}{\\*\\cs10 Char;}{\\s1\\qc\\b\\fs32 Heading;}}\\s1 "
                  "Title\\par\\pard\\plain Body\\par}",
@@ -170,7 +185,10 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(Paragraph(d, 0).format.alignment, AlignCentre);
                      EXPECT_EQ(Paragraph(d, 1).format.alignment, AlignLeft);
                  }},
-        ReadCase{"CentredIsNotTheOemCharset", "{\\rtf1\\qc a\\par\\pc\\ql \x82\\'82}", {"a\n", "\xE9\x82\n"}, {},
+        ReadCase{"CentredIsNotTheOemCharset",
+                 "{\\rtf1\\qc a\\par\\pc\\ql \x82\\'82}",
+                 {"a\n", "\xE9\x82\n"},
+                 {},
                  [](const RtfDocument& d) {
                      EXPECT_EQ(Paragraph(d, 0).format.alignment, AlignCentre);
                      EXPECT_EQ(Paragraph(d, 1).format.alignment, AlignLeft);
@@ -188,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(f.rightIndent, 30);
                      EXPECT_EQ(f.lineSpacing, 360);
                  }},
-        ReadCase{"TabStopsAfterTheLastGoByTheDefaultWidth", "{\\rtf1\\deftab100\\pard\\tqr\\tx1000\\tx1500 x}",
+        ReadCase{"TabStopsAfterTheLastGoByTheDefaultWidth",
+                 "{\\rtf1\\deftab100\\pard\\tqr\\tx1000\\tx1500 x}",
                  {"x\n"},
                  {},
                  [](const RtfDocument& d) {
@@ -201,7 +220,10 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(f.tabs[2].position, 1600);
                      EXPECT_EQ(f.tabs[11].position, 2500);
                  }},
-        ReadCase{"TabPositionsAreClamped", "{\\rtf1\\tx99999999\\tx-5 x}", {"x\n"}, {},
+        ReadCase{"TabPositionsAreClamped",
+                 "{\\rtf1\\tx99999999\\tx-5 x}",
+                 {"x\n"},
+                 {},
                  [](const RtfDocument& d) {
                      EXPECT_EQ(Paragraph(d, 0).format.tabs[0].position, 0x7FFFFF);
                      EXPECT_EQ(Paragraph(d, 0).format.tabs[1].position, 0);
@@ -216,20 +238,26 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(f.tabCount, 12);
                      EXPECT_EQ(f.tabs[11].position, 1200);
                  }},
-        ReadCase{"DefaultTabStopsEveryHalfInch", "{\\rtf1 x}", {"x\n"}, {},
+        ReadCase{"DefaultTabStopsEveryHalfInch",
+                 "{\\rtf1 x}",
+                 {"x\n"},
+                 {},
                  [](const RtfDocument& d) {
                      const RtfParagraphFormat& f = Paragraph(d, 0).format;
                      EXPECT_EQ(f.tabCount, 0);
                      EXPECT_EQ(f.tabs[0].position, 720);
                      EXPECT_EQ(f.tabs[11].position, 12 * 720);
                  }},
-        ReadCase{"TableRowsKeepTheirAlignmentAndEndParagraphs", "{\\rtf1\\qr\\trowd\\ql\\pard a\\cell b\\row c}",
-                 {"a\tb\n", "c\n"}, {},
+        ReadCase{"TableRowsKeepTheirAlignmentAndEndParagraphs",
+                 "{\\rtf1\\qr\\trowd\\ql\\pard a\\cell b\\row c}",
+                 {"a\tb\n", "c\n"},
+                 {},
                  [](const RtfDocument& d) {
                      EXPECT_EQ(Paragraph(d, 0).format.alignment, AlignRight);
                      EXPECT_EQ(Paragraph(d, 0).format.tabCount, 0);
                  }},
-        ReadCase{"OutlinesAreTwipsToPixels", "{\\rtf1{\\colortbl;\\red1\\green2\\blue3;}\\outl30\\outlcolor1 a\\outl b}",
+        ReadCase{"OutlinesAreTwipsToPixels",
+                 "{\\rtf1{\\colortbl;\\red1\\green2\\blue3;}\\outl30\\outlcolor1 a\\outl b}",
                  {"ab\n"},
                  {},
                  [](const RtfDocument& d) {
@@ -240,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(runs[1].outlineThickness, 1) << "no parameter counts as 15 twips";
                      EXPECT_EQ(runs[1].outlineColour, 0);
                  }},
-        ReadCase{"HatchesTakeTheirColour", "{\\rtf1{\\colortbl;\\red9\\green9\\blue9;}\\hatch\\hatchcolour1 h}",
+        ReadCase{"HatchesTakeTheirColour",
+                 "{\\rtf1{\\colortbl;\\red9\\green9\\blue9;}\\hatch\\hatchcolour1 h}",
                  {"h\n"},
                  {},
                  [](const RtfDocument& d) {
@@ -263,7 +292,8 @@ TEST(ReadDocumentStart, TextThatIsNotRtfGivesNothing) {
 
 // Groups deeper than the reader follows stop reading, keeping what came before.
 TEST(ReadDocumentStart, TooDeepGroupsEndReadingAndKeepWhatWasRead) {
-    const std::string deep = "{\\rtf1 before\\par" + std::string(300, '{') + "inside" + std::string(300, '}') + "}";
+    const std::string deep =
+        "{\\rtf1 before\\par" + std::string(300, '{') + "inside" + std::string(300, '}') + "}";
     int result = 0;
     const auto d = Read(deep, 640, &result);
     EXPECT_EQ(result, 1);
@@ -273,7 +303,8 @@ TEST(ReadDocumentStart, TooDeepGroupsEndReadingAndKeepWhatWasRead) {
 
 // A text cut anywhere reads what it holds and gives a document that is laid out.
 TEST(ReadDocumentStart, ACutTextKeepsWhatItHolds) {
-    const std::string whole = "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}\\b One\\par Two}";
+    const std::string whole =
+        "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red1\\green2\\blue3;}\\b One\\par Two}";
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
         const auto d = Read(whole.substr(0, cut));
         for (const RtfParagraph& p : d->Page().paragraphs) {
