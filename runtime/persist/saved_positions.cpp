@@ -507,7 +507,9 @@ RunObject* ApplyObject(const SavedObject& saved) {
         static_cast<std::uint16_t>((saved.runFlags & ~SpriteRunFlags) | (o->runFlags & SpriteRunFlags));
     o->eventFlags = saved.eventFlags;
     o->collisionFlags = saved.collisionFlags;
-    o->creationNumber = saved.creationNumber;
+    // 0 would mark a record still waiting to be made, whose destruction leaves what its blocks own: the
+    // object was made whole here, so it keeps the number it was made with.
+    if (saved.creationNumber != 0) o->creationNumber = saved.creationNumber;
     o->identifier = saved.identifier;
     // An object that had gone on to another movement of its list is set up for it before its state returns,
     // the one it was made with freed; an index the list does not hold keeps that one.
