@@ -311,6 +311,7 @@ void LinkObjectInstance(RunObject* o) {
     else if (entry->rememberedFrameItem == -1)
         entry->rememberedFrameItem = o->frameItem;
     ++entry->instanceCount;
+    ++entry->instanceChanges;
 }
 
 void UnlinkObjectInstance(RunObject* o) {
@@ -318,6 +319,7 @@ void UnlinkObjectInstance(RunObject* o) {
     ObjectInfoRunEntry* entry = o->objectInfoEntry;
     if (!entry) return;
     --entry->instanceCount;
+    ++entry->instanceChanges;
     const std::int16_t prev = o->previousInstance;
     const std::int16_t next = o->nextInstance;
     if (static_cast<std::uint16_t>(prev) & FirstInstanceBit)
