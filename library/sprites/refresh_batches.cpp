@@ -1,9 +1,9 @@
 // The batches of a refresh pass: a bitmap of the pixels to put back, the update rectangle being joined, and
 // the image surfaces already made.
 #include "refresh_batches.h"
+#include "window_host.h"
 
-#include "surfaces/engine_common.h"
-#include "vtrs2/app_window.h"
+#include "surfaces/engine_interface.h"
 #include "vtrs2/banks.h"
 
 #include <algorithm>
@@ -266,9 +266,7 @@ constexpr LONG UpdateBandRows = 64;
 thread_local std::vector<RECT> spareUpdateRects;
 
 RECT AreaOf(SpriteWindow* window) {
-    RECT area{0, 0, 0, 0};
-    if (window && window->appWindow) GetAppWindowArea(window->appWindow, &area);
-    return area;
+    return HasWindow(window) ? window->host->area(window->appWindow) : RECT{0, 0, 0, 0};
 }
 } // namespace
 
@@ -285,9 +283,13 @@ UpdateBatch::~UpdateBatch() {
                          std::min(cells.right << UpdateCellShift, width_),
                          std::min(cells.bottom << UpdateCellShift, height_)});
     });
+    if (!HasWindow(window_)) {
+        spareUpdateRects = std::move(rects);
+        return;
+    }
     if (rects.size() <= MaxUpdateRectangles) {
         for (const RECT& r : rects)
-            AddUpdateRect(window_->appWindow, &r);
+            window_->host->addUpdateRect(window_->appWindow, r);
     } else {
         std::vector<RECT> bands(static_cast<std::size_t>((height_ + UpdateBandRows - 1) / UpdateBandRows),
                                 RECT{width_, 0, 0, 0});
@@ -299,7 +301,7 @@ UpdateBatch::~UpdateBatch() {
         for (std::size_t band = 0; band < bands.size(); ++band) {
             const LONG top = static_cast<LONG>(band) * UpdateBandRows;
             const RECT r{bands[band].left, top, bands[band].right, std::min(top + UpdateBandRows, height_)};
-            if (r.left < r.right) AddUpdateRect(window_->appWindow, &r);
+            if (r.left < r.right) window_->host->addUpdateRect(window_->appWindow, r);
         }
     }
     spareUpdateRects = std::move(rects);

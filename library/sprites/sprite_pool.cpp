@@ -23,8 +23,6 @@ namespace {
 
 constexpr DWORD BlockFree = 1;
 constexpr DWORD BlockInUse = 2;
-// Sprites in these states are not flagged for redraw: already flagged, changed, hidden or suspended.
-constexpr DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
 
 bool Tracked(const Sprite* s) {
     return !(s->flags & SpriteUntracked);

@@ -8,6 +8,10 @@
 
 namespace sprites {
 
+// Sprites in these states are not flagged for redraw through an overlap: already flagged, changed, hidden or
+// suspended.
+constexpr win32::DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
+
 Sprite* AllocateSpriteBlock(SpriteManager& manager);
 void ReleaseSpriteBlock(SpriteManager& manager, Sprite* sprite);
 void InsertSpriteInOrder(SpriteManager& manager, Sprite* sprite);
