@@ -129,6 +129,25 @@ void FreeSpriteNow(SpriteManager& pool, Sprite* s) {
     ReleaseSpriteBlock(pool, s);
 }
 
+// A new position, and image when it changed, into the pending geometry; the transformed image is made again
+// when the transform changed, or the image of a scaled or turned sprite.
+Sprite* TakeMove(SpriteWindow* window, SpriteManager& pool, Sprite* s, LONG x, LONG y, DWORD image,
+                 bool imageChanged, bool transformChanged) {
+    SpriteGeometry& g = s->pending;
+    if (imageChanged) {
+        s->pendingImage = image;
+        TakeImageSize(window, s, image, g);
+    }
+    if (transformChanged || (imageChanged && Transformed(g))) {
+        s->flags |= SpriteRebuildTransformed;
+        DeleteSurface(s->transformed);
+    }
+    g.x = x, g.y = y;
+    UpdatePendingRect(s);
+    GeometryChanged(pool, s);
+    return s;
+}
+
 } // namespace
 
 int AllocateSpritePool(SpriteWindow* window, int count) {
@@ -216,18 +235,7 @@ Sprite* ModifySpriteEx(SpriteWindow* window, Sprite* s, LONG x, LONG y, DWORD im
     g.scaleX = scaleX, g.scaleY = scaleY, g.angle = angle;
     SetBit(s->flags, SpriteResample, resampleBit);
     SetBit(s->flags, SpriteAntialias, antialiasBit);
-    if (imageChanged) {
-        s->pendingImage = image;
-        TakeImageSize(window, s, image, g);
-    }
-    if (transformChanged || (imageChanged && Transformed(g))) {
-        s->flags |= SpriteRebuildTransformed;
-        DeleteSurface(s->transformed);
-    }
-    g.x = x, g.y = y;
-    UpdatePendingRect(s);
-    GeometryChanged(*pool, s);
-    return s;
+    return TakeMove(window, *pool, s, x, y, image, imageChanged, transformChanged);
 }
 
 Sprite* ModifySprite(SpriteWindow* window, Sprite* s, LONG x, LONG y, DWORD image) {
@@ -241,18 +249,7 @@ Sprite* ModifySprite(SpriteWindow* window, Sprite* s, LONG x, LONG y, DWORD imag
     // A move, or a new image, under the same scale and angle: the common change, taken without the rest.
     const bool imageChanged = !(s->flags & SpriteOwnerDrawn) && image != s->pendingImage;
     if (!imageChanged && x == g.x && y == g.y) return s;
-    if (imageChanged) {
-        s->pendingImage = image;
-        TakeImageSize(window, s, image, g);
-        if (Transformed(g)) {
-            s->flags |= SpriteRebuildTransformed;
-            DeleteSurface(s->transformed);
-        }
-    }
-    g.x = x, g.y = y;
-    UpdatePendingRect(s);
-    GeometryChanged(*pool, s);
-    return s;
+    return TakeMove(window, *pool, s, x, y, image, imageChanged, false);
 }
 
 void SetSpriteScale(SpriteWindow* window, Sprite* s, float scaleX, float scaleY, int resample) {
