@@ -440,26 +440,30 @@ void RunEventActions(std::uint8_t* first) {
     const GroupRecords records(g);
     {
         ActionRunScope scope(s);
-        const ResolvedActions routines(records, first);
         std::uint8_t* r = first;
         for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
             if (r[RecordRunFlags] & (RecordDisabled | RecordSkippedStart)) continue;
             r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
-            routines.Run(s, i, r);
+            s->currentAction = r;
+            ActionDispatchOf(RecordTypeOf(r))(r);
         }
-        const std::int32_t driven = DrivenEntry(records, first, routines);
-        while (s->repeatRequest) {
-            s->repeatRequest = 0;
-            ++s->repeatPass;
-            DrivePass(s, driven);
-            r = first;
-            for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
-                if (!(r[RecordRunFlags] & RecordRepeat) || (r[RecordRunFlags] & RecordDisabled)) continue;
-                r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
-                routines.Run(s, i, r);
+        // Repeat passes, one for each further object: the routines are found once for all of them.
+        if (s->repeatRequest) {
+            const ResolvedActions routines(records, first);
+            const std::int32_t driven = DrivenEntry(records, first, routines);
+            while (s->repeatRequest) {
+                s->repeatRequest = 0;
+                ++s->repeatPass;
+                DrivePass(s, driven);
+                r = first;
+                for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
+                    if (!(r[RecordRunFlags] & RecordRepeat) || (r[RecordRunFlags] & RecordDisabled)) continue;
+                    r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
+                    routines.Run(s, i, r);
+                }
             }
+            s->passEntry = -1;
         }
-        s->passEntry = -1;
         s->actionPending = 0;
     }
     if (void (*after)() = std::exchange(s->afterActions, nullptr)) after();
