@@ -604,6 +604,7 @@ void ApplyChains(FrameRunState& s, const PositionImage& image) {
         const std::vector<std::uint16_t>& chain = image.chains[i];
         entry.firstInstance = chain.empty() ? NoInstanceLink : static_cast<std::int16_t>(chain.front());
         entry.instanceCount = static_cast<std::int32_t>(chain.size());
+        ++entry.instanceChanges;
         for (std::size_t k = 0; k < chain.size(); ++k) {
             RunObject* o = s.objects[chain[k]].object;
             o->previousInstance = k == 0 ? static_cast<std::int16_t>(FirstInstanceBit | i)
