@@ -168,8 +168,32 @@ void PlaceWindowsForFrame(ApplicationRecord& app) {
     if (app.frameWindow && !(GetWindowLongPtrW(app.frameWindow, GWL_STYLE) & WS_VISIBLE)) FitFrameWindow();
 }
 
-void ShowWindowsForFrame(const ApplicationRecord& app) {
-    if (app.parent) return;
+namespace {
+
+// A sub-application's window takes its stored size (that of its client area, for a popup with its frame
+// around it unless the size is already the window's) and shows unless it is drawn into its parent, is
+// hidden by its object, or full screen is on.
+void ShowSubApplicationWindow(ApplicationRecord& app) {
+    const HWND window = app.frameWindow;
+    if (!window) return;
+    RECT r{0, 0, app.subAppWidth, app.subAppHeight};
+    if ((app.subAppOptions & SubAppPopup) && !(app.subAppOptions & SubAppKeepsGivenSize))
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    app.subAppOptions &= ~SubAppKeepsGivenSize;
+    if (r.right > r.left && r.bottom > r.top)
+        SetWindowPos(window, nullptr, 0, 0, Width(r), Height(r), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (app.subAppVisible && !(app.subAppOptions & SubAppInParentSurface) && !Services().fullScreen)
+        ShowWindow(window, SW_SHOW);
+}
+
+} // namespace
+
+void ShowWindowsForFrame(ApplicationRecord& app) {
+    if (app.parent) {
+        ShowSubApplicationWindow(app);
+        return;
+    }
     const HWND main = Services().mainWindow;
     if (app.frameWindow) {
         ShowWindow(app.frameWindow, SW_SHOW);
