@@ -13,6 +13,7 @@
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/containers.h"
+#include "vtrs2/memory.h"
 #include "vtrs2/surface.h"
 #include "win32/kernel.h"
 #include "win32/user.h"
@@ -177,7 +178,7 @@ void PlaceSubApplicationWindow(RunObject* o, ApplicationRecord& child, std::int3
     child.subAppX = o->x;
     child.subAppY = o->y;
     if (!window) return;
-    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeSubApplicationWindow(child);
     DragAcceptFiles(window, TRUE);
     if (options & SubAppDocked) {
         SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -216,6 +217,7 @@ void FreeChild(RunObject* o, SubAppPart& p) {
     up::CloseApplication(child);
     p.child = nullptr;
     p.currentFrame = -1;
+    FreeMemory(&p.childPath);
     SetCurrentApplication(parent);
 }
 
@@ -344,6 +346,19 @@ bool ReadSubAppDefinition(std::span<const std::uint8_t> def, SubAppDefinition& o
     return true;
 }
 
+void SizeSubApplicationWindow(ApplicationRecord& child) {
+    const HWND window = child.frameWindow;
+    if (!window || child.subAppWidth <= 0 || child.subAppHeight <= 0) return;
+    RECT r{0, 0, child.subAppWidth, child.subAppHeight};
+    // The stored size is that of the client area, which the window's frame goes around.
+    if (!(child.subAppOptions & SubAppKeepsGivenSize))
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    child.subAppOptions &= ~SubAppKeepsGivenSize;
+    SetWindowPos(window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 SubAppWindowStyle SubAppWindowStyleOf(std::uint32_t options) {
     SubAppWindowStyle w;
     if (options & SubAppPopup) {
@@ -405,13 +420,20 @@ void StartSubApplication(RunObject* o, bool firstStart, std::int32_t frame, std:
         path = ResolveDataFile(*parent, p->fileName);
         if (path.empty()) return;
     }
+    // The child's record names the path it was read from without owning it.
+    if (!path.empty()) {
+        const std::size_t bytes = (path.size() + 1) * sizeof(WCHAR);
+        if (!AllocMemory(bytes, &p->childPath)) return;
+        std::copy(path.c_str(), path.c_str() + path.size() + 1, p->childPath);
+    }
     ApplicationRecord* previous = CurrentApplication();
     const SubAppWindowStyle style = SubAppWindowStyleOf(options);
     const bool given = width > 0 && height > 0;
     ApplicationRecord* child =
-        up::LoadSubApplication(path.empty() ? nullptr : path.c_str(), frame, parent,
-                               options | (given ? SubAppKeepsGivenSize : 0), style.style, style.exStyle);
+        up::LoadSubApplication(p->childPath, frame, parent, options | (given ? SubAppKeepsGivenSize : 0),
+                               style.style, style.exStyle);
     if (!child) {
+        FreeMemory(&p->childPath);
         SetCurrentApplication(previous);
         return;
     }

@@ -61,6 +61,8 @@ struct SubAppPart {
     std::uint16_t startFrame;
     // The object's own copy of the file name: starting another file writes it.
     win32::WCHAR fileName[260];
+    // The path the child was read from, which its record names but does not own: kept while it runs.
+    win32::WCHAR* childPath;
 };
 SubAppPart* SubAppOf(RunObject* object);
 
@@ -74,6 +76,9 @@ ApplicationRecord* SubApplicationChild(RunObject* object);
 // loaded or started is freed whole and the object keeps none.
 void StartSubApplication(RunObject* object, bool firstStart, std::int32_t frame, std::int32_t width = 0,
                          std::int32_t height = 0);
+// Sizes the child's window to its stored size: its client area takes that size, or, while the child has
+// SubAppKeepsGivenSize (cleared here), the whole window does.
+void SizeSubApplicationWindow(ApplicationRecord& child);
 // One step of the child (its window placed, a modal child stepped until it is hidden or ends); a child that
 // quits is freed. The kind's per-loop routine.
 void RunSubApplicationStep(RunObject* object);

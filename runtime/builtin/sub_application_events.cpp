@@ -95,6 +95,23 @@ std::int32_t Paused(RunObject* o, std::intptr_t, std::intptr_t) {
 
 // --- actions ---
 
+// The text a string parameter was decoded to; null when the record holds no string there (a damaged program
+// may hand a number where a file name or a string belongs).
+const WCHAR* TextParameter(std::intptr_t decoded, int n) {
+    const std::uint8_t* record = DecodedCallRecord();
+    const std::uint8_t* p = record ? ParameterAt(record, n) : nullptr;
+    switch (p ? ParameterCode(p) : 0) {
+    case ParamFile:
+    case ParamFile2:
+    case ParamString:
+    case ParamStringExpression:
+    case ParamStringComparison:
+        return reinterpret_cast<const WCHAR*>(decoded);
+    default:
+        return nullptr;
+    }
+}
+
 std::int32_t RestartApplication(RunObject* o, std::intptr_t, std::intptr_t) {
     if (!RequestExit(o, ExitRestartApplication)) return 0;
     EndSubApplication(o);
@@ -120,7 +137,7 @@ std::int32_t EndApplication(RunObject* o, std::intptr_t, std::intptr_t) {
 
 std::int32_t StartOtherFile(RunObject* o, std::intptr_t name, std::intptr_t) {
     SubAppPart* p = SubAppOf(o);
-    const auto* text = reinterpret_cast<const WCHAR*>(name);
+    const WCHAR* text = TextParameter(name, 0);
     if (!p || !text || !text[0]) return 0;
     // The name may be the child's own string, about to go: copied first.
     const std::u16string file(text, std::min(std::char_traits<char16_t>::length(text), PathUnits - 1));
@@ -128,9 +145,10 @@ std::int32_t StartOtherFile(RunObject* o, std::intptr_t name, std::intptr_t) {
     bool visible = o->definition && (o->definition[DefOptions] & OptionVisibleAtStart);
     if (ApplicationRecord* child = p->child) {
         visible = child->subAppVisible != 0;
+        // The window's whole size, which the new child takes as it stands (SubAppKeepsGivenSize).
         if (child->frameWindow) {
             RECT r{};
-            GetClientRect(child->frameWindow, &r);
+            GetWindowRect(child->frameWindow, &r);
             width = r.right - r.left;
             height = r.bottom - r.top;
         }
@@ -177,8 +195,9 @@ std::int32_t Hide(RunObject* o, std::intptr_t, std::intptr_t) {
 std::int32_t SetGlobalStringAction(RunObject* o, std::intptr_t n, std::intptr_t text) {
     ApplicationRecord* child = GlobalsChild(o);
     std::int32_t index = 0;
-    if (!StringIndex(child, n, index)) return 0;
-    SetGlobalString(child, index, reinterpret_cast<const WCHAR*>(text));
+    const WCHAR* value = TextParameter(text, 1);
+    if (!value || !StringIndex(child, n, index)) return 0;
+    SetGlobalString(child, index, value);
     return 0;
 }
 template <bool Pause> std::int32_t PauseOrResume(RunObject* o, std::intptr_t, std::intptr_t) {

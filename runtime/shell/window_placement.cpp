@@ -1,5 +1,7 @@
 #include "shell/window_placement.h"
 
+#include "builtin/sub_application.h"
+
 #include "shell/extension_services.h"
 
 #include "core/application_record.h"
@@ -170,19 +172,12 @@ void PlaceWindowsForFrame(ApplicationRecord& app) {
 
 namespace {
 
-// A sub-application's window takes its stored size (that of its client area, for a popup with its frame
-// around it unless the size is already the window's) and shows unless it is drawn into its parent, is
-// hidden by its object, or full screen is on.
+// A sub-application's window takes its stored size and shows unless it is drawn into its parent, is hidden
+// by its object, or full screen is on.
 void ShowSubApplicationWindow(ApplicationRecord& app) {
     const HWND window = app.frameWindow;
     if (!window) return;
-    RECT r{0, 0, app.subAppWidth, app.subAppHeight};
-    if ((app.subAppOptions & SubAppPopup) && !(app.subAppOptions & SubAppKeepsGivenSize))
-        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
-    app.subAppOptions &= ~SubAppKeepsGivenSize;
-    if (r.right > r.left && r.bottom > r.top)
-        SetWindowPos(window, nullptr, 0, 0, Width(r), Height(r), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeSubApplicationWindow(app);
     if (app.subAppVisible && !(app.subAppOptions & SubAppInParentSurface) && !Services().fullScreen)
         ShowWindow(window, SW_SHOW);
 }
