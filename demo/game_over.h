@@ -1,5 +1,5 @@
-// The game-over frame: "Game over" in large letters on a dark frame, which gives the title back on a key, a
-// click or after a few seconds.
+// The game-over frame: "Game over" in large letters on a dark frame, which then asks "Play again?": yes
+// starts a new game at the first level, no gives the title back.
 #pragma once
 
 #include "demo_objects.h"
@@ -11,11 +11,15 @@
 
 // Object handle of the banner, and where it shows.
 constexpr std::uint16_t GameOverBanner = 46;
+// Object handle of the question, where its box stands, and its answers' texts.
+constexpr std::uint16_t GameOverQuestion = 71;
+constexpr int QuestionX = 200, QuestionY = 300;
+constexpr char16_t PlayAgainYes[] = u"Yes, play again", PlayAgainNo[] = u"No, back to the title";
 constexpr int BannerTop = 200, BannerHeight = 80;
 constexpr std::uint32_t GameOverBackground = 0x201010; // RGB(0x10, 0x10, 0x20)
 constexpr std::uint32_t BannerColour = 0x3030E0;       // RGB(0xE0, 0x30, 0x30)
 
-// Adds the banner's object.
+// Adds the banner's and the question's objects.
 void AddGameOverObjects(DemoObjects& all);
 // The frame, with its events written for an application of `objectInfos` object infos.
 appwriter::FrameDesc DescribeGameOver(std::uint16_t objectInfos);

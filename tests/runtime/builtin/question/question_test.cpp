@@ -3,16 +3,15 @@
 // to end, a question without answers), the conditions raised for the answer in order, the object gone and the
 // frame's picture under the box given back.
 #include "runtime/builtin/counters/counters_fixture.h"
+#include "runtime/builtin/question/answering_clock.h"
 
 #include "builtin/question_object.h"
 #include "events/event_evaluation.h"
 #include "loop/application_state_machine.h"
 #include "shell/application_menu.h"
 
-#include <deque>
-#include <functional>
-
 using namespace counterstest;
+using namespace questiontest;
 using appwriter::ExpressionBuilder;
 
 namespace {
@@ -77,54 +76,7 @@ appwriter::Bytes AnswerEvents(std::vector<appwriter::EventGroupDesc> more = {}) 
     return b.ChunkPayload();
 }
 
-// The test's clock, through which the dialog waits: each wait while a question is asked plays the next step
-// of the script; a script that runs out asks the run to end, so that a test never hangs.
-class Answering final : public FrameClock {
-public:
-    using Step = std::function<void(const QuestionLayout&)>;
-    explicit Answering(runtime_test::WaitedClock& inner) : inner_(inner) {}
-    win32::DWORD Now() override { return inner_.Now(); }
-    void WaitForMessage(win32::DWORD timeoutMs) override {
-        inner_.WaitForMessage(timeoutMs);
-        const QuestionLayout* asked = QuestionAsked();
-        if (!asked) return;
-        ++waitsWhileAsked;
-        if (script.empty()) {
-            ADD_FAILURE() << "the question is still asked";
-            RequestEndOfRun();
-            return;
-        }
-        const Step step = std::move(script.front());
-        script.pop_front();
-        step(*asked);
-    }
-    std::deque<Step> script;
-    int waitsWhileAsked = 0;
-
-private:
-    runtime_test::WaitedClock& inner_;
-};
-
-win32::POINT Centre(const win32::RECT& r) {
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-void Post(win32::UINT message, win32::POINT at) {
-    win32::PostMessageW(Services().frameWindow, message, message == win32::WM_LBUTTONDOWN ? 1 : 0,
-                        win32::MAKELPARAM(at.x, at.y));
-}
-Answering::Step Press(int answer) {
-    return [answer](const QuestionLayout& q) { Post(win32::WM_LBUTTONDOWN, Centre(q.answers.at(answer))); };
-}
-Answering::Step Release(int answer) {
-    return [answer](const QuestionLayout& q) { Post(win32::WM_LBUTTONUP, Centre(q.answers.at(answer))); };
-}
-Answering::Step Click(int answer) {
-    return [answer](const QuestionLayout& q) {
-        Post(win32::WM_LBUTTONDOWN, Centre(q.answers.at(answer)));
-        Post(win32::WM_LBUTTONUP, Centre(q.answers.at(answer)));
-    };
-}
-Answering::Step PostToMain(win32::UINT message, win32::WPARAM wParam) {
+AnsweringClock::Step PostToMain(win32::UINT message, win32::WPARAM wParam) {
     return [message, wParam](const QuestionLayout&) {
         win32::PostMessageW(Services().mainWindow, message, wParam, 0);
     };
@@ -134,7 +86,7 @@ class QuestionTest : public CounterTest {
 protected:
     // Starts the frame, whose first loop asks the question placed in it and plays the script.
     void StartAsking(const appwriter::ObjectInfoDesc& question, appwriter::Bytes events,
-                     std::vector<Answering::Step> script,
+                     std::vector<AnsweringClock::Step> script,
                      std::vector<appwriter::InstanceDesc> placed = {{1, QuestionInfo, BoxX, BoxY, 0, 0, 0}}) {
         placed.push_back({2, CounterInfo, 120, 100, 0, 0, 0});
         answering_.script.assign(script.begin(), script.end());
@@ -164,13 +116,13 @@ protected:
         return n;
     }
 
-    Answering answering_{clock_};
+    AnsweringClock answering_{clock_};
     int firstStep_ = 0;
 };
 
 struct AnswerCase {
     const char* name;
-    std::vector<Answering::Step> script;
+    std::vector<AnsweringClock::Step> script;
     std::int32_t digits; // what the conditions raised wrote
 };
 
@@ -211,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct EndCase {
     const char* name;
-    Answering::Step end;
+    AnsweringClock::Step end;
 };
 
 class EndsWithoutAnswer : public QuestionTest, public ::testing::WithParamInterface<EndCase> {};
