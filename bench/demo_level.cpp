@@ -2,13 +2,13 @@
 // by the program's own loop steps (their waits for the next tick cost nothing here). Frames per second, and
 // with the loop's probe on, the share of each pass of the loop; and the level with a sub-application running
 // the same level inside it, beside the level alone.
-#include "loop/application_state_machine.h"
 #include "bench/targets.h"
 #include "builtin/question_object.h"
 #include "builtin/sub_application.h"
 #include "core/frame_run_state.h"
-#include "loop/game_loop.h"
 #include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
+#include "loop/game_loop.h"
 #include "objects/run_objects.h"
 #include "startup/object_infos.h"
 #include "startup/runtime_files.h"

@@ -118,20 +118,9 @@ std::int32_t RestartApplication(RunObject* o, std::intptr_t, std::intptr_t) {
     StartSubApplication(o, false, -1);
     return 0;
 }
-std::int32_t RestartFrame(RunObject* o, std::intptr_t, std::intptr_t) {
-    RequestExit(o, ExitRestartFrame);
-    return 0;
-}
-std::int32_t NextFrame(RunObject* o, std::intptr_t, std::intptr_t) {
-    RequestExit(o, ExitNextFrame);
-    return 0;
-}
-std::int32_t PreviousFrame(RunObject* o, std::intptr_t, std::intptr_t) {
-    RequestExit(o, ExitPreviousFrame);
-    return 0;
-}
-std::int32_t EndApplication(RunObject* o, std::intptr_t, std::intptr_t) {
-    RequestExit(o, ExitError);
+// 81 to 84: the child's frame restarted, the next or previous frame, or the child's end.
+template <std::int16_t Code> std::int32_t RequestFrame(RunObject* o, std::intptr_t, std::intptr_t) {
+    RequestExit(o, Code);
     return 0;
 }
 
@@ -258,10 +247,10 @@ std::intptr_t GlobalStringExpression(RunObject* o, const std::uint8_t*) {
 
 constexpr std::array<DecodedConditionRoutine, 4> Conditions{FrameChanged, Finished, Visible, Paused};
 constexpr std::array<DecodedActionRoutine, 15> Actions{RestartApplication,
-                                                       RestartFrame,
-                                                       NextFrame,
-                                                       PreviousFrame,
-                                                       EndApplication,
+                                                       RequestFrame<ExitRestartFrame>,
+                                                       RequestFrame<ExitNextFrame>,
+                                                       RequestFrame<ExitPreviousFrame>,
+                                                       RequestFrame<ExitError>,
                                                        StartOtherFile,
                                                        JumpToFrame,
                                                        SetGlobalValueAction,
