@@ -2,6 +2,7 @@
 // sub-application object, three spinners turning on a dark ground.
 #pragma once
 
+#include "attract_layout.h"
 #include "demo_objects.h"
 
 #include "appwriter/application_writer.h"
@@ -9,16 +10,6 @@
 
 #include <cstdint>
 #include <vector>
-
-// Object handle of the title's box, where it stands on the title, its size (the attract frame's) and the
-// attract frame's background colour.
-constexpr std::uint16_t AttractBox = 70;
-constexpr int AttractBoxX = 200, AttractBoxY = 150;
-constexpr int AttractWidth = 240, AttractHeight = 96;
-constexpr std::uint32_t AttractBackground = 0x603010; // RGB(0x10, 0x30, 0x60)
-// Where the attract frame's spinners stand (their centres), on its own play area.
-constexpr int AttractSpinnerY = 48;
-constexpr int AttractSpinnerX[3] = {50, 120, 190};
 
 // Adds the title's sub-application object, which runs the frame of index `attractIndex` of the same data
 // drawn into the title.

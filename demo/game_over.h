@@ -3,6 +3,7 @@
 #pragma once
 
 #include "demo_objects.h"
+#include "game_over_layout.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
@@ -11,10 +12,6 @@
 
 // Object handle of the banner, and where it shows.
 constexpr std::uint16_t GameOverBanner = 46;
-// Object handle of the question, where its box stands, and its answers' texts.
-constexpr std::uint16_t GameOverQuestion = 71;
-constexpr int QuestionX = 200, QuestionY = 300;
-constexpr char16_t PlayAgainYes[] = u"Yes, play again", PlayAgainNo[] = u"No, back to the title";
 constexpr int BannerTop = 200, BannerHeight = 80;
 constexpr std::uint32_t GameOverBackground = 0x201010; // RGB(0x10, 0x10, 0x20)
 constexpr std::uint32_t BannerColour = 0x3030E0;       // RGB(0xE0, 0x30, 0x30)

@@ -4,11 +4,11 @@
 // position saved and loaded again from the File menu, closing the window like a window manager would,
 // quitting by the menu shortcut and by the File menu, and the program's exit and clean-up; the title's
 // attract box and the game-over frame's question answered with a click.
-#include "demo/attract.h"
+#include "demo/attract_layout.h"
 #include "demo/demo_enemies_layout.h"
 #include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
-#include "demo/game_over.h"
+#include "demo/game_over_layout.h"
 #include "demo/level_layout.h"
 #include "demo/title_layout.h"
 #include "support/child_process.h"
@@ -1314,7 +1314,7 @@ TEST_P(GameOverQuestion, IsAnsweredWithAClick) {
         EXPECT_TRUE(WaitForColour(x + 5, y + height - 480 + GroundY + 20, ground))
             << "the first level did not start";
     } else {
-        EXPECT_TRUE(WaitForColour(x + width / 2, y + height - 240, FirstFrame)) << "the title did not show";
+        EXPECT_TRUE(WaitForColour(x + 20, y + height - 240, FirstFrame)) << "the title did not show";
     }
     CloseAndExpectCleanEnd();
 }
