@@ -2,6 +2,8 @@
 // layers drawn with an ink in a layer surface before blending them onto the window surface.
 #include "sprite_drawing_internal.h"
 
+#include "surfaces/engine_interface.h"
+
 #include "vtrs2/banks.h"
 #include "vtrs2/effect.h"
 #include "vtrs2/image_surface.h"
@@ -13,12 +15,8 @@ using namespace sprites;
 
 namespace {
 
-constexpr int RoutineDraw = 0;
-constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
-constexpr int SeeThroughBlend = 128;
 constexpr DWORD InkParameterIsColour = 0x1000;
 constexpr DWORD AlphaOfColour = 0xFFFFFF; // a colour parameter at most this has alpha 0
-constexpr DWORD InkEffectObjectCode = 13;
 // Driver blits of sprites carry this flag beside the antialiasing bit.
 constexpr int DriverSpriteBlit = 0x10;
 
@@ -28,9 +26,10 @@ LayerDrawing ChooseDrawing(const SpriteWindow* window, int layer) {
     if (layer < 0 || layer >= window->layerCount || !window->layers) return LayerDrawing::Direct;
     const LayerRecord& record = window->layers[layer];
     if ((record.flags & LayerDrawnDirectly) || record.ink == 0) return LayerDrawing::Direct;
-    if ((record.ink & 0xFFF) == 1 && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
+    const int code = static_cast<int>(record.ink & engine::InkCodeMask);
+    if (code == surfaces::InkBlend && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
     // An effect object composes like a colour parameter with alpha: its RGBA coefficient is that colour.
-    if ((record.ink & 0xFFF) == InkEffectObjectCode && record.inkParam != 0)
+    if (code == surfaces::InkEffectObject && record.inkParam != 0)
         return reinterpret_cast<CEffectEx*>(record.inkParam)->GetRgbaCoefficient() <= AlphaOfColour
                    ? LayerDrawing::Skipped
                    : LayerDrawing::Composed;
@@ -71,7 +70,7 @@ void FinishLayerSurface(SpriteWindow* window, int layer, cSurfaceImplementation&
 
 void DrawDriverSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& target) {
     if (s->flags & SpriteOwnerDrawn) {
-        if (s->routine) s->routine(s, RoutineDraw, 0);
+        if (s->routine) s->routine(s, SpriteRoutineDraw, 0);
         return;
     }
     BlitInk ink = TranslateInk(s->ink, s->inkParam);

@@ -2,6 +2,7 @@
 // presentation into a window of the layer.
 #pragma once
 
+#include "program_link.h"
 #include "surface.h"
 
 #include <array>
@@ -93,6 +94,11 @@ public:
     void Track(Texture* texture);
     void Untrack(Texture* texture);
 
+    // Draws go through an effect pass's program from now on, or through the fixed-function one again when
+    // `pass` is null.
+    void UsePassProgram(const PassProgram* pass) { pass_ = pass ? *pass : PassProgram{}; }
+    GLuint PassProgramName() const { return pass_.program; }
+
     void SetLoss(Loss loss) { loss_ = loss; }
     unsigned DrawCalls() const { return drawCalls_; }
     unsigned StateChanges() const { return stateChanges_; }
@@ -119,6 +125,8 @@ private:
     // alpha bytes.
     bool ReadPixelsInto(void* first, std::size_t pitch, bool bytes);
     bool PrepareDraw(bool line);
+    // The pass program's part of PrepareDraw: every stage it samples bound with its sampler states.
+    bool PreparePass(bool line);
     // Binds the render target's framebuffer for drawing; false when it has none.
     bool BindTarget();
     void ReleaseTarget();
@@ -141,6 +149,7 @@ private:
     DWORD vertexFormat_ = 0;
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;
+    PassProgram pass_{};
     std::vector<D3DCOLOR> presented_; // the last read-back, kept so that presents do not allocate
     unsigned drawCalls_ = 0;
     unsigned stateChanges_ = 0; // render and stage states set to a value they did not have
