@@ -24,6 +24,7 @@
 #include "vtrs2/containers.h"
 #include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/palette_matching.h"
 #include "vtrs2/palettes.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
