@@ -105,10 +105,6 @@ void PlaceMdiClient() {
         MoveWindow(client, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
 }
 
-const RECT& DockMargins() {
-    return Margins();
-}
-
 void LayoutDockedSubApps() {
     const HWND main = Services().mainWindow;
     if (!main) return;

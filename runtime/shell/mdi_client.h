@@ -18,8 +18,6 @@ void PlaceMdiClient();
 // whole width, then left and right between them; the bands of shown ones widen the margins), then gives
 // the MDI client what is left. Nothing while the main window's client area is empty.
 void LayoutDockedSubApps();
-// The four margins the docked windows take: left, top, right and bottom.
-const win32::RECT& DockMargins();
 
 // Menu commands 1026 to 1032: cascade, tile horizontally, tile vertically, arrange icons, next child,
 // previous child, close the active child. False for any other command.
