@@ -14,6 +14,7 @@
 #include "demo_sounds.h"
 #include "frame_flow.h"
 #include "game_over.h"
+#include "how_to_play.h"
 #include "title_texts.h"
 
 #include <cmath>
@@ -151,6 +152,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     AddLevelObjects(d, all);
     AddGameOverObjects(all);
     AddTitleTexts(all);
+    AddHowToPlayObjects(all);
     AddAttractObjects(all, AttractFrame - 1);
     WriteObjects(d, all);
     const auto objectInfos = static_cast<std::uint16_t>(all.objects.size());
@@ -169,6 +171,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     std::vector<appwriter::EventGroupDesc> titleEvents = TitleFlow();
     for (const appwriter::EventGroupDesc& group : AddDemoSounds(d))
         titleEvents.push_back(group);
+    titleEvents.push_back(ShowHowToPlay());
     SetFrameEvents(title, titleEvents, objectInfos);
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
@@ -184,6 +187,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
             placed.handle = n++;
         // The File menu's saving, loading and pausing act on the levels.
         level.events.insert(level.events.end(), menuEvents.begin(), menuEvents.end());
+        level.events.push_back(ShowHowToPlay());
         SetFrameEvents(level.contents, level.events, objectInfos);
         appwriter::FrameDesc frame =
             appwriter::DescribeFrame(level.frame.width, level.frame.height, level.frame.background,
@@ -192,9 +196,10 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
         d.frames.push_back(frame);
     }
     d.frames.push_back(DescribeGameOver(objectInfos));
+    d.frames.push_back(DescribeHowToPlay(objectInfos));
     d.frames.push_back(DescribeAttract(Spinner, objectInfos));
     // Jumps name frames by handle: here each frame's handle is its index.
-    d.frameHandles = std::vector<std::uint16_t>{0, 1, 2, 3, 4};
+    d.frameHandles = std::vector<std::uint16_t>{0, 1, 2, 3, 4, 5};
     return d;
 }
 
@@ -202,7 +207,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
 // frame handles follow, so that every jump still reaches the frame it names.
 appwriter::ApplicationDescription LevelFirst(appwriter::ApplicationDescription game) {
     std::swap(game.frames[0], game.frames[1]);
-    game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3, 4};
+    game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3, 4, 5};
     return game;
 }
 
@@ -210,7 +215,7 @@ appwriter::ApplicationDescription LevelFirst(appwriter::ApplicationDescription g
 // fourth and the handles follow.
 appwriter::ApplicationDescription GameOverFirst(appwriter::ApplicationDescription game) {
     std::swap(game.frames[0], game.frames[3]);
-    game.frameHandles = std::vector<std::uint16_t>{3, 1, 2, 0, 4};
+    game.frameHandles = std::vector<std::uint16_t>{3, 1, 2, 0, 4, 5};
     return game;
 }
 

@@ -14,8 +14,10 @@ constexpr std::int32_t TitleFrame = 1;
 constexpr std::int32_t Level1Frame = 2;
 constexpr std::int32_t Level2Frame = 3;
 constexpr std::int32_t GameOverFrame = 4;
+constexpr std::int32_t HowToPlayFrame = 5;
 // Run by the title in a box, never reached by the game's own jumps.
-constexpr std::int32_t AttractFrame = 5;
+constexpr std::int32_t AttractFrame = 6;
+constexpr std::int32_t FrameCount = 6;
 constexpr std::int32_t FrameCount = 5;
 
 // Seconds a level lasts before the game is over.
