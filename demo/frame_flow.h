@@ -18,7 +18,6 @@ constexpr std::int32_t HowToPlayFrame = 5;
 // Run by the title in a box, never reached by the game's own jumps.
 constexpr std::int32_t AttractFrame = 6;
 constexpr std::int32_t FrameCount = 6;
-constexpr std::int32_t FrameCount = 5;
 
 // Seconds a level lasts before the game is over.
 constexpr int LevelSeconds = 60;
