@@ -77,10 +77,11 @@ bool AddChildObjectInfo(ApplicationRecord& app) {
     return true;
 }
 
-// The level's sub-application running the same level: made in the running frame.
-bool StartChildLevel() {
+// The level's sub-application running the same level, made in the running frame; null when none started.
+RunObject* StartChildLevel() {
     const int slot = CreateObject(-1, ChildInfoHandle, 0, 0, 0, 0, 0, -1);
-    return slot >= 0 && SubApplicationChild(CurrentRunState()->objects[slot].object);
+    RunObject* o = slot >= 0 ? CurrentRunState()->objects[slot].object : nullptr;
+    return SubApplicationChild(o) ? o : nullptr;
 }
 
 std::vector<std::uint8_t> LevelData() {
@@ -104,9 +105,13 @@ public:
     LevelRun(const LevelRun&) = delete;
     LevelRun& operator=(const LevelRun&) = delete;
 
+    // The level runs, and so does the child's when there is one: a level that has left its frame (its time
+    // is up, or the player was lost) is started again outside the timing, the child's as the parent's, so
+    // that both sides time the level's loops and no transition between frames.
     bool Running() const {
         const ApplicationRecord* app = run_.Application();
-        return app && app->runState == StateRunFrame && app->currentFrameIndex == 0 && CurrentRunState();
+        if (!InLevel(app) || !CurrentRunState()) return false;
+        return !withChild_ || InLevel(Child());
     }
     // Starts the level again when the run has left it (its time is up, or the player was lost).
     bool BackToLevel() {
@@ -117,7 +122,13 @@ public:
     ApplicationRecord* App() { return run_.Application(); }
 
 private:
+    static bool InLevel(const ApplicationRecord* app) {
+        return app && app->runState == StateRunFrame && app->currentFrameIndex == 0;
+    }
+    const ApplicationRecord* Child() const { return child_ ? SubApplicationChild(child_) : nullptr; }
+
     void Start() {
+        child_ = nullptr;
         Services().displayFlags = 0;
         if (!run_.Start(bytes_)) {
             run_.Stop();
@@ -126,11 +137,20 @@ private:
         // The first frame starts and runs its first loop; a fade-in, if any, plays out.
         for (int i = 0; i < 10000 && App()->runState != StateRunFrame; ++i)
             if (!RunApplicationStep(App(), 0)) break;
-        if (withChild_ && Running() && !(AddChildObjectInfo(*App()) && StartChildLevel())) run_.Stop();
+        if (!withChild_ || !InLevel(App())) return;
+        child_ = AddChildObjectInfo(*App()) ? StartChildLevel() : nullptr;
+        if (!child_) {
+            run_.Stop();
+            return;
+        }
+        // The child's own fade-in plays out, its parent stepping it.
+        for (int i = 0; i < 10000 && InLevel(App()) && !InLevel(Child()); ++i)
+            if (!RunApplicationStep(App(), 0)) break;
     }
 
     std::vector<std::uint8_t> bytes_;
     bool withChild_;
+    RunObject* child_ = nullptr;
     // Time moves only when the loop waits for its next tick, and at once to it.
     AnsweringClock clock_;
     scene::FrameRun run_;
