@@ -141,6 +141,9 @@ struct FrameRecord {
     // Where the events chunk's header lies in the file, to say where a program that does not hold together
     // was read from.
     std::int64_t eventsChunkOffset;
+    // The sub-application objects drawn into this frame (a CIndexList made when the first is added, freed
+    // with the frame).
+    void* subApplications;
 };
 
 } // namespace vtrrt

@@ -1,4 +1,5 @@
 #include "objects/display_list.h"
+#include "core/upcalls.h"
 
 #include "core/frame_record.h"
 #include "core/runtime_services.h"
@@ -459,6 +460,9 @@ void DisplayFrame(int) {
     CommitSpriteChanges(sprites);
     DisplayObjectList();
     DrawSprites(sprites);
+    // Sub-applications drawn into the frame go over it. Through a display driver they are drawn from a
+    // render texture; the driver's frame surfaces add that path.
+    if (!screen && up::DrawEmbeddedSubApps) up::DrawEmbeddedSubApps();
     if (screen) screen->EndDraw();
     if (!s->firstDisplayDone)
         s->firstDisplayDone = 1;

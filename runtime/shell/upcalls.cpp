@@ -5,6 +5,7 @@
 #include "shell/application_menu.h"
 #include "shell/extension_services.h"
 #include "shell/full_screen.h"
+#include "shell/mdi_client.h"
 #include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 
@@ -24,6 +25,7 @@ bool Install() {
     up::HideMenuBar = &HideMenuBar;
     up::SwitchToFullScreen = &SwitchToFullScreen;
     up::SwitchToWindow = &SwitchToWindow;
+    up::LayoutDockedSubApps = &LayoutDockedSubApps;
     up::CurrentMenuHandle = [] { return CurrentMenu().menu; };
     return true;
 }
