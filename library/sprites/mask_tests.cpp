@@ -77,21 +77,6 @@ MaskView WholeMask(const BYTE* bits, LONG x, LONG y, LONG width, LONG height) {
     return {bits, MaskStride(width), x, y, width, height, 0, 0, width, height};
 }
 
-std::uint64_t ExtractBits(const BYTE* row, LONG rowBytes, LONG pos, int count) {
-    const LONG first = pos >> 3;
-    std::uint64_t value = 0;
-    if (first + 8 <= rowBytes) {
-        // Rows are little-endian bit strings: one unaligned load covers the whole chunk.
-        std::memcpy(&value, row + first, sizeof value);
-        if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
-    } else {
-        for (int i = 0; i < 8 && first + i < rowBytes; ++i)
-            value |= static_cast<std::uint64_t>(row[first + i]) << (8 * i);
-    }
-    value >>= pos & 7;
-    return count >= 64 ? value : value & ((std::uint64_t{1} << count) - 1);
-}
-
 bool AnyBitInRect(const MaskView& view, LONG x, LONG y, LONG width, LONG height) {
     if (width <= 0 || height <= 0) return false;
     const Span columns = Intersect({view.x + x, view.x + x + width}, ClipColumns(view));
