@@ -76,27 +76,29 @@ RunObject* StepActionWalkOf(std::int32_t objectInfo, bool* more);
                                                                bool* more) {
     SelectionEntry& sel = s->selections[static_cast<std::size_t>(objectInfo)];
     ActionWalk& w = sel.walk;
-    const std::int16_t* handles = sel.objects.data();
-    const auto following = static_cast<std::size_t>(w.nextIndex) + 1;
+    // Unsigned compares: a negative index or handle reads as out of range.
+    const auto at = static_cast<std::size_t>(static_cast<std::uint32_t>(w.nextIndex));
+    const std::size_t size = sel.objects.size();
     const ObjectListEntry* slots = s->run->objects;
-    const std::int32_t slotCount = s->run->maxObjects;
+    const auto slotCount = static_cast<std::uint32_t>(s->run->maxObjects);
     if (w.step == WalkStep::NextSelected && w.actionStamp == s->actionStamp &&
-        w.repeatPass != s->repeatPass && sel.stamp == s->eventStamp && w.nextIndex >= 0 &&
-        following < sel.objects.size() && handles[following - 1] == w.next && slots && w.next >= 0 &&
-        w.next < slotCount) {
-        const std::int16_t nextHandle = handles[following];
+        w.repeatPass != s->repeatPass && sel.stamp == s->eventStamp && at + 1 < size &&
+        sel.objects[at] == w.next && slots && static_cast<std::uint32_t>(w.next) < slotCount) {
+        const std::int16_t nextHandle = sel.objects[at + 1];
         RunObject* o = slots[w.next].object;
-        if (o && nextHandle >= 0 && nextHandle < slotCount && slots[nextHandle].object) {
+        if (o && static_cast<std::uint16_t>(nextHandle) < slotCount && nextHandle >= 0 &&
+            slots[nextHandle].object) {
             w.repeatPass = s->repeatPass;
             w.current = w.next;
             w.next = nextHandle;
-            w.nextIndex = static_cast<std::int32_t>(following);
+            w.nextIndex = static_cast<std::int32_t>(at + 1);
             *more = w.more != 0;
             return o;
         }
     }
     return StepActionWalkOf(objectInfo, more);
 }
+
 // The object an expression token names (its object-info index at 8).
 RunObject* GetExpressionObject(const std::uint8_t* token);
 // The object of an object parameter (resolved index at 4) for the action `record`.
