@@ -77,21 +77,6 @@ MaskView WholeMask(const BYTE* bits, LONG x, LONG y, LONG width, LONG height) {
     return {bits, MaskStride(width), x, y, width, height, 0, 0, width, height};
 }
 
-std::uint64_t ExtractBits(const BYTE* row, LONG rowBytes, LONG pos, int count) {
-    const LONG first = pos >> 3;
-    std::uint64_t value = 0;
-    if (first + 8 <= rowBytes) {
-        // Rows are little-endian bit strings: one unaligned load covers the whole chunk.
-        std::memcpy(&value, row + first, sizeof value);
-        if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
-    } else {
-        for (int i = 0; i < 8 && first + i < rowBytes; ++i)
-            value |= static_cast<std::uint64_t>(row[first + i]) << (8 * i);
-    }
-    value >>= pos & 7;
-    return count >= 64 ? value : value & ((std::uint64_t{1} << count) - 1);
-}
-
 bool AnyBitInRect(const MaskView& view, LONG x, LONG y, LONG width, LONG height) {
     if (width <= 0 || height <= 0) return false;
     const Span columns = Intersect({view.x + x, view.x + x + width}, ClipColumns(view));
@@ -121,9 +106,17 @@ bool OverlapPlain(const MaskView& a, const MaskView& b) {
     const Span columns = Intersect(ClipColumns(a), ClipColumns(b));
     const Span rows = Intersect(ClipRows(a), ClipRows(b));
     if (columns.Empty() || rows.Empty()) return false;
-    for (LONG y = rows.begin; y < rows.end; ++y) {
-        const BYTE* rowA = a.bits + static_cast<std::ptrdiff_t>(y - a.y) * a.stride;
-        const BYTE* rowB = b.bits + static_cast<std::ptrdiff_t>(y - b.y) * b.stride;
+    const BYTE* rowA = a.bits + static_cast<std::ptrdiff_t>(rows.begin - a.y) * a.stride;
+    const BYTE* rowB = b.bits + static_cast<std::ptrdiff_t>(rows.begin - b.y) * b.stride;
+    if (columns.end - columns.begin <= ChunkBits) {
+        // The common case of a small object: one chunk a row, read at the same place of every row.
+        const int n = static_cast<int>(columns.end - columns.begin);
+        const RowBits bitsA(a.stride, columns.begin - a.x, n), bitsB(b.stride, columns.begin - b.x, n);
+        for (LONG y = rows.begin; y < rows.end; ++y, rowA += a.stride, rowB += b.stride)
+            if (bitsA.Read(rowA) & bitsB.Read(rowB)) return true;
+        return false;
+    }
+    for (LONG y = rows.begin; y < rows.end; ++y, rowA += a.stride, rowB += b.stride) {
         for (LONG x = columns.begin; x < columns.end; x += ChunkBits) {
             const int n = static_cast<int>(std::min<LONG>(ChunkBits, columns.end - x));
             if (ExtractBits(rowA, a.stride, x - a.x, n) & ExtractBits(rowB, b.stride, x - b.x, n))

@@ -382,33 +382,46 @@ void RunGroupPastFirstCondition(std::uint8_t* group) {
 }
 
 namespace {
-// The routines of a group's actions, found once for the run of the actions and its repeat passes instead of
-// at every call; an action whose routine is not known here goes through the dispatch at every call.
+// The records and routines of a group's actions, found once for the run of the actions and its repeat
+// passes instead of at every call; an action whose routine is not known here goes through the dispatch at
+// every call.
 class ResolvedActions {
 public:
     ResolvedActions(const GroupRecords& records, std::uint8_t* first) {
         std::uint8_t* r = first;
-        for (int i = 0; r && i < records.actions && i < Kept; ++i, r = records.Next(r))
-            routines_[i] = ResolvedActionRoutine(r);
+        for (; r && count_ < records.actions && count_ < Kept; r = records.Next(r), ++count_)
+            actions_[count_] = {r, ResolvedActionRoutine(r)};
+        complete_ = count_ == records.actions;
     }
-    bool Known(int i) const { return i < Kept && routines_[i]; }
+    // Whether every action of the group is held here.
+    bool Complete() const { return complete_; }
+    int Count() const { return count_; }
+    std::uint8_t* Record(int i) const { return actions_[i].record; }
+    bool Known(int i) const { return i < count_ && actions_[i].routine; }
     void Run(EventRunState* s, int i, std::uint8_t* r) const {
         s->currentAction = r;
-        if (i < Kept && routines_[i])
-            routines_[i](r);
+        if (i < count_ && actions_[i].routine)
+            actions_[i].routine(r);
         else
             ActionDispatchOf(RecordTypeOf(r))(r);
     }
 
 private:
     static constexpr int Kept = 32;
-    ActionRoutine routines_[Kept] = {};
+    struct Action {
+        std::uint8_t* record;
+        ActionRoutine routine;
+    };
+    Action actions_[Kept] = {};
+    int count_ = 0;
+    bool complete_ = false;
 };
 
 // The object info whose walk decides the repeat passes, when every action asking for another pass acts on
 // it and its routine is known: the passes then step its walk once each and hand the object to the actions
 // directly. -1 otherwise.
-std::int32_t DrivenEntry(const GroupRecords& records, std::uint8_t* first, const ResolvedActions& routines) {
+std::int32_t DrivenEntry(const EventRunState* s, const GroupRecords& records, std::uint8_t* first,
+                         const ResolvedActions& routines) {
     std::int32_t entry = -1;
     std::uint8_t* r = first;
     for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
@@ -417,17 +430,37 @@ std::int32_t DrivenEntry(const GroupRecords& records, std::uint8_t* first, const
         if (!routines.Known(i) || (ref & QualifierBit) || (entry >= 0 && ref != entry)) return -1;
         entry = ref;
     }
-    return entry;
+    const bool inTable =
+        entry < s->run->objectInfoCount && static_cast<std::size_t>(entry) < s->selections.size();
+    return inTable ? entry : -1;
 }
 
 void DrivePass(EventRunState* s, std::int32_t entry) {
     bool more = false;
-    RunObject* o = entry >= 0 ? StepActionWalkOf(entry, &more) : nullptr;
+    RunObject* o = entry >= 0 ? StepActionWalkQuickly(s, entry, &more) : nullptr;
     s->passEntry = o ? entry : -1;
     s->passStamp = s->actionStamp;
     s->passNumber = s->repeatPass;
     s->passObject = o ? o->handle : -1;
     s->passMore = more;
+}
+
+// Runs the actions that asked for another pass, in their order.
+void RunRepeatedActions(EventRunState* s, const GroupRecords& records, std::uint8_t* first,
+                        const ResolvedActions& routines) {
+    const auto runIfAsked = [&](int i, std::uint8_t* r) {
+        if (!(r[RecordRunFlags] & RecordRepeat) || (r[RecordRunFlags] & RecordDisabled)) return;
+        r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
+        routines.Run(s, i, r);
+    };
+    if (routines.Complete()) {
+        for (int i = 0; i < routines.Count(); ++i)
+            runIfAsked(i, routines.Record(i));
+        return;
+    }
+    std::uint8_t* r = first;
+    for (int i = 0; r && i < records.actions; ++i, r = records.Next(r))
+        runIfAsked(i, r);
 }
 } // namespace
 
@@ -447,20 +480,16 @@ void RunEventActions(std::uint8_t* first) {
             s->currentAction = r;
             ActionDispatchOf(RecordTypeOf(r))(r);
         }
-        // Repeat passes, one for each further object: the routines are found once for all of them.
+        // Repeat passes, one for each further object: the records and routines are found once for all
+        // of them.
         if (s->repeatRequest) {
             const ResolvedActions routines(records, first);
-            const std::int32_t driven = DrivenEntry(records, first, routines);
+            const std::int32_t driven = DrivenEntry(s, records, first, routines);
             while (s->repeatRequest) {
                 s->repeatRequest = 0;
                 ++s->repeatPass;
                 DrivePass(s, driven);
-                r = first;
-                for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
-                    if (!(r[RecordRunFlags] & RecordRepeat) || (r[RecordRunFlags] & RecordDisabled)) continue;
-                    r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
-                    routines.Run(s, i, r);
-                }
+                RunRepeatedActions(s, records, first, routines);
             }
             s->passEntry = -1;
         }

@@ -132,21 +132,10 @@ bool CompareWithParameter(const TypedValue& value, const std::uint8_t* parameter
     return CompareTypedValues(value, other, op);
 }
 
-RunObject* ActionObjectOf(std::uint8_t* record) {
-    EventRunState* s = CurrentEventState();
-    if (!s || !record) return nullptr;
-    record[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordNoObjectFound);
-    s->emptyMeansNone = 255;
-    bool more = false;
-    const std::uint16_t ref = GetU16(record + RecordResolved);
-    // A pass driven over this object info's walk already holds its object.
-    const bool driven = static_cast<std::int32_t>(ref) == s->passEntry && s->passStamp == s->actionStamp &&
-                        s->passNumber == s->repeatPass;
-    RunObject* o = driven && s->run->objects && s->passObject >= 0 && s->passObject < s->run->maxObjects
-                       ? s->run->objects[s->passObject].object
-                   : driven ? nullptr
-                            : GetActionObjectOf(ref, &more);
-    if (driven) more = s->passMore;
+namespace {
+// Marks the action record with what its object search found: none, or one with more to follow (another
+// pass is asked for).
+RunObject* TakeActionObject(EventRunState* s, std::uint8_t* record, RunObject* o, bool more) {
     if (!o) {
         record[RecordRunFlags] |= RecordNoObjectFound;
         return nullptr;
@@ -156,6 +145,30 @@ RunObject* ActionObjectOf(std::uint8_t* record) {
         s->repeatRequest = 1;
     }
     return o;
+}
+
+RunObject* SearchActionObject(EventRunState* s, std::uint8_t* record, std::uint16_t ref) {
+    bool more = false;
+    RunObject* o = GetActionObjectOf(ref, &more);
+    return TakeActionObject(s, record, o, more);
+}
+} // namespace
+
+RunObject* ActionObjectOf(std::uint8_t* record) {
+    EventRunState* s = CurrentEventState();
+    if (!s || !record) return nullptr;
+    record[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordNoObjectFound);
+    s->emptyMeansNone = 255;
+    const std::uint16_t ref = GetU16(record + RecordResolved);
+    // A pass driven over this object info's walk already holds its object.
+    if (static_cast<std::int32_t>(ref) != s->passEntry || s->passStamp != s->actionStamp ||
+        s->passNumber != s->repeatPass)
+        return SearchActionObject(s, record, ref);
+    const auto slot = static_cast<std::uint32_t>(static_cast<std::int32_t>(s->passObject));
+    const ObjectListEntry* slots = s->run->objects;
+    RunObject* o =
+        slots && slot < static_cast<std::uint32_t>(s->run->maxObjects) ? slots[slot].object : nullptr;
+    return TakeActionObject(s, record, o, s->passMore);
 }
 
 RunObject* GetObjectParameter(const std::uint8_t* parameter, std::uint8_t* record) {

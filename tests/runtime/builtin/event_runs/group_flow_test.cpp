@@ -7,6 +7,7 @@
 
 #include <array>
 #include <ostream>
+#include <utility>
 
 using namespace eventruns;
 
@@ -116,6 +117,43 @@ TEST(EventActions, EachActionRepeatsForEveryObjectItAskedFor) {
     frame.Loop();
     // Pass 0 acts on A's first object and B's only one; the passes after it only on A's others.
     EXPECT_EQ(Values(), (std::vector<std::int32_t>{2, 3, 1, 0}));
+}
+
+// A special action that empties the slot of one object, as its destruction does, while the passes of its
+// group's other actions are to come; the object is kept to be put back.
+constexpr std::int16_t VacateAction = 110;
+std::int16_t vacatedHandle = -1;
+RunObject* vacatedObject = nullptr;
+void Vacate(std::uint8_t*) {
+    ObjectListEntry& slot = State()->run->objects[vacatedHandle];
+    vacatedObject = std::exchange(slot.object, nullptr);
+}
+
+// The passes of a crowd step through its selection an object at a time: an object whose slot empties
+// meanwhile is passed over, wherever it lies, and every other object is acted on once.
+TEST(EventActions, RepeatPassesPassOverAnObjectGoneMeanwhile) {
+    const struct {
+        std::int16_t gone;
+        std::vector<std::int32_t> acted; // in instance order, newest first
+    } cases[] = {{2, {4, 3, 1, 0}}, {3, {4, 2, 1, 0}}, {0, {4, 3, 2, 1}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.gone);
+        Log().clear();
+        EventFrame frame;
+        const std::uint16_t a = frame.AddInfo(10);
+        for (int i = 0; i < 5; ++i)
+            frame.AddObject(a, i, 0);
+        SetActionRoutine(TypeSpecial, VacateAction, Vacate);
+        vacatedHandle = c.gone;
+        EventProgramBuilder b;
+        // The condition leaves a current selection of every object, which the passes walk.
+        b.AddGroup(Group({EveryLoop(Record(2, XBelow, {Number(1000)}, 10))},
+                         {Record(TypeSpecial, VacateAction), Record(2, RecordObjectAction, {}, 10)}));
+        frame.Prepare(b);
+        frame.Loop();
+        frame.Run().objects[c.gone].object = vacatedObject;
+        EXPECT_EQ(Values(), c.acted);
+    }
 }
 
 TEST(EventActions, ARaisedGroupGoesOnToItsOtherConditions) {
