@@ -11,7 +11,22 @@
 namespace win32::d3d {
 
 class Texture;
+class ImageSurface;
 class Device;
+
+// The platform's stand-ins for the built-in effects (invert and grey), run on stage 0's texel in place of
+// the stage's operations.
+enum class BuiltInProgram { None, Invert, Grey };
+
+// Draws a device holds back to send together (the sprite's quads): they go before anything that would
+// change how they come out, a state, the target, a texture they read, or the end of the scene.
+class PendingBatch {
+public:
+    virtual void DrawPendingBatch() = 0;
+
+protected:
+    ~PendingBatch() = default;
+};
 
 // The back buffer as a surface: its references are the device's.
 class BackBufferSurface final : public Surface {
@@ -29,9 +44,11 @@ public:
 
     UINT Width() const override;
     UINT Height() const override;
+    const FormatInfo& Format() const override;
     Device* Owner() const override { return device_; }
     GLuint Framebuffer() override;
     bool IsRenderTarget() const override { return true; }
+    bool WritesAlpha() const override { return true; }
     bool HasDepth() const override;
 
 private:
@@ -89,9 +106,24 @@ public:
     GLuint BackBufferFramebuffer() const { return framebuffer_; }
     bool BackBufferHasDepth() const { return buffer_.depth; }
 
-    // Default-pool textures, emptied by a reset.
+    // Every texture and image surface of the device: default-pool textures are emptied by a reset, and all
+    // are let go when the device goes.
     void Track(Texture* texture);
     void Untrack(Texture* texture);
+    void Track(ImageSurface* surface);
+    void Untrack(ImageSurface* surface);
+
+    // The batch that must be drawn before the next change; null when it has drawn or was dropped.
+    void SetPendingBatch(PendingBatch* batch) { pending_ = batch; }
+    void DropPendingBatch(PendingBatch* batch) {
+        if (pending_ == batch) pending_ = nullptr;
+    }
+    void FlushPendingBatch();
+    void SetBuiltInProgram(BuiltInProgram program);
+
+    // A rectangle of any of the device's surfaces as 0xAARRGGBB, rows top first; false when it cannot be
+    // read. The rectangle is inside the surface.
+    bool ReadArgb(Surface& surface, const RECT& rect, D3DCOLOR* out);
 
     void SetLoss(Loss loss) { loss_ = loss; }
     unsigned DrawCalls() const { return drawCalls_; }
@@ -119,6 +151,8 @@ private:
     // alpha bytes.
     bool ReadPixelsInto(void* first, std::size_t pitch, bool bytes);
     bool PrepareDraw(bool line);
+    // The built-in program's part of PrepareDraw.
+    bool PrepareBuiltIn(bool line);
     // Binds the render target's framebuffer for drawing; false when it has none.
     bool BindTarget();
     void ReleaseTarget();
@@ -137,7 +171,10 @@ private:
     std::array<DWORD, D3DRS_COUNT> renderStates_{};
     std::array<std::array<DWORD, D3DTSS_COUNT>, D3DMAXTEXTURESTAGES> stageStates_{};
     std::array<IDirect3DBaseTexture8*, D3DMAXTEXTURESTAGES> textures_{};
-    std::vector<Texture*> defaultPool_;
+    std::vector<Texture*> textureList_;
+    std::vector<ImageSurface*> imageList_;
+    PendingBatch* pending_ = nullptr;
+    BuiltInProgram builtIn_ = BuiltInProgram::None;
     DWORD vertexFormat_ = 0;
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;
