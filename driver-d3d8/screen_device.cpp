@@ -95,11 +95,14 @@ cSurfaceImplementation* cD3DScreenSurface::CreateSameKind(int newWidth, int newH
     IDirect3D8* direct3D = registry.GetThreadDirect3D(nullptr);
     if (!direct3D) {
         direct3D = Direct3DCreate8(D3D_SDK_VERSION);
-        if (!direct3D) {
+        // A registry that could not keep the thread's object fails the screen like a missing device.
+        if (direct3D) registry.SetThreadDirect3D(direct3D);
+        if (!direct3D || registry.GetThreadDirect3D(nullptr) != direct3D) {
+            if (direct3D) direct3D->Release();
+            registry.RemoveThreadEntry();
             delete screen;
             return nullptr;
         }
-        registry.SetThreadDirect3D(direct3D);
     }
     D3DDISPLAYMODE mode{};
     int screenDepth = ScreenDepth;

@@ -208,20 +208,25 @@ TEST_F(Screen, PresentInsideAScenesDoesNothingAndAfterItShowsTheBackBuffer) {
         EXPECT_EQ(win32::testing::ReadWindowPixel(child, p.x, p.y), p.colour) << p.x << "," << p.y;
 }
 
-TEST_F(Screen, FillsFollowTheOriginAndTheClip) {
+// The front end takes its origin off fills and blits itself; lines and text, which it forwards as they come,
+// take the screen's origin off here.
+TEST_F(Screen, FillsAreCutToTheClipAndLinesTakeTheOriginOff) {
     cD3DScreenSurface* screen = BoundScreen();
     ASSERT_NE(screen, nullptr);
     screen->SetOrigin(2, 1);
     EXPECT_EQ(screen->GetOrigin(), (1 << 16) | 2);
     screen->SetClipRect(0, 0, 10, 10);
     screen->BeginDraw(1, RGB(0, 0, 0));
-    screen->FillRect(2, 1, 20, 20, RGB(255, 255, 255));
+    screen->FillRect(-5, -5, 20, 20, RGB(255, 255, 255));
+    screen->DrawLine(2 + 20, 1 + 30, 2 + 30, 1 + 30, 1, RGB(255, 0, 0));
     screen->EndDraw();
     const std::vector<D3DCOLOR> pixels = BackBuffer(screen);
     EXPECT_EQ(pixels[0] & 0xFFFFFFu, 0xFFFFFFu);
     EXPECT_EQ(pixels[9 * ChildWidth + 9] & 0xFFFFFFu, 0xFFFFFFu);
     EXPECT_EQ(pixels[10] & 0xFFFFFFu, 0u);
     EXPECT_EQ(pixels[10 * ChildWidth] & 0xFFFFFFu, 0u);
+    EXPECT_EQ(pixels[30 * ChildWidth + 20] & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(pixels[31 * ChildWidth + 22] & 0xFFFFFFu, 0u);
 }
 
 TEST_F(Screen, ALostDeviceIsResetOnceItCanBe) {
