@@ -83,6 +83,10 @@ inline int (*GetEmbeddedFilePath)(const win32::WCHAR* name, win32::WCHAR* out,
 inline void (*ReleaseEmbeddedFilePath)(const win32::WCHAR* name) = nullptr;
 // shell (window_placement.cpp): objects' backgrounds copy the screen behind the window.
 inline void (*CaptureScreenBehindWindow)() = nullptr;
+// shell (frame_surfaces.cpp): objects' display pass and backgrounds open and present the frame's drawing in
+// display-driver modes.
+inline void (*ClearFrameSurfaces)(int clear) = nullptr;
+inline void (*PresentFrameSurface)() = nullptr;
 // shell (application_menu.cpp): builtin's special services act on the application's menu.
 inline win32::HMENU (*CurrentMenuHandle)() = nullptr;
 // shell (full_screen.cpp): builtin's special services and storyboard show and hide the menu bar and switch

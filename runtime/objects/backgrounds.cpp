@@ -503,8 +503,9 @@ void RedrawFrame(std::uint32_t flags) {
     if (!s || !frame || !surface || !frame->layers) return;
     SpriteWindow* sprites = FrameSpriteWindow();
     const bool asSprites = DriverMode();
-    // The display-driver frame surfaces are cleared (flags 0x108) and presented by the display-driver
-    // services, which add those calls here and at the end.
+    // The display-driver frame surfaces: the window-size surface made or dropped here; the display pass
+    // draws the frame into them.
+    if (flags & (RedrawClearSurfaces | RedrawPresent)) up::ClearFrameSurfaces(0);
     if (flags & (RedrawScrollFirst | RedrawClearSurfaces | RedrawPresent)) {
         for (int i = 0; i < frame->layerCount; ++i) {
             if (frame->layers[i].settings.flags & LayerShowRequest) SetLayerObjectsVisible(i, true);
@@ -590,6 +591,7 @@ void RedrawFrame(std::uint32_t flags) {
     if (rebuildMask && !(flags & RedrawKeepLayer0) && (frame->flags & FrameCollisionsPerLayer))
         SetCollisionMaskOrigin(sprites, shift0.x, shift0.y);
     if (!(flags & RedrawKeepLayer0) && !asSprites) KeepBackgroundCopy(window);
+    if (flags & (RedrawClearSurfaces | RedrawPresent)) up::PresentFrameSurface();
     if (!(flags & RedrawNoCopy)) UpdateWindowFromSurface(window);
     if (flags & RedrawScrollFirst) {
         RunBackgroundQueue();

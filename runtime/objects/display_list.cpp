@@ -1,4 +1,5 @@
 #include "objects/display_list.h"
+#include "core/upcalls.h"
 
 #include "core/frame_record.h"
 #include "core/runtime_services.h"
@@ -448,10 +449,8 @@ void DisplayFrame(int) {
     SpriteWindow* sprites = SpritesOfFrame();
     // A display driver's screen draws the whole scene again each loop, in one scene cleared to the frame's
     // background colour.
-    cSurface* screen = (Services().displayFlags & DisplayDriverFlag) && s->frame
-                           ? GetWindowSurface(Services().frameLibraryWindow, 0)
-                           : nullptr;
-    if (screen) screen->BeginDraw(1, s->frame->background);
+    const bool driver = (Services().displayFlags & DisplayDriverFlag) && s->frame;
+    if (driver) up::ClearFrameSurfaces(1);
     EraseSprites(sprites);
     FreeKilledObjects();
     RunBackgroundQueue();
@@ -459,7 +458,7 @@ void DisplayFrame(int) {
     CommitSpriteChanges(sprites);
     DisplayObjectList();
     DrawSprites(sprites);
-    if (screen) screen->EndDraw();
+    if (driver) up::PresentFrameSurface();
     if (!s->firstDisplayDone)
         s->firstDisplayDone = 1;
     else

@@ -864,6 +864,7 @@ PositionLoad LoadApplicationPosition(const WCHAR* file, std::int32_t* frameIndex
         FrameRunState* now = CurrentRunState();
         if (now->eventState) now->eventState->positionLoadLoop = now->loopCount;
         // The next clear checks the window-size surface again.
+        if (FrameRecord* frame = Services().frame) frame->checkWindowSurface = 1;
         RequestFullRedraw();
     } else {
         ShowPositionMessage(PositionReadError);

@@ -4,6 +4,7 @@
 
 #include "shell/application_menu.h"
 #include "shell/extension_services.h"
+#include "shell/frame_surfaces.h"
 #include "shell/full_screen.h"
 #include "shell/window_hooks.h"
 #include "shell/window_placement.h"
@@ -18,6 +19,8 @@ bool Install() {
     up::GetEmbeddedFilePath = &GetEmbeddedFilePath;
     up::ReleaseEmbeddedFilePath = &ReleaseEmbeddedFilePath;
     up::CaptureScreenBehindWindow = &CaptureScreenBehindWindow;
+    up::ClearFrameSurfaces = &ClearFrameSurfaces;
+    up::PresentFrameSurface = &PresentFrameSurface;
     up::ShowMenuBar = &ShowMenuBar;
     up::HideMenuBar = &HideMenuBar;
     up::SwitchToFullScreen = &SwitchToFullScreen;

@@ -645,7 +645,9 @@ void FreeFrame(FrameRecord* frame) {
     ResetFrameLayers(*frame, true);
     FreeLayers(*frame);
     FreeBlock(frame->layerEffects);
+    DeleteEffect(std::exchange(frame->effectObject, nullptr));
     FreeBlock(frame->effect);
+    DeleteSurface(std::exchange(frame->windowSurface, nullptr));
     DeleteFrameEvents(frame->events);
     FreeMemory(&frame->string3343);
     // The application keeps the last frame's picture for the next frame.
