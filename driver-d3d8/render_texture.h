@@ -71,10 +71,10 @@ public:
     int DrawNesting() const { return nesting_; }
     // The screen's GetDrawTarget: a wrapper of a texture it does not own, of the texture's size.
     static cD3DRenderTextureSurface* WrapTarget(win32::IDirect3DTexture8* texture);
-
-private:
     // Makes the texture of the surface's size when there is none; false without a device.
     bool EnsureTexture(win32::IDirect3DDevice8* device);
+
+private:
     // Runs a drawing call on the current screen, inside a draw of its own when none is open.
     template <typename Draw> int DrawInto(Draw draw);
 

@@ -48,9 +48,9 @@ int cD3DScreenSurface::TransformBlitFrom(cSurfaceImplementation* source, float x
     if (IsInvisibleInk(ink, parameter)) return 1;
     IDirect3DTexture8* texture = UploadSurfaceToTexture(source, sourceX, sourceY, w, h, mode == 0, mode == 0);
     if (!texture) return 0;
-    const int drawn =
-        DrawTextureTransformed(x, y, scale ? scale[0] : 1.0f, scale ? scale[1] : 1.0f, texture, 0, 0, w, h,
-                               hotSpotX, hotSpotY, angle, mode, ink, parameter, flags & ~DrawFlagNoHold);
+    const int drawn = DrawTextureTransformed(x, y, scale ? scale[0] : 1.0f, scale ? scale[1] : 1.0f, texture,
+                                             0, 0, w, h, hotSpotX, hotSpotY, angle, mode, ink, parameter,
+                                             TransformFlags(flags) & ~DrawFlagNoHold);
     texture->Release();
     return drawn;
 }
@@ -78,10 +78,23 @@ int cD3DScreenSurface::StretchBlit(cSurfaceImplementation* destination, int x, i
 int cD3DScreenSurface::CopyBackBufferTo(cSurfaceImplementation* destination, int x, int y, int sourceX,
                                         int sourceY, int w, int h) {
     if (!destination || !device_ || w <= 0 || h <= 0) return 0;
+    // Into a texture kind, with opaque black taken as transparent; a render texture (a picture kept of the
+    // screen) takes the pixels as they are.
     const int type = destination->GetType();
-    if (type != SurfaceTypeD3DUnmanagedTexture && type != SurfaceTypeD3DManagedTexture) return 0;
-    auto* texture = static_cast<cD3DTextureSurface*>(destination);
-    if (!texture->EnsureTexture()) return 0;
+    IDirect3DTexture8* texture = nullptr;
+    D3DCOLOR key = KeyOpaqueBlack;
+    if (type == SurfaceTypeD3DUnmanagedTexture || type == SurfaceTypeD3DManagedTexture) {
+        auto* kind = static_cast<cD3DTextureSurface*>(destination);
+        if (!kind->EnsureTexture()) return 0;
+        texture = kind->Texture();
+    } else if (type == SurfaceTypeD3DRenderTexture) {
+        auto* target = static_cast<cD3DRenderTextureSurface*>(destination);
+        if (!target->EnsureTexture(device_)) return 0;
+        texture = target->Texture();
+        key = 0;
+    } else {
+        return 0;
+    }
     // An open scene is interrupted for the copy.
     const bool inScene = drawNesting_ > 0;
     if (inScene) {
@@ -91,11 +104,10 @@ int cD3DScreenSurface::CopyBackBufferTo(cSurfaceImplementation* destination, int
     IDirect3DSurface8* level = nullptr;
     IDirect3DSurface8* target = nullptr;
     HRESULT loaded = D3DERR_INVALIDCALL;
-    if (SUCCEEDED(texture->Texture()->GetSurfaceLevel(0, &level)) &&
-        SUCCEEDED(device_->GetRenderTarget(&target))) {
+    if (SUCCEEDED(texture->GetSurfaceLevel(0, &level)) && SUCCEEDED(device_->GetRenderTarget(&target))) {
         const RECT to{x, y, x + w, y + h}, from{sourceX, sourceY, sourceX + w, sourceY + h};
-        loaded = D3DXLoadSurfaceFromSurface(level, nullptr, &to, target, nullptr, &from, D3DX_FILTER_NONE,
-                                            KeyOpaqueBlack);
+        loaded =
+            D3DXLoadSurfaceFromSurface(level, nullptr, &to, target, nullptr, &from, D3DX_FILTER_NONE, key);
     }
     if (target) target->Release();
     if (level) level->Release();

@@ -60,6 +60,11 @@ int WorkerFlags(int flags) {
     return (flags & (DrawFlagNoHold | DrawFlagTile)) | ((flags & BlitFlagCopyAlpha) ? DrawFlagReplace : 0);
 }
 
+int TransformFlags(int flags) {
+    return (flags & (1 | DrawFlagNoHold | DrawFlagTile)) |
+           ((flags & BlitFlagCopyAlpha) ? DrawFlagReplace : 0);
+}
+
 bool ApplyInkOneRule(int& ink, LPARAM parameter) {
     if ((ink & InkCodeMask) != InkBlend) return true;
     if (parameter == InkBlendInvisible) return false;
@@ -99,7 +104,7 @@ int TransformBlitTexture(IDirect3DTexture8* texture, cSurfaceImplementation* des
     if (!screen) return 0;
     const int drawn = screen->DrawTextureTransformed(x, y, scale ? scale[0] : 1.0f, scale ? scale[1] : 1.0f,
                                                      texture, sourceX, sourceY, w, h, hotSpotX, hotSpotY,
-                                                     angle, mode, ink, parameter, flags);
+                                                     angle, mode, ink, parameter, TransformFlags(flags));
     destination->FinishDrawing();
     return drawn;
 }

@@ -9,6 +9,9 @@
 // the alpha plane.
 int WorkerFlags(int flags);
 
+// The flags of a transformed blit: 1 smooths, 2 copies the alpha (the workers' replace).
+int TransformFlags(int flags);
+
 // The ink-1 rule of Blit and StretchBlit: parameter 0 draws as a plain copy, 128 draws nothing (false).
 bool ApplyInkOneRule(int& ink, win32::LPARAM parameter);
 

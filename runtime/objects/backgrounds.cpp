@@ -275,6 +275,33 @@ void FillTiled(cSurface* surface, cSurface& tile, int x, int y, int width, int h
             tile.Blit(*surface, tx, ty, 0, 0, std::min(tw, x + width - tx), std::min(th, y + height - ty), 0);
 }
 
+// Display-driver surfaces draw a rectangle with an ink or antialiasing through a render texture of its size:
+// the border as strips, the inside as a gradient (of one colour for a solid fill), then put on with the ink.
+bool DrawRectangleThroughDriver(cSurface* surface, const QuickBackdropShape& shape, int x, int y, int width,
+                                int height, int ink, LPARAM effect, int blitFlags) {
+    const int kind = surface->GetDriverKind();
+    cSurface* prototype = nullptr;
+    if (kind == DriverKindNone ||
+        !GetSurfacePrototype(&prototype, surface->GetDepth(), PublicTypeRenderTexture, kind) || !prototype)
+        return false;
+    cSurface temporary;
+    if (!temporary.Create(width, height, prototype)) return false;
+    const int b = std::min<int>(shape.borderWidth, std::min(width, height) / 2);
+    const COLORREF first = shape.colour1;
+    const COLORREF second = shape.fillType == FillGradient ? shape.colour2 : shape.colour1;
+    // Corners top-left, top-right, bottom-right, bottom-left.
+    const COLORREF corners[4] = {first, shape.vertical ? first : second, second,
+                                 shape.vertical ? second : first};
+    temporary.FillRectGradient(b, b, width - 2 * b, height - 2 * b, corners, 0);
+    if (b > 0) {
+        temporary.FillRect(0, 0, width, b, shape.borderColour);
+        temporary.FillRect(0, height - b, width, b, shape.borderColour);
+        temporary.FillRect(0, b, b, height - 2 * b, shape.borderColour);
+        temporary.FillRect(width - b, b, b, height - 2 * b, shape.borderColour);
+    }
+    return temporary.BlitWhole(*surface, x, y, 1, ink, effect, blitFlags) != 0;
+}
+
 } // namespace
 
 QuickBackdropShape ReadQuickBackdropShape(const std::uint8_t* d, std::size_t size) {
@@ -327,8 +354,9 @@ void DrawBackgroundObject(cSurface* surface, const QuickBackdropShape& shape, in
         }
         return;
     }
-    // Direct3D surfaces draw shapes with an effect or antialiasing through a temporary surface; the display
-    // driver services add that path with the driver's surfaces.
+    if (!plain && shape.shape == ShapeRectangle && shape.fillType != FillMotif &&
+        DrawRectangleThroughDriver(surface, shape, x, y, width, height, blitInk, effect, blitFlags))
+        return;
     if (shape.fillType == FillMotif) {
         cSurface tile;
         if (!CopyImageToSurface(Services().libraryContext, shape.image, &tile, ImageKindPlain)) return;
