@@ -35,6 +35,8 @@ InkDrawing MapInk(int ink, LPARAM parameter) {
             d.colour = 0;
             break;
         }
+        // Parameter 0 is a plain copy, as the library draws it.
+        if (parameter == 0) break;
         const DWORD alpha = (~static_cast<DWORD>(parameter) & 0x7F) * 2;
         d.colour = (alpha << 24) | 0xFFFFFFu;
         break;
