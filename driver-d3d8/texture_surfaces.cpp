@@ -17,6 +17,7 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 using namespace win32;
 
@@ -119,11 +120,41 @@ void WritePixel(D3DFORMAT f, DWORD alpha, DWORD rgb, BYTE* out) {
     }
 }
 
+// The common case, 32-bit pixels into a 32-bit format, a row at a time (bank images need not be aligned).
+void ConvertRows32(const PixelSource& s, Transparency t, int x, int y, int w, int h, D3DFORMAT format,
+                   const D3DLOCKED_RECT& locked, DWORD key) {
+    std::vector<DWORD> row(static_cast<std::size_t>(w));
+    for (int j = 0; j < h; ++j) {
+        std::memcpy(row.data(), s.pixels + static_cast<std::ptrdiff_t>(y + j) * s.pitch + 4 * x, 4u * w);
+        const BYTE* alpha =
+            s.alpha ? s.alpha + static_cast<std::ptrdiff_t>(y + j) * s.alphaPitch + x : nullptr;
+        if (t == Transparency::Alpha && format == D3DFMT_A8R8G8B8) {
+            for (int i = 0; i < w; ++i)
+                row[i] = (row[i] & 0xFFFFFFu) | (static_cast<DWORD>(alpha[i]) << 24);
+        } else if (t == Transparency::Key) {
+            for (int i = 0; i < w; ++i) {
+                const DWORD v = row[i] & 0xFFFFFFu;
+                row[i] = v == key ? 0 : (v | 0xFF000000u);
+            }
+        } else {
+            for (int i = 0; i < w; ++i)
+                row[i] |= 0xFF000000u;
+        }
+        std::memcpy(static_cast<BYTE*>(locked.pBits) + static_cast<std::ptrdiff_t>(j) * locked.Pitch,
+                    row.data(), 4u * w);
+    }
+}
+
 bool ConvertInto(const PixelSource& s, Transparency t, int x, int y, int w, int h, D3DFORMAT format,
                  const D3DLOCKED_RECT& locked) {
     const int bytes = BytesOf(format);
     if (bytes == 0) return false;
     const DWORD key = s.depth >= 24 ? (s.transparentValue & 0xFFFFFF) : s.transparentValue;
+    if (s.depth == 32 && (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) &&
+        (t != Transparency::Alpha || format == D3DFMT_A8R8G8B8)) {
+        ConvertRows32(s, t, x, y, w, h, format, locked, key);
+        return true;
+    }
     for (int j = 0; j < h; ++j) {
         const BYTE* row = s.pixels + static_cast<std::ptrdiff_t>(y + j) * s.pitch;
         const BYTE* alphaRow =

@@ -275,30 +275,43 @@ void FillTiled(cSurface* surface, cSurface& tile, int x, int y, int width, int h
             tile.Blit(*surface, tx, ty, 0, 0, std::min(tw, x + width - tx), std::min(th, y + height - ty), 0);
 }
 
-// Display-driver surfaces draw a rectangle with an ink or antialiasing through a render texture of its size:
-// the border as strips, the inside as a gradient (of one colour for a solid fill), then put on with the ink.
-bool DrawRectangleThroughDriver(cSurface* surface, const QuickBackdropShape& shape, int x, int y, int width,
-                                int height, int ink, LPARAM effect, int blitFlags) {
-    const int kind = surface->GetDriverKind();
-    cSurface* prototype = nullptr;
-    if (kind == DriverKindNone ||
-        !GetSurfacePrototype(&prototype, surface->GetDepth(), PublicTypeRenderTexture, kind) || !prototype)
-        return false;
-    cSurface temporary;
-    if (!temporary.Create(width, height, prototype)) return false;
+// The rectangle's parts as fills: the inside as a gradient (of one colour for a solid fill), then the border
+// as strips.
+void FillRectangleParts(cSurface& target, const QuickBackdropShape& shape, int x, int y, int width,
+                        int height) {
     const int b = std::min<int>(shape.borderWidth, std::min(width, height) / 2);
     const COLORREF first = shape.colour1;
     const COLORREF second = shape.fillType == FillGradient ? shape.colour2 : shape.colour1;
     // Corners top-left, top-right, bottom-right, bottom-left.
     const COLORREF corners[4] = {first, shape.vertical ? first : second, second,
                                  shape.vertical ? second : first};
-    temporary.FillRectGradient(b, b, width - 2 * b, height - 2 * b, corners, 0);
-    if (b > 0) {
-        temporary.FillRect(0, 0, width, b, shape.borderColour);
-        temporary.FillRect(0, height - b, width, b, shape.borderColour);
-        temporary.FillRect(0, b, b, height - 2 * b, shape.borderColour);
-        temporary.FillRect(width - b, b, b, height - 2 * b, shape.borderColour);
+    if (first == second)
+        target.FillRect(x + b, y + b, width - 2 * b, height - 2 * b, first);
+    else
+        target.FillRectGradient(x + b, y + b, width - 2 * b, height - 2 * b, corners, 0);
+    if (b <= 0) return;
+    target.FillRect(x, y, width, b, shape.borderColour);
+    target.FillRect(x, y + height - b, width, b, shape.borderColour);
+    target.FillRect(x, y + b, b, height - 2 * b, shape.borderColour);
+    target.FillRect(x + width - b, y + b, b, height - 2 * b, shape.borderColour);
+}
+
+// Display-driver surfaces draw a filled rectangle with fills: straight onto the surface without an ink, else
+// into a render texture of its size that is then put on with the ink.
+bool DrawRectangleThroughDriver(cSurface* surface, const QuickBackdropShape& shape, int x, int y, int width,
+                                int height, int ink, LPARAM effect, int blitFlags, bool plain) {
+    const int kind = surface->GetDriverKind();
+    if (kind == DriverKindNone) return false;
+    if (plain) {
+        FillRectangleParts(*surface, shape, x, y, width, height);
+        return true;
     }
+    cSurface* prototype = nullptr;
+    if (!GetSurfacePrototype(&prototype, surface->GetDepth(), PublicTypeRenderTexture, kind) || !prototype)
+        return false;
+    cSurface temporary;
+    if (!temporary.Create(width, height, prototype)) return false;
+    FillRectangleParts(temporary, shape, 0, 0, width, height);
     return temporary.BlitWhole(*surface, x, y, 1, ink, effect, blitFlags) != 0;
 }
 
@@ -354,8 +367,8 @@ void DrawBackgroundObject(cSurface* surface, const QuickBackdropShape& shape, in
         }
         return;
     }
-    if (!plain && shape.shape == ShapeRectangle && shape.fillType != FillMotif &&
-        DrawRectangleThroughDriver(surface, shape, x, y, width, height, blitInk, effect, blitFlags))
+    if (shape.shape == ShapeRectangle && shape.fillType != FillMotif &&
+        DrawRectangleThroughDriver(surface, shape, x, y, width, height, blitInk, effect, blitFlags, plain))
         return;
     if (shape.fillType == FillMotif) {
         cSurface tile;
