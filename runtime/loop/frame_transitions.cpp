@@ -72,9 +72,10 @@ cSurface* CopyOf(const cSurface& screen) {
     return nullptr;
 }
 
-// With a display driver a picture is a render texture of the screen's size; `current` takes what the screen
-// shows now.
-cSurface* RenderTextureOf(cSurface& screen, bool current) {
+// With a display driver a picture is a render texture of the screen surface's size; `current` takes what the
+// frame shows now: the frame's cached drawing (its window-size surface) when it has one, else the screen's.
+cSurface* RenderTextureOf(const FrameRecord& frame, bool current) {
+    cSurface& screen = *frame.surface;
     cSurface* prototype = nullptr;
     const int kind =
         (Services().displayFlags & DisplayDirect3D8Flag) ? DriverKindDirect3D8 : DriverKindDirect3D9;
@@ -84,7 +85,7 @@ cSurface* RenderTextureOf(cSurface& screen, bool current) {
         DeleteSurface(picture);
         return nullptr;
     }
-    if (current) screen.BlitWhole(*picture, 0, 0, 0);
+    if (current) (frame.windowSurface ? *frame.windowSurface : screen).BlitWhole(*picture, 0, 0, 0);
     return picture;
 }
 
@@ -141,8 +142,8 @@ int StartFrameTransition(bool isFadeOut, cSurface* picture) {
     cSurface* old = nullptr;
     cSurface* now = nullptr;
     if (frame->transition && DriverKind()) {
-        old = RenderTextureOf(*frame->surface, isFadeOut);
-        now = old ? RenderTextureOf(*frame->surface, !isFadeOut) : nullptr;
+        old = RenderTextureOf(*frame, isFadeOut);
+        now = old ? RenderTextureOf(*frame, !isFadeOut) : nullptr;
     } else if (frame->transition) {
         old = CopyOf(*frame->surface);
         now = old ? CopyOf(*frame->surface) : nullptr;

@@ -3,6 +3,7 @@
 #include "core/application_record.h"
 #include "core/frame_record.h"
 #include "core/runtime_services.h"
+#include "shell/window_placement.h"
 #include "startup/display_mode.h"
 #include "startup/ink_effects.h"
 
@@ -10,6 +11,7 @@
 #include "vtrs2/effect.h"
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"
+#include "win32/user.h"
 
 #include <span>
 
@@ -43,6 +45,19 @@ DWORD EffectWord(const FrameRecord& frame, std::size_t offset) {
 bool TopLevel() {
     const ApplicationRecord* app = CurrentApplication();
     return app && !app->parent;
+}
+
+// Where the frame shows on the screen surface: in top-level full screen where the main window places the
+// frame (centred, or fitted), else the whole frame surface.
+RECT FrameArea(const cSurface& window) {
+    const FrameRecord* frame = Services().frame;
+    const ApplicationRecord* app = CurrentApplication();
+    const RECT whole = frame && frame->surface
+                           ? RECT{0, 0, frame->surface->GetWidth(), frame->surface->GetHeight()}
+                           : RECT{0, 0, window.GetWidth(), window.GetHeight()};
+    if (!Services().fullScreen || !TopLevel() || !app) return whole;
+    const RECT fitted = FitFrameRect(*app);
+    return fitted.right > fitted.left && fitted.bottom > fitted.top ? fitted : whole;
 }
 
 } // namespace
@@ -108,10 +123,12 @@ void PresentFrameSurface() {
         cSurface& screen = *frame->surface;
         const int ink = static_cast<int>(GetFrameEffectInk(*frame));
         const LPARAM parameter = GetFrameEffectParam(*frame);
-        if (window->GetWidth() == screen.GetWidth() && window->GetHeight() == screen.GetHeight())
-            window->BlitWhole(screen, 0, 0, 0, ink, parameter);
+        const RECT at = FrameArea(*window);
+        if (at.right - at.left == window->GetWidth() && at.bottom - at.top == window->GetHeight())
+            window->BlitWhole(screen, at.left, at.top, 0, ink, parameter);
         else
-            window->StretchBlitWhole(screen, 0, 0, screen.GetWidth(), screen.GetHeight(), 0, ink, parameter);
+            window->StretchBlitWhole(screen, at.left, at.top, at.right - at.left, at.bottom - at.top, 0, ink,
+                                     parameter);
     }
     frame->surface->EndDraw();
 }

@@ -304,7 +304,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (!IsWindow(window)) return D3DERR_INVALIDCALL;
     const bool fullScreen = !Windowed(parameters_);
     // The common case, a back buffer of the window's size: read straight into the window's bitmap.
-    if (DirectCopy direct; BeginDirectCopy(window, buffer_.width, buffer_.height, &direct)) {
+    if (DirectCopy direct; BeginDirectCopy(window, buffer_.width, buffer_.height, fullScreen, &direct)) {
         if (!ReadPixelsInto(direct.first, direct.pitch, true)) {
             AbandonDirectCopy(direct);
             return D3DERR_DRIVERINTERNALERROR;
