@@ -153,9 +153,4 @@ LPARAM GetFrameEffectParam(FrameRecord& frame) {
     return static_cast<LPARAM>(EffectWord(frame, EffectParameterOffset));
 }
 
-void ReleaseFrameEffect(FrameRecord& frame) {
-    DeleteEffect(frame.effectObject);
-    frame.effectObject = nullptr;
-}
-
 } // namespace vtrrt

@@ -29,11 +29,10 @@ void ClearFrameSurfaces(int clear);
 // ended. Nothing when no drawing is open.
 void PresentFrameSurface();
 
-// The frame's effect: ink 13's effect object, made on first use from the frame's effect chunk; the ink and
-// the parameter the frame draws with (the effect object for ink 13). ReleaseFrameEffect deletes the object.
+// The frame's effect: ink 13's effect object, made on first use from the frame's effect chunk (freed with
+// the frame); the ink and the parameter the frame draws with (the effect object for ink 13).
 CEffectEx* GetFrameEffect(FrameRecord& frame);
 win32::DWORD GetFrameEffectInk(const FrameRecord& frame);
 win32::LPARAM GetFrameEffectParam(FrameRecord& frame);
-void ReleaseFrameEffect(FrameRecord& frame);
 
 } // namespace vtrrt
