@@ -62,3 +62,15 @@ function(vtr_add_subfolders)
         endif()
     endforeach()
 endfunction()
+
+# Writes the lazy import stub of a shared library target into `output` (cmake/import_stub.cmake): one
+# trampoline per function the library exports, bound on the first call.
+function(vtr_import_stub output library)
+    add_custom_command(
+        OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DLIBRARY=$<TARGET_FILE:${library}> -DOUTPUT=${output}
+            -P ${PROJECT_SOURCE_DIR}/cmake/import_stub.cmake
+        DEPENDS ${library} ${PROJECT_SOURCE_DIR}/cmake/import_stub.cmake
+        COMMENT "Writing the lazy import stub of ${library}"
+        VERBATIM)
+endfunction()

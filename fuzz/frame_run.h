@@ -11,9 +11,6 @@
 #include "core/runtime_services.h"
 #include "loop/application_state_machine.h"
 #include "objects/animations.h"
-#include "loop/application_state_machine.h"
-#include "core/frame_run_state.h"
-#include "core/runtime_services.h"
 #include "startup/runtime_files.h"
 
 #include "seed_folder.h"
@@ -98,7 +95,8 @@ inline std::vector<std::uint8_t> WriteStage(const StageDesc& stage) {
     for (const appwriter::MovementDesc& m : stage.movements) {
         appwriter::ObjectInfoDesc o;
         o.name = u"Mover";
-        o.definition.objectFlags = ObjectFlag04 | ObjectHasAnimation | ObjectHasSprite | ObjectHasMovement;
+        o.definition.objectFlags =
+            ObjectSavesWindowRect | ObjectHasAnimation | ObjectHasSprite | ObjectHasMovement;
         appwriter::AnimationDesc walking;
         walking.number = AnimationWalking;
         walking.directions.push_back({0, 0, 100, 0, 0, {1}});

@@ -19,7 +19,9 @@ using ObjectStepRoutine = void (*)(RunObject*);
 
 // Object flags, copied from the definition at creation.
 constexpr std::uint32_t ObjectRedrawsFrame = 0x02;
-constexpr std::uint32_t ObjectFlag04 = 0x04;
+// The object's background is saved before it is drawn and put back when it is erased: the window
+// rectangle under it, or through the kind's own routines with ObjectOwnBackground.
+constexpr std::uint32_t ObjectSavesWindowRect = 0x04;
 constexpr std::uint32_t ObjectHasMovement = 0x10;
 constexpr std::uint32_t ObjectHasAnimation = 0x20;
 // Counted in the run state; an extension object's control windows take part in Tab focus cycling.

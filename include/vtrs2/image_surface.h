@@ -76,6 +76,8 @@ VTRS2_API win32::DWORD MeasureTransparentRuns(cSurfaceImplementation* surface, w
 class cSurface;
 // Puts a bank image into a cSurface: in a display-driver mode with kind 2 a copy of the image's texture;
 // otherwise a cImageSurface over the item (a plain copy of a packed image with kind 1); 1/0.
+constexpr int CopyImagePlain = 1;
+constexpr int CopyImageTexture = 2;
 VTRS2_API int CopyImageToSurface(AppContext* context, win32::DWORD image, cSurface* surface, int kind);
 // Releases the surface's implementation.
 VTRS2_API void ClearSurface(cSurface* surface);

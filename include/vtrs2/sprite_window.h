@@ -9,6 +9,7 @@ class cSurface;
 struct ContextBanks;
 struct LayerRecord;
 struct SpriteManager;
+struct SpriteWindowHost;
 
 // The play-area collision planes of a window: an obstacle and a platform bit-plane over the play area
 // and a margin around it.
@@ -33,9 +34,10 @@ struct SpriteWindow {
     win32::WORD stateFlags;  // window state flags; 0x10 keeps the sprite pass from making a background copy
     CollisionMask mask;
     SpriteManager* sprites;
-    // The window the sprites are drawn in: its work surface, background copy and update area. Null for a
-    // record that only tests collisions.
+    // The window the sprites are drawn in: its work surface, background copy and update area, reached
+    // through the host's functions. Both null for a record that only tests collisions.
     AppWindow* appWindow;
+    const SpriteWindowHost* host;
     int layerCount;
     LayerRecord* layers;    // owned, layerCount records
     cSurface* layerSurface; // owned: where the display-driver pass composes a layer drawn with an ink

@@ -12,6 +12,11 @@ struct Sprite;
 // Owner-drawn sprites: code 0 draw, 1 restore the background, 2 save it, 3 the sprite is freed, 4 return
 // its collision mask (value = mask mode; the result is an ImageMask pointer).
 using SpriteRoutine = win32::LONG_PTR (*)(Sprite* sprite, int code, win32::LONG_PTR value);
+constexpr int SpriteRoutineDraw = 0;
+constexpr int SpriteRoutineRestore = 1;
+constexpr int SpriteRoutineSave = 2;
+constexpr int SpriteRoutineFreed = 3;
+constexpr int SpriteRoutineMask = 4;
 
 // Sprite flags.
 constexpr win32::DWORD SpriteCollidable = 0x1;

@@ -2,7 +2,7 @@
 // strings converted with the conversion code page.
 #include "vtrs2/compat.h"
 
-#include "base/compat_file_dialogs.h"
+#include "base/compat_state.h"
 #include "vtrs2/compat_testing.h"
 #include "vtrs2/memory.h"
 #include "win32/resource.h"

@@ -1,16 +1,15 @@
 // The default palettes of the display modes, the shared palettes of each thread and their registry, and
-// the palette of an application context and its windows.
+// the plain conversions between palette entries and colour-table entries. Matching colours against a
+// palette is the surfaces' (palette_matching.cpp); the palette of an application context and its windows
+// is the window layer's (app_palette.cpp).
 #include "vtrs2/palettes.h"
-#include "vtrs2/gdi_surfaces.h"
 
-#include "vtrs2/app_context.h"
-#include "vtrs2/app_window.h"
-#include "vtrs2/surface.h"
-#include "vtrs2/surface_implementation.h"
+#include "vtrs2/display_modes.h"
 #include "win32/gdi.h"
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -57,7 +56,6 @@ constexpr std::array<DWORD, FreeEntryCount> freeColours = {
     0x005367, 0x003F4F, 0x002F3B, 0xFF01FF, 0x080000, 0x080000, 0x080000, 0x080000, 0x080000, 0x080000,
     0x080000, 0x080000, 0x080000, 0x080000, 0x080000, 0x080000};
 constexpr int DefaultBlockHeader = 40;
-constexpr int TrueColourBlackIndex = 4;
 
 PALETTEENTRY Entry(DWORD rgb, BYTE flags) {
     return {static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb), flags};
@@ -188,16 +186,20 @@ bool SameEntry(const PALETTEENTRY& a, const PALETTEENTRY& b, int index) {
     return x == y;
 }
 
-bool SameColours(const PALETTEENTRY* a, const PALETTEENTRY* b) {
-    if (!SameEntry(a[10], b[10], 10)) return false;
-    for (int i = 0; i < PaletteSize; ++i)
-        if (!SameEntry(a[i], b[i], i)) return false;
-    return true;
-}
-
+// The darkest of entries 1 .. count - 1, the first of equals: the entry nearest to black, as the colour
+// matching would find it by the square of the distance.
 DWORD BlackIndexOf(const LogPalette256& p) {
-    if (p.count <= 1) return 0;
-    return static_cast<DWORD>(1 + FindNearestColor(p.entries + 1, p.count - 1, 0));
+    DWORD darkest = 0;
+    int least = INT_MAX;
+    for (int i = 1; i < p.count; ++i) {
+        const PALETTEENTRY& e = p.entries[i];
+        const int lightness = e.peRed * e.peRed + e.peGreen * e.peGreen + e.peBlue * e.peBlue;
+        if (lightness < least) {
+            least = lightness;
+            darkest = static_cast<DWORD>(i);
+        }
+    }
+    return darkest;
 }
 
 // A normalised copy: flags cleared, black only at entry 0.
@@ -220,7 +222,7 @@ SharedPalette* NewRecord(const LOGPALETTE& source) {
 
 SharedPalette* MatchInThread(const PaletteThreadEntry& entry, const PALETTEENTRY* entries) {
     for (int i = 0; i < entry.count; ++i)
-        if (SameColours(entry.palettes[i]->palette.entries, entries)) return entry.palettes[i];
+        if (SamePaletteColours(entry.palettes[i]->palette.entries, entries)) return entry.palettes[i];
     return nullptr;
 }
 
@@ -232,51 +234,6 @@ LogPalette256 Widen(const LOGPALETTE& palette) {
     const PALETTEENTRY* entries = palette.palPalEntry;
     std::copy(entries, entries + wide.count, wide.entries);
     return wide;
-}
-
-// --- the context's palette ---------------------------------------------------------------------------
-
-// Mode 3 with a context: the context's shared palette; otherwise the mode's default.
-const LogPalette256* ModePalette(AppContext* context, int mode) {
-    mode &= DisplayModeDepthMask;
-    if (mode == 3 && context) return context->sharedPalette ? &context->sharedPalette->palette : nullptr;
-    return GetDefaultModePalette(mode);
-}
-
-void GiveToWorkSurface(AppContext* context) {
-    cSurfaceImplementation* work = context->workSurface;
-    if (work && work->depth == 8) work->SetPalette(context->sharedPalette, 0);
-}
-
-void StoreHandle(SharedPalette* palette, HPALETTE handle) {
-    if (!palette || !handle || palette->handle == handle) return;
-    DropHandle(palette);
-    palette->handle = handle;
-}
-
-void Install(AppContext* context, SharedPalette* palette, HPALETTE handle) {
-    if (context->sharedPalette) ReleaseSharedPalette(context->sharedPalette);
-    context->sharedPalette = palette;
-    context->blackIndex = palette->blackIndex;
-    StoreHandle(palette, handle);
-    GiveToWorkSurface(context);
-}
-
-// A full-screen window that does not allow it keeps palettes out of the windows' DCs.
-bool AnyWindowBlocksPalette() {
-    const HWND fullScreen = GetFullScreenWindow();
-    if (!fullScreen) return false;
-    const AppWindow* window = FindAppWindow(fullScreen);
-    return !(window && (window->stateFlags & AppWindowPaletteInFullScreen));
-}
-
-template <typename Visit> void ForEachWindow(AppContext* context, Visit&& visit) {
-    std::vector<AppWindow*> windows;
-    int cursor = context->windows.GetHead();
-    while (auto* window = static_cast<AppWindow*>(context->windows.Next(cursor)))
-        windows.push_back(window);
-    for (AppWindow* window : windows)
-        visit(window);
 }
 
 } // namespace
@@ -297,12 +254,6 @@ const LogPalette256* GetDefaultModePalette(int mode) {
     }
 }
 
-COLORREF GetModePaletteColor(AppContext* context, int mode, int index) {
-    const LogPalette256* p = ModePalette(context, mode);
-    if (!p || index < 0 || index >= p->count) return 0;
-    return PaletteColor(p->entries[index]);
-}
-
 HPALETTE CreateDefaultPalette(const void* block) {
     LogPalette256 p = Defaults().full;
     if (block) {
@@ -311,47 +262,6 @@ HPALETTE CreateDefaultPalette(const void* block) {
             p.entries[FirstFreeEntry + i] = {bytes[0], bytes[1], bytes[2], PaletteNoCollapse};
     }
     return CreatePalette(p.Log());
-}
-
-int GetModeLogPalette(LOGPALETTE* out, int mode, AppContext* context) {
-    const LogPalette256* p = ModePalette(context, mode);
-    if (!p) return 0;
-    if (out) {
-        out->palVersion = p->version;
-        out->palNumEntries = p->count;
-        PALETTEENTRY* entries = out->palPalEntry;
-        for (int i = 0; i < p->count; ++i)
-            entries[i] = {p->entries[i].peRed, p->entries[i].peGreen, p->entries[i].peBlue, 0};
-    }
-    return p->count;
-}
-
-int GetModeRgbQuads(RGBQUAD* out, int mode, AppContext* context) {
-    const LogPalette256* p = ModePalette(context, mode);
-    if (!p) return 0;
-    if (out) PaletteToRgbQuads(out, p->entries, p->count);
-    return p->count;
-}
-
-int FindColorIndex(AppContext* context, int mode, COLORREF color) {
-    mode &= DisplayModeDepthMask;
-    if (mode == 4 || mode == 6 || mode == 7 || mode == 8) return -1;
-    if ((color & 0xFF000000) == PaletteIndexForm) return static_cast<int>(color & 0xFFFF);
-    const LogPalette256* p = ModePalette(context, mode);
-    if (!p) return -1;
-    color &= 0xFFFFFF;
-    if (mode == 3 && p->count == PaletteSize) {
-        // The static colours first, as a palette display keeps them whatever the application's palette.
-        for (int first : {0, 246}) {
-            const int i = first + FindNearestColor(p->entries + first, 10, color);
-            if (PaletteColor(p->entries[i]) == color) return i;
-        }
-    }
-    return FindNearestColor(p->entries, p->count, color);
-}
-
-DWORD GetPaletteBlackIndex(AppContext* context) {
-    return context ? context->blackIndex : TrueColourBlackIndex;
 }
 
 // --- shared palettes -----------------------------------------------------------------------------------
@@ -413,16 +323,6 @@ void FreeSharedPalette(SharedPalette* palette) {
     ReleaseSharedPalette(palette);
 }
 
-SharedPalette* GetSharedPaletteForColors(SharedPalette* palette, BYTE* remap) {
-    if (!palette) return nullptr;
-    LogPalette256 fitted = palette->palette;
-    fitted.count = PaletteSize;
-    BYTE identity[PaletteSize];
-    FitSystemColorsIntoPalette(fitted.entries, palette->palette.entries, remap ? remap : identity);
-    if (SameColours(fitted.entries, palette->palette.entries)) return AddRefSharedPalette(palette);
-    return GetSharedPalette(fitted.Log());
-}
-
 SharedPalette* GetSharedPaletteForQuads(const RGBQUAD* quads, int count) {
     LogPalette256 p{};
     p.version = LogPaletteVersion;
@@ -445,26 +345,6 @@ HPALETTE GetSharedPaletteHandle(SharedPalette* palette) {
         }
     }
     return palette->handle;
-}
-
-int BuildPaletteLookup15(SharedPalette* palette) {
-    if (!palette) return 0;
-    if (palette->lookup15) return 1;
-    palette->lookup15 = new (std::nothrow) BYTE[Lookup15Size]();
-    if (!palette->lookup15) return 0;
-    for (int i = 0; i < PaletteSize; ++i)
-        palette->lookup15[Lookup15Key(PaletteColor(palette->palette.entries[i]))] = static_cast<BYTE>(i);
-    return 1;
-}
-
-int GetNearestIndex15(SharedPalette* palette, COLORREF color) {
-    if (!palette) return 0;
-    if (!palette->lookup15 && !BuildPaletteLookup15(palette))
-        return FindNearestColor(palette->palette.entries, palette->palette.count, color);
-    BYTE& cached = palette->lookup15[Lookup15Key(color)];
-    if (cached == 0)
-        cached = static_cast<BYTE>(FindNearestColor(palette->palette.entries, palette->palette.count, color));
-    return cached;
 }
 
 // --- the registry ------------------------------------------------------------------------------------------
@@ -540,63 +420,34 @@ void InitSystemPalette() {
     RegisterPaletteThread();
 }
 
-// --- the context's palette and its windows
-// -------------------------------------------------------------------
+// --- comparison and plain conversions -------------------------------------------------------------------
 
-void SetAppPalette(AppContext* context, HPALETTE handle, SharedPalette* shared) {
-    if (!context) return;
-    if (shared) {
-        AddRefSharedPalette(shared);
-        Install(context, shared, handle);
-        return;
-    }
-    SharedPalette* palette = nullptr;
-    if (handle) {
-        LogPalette256 read{};
-        read.version = LogPaletteVersion;
-        read.count = PaletteSize;
-        if (GetPaletteEntries(handle, 0, PaletteSize, read.entries) == 0) return;
-        palette = GetSharedPalette(read.Log());
-    } else {
-        palette = GetSharedPalette(Defaults().full.Log());
-    }
-    if (!palette) return;
-    Install(context, palette, handle);
+bool SamePaletteColours(const PALETTEENTRY* a, const PALETTEENTRY* b) {
+    if (!SameEntry(a[10], b[10], 10)) return false;
+    for (int i = 0; i < PaletteSize; ++i)
+        if (!SameEntry(a[i], b[i], i)) return false;
+    return true;
 }
 
-void SelectWindowPalette(AppWindow* window, SharedPalette* palette) {
-    if (!window || !palette) return;
-    if (palette->handle && window->dc && !AnyWindowBlocksPalette()) {
-        HPALETTE previous = SelectPalette(window->dc, palette->handle, FALSE);
-        if (!window->previousPalette) window->previousPalette = previous;
-        RealizePalette(window->dc);
-        window->selectedPalette = palette->handle;
-    }
-    if (window->workImplementation) window->workImplementation->SetPalette(palette, 0);
+void SetSharedPaletteHandle(SharedPalette* palette, HPALETTE handle) {
+    if (!palette || !handle || palette->handle == handle) return;
+    DropHandle(palette);
+    palette->handle = handle;
 }
 
-void RestoreWindowPalette(AppWindow* window) {
-    if (!window || !window->dc || !window->previousPalette) return;
-    SelectPalette(window->dc, window->previousPalette, FALSE);
-    window->previousPalette = nullptr;
-    window->selectedPalette = nullptr;
+void SetLogPaletteEntries(LOGPALETTE* palette, const PALETTEENTRY* source, int first, int count) {
+    if (!palette || !source || first < 0 || first >= PaletteSize || count <= 0) return;
+    count = std::min(count, PaletteSize - first);
+    PALETTEENTRY* entries = palette->palPalEntry;
+    std::copy(source, source + count, entries + first);
 }
 
-void SelectAppPalette(AppContext* context, HPALETTE handle) {
-    if (!context) return;
-    if (!context->sharedPalette || handle != context->sharedPalette->handle)
-        SetAppPalette(context, handle, nullptr);
-    if ((context->displayMode & DisplayModeDepthMask) != 3 || !context->sharedPalette) return;
-    ForEachWindow(context, [&](AppWindow* window) { SelectWindowPalette(window, context->sharedPalette); });
+void PaletteToRgbQuads(RGBQUAD* destination, const PALETTEENTRY* source, int count) {
+    for (int i = 0; destination && source && i < count; ++i)
+        destination[i] = {source[i].peBlue, source[i].peGreen, source[i].peRed, 0};
 }
 
-void SetAppPaletteEx(AppContext* context, HPALETTE handle, SharedPalette* shared) {
-    if (!context) return;
-    const HPALETTE oldHandle = context->sharedPalette ? context->sharedPalette->handle : nullptr;
-    if ((!shared && handle != oldHandle) || (shared && shared != context->sharedPalette))
-        SetAppPalette(context, handle, shared);
-    if ((context->displayMode & DisplayModeDepthMask) != 3 || !context->sharedPalette) return;
-    ForEachWindow(context, [&](AppWindow* window) {
-        if (window->selectedPalette == oldHandle) SelectWindowPalette(window, context->sharedPalette);
-    });
+void RgbQuadsToPalette(PALETTEENTRY* destination, const RGBQUAD* source, int count) {
+    for (int i = 0; destination && source && i < count; ++i)
+        destination[i] = {source[i].rgbRed, source[i].rgbGreen, source[i].rgbBlue, 0};
 }

@@ -2,7 +2,7 @@
 // dispatches to for kind 2.
 #pragma once
 
-#include "vtrs2/app_context.h"
+#include "vtrs2/context_record.h"
 #include "vtrs2/sound_channels.h"
 
 #include <string>

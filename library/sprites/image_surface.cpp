@@ -2,8 +2,8 @@
 #include "vtrs2/image_surface.h"
 
 #include "image_surfaces.h"
-#include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/context_record.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/palettes.h"
 #include "vtrs2/rle_codec.h"

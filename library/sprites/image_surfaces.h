@@ -1,4 +1,5 @@
-// Internal: bank image pixels moved in and out of memory surfaces, for mask building and depth conversion.
+// Bank image pixels moved in and out of memory surfaces, for mask building and depth conversion; the
+// window layer's palette DIBs use it too (a declared interface header of the sprites).
 #pragma once
 
 #include "vtrs2/memory_surfaces.h"

@@ -1,11 +1,11 @@
 // Image items of bank 0 and the collision-mask items made for them in banks 2 and 3.
 #include "image_surfaces.h"
-#include "surfaces/nibble_expansion.h"
+#include "nibble_expansion.h"
 #include "texture_items.h"
-#include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/context_record.h"
 #include "vtrs2/memory.h"
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 #include "vtrs2/rle_codec.h"
 #include "vtrs2/surface_engine.h"
 
@@ -120,9 +120,9 @@ Buffer ExpandFourBits(LONG width, LONG height, DWORD mode, bool mask, const BYTE
     Buffer out = NewBuffer(static_cast<std::size_t>(expandedBytes) + alphaBytes);
     if (!out) return nullptr;
     if (mode == ModeNibbles)
-        surfaces::ExpandNibbles4To8(out.get(), source, width, height, mask, blackIndex);
+        sprites::ExpandNibbles4To8(out.get(), source, width, height, mask, blackIndex);
     else
-        surfaces::ExpandPlanar4To8(out.get(), source, width, height, mask, blackIndex);
+        sprites::ExpandPlanar4To8(out.get(), source, width, height, mask, blackIndex);
     std::memcpy(out.get() + expandedBytes, source + sourceBytes, alphaBytes);
     return out;
 }

@@ -1,9 +1,9 @@
 // The batches of a refresh pass: a bitmap of the pixels to put back, the update rectangle being joined, and
 // the image surfaces already made.
 #include "refresh_batches.h"
+#include "window_host.h"
 
-#include "surfaces/engine_common.h"
-#include "vtrs2/app_window.h"
+#include "surfaces/engine_interface.h"
 #include "vtrs2/banks.h"
 
 #include <algorithm>
@@ -259,9 +259,7 @@ namespace {
 constexpr int UpdateCellShift = 3;
 
 RECT AreaOf(SpriteWindow* window) {
-    RECT area{0, 0, 0, 0};
-    if (window && window->appWindow) GetAppWindowArea(window->appWindow, &area);
-    return area;
+    return HasWindow(window) ? window->host->area(window->appWindow) : RECT{0, 0, 0, 0};
 }
 } // namespace
 
@@ -275,7 +273,7 @@ UpdateBatch::~UpdateBatch() {
         const RECT r{cells.left << UpdateCellShift, cells.top << UpdateCellShift,
                      std::min(cells.right << UpdateCellShift, width_),
                      std::min(cells.bottom << UpdateCellShift, height_)};
-        AddUpdateRect(window_->appWindow, &r);
+        if (HasWindow(window_)) window_->host->addUpdateRect(window_->appWindow, r);
     });
 }
 

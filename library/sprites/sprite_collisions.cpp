@@ -16,8 +16,6 @@ using namespace sprites;
 
 namespace {
 
-constexpr int RoutineMask = 4;
-
 WORD SearchedKey(int layer, DWORD flags) {
     return static_cast<WORD>(layer * 2 + ((flags & SearchBackSprites) ? 0 : 1));
 }
@@ -160,7 +158,7 @@ bool Touches(SpriteWindow* window, const Mover& mover, Sprite* sprite, Sprite* o
 ImageMask* GetSpriteImageMask(SpriteWindow* window, Sprite* s, DWORD, DWORD mode) {
     if (!window || !s) return nullptr;
     if (s->flags & SpriteOwnerDrawn)
-        return s->routine ? reinterpret_cast<ImageMask*>(s->routine(s, RoutineMask, mode)) : nullptr;
+        return s->routine ? reinterpret_cast<ImageMask*>(s->routine(s, SpriteRoutineMask, mode)) : nullptr;
     return GetImageCollisionMask(window->banks, s->pendingImage, mode);
 }
 

@@ -14,9 +14,14 @@ struct ImageItem;
 
 namespace sprites {
 
+// Hidden and suspended sprites are not drawn.
+constexpr win32::DWORD NotDrawn = SpriteHidden | SpriteSuspended;
+// A blend at this coefficient leaves the surface as it was: a sprite or layer with it draws nothing.
+constexpr int SeeThroughBlend = 128;
+
 // The window's work surface; null when the window has none, or the record belongs to no window.
 cSurface* WorkSurface(SpriteWindow* window);
-// Surfaces of the display driver answer the type codes 9 to 16: they redraw the whole scene each frame.
+// A surface of the display driver (engine::IsDriverSurfaceType).
 bool IsDriverSurface(cSurfaceImplementation& surface);
 // The surface's clip rectangle, right and bottom exclusive.
 win32::RECT ClipOf(cSurfaceImplementation& surface);

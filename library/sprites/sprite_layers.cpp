@@ -1,10 +1,12 @@
 // The per-layer records of a window and the draw pass of display-driver windows, which composes the
 // layers drawn with an ink in a layer surface before blending them onto the window surface.
 #include "sprite_drawing_internal.h"
+#include "window_host.h"
 
-#include "vtrs2/app_context.h"
-#include "vtrs2/app_window.h"
+#include "surfaces/engine_interface.h"
+
 #include "vtrs2/banks.h"
+#include "vtrs2/context_record.h"
 #include "vtrs2/effect.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/memory.h"
@@ -16,12 +18,8 @@ using namespace sprites;
 
 namespace {
 
-constexpr int RoutineDraw = 0;
-constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
-constexpr int SeeThroughBlend = 128;
 constexpr DWORD InkParameterIsColour = 0x1000;
 constexpr DWORD AlphaOfColour = 0xFFFFFF; // a colour parameter at most this has alpha 0
-constexpr DWORD InkEffectObjectCode = 13;
 // Driver blits of sprites carry this flag beside the antialiasing bit.
 constexpr int DriverSpriteBlit = 0x10;
 
@@ -31,9 +29,10 @@ LayerDrawing ChooseDrawing(const SpriteWindow* window, int layer) {
     if (layer < 0 || layer >= window->layerCount || !window->layers) return LayerDrawing::Direct;
     const LayerRecord& record = window->layers[layer];
     if ((record.flags & LayerDrawnDirectly) || record.ink == 0) return LayerDrawing::Direct;
-    if ((record.ink & 0xFFF) == 1 && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
+    const int code = static_cast<int>(record.ink & engine::InkCodeMask);
+    if (code == surfaces::InkBlend && record.inkParam == SeeThroughBlend) return LayerDrawing::Skipped;
     // An effect object composes like a colour parameter with alpha: its RGBA coefficient is that colour.
-    if ((record.ink & 0xFFF) == InkEffectObjectCode && record.inkParam != 0)
+    if (code == surfaces::InkEffectObject && record.inkParam != 0)
         return reinterpret_cast<CEffectEx*>(record.inkParam)->GetRgbaCoefficient() <= AlphaOfColour
                    ? LayerDrawing::Skipped
                    : LayerDrawing::Composed;
@@ -52,7 +51,7 @@ cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) 
         layer = nullptr;
     }
     if (!layer) {
-        const AppContext* context = window->appWindow ? window->appWindow->context : nullptr;
+        const AppContext* context = HasWindow(window) ? window->host->context(window->appWindow) : nullptr;
         const bool direct3D8 = context && (context->displayMode & DisplayModeDirect3D8Flag);
         const cSurface* prototype = GetDriverPrototypeHolder(direct3D8 ? 0 : 1, PublicTypeRenderTexture);
         cSurfaceImplementation* made =
@@ -81,7 +80,7 @@ void FinishLayerSurface(SpriteWindow* window, int layer, cSurfaceImplementation&
 
 void DrawDriverSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& target) {
     if (s->flags & SpriteOwnerDrawn) {
-        if (s->routine) s->routine(s, RoutineDraw, 0);
+        if (s->routine) s->routine(s, SpriteRoutineDraw, 0);
         return;
     }
     BlitInk ink = TranslateInk(s->ink, s->inkParam);
@@ -97,7 +96,7 @@ void DrawDriverSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& t
     // The image's texture, made on demand; the bank image itself when no texture can be made.
     cImageSurface image(item);
     cSurfaceImplementation* source = &image;
-    AppContext* context = window->appWindow ? window->appWindow->context : nullptr;
+    AppContext* context = HasWindow(window) ? window->host->context(window->appWindow) : nullptr;
     if (cSurfaceImplementation* texture = context ? GetImageTexture(context, s->image, 0) : nullptr)
         source = texture;
     const int width = static_cast<int>(item->width), height = static_cast<int>(item->height);

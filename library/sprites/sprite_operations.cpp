@@ -19,9 +19,6 @@ constexpr DWORD CreateClears = SpriteRebuildTransformed | SpriteDeleted | Sprite
                                SpriteRoutineSaves | SpriteAntialias;
 constexpr DWORD CreateExClears = SpriteRebuildTransformed | SpriteDeleted | SpriteRedraw | SpriteAntialias;
 constexpr DWORD QuietStates = SpriteUntracked | SpriteSuspended | SpriteHidden;
-constexpr DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
-constexpr int RoutineFreed = 3;
-constexpr int RoutineMask = 4;
 
 SpriteManager* PoolOf(SpriteWindow* window) {
     return window ? window->sprites : nullptr;
@@ -152,7 +149,7 @@ void DeleteSurface(cSurfaceImplementation*& surface) {
 void FreeSpriteNow(SpriteManager& pool, Sprite* s) {
     DeleteSurface(s->savedBackground);
     if (s->flags & SpriteOwnerDrawn) {
-        if (SpriteRoutine routine = std::exchange(s->routine, nullptr)) routine(s, RoutineFreed, 0);
+        if (SpriteRoutine routine = std::exchange(s->routine, nullptr)) routine(s, SpriteRoutineFreed, 0);
     }
     RemoveFromOverlapLists(pool, s);
     DeleteSurface(s->transformed);
@@ -607,6 +604,6 @@ Sprite* FindPreviousSprite(SpriteWindow* window, Sprite* s, DWORD flags) {
 ImageMask* GetSpriteCollisionMask(SpriteWindow* window, Sprite* s, DWORD image, DWORD mode) {
     if (!window || !s) return nullptr;
     if (s->flags & SpriteOwnerDrawn)
-        return s->routine ? reinterpret_cast<ImageMask*>(s->routine(s, RoutineMask, mode)) : nullptr;
+        return s->routine ? reinterpret_cast<ImageMask*>(s->routine(s, SpriteRoutineMask, mode)) : nullptr;
     return GetImageCollisionMask(window->banks, image ? image : s->image, mode);
 }

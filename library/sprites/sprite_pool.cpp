@@ -20,9 +20,6 @@ namespace {
 constexpr DWORD BlockFree = 1;
 constexpr DWORD BlockInUse = 2;
 constexpr int ListStep = 16;
-// Neighbours in these states are not redrawn through an overlap: already queued, changed, hidden or
-// suspended.
-constexpr DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
 
 // Rectangles given backwards (right before left) cover nothing and meet nothing.
 bool Overlaps(const RECT& a, const RECT& b) {

@@ -7,6 +7,10 @@
 
 namespace sprites {
 
+// Neighbours in these states are not queued for redraw through an overlap: already queued, changed, hidden
+// or suspended.
+constexpr win32::DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
+
 Sprite* AllocateSpriteBlock(SpriteManager& manager);
 void ReleaseSpriteBlock(SpriteManager& manager, Sprite* sprite);
 void InsertSpriteInOrder(SpriteManager& manager, Sprite* sprite);

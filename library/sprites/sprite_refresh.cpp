@@ -3,8 +3,10 @@
 #include "refresh_batches.h"
 #include "sprite_drawing_internal.h"
 #include "sprite_pool.h"
+#include "window_host.h"
 
-#include "vtrs2/app_window.h"
+#include "surfaces/engine_interface.h"
+
 #include "vtrs2/surface.h"
 
 #include <algorithm>
@@ -15,14 +17,7 @@ using namespace sprites;
 
 namespace {
 
-constexpr int RoutineDraw = 0;
-constexpr int RoutineRestore = 1;
-constexpr int RoutineSave = 2;
-constexpr DWORD NotDrawn = SpriteHidden | SpriteSuspended;
-// Neighbours in these states are not queued for redraw: already queued, changed, hidden or suspended.
-constexpr DWORD NotFlaggable = SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged;
 constexpr RECT NothingDrawn{-1, -1, -1, -1};
-constexpr int SeeThroughBlend = 128;
 
 // Shown, unchanged and not queued for redraw: what is on the surface is already right.
 bool Untouched(const Sprite* s) {
@@ -36,11 +31,11 @@ bool HasLastDrawn(const Sprite* s) {
     return !(s->lastDrawn.left == -1 && s->lastDrawn.top == -1);
 }
 bool SeeThrough(const Sprite* s) {
-    return (s->ink & 0xFFF) == 1 && s->inkParam == SeeThroughBlend;
+    return (s->ink & engine::InkCodeMask) == surfaces::InkBlend && s->inkParam == SeeThroughBlend;
 }
 
 cSurfaceImplementation* BackgroundOf(SpriteWindow* window) {
-    cSurface* background = window->appWindow ? GetWindowSurface(window->appWindow, 1) : nullptr;
+    cSurface* background = HasWindow(window) ? window->host->surface(window->appWindow, 1) : nullptr;
     return background && background->HasImplementation() ? background->GetImplementation() : nullptr;
 }
 
@@ -75,7 +70,7 @@ bool Erase(Sprite* s, cSurfaceImplementation& work, std::optional<BackgroundRest
     if (s->flags & SpriteEraseFill)
         work.FillRect(r.left, r.top, width, height, s->eraseColour);
     else if (s->flags & SpriteRoutineSaves) {
-        if (s->routine) s->routine(s, RoutineRestore, 0);
+        if (s->routine) s->routine(s, SpriteRoutineRestore, 0);
     } else if (s->savedBackground)
         s->savedBackground->Blit(&work, r.left, r.top, 0, 0, width, height, 0, 0, 0, 0);
     return false;
@@ -96,7 +91,7 @@ void Retire(SpriteWindow* window, Sprite* s) {
 // keeps a saved background per sprite.
 cSurfaceImplementation* EnsureBackground(SpriteWindow* window, cSurface& work) {
     if (cSurfaceImplementation* background = BackgroundOf(window)) return background;
-    if ((window->stateFlags & SpriteWindowNoBackgroundCopy) || !window->appWindow) return nullptr;
+    if ((window->stateFlags & SpriteWindowNoBackgroundCopy) || !HasWindow(window)) return nullptr;
     cSurface* copy = NewSurface();
     if (!copy) return nullptr;
     // A copy of what the work surface holds, taken before this pass draws any sprite: the background that
@@ -105,8 +100,7 @@ cSurfaceImplementation* EnsureBackground(SpriteWindow* window, cSurface& work) {
         DeleteSurface(copy);
         return nullptr;
     }
-    window->appWindow->backgroundCopy = copy;
-    window->appWindow->backgroundImplementation = copy->GetImplementation();
+    window->host->keepBackgroundCopy(window->appWindow, copy);
     return copy->GetImplementation();
 }
 
@@ -137,7 +131,7 @@ void SaveSpriteBackgrounds(SpriteWindow* window, cSurface& surface) {
         s->lastDrawn = r;
         if (s->flags & SpriteEraseFill) continue;
         if (s->flags & SpriteRoutineSaves) {
-            if (s->routine) s->routine(s, RoutineSave, 0);
+            if (s->routine) s->routine(s, SpriteRoutineSave, 0);
             continue;
         }
         if (!background) SaveUnder(s, work, r);
@@ -171,7 +165,7 @@ void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
         if (s->flags & SpriteOwnerDrawn) {
             blits.Flush();
             if (locked) work.UnlockPixels(), locked = false;
-            if (s->routine) s->routine(s, RoutineDraw, 0);
+            if (s->routine) s->routine(s, SpriteRoutineDraw, 0);
         } else {
             if (!locked && !(locked = work.LockPixels() != 0)) continue;
             DrawSprite(s, work, images, blits);

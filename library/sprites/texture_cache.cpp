@@ -1,7 +1,9 @@
 // Bank images put into surfaces, and the texture cache of bank 4 that keeps one driver texture per image.
 #include "texture_items.h"
-#include "vtrs2/app_context.h"
+
+#include "surfaces/engine_interface.h"
 #include "vtrs2/banks.h"
+#include "vtrs2/context_record.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"
@@ -12,9 +14,6 @@ using namespace win32;
 
 namespace {
 
-constexpr int KindPlainCopy = 1;
-constexpr int KindTexture = 2;
-constexpr int BlitFlagCopyAlpha = 2;
 constexpr DWORD PurgeInterval = 1000;
 constexpr DWORD TextureLifetime = 10000;
 
@@ -74,7 +73,7 @@ cSurfaceImplementation* GetImageTexture(AppContext* context, DWORD image, DWORD 
 
 int CopyImageToSurface(AppContext* context, DWORD image, cSurface* surface, int kind) {
     if (!context || !surface) return 0;
-    if (kind == KindTexture && (context->displayMode & DisplayModeDriverFlag)) {
+    if (kind == CopyImageTexture && (context->displayMode & DisplayModeDriverFlag)) {
         cSurfaceImplementation* texture = TextureOf(context, image, 0);
         if (!texture) return 0;
         cSurfaceImplementation* copy = texture->CreateSameKind(texture->width, texture->height);
@@ -91,9 +90,10 @@ int CopyImageToSurface(AppContext* context, DWORD image, cSurface* surface, int 
         over->Delete();
         return 0;
     }
-    if ((item->flags & ImagePacked) && kind == KindPlainCopy) {
+    if ((item->flags & ImagePacked) && kind == CopyImagePlain) {
         cSurfaceImplementation* plain = over->CreateSameKind(over->width, over->height);
-        if (plain && !over->Blit(plain, 0, 0, 0, 0, over->width, over->height, 0, 0, 0, BlitFlagCopyAlpha)) {
+        if (plain &&
+            !over->Blit(plain, 0, 0, 0, 0, over->width, over->height, 0, 0, 0, engine::BlitFlagCopyAlpha)) {
             plain->Delete();
             plain = nullptr;
         }

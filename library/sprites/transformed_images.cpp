@@ -1,7 +1,7 @@
 // The scaled and rotated image of a sprite, made once when its scale, angle or image changes.
 #include "sprite_drawing_internal.h"
 
-#include "surfaces/engine_common.h"
+#include "surfaces/engine_interface.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/surface_implementation.h"

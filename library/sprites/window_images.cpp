@@ -1,9 +1,9 @@
 // Drawing into a window's work surface for the sprites: bank images, saved rectangles, the update area
 // and the blit arguments of sprite ink words.
 #include "sprite_drawing_internal.h"
+#include "window_host.h"
 
-#include "surfaces/engine_common.h"
-#include "vtrs2/app_window.h"
+#include "surfaces/engine_interface.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/surface.h"
@@ -15,20 +15,14 @@ using namespace win32;
 
 namespace sprites {
 
-namespace {
-constexpr int FirstDriverType = 9;
-constexpr int LastDriverType = 16;
-} // namespace
-
 cSurface* WorkSurface(SpriteWindow* window) {
-    if (!window || !window->appWindow) return nullptr;
-    cSurface* surface = GetWindowSurface(window->appWindow, 0);
+    if (!HasWindow(window)) return nullptr;
+    cSurface* surface = window->host->surface(window->appWindow, 0);
     return surface && surface->HasImplementation() ? surface : nullptr;
 }
 
 bool IsDriverSurface(cSurfaceImplementation& surface) {
-    const int type = surface.GetType();
-    return type >= FirstDriverType && type <= LastDriverType;
+    return engine::IsDriverSurfaceType(surface.GetType());
 }
 
 RECT ClipOf(cSurfaceImplementation& surface) {
@@ -43,9 +37,8 @@ RECT UpdateRectOf(const RECT& r, DWORD ink) {
 }
 
 void AddSpriteUpdate(SpriteWindow* window, const RECT& rect, DWORD ink) {
-    if (!window || !window->appWindow) return;
-    const RECT r = UpdateRectOf(rect, ink);
-    AddUpdateRect(window->appWindow, &r);
+    if (!HasWindow(window)) return;
+    window->host->addUpdateRect(window->appWindow, UpdateRectOf(rect, ink));
 }
 
 BlitInk TranslateInk(DWORD ink, LONG_PTR parameter) {
@@ -97,7 +90,7 @@ void RestoreWindowRect(SpriteWindow* window, SavedRect* saved) {
     cSurface* surface = WorkSurface(window);
     if (!surface || !saved || !saved->surface) return;
     const RECT& r = saved->rect;
-    AddUpdateRect(window->appWindow, &r);
+    window->host->addUpdateRect(window->appWindow, r);
     saved->surface->Blit(surface->GetImplementation(), r.left, r.top, 0, 0, r.right - r.left,
                          r.bottom - r.top, 0, 0, 0, 0);
 }
@@ -119,7 +112,8 @@ void DrawImageToWindow(SpriteWindow* window, DWORD image, int x, int y, DWORD fl
     const BlitInk blit = TranslateInk(ink, inkParam);
     if (IsDriverSurface(work)) {
         // The image's texture, made on demand; the bank image itself while no display driver makes textures.
-        if (cSurfaceImplementation* texture = GetImageTexture(window->appWindow->context, image, 0))
+        if (cSurfaceImplementation* texture =
+                GetImageTexture(window->host->context(window->appWindow), image, 0))
             texture->Blit(&work, x, y, 0, 0, static_cast<int>(item->width), static_cast<int>(item->height),
                           blit.mode, blit.ink, blit.parameter, blit.flags);
         else

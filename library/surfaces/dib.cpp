@@ -1,7 +1,7 @@
 // Device-independent bitmaps: loading into a surface, building from one, and BMP files. Every field of a
 // file is read one by one, little-endian, and every size is checked against what the file holds.
 #include "vtrs2/memory_surfaces.h"
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 #include "vtrs2/streams.h"
 #include "vtrs2/surface.h"
 

@@ -1,7 +1,8 @@
-// Helpers shared by the software engine's units: ink reduction, blit clipping, pixel locks and temporary
-// surfaces that are deleted on every path.
+// Helpers shared by the software engine's units: ink reduction, blit clipping and pixel locks (with the
+// flags and temporary surfaces of engine_interface.h, which the higher layers may use too).
 #pragma once
 
+#include "engine_interface.h"
 #include "vtrs2/effect.h"
 #include "vtrs2/surface_implementation.h"
 
@@ -14,15 +15,8 @@ using win32::COLORREF;
 using win32::DWORD;
 using win32::LPARAM;
 
-constexpr int InkCodeMask = 0xFFF;
 constexpr int InkParameterIsRgba = 0x1000;
-constexpr int InkCodeLimit = 14;
-constexpr int InkEffectObject = 13;
-constexpr int BlitFlagAntialias = 1;
-constexpr int BlitFlagCopyAlpha = 2;
-constexpr int StretchFlagSmooth = 1;
-constexpr int StretchFlagSmoothAware = 2;
-constexpr int StretchFlagScaleAlpha = 4;
+constexpr int InkCodeLimit = surfaces::InkCodeCount;
 
 // (ink word, parameter) reduced to (effect, coefficient); draw is false when there is nothing to draw,
 // refused when the ink cannot be drawn at all.
@@ -45,7 +39,7 @@ inline Ink ReduceInk(int ink, LPARAM parameter) {
         if (value == 0) return {};
         if (value == 128) return {false, 0, 0};
         return {true, 1, value};
-    case InkEffectObject: {
+    case surfaces::InkEffectObject: {
         // Software surfaces apply an effect object by the alpha of its RGBA coefficient only.
         if (parameter == 0) return {};
         const DWORD alpha = reinterpret_cast<CEffectEx*>(parameter)->GetRgbaCoefficient() >> 24;
@@ -105,23 +99,6 @@ public:
 private:
     cSurfaceImplementation& surface_;
     bool locked_;
-};
-
-// A surface made for the length of one operation.
-class Temporary {
-public:
-    explicit Temporary(cSurfaceImplementation* s) : surface_(s) {}
-    ~Temporary() {
-        if (surface_) surface_->Delete();
-    }
-    Temporary(const Temporary&) = delete;
-    Temporary& operator=(const Temporary&) = delete;
-    cSurfaceImplementation* get() const { return surface_; }
-    cSurfaceImplementation* operator->() const { return surface_; }
-    explicit operator bool() const { return surface_ != nullptr; }
-
-private:
-    cSurfaceImplementation* surface_;
 };
 
 // Only the colour bytes take part in colour comparisons.

@@ -5,34 +5,16 @@
 // in their palettes and mapped back to the destination's palette.
 #pragma once
 
+#include "engine_interface.h"
 #include "pixel_formats.h"
 
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <algorithm>
 #include <array>
 
 namespace surfaces {
-
-// Ink codes that reach the pixel routines.
-enum InkCode : int {
-    InkCopy = 0,
-    InkBlend = 1,
-    InkInvert = 2,
-    InkXor = 3,
-    InkAnd = 4,
-    InkOr = 5,
-    InkBlendReplaceTransparent = 6,
-    InkUnsupported7 = 7,
-    InkAndNot = 8,
-    InkAdd = 9,
-    InkMono = 10,
-    InkSub = 11,
-    InkBlendKeyed = 12,
-    InkEffectObject = 13,
-    InkCodeCount = 14,
-};
 
 // The operator context an ink blit builds on its own stack.
 struct InkContext {

@@ -1,13 +1,14 @@
-// Colour matching against palettes: the nearest-colour search, the palette-to-palette remap table, the
-// nearest index of a shared palette with its lookup cache, the fitting of the static system colours into a
-// palette, and the cache of system colours.
-#include "vtrs2/palettes.h"
+// Colour matching against palettes: the nearest-colour search, the index of a colour in a display mode's
+// palette, the palette-to-palette remap table, the nearest index of a shared palette with its lookup cache,
+// the fitting of the static system colours into a palette, and the cache of system colours.
+#include "vtrs2/palette_matching.h"
 
 #include "win32/gdi.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <new>
 
 using namespace win32;
 
@@ -102,6 +103,19 @@ int FindNearestColor(const PALETTEENTRY* entries, int count, COLORREF color) {
     return best;
 }
 
+int FindPaletteColorIndex(const LogPalette256* palette, COLORREF color) {
+    if (!palette) return -1;
+    color &= 0xFFFFFF;
+    if (palette->count == PaletteSize) {
+        // The static colours first, as a palette display keeps them whatever the application's palette.
+        for (int first : {0, StaticHighStart}) {
+            const int i = first + FindNearestColor(palette->entries + first, StaticLowEnd, color);
+            if (PaletteColor(palette->entries[i]) == color) return i;
+        }
+    }
+    return FindNearestColor(palette->entries, palette->count, color);
+}
+
 int RemapPalette(BYTE* table, const LOGPALETTE* target, const LOGPALETTE* source, WORD keepZero) {
     if (!table || !target || !source) return 0;
     const PALETTEENTRY* to = target->palPalEntry;
@@ -136,6 +150,36 @@ int GetNearestPaletteIndex(SharedPalette* palette, COLORREF color) {
     return cached;
 }
 
+int BuildPaletteLookup15(SharedPalette* palette) {
+    if (!palette) return 0;
+    if (palette->lookup15) return 1;
+    palette->lookup15 = new (std::nothrow) BYTE[Lookup15Size]();
+    if (!palette->lookup15) return 0;
+    for (int i = 0; i < PaletteSize; ++i)
+        palette->lookup15[Lookup15Key(PaletteColor(palette->palette.entries[i]))] = static_cast<BYTE>(i);
+    return 1;
+}
+
+int GetNearestIndex15(SharedPalette* palette, COLORREF color) {
+    if (!palette) return 0;
+    if (!palette->lookup15 && !BuildPaletteLookup15(palette))
+        return FindNearestColor(palette->palette.entries, palette->palette.count, color);
+    BYTE& cached = palette->lookup15[Lookup15Key(color)];
+    if (cached == 0)
+        cached = static_cast<BYTE>(FindNearestColor(palette->palette.entries, palette->palette.count, color));
+    return cached;
+}
+
+SharedPalette* GetSharedPaletteForColors(SharedPalette* palette, BYTE* remap) {
+    if (!palette) return nullptr;
+    LogPalette256 fitted = palette->palette;
+    fitted.count = PaletteSize;
+    BYTE identity[PaletteSize];
+    FitSystemColorsIntoPalette(fitted.entries, palette->palette.entries, remap ? remap : identity);
+    if (SamePaletteColours(fitted.entries, palette->palette.entries)) return AddRefSharedPalette(palette);
+    return GetSharedPalette(fitted.Log());
+}
+
 int FitSystemColorsIntoPalette(PALETTEENTRY* destination, const PALETTEENTRY* source, BYTE* remap) {
     if (!destination || !source) return 0;
     if (destination != source) std::copy(source, source + PaletteSize, destination);
@@ -167,23 +211,6 @@ int FitSystemColorsIntoPalette(PALETTEENTRY* destination, const PALETTEENTRY* so
         if (e.peRed < 8 && e.peGreen < 8 && e.peBlue < 8) e = {8, 0, 0, PaletteNoCollapse};
     }
     return changed ? 1 : 0;
-}
-
-void SetLogPaletteEntries(LOGPALETTE* palette, const PALETTEENTRY* source, int first, int count) {
-    if (!palette || !source || first < 0 || first >= PaletteSize || count <= 0) return;
-    count = std::min(count, PaletteSize - first);
-    PALETTEENTRY* entries = palette->palPalEntry;
-    std::copy(source, source + count, entries + first);
-}
-
-void PaletteToRgbQuads(RGBQUAD* destination, const PALETTEENTRY* source, int count) {
-    for (int i = 0; destination && source && i < count; ++i)
-        destination[i] = {source[i].peBlue, source[i].peGreen, source[i].peRed, 0};
-}
-
-void RgbQuadsToPalette(PALETTEENTRY* destination, const RGBQUAD* source, int count) {
-    for (int i = 0; destination && source && i < count; ++i)
-        destination[i] = {source[i].rgbRed, source[i].rgbGreen, source[i].rgbBlue, 0};
 }
 
 // The layer's screen always has 32 bits per pixel, which keep every system colour as it is; only a 15- or

@@ -3,7 +3,7 @@
 #include "engine_common.h"
 #include "rect_copy.h"
 #include "vtrs2/memory_surfaces.h"
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 #include "vtrs2/surface_implementation.h"
 
 #include <algorithm>

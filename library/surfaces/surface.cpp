@@ -2,7 +2,9 @@
 // several implementation calls.
 #include "vtrs2/surface.h"
 
-#include "vtrs2/palettes.h"
+#include "engine_interface.h"
+
+#include "vtrs2/palette_matching.h"
 
 #include "vtrs2/gdi_drawing.h"
 #include "vtrs2/gdi_surfaces.h"
@@ -23,8 +25,6 @@ bool IsErrorSurface(const cSurfaceImplementation* implementation) {
     return implementation == GetErrorSurface();
 }
 
-constexpr int BlitFlagCopyAlpha = 2;
-constexpr int StretchFlagScaleAlpha = 4;
 constexpr int SmallSurfaceSide = 8;
 
 // Driver screens, and driver render textures made from anything but the render-texture holder itself, are
@@ -152,11 +152,12 @@ int cSurface::CreateCopy(const cSurface& source, int w, int h) {
         const bool sameSize = w == -1 && h == -1;
         created = from->CreateSameKind(sameSize ? from->width : w, sameSize ? from->height : h);
         if (!created) lastError_ = SurfaceErrorNoMemory;
-        const int copied = !created   ? 0
-                           : sameSize ? from->Blit(created, 0, 0, 0, 0, from->width, from->height, 0, 0, 0,
-                                                   BlitFlagCopyAlpha)
-                                      : from->StretchBlit(created, 0, 0, w, h, 0, 0, from->width,
-                                                          from->height, 0, 0, 0, StretchFlagScaleAlpha);
+        const int copied = !created ? 0
+                           : sameSize
+                               ? from->Blit(created, 0, 0, 0, 0, from->width, from->height, 0, 0, 0,
+                                            engine::BlitFlagCopyAlpha)
+                               : from->StretchBlit(created, 0, 0, w, h, 0, 0, from->width, from->height, 0, 0,
+                                                   0, engine::StretchFlagScaleAlpha);
         // A copy whose pixels could not be drawn is no copy.
         if (created && !copied) {
             created->Delete();
@@ -559,7 +560,8 @@ int cSurface::CopyTo(cSurface& destination) const {
     const int type = destination.GetSurfaceType();
     if (type == 6 || type == 7) return destination.implementation_->UploadFrom(implementation_);
     return implementation_->Blit(destination.implementation_, -destination.originX_, -destination.originY_,
-                                 -originX_, -originY_, GetWidth(), GetHeight(), 0, 0, 0, BlitFlagCopyAlpha);
+                                 -originX_, -originY_, GetWidth(), GetHeight(), 0, 0, 0,
+                                 engine::BlitFlagCopyAlpha);
 }
 
 int cSurface::CropToContent(RECT* bounds) {
@@ -571,7 +573,7 @@ int cSurface::CropToContent(RECT* bounds) {
     cSurfaceImplementation* cropped = implementation_->CreateSameKind(r.right - r.left, r.bottom - r.top);
     if (!cropped) return 0;
     implementation_->Blit(cropped, 0, 0, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, 0,
-                          BlitFlagCopyAlpha);
+                          engine::BlitFlagCopyAlpha);
     SetImplementation(cropped);
     return 1;
 }

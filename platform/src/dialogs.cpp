@@ -548,6 +548,24 @@ HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC pr
     return data ? Create(instance, data, size, owner, proc, param, false) : nullptr;
 }
 
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param) {
+    return DialogBoxParamW(instance, reinterpret_cast<LPCWSTR>(name), owner, proc, param);
+}
+
+INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param) {
+    return DialogBoxIndirectParamW(instance, dialogTemplate, owner, proc, param);
+}
+
+HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param) {
+    return CreateDialogParamW(instance, reinterpret_cast<LPCWSTR>(name), owner, proc, param);
+}
+
+HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param) {
+    return CreateDialogIndirectParamW(instance, dialogTemplate, owner, proc, param);
+}
+
 BOOL EndDialog(HWND dialog, INT_PTR result) {
     DialogState* s = StateOf(dialog);
     if (!s) return FALSE;

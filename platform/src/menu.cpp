@@ -1,6 +1,7 @@
 // Menus as data: items, states and popups, menu templates, and the menu loop's messages.
 #include "win32/menu.h"
 #include "handle_storage.h"
+#include "win32/resource.h"
 
 #include "menu_internal.h"
 
@@ -286,6 +287,18 @@ HMENU LoadMenuIndirectSizedW(const void* menuTemplate, std::size_t size) {
 HMENU LoadMenuIndirectW(const void* menuTemplate) {
     // No size is given: the template is trusted to end where its items say.
     return LoadMenuIndirectSizedW(menuTemplate, static_cast<std::size_t>(-1) / 2);
+}
+
+HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name) {
+    HRSRC found = FindResourceW(instance, name, MAKEINTRESOURCEW(RT_MENU));
+    if (!found) return nullptr;
+    return LoadMenuIndirectSizedW(LockResource(LoadResource(instance, found)),
+                                  SizeofResource(instance, found));
+}
+
+HMENU LoadMenuA(HINSTANCE instance, LPCSTR name) {
+    // Menus are found by number, the same in both forms.
+    return LoadMenuW(instance, reinterpret_cast<LPCWSTR>(name));
 }
 
 void EnterMenuLoop(HWND window) {

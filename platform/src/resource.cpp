@@ -118,6 +118,13 @@ HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
     return nullptr;
 }
 
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
+    // Numbers are the same in both forms; a name is never found.
+    if (!ResourceNumber(reinterpret_cast<LPCWSTR>(name)) || !ResourceNumber(reinterpret_cast<LPCWSTR>(type)))
+        return nullptr;
+    return FindResourceW(module, reinterpret_cast<LPCWSTR>(name), reinterpret_cast<LPCWSTR>(type));
+}
+
 HGLOBAL LoadResource(HMODULE, HRSRC resource) {
     return resource ? reinterpret_cast<const BinaryResource*>(resource)->data : nullptr;
 }

@@ -16,8 +16,10 @@
 #include "shell/main_window.h"
 #include "shell/window_placement.h"
 #include "startup/build_palette.h"
+#include "startup/plugin_modules.h"
 #include "startup/runtime_files.h"
 #include "startup/shell_services.h"
+#include "translator/resource_translator.h"
 #include "vtrs2/compat.h"
 #include "vtrs2/streams.h"
 
@@ -60,6 +62,10 @@ std::u16string_view ArgumentsOf(std::u16string_view line) {
 // extended style that keeps its parent from hearing of its own children.
 constexpr DWORD FrameWindowStyle = 0x42000000;
 constexpr DWORD FrameWindowOption = 4;
+
+constexpr std::u16string_view ProgramLanguageFile = u"vtrrtd.txt";
+constexpr std::u16string_view LibraryLanguageFile = u"vtrs2.txt";
+constexpr const char16_t* LibraryModuleName = u"vtrs2.dll";
 
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = 1;
@@ -129,6 +135,17 @@ std::u16string RuntimeFilesFailure(const RuntimeFiles& files) {
     }
 }
 
+// The program's and the library's language files, once the library is bound; a missing one leaves its
+// module untranslated.
+void LoadLanguageFiles(HINSTANCE instance) {
+    if (const auto program = LanguageFilePath(ProgramLanguageFile))
+        ResourceTranslator().LoadModule(instance, *program, 0);
+    const RuntimeFiles& files = GetRuntimeFiles();
+    HMODULE library = files.library ? files.library : GetModuleHandleW(LibraryModuleName);
+    if (const auto path = LanguageFilePath(LibraryLanguageFile); path && library)
+        ResourceTranslator().LoadModule(library, *path, 0);
+}
+
 // A program without any file pack (as built) is no error: it runs a data file named by F, with the library
 // beside it.
 bool NoFilePack(const RuntimeFiles& files) {
@@ -165,6 +182,7 @@ int PrepareAndRun(HINSTANCE instance) {
     }
     // Binds the library beside the program, which has no pack.
     if (!prepared) IsUnicodeOS();
+    LoadLanguageFiles(instance);
     if (const int code = RegisterWindowClasses(instance); code != 0) {
         ReportStartupError(code);
         return ExitFailure;

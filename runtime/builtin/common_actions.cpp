@@ -32,7 +32,6 @@ namespace vtrrt {
 namespace {
 
 constexpr std::uint16_t EventFlagBorderRequest = 4;
-constexpr std::int16_t TextType = 3;
 constexpr int AnimationShooting = 6;
 constexpr std::int32_t MovementShot = 13;
 constexpr std::int32_t MaxAnimationSpeed = 100;
@@ -215,7 +214,7 @@ void QueueDestruction(RunObject* o) {
 void Destroy(std::uint8_t* r) {
     RunObject* o = ActionObjectOf(r);
     if (!o) return;
-    if (o->objectType == TextType) {
+    if (o->objectType == TypeText) {
         // A text that keeps its own copy is only hidden; any other keeps its per-object routine until it
         // goes.
         if (HideDestroyedText(o)) return;

@@ -152,7 +152,7 @@ std::int32_t SemiTransparency(RunObject* o) {
     const std::uint32_t code = b->inkEffect & InkCodeBits;
     const auto parameter = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(b->inkParameter));
     if (code == InkSemiTransparent) return static_cast<std::int32_t>(parameter);
-    if (code == InkEffectObjectCode) {
+    if (code == InkEffectObject) {
         const std::uint32_t k = InkCoefficientOf(o);
         return (k >> 24) != 0 ? static_cast<std::int32_t>((k >> 25) ^ 0x7F) : 128;
     }
@@ -250,7 +250,7 @@ void FontSize() {
 void EffectParameter() {
     Call c(1);
     const ObjectSpriteBlock* b = SpriteBlockOf(c.object);
-    auto* effect = b && (b->inkEffect & InkCodeBits) == InkEffectObjectCode
+    auto* effect = b && (b->inkEffect & InkCodeBits) == InkEffectObject
                        ? static_cast<CEffectEx*>(b->inkParameter)
                        : nullptr;
     const int index = effect ? effect->FindParam(win32::ToUtf8(c.values[0].Text()).c_str()) : -1;

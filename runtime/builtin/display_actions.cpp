@@ -49,7 +49,7 @@ struct Ink {
     std::uintptr_t Parameter() const { return reinterpret_cast<std::uintptr_t>(block->inkParameter); }
     void SetParameter(std::uintptr_t v) const { block->inkParameter = reinterpret_cast<void*>(v); }
     CEffectEx* Effect() const {
-        return Code() == InkEffectObjectCode ? static_cast<CEffectEx*>(block->inkParameter) : nullptr;
+        return Code() == InkEffectObject ? static_cast<CEffectEx*>(block->inkParameter) : nullptr;
     }
     void ReleaseEffect() const {
         if (CEffectEx* e = Effect()) DeleteEffect(e);
@@ -85,7 +85,7 @@ void SetInk(std::uint8_t* r) {
     const std::uint8_t* p = ParameterAt(r, 0);
     if (!p || GetI16(p) < 12) return;
     const auto code = static_cast<std::uint32_t>(GetI32(p + InkParamCodeAt)) & InkLowWord;
-    if (ink.Code() == InkEffectObjectCode) ink.ReleaseEffect();
+    if (ink.Code() == InkEffectObject) ink.ReleaseEffect();
     ink.SetLowWord(code);
     ink.SetParameter(code == SemiTransparent ? static_cast<std::uint32_t>(GetI32(p + InkParamParameterAt))
                                              : 0);
@@ -105,7 +105,7 @@ void SetSemiTransparency(std::uint8_t* r) {
         } else {
             ink.SetParameter(static_cast<std::uintptr_t>(ratio));
         }
-    } else if (code == InkEffectObjectCode) {
+    } else if (code == InkEffectObject) {
         CEffectEx* e = ink.Effect();
         if (!e) return;
         e->SetRgbaCoefficient((e->GetRgbaCoefficient() & ColourBits) | (alpha << 24));
@@ -129,11 +129,11 @@ void SetInkByName(std::uint8_t* r) {
     CEffectEx* effect = nullptr;
     if (!ParseInkEffect(CurrentApplication(), GetStringParameter(ParameterAt(r, 0)), code, effect)) return;
     const DWORD k = InkCoefficientOf(ink.object);
-    if (ink.Code() == InkEffectObjectCode) ink.ReleaseEffect();
+    if (ink.Code() == InkEffectObject) ink.ReleaseEffect();
     ink.SetLowWord(code);
     if (code == SemiTransparent) {
         ink.SetParameter(k <= ColourBits ? InvisibleRatio : ((k >> 25) ^ 0x7F));
-    } else if (code == InkEffectObjectCode && effect) {
+    } else if (code == InkEffectObject && effect) {
         effect->SetRgbaCoefficient(k);
         ink.SetParameter(reinterpret_cast<std::uintptr_t>(effect));
         ink.block->displayFlags |= DisplayEffectObject;
@@ -143,7 +143,7 @@ void SetInkByName(std::uint8_t* r) {
         ink.block->inkEffect |= RgbaCoefficientFlag;
         ink.SetParameter(k);
     }
-    if (effect && code != InkEffectObjectCode) DeleteEffect(effect);
+    if (effect && code != InkEffectObject) DeleteEffect(effect);
     ink.Apply();
 }
 
@@ -185,7 +185,7 @@ void SetAlphaCoefficient(std::uint8_t* r) {
     if (code == SemiTransparent) {
         ink.block->inkEffect = (ink.block->inkEffect & ~InkCodeBits) | RgbaCoefficientFlag;
         ink.SetParameter((alpha << 24) | ColourBits);
-    } else if (code == InkEffectObjectCode) {
+    } else if (code == InkEffectObject) {
         CEffectEx* e = ink.Effect();
         if (!e) return;
         e->SetRgbaCoefficient((e->GetRgbaCoefficient() & ColourBits) | (alpha << 24));
@@ -209,7 +209,7 @@ void SetRgbCoefficient(std::uint8_t* r) {
         const DWORD alpha = AlphaOfRatio(static_cast<std::int32_t>(ink.Parameter()));
         ink.block->inkEffect = (ink.block->inkEffect & ~InkCodeBits) | RgbaCoefficientFlag;
         ink.SetParameter((alpha << 24) | colour);
-    } else if (code == InkEffectObjectCode) {
+    } else if (code == InkEffectObject) {
         CEffectEx* e = ink.Effect();
         if (!e) return;
         e->SetRgbaCoefficient((e->GetRgbaCoefficient() & AlphaBits) | colour);

@@ -11,6 +11,7 @@
 #include "events/parameters.h"
 #include "events/selection.h"
 #include "objects/object_sprites.h"
+#include "objects/run_objects.h"
 #include "plugin/run_object.h"
 #include "startup/event_program.h"
 
@@ -28,7 +29,6 @@ using namespace win32;
 
 namespace {
 
-constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
 constexpr int PointerLayersAll = -1;
 
 // Down, with one of the application's windows active; a key another program gets is not down.

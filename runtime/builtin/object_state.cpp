@@ -59,7 +59,7 @@ std::uint32_t InkCoefficientOf(RunObject* o) {
     const std::uint32_t code = b->inkEffect & InkCodeBits;
     if (code == InkSemiTransparent)
         return (AlphaOfRatio(static_cast<std::int32_t>(parameter)) << 24) | 0xFFFFFF;
-    if (code == InkEffectObjectCode) {
+    if (code == InkEffectObject) {
         auto* effect = static_cast<CEffectEx*>(b->inkParameter);
         return effect ? effect->GetRgbaCoefficient() : NoInkCoefficient;
     }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 struct SpriteWindow;
 namespace extension {
@@ -128,6 +129,12 @@ inline void (*DropFrameTransition)(FrameRecord& frame) = nullptr;
 // frame's run state again after a load.
 inline void (*ReadPlayerControls)() = nullptr;
 inline void (*InitFrameRunState)() = nullptr;
+
+// translator (resource_translator.cpp): events' extension host and objects' movement modules hand a module's
+// language file to the resource translator after loading it and drop its translation before unloading it;
+// startup's clean-up drops the library's.
+inline int (*LoadModuleTranslation)(win32::HMODULE module, const std::u16string& path) = nullptr;
+inline void (*ReleaseModuleTranslation)(win32::HMODULE module) = nullptr;
 
 } // namespace up
 } // namespace vtrrt

@@ -550,7 +550,7 @@ std::intptr_t DecodeParameter(int slot, std::int32_t* valueType, std::int32_t* c
         }
         return up::RandomDirectionInMask(static_cast<std::uint32_t>(GetI32(p + ParamValueAt)));
     case 55:
-        return reinterpret_cast<std::intptr_t>(p + 4);
+        return reinterpret_cast<std::intptr_t>(p + ParameterPayloadAt);
     default:
         return reinterpret_cast<std::intptr_t>(p);
     }

@@ -207,12 +207,14 @@ int LoadExtension(ApplicationRecord& app, int index, std::u16string_view name, s
     }
     HMODULE module = LoadPluginModule(PluginModulePath(WithFileExtension(name, ModuleExtension)), shown);
     if (!module) return ExtensionRefused;
-    // Language files of extensions are handed over by the resource translator, which adds the call here.
+    if (const auto language = LanguageFilePath(WithFileExtension(name, LanguageFileExtension)))
+        up::LoadModuleTranslation(module, *language);
     extension::RuntimeServices* services = up::ExtensionServices();
     if (auto initialize =
             reinterpret_cast<extension::InitializeProc>(GetProcAddress(module, extension::InitializeName));
         initialize && initialize(services, module) != 0) {
         ShowCannotLoadMessage(shown.c_str());
+        up::ReleaseModuleTranslation(module);
         FreeLibrary(module);
         return ExtensionRefused;
     }
@@ -245,7 +247,7 @@ void FreeExtension(ApplicationRecord& app, int index) {
         if (auto free =
                 reinterpret_cast<extension::FreeProc>(GetProcAddress(record.module, extension::FreeName)))
             free(up::ExtensionServices());
-        // The module's translation is dropped here by the resource translator, which adds the call.
+        up::ReleaseModuleTranslation(record.module);
         FreeLibrary(record.module);
     }
     FreeMemory(&record.name);

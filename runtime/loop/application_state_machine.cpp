@@ -123,6 +123,8 @@ int RunApplicationStep(ApplicationRecord* app, int stopAfterStart) {
             FrameRecord* frame = app->run.frame;
             if (!frame) return 1;
             if (frame->endCode == ExitNone) {
+                // An end asked while the frame started, before it had a run state to take it, ends it now.
+                if (Services().endRequested) RequestEndOfRun();
                 frame->endCode = static_cast<std::int16_t>(FrameTick());
                 if (frame->endCode == ExitNone) return 1;
             }

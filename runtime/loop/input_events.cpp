@@ -5,6 +5,7 @@
 #include "events/event_evaluation.h"
 #include "loop/game_loop.h"
 #include "loop/pause.h"
+#include "objects/run_objects.h"
 #include "plugin/run_object.h"
 #include "shell/shell_events.h"
 #include "startup/event_program.h"
@@ -28,7 +29,6 @@ constexpr std::int16_t ConditionAnyKey = -9;
 constexpr std::int16_t ConditionWheelUp = -11;
 constexpr std::int16_t ConditionWheelDown = -12;
 constexpr std::int16_t ConditionPlayerControls = -4; // of the player
-constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
 constexpr std::uint32_t ButtonBits = 0xF0F0F0F0;
 constexpr std::uint32_t DirectionByte = 0x0F;
 constexpr std::uint32_t ButtonByte = 0xF0;

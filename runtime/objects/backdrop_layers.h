@@ -68,5 +68,8 @@ const std::vector<std::int32_t>* BackdropGridCell(const FrameLayer& layer, win32
                                                   win32::LONG frameY);
 // The run-time backdrops of a layer.
 LayerBackdrop* LayerBackdropsOf(FrameLayer& layer);
+// Sprite flags a backdrop's sprite takes beside those of every backdrop, by its obstacle type.
+constexpr win32::DWORD SolidSpriteFlags = 0x10001;
+constexpr win32::DWORD PlatformSpriteFlags = 0x20001;
 
 } // namespace vtrrt

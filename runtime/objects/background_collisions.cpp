@@ -30,8 +30,6 @@ namespace {
 constexpr int PlatformsWanted = 1;
 constexpr DWORD SearchObstacles = SearchBackSprites | SearchSkipPlatforms;
 constexpr DWORD SearchPlatforms = SearchBackSprites | 0x2;
-constexpr std::uint32_t ObjectStandsForBackdrop = 0x02;
-constexpr std::uint16_t ObstacleBitsShift = 4;
 constexpr std::uint16_t BoxOnlyBit = 0x04;
 
 bool PerLayer(const FrameRecord& frame) {

@@ -44,12 +44,7 @@ constexpr int CullMarginY = 16;
 constexpr int PlatformRows = 6;
 constexpr std::uint32_t BackdropSpriteFlags = 0x480008;
 constexpr std::uint32_t BackdropSpriteFlagsAlt = 0x480008;
-constexpr std::uint32_t SolidSpriteFlags = 0x10001;
-constexpr std::uint32_t PlatformSpriteFlags = 0x20001;
 constexpr LONG BackdropZOrder = 0x10000000;
-// The sprite routine's request for the sprite's collision mask.
-constexpr int SpriteRoutineMask = 4;
-constexpr int ImageKindPlain = 1;
 
 bool DriverMode() {
     return (Services().displayFlags & DisplayDriverFlag) != 0;
@@ -157,7 +152,7 @@ std::uint32_t InkOf(const ObjectInfo* info) {
 // Ink 13 draws with the object info's effect object, whose coefficient the stored parameter is.
 LPARAM InkParameterOf(ObjectInfo* info) {
     if (!info) return 0;
-    if ((info->inkEffect & 0xFFFF) == InkEffectObjectCode)
+    if ((info->inkEffect & InkCodeMask) == InkEffectObject)
         return reinterpret_cast<LPARAM>(ObjectInfoEffect(*info));
     return static_cast<LPARAM>(info->inkParameter);
 }
@@ -372,7 +367,7 @@ void DrawBackgroundObject(cSurface* surface, const QuickBackdropShape& shape, in
         return;
     if (shape.fillType == FillMotif) {
         cSurface tile;
-        if (!CopyImageToSurface(Services().libraryContext, shape.image, &tile, ImageKindPlain)) return;
+        if (!CopyImageToSurface(Services().libraryContext, shape.image, &tile, CopyImagePlain)) return;
         if (shape.shape == ShapeRectangle && border == 0) {
             FillTiled(surface, tile, x, y, width, height);
             return;

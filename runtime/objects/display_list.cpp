@@ -163,7 +163,7 @@ void RemoveFromSavedBackgroundList(RunObject* o) {
 void RestoreObjectBackground(RunObject* o) {
     // The kinds' own background routines are empty: only extensions restore their own.
     const bool own = (o->objectFlags & ObjectOwnBackground) != 0;
-    if (o->objectFlags & ObjectFlag04) {
+    if (o->objectFlags & ObjectSavesWindowRect) {
         if (!own) {
             if (SavedRect* saved = SavedRectOf(o, false)) RestoreWindowRect(SpritesOfFrame(), saved);
         } else if (IsExtension(o)) {
@@ -218,7 +218,7 @@ void SaveListedBackgrounds() {
         const ObjectSpriteBlock* block = SpriteBlockOf(o);
         if (block && (block->displayFlags & (DisplayHidden | DisplayParked))) return;
         UpdateDisplayRect(o);
-        if (o->objectFlags & ObjectFlag04) SaveObjectBackground(o);
+        if (o->objectFlags & ObjectSavesWindowRect) SaveObjectBackground(o);
     });
 }
 

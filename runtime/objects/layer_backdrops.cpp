@@ -39,14 +39,9 @@ namespace {
 
 constexpr std::int32_t ListStep = 16;
 constexpr DWORD BackSpriteFlags = 0x480008;
-constexpr DWORD SolidSpriteFlags = 0x10001;
-constexpr DWORD PlatformSpriteFlags = 0x20001;
 constexpr LONG BackdropZOrder = 0x10000000;
 constexpr int GridCell = 512;
 constexpr std::int32_t GridMinimumSide = 1024;
-constexpr std::uint32_t ObjectStandsForBackdrop = 0x02;
-constexpr std::uint16_t ObstacleBitsShift = 4;
-constexpr int ImageKindPlain = 1;
 constexpr int PasteClear = 0;
 constexpr int PasteSolid = 3;
 
@@ -85,7 +80,7 @@ void DeleteRecordSprites(LayerBackdrop& r) {
 // the physics-engine services, which add their call here.
 void ReleaseRecord(LayerBackdrop& r) {
     DeleteRecordSprites(r);
-    if ((r.ink & InkCodeMask) == InkEffectObjectCode) DeleteEffect(r.effect);
+    if ((r.ink & InkCodeMask) == InkEffectObject) DeleteEffect(r.effect);
     r.effect = nullptr;
 }
 
@@ -177,7 +172,7 @@ void PasteNode(BackgroundQueueNode* node) {
     DrawImageToWindow(sprites, image, x, y, 0, ink, parameter);
     if (cSurface* copy = GetWindowSurface(window, 1); copy && copy->HasImplementation()) {
         cSurface picture;
-        if (CopyImageToSurface(Services().libraryContext, image, &picture, ImageKindPlain))
+        if (CopyImageToSurface(Services().libraryContext, image, &picture, CopyImagePlain))
             picture.Blit(*copy, x, y, 0, 0, width, height, (ink & InkTransparent) ? 1 : 0,
                          static_cast<int>(ink & 0xFFF), parameter);
     }
@@ -274,7 +269,7 @@ void AddRunBackdropToLayer(const LayerBackdrop& given) {
     // The physics engine is told of solid backdrops by the physics-engine services, which keep its link word
     // here and add their call. The record draws with a copy of the effect object of ink 13, its own.
     r.physicsLink = 0;
-    r.effect = (r.ink & InkCodeMask) == InkEffectObjectCode ? CloneEffect(given.effect) : nullptr;
+    r.effect = (r.ink & InkCodeMask) == InkEffectObject ? CloneEffect(given.effect) : nullptr;
     ++layer.runtimeBackdropCount;
     if ((given.layer != 0 || DriverMode()) && LayerShownNow(layer))
         CreateRecordSprites(*frame, layer, given.layer, r, layer.runtimeBackdropCount - 1);
@@ -465,7 +460,7 @@ void FreeLayerBackdrops(FrameLayer& layer, const FrameRecord& frame) {
             if (s && FrameSpriteWindow()) FreeSprite(FrameSpriteWindow(), s);
             s = nullptr;
         }
-        if ((records[i].ink & InkCodeMask) == InkEffectObjectCode) DeleteEffect(records[i].effect);
+        if ((records[i].ink & InkCodeMask) == InkEffectObject) DeleteEffect(records[i].effect);
         records[i].effect = nullptr;
     }
 }

@@ -3,6 +3,7 @@
 #include "core/application_record.h"
 #include "core/byte_reader.h"
 #include "core/error_message.h"
+#include "core/upcalls.h"
 #include "objects/movement_data.h"
 #include "objects/movements.h"
 #include "plugin/movement.h"
@@ -109,11 +110,12 @@ int LoadMovementExtension(ApplicationRecord& app, int index, std::u16string_view
     }
     HMODULE module = LoadPluginModule(PluginModulePath(WithFileExtension(name, ModuleExtension)), shown);
     if (!module) return Refused;
-    // Language files of movement modules are handed over by the resource translator, which adds the call
-    // here.
+    if (const auto language = LanguageFilePath(WithFileExtension(name, LanguageFileExtension)))
+        up::LoadModuleTranslation(module, *language);
     void* create = GetProcAddress(module, CreateMovementName);
     WCHAR* copy = nullptr;
     if (!create || !AllocMemory((name.size() + 1) * sizeof(WCHAR), &copy)) {
+        up::ReleaseModuleTranslation(module);
         FreeLibrary(module);
         return create ? ErrorOutOfMemory : Refused;
     }
@@ -126,7 +128,10 @@ int LoadMovementExtension(ApplicationRecord& app, int index, std::u16string_view
 void UnloadMovementExtension(ApplicationRecord& app, int index) {
     if (index < 0 || index >= app.movementModuleCount || !app.movementModules) return;
     MovementModuleRecord& record = app.movementModules[index];
-    if (record.module) FreeLibrary(record.module);
+    if (record.module) {
+        up::ReleaseModuleTranslation(record.module);
+        FreeLibrary(record.module);
+    }
     FreeMemory(&record.name);
     record = MovementModuleRecord{};
 }

@@ -21,9 +21,6 @@ namespace vtrrt {
 
 namespace {
 
-// The obstacle type a moving object is tested with: platforms count as well as obstacles.
-constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
-
 // A box beyond two opposite borders counts as beyond none.
 constexpr std::array<std::uint32_t, 16> BorderMask{0, 1, 2, 0, 4, 5, 6, 0, 8, 9, 10, 0, 0, 0, 0, 0};
 

@@ -33,7 +33,6 @@ constexpr std::uint8_t InfoOptionBoxOnly = 0x04;
 // Collision flag of a run entry: its events test the object's overlaps. Entries read all flags set until the
 // events are prepared, so that the objects made before then collide until the preparation says otherwise.
 constexpr std::uint16_t EntryTestsOverlaps = 0x100;
-constexpr std::uint16_t TextObjectType = 3;
 constexpr DWORD OwnerDrawnFlags = SpriteOwnerDrawn | SpriteShown;
 constexpr DWORD OwnerDrawnUntracked = 0x800000;
 constexpr DWORD TransitionSpriteFlags = SpriteOwnerDrawn | SpriteRoutineSaves;
@@ -87,7 +86,7 @@ void DropSprite(RunObject* o, bool now) {
     // A deleted owner-drawn sprite calls back when the pool frees it: the record keeps it until then, so
     // that it can be detached from it should the record be freed first.
     if (!pending) x->sprite = nullptr;
-    if ((block->inkEffect & 0xFFFF) == InkEffectObjectCode && block->inkParameter)
+    if ((block->inkEffect & InkCodeMask) == InkEffectObject && block->inkParameter)
         static_cast<CEffectEx*>(block->inkParameter)->DetachFromSurface(0);
 }
 
@@ -122,8 +121,8 @@ int InitObjectSpriteBlock(RunObject* o, const ObjectCreationParams* params) {
     const ObjectInfoRunEntry* entry = o->objectInfoEntry;
     block->spriteFlags = (entry && (entry->collisionFlags & EntryTestsOverlaps)) ? SpriteCollidable : 0;
     block->eraseColour = 0;
-    if (!(o->objectFlags & ObjectFlag04) || (options & InfoOptionSavesBackground)) {
-        o->objectFlags &= ~ObjectFlag04;
+    if (!(o->objectFlags & ObjectSavesWindowRect) || (options & InfoOptionSavesBackground)) {
+        o->objectFlags &= ~ObjectSavesWindowRect;
         block->spriteFlags |= SpriteNoSave;
         if (options & InfoOptionEraseWithColour) block->spriteFlags |= SpriteEraseFill;
     }
@@ -132,7 +131,7 @@ int InitObjectSpriteBlock(RunObject* o, const ObjectCreationParams* params) {
     if (params && (params->creationFlags & CreateHidden)) {
         block->spriteFlags |= SpriteHidden;
         block->displayFlags = DisplayHidden;
-        if (o->objectType == TextObjectType) o->runFlags |= ObjectTextHidden;
+        if (o->objectType == TypeText) o->runFlags |= ObjectTextHidden;
     } else {
         block->displayFlags = DisplayFlashShown;
     }
@@ -141,7 +140,7 @@ int InitObjectSpriteBlock(RunObject* o, const ObjectCreationParams* params) {
         reinterpret_cast<void*>(static_cast<std::uintptr_t>(entry ? entry->inkParameter : 0));
     // An effect object is made from the object info's effect values; the stored parameter is its RGBA
     // coefficient.
-    if ((block->inkEffect & 0xFFFF) == InkEffectObjectCode) {
+    if ((block->inkEffect & InkCodeMask) == InkEffectObject) {
         const ObjectInfo* info = GetObjectInfoByHandle(static_cast<std::uint16_t>(o->objectInfo));
         const ApplicationRecord* app = CurrentApplication();
         block->inkParameter =

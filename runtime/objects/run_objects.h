@@ -16,6 +16,8 @@ namespace vtrrt {
 using namespace vtrformat;
 
 constexpr std::int32_t PositionFromFrameItem = static_cast<std::int32_t>(0x80000000u);
+// Run flags of an object its sprite draws: an image or transition sprite, or an owner-drawn one.
+constexpr std::uint16_t DrawnBySprite = ObjectImageSprite | ObjectOwnerDrawn;
 
 // The routines of one built-in kind; the kinds' own services fill them in. A kind without a record size
 // routine cannot be created.

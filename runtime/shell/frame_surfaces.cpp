@@ -139,7 +139,7 @@ DWORD GetFrameEffectInk(const FrameRecord& frame) {
 
 CEffectEx* GetFrameEffect(FrameRecord& frame) {
     if (frame.effectObject) return frame.effectObject;
-    if ((GetFrameEffectInk(frame) & InkCodeMask) != InkEffectObjectCode) return nullptr;
+    if ((GetFrameEffectInk(frame) & InkCodeMask) != InkEffectObject) return nullptr;
     frame.effectObject =
         CreateEffectWithParameters(std::span<const std::uint8_t>(frame.effect.data + EffectValuesOffset,
                                                                  frame.effect.size - EffectValuesOffset),
@@ -148,7 +148,7 @@ CEffectEx* GetFrameEffect(FrameRecord& frame) {
 }
 
 LPARAM GetFrameEffectParam(FrameRecord& frame) {
-    if ((GetFrameEffectInk(frame) & InkCodeMask) == InkEffectObjectCode)
+    if ((GetFrameEffectInk(frame) & InkCodeMask) == InkEffectObject)
         return reinterpret_cast<LPARAM>(GetFrameEffect(frame));
     return static_cast<LPARAM>(EffectWord(frame, EffectParameterOffset));
 }

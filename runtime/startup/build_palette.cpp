@@ -4,7 +4,7 @@
 #include "core/byte_reader.h"
 #include "core/runtime_services.h"
 
-#include "vtrs2/palettes.h"
+#include "vtrs2/app_palette.h"
 #include "vtrs2/surface.h"
 #include "win32/gdi.h"
 

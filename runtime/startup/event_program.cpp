@@ -182,7 +182,7 @@ int WalkEventProgram(std::span<std::uint8_t> program, EventVisitor& visitor) {
                     static_cast<std::size_t>(paramSize) > recEnd - param)
                     return EventsDamaged;
                 const EventParameterView view{param, static_cast<std::size_t>(paramSize),
-                                              GetI16(base + param + 2)};
+                                              GetI16(base + param + ParameterCodeAt)};
                 if (!visitor.Parameter(record, view)) return EventsDamaged;
                 param += view.size;
             }

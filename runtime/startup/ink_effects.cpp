@@ -73,7 +73,7 @@ int ParseInkEffect(ApplicationRecord* app, const WCHAR* name, std::uint32_t& cod
     if (index < 0) return 0;
     effect = CreateEffectFromBank(app, index);
     if (!effect) return 0;
-    code = InkEffectObjectCode;
+    code = InkEffectObject;
     return 1;
 }
 
@@ -158,7 +158,7 @@ std::vector<std::uint8_t> ObjectEffectValues(const ObjectInfo& info, std::span<c
 }
 
 CEffectEx* ObjectInfoEffect(ObjectInfo& info) {
-    if ((info.inkEffect & 0xFFFF) != InkEffectObjectCode) return nullptr;
+    if ((info.inkEffect & InkCodeMask) != InkEffectObject) return nullptr;
     if (!info.effect)
         info.effect = CreateEffectWithParameters(ObjectEffectValues(info, BankOf(CurrentApplication())),
                                                  info.inkParameter);

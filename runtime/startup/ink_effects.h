@@ -4,6 +4,7 @@
 // calls.
 #pragma once
 
+#include "vtrformat/codes.h"
 #include "win32/types.h"
 
 #include <cstdint>
@@ -17,8 +18,7 @@ namespace vtrrt {
 struct ApplicationRecord;
 struct ObjectInfo;
 
-// The ink code of effect objects.
-constexpr std::uint32_t InkEffectObjectCode = 13;
+using vtrformat::InkEffectObject;
 
 // 1 when the name is understood: empty or null gives 0; "Blend", "Invert", "XOR", "AND", "OR", "Add",
 // "Mono" and "Sub" (any case) their codes; an effect of the bank (any case) 13 with a new effect object.

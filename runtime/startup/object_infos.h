@@ -42,6 +42,10 @@ constexpr std::size_t DefExtensionData = 36;
 constexpr std::size_t DefValues = 38;
 constexpr std::size_t DefStrings = 40;
 constexpr std::size_t DefObstacle = 42;
+// Object flag of a definition: its instances stand for backdrops in the collision tests.
+constexpr std::uint32_t ObjectStandsForBackdrop = 0x02;
+// The obstacle type (2 bits) in the obstacle word.
+constexpr std::uint16_t ObstacleBitsShift = 4;
 constexpr std::size_t DefOptions = 46;
 constexpr std::size_t DefIdentifier = 48;
 constexpr std::size_t DefAppearing = 54;

@@ -40,6 +40,14 @@ std::u16string PluginModulePath(std::u16string_view file) {
     return path + std::u16string(file);
 }
 
+std::optional<std::u16string> LanguageFilePath(std::u16string_view file) {
+    const std::optional<std::u16string>& folder = GetRuntimeFiles().languageFolder;
+    if (!folder) return std::nullopt;
+    std::u16string path = *folder;
+    if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += u'/';
+    return path + std::u16string(file);
+}
+
 HMODULE LoadPluginModule(const std::u16string& path, const std::u16string& file) {
     const UINT previous = SetErrorMode(QuietErrorMode);
     HMODULE module = LoadLibraryW(path.c_str());

@@ -5,6 +5,7 @@
 
 #include "win32/types.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,11 @@ std::u16string TempFolderPath(std::u16string_view file);
 // Where a plug-in module of the application is: in the run's temporary folder, or beside the program when
 // nothing was packed (as the library is).
 std::u16string PluginModulePath(std::u16string_view file);
+// A module's language file is its name with this extension.
+inline constexpr std::u16string_view LanguageFileExtension = u".txt";
+// The path of a language file (a module's name with ".txt", "vtrrtd.txt", "vtrs2.txt") in the run's language
+// folder; none when the run has no language folder.
+std::optional<std::u16string> LanguageFilePath(std::u16string_view file);
 // Loads the module at `path`; when that fails, shows "Cannot find <file>!" when there is no such file, else
 // "Cannot load <file>. ...", and gives null.
 win32::HMODULE LoadPluginModule(const std::u16string& path, const std::u16string& file);

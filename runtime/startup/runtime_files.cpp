@@ -1,6 +1,8 @@
 // The per-run temporary folder and its removal, with the small path operations the start-up shares.
 #include "startup/runtime_files.h"
 
+#include "core/upcalls.h"
+
 #include "startup/delay_load.h"
 #include "startup/file_pack.h"
 
@@ -164,6 +166,8 @@ int PrepareRuntimeFiles() {
 void CleanupRuntimeFiles() {
     RuntimeFiles& files = GetRuntimeFiles();
     if (files.library) {
+        // The library's translation goes with it (the language folder is already gone at this point).
+        up::ReleaseModuleTranslation(files.library);
         UnbindDelayLoadedImports();
         FreeLibrary(files.library);
         files.library = nullptr;

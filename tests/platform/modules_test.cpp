@@ -1,4 +1,5 @@
 #include "win32/kernel.h"
+#include "win32/menu.h"
 #include "win32/resource.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,68 @@ TEST(Modules, StringsComeInTheSystemCodePageCutToTheBuffer) {
     WCHAR wide[32];
     EXPECT_EQ(LoadStringW(module, 2, wide, 32), 5);
     EXPECT_EQ(std::u16string(wide), u"\u65E5\u672C go");
+    EXPECT_TRUE(FreeLibrary(module));
+}
+
+// The base is the module's ELF header and the size reaches past everything it defines.
+TEST(Modules, InformationGivesWhereTheModuleLies) {
+    HMODULE module = LoadLibraryW(ModulePath().c_str());
+    ASSERT_NE(module, nullptr);
+    MODULEINFO info{};
+    ASSERT_TRUE(GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info));
+    const auto* base = static_cast<const char*>(info.lpBaseOfDll);
+    EXPECT_EQ(std::string(base, 4), "\x7F"
+                                    "ELF");
+    EXPECT_EQ(info.EntryPoint, nullptr);
+    for (const char* symbol : {"TestModuleAnswer", "TestModuleValue", "VtrModuleResources"}) {
+        const auto* at = static_cast<const char*>(GetProcAddress(module, symbol));
+        EXPECT_GT(at, base) << symbol;
+        EXPECT_LT(at, base + info.SizeOfImage) << symbol;
+    }
+    MODULEINFO program{};
+    ASSERT_TRUE(GetModuleInformation(GetCurrentProcess(), nullptr, &program, sizeof program));
+    EXPECT_EQ(std::string(static_cast<const char*>(program.lpBaseOfDll), 4), "\x7F"
+                                                                             "ELF");
+    const auto* here = reinterpret_cast<const char*>(&ModulePath);
+    EXPECT_GT(here, static_cast<const char*>(program.lpBaseOfDll));
+    EXPECT_LT(here, static_cast<const char*>(program.lpBaseOfDll) + program.SizeOfImage);
+    EXPECT_NE(program.EntryPoint, nullptr);
+
+    EXPECT_FALSE(GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info - 1));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(GetModuleInformation(nullptr, module, &info, sizeof info));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(FreeLibrary(module));
+    EXPECT_FALSE(GetModuleInformation(GetCurrentProcess(), module, &info, sizeof info));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST(Modules, MenusComeFromTheModulesMenuResources) {
+    HMODULE module = LoadLibraryW(ModulePath().c_str());
+    ASSERT_NE(module, nullptr);
+    HMENU menu = LoadMenuW(module, MAKEINTRESOURCEW(5));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(GetMenuItemCount(menu), 2);
+    WCHAR text[16];
+    GetMenuStringW(menu, 1, text, 16, MF_BYPOSITION);
+    EXPECT_EQ(std::u16string(text), u"&Help");
+    EXPECT_EQ(GetMenuItemID(menu, 1), 20u);
+    HMENU file = GetSubMenu(menu, 0);
+    ASSERT_EQ(GetMenuItemCount(file), 3);
+    EXPECT_EQ(GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR, MF_SEPARATOR);
+    EXPECT_EQ(GetMenuItemID(file, 2), 11u);
+    DestroyMenu(menu);
+
+    const auto five = reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(5));
+    HMENU ansi = LoadMenuA(module, five);
+    ASSERT_NE(ansi, nullptr);
+    EXPECT_EQ(GetMenuItemCount(ansi), 2);
+    DestroyMenu(ansi);
+    EXPECT_EQ(FindResourceA(module, five, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(RT_MENU))),
+              FindResourceW(module, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(RT_MENU)));
+
+    EXPECT_EQ(LoadMenuW(module, MAKEINTRESOURCEW(6)), nullptr) << "read no further than the resource";
+    EXPECT_EQ(LoadMenuW(module, MAKEINTRESOURCEW(7)), nullptr);
     EXPECT_TRUE(FreeLibrary(module));
 }
 

@@ -14,7 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // A death test's child process makes its own such folder inside its parent's and may end without removing it.
-constexpr const char* FolderPrefix = "vtr-test-";
+// No dash: a command line that names a path inside it reads "-F..." of a random suffix as a switch.
+constexpr const char* FolderPrefix = "vtr_test_";
 
 // The layer's mark of a temporary folder that a test removed without the layer ("<folder>.owner") goes when
 // the process exits.

@@ -25,6 +25,9 @@ unsigned DrawCallCount(IDirect3DDevice8* device);
 // The render and texture-stage states it was given that changed a value, since it was made.
 unsigned StateChangeCount(IDirect3DDevice8* device);
 
+// The first OpenGL error the context holds (0 for none), and none held afterwards: what a call left behind.
+DWORD TakeGlError();
+
 // The OpenGL renderer and version the devices run on ("llvmpipe ..." without a GPU), so that measurements
 // can say what they measured; empty when no context can be made.
 std::string RendererName();

@@ -1,5 +1,5 @@
-// The helper objects the display driver makes beside its device: a sprite batch and fonts, and the texture
-// helpers it uploads and copies pictures with.
+// The helper objects the display driver makes beside its device: a sprite batch, fonts and effects, and the
+// texture helpers it uploads and copies pictures with.
 #pragma once
 
 #include "win32/d3d8.h"
@@ -50,8 +50,63 @@ protected:
     ~ID3DXFont() = default;
 };
 
+// Text a D3DX call hands back: an effect's messages, NUL-terminated (the size counts the NUL).
+class ID3DXBuffer {
+public:
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    virtual void* GetBufferPointer() = 0;
+    virtual DWORD GetBufferSize() = 0;
+
+protected:
+    ~ID3DXBuffer() = default;
+};
+
+// An effect text that is refused, or whose shader the device cannot build.
+constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59);
+
+struct D3DXVECTOR4 {
+    float x, y, z, w;
+};
+
+// Begin leaves the states the passes set as they are after End.
+constexpr DWORD D3DXFX_DONOTSAVESTATE = 1;
+
+// An effect of one device: named parameters, and techniques of passes that set states and a pixel shader.
+// Parameters reach the constant registers the passes name: a float fills all four components, a vector
+// fills them in order, a dword is converted to float. Pass puts its states on the device and draws go
+// through its pixel shader until the next Pass or End; textures are bound by the caller (SetTexture).
+class ID3DXEffect {
+public:
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+    // The first technique is selected when the effect is made.
+    virtual HRESULT SetTechnique(const char* name) = 0;
+    // Fail for a name that is not a declared parameter of a type they set: SetDword and SetFloat set dword
+    // and float parameters (converting between the two), SetVector sets vector parameters.
+    virtual HRESULT SetDword(const char* name, DWORD value) = 0;
+    virtual HRESULT SetFloat(const char* name, float value) = 0;
+    virtual HRESULT SetVector(const char* name, const D3DXVECTOR4* value) = 0;
+    // Succeeds only for a declared float parameter.
+    virtual HRESULT GetFloat(const char* name, float* value) = 0;
+    // The selected technique's pass count; the states its passes set are saved unless flags has
+    // D3DXFX_DONOTSAVESTATE.
+    virtual HRESULT Begin(UINT* passes, DWORD flags) = 0;
+    virtual HRESULT Pass(UINT pass) = 0;
+    // The saved states back, and the fixed-function program.
+    virtual HRESULT End() = 0;
+
+protected:
+    ~ID3DXEffect() = default;
+};
+
 HRESULT D3DXCreateSprite(IDirect3DDevice8* device, ID3DXSprite** sprite);
 HRESULT D3DXCreateFontIndirect(IDirect3DDevice8* device, const LOGFONTA* font, ID3DXFont** out);
+// Reads an effect text (`length` bytes; a NUL ends it sooner) and builds its pixel shaders. Refused texts
+// fail with *effect null and, when `messages` is given, a buffer naming the line and the reason; on success
+// *messages is null.
+HRESULT D3DXCreateEffect(IDirect3DDevice8* device, const void* text, UINT length, ID3DXEffect** effect,
+                         ID3DXBuffer** messages);
 
 constexpr UINT D3DX_DEFAULT = 0xFFFFFFFF;
 constexpr DWORD D3DX_FILTER_NONE = 1;

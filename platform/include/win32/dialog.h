@@ -132,14 +132,22 @@ constexpr WORD DialogClassListBox = 0x0083;
 // Modal: the owner is disabled, messages run through the dialog's own loop (offered to the WH_MSGFILTER
 // hooks with MSGF_DIALOGBOX first) until EndDialog; the result given to EndDialog, or -1 when the dialog
 // could not be made. The named forms find the template among the module's resources (type RT_DIALOG).
-INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM param);
+// (The named forms have C link names, as the resource functions do: win32/resource.h.)
+extern "C" INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM param);
 INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
                                 LPARAM param);
 // Modeless: the dialog is made and returned; its owner keeps running. Messages reach it through the
 // caller's loop, which offers them to IsDialogMessageW. A template with WS_CHILD makes a dialog inside its
 // owner, at the template's position in the owner's client area.
-HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM param);
+extern "C" HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC proc, LPARAM param);
 HWND CreateDialogIndirectParamW(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param);
+// The ANSI forms: names by number, and the same UTF-16 templates; they make the dialogs the wide forms make.
+extern "C" INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param);
+INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
+                                LPARAM param);
+extern "C" HWND CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param);
+HWND CreateDialogIndirectParamA(HINSTANCE instance, const void* dialogTemplate, HWND owner, DLGPROC proc,
                                 LPARAM param);
 // Ends a modal dialog with a result (its loop then destroys it); a modeless one is only hidden.
 BOOL EndDialog(HWND dialog, INT_PTR result);

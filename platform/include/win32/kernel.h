@@ -63,6 +63,21 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceByt
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceUnits, LPSTR out, int outBytes,
                         LPCSTR defaultChar, BOOL* usedDefaultChar);
 
+// Locales: a LANGID (primary language in bits 0-9, sub-language in bits 10-15) is the low word of an LCID.
+using LCID = DWORD;
+using LCTYPE = DWORD;
+using LANGID = WORD;
+constexpr LCID LOCALE_USER_DEFAULT = 0x0400;
+constexpr LCID LOCALE_SYSTEM_DEFAULT = 0x0800;
+constexpr LCTYPE LOCALE_IDEFAULTANSICODEPAGE = 0x1004;
+constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+// Only LOCALE_IDEFAULTANSICODEPAGE is answered: the ANSI code page of the locale's language, as decimal
+// text with its terminator, from the layer's table of languages (the neutral and default locales answer
+// GetACP()). Returns the characters written with the terminator, or with size 0 the count needed; 0 for a
+// language the table lacks (ERROR_INVALID_PARAMETER), another type (ERROR_INVALID_FLAGS) or a small buffer
+// (ERROR_INSUFFICIENT_BUFFER).
+int GetLocaleInfoA(LCID locale, LCTYPE type, LPSTR data, int size);
+
 // Helpers for the deliverables' own use: lossless where the text is valid, U+FFFD for what is not.
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
@@ -229,10 +244,54 @@ void* GetProcAddress(HMODULE module, LPCSTR name);
 HMODULE GetModuleHandleW(LPCWSTR name);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 
+// Where a loaded module lies: the base is its mapped ELF header, the size the extent of its loaded segments
+// from there; the entry point is the program's (null for libraries). Null names the program. The process
+// must be GetCurrentProcess().
+struct MODULEINFO {
+    LPVOID lpBaseOfDll;
+    DWORD SizeOfImage;
+    LPVOID EntryPoint;
+};
+HANDLE GetCurrentProcess();
+BOOL GetModuleInformation(HANDLE process, HMODULE module, MODULEINFO* info, DWORD size);
+
 constexpr UINT SEM_FAILCRITICALERRORS = 0x0001;
 constexpr UINT SEM_NOOPENFILEERRORBOX = 0x8000;
 // There are no error boxes to suppress; the mode is kept so that callers can restore it.
 UINT SetErrorMode(UINT mode);
+
+// ---- Memory --------------------------------------------------------------------------------------------
+
+constexpr DWORD PAGE_NOACCESS = 0x01;
+constexpr DWORD PAGE_READONLY = 0x02;
+constexpr DWORD PAGE_READWRITE = 0x04;
+constexpr DWORD PAGE_WRITECOPY = 0x08;
+constexpr DWORD PAGE_EXECUTE = 0x10;
+constexpr DWORD PAGE_EXECUTE_READ = 0x20;
+constexpr DWORD PAGE_EXECUTE_READWRITE = 0x40;
+constexpr DWORD PAGE_EXECUTE_WRITECOPY = 0x80;
+constexpr DWORD MEM_COMMIT = 0x1000;
+constexpr DWORD MEM_FREE = 0x10000;
+constexpr DWORD MEM_PRIVATE = 0x20000;
+constexpr DWORD MEM_MAPPED = 0x40000;
+constexpr DWORD ERROR_INVALID_ADDRESS = 487;
+
+struct MEMORY_BASIC_INFORMATION {
+    LPVOID BaseAddress;    // the page that holds the address asked about
+    LPVOID AllocationBase; // the start of the mapping (null for free memory)
+    DWORD AllocationProtect;
+    SIZE_T RegionSize; // from BaseAddress to the end of the mapping (or of the free gap)
+    DWORD State;       // MEM_COMMIT, or MEM_FREE where nothing is mapped
+    DWORD Protect;     // PAGE_...; PAGE_NOACCESS for free memory
+    DWORD Type;        // MEM_MAPPED (a file's), MEM_PRIVATE (anonymous), 0 for free memory
+};
+// The mapping of the process that holds an address, as the system's list of mappings gives it. Returns the
+// bytes written (sizeof the record), 0 when `size` is too small (ERROR_INVALID_PARAMETER).
+SIZE_T VirtualQuery(LPCVOID address, MEMORY_BASIC_INFORMATION* info, SIZE_T size);
+// Gives the whole pages that hold [address, address + size) a new protection and answers in *oldProtect
+// the previous protection of the first page. Fails with ERROR_INVALID_ADDRESS when a page is not mapped,
+// ERROR_INVALID_PARAMETER for an unknown protection or a null oldProtect.
+BOOL VirtualProtect(LPVOID address, SIZE_T size, DWORD newProtect, DWORD* oldProtect);
 
 // ---- Process -------------------------------------------------------------------------------------------
 

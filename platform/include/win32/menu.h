@@ -106,6 +106,11 @@ BOOL DrawMenuBar(HWND window);
 // malformed (null result).
 HMENU LoadMenuIndirectW(const void* menuTemplate);
 HMENU LoadMenuIndirectSizedW(const void* menuTemplate, std::size_t size);
+// The menu of a module's RT_MENU resource of that number (MAKEINTRESOURCE), read no further than the
+// resource's size; null when the module has no such menu or it is malformed. C link names, as the resource
+// functions have (win32/resource.h).
+extern "C" HMENU LoadMenuW(HINSTANCE instance, LPCWSTR name);
+extern "C" HMENU LoadMenuA(HINSTANCE instance, LPCSTR name);
 
 // What a window does when the user opens its menu bar: WM_ENTERMENULOOP, WM_INITMENU with the bar, then the
 // popup's WM_INITMENUPOPUP; ends with WM_MENUSELECT (0xFFFF in the high word of wParam, no menu) and

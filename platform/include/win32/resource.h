@@ -39,6 +39,10 @@ inline constexpr const char* ModuleResourcesSymbol = "VtrModuleResources";
 // The table of a module, or null when it has none.
 const ModuleResources* FindModuleResources(HMODULE module);
 
+// The resource functions a language file's translation replaces in a module have C link names, so that the
+// module's dynamic relocations name them as the system's own import tables do.
+extern "C" {
+
 // Copies string `id` of the module's table into the buffer (at most size - 1 units, terminated) and returns
 // its length; 0 and an empty buffer when there is no such string. With size 0 the buffer receives a
 // read-only pointer to the string itself (as an LPWSTR written over the buffer's start).
@@ -47,16 +51,23 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
 // copied. Size 0 copies nothing.
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int size);
 
+} // extern "C"
+
 // The resources of other types, found by number (MAKEINTRESOURCEW) and type (MAKEINTRESOURCEW of RT_...):
 // FindResourceW gives the resource's handle (null when the module has none such), LoadResource and
 // LockResource its bytes, SizeofResource their count.
 struct ResourceObject;
 using HRSRC = const ResourceObject*;
 using HGLOBAL = const void*;
+extern "C" {
 HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
+// The ANSI form: names and types given by number find what FindResourceW finds; the layer keeps no resource
+// under a name, so a named one is never found.
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 const void* LockResource(HGLOBAL data);
 DWORD SizeofResource(HMODULE module, HRSRC resource);
+} // extern "C"
 
 } // namespace win32
 

@@ -2,6 +2,7 @@
 // presentation into a window of the layer.
 #pragma once
 
+#include "program_link.h"
 #include "surface.h"
 
 #include <array>
@@ -125,6 +126,15 @@ public:
     // read. The rectangle is inside the surface.
     bool ReadArgb(Surface& surface, const RECT& rect, D3DCOLOR* out);
 
+    // Draws go through an effect pass's program from now on, or through the fixed-function one again when
+    // `pass` is null.
+    // Draws queued before it go first.
+    void UsePassProgram(const PassProgram* pass) {
+        FlushPendingBatch();
+        pass_ = pass ? *pass : PassProgram{};
+    }
+    GLuint PassProgramName() const { return pass_.program; }
+
     void SetLoss(Loss loss) { loss_ = loss; }
     unsigned DrawCalls() const { return drawCalls_; }
     unsigned StateChanges() const { return stateChanges_; }
@@ -153,6 +163,9 @@ private:
     bool PrepareDraw(bool line);
     // The built-in program's part of PrepareDraw.
     bool PrepareBuiltIn(bool line);
+    // The pass program's part of PrepareDraw: every stage it samples bound with its sampler states.
+    bool PreparePass(bool line);
+    bool PrepareProgram(const PassProgram& pass, bool line);
     // Binds the render target's framebuffer for drawing; false when it has none.
     bool BindTarget();
     void ReleaseTarget();
@@ -178,6 +191,7 @@ private:
     DWORD vertexFormat_ = 0;
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;
+    PassProgram pass_{};
     std::vector<D3DCOLOR> presented_; // the last read-back, kept so that presents do not allocate
     unsigned drawCalls_ = 0;
     unsigned stateChanges_ = 0; // render and stage states set to a value they did not have

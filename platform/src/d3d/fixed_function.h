@@ -3,18 +3,9 @@
 // program.
 #pragma once
 
-#include "win32/d3d8.h"
-
-#include <epoxy/gl.h>
-
-#include <array>
+#include "program_link.h"
 
 namespace win32::d3d {
-
-// Vertex attribute locations the program reads.
-constexpr GLuint PositionAttribute = 0;
-constexpr GLuint DiffuseAttribute = 1;
-constexpr GLuint TexCoordAttribute = 2;
 
 struct StageZero {
     DWORD colourOp, colourArg1, colourArg2;

@@ -6,6 +6,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -170,7 +171,83 @@ int VisitLoaded(dl_phdr_info* info, size_t, void* data) {
 
 std::atomic<UINT> errorMode{0};
 
+// The library behind a handle (null: the program), or null with ERROR_INVALID_HANDLE.
+void* LibraryOf(HMODULE handle, bool* program = nullptr) {
+    ModuleTable& table = Table();
+    std::lock_guard guard(table.lock);
+    ModuleObject* module = handle ? Lookup(table, handle) : MainModule(table);
+    if (!module) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (program) *program = module == MainModule(table);
+    return module->library;
+}
+
+// Where a loaded object lies, found by its dynamic section among the objects the dynamic linker lists.
+struct ImageSearch {
+    const void* dynamic = nullptr;
+    std::uintptr_t base = 0, end = 0;
+    bool found = false;
+};
+
+int VisitImage(dl_phdr_info* info, size_t, void* data) {
+    auto* search = static_cast<ImageSearch*>(data);
+    bool ours = false;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+        if (ph.p_type == PT_DYNAMIC &&
+            reinterpret_cast<const void*>(info->dlpi_addr + ph.p_vaddr) == search->dynamic)
+            ours = true;
+    }
+    if (!ours) return 0;
+    bool headerMapped = false;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+        if (ph.p_type != PT_LOAD) continue;
+        // The segment that starts at file offset 0 maps the ELF header: the image's base.
+        if (ph.p_offset == 0) {
+            search->base = info->dlpi_addr + ph.p_vaddr;
+            headerMapped = true;
+        }
+        search->end = std::max<std::uintptr_t>(search->end, info->dlpi_addr + ph.p_vaddr + ph.p_memsz);
+    }
+    search->found = headerMapped && search->end > search->base;
+    return 1;
+}
+
+// The pseudo handle of the current process, as Windows gives it.
+const HANDLE CurrentProcess = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+
 } // namespace
+
+HANDLE GetCurrentProcess() {
+    return CurrentProcess;
+}
+
+BOOL GetModuleInformation(HANDLE process, HMODULE handle, MODULEINFO* info, DWORD size) {
+    if (process != CurrentProcess || !info || size < sizeof(MODULEINFO)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    bool program = false;
+    void* library = LibraryOf(handle, &program);
+    if (!library) return FALSE;
+    link_map* map = nullptr;
+    ImageSearch search;
+    if (dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map) {
+        search.dynamic = map->l_ld;
+        dl_iterate_phdr(VisitImage, &search);
+    }
+    if (!search.found || search.end - search.base > UINT32_MAX) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    info->lpBaseOfDll = reinterpret_cast<LPVOID>(search.base);
+    info->SizeOfImage = static_cast<DWORD>(search.end - search.base);
+    info->EntryPoint = program ? reinterpret_cast<LPVOID>(getauxval(AT_ENTRY)) : nullptr;
+    return TRUE;
+}
 
 HMODULE LoadLibraryW(LPCWSTR name) {
     if (!name || !*name) {
@@ -217,17 +294,8 @@ void* GetProcAddress(HMODULE handle, LPCSTR name) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;
     }
-    ModuleTable& table = Table();
-    void* library = nullptr;
-    {
-        std::lock_guard guard(table.lock);
-        ModuleObject* module = handle ? Lookup(table, handle) : MainModule(table);
-        if (!module) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return nullptr;
-        }
-        library = module->library;
-    }
+    void* library = LibraryOf(handle);
+    if (!library) return nullptr;
     void* symbol = dlsym(library, name);
     if (!symbol) SetLastError(ERROR_PROC_NOT_FOUND);
     return symbol;

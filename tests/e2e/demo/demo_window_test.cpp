@@ -937,10 +937,18 @@ TEST_F(DemoWindow, TheOptionsMenuSwitchesToFullScreenAndBack) {
 TEST_F(DemoWindow, FullScreenChosenDuringTheTitlesFadeLeavesTheFadeToEndAndKeysToWork) {
     const auto box = Launch(temp_);
     ASSERT_TRUE(box);
+    const auto launched = std::chrono::steady_clock::now();
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
     ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 1, 3));
-    EXPECT_EQ(WaitForGeometry(*box), box) << "the switch was made during the fade";
+    // The fade lasts three seconds from about when the window shows, a second before Launch returns: on a
+    // machine so busy that the choice came later, the switch is allowed and only what follows is checked.
+    if (std::chrono::steady_clock::now() - launched < 1500ms)
+        EXPECT_EQ(WaitForGeometry(*box), box) << "the switch was made during the fade";
+    else if (WaitForGeometry(*box) != box) {
+        ASSERT_TRUE(ChooseMenuItem(0, 0, Screen[2], bar, 1, 3)) << "full screen could not be left";
+        ASSERT_EQ(WaitForGeometry(*box), box) << "the window did not come back from full screen";
+    }
     ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title stayed half-faded";
     constexpr std::uint8_t Ground[3] = {0x70, 0x48, 0x20};
     bool level = false;
@@ -1037,6 +1045,31 @@ TEST_F(DemoWindow, AboutOpensFromTheHelpMenuAndItsShortcut) {
             std::this_thread::sleep_for(100ms);
     }
     expectDialogThenClose("Ctrl+A");
+    CloseAndExpectCleanEnd();
+}
+
+// The demo packed with its French language files shows the runtime's dialogs in French: About from its
+// shortcut, then the paused dialog from its own.
+TEST_F(DemoWindow, TheFrenchDemoShowsTheRuntimesDialogsInFrench) {
+    const auto box = Launch(temp_, {}, "vtrdemo_fr");
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    // The key may arrive before the window has the focus, and the dialogs wait for the frames' fades (the
+    // key also starts the game): press again until the dialog shows.
+    const auto openWith = [&](const char* key, const char* title) {
+        for (int i = 0; i < 6 && !Window("geometry", title); ++i) {
+            PressWithControl(key);
+            for (int wait = 0; wait < 20 && !Window("geometry", title); ++wait)
+                std::this_thread::sleep_for(100ms);
+        }
+        return WaitForWindow(title).has_value();
+    };
+    ASSERT_TRUE(openWith("a", "\u00C0 propos")) << "no French About dialog: " << ReadFile(temp_ / "demo.err");
+    EXPECT_FALSE(Window("geometry", "About"));
+    ASSERT_TRUE(CloseWindow("\u00C0 propos"));
+    ASSERT_TRUE(openWith("p", "Application en pause")) << ReadFile(temp_ / "demo.err");
+    ASSERT_TRUE(CloseWindow("Application en pause"));
     CloseAndExpectCleanEnd();
 }
 

@@ -9,10 +9,19 @@ def windows(window):
         yield from windows(child)
 
 
+def name_of(d, w):
+    """A window's title: its UTF-8 name when it has one (WM_NAME alone reads it byte by byte), else its
+    WM_NAME."""
+    utf8 = w.get_full_property(d.intern_atom("_NET_WM_NAME"), d.intern_atom("UTF8_STRING"))
+    if utf8 is not None:
+        return bytes(utf8.value).decode("utf-8", "replace")
+    return w.get_wm_name()
+
+
 def find_window(d, title):
     """The first window below the root whose name is `title`, or None."""
     for w in windows(d.screen().root):
-        if w.get_wm_name() == title:
+        if name_of(d, w) == title:
             return w
     return None
 

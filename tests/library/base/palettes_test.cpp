@@ -1,8 +1,11 @@
 // Default palettes, shared palettes and their per-thread registry, nearest colours, remap tables, the
 // fitting of the static colours, and the palette of an application context.
 #include "vtrs2/app_context.h"
+#include "vtrs2/app_palette.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/palette_dibs.h"
+#include "vtrs2/palette_matching.h"
 #include "vtrs2/palettes.h"
 #include "vtrs2/surface.h"
 #include "win32/gdi.h"

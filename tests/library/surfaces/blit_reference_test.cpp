@@ -5,7 +5,7 @@
 #include "support/reference_model.h"
 #include "surface_test_support.h"
 #include "vtrs2/effect.h"
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 
 #include <gtest/gtest.h>
 

@@ -204,6 +204,28 @@ TEST_F(Dialogs, NamedTemplatesComeFromTheModulesResourcesAndACutOneIsRefused) {
     EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(901), nullptr, TestDialogProc, 0), -1);
 }
 
+// The ANSI forms take names by number and the same UTF-16 templates.
+TEST_F(Dialogs, TheAnsiFormsFindAndMakeTheSameDialogs) {
+    const auto name = reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(900));
+    const auto type = reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(RT_DIALOG));
+    EXPECT_EQ(FindResourceA(nullptr, name, type),
+              FindResourceW(nullptr, MAKEINTRESOURCEW(900), MAKEINTRESOURCEW(RT_DIALOG)));
+    EXPECT_EQ(FindResourceA(nullptr, "FORM", type), nullptr) << "no resource is kept under a name";
+    Script({Key(VK_ESCAPE)});
+    EXPECT_EQ(DialogBoxParamA(nullptr, name, nullptr, TestDialogProc, 0), IDCANCEL);
+    Script({Key(VK_RETURN)});
+    EXPECT_EQ(DialogBoxIndirectParamA(nullptr, Form.Data(), nullptr, TestDialogProc, 0), IDOK);
+    for (HWND dialog : {CreateDialogParamA(nullptr, name, nullptr, TestDialogProc, 0),
+                        CreateDialogIndirectParamA(nullptr, Form.Data(), nullptr, TestDialogProc, 0)}) {
+        ASSERT_NE(dialog, nullptr);
+        WCHAR title[16]{};
+        GetWindowTextW(dialog, title, 16);
+        EXPECT_EQ(std::u16string(title), u"Form");
+        EXPECT_NE(GetDlgItem(dialog, CheckId), nullptr);
+        DestroyWindow(dialog);
+    }
+}
+
 TEST_F(Dialogs, TabAndShiftTabMoveThroughTheTabStopsThatShowAndWrapRound) {
     Script({Key(VK_TAB), NoteFocus(), Key(VK_TAB), NoteFocus(), Key(VK_TAB), NoteFocus(), Key(VK_TAB),
             NoteFocus(), [](HWND) { PostMessageW(GetFocus(), WM_KEYDOWN, VK_SHIFT, 1); }, Key(VK_TAB),

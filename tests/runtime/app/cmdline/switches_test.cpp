@@ -135,7 +135,8 @@ class FileArguments : public Switches {
 protected:
     void SetUp() override {
         Switches::SetUp();
-        std::string pattern = (std::filesystem::temp_directory_path() / "cmdline-test-XXXXXX").string();
+        // No dash before the random part, which could start a switch of its own ("-F...").
+        std::string pattern = (std::filesystem::temp_directory_path() / "cmdline_test_XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder_ = pattern;
         std::ofstream(folder_ + "/game.vtg") << "x";

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -225,6 +226,29 @@ TEST_F(FrameFades, ACloseAskedWithKeysWhileTheFrameChangesStillQuits) {
     }
     EXPECT_EQ(app_->runState, StateQuit) << "the close was dropped with the keys";
     EXPECT_EQ(app_->currentFrameIndex, -1);
+}
+
+// A termination signal is taken where the program reads its messages, and the next frame's start reads them
+// before the frame has a run state: the end asked there still ends the run once the frame runs.
+BOOL EndTheRun(DWORD) {
+    RequestEndOfRun();
+    return TRUE;
+}
+
+TEST_F(FrameFades, AnEndAskedWhileTheNextFrameStartsEndsTheRun) {
+    ASSERT_NO_FATAL_FAILURE(Start(TwoFrames(std::nullopt, std::nullopt)));
+    app_->run.frame->endCode = ExitNextFrame;
+    EndCurrentFrame();
+    ASSERT_EQ(app_->runState, StateStartFrame);
+    ASSERT_EQ(CurrentRunState(), nullptr);
+    ASSERT_TRUE(SetConsoleCtrlHandler(EndTheRun, TRUE));
+    raise(SIGINT);
+    int steps = 0;
+    while (Step() != 0 && ++steps < 10) {
+    }
+    SetConsoleCtrlHandler(EndTheRun, FALSE);
+    EXPECT_TRUE(Services().endRequested) << "the signal was not taken during the frame's start";
+    EXPECT_EQ(app_->runState, StateQuit) << "the frame ran on after the end was asked";
 }
 
 TEST_F(FrameFades, RestartDuringAFadeRestartsTheApplication) {

@@ -51,7 +51,7 @@ appwriter::ApplicationDescription Describe() {
     ghost.name = u"Ghost";
     // Flag 0x04: the sprite keeps what lies under it, so that it is put back when the object goes (without
     // it the frame's redraw would, which the background services make).
-    ghost.definition.objectFlags = ObjectHasAnimation | ObjectHasSprite | ObjectFlag04;
+    ghost.definition.objectFlags = ObjectHasAnimation | ObjectHasSprite | ObjectSavesWindowRect;
     appwriter::AnimationDesc stopped;
     stopped.directions.push_back({0, 0, 100, 0, 0, {1}});
     ghost.definition.animations = {stopped};

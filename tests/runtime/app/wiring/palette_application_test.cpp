@@ -15,9 +15,9 @@
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
 #include "vtrs2/app_context.h"
+#include "vtrs2/app_palette.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
-#include "vtrs2/palettes.h"
 #include "win32/window_testing.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@ namespace {
 using displaytest::Picture;
 
 constexpr std::uint32_t ActiveFlags =
-    ObjectFlag04 | ObjectHasMovement | ObjectHasAnimation | ObjectHasSprite | ObjectHasValues;
+    ObjectSavesWindowRect | ObjectHasMovement | ObjectHasAnimation | ObjectHasSprite | ObjectHasValues;
 
 appwriter::ImageItemDesc Image(Picture p, std::int16_t actionX = 0, std::int16_t actionY = 0) {
     appwriter::ImageItemDesc d = displaytest::ImageOf(p);

@@ -5,8 +5,8 @@
 #include "builtin/counters.h"
 #include "builtin/number_format.h"
 #include "builtin/text_object.h"
-#include "startup/event_program.h"
 #include "runtime/objects/display/display_fixture.h"
+#include "startup/event_program.h"
 
 #include "appwriter/event_program_builder.h"
 
@@ -18,7 +18,7 @@ using namespace displaytest;
 using win32::BYTE;
 using win32::RGB;
 
-constexpr std::uint32_t DrawnFlags = ObjectFlag04 | ObjectHasSprite;
+constexpr std::uint32_t DrawnFlags = ObjectSavesWindowRect | ObjectHasSprite;
 constexpr std::int16_t DigitWidth = 4, DigitHeight = 6;
 constexpr std::int16_t LifeSize = 16;
 // Stored images: 14 digit pictures (1..14), the life (15), three animation frames (16..18).

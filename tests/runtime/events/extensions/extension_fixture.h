@@ -2,10 +2,11 @@
 // applications that list them.
 #pragma once
 
+#include "core/command_line.h"
 #include "events/extension_host.h"
 #include "runtime/startup/loader/loader_fixture.h"
-#include "core/command_line.h"
 #include "startup/runtime_files.h"
+#include "translator/resource_translator.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"
@@ -18,6 +19,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,32 @@ private:
     fs::path folder_;
     std::u16string keptFolder_, keptRuntimeFolder_;
 };
+
+// Makes the folder the run's language folder for the life of the object.
+class LanguageFolder {
+public:
+    explicit LanguageFolder(const ModuleFolder& folder) : kept_(vtrrt::GetRuntimeFiles().languageFolder) {
+        vtrrt::GetRuntimeFiles().languageFolder = folder.Run().u16string();
+    }
+    ~LanguageFolder() { vtrrt::GetRuntimeFiles().languageFolder = kept_; }
+    LanguageFolder(const LanguageFolder&) = delete;
+    LanguageFolder& operator=(const LanguageFolder&) = delete;
+
+private:
+    std::optional<std::u16string> kept_;
+};
+
+// The modules the run's translator holds an entry for.
+inline int TranslatedModuleCount() {
+    const vtrrt::CResourceTranslatorImpl* translator = vtrrt::ResourceTranslator().Impl();
+    int count = 0;
+    for (int slot = 0; translator && slot < translator->EntryCount(); ++slot)
+        count += translator->Entry(slot) ? 1 : 0;
+    return count;
+}
+
+// Every module's language file in the tests: the run takes the language of the first file it reads.
+inline constexpr const char* FrenchLanguageFile = R"({"lang": 1036, "general": {"Open": "Ouvrir"}})";
 
 inline fs::path Probe() {
     return TestModules / "probe.vxe";

@@ -8,9 +8,6 @@
 #include "core/runtime_services.h"
 #include "objects/run_objects.h"
 #include "runtime/startup/loader/loader_fixture.h"
-#include "core/command_line.h"
-#include "core/runtime_services.h"
-#include "core/application_record.h"
 #include "startup/object_infos.h"
 #include "startup/object_references.h"
 
@@ -194,6 +191,31 @@ TEST_F(Host, UnloadingCallsFreeBeforeTheModuleGoes) {
     EXPECT_EQ(freeSeen, (std::vector<std::string>{"Free", "still loaded"}));
     EXPECT_FALSE(ModuleFolder::Loaded(folder_.Run() / "probe.vxe"));
     freedModule = nullptr;
+}
+
+// An extension's language file (its name with ".txt" in the language folder) is read for its module while it
+// is loaded; the module's translation goes before the module does, also when its Initialize refuses it.
+TEST_F(Host, AnExtensionIsTranslatedWhileItIsLoaded) {
+    const LanguageFolder languages(folder_);
+    folder_.Copy(Probe(), "probe.vxe");
+    folder_.Write("probe.txt", FrenchLanguageFile);
+    folder_.Copy(TestModules / "refuses.vxe", "refuses.vxe");
+    folder_.Write("refuses.txt", FrenchLanguageFile);
+    const int before = TranslatedModuleCount();
+    loadertest::RecordPtr app = Load(ListingApplication({{0, u"probe", u""}}));
+    ASSERT_TRUE(app);
+    const ExtensionRecord* probe = ExtensionOfType(app.get(), FirstExtension);
+    ASSERT_NE(probe, nullptr);
+    const win32::HMODULE module = probe->module;
+    EXPECT_EQ(ResourceTranslator().Translate(module, u"Open", 40, 0), u"Ouvrir");
+    EXPECT_EQ(TranslatedModuleCount(), before + 1);
+    app.reset();
+    EXPECT_EQ(TranslatedModuleCount(), before);
+
+    int code = 0;
+    EXPECT_FALSE(Load(ListingApplication({{0, u"refuses", u""}}), &code));
+    EXPECT_EQ(code, ExtensionRefused);
+    EXPECT_EQ(TranslatedModuleCount(), before);
 }
 
 // Broadcasts go to every loaded extension in index order, each tagged here by its sub-type.

@@ -2,10 +2,10 @@
 // creation entry point bound, the ones that cannot be used failing the application's load, and unloading.
 #include "extension_fixture.h"
 
+#include "core/application_record.h"
+#include "core/command_line.h"
 #include "objects/movement_modules.h"
 #include "runtime/startup/loader/loader_fixture.h"
-#include "core/command_line.h"
-#include "core/application_record.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +45,26 @@ TEST_F(MovementModules, LoadsTheListedModulesWithTheirCreationEntryAndUnloadsThe
     FreeMovementExtensions(*app);
     EXPECT_EQ(app->movementModuleCount, 0);
     EXPECT_FALSE(ModuleFolder::Loaded(folder_.Run() / "mover.mvx"));
+}
+
+// A movement module's language file is read for it while it is loaded; its translation goes before the
+// module does, also when the module has no creation entry.
+TEST_F(MovementModules, AModuleIsTranslatedWhileItIsLoaded) {
+    const LanguageFolder languages(folder_);
+    folder_.Copy(Mover(), "mover.mvx");
+    folder_.Write("mover.txt", FrenchLanguageFile);
+    folder_.Copy(Probe(), "broken.mvx");
+    folder_.Write("broken.txt", FrenchLanguageFile);
+    const int before = TranslatedModuleCount();
+    loadertest::RecordPtr app = Load({u"mover"});
+    ASSERT_TRUE(app) << said_;
+    EXPECT_EQ(ResourceTranslator().Translate(app->movementModules[0].module, u"Open", 40, 0), u"Ouvrir");
+    EXPECT_EQ(TranslatedModuleCount(), before + 1);
+    FreeMovementExtensions(*app);
+    EXPECT_EQ(TranslatedModuleCount(), before);
+
+    EXPECT_FALSE(Load({u"broken"}));
+    EXPECT_EQ(TranslatedModuleCount(), before);
 }
 
 struct UnusableMovement {

@@ -74,7 +74,8 @@ struct ActiveDesc {
     std::uint8_t minSpeed = 100, maxSpeed = 100; // a fixed frame rate
     std::uint16_t loops = 0;
     // Flag 0x04: the sprite keeps what lies under it, so that it can be erased when it moves.
-    std::uint32_t objectFlags = ObjectFlag04 | ObjectHasAnimation | ObjectHasSprite | ObjectHasMovement;
+    std::uint32_t objectFlags =
+        ObjectSavesWindowRect | ObjectHasAnimation | ObjectHasSprite | ObjectHasMovement;
     std::vector<appwriter::AnimationDesc> animations; // none: the walking animation above
     bool noAnimations = false;                        // an animation list of no animations
     std::uint16_t collisionWord = 0;                  // bit 2: collisions by box only

@@ -70,7 +70,7 @@ protected:
 };
 
 TEST_F(DrawnObjects, AnOwnerDrawnObjectIsDrawnByItsKindWhereItStands) {
-    StartWith(ObjectFlag04 | ObjectHasSprite);
+    StartWith(ObjectSavesWindowRect | ObjectHasSprite);
     EXPECT_GT(drawn, 0);
     EXPECT_EQ(Shown(20, 30), Painted);
     EXPECT_EQ(Shown(25, 33), Painted);
@@ -78,7 +78,7 @@ TEST_F(DrawnObjects, AnOwnerDrawnObjectIsDrawnByItsKindWhereItStands) {
 }
 
 TEST_F(DrawnObjects, AFittedFrameRedisplaysItsObjectsWhenItsWindowIsSized) {
-    StartWith(ObjectFlag04 | ObjectHasSprite);
+    StartWith(ObjectSavesWindowRect | ObjectHasSprite);
     // Moved without asking to be redisplayed: only the redisplay of every object shows it there.
     Slot(0)->x = 60;
     app_->header.flags1 &= static_cast<std::uint16_t>(~HeaderFitFrame);
@@ -93,7 +93,7 @@ TEST_F(DrawnObjects, AFittedFrameRedisplaysItsObjectsWhenItsWindowIsSized) {
 }
 
 TEST_F(DrawnObjects, AnOwnerDrawnRecordWaitsForItsSpriteAndGoesWithIt) {
-    StartWith(ObjectFlag04 | ObjectHasSprite);
+    StartWith(ObjectSavesWindowRect | ObjectHasSprite);
     RunObject* o = Slot(0);
     DestroyObject(0, 0);
     // The slot is free; the record waits for the sprite pool to free the deleted sprite.
@@ -106,7 +106,7 @@ TEST_F(DrawnObjects, AnOwnerDrawnRecordWaitsForItsSpriteAndGoesWithIt) {
 }
 
 TEST_F(DrawnObjects, AWaitingRecordFreedAtFrameEndIsDetachedFromItsSpriteFirst) {
-    StartWith(ObjectFlag04 | ObjectHasSprite);
+    StartWith(ObjectSavesWindowRect | ObjectHasSprite);
     DestroyObject(0, 0);
     // Frame end frees it now: the pool's sprite lets go of the record before it is freed (ASan watches).
     ASSERT_EQ(EndWith(ExitEndApplication), 0);
@@ -114,7 +114,7 @@ TEST_F(DrawnObjects, AWaitingRecordFreedAtFrameEndIsDetachedFromItsSpriteFirst) 
 }
 
 TEST_F(DrawnObjects, ARecordWaitingForItsBackgroundFreedAtFrameEndLeavesTheListFirst) {
-    StartWith(ObjectFlag04 | ObjectHasSprite | ObjectSavedBackground);
+    StartWith(ObjectSavesWindowRect | ObjectHasSprite | ObjectSavedBackground);
     DestroyObject(0, 0);
     ASSERT_EQ(CurrentRunState()->savedListHead, 0) << "listed for its restore";
     // Destroyed again, as the frame's end destroys every object: the list lets go of it before it is freed.
@@ -126,7 +126,7 @@ TEST_F(DrawnObjects, ARecordWaitingForItsBackgroundFreedAtFrameEndLeavesTheListF
 }
 
 TEST_F(DrawnObjects, AnObjectOverASavedBackgroundIsRestoredAndFreedAtTheNextDisplay) {
-    StartWith(ObjectFlag04 | ObjectHasSprite | ObjectSavedBackground);
+    StartWith(ObjectSavesWindowRect | ObjectHasSprite | ObjectSavedBackground);
     EXPECT_EQ(Shown(20, 30), Painted);
     RunObject* o = Slot(0);
     DestroyObject(0, 0);

@@ -8,7 +8,7 @@
 #include "appwriter/menu_writer.h"
 #include "vtrs2/app_context.h"
 #include "vtrs2/banks.h"
-#include "vtrs2/palettes.h"
+#include "vtrs2/palette_matching.h"
 
 #include "win32/font.h"
 #include "win32/gdi.h"

@@ -1,5 +1,6 @@
 // The redraw list of a main drawing window and the copy of the work surface to the screen.
 #include "app_window_internal.h"
+#include "surfaces/engine_interface.h"
 #include "vtrs2/gdi_surfaces.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/surface.h"
@@ -13,9 +14,7 @@ using namespace win32;
 
 namespace {
 
-// Driver surfaces answer type codes 9 to 16; 9 and 13 are driver screens.
-constexpr int kFirstDriverType = 9;
-constexpr int kLastDriverType = 16;
+// Of the driver surfaces (engine::IsDriverSurfaceType), 9 and 13 are driver screens.
 constexpr int kScreenTypes[] = {9, 13};
 constexpr int kFixedOne = 65536;
 
@@ -103,10 +102,6 @@ void CopyToWindow(AppWindow* w, HDC dc, const RECT& to, const RECT& from) {
     StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, from.left, sourceY,
                   from.right - from.left, from.bottom - from.top, bits,
                   reinterpret_cast<const BITMAPINFO*>(&view), DIB_RGB_COLORS, SRCCOPY);
-}
-
-bool IsDriverSurface(int type) {
-    return type >= kFirstDriverType && type <= kLastDriverType;
 }
 
 bool IsDriverScreen(int type) {
@@ -200,7 +195,7 @@ void AddUpdateRect(AppWindow* window, const RECT* rect) {
 void UpdateWindowFromSurface(AppWindow* window) {
     if (!window || (window->stateFlags & AppWindowUpdatesSuspended) || !window->workImplementation) return;
     const int type = window->workImplementation->GetType();
-    if (IsDriverSurface(type)) {
+    if (engine::IsDriverSurfaceType(type)) {
         ClearUpdateRects(window);
         if (IsDriverScreen(type)) {
             if (window->stateFlags & AppWindowWaitVBlank) window->workImplementation->WaitVBlank();
@@ -226,7 +221,7 @@ void UpdateWindowFromSurface(AppWindow* window) {
 void PaintWindowFromSurface(AppWindow* window, int x, int y, int width, int height) {
     if (!window || (window->stateFlags & AppWindowUpdatesSuspended) || !window->workImplementation) return;
     const int type = window->workImplementation->GetType();
-    if (IsDriverSurface(type)) {
+    if (engine::IsDriverSurfaceType(type)) {
         if (IsDriverScreen(type)) window->workSurface->Present();
         return;
     }

@@ -9,6 +9,3 @@
 // path, which keeps the wide record's custom data).
 win32::BOOL GetOpenFileNameCompat(win32::OPENFILENAMEW* ofn);
 win32::BOOL GetSaveFileNameCompat(win32::OPENFILENAMEW* ofn);
-
-// 1 while the wrappers make the wide calls.
-int UsesWideApi();

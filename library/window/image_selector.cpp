@@ -3,7 +3,7 @@
 // chosen. The panel's hook finds its state through the record's custom data.
 #include "vtrs2/image_selector.h"
 
-#include "base/compat_file_dialogs.h"
+#include "base/compat_state.h"
 #include "vtrs2/compat.h"
 #include "vtrs2/image_filters.h"
 #include "vtrs2/surface.h"
@@ -13,6 +13,7 @@
 #include "win32/menu.h"
 #include "win32/msgbox.h"
 #include "win32/resource.h"
+#include "window/compat_file_dialogs.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -3,7 +3,7 @@
 
 #include "win32/types.h"
 
-namespace surfaces {
+namespace sprites {
 
 // Rows of the 8-bit result: the width rounded up to an even count of bytes.
 inline int ExpandedRowBytes(int width) {
@@ -21,4 +21,4 @@ void ExpandNibbles4To8(win32::BYTE* destination, const win32::BYTE* source, int 
 void ExpandPlanar4To8(win32::BYTE* destination, const win32::BYTE* source, int width, int height, bool mask,
                       win32::BYTE substitute);
 
-} // namespace surfaces
+} // namespace sprites

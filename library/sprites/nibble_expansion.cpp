@@ -5,7 +5,7 @@
 
 using namespace win32;
 
-namespace surfaces {
+namespace sprites {
 namespace {
 
 // The upper eight of the sixteen colours are the last eight entries of a 256-colour palette.
@@ -61,4 +61,4 @@ void ExpandPlanar4To8(BYTE* destination, const BYTE* source, int width, int heig
     }
 }
 
-} // namespace surfaces
+} // namespace sprites

@@ -1,18 +1,17 @@
-// The application context: creation, display mode, destruction and the calling thread's list of contexts.
+// The application context: creation, display mode and destruction.
 #include "vtrs2/app_context.h"
 
 #include "app_window_internal.h"
+#include "vtrs2/app_palette.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/memory_surfaces.h"
-#include "vtrs2/palettes.h"
 #include "vtrs2/sound_channels.h"
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"
 #include "win32/gdi.h"
 
-#include <array>
 #include <new>
 #include <vector>
 
@@ -20,18 +19,9 @@ using namespace win32;
 
 namespace {
 
-// Bits per pixel of each display-mode code.
-constexpr std::array<int, 9> kModeBits = {0, 1, 4, 8, 24, 4, 15, 16, 32};
 constexpr int kPlainModeCode = 3;
 constexpr int kInitialVolume = 100;
 constexpr int kChannelCount = 32;
-
-// Each thread's contexts; the list (not the contexts) goes when the thread ends.
-struct ThreadContexts {
-    CIndexList* list = nullptr;
-    ~ThreadContexts() { delete list; }
-};
-thread_local ThreadContexts threadContexts;
 
 bool PlainModeKept(int code) {
     return code == 3 || code == 4 || code == 6 || code == 7 || code == 8;
@@ -78,19 +68,6 @@ int DriverModeCode(int mode, int plain) {
 }
 } // namespace
 
-int DisplayModeBits(int code) {
-    const int low = code & DisplayModeDepthMask;
-    return low < static_cast<int>(kModeBits.size()) ? kModeBits[static_cast<std::size_t>(low)] : 0;
-}
-
-int DepthToDisplayMode(int bits) {
-    if (bits <= 8) return 3;
-    if (bits <= 15) return 6;
-    if (bits == 16) return 7;
-    if (bits <= 24) return 4;
-    return 8;
-}
-
 int GetScreenModeCode() {
     // Worked out once, on first use rather than at load, so that loading the library opens no display.
     static const int code = [] {
@@ -107,10 +84,6 @@ DWORD GetLibraryVersion() {
     return LibraryVersion;
 }
 
-CIndexList* GetThreadContexts() {
-    return threadContexts.list;
-}
-
 AppContext* CreateAppContext(HINSTANCE owner, HPALETTE palette) {
     AppContext* context = nullptr;
     if (!AllocZeroedMemory(sizeof(AppContext), &context) || !context) return nullptr;
@@ -121,8 +94,7 @@ AppContext* CreateAppContext(HINSTANCE owner, HPALETTE palette) {
         FreeMemory(&context);
         return nullptr;
     }
-    if (!threadContexts.list) threadContexts.list = new (std::nothrow) CIndexList;
-    if (!threadContexts.list || !threadContexts.list->Add(context)) {
+    if (!AddThreadContext(context)) {
         FreeMemory(&context->banks);
         context->~AppContext();
         FreeMemory(&context);
@@ -182,20 +154,14 @@ void DestroyAppContext(AppContext* context) {
     ReleaseSharedPalette(context->sharedPalette);
     context->sharedPalette = nullptr;
     FreeWorkSurface(context);
-    if (CIndexList* list = threadContexts.list) {
-        list->Remove(list->Find(context));
-        if (list->GetCount() == 0) {
-            delete list;
-            threadContexts.list = nullptr;
-        }
-    }
+    RemoveThreadContext(context);
     context->stateFlags &= static_cast<WORD>(~ContextBeingDestroyed);
     context->~AppContext();
     FreeMemory(&context);
 }
 
 AppWindow* FindAppWindow(HWND handle) {
-    CIndexList* list = threadContexts.list;
+    CIndexList* list = GetThreadContexts();
     if (!list || !handle) return nullptr;
     int cursor = list->GetHead();
     while (auto* context = static_cast<AppContext*>(list->Next(cursor))) {

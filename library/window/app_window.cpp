@@ -6,8 +6,9 @@
 #include "vtrs2/sprites.h"
 
 #include "app_window_internal.h"
+#include "sprites/window_host.h"
+#include "vtrs2/app_palette.h"
 #include "vtrs2/memory.h"
-#include "vtrs2/palettes.h"
 #include "vtrs2/surface.h"
 
 #include <cstdlib>
@@ -72,6 +73,22 @@ void DestroyTheWindow(AppWindow* record) {
 // Main drawing windows start with room for this many sprites.
 constexpr int MainWindowSprites = 400;
 
+// What the sprites, a lower layer, reach of the window through their record (sprites/window_host.h).
+constexpr SpriteWindowHost SpriteHost{
+    [](AppWindow* window, int which) { return GetWindowSurface(window, which); },
+    [](AppWindow* window, cSurface* copy) {
+        window->backgroundCopy = copy;
+        window->backgroundImplementation = copy->GetImplementation();
+    },
+    [](AppWindow* window) {
+        RECT area{0, 0, 0, 0};
+        GetAppWindowArea(window, &area);
+        return area;
+    },
+    [](AppWindow* window, const RECT& rect) { AddUpdateRect(window, &rect); },
+    [](AppWindow* window) { return window->context; },
+};
+
 // The record the sprite and collision-mask code keep for the window: made with the window, over the
 // context's banks and display mode, and drawing into the window's surfaces.
 bool MakeSpriteWindow(AppWindow* record) {
@@ -81,6 +98,7 @@ bool MakeSpriteWindow(AppWindow* record) {
     sprites->displayMode = record->displayMode;
     sprites->stateFlags = record->stateFlags;
     sprites->appWindow = record;
+    sprites->host = &SpriteHost;
     record->sprites = sprites;
     return true;
 }

@@ -1,10 +1,12 @@
 // Bitmaps in a context's palette: filling and remapping packed DIBs, and bank images as DIBs.
+#include "vtrs2/palette_dibs.h"
+
 #include "sprites/image_surfaces.h"
 #include "vtrs2/app_context.h"
+#include "vtrs2/app_palette.h"
 #include "vtrs2/banks.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/memory_surfaces.h"
-#include "vtrs2/palettes.h"
 #include "vtrs2/surface.h"
 
 #include <vector>

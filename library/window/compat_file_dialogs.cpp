@@ -2,8 +2,9 @@
 // (the filter, title, folder and default extension with the conversion code page; the file, file-title and
 // custom-filter buffers, one byte larger than their stated sizes, with the system code page) and the chosen
 // texts are widened back into the caller's buffers.
-#include "base/compat_file_dialogs.h"
+#include "window/compat_file_dialogs.h"
 
+#include "base/compat_state.h"
 #include "vtrs2/compat.h"
 #include "vtrs2/memory.h"
 
