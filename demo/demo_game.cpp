@@ -12,6 +12,7 @@
 #include "demo_sounds.h"
 #include "frame_flow.h"
 #include "game_over.h"
+#include "how_to_play.h"
 #include "title_texts.h"
 
 #include <cmath>
@@ -149,6 +150,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     AddLevelObjects(d, all);
     AddGameOverObjects(all);
     AddTitleTexts(all);
+    AddHowToPlayObjects(all);
     WriteObjects(d, all);
     const auto objectInfos = static_cast<std::uint16_t>(all.objects.size());
 
@@ -165,6 +167,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     std::vector<appwriter::EventGroupDesc> titleEvents = TitleFlow();
     for (const appwriter::EventGroupDesc& group : AddDemoSounds(d))
         titleEvents.push_back(group);
+    titleEvents.push_back(ShowHowToPlay());
     SetFrameEvents(title, titleEvents, objectInfos);
     AddTitleFade(title);
     appwriter::FrameDesc first = appwriter::DescribeFrame(640, 480, Rgb(0x20, 0x60, 0xC0), title);
@@ -180,6 +183,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
             placed.handle = n++;
         // The File menu's saving, loading and pausing act on the levels.
         level.events.insert(level.events.end(), menuEvents.begin(), menuEvents.end());
+        level.events.push_back(ShowHowToPlay());
         SetFrameEvents(level.contents, level.events, objectInfos);
         appwriter::FrameDesc frame =
             appwriter::DescribeFrame(level.frame.width, level.frame.height, level.frame.background,
@@ -188,8 +192,9 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
         d.frames.push_back(frame);
     }
     d.frames.push_back(DescribeGameOver(objectInfos));
+    d.frames.push_back(DescribeHowToPlay(objectInfos));
     // Jumps name frames by handle: here each frame's handle is its index.
-    d.frameHandles = std::vector<std::uint16_t>{0, 1, 2, 3};
+    d.frameHandles = std::vector<std::uint16_t>{0, 1, 2, 3, 4};
     return d;
 }
 
@@ -197,7 +202,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
 // frame handles follow, so that every jump still reaches the frame it names.
 appwriter::ApplicationDescription LevelFirst(appwriter::ApplicationDescription game) {
     std::swap(game.frames[0], game.frames[1]);
-    game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3};
+    game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3, 4};
     return game;
 }
 

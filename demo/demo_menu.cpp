@@ -58,25 +58,31 @@ appwriter::EventRecordDesc ShowPaused() {
 std::vector<appwriter::EventGroupDesc> AddDemoMenu(appwriter::ApplicationDescription& d) {
     d.header->flags1 |= MenuBarMayHide | FullScreenSwitching;
     // The File menu's Quit stays alone below the separator.
-    d.menuData =
-        appwriter::WriteMenuData({{u"&File",
-                                   0,
-                                   0,
-                                   {{u"&Restart", Restart, 0, {}},
-                                    {u"&Pause\tCtrl+P", Pause, 0, {}},
-                                    {u"&Save position...", SavePositionCommand, 0, {}},
-                                    {u"&Load position...", LoadPositionCommand, 0, {}},
-                                    {u"", 0, 0, {}},
-                                    {u"&Quit\tCtrl+Q", Quit, 0, {}}}},
-                                  {u"&Options",
-                                   0,
-                                   0,
-                                   {{u"&Samples on/off", Samples, 0, {}},
-                                    {u"&Music on/off", Music, 0, {}},
-                                    {u"Hide the menu &bar", MenuBar, 0, {}},
-                                    {u"&Full screen", FullScreen, 0, {}}}},
-                                  {u"&Help", 0, 0, {{u"&About\tCtrl+A", About, 0, {}}}}},
-                                 {{Control, 'Q', Quit}, {Control, 'A', About}, {Control, 'P', Pause}});
+    d.menuData = appwriter::WriteMenuData(
+        {{u"&File",
+          0,
+          0,
+          {{u"&Restart", Restart, 0, {}},
+           {u"&Pause\tCtrl+P", Pause, 0, {}},
+           {u"&Save position...", SavePositionCommand, 0, {}},
+           {u"&Load position...", LoadPositionCommand, 0, {}},
+           {u"", 0, 0, {}},
+           {u"&Quit\tCtrl+Q", Quit, 0, {}}}},
+         {u"&Options",
+          0,
+          0,
+          {{u"&Samples on/off", Samples, 0, {}},
+           {u"&Music on/off", Music, 0, {}},
+           {u"Hide the menu &bar", MenuBar, 0, {}},
+           {u"&Full screen", FullScreen, 0, {}}}},
+         {u"&Help",
+          0,
+          0,
+          {{u"&About\tCtrl+A", About, 0, {}}, {u"&How to play\tCtrl+H", HowToPlayCommand, 0, {}}}}},
+        {{Control, 'Q', Quit},
+         {Control, 'A', About},
+         {Control, 'P', Pause},
+         {Control, 'H', HowToPlayCommand}});
     // After a save or a load the level waits in the paused dialog, so that the player takes it up again
     // when ready rather than in the middle of a move.
     return {Group({MenuChosen(SavePositionCommand)}, {PositionAction(SavePosition)}),

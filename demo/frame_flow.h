@@ -14,7 +14,8 @@ constexpr std::int32_t TitleFrame = 1;
 constexpr std::int32_t Level1Frame = 2;
 constexpr std::int32_t Level2Frame = 3;
 constexpr std::int32_t GameOverFrame = 4;
-constexpr std::int32_t FrameCount = 4;
+constexpr std::int32_t HowToPlayFrame = 5;
+constexpr std::int32_t FrameCount = 5;
 
 // Seconds a level lasts before the game is over.
 constexpr int LevelSeconds = 60;

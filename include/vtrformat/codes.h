@@ -20,6 +20,7 @@ constexpr std::int16_t TypeText = 3;
 constexpr std::int16_t TypeScoreDisplay = 5;
 constexpr std::int16_t TypeLivesDisplay = 6;
 constexpr std::int16_t TypeCounter = 7;
+constexpr std::int16_t TypeRichText = 8;
 constexpr int FirstSystemType = -7;
 constexpr int FirstKindType = 2; // the first kind with the common conditions and actions
 constexpr int LastKindType = 9;

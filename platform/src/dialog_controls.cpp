@@ -616,6 +616,7 @@ void RegisterDialogClasses() {
     AddSystemClass(u"Button", ButtonProc, sizeof(LONG_PTR));
     AddSystemClass(u"Edit", EditProc, sizeof(LONG_PTR));
     AddSystemClass(u"ListBox", ListBoxProc, sizeof(LONG_PTR));
+    AddSystemClass(u"ScrollBar", ScrollBarProc, sizeof(LONG_PTR));
 }
 
 } // namespace win32

@@ -12,6 +12,24 @@ constexpr int DialogExtraBytes = 4 * sizeof(LONG_PTR); // DWLP_MSGRESULT, DWLP_D
 // The window procedure of list boxes ("ListBox").
 LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The procedure of a control that keeps its state behind its first extra word: the state is made at
+// WM_NCCREATE and deleted at WM_NCDESTROY, and every other message goes to `handle` with it.
+template <typename State, typename Handle>
+LRESULT WithControlState(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Handle&& handle) {
+    if (message == WM_NCCREATE) {
+        SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(new State));
+        return TRUE;
+    }
+    auto* state = reinterpret_cast<State*>(GetWindowLongPtrW(window, 0));
+    if (!state) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        delete state;
+        SetWindowLongPtrW(window, 0, 0);
+        return 0;
+    }
+    return handle(*state);
+}
+
 // Whether `window` is `ancestor` or lies inside it.
 bool IsWithin(HWND ancestor, HWND window);
 

@@ -79,21 +79,25 @@ void DrawPenLine(const DrawTarget& t, const PenObject* pen, int rop2, POINT a, P
     int dx = std::abs(b.x - a.x), dy = -std::abs(b.y - a.y);
     const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
     int err = dx + dy;
-    for (POINT p = a; p.x != b.x || p.y != b.y;) {
-        if (pen->width <= 1) {
-            PlotPixel(t, p.x, p.y, raw, rop2);
-        } else {
-            RECT square{p.x - half, p.y - half, p.x - half + pen->width, p.y - half + pen->width};
+    // A dotted pen draws three pixels and skips three, counted from the line's start.
+    constexpr int DotRun = 3;
+    const bool dotted = pen->style == PS_DOT && pen->width <= 1;
+    for (int step = 0; a.x != b.x || a.y != b.y; ++step) {
+        const bool drawn = !dotted || (step / DotRun) % 2 == 0;
+        if (drawn && pen->width <= 1) {
+            PlotPixel(t, a.x, a.y, raw, rop2);
+        } else if (drawn) {
+            const RECT square{a.x - half, a.y - half, a.x - half + pen->width, a.y - half + pen->width};
             FillTargetRect(t, square, pen->color, rop2);
         }
         const int e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
-            p.x += sx;
+            a.x += sx;
         }
         if (e2 <= dx) {
             err += dx;
-            p.y += sy;
+            a.y += sy;
         }
     }
 }
@@ -268,13 +272,68 @@ void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop
     }
 }
 
+namespace {
+
+// The pixels of a hatch style's lines, by bitmap position.
+bool OnHatch(int style, int x, int y) {
+    switch (style) {
+    case HS_BDIAGONAL:
+        return ((x + y) & 7) == 7;
+    default:
+        return true;
+    }
+}
+
+void FillWith(const DrawTarget& t, RECT rect, const BrushObject* brush, int rop2, int bkMode, COLORREF bk) {
+    if (!brush || brush->null || !Draws(t)) return;
+    if (brush->hatch < 0) {
+        FillTargetRect(t, rect, brush->color, rop2);
+        return;
+    }
+    BitmapObject* b = t.bitmap;
+    const std::uint32_t line = b->Encode(brush->color), gap = b->Encode(bk), all = AllBits(b);
+    OffsetRect(&rect, t.origin.x, t.origin.y);
+    for (const RECT& c : t.clip) {
+        RECT area;
+        if (!IntersectRect(&area, &c, &rect)) continue;
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x) {
+                const bool on = OnHatch(brush->hatch, x, y);
+                if (!on && bkMode == TRANSPARENT) continue;
+                b->StoreRaw(x, y, Mix(rop2, b->LoadRaw(x, y), on ? line : gap, all));
+            }
+    }
+}
+
+} // namespace
+
+void FillBrushRect(const DeviceContextObject* dc, const DrawTarget& target, RECT rect) {
+    FillWith(target, rect, dc->brush, dc->rop2, dc->bkMode, dc->bkColor);
+}
+
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     if (!dc || !rect || !IsGdiObject(brush, GdiKind::Brush)) return 0;
     if (!brush->null) {
-        FillTargetRect(TargetOf(dc), *rect, brush->color, R2_COPYPEN);
+        FillWith(TargetOf(dc), *rect, brush, R2_COPYPEN, dc->bkMode, dc->bkColor);
         TouchDc(dc);
     }
     return 1;
+}
+
+BOOL InvertRect(HDC dc, const RECT* rect) {
+    if (!IsLiveDc(dc) || !rect) return FALSE;
+    FillTargetRect(TargetOf(dc), *rect, 0, R2_NOT);
+    TouchDc(dc);
+    return TRUE;
+}
+
+BOOL LPtoDP(HDC dc, POINT* points, int count) {
+    if (!IsLiveDc(dc) || (!points && count > 0) || count < 0) return FALSE;
+    for (int i = 0; i < count; ++i) {
+        points[i].x -= dc->windowOrg.x;
+        points[i].y -= dc->windowOrg.y;
+    }
+    return TRUE;
 }
 
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
@@ -287,7 +346,7 @@ BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop) {
     else if (rop == WHITENESS)
         FillTargetRect(TargetOf(dc), r, 0xFFFFFF, R2_COPYPEN);
     else if (rop == PATCOPY && dc->brush && !dc->brush->null)
-        FillTargetRect(TargetOf(dc), r, dc->brush->color, R2_COPYPEN);
+        FillWith(TargetOf(dc), r, dc->brush, R2_COPYPEN, dc->bkMode, dc->bkColor);
     else if (rop != PATCOPY)
         return FALSE;
     TouchDc(dc);

@@ -58,6 +58,7 @@ struct BrushObject {
     GdiHeader header{GdiKind::Brush};
     bool null = false;
     COLORREF color = 0;
+    int hatch = -1; // a hatch style, or -1 for a solid brush
 };
 
 // A logical palette. The layer draws in true colour, so a palette only holds its entries for whoever asks.
@@ -83,6 +84,7 @@ struct DeviceContextObject {
     BrushObject* brush = nullptr;
     PaletteObject* palette = nullptr;
     int rop2 = R2_COPYPEN;
+    int polyFillMode = ALTERNATE;
     int bkMode = OPAQUE;
     COLORREF bkColor = 0xFFFFFF;
     COLORREF textColor = 0;
@@ -107,6 +109,8 @@ struct DrawTarget {
 DrawTarget TargetOf(const DeviceContextObject* dc);
 // Fills a rectangle given in DC coordinates with a colour, applying a mix mode, within the target's clip.
 void FillTargetRect(const DrawTarget& target, RECT rect, COLORREF color, int rop2);
+// Fills a rectangle in DC coordinates with the DC's brush (solid, or hatched over the DC's background).
+void FillBrushRect(const DeviceContextObject* dc, const DrawTarget& target, RECT rect);
 // A line of a pen, end point excluded, as thick as the pen (squares of its width along the line).
 void DrawPenLine(const DrawTarget& target, const PenObject* pen, int rop2, POINT a, POINT b);
 // Tells a window DC's top-level window that its picture changed: all of it, or an area of its backing.

@@ -355,6 +355,13 @@ HBRUSH CreateSolidBrush(COLORREF color) {
     return Register(b);
 }
 
+HBRUSH CreateHatchBrush(int style, COLORREF color) {
+    if (style != HS_BDIAGONAL) return nullptr;
+    HBRUSH brush = CreateSolidBrush(color);
+    brush->hatch = style;
+    return brush;
+}
+
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
     auto* r = detail::NewHandleObject<RegionObject>();
     r->rect =

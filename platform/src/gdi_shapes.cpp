@@ -59,6 +59,19 @@ void FillSpan(const DrawTarget& t, long long first, long long last, int y, COLOR
     FillTargetRect(t, RECT{static_cast<LONG>(first), y, static_cast<LONG>(last), y + 1}, colour, rop2);
 }
 
+// A span of the inside of a shape, with the DC's brush.
+void BrushSpan(const DeviceContextObject* dc, const DrawTarget& t, long long first, long long last, int y) {
+    if (first >= last) return;
+    FillBrushRect(dc, t, RECT{static_cast<LONG>(first), y, static_cast<LONG>(last), y + 1});
+}
+
+// Where an edge crosses a row, and which way it runs (1 down, -1 up).
+struct Crossing {
+    long long x;
+    int direction;
+    bool operator<(const Crossing& other) const { return x < other.x; }
+};
+
 // The parts of row y that lie inside `outer` and outside `inner`.
 void FillRingRow(const DrawTarget& t, const RECT& outer, const RECT& inner, int y, COLORREF colour,
                  int rop2) {
@@ -88,7 +101,7 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     const int w = outline ? dc->pen->width : 0;
     const RECT outer = outline ? PenBox(left, top, right, bottom, w) : RECT{left, top, right - 1, bottom - 1};
     const RECT inside = outline ? Inset(outer, w) : outer;
-    if (HasBrush(dc) && !IsRectEmpty(&inside)) FillTargetRect(t, inside, dc->brush->color, dc->rop2);
+    if (HasBrush(dc) && !IsRectEmpty(&inside)) FillBrushRect(dc, t, inside);
     if (outline) {
         const RECT strips[] = {
             {outer.left, outer.top, outer.right, std::min(outer.bottom, outer.top + w)},
@@ -114,12 +127,23 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
     for (int y = outer.top; y < outer.bottom; ++y) {
         if (HasBrush(dc)) {
             const auto [a, b] = EllipseSpan(inner, y);
-            FillSpan(t, a, b, y, dc->brush->color, dc->rop2);
+            BrushSpan(dc, t, a, b, y);
         }
         if (outline) FillRingRow(t, outer, inner, y, dc->pen->color, dc->rop2);
     }
     TouchDc(dc);
     return TRUE;
+}
+
+int SetPolyFillMode(HDC dc, int mode) {
+    if (!IsLiveDc(dc) || (mode != ALTERNATE && mode != WINDING)) return 0;
+    const int previous = dc->polyFillMode;
+    dc->polyFillMode = mode;
+    return previous;
+}
+
+int GetPolyFillMode(HDC dc) {
+    return IsLiveDc(dc) ? dc->polyFillMode : 0;
 }
 
 BOOL Polygon(HDC dc, const POINT* points, int count) {
@@ -131,11 +155,11 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
             top = std::min<long long>(top, points[i].y);
             bottom = std::max<long long>(bottom, points[i].y);
         }
-        std::vector<long long> starts;
+        std::vector<Crossing> crossings;
         for (long long y = top; y < bottom; ++y) {
             // Where each edge crosses the row through the pixel centres, as the first column whose centre
             // lies at or right of the crossing: x0 + (y + 1/2 - y0)(x1 - x0)/(y1 - y0) <= x + 1/2.
-            starts.clear();
+            crossings.clear();
             for (int i = 0; i < count; ++i) {
                 const POINT a = points[i], b = points[(i + 1) % count];
                 const long long ya = a.y, yb = b.y;
@@ -145,11 +169,24 @@ BOOL Polygon(HDC dc, const POINT* points, int count) {
                     (2LL * a.x - 1) * (yb - ya) + (2 * y + 1 - 2 * ya) * (static_cast<long long>(b.x) - a.x);
                 long long q = 2 * (yb - ya);
                 if (q < 0) p = -p, q = -q;
-                starts.push_back(CeilDiv(p, q));
+                crossings.push_back({CeilDiv(p, q), yb > ya ? 1 : -1});
             }
-            std::sort(starts.begin(), starts.end());
-            for (std::size_t k = 0; k + 1 < starts.size(); k += 2)
-                FillSpan(t, starts[k], starts[k + 1], static_cast<int>(y), dc->brush->color, dc->rop2);
+            std::sort(crossings.begin(), crossings.end());
+            if (dc->polyFillMode == WINDING) {
+                int winding = 0;
+                long long start = 0;
+                for (const Crossing& c : crossings) {
+                    const int before = winding;
+                    winding += c.direction;
+                    if (before == 0 && winding != 0)
+                        start = c.x;
+                    else if (before != 0 && winding == 0)
+                        BrushSpan(dc, t, start, c.x, static_cast<int>(y));
+                }
+            } else {
+                for (std::size_t k = 0; k + 1 < crossings.size(); k += 2)
+                    BrushSpan(dc, t, crossings[k].x, crossings[k + 1].x, static_cast<int>(y));
+            }
         }
     }
     if (HasPen(dc))

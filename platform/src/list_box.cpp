@@ -30,10 +30,6 @@ struct ListState {
     int top = 0;
 };
 
-ListState* StateOf(HWND window) {
-    return reinterpret_cast<ListState*>(GetWindowLongPtrW(window, 0));
-}
-
 int Count(const ListState& s) {
     return static_cast<int>(s.items.size());
 }
@@ -213,51 +209,44 @@ LRESULT ItemMessage(HWND window, ListState& s, UINT message, WPARAM wParam, LPAR
 } // namespace
 
 LRESULT ListBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(new ListState));
-        return TRUE;
-    }
-    ListState* s = StateOf(window);
-    if (!s) return DefWindowProcW(window, message, wParam, lParam);
-    switch (message) {
-    case WM_NCDESTROY:
-        delete s;
-        SetWindowLongPtrW(window, 0, 0);
-        return 0;
-    case WM_SETFONT:
-        s->font = reinterpret_cast<HFONT>(wParam);
-        InvalidateRect(window, nullptr, TRUE);
-        return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(s->font);
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        Paint(window, *s);
-        return 0;
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_ENABLE:
-        InvalidateRect(window, nullptr, TRUE);
-        return 0;
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS;
-    case WM_KEYDOWN:
-        return Key(window, *s, wParam);
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        SetFocus(window);
-        const int index = IndexAt(window, *s, lParam);
-        if (index >= 0) Choose(window, *s, index);
-        if (index >= 0 && message == WM_LBUTTONDBLCLK) Notify(window, LBN_DBLCLK);
-        return 0;
-    }
-    case WM_MOUSEWHEEL:
-        ScrollTo(window, *s, s->top - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA * kWheelRows);
-        return 0;
-    default:
-        return ItemMessage(window, *s, message, wParam, lParam);
-    }
+    return WithControlState<ListState>(window, message, wParam, lParam, [&](ListState& state) -> LRESULT {
+        ListState* s = &state;
+        switch (message) {
+        case WM_SETFONT:
+            s->font = reinterpret_cast<HFONT>(wParam);
+            InvalidateRect(window, nullptr, TRUE);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(s->font);
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            Paint(window, *s);
+            return 0;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_ENABLE:
+            InvalidateRect(window, nullptr, TRUE);
+            return 0;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        case WM_KEYDOWN:
+            return Key(window, *s, wParam);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            SetFocus(window);
+            const int index = IndexAt(window, *s, lParam);
+            if (index >= 0) Choose(window, *s, index);
+            if (index >= 0 && message == WM_LBUTTONDBLCLK) Notify(window, LBN_DBLCLK);
+            return 0;
+        }
+        case WM_MOUSEWHEEL:
+            ScrollTo(window, *s, s->top - GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA * kWheelRows);
+            return 0;
+        default:
+            return ItemMessage(window, *s, message, wParam, lParam);
+        }
+    });
 }
 
 } // namespace win32

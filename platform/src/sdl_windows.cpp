@@ -351,6 +351,9 @@ int GetSystemMetrics(int index) {
     case SM_CXDOUBLECLK:
     case SM_CYDOUBLECLK:
         return 4;
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+        return ScrollBarThickness;
     case SM_CXEDGE:
     case SM_CYEDGE:
         return FrameInsets(0, WS_EX_CLIENTEDGE, false).left;

@@ -119,6 +119,15 @@ BOOL GetTextExtentPointW(HDC dc, LPCWSTR text, int length, SIZE* size) {
     return GetTextExtentPoint32W(dc, text, length, size);
 }
 
+BOOL GetCharWidthW(HDC dc, UINT first, UINT last, INT* widths) {
+    if (!dc || !widths || last < first || last > 0x10FFFF) return FALSE;
+    std::lock_guard guard(fonts::FontLock());
+    FontObject* font = FontOf(dc);
+    for (UINT c = first; c <= last; ++c)
+        widths[c - first] = font->face->GlyphOf(static_cast<char32_t>(c)).advance;
+    return TRUE;
+}
+
 namespace {
 
 int NextTabStop(int x, int averageWidth, int tabCount, const INT* tabStops) {

@@ -138,5 +138,8 @@ void UpdateSyncKeyState(const MSG& msg);
 void AddSystemClass(const WCHAR* name, WNDPROC proc, int extraBytes);
 // The dialog and control classes (dialog_controls.cpp).
 void RegisterDialogClasses();
+// Scroll bars (scroll_bar.cpp): their thickness, the system metric of both kinds.
+constexpr int ScrollBarThickness = 12;
+LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace win32

@@ -82,6 +82,9 @@ inline extension::RuntimeServices* (*ExtensionServices)() = nullptr;
 inline int (*GetEmbeddedFilePath)(const win32::WCHAR* name, win32::WCHAR* out,
                                   std::size_t capacity) = nullptr;
 inline void (*ReleaseEmbeddedFilePath)(const win32::WCHAR* name) = nullptr;
+// shell (extension_services.cpp): richtext's object reads its files through the embedded-file service.
+inline win32::HANDLE (*OpenEmbeddedFile)(const win32::WCHAR* name, std::uint32_t* size) = nullptr;
+inline void (*CloseEmbeddedFile)(win32::HANDLE file) = nullptr;
 // shell (window_placement.cpp): objects' backgrounds copy the screen behind the window.
 inline void (*CaptureScreenBehindWindow)() = nullptr;
 // shell (frame_surfaces.cpp): objects' display pass and backgrounds open and present the frame's drawing in

@@ -16,6 +16,7 @@
 #include "loop/menu_pause_hook.h"
 #include "objects/frame_run_state_setup.h"
 #include "persist/global_object_store.h"
+#include "richtext/rich_text_object.h"
 #include "shell/application_menu.h"
 #include "shell/mouse_capture.h"
 #include "shell/window_procedures.h"
@@ -73,6 +74,7 @@ UINT TimerPeriodFor(std::int32_t frameRate) {
 int StartApplication(ApplicationRecord* app) {
     if (!app || !app->libraryContext) return 0;
     InstallSystemObjectRoutines();
+    InstallRichTextRoutines();
     InstallEventRaisers();
     SetCurrentApplication(app);
     SetApplicationChannels(*app);

@@ -1,10 +1,12 @@
 // The kinds' own parts of a saved position: texts and the score, lives and counter objects, each written
-// and read back by its own routine in 80 bytes (a text adds what it shows), and extension objects, whose
-// state their extension writes and reads.
+// and read back by its own routine in 80 bytes (a text adds what it shows), rich texts (their scroll
+// positions and zoom, behind a u32 length), and extension objects, whose state their extension writes and
+// reads.
 #include "builtin/counters.h"
 #include "builtin/text_object.h"
 #include "events/extension_host.h"
 #include "persist/position_file.h"
+#include "richtext/rich_text_object.h"
 #include "startup/event_program.h"
 
 #include <array>
@@ -161,7 +163,29 @@ bool ApplyExtension(RunObject* o, const SavedObject& saved) {
     return !saved.extensionState || LoadExtensionObjectState(o, *saved.extensionState);
 }
 
+bool WriteRichText(PositionWriter& w, RunObject* o) {
+    std::vector<std::uint8_t> state;
+    WriteRichTextState(o, state);
+    w.U32(static_cast<std::uint32_t>(state.size()));
+    w.Bytes(state);
+    return true;
+}
+
+// Nothing (an object without a document), or the whole state; anything else is damaged.
+bool ReadRichText(ByteReader& r, SavedObject& o) {
+    std::uint32_t bytes = 0;
+    std::span<const std::uint8_t> state;
+    if (!r.U32(bytes) || (bytes != 0 && bytes != RichTextStateBytes) || !r.Take(bytes, state)) return false;
+    o.kind.assign(state.begin(), state.end());
+    return true;
+}
+
+bool ApplyRichText(RunObject* o, const SavedObject& saved) {
+    return saved.kind.empty() || ReadRichTextState(o, saved.kind);
+}
+
 constexpr KindPositionRoutines TextRoutines{WriteText, ReadText, ApplyText};
+constexpr KindPositionRoutines RichTextRoutines{WriteRichText, ReadRichText, ApplyRichText};
 constexpr KindPositionRoutines CounterRoutines{WriteCounter, ReadCounter, ApplyCounter};
 constexpr KindPositionRoutines ExtensionRoutines{WriteExtension, ReadExtension, ApplyExtension};
 
@@ -175,6 +199,8 @@ const KindPositionRoutines* KindPositionRoutinesOf(std::int16_t type) {
     case TypeLivesDisplay:
     case TypeCounter:
         return &CounterRoutines;
+    case TypeRichText:
+        return &RichTextRoutines;
     default:
         return type >= FirstExtensionType ? &ExtensionRoutines : nullptr;
     }

@@ -18,6 +18,8 @@ bool Install() {
     up::ExtensionServices = &ExtensionServices;
     up::GetEmbeddedFilePath = &GetEmbeddedFilePath;
     up::ReleaseEmbeddedFilePath = &ReleaseEmbeddedFilePath;
+    up::OpenEmbeddedFile = &OpenEmbeddedFile;
+    up::CloseEmbeddedFile = &CloseEmbeddedFile;
     up::CaptureScreenBehindWindow = &CaptureScreenBehindWindow;
     up::ClearFrameSurfaces = &ClearFrameSurfaces;
     up::PresentFrameSurface = &PresentFrameSurface;

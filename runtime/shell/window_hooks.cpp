@@ -5,6 +5,7 @@
 #include "core/application_record.h"
 #include "core/header_flags.h"
 #include "objects/display_list.h"
+#include "richtext/rich_text_object.h"
 #include "shell/control_windows.h"
 
 #include <span>
@@ -33,8 +34,8 @@ bool MoveFocus(FrameRunState& s, WPARAM key) {
 
 void BuildWindowHookList(FrameRunState& s) {
     s.windowHookCount = 0;
-    // The rich text object's message routine comes first (priority 100) when the frame uses one; the rich
-    // text object adds it here.
+    // The rich text object's message routine comes first (priority 100) when the frame uses one.
+    if (FrameUsesRichText(s)) AppendWindowHook(s, RtfObjectScrollHook, RichTextHookPriority);
     AddExtensionWindowHooks(s);
     SortWindowHooks(s);
 }

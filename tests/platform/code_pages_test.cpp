@@ -1,5 +1,6 @@
 #include "support/param_names.h"
 #include "win32/kernel.h"
+#include "win32/user.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,19 @@ TEST(CodePages, UnknownCodePageAndBadArgumentsAreRefused) {
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(WideCharToMultiByte(1252, 0, nullptr, 3, nullptr, 0, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+// OEM text (code page 437) comes into the ANSI code page byte for byte, in place when asked.
+TEST(CodePages, OemTextBecomesAnsi) {
+    char out[8] = {};
+    EXPECT_TRUE(OemToCharA("a\x82\x9C\xB0", out));
+    EXPECT_EQ(std::string(out), "a\xE9\xA3?") << "e acute, pound, and a shade block 1252 lacks";
+    char same[] = "\x81\x84";
+    EXPECT_TRUE(OemToCharA(same, same));
+    EXPECT_EQ(std::string(same), "\xFC\xE4");
+    EXPECT_TRUE(OemToCharA("", out));
+    EXPECT_EQ(out[0], 0);
+    EXPECT_FALSE(OemToCharA(nullptr, out));
 }
 
 TEST(CodePages, SystemAnsiCodePageIsWesternEuropean) {

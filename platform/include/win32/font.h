@@ -199,6 +199,9 @@ UINT GetTextAlign(HDC dc);
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int length, SIZE* size);
 BOOL GetTextExtentPointW(HDC dc, LPCWSTR text, int length, SIZE* size);
+// The advances of the characters first..last of the DC's font, in whole pixels: the widths a text extent
+// adds up. FALSE when last comes before first.
+BOOL GetCharWidthW(HDC dc, UINT first, UINT last, INT* widths);
 BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
                  const INT* dx);
 BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count);

@@ -52,11 +52,20 @@ constexpr int R2_WHITE = 16;
 constexpr int TRANSPARENT = 1;
 constexpr int OPAQUE = 2;
 
-// Pen styles.
+// Pen styles. A PS_DOT pen of width 1 draws three pixels and leaves three, along the line.
 constexpr int PS_SOLID = 0;
 constexpr int PS_DASH = 1;
 constexpr int PS_DOT = 2;
 constexpr int PS_NULL = 5;
+
+// Hatch styles: HS_BDIAGONAL draws lines rising to the right, one pixel wide and 8 pixels apart along a row,
+// aligned on the bitmap's pixels.
+constexpr int HS_BDIAGONAL = 3;
+
+// Polygon fill modes: ALTERNATE fills where an odd number of edges lie on either side, WINDING where the
+// edges wind round the point a non-zero number of times.
+constexpr int ALTERNATE = 1;
+constexpr int WINDING = 2;
 
 // Stock objects.
 constexpr int WHITE_BRUSH = 0;
@@ -146,8 +155,11 @@ HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
 UINT RealizePalette(HDC dc);
 UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries);
 
-// Pens, brushes and drawing state.
+// Pens, brushes and drawing state. A hatched brush draws its lines in its colour and the pixels between
+// them in the DC's background colour, or leaves them with the TRANSPARENT background mode; styles other
+// than HS_BDIAGONAL are refused (null).
 HBRUSH CreateSolidBrush(COLORREF color);
+HBRUSH CreateHatchBrush(int style, COLORREF color);
 HPEN CreatePen(int style, int width, COLORREF color);
 int SetROP2(HDC dc, int mode);
 int GetROP2(HDC dc);
@@ -165,6 +177,13 @@ BOOL Polyline(HDC dc, const POINT* points, int count);
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
 BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
 BOOL Polygon(HDC dc, const POINT* points, int count);
+// The rule Polygon fills by (ALTERNATE at first); the previous mode, 0 for a mode it does not know.
+int SetPolyFillMode(HDC dc, int mode);
+int GetPolyFillMode(HDC dc);
+// Inverts every pixel of the rectangle (right and bottom edges exclusive).
+BOOL InvertRect(HDC dc, const RECT* rect);
+// Logical points to device points: the DC's window origin taken off.
+BOOL LPtoDP(HDC dc, POINT* points, int count);
 BOOL DrawFocusRect(HDC dc, const RECT* rect);
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
 

@@ -328,6 +328,9 @@ constexpr UINT PM_NOYIELD = 0x0002;
 // System metrics.
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
+// The thickness of a vertical scroll bar and the height of a horizontal one: 12 pixels.
+constexpr int SM_CXVSCROLL = 2;
+constexpr int SM_CYHSCROLL = 3;
 constexpr int SM_CYCAPTION = 4;
 constexpr int SM_CXBORDER = 5;
 constexpr int SM_CYBORDER = 6;
@@ -592,8 +595,67 @@ constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 constexpr UINT WM_EXITSIZEMOVE = 0x0232;
+
+// Scroll-bar controls: windows of the class "ScrollBar" (SBS_VERT, else horizontal), two arrows, the track
+// and the thumb. The arrows scroll by lines and the track by pages, again and again while the button is
+// held; dragging the thumb tracks it. The parent hears each step as WM_VSCROLL (or WM_HSCROLL) with the code
+// in the low word of wParam, the thumb's position in the high word for the thumb codes, and the bar in
+// lParam; SB_ENDSCROLL follows when the button is let go. The position does not move by itself: the parent
+// sets it (while the thumb is dragged, it is drawn where the pointer holds it).
+constexpr DWORD SBS_HORZ = 0x0000;
+constexpr DWORD SBS_VERT = 0x0001;
+constexpr int SB_LINEUP = 0;
+constexpr int SB_LINELEFT = 0;
+constexpr int SB_LINEDOWN = 1;
+constexpr int SB_LINERIGHT = 1;
+constexpr int SB_PAGEUP = 2;
+constexpr int SB_PAGELEFT = 2;
+constexpr int SB_PAGEDOWN = 3;
+constexpr int SB_PAGERIGHT = 3;
 constexpr int SB_THUMBPOSITION = 4;
+constexpr int SB_THUMBTRACK = 5;
+constexpr int SB_TOP = 6;
+constexpr int SB_BOTTOM = 7;
 constexpr int SB_ENDSCROLL = 8;
+// Which bar the scroll functions address: only a scroll-bar control (SB_CTL) is known.
+constexpr int SB_HORZ = 0;
+constexpr int SB_VERT = 1;
+constexpr int SB_CTL = 2;
+constexpr UINT SIF_RANGE = 0x1;
+constexpr UINT SIF_PAGE = 0x2;
+constexpr UINT SIF_POS = 0x4;
+constexpr UINT SIF_DISABLENOSCROLL = 0x8;
+constexpr UINT SIF_TRACKPOS = 0x10;
+constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+// The range runs from nMin to nMax; with a page, the thumb is as long as the page is in the range, and the
+// position goes up to nMax - nPage + 1. nTrackPos is where the thumb is held while it is dragged (its last
+// position once let go), in 32 bits.
+struct SCROLLINFO {
+    UINT cbSize;
+    UINT fMask;
+    int nMin;
+    int nMax;
+    UINT nPage;
+    int nPos;
+    int nTrackPos;
+};
+constexpr UINT SBM_SETPOS = 0x00E0;
+constexpr UINT SBM_GETPOS = 0x00E1;
+constexpr UINT SBM_SETRANGE = 0x00E2;
+constexpr UINT SBM_GETRANGE = 0x00E3;
+constexpr UINT SBM_SETSCROLLINFO = 0x00E9;
+constexpr UINT SBM_GETSCROLLINFO = 0x00EA;
+// The position set is kept within the range; each answers the previous position (SetScrollInfo the new one).
+int SetScrollPos(HWND window, int bar, int position, BOOL redraw);
+int GetScrollPos(HWND window, int bar);
+BOOL SetScrollRange(HWND window, int bar, int minimum, int maximum, BOOL redraw);
+BOOL GetScrollRange(HWND window, int bar, int* minimum, int* maximum);
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);
+BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info);
+
+// OEM text (code page 437) to the ANSI code page, through iconv, up to and with the terminating 0; the two
+// may be the same buffer. Characters the ANSI code page lacks become "?".
+BOOL OemToCharA(LPCSTR source, LPSTR out);
 
 // Rectangles.
 BOOL SetRect(RECT* rect, int left, int top, int right, int bottom);

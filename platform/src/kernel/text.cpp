@@ -1,6 +1,8 @@
 // UTF-16 text against UTF-8 and the Windows code pages: UTF-8 by hand, every other code page through iconv.
 #include "text.h"
 
+#include "win32/user.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -361,6 +363,22 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR source, int sourceUn
     }
     std::memcpy(out, result->text.data(), result->text.size());
     return static_cast<int>(result->text.size());
+}
+
+BOOL OemToCharA(LPCSTR source, LPSTR out) {
+    if (!source || !out) return FALSE;
+    const std::string_view oem(source);
+    if (oem.empty()) {
+        out[0] = 0;
+        return TRUE;
+    }
+    const auto wide = detail::DecodeCodePage(CP_OEMCP, oem, false);
+    const auto ansi = wide ? detail::EncodeCodePage(CP_ACP, *wide, false, "?") : std::nullopt;
+    // Both code pages give one byte per character, so the text keeps its length and fits where it was.
+    if (!ansi || ansi->text.size() != oem.size()) return FALSE;
+    std::memcpy(out, ansi->text.data(), ansi->text.size());
+    out[ansi->text.size()] = 0;
+    return TRUE;
 }
 
 std::string ToUtf8(std::u16string_view text) {

@@ -1,11 +1,13 @@
 // Runs the packed demo in a real X window (Xvfb): the first frame's colour and the menu bar on a screenshot,
 // the title's fade, the level's player walking and jumping, its walkers and the sparkle of a collected gem,
-// full screen and back through the Options menu, the About dialog from the Help menu, the paused dialog and a
+// full screen and back through the Options menu, the About dialog and the instructions (scrolled with the
+// mouse) from the Help menu, the paused dialog and a
 // position saved and loaded again from the File menu, closing the window like a window manager would,
 // quitting by the menu shortcut and by the File menu, and the program's exit and clean-up.
 #include "demo/demo_enemies_layout.h"
 #include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
+#include "demo/how_to_play_layout.h"
 #include "demo/level_layout.h"
 #include "demo/title_layout.h"
 #include "support/child_process.h"
@@ -1086,6 +1088,62 @@ int PlayAreaDifferences(const vtrtest::Screenshot& a, const vtrtest::Screenshot&
             if (!out && a.Rgb(px, py) != b.Rgb(px, py)) ++differences;
         }
     return differences;
+}
+
+// Help > How to play shows the instructions with a scroll bar; clicks on its lower arrow scroll the text up
+// by a line each, and what was shown moves up by as much.
+TEST_F(DemoWindow, HowToPlayScrollsWithTheMouse) {
+    const auto box = Launch(temp_);
+    ASSERT_TRUE(box);
+    const auto [x, y, width, height] = *box;
+    const int bar = height - 480;
+    const int top = y + bar;
+    ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
+    ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 2, 1));
+    const auto background = RgbOf(InstructionsBackground);
+    const std::uint8_t paper[3] = {background[0], background[1], background[2]};
+    // The text's paper, once the frame's fade is over.
+    ASSERT_TRUE(
+        WaitForColour(x + InstructionsLeft + 3, top + InstructionsTop + InstructionsHeight - 3, paper))
+        << "the instructions did not show: " << ReadFile(temp_ / "demo.err");
+    std::this_thread::sleep_for(500ms);
+    const auto before = Shot();
+    ASSERT_TRUE(before);
+    // The scroll bar along the right edge: its lower arrow is its last 12 pixels.
+    constexpr int Line = 12, Clicks = 4;
+    const int arrowX = x + InstructionsLeft + InstructionsWidth - 6;
+    const int arrowY = top + InstructionsTop + InstructionsHeight - 6;
+    for (int i = 0; i < Clicks; ++i) {
+        ASSERT_TRUE(Click(arrowX, arrowY));
+        std::this_thread::sleep_for(150ms);
+    }
+    // The view less its bar, moved up by the lines scrolled: each row now shows what the row that many pixels
+    // below showed.
+    const int left = x + InstructionsLeft, right = left + InstructionsWidth - Line;
+    const int viewTop = top + InstructionsTop, viewBottom = viewTop + InstructionsHeight;
+    constexpr int Moved = Line * Clicks;
+    const auto sameMoved = [&](const vtrtest::Screenshot& after) {
+        int same = 0, all = 0, inked = 0;
+        for (int py = viewTop; py < viewBottom - Moved; ++py)
+            for (int px = left; px < right; ++px) {
+                const Pixel was = before->Rgb(px, py + Moved);
+                ++all;
+                inked += !Is(was, paper);
+                same += after.Rgb(px, py) == was;
+            }
+        return std::make_pair(all - same, inked);
+    };
+    std::pair<int, int> result{-1, 0};
+    for (int i = 0; i < 50 && result.first != 0; ++i) {
+        std::this_thread::sleep_for(100ms);
+        if (const auto after = Shot()) result = sameMoved(*after);
+    }
+    EXPECT_EQ(result.first, 0) << "pixels that did not move with the text";
+    EXPECT_GT(result.second, 1000) << "the text itself is there";
+    const auto after = Shot();
+    ASSERT_TRUE(after);
+    EXPECT_GT(PlayAreaDifferences(*before, *after, x, top), 1000) << "the text scrolled";
+    CloseAndExpectCleanEnd();
 }
 
 // The middle of the level's player, the orange block, on the whole play area.

@@ -558,3 +558,36 @@ TEST(Fonts, TabbedExtentJumpsToTheTabStops) {
     SelectFont(dc, GetStockFont(SYSTEM_FONT));
     DeleteDC(dc);
 }
+
+// The widths of single characters are the advances their text extents add up, so that a layout measured
+// character by character lands where the text is drawn.
+TEST(Fonts, CharacterWidthsAddUpToTheTextExtent) {
+    Font font(-15);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectFont(dc, font.handle);
+    INT widths[26] = {};
+    ASSERT_TRUE(GetCharWidthW(dc, u'a', u'z', widths));
+    std::u16string all;
+    int sum = 0;
+    for (int i = 0; i < 26; ++i) {
+        all.push_back(static_cast<char16_t>(u'a' + i));
+        sum += widths[i];
+        EXPECT_EQ(widths[i], Extent(font.handle, all.substr(i, 1).c_str())) << static_cast<char>('a' + i);
+    }
+    EXPECT_EQ(sum, Extent(font.handle, all.c_str()));
+    EXPECT_GT(widths['m' - 'a'], widths['i' - 'a']);
+    INT one = 0;
+    EXPECT_TRUE(GetCharWidthW(dc, 0xE9, 0xE9, &one));
+    EXPECT_EQ(one, Extent(font.handle, u"\u00E9"));
+    EXPECT_FALSE(GetCharWidthW(dc, u'b', u'a', widths)) << "last before first";
+    // The metrics a measuring layout reads: ascent within the height, the default character and the range.
+    const TEXTMETRICW m = Metrics(font.handle);
+    EXPECT_GT(m.tmAscent, 0);
+    EXPECT_LT(m.tmAscent, m.tmHeight);
+    EXPECT_LE(m.tmFirstChar, u' ');
+    EXPECT_GE(m.tmLastChar, 0xFF);
+    EXPECT_TRUE(GetCharWidthW(dc, m.tmDefaultChar, m.tmDefaultChar, &one));
+    EXPECT_GT(one, 0);
+    SelectFont(dc, GetStockFont(SYSTEM_FONT));
+    DeleteDC(dc);
+}

@@ -175,6 +175,109 @@ TEST(Shapes, PolylineAndLineToLeaveTheEndPointOut) {
     EXPECT_EQ(GetPixel(dib.dc, 1, 0), RGB(0, 0, 0)) << "XOR with white on white gives black";
 }
 
+// A polygon that goes round its middle twice: the alternate rule leaves the middle out, winding fills it.
+TEST(Shapes, WindingFillsWhatTheAlternateRuleLeavesOut) {
+    Dib dib(12, -12, 32);
+    SelectObject(dib.dc, GetStockObject(NULL_PEN));
+    SelectObject(dib.dc, GetStockObject(WHITE_BRUSH));
+    // A square traced round twice, the second time inside the first, both the same way round.
+    const POINT points[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0},
+                            {3, 3}, {7, 3},  {7, 7},   {3, 7},  {3, 3}};
+    EXPECT_EQ(GetPolyFillMode(dib.dc), ALTERNATE);
+    Polygon(dib.dc, points, 10);
+    EXPECT_EQ(GetPixel(dib.dc, 1, 5), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dib.dc, 5, 5), RGB(0, 0, 0)) << "inside both: crossed twice";
+    EXPECT_EQ(SetPolyFillMode(dib.dc, WINDING), ALTERNATE);
+    Polygon(dib.dc, points, 10);
+    EXPECT_EQ(GetPixel(dib.dc, 5, 5), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dib.dc, 10, 5), RGB(0, 0, 0)) << "right edge exclusive";
+    EXPECT_EQ(SetPolyFillMode(dib.dc, 7), 0);
+    EXPECT_EQ(GetPolyFillMode(dib.dc), WINDING);
+}
+
+// Backward-diagonal hatching: lines rising to the right, 8 pixels apart, the gaps in the background colour
+// or left alone when the background is transparent.
+TEST(Shapes, HatchedBrushDrawsRisingLinesOverTheBackground) {
+    EXPECT_EQ(CreateHatchBrush(0, RGB(1, 2, 3)), nullptr) << "only the backward diagonal";
+    Dib dib(16, -16, 32);
+    HBRUSH hatch = CreateHatchBrush(HS_BDIAGONAL, RGB(255, 0, 0));
+    ASSERT_NE(hatch, nullptr);
+    SetBkColor(dib.dc, RGB(0, 0, 255));
+    const RECT all{0, 0, 16, 16};
+    FillRect(dib.dc, &all, hatch);
+    int lines = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const COLORREF c = GetPixel(dib.dc, x, y);
+            ASSERT_TRUE(c == RGB(255, 0, 0) || c == RGB(0, 0, 255));
+            if (c == RGB(255, 0, 0)) {
+                ++lines;
+                if (x + 1 < 16 && y > 0) {
+                    ASSERT_EQ(GetPixel(dib.dc, x + 1, y - 1), c) << "rises to the right";
+                }
+                if (x + 8 < 16) {
+                    ASSERT_EQ(GetPixel(dib.dc, x + 8, y), c) << "8 apart";
+                }
+                ASSERT_NE(GetPixel(dib.dc, (x + 1) % 16, y), c) << "one pixel wide";
+            }
+        }
+    EXPECT_EQ(lines, 16 * 2);
+    // A rectangle without a pen, over green, on a transparent background: the gaps stay green.
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(dib.dc, &all, green);
+    SetBkMode(dib.dc, TRANSPARENT);
+    SelectObject(dib.dc, GetStockObject(NULL_PEN));
+    HGDIOBJ old = SelectObject(dib.dc, hatch);
+    Rectangle(dib.dc, 0, 0, 17, 17);
+    int red = 0, kept = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            (GetPixel(dib.dc, x, y) == RGB(255, 0, 0) ? red : kept) += 1;
+    EXPECT_EQ(red, 32);
+    EXPECT_EQ(kept, 256 - 32);
+    SelectObject(dib.dc, old);
+    DeleteObject(hatch);
+    DeleteObject(green);
+}
+
+TEST(Shapes, InvertRectInvertsEachPixelOnceAndTwiceRestores) {
+    Dib dib(6, -6, 32);
+    SetPixel(dib.dc, 2, 2, RGB(0x12, 0x34, 0x56));
+    const RECT r{1, 1, 4, 4};
+    EXPECT_TRUE(InvertRect(dib.dc, &r));
+    EXPECT_EQ(GetPixel(dib.dc, 2, 2), RGB(0xED, 0xCB, 0xA9));
+    EXPECT_EQ(GetPixel(dib.dc, 1, 1), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(dib.dc, 4, 4), RGB(0, 0, 0)) << "right and bottom are exclusive";
+    InvertRect(dib.dc, &r);
+    EXPECT_EQ(GetPixel(dib.dc, 2, 2), RGB(0x12, 0x34, 0x56));
+}
+
+TEST(Shapes, DottedPenDrawsThreeAndSkipsThree) {
+    Dib dib(16, -2, 32);
+    HPEN dots = CreatePen(PS_DOT, 1, RGB(255, 255, 255));
+    HGDIOBJ old = SelectObject(dib.dc, dots);
+    MoveToEx(dib.dc, 0, 0, nullptr);
+    LineTo(dib.dc, 14, 0);
+    std::string seen;
+    for (int x = 0; x < 15; ++x)
+        seen += GetPixel(dib.dc, x, 0) ? '#' : '.';
+    EXPECT_EQ(seen, "###...###...##.");
+    SelectObject(dib.dc, old);
+    DeleteObject(dots);
+}
+
+TEST(Shapes, LogicalPointsMoveByTheWindowOrigin) {
+    Dib dib(4, -4, 32);
+    SetWindowOrgEx(dib.dc, 10, -5, nullptr);
+    POINT points[] = {{10, -5}, {12, 0}};
+    EXPECT_TRUE(LPtoDP(dib.dc, points, 2));
+    EXPECT_EQ(points[0].x, 0);
+    EXPECT_EQ(points[0].y, 0);
+    EXPECT_EQ(points[1].x, 2);
+    EXPECT_EQ(points[1].y, 5);
+    EXPECT_FALSE(LPtoDP(nullptr, points, 2));
+}
+
 TEST_F(WindowTest, ChildDrawingLandsInsideTheChildOfTheTopLevelBitmap) {
     HWND child = Child(30, 40, 52, 22, WS_BORDER);
     Pump();

@@ -198,6 +198,30 @@ Bytes CounterData(const CounterDesc& c) {
     return w.Take();
 }
 
+Bytes RichTextData(const RichTextDesc& r) {
+    ByteWriter w;
+    w.U32(0);
+    w.U32(0);
+    w.U32(r.options);
+    w.U32(r.background);
+    w.I16(r.width);
+    w.I16(0);
+    w.I16(r.height);
+    w.I16(0);
+    w.U32(0);
+    w.U32(static_cast<std::uint32_t>(r.text.size()));
+    w.Bytes({reinterpret_cast<const std::uint8_t*>(r.text.data()), r.text.size()});
+    return w.Take();
+}
+
+ObjectDefinitionDesc RichTextDefinition(const RichTextDesc& richText) {
+    ObjectDefinitionDesc d;
+    d.type = 8;
+    d.identifier = RichTextIdentifier;
+    d.typeData = RichTextData(richText);
+    return d;
+}
+
 Bytes TextData(std::int32_t width, std::int32_t height, const std::vector<ParagraphDesc>& paragraphs) {
     ByteWriter header;
     header.U32(0);

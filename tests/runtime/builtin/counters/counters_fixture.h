@@ -144,6 +144,32 @@ inline appwriter::EventProgramBuilder Program(std::uint16_t objectInfos) {
     return b;
 }
 
+// The groups of a fixture's events: each of `once` runs at the first loop, in order, then `everyLoop` runs
+// on every loop.
+inline void AddFirstLoopGroups(appwriter::EventProgramBuilder& b,
+                               const std::vector<std::vector<appwriter::EventRecordDesc>>& once,
+                               std::vector<appwriter::EventRecordDesc> everyLoop) {
+    const auto special = [](std::int16_t number) {
+        appwriter::EventRecordDesc r;
+        r.type = TypeSpecial;
+        r.number = number;
+        r.runFlags = RecordEveryLoop;
+        return r;
+    };
+    for (const auto& actions : once) {
+        appwriter::EventGroupDesc g;
+        g.conditions = {special(-6)};
+        g.actions = actions;
+        b.AddGroup(g);
+    }
+    if (!everyLoop.empty()) {
+        appwriter::EventGroupDesc g;
+        g.conditions = {special(-1)};
+        g.actions = std::move(everyLoop);
+        b.AddGroup(g);
+    }
+}
+
 class CounterTest : public DisplayTest {
 protected:
     // The object in a slot of the frame's list.

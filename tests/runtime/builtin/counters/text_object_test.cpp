@@ -43,14 +43,6 @@ appwriter::EventParameterDesc Expression(ExpressionBuilder e) {
     return appwriter::ExpressionParameter(22, std::move(e));
 }
 
-appwriter::EventRecordDesc Special(std::int16_t number) {
-    appwriter::EventRecordDesc r;
-    r.type = TypeSpecial;
-    r.number = number;
-    r.runFlags = RecordEveryLoop;
-    return r;
-}
-
 // A counter (object 2) takes the value of an expression every loop.
 appwriter::EventRecordDesc CounterTakes(ExpressionBuilder e) {
     appwriter::EventRecordDesc r;
@@ -69,18 +61,7 @@ protected:
     void Start(const std::vector<std::vector<appwriter::EventRecordDesc>>& once,
                std::vector<appwriter::EventRecordDesc> everyLoop = {}) {
         appwriter::EventProgramBuilder b = Program(3);
-        for (const auto& actions : once) {
-            appwriter::EventGroupDesc g;
-            g.conditions = {Special(-6)};
-            g.actions = actions;
-            b.AddGroup(g);
-        }
-        if (!everyLoop.empty()) {
-            appwriter::EventGroupDesc g;
-            g.conditions = {Special(-1)};
-            g.actions = std::move(everyLoop);
-            b.AddGroup(g);
-        }
+        AddFirstLoopGroups(b, once, std::move(everyLoop));
         appwriter::CounterDesc inFont;
         inFont.displayType = CounterText;
         inFont.width = 60;

@@ -103,6 +103,21 @@ struct ParagraphDesc {
 };
 Bytes TextData(std::int32_t width, std::int32_t height, const std::vector<ParagraphDesc>& paragraphs);
 
+// The rich text object's data: 8 bytes the runtime does not read, the options (1 transparent background,
+// 2 vertical scroll bar, 4 horizontal scroll bar, 8 hidden text and symbols shown, 0x10 no selection
+// inversion), the background colour, the width and the height (i16 each, 2 bytes after each), 4 bytes not
+// read, then the RTF text's length and the text.
+struct RichTextDesc {
+    std::uint32_t options = 0;
+    std::uint32_t background = 0xFFFFFF;
+    std::int16_t width = 200, height = 100;
+    std::string text;
+};
+Bytes RichTextData(const RichTextDesc& richText);
+// The identifier a rich text definition carries ("RTF "), and a definition of type 8 with the data.
+constexpr std::uint32_t RichTextIdentifier = 0x20465452;
+ObjectDefinitionDesc RichTextDefinition(const RichTextDesc& richText);
+
 struct ObjectInfoDesc {
     std::uint16_t handle = 0;
     std::int16_t type = 2;
