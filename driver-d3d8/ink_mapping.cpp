@@ -27,8 +27,8 @@ D3DCOLOR Premultiplied(D3DCOLOR c, bool subtract) {
 } // namespace
 
 InkDrawing MapInk(int ink, LPARAM parameter) {
-    InkDrawing d{D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD, ColourOf(ink, parameter),
-                 InkProgram::None};
+    InkDrawing d{D3DBLEND_SRCALPHA,        D3DBLEND_INVSRCALPHA, D3DBLENDOP_ADD,
+                 ColourOf(ink, parameter), InkEffectKind::None,  nullptr};
     switch (ink & InkCodeMask) {
     case InkBlend: {
         if (parameter == InkBlendInvisible) {
@@ -42,10 +42,10 @@ InkDrawing MapInk(int ink, LPARAM parameter) {
         break;
     }
     case InkInvert:
-        d.program = InkProgram::Invert;
+        d.effect = InkEffectKind::Invert;
         break;
     case InkGrey:
-        d.program = InkProgram::Grey;
+        d.effect = InkEffectKind::Grey;
         break;
     case InkAdd:
         d.destinationBlend = D3DBLEND_ONE;
@@ -59,8 +59,11 @@ InkDrawing MapInk(int ink, LPARAM parameter) {
         break;
     case InkEffect:
         d.colour = White;
-        // Until effects are compiled, an effect object draws with its RGBA coefficient as the colour.
-        if (parameter) d.colour = reinterpret_cast<CEffectEx*>(parameter)->GetRgbaCoefficient();
+        if (!parameter) break;
+        // Its RGBA coefficient is the colour; where its effect cannot be compiled it is all that is drawn.
+        d.object = reinterpret_cast<CEffectEx*>(parameter);
+        d.colour = d.object->GetRgbaCoefficient();
+        d.effect = InkEffectKind::Object;
         break;
     default:
         break;

@@ -1,9 +1,12 @@
 // The library's ink word as the driver draws it: blend factors and operation, the colour texels are
-// modulated by, and the built-in program of the inks invert and grey. Codes the table lacks draw as a copy.
+// modulated by, and the effect it draws through (the built-in invert or grey, or an application's effect
+// object). Codes the table lacks draw as a copy.
 #pragma once
 
 #include "win32/d3d8.h"
 #include "win32/types.h"
+
+class CEffectEx;
 
 // Blit flags as the drawing workers take them.
 constexpr int DrawFlagAntialias = 0x3; // either bit: scaled draws take the screen's default filter
@@ -25,14 +28,15 @@ constexpr int InkEffect = 13;
 // Ink 1's parameter that draws nothing.
 constexpr win32::LPARAM InkBlendInvisible = 128;
 
-enum class InkProgram { None, Invert, Grey };
+enum class InkEffectKind { None, Invert, Grey, Object };
 
 struct InkDrawing {
     win32::DWORD sourceBlend;
     win32::DWORD destinationBlend;
     win32::DWORD blendOp;
     win32::D3DCOLOR colour; // 0xAARRGGBB; alpha 0 draws nothing
-    InkProgram program;
+    InkEffectKind effect;
+    CEffectEx* object; // the effect object of kind Object
 };
 
 InkDrawing MapInk(int ink, win32::LPARAM parameter);

@@ -163,6 +163,8 @@ void cD3DScreenSurface::TakeDevice(cD3DScreenSurface& other) {
         ReleaseDeviceResources();
         ReleaseDevice();
     }
+    // Effects compiled for the other screen are compiled again here when next drawn.
+    other.ReleaseEffects();
     device_ = std::exchange(other.device_, nullptr);
     sprite_ = std::exchange(other.sprite_, nullptr);
     callbacks_.insert(callbacks_.end(), other.callbacks_.begin(), other.callbacks_.end());
@@ -296,9 +298,7 @@ void cD3DScreenSurface::ReleaseDeviceResources() {
     for (FontCacheEntry& entry : fonts_)
         if (entry.d3dFont) entry.d3dFont->Release();
     fonts_.clear();
-    const std::vector<CEffectEx*> effects = std::exchange(effects_, {});
-    for (CEffectEx* effect : effects)
-        DetachEffect(effect);
+    ReleaseEffects();
     if (sprite_) std::exchange(sprite_, nullptr)->Release();
     spriteBatchOpen_ = false;
 }

@@ -1,10 +1,11 @@
 // What the screen draws: textures through the sprite (axis-aligned, tiled, scaled, or turned about a hot
-// spot) with the ink table's blending and colour, the built-in invert and grey programs, and the sprite's
-// state cache; fills, gradients and lines as pre-transformed vertices.
+// spot) with the ink table's blending and colour, through the ink's effect (the built-in invert and grey,
+// or an effect object's passes), and the sprite's state cache; fills, gradients and lines as pre-transformed
+// vertices.
 #include "ink_mapping.h"
 #include "screen_surface.h"
 
-#include "win32/d3d8_programs.h"
+#include "vtrs2/effect.h"
 #include "win32/d3dx8.h"
 #include "win32/user.h"
 
@@ -29,34 +30,7 @@ struct ScreenVertex {
 };
 static_assert(sizeof(ScreenVertex) == 28);
 
-DWORD ProgramOf(InkProgram program) {
-    switch (program) {
-    case InkProgram::Invert:
-        return D3DBUILTIN_INVERT;
-    case InkProgram::Grey:
-        return D3DBUILTIN_GREY;
-    default:
-        return D3DBUILTIN_NONE;
-    }
-}
-
 } // namespace
-
-// One texture draw as the workers describe it: the source rectangle, where it goes and how.
-struct cD3DScreenSurface::TextureDraw {
-    IDirect3DTexture8* texture;
-    RECT source;
-    float x, y;           // the translation: the top-left of an axis-aligned draw
-    float width, height;  // the destination rectangle of an axis-aligned draw
-    float scaleX, scaleY; // 1 unless scaled
-    bool tile;
-    float angle; // radians, [0, 2 pi)
-    float centreX, centreY;
-    int mode;
-    int ink;
-    LPARAM parameter;
-    int flags;
-};
 
 void cD3DScreenSurface::SetSpriteState(bool blending, bool filterWanted, bool force, DWORD source,
                                        DWORD destination, DWORD op, DWORD filter) {
@@ -95,7 +69,7 @@ void cD3DScreenSurface::SetSpriteState(bool blending, bool filterWanted, bool fo
 int cD3DScreenSurface::DrawTexture(const TextureDraw& d) {
     if (!device_ || resetting_ || !sprite_ || !d.texture || (drawNesting_ == 0 && renderTargetCount_ == 0))
         return 0;
-    const InkDrawing ink = MapInk(d.ink, d.parameter);
+    const InkDrawing ink = d.drawing ? *d.drawing : MapInk(d.ink, d.parameter);
     if ((ink.colour >> 24) == 0) return 1;
     const int sw = d.source.right - d.source.left, sh = d.source.bottom - d.source.top;
     if (sw <= 0 || sh <= 0) return 1;
@@ -151,32 +125,56 @@ int cD3DScreenSurface::DrawTexture(const TextureDraw& d) {
         } else if (d.mode == 0 && (d.ink & InkCodeMask) == InkCopy && (ink.colour >> 24) == 0xFF) {
             blending = false;
         }
+        ID3DXEffect* effect = ink.effect != InkEffectKind::None ? EffectOf(ink) : nullptr;
         IDirect3DTexture8* drawnTexture = d.texture;
         IDirect3DTexture8* coloured = nullptr;
         D3DCOLOR colour = ink.colour;
-        if (ink.program != InkProgram::None && colour != White) {
-            // The built-in programs read the texel alone: a coloured source is drawn coloured first.
-            coloured = ColouredCopy(d.texture, d.source, colour);
-            if (coloured) {
-                drawnTexture = coloured;
-                for (Tile& t : tiles)
-                    OffsetRect(&t.source, -d.source.left, -d.source.top);
+        // The unturned destination box: what a capture of the destination covers.
+        const RECT area{static_cast<LONG>(std::floor(d.x)), static_cast<LONG>(std::floor(d.y)),
+                        static_cast<LONG>(std::ceil(d.x + d.width)),
+                        static_cast<LONG>(std::ceil(d.y + d.height))};
+        if (effect) {
+            // Passes read the texel alone, so a coloured source is drawn coloured into a copy first. A
+            // capture lines up with the drawn texture only when that is the source rectangle whole.
+            const bool captures = ink.effect == InkEffectKind::Object && ink.object->GetOptions() > 0;
+            D3DSURFACE_DESC desc{};
+            const bool part = FAILED(d.texture->GetLevelDesc(0, &desc)) || d.source.left != 0 ||
+                              d.source.top != 0 || static_cast<UINT>(sw) != desc.Width ||
+                              static_cast<UINT>(sh) != desc.Height;
+            if (colour != White || (captures && part)) {
+                coloured = ColouredCopy(d.texture, d.source, colour);
+                if (coloured) {
+                    drawnTexture = coloured;
+                    for (Tile& t : tiles)
+                        OffsetRect(&t.source, -d.source.left, -d.source.top);
+                }
             }
             colour = White;
         }
-        SetSpriteState(blending, filterWanted, ink.program != InkProgram::None, source, destination, op,
-                       filter);
-        if (ink.program != InkProgram::None) SetBuiltInPixelProgram(device_, ProgramOf(ink.program));
         const D3DXVECTOR2 scale{d.scaleX, d.scaleY}, centre{d.centreX, d.centreY};
-        for (const Tile& t : tiles) {
-            const D3DXVECTOR2 at{t.x, t.y};
-            sprite_->Draw(drawnTexture, &t.source, scaled ? &scale : nullptr, turned ? &centre : nullptr,
-                          d.angle, &at, colour);
-        }
-        if (ink.program != InkProgram::None) {
-            // The program ends with these quads: they are drawn now, and the batch starts again.
-            SetBuiltInPixelProgram(device_, D3DBUILTIN_NONE);
+        const auto drawTiles = [&] {
+            for (const Tile& t : tiles) {
+                const D3DXVECTOR2 at{t.x, t.y};
+                sprite_->Draw(drawnTexture, &t.source, scaled ? &scale : nullptr, turned ? &centre : nullptr,
+                              d.angle, &at, colour);
+            }
+        };
+        SetSpriteState(blending, filterWanted, effect != nullptr, source, destination, op, filter);
+        EffectRun run;
+        run.effect = effect;
+        if (effect && BeginEffectRun(run, ink, area, drawnTexture)) {
+            for (UINT pass = 0; pass < run.passes; ++pass) {
+                effect->Pass(pass);
+                drawTiles();
+                // The pass's program ends with these quads: they are drawn now, and the batch starts again.
+                FlushBatch(0);
+            }
+            effect->End();
+            // The batch's states again, as the state cache has them.
             FlushBatch(0);
+            EndEffectRun(run);
+        } else {
+            drawTiles();
         }
         if (coloured) {
             DeferRelease(coloured);

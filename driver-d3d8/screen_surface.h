@@ -5,6 +5,7 @@
 #include "vtrs2/surface_implementation.h"
 #include "win32/d3d8.h"
 #include "win32/d3dx8.h"
+#include "win32/types.h"
 
 #include <array>
 #include <cstdint>
@@ -87,6 +88,10 @@ public:
     int TransformBlitFrom(cSurfaceImplementation* source, float x, float y, int hotSpotX, int hotSpotY,
                           int sourceX, int sourceY, int width, int height, const float* scale, float angle,
                           int mode, int ink, win32::LPARAM parameter, int flags) override;
+    void AttachEffect(CEffectEx* effect) override;
+    void DetachEffect(CEffectEx* effect) override;
+    int CompileEffect(CEffectEx* effect, char* message, int messageSize) override;
+    int SetEffectParameter(CEffectEx* effect, int index) override;
     void AddLostDeviceCallback(LostDeviceCallback callback, cSurface* owner, win32::LPARAM argument) override;
     void RemoveLostDeviceCallback(LostDeviceCallback callback, cSurface* owner,
                                   win32::LPARAM argument) override;
@@ -114,6 +119,15 @@ public:
     // wanted filter differ from the cache), then only the states that differ from the cache are sent.
     void SetSpriteState(bool blending, bool filterWanted, bool force, win32::DWORD sourceBlend,
                         win32::DWORD destinationBlend, win32::DWORD blendOp, win32::DWORD filter);
+
+    // The built-in effects of the inks invert and grey, compiled on first use; null when they cannot be.
+    win32::ID3DXEffect* GetInvertEffect();
+    win32::ID3DXEffect* GetGrayscaleEffect();
+    // The effect an ink draws through: a built-in one, or the effect object's, compiled for this screen on
+    // demand; null when there is none (the draw then goes on without).
+    win32::ID3DXEffect* EffectOf(const InkDrawing& drawing);
+    // The effects compiled for this screen, in the order they were.
+    const std::vector<CEffectEx*>& AttachedEffects() const { return effects_; }
 
     // The render textures being drawn into, the top one receiving drawing: up to four are kept.
     static constexpr int RenderTargetStackSize = 4;
@@ -157,12 +171,46 @@ private:
         win32::ID3DXFont* d3dFont;
     };
 
-    int DrawTextThroughProgram(win32::ID3DXFont* font, win32::LPCWSTR text, int length, win32::RECT& box,
-                               win32::UINT format, win32::D3DCOLOR colour, const InkDrawing& drawing);
-    struct TextureDraw;
+    int DrawTextThroughEffect(win32::ID3DXFont* font, win32::LPCWSTR text, int length, win32::RECT& box,
+                              win32::UINT format, win32::D3DCOLOR colour, const InkDrawing& drawing,
+                              win32::ID3DXEffect* effect);
+    // One texture draw as the workers describe it: the source rectangle, where it goes and how.
+    struct TextureDraw {
+        win32::IDirect3DTexture8* texture;
+        win32::RECT source;
+        float x, y;           // the translation: the top-left of an axis-aligned draw
+        float width, height;  // the destination rectangle of an axis-aligned draw
+        float scaleX, scaleY; // 1 unless scaled
+        bool tile;
+        float angle; // radians, [0, 2 pi)
+        float centreX, centreY;
+        int mode;
+        int ink;
+        win32::LPARAM parameter;
+        int flags;
+        const InkDrawing* drawing; // the ink already worked out, or null to map `ink` and `parameter`
+    };
     int DrawTexture(const TextureDraw& draw);
     win32::IDirect3DTexture8* ColouredCopy(win32::IDirect3DTexture8* texture, const win32::RECT& source,
                                            win32::D3DCOLOR colour);
+    // What an effect's draw holds between its start and its end: the capture of the destination and the
+    // stages bound to textures.
+    struct EffectRun {
+        win32::ID3DXEffect* effect = nullptr;
+        win32::IDirect3DTexture8* capture = nullptr;
+        win32::DWORD captureStage = 0;
+        win32::DWORD lastStage = 0;
+        win32::UINT passes = 0;
+    };
+    // Captures the destination area into the effect object's stage, binds its texture parameters and the
+    // size of a pixel of the drawn texture, and begins the effect; false when it does not begin.
+    bool BeginEffectRun(EffectRun& run, const InkDrawing& drawing, const win32::RECT& area,
+                        win32::IDirect3DTexture8* drawn);
+    void EndEffectRun(EffectRun& run);
+    win32::IDirect3DTexture8* CaptureArea(const win32::RECT& area);
+    win32::ID3DXEffect* BuiltInEffect(win32::ID3DXEffect*& slot, const char* text);
+    // The effects compiled on the device let go: application effects detached, built-ins released.
+    void ReleaseEffects();
     int DrawPlainQuads(win32::D3DPRIMITIVETYPE type, const void* vertices, int count);
     int CreateOrResetDevice(win32::IDirect3D8* direct3D, win32::HWND window);
     int ResetForDeviceWindow();
@@ -176,6 +224,8 @@ private:
     win32::IDirect3D8* direct3D_ = nullptr;
     win32::IDirect3DDevice8* device_ = nullptr;
     win32::ID3DXSprite* sprite_ = nullptr;
+    win32::ID3DXEffect* greyEffect_ = nullptr;
+    win32::ID3DXEffect* invertEffect_ = nullptr;
     int drawNesting_ = 0;
     bool spriteBatchOpen_ = false;
     bool depthBuffer_ = false;

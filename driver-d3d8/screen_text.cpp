@@ -3,7 +3,6 @@
 #include "ink_mapping.h"
 #include "screen_surface.h"
 
-#include "win32/d3d8_programs.h"
 #include "win32/font.h"
 #include "win32/kernel.h"
 #include "win32/user.h"
@@ -104,12 +103,13 @@ int cD3DScreenSurface::DrawTextWide(LPCWSTR text, int length, RECT* rect, UINT f
     const UINT drawFormat = format & DrawTextFormatMask;
     const D3DCOLOR colour = TextColour(color, drawing.colour);
     int height = 0;
-    if (measuring || drawing.program == InkProgram::None) {
+    ID3DXEffect* effect = measuring || drawing.effect == InkEffectKind::None ? nullptr : EffectOf(drawing);
+    if (!effect) {
         SetSpriteState(true, false, false, drawing.sourceBlend, drawing.destinationBlend, drawing.blendOp,
                        currentFilter_);
         height = d3dFont->DrawTextW(text, length, &box, drawFormat, colour);
     } else {
-        height = DrawTextThroughProgram(d3dFont, text, length, box, drawFormat, colour, drawing);
+        height = DrawTextThroughEffect(d3dFont, text, length, box, drawFormat, colour, drawing, effect);
     }
     // A measure gives its width too, as the one outside a scene does.
     if (measuring) {
@@ -121,11 +121,12 @@ int cD3DScreenSurface::DrawTextWide(LPCWSTR text, int length, RECT* rect, UINT f
     return height;
 }
 
-// The inks invert and grey: a coloured text is drawn into a render texture of the box's size first and that
-// is drawn through the program; white text, or text whose texture cannot be made, goes through it as it is.
-int cD3DScreenSurface::DrawTextThroughProgram(ID3DXFont* font, LPCWSTR text, int length, RECT& box,
-                                              UINT format, D3DCOLOR colour, const InkDrawing& drawing) {
-    const DWORD program = drawing.program == InkProgram::Invert ? D3DBUILTIN_INVERT : D3DBUILTIN_GREY;
+// Text through an effect: a coloured text is drawn into a render texture of the box's size first and that
+// is drawn through the effect's passes; white text, or text whose texture cannot be made, goes through each
+// pass as it is.
+int cD3DScreenSurface::DrawTextThroughEffect(ID3DXFont* font, LPCWSTR text, int length, RECT& box,
+                                             UINT format, D3DCOLOR colour, const InkDrawing& drawing,
+                                             ID3DXEffect* effect) {
     const int w = box.right - box.left, h = box.bottom - box.top;
     IDirect3DTexture8* texture = nullptr;
     if (colour != White && w > 0 && h > 0 &&
@@ -146,16 +147,40 @@ int cD3DScreenSurface::DrawTextThroughProgram(ID3DXFont* font, LPCWSTR text, int
         device_->SetRenderTarget(saved, nullptr);
         saved->Release();
         level->Release();
-        const int ink = drawing.program == InkProgram::Invert ? InkInvert : InkGrey;
-        DrawTextureRect(box.left, box.top, w, h, texture, 0, 0, w, h, 1, ink, 0, 0);
+        // The colour is in the texture now: it is drawn white through the effect.
+        InkDrawing white = drawing;
+        white.colour = White;
+        TextureDraw d{};
+        d.texture = texture;
+        d.source = RECT{0, 0, w, h};
+        d.x = static_cast<float>(box.left);
+        d.y = static_cast<float>(box.top);
+        d.width = static_cast<float>(w);
+        d.height = static_cast<float>(h);
+        d.scaleX = d.scaleY = 1.0f;
+        d.mode = 1;
+        d.drawing = &white;
+        DrawTexture(d);
         texture->Release();
         return height;
     }
     SetSpriteState(true, false, true, drawing.sourceBlend, drawing.destinationBlend, drawing.blendOp,
                    currentFilter_);
-    SetBuiltInPixelProgram(device_, program);
-    const int height = font->DrawTextW(text, length, &box, format, colour);
-    SetBuiltInPixelProgram(device_, D3DBUILTIN_NONE);
+    EffectRun run;
+    run.effect = effect;
+    if (!BeginEffectRun(run, drawing, box, nullptr))
+        return font->DrawTextW(text, length, &box, format, colour);
+    int height = 0;
+    for (UINT pass = 0; pass < run.passes; ++pass) {
+        effect->Pass(pass);
+        RECT passBox = box;
+        height = font->DrawTextW(text, length, &passBox, format, colour);
+        FlushBatch(0);
+        if (pass + 1 == run.passes) box = passBox;
+    }
+    effect->End();
+    FlushBatch(0);
+    EndEffectRun(run);
     return height;
 }
 

@@ -178,7 +178,6 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
     loss_ = Loss::None;
     ReleaseTarget();
     SetDefaultStates();
-    builtIn_ = BuiltInProgram::None;
     for (Texture* texture : textureList_)
         if (texture->Pool() == D3DPOOL_DEFAULT) texture->Empty();
     return D3D_OK;
@@ -447,12 +446,6 @@ void Device::Untrack(ImageSurface* surface) {
 
 void Device::FlushPendingBatch() {
     if (PendingBatch* batch = std::exchange(pending_, nullptr)) batch->DrawPendingBatch();
-}
-
-void Device::SetBuiltInProgram(BuiltInProgram program) {
-    if (program == builtIn_) return;
-    FlushPendingBatch();
-    builtIn_ = program;
 }
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {

@@ -15,10 +15,6 @@ class Texture;
 class ImageSurface;
 class Device;
 
-// The platform's stand-ins for the built-in effects (invert and grey), run on stage 0's texel in place of
-// the stage's operations.
-enum class BuiltInProgram { None, Invert, Grey };
-
 // Draws a device holds back to send together (the sprite's quads): they go before anything that would
 // change how they come out, a state, the target, a texture they read, or the end of the scene.
 class PendingBatch {
@@ -120,7 +116,6 @@ public:
         if (pending_ == batch) pending_ = nullptr;
     }
     void FlushPendingBatch();
-    void SetBuiltInProgram(BuiltInProgram program);
 
     // A rectangle of any of the device's surfaces as 0xAARRGGBB, rows top first; false when it cannot be
     // read. The rectangle is inside the surface.
@@ -161,8 +156,6 @@ private:
     // alpha bytes.
     bool ReadPixelsInto(void* first, std::size_t pitch, bool bytes);
     bool PrepareDraw(bool line);
-    // The built-in program's part of PrepareDraw.
-    bool PrepareBuiltIn(bool line);
     // The pass program's part of PrepareDraw: every stage it samples bound with its sampler states.
     bool PreparePass(bool line);
     bool PrepareProgram(const PassProgram& pass, bool line);
@@ -187,7 +180,6 @@ private:
     std::vector<Texture*> textureList_;
     std::vector<ImageSurface*> imageList_;
     PendingBatch* pending_ = nullptr;
-    BuiltInProgram builtIn_ = BuiltInProgram::None;
     DWORD vertexFormat_ = 0;
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;

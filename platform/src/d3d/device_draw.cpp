@@ -91,7 +91,6 @@ bool Device::PrepareDraw(bool line) {
     glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
     ApplyRenderStates(renderStates_, target_->HasDepth(), target_->WritesAlpha());
     if (pass_.program) return PreparePass(line);
-    if (builtIn_ != BuiltInProgram::None) return PrepareBuiltIn(line);
     const auto& s0 = stageStates_[0];
     Texture* texture = dynamic_cast<Texture*>(textures_[0]);
     glActiveTexture(GL_TEXTURE0);

@@ -246,6 +246,8 @@ HRESULT Effect::Pass(UINT index) {
     const auto& technique = description_.techniques[technique_];
     if (!begun_ || index >= technique.passes.size()) return D3DERR_INVALIDCALL;
     const d3d::EffectPass& pass = technique.passes[index];
+    // Quads queued before draw as they were set up: this pass's constants may go to the program they use.
+    device_->FlushPendingBatch();
     std::array<std::array<float, 4>, d3d::PixelShaderConstants> constants{};
     for (const EffectState& s : pass.states) {
         switch (s.kind) {

@@ -2,7 +2,6 @@
 // font's text beside the layer's GDI text, the texture helpers and the built-in programs. Pictures are read
 // from the back buffer and checked against references worked out here.
 #include "device_fixture.h"
-#include "win32/d3d8_programs.h"
 #include "win32/d3dx8.h"
 #include "win32/font.h"
 #include "win32/gdi.h"
@@ -271,27 +270,6 @@ TEST_F(D3dxDraw, LoadingASurfaceTurnsTheKeyColourTransparent) {
         D3DERR_INVALIDCALL);
     level->Release();
     back->Release();
-}
-
-// The built-in programs take the colour from the texel alone: inverted, or its luminance.
-TEST_F(D3dxDraw, BuiltInProgramsInvertOrGreyTheTexel) {
-    const std::vector<D3DCOLOR> texel = {0xFF204080};
-    IDirect3DTexture8* t = Texture(1, 1, D3DFMT_A8R8G8B8, texel);
-    BeginPointSampled();
-    ASSERT_EQ(SetBuiltInPixelProgram(device, D3DBUILTIN_INVERT), D3D_OK);
-    DrawAt(t, 0, 0, 0xFF000000); // the colour is not used
-    ASSERT_EQ(SetBuiltInPixelProgram(device, D3DBUILTIN_GREY), D3D_OK);
-    DrawAt(t, 1, 0);
-    ASSERT_EQ(SetBuiltInPixelProgram(device, D3DBUILTIN_NONE), D3D_OK);
-    DrawAt(t, 2, 0);
-    ASSERT_EQ(sprite->End(), D3D_OK);
-    EXPECT_EQ(SetBuiltInPixelProgram(device, 3), D3DERR_INVALIDCALL);
-    const std::vector<D3DCOLOR> got = Read();
-    EXPECT_EQ(got[0] & 0xFFFFFF, 0xDFBF7Fu);
-    const int grey = static_cast<int>(0.299 * 0x20 + 0.587 * 0x40 + 0.114 * 0x80 + 0.5);
-    for (int shift : {0, 8, 16})
-        EXPECT_NEAR(Ch(got[1], shift), grey, 1);
-    EXPECT_EQ(got[2] & 0xFFFFFF, 0x204080u);
 }
 
 // The font lays text out as the layer's DrawText does and covers the same pixels with the same coverage.
