@@ -91,6 +91,8 @@ inline void (*CaptureScreenBehindWindow)() = nullptr;
 // display-driver modes.
 inline void (*ClearFrameSurfaces)(int clear) = nullptr;
 inline void (*PresentFrameSurface)() = nullptr;
+// shell (frame_surfaces.cpp): the frame's effect object goes with the frame.
+inline void (*ReleaseFrameEffect)(FrameRecord& frame) = nullptr;
 // shell (application_menu.cpp): builtin's special services act on the application's menu.
 inline win32::HMENU (*CurrentMenuHandle)() = nullptr;
 // shell (full_screen.cpp): builtin's special services and storyboard show and hide the menu bar and switch

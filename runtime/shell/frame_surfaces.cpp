@@ -14,6 +14,7 @@
 #include "win32/user.h"
 
 #include <span>
+#include <utility>
 
 namespace vtrrt {
 
@@ -151,6 +152,10 @@ LPARAM GetFrameEffectParam(FrameRecord& frame) {
     if ((GetFrameEffectInk(frame) & InkCodeMask) == InkEffectObject)
         return reinterpret_cast<LPARAM>(GetFrameEffect(frame));
     return static_cast<LPARAM>(EffectWord(frame, EffectParameterOffset));
+}
+
+void ReleaseFrameEffect(FrameRecord& frame) {
+    DeleteEffect(std::exchange(frame.effectObject, nullptr));
 }
 
 } // namespace vtrrt

@@ -34,5 +34,8 @@ void PresentFrameSurface();
 CEffectEx* GetFrameEffect(FrameRecord& frame);
 win32::DWORD GetFrameEffectInk(const FrameRecord& frame);
 win32::LPARAM GetFrameEffectParam(FrameRecord& frame);
+// Deletes the frame's effect object (its compiled form leaves the display driver with it); the next
+// GetFrameEffect makes a new one.
+void ReleaseFrameEffect(FrameRecord& frame);
 
 } // namespace vtrrt

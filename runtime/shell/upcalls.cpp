@@ -23,6 +23,7 @@ bool Install() {
     up::CaptureScreenBehindWindow = &CaptureScreenBehindWindow;
     up::ClearFrameSurfaces = &ClearFrameSurfaces;
     up::PresentFrameSurface = &PresentFrameSurface;
+    up::ReleaseFrameEffect = &ReleaseFrameEffect;
     up::ShowMenuBar = &ShowMenuBar;
     up::HideMenuBar = &HideMenuBar;
     up::SwitchToFullScreen = &SwitchToFullScreen;

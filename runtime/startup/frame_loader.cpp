@@ -645,7 +645,10 @@ void FreeFrame(FrameRecord* frame) {
     ResetFrameLayers(*frame, true);
     FreeLayers(*frame);
     FreeBlock(frame->layerEffects);
-    DeleteEffect(std::exchange(frame->effectObject, nullptr));
+    if (up::ReleaseFrameEffect)
+        up::ReleaseFrameEffect(*frame);
+    else
+        DeleteEffect(std::exchange(frame->effectObject, nullptr));
     FreeBlock(frame->effect);
     DeleteSurface(std::exchange(frame->windowSurface, nullptr));
     DeleteFrameEvents(frame->events);

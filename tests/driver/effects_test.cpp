@@ -2,6 +2,7 @@
 // weights, effect objects' parameters of each type reaching their passes, the pixel size, texture parameters
 // through the image texture cache and past the capture stage, passes drawn one after the other, text through
 // an effect, the test compile's messages, and effects let go with the device's resources.
+#include "demo/title_panel.h"
 #include "effects.h"
 #include "screen_fixture.h"
 
@@ -427,6 +428,27 @@ technique tech_main { pass P0 { PixelShaderConstant[1] = <Green>; PixelShader = 
                        "pixel " + std::to_string(i) + " of text " + std::to_string(colour));
     }
     DeleteFont(font);
+}
+
+// The demo's tint: the first column takes the first colour whole, and column x the mix x / 64 of the way.
+TEST_F(Effects, TheDemosTintGoesFromOneColourToTheOtherAcrossTheTexture) {
+    std::vector<BYTE> types(TitlePanelEffectParameters, EffectParamFloat);
+    EffectObject object(TitlePanelEffectText, TitlePanelEffectNames, types);
+    for (int i = 0; i < 3; ++i) {
+        object.effect.SetParamFloat(i, TitlePanelTintFrom[static_cast<std::size_t>(i)]);
+        object.effect.SetParamFloat(3 + i, TitlePanelTintTo[static_cast<std::size_t>(i)]);
+    }
+    cSurfaceImplementation* texture = Texture(ChildWidth, 8, [](int, int) { return RGB(255, 255, 255); });
+    BlitThrough(texture, 0, 0, 13, object.Parameter());
+    ASSERT_NE(object.effect.compiled, nullptr);
+    for (int x : {0, 1, 31, 63}) {
+        const auto at = [&](std::size_t c) {
+            const double w = x / static_cast<double>(ChildWidth);
+            return static_cast<int>(std::lround(
+                255 * (TitlePanelTintFrom[c] + (TitlePanelTintTo[c] - TitlePanelTintFrom[c]) * w)));
+        };
+        ExpectNear(Pixel(x, 4), RGB(at(0), at(1), at(2)), 1, "column " + std::to_string(x));
+    }
 }
 
 struct CompileCase {

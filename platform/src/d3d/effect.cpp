@@ -154,10 +154,15 @@ bool Effect::Build(std::string* message) {
 Effect::~Effect() {
     GiveBackFixedFunction();
     d3d::GlScope gl;
-    if (gl.ok())
+    if (gl.ok()) {
+        // Programs still in use are only marked for deletion, and the rasteriser frees what it made for
+        // them once its work is done: both are settled here, not left for a draw that may not come.
+        glUseProgram(0);
         for (const auto& technique : built_)
             for (const BuiltPass& pass : technique)
                 if (pass.program.program) glDeleteProgram(pass.program.program);
+        glFinish();
+    }
     device_->Release();
 }
 

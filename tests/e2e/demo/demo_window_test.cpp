@@ -10,6 +10,7 @@
 #include "demo/how_to_play_layout.h"
 #include "demo/level_layout.h"
 #include "demo/title_layout.h"
+#include "demo/title_panel.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
 
@@ -283,6 +284,8 @@ protected:
     // Full screen from the Options menu shows the title centred on the screen, and Return starts the level;
     // with a switch the run goes through the display driver.
     void FullScreenReturnStartsTheLevel(const std::vector<std::string>& args);
+    // The title panel's first, middle and last columns in a run with these switches; none on a failure.
+    std::optional<std::array<Pixel, 3>> PanelColumns(const std::vector<std::string>& args);
 
     void CloseAndExpectCleanEnd() {
         const auto code = CloseAndWait();
@@ -477,34 +480,67 @@ TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
-// The title's glass panel is blended half and half with the background under it.
-TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
-    const auto box = Launch(temp_);
-    ASSERT_TRUE(box);
+// The title's glass panel: its first, middle and last columns on the row of its centre, once the fade-in
+// has ended (the point below the panel shows the frame's colour and the panel's columns stay as they are).
+std::optional<std::array<Pixel, 3>> DemoWindow::PanelColumns(const std::vector<std::string>& args) {
+    const auto box = Launch(temp_, args);
+    if (!box) return std::nullopt;
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
-    // (0xF0, 0xF0, 0xE0) and the background, each weighing half.
-    constexpr std::uint8_t Blended[3] = {0x88, 0xA8, 0xD0};
+    const int left = x + TitlePanelX - TitlePanelSize / 2, row = y + bar + TitlePanelY;
     const fs::path path = temp_ / "panel.xwd";
-    std::optional<std::array<std::uint8_t, 3>> centre, outside;
-    for (int shot = 0; shot < 40; ++shot) {
+    std::array<Pixel, 3> columns, previous;
+    for (int shot = 0; shot < 60; ++shot) {
         vtrtest::Screenshot screen;
-        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && screen.Read(path.string()));
-        centre = screen.Rgb(x + 320, y + bar + 300);
-        outside = screen.Rgb(x + 320, y + bar + 340);
-        // Both points, whole: the fade-in from white reaches some channels before the others.
-        if (centre && outside && *centre == std::array<std::uint8_t, 3>{Blended[0], Blended[1], Blended[2]} &&
-            *outside == std::array<std::uint8_t, 3>{FirstFrame[0], FirstFrame[1], FirstFrame[2]})
-            break;
+        if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !screen.Read(path.string()))
+            return std::nullopt;
+        columns = {screen.Rgb(left, row), screen.Rgb(left + TitlePanelSize / 2, row),
+                   screen.Rgb(left + TitlePanelSize - 1, row)};
+        // The fade-in from white reaches some channels before the others: both shots alike, below settled.
+        if (Is(screen.Rgb(x + 320, y + bar + 340), FirstFrame) && columns == previous) break;
+        previous = columns;
         std::this_thread::sleep_for(50ms);
     }
-    ASSERT_TRUE(centre && outside);
-    EXPECT_EQ(*centre, (std::array<std::uint8_t, 3>{Blended[0], Blended[1], Blended[2]}));
-    EXPECT_EQ(*outside, (std::array<std::uint8_t, 3>{FirstFrame[0], FirstFrame[1], FirstFrame[2]}));
     const auto code = CloseAndWait();
-    ASSERT_TRUE(code);
     demo_ = -1;
-    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+    if (!code || *code != 0) {
+        ADD_FAILURE() << "the demo did not end cleanly: " << ReadFile(temp_ / "demo.err");
+        return std::nullopt;
+    }
+    return columns;
+}
+
+// On the library's surfaces the panel shows its effect's coefficient alone: blended half and half with the
+// background under it, the same across.
+TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
+    const auto columns = PanelColumns({});
+    ASSERT_TRUE(columns);
+    // (0xF0, 0xF0, 0xE0) and the background, each weighing half.
+    constexpr std::uint8_t Blended[3] = {0x88, 0xA8, 0xD0};
+    for (const Pixel& p : *columns)
+        EXPECT_TRUE(Is(p, Blended)) << (p ? int((*p)[0]) : -1) << "," << (p ? int((*p)[1]) : -1) << ","
+                                    << (p ? int((*p)[2]) : -1);
+}
+
+// Through the Direct3D 8 driver the panel is drawn through the effect of the demo's bank: tinted from one
+// colour at its left edge to the other at its right, then blended by its coefficient's alpha.
+TEST_F(DemoWindow, ThroughTheDriverTheTitlesPanelShowsItsEffectsTint) {
+    const auto columns = PanelColumns({"-D3D8"});
+    ASSERT_TRUE(columns);
+    const std::array<int, 3> panel = {TitlePanelColour & 0xFF, (TitlePanelColour >> 8) & 0xFF,
+                                      (TitlePanelColour >> 16) & 0xFF};
+    const double alpha = (TitlePanelCoefficient >> 24) / 255.0;
+    const int at[3] = {0, TitlePanelSize / 2, TitlePanelSize - 1};
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE((*columns)[i]) << "column " << at[i];
+        // The tint's first colour lies on the first column's centre: column c takes c / size of the way.
+        const double w = at[i] / static_cast<double>(TitlePanelSize);
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double tint = TitlePanelTintFrom[c] + (TitlePanelTintTo[c] - TitlePanelTintFrom[c]) * w;
+            const double want = panel[c] * tint * alpha + FirstFrame[c] * (1 - alpha);
+            EXPECT_NEAR((*(*columns)[i])[c], want, 3) << "column " << at[i] << " channel " << c;
+        }
+    }
 }
 
 // The title writes the game's name above the spinners and how to start below the panel.
