@@ -246,9 +246,10 @@ BENCHMARK(RefreshMovingSprites)
     ->ArgNames({"moves", "sprites"})
     ->Unit(benchmark::kMillisecond);
 
-// The refresh of RefreshMovingSprites/moves:0/sprites:10000 through the driver: the screen's scene cleared, the sprites
-// drawn from their images' textures, the back buffer presented into the window. Times are wall-clock (the
-// rasteriser has threads of its own); draws per frame beside the texture changes in display order plus 2.
+// The refresh of RefreshMovingSprites/moves:0/sprites:10000 through the driver: the screen's scene cleared,
+// the sprites drawn from their images' textures, the back buffer presented into the window. Times are
+// wall-clock (the rasteriser has threads of its own); draws per frame beside the texture changes in display
+// order plus 2.
 void RefreshMovingSpritesThroughTheDriver(benchmark::State& state) {
     Scene scene(DriverSpriteCount, true);
     IDirect3DDevice8* device = scene.driverBound ? scene.Device() : nullptr;
@@ -287,7 +288,8 @@ void RefreshMovingSpritesThroughTheDriver(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * DriverSpriteCount);
     state.counters["draws"] = draws;
     state.counters["texture changes + 2"] = textureChanges + 2;
-    bench::ShowTarget(state, "draws no more than texture changes + 2; beside RefreshMovingSprites/moves:0/sprites:10000");
+    bench::ShowTarget(
+        state, "draws no more than texture changes + 2; beside RefreshMovingSprites/moves:0/sprites:10000");
 }
 BENCHMARK(RefreshMovingSpritesThroughTheDriver)->Unit(benchmark::kMillisecond)->UseRealTime();
 
