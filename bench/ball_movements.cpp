@@ -1,5 +1,5 @@
 // One game loop of a 1920 x 1080 frame walled by backdrops with obstacle blocks inside, and from 1,000 to
-// 10,000 balls on the ball movement bouncing off them through the frame's events: the moves with their
+// 50,000 balls on the ball movement bouncing off them through the frame's events: the moves with their
 // backdrop tests, the bounces, the event program and the display. Beside it, the same moves and bounces of
 // plain records over a plain obstacle bitmap, without events or display (the floor of the movement work).
 #include "app/application_loader.h"
@@ -11,10 +11,6 @@
 #include "loop/game_loop.h"
 #include "objects/movements.h"
 #include "objects/run_objects.h"
-#include "loop/application_state_machine.h"
-#include "core/frame_run_state.h"
-#include "loop/game_loop.h"
-#include "core/runtime_services.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/byte_writer.h"
@@ -210,7 +206,7 @@ void BallFrameLoop(benchmark::State& state) {
 }
 BENCHMARK(BallFrameLoop)
     ->ArgNames({"balls", "sprites"})
-    ->ArgsProduct({{1000, 2500, 5000, 10000}, {Redrawn, Keeping, NoSprite}})
+    ->ArgsProduct({{1000, 2500, 5000, 10000, 50000}, {Redrawn, Keeping, NoSprite}})
     ->Unit(benchmark::kMillisecond);
 
 // The floor: records moved by the same fixed-point units, tested against a byte per pixel of obstacle, and
@@ -267,6 +263,6 @@ void PlainBallsReference(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * balls);
 }
-BENCHMARK(PlainBallsReference)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlainBallsReference)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,5 +1,5 @@
 // Speed of the layer's sound mix: 32 looping voices of 16-bit stereo at 44.1 kHz (and at 22.05 kHz, through
-// the resampling streams) with volumes and pans, beside a plain mixing loop. "realtime" is the fraction of a
+// each voice's resampler) with volumes and pans, beside a plain mixing loop. "realtime" is the fraction of a
 // second of one core that a second of mixed sound takes.
 #include "win32/dsound.h"
 #include "win32/sound_testing.h"

@@ -27,7 +27,8 @@ function(vtr_test name)
     # Each test process works in a temporary folder of its own (tests/support/private_temp_environment.cpp).
     add_executable(${name} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/private_temp_environment.cpp)
     vtr_defaults(${name})
-    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+        VTR_SHARED_RUNTIME ON)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
     # Every test binary carries the one list of leak suppressions (tests/support/lsan.supp), and hands the
     # same file to the programs it starts.

@@ -6,6 +6,8 @@
 #include "vtrs2/sprite_window.h"
 #include "win32/types.h"
 
+#include <cstdint>
+
 class cSurfaceImplementation;
 struct Sprite;
 
@@ -38,7 +40,6 @@ constexpr win32::DWORD SpriteBack = 0x80000;
 constexpr win32::DWORD SpriteResample = 0x100000;
 constexpr win32::DWORD SpriteAntialias = 0x200000;
 constexpr win32::DWORD SpriteNoHotSpot = 0x400000;
-constexpr win32::DWORD SpriteMarked = 0x10000000;
 constexpr win32::DWORD SpriteUntracked = 0x20000000;
 
 struct SpriteGeometry {
@@ -48,13 +49,6 @@ struct SpriteGeometry {
     float scaleX, scaleY;
     float angle; // degrees, 0..360
     win32::RECT rect;
-};
-
-// A growable list of sprites (the overlap list of a sprite).
-struct SpriteList {
-    Sprite** items;
-    int count;
-    int capacity;
 };
 
 struct Sprite {
@@ -76,13 +70,12 @@ struct Sprite {
     cSurfaceImplementation* savedBackground; // owned: made by the drawing passes, deleted with the sprite
     cSurfaceImplementation* transformed;     // owned: the scaled or rotated image
     win32::LONG_PTR userData;
-    SpriteList overlaps;
-    win32::RECT gridCells; // cells of the overlap grid the sprite is listed in (inclusive; empty: none)
-    win32::DWORD rank;     // its place in the display list when the list was last numbered
+    // Its place in the display list: ascending from the head, so that two sprites compare without a walk.
+    std::uint64_t order;
 };
 
 namespace sprites {
-struct OverlapGrid;
+struct SpriteGrid;
 }
 
 struct SpriteManager {
@@ -91,8 +84,8 @@ struct SpriteManager {
     Sprite* last;
     int capacity;
     Sprite* records;
-    sprites::OverlapGrid*
-        grid; // owned: where the tracked sprites lie, so that neighbours are found near them
+    // Owned: where the tracked sprites lie, so that the sprites that meet one are found near it.
+    sprites::SpriteGrid* grid;
 };
 
 constexpr win32::DWORD InkTransparent = 0x10000000;

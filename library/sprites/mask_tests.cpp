@@ -94,8 +94,26 @@ std::uint64_t ExtractBits(const BYTE* row, LONG rowBytes, LONG pos, int count) {
 
 bool AnyBitInRect(const MaskView& view, LONG x, LONG y, LONG width, LONG height) {
     if (width <= 0 || height <= 0) return false;
-    const Span columns{view.x + x, view.x + x + width};
-    const Span rows{view.y + y, view.y + y + height};
+    const Span columns = Intersect({view.x + x, view.x + x + width}, ClipColumns(view));
+    const Span rows = Intersect({view.y + y, view.y + y + height}, ClipRows(view));
+    if (columns.Empty() || rows.Empty()) return false;
+    // A box of an object's size: the same bytes of every row, one load each, the rows' bits gathered
+    // before they are tested.
+    const LONG from = columns.begin - view.x;
+    const LONG first = from >> 3;
+    const int shift = from & 7;
+    const LONG count = columns.end - columns.begin;
+    if (count <= ChunkBits && first + 8 <= view.stride) {
+        const BYTE* row = view.bits + static_cast<std::ptrdiff_t>(rows.begin - view.y) * view.stride + first;
+        std::uint64_t gathered = 0;
+        for (LONG n = rows.end - rows.begin; n > 0; --n, row += view.stride) {
+            std::uint64_t word;
+            std::memcpy(&word, row, sizeof word);
+            gathered |= word;
+        }
+        if constexpr (std::endian::native == std::endian::big) gathered = __builtin_bswap64(gathered);
+        return ((gathered >> shift) & ((std::uint64_t{1} << count) - 1)) != 0;
+    }
     return AnySolidPixel(view, columns, rows, [](LONG, LONG) { return true; });
 }
 

@@ -257,6 +257,13 @@ void BackgroundRestore::Flush() {
 namespace {
 // Update cells are squares of this many pixels (as a shift).
 constexpr int UpdateCellShift = 3;
+// A pass that leaves more rectangles than this gives, instead, for each band of rows this high, the box
+// around what it drew in the band: the window copies each rectangle by itself, and a crowd scattered over the
+// screen would otherwise hand it thousands.
+constexpr std::size_t MaxUpdateRectangles = 128;
+constexpr LONG UpdateBandRows = 64;
+
+thread_local std::vector<RECT> spareUpdateRects;
 
 RECT AreaOf(SpriteWindow* window) {
     return HasWindow(window) ? window->host->area(window->appWindow) : RECT{0, 0, 0, 0};
@@ -269,12 +276,35 @@ UpdateBatch::UpdateBatch(SpriteWindow* window)
              (height_ + (1 << UpdateCellShift) - 1) >> UpdateCellShift) {}
 
 UpdateBatch::~UpdateBatch() {
+    std::vector<RECT> rects = std::move(spareUpdateRects);
+    rects.clear();
     cells_.Drain([&](const RECT& cells) {
-        const RECT r{cells.left << UpdateCellShift, cells.top << UpdateCellShift,
-                     std::min(cells.right << UpdateCellShift, width_),
-                     std::min(cells.bottom << UpdateCellShift, height_)};
-        if (HasWindow(window_)) window_->host->addUpdateRect(window_->appWindow, r);
+        rects.push_back({cells.left << UpdateCellShift, cells.top << UpdateCellShift,
+                         std::min(cells.right << UpdateCellShift, width_),
+                         std::min(cells.bottom << UpdateCellShift, height_)});
     });
+    if (!HasWindow(window_)) {
+        spareUpdateRects = std::move(rects);
+        return;
+    }
+    if (rects.size() <= MaxUpdateRectangles) {
+        for (const RECT& r : rects)
+            window_->host->addUpdateRect(window_->appWindow, r);
+    } else {
+        std::vector<RECT> bands(static_cast<std::size_t>((height_ + UpdateBandRows - 1) / UpdateBandRows),
+                                RECT{width_, 0, 0, 0});
+        for (const RECT& r : rects)
+            for (LONG band = r.top / UpdateBandRows; band * UpdateBandRows < r.bottom; ++band) {
+                RECT& box = bands[static_cast<std::size_t>(band)];
+                box.left = std::min(box.left, r.left), box.right = std::max(box.right, r.right);
+            }
+        for (std::size_t band = 0; band < bands.size(); ++band) {
+            const LONG top = static_cast<LONG>(band) * UpdateBandRows;
+            const RECT r{bands[band].left, top, bands[band].right, std::min(top + UpdateBandRows, height_)};
+            if (r.left < r.right) window_->host->addUpdateRect(window_->appWindow, r);
+        }
+    }
+    spareUpdateRects = std::move(rects);
 }
 
 void UpdateBatch::Add(const RECT& rect, DWORD ink) {
@@ -291,6 +321,8 @@ constexpr std::size_t BandBytes = std::size_t{1} << 20;
 constexpr int MinBandRows = 16;
 // Fewer blits than this are drawn as they stand.
 constexpr std::size_t MinBandedBlits = 64;
+// A band of fewer blits than this is not fetched ahead.
+constexpr std::uint32_t MinFetchedBlits = 256;
 
 // The lists of a batch, kept between passes.
 struct BlitLists {
@@ -365,8 +397,10 @@ void BandedBlits::Flush() {
         work_.SetClipRect(clip.left, top, clip.right - clip.left, bottom - top);
         const std::uint32_t begin = b > 0 ? firstOfBand_[static_cast<std::size_t>(b) - 1] : 0;
         const std::uint32_t end = firstOfBand_[static_cast<std::size_t>(b)];
-        // The band drawn next is fetched while this one is drawn, a share of its lines before each blit.
-        const bool ahead = b > 0 && work_.pixels;
+        // The band drawn next is fetched while this one is drawn, a share of its lines before each blit,
+        // when its blits cover enough of it to be worth the whole band.
+        const std::uint32_t nextBegin = b > 1 ? firstOfBand_[static_cast<std::size_t>(b) - 2] : 0;
+        const bool ahead = b > 0 && work_.pixels && (begin - nextBegin) >= MinFetchedBlits;
         const LONG nextTop = ahead ? clip.top + (b - 1) * bandRows_ : 0;
         const std::size_t lineBytes = static_cast<std::size_t>(work_.pitch);
         const std::size_t lines = ahead ? static_cast<std::size_t>(bandRows_) * lineBytes / 64 : 0;

@@ -9,6 +9,8 @@
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface_engine.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 using namespace win32;
@@ -26,17 +28,22 @@ WORD SearchedKey(int layer, DWORD flags) {
 class KeyWalk {
 public:
     KeyWalk(SpriteWindow* window, Sprite* previous, int layer, DWORD flags, const RECT& area)
-        : layer_(layer), key_(SearchedKey(layer, flags)) {
-        SpriteManager& pool = *window->sprites;
-        listed_ = !(window->displayMode & DisplayModeDriver) && SpritesNear(pool, area, near_);
+        : pool_(*window->sprites), layer_(layer), key_(SearchedKey(layer, flags)),
+          near_(TakeScratchList(pool_)) {
+        listed_ = !(window->displayMode & DisplayModeDriver) && SpritesNear(pool_, area, near_);
         if (!listed_) {
-            next_ = previous ? previous->next : pool.first;
+            next_ = previous ? previous->next : pool_.first;
             return;
         }
         if (previous)
-            while (index_ < near_.size() && near_[index_]->rank <= previous->rank)
-                ++index_;
+            index_ = static_cast<std::size_t>(
+                std::upper_bound(near_.begin(), near_.end(), previous->order,
+                                 [](std::uint64_t order, const Sprite* s) { return order < s->order; }) -
+                near_.begin());
     }
+    ~KeyWalk() { GiveBackScratchList(pool_, std::move(near_)); }
+    KeyWalk(const KeyWalk&) = delete;
+    KeyWalk& operator=(const KeyWalk&) = delete;
     Sprite* Next() {
         while (Sprite* s = Advance()) {
             if (layer_ == -1 ? (s->layerKey & 1) != (key_ & 1) : s->layerKey < key_) continue;
@@ -55,6 +62,7 @@ private:
         return s;
     }
 
+    SpriteManager& pool_;
     int layer_;
     WORD key_;
     bool listed_ = false;

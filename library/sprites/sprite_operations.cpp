@@ -18,15 +18,11 @@ namespace {
 constexpr DWORD CreateClears = SpriteRebuildTransformed | SpriteDeleted | SpriteRedraw | SpriteOwnerDrawn |
                                SpriteRoutineSaves | SpriteAntialias;
 constexpr DWORD CreateExClears = SpriteRebuildTransformed | SpriteDeleted | SpriteRedraw | SpriteAntialias;
-constexpr DWORD QuietStates = SpriteUntracked | SpriteSuspended | SpriteHidden;
 
 SpriteManager* PoolOf(SpriteWindow* window) {
     return window ? window->sprites : nullptr;
 }
 
-bool Tracked(const Sprite* s) {
-    return !(s->flags & SpriteUntracked);
-}
 bool Hidden(const Sprite* s) {
     return s->flags & SpriteHidden;
 }
@@ -66,22 +62,16 @@ void UpdatePendingRect(Sprite* s) {
     g.rect = {g.x - hotX, g.y - hotY, g.x - hotX + width, g.y - hotY + height};
 }
 
-void FlagNeighbours(Sprite* s) {
-    if (Tracked(s)) FlagOverlappingSprites(s);
-}
-
-// After a change of geometry: the overlap list follows the new rectangle, and what lay under it is redrawn.
+// After a change of geometry: the grid follows the new rectangle. The sprites around the old and the new one
+// are found for redraw by the next erase pass.
 void GeometryChanged(SpriteManager& pool, Sprite* s) {
     s->flags |= SpriteChanged;
-    UpdateOverlapList(pool, s);
-    if (!Hidden(s)) FlagNeighbours(s);
+    PlaceInGrid(pool, s);
 }
 
 // After a change of the display order.
 void OrderChanged(Sprite* s) {
-    if (Hidden(s)) return;
-    s->flags |= SpriteChanged;
-    FlagNeighbours(s);
+    if (!Hidden(s)) s->flags |= SpriteChanged;
 }
 
 float NormalisedAngle(float angle) {
@@ -94,20 +84,7 @@ void SetBit(DWORD& flags, DWORD bit, bool on) {
 }
 
 void Swap(SpriteManager& pool, Sprite* a, Sprite* b, bool exchangeZ) {
-    if (a->next == b) {
-        UnlinkSprite(pool, a);
-        LinkSpriteAfter(pool, a, b);
-    } else if (b->next == a) {
-        UnlinkSprite(pool, b);
-        LinkSpriteAfter(pool, b, a);
-    } else {
-        Sprite* afterA = a->previous;
-        Sprite* afterB = b->previous;
-        UnlinkSprite(pool, a);
-        UnlinkSprite(pool, b);
-        LinkSpriteAfter(pool, b, afterA);
-        LinkSpriteAfter(pool, a, afterB);
-    }
+    SwapPlaces(pool, a, b);
     if (exchangeZ) std::swap(a->zOrder, b->zOrder);
 }
 
@@ -134,11 +111,8 @@ Sprite* PlaceSprite(SpriteWindow* window, Sprite* s) {
     s->displayed = s->pending;
     SpriteManager& pool = *window->sprites;
     InsertSpriteInOrder(pool, s);
-    if (window->displayMode & DisplayModeDriver)
-        s->flags |= SpriteUntracked;
-    else
-        UpdateOverlapList(pool, s);
-    if ((s->flags & SpriteShown) && !Hidden(s)) FlagNeighbours(s);
+    if (window->displayMode & DisplayModeDriver) s->flags |= SpriteUntracked;
+    PlaceInGrid(pool, s);
     return s;
 }
 
@@ -151,9 +125,27 @@ void FreeSpriteNow(SpriteManager& pool, Sprite* s) {
     if (s->flags & SpriteOwnerDrawn) {
         if (SpriteRoutine routine = std::exchange(s->routine, nullptr)) routine(s, SpriteRoutineFreed, 0);
     }
-    RemoveFromOverlapLists(pool, s);
     DeleteSurface(s->transformed);
     ReleaseSpriteBlock(pool, s);
+}
+
+// A new position, and image when it changed, into the pending geometry; the transformed image is made again
+// when the transform changed, or the image of a scaled or turned sprite.
+Sprite* TakeMove(SpriteWindow* window, SpriteManager& pool, Sprite* s, LONG x, LONG y, DWORD image,
+                 bool imageChanged, bool transformChanged) {
+    SpriteGeometry& g = s->pending;
+    if (imageChanged) {
+        s->pendingImage = image;
+        TakeImageSize(window, s, image, g);
+    }
+    if (transformChanged || (imageChanged && Transformed(g))) {
+        s->flags |= SpriteRebuildTransformed;
+        DeleteSurface(s->transformed);
+    }
+    g.x = x, g.y = y;
+    UpdatePendingRect(s);
+    GeometryChanged(pool, s);
+    return s;
 }
 
 } // namespace
@@ -165,11 +157,11 @@ int AllocateSpritePool(SpriteWindow* window, int count) {
     const std::size_t size = sizeof(SpriteManager) + static_cast<std::size_t>(count) * sizeof(Sprite);
     SpriteManager* pool = nullptr;
     if (!AllocZeroedMemory(size, &pool)) return 0;
-    if (!MakeOverlapGrid(*pool)) {
+    pool->capacity = count;
+    if (!MakeSpriteGrid(*pool)) {
         FreeMemory(&pool);
         return 0;
     }
-    pool->capacity = count;
     pool->records = reinterpret_cast<Sprite*>(pool + 1);
     for (int i = count - 1; i >= 0; --i) {
         pool->records[i].state = 1;
@@ -190,7 +182,7 @@ void DeleteAllSprites(SpriteWindow* window) {
 void FreeSpritePool(SpriteWindow* window) {
     DeleteAllSprites(window);
     if (SpriteManager* pool = PoolOf(window)) {
-        FreeOverlapGrid(*pool);
+        FreeSpriteGrid(*pool);
         FreeMemory(&window->sprites);
     }
 }
@@ -219,10 +211,7 @@ Sprite* CreateSpriteEx(SpriteWindow* window, LONG x1, LONG y1, LONG x2, LONG y2,
 void DeleteSprite(SpriteWindow* window, Sprite* s) {
     if (!PoolOf(window) || !s) return;
     s->flags = (s->flags & ~SpriteCollidable) | SpriteDeleted | SpriteChanged;
-    if ((s->flags & SpriteShown) && !Hidden(s)) {
-        s->flags &= ~SpriteShown;
-        FlagNeighbours(s);
-    }
+    if ((s->flags & SpriteShown) && !Hidden(s)) s->flags &= ~SpriteShown;
 }
 
 void FreeSprite(SpriteWindow* window, Sprite* s) {
@@ -246,25 +235,21 @@ Sprite* ModifySpriteEx(SpriteWindow* window, Sprite* s, LONG x, LONG y, DWORD im
     g.scaleX = scaleX, g.scaleY = scaleY, g.angle = angle;
     SetBit(s->flags, SpriteResample, resampleBit);
     SetBit(s->flags, SpriteAntialias, antialiasBit);
-    if (imageChanged) {
-        s->pendingImage = image;
-        TakeImageSize(window, s, image, g);
-    }
-    if (transformChanged || (imageChanged && Transformed(g))) {
-        s->flags |= SpriteRebuildTransformed;
-        DeleteSurface(s->transformed);
-    }
-    g.x = x, g.y = y;
-    UpdatePendingRect(s);
-    GeometryChanged(*pool, s);
-    return s;
+    return TakeMove(window, *pool, s, x, y, image, imageChanged, transformChanged);
 }
 
 Sprite* ModifySprite(SpriteWindow* window, Sprite* s, LONG x, LONG y, DWORD image) {
-    if (!PoolOf(window) || !s) return nullptr;
-    const SpriteGeometry& g = s->pending;
-    return ModifySpriteEx(window, s, x, y, image, g.scaleX, g.scaleY, (s->flags & SpriteResample) != 0,
-                          g.angle, (s->flags & SpriteAntialias) != 0);
+    SpriteManager* pool = PoolOf(window);
+    if (!pool || !s) return nullptr;
+    SpriteGeometry& g = s->pending;
+    // Bits that the scale and angle no longer call for are dropped by the full path.
+    const bool staleBits = ((s->flags & SpriteResample) && g.scaleX == 1 && g.scaleY == 1) ||
+                           ((s->flags & SpriteAntialias) && g.angle == 0);
+    if (staleBits) return ModifySpriteEx(window, s, x, y, image, g.scaleX, g.scaleY, 1, g.angle, 1);
+    // A move, or a new image, under the same scale and angle: the common change, taken without the rest.
+    const bool imageChanged = !(s->flags & SpriteOwnerDrawn) && image != s->pendingImage;
+    if (!imageChanged && x == g.x && y == g.y) return s;
+    return TakeMove(window, *pool, s, x, y, image, imageChanged, false);
 }
 
 void SetSpriteScale(SpriteWindow* window, Sprite* s, float scaleX, float scaleY, int resample) {
@@ -339,14 +324,7 @@ Sprite* SetSpriteRect(SpriteWindow* window, Sprite* s, LONG x1, LONG y1, LONG x2
     SpriteGeometry& g = s->pending;
     g.x = x1, g.y = y1, g.width = x2 - x1, g.height = y2 - y1;
     g.rect = {x1, y1, x2, y2};
-    s->flags |= SpriteChanged;
-    if (!(s->flags & QuietStates)) {
-        UpdateOverlapList(*pool, s);
-        FlagOverlappingSprites(s);
-    } else {
-        // Other sprites still find it where it now lies.
-        PlaceInGrid(*pool, s);
-    }
+    GeometryChanged(*pool, s);
     return s;
 }
 
@@ -355,7 +333,6 @@ Sprite* SetSpriteEffect(SpriteWindow* window, Sprite* s, DWORD ink, LONG_PTR par
     s->ink = ink;
     s->inkParam = param;
     s->flags |= SpriteChanged;
-    if (!(s->flags & QuietStates)) FlagOverlappingSprites(s);
     return s;
 }
 
@@ -368,25 +345,10 @@ void ShowSprite(SpriteWindow* window, Sprite* s, int show) {
         const bool neverDrawn = s->lastDrawn.left == -1 && s->lastDrawn.top == -1;
         s->flags |= neverDrawn ? SpriteHidden : SpriteHidePending;
     }
-    if (s->flags & SpriteShown) {
-        s->flags |= SpriteChanged;
-        FlagNeighbours(s);
-    }
+    if (s->flags & SpriteShown) s->flags |= SpriteChanged;
 }
 
 namespace {
-
-void InvalidateSpritesInRect(SpriteManager& pool, const RECT& area) {
-    auto meets = [](const RECT& a, const RECT& b) {
-        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-    };
-    for (Sprite* s = pool.first; s; s = s->next) {
-        if (!(s->flags & SpriteShown) || (s->flags & NotFlaggable)) continue;
-        if (!meets(area, s->displayed.rect) && !meets(area, s->pending.rect)) continue;
-        s->flags |= SpriteRedraw;
-        FlagNeighbours(s);
-    }
-}
 
 void ApplyState(Sprite* s, int code) {
     switch (code) {
@@ -395,7 +357,6 @@ void ApplyState(Sprite* s, int code) {
         [[fallthrough]];
     case 1:
         s->flags |= SpriteChanged;
-        FlagNeighbours(s);
         break;
     case 2:
         s->flags &= ~SpriteShown;
@@ -442,7 +403,7 @@ void SetSpriteState(SpriteWindow* window, Sprite* s, int code, const RECT* rect)
     SpriteManager* pool = PoolOf(window);
     if (!pool) return;
     if (code == 32) {
-        if (rect) InvalidateSpritesInRect(*pool, *rect);
+        if (rect) FlagSpritesInRect(*pool, *rect);
         return;
     }
     if (s)
@@ -500,9 +461,7 @@ void MoveSpriteToFront(SpriteWindow* window, Sprite* s) {
 
 namespace {
 bool Follows(const Sprite* later, const Sprite* earlier) {
-    for (const Sprite* p = earlier->next; p; p = p->next)
-        if (p == later) return true;
-    return false;
+    return later->order > earlier->order;
 }
 } // namespace
 

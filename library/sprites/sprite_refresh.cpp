@@ -34,24 +34,31 @@ bool SeeThrough(const Sprite* s) {
     return (s->ink & engine::InkCodeMask) == surfaces::InkBlend && s->inkParam == SeeThroughBlend;
 }
 
+// The sprites of the pool in display order, for one pass: each record is fetched a few sprites ahead.
+class PassList {
+public:
+    explicit PassList(SpriteManager& pool) : pool_(pool), list_(TakeScratchList(pool)) {
+        ListInOrder(pool, list_);
+    }
+    ~PassList() { GiveBackScratchList(pool_, std::move(list_)); }
+    PassList(const PassList&) = delete;
+    PassList& operator=(const PassList&) = delete;
+    template <typename Visit> void ForEach(Visit&& visit) {
+        const std::size_t count = list_.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i + FetchAhead < count) PrefetchSprite(list_[i + FetchAhead]);
+            visit(list_[i]);
+        }
+    }
+
+private:
+    SpriteManager& pool_;
+    std::vector<Sprite*> list_;
+};
+
 cSurfaceImplementation* BackgroundOf(SpriteWindow* window) {
     cSurface* background = HasWindow(window) ? window->host->surface(window->appWindow, 1) : nullptr;
     return background && background->HasImplementation() ? background->GetImplementation() : nullptr;
-}
-
-// A shown sprite next to one that is leaving, or redrawn at every refresh, is erased with it, so it is
-// drawn again, and with it every sprite chained to it by overlap.
-void FlagSpritesOverVanishing(SpriteManager& pool, const RECT& clip) {
-    for (Sprite* s = pool.first; s; s = s->next) {
-        if (!(s->flags & SpriteShown) || (s->flags & NotFlaggable)) continue;
-        if (!Meets(UnionOf(s->displayed.rect, s->pending.rect), clip)) continue;
-        for (int i = 0; i < s->overlaps.count; ++i) {
-            if (s->overlaps.items[i]->flags & (SpriteShown | SpriteHidden)) continue;
-            s->flags |= SpriteRedraw;
-            FlagOverlappingSprites(s);
-            break;
-        }
-    }
 }
 
 // Erases from the window's background copy go into one batch, put back before any other kind of erase so
@@ -118,24 +125,24 @@ void SaveSpriteBackgrounds(SpriteWindow* window, cSurface& surface) {
     cSurfaceImplementation& work = *surface.GetImplementation();
     cSurfaceImplementation* background = EnsureBackground(window, surface);
     const RECT clip = ClipOf(work);
-    for (Sprite* s = window->sprites->first; s; s = s->next) {
-        if ((s->flags & NotDrawn) || Untouched(s)) continue;
-        if ((s->flags & (SpriteNoSave | SpriteEraseFill)) == SpriteNoSave) continue;
+    PassList(*window->sprites).ForEach([&](Sprite* s) {
+        if ((s->flags & NotDrawn) || Untouched(s)) return;
+        if ((s->flags & (SpriteNoSave | SpriteEraseFill)) == SpriteNoSave) return;
         RECT r = Intersection(s->displayed.rect, clip);
         if (IsEmptyRect(r) || SeeThrough(s)) {
             s->lastDrawn = NothingDrawn;
-            continue;
+            return;
         }
         if (s->ink & InkAntialiased)
             r = Intersection({r.left - 1, r.top - 1, r.right + 1, r.bottom + 1}, clip);
         s->lastDrawn = r;
-        if (s->flags & SpriteEraseFill) continue;
+        if (s->flags & SpriteEraseFill) return;
         if (s->flags & SpriteRoutineSaves) {
             if (s->routine) s->routine(s, SpriteRoutineSave, 0);
-            continue;
+            return;
         }
         if (!background) SaveUnder(s, work, r);
-    }
+    });
 }
 
 void DrawSprite(Sprite* s, cSurfaceImplementation& work, ImageSurfaces& images, BandedBlits& blits) {
@@ -159,20 +166,20 @@ void DrawSpriteList(SpriteWindow* window, cSurfaceImplementation& work) {
     // The surface is locked once for the pass; owner-drawn sprites draw with it unlocked.
     bool locked = false;
     BandedBlits blits(work);
-    for (Sprite* s = window->sprites->first; s; s = s->next) {
-        if ((s->flags & NotDrawn) || Untouched(s)) continue;
-        if (!(s->flags & SpriteNoSave) && !HasLastDrawn(s)) continue;
+    PassList(*window->sprites).ForEach([&](Sprite* s) {
+        if ((s->flags & NotDrawn) || Untouched(s)) return;
+        if (!(s->flags & SpriteNoSave) && !HasLastDrawn(s)) return;
         if (s->flags & SpriteOwnerDrawn) {
             blits.Flush();
             if (locked) work.UnlockPixels(), locked = false;
             if (s->routine) s->routine(s, SpriteRoutineDraw, 0);
         } else {
-            if (!locked && !(locked = work.LockPixels() != 0)) continue;
+            if (!locked && !(locked = work.LockPixels() != 0)) return;
             DrawSprite(s, work, images, blits);
         }
         if (!SameLook(s)) updates.Add(s->displayed.rect, s->ink);
         s->flags &= ~(SpriteRedraw | SpriteChanged);
-    }
+    });
     blits.Flush();
     if (locked) work.UnlockPixels();
 }
@@ -186,41 +193,39 @@ void EraseSprites(SpriteWindow* window) {
     cSurfaceImplementation* work = surface ? surface->GetImplementation() : nullptr;
     if (work && IsDriverSurface(*work)) {
         // The whole scene is drawn again each frame: nothing to put back.
-        for (Sprite *s = pool->first, *next = nullptr; s; s = next) {
-            next = s->next;
-            Retire(window, s);
-        }
+        PassList(*pool).ForEach([&](Sprite* s) { Retire(window, s); });
         return;
     }
-    if (work) FlagSpritesOverVanishing(*pool, ClipOf(*work));
+    FlagSpritesToRedraw(*pool);
     UpdateBatch updates(window);
     std::optional<BackgroundRestore> background;
     if (cSurfaceImplementation* copy = BackgroundOf(window); copy && work)
         background.emplace(*work, *copy, updates);
-    for (Sprite *s = pool->first, *next = nullptr; s; s = next) {
-        next = s->next;
-        if (Untouched(s)) continue;
+    PassList(*pool).ForEach([&](Sprite* s) {
+        if (Untouched(s)) return;
         if (work && !(s->flags & SpriteSuspended) && HasLastDrawn(s)) {
             if (!Erase(s, *work, background) && !SameLook(s)) updates.Add(s->displayed.rect, s->ink);
         }
         Retire(window, s);
-    }
+    });
     background.reset();
 }
 
 void CommitSpriteChanges(SpriteWindow* window) {
     SpriteManager* pool = window ? window->sprites : nullptr;
     if (!pool) return;
-    for (Sprite* s = pool->first; s; s = s->next) {
+    PassList(*pool).ForEach([&](Sprite* s) {
         if (s->flags & SpriteChanged) {
             s->displayed = s->pending;
             if (!(s->flags & SpriteOwnerDrawn)) s->image = s->pendingImage;
+            // Listed where it now lies only.
+            PlaceInGrid(*pool, s);
         }
         if (s->flags & SpriteRebuildTransformed) {
             s->flags &= ~SpriteRebuildTransformed;
             BuildTransformedImage(window, s);
         }
-    }
+    });
 }
 
 void DrawSprites(SpriteWindow* window) {

@@ -5,6 +5,7 @@
 #include "events/event_evaluation.h"
 #include "events/expression.h"
 #include "events/parameters.h"
+#include "events/selection.h"
 #include "startup/event_program.h"
 
 #include "win32/kernel.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace vtrrt {
 
@@ -67,18 +69,58 @@ bool SingleLiteral(const std::uint8_t* parameter, std::u16string* text) {
     return next + 4 <= end && GetI32(next) == TokenEnd;
 }
 
-// The iterations of a loop, on the fast path (its prepared groups) or through the on-loop condition's list.
-void RunIteration(const PreparedLoop* prepared) {
-    if (!prepared) {
+// Whether an on-loop condition names the loop.
+bool NamesLoop(const std::uint8_t* record, const std::u16string& loopName) {
+    const std::uint8_t* p = ParameterAt(const_cast<std::uint8_t*>(record), 0);
+    std::u16string literal;
+    if (SingleLiteral(p, &literal)) return SameName(literal, loopName);
+    return SameName(GetStringParameter(p), loopName);
+}
+
+// The groups of the on-loop condition's list whose condition names the loop, each name evaluated once for
+// the whole loop rather than at every iteration. False when a group of the list has alternatives: those are
+// evaluated through the list at every iteration.
+bool ResolveOnLoopGroups(EventRunState* s, const std::u16string& loopName,
+                         std::vector<std::int32_t>& groups) {
+    groups.clear();
+    const std::int32_t* list = SystemList(TypeSpecial, ConditionOnLoop);
+    if (!list) return true;
+    std::uint8_t* const savedGroup = s->currentGroup;
+    bool resolved = true;
+    for (const std::int32_t* pair = list; *pair != -1 && resolved; pair += 2) {
+        std::uint8_t* group = ProgramAt(pair[0]);
+        const std::uint8_t* condition = ProgramAt(pair[1]);
+        if (!group || !condition) continue;
+        if (GetU16(group + GroupFlags) & GroupHasOr) {
+            resolved = false;
+            break;
+        }
+        // As the list would evaluate it: a new event, in its own group.
+        RaiseEventStamp();
+        s->currentGroup = group;
+        if (NamesLoop(condition, loopName)) groups.push_back(pair[0]);
+    }
+    s->currentGroup = savedGroup;
+    return resolved;
+}
+
+// The groups of one iteration: the prepared ones, those of the list resolved for the loop, or (when the list
+// holds alternatives) the on-loop condition's whole list.
+struct LoopGroups {
+    const std::vector<std::int32_t>* groups = nullptr;
+};
+
+void RunIteration(const LoopGroups& loop) {
+    if (!loop.groups) {
         if (const std::int32_t* list = SystemList(TypeSpecial, ConditionOnLoop))
             HandleTriggeredEvents(list, nullptr, true);
         return;
     }
-    for (std::int32_t group : prepared->groups)
+    for (std::int32_t group : *loop.groups)
         RunGroupPastFirstCondition(ProgramAt(group));
 }
 
-void RunLoop(EventRunState* s, std::int32_t position, std::int32_t count, const PreparedLoop* prepared) {
+void RunLoop(EventRunState* s, std::int32_t position, std::int32_t count, const LoopGroups& groups) {
     if (s->loopDepth >= MaxLoopDepth) return;
     s->loops[static_cast<std::size_t>(position)].flags &= static_cast<std::uint16_t>(~LoopStopRequested);
     s->loops[static_cast<std::size_t>(position)].index = 0;
@@ -91,7 +133,7 @@ void RunLoop(EventRunState* s, std::int32_t position, std::int32_t count, const 
     while (count != 0 && (count < 0 || s->loops[static_cast<std::size_t>(position)].index < count)) {
         s->currentLoop = position;
         s->actionPending = 0;
-        RunIteration(prepared);
+        RunIteration(groups);
         NamedLoop& loop = s->loops[static_cast<std::size_t>(position)];
         if (loop.flags & LoopStopRequested) break;
         ++loop.index;
@@ -233,7 +275,14 @@ void StartLoopAction(std::uint8_t* record) {
         position = FindOrAddNamedLoop(name);
     }
     if (position < 0) return;
-    RunLoop(s, position, count, prepared);
+    LoopGroups groups;
+    std::vector<std::int32_t> resolved;
+    if (prepared)
+        groups.groups = &prepared->groups;
+    else if (const std::u16string name = s->loops[static_cast<std::size_t>(position)].name;
+             ResolveOnLoopGroups(s, name, resolved))
+        groups.groups = &resolved;
+    RunLoop(s, position, count, groups);
 }
 
 void StopLoopAction(std::uint8_t* record) {
@@ -252,15 +301,7 @@ void SetLoopIndexAction(std::uint8_t* record) {
 int OnLoopCondition(std::uint8_t* record) {
     EventRunState* s = State();
     if (!s || s->currentLoop < 0 || static_cast<std::size_t>(s->currentLoop) >= s->loops.size()) return 0;
-    const std::u16string& current = s->loops[static_cast<std::size_t>(s->currentLoop)].name;
-    const std::uint8_t* p = ParameterAt(record, 0);
-    std::u16string literal;
-    bool same = false;
-    if (SingleLiteral(p, &literal))
-        same = SameName(literal, current);
-    else
-        same = SameName(GetStringParameter(p), current);
-    if (!same) return 0;
+    if (!NamesLoop(record, s->loops[static_cast<std::size_t>(s->currentLoop)].name)) return 0;
     s->actionPending = 0;
     return 1;
 }

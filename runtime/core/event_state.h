@@ -28,16 +28,28 @@ struct ActionWalk {
     WalkStep step = WalkStep::None;
     std::int32_t current = -1;
     std::int32_t next = -1;
+    std::int32_t nextIndex = -1; // where the next object lies in its entry's selection or instances
     std::uint8_t more = 0;
 };
 
-// The selection of one object info; its head is the run entry's firstSelected, the chain runs through
-// each object's nextSelected.
+// A handle left in a selection where a condition walk dropped an object; the walk closes the gaps when it
+// ends, and readers pass over them meanwhile.
+constexpr std::int16_t DroppedObject = -1;
+
+// The selection of one object info: the handles of its selected objects, in order, in one array that the
+// walks go through without following links from object to object.
 struct SelectionEntry {
     std::int32_t stamp = -1; // the event stamp at which it was last set
-    std::int32_t count = 0;
+    std::int32_t count = 0;  // handles in `objects` that were not dropped
+    std::vector<std::int16_t> objects;
+    bool gaps = false; // `objects` holds dropped handles
     ActionWalk walk;
     std::int32_t orStamp = -1;
+    // The entry's instance chain as an array, valid while the entry's count of chain changes is `chainAt`.
+    std::vector<std::int16_t> instances;
+    std::uint32_t chainAt = 0;
+    std::int16_t chainHead = 0;
+    bool chainKnown = false;
 };
 
 struct QualifierWalk {
@@ -115,7 +127,7 @@ struct EventRunState {
 
     // Walk cursor of condition and type walks.
     RunObject* cursorObject = nullptr;
-    std::int16_t* cursorLink = nullptr; // the link holder before the current object
+    std::int32_t cursorIndex = -1; // of the current object in its entry's selection
     bool cursorDropped = false;
     std::int32_t cursorEntry = -1;
     const std::int16_t* cursorMember = nullptr; // in a qualifier's member list; null for one object info
@@ -137,6 +149,13 @@ struct EventRunState {
     bool startOfFrameDone = false; // the start-of-frame list ran for this preparation
     std::uint8_t handled = 0;      // an event took the menu command or close request
     std::int32_t actionStampCounter = 0;
+    // The object of one repeat pass of an action run whose passes are driven over one object info's walk:
+    // the object info's index (-1: none), the action stamp and pass it holds for, and the pass's object
+    // and more-follow flag, as the walk gives them.
+    std::int32_t passEntry = -1;
+    std::int32_t passStamp = 0, passNumber = 0;
+    std::int16_t passObject = -1;
+    bool passMore = false;
     void (*afterActions)() = nullptr;
     std::deque<PushedEvent> pushed;
     std::int32_t flushGeneration = -1; // of the pushed event being run; -1 outside a flush

@@ -48,6 +48,8 @@ struct ObjectInfoRunEntry {
     std::uint32_t inkEffect;               // the object info's ink and its parameter
     std::uint32_t inkParameter;
     std::int8_t wrapMask; // play-area borders its objects wrap at (1 left, 2 right, 4 top, 8 bottom)
+    // Raised at every change of the instance chain, so that what is kept of the chain knows it lapsed.
+    std::uint32_t instanceChanges;
 };
 
 // Flags of a run entry.
@@ -188,10 +190,10 @@ struct FrameRunState {
     ObjectListEntry* objects;
     // Object lifecycle.
     std::uint16_t creationCounter;
-    std::uint16_t moveCounter;   // raised at each move step; objects keep it as their move stamp
-    std::int32_t processingSlot; // slot the object pass is at plus one; 0 outside the pass
-    std::int32_t createdAhead;   // objects created behind the pass's position in this pass
-    std::int32_t countedObjects; // objects with ObjectCounted: controls that Tab moves between
+    std::uint16_t moveCounter;     // raised at each move step; objects keep it as their move stamp
+    std::int32_t processingSlot;   // slot the object pass is at plus one; 0 outside the pass
+    std::int32_t createdAhead;     // objects created behind the pass's position in this pass
+    std::int32_t countedObjects;   // objects with ObjectCounted: controls that Tab moves between
     std::int32_t destroyRequested; // a bit of objectBits is set
     std::int32_t lastWord;
     std::int32_t animationNumber; // of the animation that last ended

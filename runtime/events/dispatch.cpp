@@ -452,6 +452,20 @@ R Registered(const Slot& slot, const std::array<R, N> RoutineSet::*table) {
 ActionRoutine RegisteredActionRoutine(std::int32_t type, std::int32_t number) {
     return Registered(SlotOf(type, number), &RoutineSet::actions);
 }
+ActionRoutine ResolvedActionRoutine(const std::uint8_t* record) {
+    const std::int32_t type = GetI16(record + RecordType);
+    switch (KindOf(type)) {
+    case Kind::None:
+        return NoAction;
+    case Kind::Decoded:
+        return nullptr;
+    default: {
+        const ActionRoutine r = RegisteredActionRoutine(type, NumberOf(record));
+        return r ? r : NoAction;
+    }
+    }
+}
+
 ConditionRoutine RegisteredConditionRoutine(std::int32_t type, std::int32_t number) {
     return Registered(SlotOf(type, ConditionIndex(number)), &RoutineSet::conditions);
 }

@@ -77,6 +77,9 @@ ActionRoutine RegisteredActionRoutine(std::int32_t type, std::int32_t number);
 ConditionRoutine RegisteredConditionRoutine(std::int32_t type, std::int32_t number);
 ConditionOnObjectRoutine RegisteredConditionOnObjectRoutine(std::int32_t type, std::int32_t number);
 ExpressionRoutine RegisteredExpressionRoutine(std::int32_t type, std::int32_t number);
+// The routine an action record's dispatch ends in, for an action run many times in a row; null when the
+// dispatch has to run at each call (the decoded routines of extensions and of kinds 8 and 9).
+ActionRoutine ResolvedActionRoutine(const std::uint8_t* record);
 
 // The own routines of the kinds 8 and 9 or of an object extension, called with decoded parameters; arrays
 // indexed by own number. `unicode` false: strings are converted for it. An extension's come from the run

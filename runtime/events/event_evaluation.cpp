@@ -45,10 +45,6 @@ bool EvaluateCondition(std::uint8_t* r) {
 bool EvaluateConditionFor(std::uint8_t* r, RunObject* o) {
     return ConditionOnObjectDispatchOf(RecordTypeOf(r))(r, o) != 0;
 }
-void RunAction(EventRunState* s, std::uint8_t* r) {
-    s->currentAction = r;
-    ActionDispatchOf(RecordTypeOf(r))(r);
-}
 
 bool IsOrSeparator(const std::uint8_t* r) {
     const std::int16_t n = RecordNumberOf(r);
@@ -98,16 +94,6 @@ void ClearTouchedTypes(EventRunState* s) {
     std::fill(std::begin(s->touchedTypes), std::end(s->touchedTypes), 0u);
 }
 
-// Chains are bounded by the number of slots.
-template <typename F> void ForEachLinked(EventRunState* s, std::int16_t head, bool selected, F&& f) {
-    RunObject* o = ObjectOfHandle(head);
-    for (std::int32_t guard = 0; o && guard < s->run->maxObjects; ++guard) {
-        RunObject* next = ObjectOfHandle(selected ? o->nextSelected : o->nextInstance);
-        f(o);
-        o = next;
-    }
-}
-
 std::uint8_t& OrFlagOf(EventRunState* s, const RunObject* o) {
     static std::uint8_t none = 0;
     const auto h = static_cast<std::size_t>(o->handle);
@@ -123,12 +109,13 @@ void FlagOrBlockSelection(EventRunState* s) {
     for (std::int32_t i = 0; i < EntryCount(s); ++i) {
         SelectionEntry& sel = s->selections[static_cast<std::size_t>(i)];
         if (sel.stamp != s->eventStamp) continue;
-        const ObjectInfoRunEntry& e = s->run->objectInfos[i];
         if (sel.orStamp != s->orCounter) {
             sel.orStamp = s->orCounter;
-            ForEachLinked(s, e.firstInstance, false, [&](RunObject* o) { OrFlagOf(s, o) = 0; });
+            for (const std::int16_t h : InstancesOf(i))
+                if (RunObject* o = ObjectOfHandle(h)) OrFlagOf(s, o) = 0;
         }
-        ForEachLinked(s, e.firstSelected, true, [&](RunObject* o) { OrFlagOf(s, o) = 1; });
+        for (const std::int16_t h : sel.objects)
+            if (RunObject* o = h != DroppedObject ? ObjectOfHandle(h) : nullptr) OrFlagOf(s, o) = 1;
     }
 }
 
@@ -137,18 +124,12 @@ void SelectOrFlaggedObjects(EventRunState* s) {
     for (std::int32_t i = 0; i < EntryCount(s); ++i) {
         SelectionEntry& sel = s->selections[static_cast<std::size_t>(i)];
         if (sel.orStamp != s->orCounter) continue;
-        ObjectInfoRunEntry& e = s->run->objectInfos[i];
         sel.stamp = s->eventStamp;
-        std::int16_t* link = &e.firstSelected;
-        std::int32_t count = 0;
-        ForEachLinked(s, e.firstInstance, false, [&](RunObject* o) {
-            if (!OrFlagOf(s, o)) return;
-            *link = o->handle;
-            link = &o->nextSelected;
-            ++count;
-        });
-        *link = -1;
-        sel.count = count;
+        sel.objects.clear();
+        sel.gaps = false;
+        for (const std::int16_t h : InstancesOf(i))
+            if (RunObject* o = ObjectOfHandle(h); o && OrFlagOf(s, o)) sel.objects.push_back(h);
+        sel.count = static_cast<std::int32_t>(sel.objects.size());
     }
 }
 
@@ -400,6 +381,56 @@ void RunGroupPastFirstCondition(std::uint8_t* group) {
     }
 }
 
+namespace {
+// The routines of a group's actions, found once for the run of the actions and its repeat passes instead of
+// at every call; an action whose routine is not known here goes through the dispatch at every call.
+class ResolvedActions {
+public:
+    ResolvedActions(const GroupRecords& records, std::uint8_t* first) {
+        std::uint8_t* r = first;
+        for (int i = 0; r && i < records.actions && i < Kept; ++i, r = records.Next(r))
+            routines_[i] = ResolvedActionRoutine(r);
+    }
+    bool Known(int i) const { return i < Kept && routines_[i]; }
+    void Run(EventRunState* s, int i, std::uint8_t* r) const {
+        s->currentAction = r;
+        if (i < Kept && routines_[i])
+            routines_[i](r);
+        else
+            ActionDispatchOf(RecordTypeOf(r))(r);
+    }
+
+private:
+    static constexpr int Kept = 32;
+    ActionRoutine routines_[Kept] = {};
+};
+
+// The object info whose walk decides the repeat passes, when every action asking for another pass acts on
+// it and its routine is known: the passes then step its walk once each and hand the object to the actions
+// directly. -1 otherwise.
+std::int32_t DrivenEntry(const GroupRecords& records, std::uint8_t* first, const ResolvedActions& routines) {
+    std::int32_t entry = -1;
+    std::uint8_t* r = first;
+    for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
+        if (!(r[RecordRunFlags] & RecordRepeat) || (r[RecordRunFlags] & RecordDisabled)) continue;
+        const std::uint16_t ref = GetU16(r + RecordResolved);
+        if (!routines.Known(i) || (ref & QualifierBit) || (entry >= 0 && ref != entry)) return -1;
+        entry = ref;
+    }
+    return entry;
+}
+
+void DrivePass(EventRunState* s, std::int32_t entry) {
+    bool more = false;
+    RunObject* o = entry >= 0 ? StepActionWalkOf(entry, &more) : nullptr;
+    s->passEntry = o ? entry : -1;
+    s->passStamp = s->actionStamp;
+    s->passNumber = s->repeatPass;
+    s->passObject = o ? o->handle : -1;
+    s->passMore = more;
+}
+} // namespace
+
 void RunEventActions(std::uint8_t* first) {
     EventRunState* s = State();
     if (!s || !first || !s->currentGroup) return;
@@ -413,17 +444,25 @@ void RunEventActions(std::uint8_t* first) {
         for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
             if (r[RecordRunFlags] & (RecordDisabled | RecordSkippedStart)) continue;
             r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
-            RunAction(s, r);
+            s->currentAction = r;
+            ActionDispatchOf(RecordTypeOf(r))(r);
         }
-        while (s->repeatRequest) {
-            s->repeatRequest = 0;
-            ++s->repeatPass;
-            r = first;
-            for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
-                if (!(r[RecordRunFlags] & RecordRepeat) || (r[RecordRunFlags] & RecordDisabled)) continue;
-                r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
-                RunAction(s, r);
+        // Repeat passes, one for each further object: the routines are found once for all of them.
+        if (s->repeatRequest) {
+            const ResolvedActions routines(records, first);
+            const std::int32_t driven = DrivenEntry(records, first, routines);
+            while (s->repeatRequest) {
+                s->repeatRequest = 0;
+                ++s->repeatPass;
+                DrivePass(s, driven);
+                r = first;
+                for (int i = 0; r && i < records.actions; ++i, r = records.Next(r)) {
+                    if (!(r[RecordRunFlags] & RecordRepeat) || (r[RecordRunFlags] & RecordDisabled)) continue;
+                    r[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordRepeat);
+                    routines.Run(s, i, r);
+                }
             }
+            s->passEntry = -1;
         }
         s->actionPending = 0;
     }

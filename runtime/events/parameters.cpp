@@ -138,7 +138,15 @@ RunObject* ActionObjectOf(std::uint8_t* record) {
     record[RecordRunFlags] &= static_cast<std::uint8_t>(~RecordNoObjectFound);
     s->emptyMeansNone = 255;
     bool more = false;
-    RunObject* o = GetActionObjectOf(GetU16(record + RecordResolved), &more);
+    const std::uint16_t ref = GetU16(record + RecordResolved);
+    // A pass driven over this object info's walk already holds its object.
+    const bool driven = static_cast<std::int32_t>(ref) == s->passEntry && s->passStamp == s->actionStamp &&
+                        s->passNumber == s->repeatPass;
+    RunObject* o = driven && s->run->objects && s->passObject >= 0 && s->passObject < s->run->maxObjects
+                       ? s->run->objects[s->passObject].object
+                   : driven ? nullptr
+                            : GetActionObjectOf(ref, &more);
+    if (driven) more = s->passMore;
     if (!o) {
         record[RecordRunFlags] |= RecordNoObjectFound;
         return nullptr;

@@ -5,13 +5,13 @@
 #include "plugin/run_object.h"
 #include "startup/event_program.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vtrrt {
 
 namespace {
 
-constexpr std::int16_t EndOfChain = -1;
 constexpr std::size_t CollisionListEntries = 128;
 constexpr std::size_t CollisionListFull = 127;
 
@@ -38,10 +38,6 @@ ObjectInfoRunEntry& Entry(EventRunState* s, std::int32_t index) {
 
 bool IsCurrent(const EventRunState* s, std::int32_t index) {
     return s->selections[static_cast<std::size_t>(index)].stamp == s->eventStamp;
-}
-
-RunObject* Head(EventRunState* s, std::int32_t index) {
-    return ObjectOfHandle(Entry(s, index).firstSelected);
 }
 
 RunObject* FirstInstance(EventRunState* s, std::int32_t index) {
@@ -89,23 +85,70 @@ bool ReferenceHolds(EventRunState* s, std::uint16_t ref, const RunObject* o) {
     return found;
 }
 
-// Chains are bounded by the number of slots, so that a damaged link cannot loop forever.
-template <typename F> void ForEachInChain(EventRunState* s, RunObject* o, bool selected, F&& f) {
+// Instance chains are bounded by the number of slots, so that a damaged link cannot loop forever.
+template <typename F> void ForEachInChain(EventRunState* s, RunObject* o, F&& f) {
     for (std::int32_t guard = 0; o && guard < s->run->maxObjects; ++guard) {
-        RunObject* next = ObjectOfHandle(selected ? o->nextSelected : o->nextInstance);
+        RunObject* next = ObjectOfHandle(o->nextInstance);
         if (!f(o)) return;
         o = next;
     }
 }
 
-void Stamp(EventRunState* s, std::int32_t index) {
-    s->selections[static_cast<std::size_t>(index)].stamp = s->eventStamp;
+SelectionEntry& Selection(EventRunState* s, std::int32_t index) {
+    return s->selections[static_cast<std::size_t>(index)];
+}
+
+// The entry's instances in chain order, made again only after the chain has changed.
+const std::vector<std::int16_t>& Instances(EventRunState* s, std::int32_t index) {
+    SelectionEntry& sel = Selection(s, index);
+    const ObjectInfoRunEntry& e = Entry(s, index);
+    if (sel.chainKnown && sel.chainAt == e.instanceChanges && sel.chainHead == e.firstInstance &&
+        static_cast<std::int32_t>(sel.instances.size()) == e.instanceCount)
+        return sel.instances;
+    sel.instances.clear();
+    ForEachInChain(s, FirstInstance(s, index), [&](RunObject* o) {
+        sel.instances.push_back(o->handle);
+        return true;
+    });
+    sel.chainKnown = true;
+    sel.chainAt = e.instanceChanges;
+    sel.chainHead = e.firstInstance;
+    return sel.instances;
+}
+
+// Closes the gaps a condition walk left in a selection.
+void CloseGaps(SelectionEntry& sel) {
+    if (!sel.gaps) return;
+    std::erase(sel.objects, DroppedObject);
+    sel.gaps = false;
+}
+
+// The first selected object at or after a position, and its position; null past the end.
+RunObject* SelectedFrom(const SelectionEntry& sel, std::int32_t& at) {
+    for (; at >= 0 && static_cast<std::size_t>(at) < sel.objects.size(); ++at)
+        if (sel.objects[static_cast<std::size_t>(at)] != DroppedObject)
+            if (RunObject* o = ObjectOfHandle(sel.objects[static_cast<std::size_t>(at)])) return o;
+    return nullptr;
+}
+
+RunObject* Head(EventRunState* s, std::int32_t index) {
+    std::int32_t at = 0;
+    return SelectedFrom(Selection(s, index), at);
+}
+
+// The selection's objects in order, dropped ones passed over.
+template <typename F> void ForEachSelected(const SelectionEntry& sel, F&& f) {
+    for (const std::int16_t h : sel.objects)
+        if (h != DroppedObject)
+            if (RunObject* o = ObjectOfHandle(h); o && !f(o)) return;
 }
 
 void Empty(EventRunState* s, std::int32_t index) {
-    Stamp(s, index);
-    Entry(s, index).firstSelected = EndOfChain;
-    s->selections[static_cast<std::size_t>(index)].count = 0;
+    SelectionEntry& sel = Selection(s, index);
+    sel.stamp = s->eventStamp;
+    sel.objects.clear();
+    sel.gaps = false;
+    sel.count = 0;
 }
 
 // A stale selection becomes current: empty under empty-when-stale, else every instance.
@@ -113,32 +156,28 @@ void ResetStale(EventRunState* s, std::int32_t index) {
     if (IsCurrent(s, index)) return;
     Empty(s, index);
     if (s->emptyWhenStale) return;
-    std::int16_t* link = &Entry(s, index).firstSelected;
-    std::int32_t count = 0;
-    ForEachInChain(s, FirstInstance(s, index), false, [&](RunObject* o) {
-        *link = o->handle;
-        link = &o->nextSelected;
-        ++count;
-        return true;
-    });
-    *link = EndOfChain;
-    s->selections[static_cast<std::size_t>(index)].count = count;
+    SelectionEntry& sel = Selection(s, index);
+    sel.objects = Instances(s, index);
+    sel.count = static_cast<std::int32_t>(sel.objects.size());
 }
 
 RunObject* StartEntryWalk(EventRunState* s, std::int32_t index) {
     s->cursorEntry = index;
-    s->cursorLink = &Entry(s, index).firstSelected;
+    s->cursorIndex = 0;
     s->cursorDropped = false;
-    s->cursorObject = ObjectOfHandle(*s->cursorLink);
+    s->cursorObject = SelectedFrom(Selection(s, index), s->cursorIndex);
     return s->cursorObject;
 }
 
-// Moves the cursor to the next object of its chain; null at the chain's end.
+// Moves the cursor to the next object of its entry; null at the entry's end, where the gaps the walk left
+// are closed.
 RunObject* StepCursor(EventRunState* s) {
-    if (!s->cursorObject) return nullptr;
-    if (!s->cursorDropped) s->cursorLink = &s->cursorObject->nextSelected;
+    if (!s->cursorObject || !ValidIndex(s, s->cursorEntry)) return nullptr;
+    SelectionEntry& sel = Selection(s, s->cursorEntry);
+    ++s->cursorIndex;
     s->cursorDropped = false;
-    s->cursorObject = ObjectOfHandle(*s->cursorLink);
+    s->cursorObject = SelectedFrom(sel, s->cursorIndex);
+    if (!s->cursorObject) CloseGaps(sel);
     return s->cursorObject;
 }
 
@@ -159,19 +198,25 @@ bool TypeConcerned(const ObjectInfoRunEntry& e, std::int16_t type, std::int16_t 
 
 struct WalkPosition {
     const std::int16_t* member = nullptr;
+    std::int32_t index = -1; // in the member's selection or instances
     RunObject* object = nullptr;
 };
 
-RunObject* FirstOfMember(EventRunState* s, std::int32_t index, bool selected) {
-    if (selected) return HasCurrentSelection(s, index) ? Head(s, index) : nullptr;
-    return FirstInstance(s, index);
+// The first object of a member from a position: among its current selection, or its instances.
+RunObject* MemberObjectFrom(EventRunState* s, std::int32_t entry, bool selected, std::int32_t& at) {
+    if (selected) return HasCurrentSelection(s, entry) ? SelectedFrom(Selection(s, entry), at) : nullptr;
+    const std::vector<std::int16_t>& instances = Instances(s, entry);
+    for (; at >= 0 && static_cast<std::size_t>(at) < instances.size(); ++at)
+        if (RunObject* o = ObjectOfHandle(instances[static_cast<std::size_t>(at)])) return o;
+    return nullptr;
 }
 
 WalkPosition FirstFrom(EventRunState* s, const std::int16_t* m, bool selected) {
     WalkPosition p;
     ForEachMember(s, m, [&](std::int32_t index, const std::int16_t* at) {
-        if (RunObject* o = FirstOfMember(s, index, selected)) {
-            p = {at, o};
+        std::int32_t position = 0;
+        if (RunObject* o = MemberObjectFrom(s, index, selected, position)) {
+            p = {at, position, o};
             return false;
         }
         return true;
@@ -180,13 +225,35 @@ WalkPosition FirstFrom(EventRunState* s, const std::int16_t* m, bool selected) {
 }
 
 WalkPosition Successor(EventRunState* s, WalkPosition at, bool selected) {
-    if (RunObject* n = ObjectOfHandle(selected ? at.object->nextSelected : at.object->nextInstance))
-        return {at.member, n};
+    const std::int32_t entry = static_cast<std::uint16_t>(at.member[1]);
+    if (ValidIndex(s, entry)) {
+        std::int32_t position = at.index + 1;
+        if (RunObject* n = MemberObjectFrom(s, entry, selected, position)) return {at.member, position, n};
+    }
     return FirstFrom(s, at.member + 2, selected);
 }
 
 const std::int16_t* MemberAt(const std::int16_t* members, std::int32_t position) {
     return members + 2 * position;
+}
+
+// Where the walk's next object lies now: at the position it was found at, or, when its member's sequence
+// changed since, wherever it lies in it; -1 when it has left it.
+std::int32_t PositionOfNext(EventRunState* s, const ActionWalk& w, const std::int16_t* member,
+                            bool selected) {
+    const std::int32_t entry = static_cast<std::uint16_t>(member[1]);
+    if (!ValidIndex(s, entry)) return -1;
+    const std::vector<std::int16_t>& seq = selected ? Selection(s, entry).objects : Instances(s, entry);
+    const auto at = static_cast<std::size_t>(w.nextIndex);
+    if (w.nextIndex >= 0 && at < seq.size() && seq[at] == w.next) return w.nextIndex;
+    const auto found = std::find(seq.begin(), seq.end(), static_cast<std::int16_t>(w.next));
+    return found == seq.end() ? -1 : static_cast<std::int32_t>(found - seq.begin());
+}
+
+void TakeNext(ActionWalk& w, std::int32_t& nextMember, const std::int16_t* members, const WalkPosition& n) {
+    w.next = n.object ? n.object->handle : -1;
+    w.nextIndex = n.index;
+    nextMember = n.member ? static_cast<std::int32_t>((n.member - members) / 2) : 0;
 }
 
 RunObject* WalkActionObject(EventRunState* s, ActionWalk& w, std::int32_t& nextMember,
@@ -208,20 +275,21 @@ RunObject* WalkActionObject(EventRunState* s, ActionWalk& w, std::int32_t& nextM
         }
         const bool selected = w.step == WalkStep::NextSelected;
         RunObject* o = ObjectOfHandle(w.next);
-        if (!o) {
+        const std::int16_t* member = MemberAt(members, nextMember);
+        const std::int32_t position = o ? PositionOfNext(s, w, member, selected) : -1;
+        if (!o || position < 0) {
             w.step = WalkStep::None;
             w.current = -1;
             w.more = 0;
             return nullptr;
         }
         w.current = o->handle;
-        WalkPosition n = Successor(s, {MemberAt(members, nextMember), o}, selected);
+        WalkPosition n = Successor(s, {member, position, o}, selected);
         if (!n.object) {
             n = FirstFrom(s, members, selected);
             w.more = 0;
         }
-        w.next = n.object ? n.object->handle : -1;
-        nextMember = n.member ? static_cast<std::int32_t>((n.member - members) / 2) : 0;
+        TakeNext(w, nextMember, members, n);
         *more = w.more != 0;
         return o;
     }
@@ -248,8 +316,7 @@ RunObject* WalkActionObject(EventRunState* s, ActionWalk& w, std::int32_t& nextM
     const WalkPosition n = Successor(s, first, selected);
     if (n.object) {
         w.step = selected ? WalkStep::NextSelected : WalkStep::NextInstance;
-        w.next = n.object->handle;
-        nextMember = static_cast<std::int32_t>((n.member - members) / 2);
+        TakeNext(w, nextMember, members, n);
         w.more = 1;
     } else {
         w.step = WalkStep::SameObject;
@@ -259,17 +326,60 @@ RunObject* WalkActionObject(EventRunState* s, ActionWalk& w, std::int32_t& nextM
     return first.object;
 }
 
+// The next pass of an action walk over one object info's selection or instances, when its next object is
+// still where the walk found it; null otherwise, the walk left as it was for the full step.
+RunObject* StepEntryWalk(EventRunState* s, std::int32_t entry, ActionWalk& w, bool* more) {
+    if (w.step != WalkStep::NextSelected && w.step != WalkStep::NextInstance) return nullptr;
+    const bool selected = w.step == WalkStep::NextSelected;
+    if (selected && !IsCurrent(s, entry)) return nullptr;
+    const std::vector<std::int16_t>& seq = selected ? Selection(s, entry).objects : Instances(s, entry);
+    const auto at = static_cast<std::size_t>(w.nextIndex);
+    if (w.nextIndex < 0 || at >= seq.size() || seq[at] != w.next) return nullptr;
+    // The object list read once for the step, not once for each handle.
+    const ObjectListEntry* slots = s->run->objects;
+    const std::int32_t slotCount = s->run->maxObjects;
+    auto objectOf = [&](std::int32_t h) {
+        return slots && h >= 0 && h < slotCount ? slots[h].object : nullptr;
+    };
+    RunObject* o = objectOf(w.next);
+    if (!o) return nullptr;
+    w.repeatPass = s->repeatPass;
+    w.current = w.next;
+    auto take = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k)
+            if (objectOf(seq[k])) {
+                w.next = seq[k];
+                w.nextIndex = static_cast<std::int32_t>(k);
+                return true;
+            }
+        return false;
+    };
+    if (!take(at + 1, seq.size())) {
+        // Past the last object the walk starts over at the first, and asks for no more.
+        w.more = 0;
+        if (!take(0, seq.size())) w.next = w.nextIndex = -1;
+    }
+    *more = w.more != 0;
+    return o;
+}
+
 // Read-only: the selected objects of a current entry, the instances of a stale one (none under
 // empty-when-stale), disappearing ones left out.
 template <typename F> bool ForEachVisible(EventRunState* s, std::int32_t index, F&& f) {
     bool go = true;
     const bool current = IsCurrent(s, index);
     if (!current && s->emptyWhenStale) return true;
-    ForEachInChain(s, current ? Head(s, index) : FirstInstance(s, index), current, [&](RunObject* o) {
+    auto visit = [&](RunObject* o) {
         if (o->runFlags & ObjectDisappearing) return true;
         go = f(o);
         return go;
-    });
+    };
+    if (current) {
+        ForEachSelected(Selection(s, index), visit);
+    } else {
+        for (const std::int16_t h : Instances(s, index))
+            if (RunObject* o = ObjectOfHandle(h); o && !visit(o)) break;
+    }
     return go;
 }
 
@@ -281,33 +391,31 @@ bool InZone(const RunObject* o, const win32::RECT& zone) {
 // that pass. Disappearing objects are passed over. Returns how many passed.
 template <typename Test> std::int32_t KeepPassing(EventRunState* s, std::int32_t index, Test&& test) {
     std::int32_t passed = 0;
-    SelectionEntry& sel = s->selections[static_cast<std::size_t>(index)];
+    SelectionEntry& sel = Selection(s, index);
     if (IsCurrent(s, index)) {
-        std::int16_t* link = &Entry(s, index).firstSelected;
-        ForEachInChain(s, Head(s, index), true, [&](RunObject* o) {
-            if ((o->runFlags & ObjectDisappearing) || test(o)) {
+        CloseGaps(sel);
+        std::size_t kept = 0;
+        for (const std::int16_t h : sel.objects) {
+            RunObject* o = ObjectOfHandle(h);
+            if (o && ((o->runFlags & ObjectDisappearing) || test(o))) {
                 if (!(o->runFlags & ObjectDisappearing)) ++passed;
-                link = &o->nextSelected;
-            } else {
-                *link = o->nextSelected;
+                sel.objects[kept++] = h;
+            } else if (o) {
                 --sel.count;
             }
-            return true;
-        });
+        }
+        sel.objects.resize(kept);
         return passed;
     }
     Empty(s, index);
     if (s->emptyWhenStale) return 0;
-    std::int16_t* link = &Entry(s, index).firstSelected;
-    ForEachInChain(s, FirstInstance(s, index), false, [&](RunObject* o) {
-        if (!(o->runFlags & ObjectDisappearing) && test(o)) {
-            *link = o->handle;
-            link = &o->nextSelected;
+    for (const std::int16_t h : Instances(s, index)) {
+        RunObject* o = ObjectOfHandle(h);
+        if (o && !(o->runFlags & ObjectDisappearing) && test(o)) {
+            sel.objects.push_back(h);
             ++passed;
         }
-        return true;
-    });
-    *link = EndOfChain;
+    }
     sel.count = passed;
     return passed;
 }
@@ -359,12 +467,18 @@ void ResetSelectionWords() {
     s->emptyWhenStale = 0;
     s->emptyMeansNone = 0;
     s->cursorObject = nullptr;
-    s->cursorLink = nullptr;
+    s->cursorIndex = -1;
     s->cursorDropped = false;
     s->cursorEntry = -1;
     s->cursorMember = nullptr;
     s->typeWalkEntry = -1;
     s->typeWalkType = -1;
+}
+
+const std::vector<std::int16_t>& InstancesOf(std::int32_t index) {
+    static const std::vector<std::int16_t> none;
+    EventRunState* s = StateWithObjectInfos();
+    return s && ValidIndex(s, index) ? Instances(s, index) : none;
 }
 
 std::int32_t SelectedCount(std::uint16_t ref) {
@@ -373,7 +487,7 @@ std::int32_t SelectedCount(std::uint16_t ref) {
     if (!s || !MembersOf(s, ref, list)) return 0;
     std::int32_t count = 0;
     ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
-        if (IsCurrent(s, index)) count += s->selections[static_cast<std::size_t>(index)].count;
+        if (IsCurrent(s, index)) count += Selection(s, index).count;
         return true;
     });
     return count;
@@ -389,7 +503,8 @@ RunObject* FirstConditionObject(std::uint16_t ref, std::int32_t* count) {
     std::int32_t total = 0;
     ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
         ResetStale(s, index);
-        total += s->selections[static_cast<std::size_t>(index)].count;
+        CloseGaps(Selection(s, index));
+        total += Selection(s, index).count;
         return true;
     });
     if (count) *count = total;
@@ -420,21 +535,49 @@ RunObject* NextConditionObject() {
 
 void DropConditionObject() {
     EventRunState* s = StateWithObjectInfos();
-    if (!s || !s->cursorObject || s->cursorDropped || !s->cursorLink || !ValidIndex(s, s->cursorEntry))
-        return;
-    *s->cursorLink = s->cursorObject->nextSelected;
-    --s->selections[static_cast<std::size_t>(s->cursorEntry)].count;
+    if (!s || !s->cursorObject || s->cursorDropped || !ValidIndex(s, s->cursorEntry)) return;
+    SelectionEntry& sel = Selection(s, s->cursorEntry);
+    const auto at = static_cast<std::size_t>(s->cursorIndex);
+    if (s->cursorIndex < 0 || at >= sel.objects.size()) return;
+    sel.objects[at] = DroppedObject;
+    sel.gaps = true;
+    --sel.count;
     s->cursorDropped = true;
 }
 
 bool FilterSelection(std::uint16_t ref, bool negated, bool (*keep)(RunObject*, void*), void* user) {
+    EventRunState* s = StateWithObjectInfos();
+    MemberList list;
+    if (!s || !MembersOf(s, ref, list)) return false;
+    // Every member's selection in one pass over its array; what the routine asks about the selections
+    // meanwhile sees the objects dropped so far as gaps.
+    s->cursorObject = nullptr;
     bool any = false;
-    for (RunObject* o = FirstConditionObject(ref, nullptr); o; o = NextConditionObject()) {
-        if (keep(o, user) != negated)
-            any = true;
-        else
-            DropConditionObject();
-    }
+    ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
+        ResetStale(s, index);
+        return true;
+    });
+    const ObjectListEntry* slots = s->run->objects;
+    const std::int32_t slotCount = s->run->maxObjects;
+    ForEachMember(s, list.members, [&](std::int32_t index, const std::int16_t*) {
+        SelectionEntry& sel = Selection(s, index);
+        std::int16_t* handles = sel.objects.data();
+        const std::size_t n = sel.objects.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::int16_t h = handles[i];
+            RunObject* o = h >= 0 && h < slotCount ? slots[h].object : nullptr;
+            if (!o) continue;
+            if (keep(o, user) != negated) {
+                any = true;
+                continue;
+            }
+            handles[i] = DroppedObject;
+            sel.gaps = true;
+            --sel.count;
+        }
+        CloseGaps(sel);
+        return true;
+    });
     return any;
 }
 
@@ -456,13 +599,12 @@ RunObject* SelectObjectByFixedValue(std::uint16_t ref, std::int32_t* count, std:
             Empty(s, index);
             ObjectInfoRunEntry& e = Entry(s, index);
             if (!taken && candidate && e.instanceCount > 0 && candidate->objectInfoEntry == &e) {
-                e.firstSelected = candidate->handle;
-                candidate->nextSelected = EndOfChain;
-                s->selections[static_cast<std::size_t>(index)].count = 1;
+                Selection(s, index).objects.push_back(candidate->handle);
+                Selection(s, index).count = 1;
                 taken = true;
             }
         }
-        total += s->selections[static_cast<std::size_t>(index)].count;
+        total += Selection(s, index).count;
         if (!first) first = Head(s, index);
         return true;
     });
@@ -475,24 +617,15 @@ void AddObjectToSelection(RunObject* o) {
     if (!s || !o) return;
     const std::int32_t index = IndexOfObject(s, o);
     if (index < 0) return;
-    SelectionEntry& sel = s->selections[static_cast<std::size_t>(index)];
+    SelectionEntry& sel = Selection(s, index);
     if (!IsCurrent(s, index)) {
-        Stamp(s, index);
-        Entry(s, index).firstSelected = o->handle;
-        o->nextSelected = EndOfChain;
+        Empty(s, index);
+        sel.objects.push_back(o->handle);
         sel.count = 1;
         return;
     }
-    std::int16_t* link = &Entry(s, index).firstSelected;
-    bool present = false;
-    ForEachInChain(s, Head(s, index), true, [&](RunObject* c) {
-        present = c == o;
-        link = &c->nextSelected;
-        return !present;
-    });
-    if (present) return;
-    *link = o->handle;
-    o->nextSelected = EndOfChain;
+    if (std::find(sel.objects.begin(), sel.objects.end(), o->handle) != sel.objects.end()) return;
+    sel.objects.push_back(o->handle);
     ++sel.count;
 }
 
@@ -513,9 +646,8 @@ void SelectOnlyObject(std::uint16_t ref, RunObject* o) {
     const std::int32_t index = IndexOfObject(s, o);
     if (index < 0) return;
     Empty(s, index);
-    Entry(s, index).firstSelected = o->handle;
-    o->nextSelected = EndOfChain;
-    s->selections[static_cast<std::size_t>(index)].count = 1;
+    Selection(s, index).objects.push_back(o->handle);
+    Selection(s, index).count = 1;
 }
 
 void EmptyQualifierSelections(std::uint16_t qualifier) {
@@ -582,7 +714,16 @@ RunObject* GetActionObject(std::uint16_t ref, bool* more) {
     EventRunState* s = StateWithObjectInfos();
     MemberList list;
     *more = false;
-    if (!s || (ref & QualifierBit) || !MembersOf(s, ref, list)) return nullptr;
+    if (!s || (ref & QualifierBit) || !ValidIndex(s, ref)) return nullptr;
+    // The calls of one action run, pass after pass, take the walk's next object without the member list.
+    if (ActionWalk& w = Selection(s, ref).walk; w.actionStamp == s->actionStamp) {
+        if (w.repeatPass == s->repeatPass) {
+            *more = w.more != 0;
+            return ObjectOfHandle(w.current);
+        }
+        if (RunObject* o = StepEntryWalk(s, ref, w, more)) return o;
+    }
+    if (!MembersOf(s, ref, list)) return nullptr;
     std::int32_t member = 0;
     return WalkActionObject(s, s->selections[ref].walk, member, list.members, more);
 }
@@ -597,6 +738,15 @@ RunObject* GetActionQualifierObject(std::uint16_t ref, bool* more) {
     QualifierWalk& q = s->qualifierWalks[at];
     q.memberSeen = 1;
     return WalkActionObject(s, q.walk, q.member, list.members, more);
+}
+
+RunObject* StepActionWalkOf(std::int32_t index, bool* more) {
+    EventRunState* s = StateWithObjectInfos();
+    *more = false;
+    if (!s || !ValidIndex(s, index)) return nullptr;
+    ActionWalk& w = Selection(s, index).walk;
+    if (w.actionStamp != s->actionStamp || w.repeatPass == s->repeatPass) return nullptr;
+    return StepEntryWalk(s, index, w, more);
 }
 
 RunObject* GetActionObjectOf(std::uint16_t ref, bool* more) {

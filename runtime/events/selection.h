@@ -38,6 +38,9 @@ void RaiseEventStamp();
 void ResetSelectionWords();
 
 std::int32_t SelectedCount(std::uint16_t objectInfo);
+// The instances of an object info (by its index in the run table) in chain order, kept between changes of
+// the chain.
+const std::vector<std::int16_t>& InstancesOf(std::int32_t index);
 
 RunObject* FirstConditionObject(std::uint16_t objectInfo, std::int32_t* count);
 RunObject* NextConditionObject();
@@ -62,6 +65,10 @@ RunObject* GetActionObject(std::uint16_t objectInfo, bool* more);
 RunObject* GetActionQualifierObject(std::uint16_t qualifier, bool* more);
 // Either of the two above, by the reference's qualifier bit.
 RunObject* GetActionObjectOf(std::uint16_t objectInfo, bool* more);
+// The next pass of the action walk of an object info (by index) that steps through its selection or its
+// instances: the pass's object and whether more follow; null when the walk is another kind, or has to take
+// its full step (the walk is then left as it was).
+RunObject* StepActionWalkOf(std::int32_t objectInfo, bool* more);
 // The object an expression token names (its object-info index at 8).
 RunObject* GetExpressionObject(const std::uint8_t* token);
 // The object of an object parameter (resolved index at 4) for the action `record`.

@@ -112,6 +112,7 @@ void FillRunEntry(FrameRunState& s, ObjectInfoRunEntry& e, ObjectInfo& info) {
     std::copy_n(info.name.data(), units, e.name);
     e.name[units] = 0;
     e.instanceCount = 0;
+    ++e.instanceChanges;
     e.objectFlags = DefU32(def, DefObjectFlags);
     e.flags = (e.objectFlags & ObjectHasValues) ? RunEntryHasValues : 0;
     e.definition = def.empty() ? nullptr : def.data();

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace vtrrt {
 
@@ -33,6 +34,16 @@ struct [[gnu::packed]] PhysicsBlock {
     physics::Link* link;
 };
 static_assert(sizeof(PhysicsBlock) <= sizeof(ObjectMovementBlock::typeData));
+
+// The objects given a physics movement, by frame, slot and creation number: a destruction looks through these
+// for shots to launch instead of through every object of the frame (in a crowd, a pass over the frame for
+// each object destroyed). Entries whose object has gone are dropped as they are met.
+struct PhysicsObject {
+    const FrameRunState* run;
+    std::int32_t handle;
+    std::uint16_t creation;
+};
+std::vector<PhysicsObject> physicsObjects;
 
 PhysicsBlock* PhysicsOf(RunObject* o) {
     RunObjectExtended* x = ExtendedOf(o);
@@ -146,6 +157,7 @@ void InitPhysicsMovement(RunObject* o) {
         HideObject(o);
     }
     p->attachPending = 1;
+    physicsObjects.push_back({o->runState, o->handle, o->creationNumber});
     o->xFraction = o->yFraction = 0;
     x->minimumSpeed = x->maximumSpeed = x->speed;
     if (o->objectFlags & ObjectHasAnimation) ResetObjectAnimation(o);
@@ -209,15 +221,33 @@ void FreePhysicsLink(RunObject* o) {
     p->link = nullptr;
 }
 
+void ForgetPhysicsObjects(const FrameRunState* s) {
+    std::erase_if(physicsObjects, [&](const PhysicsObject& e) { return e.run == s; });
+}
+
 void RelinkAttachedPhysicsObjects(RunObject* o) {
     const FrameRunState* s = o ? o->runState : nullptr;
     if (!s || !s->objects) return;
-    for (std::int32_t slot = 0; slot < s->maxObjects; ++slot) {
-        RunObject* c = s->objects[slot].object;
+    // In slot order, as a pass over the frame would take them.
+    std::vector<RunObject*> waiting;
+    for (std::size_t i = 0; i < physicsObjects.size();) {
+        const PhysicsObject& e = physicsObjects[i];
+        RunObject* c = e.run == s ? ObjectBy(o, e.handle, e.creation) : nullptr;
+        if (e.run == s && (!c || !PhysicsOf(c))) {
+            physicsObjects[i] = physicsObjects.back();
+            physicsObjects.pop_back();
+            continue;
+        }
+        ++i;
         PhysicsBlock* p = c && c != o ? PhysicsOf(c) : nullptr;
         if (p && p->attachPending && ObjectBy(c, p->attachedHandle, p->attachedCreation) == o)
-            SetUpPhysicsLink(c);
+            waiting.push_back(c);
     }
+    std::sort(waiting.begin(), waiting.end(),
+              [](const RunObject* a, const RunObject* b) { return a->handle < b->handle; });
+    waiting.erase(std::unique(waiting.begin(), waiting.end()), waiting.end());
+    for (RunObject* c : waiting)
+        SetUpPhysicsLink(c);
 }
 
 void PhysicsMovementHandler(RunObject* o) {

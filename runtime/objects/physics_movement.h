@@ -33,5 +33,7 @@ void FreePhysicsLink(RunObject* object);
 MovementBlockBytes PhysicsOwnedBytes();
 // Links every object attached to this one that still waits.
 void RelinkAttachedPhysicsObjects(RunObject* object);
+// Forgets the physics movements of a frame whose objects have all gone.
+void ForgetPhysicsObjects(const FrameRunState* state);
 
 } // namespace vtrrt

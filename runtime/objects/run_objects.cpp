@@ -271,28 +271,6 @@ ObjectValuesBlock* ValuesBlockOf(RunObject* o) {
     return reinterpret_cast<ObjectValuesBlock*>(Bytes(o) + o->valuesBlock);
 }
 
-RunObjectExtended* ExtendedOf(RunObject* o) {
-    if (!o || !(o->objectFlags & ObjectExtendedHeader)) return nullptr;
-    return static_cast<RunObjectExtended*>(o);
-}
-
-ObjectSpriteBlock* SpriteBlockOf(RunObject* o) {
-    RunObjectExtended* x = ExtendedOf(o);
-    if (!x || !(o->objectFlags & ObjectHasSprite) || x->spriteBlock == 0) return nullptr;
-    return reinterpret_cast<ObjectSpriteBlock*>(Bytes(o) + x->spriteBlock);
-}
-
-std::uint8_t* AnimationBlockOf(RunObject* o) {
-    RunObjectExtended* x = ExtendedOf(o);
-    if (!x || !(o->objectFlags & ObjectHasAnimation) || x->animationBlock == 0) return nullptr;
-    return Bytes(o) + x->animationBlock;
-}
-
-std::uint8_t* MovementBlockOf(RunObject* o) {
-    if (!ExtendedOf(o) || !(o->objectFlags & ObjectHasMovement)) return nullptr;
-    return Bytes(o) + RunObjectExtendedBlocksStart;
-}
-
 void SelectObjectRoutine(RunObject* o) {
     ObjectListEntry* e = SlotOf(o->runState, o->handle);
     if (!e) return;
@@ -333,6 +311,7 @@ void LinkObjectInstance(RunObject* o) {
     else if (entry->rememberedFrameItem == -1)
         entry->rememberedFrameItem = o->frameItem;
     ++entry->instanceCount;
+    ++entry->instanceChanges;
 }
 
 void UnlinkObjectInstance(RunObject* o) {
@@ -340,6 +319,7 @@ void UnlinkObjectInstance(RunObject* o) {
     ObjectInfoRunEntry* entry = o->objectInfoEntry;
     if (!entry) return;
     --entry->instanceCount;
+    ++entry->instanceChanges;
     const std::int16_t prev = o->previousInstance;
     const std::int16_t next = o->nextInstance;
     if (static_cast<std::uint16_t>(prev) & FirstInstanceBit)
@@ -600,6 +580,7 @@ void DestroyAllObjects() {
     if (!s || !s->objects) return;
     for (std::int32_t slot = 0; slot < s->maxObjects; ++slot)
         DestroyObject(slot, 1);
+    ForgetPhysicsObjects(s);
 }
 
 } // namespace vtrrt

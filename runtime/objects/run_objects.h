@@ -61,10 +61,25 @@ std::uint8_t* KindDataOf(RunObject* object, std::size_t bytes);
 
 // The blocks of a record; null when the object has none.
 ObjectValuesBlock* ValuesBlockOf(RunObject* object);
-ObjectSpriteBlock* SpriteBlockOf(RunObject* object);
-std::uint8_t* AnimationBlockOf(RunObject* object);
-std::uint8_t* MovementBlockOf(RunObject* object);
-RunObjectExtended* ExtendedOf(RunObject* object);
+// (Inline: the object pass and the movements ask for them many times an object.)
+inline RunObjectExtended* ExtendedOf(RunObject* object) {
+    if (!object || !(object->objectFlags & ObjectExtendedHeader)) return nullptr;
+    return static_cast<RunObjectExtended*>(object);
+}
+inline ObjectSpriteBlock* SpriteBlockOf(RunObject* object) {
+    RunObjectExtended* x = ExtendedOf(object);
+    if (!x || !(object->objectFlags & ObjectHasSprite) || x->spriteBlock == 0) return nullptr;
+    return reinterpret_cast<ObjectSpriteBlock*>(reinterpret_cast<std::uint8_t*>(object) + x->spriteBlock);
+}
+inline std::uint8_t* AnimationBlockOf(RunObject* object) {
+    RunObjectExtended* x = ExtendedOf(object);
+    if (!x || !(object->objectFlags & ObjectHasAnimation) || x->animationBlock == 0) return nullptr;
+    return reinterpret_cast<std::uint8_t*>(object) + x->animationBlock;
+}
+inline std::uint8_t* MovementBlockOf(RunObject* object) {
+    if (!ExtendedOf(object) || !(object->objectFlags & ObjectHasMovement)) return nullptr;
+    return reinterpret_cast<std::uint8_t*>(object) + RunObjectExtendedBlocksStart;
+}
 
 // Sets the object's bit in the destroy-request bitmap.
 void MarkObjectForDestroy(std::int32_t slot);

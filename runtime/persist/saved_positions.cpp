@@ -507,7 +507,9 @@ RunObject* ApplyObject(const SavedObject& saved) {
         static_cast<std::uint16_t>((saved.runFlags & ~SpriteRunFlags) | (o->runFlags & SpriteRunFlags));
     o->eventFlags = saved.eventFlags;
     o->collisionFlags = saved.collisionFlags;
-    o->creationNumber = saved.creationNumber;
+    // 0 would mark a record still waiting to be made, whose destruction leaves what its blocks own: the
+    // object was made whole here, so it keeps the number it was made with.
+    if (saved.creationNumber != 0) o->creationNumber = saved.creationNumber;
     o->identifier = saved.identifier;
     // An object that had gone on to another movement of its list is set up for it before its state returns,
     // the one it was made with freed; an index the list does not hold keeps that one.
@@ -602,6 +604,7 @@ void ApplyChains(FrameRunState& s, const PositionImage& image) {
         const std::vector<std::uint16_t>& chain = image.chains[i];
         entry.firstInstance = chain.empty() ? NoInstanceLink : static_cast<std::int16_t>(chain.front());
         entry.instanceCount = static_cast<std::int32_t>(chain.size());
+        ++entry.instanceChanges;
         for (std::size_t k = 0; k < chain.size(); ++k) {
             RunObject* o = s.objects[chain[k]].object;
             o->previousInstance = k == 0 ? static_cast<std::int16_t>(FirstInstanceBit | i)

@@ -1,11 +1,11 @@
 #include "support/scene.h"
 
-#include "loop/application_state_machine.h"
+#include "app/application_loader.h"
 #include "core/command_line.h"
+#include "core/runtime_services.h"
+#include "loop/application_state_machine.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
-#include "core/runtime_services.h"
-#include "app/application_loader.h"
 
 #include "vtrs2/streams.h"
 
@@ -65,6 +65,12 @@ bool FrameRun::Start(const std::vector<std::uint8_t>& bytes, const Options& opti
     if (!app_) return false;
     if (options.beforeStart) options.beforeStart(*app_);
     return StartLoaded(*app_);
+}
+
+bool FrameRun::StartFile(const std::u16string& path) {
+    if (CreateLibraryContext(nullptr) != 0) return false;
+    app_ = LoadApplication(path.c_str(), 0, nullptr, nullptr, 0, 0);
+    return app_ && StartLoaded(*app_);
 }
 
 void FrameRun::Stop() {

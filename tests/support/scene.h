@@ -3,8 +3,8 @@
 // headless, on a clock that moves only when the frame waits.
 #pragma once
 
-#include "core/frame_clock.h"
 #include "core/application_record.h"
+#include "core/frame_clock.h"
 
 #include "appwriter/application_writer.h"
 #include "appwriter/object_writer.h"
@@ -62,6 +62,8 @@ public:
     // next step.
     bool Start(const std::vector<std::uint8_t>& bytes, const Options& options);
     bool Start(const std::vector<std::uint8_t>& bytes) { return Start(bytes, Options{}); }
+    // The same for a data file, read by the program's own loader as `-F` names it.
+    bool StartFile(const std::u16string& path);
     // Ends and closes the application, if any, and closes the windows.
     void Stop();
     vtrrt::ApplicationRecord* Application() const { return app_; }

@@ -5,8 +5,6 @@
 #include "win32/dsound.h"
 #include "win32/sound_testing.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -22,8 +20,8 @@ namespace {
 using detail::Mixer;
 using detail::MixRate;
 
-// Source frames handed to a resampling stream at a time.
-constexpr DWORD StreamChunkFrames = 256;
+// Fixed-point fractions of a source frame (32 bits) for the resampling step and position.
+constexpr int FractionBits = 32;
 
 // Hundredths of a decibel as a linear gain; the bottom of the scale is silence.
 float GainOf(LONG hundredths) {
@@ -160,7 +158,6 @@ public:
             auto& live = LiveBuffers();
             live.erase(std::remove(live.begin(), live.end(), this), live.end());
         }
-        if (stream_) SDL_FreeAudioStream(stream_);
         if (attached_) Mixer::Get().Stop();
     }
 
@@ -246,7 +243,7 @@ public:
         std::lock_guard guard(Mixer::Get().Lock());
         if (position >= data_.size()) return DSERR_INVALIDPARAM;
         cursor_ = position - position % format_.nBlockAlign;
-        if (stream_) SDL_AudioStreamClear(stream_);
+        fraction_ = 0;
         return DS_OK;
     }
     HRESULT Restore() override {
@@ -280,7 +277,7 @@ private:
     }
     void MixDirect(float* out, std::size_t frames);
     void MixResampled(float* out, std::size_t frames);
-    bool FeedStream();
+    template <typename Sample, bool Stereo> void Resample(float* out, std::size_t frames);
 
     WAVEFORMATEX format_;
     DWORD flags_;
@@ -289,15 +286,13 @@ private:
     bool playing_ = false;
     bool looping_ = false;
     bool lost_ = false;
-    bool fed_ = false; // the stream was flushed after a one-shot buffer's last frame
     bool attached_ = false;
     LONG volume_ = 0;
     LONG pan_ = 0;
     DWORD frequency_ = 0;
     float left_ = 1.0f, right_ = 1.0f;
-    SDL_AudioStream* stream_ = nullptr;
-    DWORD streamRate_ = 0;
-    std::vector<float> converted_;
+    // How far past the frame at the cursor a resampled voice stands.
+    std::uint32_t fraction_ = 0;
 };
 
 void SecondaryBuffer::MixInto(float* out, std::size_t frames) {
@@ -322,6 +317,7 @@ void AddFrames(const BYTE* in, float* out, std::size_t frames, float left, float
 
 // The frames up to the buffer's end (or the mix's) in one run each, with no test per frame.
 void SecondaryBuffer::MixDirect(float* out, std::size_t frames) {
+    fraction_ = 0;
     const DWORD block = format_.nBlockAlign;
     const bool stereo = format_.nChannels == 2, eightBit = format_.wBitsPerSample == 8;
     const auto add = eightBit ? (stereo ? &AddFrames<std::uint8_t, true> : &AddFrames<std::uint8_t, false>)
@@ -341,55 +337,86 @@ void SecondaryBuffer::MixDirect(float* out, std::size_t frames) {
     }
 }
 
-// Puts the next chunk of the buffer into the stream; false when a one-shot buffer has nothing more.
-bool SecondaryBuffer::FeedStream() {
-    if (fed_) return false;
-    const DWORD block = format_.nBlockAlign;
-    const DWORD size = static_cast<DWORD>(data_.size()) - static_cast<DWORD>(data_.size()) % block;
-    const DWORD bytes = std::min(StreamChunkFrames * block, size - cursor_);
-    SDL_AudioStreamPut(stream_, data_.data() + cursor_, static_cast<int>(bytes));
-    cursor_ += bytes;
-    if (cursor_ < size) return true;
-    cursor_ = 0;
-    if (looping_) return true;
-    SDL_AudioStreamFlush(stream_);
-    fed_ = true;
-    return true;
+// A voice at another rate than the mix's: each output frame lies between two source frames, by the step of
+// the two rates in 32.32 fixed point, and takes the straight line between them. A looping voice takes its
+// first frame after its last; a one-shot one fades to silence over its last frame.
+template <typename Sample, bool Stereo> void SecondaryBuffer::Resample(float* out, std::size_t frames) {
+    constexpr std::size_t block = sizeof(Sample) * (Stereo ? 2 : 1);
+    const std::size_t count = data_.size() / block;
+    const std::uint64_t step = (static_cast<std::uint64_t>(Rate()) << FractionBits) / MixRate;
+    const BYTE* base = data_.data();
+    std::uint64_t position = (static_cast<std::uint64_t>(cursor_ / block) << FractionBits) | fraction_;
+    const std::uint64_t end = static_cast<std::uint64_t>(count) << FractionBits;
+    // Frames before this position have a next frame in the buffer: they are taken without the tests at the
+    // buffer's end.
+    const std::uint64_t inner = static_cast<std::uint64_t>(count - 1) << FractionBits;
+    // The fraction's top 24 bits, as a float from a signed 32-bit integer: the quick conversion.
+    constexpr float unit = 1.0f / static_cast<float>(1 << 24);
+    auto fractionOf = [](std::uint64_t p) {
+        return static_cast<float>(static_cast<std::int32_t>((p >> (FractionBits - 24)) & 0xFFFFFF)) * unit;
+    };
+    const float left = left_, right = right_;
+    auto put = [&](std::size_t i, const BYTE* a, const BYTE* b, float t) {
+        const float l0 = SampleValue<Sample>(a);
+        const float r0 = Stereo ? SampleValue<Sample>(a + sizeof(Sample)) : l0;
+        const float l1 = b ? SampleValue<Sample>(b) : 0.0f;
+        const float r1 = b ? (Stereo ? SampleValue<Sample>(b + sizeof(Sample)) : l1) : 0.0f;
+        out[2 * i] += (l0 + (l1 - l0) * t) * left;
+        out[2 * i + 1] += (r0 + (r1 - r0) * t) * right;
+    };
+    // A whole number of mix frames to each source frame (22,050 and 11,025 into 44,100): each source frame
+    // is read once for all the mix frames it starts.
+    const std::uint32_t each = Rate() > 0 && MixRate % Rate() == 0 ? MixRate / Rate() : 0;
+    const float part = each ? 1.0f / static_cast<float>(each) : 0.0f;
+    std::size_t i = 0;
+    while (i < frames) {
+        if (each && (position & 0xFFFFFFFFu) == 0 && position < inner) {
+            const std::size_t whole =
+                std::min<std::size_t>((frames - i) / each, (inner - position) >> FractionBits);
+            for (std::size_t k = 0; k < whole; ++k, position += std::uint64_t{1} << FractionBits) {
+                const BYTE* a = base + static_cast<std::size_t>(position >> FractionBits) * block;
+                const float l0 = SampleValue<Sample>(a);
+                const float r0 = Stereo ? SampleValue<Sample>(a + sizeof(Sample)) : l0;
+                const float l1 = SampleValue<Sample>(a + block);
+                const float r1 = Stereo ? SampleValue<Sample>(a + block + sizeof(Sample)) : l1;
+                const float dl = (l1 - l0) * part, dr = (r1 - r0) * part;
+                for (std::uint32_t j = 0; j < each; ++j, ++i) {
+                    out[2 * i] += (l0 + dl * static_cast<float>(j)) * left;
+                    out[2 * i + 1] += (r0 + dr * static_cast<float>(j)) * right;
+                }
+            }
+            if (whole > 0) continue;
+        }
+        if (position < inner) {
+            const std::size_t run = std::min<std::size_t>(frames - i, (inner - position + step - 1) / step);
+            for (const std::size_t stop = i + run; i < stop; ++i, position += step) {
+                const BYTE* a = base + static_cast<std::size_t>(position >> FractionBits) * block;
+                put(i, a, a + block, fractionOf(position));
+            }
+            continue;
+        }
+        const auto at = static_cast<std::size_t>(position >> FractionBits);
+        const BYTE* next = looping_ ? base : nullptr;
+        put(i++, base + at * block, at + 1 < count ? base + (at + 1) * block : next, fractionOf(position));
+        position += step;
+        if (position < end) continue;
+        if (!looping_) {
+            playing_ = false;
+            position = 0;
+            break;
+        }
+        position %= end;
+    }
+    cursor_ = static_cast<DWORD>((position >> FractionBits) * block);
+    fraction_ = static_cast<std::uint32_t>(position & 0xFFFFFFFFu);
 }
 
 void SecondaryBuffer::MixResampled(float* out, std::size_t frames) {
-    const SDL_AudioFormat source = format_.wBitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-    if (!stream_ || streamRate_ != Rate()) {
-        if (stream_) SDL_FreeAudioStream(stream_);
-        stream_ = SDL_NewAudioStream(source, static_cast<Uint8>(format_.nChannels), static_cast<int>(Rate()),
-                                     AUDIO_F32SYS, static_cast<Uint8>(format_.nChannels), MixRate);
-        streamRate_ = Rate();
-        fed_ = false;
-        if (!stream_) return;
-    }
-    const std::size_t channels = format_.nChannels;
-    converted_.resize(frames * channels);
-    std::size_t got = 0;
-    while (got < frames) {
-        const int want = static_cast<int>((frames - got) * channels * sizeof(float));
-        const int n = SDL_AudioStreamGet(stream_, converted_.data() + got * channels, want);
-        if (n > 0) {
-            got += static_cast<std::size_t>(n) / (channels * sizeof(float));
-            continue;
-        }
-        if (n < 0 || !FeedStream()) {
-            // A one-shot buffer has been heard to its end.
-            playing_ = false;
-            fed_ = false;
-            break;
-        }
-    }
-    for (std::size_t i = 0; i < got; ++i) {
-        const float l = converted_[i * channels];
-        const float r = channels == 2 ? converted_[i * channels + 1] : l;
-        out[2 * i] += l * left_;
-        out[2 * i + 1] += r * right_;
-    }
+    const bool stereo = format_.nChannels == 2, eightBit = format_.wBitsPerSample == 8;
+    if (eightBit)
+        stereo ? Resample<std::uint8_t, true>(out, frames) : Resample<std::uint8_t, false>(out, frames);
+    else
+        stereo ? Resample<std::int16_t, true>(out, frames) : Resample<std::int16_t, false>(out, frames);
 }
 
 class DirectSoundDevice final : public IDirectSound {

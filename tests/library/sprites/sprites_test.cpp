@@ -1,5 +1,7 @@
 #include "vtrs2/banks.h"
 #include "vtrs2/memory_surfaces.h"
+#include "vtrs2/sprite_collisions.h"
+#include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +39,22 @@ protected:
         for (Sprite* s = window.sprites->first; s; s = s->next)
             list.push_back(s);
         return list;
+    }
+
+    // Every sprite as the draw pass leaves it: shown, unchanged, not waiting for a redraw.
+    void Settle() {
+        for (Sprite* s : Order())
+            if (!(s->flags & SpriteHidden))
+                s->flags = (s->flags & ~(SpriteChanged | SpriteRedraw)) | SpriteShown;
+    }
+
+    // The unchanged sprites the erase pass flags to be drawn again, in display order.
+    std::vector<Sprite*> Redrawn() {
+        EraseSprites(&window);
+        std::vector<Sprite*> flagged;
+        for (Sprite* s : Order())
+            if ((s->flags & (SpriteRedraw | SpriteChanged)) == SpriteRedraw) flagged.push_back(s);
+        return flagged;
     }
 
     // The display list is linked both ways and sorted by layer key, then z-order.
@@ -331,15 +349,16 @@ TEST_F(Sprites, AngleAndScaleAreNormalisedAndMarkRebuild) {
 TEST_F(Sprites, TurnedSpriteTakesTheBoundsOfItsTurnedImage) {
     Sprite* s = Make(0, 0, SpriteShown, 50, 50);     // 10 x 20, hot spot (3, 4)
     Sprite* right = Make(0, 1, SpriteShown, 75, 40); // [75, 81) x [40, 46)
-    ASSERT_EQ(right->overlaps.count, 0);
     s->displayed = s->pending;
+    Settle();
     // Scaled: 20 x 40 about (6, 8); turned a quarter counter-clockwise: 40 x 20 about (8, 14).
     ModifySpriteEx(&window, s, 50, 50, image, 2, 2, 0, 90, 0);
     EXPECT_EQ(s->pending.rect.left, 42);
     EXPECT_EQ(s->pending.rect.top, 36);
     EXPECT_EQ(s->pending.rect.right, 82);
     EXPECT_EQ(s->pending.rect.bottom, 56);
-    EXPECT_EQ(right->overlaps.count, 1) << "the turned rectangle reaches the sprite on the right";
+    EXPECT_EQ(Redrawn(), std::vector<Sprite*>{right})
+        << "the turned rectangle reaches the sprite on the right";
     SetSpriteAngle(&window, s, 180, 0);
     EXPECT_EQ(s->pending.rect.left, 50 - 14);
     EXPECT_EQ(s->pending.rect.top, 50 - 32);
@@ -369,62 +388,101 @@ TEST_F(Sprites, ModifyChangesPendingGeometryOnly) {
     EXPECT_TRUE(s->flags & SpriteAntialias);
 }
 
-TEST_F(Sprites, ChangesFlagOverlappingShownSpritesInChains) {
+TEST_F(Sprites, ChangesRedrawOverlappingShownSpritesInChains) {
     Sprite* moved = Make(0, 0, SpriteShown, 0, 0);    // [-3, 7) x [-4, 16)
     Sprite* near = Make(0, 1, SpriteShown, 8, 0);     // [5, 15)
     Sprite* chained = Make(0, 2, SpriteShown, 16, 0); // [13, 23): meets near only
     Sprite* far = Make(0, 3, SpriteShown, 100, 0);    // alone
     Sprite* hidden = Make(0, 4, SpriteShown | SpriteHidden, 2, 0);
-    for (Sprite* s : {moved, near, chained, far, hidden})
-        s->flags &= ~(SpriteChanged | SpriteRedraw);
+    Settle();
     ModifySprite(&window, moved, 1, 0, image);
-    EXPECT_TRUE(near->flags & SpriteRedraw);
-    EXPECT_TRUE(chained->flags & SpriteRedraw);
-    EXPECT_FALSE(far->flags & SpriteRedraw);
+    EXPECT_FALSE(near->flags & SpriteRedraw) << "found by the erase pass, not by the move";
+    EXPECT_EQ(Redrawn(), (std::vector<Sprite*>{near, chained}));
     EXPECT_FALSE(hidden->flags & SpriteRedraw);
-    // The overlap lists stay symmetric and follow the moves.
+
+    // Both the displayed and the pending rectangle count until the commit.
+    moved->displayed = moved->pending;
+    Settle();
     ModifySprite(&window, far, 2, 0, image);
-    EXPECT_EQ(far->overlaps.count, 4) << "the union of displayed and pending rectangles counts";
+    EXPECT_EQ(Redrawn(), (std::vector<Sprite*>{moved, near, chained}));
     far->displayed = far->pending;
+    Settle();
     ModifySprite(&window, far, 200, 0, image);
-    EXPECT_EQ(far->overlaps.count, 4) << "the displayed rectangle still meets them until the commit";
+    EXPECT_EQ(Redrawn(), (std::vector<Sprite*>{moved, near, chained}))
+        << "the displayed rectangle still meets them until the commit";
     far->displayed = far->pending;
+    Settle();
     ModifySprite(&window, far, 201, 0, image);
-    EXPECT_EQ(far->overlaps.count, 0);
-    EXPECT_EQ(moved->overlaps.count, 2);
+    EXPECT_EQ(Redrawn(), std::vector<Sprite*>{});
+
+    // A rectangle flags at once what meets it; the chains around it follow at the erase pass.
     const RECT area{14, 0, 15, 1};
-    for (Sprite* s : {moved, near, chained})
-        s->flags &= ~(SpriteChanged | SpriteRedraw);
+    Settle();
     SetSpriteState(&window, nullptr, 32, &area);
     EXPECT_TRUE(chained->flags & SpriteRedraw);
     EXPECT_TRUE(near->flags & SpriteRedraw);
+    EXPECT_FALSE(moved->flags & SpriteRedraw);
+    EXPECT_EQ(Redrawn(), (std::vector<Sprite*>{moved, near, chained}));
+
+    // Without the sprite between them, a change of one no longer reaches the other.
     FreeSprite(&window, near);
-    EXPECT_EQ(moved->overlaps.count, 1);
-    EXPECT_EQ(chained->overlaps.count, 0);
+    Settle();
+    ModifySprite(&window, moved, 0, 0, image);
+    EXPECT_EQ(Redrawn(), std::vector<Sprite*>{});
 }
 
-// Neighbours are found near a sprite, not by comparing it with every other: after any change, every two
-// sprites whose rectangles meet must still name each other, wherever they lie and however large they are.
-TEST_F(Sprites, OverlapListsNameEveryPairThatMeetsAfterRandomChanges) {
+// The sprites drawn again with the changed ones are found near them, not by comparing every sprite with
+// every other: after random changes, the erase pass flags exactly the shown, unchanged sprites that a
+// naive search finds chained by overlap to a sprite the refresh erases or draws, wherever they lie and
+// however large they are.
+TEST_F(Sprites, RedrawFindsEveryChainedSpriteAfterRandomChanges) {
     ASSERT_EQ(AllocateSpritePool(&window, 80), 1);
     std::mt19937 rng(11);
     std::vector<Sprite*> live;
     auto coordinate = [&] { return static_cast<LONG>(rng() % 600) - 300; };
-    auto meets = [](const Sprite* a, const Sprite* b) {
-        auto overlap = [](const RECT& p, const RECT& q) {
-            return p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom &&
-                   p.left < p.right && p.top < p.bottom && q.left < q.right && q.top < q.bottom;
+    auto overlap = [](RECT p, RECT q, const Sprite* a, const Sprite* b) {
+        auto reach = [](RECT& r, const Sprite* s) {
+            if ((s->ink & InkAntialiased) && r.left < r.right && r.top < r.bottom)
+                r = {r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
         };
-        return overlap(a->displayed.rect, b->displayed.rect) || overlap(a->displayed.rect, b->pending.rect) ||
-               overlap(a->pending.rect, b->displayed.rect) || overlap(a->pending.rect, b->pending.rect);
+        reach(p, a), reach(q, b);
+        return p.left < q.right && q.left < p.right && p.top < q.bottom && q.top < p.bottom &&
+               p.left < p.right && p.top < p.bottom && q.left < q.right && q.top < q.bottom;
     };
-    auto names = [](const Sprite* a, const Sprite* b) {
-        return std::find(a->overlaps.items, a->overlaps.items + a->overlaps.count, b) !=
-               a->overlaps.items + a->overlaps.count;
+    auto meets = [&](const Sprite* a, const Sprite* b) {
+        return overlap(a->displayed.rect, b->displayed.rect, a, b) ||
+               overlap(a->displayed.rect, b->pending.rect, a, b) ||
+               overlap(a->pending.rect, b->displayed.rect, a, b) ||
+               overlap(a->pending.rect, b->pending.rect, a, b);
+    };
+    // The naive closure: from every sprite the refresh erases or draws, through shown unchanged sprites.
+    auto expected = [&] {
+        auto quiet = [](const Sprite* s) {
+            return (s->flags & SpriteShown) &&
+                   !(s->flags & (SpriteRedraw | SpriteSuspended | SpriteHidden | SpriteChanged));
+        };
+        std::vector<Sprite*> reached, frontier;
+        for (Sprite* s : live) {
+            const bool untouched = (s->flags & (SpriteRedraw | SpriteChanged | SpriteShown)) == SpriteShown;
+            if (!untouched && !(s->flags & (SpriteHidden | SpriteSuspended))) frontier.push_back(s);
+        }
+        while (!frontier.empty()) {
+            Sprite* s = frontier.back();
+            frontier.pop_back();
+            for (Sprite* q : live)
+                if (quiet(q) && std::find(reached.begin(), reached.end(), q) == reached.end() &&
+                    meets(s, q)) {
+                    reached.push_back(q);
+                    frontier.push_back(q);
+                }
+        }
+        std::vector<Sprite*> inOrder;
+        for (Sprite* s : Order())
+            if (std::find(reached.begin(), reached.end(), s) != reached.end()) inOrder.push_back(s);
+        return inOrder;
     };
     for (int step = 0; step < 800; ++step) {
-        const int op = rng() % 10;
-        Sprite* touched = nullptr;
+        const int op = rng() % 11;
         if (op <= 2 || live.size() < 2) {
             Sprite* s = rng() % 4 ? Make(0, 0, SpriteShown, coordinate(), coordinate())
                                   : CreateSpriteEx(&window, coordinate(), coordinate(), 0, 0, 0, 0, 0,
@@ -436,9 +494,8 @@ TEST_F(Sprites, OverlapListsNameEveryPairThatMeetsAfterRandomChanges) {
                               y + LONG(rng() % 8 ? rng() % 40 : 1500));
             }
             if (s) live.push_back(s);
-            touched = s;
         } else {
-            Sprite* s = touched = live[rng() % live.size()];
+            Sprite* s = live[rng() % live.size()];
             switch (op) {
             case 3:
             case 4:
@@ -457,34 +514,37 @@ TEST_F(Sprites, OverlapListsNameEveryPairThatMeetsAfterRandomChanges) {
             case 8:
                 s->displayed = s->pending; // as the commit does
                 break;
+            case 9:
+                SetSpriteEffect(&window, s, s->ink ^ InkAntialiased, 0);
+                break;
             default:
                 FreeSprite(&window, s);
                 live.erase(std::find(live.begin(), live.end(), s));
                 break;
             }
         }
-        // A change can only break the pairs of the sprite it touched; every pair is checked now and then.
-        const bool everyPair = step % 100 == 99;
-        for (Sprite* a : live) {
-            if (!everyPair && a != touched) continue;
-            std::vector<Sprite*> listed(a->overlaps.items, a->overlaps.items + a->overlaps.count);
-            std::sort(listed.begin(), listed.end());
-            ASSERT_EQ(std::adjacent_find(listed.begin(), listed.end()), listed.end()) << "named twice";
-            for (Sprite* b : live) {
-                if (a == b || !meets(a, b)) continue;
-                ASSERT_TRUE(names(a, b) && names(b, a)) << "step " << step << " op " << op;
-            }
+        if (step % 10 != 9) continue;
+        // Most sprites drawn and unchanged; a few changed, hidden, suspended or never shown.
+        for (Sprite* s : live) {
+            s->flags =
+                (s->flags & ~(SpriteRedraw | SpriteChanged | SpriteHidden | SpriteSuspended)) | SpriteShown;
+            const unsigned pick = rng() % 40;
+            if (pick < 3) s->flags |= SpriteChanged;
+            if (pick == 3) s->flags |= SpriteHidden;
+            if (pick == 4) s->flags |= SpriteSuspended;
+            if (pick == 5) s->flags &= ~SpriteShown;
         }
+        const std::vector<Sprite*> want = expected();
+        ASSERT_EQ(Redrawn(), want) << "step " << step;
     }
-    // A suspended sprite moved without updating its list is still met by the next change of a neighbour.
+    // A suspended sprite moved is still found where it now lies.
     for (Sprite* s : live)
         FreeSprite(&window, s);
     Sprite* quiet = CreateSpriteEx(&window, 0, 0, 4, 4, 0, 0, 0, SpriteShown | SpriteSuspended, 0, nullptr);
-    Sprite* next = Make(0, 0, SpriteShown, 5000, 5000);
     SetSpriteRect(&window, quiet, 5000, 5000, 5010, 5010);
     quiet->displayed = quiet->pending;
-    ModifySprite(&window, next, 5001, 5001, image);
-    EXPECT_TRUE(names(next, quiet) && names(quiet, next));
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, -1, 5005, 5005, SearchEverySprite), quiet);
+    EXPECT_EQ(FindSpriteAtPoint(&window, nullptr, -1, 2, 2, SearchEverySprite), nullptr);
 }
 
 TEST_F(Sprites, DriverModeSpritesAreUntracked) {
@@ -492,9 +552,9 @@ TEST_F(Sprites, DriverModeSpritesAreUntracked) {
     Sprite* a = Make(0, 0);
     Sprite* b = Make(0, 1);
     EXPECT_TRUE(a->flags & SpriteUntracked);
-    EXPECT_EQ(a->overlaps.count, 0);
-    b->flags &= ~SpriteRedraw;
+    Settle();
     ModifySprite(&window, a, 1, 1, image);
+    EXPECT_EQ(Redrawn(), std::vector<Sprite*>{}) << "the driver draws every sprite each frame";
     EXPECT_FALSE(b->flags & SpriteRedraw);
 }
 

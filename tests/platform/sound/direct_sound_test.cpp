@@ -4,6 +4,7 @@
 #include "appwriter/sound_writer.h"
 #include "win32/dsound.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -172,6 +173,29 @@ TEST_F(DirectSoundTest, OtherRatesAreResampledAndFrequencyChangesThePitch) {
     b->GetFrequency(&frequency);
     EXPECT_EQ(frequency, 22050u);
     EXPECT_EQ(b->SetFrequency(50), DSERR_INVALIDPARAM);
+}
+
+// A voice at another rate comes out as the same tone sampled at the mix's rate: every mix frame within 1% of
+// the tone's amplitude of the exact sine, for rates that divide the mix's rate and one that does not.
+TEST_F(DirectSoundTest, ResampledVoicesFollowTheExactToneAtTheMixRate) {
+    constexpr double Hertz = 440.0;
+    constexpr std::int16_t Amplitude = 12000;
+    for (const DWORD rate : {11025u, 22050u, 32000u}) {
+        // One second of the tone: a whole number of its periods, so that the loop is seamless.
+        IDirectSoundBuffer* b =
+            Buffer(Pcm(rate, 1, 16), Bytes16(appwriter::ToneSamples(rate, 1, Hertz, Amplitude, rate)));
+        ASSERT_NE(b, nullptr);
+        b->Play(0, 0, DSBPLAY_LOOPING);
+        const Samples out = Pull(6000);
+        b->Stop();
+        double worst = 0;
+        for (std::size_t n = 0; n < Frames(out); ++n) {
+            const double exact = Amplitude * std::sin(2.0 * 3.14159265358979 * Hertz *
+                                                      static_cast<double>(n) / win32::testing::SoundMixRate);
+            worst = std::max({worst, std::abs(out[2 * n] - exact), std::abs(out[2 * n + 1] - exact)});
+        }
+        EXPECT_LE(worst, Amplitude / 100.0) << rate;
+    }
 }
 
 TEST_F(DirectSoundTest, StoppedBuffersAreSilentAndLostOnesRefuseUntilRestored) {

@@ -128,6 +128,23 @@ TEST(FastLoops, ComputedNamesAndAlternativesRunThroughTheOnLoopList) {
     }
 }
 
+// Computed names are worked out once for each start of a loop: only the groups whose name is the loop's run,
+// in the list's order, as many times as the loop asks.
+TEST(FastLoops, ComputedNamesChooseTheLoopsGroupsOnceForEachStart) {
+    EventFrame frame;
+    EventProgramBuilder b;
+    b.AddGroup(Group({Always()}, {StartLoop(u"Main", 2), StartLoop(u"Other", 1)}));
+    auto computed = [](std::u16string first, std::u16string second) {
+        ExpressionBuilder name;
+        name.String(std::move(first)).Operator(appwriter::OperatorAddCode).String(std::move(second));
+        return Record(TypeSpecial, -16, {Expression(name, 45)});
+    };
+    b.AddGroup(Group({computed(u"Ot", u"her")}, {RecorderOf(LoopIndex(u"Other", 200))}));
+    b.AddGroup(Group({computed(u"Ma", u"in")}, {RecorderOf(LoopIndex(u"Main"))}));
+    b.AddGroup(Group({computed(u"MA", u"IN")}, {RecorderOf(LoopIndex(u"Main", 100))}));
+    EXPECT_EQ(RunOnce(frame, b), (std::vector<std::int32_t>{0, 100, 1, 101, 200}));
+}
+
 TEST(FastLoops, LoopsAddedWhileALoopRunsLeaveItsEntryIntact) {
     EventFrame frame;
     EventProgramBuilder b;

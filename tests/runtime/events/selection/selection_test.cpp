@@ -97,6 +97,30 @@ TEST_F(Selection, StaleSelectionStandsForEveryInstance) {
     EXPECT_EQ(frame_.Object(3)->x, 301);
 }
 
+// Selections are arrays taken from the instance chain: instances that come and go between events are
+// followed, and a walk that a condition thins in its middle goes on over the objects it kept.
+TEST_F(Selection, StaleSelectionsFollowTheInstancesAndWalksKeepWhatConditionsLeft) {
+    EXPECT_EQ(Selected(a_), (std::vector<int>{3, 2, 1, 0}));
+    UnlinkObjectInstance(frame_.Object(2));
+    RaiseEventStamp();
+    EXPECT_EQ(Selected(a_), (std::vector<int>{3, 1, 0}));
+    LinkObjectInstance(frame_.Object(2));
+    RaiseEventStamp();
+    EXPECT_EQ(Selected(a_), (std::vector<int>{2, 3, 1, 0}));
+    std::vector<int> walked;
+    for (RunObject* o = FirstConditionObject(a_, nullptr); o; o = NextConditionObject()) {
+        walked.push_back(o->handle);
+        if (o->handle == 3 || o->handle == 0) DropConditionObject();
+        // What a condition's expression sees meanwhile: the selection without the objects dropped so far.
+        if (o->handle == 1) {
+            EXPECT_EQ(SelectedCount(a_), 3);
+        }
+    }
+    EXPECT_EQ(walked, (std::vector<int>{2, 3, 1, 0}));
+    EXPECT_EQ(Selected(a_), (std::vector<int>{2, 1}));
+    EXPECT_EQ(RunSetX(a_, XPlus(10, a_, 5)), (std::vector<int>{1, 2}));
+}
+
 TEST_F(Selection, ConditionsThinAndEmptiedSelectionsActOnNothing) {
     Keep(a_, {1, 3});
     EXPECT_EQ(Selected(a_), (std::vector<int>{3, 1}));

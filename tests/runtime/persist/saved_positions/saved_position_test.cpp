@@ -132,6 +132,23 @@ TEST_F(SavedPosition, ARefusedOrDamagedFileLeavesTheFrameAsItWas) {
     EXPECT_EQ(CurrentRunState(), before);
 }
 
+// A creation number of 0 marks a record still waiting to be made, which its destruction frees without taking
+// down what its movement, sprite and values own. A file that says 0 for an object (damaged, or written
+// while it waited) makes the object whole again all the same.
+TEST_F(SavedPosition, AnObjectLoadedWithCreationNumberZeroIsWhole) {
+    StartFrame();
+    RunObject* active = Object(3);
+    ASSERT_NE(active, nullptr);
+    const std::uint16_t number = active->creationNumber;
+    ASSERT_NE(number, 0);
+    active->creationNumber = 0;
+    ASSERT_EQ(SaveApplicationPosition(Path().c_str()), 1);
+    active->creationNumber = number;
+    ASSERT_EQ(LoadApplicationPosition(Path().c_str()), PositionLoad::Applied);
+    ASSERT_NE(Object(3), nullptr);
+    EXPECT_NE(Object(3)->creationNumber, 0) << "the loaded object reads as a record still waiting";
+}
+
 TEST_F(SavedPosition, ARoundTripRestoresEveryObjectAndThePicture) {
     StartFrame();
     // The state to keep: values, positions, a counter, a score, a text, a global, a run-time backdrop.
