@@ -283,6 +283,7 @@ protected:
     // Full screen from the Options menu shows the title centred on the screen, and Return starts the level;
     // with a switch the run goes through the display driver.
     void FullScreenReturnStartsTheLevel(const std::vector<std::string>& args);
+    void HowToPlayScrollsWithTheMouse(const std::vector<std::string>& args);
 
     void CloseAndExpectCleanEnd() {
         const auto code = CloseAndWait();
@@ -1093,7 +1094,17 @@ int PlayAreaDifferences(const vtrtest::Screenshot& a, const vtrtest::Screenshot&
 // Help > How to play shows the instructions with a scroll bar; clicks on its lower arrow scroll the text up
 // by a line each, and what was shown moves up by as much.
 TEST_F(DemoWindow, HowToPlayScrollsWithTheMouse) {
-    const auto box = Launch(temp_);
+    HowToPlayScrollsWithTheMouse({});
+}
+
+// The same through the Direct3D 8 display driver: the text drawn in its own surface and blitted onto the
+// driver's, the scroll bar a window over the device's.
+TEST_F(DemoWindow, HowToPlayScrollsWithTheMouseThroughTheDriver) {
+    HowToPlayScrollsWithTheMouse({"-D3D8"});
+}
+
+void DemoWindow::HowToPlayScrollsWithTheMouse(const std::vector<std::string>& args) {
+    const auto box = Launch(temp_, args);
     ASSERT_TRUE(box);
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
