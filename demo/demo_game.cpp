@@ -1,11 +1,13 @@
 // Describes the demo game and writes its application data to the file named on the command line; with more
-// names, the same game starting at its first level, and copies of that one which record the level's input
-// into a file or play such a recording back.
+// names, the same game starting at its first level and at its game-over frame, and copies of the first which
+// record the level's input into a file or play such a recording back.
 //
-//   demo_game OUTPUT [LEVEL-FIRST-OUTPUT] [--record OUTPUT RECORDING] [--replay OUTPUT RECORDING]
+//   demo_game OUTPUT [LEVEL-FIRST-OUTPUT [GAME-OVER-FIRST-OUTPUT]] [--record OUTPUT RECORDING]
+//             [--replay OUTPUT RECORDING]
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
+#include "attract.h"
 #include "demo_levels.h"
 #include "demo_menu.h"
 #include "demo_replay.h"
@@ -171,6 +173,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     AddGameOverObjects(all);
     AddTitleTexts(all);
     AddHowToPlayObjects(all);
+    AddAttractObjects(all, AttractFrame - 1);
     WriteObjects(d, all);
     const auto objectInfos = static_cast<std::uint16_t>(all.objects.size());
 
@@ -183,6 +186,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
     spinners.push_back({6, Panel, TitlePanelX, TitlePanelY, 0, 0, 0});
     PlaceTitleTexts(spinners, 7);
+    PlaceAttractBox(spinners, 9);
     title.instances = spinners;
     std::vector<appwriter::EventGroupDesc> titleEvents = TitleFlow();
     for (const appwriter::EventGroupDesc& group : AddDemoSounds(d))
@@ -213,8 +217,9 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     }
     d.frames.push_back(DescribeGameOver(objectInfos));
     d.frames.push_back(DescribeHowToPlay(objectInfos));
+    d.frames.push_back(DescribeAttract(Spinner, objectInfos));
     // Jumps name frames by handle: here each frame's handle is its index.
-    d.frameHandles = std::vector<std::uint16_t>{0, 1, 2, 3, 4};
+    d.frameHandles = std::vector<std::uint16_t>{0, 1, 2, 3, 4, 5};
     return d;
 }
 
@@ -222,7 +227,15 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
 // frame handles follow, so that every jump still reaches the frame it names.
 appwriter::ApplicationDescription LevelFirst(appwriter::ApplicationDescription game) {
     std::swap(game.frames[0], game.frames[1]);
-    game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3, 4};
+    game.frameHandles = std::vector<std::uint16_t>{1, 0, 2, 3, 4, 5};
+    return game;
+}
+
+// The same game starting at its game-over frame, for the end-to-end test of its question: the title moves
+// fourth and the handles follow.
+appwriter::ApplicationDescription GameOverFirst(appwriter::ApplicationDescription game) {
+    std::swap(game.frames[0], game.frames[3]);
+    game.frameHandles = std::vector<std::uint16_t>{3, 1, 2, 0, 4, 5};
     return game;
 }
 
@@ -255,14 +268,15 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (plain.empty() || plain.size() > 2) {
-        std::cerr << "usage: demo_game OUTPUT [LEVEL-FIRST-OUTPUT] [--record OUTPUT RECORDING] "
-                     "[--replay OUTPUT RECORDING]\n";
+    if (plain.empty() || plain.size() > 3) {
+        std::cerr << "usage: demo_game OUTPUT [LEVEL-FIRST-OUTPUT [GAME-OVER-FIRST-OUTPUT]] "
+                     "[--record OUTPUT RECORDING] [--replay OUTPUT RECORDING]\n";
         return 2;
     }
-    appwriter::ApplicationDescription game = DemoGame();
+    const appwriter::ApplicationDescription game = DemoGame();
     if (!Write(game, argv[1])) return 1;
-    if (plain.size() == 2 && !Write(LevelFirst(std::move(game)), argv[2])) return 1;
+    if (plain.size() >= 2 && !Write(LevelFirst(game), argv[2])) return 1;
+    if (plain.size() == 3 && !Write(GameOverFirst(game), argv[3])) return 1;
     for (const Copy& copy : copies)
         if (!Write(LevelFirst(DemoGame(&copy.tape)), copy.output)) return 1;
     return 0;

@@ -24,6 +24,11 @@ constexpr std::int16_t ParamKey = 14;
 constexpr std::int16_t Escape = 0x1B;
 constexpr std::uint8_t EveryLoop = 0x20;
 constexpr std::int16_t MouseClicked = -5;
+constexpr std::int16_t Special = -1;
+constexpr std::int16_t OnlyOnceWhileTrue = -7;
+constexpr std::int16_t QuestionType = 4;
+constexpr std::int16_t CreateQuestion = 80;
+constexpr std::int16_t AnswerNumber = -83;
 constexpr std::int16_t TimerGreater = -1;
 constexpr std::int16_t JumpToFrame = 2;
 constexpr std::int16_t LeftButton = 0;
@@ -91,9 +96,29 @@ std::vector<appwriter::EventGroupDesc> LevelFlow() {
             Group(noLives, {JumpTo(GameOverFrame)})};
 }
 
-std::vector<appwriter::EventGroupDesc> GameOverFlow() {
-    return {Group(AnyKey(), {JumpTo(TitleFrame)}), Group(Click(), {JumpTo(TitleFrame)}),
-            Group(After(GameOverSeconds), {JumpTo(TitleFrame)})};
+std::vector<appwriter::EventGroupDesc> GameOverFlow(std::uint16_t question, std::int16_t x, std::int16_t y) {
+    // Once, when the time has come: the question asked where it stands.
+    appwriter::EventRecordDesc once = Record(Special, OnlyOnceWhileTrue);
+    once.runFlags = EveryLoop;
+    appwriter::EventGroupDesc ask;
+    ask.conditions = {After(GameOverSeconds), once};
+    appwriter::PositionDesc at;
+    at.x = x;
+    at.y = y;
+    appwriter::EventRecordDesc create =
+        Record(QuestionType, CreateQuestion, {appwriter::PositionParameter(ParamPosition, at)});
+    create.objectInfo = question;
+    ask.actions = {create};
+    const auto answer = [&](std::int32_t n) {
+        appwriter::EventRecordDesc r = Record(
+            QuestionType, AnswerNumber,
+            {appwriter::ExpressionParameter(ParamExpression, appwriter::ExpressionBuilder().Integer(n))});
+        r.objectInfo = question;
+        return r;
+    };
+    return {ask,
+            Group(answer(1), {SetPlayer(SetScore, 0), SetPlayer(SetLives, FirstLives), JumpTo(Level1Frame)}),
+            Group(answer(2), {JumpTo(TitleFrame)})};
 }
 
 appwriter::Bytes BlackFade() {
@@ -119,6 +144,7 @@ void SetFrameEvents(appwriter::FrameContents& frame, const std::vector<appwriter
     b.conditionCounts[KeyboardMouse + 7] = 12;
     b.conditionCounts[Timer + 7] = 8;
     b.conditionCounts[Storyboard + 7] = 10;
+    b.conditionCounts[QuestionType + 7] = 3;
     for (const appwriter::EventGroupDesc& group : groups)
         b.AddGroup(group);
     frame.events = b.ChunkPayload();

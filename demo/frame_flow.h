@@ -15,12 +15,14 @@ constexpr std::int32_t Level1Frame = 2;
 constexpr std::int32_t Level2Frame = 3;
 constexpr std::int32_t GameOverFrame = 4;
 constexpr std::int32_t HowToPlayFrame = 5;
-constexpr std::int32_t FrameCount = 5;
+// Run by the title in a box, never reached by the game's own jumps.
+constexpr std::int32_t AttractFrame = 6;
+constexpr std::int32_t FrameCount = 6;
 
 // Seconds a level lasts before the game is over.
 constexpr int LevelSeconds = 60;
-// Seconds the game-over frame shows before the title comes back.
-constexpr int GameOverSeconds = 4;
+// Seconds the game-over frame shows before it asks whether to play again.
+constexpr int GameOverSeconds = 1;
 
 // A condition or action of a system object, with its parameters.
 appwriter::EventRecordDesc Record(std::int16_t type, std::int16_t number,
@@ -33,8 +35,9 @@ appwriter::EventRecordDesc JumpTo(std::int32_t frameNumber);
 std::vector<appwriter::EventGroupDesc> TitleFlow();
 // A level's events: Escape gives the title back, the end of its time and the last life lost end the game.
 std::vector<appwriter::EventGroupDesc> LevelFlow();
-// The game-over frame's events: a key, a click or a few seconds give the title back.
-std::vector<appwriter::EventGroupDesc> GameOverFlow();
+// The game-over frame's events: after a moment it asks "Play again?" with the question object of that handle
+// at (x, y); its first answer starts a new game at level 1, its second gives the title back.
+std::vector<appwriter::EventGroupDesc> GameOverFlow(std::uint16_t question, std::int16_t x, std::int16_t y);
 
 // A short cross-fade from or to black, through the runtime's transition module, between frames.
 appwriter::Bytes BlackFade();

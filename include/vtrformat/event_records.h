@@ -124,6 +124,8 @@ enum EventParameterCode : std::int16_t {
     ParamGroupPointer = 39,
     ParamFile = 40,
     ParamObstacle = 43,
+    ParamStringExpression = 45,
+    ParamStringComparison = 46,
     ParamGlobalValueNumber = 52,
     ParamShortAndName = 57,
     ParamGlobalStringNumber = 59,

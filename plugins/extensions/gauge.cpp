@@ -181,15 +181,20 @@ constexpr extension::ExpressionRoutine Expressions[] = {ValueExpression, Fractio
 
 } // namespace
 
+// Every application that lists the gauge initializes and frees it (a sub-application of the same data among
+// them): the services stay until the last has freed it.
+int applications = 0;
+
 VTR_EXTENSION_EXPORT std::int32_t Initialize(extension::RuntimeServices* s, HMODULE module) {
     if (!s || s->size < sizeof(extension::RuntimeServices) || !s->run) return 1;
     services = s;
     self = module;
+    ++applications;
     return 0;
 }
 
 VTR_EXTENSION_EXPORT std::int32_t Free(extension::RuntimeServices*) {
-    services = nullptr;
+    if (applications > 0 && --applications == 0) services = nullptr;
     return 0;
 }
 

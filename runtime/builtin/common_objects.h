@@ -8,6 +8,7 @@
 #include "win32/types.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vtrrt {
 
@@ -50,5 +51,7 @@ bool ZoneOfParameter(const std::uint8_t* parameter, win32::RECT& zone);
 
 // The objects a record names: its resolved object info or qualifier.
 std::uint16_t ReferenceOf(const std::uint8_t* record);
+// The object infos an action names: its own, or each member of its qualifier.
+std::vector<std::uint16_t> ActionObjectInfos(const std::uint8_t* record);
 
 } // namespace vtrrt

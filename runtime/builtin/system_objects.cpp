@@ -2,6 +2,8 @@
 
 #include "builtin/common_objects.h"
 #include "builtin/counters.h"
+#include "builtin/question_object.h"
+#include "builtin/sub_application.h"
 #include "builtin/text_object.h"
 #include "startup/event_program.h"
 
@@ -25,6 +27,8 @@ void InstallSystemObjectRoutines() {
     InstallSpecialExpressions();
     InstallCounterRoutines();
     InstallTextRoutines();
+    InstallQuestionRoutines();
+    InstallSubApplicationRoutines();
 }
 
 bool IsNegated(const std::uint8_t* record) {

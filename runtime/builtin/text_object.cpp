@@ -1,5 +1,7 @@
 #include "builtin/text_object.h"
 
+#include "builtin/common_objects.h"
+
 #include "builtin/number_format.h"
 #include "builtin/object_fonts.h"
 #include "builtin/position_parameter.h"
@@ -216,18 +218,6 @@ void ShowStringAction(std::uint8_t* record) {
     if (ActionText(record, &o)) SelectAndShow(o, -1);
 }
 
-// The object infos an action names: its own, or each member of its qualifier.
-std::vector<std::uint16_t> ActionObjectInfos(const std::uint8_t* record) {
-    const std::uint16_t stored = GetU16(record + RecordObjectInfo);
-    if (!(stored & QualifierBit)) return {stored};
-    std::vector<std::uint16_t> handles;
-    const FrameRunState* run = CurrentRunState();
-    for (std::int16_t index : MemberIndexesOf(GetU16(record + RecordResolved)))
-        if (run && run->objectInfos && index >= 0 && index < run->objectInfoCount)
-            handles.push_back(static_cast<std::uint16_t>(run->objectInfos[index].handle));
-    return handles;
-}
-
 // 81 shows a paragraph at a position; 82 then makes the text flash at an interval.
 template <bool Flashes> void ShowParagraphAtAction(std::uint8_t* record) {
     ResolvedPosition at;
@@ -300,6 +290,17 @@ void CountExpression() {
 }
 
 } // namespace
+
+std::vector<std::uint16_t> ActionObjectInfos(const std::uint8_t* record) {
+    const std::uint16_t stored = GetU16(record + RecordObjectInfo);
+    if (!(stored & QualifierBit)) return {stored};
+    std::vector<std::uint16_t> handles;
+    const FrameRunState* run = CurrentRunState();
+    for (std::int16_t index : MemberIndexesOf(GetU16(record + RecordResolved)))
+        if (run && run->objectInfos && index >= 0 && index < run->objectInfoCount)
+            handles.push_back(static_cast<std::uint16_t>(run->objectInfos[index].handle));
+    return handles;
+}
 
 TextDefinition ReadTextDefinition(std::span<const std::uint8_t> def) {
     TextDefinition d;

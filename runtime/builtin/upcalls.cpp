@@ -3,12 +3,14 @@
 #include "core/upcalls.h"
 
 #include "builtin/position_parameter.h"
+#include "builtin/sub_application.h"
 
 namespace vtrrt {
 namespace {
 
 bool Install() {
     up::ResolvePositionParameter = &ResolvePositionParameter;
+    up::DrawEmbeddedSubApps = &DrawEmbeddedSubApps;
     return true;
 }
 

@@ -24,6 +24,7 @@ struct ApplicationBanks;
 struct ExtensionRecord;
 struct ExtensionRunRoutines;
 struct MovementModuleRecord;
+struct RunObject;
 
 constexpr int EmbeddedNameUnits = 260;
 // The sound channels whose last sample file the application remembers.
@@ -132,6 +133,39 @@ struct ApplicationRecord {
     // remember them: heap strings, null when none.
     win32::WCHAR* channelSampleFiles[RememberedChannels];
     win32::WCHAR* musicFile;
+    // A sub-application's own (all 0 for the top application): the object that runs it, its two flag words
+    // (SubAppModalFlag of the first, SubAppGlobalsClosed of the second), whether it is shown, the size and
+    // position its object gives its window, the countdown of passes before a pending show, and the icon
+    // made from its object's definition (destroyed with the record).
+    RunObject* subAppObject;
+    std::uint32_t subAppFlags[2];
+    std::int32_t subAppVisible;
+    std::int32_t subAppWidth, subAppHeight;
+    std::int32_t subAppX, subAppY;
+    std::int32_t showCountdown;
+    win32::HICON subAppIcon;
 };
+
+// Bit 8 of a sub-application's first flag word: it is modal (kept only for modal children); of its second:
+// its global values and strings are closed to its parent.
+constexpr std::uint32_t SubAppModalFlag = 0x100;
+constexpr std::uint32_t SubAppGlobalsClosed = 0x100;
+// Sub-application options the shell reads.
+// A popup window, whose position is the screen's.
+constexpr std::uint32_t SubAppPopup = 0x20;
+constexpr std::uint32_t SubAppCloseIgnored = 0x800;
+constexpr std::uint32_t SubAppModal = 0x1000;
+constexpr std::uint32_t SubAppCloseHides = 0x8000;
+constexpr std::uint32_t SubAppSizedByObject = 0x10000;
+constexpr std::uint32_t SubAppMdiChild = 0x100000;
+constexpr std::uint32_t SubAppDocked = 0x200000;
+constexpr std::uint32_t SubAppDockSides = 0xC00000;
+constexpr std::uint32_t SubAppDockTop = 0x400000;
+constexpr std::uint32_t SubAppDockRight = 0x800000;
+constexpr std::uint32_t SubAppDockBottom = 0xC00000;
+// The size the child was given is already its window's (cleared when the window is first shown).
+constexpr std::uint32_t SubAppKeepsGivenSize = 0x1000000;
+constexpr std::uint32_t SubAppOwnActivation = 0x2000000;
+constexpr std::uint32_t SubAppInParentSurface = 0x4000000;
 
 } // namespace vtrrt

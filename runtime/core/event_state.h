@@ -229,7 +229,8 @@ struct EventRunState {
 // Sizes the tables for the run state's object infos and makes the state current (with its temporary
 // strings); null detaches. The state's timers, loops and input survive a second attachment to new lists.
 void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* events);
-// Read on every step of the event engine, so kept where the compiler sees it.
+// Read on every step of the event engine, so kept where the compiler sees it. SetCurrentApplication
+// (core) makes the state of the current application's run the attached one.
 extern EventRunState* attachedEventState;
 inline EventRunState* CurrentEventState() {
     return attachedEventState;

@@ -149,6 +149,9 @@ struct FrameRecord {
     std::int32_t checkWindowSurface;
     std::int32_t drawingOpen;
     CEffectEx* effectObject;
+    // The sub-application objects drawn into this frame (a CIndexList made when the first is added, freed
+    // with the frame).
+    void* subApplications;
 };
 
 } // namespace vtrrt

@@ -1,7 +1,10 @@
 #include "core/runtime_services.h"
 
 #include "core/application_record.h"
+#include "core/event_state.h"
 #include "core/frame_record.h"
+#include "core/frame_run_state.h"
+#include "core/typed_value.h"
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/memory.h"
@@ -9,6 +12,8 @@
 using namespace win32;
 
 namespace vtrrt {
+
+EventRunState* attachedEventState = nullptr;
 
 RuntimeServices& Services() {
     static RuntimeServices services;
@@ -27,6 +32,11 @@ ApplicationRecord* SetCurrentApplication(ApplicationRecord* app) {
     services.application = app;
     services.frameWindow = app ? app->frameWindow : nullptr;
     services.frameLibraryWindow = app ? app->frameLibraryWindow : nullptr;
+    // The events that run are those of the current application's frame (a sub-application's are its own).
+    if (FrameRunState* run = services.runState; run && run->eventState && run->eventState->run == run) {
+        attachedEventState = run->eventState;
+        SetTemporaryStrings(&run->eventState->temporaryStrings);
+    }
     MakeWindowSurfaceCurrent(services.frameLibraryWindow);
     return previous;
 }

@@ -66,6 +66,8 @@ struct RuntimeServices {
     std::uint32_t isNewerNT = 0;
     // An interrupt or termination signal asked the run to end: no frame starts any more.
     bool endRequested = false;
+    // Modal sub-applications running now: while any runs, the main window refuses input.
+    std::int32_t modalSubApplications = 0;
 };
 
 RuntimeServices& Services();

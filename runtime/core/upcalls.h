@@ -70,6 +70,8 @@ inline void (*FreeFrameRunState)(FrameRunState* state) = nullptr;
 // builtin (position_parameter.cpp): events' dispatch evaluates a position parameter.
 inline bool (*ResolvePositionParameter)(const std::uint8_t* parameter, int options,
                                         ResolvedPosition& out) = nullptr;
+// builtin (sub_application.cpp): objects' display pass draws the sub-applications drawn into the frame.
+inline void (*DrawEmbeddedSubApps)() = nullptr;
 
 // shell (window_hooks.cpp): objects' run-state setup builds the frame's window hooks; events' extension
 // host adds an extension's hook.
@@ -101,6 +103,8 @@ inline void (*ShowMenuBar)() = nullptr;
 inline void (*HideMenuBar)() = nullptr;
 inline void (*SwitchToFullScreen)(int setDisplayMode) = nullptr;
 inline void (*SwitchToWindow)() = nullptr;
+// shell (mdi_client.cpp): builtin's sub-application object lays out the docked sub-application windows.
+inline void (*LayoutDockedSubApps)() = nullptr;
 
 // persist (input_recording.cpp): builtin's keyboard object reads the keys a recording plays, the storyboard
 // starts playing one, shell's window procedure records clicks, objects' run-state setup frees the recorder.
@@ -124,6 +128,16 @@ inline void (*PumpMessages)(win32::MSG* msg, int stopMask) = nullptr;
 inline std::int64_t (*GetElapsedTicks)() = nullptr;
 inline win32::UINT (*TimerPeriodFor)(std::int32_t frameRate) = nullptr;
 inline int (*RunApplicationStep)(ApplicationRecord* app, int stopAfterStart) = nullptr;
+// loop (application_state_machine.cpp): builtin's sub-application object starts, paces and ends its child.
+inline int (*StartApplication)(ApplicationRecord* app) = nullptr;
+inline void (*EndApplication)(ApplicationRecord* app) = nullptr;
+inline void (*WaitForFrameTick)() = nullptr;
+inline void (*FreeLoadedFrame)(ApplicationRecord& app) = nullptr;
+// loop (frame_lifecycle.cpp, frame_transitions.cpp): builtin's sub-application object ends its child's frame
+// and fades.
+inline void (*EndCurrentFrame)() = nullptr;
+inline int (*StepFrameTransition)() = nullptr;
+inline void (*EndFrameTransition)(ApplicationRecord* app, bool fadeOut) = nullptr;
 // loop (frame_lifecycle.cpp): builtin's storyboard remakes the frame's collision mask for a new size.
 inline int (*CreateFrameCollisionMask)(const FrameRecord& frame) = nullptr;
 // loop (frame_transitions.cpp): shell's window procedure asks whether a frame fade runs; startup's frame
@@ -140,6 +154,14 @@ inline void (*InitFrameRunState)() = nullptr;
 // startup's clean-up drops the library's.
 inline int (*LoadModuleTranslation)(win32::HMODULE module, const std::u16string& path) = nullptr;
 inline void (*ReleaseModuleTranslation)(win32::HMODULE module) = nullptr;
+
+// app (sub_applications.cpp): builtin's sub-application object loads its child application with its frame
+// window (options, style and extended style as the object gives them) and closes it again. The load
+// reports its own errors and frees everything it made on a failure (null).
+inline ApplicationRecord* (*LoadSubApplication)(const win32::WCHAR* path, std::int32_t frame,
+                                                ApplicationRecord* parent, std::uint32_t options,
+                                                win32::DWORD style, win32::DWORD exStyle) = nullptr;
+inline void (*CloseApplication)(ApplicationRecord* app) = nullptr;
 
 } // namespace up
 } // namespace vtrrt

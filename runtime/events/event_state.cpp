@@ -5,8 +5,6 @@
 
 namespace vtrrt {
 
-EventRunState* attachedEventState = nullptr;
-
 void AttachEventState(EventRunState* state, FrameRunState* run, FrameEvents* events) {
     attachedEventState = state;
     if (!state) {

@@ -170,7 +170,12 @@ bool RunApplication(ApplicationRecord* app) {
 
 void RequestEndOfRun() {
     Services().endRequested = true;
-    if (FrameRunState* s = CurrentRunState()) {
+    // The running frame ends, and so does every frame of the applications that run it as a sub-application.
+    for (ApplicationRecord* app = CurrentApplication(); app; app = app->parent) {
+        FrameRunState* s = app == CurrentApplication() ? CurrentRunState()
+                           : app->run.frame            ? app->run.frame->runState
+                                                       : nullptr;
+        if (!s) continue;
         s->exitCode = ExitError;
         s->exitParameter = 1;
     }

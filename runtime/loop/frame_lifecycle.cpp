@@ -168,6 +168,7 @@ int SpritePoolSize(const FrameRecord& frame) {
 // The part of the frame the window shows: the screen for a frame that takes the screen's size, else the
 // smaller of the application's window and the frame, in each direction.
 SIZE PlayAreaSize(const ApplicationRecord& app, const FrameRecord& frame) {
+    if (app.parent && (app.subAppOptions & SubAppDocked)) return {app.subAppWidth, app.subAppHeight};
     if (frame.flags & FrameScreenSize) return {Services().screenWidth, Services().screenHeight};
     return {std::min<LONG>(app.header.windowWidth, frame.width),
             std::min<LONG>(app.header.windowHeight, frame.height)};

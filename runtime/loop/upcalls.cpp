@@ -23,6 +23,13 @@ bool Install() {
     up::GetElapsedTicks = &GetElapsedTicks;
     up::TimerPeriodFor = &TimerPeriodFor;
     up::RunApplicationStep = &RunApplicationStep;
+    up::StartApplication = &StartApplication;
+    up::EndApplication = &EndApplication;
+    up::WaitForFrameTick = &WaitForFrameTick;
+    up::FreeLoadedFrame = &FreeLoadedFrame;
+    up::EndCurrentFrame = &EndCurrentFrame;
+    up::StepFrameTransition = &StepFrameTransition;
+    up::EndFrameTransition = &EndFrameTransition;
     up::CreateFrameCollisionMask = &CreateFrameCollisionMask;
     up::FrameFadeRunning = &FrameFadeRunning;
     up::DropFrameTransition = &DropFrameTransition;

@@ -458,6 +458,9 @@ void DisplayFrame(int) {
     CommitSpriteChanges(sprites);
     DisplayObjectList();
     DrawSprites(sprites);
+    // Sub-applications drawn into the frame go over it. Through a display driver they are to be drawn from a
+    // render texture, which the driver's frame surfaces do not draw yet.
+    if (!driver && up::DrawEmbeddedSubApps) up::DrawEmbeddedSubApps();
     if (driver) up::PresentFrameSurface();
     if (!s->firstDisplayDone)
         s->firstDisplayDone = 1;

@@ -320,6 +320,8 @@ void PathMovementHandler(RunObject* o) {
     if (x->animationRoutine) x->animationRoutine(o);
     p = PathOf(o);
     if (!p || !p->nodes || NodeCount(*p) == 0) return;
+    // A block restored from a saved position may name a node the path does not have.
+    p->node = std::clamp(p->node, 0, NodeCount(*p) - 1);
     if (p->speed == 0) {
         if (p->pauseCountdown > 0) {
             p->pauseCountdown -=

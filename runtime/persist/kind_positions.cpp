@@ -1,13 +1,20 @@
-// The kinds' own parts of a saved position: texts and the score, lives and counter objects, each written
-// and read back by its own routine in 80 bytes (a text adds what it shows), rich texts (their scroll
-// positions and zoom, behind a u32 length), and extension objects, whose state their extension writes and
-// reads.
+// The kinds' own parts of a saved position: texts, the score, lives and counter objects and sub-applications,
+// each written and read back by its own routine in 80 bytes (a text adds what it shows, a sub-application
+// its file name and its child's own position), rich texts (their scroll positions and zoom, behind a u32
+// length), and extension objects, whose state their extension writes and reads.
+#include "core/upcalls.h"
+
 #include "builtin/counters.h"
+#include "builtin/sub_application.h"
 #include "builtin/text_object.h"
+#include "core/runtime_services.h"
 #include "events/extension_host.h"
 #include "persist/position_file.h"
+#include "persist/saved_positions.h"
 #include "richtext/rich_text_object.h"
 #include "startup/event_program.h"
+
+#include <cstring>
 
 #include <array>
 
@@ -135,6 +142,87 @@ bool ApplyCounter(RunObject* o, const SavedObject& saved) {
     return true;
 }
 
+// A child's position is stamped with 0 whatever its own stamp: only its parent's file is stamped.
+constexpr std::int32_t ChildPositionStamp = 0;
+
+// The child's state: its position, written with it current; empty when it runs no frame.
+std::vector<std::uint8_t> ChildPosition(ApplicationRecord* child) {
+    if (!child || !child->run.frame || !child->run.frame->runState) return {};
+    const CurrentApplicationScope scope(child);
+    return WriteApplicationPosition(ChildPositionStamp);
+}
+
+// 80 bytes: the definition's width and height, the options, the frame numbers of the last two passes, the
+// start frame, the frame the child runs (-1: none) and whether it is shown; then the file name; then 1 and
+// the child's position (u32 its length, the bytes), or 0 when no child runs.
+bool SaveSubApplicationState(PositionWriter& w, RunObject* o) {
+    const SubAppPart* p = SubAppOf(o);
+    if (!p) return false;
+    const std::vector<std::uint8_t> child = ChildPosition(p->child);
+    if (p->child && p->child->run.frame && child.empty()) return false;
+    const std::size_t start = w.bytes.size();
+    w.I32(p->width);
+    w.I32(p->height);
+    w.U32(p->options);
+    w.I32(p->previousFrame);
+    w.I32(p->currentFrame);
+    w.U16(p->startFrame);
+    w.U16(0);
+    w.I32(child.empty() ? -1 : p->child->currentFrameIndex);
+    w.I32(!child.empty() && p->child->subAppVisible ? 1 : 0);
+    Pad(w, start);
+    w.Text(p->fileName[0] ? p->fileName : nullptr);
+    w.U8(child.empty() ? 0 : 1);
+    if (child.empty()) return true;
+    if (child.size() > UINT32_MAX) return false;
+    w.U32(static_cast<std::uint32_t>(child.size()));
+    w.Bytes(child);
+    return true;
+}
+
+bool ReadSubApplicationState(ByteReader& r, SavedObject& o) {
+    std::uint8_t running = 0;
+    if (!TakePart(r, o) || !vtrrt::ReadText(r, o.kindText) || !r.U8(running) || running > 1) return false;
+    if (o.kindText && o.kindText->size() >= PathUnits) return false;
+    if (!running) return true;
+    std::uint32_t bytes = 0;
+    std::span<const std::uint8_t> position;
+    if (!r.U32(bytes) || !r.Take(bytes, position) || position.size() < PositionMagicBytes ||
+        std::memcmp(position.data(), PositionMagic, PositionMagicBytes) != 0)
+        return false;
+    o.childPosition.emplace(position.begin(), position.end());
+    return true;
+}
+
+// The child started again at the frame it ran, stepped once into it, and given its own position back.
+bool LoadSubApplicationState(RunObject* o, const SavedObject& saved) {
+    SubAppPart* p = SubAppOf(o);
+    if (!p || saved.kind.size() != KindPartBytes) return true;
+    ByteReader r(saved.kind);
+    std::uint16_t pad = 0;
+    std::int32_t frame = -1, visible = 0;
+    r.I32(p->width);
+    r.I32(p->height);
+    r.U32(p->options);
+    r.I32(p->previousFrame);
+    r.I32(p->currentFrame);
+    r.U16(p->startFrame);
+    r.U16(pad);
+    r.I32(frame);
+    r.I32(visible);
+    std::fill(std::begin(p->fileName), std::end(p->fileName), 0);
+    if (saved.kindText) std::copy(saved.kindText->begin(), saved.kindText->end(), p->fileName);
+    if (!saved.childPosition) return true;
+    EndSubApplication(o);
+    StartSubApplication(o, false, frame);
+    ApplicationRecord* child = p->child;
+    if (!child) return false;
+    child->subAppVisible = visible;
+    const CurrentApplicationScope scope(child);
+    if (!up::RunApplicationStep(child, 0) || child->currentFrameIndex != frame) return false;
+    return LoadPositionFromBytes(*saved.childPosition, ChildPositionStamp) == PositionValid;
+}
+
 bool WriteExtension(PositionWriter& w, RunObject* o) {
     const std::optional<ExtensionSavedState> keeping = ExtensionStateKeeping(o->objectType);
     if (!keeping) return false;
@@ -188,6 +276,8 @@ constexpr KindPositionRoutines TextRoutines{WriteText, ReadText, ApplyText};
 constexpr KindPositionRoutines RichTextRoutines{WriteRichText, ReadRichText, ApplyRichText};
 constexpr KindPositionRoutines CounterRoutines{WriteCounter, ReadCounter, ApplyCounter};
 constexpr KindPositionRoutines ExtensionRoutines{WriteExtension, ReadExtension, ApplyExtension};
+constexpr KindPositionRoutines SubApplicationRoutines{SaveSubApplicationState, ReadSubApplicationState,
+                                                      LoadSubApplicationState};
 
 } // namespace
 
@@ -199,6 +289,8 @@ const KindPositionRoutines* KindPositionRoutinesOf(std::int16_t type) {
     case TypeLivesDisplay:
     case TypeCounter:
         return &CounterRoutines;
+    case TypeSubApplication:
+        return &SubApplicationRoutines;
     case TypeRichText:
         return &RichTextRoutines;
     default:

@@ -136,6 +136,8 @@ struct SavedObject {
     // none).
     std::uint32_t extensionVersion = 0;
     std::optional<std::vector<std::uint8_t>> extensionState;
+    // A sub-application's running child: its own position, as it wrote it.
+    std::optional<std::vector<std::uint8_t>> childPosition;
 };
 
 struct SavedLayer {

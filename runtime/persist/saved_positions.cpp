@@ -692,6 +692,22 @@ void EndPositionLoad() {
     }
 }
 
+// Applies a checked position to the current application's frame; false when the run it rebuilt could not
+// take it.
+bool ApplyParsedPosition(const PositionImage& image) {
+    App()->run.loadingPosition = true;
+    const bool applied = ApplyPosition(image);
+    if (applied) {
+        FrameRunState* now = CurrentRunState();
+        if (now->eventState) now->eventState->positionLoadLoop = now->loopCount;
+        // The next clear checks the window-size surface again.
+        if (FrameRecord* frame = Services().frame) frame->checkWindowSurface = 1;
+        RequestFullRedraw();
+    }
+    EndPositionLoad();
+    return applied;
+}
+
 } // namespace
 
 std::vector<std::uint8_t> WriteApplicationPosition(std::int32_t stamp) {
@@ -861,19 +877,17 @@ PositionLoad LoadApplicationPosition(const WCHAR* file, std::int32_t* frameIndex
         *frameIndex = image.frameIndex;
         return PositionLoad::FrameNumber;
     }
-    app->run.loadingPosition = true;
-    const bool applied = ApplyPosition(image);
-    if (applied) {
-        FrameRunState* now = CurrentRunState();
-        if (now->eventState) now->eventState->positionLoadLoop = now->loopCount;
-        // The next clear checks the window-size surface again.
-        if (FrameRecord* frame = Services().frame) frame->checkWindowSurface = 1;
-        RequestFullRedraw();
-    } else {
-        ShowPositionMessage(PositionReadError);
-    }
-    EndPositionLoad();
+    const bool applied = ApplyParsedPosition(image);
+    if (!applied) ShowPositionMessage(PositionReadError);
     return applied ? PositionLoad::Applied : PositionLoad::Failed;
+}
+
+int LoadPositionFromBytes(std::span<const std::uint8_t> bytes, std::int32_t stamp) {
+    if (!App() || !Services().frame) return PositionReadError;
+    PositionImage image;
+    const int check = ParsePosition(bytes, ExpectationOfCurrentFrame(stamp), image);
+    if (check != PositionValid) return check;
+    return ApplyParsedPosition(image) ? PositionValid : PositionReadError;
 }
 
 std::int32_t LoadPositionAndRestart() {

@@ -7,6 +7,7 @@
 #include "win32/types.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ int ChooseSavePositionFile(std::u16string& path);
 // The pending file of the run state or the application (whose stamp then becomes the one expected), else
 // the open dialog: 1 with `path` set, 0 when cancelled or when no dialog can be shown.
 int ChooseLoadPositionFile(std::u16string& path, std::int32_t& stamp);
+
+// Reads a position from bytes into the current application's running frame, showing no message:
+// PositionValid when it was applied, else the number of the failed check (PositionReadError when the run
+// could not take it).
+int LoadPositionFromBytes(std::span<const std::uint8_t> bytes, std::int32_t stamp);
 
 // The bytes of the running frame's position, stamped; empty when a value cannot be written.
 std::vector<std::uint8_t> WriteApplicationPosition(std::int32_t stamp);

@@ -1,5 +1,7 @@
 #include "shell/extension_services.h"
+
 #include "core/upcalls.h"
+#include "shell/mdi_client.h"
 
 #include "builtin/special_services.h"
 #include "core/application_record.h"
@@ -181,8 +183,10 @@ std::intptr_t LoadImageFile(std::intptr_t image, const WCHAR* path, std::intptr_
 
 constexpr std::array<GenericEntry, 19> GenericCalls{{
     {extension::CallLayoutSubApplications,
-     // Docked sub-application windows are laid out by the sub-application services, which add the call.
-     [](std::intptr_t, std::intptr_t, std::intptr_t) -> std::intptr_t { return 1; }},
+     [](std::intptr_t, std::intptr_t, std::intptr_t) -> std::intptr_t {
+         LayoutDockedSubApps();
+         return 1;
+     }},
     {extension::CallBuildInformation,
      [](std::intptr_t a1, std::intptr_t a2, std::intptr_t) -> std::intptr_t {
          if (auto* r = reinterpret_cast<std::int32_t*>(a1)) r[0] = ApplicationBuild, r[1] = 0;

@@ -18,6 +18,8 @@ namespace {
 
 constexpr int StringWindowInit = 2;
 constexpr COLORREF FrameWindowBackground = 0x808080;
+// A sub-application shown as an MDI child has a caption and a system menu.
+constexpr DWORD MdiChildStyle = 0xC80000;
 
 } // namespace
 
@@ -43,6 +45,11 @@ int CreateFrameWindow(HWND parent, DWORD style, DWORD exStyle) {
     p.windowType = AppWindowMain;
     p.optionFlags = (app->header.flags1 & HeaderFitFrame) ? AppWindowStretch : 0;
     const bool mdi = !app->parent && (app->header.flags2 & HeaderMdi);
+    if (app->parent && (app->subAppOptions & SubAppMdiChild) && TopApplication() &&
+        (TopApplication()->header.flags2 & HeaderMdi)) {
+        p.style |= MdiChildStyle;
+        p.optionFlags |= AppWindowMdiChild;
+    }
     if (mdi) {
         p.existingWindow = GetMdiClientHandle(services.mainLibraryWindow);
         if (!p.existingWindow) return StringWindowInit;
@@ -59,7 +66,8 @@ int CreateFrameWindow(HWND parent, DWORD style, DWORD exStyle) {
     if (mdi) SubclassMdiClient(handle);
     app->frameWindow = services.frameWindow = handle;
     app->frameLibraryWindow = services.frameLibraryWindow = window;
-    SetFocus(handle);
+    // The keys go to the top application's play area; a sub-application's window takes them when clicked.
+    if (!app->parent) SetFocus(handle);
     return 0;
 }
 

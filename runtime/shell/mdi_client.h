@@ -12,9 +12,12 @@ win32::LRESULT MdiClientWindowProc(win32::HWND window, win32::UINT message, win3
                                    win32::LPARAM lParam);
 void SubclassMdiClient(win32::HWND client);
 
-// Gives the MDI client the main window's client area (docked sub-applications, which take bands of it,
-// come with the sub-application object, which adds them here).
+// Gives the MDI client the main window's client area less the bands of the docked sub-applications.
 void PlaceMdiClient();
+// Lays out the docked sub-application windows along the main window's edges (top and bottom across the
+// whole width, then left and right between them; the bands of shown ones widen the margins), then gives
+// the MDI client what is left. Nothing while the main window's client area is empty.
+void LayoutDockedSubApps();
 
 // Menu commands 1026 to 1032: cascade, tile horizontally, tile vertically, arrange icons, next child,
 // previous child, close the active child. False for any other command.

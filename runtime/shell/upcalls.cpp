@@ -6,6 +6,7 @@
 #include "shell/extension_services.h"
 #include "shell/frame_surfaces.h"
 #include "shell/full_screen.h"
+#include "shell/mdi_client.h"
 #include "shell/window_hooks.h"
 #include "shell/window_placement.h"
 
@@ -28,6 +29,7 @@ bool Install() {
     up::HideMenuBar = &HideMenuBar;
     up::SwitchToFullScreen = &SwitchToFullScreen;
     up::SwitchToWindow = &SwitchToWindow;
+    up::LayoutDockedSubApps = &LayoutDockedSubApps;
     up::CurrentMenuHandle = [] { return CurrentMenu().menu; };
     return true;
 }

@@ -1,5 +1,7 @@
 #include "shell/window_placement.h"
 
+#include "builtin/sub_application.h"
+
 #include "shell/extension_services.h"
 
 #include "core/application_record.h"
@@ -174,8 +176,25 @@ void PlaceWindowsForFrame(ApplicationRecord& app) {
     if (app.frameWindow && !(GetWindowLongPtrW(app.frameWindow, GWL_STYLE) & WS_VISIBLE)) FitFrameWindow();
 }
 
-void ShowWindowsForFrame(const ApplicationRecord& app) {
-    if (app.parent) return;
+namespace {
+
+// A sub-application's window takes its stored size and shows unless it is drawn into its parent, is hidden
+// by its object, or full screen is on.
+void ShowSubApplicationWindow(ApplicationRecord& app) {
+    const HWND window = app.frameWindow;
+    if (!window) return;
+    SizeSubApplicationWindow(app);
+    if (app.subAppVisible && !(app.subAppOptions & SubAppInParentSurface) && !Services().fullScreen)
+        ShowWindow(window, SW_SHOW);
+}
+
+} // namespace
+
+void ShowWindowsForFrame(ApplicationRecord& app) {
+    if (app.parent) {
+        ShowSubApplicationWindow(app);
+        return;
+    }
     const HWND main = Services().mainWindow;
     if (app.frameWindow) {
         ShowWindow(app.frameWindow, SW_SHOW);

@@ -37,7 +37,7 @@ void KeepMainWindowOnScreen();
 // hidden frame window is fitted.
 void PlaceWindowsForFrame(ApplicationRecord& app);
 // Shows the frame window and, the first time, the main window (maximized when the header asks it).
-void ShowWindowsForFrame(const ApplicationRecord& app);
+void ShowWindowsForFrame(ApplicationRecord& app);
 // A frame that shows the desktop behind it: a hidden main window maximized when the header asks it, the
 // frame window refitted, and what lies behind it taken into the frame window's surface.
 void ShowDesktopBehindFrame(ApplicationRecord& app);

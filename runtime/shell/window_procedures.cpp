@@ -2,6 +2,7 @@
 #include "core/upcalls.h"
 
 #include "builtin/sound_services.h"
+#include "builtin/sub_application.h"
 #include "core/application_record.h"
 #include "core/command_line.h"
 #include "core/frame_record.h"
@@ -22,6 +23,7 @@
 
 #include "vtrs2/app_window.h"
 #include "win32/gdi.h"
+#include "win32/menu.h"
 #include "win32/mm.h"
 
 #include <optional>
@@ -36,6 +38,9 @@ constexpr DWORD CaptionAndFrame = 0xC40000;
 constexpr UINT ModalMessage = 0x807B;
 // The main window eats the modal message with this parameter; the frame window eats it whatever it holds.
 constexpr WPARAM ModalMessageMainWindowParameter = 10101;
+// Button presses on the window's frame and caption.
+constexpr UINT NonClientRightButtonDown = 0xA4;
+constexpr UINT NonClientMiddleButtonDown = 0xA7;
 // Frame flag: the desktop shows behind the frame.
 constexpr std::uint32_t FrameShowsDesktop = 0x2;
 
@@ -133,7 +138,7 @@ LRESULT OnMainSize(HWND window, WPARAM kind) {
     const bool nested = app->run.inTimerStep != 0;
     app->run.inTimerStep = 1;
     if (app->header.flags2 & HeaderMdi)
-        PlaceMdiClient();
+        LayoutDockedSubApps();
     else if (app->frameWindow && !IsIconic(window))
         FitFrameWindow();
     app->run.inTimerStep = nested ? 1 : 0;
@@ -202,12 +207,24 @@ void RaiseMouseWheel(WPARAM wParam) {
         EventRaisers().mouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
 }
 
-void OnMouseButton(UINT message, LPARAM lParam) {
-    if (FrameRunning()) up::RecordMouseClick(message);
-    // Sub-applications under the point are offered the click first by the sub-application object, which
-    // adds that call here.
+// A click on a sub-application drawn into the frame is its own; 1 when one took it.
+bool ClickEmbeddedSubApp(UINT message, int x, int y) {
+    RunObject* o = EmbeddedSubAppAt(x, y);
+    ApplicationRecord* child = SubApplicationChild(o);
+    if (!child) return false;
+    const CurrentApplicationScope scope(child);
+    const FrameRunState* s = o->runState;
     if (FrameRunning() && EventRaisers().mouseClick)
-        EventRaisers().mouseClick(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        EventRaisers().mouseClick(message, x - (o->x - s->scrollX), y - (o->y - s->scrollY));
+    return true;
+}
+
+void OnMouseButton(UINT message, LPARAM lParam) {
+    if (!FrameRunning()) return;
+    up::RecordMouseClick(message);
+    const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+    if (ClickEmbeddedSubApp(message, x, y)) return;
+    if (EventRaisers().mouseClick) EventRaisers().mouseClick(message, x, y);
 }
 
 LRESULT OnGetMinMaxInfo(LPARAM lParam) {
@@ -328,6 +345,7 @@ LRESULT MainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     case WM_SYSKEYDOWN:
         return OnKeyDown(window, message, wParam, lParam);
     case WM_COMMAND:
+        if (lParam == 0) ForwardCommandToSubApps(wParam, lParam);
         if (lParam == 0 && FrameRunning() && RunMenuCommand(window, LOWORD(wParam))) return 0;
         break;
     case WM_CLOSE:
@@ -445,10 +463,56 @@ LRESULT EraseFrameBackground(HWND window, HDC dc) {
     return 1;
 }
 
-void OnFrameSize(HWND window) {
+// A sub-application's record follows its window: its size, and for a docked one the band it takes.
+void SubApplicationSized(ApplicationRecord& app, LPARAM size) {
+    const std::int32_t width = LOWORD(size), height = HIWORD(size);
+    if (!(app.subAppOptions & SubAppDocked)) {
+        app.subAppWidth = width;
+        app.subAppHeight = height;
+        return;
+    }
+    const std::uint32_t side = app.subAppOptions & SubAppDockSides;
+    std::int32_t& band =
+        (side == SubAppDockTop || side == SubAppDockBottom) ? app.subAppHeight : app.subAppWidth;
+    const std::int32_t now = (side == SubAppDockTop || side == SubAppDockBottom) ? height : width;
+    if (band == now) return;
+    band = now;
+    LayoutDockedSubApps();
+}
+
+void OnFrameSize(HWND window, LPARAM size) {
     UpdateScreenSize();
     if (!Services().fullScreen) SyncDisplaySurfaceSize(FindAppWindow(window));
-    if (ApplicationRecord* app = CurrentApplication()) ModalLoopStep(*app);
+    ApplicationRecord* app = CurrentApplication();
+    if (app && app->parent && app->frameWindow == window) SubApplicationSized(*app, size);
+    if (app) ModalLoopStep(*app);
+}
+
+// A sub-application's record takes its window's place, in its parent's frame unless it is a popup.
+void OnFramePlaced(HWND window, LPARAM lParam) {
+    UpdateScreenSize();
+    ApplicationRecord* app = CurrentApplication();
+    const auto* place = reinterpret_cast<const WINDOWPOS*>(lParam);
+    if (!app || !app->parent || app->frameWindow != window || !place || (place->flags & SWP_NOMOVE)) return;
+    const FrameRunState* parent = app->parent->run.frame ? app->parent->run.frame->runState : nullptr;
+    const bool popup = app->subAppOptions & SubAppPopup;
+    app->subAppX = place->x + (popup || !parent ? 0 : parent->scrollX);
+    app->subAppY = place->y + (popup || !parent ? 0 : parent->scrollY);
+}
+
+// The close box of a sub-application's window: ignored, hides it, or ends it.
+LRESULT OnSubApplicationClose(ApplicationRecord& app, HWND window) {
+    if ((GetAppWindowFlags(FindAppWindow(window)) & AppWindowMdiChild) && EventRaisers().quitRequest &&
+        EventRaisers().quitRequest())
+        return 0;
+    if (app.subAppOptions & SubAppCloseIgnored) return 0;
+    if (app.subAppOptions & SubAppCloseHides) {
+        ShowWindow(window, SW_HIDE);
+        app.subAppVisible = 0;
+    } else if (FrameRunState* s = CurrentRunState()) {
+        s->exitCode = ExitError;
+    }
+    return 0;
 }
 
 // An MDI child stands still while another child is active.
@@ -466,12 +530,24 @@ LRESULT FrameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         ForgetFrameWindow(window);
         break;
     case WM_SIZE:
-        OnFrameSize(window);
+        OnFrameSize(window, lParam);
         return 0;
     case WM_ERASEBKGND:
         return EraseFrameBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_WINDOWPOSCHANGED:
-        UpdateScreenSize();
+        OnFramePlaced(window, lParam);
+        break;
+    case WM_COMMAND:
+        if (ApplicationRecord* app = CurrentApplication();
+            app && app->parent && lParam == 0 && FrameRunning() && !FadeRunning() &&
+            EventRaisers().menuCommand && EventRaisers().menuCommand(LOWORD(wParam)))
+            return 0;
+        break;
+    case WM_CLOSE:
+    case WM_SYSCOMMAND:
+        if (ApplicationRecord* app = CurrentApplication();
+            app && app->parent && (message == WM_CLOSE || (wParam & 0xFFF0) == SC_CLOSE))
+            return OnSubApplicationClose(*app, window);
         break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -521,7 +597,46 @@ std::optional<LRESULT> HookedMessage(HWND window, UINT message, WPARAM wParam, L
     return std::nullopt;
 }
 
+// While a modal sub-application runs the main window takes no input: it is not activated, and its clicks,
+// commands and system commands (other than a restore) go nowhere. The quit commands still arrive, so that
+// closing the window ends the run and the child's loop with it.
+std::optional<LRESULT> RefusedWhileModal(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATEANDEAT;
+    case WM_NCLBUTTONDOWN:
+    case NonClientRightButtonDown:
+    case NonClientMiddleButtonDown:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        return 0;
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        if (lParam == 0 && (id == CommandQuit || id == CommandQuitToo)) return std::nullopt;
+        return 0;
+    }
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_RESTORE) return std::nullopt;
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
+
+void ForwardCommandToSubApps(WPARAM id, LPARAM lParam) {
+    const HWND client = GetMdiClientHandle(Services().mainLibraryWindow);
+    const auto active =
+        client ? reinterpret_cast<HWND>(SendMessageW(client, WM_MDIGETACTIVE, 0, 0)) : nullptr;
+    for (ApplicationRecord* app : RunningApplications()) {
+        if (!app->parent || !app->frameWindow) continue;
+        const bool mdiChild = GetAppWindowFlags(app->frameLibraryWindow) & AppWindowMdiChild;
+        if (!active || active == app->frameWindow || (app->subAppOptions & SubAppOwnActivation) || !mdiChild)
+            PostMessageW(app->frameWindow, WM_COMMAND, id, lParam);
+    }
+}
 
 bool& MainWindowClosing() {
     static bool closing = false;
@@ -596,6 +711,9 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         return AppWindowProcW(window, message, wParam, lParam);
     }
     CurrentApplicationScope scope(TopApplication());
+    if (Services().modalSubApplications > 0)
+        if (const std::optional<LRESULT> refused = RefusedWhileModal(message, wParam, lParam))
+            return *refused;
     if (const std::optional<LRESULT> hooked = HookedMessage(window, message, wParam, lParam)) return *hooked;
     if (message == ModalMessage && wParam == ModalMessageMainWindowParameter) return 0;
     return MainWindowMessage(window, message, wParam, lParam);

@@ -17,6 +17,10 @@ win32::LRESULT FrameWindowProc(win32::HWND window, win32::UINT message, win32::W
 // the default handling should not run.
 bool RunMenuCommand(win32::HWND window, int id);
 
+// Posts a menu command to the frame windows of the running sub-applications: to each that is no MDI child,
+// keeps its own activation, or is the active MDI child (all of them when none is active).
+void ForwardCommandToSubApps(win32::WPARAM id, win32::LPARAM lParam);
+
 // Set while DestroyMainWindow runs: the main window then handles only WM_DESTROY.
 bool& MainWindowClosing();
 

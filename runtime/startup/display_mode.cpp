@@ -19,7 +19,6 @@ constexpr std::uint16_t Flags1StartFullScreen = 0x800;
 constexpr std::uint16_t Flags2VSync = 0x1000;
 constexpr std::uint16_t Flags3Direct3D9 = 0x4000;
 constexpr std::uint16_t Flags3Direct3D8 = 0x8000;
-constexpr std::uint32_t SubAppInParentSurface = 0x4000000;
 constexpr int DriverKindDirect3D9 = 5;
 constexpr int DriverKindDirect3D8 = 6;
 constexpr int PublicTypeRenderTexture = 5;

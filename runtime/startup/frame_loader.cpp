@@ -21,8 +21,11 @@
 #include "startup/stored_text.h"
 
 #include "vtrs2/app_window.h"
+#include "vtrs2/containers.h"
 #include "vtrs2/effect.h"
 #include "vtrs2/memory.h"
+#include "vtrs2/palette_matching.h"
+#include "vtrs2/palettes.h"
 #include "vtrs2/sprite_drawing.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/streams.h"
@@ -547,6 +550,61 @@ FrameRecord* LoadFrameChunks(int* error) {
     return frame;
 }
 
+namespace {
+
+constexpr win32::WORD DisplayType256 = 3;
+constexpr std::size_t PaletteRemapBytes = 256;
+
+// A palette as the library's palette functions take it.
+struct LogPalette256 {
+    std::vector<std::uint32_t> storage = std::vector<std::uint32_t>(1 + 256);
+    explicit LogPalette256(const FramePalette& from) {
+        auto* p = Get();
+        p->palVersion = from.version;
+        p->palNumEntries = 256;
+        for (int i = 0; i < 256; ++i)
+            p->palPalEntry[i] = {from.entries[i].red, from.entries[i].green, from.entries[i].blue,
+                                 from.entries[i].flags};
+    }
+    win32::LOGPALETTE* Get() { return reinterpret_cast<win32::LOGPALETTE*>(storage.data()); }
+};
+
+const FramePalette* TopPaletteOf(const ApplicationRecord& app) {
+    const ApplicationRecord* top = &app;
+    while (top->parent)
+        top = top->parent;
+    return top->run.frame ? top->run.frame->palette : nullptr;
+}
+
+} // namespace
+
+// A 256-colour sub-application's frame draws in its top application's colours: a table from its own indexes
+// to the top's when the display is in 256 colours (none when both palettes agree), else its palette shared.
+void LinkSubApplicationPalette(const ApplicationRecord& app, FrameRecord& frame) {
+    if (app.header.graphicMode != DisplayType256 || !frame.palette) return;
+    LogPalette256 own(*frame.palette);
+    if (Services().displayType == DisplayType256) {
+        const FramePalette* top = TopPaletteOf(app);
+        win32::BYTE* table = nullptr;
+        if (!top || !AllocMemory(PaletteRemapBytes, &table)) return;
+        LogPalette256 target(*top);
+        if (RemapPalette(table, target.Get(), own.Get(), 0) == 0)
+            FreeMemory(&table);
+        else
+            frame.paletteLink = table;
+        return;
+    }
+    frame.paletteLink = AcquireSharedPalette(own.Get());
+}
+
+void FreePaletteLink(FrameRecord& frame) {
+    if (!frame.paletteLink) return;
+    if (Services().displayType == DisplayType256)
+        FreeMemory(&frame.paletteLink);
+    else
+        FreeSharedPalette(static_cast<SharedPalette*>(std::exchange(frame.paletteLink, nullptr)));
+}
+
 FrameRecord* LoadFrame(std::int32_t index, int* error) {
     ApplicationRecord* app = CurrentApplication();
     if (!app || !app->dataStream || !app->frameOffsets || index < 0 || index >= app->framesCounted) {
@@ -573,9 +631,10 @@ FrameRecord* LoadFrame(std::int32_t index, int* error) {
     if (frame->palette) {
         // Normalised as every stored frame palette is: static colours at both ends, the rest never collapsed.
         BuildPalette(frame->palette->entries, frame->palette->entries);
-        // A sub-application's frame maps its palette into its parent's; the sub-application object adds
-        // that mapping here.
-        if (!app->parent) SelectRuntimePalette(frame->palette->entries);
+        if (!app->parent)
+            SelectRuntimePalette(frame->palette->entries);
+        else
+            LinkSubApplicationPalette(*app, *frame);
     }
     code = LoadFrameObjectInfos(app);
     if (code == LoadOk) code = LoadFrameBanks(*app, *frame);
@@ -628,6 +687,7 @@ void DestroyFrameSurface(cSurface*& surface) {
 }
 
 void FreeFrame(FrameRecord* frame) {
+    if (frame) FreePaletteLink(*frame);
     if (!frame) return;
     RuntimeServices& services = Services();
     FrameRecord* previous = services.frame;
@@ -653,6 +713,7 @@ void FreeFrame(FrameRecord* frame) {
     DeleteSurface(std::exchange(frame->windowSurface, nullptr));
     DeleteFrameEvents(frame->events);
     FreeMemory(&frame->string3343);
+    delete static_cast<CIndexList*>(std::exchange(frame->subApplications, nullptr));
     // The application keeps the last frame's picture for the next frame.
     if (ApplicationRecord* app = CurrentApplication(); app && frame->surface) {
         if (app->frameSurface != frame->surface) DestroyFrameSurface(app->frameSurface);

@@ -23,6 +23,10 @@ FrameRecord* LoadFrame(std::int32_t index, int* error = nullptr);
 FrameRecord* LoadFrameChunks(int* error = nullptr);
 
 void FreeFrame(FrameRecord* frame);
+// A 256-colour sub-application's frame palette linked to its top application's (a remap table in a
+// 256-colour display, else the shared palette), and the link let go with the frame.
+void LinkSubApplicationPalette(const ApplicationRecord& app, FrameRecord& frame);
+void FreePaletteLink(FrameRecord& frame);
 // Deletes a frame's screen surface (forgotten by the frame window first when it is attached there) and
 // clears the pointer.
 void DestroyFrameSurface(cSurface*& surface);

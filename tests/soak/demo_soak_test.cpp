@@ -1,7 +1,9 @@
-// The whole demo, from its title, played headless for a long run on seeded random keys and clicks: the run
-// moves between the title and the levels as the keys take it, and its resident memory at the end is within
-// a few percent of what it was early on. Run under the sanitizers, any fault they find ends it.
+// The whole demo, from its title, played headless for a long run on seeded random keys and clicks (and random
+// answers to the game-over frame's question): the run moves between the title and the levels as the keys take
+// it, and its resident memory at the end is within a few percent of what it was early on. Run under the
+// sanitizers, any fault they find ends it.
 #include "runtime/app/wiring/application_run.h"
+#include "runtime/builtin/question/answering_clock.h"
 #include "runtime/objects/movements/movement_fixture.h"
 #include "support/scene.h"
 
@@ -45,6 +47,26 @@ public:
     }
 };
 
+// The player answers the game-over frame's question at random, through the clock it waits on.
+class RandomAnswers final : public FrameClock {
+public:
+    RandomAnswers(FrameClock& inner, std::mt19937& random) : inner_(inner), random_(random) {}
+    win32::DWORD Now() override { return inner_.Now(); }
+    void WaitForMessage(win32::DWORD timeoutMs) override {
+        inner_.WaitForMessage(timeoutMs);
+        const QuestionLayout* asked = QuestionAsked();
+        if (!asked || asked->answers.empty()) return;
+        ++answered;
+        const auto n = static_cast<int>(asked->answers.size());
+        questiontest::Click(std::uniform_int_distribution<int>(0, n - 1)(random_))(*asked);
+    }
+    int answered = 0;
+
+private:
+    FrameClock& inner_;
+    std::mt19937& random_;
+};
+
 // Keys held for a while (the arrows and space) and keys tapped (Escape, Return), with their odds per frame.
 struct KeyOdds {
     SDL_Scancode key;
@@ -65,7 +87,7 @@ protected:
     void StartDemo() {
         win32::testing::ResetInputState();
         win32::testing::UseFakeClock(true);
-        previousClock_ = SetFrameClock(&simulated_);
+        previousClock_ = SetFrameClock(&answers_);
         bytes_ = DemoData();
         ASSERT_FALSE(bytes_.empty());
         ASSERT_NO_FATAL_FAILURE(wiringtest::StartApplicationRun(bytes_, app_));
@@ -135,6 +157,7 @@ protected:
     SimulatedClock simulated_;
     std::int32_t frameRate_ = 60;
     std::mt19937 random_{0x5EED};
+    RandomAnswers answers_{simulated_, random_};
     bool held_[std::size(Keys)] = {};
     int restarts_ = 0;
     std::int32_t lastFrame_ = 0;
@@ -155,9 +178,9 @@ TEST_F(DemoSoak, PlaysLongOnRandomInputAndItsMemoryStaysFlat) {
     const std::int64_t late = ResidentBytes();
     for (const auto& [index, count] : framesShown_)
         std::cout << "application frame " << index << ": " << count << " loop passes\n";
-    std::cout << frameChanges_ << " changes of frame, " << restarts_ << " restarts, resident at frame "
-              << Baseline << ": " << early / 1024 << " KiB, at frame " << Frames << ": " << late / 1024
-              << " KiB\n";
+    std::cout << frameChanges_ << " changes of frame, " << restarts_ << " restarts, " << answers_.answered
+              << " questions answered, resident at frame " << Baseline << ": " << early / 1024
+              << " KiB, at frame " << Frames << ": " << late / 1024 << " KiB\n";
     EXPECT_GT(frameChanges_, 2) << "the keys took the run from frame to frame";
     EXPECT_LE(std::abs(late - early), static_cast<std::int64_t>(early * Tolerance))
         << "resident memory went from " << early << " to " << late << " bytes";

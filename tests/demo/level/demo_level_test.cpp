@@ -3,8 +3,10 @@
 // the player), and the balls keep bouncing inside the pen; walkers appear while the level runs and patrol on
 // the patrol module, and touching any enemy costs a life; the display follows the player over hills that
 // scroll at half its speed, under a display that stays on the screen; the exit leads to the second level,
-// and falling off the level costs lives until the game is over and the title comes back.
+// and falling off the level costs lives until the game is over, whose question gives the title back or
+// starts a new game.
 #include "runtime/app/wiring/application_run.h"
+#include "runtime/builtin/question/answering_clock.h"
 #include "runtime/objects/movements/movement_fixture.h"
 
 #include "builtin/common_objects.h"
@@ -331,7 +333,20 @@ protected:
         const std::vector<std::uint8_t> data = DemoLevelData();
         ASSERT_FALSE(data.empty());
         ASSERT_NO_FATAL_FAILURE(StartData(data, false));
+        // The game-over frame's question is answered through the clock it waits on.
+        SetFrameClock(&answering_);
     }
+    // Drops every life into the pit, up to the game-over frame.
+    void LoseEveryLife() {
+        for (int life = LivesShown; life > 0; --life) {
+            RunObject* player = Player();
+            ASSERT_TRUE(player);
+            SetObjectPosition(player, Level1Layout.pits[0] * GroundTile + 20, GroundY - 40);
+            ASSERT_TRUE(TickUntil(200, [&] { return Lives() == life - 1; }));
+        }
+        ASSERT_TRUE(TickUntil(100, [&] { return InFrame(GameOverIndex); }));
+    }
+    questiontest::AnsweringClock answering_{clock_};
     RunObject* Player() {
         const std::vector<RunObject*> players = ObjectsMovedBy(MovementPlatform);
         return players.size() == 1 ? players[0] : nullptr;
@@ -524,11 +539,11 @@ TEST_F(DemoGame, FallingCostsALifeAndTheLastEndsTheGameWhichGivesTheTitleBack) {
     ASSERT_TRUE(TickUntil(100, [&] { return InFrame(GameOverIndex); })) << "the game is over";
     Ticks(5);
     EXPECT_EQ(ObjectsOf(GameOverBanner).size(), 1u);
-    EXPECT_TRUE(InFrame(GameOverIndex)) << "the frame stays until a key";
-    Hold(SDL_SCANCODE_SPACE);
-    Tick();
-    Release(SDL_SCANCODE_SPACE);
-    ASSERT_TRUE(TickUntil(100, [&] { return InFrame(TitleIndex); })) << "a key gives the title back";
+    // "Play again?": no.
+    answering_.script = {questiontest::Click(1)};
+    ASSERT_TRUE(TickUntil((GameOverSeconds + 2) * 60, [&] { return InFrame(TitleIndex); }))
+        << "the second answer gives the title back";
+    EXPECT_TRUE(answering_.script.empty());
     // A key on the title, once it has faded in, starts a new game with all its lives.
     int loops = 0;
     ASSERT_TRUE(TickUntil(600, [&] {
@@ -551,17 +566,24 @@ TEST_F(DemoGame, EscapeGivesTheTitleBack) {
     EXPECT_TRUE(TickUntil(100, [&] { return InFrame(TitleIndex); }));
 }
 
-TEST_F(DemoGame, TheGameOverFrameGivesTheTitleBackAfterAFewSeconds) {
+TEST_F(DemoGame, TheGameOverFrameAsksWhetherToPlayAgainAndYesStartsANewGame) {
     Ticks(5);
-    for (int life = LivesShown; life > 0; --life) {
-        RunObject* player = Player();
-        ASSERT_TRUE(player);
-        SetObjectPosition(player, Level1Layout.pits[0] * GroundTile + 20, GroundY - 40);
-        ASSERT_TRUE(TickUntil(200, [&] { return Lives() == life - 1; }));
-    }
-    ASSERT_TRUE(TickUntil(100, [&] { return InFrame(GameOverIndex); }));
-    // The test's clock moves a loop's time each loop.
-    EXPECT_TRUE(TickUntil((GameOverSeconds + 2) * 60, [&] { return InFrame(TitleIndex); }));
+    ASSERT_NO_FATAL_FAILURE(LoseEveryLife());
+    // The question comes a moment after the frame has faded in, where the frame's layout puts it.
+    QuestionLayout asked;
+    answering_.script = {[&](const QuestionLayout& q) {
+        asked = q;
+        questiontest::Click(0)(q);
+    }};
+    ASSERT_TRUE(TickUntil((GameOverSeconds + 2) * 60, [&] { return InFrame(Level1Index); }))
+        << "the first answer starts a new game";
+    EXPECT_TRUE(answering_.script.empty());
+    EXPECT_EQ(asked.box.left, QuestionX);
+    EXPECT_EQ(asked.box.top, QuestionY);
+    EXPECT_EQ(asked.answers.size(), 2u);
+    Ticks(2);
+    EXPECT_EQ(Lives(), LivesShown);
+    EXPECT_EQ(~app_->globals.scores[0], 0);
 }
 
 } // namespace

@@ -3,10 +3,13 @@
 // full screen and back through the Options menu, the About dialog and the instructions (scrolled with the
 // mouse) from the Help menu, the paused dialog and a
 // position saved and loaded again from the File menu, closing the window like a window manager would,
-// quitting by the menu shortcut and by the File menu, and the program's exit and clean-up.
+// quitting by the menu shortcut and by the File menu, and the program's exit and clean-up; the title's
+// attract box and the game-over frame's question answered with a click.
+#include "demo/attract_layout.h"
 #include "demo/demo_enemies_layout.h"
 #include "demo/demo_gauge_layout.h"
 #include "demo/demo_hud_layout.h"
+#include "demo/game_over_layout.h"
 #include "demo/how_to_play_layout.h"
 #include "demo/level_layout.h"
 #include "demo/title_layout.h"
@@ -284,6 +287,7 @@ protected:
     // Full screen from the Options menu shows the title centred on the screen, and Return starts the level;
     // with a switch the run goes through the display driver.
     void FullScreenReturnStartsTheLevel(const std::vector<std::string>& args);
+    void HowToPlayScrollsWithTheMouse(const std::vector<std::string>& args);
     // The title panel's first, middle and last columns in a run with these switches; none on a failure.
     std::optional<std::array<Pixel, 3>> PanelColumns(const std::vector<std::string>& args);
 
@@ -1129,7 +1133,17 @@ int PlayAreaDifferences(const vtrtest::Screenshot& a, const vtrtest::Screenshot&
 // Help > How to play shows the instructions with a scroll bar; clicks on its lower arrow scroll the text up
 // by a line each, and what was shown moves up by as much.
 TEST_F(DemoWindow, HowToPlayScrollsWithTheMouse) {
-    const auto box = Launch(temp_);
+    HowToPlayScrollsWithTheMouse({});
+}
+
+// The same through the Direct3D 8 display driver: the text drawn in its own surface and blitted onto the
+// driver's, the scroll bar a window over the device's.
+TEST_F(DemoWindow, HowToPlayScrollsWithTheMouseThroughTheDriver) {
+    HowToPlayScrollsWithTheMouse({"-D3D8"});
+}
+
+void DemoWindow::HowToPlayScrollsWithTheMouse(const std::vector<std::string>& args) {
+    const auto box = Launch(temp_, args);
     ASSERT_TRUE(box);
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
@@ -1397,6 +1411,70 @@ TEST_F(DemoWindow, APositionSavedFromTheMenuAndLoadedAgainGivesTheSamePicture) {
     ASSERT_TRUE(CloseWindow("Application paused"));
     CloseAndExpectCleanEnd();
 }
+
+// The title runs the game's attract frame in a box drawn into it: the attract frame's ground fills the box,
+// the title's colour lies around it, and the attract frame's spinners turn inside it.
+TEST_F(DemoWindow, TheTitleRunsItsAttractFrameInABox) {
+    const auto window = Launch(temp_);
+    ASSERT_TRUE(window);
+    const auto [x, y, width, height] = *window;
+    const int left = x + AttractBoxX, top = y + height - 480 + AttractBoxY;
+    const auto ground = RgbOf(AttractBackground);
+    const std::uint8_t Ground[3] = {ground[0], ground[1], ground[2]};
+    // Once the title has faded in from white.
+    ASSERT_TRUE(WaitForColour(left + 1, top + 1, Ground)) << "the box did not show";
+    const auto shot = Shot();
+    ASSERT_TRUE(shot);
+    EXPECT_TRUE(Is(shot->Rgb(left + AttractWidth - 2, top + AttractHeight - 2), Ground));
+    EXPECT_TRUE(Is(shot->Rgb(left - 3, top + AttractHeight / 2), FirstFrame)) << "the title around the box";
+    EXPECT_TRUE(Is(shot->Rgb(left + AttractWidth + 2, top + AttractHeight / 2), FirstFrame));
+    constexpr std::uint8_t Quarter[3] = {0xFF, 0xD0, 0x20}, Disc[3] = {0xE0, 0x30, 0x30};
+    bool sawQuarter = false, sawDisc = false;
+    for (int i = 0; i < 60 && !(sawQuarter && sawDisc); ++i) {
+        const auto box = Shot();
+        ASSERT_TRUE(box);
+        const auto point = box->Rgb(left + AttractSpinnerX[0] - 8, top + AttractSpinnerY - 8);
+        sawQuarter = sawQuarter || Is(point, Quarter);
+        sawDisc = sawDisc || Is(point, Disc);
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(sawQuarter && sawDisc) << "the attract frame's spinner did not turn";
+    CloseAndExpectCleanEnd();
+}
+
+// The game that starts at its game-over frame asks "Play again?" in its grey box; the answer is clicked:
+// the first starts the first level, the second gives the title back.
+class GameOverQuestion : public DemoWindow, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GameOverQuestion, IsAnsweredWithAClick) {
+    const auto window = Launch(temp_, {"-F", std::string(VTR_BIN_DIR) + "/demo_game_over.vtg"}, "vtrrt");
+    ASSERT_TRUE(window);
+    const auto [x, y, width, height] = *window;
+    const int left = x + QuestionX, top = y + height - 480 + QuestionY;
+    constexpr std::uint8_t Grey[3] = {0xC0, 0xC0, 0xC0}, White[3] = {0xFF, 0xFF, 0xFF};
+    ASSERT_TRUE(WaitForColour(left + 3, top + 3, Grey)) << "the question's box did not show";
+    const auto shot = Shot();
+    ASSERT_TRUE(shot);
+    EXPECT_TRUE(Is(shot->Rgb(left, top), White)) << "the box is raised";
+    // The answers' buttons: their light top edges, down the box's inner column.
+    std::vector<int> answers;
+    for (int py = top + 2; py < top + 300 && answers.size() < 2; ++py)
+        if (Is(shot->Rgb(left + 10, py), White) && !Is(shot->Rgb(left + 10, py - 1), White))
+            answers.push_back(py);
+    ASSERT_EQ(answers.size(), 2u) << "two answers";
+    ASSERT_TRUE(Click(left + 40, answers[static_cast<std::size_t>(GetParam())] + 8));
+    const std::uint8_t ground[3] = {Level1Layout.ground[0], Level1Layout.ground[1], Level1Layout.ground[2]};
+    if (GetParam() == 0) {
+        EXPECT_TRUE(WaitForColour(x + 5, y + height - 480 + GroundY + 20, ground))
+            << "the first level did not start";
+    } else {
+        EXPECT_TRUE(WaitForColour(x + 20, y + height - 240, FirstFrame)) << "the title did not show";
+    }
+    CloseAndExpectCleanEnd();
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, GameOverQuestion, ::testing::Values(0, 1),
+                         [](const auto& info) { return info.param == 0 ? "PlayAgain" : "BackToTheTitle"; });
 
 struct SignalCase {
     const char* name;

@@ -246,6 +246,32 @@ Bytes TextData(std::int32_t width, std::int32_t height, const std::vector<Paragr
     return out;
 }
 
+Bytes QuestionData(const ParagraphDesc& question, const std::vector<ParagraphDesc>& answers) {
+    std::vector<ParagraphDesc> paragraphs{question};
+    paragraphs.insert(paragraphs.end(), answers.begin(), answers.end());
+    return TextData(0, 0, paragraphs);
+}
+
+Bytes SubApplicationData(const SubApplicationDesc& sub) {
+    constexpr std::size_t FileNameAt = 28;
+    const std::size_t iconAt = sub.icon.empty() ? 0 : FileNameAt + 2 * SubApplicationNameUnits;
+    ByteWriter w;
+    w.U32(static_cast<std::uint32_t>(FileNameAt + 2 * SubApplicationNameUnits + sub.icon.size()));
+    w.I32(sub.width);
+    w.I32(sub.height);
+    w.U16(0);
+    w.U16(sub.startFrame);
+    w.U32(sub.options);
+    w.U32(static_cast<std::uint32_t>(iconAt));
+    w.U32(0);
+    std::u16string name = sub.fileName.substr(0, SubApplicationNameUnits);
+    name.resize(SubApplicationNameUnits, u'\0');
+    w.Units(name);
+    Bytes out = w.Take();
+    out.insert(out.end(), sub.icon.begin(), sub.icon.end());
+    return out;
+}
+
 Bytes WriteObjectInfos(const std::vector<ObjectInfoDesc>& objects, StringForm form,
                        const ApplicationKey& key) {
     Bytes out;

@@ -1,5 +1,6 @@
 #include "appwriter/sample_applications.h"
 
+#include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/menu_writer.h"
 #include "appwriter/object_writer.h"
@@ -157,6 +158,39 @@ ApplicationDescription ObjectsApplication(StringForm form) {
     return app;
 }
 
+ApplicationDescription ChildApplication() {
+    ApplicationDescription app;
+    app.name = u"Child";
+    app.header->windowWidth = ChildFrameWidth;
+    app.header->windowHeight = ChildFrameHeight;
+    app.header->graphicMode = 8;
+    // u16 count, the values' 32-bit slots, then one type byte each (0: an integer).
+    app.globalValues = Bytes{2, 0, 5, 0, 0, 0, 6, 0, 0, 0, 0, 0};
+    app.globalStrings = std::vector<std::u16string>{u"one", u"two"};
+    // A left click (the keyboard and mouse object's condition -5, button 0) goes to the next frame (the
+    // storyboard's action 0).
+    EventRecordDesc click;
+    click.type = -6;
+    click.number = -5;
+    click.parameters = {ShortParameter(3, 0)};
+    EventRecordDesc next;
+    next.type = -3;
+    next.number = 0;
+    EventGroupDesc onClick;
+    onClick.conditions = {click};
+    onClick.actions = {next};
+    for (std::uint32_t colour : ChildFrameColours) {
+        EventProgramBuilder events;
+        events.conditionCounts[-6 + 7] = 12;
+        events.AddGroup(onClick);
+        FrameContents contents;
+        contents.layers[0].flags = 0x10;
+        contents.events = events.ChunkPayload();
+        app.frames.push_back(DescribeFrame(ChildFrameWidth, ChildFrameHeight, colour, contents));
+    }
+    return app;
+}
+
 std::vector<NamedApplication> SampleApplications() {
     std::vector<NamedApplication> samples;
     ApplicationDescription minimal;
@@ -175,6 +209,7 @@ std::vector<NamedApplication> SampleApplications() {
         samples.push_back({std::string(form == StringForm::Wide ? "objects-wide" : "objects-ansi"),
                            ObjectsApplication(form)});
     }
+    samples.push_back({"child", ChildApplication()});
     return samples;
 }
 

@@ -7,6 +7,7 @@
 #include "persist/saved_positions.h"
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 
@@ -291,6 +292,29 @@ TEST_F(PathActions, APositionNamingAMovementTheListDoesNotHoldKeepsThePath) {
     for (int i = 0; i < 20; ++i, Tick())
         afterLoad.push_back(Slot(0)->x);
     EXPECT_EQ(afterLoad, afterSave);
+}
+
+// A position naming a node the path does not have (a damaged file): the object goes on along the path's last
+// node instead of reading past its nodes.
+TEST_F(PathActions, APositionNamingANodeThePathDoesNotHaveStaysOnThePath) {
+    Ticks(5);
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("vtr-path-node-" + std::to_string(::getpid()) + ".vpp");
+    // The node's index follows the start point in the movement's block.
+    std::uint8_t* const node = MovementOf(Slot(0))->typeData + 8;
+    std::int32_t kept = 0;
+    std::memcpy(&kept, node, sizeof kept);
+    const std::int32_t missing = 1000;
+    std::memcpy(node, &missing, sizeof missing);
+    ASSERT_EQ(SaveApplicationPosition(file.u16string().c_str()), 1);
+    std::memcpy(node, &kept, sizeof kept);
+    ASSERT_EQ(LoadApplicationPosition(file.u16string().c_str()), PositionLoad::Applied);
+    std::filesystem::remove(file);
+    Ticks(40);
+    ASSERT_NE(Slot(0)->nodeName, nullptr);
+    const std::u16string reached(Slot(0)->nodeName);
+    EXPECT_TRUE(reached == u"First" || reached == u"Second" || reached == u"Third")
+        << std::string(reached.begin(), reached.end());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "loop/pause.h"
 #include "shell/application_menu.h"
 #include "shell/frame_window.h"
+#include "shell/extension_services.h"
 #include "shell/main_window.h"
 #include "shell/mdi_client.h"
 #include "shell/shell_events.h"
@@ -670,6 +671,70 @@ TEST_F(MdiApplication, WindowMenuCommandsReachTheMdiClient) {
     SendMessageW(main, WM_COMMAND, 1032, 0); // close the active child
     EXPECT_FALSE(IsWindow(children[1]));
     EXPECT_TRUE(IsWindow(children[0]));
+}
+
+} // namespace
+
+namespace {
+
+using namespace win32;
+using namespace vtrrt;
+
+// Docked sub-applications of the MDI application: a band along the top and one down the left side (shown)
+// and one along the bottom (hidden, so that it takes no band).
+class DockedSubApplications : public MdiApplication {
+protected:
+    void SetUp() override {
+        MdiApplication::SetUp();
+        SetWindowPos(main, nullptr, 0, 0, 500, 400, SWP_NOZORDER);
+        const struct {
+            std::uint32_t side;
+            std::int32_t width, height, visible;
+        } docked[] = {{SubAppDockTop, 0, 30, 1}, {0, 40, 0, 1}, {SubAppDockBottom, 0, 25, 0}};
+        for (std::size_t i = 0; i < std::size(docked); ++i) {
+            ApplicationRecord& child = children_[i];
+            child.parent = &app;
+            child.subAppOptions = SubAppDocked | docked[i].side;
+            child.subAppWidth = docked[i].width;
+            child.subAppHeight = docked[i].height;
+            child.subAppVisible = docked[i].visible;
+            child.frameWindow =
+                CreateWindowExW(0, u"MdiTestChild", u"", WS_CHILD, 0, 0, 10, 10, main, nullptr, nullptr, nullptr);
+            ASSERT_TRUE(AddRunningApplication(&child));
+        }
+    }
+    void TearDown() override {
+        for (ApplicationRecord& child : children_)
+            RemoveRunningApplication(&child);
+        MdiApplication::TearDown();
+    }
+    ApplicationRecord children_[3]{};
+};
+
+TEST_F(DockedSubApplications, TakeBandsOfTheMainWindowAndTheMdiClientTheRest) {
+    RECT area{};
+    GetClientRect(main, &area);
+    // The generic call of the extension services lays them out as the main window's size does.
+    ASSERT_EQ(ExtensionServices()->generic(extension::CallLayoutSubApplications, 0, 0, 0), 1);
+    const auto expect = [](HWND window, RECT r) {
+        const RECT at = RectInParent(window);
+        EXPECT_EQ(at.left, r.left);
+        EXPECT_EQ(at.top, r.top);
+        EXPECT_EQ(at.right, r.right);
+        EXPECT_EQ(at.bottom, r.bottom);
+    };
+    expect(children_[0].frameWindow, {0, 0, area.right, 30});
+    expect(children_[1].frameWindow, {0, 30, 40, area.bottom});
+    // A hidden band is placed but takes no room.
+    expect(children_[2].frameWindow, {0, area.bottom, area.right, area.bottom + 25});
+    // What the shown bands leave.
+    expect(client, {40, 30, area.right, area.bottom});
+    // Shown, the bottom band narrows the side band and the client.
+    children_[2].subAppVisible = 1;
+    SetWindowPos(main, nullptr, 0, 0, 480, 380, SWP_NOZORDER);
+    GetClientRect(main, &area);
+    expect(children_[1].frameWindow, {0, 30, 40, area.bottom - 25});
+    expect(client, {40, 30, area.right, area.bottom - 25});
 }
 
 } // namespace

@@ -103,6 +103,26 @@ struct ParagraphDesc {
 };
 Bytes TextData(std::int32_t width, std::int32_t height, const std::vector<ParagraphDesc>& paragraphs);
 
+// The question data of question objects: the text data of the question (its first paragraph) and its
+// answers; an answer with the correct flag is a correct answer, a paragraph with the shadow flag is drawn
+// over a white shadow.
+constexpr std::uint16_t AnswerCorrectFlag = 0x100;
+constexpr std::uint16_t WhiteShadowFlag = 0x200;
+Bytes QuestionData(const ParagraphDesc& question, const std::vector<ParagraphDesc>& answers);
+
+// The sub-application data of sub-application objects: u32 size, its width and height, u16 0, the start frame
+// (of the parent's own data, option 0x4000), the option flags, the icon's offset from the data's start (0:
+// none), u32 0, the data file's name in a field of 260 UTF-16 units, then the icon (a packed bitmap).
+struct SubApplicationDesc {
+    std::int32_t width = 160, height = 120;
+    std::uint16_t startFrame = 0;
+    std::uint32_t options = 0;
+    std::u16string fileName;
+    Bytes icon;
+};
+constexpr std::size_t SubApplicationNameUnits = 260;
+Bytes SubApplicationData(const SubApplicationDesc& sub);
+
 // The rich text object's data: 8 bytes the runtime does not read, the options (1 transparent background,
 // 2 vertical scroll bar, 4 horizontal scroll bar, 8 hidden text and symbols shown, 0x10 no selection
 // inversion), the background colour, the width and the height (i16 each, 2 bytes after each), 4 bytes not

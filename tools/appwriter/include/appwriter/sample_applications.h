@@ -23,6 +23,13 @@ struct NamedApplication {
     ApplicationDescription app;
 };
 
+// A small application for sub-application objects to run: three frames of ChildFrameWidth x ChildFrameHeight
+// in the colours of ChildFrameColours, each going to the next on a left click, the global values 5 and 6
+// and the global strings "one" and "two".
+constexpr std::int32_t ChildFrameWidth = 64, ChildFrameHeight = 48;
+constexpr std::uint32_t ChildFrameColours[3] = {0x0000C0, 0x00C000, 0xC00000};
+ApplicationDescription ChildApplication();
+
 // A small set covering both string forms and every payload form; each runs its first frame.
 std::vector<NamedApplication> SampleApplications();
 
