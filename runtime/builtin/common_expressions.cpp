@@ -2,6 +2,7 @@
 // animation, values, flags and strings, ink, font and text colour, action point, distance and angle to a
 // point; and four expressions of the special object built the same way (distance, angle, range, random).
 #include "builtin/common_objects.h"
+#include "builtin/effect_parameters.h"
 #include "builtin/object_fonts.h"
 #include "builtin/object_state.h"
 #include "core/frame_run_state.h"
@@ -250,18 +251,10 @@ void FontSize() {
 void EffectParameter() {
     Call c(1);
     const ObjectSpriteBlock* b = SpriteBlockOf(c.object);
-    auto* effect = b && (b->inkEffect & InkCodeBits) == InkEffectObject
-                       ? static_cast<CEffectEx*>(b->inkParameter)
-                       : nullptr;
-    const int index = effect ? effect->FindParam(win32::ToUtf8(c.values[0].Text()).c_str()) : -1;
-    if (index < 0) return SetTopInt(0);
-    const int type = effect->GetParamType(index);
-    if (type == EffectParamFloat || type == EffectParamIntegerAsFloat)
-        Push(TypedValue::Double(effect->GetParamFloat(index)));
-    else if (type == EffectParamTexture)
-        SetTopInt(static_cast<std::int32_t>(effect->GetParamTexture(index)));
-    else
-        SetTopInt(effect->GetParamInt(index));
+    PushEffectParameter(b && (b->inkEffect & InkCodeBits) == InkEffectObject
+                            ? static_cast<CEffectEx*>(b->inkParameter)
+                            : nullptr,
+                        c.values[0].Text());
 }
 
 double Distance(double dx, double dy) {

@@ -2,6 +2,7 @@
 // colour coefficients, its effect's parameters, its place among the sprites and its layer, and the font and
 // colour of its text.
 #include "builtin/common_objects.h"
+#include "builtin/effect_parameters.h"
 #include "builtin/object_fonts.h"
 #include "builtin/object_state.h"
 #include "core/application_record.h"
@@ -150,31 +151,17 @@ void SetInkByName(std::uint8_t* r) {
 void SetEffectParameter(std::uint8_t* r) {
     Ink ink{};
     if (!InkOf(r, ink)) return;
-    const std::string name = ToUtf8(GetStringParameter(ParameterAt(r, 0)));
-    const TypedValue value = GetValueParameter(ParameterAt(r, 1));
-    CEffectEx* e = ink.Effect();
-    const int index = e ? e->FindParam(name.c_str()) : -1;
-    if (index < 0) return;
-    const int type = e->GetParamType(index);
-    if (type == EffectParamFloat || type == EffectParamIntegerAsFloat)
-        e->SetParamFloat(index, static_cast<float>(value.ToDouble()));
-    else if (type == EffectParamInteger)
-        e->SetParamInt(index, value.ToInt());
-    ink.Apply();
+    if (SetEffectParameterByName(ink.Effect(), GetStringParameter(ParameterAt(r, 0)),
+                                 GetValueParameter(ParameterAt(r, 1))))
+        ink.Apply();
 }
 
 void SetEffectImage(std::uint8_t* r) {
     Ink ink{};
     if (!InkOf(r, ink)) return;
-    const std::string name = ToUtf8(GetStringParameter(ParameterAt(r, 0)));
-    const WCHAR* path = GetStringParameter(ParameterAt(r, 1));
-    CEffectEx* e = ink.Effect();
-    const int index = e ? e->FindParam(name.c_str()) : -1;
-    if (index < 0 || e->GetParamType(index) != EffectParamTexture) return;
-    auto handle = static_cast<std::uint16_t>(e->GetParamTexture(index));
-    if (!LoadImageFileToBank(handle, path, ImageLoadOptions{})) return;
-    e->SetParamTexture(index, handle);
-    ink.Apply();
+    if (SetEffectImageByName(ink.Effect(), GetStringParameter(ParameterAt(r, 0)),
+                             GetStringParameter(ParameterAt(r, 1))))
+        ink.Apply();
 }
 
 void SetAlphaCoefficient(std::uint8_t* r) {
@@ -201,9 +188,7 @@ void SetAlphaCoefficient(std::uint8_t* r) {
 void SetRgbCoefficient(std::uint8_t* r) {
     Ink ink{};
     if (!InkOf(r, ink)) return;
-    const auto v = static_cast<DWORD>(GetIntParameter(ParameterAt(r, 0)));
-    // The value's red and blue take the coefficient's places.
-    const DWORD colour = ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+    const DWORD colour = SwapRedAndBlue(static_cast<DWORD>(GetIntParameter(ParameterAt(r, 0))));
     const std::uint32_t code = ink.Code();
     if (code == SemiTransparent) {
         const DWORD alpha = AlphaOfRatio(static_cast<std::int32_t>(ink.Parameter()));

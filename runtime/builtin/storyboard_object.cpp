@@ -1,6 +1,8 @@
 // The storyboard object: frame changes asked of the frame tick through the exit code, pauses, the display
-// position, the frame's size, colour and rate, full screen and the vertical-blank wait, and the frame's
-// geometry in expressions.
+// position, the frame's size, colour and rate, its ink and effect, full screen and the vertical-blank wait,
+// and the frame's geometry in expressions.
+#include "builtin/effect_parameters.h"
+#include "builtin/object_state.h"
 #include "builtin/position_parameter.h"
 #include "builtin/system_objects.h"
 #include "core/application_record.h"
@@ -19,10 +21,13 @@
 #include "startup/display_mode.h"
 #include "startup/event_program.h"
 #include "startup/frame_loader.h"
+#include "startup/ink_effects.h"
 
 #include "plugin/display_driver.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
+#include "vtrs2/effect.h"
+#include "vtrs2/memory.h"
 #include "vtrs2/surface.h"
 #include "win32/mm.h"
 #include "win32/user.h"
@@ -31,6 +36,8 @@
 #include <array>
 #include <cmath>
 #include <span>
+#include <string>
+#include <utility>
 
 namespace vtrrt {
 
@@ -57,6 +64,11 @@ constexpr int VerticalBlankOff = 2;
 FrameRunState* Run() {
     EventRunState* s = State();
     return s ? s->run : nullptr;
+}
+
+FrameRecord* CurrentFrame() {
+    FrameRunState* run = Run();
+    return run ? run->frame : nullptr;
 }
 
 std::int32_t IntAt(std::uint8_t* record, int n) {
@@ -314,6 +326,147 @@ void DeleteBackdropsOfLayer(std::uint8_t* record) {
     DeleteLayerBackdrops(IntAt(record, 0) - 1);
 }
 
+// --- the frame's ink ---
+
+// The frame's effect block starts with its ink word and the word the ink reads (a blend value, or an RGBA
+// coefficient with InkRgbaCoefficient), then the bank index and values of its effect.
+constexpr std::size_t FrameInkAt = 0;
+constexpr std::size_t FrameCoefficientAt = 4;
+constexpr std::size_t FrameEffectIndexAt = 8;
+constexpr std::uint32_t FrameInkBlockBytes = 16;
+constexpr std::uint32_t ColourBits = 0x00FFFFFF;
+constexpr std::uint32_t AlphaBits = 0xFF000000;
+constexpr std::int32_t InvisibleRatio = 128;
+
+std::uint32_t FrameWord(const FrameRecord& frame, std::size_t at) {
+    return frame.effect.data && frame.effect.size >= at + 4 ? GetU32(frame.effect.data + at) : 0;
+}
+
+// The block to write the frame's ink into: a frame without one gets one with no effect.
+std::uint8_t* FrameInkBlock(FrameRecord& frame) {
+    if (frame.effect.data && frame.effect.size >= FrameInkBlockBytes) return frame.effect.data;
+    std::uint8_t* made = nullptr;
+    if (!AllocZeroedMemory(FrameInkBlockBytes, &made)) return nullptr;
+    PutI32(made + FrameEffectIndexAt, -1);
+    FreeMemory(&frame.effect.data);
+    frame.effect = {made, FrameInkBlockBytes};
+    return made;
+}
+
+// The frame's ink as one RGBA coefficient: a blend value's alpha over white, its effect's coefficient, or
+// the coefficient word; NoInkCoefficient when it has none.
+std::uint32_t FrameCoefficient(FrameRecord& frame) {
+    const std::uint32_t ink = FrameWord(frame, FrameInkAt);
+    const std::uint32_t word = FrameWord(frame, FrameCoefficientAt);
+    switch (ink & InkCodeBits) {
+    case InkSemiTransparent:
+        return (AlphaOfRatio(static_cast<std::int32_t>(word)) << 24) | ColourBits;
+    case InkEffectObject: {
+        CEffectEx* effect = up::GetFrameEffect(frame);
+        return effect ? effect->GetRgbaCoefficient() : NoInkCoefficient;
+    }
+    default:
+        return (ink & InkRgbaCoefficient) ? word : NoInkCoefficient;
+    }
+}
+
+// The display takes the new ink when it next draws the frame.
+void FrameInkChanged() {
+    RequestFrameRedraw(nullptr);
+}
+
+// Ink `code` with `coefficient`; an opaque white coefficient on a plain copy is no coefficient at all.
+void StoreFrameCoefficient(std::uint8_t* block, std::uint32_t code, std::uint32_t coefficient) {
+    std::uint32_t ink = GetU32(block + FrameInkAt) & ~(InkCodeBits | InkRgbaCoefficient);
+    if (code == 0 && coefficient == NoInkCoefficient) {
+        coefficient = 0;
+    } else {
+        ink |= code | InkRgbaCoefficient;
+    }
+    PutU32(block + FrameInkAt, ink);
+    PutU32(block + FrameCoefficientAt, coefficient);
+    FrameInkChanged();
+}
+
+void SetFrameInk(std::uint8_t* record) {
+    FrameRecord* frame = CurrentFrame();
+    if (!frame) return;
+    std::uint32_t code = 0;
+    CEffectEx* effect = nullptr;
+    if (!ParseInkEffect(CurrentApplication(), GetStringParameter(ParameterAt(record, 0)), code, effect))
+        return;
+    std::uint8_t* block = (code != InkEffectObject || effect) ? FrameInkBlock(*frame) : nullptr;
+    if (!block) {
+        DeleteEffect(effect);
+        return;
+    }
+    const std::uint32_t k = FrameCoefficient(*frame);
+    up::ReleaseFrameEffect(*frame);
+    std::uint32_t ink = (GetU32(block + FrameInkAt) & ~(InkCodeBits | InkRgbaCoefficient)) | code;
+    std::uint32_t word = 0;
+    if (code == InkSemiTransparent) {
+        const std::uint32_t alpha = k >> 24;
+        word = alpha == 0 ? InvisibleRatio : (255 - alpha) / 2;
+    } else if (code == InkEffectObject) {
+        effect->SetRgbaCoefficient(k);
+        frame->effectObject = std::exchange(effect, nullptr);
+        word = k;
+    } else if (k != NoInkCoefficient) {
+        ink |= InkRgbaCoefficient;
+        word = k;
+    }
+    DeleteEffect(effect);
+    PutU32(block + FrameInkAt, ink);
+    PutU32(block + FrameCoefficientAt, word);
+    FrameInkChanged();
+}
+
+// Alpha 0 (opaque) to 255 (unseen), or an RGB colour in the colour-value order: `bits` of the coefficient
+// take `value`, the others stay.
+void SetFrameCoefficientBits(std::uint32_t bits, std::uint32_t value) {
+    FrameRecord* frame = CurrentFrame();
+    if (!frame) return;
+    const std::uint32_t ink = FrameWord(*frame, FrameInkAt);
+    const std::uint32_t code = ink & InkCodeBits;
+    if (code == InkEffectObject) {
+        if (CEffectEx* effect = up::GetFrameEffect(*frame)) {
+            effect->SetRgbaCoefficient((effect->GetRgbaCoefficient() & ~bits) | value);
+            FrameInkChanged();
+        }
+        return;
+    }
+    // A blend becomes a plain copy with the blend's alpha over white.
+    const std::uint32_t k = code == InkSemiTransparent || (ink & InkRgbaCoefficient)
+                                ? FrameCoefficient(*frame)
+                                : NoInkCoefficient;
+    if (std::uint8_t* block = FrameInkBlock(*frame))
+        StoreFrameCoefficient(block, code == InkSemiTransparent ? 0 : code, (k & ~bits) | value);
+}
+
+void SetFrameAlpha(std::uint8_t* record) {
+    const auto a = static_cast<std::uint32_t>(std::clamp(IntAt(record, 0), 0, 255));
+    SetFrameCoefficientBits(AlphaBits, (255 - a) << 24);
+}
+
+void SetFrameRgb(std::uint8_t* record) {
+    SetFrameCoefficientBits(ColourBits, SwapRedAndBlue(static_cast<std::uint32_t>(IntAt(record, 0))));
+}
+
+void SetFrameEffectParameter(std::uint8_t* record) {
+    FrameRecord* frame = CurrentFrame();
+    if (frame &&
+        SetEffectParameterByName(up::GetFrameEffect(*frame), GetStringParameter(ParameterAt(record, 0)),
+                                 GetValueParameter(ParameterAt(record, 1))))
+        FrameInkChanged();
+}
+
+void SetFrameEffectImage(std::uint8_t* record) {
+    FrameRecord* frame = CurrentFrame();
+    if (frame && SetEffectImageByName(up::GetFrameEffect(*frame), GetStringParameter(ParameterAt(record, 0)),
+                                      GetStringParameter(ParameterAt(record, 1))))
+        FrameInkChanged();
+}
+
 // The file and stamp of a position save or load, kept in the run state for the frame tick. A name too long
 // for a path leaves none, and the tick then asks for the file.
 void KeepPositionRequest(std::uint8_t* record) {
@@ -405,11 +558,6 @@ int PositionSaved(std::uint8_t* record) {
 }
 
 // --- expressions ---
-
-FrameRecord* CurrentFrame() {
-    FrameRunState* run = Run();
-    return run ? run->frame : nullptr;
-}
 
 void FrameIndexExpression() {
     const ApplicationRecord* app = CurrentApplication();
@@ -520,6 +668,25 @@ void DriverVersionExpression() {
     SetTopInt(static_cast<std::int32_t>(((v >> 8) & 0xFF) * 100 + (v & 0xFF)));
 }
 
+// The frame's transparency: 0 opaque to 255 unseen.
+void FrameAlphaExpression() {
+    FrameRecord* frame = CurrentFrame();
+    SetTopInt(frame ? static_cast<std::int32_t>(255 - (FrameCoefficient(*frame) >> 24)) : 0);
+}
+// The frame's RGB coefficient in the colour-value order; white when it has none.
+void FrameRgbExpression() {
+    FrameRecord* frame = CurrentFrame();
+    SetTopInt(static_cast<std::int32_t>(
+        SwapRedAndBlue(frame ? FrameCoefficient(*frame) & ColourBits : ColourBits)));
+}
+// Reads the name argument after the function's own token and leaves the current token on the closing token.
+void FrameEffectParameterExpression() {
+    StepToken();
+    const std::u16string name(EvaluateExpression()->Text());
+    FrameRecord* frame = CurrentFrame();
+    PushEffectParameter(frame ? up::GetFrameEffect(*frame) : nullptr, name);
+}
+
 } // namespace
 
 void ApplyPendingScroll() {
@@ -583,23 +750,26 @@ void InstallStoryboardRoutines() {
                                                            DeleteBackdropsOfLayer,
                                                            SetFrameWidth,
                                                            SetFrameHeight};
-    // 32 to 36 change the frame's ink and effect: they wait for the display driver and the frame's own
-    // effect, which draw the frame through them.
     for (std::size_t i = 0; i < Actions.size(); ++i)
         if (Actions[i]) SetActionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Actions[i]);
     SetActionRoutine(TypeStoryboard, 28, SavePosition);
     SetActionRoutine(TypeStoryboard, 29, LoadPosition);
     SetActionRoutine(TypeStoryboard, 30, LoadPositionInItsFrame);
     SetActionRoutine(TypeStoryboard, 31, PlayBackRecording);
+    SetActionRoutine(TypeStoryboard, 32, SetFrameInk);
+    SetActionRoutine(TypeStoryboard, 33, SetFrameEffectParameter);
+    SetActionRoutine(TypeStoryboard, 34, SetFrameEffectImage);
+    SetActionRoutine(TypeStoryboard, 35, SetFrameAlpha);
+    SetActionRoutine(TypeStoryboard, 36, SetFrameRgb);
 
-    static constexpr std::array<ExpressionRoutine, 16> Expressions{
-        FrameIndexExpression,    FrameByteExpression,        DisplayXExpression,
-        DisplayRightExpression,  DisplayYExpression,         DisplayBottomExpression,
-        FrameWidthExpression,    FrameHeightExpression,      FrameNumberExpression,
-        CollisionAtExpression,   FramesPerSecondExpression,  VirtualWidthExpression,
-        VirtualHeightExpression, BackgroundColourExpression, DisplayKindExpression,
-        DriverVersionExpression};
-    // 16 to 18 read the frame's ink and effect: they wait for the display driver and the frame's own effect.
+    static constexpr std::array<ExpressionRoutine, 19> Expressions{
+        FrameIndexExpression,          FrameByteExpression,        DisplayXExpression,
+        DisplayRightExpression,        DisplayYExpression,         DisplayBottomExpression,
+        FrameWidthExpression,          FrameHeightExpression,      FrameNumberExpression,
+        CollisionAtExpression,         FramesPerSecondExpression,  VirtualWidthExpression,
+        VirtualHeightExpression,       BackgroundColourExpression, DisplayKindExpression,
+        DriverVersionExpression,       FrameAlphaExpression,       FrameRgbExpression,
+        FrameEffectParameterExpression};
     for (std::size_t i = 0; i < Expressions.size(); ++i)
         SetExpressionRoutine(TypeStoryboard, static_cast<std::int32_t>(i), Expressions[i]);
 }

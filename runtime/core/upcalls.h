@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+class CEffectEx;
 struct SpriteWindow;
 namespace extension {
 struct RuntimeServices;
@@ -93,7 +94,9 @@ inline void (*CaptureScreenBehindWindow)() = nullptr;
 // display-driver modes.
 inline void (*ClearFrameSurfaces)(int clear) = nullptr;
 inline void (*PresentFrameSurface)() = nullptr;
-// shell (frame_surfaces.cpp): the frame's effect object goes with the frame.
+// shell (frame_surfaces.cpp): the frame's effect object goes with the frame; builtin's storyboard reads and
+// replaces it when it changes the frame's ink.
+inline CEffectEx* (*GetFrameEffect)(FrameRecord& frame) = nullptr;
 inline void (*ReleaseFrameEffect)(FrameRecord& frame) = nullptr;
 // shell (application_menu.cpp): builtin's special services act on the application's menu.
 inline win32::HMENU (*CurrentMenuHandle)() = nullptr;

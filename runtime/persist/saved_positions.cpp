@@ -761,8 +761,8 @@ std::vector<std::uint8_t> WriteApplicationPosition(std::int32_t stamp) {
     WriteChains(w, *s);
     WriteGlobalObjectStore(w, *app);
     WriteEventGroups(w, *s);
-    // The frame's ink and effect are the frame's own until events can change them; the effect services
-    // write them here when they can.
+    // The frame's ink and effect as the events changed them are not kept yet: the frame starts again with
+    // its own.
     w.U32(0);
     return std::move(w.bytes);
 }

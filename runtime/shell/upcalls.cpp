@@ -24,6 +24,7 @@ bool Install() {
     up::CaptureScreenBehindWindow = &CaptureScreenBehindWindow;
     up::ClearFrameSurfaces = &ClearFrameSurfaces;
     up::PresentFrameSurface = &PresentFrameSurface;
+    up::GetFrameEffect = &GetFrameEffect;
     up::ReleaseFrameEffect = &ReleaseFrameEffect;
     up::ShowMenuBar = &ShowMenuBar;
     up::HideMenuBar = &HideMenuBar;

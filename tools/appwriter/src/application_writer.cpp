@@ -55,19 +55,6 @@ Bytes HeaderPayload(const AppHeaderDesc& h, std::size_t frames) {
     return w.Take();
 }
 
-Bytes EffectBank(const std::vector<Bytes>& effects) {
-    ByteWriter w;
-    w.U32(static_cast<std::uint32_t>(effects.size()));
-    std::uint32_t offset = 4 + 4 * static_cast<std::uint32_t>(effects.size());
-    for (const auto& effect : effects) {
-        w.U32(offset);
-        offset += static_cast<std::uint32_t>(effect.size());
-    }
-    for (const auto& effect : effects)
-        w.Bytes(effect);
-    return w.Take();
-}
-
 void Text(ByteWriter& w, std::string_view text) {
     w.Bytes({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
     w.U8(0);
@@ -303,6 +290,19 @@ bool ApplicationWriter::WriteFile(const std::string& path) const {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(file);
+}
+
+Bytes EffectBank(const std::vector<Bytes>& effects) {
+    ByteWriter w;
+    w.U32(static_cast<std::uint32_t>(effects.size()));
+    std::uint32_t offset = 4 + 4 * static_cast<std::uint32_t>(effects.size());
+    for (const auto& effect : effects) {
+        w.U32(offset);
+        offset += static_cast<std::uint32_t>(effect.size());
+    }
+    for (const auto& effect : effects)
+        w.Bytes(effect);
+    return w.Take();
 }
 
 Bytes EffectEntry(const EffectEntryDesc& e) {

@@ -1,13 +1,16 @@
-// The storyboard object's frame requests, display position, frame size and rate, and its expressions; the
-// keyboard and mouse object's pointer, clicks on objects and wheel.
+// The storyboard object's frame requests, display position, frame size and rate, the frame's ink and
+// effect, and its expressions; the keyboard and mouse object's pointer, clicks on objects and wheel.
 #include "core/application_record.h"
 #include "event_frame.h"
 #include "loop/input_events.h"
 
+#include "vtrs2/effect.h"
 #include "win32/mm.h"
 #include "win32/user.h"
 
+#include <bit>
 #include <ostream>
+#include <utility>
 
 using namespace eventruns;
 using namespace win32;
@@ -33,6 +36,8 @@ protected:
     }
     ~Storyboard() override {
         if (app_.run.timerPeriod) timeEndPeriod(app_.run.timerPeriod);
+        FreeMemory(&frame_.Frame().effect.data);
+        DeleteEffect(std::exchange(frame_.Frame().effectObject, nullptr));
         Services().application = saved_;
     }
 
@@ -235,6 +240,152 @@ TEST_F(Storyboard, StartOfFrameHoldsForTheFirstLoopsAndResumedOnTheLoopAfterTheR
     // The start of the frame runs once; the resume is raised at once and holds on the loop after it.
     EXPECT_EQ(Values(), (std::vector<std::int32_t>{1, 8, 8}));
     EXPECT_EQ(LoopsOf(8), (std::vector<std::int64_t>{1, 2}));
+}
+
+// --- the frame's ink and effect ---
+
+std::uint32_t Word(const FrameRecord& frame, std::size_t at) {
+    const std::uint8_t* p = frame.effect.data + at;
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+EventParameterDesc Real(double v) {
+    appwriter::Bytes payload(8);
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    for (int i = 0; i < 8; ++i)
+        payload[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits >> (8 * i));
+    return Expression(ExpressionBuilder().Raw(TokenDoubleCode, std::move(payload)));
+}
+
+ExpressionBuilder EffectParameterOf(std::u16string name) {
+    ExpressionBuilder e;
+    SystemExpression(e, TypeStoryboard, 18).String(std::move(name)).Close();
+    return e;
+}
+
+// The application's effect bank holds "Glow" (level: integer, strength: float); the frame starts with the
+// ink word and coefficient given, or without an effect block.
+class FrameInk : public Storyboard {
+protected:
+    FrameInk() {
+        appwriter::EffectEntryDesc glow;
+        glow.name = "Glow";
+        glow.source = "glow source";
+        glow.kinds = {0, 1};
+        glow.names = {"level", "strength"};
+        bank_ = appwriter::EffectBank({appwriter::EffectEntry(glow)});
+        app_.effectBank = {bank_.data(), static_cast<std::uint32_t>(bank_.size())};
+    }
+    void StartWith(std::uint32_t ink, std::uint32_t coefficient) {
+        FrameBlock& block = frame_.Frame().effect;
+        ASSERT_TRUE(AllocZeroedMemory(16, &block.data));
+        block.size = 16;
+        const std::uint32_t words[3] = {ink, coefficient, 0xFFFFFFFF};
+        for (std::size_t w = 0; w < 3; ++w)
+            for (std::size_t i = 0; i < 4; ++i)
+                block.data[w * 4 + i] = static_cast<std::uint8_t>(words[w] >> (8 * i));
+    }
+    std::pair<std::uint32_t, std::uint32_t> Ink() {
+        return {Word(frame_.Frame(), 0), Word(frame_.Frame(), 4)};
+    }
+    // The actions and then the recorders, in one loop.
+    std::vector<std::int32_t> Run(std::vector<EventRecordDesc> actions,
+                                  std::vector<std::int16_t> expressions = {}) {
+        for (std::int16_t n : expressions)
+            actions.push_back(RecorderOf(StoryboardExpression(n)));
+        EventProgramBuilder b;
+        b.AddGroup(Group({Always()}, std::move(actions)));
+        frame_.Prepare(b);
+        frame_.Loop();
+        return Values();
+    }
+
+    appwriter::Bytes bank_;
+};
+
+constexpr std::uint32_t NoBlock = 0xFFFFFFFF;
+
+struct InkCase {
+    const char* name;
+    std::uint32_t ink, coefficient; // NoBlock: the frame has no effect block
+    std::int16_t action;
+    EventParameterDesc parameter;
+    std::uint32_t inkAfter, coefficientAfter;
+};
+
+// Shown by its name, not byte by byte.
+void PrintTo(const InkCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FrameInkTransitions : public FrameInk, public ::testing::WithParamInterface<InkCase> {};
+
+TEST_P(FrameInkTransitions, CarryTheCoefficientAcrossTheChange) {
+    const InkCase& c = GetParam();
+    if (c.ink != NoBlock) {
+        ASSERT_NO_FATAL_FAILURE(StartWith(c.ink, c.coefficient));
+    }
+    Run({Record(TypeStoryboard, c.action, {c.parameter})});
+    EXPECT_EQ(Ink(), std::make_pair(c.inkAfter, c.coefficientAfter));
+    EXPECT_EQ(frame_.Frame().effectObject, nullptr);
+}
+
+// A blend value of 64 is alpha 127.
+INSTANTIATE_TEST_SUITE_P(
+    Inks, FrameInkTransitions,
+    ::testing::Values(InkCase{"BlendBecomesAlpha", 1, 64, 35, Number(100), 0x1000, 0x9BFFFFFF},
+                      InkCase{"AlphaZeroOnABlendClears", 1, 64, 35, Number(0), 0, 0},
+                      InkCase{"AlphaIsClamped", 9, 0, 35, Number(999), 0x1009, 0x00FFFFFF},
+                      InkCase{"AlphaWithoutAnEffectBlock", NoBlock, 0, 35, Number(10), 0x1000, 0xF5FFFFFF},
+                      InkCase{"AlphaKeepsTheColour", 0x1000, 0x80332211, 35, Number(55), 0x1000, 0xC8332211},
+                      InkCase{"OpaqueWhiteClearsInkAndCoefficient", 0x1000, 0x80FFFFFF, 35, Number(0), 0, 0},
+                      InkCase{"RgbExchangesRedAndBlue", 0, 0, 36, Number(0x0000FF), 0x1000, 0xFFFF0000},
+                      InkCase{"RgbKeepsTheBlendsAlpha", 1, 64, 36, Number(0x112233), 0x1000, 0x7F332211},
+                      InkCase{"RgbWhiteOnAnOpaqueCopyClears", 0x1000, 0xFF123456, 36, Number(0xFFFFFF), 0, 0},
+                      InkCase{"BlendFromAnAlpha", 0x1000, 0x40FF0000, 32, Text(u"Blend"), 1, 95},
+                      InkCase{"BlendOfAnUnseenFrame", 0x1000, 0x00123456, 32, Text(u"blend"), 1, 128},
+                      InkCase{"AddCarriesTheBlend", 1, 64, 32, Text(u"Add"), 0x1009, 0x7FFFFFFF},
+                      InkCase{"AddWithoutACoefficient", 0, 0, 32, Text(u"add"), 9, 0},
+                      InkCase{"AnUnknownInkChangesNothing", 1, 64, 32, Text(u"Sparkle"), 1, 64}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FrameInk, AShaderInkHoldsTheCoefficientAndTheParameters) {
+    ASSERT_NO_FATAL_FAILURE(StartWith(1, 64));
+    Run({Record(TypeStoryboard, 32, {Text(u"glow")})});
+    EXPECT_EQ(Word(frame_.Frame(), 0), 13u);
+    CEffectEx* glow = frame_.Frame().effectObject;
+    ASSERT_NE(glow, nullptr);
+    EXPECT_EQ(glow->GetRgbaCoefficient(), 0x7FFFFFFFu);
+
+    Log().clear();
+    const std::vector<std::int32_t> seen = Run(
+        {Record(TypeStoryboard, 35, {Number(55)}), Record(TypeStoryboard, 36, {Number(0x0000FF)}),
+         Record(TypeStoryboard, 33, {Text(u"LEVEL"), Number(7)}),
+         Record(TypeStoryboard, 33, {Text(u"strength"), Real(2.5)}),
+         Record(TypeStoryboard, 33, {Text(u"missing"), Number(3)}), RecorderOf(EffectParameterOf(u"level")),
+         RecorderOf(EffectParameterOf(u"strength").Operator(appwriter::OperatorMultiplyCode).Integer(10)),
+         RecorderOf(EffectParameterOf(u"missing"))},
+        {16, 17});
+    EXPECT_EQ(frame_.Frame().effectObject, glow);
+    EXPECT_EQ(glow->GetRgbaCoefficient(), 0xC8FF0000u);
+    EXPECT_EQ(seen, (std::vector<std::int32_t>{7, 25, 0, 55, 0x0000FF}));
+
+    // Leaving the shader releases it and keeps its coefficient.
+    Run({Record(TypeStoryboard, 32, {Text(u"")})});
+    EXPECT_EQ(frame_.Frame().effectObject, nullptr);
+    EXPECT_EQ(Ink(), std::make_pair(0x1000u, 0xC8FF0000u));
+}
+
+TEST_F(FrameInk, WithoutAnEffectTheExpressionsReadOpaqueWhiteAndParametersAreIgnored) {
+    EXPECT_EQ(Run({Record(TypeStoryboard, 33, {Text(u"level"), Number(7)}),
+                   RecorderOf(EffectParameterOf(u"level"))},
+                  {16, 17}),
+              (std::vector<std::int32_t>{0, 0, 0xFFFFFF}));
+    EXPECT_EQ(frame_.Frame().effect.data, nullptr);
+    // A blend reads as its alpha.
+    Log().clear();
+    ASSERT_NO_FATAL_FAILURE(StartWith(1, 64));
+    EXPECT_EQ(Run({}, {16, 17}), (std::vector<std::int32_t>{128, 0xFFFFFF}));
 }
 
 // --- keyboard and mouse ---

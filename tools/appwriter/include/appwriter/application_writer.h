@@ -127,6 +127,8 @@ struct EffectEntryDesc {
 // The entry's bytes: u32 name offset, u32 source offset, u32 parameter block offset (0: none), u32 options;
 // the parameter block is u32 count, u32 kinds offset, u32 names offset; every offset from the entry.
 Bytes EffectEntry(const EffectEntryDesc& effect);
+// The effect bank's bytes: u32 count, one u32 offset from the bank's start per entry, then the entries.
+Bytes EffectBank(const std::vector<Bytes>& effects);
 
 // Stores text in the description's form: 8-bit as code page 1252, zero-terminated.
 Bytes EncodeString(std::u16string_view text, StringForm form);
