@@ -1,25 +1,29 @@
 // The demo's level run headless and unthrottled: each iteration is one game loop, its display included, run
 // by the program's own loop steps (their waits for the next tick cost nothing here). Frames per second, and
-// with the loop's probe on, the share of each pass of the loop; and the level with a sub-application running
-// the same level inside it, beside the level alone.
+// with the loop's probe on, the share of each pass of the loop; the level with a sub-application running the
+// same level inside it, beside the level alone; and the level drawn through the Direct3D 8 display driver.
 #include "bench/targets.h"
 #include "builtin/question_object.h"
 #include "builtin/sub_application.h"
+#include "core/command_line.h"
 #include "core/frame_run_state.h"
 #include "core/runtime_services.h"
 #include "loop/application_state_machine.h"
 #include "loop/game_loop.h"
 #include "objects/run_objects.h"
+#include "startup/display_mode.h"
 #include "startup/object_infos.h"
 #include "startup/runtime_files.h"
 
 #include "appwriter/object_writer.h"
+#include "win32/d3d8_testing.h"
 #include "win32/user.h"
 
 #include "support/scene.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -90,11 +94,15 @@ std::vector<std::uint8_t> LevelData() {
 }
 
 // The level-first demo loaded and started over its main and frame windows, with the runtime's own modules
-// found where the build put them; stopped and freed again at its end.
+// found where the build put them, through the library's own surfaces or the Direct3D 8 display driver (as
+// -D3D8 asks); stopped and freed again at its end.
 class LevelRun {
 public:
-    LevelRun(const std::vector<std::uint8_t>& bytes, bool withChild)
+    LevelRun(const std::vector<std::uint8_t>& bytes, bool withChild, bool driver)
         : bytes_(bytes), withChild_(withChild), run_(clock_) {
+        CommandLineOptions& options = GetCommandLineOptions();
+        options.displayKindRequest = driver ? 1 : 0;
+        options.displayModeRequest = driver ? DisplayDriverFlag | DisplayDirect3D8Flag : 0;
         // Headless: no display or sound device is needed.
         scene::QuietRun();
         RuntimeFiles& files = GetRuntimeFiles();
@@ -156,13 +164,13 @@ private:
     scene::FrameRun run_;
 };
 
-void Run(benchmark::State& state, bool probed, bool withChild = false) {
+void Run(benchmark::State& state, bool probed, bool withChild = false, bool driver = false) {
     const std::vector<std::uint8_t> bytes = LevelData();
     if (bytes.empty()) {
         state.SkipWithError("no demo data at " VTR_DEMO_LEVEL_DATA);
         return;
     }
-    LevelRun run(bytes, withChild);
+    LevelRun run(bytes, withChild, driver);
     if (!run.Running()) {
         state.SkipWithError("the level did not start");
         return;
@@ -204,6 +212,7 @@ void Run(benchmark::State& state, bool probed, bool withChild = false) {
             static_cast<double>(times.loop) / static_cast<double>(times.loops) / 1000.0;
     }
     if (run.Running()) CurrentRunState()->passTimes = nullptr;
+    if (driver) bench::ShowTarget(state, "under 16 ms a loop on llvmpipe");
 }
 
 // Frames per second of the level as the program runs it.
@@ -226,5 +235,14 @@ void DemoLevelPasses(benchmark::State& state) {
     Run(state, true);
 }
 BENCHMARK(DemoLevelPasses)->Unit(benchmark::kMicrosecond);
+
+// The same through the Direct3D 8 display driver (on Mesa's llvmpipe unless the environment asks for a
+// GPU); the device's name is printed once.
+void DemoLevelTickD3D8(benchmark::State& state) {
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    std::fprintf(stderr, "3D device: %s\n", win32::testing::RendererName().c_str());
+    Run(state, true, false, true);
+}
+BENCHMARK(DemoLevelTickD3D8)->Unit(benchmark::kMicrosecond);
 
 } // namespace

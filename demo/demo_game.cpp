@@ -15,8 +15,10 @@
 #include "frame_flow.h"
 #include "game_over.h"
 #include "how_to_play.h"
+#include "title_panel.h"
 #include "title_texts.h"
 
+#include <bit>
 #include <cmath>
 
 #include <filesystem>
@@ -60,13 +62,26 @@ appwriter::ImageItemDesc SpinnerImage(int frame) {
     return image;
 }
 
-// The title's glass panel: a pale square drawn with the blend ink at half strength, so that the
-// background shows through it. Stored image 5, object 5.
+// The title's glass panel: a pale square drawn through the effect bank's tint, whose coefficient lets the
+// background show through it by half. Stored image 5, object 5.
 constexpr std::uint16_t Panel = 5;
-constexpr int PanelSize = 64;
-constexpr std::uint32_t PanelColour = Rgb(0xF0, 0xF0, 0xE0);
-constexpr std::uint32_t BlendInk = 1;
-constexpr std::uint32_t HalfSeen = 64;
+constexpr int PanelSize = TitlePanelSize;
+constexpr std::uint32_t PanelColour = TitlePanelColour;
+constexpr std::uint32_t EffectInk = 13;
+constexpr std::uint32_t TintEffect = 0;
+
+// The effect bank: the panel's tint.
+std::vector<appwriter::Bytes> EffectBank() {
+    appwriter::EffectEntryDesc tint;
+    tint.name = "Tint";
+    tint.source = TitlePanelEffectText;
+    const char* name = TitlePanelEffectNames;
+    for (int i = 0; i < TitlePanelEffectParameters; ++i, name += std::string_view(name).size() + 1) {
+        tint.names.emplace_back(name);
+        tint.kinds.push_back(1); // float
+    }
+    return {appwriter::EffectEntry(tint)};
+}
 
 appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& images) {
     appwriter::ImageItemDesc image;
@@ -81,8 +96,12 @@ appwriter::ObjectInfoDesc AddInkedPanel(std::vector<appwriter::ImageItemDesc>& i
     appwriter::ObjectInfoDesc panel;
     panel.handle = Panel;
     panel.name = u"Panel";
-    panel.inkEffect = KeyedInk | BlendInk;
-    panel.inkParameter = HalfSeen;
+    panel.inkEffect = KeyedInk | EffectInk;
+    panel.inkParameter = TitlePanelCoefficient;
+    panel.effectIndex = TintEffect;
+    for (const auto& colour : {TitlePanelTintFrom, TitlePanelTintTo})
+        for (float channel : colour)
+            panel.effectValues.push_back(std::bit_cast<std::uint32_t>(channel));
     panel.definition.objectFlags = ActiveFlags;
     appwriter::AnimationDesc still;
     still.number = 1;
@@ -147,6 +166,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     d.header->frameRate = 60;
     d.header->graphicMode = 8; // true colour
     const std::vector<appwriter::EventGroupDesc> menuEvents = AddDemoMenu(d);
+    d.effects = EffectBank();
     DemoObjects all;
     AddSpinners(all);
     AddLevelObjects(d, all);
@@ -164,7 +184,7 @@ appwriter::ApplicationDescription DemoGame(const InputTape* tape = nullptr) {
     std::vector<appwriter::InstanceDesc> spinners;
     for (std::uint16_t i = 0; i < 5; ++i)
         spinners.push_back({static_cast<std::uint16_t>(i + 1), Spinner, 80 + 120 * i, 120, 0, 0, 0});
-    spinners.push_back({6, Panel, 320, 300, 0, 0, 0});
+    spinners.push_back({6, Panel, TitlePanelX, TitlePanelY, 0, 0, 0});
     PlaceTitleTexts(spinners, 7);
     PlaceAttractBox(spinners, 9);
     title.instances = spinners;

@@ -2,6 +2,7 @@
 // at unload the holders go first (types 7, 6, 5, then 4, each deleting its prototype, which may still use
 // the registry) and the registry and its lock last.
 #include "plugin/display_driver.h"
+#include "render_texture.h"
 #include "screen_registry.h"
 #include "screen_surface.h"
 #include "texture_surfaces.h"

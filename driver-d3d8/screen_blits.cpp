@@ -1,81 +1,141 @@
-// Library surfaces drawn onto the screen: the source rectangle goes into a texture of its own, which the
-// scene holds until it ends, and is drawn unscaled. Transparent copies leave the source's key colour out;
-// an alpha plane gives each pixel its alpha.
+// Blits that involve the screen: library surfaces drawn onto it (each source region made a texture that the
+// scene holds until it ends), the active render texture put elsewhere, the back buffer copied into a
+// texture, and the texture kinds' own blits.
+#include "ink_mapping.h"
+#include "render_texture.h"
 #include "screen_surface.h"
+#include "texture_blits.h"
+#include "texture_surfaces.h"
 
-#include <cstring>
+#include "win32/d3dx8.h"
 
 using namespace win32;
 
 namespace {
 
-constexpr int TransparentMode = 1;
-constexpr D3DCOLOR Opaque = 0xFF000000u;
-constexpr D3DCOLOR White = 0xFFFFFFFFu;
-
-// A COLORREF as the texture's 0xAARRGGBB, opaque.
-D3DCOLOR TexelOf(COLORREF colour) {
-    return Opaque | ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
-}
-
-// One row of the source rectangle as texels.
-void ReadRow(cSurfaceImplementation& source, int sourceX, int y, int width, bool keyed, D3DCOLOR* out) {
-    const bool direct = source.depth == 32 && source.pixels;
-    const BYTE* alpha = source.alphaPlane ? source.AlphaRow(y) + sourceX : nullptr;
-    for (int i = 0; i < width; ++i) {
-        D3DCOLOR texel = 0;
-        bool transparent = false;
-        if (direct) {
-            std::uint32_t value = 0;
-            std::memcpy(&value, source.Row(y) + static_cast<std::size_t>(sourceX + i) * 4, sizeof value);
-            value &= 0xFFFFFFu;
-            texel = Opaque | value;
-            transparent = keyed && value == (source.transparentValue & 0xFFFFFFu);
-        } else {
-            COLORREF colour = 0;
-            source.GetPixel(sourceX + i, y, colour);
-            texel = TexelOf(colour);
-            transparent = keyed && colour == source.transparentColor;
-        }
-        if (transparent)
-            texel &= 0xFFFFFFu;
-        else if (alpha)
-            texel = (texel & 0xFFFFFFu) | (static_cast<D3DCOLOR>(alpha[i]) << 24);
-        out[i] = texel;
-    }
-}
+constexpr D3DCOLOR KeyOpaqueBlack = 0xFF000000u;
 
 } // namespace
 
-int cD3DScreenSurface::CanBlitFrom() {
-    return 1;
-}
-
-// Inks beyond the plain copy are the drawing's; until then they draw as the plain copy.
 int cD3DScreenSurface::BlitFrom(cSurfaceImplementation* source, int x, int y, int sourceX, int sourceY, int w,
-                                int h, int mode, int, LPARAM, int) {
-    if (!device_ || resetting_ || !source || drawNesting_ == 0) return 0;
-    if (!ClipToScreen(x, y, w, h, &sourceX, &sourceY)) return 1;
-    if (sourceX < 0 || sourceY < 0 || sourceX + w > source->width || sourceY + h > source->height) return 0;
-    if (w > maxTextureWidth_ || h > maxTextureHeight_) return 0;
-    const bool locked = source->LockPixels() != 0;
-    IDirect3DTexture8* texture = nullptr;
-    if (FAILED(device_->CreateTexture(static_cast<UINT>(w), static_cast<UINT>(h), 1, 0, D3DFMT_A8R8G8B8,
-                                      D3DPOOL_MANAGED, &texture))) {
-        if (locked) source->UnlockPixels();
-        return 0;
-    }
-    D3DLOCKED_RECT rows{};
-    if (SUCCEEDED(texture->LockRect(0, &rows, nullptr, 0))) {
-        for (int j = 0; j < h; ++j)
-            ReadRow(*source, sourceX, sourceY + j, w, mode == TransparentMode,
-                    reinterpret_cast<D3DCOLOR*>(static_cast<BYTE*>(rows.pBits) +
-                                                static_cast<std::ptrdiff_t>(j) * rows.Pitch));
-        texture->UnlockRect(0);
-    }
-    if (locked) source->UnlockPixels();
-    const int drawn = DrawQuad(x, y, x + w, y + h, White, texture);
-    DeferRelease(texture);
+                                int h, int mode, int ink, LPARAM parameter, int flags) {
+    if (IsInvisibleInk(ink, parameter)) return 1;
+    IDirect3DTexture8* texture = UploadSurfaceToTexture(source, sourceX, sourceY, w, h, mode == 0, mode == 0);
+    if (!texture) return 0;
+    const int workerFlags = (flags & DrawFlagTile) | ((flags & BlitFlagCopyAlpha) ? DrawFlagReplace : 0);
+    const int drawn = DrawTextureRect(x, y, w, h, texture, 0, 0, w, h, mode, ink, parameter, workerFlags);
     texture->Release();
     return drawn;
+}
+
+int cD3DScreenSurface::StretchBlitFrom(cSurfaceImplementation* source, int x, int y, int w, int h,
+                                       int sourceX, int sourceY, int sourceWidth, int sourceHeight, int mode,
+                                       int ink, LPARAM parameter, int flags) {
+    if (IsInvisibleInk(ink, parameter)) return 1;
+    IDirect3DTexture8* texture =
+        UploadSurfaceToTexture(source, sourceX, sourceY, sourceWidth, sourceHeight, mode == 0, mode == 0);
+    if (!texture) return 0;
+    const int drawn = DrawTextureRect(x, y, w, h, texture, 0, 0, sourceWidth, sourceHeight, mode, ink,
+                                      parameter, flags & ~DrawFlagNoHold);
+    texture->Release();
+    return drawn;
+}
+
+int cD3DScreenSurface::TransformBlitFrom(cSurfaceImplementation* source, float x, float y, int hotSpotX,
+                                         int hotSpotY, int sourceX, int sourceY, int w, int h,
+                                         const float* scale, float angle, int mode, int ink, LPARAM parameter,
+                                         int flags) {
+    if (IsInvisibleInk(ink, parameter)) return 1;
+    IDirect3DTexture8* texture = UploadSurfaceToTexture(source, sourceX, sourceY, w, h, mode == 0, mode == 0);
+    if (!texture) return 0;
+    const int drawn = DrawTextureTransformed(x, y, scale ? scale[0] : 1.0f, scale ? scale[1] : 1.0f, texture,
+                                             0, 0, w, h, hotSpotX, hotSpotY, angle, mode, ink, parameter,
+                                             TransformFlags(flags) & ~DrawFlagNoHold);
+    texture->Release();
+    return drawn;
+}
+
+// With a render texture being drawn, it is put on the destination; without one the back buffer is copied
+// into a texture destination.
+int cD3DScreenSurface::Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
+                            int w, int h, int mode, int ink, LPARAM parameter, int flags) {
+    if (!ApplyInkOneRule(ink, parameter)) return 1;
+    if (IDirect3DTexture8* active = ActiveRenderTarget())
+        return BlitTexture(active, destination, x, y, sourceX, sourceY, w, h, mode, ink, parameter, flags);
+    return CopyBackBufferTo(destination, x, y, sourceX, sourceY, w, h);
+}
+
+int cD3DScreenSurface::StretchBlit(cSurfaceImplementation* destination, int x, int y, int w, int h,
+                                   int sourceX, int sourceY, int sourceWidth, int sourceHeight, int mode,
+                                   int ink, LPARAM parameter, int flags) {
+    if (!ApplyInkOneRule(ink, parameter)) return 1;
+    IDirect3DTexture8* active = ActiveRenderTarget();
+    if (!active) return 0;
+    return StretchBlitTexture(active, destination, x, y, w, h, sourceX, sourceY, sourceWidth, sourceHeight,
+                              mode, ink, parameter, flags);
+}
+
+int cD3DScreenSurface::CopyBackBufferTo(cSurfaceImplementation* destination, int x, int y, int sourceX,
+                                        int sourceY, int w, int h) {
+    if (!destination || !device_ || w <= 0 || h <= 0) return 0;
+    // Into a texture kind, with opaque black taken as transparent; a render texture (a picture kept of the
+    // screen) takes the pixels as they are.
+    const int type = destination->GetType();
+    IDirect3DTexture8* texture = nullptr;
+    D3DCOLOR key = KeyOpaqueBlack;
+    if (type == SurfaceTypeD3DUnmanagedTexture || type == SurfaceTypeD3DManagedTexture) {
+        auto* kind = static_cast<cD3DTextureSurface*>(destination);
+        if (!kind->EnsureTexture()) return 0;
+        texture = kind->Texture();
+    } else if (type == SurfaceTypeD3DRenderTexture) {
+        auto* target = static_cast<cD3DRenderTextureSurface*>(destination);
+        if (!target->EnsureTexture(device_)) return 0;
+        texture = target->Texture();
+        key = 0;
+    } else {
+        return 0;
+    }
+    // An open scene is interrupted for the copy.
+    const bool inScene = drawNesting_ > 0;
+    if (inScene) {
+        EndSpriteBatch();
+        device_->EndScene();
+    }
+    IDirect3DSurface8* level = nullptr;
+    IDirect3DSurface8* target = nullptr;
+    HRESULT loaded = D3DERR_INVALIDCALL;
+    if (SUCCEEDED(texture->GetSurfaceLevel(0, &level)) && SUCCEEDED(device_->GetRenderTarget(&target))) {
+        const RECT to{x, y, x + w, y + h}, from{sourceX, sourceY, sourceX + w, sourceY + h};
+        loaded =
+            D3DXLoadSurfaceFromSurface(level, nullptr, &to, target, nullptr, &from, D3DX_FILTER_NONE, key);
+    }
+    if (target) target->Release();
+    if (level) level->Release();
+    if (inScene) device_->BeginScene();
+    return SUCCEEDED(loaded) ? 1 : 0;
+}
+
+cSurfaceImplementation* cD3DScreenSurface::GetDrawTarget() {
+    if (IDirect3DTexture8* active = ActiveRenderTarget()) return cD3DRenderTextureSurface::WrapTarget(active);
+    return this;
+}
+
+int cD3DTextureSurface::Blit(cSurfaceImplementation* destination, int x, int y, int sourceX, int sourceY,
+                             int w, int h, int mode, int ink, LPARAM parameter, int flags) {
+    return BlitTexture(texture_, destination, x, y, sourceX, sourceY, w, h, mode, ink, parameter, flags);
+}
+
+int cD3DTextureSurface::TransformBlit(cSurfaceImplementation* destination, float x, float y, int hotSpotX,
+                                      int hotSpotY, int sourceX, int sourceY, int w, int h,
+                                      const float* scale, float angle, int mode, int ink, LPARAM parameter,
+                                      int flags) {
+    return TransformBlitTexture(texture_, destination, x, y, hotSpotX, hotSpotY, sourceX, sourceY, w, h,
+                                scale, angle, mode, ink, parameter, flags);
+}
+
+int cD3DTextureSurface::StretchBlit(cSurfaceImplementation* destination, int x, int y, int w, int h,
+                                    int sourceX, int sourceY, int sourceWidth, int sourceHeight, int mode,
+                                    int ink, LPARAM parameter, int flags) {
+    return StretchBlitTexture(texture_, destination, x, y, w, h, sourceX, sourceY, sourceWidth, sourceHeight,
+                              mode, ink, parameter, flags);
 }

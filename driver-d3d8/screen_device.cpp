@@ -95,11 +95,14 @@ cSurfaceImplementation* cD3DScreenSurface::CreateSameKind(int newWidth, int newH
     IDirect3D8* direct3D = registry.GetThreadDirect3D(nullptr);
     if (!direct3D) {
         direct3D = Direct3DCreate8(D3D_SDK_VERSION);
-        if (!direct3D) {
+        // A registry that could not keep the thread's object fails the screen like a missing device.
+        if (direct3D) registry.SetThreadDirect3D(direct3D);
+        if (!direct3D || registry.GetThreadDirect3D(nullptr) != direct3D) {
+            if (direct3D) direct3D->Release();
+            registry.RemoveThreadEntry();
             delete screen;
             return nullptr;
         }
-        registry.SetThreadDirect3D(direct3D);
     }
     D3DDISPLAYMODE mode{};
     int screenDepth = ScreenDepth;
@@ -160,6 +163,8 @@ void cD3DScreenSurface::TakeDevice(cD3DScreenSurface& other) {
         ReleaseDeviceResources();
         ReleaseDevice();
     }
+    // Effects compiled for the other screen are compiled again here when next drawn.
+    other.ReleaseEffects();
     device_ = std::exchange(other.device_, nullptr);
     sprite_ = std::exchange(other.sprite_, nullptr);
     callbacks_.insert(callbacks_.end(), other.callbacks_.begin(), other.callbacks_.end());
@@ -293,9 +298,7 @@ void cD3DScreenSurface::ReleaseDeviceResources() {
     for (FontCacheEntry& entry : fonts_)
         if (entry.d3dFont) entry.d3dFont->Release();
     fonts_.clear();
-    const std::vector<CEffectEx*> effects = std::exchange(effects_, {});
-    for (CEffectEx* effect : effects)
-        DetachEffect(effect);
+    ReleaseEffects();
     if (sprite_) std::exchange(sprite_, nullptr)->Release();
     spriteBatchOpen_ = false;
 }

@@ -125,7 +125,7 @@ int cD3DScreenSurface::NotifyScreenModeChange(int) {
     return 0;
 }
 
-int cD3DScreenSurface::GetDriverInfo(void* block) {
+int FillDriverInfo(void* block, cD3DScreenSurface* screen, IDirect3DTexture8* texture) {
     using display_driver::DriverInfo;
     if (!block) return display_driver::DriverInfoSize;
     std::uint32_t size = 0;
@@ -135,11 +135,15 @@ int cD3DScreenSurface::GetDriverInfo(void* block) {
     info.size = display_driver::DriverInfoSize;
     info.kind = display_driver::DriverInfoKindDirect3D8;
     info.direct3D = Registry().GetThreadDirect3D(nullptr);
-    info.device = device_;
-    info.texture = nullptr;
-    info.pixelShaderVersion = pixelShaderVersion_;
-    info.maxTextureWidth = static_cast<std::uint32_t>(maxTextureWidth_);
-    info.maxTextureHeight = static_cast<std::uint32_t>(maxTextureHeight_);
+    info.device = screen ? screen->Device() : nullptr;
+    info.texture = texture;
+    info.pixelShaderVersion = screen ? screen->PixelShaderVersion() : 0;
+    info.maxTextureWidth = static_cast<std::uint32_t>(screen ? screen->MaxTextureWidth() : 0);
+    info.maxTextureHeight = static_cast<std::uint32_t>(screen ? screen->MaxTextureHeight() : 0);
     std::memcpy(block, &info, sizeof info);
     return display_driver::DriverInfoSize;
+}
+
+int cD3DScreenSurface::GetDriverInfo(void* block) {
+    return FillDriverInfo(block, this, nullptr);
 }

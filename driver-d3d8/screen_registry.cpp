@@ -6,6 +6,7 @@
 #include "win32/kernel.h"
 
 #include <algorithm>
+#include <new>
 
 using namespace win32;
 
@@ -36,7 +37,11 @@ void ScreenRegistry::SetThreadDirect3D(IDirect3D8* direct3D) {
         entry->direct3D = direct3D;
         return;
     }
-    threads_.push_back({thread, direct3D, nullptr});
+    // A list that cannot grow skips the add.
+    try {
+        threads_.push_back({thread, direct3D, nullptr});
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void ScreenRegistry::SetThreadCurrentScreen(cD3DScreenSurface* screen) {
@@ -57,7 +62,11 @@ void ScreenRegistry::AddScreen(IDirect3D8* direct3D, cD3DScreenSurface* screen) 
     const bool listed = std::any_of(screens_.begin(), screens_.end(), [&](const ScreenEntry& e) {
         return e.direct3D == direct3D && e.screen == screen;
     });
-    if (!listed) screens_.push_back({direct3D, screen});
+    if (listed) return;
+    try {
+        screens_.push_back({direct3D, screen});
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void ScreenRegistry::RemoveScreen(IDirect3D8* direct3D, cD3DScreenSurface* screen) {

@@ -51,7 +51,7 @@ appwriter::ApplicationDescription Describe(bool wide, bool rich, bool compressed
         if (handle == 2) {
             o.inkEffect = 13;
             o.effectIndex = 0;
-            o.effectValues = {2, 0x3F00, 7};
+            o.effectValues = {0xEEEE0002, 0xEEEE3F00, 0xEEEE0007};
         }
         objects.push_back(o);
     }

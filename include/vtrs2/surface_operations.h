@@ -188,7 +188,7 @@
     X(96, void, DetachEffect, (CEffectEx * effect), (effect), Nothing, Keep, Own)                            \
     X(97, int, CompileEffect, (CEffectEx * effect, char* message, int messageSize),                          \
       (effect, message, messageSize), Zero, Keep, Own)                                                       \
-    X(98, void, SetEffectParameter, (CEffectEx * effect, int index), (effect, index), Nothing, Keep, Own)    \
+    X(98, int, SetEffectParameter, (CEffectEx * effect, int index), (effect, index), Zero, Keep, Own)        \
     X(99, void, AddLostDeviceCallback,                                                                       \
       (LostDeviceCallback callback, cSurface * owner, win32::LPARAM argument), (callback, owner, argument),  \
       Nothing, Keep, Own)                                                                                    \

@@ -1,14 +1,17 @@
 // The per-layer records of a window and the draw pass of display-driver windows, which composes the
 // layers drawn with an ink in a layer surface before blending them onto the window surface.
 #include "sprite_drawing_internal.h"
+#include "window_host.h"
 
 #include "surfaces/engine_interface.h"
 
 #include "vtrs2/banks.h"
+#include "vtrs2/context_record.h"
 #include "vtrs2/effect.h"
 #include "vtrs2/image_surface.h"
 #include "vtrs2/memory.h"
 #include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 
 using namespace win32;
 using namespace sprites;
@@ -38,8 +41,9 @@ LayerDrawing ChooseDrawing(const SpriteWindow* window, int layer) {
     return LayerDrawing::Composed;
 }
 
-// The layer surface at the window's size, made on demand. The display driver's render-texture prototypes
-// are bound with the driver; until then it is a surface of the window surface's own kind.
+// The layer surface at the window's size, made on demand from the render-texture prototype of the driver
+// that bit 7 of the context's display mode names; a window whose driver gave none takes a surface of its
+// work surface's own kind.
 cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) {
     cSurface*& layer = window->layerSurface;
     if (layer && (layer->GetWidth() != work.width || layer->GetHeight() != work.height)) {
@@ -47,7 +51,13 @@ cSurface* BeginLayerSurface(SpriteWindow* window, cSurfaceImplementation& work) 
         layer = nullptr;
     }
     if (!layer) {
-        cSurfaceImplementation* made = work.CreateSameKind(work.width, work.height);
+        const AppContext* context = HasWindow(window) ? window->host->context(window->appWindow) : nullptr;
+        const bool direct3D8 = context && (context->displayMode & DisplayModeDirect3D8Flag);
+        const cSurface* prototype = GetDriverPrototypeHolder(direct3D8 ? 0 : 1, PublicTypeRenderTexture);
+        cSurfaceImplementation* made =
+            prototype && prototype->HasImplementation()
+                ? prototype->GetImplementation()->CreateSameKind(work.width, work.height)
+                : work.CreateSameKind(work.width, work.height);
         if (!made) return nullptr;
         layer = NewSurface();
         if (!layer) {
@@ -83,13 +93,12 @@ void DrawDriverSprite(SpriteWindow* window, Sprite* s, cSurfaceImplementation& t
     }
     const ImageItem* item = ImageItemOf(window, s->image);
     if (!item) return;
-    // The image's texture when the bank holds one; making it on demand comes with the display driver's
-    // texture prototypes. Until then the bank image itself is the source.
+    // The image's texture, made on demand; the bank image itself when no texture can be made.
     cImageSurface image(item);
     cSurfaceImplementation* source = &image;
-    if (const TextureCacheItem* texture = FindImageTexture(window->banks, s->image);
-        texture && texture->surface)
-        source = texture->surface;
+    AppContext* context = HasWindow(window) ? window->host->context(window->appWindow) : nullptr;
+    if (cSurfaceImplementation* texture = context ? GetImageTexture(context, s->image, 0) : nullptr)
+        source = texture;
     const int width = static_cast<int>(item->width), height = static_cast<int>(item->height);
     if (g.angle != 0 || g.scaleX != 1 || g.scaleY != 1) {
         const float scale[2] = {g.scaleX, g.scaleY};

@@ -113,6 +113,10 @@ void FillBox(const TextTarget& t, const RECT& clip, RECT box, COLORREF color) {
     box.top = std::max(box.top + t.offset.y, clip.top);
     box.right = std::min(box.right + t.offset.x, clip.right);
     box.bottom = std::min(box.bottom + t.offset.y, clip.bottom);
+    if (t.sink) {
+        if (box.left < box.right && box.top < box.bottom) t.sink->Box(box, color);
+        return;
+    }
     for (LONG y = box.top; y < box.bottom; ++y)
         for (LONG x = box.left; x < box.right; ++x)
             WritePixel(t, PixelAt(t, x, y), color);
@@ -121,6 +125,10 @@ void FillBox(const TextTarget& t, const RECT& clip, RECT box, COLORREF color) {
 void DrawGlyph(const TextTarget& t, const RECT& clip, const Glyph& g, int penX, int baseline,
                COLORREF color) {
     const int x0 = penX + g.left + t.offset.x, y0 = baseline - g.top + t.offset.y;
+    if (t.sink) {
+        if (g.width > 0 && g.rows > 0) t.sink->Glyph(g, x0, y0, clip, color);
+        return;
+    }
     const int xs = std::max<int>(x0, clip.left), xe = std::min<int>(x0 + g.width, clip.right);
     const int ys = std::max<int>(y0, clip.top), ye = std::min<int>(y0 + g.rows, clip.bottom);
     for (int y = ys; y < ye; ++y) {

@@ -8,8 +8,19 @@
 
 namespace win32::fonts {
 
-// Where text lands: rows of pixels of one depth, the clip rectangle in pixel coordinates, and the offset
-// from the caller's logical coordinates to pixel coordinates.
+// What receives text instead of pixels: each glyph's coverage and each filled box (underlines, the opaque
+// background), in pixel coordinates, already clipped to `clip` by the receiver.
+class GlyphSink {
+public:
+    virtual void Glyph(const fonts::Glyph& glyph, int x, int y, const RECT& clip, COLORREF color) = 0;
+    virtual void Box(const RECT& box, COLORREF color) = 0;
+
+protected:
+    ~GlyphSink() = default;
+};
+
+// Where text lands: rows of pixels of one depth (or a sink), the clip rectangle in pixel coordinates, and
+// the offset from the caller's logical coordinates to pixel coordinates.
 struct TextTarget {
     BYTE* pixels = nullptr;   // row 0
     std::ptrdiff_t pitch = 0; // step from one row to the next, negative for bottom-up rows
@@ -20,6 +31,7 @@ struct TextTarget {
     POINT offset{0, 0};
     const COLORREF* palette = nullptr; // 8 bits: the colour of every index
     int paletteCount = 0;
+    GlyphSink* sink = nullptr; // when set, pixels are not used
 };
 
 // The drawing state of a device context that text uses.

@@ -17,6 +17,7 @@
 #include "vtrs2/app_window.h"
 #include "vtrs2/raw_files.h"
 #include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 #include "win32/user.h"
 
 #include <algorithm>
@@ -88,7 +89,12 @@ void Paint(RunObject* o) {
     Gauge& g = Of(o);
     const int width = std::max(1, o->width), height = std::max(1, o->height);
     if (!g.surface) {
-        const cSurface* prototype = GetWindowSurface(FrameWindow(), 0);
+        // A memory surface of the window's depth: a display driver's window surface is a screen, which
+        // draws only between its own scenes.
+        const cSurface* work = GetWindowSurface(FrameWindow(), 0);
+        cSurface* prototype = nullptr;
+        if (!work) return;
+        GetSurfacePrototype(&prototype, work->GetDepth(), PublicTypeMemory, DriverKindNone);
         if (!prototype) return;
         g.surface = NewSurface();
         if (!g.surface || !g.surface->Create(width, height, prototype)) {

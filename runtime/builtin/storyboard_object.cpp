@@ -16,9 +16,11 @@
 #include "objects/display_list.h"
 #include "objects/layer_rects.h"
 #include "objects/object_sprites.h"
+#include "startup/display_mode.h"
 #include "startup/event_program.h"
 #include "startup/frame_loader.h"
 
+#include "plugin/display_driver.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/collision_mask.h"
 #include "vtrs2/surface.h"
@@ -209,9 +211,11 @@ void SetVerticalBlankWait(bool on) {
     window->stateFlags = static_cast<WORD>(on ? (window->stateFlags | AppWindowWaitVBlank)
                                               : (window->stateFlags & ~AppWindowWaitVBlank));
     Services().vsync = on ? 1 : 0;
-    // The display driver's cached device object is let go here by the driver services when they land.
-    if (const FrameRecord* frame = Services().frame; frame && frame->surface)
+    // What the frame keeps of the display (its window-size surface) is made again at the next clear.
+    if (FrameRecord* frame = Services().frame; frame && frame->surface) {
+        frame->checkWindowSurface = 1;
         frame->surface->NotifyScreenModeChange(on ? VerticalBlankOn : VerticalBlankOff);
+    }
 }
 
 void VerticalBlankWaitOn(std::uint8_t*) {
@@ -501,10 +505,19 @@ void DisplayKindExpression() {
     const WORD flags = Services().displayFlags;
     SetTopInt(!(flags & 0x10) ? 1 : (flags & 0x80) ? 4 : 8);
 }
-// The version of the display driver is read from its information block by the driver services; without
-// a driver it is 0.
+// The display driver's pixel-shader version from its information block, as major * 100 + minor (104 for
+// version 1.4); 0 without a driver.
 void DriverVersionExpression() {
-    SetTopInt(0);
+    cSurface* work =
+        Services().frameLibraryWindow ? GetWindowSurface(Services().frameLibraryWindow, 0) : nullptr;
+    display_driver::DriverInfo info{};
+    info.size = display_driver::DriverInfoSize;
+    if (!(Services().displayFlags & DisplayDriverFlag) || !work || !work->GetDriverInfo(&info)) {
+        SetTopInt(0);
+        return;
+    }
+    const std::uint32_t v = info.pixelShaderVersion;
+    SetTopInt(static_cast<std::int32_t>(((v >> 8) & 0xFF) * 100 + (v & 0xFF)));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "vtrformat/chunks.h"
 
 class cSurface;
+class CEffectEx;
 
 namespace transition {
 struct Object;
@@ -141,6 +142,13 @@ struct FrameRecord {
     // Where the events chunk's header lies in the file, to say where a program that does not hold together
     // was read from.
     std::int64_t eventsChunkOffset;
+    // Display-driver modes: the window-size surface the frame is drawn into when it shows through an effect
+    // or at another size (owned; null when not needed), whether the next clear checks again that it is
+    // needed, whether the frame's drawing is open, and the frame's effect object (owned; ink 13 only).
+    cSurface* windowSurface;
+    std::int32_t checkWindowSurface;
+    std::int32_t drawingOpen;
+    CEffectEx* effectObject;
     // The sub-application objects drawn into this frame (a CIndexList made when the first is added, freed
     // with the frame).
     void* subApplications;

@@ -89,6 +89,12 @@ inline win32::HANDLE (*OpenEmbeddedFile)(const win32::WCHAR* name, std::uint32_t
 inline void (*CloseEmbeddedFile)(win32::HANDLE file) = nullptr;
 // shell (window_placement.cpp): objects' backgrounds copy the screen behind the window.
 inline void (*CaptureScreenBehindWindow)() = nullptr;
+// shell (frame_surfaces.cpp): objects' display pass and backgrounds open and present the frame's drawing in
+// display-driver modes.
+inline void (*ClearFrameSurfaces)(int clear) = nullptr;
+inline void (*PresentFrameSurface)() = nullptr;
+// shell (frame_surfaces.cpp): the frame's effect object goes with the frame.
+inline void (*ReleaseFrameEffect)(FrameRecord& frame) = nullptr;
 // shell (application_menu.cpp): builtin's special services act on the application's menu.
 inline win32::HMENU (*CurrentMenuHandle)() = nullptr;
 // shell (full_screen.cpp): builtin's special services and storyboard show and hide the menu bar and switch

@@ -19,6 +19,7 @@
 #include "objects/object_sprites.h"
 #include "persist/global_object_store.h"
 #include "persist/saved_positions.h"
+#include "shell/frame_surfaces.h"
 #include "shell/mouse_capture.h"
 #include "shell/window_placement.h"
 #include "shell/window_title.h"
@@ -181,8 +182,8 @@ void OnSurfaceLost(cSurface*, LPARAM argument) {
     // A fade's pictures go with the device: the fade ends.
     if (app->runState == StateFadeIn || app->runState == StateFadeOut)
         EndFrameTransition(app, app->runState == StateFadeOut);
-    // The window-size surface and the objects' cached surfaces are let go here by the display-driver frame
-    // surfaces and the object image services, which add them.
+    // The window-size surface is made again at the next clear; the previous frame's picture goes.
+    if (app->run.frame) DestroyWindowSurface(*app->run.frame);
     if (app->frameSurface && !(app->run.frame && app->run.frame->surface == app->frameSurface))
         DestroyFrameSurface(app->frameSurface);
 }
@@ -319,8 +320,9 @@ int StartCurrentFrame() {
     DiscardPendingInput(app);
     AllowFrameWindowUpdates(false);
     PlaceWindowsForFrame(app);
-    // The display-driver services drop and make the window-size surface around this; they add it.
+    DestroyWindowSurface(*frame);
     if (!Services().fullScreen) SyncDisplaySurfaceSize(Services().frameLibraryWindow);
+    CreateWindowSurface(*frame);
     ShowDesktopBehindFrame(app);
     CreateFrameCollisionMask(*frame);
     app.run.startTime = ClockNow();

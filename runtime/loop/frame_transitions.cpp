@@ -8,10 +8,12 @@
 #include "loop/frame_lifecycle.h"
 #include "objects/transition_modules.h"
 #include "shell/application_menu.h"
+#include "shell/frame_surfaces.h"
 #include "startup/display_mode.h"
 
 #include "vtrs2/app_window.h"
 #include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 
 #include <utility>
 
@@ -70,6 +72,32 @@ cSurface* CopyOf(const cSurface& screen) {
     return nullptr;
 }
 
+// With a display driver a picture is a render texture of the screen surface's size; `current` takes what the
+// frame shows now: the frame's cached drawing (its window-size surface) when it has one, else the screen's.
+cSurface* RenderTextureOf(const FrameRecord& frame, bool current) {
+    cSurface& screen = *frame.surface;
+    cSurface* prototype = nullptr;
+    const int kind =
+        (Services().displayFlags & DisplayDirect3D8Flag) ? DriverKindDirect3D8 : DriverKindDirect3D9;
+    GetSurfacePrototype(&prototype, screen.GetDepth(), PublicTypeRenderTexture, kind);
+    cSurface* picture = NewSurface();
+    if (!prototype || !picture || !picture->Create(screen.GetWidth(), screen.GetHeight(), prototype)) {
+        DeleteSurface(picture);
+        return nullptr;
+    }
+    if (current) (frame.windowSurface ? *frame.windowSurface : screen).BlitWhole(*picture, 0, 0, 0);
+    return picture;
+}
+
+// A picture drawn onto the screen surface and shown: in display-driver modes inside the frame's drawing.
+template <typename Draw> void DrawAndPresent(cSurface& screen, transition::ChangedRects* changed, Draw draw) {
+    const bool driver = DriverKind();
+    if (driver) ClearFrameSurfaces(1);
+    draw();
+    if (driver) PresentFrameSurface();
+    PresentFrame(screen, changed ? *changed : nullptr);
+}
+
 int FailStart(ApplicationRecord& app, bool isFadeOut, cSurface* old, cSurface* now) {
     if (!isFadeOut) RefreshAfterFadeIn();
     DeleteSurface(old);
@@ -110,17 +138,22 @@ int StartFrameTransition(bool isFadeOut, cSurface* picture) {
     if (!block.data) return 0;
     const std::optional<TransitionDescriptor> d = ReadTransitionDescriptor({block.data, block.size});
     if (d) frame->transition = CreateTransitionObject(*d);
-    // The pictures are copies of the screen surface; a display driver's render targets would hold them in
-    // its modes, which the display-driver services add.
-    cSurface* old = frame->transition ? CopyOf(*frame->surface) : nullptr;
-    cSurface* now = old ? CopyOf(*frame->surface) : nullptr;
+    // The pictures are copies of the screen surface, or a display driver's render textures.
+    cSurface* old = nullptr;
+    cSurface* now = nullptr;
+    if (frame->transition && DriverKind()) {
+        old = RenderTextureOf(*frame, isFadeOut);
+        now = old ? RenderTextureOf(*frame, !isFadeOut) : nullptr;
+    } else if (frame->transition) {
+        old = CopyOf(*frame->surface);
+        now = old ? CopyOf(*frame->surface) : nullptr;
+    }
     if (!d || !frame->transition || !old || !now) return FailStart(*app, isFadeOut, old, now);
     if (isFadeOut)
         now->Fill((d->flags & TransitionPlainColour) ? d->colour : Black);
     else
         PaintStartPicture(*old, *d, *app, picture);
-    old->BlitWhole(*frame->surface, 0, 0, 0);
-    PresentFrame(*frame->surface, nullptr);
+    DrawAndPresent(*frame->surface, nullptr, [&] { old->BlitWhole(*frame->surface, 0, 0, 0); });
     StartTransition(frame->transition, d->duration);
     frame->oldPicture = old;
     frame->newPicture = now;
@@ -142,13 +175,18 @@ int StepFrameTransition() {
     }
     const std::uint32_t mode = fadeOut ? transition::ModeFadeOut : transition::ModeFadeIn;
     transition::ChangedRects changed = nullptr;
-    if (frame->surface && TransitionDrawsDirectly(frame->transition, DriverKind()))
-        StepTransitionDirect(frame->transition, frame->surface, 0, 0, frame->oldPicture, frame->newPicture,
-                             mode, &changed, false, 0, nullptr);
+    const auto step = [&] {
+        if (frame->surface && TransitionDrawsDirectly(frame->transition, DriverKind()))
+            StepTransitionDirect(frame->transition, frame->surface, 0, 0, frame->oldPicture,
+                                 frame->newPicture, mode, &changed, false, 0, nullptr);
+        else
+            StepTransition(frame->transition, frame->surface, frame->oldPicture, frame->newPicture, mode,
+                           &changed);
+    };
+    if (frame->surface)
+        DrawAndPresent(*frame->surface, &changed, step);
     else
-        StepTransition(frame->transition, frame->surface, frame->oldPicture, frame->newPicture, mode,
-                       &changed);
-    if (frame->surface) PresentFrame(*frame->surface, changed);
+        step();
     return 1;
 }
 

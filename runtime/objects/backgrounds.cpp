@@ -270,6 +270,46 @@ void FillTiled(cSurface* surface, cSurface& tile, int x, int y, int width, int h
             tile.Blit(*surface, tx, ty, 0, 0, std::min(tw, x + width - tx), std::min(th, y + height - ty), 0);
 }
 
+// The rectangle's parts as fills: the inside as a gradient (of one colour for a solid fill), then the border
+// as strips.
+void FillRectangleParts(cSurface& target, const QuickBackdropShape& shape, int x, int y, int width,
+                        int height) {
+    const int b = std::min<int>(shape.borderWidth, std::min(width, height) / 2);
+    const COLORREF first = shape.colour1;
+    const COLORREF second = shape.fillType == FillGradient ? shape.colour2 : shape.colour1;
+    // Corners top-left, top-right, bottom-right, bottom-left.
+    const COLORREF corners[4] = {first, shape.vertical ? first : second, second,
+                                 shape.vertical ? second : first};
+    if (first == second)
+        target.FillRect(x + b, y + b, width - 2 * b, height - 2 * b, first);
+    else
+        target.FillRectGradient(x + b, y + b, width - 2 * b, height - 2 * b, corners, 0);
+    if (b <= 0) return;
+    target.FillRect(x, y, width, b, shape.borderColour);
+    target.FillRect(x, y + height - b, width, b, shape.borderColour);
+    target.FillRect(x, y + b, b, height - 2 * b, shape.borderColour);
+    target.FillRect(x + width - b, y + b, b, height - 2 * b, shape.borderColour);
+}
+
+// Display-driver surfaces draw a filled rectangle with fills: straight onto the surface without an ink, else
+// into a render texture of its size that is then put on with the ink.
+bool DrawRectangleThroughDriver(cSurface* surface, const QuickBackdropShape& shape, int x, int y, int width,
+                                int height, int ink, LPARAM effect, int blitFlags, bool plain) {
+    const int kind = surface->GetDriverKind();
+    if (kind == DriverKindNone) return false;
+    if (plain) {
+        FillRectangleParts(*surface, shape, x, y, width, height);
+        return true;
+    }
+    cSurface* prototype = nullptr;
+    if (!GetSurfacePrototype(&prototype, surface->GetDepth(), PublicTypeRenderTexture, kind) || !prototype)
+        return false;
+    cSurface temporary;
+    if (!temporary.Create(width, height, prototype)) return false;
+    FillRectangleParts(temporary, shape, 0, 0, width, height);
+    return temporary.BlitWhole(*surface, x, y, 1, ink, effect, blitFlags) != 0;
+}
+
 } // namespace
 
 QuickBackdropShape ReadQuickBackdropShape(const std::uint8_t* d, std::size_t size) {
@@ -322,8 +362,9 @@ void DrawBackgroundObject(cSurface* surface, const QuickBackdropShape& shape, in
         }
         return;
     }
-    // Direct3D surfaces draw shapes with an effect or antialiasing through a temporary surface; the display
-    // driver services add that path with the driver's surfaces.
+    if (shape.shape == ShapeRectangle && shape.fillType != FillMotif &&
+        DrawRectangleThroughDriver(surface, shape, x, y, width, height, blitInk, effect, blitFlags, plain))
+        return;
     if (shape.fillType == FillMotif) {
         cSurface tile;
         if (!CopyImageToSurface(Services().libraryContext, shape.image, &tile, CopyImagePlain)) return;
@@ -498,8 +539,9 @@ void RedrawFrame(std::uint32_t flags) {
     if (!s || !frame || !surface || !frame->layers) return;
     SpriteWindow* sprites = FrameSpriteWindow();
     const bool asSprites = DriverMode();
-    // The display-driver frame surfaces are cleared (flags 0x108) and presented by the display-driver
-    // services, which add those calls here and at the end.
+    // The display-driver frame surfaces: the window-size surface made or dropped here; the display pass
+    // draws the frame into them.
+    if (flags & (RedrawClearSurfaces | RedrawPresent)) up::ClearFrameSurfaces(0);
     if (flags & (RedrawScrollFirst | RedrawClearSurfaces | RedrawPresent)) {
         for (int i = 0; i < frame->layerCount; ++i) {
             if (frame->layers[i].settings.flags & LayerShowRequest) SetLayerObjectsVisible(i, true);
@@ -585,6 +627,7 @@ void RedrawFrame(std::uint32_t flags) {
     if (rebuildMask && !(flags & RedrawKeepLayer0) && (frame->flags & FrameCollisionsPerLayer))
         SetCollisionMaskOrigin(sprites, shift0.x, shift0.y);
     if (!(flags & RedrawKeepLayer0) && !asSprites) KeepBackgroundCopy(window);
+    if (flags & (RedrawClearSurfaces | RedrawPresent)) up::PresentFrameSurface();
     if (!(flags & RedrawNoCopy)) UpdateWindowFromSurface(window);
     if (flags & RedrawScrollFirst) {
         RunBackgroundQueue();

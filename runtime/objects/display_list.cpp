@@ -449,10 +449,8 @@ void DisplayFrame(int) {
     SpriteWindow* sprites = SpritesOfFrame();
     // A display driver's screen draws the whole scene again each loop, in one scene cleared to the frame's
     // background colour.
-    cSurface* screen = (Services().displayFlags & DisplayDriverFlag) && s->frame
-                           ? GetWindowSurface(Services().frameLibraryWindow, 0)
-                           : nullptr;
-    if (screen) screen->BeginDraw(1, s->frame->background);
+    const bool driver = (Services().displayFlags & DisplayDriverFlag) && s->frame;
+    if (driver) up::ClearFrameSurfaces(1);
     EraseSprites(sprites);
     FreeKilledObjects();
     RunBackgroundQueue();
@@ -460,10 +458,10 @@ void DisplayFrame(int) {
     CommitSpriteChanges(sprites);
     DisplayObjectList();
     DrawSprites(sprites);
-    // Sub-applications drawn into the frame go over it. Through a display driver they are drawn from a
-    // render texture; the driver's frame surfaces add that path.
-    if (!screen && up::DrawEmbeddedSubApps) up::DrawEmbeddedSubApps();
-    if (screen) screen->EndDraw();
+    // Sub-applications drawn into the frame go over it. Through a display driver they are to be drawn from a
+    // render texture, which the driver's frame surfaces do not draw yet.
+    if (!driver && up::DrawEmbeddedSubApps) up::DrawEmbeddedSubApps();
+    if (driver) up::PresentFrameSurface();
     if (!s->firstDisplayDone)
         s->firstDisplayDone = 1;
     else

@@ -17,6 +17,7 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -111,6 +112,58 @@ cSurface* SurfaceFrom(cSurface& picture, int width, int height) {
     return s;
 }
 
+constexpr int BlitCopyAlpha = 2;
+
+// A render texture of that size, empty (transparent black).
+cSurface* RenderTexture(int width, int height) {
+    cSurface* prototype = nullptr;
+    const int kind =
+        (Services().displayFlags & DisplayDirect3D8Flag) ? DriverKindDirect3D8 : DriverKindDirect3D9;
+    GetSurfacePrototype(&prototype, 32, PublicTypeRenderTexture, kind);
+    cSurface* s = NewSurface();
+    if (!prototype || !s || !s->Create(width, height, prototype)) {
+        DeleteSurface(s);
+        return nullptr;
+    }
+    s->Fill(0);
+    return s;
+}
+
+// With a display driver the fade's pictures are render textures: the picture (a texture or a surface of the
+// library) drawn into one of the object's size, scaled and turned through TransformBlit about its centre,
+// its transparency kept as alpha. Takes the picture given.
+cSurface* DriverPicture(cSurface* picture, const RunObjectExtended& x, const ObjectSpriteBlock* block) {
+    // A library surface is a texture of the driver first: only those draw turned.
+    if (picture->GetSurfaceType() < PublicTypeRenderTexture) {
+        cSurface* copy = RenderTexture(picture->GetWidth(), picture->GetHeight());
+        if (copy && !picture->BlitWhole(*copy, 0, 0, BlitOpaque, 0, 0, BlitCopyAlpha)) {
+            DeleteSurface(copy);
+            copy = nullptr;
+        }
+        DeleteSurface(picture);
+        if (!copy) return nullptr;
+        picture = copy;
+    }
+    const float scale[2] = {std::fabs(x.scaleX), std::fabs(x.scaleY)};
+    float angle = std::fmod(x.angle, 360.0f);
+    if (angle < 0) angle += 360.0f;
+    const int w = picture->GetWidth(), h = picture->GetHeight();
+    int width = std::max(1, static_cast<int>(static_cast<float>(w) * scale[0]));
+    int height = std::max(1, static_cast<int>(static_cast<float>(h) * scale[1]));
+    cSurface::GetRotatedSize(width, height, angle);
+    cSurface* target = RenderTexture(width, height);
+    const std::uint16_t display = block ? block->displayFlags : 0;
+    const int flags = BlitCopyAlpha | ((display & (DisplayAntialias | DisplayResample)) ? 1 : 0);
+    if (target &&
+        !picture->TransformBlit(*target, static_cast<float>(width) / 2, static_cast<float>(height) / 2, w / 2,
+                                h / 2, 0, 0, w, h, scale, angle, BlitOpaque, 0, 0, flags)) {
+        DeleteSurface(target);
+        target = nullptr;
+    }
+    DeleteSurface(picture);
+    return target;
+}
+
 // The image as a scaled or turned object shows it: stretched to the scaled size (smoothed when the object
 // is resampled), then turned, a quarter turn exactly, on its transparent colour. Takes the picture given;
 // null when a surface cannot be made.
@@ -162,8 +215,6 @@ cSurface* ObjectPicture(RunObject& o, const TransitionDescriptor& d, bool transp
     // An object whose sprite draws itself (a built-in kind) has that routine draw into a surface of the
     // sprite's size; the built-in objects' services add it.
     if (!x || !(o.objectFlags & ObjectHasAnimation)) return nullptr;
-    // With a display driver the picture would be drawn through TransformBlit into a render target of the
-    // object's size; the display-driver services add it.
     cSurface* picture = NewSurface();
     const int kind = (d.flags & TransitionPlainColour) && transparent ? CopyAsItIs : CopyKeepingPacking;
     if (!picture ||
@@ -172,6 +223,7 @@ cSurface* ObjectPicture(RunObject& o, const TransitionDescriptor& d, bool transp
         DeleteSurface(picture);
         return nullptr;
     }
+    if (DriverKind()) return DriverPicture(picture, *x, SpriteBlockOf(&o));
     return TransformedPicture(picture, *x, SpriteBlockOf(&o), transparent);
 }
 
@@ -291,9 +343,9 @@ ObjectTransitionState* CreateObjectTransitionState(const TransitionDescriptor& d
     bool made = s->transition != nullptr;
     s->direct = made && DriverKind() && TransitionDrawsDirectly(s->transition, true);
     if (made && !s->direct) {
-        // A display driver's render target would hold the steps in its modes; the display-driver services
-        // add it. Its background stays in the window it draws on.
-        s->work = SurfaceLike(picture);
+        // A display driver's render texture holds the steps; its background stays in the window it draws on.
+        s->work =
+            DriverKind() ? RenderTexture(picture.GetWidth(), picture.GetHeight()) : SurfaceLike(picture);
         made = s->work != nullptr;
         if (made) s->work->Fill(0);
         if (made && !DriverKind()) made = (s->backgroundSave = SurfaceLike(picture)) != nullptr;

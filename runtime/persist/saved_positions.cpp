@@ -701,6 +701,7 @@ bool ApplyParsedPosition(const PositionImage& image) {
         FrameRunState* now = CurrentRunState();
         if (now->eventState) now->eventState->positionLoadLoop = now->loopCount;
         // The next clear checks the window-size surface again.
+        if (FrameRecord* frame = Services().frame) frame->checkWindowSurface = 1;
         RequestFullRedraw();
     }
     EndPositionLoad();

@@ -1,6 +1,7 @@
 #include "richtext/rich_text_object.h"
 
 #include "core/application_record.h"
+#include "core/frame_record.h"
 #include "core/runtime_services.h"
 #include "core/upcalls.h"
 #include "events/dispatch.h"
@@ -383,12 +384,24 @@ void DisplayThroughSurface(RichTextPart& r, RtfDocument& d, std::uint32_t ink, v
     if (made) DeleteSurface(made);
 }
 
+// A display driver clears its scene and draws it whole in each loop's display pass: drawn at another time the
+// document would be lost with the next clear.
+bool OutsideTheDriversScene() {
+    const FrameRecord* frame = Services().frame;
+    return DrawsThroughSurfaces() && frame && !frame->drawingOpen;
+}
+
 void Display(RunObject* o) {
     RichTextPart* r = RichTextOf(o);
     if (!r || !r->document) return;
     RtfDocument& d = *r->document;
     if (Hidden(o)) {
         r->redraw = 0;
+        return;
+    }
+    // The object joins the objects that the display pass draws, its redraw flags kept for then.
+    if (OutsideTheDriversScene()) {
+        QueueBackgroundRestore(o);
         return;
     }
     // Drawn without a sprite: the object's place on the window is worked out here.

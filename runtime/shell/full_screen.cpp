@@ -7,6 +7,7 @@
 #include "core/header_flags.h"
 #include "core/runtime_services.h"
 #include "shell/application_menu.h"
+#include "shell/frame_surfaces.h"
 #include "shell/main_window.h"
 #include "shell/window_placement.h"
 #include "startup/display_mode.h"
@@ -326,8 +327,7 @@ void SwitchToWindow() {
     if (app.frameWindow && !IsWindowVisible(app.frameWindow)) ShowWindow(app.frameWindow, SW_SHOW);
     if (driver && app.run.frame && app.run.frame->surface)
         AttachWindowSurface(FrameLibraryWindow(app), app.run.frame->surface);
-    // The frame's cached drawing, a window-size surface of the display-driver modes, is freed here by the
-    // display-driver frame surfaces, which add the call.
+    if (app.run.frame) DestroyWindowSurface(*app.run.frame);
     SyncDisplaySurfaceSize(FrameLibraryWindow(app));
     InvalidateWindows(app);
     if (main) SendMessageW(main, WM_QUERYNEWPALETTE, 0, 0);

@@ -4,6 +4,7 @@
 
 #include "shell/application_menu.h"
 #include "shell/extension_services.h"
+#include "shell/frame_surfaces.h"
 #include "shell/full_screen.h"
 #include "shell/mdi_client.h"
 #include "shell/window_hooks.h"
@@ -21,6 +22,9 @@ bool Install() {
     up::OpenEmbeddedFile = &OpenEmbeddedFile;
     up::CloseEmbeddedFile = &CloseEmbeddedFile;
     up::CaptureScreenBehindWindow = &CaptureScreenBehindWindow;
+    up::ClearFrameSurfaces = &ClearFrameSurfaces;
+    up::PresentFrameSurface = &PresentFrameSurface;
+    up::ReleaseFrameEffect = &ReleaseFrameEffect;
     up::ShowMenuBar = &ShowMenuBar;
     up::HideMenuBar = &HideMenuBar;
     up::SwitchToFullScreen = &SwitchToFullScreen;

@@ -123,6 +123,12 @@ void CenterMainWindow(const ApplicationRecord& app) {
     SetWindowPos(main, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+RECT FitFrameRect(const ApplicationRecord& app) {
+    const HWND main = app.frameWindow ? GetParent(app.frameWindow) : nullptr;
+    if (!main) return RECT{0, 0, 0, 0};
+    return WantedFrameRect(app, main, RectInParent(app.frameWindow));
+}
+
 void FitFrameWindow() {
     const ApplicationRecord* app = CurrentApplication();
     if (!app || !app->frameWindow || (GetAppWindowFlags(app->frameLibraryWindow) & AppWindowMdiClient))

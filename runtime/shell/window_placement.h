@@ -17,6 +17,10 @@ win32::RECT RectInParent(win32::HWND window);
 // is one.
 void UpdateScreenSize();
 
+// Where the frame window goes in the main window's client area: centred at the frame's size, or fitted to
+// the client area (keeping the frame's ratio when the header asks).
+win32::RECT FitFrameRect(const ApplicationRecord& app);
+
 // Sizes the main window for the application's window size (its client area, menu counted) and centres it
 // on its monitor; never wider or taller than the monitor, never at a negative position.
 void CenterMainWindow(const ApplicationRecord& app);

@@ -705,7 +705,12 @@ void FreeFrame(FrameRecord* frame) {
     ResetFrameLayers(*frame, true);
     FreeLayers(*frame);
     FreeBlock(frame->layerEffects);
+    if (up::ReleaseFrameEffect)
+        up::ReleaseFrameEffect(*frame);
+    else
+        DeleteEffect(std::exchange(frame->effectObject, nullptr));
     FreeBlock(frame->effect);
+    DeleteSurface(std::exchange(frame->windowSurface, nullptr));
     DeleteFrameEvents(frame->events);
     FreeMemory(&frame->string3343);
     delete static_cast<CIndexList*>(std::exchange(frame->subApplications, nullptr));

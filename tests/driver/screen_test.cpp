@@ -6,6 +6,7 @@
 
 #include "vtrs2/surface.h"
 #include "vtrs2/surface_prototypes.h"
+#include "win32/font.h"
 #include "win32/gdi.h"
 #include "win32/window_testing.h"
 
@@ -208,20 +209,62 @@ TEST_F(Screen, PresentInsideAScenesDoesNothingAndAfterItShowsTheBackBuffer) {
         EXPECT_EQ(win32::testing::ReadWindowPixel(child, p.x, p.y), p.colour) << p.x << "," << p.y;
 }
 
-TEST_F(Screen, FillsFollowTheOriginAndTheClip) {
+// The front end takes its origin off fills and blits itself; lines and text, which it forwards as they come,
+// take the screen's origin off here.
+TEST_F(Screen, FillsAreCutToTheClipAndLinesTakeTheOriginOff) {
     cD3DScreenSurface* screen = BoundScreen();
     ASSERT_NE(screen, nullptr);
     screen->SetOrigin(2, 1);
     EXPECT_EQ(screen->GetOrigin(), (1 << 16) | 2);
     screen->SetClipRect(0, 0, 10, 10);
     screen->BeginDraw(1, RGB(0, 0, 0));
-    screen->FillRect(2, 1, 20, 20, RGB(255, 255, 255));
+    screen->FillRect(-5, -5, 20, 20, RGB(255, 255, 255));
+    screen->DrawLine(2 + 20, 1 + 30, 2 + 30, 1 + 30, 1, RGB(255, 0, 0));
     screen->EndDraw();
     const std::vector<D3DCOLOR> pixels = BackBuffer(screen);
     EXPECT_EQ(pixels[0] & 0xFFFFFFu, 0xFFFFFFu);
     EXPECT_EQ(pixels[9 * ChildWidth + 9] & 0xFFFFFFu, 0xFFFFFFu);
     EXPECT_EQ(pixels[10] & 0xFFFFFFu, 0u);
     EXPECT_EQ(pixels[10 * ChildWidth] & 0xFFFFFFu, 0u);
+    EXPECT_EQ(pixels[30 * ChildWidth + 20] & 0xFFFFFFu, 0xFF0000u);
+    EXPECT_EQ(pixels[31 * ChildWidth + 22] & 0xFFFFFFu, 0u);
+}
+
+// TextOut lays its text out in the clip rectangle whatever its point says; without a clip rectangle it lays
+// out from its point to the surface's clip edges instead of reading through the missing rectangle.
+TEST_F(Screen, TextOutLaysOutInItsClipOrFromItsPointWithoutOne) {
+    cD3DScreenSurface* screen = BoundScreen();
+    ASSERT_NE(screen, nullptr);
+    LOGFONTA logFont{};
+    logFont.lfHeight = -12;
+    std::strcpy(logFont.lfFaceName, "DejaVu Sans");
+    HFONT font = CreateFontIndirectA(&logFont);
+    ASSERT_NE(font, nullptr);
+    struct Case {
+        int x, y;
+        bool clipped;
+    };
+    for (const Case c : {Case{0, 0, true}, Case{5, 25, false}}) {
+        RECT clip{30, 20, ChildWidth, ChildHeight};
+        screen->BeginDraw(1, RGB(0, 0, 0));
+        EXPECT_GT(screen->TextOutWide(u"WWWW", 4, c.x, c.y, 0, c.clipped ? &clip : nullptr,
+                                      RGB(255, 255, 255), font, 0, 0, 0, 0),
+                  0);
+        EXPECT_EQ(screen->TextOutAnsi("", 0, c.x, c.y, 0, &clip, RGB(255, 255, 255), font, 0, 0, 0, 0), 0);
+        screen->EndDraw();
+        const std::vector<D3DCOLOR> pixels = BackBuffer(screen);
+        const int left = c.clipped ? clip.left : c.x, top = c.clipped ? clip.top : c.y;
+        int inked = 0, outside = 0;
+        for (int y = 0; y < ChildHeight; ++y)
+            for (int x = 0; x < ChildWidth; ++x)
+                if (pixels[static_cast<std::size_t>(y * ChildWidth + x)] & 0xFFFFFFu) {
+                    ++inked;
+                    outside += x < left || y < top;
+                }
+        EXPECT_GT(inked, 20) << c.x << "," << c.y;
+        EXPECT_EQ(outside, 0) << c.x << "," << c.y;
+    }
+    DeleteFont(font);
 }
 
 TEST_F(Screen, ALostDeviceIsResetOnceItCanBe) {

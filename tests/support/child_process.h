@@ -38,6 +38,12 @@ inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>&
         env.push_back(entry);
     }
     env.insert(env.end(), extra.begin(), extra.end());
+    // As in the test binaries (leak_suppressions.cpp.in): the leak checker's walk of dynamically allocated
+    // thread-local blocks crashes at exit once llvmpipe has drawn, so a program under the sanitizers leaves
+    // them untracked unless the caller says otherwise.
+    if (std::none_of(env.begin(), env.end(),
+                     [](const std::string& e) { return e.rfind("ASAN_OPTIONS=", 0) == 0; }))
+        env.push_back("ASAN_OPTIONS=intercept_tls_get_addr=0");
     return env;
 }
 

@@ -17,6 +17,9 @@ void LetLostDeviceReset(IDirect3DDevice8* device);
 // The back buffer's pixels as 0xAARRGGBB, top row first; empty for a device of another kind.
 std::vector<D3DCOLOR> ReadBackBuffer(IDirect3DDevice8* device, UINT* width, UINT* height);
 
+// Caps and texture checks answer this limit instead of the context's when it is smaller; 0 lifts it.
+void LimitTextureSize(UINT limit);
+
 // The draws a device has sent to the context since it was made.
 unsigned DrawCallCount(IDirect3DDevice8* device);
 // The render and texture-stage states it was given that changed a value, since it was made.

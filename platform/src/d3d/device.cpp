@@ -4,6 +4,7 @@
 
 #include "adapter.h"
 #include "gl_context.h"
+#include "image_surface.h"
 #include "raster.h"
 #include "texture.h"
 #include "window_copy.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace win32::d3d {
 
@@ -52,7 +54,15 @@ Device::Device(IDirect3D8* direct3d, HWND focusWindow) : direct3d_(direct3d), fo
 }
 
 Device::~Device() {
+    pending_ = nullptr;
     ReleaseTarget();
+    for (IDirect3DBaseTexture8*& bound : textures_)
+        if (bound) std::exchange(bound, nullptr)->Release();
+    // What still holds a texture or surface of the device keeps an object without a device.
+    for (Texture* texture : std::exchange(textureList_, {}))
+        texture->Orphan();
+    for (ImageSurface* surface : std::exchange(imageList_, {}))
+        surface->Orphan();
     FreeBackBuffer();
     if (vertexArray_ || vertexBuffer_) {
         GlScope gl;
@@ -124,7 +134,7 @@ HRESULT Device::Resolve(const D3DPRESENT_PARAMETERS& p, BackBuffer* out) const {
     BackBuffer b;
     b.format =
         p.BackBufferFormat == D3DFMT_UNKNOWN && Windowed(p) ? DesktopMode().Format : p.BackBufferFormat;
-    if (!IsColourFormat(b.format)) return D3DERR_INVALIDCALL;
+    if (!IsTargetFormat(b.format)) return D3DERR_INVALIDCALL;
     b.width = p.BackBufferWidth;
     b.height = p.BackBufferHeight;
     if (Windowed(p) && (b.width == 0 || b.height == 0)) {
@@ -150,6 +160,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
     const D3DFORMAT depthFormat = parameters->AutoDepthStencilFormat;
     GlScope gl;
     if (!gl.ok()) return D3DERR_NOTAVAILABLE;
+    pending_ = nullptr;
     FreeBackBuffer();
     parameters_ = *parameters;
     parameters_.AutoDepthStencilFormat = depthFormat;
@@ -167,8 +178,8 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* parameters) {
     loss_ = Loss::None;
     ReleaseTarget();
     SetDefaultStates();
-    for (Texture* texture : defaultPool_)
-        texture->Empty();
+    for (Texture* texture : textureList_)
+        if (texture->Pool() == D3DPOOL_DEFAULT) texture->Empty();
     return D3D_OK;
 }
 
@@ -286,12 +297,13 @@ std::vector<D3DCOLOR> Device::ReadBack(UINT* width, UINT* height) {
 HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindow,
                         const void* dirtyRegion) {
     if (loss_ != Loss::None) return D3DERR_DEVICELOST;
+    FlushPendingBatch();
     if (sourceRect || destRect || dirtyRegion) return D3DERR_INVALIDCALL;
     const HWND window = destWindow ? destWindow : deviceWindow_;
     if (!IsWindow(window)) return D3DERR_INVALIDCALL;
     const bool fullScreen = !Windowed(parameters_);
     // The common case, a back buffer of the window's size: read straight into the window's bitmap.
-    if (DirectCopy direct; BeginDirectCopy(window, buffer_.width, buffer_.height, &direct)) {
+    if (DirectCopy direct; BeginDirectCopy(window, buffer_.width, buffer_.height, fullScreen, &direct)) {
         if (!ReadPixelsInto(direct.first, direct.pitch, true)) {
             AbandonDirectCopy(direct);
             return D3DERR_DRIVERINTERNALERROR;
@@ -319,6 +331,7 @@ HRESULT Device::BeginScene() {
 
 HRESULT Device::EndScene() {
     if (!inScene_) return D3DERR_INVALIDCALL;
+    FlushPendingBatch();
     inScene_ = false;
     GlScope gl;
     if (gl.ok()) glFlush();
@@ -333,14 +346,18 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if ((flags & D3DCLEAR_ZBUFFER) && !depth) return D3DERR_INVALIDCALL;
     if ((flags & D3DCLEAR_STENCIL) && !(depth && HasStencil(parameters_.AutoDepthStencilFormat)))
         return D3DERR_INVALIDCALL;
+    FlushPendingBatch();
     GlScope gl;
     if (!gl.ok() || !BindTarget()) return D3DERR_DRIVERINTERNALERROR;
+    target_->ContextWillWrite();
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glStencilMask(0xFF);
+    // An opaque target keeps alpha 1 in its unused byte.
+    const float alpha = target_->WritesAlpha() ? static_cast<float>(color >> 24) / 255.0f : 1.0f;
     glClearColor(static_cast<float>((color >> 16) & 0xFF) / 255.0f,
                  static_cast<float>((color >> 8) & 0xFF) / 255.0f, static_cast<float>(color & 0xFF) / 255.0f,
-                 static_cast<float>(color >> 24) / 255.0f);
+                 alpha);
     glClearDepth(std::clamp(z, 0.0f, 1.0f));
     glClearStencil(static_cast<GLint>(stencil & 0xFF));
     GLbitfield mask = 0;
@@ -366,7 +383,10 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= D3DRS_COUNT) return D3DERR_INVALIDCALL;
-    if (renderStates_[state] != value) ++stateChanges_;
+    if (renderStates_[state] != value) {
+        FlushPendingBatch();
+        ++stateChanges_;
+    }
     renderStates_[state] = value;
     return D3D_OK;
 }
@@ -379,7 +399,10 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 
 HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     if (stage >= D3DMAXTEXTURESTAGES || type >= D3DTSS_COUNT) return D3DERR_INVALIDCALL;
-    if (stageStates_[stage][type] != value) ++stateChanges_;
+    if (stageStates_[stage][type] != value) {
+        FlushPendingBatch();
+        ++stateChanges_;
+    }
     stageStates_[stage][type] = value;
     return D3D_OK;
 }
@@ -394,25 +417,41 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
                               D3DPOOL pool, IDirect3DTexture8** texture) {
     if (!texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
-    if (!FitsCaps(width, height) || levels > 1 || !IsColourFormat(format) || pool > D3DPOOL_SCRATCH)
+    const FormatInfo* info = FormatOf(format);
+    if (!FitsCaps(width, height) || levels > 1 || !info || pool > D3DPOOL_SYSTEMMEM)
         return D3DERR_INVALIDCALL;
-    if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
-    Texture* made = Texture::Create(this, width, height, usage, format, pool);
+    if ((usage & D3DUSAGE_RENDERTARGET) && (pool != D3DPOOL_DEFAULT || !IsTargetFormat(format)))
+        return D3DERR_INVALIDCALL;
+    Texture* made = Texture::Create(this, width, height, usage, *info, pool);
     if (!made) return D3DERR_OUTOFVIDEOMEMORY;
     *texture = made;
     return D3D_OK;
 }
 
 void Device::Track(Texture* texture) {
-    defaultPool_.push_back(texture);
+    textureList_.push_back(texture);
 }
 
 void Device::Untrack(Texture* texture) {
-    std::erase(defaultPool_, texture);
+    std::erase(textureList_, texture);
+}
+
+void Device::Track(ImageSurface* surface) {
+    imageList_.push_back(surface);
+}
+
+void Device::Untrack(ImageSurface* surface) {
+    std::erase(imageList_, surface);
+}
+
+void Device::FlushPendingBatch() {
+    if (PendingBatch* batch = std::exchange(pending_, nullptr)) batch->DrawPendingBatch();
 }
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture8* texture) {
     if (stage >= D3DMAXTEXTURESTAGES) return D3DERR_INVALIDCALL;
+    if (textures_[stage] == texture) return D3D_OK;
+    FlushPendingBatch();
     if (texture) texture->AddRef();
     if (textures_[stage]) textures_[stage]->Release();
     textures_[stage] = texture;

@@ -12,7 +12,18 @@
 namespace win32::d3d {
 
 class Texture;
+class ImageSurface;
 class Device;
+
+// Draws a device holds back to send together (the sprite's quads): they go before anything that would
+// change how they come out, a state, the target, a texture they read, or the end of the scene.
+class PendingBatch {
+public:
+    virtual void DrawPendingBatch() = 0;
+
+protected:
+    ~PendingBatch() = default;
+};
 
 // The back buffer as a surface: its references are the device's.
 class BackBufferSurface final : public Surface {
@@ -30,9 +41,11 @@ public:
 
     UINT Width() const override;
     UINT Height() const override;
+    const FormatInfo& Format() const override;
     Device* Owner() const override { return device_; }
     GLuint Framebuffer() override;
     bool IsRenderTarget() const override { return true; }
+    bool WritesAlpha() const override { return true; }
     bool HasDepth() const override;
 
 private:
@@ -90,13 +103,31 @@ public:
     GLuint BackBufferFramebuffer() const { return framebuffer_; }
     bool BackBufferHasDepth() const { return buffer_.depth; }
 
-    // Default-pool textures, emptied by a reset.
+    // Every texture and image surface of the device: default-pool textures are emptied by a reset, and all
+    // are let go when the device goes.
     void Track(Texture* texture);
     void Untrack(Texture* texture);
+    void Track(ImageSurface* surface);
+    void Untrack(ImageSurface* surface);
+
+    // The batch that must be drawn before the next change; null when it has drawn or was dropped.
+    void SetPendingBatch(PendingBatch* batch) { pending_ = batch; }
+    void DropPendingBatch(PendingBatch* batch) {
+        if (pending_ == batch) pending_ = nullptr;
+    }
+    void FlushPendingBatch();
+
+    // A rectangle of any of the device's surfaces as 0xAARRGGBB, rows top first; false when it cannot be
+    // read. The rectangle is inside the surface.
+    bool ReadArgb(Surface& surface, const RECT& rect, D3DCOLOR* out);
 
     // Draws go through an effect pass's program from now on, or through the fixed-function one again when
     // `pass` is null.
-    void UsePassProgram(const PassProgram* pass) { pass_ = pass ? *pass : PassProgram{}; }
+    // Draws queued before it go first.
+    void UsePassProgram(const PassProgram* pass) {
+        FlushPendingBatch();
+        pass_ = pass ? *pass : PassProgram{};
+    }
     GLuint PassProgramName() const { return pass_.program; }
 
     void SetLoss(Loss loss) { loss_ = loss; }
@@ -127,6 +158,7 @@ private:
     bool PrepareDraw(bool line);
     // The pass program's part of PrepareDraw: every stage it samples bound with its sampler states.
     bool PreparePass(bool line);
+    bool PrepareProgram(const PassProgram& pass, bool line);
     // Binds the render target's framebuffer for drawing; false when it has none.
     bool BindTarget();
     void ReleaseTarget();
@@ -145,7 +177,9 @@ private:
     std::array<DWORD, D3DRS_COUNT> renderStates_{};
     std::array<std::array<DWORD, D3DTSS_COUNT>, D3DMAXTEXTURESTAGES> stageStates_{};
     std::array<IDirect3DBaseTexture8*, D3DMAXTEXTURESTAGES> textures_{};
-    std::vector<Texture*> defaultPool_;
+    std::vector<Texture*> textureList_;
+    std::vector<ImageSurface*> imageList_;
+    PendingBatch* pending_ = nullptr;
     DWORD vertexFormat_ = 0;
     GLuint vertexArray_ = 0;
     GLuint vertexBuffer_ = 0;

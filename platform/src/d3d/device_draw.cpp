@@ -86,9 +86,10 @@ bool Device::PrepareDraw(bool line) {
         glGenBuffers(1, &vertexBuffer_);
     }
     if (!BindTarget()) return false;
+    target_->ContextWillWrite();
     const UINT width = target_->Width(), height = target_->Height();
     glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
-    ApplyRenderStates(renderStates_, target_->HasDepth());
+    ApplyRenderStates(renderStates_, target_->HasDepth(), target_->WritesAlpha());
     if (pass_.program) return PreparePass(line);
     const auto& s0 = stageStates_[0];
     Texture* texture = dynamic_cast<Texture*>(textures_[0]);
@@ -120,6 +121,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
     if (!inScene_ || !vertices || primitiveCount == 0 || primitiveCount > MostPrimitives || count == 0 ||
         !LayoutOf(vertexFormat_, &layout) || stride < layout.size)
         return D3DERR_INVALIDCALL;
+    FlushPendingBatch();
     GlScope gl;
     if (!gl.ok()) return D3DERR_DRIVERINTERNALERROR;
     const bool line = mode == GL_LINES || mode == GL_LINE_STRIP || mode == GL_POINTS;

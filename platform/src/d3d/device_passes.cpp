@@ -8,8 +8,12 @@
 namespace win32::d3d {
 
 bool Device::PreparePass(bool line) {
+    return PrepareProgram(pass_, line);
+}
+
+bool Device::PrepareProgram(const PassProgram& pass, bool line) {
     for (DWORD stage = 0; stage < D3DMAXTEXTURESTAGES; ++stage) {
-        if (!(pass_.stages & (1u << stage))) continue;
+        if (!(pass.stages & (1u << stage))) continue;
         const auto& s = stageStates_[stage];
         Texture* texture = dynamic_cast<Texture*>(textures_[stage]);
         glActiveTexture(GL_TEXTURE0 + stage);
@@ -20,12 +24,11 @@ bool Device::PreparePass(bool line) {
                                s[D3DTSS_ADDRESSU], s[D3DTSS_ADDRESSV], s[D3DTSS_MAXANISOTROPY]);
     }
     glActiveTexture(GL_TEXTURE0);
-    glUseProgram(pass_.program);
-    SetCommonUniforms(pass_.common,
-                      CommonInputs{static_cast<float>(target_->Width()),
-                                   static_cast<float>(target_->Height()), line ? 0.5f : 0.0f,
-                                   renderStates_[D3DRS_ALPHATESTENABLE] != 0, renderStates_[D3DRS_ALPHAFUNC],
-                                   renderStates_[D3DRS_ALPHAREF]});
+    glUseProgram(pass.program);
+    SetCommonUniforms(
+        pass.common, CommonInputs{static_cast<float>(target_->Width()), static_cast<float>(target_->Height()),
+                                  line ? 0.5f : 0.0f, renderStates_[D3DRS_ALPHATESTENABLE] != 0,
+                                  renderStates_[D3DRS_ALPHAFUNC], renderStates_[D3DRS_ALPHAREF]});
     return true;
 }
 

@@ -20,6 +20,10 @@ void LetLostDeviceReset(IDirect3DDevice8* device) {
     if (d3d::Device* own = Own(device)) own->SetLoss(d3d::Device::Loss::Resettable);
 }
 
+void LimitTextureSize(UINT limit) {
+    d3d::LimitTextureSizeForTesting(static_cast<GLint>(limit));
+}
+
 unsigned DrawCallCount(IDirect3DDevice8* device) {
     d3d::Device* own = Own(device);
     return own ? own->DrawCalls() : 0;

@@ -154,10 +154,15 @@ bool Effect::Build(std::string* message) {
 Effect::~Effect() {
     GiveBackFixedFunction();
     d3d::GlScope gl;
-    if (gl.ok())
+    if (gl.ok()) {
+        // Programs still in use are only marked for deletion, and the rasteriser frees what it made for
+        // them once its work is done: both are settled here, not left for a draw that may not come.
+        glUseProgram(0);
         for (const auto& technique : built_)
             for (const BuiltPass& pass : technique)
                 if (pass.program.program) glDeleteProgram(pass.program.program);
+        glFinish();
+    }
     device_->Release();
 }
 
@@ -246,6 +251,8 @@ HRESULT Effect::Pass(UINT index) {
     const auto& technique = description_.techniques[technique_];
     if (!begun_ || index >= technique.passes.size()) return D3DERR_INVALIDCALL;
     const d3d::EffectPass& pass = technique.passes[index];
+    // Quads queued before draw as they were set up: this pass's constants may go to the program they use.
+    device_->FlushPendingBatch();
     std::array<std::array<float, 4>, d3d::PixelShaderConstants> constants{};
     for (const EffectState& s : pass.states) {
         switch (s.kind) {

@@ -6,6 +6,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -138,9 +139,19 @@ GlScope::GlScope() : lock_(ContextLock()) {
           eglMakeCurrent(made->display, made->surface, made->surface, made->context);
 }
 
+namespace {
+// A smaller limit that tests ask for, 0 for none.
+GLint testingLimit = 0;
+} // namespace
+
 GLint MaxTextureSize() {
     const GlContext* made = MadeContext();
-    return made ? made->maxTextureSize : 0;
+    if (!made) return 0;
+    return testingLimit > 0 ? std::min(testingLimit, made->maxTextureSize) : made->maxTextureSize;
+}
+
+void LimitTextureSizeForTesting(GLint limit) {
+    testingLimit = limit;
 }
 
 GLfloat MaxAnisotropy() {

@@ -26,6 +26,8 @@ private:
 
 // GL_MAX_TEXTURE_SIZE, read once; and whether anisotropic filtering is there (with its largest degree).
 GLint MaxTextureSize();
+// Tests: devices made after this take a smaller limit (0: the context's own again).
+void LimitTextureSizeForTesting(GLint limit);
 GLfloat MaxAnisotropy();
 
 // Drops every error the context holds, so that a refused call leaves none pending for the next.

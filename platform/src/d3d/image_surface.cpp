@@ -6,18 +6,20 @@
 
 namespace win32::d3d {
 
-ImageSurface::ImageSurface(Device* device, UINT width, UINT height, D3DFORMAT format)
+ImageSurface::ImageSurface(Device* device, UINT width, UINT height, const FormatInfo& format)
     : device_(device), width_(width), height_(height), format_(format),
-      pixels_(static_cast<std::size_t>(width) * height, 0) {
-    device_->AddRef();
+      pixels_(static_cast<std::size_t>(width) * height * format.bytes, 0) {
+    MarkOpaque(format_, pixels_.data(), static_cast<std::size_t>(width) * height);
 }
 
 ImageSurface::~ImageSurface() {
-    device_->Release();
+    if (device_) device_->Untrack(this);
 }
 
-ImageSurface* ImageSurface::Create(Device* device, UINT width, UINT height, D3DFORMAT format) {
-    return new (std::nothrow) ImageSurface(device, width, height, format);
+ImageSurface* ImageSurface::Create(Device* device, UINT width, UINT height, const FormatInfo& format) {
+    ImageSurface* surface = new (std::nothrow) ImageSurface(device, width, height, format);
+    if (surface) device->Track(surface);
+    return surface;
 }
 
 ULONG ImageSurface::AddRef() {
@@ -33,8 +35,9 @@ ULONG ImageSurface::Release() {
 HRESULT ImageSurface::GetDesc(D3DSURFACE_DESC* desc) {
     if (!desc) return D3DERR_INVALIDCALL;
     constexpr DWORD SurfaceType = 1;
-    *desc =
-        D3DSURFACE_DESC{format_, SurfaceType, 0, D3DPOOL_SYSTEMMEM, width_ * height_ * 4, 0, width_, height_};
+    *desc = D3DSURFACE_DESC{
+        format_.format, SurfaceType, 0, D3DPOOL_SYSTEMMEM, static_cast<UINT>(pixels_.size()), 0,
+        width_,         height_};
     return D3D_OK;
 }
 
@@ -48,8 +51,10 @@ HRESULT ImageSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD) 
         r = *rect;
     }
     locked_ = true;
-    locked->Pitch = static_cast<INT>(width_ * 4);
-    locked->pBits = pixels_.data() + static_cast<std::size_t>(r.top) * width_ + r.left;
+    const UINT pitch = width_ * format_.bytes;
+    locked->Pitch = static_cast<INT>(pitch);
+    locked->pBits = pixels_.data() + static_cast<std::size_t>(r.top) * pitch +
+                    static_cast<std::size_t>(r.left) * format_.bytes;
     return D3D_OK;
 }
 

@@ -10,7 +10,7 @@ namespace win32::d3d {
 
 class ImageSurface final : public Surface {
 public:
-    static ImageSurface* Create(Device* device, UINT width, UINT height, D3DFORMAT format);
+    static ImageSurface* Create(Device* device, UINT width, UINT height, const FormatInfo& format);
 
     ULONG AddRef() override;
     ULONG Release() override;
@@ -20,19 +20,22 @@ public:
 
     UINT Width() const override { return width_; }
     UINT Height() const override { return height_; }
+    const FormatInfo& Format() const override { return format_; }
     Device* Owner() const override { return device_; }
     GLuint Framebuffer() override { return 0; }
-    D3DCOLOR* Pixels() override { return pixels_.data(); }
+    BYTE* Pixels() override { return pixels_.data(); }
+    // The device is going: the surface answers as one without a device.
+    void Orphan() { device_ = nullptr; }
 
 private:
-    ImageSurface(Device* device, UINT width, UINT height, D3DFORMAT format);
+    ImageSurface(Device* device, UINT width, UINT height, const FormatInfo& format);
     ~ImageSurface();
 
     std::atomic<ULONG> refs_{1};
     Device* device_;
     UINT width_, height_;
-    D3DFORMAT format_;
-    std::vector<D3DCOLOR> pixels_;
+    const FormatInfo& format_;
+    std::vector<BYTE> pixels_;
     bool locked_ = false;
 };
 

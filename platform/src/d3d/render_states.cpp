@@ -49,7 +49,7 @@ bool Linear(DWORD filter) {
 
 } // namespace
 
-void ApplyRenderStates(const RenderStates& rs, bool hasDepthBuffer) {
+void ApplyRenderStates(const RenderStates& rs, bool hasDepthBuffer, bool targetHasAlpha) {
     if (rs[D3DRS_ALPHABLENDENABLE]) {
         glEnable(GL_BLEND);
         glBlendFunc(Lookup(BlendFactors, rs[D3DRS_SRCBLEND]), Lookup(BlendFactors, rs[D3DRS_DESTBLEND]));
@@ -59,7 +59,8 @@ void ApplyRenderStates(const RenderStates& rs, bool hasDepthBuffer) {
     }
     const DWORD mask = rs[D3DRS_COLORWRITEENABLE];
     glColorMask((mask & D3DCOLORWRITEENABLE_RED) != 0, (mask & D3DCOLORWRITEENABLE_GREEN) != 0,
-                (mask & D3DCOLORWRITEENABLE_BLUE) != 0, (mask & D3DCOLORWRITEENABLE_ALPHA) != 0);
+                (mask & D3DCOLORWRITEENABLE_BLUE) != 0,
+                targetHasAlpha && (mask & D3DCOLORWRITEENABLE_ALPHA) != 0);
     if (hasDepthBuffer && rs[D3DRS_ZENABLE]) {
         glEnable(GL_DEPTH_TEST);
         glDepthFunc(Lookup(Compares, rs[D3DRS_ZFUNC]));

@@ -9,7 +9,8 @@ namespace win32::d3d {
 
 using RenderStates = std::array<DWORD, D3DRS_COUNT>;
 
-void ApplyRenderStates(const RenderStates& states, bool hasDepthBuffer);
+// An opaque target (no alpha) keeps its alpha at 1: draws do not write it.
+void ApplyRenderStates(const RenderStates& states, bool hasDepthBuffer, bool targetHasAlpha);
 
 // The stage-0 sampler state of a draw: filters and addressing on the bound texture.
 void ApplySamplerStates(DWORD magFilter, DWORD minFilter, DWORD mipFilter, DWORD addressU, DWORD addressV,

@@ -1,4 +1,6 @@
-// A texture of a device: a GL texture and the copy of its pixels that locks hand out.
+// A texture of a device: a GL texture (none in system memory) and the copy of its pixels that locks hand
+// out. Managed and system-memory textures keep that copy; default-pool ones hold their pixels in the
+// context only and read them back for a lock.
 #pragma once
 
 #include "surface.h"
@@ -26,9 +28,13 @@ public:
 
     UINT Width() const override;
     UINT Height() const override;
+    const FormatInfo& Format() const override;
     Device* Owner() const override;
     GLuint Framebuffer() override;
+    BYTE* Pixels() override;
+    void ContextWillWrite() override;
     void ContextWrote() override;
+    void MemoryWrote() override;
     bool IsRenderTarget() const override;
 
 private:
@@ -37,8 +43,8 @@ private:
 
 class Texture final : public IDirect3DTexture8 {
 public:
-    // Checked by the device first: a size within the caps, a 32-bit format.
-    static Texture* Create(Device* device, UINT width, UINT height, DWORD usage, D3DFORMAT format,
+    // Checked by the device first: a size within the caps, a format it takes.
+    static Texture* Create(Device* device, UINT width, UINT height, DWORD usage, const FormatInfo& format,
                            D3DPOOL pool);
 
     ULONG AddRef() override;
@@ -51,33 +57,43 @@ public:
 
     UINT Width() const { return width_; }
     UINT Height() const { return height_; }
-    D3DFORMAT Format() const { return format_; }
+    const FormatInfo& Format() const { return format_; }
     D3DPOOL Pool() const { return pool_; }
     DWORD Usage() const { return usage_; }
     Device* Owner() const { return device_; }
+    // The GL texture; 0 for a texture in system memory, or once the device went.
     GLuint Name() const { return name_; }
     GLuint Framebuffer();
+    // The pixels of a system-memory texture (always in memory); null for the others.
+    BYTE* MemoryPixels() { return pool_ == D3DPOOL_SYSTEMMEM ? pixels_.data() : nullptr; }
+    void ContextWillWrite();
     void ContextWrote() { contextNewer_ = true; }
-    // Takes another texture's pixels (of the same size) into this one, memory and context alike.
+    // Takes another texture's pixels (of the same size and format) into this one.
     void TakePixels(Texture& source);
     // A reset loses what a default-pool texture held: it is transparent black again.
     void Empty();
+    // The device is going: its GL objects go with it, and the texture answers as one without a device.
+    void Orphan();
 
 private:
-    Texture(Device* device, UINT width, UINT height, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    Texture(Device* device, UINT width, UINT height, DWORD usage, const FormatInfo& format, D3DPOOL pool);
     ~Texture();
+    std::size_t Bytes() const { return static_cast<std::size_t>(width_) * height_ * format_.bytes; }
     void Upload();
-    void ReadBackIfNewer();
+    // The memory copy holds the texture's pixels after this; false when they cannot be had.
+    bool Materialise();
+    void FreeGl();
 
     std::atomic<ULONG> refs_{1};
     Device* device_;
     UINT width_, height_;
     DWORD usage_;
-    D3DFORMAT format_;
+    const FormatInfo& format_;
     D3DPOOL pool_;
     GLuint name_ = 0;
     GLuint framebuffer_ = 0;
-    std::vector<D3DCOLOR> pixels_;
+    std::vector<BYTE> pixels_;
+    bool memoryValid_ = false;  // pixels_ holds the texture's contents
     bool contextNewer_ = false; // drawn into or copied to since the memory copy was made
     bool locked_ = false;
     bool lockedForWriting_ = false;

@@ -79,10 +79,21 @@ void SwapToOpaqueRow(std::uint32_t* row, std::size_t count) {
     }
 }
 
+// The parts of the bitmap a window DC draws to: a full-screen device's top-level window is drawn whole, over
+// its child windows too (the device holds the screen).
+std::vector<RECT> ClipOf(const DrawTarget& target, const RECT& area, bool fullScreen) {
+    if (!fullScreen || target.clip.empty() || !target.bitmap) return target.clip;
+    const RECT bounds{0, 0, target.bitmap->width, target.bitmap->height};
+    RECT whole{};
+    if (!IntersectRect(&whole, &area, &bounds)) return {};
+    return {whole};
+}
+
 } // namespace
 
 bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height,
-                        bool keepRatio) {
+                        bool fullScreen) {
+    const bool keepRatio = fullScreen;
     RECT client{};
     if (!IsWindow(window) || !GetClientRect(window, &client)) return false;
     if (width == 0 || height == 0 || pixels.size() < static_cast<std::size_t>(width) * height) return false;
@@ -99,7 +110,7 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
     RECT area = client;
     OffsetRect(&area, target.origin.x, target.origin.y);
     const RECT bounds{0, 0, bitmap->width, bitmap->height};
-    for (const RECT& clip : target.clip) {
+    for (const RECT& clip : ClipOf(target, area, fullScreen)) {
         RECT visible{}, part{};
         if (!IntersectRect(&visible, &clip, &area) || !IntersectRect(&part, &visible, &bounds)) continue;
         for (LONG y = part.top; y < part.bottom; ++y) {
@@ -130,7 +141,7 @@ bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT widt
     return true;
 }
 
-bool BeginDirectCopy(HWND window, UINT width, UINT height, DirectCopy* copy) {
+bool BeginDirectCopy(HWND window, UINT width, UINT height, bool fullScreen, DirectCopy* copy) {
     RECT client{};
     if (!copy || !IsWindow(window) || !GetClientRect(window, &client)) return false;
     if (width == 0 || static_cast<UINT>(client.right) != width || static_cast<UINT>(client.bottom) != height)
@@ -141,8 +152,8 @@ bool BeginDirectCopy(HWND window, UINT width, UINT height, DirectCopy* copy) {
     const BitmapObject* bitmap = target.bitmap;
     RECT area = client;
     OffsetRect(&area, target.origin.x, target.origin.y);
-    const bool whole =
-        target.clip.size() == 1 && EqualRect(&target.clip[0], &area) && area.left >= 0 && area.top >= 0;
+    const std::vector<RECT> clip = ClipOf(target, area, fullScreen);
+    const bool whole = clip.size() == 1 && EqualRect(&clip[0], &area) && area.left >= 0 && area.top >= 0;
     if (!bitmap || bitmap->bpp != 32 || !bitmap->topDown || bitmap->stride % 4 != 0 || !whole ||
         area.right > bitmap->width || area.bottom > bitmap->height) {
         ReleaseDC(window, dc);

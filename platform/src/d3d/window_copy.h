@@ -9,11 +9,11 @@
 
 namespace win32::d3d {
 
-// pixels: width x height of 0xAARRGGBB, top row first. keepRatio (full screen): scaled as large as the
-// client area allows without changing its shape, centred, black around. False when the window is not a
-// live window.
+// pixels: width x height of 0xAARRGGBB, top row first. fullScreen: scaled as large as the client area
+// allows without changing its shape, centred, black around, and over the window's child windows too (the
+// device holds the whole screen). False when the window is not a live window.
 bool CopyToWindowClient(HWND window, std::span<const D3DCOLOR> pixels, UINT width, UINT height,
-                        bool keepRatio);
+                        bool fullScreen);
 
 // Where a picture of exactly the client area's size can be written straight into the window's backing
 // bitmap: the whole client area is visible, the bitmap holds 32 bits a pixel and its rows run top down.
@@ -27,7 +27,7 @@ struct DirectCopy {
     UINT width = 0;
     UINT height = 0;
 };
-bool BeginDirectCopy(HWND window, UINT width, UINT height, DirectCopy* copy);
+bool BeginDirectCopy(HWND window, UINT width, UINT height, bool fullScreen, DirectCopy* copy);
 void FinishDirectCopy(DirectCopy& copy);
 // Lets the window's DC go without showing anything, when the picture could not be read.
 void AbandonDirectCopy(DirectCopy& copy);

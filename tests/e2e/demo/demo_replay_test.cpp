@@ -2,7 +2,8 @@
 // in a real X window (Xvfb) by the copy of the game that plays it back from the level's start and stops in
 // the paused dialog at fixed loops: at each stop the score's digits, the three hearts and the player's box
 // where it stood when the replay was recorded; then the door reached, which shows the second level, and the
-// program's end with status 0 when its window is closed.
+// program's end with status 0 when its window is closed. Played again through the Direct3D 8 display
+// driver, it stops at the same places and shows the same pictures.
 #include "demo/demo_hud_layout.h"
 #include "demo/level_layout.h"
 #include "demo/replay_layout.h"
@@ -85,6 +86,23 @@ int Hearts(const vtrtest::Screenshot& shot, int x, int top) {
     return hearts;
 }
 
+// The play area at a stop, row by row.
+using PlayArea = std::vector<Rgb>;
+
+PlayArea PlayAreaOf(const vtrtest::Screenshot& shot, int x, int top) {
+    PlayArea area(640 * 480);
+    for (int py = 0; py < 480; ++py)
+        for (int px = 0; px < 640; ++px)
+            if (const auto p = shot.Rgb(x + px, top + py)) area[static_cast<std::size_t>(py * 640 + px)] = *p;
+    return area;
+}
+
+// What a replay showed at its stops.
+struct ReplayRun {
+    std::vector<std::optional<Box>> players;
+    std::vector<PlayArea> pictures;
+};
+
 class DemoReplay : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -131,25 +149,25 @@ protected:
         return shot;
     }
 
+    void Replay(const std::vector<std::string>& switches, ReplayRun& run);
+
     vtrtest::VirtualDisplay display_;
     pid_t demo_ = -1;
     fs::path temp_;
 };
 
-TEST_F(DemoReplay, TheRecordedPlayThroughStopsAtItsLoopsAsRecordedAndReachesTheSecondLevel) {
-    // Where the player stood at each stop when the replay was recorded.
-    std::vector<Box> expected;
-    std::ifstream checkpoints(fs::path(VTR_FIXTURES_DIR) / CheckpointFixture);
-    for (Box b{}; checkpoints >> b[0] >> b[1] >> b[2] >> b[3];)
-        expected.push_back(b);
-    ASSERT_EQ(expected.size(), CheckpointLoops.size());
-
-    demo_ = vtrtest::Spawn(
-        {std::string(VTR_BIN_DIR) + "/vtrrt", "-F", std::string(VTR_BIN_DIR) + "/demo_replay.vtg"},
-        vtrtest::ChildEnvironment({"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
-                                   "SDL_AUDIODRIVER=dummy", "TMPDIR=" + temp_.string(),
-                                   "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)}),
-        nullptr, (temp_ / "demo.err").c_str());
+// Replays the play-through with the switches given: at each stop the score and the hearts are checked, the
+// player's box and the play area kept; then the second level is reached and the program ends with 0.
+void DemoReplay::Replay(const std::vector<std::string>& switches, ReplayRun& run) {
+    std::vector<std::string> command = {std::string(VTR_BIN_DIR) + "/vtrrt"};
+    command.insert(command.end(), switches.begin(), switches.end());
+    command.insert(command.end(), {"-F", std::string(VTR_BIN_DIR) + "/demo_replay.vtg"});
+    demo_ = vtrtest::Spawn(command,
+                           vtrtest::ChildEnvironment(
+                               {"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy",
+                                "LIBGL_ALWAYS_SOFTWARE=1", "TMPDIR=" + temp_.string(),
+                                "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)}),
+                           nullptr, (temp_ / "demo.err").c_str());
     ASSERT_GT(demo_, 0);
     ASSERT_TRUE(Window("Demo", 300)) << "the demo's window did not appear";
     // Where the play area is on the screen, asked again at each look: the window is shown before the frame
@@ -162,7 +180,7 @@ TEST_F(DemoReplay, TheRecordedPlayThroughStopsAtItsLoopsAsRecordedAndReachesTheS
         top = (*window)[1] + (*window)[3] - 480;
     };
 
-    for (std::size_t stop = 0; stop < expected.size(); ++stop) {
+    for (std::size_t stop = 0; stop < CheckpointLoops.size(); ++stop) {
         SCOPED_TRACE("stop at loop " + std::to_string(CheckpointLoops[stop]));
         ASSERT_TRUE(Window(Paused, 300))
             << "the replay did not stop: " << vtrtest::ReadFile(temp_ / "demo.err");
@@ -174,7 +192,8 @@ TEST_F(DemoReplay, TheRecordedPlayThroughStopsAtItsLoopsAsRecordedAndReachesTheS
         EXPECT_EQ(Score(*shot, x, top), "00030") << "the three gems of the first platform, taken first";
         EXPECT_EQ(Hearts(*shot, x, top), LivesShown) << "the play-through loses no life";
         const Rgb player{PlayerColour[0], PlayerColour[1], PlayerColour[2]};
-        EXPECT_EQ(BoxOf(*shot, x, top, player), expected[stop]);
+        run.players.push_back(BoxOf(*shot, x, top, player));
+        run.pictures.push_back(PlayAreaOf(*shot, x, top));
         ASSERT_TRUE(Close(Paused));
         // The next stop's dialog has the same title: this one must be gone before it is looked for, however
         // slowly a busy machine takes it down. Now and then under load the window system's close message
@@ -207,6 +226,43 @@ TEST_F(DemoReplay, TheRecordedPlayThroughStopsAtItsLoopsAsRecordedAndReachesTheS
     ASSERT_TRUE(code) << "the demo did not end after its window was closed";
     demo_ = -1;
     EXPECT_EQ(*code, 0) << vtrtest::ReadFile(temp_ / "demo.err");
+}
+
+// Where the player stood at each stop when the replay was recorded.
+std::vector<std::optional<Box>> RecordedPlayers() {
+    std::vector<std::optional<Box>> expected;
+    std::ifstream checkpoints(fs::path(VTR_FIXTURES_DIR) / CheckpointFixture);
+    for (Box b{}; checkpoints >> b[0] >> b[1] >> b[2] >> b[3];)
+        expected.push_back(b);
+    return expected;
+}
+
+TEST_F(DemoReplay, TheRecordedPlayThroughStopsAtItsLoopsAsRecordedAndReachesTheSecondLevel) {
+    const std::vector<std::optional<Box>> expected = RecordedPlayers();
+    ASSERT_EQ(expected.size(), CheckpointLoops.size());
+    ReplayRun run;
+    ASSERT_NO_FATAL_FAILURE(Replay({}, run));
+    EXPECT_EQ(run.players, expected);
+}
+
+// Through the Direct3D 8 driver the play-through stops where it did in software, and each stop shows the
+// same picture within 2 a channel (the level's pictures are unscaled copies, keyed copies and fills).
+TEST_F(DemoReplay, ThroughTheDisplayDriverTheStopsShowWhatTheSoftwareRunShows) {
+    ReplayRun software, driver;
+    ASSERT_NO_FATAL_FAILURE(Replay({}, software));
+    ASSERT_NO_FATAL_FAILURE(Replay({"-D3D8"}, driver));
+    EXPECT_EQ(driver.players, RecordedPlayers());
+    ASSERT_EQ(driver.pictures.size(), software.pictures.size());
+    for (std::size_t stop = 0; stop < driver.pictures.size(); ++stop) {
+        int different = 0;
+        for (std::size_t i = 0; i < driver.pictures[stop].size(); ++i)
+            for (std::size_t c = 0; c < 3; ++c)
+                if (std::abs(driver.pictures[stop][i][c] - software.pictures[stop][i][c]) > 2) {
+                    ++different;
+                    break;
+                }
+        EXPECT_EQ(different, 0) << "pixels that differ at stop " << stop;
+    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "demo/how_to_play_layout.h"
 #include "demo/level_layout.h"
 #include "demo/title_layout.h"
+#include "demo/title_panel.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
 
@@ -171,7 +172,7 @@ protected:
         std::vector<std::string> command{std::string(VTR_BIN_DIR) + "/" + program};
         command.insert(command.end(), args.begin(), args.end());
         std::vector<std::string> env{"DISPLAY=" + display_.Name(), "SDL_VIDEODRIVER=x11",
-                                     "TMPDIR=" + runTemp.string(),
+                                     "LIBGL_ALWAYS_SOFTWARE=1", "TMPDIR=" + runTemp.string(),
                                      "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)};
         env.insert(env.end(), sound.begin(), sound.end());
         demo_ = Spawn(command, vtrtest::ChildEnvironment(env), nullptr, (temp_ / "demo.err").c_str());
@@ -283,6 +284,13 @@ protected:
     }
 
     // Waits for the demo to end after its window is closed, with status 0.
+    // Full screen from the Options menu shows the title centred on the screen, and Return starts the level;
+    // with a switch the run goes through the display driver.
+    void FullScreenReturnStartsTheLevel(const std::vector<std::string>& args);
+    void HowToPlayScrollsWithTheMouse(const std::vector<std::string>& args);
+    // The title panel's first, middle and last columns in a run with these switches; none on a failure.
+    std::optional<std::array<Pixel, 3>> PanelColumns(const std::vector<std::string>& args);
+
     void CloseAndExpectCleanEnd() {
         const auto code = CloseAndWait();
         ASSERT_TRUE(code) << "the demo did not end after its window was closed";
@@ -476,34 +484,67 @@ TEST_F(DemoWindow, AKeyOrAClickOnTheTitleShowsTheLevelWhichGoesBackToTheTitle) {
     EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
 }
 
-// The title's glass panel is blended half and half with the background under it.
-TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
-    const auto box = Launch(temp_);
-    ASSERT_TRUE(box);
+// The title's glass panel: its first, middle and last columns on the row of its centre, once the fade-in
+// has ended (the point below the panel shows the frame's colour and the panel's columns stay as they are).
+std::optional<std::array<Pixel, 3>> DemoWindow::PanelColumns(const std::vector<std::string>& args) {
+    const auto box = Launch(temp_, args);
+    if (!box) return std::nullopt;
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
-    // (0xF0, 0xF0, 0xE0) and the background, each weighing half.
-    constexpr std::uint8_t Blended[3] = {0x88, 0xA8, 0xD0};
+    const int left = x + TitlePanelX - TitlePanelSize / 2, row = y + bar + TitlePanelY;
     const fs::path path = temp_ / "panel.xwd";
-    std::optional<std::array<std::uint8_t, 3>> centre, outside;
-    for (int shot = 0; shot < 40; ++shot) {
+    std::array<Pixel, 3> columns, previous;
+    for (int shot = 0; shot < 60; ++shot) {
         vtrtest::Screenshot screen;
-        ASSERT_TRUE(vtrtest::TakeScreenshot(display_.Name(), path.string()) && screen.Read(path.string()));
-        centre = screen.Rgb(x + 320, y + bar + 300);
-        outside = screen.Rgb(x + 320, y + bar + 340);
-        // Both points, whole: the fade-in from white reaches some channels before the others.
-        if (centre && outside && *centre == std::array<std::uint8_t, 3>{Blended[0], Blended[1], Blended[2]} &&
-            *outside == std::array<std::uint8_t, 3>{FirstFrame[0], FirstFrame[1], FirstFrame[2]})
-            break;
+        if (!vtrtest::TakeScreenshot(display_.Name(), path.string()) || !screen.Read(path.string()))
+            return std::nullopt;
+        columns = {screen.Rgb(left, row), screen.Rgb(left + TitlePanelSize / 2, row),
+                   screen.Rgb(left + TitlePanelSize - 1, row)};
+        // The fade-in from white reaches some channels before the others: both shots alike, below settled.
+        if (Is(screen.Rgb(x + 320, y + bar + 340), FirstFrame) && columns == previous) break;
+        previous = columns;
         std::this_thread::sleep_for(50ms);
     }
-    ASSERT_TRUE(centre && outside);
-    EXPECT_EQ(*centre, (std::array<std::uint8_t, 3>{Blended[0], Blended[1], Blended[2]}));
-    EXPECT_EQ(*outside, (std::array<std::uint8_t, 3>{FirstFrame[0], FirstFrame[1], FirstFrame[2]}));
     const auto code = CloseAndWait();
-    ASSERT_TRUE(code);
     demo_ = -1;
-    EXPECT_EQ(*code, 0) << ReadFile(temp_ / "demo.err");
+    if (!code || *code != 0) {
+        ADD_FAILURE() << "the demo did not end cleanly: " << ReadFile(temp_ / "demo.err");
+        return std::nullopt;
+    }
+    return columns;
+}
+
+// On the library's surfaces the panel shows its effect's coefficient alone: blended half and half with the
+// background under it, the same across.
+TEST_F(DemoWindow, TheTitlesPanelIsBlendedOverTheBackground) {
+    const auto columns = PanelColumns({});
+    ASSERT_TRUE(columns);
+    // (0xF0, 0xF0, 0xE0) and the background, each weighing half.
+    constexpr std::uint8_t Blended[3] = {0x88, 0xA8, 0xD0};
+    for (const Pixel& p : *columns)
+        EXPECT_TRUE(Is(p, Blended)) << (p ? int((*p)[0]) : -1) << "," << (p ? int((*p)[1]) : -1) << ","
+                                    << (p ? int((*p)[2]) : -1);
+}
+
+// Through the Direct3D 8 driver the panel is drawn through the effect of the demo's bank: tinted from one
+// colour at its left edge to the other at its right, then blended by its coefficient's alpha.
+TEST_F(DemoWindow, ThroughTheDriverTheTitlesPanelShowsItsEffectsTint) {
+    const auto columns = PanelColumns({"-D3D8"});
+    ASSERT_TRUE(columns);
+    const std::array<int, 3> panel = {TitlePanelColour & 0xFF, (TitlePanelColour >> 8) & 0xFF,
+                                      (TitlePanelColour >> 16) & 0xFF};
+    const double alpha = (TitlePanelCoefficient >> 24) / 255.0;
+    const int at[3] = {0, TitlePanelSize / 2, TitlePanelSize - 1};
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE((*columns)[i]) << "column " << at[i];
+        // The tint's first colour lies on the first column's centre: column c takes c / size of the way.
+        const double w = at[i] / static_cast<double>(TitlePanelSize);
+        for (std::size_t c = 0; c < 3; ++c) {
+            const double tint = TitlePanelTintFrom[c] + (TitlePanelTintTo[c] - TitlePanelTintFrom[c]) * w;
+            const double want = panel[c] * tint * alpha + FirstFrame[c] * (1 - alpha);
+            EXPECT_NEAR((*(*columns)[i])[c], want, 3) << "column " << at[i] << " channel " << c;
+        }
+    }
 }
 
 // The title writes the game's name above the spinners and how to start below the panel.
@@ -964,14 +1005,26 @@ TEST_F(DemoWindow, FullScreenChosenDuringTheTitlesFadeLeavesTheFadeToEndAndKeysT
 
 // In full screen the title takes Return and the level fades in and runs there.
 TEST_F(DemoWindow, InFullScreenReturnStartsTheLevel) {
-    const auto box = Launch(temp_);
+    FullScreenReturnStartsTheLevel({});
+}
+
+// The same through the Direct3D 8 display driver: its screen takes the whole screen without the menu bar,
+// the frame centred in it.
+TEST_F(DemoWindow, InFullScreenThroughTheDriverReturnStartsTheLevel) {
+    FullScreenReturnStartsTheLevel({"-D3D8"});
+}
+
+void DemoWindow::FullScreenReturnStartsTheLevel(const std::vector<std::string>& args) {
+    const bool driver = !args.empty();
+    const auto box = Launch(temp_, args);
     ASSERT_TRUE(box);
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;
     ASSERT_TRUE(WaitForColour(x + width / 2, y + height - 40, FirstFrame)) << "the title's fade did not end";
     ASSERT_TRUE(ChooseMenuItem(x, y, width, bar, 1, 3));
     ASSERT_EQ(WaitForGeometry(Screen), Screen) << "full screen did not cover the screen";
-    const int top = bar + (Screen[3] - bar - 480) / 2, left = (Screen[2] - 640) / 2;
+    const int shownBar = driver ? 0 : bar;
+    const int top = shownBar + (Screen[3] - shownBar - 480) / 2, left = (Screen[2] - 640) / 2;
     ASSERT_TRUE(WaitForColour(left + 320, top + 470, FirstFrame)) << "the title did not show in full screen";
     constexpr std::uint8_t Ground[3] = {0x70, 0x48, 0x20};
     bool level = false;
@@ -1077,7 +1130,17 @@ int PlayAreaDifferences(const vtrtest::Screenshot& a, const vtrtest::Screenshot&
 // Help > How to play shows the instructions with a scroll bar; clicks on its lower arrow scroll the text up
 // by a line each, and what was shown moves up by as much.
 TEST_F(DemoWindow, HowToPlayScrollsWithTheMouse) {
-    const auto box = Launch(temp_);
+    HowToPlayScrollsWithTheMouse({});
+}
+
+// The same through the Direct3D 8 display driver: the text drawn in its own surface and blitted onto the
+// driver's, the scroll bar a window over the device's.
+TEST_F(DemoWindow, HowToPlayScrollsWithTheMouseThroughTheDriver) {
+    HowToPlayScrollsWithTheMouse({"-D3D8"});
+}
+
+void DemoWindow::HowToPlayScrollsWithTheMouse(const std::vector<std::string>& args) {
+    const auto box = Launch(temp_, args);
     ASSERT_TRUE(box);
     const auto [x, y, width, height] = *box;
     const int bar = height - 480;

@@ -36,8 +36,9 @@ public:
         if (message && size > 2) message[0] = 'o', message[1] = 'k', message[2] = 0;
         return 1;
     }
-    void SetEffectParameter(CEffectEx*, int index) override {
+    int SetEffectParameter(CEffectEx*, int index) override {
         calls.push_back("param " + std::to_string(index));
+        return 0;
     }
     std::vector<std::string> calls;
 

@@ -220,6 +220,19 @@ TEST_F(DeviceTest, FullScreenPresentKeepsTheBackBuffersShape) {
         }
 }
 
+// A full-screen device holds the screen: its picture covers the device window's visible children too.
+TEST_F(DeviceTest, FullScreenPresentCoversTheWindowsChildren) {
+    SetWindowLongPtrW(top, GWL_STYLE, GetWindowLongPtrW(top, GWL_STYLE) | WS_CLIPCHILDREN);
+    D3DPRESENT_PARAMETERS p = Windowed(top, TopWidth, TopHeight);
+    p.Windowed = FALSE;
+    p.BackBufferFormat = D3DFMT_A8R8G8B8;
+    ASSERT_EQ(Create(p), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(win32::testing::ReadWindowPixel(child, 5, 5), RGB(0, 0, 255));
+    EXPECT_EQ(win32::testing::ReadWindowPixel(top, 2, 2), RGB(0, 0, 255));
+}
+
 TEST_F(DeviceTest, OnlyStatesThatChangeAreCounted) {
     ASSERT_EQ(Create(Windowed(child)), D3D_OK);
     const unsigned before = win32::testing::StateChangeCount(device);

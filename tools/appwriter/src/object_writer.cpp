@@ -292,15 +292,12 @@ Bytes WriteObjectInfos(const std::vector<ObjectInfoDesc>& objects, StringForm fo
         def.type = o.type;
         WriteChunk(out, ChunkObjectDefinition, 0, WriteObjectDefinition(def), key);
         if (o.effectIndex) {
-            // u32 effect, u32 count, then {u16 stored, u16 working} per parameter; the working value is the
-            // loader's to set.
+            // u32 effect, u32 count, then {u16 stored, u16 working} per parameter.
             ByteWriter e;
             e.U32(*o.effectIndex);
             e.U32(static_cast<std::uint32_t>(o.effectValues.size()));
-            for (std::uint16_t v : o.effectValues) {
-                e.U16(v);
-                e.U16(0xEEEE);
-            }
+            for (std::uint32_t v : o.effectValues)
+                e.U32(v);
             WriteChunk(out, ChunkObjectEffect, 0, e.Take(), key);
         }
         WriteChunk(out, ChunkEnd, 0, {}, key);

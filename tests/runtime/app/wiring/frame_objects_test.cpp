@@ -9,9 +9,6 @@
 #include "loop/pause.h"
 #include "objects/run_objects.h"
 #include "runtime/startup/loader/loader_fixture.h"
-#include "loop/application_state_machine.h"
-#include "core/command_line.h"
-#include "core/frame_run_state.h"
 #include "shell/frame_window.h"
 #include "shell/main_window.h"
 #include "startup/banks.h"
@@ -22,6 +19,7 @@
 #include "appwriter/event_program_builder.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
+#include "persist/global_object_store.h"
 #include "vtrs2/app_context.h"
 #include "vtrs2/app_window.h"
 #include "vtrs2/banks.h"
@@ -30,7 +28,6 @@
 #include "vtrs2/sprite_window.h"
 #include "vtrs2/sprites.h"
 #include "vtrs2/surface.h"
-#include "persist/global_object_store.h"
 
 #include <gtest/gtest.h>
 
@@ -338,7 +335,7 @@ protected:
             rock.inkParameter = 0x80FFFFFF;
             rock.definition.objectFlags |= 0x200; // drawn by a sprite, with its effect object
             rock.effectIndex = 0;
-            rock.effectValues = {0x1234, 2};
+            rock.effectValues = {0xEEEE1234, 0xEEEE0002};
             objects.push_back(rock);
             chunk.payload =
                 appwriter::WriteObjectInfos(objects, appwriter::StringForm::Wide, appwriter::KeyOf(d));

@@ -146,9 +146,11 @@ struct ObjectInfoDesc {
     std::uint32_t inkParameter = 0;
     std::u16string name;
     ObjectDefinitionDesc definition;
-    // The object's effect parameters: the effect's bank index, then one stored value per parameter.
+    // The object's effect parameters: the effect's bank index, then one 32-bit value per parameter: a
+    // number whole (a float by its bits), or an image's stored number in the low half beside its working
+    // value, which the loader sets.
     std::optional<std::uint32_t> effectIndex;
-    std::vector<std::uint16_t> effectValues;
+    std::vector<std::uint32_t> effectValues;
 };
 
 // The object-definitions chunk's payload: u32 count, then each object's chunk list, ended by 0x7F7F.
