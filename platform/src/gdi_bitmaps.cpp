@@ -33,6 +33,10 @@ std::uint32_t Narrow(BYTE component, DWORD mask) {
 std::uint32_t BitmapObject::LoadRaw(int x, int y) const {
     const BYTE* p = Row(y);
     switch (bpp) {
+    case 1: // the leftmost pixel in the highest bit
+        return (p[x >> 3] >> (7 - (x & 7))) & 1u;
+    case 4:
+        return (p[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xFu;
     case 8:
         return p[x];
     case 16:
@@ -96,6 +100,8 @@ std::uint32_t BitmapObject::Encode(COLORREF color) const {
 
 COLORREF BitmapObject::Decode(std::uint32_t raw) const {
     switch (bpp) {
+    case 1:
+    case 4:
     case 8: {
         const RGBQUAD& q = colors[raw & 0xFF];
         return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);

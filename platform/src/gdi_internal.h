@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace win32 {
@@ -39,7 +40,8 @@ struct BitmapObject {
     BYTE* Row(int y) const {
         return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * stride;
     }
-    // Raw pixel values in this bitmap's format, and their conversion from and to colours.
+    // Raw pixel values in this bitmap's format, and their conversion from and to colours. 1 and 4 bits per
+    // pixel are only read and decoded: only packed bitmaps handed over as bytes hold them.
     std::uint32_t LoadRaw(int x, int y) const;
     void StoreRaw(int x, int y, std::uint32_t raw);
     std::uint32_t Encode(COLORREF color) const;
@@ -122,6 +124,10 @@ BrushObject* MakeStockBrush(COLORREF color);
 BitmapObject* NewBitmap(int width, int height, int bpp, bool topDown);
 // Reads the format of a bitmap header and its colour table or masks; false when the header is refused.
 bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out);
+// The same for a packed bitmap held in `bytes`, its fields read one by one: the header, then the colour
+// table (1, 4 and 8 bits per pixel) or the masks, each checked against the bytes; `bitsAt` is where the
+// pixels start, which the caller checks for the rows it reads. Its `bits` are left unset.
+bool ReadPackedDib(std::span<const BYTE> bytes, BitmapObject* out, std::size_t* bitsAt);
 void FreeBitmap(BitmapObject* bitmap);
 // Called when drawing through a window DC changed its top-level window's backing bitmap: all of it, or the
 // rectangle of the backing that was drawn.

@@ -5,6 +5,8 @@
 #include "win32/font.h"
 #include "window_internal.h"
 
+#include "vtrformat/bytes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -282,12 +284,16 @@ HWND WindowFromDC(HDC dc) {
     return IsLiveDc(dc) && dc->kind == DcKind::Window ? Win(dc->window) : nullptr;
 }
 
-bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out) {
-    if (!info) return false;
-    const BITMAPINFOHEADER& h = info->bmiHeader;
+namespace {
+
+// The format a bitmap header gives (its depth, 1 and 4 bits only where `lowDepths`, its compression and
+// sizes); false when it is refused.
+bool ReadDibFormat(const BITMAPINFOHEADER& h, bool lowDepths, BitmapObject* out) {
     const int bpp = h.biBitCount;
+    const bool depth =
+        bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32 || (lowDepths && (bpp == 1 || bpp == 4));
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight == 0 ||
-        h.biHeight == LONG(0x80000000) || (bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
+        h.biHeight == LONG(0x80000000) || !depth)
         return false;
     if (h.biCompression != BI_RGB && !(h.biCompression == BI_BITFIELDS && (bpp == 16 || bpp == 32)))
         return false;
@@ -299,14 +305,57 @@ bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out) {
     out->bpp = bpp;
     out->stride = static_cast<int>(stride);
     out->topDown = h.biHeight < 0;
+    return true;
+}
+
+} // namespace
+
+bool ReadDibHeader(const BITMAPINFO* info, BitmapObject* out) {
+    if (!info) return false;
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    if (!ReadDibFormat(h, false, out)) return false;
     const auto* table = reinterpret_cast<const BYTE*>(info) + h.biSize;
-    if (bpp == 8) {
+    if (out->bpp == 8) {
         const DWORD used = (h.biClrUsed == 0 || h.biClrUsed > 256) ? 256 : h.biClrUsed;
         std::memcpy(out->colors.data(), table, used * sizeof(RGBQUAD));
-    } else if (bpp == 16 && h.biCompression == BI_BITFIELDS) {
+    } else if (out->bpp == 16 && h.biCompression == BI_BITFIELDS) {
         std::memcpy(out->masks, table, sizeof out->masks);
         if (!out->masks[0] || !out->masks[1] || !out->masks[2]) return false;
     }
+    return true;
+}
+
+bool ReadPackedDib(std::span<const BYTE> bytes, BitmapObject* out, std::size_t* bitsAt) {
+    vtrformat::ByteReader r(bytes);
+    BITMAPINFOHEADER h{};
+    std::uint32_t compression = 0, used = 0;
+    if (!r.U32(h.biSize) || !r.I32(h.biWidth) || !r.I32(h.biHeight) || !r.U16(h.biPlanes) ||
+        !r.U16(h.biBitCount) || !r.U32(compression) || !r.Skip(12) || !r.U32(used) || !r.Seek(h.biSize))
+        return false;
+    h.biCompression = compression;
+    h.biClrUsed = used;
+    if (!ReadDibFormat(h, true, out)) return false;
+    if (out->bpp <= 8) {
+        // As many entries as the header says, never more than the depth can index.
+        const DWORD full = 1u << out->bpp;
+        if (used > full) return false;
+        for (DWORD i = 0; i < (used ? used : full); ++i) {
+            RGBQUAD& q = out->colors[i];
+            if (!r.U8(q.rgbBlue) || !r.U8(q.rgbGreen) || !r.U8(q.rgbRed) || !r.U8(q.rgbReserved))
+                return false;
+        }
+    } else if (compression == BI_BITFIELDS) {
+        // The three masks follow the basic header, inside a longer one.
+        std::uint32_t masks[3];
+        if (!r.Seek(sizeof(BITMAPINFOHEADER)) || !r.U32(masks[0]) || !r.U32(masks[1]) || !r.U32(masks[2]) ||
+            !r.Seek(std::max<std::size_t>(h.biSize, r.Position())))
+            return false;
+        if (out->bpp == 16) {
+            if (!masks[0] || !masks[1] || !masks[2]) return false;
+            std::copy(masks, masks + 3, out->masks);
+        }
+    }
+    *bitsAt = r.Position();
     return true;
 }
 

@@ -325,6 +325,10 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         return GetWindowTextW(window, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
     case WM_GETTEXTLENGTH:
         return GetWindowTextLengthW(window);
+    case WM_SETICON:
+        return SetWindowIcon(w, wParam, reinterpret_cast<HICON>(lParam));
+    case WM_GETICON:
+        return reinterpret_cast<LRESULT>(WindowIcon(w, wParam));
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;

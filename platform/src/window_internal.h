@@ -72,6 +72,8 @@ struct WindowObject {
     // border it had (which it gets back when it leaves).
     bool coversDisplay = false;
     bool borderedBeforeCover = false;
+    // WM_SETICON's small and big icons; not owned.
+    HICON icons[2] = {};
 };
 
 struct Timer {
@@ -141,5 +143,8 @@ void RegisterDialogClasses();
 // Scroll bars (scroll_bar.cpp): their thickness, the system metric of both kinds.
 constexpr int ScrollBarThickness = 12;
 LRESULT ScrollBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// WM_SETICON and WM_GETICON of the default window procedure (icons.cpp).
+LRESULT SetWindowIcon(WindowObject* w, WPARAM kind, HICON icon);
+HICON WindowIcon(const WindowObject* w, WPARAM kind);
 
 } // namespace win32

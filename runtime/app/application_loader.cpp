@@ -29,6 +29,7 @@
 #include "vtrs2/memory.h"
 #include "vtrs2/streams.h"
 #include "win32/kernel.h"
+#include "win32/user.h"
 
 #include <algorithm>
 #include <array>
@@ -756,6 +757,9 @@ void CloseApplication(ApplicationRecord* app) {
     FreeGlobalObjectStore(*app);
     FreeKept(app->effectBank);
     DestroyFrameWindow(*app);
+    // Its window is gone: nothing shows the icon any more.
+    if (app->subAppIcon) DestroyIcon(app->subAppIcon);
+    app->subAppIcon = nullptr;
     FreeKept(app->imageList);
     FreeKept(app->extendedOptions);
     FreeKept(app->globalValues);

@@ -36,11 +36,6 @@ constexpr std::size_t OptionsAt = 16;
 constexpr std::size_t IconAt = 20;
 constexpr std::size_t FileNameAt = 28;
 
-// A packed bitmap's header: u32 size, i32 width, i32 height, u16 planes, u16 bits per pixel, ..., u32 colours
-// used at 32.
-constexpr std::size_t BitmapHeaderBytes = 40;
-constexpr std::size_t BitmapColoursUsedAt = 32;
-
 constexpr DWORD ChildWindowStyle = 0x42000000;
 constexpr DWORD ChildWindowExStyle = 4;
 constexpr DWORD PopupWindowStyle = 0x82000000;
@@ -58,30 +53,6 @@ std::uint32_t U32At(std::span<const std::uint8_t> b, std::size_t at) {
 }
 std::uint16_t U16At(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-// The packed bitmap at the start of `bytes` (header, colour table, colour bits and the 1-bit mask behind
-// them), cut to its own size; empty when its sizes do not hold together or run past the end.
-std::span<const std::uint8_t> PackedIcon(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < BitmapHeaderBytes) return {};
-    const std::uint32_t headerBytes = U32At(bytes, 0);
-    const auto width = static_cast<std::int32_t>(U32At(bytes, 4));
-    std::int64_t height = static_cast<std::int32_t>(U32At(bytes, 8));
-    const std::uint16_t bits = U16At(bytes, 14);
-    const std::uint32_t used = U32At(bytes, BitmapColoursUsedAt);
-    if (headerBytes < BitmapHeaderBytes || width <= 0 || height == 0 ||
-        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
-        return {};
-    height = height < 0 ? -height : height;
-    // An icon's bitmap counts the mask's rows in its height.
-    if (height == 2 * std::int64_t{width}) height /= 2;
-    const std::int64_t colours = bits <= 8 ? (used ? used : (1u << bits)) : 0;
-    if (colours > 256) return {};
-    const auto stride = [](std::int64_t w, std::int64_t b) { return ((w * b + 31) / 32) * 4; };
-    const std::int64_t total =
-        std::int64_t{headerBytes} + colours * 4 + stride(width, bits) * height + stride(width, 1) * height;
-    if (total > static_cast<std::int64_t>(bytes.size())) return {};
-    return bytes.first(static_cast<std::size_t>(total));
 }
 
 int DepthOf(const ApplicationRecord* app) {
@@ -150,7 +121,7 @@ POINT WindowCorner(HWND window, bool popup) {
 }
 
 void PlaceSubApplicationWindow(RunObject* o, ApplicationRecord& child, std::int32_t width,
-                               std::int32_t height) {
+                               std::int32_t height, std::span<const std::uint8_t> iconBitmap) {
     SubAppPart* p = SubAppOf(o);
     const HWND window = child.frameWindow;
     const std::uint32_t options = child.subAppOptions;
@@ -187,8 +158,13 @@ void PlaceSubApplicationWindow(RunObject* o, ApplicationRecord& child, std::int3
         const POINT at = WindowPlace(o, *child.parent);
         SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    // The window's icon comes from the definition's bitmap or the child's own icon chunk once the layer's
-    // windows have icons; until then the bitmap is only checked, by the definition's reader.
+    // The window's icon: the definition's bitmap, else the child's own; the record keeps it while it runs.
+    HICON icon = iconBitmap.empty() ? nullptr : CreateIconFromDib(iconBitmap.data(), iconBitmap.size());
+    if (!icon && child.iconDib.data) icon = CreateIconFromDib(child.iconDib.data, child.iconDib.size);
+    if (!icon) return;
+    if (child.subAppIcon) DestroyIcon(child.subAppIcon);
+    child.subAppIcon = icon;
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 }
 
 // Frees what a child made, with it current, whatever state it is in.
@@ -340,9 +316,10 @@ bool ReadSubAppDefinition(std::span<const std::uint8_t> def, SubAppDefinition& o
     }
     if (!ended) return false;
     const auto icon = static_cast<std::int32_t>(U32At(d, IconAt));
-    // An icon that does not hold together is left out; the object does without it.
+    // The bitmap's own sizes are checked against these bytes when the icon is made; one that does not
+    // hold together gives none.
     if (icon > 0 && static_cast<std::size_t>(icon) < d.size())
-        out.icon = PackedIcon(d.subspan(static_cast<std::size_t>(icon)));
+        out.icon = d.subspan(static_cast<std::size_t>(icon));
     return true;
 }
 
@@ -427,6 +404,9 @@ void StartSubApplication(RunObject* o, bool firstStart, std::int32_t frame, std:
         std::copy(path.c_str(), path.c_str() + path.size() + 1, p->childPath);
     }
     ApplicationRecord* previous = CurrentApplication();
+    // Read while the parent, whose object infos hold the definition, is current.
+    SubAppDefinition definition;
+    if (!ReadSubAppDefinition(ObjectDefinitionOf(o), definition)) definition.icon = {};
     const SubAppWindowStyle style = SubAppWindowStyleOf(options);
     const bool given = width > 0 && height > 0;
     ApplicationRecord* child =
@@ -441,7 +421,7 @@ void StartSubApplication(RunObject* o, bool firstStart, std::int32_t frame, std:
     child->subAppFlags[0] = (options & SubAppModal) ? SubAppModalFlag : 0;
     child->subAppVisible = (o->definition && o->definition[DefOptions] & OptionVisibleAtStart) ? 1 : 0;
     p->child = child;
-    PlaceSubApplicationWindow(o, *child, given ? width : 0, given ? height : 0);
+    PlaceSubApplicationWindow(o, *child, given ? width : 0, given ? height : 0, definition.icon);
     if (options & SubAppInParentSurface) AddEmbeddedSubApp(*s, o);
     if (!up::StartApplication(child) || !up::RunApplicationStep(child, 1)) FreeChild(o, *p);
     SetCurrentApplication(previous);

@@ -35,7 +35,8 @@ constexpr int MaxSubApplicationDepth = 8;
 constexpr std::int32_t MaxSubApplicationFrame = 4095;
 
 // The definition (at the definition's type data offset), checked: the file name ends inside the definition
-// and within 260 units; the icon, when there is one, is a packed bitmap whose sizes fit in the definition.
+// and within 260 units; the icon, when there is one, is the rest of the definition from its offset, a packed
+// bitmap whose own sizes CreateIconFromDib checks.
 struct SubAppDefinition {
     std::int32_t width = 0, height = 0;
     std::uint16_t startFrame = 0;
@@ -43,7 +44,7 @@ struct SubAppDefinition {
     std::span<const std::uint8_t> icon; // empty: none
     std::u16string fileName;
 };
-// False when the definition is too short or its file name or icon runs past its end.
+// False when the definition is too short or its file name runs past its end.
 bool ReadSubAppDefinition(std::span<const std::uint8_t> definition, SubAppDefinition& out);
 
 // The window style and extended style of a child's frame window, from its options.

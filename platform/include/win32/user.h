@@ -159,6 +159,8 @@ constexpr UINT WM_SETCURSOR = 0x0020;
 constexpr UINT WM_MOUSEACTIVATE = 0x0021;
 constexpr UINT WM_GETMINMAXINFO = 0x0024;
 constexpr UINT WM_DISPLAYCHANGE = 0x007E;
+constexpr UINT WM_GETICON = 0x007F;
+constexpr UINT WM_SETICON = 0x0080;
 constexpr UINT WM_WINDOWPOSCHANGING = 0x0046;
 constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
 constexpr UINT WM_NCCREATE = 0x0081;
@@ -223,6 +225,10 @@ constexpr WPARAM SIZE_MAXIMIZED = 2;
 // Low word of wParam of WM_ACTIVATE.
 constexpr WPARAM WA_INACTIVE = 0;
 constexpr WPARAM WA_ACTIVE = 1;
+
+// wParam of WM_SETICON and WM_GETICON.
+constexpr WPARAM ICON_SMALL = 0;
+constexpr WPARAM ICON_BIG = 1;
 
 // wParam of WM_SYSCOMMAND.
 constexpr WPARAM SC_MINIMIZE = 0xF020;
@@ -552,6 +558,13 @@ HWND GetCapture();
 BOOL GetCursorPos(POINT* point);
 BOOL SetCursorPos(int x, int y);
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+// An icon from a packed bitmap of `size` bytes: the header, its colour table, the colour rows (1, 4, 8, 16,
+// 24 or 32 bits per pixel, bottom-up or top-down), then a 1-bit mask of as many rows whose set bits leave
+// the picture out there. A height of twice the width counts the mask's rows too, as icons store them. Null
+// when a part runs past the bytes, the header is refused, or a side is over MaxIconSide.
+constexpr int MaxIconSide = 256;
+HICON CreateIconFromDib(const void* dib, std::size_t size);
+BOOL DestroyIcon(HICON icon);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
 int ShowCursor(BOOL show);

@@ -28,6 +28,11 @@ int XErrorsSeen();
 // coordinates are relative to that window's own client area. CLR_INVALID (0xFFFFFFFF) outside it.
 COLORREF ReadWindowPixel(HWND window, int x, int y);
 
+// An icon's size (0 x 0 for a handle that is no icon), and its colour at (x, y) from the top row:
+// CLR_INVALID (0xFFFFFFFF) outside it and where its mask leaves it out.
+SIZE IconSize(HICON icon);
+COLORREF ReadIconPixel(HICON icon, int x, int y);
+
 // Copies what the top-level window last presented on its SDL window surface (client coordinates);
 // CLR_INVALID when nothing was presented there.
 COLORREF ReadPresentedPixel(HWND window, int x, int y);

@@ -1,7 +1,8 @@
 // The sub-application object running the children appwriter writes: the window its options give it and
 // where it stands, its own conditions, actions and expressions with and without a child, the starts that
 // make no child, the depth sub-applications nest to, a modal child holding its parent and the main window,
-// a saved position that keeps a running child, and a child drawn into its parent's frame and clicked there.
+// a saved position that keeps a running child, a child drawn into its parent's frame and clicked there, and
+// the icon its window is given.
 #include "runtime/event_test_support.h"
 #include "runtime/waited_clock.h"
 #include "support/scene.h"
@@ -141,6 +142,8 @@ class SubApplications : public ::testing::Test {
 public:
     // Where the test's data files are written.
     fs::path folder_;
+    // The child application's own icon chunk.
+    std::optional<appwriter::Bytes> childIcon_;
 
 protected:
     void SetUp() override {
@@ -168,7 +171,9 @@ protected:
     // The child application beside the parent's file, and the parent started in its first frame (which
     // `running` expects it to go on from).
     void Run(const appwriter::ApplicationDescription& parent, bool running = true) {
-        Write("child.vtg", appwriter::ChildApplication());
+        appwriter::ApplicationDescription child = appwriter::ChildApplication();
+        child.icon = childIcon_;
+        Write("child.vtg", child);
         // The record names its file without owning the name.
         parentPath_ = Write("parent.vtg", parent);
         Services().displayFlags = 0;
@@ -567,31 +572,79 @@ INSTANTIATE_TEST_SUITE_P(
                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SubApplications, AnIconThatRunsPastTheDefinitionIsLeftOut) {
-    SubApplicationDesc sub = ChildFile();
-    // A 16 x 16 bitmap of 8 bits whose colour bits are missing.
-    appwriter::ByteWriter header;
-    header.U32(40);
-    header.I32(16);
-    header.I32(32);
-    header.U16(1);
-    header.U16(8);
+// A 4 x 4 icon of 24 bits (its height counting the mask's rows) whose top-left pixel the mask leaves out.
+constexpr int IconSide = 4;
+COLORREF IconColour(int x, int y) {
+    return win32::RGB(static_cast<std::uint8_t>(60 * x), static_cast<std::uint8_t>(60 * y), 200);
+}
+appwriter::Bytes IconBitmap() {
+    appwriter::ByteWriter w;
+    w.U32(40);
+    w.I32(IconSide);
+    w.I32(2 * IconSide);
+    w.U16(1);
+    w.U16(24);
     for (int i = 0; i < 6; ++i)
-        header.U32(0);
-    sub.icon = header.Take();
-    const appwriter::Bytes data = appwriter::SubApplicationData(sub);
-    SubAppDefinition read;
-    // Laid behind a definition's common part the way the loader keeps it: the type data's offset at 12.
-    std::vector<std::uint8_t> def(64, 0);
-    def[12] = 64;
-    def.insert(def.end(), data.begin(), data.end());
-    ASSERT_TRUE(ReadSubAppDefinition(def, read));
-    EXPECT_TRUE(read.icon.empty());
-    EXPECT_EQ(read.fileName, u"child.vtg");
-    // With its bits there it is kept, cut to its own size.
-    def.resize(def.size() + 256 * 4 + 16 * 16 + 16 * 4 + 10, 0);
-    ASSERT_TRUE(ReadSubAppDefinition(def, read));
-    EXPECT_EQ(read.icon.size(), 40u + 256 * 4 + 16 * 16 + 16 * 4);
+        w.U32(0);
+    // Bottom-up rows of 12 bytes, then the mask's rows of 4.
+    for (int y = IconSide - 1; y >= 0; --y)
+        for (int x = 0; x < IconSide; ++x) {
+            w.U8(win32::GetBValue(IconColour(x, y)));
+            w.U8(win32::GetGValue(IconColour(x, y)));
+            w.U8(win32::GetRValue(IconColour(x, y)));
+        }
+    for (int y = IconSide - 1; y >= 0; --y)
+        w.U32(y == 0 ? 0x80 : 0);
+    return w.Take();
+}
+win32::HICON WindowIconOf(const ApplicationRecord* child) {
+    return reinterpret_cast<win32::HICON>(
+        win32::SendMessageW(child->frameWindow, win32::WM_GETICON, win32::ICON_BIG, 0));
+}
+
+struct IconCase {
+    const char* name;
+    std::uint32_t options;
+    bool inDefinition; // else the child's own, kept for popups only
+};
+class SubApplicationIcons : public SubApplications, public ::testing::WithParamInterface<IconCase> {};
+
+TEST_P(SubApplicationIcons, TheChildWindowHasTheIconUntilTheChildEnds) {
+    SubApplicationDesc sub = ChildFile(GetParam().options);
+    (GetParam().inDefinition ? sub.icon : childIcon_.emplace()) = IconBitmap();
+    ASSERT_NO_FATAL_FAILURE(Run(ParentOf(SubAppObject(sub))));
+    ApplicationRecord* child = Child();
+    ASSERT_TRUE(child && child->frameWindow);
+    const win32::HICON icon = WindowIconOf(child);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon, child->subAppIcon);
+    for (int y = 0; y < IconSide; ++y)
+        for (int x = 0; x < IconSide; ++x)
+            EXPECT_EQ(win32::testing::ReadIconPixel(icon, x, y),
+                      x == 0 && y == 0 ? 0xFFFFFFFF : IconColour(x, y))
+                << x << "," << y;
+    Act(84); // end the application
+    Ticks(2);
+    ASSERT_EQ(Child(), nullptr);
+    EXPECT_EQ(win32::testing::IconSize(icon).cx, 0) << "the icon is destroyed with the child";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, SubApplicationIcons,
+                         ::testing::Values(IconCase{"TheDefinitionsInAChildWindow", 0, true},
+                                           IconCase{"TheDefinitionsInAPopup", 0x20, true},
+                                           IconCase{"TheChildsOwnInAPopup", 0x20, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SubApplications, AnIconThatRunsPastTheDefinitionIsLeftOut) {
+    // The mask's last byte is missing: the child runs, its window without an icon.
+    SubApplicationDesc sub = ChildFile();
+    sub.icon = IconBitmap();
+    sub.icon.pop_back();
+    ASSERT_NO_FATAL_FAILURE(Run(ParentOf(SubAppObject(sub))));
+    ApplicationRecord* child = Child();
+    ASSERT_TRUE(child && child->frameWindow);
+    EXPECT_EQ(WindowIconOf(child), nullptr);
+    EXPECT_EQ(child->subAppIcon, nullptr);
 }
 
 TEST_F(SubApplications, ADataFileThatHoldsItselfNestsEightDeep) {
