@@ -14,6 +14,7 @@
 #include "events/dispatch.h"
 #include "events/event_evaluation.h"
 #include "events/parameters.h"
+#include "objects/display_list.h"
 #include "objects/run_objects.h"
 #include "startup/banks.h"
 #include "startup/display_mode.h"
@@ -21,10 +22,13 @@
 #include "vtrs2/app_window.h"
 #include "vtrs2/fonts.h"
 #include "vtrs2/sprite_drawing.h"
+#include "vtrs2/surface.h"
+#include "vtrs2/surface_prototypes.h"
 #include "win32/gdi.h"
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace vtrrt {
 
@@ -106,8 +110,73 @@ UINT QuestionDrawFlags(std::uint16_t paragraphFlags) {
     return (paragraphFlags & QuestionFlagsKept) | DT_WORDBREAK | DT_NOPREFIX;
 }
 
+// Where the dialog is drawn, in the frame window's coordinates: the window's surface, or through a display
+// driver, whose scene is drawn whole at each pass, a surface of the box's own (the frame's present puts it
+// over the scene).
+class Canvas {
+public:
+    Canvas() = default;
+    ~Canvas() { Close(); }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    void Open(AppWindow* window, const RECT& box) {
+        window_ = window;
+        FrameRecord* frame = Services().frame;
+        if (!(Services().displayFlags & DisplayDriverFlag) || !frame || frame->questionBox) return;
+        cSurface* prototype = nullptr;
+        GetSurfacePrototype(&prototype, BoxDepth, PublicTypeDib, 0);
+        cSurface* made = prototype ? NewSurface() : nullptr;
+        if (!made || !made->Create(box.right - box.left, box.bottom - box.top, prototype)) {
+            DeleteSurface(made);
+            return;
+        }
+        frame_ = frame;
+        frame->questionBox = made;
+        frame->questionBoxX = x_ = box.left;
+        frame->questionBoxY = y_ = box.top;
+    }
+    // The box's surface leaves the frame, which is drawn again without it.
+    void Close() {
+        if (!frame_) return;
+        DeleteSurface(std::exchange(frame_->questionBox, nullptr));
+        frame_ = nullptr;
+        RedrawDriverScene();
+    }
+    bool OwnSurface() const { return frame_ != nullptr; }
+
+    void Fill(int left, int top, int right, int bottom, COLORREF colour) const {
+        if (!frame_)
+            FillWindowRect(window_, left, top, right, bottom, colour);
+        else
+            frame_->questionBox->FillRect(left - x_, top - y_, right - left + 1, bottom - top + 1, colour);
+    }
+    void Text(HFONT font, RECT r, const std::u16string& text, COLORREF colour, UINT flags) const {
+        if (!frame_) {
+            DrawWindowText(window_, font, &r, text.c_str(), colour, flags);
+            return;
+        }
+        OffsetRect(&r, -x_, -y_);
+        frame_->questionBox->DrawTextWide(text.c_str(), -1, &r, flags, colour, font, 0, 0, 0, 0, 0, 0, 0);
+    }
+    // What was drawn reaches the screen.
+    void Show() const {
+        if (frame_)
+            RedrawDriverScene();
+        else
+            UpdateWindowFromSurface(window_);
+    }
+
+private:
+    static constexpr int BoxDepth = 24;
+    AppWindow* window_ = nullptr;
+    FrameRecord* frame_ = nullptr;
+    int x_ = 0, y_ = 0;
+};
+
 // The dialog of one question: what it shows, where, and what the user has pressed.
 struct Dialog {
+    Canvas canvas;
     AppWindow* window = nullptr;
     HWND frameWindow = nullptr;
     std::vector<TextParagraph> paragraphs; // the question, then the answers
@@ -121,42 +190,42 @@ const QuestionLayout*& AskedNow() {
 }
 
 // The edges of a button: light on the top and left and dark on the bottom and right, swapped when pressed.
-void DrawQuestionButton(AppWindow* window, const RECT& r, bool pressed) {
+void DrawQuestionButton(const Canvas& canvas, const RECT& r, bool pressed) {
     const COLORREF topLeft = pressed ? DarkEdge : LightEdge;
     const COLORREF bottomRight = pressed ? LightEdge : DarkEdge;
-    FillWindowRect(window, r.left, r.top, r.right - 1, r.top, topLeft);
-    FillWindowRect(window, r.left, r.top, r.left, r.bottom - 1, topLeft);
-    FillWindowRect(window, r.left, r.bottom - 1, r.right - 1, r.bottom - 1, bottomRight);
-    FillWindowRect(window, r.right - 1, r.top, r.right - 1, r.bottom - 1, bottomRight);
+    canvas.Fill(r.left, r.top, r.right - 1, r.top, topLeft);
+    canvas.Fill(r.left, r.top, r.left, r.bottom - 1, topLeft);
+    canvas.Fill(r.left, r.bottom - 1, r.right - 1, r.bottom - 1, bottomRight);
+    canvas.Fill(r.right - 1, r.top, r.right - 1, r.bottom - 1, bottomRight);
 }
 
-void DrawParagraphText(AppWindow* window, HFONT font, RECT box, const TextParagraph& p, UINT flags) {
+void DrawParagraphText(const Canvas& canvas, HFONT font, RECT box, const TextParagraph& p, UINT flags) {
     if (p.flags & ParagraphWhiteShadow) {
-        RECT shadow{box.left + ShadowOffset, box.top + ShadowOffset, box.right + ShadowOffset,
-                    box.bottom + ShadowOffset};
-        DrawWindowText(window, font, &shadow, p.text.c_str(), ShadowColour, flags);
+        const RECT shadow{box.left + ShadowOffset, box.top + ShadowOffset, box.right + ShadowOffset,
+                          box.bottom + ShadowOffset};
+        canvas.Text(font, shadow, p.text, ShadowColour, flags);
     }
-    DrawWindowText(window, font, &box, p.text.c_str(), p.colour, flags);
+    canvas.Text(font, box, p.text, p.colour, flags);
 }
 
 void DrawAnswer(const Dialog& d, const ParagraphFonts& fonts, std::size_t answer, bool pressed) {
     const RECT& r = d.layout.answers[answer];
-    FillWindowRect(d.window, r.left, r.top, r.right - 1, r.bottom - 1, BoxColour);
-    DrawQuestionButton(d.window, r, pressed);
+    d.canvas.Fill(r.left, r.top, r.right - 1, r.bottom - 1, BoxColour);
+    DrawQuestionButton(d.canvas, r, pressed);
     const int shift = pressed ? 1 : 0;
     const RECT text{r.left + shift, r.top + shift, r.right + shift, r.bottom + shift};
-    DrawParagraphText(d.window, fonts[answer + 1], text, d.paragraphs[answer + 1], AnswerTextFlags);
+    DrawParagraphText(d.canvas, fonts[answer + 1], text, d.paragraphs[answer + 1], AnswerTextFlags);
 }
 
 void DrawDialog(const Dialog& d, const ParagraphFonts& fonts) {
     const RECT& b = d.layout.box;
-    FillWindowRect(d.window, b.left, b.top, b.right - 1, b.bottom - 1, BoxColour);
-    DrawQuestionButton(d.window, b, false);
-    DrawParagraphText(d.window, fonts[0], d.layout.question, d.paragraphs[0],
+    d.canvas.Fill(b.left, b.top, b.right - 1, b.bottom - 1, BoxColour);
+    DrawQuestionButton(d.canvas, b, false);
+    DrawParagraphText(d.canvas, fonts[0], d.layout.question, d.paragraphs[0],
                       QuestionDrawFlags(d.paragraphs[0].flags));
     for (std::size_t i = 0; i < d.layout.answers.size(); ++i)
         DrawAnswer(d, fonts, i, false);
-    UpdateWindowFromSurface(d.window);
+    d.canvas.Show();
 }
 
 bool IsQuitCommand(const MSG& m) {
@@ -216,13 +285,13 @@ std::int32_t AskUntilAnswered(Dialog& d, const ParagraphFonts& fonts, MSG& quit)
             SetCapture(d.frameWindow);
             d.pressed = answer;
             DrawAnswer(d, fonts, static_cast<std::size_t>(answer), true);
-            UpdateWindowFromSurface(d.window);
+            d.canvas.Show();
         } else if (m.message == WM_LBUTTONUP && d.pressed >= 0) {
             if (GetCapture() == d.frameWindow) ReleaseCapture();
             const int pressed = std::exchange(d.pressed, -1);
             if (AnswerAt(d, PointInFrame(d, m)) == pressed) return ResultOf(d, pressed);
             DrawAnswer(d, fonts, static_cast<std::size_t>(pressed), false);
-            UpdateWindowFromSurface(d.window);
+            d.canvas.Show();
         }
     }
 }
@@ -340,12 +409,14 @@ std::int32_t RunQuestionDialog(RunObject* o) {
     }
     o->width = d.layout.box.right - d.layout.box.left;
     o->height = d.layout.box.bottom - d.layout.box.top;
-    // In a display driver's modes the box is drawn in a surface of its own and blitted in each pass; the
-    // driver's frame surfaces add that path. Here it is drawn over the window's picture, which is kept.
+    // Over the library's surfaces the box is drawn over the window's picture, which is kept; through a
+    // display driver in a surface of its own.
+    d.canvas.Open(d.window, d.layout.box);
     SavedRect saved{};
     SpriteWindow* sprites = d.window->sprites;
-    const bool kept = sprites && SaveWindowRect(sprites, &saved, d.layout.box.left, d.layout.box.top,
-                                                d.layout.box.right - 1, d.layout.box.bottom - 1) == 0;
+    const bool kept = !d.canvas.OwnSurface() && sprites &&
+                      SaveWindowRect(sprites, &saved, d.layout.box.left, d.layout.box.top,
+                                     d.layout.box.right - 1, d.layout.box.bottom - 1) == 0;
     std::int32_t result = 0;
     MSG quit{};
     {
@@ -358,8 +429,12 @@ std::int32_t RunQuestionDialog(RunObject* o) {
         RestoreWindowRect(sprites, &saved);
         FreeSavedRect(&saved);
     }
-    AddUpdateRect(d.window, &d.layout.box);
-    UpdateWindowFromSurface(d.window);
+    if (d.canvas.OwnSurface()) {
+        d.canvas.Close();
+    } else {
+        AddUpdateRect(d.window, &d.layout.box);
+        UpdateWindowFromSurface(d.window);
+    }
     if (quit.message == WM_COMMAND) PostMessageW(Services().mainWindow, WM_COMMAND, quit.wParam, quit.lParam);
     return result;
 }

@@ -152,6 +152,10 @@ struct FrameRecord {
     // The sub-application objects drawn into this frame (a CIndexList made when the first is added, freed
     // with the frame).
     void* subApplications;
+    // Display-driver modes: the box of the question being asked, drawn in a surface of its own (the
+    // question owns it; null when none is asked), and where it goes in the frame window.
+    cSurface* questionBox;
+    std::int32_t questionBoxX, questionBoxY;
 };
 
 } // namespace vtrrt

@@ -458,14 +458,22 @@ void DisplayFrame(int) {
     CommitSpriteChanges(sprites);
     DisplayObjectList();
     DrawSprites(sprites);
-    // Sub-applications drawn into the frame go over it. Through a display driver they are to be drawn from a
-    // render texture, which the driver's frame surfaces do not draw yet.
+    // Sub-applications drawn into the frame go over it; through a display driver the present draws them.
     if (!driver && up::DrawEmbeddedSubApps) up::DrawEmbeddedSubApps();
     if (driver) up::PresentFrameSurface();
     if (!s->firstDisplayDone)
         s->firstDisplayDone = 1;
     else
         UpdateWindowFromSurface(Services().frameLibraryWindow);
+}
+
+void RedrawDriverScene() {
+    FrameRunState* s = Run();
+    if (!s || !s->frame || !(Services().displayFlags & DisplayDriverFlag)) return;
+    up::ClearFrameSurfaces(1);
+    DrawSprites(SpritesOfFrame());
+    up::PresentFrameSurface();
+    UpdateWindowFromSurface(Services().frameLibraryWindow);
 }
 
 LONG_PTR SpriteManagerCallback(Sprite* sprite, int code, LONG_PTR argument) {

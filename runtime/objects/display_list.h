@@ -36,6 +36,9 @@ struct BackgroundQueueNode {
 
 // Once per loop.
 void DisplayFrame(int argument);
+// Through a display driver, the frame's scene drawn again as it stands, nothing moved, freed or erased: for
+// a frame held still while a question is asked. Nothing in the library's own modes.
+void RedrawDriverScene();
 void ScrollFrame(std::int32_t x, std::int32_t y);
 
 void UpdateDisplayRect(RunObject* object);

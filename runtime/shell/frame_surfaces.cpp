@@ -1,5 +1,6 @@
 #include "shell/frame_surfaces.h"
 
+#include "builtin/sub_application.h"
 #include "core/application_record.h"
 #include "core/frame_record.h"
 #include "core/runtime_services.h"
@@ -119,6 +120,11 @@ void PresentFrameSurface() {
     FrameRecord* frame = Services().frame;
     if (!frame || !frame->drawingOpen) return;
     frame->drawingOpen = 0;
+    // Sub-applications drawn into the frame (their pictures are render textures) and a question's box go
+    // over the frame's picture, and through its effect with it.
+    DrawEmbeddedSubApps();
+    if (frame->questionBox)
+        frame->questionBox->BlitWhole(*frame->surface, frame->questionBoxX, frame->questionBoxY, 0);
     if (cSurface* window = frame->windowSurface) {
         window->EndDraw();
         cSurface& screen = *frame->surface;

@@ -24,7 +24,8 @@ void DestroyWindowSurface(FrameRecord& frame);
 // around a window-size surface, else to the frame's background) and the window-size surface begun and
 // cleared to the frame's background. An open drawing is left as it is.
 void ClearFrameSurfaces(int clear);
-// Ends the frame's drawing: the window-size surface put on the screen (the same size: copied through the
+// Ends the frame's drawing: the sub-applications drawn into the frame and a question's box drawn over it,
+// the window-size surface put on the screen (the same size: copied through the
 // frame's effect; else stretched over the screen, smoothed when the application asks), the screen's scene
 // ended. Nothing when no drawing is open.
 void PresentFrameSurface();

@@ -1,18 +1,22 @@
 // The program run with the Direct3D 8 display driver (-D3D8) in a real X window (Xvfb): the frame's
 // background colour and a filled quick backdrop reach the screen through the driver's device, and the
 // title says which driver draws; without any OpenGL the same run falls back to the library's own surfaces
-// and says so.
+// and says so. A sub-application drawn into the frame and a question's box show through the driver as they
+// do on the library's surfaces.
 #include "appwriter/application_writer.h"
 #include "appwriter/frame_writer.h"
 #include "appwriter/object_writer.h"
+#include "appwriter/sample_applications.h"
 #include "support/child_process.h"
 #include "support/x_display.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -46,7 +50,9 @@ constexpr std::uint16_t BlockHandle = 1;
 constexpr std::uint16_t Rectangle = 2, SolidFill = 1;
 constexpr std::uint32_t LayerShown = 0x10;
 
-appwriter::Bytes DriverApplication() {
+// The frame: the block, then the objects given, placed as given.
+appwriter::Bytes DriverApplication(std::vector<appwriter::ObjectInfoDesc> more = {},
+                                   std::vector<appwriter::InstanceDesc> placed = {}) {
     appwriter::ApplicationDescription d;
     d.name = u"Driver run";
     d.header->windowWidth = FrameWidth;
@@ -62,16 +68,17 @@ appwriter::Bytes DriverApplication() {
     block.definition.colour1 = ColourRef(Block);
     block.definition.width = BlockWidth;
     block.definition.height = BlockHeight;
-    d.extra.push_back(
-        {appwriter::ChunkObjectInfos, 0,
-         appwriter::WriteObjectInfos({block}, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
+    more.insert(more.begin(), block);
+    d.extra.push_back({appwriter::ChunkObjectInfos, 0,
+                       appwriter::WriteObjectInfos(more, appwriter::StringForm::Wide, appwriter::KeyOf(d))});
     // An image bank of no images: the frame's backdrops are drawn once the banks are there.
     const appwriter::BankPayload images = appwriter::WriteImageBank({});
     d.extra.push_back({appwriter::ChunkImageBank, 0, images.items});
     d.extra.push_back({appwriter::ChunkImageOffsets, 0, appwriter::WriteBankOffsets({0})});
     appwriter::FrameContents contents;
     contents.layers = {appwriter::LayerDesc{LayerShown}};
-    contents.instances = std::vector<appwriter::InstanceDesc>{{1, BlockHandle, BlockX, BlockY, 0, 0, 0}};
+    placed.insert(placed.begin(), {1, BlockHandle, BlockX, BlockY, 0, 0, 0});
+    contents.instances = placed;
     d.frames.push_back(appwriter::DescribeFrame(FrameWidth, FrameHeight, ColourRef(Background), contents));
     return appwriter::WriteApplication(d);
 }
@@ -103,14 +110,37 @@ Seen Look(const vtrtest::Screenshot& shot) {
     return seen;
 }
 
+// The frame's picture on the screen: the pixels of the box the background colour spans.
+struct FramePicture {
+    Box at;
+    std::vector<Rgb> pixels;
+    bool operator==(const FramePicture& other) const { return pixels == other.pixels; }
+    int Count(const Rgb& colour) const {
+        return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
+    }
+};
+
+std::optional<FramePicture> PictureOf(const vtrtest::Screenshot& shot) {
+    const Box at = Look(shot).background;
+    if (at.count == 0 || at.right - at.left + 1 != FrameWidth || at.bottom - at.top + 1 != FrameHeight)
+        return std::nullopt;
+    FramePicture picture{at, {}};
+    for (int y = at.top; y <= at.bottom; ++y)
+        for (int x = at.left; x <= at.right; ++x)
+            picture.pixels.push_back(*shot.Rgb(x, y));
+    return picture;
+}
+
 class DriverRun : public ::testing::Test {
 protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() / ("vtr-driver-" + std::to_string(::getpid()));
         fs::remove_all(root_);
         fs::create_directories(root_ / "tmp");
-        const appwriter::Bytes data = DriverApplication();
-        std::ofstream(root_ / "app.vtg", std::ios::binary)
+        Write("app.vtg", DriverApplication());
+    }
+    void Write(const char* name, const appwriter::Bytes& data) {
+        std::ofstream(root_ / name, std::ios::binary)
             .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     }
     void TearDown() override {
@@ -121,14 +151,17 @@ protected:
         fs::remove_all(root_);
     }
 
-    void Start(const std::string& display, std::vector<std::string> extra = {}) {
+    void Start(const std::string& display, std::vector<std::string> extra = {}, bool driver = true) {
         std::vector<std::string> settings = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11",
                                              "LIBGL_ALWAYS_SOFTWARE=1", "TMPDIR=" + (root_ / "tmp").string(),
-                                             "LSAN_OPTIONS=suppressions=" + std::string(VTR_LSAN_SUPPRESSIONS_FILE)};
+                                             "LSAN_OPTIONS=suppressions=" +
+                                                 std::string(VTR_LSAN_SUPPRESSIONS_FILE)};
         settings.insert(settings.end(), extra.begin(), extra.end());
-        pid_ = vtrtest::Spawn(
-            {(BinDir / "vtrrt").string(), "-D3D8", "-DEBUG", "-F", (root_ / "app.vtg").string(), "/R0"},
-            vtrtest::ChildEnvironment(settings), (root_ / "run.out").c_str(), (root_ / "run.err").c_str());
+        std::vector<std::string> command = {(BinDir / "vtrrt").string(),  "-D3D8", "-DEBUG", "-F",
+                                            (root_ / "app.vtg").string(), "/R0"};
+        if (!driver) command.erase(command.begin() + 1);
+        pid_ = vtrtest::Spawn(command, vtrtest::ChildEnvironment(settings), (root_ / "run.out").c_str(),
+                              (root_ / "run.err").c_str());
         ASSERT_GT(pid_, 0);
     }
 
@@ -144,6 +177,52 @@ protected:
             if (seen.block.count == BlockWidth * BlockHeight) return seen;
         }
         return std::nullopt;
+    }
+
+    // The frame's picture once it shows `colour` and two screenshots in a row agree, within half a minute;
+    // the run is ended.
+    std::optional<FramePicture> SettledPicture(const std::string& display, const Rgb& colour) {
+        const std::string shotPath = (root_ / "shot.xwd").string();
+        std::optional<FramePicture> previous, settled;
+        for (int attempt = 0; attempt < 300 && !settled; ++attempt) {
+            std::this_thread::sleep_for(100ms);
+            if (vtrtest::WaitFor(pid_, 0ms)) break;
+            vtrtest::Screenshot shot;
+            if (!vtrtest::TakeScreenshot(display, shotPath) || !shot.Read(shotPath)) continue;
+            std::optional<FramePicture> now = PictureOf(shot);
+            if (!now || now->Count(colour) == 0) continue;
+            if (previous && *previous == *now) settled = now;
+            previous = std::move(now);
+        }
+        kill(pid_, SIGKILL);
+        vtrtest::WaitFor(pid_, 10s);
+        pid_ = 0;
+        return settled;
+    }
+    // The pictures of the same run through the driver and on the library's surfaces, alike within a few
+    // levels of each channel (the device's rasteriser rounds blends and edges its own way).
+    void ExpectTheDriverDrawsAsTheLibrary(const Rgb& shown) {
+        vtrtest::VirtualDisplay display;
+        if (!display.Start(640, 480)) GTEST_SKIP() << "Xvfb is not available";
+        ASSERT_NO_FATAL_FAILURE(Start(display.Name(), {}, false));
+        const std::optional<FramePicture> library = SettledPicture(display.Name(), shown);
+        ASSERT_TRUE(library) << "no settled picture on the library's surfaces:\n" << Output();
+        ASSERT_NO_FATAL_FAILURE(Start(display.Name()));
+        const std::optional<FramePicture> driver = SettledPicture(display.Name(), shown);
+        ASSERT_TRUE(driver) << "no settled picture through the driver:\n" << Output();
+        constexpr int Tolerance = 4;
+        int differing = 0;
+        for (std::size_t i = 0; i < library->pixels.size(); ++i)
+            for (std::size_t c = 0; c < 3; ++c)
+                if (std::abs(library->pixels[i][c] - driver->pixels[i][c]) > Tolerance) {
+                    if (differing++ < 5)
+                        ADD_FAILURE() << "at " << i % FrameWidth << "," << i / FrameWidth << " channel " << c
+                                      << ": " << int(library->pixels[i][c]) << " on the library's surfaces, "
+                                      << int(driver->pixels[i][c]) << " through the driver";
+                    break;
+                }
+        EXPECT_EQ(differing, 0);
+        EXPECT_EQ(driver->Count(shown), library->Count(shown));
     }
 
     // The titles of the display's windows, one a line.
@@ -214,6 +293,46 @@ TEST_F(DriverRun, WithoutOpenGlTheLibrarysSurfacesDrawTheFrameAndSaySo) {
     ASSERT_EQ(End(), 0) << Output();
     EXPECT_NE(Output().find("vtr2d3d8: no 3D device, the library's own surfaces are used"), std::string::npos)
         << Output();
+}
+
+} // namespace
+
+namespace {
+
+// A child application drawn into the frame, at a place that overlaps the block.
+TEST_F(DriverRun, ASubApplicationDrawnIntoTheFrameShowsAsOnTheLibrarysSurfaces) {
+    constexpr std::uint32_t InParent = 0x4000000;
+    constexpr std::uint16_t SubAppHandle = 2;
+    appwriter::SubApplicationDesc sub;
+    sub.width = appwriter::ChildFrameWidth;
+    sub.height = appwriter::ChildFrameHeight;
+    sub.options = InParent;
+    sub.fileName = u"child.vtg";
+    appwriter::ObjectInfoDesc o;
+    o.handle = SubAppHandle;
+    o.type = 9;
+    o.name = u"Sub-application";
+    o.definition.typeData = appwriter::SubApplicationData(sub);
+    Write("app.vtg", DriverApplication({o}, {{2, SubAppHandle, 120, 70, 0, 0, 0}}));
+    ASSERT_TRUE(appwriter::ApplicationWriter(appwriter::ChildApplication())
+                    .WriteFile((root_ / "child.vtg").string()));
+    const std::uint32_t c = appwriter::ChildFrameColours[0];
+    ExpectTheDriverDrawsAsTheLibrary(
+        Rgb{std::uint8_t(c & 0xFF), std::uint8_t((c >> 8) & 0xFF), std::uint8_t((c >> 16) & 0xFF)});
+}
+
+// The question asked at the frame's start, its box over the block's corner, waiting for an answer.
+TEST_F(DriverRun, AQuestionsBoxShowsAsOnTheLibrarysSurfaces) {
+    constexpr std::uint16_t QuestionHandle = 2;
+    appwriter::ObjectInfoDesc o;
+    o.handle = QuestionHandle;
+    o.type = 4;
+    o.name = u"Question";
+    o.definition.typeData =
+        appwriter::QuestionData({0, appwriter::WhiteShadowFlag, 0, u"Play again?"},
+                                {{0, appwriter::AnswerCorrectFlag, 0, u"Yes"}, {0, 0, 0, u"No"}});
+    Write("app.vtg", DriverApplication({o}, {{2, QuestionHandle, 100, 60, 0, 0, 0}}));
+    ExpectTheDriverDrawsAsTheLibrary(Rgb{0xC0, 0xC0, 0xC0});
 }
 
 } // namespace
